@@ -1,0 +1,102 @@
+// The class library's strings, exception family and simple dialogs.
+#pragma once
+
+#include "Platform/Win32/Windows.h"
+
+#include <string>
+
+// The class library's wide string: UTF-16, value semantics, never null (c_str of an empty string
+// is an empty text).
+class UnicodeString
+{
+public:
+    UnicodeString() = default;
+    UnicodeString(const WCHAR* text) : m_text(text ? text : u"") {}
+    UnicodeString(const WCHAR* text, size_t length) : m_text(text ? std::u16string(text, length) : u"") {}
+    UnicodeString(std::u16string text) : m_text(std::move(text)) {}
+    // Narrow text is widened with the ANSI code page.
+    explicit UnicodeString(const char* text);
+
+    const WCHAR* c_str() const { return m_text.c_str(); }
+    int Length() const { return static_cast<int>(m_text.size()); }
+    bool IsEmpty() const { return m_text.empty(); }
+    const std::u16string& str() const { return m_text; }
+    std::u16string& str() { return m_text; }
+    // 1-based, as the class library indexes.
+    WCHAR operator[](int index) const { return m_text[static_cast<size_t>(index - 1)]; }
+    void SetLength(int length) { m_text.resize(static_cast<size_t>(length < 0 ? 0 : length)); }
+
+    UnicodeString& operator+=(const UnicodeString& other)
+    {
+        m_text += other.m_text;
+        return *this;
+    }
+    friend UnicodeString operator+(const UnicodeString& a, const UnicodeString& b) { return a.m_text + b.m_text; }
+    friend bool operator==(const UnicodeString& a, const UnicodeString& b) { return a.m_text == b.m_text; }
+    friend bool operator!=(const UnicodeString& a, const UnicodeString& b) { return a.m_text != b.m_text; }
+
+    std::string ToUtf8() const { return Platform::ToUtf8(m_text.c_str(), m_text.size()); }
+
+private:
+    std::u16string m_text;
+};
+
+// The class library's 8-bit string in the ANSI code page.
+class AnsiString
+{
+public:
+    AnsiString() = default;
+    AnsiString(const char* text) : m_text(text ? text : "") {}
+    AnsiString(std::string text) : m_text(std::move(text)) {}
+    explicit AnsiString(const UnicodeString& text); // narrowed with the ANSI code page
+
+    const char* c_str() const { return m_text.c_str(); }
+    int Length() const { return static_cast<int>(m_text.size()); }
+    bool IsEmpty() const { return m_text.empty(); }
+    const std::string& str() const { return m_text; }
+    friend bool operator==(const AnsiString& a, const AnsiString& b) { return a.m_text == b.m_text; }
+
+private:
+    std::string m_text;
+};
+
+// Root of the class library's exceptions: a wide message, copyable, thrown by value.
+class Exception
+{
+public:
+    explicit Exception(const UnicodeString& message) : m_message(message) {}
+    explicit Exception(const WCHAR* message) : m_message(message) {}
+    explicit Exception(const char* message) : m_message(message) {}
+    Exception(const Exception&) = default;
+    Exception& operator=(const Exception&) = default;
+    virtual ~Exception() = default;
+
+    const UnicodeString& Message() const { return m_message; }
+    void SetMessage(const UnicodeString& message) { m_message = message; }
+
+private:
+    UnicodeString m_message;
+};
+
+class EConvertError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+class EOleSysError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+namespace Vcl
+{
+// The application's title: the caption of ShowMessage boxes. Defaults to the program's file name.
+UnicodeString ApplicationTitle();
+void SetApplicationTitle(const UnicodeString& title);
+} // namespace Vcl
+
+// Shows the text in a message box captioned with the application's title and an OK button,
+// through the Win32 layer's message-box handler.
+void ShowMessage(const UnicodeString& message);
