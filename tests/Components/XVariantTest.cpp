@@ -232,6 +232,7 @@ TEST(XVariantTest, WideTextConversions)
     EXPECT_EQ(Narrow(WideText(u"Hello")), "Hello");
     // Narrowed with the ANSI code page (Cyrillic).
     EXPECT_EQ(Narrow(WideText(u"\u041F\u0440\u0438")), "\xCF\xF0\xE8");
+    EXPECT_EQ(Narrow(WideText(u"a\u65E5")), "a?");
 
     // The empty text is held as null: no number, false, "".
     XVariant empty = WideText(u"");
