@@ -1,0 +1,58 @@
+// Bit set {u32 count (bits); u32 capacity (32-bit words); u32* words}: bit i is bit i % 32 of word
+// i / 32, and the storage always holds one word more than the capacity.
+//
+// SetAll and Invert work on whole words, so bits at or past the count in the last used word may
+// be set; Get and Count never look at them, and SetCount clears them when it exposes them.
+#pragma once
+
+#include <cstdint>
+
+class XBitArray
+{
+public:
+    XBitArray() = default;
+    XBitArray(const XBitArray& other) { *this = other; }
+    XBitArray& operator=(const XBitArray& other);
+    ~XBitArray() { Clear(); }
+
+    // Count and capacity 0, storage freed.
+    void Clear();
+
+    uint32_t GetCount() const { return m_Count; }
+    // Newly exposed bits are 0; lowering the count keeps the storage.
+    void SetCount(uint32_t n);
+
+    // False at or past the count.
+    bool Get(uint32_t i) const
+    {
+        return i < m_Count && (m_Words[i / 32] >> (i % 32) & 1) != 0;
+    }
+    bool operator[](uint32_t i) const { return Get(i); }
+    // Ignored at or past the count.
+    void SetBit(uint32_t i, bool value)
+    {
+        if (i >= m_Count)
+            return;
+        uint32_t mask = 1u << (i % 32);
+        if (value)
+            m_Words[i / 32] |= mask;
+        else
+            m_Words[i / 32] &= ~mask;
+    }
+    // `count` bits from `first`, cut at the bit count.
+    void SetRange(uint32_t first, uint32_t count, bool value);
+
+    void SetAll();
+    void ClearAll();
+    void Invert();
+
+    // Number of bits below the count that equal `value`.
+    uint32_t Count(bool value) const;
+
+private:
+    uint32_t UsedWords() const { return m_Count ? (m_Count - 1) / 32 + 1 : 0; }
+
+    uint32_t m_Count = 0;
+    uint32_t m_Capacity = 0;
+    uint32_t* m_Words = nullptr;
+};

@@ -1,0 +1,194 @@
+#include "Components/XBitArray.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace
+{
+// A plain model to compare with.
+std::vector<bool> Bits(const XBitArray& bits)
+{
+    std::vector<bool> result;
+    for (uint32_t i = 0; i < bits.GetCount(); ++i)
+        result.push_back(bits.Get(i));
+    return result;
+}
+} // namespace
+
+TEST(XBitArrayTest, SetCountExposesOnlyClearBits)
+{
+    XBitArray bits;
+    EXPECT_EQ(bits.GetCount(), 0u);
+    EXPECT_EQ(bits.Count(true), 0u);
+    EXPECT_EQ(bits.Count(false), 0u);
+    EXPECT_FALSE(bits.Get(0));
+    bits.SetAll(); // nothing to set on an empty set
+    bits.Invert();
+    bits.ClearAll();
+    bits.SetBit(0, true);
+    EXPECT_EQ(bits.GetCount(), 0u);
+
+    // SetAll works on whole words: 64 bits of storage, yet only 33 are counted.
+    bits.SetCount(33);
+    EXPECT_EQ(bits.Count(false), 33u);
+    bits.SetAll();
+    EXPECT_EQ(bits.Count(true), 33u);
+    EXPECT_EQ(bits.Count(false), 0u);
+    EXPECT_FALSE(bits.Get(33));
+    EXPECT_FALSE(bits[63]);
+    bits.SetCount(40);
+    for (uint32_t i = 0; i < 40; ++i)
+        EXPECT_EQ(bits[i], i < 33) << i;
+    EXPECT_EQ(bits.Count(true), 33u);
+
+    // Lowering keeps the bits below the new count; raising again shows the rest clear.
+    bits.SetAll();
+    bits.SetCount(10);
+    EXPECT_EQ(bits.Count(true), 10u);
+    bits.SetCount(100);
+    EXPECT_EQ(bits.Count(true), 10u);
+    for (uint32_t i = 10; i < 100; ++i)
+        ASSERT_FALSE(bits[i]) << i;
+
+    // Invert also touches whole words; the bits past the count stay out of sight.
+    bits.SetCount(5);
+    bits.Invert();
+    EXPECT_EQ(bits.Count(true), 0u);
+    EXPECT_EQ(bits.Count(false), 5u);
+    bits.SetCount(64);
+    EXPECT_EQ(bits.Count(true), 0u);
+
+    // Exact word boundaries.
+    XBitArray words;
+    words.SetCount(32);
+    words.SetAll();
+    words.SetCount(64);
+    EXPECT_EQ(words.Count(true), 32u);
+    EXPECT_FALSE(words[32]);
+    words.Clear();
+    EXPECT_EQ(words.GetCount(), 0u);
+    EXPECT_FALSE(words[0]);
+    words.SetCount(1);
+    EXPECT_FALSE(words[0]);
+}
+
+TEST(XBitArrayTest, SetBitIgnoresIndicesPastTheCount)
+{
+    XBitArray bits;
+    bits.SetCount(70);
+    bits.SetBit(5, false);
+    EXPECT_FALSE(bits[5]);
+    bits.SetBit(5, true);
+    bits.SetBit(69, true);
+    bits.SetBit(70, true);
+    bits.SetBit(0xFFFFFFFFu, true);
+    EXPECT_TRUE(bits[5]);
+    EXPECT_TRUE(bits[69]);
+    EXPECT_FALSE(bits[70]);
+    EXPECT_EQ(bits.Count(true), 2u);
+    bits.SetBit(5, false);
+    EXPECT_FALSE(bits[5]);
+    EXPECT_EQ(bits.Count(true), 1u);
+    // The bit at the count was not written behind the set's back.
+    bits.SetCount(71);
+    EXPECT_FALSE(bits[70]);
+}
+
+TEST(XBitArrayTest, RangesAgreeWithABitByBitModel)
+{
+    std::mt19937 random(1234);
+    for (uint32_t count : {1u, 31u, 32u, 33u, 64u, 95u, 200u})
+    {
+        XBitArray bits;
+        bits.SetCount(count);
+        std::vector<bool> model(count, false);
+        for (int step = 0; step < 300; ++step)
+        {
+            uint32_t first = random() % (count + 3);
+            uint32_t n = step % 17 == 0 ? 0xFFFFFFFFu - first % 4 : random() % (count + 40);
+            bool value = random() & 1;
+            bits.SetRange(first, n, value);
+            for (uint64_t i = first; i < static_cast<uint64_t>(first) + n && i < count; ++i)
+                model[i] = value;
+            if (step % 50 == 7)
+            {
+                bits.Invert();
+                model.flip();
+            }
+            ASSERT_EQ(Bits(bits), model) << count << " " << step;
+            uint32_t ones = 0;
+            for (bool b : model)
+                ones += b;
+            ASSERT_EQ(bits.Count(true), ones);
+            ASSERT_EQ(bits.Count(false), count - ones);
+        }
+    }
+
+    // Ranges cut at the count, and a first index at or past it does nothing.
+    XBitArray bits;
+    bits.SetCount(40);
+    bits.SetRange(30, 100, true);
+    EXPECT_EQ(bits.Count(true), 10u);
+    bits.SetRange(40, 5, false);
+    bits.SetRange(41, 5, false);
+    EXPECT_EQ(bits.Count(true), 10u);
+    bits.SetRange(0, 0, true);
+    EXPECT_EQ(bits.Count(true), 10u);
+    bits.SetRange(0, 0xFFFFFFFFu, true);
+    EXPECT_EQ(bits.Count(true), 40u);
+    bits.SetRange(1, 38, false);
+    EXPECT_EQ(Bits(bits)[0], true);
+    EXPECT_EQ(Bits(bits)[39], true);
+    EXPECT_EQ(bits.Count(true), 2u);
+    bits.ClearAll();
+    EXPECT_EQ(bits.Count(true), 0u);
+    EXPECT_EQ(bits.Count(false), 40u);
+}
+
+TEST(XBitArrayTest, CopyAndAssignment)
+{
+    XBitArray source;
+    source.SetCount(100);
+    source.SetRange(10, 50, true);
+    source.SetBit(99, true);
+
+    XBitArray copy(source);
+    EXPECT_EQ(Bits(copy), Bits(source));
+    // Independent storage.
+    copy.SetBit(0, true);
+    EXPECT_FALSE(source[0]);
+
+    XBitArray target;
+    target.SetCount(500);
+    target.SetAll();
+    target = source;
+    EXPECT_EQ(target.GetCount(), 100u);
+    EXPECT_EQ(Bits(target), Bits(source));
+    // Room for the source's capacity: growing within it exposes clear bits.
+    target.SetCount(128);
+    EXPECT_EQ(target.Count(true), 51u);
+
+    XBitArray& self = (target = target);
+    EXPECT_EQ(&self, &target);
+    EXPECT_EQ(target.Count(true), 51u);
+
+    // A set lowered below its capacity copies its whole storage faithfully.
+    XBitArray lowered;
+    lowered.SetCount(256);
+    lowered.SetAll();
+    lowered.SetCount(40);
+    XBitArray fromLowered = lowered;
+    EXPECT_EQ(fromLowered.Count(true), 40u);
+    fromLowered.SetCount(256);
+    EXPECT_EQ(fromLowered.Count(true), 40u);
+
+    XBitArray empty;
+    copy = empty;
+    EXPECT_EQ(copy.GetCount(), 0u);
+    EXPECT_FALSE(copy[0]);
+    copy.SetCount(3);
+    EXPECT_EQ(copy.Count(false), 3u);
+}
