@@ -4,7 +4,10 @@
 
 namespace
 {
-uint32_t WordsFor(uint32_t bits) { return static_cast<uint32_t>((static_cast<uint64_t>(bits) + 31) / 32); }
+uint32_t WordsFor(uint32_t bits)
+{
+    return static_cast<uint32_t>((static_cast<uint64_t>(bits) + 31) / 32);
+}
 
 // Bits [from, to) of one word, 0 <= from < to <= 32.
 uint32_t MaskOf(uint32_t from, uint32_t to)

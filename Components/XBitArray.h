@@ -23,10 +23,7 @@ public:
     void SetCount(uint32_t n);
 
     // False at or past the count.
-    bool Get(uint32_t i) const
-    {
-        return i < m_Count && (m_Words[i / 32] >> (i % 32) & 1) != 0;
-    }
+    bool Get(uint32_t i) const { return i < m_Count && (m_Words[i / 32] >> (i % 32) & 1) != 0; }
     bool operator[](uint32_t i) const { return Get(i); }
     // Ignored at or past the count.
     void SetBit(uint32_t i, bool value)

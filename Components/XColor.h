@@ -14,8 +14,8 @@ public:
     XColor() = default;
     XColor(unsigned argb) : m_Argb(argb) {}
     XColor(uint8_t a, uint8_t r, uint8_t g, uint8_t b)
-        : m_Argb(static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 |
-                 static_cast<uint32_t>(b))
+        : m_Argb(static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>(r) << 16 |
+                 static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b))
     {
     }
     // Each channel times 255, truncated; above 255 gives 255, below 0 (and NaN) gives 0.

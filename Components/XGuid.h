@@ -20,10 +20,11 @@ struct XGuid
     // Data4 as two 32-bit words laid down as they would sit in memory: w2 gives bytes 8-11 and w3
     // bytes 12-15, low byte first. Static identifiers are written this way.
     constexpr XGuid(uint32_t data1, uint16_t data2, uint16_t data3, uint32_t w2, uint32_t w3)
-        : Data1(data1), Data2(data2), Data3(data3),
-          Data4{static_cast<uint8_t>(w2), static_cast<uint8_t>(w2 >> 8), static_cast<uint8_t>(w2 >> 16),
-                static_cast<uint8_t>(w2 >> 24), static_cast<uint8_t>(w3), static_cast<uint8_t>(w3 >> 8),
-                static_cast<uint8_t>(w3 >> 16), static_cast<uint8_t>(w3 >> 24)}
+        : Data1(data1), Data2(data2),
+          Data3(data3), Data4{static_cast<uint8_t>(w2),       static_cast<uint8_t>(w2 >> 8),
+                              static_cast<uint8_t>(w2 >> 16), static_cast<uint8_t>(w2 >> 24),
+                              static_cast<uint8_t>(w3),       static_cast<uint8_t>(w3 >> 8),
+                              static_cast<uint8_t>(w3 >> 16), static_cast<uint8_t>(w3 >> 24)}
     {
     }
 
@@ -54,7 +55,10 @@ struct XGuid
 static_assert(sizeof(XGuid) == 16, "XGuid is saved and copied as 16 raw bytes");
 
 // Hash of a GUID key, as the chained hashes ask for it.
-constexpr uint32_t XHashKey(const XGuid& key) { return key.Hash(); }
+constexpr uint32_t XHashKey(const XGuid& key)
+{
+    return key.Hash();
+}
 
 // Writes the 38-character text and a NUL: the buffer needs 39 units.
 void GuidToText(WCHAR* buffer, const XGuid& guid);

@@ -11,7 +11,10 @@
 
 #include <cstdint>
 
-constexpr uint32_t XHashKey(uint32_t key) { return key; }
+constexpr uint32_t XHashKey(uint32_t key)
+{
+    return key;
+}
 
 template <class V, class K> class XHashTable
 {
