@@ -1,6 +1,11 @@
 #include "Components/XBitArray.h"
 
+#include "Components/XException.h"
+#include "Components/XReader.h"
+#include "Components/XWriter.h"
+
 #include <bit>
+#include <utility>
 
 namespace
 {
@@ -115,4 +120,40 @@ uint32_t XBitArray::Count(bool value) const
     if (m_Count % 32)
         ones += static_cast<uint32_t>(std::popcount(m_Words[whole] & MaskOf(0, m_Count % 32)));
     return value ? ones : m_Count - ones;
+}
+
+XWriter& operator<<(XWriter& writer, const XBitArray& bits)
+{
+    uint32_t count = bits.GetCount();
+    writer.WriteU32(count);
+    if (count == 0)
+        return writer;
+    uint32_t words = WordsFor(count);
+    writer.WriteU32(words);
+    // Bits past the count in the last word go out as they are; Get and Count never see them.
+    writer.Write(bits.m_Words, words * 4);
+    return writer;
+}
+
+XReader& operator>>(XReader& reader, XBitArray& bits)
+{
+    uint32_t count;
+    reader.ReadU32(count);
+    if (count == 0)
+    {
+        bits.Clear();
+        return reader;
+    }
+    uint32_t words;
+    reader.ReadU32(words);
+    if (words != WordsFor(count) || static_cast<uint64_t>(words) * 4 > reader.GetBytesLeft())
+        throw FileUtils::XIOError();
+    XBitArray loaded;
+    loaded.SetCount(count);
+    if (reader.Read(loaded.m_Words, words * 4) != words * 4)
+        throw FileUtils::XIOError();
+    std::swap(bits.m_Count, loaded.m_Count);
+    std::swap(bits.m_Capacity, loaded.m_Capacity);
+    std::swap(bits.m_Words, loaded.m_Words);
+    return reader;
 }

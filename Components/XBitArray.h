@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+class XReader;
+class XWriter;
+
 class XBitArray
 {
 public:
@@ -47,9 +50,19 @@ public:
     uint32_t Count(bool value) const;
 
 private:
+    friend XWriter& operator<<(XWriter& writer, const XBitArray& bits);
+    friend XReader& operator>>(XReader& reader, XBitArray& bits);
+
     uint32_t UsedWords() const { return m_Count ? (m_Count - 1) / 32 + 1 : 0; }
 
     uint32_t m_Count = 0;
     uint32_t m_Capacity = 0;
     uint32_t* m_Words = nullptr;
 };
+
+// Chunk-stream form: u32 bit count; when not 0, u32 word count ceil(count / 32) and the words.
+XWriter& operator<<(XWriter& writer, const XBitArray& bits);
+// A bit count of 0 empties the set. A word count that does not match the bit count, or more words
+// than the open chunk holds: FileUtils::XIOError before anything is allocated. On any failure the
+// set keeps its old bits.
+XReader& operator>>(XReader& reader, XBitArray& bits);

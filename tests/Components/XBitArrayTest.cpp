@@ -1,13 +1,76 @@
 #include "Components/XBitArray.h"
 
+#include "Components/XException.h"
+#include "Components/XMemoryStream.h"
+#include "Components/XReader.h"
+#include "Components/XWriter.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
 {
+using Bytes = std::vector<unsigned char>;
+
+void Put32(Bytes& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+Bytes Contents(XStream& s)
+{
+    Bytes bytes(static_cast<size_t>(s.GetSize()));
+    s.SetPosition(0);
+    if (!bytes.empty())
+        s.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
+    s.SetPosition(0);
+    return bytes;
+}
+
+void Load(XMemoryStream& s, const Bytes& bytes)
+{
+    s.SetSize(0);
+    s.SetPosition(0);
+    if (!bytes.empty())
+        s.WriteBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
+    s.SetPosition(0);
+}
+
+Bytes Saved(const XBitArray& bits)
+{
+    XMemoryStream stream(0, 8192);
+    {
+        XWriter writer(&stream);
+        writer << bits;
+    }
+    return Contents(stream);
+}
+
+// The message of the reader's I/O error, or a note of what else happened.
+std::u16string LoadError(XReader& reader, XBitArray& bits)
+{
+    try
+    {
+        reader >> bits;
+    }
+    catch (const FileUtils::XIOError& e)
+    {
+        return e.Message().str();
+    }
+    catch (...)
+    {
+        return u"(another exception)";
+    }
+    return u"(nothing thrown)";
+}
+
+const std::u16string kIOError = u"Stream input-output operation failed.";
+
 // A plain model to compare with.
 std::vector<bool> Bits(const XBitArray& bits)
 {
@@ -191,4 +254,173 @@ TEST(XBitArrayTest, CopyAndAssignment)
     EXPECT_FALSE(copy[0]);
     copy.SetCount(3);
     EXPECT_EQ(copy.Count(false), 3u);
+}
+
+TEST(XBitArrayTest, StreamFormBytes)
+{
+    XBitArray bits;
+    EXPECT_EQ(Saved(bits), (Bytes{0, 0, 0, 0}));
+
+    bits.SetCount(40);
+    bits.SetBit(0, true);
+    bits.SetBit(33, true);
+    bits.SetBit(39, true);
+    EXPECT_EQ(Saved(bits), (Bytes{40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0x82, 0, 0, 0}));
+
+    // Exactly one word; and a lowered count writes only the words it uses.
+    bits.SetCount(32);
+    bits.SetAll();
+    EXPECT_EQ(Saved(bits), (Bytes{32, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    bits.SetCount(1);
+    bits.ClearAll();
+    EXPECT_EQ(Saved(bits), (Bytes{1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(XBitArrayTest, ChunkRoundTrip)
+{
+    std::mt19937 random(77);
+    std::vector<XBitArray> sets(6);
+    sets[1].SetCount(1);
+    sets[1].SetBit(0, true);
+    sets[2].SetCount(32);
+    sets[2].SetRange(3, 20, true);
+    sets[3].SetCount(33);
+    sets[3].SetAll(); // the ones past the count travel too, and stay out of sight
+    sets[4].SetCount(1000);
+    for (uint32_t i = 0; i < 1000; ++i)
+        sets[4].SetBit(i, random() & 1);
+    sets[5].SetCount(64);
+    sets[5].Invert();
+
+    XMemoryStream stream(0, 8192);
+    {
+        XWriter writer(&stream);
+        writer.BeginChunk(0x0120000B);
+        for (const XBitArray& bits : sets)
+            writer << bits;
+        writer.WriteChunkU32(0x0120000C, 0xCAFEF00D);
+        writer.EndChunk();
+    }
+
+    stream.SetPosition(0);
+    XReader reader(&stream);
+    ASSERT_TRUE(reader.NextChunk());
+    EXPECT_EQ(reader.GetChunkId(), 0x0120000Bu);
+    for (const XBitArray& bits : sets)
+    {
+        XBitArray loaded;
+        loaded.SetCount(7); // replaced, also by an empty set
+        loaded.SetAll();
+        reader >> loaded;
+        EXPECT_EQ(loaded.GetCount(), bits.GetCount());
+        EXPECT_EQ(Bits(loaded), Bits(bits));
+        EXPECT_EQ(loaded.Count(true), bits.Count(true));
+    }
+    uint32_t after = 0;
+    reader.ReadChunkU32(0x0120000C, after);
+    EXPECT_EQ(after, 0xCAFEF00Du);
+    reader.EndChunk();
+    EXPECT_FALSE(reader.NextChunk());
+
+    // The loaded 33-bit set grows with clear bits.
+    stream.SetPosition(8);
+    XReader again(&stream);
+    XBitArray skip, loaded;
+    again >> skip >> skip >> skip >> loaded;
+    EXPECT_EQ(loaded.Count(true), 33u);
+    loaded.SetCount(64);
+    EXPECT_EQ(loaded.Count(true), 33u);
+    EXPECT_FALSE(loaded[33]);
+}
+
+TEST(XBitArrayTest, HostileStreamFormIsRefusedAndLosesNothing)
+{
+    XBitArray original;
+    original.SetCount(45);
+    original.SetRange(2, 40, true);
+
+    auto expectUnchanged = [&](const XBitArray& bits)
+    {
+        EXPECT_EQ(bits.GetCount(), 45u);
+        EXPECT_EQ(bits.Count(true), 40u);
+        EXPECT_TRUE(bits[2]);
+        EXPECT_FALSE(bits[1]);
+    };
+
+    // Every cut of a valid form ends in the I/O error; the whole form loads.
+    XBitArray source;
+    source.SetCount(100);
+    source.SetRange(50, 30, true);
+    Bytes valid = Saved(source);
+    ASSERT_EQ(valid.size(), 8u + 16u);
+    XMemoryStream stream(0, 8192);
+    for (size_t cut = 0; cut < valid.size(); ++cut)
+    {
+        Load(stream, Bytes(valid.begin(), valid.begin() + static_cast<long>(cut)));
+        XReader reader(&stream);
+        XBitArray bits = original;
+        EXPECT_EQ(LoadError(reader, bits), kIOError) << cut;
+        expectUnchanged(bits);
+    }
+    Load(stream, valid);
+    {
+        XReader reader(&stream);
+        XBitArray bits = original;
+        reader >> bits;
+        EXPECT_EQ(Bits(bits), Bits(source));
+    }
+
+    // Word counts that do not match the bit count, with the words present in the stream.
+    struct Case
+    {
+        uint32_t count;
+        uint32_t words;
+    };
+    for (Case c : {Case{40, 1}, Case{40, 3}, Case{40, 0}, Case{32, 2}, Case{33, 1}, Case{1, 0xFFFFFFFFu},
+                   Case{0xFFFFFFFFu, 0x07FFFFFFu}})
+    {
+        Bytes bytes;
+        Put32(bytes, c.count);
+        Put32(bytes, c.words);
+        for (int i = 0; i < 4; ++i)
+            Put32(bytes, 0xFFFFFFFF);
+        Load(stream, bytes);
+        XReader reader(&stream);
+        XBitArray bits = original;
+        EXPECT_EQ(LoadError(reader, bits), kIOError) << c.count << " " << c.words;
+        expectUnchanged(bits);
+    }
+
+    // A matching but huge count whose words are not there: refused before anything is allocated
+    // (half a gigabyte would otherwise be asked for).
+    {
+        Bytes bytes;
+        Put32(bytes, 0xFFFFFFFFu);
+        Put32(bytes, 0x08000000u);
+        Put32(bytes, 0x12345678);
+        Load(stream, bytes);
+        XReader reader(&stream);
+        XBitArray bits = original;
+        EXPECT_EQ(LoadError(reader, bits), kIOError);
+        expectUnchanged(bits);
+    }
+
+    // The words lie in the stream, but past the end of the open chunk: the chunk bounds the read.
+    {
+        Bytes bytes;
+        Put32(bytes, 0x0120000B);
+        Put32(bytes, 8 + 8 + 4); // room for one of the two words
+        Put32(bytes, 40);
+        Put32(bytes, 2);
+        Put32(bytes, 0xFFFFFFFF);
+        Put32(bytes, 0xFFFFFFFF);
+        Load(stream, bytes);
+        XReader reader(&stream);
+        ASSERT_TRUE(reader.NextChunk());
+        XBitArray bits = original;
+        EXPECT_EQ(LoadError(reader, bits), kIOError);
+        expectUnchanged(bits);
+        reader.EndChunk();
+        EXPECT_EQ(stream.GetPosition(), 20);
+    }
 }
