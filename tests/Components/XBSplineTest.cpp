@@ -71,9 +71,17 @@ TEST(XBSplineTest, BasisValues)
     EXPECT_EQ(Basis(3, 0, 4), (std::vector<float>{1, 0, 0, 0}));
     EXPECT_EQ(Basis(3, 2, 4), (std::vector<float>{0, 0, 0, 1}));
 
+    // Repeated addition of the step can carry the parameter a hair past the end: the last point
+    // still takes the whole weight.
+    std::vector<float> n = Basis(3, std::nextafter(2.0f, 3.0f), 4);
+    EXPECT_NEAR(n[0], 0.0f, 1e-6f);
+    EXPECT_NEAR(n[1], 0.0f, 1e-6f);
+    EXPECT_NEAR(n[2], 0.0f, 1e-6f);
+    EXPECT_NEAR(n[3], 1.0f, 1e-6f);
+
     // Quadratic pieces over the knots 0 0 0 1 2 2 2, by hand: on [0, 1) the values are
     // (1 - t)^2, 2t - 3t^2/2, t^2/2, 0.
-    std::vector<float> n = Basis(3, 0.5f, 4);
+    n = Basis(3, 0.5f, 4);
     EXPECT_FLOAT_EQ(n[0], 0.25f);
     EXPECT_FLOAT_EQ(n[1], 0.625f);
     EXPECT_FLOAT_EQ(n[2], 0.125f);
