@@ -118,7 +118,5 @@ void XDebugStream::Flush()
     }
 }
 
-void XDebugStream::Sink(const WCHAR*, unsigned)
-{
-}
+void XDebugStream::Sink(const WCHAR*, unsigned) {}
 } // namespace XDebug

@@ -69,7 +69,10 @@ protected:
     void TearDown() override { std::filesystem::remove_all(m_Dir); }
 
     std::string PathOf(const char* name) const { return (m_Dir / name).string(); }
-    static std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+    static std::u16string Wide(const std::string& ascii)
+    {
+        return std::u16string(ascii.begin(), ascii.end());
+    }
     static std::string Bytes(const std::string& path)
     {
         std::ifstream in(path, std::ios::binary);
