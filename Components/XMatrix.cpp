@@ -201,7 +201,19 @@ void XMatrix::ApplyTo(XVertex* points, unsigned n) const
         TransformVertex(*this, points[i]);
 }
 
+void XMatrix::ApplyTo(XVertex* points, unsigned n, const XBitArray& mask, bool value) const
+{
+    for (unsigned i = 0; i < n; ++i)
+        if (mask.Get(i) == value)
+            TransformVertex(*this, points[i]);
+}
+
 void XMatrix::ApplyTo(XArray<XVertex, 32>& points) const { ApplyTo(points.GetData(), points.GetCount()); }
+
+void XMatrix::ApplyTo(XArray<XVertex, 32>& points, const XBitArray& mask, bool value) const
+{
+    ApplyTo(points.GetData(), points.GetCount(), mask, value);
+}
 
 void XMatrix::ApplyTo(XArray<XVertex, 32>& points, const XArray<unsigned int, 32>& indices) const
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Components/XArray.h"
+#include "Components/XBitArray.h"
 #include "Components/XVertex.h"
 
 #include <type_traits>
@@ -50,7 +51,11 @@ struct XMatrix
 
     // Points transform in place, translation included, no division by w.
     void ApplyTo(XVertex* points, unsigned n) const;
+    // Only the points whose mask bit equals value; a point past the mask's count reads as a clear
+    // bit.
+    void ApplyTo(XVertex* points, unsigned n, const XBitArray& mask, bool value) const;
     void ApplyTo(XArray<XVertex, 32>& points) const;
+    void ApplyTo(XArray<XVertex, 32>& points, const XBitArray& mask, bool value) const;
     // The elements named by the list; an index listed twice is transformed twice. An index at or
     // past the count throws "Out of range." before any point is touched.
     void ApplyTo(XArray<XVertex, 32>& points, const XArray<unsigned int, 32>& indices) const;

@@ -238,6 +238,26 @@ TEST(XMatrixTest, ApplyToArraysIndicesAndStrides)
     ExpectVertex(some[1], 1, 1, 1, 0);
     ExpectVertex(some[2], -1, 6, 17, 0);
 
+    // Masks: only the points whose bit equals the value; past the mask's count a bit reads as 0.
+    XBitArray mask;
+    mask.SetCount(2);
+    mask.SetBit(1, true);
+    XArray<XVertex, 32> set = pts;
+    m.ApplyTo(set, mask, true);
+    ExpectVertex(set[0], 0, 0, 0, 0);
+    ExpectVertex(set[1], 3, 4, 5, 0);
+    ExpectVertex(set[2], -1, 0, 2, 0);
+    XArray<XVertex, 32> clear = pts;
+    m.ApplyTo(clear, mask, false);
+    ExpectVertex(clear[0], 1, 2, 3, 0);
+    ExpectVertex(clear[1], 1, 1, 1, 0);
+    ExpectVertex(clear[2], -1, 2, 7, 0);
+    XVertex raw[3] = {pts[0], pts[1], pts[2]};
+    m.ApplyTo(raw, 2, mask, false); // the count limits the points, not the mask
+    ExpectVertex(raw[0], 1, 2, 3, 0);
+    ExpectVertex(raw[1], 1, 1, 1, 0);
+    ExpectVertex(raw[2], -1, 0, 2, 0);
+
     // A bad index is refused before anything moves.
     idx.Add(3);
     XArray<XVertex, 32> untouched = pts;
