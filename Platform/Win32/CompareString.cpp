@@ -88,8 +88,7 @@ int Order(uint32_t a, uint32_t b)
 // A text with either a length or, for length -1, a terminating NUL; the NUL is found on the way
 // rather than by a separate pass, which would double the cost of sorting long names.
 // The kind is a template parameter so that the inner loops test only the one end condition.
-template <bool Terminated>
-struct Text
+template <bool Terminated> struct Text
 {
     const WCHAR* units;
     size_t length; // unused when Terminated
@@ -110,8 +109,7 @@ int CompareLengths(size_t lengthA, size_t lengthB)
     return lengthA < lengthB ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
 }
 
-template <class TextA, class TextB>
-int CompareIgnoreCase(const TextA& a, const TextB& b)
+template <class TextA, class TextB> int CompareIgnoreCase(const TextA& a, const TextB& b)
 {
     const auto& keys = Keys();
     size_t i = 0, j = 0;
@@ -150,8 +148,7 @@ int CompareIgnoreCase(const TextA& a, const TextB& b)
     return CompareLengths(i, j);
 }
 
-template <class TextA, class TextB>
-int CompareUnits(const TextA& a, const TextB& b)
+template <class TextA, class TextB> int CompareUnits(const TextA& a, const TextB& b)
 {
     size_t k = 0;
     while (!a.AtEnd(k) && !b.AtEnd(k))
@@ -214,16 +211,14 @@ private:
     size_t m_length = 0;
 };
 
-template <class TextA, class TextB>
-int CompareChecked(DWORD flags, const TextA& a, const TextB& b)
+template <class TextA, class TextB> int CompareChecked(DWORD flags, const TextA& a, const TextB& b)
 {
     if (flags & NORM_IGNORECASE)
         return CompareIgnoreCase(a, b);
     return CompareUnits(a, b);
 }
 
-template <class TextA>
-int CompareWith(DWORD flags, const TextA& a, const WCHAR* b, int lengthB)
+template <class TextA> int CompareWith(DWORD flags, const TextA& a, const WCHAR* b, int lengthB)
 {
     if (lengthB < 0)
         return CompareChecked(flags, a, Text<true>{b, 0});
@@ -247,5 +242,6 @@ int CompareStringA(LCID /*locale*/, DWORD flags, LPCSTR a, int lengthA, LPCSTR b
     AnsiAsWide wideA, wideB;
     if (!wideA.Convert(a, lengthA) || !wideB.Convert(b, lengthB))
         return 0;
-    return CompareChecked(flags, Text<false>{wideA.Data(), wideA.Length()}, Text<false>{wideB.Data(), wideB.Length()});
+    return CompareChecked(flags, Text<false>{wideA.Data(), wideA.Length()},
+                          Text<false>{wideB.Data(), wideB.Length()});
 }

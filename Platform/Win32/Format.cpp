@@ -17,8 +17,7 @@ namespace
 {
 constexpr size_t kWsprintfLimit = 1024; // the platform's documented limit for the unsized forms
 
-template <class Ch>
-class Output
+template <class Ch> class Output
 {
 public:
     Output(Ch* buffer, size_t size) : m_buffer(buffer), m_room(size - 1) {}
@@ -72,8 +71,7 @@ struct Spec
 // Widths and precisions beyond any buffer mean nothing more; capping keeps the arithmetic safe.
 constexpr size_t kFieldCap = 1u << 20;
 
-template <class Ch>
-size_t ReadNumber(const Ch*& p)
+template <class Ch> size_t ReadNumber(const Ch*& p)
 {
     size_t value = 0;
     while (*p >= '0' && *p <= '9')
@@ -86,23 +84,20 @@ size_t ReadNumber(const Ch*& p)
     return value;
 }
 
-template <class Ch>
-void Pad(Output<Ch>& out, const Spec& spec, size_t length, bool before)
+template <class Ch> void Pad(Output<Ch>& out, const Spec& spec, size_t length, bool before)
 {
     if (spec.width > length && spec.left != before)
         out.Repeat(' ', spec.width - length);
 }
 
-template <class Ch>
-void EmitText(Output<Ch>& out, const Spec& spec, const Ch* text, size_t length)
+template <class Ch> void EmitText(Output<Ch>& out, const Spec& spec, const Ch* text, size_t length)
 {
     Pad(out, spec, length, true);
     out.Write(text, length);
     Pad(out, spec, length, false);
 }
 
-template <class T>
-size_t BoundedLength(const T* text, const Spec& spec)
+template <class T> size_t BoundedLength(const T* text, const Spec& spec)
 {
     size_t n = 0;
     while ((!spec.hasPrecision || n < spec.precision) && text[n])
@@ -137,8 +132,7 @@ std::string Convert(const WCHAR* text, size_t length)
     return result;
 }
 
-template <class Ch, class Src>
-void EmitString(Output<Ch>& out, const Spec& spec, const Src* text)
+template <class Ch, class Src> void EmitString(Output<Ch>& out, const Spec& spec, const Src* text)
 {
     static constexpr Src kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
     if (!text)
@@ -160,8 +154,7 @@ void EmitString(Output<Ch>& out, const Spec& spec, const Src* text)
     }
 }
 
-template <class Ch>
-void EmitChar(Output<Ch>& out, const Spec& spec, int value, bool wide)
+template <class Ch> void EmitChar(Output<Ch>& out, const Spec& spec, int value, bool wide)
 {
     Ch c;
     if (wide == (sizeof(Ch) == sizeof(WCHAR)))
@@ -184,7 +177,8 @@ void EmitChar(Output<Ch>& out, const Spec& spec, int value, bool wide)
 }
 
 template <class Ch>
-void EmitInteger(Output<Ch>& out, const Spec& spec, uint64_t magnitude, bool negative, unsigned base, bool upper)
+void EmitInteger(Output<Ch>& out, const Spec& spec, uint64_t magnitude, bool negative, unsigned base,
+                 bool upper)
 {
     const char* digitSet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     Ch digits[24];
@@ -212,8 +206,7 @@ void EmitInteger(Output<Ch>& out, const Spec& spec, uint64_t magnitude, bool neg
     Pad(out, spec, length, false);
 }
 
-template <class Ch>
-int Format(Ch* buffer, size_t size, const Ch* format, va_list* args)
+template <class Ch> int Format(Ch* buffer, size_t size, const Ch* format, va_list* args)
 {
     if (!buffer || size == 0)
         return 0;

@@ -133,8 +133,8 @@ constexpr CaseTables MakeCaseTables()
     for (char16_t c = 0; c < kCaseLimit; ++c)
         if (t.lower[c] != c && c != 0x130) // 'i' upper-cases to 'I', not to the dotted capital
             t.upper[t.lower[c]] = c;
-    t.upper[0x131] = u'I'; // dotless i
-    t.upper[0x17F] = u'S'; // long s
+    t.upper[0x131] = u'I';  // dotless i
+    t.upper[0x17F] = u'S';  // long s
     t.upper[0x3C2] = 0x3A3; // final sigma
     for (int b = 0; b < 256; ++b)
     {
@@ -159,8 +159,7 @@ constexpr CaseTables kCase = MakeCaseTables();
 
 // Output of a conversion: counts every unit, stores while there is room and notes an overflow.
 // Without a buffer it only counts (the "how much is needed" call).
-template <class T>
-struct Sink
+template <class T> struct Sink
 {
     T* out;
     int capacity;
@@ -211,9 +210,9 @@ enum class Codec
 struct CodePageInfo
 {
     Codec codec;
-    UINT number;       // the page as iconv knows it
-    const char* name;  // iconv's name
-    bool doubleByte;   // lead bytes 0x81..0xFE take a trail byte
+    UINT number;      // the page as iconv knows it
+    const char* name; // iconv's name
+    bool doubleByte;  // lead bytes 0x81..0xFE take a trail byte
 };
 
 bool ResolveCodePage(UINT codePage, CodePageInfo& info)
@@ -350,8 +349,14 @@ bool DecodeIconv(const CodePageInfo& info, const unsigned char* in, size_t lengt
     return true;
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 bool EncodeIconv(const CodePageInfo& info, const WCHAR* in, size_t length, ByteSink& sink,
                  Replacement& replacement)
@@ -528,8 +533,7 @@ void Encode1251(const WCHAR* in, size_t length, ByteSink& sink, Replacement& rep
 }
 
 // Common end of both directions: the Win32 return value and error.
-template <class T>
-int Finish(const Sink<T>& sink)
+template <class T> int Finish(const Sink<T>& sink)
 {
     if (sink.overflow)
     {
@@ -544,8 +548,7 @@ int Finish(const Sink<T>& sink)
     return static_cast<int>(sink.count);
 }
 
-template <class T>
-size_t TextLength(const T* text)
+template <class T> size_t TextLength(const T* text)
 {
     size_t n = 0;
     while (text[n])
@@ -558,8 +561,8 @@ int MultiByteToWideChar(UINT codePage, DWORD /*flags*/, LPCSTR multiByte, int cb
                         int cchWideChar)
 {
     CodePageInfo info{};
-    if (!multiByte || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 || (cchWideChar > 0 && !wideChar) ||
-        !ResolveCodePage(codePage, info))
+    if (!multiByte || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+        (cchWideChar > 0 && !wideChar) || !ResolveCodePage(codePage, info))
     {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -590,8 +593,8 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR wideChar, int cc
                         int cbMultiByte, LPCSTR defaultChar, BOOL* usedDefaultChar)
 {
     CodePageInfo info{};
-    if (!wideChar || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 || (cbMultiByte > 0 && !multiByte) ||
-        !ResolveCodePage(codePage, info))
+    if (!wideChar || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+        (cbMultiByte > 0 && !multiByte) || !ResolveCodePage(codePage, info))
     {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -11,8 +11,8 @@ namespace
 {
 int NoCase(const std::u16string& a, const std::u16string& b)
 {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size()));
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size()));
 }
 
 int Exact(const std::u16string& a, const std::u16string& b)
@@ -29,10 +29,10 @@ int Reverse(int order)
 // An independent model of the order over a small alphabet, written out by hand: each entry is one
 // rank, a pair of units means the two are the same letter in two cases.
 const std::vector<std::u16string> kAlphabetInOrder = {
-    u"'", u"-", u" ", u"!", u".", u"_", u"~", u"+", u">",          // symbols
-    u"0", u"9",                                                     // digits
-    u"aA", u"bB", u"zZ", u"ß", u"àÀ", u"ÿŸ", u"аА", u"яЯ", u"ёЁ", // letters
-    u"\x01", u"\u00D7", u"σΣ", u"\u4F60", u"\xD83D", u"\xFFFF",     // others
+    u"'",    u"-",      u" ",  u"!",      u".",      u"_",      u"~",  u"+",  u">",  // symbols
+    u"0",    u"9",                                                                   // digits
+    u"aA",   u"bB",     u"zZ", u"ß",      u"àÀ",     u"ÿŸ",     u"аА", u"яЯ", u"ёЁ", // letters
+    u"\x01", u"\u00D7", u"σΣ", u"\u4F60", u"\xD83D", u"\xFFFF",                      // others
 };
 
 int RankOf(char16_t c)
@@ -99,8 +99,9 @@ TEST(CompareStringTest, IgnoreCaseOrdersSymbolsDigitsLettersThenOthers)
     EXPECT_EQ(NoCase(u"x0", u"xa"), CSTR_LESS_THAN);
     EXPECT_EQ(NoCase(u"x.", u"xa"), CSTR_LESS_THAN);
     EXPECT_EQ(NoCase(u"Models\\A.SKI", u"models\\a.ski"), CSTR_EQUAL);
-    EXPECT_EQ(CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, u"Models\\A.SKI", -1, u"models\\a.ski", -1),
-              CSTR_EQUAL);
+    EXPECT_EQ(
+        CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, u"Models\\A.SKI", -1, u"models\\a.ski", -1),
+        CSTR_EQUAL);
 
     // Hyphens and apostrophes are left out first: "a b" has a symbol where "a-b" has a letter.
     EXPECT_EQ(NoCase(u"a b", u"a-b"), CSTR_LESS_THAN);
@@ -209,7 +210,8 @@ TEST(CompareStringTest, IgnoreCaseIsAStrictWeakOrder)
 {
     auto strings = RandomStrings(3000, 12345);
     std::sort(strings.begin(), strings.end(),
-              [](const std::u16string& a, const std::u16string& b) { return NoCase(a, b) == CSTR_LESS_THAN; });
+              [](const std::u16string& a, const std::u16string& b)
+              { return NoCase(a, b) == CSTR_LESS_THAN; });
 
     // After sorting, no later string is less than an earlier one, and every pair compares the same
     // both ways round (irreflexive, antisymmetric).

@@ -35,8 +35,7 @@ std::string SizedA(size_t size, int& written, const char* format, ...)
     return std::string(buffer.get());
 }
 
-template <class... Args>
-std::u16string W(const WCHAR* format, Args... args)
+template <class... Args> std::u16string W(const WCHAR* format, Args... args)
 {
     WCHAR buffer[1024];
     int written = wsprintfW(buffer, format, args...);
@@ -44,8 +43,7 @@ std::u16string W(const WCHAR* format, Args... args)
     return buffer;
 }
 
-template <class... Args>
-std::string A(const char* format, Args... args)
+template <class... Args> std::string A(const char* format, Args... args)
 {
     char buffer[1024];
     int written = wsprintfA(buffer, format, args...);
@@ -211,7 +209,8 @@ TEST(FormatTest, UnsizedFormsWriteAtMost1024Units)
     EXPECT_EQ(narrow[1024], '#');
 
     std::fill(narrow.begin(), narrow.end(), '#');
-    EXPECT_EQ(CallV(narrow.data(), "%s%s", std::string(1000, 'a').c_str(), std::string(100, 'b').c_str()), 1023);
+    EXPECT_EQ(CallV(narrow.data(), "%s%s", std::string(1000, 'a').c_str(), std::string(100, 'b').c_str()),
+              1023);
     EXPECT_EQ(narrow[1022], 'b');
     EXPECT_EQ(narrow[1024], '#');
 }

@@ -22,20 +22,22 @@ std::u16string ToWide(UINT codePage, const std::string& bytes, int* result = nul
     if (needed <= 0)
         return u"<fail>";
     auto buffer = std::make_unique<WCHAR[]>(static_cast<size_t>(needed));
-    int written = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), buffer.get(), needed);
+    int written =
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), buffer.get(), needed);
     EXPECT_EQ(written, needed);
     return std::u16string(buffer.get(), static_cast<size_t>(written));
 }
 
-std::string ToNarrow(UINT codePage, const std::u16string& text, BOOL* used = nullptr, LPCSTR defaultChar = nullptr)
+std::string ToNarrow(UINT codePage, const std::u16string& text, BOOL* used = nullptr,
+                     LPCSTR defaultChar = nullptr)
 {
     int needed = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                      defaultChar, nullptr);
     if (needed <= 0)
         return "<fail>";
     auto buffer = std::make_unique<char[]>(static_cast<size_t>(needed));
-    int written = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), buffer.get(), needed,
-                                      defaultChar, used);
+    int written = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), buffer.get(),
+                                      needed, defaultChar, used);
     EXPECT_EQ(written, needed);
     return std::string(buffer.get(), static_cast<size_t>(written));
 }
@@ -86,7 +88,9 @@ TEST(Win32TextTest, CodePage936BadInputBecomesQuestionMarksAndGoesOn)
 {
     // A lead byte before an ASCII byte loses only itself; a valid but unassigned pair is one
     // character; a lead byte at the very end is one character; 0xFF is never a lead byte.
-    EXPECT_EQ(ToWide(CP_GBK, "a\x81" "0b"), u"a?0b");
+    EXPECT_EQ(ToWide(CP_GBK, "a\x81"
+                             "0b"),
+              u"a?0b");
     EXPECT_EQ(ToWide(CP_GBK, "\xA1\x40x"), u"?x");
     EXPECT_EQ(ToWide(CP_GBK, "ab\xC4"), u"ab?");
     EXPECT_EQ(ToWide(CP_GBK, "\xFF\xC4\xE3"), u"?\u4F60");
@@ -94,7 +98,11 @@ TEST(Win32TextTest, CodePage936BadInputBecomesQuestionMarksAndGoesOn)
 
     // Characters GBK cannot hold: one '?' for a surrogate pair, one for a lone surrogate.
     BOOL used = FALSE;
-    EXPECT_EQ(ToNarrow(CP_GBK, u"a\U0001F600b\xD800" u"c\xDC00", &used), "a?b?c?");
+    EXPECT_EQ(ToNarrow(CP_GBK,
+                       u"a\U0001F600b\xD800"
+                       u"c\xDC00",
+                       &used),
+              "a?b?c?");
     EXPECT_TRUE(used);
     EXPECT_EQ(ToNarrow(CP_GBK, u"\u4F60\xD83D", nullptr, "*"), "\xC4\xE3*");
 
@@ -175,7 +183,11 @@ TEST(Win32TextTest, Utf8RoundTripsAndReplacesIllFormedInput)
     EXPECT_EQ(ToWide(CP_UTF8, "\xF4\x8F\xBF\xBF"), u"\U0010FFFF");
 
     BOOL used = FALSE;
-    EXPECT_EQ(ToNarrow(CP_UTF8, u"a\xD800" u"b\xDC00", &used), "a?b?");
+    EXPECT_EQ(ToNarrow(CP_UTF8,
+                       u"a\xD800"
+                       u"b\xDC00",
+                       &used),
+              "a?b?");
     EXPECT_TRUE(used);
 
     for (size_t cut = 1; cut <= utf8.size(); ++cut)
@@ -228,13 +240,15 @@ TEST(Win32TextTest, LengthsAndBufferSizesFollowThePlatform)
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u4F60", 1, narrow, 3, nullptr, nullptr), 3);
 
     // Every output size around the needed one, on exactly sized heap buffers.
-    std::string source = "ab\xC4\xE3" "cd\xBA\xC3";
+    std::string source = "ab\xC4\xE3"
+                         "cd\xBA\xC3";
     int needed = MultiByteToWideChar(CP_GBK, 0, source.data(), static_cast<int>(source.size()), nullptr, 0);
     ASSERT_EQ(needed, 6);
     for (int size = 1; size <= needed; ++size)
     {
         auto out = std::make_unique<WCHAR[]>(static_cast<size_t>(size));
-        int r = MultiByteToWideChar(CP_GBK, 0, source.data(), static_cast<int>(source.size()), out.get(), size);
+        int r =
+            MultiByteToWideChar(CP_GBK, 0, source.data(), static_cast<int>(source.size()), out.get(), size);
         EXPECT_EQ(r, size == needed ? needed : 0) << size;
     }
 
@@ -264,17 +278,19 @@ TEST(Win32TextTest, ConversionsWorkOnManyThreadsAtOnce)
     std::vector<std::thread> threads;
     std::vector<int> failures(4, 0);
     for (size_t t = 0; t < failures.size(); ++t)
-        threads.emplace_back([t, &failures] {
-            for (int i = 0; i < 2000; ++i)
+        threads.emplace_back(
+            [t, &failures]
             {
-                std::string number = std::to_string(i);
-                std::string name = "dir\\" + number + "\xC4\xE3\xBA\xC3";
-                std::u16string wide = ToWide(CP_GBK, name);
-                if (wide != u"dir\\" + std::u16string(number.begin(), number.end()) + u"\u4F60\u597D" ||
-                    ToNarrow(CP_GBK, wide) != name)
-                    ++failures[t];
-            }
-        });
+                for (int i = 0; i < 2000; ++i)
+                {
+                    std::string number = std::to_string(i);
+                    std::string name = "dir\\" + number + "\xC4\xE3\xBA\xC3";
+                    std::u16string wide = ToWide(CP_GBK, name);
+                    if (wide != u"dir\\" + std::u16string(number.begin(), number.end()) + u"\u4F60\u597D" ||
+                        ToNarrow(CP_GBK, wide) != name)
+                        ++failures[t];
+                }
+            });
     for (auto& thread : threads)
         thread.join();
     for (int f : failures)
@@ -316,9 +332,10 @@ TEST(Win32TextTest, CaseMappingCoversLatinGreekAndCyrillic)
 TEST(Win32TextTest, NarrowCaseMappingUsesTheCyrillicPage)
 {
     // Pairs of the Windows Cyrillic page: capital, small.
-    const std::pair<int, int> pairs[] = {{0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8D, 0x9D},
-                                         {0x8E, 0x9E}, {0x8F, 0x9F}, {0xA1, 0xA2}, {0xA3, 0xBC}, {0xA5, 0xB4},
-                                         {0xA8, 0xB8}, {0xAA, 0xBA}, {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE}};
+    const std::pair<int, int> pairs[] = {{0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C},
+                                         {0x8D, 0x9D}, {0x8E, 0x9E}, {0x8F, 0x9F}, {0xA1, 0xA2},
+                                         {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
+                                         {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE}};
     int lowerOf[256], upperOf[256];
     for (int b = 0; b < 256; ++b)
         lowerOf[b] = upperOf[b] = b;
