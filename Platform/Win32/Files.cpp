@@ -172,7 +172,8 @@ bool CopyNative(const std::string& from, const std::string& to, bool failIfExist
     if (out < 0)
         return Fail(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorForPath(errno, to));
 
-    auto abandon = [&](DWORD error) {
+    auto abandon = [&](DWORD error)
+    {
         ::close(out);
         ::unlink(to.c_str()); // no partial copy is left behind
         return Fail(error);

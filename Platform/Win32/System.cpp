@@ -204,7 +204,8 @@ void Sleep(DWORD milliseconds)
         ::sched_yield();
         return;
     }
-    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
     while (::nanosleep(&left, &left) != 0 && errno == EINTR)
     {
     }
@@ -284,7 +285,8 @@ namespace Platform
 {
 std::string ProgramPath()
 {
-    static const std::string path = [] {
+    static const std::string path = []
+    {
         if (char* resolved = ::realpath("/proc/self/exe", nullptr))
         {
             std::string result(resolved);

@@ -234,7 +234,8 @@ TEST_F(Win32FilesTest, ReadOnlyFilesOpenForReadingOnly)
     char magic[4] = {};
     DWORD got = 0;
     EXPECT_TRUE(ReadFile(file, magic, 4, &got, nullptr));
-    EXPECT_EQ(std::string(magic, got), "\x7F" "ELF");
+    EXPECT_EQ(std::string(magic, got), "\x7F"
+                                       "ELF");
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(Open(program.c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);

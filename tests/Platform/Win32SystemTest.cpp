@@ -42,10 +42,12 @@ TEST(Win32SystemTest, LastErrorBelongsToTheThread)
 {
     SetLastError(ERROR_ACCESS_DENIED);
     DWORD seen = 1;
-    std::thread other([&] {
-        seen = GetLastError();
-        SetLastError(ERROR_FILE_NOT_FOUND);
-    });
+    std::thread other(
+        [&]
+        {
+            seen = GetLastError();
+            SetLastError(ERROR_FILE_NOT_FOUND);
+        });
     other.join();
     EXPECT_EQ(seen, ERROR_SUCCESS);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
@@ -61,7 +63,8 @@ TEST(Win32SystemTest, ConvertsBetweenUtf16AndUtf8)
     EXPECT_EQ(ToUtf8(u"\u00FF\u0800\uFFFF"), "\xC3\xBF\xE0\xA0\x80\xEF\xBF\xBF");
     // Lone surrogates have no UTF-8 form and become U+FFFD.
     const WCHAR loneHigh[] = {u'a', 0xD83D, u'b', 0};
-    EXPECT_EQ(ToUtf8(loneHigh), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(ToUtf8(loneHigh), "a\xEF\xBF\xBD"
+                                "b");
     const WCHAR loneLow[] = {0xDE00, 0xD83D, 0};
     EXPECT_EQ(ToUtf8(loneLow), "\xEF\xBF\xBD\xEF\xBF\xBD");
     const WCHAR reversed[] = {0xDE00, 0xD83D, 0xDE00, 0};
@@ -83,15 +86,21 @@ TEST(Win32SystemTest, ConvertsBetweenUtf16AndUtf8)
     };
     const Case cases[] = {
         {"\x80", u"\uFFFD"},
-        {"\xC0\x80", u"\uFFFD\uFFFD"},                   // overlong
-        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},         // overlong
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},         // encoded surrogate
+        {"\xC0\x80", u"\uFFFD\uFFFD"},                     // overlong
+        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},           // overlong
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
         {"\xF5\x80", u"\uFFFD\uFFFD"},
-        {"\xE2\x82", u"\uFFFD"},                         // cut short
-        {"\xE2\x82" "A", u"\uFFFDA"},
-        {"\xF0\x9F\x98" "\xC3\xA9", u"\uFFFD\u00E9"},
-        {"\xFF" "ok", u"\uFFFDok"},
+        {"\xE2\x82", u"\uFFFD"}, // cut short
+        {"\xE2\x82"
+         "A",
+         u"\uFFFDA"},
+        {"\xF0\x9F\x98"
+         "\xC3\xA9",
+         u"\uFFFD\u00E9"},
+        {"\xFF"
+         "ok",
+         u"\uFFFDok"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FromUtf8(c.in), c.out) << c.in;
@@ -181,7 +190,8 @@ TEST(Win32SystemTest, MessageBoxesGoThroughTheHandler)
     };
     std::vector<Call> calls;
     Platform::MessageBoxHandler previous = Platform::SetMessageBoxHandler(
-        [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type) {
+        [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+        {
             calls.push_back({owner, text, caption, type});
             return IDNO;
         });
@@ -322,14 +332,18 @@ TEST(Win32SystemTest, DeliversWindowMessages)
         LPARAM lParam;
     };
     std::vector<Message> seen;
-    HWND first = Platform::RegisterWindowReceiver([&](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        seen.push_back({1, message, wParam, lParam});
-        return static_cast<LRESULT>(wParam) + 1;
-    });
-    HWND second = Platform::RegisterWindowReceiver([&](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        seen.push_back({2, message, wParam, lParam});
-        return -1;
-    });
+    HWND first = Platform::RegisterWindowReceiver(
+        [&](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
+        {
+            seen.push_back({1, message, wParam, lParam});
+            return static_cast<LRESULT>(wParam) + 1;
+        });
+    HWND second = Platform::RegisterWindowReceiver(
+        [&](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
+        {
+            seen.push_back({2, message, wParam, lParam});
+            return -1;
+        });
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
@@ -369,14 +383,16 @@ TEST(Win32SystemTest, DeliversWindowMessages)
     // valid to the end, and messages still queued for the removed windows are dropped.
     seen.clear();
     HWND third = nullptr;
-    third = Platform::RegisterWindowReceiver([&, tag = std::string(100, 'x')](UINT message, WPARAM, LPARAM) {
-        Platform::UnregisterWindowReceiver(third);
-        Platform::UnregisterWindowReceiver(second);
-        seen.push_back({static_cast<int>(tag.size()), message, 0, 0});
-        // Posted while dispatching: waits for the next round.
-        PostMessageW(first, WM_USER + 99, 0, 0);
-        return LRESULT(5);
-    });
+    third = Platform::RegisterWindowReceiver(
+        [&, tag = std::string(100, 'x')](UINT message, WPARAM, LPARAM)
+        {
+            Platform::UnregisterWindowReceiver(third);
+            Platform::UnregisterWindowReceiver(second);
+            seen.push_back({static_cast<int>(tag.size()), message, 0, 0});
+            // Posted while dispatching: waits for the next round.
+            PostMessageW(first, WM_USER + 99, 0, 0);
+            return LRESULT(5);
+        });
     EXPECT_TRUE(PostMessageW(third, WM_USER + 20, 0, 0));
     EXPECT_TRUE(PostMessageW(second, WM_USER + 21, 0, 0));
     EXPECT_TRUE(PostMessageW(third, WM_USER + 22, 0, 0));
@@ -395,10 +411,12 @@ TEST(Win32SystemTest, DeliversWindowMessages)
 
     // Sent to a receiver that removes itself: the call completes with its result.
     HWND fourth = nullptr;
-    fourth = Platform::RegisterWindowReceiver([&, tag = std::string(100, 'y')](UINT, WPARAM, LPARAM) {
-        Platform::UnregisterWindowReceiver(fourth);
-        return static_cast<LRESULT>(tag.size());
-    });
+    fourth = Platform::RegisterWindowReceiver(
+        [&, tag = std::string(100, 'y')](UINT, WPARAM, LPARAM)
+        {
+            Platform::UnregisterWindowReceiver(fourth);
+            return static_cast<LRESULT>(tag.size());
+        });
     EXPECT_EQ(SendMessageW(fourth, WM_USER, 0, 0), 100);
     EXPECT_FALSE(IsWindow(fourth));
 
