@@ -553,6 +553,7 @@ TEST(StrUtilsTest, NumberTextsIgnoreTheProcessLocale)
     CommaLocale locale;
     if (!locale.Active())
         GTEST_SKIP() << "no locale with a decimal comma is installed";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     char text[64];
     WCHAR wide[64];
     EXPECT_EQ(TextToDouble("1.5"), 1.5);

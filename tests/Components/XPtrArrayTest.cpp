@@ -133,6 +133,7 @@ TEST(XPtrArrayTest, OutOfRangeIsAnXException)
 TEST(XPtrArrayTest, OwnedArrayGrowsByItsStepAndDeletesWhatLeaves)
 {
     Item::destroyed.clear();
+    Item outside(50);
     {
         XPtrOwnArray<Item, 4> owned;
         for (int i = 0; i < 4; ++i)
@@ -170,7 +171,6 @@ TEST(XPtrArrayTest, OwnedArrayGrowsByItsStepAndDeletesWhatLeaves)
         EXPECT_EQ(Item::destroyed, (std::vector<int>{10}));
         EXPECT_EQ(Ids(owned), (std::vector<int>{0, 1, 11}));
 
-        Item outside(50);
         EXPECT_TRUE(owned.Remove(&outside));
         EXPECT_EQ(owned.GetCount(), 3u);
         Item* one = owned[1];
