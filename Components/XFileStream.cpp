@@ -1,0 +1,124 @@
+#include "Components/XFileStream.h"
+
+#include <vector>
+
+XFileStream::XFileStream(const WCHAR* name, unsigned mode)
+{
+    Open(name, mode);
+}
+
+XFileStream::XFileStream(const char* name, unsigned mode)
+{
+    std::vector<WCHAR> wide(1, 0);
+    if (name && *name)
+    {
+        int needed = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+        if (needed <= 0)
+            throw "Failed opening file.";
+        wide.assign(static_cast<size_t>(needed), 0);
+        if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), needed) <= 0)
+            throw "Failed opening file.";
+    }
+    Open(wide.data(), mode);
+}
+
+void XFileStream::Open(const WCHAR* name, unsigned mode)
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (name && *name)
+    {
+        if (mode & 2)
+            file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        else if (mode == 4)
+            file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if ((file == INVALID_HANDLE_VALUE || file == nullptr) && (mode & 1))
+            file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               CREATE_ALWAYS, 0, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE || file == nullptr)
+        throw "Failed opening file.";
+    m_File = file;
+}
+
+XFileStream::~XFileStream()
+{
+    if (m_File)
+        CloseHandle(m_File);
+}
+
+unsigned XFileStream::Read(void* buffer, unsigned count)
+{
+    if (!m_File)
+        return 0;
+    // One call normally; the loop only picks up what the system delivers in parts.
+    unsigned done = 0;
+    while (done < count)
+    {
+        DWORD got = 0;
+        if (!ReadFile(m_File, static_cast<char*>(buffer) + done, count - done, &got, nullptr) || got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+unsigned XFileStream::Write(const void* buffer, unsigned count)
+{
+    if (!m_File)
+        return 0;
+    unsigned done = 0;
+    while (done < count)
+    {
+        DWORD put = 0;
+        if (!WriteFile(m_File, static_cast<const char*>(buffer) + done, count - done, &put, nullptr) || put == 0)
+            break;
+        done += put;
+    }
+    return done;
+}
+
+int64_t XFileStream::Seek(int64_t offset, unsigned origin)
+{
+    if (!m_File)
+        return 0;
+    LONGLONG position = 0;
+    if (SetFilePointerEx(m_File, offset, &position, origin))
+        return position;
+    return GetPosition();
+}
+
+int64_t XFileStream::GetPosition() const
+{
+    if (!m_File)
+        return 0;
+    LONGLONG position = 0;
+    if (!SetFilePointerEx(m_File, 0, &position, FILE_CURRENT))
+        return 0;
+    return position;
+}
+
+void XFileStream::SetPosition(int64_t position)
+{
+    if (m_File)
+        Seek(position, FILE_BEGIN);
+}
+
+int64_t XFileStream::GetSize() const
+{
+    if (!m_File)
+        return 0;
+    LONGLONG size = 0;
+    if (!GetFileSizeEx(m_File, &size))
+        return 0;
+    return size;
+}
+
+void XFileStream::SetSize(int64_t size)
+{
+    if (!m_File)
+        return;
+    // A position the file refuses (negative) must not end the file wherever it happens to be.
+    if (Seek(size, FILE_BEGIN) == size)
+        SetEndOfFile(m_File);
+}

@@ -1,0 +1,599 @@
+#include "Components/XReader.h"
+
+#include "Components/XMemoryStream.h"
+#include "Components/XWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<unsigned char>;
+using WString = StrUtils::XBaseString<WCHAR>;
+
+const std::u16string kIO = u"Stream input-output operation failed.";
+
+void Load(XMemoryStream& s, const Bytes& bytes)
+{
+    s.SetSize(0);
+    s.SetPosition(0);
+    if (!bytes.empty())
+        s.WriteBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
+    s.SetPosition(0);
+}
+
+Bytes Contents(XStream& s)
+{
+    Bytes bytes(static_cast<size_t>(s.GetSize()));
+    s.SetPosition(0);
+    if (!bytes.empty())
+        s.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
+    s.SetPosition(0);
+    return bytes;
+}
+
+void Put32(Bytes& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+std::u16string MessageOf(auto&& f)
+{
+    try
+    {
+        f();
+    }
+    catch (const Exception& e)
+    {
+        return e.Message().str();
+    }
+    return u"(nothing thrown)";
+}
+
+// Whether the failure came as the reader's I/O error type (not just its text).
+bool ThrowsIOError(auto&& f)
+{
+    try
+    {
+        f();
+    }
+    catch (const FileUtils::XIOError& e)
+    {
+        return e.Message().str() == kIO;
+    }
+    catch (...)
+    {
+        return false;
+    }
+    return false;
+}
+
+// A scene-like tree: every kind of value, nesting, an empty chunk, long and short strings.
+Bytes SampleTree()
+{
+    XMemoryStream s(0, 8192);
+    {
+        XWriter w(&s);
+        w.BeginChunk(0x00010000);
+        w.WriteChunkU32(0x00010001, 0xCAFEBABE);
+        w.WriteChunkString(0x00010002, WString(u"Box01"));
+        w.BeginChunk(0x00020000);
+        w.WriteChunkFloat(0x00020001, 0.25f);
+        w.WriteChunkU8(0x00020002, 1);
+        w.BeginChunk(0x00020003);
+        w.EndChunk();
+        std::u16string longText(600, u'x');
+        w.WriteChunkString(0x00020004, WString(longText.c_str()));
+        w.EndChunk();
+        w.BeginChunk(0x00030000);
+        w.WriteU32(5);
+        const char ansi[] = "hello";
+        w.Write(ansi, 5);
+        w.EndChunk();
+        w.EndChunk();
+        w.WriteChunkU32(0x00040000, 7);
+    }
+    return Contents(s);
+}
+
+// Reads any tree of the sample's shape; every chunk it does not know is skipped. Returns a trace.
+struct Trace
+{
+    std::vector<uint32_t> ids;
+    uint32_t u32 = 0;
+    std::u16string name;
+    float f = 0;
+    uint8_t u8 = 0;
+    size_t longLength = 0;
+    std::string ansi;
+};
+
+void LoadChildren(XReader& r, Trace& t, int depth)
+{
+    while (r.NextChunk())
+    {
+        uint32_t id = r.GetChunkId();
+        t.ids.push_back(id);
+        WString text;
+        char buffer[17];
+        switch (id)
+        {
+        case 0x00010000:
+        case 0x00020000:
+            if (depth < 8)
+                LoadChildren(r, t, depth + 1);
+            break;
+        case 0x00010001:
+        case 0x00040000:
+            r.ReadU32(t.u32);
+            break;
+        case 0x00010002:
+            r.ReadString(text, 1024);
+            t.name = text.c_str();
+            break;
+        case 0x00020001:
+            r.ReadFloat(t.f);
+            break;
+        case 0x00020002:
+            r.ReadU8(t.u8);
+            break;
+        case 0x00020004:
+            r.ReadString(text, 0xFFFFFFFFu);
+            t.longLength = text.Length();
+            break;
+        case 0x00030000:
+            r.ReadAnsiString(buffer, 16);
+            t.ansi = buffer;
+            break;
+        default:
+            break;
+        }
+        r.EndChunk();
+    }
+}
+} // namespace
+
+TEST(XReaderTest, ReadsBackWhatTheWriterWrote)
+{
+    Bytes tree = SampleTree();
+    XMemoryStream s(0, 8192);
+    Load(s, tree);
+    XReader r(&s);
+    Trace t;
+    LoadChildren(r, t, 0);
+    EXPECT_EQ((std::vector<uint32_t>{0x00010000, 0x00010001, 0x00010002, 0x00020000, 0x00020001, 0x00020002,
+                                     0x00020003, 0x00020004, 0x00030000, 0x00040000}),
+              t.ids);
+    EXPECT_EQ(7u, t.u32);
+    EXPECT_EQ(u"Box01", t.name);
+    EXPECT_EQ(0.25f, t.f);
+    EXPECT_EQ(1, t.u8);
+    EXPECT_EQ(600u, t.longLength);
+    EXPECT_EQ("hello", t.ansi);
+    EXPECT_EQ(int64_t(tree.size()), s.GetPosition());
+    EXPECT_EQ(0xFFFFFFFFu, r.GetChunkId());
+}
+
+TEST(XReaderTest, EndChunkLandsAtTheRecordedEnd)
+{
+    // Parent {unknown chunk with children; a chunk read only in part; a chunk read too far; a
+    // known chunk}, then a sibling of the parent.
+    XMemoryStream s(0, 8192);
+    {
+        XWriter w(&s);
+        w.BeginChunk(1);
+        w.BeginChunk(0x7777);
+        w.WriteChunkU32(0x7778, 1);
+        w.WriteChunkString(0x7779, WString(u"skipped"));
+        w.EndChunk();
+        w.BeginChunk(2);
+        w.WriteU32(11);
+        w.WriteU32(22);
+        w.WriteU32(33);
+        w.EndChunk();
+        w.WriteChunkU8(3, 0x44);
+        w.WriteChunkU32(4, 44);
+        w.EndChunk();
+        w.WriteChunkU32(5, 55);
+    }
+    s.SetPosition(0);
+    XReader r(&s);
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_EQ(1u, r.GetChunkId());
+    std::vector<uint32_t> seen;
+    uint32_t value = 0;
+    while (r.NextChunk())
+    {
+        seen.push_back(r.GetChunkId());
+        switch (r.GetChunkId())
+        {
+        case 2:
+            r.ReadU32(value); // two values left unread
+            EXPECT_EQ(11u, value);
+            break;
+        case 3:
+            r.ReadU32(value); // three bytes past the chunk
+            break;
+        case 4:
+            r.ReadU32(value);
+            EXPECT_EQ(44u, value);
+            break;
+        default:
+            break;
+        }
+        r.EndChunk();
+    }
+    EXPECT_EQ((std::vector<uint32_t>{0x7777, 2, 3, 4}), seen);
+    r.EndChunk();
+    EXPECT_EQ(0xFFFFFFFFu, r.GetChunkId());
+    r.ReadChunkU32(5, value);
+    EXPECT_EQ(55u, value);
+    EXPECT_FALSE(r.NextChunk());
+    EXPECT_EQ(0xFFFFFFFFu, r.GetChunkId());
+}
+
+TEST(XReaderTest, MalformedHeadersEndTheChunkList)
+{
+    XMemoryStream s(0, 8192);
+    XReader r(&s);
+    // A child that ends one byte past its parent.
+    Bytes b;
+    Put32(b, 1), Put32(b, 8 + 9), Put32(b, 2), Put32(b, 10), b.push_back(0), b.push_back(0);
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_FALSE(r.NextChunk());
+    EXPECT_EQ(1u, r.GetChunkId());
+    r.EndChunk();
+    EXPECT_EQ(17, s.GetPosition());
+
+    // The same child exactly filling its parent is fine.
+    b.clear();
+    Put32(b, 1), Put32(b, 8 + 9), Put32(b, 2), Put32(b, 9), b.push_back(0);
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_EQ(2u, r.GetChunkId());
+    r.EndChunk();
+    EXPECT_FALSE(r.NextChunk());
+    r.EndChunk();
+
+    // Sizes below the header would loop forever or seek backwards.
+    for (uint32_t size : {0u, 1u, 7u})
+    {
+        b.clear();
+        Put32(b, 9), Put32(b, size), Put32(b, 0), Put32(b, 0);
+        Load(s, b);
+        EXPECT_FALSE(r.NextChunk()) << size;
+        EXPECT_EQ(0xFFFFFFFFu, r.GetChunkId());
+    }
+    // An empty chunk is 8 bytes and legal.
+    b.clear();
+    Put32(b, 9), Put32(b, 8);
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    r.EndChunk();
+    EXPECT_EQ(8, s.GetPosition());
+
+    // A top-level chunk that claims more than the stream holds.
+    b.clear();
+    Put32(b, 9), Put32(b, 13), Put32(b, 0);
+    Load(s, b);
+    EXPECT_FALSE(r.NextChunk());
+    // A partial header.
+    for (size_t n : {0u, 3u, 4u, 7u})
+    {
+        b.assign(n, 0x08);
+        Load(s, b);
+        EXPECT_FALSE(r.NextChunk()) << n;
+    }
+}
+
+TEST(XReaderTest, TypedReadErrors)
+{
+    EXPECT_EQ(u"Null stream pointer.", MessageOf([] { XReader r(nullptr); }));
+
+    XMemoryStream s(0, 8192);
+    XReader r(&s);
+    EXPECT_EQ(0xFFFFFFFFu, r.GetChunkId());
+    EXPECT_EQ(u"Null chunk pointer.", MessageOf([&] { r.EndChunk(); }));
+
+    Load(s, Bytes{1, 2, 3});
+    uint8_t u8 = 0;
+    uint32_t u32 = 0;
+    float f = 0;
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadU32(u32); }));
+    s.SetPosition(0);
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadFloat(f); }));
+    s.SetPosition(3);
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadU8(u8); }));
+    unsigned char raw[8];
+    s.SetPosition(1);
+    EXPECT_EQ(2u, r.Read(raw, 8)); // the raw read only reports
+
+    // ReadChunk family: at the end of the stream, and on another id (which stays open).
+    Load(s, Bytes{});
+    try
+    {
+        r.ReadChunkU32(5, u32);
+        FAIL();
+    }
+    catch (const XWrongChunkException& e)
+    {
+        EXPECT_EQ(u"Wrong chunk.", e.Message().str());
+    }
+    Bytes b;
+    Put32(b, 6), Put32(b, 12), Put32(b, 77);
+    Load(s, b);
+    EXPECT_EQ(u"Wrong chunk.", MessageOf([&] { r.ReadChunkU32(5, u32); }));
+    EXPECT_EQ(6u, r.GetChunkId());
+    r.EndChunk();
+    s.SetPosition(0);
+    r.ReadChunk(6, raw, 4);
+    EXPECT_EQ(77u, raw[0]);
+    EXPECT_EQ(12, s.GetPosition());
+    // A value chunk too short for its value.
+    b.clear();
+    Put32(b, 5), Put32(b, 10), b.push_back(1), b.push_back(2);
+    Load(s, b);
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadChunkU32(5, u32); }));
+    r.EndChunk();
+}
+
+TEST(XReaderTest, StringCountsAreBoundedBeforeAnythingIsRead)
+{
+    XMemoryStream s(0, 8192);
+    XReader r(&s);
+    WString text(u"keep");
+
+    // Over maxLength: "String too long." before any character is read.
+    Bytes b;
+    Put32(b, 1025);
+    b.resize(b.size() + 2050, 0x41);
+    Load(s, b);
+    EXPECT_EQ(u"String too long.", MessageOf([&] { r.ReadString(text, 1024); }));
+    EXPECT_EQ(4, s.GetPosition());
+    EXPECT_EQ(u"keep", std::u16string(text.c_str()));
+    s.SetPosition(0);
+    r.ReadString(text, 1025);
+    EXPECT_EQ(1025u, text.Length());
+
+    // A count of 0xFFFFFFFF with no limit: the I/O error, nothing allocated for it (the heap
+    // path would report "Failed reading from stream.").
+    b.clear();
+    Put32(b, 0xFFFFFFFFu);
+    Put32(b, 0x00410041);
+    Load(s, b);
+    text = u"keep";
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadString(text, 0xFFFFFFFFu); }));
+    EXPECT_EQ(u"keep", std::u16string(text.c_str()));
+
+    // Inside a chunk the bound is the chunk, not the stream.
+    b.clear();
+    Put32(b, 1), Put32(b, 8 + 4 + 4), Put32(b, 3), Put32(b, 0x00420041), Put32(b, 0x00440043);
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadString(text, 1024); }));
+    r.EndChunk();
+    b[8] = 2;
+    Load(s, b);
+    r.ReadChunkString(1, text, 1024);
+    EXPECT_EQ(u"AB", std::u16string(text.c_str()));
+
+    // Same for 8-bit strings; the buffer gets its NUL.
+    char buffer[8];
+    std::memset(buffer, '#', sizeof buffer);
+    b.clear();
+    Put32(b, 1), Put32(b, 8 + 4 + 3), Put32(b, 4), b.push_back('a'), b.push_back('b'), b.push_back('c');
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_TRUE(ThrowsIOError([&] { r.ReadAnsiString(buffer, 7); }));
+    r.EndChunk();
+    b[8] = 8;
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_EQ(u"String too long.", MessageOf([&] { r.ReadAnsiString(buffer, 7); }));
+    r.EndChunk();
+    b[8] = 3;
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    r.ReadAnsiString(buffer, 3);
+    EXPECT_STREQ("abc", buffer);
+    EXPECT_EQ(0u, r.GetBytesLeft());
+    r.EndChunk();
+    b[8] = 0;
+    Load(s, b);
+    ASSERT_TRUE(r.NextChunk());
+    r.ReadAnsiString(buffer, 0);
+    EXPECT_STREQ("", buffer);
+    EXPECT_EQ(3u, r.GetBytesLeft());
+    r.EndChunk();
+}
+
+TEST(XReaderTest, StringLengthsAroundTheStackBuffer)
+{
+    for (unsigned n : {0u, 1u, 509u, 510u, 511u, 512u, 5000u})
+    {
+        std::u16string original;
+        for (unsigned i = 0; i < n; ++i)
+            original.push_back(static_cast<char16_t>(0x0400 + i % 200));
+        XMemoryStream s(0, 8192);
+        {
+            XWriter w(&s);
+            w.WriteChunkString(0x10, WString(original.c_str()));
+        }
+        EXPECT_EQ(int64_t(12 + 2 * n), s.GetSize());
+        s.SetPosition(0);
+        XReader r(&s);
+        WString back(u"old");
+        r.ReadChunkString(0x10, back, 0xFFFFFFFFu);
+        EXPECT_EQ(original, std::u16string(back.c_str())) << n;
+
+        // Cut one unit short (the chunk size patched to match): the stream runs dry.
+        if (n == 0)
+            continue;
+        Bytes bytes = Contents(s);
+        bytes.resize(bytes.size() - 2);
+        uint32_t size = static_cast<uint32_t>(bytes.size());
+        std::memcpy(bytes.data() + 4, &size, 4);
+        Load(s, bytes);
+        back = u"old";
+        EXPECT_TRUE(ThrowsIOError([&] { r.ReadChunkString(0x10, back, 0xFFFFFFFFu); })) << n;
+        EXPECT_EQ(u"old", std::u16string(back.c_str()));
+        r.EndChunk();
+    }
+}
+
+TEST(XReaderTest, StreamRunningDryInsideAChunk)
+{
+    // The chunk is intact but the stream stops delivering: short character reads report as the
+    // I/O error up to 510 units and as "Failed reading from stream." from 511 on.
+    class DryStream : public XMemoryStream
+    {
+    public:
+        DryStream() : XMemoryStream(0, 8192) {}
+        unsigned Read(void* buffer, unsigned count) override
+        {
+            unsigned n = count < left ? count : left;
+            left -= n;
+            return n ? XMemoryStream::Read(buffer, n) : 0;
+        }
+        unsigned left = 0;
+    };
+    for (unsigned n : {100u, 510u, 511u, 2000u})
+    {
+        DryStream s;
+        {
+            XWriter w(&s);
+            w.WriteChunkString(0x10, WString(std::u16string(n, u'q').c_str()));
+        }
+        s.SetPosition(0);
+        s.left = 8 + 4 + 2 * n - 1;
+        XReader r(&s);
+        WString text(u"old");
+        std::u16string message = MessageOf([&] { r.ReadChunkString(0x10, text, 0xFFFFFFFFu); });
+        EXPECT_EQ(n < 511 ? kIO : u"Failed reading from stream.", message) << n;
+        EXPECT_EQ(u"old", std::u16string(text.c_str()));
+    }
+}
+
+TEST(XReaderTest, DestructorEndsOpenChunks)
+{
+    Bytes tree = SampleTree();
+    XMemoryStream s(0, 8192);
+    Load(s, tree);
+    {
+        XReader r(&s);
+        ASSERT_TRUE(r.NextChunk());
+        ASSERT_TRUE(r.NextChunk());
+        r.EndChunk();
+        ASSERT_TRUE(r.NextChunk());
+        r.EndChunk();
+        ASSERT_TRUE(r.NextChunk());
+        ASSERT_TRUE(r.NextChunk());
+        EXPECT_EQ(0x00020001u, r.GetChunkId());
+    }
+    uint32_t outer = 0;
+    std::memcpy(&outer, tree.data() + 4, 4);
+    EXPECT_EQ(int64_t(outer), s.GetPosition());
+}
+
+TEST(XReaderTest, EveryPrefixEndsCleanly)
+{
+    Bytes tree = SampleTree();
+    Trace full;
+    {
+        XMemoryStream s(0, 8192);
+        Load(s, tree);
+        XReader r(&s);
+        LoadChildren(r, full, 0);
+    }
+    for (size_t cut = 0; cut < tree.size(); ++cut)
+    {
+        XMemoryStream s(0, 8192);
+        Load(s, Bytes(tree.begin(), tree.begin() + static_cast<ptrdiff_t>(cut)));
+        Trace t;
+        try
+        {
+            XReader r(&s);
+            LoadChildren(r, t, 0);
+        }
+        catch (const XException&)
+        {
+        }
+        // Whatever was read is a prefix of the full read: a truncated tree never invents chunks.
+        ASSERT_LE(t.ids.size(), full.ids.size()) << cut;
+        EXPECT_TRUE(std::equal(t.ids.begin(), t.ids.end(), full.ids.begin())) << cut;
+        // The top-level chunk no longer fits, so nothing inside it is reached.
+        if (cut < tree.size() - 12)
+        {
+            EXPECT_TRUE(t.ids.empty()) << cut;
+        }
+    }
+    // The same cuts padded back to the full length, so that the outer chunks still fit and the
+    // damage lies inside them.
+    for (unsigned char filler : {0x00, 0xFF, 0x08})
+        for (size_t cut = 0; cut < tree.size(); ++cut)
+        {
+            Bytes bad(tree.begin(), tree.begin() + static_cast<ptrdiff_t>(cut));
+            bad.resize(tree.size(), filler);
+            XMemoryStream s(0, 8192);
+            Load(s, bad);
+            Trace t;
+            try
+            {
+                XReader r(&s);
+                LoadChildren(r, t, 0);
+            }
+            catch (const XException&)
+            {
+            }
+            EXPECT_LE(s.GetPosition(), int64_t(tree.size()));
+        }
+}
+
+TEST(XReaderTest, CorruptBytesEndCleanly)
+{
+    Bytes tree = SampleTree();
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 3000; ++round)
+    {
+        Bytes bad = tree;
+        int flips = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i)
+        {
+            size_t at = random() % bad.size();
+            switch (random() % 4)
+            {
+            case 0:
+                bad[at] = static_cast<unsigned char>(random());
+                break;
+            case 1:
+                bad[at] = 0xFF;
+                break;
+            case 2:
+                bad[at] = 0;
+                break;
+            default:
+                bad[at] ^= static_cast<unsigned char>(1u << (random() % 8));
+                break;
+            }
+        }
+        XMemoryStream s(0, 8192);
+        Load(s, bad);
+        Trace t;
+        try
+        {
+            XReader r(&s);
+            LoadChildren(r, t, 0);
+        }
+        catch (const XException&)
+        {
+        }
+        EXPECT_LE(s.GetPosition(), int64_t(bad.size()));
+    }
+}
