@@ -358,7 +358,18 @@ TEST_F(PwPackageTest, EditedArchiveReopensSortedWithUntouchedBlocksCopied)
 
     PwPackage package;
     package.Open(in.c_str());
-    std::u16string renamed = archive.Entries[3].NameWide;
+    // An entry whose name no other entry shares, so that the name finds it alone.
+    size_t target = 3;
+    auto shared = [&](size_t i) {
+        for (size_t k = 0; k < archive.Entries.size(); ++k)
+            if (k != i && PwPackage::CompareNames(archive.Entries[k].NameWide.c_str(),
+                                                  archive.Entries[i].NameWide.c_str()) == 0)
+                return true;
+        return false;
+    };
+    while (shared(target) || target == 10)
+        ++target;
+    std::u16string renamed = archive.Entries[target].NameWide;
     std::u16string kept = u"models\\kept.original.ski";
     ASSERT_TRUE(package.Rename(renamed.c_str(), kept.c_str()));
     ASSERT_TRUE(package.Delete(archive.Entries[10].NameWide.c_str()));
@@ -388,7 +399,7 @@ TEST_F(PwPackageTest, EditedArchiveReopensSortedWithUntouchedBlocksCopied)
     {
         if (i == 10)
             continue;
-        const std::u16string& name = i == 3 ? kept : archive.Entries[i].NameWide;
+        const std::u16string& name = i == target ? kept : archive.Entries[i].NameWide;
         // Twins share a name; look the entry up by its block's bytes instead of its name.
         const PckGen::Placement& source = archive.Where.Blocks[i];
         bool found = false;
