@@ -214,7 +214,10 @@ std::vector<Entry> MakeEntries(const EntryOptions& options)
             AppendAscii(e, kWords[rng.Below(std::size(kWords))]);
             AppendAscii(e, std::to_string(i));
             if (rng.Chance(20))
-                AppendAscii(e, "_" + std::string(kWords[rng.Below(std::size(kWords))]));
+            {
+                AppendAscii(e, "_");
+                AppendAscii(e, kWords[rng.Below(std::size(kWords))]);
+            }
             AppendAscii(e, kExtensions[rng.Below(std::size(kExtensions))]);
         }
         uint32_t span = options.MaxSize - options.MinSize;
