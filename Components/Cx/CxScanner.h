@@ -253,9 +253,9 @@ public:
     CxScanner(const CxScanner&) = delete;
     CxScanner& operator=(const CxScanner&) = delete;
 
-    // Reads the whole stream as UTF-16 little-endian text; a leading FF FE reads as a space. A
-    // stream with an odd number of bytes is not UTF-16 and is refused like a failed read. An
-    // open source is suspended and resumes after the new one has ended.
+    // Reads the stream from its position to its end as UTF-16 little-endian text; a leading
+    // FF FE reads as a space. An odd number of bytes is not UTF-16 and is refused like a failed
+    // read. An open source is suspended and resumes after the new one has ended.
     void OpenStream(XStream& stream, const WCHAR* name) override;
     // Opens the file read-only and reads it as OpenStream does; a failure is reported as fatal
     // ("Can't open file: ", "Error reading file: ") and leaves nothing opened.
