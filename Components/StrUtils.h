@@ -116,7 +116,8 @@ public:
         unsigned keep = Length();
         if (keep > n)
             keep = n;
-        C* data = new C[n + 1];
+        // Zero-filled: whatever the caller writes into the reserved room stays terminated.
+        C* data = new C[n + 1]();
         if (keep)
             std::memcpy(data, m_Data, keep * sizeof(C));
         data[keep] = 0;
@@ -221,7 +222,15 @@ public:
             copy = new C[length + 1];
             std::memcpy(copy, text, (length + 1) * sizeof(C));
         }
-        SetCount(m_Count + 1);
+        try
+        {
+            SetCount(m_Count + 1);
+        }
+        catch (...)
+        {
+            delete[] copy;
+            throw;
+        }
         m_Slots[index] = copy;
         return index;
     }
@@ -232,9 +241,9 @@ public:
     // the result is then a null slot of the list's own that no text ever occupies.
     C*& operator[](unsigned index)
     {
-        XAssert(index < m_Count, u"Assertion failure!");
         if (index >= m_Count)
         {
+            XDebug::AssertFailed("..\\Components\\StrUtils.h", __LINE__, u"Assertion failure!");
             m_Refused = nullptr;
             return m_Refused;
         }
@@ -300,12 +309,13 @@ XString AnsiToWide(const XAnsiString& text);
 
 void BoolToText(char* dest, bool value);
 void BoolToText(WCHAR* dest, bool value);
-// 9 significant digits, C-locale shapes.
+// 9 significant digits in the "%.9g" shape, never the process locale's; needs 17 units.
 void FloatToText(char* dest, float value);
 void FloatToText(WCHAR* dest, float value);
 void DoubleToText(char* dest, double value);
 void DoubleToText(WCHAR* dest, double value);
-// Fixed-point text; decimals above 9 are taken as 9, no point with 0 decimals.
+// Fixed-point text, truncated; decimals above 9 are taken as 9, no point with 0 decimals; needs
+// 22 units.
 void FormatFixed(char* dest, double value, unsigned decimals);
 void FormatFixed(WCHAR* dest, double value, unsigned decimals);
 void IntToHex(char* dest, int value);

@@ -56,9 +56,10 @@ unsigned XFileStream::Read(void* buffer, unsigned count)
     while (done < count)
     {
         DWORD got = 0;
-        if (!ReadFile(m_File, static_cast<char*>(buffer) + done, count - done, &got, nullptr) || got == 0)
-            break;
+        BOOL ok = ReadFile(m_File, static_cast<char*>(buffer) + done, count - done, &got, nullptr);
         done += got;
+        if (!ok || got == 0)
+            break;
     }
     return done;
 }
@@ -71,9 +72,10 @@ unsigned XFileStream::Write(const void* buffer, unsigned count)
     while (done < count)
     {
         DWORD put = 0;
-        if (!WriteFile(m_File, static_cast<const char*>(buffer) + done, count - done, &put, nullptr) || put == 0)
-            break;
+        BOOL ok = WriteFile(m_File, static_cast<const char*>(buffer) + done, count - done, &put, nullptr);
         done += put;
+        if (!ok || put == 0)
+            break;
     }
     return done;
 }

@@ -36,10 +36,9 @@ void XReader::PopChunk()
 
 bool XReader::NextChunk()
 {
+    // Id and size in one read: a header cut short is the end of the list either way.
     uint32_t header[2];
-    if (m_Stream->Read(&header[0], 4) != 4)
-        return false;
-    if (m_Stream->Read(&header[1], 4) != 4)
+    if (m_Stream->Read(header, 8) != 8)
         return false;
     uint32_t id = header[0];
     uint32_t size = header[1];

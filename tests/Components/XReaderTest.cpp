@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -479,6 +480,67 @@ TEST(XReaderTest, StreamRunningDryInsideAChunk)
         EXPECT_EQ(n < 511 ? kIO : u"Failed reading from stream.", message) << n;
         EXPECT_EQ(u"old", std::u16string(text.c_str()));
     }
+}
+
+TEST(XReaderTest, ChunksPastFourGigabytesAreRefused)
+{
+    // Reaches past 4 GiB without the memory: unwritten bytes read as 0.
+    class SparseStream : public XStream
+    {
+    public:
+        unsigned Read(void* buffer, unsigned count) override
+        {
+            if (m_Position >= m_Size)
+                return 0;
+            if (int64_t(count) > m_Size - m_Position)
+                count = static_cast<unsigned>(m_Size - m_Position);
+            for (unsigned i = 0; i < count; ++i)
+            {
+                auto it = bytes.find(m_Position + i);
+                static_cast<unsigned char*>(buffer)[i] = it == bytes.end() ? 0 : it->second;
+            }
+            m_Position += count;
+            return count;
+        }
+        unsigned Write(const void*, unsigned) override { return 0; }
+        int64_t Seek(int64_t offset, unsigned) override { return m_Position = offset; }
+        bool IsOpen() const override { return true; }
+        bool Eof() const override { return m_Position >= m_Size; }
+        int64_t GetPosition() const override { return m_Position; }
+        void SetPosition(int64_t p) override { m_Position = p; }
+        int64_t GetSize() const override { return m_Size; }
+        void SetSize(int64_t n) override { m_Size = n; }
+        void Header(int64_t at, uint32_t id, uint32_t size)
+        {
+            for (int i = 0; i < 4; ++i)
+            {
+                bytes[at + i] = static_cast<unsigned char>(id >> (8 * i));
+                bytes[at + 4 + i] = static_cast<unsigned char>(size >> (8 * i));
+            }
+        }
+        std::map<int64_t, unsigned char> bytes;
+
+    private:
+        int64_t m_Position = 0;
+        int64_t m_Size = (int64_t(1) << 32) + 64;
+    };
+
+    SparseStream s;
+    s.Header(0xFFFFFFF0ll, 1, 24); // the last start that fits, with a child crossing 4 GiB
+    s.Header(0xFFFFFFF8ll, 2, 16);
+    s.Header(int64_t(1) << 32, 3, 8);
+    XReader r(&s);
+    s.SetPosition(0xFFFFFFF0ll);
+    ASSERT_TRUE(r.NextChunk());
+    ASSERT_TRUE(r.NextChunk());
+    EXPECT_EQ(2u, r.GetChunkId());
+    r.EndChunk();
+    r.EndChunk();
+    EXPECT_EQ((int64_t(1) << 32) + 8, s.GetPosition());
+
+    s.SetPosition(int64_t(1) << 32);
+    EXPECT_FALSE(r.NextChunk()); // its start cannot be held in 32 bits
+    EXPECT_EQ(0xFFFFFFFFu, r.GetChunkId());
 }
 
 TEST(XReaderTest, DestructorEndsOpenChunks)

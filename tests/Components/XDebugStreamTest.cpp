@@ -1,0 +1,272 @@
+#include "Components/XDebugStream.h"
+
+#include "Components/XMemoryStream.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using XDebug::XDebugStream;
+
+namespace
+{
+// Records every piece the stream hands to its sink, checking that it arrives NUL-terminated.
+class RecordingStream : public XDebugStream
+{
+public:
+    RecordingStream(const WCHAR* fileName, unsigned mode, unsigned bufferChars)
+        : XDebugStream(fileName, mode, bufferChars)
+    {
+    }
+
+    std::vector<std::u16string> Pieces;
+
+protected:
+    void Sink(const WCHAR* text, unsigned length) override
+    {
+        EXPECT_EQ(text[length], 0);
+        Pieces.emplace_back(text, length);
+    }
+};
+
+// Collects its text in memory until a file is opened, as a log that starts before its file
+// name is known.
+class EarlyStream : public RecordingStream
+{
+public:
+    explicit EarlyStream(unsigned bufferChars) : RecordingStream(nullptr, 0, bufferChars)
+    {
+        m_Memory = m_File = &Memory;
+    }
+    ~EarlyStream() override
+    {
+        // The base flushes only into a file: drop the target before the memory stream goes.
+        if (m_File == m_Memory)
+            m_File = nullptr;
+    }
+
+    XMemoryStream Memory{0, 8192};
+};
+
+class XDebugStreamTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Dir = std::filesystem::temp_directory_path() /
+                ("XDebugStreamTest." + std::to_string(getpid()) + "." +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_Dir);
+        std::filesystem::create_directories(m_Dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_Dir); }
+
+    std::string PathOf(const char* name) const { return (m_Dir / name).string(); }
+    static std::u16string Wide(const std::string& ascii)
+    {
+        return std::u16string(ascii.begin(), ascii.end());
+    }
+    static std::string Bytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // The UTF-16LE bytes of a text.
+    static std::string Utf16(const std::u16string& text)
+    {
+        std::string bytes;
+        for (char16_t c : text)
+        {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        return bytes;
+    }
+
+    std::filesystem::path m_Dir;
+};
+
+TEST_F(XDebugStreamTest, LineDiscipline)
+{
+    // A full buffer goes out before the next character, a line feed right after itself.
+    RecordingStream s(nullptr, 0, 4);
+    s.Write(u"abcdef\n");
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"abcd", u"ef\n"}));
+
+    // Without a file every line still reaches the sink, once and exactly.
+    s.Pieces.clear();
+    s.Write(u"x\ny\n");
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"x\n", u"y\n"}));
+
+    // A line that exactly fills the buffer goes out whole; one more character splits it.
+    s.Pieces.clear();
+    s.Write(u"abc\n");
+    s.Write(u"abcd\n");
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"abc\n", u"abcd", u"\n"}));
+
+    s.Pieces.clear();
+    s.Write(u"abcdefghij\n");
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"abcd", u"efgh", u"ij\n"}));
+
+    // Text without a line feed waits for a flush; a flush with nothing pending hands out "".
+    s.Pieces.clear();
+    s.Write(u"zz");
+    EXPECT_TRUE(s.Pieces.empty());
+    s.Flush();
+    s.Flush();
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"zz", u""}));
+
+    // Null texts are ignored.
+    s.Pieces.clear();
+    s.Write(static_cast<const WCHAR*>(nullptr));
+    s.Write(static_cast<const char*>(nullptr));
+    s.Flush();
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u""}));
+}
+
+TEST_F(XDebugStreamTest, TinyBuffers)
+{
+    RecordingStream one(nullptr, 0, 1);
+    one.Write(u"ab\n");
+    EXPECT_EQ(one.Pieces, (std::vector<std::u16string>{u"a", u"b", u"\n"}));
+
+    // A size of 0 works as 1 instead of writing past the buffer.
+    RecordingStream zero(nullptr, 0, 0);
+    zero.Write(u"abcdefghijklmnopqrstuvwxyz\n");
+    ASSERT_EQ(zero.Pieces.size(), 27u);
+    EXPECT_EQ(zero.Pieces[0], u"a");
+    EXPECT_EQ(zero.Pieces[26], u"\n");
+}
+
+TEST_F(XDebugStreamTest, NarrowTextAndIntegers)
+{
+    RecordingStream s(nullptr, 0, 64);
+    // Each byte becomes one character of the ANSI code page (Cyrillic here).
+    s.Write("ab\xCF\xF0\n");
+    s.Put('c');
+    s.Put(u'\u0416');
+    s.WriteInt(-42);
+    s.Put('\n');
+    s.WriteInt(0);
+    s.Put(' ');
+    s.WriteInt(INT_MIN);
+    s.Put(' ');
+    s.WriteInt(INT_MAX);
+    s.Put('\n');
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"ab\u041F\u0440\n", u"c\u0416-42\n",
+                                                     u"0 -2147483648 2147483647\n"}));
+}
+
+TEST_F(XDebugStreamTest, FileIsUtf16LeWithoutByteOrderMark)
+{
+    std::string path = PathOf("log.txt");
+    {
+        RecordingStream s(Wide(path).c_str(), 1, 8);
+        s.Write(u"Hi\u041F\n");
+        // On disk as soon as the line feed is put, while the stream is still open.
+        EXPECT_EQ(Bytes(path), std::string("H\0i\0\x1F\x04\n\0", 8));
+
+        s.Write(u"abcdefgh");
+        EXPECT_EQ(Bytes(path).size(), 8u);
+        s.Put(u'i');
+        EXPECT_EQ(Bytes(path), Utf16(u"Hi\u041F\nabcdefgh"));
+        s.Write("j");
+    }
+    // The destructor flushes the rest into the file.
+    EXPECT_EQ(Bytes(path), Utf16(u"Hi\u041F\nabcdefghij"));
+}
+
+TEST_F(XDebugStreamTest, SecondStreamAppends)
+{
+    std::string path = PathOf("append.log");
+    {
+        XDebugStream first(Wide(path).c_str(), 3, 4096);
+        first.Write(u"one\n");
+    }
+    {
+        XDebugStream second(Wide(path).c_str(), 3, 4096);
+        second.Write(u"two\n");
+    }
+    {
+        XDebugStream third(Wide(path).c_str(), 2, 4096);
+        third.Write("three");
+    }
+    EXPECT_EQ(Bytes(path), Utf16(u"one\ntwo\nthree"));
+
+    // Mode 1 starts the file anew.
+    {
+        XDebugStream fresh(Wide(path).c_str(), 1, 4096);
+        fresh.Write(u"new\n");
+    }
+    EXPECT_EQ(Bytes(path), Utf16(u"new\n"));
+}
+
+TEST_F(XDebugStreamTest, OpenFailuresAndSecondOpen)
+{
+    std::string missing = PathOf("missing.log");
+    try
+    {
+        XDebugStream s(Wide(missing).c_str(), 2, 16);
+        FAIL() << "opened a missing file with mode 2";
+    }
+    catch (const char* message)
+    {
+        EXPECT_STREQ(message, "Failed opening file.");
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // A second Open while a file is attached changes nothing.
+    std::string path = PathOf("first.log");
+    std::string other = PathOf("other.log");
+    {
+        RecordingStream s(Wide(path).c_str(), 1, 16);
+        s.Open(Wide(other).c_str(), 1);
+        s.Write(u"x\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_EQ(Bytes(path), Utf16(u"x\n"));
+
+    // A stream without a file that fails to open one keeps working without it.
+    RecordingStream loose(nullptr, 0, 16);
+    EXPECT_THROW(loose.Open(Wide(missing).c_str(), 2), const char*);
+    loose.Write(u"still\n");
+    EXPECT_EQ(loose.Pieces, (std::vector<std::u16string>{u"still\n"}));
+    loose.Open(Wide(path).c_str(), 2);
+    loose.Write(u"late\n");
+    EXPECT_EQ(Bytes(path), Utf16(u"x\nlate\n"));
+}
+
+TEST_F(XDebugStreamTest, EarlyTextMovesIntoTheFile)
+{
+    std::string path = PathOf("early.log");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << Utf16(u"old\n");
+    }
+    std::string missing = PathOf("missing.log");
+    {
+        EarlyStream s(16);
+        s.Write(u"before\n");
+        EXPECT_EQ(s.Memory.GetSize(), 14);
+        // A failed open keeps the memory stream as the target.
+        EXPECT_THROW(s.Open(Wide(missing).c_str(), 2), const char*);
+        s.Write(u"still\n");
+        EXPECT_EQ(s.Memory.GetSize(), 26);
+
+        s.Open(Wide(path).c_str(), 2);
+        EXPECT_EQ(s.Memory.GetSize(), 0);
+        EXPECT_EQ(Bytes(path), Utf16(u"old\nbefore\nstill\n"));
+        s.Write(u"after\n");
+        s.Write(u"tail");
+        EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"before\n", u"still\n", u"after\n"}));
+    }
+    EXPECT_EQ(Bytes(path), Utf16(u"old\nbefore\nstill\nafter\ntail"));
+}
+} // namespace
