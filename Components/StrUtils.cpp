@@ -179,8 +179,8 @@ void BoolToText(WCHAR* dest, bool value)
 void DoubleToText(char* dest, double value)
 {
     char buffer[64];
-    std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer) - 1, value,
-                                                std::chars_format::general, 9);
+    std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::general, 9);
     *result.ptr = 0;
     char* out = dest;
     for (const char* p = buffer; *p; ++p)
@@ -226,7 +226,8 @@ void FormatFixed(char* dest, double value, unsigned decimals)
 
     // Below 2^31 the shortest fixed text has at most 10 integer digits and 330 fraction digits.
     char text[400];
-    std::to_chars_result result = std::to_chars(text, text + sizeof(text) - 1, value, std::chars_format::fixed);
+    std::to_chars_result result =
+        std::to_chars(text, text + sizeof(text) - 1, value, std::chars_format::fixed);
     *result.ptr = 0;
     const char* point = text;
     while (*point && *point != '.')
@@ -453,6 +454,6 @@ void FormatTimeStamp(WCHAR* dest)
 {
     SYSTEMTIME time;
     GetLocalTime(&time);
-    wsprintfW(dest, u"%4.4d.%2.2d.%2.2d %2.2d:%2.2d:%2.2d:%3.3d", time.wYear, time.wMonth, time.wDay, time.wHour,
-              time.wMinute, time.wSecond, time.wMilliseconds);
+    wsprintfW(dest, u"%4.4d.%2.2d.%2.2d %2.2d:%2.2d:%2.2d:%3.3d", time.wYear, time.wMonth, time.wDay,
+              time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
 }

@@ -43,8 +43,7 @@ public:
     ~XBaseString() { delete[] m_Data; }
 
     // Wide strings only: the class library's string.
-    XBaseString(const UnicodeString& text)
-        requires(sizeof(C) == 2)
+    XBaseString(const UnicodeString& text) requires(sizeof(C) == 2)
     {
         SetLength(static_cast<unsigned>(text.Length()));
         if (m_Data)
@@ -146,8 +145,7 @@ public:
     }
 
     // In place with CharLowerW.
-    void LowerCase()
-        requires(sizeof(C) == 2)
+    void LowerCase() requires(sizeof(C) == 2)
     {
         if (m_Data)
             CharLowerW(m_Data);
@@ -155,7 +153,10 @@ public:
 
     bool operator==(const XBaseString& other) const { return StrCompare(c_str(), other.c_str()) == 0; }
     bool operator!=(const XBaseString& other) const { return !(*this == other); }
-    bool operator==(const C* text) const { return StrCompare(c_str(), text ? text : XBaseString().c_str()) == 0; }
+    bool operator==(const C* text) const
+    {
+        return StrCompare(c_str(), text ? text : XBaseString().c_str()) == 0;
+    }
     bool operator!=(const C* text) const { return !(*this == text); }
 
     // Appending this very string doubles it.
@@ -175,11 +176,7 @@ public:
         return *this;
     }
 
-    operator UnicodeString() const
-        requires(sizeof(C) == 2)
-    {
-        return UnicodeString(c_str());
-    }
+    operator UnicodeString() const requires(sizeof(C) == 2) { return UnicodeString(c_str()); }
 
 private:
     C* m_Data = nullptr;
@@ -337,6 +334,9 @@ void FillChars(WCHAR* dest, WCHAR value, unsigned n);
 XString GetFileName(const XString& path);
 XString GetFileExt(const XString& path);
 XString IncludeTrailingSlash(const XString& path);
-inline WCHAR CharAt(const XString& text, unsigned index) { return text.Data()[index]; }
+inline WCHAR CharAt(const XString& text, unsigned index)
+{
+    return text.Data()[index];
+}
 // The local time as "%4.4d.%2.2d.%2.2d %2.2d:%2.2d:%2.2d:%3.3d" (needs 24 units).
 void FormatTimeStamp(WCHAR* dest);

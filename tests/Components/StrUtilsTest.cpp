@@ -42,7 +42,8 @@ public:
     BoxRecorder()
     {
         m_previous = Platform::SetMessageBoxHandler(
-            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type) {
+            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
                 boxes.push_back({owner, text, caption, type});
                 return IDOK;
             });
@@ -62,7 +63,8 @@ public:
     CommaLocale()
     {
         std::string previous = std::setlocale(LC_ALL, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8", "ru_RU.utf8"})
+        for (const char* name :
+             {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8", "ru_RU.utf8"})
             if (std::setlocale(LC_ALL, name))
             {
                 m_active = true;
@@ -391,9 +393,18 @@ TEST(StrUtilsTest, NumberTexts)
 
     // "%.9g" shapes.
     const std::pair<double, const char*> doubles[] = {
-        {1.0, "1"},           {0.5, "0.5"},         {-2.25, "-2.25"},       {1.5e10, "1.5e+10"},
-        {1e-5, "1e-05"},      {0.0001, "0.0001"},   {123456789.0, "123456789"}, {1234567890.0, "1.23456789e+09"},
-        {1.0 / 3, "0.333333333"}, {-0.0, "-0"},     {1e300, "1e+300"},      {2.0 / 3 * 1e-300, "6.66666667e-301"},
+        {1.0, "1"},
+        {0.5, "0.5"},
+        {-2.25, "-2.25"},
+        {1.5e10, "1.5e+10"},
+        {1e-5, "1e-05"},
+        {0.0001, "0.0001"},
+        {123456789.0, "123456789"},
+        {1234567890.0, "1.23456789e+09"},
+        {1.0 / 3, "0.333333333"},
+        {-0.0, "-0"},
+        {1e300, "1e+300"},
+        {2.0 / 3 * 1e-300, "6.66666667e-301"},
     };
     for (const auto& [value, expected] : doubles)
     {

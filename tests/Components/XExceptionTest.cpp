@@ -22,7 +22,8 @@ public:
     BoxRecorder()
     {
         m_previous = Platform::SetMessageBoxHandler(
-            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type) {
+            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
                 boxes.push_back({owner, text, caption, type});
                 return IDOK;
             });
@@ -105,7 +106,8 @@ TEST(XExceptionTest, AssertBoxTextIsBounded)
     BoxRecorder recorder;
     XDebug::AssertFailed("..\\Gx\\GxD3DX.cpp", 77, u"Cone Radius1 = 0 and Radius2 = 0!");
     ASSERT_EQ(recorder.boxes.size(), 1u);
-    EXPECT_EQ(recorder.boxes[0].text, u"File: ..\\Gx\\GxD3DX.cpp; Line: 77; \nCone Radius1 = 0 and Radius2 = 0!");
+    EXPECT_EQ(recorder.boxes[0].text,
+              u"File: ..\\Gx\\GxD3DX.cpp; Line: 77; \nCone Radius1 = 0 and Radius2 = 0!");
 
     XDebug::AssertFailed(nullptr, -3, nullptr);
     ASSERT_EQ(recorder.boxes.size(), 2u);
