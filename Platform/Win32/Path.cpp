@@ -11,28 +11,10 @@
 
 namespace
 {
-// Simple case folding for Latin-1 and Cyrillic, enough to match the names the program and its
-// data use; other characters compare exactly.
+// The same simple case folding as CharLowerW, so a name matches as the rest of the program compares.
 char32_t FoldCase(char32_t c)
 {
-    if (c >= 'A' && c <= 'Z')
-        return c + 32;
-    if (c < 0x80)
-        return c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-        return c + 32;
-    if (c >= 0x410 && c <= 0x42F)
-        return c + 32;
-    if (c >= 0x400 && c <= 0x40F)
-        return c + 80;
-    // The extended Cyrillic letters come in upper/lower pairs.
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
-        return c | 1;
-    if (c == 0x4C0)
-        return 0x4CF;
-    if (c >= 0x4C1 && c <= 0x4CE)
-        return (c & 1) ? c + 1 : c;
-    return c;
+    return c <= 0xFFFF ? ToLowerWide(static_cast<WCHAR>(c)) : c;
 }
 
 // Whether two file names match without case. Names that are not valid UTF-8 only ever match

@@ -109,6 +109,8 @@ TEST_F(Win32FilesTest, FindsFilesAndFoldersWhoseNamesDifferOnlyInCase)
     WriteText(u8"Äpfel/Папка/Файл.txt", "x");
     EXPECT_EQ(Platform::ResolvePath(u"äPFEL\\пАПКА\\фАЙЛ.TXT"), std::string("Äpfel/Папка/Файл.txt"));
     EXPECT_EQ(GetFileAttributesW(u"ÄPFEL\\ПАПКА\\ФАЙЛ.TXT"), FILE_ATTRIBUTE_NORMAL);
+    WriteText(u8"Łódź ÿ Ωμέγα.txt", "y");
+    EXPECT_EQ(Platform::ResolvePath(u"łÓDŹ Ÿ ΩΜΈΓΑ.TXT"), std::string("Łódź ÿ Ωμέγα.txt"));
     // Letters that merely look alike do not: Latin 'a' is not Cyrillic 'а'.
     EXPECT_EQ(Platform::ResolvePath(u"Äpfel\\Пaпка"), "Äpfel/Пaпка");
 
