@@ -12,7 +12,8 @@ static constexpr unsigned LogBufferChars = 4096;
 
 XString AppLogger::OpenLogFile(const WCHAR* logFileName)
 {
-    XString log = logFileName ? XString(logFileName) : AppPaths::ChangeFileExt(AppPaths::ProgramFile(), u".log");
+    XString log =
+        logFileName ? XString(logFileName) : AppPaths::ChangeFileExt(AppPaths::ProgramFile(), u".log");
     int64_t size = 0;
     try
     {

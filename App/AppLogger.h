@@ -1,7 +1,7 @@
 // The program's log: <program>.log beside the program file, UTF-16 text, one entry per line, each
 // entry starting with the local time. A log grown past 1 MiB is moved to <program>.~log at start.
 //
-//     Log() << LogCtl::NewEntry << "Model file <" << path.c_str() << "> does not exist";
+//     *TheAppLogger << LogCtl::NewEntry << "Model file <" << path.c_str() << "> does not exist - patch failed!";
 #pragma once
 
 #include "Components/StrUtils.h"

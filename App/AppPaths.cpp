@@ -4,7 +4,10 @@
 
 namespace AppPaths
 {
-static bool IsSeparator(WCHAR c) { return c == u'\\' || c == u'/' || c == u':'; }
+static bool IsSeparator(WCHAR c)
+{
+    return c == u'\\' || c == u'/' || c == u':';
+}
 
 // Length of the folder part, separator included.
 static unsigned FolderLength(const XString& path)
@@ -41,5 +44,8 @@ XString ExtractFilePath(const XString& path)
     return result;
 }
 
-XString ProgramFile() { return XString(Platform::ProgramPathW().c_str()); }
+XString ProgramFile()
+{
+    return XString(Platform::ProgramPathW().c_str());
+}
 } // namespace AppPaths

@@ -2,6 +2,7 @@
 // built before main runs; the log and then the settings come to life after them, so that the
 // first log entry of a run follows every unit initialiser, and go away in reverse order: the
 // settings are saved while the log is still open.
+#include "App/AppConfig.h"
 #include "App/AppLogger.h"
 #include "Platform/Win32/Windows.h"
 
@@ -32,9 +33,17 @@ int main(int argc, char** argv)
         commandLine += argv[i];
     }
 
-    AppLogger logger;
-    TheAppLogger = &logger;
-    int result = WinMain(nullptr, nullptr, commandLine.data(), ShowDefault);
-    TheAppLogger = nullptr;
+    int result;
+    {
+        AppLogger logger;
+        TheAppLogger = &logger;
+        {
+            AppConfig config;
+            TheAppConfig = &config;
+            result = WinMain(nullptr, nullptr, commandLine.data(), ShowDefault);
+            TheAppConfig = nullptr;
+        } // saves <program>.xml
+        TheAppLogger = nullptr;
+    } // closes the log
     return result;
 }

@@ -154,8 +154,9 @@ TEST_F(AppLoggerTest, WriterOperationsChain)
     EXPECT_EQ(Text().size(), start + 2);
     log << LogCtl::EndLine << "tail" << LogCtl::FlushAll;
     std::string text = Text().substr(start);
-    EXPECT_TRUE(std::regex_match(text, std::regex(std::string(StampPattern) +
-                                                  "wide \u0416 narrow \u0410\u044F -2147483648 0 42\r\ntail")))
+    EXPECT_TRUE(std::regex_match(
+        text,
+        std::regex(std::string(StampPattern) + "wide \u0416 narrow \u0410\u044F -2147483648 0 42\r\ntail")))
         << text;
 
     // Nothing pending: a flush writes nothing; an unknown control does nothing.
@@ -163,8 +164,10 @@ TEST_F(AppLoggerTest, WriterOperationsChain)
     log << LogCtl::Flush << static_cast<LogCtl>(7) << LogCtl::Flush;
     EXPECT_EQ(Bytes("Kelvane.log").size(), size);
 
-    log.NewEntry() << static_cast<const char*>(nullptr) << static_cast<const WCHAR*>(nullptr) << "x" << LogCtl::Flush;
-    EXPECT_TRUE(std::regex_match(Text().substr(start + text.size()), std::regex(std::string(StampPattern) + "x")));
+    log.NewEntry() << static_cast<const char*>(nullptr) << static_cast<const WCHAR*>(nullptr) << "x"
+                   << LogCtl::Flush;
+    EXPECT_TRUE(
+        std::regex_match(Text().substr(start + text.size()), std::regex(std::string(StampPattern) + "x")));
 }
 
 TEST_F(AppLoggerTest, HookReceivesPiecesWithoutLineEnds)
@@ -173,7 +176,8 @@ TEST_F(AppLoggerTest, HookReceivesPiecesWithoutLineEnds)
     {
         AppLogger log(m_Log.c_str());
         log.SetTextHook([&](const XString& text) { pieces.push_back(Platform::ToUtf8(text.c_str())); });
-        log << LogCtl::NewEntry << "one" << LogCtl::EndLine << LogCtl::EndLine << "two\r\r\n" << "three";
+        log << LogCtl::NewEntry << "one" << LogCtl::EndLine << LogCtl::EndLine << "two\r\r\n"
+            << "three";
         log << LogCtl::Flush << LogCtl::Flush;
         log << LogCtl::NewEntry << "pending at the end";
     }
