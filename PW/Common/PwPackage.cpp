@@ -25,6 +25,7 @@ constexpr int kLineTailerMagic2 = 83;
 constexpr int kLineTableOffset = 84;
 constexpr int kLineTableRecord = 100;
 constexpr int kLineCompression = 156;
+constexpr int kLineSaveOverSource = 166;
 constexpr int kLineNothingToSave = 170;
 constexpr int kLineTooLarge = 190;
 constexpr int kLineNameTooLong = 207;
@@ -322,6 +323,7 @@ void PwPackage::Close()
     Entries.Clear();
     delete Source;
     Source = nullptr;
+    m_SourcePath = XString();
 }
 
 void PwPackage::Open(const WCHAR* path)
@@ -329,6 +331,7 @@ void PwPackage::Open(const WCHAR* path)
     Close();
     // The archive is only read: a read-only backup must open.
     Source = new XFileStream(path, kModeReadOnly);
+    m_SourcePath = path;
     try
     {
         SetProgress(0);
@@ -514,6 +517,8 @@ void PwPackage::Extract(const PwEntry* entry, XStream* output)
 
 void PwPackage::Save(const WCHAR* path, int level, const char* description)
 {
+    if (Source && Platform::SameFile(path, m_SourcePath.c_str()))
+        Fail(kLineSaveOverSource, u"Cannot save over the opened package!");
     XFileStream file(path, kModeCreate);
     const uint32_t count = Entries.GetCount();
     if (count == 0)

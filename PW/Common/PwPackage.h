@@ -84,7 +84,8 @@ public:
     void Extract(const PwEntry* entry, XStream* output);
 
     // Writes a complete archive: data blocks in list order, the table sorted by name, the tailer.
-    // Must not be the file the package was opened from. Blocks read from the archive are copied
+    // The file the package was opened from is refused: creating it would destroy the blocks the
+    // save copies. Blocks read from the archive are copied
     // unchanged; new entries are compressed at `level` (0 stores raw).
     void Save(const WCHAR* path, int level, const char* description);
 
@@ -93,4 +94,7 @@ public:
 
     // The order of the saved table: CompareStringW with NORM_IGNORECASE; <0, 0 or >0.
     static int CompareNames(const WCHAR* a, const WCHAR* b);
+
+private:
+    XString m_SourcePath;
 };

@@ -124,4 +124,12 @@ std::string ResolvePath(const WCHAR* windowsPath)
     }
     return Detail::ResolveUtf8Path(ToUtf8(path.c_str(), path.size()));
 }
+
+bool SameFile(const WCHAR* a, const WCHAR* b)
+{
+    struct stat first, second;
+    if (stat(ResolvePath(a).c_str(), &first) != 0 || stat(ResolvePath(b).c_str(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
 } // namespace Platform

@@ -264,6 +264,8 @@ std::u16string FromUtf8(const std::string& text);
 // The native path for a Windows path: separators turned to '/', and each component that does not
 // exist under its exact name replaced by an existing entry that matches it without case.
 std::string ResolvePath(const WCHAR* windowsPath);
+// Whether two paths name one existing file (through links and differences of case or form).
+bool SameFile(const WCHAR* a, const WCHAR* b);
 
 // The native file LoadLibraryW opens for a module name: "name.dll" (or "name" without an
 // extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up

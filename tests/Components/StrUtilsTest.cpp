@@ -1,5 +1,7 @@
 #include "Components/StrUtils.h"
 
+#include "tests/support/MessageBoxRecorder.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -26,35 +28,6 @@ std::u16string Ascii(const char* text)
 {
     return std::u16string(text, text + std::char_traits<char>::length(text));
 }
-
-struct Box
-{
-    HWND owner;
-    std::u16string text;
-    std::u16string caption;
-    UINT type;
-};
-
-// Records every message box instead of showing it; puts the previous handler back.
-class BoxRecorder
-{
-public:
-    BoxRecorder()
-    {
-        m_previous = Platform::SetMessageBoxHandler(
-            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
-            {
-                boxes.push_back({owner, text, caption, type});
-                return IDOK;
-            });
-    }
-    ~BoxRecorder() { Platform::SetMessageBoxHandler(m_previous); }
-
-    std::vector<Box> boxes;
-
-private:
-    Platform::MessageBoxHandler m_previous;
-};
 
 // Switches the process to a locale whose decimal separator is a comma, if one is installed.
 class CommaLocale
@@ -329,7 +302,7 @@ TEST(StrUtilsTest, StringListRefusesAnIndexPastTheCount)
     list.Add(u"only");
     WCHAR*& slot = list[1];
     ASSERT_EQ(recorder.boxes.size(), 1u);
-    const Box& box = recorder.boxes[0];
+    const RecordedBox& box = recorder.boxes[0];
     EXPECT_EQ(box.owner, nullptr);
     EXPECT_EQ(box.caption, u"Error");
     EXPECT_EQ(box.type, MB_OK);

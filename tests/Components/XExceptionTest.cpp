@@ -1,5 +1,7 @@
 #include "Components/XException.h"
 
+#include "tests/support/MessageBoxRecorder.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,35 +9,6 @@
 
 namespace
 {
-struct Box
-{
-    HWND owner;
-    std::u16string text;
-    std::u16string caption;
-    UINT type;
-};
-
-// Records every message box instead of showing it; puts the previous handler back.
-class BoxRecorder
-{
-public:
-    BoxRecorder()
-    {
-        m_previous = Platform::SetMessageBoxHandler(
-            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
-            {
-                boxes.push_back({owner, text, caption, type});
-                return IDOK;
-            });
-    }
-    ~BoxRecorder() { Platform::SetMessageBoxHandler(m_previous); }
-
-    std::vector<Box> boxes;
-
-private:
-    Platform::MessageBoxHandler m_previous;
-};
-
 std::u16string Ascii(const std::string& text)
 {
     return std::u16string(text.begin(), text.end());

@@ -439,6 +439,19 @@ TEST_F(PwPackageTest, SaveReportsProgressAndRefusesWhatItCannotWrite)
         package.NotifyWindow = nullptr;
     }
 
+    // Saving over the archive being read would destroy the blocks it copies.
+    std::vector<uint8_t> before = ReadFile("four.pck");
+    try
+    {
+        package.Save(PathW("FOUR.PCK").c_str(), 1, "x");
+        FAIL() << "saved over its source";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 166 ): Cannot save over the opened package!");
+    }
+    EXPECT_EQ(ReadFile("four.pck"), before);
+
     PwPackage empty;
     try
     {

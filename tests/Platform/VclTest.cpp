@@ -1,5 +1,7 @@
 #include "Platform/Vcl/SysUtils.h"
 
+#include "tests/support/MessageBoxRecorder.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,35 +9,6 @@
 
 namespace
 {
-struct RecordedBox
-{
-    HWND owner;
-    std::u16string text;
-    std::u16string caption;
-    UINT type;
-};
-
-// Collects every message box while it lives and answers OK.
-class BoxRecorder
-{
-public:
-    BoxRecorder()
-    {
-        m_previous = Platform::SetMessageBoxHandler(
-            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
-            {
-                boxes.push_back({owner, text, caption, type});
-                return IDOK;
-            });
-    }
-    ~BoxRecorder() { Platform::SetMessageBoxHandler(m_previous); }
-
-    std::vector<RecordedBox> boxes;
-
-private:
-    Platform::MessageBoxHandler m_previous;
-};
-
 TEST(VclTest, ShowMessageUsesTheApplicationTitle)
 {
     BoxRecorder recorder;
