@@ -43,8 +43,7 @@ public:
     ~XBaseString() { delete[] m_Data; }
 
     // Wide strings only: the class library's string.
-    XBaseString(const UnicodeString& text)
-        requires(sizeof(C) == 2)
+    XBaseString(const UnicodeString& text) requires(sizeof(C) == 2)
     {
         SetLength(static_cast<unsigned>(text.Length()));
         if (m_Data)
@@ -116,7 +115,8 @@ public:
         unsigned keep = Length();
         if (keep > n)
             keep = n;
-        C* data = new C[n + 1];
+        // Zero-filled: whatever the caller writes into the reserved room stays terminated.
+        C* data = new C[n + 1]();
         if (keep)
             std::memcpy(data, m_Data, keep * sizeof(C));
         data[keep] = 0;
@@ -145,8 +145,7 @@ public:
     }
 
     // In place with CharLowerW.
-    void LowerCase()
-        requires(sizeof(C) == 2)
+    void LowerCase() requires(sizeof(C) == 2)
     {
         if (m_Data)
             CharLowerW(m_Data);
@@ -154,7 +153,10 @@ public:
 
     bool operator==(const XBaseString& other) const { return StrCompare(c_str(), other.c_str()) == 0; }
     bool operator!=(const XBaseString& other) const { return !(*this == other); }
-    bool operator==(const C* text) const { return StrCompare(c_str(), text ? text : XBaseString().c_str()) == 0; }
+    bool operator==(const C* text) const
+    {
+        return StrCompare(c_str(), text ? text : XBaseString().c_str()) == 0;
+    }
     bool operator!=(const C* text) const { return !(*this == text); }
 
     // Appending this very string doubles it.
@@ -174,11 +176,7 @@ public:
         return *this;
     }
 
-    operator UnicodeString() const
-        requires(sizeof(C) == 2)
-    {
-        return UnicodeString(c_str());
-    }
+    operator UnicodeString() const requires(sizeof(C) == 2) { return UnicodeString(c_str()); }
 
 private:
     C* m_Data = nullptr;
@@ -221,7 +219,15 @@ public:
             copy = new C[length + 1];
             std::memcpy(copy, text, (length + 1) * sizeof(C));
         }
-        SetCount(m_Count + 1);
+        try
+        {
+            SetCount(m_Count + 1);
+        }
+        catch (...)
+        {
+            delete[] copy;
+            throw;
+        }
         m_Slots[index] = copy;
         return index;
     }
@@ -232,9 +238,9 @@ public:
     // the result is then a null slot of the list's own that no text ever occupies.
     C*& operator[](unsigned index)
     {
-        XAssert(index < m_Count, u"Assertion failure!");
         if (index >= m_Count)
         {
+            XDebug::AssertFailed("..\\Components\\StrUtils.h", __LINE__, u"Assertion failure!");
             m_Refused = nullptr;
             return m_Refused;
         }
@@ -300,12 +306,13 @@ XString AnsiToWide(const XAnsiString& text);
 
 void BoolToText(char* dest, bool value);
 void BoolToText(WCHAR* dest, bool value);
-// 9 significant digits, C-locale shapes.
+// 9 significant digits in the "%.9g" shape, never the process locale's; needs 17 units.
 void FloatToText(char* dest, float value);
 void FloatToText(WCHAR* dest, float value);
 void DoubleToText(char* dest, double value);
 void DoubleToText(WCHAR* dest, double value);
-// Fixed-point text; decimals above 9 are taken as 9, no point with 0 decimals.
+// Fixed-point text, truncated; decimals above 9 are taken as 9, no point with 0 decimals; needs
+// 22 units.
 void FormatFixed(char* dest, double value, unsigned decimals);
 void FormatFixed(WCHAR* dest, double value, unsigned decimals);
 void IntToHex(char* dest, int value);
@@ -327,6 +334,9 @@ void FillChars(WCHAR* dest, WCHAR value, unsigned n);
 XString GetFileName(const XString& path);
 XString GetFileExt(const XString& path);
 XString IncludeTrailingSlash(const XString& path);
-inline WCHAR CharAt(const XString& text, unsigned index) { return text.Data()[index]; }
+inline WCHAR CharAt(const XString& text, unsigned index)
+{
+    return text.Data()[index];
+}
 // The local time as "%4.4d.%2.2d.%2.2d %2.2d:%2.2d:%2.2d:%3.3d" (needs 24 units).
 void FormatTimeStamp(WCHAR* dest);

@@ -45,8 +45,10 @@ public:
 
 namespace XDebug
 {
-// Shows MessageBoxW(no owner, "File: %s; Line: %i; \n%s", "Error", MB_OK) with the source path,
-// the line and the message, then returns so that the caller goes on.
+// Shows MessageBoxW(no owner, "File: %s; Line: %i; \n%s", "Error", MB_OK) with the source path
+// (8-bit, widened with the ANSI code page), the line and the message, then returns so that the
+// caller goes on. An overlong text is cut, never overrun. Checks that must name a fixed unit path
+// (such as "..\Components\StrUtils.h") call this directly instead of XAssert.
 void AssertFailed(const char* file, int line, const WCHAR* message);
 } // namespace XDebug
 

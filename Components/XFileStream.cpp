@@ -28,13 +28,13 @@ void XFileStream::Open(const WCHAR* name, unsigned mode)
     if (name && *name)
     {
         if (mode & 2)
-            file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+            file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
         else if (mode == 4)
             file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if ((file == INVALID_HANDLE_VALUE || file == nullptr) && (mode & 1))
-            file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               CREATE_ALWAYS, 0, nullptr);
+            file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, CREATE_ALWAYS, 0, nullptr);
     }
     if (file == INVALID_HANDLE_VALUE || file == nullptr)
         throw "Failed opening file.";

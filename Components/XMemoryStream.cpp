@@ -23,7 +23,8 @@ int64_t SaturatingSub(int64_t a, int64_t b)
 }
 } // namespace
 
-XMemoryStream::XMemoryStream(unsigned initialBlocks, unsigned blockSize) : m_BlockSize(blockSize ? blockSize : 8192)
+XMemoryStream::XMemoryStream(unsigned initialBlocks, unsigned blockSize)
+    : m_BlockSize(blockSize ? blockSize : 8192)
 {
     if (initialBlocks)
         m_Blocks.SetCapacity(initialBlocks);

@@ -76,16 +76,16 @@ public:
         uint32_t n = other.m_Count;
         if (n == 0)
             return *this;
-        uint32_t base = m_Count;
-        T* const* src = other.m_Data; // may be our own storage: SetCount below can free it
         if (&other == this)
         {
+            // Growing frees our own storage, which is also the source: append from a snapshot.
             XPtrArray copy(other);
             return *this += copy;
         }
+        uint32_t base = m_Count;
         SetCount(base + n);
         for (uint32_t i = 0; i < n; ++i)
-            m_Data[base + i] = src[i];
+            m_Data[base + i] = other.m_Data[i];
         return *this;
     }
 

@@ -8,12 +8,24 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Number texts must not follow the locale: the tests check under a comma-decimal one.
+locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || need_locale=1
+if [ ${#missing[@]} -eq 0 ] && [ -z "${need_locale:-}" ]; then exit 0; fi
 if [ "$(id -u)" -ne 0 ]; then
+  [ ${#missing[@]} -eq 0 ] && exit 0
   echo "Missing packages (install them as root): ${missing[*]}" >&2
   exit 1
 fi
-echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ -n "${need_locale:-}" ]; then
+  dpkg-query -W -f='${Status}' locales 2>/dev/null | grep -q "install ok installed" || {
+    apt-get update -qq; apt-get install -y -qq --no-install-recommends locales; }
+  sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi

@@ -64,6 +64,19 @@ constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+// Further codes the file, module and window functions report.
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
+constexpr DWORD ERROR_GEN_FAILURE = 31;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
+constexpr DWORD ERROR_DIRECTORY = 267;
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -251,6 +264,13 @@ std::u16string FromUtf8(const std::string& text);
 // The native path for a Windows path: separators turned to '/', and each component that does not
 // exist under its exact name replaced by an existing entry that matches it without case.
 std::string ResolvePath(const WCHAR* windowsPath);
+// Whether two paths name one existing file (through links and differences of case or form).
+bool SameFile(const WCHAR* a, const WCHAR* b);
+
+// The native file LoadLibraryW opens for a module name: "name.dll" (or "name" without an
+// extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up
+// from the program's folder; the result is resolved without case like any other path.
+std::string ModuleFileName(const WCHAR* moduleName);
 
 // Full path of the running program (from /proc/self/exe), and its folder with a trailing '/'.
 std::string ProgramPath();

@@ -3,6 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+
+namespace
+{
+std::u16string Text(const XGuid& guid)
+{
+    WCHAR buffer[64];
+    // Fill first: the text must end with its own NUL at unit 38.
+    for (WCHAR& c : buffer)
+        c = u'#';
+    GuidToText(buffer, guid);
+    EXPECT_EQ(buffer[38], 0);
+    EXPECT_EQ(buffer[39], u'#');
+    return buffer;
+}
+} // namespace
 
 TEST(XGuidTest, LayoutAndConstructionFromParts)
 {
@@ -48,4 +64,26 @@ TEST(XGuidTest, HashIsXorOfTheFourWords)
     XGuid swapped(0x11111111, 0x2222, 0x3333, 0x55555555, 0x44444444);
     EXPECT_EQ(swapped.Hash(), guid.Hash());
     EXPECT_FALSE(swapped == guid);
+}
+
+TEST(XGuidTest, Text)
+{
+    EXPECT_EQ(Text(XGuid()), u"{00000000-0000-0000-0000-000000000000}");
+
+    // Data4 bytes 01 23 45 67 89 AB CD EF.
+    XGuid known(0x1684A712, 0xDCB4, 0x481F, 0x67452301, 0xEFCDAB89);
+    EXPECT_EQ(Text(known), u"{1684A712-DCB4-481F-0123-456789ABCDEF}");
+
+    XGuid point(0x204ECAB7, 0x032B, 0x407B, 0xD486BC7A, 0xB24F2EE0);
+    EXPECT_EQ(Text(point), u"{204ECAB7-032B-407B-7ABC-86D4E02E4FB2}");
+
+    // Leading zeros are kept in every group; all ones stays upper case.
+    XGuid small(0x1, 0x2, 0x3, 0x00000004, 0x05000000);
+    EXPECT_EQ(Text(small), u"{00000001-0002-0003-0400-000000000005}");
+    XGuid full(0xFFFFFFFF, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
+    EXPECT_EQ(Text(full), u"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}");
+
+    XString text = GuidToString(known);
+    EXPECT_EQ(std::u16string(text.c_str()), u"{1684A712-DCB4-481F-0123-456789ABCDEF}");
+    EXPECT_EQ(text.Length(), 38u);
 }

@@ -149,7 +149,10 @@ TEST(XMemoryStreamTest, RoundTripsAcrossBlockBoundaries)
     for (unsigned blockSize : {1u, 7u, 8192u})
     {
         XMemoryStream s(0, blockSize);
-        auto data = Pattern(blockSize == 1 ? 20011 : blockSize == 7 ? 100003 : 3 * 1024 * 1024 + 3, blockSize);
+        auto data = Pattern(blockSize == 1   ? 20011
+                            : blockSize == 7 ? 100003
+                                             : 3 * 1024 * 1024 + 3,
+                            blockSize);
         std::mt19937 random(blockSize);
         size_t at = 0;
         while (at < data.size())
@@ -166,7 +169,8 @@ TEST(XMemoryStreamTest, RoundTripsAcrossBlockBoundaries)
         std::vector<unsigned char> back(data.size() + 10);
         s.SetPosition(0);
         at = 0;
-        while (unsigned got = s.Read(back.data() + at, static_cast<unsigned>(random() % (blockSize * 15 + 90)) + 1))
+        while (unsigned got =
+                   s.Read(back.data() + at, static_cast<unsigned>(random() % (blockSize * 15 + 90)) + 1))
             at += got;
         EXPECT_EQ(data.size(), at);
         EXPECT_EQ(0, std::memcmp(back.data(), data.data(), data.size())) << blockSize;

@@ -15,7 +15,10 @@ namespace
 class LimitedStream : public XMemoryStream
 {
 public:
-    LimitedStream(unsigned writeLimit, unsigned readLimit) : XMemoryStream(0, 8192), m_Write(writeLimit), m_Read(readLimit) {}
+    LimitedStream(unsigned writeLimit, unsigned readLimit)
+        : XMemoryStream(0, 8192), m_Write(writeLimit), m_Read(readLimit)
+    {
+    }
     unsigned Write(const void* buffer, unsigned count) override
     {
         unsigned n = count < m_Write ? count : m_Write;

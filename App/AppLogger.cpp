@@ -1,0 +1,121 @@
+#include "App/AppLogger.h"
+
+#include "App/AppPaths.h"
+#include "Components/XFileStream.h"
+#include "Platform/Win32/Windows.h"
+
+AppLogger* TheAppLogger = nullptr;
+
+// Opens existing or creates; buffer in wide characters.
+static constexpr unsigned LogFileMode = 3;
+static constexpr unsigned LogBufferChars = 4096;
+
+XString AppLogger::OpenLogFile(const WCHAR* logFileName)
+{
+    XString log =
+        logFileName ? XString(logFileName) : AppPaths::ChangeFileExt(AppPaths::ProgramFile(), u".log");
+    int64_t size = 0;
+    try
+    {
+        // Only the size is wanted: read-only, so a log we may not write is still measured.
+        XFileStream file(log.c_str(), 4);
+        size = file.GetSize();
+    }
+    catch (...)
+    {
+        // No log yet: nothing to rotate.
+    }
+    if (size > MaxLogSize)
+    {
+        XString old = AppPaths::ChangeFileExt(log, u".~log");
+        DeleteFileW(old.c_str());
+        MoveFileW(log.c_str(), old.c_str());
+    }
+    return log;
+}
+
+AppLogger::AppLogger(const WCHAR* logFileName) : XDebug::XDebugStream(nullptr, LogFileMode, LogBufferChars)
+{
+    XString log = OpenLogFile(logFileName);
+    try
+    {
+        Open(log.c_str(), LogFileMode);
+    }
+    catch (...)
+    {
+        // A missing log must not keep the program from patching.
+    }
+    ClearTextHook();
+    NewEntry() << "=======   Starting...   =======" << LogCtl::Flush;
+}
+
+AppLogger::~AppLogger()
+{
+    ClearTextHook();
+    try
+    {
+        Flush();
+    }
+    catch (...)
+    {
+    }
+}
+
+AppLogger& AppLogger::NewEntry()
+{
+    WCHAR stamp[32];
+    FormatTimeStamp(stamp);
+    Write("\r\n");
+    Write(stamp);
+    Put(u' ');
+    return *this;
+}
+
+AppLogger& AppLogger::operator<<(const WCHAR* text)
+{
+    Write(text);
+    return *this;
+}
+
+AppLogger& AppLogger::operator<<(const char* text)
+{
+    Write(text);
+    return *this;
+}
+
+AppLogger& AppLogger::operator<<(int value)
+{
+    WriteInt(value);
+    return *this;
+}
+
+AppLogger& AppLogger::operator<<(LogCtl control)
+{
+    switch (control)
+    {
+    case LogCtl::EndLine:
+        Write("\r\n");
+        break;
+    case LogCtl::NewEntry:
+        NewEntry();
+        break;
+    case LogCtl::Flush:
+    case LogCtl::FlushAll:
+        Flush();
+        break;
+    }
+    return *this;
+}
+
+void AppLogger::Sink(const WCHAR* text, unsigned length)
+{
+    if (!m_Hook)
+        return;
+    while (length > 0 && (text[length - 1] == u'\r' || text[length - 1] == u'\n'))
+        --length;
+    if (length == 0)
+        return;
+    XString piece;
+    piece.Assign(text, length);
+    m_Hook(piece);
+}

@@ -1,0 +1,49 @@
+// The program's entry. Static objects of every unit (the patch-instruction table among them) are
+// built before main runs; the log and then the settings come to life after them, so that the
+// first log entry of a run follows every unit initialiser, and go away in reverse order: the
+// settings are saved while the log is still open.
+#include "App/AppConfig.h"
+#include "App/AppLogger.h"
+#include "Platform/Win32/Windows.h"
+
+#include <string>
+
+// The window is shown in its default state.
+static constexpr int ShowDefault = 10;
+
+int WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)
+{
+    (void)instance;
+    (void)previousInstance;
+    (void)commandLine;
+    (void)showCommand;
+    // The application object, with its main form TPatcherForm on the task bar and its message
+    // loop, is created and run here once the class library's forms exist.
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    // The command line as the platform hands it to WinMain: the arguments after the program name.
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (i > 1)
+            commandLine += ' ';
+        commandLine += argv[i];
+    }
+
+    int result;
+    {
+        AppLogger logger;
+        TheAppLogger = &logger;
+        {
+            AppConfig config;
+            TheAppConfig = &config;
+            result = WinMain(nullptr, nullptr, commandLine.data(), ShowDefault);
+            TheAppConfig = nullptr;
+        } // saves <program>.xml
+        TheAppLogger = nullptr;
+    } // closes the log
+    return result;
+}

@@ -1,0 +1,690 @@
+// Text services of the Win32 layer: code-page conversions, case mapping and string lengths.
+//
+// Code pages: the ANSI page (CP_ACP, CP_THREAD_ACP) is Windows-1251, converted with our own table
+// because it is single-byte and sits on hot paths; UTF-8 has its own codec; 936 (archive names)
+// and the OEM page 866 go through glibc iconv with descriptors cached per thread. Whatever a code
+// page cannot hold becomes one '?' per character, and decoding always goes on after it.
+#include "Platform/Win32/Windows.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace
+{
+// ---- Windows-1251 ------------------------------------------------------------------------------
+
+// Bytes 0x80..0xFF; 0x98 is unassigned (0 marks it). 0x00..0x7F are ASCII.
+constexpr std::array<char16_t, 128> kCp1251High = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, // C0
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F, // C8
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, // D0
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F, // D8
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437, // E0
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, // E8
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447, // F0
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, // F8
+};
+
+// The UTF-16 unit of a 1251 byte; 0 for the unassigned byte.
+constexpr char16_t Cp1251ToWide(unsigned char byte)
+{
+    return byte < 0x80 ? byte : kCp1251High[byte - 0x80];
+}
+
+// The 1251 byte of a UTF-16 unit; -1 when the page has no such character.
+constexpr int WideToCp1251(char16_t c)
+{
+    if (c < 0x80)
+        return c;
+    if (c >= 0x0410 && c <= 0x044F) // the Russian alphabet, by far the most common case
+        return c - 0x0410 + 0xC0;
+    for (int i = 0; i < 0x40; ++i)
+        if (kCp1251High[static_cast<size_t>(i)] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+// ---- Case mapping ------------------------------------------------------------------------------
+
+// Simple lower-case mapping for Latin, Latin-1, Latin Extended-A, Greek and Cyrillic. Mapping is one
+// unit to one unit, so in-place conversion never changes a length.
+constexpr char16_t LowerOf(char16_t c)
+{
+    if (c >= u'A' && c <= u'Z')
+        return static_cast<char16_t>(c + 0x20);
+    if (c < 0xC0)
+        return c;
+    if (c <= 0xDE)
+        return c == 0xD7 ? c : static_cast<char16_t>(c + 0x20);
+    if (c < 0x100)
+        return c;
+    if (c < 0x180)
+    {
+        if (c == 0x130) // capital I with dot above
+            return u'i';
+        if (c == 0x178) // capital Y with diaeresis
+            return 0xFF;
+        if (c <= 0x137 || (c >= 0x14A && c <= 0x177))
+            return c % 2 == 0 ? static_cast<char16_t>(c + 1) : c;
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+            return c % 2 == 1 ? static_cast<char16_t>(c + 1) : c;
+        return c;
+    }
+    if (c >= 0x370 && c < 0x400)
+    {
+        if (c == 0x386)
+            return 0x3AC;
+        if (c >= 0x388 && c <= 0x38A)
+            return static_cast<char16_t>(c + 0x25);
+        if (c == 0x38C)
+            return 0x3CC;
+        if (c == 0x38E || c == 0x38F)
+            return static_cast<char16_t>(c + 0x3F);
+        if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB))
+            return static_cast<char16_t>(c + 0x20);
+        if (c >= 0x3D8 && c <= 0x3EF)
+            return c % 2 == 0 ? static_cast<char16_t>(c + 1) : c;
+        return c;
+    }
+    if (c >= 0x400 && c <= 0x40F)
+        return static_cast<char16_t>(c + 0x50);
+    if (c >= 0x410 && c <= 0x42F)
+        return static_cast<char16_t>(c + 0x20);
+    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x4FF))
+        return c % 2 == 0 ? static_cast<char16_t>(c + 1) : c;
+    if (c == 0x4C0)
+        return 0x4CF;
+    if (c >= 0x4C1 && c <= 0x4CE)
+        return c % 2 == 1 ? static_cast<char16_t>(c + 1) : c;
+    return c;
+}
+
+constexpr char16_t kCaseLimit = 0x500; // no unit at or above this changes case
+
+struct CaseTables
+{
+    std::array<char16_t, kCaseLimit> lower{};
+    std::array<char16_t, kCaseLimit> upper{};
+    std::array<unsigned char, 256> lowerAnsi{};
+    std::array<unsigned char, 256> upperAnsi{};
+};
+
+constexpr CaseTables MakeCaseTables()
+{
+    CaseTables t;
+    for (char16_t c = 0; c < kCaseLimit; ++c)
+    {
+        t.lower[c] = LowerOf(c);
+        t.upper[c] = c;
+    }
+    for (char16_t c = 0; c < kCaseLimit; ++c)
+        if (t.lower[c] != c && c != 0x130) // 'i' upper-cases to 'I', not to the dotted capital
+            t.upper[t.lower[c]] = c;
+    t.upper[0x131] = u'I';  // dotless i
+    t.upper[0x17F] = u'S';  // long s
+    t.upper[0x3C2] = 0x3A3; // final sigma
+    for (int b = 0; b < 256; ++b)
+    {
+        t.lowerAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(b);
+        t.upperAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(b);
+        char16_t w = Cp1251ToWide(static_cast<unsigned char>(b));
+        if (w == 0 || w >= kCaseLimit)
+            continue;
+        int lower = WideToCp1251(t.lower[w]);
+        int upper = WideToCp1251(t.upper[w]);
+        if (lower >= 0)
+            t.lowerAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(lower);
+        if (upper >= 0)
+            t.upperAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(upper);
+    }
+    return t;
+}
+
+constexpr CaseTables kCase = MakeCaseTables();
+
+// ---- Conversion machinery ----------------------------------------------------------------------
+
+// Output of a conversion: counts every unit, stores while there is room and notes an overflow.
+// Without a buffer it only counts (the "how much is needed" call).
+template <class T> struct Sink
+{
+    T* out;
+    int capacity;
+    int64_t count = 0;
+    bool overflow = false;
+
+    void Put(T c)
+    {
+        if (out)
+        {
+            if (count >= capacity)
+            {
+                overflow = true;
+                return;
+            }
+            out[count] = c;
+        }
+        ++count;
+    }
+    bool Done() const { return overflow; }
+};
+
+using WideSink = Sink<WCHAR>;
+using ByteSink = Sink<char>;
+
+// The replacement written by the narrow direction for characters a page cannot hold.
+struct Replacement
+{
+    char bytes[2];
+    int length;
+    BOOL used = FALSE;
+
+    void PutTo(ByteSink& sink)
+    {
+        used = TRUE;
+        for (int i = 0; i < length; ++i)
+            sink.Put(bytes[i]);
+    }
+};
+
+enum class Codec
+{
+    Ansi1251,
+    Utf8,
+    Iconv,
+};
+
+struct CodePageInfo
+{
+    Codec codec;
+    UINT number;      // the page as iconv knows it
+    const char* name; // iconv's name
+    bool doubleByte;  // lead bytes 0x81..0xFE take a trail byte
+};
+
+bool ResolveCodePage(UINT codePage, CodePageInfo& info)
+{
+    switch (codePage)
+    {
+    case CP_ACP:
+    case CP_THREAD_ACP:
+    case CP_1251:
+        info = {Codec::Ansi1251, CP_1251, nullptr, false};
+        return true;
+    case CP_UTF8:
+        info = {Codec::Utf8, CP_UTF8, nullptr, false};
+        return true;
+    case CP_GBK:
+        info = {Codec::Iconv, CP_GBK, "CP936", true};
+        return true;
+    case CP_OEMCP: // the OEM page that goes with the Cyrillic ANSI page
+    case 866:
+        info = {Codec::Iconv, 866, "CP866", false};
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr const char* kUtf16Name = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+// iconv descriptors, opened on first use and kept for the thread's lifetime: opening one costs far
+// more than converting an archive entry name.
+class IconvCache
+{
+public:
+    IconvCache() = default;
+    IconvCache(const IconvCache&) = delete;
+    IconvCache& operator=(const IconvCache&) = delete;
+    ~IconvCache()
+    {
+        for (Slot& slot : m_slots)
+        {
+            if (slot.toWide != kNone)
+                iconv_close(slot.toWide);
+            if (slot.fromWide != kNone)
+                iconv_close(slot.fromWide);
+        }
+    }
+
+    // Reset to the initial state; kNone when the page is not available.
+    iconv_t Get(const CodePageInfo& info, bool toWide)
+    {
+        Slot* free = nullptr;
+        for (Slot& slot : m_slots)
+        {
+            if (slot.number == info.number)
+                return Prepare(slot, info, toWide);
+            if (slot.number == 0 && !free)
+                free = &slot;
+        }
+        if (!free)
+            return kNone;
+        free->number = info.number;
+        return Prepare(*free, info, toWide);
+    }
+
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(static_cast<intptr_t>(-1));
+
+private:
+    struct Slot
+    {
+        UINT number = 0;
+        iconv_t toWide = kNone;
+        iconv_t fromWide = kNone;
+    };
+
+    static iconv_t Prepare(Slot& slot, const CodePageInfo& info, bool toWide)
+    {
+        iconv_t& cd = toWide ? slot.toWide : slot.fromWide;
+        if (cd == kNone)
+            cd = toWide ? iconv_open(kUtf16Name, info.name) : iconv_open(info.name, kUtf16Name);
+        if (cd != kNone)
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        return cd;
+    }
+
+    std::array<Slot, 4> m_slots;
+};
+
+thread_local IconvCache t_iconv;
+
+// How many bytes an invalid or unmappable sequence at `in` spans: a double-byte page's lead byte
+// swallows a valid trail byte; anything else is one byte, so that an ASCII byte after a stray lead
+// byte survives.
+size_t BadSequenceLength(const CodePageInfo& info, const unsigned char* in, size_t left)
+{
+    if (!info.doubleByte || left < 2 || in[0] < 0x81 || in[0] > 0xFE)
+        return 1;
+    unsigned char trail = in[1];
+    bool validTrail = (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE);
+    return validTrail ? 2 : 1;
+}
+
+bool DecodeIconv(const CodePageInfo& info, const unsigned char* in, size_t length, WideSink& sink)
+{
+    iconv_t cd = t_iconv.Get(info, true);
+    if (cd == IconvCache::kNone)
+        return false;
+    size_t pos = 0;
+    WCHAR chunk[256];
+    while (pos < length && !sink.Done())
+    {
+        if (in[pos] < 0x80)
+        {
+            sink.Put(in[pos++]);
+            continue;
+        }
+        char* src = reinterpret_cast<char*>(const_cast<unsigned char*>(in + pos));
+        size_t srcLeft = length - pos;
+        char* dst = reinterpret_cast<char*>(chunk);
+        size_t dstLeft = sizeof(chunk);
+        size_t result = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        int error = errno;
+        size_t produced = (sizeof(chunk) - dstLeft) / sizeof(WCHAR);
+        for (size_t i = 0; i < produced; ++i)
+            sink.Put(chunk[i]);
+        pos = length - srcLeft;
+        if (result != static_cast<size_t>(-1) || error == E2BIG)
+            continue;
+        if (error != EILSEQ && error != EINVAL)
+            return false;
+        sink.Put(u'?');
+        pos += BadSequenceLength(info, in + pos, length - pos);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    return true;
+}
+
+bool IsHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+bool EncodeIconv(const CodePageInfo& info, const WCHAR* in, size_t length, ByteSink& sink,
+                 Replacement& replacement)
+{
+    iconv_t cd = t_iconv.Get(info, false);
+    if (cd == IconvCache::kNone)
+        return false;
+    size_t pos = 0;
+    char chunk[512];
+    while (pos < length && !sink.Done())
+    {
+        if (in[pos] < 0x80)
+        {
+            sink.Put(static_cast<char>(in[pos++]));
+            continue;
+        }
+        char* src = reinterpret_cast<char*>(const_cast<WCHAR*>(in + pos));
+        size_t srcLeft = (length - pos) * sizeof(WCHAR);
+        char* dst = chunk;
+        size_t dstLeft = sizeof(chunk);
+        size_t result = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        int error = errno;
+        size_t produced = sizeof(chunk) - dstLeft;
+        for (size_t i = 0; i < produced; ++i)
+            sink.Put(chunk[i]);
+        pos = length - srcLeft / sizeof(WCHAR);
+        if (result != static_cast<size_t>(-1) || error == E2BIG)
+            continue;
+        if (error != EILSEQ && error != EINVAL)
+            return false;
+        replacement.PutTo(sink);
+        bool pair = pos + 1 < length && IsHighSurrogate(in[pos]) && IsLowSurrogate(in[pos + 1]);
+        pos += pair ? 2 : 1;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    return true;
+}
+
+void PutCodePoint(WideSink& sink, uint32_t cp)
+{
+    if (cp < 0x10000)
+    {
+        sink.Put(static_cast<WCHAR>(cp));
+        return;
+    }
+    cp -= 0x10000;
+    sink.Put(static_cast<WCHAR>(0xD800 + (cp >> 10)));
+    sink.Put(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
+}
+
+// Well-formed UTF-8 only; each maximal ill-formed subsequence becomes one '?'.
+void DecodeUtf8(const unsigned char* in, size_t length, WideSink& sink)
+{
+    size_t pos = 0;
+    while (pos < length && !sink.Done())
+    {
+        unsigned char b = in[pos];
+        if (b < 0x80)
+        {
+            sink.Put(b);
+            ++pos;
+            continue;
+        }
+        int trail = 0;
+        unsigned char low = 0x80, high = 0xBF; // bounds of the first trail byte
+        uint32_t cp = 0;
+        if (b >= 0xC2 && b <= 0xDF)
+        {
+            trail = 1;
+            cp = b & 0x1F;
+        }
+        else if (b >= 0xE0 && b <= 0xEF)
+        {
+            trail = 2;
+            cp = b & 0x0F;
+            if (b == 0xE0)
+                low = 0xA0;
+            else if (b == 0xED)
+                high = 0x9F; // no surrogates
+        }
+        else if (b >= 0xF0 && b <= 0xF4)
+        {
+            trail = 3;
+            cp = b & 0x07;
+            if (b == 0xF0)
+                low = 0x90;
+            else if (b == 0xF4)
+                high = 0x8F;
+        }
+        ++pos;
+        bool ok = trail > 0;
+        for (int i = 0; ok && i < trail; ++i)
+        {
+            if (pos >= length || in[pos] < low || in[pos] > high)
+            {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (in[pos] & 0x3F);
+            ++pos;
+            low = 0x80;
+            high = 0xBF;
+        }
+        if (ok)
+            PutCodePoint(sink, cp);
+        else
+            sink.Put(u'?');
+    }
+}
+
+void EncodeUtf8(const WCHAR* in, size_t length, ByteSink& sink, Replacement& replacement)
+{
+    for (size_t pos = 0; pos < length && !sink.Done(); ++pos)
+    {
+        uint32_t cp = in[pos];
+        if (IsHighSurrogate(in[pos]) && pos + 1 < length && IsLowSurrogate(in[pos + 1]))
+        {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[pos + 1] - 0xDC00u);
+            ++pos;
+        }
+        else if (IsHighSurrogate(in[pos]) || IsLowSurrogate(in[pos]))
+        {
+            replacement.PutTo(sink);
+            continue;
+        }
+        if (cp < 0x80)
+        {
+            sink.Put(static_cast<char>(cp));
+        }
+        else if (cp < 0x800)
+        {
+            sink.Put(static_cast<char>(0xC0 | (cp >> 6)));
+            sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+        else if (cp < 0x10000)
+        {
+            sink.Put(static_cast<char>(0xE0 | (cp >> 12)));
+            sink.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+        else
+        {
+            sink.Put(static_cast<char>(0xF0 | (cp >> 18)));
+            sink.Put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            sink.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+}
+
+void Decode1251(const unsigned char* in, size_t length, WideSink& sink)
+{
+    for (size_t pos = 0; pos < length && !sink.Done(); ++pos)
+    {
+        char16_t c = Cp1251ToWide(in[pos]);
+        sink.Put(c == 0 && in[pos] != 0 ? u'?' : c);
+    }
+}
+
+void Encode1251(const WCHAR* in, size_t length, ByteSink& sink, Replacement& replacement)
+{
+    for (size_t pos = 0; pos < length && !sink.Done(); ++pos)
+    {
+        int byte = WideToCp1251(in[pos]);
+        if (byte >= 0)
+        {
+            sink.Put(static_cast<char>(byte));
+            continue;
+        }
+        replacement.PutTo(sink);
+        if (IsHighSurrogate(in[pos]) && pos + 1 < length && IsLowSurrogate(in[pos + 1]))
+            ++pos; // one character, one replacement
+    }
+}
+
+// Common end of both directions: the Win32 return value and error.
+template <class T> int Finish(const Sink<T>& sink)
+{
+    if (sink.overflow)
+    {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (sink.count > INT_MAX)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return static_cast<int>(sink.count);
+}
+
+template <class T> size_t TextLength(const T* text)
+{
+    size_t n = 0;
+    while (text[n])
+        ++n;
+    return n;
+}
+} // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD /*flags*/, LPCSTR multiByte, int cbMultiByte, LPWSTR wideChar,
+                        int cchWideChar)
+{
+    CodePageInfo info{};
+    if (!multiByte || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+        (cchWideChar > 0 && !wideChar) || !ResolveCodePage(codePage, info))
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(multiByte);
+    size_t length = cbMultiByte == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(cbMultiByte);
+    WideSink sink{cchWideChar > 0 ? wideChar : nullptr, cchWideChar};
+    switch (info.codec)
+    {
+    case Codec::Ansi1251:
+        Decode1251(in, length, sink);
+        break;
+    case Codec::Utf8:
+        DecodeUtf8(in, length, sink);
+        break;
+    case Codec::Iconv:
+        if (!DecodeIconv(info, in, length, sink))
+        {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        break;
+    }
+    return Finish(sink);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR wideChar, int cchWideChar, LPSTR multiByte,
+                        int cbMultiByte, LPCSTR defaultChar, BOOL* usedDefaultChar)
+{
+    CodePageInfo info{};
+    if (!wideChar || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+        (cbMultiByte > 0 && !multiByte) || !ResolveCodePage(codePage, info))
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    Replacement replacement{{'?', 0}, 1};
+    if (defaultChar && defaultChar[0])
+    {
+        replacement.bytes[0] = defaultChar[0];
+        replacement.length = 1;
+        if (info.doubleByte && defaultChar[1]) // a double-byte page may use a two-byte character
+        {
+            replacement.bytes[1] = defaultChar[1];
+            replacement.length = 2;
+        }
+    }
+    size_t length = cchWideChar == -1 ? TextLength(wideChar) + 1 : static_cast<size_t>(cchWideChar);
+    ByteSink sink{cbMultiByte > 0 ? multiByte : nullptr, cbMultiByte};
+    switch (info.codec)
+    {
+    case Codec::Ansi1251:
+        Encode1251(wideChar, length, sink, replacement);
+        break;
+    case Codec::Utf8:
+        EncodeUtf8(wideChar, length, sink, replacement);
+        break;
+    case Codec::Iconv:
+        if (!EncodeIconv(info, wideChar, length, sink, replacement))
+        {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        break;
+    }
+    if (usedDefaultChar)
+        *usedDefaultChar = replacement.used;
+    return Finish(sink);
+}
+
+WCHAR ToLowerWide(WCHAR c)
+{
+    return c < kCaseLimit ? kCase.lower[c] : c;
+}
+
+WCHAR ToUpperWide(WCHAR c)
+{
+    return c < kCaseLimit ? kCase.upper[c] : c;
+}
+
+LPWSTR CharLowerW(LPWSTR text)
+{
+    if (!text)
+        return text;
+    for (WCHAR* p = text; *p; ++p)
+        *p = ToLowerWide(*p);
+    return text;
+}
+
+LPWSTR CharUpperW(LPWSTR text)
+{
+    if (!text)
+        return text;
+    for (WCHAR* p = text; *p; ++p)
+        *p = ToUpperWide(*p);
+    return text;
+}
+
+LPSTR CharLowerA(LPSTR text)
+{
+    if (!text)
+        return text;
+    for (char* p = text; *p; ++p)
+        *p = static_cast<char>(kCase.lowerAnsi[static_cast<unsigned char>(*p)]);
+    return text;
+}
+
+LPSTR CharUpperA(LPSTR text)
+{
+    if (!text)
+        return text;
+    for (char* p = text; *p; ++p)
+        *p = static_cast<char>(kCase.upperAnsi[static_cast<unsigned char>(*p)]);
+    return text;
+}
+
+int lstrlenW(LPCWSTR text)
+{
+    return text ? static_cast<int>(TextLength(text)) : 0;
+}
+
+int lstrlenA(LPCSTR text)
+{
+    return text ? static_cast<int>(std::strlen(text)) : 0;
+}

@@ -1,0 +1,213 @@
+#include "App/AppLogger.h"
+
+#include "App/AppPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+const char StartLine[] = "=======   Starting...   =======";
+// CR LF, "yyyy.mm.dd hh:mm:ss:mmm", a blank.
+const char StampPattern[] = "\r\n[0-9]{4}\\.[0-9]{2}\\.[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}:[0-9]{3} ";
+
+class AppLoggerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Dir = fs::temp_directory_path() / ("kelvane_log_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_Dir);
+        fs::create_directories(m_Dir);
+        m_Log = Platform::FromUtf8((m_Dir / "Kelvane.log").string());
+    }
+    void TearDown() override { fs::remove_all(m_Dir); }
+
+    std::vector<uint8_t> Bytes(const std::string& name) const
+    {
+        std::ifstream in(m_Dir / name, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }
+
+    void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) const
+    {
+        std::ofstream(m_Dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // The log as text; the file must hold whole UTF-16LE units.
+    std::string Text(const std::string& name = "Kelvane.log") const
+    {
+        std::vector<uint8_t> bytes = Bytes(name);
+        EXPECT_EQ(bytes.size() % 2, 0u);
+        std::u16string wide;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            wide += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        return Platform::ToUtf8(wide.c_str(), wide.size());
+    }
+
+    fs::path m_Dir;
+    std::u16string m_Log;
+};
+
+std::vector<uint8_t> Filler(size_t size, uint8_t seed)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(seed + i * 7);
+    return bytes;
+}
+
+TEST(AppPathsTest, DerivesNamesFromTheProgramPath)
+{
+    using AppPaths::ChangeFileExt;
+    EXPECT_EQ(ChangeFileExt(XString(u"/opt/k/Kelvane"), u".log"), u"/opt/k/Kelvane.log");
+    EXPECT_EQ(ChangeFileExt(XString(u"/opt/k/Kelvane.log"), u".~log"), u"/opt/k/Kelvane.~log");
+    EXPECT_EQ(ChangeFileExt(XString(u"/opt/k.d/Kelvane"), u".xml"), u"/opt/k.d/Kelvane.xml");
+    EXPECT_EQ(ChangeFileExt(XString(u"C:\\Game\\Kelvane.exe"), u".xml"), u"C:\\Game\\Kelvane.xml");
+    EXPECT_EQ(ChangeFileExt(XString(u"a.b.c"), u".log"), u"a.b.log");
+    EXPECT_EQ(ChangeFileExt(XString(), u".log"), u".log");
+    EXPECT_EQ(AppPaths::ExtractFilePath(XString(u"/opt/k/Kelvane")), u"/opt/k/");
+    EXPECT_EQ(AppPaths::ExtractFilePath(XString(u"C:\\Game\\Kelvane.exe")), u"C:\\Game\\");
+    EXPECT_EQ(AppPaths::ExtractFilePath(XString(u"Kelvane")), u"");
+
+    XString program = AppPaths::ProgramFile();
+    EXPECT_EQ(AppPaths::ExtractFilePath(program) + GetFileName(program), program);
+    EXPECT_TRUE(fs::exists(Platform::ToUtf8(program.c_str())));
+}
+
+TEST_F(AppLoggerTest, FirstEntryIsTheStartLineAndRunsAppend)
+{
+    {
+        AppLogger log(m_Log.c_str());
+        // Written and flushed by the constructor: CR LF, stamp, blank, start line; no byte-order mark.
+        std::vector<uint8_t> bytes = Bytes("Kelvane.log");
+        ASSERT_EQ(bytes.size(), (2u + 23u + 1u + 31u) * 2u);
+        EXPECT_EQ(bytes[0], 0x0D);
+        EXPECT_EQ(bytes[1], 0x00);
+        EXPECT_EQ(bytes[2], 0x0A);
+        EXPECT_EQ(bytes[3], 0x00);
+        for (size_t i = 1; i < bytes.size(); i += 2)
+            EXPECT_EQ(bytes[i], 0x00) << i;
+        EXPECT_TRUE(std::regex_match(Text(), std::regex(std::string(StampPattern) + StartLine)));
+    }
+    std::string first = Text();
+    {
+        AppLogger log(m_Log.c_str());
+        log.NewEntry() << "second run";
+    }
+    std::string both = Text();
+    ASSERT_EQ(both.substr(0, first.size()), first);
+    EXPECT_TRUE(std::regex_match(both.substr(first.size()), std::regex(std::string(StampPattern) + StartLine +
+                                                                       StampPattern + "second run")));
+    EXPECT_FALSE(fs::exists(m_Dir / "Kelvane.~log"));
+}
+
+TEST_F(AppLoggerTest, RotatesOnlyALogLargerThanOneMebibyte)
+{
+    std::vector<uint8_t> exact = Filler(1048576, 1);
+    WriteBytes("Kelvane.log", exact);
+    {
+        AppLogger log(m_Log.c_str());
+    }
+    EXPECT_FALSE(fs::exists(m_Dir / "Kelvane.~log"));
+    std::vector<uint8_t> kept = Bytes("Kelvane.log");
+    ASSERT_EQ(kept.size(), exact.size() + (2u + 23u + 1u + 31u) * 2u);
+    EXPECT_TRUE(std::equal(exact.begin(), exact.end(), kept.begin()));
+
+    // One byte more: moved over an older rotation, and the new log starts afresh.
+    std::vector<uint8_t> over = Filler(1048577, 2);
+    WriteBytes("Kelvane.log", over);
+    WriteBytes("Kelvane.~log", Filler(100, 3));
+    {
+        AppLogger log(m_Log.c_str());
+    }
+    EXPECT_EQ(Bytes("Kelvane.~log"), over);
+    EXPECT_TRUE(std::regex_match(Text(), std::regex(std::string(StampPattern) + StartLine)));
+
+    // Without an older rotation the move happens all the same.
+    fs::remove(m_Dir / "Kelvane.~log");
+    WriteBytes("Kelvane.log", over);
+    EXPECT_EQ(AppLogger::OpenLogFile(m_Log.c_str()), m_Log.c_str());
+    EXPECT_EQ(Bytes("Kelvane.~log"), over);
+    EXPECT_FALSE(fs::exists(m_Dir / "Kelvane.log"));
+}
+
+TEST_F(AppLoggerTest, WriterOperationsChain)
+{
+    AppLogger log(m_Log.c_str());
+    size_t start = Text().size();
+
+    // A line reaches the file at its line feed: the entry's leading CR LF goes at once, its text
+    // waits for the next line end or a flush.
+    log << LogCtl::NewEntry;
+    EXPECT_EQ(Text().size(), start + 2);
+    log << u"wide \u0416 " << "narrow \xC0\xFF " << -2147483647 - 1 << " " << 0 << " " << 42;
+    EXPECT_EQ(Text().size(), start + 2);
+    log << LogCtl::EndLine << "tail" << LogCtl::FlushAll;
+    std::string text = Text().substr(start);
+    EXPECT_TRUE(std::regex_match(
+        text,
+        std::regex(std::string(StampPattern) + "wide \u0416 narrow \u0410\u044F -2147483648 0 42\r\ntail")))
+        << text;
+
+    // Nothing pending: a flush writes nothing; an unknown control does nothing.
+    size_t size = Bytes("Kelvane.log").size();
+    log << LogCtl::Flush << static_cast<LogCtl>(7) << LogCtl::Flush;
+    EXPECT_EQ(Bytes("Kelvane.log").size(), size);
+
+    log.NewEntry() << static_cast<const char*>(nullptr) << static_cast<const WCHAR*>(nullptr) << "x"
+                   << LogCtl::Flush;
+    EXPECT_TRUE(
+        std::regex_match(Text().substr(start + text.size()), std::regex(std::string(StampPattern) + "x")));
+}
+
+TEST_F(AppLoggerTest, HookReceivesPiecesWithoutLineEnds)
+{
+    std::vector<std::string> pieces;
+    {
+        AppLogger log(m_Log.c_str());
+        log.SetTextHook([&](const XString& text) { pieces.push_back(Platform::ToUtf8(text.c_str())); });
+        log << LogCtl::NewEntry << "one" << LogCtl::EndLine << LogCtl::EndLine << "two\r\r\n"
+            << "three";
+        log << LogCtl::Flush << LogCtl::Flush;
+        log << LogCtl::NewEntry << "pending at the end";
+    }
+    // The first piece is the entry up to its CR LF; the empty line and the lone line end give
+    // nothing; the destructor clears the hook before its last flush.
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_TRUE(std::regex_match(pieces[0], std::regex(std::string(StampPattern).substr(2) + "one")));
+    EXPECT_EQ(pieces[1], "two");
+    EXPECT_EQ(pieces[2], "three");
+    EXPECT_NE(Text().find("pending at the end"), std::string::npos);
+
+    pieces.clear();
+    AppLogger log(m_Log.c_str());
+    log.SetTextHook([&](const XString& text) { pieces.push_back(Platform::ToUtf8(text.c_str())); });
+    log.ClearTextHook();
+    log << "quiet" << LogCtl::Flush;
+    EXPECT_TRUE(pieces.empty());
+}
+
+TEST_F(AppLoggerTest, UnopenableLogDoesNotStopTheProgram)
+{
+    std::u16string missing = Platform::FromUtf8((m_Dir / "no such folder" / "Kelvane.log").string());
+    std::vector<std::string> pieces;
+    std::unique_ptr<AppLogger> log;
+    ASSERT_NO_THROW(log = std::make_unique<AppLogger>(missing.c_str()));
+    log->SetTextHook([&](const XString& text) { pieces.push_back(Platform::ToUtf8(text.c_str())); });
+    *log << LogCtl::NewEntry << "still logging" << LogCtl::Flush;
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_NE(pieces[0].find("still logging"), std::string::npos);
+    EXPECT_NO_THROW(log.reset());
+    EXPECT_FALSE(fs::exists(m_Dir / "no such folder"));
+}
+} // namespace

@@ -1,0 +1,551 @@
+#include "PW/Common/PwPackage.h"
+
+#include "Components/XFileStream.h"
+#include "Components/XMemoryStream.h"
+#include "tests/support/PckGenerator.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+class PwPackageTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_Dir = fs::temp_directory_path() /
+                ("kelvane_pck_" + std::to_string(::getpid()) + "_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_Dir);
+        fs::create_directories(m_Dir);
+    }
+    void TearDown() override { fs::remove_all(m_Dir); }
+
+    std::u16string PathW(const std::string& name) const { return Platform::FromUtf8((m_Dir / name).string()); }
+
+    std::u16string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const
+    {
+        std::ofstream(m_Dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return PathW(name);
+    }
+
+    std::vector<uint8_t> ReadFile(const std::string& name) const
+    {
+        std::ifstream in(m_Dir / name, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path m_Dir;
+};
+
+std::vector<uint8_t> Extract(PwPackage& package, const PwEntry* entry)
+{
+    XMemoryStream out(0, 8192);
+    package.Extract(entry, &out);
+    std::vector<uint8_t> bytes(static_cast<size_t>(out.GetSize()));
+    out.SetPosition(0);
+    if (!bytes.empty())
+        out.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
+    return bytes;
+}
+
+std::string Message(const Exception& e)
+{
+    return e.Message().ToUtf8();
+}
+
+bool NameLess(const std::u16string& a, const std::u16string& b)
+{
+    return PwPackage::CompareNames(a.c_str(), b.c_str()) < 0;
+}
+
+uint8_t* Copy(const std::vector<uint8_t>& bytes)
+{
+    uint8_t* buffer = new uint8_t[bytes.size() ? bytes.size() : 1];
+    std::copy(bytes.begin(), bytes.end(), buffer);
+    return buffer;
+}
+
+// Collects the progress values that reach a window.
+struct ProgressWindow
+{
+    std::vector<int> Values;
+    HWND Window;
+    ProgressWindow()
+    {
+        Window = Platform::RegisterWindowReceiver([this](UINT message, WPARAM w, LPARAM l) -> LRESULT {
+            EXPECT_EQ(message, 0xD13u);
+            EXPECT_EQ(l, 100);
+            Values.push_back(static_cast<int>(w));
+            return 0;
+        });
+    }
+    ~ProgressWindow() { Platform::UnregisterWindowReceiver(Window); }
+};
+
+// Table records in file order: name bytes, offset, sizes and the two reserved words.
+struct Record
+{
+    std::string Name;
+    uint32_t Offset, OriginalSize, StoredSize, Reserved1, Reserved2;
+    uint32_t Length;
+};
+
+std::vector<Record> ReadTable(const std::vector<uint8_t>& file)
+{
+    uint32_t size = PckGen::ReadU32(&file[4]);
+    const uint8_t* tailer = &file[size - 280];
+    uint32_t offset = PckGen::ReadU32(tailer + 8) ^ PckGen::kKeyA;
+    uint32_t count = PckGen::ReadU32(tailer + 272);
+    std::vector<Record> records;
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        uint32_t length = PckGen::ReadU32(&file[offset]) ^ PckGen::kKeyA;
+        uint8_t record[276];
+        if (length == 276)
+        {
+            std::memcpy(record, &file[offset + 8], 276);
+        }
+        else
+        {
+            uLongf produced = 276;
+            EXPECT_EQ(uncompress(record, &produced, &file[offset + 8], length), Z_OK);
+        }
+        offset += 8 + length;
+        records.push_back(Record{std::string(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), 256)),
+                                 PckGen::ReadU32(record + 260), PckGen::ReadU32(record + 264),
+                                 PckGen::ReadU32(record + 268), PckGen::ReadU32(record + 256),
+                                 PckGen::ReadU32(record + 272), length});
+    }
+    return records;
+}
+} // namespace
+
+TEST_F(PwPackageTest, OpensAGeneratedArchiveAndExtractsEveryEntry)
+{
+    PckGen::EntryOptions entries;
+    entries.Seed = 42;
+    entries.Count = 1000;
+    entries.MaxSize = 3000;
+    entries.ReservedWords = true;
+    PckGen::ArchiveOptions options;
+    options.GapsBetweenBlocks = true;
+    options.ShuffleBlocks = true;
+    options.TrailingBytes = 333; // after the recorded size: tolerated
+    PckGen::Archive archive = PckGen::MakeArchive(entries, options);
+    std::u16string path = WriteFile("big.pck", archive.Bytes);
+
+    PwPackage package;
+    package.Open(path.c_str());
+    ASSERT_EQ(package.Entries.GetCount(), 1000u);
+    for (uint32_t i = 0; i < 1000; ++i)
+    {
+        const PckGen::Entry& expected = archive.Entries[i];
+        const PwEntry* entry = package.Entries[i];
+        ASSERT_EQ(std::u16string(entry->Name.c_str()), expected.NameWide) << i;
+        EXPECT_EQ(entry->Offset, archive.Where.Blocks[i].Offset);
+        EXPECT_EQ(entry->StoredSize, archive.Where.Blocks[i].StoredSize);
+        EXPECT_EQ(entry->OriginalSize, expected.Size);
+        EXPECT_EQ(entry->Reserved1, expected.Reserved1);
+        EXPECT_EQ(entry->Reserved2, expected.Reserved2);
+        ASSERT_EQ(Extract(package, entry), PckGen::EntryData(expected)) << i;
+    }
+
+    // Find ignores case and returns the first entry in list order.
+    size_t twin = 0;
+    for (size_t i = 1; i < archive.Entries.size() && !twin; ++i)
+        for (size_t k = 0; k < i; ++k)
+            if (NameLess(archive.Entries[i].NameWide, archive.Entries[k].NameWide) == false &&
+                NameLess(archive.Entries[k].NameWide, archive.Entries[i].NameWide) == false)
+            {
+                twin = i;
+                EXPECT_EQ(package.FindIndex(archive.Entries[i].NameWide.c_str()), static_cast<int>(k));
+                break;
+            }
+    ASSERT_NE(twin, 0u) << "the generator made no names that differ only in case";
+    std::u16string upper = archive.Entries[5].NameWide;
+    for (char16_t& c : upper)
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - 32);
+    EXPECT_NE(package.Find(upper.c_str()), nullptr);
+    EXPECT_TRUE(package.Exists(archive.Entries[7].NameWide.c_str()));
+    EXPECT_FALSE(package.Exists(u"models\\no\\such.ski"));
+
+    // A name with Chinese characters converts from code page 936.
+    bool chinese = false;
+    for (uint32_t i = 0; i < package.Entries.GetCount() && !chinese; ++i)
+        for (const WCHAR* p = package.Entries[i]->Name.c_str(); *p; ++p)
+            chinese = chinese || *p >= 0x4E00;
+    EXPECT_TRUE(chinese);
+
+    try
+    {
+        XMemoryStream out(0, 8192);
+        package.Extract(u"models\\missing.ski", &out);
+        FAIL() << "no error";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 305 ): File <models\\missing.ski> not found!");
+    }
+}
+
+TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
+{
+    PckGen::EntryOptions entries;
+    entries.Count = 12;
+    PckGen::Archive archive = PckGen::MakeArchive(entries, PckGen::ArchiveOptions{});
+    const std::pair<PckGen::Hostile, const char*> texts[] = {
+        {PckGen::Hostile::WrongMagic1, "( 64 ): Wrong Magic1"},
+        {PckGen::Hostile::WrongMagic2, "( 65 ): Wrong Magic2"},
+        {PckGen::Hostile::WrongUnk09, "( 73 ): Wrong Unk09"},
+        {PckGen::Hostile::WrongUnk10, "( 74 ): Wrong Unk10"},
+        {PckGen::Hostile::WrongTailerMagic1, "( 82 ): Wrong TailerMagic1"},
+        {PckGen::Hostile::WrongTailerMagic2, "( 83 ): Wrong TailerMagic2"},
+        {PckGen::Hostile::LengthWordsDiffer, "( 100 ): Wrong table record!"},
+        {PckGen::Hostile::RecordLongerThan512, "( 100 ): Wrong table record!"},
+        {PckGen::Hostile::RecordInflatesShort, "( 100 ): Wrong table record!"},
+        {PckGen::Hostile::BlockPastEnd, "( 100 ): Wrong table record!"},
+        {PckGen::Hostile::HugeOriginalSize, "( 100 ): Wrong table record!"},
+        {PckGen::Hostile::EntryCountBeyondFile, "( 75 ): Wrong EntryCount"},
+        {PckGen::Hostile::TablePastEnd, "( 84 ): Wrong TableOffset"},
+        {PckGen::Hostile::FileSizeBeyondFile, "( 66 ): Wrong FileSize"},
+        {PckGen::Hostile::FileSizeTooSmall, "( 66 ): Wrong FileSize"},
+    };
+    PwPackage package;
+    for (const auto& [kind, text] : texts)
+    {
+        package.Open(WriteFile("good.pck", archive.Bytes).c_str());
+        ASSERT_EQ(package.Entries.GetCount(), 12u);
+        std::u16string path = WriteFile("bad.pck", PckGen::MakeHostile(archive, kind));
+        try
+        {
+            package.Open(path.c_str());
+            ADD_FAILURE() << PckGen::HostileName(kind) << ": opened";
+        }
+        catch (const XException& e)
+        {
+            EXPECT_EQ(Message(e), std::string("[ERROR] ..\\PW\\Common\\PwPackage.cpp") + text)
+                << PckGen::HostileName(kind);
+        }
+        EXPECT_EQ(package.Entries.GetCount(), 0u) << PckGen::HostileName(kind);
+        EXPECT_EQ(package.Source, nullptr) << PckGen::HostileName(kind);
+    }
+
+    // A truncated file is a short read; a corrupt block opens but fails to extract.
+    std::u16string truncated = WriteFile("cut.pck", PckGen::MakeHostile(archive, PckGen::Hostile::Truncated));
+    EXPECT_ANY_THROW(package.Open(truncated.c_str()));
+    EXPECT_EQ(package.Source, nullptr);
+
+    PckGen::Archive corrupt = archive;
+    corrupt.Bytes = PckGen::MakeHostile(archive, PckGen::Hostile::CorruptBlock);
+    package.Open(WriteFile("corrupt.pck", corrupt.Bytes).c_str());
+    int failures = 0;
+    for (uint32_t i = 0; i < package.Entries.GetCount(); ++i)
+    {
+        try
+        {
+            EXPECT_EQ(Extract(package, package.Entries[i]), PckGen::EntryData(archive.Entries[i]));
+        }
+        catch (const XException& e)
+        {
+            EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 275 ): File decompression failed!");
+            ++failures;
+        }
+    }
+    EXPECT_EQ(failures, 1);
+
+    try
+    {
+        package.Open(PathW("missing.pck").c_str());
+        FAIL() << "opened a missing file";
+    }
+    catch (const char* text)
+    {
+        EXPECT_STREQ(text, "Failed opening file.");
+    }
+}
+
+TEST_F(PwPackageTest, EveryPrefixAndEveryByteFlipFailsCleanly)
+{
+    PckGen::EntryOptions entries;
+    entries.Count = 6;
+    entries.MaxSize = 200;
+    PckGen::Archive archive = PckGen::MakeArchive(entries, PckGen::ArchiveOptions{});
+    PwPackage package;
+    std::u16string path = PathW("prefix.pck");
+    for (size_t cut = 0; cut < archive.Bytes.size(); ++cut)
+    {
+        WriteFile("prefix.pck", std::vector<uint8_t>(archive.Bytes.begin(), archive.Bytes.begin() + cut));
+        EXPECT_ANY_THROW(package.Open(path.c_str())) << cut;
+        EXPECT_EQ(package.Source, nullptr);
+    }
+    // Damage anywhere either fails or opens to entries whose extraction fails or gives bytes.
+    std::mt19937 rng(3);
+    for (int round = 0; round < 300; ++round)
+    {
+        std::vector<uint8_t> bytes = archive.Bytes;
+        bytes[rng() % bytes.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
+        WriteFile("flip.pck", bytes);
+        try
+        {
+            package.Open(PathW("flip.pck").c_str());
+            for (uint32_t i = 0; i < package.Entries.GetCount(); ++i)
+            {
+                try
+                {
+                    Extract(package, package.Entries[i]);
+                }
+                catch (const XException&)
+                {
+                }
+            }
+        }
+        catch (const XException&)
+        {
+        }
+        catch (const char*)
+        {
+        }
+    }
+}
+
+TEST_F(PwPackageTest, ResavingASortedLevel0ArchiveReproducesItByteForByte)
+{
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Seed = 9;
+    entryOptions.Count = 300;
+    entryOptions.CaseTwins = false; // equal names have no defined order
+    std::vector<PckGen::Entry> entries = PckGen::MakeEntries(entryOptions);
+    entries.push_back(PckGen::Entry{"empty.dat", u"empty.dat", 0, 1, false, false, 0, 0});
+    PckGen::SortEntries(entries, NameLess);
+    PckGen::ArchiveOptions options;
+    options.Level = 0;
+    options.Description = "level zero";
+    PckGen::MemorySink sink;
+    PckGen::WriteArchive(entries, options, sink);
+    std::u16string in = WriteFile("in.pck", sink.Bytes);
+
+    PwPackage package;
+    package.Open(in.c_str());
+    package.Save(PathW("out.pck").c_str(), 0, "level zero");
+    EXPECT_EQ(ReadFile("out.pck"), sink.Bytes);
+    for (const Record& r : ReadTable(ReadFile("out.pck")))
+    {
+        EXPECT_EQ(r.Length, 276u);
+        EXPECT_EQ(r.OriginalSize, r.StoredSize);
+    }
+}
+
+TEST_F(PwPackageTest, EditedArchiveReopensSortedWithUntouchedBlocksCopied)
+{
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Seed = 77;
+    entryOptions.Count = 200;
+    entryOptions.ReservedWords = true;
+    PckGen::ArchiveOptions options;
+    options.GapsBetweenBlocks = true;
+    PckGen::Archive archive = PckGen::MakeArchive(entryOptions, options);
+    std::u16string in = WriteFile("in.pck", archive.Bytes);
+
+    PwPackage package;
+    package.Open(in.c_str());
+    // An entry whose name no other entry shares, so that the name finds it alone.
+    size_t target = 3;
+    auto shared = [&](size_t i) {
+        for (size_t k = 0; k < archive.Entries.size(); ++k)
+            if (k != i && PwPackage::CompareNames(archive.Entries[k].NameWide.c_str(),
+                                                  archive.Entries[i].NameWide.c_str()) == 0)
+                return true;
+        return false;
+    };
+    while (shared(target) || target == 10)
+        ++target;
+    std::u16string renamed = archive.Entries[target].NameWide;
+    std::u16string kept = u"models\\kept.original.ski";
+    ASSERT_TRUE(package.Rename(renamed.c_str(), kept.c_str()));
+    ASSERT_TRUE(package.Delete(archive.Entries[10].NameWide.c_str()));
+    EXPECT_FALSE(package.Delete(u"no such entry"));
+    EXPECT_FALSE(package.Rename(u"no such entry", u"x"));
+
+    std::vector<uint8_t> fromMemory(5000);
+    for (size_t i = 0; i < fromMemory.size(); ++i)
+        fromMemory[i] = static_cast<uint8_t>(i * 7 / 13);
+    std::vector<uint8_t> fromDisk(12345, 0x5A);
+    std::u16string diskPath = WriteFile("model.dds", fromDisk);
+    fs::permissions(m_Dir / "model.dds", fs::perms::owner_read); // read-only files are fine
+    package.AddFromMemory(renamed.c_str(), Copy(fromMemory), static_cast<uint32_t>(fromMemory.size()));
+    package.AddFromDisk(u"textures\\\u4F60\u597D.dds", diskPath.c_str());
+    package.AddFromMemory(u"empty.bin", Copy({}), 0);
+    package.Save(PathW("out.pck").c_str(), 1, "edited");
+    EXPECT_EQ(package.Entries.GetCount(), 202u); // the package's own list is unchanged by a save
+
+    PwPackage reopened;
+    reopened.Open(PathW("out.pck").c_str());
+    ASSERT_EQ(reopened.Entries.GetCount(), 202u);
+    for (uint32_t i = 1; i < reopened.Entries.GetCount(); ++i)
+        EXPECT_LE(PwPackage::CompareNames(reopened.Entries[i - 1]->Name.c_str(), reopened.Entries[i]->Name.c_str()), 0);
+
+    std::vector<uint8_t> out = ReadFile("out.pck");
+    for (size_t i = 0; i < archive.Entries.size(); ++i)
+    {
+        if (i == 10)
+            continue;
+        const std::u16string& name = i == target ? kept : archive.Entries[i].NameWide;
+        // Twins share a name; look the entry up by its block's bytes instead of its name.
+        const PckGen::Placement& source = archive.Where.Blocks[i];
+        bool found = false;
+        for (uint32_t k = 0; k < reopened.Entries.GetCount() && !found; ++k)
+        {
+            const PwEntry* e = reopened.Entries[k];
+            if (PwPackage::CompareNames(e->Name.c_str(), name.c_str()) != 0 || e->StoredSize != source.StoredSize)
+                continue;
+            found = std::equal(archive.Bytes.begin() + source.Offset,
+                               archive.Bytes.begin() + source.Offset + source.StoredSize, out.begin() + e->Offset);
+            EXPECT_EQ(e->Reserved1, 0u); // reserved words are written as zero
+        }
+        EXPECT_TRUE(found) << i;
+    }
+    EXPECT_EQ(Extract(reopened, reopened.Find(renamed.c_str())), fromMemory);
+    EXPECT_EQ(Extract(reopened, reopened.Find(u"TEXTURES\\\u4F60\u597D.DDS")), fromDisk);
+    EXPECT_TRUE(Extract(reopened, reopened.Find(u"empty.bin")).empty());
+    std::vector<uint8_t> tailer(out.end() - 280 + 12, out.end() - 280 + 12 + 7);
+    EXPECT_EQ(std::string(tailer.begin(), tailer.end()), std::string("edited\0", 7));
+}
+
+TEST_F(PwPackageTest, SaveReportsProgressAndRefusesWhatItCannotWrite)
+{
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Count = 4;
+    PckGen::Archive archive = PckGen::MakeArchive(entryOptions, PckGen::ArchiveOptions{});
+    PwPackage package;
+    {
+        ProgressWindow window;
+        package.NotifyWindow = window.Window;
+        package.NotifyMessage = 0xD13;
+        package.Open(WriteFile("four.pck", archive.Bytes).c_str());
+        EXPECT_EQ(window.Values, (std::vector<int>{25, 50, 75, 100}));
+        window.Values.clear();
+        package.Save(PathW("four_out.pck").c_str(), 1, "four");
+        EXPECT_EQ(window.Values, (std::vector<int>{0, 12, 25, 37, 60, 70, 80, 90, 100}));
+        package.NotifyWindow = nullptr;
+    }
+
+    // Saving over the archive being read would destroy the blocks it copies.
+    std::vector<uint8_t> before = ReadFile("four.pck");
+    try
+    {
+        package.Save(PathW("FOUR.PCK").c_str(), 1, "x");
+        FAIL() << "saved over its source";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 166 ): Cannot save over the opened package!");
+    }
+    EXPECT_EQ(ReadFile("four.pck"), before);
+
+    PwPackage empty;
+    try
+    {
+        empty.Save(PathW("empty.pck").c_str(), 1, "x");
+        FAIL() << "saved nothing";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 170 ): Nothing to save!");
+    }
+    EXPECT_TRUE(fs::exists(m_Dir / "empty.pck"));
+    EXPECT_EQ(fs::file_size(m_Dir / "empty.pck"), 0u);
+
+    PwPackage named;
+    named.AddFromMemory(std::u16string(129, u'\u4F60').c_str(), Copy({1, 2, 3}), 3); // 258 bytes in 936
+    try
+    {
+        named.Save(PathW("long.pck").c_str(), 1, "x");
+        FAIL() << "saved a name that does not fit";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 207 ): Entry name too long!");
+    }
+    PwPackage fits;
+    fits.AddFromMemory(std::u16string(128, u'\u4F60').c_str(), Copy({1, 2, 3}), 3); // exactly 256 bytes
+    fits.Save(PathW("fits.pck").c_str(), 1, std::string(400, 'd').c_str());
+    std::vector<uint8_t> bytes = ReadFile("fits.pck");
+    EXPECT_EQ(ReadTable(bytes).at(0).Name.size(), 256u);
+    EXPECT_EQ(bytes[bytes.size() - 280 + 12 + 254], 'd');
+    EXPECT_EQ(bytes[bytes.size() - 280 + 12 + 255], 0); // the description is cut to 255 bytes
+
+    PwPackage badLevel;
+    badLevel.AddFromMemory(u"a", Copy({1, 2, 3}), 3);
+    try
+    {
+        badLevel.Save(PathW("level.pck").c_str(), 42, "x");
+        FAIL() << "compressed at level 42";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 156 ): File compression failed!");
+    }
+}
+
+TEST_F(PwPackageTest, BlockThatCompressesToItsOwnSizeIsStoredRaw)
+{
+    // Find data whose level-1 stream is exactly as long as the data itself.
+    std::mt19937 rng(11);
+    std::vector<uint8_t> data;
+    for (int attempt = 0; attempt < 20000 && data.empty(); ++attempt)
+    {
+        std::vector<uint8_t> candidate(64 + rng() % 300);
+        size_t zeros = rng() % 60;
+        for (size_t i = zeros; i < candidate.size(); ++i)
+            candidate[i] = static_cast<uint8_t>(rng());
+        uLongf size = compressBound(static_cast<uLong>(candidate.size()));
+        std::vector<uint8_t> packed(size);
+        compress2(packed.data(), &size, candidate.data(), static_cast<uLong>(candidate.size()), 1);
+        if (size == candidate.size())
+            data = candidate;
+    }
+    ASSERT_FALSE(data.empty());
+
+    PwPackage package;
+    package.AddFromMemory(u"same.bin", Copy(data), static_cast<uint32_t>(data.size()));
+    package.Save(PathW("same.pck").c_str(), 1, "x");
+    std::vector<uint8_t> file = ReadFile("same.pck");
+    ASSERT_EQ(ReadTable(file).at(0).StoredSize, data.size());
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), file.begin() + 12)); // raw bytes
+    PwPackage reopened;
+    reopened.Open(PathW("same.pck").c_str());
+    EXPECT_EQ(Extract(reopened, reopened.Find(u"same.bin")), data);
+}
+
+TEST_F(PwPackageTest, SortedAndReverseSortedTablesOfManyEntriesSaveQuickly)
+{
+    // A re-save meets an already sorted list; equal names and long equal runs must not degrade
+    // the sort into quadratic time or deep recursion.
+    PwPackage package;
+    for (int i = 0; i < 20000; ++i)
+    {
+        char16_t name[32];
+        std::u16string text = Platform::FromUtf8("m\\" + std::to_string(100000 + (i < 10000 ? i : 29999 - i)));
+        std::copy(text.begin(), text.end(), name);
+        name[text.size()] = 0;
+        package.AddFromMemory(i % 1000 == 0 ? u"same" : name, Copy({}), 0);
+    }
+    package.Save(PathW("many.pck").c_str(), 0, "x");
+    std::vector<Record> table = ReadTable(ReadFile("many.pck"));
+    ASSERT_EQ(table.size(), 20000u);
+    for (size_t i = 1; i < table.size(); ++i)
+    {
+        std::u16string a = Platform::FromUtf8(table[i - 1].Name), b = Platform::FromUtf8(table[i].Name);
+        ASSERT_LE(PwPackage::CompareNames(a.c_str(), b.c_str()), 0) << i;
+    }
+}

@@ -1,0 +1,37 @@
+// Records every message box shown while it lives instead of showing it, and answers OK.
+#pragma once
+
+#include "Platform/Win32/Windows.h"
+
+#include <string>
+#include <vector>
+
+struct RecordedBox
+{
+    HWND owner;
+    std::u16string text;
+    std::u16string caption;
+    UINT type;
+};
+
+class BoxRecorder
+{
+public:
+    BoxRecorder()
+    {
+        m_previous = Platform::SetMessageBoxHandler(
+            [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
+                boxes.push_back({owner, text, caption, type});
+                return IDOK;
+            });
+    }
+    ~BoxRecorder() { Platform::SetMessageBoxHandler(m_previous); }
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    std::vector<RecordedBox> boxes;
+
+private:
+    Platform::MessageBoxHandler m_previous;
+};
