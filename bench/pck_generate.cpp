@@ -61,8 +61,13 @@ int main(int argc, char** argv)
     uint32_t entries = 1000;
     uint64_t seed = 1;
     int level = 1;
-    for (int i = 2; i + 1 < argc; i += 2)
+    for (int i = 2; i < argc; i += 2)
     {
+        if (i + 1 >= argc)
+        {
+            std::fprintf(stderr, "%s needs a value\n", argv[i]);
+            return 2;
+        }
         if (!std::strcmp(argv[i], "--size"))
             size = ParseSize(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--entries"))

@@ -68,15 +68,31 @@ int main(int argc, char** argv)
     int level = 1;
     int repeat = 3;
     std::vector<std::pair<std::string, std::pair<std::string, std::string>>> edits;
-    for (int i = 3; i + 1 < argc; i += 2)
+    for (int i = 3; i < argc; i += 2)
     {
         std::string option = argv[i];
+        if (i + 1 >= argc)
+        {
+            std::fprintf(stderr, "%s needs a value\n", option.c_str());
+            return 2;
+        }
+        const char* value = argv[i + 1];
         if (option == "--level")
-            level = std::atoi(argv[i + 1]);
+            level = std::atoi(value);
         else if (option == "--repeat")
-            repeat = std::max(1, std::atoi(argv[i + 1]));
-        else if (option == "--add" || option == "--rename" || option == "--delete")
-            edits.push_back({option, Split(argv[i + 1])});
+            repeat = std::max(1, std::atoi(value));
+        else if (option == "--delete")
+            edits.push_back({option, {value, ""}});
+        else if (option == "--add" || option == "--rename")
+        {
+            auto pair = Split(value);
+            if (pair.second.empty())
+            {
+                std::fprintf(stderr, "%s takes NAME=VALUE\n", option.c_str());
+                return 2;
+            }
+            edits.push_back({option, pair});
+        }
         else
         {
             std::fprintf(stderr, "unknown option %s\n", option.c_str());
