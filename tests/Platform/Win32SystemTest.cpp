@@ -1,5 +1,8 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/TempDir.h"
+#include "tests/support/WholeFile.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -9,7 +12,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -284,13 +286,11 @@ TEST(Win32SystemTest, LoadsModulesByTheirWindowsNames)
     Dl_info info{};
     ASSERT_NE(::dladdr(reinterpret_cast<void*>(&zlibVersion), &info), 0);
     ASSERT_NE(info.dli_fname, nullptr);
-    std::string pattern = (fs::temp_directory_path() / "kelvane-modules-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    fs::path dir = pattern;
+    TempDir dir("kelvane-modules");
     fs::create_symlink(fs::canonical(info.dli_fname), dir / "libZMod.so");
-    std::ofstream(dir / "libjunk.so") << "this is no library";
+    WriteWholeFile(dir / "libjunk.so", "this is no library");
 
-    std::u16string base = Platform::FromUtf8(dir.string());
+    std::u16string base = WidePath(dir.Path());
     std::u16string name = base + u"\\ZMOD.DLL";
     EXPECT_EQ(Platform::ModuleFileName(name.c_str()), (dir / "libZMod.so").string());
     HMODULE module = LoadLibraryW(name.c_str());
@@ -318,7 +318,6 @@ TEST(Win32SystemTest, LoadsModulesByTheirWindowsNames)
     name = base + u"/folder.dll";
     EXPECT_EQ(LoadLibraryW(name.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-    fs::remove_all(dir);
 }
 
 TEST(Win32SystemTest, DeliversWindowMessages)
