@@ -1,9 +1,10 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/CommaLocale.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -100,13 +101,9 @@ TEST(FormatTest, IntegersWithWidthPrecisionAndFlags)
 
 TEST(FormatTest, NumbersIgnoreTheProcessLocale)
 {
-    const char* previous = std::setlocale(LC_ALL, nullptr);
-    std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "ru_RU.UTF-8"))
-        std::setlocale(LC_ALL, "C.UTF-8");
+    CommaLocale locale; // where none is installed, the numbers hold all the same
     EXPECT_EQ(W(u"%d %u %X", 1234567, 1234567u, 1234567), u"1234567 1234567 12D687");
     EXPECT_EQ(A("%d", -1234567), "-1234567");
-    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(FormatTest, StringsAndCharactersOfBothWidths)

@@ -44,3 +44,35 @@ unsigned LimitedStream::Read(void* buffer, unsigned count)
     m_ReadLeft -= n;
     return n ? XMemoryStream::Read(buffer, n) : 0;
 }
+
+unsigned SparseStream::Read(void* buffer, unsigned count)
+{
+    if (m_Position >= m_Size)
+        return 0;
+    if (int64_t(count) > m_Size - m_Position)
+        count = static_cast<unsigned>(m_Size - m_Position);
+    for (unsigned i = 0; i < count; ++i)
+    {
+        auto it = bytes.find(m_Position + i);
+        static_cast<uint8_t*>(buffer)[i] = it == bytes.end() ? 0 : it->second;
+    }
+    m_Position += count;
+    return count;
+}
+
+unsigned SparseStream::Write(const void* buffer, unsigned count)
+{
+    for (unsigned i = 0; i < count; ++i)
+        bytes[m_Position + i] = static_cast<const uint8_t*>(buffer)[i];
+    m_Position += count;
+    if (m_Position > m_Size)
+        m_Size = m_Position;
+    return count;
+}
+
+int64_t SparseStream::Seek(int64_t offset, unsigned origin)
+{
+    int64_t base = origin == 0 ? 0 : origin == 1 ? m_Position : m_Size;
+    m_Position = base + offset;
+    return m_Position;
+}

@@ -1,10 +1,11 @@
-// Whole stream contents, and a memory stream that runs out of room or data on purpose.
+// Whole stream contents, and streams that run out of room or data, or reach past 4 GiB, on purpose.
 #pragma once
 
 #include "Components/XMemoryStream.h"
 
 #include <climits>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,29 @@ public:
     unsigned Write(const void* buffer, unsigned count) override;
     unsigned Read(void* buffer, unsigned count) override;
 
-    void SetReadLimit(unsigned readLimit) { m_ReadLeft = readLimit; }
-
 private:
     unsigned m_WriteLeft;
     unsigned m_ReadLeft;
+};
+
+// Reaches past 4 GiB without the memory: only written bytes are kept, the others read as 0.
+class SparseStream : public XStream
+{
+public:
+    explicit SparseStream(int64_t size = 0) : m_Size(size) {}
+    unsigned Read(void* buffer, unsigned count) override;
+    unsigned Write(const void* buffer, unsigned count) override;
+    int64_t Seek(int64_t offset, unsigned origin) override;
+    bool IsOpen() const override { return true; }
+    bool Eof() const override { return m_Position >= m_Size; }
+    int64_t GetPosition() const override { return m_Position; }
+    void SetPosition(int64_t position) override { m_Position = position; }
+    int64_t GetSize() const override { return m_Size; }
+    void SetSize(int64_t size) override { m_Size = size; }
+
+    std::map<int64_t, uint8_t> bytes;
+
+private:
+    int64_t m_Position = 0;
+    int64_t m_Size;
 };
