@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 namespace
 {
@@ -52,20 +53,16 @@ template <class... Args> std::string A(const char* format, Args... args)
     return buffer;
 }
 
-int CallV(WCHAR* buffer, const WCHAR* format, ...)
+// The va_list forms, reached as a caller's own variadic function reaches them.
+template <class C> int CallV(C* buffer, const C* format, ...)
 {
     va_list args;
     va_start(args, format);
-    int written = wvsprintfW(buffer, format, args);
-    va_end(args);
-    return written;
-}
-
-int CallV(char* buffer, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int written = wvsprintfA(buffer, format, args);
+    int written = 0;
+    if constexpr (std::is_same_v<C, WCHAR>)
+        written = wvsprintfW(buffer, format, args);
+    else
+        written = wvsprintfA(buffer, format, args);
     va_end(args);
     return written;
 }

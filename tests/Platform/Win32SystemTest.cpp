@@ -1,5 +1,6 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WholeFile.h"
 
@@ -183,14 +184,7 @@ TEST(Win32SystemTest, TickCountFollowsTheMonotonicClock)
 
 TEST(Win32SystemTest, MessageBoxesGoThroughTheHandler)
 {
-    struct Call
-    {
-        HWND owner;
-        std::u16string text;
-        std::u16string caption;
-        UINT type;
-    };
-    std::vector<Call> calls;
+    std::vector<RecordedBox> calls;
     Platform::MessageBoxHandler previous = Platform::SetMessageBoxHandler(
         [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
         {
