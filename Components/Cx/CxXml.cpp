@@ -353,77 +353,44 @@ XmlScanner::~XmlScanner() = default;
 Cx::CxToken* XmlScanner::NextToken()
 {
     using namespace Cx;
-    for (;;)
+    uint8_t spaceFlag = 0;
+    if (CxToken* end = SkipToTokenStart(spaceFlag))
+        return end;
+
+    WCHAR c = m_Current;
+    if (c == u'"')
     {
-        if (!m_State || m_Current == CharEndOfInput)
-            return MakeEndToken();
-        NextChar();
-        uint8_t spaceFlag = m_Current == u' ' ? CxToken::FlagSpaceBefore : 0;
-        while (m_Current == u' ')
-            NextChar();
-        if (!m_State)
-            return MakeEndToken();
-
-        WCHAR c = m_Current;
-        if (c == CharEndOfSource)
-            continue;
-        if (c == u'/' && (m_LookAhead == u'*' || m_LookAhead == u'/'))
-        {
-            if (!SkipComment())
-                return &m_Token;
-            continue;
-        }
-        if (c == u'"')
-        {
-            CxToken* token = ScanUntil(u'"');
-            if (token->Kind != TokenEnd)
-                token->Flags |= spaceFlag;
-            return token;
-        }
-
-        BeginToken(TokenEnd);
-        m_Token.Flags |= spaceFlag;
-        AppendChar(c);
-        if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_')
-        {
-            for (;;)
-            {
-                WCHAR next = m_LookAhead;
-                bool more = (next >= u'A' && next <= u'Z') || (next >= u'a' && next <= u'z') ||
-                            next == u'_' || (next >= u'0' && next <= u'9');
-                if (!more)
-                    break;
-                NextChar();
-                AppendChar(m_Current);
-            }
-            m_Token.Kind = TokenIdentifier;
-            return &m_Token;
-        }
-        switch (c)
-        {
-        case u'<':
-            m_Token.Kind = TokenLess;
-            return &m_Token;
-        case u'>':
-            m_Token.Kind = TokenGreater;
-            return &m_Token;
-        case u'?':
-            m_Token.Kind = TokenQuestion;
-            return &m_Token;
-        case u'=':
-            m_Token.Kind = TokenAssign;
-            return &m_Token;
-        case u'/':
-            m_Token.Kind = TokenSlash;
-            return &m_Token;
-        case u'\n':
-            m_Token.Kind = TokenNewLine;
-            LineEnded();
-            return &m_Token;
-        default:
-            return ReportError(&m_Token, u"%s '%c' (0x%x)", u"Illegal character", static_cast<int>(c),
-                               static_cast<unsigned>(c));
-        }
+        CxToken* token = ScanUntil(u'"');
+        if (token->Kind != TokenEnd)
+            token->Flags |= spaceFlag;
+        return token;
+    }
+    if (BeginWord(spaceFlag))
+        return &m_Token;
+    switch (c)
+    {
+    case u'<':
+        m_Token.Kind = TokenLess;
+        return &m_Token;
+    case u'>':
+        m_Token.Kind = TokenGreater;
+        return &m_Token;
+    case u'?':
+        m_Token.Kind = TokenQuestion;
+        return &m_Token;
+    case u'=':
+        m_Token.Kind = TokenAssign;
+        return &m_Token;
+    case u'/':
+        m_Token.Kind = TokenSlash;
+        return &m_Token;
+    case u'\n':
+        m_Token.Kind = TokenNewLine;
+        LineEnded();
+        return &m_Token;
+    default:
+        return ReportError(&m_Token, u"%s '%c' (0x%x)", u"Illegal character", static_cast<int>(c),
+                           static_cast<unsigned>(c));
     }
 }
 
