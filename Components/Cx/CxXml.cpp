@@ -521,15 +521,81 @@ void XmlParser::ParseDocument()
         Fail();
     m_Document->SetName(TokenText().c_str());
     Advance();
-    ReadAttributes(m_Document);
+    if (ReadStartTag(m_Document))
+        ContentA(m_Document, 1);
+}
+
+bool XmlParser::ReadStartTag(XmlNode* element)
+{
+    ReadAttributes(element);
     if (m_Token->Kind == Cx::TokenSlash)
     {
         Advance();
         Expect(Cx::TokenGreater);
+        return false;
+    }
+    Expect(Cx::TokenGreater);
+    return true;
+}
+
+void XmlParser::ReadEndTag(const WCHAR* name)
+{
+    Advance();
+    if (!TokenIs(name))
+        Fail();
+    Advance();
+    Expect(Cx::TokenGreater);
+}
+
+bool XmlParser::ReadTextOrEnd(XmlNode* node, std::u16string& text)
+{
+    XString raw = ReadText();
+    if (!raw.IsEmpty())
+        text += Decode(raw, true).c_str();
+    Advance();
+    if (m_Token->Kind != Cx::TokenSlash)
+        return false;
+    ReadEndTag(node->GetName());
+    node->SetValue(text.c_str());
+    return true;
+}
+
+void XmlParser::ReadChild(XmlNode* node, uint32_t depth, bool trimValue)
+{
+    XString name = TokenText();
+    Advance();
+    if (IsName())
+    {
+        XmlNode* child = node->AddNode(name.c_str());
+        if (ReadStartTag(child))
+            ContentA(child, depth + 1);
+        return;
+    }
+    if (m_Token->Kind == Cx::TokenSlash)
+    {
+        Advance();
+        Expect(Cx::TokenGreater);
+        node->AddNode(name.c_str());
         return;
     }
     Expect(Cx::TokenGreater);
-    ContentA(m_Document, 1);
+
+    XString value = ReadText();
+    Advance();
+    if (m_Token->Kind == Cx::TokenSlash)
+    {
+        // An element holding only text: a named value.
+        ReadEndTag(name.c_str());
+        node->AddValue(name.c_str(), VarUtils::XVariant(Decode(value, trimValue)));
+        return;
+    }
+    // Text followed by children: the writer puts a line end and indentation after the text, so
+    // it is trimmed here as everywhere else in element content. Decoded before the child is
+    // appended, so that a bad escape leaves no half-read element in the tree.
+    XString text = Decode(value, true);
+    XmlNode* child = node->AddNode(name.c_str());
+    child->SetValue(text.c_str());
+    ContentB(child, depth + 1);
 }
 
 void XmlParser::ContentA(XmlNode* node, uint32_t depth)
@@ -540,67 +606,12 @@ void XmlParser::ContentA(XmlNode* node, uint32_t depth)
     std::u16string text(node->GetValue());
     for (;;)
     {
-        XString raw = ReadText();
-        if (!raw.IsEmpty())
-            text += Decode(raw, true).c_str();
-        Advance();
-
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            if (!TokenIs(node->GetName()))
-                Fail();
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->SetValue(text.c_str());
+        if (ReadTextOrEnd(node, text))
             return;
-        }
         if (!IsName())
             Fail();
-        XString name = TokenText();
-        Advance();
-
-        if (IsName())
-        {
-            XmlNode* child = node->AddNode(name.c_str());
-            ReadAttributes(child);
-            if (m_Token->Kind == Cx::TokenSlash)
-            {
-                Advance();
-                Expect(Cx::TokenGreater);
-                continue;
-            }
-            Expect(Cx::TokenGreater);
-            ContentA(child, depth + 1);
-            continue;
-        }
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->AddNode(name.c_str());
-            continue;
-        }
-        Expect(Cx::TokenGreater);
-
-        XString value = ReadText();
-        Advance();
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            // An element holding only text: a named value, its text kept as written.
-            Advance();
-            if (!TokenIs(name.c_str()))
-                Fail();
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->AddValue(name.c_str(), VarUtils::XVariant(Decode(value, false)));
-            continue;
-        }
-        // Text followed by children: the writer puts a line end and indentation after the text,
-        // so it is trimmed here as everywhere else in element content.
-        XmlNode* child = node->AddNode(name.c_str());
-        child->SetValue(Decode(value, true).c_str());
-        ContentB(child, depth + 1);
+        // A named value's text is kept as written.
+        ReadChild(node, depth, false);
     }
 }
 
@@ -608,73 +619,16 @@ void XmlParser::ContentB(XmlNode* node, uint32_t depth)
 {
     if (depth > MaxDepth)
         Fail();
-    if (!IsName())
-        Fail();
     std::u16string text(node->GetValue());
-    while (IsName())
+    for (;;)
     {
-        XString name = TokenText();
-        Advance();
-        if (IsName())
-        {
-            XmlNode* child = node->AddNode(name.c_str());
-            ReadAttributes(child);
-            if (m_Token->Kind == Cx::TokenSlash)
-            {
-                Advance();
-                Expect(Cx::TokenGreater);
-            }
-            else
-            {
-                Expect(Cx::TokenGreater);
-                ContentA(child, depth + 1);
-            }
-        }
-        else if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->AddNode(name.c_str());
-        }
-        else
-        {
-            Expect(Cx::TokenGreater);
-            XString value = Decode(ReadText(), true);
-            Advance();
-            if (m_Token->Kind == Cx::TokenSlash)
-            {
-                Advance();
-                if (!TokenIs(name.c_str()))
-                    Fail();
-                Advance();
-                Expect(Cx::TokenGreater);
-                node->AddValue(name.c_str(), VarUtils::XVariant(value));
-            }
-            else
-            {
-                XmlNode* child = node->AddNode(name.c_str());
-                child->SetValue(value.c_str());
-                ContentB(child, depth + 1);
-            }
-        }
-
-        XString raw = ReadText();
-        if (!raw.IsEmpty())
-            text += Decode(raw, true).c_str();
-        Advance();
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            if (!TokenIs(node->GetName()))
-                Fail();
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->SetValue(text.c_str());
+        // An element whose content stops at anything but a tag never closes: malformed.
+        if (!IsName())
+            Fail();
+        ReadChild(node, depth, true);
+        if (ReadTextOrEnd(node, text))
             return;
-        }
     }
-    // An element whose content stops at anything but a tag never closes: malformed.
-    Fail();
 }
 
 } // namespace CxXml
