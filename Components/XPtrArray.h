@@ -87,8 +87,8 @@ public:
     }
 
 protected:
-    using Storage::m_Count;
     using Storage::m_Capacity;
+    using Storage::m_Count;
     using Storage::m_Data;
 };
 
