@@ -36,21 +36,11 @@ bool IsOctalDigit(WCHAR c)
 {
     return c >= u'0' && c <= u'7';
 }
-int HexValue(WCHAR c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
 // The value of c as a digit of an escape in base 16 or 8; -1 when it is none.
 int EscapeDigitValue(WCHAR c, uint32_t base)
 {
     if (base == 16)
-        return HexValue(c);
+        return HexDigitValue(c);
     return IsOctalDigit(c) ? c - u'0' : -1;
 }
 
@@ -70,6 +60,17 @@ void PlaceToken(CxToken& token, const CxScannerState* state)
     token.Column = static_cast<uint16_t>(state->Column);
 }
 } // namespace
+
+int HexDigitValue(WCHAR c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    return -1;
+}
 
 // ---- CxSourceControl --------------------------------------------------------------------------
 

@@ -20,6 +20,9 @@ namespace Cx
 constexpr uint32_t UnknownLine = 0xFFFFFFFFu;
 constexpr uint16_t UnknownColumn = 0xFFFF;
 
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(WCHAR c);
+
 // One diagnostic; lives only for the duration of IMessageListener::OnMessage.
 struct CxMessage
 {

@@ -15,17 +15,6 @@ bool SameName(const WCHAR* a, const WCHAR* b)
     return CompareStringW(LOCALE_USER_DEFAULT, 0, a, -1, b, -1) == CSTR_EQUAL;
 }
 
-int HexDigit(WCHAR c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
 // UTF-16 text: every surrogate is one half of a pair.
 bool IsWellFormed(const WCHAR* chars, uint32_t length)
 {
@@ -118,8 +107,8 @@ const WCHAR* UnescapeXmlValue(XmlDocument& document, const WCHAR* text, uint32_t
         // Both digits must lie within the text.
         if (length - i < 3)
             throw XmlSyntaxError();
-        int high = HexDigit(text[i + 1]);
-        int low = HexDigit(text[i + 2]);
+        int high = Cx::HexDigitValue(text[i + 1]);
+        int low = Cx::HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0))
             throw XmlSyntaxError(); // a NUL would cut the value short
         out[n++] = static_cast<WCHAR>(high * 16 + low);
