@@ -471,6 +471,16 @@ template <class T> int Finish(const Sink<T>& sink)
     return static_cast<int>(sink.count);
 }
 
+// Replaces each character of a NUL-terminated text by map(character); null stays null.
+template <class T, class Map> T* MapInPlace(T* text, Map map)
+{
+    if (!text)
+        return text;
+    for (T* p = text; *p; ++p)
+        *p = map(*p);
+    return text;
+}
+
 template <class T> size_t TextLength(const T* text)
 {
     size_t n = 0;
@@ -568,38 +578,24 @@ WCHAR ToUpperWide(WCHAR c)
 
 LPWSTR CharLowerW(LPWSTR text)
 {
-    if (!text)
-        return text;
-    for (WCHAR* p = text; *p; ++p)
-        *p = ToLowerWide(*p);
-    return text;
+    return MapInPlace(text, ToLowerWide);
 }
 
 LPWSTR CharUpperW(LPWSTR text)
 {
-    if (!text)
-        return text;
-    for (WCHAR* p = text; *p; ++p)
-        *p = ToUpperWide(*p);
-    return text;
+    return MapInPlace(text, ToUpperWide);
 }
 
 LPSTR CharLowerA(LPSTR text)
 {
-    if (!text)
-        return text;
-    for (char* p = text; *p; ++p)
-        *p = static_cast<char>(kCase.lowerAnsi[static_cast<unsigned char>(*p)]);
-    return text;
+    return MapInPlace(text, [](char c)
+                      { return static_cast<char>(kCase.lowerAnsi[static_cast<unsigned char>(c)]); });
 }
 
 LPSTR CharUpperA(LPSTR text)
 {
-    if (!text)
-        return text;
-    for (char* p = text; *p; ++p)
-        *p = static_cast<char>(kCase.upperAnsi[static_cast<unsigned char>(*p)]);
-    return text;
+    return MapInPlace(text, [](char c)
+                      { return static_cast<char>(kCase.upperAnsi[static_cast<unsigned char>(c)]); });
 }
 
 int lstrlenW(LPCWSTR text)
