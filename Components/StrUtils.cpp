@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <locale.h>
 #include <string>
+#include <type_traits>
 
 namespace
 {
@@ -284,11 +285,13 @@ void BytesToHex(WCHAR* dest, const void* bytes, unsigned n)
 
 namespace
 {
-// The magnitude is taken as unsigned, so INT_MIN prints as -2147483648.
-template <class C> void SignedDecimal(C* dest, int value)
+// The magnitude is taken as unsigned, so INT_MIN prints as -2147483648 (and INT64_MIN in full).
+template <class C, class I> void SignedDecimal(C* dest, I value)
 {
-    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    C digits[16];
+    using Magnitude = std::make_unsigned_t<I>;
+    Magnitude magnitude =
+        value < 0 ? Magnitude(0) - static_cast<Magnitude>(value) : static_cast<Magnitude>(value);
+    C digits[24];
     int count = 0;
     do
     {
@@ -309,6 +312,11 @@ void IntToText(char* dest, int value)
 }
 
 void IntToStr(WCHAR* dest, int value)
+{
+    SignedDecimal(dest, value);
+}
+
+void Int64ToText(char* dest, int64_t value)
 {
     SignedDecimal(dest, value);
 }
@@ -381,26 +389,28 @@ double TextToDouble(const WCHAR* text)
     return TextToDouble(narrow.c_str());
 }
 
-char* StrDup(const char* text)
+namespace
+{
+template <class C> C* Duplicate(const C* text)
 {
     unsigned length = TextLength(text);
     if (length == 0)
         return nullptr;
-    char* copy = new char[length + 1];
+    C* copy = new C[length + 1];
     for (unsigned i = 0; i <= length; ++i)
         copy[i] = text[i];
     return copy;
 }
+} // namespace
+
+char* StrDup(const char* text)
+{
+    return Duplicate(text);
+}
 
 WCHAR* WStrDup(const WCHAR* text)
 {
-    unsigned length = TextLength(text);
-    if (length == 0)
-        return nullptr;
-    WCHAR* copy = new WCHAR[length + 1];
-    for (unsigned i = 0; i <= length; ++i)
-        copy[i] = text[i];
-    return copy;
+    return Duplicate(text);
 }
 
 void FillChars(char* dest, char value, unsigned n)

@@ -320,6 +320,8 @@ void IntToHex(WCHAR* dest, int value);
 void BytesToHex(WCHAR* dest, const void* bytes, unsigned n);
 void IntToText(char* dest, int value);
 void IntToStr(WCHAR* dest, int value);
+// '-' for a negative value, then the digits of the magnitude (INT64_MIN included); needs 21 units.
+void Int64ToText(char* dest, int64_t value);
 bool TextToBool(const char* text);
 bool TextToBool(const WCHAR* text);
 int64_t BinToInt64(const WCHAR* text);

@@ -4,22 +4,16 @@
 
 #include <cstdint>
 
-template <class T, unsigned N = 32> class XArray
+// The storage XArray and XPtrArray share: {u32 count; u32 capacity; E* data}, grown to exactly
+// the requested count, elements value-initialised and copied by assignment. Checked indexing is
+// each array's own, as each throws its own "Out of range.".
+template <class E> class XArrayStorage
 {
 public:
-    XArray() = default;
-    XArray(const XArray& other) { *this = other; }
-    XArray& operator=(const XArray& other)
-    {
-        if (this == &other)
-            return *this;
-        if (m_Count != other.m_Count)
-            SetCount(other.m_Count);
-        for (uint32_t i = 0; i < m_Count; ++i)
-            m_Data[i] = other.m_Data[i];
-        return *this;
-    }
-    ~XArray() { Clear(); }
+    uint32_t GetCount() const { return m_Count; }
+    uint32_t GetCapacity() const { return m_Capacity; }
+    E* GetData() { return m_Data; }
+    const E* GetData() const { return m_Data; }
 
     // Frees the storage: count and capacity 0.
     void Clear()
@@ -29,11 +23,6 @@ public:
         m_Count = 0;
         m_Capacity = 0;
     }
-
-    uint32_t GetCount() const { return m_Count; }
-    uint32_t GetCapacity() const { return m_Capacity; }
-    T* GetData() { return m_Data; }
-    const T* GetData() const { return m_Data; }
 
     // Lowering the count keeps the storage; raising it within the capacity exposes the elements
     // already there.
@@ -50,7 +39,7 @@ public:
     {
         if (n == m_Capacity)
             return;
-        T* data = n ? new T[n]() : nullptr; // allocate first: a failure keeps the old storage
+        E* data = n ? new E[n]() : nullptr; // allocate first: a failure keeps the old storage
         uint32_t count = m_Count < n ? m_Count : n;
         for (uint32_t i = 0; i < count; ++i)
             data[i] = m_Data[i];
@@ -58,15 +47,6 @@ public:
         m_Data = data;
         m_Capacity = n;
         m_Count = count;
-    }
-
-    uint32_t Add(const T& value)
-    {
-        // Copy first: the value may live in this array's own storage.
-        T copy = value;
-        SetCount(m_Count + 1);
-        m_Data[m_Count - 1] = copy;
-        return m_Count - 1;
     }
 
     // Removes element i, moving the later ones down; false for an index at or past the count.
@@ -80,20 +60,25 @@ public:
         return true;
     }
 
-    T& operator[](uint32_t i)
+protected:
+    XArrayStorage() = default;
+    XArrayStorage(const XArrayStorage&) = delete;
+    XArrayStorage& operator=(const XArrayStorage&) = delete;
+    ~XArrayStorage() { Clear(); }
+
+    // Takes other's count and elements.
+    void Assign(const XArrayStorage& other)
     {
-        if (i >= m_Count)
-            throw "Out of range.";
-        return m_Data[i];
-    }
-    const T& operator[](uint32_t i) const
-    {
-        if (i >= m_Count)
-            throw "Out of range.";
-        return m_Data[i];
+        if (this == &other)
+            return;
+        if (m_Count != other.m_Count)
+            SetCount(other.m_Count);
+        for (uint32_t i = 0; i < m_Count; ++i)
+            m_Data[i] = other.m_Data[i];
     }
 
-    int IndexOf(const T& value) const
+    // The index of the first element equal to value; -1 when none is.
+    template <class V> int Find(const V& value) const
     {
         for (uint32_t i = 0; i < m_Count; ++i)
             if (m_Data[i] == value)
@@ -101,8 +86,45 @@ public:
         return -1;
     }
 
-private:
     uint32_t m_Count = 0;
     uint32_t m_Capacity = 0;
-    T* m_Data = nullptr;
+    E* m_Data = nullptr;
+};
+
+template <class T, unsigned N = 32> class XArray : public XArrayStorage<T>
+{
+    using Storage = XArrayStorage<T>;
+
+public:
+    XArray() = default;
+    XArray(const XArray& other) { Storage::Assign(other); }
+    XArray& operator=(const XArray& other)
+    {
+        Storage::Assign(other);
+        return *this;
+    }
+
+    uint32_t Add(const T& value)
+    {
+        // Copy first: the value may live in this array's own storage.
+        T copy = value;
+        Storage::SetCount(this->m_Count + 1);
+        this->m_Data[this->m_Count - 1] = copy;
+        return this->m_Count - 1;
+    }
+
+    T& operator[](uint32_t i)
+    {
+        if (i >= this->m_Count)
+            throw "Out of range.";
+        return this->m_Data[i];
+    }
+    const T& operator[](uint32_t i) const
+    {
+        if (i >= this->m_Count)
+            throw "Out of range.";
+        return this->m_Data[i];
+    }
+
+    int IndexOf(const T& value) const { return Storage::Find(value); }
 };

@@ -43,17 +43,24 @@ char* XMemoryStream::Block(uint64_t index)
     return m_Blocks.GetData()[index];
 }
 
+template <class Visit> void XMemoryStream::ForEachSpan(uint64_t at, uint64_t length, Visit visit)
+{
+    while (length)
+    {
+        uint64_t offset = at % m_BlockSize;
+        uint64_t span = m_BlockSize - offset;
+        if (span > length)
+            span = length;
+        visit(Block(at / m_BlockSize) + offset, span);
+        at += span;
+        length -= span;
+    }
+}
+
 void XMemoryStream::Zero(uint64_t from, uint64_t to)
 {
-    while (from < to)
-    {
-        uint64_t offset = from % m_BlockSize;
-        uint64_t span = m_BlockSize - offset;
-        if (span > to - from)
-            span = to - from;
-        std::memset(Block(from / m_BlockSize) + offset, 0, span);
-        from += span;
-    }
+    if (from < to)
+        ForEachSpan(from, to - from, [](char* bytes, uint64_t span) { std::memset(bytes, 0, span); });
 }
 
 unsigned XMemoryStream::Read(void* buffer, unsigned count)
@@ -66,19 +73,12 @@ unsigned XMemoryStream::Read(void* buffer, unsigned count)
     if (n > count)
         n = count;
     char* out = static_cast<char*>(buffer);
-    uint64_t at = m_Position;
-    uint64_t left = n;
-    while (left)
-    {
-        uint64_t offset = at % m_BlockSize;
-        uint64_t span = m_BlockSize - offset;
-        if (span > left)
-            span = left;
-        std::memcpy(out, Block(at / m_BlockSize) + offset, span);
-        out += span;
-        at += span;
-        left -= span;
-    }
+    ForEachSpan(m_Position, n,
+                [&out](const char* bytes, uint64_t span)
+                {
+                    std::memcpy(out, bytes, span);
+                    out += span;
+                });
     SetPosition(static_cast<int64_t>(m_Position + n));
     return static_cast<unsigned>(n);
 }
@@ -93,19 +93,12 @@ unsigned XMemoryStream::Write(const void* buffer, unsigned count)
     if (end > m_Size)
         SetSize(static_cast<int64_t>(end));
     const char* in = static_cast<const char*>(buffer);
-    uint64_t at = m_Position;
-    uint64_t left = count;
-    while (left)
-    {
-        uint64_t offset = at % m_BlockSize;
-        uint64_t span = m_BlockSize - offset;
-        if (span > left)
-            span = left;
-        std::memcpy(Block(at / m_BlockSize) + offset, in, span);
-        in += span;
-        at += span;
-        left -= span;
-    }
+    ForEachSpan(m_Position, count,
+                [&in](char* bytes, uint64_t span)
+                {
+                    std::memcpy(bytes, in, span);
+                    in += span;
+                });
     SetPosition(static_cast<int64_t>(end));
     return count;
 }

@@ -44,6 +44,9 @@ public:
 private:
     // Throws XException "Out of range." for an index at or past the block count.
     char* Block(uint64_t index);
+    // Calls visit(bytes, span) for each piece of [at, at + length) that lies within one block,
+    // in order.
+    template <class Visit> void ForEachSpan(uint64_t at, uint64_t length, Visit visit);
     void Zero(uint64_t from, uint64_t to);
 
     XPtrArray<char, 32> m_Blocks;

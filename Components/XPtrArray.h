@@ -3,66 +3,27 @@
 // the array. Checked indexing throws XException "Out of range.".
 #pragma once
 
+#include "Components/XArray.h"
 #include "Components/XException.h"
 
 #include <cstdint>
 
-template <class T, unsigned N = 8> class XPtrArray
+template <class T, unsigned N = 8> class XPtrArray : public XArrayStorage<T*>
 {
+    using Storage = XArrayStorage<T*>;
+
 public:
     XPtrArray() = default;
-    XPtrArray(const XPtrArray& other) { *this = other; }
+    XPtrArray(const XPtrArray& other) { Storage::Assign(other); }
     XPtrArray& operator=(const XPtrArray& other)
     {
-        if (this == &other)
-            return *this;
-        if (m_Count != other.m_Count)
-            SetCount(other.m_Count);
-        for (uint32_t i = 0; i < m_Count; ++i)
-            m_Data[i] = other.m_Data[i];
+        Storage::Assign(other);
         return *this;
-    }
-    ~XPtrArray() { Clear(); }
-
-    void Clear()
-    {
-        delete[] m_Data;
-        m_Data = nullptr;
-        m_Count = 0;
-        m_Capacity = 0;
-    }
-
-    uint32_t GetCount() const { return m_Count; }
-    uint32_t GetCapacity() const { return m_Capacity; }
-    T** GetData() { return m_Data; }
-    T* const* GetData() const { return m_Data; }
-
-    void SetCount(uint32_t n)
-    {
-        if (n == m_Count)
-            return;
-        if (n > m_Capacity)
-            SetCapacity(n);
-        m_Count = n;
-    }
-
-    void SetCapacity(uint32_t n)
-    {
-        if (n == m_Capacity)
-            return;
-        T** data = n ? new T*[n]() : nullptr;
-        uint32_t count = m_Count < n ? m_Count : n;
-        for (uint32_t i = 0; i < count; ++i)
-            data[i] = m_Data[i];
-        delete[] m_Data;
-        m_Data = data;
-        m_Capacity = n;
-        m_Count = count;
     }
 
     uint32_t Add(T* p)
     {
-        SetCount(m_Count + 1);
+        Storage::SetCount(m_Count + 1);
         m_Data[m_Count - 1] = p;
         return m_Count - 1;
     }
@@ -83,7 +44,7 @@ public:
             return *this += copy;
         }
         uint32_t base = m_Count;
-        SetCount(base + n);
+        Storage::SetCount(base + n);
         for (uint32_t i = 0; i < n; ++i)
             m_Data[base + i] = other.m_Data[i];
         return *this;
@@ -94,21 +55,11 @@ public:
     {
         if (i >= m_Count)
             return Add(p);
-        SetCount(m_Count + 1);
+        Storage::SetCount(m_Count + 1);
         for (uint32_t k = m_Count - 1; k > i; --k)
             m_Data[k] = m_Data[k - 1];
         m_Data[i] = p;
         return i;
-    }
-
-    bool Delete(uint32_t i)
-    {
-        if (i >= m_Count)
-            return false;
-        for (uint32_t k = i + 1; k < m_Count; ++k)
-            m_Data[k - 1] = m_Data[k];
-        --m_Count;
-        return true;
     }
 
     // Deletes the first slot holding p; true whether or not p was found.
@@ -116,17 +67,11 @@ public:
     {
         int i = IndexOf(p);
         if (i >= 0)
-            Delete(static_cast<uint32_t>(i));
+            Storage::Delete(static_cast<uint32_t>(i));
         return true;
     }
 
-    int IndexOf(const T* p) const
-    {
-        for (uint32_t i = 0; i < m_Count; ++i)
-            if (m_Data[i] == p)
-                return static_cast<int>(i);
-        return -1;
-    }
+    int IndexOf(const T* p) const { return Storage::Find(p); }
 
     T*& operator[](uint32_t i)
     {
@@ -142,9 +87,9 @@ public:
     }
 
 protected:
-    uint32_t m_Count = 0;
-    uint32_t m_Capacity = 0;
-    T** m_Data = nullptr;
+    using Storage::m_Capacity;
+    using Storage::m_Count;
+    using Storage::m_Data;
 };
 
 // Owns its elements: dropping, deleting or clearing deletes them. N is the growth step.

@@ -49,24 +49,6 @@ int TruncateToInt(double value)
         return INT_MAX;
     return static_cast<int>(value);
 }
-
-// '-' for a negative value, then the digits of the magnitude (INT64_MIN included).
-void Int64ToText(char* dest, int64_t value)
-{
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    char digits[24];
-    unsigned n = 0;
-    do
-    {
-        digits[n++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    if (value < 0)
-        *dest++ = '-';
-    while (n)
-        *dest++ = digits[--n];
-    *dest = 0;
-}
 } // namespace
 
 XVariant::XVariant(int value)

@@ -5,7 +5,7 @@
 
 float XVertex::Length() const
 {
-    float sq = x * x + y * y + z * z;
+    float sq = DotProduct(*this, *this);
     if (!(sq > 0.0f))
         return sq;
     return std::sqrt(sq);
@@ -13,13 +13,10 @@ float XVertex::Length() const
 
 void XVertex::Normalize()
 {
-    float sq = x * x + y * y + z * z;
+    float sq = DotProduct(*this, *this);
     if (!(sq > 0.0f))
         return;
-    float len = std::sqrt(sq);
-    x /= len;
-    y /= len;
-    z /= len;
+    *this /= std::sqrt(sq);
 }
 
 XVertex Normalize(const XVertex& v)

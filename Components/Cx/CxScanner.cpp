@@ -28,11 +28,40 @@ bool IsDigit(WCHAR c)
 {
     return c >= u'0' && c <= u'9';
 }
+bool IsNameChar(WCHAR c)
+{
+    return IsLetter(c) || IsDigit(c);
+}
 bool IsOctalDigit(WCHAR c)
 {
     return c >= u'0' && c <= u'7';
 }
-int HexValue(WCHAR c)
+// The value of c as a digit of an escape in base 16 or 8; -1 when it is none.
+int EscapeDigitValue(WCHAR c, uint32_t base)
+{
+    if (base == 16)
+        return HexDigitValue(c);
+    return IsOctalDigit(c) ? c - u'0' : -1;
+}
+
+// The token's position is where the source stands; with no source, the first line and column of
+// no source.
+void PlaceToken(CxToken& token, const CxScannerState* state)
+{
+    if (!state)
+    {
+        token.Source = 0xFFFF;
+        token.Line = 1;
+        token.Column = 1;
+        return;
+    }
+    token.Source = static_cast<uint16_t>(state->SourceIndex);
+    token.Line = state->Line;
+    token.Column = static_cast<uint16_t>(state->Column);
+}
+} // namespace
+
+int HexDigitValue(WCHAR c)
 {
     if (c >= u'0' && c <= u'9')
         return c - u'0';
@@ -42,7 +71,6 @@ int HexValue(WCHAR c)
         return c - u'a' + 10;
     return -1;
 }
-} // namespace
 
 // ---- CxSourceControl --------------------------------------------------------------------------
 
@@ -328,17 +356,12 @@ void CxScanner::BeginToken(uint32_t kind)
     m_Token.Kind = kind;
     m_Token.Flags = 0;
     m_Token.Value.Integer = 0;
+    PlaceToken(m_Token, m_State);
     if (!m_State)
     {
-        m_Token.Source = 0xFFFF;
-        m_Token.Line = 1;
-        m_Token.Column = 1;
         m_Token.Text = &m_Empty.Header;
         return;
     }
-    m_Token.Source = static_cast<uint16_t>(m_State->SourceIndex);
-    m_Token.Line = m_State->Line;
-    m_Token.Column = static_cast<uint16_t>(m_State->Column);
     if (m_State->TokensOnLine == 0)
         m_Token.Flags |= CxToken::FlagFirstOnLine;
     ++m_State->TokensOnLine;
@@ -359,6 +382,15 @@ void CxScanner::AppendChar(WCHAR c)
     text->Chars()[text->Length] = 0;
 }
 
+void CxScanner::AppendWhile(bool (*accept)(WCHAR))
+{
+    while (accept(m_LookAhead))
+    {
+        NextChar();
+        AppendChar(m_Current);
+    }
+}
+
 void CxScanner::LineEnded()
 {
     if (m_State)
@@ -373,18 +405,7 @@ CxToken* CxScanner::MakeEndToken()
     m_Token.Text = &m_Empty.Header;
     m_Token.Flags = 0;
     m_Token.Value.Integer = 0;
-    if (m_State)
-    {
-        m_Token.Source = static_cast<uint16_t>(m_State->SourceIndex);
-        m_Token.Line = m_State->Line;
-        m_Token.Column = static_cast<uint16_t>(m_State->Column);
-    }
-    else
-    {
-        m_Token.Source = 0xFFFF;
-        m_Token.Line = 1;
-        m_Token.Column = 1;
-    }
+    PlaceToken(m_Token, m_State);
     return &m_Token;
 }
 
@@ -443,14 +464,14 @@ bool CxScanner::SkipComment()
     }
 }
 
-CxToken* CxScanner::NextToken()
+CxToken* CxScanner::SkipToTokenStart(uint8_t& spaceFlag)
 {
     for (;;)
     {
         if (!m_State || m_Current == CharEndOfInput)
             return MakeEndToken();
         NextChar();
-        uint8_t spaceFlag = m_Current == u' ' ? CxToken::FlagSpaceBefore : 0;
+        spaceFlag = m_Current == u' ' ? CxToken::FlagSpaceBefore : 0;
         while (m_Current == u' ')
             NextChar();
         if (!m_State)
@@ -465,143 +486,154 @@ CxToken* CxScanner::NextToken()
                 return &m_Token;
             continue;
         }
-        if (c == u'"' || c == u'\'')
-        {
-            CxToken* token = ScanConstant(c);
-            if (token->Kind != TokenEnd)
-                token->Flags |= spaceFlag;
-            if (c == u'\'' && token->Kind == TokenString)
-                token->Kind = TokenChar;
-            return token;
-        }
-        if (IsDigit(c) || (c == u'.' && IsDigit(m_LookAhead)))
-        {
-            CxToken* token = ScanNumber();
-            token->Flags |= spaceFlag;
-            return token;
-        }
-
-        BeginToken(TokenEnd);
-        m_Token.Flags |= spaceFlag;
-        AppendChar(c);
-        if (IsLetter(c))
-        {
-            while (IsLetter(m_LookAhead) || IsDigit(m_LookAhead))
-            {
-                NextChar();
-                AppendChar(m_Current);
-            }
-            m_Token.Kind = TokenIdentifier;
-            return &m_Token;
-        }
-
-        // An operator of one character, or of two or three when the look-ahead continues it.
-        auto take = [this](WCHAR next)
-        {
-            if (m_LookAhead != next)
-                return false;
-            NextChar();
-            AppendChar(m_Current);
-            return true;
-        };
-        uint32_t kind = TokenEnd;
-        switch (c)
-        {
-        case u'\n':
-            kind = TokenNewLine;
-            LineEnded();
-            break;
-        case u'!':
-            kind = take(u'=') ? TokenNotEqual : TokenNot;
-            break;
-        case u'#':
-            kind = TokenHash;
-            break;
-        case u'%':
-            kind = take(u'=') ? TokenPercentAssign : TokenPercent;
-            break;
-        case u'&':
-            kind = take(u'=') ? TokenAndAssign : take(u'&') ? TokenLogicalAnd : TokenAmpersand;
-            break;
-        case u'(':
-            kind = TokenOpenParen;
-            break;
-        case u')':
-            kind = TokenCloseParen;
-            break;
-        case u'*':
-            kind = take(u'=') ? TokenMulAssign : TokenStar;
-            break;
-        case u'+':
-            kind = take(u'+') ? TokenIncrement : take(u'=') ? TokenAddAssign : TokenPlus;
-            break;
-        case u',':
-            kind = TokenComma;
-            break;
-        case u'-':
-            kind = take(u'-') ? TokenDecrement : take(u'=') ? TokenSubAssign : TokenMinus;
-            break;
-        case u'.':
-            kind = TokenDot;
-            break;
-        case u'/':
-            kind = take(u'=') ? TokenDivAssign : TokenSlash;
-            break;
-        case u':':
-            kind = take(u':') ? TokenScope : TokenColon;
-            break;
-        case u';':
-            kind = TokenSemicolon;
-            break;
-        case u'<':
-            if (take(u'<'))
-                kind = take(u'=') ? TokenShiftLeftAssign : TokenShiftLeft;
-            else
-                kind = take(u'=') ? TokenLessEqual : TokenLess;
-            break;
-        case u'=':
-            kind = take(u'=') ? TokenEqual : TokenAssign;
-            break;
-        case u'>':
-            if (take(u'>'))
-                kind = take(u'=') ? TokenShiftRightAssign : TokenShiftRight;
-            else
-                kind = take(u'=') ? TokenGreaterEqual : TokenGreater;
-            break;
-        case u'?':
-            kind = TokenQuestion;
-            break;
-        case u'[':
-            kind = TokenOpenBracket;
-            break;
-        case u'\\':
-            kind = TokenBackslash;
-            break;
-        case u']':
-            kind = TokenCloseBracket;
-            break;
-        case u'^':
-            kind = take(u'=') ? TokenXorAssign : TokenCaret;
-            break;
-        case u'{':
-            kind = TokenOpenBrace;
-            break;
-        case u'|':
-            kind = take(u'=') ? TokenOrAssign : take(u'|') ? TokenLogicalOr : TokenBar;
-            break;
-        case u'}':
-            kind = TokenCloseBrace;
-            break;
-        case u'~':
-            kind = TokenTilde;
-            break;
-        default:
-            return ReportError(&m_Token, u"%s '%c' (0x%x)", u"Illegal character", static_cast<int>(c),
-                               static_cast<unsigned>(c));
-        }
-        m_Token.Kind = kind;
-        return &m_Token;
+        return nullptr;
     }
+}
+
+bool CxScanner::BeginWord(uint8_t spaceFlag)
+{
+    WCHAR c = m_Current;
+    BeginToken(TokenEnd);
+    m_Token.Flags |= spaceFlag;
+    AppendChar(c);
+    if (!IsLetter(c))
+        return false;
+    AppendWhile(IsNameChar);
+    m_Token.Kind = TokenIdentifier;
+    return true;
+}
+
+CxToken* CxScanner::NextToken()
+{
+    uint8_t spaceFlag = 0;
+    if (CxToken* end = SkipToTokenStart(spaceFlag))
+        return end;
+
+    WCHAR c = m_Current;
+    if (c == u'"' || c == u'\'')
+    {
+        CxToken* token = ScanConstant(c);
+        if (token->Kind != TokenEnd)
+            token->Flags |= spaceFlag;
+        if (c == u'\'' && token->Kind == TokenString)
+            token->Kind = TokenChar;
+        return token;
+    }
+    if (IsDigit(c) || (c == u'.' && IsDigit(m_LookAhead)))
+    {
+        CxToken* token = ScanNumber();
+        token->Flags |= spaceFlag;
+        return token;
+    }
+    if (BeginWord(spaceFlag))
+        return &m_Token;
+
+    // An operator of one character, or of two or three when the look-ahead continues it.
+    auto take = [this](WCHAR next)
+    {
+        if (m_LookAhead != next)
+            return false;
+        NextChar();
+        AppendChar(m_Current);
+        return true;
+    };
+    uint32_t kind = TokenEnd;
+    switch (c)
+    {
+    case u'\n':
+        kind = TokenNewLine;
+        LineEnded();
+        break;
+    case u'!':
+        kind = take(u'=') ? TokenNotEqual : TokenNot;
+        break;
+    case u'#':
+        kind = TokenHash;
+        break;
+    case u'%':
+        kind = take(u'=') ? TokenPercentAssign : TokenPercent;
+        break;
+    case u'&':
+        kind = take(u'=') ? TokenAndAssign : take(u'&') ? TokenLogicalAnd : TokenAmpersand;
+        break;
+    case u'(':
+        kind = TokenOpenParen;
+        break;
+    case u')':
+        kind = TokenCloseParen;
+        break;
+    case u'*':
+        kind = take(u'=') ? TokenMulAssign : TokenStar;
+        break;
+    case u'+':
+        kind = take(u'+') ? TokenIncrement : take(u'=') ? TokenAddAssign : TokenPlus;
+        break;
+    case u',':
+        kind = TokenComma;
+        break;
+    case u'-':
+        kind = take(u'-') ? TokenDecrement : take(u'=') ? TokenSubAssign : TokenMinus;
+        break;
+    case u'.':
+        kind = TokenDot;
+        break;
+    case u'/':
+        kind = take(u'=') ? TokenDivAssign : TokenSlash;
+        break;
+    case u':':
+        kind = take(u':') ? TokenScope : TokenColon;
+        break;
+    case u';':
+        kind = TokenSemicolon;
+        break;
+    case u'<':
+        if (take(u'<'))
+            kind = take(u'=') ? TokenShiftLeftAssign : TokenShiftLeft;
+        else
+            kind = take(u'=') ? TokenLessEqual : TokenLess;
+        break;
+    case u'=':
+        kind = take(u'=') ? TokenEqual : TokenAssign;
+        break;
+    case u'>':
+        if (take(u'>'))
+            kind = take(u'=') ? TokenShiftRightAssign : TokenShiftRight;
+        else
+            kind = take(u'=') ? TokenGreaterEqual : TokenGreater;
+        break;
+    case u'?':
+        kind = TokenQuestion;
+        break;
+    case u'[':
+        kind = TokenOpenBracket;
+        break;
+    case u'\\':
+        kind = TokenBackslash;
+        break;
+    case u']':
+        kind = TokenCloseBracket;
+        break;
+    case u'^':
+        kind = take(u'=') ? TokenXorAssign : TokenCaret;
+        break;
+    case u'{':
+        kind = TokenOpenBrace;
+        break;
+    case u'|':
+        kind = take(u'=') ? TokenOrAssign : take(u'|') ? TokenLogicalOr : TokenBar;
+        break;
+    case u'}':
+        kind = TokenCloseBrace;
+        break;
+    case u'~':
+        kind = TokenTilde;
+        break;
+    default:
+        return ReportError(&m_Token, u"%s '%c' (0x%x)", u"Illegal character", static_cast<int>(c),
+                           static_cast<unsigned>(c));
+    }
+    m_Token.Kind = kind;
+    return &m_Token;
 }
 
 CxToken* CxScanner::ScanNumber()
@@ -632,21 +664,13 @@ CxToken* CxScanner::ScanNumber()
         AppendChar(m_Current);
         if (m_Current == u'.')
             isFloat = true;
-        while (IsDigit(m_LookAhead))
-        {
-            NextChar();
-            AppendChar(m_Current);
-        }
+        AppendWhile(IsDigit);
         if (!isFloat && m_LookAhead == u'.')
         {
             isFloat = true;
             NextChar();
             AppendChar(m_Current);
-            while (IsDigit(m_LookAhead))
-            {
-                NextChar();
-                AppendChar(m_Current);
-            }
+            AppendWhile(IsDigit);
         }
         if (m_LookAhead == u'e' || m_LookAhead == u'E')
         {
@@ -660,11 +684,7 @@ CxToken* CxScanner::ScanNumber()
             }
             if (!IsDigit(m_LookAhead))
                 bad = true;
-            while (IsDigit(m_LookAhead))
-            {
-                NextChar();
-                AppendChar(m_Current);
-            }
+            AppendWhile(IsDigit);
         }
         if (IsLetter(m_LookAhead))
             bad = true;
@@ -763,17 +783,7 @@ CxToken* CxScanner::ScanConstant(WCHAR quote)
             break;
         case u'x':
         case u'X':
-            value = 0;
-            while (HexValue(m_LookAhead) >= 0)
-            {
-                NextChar();
-                value = value * 16 + static_cast<uint32_t>(HexValue(m_Current));
-                if (value > 0xFFFF)
-                {
-                    tooLarge = true;
-                    value = 0xFFFF; // saturates: the remaining digits are consumed without overflow
-                }
-            }
+            value = EscapeDigits(0, 16, tooLarge);
             break;
         case u'1':
         case u'2':
@@ -782,17 +792,7 @@ CxToken* CxScanner::ScanConstant(WCHAR quote)
         case u'5':
         case u'6':
         case u'7':
-            value = static_cast<uint32_t>(c - u'0');
-            while (IsOctalDigit(m_LookAhead))
-            {
-                NextChar();
-                value = value * 8 + static_cast<uint32_t>(m_Current - u'0');
-                if (value > 0xFFFF)
-                {
-                    tooLarge = true;
-                    value = 0xFFFF;
-                }
-            }
+            value = EscapeDigits(static_cast<uint32_t>(c - u'0'), 8, tooLarge);
             break;
         case u'\n':
         case CharEndOfSource:
@@ -806,6 +806,21 @@ CxToken* CxScanner::ScanConstant(WCHAR quote)
             ReportError(&m_Token, u"Numeric constant too large");
         AppendChar(static_cast<WCHAR>(value));
     }
+}
+
+uint32_t CxScanner::EscapeDigits(uint32_t value, uint32_t base, bool& tooLarge)
+{
+    for (int digit; (digit = EscapeDigitValue(m_LookAhead, base)) >= 0;)
+    {
+        NextChar();
+        value = value * base + static_cast<uint32_t>(digit);
+        if (value > 0xFFFF)
+        {
+            tooLarge = true;
+            value = 0xFFFF; // saturates: the remaining digits are consumed without overflow
+        }
+    }
+    return value;
 }
 
 CxToken* CxScanner::ScanUntil(WCHAR terminator)

@@ -20,6 +20,9 @@ namespace Cx
 constexpr uint32_t UnknownLine = 0xFFFFFFFFu;
 constexpr uint16_t UnknownColumn = 0xFFFF;
 
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(WCHAR c);
+
 // One diagnostic; lives only for the duration of IMessageListener::OnMessage.
 struct CxMessage
 {
@@ -292,6 +295,16 @@ protected:
     // The token's position from the current source; counts it on its line; empty text in place.
     void BeginToken(uint32_t kind);
     void AppendChar(WCHAR c);
+    // Appends look-ahead characters for as long as accept takes them.
+    void AppendWhile(bool (*accept)(WCHAR));
+    // Moves to the first character of the next token, past spaces, comments and the ends of
+    // suspended sources, and tells in spaceFlag whether a space came before it. Null when that
+    // character is current; otherwise the token to return (the end token).
+    CxToken* SkipToTokenStart(uint8_t& spaceFlag);
+    // Begins a token with the current character and the space flag. A letter or '_' starts an
+    // identifier, which takes the letters, digits and '_' that follow: true. Otherwise the token
+    // holds the one character and its kind is the caller's to set.
+    bool BeginWord(uint8_t spaceFlag);
     // Skips a comment whose '/' is current and whose second character is the look-ahead.
     // False when the source ended inside a block comment: the error has been reported and the
     // token is the end token.
@@ -315,6 +328,9 @@ protected:
 
 private:
     CxToken* ScanNumber();
+    // The digits of a numeric escape in base 16 or 8 that follow, on top of value; a value past
+    // 0xFFFF stays 0xFFFF and sets tooLarge.
+    uint32_t EscapeDigits(uint32_t value, uint32_t base, bool& tooLarge);
     void Report(bool fatal, CxToken* token, const WCHAR* format, va_list args);
     bool ReadSource(XStream& stream, const WCHAR* name);
 };

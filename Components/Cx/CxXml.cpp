@@ -15,17 +15,6 @@ bool SameName(const WCHAR* a, const WCHAR* b)
     return CompareStringW(LOCALE_USER_DEFAULT, 0, a, -1, b, -1) == CSTR_EQUAL;
 }
 
-int HexDigit(WCHAR c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
 // UTF-16 text: every surrogate is one half of a pair.
 bool IsWellFormed(const WCHAR* chars, uint32_t length)
 {
@@ -118,8 +107,8 @@ const WCHAR* UnescapeXmlValue(XmlDocument& document, const WCHAR* text, uint32_t
         // Both digits must lie within the text.
         if (length - i < 3)
             throw XmlSyntaxError();
-        int high = HexDigit(text[i + 1]);
-        int low = HexDigit(text[i + 2]);
+        int high = Cx::HexDigitValue(text[i + 1]);
+        int low = Cx::HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0))
             throw XmlSyntaxError(); // a NUL would cut the value short
         out[n++] = static_cast<WCHAR>(high * 16 + low);
@@ -353,77 +342,44 @@ XmlScanner::~XmlScanner() = default;
 Cx::CxToken* XmlScanner::NextToken()
 {
     using namespace Cx;
-    for (;;)
+    uint8_t spaceFlag = 0;
+    if (CxToken* end = SkipToTokenStart(spaceFlag))
+        return end;
+
+    WCHAR c = m_Current;
+    if (c == u'"')
     {
-        if (!m_State || m_Current == CharEndOfInput)
-            return MakeEndToken();
-        NextChar();
-        uint8_t spaceFlag = m_Current == u' ' ? CxToken::FlagSpaceBefore : 0;
-        while (m_Current == u' ')
-            NextChar();
-        if (!m_State)
-            return MakeEndToken();
-
-        WCHAR c = m_Current;
-        if (c == CharEndOfSource)
-            continue;
-        if (c == u'/' && (m_LookAhead == u'*' || m_LookAhead == u'/'))
-        {
-            if (!SkipComment())
-                return &m_Token;
-            continue;
-        }
-        if (c == u'"')
-        {
-            CxToken* token = ScanUntil(u'"');
-            if (token->Kind != TokenEnd)
-                token->Flags |= spaceFlag;
-            return token;
-        }
-
-        BeginToken(TokenEnd);
-        m_Token.Flags |= spaceFlag;
-        AppendChar(c);
-        if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_')
-        {
-            for (;;)
-            {
-                WCHAR next = m_LookAhead;
-                bool more = (next >= u'A' && next <= u'Z') || (next >= u'a' && next <= u'z') ||
-                            next == u'_' || (next >= u'0' && next <= u'9');
-                if (!more)
-                    break;
-                NextChar();
-                AppendChar(m_Current);
-            }
-            m_Token.Kind = TokenIdentifier;
-            return &m_Token;
-        }
-        switch (c)
-        {
-        case u'<':
-            m_Token.Kind = TokenLess;
-            return &m_Token;
-        case u'>':
-            m_Token.Kind = TokenGreater;
-            return &m_Token;
-        case u'?':
-            m_Token.Kind = TokenQuestion;
-            return &m_Token;
-        case u'=':
-            m_Token.Kind = TokenAssign;
-            return &m_Token;
-        case u'/':
-            m_Token.Kind = TokenSlash;
-            return &m_Token;
-        case u'\n':
-            m_Token.Kind = TokenNewLine;
-            LineEnded();
-            return &m_Token;
-        default:
-            return ReportError(&m_Token, u"%s '%c' (0x%x)", u"Illegal character", static_cast<int>(c),
-                               static_cast<unsigned>(c));
-        }
+        CxToken* token = ScanUntil(u'"');
+        if (token->Kind != TokenEnd)
+            token->Flags |= spaceFlag;
+        return token;
+    }
+    if (BeginWord(spaceFlag))
+        return &m_Token;
+    switch (c)
+    {
+    case u'<':
+        m_Token.Kind = TokenLess;
+        return &m_Token;
+    case u'>':
+        m_Token.Kind = TokenGreater;
+        return &m_Token;
+    case u'?':
+        m_Token.Kind = TokenQuestion;
+        return &m_Token;
+    case u'=':
+        m_Token.Kind = TokenAssign;
+        return &m_Token;
+    case u'/':
+        m_Token.Kind = TokenSlash;
+        return &m_Token;
+    case u'\n':
+        m_Token.Kind = TokenNewLine;
+        LineEnded();
+        return &m_Token;
+    default:
+        return ReportError(&m_Token, u"%s '%c' (0x%x)", u"Illegal character", static_cast<int>(c),
+                           static_cast<unsigned>(c));
     }
 }
 
@@ -554,15 +510,81 @@ void XmlParser::ParseDocument()
         Fail();
     m_Document->SetName(TokenText().c_str());
     Advance();
-    ReadAttributes(m_Document);
+    if (ReadStartTag(m_Document))
+        ContentA(m_Document, 1);
+}
+
+bool XmlParser::ReadStartTag(XmlNode* element)
+{
+    ReadAttributes(element);
     if (m_Token->Kind == Cx::TokenSlash)
     {
         Advance();
         Expect(Cx::TokenGreater);
+        return false;
+    }
+    Expect(Cx::TokenGreater);
+    return true;
+}
+
+void XmlParser::ReadEndTag(const WCHAR* name)
+{
+    Advance();
+    if (!TokenIs(name))
+        Fail();
+    Advance();
+    Expect(Cx::TokenGreater);
+}
+
+bool XmlParser::ReadTextOrEnd(XmlNode* node, std::u16string& text)
+{
+    XString raw = ReadText();
+    if (!raw.IsEmpty())
+        text += Decode(raw, true).c_str();
+    Advance();
+    if (m_Token->Kind != Cx::TokenSlash)
+        return false;
+    ReadEndTag(node->GetName());
+    node->SetValue(text.c_str());
+    return true;
+}
+
+void XmlParser::ReadChild(XmlNode* node, uint32_t depth, bool trimValue)
+{
+    XString name = TokenText();
+    Advance();
+    if (IsName())
+    {
+        XmlNode* child = node->AddNode(name.c_str());
+        if (ReadStartTag(child))
+            ContentA(child, depth + 1);
+        return;
+    }
+    if (m_Token->Kind == Cx::TokenSlash)
+    {
+        Advance();
+        Expect(Cx::TokenGreater);
+        node->AddNode(name.c_str());
         return;
     }
     Expect(Cx::TokenGreater);
-    ContentA(m_Document, 1);
+
+    XString value = ReadText();
+    Advance();
+    if (m_Token->Kind == Cx::TokenSlash)
+    {
+        // An element holding only text: a named value.
+        ReadEndTag(name.c_str());
+        node->AddValue(name.c_str(), VarUtils::XVariant(Decode(value, trimValue)));
+        return;
+    }
+    // Text followed by children: the writer puts a line end and indentation after the text, so
+    // it is trimmed here as everywhere else in element content. Decoded before the child is
+    // appended, so that a bad escape leaves no half-read element in the tree.
+    XString text = Decode(value, true);
+    XmlNode* child = node->AddNode(name.c_str());
+    child->SetValue(text.c_str());
+    ContentB(child, depth + 1);
 }
 
 void XmlParser::ContentA(XmlNode* node, uint32_t depth)
@@ -573,67 +595,12 @@ void XmlParser::ContentA(XmlNode* node, uint32_t depth)
     std::u16string text(node->GetValue());
     for (;;)
     {
-        XString raw = ReadText();
-        if (!raw.IsEmpty())
-            text += Decode(raw, true).c_str();
-        Advance();
-
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            if (!TokenIs(node->GetName()))
-                Fail();
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->SetValue(text.c_str());
+        if (ReadTextOrEnd(node, text))
             return;
-        }
         if (!IsName())
             Fail();
-        XString name = TokenText();
-        Advance();
-
-        if (IsName())
-        {
-            XmlNode* child = node->AddNode(name.c_str());
-            ReadAttributes(child);
-            if (m_Token->Kind == Cx::TokenSlash)
-            {
-                Advance();
-                Expect(Cx::TokenGreater);
-                continue;
-            }
-            Expect(Cx::TokenGreater);
-            ContentA(child, depth + 1);
-            continue;
-        }
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->AddNode(name.c_str());
-            continue;
-        }
-        Expect(Cx::TokenGreater);
-
-        XString value = ReadText();
-        Advance();
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            // An element holding only text: a named value, its text kept as written.
-            Advance();
-            if (!TokenIs(name.c_str()))
-                Fail();
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->AddValue(name.c_str(), VarUtils::XVariant(Decode(value, false)));
-            continue;
-        }
-        // Text followed by children: the writer puts a line end and indentation after the text,
-        // so it is trimmed here as everywhere else in element content.
-        XmlNode* child = node->AddNode(name.c_str());
-        child->SetValue(Decode(value, true).c_str());
-        ContentB(child, depth + 1);
+        // A named value's text is kept as written.
+        ReadChild(node, depth, false);
     }
 }
 
@@ -641,73 +608,16 @@ void XmlParser::ContentB(XmlNode* node, uint32_t depth)
 {
     if (depth > MaxDepth)
         Fail();
-    if (!IsName())
-        Fail();
     std::u16string text(node->GetValue());
-    while (IsName())
+    for (;;)
     {
-        XString name = TokenText();
-        Advance();
-        if (IsName())
-        {
-            XmlNode* child = node->AddNode(name.c_str());
-            ReadAttributes(child);
-            if (m_Token->Kind == Cx::TokenSlash)
-            {
-                Advance();
-                Expect(Cx::TokenGreater);
-            }
-            else
-            {
-                Expect(Cx::TokenGreater);
-                ContentA(child, depth + 1);
-            }
-        }
-        else if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->AddNode(name.c_str());
-        }
-        else
-        {
-            Expect(Cx::TokenGreater);
-            XString value = Decode(ReadText(), true);
-            Advance();
-            if (m_Token->Kind == Cx::TokenSlash)
-            {
-                Advance();
-                if (!TokenIs(name.c_str()))
-                    Fail();
-                Advance();
-                Expect(Cx::TokenGreater);
-                node->AddValue(name.c_str(), VarUtils::XVariant(value));
-            }
-            else
-            {
-                XmlNode* child = node->AddNode(name.c_str());
-                child->SetValue(value.c_str());
-                ContentB(child, depth + 1);
-            }
-        }
-
-        XString raw = ReadText();
-        if (!raw.IsEmpty())
-            text += Decode(raw, true).c_str();
-        Advance();
-        if (m_Token->Kind == Cx::TokenSlash)
-        {
-            Advance();
-            if (!TokenIs(node->GetName()))
-                Fail();
-            Advance();
-            Expect(Cx::TokenGreater);
-            node->SetValue(text.c_str());
+        // An element whose content stops at anything but a tag never closes: malformed.
+        if (!IsName())
+            Fail();
+        ReadChild(node, depth, true);
+        if (ReadTextOrEnd(node, text))
             return;
-        }
     }
-    // An element whose content stops at anything but a tag never closes: malformed.
-    Fail();
 }
 
 } // namespace CxXml

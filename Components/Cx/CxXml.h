@@ -15,6 +15,7 @@
 #include "Components/XVariant.h"
 
 #include <cstdint>
+#include <string>
 
 class XStream;
 
@@ -310,9 +311,19 @@ private:
     // The text up to the next '<', which is consumed; its raw units are copied out.
     XString ReadText();
     void ReadAttributes(XmlNode* node);
+    // The attributes and the end of a start tag: false for "/>", true for ">" (content follows).
+    bool ReadStartTag(XmlNode* element);
+    // From the '/' after a '<' on: the name, which must be name, and the '>'.
+    void ReadEndTag(const WCHAR* name);
+    // The text up to the next tag, decoded, trimmed and added to text. True when that tag is
+    // node's end tag, which is then read and text made node's value.
+    bool ReadTextOrEnd(XmlNode* node, std::u16string& text);
+    // A child element of node from its name (the token after '<') to its end; an element of
+    // text only becomes a named value, trimmed or not as trimValue says.
+    void ReadChild(XmlNode* node, uint32_t depth, bool trimValue);
     // After "<P ...>": text, children and named values up to "</P>".
     void ContentA(XmlNode* node, uint32_t depth);
-    // After "<Q>text<" with the token after the '<' current.
+    // After "<Q>text<" with the token after the '<' current; named values here are trimmed.
     void ContentB(XmlNode* node, uint32_t depth);
     // Trimmed or not, then unescaped.
     XString Decode(const XString& raw, bool trim);

@@ -56,6 +56,81 @@ inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
     return cp;
 }
 
+inline bool IsHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+inline bool IsLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// Decodes the UTF-16 character at `p` (p < end) and moves past it: a surrogate pair is one code
+// point; a lone surrogate yields InvalidCodePoint and moves past that one unit.
+inline char32_t DecodeUtf16(const WCHAR*& p, const WCHAR* end)
+{
+    char32_t c = *p++;
+    if (IsHighSurrogate(static_cast<char16_t>(c)) && p != end && IsLowSurrogate(*p))
+        return 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00u);
+    if (IsHighSurrogate(static_cast<char16_t>(c)) || IsLowSurrogate(static_cast<char16_t>(c)))
+        return InvalidCodePoint;
+    return c;
+}
+
+// The UTF-8 form of cp (at most U+10FFFF, no surrogate) in out; returns its length, 1 to 4.
+inline unsigned EncodeUtf8(char32_t cp, char* out)
+{
+    if (cp < 0x80)
+    {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800)
+    {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000)
+    {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+// The UTF-16 form of cp (at most U+10FFFF) in out; returns its length, 1 or 2.
+inline unsigned EncodeUtf16(char32_t cp, WCHAR* out)
+{
+    if (cp < 0x10000)
+    {
+        out[0] = static_cast<WCHAR>(cp);
+        return 1;
+    }
+    cp -= 0x10000;
+    out[0] = static_cast<WCHAR>(0xD800 + (cp >> 10));
+    out[1] = static_cast<WCHAR>(0xDC00 + (cp & 0x3FF));
+    return 2;
+}
+
+// A Windows path with its separators '\' turned into '/'.
+inline std::u16string WithForwardSlashes(const WCHAR* path)
+{
+    std::u16string result(path);
+    for (WCHAR& c : result)
+    {
+        if (c == u'\\')
+            c = u'/';
+    }
+    return result;
+}
+
 // ResolvePath for a path already in UTF-8 with '/' separators.
 std::string ResolveUtf8Path(const std::string& path);
 

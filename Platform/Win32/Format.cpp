@@ -68,6 +68,17 @@ struct Spec
     Size size = Size::Default;
 };
 
+// Whether the argument of %c / %s is wide: the lower-case letter takes the format's own width and
+// the upper-case one the other; 'h' makes it narrow and 'l' wide whatever the letter.
+bool IsWideArgument(const Spec& spec, bool lowerCase, bool wideFormat)
+{
+    if (spec.size == Size::Short)
+        return false;
+    if (spec.size == Size::Long)
+        return true;
+    return lowerCase == wideFormat;
+}
+
 // Widths and precisions beyond any buffer mean nothing more; capping keeps the arithmetic safe.
 constexpr size_t kFieldCap = 1u << 20;
 
@@ -292,23 +303,13 @@ template <class Ch> int Format(Ch* buffer, size_t size, const Ch* format, va_lis
         case 'c':
         case 'C':
         {
-            bool wide = (type == 'c') == kWideForm;
-            if (spec.size == Size::Short)
-                wide = false;
-            else if (spec.size == Size::Long)
-                wide = true;
-            EmitChar(out, spec, va_arg(*args, int), wide);
+            EmitChar(out, spec, va_arg(*args, int), IsWideArgument(spec, type == 'c', kWideForm));
             break;
         }
         case 's':
         case 'S':
         {
-            bool wide = (type == 's') == kWideForm;
-            if (spec.size == Size::Short)
-                wide = false;
-            else if (spec.size == Size::Long)
-                wide = true;
-            if (wide)
+            if (IsWideArgument(spec, type == 's', kWideForm))
                 EmitString(out, spec, va_arg(*args, const WCHAR*));
             else
                 EmitString(out, spec, va_arg(*args, const char*));

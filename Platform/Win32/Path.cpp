@@ -116,12 +116,7 @@ std::string ResolvePath(const WCHAR* windowsPath)
 {
     if (!windowsPath)
         return {};
-    std::u16string path(windowsPath);
-    for (WCHAR& c : path)
-    {
-        if (c == u'\\')
-            c = u'/';
-    }
+    std::u16string path = Detail::WithForwardSlashes(windowsPath);
     return Detail::ResolveUtf8Path(ToUtf8(path.c_str(), path.size()));
 }
 

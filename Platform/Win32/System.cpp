@@ -98,33 +98,14 @@ std::string ToUtf8(const WCHAR* text, size_t length)
     if (length == std::u16string::npos)
         length = std::char_traits<WCHAR>::length(text);
     out.reserve(length);
-    for (size_t i = 0; i < length; ++i)
+    const WCHAR* end = text + length;
+    while (text != end)
     {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
+        char32_t c = Detail::DecodeUtf16(text, end);
+        if (c == Detail::InvalidCodePoint)
             c = 0xFFFD; // a lone surrogate has no UTF-8 form
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c < 0x800)
-        {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        char bytes[4];
+        out.append(bytes, Detail::EncodeUtf8(c, bytes));
     }
     return out;
 }
@@ -140,13 +121,8 @@ std::u16string FromUtf8(const std::string& text)
         char32_t c = Detail::DecodeUtf8(p, end);
         if (c == Detail::InvalidCodePoint)
             c = 0xFFFD;
-        if (c >= 0x10000)
-        {
-            out += static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
-        else
-            out += static_cast<WCHAR>(c);
+        WCHAR units[2];
+        out.append(units, Detail::EncodeUtf16(c, units));
     }
     return out;
 }
@@ -356,12 +332,7 @@ std::string ModuleFileName(const WCHAR* moduleName)
 {
     if (!moduleName)
         return {};
-    std::u16string name(moduleName);
-    for (WCHAR& c : name)
-    {
-        if (c == u'\\')
-            c = u'/';
-    }
+    std::u16string name = Detail::WithForwardSlashes(moduleName);
     size_t slash = name.find_last_of(u'/');
     std::u16string folder = slash == std::u16string::npos ? std::u16string() : name.substr(0, slash + 1);
     std::u16string base = slash == std::u16string::npos ? name : name.substr(slash + 1);

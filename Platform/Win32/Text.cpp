@@ -5,6 +5,7 @@
 // and the OEM page 866 go through glibc iconv with descriptors cached per thread. Whatever a code
 // page cannot hold becomes one '?' per character, and decoding always goes on after it.
 #include "Platform/Win32/Windows.h"
+#include "Platform/Win32/Detail.h"
 
 #include <iconv.h>
 
@@ -349,14 +350,8 @@ bool DecodeIconv(const CodePageInfo& info, const unsigned char* in, size_t lengt
     return true;
 }
 
-bool IsHighSurrogate(char16_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c)
-{
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
+using Platform::Detail::IsHighSurrogate;
+using Platform::Detail::IsLowSurrogate;
 
 bool EncodeIconv(const CodePageInfo& info, const WCHAR* in, size_t length, ByteSink& sink,
                  Replacement& replacement)
@@ -395,115 +390,43 @@ bool EncodeIconv(const CodePageInfo& info, const WCHAR* in, size_t length, ByteS
     return true;
 }
 
-void PutCodePoint(WideSink& sink, uint32_t cp)
+void PutCodePoint(WideSink& sink, char32_t cp)
 {
-    if (cp < 0x10000)
-    {
-        sink.Put(static_cast<WCHAR>(cp));
-        return;
-    }
-    cp -= 0x10000;
-    sink.Put(static_cast<WCHAR>(0xD800 + (cp >> 10)));
-    sink.Put(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
+    WCHAR units[2];
+    unsigned n = Platform::Detail::EncodeUtf16(cp, units);
+    for (unsigned i = 0; i < n; ++i)
+        sink.Put(units[i]);
 }
 
 // Well-formed UTF-8 only; each maximal ill-formed subsequence becomes one '?'.
 void DecodeUtf8(const unsigned char* in, size_t length, WideSink& sink)
 {
-    size_t pos = 0;
-    while (pos < length && !sink.Done())
+    const unsigned char* end = in + length;
+    while (in != end && !sink.Done())
     {
-        unsigned char b = in[pos];
-        if (b < 0x80)
-        {
-            sink.Put(b);
-            ++pos;
-            continue;
-        }
-        int trail = 0;
-        unsigned char low = 0x80, high = 0xBF; // bounds of the first trail byte
-        uint32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF)
-        {
-            trail = 1;
-            cp = b & 0x1F;
-        }
-        else if (b >= 0xE0 && b <= 0xEF)
-        {
-            trail = 2;
-            cp = b & 0x0F;
-            if (b == 0xE0)
-                low = 0xA0;
-            else if (b == 0xED)
-                high = 0x9F; // no surrogates
-        }
-        else if (b >= 0xF0 && b <= 0xF4)
-        {
-            trail = 3;
-            cp = b & 0x07;
-            if (b == 0xF0)
-                low = 0x90;
-            else if (b == 0xF4)
-                high = 0x8F;
-        }
-        ++pos;
-        bool ok = trail > 0;
-        for (int i = 0; ok && i < trail; ++i)
-        {
-            if (pos >= length || in[pos] < low || in[pos] > high)
-            {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (in[pos] & 0x3F);
-            ++pos;
-            low = 0x80;
-            high = 0xBF;
-        }
-        if (ok)
-            PutCodePoint(sink, cp);
-        else
+        char32_t cp = Platform::Detail::DecodeUtf8(in, end);
+        if (cp == Platform::Detail::InvalidCodePoint)
             sink.Put(u'?');
+        else
+            PutCodePoint(sink, cp);
     }
 }
 
 void EncodeUtf8(const WCHAR* in, size_t length, ByteSink& sink, Replacement& replacement)
 {
-    for (size_t pos = 0; pos < length && !sink.Done(); ++pos)
+    const WCHAR* end = in + length;
+    while (in != end && !sink.Done())
     {
-        uint32_t cp = in[pos];
-        if (IsHighSurrogate(in[pos]) && pos + 1 < length && IsLowSurrogate(in[pos + 1]))
-        {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[pos + 1] - 0xDC00u);
-            ++pos;
-        }
-        else if (IsHighSurrogate(in[pos]) || IsLowSurrogate(in[pos]))
+        char32_t cp = Platform::Detail::DecodeUtf16(in, end);
+        if (cp == Platform::Detail::InvalidCodePoint)
         {
             replacement.PutTo(sink);
             continue;
         }
-        if (cp < 0x80)
-        {
-            sink.Put(static_cast<char>(cp));
-        }
-        else if (cp < 0x800)
-        {
-            sink.Put(static_cast<char>(0xC0 | (cp >> 6)));
-            sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-        else if (cp < 0x10000)
-        {
-            sink.Put(static_cast<char>(0xE0 | (cp >> 12)));
-            sink.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-        else
-        {
-            sink.Put(static_cast<char>(0xF0 | (cp >> 18)));
-            sink.Put(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            sink.Put(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            sink.Put(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+        char bytes[4];
+        unsigned n = Platform::Detail::EncodeUtf8(cp, bytes);
+        for (unsigned i = 0; i < n; ++i)
+            sink.Put(bytes[i]);
     }
 }
 
@@ -546,6 +469,16 @@ template <class T> int Finish(const Sink<T>& sink)
         return 0;
     }
     return static_cast<int>(sink.count);
+}
+
+// Replaces each character of a NUL-terminated text by map(character); null stays null.
+template <class T, class Map> T* MapInPlace(T* text, Map map)
+{
+    if (!text)
+        return text;
+    for (T* p = text; *p; ++p)
+        *p = map(*p);
+    return text;
 }
 
 template <class T> size_t TextLength(const T* text)
@@ -645,38 +578,24 @@ WCHAR ToUpperWide(WCHAR c)
 
 LPWSTR CharLowerW(LPWSTR text)
 {
-    if (!text)
-        return text;
-    for (WCHAR* p = text; *p; ++p)
-        *p = ToLowerWide(*p);
-    return text;
+    return MapInPlace(text, ToLowerWide);
 }
 
 LPWSTR CharUpperW(LPWSTR text)
 {
-    if (!text)
-        return text;
-    for (WCHAR* p = text; *p; ++p)
-        *p = ToUpperWide(*p);
-    return text;
+    return MapInPlace(text, ToUpperWide);
 }
 
 LPSTR CharLowerA(LPSTR text)
 {
-    if (!text)
-        return text;
-    for (char* p = text; *p; ++p)
-        *p = static_cast<char>(kCase.lowerAnsi[static_cast<unsigned char>(*p)]);
-    return text;
+    return MapInPlace(text, [](char c)
+                      { return static_cast<char>(kCase.lowerAnsi[static_cast<unsigned char>(c)]); });
 }
 
 LPSTR CharUpperA(LPSTR text)
 {
-    if (!text)
-        return text;
-    for (char* p = text; *p; ++p)
-        *p = static_cast<char>(kCase.upperAnsi[static_cast<unsigned char>(*p)]);
-    return text;
+    return MapInPlace(text, [](char c)
+                      { return static_cast<char>(kCase.upperAnsi[static_cast<unsigned char>(c)]); });
 }
 
 int lstrlenW(LPCWSTR text)

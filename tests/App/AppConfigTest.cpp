@@ -1,10 +1,12 @@
 #include "App/AppConfig.h"
 
+#include "tests/support/TempDir.h"
+#include "tests/support/Utf16Text.h"
+#include "tests/support/WholeFile.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -15,41 +17,12 @@ namespace
 class AppConfigTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_Dir = fs::temp_directory_path() / ("kelvane_cfg_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_Dir);
-        fs::create_directories(m_Dir);
-        m_File = Platform::FromUtf8((m_Dir / "Kelvane.xml").string());
-    }
-    void TearDown() override { fs::remove_all(m_Dir); }
+    std::string Bytes() const { return ReadWholeFile(m_Dir / "Kelvane.xml"); }
+    void WriteBytes(const std::string& bytes) const { WriteWholeFile(m_Dir / "Kelvane.xml", bytes); }
 
-    std::string Bytes() const
-    {
-        std::ifstream in(m_Dir / "Kelvane.xml", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void WriteBytes(const std::string& bytes) const
-    {
-        std::ofstream(m_Dir / "Kelvane.xml", std::ios::binary)
-            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-
-    fs::path m_Dir;
-    std::u16string m_File;
+    TempDir m_Dir{"kelvane_cfg"};
+    std::u16string m_File = WidePath(m_Dir / "Kelvane.xml");
 };
-
-std::string Utf16(const std::u16string& text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text)
-    {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
 
 bool IsEmpty(CxXml::XmlDocument& document)
 {
@@ -81,8 +54,8 @@ TEST_F(AppConfigTest, AnotherRootNameLoadsAndSavesAsConfig)
     }
     std::string bytes = Bytes();
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    EXPECT_NE(bytes.find(Utf16(u"<Config").substr(2)), std::string::npos);
-    EXPECT_EQ(bytes.find(Utf16(u"Settings").substr(2)), std::string::npos);
+    EXPECT_NE(bytes.find(Utf16Le(u"<Config")), std::string::npos);
+    EXPECT_EQ(bytes.find(Utf16Le(u"Settings")), std::string::npos);
 
     CxXml::XmlDocument saved;
     saved.LoadFromFile(m_File.c_str());
@@ -109,15 +82,16 @@ TEST_F(AppConfigTest, MissingOrGarbledFileGivesAnEmptyDocument)
 
     // Broken after a value, a child and an attribute have been read: none of them survive. Every
     // cut of the file is garbled as well.
-    std::string good = Utf16(u"<?xml version=\"1.0\" encoding=\"unicode\"?>\r\n<Settings Kind=\"x\">\r\n"
-                             u"<Node A=\"1\"/>\r\n<PackageFilePath>C:\\x.pck</PackageFilePath>\r\n");
-    WriteBytes(good + Utf16(u"</Settings>").substr(2));
+    std::string good =
+        Utf16LeWithBom(u"<?xml version=\"1.0\" encoding=\"unicode\"?>\r\n<Settings Kind=\"x\">\r\n"
+                       u"<Node A=\"1\"/>\r\n<PackageFilePath>C:\\x.pck</PackageFilePath>\r\n");
+    WriteBytes(good + Utf16Le(u"</Settings>"));
     {
         AppConfig whole(m_File.c_str());
         EXPECT_EQ(whole.GetNodes().GetCount(), 1u);
         EXPECT_EQ(ValueText(whole, u"PackageFilePath"), u"C:\\x.pck");
     }
-    std::vector<std::string> garbled = {good + Utf16(u"<<<").substr(2), "\x01\x02\x03", std::string(1, '\0')};
+    std::vector<std::string> garbled = {good + Utf16Le(u"<<<"), "\x01\x02\x03", std::string(1, '\0')};
     for (size_t cut = 0; cut < good.size(); ++cut)
         garbled.push_back(good.substr(0, cut));
     for (const std::string& bytes : garbled)
@@ -153,7 +127,7 @@ TEST_F(AppConfigTest, ValuesSurviveASaveAndALoad)
     }
 
     // A file that cannot be written is ignored at exit.
-    std::u16string unwritable = Platform::FromUtf8((m_Dir / "missing" / "Kelvane.xml").string());
+    std::u16string unwritable = WidePath(m_Dir / "missing" / "Kelvane.xml");
     auto config = std::make_unique<AppConfig>(unwritable.c_str());
     config->AddValue(u"PackageCompression", XVariant(3));
     EXPECT_NO_THROW(config.reset());

@@ -1,13 +1,15 @@
 #include "App/AppLogger.h"
 
 #include "App/AppPaths.h"
+#include "tests/support/ByteData.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Utf16Text.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -21,50 +23,24 @@ const char StampPattern[] = "\r\n[0-9]{4}\\.[0-9]{2}\\.[0-9]{2} [0-9]{2}:[0-9]{2
 class AppLoggerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_Dir = fs::temp_directory_path() / ("kelvane_log_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_Dir);
-        fs::create_directories(m_Dir);
-        m_Log = Platform::FromUtf8((m_Dir / "Kelvane.log").string());
-    }
-    void TearDown() override { fs::remove_all(m_Dir); }
-
-    std::vector<uint8_t> Bytes(const std::string& name) const
-    {
-        std::ifstream in(m_Dir / name, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
-
+    std::vector<uint8_t> Bytes(const std::string& name) const { return ReadWholeFileData(m_Dir / name); }
     void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
-        std::ofstream(m_Dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        WriteWholeFile(m_Dir / name, bytes);
     }
 
     // The log as text; the file must hold whole UTF-16LE units.
     std::string Text(const std::string& name = "Kelvane.log") const
     {
-        std::vector<uint8_t> bytes = Bytes(name);
+        std::string bytes = ReadWholeFile(m_Dir / name);
         EXPECT_EQ(bytes.size() % 2, 0u);
-        std::u16string wide;
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            wide += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        std::u16string wide = FromUtf16Le(bytes);
         return Platform::ToUtf8(wide.c_str(), wide.size());
     }
 
-    fs::path m_Dir;
-    std::u16string m_Log;
+    TempDir m_Dir{"kelvane_log"};
+    std::u16string m_Log = WidePath(m_Dir / "Kelvane.log");
 };
-
-std::vector<uint8_t> Filler(size_t size, uint8_t seed)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(seed + i * 7);
-    return bytes;
-}
 
 TEST(AppPathsTest, DerivesNamesFromTheProgramPath)
 {
@@ -113,7 +89,7 @@ TEST_F(AppLoggerTest, FirstEntryIsTheStartLineAndRunsAppend)
 
 TEST_F(AppLoggerTest, RotatesOnlyALogLargerThanOneMebibyte)
 {
-    std::vector<uint8_t> exact = Filler(1048576, 1);
+    std::vector<uint8_t> exact = PatternBytes(1048576, 1);
     WriteBytes("Kelvane.log", exact);
     {
         AppLogger log(m_Log.c_str());
@@ -124,9 +100,9 @@ TEST_F(AppLoggerTest, RotatesOnlyALogLargerThanOneMebibyte)
     EXPECT_TRUE(std::equal(exact.begin(), exact.end(), kept.begin()));
 
     // One byte more: moved over an older rotation, and the new log starts afresh.
-    std::vector<uint8_t> over = Filler(1048577, 2);
+    std::vector<uint8_t> over = PatternBytes(1048577, 2);
     WriteBytes("Kelvane.log", over);
-    WriteBytes("Kelvane.~log", Filler(100, 3));
+    WriteBytes("Kelvane.~log", PatternBytes(100, 3));
     {
         AppLogger log(m_Log.c_str());
     }
@@ -199,7 +175,7 @@ TEST_F(AppLoggerTest, HookReceivesPiecesWithoutLineEnds)
 
 TEST_F(AppLoggerTest, UnopenableLogDoesNotStopTheProgram)
 {
-    std::u16string missing = Platform::FromUtf8((m_Dir / "no such folder" / "Kelvane.log").string());
+    std::u16string missing = WidePath(m_Dir / "no such folder" / "Kelvane.log");
     std::vector<std::string> pieces;
     std::unique_ptr<AppLogger> log;
     ASSERT_NO_THROW(log = std::make_unique<AppLogger>(missing.c_str()));

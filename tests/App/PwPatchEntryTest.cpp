@@ -2,14 +2,16 @@
 
 #include "App/AppPaths.h"
 #include "Components/Cx/CxXml.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Thrown.h"
+#include "tests/support/Utf16Text.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -27,8 +29,7 @@ struct Element
 
 std::u16string Number(int value)
 {
-    std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
+    return Widen(std::to_string(value));
 }
 
 std::u16string Text(const XString& text)
@@ -36,34 +37,9 @@ std::u16string Text(const XString& text)
     return text.c_str();
 }
 
-// The error text of whatever the call throws; "" when it throws nothing.
-std::u16string ThrownMessage(const std::function<void()>& call)
-{
-    try
-    {
-        call();
-    }
-    catch (const Exception& e)
-    {
-        return e.Message().str();
-    }
-    return u"";
-}
-
 class PwPatchEntryTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_Dir = fs::temp_directory_path() / ("kelvane_patch_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_Dir);
-        fs::create_directories(m_Dir);
-        m_File = Platform::FromUtf8((m_Dir / "PatchData.xml").string());
-        m_Table.resize(PwPatchEntryCount);
-    }
-    void TearDown() override { fs::remove_all(m_Dir); }
-
     // Saved through the document model, so the file is in the program's own dialect; element
     // names vary, since any child of the root is an instruction.
     static void Write(const std::vector<Element>& elements, const std::u16string& file)
@@ -97,9 +73,9 @@ protected:
                entry.FileName.IsEmpty();
     }
 
-    fs::path m_Dir;
-    std::u16string m_File;
-    std::vector<PwPatchEntry> m_Table;
+    TempDir m_Dir{"kelvane_patch"};
+    std::u16string m_File = WidePath(m_Dir / "PatchData.xml");
+    std::vector<PwPatchEntry> m_Table = std::vector<PwPatchEntry>(PwPatchEntryCount);
 };
 
 TEST_F(PwPatchEntryTest, LoadsAtMost256InstructionsInDocumentOrder)
@@ -194,7 +170,7 @@ TEST_F(PwPatchEntryTest, FailuresKeepWhatWasReadBefore)
 
 TEST_F(PwPatchEntryTest, MissingOrBrokenFileThrowsAndLeavesTheTable)
 {
-    std::u16string missing = Platform::FromUtf8((m_Dir / "none.xml").string());
+    std::u16string missing = WidePath(m_Dir / "none.xml");
     EXPECT_EQ(ThrownMessage([&] { LoadPatchEntries(missing.c_str(), m_Table.data()); }),
               u"Xml syntax error.");
     for (const PwPatchEntry& entry : m_Table)
@@ -219,9 +195,8 @@ TEST_F(PwPatchEntryTest, DataFileIsFoundBesideTheProgramInWindowsForm)
 
     // The same form under another folder, stored in other case on disk.
     fs::create_directories(m_Dir / "data");
-    Write({{u"7", u"true", u"Models\\Hero.SKI", u"Hero.xscene"}},
-          Platform::FromUtf8((m_Dir / "data" / "patchdata.xml").string()));
-    std::u16string windowsForm = Platform::FromUtf8(m_Dir.string() + "/") + u"Data\\PatchData.xml";
+    Write({{u"7", u"true", u"Models\\Hero.SKI", u"Hero.xscene"}}, WidePath(m_Dir / "data" / "patchdata.xml"));
+    std::u16string windowsForm = WidePath(m_Dir.Path()) + u"/Data\\PatchData.xml";
     LoadPatchEntries(windowsForm.c_str(), m_Table.data());
     EXPECT_EQ(m_Table[0].MeshIndex, 7);
     EXPECT_EQ(Text(m_Table[0].FileName), u"Models\\Hero.SKI");

@@ -1,6 +1,8 @@
 #include "Components/StrUtils.h"
 
+#include "tests/support/CommaLocale.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/Utf16Text.h"
 
 #include <gtest/gtest.h>
 
@@ -23,35 +25,6 @@ std::u16string W(const XString& text)
 {
     return std::u16string(text.c_str());
 }
-
-std::u16string Ascii(const char* text)
-{
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
-
-// Switches the process to a locale whose decimal separator is a comma, if one is installed.
-class CommaLocale
-{
-public:
-    CommaLocale()
-    {
-        std::string previous = std::setlocale(LC_ALL, nullptr);
-        for (const char* name :
-             {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8", "ru_RU.utf8"})
-            if (std::setlocale(LC_ALL, name))
-            {
-                m_active = true;
-                break;
-            }
-        m_previous = previous;
-    }
-    ~CommaLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
-    bool Active() const { return m_active; }
-
-private:
-    std::string m_previous;
-    bool m_active = false;
-};
 } // namespace
 
 TEST(StrUtilsTest, EmptyAndNullSourcesNeverAllocate)
@@ -384,7 +357,7 @@ TEST(StrUtilsTest, NumberTexts)
         DoubleToText(text, value);
         EXPECT_STREQ(text, expected) << value;
         DoubleToText(wide, value);
-        EXPECT_EQ(W(wide), Ascii(expected)) << value;
+        EXPECT_EQ(W(wide), Widen(expected)) << value;
     }
     FloatToText(text, 0.1f);
     EXPECT_STREQ(text, "0.100000001");
@@ -426,7 +399,7 @@ TEST(StrUtilsTest, NumberTexts)
         FormatFixed(text, f.value, f.decimals);
         EXPECT_STREQ(text, f.expected) << f.value << " " << f.decimals;
         FormatFixed(wide, f.value, f.decimals);
-        EXPECT_EQ(W(wide), Ascii(f.expected)) << f.value;
+        EXPECT_EQ(W(wide), Widen(f.expected)) << f.value;
     }
     FormatFixed(text, 0.0 / 0.0, 2);
     EXPECT_NE(std::string(text).find("nan"), std::string::npos);
@@ -463,12 +436,12 @@ TEST(StrUtilsTest, TextToBoolLooksAtTheFirstFourCharacters)
     for (const char* yes : {"true", "TRUE", "True", "trueish", "TrUe!"})
     {
         EXPECT_TRUE(TextToBool(yes)) << yes;
-        EXPECT_TRUE(TextToBool(Ascii(yes).c_str())) << yes;
+        EXPECT_TRUE(TextToBool(Widen(yes).c_str())) << yes;
     }
     for (const char* no : {"tru", "yes", "1", "", " true", "false", "t rue"})
     {
         EXPECT_FALSE(TextToBool(no)) << no;
-        EXPECT_FALSE(TextToBool(Ascii(no).c_str())) << no;
+        EXPECT_FALSE(TextToBool(Widen(no).c_str())) << no;
     }
     EXPECT_FALSE(TextToBool(static_cast<const char*>(nullptr)));
     EXPECT_FALSE(TextToBool(static_cast<const WCHAR*>(nullptr)));

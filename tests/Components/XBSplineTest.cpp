@@ -1,5 +1,7 @@
 #include "Components/XBSpline.h"
 
+#include "tests/support/MathChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,13 +11,6 @@
 
 namespace
 {
-void ExpectVertex(const XVertex& v, const XVertex& e, float eps = 0.0f)
-{
-    EXPECT_NEAR(v.x, e.x, eps);
-    EXPECT_NEAR(v.y, e.y, eps);
-    EXPECT_NEAR(v.z, e.z, eps);
-}
-
 std::vector<float> Knots(unsigned n, unsigned c)
 {
     std::vector<float> x(n + c + 1, -1.0f);

@@ -4,6 +4,9 @@
 #include "Components/XMemoryStream.h"
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
+#include "tests/support/ByteData.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -16,31 +19,6 @@ namespace
 {
 using Bytes = std::vector<unsigned char>;
 
-void Put32(Bytes& b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
-Bytes Contents(XStream& s)
-{
-    Bytes bytes(static_cast<size_t>(s.GetSize()));
-    s.SetPosition(0);
-    if (!bytes.empty())
-        s.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
-    s.SetPosition(0);
-    return bytes;
-}
-
-void Load(XMemoryStream& s, const Bytes& bytes)
-{
-    s.SetSize(0);
-    s.SetPosition(0);
-    if (!bytes.empty())
-        s.WriteBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
-    s.SetPosition(0);
-}
-
 Bytes Saved(const XBitArray& bits)
 {
     XMemoryStream stream(0, 8192);
@@ -48,28 +26,8 @@ Bytes Saved(const XBitArray& bits)
         XWriter writer(&stream);
         writer << bits;
     }
-    return Contents(stream);
+    return StreamBytes(stream);
 }
-
-// The message of the reader's I/O error, or a note of what else happened.
-std::u16string LoadError(XReader& reader, XBitArray& bits)
-{
-    try
-    {
-        reader >> bits;
-    }
-    catch (const FileUtils::XIOError& e)
-    {
-        return e.Message().str();
-    }
-    catch (...)
-    {
-        return u"(another exception)";
-    }
-    return u"(nothing thrown)";
-}
-
-const std::u16string kIOError = u"Stream input-output operation failed.";
 
 // A plain model to compare with.
 std::vector<bool> Bits(const XBitArray& bits)
@@ -356,13 +314,13 @@ TEST(XBitArrayTest, HostileStreamFormIsRefusedAndLosesNothing)
     XMemoryStream stream(0, 8192);
     for (size_t cut = 0; cut < valid.size(); ++cut)
     {
-        Load(stream, Bytes(valid.begin(), valid.begin() + static_cast<long>(cut)));
+        LoadStream(stream, Bytes(valid.begin(), valid.begin() + static_cast<long>(cut)));
         XReader reader(&stream);
         XBitArray bits = original;
-        EXPECT_EQ(LoadError(reader, bits), kIOError) << cut;
+        EXPECT_EQ(ThrownIOError([&] { reader >> bits; }), kIOErrorText) << cut;
         expectUnchanged(bits);
     }
-    Load(stream, valid);
+    LoadStream(stream, valid);
     {
         XReader reader(&stream);
         XBitArray bits = original;
@@ -379,46 +337,34 @@ TEST(XBitArrayTest, HostileStreamFormIsRefusedAndLosesNothing)
     for (Case c : {Case{40, 1}, Case{40, 3}, Case{40, 0}, Case{32, 2}, Case{33, 1}, Case{1, 0xFFFFFFFFu},
                    Case{0xFFFFFFFFu, 0x07FFFFFFu}})
     {
-        Bytes bytes;
-        Put32(bytes, c.count);
-        Put32(bytes, c.words);
-        for (int i = 0; i < 4; ++i)
-            Put32(bytes, 0xFFFFFFFF);
-        Load(stream, bytes);
+        Bytes bytes = U32Bytes({c.count, c.words, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF});
+        LoadStream(stream, bytes);
         XReader reader(&stream);
         XBitArray bits = original;
-        EXPECT_EQ(LoadError(reader, bits), kIOError) << c.count << " " << c.words;
+        EXPECT_EQ(ThrownIOError([&] { reader >> bits; }), kIOErrorText) << c.count << " " << c.words;
         expectUnchanged(bits);
     }
 
     // A matching but huge count whose words are not there: refused before anything is allocated
     // (half a gigabyte would otherwise be asked for).
     {
-        Bytes bytes;
-        Put32(bytes, 0xFFFFFFFFu);
-        Put32(bytes, 0x08000000u);
-        Put32(bytes, 0x12345678);
-        Load(stream, bytes);
+        Bytes bytes = U32Bytes({0xFFFFFFFFu, 0x08000000u, 0x12345678});
+        LoadStream(stream, bytes);
         XReader reader(&stream);
         XBitArray bits = original;
-        EXPECT_EQ(LoadError(reader, bits), kIOError);
+        EXPECT_EQ(ThrownIOError([&] { reader >> bits; }), kIOErrorText);
         expectUnchanged(bits);
     }
 
     // The words lie in the stream, but past the end of the open chunk: the chunk bounds the read.
     {
-        Bytes bytes;
-        Put32(bytes, 0x0120000B);
-        Put32(bytes, 8 + 8 + 4); // room for one of the two words
-        Put32(bytes, 40);
-        Put32(bytes, 2);
-        Put32(bytes, 0xFFFFFFFF);
-        Put32(bytes, 0xFFFFFFFF);
-        Load(stream, bytes);
+        // A chunk with room for one of the two words.
+        Bytes bytes = U32Bytes({0x0120000B, 8 + 8 + 4, 40, 2, 0xFFFFFFFF, 0xFFFFFFFF});
+        LoadStream(stream, bytes);
         XReader reader(&stream);
         ASSERT_TRUE(reader.NextChunk());
         XBitArray bits = original;
-        EXPECT_EQ(LoadError(reader, bits), kIOError);
+        EXPECT_EQ(ThrownIOError([&] { reader >> bits; }), kIOErrorText);
         expectUnchanged(bits);
         reader.EndChunk();
         EXPECT_EQ(stream.GetPosition(), 20);

@@ -1,16 +1,16 @@
 #include "Components/XDebugStream.h"
 
 #include "Components/XMemoryStream.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Utf16Text.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using XDebug::XDebugStream;
@@ -58,39 +58,7 @@ public:
 class XDebugStreamTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_Dir = std::filesystem::temp_directory_path() /
-                ("XDebugStreamTest." + std::to_string(getpid()) + "." +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_Dir);
-        std::filesystem::create_directories(m_Dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_Dir); }
-
-    std::string PathOf(const char* name) const { return (m_Dir / name).string(); }
-    static std::u16string Wide(const std::string& ascii)
-    {
-        return std::u16string(ascii.begin(), ascii.end());
-    }
-    static std::string Bytes(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    // The UTF-16LE bytes of a text.
-    static std::string Utf16(const std::u16string& text)
-    {
-        std::string bytes;
-        for (char16_t c : text)
-        {
-            bytes += static_cast<char>(c & 0xFF);
-            bytes += static_cast<char>(c >> 8);
-        }
-        return bytes;
-    }
-
-    std::filesystem::path m_Dir;
+    TempDir m_Dir{"XDebugStreamTest"};
 };
 
 TEST_F(XDebugStreamTest, LineDiscipline)
@@ -166,54 +134,54 @@ TEST_F(XDebugStreamTest, NarrowTextAndIntegers)
 
 TEST_F(XDebugStreamTest, FileIsUtf16LeWithoutByteOrderMark)
 {
-    std::string path = PathOf("log.txt");
+    std::filesystem::path path = m_Dir / "log.txt";
     {
-        RecordingStream s(Wide(path).c_str(), 1, 8);
+        RecordingStream s(WidePath(path).c_str(), 1, 8);
         s.Write(u"Hi\u041F\n");
         // On disk as soon as the line feed is put, while the stream is still open.
-        EXPECT_EQ(Bytes(path), std::string("H\0i\0\x1F\x04\n\0", 8));
+        EXPECT_EQ(ReadWholeFile(path), std::string("H\0i\0\x1F\x04\n\0", 8));
 
         s.Write(u"abcdefgh");
-        EXPECT_EQ(Bytes(path).size(), 8u);
+        EXPECT_EQ(ReadWholeFile(path).size(), 8u);
         s.Put(u'i');
-        EXPECT_EQ(Bytes(path), Utf16(u"Hi\u041F\nabcdefgh"));
+        EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"Hi\u041F\nabcdefgh"));
         s.Write("j");
     }
     // The destructor flushes the rest into the file.
-    EXPECT_EQ(Bytes(path), Utf16(u"Hi\u041F\nabcdefghij"));
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"Hi\u041F\nabcdefghij"));
 }
 
 TEST_F(XDebugStreamTest, SecondStreamAppends)
 {
-    std::string path = PathOf("append.log");
+    std::filesystem::path path = m_Dir / "append.log";
     {
-        XDebugStream first(Wide(path).c_str(), 3, 4096);
+        XDebugStream first(WidePath(path).c_str(), 3, 4096);
         first.Write(u"one\n");
     }
     {
-        XDebugStream second(Wide(path).c_str(), 3, 4096);
+        XDebugStream second(WidePath(path).c_str(), 3, 4096);
         second.Write(u"two\n");
     }
     {
-        XDebugStream third(Wide(path).c_str(), 2, 4096);
+        XDebugStream third(WidePath(path).c_str(), 2, 4096);
         third.Write("three");
     }
-    EXPECT_EQ(Bytes(path), Utf16(u"one\ntwo\nthree"));
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"one\ntwo\nthree"));
 
     // Mode 1 starts the file anew.
     {
-        XDebugStream fresh(Wide(path).c_str(), 1, 4096);
+        XDebugStream fresh(WidePath(path).c_str(), 1, 4096);
         fresh.Write(u"new\n");
     }
-    EXPECT_EQ(Bytes(path), Utf16(u"new\n"));
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"new\n"));
 }
 
 TEST_F(XDebugStreamTest, OpenFailuresAndSecondOpen)
 {
-    std::string missing = PathOf("missing.log");
+    std::filesystem::path missing = m_Dir / "missing.log";
     try
     {
-        XDebugStream s(Wide(missing).c_str(), 2, 16);
+        XDebugStream s(WidePath(missing).c_str(), 2, 16);
         FAIL() << "opened a missing file with mode 2";
     }
     catch (const char* message)
@@ -223,50 +191,47 @@ TEST_F(XDebugStreamTest, OpenFailuresAndSecondOpen)
     EXPECT_FALSE(std::filesystem::exists(missing));
 
     // A second Open while a file is attached changes nothing.
-    std::string path = PathOf("first.log");
-    std::string other = PathOf("other.log");
+    std::filesystem::path path = m_Dir / "first.log";
+    std::filesystem::path other = m_Dir / "other.log";
     {
-        RecordingStream s(Wide(path).c_str(), 1, 16);
-        s.Open(Wide(other).c_str(), 1);
+        RecordingStream s(WidePath(path).c_str(), 1, 16);
+        s.Open(WidePath(other).c_str(), 1);
         s.Write(u"x\n");
     }
     EXPECT_FALSE(std::filesystem::exists(other));
-    EXPECT_EQ(Bytes(path), Utf16(u"x\n"));
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"x\n"));
 
     // A stream without a file that fails to open one keeps working without it.
     RecordingStream loose(nullptr, 0, 16);
-    EXPECT_THROW(loose.Open(Wide(missing).c_str(), 2), const char*);
+    EXPECT_THROW(loose.Open(WidePath(missing).c_str(), 2), const char*);
     loose.Write(u"still\n");
     EXPECT_EQ(loose.Pieces, (std::vector<std::u16string>{u"still\n"}));
-    loose.Open(Wide(path).c_str(), 2);
+    loose.Open(WidePath(path).c_str(), 2);
     loose.Write(u"late\n");
-    EXPECT_EQ(Bytes(path), Utf16(u"x\nlate\n"));
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"x\nlate\n"));
 }
 
 TEST_F(XDebugStreamTest, EarlyTextMovesIntoTheFile)
 {
-    std::string path = PathOf("early.log");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << Utf16(u"old\n");
-    }
-    std::string missing = PathOf("missing.log");
+    std::filesystem::path path = m_Dir / "early.log";
+    WriteWholeFile(path, Utf16Le(u"old\n"));
+    std::filesystem::path missing = m_Dir / "missing.log";
     {
         EarlyStream s(16);
         s.Write(u"before\n");
         EXPECT_EQ(s.Memory.GetSize(), 14);
         // A failed open keeps the memory stream as the target.
-        EXPECT_THROW(s.Open(Wide(missing).c_str(), 2), const char*);
+        EXPECT_THROW(s.Open(WidePath(missing).c_str(), 2), const char*);
         s.Write(u"still\n");
         EXPECT_EQ(s.Memory.GetSize(), 26);
 
-        s.Open(Wide(path).c_str(), 2);
+        s.Open(WidePath(path).c_str(), 2);
         EXPECT_EQ(s.Memory.GetSize(), 0);
-        EXPECT_EQ(Bytes(path), Utf16(u"old\nbefore\nstill\n"));
+        EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"old\nbefore\nstill\n"));
         s.Write(u"after\n");
         s.Write(u"tail");
         EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"before\n", u"still\n", u"after\n"}));
     }
-    EXPECT_EQ(Bytes(path), Utf16(u"old\nbefore\nstill\nafter\ntail"));
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"old\nbefore\nstill\nafter\ntail"));
 }
 } // namespace

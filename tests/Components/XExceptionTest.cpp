@@ -1,6 +1,7 @@
 #include "Components/XException.h"
 
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/Utf16Text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,9 @@
 
 namespace
 {
-std::u16string Ascii(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
-
 std::u16string ExpectedBox(const char* file, int line, const std::u16string& message)
 {
-    return u"File: " + Ascii(file) + u"; Line: " + Ascii(std::to_string(line)) + u"; \n" + message;
+    return u"File: " + Widen(file) + u"; Line: " + Widen(std::to_string(line)) + u"; \n" + message;
 }
 } // namespace
 

@@ -3,12 +3,16 @@
 #include "Components/XMemoryStream.h"
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
+#include "tests/support/ByteData.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Thrown.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,66 +25,15 @@ using Bytes = std::vector<unsigned char>;
 class XFileStreamTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/xfilestream-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_Dir = pattern;
-    }
-    void TearDown() override
-    {
-        for (const auto& name : m_Made)
-        {
-            ::chmod(name.c_str(), 0644);
-            ::unlink(name.c_str());
-        }
-        ::rmdir(m_Dir.c_str());
-    }
-
-    std::string Path(const char* name)
-    {
-        std::string path = m_Dir + "/" + name;
-        m_Made.push_back(path);
-        return path;
-    }
-    static std::u16string Wide(const std::string& path) { return std::u16string(path.begin(), path.end()); }
-
-    static void Put(const std::string& path, const std::string& text)
-    {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    static std::string Get(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+    std::string Path(const char* name) const { return (m_Dir / name).string(); }
 
     static std::string OpenError(const std::u16string& path, unsigned mode)
     {
-        try
-        {
-            XFileStream s(path.c_str(), mode);
-        }
-        catch (const char* text)
-        {
-            return text;
-        }
-        return "(opened)";
+        return ThrownText([&] { XFileStream s(path.c_str(), mode); });
     }
 
-    std::string m_Dir;
-    std::vector<std::string> m_Made;
+    TempDir m_Dir{"xfilestream"};
 };
-
-std::string ReadAll(XStream& s)
-{
-    std::string text(static_cast<size_t>(s.GetSize()), '\0');
-    s.SetPosition(0);
-    if (!text.empty())
-        s.ReadBuffer(text.data(), static_cast<unsigned>(text.size()));
-    return text;
-}
 } // namespace
 
 TEST_F(XFileStreamTest, ModesOpenCreateAndTruncate)
@@ -88,62 +41,62 @@ TEST_F(XFileStreamTest, ModesOpenCreateAndTruncate)
     std::string path = Path("a.bin");
 
     // 2 only opens: a missing file is an error and is not created.
-    EXPECT_EQ("Failed opening file.", OpenError(Wide(path), 2));
-    EXPECT_EQ("Failed opening file.", OpenError(Wide(path), 4));
-    EXPECT_EQ("Failed opening file.", OpenError(Wide(path), 0));
-    EXPECT_FALSE(Exists(path));
+    EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 2));
+    EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 4));
+    EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 0));
+    EXPECT_FALSE(std::filesystem::exists(path));
 
     // 1 creates.
     {
-        XFileStream s(Wide(path).c_str(), 1);
+        XFileStream s(WidePath(path).c_str(), 1);
         EXPECT_TRUE(s.IsOpen());
         EXPECT_EQ(0, s.GetSize());
         s.WriteBuffer("hello world", 11);
         EXPECT_EQ(11, s.GetPosition());
-        EXPECT_EQ("hello world", ReadAll(s)); // created for reading too
+        EXPECT_EQ("hello world", StreamString(s)); // created for reading too
     }
-    EXPECT_EQ("hello world", Get(path)); // closed and complete once destroyed
+    EXPECT_EQ("hello world", ReadWholeFile(path)); // closed and complete once destroyed
 
     // 2 opens the existing file for reading and writing, at its start, keeping its bytes.
     {
-        XFileStream s(Wide(path).c_str(), 2);
+        XFileStream s(WidePath(path).c_str(), 2);
         EXPECT_EQ(0, s.GetPosition());
         EXPECT_EQ(11, s.GetSize());
         s.SetPosition(6);
         s.WriteBuffer("W", 1);
     }
-    EXPECT_EQ("hello World", Get(path));
+    EXPECT_EQ("hello World", ReadWholeFile(path));
 
     // 3 opens an existing file without truncating it ...
     {
-        XFileStream s(Wide(path).c_str(), 3);
+        XFileStream s(WidePath(path).c_str(), 3);
         EXPECT_EQ(11, s.GetSize());
     }
     // ... and creates a missing one.
     std::string fresh = Path("b.bin");
     {
-        XFileStream s(Wide(fresh).c_str(), 3);
+        XFileStream s(WidePath(fresh).c_str(), 3);
         EXPECT_EQ(0, s.GetSize());
     }
-    EXPECT_TRUE(Exists(fresh));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
 
     // 1 on an existing file empties it.
     {
-        XFileStream s(Wide(path).c_str(), 1);
+        XFileStream s(WidePath(path).c_str(), 1);
         EXPECT_EQ(0, s.GetSize());
     }
-    EXPECT_EQ("", Get(path));
+    EXPECT_EQ("", ReadWholeFile(path));
 }
 
 TEST_F(XFileStreamTest, ReadOnlyModeOpensReadOnlyFiles)
 {
     std::string path = Path("ro.bin");
-    Put(path, "frozen");
+    WriteWholeFile(path, "frozen");
     ASSERT_EQ(0, ::chmod(path.c_str(), 0444));
 
-    XFileStream s(Wide(path).c_str(), 4);
+    XFileStream s(WidePath(path).c_str(), 4);
     EXPECT_EQ(6, s.GetSize());
-    EXPECT_EQ("frozen", ReadAll(s));
+    EXPECT_EQ("frozen", StreamString(s));
     // The handle is for reading only: writes report nothing written and change nothing.
     s.SetPosition(0);
     EXPECT_EQ(0u, s.Write("X", 1));
@@ -156,13 +109,13 @@ TEST_F(XFileStreamTest, ReadOnlyModeOpensReadOnlyFiles)
     {
         EXPECT_STREQ("Stream writing error.", text);
     }
-    EXPECT_EQ("frozen", Get(path));
+    EXPECT_EQ("frozen", ReadWholeFile(path));
 
     // Opening for writing is refused by the file's permissions (which bind every user but root).
     if (::geteuid() != 0)
     {
-        EXPECT_EQ("Failed opening file.", OpenError(Wide(path), 2));
-        EXPECT_EQ("Failed opening file.", OpenError(Wide(path), 3));
+        EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 2));
+        EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 3));
     }
 }
 
@@ -174,7 +127,7 @@ TEST_F(XFileStreamTest, NarrowNamesWork)
         s.WriteBuffer("abc", 3);
     }
     XFileStream s(path.c_str(), 4);
-    EXPECT_EQ("abc", ReadAll(s));
+    EXPECT_EQ("abc", StreamString(s));
     try
     {
         XFileStream missing((path + ".none").c_str(), 2);
@@ -189,7 +142,7 @@ TEST_F(XFileStreamTest, NarrowNamesWork)
 TEST_F(XFileStreamTest, PositionSizeAndSeek)
 {
     std::string path = Path("seek.bin");
-    XFileStream s(Wide(path).c_str(), 1);
+    XFileStream s(WidePath(path).c_str(), 1);
     s.WriteBuffer("0123456789", 10);
     EXPECT_TRUE(s.Eof());
 
@@ -212,7 +165,7 @@ TEST_F(XFileStreamTest, PositionSizeAndSeek)
     EXPECT_EQ(4, s.GetSize());
     EXPECT_EQ(4, s.GetPosition());
     s.SetSize(6); // extends with zeros
-    EXPECT_EQ(std::string("0123\0\0", 6), ReadAll(s));
+    EXPECT_EQ(std::string("0123\0\0", 6), StreamString(s));
     s.SetPosition(2);
     s.SetSize(-1); // refused: the file is not cut at the current position
     EXPECT_EQ(6, s.GetSize());
@@ -221,12 +174,9 @@ TEST_F(XFileStreamTest, PositionSizeAndSeek)
 TEST_F(XFileStreamTest, LargeTransfersAndChunkTreesOnFiles)
 {
     std::string path = Path("big.bin");
-    Bytes data(5 * 1024 * 1024 + 13);
-    uint32_t x = 12345;
-    for (auto& b : data)
-        b = static_cast<unsigned char>((x = x * 1664525u + 1013904223u) >> 24);
+    Bytes data = PatternBytes(5 * 1024 * 1024 + 13, 12345);
     {
-        XFileStream s(Wide(path).c_str(), 1);
+        XFileStream s(WidePath(path).c_str(), 1);
         EXPECT_EQ(unsigned(data.size()), s.Write(data.data(), static_cast<unsigned>(data.size())));
         XMemoryStream copy(0, 8192);
         s.SetPosition(0);
@@ -243,14 +193,14 @@ TEST_F(XFileStreamTest, LargeTransfersAndChunkTreesOnFiles)
     // A chunk tree written through a file and read back from it.
     std::string tree = Path("tree.bin");
     {
-        XFileStream s(Wide(tree).c_str(), 1);
+        XFileStream s(WidePath(tree).c_str(), 1);
         XWriter w(&s);
         w.BeginChunk(0x00010000);
         w.WriteChunkU32(0x00010001, 42);
         w.WriteChunkString(0x00010002, StrUtils::XBaseString<WCHAR>(u"Node"));
         w.EndChunk();
     }
-    XFileStream s(Wide(tree).c_str(), 4);
+    XFileStream s(WidePath(tree).c_str(), 4);
     XReader r(&s);
     ASSERT_TRUE(r.NextChunk());
     uint32_t value = 0;

@@ -1,5 +1,7 @@
 #include "Components/XMatrix.h"
 
+#include "tests/support/MathChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,29 +13,6 @@
 namespace
 {
 constexpr float kPi = std::numbers::pi_v<float>;
-
-XVertex Apply(const XMatrix& m, XVertex v)
-{
-    m.ApplyTo(&v, 1);
-    return v;
-}
-
-void ExpectVertex(const XVertex& v, float x, float y, float z, float eps = 1e-6f)
-{
-    EXPECT_NEAR(v.x, x, eps);
-    EXPECT_NEAR(v.y, y, eps);
-    EXPECT_NEAR(v.z, z, eps);
-}
-
-// Largest absolute element difference.
-float MaxDiff(const XMatrix& a, const XMatrix& b)
-{
-    float d = 0;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            d = std::fmax(d, std::fabs(a.m[r][c] - b.m[r][c]));
-    return d;
-}
 
 float MaxAbs(const XMatrix& a)
 {
@@ -106,17 +85,17 @@ TEST(XMatrixTest, LayoutAndBuilders)
 
     XMatrix r;
     r.SetRotationZ(kPi / 2);
-    ExpectVertex(Apply(r, XVertex(1, 0, 0)), 0, 1, 0);
+    ExpectVertex(Apply(r, XVertex(1, 0, 0)), 0, 1, 0, 1e-6f);
     EXPECT_FLOAT_EQ(r.m[0][1], 1.0f);
     EXPECT_FLOAT_EQ(r.m[1][0], -1.0f);
     r.SetRotationX(kPi / 2);
     EXPECT_FLOAT_EQ(r.m[1][2], 1.0f);
     EXPECT_FLOAT_EQ(r.m[2][1], -1.0f);
-    ExpectVertex(Apply(r, XVertex(0, 1, 0)), 0, 0, 1);
+    ExpectVertex(Apply(r, XVertex(0, 1, 0)), 0, 0, 1, 1e-6f);
     r.SetRotationY(kPi / 2);
     EXPECT_FLOAT_EQ(r.m[0][2], -1.0f);
     EXPECT_FLOAT_EQ(r.m[2][0], 1.0f);
-    ExpectVertex(Apply(r, XVertex(0, 0, 1)), 1, 0, 0);
+    ExpectVertex(Apply(r, XVertex(0, 0, 1)), 1, 0, 0, 1e-6f);
     EXPECT_EQ(r.m[3][3], 1.0f);
     EXPECT_EQ(r.m[1][1], 1.0f);
 
@@ -193,8 +172,8 @@ TEST(XMatrixTest, ProductOrderAndIncrementalTransforms)
     XVertex centre(1, 1, 0);
     XMatrix pivot(1.0f);
     pivot.Rotate(&centre, 0, 0, kPi / 2);
-    ExpectVertex(Apply(pivot, centre), 1, 1, 0);
-    ExpectVertex(Apply(pivot, XVertex(2, 1, 0)), 1, 2, 0);
+    ExpectVertex(Apply(pivot, centre), 1, 1, 0, 1e-6f);
+    ExpectVertex(Apply(pivot, XVertex(2, 1, 0)), 1, 2, 0, 1e-6f);
     XVertex corner(1, 1, 1);
     XMatrix grow(1.0f);
     grow.Scale(&corner, 2, 2, 2);
@@ -347,8 +326,8 @@ TEST(XMatrixTest, InverseOfDiagonalAndExactRotations)
     rt.Inverse(gj);
     rt.Inverse(cof, nullptr);
     XVertex p(0.5f, 1.5f, -2.0f);
-    ExpectVertex(Apply(gj, Apply(rt, p)), p.x, p.y, p.z);
-    ExpectVertex(Apply(cof, Apply(rt, p)), p.x, p.y, p.z);
+    ExpectVertex(Apply(gj, Apply(rt, p)), p.x, p.y, p.z, 1e-6f);
+    ExpectVertex(Apply(cof, Apply(rt, p)), p.x, p.y, p.z, 1e-6f);
 
     // Quarter turns built from the float pi leave tiny, not zero, diagonals.
     XMatrix fy;
@@ -456,14 +435,14 @@ TEST(XMatrixTest, ReflectionViewAndProjections)
     // Looking down +z from z = -5: left-handed, the eye's forward is +z.
     XMatrix v;
     v.SetViewMatrix(XVertex(0, 0, -5), XVertex(0, 0, 0), XVertex(0, 1, 0));
-    ExpectVertex(Apply(v, XVertex(0, 0, 0)), 0, 0, 5);
-    ExpectVertex(Apply(v, XVertex(1, 2, 0)), 1, 2, 5);
+    ExpectVertex(Apply(v, XVertex(0, 0, 0)), 0, 0, 5, 1e-6f);
+    ExpectVertex(Apply(v, XVertex(1, 2, 0)), 1, 2, 5, 1e-6f);
     EXPECT_EQ(v.m[0][3], 0.0f);
     EXPECT_EQ(v.m[3][3], 1.0f);
     // From +x looking back at the origin: +z of the world is to the right.
     v.SetViewMatrix(XVertex(5, 0, 0), XVertex(0, 0, 0), XVertex(0, 2, 0));
-    ExpectVertex(Apply(v, XVertex(0, 0, 1)), 1, 0, 5);
-    ExpectVertex(Apply(v, XVertex(0, 1, 0)), 0, 1, 5);
+    ExpectVertex(Apply(v, XVertex(0, 0, 1)), 1, 0, 5, 1e-6f);
+    ExpectVertex(Apply(v, XVertex(0, 1, 0)), 0, 1, 5, 1e-6f);
     EXPECT_FLOAT_EQ(v.m[0][2], -1.0f);
 
     XMatrix o;
@@ -474,8 +453,8 @@ TEST(XMatrixTest, ReflectionViewAndProjections)
     EXPECT_FLOAT_EQ(o.m[3][0], -1.0f);
     EXPECT_FLOAT_EQ(o.m[3][1], -0.5f);
     EXPECT_FLOAT_EQ(o.m[3][2], -0.1f);
-    ExpectVertex(Apply(o, XVertex(0, -1, 1)), -1, -1, 0);
-    ExpectVertex(Apply(o, XVertex(4, 3, 11)), 1, 1, 1);
+    ExpectVertex(Apply(o, XVertex(0, -1, 1)), -1, -1, 0, 1e-6f);
+    ExpectVertex(Apply(o, XVertex(4, 3, 11)), 1, 1, 1, 1e-6f);
     o.SetOrthogonalProjection(4, 2, 1, 11);
     EXPECT_FLOAT_EQ(o.m[0][0], 0.5f);
     EXPECT_FLOAT_EQ(o.m[1][1], 1.0f);

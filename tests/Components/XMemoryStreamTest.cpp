@@ -1,5 +1,7 @@
 #include "Components/XMemoryStream.h"
 
+#include "tests/support/ByteData.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,15 +11,6 @@
 
 namespace
 {
-std::vector<unsigned char> Pattern(size_t n, unsigned seed)
-{
-    std::vector<unsigned char> bytes(n);
-    std::mt19937 random(seed);
-    for (auto& b : bytes)
-        b = static_cast<unsigned char>(random());
-    return bytes;
-}
-
 // A stream whose growth is suppressed: a write past the blocks must not reach outside them.
 class NoGrowStream : public XMemoryStream
 {
@@ -35,7 +28,7 @@ TEST(XMemoryStreamTest, BlocksFollowTheSize)
     EXPECT_TRUE(s.IsOpen());
     EXPECT_TRUE(s.Eof());
 
-    auto data = Pattern(8193, 1);
+    auto data = PatternBytes(8193, 1);
     EXPECT_EQ(8193u, s.Write(data.data(), 8193));
     EXPECT_EQ(2u, s.GetBlockCount());
     EXPECT_EQ(16384u, s.GetAllocated());
@@ -73,7 +66,7 @@ TEST(XMemoryStreamTest, BlocksFollowTheSize)
 TEST(XMemoryStreamTest, PositionAndSeek)
 {
     XMemoryStream s(0, 8192);
-    auto data = Pattern(100, 2);
+    auto data = PatternBytes(100, 2);
     s.Write(data.data(), 100);
 
     s.SetPosition(-5);
@@ -104,7 +97,7 @@ TEST(XMemoryStreamTest, PositionAndSeek)
 TEST(XMemoryStreamTest, PositionPastTheSizeStaysInsideTheBlocks)
 {
     XMemoryStream s(0, 8192);
-    auto data = Pattern(20000, 3);
+    auto data = PatternBytes(20000, 3);
     s.Write(data.data(), 20000);
     s.SetSize(100); // position 20000 now lies past the size and past the remaining block
     unsigned char out[16];
@@ -132,7 +125,7 @@ TEST(XMemoryStreamTest, PositionPastTheSizeStaysInsideTheBlocks)
 TEST(XMemoryStreamTest, GrowingExposesZeros)
 {
     XMemoryStream s(0, 64);
-    auto data = Pattern(200, 4);
+    auto data = PatternBytes(200, 4);
     s.Write(data.data(), 200);
     s.SetSize(10); // keeps the first block with old bytes behind the size
     s.SetSize(300);
@@ -149,10 +142,10 @@ TEST(XMemoryStreamTest, RoundTripsAcrossBlockBoundaries)
     for (unsigned blockSize : {1u, 7u, 8192u})
     {
         XMemoryStream s(0, blockSize);
-        auto data = Pattern(blockSize == 1   ? 20011
-                            : blockSize == 7 ? 100003
-                                             : 3 * 1024 * 1024 + 3,
-                            blockSize);
+        auto data = PatternBytes(blockSize == 1   ? 20011
+                                 : blockSize == 7 ? 100003
+                                                  : 3 * 1024 * 1024 + 3,
+                                 blockSize);
         std::mt19937 random(blockSize);
         size_t at = 0;
         while (at < data.size())

@@ -1,5 +1,7 @@
 #include "Components/XQuaternion.h"
 
+#include "tests/support/MathChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,31 +20,9 @@ void ExpectQuat(const XQuaternion& q, float x, float y, float z, float w, float 
     EXPECT_NEAR(q.w, w, eps);
 }
 
-void ExpectVertex(const XVertex& v, float x, float y, float z, float eps = 1e-6f)
-{
-    EXPECT_NEAR(v.x, x, eps);
-    EXPECT_NEAR(v.y, y, eps);
-    EXPECT_NEAR(v.z, z, eps);
-}
-
 bool Finite(const XQuaternion& q)
 {
     return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
-}
-
-float MaxDiff(const XMatrix& a, const XMatrix& b)
-{
-    float d = 0;
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            d = std::fmax(d, std::fabs(a.m[r][c] - b.m[r][c]));
-    return d;
-}
-
-XVertex Apply(const XMatrix& m, XVertex v)
-{
-    m.ApplyTo(&v, 1);
-    return v;
 }
 
 // Rotation by angle about a unit axis, written out by hand.
@@ -214,7 +194,7 @@ TEST(XQuaternionTest, MatrixConversions)
     // The first form applied to a point turns it the way the quaternion's matrix does.
     XMatrix qm;
     GxMath::QuatToMatrix(AxisQuat(0, 0, 1, kPi / 2), qm);
-    ExpectVertex(Apply(qm, XVertex(1, 0, 0)), 0, 1, 0);
+    ExpectVertex(Apply(qm, XVertex(1, 0, 0)), 0, 1, 0, 1e-6f);
     EXPECT_EQ(qm.m[3][3], 1.0f);
     EXPECT_EQ(qm.m[0][3], 0.0f);
     EXPECT_EQ(qm.m[3][0], 0.0f);
@@ -241,28 +221,28 @@ TEST(XQuaternionTest, EulerConversions)
     }
 
     // Back from a quaternion: (about x, asin term, atan2 term).
-    ExpectVertex(GxMath::QuatToEuler(AxisQuat(1, 0, 0, 0.7f)), 0.7f, 0, 0);
-    ExpectVertex(GxMath::QuatToEuler(AxisQuat(0, 0, 1, 0.7f)), 0, 0.7f, 0);
-    ExpectVertex(GxMath::QuatToEuler(AxisQuat(0, 1, 0, 0.7f)), 0, 0, 0.7f);
+    ExpectVertex(GxMath::QuatToEuler(AxisQuat(1, 0, 0, 0.7f)), 0.7f, 0, 0, 1e-6f);
+    ExpectVertex(GxMath::QuatToEuler(AxisQuat(0, 0, 1, 0.7f)), 0, 0.7f, 0, 1e-6f);
+    ExpectVertex(GxMath::QuatToEuler(AxisQuat(0, 1, 0, 0.7f)), 0, 0, 0.7f, 1e-6f);
     // A non-unit quaternion gives the same angles.
-    ExpectVertex(GxMath::QuatToEuler(AxisQuat(1, 0, 0, 0.7f) * 3.0f), 0.7f, 0, 0);
+    ExpectVertex(GxMath::QuatToEuler(AxisQuat(1, 0, 0, 0.7f) * 3.0f), 0.7f, 0, 0, 1e-6f);
 
     // The gimbal case: x y + z w = 0.5 of the squared length.
     const float s = std::sqrt(0.5f);
-    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0, 0, s, s)), 0, kPi / 2, 0);
-    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0, 0, 2, 2)), 0, kPi / 2, 0);
-    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0.5f, 0.5f, 0.5f, 0.5f)), 0, kPi / 2, kPi / 2);
-    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0, 0, -s, s)), 0, -kPi / 2, 0);
-    ExpectVertex(GxMath::QuatToEuler(XQuaternion(-0.5f, 0.5f, -0.5f, 0.5f)), 0, -kPi / 2, kPi / 2);
+    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0, 0, s, s)), 0, kPi / 2, 0, 1e-6f);
+    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0, 0, 2, 2)), 0, kPi / 2, 0, 1e-6f);
+    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0.5f, 0.5f, 0.5f, 0.5f)), 0, kPi / 2, kPi / 2, 1e-6f);
+    ExpectVertex(GxMath::QuatToEuler(XQuaternion(0, 0, -s, s)), 0, -kPi / 2, 0, 1e-6f);
+    ExpectVertex(GxMath::QuatToEuler(XQuaternion(-0.5f, 0.5f, -0.5f, 0.5f)), 0, -kPi / 2, kPi / 2, 1e-6f);
 
     // From a matrix: ratios of its elements.
     XMatrix m;
     m.SetRotationX(0.3f);
-    ExpectVertex(GxMath::MatrixToEuler(m), 0.3f, 0, 0);
+    ExpectVertex(GxMath::MatrixToEuler(m), 0.3f, 0, 0, 1e-6f);
     m.SetRotationY(0.5f);
-    ExpectVertex(GxMath::MatrixToEuler(m), 0, 0.5f, 0);
+    ExpectVertex(GxMath::MatrixToEuler(m), 0, 0.5f, 0, 1e-6f);
     m.SetRotationZ(-0.4f);
-    ExpectVertex(GxMath::MatrixToEuler(m), 0, 0, -0.4f);
+    ExpectVertex(GxMath::MatrixToEuler(m), 0, 0, -0.4f, 1e-6f);
     // atan of the ratio, not atan2: a turn past a quarter folds back.
     m.SetRotationX(2.5f);
     EXPECT_NEAR(GxMath::MatrixToEuler(m).x, 2.5f - kPi, 1e-6f);
@@ -274,7 +254,7 @@ TEST(XQuaternionTest, EulerConversions)
     m.m[1][0] = 1;
     m.m[2][2] = 0;
     m.m[2][1] = -1;
-    ExpectVertex(GxMath::MatrixToEuler(m), 0, kPi / 2, 0);
+    ExpectVertex(GxMath::MatrixToEuler(m), 0, kPi / 2, 0, 1e-6f);
 }
 
 TEST(XQuaternionTest, AxisAngleConversions)

@@ -1,78 +1,15 @@
 #include "Components/XStream.h"
 
 #include "Components/XMemoryStream.h"
+#include "tests/support/ByteData.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/Thrown.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace
-{
-// A memory stream that accepts at most `limit` bytes in total and whose reads deliver at most
-// `readLimit` bytes in total: a full disk or a file that shrank under us.
-class LimitedStream : public XMemoryStream
-{
-public:
-    LimitedStream(unsigned writeLimit, unsigned readLimit)
-        : XMemoryStream(0, 8192), m_Write(writeLimit), m_Read(readLimit)
-    {
-    }
-    unsigned Write(const void* buffer, unsigned count) override
-    {
-        unsigned n = count < m_Write ? count : m_Write;
-        m_Write -= n;
-        return n ? XMemoryStream::Write(buffer, n) : 0;
-    }
-    unsigned Read(void* buffer, unsigned count) override
-    {
-        unsigned n = count < m_Read ? count : m_Read;
-        m_Read -= n;
-        return n ? XMemoryStream::Read(buffer, n) : 0;
-    }
-
-private:
-    unsigned m_Write;
-    unsigned m_Read;
-};
-
-std::vector<unsigned char> Pattern(size_t n, unsigned seed)
-{
-    std::vector<unsigned char> bytes(n);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : bytes)
-    {
-        x = x * 1664525u + 1013904223u;
-        b = static_cast<unsigned char>(x >> 24);
-    }
-    return bytes;
-}
-
-std::vector<unsigned char> Contents(XStream& s)
-{
-    std::vector<unsigned char> bytes(static_cast<size_t>(s.GetSize()));
-    int64_t keep = s.GetPosition();
-    s.SetPosition(0);
-    if (!bytes.empty())
-        s.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
-    s.SetPosition(keep);
-    return bytes;
-}
-
-std::string ThrownText(auto&& f)
-{
-    try
-    {
-        f();
-    }
-    catch (const char* text)
-    {
-        return text;
-    }
-    return "(nothing thrown)";
-}
-} // namespace
 
 TEST(XStreamTest, BufferHelpersThrowNarrowTextOnShortTransfers)
 {
@@ -95,11 +32,11 @@ TEST(XStreamTest, BufferHelpersThrowNarrowTextOnShortTransfers)
 
 TEST(XStreamTest, CopyStreamCopiesExactlyTheCountFromBothPositions)
 {
-    auto data = Pattern(3 * 1024 * 1024 + 4097, 1); // several large pieces and a tail
+    auto data = PatternBytes(3 * 1024 * 1024 + 4097, 1); // several large pieces and a tail
     XMemoryStream source(0, 8192);
     source.WriteBuffer(data.data(), static_cast<unsigned>(data.size()));
     XMemoryStream dest(0, 8192);
-    auto prefix = Pattern(100, 2);
+    auto prefix = PatternBytes(100, 2);
     dest.WriteBuffer(prefix.data(), 100);
     dest.SetPosition(40); // copying overwrites from the destination's position
 
@@ -109,7 +46,7 @@ TEST(XStreamTest, CopyStreamCopiesExactlyTheCountFromBothPositions)
     EXPECT_EQ(17 + count, source.GetPosition());
     EXPECT_EQ(40 + count, dest.GetPosition());
 
-    auto got = Contents(dest);
+    auto got = StreamBytes(dest);
     ASSERT_EQ(size_t(40 + count), got.size());
     EXPECT_EQ(0, std::memcmp(got.data(), prefix.data(), 40));
     EXPECT_EQ(0, std::memcmp(got.data() + 40, data.data() + 17, static_cast<size_t>(count)));
@@ -117,7 +54,7 @@ TEST(XStreamTest, CopyStreamCopiesExactlyTheCountFromBothPositions)
 
 TEST(XStreamTest, CopyStreamBounds)
 {
-    auto data = Pattern(1000, 3);
+    auto data = PatternBytes(1000, 3);
     XMemoryStream source(0, 64);
     source.WriteBuffer(data.data(), 1000);
     source.SetPosition(900);
@@ -132,7 +69,7 @@ TEST(XStreamTest, CopyStreamBounds)
 
     // Exactly what remains is fine.
     EXPECT_EQ(100, CopyStream(&dest, &source, 100));
-    EXPECT_EQ(0, std::memcmp(Contents(dest).data(), data.data() + 900, 100));
+    EXPECT_EQ(0, std::memcmp(StreamBytes(dest).data(), data.data() + 900, 100));
 
     // More than remains is an error before anything moves, never a silent short copy.
     source.SetPosition(900);
@@ -145,7 +82,7 @@ TEST(XStreamTest, CopyStreamBounds)
 
 TEST(XStreamTest, CopyStreamReportsShortReadsAndWritesMidway)
 {
-    auto data = Pattern(5000, 4);
+    auto data = PatternBytes(5000, 4);
 
     // A source whose reads stop delivering before its size says.
     LimitedStream dry(10000, 0);

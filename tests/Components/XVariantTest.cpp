@@ -1,9 +1,10 @@
 #include "Components/XVariant.h"
 
+#include "tests/support/CommaLocale.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -398,28 +399,19 @@ TEST(XVariantTest, PointersKeepTheirFullWidth)
 // Results never follow the process locale: a comma-decimal locale changes nothing.
 TEST(XVariantTest, CommaDecimalLocale)
 {
-    std::string saved = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
-        GTEST_SKIP() << "locale de_DE.UTF-8 is not installed";
+    CommaLocale locale;
+    if (!locale.Active())
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
     XVariant f;
     f = 2.5f;
-    std::u16string floatText = Wide(f);
-    std::string floatNarrow = Narrow(f);
+    EXPECT_EQ(Wide(f), u"2.5");
+    EXPECT_EQ(Narrow(f), "2.5");
     XVariant small;
     small = 0.1f;
-    std::u16string smallText = Wide(small);
-    double wideHalf = WideText(u"1.5").AsDouble();
-    double narrowHalf = NarrowText("-0.25").AsDouble();
-    double commaText = WideText(u"1,5").AsDouble();
-    int intText = WideText(u"1.5").AsInt();
-    std::setlocale(LC_ALL, saved.c_str());
-
-    EXPECT_EQ(floatText, u"2.5");
-    EXPECT_EQ(floatNarrow, "2.5");
-    EXPECT_EQ(smallText, u"0.100000001");
-    EXPECT_EQ(wideHalf, 1.5);
-    EXPECT_EQ(narrowHalf, -0.25);
-    EXPECT_EQ(commaText, 1.0);
-    EXPECT_EQ(intText, 1);
+    EXPECT_EQ(Wide(small), u"0.100000001");
+    EXPECT_EQ(WideText(u"1.5").AsDouble(), 1.5);
+    EXPECT_EQ(NarrowText("-0.25").AsDouble(), -0.25);
+    EXPECT_EQ(WideText(u"1,5").AsDouble(), 1.0);
+    EXPECT_EQ(WideText(u"1.5").AsInt(), 1);
 }
 } // namespace

@@ -1,20 +1,12 @@
 #include "Components/XVertex.h"
 
+#include "tests/support/MathChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <numbers>
-
-namespace
-{
-void ExpectVertex(const XVertex& v, float x, float y, float z, float eps = 0.0f)
-{
-    EXPECT_NEAR(v.x, x, eps);
-    EXPECT_NEAR(v.y, y, eps);
-    EXPECT_NEAR(v.z, z, eps);
-}
-} // namespace
 
 TEST(XVertexTest, VectorArithmetic)
 {

@@ -1,88 +1,17 @@
 #include "Components/XWriter.h"
 
 #include "Components/XMemoryStream.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/Thrown.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <vector>
 
 namespace
 {
 using Bytes = std::vector<unsigned char>;
-
-Bytes Contents(XStream& s)
-{
-    Bytes bytes(static_cast<size_t>(s.GetSize()));
-    int64_t keep = s.GetPosition();
-    s.SetPosition(0);
-    if (!bytes.empty())
-        s.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
-    s.SetPosition(keep);
-    return bytes;
-}
-
-// Accepts at most `limit` bytes in total, then writes fall short.
-class FullStream : public XMemoryStream
-{
-public:
-    explicit FullStream(unsigned limit) : XMemoryStream(0, 8192), m_Left(limit) {}
-    unsigned Write(const void* buffer, unsigned count) override
-    {
-        unsigned n = count < m_Left ? count : m_Left;
-        m_Left -= n;
-        return n ? XMemoryStream::Write(buffer, n) : 0;
-    }
-    unsigned m_Left;
-};
-
-// A stream that reaches past 4 GiB without the memory: only written bytes are kept.
-class SparseStream : public XStream
-{
-public:
-    unsigned Read(void*, unsigned) override { return 0; }
-    unsigned Write(const void* buffer, unsigned count) override
-    {
-        for (unsigned i = 0; i < count; ++i)
-            bytes[m_Position + i] = static_cast<const unsigned char*>(buffer)[i];
-        m_Position += count;
-        if (m_Position > m_Size)
-            m_Size = m_Position;
-        return count;
-    }
-    int64_t Seek(int64_t offset, unsigned origin) override
-    {
-        int64_t base = origin == 0 ? 0 : origin == 1 ? m_Position : m_Size;
-        m_Position = base + offset;
-        return m_Position;
-    }
-    bool IsOpen() const override { return true; }
-    bool Eof() const override { return m_Position >= m_Size; }
-    int64_t GetPosition() const override { return m_Position; }
-    void SetPosition(int64_t p) override { m_Position = p; }
-    int64_t GetSize() const override { return m_Size; }
-    void SetSize(int64_t n) override { m_Size = n; }
-
-    std::map<int64_t, unsigned char> bytes;
-
-private:
-    int64_t m_Position = 0;
-    int64_t m_Size = 0;
-};
-
-std::u16string MessageOf(auto&& f)
-{
-    try
-    {
-        f();
-    }
-    catch (const Exception& e)
-    {
-        return e.Message().str();
-    }
-    return u"(nothing thrown)";
-}
 } // namespace
 
 TEST(XWriterTest, ValueChunksAreByteExact)
@@ -92,7 +21,7 @@ TEST(XWriterTest, ValueChunksAreByteExact)
         XWriter w(&s);
         w.WriteChunkU8(0x36540003, 1);
     }
-    EXPECT_EQ((Bytes{0x03, 0x00, 0x54, 0x36, 0x09, 0x00, 0x00, 0x00, 0x01}), Contents(s));
+    EXPECT_EQ((Bytes{0x03, 0x00, 0x54, 0x36, 0x09, 0x00, 0x00, 0x00, 0x01}), StreamBytes(s));
 
     XMemoryStream t(0, 8192);
     {
@@ -124,7 +53,7 @@ TEST(XWriterTest, ValueChunksAreByteExact)
         0x00, 0x00, 0x20, 0xC0,                                                             // float -2.5
     };
     // clang-format on
-    EXPECT_EQ(expected, Contents(t));
+    EXPECT_EQ(expected, StreamBytes(t));
 }
 
 TEST(XWriterTest, NestedSizesIncludeHeadersAndStartWhereTheStreamIs)
@@ -153,7 +82,7 @@ TEST(XWriterTest, NestedSizesIncludeHeadersAndStartWhereTheStreamIs)
         0x0D, 0, 0, 0, 0x08, 0, 0, 0,                         // D: empty
     };
     // clang-format on
-    EXPECT_EQ(expected, Contents(s));
+    EXPECT_EQ(expected, StreamBytes(s));
 }
 
 TEST(XWriterTest, DestructorClosesOpenChunks)
@@ -165,24 +94,23 @@ TEST(XWriterTest, DestructorClosesOpenChunks)
         w.BeginChunk(2);
         w.WriteU8(9);
     }
-    EXPECT_EQ((Bytes{1, 0, 0, 0, 17, 0, 0, 0, 2, 0, 0, 0, 9, 0, 0, 0, 9}), Contents(s));
+    EXPECT_EQ((Bytes{1, 0, 0, 0, 17, 0, 0, 0, 2, 0, 0, 0, 9, 0, 0, 0, 9}), StreamBytes(s));
 }
 
 TEST(XWriterTest, Errors)
 {
-    EXPECT_EQ(u"Null stream pointer.", MessageOf([] { XWriter w(nullptr); }));
+    EXPECT_EQ(u"Null stream pointer.", ThrownMessage([] { XWriter w(nullptr); }));
 
     XMemoryStream s(0, 8192);
     XWriter w(&s);
-    EXPECT_EQ(u"Null chunk pointer.", MessageOf([&] { w.EndChunk(); }));
+    EXPECT_EQ(u"Null chunk pointer.", ThrownMessage([&] { w.EndChunk(); }));
     w.BeginChunk(1);
     w.EndChunk();
-    EXPECT_EQ(u"Null chunk pointer.", MessageOf([&] { w.EndChunk(); }));
+    EXPECT_EQ(u"Null chunk pointer.", ThrownMessage([&] { w.EndChunk(); }));
 }
 
 TEST(XWriterTest, ShortWritesThrowIOError)
 {
-    const std::u16string io = u"Stream input-output operation failed.";
     unsigned char raw[8] = {};
     StrUtils::XBaseString<WCHAR> text(u"abc");
     struct Case
@@ -204,32 +132,23 @@ TEST(XWriterTest, ShortWritesThrowIOError)
     };
     for (auto& c : cases)
     {
-        FullStream s(c.limit);
+        LimitedStream s(c.limit);
         // The writer goes out of scope with a failed chunk open: its destructor must not throw.
         XWriter w(&s);
-        try
-        {
-            c.op(w);
-            ADD_FAILURE() << "no throw at limit " << c.limit;
-        }
-        catch (const FileUtils::XIOError& e)
-        {
-            EXPECT_EQ(io, e.Message().str());
-        }
+        EXPECT_EQ(kIOErrorText, ThrownIOError([&] { c.op(w); })) << "limit " << c.limit;
     }
 }
 
 TEST(XWriterTest, ChunkTreesBeyondFourGigabytesAreRefused)
 {
-    const std::u16string io = u"Stream input-output operation failed.";
     {
         // A chunk cannot start where its 32-bit start would wrap.
         SparseStream s;
         s.SetPosition(int64_t(1) << 32);
         XWriter w(&s);
-        EXPECT_EQ(io, MessageOf([&] { w.BeginChunk(1); }));
+        EXPECT_EQ(kIOErrorText, ThrownMessage([&] { w.BeginChunk(1); }));
         EXPECT_TRUE(s.bytes.empty());
-        EXPECT_EQ(u"Null chunk pointer.", MessageOf([&] { w.EndChunk(); }));
+        EXPECT_EQ(u"Null chunk pointer.", ThrownMessage([&] { w.EndChunk(); }));
     }
     {
         // The last start that fits still works.
@@ -249,8 +168,8 @@ TEST(XWriterTest, ChunkTreesBeyondFourGigabytesAreRefused)
             w.BeginChunk(2);
             s.SetPosition((int64_t(1) << 32) + 11); // the inner chunk, from 8, is now just over
             w.WriteU8(5);
-            EXPECT_EQ(io, MessageOf([&] { w.EndChunk(); }));
-            EXPECT_EQ(io, MessageOf([&] { w.EndChunk(); })); // still the same chunk
+            EXPECT_EQ(kIOErrorText, ThrownMessage([&] { w.EndChunk(); }));
+            EXPECT_EQ(kIOErrorText, ThrownMessage([&] { w.EndChunk(); })); // still the same chunk
         }
         EXPECT_EQ(0u, s.bytes[4]);
         EXPECT_EQ(0u, s.bytes[12]);

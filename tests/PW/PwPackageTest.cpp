@@ -2,13 +2,16 @@
 
 #include "Components/XFileStream.h"
 #include "Components/XMemoryStream.h"
+#include "tests/support/ByteData.h"
 #include "tests/support/PckGenerator.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -18,43 +21,21 @@ namespace
 class PwPackageTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_Dir = fs::temp_directory_path() /
-                ("kelvane_pck_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_Dir);
-        fs::create_directories(m_Dir);
-    }
-    void TearDown() override { fs::remove_all(m_Dir); }
-
-    std::u16string PathW(const std::string& name) const { return Platform::FromUtf8((m_Dir / name).string()); }
-
+    std::u16string PathW(const std::string& name) const { return WidePath(m_Dir / name); }
     std::u16string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
-        std::ofstream(m_Dir / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return PathW(name);
+        return WidePath(WriteWholeFile(m_Dir / name, bytes));
     }
+    std::vector<uint8_t> ReadFile(const std::string& name) const { return ReadWholeFileData(m_Dir / name); }
 
-    std::vector<uint8_t> ReadFile(const std::string& name) const
-    {
-        std::ifstream in(m_Dir / name, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
-
-    fs::path m_Dir;
+    TempDir m_Dir{"kelvane_pck"};
 };
 
 std::vector<uint8_t> Extract(PwPackage& package, const PwEntry* entry)
 {
     XMemoryStream out(0, 8192);
     package.Extract(entry, &out);
-    std::vector<uint8_t> bytes(static_cast<size_t>(out.GetSize()));
-    out.SetPosition(0);
-    if (!bytes.empty())
-        out.ReadBuffer(bytes.data(), static_cast<unsigned>(bytes.size()));
-    return bytes;
+    return StreamBytes(out);
 }
 
 std::string Message(const Exception& e)
@@ -101,14 +82,14 @@ struct Record
 
 std::vector<Record> ReadTable(const std::vector<uint8_t>& file)
 {
-    uint32_t size = PckGen::ReadU32(&file[4]);
+    uint32_t size = ReadU32(&file[4]);
     const uint8_t* tailer = &file[size - 280];
-    uint32_t offset = PckGen::ReadU32(tailer + 8) ^ PckGen::kKeyA;
-    uint32_t count = PckGen::ReadU32(tailer + 272);
+    uint32_t offset = ReadU32(tailer + 8) ^ PckGen::kKeyA;
+    uint32_t count = ReadU32(tailer + 272);
     std::vector<Record> records;
     for (uint32_t i = 0; i < count; ++i)
     {
-        uint32_t length = PckGen::ReadU32(&file[offset]) ^ PckGen::kKeyA;
+        uint32_t length = ReadU32(&file[offset]) ^ PckGen::kKeyA;
         uint8_t record[276];
         if (length == 276)
         {
@@ -120,10 +101,10 @@ std::vector<Record> ReadTable(const std::vector<uint8_t>& file)
             EXPECT_EQ(uncompress(record, &produced, &file[offset + 8], length), Z_OK);
         }
         offset += 8 + length;
-        records.push_back(Record{std::string(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), 256)),
-                                 PckGen::ReadU32(record + 260), PckGen::ReadU32(record + 264),
-                                 PckGen::ReadU32(record + 268), PckGen::ReadU32(record + 256),
-                                 PckGen::ReadU32(record + 272), length});
+        records.push_back(Record{std::string(reinterpret_cast<const char*>(record),
+                                             strnlen(reinterpret_cast<const char*>(record), 256)),
+                                 ReadU32(record + 260), ReadU32(record + 264), ReadU32(record + 268),
+                                 ReadU32(record + 256), ReadU32(record + 272), length});
     }
     return records;
 }

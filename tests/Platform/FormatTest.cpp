@@ -1,12 +1,14 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/CommaLocale.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 namespace
 {
@@ -51,20 +53,16 @@ template <class... Args> std::string A(const char* format, Args... args)
     return buffer;
 }
 
-int CallV(WCHAR* buffer, const WCHAR* format, ...)
+// The va_list forms, reached as a caller's own variadic function reaches them.
+template <class C> int CallV(C* buffer, const C* format, ...)
 {
     va_list args;
     va_start(args, format);
-    int written = wvsprintfW(buffer, format, args);
-    va_end(args);
-    return written;
-}
-
-int CallV(char* buffer, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int written = wvsprintfA(buffer, format, args);
+    int written = 0;
+    if constexpr (std::is_same_v<C, WCHAR>)
+        written = wvsprintfW(buffer, format, args);
+    else
+        written = wvsprintfA(buffer, format, args);
     va_end(args);
     return written;
 }
@@ -100,13 +98,9 @@ TEST(FormatTest, IntegersWithWidthPrecisionAndFlags)
 
 TEST(FormatTest, NumbersIgnoreTheProcessLocale)
 {
-    const char* previous = std::setlocale(LC_ALL, nullptr);
-    std::string saved = previous ? previous : "C";
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "ru_RU.UTF-8"))
-        std::setlocale(LC_ALL, "C.UTF-8");
+    CommaLocale locale; // where none is installed, the numbers hold all the same
     EXPECT_EQ(W(u"%d %u %X", 1234567, 1234567u, 1234567), u"1234567 1234567 12D687");
     EXPECT_EQ(A("%d", -1234567), "-1234567");
-    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(FormatTest, StringsAndCharactersOfBothWidths)

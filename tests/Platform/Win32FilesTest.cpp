@@ -1,5 +1,8 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/TempDir.h"
+#include "tests/support/WholeFile.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,8 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -23,32 +24,11 @@ class Win32FilesTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kelvane-files-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
         m_previous = fs::current_path();
-        fs::current_path(m_folder);
+        fs::current_path(m_folder.Path());
     }
 
-    void TearDown() override
-    {
-        fs::current_path(m_previous);
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
-
-    static void WriteText(const fs::path& path, const std::string& text)
-    {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-
-    static std::string ReadText(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void TearDown() override { fs::current_path(m_previous); }
 
     static HANDLE Open(const WCHAR* name, DWORD access, DWORD disposition)
     {
@@ -64,7 +44,7 @@ protected:
         return text;
     }
 
-    fs::path m_folder;
+    TempDir m_folder{"kelvane-files"};
     fs::path m_previous;
 };
 
@@ -77,7 +57,7 @@ TEST_F(Win32FilesTest, FindsFilesAndFoldersWhoseNamesDifferOnlyInCase)
     EXPECT_TRUE(WriteFile(file, "abc", 3, &written, nullptr));
     EXPECT_EQ(written, 3u);
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(ReadText("dir/Sub/f.bin"), "abc");
+    EXPECT_EQ(ReadWholeFile("dir/Sub/f.bin"), "abc");
 
     file = Open(u"DIR\\SUB\\F.BIN", GENERIC_READ, OPEN_EXISTING);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -106,34 +86,34 @@ TEST_F(Win32FilesTest, FindsFilesAndFoldersWhoseNamesDifferOnlyInCase)
 
     // Latin-1 and Cyrillic letters match without case too.
     fs::create_directories(u8"Äpfel/Папка");
-    WriteText(u8"Äpfel/Папка/Файл.txt", "x");
+    WriteWholeFile(u8"Äpfel/Папка/Файл.txt", "x");
     EXPECT_EQ(Platform::ResolvePath(u"äPFEL\\пАПКА\\фАЙЛ.TXT"), std::string("Äpfel/Папка/Файл.txt"));
     EXPECT_EQ(GetFileAttributesW(u"ÄPFEL\\ПАПКА\\ФАЙЛ.TXT"), FILE_ATTRIBUTE_NORMAL);
-    WriteText(u8"Łódź ÿ Ωμέγα.txt", "y");
+    WriteWholeFile(u8"Łódź ÿ Ωμέγα.txt", "y");
     EXPECT_EQ(Platform::ResolvePath(u"łÓDŹ Ÿ ΩΜΈΓΑ.TXT"), std::string("Łódź ÿ Ωμέγα.txt"));
     // Letters that merely look alike do not: Latin 'a' is not Cyrillic 'а'.
     EXPECT_EQ(Platform::ResolvePath(u"Äpfel\\Пaпка"), "Äpfel/Пaпка");
 
     // With several candidates the exact name wins, otherwise the first in byte order.
-    WriteText("ab", "lower");
-    WriteText("AB", "upper");
+    WriteWholeFile("ab", "lower");
+    WriteWholeFile("AB", "upper");
     EXPECT_EQ(Platform::ResolvePath(u"ab"), "ab");
     EXPECT_EQ(Platform::ResolvePath(u"Ab"), "AB");
 
     // A name that is not UTF-8 never matches anything but itself.
-    WriteText("\xFF\xFE", "bytes");
+    WriteWholeFile("\xFF\xFE", "bytes");
     EXPECT_EQ(Platform::ResolvePath(u"\uFFFD\uFFFD"), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST_F(Win32FilesTest, DispositionsFollowThePlatform)
 {
-    WriteText("old.txt", "old content");
+    WriteWholeFile("old.txt", "old content");
 
     SetLastError(12345);
     HANDLE file = Open(u"old.txt", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     EXPECT_EQ(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
-    EXPECT_EQ(ReadText("old.txt"), "old content");
+    EXPECT_EQ(ReadWholeFile("old.txt"), "old content");
 
     file = Open(u"OLD.TXT", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -160,7 +140,7 @@ TEST_F(Win32FilesTest, DispositionsFollowThePlatform)
     EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
     EXPECT_TRUE(CloseHandle(file));
 
-    WriteText("trunc.txt", "12345");
+    WriteWholeFile("trunc.txt", "12345");
     file = Open(u"trunc.txt", GENERIC_WRITE, TRUNCATE_EXISTING);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(CloseHandle(file));
@@ -202,7 +182,7 @@ TEST_F(Win32FilesTest, DispositionsFollowThePlatform)
 
 TEST_F(Win32FilesTest, ReadOnlyFilesOpenForReadingOnly)
 {
-    WriteText("ro.txt", "keep me");
+    WriteWholeFile("ro.txt", "keep me");
     fs::permissions("ro.txt", fs::perms(0444));
     EXPECT_EQ(GetFileAttributesW(u"RO.TXT"), FILE_ATTRIBUTE_READONLY);
 
@@ -226,7 +206,7 @@ TEST_F(Win32FilesTest, ReadOnlyFilesOpenForReadingOnly)
         EXPECT_EQ(Open(u"ro.txt", GENERIC_READ | GENERIC_WRITE, disposition), INVALID_HANDLE_VALUE);
         EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     }
-    EXPECT_EQ(ReadText("ro.txt"), "keep me");
+    EXPECT_EQ(ReadWholeFile("ro.txt"), "keep me");
 
     // A file the system refuses to write (the running program) still opens for reading, which
     // shows a read-only open asks for no write access at all.
@@ -333,7 +313,7 @@ TEST_F(Win32FilesTest, SeeksPastFourGigabytesAndSetsTheEnd)
     EXPECT_TRUE(SetEndOfFile(file));
     EXPECT_TRUE(FlushFileBuffers(file));
     EXPECT_TRUE(CloseHandle(file));
-    std::string content = ReadText("sparse.bin");
+    std::string content = ReadWholeFile("sparse.bin");
     EXPECT_EQ(content, std::string(100, '\0'));
 }
 
@@ -393,29 +373,29 @@ TEST_F(Win32FilesTest, RefusesHandlesItDidNotGive)
 
 TEST_F(Win32FilesTest, MoveNeverReplacesButMoveExCan)
 {
-    WriteText("a.txt", "A");
-    WriteText("b.txt", "B");
+    WriteWholeFile("a.txt", "A");
+    WriteWholeFile("b.txt", "B");
 
     SetLastError(0);
     EXPECT_FALSE(MoveFileW(u"a.txt", u"b.txt"));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(ReadText("a.txt"), "A");
-    EXPECT_EQ(ReadText("b.txt"), "B");
+    EXPECT_EQ(ReadWholeFile("a.txt"), "A");
+    EXPECT_EQ(ReadWholeFile("b.txt"), "B");
     // The target is found without case, as the platform would find it.
     EXPECT_FALSE(MoveFileW(u"a.txt", u"B.TXT"));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
     EXPECT_FALSE(MoveFileExW(u"a.txt", u"b.txt", 0));
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(ReadText("a.txt"), "A");
-    EXPECT_EQ(ReadText("b.txt"), "B");
+    EXPECT_EQ(ReadWholeFile("a.txt"), "A");
+    EXPECT_EQ(ReadWholeFile("b.txt"), "B");
 
     EXPECT_TRUE(MoveFileW(u"A.TXT", u"c.txt"));
     EXPECT_FALSE(fs::exists("a.txt"));
-    EXPECT_EQ(ReadText("c.txt"), "A");
+    EXPECT_EQ(ReadWholeFile("c.txt"), "A");
 
     EXPECT_TRUE(MoveFileExW(u"c.txt", u"B.txt", MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(fs::exists("c.txt"));
-    EXPECT_EQ(ReadText("b.txt"), "A");
+    EXPECT_EQ(ReadWholeFile("b.txt"), "A");
 
     EXPECT_FALSE(MoveFileW(u"missing.txt", u"d.txt"));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
@@ -425,7 +405,7 @@ TEST_F(Win32FilesTest, MoveNeverReplacesButMoveExCan)
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
     EXPECT_FALSE(MoveFileW(nullptr, u"d.txt"));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(ReadText("b.txt"), "A");
+    EXPECT_EQ(ReadWholeFile("b.txt"), "A");
 
     // Folders move too, and are not replaced either.
     fs::create_directories("one/inner");
@@ -438,20 +418,20 @@ TEST_F(Win32FilesTest, MoveNeverReplacesButMoveExCan)
 
 TEST_F(Win32FilesTest, CopiesDeletesAndManagesFolders)
 {
-    WriteText("src.txt", "source");
-    WriteText("dst.txt", "target");
+    WriteWholeFile("src.txt", "source");
+    WriteWholeFile("dst.txt", "target");
 
     EXPECT_FALSE(CopyFileW(u"src.txt", u"DST.TXT", TRUE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
-    EXPECT_EQ(ReadText("dst.txt"), "target");
+    EXPECT_EQ(ReadWholeFile("dst.txt"), "target");
     EXPECT_TRUE(CopyFileW(u"SRC.txt", u"dst.txt", FALSE));
-    EXPECT_EQ(ReadText("dst.txt"), "source");
+    EXPECT_EQ(ReadWholeFile("dst.txt"), "source");
     EXPECT_TRUE(CopyFileW(u"src.txt", u"new.txt", TRUE));
-    EXPECT_EQ(ReadText("new.txt"), "source");
+    EXPECT_EQ(ReadWholeFile("new.txt"), "source");
     // Copying a file onto itself must not destroy it.
     EXPECT_FALSE(CopyFileW(u"src.txt", u"SRC.TXT", FALSE));
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(ReadText("src.txt"), "source");
+    EXPECT_EQ(ReadWholeFile("src.txt"), "source");
     EXPECT_FALSE(CopyFileW(u"missing.txt", u"x.txt", FALSE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(fs::exists("x.txt"));
@@ -459,10 +439,10 @@ TEST_F(Win32FilesTest, CopiesDeletesAndManagesFolders)
     fs::permissions("src.txt", fs::perms(0444));
     EXPECT_TRUE(CopyFileW(u"src.txt", u"ro-copy.txt", TRUE));
     EXPECT_EQ(GetFileAttributesW(u"ro-copy.txt"), FILE_ATTRIBUTE_READONLY);
-    WriteText("other.txt", "other");
+    WriteWholeFile("other.txt", "other");
     EXPECT_FALSE(CopyFileW(u"other.txt", u"ro-copy.txt", FALSE));
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(ReadText("ro-copy.txt"), "source");
+    EXPECT_EQ(ReadWholeFile("ro-copy.txt"), "source");
 
     EXPECT_TRUE(DeleteFileW(u"NEW.TXT"));
     EXPECT_FALSE(fs::exists("new.txt"));

@@ -1,5 +1,9 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WholeFile.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -9,7 +13,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -181,14 +184,7 @@ TEST(Win32SystemTest, TickCountFollowsTheMonotonicClock)
 
 TEST(Win32SystemTest, MessageBoxesGoThroughTheHandler)
 {
-    struct Call
-    {
-        HWND owner;
-        std::u16string text;
-        std::u16string caption;
-        UINT type;
-    };
-    std::vector<Call> calls;
+    std::vector<RecordedBox> calls;
     Platform::MessageBoxHandler previous = Platform::SetMessageBoxHandler(
         [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
         {
@@ -284,13 +280,11 @@ TEST(Win32SystemTest, LoadsModulesByTheirWindowsNames)
     Dl_info info{};
     ASSERT_NE(::dladdr(reinterpret_cast<void*>(&zlibVersion), &info), 0);
     ASSERT_NE(info.dli_fname, nullptr);
-    std::string pattern = (fs::temp_directory_path() / "kelvane-modules-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    fs::path dir = pattern;
+    TempDir dir("kelvane-modules");
     fs::create_symlink(fs::canonical(info.dli_fname), dir / "libZMod.so");
-    std::ofstream(dir / "libjunk.so") << "this is no library";
+    WriteWholeFile(dir / "libjunk.so", "this is no library");
 
-    std::u16string base = Platform::FromUtf8(dir.string());
+    std::u16string base = WidePath(dir.Path());
     std::u16string name = base + u"\\ZMOD.DLL";
     EXPECT_EQ(Platform::ModuleFileName(name.c_str()), (dir / "libZMod.so").string());
     HMODULE module = LoadLibraryW(name.c_str());
@@ -318,7 +312,6 @@ TEST(Win32SystemTest, LoadsModulesByTheirWindowsNames)
     name = base + u"/folder.dll";
     EXPECT_EQ(LoadLibraryW(name.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-    fs::remove_all(dir);
 }
 
 TEST(Win32SystemTest, DeliversWindowMessages)

@@ -1,5 +1,7 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/Utf16Text.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -57,15 +59,6 @@ bool IconvConvert(const char* to, const char* from, const std::string& in, std::
     iconv_close(cd);
     out.assign(buffer, sizeof(buffer) - dstLeft);
     return r != static_cast<size_t>(-1);
-}
-
-std::u16string FromUtf16Le(const std::string& bytes)
-{
-    std::u16string result;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        result += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                        (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    return result;
 }
 } // namespace
 
@@ -146,7 +139,7 @@ TEST(Win32TextTest, Windows1251MatchesIconvForEveryByteAndRoundTrips)
         if (c >= 0xD800 && c <= 0xDFFF)
             continue;
         std::u16string unit(1, static_cast<char16_t>(c));
-        std::string in{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        std::string in = Utf16Le(unit);
         std::string reference;
         BOOL used = FALSE;
         std::string narrow = ToNarrow(CP_1251, unit, &used);
@@ -286,8 +279,7 @@ TEST(Win32TextTest, ConversionsWorkOnManyThreadsAtOnce)
                     std::string number = std::to_string(i);
                     std::string name = "dir\\" + number + "\xC4\xE3\xBA\xC3";
                     std::u16string wide = ToWide(CP_GBK, name);
-                    if (wide != u"dir\\" + std::u16string(number.begin(), number.end()) + u"\u4F60\u597D" ||
-                        ToNarrow(CP_GBK, wide) != name)
+                    if (wide != u"dir\\" + Widen(number) + u"\u4F60\u597D" || ToNarrow(CP_GBK, wide) != name)
                         ++failures[t];
                 }
             });

@@ -1,5 +1,7 @@
 #include "tests/support/PckGenerator.h"
 
+#include "tests/support/ByteData.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -52,14 +54,6 @@ void AppendAscii(Entry& e, const std::string& text)
         e.NameWide += static_cast<char16_t>(static_cast<unsigned char>(c));
 }
 
-void PutU32(uint8_t* p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 std::vector<uint8_t> Compress(const uint8_t* data, size_t size, int level)
 {
     uLongf bound = compressBound(static_cast<uLong>(size));
@@ -75,11 +69,11 @@ std::vector<uint8_t> RecordBytes(const Entry& e, const Placement& where, uint32_
 {
     uint8_t record[kRecordSize] = {};
     std::memcpy(record, e.Name936.data(), std::min<size_t>(e.Name936.size(), 256));
-    PutU32(record + 256, e.Reserved1);
-    PutU32(record + 260, static_cast<uint32_t>(where.Offset));
-    PutU32(record + 264, originalSize);
-    PutU32(record + 268, where.StoredSize);
-    PutU32(record + 272, e.Reserved2);
+    WriteU32(record + 256, e.Reserved1);
+    WriteU32(record + 260, static_cast<uint32_t>(where.Offset));
+    WriteU32(record + 264, originalSize);
+    WriteU32(record + 268, where.StoredSize);
+    WriteU32(record + 272, e.Reserved2);
     std::vector<uint8_t> payload(record, record + kRecordSize);
     if (e.CompressRecord && level != 0)
     {
@@ -89,8 +83,8 @@ std::vector<uint8_t> RecordBytes(const Entry& e, const Placement& where, uint32_
     }
     std::vector<uint8_t> out(8 + payload.size());
     uint32_t length = static_cast<uint32_t>(payload.size());
-    PutU32(out.data(), length ^ kKeyA);
-    PutU32(out.data() + 4, length ^ kKeyB);
+    WriteU32(out.data(), length ^ kKeyA);
+    WriteU32(out.data() + 4, length ^ kKeyB);
     std::memcpy(out.data() + 8, payload.data(), payload.size());
     return out;
 }
@@ -98,13 +92,13 @@ std::vector<uint8_t> RecordBytes(const Entry& e, const Placement& where, uint32_
 void WriteTailer(Sink& sink, uint64_t tableOffset, const std::string& description, uint32_t count)
 {
     uint8_t tailer[kTailerSize] = {};
-    PutU32(tailer, kTailerMagic1);
-    PutU32(tailer + 4, kTailerMagic2);
-    PutU32(tailer + 8, static_cast<uint32_t>(tableOffset) ^ kKeyA);
+    WriteU32(tailer, kTailerMagic1);
+    WriteU32(tailer + 4, kTailerMagic2);
+    WriteU32(tailer + 8, static_cast<uint32_t>(tableOffset) ^ kKeyA);
     std::memcpy(tailer + 12, description.data(), std::min<size_t>(description.size(), 255));
-    PutU32(tailer + 268, kUnk09);
-    PutU32(tailer + 272, count);
-    PutU32(tailer + 276, kUnk10);
+    WriteU32(tailer + 268, kUnk09);
+    WriteU32(tailer + 272, count);
+    WriteU32(tailer + 276, kUnk10);
     sink.Write(tailer, sizeof tailer);
 }
 
@@ -140,17 +134,6 @@ size_t FirstCompressed(const Archive& a)
     throw std::runtime_error("archive has no compressed block");
 }
 } // namespace
-
-uint32_t ReadU32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-void WriteU32(uint8_t* p, uint32_t value)
-{
-    PutU32(p, value);
-}
 
 std::vector<uint8_t> EntryData(const Entry& entry)
 {
@@ -243,7 +226,7 @@ void MemorySink::Write(const void* data, size_t size)
 
 void MemorySink::PatchU32(uint64_t offset, uint32_t value)
 {
-    PutU32(Bytes.data() + offset, value);
+    WriteU32(Bytes.data() + offset, value);
 }
 
 FileSink::FileSink(const std::string& path) : m_File(std::fopen(path.c_str(), "wb"))
@@ -268,7 +251,7 @@ void FileSink::Write(const void* data, size_t size)
 void FileSink::PatchU32(uint64_t offset, uint32_t value)
 {
     uint8_t bytes[4];
-    PutU32(bytes, value);
+    WriteU32(bytes, value);
     if (std::fseek(m_File, static_cast<long>(offset), SEEK_SET) != 0 || std::fwrite(bytes, 1, 4, m_File) != 4 ||
         std::fseek(m_File, 0, SEEK_END) != 0)
         throw std::runtime_error("patch failed");
@@ -281,9 +264,9 @@ Layout WriteArchive(const std::vector<Entry>& entries, const ArchiveOptions& opt
     layout.Blocks.resize(entries.size());
 
     uint8_t header[12];
-    PutU32(header, kMagic1);
-    PutU32(header + 4, 0);
-    PutU32(header + 8, kMagic2);
+    WriteU32(header, kMagic1);
+    WriteU32(header + 4, 0);
+    WriteU32(header + 8, kMagic2);
     sink.Write(header, sizeof header);
 
     std::vector<size_t> order(entries.size());
@@ -411,8 +394,8 @@ std::vector<uint8_t> MakeHostile(const Archive& a, Hostile kind)
             if (i != 0)
                 return;
             r.resize(8 + 600, 0xAB);
-            PutU32(r.data(), 600 ^ kKeyA);
-            PutU32(r.data() + 4, 600 ^ kKeyB);
+            WriteU32(r.data(), 600 ^ kKeyA);
+            WriteU32(r.data() + 4, 600 ^ kKeyB);
         });
     case Hostile::RecordInflatesShort:
         return RebuildTable(a, [](size_t i, std::vector<uint8_t>& r) {
@@ -421,12 +404,16 @@ std::vector<uint8_t> MakeHostile(const Archive& a, Hostile kind)
             uint8_t shortRecord[100] = {'s', 'h', 'o', 'r', 't'};
             std::vector<uint8_t> packed = Compress(shortRecord, sizeof shortRecord, 9);
             r.assign(8, 0);
-            PutU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
-            PutU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
+            WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
+            WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
             r.insert(r.end(), packed.begin(), packed.end());
         });
-    case Hostile::EntryCountBeyondFile: PutU32(&b[size - 8], 0x7FFFFFFF); break;
-    case Hostile::TablePastEnd: PutU32(&b[size - 272], static_cast<uint32_t>(b.size() + 1000) ^ kKeyA); break;
+    case Hostile::EntryCountBeyondFile:
+        WriteU32(&b[size - 8], 0x7FFFFFFF);
+        break;
+    case Hostile::TablePastEnd:
+        WriteU32(&b[size - 272], static_cast<uint32_t>(b.size() + 1000) ^ kKeyA);
+        break;
     case Hostile::BlockPastEnd:
         return RebuildTable(a, [&](size_t i, std::vector<uint8_t>& r) {
             if (i == 0)
@@ -448,8 +435,12 @@ std::vector<uint8_t> MakeHostile(const Archive& a, Hostile kind)
                 r = RecordWith(a.Entries[i], a.Where.Blocks[i].Offset, 0xFFFFFFF0u, a.Where.Blocks[i].StoredSize);
         });
     }
-    case Hostile::FileSizeBeyondFile: PutU32(&b[4], static_cast<uint32_t>(b.size() + 1000)); break;
-    case Hostile::FileSizeTooSmall: PutU32(&b[4], 100); break;
+    case Hostile::FileSizeBeyondFile:
+        WriteU32(&b[4], static_cast<uint32_t>(b.size() + 1000));
+        break;
+    case Hostile::FileSizeTooSmall:
+        WriteU32(&b[4], 100);
+        break;
     case Hostile::Truncated: b.resize(a.Where.TableOffset + (size - 280 - a.Where.TableOffset) / 2); break;
     }
     return b;

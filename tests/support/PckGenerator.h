@@ -151,8 +151,4 @@ const char* HostileName(Hostile kind);
 
 // A damaged copy of a well-formed archive made by MakeArchive.
 std::vector<uint8_t> MakeHostile(const Archive& archive, Hostile kind);
-
-// Little-endian helpers for tests that patch bytes.
-uint32_t ReadU32(const uint8_t* p);
-void WriteU32(uint8_t* p, uint32_t value);
 } // namespace PckGen

@@ -1,12 +1,13 @@
 #include "Components/Cx/CxScanner.h"
 
 #include "Components/XMemoryStream.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Utf16Text.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -70,49 +71,6 @@ std::vector<Tok> ScanText(const std::u16string& text, Recorder* recorder = nullp
     CxScanner scanner(&control);
     scanner.OpenText(text.data(), static_cast<uint32_t>(text.size()), u"text");
     return ScanAll(scanner);
-}
-
-std::string Bytes(const std::u16string& text, bool byteOrderMark)
-{
-    std::string bytes;
-    if (byteOrderMark)
-        bytes += "\xFF\xFE";
-    for (char16_t c : text)
-    {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
-class TempDir
-{
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/cxscanner-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::permissions(path, fs::perms::all, ignored);
-        for (auto& entry : fs::directory_iterator(path, ignored))
-            fs::permissions(entry.path(), fs::perms(0666), ignored);
-        fs::remove_all(path, ignored);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file;
-    }
-    std::string path;
-};
-
-std::u16string Wide(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
 }
 } // namespace
 
@@ -453,16 +411,16 @@ TEST(CxScannerTest, CommentsAndIllegalCharacters)
 
 TEST(CxScannerTest, ByteOrderMarkFilesAndStreams)
 {
-    TempDir dir;
+    TempDir dir("cxscanner");
     std::u16string text = u"name = \"value\" // c\r\n\tcount 12 /* x */ 1.5\r\nend";
-    std::string with = dir.Write("with.txt", Bytes(text, true));
-    std::string without = dir.Write("without.txt", Bytes(text, false));
+    fs::path with = WriteWholeFile(dir / "with.txt", Utf16LeWithBom(text));
+    fs::path without = WriteWholeFile(dir / "without.txt", Utf16Le(text));
 
-    auto scanFile = [](const std::string& path)
+    auto scanFile = [](const fs::path& path)
     {
         CxSourceControl control;
         CxScanner scanner(&control);
-        std::u16string name = Wide(path);
+        std::u16string name = WidePath(path);
         scanner.OpenFile(name.c_str());
         EXPECT_EQ(std::u16string(scanner.GetSourceName(0)), name);
         return ScanAll(scanner);
@@ -482,7 +440,7 @@ TEST(CxScannerTest, ByteOrderMarkFilesAndStreams)
 
     // The same through a memory stream, read from its position.
     XMemoryStream stream(0, 8192);
-    std::string bytes = Bytes(text, true);
+    std::string bytes = Utf16LeWithBom(text);
     stream.Write(bytes.data(), static_cast<unsigned>(bytes.size()));
     stream.SetPosition(0);
     CxSourceControl control;
@@ -494,7 +452,7 @@ TEST(CxScannerTest, ByteOrderMarkFilesAndStreams)
     Recorder recorder;
     CxSourceControl eight(&recorder);
     CxScanner eightScanner(&eight);
-    std::u16string path = Wide(dir.Write("ansi.txt", "ab"));
+    std::u16string path = WidePath(WriteWholeFile(dir / "ansi.txt", "ab"));
     eightScanner.OpenFile(path.c_str());
     CxToken* token = eightScanner.NextToken();
     EXPECT_EQ(token->Kind, TokenEnd);
@@ -505,12 +463,12 @@ TEST(CxScannerTest, ByteOrderMarkFilesAndStreams)
 
 TEST(CxScannerTest, OpenFailuresAreFatalAndEndTheScan)
 {
-    TempDir dir;
+    TempDir dir("cxscanner");
     Recorder recorder;
     CxSourceControl control(&recorder);
     CxScanner scanner(&control);
 
-    std::u16string missing = Wide(dir.path + "/missing.txt");
+    std::u16string missing = WidePath(dir / "missing.txt");
     scanner.OpenFile(missing.c_str());
     EXPECT_EQ(scanner.GetCurrentState(), nullptr);
     ASSERT_EQ(recorder.messages.size(), 1u);
@@ -525,7 +483,7 @@ TEST(CxScannerTest, OpenFailuresAreFatalAndEndTheScan)
     // An odd number of bytes is not UTF-16 text.
     control.Reset();
     recorder.messages.clear();
-    std::u16string odd = Wide(dir.Write("odd.txt", std::string("a\0b", 3)));
+    std::u16string odd = WidePath(WriteWholeFile(dir / "odd.txt", std::string("a\0b", 3)));
     scanner.OpenFile(odd.c_str());
     EXPECT_EQ(scanner.GetCurrentState(), nullptr);
     ASSERT_EQ(recorder.messages.size(), 1u);
@@ -535,9 +493,9 @@ TEST(CxScannerTest, OpenFailuresAreFatalAndEndTheScan)
     // A read-only file opens: sources are opened for reading only.
     control.Reset();
     recorder.messages.clear();
-    std::string readOnly = dir.Write("ro.txt", Bytes(u"ok", true));
+    fs::path readOnly = WriteWholeFile(dir / "ro.txt", Utf16LeWithBom(u"ok"));
     fs::permissions(readOnly, fs::perms(0444));
-    std::u16string readOnlyName = Wide(readOnly);
+    std::u16string readOnlyName = WidePath(readOnly);
     scanner.OpenFile(readOnlyName.c_str());
     EXPECT_TRUE(recorder.messages.empty());
     EXPECT_EQ(TextOf(scanner.NextToken()), u"ok");
@@ -545,7 +503,7 @@ TEST(CxScannerTest, OpenFailuresAreFatalAndEndTheScan)
     // An empty file is an empty source.
     scanner.Close();
     control.Reset();
-    std::u16string empty = Wide(dir.Write("empty.txt", ""));
+    std::u16string empty = WidePath(WriteWholeFile(dir / "empty.txt", ""));
     scanner.OpenFile(empty.c_str());
     ASSERT_NE(scanner.GetCurrentState(), nullptr);
     EXPECT_EQ(scanner.NextToken()->Kind, TokenEnd);
@@ -565,7 +523,7 @@ TEST(CxScannerTest, IncludeStackSuspendsAndResumes)
     // The included text goes in at the reading point: the look-ahead 'y' is delivered first and
     // joins the included "ab" into one identifier; the outer source resumes with 'z'.
     XMemoryStream stream(0, 8192);
-    std::string bytes = Bytes(u"ab cd", false);
+    std::string bytes = Utf16Le(u"ab cd");
     stream.Write(bytes.data(), static_cast<unsigned>(bytes.size()));
     stream.SetPosition(0);
     scanner.OpenStream(stream, u"inner");
@@ -686,7 +644,7 @@ TEST(CxScannerTest, HostileInputEndsCleanly)
         EXPECT_EQ(tokens.back().kind, TokenEnd);
     }
     // The same bytes through a stream, cut at every length, odd lengths included.
-    std::string bytes = Bytes(text, true);
+    std::string bytes = Utf16LeWithBom(text);
     for (size_t cut = 0; cut <= bytes.size(); ++cut)
     {
         XMemoryStream stream(0, 8192);

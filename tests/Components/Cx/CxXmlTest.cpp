@@ -1,13 +1,14 @@
 #include "Components/Cx/CxXml.h"
 
 #include "Components/XMemoryStream.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Utf16Text.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,40 +19,23 @@ namespace
 {
 namespace fs = std::filesystem;
 
-std::string Utf16(const std::u16string& text, bool byteOrderMark = true)
-{
-    std::string bytes;
-    if (byteOrderMark)
-        bytes += "\xFF\xFE";
-    for (char16_t c : text)
-    {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 std::string Saved(XmlDocument& document)
 {
     XMemoryStream stream(0, 8192);
     document.SaveToStream(stream);
-    std::string bytes(static_cast<size_t>(stream.GetSize()), '\0');
-    stream.SetPosition(0);
-    stream.Read(bytes.data(), static_cast<unsigned>(bytes.size()));
-    return bytes;
+    return StreamString(stream);
 }
 
 void LoadBytes(XmlDocument& document, const std::string& bytes)
 {
     XMemoryStream stream(0, 8192);
-    stream.Write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    stream.SetPosition(0);
+    LoadStream(stream, bytes);
     document.LoadFromStream(stream);
 }
 
 void Load(XmlDocument& document, const std::u16string& text)
 {
-    LoadBytes(document, Utf16(text));
+    LoadBytes(document, Utf16LeWithBom(text));
 }
 
 // True when the load ends in the syntax error, with its text; any other outcome is a failure.
@@ -79,35 +63,6 @@ std::u16string Text(const XVariant& value)
 {
     return value.AsString().c_str();
 }
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class TempDir
-{
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/cxxml-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        for (auto& entry : fs::directory_iterator(path, ignored))
-            fs::permissions(entry.path(), fs::perms(0666), ignored);
-        fs::remove_all(path, ignored);
-    }
-    std::u16string File(const std::string& name) const
-    {
-        std::string full = path + "/" + name;
-        return std::u16string(full.begin(), full.end());
-    }
-    std::string path;
-};
 
 // A node's whole content as text, for comparing trees.
 std::u16string Dump(XmlNode* node)
@@ -142,18 +97,16 @@ TEST(CxXmlTest, SettingsDocumentSavesToTheSampleBytes)
     sample.SetName(u"Config");
     sample.AddValue(u"PackageFilePath", XVariant(XString(u"C:\\Data\\archive.pck")));
     sample.AddValue(u"PackageCompression", XVariant(1));
-    std::string expected =
-        "\xFF\xFE" + Utf16(u"<?xml version=\"1.0\" encoding=\"unicode\"?>\r\n"
-                           u"<Config>\r\n"
-                           u"\t<PackageFilePath>C:\\Data\\archive.pck</PackageFilePath>\r\n"
-                           u"\t<PackageCompression>1</PackageCompression>\r\n"
-                           u"</Config>\r\n",
-                           false);
+    std::string expected = Utf16LeWithBom(u"<?xml version=\"1.0\" encoding=\"unicode\"?>\r\n"
+                                          u"<Config>\r\n"
+                                          u"\t<PackageFilePath>C:\\Data\\archive.pck</PackageFilePath>\r\n"
+                                          u"\t<PackageCompression>1</PackageCompression>\r\n"
+                                          u"</Config>\r\n");
     EXPECT_EQ(Saved(sample), expected);
 
     // The program's settings: all three keys, in the order the dialog writes them, to a file.
-    TempDir dir;
-    std::u16string file = dir.File("Kelvane.xml");
+    TempDir dir("cxxml");
+    std::u16string file = WidePath(dir / "Kelvane.xml");
     {
         XmlDocument config;
         config.SetName(u"Config");
@@ -164,12 +117,13 @@ TEST(CxXmlTest, SettingsDocumentSavesToTheSampleBytes)
         config.AddValue(u"PackageCompression", XVariant(9));
         config.SaveToFile(file.c_str());
     }
-    std::string bytes = ReadFile(dir.path + "/Kelvane.xml");
-    EXPECT_EQ(bytes, Utf16(Declaration + u"<Config>\r\n"
-                                         u"\t<PackageFilePath>C:\\Games\\Models.pck</PackageFilePath>\r\n"
-                                         u"\t<PackageTailer>Patched models</PackageTailer>\r\n"
-                                         u"\t<PackageCompression>9</PackageCompression>\r\n"
-                                         u"</Config>\r\n"));
+    std::string bytes = ReadWholeFile(dir / "Kelvane.xml");
+    EXPECT_EQ(bytes,
+              Utf16LeWithBom(Declaration + u"<Config>\r\n"
+                                           u"\t<PackageFilePath>C:\\Games\\Models.pck</PackageFilePath>\r\n"
+                                           u"\t<PackageTailer>Patched models</PackageTailer>\r\n"
+                                           u"\t<PackageCompression>9</PackageCompression>\r\n"
+                                           u"</Config>\r\n"));
 
     XmlDocument loaded;
     loaded.LoadFromFile(file.c_str());
@@ -185,9 +139,9 @@ TEST(CxXmlTest, SettingsDocumentSavesToTheSampleBytes)
     EXPECT_EQ(loaded.FindValue(u"packagetailer"), nullptr); // names are case-sensitive
 
     // Saved again, the same bytes.
-    std::u16string again = dir.File("again.xml");
+    std::u16string again = WidePath(dir / "again.xml");
     loaded.SaveToFile(again.c_str());
-    EXPECT_EQ(ReadFile(dir.path + "/again.xml"), bytes);
+    EXPECT_EQ(ReadWholeFile(dir / "again.xml"), bytes);
 
     // A file without the byte-order mark loads the same.
     XmlDocument plain;
@@ -195,7 +149,7 @@ TEST(CxXmlTest, SettingsDocumentSavesToTheSampleBytes)
     EXPECT_EQ(Dump(&plain), Dump(&loaded));
 
     // A file that cannot be created throws the stream's failure.
-    std::u16string nowhere = dir.File("no/such/folder/x.xml");
+    std::u16string nowhere = WidePath(dir / "no/such/folder/x.xml");
     EXPECT_THROW(loaded.SaveToFile(nowhere.c_str()), const char*);
 }
 
@@ -213,12 +167,12 @@ TEST(CxXmlTest, AttributesAreEscapedAndReadBack)
     other->SetValue(u"1 < 2 & \"q\"");
 
     std::string bytes = Saved(document);
-    EXPECT_EQ(bytes,
-              Utf16(Declaration + u"<Root>\r\n"
-                                  u"\t<Item Name=\"a&22b\" Index=\"3\" />\r\n"
-                                  u"\t<Other Text=\"x&26y&3Cz>w \u00e9\" Text=\"second\" text=\"lower\">"
-                                  u"1 &3C 2 &26 &22q&22</Other>\r\n"
-                                  u"</Root>\r\n"));
+    EXPECT_EQ(bytes, Utf16LeWithBom(Declaration +
+                                    u"<Root>\r\n"
+                                    u"\t<Item Name=\"a&22b\" Index=\"3\" />\r\n"
+                                    u"\t<Other Text=\"x&26y&3Cz>w \u00e9\" Text=\"second\" text=\"lower\">"
+                                    u"1 &3C 2 &26 &22q&22</Other>\r\n"
+                                    u"</Root>\r\n"));
 
     XmlDocument loaded;
     LoadBytes(loaded, bytes);
@@ -287,10 +241,10 @@ TEST(CxXmlTest, MalformedDocumentsThrowTheSyntaxError)
         d + u"<R>\u00e9<A/>", // the root never closes
     };
     for (size_t i = 0; i < documents.size(); ++i)
-        EXPECT_TRUE(FailsWithSyntaxError(Utf16(documents[i]))) << "document " << i;
+        EXPECT_TRUE(FailsWithSyntaxError(Utf16LeWithBom(documents[i]))) << "document " << i;
 
     // An odd number of bytes is not UTF-16.
-    std::string odd = Utf16(d + u"<R/>") + "x";
+    std::string odd = Utf16LeWithBom(d + u"<R/>") + "x";
     EXPECT_TRUE(FailsWithSyntaxError(odd));
     // Nor is an 8-bit file.
     EXPECT_TRUE(FailsWithSyntaxError("<?xml version=\"1.0\"?><Config/>"));
@@ -315,18 +269,18 @@ TEST(CxXmlTest, MalformedDocumentsThrowTheSyntaxError)
         ++depth;
     }
     EXPECT_EQ(depth, 256);
-    EXPECT_TRUE(FailsWithSyntaxError(Utf16(nested(257))));
-    EXPECT_TRUE(FailsWithSyntaxError(Utf16(nested(100000))));
+    EXPECT_TRUE(FailsWithSyntaxError(Utf16LeWithBom(nested(257))));
+    EXPECT_TRUE(FailsWithSyntaxError(Utf16LeWithBom(nested(100000))));
     // The same through elements that begin with text.
     std::u16string plain = d;
     for (int i = 0; i < 300; ++i)
         plain += u"<E>t";
-    EXPECT_TRUE(FailsWithSyntaxError(Utf16(plain)));
+    EXPECT_TRUE(FailsWithSyntaxError(Utf16LeWithBom(plain)));
 
     // A missing file is the syntax error too; what was read before a failure stays.
-    TempDir dir;
+    TempDir dir("cxxml");
     XmlDocument document;
-    std::u16string missing = dir.File("missing.xml");
+    std::u16string missing = WidePath(dir / "missing.xml");
     EXPECT_THROW(document.LoadFromFile(missing.c_str()), XmlSyntaxError);
     EXPECT_THROW(Load(document, d + u"<Root><A/><B x=\"1\">"), XmlSyntaxError);
     EXPECT_EQ(std::u16string(document.GetName()), u"Root");
@@ -336,13 +290,12 @@ TEST(CxXmlTest, MalformedDocumentsThrowTheSyntaxError)
 
 TEST(CxXmlTest, ReadOnlyFileLoads)
 {
-    TempDir dir;
-    std::string path = dir.path + "/ro.xml";
-    std::ofstream(path, std::ios::binary)
-        << Utf16(Declaration + u"<Config>\r\n\t<Key>value</Key>\r\n</Config>\r\n");
+    TempDir dir("cxxml");
+    fs::path path = WriteWholeFile(
+        dir / "ro.xml", Utf16LeWithBom(Declaration + u"<Config>\r\n\t<Key>value</Key>\r\n</Config>\r\n"));
     fs::permissions(path, fs::perms(0444));
     XmlDocument document;
-    std::u16string name = dir.File("ro.xml");
+    std::u16string name = WidePath(dir / "ro.xml");
     document.LoadFromFile(name.c_str());
     EXPECT_EQ(std::u16string(document.GetName()), u"Config");
     EXPECT_EQ(Text(document.ReadValue(u"Key", XVariant(0))), u"value");
@@ -364,7 +317,7 @@ TEST(CxXmlTest, EveryPrefixOfADocumentFailsCleanly)
                           u"\t<Empty/>\r\n"
                           u"\t<Path>C:\\x\\\U0001F600</Path>\r\n"
                           u"</Config>";
-    std::string bytes = Utf16(text);
+    std::string bytes = Utf16LeWithBom(text);
     XmlDocument full;
     LoadBytes(full, bytes);
     std::u16string expected = Dump(&full);
@@ -376,7 +329,7 @@ TEST(CxXmlTest, EveryPrefixOfADocumentFailsCleanly)
     for (size_t cut = 0; cut < bytes.size(); ++cut)
         ASSERT_TRUE(FailsWithSyntaxError(bytes.substr(0, cut))) << "cut at " << cut;
     XmlDocument withTail;
-    LoadBytes(withTail, bytes + Utf16(u"\r\n<Ignored> \xD800 &zz", false));
+    LoadBytes(withTail, bytes + Utf16Le(u"\r\n<Ignored> \xD800 &zz"));
     EXPECT_EQ(Dump(&withTail), expected);
 }
 
@@ -398,16 +351,16 @@ TEST(CxXmlTest, SaveAndLoadRoundTrips)
     document.AddValue(u"Lines", XVariant(XString(u"one\r\ntwo")));
 
     std::string first = Saved(document);
-    EXPECT_EQ(first, Utf16(Declaration + u"<Data Version=\"2\">root text\r\n"
-                                         u"\t<Group>group text\r\n"
-                                         u"\t\t<Child Id=\"1\">child text</Child>\r\n"
-                                         u"\t\t<Empty />\r\n"
-                                         u"\t\t<Inner>  two spaces  </Inner>\r\n"
-                                         u"\t</Group>\r\n"
-                                         u"\t<Spaced>  kept  </Spaced>\r\n"
-                                         u"\t<Tabbed>a\tb</Tabbed>\r\n"
-                                         u"\t<Lines>one\r\ntwo</Lines>\r\n"
-                                         u"</Data>\r\n"));
+    EXPECT_EQ(first, Utf16LeWithBom(Declaration + u"<Data Version=\"2\">root text\r\n"
+                                                  u"\t<Group>group text\r\n"
+                                                  u"\t\t<Child Id=\"1\">child text</Child>\r\n"
+                                                  u"\t\t<Empty />\r\n"
+                                                  u"\t\t<Inner>  two spaces  </Inner>\r\n"
+                                                  u"\t</Group>\r\n"
+                                                  u"\t<Spaced>  kept  </Spaced>\r\n"
+                                                  u"\t<Tabbed>a\tb</Tabbed>\r\n"
+                                                  u"\t<Lines>one\r\ntwo</Lines>\r\n"
+                                                  u"</Data>\r\n"));
 
     XmlDocument loaded;
     LoadBytes(loaded, first);
@@ -453,7 +406,7 @@ TEST(CxXmlTest, SaveAndLoadRoundTrips)
     EXPECT_EQ(Dump(&loaded), u"<Other=new>");
     Load(loaded, Declaration + u"<Other/>");
     EXPECT_EQ(Dump(&loaded), u"<Other=>");
-    EXPECT_EQ(Saved(loaded), Utf16(Declaration + u"<Other />\r\n"));
+    EXPECT_EQ(Saved(loaded), Utf16LeWithBom(Declaration + u"<Other />\r\n"));
 }
 
 TEST(CxXmlTest, ModelArraysAndVariants)
