@@ -177,7 +177,7 @@ void BoolToText(WCHAR* dest, bool value)
 // Nine significant digits in the C run time's "%.9g" shape, whatever the process locale:
 // 1 -> "1", 0.5 -> "0.5", 1.5e10 -> "1.5e+10", 1e-5 -> "1e-05", infinities "inf" / "-inf".
 // The destination needs room for 17 units ("-1.23456789e-308" and the NUL).
-void DoubleToText(char* dest, double value)
+void FloatToText(char* dest, double value)
 {
     char buffer[64];
     std::to_chars_result result =
@@ -189,21 +189,21 @@ void DoubleToText(char* dest, double value)
     *out = 0;
 }
 
-void DoubleToText(WCHAR* dest, double value)
+void FloatToText(WCHAR* dest, double value)
 {
     char buffer[64];
-    DoubleToText(buffer, value);
+    FloatToText(buffer, value);
     MultiByteToWide(dest, buffer);
 }
 
 void FloatToText(char* dest, float value)
 {
-    DoubleToText(dest, static_cast<double>(value));
+    FloatToText(dest, static_cast<double>(value));
 }
 
 void FloatToText(WCHAR* dest, float value)
 {
-    DoubleToText(dest, static_cast<double>(value));
+    FloatToText(dest, static_cast<double>(value));
 }
 
 // Fixed-point text that truncates (never rounds) to the decimals asked for: 2.5 with 2 decimals is
@@ -218,7 +218,7 @@ void FormatFixed(char* dest, double value, unsigned decimals)
         decimals = 9;
     if (!(value > -2147483649.0 && value < 2147483648.0))
     {
-        DoubleToText(dest, value);
+        FloatToText(dest, value);
         return;
     }
     bool negative = value < 0;

@@ -309,8 +309,8 @@ void BoolToText(WCHAR* dest, bool value);
 // 9 significant digits in the "%.9g" shape, never the process locale's; needs 17 units.
 void FloatToText(char* dest, float value);
 void FloatToText(WCHAR* dest, float value);
-void DoubleToText(char* dest, double value);
-void DoubleToText(WCHAR* dest, double value);
+void FloatToText(char* dest, double value);
+void FloatToText(WCHAR* dest, double value);
 // Fixed-point text, truncated; decimals above 9 are taken as 9, no point with 0 decimals; needs
 // 22 units.
 void FormatFixed(char* dest, double value, unsigned decimals);

@@ -24,7 +24,7 @@ void AssertFailed(const char* file, int line, const WCHAR* message)
     char path[PathLimit + 1] = {};
     if (file)
         for (unsigned i = 0; i < PathLimit && file[i]; ++i)
-            path[i] = file[i];
+            path[i] = file[i] == '/' ? '\\' : file[i]; // the path as the platform writes it
     WCHAR widePath[PathLimit + 1];
     MultiByteToWide(widePath, path);
 

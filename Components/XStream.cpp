@@ -18,8 +18,11 @@ int64_t CopyStream(XStream* dest, XStream* source, int64_t count)
 {
     if (count <= 0)
         return 0;
-    if (count > source->GetSize() - source->GetPosition())
-        throw "Stream reading error.";
+    const int64_t remaining = source->GetSize() - source->GetPosition();
+    if (count > remaining)
+        count = remaining > 0 ? remaining : 0;
+    if (count == 0)
+        return 0;
 
     // Archives move gigabytes through here: large pieces keep the per-call overhead invisible.
     constexpr int64_t kPiece = int64_t(1) << 20;
@@ -30,9 +33,12 @@ int64_t CopyStream(XStream* dest, XStream* source, int64_t count)
     {
         int64_t left = count - copied;
         unsigned piece = static_cast<unsigned>(left < bufferSize ? left : bufferSize);
-        source->ReadBuffer(buffer.get(), piece);
-        dest->WriteBuffer(buffer.get(), piece);
-        copied += piece;
+        unsigned got = source->Read(buffer.get(), piece);
+        if (got == 0)
+            break;
+        // A destination that takes less than it was given must not pass for a complete copy.
+        dest->WriteBuffer(buffer.get(), got);
+        copied += got;
     }
     return copied;
 }

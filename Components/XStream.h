@@ -39,9 +39,8 @@ protected:
     XStream& operator=(const XStream&) = default;
 };
 
-// Copies count bytes from the source's position to the destination's position and returns the
-// number copied. A negative count copies nothing. A source holding fewer than count bytes past
-// its position throws "Stream reading error." before anything is copied, so that a short copy
-// never passes for a complete one; a read or write that comes up short midway throws "Stream
-// reading error." or "Stream writing error." (all plain `const char*`).
+// Copies up to count bytes from the source's position to the destination's position and returns
+// the number copied: a negative count copies nothing, a count past the source's end is cut to what
+// remains, and a source read that returns nothing ends the copy. A destination that takes fewer
+// bytes than it is given throws the `const char*` "Stream writing error.".
 int64_t CopyStream(XStream* dest, XStream* source, int64_t count);

@@ -246,7 +246,7 @@ void XVariant::FormatValue(char* dest) const
         FloatToText(dest, m_Value.Float);
         return;
     case XVT_DOUBLE:
-        DoubleToText(dest, m_Value.Double);
+        FloatToText(dest, m_Value.Double);
         return;
     case XVT_HEX8:
     case XVT_HEX16:

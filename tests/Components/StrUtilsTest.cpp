@@ -354,20 +354,20 @@ TEST(StrUtilsTest, NumberTexts)
     };
     for (const auto& [value, expected] : doubles)
     {
-        DoubleToText(text, value);
+        FloatToText(text, value);
         EXPECT_STREQ(text, expected) << value;
-        DoubleToText(wide, value);
+        FloatToText(wide, value);
         EXPECT_EQ(W(wide), Widen(expected)) << value;
     }
     FloatToText(text, 0.1f);
     EXPECT_STREQ(text, "0.100000001");
     FloatToText(wide, 3.0f);
     EXPECT_EQ(W(wide), u"3");
-    DoubleToText(text, 1.0 / 0.0);
+    FloatToText(text, 1.0 / 0.0);
     EXPECT_STREQ(text, "inf");
-    DoubleToText(text, -1.0 / 0.0);
+    FloatToText(text, -1.0 / 0.0);
     EXPECT_STREQ(text, "-inf");
-    DoubleToText(text, -1.23456789e-308);
+    FloatToText(text, -1.23456789e-308);
     EXPECT_STREQ(text, "-1.23456789e-308");
 
     struct Fixed
@@ -515,7 +515,7 @@ TEST(StrUtilsTest, NumberTextsIgnoreTheProcessLocale)
     WCHAR wide[64];
     EXPECT_EQ(TextToDouble("1.5"), 1.5);
     EXPECT_EQ(TextToDouble(u"1.5"), 1.5);
-    DoubleToText(text, 1.5);
+    FloatToText(text, 1.5);
     EXPECT_STREQ(text, "1.5");
     FloatToText(wide, 0.25f);
     EXPECT_EQ(W(wide), u"0.25");

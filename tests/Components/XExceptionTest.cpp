@@ -12,7 +12,11 @@ namespace
 {
 std::u16string ExpectedBox(const char* file, int line, const std::u16string& message)
 {
-    return u"File: " + Widen(file) + u"; Line: " + Widen(std::to_string(line)) + u"; \n" + message;
+    std::u16string path = Widen(file);
+    for (char16_t& c : path)
+        if (c == u'/')
+            c = u'\\';
+    return u"File: " + path + u"; Line: " + Widen(std::to_string(line)) + u"; \n" + message;
 }
 } // namespace
 
@@ -61,6 +65,8 @@ TEST(XExceptionTest, AssertShowsOneBoxPerFailureAndGoesOn)
     EXPECT_EQ(recorder.boxes[0].caption, u"Error");
     EXPECT_EQ(recorder.boxes[0].type, MB_OK);
     EXPECT_EQ(recorder.boxes[0].text, ExpectedBox(__FILE__, line, u"Assertion failure!"));
+    // The path reads relative to the source tree, wherever it was built.
+    EXPECT_EQ(recorder.boxes[0].text.rfind(u"File: ..\\tests\\Components\\XExceptionTest.cpp; Line: ", 0), 0u);
 
     // The condition is evaluated once per check.
     int evaluations = 0;
