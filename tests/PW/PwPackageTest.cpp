@@ -194,12 +194,14 @@ TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
         {PckGen::Hostile::LengthWordsDiffer, "( 100 ): Wrong table record!"},
         {PckGen::Hostile::RecordLongerThan512, "( 100 ): Wrong table record!"},
         {PckGen::Hostile::RecordInflatesShort, "( 100 ): Wrong table record!"},
+        {PckGen::Hostile::RecordInflatesLong, "( 100 ): Wrong table record!"},
         {PckGen::Hostile::BlockPastEnd, "( 100 ): Wrong table record!"},
         {PckGen::Hostile::HugeOriginalSize, "( 100 ): Wrong table record!"},
         {PckGen::Hostile::EntryCountBeyondFile, "( 75 ): Wrong EntryCount"},
         {PckGen::Hostile::TablePastEnd, "( 84 ): Wrong TableOffset"},
         {PckGen::Hostile::FileSizeBeyondFile, "( 66 ): Wrong FileSize"},
         {PckGen::Hostile::FileSizeTooSmall, "( 66 ): Wrong FileSize"},
+        {PckGen::Hostile::Truncated, "( 66 ): Wrong FileSize"},
     };
     PwPackage package;
     for (const auto& [kind, text] : texts)
@@ -221,11 +223,24 @@ TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
         EXPECT_EQ(package.Source, nullptr) << PckGen::HostileName(kind);
     }
 
-    // A truncated file is a short read; a corrupt block opens but fails to extract.
-    std::u16string truncated = WriteFile("cut.pck", PckGen::MakeHostile(archive, PckGen::Hostile::Truncated));
-    EXPECT_ANY_THROW(package.Open(truncated.c_str()));
-    EXPECT_EQ(package.Source, nullptr);
+    // A record that does not inflate at all is skipped, without an entry and without a progress step.
+    {
+        ProgressWindow window;
+        package.NotifyWindow = window.Window;
+        package.NotifyMessage = 0xD13;
+        package.Open(WriteFile("record.pck", PckGen::MakeHostile(archive, PckGen::Hostile::CorruptRecord)).c_str());
+        package.NotifyWindow = nullptr;
+        ASSERT_EQ(package.Entries.GetCount(), 11u);
+        for (uint32_t i = 0; i < 11; ++i)
+            EXPECT_EQ(std::u16string(package.Entries[i]->Name.c_str()), archive.Entries[i + 1].NameWide);
+        std::vector<int> expected;
+        for (int i = 1; i < 12; ++i)
+            expected.push_back(i * 100 / 12);
+        expected.push_back(100);
+        EXPECT_EQ(window.Values, expected);
+    }
 
+    // A corrupt block opens but fails to extract.
     PckGen::Archive corrupt = archive;
     corrupt.Bytes = PckGen::MakeHostile(archive, PckGen::Hostile::CorruptBlock);
     package.Open(WriteFile("corrupt.pck", corrupt.Bytes).c_str());
@@ -529,4 +544,105 @@ TEST_F(PwPackageTest, SortedAndReverseSortedTablesOfManyEntriesSaveQuickly)
         std::u16string a = Platform::FromUtf8(table[i - 1].Name), b = Platform::FromUtf8(table[i].Name);
         ASSERT_LE(PwPackage::CompareNames(a.c_str(), b.c_str()), 0) << i;
     }
+}
+
+TEST_F(PwPackageTest, SafeguardsOfOpenAndSave)
+{
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Count = 20;
+    entryOptions.MinSize = 100;
+    PckGen::Archive archive = PckGen::MakeArchive(entryOptions, PckGen::ArchiveOptions{});
+    std::u16string in = WriteFile("in.pck", archive.Bytes);
+
+    // The archive is only read: a read-only backup opens.
+    fs::permissions(m_Dir / "in.pck", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    PwPackage package;
+    package.Open(in.c_str());
+    ASSERT_EQ(package.Entries.GetCount(), 20u);
+
+    // Blocks are copied, not compressed, so a bad level first fails on the table records.
+    try
+    {
+        package.Save(PathW("level.pck").c_str(), 42, "x");
+        FAIL() << "saved at level 42";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 218 ): File entry compression failed!");
+    }
+
+    // An archive that shrinks under the package: the copy of a block comes up short, and the save
+    // says so instead of writing a cut block.
+    fs::permissions(m_Dir / "in.pck", fs::perms::owner_read | fs::perms::owner_write);
+    fs::resize_file(m_Dir / "in.pck", archive.Where.Blocks[10].Offset + 1);
+    try
+    {
+        package.Save(PathW("short.pck").c_str(), 1, "x");
+        FAIL() << "saved from a cut archive";
+    }
+    catch (const char* text)
+    {
+        EXPECT_STREQ(text, "Stream reading error.");
+    }
+
+    // An entry that would carry the archive past what its 32-bit offsets address is refused.
+    WriteFile("huge.bin", {});
+    fs::resize_file(m_Dir / "huge.bin", (uint64_t(1) << 32) + 1); // sparse: no disk space used
+    PwPackage huge;
+    huge.AddFromDisk(u"huge.bin", PathW("huge.bin").c_str());
+    try
+    {
+        huge.Save(PathW("huge.pck").c_str(), 0, "x");
+        FAIL() << "saved a 4 GiB entry";
+    }
+    catch (const XException& e)
+    {
+        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 190 ): Package too large!");
+    }
+}
+
+TEST_F(PwPackageTest, TableRecordThatCompressesTo276BytesIsStoredRaw)
+{
+    // A 276-byte stored record always reads as raw, so one that compresses to exactly 276 bytes
+    // must be written raw. Search seeded names of Chinese characters for such a record.
+    const std::vector<uint8_t> data = {1, 2, 3};
+    uLongf storedSize = compressBound(3);
+    std::vector<uint8_t> packedData(storedSize);
+    ASSERT_EQ(compress2(packedData.data(), &storedSize, data.data(), 3, 1), Z_OK);
+
+    std::mt19937 rng(5);
+    std::u16string name;
+    for (int attempt = 0; attempt < 20000 && name.empty(); ++attempt)
+    {
+        std::u16string candidate(100 + rng() % 29, u' ');
+        for (char16_t& c : candidate)
+            c = static_cast<char16_t>(0x4E00 + rng() % (0x9FA5 - 0x4E00));
+        uint8_t record[276] = {};
+        int bytes = WideCharToMultiByte(936, 0, candidate.c_str(), static_cast<int>(candidate.size()),
+                                        reinterpret_cast<char*>(record), 256, nullptr, nullptr);
+        if (bytes <= 0)
+            continue;
+        WriteU32(record + 260, 12);
+        WriteU32(record + 264, 3);
+        WriteU32(record + 268, static_cast<uint32_t>(storedSize));
+        uint8_t packed[400];
+        uLongf size = sizeof packed;
+        ASSERT_EQ(compress2(packed, &size, record, 276, 1), Z_OK);
+        if (size == 276)
+            name = candidate;
+    }
+    ASSERT_FALSE(name.empty());
+
+    PwPackage package;
+    package.AddFromMemory(name.c_str(), Copy(data), 3);
+    package.Save(PathW("raw.pck").c_str(), 1, "x");
+    std::vector<Record> table = ReadTable(ReadFile("raw.pck"));
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table[0].Length, 276u);
+    EXPECT_EQ(table[0].StoredSize, storedSize);
+    PwPackage reopened;
+    reopened.Open(PathW("raw.pck").c_str());
+    ASSERT_EQ(reopened.Entries.GetCount(), 1u);
+    EXPECT_EQ(std::u16string(reopened.Entries[0]->Name.c_str()), name);
+    EXPECT_EQ(Extract(reopened, reopened.Entries[0]), data);
 }

@@ -345,6 +345,7 @@ std::vector<Hostile> AllHostile()
     return {Hostile::WrongMagic1,          Hostile::WrongMagic2,          Hostile::WrongUnk09,
             Hostile::WrongUnk10,           Hostile::WrongTailerMagic1,    Hostile::WrongTailerMagic2,
             Hostile::LengthWordsDiffer,    Hostile::RecordLongerThan512,  Hostile::RecordInflatesShort,
+            Hostile::RecordInflatesLong,   Hostile::CorruptRecord,
             Hostile::EntryCountBeyondFile, Hostile::TablePastEnd,         Hostile::BlockPastEnd,
             Hostile::CorruptBlock,         Hostile::HugeOriginalSize,     Hostile::FileSizeBeyondFile,
             Hostile::FileSizeTooSmall,     Hostile::Truncated};
@@ -363,6 +364,8 @@ const char* HostileName(Hostile kind)
     case Hostile::LengthWordsDiffer: return "LengthWordsDiffer";
     case Hostile::RecordLongerThan512: return "RecordLongerThan512";
     case Hostile::RecordInflatesShort: return "RecordInflatesShort";
+    case Hostile::RecordInflatesLong: return "RecordInflatesLong";
+    case Hostile::CorruptRecord: return "CorruptRecord";
     case Hostile::EntryCountBeyondFile: return "EntryCountBeyondFile";
     case Hostile::TablePastEnd: return "TablePastEnd";
     case Hostile::BlockPastEnd: return "BlockPastEnd";
@@ -407,6 +410,25 @@ std::vector<uint8_t> MakeHostile(const Archive& a, Hostile kind)
             WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
             WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
             r.insert(r.end(), packed.begin(), packed.end());
+        });
+    case Hostile::RecordInflatesLong:
+        return RebuildTable(a, [](size_t i, std::vector<uint8_t>& r) {
+            if (i != 0)
+                return;
+            uint8_t longRecord[300] = {'l', 'o', 'n', 'g'};
+            std::vector<uint8_t> packed = Compress(longRecord, sizeof longRecord, 9);
+            r.assign(8, 0);
+            WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
+            WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
+            r.insert(r.end(), packed.begin(), packed.end());
+        });
+    case Hostile::CorruptRecord:
+        return RebuildTable(a, [](size_t i, std::vector<uint8_t>& r) {
+            if (i != 0)
+                return;
+            // Same length, bytes that are no deflate stream: the record does not inflate.
+            for (size_t k = 8; k < r.size(); ++k)
+                r[k] = 0xFF;
         });
     case Hostile::EntryCountBeyondFile:
         WriteU32(&b[size - 8], 0x7FFFFFFF);

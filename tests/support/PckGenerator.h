@@ -137,6 +137,8 @@ enum class Hostile
     LengthWordsDiffer,    // first record's two length words disagree
     RecordLongerThan512,  // first record claims a length above 512
     RecordInflatesShort,  // first record inflates to fewer than 276 bytes
+    RecordInflatesLong,   // first record inflates to more than 276 bytes
+    CorruptRecord,        // first record's compressed bytes do not inflate at all
     EntryCountBeyondFile, // the tailer's entry count is far beyond what the file holds
     TablePastEnd,         // the table offset points past the end of the file
     BlockPastEnd,         // the first entry's block lies past the end of the file
