@@ -16,7 +16,9 @@
 //              ranked by their lower-case (simply folded) code unit, so case never matters and
 //              each script stays together: Latin, then Latin-1, then Cyrillic; a capital from
 //              elsewhere whose lower case is such a letter (U+0178) goes with it
-//   others   - every other code unit, ranked by its folded value
+//   others   - every other code unit, ranked by its folded value (simple case folding over the
+//              whole Basic Multilingual Plane, so fullwidth, Armenian, Georgian ... letters match
+//              without case too)
 #include "Platform/Win32/Windows.h"
 
 #include <array>
@@ -32,7 +34,7 @@ constexpr uint32_t kOther = 4u << 16;
 constexpr WCHAR kApostrophe = u'\'';
 constexpr WCHAR kHyphen = u'-';
 
-constexpr char16_t kTableSize = 0x500; // above this no unit is a symbol, digit or letter, or folds
+constexpr char16_t kTableSize = 0x500; // above this no unit is a symbol or digit
 
 bool IsLetter(char16_t c)
 {
@@ -72,7 +74,11 @@ const std::array<uint32_t, kTableSize>& Keys()
 
 inline uint32_t KeyOf(const std::array<uint32_t, kTableSize>& keys, WCHAR c)
 {
-    return c < kTableSize ? keys[c] : kOther | c;
+    if (c < kTableSize)
+        return keys[c];
+    // A sign whose lower case is a letter (the Kelvin sign) goes with that letter.
+    char16_t folded = ToLowerWide(c);
+    return (IsLetter(folded) ? kLetter : kOther) | folded;
 }
 
 inline bool Skipped(WCHAR c)

@@ -60,80 +60,92 @@ constexpr int WideToCp1251(char16_t c)
 
 // ---- Case mapping ------------------------------------------------------------------------------
 
-// Simple lower-case mapping for Latin, Latin-1, Latin Extended-A, Greek and Cyrillic. Mapping is one
-// unit to one unit, so in-place conversion never changes a length.
-constexpr char16_t LowerOf(char16_t c)
+// Simple (one unit to one unit) lower-case mapping over the whole Basic Multilingual Plane, from the
+// Unicode character database: runs of code units that map by the same offset, every unit of the
+// run (stride 1) or every other one (stride 2, the alternating capital/small pairs). Upper case is
+// its inverse: where several capitals share one small letter (K and the Kelvin sign), the first
+// one wins. In-place conversion therefore never changes a length.
+struct CaseRun
 {
-    if (c >= u'A' && c <= u'Z')
-        return static_cast<char16_t>(c + 0x20);
-    if (c < 0xC0)
-        return c;
-    if (c <= 0xDE)
-        return c == 0xD7 ? c : static_cast<char16_t>(c + 0x20);
-    if (c < 0x100)
-        return c;
-    if (c < 0x180)
-    {
-        if (c == 0x130) // capital I with dot above
-            return u'i';
-        if (c == 0x178) // capital Y with diaeresis
-            return 0xFF;
-        if (c <= 0x137 || (c >= 0x14A && c <= 0x177))
-            return c % 2 == 0 ? static_cast<char16_t>(c + 1) : c;
-        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-            return c % 2 == 1 ? static_cast<char16_t>(c + 1) : c;
-        return c;
-    }
-    if (c >= 0x370 && c < 0x400)
-    {
-        if (c == 0x386)
-            return 0x3AC;
-        if (c >= 0x388 && c <= 0x38A)
-            return static_cast<char16_t>(c + 0x25);
-        if (c == 0x38C)
-            return 0x3CC;
-        if (c == 0x38E || c == 0x38F)
-            return static_cast<char16_t>(c + 0x3F);
-        if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB))
-            return static_cast<char16_t>(c + 0x20);
-        if (c >= 0x3D8 && c <= 0x3EF)
-            return c % 2 == 0 ? static_cast<char16_t>(c + 1) : c;
-        return c;
-    }
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<char16_t>(c + 0x50);
-    if (c >= 0x410 && c <= 0x42F)
-        return static_cast<char16_t>(c + 0x20);
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x4FF))
-        return c % 2 == 0 ? static_cast<char16_t>(c + 1) : c;
-    if (c == 0x4C0)
-        return 0x4CF;
-    if (c >= 0x4C1 && c <= 0x4CE)
-        return c % 2 == 1 ? static_cast<char16_t>(c + 1) : c;
-    return c;
-}
+    char16_t first;
+    char16_t last;
+    int32_t delta;
+    uint8_t stride;
+};
 
-constexpr char16_t kCaseLimit = 0x500; // no unit at or above this changes case
+const CaseRun kLowerRuns[] = {
+    {0x0041, 0x005A, 32, 1}, {0x00C0, 0x00D6, 32, 1}, {0x00D8, 0x00DE, 32, 1}, {0x0100, 0x012E, 1, 2},
+    {0x0132, 0x0136, 1, 2}, {0x0139, 0x0147, 1, 2}, {0x014A, 0x0176, 1, 2}, {0x0178, 0x0178, -121, 1},
+    {0x0179, 0x017D, 1, 2}, {0x0181, 0x0181, 210, 1}, {0x0182, 0x0184, 1, 2}, {0x0186, 0x0186, 206, 1},
+    {0x0187, 0x0187, 1, 1}, {0x0189, 0x018A, 205, 1}, {0x018B, 0x018B, 1, 1}, {0x018E, 0x018E, 79, 1},
+    {0x018F, 0x018F, 202, 1}, {0x0190, 0x0190, 203, 1}, {0x0191, 0x0191, 1, 1}, {0x0193, 0x0193, 205, 1},
+    {0x0194, 0x0194, 207, 1}, {0x0196, 0x0196, 211, 1}, {0x0197, 0x0197, 209, 1}, {0x0198, 0x0198, 1, 1},
+    {0x019C, 0x019C, 211, 1}, {0x019D, 0x019D, 213, 1}, {0x019F, 0x019F, 214, 1}, {0x01A0, 0x01A4, 1, 2},
+    {0x01A6, 0x01A6, 218, 1}, {0x01A7, 0x01A7, 1, 1}, {0x01A9, 0x01A9, 218, 1}, {0x01AC, 0x01AC, 1, 1},
+    {0x01AE, 0x01AE, 218, 1}, {0x01AF, 0x01AF, 1, 1}, {0x01B1, 0x01B2, 217, 1}, {0x01B3, 0x01B5, 1, 2},
+    {0x01B7, 0x01B7, 219, 1}, {0x01B8, 0x01B8, 1, 1}, {0x01BC, 0x01BC, 1, 1}, {0x01C4, 0x01C4, 2, 1},
+    {0x01C5, 0x01C5, 1, 1}, {0x01C7, 0x01C7, 2, 1}, {0x01C8, 0x01C8, 1, 1}, {0x01CA, 0x01CA, 2, 1},
+    {0x01CB, 0x01DB, 1, 2}, {0x01DE, 0x01EE, 1, 2}, {0x01F1, 0x01F1, 2, 1}, {0x01F2, 0x01F4, 1, 2},
+    {0x01F6, 0x01F6, -97, 1}, {0x01F7, 0x01F7, -56, 1}, {0x01F8, 0x021E, 1, 2}, {0x0220, 0x0220, -130, 1},
+    {0x0222, 0x0232, 1, 2}, {0x023A, 0x023A, 10795, 1}, {0x023B, 0x023B, 1, 1}, {0x023D, 0x023D, -163, 1},
+    {0x023E, 0x023E, 10792, 1}, {0x0241, 0x0241, 1, 1}, {0x0243, 0x0243, -195, 1}, {0x0244, 0x0244, 69, 1},
+    {0x0245, 0x0245, 71, 1}, {0x0246, 0x024E, 1, 2}, {0x0370, 0x0372, 1, 2}, {0x0376, 0x0376, 1, 1},
+    {0x037F, 0x037F, 116, 1}, {0x0386, 0x0386, 38, 1}, {0x0388, 0x038A, 37, 1}, {0x038C, 0x038C, 64, 1},
+    {0x038E, 0x038F, 63, 1}, {0x0391, 0x03A1, 32, 1}, {0x03A3, 0x03AB, 32, 1}, {0x03CF, 0x03CF, 8, 1},
+    {0x03D8, 0x03EE, 1, 2}, {0x03F4, 0x03F4, -60, 1}, {0x03F7, 0x03F7, 1, 1}, {0x03F9, 0x03F9, -7, 1},
+    {0x03FA, 0x03FA, 1, 1}, {0x03FD, 0x03FF, -130, 1}, {0x0400, 0x040F, 80, 1}, {0x0410, 0x042F, 32, 1},
+    {0x0460, 0x0480, 1, 2}, {0x048A, 0x04BE, 1, 2}, {0x04C0, 0x04C0, 15, 1}, {0x04C1, 0x04CD, 1, 2},
+    {0x04D0, 0x052E, 1, 2}, {0x0531, 0x0556, 48, 1}, {0x10A0, 0x10C5, 7264, 1}, {0x10C7, 0x10C7, 7264, 1},
+    {0x10CD, 0x10CD, 7264, 1}, {0x13A0, 0x13EF, 38864, 1}, {0x13F0, 0x13F5, 8, 1},
+    {0x1C90, 0x1CBA, -3008, 1}, {0x1CBD, 0x1CBF, -3008, 1}, {0x1E00, 0x1E94, 1, 2},
+    {0x1E9E, 0x1E9E, -7615, 1}, {0x1EA0, 0x1EFE, 1, 2}, {0x1F08, 0x1F0F, -8, 1}, {0x1F18, 0x1F1D, -8, 1},
+    {0x1F28, 0x1F2F, -8, 1}, {0x1F38, 0x1F3F, -8, 1}, {0x1F48, 0x1F4D, -8, 1}, {0x1F59, 0x1F5F, -8, 2},
+    {0x1F68, 0x1F6F, -8, 1}, {0x1F88, 0x1F8F, -8, 1}, {0x1F98, 0x1F9F, -8, 1}, {0x1FA8, 0x1FAF, -8, 1},
+    {0x1FB8, 0x1FB9, -8, 1}, {0x1FBA, 0x1FBB, -74, 1}, {0x1FBC, 0x1FBC, -9, 1}, {0x1FC8, 0x1FCB, -86, 1},
+    {0x1FCC, 0x1FCC, -9, 1}, {0x1FD8, 0x1FD9, -8, 1}, {0x1FDA, 0x1FDB, -100, 1}, {0x1FE8, 0x1FE9, -8, 1},
+    {0x1FEA, 0x1FEB, -112, 1}, {0x1FEC, 0x1FEC, -7, 1}, {0x1FF8, 0x1FF9, -128, 1},
+    {0x1FFA, 0x1FFB, -126, 1}, {0x1FFC, 0x1FFC, -9, 1}, {0x2126, 0x2126, -7517, 1},
+    {0x212A, 0x212A, -8383, 1}, {0x212B, 0x212B, -8262, 1}, {0x2132, 0x2132, 28, 1},
+    {0x2160, 0x216F, 16, 1}, {0x2183, 0x2183, 1, 1}, {0x24B6, 0x24CF, 26, 1}, {0x2C00, 0x2C2F, 48, 1},
+    {0x2C60, 0x2C60, 1, 1}, {0x2C62, 0x2C62, -10743, 1}, {0x2C63, 0x2C63, -3814, 1},
+    {0x2C64, 0x2C64, -10727, 1}, {0x2C67, 0x2C6B, 1, 2}, {0x2C6D, 0x2C6D, -10780, 1},
+    {0x2C6E, 0x2C6E, -10749, 1}, {0x2C6F, 0x2C6F, -10783, 1}, {0x2C70, 0x2C70, -10782, 1},
+    {0x2C72, 0x2C72, 1, 1}, {0x2C75, 0x2C75, 1, 1}, {0x2C7E, 0x2C7F, -10815, 1}, {0x2C80, 0x2CE2, 1, 2},
+    {0x2CEB, 0x2CED, 1, 2}, {0x2CF2, 0x2CF2, 1, 1}, {0xA640, 0xA66C, 1, 2}, {0xA680, 0xA69A, 1, 2},
+    {0xA722, 0xA72E, 1, 2}, {0xA732, 0xA76E, 1, 2}, {0xA779, 0xA77B, 1, 2}, {0xA77D, 0xA77D, -35332, 1},
+    {0xA77E, 0xA786, 1, 2}, {0xA78B, 0xA78B, 1, 1}, {0xA78D, 0xA78D, -42280, 1}, {0xA790, 0xA792, 1, 2},
+    {0xA796, 0xA7A8, 1, 2}, {0xA7AA, 0xA7AA, -42308, 1}, {0xA7AB, 0xA7AB, -42319, 1},
+    {0xA7AC, 0xA7AC, -42315, 1}, {0xA7AD, 0xA7AD, -42305, 1}, {0xA7AE, 0xA7AE, -42308, 1},
+    {0xA7B0, 0xA7B0, -42258, 1}, {0xA7B1, 0xA7B1, -42282, 1}, {0xA7B2, 0xA7B2, -42261, 1},
+    {0xA7B3, 0xA7B3, 928, 1}, {0xA7B4, 0xA7C2, 1, 2}, {0xA7C4, 0xA7C4, -48, 1}, {0xA7C5, 0xA7C5, -42307, 1},
+    {0xA7C6, 0xA7C6, -35384, 1}, {0xA7C7, 0xA7C9, 1, 2}, {0xA7D0, 0xA7D0, 1, 1}, {0xA7D6, 0xA7D8, 1, 2},
+    {0xA7F5, 0xA7F5, 1, 1}, {0xFF21, 0xFF3A, 32, 1},
+};
 
 struct CaseTables
 {
-    std::array<char16_t, kCaseLimit> lower{};
-    std::array<char16_t, kCaseLimit> upper{};
+    std::array<char16_t, 0x10000> lower{};
+    std::array<char16_t, 0x10000> upper{};
     std::array<unsigned char, 256> lowerAnsi{};
     std::array<unsigned char, 256> upperAnsi{};
 };
 
-constexpr CaseTables MakeCaseTables()
+template <size_t N> void ApplyRuns(std::array<char16_t, 0x10000>& table, const CaseRun (&runs)[N])
 {
-    CaseTables t;
-    for (char16_t c = 0; c < kCaseLimit; ++c)
-    {
-        t.lower[c] = LowerOf(c);
-        t.upper[c] = c;
-    }
-    for (char16_t c = 0; c < kCaseLimit; ++c)
-        if (t.lower[c] != c && c != 0x130) // 'i' upper-cases to 'I', not to the dotted capital
-            t.upper[t.lower[c]] = c;
+    for (const CaseRun& run : runs)
+        for (uint32_t c = run.first; c <= run.last; c += run.stride)
+            table[c] = static_cast<char16_t>(static_cast<int32_t>(c) + run.delta);
+}
+
+void FillCaseTables(CaseTables& t)
+{
+    for (uint32_t c = 0; c < 0x10000; ++c)
+        t.lower[c] = t.upper[c] = static_cast<char16_t>(c);
+    ApplyRuns(t.lower, kLowerRuns);
+    t.lower[0x130] = u'i'; // capital I with dot above: its full lower case has two units
+    for (uint32_t c = 0x10000; c-- > 0;) // descending, so that the lowest capital is written last
+        if (t.lower[c] != c && c != 0x130 && c != 0x1E9E) // sharp s has no one-unit capital
+            t.upper[t.lower[c]] = static_cast<char16_t>(c);
     t.upper[0x131] = u'I';  // dotless i
     t.upper[0x17F] = u'S';  // long s
     t.upper[0x3C2] = 0x3A3; // final sigma
@@ -142,7 +154,7 @@ constexpr CaseTables MakeCaseTables()
         t.lowerAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(b);
         t.upperAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(b);
         char16_t w = Cp1251ToWide(static_cast<unsigned char>(b));
-        if (w == 0 || w >= kCaseLimit)
+        if (w == 0)
             continue;
         int lower = WideToCp1251(t.lower[w]);
         int upper = WideToCp1251(t.upper[w]);
@@ -151,10 +163,19 @@ constexpr CaseTables MakeCaseTables()
         if (upper >= 0)
             t.upperAnsi[static_cast<size_t>(b)] = static_cast<unsigned char>(upper);
     }
-    return t;
 }
 
-constexpr CaseTables kCase = MakeCaseTables();
+// Built once, on first use, before any caller can see it.
+const CaseTables& Case()
+{
+    static const CaseTables* tables = []
+    {
+        auto* t = new CaseTables; // kept for the life of the process
+        FillCaseTables(*t);
+        return t;
+    }();
+    return *tables;
+}
 
 // ---- Conversion machinery ----------------------------------------------------------------------
 
@@ -568,12 +589,12 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR wideChar, int cc
 
 WCHAR ToLowerWide(WCHAR c)
 {
-    return c < kCaseLimit ? kCase.lower[c] : c;
+    return Case().lower[c];
 }
 
 WCHAR ToUpperWide(WCHAR c)
 {
-    return c < kCaseLimit ? kCase.upper[c] : c;
+    return Case().upper[c];
 }
 
 LPWSTR CharLowerW(LPWSTR text)
@@ -589,13 +610,13 @@ LPWSTR CharUpperW(LPWSTR text)
 LPSTR CharLowerA(LPSTR text)
 {
     return MapInPlace(text, [](char c)
-                      { return static_cast<char>(kCase.lowerAnsi[static_cast<unsigned char>(c)]); });
+                      { return static_cast<char>(Case().lowerAnsi[static_cast<unsigned char>(c)]); });
 }
 
 LPSTR CharUpperA(LPSTR text)
 {
     return MapInPlace(text, [](char c)
-                      { return static_cast<char>(kCase.upperAnsi[static_cast<unsigned char>(c)]); });
+                      { return static_cast<char>(Case().upperAnsi[static_cast<unsigned char>(c)]); });
 }
 
 int lstrlenW(LPCWSTR text)

@@ -27,12 +27,13 @@ int Reverse(int order)
 }
 
 // An independent model of the order over a small alphabet, written out by hand: each entry is one
-// rank, a pair of units means the two are the same letter in two cases.
+// rank, units of one entry are the same letter in other cases (the Kelvin sign is a capital k,
+// fullwidth letters fold like any other).
 const std::vector<std::u16string> kAlphabetInOrder = {
     u"'",    u"-",      u" ",  u"!",      u".",      u"_",      u"~",  u"+",  u">",  // symbols
     u"0",    u"9",                                                                   // digits
-    u"aA",   u"bB",     u"zZ", u"ß",      u"àÀ",     u"ÿŸ",     u"аА", u"яЯ", u"ёЁ", // letters
-    u"\x01", u"\u00D7", u"σΣ", u"\u4F60", u"\xD83D", u"\xFFFF",                      // others
+    u"aA",   u"bB",     u"kK\u212A", u"zZ", u"ß", u"àÀ", u"ÿŸ", u"аА", u"яЯ", u"ёЁ", // letters
+    u"\x01", u"\u00D7", u"σΣ", u"\u4F60", u"\xD83D", u"\uFF41\uFF21", u"\xFFFF",      // others
 };
 
 int RankOf(char16_t c)

@@ -289,7 +289,7 @@ TEST(Win32TextTest, ConversionsWorkOnManyThreadsAtOnce)
         EXPECT_EQ(f, 0);
 }
 
-TEST(Win32TextTest, CaseMappingCoversLatinGreekAndCyrillic)
+TEST(Win32TextTest, CaseMappingCoversTheWholePlane)
 {
     std::u16string text = u"ABCxyz09_ ÀÉÖ×ÞßÿĀĹŽİıΑΣΩΆςЁЂАЯѠӀӁҐ\u4F60";
     CharLowerW(text.data());
@@ -304,8 +304,8 @@ TEST(Win32TextTest, CaseMappingCoversLatinGreekAndCyrillic)
     EXPECT_EQ(CharLowerW(nullptr), nullptr);
     EXPECT_EQ(CharUpperA(nullptr), nullptr);
 
-    // Over all of UTF-16: lower-casing is idempotent, and a capital comes back from its lower case
-    // (except the dotted capital I, whose lower case is the plain 'i').
+    // Over all of UTF-16: lower-casing is idempotent, and a small letter's capital lowers back to
+    // it; a capital comes back from its lower case unless several capitals share that small letter.
     for (int i = 0; i < 0x10000; ++i)
     {
         auto c = static_cast<WCHAR>(i);
@@ -314,11 +314,19 @@ TEST(Win32TextTest, CaseMappingCoversLatinGreekAndCyrillic)
         ASSERT_EQ(ToUpperWide(ToUpperWide(c)), ToUpperWide(c)) << i;
         if (lower != c && c != 0x130)
         {
-            ASSERT_EQ(ToUpperWide(lower), c) << i;
+            ASSERT_EQ(ToLowerWide(ToUpperWide(lower)), lower) << i;
         }
     }
-    EXPECT_EQ(ToLowerWide(0x500), 0x500);
     EXPECT_EQ(ToUpperWide(u'ß'), u'ß');
+    EXPECT_EQ(ToUpperWide(u'k'), u'K');
+    EXPECT_EQ(ToUpperWide(u'\u01C6'), u'\u01C4'); // dz digraph: the capital, not the title case
+
+    // Beyond Latin, Greek and Cyrillic: Armenian, Georgian, Latin Extended Additional, fullwidth.
+    text = u"\u0531\u10A0\u1E00\uFF21\u2160\u212A";
+    CharLowerW(text.data());
+    EXPECT_EQ(text, u"\u0561\u2D00\u1E01\uFF41\u2170k");
+    CharUpperW(text.data());
+    EXPECT_EQ(text, u"\u0531\u10A0\u1E00\uFF21\u2160K");
 }
 
 TEST(Win32TextTest, NarrowCaseMappingUsesTheCyrillicPage)
