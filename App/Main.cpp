@@ -4,23 +4,13 @@
 // settings are saved while the log is still open.
 #include "App/AppConfig.h"
 #include "App/AppLogger.h"
+#include "App/WinMain.h"
 #include "Platform/Win32/Windows.h"
 
 #include <string>
 
 // The window is shown in its default state.
 static constexpr int ShowDefault = 10;
-
-int WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand)
-{
-    (void)instance;
-    (void)previousInstance;
-    (void)commandLine;
-    (void)showCommand;
-    // The application object, with its main form TPatcherForm on the task bar and its message
-    // loop, is created and run here once the class library's forms exist.
-    return 0;
-}
 
 int main(int argc, char** argv)
 {
