@@ -1,7 +1,7 @@
 // Re-saves an archive with edits and compares the time with copying the same file.
 //   pck_resave IN OUT [--level N] [--repeat R] [--add NAME=FILE]... [--rename OLD=NEW]... [--delete NAME]...
 // The edits are applied in the order given. The copy is measured in the same run, through the
-// same page cache, alternating with the open and save R times (3 by default); the best of each
+// same page cache, alternating with the open and save R times (5 by default); the best of each
 // is compared, so that write-back of one side's output does not land on the other's clock.
 #include "PW/Common/PwPackage.h"
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     }
     std::string in = argv[1], out = argv[2];
     int level = 1;
-    int repeat = 3;
+    int repeat = 5;
     std::vector<std::pair<std::string, std::pair<std::string, std::string>>> edits;
     for (int i = 3; i < argc; i += 2)
     {
