@@ -37,7 +37,8 @@ void Convert(UINT codePage, const uint8_t* data, size_t size)
                 continue;
             std::vector<char> narrow(static_cast<size_t>(out));
             BOOL usedDefault = FALSE;
-            int wrote = WideCharToMultiByte(codePage, 0, wide.data(), got, narrow.data(), out, nullptr, &usedDefault);
+            int wrote =
+                WideCharToMultiByte(codePage, 0, wide.data(), got, narrow.data(), out, nullptr, &usedDefault);
             if (out < back ? wrote != 0 : wrote != back)
                 abort();
         }
