@@ -185,7 +185,7 @@ public:
 
 private:
     CxArray<XmlNode>* m_Nodes;
-    XmlDocument* m_Document;
+    [[maybe_unused]] XmlDocument* m_Document; // the document the nodes belong to
 };
 
 class XmlNode : public XmlBase
