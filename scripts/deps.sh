@@ -9,7 +9,8 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 # Number texts must not follow the locale: the tests check under a comma-decimal one.
-locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || need_locale=1
+installed_locales=$(locale -a 2>/dev/null || true)
+grep -qi '^de_DE\.utf-\?8$' <<< "$installed_locales" || need_locale=1
 if [ ${#missing[@]} -eq 0 ] && [ -z "${need_locale:-}" ]; then exit 0; fi
 if [ "$(id -u)" -ne 0 ]; then
   [ ${#missing[@]} -eq 0 ] && exit 0
