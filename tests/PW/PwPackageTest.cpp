@@ -6,6 +6,7 @@
 #include "tests/support/PckGenerator.h"
 #include "tests/support/StreamBytes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Thrown.h"
 #include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +39,11 @@ std::vector<uint8_t> Extract(PwPackage& package, const PwEntry* entry)
     return StreamBytes(out);
 }
 
-std::string Message(const Exception& e)
+// The message of the archive's own errors: the unit, the line of the check and the text.
+std::u16string PackageError(int line, const std::u16string& text)
 {
-    return e.Message().ToUtf8();
+    return u"[ERROR] ..\\PW\\Common\\PwPackage.cpp( " + Platform::FromUtf8(std::to_string(line)) + u" ): " +
+           text;
 }
 
 bool NameLess(const std::u16string& a, const std::u16string& b)
@@ -62,12 +65,14 @@ struct ProgressWindow
     HWND Window;
     ProgressWindow()
     {
-        Window = Platform::RegisterWindowReceiver([this](UINT message, WPARAM w, LPARAM l) -> LRESULT {
-            EXPECT_EQ(message, 0xD13u);
-            EXPECT_EQ(l, 100);
-            Values.push_back(static_cast<int>(w));
-            return 0;
-        });
+        Window = Platform::RegisterWindowReceiver(
+            [this](UINT message, WPARAM w, LPARAM l) -> LRESULT
+            {
+                EXPECT_EQ(message, 0xD13u);
+                EXPECT_EQ(l, 100);
+                Values.push_back(static_cast<int>(w));
+                return 0;
+            });
     }
     ~ProgressWindow() { Platform::UnregisterWindowReceiver(Window); }
 };
@@ -167,16 +172,13 @@ TEST_F(PwPackageTest, OpensAGeneratedArchiveAndExtractsEveryEntry)
             chinese = chinese || *p >= 0x4E00;
     EXPECT_TRUE(chinese);
 
-    try
-    {
-        XMemoryStream out(0, 8192);
-        package.Extract(u"models\\missing.ski", &out);
-        FAIL() << "no error";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 305 ): File <models\\missing.ski> not found!");
-    }
+    EXPECT_EQ(ThrownMessage(
+                  [&]
+                  {
+                      XMemoryStream out(0, 8192);
+                      package.Extract(u"models\\missing.ski", &out);
+                  }),
+              PackageError(305, u"File <models\\missing.ski> not found!"));
 }
 
 TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
@@ -184,41 +186,39 @@ TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
     PckGen::EntryOptions entries;
     entries.Count = 12;
     PckGen::Archive archive = PckGen::MakeArchive(entries, PckGen::ArchiveOptions{});
-    const std::pair<PckGen::Hostile, const char*> texts[] = {
-        {PckGen::Hostile::WrongMagic1, "( 64 ): Wrong Magic1"},
-        {PckGen::Hostile::WrongMagic2, "( 65 ): Wrong Magic2"},
-        {PckGen::Hostile::WrongUnk09, "( 73 ): Wrong Unk09"},
-        {PckGen::Hostile::WrongUnk10, "( 74 ): Wrong Unk10"},
-        {PckGen::Hostile::WrongTailerMagic1, "( 82 ): Wrong TailerMagic1"},
-        {PckGen::Hostile::WrongTailerMagic2, "( 83 ): Wrong TailerMagic2"},
-        {PckGen::Hostile::LengthWordsDiffer, "( 100 ): Wrong table record!"},
-        {PckGen::Hostile::RecordLongerThan512, "( 100 ): Wrong table record!"},
-        {PckGen::Hostile::RecordInflatesShort, "( 100 ): Wrong table record!"},
-        {PckGen::Hostile::RecordInflatesLong, "( 100 ): Wrong table record!"},
-        {PckGen::Hostile::BlockPastEnd, "( 100 ): Wrong table record!"},
-        {PckGen::Hostile::HugeOriginalSize, "( 100 ): Wrong table record!"},
-        {PckGen::Hostile::EntryCountBeyondFile, "( 75 ): Wrong EntryCount"},
-        {PckGen::Hostile::TablePastEnd, "( 84 ): Wrong TableOffset"},
-        {PckGen::Hostile::FileSizeBeyondFile, "( 66 ): Wrong FileSize"},
-        {PckGen::Hostile::FileSizeTooSmall, "( 66 ): Wrong FileSize"},
-        {PckGen::Hostile::Truncated, "( 66 ): Wrong FileSize"},
+    struct Expected
+    {
+        PckGen::Hostile Kind;
+        int Line;
+        const char16_t* Text;
+    };
+    const Expected texts[] = {
+        {PckGen::Hostile::WrongMagic1, 64, u"Wrong Magic1"},
+        {PckGen::Hostile::WrongMagic2, 65, u"Wrong Magic2"},
+        {PckGen::Hostile::WrongUnk09, 73, u"Wrong Unk09"},
+        {PckGen::Hostile::WrongUnk10, 74, u"Wrong Unk10"},
+        {PckGen::Hostile::WrongTailerMagic1, 82, u"Wrong TailerMagic1"},
+        {PckGen::Hostile::WrongTailerMagic2, 83, u"Wrong TailerMagic2"},
+        {PckGen::Hostile::LengthWordsDiffer, 100, u"Wrong table record!"},
+        {PckGen::Hostile::RecordLongerThan512, 100, u"Wrong table record!"},
+        {PckGen::Hostile::RecordInflatesShort, 100, u"Wrong table record!"},
+        {PckGen::Hostile::RecordInflatesLong, 100, u"Wrong table record!"},
+        {PckGen::Hostile::BlockPastEnd, 100, u"Wrong table record!"},
+        {PckGen::Hostile::HugeOriginalSize, 100, u"Wrong table record!"},
+        {PckGen::Hostile::EntryCountBeyondFile, 75, u"Wrong EntryCount"},
+        {PckGen::Hostile::TablePastEnd, 84, u"Wrong TableOffset"},
+        {PckGen::Hostile::FileSizeBeyondFile, 66, u"Wrong FileSize"},
+        {PckGen::Hostile::FileSizeTooSmall, 66, u"Wrong FileSize"},
+        {PckGen::Hostile::Truncated, 66, u"Wrong FileSize"},
     };
     PwPackage package;
-    for (const auto& [kind, text] : texts)
+    for (const auto& [kind, line, text] : texts)
     {
         package.Open(WriteFile("good.pck", archive.Bytes).c_str());
         ASSERT_EQ(package.Entries.GetCount(), 12u);
         std::u16string path = WriteFile("bad.pck", PckGen::MakeHostile(archive, kind));
-        try
-        {
-            package.Open(path.c_str());
-            ADD_FAILURE() << PckGen::HostileName(kind) << ": opened";
-        }
-        catch (const XException& e)
-        {
-            EXPECT_EQ(Message(e), std::string("[ERROR] ..\\PW\\Common\\PwPackage.cpp") + text)
-                << PckGen::HostileName(kind);
-        }
+        EXPECT_EQ(ThrownMessage([&] { package.Open(path.c_str()); }), PackageError(line, text))
+            << PckGen::HostileName(kind);
         EXPECT_EQ(package.Entries.GetCount(), 0u) << PckGen::HostileName(kind);
         EXPECT_EQ(package.Source, nullptr) << PckGen::HostileName(kind);
     }
@@ -228,7 +228,8 @@ TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
         ProgressWindow window;
         package.NotifyWindow = window.Window;
         package.NotifyMessage = 0xD13;
-        package.Open(WriteFile("record.pck", PckGen::MakeHostile(archive, PckGen::Hostile::CorruptRecord)).c_str());
+        package.Open(
+            WriteFile("record.pck", PckGen::MakeHostile(archive, PckGen::Hostile::CorruptRecord)).c_str());
         package.NotifyWindow = nullptr;
         ASSERT_EQ(package.Entries.GetCount(), 11u);
         for (uint32_t i = 0; i < 11; ++i)
@@ -253,21 +254,13 @@ TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
         }
         catch (const XException& e)
         {
-            EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 275 ): File decompression failed!");
+            EXPECT_EQ(e.Message().str(), PackageError(275, u"File decompression failed!"));
             ++failures;
         }
     }
     EXPECT_EQ(failures, 1);
 
-    try
-    {
-        package.Open(PathW("missing.pck").c_str());
-        FAIL() << "opened a missing file";
-    }
-    catch (const char* text)
-    {
-        EXPECT_STREQ(text, "Failed opening file.");
-    }
+    EXPECT_EQ(ThrownText([&] { package.Open(PathW("missing.pck").c_str()); }), "Failed opening file.");
 }
 
 TEST_F(PwPackageTest, EveryPrefixAndEveryByteFlipFailsCleanly)
@@ -356,7 +349,8 @@ TEST_F(PwPackageTest, EditedArchiveReopensSortedWithUntouchedBlocksCopied)
     package.Open(in.c_str());
     // An entry whose name no other entry shares, so that the name finds it alone.
     size_t target = 3;
-    auto shared = [&](size_t i) {
+    auto shared = [&](size_t i)
+    {
         for (size_t k = 0; k < archive.Entries.size(); ++k)
             if (k != i && PwPackage::CompareNames(archive.Entries[k].NameWide.c_str(),
                                                   archive.Entries[i].NameWide.c_str()) == 0)
@@ -388,7 +382,9 @@ TEST_F(PwPackageTest, EditedArchiveReopensSortedWithUntouchedBlocksCopied)
     reopened.Open(PathW("out.pck").c_str());
     ASSERT_EQ(reopened.Entries.GetCount(), 202u);
     for (uint32_t i = 1; i < reopened.Entries.GetCount(); ++i)
-        EXPECT_LE(PwPackage::CompareNames(reopened.Entries[i - 1]->Name.c_str(), reopened.Entries[i]->Name.c_str()), 0);
+        EXPECT_LE(
+            PwPackage::CompareNames(reopened.Entries[i - 1]->Name.c_str(), reopened.Entries[i]->Name.c_str()),
+            0);
 
     std::vector<uint8_t> out = ReadFile("out.pck");
     for (size_t i = 0; i < archive.Entries.size(); ++i)
@@ -402,10 +398,12 @@ TEST_F(PwPackageTest, EditedArchiveReopensSortedWithUntouchedBlocksCopied)
         for (uint32_t k = 0; k < reopened.Entries.GetCount() && !found; ++k)
         {
             const PwEntry* e = reopened.Entries[k];
-            if (PwPackage::CompareNames(e->Name.c_str(), name.c_str()) != 0 || e->StoredSize != source.StoredSize)
+            if (PwPackage::CompareNames(e->Name.c_str(), name.c_str()) != 0 ||
+                e->StoredSize != source.StoredSize)
                 continue;
             found = std::equal(archive.Bytes.begin() + source.Offset,
-                               archive.Bytes.begin() + source.Offset + source.StoredSize, out.begin() + e->Offset);
+                               archive.Bytes.begin() + source.Offset + source.StoredSize,
+                               out.begin() + e->Offset);
             EXPECT_EQ(e->Reserved1, 0u); // reserved words are written as zero
         }
         EXPECT_TRUE(found) << i;
@@ -437,41 +435,20 @@ TEST_F(PwPackageTest, SaveReportsProgressAndRefusesWhatItCannotWrite)
 
     // Saving over the archive being read would destroy the blocks it copies.
     std::vector<uint8_t> before = ReadFile("four.pck");
-    try
-    {
-        package.Save(PathW("FOUR.PCK").c_str(), 1, "x");
-        FAIL() << "saved over its source";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 166 ): Cannot save over the opened package!");
-    }
+    EXPECT_EQ(ThrownMessage([&] { package.Save(PathW("FOUR.PCK").c_str(), 1, "x"); }),
+              PackageError(166, u"Cannot save over the opened package!"));
     EXPECT_EQ(ReadFile("four.pck"), before);
 
     PwPackage empty;
-    try
-    {
-        empty.Save(PathW("empty.pck").c_str(), 1, "x");
-        FAIL() << "saved nothing";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 170 ): Nothing to save!");
-    }
+    EXPECT_EQ(ThrownMessage([&] { empty.Save(PathW("empty.pck").c_str(), 1, "x"); }),
+              PackageError(170, u"Nothing to save!"));
     EXPECT_TRUE(fs::exists(m_Dir / "empty.pck"));
     EXPECT_EQ(fs::file_size(m_Dir / "empty.pck"), 0u);
 
     PwPackage named;
     named.AddFromMemory(std::u16string(129, u'\u4F60').c_str(), Copy({1, 2, 3}), 3); // 258 bytes in 936
-    try
-    {
-        named.Save(PathW("long.pck").c_str(), 1, "x");
-        FAIL() << "saved a name that does not fit";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 207 ): Entry name too long!");
-    }
+    EXPECT_EQ(ThrownMessage([&] { named.Save(PathW("long.pck").c_str(), 1, "x"); }),
+              PackageError(207, u"Entry name too long!"));
     PwPackage fits;
     fits.AddFromMemory(std::u16string(128, u'\u4F60').c_str(), Copy({1, 2, 3}), 3); // exactly 256 bytes
     fits.Save(PathW("fits.pck").c_str(), 1, std::string(400, 'd').c_str());
@@ -482,15 +459,8 @@ TEST_F(PwPackageTest, SaveReportsProgressAndRefusesWhatItCannotWrite)
 
     PwPackage badLevel;
     badLevel.AddFromMemory(u"a", Copy({1, 2, 3}), 3);
-    try
-    {
-        badLevel.Save(PathW("level.pck").c_str(), 42, "x");
-        FAIL() << "compressed at level 42";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 156 ): File compression failed!");
-    }
+    EXPECT_EQ(ThrownMessage([&] { badLevel.Save(PathW("level.pck").c_str(), 42, "x"); }),
+              PackageError(156, u"File compression failed!"));
 }
 
 TEST_F(PwPackageTest, BlockThatCompressesToItsOwnSizeIsStoredRaw)
@@ -531,7 +501,8 @@ TEST_F(PwPackageTest, SortedAndReverseSortedTablesOfManyEntriesSaveQuickly)
     for (int i = 0; i < 20000; ++i)
     {
         char16_t name[32];
-        std::u16string text = Platform::FromUtf8("m\\" + std::to_string(100000 + (i < 10000 ? i : 29999 - i)));
+        std::u16string text =
+            Platform::FromUtf8("m\\" + std::to_string(100000 + (i < 10000 ? i : 29999 - i)));
         std::copy(text.begin(), text.end(), name);
         name[text.size()] = 0;
         package.AddFromMemory(i % 1000 == 0 ? u"same" : name, Copy({}), 0);
@@ -561,44 +532,22 @@ TEST_F(PwPackageTest, SafeguardsOfOpenAndSave)
     ASSERT_EQ(package.Entries.GetCount(), 20u);
 
     // Blocks are copied, not compressed, so a bad level first fails on the table records.
-    try
-    {
-        package.Save(PathW("level.pck").c_str(), 42, "x");
-        FAIL() << "saved at level 42";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 218 ): File entry compression failed!");
-    }
+    EXPECT_EQ(ThrownMessage([&] { package.Save(PathW("level.pck").c_str(), 42, "x"); }),
+              PackageError(218, u"File entry compression failed!"));
 
     // An archive that shrinks under the package: the copy of a block comes up short, and the save
     // says so instead of writing a cut block.
     fs::permissions(m_Dir / "in.pck", fs::perms::owner_read | fs::perms::owner_write);
     fs::resize_file(m_Dir / "in.pck", archive.Where.Blocks[10].Offset + 1);
-    try
-    {
-        package.Save(PathW("short.pck").c_str(), 1, "x");
-        FAIL() << "saved from a cut archive";
-    }
-    catch (const char* text)
-    {
-        EXPECT_STREQ(text, "Stream reading error.");
-    }
+    EXPECT_EQ(ThrownText([&] { package.Save(PathW("short.pck").c_str(), 1, "x"); }), "Stream reading error.");
 
     // An entry that would carry the archive past what its 32-bit offsets address is refused.
     WriteFile("huge.bin", {});
     fs::resize_file(m_Dir / "huge.bin", (uint64_t(1) << 32) + 1); // sparse: no disk space used
     PwPackage huge;
     huge.AddFromDisk(u"huge.bin", PathW("huge.bin").c_str());
-    try
-    {
-        huge.Save(PathW("huge.pck").c_str(), 0, "x");
-        FAIL() << "saved a 4 GiB entry";
-    }
-    catch (const XException& e)
-    {
-        EXPECT_EQ(Message(e), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 190 ): Package too large!");
-    }
+    EXPECT_EQ(ThrownMessage([&] { huge.Save(PathW("huge.pck").c_str(), 0, "x"); }),
+              PackageError(190, u"Package too large!"));
 }
 
 TEST_F(PwPackageTest, TableRecordThatCompressesTo276BytesIsStoredRaw)
