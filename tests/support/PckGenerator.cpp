@@ -126,6 +126,19 @@ std::vector<uint8_t> RecordWith(const Entry& e, uint64_t offset, uint32_t origin
     return RecordBytes(copy, Placement{offset, storedSize}, originalSize, 1);
 }
 
+// A stored table record (length words and deflate stream) whose record inflates to `size` bytes.
+std::vector<uint8_t> PackedRecord(size_t size)
+{
+    std::vector<uint8_t> record(size, 0);
+    std::memcpy(record.data(), "odd", 3);
+    std::vector<uint8_t> packed = Compress(record.data(), record.size(), 9);
+    std::vector<uint8_t> r(8, 0);
+    WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
+    WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
+    r.insert(r.end(), packed.begin(), packed.end());
+    return r;
+}
+
 size_t FirstCompressed(const Archive& a)
 {
     for (size_t i = 0; i < a.Entries.size(); ++i)
@@ -402,25 +415,13 @@ std::vector<uint8_t> MakeHostile(const Archive& a, Hostile kind)
         });
     case Hostile::RecordInflatesShort:
         return RebuildTable(a, [](size_t i, std::vector<uint8_t>& r) {
-            if (i != 0)
-                return;
-            uint8_t shortRecord[100] = {'s', 'h', 'o', 'r', 't'};
-            std::vector<uint8_t> packed = Compress(shortRecord, sizeof shortRecord, 9);
-            r.assign(8, 0);
-            WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
-            WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
-            r.insert(r.end(), packed.begin(), packed.end());
+            if (i == 0)
+                r = PackedRecord(100);
         });
     case Hostile::RecordInflatesLong:
         return RebuildTable(a, [](size_t i, std::vector<uint8_t>& r) {
-            if (i != 0)
-                return;
-            uint8_t longRecord[300] = {'l', 'o', 'n', 'g'};
-            std::vector<uint8_t> packed = Compress(longRecord, sizeof longRecord, 9);
-            r.assign(8, 0);
-            WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
-            WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
-            r.insert(r.end(), packed.begin(), packed.end());
+            if (i == 0)
+                r = PackedRecord(300);
         });
     case Hostile::CorruptRecord:
         return RebuildTable(a, [](size_t i, std::vector<uint8_t>& r) {
