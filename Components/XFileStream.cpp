@@ -1,6 +1,6 @@
 #include "Components/XFileStream.h"
 
-#include <vector>
+#include "Platform/Vcl/SysUtils.h"
 
 XFileStream::XFileStream(const WCHAR* name, unsigned mode)
 {
@@ -9,17 +9,7 @@ XFileStream::XFileStream(const WCHAR* name, unsigned mode)
 
 XFileStream::XFileStream(const char* name, unsigned mode)
 {
-    std::vector<WCHAR> wide(1, 0);
-    if (name && *name)
-    {
-        int needed = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-        if (needed <= 0)
-            throw "Failed opening file.";
-        wide.assign(static_cast<size_t>(needed), 0);
-        if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), needed) <= 0)
-            throw "Failed opening file.";
-    }
-    Open(wide.data(), mode);
+    Open(UnicodeString(name).c_str(), mode);
 }
 
 void XFileStream::Open(const WCHAR* name, unsigned mode)

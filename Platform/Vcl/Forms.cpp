@@ -14,5 +14,5 @@ void TApplication::Run()
 
 void TApplication::ShowException(const Exception& e)
 {
-    MessageBoxW(nullptr, e.Message().c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, e.Message().c_str(), Vcl::ApplicationTitle().c_str(), MB_OK | MB_ICONERROR);
 }

@@ -11,9 +11,6 @@ public:
     // Whether the main form has its own button on the task bar.
     bool MainFormOnTaskBar = false;
 
-    UnicodeString Title() const { return Vcl::ApplicationTitle(); }
-    void SetTitle(const UnicodeString& title) { Vcl::SetApplicationTitle(title); }
-
     // Delivers posted messages until the main form closes; without a main form there is nothing
     // to wait for and it returns at once.
     void Run();
