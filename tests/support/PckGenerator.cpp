@@ -132,10 +132,10 @@ std::vector<uint8_t> PackedRecord(size_t size)
     std::vector<uint8_t> record(size, 0);
     std::memcpy(record.data(), "odd", 3);
     std::vector<uint8_t> packed = Compress(record.data(), record.size(), 9);
-    std::vector<uint8_t> r(8, 0);
+    std::vector<uint8_t> r(8 + packed.size());
     WriteU32(r.data(), static_cast<uint32_t>(packed.size()) ^ kKeyA);
     WriteU32(r.data() + 4, static_cast<uint32_t>(packed.size()) ^ kKeyB);
-    r.insert(r.end(), packed.begin(), packed.end());
+    std::copy(packed.begin(), packed.end(), r.begin() + 8);
     return r;
 }
 
