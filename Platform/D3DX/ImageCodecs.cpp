@@ -422,6 +422,11 @@ HRESULT DecodeTga(const uint8_t* data, size_t size, bool headerOnly, Image& imag
 
 HRESULT DecodePng(const uint8_t* data, size_t size, bool headerOnly, Image& image)
 {
+    // The reader stops after the image data; a file cut before its end chunk is refused too.
+    static constexpr uint8_t End[8] = {0, 0, 0, 0, 'I', 'E', 'N', 'D'};
+    const uint8_t* end = std::find_end(data + 8, data + size, End, End + 8);
+    if (end == data + size || static_cast<size_t>(data + size - end) < 12)
+        return D3DXERR_INVALIDDATA;
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
@@ -559,10 +564,14 @@ HRESULT Decode(const uint8_t* data, size_t size, bool headerOnly, Image& image)
 
 std::vector<uint8_t> EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha)
 {
+    // With alpha: 32 bits and a version-4 header whose bit fields name the alpha channel;
+    // without: 24 bits and the plain header.
     UINT bytes = alpha ? 4 : 3;
+    uint32_t headerSize = alpha ? 108 : 40;
+    uint32_t offset = 14 + headerSize;
     uint32_t stride = ((width * bytes) + 3) & ~3u;
     uint32_t imageSize = stride * height;
-    std::vector<uint8_t> out(54 + imageSize, 0);
+    std::vector<uint8_t> out(offset + imageSize, 0);
     auto put16 = [&out](size_t at, uint32_t v) {
         out[at] = static_cast<uint8_t>(v);
         out[at + 1] = static_cast<uint8_t>(v >> 8);
@@ -574,18 +583,27 @@ std::vector<uint8_t> EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UI
     out[0] = 'B';
     out[1] = 'M';
     put32(2, static_cast<uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
+    put32(10, offset);
+    put32(14, headerSize);
     put32(18, width);
     put32(22, height);
     put16(26, 1);
     put16(28, bytes * 8);
+    put32(30, alpha ? 3 : 0);
     put32(34, imageSize);
     put32(38, 2835); // 72 dpi
     put32(42, 2835);
+    if (alpha)
+    {
+        put32(54, 0x00FF0000u);
+        put32(58, 0x0000FF00u);
+        put32(62, 0x000000FFu);
+        put32(66, 0xFF000000u);
+        put32(70, 0x73524742u); // "sRGB"
+    }
     for (UINT y = 0; y < height; ++y)
     {
-        uint8_t* row = out.data() + 54 + static_cast<size_t>(height - 1 - y) * stride;
+        uint8_t* row = out.data() + offset + static_cast<size_t>(height - 1 - y) * stride;
         for (UINT x = 0; x < width; ++x)
         {
             uint32_t v = argb[static_cast<size_t>(y) * width + x];
