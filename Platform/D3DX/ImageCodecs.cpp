@@ -28,6 +28,11 @@ void SetInfo(Image& image, UINT width, UINT height, UINT levels, D3DFORMAT forma
 
 bool SideOk(uint64_t side) { return side >= 1 && side <= MaxSide; }
 
+// Compressed kinds can promise far more texels than their bytes could hold; no real encoder
+// reaches this ratio, so a file beyond it is refused before its texels are allocated.
+constexpr uint64_t MaxTexelsPerByte = 4096;
+bool PlausibleSize(uint64_t width, uint64_t height, size_t bytes) { return width * height <= bytes * MaxTexelsPerByte; }
+
 // Widens channel `value` masked by `mask` to 8 bits; 0xFF when the mask is empty.
 uint32_t MaskChannel(uint32_t value, uint32_t mask, uint32_t empty)
 {
@@ -359,6 +364,9 @@ HRESULT DecodeTga(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     size_t count = static_cast<size_t>(width) * height;
     if (!rle && count * texelBytes > size - offset)
         return D3DXERR_INVALIDDATA;
+    // A run packet is a count byte and one texel for at most 128 texels.
+    if (rle && count > (size - offset) / (1 + texelBytes) * 128)
+        return D3DXERR_INVALIDDATA;
     SetInfo(image, width, height, 1, format, D3DXIFF_TGA);
     if (headerOnly)
         return D3D_OK;
@@ -432,7 +440,7 @@ HRESULT DecodePng(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&png, data, size))
         return D3DXERR_INVALIDDATA;
-    if (!SideOk(png.width) || !SideOk(png.height))
+    if (!SideOk(png.width) || !SideOk(png.height) || !PlausibleSize(png.width, png.height, size))
     {
         png_image_free(&png);
         return D3DXERR_INVALIDDATA;
@@ -496,6 +504,7 @@ bool JpegDecode(const uint8_t* data, size_t size, bool headerOnly, UINT& width, 
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !SideOk(info.image_width) || !SideOk(info.image_height) ||
+        !PlausibleSize(info.image_width, info.image_height, size) ||
         (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr && info.jpeg_color_space != JCS_RGB))
     {
         jpeg_destroy_decompress(&info);

@@ -344,6 +344,20 @@ TEST_F(D3DXTest, EveryCutOrDamagedImageFailsCleanly)
     huge[13] = 0x41; // width 16641
     D3DXIMAGE_INFO info{};
     EXPECT_EQ(x.infoInMemory(huge.data(), static_cast<UINT>(huge.size()), &info), D3DXERR_INVALIDDATA);
+    // Small files that promise huge images are refused before their texels are allocated.
+    std::vector<uint8_t> rle = ImageFiles::Tga(FewColours(6, 5, 3), 6, 5, 24, true);
+    rle[12] = rle[14] = 0x80;
+    rle[13] = rle[15] = 0x3E; // 16000 x 16000
+    EXPECT_EQ(x.infoInMemory(rle.data(), static_cast<UINT>(rle.size()), &info), D3DXERR_INVALIDDATA);
+    std::vector<uint8_t> jpeg = ImageFiles::Jpeg(texels, 6, 5, 80);
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) // start of frame: height and width follow the precision
+        {
+            jpeg[i + 5] = jpeg[i + 7] = 0x3E;
+            jpeg[i + 6] = jpeg[i + 8] = 0x80;
+            break;
+        }
+    EXPECT_EQ(x.infoInMemory(jpeg.data(), static_cast<UINT>(jpeg.size()), &info), D3DXERR_INVALIDDATA);
     std::vector<uint8_t> bmp = ImageFiles::Bmp(texels, 6, 5, 24);
     bmp[10] = 0xF0; // pixels said to start past the end
     EXPECT_EQ(x.infoInMemory(bmp.data(), static_cast<UINT>(bmp.size()), &info), D3DXERR_INVALIDDATA);
