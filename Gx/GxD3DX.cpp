@@ -14,10 +14,11 @@ XD3DXEntry<D3DXGetVertexShaderProfileProc> D3DXGetVertexShaderProfileW("D3DXGetV
 XD3DXEntry<D3DXCreateTextureProc> D3DXCreateTexture("D3DXCreateTexture");
 XD3DXEntry<D3DXCreateTextureFromFileWProc> D3DXCreateTextureFromFileW("D3DXCreateTextureFromFileW");
 XD3DXEntry<D3DXGetImageInfoFromFileWProc> D3DXGetImageInfoFromFileW("D3DXGetImageInfoFromFileW");
-XD3DXEntry<D3DXGetImageInfoFromFileInMemoryProc> D3DXGetImageInfoFromFileInMemory("D3DXGetImageInfoFromFileInMemory");
+XD3DXEntry<D3DXGetImageInfoFromFileInMemoryProc>
+    D3DXGetImageInfoFromFileInMemory("D3DXGetImageInfoFromFileInMemory");
 XD3DXEntry<D3DXCreateTextureFromFileExWProc> D3DXCreateTextureFromFileExW("D3DXCreateTextureFromFileExW");
-XD3DXEntry<D3DXCreateTextureFromFileInMemoryExProc> D3DXCreateTextureFromFileInMemoryEx(
-    "D3DXCreateTextureFromFileInMemoryEx");
+XD3DXEntry<D3DXCreateTextureFromFileInMemoryExProc>
+    D3DXCreateTextureFromFileInMemoryEx("D3DXCreateTextureFromFileInMemoryEx");
 XD3DXEntry<D3DXSaveTextureToFileWProc> D3DXSaveTextureToFileW("D3DXSaveTextureToFileW");
 XD3DXEntry<D3DXSaveSurfaceToFileWProc> D3DXSaveSurfaceToFileW("D3DXSaveSurfaceToFileW");
 XD3DXEntry<D3DXMatrixDecomposeProc> D3DXMatrixDecompose("D3DXMatrixDecompose");
@@ -29,12 +30,17 @@ constexpr const char* UnitFile = "..\\Gx\\GxD3DX.cpp";
 
 // The names are ASCII; they are widened here without the code-page tables, which may not be
 // initialised yet while the program's units start.
-std::u16string Widen(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }
+std::u16string Widen(const char* text)
+{
+    return std::u16string(text, text + std::char_traits<char>::length(text));
+}
 
-void Report(int line, const char* text) { XDebug::AssertFailed(UnitFile, line, Widen(text).c_str()); }
+void Report(int line, const char* text)
+{
+    XDebug::AssertFailed(UnitFile, line, Widen(text).c_str());
+}
 
-template <class Entry>
-void BindEntry(Entry& entry, int line, XD3DXLoader::LookupProc lookup)
+template <class Entry> void BindEntry(Entry& entry, int line, XD3DXLoader::LookupProc lookup)
 {
     entry.Set(reinterpret_cast<typename Entry::Proc>(lookup(D3DXLib, entry.ExportName())));
     if (!entry)
@@ -47,7 +53,10 @@ void ThrowMissingD3DXEntry(const char* name)
     throw XException((u"Entry point " + Widen(name) + u" of d3dx9_24.dll is not loaded.").c_str());
 }
 
-XD3DXLoader::XD3DXLoader() { Bind(); }
+XD3DXLoader::XD3DXLoader()
+{
+    Bind();
+}
 
 void XD3DXLoader::Bind(LoadProc load, LookupProc lookup)
 {

@@ -14,11 +14,9 @@ namespace Gx
 
 // One bound entry point: called like the function pointer it holds. A call through an entry left
 // null throws XException naming the entry point instead of jumping to address 0.
-template <class Proc>
-class XD3DXEntry;
+template <class Proc> class XD3DXEntry;
 
-template <class R, class... Args>
-class XD3DXEntry<R (*)(Args...)>
+template <class R, class... Args> class XD3DXEntry<R (*)(Args...)>
 {
 public:
     using Proc = R (*)(Args...);

@@ -12,7 +12,10 @@
 
 // ---- Results ---------------------------------------------------------------------------------
 
-constexpr HRESULT MakeD3DResult(uint32_t code) { return static_cast<HRESULT>(0x88760000u | code); }
+constexpr HRESULT MakeD3DResult(uint32_t code)
+{
+    return static_cast<HRESULT>(0x88760000u | code);
+}
 
 constexpr HRESULT D3D_OK = 0;
 constexpr HRESULT D3DOK_NOAUTOGEN = 0x0876086F;
@@ -46,8 +49,10 @@ constexpr UINT D3DADAPTER_DEFAULT = 0;
 
 constexpr uint32_t MakeFourCC(char a, char b, char c, char d)
 {
-    return static_cast<uint32_t>(static_cast<uint8_t>(a)) | (static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24);
+    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24);
 }
 
 enum D3DFORMAT : uint32_t
@@ -183,7 +188,10 @@ enum D3DTRANSFORMSTATETYPE : uint32_t
     D3DTS_TEXTURE6 = 22,
     D3DTS_TEXTURE7 = 23,
 };
-constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(uint32_t index) { return static_cast<D3DTRANSFORMSTATETYPE>(256 + index); }
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(uint32_t index)
+{
+    return static_cast<D3DTRANSFORMSTATETYPE>(256 + index);
+}
 constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD = D3DTS_WORLDMATRIX(0);
 constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD1 = D3DTS_WORLDMATRIX(1);
 constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD2 = D3DTS_WORLDMATRIX(2);
@@ -556,10 +564,22 @@ constexpr DWORD D3DFVF_LASTBETA_UBYTE4 = 0x1000;
 constexpr DWORD D3DFVF_LASTBETA_D3DCOLOR = 0x8000;
 constexpr DWORD D3DFVF_RESERVED2 = 0x6000;
 // Sizes of texture-coordinate set `index` other than the default two floats.
-constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD index) { return 3u << (index * 2 + 16); }
-constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD) { return 0; }
-constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD index) { return 1u << (index * 2 + 16); }
-constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD index) { return 2u << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD index)
+{
+    return 3u << (index * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD)
+{
+    return 0;
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD index)
+{
+    return 1u << (index * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD index)
+{
+    return 2u << (index * 2 + 16);
+}
 
 constexpr DWORD D3DCLEAR_TARGET = 0x1;
 constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
@@ -617,7 +637,10 @@ constexpr D3DCOLOR D3DCOLOR_ARGB(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
 {
     return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
 }
-constexpr D3DCOLOR D3DCOLOR_XRGB(uint32_t r, uint32_t g, uint32_t b) { return D3DCOLOR_ARGB(0xFF, r, g, b); }
+constexpr D3DCOLOR D3DCOLOR_XRGB(uint32_t r, uint32_t g, uint32_t b)
+{
+    return D3DCOLOR_ARGB(0xFF, r, g, b);
+}
 
 // ---- Structures ------------------------------------------------------------------------------
 
@@ -865,23 +888,30 @@ struct IDirect3DIndexBuffer9;
 struct IDirect3DVertexShader9;
 struct IDirect3DPixelShader9;
 
-inline constexpr IID IID_IDirect3D9 = {0x81BDCBCA, 0x64D4, 0x426D, {0xAE, 0x8D, 0xAD, 0x01, 0x47, 0xF4, 0x27, 0x5C}};
-inline constexpr IID IID_IDirect3DDevice9 = {0xD0223B96, 0xBF7A, 0x43FD, {0x92, 0xBD, 0xA4, 0x3B, 0x0D, 0x82, 0xB9, 0xEB}};
-inline constexpr IID IID_IDirect3DResource9 = {0x05EEC05D, 0x8F7D, 0x4362, {0xB9, 0x99, 0xD1, 0xBA, 0xF3, 0x57, 0xC7, 0x04}};
-inline constexpr IID IID_IDirect3DBaseTexture9 = {0x580CA87E, 0x1D3C, 0x4D54, {0x99, 0x1D, 0xB7, 0xD3, 0xE3, 0xC2, 0x98, 0xCE}};
-inline constexpr IID IID_IDirect3DTexture9 = {0x85C31227, 0x3DE5, 0x4F00, {0x9B, 0x3A, 0xF1, 0x1A, 0xC3, 0x8C, 0x18, 0xB5}};
-inline constexpr IID IID_IDirect3DSurface9 = {0x0CFBAF3A, 0x9FF6, 0x429A, {0x99, 0xB3, 0xA2, 0x79, 0x6A, 0xF8, 0xB8, 0x9B}};
+inline constexpr IID IID_IDirect3D9 = {
+    0x81BDCBCA, 0x64D4, 0x426D, {0xAE, 0x8D, 0xAD, 0x01, 0x47, 0xF4, 0x27, 0x5C}};
+inline constexpr IID IID_IDirect3DDevice9 = {
+    0xD0223B96, 0xBF7A, 0x43FD, {0x92, 0xBD, 0xA4, 0x3B, 0x0D, 0x82, 0xB9, 0xEB}};
+inline constexpr IID IID_IDirect3DResource9 = {
+    0x05EEC05D, 0x8F7D, 0x4362, {0xB9, 0x99, 0xD1, 0xBA, 0xF3, 0x57, 0xC7, 0x04}};
+inline constexpr IID IID_IDirect3DBaseTexture9 = {
+    0x580CA87E, 0x1D3C, 0x4D54, {0x99, 0x1D, 0xB7, 0xD3, 0xE3, 0xC2, 0x98, 0xCE}};
+inline constexpr IID IID_IDirect3DTexture9 = {
+    0x85C31227, 0x3DE5, 0x4F00, {0x9B, 0x3A, 0xF1, 0x1A, 0xC3, 0x8C, 0x18, 0xB5}};
+inline constexpr IID IID_IDirect3DSurface9 = {
+    0x0CFBAF3A, 0x9FF6, 0x429A, {0x99, 0xB3, 0xA2, 0x79, 0x6A, 0xF8, 0xB8, 0x9B}};
 
 struct IDirect3D9 : IUnknown
 {
     virtual UINT GetAdapterCount() = 0;
     virtual UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) = 0;
-    virtual HRESULT EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) = 0;
+    virtual HRESULT EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode,
+                                     D3DDISPLAYMODE* displayMode) = 0;
     virtual HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) = 0;
     virtual HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
                                     D3DFORMAT backBufferFormat, BOOL windowed) = 0;
-    virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat, DWORD usage,
-                                      D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
+    virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
+                                      DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
     virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
                                            D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) = 0;
     virtual HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) = 0;
@@ -958,14 +988,15 @@ struct IDirect3DDevice9 : IUnknown
     virtual HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
                                   IDirect3DSurface9** surface) = 0;
 
-    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                  IDirect3DTexture9** texture, HANDLE* sharedHandle) = 0;
-    virtual HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                       DWORD multisampleQuality, BOOL lockable, IDirect3DSurface9** surface,
-                                       HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                  D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
+                                       D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
+                                       BOOL lockable, IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
     virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
                                               D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
-                                              BOOL discard, IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
+                                              BOOL discard, IDirect3DSurface9** surface,
+                                              HANDLE* sharedHandle) = 0;
     virtual HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                                 IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
     virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) = 0;
@@ -976,7 +1007,8 @@ struct IDirect3DDevice9 : IUnknown
 
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
+    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                          DWORD stencil) = 0;
 
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
@@ -1003,9 +1035,10 @@ struct IDirect3DDevice9 : IUnknown
 
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
                                     const void* vertexStreamZeroData, UINT vertexStreamZeroStride) = 0;
-    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex, UINT numVertices,
-                                           UINT primitiveCount, const void* indexData, D3DFORMAT indexDataFormat,
-                                           const void* vertexStreamZeroData, UINT vertexStreamZeroStride) = 0;
+    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex,
+                                           UINT numVertices, UINT primitiveCount, const void* indexData,
+                                           D3DFORMAT indexDataFormat, const void* vertexStreamZeroData,
+                                           UINT vertexStreamZeroStride) = 0;
 
     virtual HRESULT SetFVF(DWORD fvf) = 0;
     virtual HRESULT GetFVF(DWORD* fvf) = 0;
@@ -1015,12 +1048,11 @@ struct IDirect3DDevice9 : IUnknown
     virtual HRESULT GetPixelShader(IDirect3DPixelShader9** shader) = 0;
     virtual HRESULT SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* streamData, UINT offsetInBytes,
                                     UINT stride) = 0;
-    virtual HRESULT GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9** streamData, UINT* offsetInBytes,
-                                    UINT* stride) = 0;
+    virtual HRESULT GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9** streamData,
+                                    UINT* offsetInBytes, UINT* stride) = 0;
     virtual HRESULT SetIndices(IDirect3DIndexBuffer9* indexData) = 0;
     virtual HRESULT GetIndices(IDirect3DIndexBuffer9** indexData) = 0;
 };
 
 // The library's entry point, as GetProcAddress(module, "Direct3DCreate9") returns it.
 using Direct3DCreate9Proc = IDirect3D9* (*)(UINT sdkVersion);
-

@@ -20,7 +20,8 @@ struct D3D9Call
 };
 
 // {6B0E7A52-3C1D-4F3E-9A2B-5D1C0E8F7A10}
-inline constexpr IID IID_ISoftDevice9 = {0x6B0E7A52, 0x3C1D, 0x4F3E, {0x9A, 0x2B, 0x5D, 0x1C, 0x0E, 0x8F, 0x7A, 0x10}};
+inline constexpr IID IID_ISoftDevice9 = {
+    0x6B0E7A52, 0x3C1D, 0x4F3E, {0x9A, 0x2B, 0x5D, 0x1C, 0x0E, 0x8F, 0x7A, 0x10}};
 
 // Reached from any device with QueryInterface(IID_ISoftDevice9); the reference it returns is
 // released like any other.

@@ -54,25 +54,57 @@ bool PackedLayout(D3DFORMAT format, Layout& l)
 {
     switch (format)
     {
-    case D3DFMT_A8R8G8B8: l = {8, 24, 8, 16, 8, 8, 8, 0}; return true;
-    case D3DFMT_X8R8G8B8: l = {0, 24, 8, 16, 8, 8, 8, 0}; return true;
-    case D3DFMT_A8B8G8R8: l = {8, 24, 8, 0, 8, 8, 8, 16}; return true;
-    case D3DFMT_X8B8G8R8: l = {0, 24, 8, 0, 8, 8, 8, 16}; return true;
-    case D3DFMT_R5G6B5: l = {0, 16, 5, 11, 6, 5, 5, 0}; return true;
-    case D3DFMT_X1R5G5B5: l = {0, 15, 5, 10, 5, 5, 5, 0}; return true;
-    case D3DFMT_A1R5G5B5: l = {1, 15, 5, 10, 5, 5, 5, 0}; return true;
-    case D3DFMT_A4R4G4B4: l = {4, 12, 4, 8, 4, 4, 4, 0}; return true;
-    case D3DFMT_X4R4G4B4: l = {0, 12, 4, 8, 4, 4, 4, 0}; return true;
-    case D3DFMT_R3G3B2: l = {0, 8, 3, 5, 3, 2, 2, 0}; return true;
-    case D3DFMT_A8R3G3B2: l = {8, 8, 3, 5, 3, 2, 2, 0}; return true;
-    case D3DFMT_A2R10G10B10: l = {2, 30, 10, 20, 10, 10, 10, 0}; return true;
-    case D3DFMT_A2B10G10R10: l = {2, 30, 10, 0, 10, 10, 10, 20}; return true;
-    case D3DFMT_R8G8B8: l = {0, 24, 8, 16, 8, 8, 8, 0}; return true;
-    default: return false;
+    case D3DFMT_A8R8G8B8:
+        l = {8, 24, 8, 16, 8, 8, 8, 0};
+        return true;
+    case D3DFMT_X8R8G8B8:
+        l = {0, 24, 8, 16, 8, 8, 8, 0};
+        return true;
+    case D3DFMT_A8B8G8R8:
+        l = {8, 24, 8, 0, 8, 8, 8, 16};
+        return true;
+    case D3DFMT_X8B8G8R8:
+        l = {0, 24, 8, 0, 8, 8, 8, 16};
+        return true;
+    case D3DFMT_R5G6B5:
+        l = {0, 16, 5, 11, 6, 5, 5, 0};
+        return true;
+    case D3DFMT_X1R5G5B5:
+        l = {0, 15, 5, 10, 5, 5, 5, 0};
+        return true;
+    case D3DFMT_A1R5G5B5:
+        l = {1, 15, 5, 10, 5, 5, 5, 0};
+        return true;
+    case D3DFMT_A4R4G4B4:
+        l = {4, 12, 4, 8, 4, 4, 4, 0};
+        return true;
+    case D3DFMT_X4R4G4B4:
+        l = {0, 12, 4, 8, 4, 4, 4, 0};
+        return true;
+    case D3DFMT_R3G3B2:
+        l = {0, 8, 3, 5, 3, 2, 2, 0};
+        return true;
+    case D3DFMT_A8R3G3B2:
+        l = {8, 8, 3, 5, 3, 2, 2, 0};
+        return true;
+    case D3DFMT_A2R10G10B10:
+        l = {2, 30, 10, 20, 10, 10, 10, 0};
+        return true;
+    case D3DFMT_A2B10G10R10:
+        l = {2, 30, 10, 0, 10, 10, 10, 20};
+        return true;
+    case D3DFMT_R8G8B8:
+        l = {0, 24, 8, 16, 8, 8, 8, 0};
+        return true;
+    default:
+        return false;
     }
 }
 
-uint32_t Channel(uint32_t v, unsigned bits, unsigned shift) { return bits ? Widen(v >> shift, bits) : 0; }
+uint32_t Channel(uint32_t v, unsigned bits, unsigned shift)
+{
+    return bits ? Widen(v >> shift, bits) : 0;
+}
 
 uint32_t Rgb565(uint16_t c)
 {
@@ -141,12 +173,15 @@ UINT BlockBytes(D3DFORMAT format)
 {
     switch (format)
     {
-    case D3DFMT_DXT1: return 8;
+    case D3DFMT_DXT1:
+        return 8;
     case D3DFMT_DXT2:
     case D3DFMT_DXT3:
     case D3DFMT_DXT4:
-    case D3DFMT_DXT5: return 16;
-    default: return 0;
+    case D3DFMT_DXT5:
+        return 16;
+    default:
+        return 0;
     }
 }
 
@@ -160,8 +195,10 @@ bool IsDepthFormat(D3DFORMAT format)
     case D3DFMT_D32:
     case D3DFMT_D24S8:
     case D3DFMT_D24X8:
-    case D3DFMT_D24X4S4: return true;
-    default: return false;
+    case D3DFMT_D24X4S4:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -178,8 +215,10 @@ bool IsConvertible(D3DFORMAT format)
     case D3DFMT_A4L4:
     case D3DFMT_L16:
     case D3DFMT_G16R16:
-    case D3DFMT_A16B16G16R16: return true;
-    default: return false;
+    case D3DFMT_A16B16G16R16:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -228,16 +267,24 @@ uint32_t ReadTexel(D3DFORMAT format, const uint8_t* texel)
     }
     switch (format)
     {
-    case D3DFMT_A8: return static_cast<uint32_t>(texel[0]) << 24;
-    case D3DFMT_L8: return 0xFF000000u | texel[0] * 0x010101u;
-    case D3DFMT_A8L8: return (static_cast<uint32_t>(texel[1]) << 24) | texel[0] * 0x010101u;
-    case D3DFMT_A4L4: return (Widen(texel[0] >> 4, 4) << 24) | Widen(texel[0], 4) * 0x010101u;
-    case D3DFMT_L16: return 0xFF000000u | texel[1] * 0x010101u;
-    case D3DFMT_G16R16: return 0xFF000000u | (static_cast<uint32_t>(texel[1]) << 16) | (static_cast<uint32_t>(texel[3]) << 8) | 0xFF;
+    case D3DFMT_A8:
+        return static_cast<uint32_t>(texel[0]) << 24;
+    case D3DFMT_L8:
+        return 0xFF000000u | texel[0] * 0x010101u;
+    case D3DFMT_A8L8:
+        return (static_cast<uint32_t>(texel[1]) << 24) | texel[0] * 0x010101u;
+    case D3DFMT_A4L4:
+        return (Widen(texel[0] >> 4, 4) << 24) | Widen(texel[0], 4) * 0x010101u;
+    case D3DFMT_L16:
+        return 0xFF000000u | texel[1] * 0x010101u;
+    case D3DFMT_G16R16:
+        return 0xFF000000u | (static_cast<uint32_t>(texel[1]) << 16) |
+               (static_cast<uint32_t>(texel[3]) << 8) | 0xFF;
     case D3DFMT_A16B16G16R16:
         return (static_cast<uint32_t>(texel[7]) << 24) | (static_cast<uint32_t>(texel[1]) << 16) |
                (static_cast<uint32_t>(texel[3]) << 8) | texel[5];
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -247,7 +294,8 @@ void WriteTexel(D3DFORMAT format, uint8_t* texel, uint32_t argb)
     Layout l;
     if (PackedLayout(format, l))
     {
-        uint32_t v = (Narrow(r, l.rBits) << l.rShift) | (Narrow(g, l.gBits) << l.gShift) | (Narrow(b, l.bBits) << l.bShift);
+        uint32_t v = (Narrow(r, l.rBits) << l.rShift) | (Narrow(g, l.gBits) << l.gShift) |
+                     (Narrow(b, l.bBits) << l.bShift);
         if (l.aBits)
             v |= Narrow(a, l.aBits) << l.aShift;
         else if (l.aShift < 32 && BytesPerTexel(format) * 8 > l.aShift)
@@ -258,22 +306,33 @@ void WriteTexel(D3DFORMAT format, uint8_t* texel, uint32_t argb)
     uint32_t lum = (r * 77 + g * 150 + b * 29 + 128) >> 8;
     switch (format)
     {
-    case D3DFMT_A8: texel[0] = static_cast<uint8_t>(a); break;
-    case D3DFMT_L8: texel[0] = static_cast<uint8_t>(lum); break;
+    case D3DFMT_A8:
+        texel[0] = static_cast<uint8_t>(a);
+        break;
+    case D3DFMT_L8:
+        texel[0] = static_cast<uint8_t>(lum);
+        break;
     case D3DFMT_A8L8:
         texel[0] = static_cast<uint8_t>(lum);
         texel[1] = static_cast<uint8_t>(a);
         break;
-    case D3DFMT_A4L4: texel[0] = static_cast<uint8_t>((Narrow(a, 4) << 4) | Narrow(lum, 4)); break;
-    case D3DFMT_L16: Store(texel, 2, lum * 257); break;
-    case D3DFMT_G16R16: Store(texel, 4, (r * 257) | ((g * 257) << 16)); break;
+    case D3DFMT_A4L4:
+        texel[0] = static_cast<uint8_t>((Narrow(a, 4) << 4) | Narrow(lum, 4));
+        break;
+    case D3DFMT_L16:
+        Store(texel, 2, lum * 257);
+        break;
+    case D3DFMT_G16R16:
+        Store(texel, 4, (r * 257) | ((g * 257) << 16));
+        break;
     case D3DFMT_A16B16G16R16:
         Store(texel, 2, r * 257);
         Store(texel + 2, 2, g * 257);
         Store(texel + 4, 2, b * 257);
         Store(texel + 6, 2, a * 257);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -380,15 +439,28 @@ UINT FvfVertexSize(DWORD fvf)
     UINT size;
     switch (fvf & D3DFVF_POSITION_MASK)
     {
-    case D3DFVF_XYZ: size = 12; break;
+    case D3DFVF_XYZ:
+        size = 12;
+        break;
     case D3DFVF_XYZRHW:
     case D3DFVF_XYZW:
-    case D3DFVF_XYZB1: size = 16; break;
-    case D3DFVF_XYZB2: size = 20; break;
-    case D3DFVF_XYZB3: size = 24; break;
-    case D3DFVF_XYZB4: size = 28; break;
-    case D3DFVF_XYZB5: size = 32; break;
-    default: return 0;
+    case D3DFVF_XYZB1:
+        size = 16;
+        break;
+    case D3DFVF_XYZB2:
+        size = 20;
+        break;
+    case D3DFVF_XYZB3:
+        size = 24;
+        break;
+    case D3DFVF_XYZB4:
+        size = 28;
+        break;
+    case D3DFVF_XYZB5:
+        size = 32;
+        break;
+    default:
+        return 0;
     }
     if (fvf & D3DFVF_NORMAL)
         size += 12;

@@ -15,7 +15,10 @@ namespace Soft9
 UINT BytesPerTexel(D3DFORMAT format);
 // Bytes of one 4 x 4 block of a DXT format (8 or 16); 0 for other formats.
 UINT BlockBytes(D3DFORMAT format);
-inline bool IsCompressed(D3DFORMAT format) { return BlockBytes(format) != 0; }
+inline bool IsCompressed(D3DFORMAT format)
+{
+    return BlockBytes(format) != 0;
+}
 bool IsDepthFormat(D3DFORMAT format);
 // Formats a texture, an offscreen surface or a render target may have on this device. R8G8B8 is
 // not among them: writers that take its texels as four bytes would overrun its rows.
@@ -47,7 +50,8 @@ void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint32_t texels[16]);
 bool LevelToArgb(D3DFORMAT format, const uint8_t* bits, size_t pitch, UINT width, UINT height,
                  std::vector<uint32_t>& argb);
 // Writes width x height A8R8G8B8 texels into a level of an uncompressed format.
-bool ArgbToLevel(const uint32_t* argb, UINT width, UINT height, D3DFORMAT format, uint8_t* bits, size_t pitch);
+bool ArgbToLevel(const uint32_t* argb, UINT width, UINT height, D3DFORMAT format, uint8_t* bits,
+                 size_t pitch);
 } // namespace Soft9
 
 namespace Soft9

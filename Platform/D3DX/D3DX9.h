@@ -79,32 +79,36 @@ struct ID3DXConstantTable;
 
 // ---- Entry points, as GetProcAddress returns them ------------------------------------------------
 
-using D3DXCreateEffectFromFileWProc = HRESULT (*)(IDirect3DDevice9* device, LPCWSTR srcFile, const D3DXMACRO* defines,
-                                                  ID3DXInclude* include, DWORD flags, ID3DXEffectPool* pool,
-                                                  ID3DXEffect** effect, ID3DXBuffer** compilationErrors);
-using D3DXCompileShaderFromFileWProc = HRESULT (*)(LPCWSTR srcFile, const D3DXMACRO* defines, ID3DXInclude* include,
-                                                   LPCSTR functionName, LPCSTR profile, DWORD flags,
-                                                   ID3DXBuffer** shader, ID3DXBuffer** errorMsgs,
+using D3DXCreateEffectFromFileWProc = HRESULT (*)(IDirect3DDevice9* device, LPCWSTR srcFile,
+                                                  const D3DXMACRO* defines, ID3DXInclude* include,
+                                                  DWORD flags, ID3DXEffectPool* pool, ID3DXEffect** effect,
+                                                  ID3DXBuffer** compilationErrors);
+using D3DXCompileShaderFromFileWProc = HRESULT (*)(LPCWSTR srcFile, const D3DXMACRO* defines,
+                                                   ID3DXInclude* include, LPCSTR functionName, LPCSTR profile,
+                                                   DWORD flags, ID3DXBuffer** shader, ID3DXBuffer** errorMsgs,
                                                    ID3DXConstantTable** constantTable);
 using D3DXGetVertexShaderProfileProc = LPCSTR (*)(IDirect3DDevice9* device);
 using D3DXCreateTextureProc = HRESULT (*)(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels,
-                                          DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
+                                          DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                          IDirect3DTexture9** texture);
 using D3DXCreateTextureFromFileWProc = HRESULT (*)(IDirect3DDevice9* device, LPCWSTR srcFile,
                                                    IDirect3DTexture9** texture);
 using D3DXGetImageInfoFromFileWProc = HRESULT (*)(LPCWSTR srcFile, D3DXIMAGE_INFO* srcInfo);
-using D3DXGetImageInfoFromFileInMemoryProc = HRESULT (*)(LPCVOID srcData, UINT srcDataSize, D3DXIMAGE_INFO* srcInfo);
+using D3DXGetImageInfoFromFileInMemoryProc = HRESULT (*)(LPCVOID srcData, UINT srcDataSize,
+                                                         D3DXIMAGE_INFO* srcInfo);
 using D3DXCreateTextureFromFileExWProc = HRESULT (*)(IDirect3DDevice9* device, LPCWSTR srcFile, UINT width,
-                                                     UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
-                                                     D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                                     UINT height, UINT mipLevels, DWORD usage,
+                                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                                     DWORD mipFilter, D3DCOLOR colorKey,
                                                      D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
                                                      IDirect3DTexture9** texture);
-using D3DXCreateTextureFromFileInMemoryExProc = HRESULT (*)(IDirect3DDevice9* device, LPCVOID srcData,
-                                                            UINT srcDataSize, UINT width, UINT height, UINT mipLevels,
-                                                            DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                                            DWORD mipFilter, D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
-                                                            PALETTEENTRY* palette, IDirect3DTexture9** texture);
+using D3DXCreateTextureFromFileInMemoryExProc = HRESULT (*)(
+    IDirect3DDevice9* device, LPCVOID srcData, UINT srcDataSize, UINT width, UINT height, UINT mipLevels,
+    DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+    D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette, IDirect3DTexture9** texture);
 using D3DXSaveTextureToFileWProc = HRESULT (*)(LPCWSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
-                                               IDirect3DBaseTexture9* srcTexture, const PALETTEENTRY* srcPalette);
+                                               IDirect3DBaseTexture9* srcTexture,
+                                               const PALETTEENTRY* srcPalette);
 using D3DXSaveSurfaceToFileWProc = HRESULT (*)(LPCWSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
                                                IDirect3DSurface9* srcSurface, const PALETTEENTRY* srcPalette,
                                                const RECT* srcRect);

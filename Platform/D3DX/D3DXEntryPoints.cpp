@@ -52,7 +52,10 @@ HRESULT WriteWholeFile(LPCWSTR name, const std::vector<uint8_t>& bytes)
     return written ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-bool IsDefault(UINT v) { return v == 0 || v == D3DX_DEFAULT || v == D3DX_DEFAULT_NONPOW2 || v == D3DX_FROM_FILE; }
+bool IsDefault(UINT v)
+{
+    return v == 0 || v == D3DX_DEFAULT || v == D3DX_DEFAULT_NONPOW2 || v == D3DX_FROM_FILE;
+}
 
 // The format a texture of this device gets for a wished one.
 D3DFORMAT Supported(D3DFORMAT format)
@@ -61,8 +64,10 @@ D3DFORMAT Supported(D3DFORMAT format)
         return format;
     switch (format)
     {
-    case D3DFMT_R8G8B8: return D3DFMT_X8R8G8B8;
-    default: return D3DFMT_A8R8G8B8;
+    case D3DFMT_R8G8B8:
+        return D3DFMT_X8R8G8B8;
+    default:
+        return D3DFMT_A8R8G8B8;
     }
 }
 
@@ -101,12 +106,14 @@ std::vector<uint32_t> Resize(const std::vector<uint32_t>& src, UINT w, UINT h, U
         {
             UINT sx = static_cast<UINT>((static_cast<uint64_t>(x) * w + w / 2) / nw);
             UINT sy = static_cast<UINT>((static_cast<uint64_t>(y) * h + h / 2) / nh);
-            out[static_cast<size_t>(y) * nw + x] = src[static_cast<size_t>(std::min(sy, h - 1)) * w + std::min(sx, w - 1)];
+            out[static_cast<size_t>(y) * nw + x] =
+                src[static_cast<size_t>(std::min(sy, h - 1)) * w + std::min(sx, w - 1)];
         }
     return out;
 }
 
-HRESULT FillLevelArgb(IDirect3DTexture9* texture, UINT level, const std::vector<uint32_t>& argb, UINT w, UINT h)
+HRESULT FillLevelArgb(IDirect3DTexture9* texture, UINT level, const std::vector<uint32_t>& argb, UINT w,
+                      UINT h)
 {
     D3DSURFACE_DESC desc;
     HRESULT hr = texture->GetLevelDesc(level, &desc);
@@ -140,14 +147,16 @@ HRESULT FillLevelRaw(IDirect3DTexture9* texture, UINT level, const std::vector<u
         return hr;
     for (UINT r = 0; r < rows; ++r)
         std::copy_n(bytes.data() + static_cast<size_t>(r) * rowBytes, rowBytes,
-                    static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(r) * static_cast<size_t>(locked.Pitch));
+                    static_cast<uint8_t*>(locked.pBits) +
+                        static_cast<size_t>(r) * static_cast<size_t>(locked.Pitch));
     texture->UnlockRect(level);
     return D3D_OK;
 }
 
 // The texture for a decoded image, with the sizes, levels and format asked for.
-HRESULT CreateFromImage(IDirect3DDevice9* device, Image& image, UINT width, UINT height, UINT mipLevels, DWORD usage,
-                        D3DFORMAT format, D3DPOOL pool, D3DCOLOR colorKey, IDirect3DTexture9** texture)
+HRESULT CreateFromImage(IDirect3DDevice9* device, Image& image, UINT width, UINT height, UINT mipLevels,
+                        DWORD usage, D3DFORMAT format, D3DPOOL pool, D3DCOLOR colorKey,
+                        IDirect3DTexture9** texture)
 {
     const D3DXIMAGE_INFO& info = image.info;
     UINT w = IsDefault(width) ? info.Width : width;
@@ -157,11 +166,12 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, Image& image, UINT width, UINT
     D3DFORMAT wanted = format == D3DFMT_UNKNOWN || format == D3DFMT_FROM_FILE ? info.Format : format;
     D3DFORMAT target = Supported(wanted);
     UINT full = Soft9::FullMipCount(w, h);
-    UINT levels = mipLevels == D3DX_FROM_FILE ? info.MipLevels
+    UINT levels = mipLevels == D3DX_FROM_FILE                   ? info.MipLevels
                   : mipLevels == 0 || mipLevels == D3DX_DEFAULT ? full
                                                                 : std::min(mipLevels, full);
     levels = std::max(1u, std::min(levels, full));
-    bool raw = !image.levels.empty() && target == info.Format && w == info.Width && h == info.Height && colorKey == 0;
+    bool raw = !image.levels.empty() && target == info.Format && w == info.Width && h == info.Height &&
+               colorKey == 0;
     if (Soft9::IsCompressed(target) && !raw)
         target = D3DFMT_A8R8G8B8; // there is no block encoder: other sizes or sources stay uncompressed
     if (raw && Soft9::IsCompressed(target))
@@ -186,8 +196,8 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, Image& image, UINT width, UINT
             // Levels the file lacks are made from its last one.
             lw = std::max(1u, w >> (level - 1));
             lh = std::max(1u, h >> (level - 1));
-            if (!Soft9::LevelToArgb(info.Format, image.levels[level - 1].data(), Soft9::RowPitch(info.Format, lw), lw,
-                                    lh, argb))
+            if (!Soft9::LevelToArgb(info.Format, image.levels[level - 1].data(),
+                                    Soft9::RowPitch(info.Format, lw), lw, lh, argb))
                 hr = D3DXERR_INVALIDDATA;
             else
                 argb = HalfSize(argb, lw, lh, lw, lh);
@@ -198,8 +208,8 @@ HRESULT CreateFromImage(IDirect3DDevice9* device, Image& image, UINT width, UINT
         if (image.argb.empty())
         {
             if (image.levels.empty() ||
-                !Soft9::LevelToArgb(info.Format, image.levels[0].data(), Soft9::RowPitch(info.Format, info.Width),
-                                    info.Width, info.Height, argb))
+                !Soft9::LevelToArgb(info.Format, image.levels[0].data(),
+                                    Soft9::RowPitch(info.Format, info.Width), info.Width, info.Height, argb))
                 hr = D3DXERR_INVALIDDATA;
         }
         else
@@ -244,7 +254,8 @@ HRESULT CreateFromMemory(IDirect3DDevice9* device, const void* data, size_t size
     return CreateFromImage(device, image, width, height, mipLevels, usage, format, pool, colorKey, texture);
 }
 
-HRESULT SaveSurface(LPCWSTR destFile, D3DXIMAGE_FILEFORMAT destFormat, IDirect3DSurface9* surface, const RECT* rect)
+HRESULT SaveSurface(LPCWSTR destFile, D3DXIMAGE_FILEFORMAT destFormat, IDirect3DSurface9* surface,
+                    const RECT* rect)
 {
     if (!destFile || !surface)
         return D3DERR_INVALIDCALL;
@@ -277,8 +288,8 @@ HRESULT SaveSurface(LPCWSTR destFile, D3DXIMAGE_FILEFORMAT destFormat, IDirect3D
     // Formats with alpha keep it; the others are written opaque.
     bool alpha = false;
     for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_A8, D3DFMT_A8R3G3B2,
-                        D3DFMT_A2B10G10R10, D3DFMT_A8B8G8R8, D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16, D3DFMT_A8L8,
-                        D3DFMT_A4L4, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5})
+                        D3DFMT_A2B10G10R10, D3DFMT_A8B8G8R8, D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16,
+                        D3DFMT_A8L8, D3DFMT_A4L4, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5})
         alpha = alpha || desc.Format == f;
     std::vector<uint8_t> file;
     if (destFormat == D3DXIFF_PNG)
@@ -344,8 +355,9 @@ D3DX_EXPORT HRESULT D3DXCreateEffectFromFileW(IDirect3DDevice9* device, LPCWSTR 
     return D3DXERR_INVALIDDATA; // no effect compiler
 }
 
-D3DX_EXPORT HRESULT D3DXCompileShaderFromFileW(LPCWSTR srcFile, const D3DXMACRO*, ID3DXInclude*, LPCSTR functionName,
-                                               LPCSTR profile, DWORD, ID3DXBuffer** shader, ID3DXBuffer** errorMsgs,
+D3DX_EXPORT HRESULT D3DXCompileShaderFromFileW(LPCWSTR srcFile, const D3DXMACRO*, ID3DXInclude*,
+                                               LPCSTR functionName, LPCSTR profile, DWORD,
+                                               ID3DXBuffer** shader, ID3DXBuffer** errorMsgs,
                                                ID3DXConstantTable** constantTable)
 {
     if (shader)
@@ -360,10 +372,14 @@ D3DX_EXPORT HRESULT D3DXCompileShaderFromFileW(LPCWSTR srcFile, const D3DXMACRO*
 }
 
 // The device runs no vertex shaders: no profile.
-D3DX_EXPORT LPCSTR D3DXGetVertexShaderProfile(IDirect3DDevice9*) { return nullptr; }
+D3DX_EXPORT LPCSTR D3DXGetVertexShaderProfile(IDirect3DDevice9*)
+{
+    return nullptr;
+}
 
-D3DX_EXPORT HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                      D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture)
+D3DX_EXPORT HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels,
+                                      DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                      IDirect3DTexture9** texture)
 {
     if (!texture)
         return D3DERR_INVALIDCALL;
@@ -381,7 +397,8 @@ D3DX_EXPORT HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT
     return device->CreateTexture(w, h, levels, usage, f, pool, texture, nullptr);
 }
 
-D3DX_EXPORT HRESULT D3DXGetImageInfoFromFileInMemory(LPCVOID srcData, UINT srcDataSize, D3DXIMAGE_INFO* srcInfo)
+D3DX_EXPORT HRESULT D3DXGetImageInfoFromFileInMemory(LPCVOID srcData, UINT srcDataSize,
+                                                     D3DXIMAGE_INFO* srcInfo)
 {
     if (!srcData || srcDataSize == 0)
         return D3DERR_INVALIDCALL;
@@ -407,19 +424,21 @@ D3DX_EXPORT HRESULT D3DXGetImageInfoFromFileW(LPCWSTR srcFile, D3DXIMAGE_INFO* s
     return hr;
 }
 
-D3DX_EXPORT HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, LPCVOID srcData, UINT srcDataSize,
-                                                        UINT width, UINT height, UINT mipLevels, DWORD usage,
-                                                        D3DFORMAT format, D3DPOOL pool, DWORD, DWORD,
-                                                        D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, PALETTEENTRY*,
+D3DX_EXPORT HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, LPCVOID srcData,
+                                                        UINT srcDataSize, UINT width, UINT height,
+                                                        UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                                        D3DPOOL pool, DWORD, DWORD, D3DCOLOR colorKey,
+                                                        D3DXIMAGE_INFO* srcInfo, PALETTEENTRY*,
                                                         IDirect3DTexture9** texture)
 {
-    return CreateFromMemory(device, srcData, srcDataSize, width, height, mipLevels, usage, format, pool, colorKey,
-                            srcInfo, texture);
+    return CreateFromMemory(device, srcData, srcDataSize, width, height, mipLevels, usage, format, pool,
+                            colorKey, srcInfo, texture);
 }
 
-D3DX_EXPORT HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, LPCWSTR srcFile, UINT width, UINT height,
-                                                 UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD,
-                                                 DWORD, D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo, PALETTEENTRY*,
+D3DX_EXPORT HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, LPCWSTR srcFile, UINT width,
+                                                 UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                                 D3DPOOL pool, DWORD, DWORD, D3DCOLOR colorKey,
+                                                 D3DXIMAGE_INFO* srcInfo, PALETTEENTRY*,
                                                  IDirect3DTexture9** texture)
 {
     if (!texture)
@@ -437,14 +456,17 @@ D3DX_EXPORT HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, LPCWS
                             colorKey, srcInfo, texture);
 }
 
-D3DX_EXPORT HRESULT D3DXCreateTextureFromFileW(IDirect3DDevice9* device, LPCWSTR srcFile, IDirect3DTexture9** texture)
+D3DX_EXPORT HRESULT D3DXCreateTextureFromFileW(IDirect3DDevice9* device, LPCWSTR srcFile,
+                                               IDirect3DTexture9** texture)
 {
-    return D3DXCreateTextureFromFileExW(device, srcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, texture);
+    return D3DXCreateTextureFromFileExW(device, srcFile, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                        nullptr, nullptr, texture);
 }
 
 D3DX_EXPORT HRESULT D3DXSaveSurfaceToFileW(LPCWSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
-                                           IDirect3DSurface9* srcSurface, const PALETTEENTRY*, const RECT* srcRect)
+                                           IDirect3DSurface9* srcSurface, const PALETTEENTRY*,
+                                           const RECT* srcRect)
 {
     return SaveSurface(destFile, destFormat, srcSurface, srcRect);
 }

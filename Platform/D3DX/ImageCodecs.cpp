@@ -14,11 +14,14 @@ namespace D3DXImage
 {
 namespace
 {
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void SetInfo(Image& image, UINT width, UINT height, UINT levels, D3DFORMAT format, D3DXIMAGE_FILEFORMAT file)
@@ -26,12 +29,18 @@ void SetInfo(Image& image, UINT width, UINT height, UINT levels, D3DFORMAT forma
     image.info = D3DXIMAGE_INFO{width, height, 1, levels, format, D3DRTYPE_TEXTURE, file};
 }
 
-bool SideOk(uint64_t side) { return side >= 1 && side <= MaxSide; }
+bool SideOk(uint64_t side)
+{
+    return side >= 1 && side <= MaxSide;
+}
 
 // Compressed kinds can promise far more texels than their bytes could hold; no real encoder
 // reaches this ratio, so a file beyond it is refused before its texels are allocated.
 constexpr uint64_t MaxTexelsPerByte = 4096;
-bool PlausibleSize(uint64_t width, uint64_t height, size_t bytes) { return width * height <= bytes * MaxTexelsPerByte; }
+bool PlausibleSize(uint64_t width, uint64_t height, size_t bytes)
+{
+    return width * height <= bytes * MaxTexelsPerByte;
+}
 
 // Widens channel `value` masked by `mask` to 8 bits; 0xFF when the mask is empty.
 uint32_t MaskChannel(uint32_t value, uint32_t mask, uint32_t empty)
@@ -74,7 +83,8 @@ D3DFORMAT DdsFormat(const uint8_t* pf)
         case D3DFMT_DXT2:
         case D3DFMT_DXT3:
         case D3DFMT_DXT4:
-        case D3DFMT_DXT5: return static_cast<D3DFORMAT>(fourCC);
+        case D3DFMT_DXT5:
+            return static_cast<D3DFORMAT>(fourCC);
         default:
             // Some writers store a format's number in place of a four-character code.
             if (fourCC < 256 && Soft9::IsConvertible(static_cast<D3DFORMAT>(fourCC)))
@@ -194,7 +204,8 @@ HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     bool topDown = height < 0;
     if (topDown)
         height = -height;
-    if (planes != 1 || !SideOk(static_cast<uint64_t>(width < 0 ? 0 : width)) || !SideOk(static_cast<uint64_t>(height)))
+    if (planes != 1 || !SideOk(static_cast<uint64_t>(width < 0 ? 0 : width)) ||
+        !SideOk(static_cast<uint64_t>(height)))
         return D3DXERR_INVALIDDATA;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return D3DXERR_INVALIDDATA;
@@ -265,7 +276,8 @@ HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& imag
         for (size_t i = 0; i < count; ++i)
         {
             const uint8_t* e = data + tableStart + i * entry;
-            palette.push_back(0xFF000000u | (static_cast<uint32_t>(e[2]) << 16) | (static_cast<uint32_t>(e[1]) << 8) | e[0]);
+            palette.push_back(0xFF000000u | (static_cast<uint32_t>(e[2]) << 16) |
+                              (static_cast<uint32_t>(e[1]) << 8) | e[0]);
         }
         palette.resize(256, 0xFF000000u);
     }
@@ -282,9 +294,15 @@ HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& imag
         {
             switch (bits)
             {
-            case 1: out[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1]; break;
-            case 4: out[x] = palette[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF]; break;
-            case 8: out[x] = palette[row[x]]; break;
+            case 1:
+                out[x] = palette[(row[x / 8] >> (7 - x % 8)) & 1];
+                break;
+            case 4:
+                out[x] = palette[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF];
+                break;
+            case 8:
+                out[x] = palette[row[x]];
+                break;
             case 24:
                 out[x] = 0xFF000000u | (static_cast<uint32_t>(row[3 * x + 2]) << 16) |
                          (static_cast<uint32_t>(row[3 * x + 1]) << 8) | row[3 * x];
@@ -307,16 +325,20 @@ uint32_t TgaTexel(const uint8_t* p, UINT depth, bool gray)
 {
     switch (depth)
     {
-    case 8: return gray ? 0xFF000000u | p[0] * 0x010101u : p[0];
+    case 8:
+        return gray ? 0xFF000000u | p[0] * 0x010101u : p[0];
     case 15:
     case 16:
     {
         uint32_t v = U16(p);
         uint32_t a = depth == 16 ? ((v & 0x8000) ? 0xFF : 0) : 0xFF;
-        return (a << 24) | (MaskChannel(v, 0x7C00, 0) << 16) | (MaskChannel(v, 0x3E0, 0) << 8) | MaskChannel(v, 0x1F, 0);
+        return (a << 24) | (MaskChannel(v, 0x7C00, 0) << 16) | (MaskChannel(v, 0x3E0, 0) << 8) |
+               MaskChannel(v, 0x1F, 0);
     }
-    case 24: return 0xFF000000u | (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[0];
-    default: return U32(p);
+    case 24:
+        return 0xFF000000u | (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[0];
+    default:
+        return U32(p);
     }
 }
 
@@ -354,10 +376,10 @@ HRESULT DecodeTga(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     }
     if (offset > size)
         return D3DXERR_INVALIDDATA;
-    D3DFORMAT format = mapped ? D3DFMT_P8
-                       : gray ? D3DFMT_L8
-                       : depth == 32 ? (alphaBits ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8)
-                       : depth == 24 ? D3DFMT_R8G8B8
+    D3DFORMAT format = mapped                     ? D3DFMT_P8
+                       : gray                     ? D3DFMT_L8
+                       : depth == 32              ? (alphaBits ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8)
+                       : depth == 24              ? D3DFMT_R8G8B8
                        : depth == 16 && alphaBits ? D3DFMT_A1R5G5B5
                                                   : D3DFMT_X1R5G5B5;
     size_t texelBytes = (depth + 7) / 8;
@@ -372,7 +394,8 @@ HRESULT DecodeTga(const uint8_t* data, size_t size, bool headerOnly, Image& imag
         return D3D_OK;
 
     std::vector<uint32_t> texels(count);
-    auto convert = [&](const uint8_t* p) {
+    auto convert = [&](const uint8_t* p)
+    {
         uint32_t v = TgaTexel(p, depth, gray);
         if (mapped)
             return palette[v & 0xFF];
@@ -447,7 +470,8 @@ HRESULT DecodePng(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     }
     bool alpha = png.format & PNG_FORMAT_FLAG_ALPHA;
     bool colour = png.format & PNG_FORMAT_FLAG_COLOR;
-    D3DFORMAT format = colour ? (alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8) : (alpha ? D3DFMT_A8L8 : D3DFMT_L8);
+    D3DFORMAT format =
+        colour ? (alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8) : (alpha ? D3DFMT_A8L8 : D3DFMT_L8);
     SetInfo(image, png.width, png.height, 1, format, D3DXIFF_PNG);
     if (headerOnly)
     {
@@ -475,7 +499,10 @@ struct JpegError
     int warnings = 0;
 };
 
-void JpegExit(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
+void JpegExit(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
 
 void JpegMessage(j_common_ptr info, int level)
 {
@@ -503,9 +530,10 @@ bool JpegDecode(const uint8_t* data, size_t size, bool headerOnly, UINT& width, 
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !SideOk(info.image_width) || !SideOk(info.image_height) ||
-        !PlausibleSize(info.image_width, info.image_height, size) ||
-        (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr && info.jpeg_color_space != JCS_RGB))
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !SideOk(info.image_width) ||
+        !SideOk(info.image_height) || !PlausibleSize(info.image_width, info.image_height, size) ||
+        (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr &&
+         info.jpeg_color_space != JCS_RGB))
     {
         jpeg_destroy_decompress(&info);
         return false;
@@ -581,11 +609,13 @@ std::vector<uint8_t> EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UI
     uint32_t stride = ((width * bytes) + 3) & ~3u;
     uint32_t imageSize = stride * height;
     std::vector<uint8_t> out(offset + imageSize, 0);
-    auto put16 = [&out](size_t at, uint32_t v) {
+    auto put16 = [&out](size_t at, uint32_t v)
+    {
         out[at] = static_cast<uint8_t>(v);
         out[at + 1] = static_cast<uint8_t>(v >> 8);
     };
-    auto put32 = [&out](size_t at, uint32_t v) {
+    auto put32 = [&out](size_t at, uint32_t v)
+    {
         for (int i = 0; i < 4; ++i)
             out[at + i] = static_cast<uint8_t>(v >> (8 * i));
     };
@@ -626,7 +656,8 @@ std::vector<uint8_t> EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UI
     return out;
 }
 
-bool EncodePng(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha, std::vector<uint8_t>& out)
+bool EncodePng(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha,
+               std::vector<uint8_t>& out)
 {
     png_image png;
     std::memset(&png, 0, sizeof png);

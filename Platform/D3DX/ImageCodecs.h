@@ -27,5 +27,6 @@ HRESULT Decode(const uint8_t* data, size_t size, bool headerOnly, Image& image);
 
 // Files of A8R8G8B8 texels (top row first); `alpha` keeps the alpha channel.
 std::vector<uint8_t> EncodeBmp(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha);
-bool EncodePng(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha, std::vector<uint8_t>& out);
+bool EncodePng(const std::vector<uint32_t>& argb, UINT width, UINT height, bool alpha,
+               std::vector<uint8_t>& out);
 } // namespace D3DXImage

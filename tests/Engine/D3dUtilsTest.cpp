@@ -18,9 +18,11 @@ TEST(D3dUtilsTest, CheckD3DThrowsTheTextOfEveryNonZeroCode)
         std::u16string text;
     };
     const Case cases[] = {
-        {0x88760868u, u"The device is lost and cannot be restored at the current time, so rendering is not possible."},
+        {0x88760868u,
+         u"The device is lost and cannot be restored at the current time, so rendering is not possible."},
         {0x88760869u, u"The device cannot be reset."},
-        {0x8876086Cu, u"The method call is invalid. For example, a method's parameter may have an invalid value."},
+        {0x8876086Cu,
+         u"The method call is invalid. For example, a method's parameter may have an invalid value."},
         {0x80004005u, u"An undetermined error occurred inside the Direct3D subsystem."},
         {0x8876017Cu, u"Direct3D does not have enough display memory to perform the operation."},
         {0x88760827u, u"Internal driver error."},
@@ -30,7 +32,8 @@ TEST(D3dUtilsTest, CheckD3DThrowsTheTextOfEveryNonZeroCode)
         {0x88760B59u, u"D3D call failed"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ThrownMessage([&] { CheckD3D(static_cast<HRESULT>(c.code)); }), c.text) << std::hex << c.code;
+        EXPECT_EQ(ThrownMessage([&] { CheckD3D(static_cast<HRESULT>(c.code)); }), c.text)
+            << std::hex << c.code;
 
     // Each of the 23 codes has a text of its own.
     const uint32_t codes[] = {0x80004005, 0x8007000E, 0x80070057, 0x8876017C, 0x88760818, 0x88760819,

@@ -16,12 +16,18 @@ namespace
 std::vector<std::pair<bool, int>> BoundState()
 {
     using namespace Gx;
-    return {{bool(D3DXCreateEffectFromFileW), 60},   {bool(D3DXCompileShaderFromFileW), 61},
-            {bool(D3DXGetVertexShaderProfileW), 62}, {bool(D3DXCreateTexture), 64},
-            {bool(D3DXCreateTextureFromFileW), 65},  {bool(D3DXGetImageInfoFromFileW), 66},
-            {bool(D3DXGetImageInfoFromFileInMemory), 67}, {bool(D3DXCreateTextureFromFileExW), 68},
-            {bool(D3DXCreateTextureFromFileInMemoryEx), 69}, {bool(D3DXSaveTextureToFileW), 70},
-            {bool(D3DXSaveSurfaceToFileW), 72},      {bool(D3DXMatrixDecompose), 74}};
+    return {{bool(D3DXCreateEffectFromFileW), 60},
+            {bool(D3DXCompileShaderFromFileW), 61},
+            {bool(D3DXGetVertexShaderProfileW), 62},
+            {bool(D3DXCreateTexture), 64},
+            {bool(D3DXCreateTextureFromFileW), 65},
+            {bool(D3DXGetImageInfoFromFileW), 66},
+            {bool(D3DXGetImageInfoFromFileInMemory), 67},
+            {bool(D3DXCreateTextureFromFileExW), 68},
+            {bool(D3DXCreateTextureFromFileInMemoryEx), 69},
+            {bool(D3DXSaveTextureToFileW), 70},
+            {bool(D3DXSaveSurfaceToFileW), 72},
+            {bool(D3DXMatrixDecompose), 74}};
 }
 
 FARPROC WithoutDecompose(HMODULE module, LPCSTR name)
@@ -29,7 +35,10 @@ FARPROC WithoutDecompose(HMODULE module, LPCSTR name)
     return std::strcmp(name, "D3DXMatrixDecompose") == 0 ? nullptr : GetProcAddress(module, name);
 }
 
-HMODULE NoLibrary(LPCWSTR) { return nullptr; }
+HMODULE NoLibrary(LPCWSTR)
+{
+    return nullptr;
+}
 
 class GxD3DXTest : public ::testing::Test
 {

@@ -62,8 +62,8 @@ protected:
     void CreateDevice(UINT width = 64, UINT height = 32)
     {
         D3DPRESENT_PARAMETERS p = Windowed(width, height);
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                      &p, &m_device),
+        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &m_device),
                   D3D_OK);
         ASSERT_EQ(m_device->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&m_soft)), S_OK);
     }
@@ -99,7 +99,8 @@ TEST_F(D3D9DeviceTest, CreatesDevicesForNoWindowAndRefusesBadParameters)
     };
     const Case refused[] = {
         {"no vertex processing chosen", 0, [](D3DPRESENT_PARAMETERS&) {}},
-        {"two kinds of vertex processing", D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING,
+        {"two kinds of vertex processing",
+         D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING,
          [](D3DPRESENT_PARAMETERS&) {}},
         {"full screen without a window", D3DCREATE_SOFTWARE_VERTEXPROCESSING,
          [](D3DPRESENT_PARAMETERS& p) { p.Windowed = FALSE; }},
@@ -113,12 +114,15 @@ TEST_F(D3D9DeviceTest, CreatesDevicesForNoWindowAndRefusesBadParameters)
         D3DPRESENT_PARAMETERS p = Windowed(64, 32);
         c.change(p);
         IDirect3DDevice9* device = reinterpret_cast<IDirect3DDevice9*>(1);
-        EXPECT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, c.flags, &p, &device), D3DERR_INVALIDCALL) << c.what;
+        EXPECT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, c.flags, &p, &device), D3DERR_INVALIDCALL)
+            << c.what;
         EXPECT_EQ(device, nullptr) << c.what;
     }
 
     D3DPRESENT_PARAMETERS p = Windowed(64, 32);
-    ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &m_device), D3D_OK);
+    ASSERT_EQ(
+        m_d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &m_device),
+        D3D_OK);
     EXPECT_EQ(p.BackBufferFormat, D3DFMT_X8R8G8B8) << "the display format fills in an unknown one";
     D3DSURFACE_DESC desc = BackBufferDesc();
     EXPECT_EQ(desc.Width, 64u);
@@ -152,11 +156,21 @@ TEST_F(D3D9DeviceTest, StartsWithThePlatformDefaultsAndKeepsWhatIsSet)
         DWORD value;
     };
     const State defaults[] = {
-        {D3DRS_ZENABLE, D3DZB_TRUE},     {D3DRS_FILLMODE, D3DFILL_SOLID},       {D3DRS_LIGHTING, TRUE},
-        {D3DRS_CULLMODE, D3DCULL_CCW},   {D3DRS_SRCBLEND, D3DBLEND_ONE},        {D3DRS_DESTBLEND, D3DBLEND_ZERO},
-        {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_COLORVERTEX, TRUE},            {D3DRS_VERTEXBLEND, D3DVBF_DISABLE},
-        {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1}, {D3DRS_CLIPPING, TRUE},   {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
-        {D3DRS_COLORWRITEENABLE, 0xF},   {D3DRS_ALPHABLENDENABLE, FALSE},       {D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE},
+        {D3DRS_ZENABLE, D3DZB_TRUE},
+        {D3DRS_FILLMODE, D3DFILL_SOLID},
+        {D3DRS_LIGHTING, TRUE},
+        {D3DRS_CULLMODE, D3DCULL_CCW},
+        {D3DRS_SRCBLEND, D3DBLEND_ONE},
+        {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+        {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},
+        {D3DRS_COLORVERTEX, TRUE},
+        {D3DRS_VERTEXBLEND, D3DVBF_DISABLE},
+        {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+        {D3DRS_CLIPPING, TRUE},
+        {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+        {D3DRS_COLORWRITEENABLE, 0xF},
+        {D3DRS_ALPHABLENDENABLE, FALSE},
+        {D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE},
     };
     for (const State& s : defaults)
     {
@@ -184,7 +198,8 @@ TEST_F(D3D9DeviceTest, StartsWithThePlatformDefaultsAndKeepsWhatIsSet)
     D3DMATRIX set{};
     for (int i = 0; i < 16; ++i)
         set.m[i / 4][i % 4] = static_cast<float>(i + 1);
-    for (D3DTRANSFORMSTATETYPE t : {D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE7, D3DTS_WORLD, D3DTS_WORLDMATRIX(255)})
+    for (D3DTRANSFORMSTATETYPE t :
+         {D3DTS_VIEW, D3DTS_PROJECTION, D3DTS_TEXTURE7, D3DTS_WORLD, D3DTS_WORLDMATRIX(255)})
     {
         ASSERT_EQ(m_device->SetTransform(t, &set), D3D_OK) << t;
         ASSERT_EQ(m_device->GetTransform(t, &m), D3D_OK);
@@ -255,20 +270,17 @@ TEST_F(D3D9DeviceTest, TexturesHoldFullMipChainsWithRealPitches)
         UINT rows;
     };
     const Case cases[] = {
-        {D3DFMT_A8R8G8B8, 64, 16, 0, 7, 256, 16},
-        {D3DFMT_X8R8G8B8, 5, 3, 0, 3, 20, 3},
-        {D3DFMT_R5G6B5, 7, 9, 2, 2, 14, 9},
-        {D3DFMT_A1R5G5B5, 128, 128, 1, 1, 256, 128},
-        {D3DFMT_A8, 16, 1, 0, 5, 16, 1},
-        {D3DFMT_DXT1, 16, 8, 0, 5, 32, 2},
-        {D3DFMT_DXT3, 8, 8, 0, 4, 32, 2},
-        {D3DFMT_DXT5, 6, 6, 0, 3, 32, 2},
+        {D3DFMT_A8R8G8B8, 64, 16, 0, 7, 256, 16}, {D3DFMT_X8R8G8B8, 5, 3, 0, 3, 20, 3},
+        {D3DFMT_R5G6B5, 7, 9, 2, 2, 14, 9},       {D3DFMT_A1R5G5B5, 128, 128, 1, 1, 256, 128},
+        {D3DFMT_A8, 16, 1, 0, 5, 16, 1},          {D3DFMT_DXT1, 16, 8, 0, 5, 32, 2},
+        {D3DFMT_DXT3, 8, 8, 0, 4, 32, 2},         {D3DFMT_DXT5, 6, 6, 0, 3, 32, 2},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.format);
         IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(m_device->CreateTexture(c.width, c.height, c.levels, 0, c.format, D3DPOOL_MANAGED, &texture, nullptr),
+        ASSERT_EQ(m_device->CreateTexture(c.width, c.height, c.levels, 0, c.format, D3DPOOL_MANAGED, &texture,
+                                          nullptr),
                   D3D_OK);
         ASSERT_EQ(texture->GetLevelCount(), c.expectedLevels);
         for (UINT level = 0; level < c.expectedLevels; ++level)
@@ -286,10 +298,11 @@ TEST_F(D3D9DeviceTest, TexturesHoldFullMipChainsWithRealPitches)
                 EXPECT_EQ(static_cast<UINT>(locked.Pitch), c.rowBytes);
             }
             // Every byte of every row can be written (the sanitizer watches).
-            UINT rows = level == 0 ? c.rows : std::max(1u, (c.format == D3DFMT_DXT1 || c.format == D3DFMT_DXT3 ||
-                                                             c.format == D3DFMT_DXT5)
-                                                                ? (desc.Height + 3) / 4
-                                                                : desc.Height);
+            UINT rows = level == 0 ? c.rows
+                                   : std::max(1u, (c.format == D3DFMT_DXT1 || c.format == D3DFMT_DXT3 ||
+                                                   c.format == D3DFMT_DXT5)
+                                                      ? (desc.Height + 3) / 4
+                                                      : desc.Height);
             for (UINT r = 0; r < rows; ++r)
                 std::memset(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(r) * locked.Pitch, 0xAB,
                             static_cast<size_t>(locked.Pitch));
@@ -303,13 +316,15 @@ TEST_F(D3D9DeviceTest, TexturesHoldFullMipChainsWithRealPitches)
 
     // Refused: 3-byte texels, empty sizes, more levels than the chain has, an unknown format.
     const Case refused[] = {
-        {D3DFMT_R8G8B8, 8, 8, 1, 0, 0, 0}, {D3DFMT_A8R8G8B8, 0, 8, 1, 0, 0, 0}, {D3DFMT_A8R8G8B8, 8, 0, 1, 0, 0, 0},
-        {D3DFMT_A8R8G8B8, 8, 8, 5, 0, 0, 0}, {D3DFMT_UNKNOWN, 8, 8, 1, 0, 0, 0},
+        {D3DFMT_R8G8B8, 8, 8, 1, 0, 0, 0},   {D3DFMT_A8R8G8B8, 0, 8, 1, 0, 0, 0},
+        {D3DFMT_A8R8G8B8, 8, 0, 1, 0, 0, 0}, {D3DFMT_A8R8G8B8, 8, 8, 5, 0, 0, 0},
+        {D3DFMT_UNKNOWN, 8, 8, 1, 0, 0, 0},
     };
     for (const Case& c : refused)
     {
         IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(1);
-        EXPECT_EQ(m_device->CreateTexture(c.width, c.height, c.levels, 0, c.format, D3DPOOL_MANAGED, &texture, nullptr),
+        EXPECT_EQ(m_device->CreateTexture(c.width, c.height, c.levels, 0, c.format, D3DPOOL_MANAGED, &texture,
+                                          nullptr),
                   D3DERR_INVALIDCALL)
             << c.format << " " << c.width << "x" << c.height;
         EXPECT_EQ(texture, nullptr);
@@ -321,7 +336,8 @@ TEST_F(D3D9DeviceTest, SurfacesCountWithTheirTextureAndLockSubRectangles)
 {
     CreateDevice();
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(m_device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     IDirect3DSurface9* level1 = nullptr;
     ASSERT_EQ(texture->GetSurfaceLevel(1, &level1), D3D_OK);
     EXPECT_EQ(texture->Release(), 1u) << "the level holds its texture";
@@ -356,9 +372,11 @@ TEST_F(D3D9DeviceTest, ClearFillsTheTargetAndRenderTargetDataCopiesIt)
     D3DSURFACE_DESC desc{};
     target->GetDesc(&desc);
     IDirect3DSurface9* copy = nullptr;
-    EXPECT_EQ(m_device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_MANAGED, &copy, nullptr),
+    EXPECT_EQ(m_device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_MANAGED,
+                                                    &copy, nullptr),
               D3DERR_INVALIDCALL);
-    ASSERT_EQ(m_device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+    ASSERT_EQ(m_device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                    &copy, nullptr),
               D3D_OK);
     ASSERT_EQ(m_device->GetRenderTargetData(target, copy), D3D_OK);
     D3DLOCKED_RECT locked{};
@@ -386,8 +404,10 @@ TEST_F(D3D9DeviceTest, LostDeviceReportsLossThenNeedsResetAndResetAppliesNewSize
     EXPECT_EQ(m_device->TestCooperativeLevel(), D3D_OK);
     IDirect3DTexture9* managed = nullptr;
     IDirect3DTexture9* vidmem = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr), D3D_OK);
-    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &vidmem, nullptr), D3D_OK);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &managed, nullptr),
+              D3D_OK);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &vidmem, nullptr),
+              D3D_OK);
     m_device->SetRenderState(D3DRS_LIGHTING, FALSE);
     m_device->SetTexture(0, managed);
 
@@ -434,7 +454,8 @@ TEST_F(D3D9DeviceTest, CallLogRecordsADrawingSequenceWithItsVertexBytes)
         float x, y, z, rhw;
         uint32_t colour;
     };
-    const Vertex triangle[3] = {{0, 0, 0, 1, 0xFFFF0000u}, {10, 0, 0, 1, 0xFF00FF00u}, {0, 10, 0, 1, 0xFF0000FFu}};
+    const Vertex triangle[3] = {
+        {0, 0, 0, 1, 0xFFFF0000u}, {10, 0, 0, 1, 0xFF00FF00u}, {0, 10, 0, 1, 0xFF0000FFu}};
     const uint16_t indices[3] = {2, 1, 0};
 
     m_soft->EnableCallLog(true);
@@ -452,8 +473,8 @@ TEST_F(D3D9DeviceTest, CallLogRecordsADrawingSequenceWithItsVertexBytes)
     for (const D3D9Call& call : log)
         texts.push_back(call.Text());
     EXPECT_EQ(texts, (std::vector<std::string>{"BeginScene()", "SetFVF(68)", "SetRenderState(137, 0)",
-                                               "DrawPrimitiveUP(4, 1, 20)", "DrawIndexedPrimitiveUP(4, 0, 3, 1, 101, 20)",
-                                               "EndScene()"}));
+                                               "DrawPrimitiveUP(4, 1, 20)",
+                                               "DrawIndexedPrimitiveUP(4, 0, 3, 1, 101, 20)", "EndScene()"}));
     ASSERT_EQ(log.size(), 6u);
     EXPECT_EQ(log[3].vertices.size(), sizeof triangle);
     EXPECT_EQ(std::memcmp(log[3].vertices.data(), triangle, sizeof triangle), 0);
@@ -470,7 +491,8 @@ TEST_F(D3D9DeviceTest, DrawCallsAreValidatedBeforeTheyReachThePipeline)
     float xyz[4 * 3] = {};
     const uint32_t farIndex[3] = {0, 1, 4}; // vertex 4 is outside the four given
     m_device->SetFVF(D3DFVF_XYZ);
-    EXPECT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, xyz, 12), D3DERR_INVALIDCALL) << "outside a scene";
+    EXPECT_EQ(m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, xyz, 12), D3DERR_INVALIDCALL)
+        << "outside a scene";
     m_device->BeginScene();
     struct Case
     {
@@ -480,8 +502,10 @@ TEST_F(D3D9DeviceTest, DrawCallsAreValidatedBeforeTheyReachThePipeline)
     };
     const Case cases[] = {
         {"list of points", D3D_OK, m_device->DrawPrimitiveUP(D3DPT_POINTLIST, 4, xyz, 12)},
-        {"stride below the vertex size", D3DERR_INVALIDCALL, m_device->DrawPrimitiveUP(D3DPT_LINELIST, 1, xyz, 8)},
-        {"unknown primitive", D3DERR_INVALIDCALL, m_device->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(7), 1, xyz, 12)},
+        {"stride below the vertex size", D3DERR_INVALIDCALL,
+         m_device->DrawPrimitiveUP(D3DPT_LINELIST, 1, xyz, 8)},
+        {"unknown primitive", D3DERR_INVALIDCALL,
+         m_device->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(7), 1, xyz, 12)},
         {"no vertices", D3DERR_INVALIDCALL, m_device->DrawPrimitiveUP(D3DPT_LINELIST, 1, nullptr, 12)},
         {"index past the vertex range", D3DERR_INVALIDCALL,
          m_device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 1, farIndex, D3DFMT_INDEX32, xyz, 12)},
@@ -509,8 +533,9 @@ TEST_F(D3D9DeviceTest, InjectedFaultsFailTheNextCallsOnly)
     faults->failCreateDevice = 1;
     D3DPRESENT_PARAMETERS p = Windowed(8, 8);
     IDirect3DDevice9* device = nullptr;
-    EXPECT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device),
-              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(
+        m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device),
+        D3DERR_NOTAVAILABLE);
     EXPECT_EQ(device, nullptr);
     CreateDevice();
 
@@ -520,7 +545,8 @@ TEST_F(D3D9DeviceTest, InjectedFaultsFailTheNextCallsOnly)
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_OUTOFVIDEOMEMORY);
-    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     D3DLOCKED_RECT locked{};
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
@@ -536,10 +562,12 @@ TEST_F(D3D9DeviceTest, ResourcesMayOutliveTheirDevice)
 {
     CreateDevice();
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(m_device->CreateTexture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     ASSERT_EQ(m_device->SetTexture(0, texture), D3D_OK);
     EXPECT_EQ(texture->Release(), 1u) << "the device holds the bound texture";
-    ASSERT_EQ(m_device->CreateTexture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(m_device->CreateTexture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+              D3D_OK);
     m_soft->Release();
     m_soft = nullptr;
     EXPECT_EQ(m_device->Release(), 0u);

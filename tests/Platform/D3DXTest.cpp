@@ -67,7 +67,8 @@ protected:
         p.BackBufferHeight = 16;
         p.SwapEffect = D3DSWAPEFFECT_DISCARD;
         p.Windowed = TRUE;
-        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &m_device),
+        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p,
+                                      &m_device),
                   D3D_OK);
     }
 
@@ -84,12 +85,13 @@ protected:
     }
 
     IDirect3DTexture9* FromMemory(const std::vector<uint8_t>& file, D3DFORMAT format = D3DFMT_UNKNOWN,
-                                  UINT levels = D3DX_DEFAULT, D3DCOLOR colorKey = 0, D3DXIMAGE_INFO* info = nullptr)
+                                  UINT levels = D3DX_DEFAULT, D3DCOLOR colorKey = 0,
+                                  D3DXIMAGE_INFO* info = nullptr)
     {
         IDirect3DTexture9* texture = nullptr;
-        HRESULT hr = x.fromMemoryEx(m_device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT,
-                                    levels, 0, format, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, colorKey, info,
-                                    nullptr, &texture);
+        HRESULT hr = x.fromMemoryEx(m_device, file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT,
+                                    D3DX_DEFAULT, levels, 0, format, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                    D3DX_DEFAULT, colorKey, info, nullptr, &texture);
         EXPECT_EQ(hr, D3D_OK);
         return texture;
     }
@@ -104,7 +106,8 @@ protected:
         std::vector<uint32_t> texels(static_cast<size_t>(desc.Width) * desc.Height);
         for (UINT y = 0; y < desc.Height; ++y)
             std::memcpy(texels.data() + static_cast<size_t>(y) * desc.Width,
-                        static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch, desc.Width * 4u);
+                        static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                        desc.Width * 4u);
         texture->UnlockRect(level);
         return texels;
     }
@@ -153,8 +156,8 @@ TEST_F(D3DXTest, ImageInfoReportsSizeFormatLevelsAndKind)
         {"32-bit RLE TGA", ImageFiles::Tga(texels, 4, 2, 32, true), 4, 2, 1, D3DFMT_A8R8G8B8, D3DXIFF_TGA},
         {"PNG with alpha", ImageFiles::Png(texels, 4, 2, true), 4, 2, 1, D3DFMT_A8R8G8B8, D3DXIFF_PNG},
         {"PNG without alpha", ImageFiles::Png(texels, 4, 2, false), 4, 2, 1, D3DFMT_X8R8G8B8, D3DXIFF_PNG},
-        {"JPEG", ImageFiles::Jpeg(ImageFiles::RandomTexels(33, 17, 2, false), 33, 17, 90), 33, 17, 1, D3DFMT_X8R8G8B8,
-         D3DXIFF_JPG},
+        {"JPEG", ImageFiles::Jpeg(ImageFiles::RandomTexels(33, 17, 2, false), 33, 17, 90), 33, 17, 1,
+         D3DFMT_X8R8G8B8, D3DXIFF_JPG},
         {"DXT1 DDS", ImageFiles::DdsDxt("DXT1", 16, 8, 5, 3), 16, 8, 5, D3DFMT_DXT1, D3DXIFF_DDS},
         {"DXT5 DDS", ImageFiles::DdsDxt("DXT5", 8, 8, 1, 3), 8, 8, 1, D3DFMT_DXT5, D3DXIFF_DDS},
         {"A8R8G8B8 DDS", ImageFiles::DdsArgb(texels, 4, 2), 4, 2, 1, D3DFMT_A8R8G8B8, D3DXIFF_DDS},
@@ -227,7 +230,8 @@ TEST_F(D3DXTest, JpegKeepsItsSizeAndColours)
     EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
     for (uint32_t texel : Texels(texture))
         for (int shift = 0; shift < 32; shift += 8)
-            EXPECT_NEAR(static_cast<int>((texel >> shift) & 0xFF), static_cast<int>((colour >> shift) & 0xFF), 3);
+            EXPECT_NEAR(static_cast<int>((texel >> shift) & 0xFF), static_cast<int>((colour >> shift) & 0xFF),
+                        3);
     texture->Release();
 }
 
@@ -252,8 +256,8 @@ TEST_F(D3DXTest, DxtFilesKeepTheirFormatLevelsAndBlocks)
             ASSERT_EQ(texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
             for (UINT row = 0; row < blocksHigh; ++row)
             {
-                EXPECT_EQ(std::memcmp(static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch, file.data() + offset,
-                                      blocksWide * blockBytes),
+                EXPECT_EQ(std::memcmp(static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch,
+                                      file.data() + offset, blocksWide * blockBytes),
                           0)
                     << fourCC << " level " << level;
                 offset += blocksWide * blockBytes;
@@ -296,8 +300,9 @@ TEST_F(D3DXTest, DefaultSizesAndLevelsFollowTheImage)
     texture->Release();
 
     IDirect3DTexture9* created = nullptr;
-    ASSERT_EQ(x.createTexture(m_device, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_R8G8B8, D3DPOOL_MANAGED, &created),
-              D3D_OK);
+    ASSERT_EQ(
+        x.createTexture(m_device, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_R8G8B8, D3DPOOL_MANAGED, &created),
+        D3D_OK);
     created->GetLevelDesc(0, &desc);
     EXPECT_EQ(desc.Width, 256u);
     EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8) << "the nearest format the device takes";
@@ -329,9 +334,10 @@ TEST_F(D3DXTest, EveryCutOrDamagedImageFailsCleanly)
             // Each cut in a buffer of its own size, so that the sanitizer sees any read past it.
             std::vector<uint8_t> cut(c.file.begin(), c.file.begin() + static_cast<ptrdiff_t>(length));
             IDirect3DTexture9* texture = nullptr;
-            HRESULT hr = x.fromMemoryEx(m_device, cut.empty() ? nullptr : cut.data(), static_cast<UINT>(length),
-                                        D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
-                                        D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
+            HRESULT hr =
+                x.fromMemoryEx(m_device, cut.empty() ? nullptr : cut.data(), static_cast<UINT>(length),
+                               D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                               D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture);
             EXPECT_TRUE(FAILED(hr)) << c.what << " cut to " << length;
             EXPECT_EQ(texture, nullptr) << c.what << " cut to " << length;
             if (texture)
@@ -476,7 +482,8 @@ TEST_F(D3DXTest, EffectAndShaderEntryPointsReportThatNothingCompiles)
 {
     ID3DXEffect* effect = reinterpret_cast<ID3DXEffect*>(1);
     ID3DXBuffer* errors = reinterpret_cast<ID3DXBuffer*>(1);
-    EXPECT_EQ(x.createEffect(m_device, u"scene.fx", nullptr, nullptr, 0, nullptr, &effect, &errors), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(x.createEffect(m_device, u"scene.fx", nullptr, nullptr, 0, nullptr, &effect, &errors),
+              D3DXERR_INVALIDDATA);
     EXPECT_EQ(effect, nullptr);
     EXPECT_EQ(errors, nullptr);
     ID3DXBuffer* shader = reinterpret_cast<ID3DXBuffer*>(1);

@@ -76,9 +76,15 @@ std::vector<uint8_t> Bmp(const std::vector<uint32_t>& texels, uint32_t width, ui
             uint32_t t = src[x];
             switch (bits)
             {
-            case 1: line[x / 8] |= static_cast<uint8_t>(index[t & 0xFFFFFF] << (7 - x % 8)); break;
-            case 4: line[x / 2] |= static_cast<uint8_t>(index[t & 0xFFFFFF] << (x % 2 ? 0 : 4)); break;
-            case 8: line[x] = static_cast<uint8_t>(index[t & 0xFFFFFF]); break;
+            case 1:
+                line[x / 8] |= static_cast<uint8_t>(index[t & 0xFFFFFF] << (7 - x % 8));
+                break;
+            case 4:
+                line[x / 2] |= static_cast<uint8_t>(index[t & 0xFFFFFF] << (x % 2 ? 0 : 4));
+                break;
+            case 8:
+                line[x] = static_cast<uint8_t>(index[t & 0xFFFFFF]);
+                break;
             case 16:
             {
                 uint32_t v = ((t >> 19) & 0x1F) << 10 | ((t >> 11) & 0x1F) << 5 | ((t >> 3) & 0x1F);
@@ -101,7 +107,8 @@ std::vector<uint8_t> Bmp(const std::vector<uint32_t>& texels, uint32_t width, ui
     return out;
 }
 
-std::vector<uint8_t> Tga(const std::vector<uint32_t>& texels, uint32_t width, uint32_t height, int bits, bool rle)
+std::vector<uint8_t> Tga(const std::vector<uint32_t>& texels, uint32_t width, uint32_t height, int bits,
+                         bool rle)
 {
     std::vector<uint8_t> out(18, 0);
     out[2] = rle ? 10 : 2;
@@ -116,7 +123,8 @@ std::vector<uint8_t> Tga(const std::vector<uint32_t>& texels, uint32_t width, ui
     for (uint32_t row = 0; row < height; ++row)
         for (uint32_t x = 0; x < width; ++x)
             rows.push_back(texels[static_cast<size_t>(height - 1 - row) * width + x]);
-    auto texel = [&](uint32_t t) {
+    auto texel = [&](uint32_t t)
+    {
         for (size_t i = 0; i < bytes; ++i)
             out.push_back(static_cast<uint8_t>(t >> (8 * i)));
     };
@@ -141,12 +149,13 @@ std::vector<uint8_t> Tga(const std::vector<uint32_t>& texels, uint32_t width, ui
 
 namespace
 {
-std::vector<uint8_t> DdsHeader(uint32_t width, uint32_t height, uint32_t levels, uint32_t pfFlags, uint32_t fourCC,
-                               uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a)
+std::vector<uint8_t> DdsHeader(uint32_t width, uint32_t height, uint32_t levels, uint32_t pfFlags,
+                               uint32_t fourCC, uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a)
 {
     std::vector<uint8_t> out{'D', 'D', 'S', ' '};
     Put32(out, 124);
-    Put32(out, 0x1 | 0x2 | 0x4 | 0x1000 | (levels > 1 ? 0x20000 : 0)); // caps, height, width, format, mip count
+    Put32(out,
+          0x1 | 0x2 | 0x4 | 0x1000 | (levels > 1 ? 0x20000 : 0)); // caps, height, width, format, mip count
     Put32(out, height);
     Put32(out, width);
     Put32(out, 0); // pitch or linear size
@@ -171,7 +180,8 @@ std::vector<uint8_t> DdsHeader(uint32_t width, uint32_t height, uint32_t levels,
 }
 } // namespace
 
-std::vector<uint8_t> DdsDxt(const char* fourCC, uint32_t width, uint32_t height, uint32_t levels, uint32_t seed)
+std::vector<uint8_t> DdsDxt(const char* fourCC, uint32_t width, uint32_t height, uint32_t levels,
+                            uint32_t seed)
 {
     uint32_t code = static_cast<uint32_t>(fourCC[0]) | static_cast<uint32_t>(fourCC[1]) << 8 |
                     static_cast<uint32_t>(fourCC[2]) << 16 | static_cast<uint32_t>(fourCC[3]) << 24;
@@ -181,7 +191,8 @@ std::vector<uint8_t> DdsDxt(const char* fourCC, uint32_t width, uint32_t height,
     for (uint32_t level = 0; level < levels; ++level)
     {
         uint32_t w = std::max(1u, width >> level), h = std::max(1u, height >> level);
-        size_t bytes = static_cast<size_t>(std::max(1u, (w + 3) / 4)) * std::max(1u, (h + 3) / 4) * blockBytes;
+        size_t bytes =
+            static_cast<size_t>(std::max(1u, (w + 3) / 4)) * std::max(1u, (h + 3) / 4) * blockBytes;
         for (size_t i = 0; i < bytes; ++i)
             out.push_back(static_cast<uint8_t>(random()));
     }

@@ -19,8 +19,14 @@ void Append(std::string& out, const std::string& part)
     out += part;
 }
 
-std::string Num(uint64_t v) { return std::to_string(v); }
-std::string Num(uint32_t v) { return std::to_string(v); }
+std::string Num(uint64_t v)
+{
+    return std::to_string(v);
+}
+std::string Num(uint32_t v)
+{
+    return std::to_string(v);
+}
 
 std::string Num(float v)
 {
@@ -73,7 +79,8 @@ struct Args
 
 const D3DMATRIX& Identity()
 {
-    static const D3DMATRIX identity = [] {
+    static const D3DMATRIX identity = []
+    {
         D3DMATRIX m{};
         m._11 = m._22 = m._33 = m._44 = 1.0f;
         return m;
@@ -104,11 +111,14 @@ DWORD FloatBits(float f)
 
 bool ValidTransform(D3DTRANSFORMSTATETYPE state)
 {
-    return state == D3DTS_VIEW || state == D3DTS_PROJECTION || (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) ||
-           (state >= 256 && state < TransformCount);
+    return state == D3DTS_VIEW || state == D3DTS_PROJECTION ||
+           (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) || (state >= 256 && state < TransformCount);
 }
 
-bool ValidPrimitive(D3DPRIMITIVETYPE type) { return type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN; }
+bool ValidPrimitive(D3DPRIMITIVETYPE type)
+{
+    return type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN;
+}
 } // namespace
 
 // A call is logged only when its device records; the arguments are formatted only then.
@@ -127,13 +137,19 @@ UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT count)
 {
     switch (type)
     {
-    case D3DPT_POINTLIST: return count;
-    case D3DPT_LINELIST: return count * 2;
-    case D3DPT_LINESTRIP: return count + 1;
-    case D3DPT_TRIANGLELIST: return count * 3;
+    case D3DPT_POINTLIST:
+        return count;
+    case D3DPT_LINELIST:
+        return count * 2;
+    case D3DPT_LINESTRIP:
+        return count + 1;
+    case D3DPT_TRIANGLELIST:
+        return count * 3;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return count + 2;
-    default: return 0;
+    case D3DPT_TRIANGLEFAN:
+        return count + 2;
+    default:
+        return 0;
     }
 }
 
@@ -265,7 +281,8 @@ HRESULT DeviceImpl::ValidateParameters(D3DPRESENT_PARAMETERS& p) const
         if (p.BackBufferFormat == D3DFMT_UNKNOWN)
             p.BackBufferFormat = DisplayMode().Format;
     }
-    else if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || (!p.hDeviceWindow && !m_creation.hFocusWindow))
+    else if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 ||
+             (!p.hDeviceWindow && !m_creation.hFocusWindow))
         return D3DERR_INVALIDCALL;
     if (!IsBackBufferFormat(p.BackBufferFormat))
         return D3DERR_INVALIDCALL;
@@ -302,7 +319,8 @@ HRESULT DeviceImpl::Initialise(D3DPRESENT_PARAMETERS& parameters)
 HRESULT DeviceImpl::CreateSwapChainSurfaces()
 {
     auto* colour = new PixelStore;
-    colour->Allocate(m_parameters.BackBufferFormat, m_parameters.BackBufferWidth, m_parameters.BackBufferHeight);
+    colour->Allocate(m_parameters.BackBufferFormat, m_parameters.BackBufferWidth,
+                     m_parameters.BackBufferHeight);
     m_backBuffer = new SurfaceImpl(this, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET, colour,
                                    static_cast<IDirect3DDevice9*>(this), true);
     if (m_parameters.EnableAutoDepthStencil)
@@ -357,7 +375,10 @@ HRESULT DeviceImpl::QueryInterface(REFIID riid, void** object)
     return S_OK;
 }
 
-ULONG DeviceImpl::AddRef() { return ++m_refs; }
+ULONG DeviceImpl::AddRef()
+{
+    return ++m_refs;
+}
 
 ULONG DeviceImpl::Release()
 {
@@ -374,14 +395,21 @@ HRESULT DeviceImpl::TestCooperativeLevel()
     LOG_CALL("TestCooperativeLevel", );
     switch (m_lost)
     {
-    case Lost::No: return D3D_OK;
-    case Lost::Lost: m_lost = Lost::NotReset; return D3DERR_DEVICELOST;
-    case Lost::NotReset: return D3DERR_DEVICENOTRESET;
+    case Lost::No:
+        return D3D_OK;
+    case Lost::Lost:
+        m_lost = Lost::NotReset;
+        return D3DERR_DEVICELOST;
+    case Lost::NotReset:
+        return D3DERR_DEVICENOTRESET;
     }
     return D3D_OK;
 }
 
-UINT DeviceImpl::GetAvailableTextureMem() { return 512u * 1024u * 1024u; }
+UINT DeviceImpl::GetAvailableTextureMem()
+{
+    return 512u * 1024u * 1024u;
+}
 
 HRESULT DeviceImpl::GetDirect3D(IDirect3D9** d3d)
 {
@@ -426,8 +454,8 @@ HRESULT DeviceImpl::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* paramet
 HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
 {
     LOG_CALL("Reset", << (presentationParameters ? Num(presentationParameters->BackBufferWidth) + "x" +
-                                                      Num(presentationParameters->BackBufferHeight)
-                                                : std::string("null")));
+                                                       Num(presentationParameters->BackBufferHeight)
+                                                 : std::string("null")));
     if (!presentationParameters)
         return D3DERR_INVALIDCALL;
     // As on the platform: every default-pool resource and every outside reference to the swap
@@ -435,7 +463,8 @@ HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
     for (Resource* resource : m_resources)
         if (resource->Pool() == D3DPOOL_DEFAULT)
             return D3DERR_INVALIDCALL;
-    if ((m_backBuffer && m_backBuffer->OutsideReferences() > 0) || (m_autoDepth && m_autoDepth->OutsideReferences() > 0))
+    if ((m_backBuffer && m_backBuffer->OutsideReferences() > 0) ||
+        (m_autoDepth && m_autoDepth->OutsideReferences() > 0))
         return D3DERR_INVALIDCALL;
     D3DPRESENT_PARAMETERS p = *presentationParameters;
     HRESULT hr = ValidateParameters(p);
@@ -455,14 +484,17 @@ HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride, const RGNDATA*)
+HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                            const RGNDATA*)
 {
-    LOG_CALL("Present", << (sourceRect ? Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->left))) + " " +
-                                             Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->top))) + " " +
-                                             Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->right))) + " " +
-                                             Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->bottom)))
-                                       : std::string("null"))
-                        << Ptr(destRect) << Ptr(destWindowOverride));
+    LOG_CALL(
+        "Present", << (sourceRect
+                           ? Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->left))) + " " +
+                                 Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->top))) + " " +
+                                 Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->right))) + " " +
+                                 Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->bottom)))
+                           : std::string("null"))
+                   << Ptr(destRect) << Ptr(destWindowOverride));
     if (m_lost != Lost::No)
         return D3DERR_DEVICELOST;
     if (m_state.inScene)
@@ -471,7 +503,8 @@ HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND d
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface)
+HRESULT DeviceImpl::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                                  IDirect3DSurface9** surface)
 {
     LOG_CALL("GetBackBuffer", << uint64_t{swapChain} << uint64_t{backBuffer} << uint64_t{type});
     if (!surface)
@@ -498,11 +531,11 @@ void DeviceImpl::LoseDevice()
 
 // ---- Resources -------------------------------------------------------------------------------------
 
-HRESULT DeviceImpl::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                  IDirect3DTexture9** texture, HANDLE* sharedHandle)
+HRESULT DeviceImpl::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                  D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* sharedHandle)
 {
     LOG_CALL("CreateTexture", << uint64_t{width} << uint64_t{height} << uint64_t{levels} << uint64_t{usage}
-                                << uint64_t{format} << uint64_t{pool});
+                              << uint64_t{format} << uint64_t{pool});
     if (!texture)
         return D3DERR_INVALIDCALL;
     *texture = nullptr;
@@ -525,8 +558,9 @@ HRESULT DeviceImpl::CreateTexture(UINT width, UINT height, UINT levels, DWORD us
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                       DWORD, BOOL, IDirect3DSurface9** surface, HANDLE* sharedHandle)
+HRESULT DeviceImpl::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
+                                       D3DMULTISAMPLE_TYPE multiSample, DWORD, BOOL,
+                                       IDirect3DSurface9** surface, HANDLE* sharedHandle)
 {
     LOG_CALL("CreateRenderTarget", << uint64_t{width} << uint64_t{height} << uint64_t{format});
     if (!surface)
@@ -541,8 +575,8 @@ HRESULT DeviceImpl::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE, DWORD,
-                                              BOOL, IDirect3DSurface9** surface, HANDLE* sharedHandle)
+HRESULT DeviceImpl::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
+                                              DWORD, BOOL, IDirect3DSurface9** surface, HANDLE* sharedHandle)
 {
     LOG_CALL("CreateDepthStencilSurface", << uint64_t{width} << uint64_t{height} << uint64_t{format});
     if (!surface)
@@ -560,7 +594,8 @@ HRESULT DeviceImpl::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT
 HRESULT DeviceImpl::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                                 IDirect3DSurface9** surface, HANDLE* sharedHandle)
 {
-    LOG_CALL("CreateOffscreenPlainSurface", << uint64_t{width} << uint64_t{height} << uint64_t{format} << uint64_t{pool});
+    LOG_CALL("CreateOffscreenPlainSurface",
+             << uint64_t{width} << uint64_t{height} << uint64_t{format} << uint64_t{pool});
     if (!surface)
         return D3DERR_INVALIDCALL;
     *surface = nullptr;
@@ -580,8 +615,8 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
         return D3DERR_INVALIDCALL;
     auto* source = static_cast<SurfaceImpl*>(renderTarget);
     auto* dest = static_cast<SurfaceImpl*>(destSurface);
-    if (source->Device() != this || dest->Device() != this || dest->Pool() != D3DPOOL_SYSTEMMEM || dest->Locked() ||
-        source->Locked())
+    if (source->Device() != this || dest->Device() != this || dest->Pool() != D3DPOOL_SYSTEMMEM ||
+        dest->Locked() || source->Locked())
         return D3DERR_INVALIDCALL;
     const PixelStore& s = source->Store();
     PixelStore& d = dest->Store();
@@ -672,7 +707,8 @@ HRESULT DeviceImpl::EndScene()
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
+HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                          DWORD stencil)
 {
     LOG_CALL("Clear", << uint64_t{count} << uint64_t{flags} << uint64_t{color} << z << uint64_t{stencil});
     if ((count && !rects) || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) ||
@@ -695,7 +731,8 @@ HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
                                 std::min(rects[i].x2, whole.x2), std::min(rects[i].y2, whole.y2)});
 
     // One row of the area is built once and copied to each of its rows.
-    auto fill = [&areas](PixelStore& store, const std::vector<uint8_t>& texel) {
+    auto fill = [&areas](PixelStore& store, const std::vector<uint8_t>& texel)
+    {
         size_t bpp = texel.size();
         std::vector<uint8_t> row;
         for (const D3DRECT& r : areas)
@@ -709,7 +746,8 @@ HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
             for (size_t i = 0; i < row.size(); i += bpp)
                 std::memcpy(row.data() + i, texel.data(), bpp);
             for (LONG y = y1; y < y2; ++y)
-                std::memcpy(store.bits.data() + static_cast<size_t>(y) * store.pitch + static_cast<size_t>(x1) * bpp,
+                std::memcpy(store.bits.data() + static_cast<size_t>(y) * store.pitch +
+                                static_cast<size_t>(x1) * bpp,
                             row.data(), row.size());
         }
     };
@@ -760,7 +798,8 @@ HRESULT DeviceImpl::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix)
 
 HRESULT DeviceImpl::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
 {
-    LOG_CALL("MultiplyTransform", << uint64_t{state} << (matrix ? Floats(&matrix->_11, 16) : std::string("null")));
+    LOG_CALL("MultiplyTransform", << uint64_t{state}
+                                  << (matrix ? Floats(&matrix->_11, 16) : std::string("null")));
     if (!matrix || !ValidTransform(state))
         return D3DERR_INVALIDCALL;
     m_state.transforms[state] = Multiply(*matrix, m_state.transforms[state]);
@@ -769,17 +808,19 @@ HRESULT DeviceImpl::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATR
 
 HRESULT DeviceImpl::SetViewport(const D3DVIEWPORT9* viewport)
 {
-    LOG_CALL("SetViewport", << (viewport ? Num(uint64_t{viewport->X}) + " " + Num(uint64_t{viewport->Y}) + " " +
-                                                Num(uint64_t{viewport->Width}) + " " + Num(uint64_t{viewport->Height}) +
-                                                " " + Num(viewport->MinZ) + " " + Num(viewport->MaxZ)
-                                          : std::string("null")));
+    LOG_CALL("SetViewport", << (viewport ? Num(uint64_t{viewport->X}) + " " + Num(uint64_t{viewport->Y}) +
+                                               " " + Num(uint64_t{viewport->Width}) + " " +
+                                               Num(uint64_t{viewport->Height}) + " " + Num(viewport->MinZ) +
+                                               " " + Num(viewport->MaxZ)
+                                         : std::string("null")));
     if (!viewport || !m_state.renderTarget)
         return D3DERR_INVALIDCALL;
     const PixelStore& target = m_state.renderTarget->Store();
     uint64_t right = uint64_t{viewport->X} + viewport->Width;
     uint64_t bottom = uint64_t{viewport->Y} + viewport->Height;
     if (viewport->Width == 0 || viewport->Height == 0 || right > target.width || bottom > target.height ||
-        !(viewport->MinZ >= 0.0f && viewport->MinZ <= 1.0f && viewport->MaxZ >= 0.0f && viewport->MaxZ <= 1.0f))
+        !(viewport->MinZ >= 0.0f && viewport->MinZ <= 1.0f && viewport->MaxZ >= 0.0f &&
+          viewport->MaxZ <= 1.0f))
         return D3DERR_INVALIDCALL;
     m_state.viewport = *viewport;
     return D3D_OK;
@@ -978,10 +1019,11 @@ HRESULT DeviceImpl::Draw(const DrawCall&)
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, const void* vertexData,
-                                    UINT stride)
+HRESULT DeviceImpl::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
+                                    const void* vertexData, UINT stride)
 {
-    UINT vertexCount = ValidPrimitive(primitiveType) ? VerticesForPrimitives(primitiveType, primitiveCount) : 0;
+    UINT vertexCount =
+        ValidPrimitive(primitiveType) ? VerticesForPrimitives(primitiveType, primitiveCount) : 0;
     if (m_logging)
     {
         D3D9Call call{"DrawPrimitiveUP", {}, {}, {}};
@@ -1003,16 +1045,17 @@ HRESULT DeviceImpl::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primiti
     m_state.stream0 = StreamSource{};
     if (primitiveCount == 0)
         return D3D_OK;
-    DrawCall call{primitiveType, primitiveCount, vertexCount, static_cast<const uint8_t*>(vertexData), stride,
-                  nullptr, D3DFMT_UNKNOWN, 0};
+    DrawCall call{primitiveType, primitiveCount, vertexCount,    static_cast<const uint8_t*>(vertexData),
+                  stride,        nullptr,        D3DFMT_UNKNOWN, 0};
     return Draw(call);
 }
 
-HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex, UINT numVertices,
-                                           UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
-                                           const void* vertexData, UINT stride)
+HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex,
+                                           UINT numVertices, UINT primitiveCount, const void* indexData,
+                                           D3DFORMAT indexFormat, const void* vertexData, UINT stride)
 {
-    UINT indexCount = ValidPrimitive(primitiveType) ? VerticesForPrimitives(primitiveType, primitiveCount) : 0;
+    UINT indexCount =
+        ValidPrimitive(primitiveType) ? VerticesForPrimitives(primitiveType, primitiveCount) : 0;
     UINT indexSize = indexFormat == D3DFMT_INDEX16 ? 2 : indexFormat == D3DFMT_INDEX32 ? 4 : 0;
     uint64_t vertexEnd = uint64_t{minVertexIndex} + numVertices;
     if (m_logging)
@@ -1036,8 +1079,8 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
     }
     UINT size = FvfVertexSize(m_state.fvf);
     if (!ValidPrimitive(primitiveType) || !vertexData || !indexData || indexSize == 0 || size == 0 ||
-        stride < size || numVertices == 0 || vertexEnd > 0xFFFFFFu || !m_state.inScene || m_state.vertexShader ||
-        primitiveCount > 0xFFFFFu)
+        stride < size || numVertices == 0 || vertexEnd > 0xFFFFFFu || !m_state.inScene ||
+        m_state.vertexShader || primitiveCount > 0xFFFFFu)
         return D3DERR_INVALIDCALL;
     // Every index must name a vertex of the given range: the pipeline reads vertices by index.
     for (UINT i = 0; i < indexCount; ++i)
@@ -1051,8 +1094,14 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
     m_state.indices = nullptr;
     if (primitiveCount == 0)
         return D3D_OK;
-    DrawCall call{primitiveType, primitiveCount, static_cast<UINT>(vertexEnd), static_cast<const uint8_t*>(vertexData),
-                  stride, indexData, indexFormat, indexCount};
+    DrawCall call{primitiveType,
+                  primitiveCount,
+                  static_cast<UINT>(vertexEnd),
+                  static_cast<const uint8_t*>(vertexData),
+                  stride,
+                  indexData,
+                  indexFormat,
+                  indexCount};
     return Draw(call);
 }
 
@@ -1112,7 +1161,7 @@ HRESULT DeviceImpl::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* s
                                     UINT stride)
 {
     LOG_CALL("SetStreamSource", << uint64_t{streamNumber} << Ptr(streamData) << uint64_t{offsetInBytes}
-                                  << uint64_t{stride});
+                                << uint64_t{stride});
     // No vertex buffers exist on this device: a stream can only be unbound (keeping its stride).
     if (streamNumber != 0 || streamData)
         return D3DERR_INVALIDCALL;
@@ -1120,8 +1169,8 @@ HRESULT DeviceImpl::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* s
     return D3D_OK;
 }
 
-HRESULT DeviceImpl::GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9** streamData, UINT* offsetInBytes,
-                                    UINT* stride)
+HRESULT DeviceImpl::GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9** streamData,
+                                    UINT* offsetInBytes, UINT* stride)
 {
     if (streamNumber != 0 || !streamData || !offsetInBytes || !stride)
         return D3DERR_INVALIDCALL;

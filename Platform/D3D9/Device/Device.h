@@ -151,9 +151,9 @@ public:
     HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
                                DWORD multisampleQuality, BOOL lockable, IDirect3DSurface9** surface,
                                HANDLE* sharedHandle) override;
-    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                      DWORD multisampleQuality, BOOL discard, IDirect3DSurface9** surface,
-                                      HANDLE* sharedHandle) override;
+    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality, BOOL discard,
+                                      IDirect3DSurface9** surface, HANDLE* sharedHandle) override;
     HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                         IDirect3DSurface9** surface, HANDLE* sharedHandle) override;
     HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface) override;
@@ -163,7 +163,8 @@ public:
     HRESULT GetDepthStencilSurface(IDirect3DSurface9** zStencilSurface) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
     HRESULT MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
@@ -186,8 +187,8 @@ public:
     HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
     HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
     HRESULT ValidateDevice(DWORD* numPasses) override;
-    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, const void* vertexStreamZeroData,
-                            UINT vertexStreamZeroStride) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
+                            const void* vertexStreamZeroData, UINT vertexStreamZeroStride) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex, UINT numVertices,
                                    UINT primitiveCount, const void* indexData, D3DFORMAT indexDataFormat,
                                    const void* vertexStreamZeroData, UINT vertexStreamZeroStride) override;
@@ -265,7 +266,8 @@ public:
                                    D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) override;
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
-                         D3DPRESENT_PARAMETERS* presentationParameters, IDirect3DDevice9** returnedDevice) override;
+                         D3DPRESENT_PARAMETERS* presentationParameters,
+                         IDirect3DDevice9** returnedDevice) override;
 
 private:
     std::atomic<ULONG> m_refs{1};

@@ -23,7 +23,10 @@ bool TakeFault(UINT& counter)
     return true;
 }
 
-D3DDISPLAYMODE DisplayMode() { return D3DDISPLAYMODE{1920, 1080, 60, D3DFMT_X8R8G8B8}; }
+D3DDISPLAYMODE DisplayMode()
+{
+    return D3DDISPLAYMODE{1920, 1080, 60, D3DFMT_X8R8G8B8};
+}
 
 bool IsBackBufferFormat(D3DFORMAT format)
 {
@@ -39,7 +42,7 @@ void FillCaps(D3DDEVTYPE type, D3DCAPS9& caps)
     caps.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
     caps.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
     caps.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW;
-    caps.ZCmpCaps = 0xFF;       // every compare function
+    caps.ZCmpCaps = 0xFF; // every compare function
     caps.AlphaCmpCaps = 0xFF;
     caps.SrcBlendCaps = 0x1FFF; // ZERO to BOTHINVSRCALPHA
     caps.DestBlendCaps = 0x1FFF;
@@ -93,7 +96,10 @@ HRESULT Direct3DImpl::QueryInterface(REFIID riid, void** object)
     return E_NOINTERFACE;
 }
 
-ULONG Direct3DImpl::AddRef() { return ++m_refs; }
+ULONG Direct3DImpl::AddRef()
+{
+    return ++m_refs;
+}
 
 ULONG Direct3DImpl::Release()
 {
@@ -126,15 +132,16 @@ HRESULT Direct3DImpl::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode)
     return D3D_OK;
 }
 
-HRESULT Direct3DImpl::CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT, D3DFORMAT backBufferFormat, BOOL)
+HRESULT Direct3DImpl::CheckDeviceType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT,
+                                      D3DFORMAT backBufferFormat, BOOL)
 {
     if (adapter != 0 || deviceType < D3DDEVTYPE_HAL || deviceType > D3DDEVTYPE_NULLREF)
         return D3DERR_INVALIDCALL;
     return IsBackBufferFormat(backBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
-HRESULT Direct3DImpl::CheckDeviceFormat(UINT adapter, D3DDEVTYPE, D3DFORMAT, DWORD usage, D3DRESOURCETYPE resourceType,
-                                        D3DFORMAT checkFormat)
+HRESULT Direct3DImpl::CheckDeviceFormat(UINT adapter, D3DDEVTYPE, D3DFORMAT, DWORD usage,
+                                        D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat)
 {
     if (adapter != 0)
         return D3DERR_INVALIDCALL;
@@ -149,7 +156,8 @@ HRESULT Direct3DImpl::CheckDeviceFormat(UINT adapter, D3DDEVTYPE, D3DFORMAT, DWO
     return D3DERR_NOTAVAILABLE;
 }
 
-HRESULT Direct3DImpl::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE, D3DFORMAT, D3DFORMAT, D3DFORMAT depthFormat)
+HRESULT Direct3DImpl::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE, D3DFORMAT, D3DFORMAT,
+                                             D3DFORMAT depthFormat)
 {
     if (adapter != 0)
         return D3DERR_INVALIDCALL;
@@ -173,8 +181,9 @@ HRESULT Direct3DImpl::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND foc
     if (adapter != 0 || !parameters || deviceType < D3DDEVTYPE_HAL || deviceType > D3DDEVTYPE_NULLREF)
         return D3DERR_INVALIDCALL;
     // Exactly one way of processing vertices must be chosen.
-    DWORD processing = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                        D3DCREATE_MIXED_VERTEXPROCESSING);
+    DWORD processing =
+        behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                         D3DCREATE_MIXED_VERTEXPROCESSING);
     if (processing == 0 || (processing & (processing - 1)) != 0)
         return D3DERR_INVALIDCALL;
     if (TakeFault(Faults().failCreateDevice))
@@ -198,4 +207,7 @@ SOFT9_EXPORT IDirect3D9* Direct3DCreate9(UINT sdkVersion)
     return new (std::nothrow) Soft9::Direct3DImpl;
 }
 
-SOFT9_EXPORT D3D9Faults* SoftD3D9Faults() { return &Soft9::Faults(); }
+SOFT9_EXPORT D3D9Faults* SoftD3D9Faults()
+{
+    return &Soft9::Faults();
+}

@@ -16,7 +16,8 @@ void PixelStore::Allocate(D3DFORMAT f, UINT w, UINT h)
     bits.assign(static_cast<size_t>(pitch) * rows, 0);
 }
 
-Resource::Resource(DeviceImpl* device, D3DPOOL pool, bool counted) : m_device(device), m_pool(pool), m_counted(counted)
+Resource::Resource(DeviceImpl* device, D3DPOOL pool, bool counted)
+    : m_device(device), m_pool(pool), m_counted(counted)
 {
     if (m_counted && m_device)
         m_device->Register(this);
@@ -42,8 +43,8 @@ HRESULT Resource::GetDeviceImpl(IDirect3DDevice9** device)
 
 // ---- Surfaces ----------------------------------------------------------------------------------
 
-SurfaceImpl::SurfaceImpl(DeviceImpl* device, D3DPOOL pool, DWORD usage, PixelStore* store, IUnknown* container,
-                         bool ownsStore)
+SurfaceImpl::SurfaceImpl(DeviceImpl* device, D3DPOOL pool, DWORD usage, PixelStore* store,
+                         IUnknown* container, bool ownsStore)
     : Resource(device, pool, container == nullptr), m_store(store), m_container(container), m_usage(usage)
 {
     if (ownsStore)
@@ -135,10 +136,12 @@ HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWOR
         {
             if (rect->left % 4 || rect->top % 4)
                 return D3DERR_INVALIDCALL;
-            offset = static_cast<size_t>(rect->top / 4) * s.pitch + static_cast<size_t>(rect->left / 4) * BlockBytes(s.format);
+            offset = static_cast<size_t>(rect->top / 4) * s.pitch +
+                     static_cast<size_t>(rect->left / 4) * BlockBytes(s.format);
         }
         else
-            offset = static_cast<size_t>(rect->top) * s.pitch + static_cast<size_t>(rect->left) * BytesPerTexel(s.format);
+            offset = static_cast<size_t>(rect->top) * s.pitch +
+                     static_cast<size_t>(rect->left) * BytesPerTexel(s.format);
     }
     m_locked = true;
     lockedRect->Pitch = static_cast<INT>(s.pitch);
@@ -156,8 +159,8 @@ HRESULT SurfaceImpl::UnlockRect()
 
 // ---- Textures ----------------------------------------------------------------------------------
 
-TextureImpl::TextureImpl(DeviceImpl* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                         D3DPOOL pool)
+TextureImpl::TextureImpl(DeviceImpl* device, UINT width, UINT height, UINT levels, DWORD usage,
+                         D3DFORMAT format, D3DPOOL pool)
     : Resource(device, pool, true), m_format(format), m_usage(usage)
 {
     for (UINT i = 0; i < levels; ++i)
@@ -197,7 +200,10 @@ HRESULT TextureImpl::QueryInterface(REFIID riid, void** object)
     return E_NOINTERFACE;
 }
 
-ULONG TextureImpl::AddRef() { return ++m_refs; }
+ULONG TextureImpl::AddRef()
+{
+    return ++m_refs;
+}
 
 ULONG TextureImpl::Release()
 {
