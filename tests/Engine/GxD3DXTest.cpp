@@ -3,11 +3,16 @@
 #include "Gx/GxD3DX.h"
 
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Thrown.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace
@@ -114,5 +119,53 @@ TEST_F(GxD3DXTest, MissingLibraryGivesThirteenBoxesInTableOrder)
     EXPECT_EQ(lines, (std::vector<int>{58, 60, 61, 62, 64, 65, 66, 67, 68, 69, 70, 72, 74}));
     for (auto [bound, line] : BoundState())
         EXPECT_FALSE(bound) << "line " << line;
+}
+
+// Runs the program headless from `folder` and returns what it wrote to standard error.
+std::string RunProgram(const std::filesystem::path& folder, int& exitCode)
+{
+    std::string command = "cd '" + folder.string() + "' && KELVANE_HEADLESS=1 ./Kelvane 2>&1 >/dev/null";
+    std::string output;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    int status = ::pclose(pipe);
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(GxD3DXProgramTest, TheProgramReportsAMissingLibraryAndGoesOn)
+{
+    namespace fs = std::filesystem;
+    fs::path built = Platform::ProgramFolder();
+    ASSERT_TRUE(fs::exists(built / "Kelvane")) << "the program is built beside the tests";
+    TempDir dir("kelvane-start");
+    fs::copy_file(built / "Kelvane", dir / "Kelvane");
+    fs::copy_file(built / "libd3d9.so", dir / "libd3d9.so");
+
+    int exitCode = -1;
+    std::string errors = RunProgram(dir.Path(), exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Count(errors, "Line: "), 13u) << errors;
+    EXPECT_NE(errors.find("Error: File: ..\\Gx\\GxD3DX.cpp; Line: 58; \nd3dx9_24.dll"), std::string::npos)
+        << errors;
+    EXPECT_LT(errors.find("Line: 58;"), errors.find("Line: 74;"));
+
+    fs::copy_file(built / "libd3dx9_24.so", dir / "libd3dx9_24.so");
+    errors = RunProgram(dir.Path(), exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Count(errors, "Line: "), 0u) << errors;
 }
 } // namespace
