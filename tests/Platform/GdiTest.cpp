@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -114,6 +118,30 @@ TEST(GdiTest, FacesResolveToTheDejaVuStandIns)
         EXPECT_TRUE(file.size() >= want.size() && file.compare(file.size() - want.size(), want.size(), want) == 0)
             << file << " for weight " << c.weight;
     }
+}
+
+TEST(GdiTest, MissingFontsFailWithAClearError)
+{
+    // A fresh process whose fontconfig knows no fonts at all.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string config = ::testing::TempDir() + "kelvane_no_fonts.conf";
+    std::ofstream(config) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+    EXPECT_EXIT(
+        {
+            setenv("FONTCONFIG_FILE", config.c_str(), 1);
+            try
+            {
+                Platform::Gdi::ResolveFontFile(u"Tahoma", FW_NORMAL, false);
+            }
+            catch (const std::runtime_error& e)
+            {
+                std::fprintf(stderr, "%s\n", e.what());
+                std::exit(3);
+            }
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(3), "DejaVu Sans.*fonts-dejavu-core");
+    std::remove(config.c_str());
 }
 
 TEST(GdiTest, TextExtentsAndMetrics)
@@ -633,6 +661,22 @@ TEST(GdiTest, ObjectLifetimeAndSelection)
     EXPECT_TRUE(DeleteObject(bm));
     EXPECT_TRUE(DeleteDC(other));
     EXPECT_FALSE(DeleteDC(dc));
+
+    // SaveDC keeps what was selected; RestoreDC puts it back and lets go of the rest.
+    HDC saved = CreateCompatibleDC(nullptr);
+    HPEN red = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+    HGDIOBJ stockPen = SelectObject(saved, red);
+    EXPECT_EQ(SaveDC(saved), 1);
+    SelectObject(saved, stockPen);
+    SetTextColor(saved, RGB(9, 9, 9));
+    EXPECT_FALSE(DeleteObject(red)); // the saved state still holds it
+    EXPECT_TRUE(RestoreDC(saved, -1));
+    EXPECT_EQ(GetCurrentObject(saved, OBJ_PEN), red);
+    EXPECT_EQ(GetTextColor(saved), RGB(0, 0, 0));
+    EXPECT_FALSE(RestoreDC(saved, 1));
+    SelectObject(saved, stockPen);
+    EXPECT_TRUE(DeleteObject(red));
+    EXPECT_TRUE(DeleteDC(saved));
 
     struct Mul
     {
