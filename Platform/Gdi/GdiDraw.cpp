@@ -291,7 +291,6 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
         copy.resize(size_t(cw) * size_t(ch));
         for (int row = 0; row < ch; ++row)
             std::memcpy(&copy[size_t(row) * size_t(cw)], src.Row(area.top + row) + area.left, size_t(cw) * 4);
-        src = Surface{copy.data() - area.left - ptrdiff_t(area.top) * cw, area.right, area.bottom, cw};
         srcBounds = area;
     }
     bool unscaled = dw == srcW && dh == srcH && !flipX && !flipY;
@@ -302,18 +301,21 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
         int syy = sr.top + v;
         uint32_t* out = d.t.surface.Row(py);
         const uint32_t* in = nullptr;
+        int inOffset = 0;
         if (usesSource)
         {
             if (syy < srcBounds.top || syy >= srcBounds.bottom)
                 continue;
-            in = src.Row(syy);
+            // Rows of the copy start at the copied area's left edge.
+            in = copy.empty() ? src.Row(syy) : copy.data() + size_t(syy - srcBounds.top) * size_t(srcBounds.right - srcBounds.left);
+            inOffset = copy.empty() ? 0 : srcBounds.left;
         }
         if (unscaled && usesSource && code == 0xCC)
         {
             int a = std::max<int>(clipped.left, dr.left + (srcBounds.left - sr.left));
             int b = std::min<int>(clipped.right, dr.left + (srcBounds.right - sr.left));
             if (a < b)
-                std::memmove(out + a, in + sr.left + (a - dr.left), size_t(b - a) * 4);
+                std::memmove(out + a, in + (sr.left + (a - dr.left) - inOffset), size_t(b - a) * 4);
             continue;
         }
         for (int px = clipped.left; px < clipped.right; ++px)
@@ -326,7 +328,7 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
                 int sxx = sr.left + u;
                 if (sxx < srcBounds.left || sxx >= srcBounds.right)
                     continue;
-                sp = in[sxx];
+                sp = in[sxx - inOffset];
             }
             out[px] = code == 0xCC ? (sp & White) : Rop3(code, pattern, sp, out[px]);
         }
@@ -591,7 +593,9 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom)
     uint32_t fill;
     bool filled = CurrentBrush(dc, &fill);
     double w = pen.visible ? pen.width : 0;
-    for (int y = r.top; y < r.bottom; ++y)
+    int firstRow = std::max<int>(r.top, p.t.clip.top - p.t.offset.y);
+    int lastRow = std::min<int>(r.bottom, p.t.clip.bottom - p.t.offset.y);
+    for (int y = firstRow; y < lastRow; ++y)
     {
         int ol, orr, il, ir;
         EllipseSpan(r, 0, y, &ol, &orr);
