@@ -379,7 +379,7 @@ void FillPolygon(const Painter& p, const POINT* pts, int n, uint32_t pixel, bool
 
 void Arrow(const Painter& p, const RECT& r, UINT direction, COLORREF c)
 {
-    int size = std::max<int>(1, std::min<int>(r.right - r.left, r.bottom - r.top) / 4);
+    int size = std::max<int>(2, (std::min<int>(r.right - r.left, r.bottom - r.top) + 3) / 4);
     int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
     for (int i = 0; i < size; ++i)
     {
@@ -687,24 +687,26 @@ BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state)
             COLORREF mark = Sys(inactive ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT);
             if (state & (DFCS_BUTTONRADIO | DFCS_BUTTONRADIOIMAGE))
             {
+                // Two sunken rings (light from the top left), the face, and the dot when checked.
+                double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0, radius = side / 2.0;
                 for (int y = box.top; y < box.bottom; ++y)
-                {
-                    int ol, orr, il, ir, dl, dr;
-                    EllipseSpan(box, 0, y, &ol, &orr);
-                    EllipseSpan(box, 2, y, &il, &ir);
-                    if (il >= ir)
-                        il = ir = (ol + orr) / 2;
-                    bool upper = y < (box.top + box.bottom) / 2;
-                    Hline(p, ol, il, y, Sys(upper ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT));
-                    Hline(p, ir, orr, y, Sys(upper ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT));
-                    Hline(p, il, ir, y, face);
-                    if (state & DFCS_CHECKED)
+                    for (int x = box.left; x < box.right; ++x)
                     {
-                        EllipseSpan(box, side / 3.0, y, &dl, &dr);
-                        if (dl < dr)
-                            Hline(p, dl, dr, y, mark);
+                        double dx = x + 0.5 - cx, dy = y + 0.5 - cy, d = std::sqrt(dx * dx + dy * dy);
+                        bool lit = dx + dy > 0;
+                        COLORREF color;
+                        if (d >= radius)
+                            continue;
+                        if (d >= radius - 1)
+                            color = Sys(lit ? COLOR_BTNHIGHLIGHT : COLOR_BTNSHADOW);
+                        else if (d >= radius - 2)
+                            color = Sys(lit ? COLOR_3DLIGHT : COLOR_3DDKSHADOW);
+                        else if ((state & DFCS_CHECKED) && d < radius / 3)
+                            color = mark;
+                        else
+                            color = face;
+                        Hline(p, x, x + 1, y, color);
                     }
-                }
                 return TRUE;
             }
             DrawEdge(hdc, &box, EDGE_SUNKEN, BF_RECT | BF_ADJUST | ((state & DFCS_FLAT) ? BF_FLAT : 0));

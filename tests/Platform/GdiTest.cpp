@@ -788,17 +788,27 @@ TEST(GdiTest, EdgesAndFrameControls)
         EXPECT_EQ(c.At(0, 0), px(pushed ? COLOR_3DDKSHADOW : COLOR_BTNHIGHLIGHT));
         EXPECT_EQ(c.At(30, 12), px(COLOR_BTNFACE));
     }
-    for (UINT checked : {0u, DFCS_CHECKED})
+    struct Mark
+    {
+        UINT kind;
+        UINT checked;
+    } marks[] = {{DFCS_BUTTONCHECK, 0}, {DFCS_BUTTONCHECK, DFCS_CHECKED}, {DFCS_BUTTONRADIO, 0},
+                 {DFCS_BUTTONRADIO, DFCS_CHECKED}};
+    for (const Mark& m : marks)
     {
         Canvas c(13, 13, RGB(1, 1, 1));
         RECT r{0, 0, 13, 13};
-        DrawFrameControl(c.dc, &r, DFC_BUTTON, DFCS_BUTTONCHECK | checked);
+        DrawFrameControl(c.dc, &r, DFC_BUTTON, m.kind | m.checked);
         int dark = 0;
         for (int y = 2; y < 11; ++y)
             for (int x = 2; x < 11; ++x)
                 dark += c.At(x, y) == px(COLOR_WINDOWTEXT);
-        EXPECT_EQ(dark > 5, checked != 0);
-        EXPECT_EQ(c.At(0, 0), px(COLOR_BTNSHADOW));
+        EXPECT_EQ(dark > 5, m.checked != 0) << m.kind;
+        EXPECT_EQ(c.At(6, 1) == px(COLOR_WINDOW), false) << m.kind; // a dark rim at the top
+        if (m.kind == DFCS_BUTTONRADIO)
+            EXPECT_EQ(c.At(0, 0), 0x00010101u); // round: the corners stay untouched
+        else
+            EXPECT_EQ(c.At(0, 0), px(COLOR_BTNSHADOW));
     }
     // The focus rectangle inverts dots and a second call takes it away.
     Canvas c(10, 10);
