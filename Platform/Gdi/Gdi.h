@@ -45,9 +45,18 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
 {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+constexpr BYTE GetRValue(COLORREF c)
+{
+    return static_cast<BYTE>(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c)
+{
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c)
+{
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 // a * b / c rounded to the nearest, with a 64-bit product; -1 when c is 0.
@@ -479,14 +488,15 @@ HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 // Fonts are matched when first used: an unknown face falls back to DejaVu Sans; when fontconfig
 // cannot find the DejaVu fonts at all, the first text call throws std::runtime_error saying so.
-HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                  DWORD pitchAndFamily, LPCWSTR faceName);
+HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, LPCWSTR faceName);
 HFONT CreateFontIndirectW(const LOGFONTW* font);
 
 // Bitmaps: 32 bits per pixel only. A DIB section's rows are top-down for a negative biHeight,
 // bottom-up otherwise; *bits receives its pixels.
-HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
+HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 
@@ -542,8 +552,10 @@ BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state);
 // Text. ANSI text is code page 1251. Extents and metrics are in pixels of the selected font.
 BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int length);
 BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length);
-BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length, const INT* dx);
-BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const INT* dx);
+BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                 const INT* dx);
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length,
+                 const INT* dx);
 BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int length, SIZE* size);
 BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int length, SIZE* size);
 BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR text, int length, int maxExtent, int* fit, int* dx, SIZE* size);
@@ -610,7 +622,11 @@ std::string ResolveFontFile(const WCHAR* faceName, int weight, bool italic);
 // Pixel word <-> COLORREF.
 constexpr uint32_t ToPixel(COLORREF c)
 {
-    return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+    return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) |
+           GetBValue(c);
 }
-constexpr COLORREF FromPixel(uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
+constexpr COLORREF FromPixel(uint32_t p)
+{
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
 } // namespace Platform::Gdi

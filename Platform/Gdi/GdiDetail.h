@@ -66,10 +66,10 @@ struct DCState
 struct DC
 {
     bool memory = false;
-    bool screen = false;     // GetDC(null): metrics only
-    Surface external;        // a surface DC's pixels
-    POINT origin{0, 0};      // where device (0, 0) lies on the surface
-    RECT bounds{};           // surface area the DC may touch (surface DCs)
+    bool screen = false; // GetDC(null): metrics only
+    Surface external;    // a surface DC's pixels
+    POINT origin{0, 0};  // where device (0, 0) lies on the surface
+    RECT bounds{};       // surface area the DC may touch (surface DCs)
     DCState state;
     std::vector<DCState> saved;
 };
@@ -82,7 +82,7 @@ DC* LookupDC(HDC hdc);
 struct Target
 {
     Surface surface;
-    RECT clip{};   // surface coordinates; empty when nothing may be drawn
+    RECT clip{};    // surface coordinates; empty when nothing may be drawn
     POINT offset{}; // logical (x, y) lies at (x + offset.x, y + offset.y) of the surface
 };
 bool GetTarget(DC* dc, Target* target);

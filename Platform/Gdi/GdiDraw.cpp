@@ -125,11 +125,24 @@ bool StyleOn(int style, int step)
     int n = 0;
     switch (style)
     {
-    case PS_DASH: runs = dash; n = 2; break;
-    case PS_DOT: runs = dot; n = 2; break;
-    case PS_DASHDOT: runs = dashDot; n = 4; break;
-    case PS_DASHDOTDOT: runs = dashDotDot; n = 6; break;
-    default: return true;
+    case PS_DASH:
+        runs = dash;
+        n = 2;
+        break;
+    case PS_DOT:
+        runs = dot;
+        n = 2;
+        break;
+    case PS_DASHDOT:
+        runs = dashDot;
+        n = 4;
+        break;
+    case PS_DASHDOTDOT:
+        runs = dashDotDot;
+        n = 6;
+        break;
+    default:
+        return true;
     }
     int period = 0;
     for (int i = 0; i < n; ++i)
@@ -211,10 +224,19 @@ void EllipseSpan(const RECT& r, double inset, int y, int* left, int* right)
     *right = int(std::ceil(cx + hx - 0.5));
 }
 
-COLORREF Sys(int index) { return GetSysColor(index); }
+COLORREF Sys(int index)
+{
+    return GetSysColor(index);
+}
 
-void Hline(const Painter& p, int x0, int x1, int y, COLORREF c) { p.Fill(RECT{x0, y, x1, y + 1}, ToPixel(c)); }
-void Vline(const Painter& p, int x, int y0, int y1, COLORREF c) { p.Fill(RECT{x, y0, x + 1, y1}, ToPixel(c)); }
+void Hline(const Painter& p, int x0, int x1, int y, COLORREF c)
+{
+    p.Fill(RECT{x0, y, x1, y + 1}, ToPixel(c));
+}
+void Vline(const Painter& p, int x, int y0, int y1, COLORREF c)
+{
+    p.Fill(RECT{x, y0, x + 1, y1}, ToPixel(c));
+}
 
 // One ring of an edge: top-left and bottom-right colours; the bottom-right lines own the corners
 // they share with the top-left ones.
@@ -262,7 +284,8 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
     // Destination rectangle on the surface, mirrored when the signs of the sizes differ.
     bool flipX = (w < 0) != (sw < 0), flipY = (h < 0) != (sh < 0);
     // A negative size counts back from the given edge, which stays inside the rectangle.
-    auto span = [](int at, int size, LONG* lo, LONG* hi) {
+    auto span = [](int at, int size, LONG* lo, LONG* hi)
+    {
         *lo = size < 0 ? at + size + 1 : at;
         *hi = size < 0 ? at + 1 : at + size;
     };
@@ -271,7 +294,8 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
     span(y, h, &dr.top, &dr.bottom);
     span(sx, sw, &sr.left, &sr.right);
     span(sy, sh, &sr.top, &sr.bottom);
-    int dw = dr.right - dr.left, dh = dr.bottom - dr.top, srcW = sr.right - sr.left, srcH = sr.bottom - sr.top;
+    int dw = dr.right - dr.left, dh = dr.bottom - dr.top, srcW = sr.right - sr.left,
+        srcH = sr.bottom - sr.top;
     RECT clipped;
     if (!d.Device(dr, &clipped))
         return TRUE;
@@ -307,7 +331,9 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
             if (syy < srcBounds.top || syy >= srcBounds.bottom)
                 continue;
             // Rows of the copy start at the copied area's left edge.
-            in = copy.empty() ? src.Row(syy) : copy.data() + size_t(syy - srcBounds.top) * size_t(srcBounds.right - srcBounds.left);
+            in = copy.empty()
+                     ? src.Row(syy)
+                     : copy.data() + size_t(syy - srcBounds.top) * size_t(srcBounds.right - srcBounds.left);
             inOffset = copy.empty() ? 0 : srcBounds.left;
         }
         if (unscaled && usesSource && code == 0xCC)
@@ -385,12 +411,21 @@ void Arrow(const Painter& p, const RECT& r, UINT direction, COLORREF c)
     {
         switch (direction)
         {
-        case DFCS_SCROLLUP: Hline(p, cx - i, cx + i + 1, cy - size / 2 + i, c); break;
+        case DFCS_SCROLLUP:
+            Hline(p, cx - i, cx + i + 1, cy - size / 2 + i, c);
+            break;
         case DFCS_SCROLLDOWN:
-        case DFCS_SCROLLCOMBOBOX: Hline(p, cx - (size - 1 - i), cx + (size - i), cy - size / 2 + i, c); break;
-        case DFCS_SCROLLLEFT: Vline(p, cx - size / 2 + i, cy - i, cy + i + 1, c); break;
-        case DFCS_SCROLLRIGHT: Vline(p, cx - size / 2 + i, cy - (size - 1 - i), cy + (size - i), c); break;
-        default: return;
+        case DFCS_SCROLLCOMBOBOX:
+            Hline(p, cx - (size - 1 - i), cx + (size - i), cy - size / 2 + i, c);
+            break;
+        case DFCS_SCROLLLEFT:
+            Vline(p, cx - size / 2 + i, cy - i, cy + i + 1, c);
+            break;
+        case DFCS_SCROLLRIGHT:
+            Vline(p, cx - size / 2 + i, cy - (size - 1 - i), cy + (size - i), c);
+            break;
+        default:
+            return;
         }
     }
 }
@@ -629,10 +664,18 @@ BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags)
         UINT raised, sunken;
         COLORREF raisedTL, raisedBR, sunkenTL, sunkenBR;
     };
-    const Ring outer{BDR_RAISEDOUTER, BDR_SUNKENOUTER, Sys(soft ? COLOR_BTNHIGHLIGHT : COLOR_3DLIGHT),
-                     Sys(COLOR_3DDKSHADOW), Sys(soft ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW), Sys(COLOR_BTNHIGHLIGHT)};
-    const Ring inner{BDR_RAISEDINNER, BDR_SUNKENINNER, Sys(soft ? COLOR_3DLIGHT : COLOR_BTNHIGHLIGHT),
-                     Sys(COLOR_BTNSHADOW), Sys(soft ? COLOR_BTNSHADOW : COLOR_3DDKSHADOW), Sys(COLOR_3DLIGHT)};
+    const Ring outer{BDR_RAISEDOUTER,
+                     BDR_SUNKENOUTER,
+                     Sys(soft ? COLOR_BTNHIGHLIGHT : COLOR_3DLIGHT),
+                     Sys(COLOR_3DDKSHADOW),
+                     Sys(soft ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW),
+                     Sys(COLOR_BTNHIGHLIGHT)};
+    const Ring inner{BDR_RAISEDINNER,
+                     BDR_SUNKENINNER,
+                     Sys(soft ? COLOR_3DLIGHT : COLOR_BTNHIGHLIGHT),
+                     Sys(COLOR_BTNSHADOW),
+                     Sys(soft ? COLOR_BTNSHADOW : COLOR_3DDKSHADOW),
+                     Sys(COLOR_3DLIGHT)};
     for (const Ring* ring : {&outer, &inner})
     {
         bool raised = edge & ring->raised, sunken = edge & ring->sunken;
@@ -659,8 +702,10 @@ BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state)
         return FALSE;
     Painter p(hdc);
     bool inactive = state & DFCS_INACTIVE;
-    auto pushFrame = [&](RECT& r) {
-        UINT edge = (state & DFCS_PUSHED) ? ((state & DFCS_FLAT) ? BDR_SUNKENOUTER : EDGE_SUNKEN) : EDGE_RAISED;
+    auto pushFrame = [&](RECT& r)
+    {
+        UINT edge =
+            (state & DFCS_PUSHED) ? ((state & DFCS_FLAT) ? BDR_SUNKENOUTER : EDGE_SUNKEN) : EDGE_RAISED;
         UINT flags = BF_RECT | BF_SOFT | BF_MIDDLE | BF_ADJUST | ((state & DFCS_FLAT) ? BF_FLAT : 0);
         DrawEdge(hdc, &r, edge, flags);
     };
@@ -688,7 +733,8 @@ BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state)
             if (state & (DFCS_BUTTONRADIO | DFCS_BUTTONRADIOIMAGE))
             {
                 // Two sunken rings (light from the top left), the face, and the dot when checked.
-                double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0, radius = side / 2.0;
+                double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0,
+                       radius = side / 2.0;
                 for (int y = box.top; y < box.bottom; ++y)
                     for (int x = box.left; x < box.right; ++x)
                     {
@@ -755,6 +801,7 @@ BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state)
             }
         }
         return TRUE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }

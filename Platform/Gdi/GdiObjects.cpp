@@ -234,7 +234,8 @@ bool GetTarget(DC* dc, Target* target)
     if (target->clip.right < target->clip.left || target->clip.bottom < target->clip.top)
         target->clip = RECT{0, 0, 0, 0};
     const DCState& s = dc->state;
-    target->offset = POINT{dc->origin.x + s.viewportOrg.x - s.windowOrg.x, dc->origin.y + s.viewportOrg.y - s.windowOrg.y};
+    target->offset =
+        POINT{dc->origin.x + s.viewportOrg.x - s.windowOrg.x, dc->origin.y + s.viewportOrg.y - s.windowOrg.y};
     return true;
 }
 
@@ -334,19 +335,31 @@ int GetDeviceCaps(HDC hdc, int index)
     const Table& t = Objects();
     switch (index)
     {
-    case TECHNOLOGY: return DT_RASDISPLAY;
-    case HORZRES: return t.screenWidth;
-    case VERTRES: return t.screenHeight;
-    case HORZSIZE: return MulDiv(t.screenWidth, 254, 960);
-    case VERTSIZE: return MulDiv(t.screenHeight, 254, 960);
-    case BITSPIXEL: return 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
-    case RASTERCAPS: return RC_BITBLT | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT;
+    case TECHNOLOGY:
+        return DT_RASDISPLAY;
+    case HORZRES:
+        return t.screenWidth;
+    case VERTRES:
+        return t.screenHeight;
+    case HORZSIZE:
+        return MulDiv(t.screenWidth, 254, 960);
+    case VERTSIZE:
+        return MulDiv(t.screenHeight, 254, 960);
+    case BITSPIXEL:
+        return 32;
+    case PLANES:
+        return 1;
+    case NUMCOLORS:
+        return -1;
+    case RASTERCAPS:
+        return RC_BITBLT | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT;
     case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
-    case COLORRES: return 24;
-    default: return 0;
+    case LOGPIXELSY:
+        return 96;
+    case COLORRES:
+        return 24;
+    default:
+        return 0;
     }
 }
 
@@ -401,9 +414,15 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object)
     HGDIOBJ* slot = nullptr;
     switch (o->kind)
     {
-    case Kind::Pen: slot = &dc->state.pen; break;
-    case Kind::Brush: slot = &dc->state.brush; break;
-    case Kind::Font: slot = &dc->state.font; break;
+    case Kind::Pen:
+        slot = &dc->state.pen;
+        break;
+    case Kind::Brush:
+        slot = &dc->state.brush;
+        break;
+    case Kind::Font:
+        slot = &dc->state.font;
+        break;
     case Kind::Bitmap:
         // Only memory DCs hold bitmaps, and a bitmap lives in one DC at a time.
         if (!dc->memory || (!o->permanent && o->selections > 0 && dc->state.bitmap != object))
@@ -452,7 +471,8 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID buffer)
     Object* o = LookupAny(object);
     if (!o)
         return 0;
-    auto put = [&](const void* data, int full) {
+    auto put = [&](const void* data, int full)
+    {
         if (!buffer)
             return full;
         int n = std::min(size, full);
@@ -473,18 +493,30 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID buffer)
         LOGBRUSH b{o->style, o->color, 0};
         return put(&b, sizeof b);
     }
-    case Kind::Font: return put(&o->font, sizeof o->font);
+    case Kind::Font:
+        return put(&o->font, sizeof o->font);
     case Kind::Bitmap:
     {
         DIBSECTION ds{};
-        ds.dsBm = BITMAP{0, o->bmWidth, o->bmHeight, o->bmWidth * 4, 1, 32, o->dib ? o->pixels.data() : nullptr};
+        ds.dsBm =
+            BITMAP{0, o->bmWidth, o->bmHeight, o->bmWidth * 4, 1, 32, o->dib ? o->pixels.data() : nullptr};
         if (!o->dib || (buffer && size < int(sizeof(DIBSECTION))))
             return put(&ds.dsBm, sizeof(BITMAP));
-        ds.dsBmih = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), o->bmWidth, o->bottomUp ? o->bmHeight : -o->bmHeight, 1, 32,
-                                     BI_RGB, DWORD(o->bmWidth) * DWORD(o->bmHeight) * 4, 0, 0, 0, 0};
+        ds.dsBmih = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER),
+                                     o->bmWidth,
+                                     o->bottomUp ? o->bmHeight : -o->bmHeight,
+                                     1,
+                                     32,
+                                     BI_RGB,
+                                     DWORD(o->bmWidth) * DWORD(o->bmHeight) * 4,
+                                     0,
+                                     0,
+                                     0,
+                                     0};
         return put(&ds, sizeof ds);
     }
-    case Kind::Region: return 0;
+    case Kind::Region:
+        return 0;
     }
     return 0;
 }
@@ -504,11 +536,16 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type)
         return nullptr;
     switch (type)
     {
-    case OBJ_PEN: return dc->state.pen;
-    case OBJ_BRUSH: return dc->state.brush;
-    case OBJ_FONT: return dc->state.font;
-    case OBJ_BITMAP: return dc->state.bitmap;
-    default: return nullptr;
+    case OBJ_PEN:
+        return dc->state.pen;
+    case OBJ_BRUSH:
+        return dc->state.brush;
+    case OBJ_FONT:
+        return dc->state.font;
+    case OBJ_BITMAP:
+        return dc->state.bitmap;
+    default:
+        return nullptr;
     }
 }
 
@@ -538,9 +575,9 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush)
     return static_cast<HBRUSH>(Add(MakePenOrBrush(Kind::Brush, style, 0, brush->lbColor)));
 }
 
-HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                  DWORD pitchAndFamily, LPCWSTR faceName)
+HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, LPCWSTR faceName)
 {
     LOGFONTW f{};
     f.lfHeight = height;
@@ -610,16 +647,16 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
 
 // ---- State -------------------------------------------------------------------------------------
 
-#define DC_FIELD(name, field, type, bad)                                                                                 \
-    type Set##name(HDC hdc, type value)                                                                                  \
-    {                                                                                                                    \
-        DC* dc = LookupDC(hdc);                                                                                          \
-        return dc ? std::exchange(dc->state.field, value) : bad;                                                        \
-    }                                                                                                                    \
-    type Get##name(HDC hdc)                                                                                              \
-    {                                                                                                                    \
-        DC* dc = LookupDC(hdc);                                                                                          \
-        return dc ? dc->state.field : bad;                                                                               \
+#define DC_FIELD(name, field, type, bad)                                                                     \
+    type Set##name(HDC hdc, type value)                                                                      \
+    {                                                                                                        \
+        DC* dc = LookupDC(hdc);                                                                              \
+        return dc ? std::exchange(dc->state.field, value) : bad;                                             \
+    }                                                                                                        \
+    type Get##name(HDC hdc)                                                                                  \
+    {                                                                                                        \
+        DC* dc = LookupDC(hdc);                                                                              \
+        return dc ? dc->state.field : bad;                                                                   \
     }
 
 DC_FIELD(TextColor, textColor, COLORREF, CLR_INVALID)
@@ -688,14 +725,26 @@ BOOL OffsetViewportOrgEx(HDC hdc, int dx, int dy, POINT* previous)
 {
     return SetPoint(hdc, &DCState::viewportOrg, dx, dy, previous, true);
 }
-BOOL GetViewportOrgEx(HDC hdc, POINT* origin) { return GetPoint(hdc, &DCState::viewportOrg, origin); }
+BOOL GetViewportOrgEx(HDC hdc, POINT* origin)
+{
+    return GetPoint(hdc, &DCState::viewportOrg, origin);
+}
 BOOL SetWindowOrgEx(HDC hdc, int x, int y, POINT* previous)
 {
     return SetPoint(hdc, &DCState::windowOrg, x, y, previous, false);
 }
-BOOL GetWindowOrgEx(HDC hdc, POINT* origin) { return GetPoint(hdc, &DCState::windowOrg, origin); }
-BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous) { return SetPoint(hdc, &DCState::position, x, y, previous, false); }
-BOOL GetCurrentPositionEx(HDC hdc, POINT* position) { return GetPoint(hdc, &DCState::position, position); }
+BOOL GetWindowOrgEx(HDC hdc, POINT* origin)
+{
+    return GetPoint(hdc, &DCState::windowOrg, origin);
+}
+BOOL MoveToEx(HDC hdc, int x, int y, POINT* previous)
+{
+    return SetPoint(hdc, &DCState::position, x, y, previous, false);
+}
+BOOL GetCurrentPositionEx(HDC hdc, POINT* position)
+{
+    return GetPoint(hdc, &DCState::position, position);
+}
 
 // ---- Clipping ----------------------------------------------------------------------------------
 
@@ -703,7 +752,8 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom)
 {
     auto o = std::make_unique<Object>();
     o->kind = Kind::Region;
-    o->rect = RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
+    o->rect =
+        RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
     return static_cast<HRGN>(Add(std::move(o)));
 }
 
@@ -818,7 +868,10 @@ BOOL SetRect(RECT* rect, int left, int top, int right, int bottom)
     return TRUE;
 }
 
-BOOL SetRectEmpty(RECT* rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(RECT* rect)
+{
+    return SetRect(rect, 0, 0, 0, 0);
+}
 
 BOOL IsRectEmpty(const RECT* rect)
 {

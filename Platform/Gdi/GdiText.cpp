@@ -27,7 +27,8 @@ constexpr int MaxPixelSize = 1024; // keeps a hostile height from asking for hug
 
 FT_Library Library()
 {
-    static FT_Library library = [] {
+    static FT_Library library = []
+    {
         FT_Library l = nullptr;
         if (FT_Init_FreeType(&l) != 0)
             throw std::runtime_error("FreeType could not be initialised");
@@ -191,9 +192,11 @@ public:
         internalLeading_ = std::max(0, ascent_ + descent_ - em);
         underlinePos_ = std::max(1, int(std::lround(-face_->underline_position * scale)));
         lineThickness_ = std::max(1, int(std::lround(face_->underline_thickness * scale)));
-        strikePos_ = os2 && os2->yStrikeoutPosition ? int(std::lround(os2->yStrikeoutPosition * scale)) : ascent_ / 3;
+        strikePos_ =
+            os2 && os2->yStrikeoutPosition ? int(std::lround(os2->yStrikeoutPosition * scale)) : ascent_ / 3;
         fixedPitch_ = FT_IS_FIXED_WIDTH(face_);
-        avgWidth_ = os2 && os2->xAvgCharWidth ? int(std::lround(os2->xAvgCharWidth * scale)) : Get(u'x').advance;
+        avgWidth_ =
+            os2 && os2->xAvgCharWidth ? int(std::lround(os2->xAvgCharWidth * scale)) : Get(u'x').advance;
         maxWidth_ = int(std::lround(double(face_->max_advance_width) * scale)) + (synthBold_ ? 1 : 0);
         if (fixedPitch_)
             avgWidth_ = Get(u'x').advance;
@@ -256,8 +259,8 @@ private:
             const uint8_t* row = bm.buffer + ptrdiff_t(y) * bm.pitch;
             for (unsigned x = 0; x < bm.width; ++x)
             {
-                uint8_t v = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x >> 3] >> (7 - (x & 7))) & 1) * 255
-                                                                : row[x];
+                uint8_t v =
+                    bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[x >> 3] >> (7 - (x & 7))) & 1) * 255 : row[x];
                 out[size_t(y) * bm.width + x] = v;
             }
         }
@@ -394,7 +397,8 @@ BOOL DrawRun(DC* dc, int x, int y, const RECT* clip, bool opaqueCell, const WCHA
     }
     uint32_t color = ToPixel(dc->state.textColor);
     int pen = left;
-    auto line = [&](int x0, int x1, int yTop) {
+    auto line = [&](int x0, int x1, int yTop)
+    {
         RECT r{x0, yTop, x1, yTop + face.lineThickness_};
         if (ClipRect(r, c))
             FillSpan(t.surface, r, color);
@@ -437,7 +441,8 @@ std::u16string FromAnsi(LPCSTR text, int length)
 
 // ---- Text output -------------------------------------------------------------------------------
 
-BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length, const INT* dx)
+BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT length,
+                 const INT* dx)
 {
     DC* dc = LookupDC(hdc);
     if (!dc || (length && !text))
@@ -480,12 +485,15 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     else if (align & TA_BOTTOM)
         y -= font.face->ascent_ + font.face->descent_;
     if (align & TA_UPDATECP)
-        dc->state.position.x = (align & TA_CENTER) == TA_CENTER ? startX : (align & TA_RIGHT) ? startX - width : startX + width;
+        dc->state.position.x = (align & TA_CENTER) == TA_CENTER ? startX
+                               : (align & TA_RIGHT)             ? startX - width
+                                                                : startX + width;
     const RECT* clip = rect && (options & ETO_CLIPPED) ? rect : nullptr;
     return DrawRun(dc, x, y, clip, dc->state.bkMode == OPAQUE, text, length, dx, -1);
 }
 
-BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length, const INT* dx)
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT length,
+                 const INT* dx)
 {
     std::u16string wide = FromAnsi(text, int(length));
     // Code page 1251 maps one byte to one unit, so the advances stay aligned.
@@ -660,8 +668,8 @@ std::u16string Ellipsised(FontFace& face, const std::u16string& s, int room)
     return s.substr(0, keep) + dots;
 }
 
-int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format, int leftMargin, int rightMargin,
-                 int tabLength)
+int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format, int leftMargin,
+                 int rightMargin, int tabLength)
 {
     DC* dc = LookupDC(hdc);
     if (!dc || !rect || (!text && length != 0))
@@ -785,7 +793,9 @@ int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format
             {
                 size_t tab = l.text.find(u'\t', start);
                 size_t end = tab == std::u16string::npos ? l.text.size() : tab;
-                ptrdiff_t u = underline >= ptrdiff_t(start) && underline < ptrdiff_t(end) ? underline - ptrdiff_t(start) : -1;
+                ptrdiff_t u = underline >= ptrdiff_t(start) && underline < ptrdiff_t(end)
+                                  ? underline - ptrdiff_t(start)
+                                  : -1;
                 DrawRun(dc, x + offset, y, clip, opaque, l.text.data() + start, end - start, nullptr, u);
                 offset += Extent(face, l.text.data() + start, end - start);
                 if (tab == std::u16string::npos)

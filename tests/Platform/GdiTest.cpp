@@ -26,7 +26,8 @@ struct Canvas
     Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255), bool topDown = true) : width(w), height(h)
     {
         BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, topDown ? -h : h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        info.bmiHeader =
+            BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, topDown ? -h : h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* p = nullptr;
         dc = CreateCompatibleDC(nullptr);
         bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &p, nullptr, 0);
@@ -67,8 +68,8 @@ Ink InkOf(const Canvas& c, uint32_t background)
 
 HFONT Font(const char16_t* face, int height, int weight = FW_NORMAL, BYTE quality = DEFAULT_QUALITY)
 {
-    return CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       quality, DEFAULT_PITCH, face);
+    return CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, face);
 }
 
 // Selects a font for the life of the object.
@@ -115,7 +116,8 @@ TEST(GdiTest, FacesResolveToTheDejaVuStandIns)
     {
         std::string file = Platform::Gdi::ResolveFontFile(c.face, c.weight, false);
         std::string want = c.file;
-        EXPECT_TRUE(file.size() >= want.size() && file.compare(file.size() - want.size(), want.size(), want) == 0)
+        EXPECT_TRUE(file.size() >= want.size() &&
+                    file.compare(file.size() - want.size(), want.size(), want) == 0)
             << file << " for weight " << c.weight;
     }
 }
@@ -252,7 +254,8 @@ TEST(GdiTest, ButtonCaptionInkStaysInsideItsRectangle)
 TEST(GdiTest, CyrillicGlyphsAreRealShapes)
 {
     // Each letter must differ from the missing-glyph box and leave ink.
-    auto render = [](const std::u16string& text) {
+    auto render = [](const std::u16string& text)
+    {
         Canvas c(40, 30);
         UseFont f(c.dc, Font(u"Tahoma", -16));
         TextOutW(c.dc, 5, 5, text.data(), int(text.size()));
@@ -263,7 +266,8 @@ TEST(GdiTest, CyrillicGlyphsAreRealShapes)
     {
         std::vector<uint32_t> glyph = render(std::u16string(1, ch));
         EXPECT_NE(glyph, missing) << int(ch);
-        EXPECT_TRUE(std::any_of(glyph.begin(), glyph.end(), [](uint32_t p) { return p != WhitePixel; })) << int(ch);
+        EXPECT_TRUE(std::any_of(glyph.begin(), glyph.end(), [](uint32_t p) { return p != WhitePixel; }))
+            << int(ch);
     }
 }
 
@@ -321,7 +325,8 @@ TEST(GdiTest, GlyphAtlasBuildLeavesBackgroundZero)
         }
         RECT cell{x, y, x + s.cx, y + s.cy};
         ExtTextOutA(dc, x, y, ETO_OPAQUE, &cell, &c, 1, nullptr);
-        if (ch != 0x7F && ch != 0xA0 && ch != 0xAD && ch != 0x98) // DEL, no-break space, soft hyphen, unassigned
+        if (ch != 0x7F && ch != 0xA0 && ch != 0xAD &&
+            ch != 0x98) // DEL, no-break space, soft hyphen, unassigned
             cells.emplace_back(cell, ch);
         x += s.cx + 1;
     }
@@ -335,7 +340,8 @@ TEST(GdiTest, GlyphAtlasBuildLeavesBackgroundZero)
                 uint32_t p = px[yy * 256 + xx];
                 EXPECT_EQ(p & 0xFF000000u, 0u);
                 // Grey text on black: the three channels are equal.
-                EXPECT_TRUE(((p >> 16) & 0xFF) == (p & 0xFF) && ((p >> 8) & 0xFF) == (p & 0xFF)) << std::hex << p;
+                EXPECT_TRUE(((p >> 16) & 0xFF) == (p & 0xFF) && ((p >> 8) & 0xFF) == (p & 0xFF))
+                    << std::hex << p;
                 ink = ink || p != 0;
             }
         EXPECT_TRUE(ink) << "character " << ch;
@@ -356,9 +362,9 @@ TEST(GdiTest, FillRectHonoursClipOriginAndSurfaceBounds)
         RECT fill;
         RECT expected; // filled pixels on the surface
     } cases[] = {
-        {{0, 0}, {}, {2, 3, 7, 9}, {12, 13, 17, 19}},           // the surface DC's origin is (10, 10)
-        {{5, 5}, {}, {0, 0, 4, 4}, {15, 15, 19, 19}},           // viewport origin moves the control
-        {{0, 0}, {}, {-50, -50, 500, 500}, {10, 10, 30, 30}},   // never outside the window's bounds
+        {{0, 0}, {}, {2, 3, 7, 9}, {12, 13, 17, 19}},         // the surface DC's origin is (10, 10)
+        {{5, 5}, {}, {0, 0, 4, 4}, {15, 15, 19, 19}},         // viewport origin moves the control
+        {{0, 0}, {}, {-50, -50, 500, 500}, {10, 10, 30, 30}}, // never outside the window's bounds
         {{0, 0}, {4, 4, 8, 6}, {0, 0, 100, 100}, {14, 14, 18, 16}},
         {{3, 0}, {0, 0, 2, 2}, {0, 0, 100, 100}, {13, 10, 15, 12}}, // clip set in logical units
         {{0, 0}, {0, 0, 5, 5}, {6, 6, 9, 9}, {0, 0, 0, 0}},
@@ -444,7 +450,8 @@ TEST(GdiTest, BlitsWithinOneBitmapAndStretched)
     BitBlt(c.dc, 2, 0, 6, 1, c.dc, 0, 0, SRCCOPY);
     EXPECT_EQ(std::vector<uint32_t>(c.bits, c.bits + 8), (std::vector<uint32_t>{1, 2, 1, 2, 3, 4, 5, 6}));
     BitBlt(c.dc, 0, 0, 6, 1, c.dc, 2, 0, SRCAND);
-    EXPECT_EQ(std::vector<uint32_t>(c.bits, c.bits + 8), (std::vector<uint32_t>{1 & 1, 2 & 2, 1 & 3, 2 & 4, 3 & 5, 4 & 6, 5, 6}));
+    EXPECT_EQ(std::vector<uint32_t>(c.bits, c.bits + 8),
+              (std::vector<uint32_t>{1 & 1, 2 & 2, 1 & 3, 2 & 4, 3 & 5, 4 & 6, 5, 6}));
 
     Canvas s(2, 2), d(4, 6);
     s.bits[0] = 1, s.bits[1] = 2, s.bits[2] = 3, s.bits[3] = 4;
@@ -472,7 +479,7 @@ TEST(GdiTest, DibSectionRowOrderAndPixelLayout)
         SetPixel(dc, 1, 0, RGB(0x11, 0x22, 0x33));
         auto* bytes = static_cast<uint8_t*>(p);
         size_t top = topDown ? 0 : 3 * 4; // the top row is first in memory only when top-down
-        EXPECT_EQ(bytes[top + 4], 0x33);     // blue, green, red, 0
+        EXPECT_EQ(bytes[top + 4], 0x33);  // blue, green, red, 0
         EXPECT_EQ(bytes[top + 5], 0x22);
         EXPECT_EQ(bytes[top + 6], 0x11);
         EXPECT_EQ(bytes[top + 7], 0x00);
@@ -533,7 +540,8 @@ TEST(GdiTest, DrawTextAlignmentEllipsisAndCalcRect)
     RECT r{0, 0, 200, 40};
     TEXTMETRICW tm{};
     GetTextMetricsW(c.dc, &tm);
-    EXPECT_EQ(DrawTextW(c.dc, u"Patch", -1, &r, DT_VCENTER | DT_SINGLELINE), (40 - tm.tmHeight) / 2 + tm.tmHeight);
+    EXPECT_EQ(DrawTextW(c.dc, u"Patch", -1, &r, DT_VCENTER | DT_SINGLELINE),
+              (40 - tm.tmHeight) / 2 + tm.tmHeight);
     Ink ink = InkOf(c, WhitePixel);
     EXPECT_GE(ink.top, (40 - tm.tmHeight) / 2);
     EXPECT_LE(ink.bottom, (40 + tm.tmHeight) / 2 + 1);
@@ -562,7 +570,8 @@ TEST(GdiTest, DrawTextAlignmentEllipsisAndCalcRect)
         EXPECT_EQ(h, k.lines * tm.tmHeight);
     }
     RECT narrow{0, 0, width + 5, 100};
-    EXPECT_EQ(DrawTextW(c.dc, u"Patch Patch Patch", -1, &narrow, DT_WORDBREAK | DT_CALCRECT), 3 * tm.tmHeight);
+    EXPECT_EQ(DrawTextW(c.dc, u"Patch Patch Patch", -1, &narrow, DT_WORDBREAK | DT_CALCRECT),
+              3 * tm.tmHeight);
     EXPECT_TRUE(std::all_of(c.bits, c.bits + 200 * 40, [](uint32_t p) { return p == WhitePixel; }));
 
     // The end ellipsis keeps a long line inside its rectangle even without clipping.
@@ -579,7 +588,8 @@ TEST(GdiTest, DrawTextAlignmentEllipsisAndCalcRect)
             EXPECT_GT(in.right, 150);
     }
     // The prefix character underlines the letter after it, unless hidden or not a prefix.
-    auto inkBelowBaseline = [&](const char16_t* s, UINT format) {
+    auto inkBelowBaseline = [&](const char16_t* s, UINT format)
+    {
         std::fill(c.bits, c.bits + 200 * 40, WhitePixel);
         RECT box{0, 0, 200, 40};
         DrawTextW(c.dc, s, -1, &box, format | DT_SINGLELINE);
@@ -681,8 +691,8 @@ TEST(GdiTest, ObjectLifetimeAndSelection)
     struct Mul
     {
         int a, b, c, r;
-    } muls[] = {{10, 96, 72, 13}, {8, 96, 72, 11}, {-10, 96, 72, -13}, {3, 1, 2, 2}, {-3, 1, 2, -2}, {1, 1, 0, -1},
-                {INT_MAX, 2, 1, -1}};
+    } muls[] = {{10, 96, 72, 13}, {8, 96, 72, 11}, {-10, 96, 72, -13}, {3, 1, 2, 2},
+                {-3, 1, 2, -2},   {1, 1, 0, -1},   {INT_MAX, 2, 1, -1}};
     for (const Mul& m : muls)
         EXPECT_EQ(MulDiv(m.a, m.b, m.c), m.r) << m.a << "*" << m.b << "/" << m.c;
 }
@@ -700,7 +710,8 @@ TEST(GdiTest, ShapesAndLines)
     {
         int x, y;
         uint32_t expected;
-    } rect[] = {{2, 2, penPx}, {7, 5, penPx}, {3, 3, brushPx}, {6, 4, brushPx}, {8, 6, WhitePixel}, {1, 1, WhitePixel}};
+    } rect[] = {{2, 2, penPx},   {7, 5, penPx},      {3, 3, brushPx},
+                {6, 4, brushPx}, {8, 6, WhitePixel}, {1, 1, WhitePixel}};
     for (const Px& p : rect)
         EXPECT_EQ(c.At(p.x, p.y), p.expected) << p.x << "," << p.y;
 
@@ -762,7 +773,8 @@ TEST(GdiTest, EdgesAndFrameControls)
     } cases[] = {
         {EDGE_RAISED, BF_RECT, COLOR_3DLIGHT, COLOR_3DDKSHADOW, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW},
         {EDGE_SUNKEN, BF_RECT, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW, COLOR_3DLIGHT},
-        {EDGE_RAISED, BF_RECT | BF_SOFT, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW, COLOR_3DLIGHT, COLOR_BTNSHADOW},
+        {EDGE_RAISED, BF_RECT | BF_SOFT, COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW, COLOR_3DLIGHT,
+         COLOR_BTNSHADOW},
         {EDGE_ETCHED, BF_RECT, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW},
     };
     for (const Case& k : cases)
@@ -792,7 +804,9 @@ TEST(GdiTest, EdgesAndFrameControls)
     {
         UINT kind;
         UINT checked;
-    } marks[] = {{DFCS_BUTTONCHECK, 0}, {DFCS_BUTTONCHECK, DFCS_CHECKED}, {DFCS_BUTTONRADIO, 0},
+    } marks[] = {{DFCS_BUTTONCHECK, 0},
+                 {DFCS_BUTTONCHECK, DFCS_CHECKED},
+                 {DFCS_BUTTONRADIO, 0},
                  {DFCS_BUTTONRADIO, DFCS_CHECKED}};
     for (const Mark& m : marks)
     {
