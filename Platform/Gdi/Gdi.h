@@ -546,6 +546,9 @@ COLORREF GetPixel(HDC hdc, int x, int y);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop);
+// Copies (stretched when the sizes differ) every source pixel except those of colour `transparent`.
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, UINT transparent);
 BOOL DrawEdge(HDC hdc, RECT* rect, UINT edge, UINT flags);
 BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state);
 

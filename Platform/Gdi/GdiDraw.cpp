@@ -265,7 +265,9 @@ void EdgeRing(const Painter& p, RECT& r, UINT flags, COLORREF tl, COLORREF br)
         --r.right;
 }
 
-bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int sw, int sh, DWORD rop)
+// `key`: a pixel value the copy leaves out (transparent blits), or a value above 0xFFFFFF for none.
+bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int sw, int sh, DWORD rop,
+          uint32_t key = 0xFFFFFFFFu)
 {
     Painter d(dstDC);
     if (!d)
@@ -336,7 +338,7 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
                      : copy.data() + size_t(syy - srcBounds.top) * size_t(srcBounds.right - srcBounds.left);
             inOffset = copy.empty() ? 0 : srcBounds.left;
         }
-        if (unscaled && usesSource && code == 0xCC)
+        if (unscaled && usesSource && code == 0xCC && key > White)
         {
             int a = std::max<int>(clipped.left, dr.left + (srcBounds.left - sr.left));
             int b = std::min<int>(clipped.right, dr.left + (srcBounds.right - sr.left));
@@ -356,7 +358,9 @@ bool Blit(HDC dstDC, int x, int y, int w, int h, HDC srcDC, int sx, int sy, int 
                     continue;
                 sp = in[sxx - inOffset];
             }
-            out[px] = code == 0xCC ? (sp & White) : Rop3(code, pattern, sp, out[px]);
+            if (code == 0xCC && (sp & White) == key)
+                continue;
+            out[px] = code == 0xCC ? sp : Rop3(code, pattern, sp, out[px]);
         }
     }
     return TRUE;
@@ -501,6 +505,15 @@ BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop)
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop)
 {
     return Blit(dst, x, y, width, height, src, srcX, srcY, width, height, rop);
+}
+
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, UINT transparent)
+{
+    if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0)
+        return FALSE;
+    return Blit(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY,
+                ToPixel(transparent));
 }
 
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,

@@ -463,6 +463,13 @@ TEST(GdiTest, BlitsWithinOneBitmapAndStretched)
     StretchBlt(d.dc, 3, 4, -4, 2, s.dc, 0, 0, 2, 2, SRCCOPY); // mirrored: columns 3 down to 0
     EXPECT_EQ(d.At(0, 4), 2u);
     EXPECT_EQ(d.At(3, 5), 3u);
+    // The transparent colour is left out of the copy.
+    s.bits[1] = 0x00FF00FF;
+    std::fill(d.bits, d.bits + 24, 7u);
+    EXPECT_TRUE(TransparentBlt(d.dc, 0, 0, 2, 2, s.dc, 0, 0, 2, 2, RGB(255, 0, 255)));
+    EXPECT_EQ(d.At(0, 0), 1u);
+    EXPECT_EQ(d.At(1, 0), 7u);
+    EXPECT_EQ(d.At(1, 1), 4u);
 }
 
 TEST(GdiTest, DibSectionRowOrderAndPixelLayout)
