@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -99,7 +100,7 @@ PenInfo CurrentPen(const DC* dc)
     if (!o || o->style == PS_NULL)
         return p;
     p.visible = true;
-    p.width = std::max(o->width, 1);
+    p.width = std::clamp(o->width, 1, 1024); // wider pens would only overflow the arithmetic
     p.style = int(o->style);
     p.pixel = ToPixel(o->color);
     return p;
@@ -158,29 +159,70 @@ bool StyleOn(int style, int step)
 }
 
 // A line from (x0, y0) to (x1, y1), the end point excluded, in the DC's pen.
-void Line(const Painter& p, const PenInfo& pen, int x0, int y0, int x1, int y1)
+void Line(const Painter& p, const PenInfo& pen, int fromX, int fromY, int toX, int toY)
 {
     if (!pen.visible)
         return;
-    int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
+    // The visible area in logical units, grown by the pen.
+    int64_t m = pen.width;
+    int64_t cl = int64_t(p.t.clip.left) - p.t.offset.x - m, cr = int64_t(p.t.clip.right) - p.t.offset.x + m;
+    int64_t ct = int64_t(p.t.clip.top) - p.t.offset.y - m, cb = int64_t(p.t.clip.bottom) - p.t.offset.y + m;
+    int64_t x0 = fromX, y0 = fromY, x1 = toX, y1 = toY;
+    if (std::max(x0, x1) < cl || std::min(x0, x1) >= cr || std::max(y0, y1) < ct || std::min(y0, y1) >= cb)
+        return;
+    if (std::max(std::abs(x1 - x0), std::abs(y1 - y0)) > 2 * ((cr - cl) + (cb - ct)))
+    {
+        // A line far longer than the visible area is cut to it first, so that far-off coordinates
+        // cost no more than a visible line.
+        double t0 = 0, t1 = 1, dxf = double(x1 - x0), dyf = double(y1 - y0);
+        auto clip = [&](double pp, double q)
+        {
+            if (pp == 0)
+                return q >= 0;
+            double r = q / pp;
+            if (pp < 0)
+            {
+                if (r > t1)
+                    return false;
+                t0 = std::max(t0, r);
+            }
+            else
+            {
+                if (r < t0)
+                    return false;
+                t1 = std::min(t1, r);
+            }
+            return true;
+        };
+        if (!clip(-dxf, double(x0 - cl)) || !clip(dxf, double(cr - x0)) || !clip(-dyf, double(y0 - ct)) ||
+            !clip(dyf, double(cb - y0)))
+            return;
+        int64_t ax = std::llround(double(x0) + t0 * dxf), ay = std::llround(double(y0) + t0 * dyf);
+        x1 = std::llround(double(x0) + t1 * dxf);
+        y1 = std::llround(double(y0) + t1 * dyf);
+        x0 = ax;
+        y0 = ay;
+    }
+    int64_t dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    int64_t sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int64_t err = dx + dy;
     bool styled = pen.width == 1 && pen.style >= PS_DASH && pen.style <= PS_DASHDOTDOT;
     uint32_t gap = ToPixel(p.dc->state.bkColor);
     bool opaqueGaps = p.dc->state.bkMode == OPAQUE;
     int half = (pen.width - 1) / 2;
     for (int step = 0; x0 != x1 || y0 != y1; ++step)
     {
+        int x = int(x0), y = int(y0);
         if (pen.width == 1)
         {
             if (!styled || StyleOn(pen.style, step))
-                p.Plot(x0, y0, pen.pixel);
+                p.Plot(x, y, pen.pixel);
             else if (opaqueGaps)
-                p.Plot(x0, y0, gap);
+                p.Plot(x, y, gap);
         }
         else
-            p.FillRop(RECT{x0 - half, y0 - half, x0 - half + pen.width, y0 - half + pen.width}, pen.pixel);
-        int e2 = 2 * err;
+            p.FillRop(RECT{x - half, y - half, x - half + pen.width, y - half + pen.width}, pen.pixel);
+        int64_t e2 = 2 * err;
         if (e2 >= dy)
         {
             err += dy;

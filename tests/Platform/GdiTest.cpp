@@ -744,6 +744,17 @@ TEST(GdiTest, ShapesAndLines)
     POINT at{};
     GetCurrentPositionEx(c.dc, &at);
     EXPECT_EQ(at.x, 6);
+    // Far-off end points cost no more than the visible part and draw it.
+    std::fill(c.bits, c.bits + 400, WhitePixel);
+    MoveToEx(c.dc, INT_MIN + 1, 7, nullptr);
+    LineTo(c.dc, INT_MAX, 7);
+    MoveToEx(c.dc, -2000000000, -2000000000, nullptr);
+    LineTo(c.dc, 2000000000, 2000000000);
+    for (int x = 0; x < 20; ++x)
+    {
+        EXPECT_EQ(c.At(x, 7), penPx) << x;
+        EXPECT_EQ(c.At(x, x), penPx) << x;
+    }
 
     std::fill(c.bits, c.bits + 400, WhitePixel);
     SelectObject(c.dc, GetStockObject(NULL_PEN));
