@@ -8,28 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-// ---- Win32 names that belong to the Win32 layer; they move there with its window types ----------
-
-struct RECT
-{
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
-
-struct GUID
-{
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
-
-constexpr HRESULT S_OK = 0;
+// GUID, S_OK, E_FAIL and E_INVALIDARG come from the Win32 layer.
 constexpr HRESULT S_FALSE = 1;
-constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
 // ---- COM ---------------------------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 
 #include "Platform/D3D9/ComBase.h"
 #include "Platform/D3D9/D3D9Types.h"
+#include "Platform/Gdi/Gdi.h" // RECT
 #include "Platform/Win32/Windows.h"
 
 #include <cstddef>
