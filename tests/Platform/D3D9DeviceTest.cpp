@@ -480,6 +480,17 @@ TEST_F(D3D9DeviceTest, CallLogRecordsADrawingSequenceWithItsVertexBytes)
     EXPECT_EQ(std::memcmp(log[3].vertices.data(), triangle, sizeof triangle), 0);
     EXPECT_EQ(std::memcmp(log[4].indices.data(), indices, sizeof indices), 0);
 
+    // With a stride wider than the vertex, the last vertex ends at its own size: a buffer cut
+    // there is read no further (the sanitizer watches the heap copy).
+    m_soft->ClearCallLog();
+    m_device->BeginScene();
+    m_device->SetFVF(D3DFVF_XYZ);
+    std::vector<uint8_t> points(2 * 32 + 12, 0x5A);
+    std::vector<uint8_t> exact(points);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(D3DPT_POINTLIST, 3, exact.data(), 32), D3D_OK);
+    m_device->EndScene();
+    EXPECT_EQ(m_soft->GetCallLog()[2].vertices, points);
+
     m_soft->EnableCallLog(false);
     m_device->SetFVF(0);
     EXPECT_EQ(m_soft->GetCallLog().size(), 0u) << "switching clears, and nothing is recorded while off";

@@ -1019,27 +1019,35 @@ HRESULT DeviceImpl::Draw(const DrawCall&)
     return D3D_OK;
 }
 
+// Bytes a draw reads from its vertices: the last vertex needs only its format's size.
+static size_t VertexBytes(uint64_t vertexEnd, UINT stride, UINT size)
+{
+    return vertexEnd == 0 ? 0 : static_cast<size_t>((vertexEnd - 1) * stride + size);
+}
+
 HRESULT DeviceImpl::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
                                     const void* vertexData, UINT stride)
 {
     UINT vertexCount =
         ValidPrimitive(primitiveType) ? VerticesForPrimitives(primitiveType, primitiveCount) : 0;
+    UINT size = FvfVertexSize(m_state.fvf);
+    bool valid = ValidPrimitive(primitiveType) && vertexData && size != 0 && stride >= size &&
+                 m_state.inScene && !m_state.vertexShader && primitiveCount <= 0xFFFFFu;
     if (m_logging)
     {
         D3D9Call call{"DrawPrimitiveUP", {}, {}, {}};
         Args args;
         args << uint64_t{primitiveType} << uint64_t{primitiveCount} << uint64_t{stride};
         call.args = args.text;
-        if (vertexData && vertexCount && stride && primitiveCount <= 0xFFFFFFu)
+        // Bytes are kept only of calls the device accepts: it reads nothing of the others.
+        if (valid)
         {
             const auto* bytes = static_cast<const uint8_t*>(vertexData);
-            call.vertices.assign(bytes, bytes + static_cast<size_t>(vertexCount) * stride);
+            call.vertices.assign(bytes, bytes + VertexBytes(vertexCount, stride, size));
         }
         m_log.push_back(std::move(call));
     }
-    UINT size = FvfVertexSize(m_state.fvf);
-    if (!ValidPrimitive(primitiveType) || !vertexData || size == 0 || stride < size || !m_state.inScene ||
-        m_state.vertexShader || primitiveCount > 0xFFFFFu)
+    if (!valid)
         return D3DERR_INVALIDCALL;
     // As on the platform, drawing from memory leaves stream 0 unbound.
     m_state.stream0 = StreamSource{};
@@ -1058,6 +1066,17 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
         ValidPrimitive(primitiveType) ? VerticesForPrimitives(primitiveType, primitiveCount) : 0;
     UINT indexSize = indexFormat == D3DFMT_INDEX16 ? 2 : indexFormat == D3DFMT_INDEX32 ? 4 : 0;
     uint64_t vertexEnd = uint64_t{minVertexIndex} + numVertices;
+    UINT size = FvfVertexSize(m_state.fvf);
+    bool valid = ValidPrimitive(primitiveType) && vertexData && indexData && indexSize != 0 && size != 0 &&
+                 stride >= size && numVertices != 0 && vertexEnd <= 0xFFFFFFu && m_state.inScene &&
+                 !m_state.vertexShader && primitiveCount <= 0xFFFFFu;
+    // Every index must name a vertex of the given range: the pipeline reads vertices by index.
+    for (UINT i = 0; valid && i < indexCount; ++i)
+    {
+        uint32_t index = indexSize == 2 ? static_cast<const uint16_t*>(indexData)[i]
+                                        : static_cast<const uint32_t*>(indexData)[i];
+        valid = index >= minVertexIndex && index < vertexEnd;
+    }
     if (m_logging)
     {
         D3D9Call call{"DrawIndexedPrimitiveUP", {}, {}, {}};
@@ -1065,31 +1084,17 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
         args << uint64_t{primitiveType} << uint64_t{minVertexIndex} << uint64_t{numVertices}
              << uint64_t{primitiveCount} << uint64_t{indexFormat} << uint64_t{stride};
         call.args = args.text;
-        if (vertexData && stride && vertexEnd <= 0xFFFFFFu)
+        if (valid)
         {
-            const auto* bytes = static_cast<const uint8_t*>(vertexData);
-            call.vertices.assign(bytes, bytes + static_cast<size_t>(vertexEnd) * stride);
-        }
-        if (indexData && indexSize && primitiveCount <= 0xFFFFFu)
-        {
-            const auto* bytes = static_cast<const uint8_t*>(indexData);
-            call.indices.assign(bytes, bytes + static_cast<size_t>(indexCount) * indexSize);
+            const auto* vertexBytes = static_cast<const uint8_t*>(vertexData);
+            call.vertices.assign(vertexBytes, vertexBytes + VertexBytes(vertexEnd, stride, size));
+            const auto* indexBytes = static_cast<const uint8_t*>(indexData);
+            call.indices.assign(indexBytes, indexBytes + static_cast<size_t>(indexCount) * indexSize);
         }
         m_log.push_back(std::move(call));
     }
-    UINT size = FvfVertexSize(m_state.fvf);
-    if (!ValidPrimitive(primitiveType) || !vertexData || !indexData || indexSize == 0 || size == 0 ||
-        stride < size || numVertices == 0 || vertexEnd > 0xFFFFFFu || !m_state.inScene ||
-        m_state.vertexShader || primitiveCount > 0xFFFFFu)
+    if (!valid)
         return D3DERR_INVALIDCALL;
-    // Every index must name a vertex of the given range: the pipeline reads vertices by index.
-    for (UINT i = 0; i < indexCount; ++i)
-    {
-        uint32_t index = indexSize == 2 ? static_cast<const uint16_t*>(indexData)[i]
-                                        : static_cast<const uint32_t*>(indexData)[i];
-        if (index < minVertexIndex || index >= vertexEnd)
-            return D3DERR_INVALIDCALL;
-    }
     m_state.stream0 = StreamSource{};
     m_state.indices = nullptr;
     if (primitiveCount == 0)
