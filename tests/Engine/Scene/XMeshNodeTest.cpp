@@ -383,6 +383,19 @@ TEST(XMeshNodeTest, SelectionFollowsVisibilityAndSelectability)
     EXPECT_FALSE(loose.IsSelected());
 }
 
+TEST(XMeshNodeTest, WithoutASceneLinkSelectionIsTheFlagAlone)
+{
+    XMeshNode node;
+    node.SetScene(TestScene());
+    node.SetSelected(true);
+    EXPECT_TRUE(node.IsSelected());
+    node.SetSelectable(false);
+    EXPECT_FALSE(node.IsSelected());
+    node.SetSelected(true);
+    EXPECT_FALSE(node.IsSelected());
+    node.SetScene(nullptr);
+}
+
 TEST(XMeshNodeTest, MeshObjectIsCountedAndDroppedWhenDeleted)
 {
     bool gone = false;
