@@ -193,6 +193,8 @@ void XNodeGroup::RemoveNodes(XPtrArray<XMeshNode, 4>& out)
         child->SetParent(m_Parent);
         if (m_Children.GetCount() > 0 && m_Children[0] == child)
             XMeshNode::RemoveChild(child); // a parent that refused it: the child becomes a root
+        if (m_Children.GetCount() > 0 && m_Children[0] == child)
+            break; // a child that cannot leave: stop rather than loop
     }
 }
 

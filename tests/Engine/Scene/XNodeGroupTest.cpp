@@ -1,7 +1,5 @@
 #include "Engine/Scene/XNodeGroup.h"
 
-#include "Engine/Scene/XClassIds.h"
-#include "tests/support/ChunkBytes.h"
 #include "tests/support/MathChecks.h"
 #include "tests/support/SceneLinkDouble.h"
 
@@ -258,19 +256,4 @@ TEST(XNodeGroupTest, DestroyingAGroupDestroysItsMembersOnly)
     EXPECT_LE(MaxDiff(World(plain), wp), 1e-5f);
     EXPECT_LE(MaxDiff(World(*subMember), ws), 1e-5f);
     subMember->Destroy();
-}
-
-TEST(XNodeGroupTest, SavesAsANodeAndDescribesItself)
-{
-    XNodeGroup group;
-    EXPECT_EQ(group.GetName(), XString(u"NodeGroup"));
-    EXPECT_EQ(group.GetClassId(), ClassId::NodeGroup);
-    auto bytes = SavedBytes([&](XWriter& w) { group.Save(nullptr, w); });
-    std::vector<uint32_t> top;
-    LoadEachChunk(bytes, [&](XReader& r) { top.push_back(r.GetChunkId()); });
-    EXPECT_EQ(top, (std::vector<uint32_t>{ClassId::BaseObject, ClassId::AnimationSet, ClassId::MeshNode}));
-    EXPECT_EQ(NodeGroupDesc.GetCategory(), XCAT_NODE);
-    XBaseObject* made = NodeGroupDesc.Create();
-    EXPECT_EQ(made->GetClassNameW(), XString(u"XNodeGroup"));
-    made->Destroy();
 }
