@@ -179,7 +179,7 @@ XString CreateTempFile(const XString& packageFile)
             return name;
         }
         DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             break;
     }
     Fail(kLineTempFile, Text(u"Creating temporary file for <", packageFile, u"> failed!"));
@@ -253,7 +253,7 @@ void RunPatch(AppLogger& log, const PatchJob& job)
         log.NewEntry() << "Loading package backup file <" << backupFile.c_str() << ">";
         PwPackage package;
         package.Open(backupFile.c_str());
-        // LogSkippedRecords(log, package.SkippedRecords); // waits for the archive's count of skipped records
+        // LogSkippedRecords(log, package.GetSkippedRecordCount()); // waits for the archive to count them
         log.NewEntry() << "Patching package";
         ApplyInstructions(log, job, dataFolder, scene, package);
         SaveOver(log, package, job);

@@ -321,11 +321,15 @@ TEST_F(PatcherUnitTest, PatchKeepsTheBackupOnceRebuildsTheArchiveFromItAndLosesN
     EXPECT_EQ(m_Events, progress);
 
     // A second patch starts again from the untouched backup: the same archive, nothing accumulated.
+    // A file that happens to have the name of the save's temporary file is left alone.
+    WriteWholeFile(m_Dir / "Game" / "Models.pck.~new", std::string("not ours"));
     ASSERT_TRUE(Patch());
     steps.insert(steps.begin() + 3, "Package backup file <" + backup + "> already exist.");
     EXPECT_EQ(m_Entries, steps);
     EXPECT_EQ(ReadWholeFileData(m_Archive), first);
     EXPECT_EQ(ReadWholeFileData(m_Backup), m_Game.Bytes);
+    EXPECT_EQ(ReadWholeFile(m_Dir / "Game" / "Models.pck.~new"), "not ours");
+    fs::remove(m_Dir / "Game" / "Models.pck.~new");
     EXPECT_EQ(FilesIn(m_Dir / "Game"), files);
 
     // A skin model whose rewrite fails keeps its game content; the rest of the patch completes.
