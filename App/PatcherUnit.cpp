@@ -82,8 +82,9 @@ public:
             return rebuilt;
         }
         // Waits for the scene (XScene::LoadFromFile) and the rewrite (SkiReplaceMesh):
-        //   if (scenePath != m_LoadedPath) { m_Scene->LoadFromFile(scenePath.c_str()); m_LoadedPath =
-        //   scenePath; } return SkiReplaceMesh(m_Scene.get(), &original, &output, boneMap, meshIndex);
+        //     if (scenePath != m_LoadedPath)
+        //         m_Scene->LoadFromFile(scenePath.c_str()), m_LoadedPath = scenePath;
+        //     return SkiReplaceMesh(m_Scene.get(), &original, &output, boneMap, meshIndex);
         Fail(kLineSceneModels, u"Scene models cannot be loaded yet!");
     }
 
