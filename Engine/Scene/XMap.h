@@ -27,6 +27,8 @@ public:
 
     XMaterial* GetOwner() const { return m_Owner; }
     XBaseTexture* GetTexture() const { return m_Texture.Get(); }
+    // Compares the reference's target only: also safe while that target is being destroyed.
+    bool Shows(const XRefManager* target) const { return m_Texture.GetTarget() == target; }
     // Changes the reference only; XMaterial::SetMapTexture also tells the material's dependents.
     void SetTexture(XBaseTexture* texture) { m_Texture.SetTarget(texture); }
 

@@ -122,7 +122,7 @@ void XMaterial::SetMapTexture(unsigned index, XBaseTexture* texture)
     if (index >= m_Maps.GetCount())
         return;
     XMap* map = m_Maps[index];
-    if (map->GetTexture() == texture)
+    if (map->Shows(texture))
         return;
     map->SetTexture(texture);
     NotifyDependents(XRM_MATERIAL_CHANGED, kMapTextureChanged);
@@ -136,7 +136,7 @@ void XMaterial::Notification(XRefManager* sender, unsigned message, uintptr_t pa
         for (unsigned i = 0; i < m_Maps.GetCount(); ++i)
         {
             // Compared as targets: a texture being deleted is no longer an XBaseTexture.
-            if (m_Maps[i]->GetTexture() && static_cast<XRefManager*>(m_Maps[i]->GetTexture()) == sender)
+            if (sender && m_Maps[i]->Shows(sender))
                 SetMapTexture(i, nullptr);
         }
     }
