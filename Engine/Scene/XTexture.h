@@ -113,10 +113,7 @@ public:
 protected:
     void ReleaseTexture();
 
-private:
-    void LoadBitmap(XStream& stream, int64_t start);
-    void LoadThroughD3DX(XStream& stream, int64_t start);
-
+    // Open to derived textures (the font makes its own texture in Recreate).
     IDirect3DDevice9* m_Device = nullptr;   // not owned
     IDirect3DTexture9* m_Texture = nullptr; // owned
     uint32_t m_SourceKind = FromFile;
@@ -129,6 +126,10 @@ private:
     XString m_FileName;
     std::vector<uint8_t> m_Pixels;
     bool m_Made = false;
+
+private:
+    void LoadBitmap(XStream& stream, int64_t start);
+    void LoadThroughD3DX(XStream& stream, int64_t start);
 };
 
 class XTextureDesc : public XClassDesc

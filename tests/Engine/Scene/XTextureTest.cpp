@@ -362,6 +362,19 @@ TEST_F(XTextureTest, StoredPixelsRoundTripAndStayWithinTheirBuffers)
     XTexture texture;
     LoadChunks(texture, chunk);
     EXPECT_EQ(texture.GetPixels(), pixels);
+    std::vector<uint32_t> ids;
+    LoadEachChunk(Saved(texture),
+                  [&](XReader& r)
+                  {
+                      ids.push_back(r.GetChunkId());
+                      while (r.GetChunkId() == 0x00020000 && r.NextChunk())
+                      {
+                          ids.push_back(r.GetChunkId());
+                          r.EndChunk();
+                      }
+                  });
+    EXPECT_EQ(ids, (std::vector<uint32_t>{0x00010000, 0x00020000, 0x00020001, 0x00020002, 0x00020003, 0x00020004,
+                                          0x00020005, 0x00020006, 0x0002000A, 0x00020008, 0x00020009}));
     // Saved again: the object chunk, then the same fields in the saved order.
     XTexture copy;
     LoadChunks(copy, Saved(texture));
