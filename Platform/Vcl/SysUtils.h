@@ -31,7 +31,10 @@ public:
         m_text += other.m_text;
         return *this;
     }
-    friend UnicodeString operator+(const UnicodeString& a, const UnicodeString& b) { return a.m_text + b.m_text; }
+    friend UnicodeString operator+(const UnicodeString& a, const UnicodeString& b)
+    {
+        return a.m_text + b.m_text;
+    }
     friend bool operator==(const UnicodeString& a, const UnicodeString& b) { return a.m_text == b.m_text; }
     friend bool operator!=(const UnicodeString& a, const UnicodeString& b) { return a.m_text != b.m_text; }
 
