@@ -31,10 +31,7 @@ public:
         m_text += other.m_text;
         return *this;
     }
-    friend UnicodeString operator+(const UnicodeString& a, const UnicodeString& b)
-    {
-        return a.m_text + b.m_text;
-    }
+    friend UnicodeString operator+(const UnicodeString& a, const UnicodeString& b) { return a.m_text + b.m_text; }
     friend bool operator==(const UnicodeString& a, const UnicodeString& b) { return a.m_text == b.m_text; }
     friend bool operator!=(const UnicodeString& a, const UnicodeString& b) { return a.m_text != b.m_text; }
 
