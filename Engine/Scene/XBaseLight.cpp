@@ -35,19 +35,28 @@ const XPropertyDesc kProperties[] = {
 };
 constexpr unsigned kPropertyCount = sizeof kProperties / sizeof kProperties[0];
 
-const XVertex kPointVertices[] = {{0, 1, 0},       {0, -1, 0},     {-0.7f, 0, -0.7f},
+const XVertex kPointVertices[] = {{0, 1, 0},        {0, -1, 0},      {-0.7f, 0, -0.7f},
                                   {-0.7f, 0, 0.7f}, {0.7f, 0, 0.7f}, {0.7f, 0, -0.7f}};
 const uint32_t kPointIndices[] = {0, 5, 2, 0, 2, 3, 0, 3, 4, 0, 4, 5, 1, 2, 5, 1, 3, 2, 1, 4, 3, 1, 5, 4};
 
 const XVertex kLampVertices[] = {
     {0, 0, 0},
-    {-0.5f, 0.3f, -0.3f},  {-0.5f, 0.3f, 0.3f},   {-0.5f, -0.3f, 0.3f},  {-0.5f, -0.3f, -0.3f},
-    {-0.2f, 0.2f, -0.2f},  {-0.2f, 0.2f, 0.2f},   {0.2f, 0.2f, 0.2f},    {0.2f, 0.2f, -0.2f},
-    {-0.2f, -0.2f, -0.2f}, {-0.2f, -0.2f, 0.2f},  {0.2f, -0.2f, 0.2f},   {0.2f, -0.2f, -0.2f},
+    {-0.5f, 0.3f, -0.3f},
+    {-0.5f, 0.3f, 0.3f},
+    {-0.5f, -0.3f, 0.3f},
+    {-0.5f, -0.3f, -0.3f},
+    {-0.2f, 0.2f, -0.2f},
+    {-0.2f, 0.2f, 0.2f},
+    {0.2f, 0.2f, 0.2f},
+    {0.2f, 0.2f, -0.2f},
+    {-0.2f, -0.2f, -0.2f},
+    {-0.2f, -0.2f, 0.2f},
+    {0.2f, -0.2f, 0.2f},
+    {0.2f, -0.2f, -0.2f},
 };
-const uint32_t kLampIndices[] = {0, 1, 2,  0, 2,  3, 0, 3,  4,  0,  4,  1,  1,  4, 3,  3, 2, 1,
-                                 5, 8, 12, 12, 9, 5, 6, 5,  9,  9,  10, 6,  7,  6, 10, 10, 11, 7,
-                                 8, 7, 11, 11, 12, 8, 5, 6, 7,  7,  8,  5,  9,  12, 11, 11, 10, 9};
+const uint32_t kLampIndices[] = {0, 1, 2,  0,  2,  3, 0, 3, 4, 0, 4,  1, 1, 4,  3,  3,  2,  1,
+                                 5, 8, 12, 12, 9,  5, 6, 5, 9, 9, 10, 6, 7, 6,  10, 10, 11, 7,
+                                 8, 7, 11, 11, 12, 8, 5, 6, 7, 7, 8,  5, 9, 12, 11, 11, 10, 9};
 
 static_assert(sizeof kPointIndices / sizeof kPointIndices[0] == 3 * 8);
 static_assert(sizeof kLampIndices / sizeof kLampIndices[0] == 3 * 18);
@@ -180,7 +189,8 @@ void XBaseLight::Load(XScene* scene, XReader& reader)
             SetActive(active != 0);
             break;
         }
-        default: break;
+        default:
+            break;
         }
         reader.EndChunk();
     }
@@ -203,18 +213,42 @@ void XBaseLight::GetPropertyValue(unsigned id, XVariant& value)
 {
     switch (id)
     {
-    case PidActive: value = GetActive(); break;
-    case PidDiffuseColor: value = static_cast<unsigned>(XColor(m_Light.Diffuse).GetARGB()); break;
-    case PidAmbientColor: value = static_cast<unsigned>(XColor(m_Light.Ambient).GetARGB()); break;
-    case PidSpecularColor: value = static_cast<unsigned>(XColor(m_Light.Specular).GetARGB()); break;
-    case PidRange: value = m_Light.Range; break;
-    case PidFalloff: value = m_Light.Falloff; break;
-    case PidAttenuation0: value = m_Light.Attenuation0; break;
-    case PidAttenuation1: value = m_Light.Attenuation1; break;
-    case PidAttenuation2: value = m_Light.Attenuation2; break;
-    case PidTheta: value = m_Light.Theta; break;
-    case PidPhi: value = m_Light.Phi; break;
-    default: XMeshNode::GetPropertyValue(id, value); return;
+    case PidActive:
+        value = GetActive();
+        break;
+    case PidDiffuseColor:
+        value = static_cast<unsigned>(XColor(m_Light.Diffuse).GetARGB());
+        break;
+    case PidAmbientColor:
+        value = static_cast<unsigned>(XColor(m_Light.Ambient).GetARGB());
+        break;
+    case PidSpecularColor:
+        value = static_cast<unsigned>(XColor(m_Light.Specular).GetARGB());
+        break;
+    case PidRange:
+        value = m_Light.Range;
+        break;
+    case PidFalloff:
+        value = m_Light.Falloff;
+        break;
+    case PidAttenuation0:
+        value = m_Light.Attenuation0;
+        break;
+    case PidAttenuation1:
+        value = m_Light.Attenuation1;
+        break;
+    case PidAttenuation2:
+        value = m_Light.Attenuation2;
+        break;
+    case PidTheta:
+        value = m_Light.Theta;
+        break;
+    case PidPhi:
+        value = m_Light.Phi;
+        break;
+    default:
+        XMeshNode::GetPropertyValue(id, value);
+        return;
     }
 }
 
@@ -222,18 +256,42 @@ void XBaseLight::SetPropertyValue(unsigned id, const XVariant& value)
 {
     switch (id)
     {
-    case PidActive: SetActive(value.AsBool()); break;
-    case PidDiffuseColor: StoreColor(m_Light.Diffuse, value); break;
-    case PidAmbientColor: StoreColor(m_Light.Ambient, value); break;
-    case PidSpecularColor: StoreColor(m_Light.Specular, value); break;
-    case PidRange: m_Light.Range = static_cast<float>(value.AsDouble()); break;
-    case PidFalloff: m_Light.Falloff = static_cast<float>(value.AsDouble()); break;
-    case PidAttenuation0: m_Light.Attenuation0 = static_cast<float>(value.AsDouble()); break;
-    case PidAttenuation1: m_Light.Attenuation1 = static_cast<float>(value.AsDouble()); break;
-    case PidAttenuation2: m_Light.Attenuation2 = static_cast<float>(value.AsDouble()); break;
-    case PidTheta: m_Light.Theta = static_cast<float>(value.AsDouble()); break;
-    case PidPhi: m_Light.Phi = static_cast<float>(value.AsDouble()); break;
-    default: XMeshNode::SetPropertyValue(id, value); return;
+    case PidActive:
+        SetActive(value.AsBool());
+        break;
+    case PidDiffuseColor:
+        StoreColor(m_Light.Diffuse, value);
+        break;
+    case PidAmbientColor:
+        StoreColor(m_Light.Ambient, value);
+        break;
+    case PidSpecularColor:
+        StoreColor(m_Light.Specular, value);
+        break;
+    case PidRange:
+        m_Light.Range = static_cast<float>(value.AsDouble());
+        break;
+    case PidFalloff:
+        m_Light.Falloff = static_cast<float>(value.AsDouble());
+        break;
+    case PidAttenuation0:
+        m_Light.Attenuation0 = static_cast<float>(value.AsDouble());
+        break;
+    case PidAttenuation1:
+        m_Light.Attenuation1 = static_cast<float>(value.AsDouble());
+        break;
+    case PidAttenuation2:
+        m_Light.Attenuation2 = static_cast<float>(value.AsDouble());
+        break;
+    case PidTheta:
+        m_Light.Theta = static_cast<float>(value.AsDouble());
+        break;
+    case PidPhi:
+        m_Light.Phi = static_cast<float>(value.AsDouble());
+        break;
+    default:
+        XMeshNode::SetPropertyValue(id, value);
+        return;
     }
     m_LightValid = false;
 }
@@ -297,8 +355,8 @@ bool XBaseLight::IntersectIcon(unsigned frame, XViewport* viewport, const XPoint
     {
         const uint32_t* t = icon.indices + 3 * i;
         float hit, u, v;
-        if (IntersectTriangle(origin, direction, icon.vertices[t[0]], icon.vertices[t[1]], icon.vertices[t[2]],
-                              hit, u, v) &&
+        if (IntersectTriangle(origin, direction, icon.vertices[t[0]], icon.vertices[t[1]],
+                              icon.vertices[t[2]], hit, u, v) &&
             std::fabs(hit) < distance)
             distance = std::fabs(hit);
     }
@@ -387,8 +445,8 @@ XString XDirectionalLight::GetClassNameW() const
     return u"XDirectionalLight";
 }
 
-bool XDirectionalLight::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
-                                     unsigned)
+bool XDirectionalLight::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point,
+                                     float& distance, unsigned)
 {
     return IntersectIcon(frame, viewport, point, distance, XSpotLight::Icon);
 }

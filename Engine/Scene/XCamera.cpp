@@ -19,8 +19,8 @@ XCameraDesc CameraDesc;
 namespace
 {
 // The icon's box and lens edges.
-const XEdge kIconEdges[] = {{0, 1}, {1, 2}, {2, 3},  {3, 0},  {4, 5},  {5, 6},   {6, 7},
-                            {7, 4}, {0, 4}, {1, 5},  {2, 6},  {3, 7},  {8, 9},   {8, 10},
+const XEdge kIconEdges[] = {{0, 1},  {1, 2},  {2, 3},  {3, 0},   {4, 5},   {5, 6}, {6, 7},
+                            {7, 4},  {0, 4},  {1, 5},  {2, 6},   {3, 7},   {8, 9}, {8, 10},
                             {8, 11}, {8, 12}, {9, 10}, {10, 11}, {11, 12}, {12, 9}};
 
 // The box as 12 triangles over its corners (XBoundingBox::GetCorners order), facing outwards.
@@ -232,7 +232,8 @@ bool XCameraIcon::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* n
     for (const auto& tri : kBoxTriangles)
     {
         float t, u, v;
-        if (IntersectTriangle(origin, direction, corners[tri[0]], corners[tri[1]], corners[tri[2]], t, u, v) &&
+        if (IntersectTriangle(origin, direction, corners[tri[0]], corners[tri[1]], corners[tri[2]], t, u,
+                              v) &&
             std::fabs(t) < distance)
             distance = std::fabs(t);
     }
@@ -310,12 +311,23 @@ void XCamera::Load(XScene* scene, XReader& reader)
     {
         switch (reader.GetChunkId())
         {
-        case FOVChunk: SetFOV(ReadFloat(reader)); break;
-        case NearViewPlaneChunk: SetNearViewPlane(ReadFloat(reader)); break;
-        case FarViewPlaneChunk: SetFarViewPlane(ReadFloat(reader)); break;
-        case AspectRatioChunk: SetAspectRatio(ReadFloat(reader)); break;
-        case PerspectiveChunk: SetPerspective(ReadFlag(reader) != 0); break;
-        default: break;
+        case FOVChunk:
+            SetFOV(ReadFloat(reader));
+            break;
+        case NearViewPlaneChunk:
+            SetNearViewPlane(ReadFloat(reader));
+            break;
+        case FarViewPlaneChunk:
+            SetFarViewPlane(ReadFloat(reader));
+            break;
+        case AspectRatioChunk:
+            SetAspectRatio(ReadFloat(reader));
+            break;
+        case PerspectiveChunk:
+            SetPerspective(ReadFlag(reader) != 0);
+            break;
+        default:
+            break;
         }
         reader.EndChunk();
     }
@@ -338,18 +350,14 @@ bool XCamera::Editable()
     return true;
 }
 
-void XCamera::Edit(XScene*)
-{
-}
+void XCamera::Edit(XScene*) {}
 
 XBaseMesh* XCamera::GetMesh() const
 {
     return nullptr;
 }
 
-void XCamera::SetMesh(XBaseMesh*)
-{
-}
+void XCamera::SetMesh(XBaseMesh*) {}
 
 // ---- drawing and picking -----------------------------------------------------------------------
 
@@ -362,7 +370,8 @@ void XCamera::Render(unsigned frame, XViewport* viewport, unsigned flags)
     m_Icon.Render(frame, viewport, this, flags);
 }
 
-bool XCamera::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance, unsigned)
+bool XCamera::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
+                           unsigned)
 {
     if (!m_Icon.IsShapeValid(frame))
         BuildMesh();

@@ -60,11 +60,21 @@ void XCameraPreset::ReadField(XReader& reader)
 {
     switch (reader.GetChunkId())
     {
-    case XMeshNode::PidMatrix: ReadValue(reader, &Matrix, sizeof Matrix); break;
-    case XCamera::FOVChunk: ReadValue(reader, &FOV, sizeof FOV); break;
-    case XCamera::NearViewPlaneChunk: ReadValue(reader, &NearViewPlane, sizeof NearViewPlane); break;
-    case XCamera::FarViewPlaneChunk: ReadValue(reader, &FarViewPlane, sizeof FarViewPlane); break;
-    case XCamera::AspectRatioChunk: ReadValue(reader, &AspectRatio, sizeof AspectRatio); break;
+    case XMeshNode::PidMatrix:
+        ReadValue(reader, &Matrix, sizeof Matrix);
+        break;
+    case XCamera::FOVChunk:
+        ReadValue(reader, &FOV, sizeof FOV);
+        break;
+    case XCamera::NearViewPlaneChunk:
+        ReadValue(reader, &NearViewPlane, sizeof NearViewPlane);
+        break;
+    case XCamera::FarViewPlaneChunk:
+        ReadValue(reader, &FarViewPlane, sizeof FarViewPlane);
+        break;
+    case XCamera::AspectRatioChunk:
+        ReadValue(reader, &AspectRatio, sizeof AspectRatio);
+        break;
     case XCamera::PerspectiveChunk:
     {
         uint8_t flag = 0;
@@ -72,8 +82,11 @@ void XCameraPreset::ReadField(XReader& reader)
         Perspective = flag != 0;
         break;
     }
-    case NameChunk: reader.ReadString(Name, MaxNameLength); break;
-    default: break;
+    case NameChunk:
+        reader.ReadString(Name, MaxNameLength);
+        break;
+    default:
+        break;
     }
 }
 

@@ -18,8 +18,8 @@ SoftDevice::SoftDevice()
     p.Windowed = TRUE;
     p.EnableAutoDepthStencil = TRUE;
     p.AutoDepthStencilFormat = D3DFMT_D16;
-    if (m_D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p,
-                            &device) != D3D_OK)
+    if (m_D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                            &p, &device) != D3D_OK)
     {
         device = nullptr;
         return;

@@ -33,14 +33,16 @@ XMatrix Placement(float ax, float ay, float az, XVertex t)
 // One light chunk 0x45600000 holding the given sub-chunks.
 std::vector<uint8_t> LightChunk(const D3DLIGHT9* record, const uint8_t* active)
 {
-    return SavedBytes([&](XWriter& w) {
-        w.BeginChunk(ClassId::BaseLight);
-        if (record)
-            w.WriteChunk(XBaseLight::RecordChunk, record, sizeof *record);
-        if (active)
-            w.WriteChunkU8(XBaseLight::PidActive, *active);
-        w.EndChunk();
-    });
+    return SavedBytes(
+        [&](XWriter& w)
+        {
+            w.BeginChunk(ClassId::BaseLight);
+            if (record)
+                w.WriteChunk(XBaseLight::RecordChunk, record, sizeof *record);
+            if (active)
+                w.WriteChunkU8(XBaseLight::PidActive, *active);
+            w.EndChunk();
+        });
 }
 
 void Load(XBaseLight& light, const std::vector<uint8_t>& bytes)
@@ -241,11 +243,13 @@ TEST(XBaseLightTest, DamagedChunksEndCleanly)
     const uint8_t active = 1;
     const auto bytes = LightChunk(&record, &active);
     // A record chunk cut short is refused, not read past its end.
-    auto shortRecord = SavedBytes([&](XWriter& w) {
-        w.BeginChunk(ClassId::BaseLight);
-        w.WriteChunk(XBaseLight::RecordChunk, &record, 100);
-        w.EndChunk();
-    });
+    auto shortRecord = SavedBytes(
+        [&](XWriter& w)
+        {
+            w.BeginChunk(ClassId::BaseLight);
+            w.WriteChunk(XBaseLight::RecordChunk, &record, 100);
+            w.EndChunk();
+        });
     XPointLight light;
     EXPECT_THROW(Load(light, shortRecord), FileUtils::XIOError);
 
@@ -354,7 +358,8 @@ TEST(XBaseLightTest, PickingHitsTheIconFromEverySide)
         for (XBaseLight* light : lights)
         {
             float distance = 0;
-            EXPECT_TRUE(light->IntersectRay(0, &viewport, centre, distance, 0)) << i << " " << light->GetClassId();
+            EXPECT_TRUE(light->IntersectRay(0, &viewport, centre, distance, 0))
+                << i << " " << light->GetClassId();
             EXPECT_GT(distance, 3.5f);
             EXPECT_LT(distance, 5.0f);
             EXPECT_TRUE(light->HitTest(0, &viewport, centre, 0));

@@ -93,20 +93,22 @@ TEST(XCameraPresetTest, ListLoadBoundsNamesAndDropsDamagedPresets)
 
     // Three presets: a good one, one whose name is over the bound, a foreign chunk, a good one.
     std::u16string longName(XCameraPreset::MaxNameLength + 1, u'x');
-    auto bytes = SavedBytes([&](XWriter& w) {
-        w.BeginChunk(XCameraPresetList::ChunkId);
-        Sample().Save(nullptr, w);
-        w.BeginChunk(ClassId::CameraPreset);
-        w.WriteChunkFloat(XCamera::FOVChunk, 2.0f);
-        w.WriteChunkString(XCameraPreset::NameChunk, XString(longName.c_str()));
-        w.WriteChunkFloat(XCamera::FarViewPlaneChunk, 7.0f);
-        w.EndChunk();
-        w.WriteChunkU32(0x1234, 5);
-        XCameraPreset last;
-        last.Name = u"last";
-        last.Save(nullptr, w);
-        w.EndChunk();
-    });
+    auto bytes = SavedBytes(
+        [&](XWriter& w)
+        {
+            w.BeginChunk(XCameraPresetList::ChunkId);
+            Sample().Save(nullptr, w);
+            w.BeginChunk(ClassId::CameraPreset);
+            w.WriteChunkFloat(XCamera::FOVChunk, 2.0f);
+            w.WriteChunkString(XCameraPreset::NameChunk, XString(longName.c_str()));
+            w.WriteChunkFloat(XCamera::FarViewPlaneChunk, 7.0f);
+            w.EndChunk();
+            w.WriteChunkU32(0x1234, 5);
+            XCameraPreset last;
+            last.Name = u"last";
+            last.Save(nullptr, w);
+            w.EndChunk();
+        });
     LoadList(list, bytes);
     ASSERT_EQ(list.GetCount(), 3u);
     EXPECT_EQ(list.Get(0u)->Name, u"Вид сверху");
@@ -162,10 +164,10 @@ TEST(XCameraPresetTest, SceneOperationsActOnTheViewportCamera)
     EXPECT_EQ(MaxDiff(list.Get(1u)->Matrix, Placement(0.3f, 4, 5, 6)), 0.0f);
 
     // Out of range, by index and by name.
-    for (auto call : {+[](XCameraPresetList& l, XViewport*) { l.Get(3u); },
-                      +[](XCameraPresetList& l, XViewport*) { l.Get(u"none"); },
-                      +[](XCameraPresetList& l, XViewport* v) { l.Apply(v, 3u); },
-                      +[](XCameraPresetList& l, XViewport* v) { l.Apply(v, u"none"); }})
+    for (auto call : {+[](XCameraPresetList&l, XViewport*) { l.Get(3u); },
+                      +[](XCameraPresetList&l, XViewport*) { l.Get(u"none"); },
+                      +[](XCameraPresetList&l, XViewport*v) { l.Apply(v, 3u); },
+                      +[](XCameraPresetList&l, XViewport*v) { l.Apply(v, u"none"); }})
     {
         try
         {
@@ -188,7 +190,8 @@ TEST(XCameraPresetTest, SceneOperationsActOnTheViewportCamera)
     side->Perspective = true;
     list.Apply(&viewport, u"side");
     EXPECT_EQ(MaxDiff(
-                  [&] {
+                  [&]
+                  {
                       XMatrix m;
                       camera.GetLocalMatrix(m);
                       return m;

@@ -49,11 +49,13 @@ XMatrix Local(const XMeshNode& node)
 
 std::vector<uint8_t> CameraChunk(const std::function<void(XWriter&)>& fields)
 {
-    return SavedBytes([&](XWriter& w) {
-        w.BeginChunk(ClassId::Camera);
-        fields(w);
-        w.EndChunk();
-    });
+    return SavedBytes(
+        [&](XWriter& w)
+        {
+            w.BeginChunk(ClassId::Camera);
+            fields(w);
+            w.EndChunk();
+        });
 }
 
 void Load(XCamera& camera, const std::vector<uint8_t>& bytes)
@@ -118,7 +120,10 @@ TEST(XCameraTest, LensSettersClampAndInvalidateAsSpecified)
         float in;
         float stored;
     };
-    const Case fovs[] = {{5.0f, kPi}, {0.0f, 0.01f}, {-1.0f, 0.01f}, {1.0f, 1.0f},
+    const Case fovs[] = {{5.0f, kPi},
+                         {0.0f, 0.01f},
+                         {-1.0f, 0.01f},
+                         {1.0f, 1.0f},
                          {std::numeric_limits<float>::quiet_NaN(), 0.01f}};
     for (const Case& c : fovs)
     {
@@ -186,7 +191,9 @@ TEST(XCameraTest, ViewMatrixIsComputedOncePerFrameAndAgainAfterEachChange)
         {"CamRotate(a, b, c)", [&] { camera.CamRotate(0.1f, 0.2f, 0.3f); }},
         {"CamRotate(frame, matrix, angles)", [&] { camera.CamRotate(0, nullptr, XVertex(0.1f, 0, 0)); }},
         {"SetPosition", [&] { camera.SetPosition(0, 0, 9); }},
-        {"parent moves", [&] {
+        {"parent moves",
+         [&]
+         {
              camera.SetParent(&parent);
              camera.GetViewMatrix(4);
              parent.SetPosition(0, 5, 0);
