@@ -3,9 +3,10 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
-#include "Engine/Geometry/XMeshSceneLink.h"
+#include "Engine/Geometry/XTriMeshEditorLink.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
+#include "Engine/Scene/XSceneLink.h"
 
 using VarUtils::XVariant;
 
@@ -146,19 +147,20 @@ bool XTriMesh::Editable()
 
 void XTriMesh::Edit(XScene* scene, XMeshNode* node)
 {
-    XMeshSceneLink* link = XMeshSceneLink::Get();
-    XBaseEditor* editor = link->FindEditor(scene, u"XTriMeshEditor");
-    if (editor && !link->IsTriMeshEditor(editor))
+    XSceneLink* sceneLink = XSceneLink::Get();
+    XTriMeshEditorLink* editors = XTriMeshEditorLink::Get();
+    XBaseEditor* editor = sceneLink->FindEditor(scene, u"XTriMeshEditor");
+    if (editor && !editors->IsTriMeshEditor(editor))
         editor = nullptr;
     if (!editor)
     {
-        editor = link->CreateTriMeshEditor(scene);
+        editor = editors->CreateTriMeshEditor(scene);
         if (!editor)
             return;
-        link->AddEditor(scene, editor);
+        sceneLink->AddEditor(scene, editor);
     }
-    link->BindTriMeshEditor(editor, this, node);
-    link->PushEditor(scene, editor);
+    editors->BindTriMeshEditor(editor, this, node);
+    sceneLink->PushEditor(scene, editor);
 }
 
 XBoundingBox XTriMesh::GetBoundingBox(unsigned)
