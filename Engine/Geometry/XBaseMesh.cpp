@@ -4,10 +4,9 @@
 #include "Components/XWriter.h"
 #include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Geometry/XMesh.h"
+#include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XClassIds.h"
-#include "Engine/Scene/XMeshNode.h"
-#include "Engine/Scene/XSceneLink.h"
 
 #include <cfloat>
 #include <cmath>
@@ -116,7 +115,7 @@ void XBaseMesh::Load(XScene* scene, XReader& reader)
                 // GUIDs name nothing.
                 if (!GetScene())
                     continue;
-                XBaseObject* object = XSceneLink::Get()->FindObject(GetScene(), guid);
+                XBaseObject* object = XMeshSceneLink::Get()->FindObject(GetScene(), guid);
                 if (auto* modifier = dynamic_cast<XBaseModifier*>(object))
                     AddModifier(modifier);
             }
@@ -161,9 +160,7 @@ bool XBaseMesh::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* nod
     distance = FLT_MAX;
     if (!viewport)
         return false;
-    XMatrix world(1.0f);
-    if (node)
-        node->GetMeshMatrix(frame, world);
+    const XMatrix world = node ? XMeshSceneLink::Get()->GetMeshMatrix(node, frame) : XMatrix(1.0f);
     XVertex origin, dir;
     viewport->GetPickRay(frame, point, origin, dir, world);
 

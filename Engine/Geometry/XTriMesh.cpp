@@ -3,10 +3,9 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
-#include "Engine/Geometry/XTriMeshEditorLink.h"
+#include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
-#include "Engine/Scene/XSceneLink.h"
 
 using VarUtils::XVariant;
 
@@ -147,20 +146,19 @@ bool XTriMesh::Editable()
 
 void XTriMesh::Edit(XScene* scene, XMeshNode* node)
 {
-    XSceneLink* sceneLink = XSceneLink::Get();
-    XTriMeshEditorLink* editors = XTriMeshEditorLink::Get();
-    XBaseEditor* editor = sceneLink->FindEditor(scene, u"XTriMeshEditor");
-    if (editor && !editors->IsTriMeshEditor(editor))
+    XMeshSceneLink* link = XMeshSceneLink::Get();
+    XBaseEditor* editor = link->FindEditor(scene, u"XTriMeshEditor");
+    if (editor && !link->IsTriMeshEditor(editor))
         editor = nullptr;
     if (!editor)
     {
-        editor = editors->CreateTriMeshEditor(scene);
+        editor = link->CreateTriMeshEditor(scene);
         if (!editor)
             return;
-        sceneLink->AddEditor(scene, editor);
+        link->AddEditor(scene, editor);
     }
-    editors->BindTriMeshEditor(editor, this, node);
-    sceneLink->PushEditor(scene, editor);
+    link->BindTriMeshEditor(editor, this, node);
+    link->PushEditor(scene, editor);
 }
 
 XBoundingBox XTriMesh::GetBoundingBox(unsigned)

@@ -4,8 +4,7 @@
 #include "Engine/Geometry/XUVModifier.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/ChunkBytes.h"
-#include "Engine/Scene/XMeshNode.h"
-#include "tests/support/SceneLinkDouble.h"
+#include "tests/support/MeshSceneLinkDouble.h"
 #include "tests/support/Thrown.h"
 #include "tests/support/ViewportDouble.h"
 
@@ -69,12 +68,6 @@ public:
     XRefManager* replacedBy = nullptr;
 };
 
-XScene* FakeScene()
-{
-    static char storage;
-    return reinterpret_cast<XScene*>(&storage);
-}
-
 XGuid Guid(uint32_t n)
 {
     return XGuid(n, 1, 2, 3, 4);
@@ -130,7 +123,7 @@ TEST(XBaseMeshTest, ModifierStackHoldsEachModifierOnce)
 
 TEST(XBaseMeshTest, StackSavesGuidsAndLoadsThemThroughTheScene)
 {
-    SceneLinkDouble scene;
+    MeshSceneLinkDouble link;
     Generated object;
     XUVModifier* a = new XUVModifier;
     XUVModifier* b = new XUVModifier;
@@ -147,12 +140,10 @@ TEST(XBaseMeshTest, StackSavesGuidsAndLoadsThemThroughTheScene)
     EXPECT_EQ(ReadU32(&bytes[40]), 1u);
 
     // In a scene the GUIDs are resolved; only modifiers are taken.
-    Generated notAModifier;
-    notAModifier.SetGuid(Guid(1));
-    notAModifier.SetScene(FakeScene());
-    b->SetScene(FakeScene());
     Generated loaded;
     loaded.SetScene(FakeScene());
+    Generated notAModifier;
+    link.objects = {{Guid(1), &notAModifier}, {Guid(2), b}};
     LoadEachChunk(bytes, [&](XReader& r) { loaded.Load(nullptr, r); });
     ASSERT_EQ(loaded.GetModifierCount(), 1u);
     EXPECT_EQ(loaded.GetModifier(0), b);
@@ -170,8 +161,6 @@ TEST(XBaseMeshTest, StackSavesGuidsAndLoadsThemThroughTheScene)
                   }),
               kIOErrorText);
     loaded.SetScene(nullptr);
-    notAModifier.SetScene(nullptr);
-    b->SetScene(nullptr);
     object.ClearModifiers(); // the last count on a: destroyed; b goes with `loaded`
 }
 
@@ -179,6 +168,7 @@ TEST(XBaseMeshTest, StackSavesGuidsAndLoadsThemThroughTheScene)
 // nearest face's.
 TEST(XBaseMeshTest, PickingByBoxAndByFace)
 {
+    MeshSceneLinkDouble link;
     ViewportDouble vp;
     Generated object;
     float distance = 0;
@@ -202,11 +192,11 @@ TEST(XBaseMeshTest, PickingByBoxAndByFace)
         EXPECT_EQ(object.HitTest(0, &vp, nullptr, ScreenPoint(vp, row.x, row.y), row.flags), row.hit);
     }
     // The node's mesh matrix moves the object: 5 nearer.
-    XMeshNode node;
+    XMeshNode* node = reinterpret_cast<XMeshNode*>(&object);
     XMatrix m(1.0f);
     m.SetTranslation(0, 0, -5);
-    node.SetMatrix(m);
-    EXPECT_TRUE(object.IntersectRay(0, &vp, &node, ScreenPoint(vp, 0, 0), distance, XPICK_FACES));
+    link.meshMatrices[node] = m;
+    EXPECT_TRUE(object.IntersectRay(0, &vp, node, ScreenPoint(vp, 0, 0), distance, XPICK_FACES));
     EXPECT_NEAR(distance, 5, 1e-3f);
     EXPECT_FALSE(object.IntersectRay(0, nullptr, nullptr, XPoint(0, 0), distance, 0));
 }
@@ -216,7 +206,7 @@ TEST(XBaseMeshTest, ConversionHandsEverythingToTheNewMesh)
     auto* object = new Generated;
     object->SetName(u"Cone01");
     object->SetGuid(Guid(7));
-    object->SetScene(FakeScene());
+    object->SetScene(FakeScene(1));
     auto* uv = new XUVModifier;
     uv->SetUOffset(1);
     object->AddModifier(uv);
@@ -234,7 +224,7 @@ TEST(XBaseMeshTest, ConversionHandsEverythingToTheNewMesh)
     EXPECT_TRUE(converted->GetClassNameW() == u"XTriMesh");
     EXPECT_TRUE(converted->GetName() == u"Cone01");
     EXPECT_EQ(converted->GetGuid(), Guid(7));
-    EXPECT_EQ(converted->GetScene(), FakeScene());
+    EXPECT_EQ(converted->GetScene(), FakeScene(1));
     EXPECT_EQ(first.replacedBy, converted);
     EXPECT_EQ(second.reference.Get(), converted);
     // The mesh as modified, baked into the new source.

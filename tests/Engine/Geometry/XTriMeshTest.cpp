@@ -5,13 +5,10 @@
 #include "Engine/Scene/XObjectField.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/ChunkBytes.h"
-#include "Engine/Geometry/XTriMeshEditorLink.h"
-#include "Engine/Scene/XMeshNode.h"
-#include "tests/support/SceneLinkDouble.h"
+#include "tests/support/MeshSceneLinkDouble.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,38 +37,6 @@ void Fill(XMesh& mesh)
     for (uint32_t i = 0; i < 4; ++i)
         mesh.GetTextureVertices()[i] = XTextureVertex(0.25f, 0.5f * float(i));
 }
-
-XScene* FakeScene()
-{
-    static char storage;
-    return reinterpret_cast<XScene*>(&storage);
-}
-
-// Makes recording editors as tri-mesh editors and records the bindings.
-class EditorLinkDouble : public XTriMeshEditorLink
-{
-public:
-    EditorLinkDouble() : m_Previous(Install(this)) {}
-    ~EditorLinkDouble() { Install(m_Previous); }
-    bool IsTriMeshEditor(XBaseEditor* editor) override
-    {
-        return std::find(made.begin(), made.end(), editor) != made.end();
-    }
-    XBaseEditor* CreateTriMeshEditor(XScene* scene) override
-    {
-        made.push_back(new RecordingEditor(scene, u"XTriMeshEditor"));
-        return made.back();
-    }
-    void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node) override
-    {
-        bound.push_back({editor, mesh, node});
-    }
-    std::vector<XBaseEditor*> made; // owned by the scene once added
-    std::vector<std::vector<const void*>> bound;
-
-private:
-    XTriMeshEditorLink* m_Previous;
-};
 
 XObjectField* Field(XTriMesh& mesh, const char16_t* name)
 {
@@ -174,24 +139,17 @@ TEST(XTriMeshTest, EditFindsOrMakesTheTriMeshEditor)
 {
     XTriMesh object;
     EXPECT_TRUE(object.Editable());
-    object.Edit(FakeScene(), nullptr); // no editor can be made: nothing happens
+    object.Edit(FakeScene(), nullptr); // no scene behind the link: nothing happens
 
-    SceneLinkDouble scene;
-    EditorLinkDouble editors;
-    XMeshNode node;
-    object.Edit(FakeScene(), &node);
+    MeshSceneLinkDouble link;
+    RecordingEditor impostor(FakeScene(), u"XTriMeshEditor");
+    link.editors[u"XTriMeshEditor"] = &impostor; // the name without the class: not taken
+    XMeshNode* node = reinterpret_cast<XMeshNode*>(&impostor);
+    object.Edit(FakeScene(), node);
     object.Edit(FakeScene(), nullptr);
-    ASSERT_EQ(editors.made.size(), 1u);
-    XBaseEditor* editor = editors.made[0];
-    EXPECT_EQ(scene.calls,
-              (std::vector<std::string>{"Add XTriMeshEditor", "Push XTriMeshEditor", "Push XTriMeshEditor"}));
-    EXPECT_EQ(editors.bound,
-              (std::vector<std::vector<const void*>>{{editor, &object, &node}, {editor, &object, nullptr}}));
-
-    // An editor of that name that is not a tri-mesh editor is passed over.
-    SceneLinkDouble other;
-    other.AddEditor(FakeScene(), new RecordingEditor(FakeScene(), u"XTriMeshEditor"));
-    object.Edit(FakeScene(), nullptr);
-    EXPECT_EQ(editors.made.size(), 2u);
-    EXPECT_EQ(other.editors.size(), 2u);
+    ASSERT_EQ(link.made.size(), 1u);
+    XBaseEditor* editor = link.made[0].get();
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"Add", "Bind", "Push", "Bind", "Push"}));
+    EXPECT_EQ(link.arguments, (std::vector<const void*>{editor, editor, &object, node, editor, editor,
+                                                        &object, nullptr, editor}));
 }
