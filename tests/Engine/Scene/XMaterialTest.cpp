@@ -6,7 +6,7 @@
 #include "Engine/Scene/XTexture.h"
 #include "tests/support/ChunkBytes.h"
 #include "tests/support/SceneLinkDouble.h"
-#include "tests/support/SoftDeviceFixture.h"
+#include "tests/support/SoftDevice.h"
 #include "tests/support/Thrown.h"
 #include "tests/support/ViewportDouble.h"
 
@@ -21,6 +21,16 @@ namespace
 {
 using Bytes = std::vector<uint8_t>;
 using Heard = std::vector<std::pair<unsigned, uintptr_t>>;
+
+// The recorded calls whose text begins with the prefix, as "Name(args)".
+std::vector<std::string> Calls(const SoftDevice& dev, const std::string& prefix = "")
+{
+    std::vector<std::string> out;
+    for (const std::string& text : dev.Texts())
+        if (text.compare(0, prefix.size(), prefix) == 0)
+            out.push_back(text);
+    return out;
+}
 
 const std::u16string kTooManyMaps = u"Превышено максимальное число каналов для материала!";
 
@@ -71,9 +81,13 @@ std::string PointerText(const void* p)
 class XMaterialTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { viewport.device = dev.Device(); }
+    void SetUp() override
+    {
+        ASSERT_NE(dev.device, nullptr) << "libd3d9.so beside the test program";
+        viewport.device = dev.device;
+    }
 
-    SoftDeviceFixture dev;
+    SoftDevice dev;
     ViewportDouble viewport;
 };
 
@@ -86,9 +100,9 @@ TEST_F(XMaterialTest, ANewMaterialDisablesStageZeroAndEndsTheCascade)
     ASSERT_EQ(material.GetMapCount(), 1u);
     EXPECT_EQ(ThrownMessage([&] { material.GetMap(1); }), u"Out of range.");
 
-    dev.StartLog();
+    dev.Clear();
     material.BeforeRender(0, &viewport);
-    EXPECT_EQ(dev.Calls(), (std::vector<std::string>{
+    EXPECT_EQ(Calls(dev), (std::vector<std::string>{
                                "SetMaterial([1 1 1 1 0 0 0 0 0 0 0 0 0 0 0 0 1])",
                                "SetTextureStageState(0, 1, 1)", // COLOROP D3DTOP_DISABLE
                                "SetTextureStageState(0, 4, 1)", // ALPHAOP
@@ -107,12 +121,12 @@ TEST_F(XMaterialTest, ANewMaterialDisablesStageZeroAndEndsTheCascade)
     material.SetAlphaBlend(true);
     material.SetSrcBlend(D3DBLEND_SRCALPHA);
     material.SetDestBlend(D3DBLEND_INVSRCALPHA);
-    dev.StartLog();
+    dev.Clear();
     material.BeforeRender(0, &viewport);
     material.AfterRender(0, &viewport);
-    std::vector<std::string> calls = dev.Calls();
+    std::vector<std::string> calls = Calls(dev);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetTextureStageState(8, 1, 1)"), 0);
-    std::vector<std::string> states = dev.Calls("SetRenderState(");
+    std::vector<std::string> states = Calls(dev, "SetRenderState(");
     EXPECT_EQ(states, (std::vector<std::string>{"SetRenderState(15, 1)", "SetRenderState(24, 128)",
                                                 "SetRenderState(25, 5)", "SetRenderState(27, 1)",
                                                 "SetRenderState(19, 5)", "SetRenderState(20, 6)",
@@ -125,16 +139,16 @@ TEST_F(XMaterialTest, AMapWithATextureSetsItsSamplerAndBindsIt)
     XTexture texture;
     texture.SetWidth(4);
     texture.SetHeight(4);
-    texture.CreateDevice(dev.Device());
+    texture.CreateDevice(dev.device);
     XMaterial material;
     material.SetMapTexture(0, &texture);
     XMap* map = material.GetMap(0);
     map->SetStageState(D3DTSS_COLOROP, D3DTOP_BUMPENVMAP);
     map->SetStageState(D3DTSS_BUMPENVMAT00, 0x3F800000); // stored for the file only
     map->SetSamplerState(D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    dev.StartLog();
+    dev.Clear();
     material.GetMap(0)->Apply(0, &viewport, 3);
-    std::vector<std::string> calls = dev.Calls();
+    std::vector<std::string> calls = Calls(dev);
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 10),
               (std::vector<std::string>{"SetTextureStageState(3, 1, 22)", "SetTextureStageState(3, 26, 1)",
@@ -143,16 +157,16 @@ TEST_F(XMaterialTest, AMapWithATextureSetsItsSamplerAndBindsIt)
                                         "SetTextureStageState(3, 8, 0)", "SetTextureStageState(3, 9, 0)",
                                         "SetTextureStageState(3, 10, 1056964608)",
                                         "SetTextureStageState(3, 22, 1082130432)"}));
-    EXPECT_EQ(dev.Calls("SetSamplerState("),
+    EXPECT_EQ(Calls(dev, "SetSamplerState("),
               (std::vector<std::string>{"SetSamplerState(3, 1, 1)", "SetSamplerState(3, 2, 1)",
                                         "SetSamplerState(3, 3, 1)", "SetSamplerState(3, 4, 0)",
                                         "SetSamplerState(3, 5, 2)", "SetSamplerState(3, 6, 1)",
                                         "SetSamplerState(3, 7, 0)"}));
     ASSERT_NE(texture.GetD3DTexture(), nullptr);
     EXPECT_EQ(calls.back(), "SetTexture(3, " + PointerText(texture.GetD3DTexture()) + ")");
-    dev.StartLog();
+    dev.Clear();
     material.GetMap(0)->Unapply(0, &viewport, 3);
-    EXPECT_EQ(dev.Calls(), std::vector<std::string>{"SetTexture(3, null)"});
+    EXPECT_EQ(Calls(dev), std::vector<std::string>{"SetTexture(3, null)"});
 }
 
 TEST_F(XMaterialTest, MapsSaveTheirTransformOnlyWhenTheyUseIt)

@@ -7,7 +7,7 @@
 #include "Engine/Scene/XObjectField.h"
 #include "tests/support/ChunkBytes.h"
 #include "tests/support/ImageFiles.h"
-#include "tests/support/SoftDeviceFixture.h"
+#include "tests/support/SoftDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Thrown.h"
 #include "tests/support/ViewportDouble.h"
@@ -26,6 +26,30 @@ using Bytes = std::vector<uint8_t>;
 uint32_t U32At(const Bytes& b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// The recorded calls whose text begins with the prefix, as "Name(args)".
+std::vector<std::string> Calls(const SoftDevice& dev, const std::string& prefix = "")
+{
+    std::vector<std::string> out;
+    for (const std::string& text : dev.Texts())
+        if (text.compare(0, prefix.size(), prefix) == 0)
+            out.push_back(text);
+    return out;
+}
+
+// Resets the device with the parameters it was made with.
+HRESULT ResetDevice(SoftDevice& dev)
+{
+    D3DPRESENT_PARAMETERS p{};
+    p.BackBufferWidth = 64;
+    p.BackBufferHeight = 64;
+    p.BackBufferCount = 1;
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.Windowed = TRUE;
+    p.EnableAutoDepthStencil = TRUE;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+    return dev.device->Reset(&p);
 }
 
 void PutU32At(Bytes& b, size_t at, uint32_t v)
@@ -124,9 +148,13 @@ public:
 class XTextureTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { viewport.device = dev.Device(); }
+    void SetUp() override
+    {
+        ASSERT_NE(dev.device, nullptr) << "libd3d9.so beside the test program";
+        viewport.device = dev.device;
+    }
 
-    SoftDeviceFixture dev;
+    SoftDevice dev;
     ViewportDouble viewport;
 };
 
@@ -151,7 +179,7 @@ TEST_F(XTextureTest, BitmapReaderMakesTheSpecifiedFormats)
         Bytes stream = {'x', 'y', 'z'};
         stream.insert(stream.end(), bmp.begin(), bmp.end());
         XTexture texture;
-        texture.CreateDevice(dev.Device());
+        texture.CreateDevice(dev.device);
         std::u16string thrown = ThrownMessage([&] { LoadBytes(texture, stream, 3); });
         if (!c.error.empty())
         {
@@ -198,10 +226,10 @@ TEST_F(XTextureTest, BitmapHeadersThatCannotBeMadeAreRefused)
         else
             bmp[c.at] = static_cast<uint8_t>(c.value);
         XTexture texture;
-        texture.CreateDevice(dev.Device());
-        dev.StartLog();
+        texture.CreateDevice(dev.device);
+        dev.Clear();
         EXPECT_EQ(ThrownMessage([&] { LoadBytes(texture, bmp); }), c.error);
-        EXPECT_TRUE(dev.Calls("CreateTexture(").empty());
+        EXPECT_TRUE(Calls(dev, "CreateTexture(").empty());
         EXPECT_EQ(texture.GetD3DTexture(), nullptr);
     }
 }
@@ -212,7 +240,7 @@ TEST_F(XTextureTest, EveryCutOfABitmapEndsInAnError)
     {
         const Bytes bmp = ImageFiles::Bmp(ImageFiles::RandomTexels(4, 3, 2, false), 4, 3, bits);
         XTexture texture;
-        texture.CreateDevice(dev.Device());
+        texture.CreateDevice(dev.device);
         for (size_t n = 0; n < bmp.size(); ++n)
         {
             SCOPED_TRACE(std::to_string(bits) + " bits cut at " + std::to_string(n));
@@ -221,7 +249,7 @@ TEST_F(XTextureTest, EveryCutOfABitmapEndsInAnError)
             EXPECT_NE(thrown, u"(nothing thrown)");
             EXPECT_EQ(texture.GetD3DTexture(), nullptr);
         }
-        EXPECT_EQ(dev.Soft()->GetLiveResourceCount(), 0u) << "nothing made for a cut file stays";
+        EXPECT_EQ(dev.soft->GetLiveResourceCount(), 0u) << "nothing made for a cut file stays";
     }
 }
 
@@ -247,7 +275,7 @@ TEST_F(XTextureTest, FilesGoToTheReaderTheirExtensionNames)
         SCOPED_TRACE(c.name);
         std::u16string path = WidePath(WriteWholeFile(dir / c.name, c.bytes));
         XTexture texture;
-        texture.CreateDevice(dev.Device());
+        texture.CreateDevice(dev.device);
         texture.LoadFromFile(path.c_str());
         EXPECT_EQ(texture.GetFileName(), XString(path.c_str()));
         EXPECT_EQ(texture.GetLevels(), c.levels);
@@ -269,7 +297,7 @@ TEST_F(XTextureTest, FilesGoToTheReaderTheirExtensionNames)
     XTexture texture;
     EXPECT_EQ(ThrownMessage([&] { texture.LoadFromFile(WidePath(dir / "upper.BMP").c_str()); }),
               u"NULL device pointer.");
-    texture.CreateDevice(dev.Device());
+    texture.CreateDevice(dev.device);
     EXPECT_EQ(ThrownText([&] { texture.LoadFromFile(WidePath(dir / "missing.bmp").c_str()); }),
               "Failed opening file.");
     EXPECT_NE(ThrownMessage([&] { texture.LoadFromFile(WidePath(dir / "missing.png").c_str()); }),
@@ -287,62 +315,63 @@ TEST_F(XTextureTest, ADeviceResetKeepsManagedTexturesAndRemakesTheOthers)
         texture.SetHeight(8);
         texture.SetLevels(1);
         texture.SetPool(pool);
-        texture.CreateDevice(dev.Device());
-        dev.StartLog();
+        texture.CreateDevice(dev.device);
+        dev.Clear();
         texture.Apply(0, &viewport, nullptr, 2);
         texture.Unapply(0, &viewport, nullptr, 2); // as a material does after drawing
         IDirect3DTexture9* made = texture.GetD3DTexture();
         ASSERT_NE(made, nullptr);
-        EXPECT_EQ(dev.Calls("CreateTexture("), std::vector<std::string>{"CreateTexture(16, 8, 1, 0, 21, " +
+        EXPECT_EQ(Calls(dev, "CreateTexture("), std::vector<std::string>{"CreateTexture(16, 8, 1, 0, 21, " +
                                                                           std::to_string(pool) + ")"});
 
-        texture.InvalidateDevice(dev.Device());
+        texture.InvalidateDevice(dev.device);
         bool managed = pool == D3DPOOL_MANAGED;
         EXPECT_EQ(texture.GetD3DTexture() != nullptr, managed);
         // A default-pool texture still alive would make the reset fail.
-        ASSERT_EQ(dev.Reset(), D3D_OK);
-        texture.RestoreDevice(dev.Device());
-        dev.StartLog();
+        ASSERT_EQ(ResetDevice(dev), D3D_OK);
+        texture.RestoreDevice(dev.device);
+        dev.Clear();
         texture.Apply(0, &viewport, nullptr, 2);
         ASSERT_NE(texture.GetD3DTexture(), nullptr);
-        EXPECT_EQ(dev.Calls("CreateTexture(").size(), managed ? 0u : 1u);
+        EXPECT_EQ(Calls(dev, "CreateTexture(").size(), managed ? 0u : 1u);
         if (managed)
         {
             EXPECT_EQ(texture.GetD3DTexture(), made);
         }
         char bound[32];
         std::snprintf(bound, sizeof bound, "%p", static_cast<void*>(texture.GetD3DTexture()));
-        EXPECT_EQ(dev.Calls("SetTexture("), std::vector<std::string>{"SetTexture(2, " + std::string(bound) + ")"});
+        EXPECT_EQ(Calls(dev, "SetTexture("), std::vector<std::string>{"SetTexture(2, " + std::string(bound) + ")"});
         texture.Unapply(0, &viewport, nullptr, 2);
-        texture.ReleaseDevice(dev.Device());
+        texture.ReleaseDevice(dev.device);
         EXPECT_EQ(texture.GetD3DTexture(), nullptr);
-        EXPECT_EQ(dev.Soft()->GetLiveResourceCount(), 0u);
+        EXPECT_EQ(dev.soft->GetLiveResourceCount(), 0u);
     }
 }
 
 TEST_F(XTextureTest, ApplyBindsOnlyAMadeTextureOfTheViewportsDevice)
 {
-    SoftDeviceFixture other;
+    SoftDevice other;
+    ASSERT_NE(other.device, nullptr);
     ViewportDouble otherView;
-    otherView.device = other.Device();
+    otherView.device = other.device;
 
     XTexture empty; // no file and no size: nothing to make
-    empty.CreateDevice(dev.Device());
-    dev.StartLog();
+    empty.CreateDevice(dev.device);
+    dev.Clear();
     empty.Apply(0, &viewport, nullptr, 0);
-    EXPECT_EQ(dev.Calls(), std::vector<std::string>{"SetTexture(0, null)"});
+    EXPECT_EQ(Calls(dev), std::vector<std::string>{"SetTexture(0, null)"});
 
     XTexture texture;
     texture.SetWidth(4);
     texture.SetHeight(4);
-    texture.CreateDevice(dev.Device());
-    other.StartLog();
+    texture.CreateDevice(dev.device);
+    other.Clear();
     texture.Apply(0, &otherView, nullptr, 1);
     EXPECT_NE(texture.GetD3DTexture(), nullptr);
-    EXPECT_EQ(other.Calls(), std::vector<std::string>{"SetTexture(1, null)"});
-    other.StartLog();
+    EXPECT_EQ(Calls(other), std::vector<std::string>{"SetTexture(1, null)"});
+    other.Clear();
     texture.Unapply(0, &otherView, nullptr, 1);
-    EXPECT_EQ(other.Calls(), std::vector<std::string>{"SetTexture(1, null)"});
+    EXPECT_EQ(Calls(other), std::vector<std::string>{"SetTexture(1, null)"});
 
     XTexture detached; // without a device nothing is ever made
     detached.SetWidth(4);
@@ -379,7 +408,7 @@ TEST_F(XTextureTest, StoredPixelsRoundTripAndStayWithinTheirBuffers)
     XTexture copy;
     LoadChunks(copy, Saved(texture));
     EXPECT_EQ(Saved(copy), Saved(texture));
-    copy.CreateDevice(dev.Device());
+    copy.CreateDevice(dev.device);
     copy.Apply(0, &viewport, nullptr, 0);
     ASSERT_NE(copy.GetD3DTexture(), nullptr);
     EXPECT_EQ(copy.GetWidth(), w);
@@ -390,7 +419,7 @@ TEST_F(XTextureTest, StoredPixelsRoundTripAndStayWithinTheirBuffers)
     XTexture shortOne;
     Bytes five(pixels.begin(), pixels.begin() + 5);
     LoadChunks(shortOne, TextureChunk(w, h, D3DFMT_A8R8G8B8, five, 5));
-    shortOne.CreateDevice(dev.Device());
+    shortOne.CreateDevice(dev.device);
     shortOne.Apply(0, &viewport, nullptr, 0);
     ASSERT_NE(shortOne.GetD3DTexture(), nullptr);
     EXPECT_TRUE(std::equal(five.begin(), five.end(), LevelBytes(shortOne.GetD3DTexture()).begin()));
@@ -399,7 +428,7 @@ TEST_F(XTextureTest, StoredPixelsRoundTripAndStayWithinTheirBuffers)
     XTexture oversized;
     LoadChunks(oversized, TextureChunk(w, h, D3DFMT_A8R8G8B8, pixels, 0xFFFFFFF0u));
     EXPECT_TRUE(oversized.GetPixels().empty());
-    oversized.CreateDevice(dev.Device());
+    oversized.CreateDevice(dev.device);
     oversized.Apply(0, &viewport, nullptr, 0);
     EXPECT_EQ(oversized.GetD3DTexture(), nullptr);
 
@@ -425,7 +454,7 @@ TEST_F(XTextureTest, ExportsWriteTheExactBitmapAndSourceText)
             pixels[i] = static_cast<uint8_t>(0xF0 - i * 11);
         XTexture texture;
         LoadChunks(texture, TextureChunk(w, h, c.format, pixels, static_cast<uint32_t>(pixels.size())));
-        texture.CreateDevice(dev.Device());
+        texture.CreateDevice(dev.device);
         texture.Apply(0, &viewport, nullptr, 0);
 
         Bytes bmp = Exported(texture, XTexture::ExportBmp);
@@ -440,7 +469,7 @@ TEST_F(XTextureTest, ExportsWriteTheExactBitmapAndSourceText)
 
         // The exported file reads back through the texture's own reader to the same texels.
         XTexture back;
-        back.CreateDevice(dev.Device());
+        back.CreateDevice(dev.device);
         LoadBytes(back, bmp);
         EXPECT_EQ(back.GetFormat(), c.format);
         EXPECT_EQ(LevelBytes(back.GetD3DTexture()), pixels);
@@ -455,7 +484,7 @@ TEST_F(XTextureTest, ExportsWriteTheExactBitmapAndSourceText)
     Bytes argb = {0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x80, 0x10, 0x00, 0x00, 0x00};
     XTexture wide;
     LoadChunks(wide, TextureChunk(2, 2, D3DFMT_A8R8G8B8, argb, 16));
-    wide.CreateDevice(dev.Device());
+    wide.CreateDevice(dev.device);
     wide.Apply(0, &viewport, nullptr, 0);
     Bytes text = Exported(wide, XTexture::ExportSource);
     EXPECT_EQ(std::string(text.begin(), text.end()),
@@ -463,7 +492,7 @@ TEST_F(XTextureTest, ExportsWriteTheExactBitmapAndSourceText)
     Bytes rgb16 = {0x01, 0x00, 0xFF, 0xFF, 0x34, 0x12};
     XTexture narrow;
     LoadChunks(narrow, TextureChunk(3, 1, D3DFMT_A1R5G5B5, rgb16, 6));
-    narrow.CreateDevice(dev.Device());
+    narrow.CreateDevice(dev.device);
     narrow.Apply(0, &viewport, nullptr, 0);
     text = Exported(narrow, XTexture::ExportSource);
     EXPECT_EQ(std::string(text.begin(), text.end()),
@@ -497,15 +526,15 @@ TEST_F(XTextureTest, SettersTellHoldersAndMarkTheTextureForRemaking)
         texture.SetWidth(4);
         texture.SetHeight(4);
         texture.SetLevels(1);
-        texture.CreateDevice(dev.Device());
+        texture.CreateDevice(dev.device);
         texture.Apply(0, &viewport, nullptr, 0);
         Holder holder(&texture);
-        dev.StartLog();
+        dev.Clear();
         c.set(texture);
         c.set(texture); // unchanged: nothing more
         EXPECT_EQ(holder.heard, c.heard);
         texture.Apply(0, &viewport, nullptr, 0);
-        std::vector<std::string> made = dev.Calls("CreateTexture(");
+        std::vector<std::string> made = Calls(dev, "CreateTexture(");
         ASSERT_EQ(made.size(), 1u);
         std::string expected = "CreateTexture(" + std::to_string(texture.GetWidth()) + ", " +
                                std::to_string(texture.GetHeight()) + ", " + std::to_string(texture.GetLevels()) +
@@ -545,17 +574,17 @@ TEST_F(XTextureTest, DeviceFailuresLeaveNoTexture)
         SCOPED_TRACE(std::string(c.error.begin(), c.error.end()));
         XTexture stored;
         LoadChunks(stored, TextureChunk(2, 2, D3DFMT_A8R8G8B8, pixels, 16));
-        stored.CreateDevice(dev.Device());
+        stored.CreateDevice(dev.device);
         faults->*c.fault = 1;
         EXPECT_EQ(ThrownMessage([&] { stored.Apply(0, &viewport, nullptr, 0); }), c.error);
         EXPECT_EQ(stored.GetD3DTexture(), nullptr);
 
         XTexture read;
-        read.CreateDevice(dev.Device());
+        read.CreateDevice(dev.device);
         faults->*c.fault = 1;
         EXPECT_EQ(ThrownMessage([&] { LoadBytes(read, bmp); }), c.error);
         EXPECT_EQ(read.GetD3DTexture(), nullptr);
-        EXPECT_EQ(dev.Soft()->GetLiveResourceCount(), 0u);
+        EXPECT_EQ(dev.soft->GetLiveResourceCount(), 0u);
     }
     *faults = D3D9Faults{};
 }
