@@ -55,7 +55,8 @@ constexpr unsigned kMaxReadName = 1024;
 
 bool IsStageState(unsigned type)
 {
-    return (type >= 1 && type <= 11) || (type >= 22 && type <= 24) || (type >= 26 && type <= 28) || type == 32;
+    return (type >= 1 && type <= 11) || (type >= 22 && type <= 24) || (type >= 26 && type <= 28) ||
+           type == 32;
 }
 
 DWORD FloatBits(float value)
@@ -158,8 +159,9 @@ void XMap::Apply(unsigned frame, XViewport* viewport, unsigned stage)
     XBaseTexture* texture = m_Texture.Get();
     if (!texture)
         return;
-    for (D3DSAMPLERSTATETYPE type : {D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV, D3DSAMP_ADDRESSW, D3DSAMP_BORDERCOLOR,
-                                     D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
+    for (D3DSAMPLERSTATETYPE type :
+         {D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV, D3DSAMP_ADDRESSW, D3DSAMP_BORDERCOLOR, D3DSAMP_MAGFILTER,
+          D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
         device->SetSamplerState(stage, type, m_Sampler[type]);
     texture->Apply(frame, viewport, m_Owner, stage);
 }
@@ -208,7 +210,9 @@ void XMap::Load(XScene* scene, XReader& reader)
                 m_Texture.SetTarget(dynamic_cast<XBaseTexture*>(link->FindObject(scene, guid)));
             break;
         }
-        case UVMatrixChunk: ReadField(reader, &m_UVMatrix, sizeof m_UVMatrix); break;
+        case UVMatrixChunk:
+            ReadField(reader, &m_UVMatrix, sizeof m_UVMatrix);
+            break;
         default:
             for (const SavedState& s : kSavedStates)
             {

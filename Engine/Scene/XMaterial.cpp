@@ -32,10 +32,8 @@ enum : uint32_t
 constexpr uintptr_t kMapTextureChanged = 0x10000000;
 
 const XPropertyDesc kProperties[] = {
-    {XMaterial::PidDiffuse, u"XColor", u"Diffuse"},
-    {XMaterial::PidAmbient, u"XColor", u"Ambient"},
-    {XMaterial::PidSpecular, u"XColor", u"Specular"},
-    {XMaterial::PidEmissive, u"XColor", u"Emissive"},
+    {XMaterial::PidDiffuse, u"XColor", u"Diffuse"},   {XMaterial::PidAmbient, u"XColor", u"Ambient"},
+    {XMaterial::PidSpecular, u"XColor", u"Specular"}, {XMaterial::PidEmissive, u"XColor", u"Emissive"},
     {XMaterial::PidPower, u"float", u"Power"},
 };
 constexpr unsigned kPropertyCount = sizeof kProperties / sizeof kProperties[0];
@@ -246,13 +244,26 @@ void XMaterial::Load(XScene* scene, XReader& reader)
             map.release();
             break;
         }
-        case AlphaTestChunk: m_AlphaTest = ReadWord(reader) != 0 ? 1 : 0; break;
-        case AlphaRefChunk: m_AlphaRef = ReadWord(reader); break;
-        case AlphaFuncChunk: m_AlphaFunc = ReadWord(reader); break;
-        case AlphaBlendChunk: m_AlphaBlend = ReadWord(reader) != 0 ? 1 : 0; break;
-        case SrcBlendChunk: m_SrcBlend = ReadWord(reader); break;
-        case DestBlendChunk: m_DestBlend = ReadWord(reader); break;
-        default: break;
+        case AlphaTestChunk:
+            m_AlphaTest = ReadWord(reader) != 0 ? 1 : 0;
+            break;
+        case AlphaRefChunk:
+            m_AlphaRef = ReadWord(reader);
+            break;
+        case AlphaFuncChunk:
+            m_AlphaFunc = ReadWord(reader);
+            break;
+        case AlphaBlendChunk:
+            m_AlphaBlend = ReadWord(reader) != 0 ? 1 : 0;
+            break;
+        case SrcBlendChunk:
+            m_SrcBlend = ReadWord(reader);
+            break;
+        case DestBlendChunk:
+            m_DestBlend = ReadWord(reader);
+            break;
+        default:
+            break;
         }
         reader.EndChunk();
     }
@@ -279,12 +290,24 @@ void XMaterial::GetPropertyValue(unsigned id, XVariant& value)
 {
     switch (id)
     {
-    case PidDiffuse: value = static_cast<unsigned>(XColor(m_Material.Diffuse).GetARGB()); break;
-    case PidAmbient: value = static_cast<unsigned>(XColor(m_Material.Ambient).GetARGB()); break;
-    case PidSpecular: value = static_cast<unsigned>(XColor(m_Material.Specular).GetARGB()); break;
-    case PidEmissive: value = static_cast<unsigned>(XColor(m_Material.Emissive).GetARGB()); break;
-    case PidPower: value = m_Material.Power; break;
-    default: XBaseMaterial::GetPropertyValue(id, value); break;
+    case PidDiffuse:
+        value = static_cast<unsigned>(XColor(m_Material.Diffuse).GetARGB());
+        break;
+    case PidAmbient:
+        value = static_cast<unsigned>(XColor(m_Material.Ambient).GetARGB());
+        break;
+    case PidSpecular:
+        value = static_cast<unsigned>(XColor(m_Material.Specular).GetARGB());
+        break;
+    case PidEmissive:
+        value = static_cast<unsigned>(XColor(m_Material.Emissive).GetARGB());
+        break;
+    case PidPower:
+        value = m_Material.Power;
+        break;
+    default:
+        XBaseMaterial::GetPropertyValue(id, value);
+        break;
     }
 }
 
@@ -293,12 +316,24 @@ void XMaterial::SetPropertyValue(unsigned id, const XVariant& value)
     auto color = [&value] { return XColor(static_cast<unsigned>(value.AsInt())).ToColorValue(); };
     switch (id)
     {
-    case PidDiffuse: m_Material.Diffuse = color(); break;
-    case PidAmbient: m_Material.Ambient = color(); break;
-    case PidSpecular: m_Material.Specular = color(); break;
-    case PidEmissive: m_Material.Emissive = color(); break;
-    case PidPower: m_Material.Power = static_cast<float>(value.AsDouble()); break;
-    default: XBaseMaterial::SetPropertyValue(id, value); break;
+    case PidDiffuse:
+        m_Material.Diffuse = color();
+        break;
+    case PidAmbient:
+        m_Material.Ambient = color();
+        break;
+    case PidSpecular:
+        m_Material.Specular = color();
+        break;
+    case PidEmissive:
+        m_Material.Emissive = color();
+        break;
+    case PidPower:
+        m_Material.Power = static_cast<float>(value.AsDouble());
+        break;
+    default:
+        XBaseMaterial::SetPropertyValue(id, value);
+        break;
     }
 }
 

@@ -48,24 +48,32 @@ unsigned TextureFormatBits(D3DFORMAT format)
 {
     switch (format)
     {
-    case D3DFMT_R8G8B8: return 24;
+    case D3DFMT_R8G8B8:
+        return 24;
     case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8: return 32;
+    case D3DFMT_X8R8G8B8:
+        return 32;
     case D3DFMT_R5G6B5:
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4: return 16;
+    case D3DFMT_A4R4G4B4:
+        return 16;
     case D3DFMT_R3G3B2:
-    case D3DFMT_A8: return 8;
+    case D3DFMT_A8:
+        return 8;
     case D3DFMT_A8R3G3B2:
-    case D3DFMT_X4R4G4B4: return 16;
+    case D3DFMT_X4R4G4B4:
+        return 16;
     case D3DFMT_A2B10G10R10:
     case D3DFMT_A8B8G8R8:
     case D3DFMT_X8B8G8R8:
     case D3DFMT_G16R16:
-    case D3DFMT_A2R10G10B10: return 32;
-    case D3DFMT_A16B16G16R16: return 64;
-    default: return 0;
+    case D3DFMT_A2R10G10B10:
+        return 32;
+    case D3DFMT_A16B16G16R16:
+        return 64;
+    default:
+        return 0;
     }
 }
 
@@ -110,8 +118,8 @@ D3DSURFACE_DESC LevelDesc(IDirect3DTexture9* texture)
 
 uint32_t LittleU32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 uint16_t LittleU16(const uint8_t* p)
@@ -327,13 +335,27 @@ void XTexture::Load(XScene* scene, XReader& reader)
     {
         switch (reader.GetChunkId())
         {
-        case WidthChunk: m_Width = ReadWord(reader); break;
-        case HeightChunk: m_Height = ReadWord(reader); break;
-        case LevelsChunk: m_Levels = ReadWord(reader); break;
-        case FormatChunk: m_Format = static_cast<D3DFORMAT>(ReadWord(reader)); break;
-        case UsageChunk: SetUsage(ReadWord(reader)); break;
-        case PoolChunk: SetPool(static_cast<D3DPOOL>(ReadWord(reader))); break;
-        case SourceKindChunk: SetSourceKind(ReadWord(reader)); break;
+        case WidthChunk:
+            m_Width = ReadWord(reader);
+            break;
+        case HeightChunk:
+            m_Height = ReadWord(reader);
+            break;
+        case LevelsChunk:
+            m_Levels = ReadWord(reader);
+            break;
+        case FormatChunk:
+            m_Format = static_cast<D3DFORMAT>(ReadWord(reader));
+            break;
+        case UsageChunk:
+            SetUsage(ReadWord(reader));
+            break;
+        case PoolChunk:
+            SetPool(static_cast<D3DPOOL>(ReadWord(reader)));
+            break;
+        case SourceKindChunk:
+            SetSourceKind(ReadWord(reader));
+            break;
         case PixelsChunk:
         {
             uint32_t count = ReadWord(reader);
@@ -352,7 +374,8 @@ void XTexture::Load(XScene* scene, XReader& reader)
             SetFileName(name);
             break;
         }
-        default: break;
+        default:
+            break;
         }
         reader.EndChunk();
     }
@@ -439,7 +462,8 @@ void XTexture::Recreate()
             return;
         }
         if (m_Width != 0 && m_Height != 0)
-            m_Device->CreateTexture(m_Width, m_Height, m_Levels, m_Usage, m_Format, m_Pool, &m_Texture, nullptr);
+            m_Device->CreateTexture(m_Width, m_Height, m_Levels, m_Usage, m_Format, m_Pool, &m_Texture,
+                                    nullptr);
         return;
     }
     if (m_SourceKind != FromPixels || m_Pixels.empty())
@@ -492,9 +516,9 @@ void XTexture::LoadFromFile(const XString& fileName)
     m_Format = info.Format;
     m_Levels = info.MipLevels;
     IDirect3DTexture9* texture = nullptr;
-    HRESULT result = Gx::D3DXCreateTextureFromFileExW(m_Device, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, m_Levels,
-                                                      m_Usage, m_Format, m_Pool, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                                      &info, nullptr, &texture);
+    HRESULT result = Gx::D3DXCreateTextureFromFileExW(m_Device, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                                      m_Levels, m_Usage, m_Format, m_Pool, D3DX_DEFAULT,
+                                                      D3DX_DEFAULT, 0, &info, nullptr, &texture);
     m_Texture = texture;
     if (result != D3D_OK)
         ReleaseTexture();
@@ -535,10 +559,15 @@ void XTexture::LoadBitmap(XStream& stream, int64_t start)
     D3DFORMAT format;
     switch (bits)
     {
-    case 16: format = D3DFMT_A1R5G5B5; break;
+    case 16:
+        format = D3DFMT_A1R5G5B5;
+        break;
     case 24:
-    case 32: format = D3DFMT_A8R8G8B8; break;
-    default: throw XException(u"Unsupported image format.");
+    case 32:
+        format = D3DFMT_A8R8G8B8;
+        break;
+    default:
+        throw XException(u"Unsupported image format.");
     }
     D3DCAPS9 caps{};
     if (FAILED(m_Device->GetDeviceCaps(&caps)))
@@ -614,9 +643,9 @@ void XTexture::LoadThroughD3DX(XStream& stream, int64_t start)
     m_Format = info.Format;
     m_Levels = info.MipLevels;
     IDirect3DTexture9* texture = nullptr;
-    HRESULT result = Gx::D3DXCreateTextureFromFileInMemoryEx(m_Device, buffer.data(), bytes, D3DX_DEFAULT,
-                                                             D3DX_DEFAULT, m_Levels, m_Usage, m_Format, m_Pool,
-                                                             D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture);
+    HRESULT result = Gx::D3DXCreateTextureFromFileInMemoryEx(
+        m_Device, buffer.data(), bytes, D3DX_DEFAULT, D3DX_DEFAULT, m_Levels, m_Usage, m_Format, m_Pool,
+        D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture);
     m_Texture = texture;
     if (result != D3D_OK)
         ReleaseTexture();

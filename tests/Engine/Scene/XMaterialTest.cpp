@@ -103,14 +103,14 @@ TEST_F(XMaterialTest, ANewMaterialDisablesStageZeroAndEndsTheCascade)
     dev.Clear();
     material.BeforeRender(0, &viewport);
     EXPECT_EQ(Calls(dev), (std::vector<std::string>{
-                               "SetMaterial([1 1 1 1 0 0 0 0 0 0 0 0 0 0 0 0 1])",
-                               "SetTextureStageState(0, 1, 1)", // COLOROP D3DTOP_DISABLE
-                               "SetTextureStageState(0, 4, 1)", // ALPHAOP
-                               "SetTextureStageState(0, 11, 0)",
-                               "SetTextureStageState(0, 24, 0)",
-                               "SetTextureStageState(1, 1, 1)", // the stage after the last map
-                               "SetTextureStageState(1, 4, 1)",
-                           }));
+                              "SetMaterial([1 1 1 1 0 0 0 0 0 0 0 0 0 0 0 0 1])",
+                              "SetTextureStageState(0, 1, 1)", // COLOROP D3DTOP_DISABLE
+                              "SetTextureStageState(0, 4, 1)", // ALPHAOP
+                              "SetTextureStageState(0, 11, 0)",
+                              "SetTextureStageState(0, 24, 0)",
+                              "SetTextureStageState(1, 1, 1)", // the stage after the last map
+                              "SetTextureStageState(1, 4, 1)",
+                          }));
 
     // Alpha test and blending on, all eight maps: the states switched on and off, no ninth stage.
     for (unsigned i = 1; i < XMaterial::MaxMaps; ++i)
@@ -151,12 +151,12 @@ TEST_F(XMaterialTest, AMapWithATextureSetsItsSamplerAndBindsIt)
     std::vector<std::string> calls = Calls(dev);
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 10),
-              (std::vector<std::string>{"SetTextureStageState(3, 1, 22)", "SetTextureStageState(3, 26, 1)",
-                                        "SetTextureStageState(3, 2, 2)", "SetTextureStageState(3, 3, 1)",
-                                        "SetTextureStageState(3, 4, 1)", "SetTextureStageState(3, 7, 1056964608)",
-                                        "SetTextureStageState(3, 8, 0)", "SetTextureStageState(3, 9, 0)",
-                                        "SetTextureStageState(3, 10, 1056964608)",
-                                        "SetTextureStageState(3, 22, 1082130432)"}));
+              (std::vector<std::string>{
+                  "SetTextureStageState(3, 1, 22)", "SetTextureStageState(3, 26, 1)",
+                  "SetTextureStageState(3, 2, 2)", "SetTextureStageState(3, 3, 1)",
+                  "SetTextureStageState(3, 4, 1)", "SetTextureStageState(3, 7, 1056964608)",
+                  "SetTextureStageState(3, 8, 0)", "SetTextureStageState(3, 9, 0)",
+                  "SetTextureStageState(3, 10, 1056964608)", "SetTextureStageState(3, 22, 1082130432)"}));
     EXPECT_EQ(Calls(dev, "SetSamplerState("),
               (std::vector<std::string>{"SetSamplerState(3, 1, 1)", "SetSamplerState(3, 2, 1)",
                                         "SetSamplerState(3, 3, 1)", "SetSamplerState(3, 4, 0)",
@@ -218,7 +218,8 @@ TEST_F(XMaterialTest, MapsSaveTheirTransformOnlyWhenTheyUseIt)
         EXPECT_TRUE(back.GetAlphaBlend());
         EXPECT_EQ(Saved(back), bytes);
         // Each map tells its load, then the material its whole load.
-        EXPECT_EQ(holder.heard, (Heard{{XRM_MATERIAL_CHANGED, 0}, {XRM_MATERIAL_CHANGED, 0},
+        EXPECT_EQ(holder.heard, (Heard{{XRM_MATERIAL_CHANGED, 0},
+                                       {XRM_MATERIAL_CHANGED, 0},
                                        {XRM_MATERIAL_CHANGED, 0x25340000}}));
     }
     texture.SetScene(nullptr);
@@ -263,7 +264,8 @@ TEST_F(XMaterialTest, MapChunksFindTheirTexturesAndRefuseANinthMap)
     EXPECT_EQ(unresolved.GetMap(0)->GetTexture(), nullptr);
     XString overlong(std::u16string(1025, u'a').c_str());
     XMaterial longName;
-    EXPECT_EQ(ThrownMessage([&] { Load(longName, TestScene(), material(1, &overlong)); }), u"String too long.");
+    EXPECT_EQ(ThrownMessage([&] { Load(longName, TestScene(), material(1, &overlong)); }),
+              u"String too long.");
 
     XMaterial empty; // a material chunk without maps: one default map
     Load(empty, TestScene(), material(0, nullptr));

@@ -268,8 +268,9 @@ TEST_F(XTextureTest, FilesGoToTheReaderTheirExtensionNames)
         const Bytes& bytes;
         uint32_t levels;  // 0 from the texture's own reader, the file's level count from D3DX
         bool exactTexels; // A8R8G8B8 texels equal to the source
-    } cases[] = {{"upper.BMP", bmp, 0, false},  {"mixed.bMp", bmp, 0, false},  {"picture.png", png, 1, true},
-                 {"photo.JPG", jpeg, 1, false}, {"surface.dds", dds, 1, true}, {"jpeg-inside.bmp", jpeg, 1, false}};
+    } cases[] = {{"upper.BMP", bmp, 0, false},  {"mixed.bMp", bmp, 0, false},
+                 {"picture.png", png, 1, true}, {"photo.JPG", jpeg, 1, false},
+                 {"surface.dds", dds, 1, true}, {"jpeg-inside.bmp", jpeg, 1, false}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -321,8 +322,8 @@ TEST_F(XTextureTest, ADeviceResetKeepsManagedTexturesAndRemakesTheOthers)
         texture.Unapply(0, &viewport, nullptr, 2); // as a material does after drawing
         IDirect3DTexture9* made = texture.GetD3DTexture();
         ASSERT_NE(made, nullptr);
-        EXPECT_EQ(Calls(dev, "CreateTexture("), std::vector<std::string>{"CreateTexture(16, 8, 1, 0, 21, " +
-                                                                          std::to_string(pool) + ")"});
+        EXPECT_EQ(Calls(dev, "CreateTexture("),
+                  std::vector<std::string>{"CreateTexture(16, 8, 1, 0, 21, " + std::to_string(pool) + ")"});
 
         texture.InvalidateDevice(dev.device);
         bool managed = pool == D3DPOOL_MANAGED;
@@ -340,7 +341,8 @@ TEST_F(XTextureTest, ADeviceResetKeepsManagedTexturesAndRemakesTheOthers)
         }
         char bound[32];
         std::snprintf(bound, sizeof bound, "%p", static_cast<void*>(texture.GetD3DTexture()));
-        EXPECT_EQ(Calls(dev, "SetTexture("), std::vector<std::string>{"SetTexture(2, " + std::string(bound) + ")"});
+        EXPECT_EQ(Calls(dev, "SetTexture("),
+                  std::vector<std::string>{"SetTexture(2, " + std::string(bound) + ")"});
         texture.Unapply(0, &viewport, nullptr, 2);
         texture.ReleaseDevice(dev.device);
         EXPECT_EQ(texture.GetD3DTexture(), nullptr);
@@ -402,8 +404,9 @@ TEST_F(XTextureTest, StoredPixelsRoundTripAndStayWithinTheirBuffers)
                           r.EndChunk();
                       }
                   });
-    EXPECT_EQ(ids, (std::vector<uint32_t>{0x00010000, 0x00020000, 0x00020001, 0x00020002, 0x00020003, 0x00020004,
-                                          0x00020005, 0x00020006, 0x0002000A, 0x00020008, 0x00020009}));
+    EXPECT_EQ(ids,
+              (std::vector<uint32_t>{0x00010000, 0x00020000, 0x00020001, 0x00020002, 0x00020003, 0x00020004,
+                                     0x00020005, 0x00020006, 0x0002000A, 0x00020008, 0x00020009}));
     // Saved again: the object chunk, then the same fields in the saved order.
     XTexture copy;
     LoadChunks(copy, Saved(texture));
@@ -459,8 +462,52 @@ TEST_F(XTextureTest, ExportsWriteTheExactBitmapAndSourceText)
 
         Bytes bmp = Exported(texture, XTexture::ExportBmp);
         const uint32_t size = 58 + w * h * c.bits / 8;
-        Bytes header = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 58, 0, 0, 0, 40, 0, 0, 0, w, 0, 0, 0, h, 0, 0, 0, 1, 0,
-                        static_cast<uint8_t>(c.bits), 0, 0, 0, 0, 0, 0, 0, 0, 0, 120, 0, 0, 0, 120, 0, 0, 0};
+        Bytes header = {'B',
+                        'M',
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        58,
+                        0,
+                        0,
+                        0,
+                        40,
+                        0,
+                        0,
+                        0,
+                        w,
+                        0,
+                        0,
+                        0,
+                        h,
+                        0,
+                        0,
+                        0,
+                        1,
+                        0,
+                        static_cast<uint8_t>(c.bits),
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        120,
+                        0,
+                        0,
+                        0,
+                        120,
+                        0,
+                        0,
+                        0};
         header.resize(58);
         PutU32At(header, 2, size);
         ASSERT_EQ(bmp.size(), size);
@@ -481,7 +528,8 @@ TEST_F(XTextureTest, ExportsWriteTheExactBitmapAndSourceText)
     }
 
     // Source text: 32-bit texels as signed numbers separated by commas, 16-bit ones by tabs only.
-    Bytes argb = {0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x80, 0x10, 0x00, 0x00, 0x00};
+    Bytes argb = {0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
+                  0x00, 0x00, 0x00, 0x80, 0x10, 0x00, 0x00, 0x00};
     XTexture wide;
     LoadChunks(wide, TextureChunk(2, 2, D3DFMT_A8R8G8B8, argb, 16));
     wide.CreateDevice(dev.device);
@@ -536,10 +584,11 @@ TEST_F(XTextureTest, SettersTellHoldersAndMarkTheTextureForRemaking)
         texture.Apply(0, &viewport, nullptr, 0);
         std::vector<std::string> made = Calls(dev, "CreateTexture(");
         ASSERT_EQ(made.size(), 1u);
-        std::string expected = "CreateTexture(" + std::to_string(texture.GetWidth()) + ", " +
-                               std::to_string(texture.GetHeight()) + ", " + std::to_string(texture.GetLevels()) +
-                               ", " + std::to_string(texture.GetUsage()) + ", " +
-                               std::to_string(texture.GetFormat()) + ", " + std::to_string(texture.GetPool()) + ")";
+        std::string expected =
+            "CreateTexture(" + std::to_string(texture.GetWidth()) + ", " +
+            std::to_string(texture.GetHeight()) + ", " + std::to_string(texture.GetLevels()) + ", " +
+            std::to_string(texture.GetUsage()) + ", " + std::to_string(texture.GetFormat()) + ", " +
+            std::to_string(texture.GetPool()) + ")";
         EXPECT_EQ(made[0], expected);
     }
 
