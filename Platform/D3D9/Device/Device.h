@@ -113,7 +113,6 @@ public:
 
 private:
     D3DFORMAT m_format;
-    DWORD m_usage;
     DWORD m_lod = 0;
     D3DTEXTUREFILTERTYPE m_autoGenFilter = D3DTEXF_LINEAR;
     std::vector<std::unique_ptr<PixelStore>> m_stores;

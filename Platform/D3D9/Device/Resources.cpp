@@ -161,7 +161,7 @@ HRESULT SurfaceImpl::UnlockRect()
 
 TextureImpl::TextureImpl(DeviceImpl* device, UINT width, UINT height, UINT levels, DWORD usage,
                          D3DFORMAT format, D3DPOOL pool)
-    : Resource(device, pool, true), m_format(format), m_usage(usage)
+    : Resource(device, pool, true), m_format(format)
 {
     for (UINT i = 0; i < levels; ++i)
     {
