@@ -376,6 +376,14 @@ TEST(GxDesktopTest, ForwardingControlsPassTheMouseToTheirParent)
 
 namespace
 {
+// A new 8 x 8 texture of the device; the caller owns the reference.
+IDirect3DTexture9* NewTexture(SoftDevice& d)
+{
+    IDirect3DTexture9* texture = nullptr;
+    d.device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+    return texture;
+}
+
 // A font whose glyph texture the test hands over (the glyph build comes with the bitmap font).
 class TextureFont : public GxFont
 {
@@ -387,12 +395,12 @@ public:
 TEST(GxDesktopTest, FontTexturesGoWithTheDeviceAndWithEveryChangedSetting)
 {
     SoftDevice device;
-    ASSERT_NE(device.Get(), nullptr);
-    unsigned idle = device.LiveResources();
+    ASSERT_NE(device.soft, nullptr);
+    unsigned idle = device.soft->GetLiveResourceCount();
     {
         TextureFont font;
-        font.CreateDevice(device.Get());
-        EXPECT_EQ(font.GetDevice(), device.Get());
+        font.CreateDevice(device.device);
+        EXPECT_EQ(font.GetDevice(), device.device);
         struct Step
         {
             const char* what;
@@ -412,22 +420,22 @@ TEST(GxDesktopTest, FontTexturesGoWithTheDeviceAndWithEveryChangedSetting)
         for (const Step& s : steps)
         {
             if (!font.GetTexture())
-                font.Adopt(device.CreateTexture());
-            ASSERT_EQ(device.LiveResources(), idle + 1) << s.what;
+                font.Adopt(NewTexture(device));
+            ASSERT_EQ(device.soft->GetLiveResourceCount(), idle + 1) << s.what;
             s.change(font);
             EXPECT_EQ(font.GetTexture() == nullptr, s.released) << s.what;
-            EXPECT_EQ(device.LiveResources(), idle + (s.released ? 0u : 1u)) << s.what;
+            EXPECT_EQ(device.soft->GetLiveResourceCount(), idle + (s.released ? 0u : 1u)) << s.what;
         }
         EXPECT_EQ(font.GetDevice(), nullptr);
-        font.Adopt(device.CreateTexture());
+        font.Adopt(NewTexture(device));
     }
-    EXPECT_EQ(device.LiveResources(), idle) << "the destructor releases the texture";
+    EXPECT_EQ(device.soft->GetLiveResourceCount(), idle) << "the destructor releases the texture";
 
     GxDesktop desktop(TestScene());
-    desktop.CreateDevice(device.Get());
+    desktop.CreateDevice(device.device);
     for (unsigned i = 0; i < GxDesktop::FontCount; ++i)
-        EXPECT_EQ(desktop.GetFont(i)->GetDevice(), device.Get());
-    desktop.ReleaseDevice(device.Get());
+        EXPECT_EQ(desktop.GetFont(i)->GetDevice(), device.device);
+    desktop.ReleaseDevice(device.device);
     for (unsigned i = 0; i < GxDesktop::FontCount; ++i)
         EXPECT_EQ(desktop.GetFont(i)->GetDevice(), nullptr);
 }
