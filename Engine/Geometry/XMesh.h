@@ -212,9 +212,9 @@ public:
     virtual void LoadAppend(XScene* scene, XReader& reader);
 
     // ---- editing operations (XMeshEdit.cpp) and text export (XMeshExport.cpp) ----
-    // Every operation skips faces that point past the vertices and sizes both selections to the
-    // vertex and face counts before it reads them. The structural ones first bring the per-vertex
-    // arrays in use to the vertex count.
+    // Every operation skips faces that point past the vertices; those that read or change the
+    // selections first size both to the vertex and face counts, and those that add or remove
+    // vertices first bring the per-vertex arrays in use to the vertex count.
 
     // Format 1 writes the mesh as source text, a vertex record per face corner. The file is
     // created (or truncated) whatever the format; one that cannot be opened throws the stream's

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace
@@ -300,36 +301,59 @@ void XMesh::WeldVertices(float threshold, bool selectedOnly)
     XVertex* normals = m_NormalsEnabled ? m_Normals.GetData() : nullptr;
     auto candidate = [&](uint32_t i) { return !selectedOnly || m_VertexSelection.Get(i); };
 
-    // The candidates sorted by x, so that each vertex looks only at those within the threshold
-    // along x. Not-a-number sorts with +infinity and never comes within reach.
-    auto key = [&](uint32_t i) { return std::isnan(p[i].x) ? HUGE_VAL : static_cast<double>(p[i].x); };
-    std::vector<uint32_t> byX;
+    // The candidates sorted along the axis on which they spread most, so that each vertex looks
+    // only at those within the threshold along it. The keys are taken before anything moves;
+    // not-a-number sorts with +infinity and never comes within reach.
+    float low[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
+    float high[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
     for (uint32_t i = 0; i < n; ++i)
-        if (candidate(i))
-            byX.push_back(i);
-    std::sort(byX.begin(), byX.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    {
+        if (!candidate(i))
+            continue;
+        const float c[3] = {p[i].x, p[i].y, p[i].z};
+        for (int a = 0; a < 3; ++a)
+        {
+            low[a] = std::fmin(low[a], c[a]);
+            high[a] = std::fmax(high[a], c[a]);
+        }
+    }
+    int axis = 0;
+    for (int a = 1; a < 3; ++a)
+        if (high[a] - low[a] > high[axis] - low[axis])
+            axis = a;
+    std::vector<std::pair<double, uint32_t>> sorted;
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        if (!candidate(i))
+            continue;
+        const float c = axis == 0 ? p[i].x : axis == 1 ? p[i].y : p[i].z;
+        sorted.emplace_back(std::isnan(c) ? HUGE_VAL : static_cast<double>(c), i);
+    }
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<double> keyOf(n, HUGE_VAL);
+    for (const auto& [key, i] : sorted)
+        keyOf[i] = key;
 
     std::vector<uint32_t> rep(n, Removed);
     std::vector<uint32_t> near;
     bool mergedAny = false;
+    // Widened a little so that float rounding of the distance cannot hide a neighbour.
+    const double reach = static_cast<double>(threshold) * 1.001;
     for (uint32_t i = 0; i < n; ++i)
     {
         if (!candidate(i) || rep[i] != Removed)
             continue;
         rep[i] = i;
-        if (!(threshold > 0) || std::isnan(p[i].x))
+        if (!(threshold > 0) || keyOf[i] == HUGE_VAL)
             continue;
-        // Widened a little so that float rounding of the distance cannot hide a neighbour.
-        const double reach = static_cast<double>(threshold) * 1.001;
-        const double x = p[i].x;
-        auto first = std::lower_bound(byX.begin(), byX.end(), x - reach,
-                                      [&](uint32_t a, double value) { return key(a) < value; });
-        auto end = std::upper_bound(byX.begin(), byX.end(), x + reach,
-                                    [&](double value, uint32_t a) { return value < key(a); });
+        const auto first = std::lower_bound(sorted.begin(), sorted.end(), keyOf[i] - reach,
+                                            [](const auto& e, double value) { return e.first < value; });
+        const auto end = std::upper_bound(sorted.begin(), sorted.end(), keyOf[i] + reach,
+                                          [](double value, const auto& e) { return value < e.first; });
         near.clear();
         for (auto it = first; it != end; ++it)
-            if (*it > i && (p[*it] - p[i]).Length() < threshold)
-                near.push_back(*it);
+            if (it->second > i && (p[it->second] - p[i]).Length() < threshold)
+                near.push_back(it->second);
         if (near.empty())
             continue;
         std::sort(near.begin(), near.end());
@@ -570,7 +594,8 @@ void ForNormals(XArray<XVertex, 32>& normals, const XArray<XFace, 32>& faces, co
     for (uint32_t f = 0; f < faces.GetCount(); ++f)
     {
         const XFace& face = faces.GetData()[f];
-        if (!faceSelection.Get(f))
+        if (!faceSelection.Get(f) || face.v[0] >= vertexCount || face.v[1] >= vertexCount ||
+            face.v[2] >= vertexCount)
             continue;
         for (uint32_t v : face.v)
             if (v < mark.size())

@@ -159,6 +159,7 @@ TEST(XMeshEditTest, WeldClaimsLaterVerticesWithinTheThreshold)
         std::vector<float> expectX;
         std::vector<uint32_t> expectCorners; // face 0-1-2 after
         std::vector<uint32_t> expectSelected;
+        int axis = 0; // the coordinate the values stand for
     };
     const Case cases[] = {
         // 0 takes 1 only (0.8 is too far from 0); 2 finds nothing after itself.
@@ -167,6 +168,8 @@ TEST(XMeshEditTest, WeldClaimsLaterVerticesWithinTheThreshold)
         {{0, 0.2f, 0.4f}, 0.5f, {}, false, {0.25f}, {0, 0, 0}, {}},
         // 1 claims 2 again after 0 did; the last claim counts.
         {{0, 0.6f, 0.3f}, 0.5f, {2}, false, {0.15f, 0.45f}, {0, 1, 1}, {1}},
+        {{0, 0.6f, 0.3f}, 0.5f, {2}, false, {0.15f, 0.45f}, {0, 1, 1}, {1}, 1},
+        {{0, 0.6f, 0.3f}, 0.5f, {2}, false, {0.15f, 0.45f}, {0, 1, 1}, {1}, 2},
         // The distance is strict.
         {{0, 0.5f, 1}, 0.5f, {}, false, {0, 0.5f, 1}, {0, 1, 2}, {}},
         // Only selected vertices take part.
@@ -180,7 +183,7 @@ TEST(XMeshEditTest, WeldClaimsLaterVerticesWithinTheThreshold)
         XMesh mesh;
         std::vector<XVertex> p;
         for (float x : c.x)
-            p.emplace_back(x, 0, 0);
+            p.emplace_back(c.axis == 0 ? x : 0, c.axis == 1 ? x : 0, c.axis == 2 ? x : 0);
         Make(mesh, p, {XFace(0, 1, 2)});
         for (uint32_t i = 0; i < 3; ++i)
             mesh.GetNormals()[i] = XVertex(0, 0, 1);
@@ -189,13 +192,69 @@ TEST(XMeshEditTest, WeldClaimsLaterVerticesWithinTheThreshold)
         ASSERT_EQ(mesh.GetVertexCount(), c.expectX.size());
         for (size_t i = 0; i < c.expectX.size(); ++i)
         {
-            EXPECT_NEAR(mesh.GetVertices()[i].x, c.expectX[i], 1e-6f) << i;
+            const XVertex& v = mesh.GetVertices()[i];
+            EXPECT_NEAR(c.axis == 0 ? v.x : c.axis == 1 ? v.y : v.z, c.expectX[i], 1e-6f) << i;
             ExpectVertex(mesh.GetNormals()[i], 0, 0, 1, 1e-6f);
         }
         EXPECT_EQ(Corners(mesh), c.expectCorners);
         EXPECT_EQ(SetBits(mesh.GetVertexSelection()), c.expectSelected);
         EXPECT_EQ(mesh.GetVertexSelection().GetCount(), mesh.GetVertexCount());
         EXPECT_EQ(mesh.GetTextureVertexCount(), mesh.GetVertexCount());
+    }
+}
+
+// Welding as stated, pair by pair, against the operation's search along a sorted axis.
+TEST(XMeshEditTest, WeldMatchesThePlainPairwiseRule)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 30; ++round)
+    {
+        SCOPED_TRACE(round);
+        const uint32_t n = 60;
+        const float threshold = 0.25f + 0.25f * float(round % 4);
+        std::vector<XVertex> p;
+        for (uint32_t i = 0; i < n; ++i)
+            p.emplace_back(float(random() % 5) * 0.3f, float(random() % 7) * 0.2f, float(random() % 3) * 0.5f);
+        std::vector<XFace> faces;
+        for (uint32_t f = 0; f < 30; ++f)
+            faces.emplace_back(uint32_t(random() % n), uint32_t(random() % n), uint32_t(random() % n));
+
+        // The reference: every later vertex, however far, is measured.
+        std::vector<XVertex> q = p;
+        std::vector<int> rep(n, -1);
+        for (uint32_t i = 0; i < n; ++i)
+        {
+            if (rep[i] >= 0)
+                continue;
+            rep[i] = int(i);
+            std::vector<uint32_t> near;
+            for (uint32_t j = i + 1; j < n; ++j)
+                if ((q[j] - q[i]).Length() < threshold)
+                    near.push_back(j);
+            for (uint32_t j : near)
+            {
+                q[i] = (q[i] + q[j]) / 2;
+                rep[j] = int(i);
+            }
+        }
+        std::vector<uint32_t> index(n);
+        std::vector<XVertex> expect;
+        for (uint32_t i = 0; i < n; ++i)
+            if (rep[i] == int(i))
+            {
+                index[i] = uint32_t(expect.size());
+                expect.push_back(q[i]);
+            }
+
+        XMesh mesh;
+        Make(mesh, p, faces);
+        mesh.WeldVertices(threshold, false);
+        ASSERT_EQ(mesh.GetVertexCount(), expect.size());
+        for (uint32_t i = 0; i < expect.size(); ++i)
+            ExpectVertex(mesh.GetVertices()[i], expect[i]);
+        for (uint32_t f = 0; f < faces.size(); ++f)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(mesh.GetFaces()[f].v[c], index[uint32_t(rep[faces[f].v[c]])]);
     }
 }
 
