@@ -90,41 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::u16string& input = inputFile.Path();
     const std::u16string& output = outputFile.Path();
     uint32_t failures = 0;
-    for (uint32_t i = 0; i < package.Entries.GetCount(); ++i)
-    {
-        XMemoryStream extracted(0, 0);
-        try
-        {
-            package.Extract(package.Entries[i], &extracted);
-        }
-        catch (const XException&)
-        {
-            ++failures;
-        }
-        catch (const char*)
-        {
-            ++failures;
-        }
-    }
-    return failures;
-}
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size > (1u << 20))
-        return 0;
-    FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (!file)
-        abort();
-    if (size && std::fwrite(data, 1, size, file) != size)
-        abort();
-    std::fclose(file);
-    std::remove(OutputPath().c_str());
-
-    const std::u16string input = Widen(InputPath());
-    const std::u16string output = Widen(OutputPath());
-    uint32_t failures = 0;
     try
     {
         PwPackage package;
