@@ -290,7 +290,7 @@ public:
             m_Start = offset;
         m_Length += size;
         if (m_Length >= kMaxRun)
-            Flush();
+            FlushAligned();
     }
 
     void Flush()
@@ -312,6 +312,24 @@ public:
 
 private:
     static constexpr uint64_t kMaxRun = 64u << 20;
+    static constexpr uint64_t kRunAlignment = 1u << 20;
+
+    // Copies the run up to the last aligned offset of the archive and keeps the rest as the start
+    // of the next run: the kernel copies whole pages markedly faster when a copy starts and ends
+    // on page boundaries instead of at the edges of entries.
+    void FlushAligned()
+    {
+        const uint64_t end = m_Start + m_Length;
+        const uint64_t cut = end & ~(kRunAlignment - 1);
+        if (m_SourceFd < 0 || cut <= m_Start)
+        {
+            Flush();
+            return;
+        }
+        m_Out.CopyFrom(m_SourceFd, m_Start, cut - m_Start);
+        m_Start = cut;
+        m_Length = end - cut;
+    }
 
     XStream* m_Source;
     int m_SourceFd;
@@ -349,6 +367,43 @@ public:
             return false;
         *outSize = m_Stream.total_out;
         return true;
+    }
+
+private:
+    z_stream m_Stream{};
+    bool m_Ready;
+};
+
+// uncompress for many small records, with the same results: one inflate state serves every
+// record instead of being set up and torn down per record.
+class RecordInflater
+{
+public:
+    RecordInflater() : m_Ready(inflateInit(&m_Stream) == Z_OK) {}
+    ~RecordInflater()
+    {
+        if (m_Ready)
+            inflateEnd(&m_Stream);
+    }
+    RecordInflater(const RecordInflater&) = delete;
+    RecordInflater& operator=(const RecordInflater&) = delete;
+
+    int Uncompress(uint8_t* out, uLongf* outSize, const uint8_t* data, uint32_t size)
+    {
+        if (!m_Ready || inflateReset(&m_Stream) != Z_OK)
+            return uncompress(out, outSize, data, size);
+        m_Stream.next_in = const_cast<Bytef*>(data);
+        m_Stream.avail_in = size;
+        m_Stream.next_out = out;
+        m_Stream.avail_out = static_cast<uInt>(*outSize);
+        int z = inflate(&m_Stream, Z_FINISH);
+        *outSize = m_Stream.total_out;
+        if (z == Z_STREAM_END)
+            return Z_OK;
+        // As uncompress reports them: a dictionary, or input that ends with room left, is bad data.
+        if (z == Z_NEED_DICT || (z == Z_BUF_ERROR && m_Stream.avail_out > 0))
+            return Z_DATA_ERROR;
+        return z == Z_OK ? Z_BUF_ERROR : z;
     }
 
 private:
@@ -979,6 +1034,7 @@ void PwPackage::Open(const WCHAR* path)
 
         Entries.SetCapacity(count);
         RegionReader table(Source, tableOffset, tableEnd);
+        RecordInflater inflater;
         uint8_t stored[kMaxRecordLength];
         uint8_t record[RecordSize];
         WCHAR name[kMaxNameChars + 1];
@@ -997,7 +1053,7 @@ void PwPackage::Open(const WCHAR* path)
             else
             {
                 uLongf produced = RecordSize;
-                int z = uncompress(record, &produced, stored, length);
+                int z = inflater.Uncompress(record, &produced, stored, length);
                 if (z == Z_DATA_ERROR || z == Z_MEM_ERROR)
                 {
                     // Skipped without an entry and without a progress step; counted, so that the
@@ -1022,9 +1078,15 @@ void PwPackage::Open(const WCHAR* path)
 
             const void* end = std::memchr(record, 0, NameSize);
             int nameBytes = end ? static_cast<int>(static_cast<const uint8_t*>(end) - record) : static_cast<int>(NameSize);
-            int chars = nameBytes ? MultiByteToWideChar(CP_GBK, 0, reinterpret_cast<const char*>(record), nameBytes,
-                                                        name, kMaxNameChars)
-                                  : 0;
+            int chars = 0;
+            while (chars < nameBytes && record[chars] < 0x80) // code page 936 keeps ASCII as it is
+            {
+                name[chars] = record[chars];
+                ++chars;
+            }
+            if (chars < nameBytes)
+                chars = MultiByteToWideChar(CP_GBK, 0, reinterpret_cast<const char*>(record), nameBytes, name,
+                                            kMaxNameChars);
             name[chars > 0 ? chars : 0] = 0;
             entry->Name = name;
             Entries.Add(entry.release());
