@@ -604,9 +604,9 @@ TEST_F(PwPackageTest, SaveOnWorkerThreadsWritesTheBytesOfAnIndependentWriter)
     // must reproduce the file again.
     PckGen::EntryOptions entryOptions;
     entryOptions.Seed = 123;
-    entryOptions.Count = 5000;
+    entryOptions.Count = 2100; // two pieces of the table
     entryOptions.MinSize = 1; // the writers store an empty entry differently
-    entryOptions.MaxSize = 6000;
+    entryOptions.MaxSize = 3000;
     entryOptions.CaseTwins = false; // equal names have no defined order
     entryOptions.RawBlocks = false;
     entryOptions.RawRecords = false;
