@@ -103,24 +103,29 @@ TEST(XRectangleTest, MouseCreationSizesTheRectangleFromTheDrag)
     viewport.SetOrthographic(64, 48, 1, 100);
     viewport.SetPlaneAxis(XAXIS_XY);
 
-    XRectangle shape;
+    // Driven through the node, as the node creator drives it.
     XMeshNode node;
+    auto* rectangle = new XRectangle;
+    node.SetMesh(rectangle);
+    XRectangle& shape = *rectangle;
     EXPECT_TRUE(shape.AllowMouseCreate());
-    shape.MouseCreateStart();
+    node.MouseCreateStart();
     EXPECT_EQ(shape.GetWidth(), 0.001f);
     EXPECT_EQ(shape.GetHeight(), 0.001f);
-    // Moves before the press and other buttons do nothing.
-    EXPECT_FALSE(shape.MouseCreateProc(&viewport, &node, XME_MOVE, XPoint(400, 100), 0));
-    EXPECT_FALSE(shape.MouseCreateProc(&viewport, &node, XME_LEFT_DOWN, XPoint(330, 230), 0));
+    // Before the press the node follows the cursor; other buttons do nothing.
+    EXPECT_FALSE(node.MouseCreateProc(&viewport, XME_MOVE, XPoint(400, 100), 0));
+    EXPECT_EQ(shape.GetWidth(), 0.001f);
+    EXPECT_FALSE(node.MouseCreateProc(&viewport, XME_LEFT_DOWN, XPoint(330, 230), 0));
     const XVertex start = viewport.ScreenToPlane(0, XPoint(330, 230), XAXIS_XY);
     ExpectVertex(start, 1, 1, 0, 1e-5f);
-    EXPECT_FALSE(shape.MouseCreateProc(&viewport, &node, XME_RIGHT_DOWN, XPoint(0, 0), 0));
-    EXPECT_FALSE(shape.MouseCreateProc(&viewport, &node, XME_MOVE, XPoint(350, 220), 0));
+    EXPECT_FALSE(node.MouseCreateProc(&viewport, XME_RIGHT_DOWN, XPoint(0, 0), 0));
+    EXPECT_FALSE(node.MouseCreateProc(&viewport, XME_MOVE, XPoint(350, 220), 0));
     EXPECT_NEAR(shape.GetWidth(), 2, 1e-5f);
     EXPECT_NEAR(shape.GetHeight(), 1, 1e-5f);
     ExpectVertex(node.GetPosition(), start + XVertex(1, 0.5f, 0), 1e-5f);
     EXPECT_FALSE(shape.IsShapeValid(0));
-    EXPECT_TRUE(shape.MouseCreateProc(&viewport, &node, XME_LEFT_DOWN, XPoint(350, 220), 0));
+    EXPECT_TRUE(node.MouseCreateProc(&viewport, XME_LEFT_DOWN, XPoint(350, 220), 0));
+    node.MouseCreateFinish();
     // Once done, moves change nothing.
     shape.MouseCreateProc(&viewport, &node, XME_MOVE, XPoint(500, 400), 0);
     EXPECT_NEAR(shape.GetWidth(), 2, 1e-5f);
