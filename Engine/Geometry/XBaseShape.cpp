@@ -261,8 +261,8 @@ void XBaseShape::SetMeshEnabled(bool enabled)
 
 void XBaseShape::SetMeshType(unsigned type)
 {
-    if (type != MeshRound && type != MeshRectangular)
-        type = DefaultMeshType;
+    if (type > MeshRectangular)
+        type = MeshRectangular;
     if (type == m_MeshType)
         return;
     m_MeshType = type;

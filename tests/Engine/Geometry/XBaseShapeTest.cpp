@@ -166,10 +166,10 @@ TEST(XBaseShapeTest, SettersClampAndInvalidateOnlyWhileSwept)
     EXPECT_EQ(shape.GetMeshSides(), 3u);
     shape.SetMeshSides(1000);
     EXPECT_EQ(shape.GetMeshSides(), 256u);
-    shape.SetMeshType(1);
-    EXPECT_EQ(shape.GetMeshType(), 1u);
-    shape.SetMeshType(5); // no such kind: the default
+    shape.SetMeshType(0);
     EXPECT_EQ(shape.GetMeshType(), 0u);
+    shape.SetMeshType(5); // clamped to the last kind
+    EXPECT_EQ(shape.GetMeshType(), 1u);
     shape.SetMeshWidth(-2000);
     EXPECT_EQ(shape.GetMeshWidth(), -1000.0f);
     shape.SetMeshHeight(5000);
