@@ -46,6 +46,67 @@ float Ratio(unsigned i, unsigned n)
     return static_cast<float>(static_cast<long double>(i) / static_cast<long double>(n));
 }
 
+// The patch over the shared knots and basis, as the general evaluator computes it with unit
+// weights, but summing only the control points whose basis values are not zero (at most the
+// order's count in each direction) and computing each column's basis once: the same terms in the
+// same order, so the same points, at a cost linear in the samples rather than in samples times
+// control points (a 256 x 256 patch would otherwise take billions of steps).
+void EvaluatePatch(const XVertex* points, unsigned countU, unsigned countV, unsigned stepsU, unsigned stepsV,
+                   XVertex* out)
+{
+    std::vector<float> xu(countU + Order + 1), xv(countV + Order + 1);
+    KnotVector(countU, Order, xu.data());
+    KnotVector(countV, Order, xv.data());
+    const float stepU = stepsU > 1 ? xu[countU + Order - 1] / static_cast<float>(stepsU - 1) : 0.0f;
+    const float stepV = stepsV > 1 ? xv[countV + Order - 1] / static_cast<float>(stepsV - 1) : 0.0f;
+
+    // The non-zero run [first, end) of one basis row.
+    auto span = [](const float* basis, unsigned n, unsigned& first, unsigned& end) {
+        first = 0;
+        while (first < n && basis[first] == 0.0f)
+            ++first;
+        end = n;
+        while (end > first && basis[end - 1] == 0.0f)
+            --end;
+    };
+
+    std::vector<float> nu(static_cast<size_t>(stepsU) * countU);
+    std::vector<unsigned> firstU(stepsU), endU(stepsU);
+    float u = 0.0f;
+    for (unsigned s = 0; s < stepsU; ++s, u += stepU)
+    {
+        BasisFunctions(Order, u, countU, xu.data(), &nu[static_cast<size_t>(s) * countU]);
+        span(&nu[static_cast<size_t>(s) * countU], countU, firstU[s], endU[s]);
+    }
+    std::vector<float> nv(countV);
+    float v = 0.0f;
+    for (unsigned r = 0; r < stepsV; ++r, v += stepV)
+    {
+        BasisFunctions(Order, v, countV, xv.data(), nv.data());
+        unsigned firstV, endV;
+        span(nv.data(), countV, firstV, endV);
+        for (unsigned s = 0; s < stepsU; ++s)
+        {
+            const float* bu = &nu[static_cast<size_t>(s) * countU];
+            float sum = 0.0f;
+            for (unsigned j = firstV; j < endV; ++j)
+                for (unsigned i = firstU[s]; i < endU[s]; ++i)
+                    sum += bu[i] * nv[j];
+            XVertex p(0.0f, 0.0f, 0.0f);
+            if (sum != 0.0f)
+                for (unsigned j = firstV; j < endV; ++j)
+                    for (unsigned i = firstU[s]; i < endU[s]; ++i)
+                    {
+                        const XVertex& c = points[countU * j + i];
+                        p.x += bu[i] * c.x * nv[j] / sum;
+                        p.y += bu[i] * c.y * nv[j] / sum;
+                        p.z += bu[i] * c.z * nv[j] / sum;
+                    }
+            out[stepsU * r + s] = p;
+        }
+    }
+}
+
 // Smooth vertex normals: the sum of the adjacent faces' normals weighted by their area, then
 // normalised.
 void SmoothNormals(XMesh& mesh)
@@ -237,11 +298,7 @@ void XBSSurface::Build(XMeshNode* node)
     // The points always cover the grid (the segment setters lay them out, loading never shrinks
     // them); a patch without them is left flat at the origin rather than read past the array.
     if (m_Points.GetCount() >= countU * countV)
-    {
-        const std::vector<float> weights(countU * countV, 1.0f);
-        EvaluateBSplineSurface(m_Points.GetData(), weights.data(), Order, Order, countU, countV, U + 1, Vs + 1,
-                               m_Mesh.GetVertices());
-    }
+        EvaluatePatch(m_Points.GetData(), countU, countV, U + 1, Vs + 1, m_Mesh.GetVertices());
     XPrimitive::GridFaces(m_Mesh.GetFaces(), 0, U + 1, Vs, U, false);
     if (m_Mesh.GetNormalsEnabled())
         SmoothNormals(m_Mesh);
