@@ -34,6 +34,18 @@ TCustomForm* FormOfHandle(HWND handle)
     return nullptr;
 }
 
+// The innermost modal form showing, if any.
+TCustomForm* TopModalForm()
+{
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (form->Modal() && form->Visible())
+            return form;
+    }
+    return nullptr;
+}
+
 class DesktopPresenter : public Vcl::IFormPresenter
 {
 public:
@@ -70,14 +82,18 @@ public:
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
         // Without a window manager nobody hands the focus back: give it to the form now active.
-        if (hadFocus)
+        if (!hadFocus)
+            return;
+        // The last shown form still visible takes over, as the forms decide too.
+        for (int i = Screen->FormCount() - 1; i >= 0; --i)
         {
-            if (TCustomForm* active = Screen->ActiveForm())
-            {
-                auto next = m_windows.find(active);
-                if (next != m_windows.end() && active->Visible())
-                    next->second.window->Focus();
-            }
+            TCustomForm* next = Screen->Forms(i);
+            if (next == form || !next->Visible())
+                continue;
+            auto entry = m_windows.find(next);
+            if (entry != m_windows.end())
+                entry->second.window->Focus();
+            return;
         }
     }
 
@@ -207,7 +223,15 @@ private:
             UINT message = down ? base : base + 1;
             if (down)
             {
-                if (!entry.focused)
+                // A click focuses its window, unless a modal form is up: that one keeps the keyboard.
+                TCustomForm* modal = TopModalForm();
+                if (modal && modal != form)
+                {
+                    auto top = m_windows.find(modal);
+                    if (top != m_windows.end() && !top->second.focused)
+                        top->second.window->Focus();
+                }
+                else if (!entry.focused)
                     entry.window->Focus();
                 DWORD now = GetTickCount();
                 bool twice = !entry.lastWasDouble && entry.lastButton == e.button &&
