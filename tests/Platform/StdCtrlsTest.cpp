@@ -364,7 +364,7 @@ protected:
         edit->SetBounds(8, 8, 200, 21);
         ok = Make(u"OK", 8);
         cancel = Make(u"Cancel", 90);
-        other = Make(u"Other", 172);
+        other = Make(u"Patch", 172);
         ok->SetDefault(true);
         cancel->SetCancel(true);
     }
@@ -398,7 +398,7 @@ TEST_F(ButtonTest, MouseSpaceEnterAndEscapeClickTheRightButton)
         std::vector<std::string> expect;
     };
     const Step steps[] = {
-        {"click", [&] { Click(other); }, {"Other"}},
+        {"click", [&] { Click(other); }, {"Patch"}},
         {"press inside, release outside: no click",
          [&]
          {
@@ -420,8 +420,8 @@ TEST_F(ButtonTest, MouseSpaceEnterAndEscapeClickTheRightButton)
              Vcl::RouteInput(form, WM_CHAR, u' ', 1);
              Up(VK_SPACE);
          },
-         {"Other"}},
-        {"enter on a focused button presses it", [&] { Press(VK_RETURN, u'\r'); }, {"Other"}},
+         {"Patch"}},
+        {"enter on a focused button presses it", [&] { Press(VK_RETURN, u'\r'); }, {"Patch"}},
         {"enter in the edit presses the default",
          [&]
          {
@@ -516,13 +516,13 @@ TEST_F(ButtonTest, PaintsFaceCaptionDefaultFrameAndFocus)
     // The default button wears a black outline; the others start with the light edge.
     EXPECT_EQ(pixel(okRect.left, okRect.top), 0u);
     EXPECT_EQ(pixel(otherRect.left, otherRect.top), 0xFFFFFFu);
-    // "Other" ink stays inside the frame, centred.
+    // "Patch" ink stays inside the frame, centred.
     TRect inner(otherRect.left + 3, otherRect.top + 3, otherRect.right - 3, otherRect.bottom - 3);
     Ink ink = InkOf(*form, inner, FacePixel);
     ASSERT_GT(ink.count, 10);
     EXPECT_LE(std::abs((ink.left + ink.right) - (inner.left + inner.right)), 3);
     EXPECT_EQ(InkOf(*form, TRect(otherRect.left + 2, otherRect.top + 2, otherRect.right - 2, otherRect.top + 3), FacePixel).count, 0);
-    // Focusing "Other" takes the outline from OK and draws the dotted focus rectangle.
+    // Focusing "Patch" takes the outline from OK and draws the dotted focus rectangle.
     other->SetFocus();
     form->PaintDirty();
     EXPECT_NE(pixel(okRect.left, okRect.top), 0u);
