@@ -256,7 +256,8 @@ private:
         {
             WPARAM keys = MouseKeys(e.modifiers);
             auto delta = static_cast<WORD>(static_cast<SHORT>(e.wheel * 120));
-            PostMessageW(handle, WM_MOUSEWHEEL, (static_cast<WPARAM>(delta) << 16) | keys, MAKELPARAM(e.x, e.y));
+            PostMessageW(handle, WM_MOUSEWHEEL, (static_cast<WPARAM>(delta) << 16) | keys,
+                         MAKELPARAM(e.x, e.y));
             break;
         }
         case X11::EventKind::KeyDown:
@@ -333,7 +334,8 @@ Installation& TheInstallation()
 void PumpEvents(DWORD wait)
 {
     if (wait != 0)
-        X11::WaitForEvents(wait == Platform::INFINITE_WAIT ? 100 : static_cast<int>(std::min<DWORD>(wait, 100)));
+        X11::WaitForEvents(wait == Platform::INFINITE_WAIT ? 100
+                                                           : static_cast<int>(std::min<DWORD>(wait, 100)));
     X11::ProcessEvents();
 }
 } // namespace

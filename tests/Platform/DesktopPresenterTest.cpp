@@ -130,7 +130,8 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
                     return;
                 }
                 unsigned long window = box ? Vcl::NativeWindowOf(box) : 0;
-                if (sent || !box || !test->Viewable(window) || !test->HasFocus(window) || box->PaintCount() == 0)
+                if (sent || !box || !test->Viewable(window) || !test->HasFocus(window) ||
+                    box->PaintCount() == 0)
                     return;
                 sent = true;
                 shownWithCaption = box->Caption() == UnicodeString(u"Kelvane");
@@ -230,9 +231,9 @@ TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomI
         return true;
     };
     EXPECT_TRUE(PumpUntil(matches));
-    EXPECT_EQ(ReadPixel(window, 2, 2), 0xD4D0C8u);   // the button face
+    EXPECT_EQ(ReadPixel(window, 2, 2), 0xD4D0C8u);    // the button face
     EXPECT_EQ(ReadPixel(window, 100, 15), 0xFFFFFFu); // inside the edit
-    EXPECT_EQ(ReadPixel(window, 20, 44), 0x0A246Au); // the bar's fill
+    EXPECT_EQ(ReadPixel(window, 20, 44), 0x0A246Au);  // the bar's fill
     EXPECT_TRUE(edit->Focused());
 
     // Typing reaches the edit; Enter presses the default button.
@@ -273,9 +274,9 @@ TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomI
 
     // 1,000 random keys and mouse actions.
     std::mt19937 random(20261207);
-    const char* const keys[] = {"a",   "z",    "1",   "space",  "BackSpace", "Delete", "Left",
-                                "Right", "Home", "End", "Tab",    "Return",    "Escape", "Cyrillic_a",
-                                "Up",  "Down", "Insert", "period", "v",        "x",      "c"};
+    const char* const keys[] = {"a",     "z",    "1",      "space",  "BackSpace", "Delete", "Left",
+                                "Right", "Home", "End",    "Tab",    "Return",    "Escape", "Cyrillic_a",
+                                "Up",    "Down", "Insert", "period", "v",         "x",      "c"};
     const char* const modifiers[] = {nullptr, nullptr, nullptr, "Shift_L", "Control_L"};
     for (int i = 0; i < 1000; ++i)
     {
@@ -303,7 +304,7 @@ TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomI
             probe->Button(button, true);
             probe->Button(button, false);
         }
-            break;
+        break;
         }
         if (i % 10 == 0)
             Application->ProcessMessages();
