@@ -275,6 +275,10 @@ private:
             else if (e.repeat)
                 flags |= static_cast<LPARAM>(1) << 30;
             PostMessageW(handle, message, e.virtualKey, flags);
+            // Alt+F4 closes the window, as the system menu would.
+            if (down && !e.repeat && e.virtualKey == VK_F4 && (e.modifiers & X11::ModAlt) &&
+                !(e.modifiers & (X11::ModControl | X11::ModShift)))
+                CloseRequested(form, handle);
             break;
         }
         case X11::EventKind::Char:
@@ -303,9 +307,24 @@ private:
             }
             break;
         case X11::EventKind::Close:
-            PostMessageW(handle, WM_CLOSE, 0, 0);
+            CloseRequested(form, handle);
             break;
         }
+    }
+
+    // A form under a modal one cannot be closed (its owner is disabled meanwhile): the modal one
+    // comes to the front instead.
+    void CloseRequested(TCustomForm* form, HWND handle)
+    {
+        TCustomForm* modal = TopModalForm();
+        if (modal && modal != form)
+        {
+            auto top = m_windows.find(modal);
+            if (top != m_windows.end())
+                top->second.window->Focus();
+            return;
+        }
+        PostMessageW(handle, WM_CLOSE, 0, 0);
     }
 
     std::map<TCustomForm*, Entry> m_windows;

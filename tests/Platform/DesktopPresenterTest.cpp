@@ -76,15 +76,18 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
         UINT type;
         int button; // the button to click, -1: press the key
         const char* key;
+        const char* modifier;
         int expect;
     };
     const Case cases[] = {
-        {"enter on OK", MB_OK | MB_ICONINFORMATION, -1, "Return", IDOK},
-        {"enter on the second default", MB_YESNO | MB_DEFBUTTON2, -1, "Return", IDNO},
-        {"escape cancels", MB_OKCANCEL, -1, "Escape", IDCANCEL},
-        {"click on No", MB_YESNO | MB_ICONQUESTION, 1, nullptr, IDNO},
-        {"click on Yes", MB_YESNO, 0, nullptr, IDYES},
-        {"click on Cancel", MB_OKCANCEL | MB_ICONERROR, 1, nullptr, IDCANCEL},
+        {"enter on OK", MB_OK | MB_ICONINFORMATION, -1, "Return", nullptr, IDOK},
+        {"enter on the second default", MB_YESNO | MB_DEFBUTTON2, -1, "Return", nullptr, IDNO},
+        {"escape cancels", MB_OKCANCEL, -1, "Escape", nullptr, IDCANCEL},
+        {"alt f4 closes as cancel", MB_YESNOCANCEL, -1, "F4", "Alt_L", IDCANCEL},
+        {"the underlined letter", MB_YESNO, -1, "n", nullptr, IDNO},
+        {"click on No", MB_YESNO | MB_ICONQUESTION, 1, nullptr, nullptr, IDNO},
+        {"click on Yes", MB_YESNO, 0, nullptr, nullptr, IDYES},
+        {"click on Cancel", MB_OKCANCEL | MB_ICONERROR, 1, nullptr, nullptr, IDCANCEL},
     };
     // The main form stays behind the box and takes no input meanwhile.
     TForm main(nullptr);
@@ -135,11 +138,12 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
                     return;
                 sent = true;
                 shownWithCaption = box->Caption() == UnicodeString(u"Kelvane");
-                // A click on the main form's button goes nowhere while the box is up.
+                // A click on the main form's button and its close button go nowhere while the box is up.
                 test->ClickAt(Vcl::NativeWindowOf(main), 20, 20);
+                test->probe->RequestClose(Vcl::NativeWindowOf(main));
                 if (c->button < 0)
                 {
-                    test->Key(c->key);
+                    test->Key(c->key, c->modifier);
                     return;
                 }
                 TButton* target = box->Buttons(c->button);
@@ -158,6 +162,7 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
     }
     Application->ProcessMessages();
     EXPECT_EQ(mainClicks, 0);
+    EXPECT_TRUE(main.Visible()); // its close button did nothing while a box was up
     // The main form has the keyboard back.
     EXPECT_TRUE(PumpUntil([&] { return HasFocus(Vcl::NativeWindowOf(&main)); }));
     EXPECT_TRUE(PumpUntil([&] { return button->Focused(); }));
