@@ -107,30 +107,6 @@ void EvaluatePatch(const XVertex* points, unsigned countU, unsigned countV, unsi
     }
 }
 
-// Smooth vertex normals: the sum of the adjacent faces' normals weighted by their area, then
-// normalised.
-void SmoothNormals(XMesh& mesh)
-{
-    const uint32_t n = mesh.GetVertexCount();
-    mesh.SetNormalCount(n);
-    XVertex* normals = mesh.GetNormals();
-    const XVertex* p = mesh.GetVertices();
-    for (uint32_t i = 0; i < n; ++i)
-        normals[i] = XVertex(0, 0, 0);
-    const XFace* f = mesh.GetFaces();
-    for (uint32_t i = 0; i < mesh.GetFaceCount(); ++i)
-    {
-        const uint32_t a = f[i].v[0], b = f[i].v[1], c = f[i].v[2];
-        if (a >= n || b >= n || c >= n)
-            continue;
-        const XVertex normal = CrossProduct(p[b] - p[a], p[c] - p[a]);
-        normals[a] += normal;
-        normals[b] += normal;
-        normals[c] += normal;
-    }
-    for (uint32_t i = 0; i < n; ++i)
-        normals[i].Normalize();
-}
 } // namespace
 
 XBSSurfaceDesc BSSurfaceDesc;
@@ -301,7 +277,10 @@ void XBSSurface::Build(XMeshNode* node)
         EvaluatePatch(m_Points.GetData(), countU, countV, U + 1, Vs + 1, m_Mesh.GetVertices());
     XPrimitive::GridFaces(m_Mesh.GetFaces(), 0, U + 1, Vs, U, false);
     if (m_Mesh.GetNormalsEnabled())
-        SmoothNormals(m_Mesh);
+    {
+        m_Mesh.SetNormalCount(V);
+        m_Mesh.ComputeNormals(false, false);
+    }
     XTextureVertex* t = m_Mesh.GetTextureVertices();
     for (unsigned r = 0; r <= Vs; ++r)
         for (unsigned c = 0; c <= U; ++c)

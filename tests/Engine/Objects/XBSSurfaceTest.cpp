@@ -103,8 +103,12 @@ TEST(XBSSurfaceTest, ControlPointsShapeTheSurfaceLocally)
     EXPECT_GT(mesh->GetVertices()[10 + 1].z, 0.0f);
     for (uint32_t r = 0; r <= 9; ++r)
         for (uint32_t s = 0; s <= 9; ++s)
+        {
             if (r >= 3 || s >= 3)
+            {
                 ASSERT_TRUE(Same(mesh->GetVertices()[r * 10 + s], flat[r * 10 + s])) << r << " " << s;
+            }
+        }
 
     // The patch is the order-3 evaluation of the points with unit weights, sample for sample.
     std::mt19937 random(22);
