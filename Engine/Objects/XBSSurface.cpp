@@ -61,7 +61,8 @@ void EvaluatePatch(const XVertex* points, unsigned countU, unsigned countV, unsi
     const float stepV = stepsV > 1 ? xv[countV + Order - 1] / static_cast<float>(stepsV - 1) : 0.0f;
 
     // The non-zero run [first, end) of one basis row.
-    auto span = [](const float* basis, unsigned n, unsigned& first, unsigned& end) {
+    auto span = [](const float* basis, unsigned n, unsigned& first, unsigned& end)
+    {
         first = 0;
         while (first < n && basis[first] == 0.0f)
             ++first;
@@ -160,29 +161,45 @@ void XBSSurface::Load(XScene* scene, XReader& reader)
     }
     m_WidthSegs = m_HeightSegs = 4;
     m_USteps = m_VSteps = 9;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        switch (id)
-        {
-        case IdWidthSegs: SetWidthSegs(XPrimitive::ReadU32(reader)); break;
-        case IdHeightSegs: SetHeightSegs(XPrimitive::ReadU32(reader)); break;
-        case IdUSteps: SetUSteps(XPrimitive::ReadU32(reader)); break;
-        case IdVSteps: SetVSteps(XPrimitive::ReadU32(reader)); break;
-        case IdWidth: SetWidth(XPrimitive::ReadFloat(reader)); break;
-        case IdHeight: SetHeight(XPrimitive::ReadFloat(reader)); break;
-        case IdPoints:
-        {
-            // Bounded by the chunk before the array grows; never shrunk, so the grid stays whole.
-            const uint32_t n = XArrayChunks::ReadCount(reader, sizeof(XVertex));
-            if (m_Points.GetCount() < n)
-                m_Points.SetCount(n);
-            const unsigned bytes = n * static_cast<unsigned>(sizeof(XVertex));
-            if (bytes && reader.Read(m_Points.GetData(), bytes) != bytes)
-                throw FileUtils::XIOError();
-            break;
-        }
-        default: break;
-        }
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               switch (id)
+                               {
+                               case IdWidthSegs:
+                                   SetWidthSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdHeightSegs:
+                                   SetHeightSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdUSteps:
+                                   SetUSteps(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdVSteps:
+                                   SetVSteps(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdWidth:
+                                   SetWidth(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdHeight:
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdPoints:
+                               {
+                                   // Bounded by the chunk before the array grows; never shrunk, so the grid
+                                   // stays whole.
+                                   const uint32_t n = XArrayChunks::ReadCount(reader, sizeof(XVertex));
+                                   if (m_Points.GetCount() < n)
+                                       m_Points.SetCount(n);
+                                   const unsigned bytes = n * static_cast<unsigned>(sizeof(XVertex));
+                                   if (bytes && reader.Read(m_Points.GetData(), bytes) != bytes)
+                                       throw FileUtils::XIOError();
+                                   break;
+                               }
+                               default:
+                                   break;
+                               }
+                           });
     MeshInvalidate();
 }
 
@@ -202,13 +219,27 @@ void XBSSurface::GetPropertyValue(unsigned id, XVariant& value)
 {
     switch (id)
     {
-    case IdWidthSegs: value = GetWidthSegs(); break;
-    case IdHeightSegs: value = GetHeightSegs(); break;
-    case IdUSteps: value = GetUSteps(); break;
-    case IdVSteps: value = GetVSteps(); break;
-    case IdWidth: value = GetWidth(); break;
-    case IdHeight: value = GetHeight(); break;
-    default: XBaseMesh::GetPropertyValue(id, value); break;
+    case IdWidthSegs:
+        value = GetWidthSegs();
+        break;
+    case IdHeightSegs:
+        value = GetHeightSegs();
+        break;
+    case IdUSteps:
+        value = GetUSteps();
+        break;
+    case IdVSteps:
+        value = GetVSteps();
+        break;
+    case IdWidth:
+        value = GetWidth();
+        break;
+    case IdHeight:
+        value = GetHeight();
+        break;
+    default:
+        XBaseMesh::GetPropertyValue(id, value);
+        break;
     }
 }
 
@@ -216,13 +247,27 @@ void XBSSurface::SetPropertyValue(unsigned id, const XVariant& value)
 {
     switch (id)
     {
-    case IdWidthSegs: SetWidthSegs(static_cast<unsigned>(value.AsInt())); break;
-    case IdHeightSegs: SetHeightSegs(static_cast<unsigned>(value.AsInt())); break;
-    case IdUSteps: SetUSteps(static_cast<unsigned>(value.AsInt())); break;
-    case IdVSteps: SetVSteps(static_cast<unsigned>(value.AsInt())); break;
-    case IdWidth: SetWidth(static_cast<float>(value.AsDouble())); break;
-    case IdHeight: SetHeight(static_cast<float>(value.AsDouble())); break;
-    default: XBaseMesh::SetPropertyValue(id, value); break;
+    case IdWidthSegs:
+        SetWidthSegs(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdHeightSegs:
+        SetHeightSegs(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdUSteps:
+        SetUSteps(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdVSteps:
+        SetVSteps(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdWidth:
+        SetWidth(static_cast<float>(value.AsDouble()));
+        break;
+    case IdHeight:
+        SetHeight(static_cast<float>(value.AsDouble()));
+        break;
+    default:
+        XBaseMesh::SetPropertyValue(id, value);
+        break;
     }
 }
 

@@ -99,18 +99,33 @@ void XBox::Load(XScene* scene, XReader& reader)
     }
     m_Width = m_Depth = m_Height = 1.0f;
     m_WidthSegs = m_HeightSegs = m_DepthSegs = 1;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        switch (id)
-        {
-        case IdWidth: SetWidth(XPrimitive::ReadFloat(reader)); break;
-        case IdHeight: SetHeight(XPrimitive::ReadFloat(reader)); break;
-        case IdDepth: SetDepth(XPrimitive::ReadFloat(reader)); break;
-        case IdWidthSegs: SetWidthSegs(XPrimitive::ReadU32(reader)); break;
-        case IdHeightSegs: SetHeightSegs(XPrimitive::ReadU32(reader)); break;
-        case IdDepthSegs: SetDepthSegs(XPrimitive::ReadU32(reader)); break;
-        default: break;
-        }
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               switch (id)
+                               {
+                               case IdWidth:
+                                   SetWidth(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdHeight:
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdDepth:
+                                   SetDepth(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdWidthSegs:
+                                   SetWidthSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdHeightSegs:
+                                   SetHeightSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdDepthSegs:
+                                   SetDepthSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               default:
+                                   break;
+                               }
+                           });
     MeshInvalidate();
 }
 
@@ -248,9 +263,15 @@ bool XBox::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent eve
         XVertex dv = p - start;
         switch (s_Create.plane)
         {
-        case XAXIS_XY: m_Width = dv.x, m_Height = dv.y, dv.z = 0; break;
-        case XAXIS_XZ: m_Width = dv.x, m_Height = dv.z, dv.y = 0; break;
-        default: m_Width = dv.z, m_Height = dv.y, dv.x = 0; break;
+        case XAXIS_XY:
+            m_Width = dv.x, m_Height = dv.y, dv.z = 0;
+            break;
+        case XAXIS_XZ:
+            m_Width = dv.x, m_Height = dv.z, dv.y = 0;
+            break;
+        default:
+            m_Width = dv.z, m_Height = dv.y, dv.x = 0;
+            break;
         }
         if (node)
             node->SetPosition(start + dv / 2);
@@ -264,9 +285,15 @@ bool XBox::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent eve
         XVertex pos = node ? node->GetPosition() : XVertex(0, 0, 0);
         switch (s_Create.plane)
         {
-        case XAXIS_XY: m_Depth = de.z, pos.z = start.z + de.z * 0.5f; break;
-        case XAXIS_XZ: m_Depth = de.y, pos.y = start.y + de.y * 0.5f; break;
-        default: m_Depth = de.x, pos.x = start.x + de.x * 0.5f; break;
+        case XAXIS_XY:
+            m_Depth = de.z, pos.z = start.z + de.z * 0.5f;
+            break;
+        case XAXIS_XZ:
+            m_Depth = de.y, pos.y = start.y + de.y * 0.5f;
+            break;
+        default:
+            m_Depth = de.x, pos.x = start.x + de.x * 0.5f;
+            break;
         }
         if (node)
             node->SetPosition(pos);

@@ -41,7 +41,8 @@ using XXConeRadius1Field = XPrimitive::XField<XCone, float, &XCone::GetRadius1, 
 using XXConeRadius2Field = XPrimitive::XField<XCone, float, &XCone::GetRadius2, &XCone::SetRadius2>;
 using XXConeHeightField = XPrimitive::XField<XCone, float, &XCone::GetHeight, &XCone::SetHeight>;
 using XXConeTopSegsField = XPrimitive::XField<XCone, unsigned, &XCone::GetTopSegs, &XCone::SetTopSegs>;
-using XXConeHeightSegsField = XPrimitive::XField<XCone, unsigned, &XCone::GetHeightSegs, &XCone::SetHeightSegs>;
+using XXConeHeightSegsField =
+    XPrimitive::XField<XCone, unsigned, &XCone::GetHeightSegs, &XCone::SetHeightSegs>;
 using XXConeSidesField = XPrimitive::XField<XCone, unsigned, &XCone::GetSides, &XCone::SetSides>;
 
 namespace
@@ -98,18 +99,33 @@ void XCone::Load(XScene* scene, XReader& reader)
     m_Height = 1.0f;
     m_TopSegs = m_HeightSegs = 3;
     m_Sides = 12;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        switch (id)
-        {
-        case IdRadius1: SetRadius1(XPrimitive::ReadFloat(reader)); break;
-        case IdRadius2: SetRadius2(XPrimitive::ReadFloat(reader)); break;
-        case IdHeight: SetHeight(XPrimitive::ReadFloat(reader)); break;
-        case IdTopSegs: SetTopSegs(XPrimitive::ReadU32(reader)); break;
-        case IdHeightSegs: SetHeightSegs(XPrimitive::ReadU32(reader)); break;
-        case IdSides: SetSides(XPrimitive::ReadU32(reader)); break;
-        default: break;
-        }
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               switch (id)
+                               {
+                               case IdRadius1:
+                                   SetRadius1(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdRadius2:
+                                   SetRadius2(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdHeight:
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdTopSegs:
+                                   SetTopSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdHeightSegs:
+                                   SetHeightSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdSides:
+                                   SetSides(XPrimitive::ReadU32(reader));
+                                   break;
+                               default:
+                                   break;
+                               }
+                           });
     MeshInvalidate();
 }
 
@@ -247,7 +263,8 @@ void XCone::Build(XMeshNode* node)
         for (uint32_t i = 0; i < S; ++i)
         {
             const double a = i * step;
-            const float u = static_cast<float>(0.5 + r * std::cos(a)), w = static_cast<float>(0.5 + r * std::sin(a));
+            const float u = static_cast<float>(0.5 + r * std::cos(a)),
+                        w = static_cast<float>(0.5 + r * std::sin(a));
             t[B + (k - 1) * S + i] = XTextureVertex(u, w);
             t[C + (k - 1) * S + i] = XTextureVertex(u, 1 - w);
         }
@@ -304,9 +321,15 @@ bool XCone::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent ev
         XVertex pos = node ? node->GetPosition() : p0;
         switch (s_Create.plane)
         {
-        case XAXIS_XY: SetHeight(std::fabs(q.z)), pos.z = p0.z + 0.5f * q.z; break;
-        case XAXIS_XZ: SetHeight(std::fabs(q.y)), pos.y = p0.y + 0.5f * q.y; break;
-        default: SetHeight(q.x), pos.x = p0.x + 0.5f * q.x; break;
+        case XAXIS_XY:
+            SetHeight(std::fabs(q.z)), pos.z = p0.z + 0.5f * q.z;
+            break;
+        case XAXIS_XZ:
+            SetHeight(std::fabs(q.y)), pos.y = p0.y + 0.5f * q.y;
+            break;
+        default:
+            SetHeight(q.x), pos.x = p0.x + 0.5f * q.x;
+            break;
         }
         if (node)
             node->SetPosition(pos);
@@ -316,7 +339,8 @@ bool XCone::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent ev
         s_Create.points[1] = viewport->ScreenToPlane(0, point, s_Create.plane);
         SetRadius1((s_Create.points[1] - p0).Length());
         break;
-    default: return false;
+    default:
+        return false;
     }
     MeshInvalidate();
     return false;

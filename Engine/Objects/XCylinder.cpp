@@ -27,7 +27,7 @@ enum : uint32_t
 
 constexpr unsigned PropertyCount = 7;
 const XPropertyDesc Properties[PropertyCount] = {
-    {IdRadius, u"float", u"Radius"},       {IdHeight, u"float", u"Height"},
+    {IdRadius, u"float", u"Radius"},        {IdHeight, u"float", u"Height"},
     {IdTopStacks, u"bitu32", u"TopStacks"}, {IdStacks, u"bitu32", u"Stacks"},
     {IdSlices, u"bitu32", u"Slices"},       {IdTopCap, u"bool", u"TopCap"},
     {IdBottomCap, u"bool", u"BottomCap"},
@@ -88,19 +88,36 @@ void XCylinder::Load(XScene* scene, XReader& reader)
     m_TopStacks = m_Stacks = 1;
     m_Slices = 12;
     m_TopCap = m_BottomCap = true;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        switch (id)
-        {
-        case IdRadius: SetRadius(XPrimitive::ReadFloat(reader)); break;
-        case IdHeight: SetHeight(XPrimitive::ReadFloat(reader)); break;
-        case IdTopStacks: SetTopStacks(XPrimitive::ReadU32(reader)); break;
-        case IdStacks: SetStacks(XPrimitive::ReadU32(reader)); break;
-        case IdSlices: SetSlices(XPrimitive::ReadU32(reader)); break;
-        case IdTopCap: SetTopCap(XPrimitive::ReadFlag(reader)); break;
-        case IdBottomCap: SetBottomCap(XPrimitive::ReadFlag(reader)); break;
-        default: break;
-        }
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               switch (id)
+                               {
+                               case IdRadius:
+                                   SetRadius(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdHeight:
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdTopStacks:
+                                   SetTopStacks(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdStacks:
+                                   SetStacks(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdSlices:
+                                   SetSlices(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdTopCap:
+                                   SetTopCap(XPrimitive::ReadFlag(reader));
+                                   break;
+                               case IdBottomCap:
+                                   SetBottomCap(XPrimitive::ReadFlag(reader));
+                                   break;
+                               default:
+                                   break;
+                               }
+                           });
     MeshInvalidate();
 }
 
@@ -120,14 +137,30 @@ void XCylinder::GetPropertyValue(unsigned id, XVariant& value)
 {
     switch (id)
     {
-    case IdRadius: value = GetRadius(); break;
-    case IdHeight: value = GetHeight(); break;
-    case IdTopStacks: value = GetTopStacks(); break;
-    case IdStacks: value = GetStacks(); break;
-    case IdSlices: value = GetSlices(); break;
-    case IdTopCap: value = GetTopCap(); break;
-    case IdBottomCap: value = GetBottomCap(); break;
-    default: XBaseMesh::GetPropertyValue(id, value); break;
+    case IdRadius:
+        value = GetRadius();
+        break;
+    case IdHeight:
+        value = GetHeight();
+        break;
+    case IdTopStacks:
+        value = GetTopStacks();
+        break;
+    case IdStacks:
+        value = GetStacks();
+        break;
+    case IdSlices:
+        value = GetSlices();
+        break;
+    case IdTopCap:
+        value = GetTopCap();
+        break;
+    case IdBottomCap:
+        value = GetBottomCap();
+        break;
+    default:
+        XBaseMesh::GetPropertyValue(id, value);
+        break;
     }
 }
 
@@ -135,14 +168,30 @@ void XCylinder::SetPropertyValue(unsigned id, const XVariant& value)
 {
     switch (id)
     {
-    case IdRadius: SetRadius(static_cast<float>(value.AsDouble())); break;
-    case IdHeight: SetHeight(static_cast<float>(value.AsDouble())); break;
-    case IdTopStacks: SetTopStacks(static_cast<unsigned>(value.AsInt())); break;
-    case IdStacks: SetStacks(static_cast<unsigned>(value.AsInt())); break;
-    case IdSlices: SetSlices(static_cast<unsigned>(value.AsInt())); break;
-    case IdTopCap: SetTopCap(value.AsBool()); break;
-    case IdBottomCap: SetBottomCap(value.AsBool()); break;
-    default: XBaseMesh::SetPropertyValue(id, value); break;
+    case IdRadius:
+        SetRadius(static_cast<float>(value.AsDouble()));
+        break;
+    case IdHeight:
+        SetHeight(static_cast<float>(value.AsDouble()));
+        break;
+    case IdTopStacks:
+        SetTopStacks(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdStacks:
+        SetStacks(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdSlices:
+        SetSlices(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdTopCap:
+        SetTopCap(value.AsBool());
+        break;
+    case IdBottomCap:
+        SetBottomCap(value.AsBool());
+        break;
+    default:
+        XBaseMesh::SetPropertyValue(id, value);
+        break;
     }
 }
 
@@ -201,7 +250,8 @@ void XCylinder::Build(XMeshNode* node)
 
     // A cap: its centre, then T rings of S vertices; the ring angles accumulate in single
     // precision, the texture angles do not.
-    auto cap = [&](uint32_t base, float y, bool isTop) {
+    auto cap = [&](uint32_t base, float y, bool isTop)
+    {
         p[base] = XVertex(0, y, 0);
         t[base] = XTextureVertex(0.5f, 0.5f);
         for (uint32_t k = 1; k <= T; ++k)
@@ -318,9 +368,15 @@ bool XCylinder::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEven
         XVertex pos = node ? node->GetPosition() : p0;
         switch (s_Create.plane)
         {
-        case XAXIS_XY: SetHeight(q.z), pos.z = p0.z + 0.5f * q.z; break;
-        case XAXIS_XZ: SetHeight(q.y), pos.y = p0.y + 0.5f * q.y; break;
-        default: SetHeight(q.x), pos.x = p0.x + 0.5f * q.x; break;
+        case XAXIS_XY:
+            SetHeight(q.z), pos.z = p0.z + 0.5f * q.z;
+            break;
+        case XAXIS_XZ:
+            SetHeight(q.y), pos.y = p0.y + 0.5f * q.y;
+            break;
+        default:
+            SetHeight(q.x), pos.x = p0.x + 0.5f * q.x;
+            break;
         }
         if (node)
             node->SetPosition(pos);

@@ -77,16 +77,27 @@ void XFlatSurface::Load(XScene* scene, XReader& reader)
     }
     m_Width = m_Height = 1.0f;
     m_WidthSegs = m_HeightSegs = 4;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        switch (id)
-        {
-        case IdWidthSegs: SetWidthSegs(XPrimitive::ReadU32(reader)); break;
-        case IdHeightSegs: SetHeightSegs(XPrimitive::ReadU32(reader)); break;
-        case IdWidth: SetWidth(XPrimitive::ReadFloat(reader)); break;
-        case IdHeight: SetHeight(XPrimitive::ReadFloat(reader)); break;
-        default: break;
-        }
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               switch (id)
+                               {
+                               case IdWidthSegs:
+                                   SetWidthSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdHeightSegs:
+                                   SetHeightSegs(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdWidth:
+                                   SetWidth(XPrimitive::ReadFloat(reader));
+                                   break;
+                               case IdHeight:
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                                   break;
+                               default:
+                                   break;
+                               }
+                           });
     MeshInvalidate();
 }
 
@@ -106,11 +117,21 @@ void XFlatSurface::GetPropertyValue(unsigned id, XVariant& value)
 {
     switch (id)
     {
-    case IdWidthSegs: value = GetWidthSegs(); break;
-    case IdHeightSegs: value = GetHeightSegs(); break;
-    case IdWidth: value = GetWidth(); break;
-    case IdHeight: value = GetHeight(); break;
-    default: XBaseMesh::GetPropertyValue(id, value); break;
+    case IdWidthSegs:
+        value = GetWidthSegs();
+        break;
+    case IdHeightSegs:
+        value = GetHeightSegs();
+        break;
+    case IdWidth:
+        value = GetWidth();
+        break;
+    case IdHeight:
+        value = GetHeight();
+        break;
+    default:
+        XBaseMesh::GetPropertyValue(id, value);
+        break;
     }
 }
 
@@ -118,11 +139,21 @@ void XFlatSurface::SetPropertyValue(unsigned id, const XVariant& value)
 {
     switch (id)
     {
-    case IdWidthSegs: SetWidthSegs(static_cast<unsigned>(value.AsInt())); break;
-    case IdHeightSegs: SetHeightSegs(static_cast<unsigned>(value.AsInt())); break;
-    case IdWidth: SetWidth(static_cast<float>(value.AsDouble())); break;
-    case IdHeight: SetHeight(static_cast<float>(value.AsDouble())); break;
-    default: XBaseMesh::SetPropertyValue(id, value); break;
+    case IdWidthSegs:
+        SetWidthSegs(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdHeightSegs:
+        SetHeightSegs(static_cast<unsigned>(value.AsInt()));
+        break;
+    case IdWidth:
+        SetWidth(static_cast<float>(value.AsDouble()));
+        break;
+    case IdHeight:
+        SetHeight(static_cast<float>(value.AsDouble()));
+        break;
+    default:
+        XBaseMesh::SetPropertyValue(id, value);
+        break;
     }
 }
 
@@ -181,8 +212,8 @@ void XFlatSurface::MouseCreateStart()
     SetWH(0.001f, 0.001f);
 }
 
-bool XFlatSurface::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                                   XShiftState)
+bool XFlatSurface::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event,
+                                   const XPoint& point, XShiftState)
 {
     bool sized;
     float width, height;

@@ -83,9 +83,15 @@ bool DragRectangle(XCreateState<1>& state, XViewport* viewport, XMeshNode* node,
     XVertex d = viewport->ScreenToPlane(0, point, state.plane) - start;
     switch (state.plane)
     {
-    case XAXIS_XY: width = d.x, height = d.y, d.z = 0; break;
-    case XAXIS_XZ: width = d.x, height = d.z, d.y = 0; break;
-    default: width = d.z, height = d.y, d.x = 0; break;
+    case XAXIS_XY:
+        width = d.x, height = d.y, d.z = 0;
+        break;
+    case XAXIS_XZ:
+        width = d.x, height = d.z, d.y = 0;
+        break;
+    default:
+        width = d.z, height = d.y, d.x = 0;
+        break;
     }
     if (node)
         node->SetPosition(start + d / 2);

@@ -126,23 +126,48 @@ void XTube::Load(XScene* scene, XReader& reader)
     m_TopCap = m_BottomCap = true;
     m_Height = 1.0f;
     m_Slices = 12;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        switch (id)
-        {
-        case IdTopInnerRadius: m_TopInnerRadius = XPrimitive::ReadFloat(reader); break;
-        case IdTopOuterRadius: m_TopOuterRadius = XPrimitive::ReadFloat(reader); break;
-        case IdBottomInnerRadius: m_BottomInnerRadius = XPrimitive::ReadFloat(reader); break;
-        case IdBottomOuterRadius: m_BottomOuterRadius = XPrimitive::ReadFloat(reader); break;
-        case IdTopStacks: SetTopStacks(XPrimitive::ReadU32(reader)); break;
-        case IdBottomStacks: SetBottomStacks(XPrimitive::ReadU32(reader)); break;
-        case IdStacks: SetStacks(XPrimitive::ReadU32(reader)); break;
-        case IdSlices: SetSlices(XPrimitive::ReadU32(reader)); break;
-        case IdTopCap: SetTopCap(XPrimitive::ReadU32(reader) != 0); break;
-        case IdBottomCap: SetBottomCap(XPrimitive::ReadU32(reader) != 0); break;
-        case IdHeight: SetHeight(XPrimitive::ReadFloat(reader)); break;
-        default: break;
-        }
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               switch (id)
+                               {
+                               case IdTopInnerRadius:
+                                   m_TopInnerRadius = XPrimitive::ReadFloat(reader);
+                                   break;
+                               case IdTopOuterRadius:
+                                   m_TopOuterRadius = XPrimitive::ReadFloat(reader);
+                                   break;
+                               case IdBottomInnerRadius:
+                                   m_BottomInnerRadius = XPrimitive::ReadFloat(reader);
+                                   break;
+                               case IdBottomOuterRadius:
+                                   m_BottomOuterRadius = XPrimitive::ReadFloat(reader);
+                                   break;
+                               case IdTopStacks:
+                                   SetTopStacks(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdBottomStacks:
+                                   SetBottomStacks(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdStacks:
+                                   SetStacks(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdSlices:
+                                   SetSlices(XPrimitive::ReadU32(reader));
+                                   break;
+                               case IdTopCap:
+                                   SetTopCap(XPrimitive::ReadU32(reader) != 0);
+                                   break;
+                               case IdBottomCap:
+                                   SetBottomCap(XPrimitive::ReadU32(reader) != 0);
+                                   break;
+                               case IdHeight:
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                                   break;
+                               default:
+                                   break;
+                               }
+                           });
     MeshInvalidate();
 }
 
@@ -201,13 +226,13 @@ void XTube::Build(XMeshNode* node)
         n = m_Mesh.GetNormals();
     }
 
-    auto ring = [&](float radius, uint32_t i, float y) {
+    auto ring = [&](float radius, uint32_t i, float y)
+    {
         const double a = i * step;
         return XVertex(static_cast<float>(radius * std::cos(a)), y, static_cast<float>(radius * std::sin(a)));
     };
-    auto lerp = [](const XVertex& from, const XVertex& to, uint32_t k, uint32_t count) {
-        return from + (to - from) * (static_cast<float>(k) / static_cast<float>(count));
-    };
+    auto lerp = [](const XVertex& from, const XVertex& to, uint32_t k, uint32_t count)
+    { return from + (to - from) * (static_cast<float>(k) / static_cast<float>(count)); };
 
     // Walls: the outer grid runs top to bottom, the inner one bottom to top, so one face pattern
     // turns the outer wall out and the inner wall in.
@@ -217,7 +242,8 @@ void XTube::Build(XMeshNode* node)
         const XVertex ib = ring(m_BottomInnerRadius, i, -h / 2), it = ring(m_TopInnerRadius, i, h / 2);
         const double a = i * step;
         const XVertex radial(static_cast<float>(std::cos(a)), 0, static_cast<float>(std::sin(a)));
-        const XVertex outerNormal = Normalize(radial * m_Height + XVertex(0, m_BottomOuterRadius - m_TopOuterRadius, 0));
+        const XVertex outerNormal =
+            Normalize(radial * m_Height + XVertex(0, m_BottomOuterRadius - m_TopOuterRadius, 0));
         const XVertex innerNormal =
             -Normalize(radial * m_Height + XVertex(0, m_BottomInnerRadius - m_TopInnerRadius, 0));
         for (uint32_t j = 0; j <= N; ++j)
@@ -235,7 +261,8 @@ void XTube::Build(XMeshNode* node)
         }
     }
 
-    auto cap = [&](uint32_t base, uint32_t rings, float inner, float outer, float y, bool isTop) {
+    auto cap = [&](uint32_t base, uint32_t rings, float inner, float outer, float y, bool isTop)
+    {
         for (uint32_t k = 0; k <= rings; ++k)
         {
             const double r = CapRing(k, rings, inner, outer);
@@ -338,9 +365,15 @@ bool XTube::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent ev
         XVertex pos = node ? node->GetPosition() : p0;
         switch (s_Create.plane)
         {
-        case XAXIS_XY: SetHeight(q.z), pos.z = p0.z + 0.5f * q.z; break;
-        case XAXIS_XZ: SetHeight(q.y), pos.y = p0.y + 0.5f * q.y; break;
-        default: SetHeight(q.x), pos.x = p0.x + 0.5f * q.x; break;
+        case XAXIS_XY:
+            SetHeight(q.z), pos.z = p0.z + 0.5f * q.z;
+            break;
+        case XAXIS_XZ:
+            SetHeight(q.y), pos.y = p0.y + 0.5f * q.y;
+            break;
+        default:
+            SetHeight(q.x), pos.x = p0.x + 0.5f * q.x;
+            break;
         }
         if (node)
             node->SetPosition(pos);
@@ -360,8 +393,12 @@ bool XTube::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent ev
             node->SetPosition(p0);
         m_TopInnerRadius = m_TopOuterRadius = m_BottomOuterRadius = r;
         break;
-    case 4: m_TopInnerRadius = m_TopOuterRadius = r; break;
-    default: SetTopOuterRadius(r); return false;
+    case 4:
+        m_TopInnerRadius = m_TopOuterRadius = r;
+        break;
+    default:
+        SetTopOuterRadius(r);
+        return false;
     }
     MeshInvalidate();
     return false;

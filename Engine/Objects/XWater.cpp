@@ -74,12 +74,14 @@ void XWater::Load(XScene* scene, XReader& reader)
         return;
     }
     m_Width = m_Height = 1.0f;
-    XPrimitive::ReadValues(reader, [&](uint32_t id) {
-        if (id == IdWidth)
-            SetWidth(XPrimitive::ReadFloat(reader));
-        else if (id == IdHeight)
-            SetHeight(XPrimitive::ReadFloat(reader));
-    });
+    XPrimitive::ReadValues(reader,
+                           [&](uint32_t id)
+                           {
+                               if (id == IdWidth)
+                                   SetWidth(XPrimitive::ReadFloat(reader));
+                               else if (id == IdHeight)
+                                   SetHeight(XPrimitive::ReadFloat(reader));
+                           });
     MeshInvalidate();
 }
 
@@ -156,7 +158,7 @@ void XWater::Build(XMeshNode* node)
 
     if (m_Mesh.GetNormalsEnabled())
     {
-        static const XVertex sides[6] = {XVertex(0, 0, -1), XVertex(1, 0, 0),  XVertex(0, 0, 1),
+        static const XVertex sides[6] = {XVertex(0, 0, -1), XVertex(1, 0, 0), XVertex(0, 0, 1),
                                          XVertex(-1, 0, 0), XVertex(0, 1, 0), XVertex(0, -1, 0)};
         m_Mesh.SetNormalCount(36);
         for (uint32_t i = 0; i < 36; ++i)
@@ -209,9 +211,15 @@ bool XWater::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent e
         s_Create.points[1] = viewport->ScreenToPlane(0, point, XAXIS_XYZ);
         switch (s_Create.plane)
         {
-        case XAXIS_XY: m_Width = d.x, m_Height = d.y, d.z = 0; break;
-        case XAXIS_XZ: m_Width = d.x, m_Height = d.z, d.y = 0; break;
-        default: m_Width = d.z, m_Height = d.y, d.x = 0; break;
+        case XAXIS_XY:
+            m_Width = d.x, m_Height = d.y, d.z = 0;
+            break;
+        case XAXIS_XZ:
+            m_Width = d.x, m_Height = d.z, d.y = 0;
+            break;
+        default:
+            m_Width = d.z, m_Height = d.y, d.x = 0;
+            break;
         }
         if (node)
             node->SetPosition(p0 + d / 2);

@@ -15,11 +15,16 @@ public:
     {
         switch (axis)
         {
-        case XAXIS_XY: return XVertex(p.x, p.y, 0);
-        case XAXIS_XZ: return XVertex(p.x, 0, p.y);
-        case XAXIS_YZ: return XVertex(0, p.y, p.x);
-        case XAXIS_XYZ: return XVertex(p.x, p.y, p.y);
-        default: return XVertex(0, 0, 0);
+        case XAXIS_XY:
+            return XVertex(p.x, p.y, 0);
+        case XAXIS_XZ:
+            return XVertex(p.x, 0, p.y);
+        case XAXIS_YZ:
+            return XVertex(0, p.y, p.x);
+        case XAXIS_XYZ:
+            return XVertex(p.x, p.y, p.y);
+        default:
+            return XVertex(0, 0, 0);
         }
     }
     XVertex ScreenToPlane(unsigned frame, const XPoint& p, unsigned axis, const XMatrix&) override

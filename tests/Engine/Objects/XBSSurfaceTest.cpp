@@ -138,8 +138,8 @@ TEST(XBSSurfaceTest, PointsChunkOverwritesTheFirstPoints)
     uint32_t oneBits;
     std::memcpy(&oneBits, &one, 4);
     // Two points: only they change, the rest stay.
-    std::vector<uint8_t> bytes =
-        U32Bytes({0xF8720000, 8 + 12 + 36, 0xF8720001, 12, 4, 0xF8720007, 36, 2, oneBits, oneBits, oneBits, 0, 0, 0});
+    std::vector<uint8_t> bytes = U32Bytes(
+        {0xF8720000, 8 + 12 + 36, 0xF8720001, 12, 4, 0xF8720007, 36, 2, oneBits, oneBits, oneBits, 0, 0, 0});
     LoadEachChunk(bytes, [&](XReader& r) { surface.Load(nullptr, r); });
     EXPECT_EQ(surface.GetPointCount(), 25u);
     EXPECT_TRUE(Same(surface.GetPoint(0), XVertex(1, 1, 1)));
@@ -162,8 +162,9 @@ TEST(XBSSurfaceTest, EditGoesThroughThePointListEditor)
     surface.Edit(FakeScene(), &node);
     ASSERT_EQ(link.made.size(), 1u);
     surface.Edit(FakeScene(), &node); // found by name this time
-    EXPECT_EQ(link.calls, (std::vector<std::string>{"Create", "Add XPointListEditor", "Bind", "Push XPointListEditor",
-                                                    "Bind", "Push XPointListEditor"}));
+    EXPECT_EQ(link.calls,
+              (std::vector<std::string>{"Create", "Add XPointListEditor", "Bind", "Push XPointListEditor",
+                                        "Bind", "Push XPointListEditor"}));
     ASSERT_EQ(link.binds.size(), 2u);
     EXPECT_EQ(link.binds[1].editor, link.made[0]);
     EXPECT_EQ(link.binds[1].mesh, &surface);

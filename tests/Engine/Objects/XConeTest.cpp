@@ -65,7 +65,6 @@ TEST(XConeTest, SideGeometryNormalsAndTextureSeams)
         u += 1.0f / 12;
     EXPECT_EQ(mesh->GetTextureVertices()[12].u, u);
     EXPECT_EQ(mesh->GetTextureVertices()[125].u, 0.5f);
-
 }
 
 TEST(XConeTest, MouseCreationTakesFourPresses)

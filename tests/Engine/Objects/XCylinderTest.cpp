@@ -17,7 +17,8 @@ TEST(XCylinderTest, PropertiesPrecedeTheBaseRows)
     XCylinder cylinder;
     XBaseObject plain;
     ASSERT_EQ(cylinder.GetPropertyCount(), plain.GetPropertyCount() + 7);
-    const char16_t* names[] = {u"Radius", u"Height", u"TopStacks", u"Stacks", u"Slices", u"TopCap", u"BottomCap"};
+    const char16_t* names[] = {u"Radius", u"Height", u"TopStacks", u"Stacks",
+                               u"Slices", u"TopCap", u"BottomCap"};
     for (unsigned i = 0; i < 7; ++i)
     {
         EXPECT_EQ(cylinder.GetPropertyDesc(i)->Id, 0x5A930001u + i);

@@ -29,8 +29,8 @@ namespace
 using Bytes = std::vector<uint8_t>;
 using Params = std::vector<std::pair<std::u16string, double>>;
 
-const XClassDesc* const Descs[] = {&BoxDesc,         &ConeDesc,         &CylinderDesc, &TubeDesc,
-                                   &FlatSurfaceDesc, &BSSurfaceDesc,    &WaterDesc};
+const XClassDesc* const Descs[] = {&BoxDesc,         &ConeDesc,      &CylinderDesc, &TubeDesc,
+                                   &FlatSurfaceDesc, &BSSurfaceDesc, &WaterDesc};
 
 std::unique_ptr<XBaseMesh> Make(const char16_t* className, const Params& params = {})
 {
@@ -39,7 +39,8 @@ std::unique_ptr<XBaseMesh> Make(const char16_t* className, const Params& params 
         {
             std::unique_ptr<XBaseMesh> object(static_cast<XBaseMesh*>(desc->Create()));
             for (const auto& [name, value] : params)
-                EXPECT_TRUE(PrimitiveAccess::Set(*object, name, value)) << std::string(name.begin(), name.end());
+                EXPECT_TRUE(PrimitiveAccess::Set(*object, name, value))
+                    << std::string(name.begin(), name.end());
             return object;
         }
     ADD_FAILURE() << "no class";
@@ -98,7 +99,10 @@ const CountCase CountCases[] = {
     {u"XFlatSurface", {{u"WidthSegs", 256}, {u"HeightSegs", 256}}, 66049, 131072},
     {u"XBSSurface", {}, 100, 162},
     {u"XBSSurface", {{u"WidthSegs", 3}, {u"HeightSegs", 3}, {u"USteps", 3}, {u"VSteps", 3}}, 16, 18},
-    {u"XBSSurface", {{u"WidthSegs", 256}, {u"HeightSegs", 256}, {u"USteps", 256}, {u"VSteps", 256}}, 66049, 131072},
+    {u"XBSSurface",
+     {{u"WidthSegs", 256}, {u"HeightSegs", 256}, {u"USteps", 256}, {u"VSteps", 256}},
+     66049,
+     131072},
     {u"XWater", {}, 8, 12},
 };
 } // namespace
@@ -107,8 +111,8 @@ TEST(XPrimitiveTest, MeshCountsShapeAndLaziness)
 {
     for (const CountCase& c : CountCases)
     {
-        SCOPED_TRACE(std::string(c.className, c.className + std::char_traits<char16_t>::length(c.className)) + " " +
-                     std::to_string(c.params.size()));
+        SCOPED_TRACE(std::string(c.className, c.className + std::char_traits<char16_t>::length(c.className)) +
+                     " " + std::to_string(c.params.size()));
         auto object = Make(c.className, c.params);
         ASSERT_TRUE(object);
         EXPECT_FALSE(object->IsMeshValid(0));
@@ -162,26 +166,46 @@ TEST(XPrimitiveTest, SettersClampAndInvalidateOnlyOnChange)
         double value, stored;
     };
     const Case cases[] = {
-        {u"XBox", u"Width", 2000, 1000},         {u"XBox", u"Height", -5, -5},
-        {u"XBox", u"Depth", -1001, -1000},       {u"XBox", u"WidthSegs", 0, 1},
-        {u"XBox", u"HeightSegs", 100, 64},       {u"XBox", u"DepthSegs", 0xFFFFFFFF, 64},
-        {u"XCone", u"Radius1", -1, 0},           {u"XCone", u"Radius2", 2000, 1000},
-        {u"XCone", u"Height", 0, 0.001},         {u"XCone", u"TopSegs", 0, 1},
-        {u"XCone", u"HeightSegs", 65, 64},       {u"XCone", u"Sides", 2, 3},
-        {u"XCone", u"Sides", 100, 64},           {u"XCylinder", u"Radius", -1, 0},
-        {u"XCylinder", u"Radius", 1001, 1000},   {u"XCylinder", u"Height", -2000, -1000},
-        {u"XCylinder", u"TopStacks", 0, 1},      {u"XCylinder", u"Stacks", 100, 64},
-        {u"XCylinder", u"Slices", 1, 3},         {u"XCylinder", u"BottomCap", 0, 0},
-        {u"XTube", u"TopInnerRadius", 5, 1},     {u"XTube", u"TopOuterRadius", 0.25, 0.5},
-        {u"XTube", u"BottomInnerRadius", -1, 0}, {u"XTube", u"BottomOuterRadius", 2000, 1000},
-        {u"XTube", u"Height", -2000, -1000},     {u"XTube", u"Stacks", 0, 1},
-        {u"XTube", u"Slices", 2, 3},             {u"XTube", u"TopStacks", 65, 64},
-        {u"XTube", u"BottomStacks", 0, 1},       {u"XTube", u"TopCap", 0, 0},
-        {u"XFlatSurface", u"WidthSegs", 0, 1},   {u"XFlatSurface", u"HeightSegs", 300, 256},
-        {u"XFlatSurface", u"Width", -7, -7},     {u"XFlatSurface", u"Height", 5000, 5000},
-        {u"XBSSurface", u"WidthSegs", 2, 3},     {u"XBSSurface", u"HeightSegs", 300, 256},
-        {u"XBSSurface", u"USteps", 2, 4},        {u"XBSSurface", u"VSteps", 300, 256},
-        {u"XBSSurface", u"Width", -3, -3},       {u"XWater", u"Width", 2000, 1000},
+        {u"XBox", u"Width", 2000, 1000},
+        {u"XBox", u"Height", -5, -5},
+        {u"XBox", u"Depth", -1001, -1000},
+        {u"XBox", u"WidthSegs", 0, 1},
+        {u"XBox", u"HeightSegs", 100, 64},
+        {u"XBox", u"DepthSegs", 0xFFFFFFFF, 64},
+        {u"XCone", u"Radius1", -1, 0},
+        {u"XCone", u"Radius2", 2000, 1000},
+        {u"XCone", u"Height", 0, 0.001},
+        {u"XCone", u"TopSegs", 0, 1},
+        {u"XCone", u"HeightSegs", 65, 64},
+        {u"XCone", u"Sides", 2, 3},
+        {u"XCone", u"Sides", 100, 64},
+        {u"XCylinder", u"Radius", -1, 0},
+        {u"XCylinder", u"Radius", 1001, 1000},
+        {u"XCylinder", u"Height", -2000, -1000},
+        {u"XCylinder", u"TopStacks", 0, 1},
+        {u"XCylinder", u"Stacks", 100, 64},
+        {u"XCylinder", u"Slices", 1, 3},
+        {u"XCylinder", u"BottomCap", 0, 0},
+        {u"XTube", u"TopInnerRadius", 5, 1},
+        {u"XTube", u"TopOuterRadius", 0.25, 0.5},
+        {u"XTube", u"BottomInnerRadius", -1, 0},
+        {u"XTube", u"BottomOuterRadius", 2000, 1000},
+        {u"XTube", u"Height", -2000, -1000},
+        {u"XTube", u"Stacks", 0, 1},
+        {u"XTube", u"Slices", 2, 3},
+        {u"XTube", u"TopStacks", 65, 64},
+        {u"XTube", u"BottomStacks", 0, 1},
+        {u"XTube", u"TopCap", 0, 0},
+        {u"XFlatSurface", u"WidthSegs", 0, 1},
+        {u"XFlatSurface", u"HeightSegs", 300, 256},
+        {u"XFlatSurface", u"Width", -7, -7},
+        {u"XFlatSurface", u"Height", 5000, 5000},
+        {u"XBSSurface", u"WidthSegs", 2, 3},
+        {u"XBSSurface", u"HeightSegs", 300, 256},
+        {u"XBSSurface", u"USteps", 2, 4},
+        {u"XBSSurface", u"VSteps", 300, 256},
+        {u"XBSSurface", u"Width", -3, -3},
+        {u"XWater", u"Width", 2000, 1000},
         {u"XWater", u"Height", -2000, -1000},
     };
     for (const Case& c : cases)
@@ -192,7 +216,8 @@ TEST(XPrimitiveTest, SettersClampAndInvalidateOnlyOnChange)
         const double before = PrimitiveAccess::Get(*object, c.name);
         object->GetMesh(0, nullptr, nullptr);
         ASSERT_TRUE(PrimitiveAccess::Set(*object, c.name, c.value));
-        EXPECT_FLOAT_EQ(static_cast<float>(PrimitiveAccess::Get(*object, c.name)), static_cast<float>(c.stored));
+        EXPECT_FLOAT_EQ(static_cast<float>(PrimitiveAccess::Get(*object, c.name)),
+                        static_cast<float>(c.stored));
         EXPECT_EQ(object->IsMeshValid(0), before == c.stored);
 
         // The stored value again changes nothing.
@@ -205,16 +230,43 @@ TEST(XPrimitiveTest, SettersClampAndInvalidateOnlyOnChange)
 namespace
 {
 const std::pair<const char16_t*, Params> Edited[] = {
-    {u"XBox", {{u"Width", 2.5}, {u"Height", -3}, {u"Depth", 4}, {u"WidthSegs", 2}, {u"HeightSegs", 3}, {u"DepthSegs", 5}}},
-    {u"XCone", {{u"Radius1", 0.25}, {u"Radius2", 2}, {u"Height", 3}, {u"TopSegs", 2}, {u"HeightSegs", 4}, {u"Sides", 7}}},
+    {u"XBox",
+     {{u"Width", 2.5},
+      {u"Height", -3},
+      {u"Depth", 4},
+      {u"WidthSegs", 2},
+      {u"HeightSegs", 3},
+      {u"DepthSegs", 5}}},
+    {u"XCone",
+     {{u"Radius1", 0.25},
+      {u"Radius2", 2},
+      {u"Height", 3},
+      {u"TopSegs", 2},
+      {u"HeightSegs", 4},
+      {u"Sides", 7}}},
     {u"XCylinder",
-     {{u"Radius", 1.5}, {u"Height", -2}, {u"TopStacks", 2}, {u"Stacks", 3}, {u"Slices", 5}, {u"TopCap", 0}, {u"BottomCap", 1}}},
+     {{u"Radius", 1.5},
+      {u"Height", -2},
+      {u"TopStacks", 2},
+      {u"Stacks", 3},
+      {u"Slices", 5},
+      {u"TopCap", 0},
+      {u"BottomCap", 1}}},
     {u"XTube",
-     {{u"TopOuterRadius", 3}, {u"TopInnerRadius", 2}, {u"TopStacks", 2}, {u"TopCap", 0}, {u"BottomOuterRadius", 4},
-      {u"BottomInnerRadius", 0.75}, {u"BottomStacks", 5}, {u"BottomCap", 1}, {u"Height", -6}, {u"Stacks", 7},
+     {{u"TopOuterRadius", 3},
+      {u"TopInnerRadius", 2},
+      {u"TopStacks", 2},
+      {u"TopCap", 0},
+      {u"BottomOuterRadius", 4},
+      {u"BottomInnerRadius", 0.75},
+      {u"BottomStacks", 5},
+      {u"BottomCap", 1},
+      {u"Height", -6},
+      {u"Stacks", 7},
       {u"Slices", 9}}},
     {u"XFlatSurface", {{u"WidthSegs", 3}, {u"HeightSegs", 6}, {u"Width", 2}, {u"Height", -4}}},
-    {u"XBSSurface", {{u"WidthSegs", 5}, {u"HeightSegs", 3}, {u"USteps", 11}, {u"VSteps", 6}, {u"Width", 2}, {u"Height", 3}}},
+    {u"XBSSurface",
+     {{u"WidthSegs", 5}, {u"HeightSegs", 3}, {u"USteps", 11}, {u"VSteps", 6}, {u"Width", 2}, {u"Height", 3}}},
     {u"XWater", {{u"Width", 12}, {u"Height", -8}}},
 };
 
@@ -271,7 +323,8 @@ TEST(XPrimitiveTest, HostilePayloadsEndCleanly)
         const Bytes head(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         const Bytes payload(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
 
-        auto attempt = [&](Bytes chunk) {
+        auto attempt = [&](Bytes chunk)
+        {
             Bytes input = head;
             input.insert(input.end(), chunk.begin(), chunk.end());
             auto object = Make(className);
@@ -305,9 +358,12 @@ TEST(XPrimitiveTest, HostilePayloadsEndCleanly)
 TEST(XPrimitiveTest, DescriptorsAndNames)
 {
     const std::pair<const char16_t*, uint32_t> expected[] = {
-        {u"Box", ClassId::Box},       {u"Cone", ClassId::Cone},
-        {u"Cylinder", ClassId::Cylinder}, {u"Tube", ClassId::Tube},
-        {u"FlatSurface", ClassId::FlatSurface}, {u"BSSurface", ClassId::BSSurface},
+        {u"Box", ClassId::Box},
+        {u"Cone", ClassId::Cone},
+        {u"Cylinder", ClassId::Cylinder},
+        {u"Tube", ClassId::Tube},
+        {u"FlatSurface", ClassId::FlatSurface},
+        {u"BSSurface", ClassId::BSSurface},
         {u"Water", ClassId::Water},
     };
     for (size_t i = 0; i < std::size(Descs); ++i)

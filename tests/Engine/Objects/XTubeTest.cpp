@@ -21,7 +21,8 @@ TEST(XTubeTest, CapTextureRingsAndDegenerateEnds)
         ASSERT_NEAR(std::hypot(t.u - 0.5f, t.v - 0.5f), 0.5f, 1e-6f) << i;
     }
     // The bottom cap's rings run from q / 2 to 1/2 (q = inner / outer = 0.5).
-    const XTextureVertex inner = mesh->GetTextureVertices()[bottom], outer = mesh->GetTextureVertices()[bottom + 36];
+    const XTextureVertex inner = mesh->GetTextureVertices()[bottom],
+                         outer = mesh->GetTextureVertices()[bottom + 36];
     EXPECT_FLOAT_EQ(inner.u, 0.75f);
     EXPECT_FLOAT_EQ(outer.u, 1.0f);
     EXPECT_FLOAT_EQ(outer.v, 0.5f);
@@ -31,7 +32,8 @@ TEST(XTubeTest, CapTextureRingsAndDegenerateEnds)
     tube.SetTopOuterRadius(0);
     mesh = tube.GetMesh(0, nullptr, nullptr);
     for (uint32_t i = 0; i < mesh->GetTextureVertexCount(); ++i)
-        ASSERT_TRUE(std::isfinite(mesh->GetTextureVertices()[i].u) && std::isfinite(mesh->GetTextureVertices()[i].v));
+        ASSERT_TRUE(std::isfinite(mesh->GetTextureVertices()[i].u) &&
+                    std::isfinite(mesh->GetTextureVertices()[i].v));
     EXPECT_FLOAT_EQ(mesh->GetTextureVertices()[top].u, 0.5f);
 }
 
@@ -73,8 +75,10 @@ TEST(XTubeTest, MouseCreationTakesSixPresses)
     XTube tube;
     tube.MouseCreateStart();
     EXPECT_EQ(tube.GetTopOuterRadius(), 0.001f);
-    auto press = [&](float x, float y) { return tube.MouseCreateProc(&viewport, &node, XME_LEFT_DOWN, XPoint(x, y), 0); };
-    auto move = [&](float x, float y) { return tube.MouseCreateProc(&viewport, &node, XME_MOVE, XPoint(x, y), 0); };
+    auto press = [&](float x, float y)
+    { return tube.MouseCreateProc(&viewport, &node, XME_LEFT_DOWN, XPoint(x, y), 0); };
+    auto move = [&](float x, float y)
+    { return tube.MouseCreateProc(&viewport, &node, XME_MOVE, XPoint(x, y), 0); };
     EXPECT_FALSE(press(0, 0));
     EXPECT_FALSE(move(3, 4)); // every radius 5
     EXPECT_EQ(tube.GetBottomInnerRadius(), 5.0f);
