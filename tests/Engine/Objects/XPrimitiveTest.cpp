@@ -379,3 +379,35 @@ TEST(XPrimitiveTest, DescriptorsAndNames)
     EXPECT_EQ(surfaceBase.Create(), nullptr);
     EXPECT_TRUE(surfaceBase.GetClassNameW() == u"XBaseMesh");
 }
+
+TEST(XPrimitiveTest, FieldsFollowTheBaseFieldsInOrder)
+{
+    const std::pair<const char16_t*, std::vector<std::u16string>> expected[] = {
+        {u"XBox",
+         {u"Width float", u"Height float", u"Depth float", u"WidthSegs bitu32", u"HeightSegs bitu32",
+          u"DepthSegs bitu32"}},
+        {u"XCone",
+         {u"Radius1 float", u"Radius2 float", u"Height float", u"TopSegs bitu32", u"HeightSegs bitu32",
+          u"Sides bitu32"}},
+        {u"XTube",
+         {u"TopInnerRadius float", u"TopOuterRadius float", u"TopStacks bitu32", u"TopCap bool",
+          u"BottomInnerRadius float", u"BottomOuterRadius float", u"BottomStacks bitu32", u"BottomCap bool",
+          u"Height float", u"Stacks bitu32", u"Slices bitu32"}},
+        {u"XCylinder", {}},
+        {u"XWater", {}},
+    };
+    XPtrArray<XObjectField, 16> base;
+    XBaseObject plain;
+    plain.EnumerateFields(base);
+    for (const auto& [className, fields] : expected)
+    {
+        XPtrArray<XObjectField, 16> all;
+        Make(className)->EnumerateFields(all);
+        ASSERT_EQ(all.GetCount(), base.GetCount() + fields.size());
+        for (size_t i = 0; i < fields.size(); ++i)
+        {
+            const XObjectField* f = all[static_cast<uint32_t>(base.GetCount() + i)];
+            EXPECT_EQ(std::u16string(f->GetName().c_str()) + u" " + f->GetTypeName().c_str(), fields[i]);
+        }
+    }
+}
