@@ -16,25 +16,29 @@ namespace
 bool g_Started = false;
 } // namespace
 
-class XXBoneInnerRadius1Field : public XShapeFloatField<XBone, &XBone::GetInnerRadius1, &XBone::SetInnerRadius1>
+class XXBoneInnerRadius1Field
+    : public XShapeFloatField<XBone, &XBone::GetInnerRadius1, &XBone::SetInnerRadius1>
 {
 public:
     XXBoneInnerRadius1Field() : XShapeFloatField(u"InnerRadius1") {}
 };
 
-class XXBoneInnerRadius2Field : public XShapeFloatField<XBone, &XBone::GetInnerRadius2, &XBone::SetInnerRadius2>
+class XXBoneInnerRadius2Field
+    : public XShapeFloatField<XBone, &XBone::GetInnerRadius2, &XBone::SetInnerRadius2>
 {
 public:
     XXBoneInnerRadius2Field() : XShapeFloatField(u"InnerRadius2") {}
 };
 
-class XXBoneOuterRadius1Field : public XShapeFloatField<XBone, &XBone::GetOuterRadius1, &XBone::SetOuterRadius1>
+class XXBoneOuterRadius1Field
+    : public XShapeFloatField<XBone, &XBone::GetOuterRadius1, &XBone::SetOuterRadius1>
 {
 public:
     XXBoneOuterRadius1Field() : XShapeFloatField(u"OuterRadius1") {}
 };
 
-class XXBoneOuterRadius2Field : public XShapeFloatField<XBone, &XBone::GetOuterRadius2, &XBone::SetOuterRadius2>
+class XXBoneOuterRadius2Field
+    : public XShapeFloatField<XBone, &XBone::GetOuterRadius2, &XBone::SetOuterRadius2>
 {
 public:
     XXBoneOuterRadius2Field() : XShapeFloatField(u"OuterRadius2") {}

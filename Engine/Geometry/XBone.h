@@ -37,8 +37,8 @@ public:
     // Chunk 0xCC310000 resets the values and the index, then reads those present through the
     // setters; the capsule ends with the values loaded. Other chunks go to the node.
     void Load(XScene* scene, XReader& reader) override;
-    using XMeshNode::Save;
     using XMeshNode::Load;
+    using XMeshNode::Save;
     // The object's fields, then InnerRadius1, InnerRadius2, OuterRadius1, OuterRadius2, Height
     // and Index.
     void EnumerateFields(XPtrArray<XObjectField, 16>& fields) override;

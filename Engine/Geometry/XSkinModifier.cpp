@@ -31,7 +31,11 @@ Capsule CapsuleOf(XBone& bone, const XMatrix& toMesh)
     XVertex p[6] = {bone.GetC1(), bone.GetC1Min(), bone.GetC1Max(),
                     bone.GetC2(), bone.GetC2Min(), bone.GetC2Max()};
     toMesh.ApplyTo(p, 6);
-    return {p[0], p[3], (p[1] - p[0]).Length(), (p[2] - p[0]).Length(), (p[4] - p[3]).Length(),
+    return {p[0],
+            p[3],
+            (p[1] - p[0]).Length(),
+            (p[2] - p[0]).Length(),
+            (p[4] - p[3]).Length(),
             (p[5] - p[3]).Length()};
 }
 

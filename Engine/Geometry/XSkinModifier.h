@@ -44,8 +44,8 @@ public:
     void BeforeMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object,
                           XMesh* mesh, unsigned flags) override;
     // Under the same conditions: blending off again.
-    void AfterMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object,
-                         XMesh* mesh, unsigned flags) override;
+    void AfterMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object, XMesh* mesh,
+                         unsigned flags) override;
     bool Editable() override;
     // Pushes the scene's "XSkinEditor" (made and registered when there is none), bound to the
     // object when it is a triangle mesh (else to none), the node and this modifier.

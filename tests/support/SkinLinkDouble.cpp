@@ -14,7 +14,8 @@ XBaseEditor* SkinLinkDouble::CreateSkinEditor(XScene* scene)
     return made.back();
 }
 
-void SkinLinkDouble::BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node, XSkinModifier* modifier)
+void SkinLinkDouble::BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node,
+                                    XSkinModifier* modifier)
 {
     calls.push_back("Bind");
     bindings.push_back({editor, mesh, node, modifier});

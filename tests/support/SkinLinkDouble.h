@@ -11,7 +11,8 @@ class SkinLinkDouble : public SceneLinkDouble
 public:
     bool IsSkinEditor(XBaseEditor* editor) override;
     XBaseEditor* CreateSkinEditor(XScene* scene) override;
-    void BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node, XSkinModifier* modifier) override;
+    void BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node,
+                        XSkinModifier* modifier) override;
 
     // One record per BindSkinEditor call.
     struct Binding

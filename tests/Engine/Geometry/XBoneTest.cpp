@@ -137,6 +137,18 @@ TEST(XBoneTest, BlendMatricesTakeTheBindPoseToThePoseAtTheFrame)
     ExpectVertex(Apply(w, XVertex(0, 1, 1)), 3, 0, 2, 1e-5f);
     ExpectVertex(Apply(w, XVertex(5, 0, 1)), 8, 0, 1, 1e-5f);
 
+    // An arm lying along x in the bind pose has zeros on the diagonal of its matrices; their
+    // inverses still cancel at frame 0.
+    XMatrix alongX;
+    alongX.SetRotationY(1.5707964f);
+    upper.SetMatrix(alongX);
+    d3d.Clear();
+    upper.SetupMatrices(0, d3d.device, &skinned);
+    loaded = LoadedWorldMatrices(d3d);
+    ASSERT_EQ(loaded.size(), 2u);
+    for (const auto& [state, m] : loaded)
+        EXPECT_LT(MaxDiff(m, Translation(3, 0, 0)), 1e-6f) << state;
+
     // Nothing without a device.
     upper.SetupMatrices(5, nullptr, &skinned);
 }
