@@ -1,5 +1,5 @@
 // The Win32 layer's system services: last error, UTF-8 at the edge, time, message boxes, modules,
-// window message receivers and the program's own path.
+// COM identifiers and the program's own path.
 #include "Platform/Win32/Windows.h"
 #include "Platform/Win32/Detail.h"
 
@@ -13,11 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <sched.h>
+#include <sys/random.h>
+#include <cstring>
 
 // ---- Errors ----------------------------------------------------------------------------------
 
@@ -163,14 +164,6 @@ void GetLocalTime(SYSTEMTIME* time)
 void GetSystemTime(SYSTEMTIME* time)
 {
     FillSystemTime(time, false);
-}
-
-DWORD GetTickCount()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<DWORD>(ms); // wraps every 49.7 days, as callers expect
 }
 
 void Sleep(DWORD milliseconds)
@@ -419,127 +412,27 @@ BOOL FreeLibrary(HMODULE module)
     return TRUE;
 }
 
-// ---- Window messages -------------------------------------------------------------------------
+// ---- COM -------------------------------------------------------------------------------------
 
-namespace
+HRESULT CoCreateGuid(GUID* guid)
 {
-struct PostedMessage
-{
-    HWND window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-struct WindowRegistry
-{
-    std::mutex mutex;
-    uintptr_t lastHandle = 0x10000;
-    // Shared so that a receiver that unregisters itself while it runs stays alive until it returns.
-    std::map<HWND, std::shared_ptr<Platform::WindowReceiver>> receivers;
-    std::deque<PostedMessage> posted;
-};
-
-WindowRegistry& WindowTable()
-{
-    static WindowRegistry registry;
-    return registry;
-}
-
-std::shared_ptr<Platform::WindowReceiver> FindReceiver(HWND window)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    auto it = registry.receivers.find(window);
-    return it == registry.receivers.end() ? nullptr : it->second;
-}
-} // namespace
-
-namespace Platform
-{
-HWND RegisterWindowReceiver(WindowReceiver receiver)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    registry.lastHandle += 4;
-    HWND window = reinterpret_cast<HWND>(registry.lastHandle);
-    registry.receivers[window] = std::make_shared<WindowReceiver>(std::move(receiver));
-    return window;
-}
-
-void SetWindowReceiver(HWND window, WindowReceiver receiver)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    auto it = registry.receivers.find(window);
-    if (it != registry.receivers.end())
-        it->second = std::make_shared<WindowReceiver>(std::move(receiver));
-}
-
-void UnregisterWindowReceiver(HWND window)
-{
-    std::shared_ptr<WindowReceiver> released;
-    WindowRegistry& registry = WindowTable();
+    if (!guid)
+        return E_INVALIDARG;
+    BYTE bytes[16];
+    size_t got = 0;
+    while (got < sizeof(bytes))
     {
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        auto it = registry.receivers.find(window);
-        if (it == registry.receivers.end())
-            return;
-        released = std::move(it->second);
-        registry.receivers.erase(it);
+        ssize_t n = ::getrandom(bytes + got, sizeof(bytes) - got, 0);
+        if (n < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return E_FAIL;
+        }
+        got += static_cast<size_t>(n);
     }
-    // `released` goes out of scope unlocked: the receiver's captures may unregister more windows.
-}
-
-int DispatchPostedMessages()
-{
-    WindowRegistry& registry = WindowTable();
-    std::deque<PostedMessage> pending;
-    {
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        pending.swap(registry.posted);
-    }
-    // Only what was queued on entry: a receiver that posts again waits for the next round, so a
-    // message that keeps reposting itself cannot hold the caller forever.
-    int delivered = 0;
-    for (const PostedMessage& message : pending)
-    {
-        std::shared_ptr<WindowReceiver> receiver = FindReceiver(message.window);
-        if (!receiver)
-            continue; // the window went away after the message was posted
-        if (*receiver)
-            (*receiver)(message.message, message.wParam, message.lParam);
-        ++delivered;
-    }
-    return delivered;
-}
-} // namespace Platform
-
-LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    std::shared_ptr<Platform::WindowReceiver> receiver = FindReceiver(window);
-    if (!receiver)
-    {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    return *receiver ? (*receiver)(message, wParam, lParam) : 0;
-}
-
-BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    if (registry.receivers.count(window) == 0)
-    {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    registry.posted.push_back({window, message, wParam, lParam});
-    return TRUE;
-}
-
-BOOL IsWindow(HWND window)
-{
-    return FindReceiver(window) ? TRUE : FALSE;
+    std::memcpy(guid, bytes, sizeof(bytes));
+    guid->Data3 = static_cast<WORD>((guid->Data3 & 0x0FFF) | 0x4000);   // version 4: random
+    guid->Data4[0] = static_cast<BYTE>((guid->Data4[0] & 0x3F) | 0x80); // RFC 4122 variant
+    return S_OK;
 }
