@@ -21,25 +21,7 @@ using HBRUSH = struct HBRUSH__*;
 using HFONT = struct HFONT__*;
 using HRGN = struct HRGN__*;
 
-struct POINT
-{
-    LONG x;
-    LONG y;
-};
-
-struct SIZE
-{
-    LONG cx;
-    LONG cy;
-};
-
-struct RECT
-{
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
+// POINT, SIZE and RECT come from the Win32 layer.
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
 {
