@@ -112,6 +112,8 @@ XMeshNode::~XMeshNode()
             child->SetParent(m_Parent);
             if (m_Children.GetCount() > 0 && m_Children[0] == child)
                 XMeshNode::RemoveChild(child); // a parent that refused it: the child becomes a root
+            if (m_Children.GetCount() > 0 && m_Children[0] == child)
+                m_Children.Remove(child);
         }
         if (m_Parent)
             m_Parent->RemoveChild(this);

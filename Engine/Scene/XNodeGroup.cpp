@@ -6,6 +6,17 @@
 
 XNodeGroupDesc NodeGroupDesc;
 
+namespace
+{
+// v transformed as a direction: without the translation row.
+XVertex Direction(const XMatrix& m, const XVertex& v)
+{
+    return XVertex(v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0],
+                   v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
+                   v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]);
+}
+} // namespace
+
 XNodeGroup::XNodeGroup()
 {
     SetName(MakeName());
@@ -108,16 +119,24 @@ void XNodeGroup::Recenter()
     }
     if (members > 0)
         centre /= static_cast<float>(members);
-    XVertex d = centre - GetWorldPosition(0);
-    m_Matrix.m[3][0] += d.x;
-    m_Matrix.m[3][1] += d.y;
-    m_Matrix.m[3][2] += d.z;
+    // The shift is a world offset: expressed in the parent's axes for the group's own row and in
+    // the group's axes for the children's rows, every child keeps its world placement also under a
+    // rotated or scaled group.
+    XMatrix parentInverse, groupInverse;
+    GetParentMatrixInverse(0, parentInverse);
+    GetMatrixInverse(0, groupInverse);
+    const XVertex d = centre - GetWorldPosition(0);
+    const XVertex up = Direction(parentInverse, d);
+    const XVertex down = Direction(groupInverse, d);
+    m_Matrix.m[3][0] += up.x;
+    m_Matrix.m[3][1] += up.y;
+    m_Matrix.m[3][2] += up.z;
     for (uint32_t i = 0; i < m_Children.GetCount(); ++i)
     {
         XMeshNode* child = m_Children.GetData()[i];
-        child->m_Matrix.m[3][0] -= d.x;
-        child->m_Matrix.m[3][1] -= d.y;
-        child->m_Matrix.m[3][2] -= d.z;
+        child->m_Matrix.m[3][0] -= down.x;
+        child->m_Matrix.m[3][1] -= down.y;
+        child->m_Matrix.m[3][2] -= down.z;
         child->InvalidateNodeMatrix();
     }
     InvalidateNodeMatrix();
@@ -174,6 +193,8 @@ void XNodeGroup::RemoveNodes(XPtrArray<XMeshNode, 4>& out)
         child->SetParent(m_Parent);
         if (m_Children.GetCount() > 0 && m_Children[0] == child)
             XMeshNode::RemoveChild(child); // a parent that refused it: the child becomes a root
+        if (m_Children.GetCount() > 0 && m_Children[0] == child)
+            break; // a child that cannot leave: stop rather than loop
     }
 }
 

@@ -27,7 +27,7 @@ public:
     XBoundingBox GetMeshBoundingBox(unsigned frame) override;
 
     // Moves the group's origin to the mean world position of its members (the origin without
-    // members); every child's translation is shifted back by the same amount.
+    // members); every child's translation is shifted back, so children keep their world placement.
     virtual void Recenter();
     // Nothing for null, a member, this group or one of its ancestors. Otherwise the node becomes a
     // child (world placement kept) and a member, is deselected, and the group recentres.
