@@ -68,12 +68,13 @@ TComponent::TComponent(TComponent* AOwner)
 
 TComponent::~TComponent()
 {
-    BeginDestroy();
+    // Deleted without BeforeDestruction: watchers hear of it from the base part only.
+    TComponent::BeforeDestruction();
     if (m_owner)
         m_owner->RemoveComponent(this);
 }
 
-void TComponent::BeginDestroy()
+void TComponent::BeforeDestruction()
 {
     Destroying();
     RemoveFreeNotifications();
@@ -151,7 +152,7 @@ void TComponent::DestroyComponents()
         TComponent* instance = m_components.back();
         m_components.pop_back();
         instance->m_owner = nullptr;
-        delete instance;
+        instance->Free();
     }
 }
 

@@ -19,7 +19,25 @@ public:
 
     // The dynamic class's name, e.g. u"TTimer".
     UnicodeString ClassName() const;
+
+    // Runs while the whole object still stands, before its destructors: owners call it before
+    // they delete what they own, and Free calls it before delete.
+    virtual void BeforeDestruction() {}
+    void Free()
+    {
+        BeforeDestruction();
+        delete this;
+    }
 };
+
+// Frees the object and clears the reference.
+template <typename T> void FreeAndNil(T*& object)
+{
+    T* doomed = object;
+    object = nullptr;
+    if (doomed)
+        doomed->Free();
+}
 
 // A set of up to 32 enumerators, as the class library's set types (TShiftState, TAnchors).
 template <typename E> class TSet
@@ -105,6 +123,8 @@ public:
     TComponent* FindComponent(const UnicodeString& name) const;
 
     TComponentState ComponentState() const { return m_state; }
+    // Tells watchers and frees owned components while the derived parts still stand.
+    void BeforeDestruction() override;
     intptr_t Tag = 0;
 
     void InsertComponent(TComponent* AComponent);
@@ -122,9 +142,6 @@ protected:
     virtual void Notification(TComponent* AComponent, TOperation Operation);
     // Marks the component as going away.
     void Destroying();
-    // The first half of destruction, for derived destructors that must tell watchers and free owned
-    // components while their own part still stands. Safe to call more than once.
-    void BeginDestroy();
 
 private:
     void RemoveFreeNotifications();

@@ -97,8 +97,9 @@ struct WindowRegistry
 
 WindowRegistry& WindowTable()
 {
-    static WindowRegistry registry;
-    return registry;
+    // Never destroyed: windows that static objects own go away after every other static.
+    static WindowRegistry* registry = new WindowRegistry;
+    return *registry;
 }
 
 std::shared_ptr<Platform::WindowReceiver> FindReceiver(HWND window)

@@ -13,8 +13,8 @@
 
 namespace
 {
-// Records its notifications and its own end in a shared log. Notifications come from the
-// component's base part, after its own destructor ran: only its address is used.
+// Records its notifications and its own end in a shared log. A component deleted directly is
+// announced from its base part, after its own destructor ran: only its address is used.
 std::map<const TComponent*, std::string> g_labels;
 
 class Probe : public TComponent
@@ -81,10 +81,11 @@ TEST(ClassesTest, OwnersFreeWhatTheyOwnAndWatchersHearOfTheEnd)
     lone->FreeNotification(watcher);
     lone->RemoveFreeNotification(watcher);
 
-    // The owner frees the rest, last first; the watcher hears of c exactly once.
+    // The owner frees the rest, last first, each told to its watchers while it still stands; the
+    // watcher hears of c exactly once.
     log.clear();
     delete owner;
-    EXPECT_EQ(log, (std::vector<std::string>{"~owner", "~c", "watcher heard c", "~a"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"~owner", "watcher heard c", "~c", "~a"}));
     EXPECT_EQ(watcher->Watched, nullptr);
 
     // After RemoveFreeNotification nothing is said.

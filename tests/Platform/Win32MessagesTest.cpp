@@ -19,6 +19,7 @@ void RecordTimer(HWND, UINT message, UINT_PTR id, DWORD)
 TEST(Win32MessagesTest, QueueOrdersPostedQuitAndTimers)
 {
     ManualClock clock;
+    g_procCalls.clear();
     EXPECT_EQ(GetTickCount(), 1000u);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
