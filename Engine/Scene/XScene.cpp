@@ -850,7 +850,7 @@ void XScene::RenameObject(const XString& oldName, const XString& newName)
 
 void XScene::RenameObject(XBaseObject* object, const XString& newName)
 {
-    if (FindObject(newName))
+    if (!object || object->m_Scene != this || newName.Length() >= XMAX_OBJECT_NAME || FindObject(newName))
         return;
     m_NameHash.Remove(object, object->GetHashKey());
     object->StoreName(newName);
@@ -867,7 +867,7 @@ void XScene::RenameObject(const XGuid& oldGuid, const XGuid& newGuid)
 
 void XScene::RenameObject(XBaseObject* object, const XGuid& newGuid)
 {
-    if (FindObject(newGuid))
+    if (!object || object->m_Scene != this || FindObject(newGuid))
         return;
     m_GuidHash.Remove(object, object->m_Guid);
     object->m_Guid = newGuid;
@@ -1449,7 +1449,7 @@ void XScene::ReadBody(XStream* stream, XReader& reader)
             while (reader.NextChunk())
             {
                 XBaseObject* object = nullptr;
-                LoadObjectChunk(stream, reader, object);
+                LoadObjectChunk(stream, object);
                 reader.EndChunk();
             }
             break;
@@ -1503,7 +1503,7 @@ void XScene::ReadContents(XReader& reader)
     }
 }
 
-void XScene::LoadObjectChunk(XStream* stream, XReader& reader, XBaseObject*& object)
+void XScene::LoadObjectChunk(XStream* stream, XBaseObject*& object)
 {
     std::unique_ptr<ChunkWindow> window = OpenedChunk(stream);
     XReader inner(window.get());
@@ -1517,7 +1517,6 @@ void XScene::LoadObjectChunk(XStream* stream, XReader& reader, XBaseObject*& obj
     {
         // A damaged object chunk is dropped; the next one is read.
     }
-    (void)reader;
 }
 
 void XScene::LoadObject(XReader& reader, XBaseObject*& object)
@@ -1649,7 +1648,7 @@ void XScene::LoadObjectFromStream(XStream* stream, XBaseObject*& object)
                 throw XException(u"Invalid stream format.");
             while (reader.NextChunk())
             {
-                LoadObjectChunk(stream, reader, object);
+                LoadObjectChunk(stream, object);
                 reader.EndChunk();
             }
         }

@@ -162,8 +162,8 @@ public:
     void ApplyMaterial(const XString& name);
 
     // ---- names ----
-    // Nothing when newName is taken or no object is named oldName; otherwise renames and fires
-    // the scene change.
+    // Nothing when newName is taken or no object is named oldName (nor for a name of 256 units or
+    // more); otherwise renames and fires the scene change.
     void RenameObject(const XString& oldName, const XString& newName);
     // Nothing when newGuid is taken or no object has oldGuid; no event.
     void RenameObject(const XGuid& oldGuid, const XGuid& newGuid);
@@ -344,7 +344,9 @@ private:
     void WriteContents(XWriter& writer, XPtrArray<XBaseObject, 8>& list);
     void ReadContents(XReader& reader);
     void ReadBody(XStream* stream, XReader& reader);
-    void LoadObjectChunk(XStream* stream, XReader& reader, XBaseObject*& object);
+    // Loads the object chunk the reader has just opened through a reader of its own, dropping it
+    // when it fails.
+    void LoadObjectChunk(XStream* stream, XBaseObject*& object);
     void WriteObjectStream(XStream* stream, XBaseObject* object);
     void ApplyGuidAndName(XBaseObject* object, XGuid* guid, const WCHAR* name);
     void CheckGuidFree(const XGuid* guid);
