@@ -3,6 +3,7 @@
 // two bases that paint themselves, TCustomControl and TGraphicControl.
 #pragma once
 
+#include "Platform/Gdi/Gdi.h"
 #include "Platform/Vcl/Classes.h"
 #include "Platform/Vcl/Graphics.h"
 

@@ -297,14 +297,14 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
             ++it;
             continue;
         }
-        *message = MSG{it->window, it->message, it->wParam, it->lParam, it->time, POINT{0, 0}};
+        *message = MSG{it->window, it->message, it->wParam, it->lParam, it->time, {0, 0}};
         if (remove)
             registry.posted.erase(it);
         return TRUE;
     }
     if (registry.quit && !window && Matches(nullptr, filterMin, filterMax, nullptr, WM_QUIT))
     {
-        *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(registry.quitCode), 0, now, POINT{0, 0}};
+        *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(registry.quitCode), 0, now, {0, 0}};
         if (remove)
             registry.quit = false;
         return TRUE;
@@ -313,7 +313,7 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
     if (timer == registry.timers.end())
         return FALSE;
     *message =
-        MSG{timer->window, WM_TIMER, timer->id, reinterpret_cast<LPARAM>(timer->proc), now, POINT{0, 0}};
+        MSG{timer->window, WM_TIMER, timer->id, reinterpret_cast<LPARAM>(timer->proc), now, {0, 0}};
     // However many periods were missed, one message; the next period starts now.
     if (remove)
         timer->start = now;

@@ -1,5 +1,5 @@
-// The Win32 layer's system services: last error, UTF-8 at the edge, time, message boxes, modules,
-// COM identifiers and the program's own path.
+// The Win32 layer's system services: last error, UTF-8 at the edge, time, message boxes, modules
+// and the program's own path.
 #include "Platform/Win32/Windows.h"
 #include "Platform/Win32/Detail.h"
 
@@ -17,8 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <sched.h>
-#include <sys/random.h>
-#include <cstring>
 
 // ---- Errors ----------------------------------------------------------------------------------
 
@@ -410,29 +408,4 @@ BOOL FreeLibrary(HMODULE module)
     }
     ::dlclose(module);
     return TRUE;
-}
-
-// ---- COM -------------------------------------------------------------------------------------
-
-HRESULT CoCreateGuid(GUID* guid)
-{
-    if (!guid)
-        return E_INVALIDARG;
-    BYTE bytes[16];
-    size_t got = 0;
-    while (got < sizeof(bytes))
-    {
-        ssize_t n = ::getrandom(bytes + got, sizeof(bytes) - got, 0);
-        if (n < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            return E_FAIL;
-        }
-        got += static_cast<size_t>(n);
-    }
-    std::memcpy(guid, bytes, sizeof(bytes));
-    guid->Data3 = static_cast<WORD>((guid->Data3 & 0x0FFF) | 0x4000);   // version 4: random
-    guid->Data4[0] = static_cast<BYTE>((guid->Data4[0] & 0x3F) | 0x80); // RFC 4122 variant
-    return S_OK;
 }

@@ -73,39 +73,6 @@ constexpr int GET_Y_LPARAM(LPARAM v)
     return static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(v)));
 }
 
-struct POINT
-{
-    LONG x;
-    LONG y;
-};
-
-struct SIZE
-{
-    LONG cx;
-    LONG cy;
-};
-
-struct RECT
-{
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
-
-// The 16-byte identifier in its platform layout.
-struct GUID
-{
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
-
-constexpr HRESULT S_OK = 0;
-constexpr HRESULT S_FALSE = 1;
-constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
-constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
 // ---- Errors ----------------------------------------------------------------------------------
 
@@ -362,7 +329,11 @@ struct MSG
     WPARAM wParam;
     LPARAM lParam;
     DWORD time;
-    POINT pt;
+    struct
+    {
+        LONG x;
+        LONG y;
+    } pt; // POINT's layout; POINT itself belongs to the GDI layer
 };
 
 constexpr UINT PM_NOREMOVE = 0x0000;
@@ -474,11 +445,6 @@ BOOL EmptyClipboard();
 HANDLE SetClipboardData(UINT format, HANDLE memory);
 HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
-
-// ---- COM ---------------------------------------------------------------------------------------
-
-// A random (version 4, RFC 4122 variant) identifier from the system's random source.
-HRESULT CoCreateGuid(GUID* guid);
 
 // ---- Extensions of this layer ----------------------------------------------------------------
 
