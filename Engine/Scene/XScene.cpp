@@ -6,6 +6,8 @@
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "Engine/Editors/XBaseEditor.h"
+#include "Engine/Editors/XNodeCreator.h"
+#include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Geometry/XBaseModifier.h"
 #include "Engine/Geometry/XMeshSceneLink.h"
@@ -16,6 +18,8 @@
 #include "Engine/Scene/XNodeGroup.h"
 #include "Engine/Scene/XSceneLink.h"
 #include "Engine/Views/XView.h"
+#include "Gx/UI/GxDesktop.h"
+#include "Gx/UI/GxTileManager.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Win32/Windows.h"
 
@@ -79,14 +83,14 @@ void SetMaterialIdOf(XBaseObject*, uint32_t)
 
 // The scene's parts from the editors and the in-viewport UI, made, told and freed here. Until a
 // part's unit is in the build the scene runs without it.
-XBaseEditor* NewSceneEditor(XScene*)
+XBaseEditor* NewSceneEditor(XScene* scene)
 {
-    return nullptr;
+    return new XSceneEditor(scene);
 }
 
-XBaseEditor* NewNodeCreator(XScene*)
+XBaseEditor* NewNodeCreator(XScene* scene)
 {
-    return nullptr;
+    return new XNodeCreator(scene);
 }
 
 XBaseEditor* NewAnimationEditor(XScene*)
@@ -108,32 +112,53 @@ void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*)
 {
 }
 
-Gx::Ui::GxDesktop* NewDesktop(XScene*, Gx::Ui::GxTileManager*)
+Gx::Ui::GxDesktop* NewDesktop(XScene* scene, Gx::Ui::GxTileManager*)
 {
-    return nullptr;
+    // The desktop takes no tile manager yet: the toolkit's drawing will hand it over.
+    return new Gx::Ui::GxDesktop(scene);
 }
 
 Gx::Ui::GxTileManager* NewTileManager(XScene*)
 {
-    return nullptr;
+    return new Gx::Ui::GxTileManager();
 }
 
-void FreeDesktop(Gx::Ui::GxDesktop*)
+void FreeDesktop(Gx::Ui::GxDesktop* desktop)
 {
+    delete desktop;
 }
 
-void FreeTileManager(Gx::Ui::GxTileManager*)
+void FreeTileManager(Gx::Ui::GxTileManager* manager)
 {
+    delete manager;
 }
 
 // Device events for the desktop and the tile manager, in the order create, release, invalidate,
 // restore.
-void DesktopDevice(Gx::Ui::GxDesktop*, int, IDirect3DDevice9*)
+void DesktopDevice(Gx::Ui::GxDesktop* desktop, int event, IDirect3DDevice9* device)
 {
+    if (!desktop)
+        return;
+    switch (event)
+    {
+    case 0: desktop->CreateDevice(device); break;
+    case 1: desktop->ReleaseDevice(device); break;
+    case 2: desktop->InvalidateDevice(device); break;
+    default: desktop->RestoreDevice(device); break;
+    }
 }
 
-void TileManagerDevice(Gx::Ui::GxTileManager*, int, IDirect3DDevice9*)
+void TileManagerDevice(Gx::Ui::GxTileManager* manager, int event, IDirect3DDevice9* device)
 {
+    if (!manager)
+        return;
+    switch (event)
+    {
+    case 0: manager->CreateDevice(device); break;
+    case 1: manager->ReleaseDevice(device); break;
+    case 2: manager->InvalidateDevice(device); break;
+    default: manager->RestoreDevice(device); break;
+    }
 }
 
 // ---- The scene's side of the object links ----------------------------------------------------
@@ -201,6 +226,41 @@ public:
             node->GetMeshMatrix(frame, matrix);
         return matrix;
     }
+
+    XClassDesc* FindClass(XScene* scene, const XString& className) override
+    {
+        return scene ? scene->FindClass(className) : nullptr;
+    }
+    XBaseObject* CreateObject(XScene* scene, const XString& className) override
+    {
+        return scene ? scene->CreateObject(className, nullptr, nullptr) : nullptr;
+    }
+    XMeshNode* CreateNode(XScene* scene, XBaseMesh* mesh) override
+    {
+        return scene ? scene->CreateNode(mesh, nullptr, nullptr) : nullptr;
+    }
+    void MouseCreateNodeFinish(XScene* scene) override
+    {
+        if (scene)
+            scene->MouseCreateNodeFinish();
+    }
+    unsigned GetNodeCount(XScene* scene) override { return scene ? scene->GetNodeCount() : 0; }
+    XMeshNode* GetNode(XScene* scene, unsigned index) override { return scene ? scene->GetNode(index) : nullptr; }
+    unsigned GetSelNodeCount(XScene* scene) override { return scene ? scene->GetSelNodeCount() : 0; }
+    XMeshNode* GetSelNode(XScene* scene, unsigned index) override
+    {
+        return scene ? scene->GetSelNode(index) : nullptr;
+    }
+    XMeshTree* GetMeshTree(XScene* scene) override { return scene ? scene->GetMeshTree() : nullptr; }
+    unsigned GetTransformAxis(XScene* scene) override { return scene ? scene->GetTransformAxis() : 0; }
+    void SetTransformAxis(XScene* scene, unsigned axis) override
+    {
+        if (scene)
+            scene->SetTransformAxis(axis);
+    }
+    unsigned GetTransformType(XScene* scene) override { return scene ? scene->GetTransformType() : 0; }
+    // The gizmo and the node clipboard come with the scene's drawing and clipboard work: the
+    // defaults (no axis, nothing copied or pasted) stand until then.
 
     static void SetSelectedFlag(XMeshNode* node, bool selected) { StoreSelected(node, selected); }
 
@@ -1170,6 +1230,22 @@ void XScene::PopEditor()
     // A failed activation may have emptied the stack already.
     if (m_EditorStack.GetCount() == count)
         m_EditorStack.Delete(count - 1);
+}
+
+void XScene::MouseCreateNodeStart(const XString& className, const XString& meshClassName)
+{
+    if (auto* creator = dynamic_cast<XNodeCreator*>(m_NodeCreator))
+    {
+        creator->SetClassName(className);
+        creator->SetMeshClassName(meshClassName);
+    }
+    PushEditor(m_NodeCreator);
+}
+
+void XScene::MouseCreateNodeFinish()
+{
+    if (m_Editor && m_Editor == m_NodeCreator)
+        PopEditor();
 }
 
 void XScene::KeyDown(unsigned& key, Gx::Ui::GxShiftState shift)

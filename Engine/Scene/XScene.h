@@ -223,6 +223,10 @@ public:
     // On an empty stack the scene editor becomes current.
     void PopEditor();
     unsigned GetEditorStackCount() const { return m_EditorStack.GetCount(); }
+    // Gives the node creator the classes of the node and of its mesh object (empty for none) and
+    // pushes it; Finish pops it when it is current.
+    void MouseCreateNodeStart(const XString& className, const XString& meshClassName);
+    void MouseCreateNodeFinish();
     void KeyDown(unsigned& key, Gx::Ui::GxShiftState shift) override;
     void KeyPress(WCHAR& key) override;
     void KeyUp(unsigned& key, Gx::Ui::GxShiftState shift) override;

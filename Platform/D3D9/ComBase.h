@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-// GUID, S_OK, S_FALSE, E_FAIL and E_INVALIDARG come from the Win32 layer.
+// GUID, S_OK, E_FAIL and E_INVALIDARG come from the Win32 layer.
+constexpr HRESULT S_FALSE = 1;
 
 // ---- COM ---------------------------------------------------------------------------------------
 

@@ -21,7 +21,25 @@ using HBRUSH = struct HBRUSH__*;
 using HFONT = struct HFONT__*;
 using HRGN = struct HRGN__*;
 
-// POINT, SIZE and RECT come from the Win32 layer.
+struct POINT
+{
+    LONG x;
+    LONG y;
+};
+
+struct SIZE
+{
+    LONG cx;
+    LONG cy;
+};
+
+struct RECT
+{
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
 {

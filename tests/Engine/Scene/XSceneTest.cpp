@@ -77,6 +77,21 @@ TEST(XSceneTest, ConstructsHeadlessWithItsClassesFoldersAndTimer)
     EXPECT_EQ(scene.GetMaterialCount(), 0u);
     EXPECT_EQ(scene.GetMaterial(0), nullptr);
     EXPECT_EQ(ThrownMessage([&] { scene.GetNode(0); }), u"Out of range.");
+    // The scene editor is current, registered first, then the node creator; desktop and tile
+    // manager stand.
+    ASSERT_NE(scene.GetSceneEditor(), nullptr);
+    EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
+    EXPECT_EQ(scene.GetEditorCount(), 2u);
+    EXPECT_TRUE(scene.GetSceneEditor()->GetName() == u"XSceneEditor");
+    EXPECT_EQ(scene.FindEditor(XString(u"XNodeCreator")), scene.GetNodeCreator());
+    EXPECT_NE(scene.GetDesktop(), nullptr);
+    EXPECT_NE(scene.GetTileManager(), nullptr);
+    scene.MouseCreateNodeStart(u"XMeshNode", u"XTriMesh");
+    EXPECT_EQ(scene.GetEditor(), scene.GetNodeCreator());
+    scene.MouseCreateNodeFinish();
+    EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
+    EXPECT_EQ(scene.GetEditorStackCount(), 0u);
+    EXPECT_EQ(scene.GetObjectCount(), 0u); // the pending node went with the creator
 
     // An owner frees the scene with itself.
     TComponent owner(nullptr);
