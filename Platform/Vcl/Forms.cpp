@@ -1,8 +1,6 @@
 #include "Platform/Vcl/Forms.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 namespace
 {
@@ -57,15 +55,6 @@ IFormPresenter* SetFormPresenter(IFormPresenter* presenter)
 IFormPresenter* FormPresenter()
 {
     return g_presenter;
-}
-
-bool Headless()
-{
-    const char* headless = std::getenv("KELVANE_HEADLESS");
-    if (headless && std::strcmp(headless, "1") == 0)
-        return true;
-    const char* display = std::getenv("DISPLAY");
-    return !display || !*display;
 }
 
 bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)

@@ -251,7 +251,7 @@ namespace Vcl
 // it the same way.
 bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam);
 
-// What the presenter is told about forms; headless there is none.
+// What the presenter is told about forms.
 class IFormPresenter
 {
 public:
@@ -264,9 +264,7 @@ public:
     virtual void FormPainted(TCustomForm* form, const TRect& rect) = 0;
     virtual void FormDestroyed(TCustomForm* form) = 0;
 };
+// Headless there is none, and forms only paint into their buffers.
 IFormPresenter* SetFormPresenter(IFormPresenter* presenter); // returns the previous one
 IFormPresenter* FormPresenter();
-
-// True with KELVANE_HEADLESS=1 or without DISPLAY.
-bool Headless();
 } // namespace Vcl

@@ -312,8 +312,7 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
     auto timer = DueTimer(registry.timers, now, window, filterMin, filterMax);
     if (timer == registry.timers.end())
         return FALSE;
-    *message =
-        MSG{timer->window, WM_TIMER, timer->id, reinterpret_cast<LPARAM>(timer->proc), now, {0, 0}};
+    *message = MSG{timer->window, WM_TIMER, timer->id, reinterpret_cast<LPARAM>(timer->proc), now, {0, 0}};
     // However many periods were missed, one message; the next period starts now.
     if (remove)
         timer->start = now;

@@ -73,7 +73,6 @@ constexpr int GET_Y_LPARAM(LPARAM v)
     return static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(v)));
 }
 
-
 // ---- Errors ----------------------------------------------------------------------------------
 
 constexpr DWORD ERROR_SUCCESS = 0;

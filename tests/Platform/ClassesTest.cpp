@@ -136,6 +136,17 @@ TEST(ClassesTest, NamesAreIdentifiersUniqueUnderTheirOwner)
     // Renaming to its own name in another case is fine.
     EXPECT_NO_THROW(first->SetName(u"PATCHBTN"));
     EXPECT_EQ(first->ClassName(), u"TComponent");
+    // Nothing assigns itself to another class unless it says how.
+    try
+    {
+        first->Assign(&owner);
+        ADD_FAILURE();
+    }
+    catch (const EConvertError& e)
+    {
+        EXPECT_EQ(e.Message(), u"Cannot assign a TComponent to a TComponent");
+    }
+    EXPECT_THROW(first->Assign(nullptr), EConvertError);
     // An unnamed component joins anywhere; a clash on insertion is refused.
     TComponent other(nullptr);
     auto* clash = new TComponent(&other);

@@ -382,12 +382,14 @@ public:
         SetTabStop(true);
     }
     TControl* victim = nullptr;
+    static inline int freed = 0;
 
 protected:
     void Click() override
     {
         TControl* doomed = victim;
         victim = nullptr;
+        freed += doomed ? 1 : 0;
         delete doomed;
     }
     void KeyDown(WORD& key, TShiftState) override
@@ -412,7 +414,7 @@ TEST(ControlsTest, RandomInputLeavesEveryControlSound)
     const UINT mouse[] = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP,
                           WM_RBUTTONDOWN, WM_RBUTTONUP,   WM_LBUTTONDBLCLK};
     const WPARAM keys[] = {VK_TAB, VK_SHIFT, VK_SPACE, VK_LEFT, VK_RETURN, VK_ESCAPE, 'A'};
-    for (int round = 0; round < 5; ++round)
+    for (int round = 0; round < 10; ++round)
     {
         // A fresh set of nested controls each round; some free others when clicked.
         std::vector<Wrecker*> wreckers;
@@ -433,20 +435,30 @@ TEST(ControlsTest, RandomInputLeavesEveryControlSound)
         form.Show();
         for (int event = 0; event < 200; ++event)
         {
-            if (next(3) == 0)
+            int x = static_cast<int>(next(340)) - 10;
+            int y = static_cast<int>(next(260)) - 10;
+            switch (next(3))
+            {
+            case 0:
             {
                 WPARAM key = keys[next(7)];
                 Vcl::RouteInput(&form, next(2) ? WM_KEYDOWN : WM_KEYUP, key, 0);
                 Vcl::RouteInput(&form, WM_CHAR, key, 0);
-                continue;
+                break;
             }
-            UINT message = mouse[next(6)];
-            WPARAM buttons = message == WM_LBUTTONDOWN   ? MK_LBUTTON
-                             : message == WM_RBUTTONDOWN ? MK_RBUTTON
-                                                         : 0;
-            int x = static_cast<int>(next(340)) - 10;
-            int y = static_cast<int>(next(260)) - 10;
-            Vcl::RouteInput(&form, message, buttons, MAKELPARAM(x, y));
+            case 1: // a click where the pointer is
+                Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+                Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(x + 1, y));
+                break;
+            default:
+            {
+                UINT message = mouse[next(6)];
+                WPARAM buttons = message == WM_LBUTTONDOWN   ? MK_LBUTTON
+                                 : message == WM_RBUTTONDOWN ? MK_RBUTTON
+                                                             : 0;
+                Vcl::RouteInput(&form, message, buttons, MAKELPARAM(x, y));
+            }
+            }
         }
         Application->ProcessMessages();
         // Freeing a control that holds the mouse releases it; releasing the buttons does too.
@@ -457,6 +469,7 @@ TEST(ControlsTest, RandomInputLeavesEveryControlSound)
         EXPECT_EQ(form.ActiveControl(), nullptr);
         EXPECT_EQ(Vcl::CaptureControl(), nullptr);
     }
+    EXPECT_GE(Wrecker::freed, 10); // the input did reach controls that free others
     Platform::ResetKeyStates();
     saved.swap(g_events);
 }
