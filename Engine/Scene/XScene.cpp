@@ -12,7 +12,10 @@
 #include "Engine/Geometry/XBaseModifier.h"
 #include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Geometry/XTriMesh.h"
+#include "Engine/Scene/XBaseCamera.h"
+#include "Engine/Scene/XBaseLight.h"
 #include "Engine/Scene/XBaseObject.h"
+#include "Engine/Scene/XCamera.h"
 #include "Engine/Scene/XClassDesc.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XNodeGroup.h"
@@ -61,14 +64,28 @@ Kind KindOf(XBaseObject* object)
     return Kind::Unknown;
 }
 
-bool IsLight(XMeshNode*)
+bool IsLight(XMeshNode* node)
 {
-    return false;
+    return dynamic_cast<XBaseLight*>(node) != nullptr;
 }
 
-bool IsCamera(XMeshNode*)
+bool IsCamera(XMeshNode* node)
 {
-    return false;
+    return dynamic_cast<XBaseCamera*>(node) != nullptr;
+}
+
+// Takes the node out of a list of one of its subclasses without asking the node what it is:
+// a node being destroyed is no longer of that subclass.
+template <class T, unsigned N> void RemoveNode(XPtrArray<T, N>& list, XMeshNode* node)
+{
+    for (uint32_t i = 0; i < list.GetCount(); ++i)
+    {
+        if (static_cast<XMeshNode*>(list.GetData()[i]) == node)
+        {
+            list.Delete(i);
+            return;
+        }
+    }
 }
 
 // A material's id (its Index field) and its setter.
@@ -463,6 +480,10 @@ XScene::XScene(TComponent* owner) : XBaseScene(owner)
         // are added with AddClass by whoever needs them.
         AddClass(&MeshNodeDesc);
         AddClass(&NodeGroupDesc);
+        AddClass(&PointLightDesc);
+        AddClass(&SpotLightDesc);
+        AddClass(&DirectionalLightDesc);
+        AddClass(&CameraDesc);
         AddClass(&TriMeshDesc);
 
         m_SceneEditor = NewSceneEditor(this);
@@ -667,9 +688,9 @@ void XScene::AttachObject(XBaseObject* object)
         m_Root->AddChild(node);
         m_Nodes.Add(node);
         if (IsLight(node))
-            m_Lights.Add(node);
+            m_Lights.Add(static_cast<XBaseLight*>(node));
         if (IsCamera(node))
-            m_Cameras.Add(node);
+            m_Cameras.Add(static_cast<XBaseCamera*>(node));
         break;
     }
     case Kind::Mesh: m_Meshes.Add(static_cast<XBaseMesh*>(object)); break;
@@ -747,8 +768,8 @@ void XScene::DetachObject(XBaseObject* object)
         object->m_Scene = nullptr;
         node->SetParent(nullptr);
         m_Nodes.Remove(node);
-        m_Lights.Remove(node);
-        m_Cameras.Remove(node);
+        RemoveNode(m_Lights, node);
+        RemoveNode(m_Cameras, node);
         // A node whose selection could not be cleared through the scene must not stay listed.
         m_SelNodes.Remove(node);
         break;
@@ -796,8 +817,8 @@ void XScene::Forget(XBaseObject* object)
             XMeshNode* node = m_Nodes.GetData()[i];
             m_Nodes.Delete(i);
             m_SelNodes.Remove(node);
-            m_Lights.Remove(node);
-            m_Cameras.Remove(node);
+            RemoveNode(m_Lights, node);
+            RemoveNode(m_Cameras, node);
             break;
         }
     }
@@ -1113,6 +1134,7 @@ void XScene::ClearScene()
             m_Objects.Delete(0);
     }
     m_Objects.Clear();
+    ClearCameraPresets();
     if (m_View)
         m_View->ResetViewports();
 
@@ -1337,6 +1359,51 @@ void XScene::RestoreDevice(IDirect3DDevice9* device)
     SendDevice(DeviceEvent::Restore, device);
 }
 
+// ---- camera presets ----
+
+XCamera* XScene::GetViewportCamera(XViewport*& viewport) const
+{
+    viewport = m_View ? m_View->GetActiveViewport() : nullptr;
+    return viewport ? dynamic_cast<XCamera*>(viewport->GetCamera()) : nullptr;
+}
+
+unsigned XScene::CreateCameraPreset(const XString& name)
+{
+    XViewport* viewport;
+    if (!GetViewportCamera(viewport))
+        return 0;
+    return m_Presets.Create(viewport, name);
+}
+
+bool XScene::DeleteCameraPreset(unsigned index)
+{
+    return m_Presets.Delete(index);
+}
+
+bool XScene::DeleteCameraPreset(const XString& name)
+{
+    return m_Presets.Delete(name);
+}
+
+void XScene::ClearCameraPresets()
+{
+    m_Presets.Clear();
+}
+
+void XScene::ApplyCameraPreset(unsigned index, bool)
+{
+    XViewport* viewport;
+    if (GetViewportCamera(viewport))
+        m_Presets.Apply(viewport, index);
+}
+
+void XScene::ApplyCameraPreset(const XString& name, bool)
+{
+    XViewport* viewport;
+    if (GetViewportCamera(viewport))
+        m_Presets.Apply(viewport, name);
+}
+
 // ---- files -----------------------------------------------------------------------------------
 
 void XScene::FindFile(XFindType type, XString& fileName) const
@@ -1425,6 +1492,7 @@ void XScene::WriteScene(XStream* stream)
         m_View->Save(this, writer);
         writer.EndChunk();
     }
+    m_Presets.Save(this, writer);
     writer.EndChunk();
 }
 
@@ -1550,7 +1618,8 @@ void XScene::ReadBody(XStream* stream, XReader& reader)
                 throw FileUtils::XIOError();
             reader.ReadU32(m_Version);
             break;
-        default: break; // camera presets come with the cameras; 0x4E435360 and unknown ids
+        case ChunkCameraPresets: m_Presets.Load(this, reader); break;
+        default: break; // 0x4E435360 and unknown ids
         }
         reader.EndChunk();
     }

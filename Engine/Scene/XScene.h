@@ -18,11 +18,15 @@
 #include "Components/XHash.h"
 #include "Components/XPtrArray.h"
 #include "Engine/Scene/XBaseScene.h"
+#include "Engine/Scene/XCameraPreset.h"
 #include "Engine/Views/XViewport.h"
 
 #include <cstdint>
 
+class XBaseCamera;
 class XBaseEditor;
+class XBaseLight;
+class XCamera;
 class XBaseMesh;
 class XBaseObject;
 class XClassDesc;
@@ -150,9 +154,9 @@ public:
     unsigned GetTextureCount() const { return m_Textures.GetCount(); }
     XBaseObject* GetTexture(unsigned i) const { return m_Textures[i]; }
     unsigned GetCameraCount() const { return m_Cameras.GetCount(); }
-    XMeshNode* GetCamera(unsigned i) const { return m_Cameras[i]; }
+    XBaseCamera* GetCamera(unsigned i) const { return m_Cameras[i]; }
     unsigned GetLightCount() const { return m_Lights.GetCount(); }
-    XMeshNode* GetLight(unsigned i) const { return m_Lights[i]; }
+    XBaseLight* GetLight(unsigned i) const { return m_Lights[i]; }
     // Material slots, empty ones included; a slot index is the material's id.
     unsigned GetMaterialCount() const { return m_Materials.GetCount(); }
     // Null past the count and for an empty slot.
@@ -243,6 +247,24 @@ public:
     void RestoreDevice(IDirect3DDevice9* device);
     Gx::Ui::GxDesktop* GetDesktop() const { return m_Desktop; }
     Gx::Ui::GxTileManager* GetTileManager() const { return m_TileManager; }
+
+    // ---- camera presets (applied to the camera of the view's active viewport) ----
+    // Without a view whose active viewport shows an XCamera nothing happens and 0 is returned.
+    unsigned CreateCameraPreset(const XString& name);
+    // False for an index past the count or an unknown name.
+    bool DeleteCameraPreset(unsigned index);
+    bool DeleteCameraPreset(const XString& name);
+    void ClearCameraPresets();
+    unsigned GetCameraPresetCount() const { return m_Presets.GetCount(); }
+    // 0xFFFFFFFF when none.
+    unsigned GetCameraPresetIndex(const XString& name) const { return m_Presets.GetIndex(name); }
+    // Range-checked; an unknown name throws XException "Out of range.".
+    XCameraPreset* GetCameraPreset(unsigned index) const { return m_Presets.Get(index); }
+    XCameraPreset* GetCameraPreset(const XString& name) const { return m_Presets.Get(name); }
+    // The camera of the active viewport takes the preset and the viewport's caption names it; the
+    // flag has no effect.
+    void ApplyCameraPreset(unsigned index, bool animate);
+    void ApplyCameraPreset(const XString& name, bool animate);
 
     // ---- files ----
     // ClearScene, then MergeFromFile.
@@ -342,6 +364,8 @@ private:
     void Forget(XBaseObject* object);
     void SendDevice(DeviceEvent event, IDirect3DDevice9* device);
     IDirect3DDevice9* GetViewDevice() const;
+    // The XCamera of the view's active viewport (and the viewport), or null.
+    XCamera* GetViewportCamera(XViewport*& viewport) const;
     void WriteScene(XStream* stream);
     void WriteList(XStream* stream, XPtrArray<XBaseObject, 8>& list);
     void WriteHeader(XStream* stream);
@@ -366,8 +390,8 @@ private:
     XPtrArray<XBaseObject, 8> m_Materials;
     XPtrArray<XMeshNode, 4> m_Nodes;
     XPtrArray<XMeshNode, 4> m_SelNodes;
-    XPtrArray<XMeshNode, 8> m_Lights;
-    XPtrArray<XMeshNode, 8> m_Cameras;
+    XPtrArray<XBaseLight, 8> m_Lights;
+    XPtrArray<XBaseCamera, 8> m_Cameras;
     XPtrArray<XBaseMesh, 8> m_Meshes;
     XPtrArray<XBaseObject, 8> m_Objects;
     XHash<XBaseObject> m_NameHash{512, 128};
@@ -394,5 +418,6 @@ private:
     bool m_AutoBackupEnabled = false;
     uint32_t m_AutoBackupTime = 0;
     XView* m_View = nullptr;
+    XCameraPresetList m_Presets;
     TComponent* m_ViewComponent = nullptr; // the view as a component, for its free notification
 };

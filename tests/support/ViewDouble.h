@@ -13,7 +13,7 @@ public:
     int AddScene(XScene* scene) override;
     int DeleteScene(XScene* scene) override;
     void ResetViewports() override;
-    XViewport* GetActiveViewport() override { return nullptr; }
+    XViewport* GetActiveViewport() override { return activeViewport; }
     IDirect3DDevice9* GetDevice() override { return device; }
     // One chunk 0x00770001 holding the u32 `state`.
     void Save(XScene* scene, XWriter& writer) override;
@@ -23,5 +23,6 @@ public:
     std::vector<std::string> calls;
     std::vector<XScene*> scenes;
     IDirect3DDevice9* device = nullptr;
+    XViewport* activeViewport = nullptr;
     uint32_t state = 0;
 };

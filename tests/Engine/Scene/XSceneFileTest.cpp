@@ -5,6 +5,7 @@
 #include "Components/XWriter.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Geometry/XUVModifier.h"
+#include "Engine/Scene/XCamera.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XNodeGroup.h"
 #include "tests/support/ByteData.h"
@@ -14,6 +15,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/Thrown.h"
 #include "tests/support/ViewDouble.h"
+#include "tests/support/ViewportDouble.h"
 #include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +128,11 @@ void BuildModel(XScene& scene)
     body->GetMesh()->AddModifier(modifier);
     auto* group = static_cast<XNodeGroup*>(scene.CreateObject(u"XNodeGroup", nullptr, u"Group"));
     group->AddNode(AddModelMesh(scene, u"Crate", 5, 13));
+    for (const char16_t* light : {u"XPointLight", u"XSpotLight", u"XDirectionalLight"})
+        static_cast<XMeshNode*>(scene.CreateObject(light, nullptr, u"Light"))->SetPosition(4, 5, 6);
+    auto* camera = static_cast<XCamera*>(scene.CreateObject(u"XCamera", nullptr, nullptr));
+    camera->SetFOV(1.0f);
+    body->AddChild(camera);
 }
 
 void ExpectSameScene(XScene& a, XScene& b)
@@ -204,8 +211,21 @@ TEST(XSceneFileTest, EmptySceneSavesToOneHundredBytes)
 TEST(XSceneFileTest, ModelSceneRoundTripsThroughFileAndStreams)
 {
     TempDir dir("xscene");
+    XCamera viewCamera;
+    viewCamera.SetFOV(0.5f);
+    ViewportDouble viewport;
+    viewport.camera = &viewCamera;
+    ViewDouble view;
+    view.activeViewport = &viewport;
     XScene scene(nullptr);
     BuildModel(scene);
+    EXPECT_EQ(scene.CreateCameraPreset(u"Front"), 0u); // no view yet
+    EXPECT_EQ(scene.GetCameraPresetCount(), 0u);
+    scene.SetView(&view);
+    EXPECT_EQ(scene.CreateCameraPreset(u"Front"), 0u);
+    scene.SetView(nullptr);
+    EXPECT_EQ(scene.GetLightCount(), 3u);
+    EXPECT_EQ(scene.GetCameraCount(), 1u);
     std::u16string path = WidePath(dir / "model.xscene");
     scene.SaveToFile(path.c_str());
     EXPECT_TRUE(scene.GetFileName() == path.c_str());
@@ -227,6 +247,13 @@ TEST(XSceneFileTest, ModelSceneRoundTripsThroughFileAndStreams)
     EXPECT_EQ(loaded.GetState(), XScene::StateNormal);
     ExpectSameScene(scene, loaded);
     EXPECT_GE(loaded.GetMaterialCount(), 128u);
+    EXPECT_EQ(loaded.GetLightCount(), 3u);
+    ASSERT_EQ(loaded.GetCameraCount(), 1u);
+    EXPECT_FLOAT_EQ(static_cast<XCamera*>(loaded.GetCamera(0))->GetFOV(), 1.0f);
+    ASSERT_EQ(loaded.GetCameraPresetCount(), 1u);
+    EXPECT_TRUE(loaded.GetCameraPreset(u"Front")->Name == u"Front");
+    EXPECT_FLOAT_EQ(loaded.GetCameraPreset(0u)->FOV, 0.5f);
+    EXPECT_EQ(loaded.GetCameraPresetIndex(u"Back"), 0xFFFFFFFFu);
 
     // Saving again gives the same bytes but for the time stamp.
     Bytes first = ReadWholeFileData(dir / "model.xscene");

@@ -63,7 +63,8 @@ TEST(XSceneTest, ConstructsHeadlessWithItsClassesFoldersAndTimer)
     std::vector<std::u16string> classes;
     for (unsigned i = 0; i < scene.GetClassCount(); ++i)
         classes.push_back(scene.GetClass(i)->GetClassNameW().c_str());
-    EXPECT_EQ(classes, (std::vector<std::u16string>{u"XMeshNode", u"XNodeGroup", u"XTriMesh"}));
+    EXPECT_EQ(classes, (std::vector<std::u16string>{u"XMeshNode", u"XNodeGroup", u"XPointLight", u"XSpotLight",
+                                                     u"XDirectionalLight", u"XCamera", u"XTriMesh"}));
     EXPECT_TRUE(scene.GetSceneDir() == u"Scenes");
     EXPECT_TRUE(scene.GetMeshDir() == u"Meshes");
     EXPECT_FALSE(scene.GetRootDir().IsEmpty());
@@ -163,7 +164,7 @@ TEST(XSceneTest, KeepsNamesUnique)
     scene.AttachObject(mesh);
     std::vector<std::u16string> names;
     for (int i = 0; i < 3; ++i)
-        names.push_back(Name(scene.CreateNode(mesh, nullptr, u"Light")));
+        names.push_back(Name(scene.CreateObject(u"XPointLight", nullptr, nullptr)));
     EXPECT_EQ(names, (std::vector<std::u16string>{u"Light", u"Light2", u"Light3"}));
     XBaseObject* third = scene.FindObject(XString(u"Light3"));
     scene.RenameObject(XString(u"Light3"), XString(u"Light"));
