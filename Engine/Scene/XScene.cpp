@@ -26,6 +26,7 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Win32/Windows.h"
 
+#include <algorithm>
 #include <memory>
 
 using StrUtils::XBaseString;
@@ -74,11 +75,35 @@ bool IsCamera(XMeshNode* node)
     return dynamic_cast<XBaseCamera*>(node) != nullptr;
 }
 
+// Appends with the room grown geometrically: the lists add one slot at a time by themselves,
+// which would make filing many objects quadratic.
+template <class T, unsigned N> void Append(XPtrArray<T, N>& list, T* item)
+{
+    uint32_t capacity = list.GetCapacity();
+    if (list.GetCount() == capacity && capacity < 0x80000000u)
+        list.SetCapacity(capacity < 16 ? 16 : capacity * 2);
+    list.Add(item);
+}
+
+// Takes the entry out of the list, searching from the end: the scene empties itself from the end,
+// so that removing many objects stays linear.
+template <class T, unsigned N> void Remove(XPtrArray<T, N>& list, const T* item)
+{
+    for (uint32_t i = list.GetCount(); i-- > 0;)
+    {
+        if (list.GetData()[i] == item)
+        {
+            list.Delete(i);
+            return;
+        }
+    }
+}
+
 // Takes the node out of a list of one of its subclasses without asking the node what it is:
 // a node being destroyed is no longer of that subclass.
 template <class T, unsigned N> void RemoveNode(XPtrArray<T, N>& list, XMeshNode* node)
 {
-    for (uint32_t i = 0; i < list.GetCount(); ++i)
+    for (uint32_t i = list.GetCount(); i-- > 0;)
     {
         if (static_cast<XMeshNode*>(list.GetData()[i]) == node)
         {
@@ -686,16 +711,16 @@ void XScene::AttachObject(XBaseObject* object)
     {
         XMeshNode* node = static_cast<XMeshNode*>(object);
         m_Root->AddChild(node);
-        m_Nodes.Add(node);
+        Append(m_Nodes, node);
         if (IsLight(node))
-            m_Lights.Add(static_cast<XBaseLight*>(node));
+            Append(m_Lights, static_cast<XBaseLight*>(node));
         if (IsCamera(node))
-            m_Cameras.Add(static_cast<XBaseCamera*>(node));
+            Append(m_Cameras, static_cast<XBaseCamera*>(node));
         break;
     }
-    case Kind::Mesh: m_Meshes.Add(static_cast<XBaseMesh*>(object)); break;
+    case Kind::Mesh: Append(m_Meshes, static_cast<XBaseMesh*>(object)); break;
     case Kind::Modifier: break;
-    case Kind::Texture: m_Textures.Add(object); break;
+    case Kind::Texture: Append(m_Textures, object); break;
     case Kind::Material: SetMaterialIdOf(object, PlaceMaterial(object, MaterialIdOf(object))); break;
     case Kind::Unknown: break;
     }
@@ -709,11 +734,11 @@ void XScene::AddAtHash(XBaseObject* object)
 {
     if (!object)
         return;
-    MakeNameUnique(object);
+    MakeNameUnique(object, true);
     m_NameHash.Add(object, object->GetHashKey());
     if (!object->GetGuid().IsNull())
         m_GuidHash.Add(object, object->GetGuid());
-    m_Objects.Add(object);
+    Append(m_Objects, object);
 }
 
 uint32_t XScene::PlaceMaterial(XBaseObject* material, uint32_t id)
@@ -733,7 +758,8 @@ uint32_t XScene::PlaceMaterial(XBaseObject* material, uint32_t id)
             return i;
         }
     }
-    return m_Materials.Add(material);
+    Append(m_Materials, material);
+    return m_Materials.GetCount() - 1;
 }
 
 void XScene::GrowMaterialSlots(unsigned count)
@@ -767,21 +793,21 @@ void XScene::DetachObject(XBaseObject* object)
         node->SetSelected(false);
         object->m_Scene = nullptr;
         node->SetParent(nullptr);
-        m_Nodes.Remove(node);
+        Remove(m_Nodes, node);
         RemoveNode(m_Lights, node);
         RemoveNode(m_Cameras, node);
         // A node whose selection could not be cleared through the scene must not stay listed.
-        m_SelNodes.Remove(node);
+        Remove(m_SelNodes, node);
         break;
     }
     case Kind::Mesh:
         object->m_Scene = nullptr;
-        m_Meshes.Remove(static_cast<XBaseMesh*>(object));
+        Remove(m_Meshes, static_cast<XBaseMesh*>(object));
         break;
     case Kind::Modifier: object->m_Scene = nullptr; break;
     case Kind::Texture:
         object->m_Scene = nullptr;
-        m_Textures.Remove(object);
+        Remove(m_Textures, object);
         break;
     case Kind::Material:
     {
@@ -799,9 +825,10 @@ void XScene::DetachObject(XBaseObject* object)
         Forget(object);
         break;
     }
-    m_Objects.Remove(object);
+    Remove(m_Objects, object);
     m_NameHash.Remove(object, object->GetHashKey());
     m_GuidHash.Remove(object, object->GetGuid());
+    m_NameRuns.clear();
     if (IDirect3DDevice9* device = GetViewDevice())
         object->ReleaseDevice(device);
     DoObjectDetach(object);
@@ -934,6 +961,7 @@ void XScene::RenameObject(XBaseObject* object, const XString& newName)
     if (!object || object->m_Scene != this || newName.Length() >= XMAX_OBJECT_NAME || FindObject(newName))
         return;
     m_NameHash.Remove(object, object->GetHashKey());
+    m_NameRuns.clear();
     object->StoreName(newName);
     m_NameHash.Add(object, object->GetHashKey());
     DoSceneChange();
@@ -957,6 +985,11 @@ void XScene::RenameObject(XBaseObject* object, const XGuid& newGuid)
 }
 
 void XScene::MakeNameUnique(XBaseObject* object)
+{
+    MakeNameUnique(object, false);
+}
+
+void XScene::MakeNameUnique(XBaseObject* object, bool filing)
 {
     auto taken = [this, object](const XString& name)
     {
@@ -984,15 +1017,48 @@ void XScene::MakeNameUnique(XBaseObject* object)
             number = number * 10u + static_cast<uint32_t>(name.c_str()[i] - u'0');
     }
     const XString base = name.SubString(0, digits);
-    XString candidate;
-    do
+    auto nameOf = [&base](uint32_t n)
     {
-        ++number;
-        XString suffix = NumberText(static_cast<int32_t>(number));
+        XString suffix = NumberText(static_cast<int32_t>(n));
         // Names stay shorter than the object limit: a long base gives way to the number.
-        unsigned room = XMAX_OBJECT_NAME - 1 - suffix.Length();
-        candidate = base.SubString(0, room) + suffix;
-    } while (taken(candidate));
+        return base.SubString(0, XMAX_OBJECT_NAME - 1 - suffix.Length()) + suffix;
+    };
+
+    // A run of numbers known to be taken under this base lets a file of many equal names load in
+    // linear time; the runs are forgotten whenever a name leaves the scene. An object already
+    // filed may hold a name of a run itself, so only objects being filed use them.
+    const std::u16string key(base.c_str());
+    NameRun* run = nullptr;
+    if (filing)
+    {
+        auto found = m_NameRuns.find(key);
+        if (found != m_NameRuns.end())
+            run = &found->second;
+    }
+    const uint32_t first = number + 1;
+    uint32_t n = number;
+    XString candidate;
+    for (;;)
+    {
+        ++n;
+        if (run && run->first <= n && n <= run->last && run->last != 0xFFFFFFFFu)
+            n = run->last + 1;
+        candidate = nameOf(n);
+        if (!taken(candidate))
+            break;
+    }
+    if (filing && first <= n)
+    {
+        if (run && first <= run->last + 1 && n + 1 >= run->first)
+        {
+            run->first = std::min(run->first, first);
+            run->last = std::max(run->last, n);
+        }
+        else
+        {
+            m_NameRuns[key] = NameRun{first, n};
+        }
+    }
     object->StoreName(candidate);
 }
 
@@ -1017,7 +1083,7 @@ void XScene::EnumAssociatedObjects(XBaseObject* object, XPtrArray<XBaseObject, 8
         if (mesh && mesh->GetEnumStamp() != m_EnumCounter)
         {
             mesh->SetEnumStamp(m_EnumCounter);
-            list.Add(mesh);
+            Append(list, static_cast<XBaseObject*>(mesh));
             EnumAssociatedObjects(mesh, list);
         }
         return;
@@ -1030,7 +1096,7 @@ void XScene::EnumAssociatedObjects(XBaseObject* object, XPtrArray<XBaseObject, 8
             if (modifier && modifier->GetEnumStamp() != m_EnumCounter)
             {
                 modifier->SetEnumStamp(m_EnumCounter);
-                list.Add(modifier);
+                Append(list, static_cast<XBaseObject*>(modifier));
             }
         }
     }
@@ -1110,13 +1176,16 @@ void XScene::ClearScene()
 
     m_Textures.Clear();
     m_Materials.Clear();
+    // From the last node and object on: each leaves its lists from the end, so that emptying a
+    // large scene stays linear.
     while (m_Nodes.GetCount() > 0)
     {
-        XMeshNode* node = m_Nodes.GetData()[0];
+        const uint32_t last = m_Nodes.GetCount() - 1;
+        XMeshNode* node = m_Nodes.GetData()[last];
         XBaseObject* object = node;
         node->Destroy();
         // A node that failed to leave on its own must not be met (and destroyed) again.
-        if (m_Nodes.GetCount() > 0 && m_Nodes.GetData()[0] == node)
+        if (m_Nodes.GetCount() == last + 1 && m_Nodes.GetData()[last] == node)
             Forget(object);
     }
     m_Nodes.Clear();
@@ -1126,12 +1195,14 @@ void XScene::ClearScene()
     m_Meshes.Clear();
     m_NameHash.Clear();
     m_GuidHash.Clear();
+    m_NameRuns.clear();
     while (m_Objects.GetCount() > 0)
     {
-        XBaseObject* object = m_Objects.GetData()[0];
+        const uint32_t last = m_Objects.GetCount() - 1;
+        XBaseObject* object = m_Objects.GetData()[last];
         object->Destroy();
-        if (m_Objects.GetCount() > 0 && m_Objects.GetData()[0] == object)
-            m_Objects.Delete(0);
+        if (m_Objects.GetCount() == last + 1 && m_Objects.GetData()[last] == object)
+            m_Objects.Delete(last);
     }
     m_Objects.Clear();
     ClearCameraPresets();
@@ -1151,7 +1222,7 @@ void XScene::SelectNode(XMeshNode* node, bool select)
     if (select && node->CanSelect())
     {
         if (m_SelNodes.IndexOf(node) < 0)
-            m_SelNodes.Add(node);
+            Append(m_SelNodes, node);
         SceneLink::SetSelectedFlag(node, true);
     }
     else
@@ -1740,7 +1811,7 @@ void XScene::LoadFromStream(XStream* stream, XPtrArray<XBaseObject, 8>& list)
     {
         XBaseObject* object = objects.GetData()[i];
         object->SetScene(this);
-        list.Add(object);
+        Append(list, object);
     }
 }
 
@@ -1748,7 +1819,7 @@ void XScene::SaveSelNodesToStream(XStream* stream)
 {
     XPtrArray<XBaseObject, 8> list;
     for (uint32_t i = 0; i < m_SelNodes.GetCount(); ++i)
-        list.Add(m_SelNodes.GetData()[i]);
+        Append(list, static_cast<XBaseObject*>(m_SelNodes.GetData()[i]));
     EnumAssociatedObjects(list);
     if (list.GetCount() == 0)
         throw XException(u"Не выделено ни одного объекта.");

@@ -22,6 +22,8 @@
 #include "Engine/Views/XViewport.h"
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 class XBaseCamera;
 class XBaseEditor;
@@ -356,7 +358,15 @@ private:
         Restore
     };
 
+    // Numbers first..last under one base name that are known to be taken.
+    struct NameRun
+    {
+        uint32_t first;
+        uint32_t last;
+    };
+
     bool IsNormal() const { return m_State == StateNormal; }
+    void MakeNameUnique(XBaseObject* object, bool filing);
     // Places a material in a slot (its id when that slot is free, else the first free one, else a
     // new one) and returns the slot.
     uint32_t PlaceMaterial(XBaseObject* material, uint32_t id);
@@ -395,6 +405,7 @@ private:
     XPtrArray<XBaseMesh, 8> m_Meshes;
     XPtrArray<XBaseObject, 8> m_Objects;
     XHash<XBaseObject> m_NameHash{512, 128};
+    std::unordered_map<std::u16string, NameRun> m_NameRuns;
     XExHash<XBaseObject*, XGuid> m_GuidHash{512, 128};
     XMeshTree* m_Root = nullptr;
     XString m_RootDir;

@@ -113,11 +113,11 @@ Bytes Table(std::initializer_list<std::pair<const char16_t*, const char16_t*>> e
 }
 
 // The model scene: a hierarchy of nodes, a group, a mesh with every channel and a modifier.
-void BuildModel(XScene& scene)
+void BuildModel(XScene& scene, uint32_t vertices = 40)
 {
     scene.AddClass(&UVModifierDesc);
-    XMeshNode* body = AddModelMesh(scene, u"Body", 40, 11);
-    XMeshNode* arm = AddModelMesh(scene, u"Arm", 9, 12);
+    XMeshNode* body = AddModelMesh(scene, u"Body", vertices, 11);
+    XMeshNode* arm = AddModelMesh(scene, u"Arm", vertices < 9 ? vertices : 9, 12);
     XMeshNode* hand = scene.CreateNode(arm->GetMesh(), nullptr, u"Hand");
     body->SetPosition(1, 2, 3);
     arm->SetPosition(0, 5, 0);
@@ -175,6 +175,43 @@ void ExpectSameScene(XScene& a, XScene& b)
             EXPECT_EQ(std::memcmp(p.GetFaces(), q.GetFaces(), p.GetFaceCount() * sizeof(XFace)), 0);
             EXPECT_EQ(mx->GetModifierCount(), static_cast<XTriMesh*>(y)->GetModifierCount());
         }
+    }
+}
+
+// Whether [begin, end) of the bytes is a list of chunks that fills it exactly.
+bool IsChunkList(const Bytes& bytes, size_t begin, size_t end)
+{
+    if (begin == end)
+        return false;
+    while (begin < end)
+    {
+        if (end - begin < 8)
+            return false;
+        uint32_t size = U32(bytes, begin + 4);
+        if (size < 8 || size > end - begin)
+            return false;
+        begin += size;
+    }
+    return true;
+}
+
+// The chunks of the list [begin, end) that contain the cut end at it, and so do theirs: what a
+// writer stopped at `cut` would leave with consistent sizes.
+void EndChunksAt(Bytes& bytes, size_t begin, size_t end, size_t cut)
+{
+    while (begin < end)
+    {
+        uint32_t size = U32(bytes, begin + 4);
+        size_t chunkEnd = begin + size;
+        if (begin < cut && cut < chunkEnd)
+        {
+            uint32_t shortened = static_cast<uint32_t>(cut - begin < 8 ? 8 : cut - begin);
+            if (IsChunkList(bytes, begin + 8, chunkEnd))
+                EndChunksAt(bytes, begin + 8, chunkEnd, cut);
+            std::memcpy(&bytes[begin + 4], &shortened, 4);
+            return;
+        }
+        begin = chunkEnd;
     }
 }
 
@@ -365,20 +402,23 @@ TEST(XSceneFileTest, EveryCutOfASavedSceneEndsCleanly)
 {
     ViewDouble view;
     XScene source(nullptr);
-    BuildModel(source);
+    BuildModel(source, 3);
     source.SetView(&view);
     Bytes bytes = Saved(source);
     BoxRecorder boxes;
     XScene scene(nullptr);
     scene.AddClass(&UVModifierDesc);
-    for (size_t cut = 0; cut < bytes.size(); cut += (cut < 200 ? 1 : 7))
+    // Plain cuts: every one ends at the root chunk, which reaches past the data.
+    for (size_t cut = 0; cut < bytes.size(); cut += cut < 64 ? 1 : 13)
     {
         scene.ClearScene();
+        boxes.boxes.clear();
         XMemoryStream stream(0, 0x2000);
         LoadStream(stream, Bytes(bytes.begin(), bytes.begin() + cut));
         try
         {
             scene.LoadFromStream(&stream);
+            EXPECT_EQ(Texts(boxes), std::vector<std::u16string>{u"Invalid stream format."}) << cut;
         }
         catch (const char* text)
         {
@@ -387,6 +427,20 @@ TEST(XSceneFileTest, EveryCutOfASavedSceneEndsCleanly)
         }
         EXPECT_EQ(scene.GetState(), XScene::StateNormal);
     }
+    bool loadedSome = false;
+    // Cut inside with the sizes of every chunk around the cut made to end there: each reader
+    // meets the end of its data at every possible place.
+    for (size_t cut = 44; cut < bytes.size(); ++cut)
+    {
+        Bytes cutBytes = bytes;
+        EndChunksAt(cutBytes, 36, cutBytes.size(), cut);
+        cutBytes.resize(std::max<size_t>(cut, 44));
+        scene.ClearScene();
+        Load(scene, cutBytes);
+        EXPECT_EQ(scene.GetState(), XScene::StateNormal);
+        loadedSome = loadedSome || scene.GetObjectCount() > 0;
+    }
+    EXPECT_TRUE(loadedSome);
     // Flipped bytes end cleanly too.
     for (size_t at = 36; at < bytes.size(); at += 5)
     {
@@ -396,6 +450,34 @@ TEST(XSceneFileTest, EveryCutOfASavedSceneEndsCleanly)
         Load(scene, damaged);
         EXPECT_EQ(scene.GetState(), XScene::StateNormal);
     }
+}
+
+TEST(XSceneFileTest, ManyEqualNamesLoadAsNumberedNames)
+{
+    // A file written by hand or damaged may repeat a name many times; each copy takes the next
+    // free number, also around names already numbered.
+    const uint32_t count = 5000;
+    Bytes table = Chunk(XScene::ChunkCount, U32Payload(count + 1));
+    table = Cat({table, Chunk(XScene::ChunkGuid, GuidPayload(1)), Chunk(XScene::ChunkClassName, StringPayload(u"XMeshNode")),
+                 Chunk(XScene::ChunkName, StringPayload(u"Box5"))});
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        Bytes entry = Cat({Chunk(XScene::ChunkGuid, GuidPayload(i + 2)),
+                           Chunk(XScene::ChunkClassName, StringPayload(u"XMeshNode")),
+                           Chunk(XScene::ChunkName, StringPayload(u"Box"))});
+        table.insert(table.end(), entry.begin(), entry.end());
+    }
+    XScene scene(nullptr);
+    Load(scene, Chunk(XScene::ChunkRoot, Chunk(XScene::ChunkContents, table)));
+    ASSERT_EQ(scene.GetNodeCount(), count + 1);
+    EXPECT_TRUE(scene.GetNode(1)->GetName() == u"Box");
+    EXPECT_TRUE(scene.GetNode(2)->GetName() == u"Box2");
+    EXPECT_TRUE(scene.GetNode(5)->GetName() == u"Box6"); // Box5 was taken first
+    EXPECT_TRUE(scene.GetNode(count)->GetName() == u"Box5001");
+    // A name that leaves makes its number free again.
+    scene.DeleteObject(XString(u"Box3"));
+    XMeshNode* node = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Box");
+    EXPECT_TRUE(node->GetName() == u"Box3");
 }
 
 TEST(XSceneFileTest, ViewStateIsWrittenAndReadOnlyWithAView)
