@@ -306,7 +306,7 @@ public:
 
     static void SetSelectedFlag(XMeshNode* node, bool selected) { StoreSelected(node, selected); }
 
-    // Set by the scene around its own renames of objects in a scene.
+    // The object's own SetName and SetGuid: through its scene, or stored as they are without one.
     static void Rename(XScene* scene, XBaseObject* object, const XString& newName);
     static void Rename(XScene* scene, XBaseObject* object, const XGuid& newGuid);
 };

@@ -358,6 +358,8 @@ TEST(XSceneFileTest, ReportsFormatErrorsAndPassesFileErrorsOn)
          Table({{u"XTriMesh", u"Mesh"}, {u"XBone", u"Bone"}, {u"XTriMesh", u"Late"}}),
          u"Bad file contents table.",
          {u"Mesh"}},
+        {"name of 300 units: not applied", Table({{u"XTriMesh", std::u16string(300, u'n').c_str()}}), u"",
+         {u"TriMesh"}},
         {"name past 1,024 units", Table({{u"XTriMesh", std::u16string(1025, u'n').c_str()}}),
          u"Bad file contents table.", {}},
         {"count beyond its entries", Chunk(XScene::ChunkRoot, Chunk(XScene::ChunkContents, Chunk(XScene::ChunkCount, U32Payload(0xFFFFFFFF)))),
