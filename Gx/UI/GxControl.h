@@ -39,7 +39,8 @@ public:
     static constexpr uint32_t PidTransparent = 0x77770013;
 
     // 120 by 20 at (0, 0), anchored left and top. The control does not join the parent: the
-    // creator calls the parent's AddControl.
+    // creator calls the parent's AddControl. The desktop deletes its tree; a control kept outside
+    // it must go before the desktop does.
     GxControl(GxDesktop* desktop, GxFrame* parent);
     // Tells the desktop (it forgets the control as hover, focus or capture control) and leaves a
     // parent that still lists it.
