@@ -14,12 +14,16 @@
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XBaseCamera.h"
 #include "Engine/Scene/XBaseLight.h"
+#include "Engine/Scene/XBaseMaterial.h"
 #include "Engine/Scene/XBaseObject.h"
+#include "Engine/Scene/XBaseTexture.h"
 #include "Engine/Scene/XCamera.h"
 #include "Engine/Scene/XClassDesc.h"
+#include "Engine/Scene/XMaterial.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XNodeGroup.h"
 #include "Engine/Scene/XSceneLink.h"
+#include "Engine/Scene/XTexture.h"
 #include "Engine/Views/XView.h"
 #include "Gx/UI/GxDesktop.h"
 #include "Gx/UI/GxTileManager.h"
@@ -62,6 +66,10 @@ Kind KindOf(XBaseObject* object)
         return Kind::Mesh;
     if (dynamic_cast<XBaseModifier*>(object))
         return Kind::Modifier;
+    if (dynamic_cast<XBaseTexture*>(object))
+        return Kind::Texture;
+    if (dynamic_cast<XBaseMaterial*>(object))
+        return Kind::Material;
     return Kind::Unknown;
 }
 
@@ -111,16 +119,6 @@ template <class T, unsigned N> void RemoveNode(XPtrArray<T, N>& list, XMeshNode*
             return;
         }
     }
-}
-
-// A material's id (its Index field) and its setter.
-uint32_t MaterialIdOf(XBaseObject*)
-{
-    return NoMaterialId;
-}
-
-void SetMaterialIdOf(XBaseObject*, uint32_t)
-{
 }
 
 // The scene's parts from the editors and the in-viewport UI, made, told and freed here. Until a
@@ -509,6 +507,8 @@ XScene::XScene(TComponent* owner) : XBaseScene(owner)
         AddClass(&SpotLightDesc);
         AddClass(&DirectionalLightDesc);
         AddClass(&CameraDesc);
+        AddClass(&MaterialDesc);
+        AddClass(&TextureDesc);
         AddClass(&TriMeshDesc);
 
         m_SceneEditor = NewSceneEditor(this);
@@ -720,8 +720,18 @@ void XScene::AttachObject(XBaseObject* object)
     }
     case Kind::Mesh: Append(m_Meshes, static_cast<XBaseMesh*>(object)); break;
     case Kind::Modifier: break;
-    case Kind::Texture: Append(m_Textures, object); break;
-    case Kind::Material: SetMaterialIdOf(object, PlaceMaterial(object, MaterialIdOf(object))); break;
+    case Kind::Texture: Append(m_Textures, static_cast<XBaseTexture*>(object)); break;
+    case Kind::Material:
+    {
+        auto* material = static_cast<XBaseMaterial*>(object);
+        // A material that a load creates learns its id from its own payload: it takes its slot
+        // when the load ends, so that the file's ids hold whatever the order of its objects.
+        if (m_State == StateLoading && material->GetIndex() == XBaseMaterial::NoIndex)
+            Append(m_PendingMaterials, material);
+        else
+            material->SetIndex(PlaceMaterial(material, material->GetIndex()));
+        break;
+    }
     case Kind::Unknown: break;
     }
     AddAtHash(object);
@@ -741,10 +751,10 @@ void XScene::AddAtHash(XBaseObject* object)
     Append(m_Objects, object);
 }
 
-uint32_t XScene::PlaceMaterial(XBaseObject* material, uint32_t id)
+uint32_t XScene::PlaceMaterial(XBaseMaterial* material, uint32_t id)
 {
     uint32_t count = m_Materials.GetCount();
-    XBaseObject** slots = m_Materials.GetData();
+    XBaseMaterial** slots = m_Materials.GetData();
     if (id < count && !slots[id])
     {
         slots[id] = material;
@@ -773,7 +783,22 @@ void XScene::GrowMaterialSlots(unsigned count)
         m_Materials.GetData()[i] = nullptr;
 }
 
-XBaseObject* XScene::GetMaterial(unsigned id) const
+void XScene::PlacePendingMaterials()
+{
+    XPtrArray<XBaseMaterial, 8> pending = m_PendingMaterials;
+    m_PendingMaterials.Clear();
+    for (uint32_t i = 0; i < pending.GetCount(); ++i)
+    {
+        XBaseMaterial* material = pending.GetData()[i];
+        uint32_t id = material->GetIndex();
+        // A file's ids come back as they were, up to a bound no real scene reaches.
+        if (id != XBaseMaterial::NoIndex && id < MaxMaterialSlots)
+            GrowMaterialSlots(id + 1);
+        material->SetIndex(PlaceMaterial(material, id));
+    }
+}
+
+XBaseMaterial* XScene::GetMaterial(unsigned id) const
 {
     return id < m_Materials.GetCount() ? m_Materials.GetData()[id] : nullptr;
 }
@@ -807,15 +832,17 @@ void XScene::DetachObject(XBaseObject* object)
     case Kind::Modifier: object->m_Scene = nullptr; break;
     case Kind::Texture:
         object->m_Scene = nullptr;
-        Remove(m_Textures, object);
+        Remove(m_Textures, static_cast<XBaseTexture*>(object));
         break;
     case Kind::Material:
     {
         object->m_Scene = nullptr;
         // The slot stays empty: later materials keep the slots their ids name.
-        int slot = m_Materials.IndexOf(object);
+        auto* material = static_cast<XBaseMaterial*>(object);
+        int slot = m_Materials.IndexOf(material);
         if (slot >= 0)
             m_Materials.GetData()[slot] = nullptr;
+        Remove(m_PendingMaterials, material);
         break;
     }
     case Kind::Unknown:
@@ -857,10 +884,15 @@ void XScene::Forget(XBaseObject* object)
             break;
         }
     }
-    m_Textures.Remove(object);
-    int slot = m_Materials.IndexOf(object);
-    if (slot >= 0)
-        m_Materials.GetData()[slot] = nullptr;
+    for (uint32_t i = m_Textures.GetCount(); i-- > 0;)
+        if (static_cast<XBaseObject*>(m_Textures.GetData()[i]) == object)
+            m_Textures.Delete(i);
+    for (uint32_t i = 0; i < m_Materials.GetCount(); ++i)
+        if (static_cast<XBaseObject*>(m_Materials.GetData()[i]) == object)
+            m_Materials.GetData()[i] = nullptr;
+    for (uint32_t i = m_PendingMaterials.GetCount(); i-- > 0;)
+        if (static_cast<XBaseObject*>(m_PendingMaterials.GetData()[i]) == object)
+            m_PendingMaterials.Delete(i);
     m_Objects.Remove(object);
 }
 
@@ -939,10 +971,10 @@ void XScene::ApplyMaterial(const XString& name)
 {
     if (m_SelNodes.GetCount() == 0)
         return;
-    XBaseObject* material = FindObject(name);
-    if (!material || KindOf(material) != Kind::Material)
+    auto* material = dynamic_cast<XBaseMaterial*>(FindObject(name));
+    if (!material)
         return;
-    uint32_t id = MaterialIdOf(material);
+    uint32_t id = material->GetIndex();
     for (uint32_t i = 0; i < m_SelNodes.GetCount(); ++i)
         m_SelNodes.GetData()[i]->SetMaterial(id);
 }
@@ -1176,6 +1208,7 @@ void XScene::ClearScene()
 
     m_Textures.Clear();
     m_Materials.Clear();
+    m_PendingMaterials.Clear();
     // From the last node and object on: each leaves its lists from the end, so that emptying a
     // large scene stays linear.
     while (m_Nodes.GetCount() > 0)
@@ -1620,6 +1653,7 @@ void XScene::LoadFromStream(XStream* stream)
 {
     {
         StateScope scope(m_State, StateLoading);
+        PendingScope pending(*this);
         m_Version = 0;
         try
         {
@@ -1857,6 +1891,7 @@ void XScene::LoadObjectFromStream(XStream* stream, XBaseObject*& object)
 {
     {
         StateScope scope(m_State, StateLoading);
+        PendingScope pending(*this);
         try
         {
             XReader reader(stream);

@@ -28,6 +28,8 @@
 class XBaseCamera;
 class XBaseEditor;
 class XBaseLight;
+class XBaseMaterial;
+class XBaseTexture;
 class XCamera;
 class XBaseMesh;
 class XBaseObject;
@@ -93,6 +95,8 @@ public:
     static constexpr unsigned MaxReadName = 1024;
     // A load leaves at least this many material slots.
     static constexpr unsigned LoadMaterialSlots = 128;
+    // Material ids from a file are kept below this.
+    static constexpr unsigned MaxMaterialSlots = 65536;
     // {1684A712-DCB4-481F-B29B-2745F6D8E00D}
     static const XGuid FormatGuid;
 
@@ -154,7 +158,7 @@ public:
     unsigned GetMeshCount() const { return m_Meshes.GetCount(); }
     XBaseMesh* GetMesh(unsigned i) const { return m_Meshes[i]; }
     unsigned GetTextureCount() const { return m_Textures.GetCount(); }
-    XBaseObject* GetTexture(unsigned i) const { return m_Textures[i]; }
+    XBaseTexture* GetTexture(unsigned i) const { return m_Textures[i]; }
     unsigned GetCameraCount() const { return m_Cameras.GetCount(); }
     XBaseCamera* GetCamera(unsigned i) const { return m_Cameras[i]; }
     unsigned GetLightCount() const { return m_Lights.GetCount(); }
@@ -162,7 +166,7 @@ public:
     // Material slots, empty ones included; a slot index is the material's id.
     unsigned GetMaterialCount() const { return m_Materials.GetCount(); }
     // Null past the count and for an empty slot.
-    XBaseObject* GetMaterial(unsigned id) const;
+    XBaseMaterial* GetMaterial(unsigned id) const;
     XMeshTree* GetMeshTree() const { return m_Root; }
     // With nodes selected and a material of that name: every selected node takes its id.
     void ApplyMaterial(const XString& name);
@@ -369,7 +373,30 @@ private:
     void MakeNameUnique(XBaseObject* object, bool filing);
     // Places a material in a slot (its id when that slot is free, else the first free one, else a
     // new one) and returns the slot.
-    uint32_t PlaceMaterial(XBaseObject* material, uint32_t id);
+    uint32_t PlaceMaterial(XBaseMaterial* material, uint32_t id);
+    // The materials a load created take their slots (their ids as the file gave them).
+    void PlacePendingMaterials();
+    // Places the pending materials when a load ends, however it ends.
+    class PendingScope
+    {
+    public:
+        explicit PendingScope(XScene& scene) : m_Scene(scene) {}
+        ~PendingScope()
+        {
+            try
+            {
+                m_Scene.PlacePendingMaterials();
+            }
+            catch (...)
+            {
+            }
+        }
+        PendingScope(const PendingScope&) = delete;
+        PendingScope& operator=(const PendingScope&) = delete;
+
+    private:
+        XScene& m_Scene;
+    };
     void GrowMaterialSlots(unsigned count);
     void Forget(XBaseObject* object);
     void SendDevice(DeviceEvent event, IDirect3DDevice9* device);
@@ -396,8 +423,9 @@ private:
     XBaseEditor* m_Editor = nullptr;
     XBaseEditor* m_SceneEditor = nullptr;
     XBaseEditor* m_NodeCreator = nullptr;
-    XPtrArray<XBaseObject, 8> m_Textures;
-    XPtrArray<XBaseObject, 8> m_Materials;
+    XPtrArray<XBaseTexture, 8> m_Textures;
+    XPtrArray<XBaseMaterial, 8> m_Materials;
+    XPtrArray<XBaseMaterial, 8> m_PendingMaterials; // created by a running load, not yet placed
     XPtrArray<XMeshNode, 4> m_Nodes;
     XPtrArray<XMeshNode, 4> m_SelNodes;
     XPtrArray<XBaseLight, 8> m_Lights;

@@ -6,6 +6,9 @@
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Geometry/XUVModifier.h"
 #include "Engine/Scene/XCamera.h"
+#include "Engine/Scene/XMaterial.h"
+#include "Engine/Scene/XMap.h"
+#include "Engine/Scene/XTexture.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XNodeGroup.h"
 #include "tests/support/ByteData.h"
@@ -133,6 +136,14 @@ void BuildModel(XScene& scene, uint32_t vertices = 40)
     auto* camera = static_cast<XCamera*>(scene.CreateObject(u"XCamera", nullptr, nullptr));
     camera->SetFOV(1.0f);
     body->AddChild(camera);
+    // Three materials, the middle one gone again: ids 0 and 2 are used, slot 1 is empty.
+    auto* texture = static_cast<XTexture*>(scene.CreateObject(u"XTexture", nullptr, u"Skin"));
+    auto* red = static_cast<XMaterial*>(scene.CreateObject(u"XMaterial", nullptr, u"Red"));
+    scene.CreateObject(u"XMaterial", nullptr, u"Gone");
+    auto* blue = static_cast<XMaterial*>(scene.CreateObject(u"XMaterial", nullptr, u"Blue"));
+    scene.DeleteObject(XString(u"Gone"));
+    red->SetMapTexture(0, texture);
+    body->SetMaterial(blue->GetIndex());
 }
 
 void ExpectSameScene(XScene& a, XScene& b)
@@ -158,6 +169,20 @@ void ExpectSameScene(XScene& a, XScene& b)
                     EXPECT_NEAR(mx.m[r][c], my.m[r][c], 1e-5f);
             EXPECT_EQ(nx->GetMesh() ? nx->GetMesh()->GetGuid().Hash() : 0u,
                       ny->GetMesh() ? ny->GetMesh()->GetGuid().Hash() : 0u);
+        }
+        if (auto* mx = dynamic_cast<XMaterial*>(x))
+        {
+            auto* my = static_cast<XMaterial*>(y);
+            EXPECT_EQ(mx->GetIndex(), my->GetIndex());
+            EXPECT_EQ(b.GetMaterial(my->GetIndex()), my);
+            ASSERT_EQ(mx->GetMapCount(), my->GetMapCount());
+            for (unsigned m = 0; m < mx->GetMapCount(); ++m)
+                EXPECT_EQ(mx->GetMap(m)->GetTexture() ? mx->GetMap(m)->GetTexture()->GetGuid().Hash() : 0u,
+                          my->GetMap(m)->GetTexture() ? my->GetMap(m)->GetTexture()->GetGuid().Hash() : 0u);
+        }
+        if (auto* nx = dynamic_cast<XMeshNode*>(x))
+        {
+            EXPECT_EQ(nx->GetMaterial(), static_cast<XMeshNode*>(y)->GetMaterial());
         }
         if (auto* mx = dynamic_cast<XTriMesh*>(x))
         {
@@ -284,6 +309,9 @@ TEST(XSceneFileTest, ModelSceneRoundTripsThroughFileAndStreams)
     EXPECT_EQ(loaded.GetState(), XScene::StateNormal);
     ExpectSameScene(scene, loaded);
     EXPECT_GE(loaded.GetMaterialCount(), 128u);
+    EXPECT_EQ(loaded.GetMaterial(1), nullptr);
+    ASSERT_NE(loaded.GetMaterial(2), nullptr);
+    EXPECT_TRUE(loaded.GetMaterial(2)->GetName() == u"Blue");
     EXPECT_EQ(loaded.GetLightCount(), 3u);
     ASSERT_EQ(loaded.GetCameraCount(), 1u);
     EXPECT_FLOAT_EQ(static_cast<XCamera*>(loaded.GetCamera(0))->GetFOV(), 1.0f);
@@ -452,6 +480,26 @@ TEST(XSceneFileTest, EveryCutOfASavedSceneEndsCleanly)
         Load(scene, damaged);
         EXPECT_EQ(scene.GetState(), XScene::StateNormal);
     }
+}
+
+TEST(XSceneFileTest, MergingKeepsTheMaterialsAlreadyInTheirSlots)
+{
+    TempDir dir("xscene");
+    XScene source(nullptr);
+    source.CreateObject(u"XMaterial", nullptr, u"Theirs");
+    std::u16string path = WidePath(dir / "materials.xscene");
+    source.SaveToFile(path.c_str());
+
+    XScene scene(nullptr);
+    auto* mine = static_cast<XMaterial*>(scene.CreateObject(u"XMaterial", nullptr, u"Mine"));
+    scene.MergeFromFile(path.c_str());
+    EXPECT_EQ(scene.GetMaterial(0), mine);
+    EXPECT_EQ(mine->GetIndex(), 0u);
+    auto* theirs = static_cast<XMaterial*>(scene.FindObject(XString(u"Theirs")));
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_EQ(theirs->GetIndex(), 1u);
+    EXPECT_EQ(scene.GetMaterial(1), theirs);
+    EXPECT_EQ(scene.GetMaterialCount(), 128u);
 }
 
 TEST(XSceneFileTest, ManyEqualNamesLoadAsNumberedNames)

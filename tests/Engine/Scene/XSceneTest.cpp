@@ -1,9 +1,12 @@
 #include "Engine/Scene/XScene.h"
 
+#include "Components/XMemoryStream.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Geometry/XUVModifier.h"
 #include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XMaterial.h"
 #include "Engine/Scene/XNodeGroup.h"
+#include "Engine/Scene/XTexture.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "tests/support/RecordingEditor.h"
 #include "tests/support/Thrown.h"
@@ -64,7 +67,8 @@ TEST(XSceneTest, ConstructsHeadlessWithItsClassesFoldersAndTimer)
     for (unsigned i = 0; i < scene.GetClassCount(); ++i)
         classes.push_back(scene.GetClass(i)->GetClassNameW().c_str());
     EXPECT_EQ(classes, (std::vector<std::u16string>{u"XMeshNode", u"XNodeGroup", u"XPointLight", u"XSpotLight",
-                                                     u"XDirectionalLight", u"XCamera", u"XTriMesh"}));
+                                                     u"XDirectionalLight", u"XCamera", u"XMaterial", u"XTexture",
+                                                     u"XTriMesh"}));
     EXPECT_TRUE(scene.GetSceneDir() == u"Scenes");
     EXPECT_TRUE(scene.GetMeshDir() == u"Meshes");
     EXPECT_FALSE(scene.GetRootDir().IsEmpty());
@@ -128,6 +132,7 @@ TEST(XSceneTest, CreatesObjectsByRegisteredClassAndRefusesWhatItCannotCreate)
         {u"XTriMesh", false, u"Объект с заданным GUID уже присутствует в сцене"},
         {u"XBox", false, u"Невозможно создать объект, класс не зарегистрирован: XBox"},
         {u"XBone", false, u"Невозможно создать объект, класс не зарегистрирован: XBone"},
+        {u"XMaterial", true, u"Класс XMaterial не является потомком XBaseMesh"},
         {u"XMeshNode", true, u"Класс XMeshNode не является потомком XBaseMesh"},
         {u"XTriMesh", true, u"Объект с заданным GUID уже присутствует в сцене"},
     };
@@ -252,6 +257,55 @@ TEST(XSceneTest, AttachesDetachesAndMovesObjectsBetweenScenes)
     EXPECT_EQ(other.GetNodeCount(), 0u);
     EXPECT_EQ(other.GetObjectCount(), 0u);
     EXPECT_EQ(scene.GetMeshCount(), 0u); // its only holder released the mesh object
+}
+
+TEST(XSceneTest, PlacesMaterialsInSlotsNamedByTheirIds)
+{
+    XScene scene(nullptr);
+    auto make = [&](uint32_t id)
+    {
+        auto* material = new XMaterial();
+        material->SetIndex(id);
+        scene.AttachObject(material);
+        return material;
+    };
+    XMaterial* first = make(XBaseMaterial::NoIndex);
+    XMaterial* second = make(XBaseMaterial::NoIndex);
+    EXPECT_EQ(first->GetIndex(), 0u);
+    EXPECT_EQ(second->GetIndex(), 1u);
+    XMaterial* five = make(5); // past the slots: the next free one
+    EXPECT_EQ(five->GetIndex(), 2u);
+
+    XScene empty(nullptr);
+    {
+        XScene blank(nullptr);
+        XMemoryStream stream(0, 0);
+        blank.SaveToStream(&stream);
+        stream.SetPosition(0);
+        empty.LoadFromStream(&stream); // a load leaves 128 empty slots
+    }
+    ASSERT_EQ(empty.GetMaterialCount(), 128u);
+    auto* kept = new XMaterial();
+    kept->SetIndex(5);
+    empty.AttachObject(kept);
+    EXPECT_EQ(kept->GetIndex(), 5u);
+    EXPECT_EQ(empty.GetMaterial(5), kept);
+
+    // Detaching leaves the slot empty; the later material keeps its slot and id.
+    scene.DeleteObject(second);
+    EXPECT_EQ(scene.GetMaterialCount(), 3u);
+    EXPECT_EQ(scene.GetMaterial(1), nullptr);
+    EXPECT_EQ(scene.GetMaterial(2), five);
+    EXPECT_EQ(make(XBaseMaterial::NoIndex)->GetIndex(), 1u);
+
+    // Selected nodes take a material by name.
+    XMeshNode* node = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"N");
+    node->SetSelected(true);
+    five->SetName(u"Red");
+    scene.ApplyMaterial(u"Red");
+    EXPECT_EQ(node->GetMaterial(), 2u);
+    scene.ApplyMaterial(u"N"); // not a material: nothing
+    EXPECT_EQ(node->GetMaterial(), 2u);
 }
 
 TEST(XSceneTest, SelectsNodesAndWalksAssociatedObjects)
