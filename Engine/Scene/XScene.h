@@ -177,12 +177,13 @@ public:
     void RenameObject(const XString& oldName, const XString& newName);
     // Nothing when newGuid is taken or no object has oldGuid; no event.
     void RenameObject(const XGuid& oldGuid, const XGuid& newGuid);
+    // The same for a given object of this scene (what the object's own SetName and SetGuid come
+    // to).
+    void RenameObject(XBaseObject* object, const XString& newName);
+    void RenameObject(XBaseObject* object, const XGuid& newGuid);
     // On a clash: the trailing decimal number of the name (1 without one) counts up until the
     // name is free ("Box" -> "Box2", "Box007" -> "Box8", "Door-3" -> "Door-4").
     void MakeNameUnique(XBaseObject* object);
-    // The same for a given object (what the object's own SetName and SetGuid come to).
-    void RenameObject(XBaseObject* object, const XString& newName);
-    void RenameObject(XBaseObject* object, const XGuid& newGuid);
 
     // ---- association walk ----
     // Appends to the list what its objects use: a node's mesh object, a mesh object's modifiers,
