@@ -414,6 +414,27 @@ TEST(XSceneFileTest, ReportsFormatErrorsAndPassesFileErrorsOn)
         EXPECT_EQ(scene.GetState(), XScene::StateNormal);
     }
 
+    // The version: the header's, then the version chunk's, written back by the next save.
+    Bytes header(16);
+    std::memcpy(header.data(), &XScene::FormatGuid, 16);
+    Bytes versioned = Cat({header, U32Payload(7), Bytes(16, 0),
+                           Chunk(XScene::ChunkRoot, Chunk(XScene::ChunkVersion, U32Payload(9)))});
+    scene.ClearScene();
+    Load(scene, Bytes(versioned.begin(), versioned.end() - 12)); // the root without its version chunk
+    EXPECT_EQ(scene.GetVersion(), 7u);
+    Load(scene, versioned);
+    EXPECT_EQ(scene.GetVersion(), 9u);
+    EXPECT_EQ(U32(Saved(scene), 16), 9u);
+
+    // A single-object stream must start with an object chunk.
+    boxes.boxes.clear();
+    XBaseObject* none = nullptr;
+    XMemoryStream notAnObject(0, 0);
+    LoadStream(notAnObject, Chunk(XScene::ChunkRoot, {}));
+    scene.LoadObjectFromStream(&notAnObject, none);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(Texts(boxes), std::vector<std::u16string>{u"Invalid stream format."});
+
     // Merging a file twice: the second time its first GUID is taken.
     XScene source(nullptr);
     BuildModel(source);
