@@ -1574,10 +1574,27 @@ void XScene::WriteContents(XWriter& writer, XPtrArray<XBaseObject, 8>& list)
     writer.EndChunk();
 }
 
+void XScene::GiveGuids(XPtrArray<XBaseObject, 8>& list)
+{
+    // Files name objects by GUID: one without would be read back as a second object and every
+    // link to it lost.
+    for (uint32_t i = 0; i < list.GetCount(); ++i)
+    {
+        XBaseObject* object = list.GetData()[i];
+        if (!object || !object->GetGuid().IsNull())
+            continue;
+        XGuid fresh;
+        if (CoCreateGuid(reinterpret_cast<GUID*>(&fresh)) != S_OK)
+            throw XException(u"Failed creating GUID.");
+        object->SetGuid(fresh);
+    }
+}
+
 void XScene::WriteScene(XStream* stream)
 {
     if (!stream)
         throw XException(u"Null stream pointer.");
+    GiveGuids(m_Objects);
     WriteHeader(stream);
     XWriter writer(stream);
     writer.BeginChunk(ChunkRoot);
@@ -1604,6 +1621,7 @@ void XScene::WriteList(XStream* stream, XPtrArray<XBaseObject, 8>& list)
 {
     if (!stream)
         throw XException(u"Null stream pointer.");
+    GiveGuids(list);
     WriteHeader(stream);
     XWriter writer(stream);
     writer.BeginChunk(ChunkRoot);
@@ -1868,6 +1886,9 @@ void XScene::LoadSelNodesFromStream(XStream* stream)
 
 void XScene::WriteObjectStream(XStream* stream, XBaseObject* object)
 {
+    XPtrArray<XBaseObject, 8> one;
+    one.Add(object);
+    GiveGuids(one);
     XWriter writer(stream);
     writer.BeginChunk(ChunkObject);
     SaveObject(writer, object);

@@ -404,6 +404,8 @@ private:
     IDirect3DDevice9* GetViewDevice() const;
     // The XCamera of the view's active viewport (and the viewport), or null.
     XCamera* GetViewportCamera(XViewport*& viewport) const;
+    // Objects of the null GUID get fresh ones before they are written.
+    void GiveGuids(XPtrArray<XBaseObject, 8>& list);
     void WriteScene(XStream* stream);
     void WriteList(XStream* stream, XPtrArray<XBaseObject, 8>& list);
     void WriteHeader(XStream* stream);

@@ -551,6 +551,31 @@ TEST(XSceneFileTest, ManyEqualNamesLoadAsNumberedNames)
     EXPECT_TRUE(node->GetName() == u"Box3");
 }
 
+TEST(XSceneFileTest, ObjectsAttachedWithoutGuidSaveWithFreshOnes)
+{
+    XScene scene(nullptr);
+    auto* mesh = new XTriMesh();
+    scene.AttachObject(mesh);
+    auto* parent = new XMeshNode();
+    scene.AttachObject(parent);
+    XMeshNode* child = scene.CreateNode(mesh, nullptr, u"Child");
+    parent->AddChild(child);
+    auto* node = new XMeshNode();
+    node->SetMesh(mesh);
+    scene.AttachObject(node);
+    EXPECT_TRUE(mesh->GetGuid().IsNull());
+
+    XScene loaded(nullptr);
+    Load(loaded, Saved(scene));
+    EXPECT_FALSE(mesh->GetGuid().IsNull());
+    EXPECT_EQ(loaded.GetObjectCount(), 4u);
+    EXPECT_EQ(loaded.GetMeshCount(), 1u);
+    XMeshNode* loadedChild = loaded.FindMeshNode(child->GetGuid());
+    ASSERT_NE(loadedChild, nullptr);
+    EXPECT_TRUE(loadedChild->GetParent()->GetGuid() == parent->GetGuid());
+    EXPECT_EQ(loadedChild->GetMesh(), loaded.GetMesh(0));
+}
+
 TEST(XSceneFileTest, ViewStateIsWrittenAndReadOnlyWithAView)
 {
     ViewDouble view;
