@@ -88,7 +88,8 @@ int main(int argc, char** argv)
         std::string arg = argv[i];
         if ((arg == "--megabytes" || arg == "--repeat") && i + 1 < argc)
         {
-            (arg == "--megabytes" ? megabytes = std::atof(argv[++i]) : repeat = std::max(1, std::atoi(argv[++i])));
+            (arg == "--megabytes" ? megabytes = std::atof(argv[++i])
+                                  : repeat = std::max(1, std::atoi(argv[++i])));
             continue;
         }
         folder = arg;
@@ -96,10 +97,12 @@ int main(int argc, char** argv)
     const std::string path = folder + "/xscene_bench.xscene";
     const std::string copy = folder + "/xscene_bench.copy";
     const std::u16string widePath = Platform::FromUtf8(path);
-    Platform::SetMessageBoxHandler([](HWND, const std::u16string& text, const std::u16string&, UINT) {
-        std::fprintf(stderr, "message: %s\n", Platform::ToUtf8(text.c_str()).c_str());
-        return IDOK;
-    });
+    Platform::SetMessageBoxHandler(
+        [](HWND, const std::u16string& text, const std::u16string&, UINT)
+        {
+            std::fprintf(stderr, "message: %s\n", Platform::ToUtf8(text.c_str()).c_str());
+            return IDOK;
+        });
 
     try
     {
@@ -131,7 +134,8 @@ int main(int argc, char** argv)
             scene.SaveToFile(widePath.c_str());
             double save = Since(start);
             double write = WriteAll(copy, bytes);
-            std::printf("round %d: read %.3f s, load %.3f s, serialise %.3f s, save %.3f s, write %.3f s (%u meshes)\n",
+            std::printf("round %d: read %.3f s, load %.3f s, serialise %.3f s, save %.3f s, write %.3f s (%u "
+                        "meshes)\n",
                         round + 1, read, load, serialise, save, write, scene.GetMeshCount());
             bestSerialise = std::min(bestSerialise, serialise);
             bestRead = std::min(bestRead, read);

@@ -28,10 +28,12 @@ int main(int argc, char** argv)
         return 2;
     }
     std::vector<std::u16string> messages;
-    Platform::SetMessageBoxHandler([&](HWND, const std::u16string& text, const std::u16string&, UINT) {
-        messages.push_back(text);
-        return IDOK;
-    });
+    Platform::SetMessageBoxHandler(
+        [&](HWND, const std::u16string& text, const std::u16string&, UINT)
+        {
+            messages.push_back(text);
+            return IDOK;
+        });
     try
     {
         XScene scene(nullptr);
@@ -39,15 +41,16 @@ int main(int argc, char** argv)
         for (unsigned i = 0; i < scene.GetObjectCount(); ++i)
         {
             XBaseObject* object = scene.GetObjectW(i);
-            std::printf("%s \"%s\" %s\n", Utf8(object->GetClassNameW()).c_str(), Utf8(object->GetName()).c_str(),
-                        Utf8(GuidToString(object->GetGuid())).c_str());
+            std::printf("%s \"%s\" %s\n", Utf8(object->GetClassNameW()).c_str(),
+                        Utf8(object->GetName()).c_str(), Utf8(GuidToString(object->GetGuid())).c_str());
             if (auto* tri = dynamic_cast<XTriMesh*>(object))
             {
                 const XMesh& mesh = *tri->GetMesh();
-                std::printf("  vertices %u, faces %u, texture vertices %u, normals %u (%s), weights %u (%s)\n",
-                            mesh.GetVertexCount(), mesh.GetFaceCount(), mesh.GetTextureVertexCount(),
-                            mesh.GetNormalCount(), mesh.GetNormalsEnabled() ? "on" : "off", mesh.GetWeightCount(),
-                            mesh.GetWeightsEnabled() ? "on" : "off");
+                std::printf(
+                    "  vertices %u, faces %u, texture vertices %u, normals %u (%s), weights %u (%s)\n",
+                    mesh.GetVertexCount(), mesh.GetFaceCount(), mesh.GetTextureVertexCount(),
+                    mesh.GetNormalCount(), mesh.GetNormalsEnabled() ? "on" : "off", mesh.GetWeightCount(),
+                    mesh.GetWeightsEnabled() ? "on" : "off");
             }
         }
     }

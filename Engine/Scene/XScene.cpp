@@ -148,9 +148,7 @@ bool IsTriMeshEditor(XBaseEditor*)
     return false;
 }
 
-void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*)
-{
-}
+void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*) {}
 
 Gx::Ui::GxDesktop* NewDesktop(XScene* scene, Gx::Ui::GxTileManager*)
 {
@@ -181,10 +179,18 @@ void DesktopDevice(Gx::Ui::GxDesktop* desktop, int event, IDirect3DDevice9* devi
         return;
     switch (event)
     {
-    case 0: desktop->CreateDevice(device); break;
-    case 1: desktop->ReleaseDevice(device); break;
-    case 2: desktop->InvalidateDevice(device); break;
-    default: desktop->RestoreDevice(device); break;
+    case 0:
+        desktop->CreateDevice(device);
+        break;
+    case 1:
+        desktop->ReleaseDevice(device);
+        break;
+    case 2:
+        desktop->InvalidateDevice(device);
+        break;
+    default:
+        desktop->RestoreDevice(device);
+        break;
     }
 }
 
@@ -194,10 +200,18 @@ void TileManagerDevice(Gx::Ui::GxTileManager* manager, int event, IDirect3DDevic
         return;
     switch (event)
     {
-    case 0: manager->CreateDevice(device); break;
-    case 1: manager->ReleaseDevice(device); break;
-    case 2: manager->InvalidateDevice(device); break;
-    default: manager->RestoreDevice(device); break;
+    case 0:
+        manager->CreateDevice(device);
+        break;
+    case 1:
+        manager->ReleaseDevice(device);
+        break;
+    case 2:
+        manager->InvalidateDevice(device);
+        break;
+    default:
+        manager->RestoreDevice(device);
+        break;
     }
 }
 
@@ -216,8 +230,7 @@ public:
         if (scene)
             scene->DetachObject(object);
     }
-    void RenameObject(XScene* scene, XBaseObject* object, const XString&,
-                      const XString& newName) override
+    void RenameObject(XScene* scene, XBaseObject* object, const XString&, const XString& newName) override
     {
         Rename(scene, object, newName);
     }
@@ -285,7 +298,10 @@ public:
             scene->MouseCreateNodeFinish();
     }
     unsigned GetNodeCount(XScene* scene) override { return scene ? scene->GetNodeCount() : 0; }
-    XMeshNode* GetNode(XScene* scene, unsigned index) override { return scene ? scene->GetNode(index) : nullptr; }
+    XMeshNode* GetNode(XScene* scene, unsigned index) override
+    {
+        return scene ? scene->GetNode(index) : nullptr;
+    }
     unsigned GetSelNodeCount(XScene* scene) override { return scene ? scene->GetSelNodeCount() : 0; }
     XMeshNode* GetSelNode(XScene* scene, unsigned index) override
     {
@@ -628,7 +644,8 @@ XBaseObject* XScene::CreateObject(const XString& className, XGuid* guid, const W
     CheckGuidFree(guid);
     XClassDesc* desc = FindClass(className);
     if (!desc)
-        throw XException((XString(u"Невозможно создать объект, класс не зарегистрирован: ") + className).c_str());
+        throw XException(
+            (XString(u"Невозможно создать объект, класс не зарегистрирован: ") + className).c_str());
     XBaseObject* object = desc->Create();
     if (!object)
         throw XException(u"Описатель класса вернул нулевой указатель ");
@@ -718,9 +735,14 @@ void XScene::AttachObject(XBaseObject* object)
             Append(m_Cameras, static_cast<XBaseCamera*>(node));
         break;
     }
-    case Kind::Mesh: Append(m_Meshes, static_cast<XBaseMesh*>(object)); break;
-    case Kind::Modifier: break;
-    case Kind::Texture: Append(m_Textures, static_cast<XBaseTexture*>(object)); break;
+    case Kind::Mesh:
+        Append(m_Meshes, static_cast<XBaseMesh*>(object));
+        break;
+    case Kind::Modifier:
+        break;
+    case Kind::Texture:
+        Append(m_Textures, static_cast<XBaseTexture*>(object));
+        break;
     case Kind::Material:
     {
         auto* material = static_cast<XBaseMaterial*>(object);
@@ -732,7 +754,8 @@ void XScene::AttachObject(XBaseObject* object)
             material->SetIndex(PlaceMaterial(material, material->GetIndex()));
         break;
     }
-    case Kind::Unknown: break;
+    case Kind::Unknown:
+        break;
     }
     AddAtHash(object);
     if (IDirect3DDevice9* device = GetViewDevice())
@@ -829,7 +852,9 @@ void XScene::DetachObject(XBaseObject* object)
         object->m_Scene = nullptr;
         Remove(m_Meshes, static_cast<XBaseMesh*>(object));
         break;
-    case Kind::Modifier: object->m_Scene = nullptr; break;
+    case Kind::Modifier:
+        object->m_Scene = nullptr;
+        break;
     case Kind::Texture:
         object->m_Scene = nullptr;
         Remove(m_Textures, static_cast<XBaseTexture*>(object));
@@ -1433,10 +1458,18 @@ void XScene::SendDevice(DeviceEvent event, IDirect3DDevice9* device)
         XBaseObject* object = m_Objects.GetData()[i];
         switch (event)
         {
-        case DeviceEvent::Create: object->CreateDevice(device); break;
-        case DeviceEvent::Release: object->ReleaseDevice(device); break;
-        case DeviceEvent::Invalidate: object->InvalidateDevice(device); break;
-        case DeviceEvent::Restore: object->RestoreDevice(device); break;
+        case DeviceEvent::Create:
+            object->CreateDevice(device);
+            break;
+        case DeviceEvent::Release:
+            object->ReleaseDevice(device);
+            break;
+        case DeviceEvent::Invalidate:
+            object->InvalidateDevice(device);
+            break;
+        case DeviceEvent::Restore:
+            object->RestoreDevice(device);
+            break;
         }
     }
     DesktopDevice(m_Desktop, static_cast<int>(event), device);
@@ -1515,12 +1548,21 @@ void XScene::FindFile(XFindType type, XString& fileName) const
     XString folder = m_RootDir;
     switch (type)
     {
-    case XFT_ROOT: break;
-    case XFT_SCENE: folder = folder + u"\\" + m_SceneDir; break;
-    case XFT_TEXTURE: folder = folder + u"\\" + m_TextureDir; break;
-    case XFT_MATERIAL: folder = folder + u"\\" + m_MaterialDir; break;
+    case XFT_ROOT:
+        break;
+    case XFT_SCENE:
+        folder = folder + u"\\" + m_SceneDir;
+        break;
+    case XFT_TEXTURE:
+        folder = folder + u"\\" + m_TextureDir;
+        break;
+    case XFT_MATERIAL:
+        folder = folder + u"\\" + m_MaterialDir;
+        break;
     case XFT_MESH:
-    case XFT_OBJECT: folder = folder + u"\\" + m_MeshDir; break;
+    case XFT_OBJECT:
+        folder = folder + u"\\" + m_MeshDir;
+        break;
     }
     XString candidate = folder + u"\\" + FileNamePart(fileName);
     DWORD attributes = GetFileAttributesW(candidate.c_str());
@@ -1711,7 +1753,9 @@ void XScene::ReadBody(XStream* stream, XReader& reader)
     {
         switch (reader.GetChunkId())
         {
-        case ChunkContents: ReadContents(reader); break;
+        case ChunkContents:
+            ReadContents(reader);
+            break;
         case ChunkObjects:
             while (reader.NextChunk())
             {
@@ -1741,8 +1785,11 @@ void XScene::ReadBody(XStream* stream, XReader& reader)
                 throw FileUtils::XIOError();
             reader.ReadU32(m_Version);
             break;
-        case ChunkCameraPresets: m_Presets.Load(this, reader); break;
-        default: break; // 0x4E435360 and unknown ids
+        case ChunkCameraPresets:
+            m_Presets.Load(this, reader);
+            break;
+        default:
+            break; // 0x4E435360 and unknown ids
         }
         reader.EndChunk();
     }

@@ -42,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > (1u << 20))
         return 0;
-    static bool quiet = [] {
-        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT) { return IDOK; });
+    static bool quiet = []
+    {
+        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT)
+                                       { return IDOK; });
         return true;
     }();
     (void)quiet;

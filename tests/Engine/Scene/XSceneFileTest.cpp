@@ -111,7 +111,8 @@ Bytes Table(std::initializer_list<std::pair<const char16_t*, const char16_t*>> e
     uint32_t n = 1;
     for (auto& [cls, name] : entries)
         table = Cat({table, Chunk(XScene::ChunkGuid, GuidPayload(n++)),
-                     Chunk(XScene::ChunkClassName, StringPayload(cls)), Chunk(XScene::ChunkName, StringPayload(name))});
+                     Chunk(XScene::ChunkClassName, StringPayload(cls)),
+                     Chunk(XScene::ChunkName, StringPayload(name))});
     return Chunk(XScene::ChunkRoot, Chunk(XScene::ChunkContents, table));
 }
 
@@ -196,7 +197,8 @@ void ExpectSameScene(XScene& a, XScene& b)
             EXPECT_EQ(std::memcmp(p.GetTextureVertices(), q.GetTextureVertices(),
                                   p.GetTextureVertexCount() * sizeof(XTextureVertex)),
                       0);
-            EXPECT_EQ(std::memcmp(p.GetWeights(), q.GetWeights(), p.GetWeightCount() * sizeof(XVertexWeight)), 0);
+            EXPECT_EQ(std::memcmp(p.GetWeights(), q.GetWeights(), p.GetWeightCount() * sizeof(XVertexWeight)),
+                      0);
             EXPECT_EQ(std::memcmp(p.GetFaces(), q.GetFaces(), p.GetFaceCount() * sizeof(XFace)), 0);
             EXPECT_EQ(mx->GetModifierCount(), static_cast<XTriMesh*>(y)->GetModifierCount());
         }
@@ -264,8 +266,9 @@ TEST(XSceneFileTest, EmptySceneSavesToOneHundredBytes)
     EXPECT_GE(year, 2024);
     EXPECT_TRUE(month >= 1 && month <= 12);
     // Root, version, contents table with count 0, empty objects, node tree with an empty tree root.
-    const uint32_t expected[] = {0x4E435358, 64, 0x4E43535E, 12, 0,          0x4E435361, 20, 0x4E435362,
-                                 12,         0,  0x4E43535A, 8,  0x4E43535C, 16,         0xFF010000, 8};
+    const uint32_t expected[] = {0x4E435358, 64,         0x4E43535E, 12, 0,          0x4E435361,
+                                 20,         0x4E435362, 12,         0,  0x4E43535A, 8,
+                                 0x4E43535C, 16,         0xFF010000, 8};
     for (size_t i = 0; i < std::size(expected); ++i)
         EXPECT_EQ(U32(bytes, 36 + 4 * i), expected[i]) << i;
 }
@@ -336,7 +339,8 @@ TEST(XSceneFileTest, ModelSceneRoundTripsThroughFileAndStreams)
 
     // A single object through a file.
     std::u16string objectPath = WidePath(dir / "body.xobj");
-    XBaseObject* body = scene.FindObject(XString(u"Body"))->GetScene()->FindMeshNode(XString(u"Body"))->GetMesh();
+    XBaseObject* body =
+        scene.FindObject(XString(u"Body"))->GetScene()->FindMeshNode(XString(u"Body"))->GetMesh();
     scene.SaveObjectToFile(objectPath.c_str(), body);
     XScene single(nullptr);
     XBaseObject* object = nullptr;
@@ -386,16 +390,23 @@ TEST(XSceneFileTest, ReportsFormatErrorsAndPassesFileErrorsOn)
          Table({{u"XTriMesh", u"Mesh"}, {u"XBone", u"Bone"}, {u"XTriMesh", u"Late"}}),
          u"Bad file contents table.",
          {u"Mesh"}},
-        {"name of 300 units: not applied", Table({{u"XTriMesh", std::u16string(300, u'n').c_str()}}), u"",
+        {"name of 300 units: not applied",
+         Table({{u"XTriMesh", std::u16string(300, u'n').c_str()}}),
+         u"",
          {u"TriMesh"}},
-        {"name past 1,024 units", Table({{u"XTriMesh", std::u16string(1025, u'n').c_str()}}),
-         u"Bad file contents table.", {}},
-        {"count beyond its entries", Chunk(XScene::ChunkRoot, Chunk(XScene::ChunkContents, Chunk(XScene::ChunkCount, U32Payload(0xFFFFFFFF)))),
-         u"Bad file contents table.", {}},
+        {"name past 1,024 units",
+         Table({{u"XTriMesh", std::u16string(1025, u'n').c_str()}}),
+         u"Bad file contents table.",
+         {}},
+        {"count beyond its entries",
+         Chunk(XScene::ChunkRoot,
+               Chunk(XScene::ChunkContents, Chunk(XScene::ChunkCount, U32Payload(0xFFFFFFFF)))),
+         u"Bad file contents table.",
+         {}},
         {"damaged node tree",
-         Cat({Table({{u"XMeshNode", u"N"}}),
-              Chunk(XScene::ChunkNodeTree, Bytes{1, 2, 3})}),
-         u"", {u"N"}},
+         Cat({Table({{u"XMeshNode", u"N"}}), Chunk(XScene::ChunkNodeTree, Bytes{1, 2, 3})}),
+         u"",
+         {u"N"}},
     };
     for (const Case& c : cases)
     {
@@ -529,7 +540,8 @@ TEST(XSceneFileTest, ManyEqualNamesLoadAsNumberedNames)
     // free number, also around names already numbered.
     const uint32_t count = 5000;
     Bytes table = Chunk(XScene::ChunkCount, U32Payload(count + 1));
-    table = Cat({table, Chunk(XScene::ChunkGuid, GuidPayload(1)), Chunk(XScene::ChunkClassName, StringPayload(u"XMeshNode")),
+    table = Cat({table, Chunk(XScene::ChunkGuid, GuidPayload(1)),
+                 Chunk(XScene::ChunkClassName, StringPayload(u"XMeshNode")),
                  Chunk(XScene::ChunkName, StringPayload(u"Box5"))});
     for (uint32_t i = 0; i < count; ++i)
     {

@@ -34,7 +34,10 @@ struct EventLog
     void Attach(TObject*, XBaseObject* o) { lines.push_back("attach " + Name(o)); }
     void Detach(TObject*, XBaseObject* o) { lines.push_back("detach " + Name(o)); }
     void Change(TObject*) { lines.push_back("change"); }
-    void Select(TObject*, XBaseObject* o, bool s) { lines.push_back((s ? "select " : "deselect ") + Name(o)); }
+    void Select(TObject*, XBaseObject* o, bool s)
+    {
+        lines.push_back((s ? "select " : "deselect ") + Name(o));
+    }
     void Editor(TObject*, XBaseEditor*) { lines.push_back("editor"); }
     void Frame(TObject*, unsigned f) { lines.push_back("frame " + std::to_string(f)); }
     static std::string Name(XBaseObject* o)
@@ -66,9 +69,9 @@ TEST(XSceneTest, ConstructsHeadlessWithItsClassesFoldersAndTimer)
     std::vector<std::u16string> classes;
     for (unsigned i = 0; i < scene.GetClassCount(); ++i)
         classes.push_back(scene.GetClass(i)->GetClassNameW().c_str());
-    EXPECT_EQ(classes, (std::vector<std::u16string>{u"XMeshNode", u"XNodeGroup", u"XPointLight", u"XSpotLight",
-                                                     u"XDirectionalLight", u"XCamera", u"XMaterial", u"XTexture",
-                                                     u"XTriMesh"}));
+    EXPECT_EQ(classes, (std::vector<std::u16string>{u"XMeshNode", u"XNodeGroup", u"XPointLight",
+                                                    u"XSpotLight", u"XDirectionalLight", u"XCamera",
+                                                    u"XMaterial", u"XTexture", u"XTriMesh"}));
     EXPECT_TRUE(scene.GetSceneDir() == u"Scenes");
     EXPECT_TRUE(scene.GetMeshDir() == u"Meshes");
     EXPECT_FALSE(scene.GetRootDir().IsEmpty());
@@ -142,9 +145,11 @@ TEST(XSceneTest, CreatesObjectsByRegisteredClassAndRefusesWhatItCannotCreate)
         unsigned before = scene.GetObjectCount();
         XGuid* given = c.message.find(u"GUID") != std::u16string::npos ? &guid : nullptr;
         if (c.node)
-            EXPECT_EQ(ThrownMessage([&] { scene.CreateNode(XString(c.className), given, nullptr); }), c.message);
+            EXPECT_EQ(ThrownMessage([&] { scene.CreateNode(XString(c.className), given, nullptr); }),
+                      c.message);
         else
-            EXPECT_EQ(ThrownMessage([&] { scene.CreateObject(XString(c.className), given, nullptr); }), c.message);
+            EXPECT_EQ(ThrownMessage([&] { scene.CreateObject(XString(c.className), given, nullptr); }),
+                      c.message);
         EXPECT_EQ(scene.GetObjectCount(), before);
     }
     EXPECT_EQ(ThrownMessage([&] { scene.CreateNode(static_cast<XBaseMesh*>(nullptr), nullptr, nullptr); }),
@@ -187,9 +192,9 @@ TEST(XSceneTest, KeepsNamesUnique)
         const char16_t* unique;
     };
     const Case cases[] = {
-        {u"Box", u"Box2"},          {u"Box7", u"Box8"},   {u"Box007", u"Box8"},
-        {u"Door-3", u"Door-4"},     {u"", u"2"},          {u"9", u"10"},
-        {u"Box4294967295", u"Box0"}, // the number is a 32-bit value and wraps
+        {u"Box", u"Box2"}, {u"Box7", u"Box8"}, {u"Box007", u"Box8"},        {u"Door-3", u"Door-4"},
+        {u"", u"2"},       {u"9", u"10"},      {u"Box4294967295", u"Box0"}, // the number is a 32-bit value
+                                                                            // and wraps
     };
     for (const Case& c : cases)
     {
@@ -363,7 +368,8 @@ TEST(XSceneTest, FiresEventsOnlyWhenNormalAndNotInsideAnUpdate)
     scene.DoSceneChange();
     scene.EndUpdate();
     scene.DoFrameChange(3);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"change", "change", "change", "change", "change", "frame 3"}));
+    EXPECT_EQ(log.lines,
+              (std::vector<std::string>{"change", "change", "change", "change", "change", "frame 3"}));
     EXPECT_EQ(editor->calls.size(), 6u);
 
     // Unassigned events keep the editor silent too.
