@@ -142,8 +142,9 @@ TControl* TScreen::ActiveControl() const
 
 // ---- TCustomForm -----------------------------------------------------------------------------
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner)
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
 {
+    m_canvas->SetControl(this);
     m_visible = false; // forms start hidden until shown
     SetColor(clBtnFace);
     Screen->m_forms.push_back(this);
@@ -162,6 +163,7 @@ TCustomForm::~TCustomForm()
     modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
     if (Application->m_mainForm == this)
         Application->m_mainForm = nullptr;
+    delete m_canvas;
 }
 
 void TCustomForm::AfterConstruction()
@@ -422,28 +424,51 @@ void TCustomForm::PaintDirty()
         g_presenter->FormPainted(this, dirty);
 }
 
-void TCustomForm::PaintTree(TControl* control, const TRect& dirty)
+void TCustomForm::PaintTree(TControl* control, const TRect& clip)
 {
     if (!control->Visible())
         return;
     TPoint origin = control->FormOrigin();
     TRect area(origin.x, origin.y, origin.x + control->Width(), origin.y + control->Height());
-    if (area.Intersect(dirty).IsEmpty())
+    TRect bounds = area.Intersect(clip);
+    if (bounds.IsEmpty())
         return;
-    control->PaintControl();
+    {
+        Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
+        HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{origin.x, origin.y}, bounds);
+        if (!dc)
+            return;
+        struct Release
+        {
+            HDC dc;
+            ~Release() { DeleteDC(dc); }
+        } release{dc};
+        control->PaintWindow(dc);
+    }
     auto* container = dynamic_cast<TWinControl*>(control);
     if (!container)
         return;
-    // Graphic children lie under windowed ones.
+    // Children paint inside their parent's client area only; graphic ones lie under windowed ones.
     for (bool windowed : {false, true})
     {
         for (int i = 0; i < container->ControlCount(); ++i)
         {
             TControl* child = container->Controls(i);
             if ((dynamic_cast<TWinControl*>(child) != nullptr) == windowed)
-                PaintTree(child, dirty);
+                PaintTree(child, bounds);
         }
     }
+}
+
+void TCustomForm::Paint()
+{
+    OnPaint(this);
+}
+
+void TCustomForm::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    TWinControl::PaintWindow(dc);
 }
 
 bool TCustomForm::DialogKey(WORD key, TShiftState shift)
