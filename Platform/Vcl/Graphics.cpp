@@ -276,8 +276,8 @@ void TCanvas::ObjectChanged(TObject*)
 
 HDC TCanvas::Handle()
 {
-    if (!m_dc)
-        CreateHandle();
+    // With the pen, brush, font and colours in place, so that GDI calls on it draw as the canvas.
+    RequireState();
     return m_dc;
 }
 
@@ -303,7 +303,9 @@ void TCanvas::CreateHandle()
 
 void TCanvas::RequireState()
 {
-    HDC dc = Handle();
+    if (!m_dc)
+        CreateHandle();
+    HDC dc = m_dc;
     // Selected anew each time: a changed object was deselected and freed meanwhile.
     HGDIOBJ font = SelectObject(dc, m_font->Handle());
     HGDIOBJ pen = SelectObject(dc, m_pen->Handle());
@@ -324,7 +326,7 @@ void TCanvas::RequireState()
 TPoint TCanvas::PenPos()
 {
     POINT p{0, 0};
-    GetCurrentPositionEx(Handle(), &p);
+    GetCurrentPositionEx(m_dc ? m_dc : Handle(), &p);
     return TPoint(p.x, p.y);
 }
 
@@ -350,7 +352,8 @@ void TCanvas::Rectangle(int left, int top, int right, int bottom)
 
 void TCanvas::MoveTo(int x, int y)
 {
-    MoveToEx(Handle(), x, y, nullptr);
+    RequireState();
+    MoveToEx(m_dc, x, y, nullptr);
 }
 
 void TCanvas::LineTo(int x, int y)
