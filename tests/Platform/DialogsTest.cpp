@@ -1,10 +1,13 @@
 #include "Platform/Vcl/Dialogs.h"
 
+#include "Platform/Vcl/DialogForms.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -158,5 +161,120 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
         {
             EXPECT_EQ(Listing(browser), (std::vector<std::string>{"Models.pck", "Other.pck"}));
         }
+    }
+}
+
+namespace
+{
+void Key(TCustomForm* form, WORD key)
+{
+    Vcl::RouteInput(form, WM_KEYDOWN, key, 0);
+    Vcl::RouteInput(form, WM_KEYUP, key, 0);
+}
+
+// The list row of `index` in form coordinates.
+LPARAM RowPoint(TOpenDialogForm* box, int index)
+{
+    int y = 0;
+    while (box->List->ItemAt(y) != index && y < box->List->Height())
+        ++y;
+    return MAKELPARAM(box->List->Left() + 40, box->List->Top() + y + 3);
+}
+
+struct DialogScript
+{
+    std::function<void(TOpenDialogForm*)> steps;
+    void Show(TObject* sender)
+    {
+        TOpenDialogForm* box = static_cast<TOpenDialog*>(sender)->Form();
+        steps(box);
+        if (box->ModalResult() == mrNone)
+        {
+            ADD_FAILURE() << "the dialog is still open";
+            box->SetModalResult(mrCancel);
+        }
+    }
+};
+} // namespace
+
+TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
+{
+    BoxRecorder boxes;
+    TempDir dir("kelvane-dialog");
+    fs::create_directories(dir / "Game" / "Data");
+    Touch(dir / "Game" / "MODELS.PCK");
+    Touch(dir / "Game" / "readme.txt");
+    Touch(dir / "top.pck");
+
+    TOpenDialog dialog(nullptr);
+    dialog.Filter = kPartFilter;
+    dialog.DefaultExt = u"pck";
+    dialog.Options = TOpenOptions{ofHideReadOnly, ofPathMustExist, ofFileMustExist, ofEnableSizing};
+    dialog.InitialDir = Wide(dir.Path());
+    std::vector<std::string> trail;
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    auto where = [&](TOpenDialogForm* box)
+    { trail.push_back(Utf8(box->Browser.Folder()).substr(dir.Path().string().size()) + ":" +
+                      Utf8(box->FileNameEdit->Text())); };
+
+    script.steps = [&](TOpenDialogForm* box)
+    {
+        where(box);
+        // The list has the focus after a click on a row; Enter opens the selected folder.
+        LPARAM game = RowPoint(box, box->Browser.IndexOf(u"Game"));
+        Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, game);
+        Vcl::RouteInput(box, WM_LBUTTONUP, 0, game);
+        EXPECT_TRUE(box->List->Focused());
+        Key(box, VK_RETURN);
+        where(box);
+        // A double click on a folder opens it; Backspace goes back up.
+        LPARAM data = RowPoint(box, box->Browser.IndexOf(u"Data"));
+        Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, data);
+        Vcl::RouteInput(box, WM_LBUTTONUP, 0, data);
+        Vcl::RouteInput(box, WM_LBUTTONDBLCLK, MK_LBUTTON, data);
+        Vcl::RouteInput(box, WM_LBUTTONUP, 0, data);
+        where(box);
+        Key(box, VK_BACK);
+        where(box);
+        // Typing a letter jumps to the name; selecting a file names it in the box.
+        Vcl::RouteInput(box, WM_CHAR, u'm', 0);
+        where(box);
+        // A path that does not exist is refused; a folder typed into the box opens.
+        box->FileNameEdit->SetFocus();
+        box->FileNameEdit->SetText(u"nowhere/x.pck");
+        Key(box, VK_RETURN);
+        box->FileNameEdit->SetText(u"..");
+        Key(box, VK_RETURN);
+        where(box);
+        // The name without its extension, typed in another case, is the file on disk.
+        box->FileNameEdit->SetText(u"game/models");
+        Key(box, VK_RETURN);
+    };
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
+    EXPECT_EQ(trail, (std::vector<std::string>{"/:", "/Game/:", "/Game/Data/:", "/Game/:", "/Game/:MODELS.PCK", "/:"}));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              Platform::FromUtf8((dir / "Game").string()) + u"/nowhere/x.pck\nThe folder does not exist.\nCheck the path and try again.");
+    EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONWARNING);
+
+    // Escape and the Cancel button answer false and keep the name.
+    for (bool escape : {true, false})
+    {
+        script.steps = [&](TOpenDialogForm* box)
+        {
+            if (escape)
+                Key(box, VK_ESCAPE);
+            else
+            {
+                LPARAM at = MAKELPARAM(box->CancelBtn->Left() + 5, box->CancelBtn->Top() + 5);
+                Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                Vcl::RouteInput(box, WM_LBUTTONUP, 0, at);
+            }
+        };
+        EXPECT_FALSE(dialog.Execute());
+        EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
+        EXPECT_EQ(dialog.Form(), nullptr);
     }
 }
