@@ -1,12 +1,53 @@
-// The class library's common dialogs: the open dialog, drawn by us as a modal form. Its folder
-// browsing (listing, filter, typed names, the checks of its options) lives in Vcl::FileBrowser,
-// apart from the drawing, so that it works and is tested the same with or without a display.
+// The class library's dialogs, drawn by us as modal forms: the message box and the open dialog.
+// The open dialog's folder browsing (listing, filter, typed names, the checks of its options)
+// lives in Vcl::FileBrowser, apart from the drawing, so that it works the same with or without a
+// display.
 #pragma once
 
-#include "Platform/Vcl/Classes.h"
-#include "Platform/Vcl/SysUtils.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/StdCtrls.h"
 
+#include <string>
 #include <vector>
+
+// A message box: the text wrapped beside an optional icon, and a row of buttons as the style
+// (MB_OK, MB_OKCANCEL, MB_YESNO ...) asks. The MB_DEFBUTTONn button has the focus; Enter presses
+// the focused button; Escape and the close button answer Cancel (or OK in a box with OK alone) and
+// do nothing in a box without either; a button's underlined letter presses it.
+class TMessageForm : public TForm
+{
+public:
+    TMessageForm(const UnicodeString& text, const UnicodeString& caption, UINT type);
+
+    int ButtonCount() const { return static_cast<int>(m_buttons.size()); }
+    TButton* Buttons(int index) const { return m_buttons.at(static_cast<size_t>(index)); }
+    TLabel* Message() const { return m_message; }
+    // The answer for Escape and the close button; 0 when the box has none.
+    int EscapeResult() const { return m_escapeResult; }
+    // Shows the box modally and returns the answer (IDOK ...).
+    int Execute();
+
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    void Paint() override;
+
+private:
+    void ButtonKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+
+    UINT m_icon = 0; // MB_ICONHAND ... or 0
+    TRect m_iconRect;
+    TLabel* m_message;
+    std::vector<TButton*> m_buttons;
+    int m_escapeResult = 0;
+    int m_defaultResult = IDOK;
+};
+
+namespace Vcl
+{
+// Shows a TMessageForm modally; the message-box handler of the desktop presenter.
+int MessageBoxForm(const UnicodeString& text, const UnicodeString& caption, UINT type);
+} // namespace Vcl
 
 enum TOpenOption
 {
@@ -136,4 +177,83 @@ public:
 
 private:
     TOpenDialogForm* m_form = nullptr;
+};
+
+// ---- The open dialog's window and its list of folders and files (tests reach them through
+// TOpenDialog::Form() while the dialog shows) ----
+
+// The folders and files of a FileBrowser, one row each with an icon. A click selects, a double
+// click or Enter opens, Backspace goes to the parent folder, typed letters jump to a name.
+class TFileListView : public TCustomControl
+{
+public:
+    explicit TFileListView(TComponent* AOwner);
+
+    void SetBrowser(Vcl::FileBrowser* browser);
+    // The browser's folder changed: the first row is selected and shown.
+    void Reload();
+    int Count() const;
+    int ItemIndex() const { return m_itemIndex; }
+    // Selects the row (clamped) and scrolls it into view; fires OnSelect on a change.
+    void SetItemIndex(int index);
+    const Vcl::FileItem* Selected() const;
+    int TopIndex() const { return m_topIndex; }
+    // The row under a y of the control's client area, or -1.
+    int ItemAt(int y);
+
+    TNotifyEvent OnSelect;
+    TNotifyEvent OnOpen;
+    TNotifyEvent OnParent;
+
+protected:
+    void Paint() override;
+    LRESULT DialogCode() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DblClick() override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(WCHAR& Key) override;
+
+private:
+    int VisibleRows();
+    void DrawIcon(int x, int y, bool folder);
+
+    Vcl::FileBrowser* m_browser = nullptr;
+    int m_itemIndex = -1;
+    int m_topIndex = 0;
+    std::u16string m_typed;
+    DWORD m_typedAt = 0;
+};
+
+class TOpenDialogForm : public TForm
+{
+public:
+    TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog);
+
+    TLabel* LookInLabel;
+    TLabel* FolderLabel;
+    TButton* UpBtn;
+    TFileListView* List;
+    TLabel* FileNameLabel;
+    TEdit* FileNameEdit;
+    TButton* OpenBtn;
+    TLabel* TypeLabel;
+    TLabel* FilterLabel;
+    TButton* CancelBtn;
+    Vcl::FileBrowser Browser;
+
+    // The full path chosen with Open.
+    const UnicodeString& ChosenFileName() const { return m_fileName; }
+
+    void Dispatch(TMessage& Message) override;
+
+private:
+    void FolderChanged();
+    void UpBtnClick(TObject* Sender);
+    void ListSelect(TObject* Sender);
+    void ListOpen(TObject* Sender);
+    void OpenBtnClick(TObject* Sender);
+    void Complain(const UnicodeString& text);
+
+    TOpenDialog* m_dialog;
+    UnicodeString m_fileName;
 };

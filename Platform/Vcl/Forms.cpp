@@ -1,5 +1,7 @@
 #include "Platform/Vcl/Forms.h"
 
+#include "Platform/Vcl/DesktopPresenter.h"
+
 #include <algorithm>
 
 namespace
@@ -518,6 +520,25 @@ void TCustomForm::Dispatch(TMessage& Message)
     case CM_RELEASE:
         Free(); // nothing of the form may be touched after this
         return;
+    case WM_ACTIVATE:
+        // The presenter's window got or lost the keyboard: the focused control follows it, and
+        // the active control is kept for when the window comes back.
+        Message.Result = 0;
+        if (LOWORD(Message.WParam) != 0)
+        {
+            if (!m_visible)
+                return;
+            Screen->m_activeForm = this;
+            if (!m_focusedControl && m_activeControl && m_activeControl->CanFocus())
+                FocusControl(m_activeControl);
+            return;
+        }
+        if (TWinControl* focused = m_focusedControl)
+        {
+            m_focusedControl = nullptr;
+            focused->Perform(WM_KILLFOCUS, 0, 0);
+        }
+        return;
     default:
         TWinControl::Dispatch(Message);
     }
@@ -526,6 +547,11 @@ void TCustomForm::Dispatch(TMessage& Message)
 // ---- TApplication ----------------------------------------------------------------------------
 
 TApplication::TApplication() : TComponent(nullptr) {}
+
+void TApplication::Initialize()
+{
+    Vcl::InstallDesktopPresenter();
+}
 
 TApplication::~TApplication()
 {

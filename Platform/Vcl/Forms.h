@@ -193,7 +193,9 @@ public:
     // Frees the forms it still owns while the application object itself stands.
     ~TApplication() override;
 
-    void Initialize() {}
+    // Shows forms on the desktop from now on when a display is available (Vcl::InstallDesktopPresenter);
+    // headless it does nothing.
+    void Initialize();
     // Whether the main form has its own button on the task bar.
     bool MainFormOnTaskBar = false;
 

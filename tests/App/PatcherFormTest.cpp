@@ -3,7 +3,7 @@
 #include "App/AppConfig.h"
 #include "App/AppLogger.h"
 #include "Components/XVariant.h"
-#include "Platform/Vcl/DialogForms.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "tests/support/DemoGame.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"

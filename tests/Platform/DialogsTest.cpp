@@ -1,6 +1,6 @@
 #include "Platform/Vcl/Dialogs.h"
 
-#include "Platform/Vcl/DialogForms.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
 
