@@ -407,8 +407,9 @@ TPatcherForm::TPatcherForm(TComponent* AOwner) : TForm(AOwner)
     SetClientHeight(96);
 
     // Created in tab order, so that Tab walks them as listed.
+    // The label sizes itself to its caption (the class library's default), so that the whole
+    // caption shows whatever the face that stands in for Tahoma measures.
     Label3 = Place<TLabel>(this, u"Label3", 8, 11, 74, 13, {akLeft, akTop});
-    Label3->SetAutoSize(false);
     Label3->SetCaption(u"Models.pck file:");
     PackageFileEdit = Place<TEdit>(this, u"PackageFileEdit", 95, 8, 491, 21, {akLeft, akTop, akRight});
     DestPathBrowseBtn = PlaceButton(this, u"DestPathBrowseBtn", u"...", 592, 5, 32, {akTop, akRight},

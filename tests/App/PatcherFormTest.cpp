@@ -154,6 +154,14 @@ TEST_F(PatcherFormTest, LayoutAnchorsAndTabOrder)
         {m_form->ProgressBar, "", {8, 36, 624, 47}, {8, 136, 724, 147}},
         {m_form->Bevel1, "", {8, 44, 624, 57}, {8, 144, 724, 157}},
     };
+    // The label takes its caption's width at its place, short of the edit box.
+    TRect label = m_form->Label3->BoundsRect();
+    EXPECT_EQ(label.left, 8);
+    EXPECT_EQ(label.top, 11);
+    EXPECT_EQ(label.Height(), 13);
+    EXPECT_GE(label.Width(), 74);
+    EXPECT_LE(label.right, m_form->PackageFileEdit->Left());
+    rows[0].bounds = rows[0].grown = label;
     for (const Row& row : rows)
     {
         EXPECT_EQ(row.control->BoundsRect(), row.bounds) << Utf8(row.control->Name());
