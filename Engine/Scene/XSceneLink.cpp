@@ -40,6 +40,81 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
+{
+    return nullptr;
+}
+
+XBaseObject* XSceneLink::CreateObject(XScene*, const XBaseString<WCHAR>&)
+{
+    return nullptr;
+}
+
+XMeshNode* XSceneLink::CreateNode(XScene*, XBaseMesh*)
+{
+    return nullptr;
+}
+
+void XSceneLink::MouseCreateNodeFinish(XScene*)
+{
+}
+
+unsigned XSceneLink::GetNodeCount(XScene*)
+{
+    return 0;
+}
+
+XMeshNode* XSceneLink::GetNode(XScene*, unsigned)
+{
+    return nullptr;
+}
+
+unsigned XSceneLink::GetSelNodeCount(XScene*)
+{
+    return 0;
+}
+
+XMeshNode* XSceneLink::GetSelNode(XScene*, unsigned)
+{
+    return nullptr;
+}
+
+XMeshTree* XSceneLink::GetMeshTree(XScene*)
+{
+    return nullptr;
+}
+
+unsigned XSceneLink::FindTransformAxis(XScene*, XViewport*, const XPoint&, const XMatrix*)
+{
+    return 0;
+}
+
+unsigned XSceneLink::GetTransformAxis(XScene*)
+{
+    return 0;
+}
+
+void XSceneLink::SetTransformAxis(XScene*, unsigned)
+{
+}
+
+unsigned XSceneLink::GetTransformType(XScene*)
+{
+    return 0;
+}
+
+void XSceneLink::CopySelNodesToClipboard(XScene*)
+{
+}
+
+void XSceneLink::CutSelNodesToClipboard(XScene*)
+{
+}
+
+void XSceneLink::PasteFromClipboard(XScene*)
+{
+}
+
 void XSceneLink::StoreSelected(XMeshNode* node, bool selected)
 {
     node->m_Selected = selected;

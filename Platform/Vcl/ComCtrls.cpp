@@ -49,8 +49,9 @@ TRect TProgressBar::BarRect() const
     // Inside the one-pixel frame and a pixel of room.
     TRect inner(2, 2, std::max(2, Width() - 2), std::max(2, Height() - 2));
     long long range = static_cast<long long>(m_max) - m_min;
-    int width = range <= 0 ? 0
-                           : static_cast<int>(static_cast<long long>(inner.Width()) * (m_position - m_min) / range);
+    int width = range <= 0
+                    ? 0
+                    : static_cast<int>(static_cast<long long>(inner.Width()) * (m_position - m_min) / range);
     return TRect(inner.left, inner.top, inner.left + width, inner.bottom);
 }
 

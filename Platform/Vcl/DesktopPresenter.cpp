@@ -256,7 +256,8 @@ private:
         {
             WPARAM keys = MouseKeys(e.modifiers);
             auto delta = static_cast<WORD>(static_cast<SHORT>(e.wheel * 120));
-            PostMessageW(handle, WM_MOUSEWHEEL, (static_cast<WPARAM>(delta) << 16) | keys, MAKELPARAM(e.x, e.y));
+            PostMessageW(handle, WM_MOUSEWHEEL, (static_cast<WPARAM>(delta) << 16) | keys,
+                         MAKELPARAM(e.x, e.y));
             break;
         }
         case X11::EventKind::KeyDown:
@@ -274,6 +275,10 @@ private:
             else if (e.repeat)
                 flags |= static_cast<LPARAM>(1) << 30;
             PostMessageW(handle, message, e.virtualKey, flags);
+            // Alt+F4 closes the window, as the system menu would.
+            if (down && !e.repeat && e.virtualKey == VK_F4 && (e.modifiers & X11::ModAlt) &&
+                !(e.modifiers & (X11::ModControl | X11::ModShift)))
+                CloseRequested(form, handle);
             break;
         }
         case X11::EventKind::Char:
@@ -302,9 +307,24 @@ private:
             }
             break;
         case X11::EventKind::Close:
-            PostMessageW(handle, WM_CLOSE, 0, 0);
+            CloseRequested(form, handle);
             break;
         }
+    }
+
+    // A form under a modal one cannot be closed (its owner is disabled meanwhile): the modal one
+    // comes to the front instead.
+    void CloseRequested(TCustomForm* form, HWND handle)
+    {
+        TCustomForm* modal = TopModalForm();
+        if (modal && modal != form)
+        {
+            auto top = m_windows.find(modal);
+            if (top != m_windows.end())
+                top->second.window->Focus();
+            return;
+        }
+        PostMessageW(handle, WM_CLOSE, 0, 0);
     }
 
     std::map<TCustomForm*, Entry> m_windows;
@@ -333,7 +353,8 @@ Installation& TheInstallation()
 void PumpEvents(DWORD wait)
 {
     if (wait != 0)
-        X11::WaitForEvents(wait == Platform::INFINITE_WAIT ? 100 : static_cast<int>(std::min<DWORD>(wait, 100)));
+        X11::WaitForEvents(wait == Platform::INFINITE_WAIT ? 100
+                                                           : static_cast<int>(std::min<DWORD>(wait, 100)));
     X11::ProcessEvents();
 }
 } // namespace

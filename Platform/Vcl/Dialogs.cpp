@@ -52,7 +52,8 @@ std::vector<ButtonKind> ButtonsOf(UINT type)
 }
 } // namespace
 
-TMessageForm::TMessageForm(const UnicodeString& text, const UnicodeString& caption, UINT type) : TForm(nullptr)
+TMessageForm::TMessageForm(const UnicodeString& text, const UnicodeString& caption, UINT type)
+    : TForm(nullptr)
 {
     SetBorderStyle(bsDialog);
     SetPosition(poScreenCenter);
@@ -83,7 +84,8 @@ TMessageForm::TMessageForm(const UnicodeString& text, const UnicodeString& capti
     m_iconRect = m_icon ? TRect(Margin, Margin, Margin + IconSize, Margin + IconSize) : TRect();
 
     std::vector<ButtonKind> kinds = ButtonsOf(type);
-    int rowWidth = static_cast<int>(kinds.size()) * ButtonWidth + static_cast<int>(kinds.size() - 1) * ButtonGap;
+    int rowWidth =
+        static_cast<int>(kinds.size()) * ButtonWidth + static_cast<int>(kinds.size() - 1) * ButtonGap;
     int clientWidth = std::max({textLeft + textWidth + Margin, rowWidth + 2 * Margin, 160});
     int rowTop = std::max(textTop + textHeight, m_icon ? Margin + IconSize : 0) + Margin + 6;
     SetClientWidth(clientWidth);
@@ -193,7 +195,8 @@ void TMessageForm::Paint()
     HDC dc = canvas->Handle();
     if (m_icon == MB_ICONEXCLAMATION)
     {
-        POINT triangle[] = {{r.left + IconSize / 2, r.top + 1}, {r.right - 1, r.bottom - 2}, {r.left, r.bottom - 2}};
+        POINT triangle[] = {
+            {r.left + IconSize / 2, r.top + 1}, {r.right - 1, r.bottom - 2}, {r.left, r.bottom - 2}};
         Polygon(dc, triangle, 3);
     }
     else
@@ -208,7 +211,8 @@ void TMessageForm::Paint()
     RECT glyphRect = r;
     if (m_icon == MB_ICONEXCLAMATION)
         glyphRect.top += 6;
-    DrawTextW(dc, glyph.c_str(), glyph.Length(), &glyphRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, glyph.c_str(), glyph.Length(), &glyphRect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
 namespace Vcl

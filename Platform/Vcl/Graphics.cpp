@@ -175,7 +175,8 @@ HPEN TPen::Handle()
 {
     if (!m_handle)
     {
-        static const int styles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
+        static const int styles[] = {PS_SOLID,      PS_DASH, PS_DOT,        PS_DASHDOT,
+                                     PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
         m_handle = CreatePen(styles[m_style], m_width, ColorToRGB(m_color));
     }
     return static_cast<HPEN>(m_handle);
@@ -467,6 +468,6 @@ void TBitmap::Draw(TCanvas* canvas, const TRect& rect)
 {
     if (!m_bitmap)
         return;
-    StretchBlt(canvas->Handle(), rect.left, rect.top, rect.Width(), rect.Height(), m_dc, 0, 0, m_width, m_height,
-               SRCCOPY);
+    StretchBlt(canvas->Handle(), rect.left, rect.top, rect.Width(), rect.Height(), m_dc, 0, 0, m_width,
+               m_height, SRCCOPY);
 }

@@ -233,7 +233,8 @@ void TCustomEdit::SetSelLength(int length)
 
 UnicodeString TCustomEdit::SelText() const
 {
-    return UnicodeString(Text().str().substr(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength())));
+    return UnicodeString(
+        Text().str().substr(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength())));
 }
 
 void TCustomEdit::SetSelText(const UnicodeString& text)
@@ -385,8 +386,8 @@ bool TCustomEdit::ReplaceSelection(const UnicodeString& text, bool user)
     }
     if (insert.empty() && start == end)
         return false;
-    std::u16string updated = current.substr(0, static_cast<size_t>(start)) + insert +
-                             current.substr(static_cast<size_t>(end));
+    std::u16string updated =
+        current.substr(0, static_cast<size_t>(start)) + insert + current.substr(static_cast<size_t>(end));
     m_anchor = m_caret = start + static_cast<int>(insert.size());
     if (user)
         m_modified = true;
@@ -495,7 +496,8 @@ int TCustomEdit::PositionAt(int x)
     int length = Text().Length();
     for (int p = 0; p <= length; p = NextPosition(p))
     {
-        if (std::abs(offsets[static_cast<size_t>(p)] - target) < std::abs(offsets[static_cast<size_t>(best)] - target))
+        if (std::abs(offsets[static_cast<size_t>(p)] - target) <
+            std::abs(offsets[static_cast<size_t>(best)] - target))
             best = p;
         if (p == length)
             break;

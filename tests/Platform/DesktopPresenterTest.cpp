@@ -76,15 +76,18 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
         UINT type;
         int button; // the button to click, -1: press the key
         const char* key;
+        const char* modifier;
         int expect;
     };
     const Case cases[] = {
-        {"enter on OK", MB_OK | MB_ICONINFORMATION, -1, "Return", IDOK},
-        {"enter on the second default", MB_YESNO | MB_DEFBUTTON2, -1, "Return", IDNO},
-        {"escape cancels", MB_OKCANCEL, -1, "Escape", IDCANCEL},
-        {"click on No", MB_YESNO | MB_ICONQUESTION, 1, nullptr, IDNO},
-        {"click on Yes", MB_YESNO, 0, nullptr, IDYES},
-        {"click on Cancel", MB_OKCANCEL | MB_ICONERROR, 1, nullptr, IDCANCEL},
+        {"enter on OK", MB_OK | MB_ICONINFORMATION, -1, "Return", nullptr, IDOK},
+        {"enter on the second default", MB_YESNO | MB_DEFBUTTON2, -1, "Return", nullptr, IDNO},
+        {"escape cancels", MB_OKCANCEL, -1, "Escape", nullptr, IDCANCEL},
+        {"alt f4 closes as cancel", MB_YESNOCANCEL, -1, "F4", "Alt_L", IDCANCEL},
+        {"the underlined letter", MB_YESNO, -1, "n", nullptr, IDNO},
+        {"click on No", MB_YESNO | MB_ICONQUESTION, 1, nullptr, nullptr, IDNO},
+        {"click on Yes", MB_YESNO, 0, nullptr, nullptr, IDYES},
+        {"click on Cancel", MB_OKCANCEL | MB_ICONERROR, 1, nullptr, nullptr, IDCANCEL},
     };
     // The main form stays behind the box and takes no input meanwhile.
     TForm main(nullptr);
@@ -130,15 +133,17 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
                     return;
                 }
                 unsigned long window = box ? Vcl::NativeWindowOf(box) : 0;
-                if (sent || !box || !test->Viewable(window) || !test->HasFocus(window) || box->PaintCount() == 0)
+                if (sent || !box || !test->Viewable(window) || !test->HasFocus(window) ||
+                    box->PaintCount() == 0)
                     return;
                 sent = true;
                 shownWithCaption = box->Caption() == UnicodeString(u"Kelvane");
-                // A click on the main form's button goes nowhere while the box is up.
+                // A click on the main form's button and its close button go nowhere while the box is up.
                 test->ClickAt(Vcl::NativeWindowOf(main), 20, 20);
+                test->probe->RequestClose(Vcl::NativeWindowOf(main));
                 if (c->button < 0)
                 {
-                    test->Key(c->key);
+                    test->Key(c->key, c->modifier);
                     return;
                 }
                 TButton* target = box->Buttons(c->button);
@@ -157,6 +162,7 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
     }
     Application->ProcessMessages();
     EXPECT_EQ(mainClicks, 0);
+    EXPECT_TRUE(main.Visible()); // its close button did nothing while a box was up
     // The main form has the keyboard back.
     EXPECT_TRUE(PumpUntil([&] { return HasFocus(Vcl::NativeWindowOf(&main)); }));
     EXPECT_TRUE(PumpUntil([&] { return button->Focused(); }));
@@ -230,9 +236,9 @@ TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomI
         return true;
     };
     EXPECT_TRUE(PumpUntil(matches));
-    EXPECT_EQ(ReadPixel(window, 2, 2), 0xD4D0C8u);   // the button face
+    EXPECT_EQ(ReadPixel(window, 2, 2), 0xD4D0C8u);    // the button face
     EXPECT_EQ(ReadPixel(window, 100, 15), 0xFFFFFFu); // inside the edit
-    EXPECT_EQ(ReadPixel(window, 20, 44), 0x0A246Au); // the bar's fill
+    EXPECT_EQ(ReadPixel(window, 20, 44), 0x0A246Au);  // the bar's fill
     EXPECT_TRUE(edit->Focused());
 
     // Typing reaches the edit; Enter presses the default button.
@@ -273,9 +279,9 @@ TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomI
 
     // 1,000 random keys and mouse actions.
     std::mt19937 random(20261207);
-    const char* const keys[] = {"a",   "z",    "1",   "space",  "BackSpace", "Delete", "Left",
-                                "Right", "Home", "End", "Tab",    "Return",    "Escape", "Cyrillic_a",
-                                "Up",  "Down", "Insert", "period", "v",        "x",      "c"};
+    const char* const keys[] = {"a",     "z",    "1",      "space",  "BackSpace", "Delete", "Left",
+                                "Right", "Home", "End",    "Tab",    "Return",    "Escape", "Cyrillic_a",
+                                "Up",    "Down", "Insert", "period", "v",         "x",      "c"};
     const char* const modifiers[] = {nullptr, nullptr, nullptr, "Shift_L", "Control_L"};
     for (int i = 0; i < 1000; ++i)
     {
@@ -303,7 +309,7 @@ TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomI
             probe->Button(button, true);
             probe->Button(button, false);
         }
-            break;
+        break;
         }
         if (i % 10 == 0)
             Application->ProcessMessages();

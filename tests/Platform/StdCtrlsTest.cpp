@@ -19,7 +19,7 @@
 
 namespace
 {
-constexpr uint32_t FacePixel = 0xD4D0C8;   // clBtnFace of the classic scheme
+constexpr uint32_t FacePixel = 0xD4D0C8;      // clBtnFace of the classic scheme
 constexpr uint32_t HighlightPixel = 0x0A246A; // clHighlight
 
 struct Ink
@@ -78,7 +78,9 @@ protected:
         for (char16_t c : text)
         {
             // Letters and Space by their keys; anything else by a key no control acts on.
-            WORD key = (c >= u'a' && c <= u'z') ? WORD(c - u'a' + 'A') : c == u' ' ? WORD(VK_SPACE) : WORD(0xE5);
+            WORD key = (c >= u'a' && c <= u'z') ? WORD(c - u'a' + 'A')
+                       : c == u' '              ? WORD(VK_SPACE)
+                                                : WORD(0xE5);
             Press(key, c);
         }
     }
@@ -139,9 +141,9 @@ protected:
                 WORD key;
                 WCHAR character;
             };
-            static const Named keys[] = {{"L", VK_LEFT, 0},     {"R", VK_RIGHT, 0},  {"HOME", VK_HOME, 0},
+            static const Named keys[] = {{"L", VK_LEFT, 0},     {"R", VK_RIGHT, 0},    {"HOME", VK_HOME, 0},
                                          {"END", VK_END, 0},    {"DEL", VK_DELETE, 0}, {"BS", VK_BACK, u'\b'},
-                                         {"INS", VK_INSERT, 0}, {"A", 'A', 1},        {"C", 'C', 3},
+                                         {"INS", VK_INSERT, 0}, {"A", 'A', 1},         {"C", 'C', 3},
                                          {"X", 'X', 24},        {"V", 'V', 22}};
             const Named* named = nullptr;
             for (const Named& k : keys)
@@ -308,7 +310,8 @@ TEST_F(EditTest, CaretBlinksOnTheTimerOnlyWhileFocused)
     edit->SetFocus();
     Type(u"x"); // restarts the blink on the new clock
     ASSERT_TRUE(edit->CaretShown());
-    TRect area(edit->Left() + 2, edit->Top() + 2, edit->Left() + edit->Width() - 2, edit->Top() + edit->Height() - 2);
+    TRect area(edit->Left() + 2, edit->Top() + 2, edit->Left() + edit->Width() - 2,
+               edit->Top() + edit->Height() - 2);
     form->PaintDirty();
     int withCaret = InkOf(*form, area, 0xFFFFFF).count;
     clock.Advance(GetCaretBlinkTime());
@@ -473,7 +476,8 @@ TEST_F(ButtonTest, ModalResultEndsShowModal)
         {"enter on the default", [&] { Press(VK_RETURN, u'\r'); }, mrOk},
         {"escape on cancel", [&] { Press(VK_ESCAPE, 0x1B); }, mrCancel},
         {"clicking ok", [&] { Click(ok); }, mrOk},
-        {"a button without a result leaves the loop running; then close", [&]
+        {"a button without a result leaves the loop running; then close",
+         [&]
          {
              Click(other);
              PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
@@ -521,13 +525,21 @@ TEST_F(ButtonTest, PaintsFaceCaptionDefaultFrameAndFocus)
     Ink ink = InkOf(*form, inner, FacePixel);
     ASSERT_GT(ink.count, 10);
     EXPECT_LE(std::abs((ink.left + ink.right) - (inner.left + inner.right)), 3);
-    EXPECT_EQ(InkOf(*form, TRect(otherRect.left + 2, otherRect.top + 2, otherRect.right - 2, otherRect.top + 3), FacePixel).count, 0);
+    EXPECT_EQ(InkOf(*form,
+                    TRect(otherRect.left + 2, otherRect.top + 2, otherRect.right - 2, otherRect.top + 3),
+                    FacePixel)
+                  .count,
+              0);
     // Focusing "Patch" takes the outline from OK and draws the dotted focus rectangle.
     other->SetFocus();
     form->PaintDirty();
     EXPECT_NE(pixel(okRect.left, okRect.top), 0u);
     EXPECT_EQ(pixel(otherRect.left, otherRect.top), 0u);
-    EXPECT_GT(InkOf(*form, TRect(otherRect.left + 4, otherRect.top + 4, otherRect.right - 4, otherRect.top + 5), FacePixel).count, 10);
+    EXPECT_GT(InkOf(*form,
+                    TRect(otherRect.left + 4, otherRect.top + 4, otherRect.right - 4, otherRect.top + 5),
+                    FacePixel)
+                  .count,
+              10);
     // Disabled: grey embossed text, no black in the caption.
     other->SetEnabled(false);
     form->PaintDirty();
@@ -551,7 +563,8 @@ TEST_F(FormFixture, ProgressBarFillIsProportionalAndUpdatePaintsAtOnce)
     bar->SetMax(100);
     form->Show();
     form->PaintDirty();
-    TRect inner(bar->Left() + 2, bar->Top() + 2, bar->Left() + bar->Width() - 2, bar->Top() + bar->Height() - 2);
+    TRect inner(bar->Left() + 2, bar->Top() + 2, bar->Left() + bar->Width() - 2,
+                bar->Top() + bar->Height() - 2);
     for (int position : {0, 1, 25, 50, 99, 100, 150, -5})
     {
         SCOPED_TRACE(position);
@@ -571,7 +584,8 @@ TEST_F(FormFixture, ProgressBarFillIsProportionalAndUpdatePaintsAtOnce)
         {
             EXPECT_EQ(fill.left, inner.left);
             EXPECT_EQ(fill.right, inner.left + width);
-            EXPECT_EQ(form->Pixels()[inner.top * form->ClientWidth() + inner.left] & 0xFFFFFF, HighlightPixel);
+            EXPECT_EQ(form->Pixels()[inner.top * form->ClientWidth() + inner.left] & 0xFFFFFF,
+                      HighlightPixel);
         }
     }
     // A maximum below the position pulls it down; blocks leave gaps.
@@ -665,10 +679,10 @@ TEST(MessageFormTest, ButtonsDefaultsAndEscapeFollowTheStyle)
     {
         UINT type;
         std::vector<std::string> captions;
-        int focused;     // index of the focused (default) button
-        int escape;      // the answer Escape gives, 0 for none
-        UINT keyPress;   // a key pressed in the box (0: Enter)
-        int expect;      // the answer
+        int focused;   // index of the focused (default) button
+        int escape;    // the answer Escape gives, 0 for none
+        UINT keyPress; // a key pressed in the box (0: Enter)
+        int expect;    // the answer
     };
     const Case cases[] = {
         {MB_OK, {"OK"}, 0, IDOK, 0, IDOK},
@@ -685,9 +699,10 @@ TEST(MessageFormTest, ButtonsDefaultsAndEscapeFollowTheStyle)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.type);
-        TMessageForm box(u"A long message that wraps over more than one line because it is quite a bit longer than "
-                         u"the widest line a box allows.",
-                         u"Kelvane", c.type);
+        TMessageForm box(
+            u"A long message that wraps over more than one line because it is quite a bit longer than "
+            u"the widest line a box allows.",
+            u"Kelvane", c.type);
         ASSERT_EQ(box.ButtonCount(), static_cast<int>(c.captions.size()));
         for (int i = 0; i < box.ButtonCount(); ++i)
             EXPECT_EQ(box.Buttons(i)->Caption().ToUtf8(), c.captions[static_cast<size_t>(i)]);

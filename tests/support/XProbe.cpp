@@ -104,6 +104,19 @@ void XProbe::FocusElsewhere()
     XSync(m_display, False);
 }
 
+void XProbe::RequestClose(unsigned long window)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, window, False, NoEventMask, &e);
+    XSync(m_display, False);
+}
+
 bool XProbe::ClipboardOwned()
 {
     return XGetSelectionOwner(m_display, XInternAtom(m_display, "CLIPBOARD", False)) != None;

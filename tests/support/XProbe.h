@@ -33,6 +33,8 @@ public:
     void ResizeWindow(unsigned long window, int width, int height);
     void ExposeAll(unsigned long window);
     void FocusElsewhere();
+    // The window manager's close request (the close button).
+    void RequestClose(unsigned long window);
     bool ClipboardOwned();
     void Sync();
 
