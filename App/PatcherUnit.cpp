@@ -358,8 +358,8 @@ namespace
 {
 const WCHAR kPackageFilter[] = u"Game 'Models.pck' file (Models.pck)|Models.pck";
 
-template <typename T> T* Place(TPatcherForm* form, const WCHAR* name, int left, int top, int width, int height,
-                               TAnchors anchors)
+template <typename T>
+T* Place(TPatcherForm* form, const WCHAR* name, int left, int top, int width, int height, TAnchors anchors)
 {
     T* control = new T(form);
     control->SetName(name);
@@ -369,8 +369,8 @@ template <typename T> T* Place(TPatcherForm* form, const WCHAR* name, int left, 
     return control;
 }
 
-TButton* PlaceButton(TPatcherForm* form, const WCHAR* name, const WCHAR* caption, int left, int top, int width,
-                     TAnchors anchors, void (TPatcherForm::*handler)(TObject*))
+TButton* PlaceButton(TPatcherForm* form, const WCHAR* name, const WCHAR* caption, int left, int top,
+                     int width, TAnchors anchors, void (TPatcherForm::*handler)(TObject*))
 {
     TButton* button = Place<TButton>(form, name, left, top, width, 25, anchors);
     button->SetCaption(caption);
@@ -414,10 +414,12 @@ TPatcherForm::TPatcherForm(TComponent* AOwner) : TForm(AOwner)
     PackageFileEdit = Place<TEdit>(this, u"PackageFileEdit", 95, 8, 491, 21, {akLeft, akTop, akRight});
     DestPathBrowseBtn = PlaceButton(this, u"DestPathBrowseBtn", u"...", 592, 5, 32, {akTop, akRight},
                                     &TPatcherForm::DestPathBrowseBtnClick);
-    PatchBtn = PlaceButton(this, u"PatchBtn", u"Patch", 14, 63, 75, {akLeft, akBottom}, &TPatcherForm::PatchBtnClick);
-    RestoreBtn =
-        PlaceButton(this, u"RestoreBtn", u"Restore", 95, 63, 75, {akLeft, akBottom}, &TPatcherForm::RestoreBtnClick);
-    ExitBtn = PlaceButton(this, u"ExitBtn", u"Exit", 543, 63, 75, {akRight, akBottom}, &TPatcherForm::ExitBtnClick);
+    PatchBtn = PlaceButton(this, u"PatchBtn", u"Patch", 14, 63, 75, {akLeft, akBottom},
+                           &TPatcherForm::PatchBtnClick);
+    RestoreBtn = PlaceButton(this, u"RestoreBtn", u"Restore", 95, 63, 75, {akLeft, akBottom},
+                             &TPatcherForm::RestoreBtnClick);
+    ExitBtn =
+        PlaceButton(this, u"ExitBtn", u"Exit", 543, 63, 75, {akRight, akBottom}, &TPatcherForm::ExitBtnClick);
     ProgressBar = Place<TProgressBar>(this, u"ProgressBar", 8, 36, 616, 11, {akLeft, akRight, akBottom});
     ProgressBar->SetSmooth(true);
     ProgressBar->SetPosition(100);
@@ -442,19 +444,20 @@ TPatcherForm::TPatcherForm(TComponent* AOwner) : TForm(AOwner)
 
 void TPatcherForm::FormCreate(TObject*)
 {
-    Patcher::RunLogged(Log(), Patcher::LineFormCreate,
-                       [this]
-                       {
-                           CxXml::XmlNode& settings = Settings();
-                           PackageFileEdit->SetText(
-                               settings.ReadValue(u"PackageFilePath", XVariant(XString())).AsString().c_str());
-                           XVariant description;
-                           description = XAnsiString(PackageDescription.c_str());
-                           PackageDescription =
-                               AnsiString(settings.ReadValue(u"PackageTailer", description).AsAnsiString().c_str());
-                           CompressionLevel =
-                               settings.ReadValue(u"PackageCompression", XVariant(int(CompressionLevel))).AsInt();
-                       });
+    Patcher::RunLogged(
+        Log(), Patcher::LineFormCreate,
+        [this]
+        {
+            CxXml::XmlNode& settings = Settings();
+            PackageFileEdit->SetText(
+                settings.ReadValue(u"PackageFilePath", XVariant(XString())).AsString().c_str());
+            XVariant description;
+            description = XAnsiString(PackageDescription.c_str());
+            PackageDescription =
+                AnsiString(settings.ReadValue(u"PackageTailer", description).AsAnsiString().c_str());
+            CompressionLevel =
+                settings.ReadValue(u"PackageCompression", XVariant(int(CompressionLevel))).AsInt();
+        });
     // Failures here reach the application's exception box; the program starts all the same.
     try
     {
@@ -485,9 +488,7 @@ void TPatcherForm::FormClose(TObject*, TCloseAction&)
                        });
 }
 
-void TPatcherForm::FormDestroy(TObject*)
-{
-}
+void TPatcherForm::FormDestroy(TObject*) {}
 
 void TPatcherForm::ExitBtnClick(TObject*)
 {

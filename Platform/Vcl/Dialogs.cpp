@@ -495,7 +495,6 @@ FileBrowser::Result FileBrowser::Accept(const UnicodeString& typed, const Unicod
 
 // ---- The open dialog's window -------------------------------------------------------------
 
-
 namespace
 {
 // Posted to the dialog's form before its modal loop starts, so that OnShow fires once it shows.
@@ -624,7 +623,8 @@ void TFileListView::Paint()
         canvas->Brush()->SetStyle(bsClear);
         canvas->Font()->SetColor(text);
         int textTop = line.top + (row - canvas->TextHeight(item.Name)) / 2;
-        canvas->TextRect(TRect(line.left + 20, line.top, line.right, line.bottom), line.left + 20, textTop, item.Name);
+        canvas->TextRect(TRect(line.left + 20, line.top, line.right, line.bottom), line.left + 20, textTop,
+                         item.Name);
         canvas->Brush()->SetStyle(bsSolid);
         if (selected && Focused())
             canvas->DrawFocusRect(line);
@@ -689,14 +689,30 @@ void TFileListView::KeyDown(WORD& Key, TShiftState Shift)
     int rows = VisibleRows();
     switch (Key)
     {
-    case VK_UP: SetItemIndex(m_itemIndex - 1); break;
-    case VK_DOWN: SetItemIndex(m_itemIndex + 1); break;
-    case VK_PRIOR: SetItemIndex(m_itemIndex - (rows - 1)); break;
-    case VK_NEXT: SetItemIndex(m_itemIndex + (rows - 1)); break;
-    case VK_HOME: SetItemIndex(0); break;
-    case VK_END: SetItemIndex(Count() - 1); break;
-    case VK_BACK: OnParent(this); break;
-    default: TCustomControl::KeyDown(Key, Shift); return;
+    case VK_UP:
+        SetItemIndex(m_itemIndex - 1);
+        break;
+    case VK_DOWN:
+        SetItemIndex(m_itemIndex + 1);
+        break;
+    case VK_PRIOR:
+        SetItemIndex(m_itemIndex - (rows - 1));
+        break;
+    case VK_NEXT:
+        SetItemIndex(m_itemIndex + (rows - 1));
+        break;
+    case VK_HOME:
+        SetItemIndex(0);
+        break;
+    case VK_END:
+        SetItemIndex(Count() - 1);
+        break;
+    case VK_BACK:
+        OnParent(this);
+        break;
+    default:
+        TCustomControl::KeyDown(Key, Shift);
+        return;
     }
     Key = 0;
 }
@@ -823,7 +839,8 @@ TOpenDialogForm::TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog) : TFor
     UnicodeString masks = u"*";
     if (!filters.empty())
     {
-        size_t index = static_cast<size_t>(std::clamp(dialog->FilterIndex, 1, static_cast<int>(filters.size())) - 1);
+        size_t index =
+            static_cast<size_t>(std::clamp(dialog->FilterIndex, 1, static_cast<int>(filters.size())) - 1);
         masks = filters[index].Masks;
         FilterLabel->SetCaption(filters[index].Description);
     }

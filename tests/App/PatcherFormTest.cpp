@@ -53,7 +53,8 @@ protected:
     {
         m_game = MakeDemoGame(m_dir.Path(), 3);
         m_log = std::make_unique<AppLogger>(WidePath(m_dir / "Kelvane.log").c_str());
-        m_log->SetTextHook([this](const XString& piece) { m_entries.push_back(Platform::ToUtf8(piece.c_str()).substr(24)); });
+        m_log->SetTextHook([this](const XString& piece)
+                           { m_entries.push_back(Platform::ToUtf8(piece.c_str()).substr(24)); });
         m_config = std::make_unique<AppConfig>(WidePath(m_dir / "Kelvane.xml").c_str());
         TheAppLogger = m_log.get();
         TheAppConfig = m_config.get();
@@ -111,7 +112,8 @@ struct ProgressWatch
         // The filled part is drawn in the highlight colour (pixels are RGB, colours BGR).
         COLORREF fill = ColorToRGB(clHighlight);
         uint32_t rgb = (fill & 0xFF) << 16 | (fill & 0xFF00) | (fill >> 16 & 0xFF);
-        size_t middle = static_cast<size_t>(bar.top + bar.Height() / 2) * form->ClientWidth() + bar.left + bar.Width() / 2;
+        size_t middle = static_cast<size_t>(bar.top + bar.Height() / 2) * form->ClientWidth() + bar.left +
+                        bar.Width() / 2;
         if (bar.Width() > 2 && form->Pixels()[middle] != rgb)
             state += " not filled";
         seen.push_back(state);
@@ -185,8 +187,8 @@ TEST_F(PatcherFormTest, LayoutAnchorsAndTabOrder)
         order.push_back(Utf8(Screen->ActiveControl()->Name()));
         Key(m_form, VK_TAB);
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"PackageFileEdit", "DestPathBrowseBtn", "PatchBtn", "RestoreBtn",
-                                               "ExitBtn", "PackageFileEdit"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"PackageFileEdit", "DestPathBrowseBtn", "PatchBtn",
+                                               "RestoreBtn", "ExitBtn", "PackageFileEdit"}));
     EXPECT_EQ(m_form->ProgressBar->TabOrder(), 5);
     Platform::SetKeyDown(VK_SHIFT, true);
     Key(m_form, VK_TAB);

@@ -135,8 +135,9 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
     EXPECT_EQ(Exit(), 0) << ReadWholeFile(m_errors);
     CxXml::XmlDocument settings;
     settings.LoadFromFile(WidePath(m_dir / "Kelvane.xml").c_str());
-    EXPECT_EQ(Platform::ToUtf8(settings.ReadValue(u"PackageFilePath", VarUtils::XVariant()).AsString().c_str()),
-              m_game.Archive.string());
+    EXPECT_EQ(
+        Platform::ToUtf8(settings.ReadValue(u"PackageFilePath", VarUtils::XVariant()).AsString().c_str()),
+        m_game.Archive.string());
     EXPECT_NE(ReadWholeFile(m_dir / "Kelvane.log").size(), 0u);
 }
 
@@ -158,8 +159,9 @@ TEST_F(PatcherWindowTest, SurvivesResizesExposesFocusLossAndRandomInput)
     // Space, which could press it): edits, failed patches and restores, the open dialog and its
     // boxes come and go.
     std::mt19937 random(20261207);
-    const unsigned long keys[] = {XK_a, XK_B, XK_z, XK_0, XK_slash, XK_period, XK_Tab, XK_BackSpace, XK_Delete,
-                                  XK_Left, XK_Right, XK_Up, XK_Down, XK_Home, XK_End, XK_Escape, XK_F4};
+    const unsigned long keys[] = {XK_a,    XK_B,         XK_z,      XK_0,      XK_slash, XK_period,
+                                  XK_Tab,  XK_BackSpace, XK_Delete, XK_Left,   XK_Right, XK_Up,
+                                  XK_Down, XK_Home,      XK_End,    XK_Escape, XK_F4};
     for (int i = 0; i < 1000; ++i)
     {
         int x = static_cast<int>(random() % 632);

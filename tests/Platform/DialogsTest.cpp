@@ -136,8 +136,8 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
         {u"   ", strict, O::None, "", game + "/"},
         {u"Models.pck", strict, O::Accepted, "Models.pck", game + "/"},
         {u" models.PCK ", strict, O::Accepted, "Models.pck", game + "/"},
-        {u"Models", strict, O::Accepted, "Models.pck", game + "/"},  // default extension
-        {u"plain", strict, O::Accepted, "plain", game + "/"},        // exists as typed
+        {u"Models", strict, O::Accepted, "Models.pck", game + "/"}, // default extension
+        {u"plain", strict, O::Accepted, "plain", game + "/"},       // exists as typed
         {u"Missing.pck", strict, O::FileMissing, "Missing.pck", game + "/"},
         {u"Missing", strict, O::FileMissing, "Missing.pck", game + "/"},
         {u"Missing.pck", loose, O::Accepted, "Missing.pck", game + "/"},
@@ -215,8 +215,10 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
     DialogScript script;
     dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
     auto where = [&](TOpenDialogForm* box)
-    { trail.push_back(Utf8(box->Browser.Folder()).substr(dir.Path().string().size()) + ":" +
-                      Utf8(box->FileNameEdit->Text())); };
+    {
+        trail.push_back(Utf8(box->Browser.Folder()).substr(dir.Path().string().size()) + ":" +
+                        Utf8(box->FileNameEdit->Text()));
+    };
 
     script.steps = [&](TOpenDialogForm* box)
     {
@@ -253,10 +255,12 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
     };
     ASSERT_TRUE(dialog.Execute());
     EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
-    EXPECT_EQ(trail, (std::vector<std::string>{"/:", "/Game/:", "/Game/Data/:", "/Game/:", "/Game/:MODELS.PCK", "/:"}));
+    EXPECT_EQ(trail, (std::vector<std::string>{
+                         "/:", "/Game/:", "/Game/Data/:", "/Game/:", "/Game/:MODELS.PCK", "/:"}));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
-              Platform::FromUtf8((dir / "Game").string()) + u"/nowhere/x.pck\nThe folder does not exist.\nCheck the path and try again.");
+              Platform::FromUtf8((dir / "Game").string()) +
+                  u"/nowhere/x.pck\nThe folder does not exist.\nCheck the path and try again.");
     EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONWARNING);
 
     // Escape and the Cancel button answer false and keep the name.

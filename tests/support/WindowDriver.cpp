@@ -33,8 +33,8 @@ std::string PropertyText(::Display* display, Window window, Atom property)
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data) != Success ||
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success ||
         !data)
         return {};
     std::string text(reinterpret_cast<char*>(data), format == 8 ? count : 0);
@@ -194,7 +194,8 @@ std::vector<uint32_t> WindowDriver::Pixels(unsigned long window, int& width, int
     pixels.resize(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            pixels[static_cast<size_t>(y) * width + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+            pixels[static_cast<size_t>(y) * width + x] =
+                static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
     XDestroyImage(image);
     return pixels;
 }
@@ -261,12 +262,23 @@ void WindowDriver::Type(const std::string& text)
         KeySym sym = static_cast<unsigned char>(c);
         switch (c)
         {
-        case '/': sym = XK_slash; break;
-        case '.': sym = XK_period; break;
-        case '-': sym = XK_minus; break;
-        case '_': sym = XK_underscore; break;
-        case ' ': sym = XK_space; break;
-        default: break;
+        case '/':
+            sym = XK_slash;
+            break;
+        case '.':
+            sym = XK_period;
+            break;
+        case '-':
+            sym = XK_minus;
+            break;
+        case '_':
+            sym = XK_underscore;
+            break;
+        case ' ':
+            sym = XK_space;
+            break;
+        default:
+            break;
         }
         KeyCode code = XKeysymToKeycode(m_display, sym);
         // Shift when the key's unshifted symbol is not the one asked for (capitals, '_').
