@@ -15,6 +15,8 @@
 
 #include <cstdlib>
 #include <random>
+#include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -47,7 +49,7 @@ protected:
         ASSERT_TRUE(m_driver->Connected());
         fs::path program = fs::path(Platform::ProgramFolder()) / "Kelvane";
         ASSERT_TRUE(fs::exists(program)) << "the program is built beside the tests";
-        m_game = MakeDemoGame(m_dir.Path(), 5, true, program);
+        m_game = MakeDemoGame(m_dir.Path(), 5, true, program, m_entries, m_maxSize);
         ASSERT_TRUE(m_driver->Start((m_dir / "Kelvane").string(), {}, m_errors.string()));
         m_window = m_driver->FindWindow("Kelvane", 20s);
         ASSERT_NE(m_window, 0u) << ReadWholeFile(m_errors);
@@ -79,12 +81,24 @@ protected:
         return m_driver->Wait(30s);
     }
 
+    uint32_t m_entries = 200;
+    uint32_t m_maxSize = 4096;
     VirtualDisplay m_server;
     std::unique_ptr<WindowDriver> m_driver;
     TempDir m_dir{"kelvane-window"};
     fs::path m_errors = m_dir / "errors.txt";
     DemoGame m_game;
     unsigned long m_window = 0;
+};
+// A game whose archive takes a while to write.
+class PatcherWindowBigGameTest : public PatcherWindowTest
+{
+protected:
+    PatcherWindowBigGameTest()
+    {
+        m_entries = 4000;
+        m_maxSize = 16384;
+    }
 };
 } // namespace
 
@@ -218,4 +232,45 @@ TEST_F(PatcherWindowTest, SurvivesResizesExposesFocusLossAndRandomInput)
     EXPECT_EQ(width, 632);
     EXPECT_EQ(height, 96);
     EXPECT_EQ(Exit(), 0) << ReadWholeFile(m_errors);
+}
+
+TEST_F(PatcherWindowBigGameTest, AClosedWindowNeverCutsASaveShort)
+{
+    int width = 0, height = 0;
+    m_driver->Settle(300ms);
+    const std::vector<uint32_t> before = m_driver->Pixels(m_window, width, height);
+    ASSERT_EQ(width, 632);
+    m_driver->Click(m_window, kEditX, kEditY);
+    m_driver->Settle();
+    m_driver->Type(m_game.Archive.string());
+    m_driver->Click(m_window, kPatchX, kPatchY);
+
+    // Once the bar shows, the user closes the window.
+    auto barShown = [&]
+    {
+        std::vector<uint32_t> now = m_driver->Pixels(m_window, width, height);
+        int changed = 0;
+        for (int x = 10; x < 620 && now.size() == before.size(); ++x)
+            changed += now[41 * 632 + x] != before[41 * 632 + x];
+        return changed > 3;
+    };
+    auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!barShown() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(barShown()) << "the progress bar never showed";
+    m_driver->RequestClose(m_window);
+
+    // The save runs to its end: the whole archive, no temporary file, the completion box.
+    ASSERT_TRUE(AnswerBox()) << ReadWholeFile(m_errors);
+    EXPECT_EQ(CheckPatched(m_game, m_game.Archive), "");
+    std::set<std::string> files;
+    for (const auto& item : fs::directory_iterator(m_dir / "Game"))
+        files.insert(item.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"Models.original.pck", "Models.pck"}));
+
+    // The close was refused or waited for the save; either way the program ends cleanly.
+    int status = m_driver->Wait(1s);
+    if (status == -1)
+        status = Exit();
+    EXPECT_EQ(status, 0) << ReadWholeFile(m_errors);
 }

@@ -47,7 +47,8 @@ std::string Kept(const std::string& name)
 }
 } // namespace
 
-DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, const fs::path& program)
+DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, const fs::path& program,
+                      uint32_t count, uint32_t maxSize)
 {
     DemoGame game;
     game.Root = root;
@@ -55,8 +56,8 @@ DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, con
     fs::create_directories(root / "Game");
     game.Archive = root / "Game" / "Models.pck";
 
-    std::vector<PckGen::Entry> entries =
-        PckGen::MakeEntries({.Seed = seed, .Count = 200, .ChineseNames = false, .CaseTwins = false});
+    std::vector<PckGen::Entry> entries = PckGen::MakeEntries(
+        {.Seed = seed, .Count = count, .MaxSize = maxSize, .ChineseNames = false, .CaseTwins = false});
     CxXml::XmlDocument instructions;
     instructions.SetName(u"PatchData");
     uint64_t modelSeed = seed * 100;

@@ -20,10 +20,12 @@ struct DemoGame
     std::vector<uint8_t> ArchiveBytes;
 };
 
-// Writes the game under `root` (which must exist). With `withProgram` the program file `program`
-// and the shared modules beside it (lib*.so) are copied into `root`.
+// Writes the game under `root` (which must exist): `entries` seeded entries of up to `maxSize`
+// bytes besides the instructed ones. With `withProgram` the program file `program` and the shared
+// modules beside it (lib*.so) are copied into `root`.
 DemoGame MakeDemoGame(const std::filesystem::path& root, uint64_t seed = 1, bool withProgram = false,
-                      const std::filesystem::path& program = {});
+                      const std::filesystem::path& program = {}, uint32_t entries = 200,
+                      uint32_t maxSize = 4096);
 
 // What is wrong with a patched archive (empty when nothing): every instructed entry holds its model
 // and keeps the original under its ".original" name, every other entry is untouched.

@@ -308,6 +308,20 @@ void WindowDriver::Remap(unsigned long window)
     XFlush(m_display);
 }
 
+void WindowDriver::RequestClose(unsigned long window)
+{
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, window, False, NoEventMask, &event);
+    XFlush(m_display);
+}
+
 bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height)
 {
     png_image image;

@@ -63,6 +63,8 @@ public:
     void Resize(unsigned long window, int width, int height);
     // Unmaps and maps the window again: everything in it must be shown again.
     void Remap(unsigned long window);
+    // Asks the window to close, as its close button would (WM_DELETE_WINDOW).
+    void RequestClose(unsigned long window);
 
     _XDisplay* Display() const { return m_display; }
 
