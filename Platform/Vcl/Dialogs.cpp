@@ -661,6 +661,23 @@ void TFileListView::DrawIcon(int x, int y, bool folder)
     }
 }
 
+void TFileListView::Dispatch(TMessage& Message)
+{
+    if (Message.Msg != WM_MOUSEWHEEL)
+    {
+        TCustomControl::Dispatch(Message);
+        return;
+    }
+    int notches = static_cast<SHORT>(HIWORD(Message.WParam)) / 120;
+    int top = std::clamp(m_topIndex - 3 * notches, 0, std::max(0, Count() - VisibleRows()));
+    if (top != m_topIndex)
+    {
+        m_topIndex = top;
+        Invalidate();
+    }
+    Message.Result = 0;
+}
+
 LRESULT TFileListView::DialogCode()
 {
     return DLGC_WANTARROWS | DLGC_WANTCHARS;

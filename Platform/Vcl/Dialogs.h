@@ -200,10 +200,15 @@ public:
     int TopIndex() const { return m_topIndex; }
     // The row under a y of the control's client area, or -1.
     int ItemAt(int y);
+    // How many whole rows the control shows.
+    int VisibleRows();
 
     TNotifyEvent OnSelect;
     TNotifyEvent OnOpen;
     TNotifyEvent OnParent;
+
+    // The wheel scrolls three rows a notch.
+    void Dispatch(TMessage& Message) override;
 
 protected:
     void Paint() override;
@@ -214,7 +219,6 @@ protected:
     void KeyPress(WCHAR& Key) override;
 
 private:
-    int VisibleRows();
     void DrawIcon(int x, int y, bool folder);
 
     Vcl::FileBrowser* m_browser = nullptr;

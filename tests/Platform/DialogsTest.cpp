@@ -263,6 +263,30 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
                   u"/nowhere/x.pck\nThe folder does not exist.\nCheck the path and try again.");
     EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONWARNING);
 
+    // The wheel scrolls a long list three rows a notch, and no further than its end.
+    for (int i = 0; i < 40; ++i)
+        fs::create_directories(dir / "Many" / ("folder" + std::to_string(100 + i)));
+    dialog.InitialDir = Wide(dir / "Many");
+    script.steps = [&](TOpenDialogForm* box)
+    {
+        LPARAM at = MAKELPARAM(box->List->Left() + 50, box->List->Top() + 50);
+        auto wheel = [&](int notches)
+        {
+            Vcl::RouteInput(box, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<WORD>(notches * 120)) << 16,
+                            at);
+            return box->List->TopIndex();
+        };
+        EXPECT_EQ(wheel(-1), 3);
+        EXPECT_EQ(wheel(-1), 6);
+        EXPECT_EQ(wheel(1), 3);
+        EXPECT_GT(wheel(-100), 20);
+        EXPECT_EQ(box->List->TopIndex() + box->List->VisibleRows(), 40); // the last row is in view
+        EXPECT_EQ(wheel(100), 0);
+        Key(box, VK_ESCAPE);
+    };
+    EXPECT_FALSE(dialog.Execute());
+    dialog.InitialDir = Wide(dir.Path());
+
     // Escape and the Cancel button answer false and keep the name.
     for (bool escape : {true, false})
     {
