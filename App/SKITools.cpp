@@ -5,7 +5,8 @@
 
 #include <bit>
 #include <cstring>
-#include <vector>
+#include <algorithm>
+#include <memory>
 
 // Vertex records are copied from memory as the file stores them.
 static_assert(std::endian::native == std::endian::little, "the .ski layout is little-endian");
@@ -22,6 +23,11 @@ constexpr uint32_t kVertexSize = 48;
 constexpr uint32_t kTexVertexSize = 8;
 constexpr uint32_t kWeightSize = 16;
 constexpr uint32_t kFaceSize = 16;
+// Copies and the replaced mesh go through one buffer of whole vertices and whole faces, small
+// enough to stay in the cache and off the page-mapping path of big allocations.
+constexpr uint32_t kWorkVertices = 1365;
+constexpr uint32_t kWorkSize = kWorkVertices * kVertexSize;
+constexpr uint32_t kWorkFaces = kWorkSize / 6;
 const char kMagic[8] = {'M', 'O', 'X', 'B', 'I', 'K', 'S', 'A'};
 // "MATERIAL: " and its terminating zero.
 const char kMaterialTag[11] = "MATERIAL: ";
@@ -55,7 +61,7 @@ void CheckSource(const SkiSourceMesh& mesh)
     for (uint32_t f = 0; f < mesh.FaceCount; ++f)
     {
         uint32_t corner[3];
-        std::memcpy(corner, faces + uint64_t(f) * kFaceSize, sizeof(corner));
+        std::memcpy(corner, faces + f * kFaceSize, sizeof(corner));
         if (corner[0] >= count || corner[1] >= count || corner[2] >= count)
             throw Exception(u"Экспорт невозможен, грань ссылается на несуществующую вершину!");
     }
@@ -70,7 +76,7 @@ void CheckSource(const SkiSourceMesh& mesh)
 class SkiCopy
 {
 public:
-    SkiCopy(XStream* input, XStream* output) : m_In(input), m_Out(output) {}
+    SkiCopy(XStream* input, XStream* output) : m_In(input), m_Out(output), m_Work(new uint8_t[kWorkSize]) {}
 
     void Read(void* buffer, unsigned count) { m_In->ReadBuffer(buffer, count); }
     void Write(const void* buffer, unsigned count) { m_Out->WriteBuffer(buffer, count); }
@@ -109,8 +115,13 @@ public:
     {
         if (count > uint64_t(Remaining()))
             ThrowShortRead();
-        if (CopyStream(m_Out, m_In, int64_t(count)) != int64_t(count))
-            ThrowShortRead();
+        while (count > 0)
+        {
+            const unsigned piece = unsigned(count < kWorkSize ? count : kWorkSize);
+            Read(m_Work.get(), piece);
+            Write(m_Work.get(), piece);
+            count -= piece;
+        }
     }
     void Skip(uint64_t count)
     {
@@ -119,21 +130,12 @@ public:
         m_In->SetPosition(m_In->GetPosition() + int64_t(count));
     }
 
-    void WriteAll(const uint8_t* data, uint64_t size)
-    {
-        constexpr uint64_t kPiece = uint64_t(1) << 30;
-        while (size > 0)
-        {
-            const unsigned piece = unsigned(size < kPiece ? size : kPiece);
-            Write(data, piece);
-            data += piece;
-            size -= piece;
-        }
-    }
+    uint8_t* Work() { return m_Work.get(); }
 
 private:
     XStream* m_In;
     XStream* m_Out;
+    std::unique_ptr<uint8_t[]> m_Work;
     char m_Name[kNameLimit];
 };
 
@@ -144,38 +146,42 @@ void WriteMesh(SkiCopy& copy, const SkiSourceMesh& mesh, const uint8_t* boneMap)
     copy.WriteU32(count);
     copy.WriteU32(uint32_t(uint64_t(mesh.FaceCount) * 3));
 
-    std::vector<uint8_t> vertices(uint64_t(count) * kVertexSize);
     const auto* texture = static_cast<const uint8_t*>(mesh.TextureVertices);
     const auto* weights = static_cast<const uint8_t*>(mesh.Weights);
-    uint8_t* out = vertices.data();
-    for (uint32_t v = 0; v < count; ++v, out += kVertexSize)
+    for (uint64_t first = 0; first < count; first += kWorkVertices)
     {
-        std::memcpy(out, &mesh.Positions[v], 12);
-        std::memcpy(out + 12, weights + uint64_t(v) * kWeightSize, kWeightSize);
-        if (boneMap)
-            for (int b = 24; b < 28; ++b)
-                out[b] = boneMap[out[b]];
-        std::memcpy(out + 28, &mesh.Normals[v], 12);
-        std::memcpy(out + 40, texture + uint64_t(v) * kTexVertexSize, kTexVertexSize);
-    }
-    copy.WriteAll(vertices.data(), vertices.size());
-    // Release the vertices before the indices are built: a big mesh needs only one at a time.
-    std::vector<uint8_t>().swap(vertices);
-
-    std::vector<uint8_t> indices(uint64_t(mesh.FaceCount) * 6);
-    const auto* faces = static_cast<const uint8_t*>(mesh.Faces);
-    out = indices.data();
-    for (uint32_t f = 0; f < mesh.FaceCount; ++f)
-    {
-        uint32_t corner[3];
-        std::memcpy(corner, faces + uint64_t(f) * kFaceSize, sizeof(corner));
-        for (uint32_t index : corner)
+        const uint64_t last = std::min<uint64_t>(count, first + kWorkVertices);
+        uint8_t* out = copy.Work();
+        for (uint64_t v = first; v < last; ++v, out += kVertexSize)
         {
-            *out++ = uint8_t(index);
-            *out++ = uint8_t(index >> 8);
+            std::memcpy(out, &mesh.Positions[v], 12);
+            std::memcpy(out + 12, weights + v * kWeightSize, kWeightSize);
+            if (boneMap)
+                for (int b = 24; b < 28; ++b)
+                    out[b] = boneMap[out[b]];
+            std::memcpy(out + 28, &mesh.Normals[v], 12);
+            std::memcpy(out + 40, texture + v * kTexVertexSize, kTexVertexSize);
         }
+        copy.Write(copy.Work(), unsigned(last - first) * kVertexSize);
     }
-    copy.WriteAll(indices.data(), indices.size());
+
+    const auto* faces = static_cast<const uint8_t*>(mesh.Faces);
+    for (uint64_t first = 0; first < mesh.FaceCount; first += kWorkFaces)
+    {
+        const uint64_t last = std::min<uint64_t>(mesh.FaceCount, first + kWorkFaces);
+        uint8_t* out = copy.Work();
+        for (uint64_t f = first; f < last; ++f)
+        {
+            uint32_t corner[3];
+            std::memcpy(corner, faces + f * kFaceSize, sizeof(corner));
+            for (uint32_t index : corner)
+            {
+                *out++ = uint8_t(index);
+                *out++ = uint8_t(index >> 8);
+            }
+        }
+        copy.Write(copy.Work(), unsigned(last - first) * 6);
+    }
 }
 
 void Rewrite(SkiCopy& copy, const SkiSourceMesh& mesh, const uint8_t* boneMap, int32_t meshIndex)

@@ -80,7 +80,9 @@ std::string TextureName(Random& random, uint32_t i)
 {
     std::string name = "Models\\Players\\Textures\\";
     name += kParts[random.Range(0, 7)];
-    name += "_" + std::to_string(i) + (random.Range(0, 3) == 0 ? ".tga" : ".dds");
+    name += '_';
+    name += std::to_string(i);
+    name += random.Range(0, 3) == 0 ? ".tga" : ".dds";
     return name;
 }
 
@@ -105,56 +107,59 @@ Mesh MakeMesh(uint64_t seed, uint32_t vertexCount, uint32_t maxBones, const std:
     mesh.Word1 = random.Range(0, 5);
     mesh.Word2 = random.Range(0, 5);
 
-    // A tube of rows x columns, closed around its columns; at least 2 x 3.
-    uint32_t columns = std::max<uint32_t>(3, uint32_t(std::sqrt(double(std::max<uint32_t>(vertexCount, 6)))));
-    uint32_t rows = std::max<uint32_t>(2, vertexCount / columns);
+    // A tube of columns closed around; the last row may be partial, so that the count is exact.
+    const uint32_t total = std::max<uint32_t>(vertexCount, 6);
+    const uint32_t columns = std::max<uint32_t>(3, uint32_t(std::sqrt(double(total))));
+    const uint32_t rows = (total + columns - 1) / columns;
     const float kTwoPi = 6.28318530718f;
     const float radius = 0.2f + random.Unit();
     const float height = 0.5f + 2.0f * random.Unit();
     maxBones = std::max<uint32_t>(1, std::min<uint32_t>(maxBones, 256));
 
-    for (uint32_t r = 0; r < rows; ++r)
-        for (uint32_t c = 0; c < columns; ++c)
-        {
-            Vertex v;
-            float angle = kTwoPi * float(c) / float(columns);
-            float nx = std::cos(angle) + 0.1f * (random.Unit() - 0.5f);
-            float ny = 0.3f * (random.Unit() - 0.5f);
-            float nz = std::sin(angle) + 0.1f * (random.Unit() - 0.5f);
-            float length = std::sqrt(nx * nx + ny * ny + nz * nz);
-            v.Normal[0] = nx / length;
-            v.Normal[1] = ny / length;
-            v.Normal[2] = nz / length;
-            v.Position[0] = radius * std::cos(angle);
-            v.Position[1] = height * float(r) / float(rows - 1);
-            v.Position[2] = radius * std::sin(angle);
-            v.U = float(c) / float(columns - 1 > 0 ? columns - 1 : 1);
-            v.U = std::min(v.U, 1.0f);
-            v.V = float(r) / float(rows - 1);
+    for (uint32_t i = 0; i < total; ++i)
+    {
+        const uint32_t r = i / columns, c = i % columns;
+        Vertex v;
+        float angle = kTwoPi * float(c) / float(columns);
+        float nx = std::cos(angle) + 0.1f * (random.Unit() - 0.5f);
+        float ny = 0.3f * (random.Unit() - 0.5f);
+        float nz = std::sin(angle) + 0.1f * (random.Unit() - 0.5f);
+        float length = std::sqrt(nx * nx + ny * ny + nz * nz);
+        v.Normal[0] = nx / length;
+        v.Normal[1] = ny / length;
+        v.Normal[2] = nz / length;
+        v.Position[0] = radius * std::cos(angle);
+        v.Position[1] = height * float(r) / float(rows - 1);
+        v.Position[2] = radius * std::sin(angle);
+        v.U = float(c) / float(columns - 1);
+        v.V = float(r) / float(rows - 1);
 
-            // 1 to 4 bones; weights sum to 1, the fourth is implied.
-            uint32_t bones = random.Range(1, 4);
-            float w[4] = {};
-            float total = 0;
-            for (uint32_t b = 0; b < bones; ++b)
-                total += (w[b] = 0.05f + random.Unit());
-            for (uint32_t b = 0; b < bones; ++b)
-            {
-                w[b] /= total;
-                v.Bone[b] = uint8_t(random.Range(0, maxBones - 1));
-            }
-            std::copy(w, w + 3, v.Weight);
-            mesh.Vertices.push_back(v);
+        // 1 to 4 bones; weights sum to 1, the fourth is implied.
+        uint32_t bones = random.Range(1, 4);
+        float w[4] = {};
+        float sum = 0;
+        for (uint32_t b = 0; b < bones; ++b)
+            sum += (w[b] = 0.05f + random.Unit());
+        for (uint32_t b = 0; b < bones; ++b)
+        {
+            w[b] /= sum;
+            v.Bone[b] = uint8_t(random.Range(0, maxBones - 1));
         }
+        std::copy(w, w + 3, v.Weight);
+        mesh.Vertices.push_back(v);
+    }
 
     for (uint32_t r = 0; r + 1 < rows; ++r)
         for (uint32_t c = 0; c < columns; ++c)
         {
-            uint16_t a = uint16_t(r * columns + c);
-            uint16_t b = uint16_t(r * columns + (c + 1) % columns);
-            uint16_t d = uint16_t((r + 1) * columns + c);
-            uint16_t e = uint16_t((r + 1) * columns + (c + 1) % columns);
-            mesh.Indices.insert(mesh.Indices.end(), {a, d, b, b, d, e});
+            uint32_t a = r * columns + c;
+            uint32_t b = r * columns + (c + 1) % columns;
+            uint32_t d = (r + 1) * columns + c;
+            uint32_t e = (r + 1) * columns + (c + 1) % columns;
+            if (d >= total || e >= total)
+                continue;
+            for (uint32_t index : {a, d, b, b, d, e})
+                mesh.Indices.push_back(uint16_t(index));
         }
     return mesh;
 }
@@ -171,7 +176,10 @@ Model MakeModel(const Options& options)
     {
         std::string name = kBoneNames[i % (sizeof(kBoneNames) / sizeof(kBoneNames[0]))];
         if (i >= sizeof(kBoneNames) / sizeof(kBoneNames[0]))
-            name += " " + std::to_string(i);
+        {
+            name += ' ';
+            name += std::to_string(i);
+        }
         model.BoneNames.push_back(name);
     }
     model.NumBoneNames = bones;

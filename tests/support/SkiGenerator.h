@@ -88,7 +88,7 @@ struct Options
 // the game's style, tags and flags that pass.
 Model MakeModel(const Options& options);
 
-// A mesh of about `vertexCount` vertices as a closed grid of triangles.
+// A mesh of exactly `vertexCount` vertices (at least 6, at most 65,536): a tube of triangles.
 Mesh MakeMesh(uint64_t seed, uint32_t vertexCount, uint32_t maxBones = 35, const std::string& name = "Body");
 
 // One field of the file as written: where it starts, its size and a name that says which it is
