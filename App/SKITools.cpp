@@ -3,9 +3,9 @@
 #include "App/AppLogger.h"
 #include "Components/XException.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <algorithm>
 #include <memory>
 
 // Vertex records are copied from memory as the file stores them.
@@ -61,7 +61,7 @@ void CheckSource(const SkiSourceMesh& mesh)
     for (uint32_t f = 0; f < mesh.FaceCount; ++f)
     {
         uint32_t corner[3];
-        std::memcpy(corner, faces + f * kFaceSize, sizeof(corner));
+        std::memcpy(corner, faces + uint64_t(f) * kFaceSize, sizeof(corner));
         if (corner[0] >= count || corner[1] >= count || corner[2] >= count)
             throw Exception(u"Экспорт невозможен, грань ссылается на несуществующую вершину!");
     }
