@@ -243,6 +243,24 @@ HMODULE LoadLibraryW(LPCWSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);
 
+// ---- COM identities --------------------------------------------------------------------------
+
+struct GUID
+{
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+
+// A random (version 4, RFC 4122 variant) GUID from the system's random source. E_INVALIDARG for
+// a null pointer, E_FAIL when no random bytes can be had.
+HRESULT CoCreateGuid(GUID* guid);
+
 // ---- Window messages -------------------------------------------------------------------------
 
 constexpr UINT WM_USER = 0x0400;
