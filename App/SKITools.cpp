@@ -2,11 +2,14 @@
 
 #include "App/AppLogger.h"
 #include "Components/XException.h"
+#include "Engine/Geometry/XMesh.h"
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 // Vertex records are copied from memory as the file stores them.
 static_assert(std::endian::native == std::endian::little, "the .ski layout is little-endian");
@@ -300,6 +303,33 @@ void Rewrite(SkiCopy& copy, const SkiSourceMesh& mesh, const uint8_t* boneMap, i
     }
 }
 } // namespace
+
+static_assert(sizeof(XTextureVertex) == kTexVertexSize && std::is_trivially_copyable_v<XTextureVertex>);
+static_assert(sizeof(XVertexWeight) == kWeightSize && offsetof(XVertexWeight, index) == 12);
+static_assert(sizeof(XFace) == kFaceSize && offsetof(XFace, v) == 0);
+
+SkiSourceMesh SkiSourceOf(const XMesh& mesh)
+{
+    SkiSourceMesh source;
+    source.VertexCount = mesh.GetVertexCount();
+    source.Positions = mesh.GetVertices();
+    source.NormalsEnabled = mesh.GetNormalsEnabled();
+    source.NormalCount = mesh.GetNormalCount();
+    source.Normals = mesh.GetNormals();
+    source.TextureVertexCount = mesh.GetTextureVertexCount();
+    source.TextureVertices = mesh.GetTextureVertices();
+    source.WeightsEnabled = mesh.GetWeightsEnabled();
+    source.WeightCount = mesh.GetWeightCount();
+    source.Weights = mesh.GetWeights();
+    source.FaceCount = mesh.GetFaceCount();
+    source.Faces = mesh.GetFaces();
+    return source;
+}
+
+bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex)
+{
+    return SkiReplaceMesh(SkiSourceOf(mesh), input, output, boneMap, meshIndex);
+}
 
 bool SkiReplaceMesh(const SkiSourceMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap,
                     int32_t meshIndex)

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+class XMesh;
+
 // The source mesh's arrays as the rewrite reads them. Records are copied byte for byte, so the
 // pointers may come from any type of the stated layout.
 struct SkiSourceMesh
@@ -45,3 +47,10 @@ struct SkiSourceMesh
 // write "Stream writing error.".
 bool SkiReplaceMesh(const SkiSourceMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap,
                     int32_t meshIndex);
+
+// The arrays of an engine mesh: its positions, normals, texture vertices, weight records and faces
+// with their counts and switches.
+SkiSourceMesh SkiSourceOf(const XMesh& mesh);
+
+// The same rewrite with an engine mesh as the source.
+bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex);

@@ -5,6 +5,7 @@
 // The best of R rounds (200 by default) of each is compared.
 #include "App/SKITools.h"
 #include "Components/XMemoryStream.h"
+#include "Engine/Geometry/XMesh.h"
 #include "tests/support/SkiGenerator.h"
 
 #include <algorithm>
@@ -24,20 +25,6 @@ double Since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-struct TexVertex
-{
-    float u, v;
-};
-struct Weight
-{
-    float weight[3];
-    uint8_t bone[4];
-};
-struct Face
-{
-    uint32_t index[3];
-    uint32_t material;
-};
 } // namespace
 
 int main(int argc, char** argv)
@@ -56,32 +43,24 @@ int main(int argc, char** argv)
     SkiGen::Image image = SkiGen::Write(SkiGen::MakeModel(options));
 
     SkiGen::Mesh generated = SkiGen::MakeMesh(7, 8000);
-    std::vector<XVertex> positions, normals;
-    std::vector<TexVertex> texture;
-    std::vector<Weight> weights;
-    std::vector<Face> faces;
-    for (const SkiGen::Vertex& v : generated.Vertices)
+    XMesh engine;
+    const uint32_t count = uint32_t(generated.Vertices.size());
+    engine.SetVertexCount(count);
+    engine.SetNormalCount(count);
+    engine.SetTextureVertexCount(count);
+    engine.SetWeightsEnabled(true);
+    for (uint32_t i = 0; i < count; ++i)
     {
-        positions.push_back({v.Position[0], v.Position[1], v.Position[2]});
-        normals.push_back({v.Normal[0], v.Normal[1], v.Normal[2]});
-        texture.push_back({v.U, v.V});
-        weights.push_back({{v.Weight[0], v.Weight[1], v.Weight[2]}, {v.Bone[0], v.Bone[1], v.Bone[2], v.Bone[3]}});
+        const SkiGen::Vertex& v = generated.Vertices[i];
+        engine.GetVertices()[i] = XVertex(v.Position[0], v.Position[1], v.Position[2]);
+        engine.GetNormals()[i] = XVertex(v.Normal[0], v.Normal[1], v.Normal[2]);
+        engine.GetTextureVertices()[i] = XTextureVertex(v.U, v.V);
+        std::copy_n(v.Weight, 3, engine.GetWeights()[i].weight);
+        std::copy_n(v.Bone, 4, engine.GetWeights()[i].index);
     }
-    for (size_t i = 0; i + 2 < generated.Indices.size(); i += 3)
-        faces.push_back({{generated.Indices[i], generated.Indices[i + 1], generated.Indices[i + 2]}, 0});
-
-    SkiSourceMesh mesh;
-    mesh.VertexCount = uint32_t(positions.size());
-    mesh.Positions = positions.data();
-    mesh.NormalsEnabled = mesh.WeightsEnabled = true;
-    mesh.NormalCount = uint32_t(normals.size());
-    mesh.Normals = normals.data();
-    mesh.TextureVertexCount = uint32_t(texture.size());
-    mesh.TextureVertices = texture.data();
-    mesh.WeightCount = uint32_t(weights.size());
-    mesh.Weights = weights.data();
-    mesh.FaceCount = uint32_t(faces.size());
-    mesh.Faces = faces.data();
+    engine.SetFaceCount(uint32_t(generated.Indices.size() / 3));
+    for (uint32_t f = 0; f < engine.GetFaceCount(); ++f)
+        engine.GetFaces()[f] = XFace(generated.Indices[3 * f], generated.Indices[3 * f + 1], generated.Indices[3 * f + 2]);
 
     static const uint8_t identity[256] = {};
     XMemoryStream input(0, 8192);
@@ -95,7 +74,7 @@ int main(int argc, char** argv)
         input.SetPosition(0);
         XMemoryStream output(0, 8192);
         auto start = Clock::now();
-        if (!SkiReplaceMesh(mesh, &input, &output, identity, 1))
+        if (!SkiReplaceMesh(engine, &input, &output, identity, 1))
         {
             std::fprintf(stderr, "rewrite failed\n");
             return 1;
@@ -121,7 +100,7 @@ int main(int argc, char** argv)
     }
 
     std::printf("skin model rewrite: %u vertices, %u faces into a %zu-byte model of %zu meshes; output %lld bytes\n",
-                mesh.VertexCount, mesh.FaceCount, image.Bytes.size(), image.MeshOffsets.size(),
+                engine.GetVertexCount(), engine.GetFaceCount(), image.Bytes.size(), image.MeshOffsets.size(),
                 static_cast<long long>(outputSize));
     std::printf("rewrite   %9.1f us  %8.1f MB/s\n", bestRewrite * 1e6, double(outputSize) / bestRewrite / 1e6);
     std::printf("memcpy    %9.1f us  %8.1f MB/s\n", bestCopy * 1e6, double(outputSize) / bestCopy / 1e6);

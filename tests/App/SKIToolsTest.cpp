@@ -2,6 +2,7 @@
 
 #include "App/AppLogger.h"
 #include "App/PwPatchEntry.h"
+#include "Engine/Geometry/XMesh.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/SkiGenerator.h"
@@ -12,71 +13,51 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <set>
 
 namespace
 {
-struct TexVertex
+// An engine mesh holding a generated mesh's arrays; its faces get materials the rewrite ignores.
+std::unique_ptr<XMesh> EngineMesh(const SkiGen::Mesh& mesh)
 {
-    float u, v;
-};
-struct Weight
-{
-    float weight[3];
-    uint8_t bone[4];
-};
-struct Face
-{
-    uint32_t index[3];
-    uint32_t material;
-};
-
-// A source mesh as the engine keeps it: parallel arrays and faces with a material.
-struct Source
-{
-    std::vector<XVertex> positions, normals;
-    std::vector<TexVertex> texture;
-    std::vector<Weight> weights;
-    std::vector<Face> faces;
-    bool normalsEnabled = true;
-    bool weightsEnabled = true;
-
-    SkiSourceMesh View() const
+    auto engine = std::make_unique<XMesh>();
+    const uint32_t count = uint32_t(mesh.Vertices.size());
+    engine->SetVertexCount(count);
+    engine->SetNormalCount(count);
+    engine->SetTextureVertexCount(count);
+    engine->SetWeightsEnabled(true);
+    for (uint32_t i = 0; i < count; ++i)
     {
-        SkiSourceMesh mesh;
-        mesh.VertexCount = uint32_t(positions.size());
-        mesh.Positions = positions.data();
-        mesh.NormalsEnabled = normalsEnabled;
-        mesh.NormalCount = uint32_t(normals.size());
-        mesh.Normals = normals.data();
-        mesh.TextureVertexCount = uint32_t(texture.size());
-        mesh.TextureVertices = texture.data();
-        mesh.WeightsEnabled = weightsEnabled;
-        mesh.WeightCount = uint32_t(weights.size());
-        mesh.Weights = weights.data();
-        mesh.FaceCount = uint32_t(faces.size());
-        mesh.Faces = faces.data();
-        return mesh;
+        const SkiGen::Vertex& v = mesh.Vertices[i];
+        engine->GetVertices()[i] = XVertex(v.Position[0], v.Position[1], v.Position[2]);
+        engine->GetNormals()[i] = XVertex(v.Normal[0], v.Normal[1], v.Normal[2]);
+        engine->GetTextureVertices()[i] = XTextureVertex(v.U, v.V);
+        XVertexWeight& weight = engine->GetWeights()[i];
+        std::copy_n(v.Weight, 3, weight.weight);
+        std::copy_n(v.Bone, 4, weight.index);
     }
-};
+    engine->SetFaceCount(uint32_t(mesh.Indices.size() / 3));
+    for (uint32_t f = 0; f < engine->GetFaceCount(); ++f)
+        engine->GetFaces()[f] = XFace(mesh.Indices[3 * f], mesh.Indices[3 * f + 1], mesh.Indices[3 * f + 2], f % 5);
+    return engine;
+}
 
-// The arrays of a generated mesh; the faces get materials the rewrite must ignore.
-Source SourceOf(const SkiGen::Mesh& mesh)
+// The model with one mesh's vertices and indices taken from the source (bones through the map);
+// its name and two words stay.
+std::vector<uint8_t> WithMeshReplaced(SkiGen::Model model, size_t index, SkiGen::Mesh source, const uint8_t* boneMap)
 {
-    Source source;
-    for (const SkiGen::Vertex& v : mesh.Vertices)
-    {
-        source.positions.push_back({v.Position[0], v.Position[1], v.Position[2]});
-        source.normals.push_back({v.Normal[0], v.Normal[1], v.Normal[2]});
-        source.texture.push_back({v.U, v.V});
-        source.weights.push_back({{v.Weight[0], v.Weight[1], v.Weight[2]}, {v.Bone[0], v.Bone[1], v.Bone[2], v.Bone[3]}});
-    }
-    for (size_t i = 0; i + 2 < mesh.Indices.size(); i += 3)
-        source.faces.push_back({{mesh.Indices[i], mesh.Indices[i + 1], mesh.Indices[i + 2]}, uint32_t(i % 5)});
-    return source;
+    if (boneMap)
+        for (SkiGen::Vertex& v : source.Vertices)
+            for (uint8_t& bone : v.Bone)
+                bone = boneMap[bone];
+    model.Meshes.at(index).Vertices = source.Vertices;
+    model.Meshes.at(index).Indices = source.Indices;
+    return SkiGen::Write(model).Bytes;
 }
 
 struct Outcome
@@ -131,10 +112,16 @@ std::u16string SoftBox(int line, const std::u16string& text)
     return u"File: SKITools.cpp; Line: " + Widen(std::to_string(line)) + u"; \n" + text;
 }
 
-const Source& SmallSource()
+const SkiGen::Mesh& SmallMesh()
 {
-    static const Source source = SourceOf(SkiGen::MakeMesh(99, 40, 35, "Src"));
-    return source;
+    static const SkiGen::Mesh mesh = SkiGen::MakeMesh(99, 40, 35, "Src");
+    return mesh;
+}
+
+SkiSourceMesh SmallSource()
+{
+    static const std::unique_ptr<XMesh> mesh = EngineMesh(SmallMesh());
+    return SkiSourceOf(*mesh);
 }
 
 TEST(SKIToolsTest, CopiesTheFileUnchangedWhenNoMeshMatchesAndLogsEachMesh)
@@ -157,7 +144,7 @@ TEST(SKIToolsTest, CopiesTheFileUnchangedWhenNoMeshMatchesAndLogsEachMesh)
             for (int32_t index : {-1, INT32_MIN, meshes, meshes + 7, INT32_MAX})
             {
                 logged.clear();
-                Outcome outcome = Rewrite(image.Bytes, SmallSource().View(), PwBoneMap, index);
+                Outcome outcome = Rewrite(image.Bytes, SmallSource(), PwBoneMap, index);
                 logger << LogCtl::Flush;
                 SCOPED_TRACE(testing::Message() << "version " << version << " seed " << seed << " index " << index);
                 EXPECT_TRUE(outcome.result);
@@ -196,39 +183,21 @@ TEST(SKIToolsTest, ReplacedMeshHoldsTheSourceArrays)
         options.MinMeshes = 2;
         SkiGen::Model model = SkiGen::MakeModel(options);
         SkiGen::Image image = SkiGen::Write(model);
-        SkiGen::Mesh sourceMesh = SkiGen::MakeMesh(c.seed * 31, c.sourceVertices, 35, "Src");
-        Source source = SourceOf(sourceMesh);
+        SkiGen::Mesh source = SkiGen::MakeMesh(c.seed * 31, c.sourceVertices, 35, "Src");
         // Bones past the game's range too, so that the map has something to change.
-        for (size_t i = 0; i < source.weights.size(); ++i)
-            source.weights[i].bone[i % 4] = uint8_t((i * 7) % 40);
+        for (size_t i = 0; i < source.Vertices.size(); ++i)
+            source.Vertices[i].Bone[i % 4] = uint8_t((i * 7) % 40);
+        std::unique_ptr<XMesh> engine = EngineMesh(source);
 
         for (int32_t index = 0; index < int32_t(model.Meshes.size()); ++index)
         {
             SCOPED_TRACE(testing::Message() << "seed " << c.seed << " index " << index);
-            Outcome outcome = Rewrite(image.Bytes, source.View(), c.boneMap ? PwBoneMap : nullptr, index);
+            const uint8_t* boneMap = c.boneMap ? PwBoneMap : nullptr;
+            Outcome outcome = Rewrite(image.Bytes, SkiSourceOf(*engine), boneMap, index);
             ASSERT_TRUE(outcome.result);
             EXPECT_EQ(outcome.thrown, "");
             EXPECT_TRUE(outcome.boxes.empty());
-
-            // The same file with the mesh's vertices and indices taken from the source; its name and
-            // two words stay.
-            SkiGen::Model expected = model;
-            SkiGen::Mesh& replaced = expected.Meshes[size_t(index)];
-            replaced.Vertices.clear();
-            for (size_t v = 0; v < source.positions.size(); ++v)
-            {
-                SkiGen::Vertex vertex;
-                std::copy_n(&source.positions[v].x, 3, vertex.Position);
-                std::copy_n(source.weights[v].weight, 3, vertex.Weight);
-                for (int b = 0; b < 4; ++b)
-                    vertex.Bone[b] = c.boneMap ? PwBoneMap[source.weights[v].bone[b]] : source.weights[v].bone[b];
-                std::copy_n(&source.normals[v].x, 3, vertex.Normal);
-                vertex.U = source.texture[v].u;
-                vertex.V = source.texture[v].v;
-                replaced.Vertices.push_back(vertex);
-            }
-            replaced.Indices = sourceMesh.Indices;
-            EXPECT_TRUE(outcome.output == SkiGen::Write(expected).Bytes);
+            EXPECT_TRUE(outcome.output == WithMeshReplaced(model, size_t(index), source, boneMap));
         }
     }
 }
@@ -238,11 +207,9 @@ TEST(SKIToolsTest, BoneMapTranslatesTheGameBones)
     SkiGen::Options options;
     options.MaxMeshes = 1;
     SkiGen::Image image = SkiGen::Write(SkiGen::MakeModel(options));
-    Source source = SmallSource();
-    source.weights[0].bone[0] = 0;
-    source.weights[0].bone[1] = 9;
-    source.weights[0].bone[2] = 10;
-    source.weights[0].bone[3] = 34;
+    SkiGen::Mesh source = SmallMesh();
+    std::copy_n(std::array<uint8_t, 4>{0, 9, 10, 34}.data(), 4, source.Vertices[0].Bone);
+    std::unique_ptr<XMesh> engine = EngineMesh(source);
 
     // Vertex 0 starts after the name, the two words and the two counts.
     const uint64_t vertex0 = FieldNamed(image, "mesh[0].vertices").Offset;
@@ -253,7 +220,7 @@ TEST(SKIToolsTest, BoneMapTranslatesTheGameBones)
     };
     for (const Case& c : {Case{PwBoneMap, {0, 0, 7, 31}}, Case{nullptr, {0, 9, 10, 34}}})
     {
-        Outcome outcome = Rewrite(image.Bytes, source.View(), c.map, 0);
+        Outcome outcome = Rewrite(image.Bytes, SkiSourceOf(*engine), c.map, 0);
         ASSERT_TRUE(outcome.result);
         ASSERT_GT(outcome.output.size(), vertex0 + 28);
         EXPECT_EQ(std::vector<uint8_t>(outcome.output.begin() + int64_t(vertex0) + 24,
@@ -311,7 +278,7 @@ TEST(SKIToolsTest, FormatChecksUseTheirChannels)
             SCOPED_TRACE(testing::Message() << Platform::ToUtf8(text.c_str(), text.size()) << " v" << c.version
                                             << " seed " << seed);
 
-            Outcome outcome = Rewrite(image.Bytes, SmallSource().View(), nullptr, -1);
+            Outcome outcome = Rewrite(image.Bytes, SmallSource(), nullptr, -1);
             EXPECT_EQ(outcome.thrown, "");
             ASSERT_EQ(outcome.boxes.size(), 1u);
             const RecordedBox& box = outcome.boxes[0];
@@ -371,7 +338,7 @@ TEST(SKIToolsTest, HeaderLimits)
         SkiGen::Model model = SkiGen::MakeModel({});
         c.edit(model);
         SkiGen::Image image = SkiGen::Write(model);
-        Outcome outcome = Rewrite(image.Bytes, SmallSource().View(), nullptr, -1);
+        Outcome outcome = Rewrite(image.Bytes, SmallSource(), nullptr, -1);
         EXPECT_EQ(outcome.thrown, "");
         EXPECT_EQ(outcome.result, c.fatal.empty());
         if (!c.fatal.empty())
@@ -393,7 +360,7 @@ TEST(SKIToolsTest, HeaderLimits)
     // unk_zero[7] ends the output right after unk08.
     SkiGen::Model model = SkiGen::MakeModel({});
     model.UnkZero[7] = 3;
-    EXPECT_EQ(Rewrite(SkiGen::Write(model).Bytes, SmallSource().View(), nullptr, 0).output.size(), 48u);
+    EXPECT_EQ(Rewrite(SkiGen::Write(model).Bytes, SmallSource(), nullptr, 0).output.size(), 48u);
 }
 
 // A source the rewrite cannot write faithfully is refused before the file is touched.
@@ -404,32 +371,35 @@ TEST(SKIToolsTest, SourcePreconditions)
     const std::u16string tooMany = u"Экспорт невозможен, в объекте более 65536 вершин!";
     const std::u16string badFace = u"Экспорт невозможен, грань ссылается на несуществующую вершину!";
     const std::u16string fewer = u"Экспорт невозможен, нормалей, текстурных координат или весов меньше, чем вершин!";
-    auto grow = [](Source& s, size_t count) {
-        s.positions.resize(count, XVertex(0, 0, 0));
-        s.normals.resize(count, XVertex(0, 1, 0));
-        s.texture.resize(count, TexVertex{0, 0});
-        s.weights.resize(count, Weight{{1, 0, 0}, {0, 0, 0, 0}});
+    auto grow = [](XMesh& m, uint32_t count) {
+        m.SetVertexCount(count);
+        m.SetNormalCount(count);
+        m.SetTextureVertexCount(count);
+        m.SetWeightCount(count);
     };
     struct Case
     {
         const char* name;
-        std::function<void(Source&)> edit;
+        std::function<void(XMesh&)> edit;
+        bool normalsOff;
         std::u16string text; // empty: accepted
     };
     const Case cases[] = {
-        {"normals off", [](Source& s) { s.normalsEnabled = false; }, noNormals},
-        {"normals and weights off", [](Source& s) { s.normalsEnabled = s.weightsEnabled = false; }, noNormals},
-        {"weights off", [](Source& s) { s.weightsEnabled = false; }, noWeights},
-        {"65,537 vertices", [grow](Source& s) { grow(s, 65537); }, tooMany},
-        {"65,536 vertices", [grow](Source& s) { grow(s, 65536); s.faces.push_back({{65535, 0, 65534}, 0}); }, u""},
-        {"corner at the count", [](Source& s) { s.faces.back().index[2] = uint32_t(s.positions.size()); }, badFace},
-        {"corner far out", [](Source& s) { s.faces[0].index[0] = 0xFFFFFFFF; }, badFace},
-        {"a normal short", [](Source& s) { s.normals.pop_back(); }, fewer},
-        {"a texture vertex short", [](Source& s) { s.texture.pop_back(); }, fewer},
-        {"a weight short", [](Source& s) { s.weights.pop_back(); }, fewer},
-        {"more normals than vertices", [](Source& s) { s.normals.push_back({0, 0, 1}); }, u""},
-        {"no faces", [](Source& s) { s.faces.clear(); }, u""},
-        {"empty mesh", [](Source& s) { s = Source(); }, u""},
+        {"normals off", [](XMesh&) {}, true, noNormals},
+        {"normals and weights off", [](XMesh& m) { m.SetWeightsEnabled(false); }, true, noNormals},
+        {"weights off", [](XMesh& m) { m.SetWeightsEnabled(false); }, false, noWeights},
+        {"65,537 vertices", [grow](XMesh& m) { grow(m, 65537); }, false, tooMany},
+        {"65,536 vertices", [grow](XMesh& m) { grow(m, 65536); m.GetFaces()[0] = XFace(65535, 0, 65534); }, false, u""},
+        {"corner at the count", [](XMesh& m) { m.GetFaces()[m.GetFaceCount() - 1].v[2] = m.GetVertexCount(); }, false, badFace},
+        {"corner far out", [](XMesh& m) { m.GetFaces()[0].v[0] = 0xFFFFFFFF; }, false, badFace},
+        {"a normal short", [](XMesh& m) { m.SetNormalCount(m.GetVertexCount() - 1); }, false, fewer},
+        {"a texture vertex short", [](XMesh& m) { m.SetTextureVertexCount(m.GetVertexCount() - 1); }, false, fewer},
+        {"a weight short", [](XMesh& m) { m.SetWeightCount(m.GetVertexCount() - 1); }, false, fewer},
+        // Weights are sized when switched on; a vertex added later has none.
+        {"a vertex added after the weights", [](XMesh& m) { m.AddVertex(XVertex(1, 2, 3), XColor(0u)); }, false, fewer},
+        {"more normals than vertices", [](XMesh& m) { m.SetNormalCount(m.GetVertexCount() + 1); }, false, u""},
+        {"no faces", [](XMesh& m) { m.SetFaceCount(0); }, false, u""},
+        {"empty mesh", [](XMesh& m) { m.SetFaceCount(0); m.SetVertexCount(0); }, false, u""},
     };
     SkiGen::Options options;
     options.MaxMeshes = 2;
@@ -437,9 +407,11 @@ TEST(SKIToolsTest, SourcePreconditions)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        Source source = SmallSource();
-        c.edit(source);
-        Outcome outcome = Rewrite(image.Bytes, source.View(), nullptr, 0);
+        std::unique_ptr<XMesh> mesh = EngineMesh(SmallMesh());
+        c.edit(*mesh);
+        SkiSourceMesh source = SkiSourceOf(*mesh);
+        source.NormalsEnabled = !c.normalsOff;
+        Outcome outcome = Rewrite(image.Bytes, source, nullptr, 0);
         EXPECT_EQ(outcome.refused, c.text);
         EXPECT_TRUE(outcome.boxes.empty());
         if (!c.text.empty())
@@ -452,9 +424,13 @@ TEST(SKIToolsTest, SourcePreconditions)
         // The replaced mesh's counts follow its name and two words.
         const uint64_t counts = FieldNamed(image, "mesh[0].NumVertices").Offset;
         ASSERT_GE(outcome.output.size(), counts + 8);
-        EXPECT_EQ(ReadU32(outcome.output.data() + counts), source.positions.size());
-        EXPECT_EQ(ReadU32(outcome.output.data() + counts + 4), 3 * source.faces.size());
+        EXPECT_EQ(ReadU32(outcome.output.data() + counts), mesh->GetVertexCount());
+        EXPECT_EQ(ReadU32(outcome.output.data() + counts + 4), 3 * mesh->GetFaceCount());
     }
+
+    // A fresh engine mesh has no weights.
+    XMesh fresh;
+    EXPECT_EQ(Rewrite(image.Bytes, SkiSourceOf(fresh), nullptr, 0).refused, noWeights);
 }
 
 // Cut anywhere, a file ends in "Stream reading error." with the output at a field boundary, never
@@ -468,7 +444,7 @@ TEST(SKIToolsTest, EveryCutIsAReadingError)
         for (uint64_t cut : cuts)
             for (int32_t index : {-1, 0, 1})
             {
-                Outcome outcome = Rewrite(Prefix(image.Bytes, cut), SmallSource().View(), PwBoneMap, index);
+                Outcome outcome = Rewrite(Prefix(image.Bytes, cut), SmallSource(), PwBoneMap, index);
                 SCOPED_TRACE(testing::Message() << "cut " << cut << " index " << index);
                 ASSERT_EQ(outcome.thrown, "Stream reading error.");
                 ASSERT_TRUE(outcome.boxes.empty());
@@ -519,6 +495,6 @@ TEST(SKIToolsTest, EveryCutIsAReadingError)
     uint8_t* vertices = image.Bytes.data() + FieldNamed(image, "mesh[0].NumVertices").Offset;
     WriteU32(vertices, ReadU32(vertices) + (1u << 28));
     for (int32_t index : {-1, 0})
-        EXPECT_EQ(Rewrite(image.Bytes, SmallSource().View(), nullptr, index).thrown, "Stream reading error.");
+        EXPECT_EQ(Rewrite(image.Bytes, SmallSource(), nullptr, index).thrown, "Stream reading error.");
 }
 } // namespace
