@@ -4,6 +4,9 @@
 
 XRefManager::~XRefManager()
 {
+    for (Pass* pass = m_Pass; pass; pass = pass->outer)
+        pass->targetGone = true;
+    m_Pass = nullptr;
     NotifyDependents(XRM_DELETED, 0);
     uint32_t count = m_References.GetCount();
     for (uint32_t i = 0; i < count; ++i)
@@ -36,9 +39,14 @@ void XRefManager::RemoveReference(XBaseReference* reference)
 
 void XRefManager::NotifyDependents(unsigned message, uintptr_t param)
 {
+    Notify(message, param);
+}
+
+bool XRefManager::Notify(unsigned message, uintptr_t param)
+{
     uint32_t count = m_References.GetCount();
     if (count == 0)
-        return;
+        return true;
     // Lists hold a handful of holders: the snapshot normally lives on the stack.
     constexpr uint32_t inlineCount = 16;
     XBaseReference* inlineSnapshot[inlineCount];
@@ -52,6 +60,19 @@ void XRefManager::NotifyDependents(unsigned message, uintptr_t param)
     for (uint32_t i = 0; i < count; ++i)
         snapshot[i] = m_References[i];
 
+    // Registered for the length of the pass, also when a handler throws.
+    struct Registration
+    {
+        XRefManager* target;
+        Pass pass;
+        ~Registration()
+        {
+            if (!pass.targetGone)
+                target->m_Pass = pass.outer;
+        }
+    } registration{this, {m_Pass, false}};
+    m_Pass = &registration.pass;
+
     for (uint32_t i = 0; i < count; ++i)
     {
         XBaseReference* r = snapshot[i];
@@ -62,14 +83,18 @@ void XRefManager::NotifyDependents(unsigned message, uintptr_t param)
         if ((r->m_Mask & message) == 0 || r->m_Owner == r->m_Target)
             continue;
         r->m_Owner->Notification(this, message, param);
+        if (registration.pass.targetGone)
+            return false;
     }
+    return true;
 }
 
 void XRefManager::ReplaceReference(XRefManager* newTarget)
 {
     if (!newTarget || newTarget == this)
         return;
-    NotifyDependents(XRM_REPLACED, reinterpret_cast<uintptr_t>(newTarget));
+    if (!Notify(XRM_REPLACED, reinterpret_cast<uintptr_t>(newTarget)))
+        return; // a handler destroyed this object; its holders have been told
     uint32_t count = m_References.GetCount();
     for (uint32_t i = 0; i < count; ++i)
     {

@@ -51,7 +51,8 @@ public:
     // message through, except a holder's reference to itself. Safe while handlers add, drop or
     // retarget references (their own or others'): it works on a snapshot of the list and, before
     // each call, checks that the reference is still listed here; every reference is notified at
-    // most once, and references added during the pass are not notified by it.
+    // most once, and references added during the pass are not notified by it. A handler may even
+    // destroy this object: the pass then ends without touching it again.
     void NotifyDependents(unsigned message, uintptr_t param);
 
     // Hands every holder over to newTarget: XRM_REPLACED (param newTarget) to all, then every
@@ -63,7 +64,19 @@ public:
     XBaseReference* GetReference(unsigned index) const { return m_References[index]; }
 
 private:
+    // A notification pass running on this object, innermost first; the destructor marks them all
+    // so that none reads the object after a handler destroyed it.
+    struct Pass
+    {
+        Pass* outer;
+        bool targetGone;
+    };
+
+    // The pass of NotifyDependents; false when a handler destroyed this object.
+    bool Notify(unsigned message, uintptr_t param);
+
     XPtrArray<XBaseReference, 4> m_References;
+    Pass* m_Pass = nullptr;
 };
 
 // Three words: the holder told of changes (fixed at construction), the watched target or null,

@@ -221,3 +221,40 @@ TEST(XRefManagerTest, ReplaceMovesEveryHolderToTheNewTarget)
     }
     EXPECT_EQ(newTarget.GetReferenceCount(), 4u);
 }
+
+TEST(XRefManagerTest, HandlerMayDestroyTheSender)
+{
+    // A holder that disposes of its target when it changes or is replaced: the pass must not
+    // touch the target afterwards, and the remaining holders hear of the deletion instead.
+    for (unsigned message : {XRM_MODIFIER_CHANGED, XRM_REPLACED})
+    {
+        SCOPED_TRACE(message);
+        XRefManager* target = new XRefManager;
+        XRefManager replacement;
+        Holder destroyer(target), other(target);
+        destroyer.onNotify = [&](XRefManager* sender, unsigned m) {
+            if (m == message)
+                delete sender;
+        };
+        if (message == XRM_REPLACED)
+            target->ReplaceReference(&replacement);
+        else
+            target->NotifyDependents(message, 0);
+        EXPECT_EQ(destroyer.ref.GetTarget(), nullptr);
+        EXPECT_EQ(other.ref.GetTarget(), nullptr);
+        ASSERT_EQ(other.log.size(), 1u);
+        EXPECT_EQ(other.log[0].message, XRM_DELETED);
+        EXPECT_EQ(replacement.GetReferenceCount(), 0u);
+    }
+
+    // A handler that throws leaves the object usable for later passes.
+    XRefManager target;
+    Holder thrower(&target);
+    thrower.onNotify = [](XRefManager*, unsigned m) {
+        if (m == XRM_TEXTURE_CHANGED)
+            throw 1;
+    };
+    EXPECT_THROW(target.NotifyDependents(XRM_TEXTURE_CHANGED, 0), int);
+    target.NotifyDependents(XRM_MATERIAL_CHANGED, 0);
+    EXPECT_EQ(thrower.log.size(), 2u);
+}

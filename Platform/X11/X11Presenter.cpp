@@ -1,0 +1,771 @@
+#include "Platform/X11/X11Presenter.h"
+
+#include "Platform/Win32/Windows.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <poll.h>
+
+#include <chrono>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace X11
+{
+namespace
+{
+
+bool HeadlessRequested()
+{
+    const char* value = std::getenv("KELVANE_HEADLESS");
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+// The platform's virtual-key code of a key, from the keysym of the key's first group (so that
+// letters keep their codes under a non-Latin layout).
+unsigned VirtualKeyOf(KeySym sym)
+{
+    if (sym >= XK_a && sym <= XK_z)
+        return static_cast<unsigned>('A' + (sym - XK_a));
+    if (sym >= XK_A && sym <= XK_Z)
+        return static_cast<unsigned>('A' + (sym - XK_A));
+    if (sym >= XK_0 && sym <= XK_9)
+        return static_cast<unsigned>('0' + (sym - XK_0));
+    if (sym >= XK_F1 && sym <= XK_F24)
+        return static_cast<unsigned>(0x70 + (sym - XK_F1));
+    if (sym >= XK_KP_0 && sym <= XK_KP_9)
+        return static_cast<unsigned>(0x60 + (sym - XK_KP_0));
+    switch (sym)
+    {
+    case XK_BackSpace: return 0x08;
+    case XK_Tab:
+    case XK_ISO_Left_Tab: return 0x09;
+    case XK_Return:
+    case XK_KP_Enter: return 0x0D;
+    case XK_Shift_L:
+    case XK_Shift_R: return 0x10;
+    case XK_Control_L:
+    case XK_Control_R: return 0x11;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R: return 0x12;
+    case XK_Pause: return 0x13;
+    case XK_Caps_Lock: return 0x14;
+    case XK_Escape: return 0x1B;
+    case XK_space: return 0x20;
+    case XK_Prior:
+    case XK_KP_Prior: return 0x21;
+    case XK_Next:
+    case XK_KP_Next: return 0x22;
+    case XK_End:
+    case XK_KP_End: return 0x23;
+    case XK_Home:
+    case XK_KP_Home: return 0x24;
+    case XK_Left:
+    case XK_KP_Left: return 0x25;
+    case XK_Up:
+    case XK_KP_Up: return 0x26;
+    case XK_Right:
+    case XK_KP_Right: return 0x27;
+    case XK_Down:
+    case XK_KP_Down: return 0x28;
+    case XK_Print: return 0x2C;
+    case XK_Insert:
+    case XK_KP_Insert: return 0x2D;
+    case XK_Delete:
+    case XK_KP_Delete: return 0x2E;
+    case XK_Super_L: return 0x5B;
+    case XK_Super_R: return 0x5C;
+    case XK_Menu: return 0x5D;
+    case XK_KP_Multiply: return 0x6A;
+    case XK_KP_Add: return 0x6B;
+    case XK_KP_Separator: return 0x6C;
+    case XK_KP_Subtract: return 0x6D;
+    case XK_KP_Decimal: return 0x6E;
+    case XK_KP_Divide: return 0x6F;
+    case XK_Num_Lock: return 0x90;
+    case XK_Scroll_Lock: return 0x91;
+    case XK_semicolon: return 0xBA;
+    case XK_equal: return 0xBB;
+    case XK_comma: return 0xBC;
+    case XK_minus: return 0xBD;
+    case XK_period: return 0xBE;
+    case XK_slash: return 0xBF;
+    case XK_grave: return 0xC0;
+    case XK_bracketleft: return 0xDB;
+    case XK_backslash: return 0xDC;
+    case XK_bracketright: return 0xDD;
+    case XK_apostrophe: return 0xDE;
+    default: return 0;
+    }
+}
+
+unsigned ModifiersOf(unsigned state)
+{
+    unsigned m = 0;
+    if (state & ShiftMask)
+        m |= ModShift;
+    if (state & ControlMask)
+        m |= ModControl;
+    if (state & Mod1Mask)
+        m |= ModAlt;
+    if (state & Button1Mask)
+        m |= ModLeftButton;
+    if (state & Button3Mask)
+        m |= ModRightButton;
+    if (state & Button2Mask)
+        m |= ModMiddleButton;
+    return m;
+}
+
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+// The one connection of the process and what belongs to it.
+struct Connection
+{
+    Display* display = nullptr;
+    int screen = 0;
+    Visual* visual = nullptr;
+    int depth = 0;
+    bool directPixels = false; // the visual takes our BGRA words as they are
+    XIM inputMethod = nullptr;
+    Atom wmProtocols = 0;
+    Atom wmDeleteWindow = 0;
+    Atom netWmName = 0;
+    Atom utf8String = 0;
+    Atom clipboard = 0;
+    Atom targets = 0;
+    Atom clipboardProperty = 0;
+    ::Window utility = 0; // owns our selections and receives converted ones
+    std::u16string clipboardText;
+    bool ownsClipboard = false;
+    std::map<::Window, Window::Handler*> handlers;
+    std::map<::Window, XIC> contexts;
+    bool tried = false;
+};
+
+Connection& TheConnection()
+{
+    static Connection connection;
+    return connection;
+}
+
+Display* OpenDisplay()
+{
+    Connection& c = TheConnection();
+    if (c.tried)
+        return c.display;
+    c.tried = true;
+    if (HeadlessRequested())
+        return nullptr;
+    c.display = XOpenDisplay(nullptr);
+    if (c.display == nullptr)
+        return nullptr;
+    XSetErrorHandler(IgnoreErrors);
+    c.screen = DefaultScreen(c.display);
+    c.visual = DefaultVisual(c.display, c.screen);
+    c.depth = DefaultDepth(c.display, c.screen);
+    c.directPixels = (c.depth == 24 || c.depth == 32) && c.visual->red_mask == 0xFF0000 &&
+                     c.visual->green_mask == 0xFF00 && c.visual->blue_mask == 0xFF &&
+                     ImageByteOrder(c.display) == LSBFirst;
+    c.wmProtocols = XInternAtom(c.display, "WM_PROTOCOLS", False);
+    c.wmDeleteWindow = XInternAtom(c.display, "WM_DELETE_WINDOW", False);
+    c.netWmName = XInternAtom(c.display, "_NET_WM_NAME", False);
+    c.utf8String = XInternAtom(c.display, "UTF8_STRING", False);
+    c.clipboard = XInternAtom(c.display, "CLIPBOARD", False);
+    c.targets = XInternAtom(c.display, "TARGETS", False);
+    c.clipboardProperty = XInternAtom(c.display, "KELVANE_CLIPBOARD", False);
+    c.utility = XCreateSimpleWindow(c.display, RootWindow(c.display, c.screen), 0, 0, 1, 1, 0, 0, 0);
+    // Text input goes through the input method, which needs the character type of the user's
+    // locale; numbers never follow the locale, so only LC_CTYPE is taken.
+    if (std::setlocale(LC_CTYPE, "") == nullptr)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    XSetLocaleModifiers("");
+    c.inputMethod = XOpenIM(c.display, nullptr, nullptr, nullptr);
+    if (c.inputMethod == nullptr)
+    {
+        XSetLocaleModifiers("@im=none");
+        c.inputMethod = XOpenIM(c.display, nullptr, nullptr, nullptr);
+    }
+    return c.display;
+}
+
+void SendEvent(::Window window, const Event& event)
+{
+    Connection& c = TheConnection();
+    auto it = c.handlers.find(window);
+    if (it != c.handlers.end() && it->second != nullptr && *it->second)
+        (*it->second)(event);
+}
+
+void AnswerSelectionRequest(const XSelectionRequestEvent& request)
+{
+    Connection& c = TheConnection();
+    XSelectionEvent reply{};
+    reply.type = SelectionNotify;
+    reply.display = request.display;
+    reply.requestor = request.requestor;
+    reply.selection = request.selection;
+    reply.target = request.target;
+    reply.time = request.time;
+    reply.property = None;
+    Atom property = request.property != None ? request.property : request.target;
+    if (request.target == c.targets)
+    {
+        Atom offered[] = {c.targets, c.utf8String, XA_STRING};
+        XChangeProperty(c.display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(offered), 3);
+        reply.property = property;
+    }
+    else if (request.target == c.utf8String || request.target == XA_STRING)
+    {
+        std::string bytes = Platform::ToUtf8(c.clipboardText.c_str(), c.clipboardText.size());
+        if (request.target == XA_STRING)
+        {
+            // Latin-1: characters outside it become '?'.
+            std::string latin;
+            for (char16_t ch : c.clipboardText)
+                latin += ch < 0x100 ? static_cast<char>(ch) : '?';
+            bytes = latin;
+        }
+        XChangeProperty(c.display, request.requestor, property, request.target, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(bytes.data()),
+                        static_cast<int>(bytes.size()));
+        reply.property = property;
+    }
+    XSendEvent(c.display, request.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+}
+
+void TranslateKey(XKeyEvent& key, bool press, bool repeat)
+{
+    Connection& c = TheConnection();
+    KeySym base = XkbKeycodeToKeysym(c.display, static_cast<KeyCode>(key.keycode), 0, 0);
+    Event e;
+    e.kind = press ? EventKind::KeyDown : EventKind::KeyUp;
+    e.virtualKey = VirtualKeyOf(base);
+    e.modifiers = ModifiersOf(key.state);
+    e.repeat = repeat;
+    if (e.virtualKey != 0)
+        SendEvent(key.window, e);
+    if (!press)
+        return;
+
+    std::u16string text;
+    auto ic = c.contexts.find(key.window);
+    char buffer[64];
+    KeySym sym = NoSymbol;
+    if (ic != c.contexts.end() && ic->second != nullptr)
+    {
+        Status status = 0;
+        int n = Xutf8LookupString(ic->second, &key, buffer, sizeof(buffer), &sym, &status);
+        if (status == XLookupChars || status == XLookupBoth)
+            text = Platform::FromUtf8(std::string(buffer, static_cast<size_t>(n)));
+    }
+    else
+    {
+        int n = XLookupString(&key, buffer, sizeof(buffer), &sym, nullptr);
+        for (int i = 0; i < n; ++i)
+            text += static_cast<char16_t>(static_cast<unsigned char>(buffer[i]));
+    }
+    // Control characters come from the keys themselves (Enter, Backspace, Escape, Tab), as the
+    // platform sends them as characters too; Delete sends none.
+    for (char16_t ch : text)
+    {
+        if (ch == 0x7F)
+            continue;
+        Event ce;
+        ce.kind = EventKind::Char;
+        ce.character = ch;
+        ce.modifiers = e.modifiers;
+        ce.repeat = repeat;
+        SendEvent(key.window, ce);
+    }
+}
+
+void Dispatch(XEvent& event)
+{
+    Connection& c = TheConnection();
+    if (XFilterEvent(&event, None))
+        return;
+    switch (event.type)
+    {
+    case Expose:
+    {
+        Event e;
+        e.kind = EventKind::Paint;
+        e.x = event.xexpose.x;
+        e.y = event.xexpose.y;
+        e.width = event.xexpose.width;
+        e.height = event.xexpose.height;
+        SendEvent(event.xexpose.window, e);
+        break;
+    }
+    case ButtonPress:
+    case ButtonRelease:
+    {
+        Event e;
+        e.x = event.xbutton.x;
+        e.y = event.xbutton.y;
+        e.modifiers = ModifiersOf(event.xbutton.state);
+        unsigned b = event.xbutton.button;
+        if (b == 4 || b == 5)
+        {
+            if (event.type == ButtonRelease)
+                break;
+            e.kind = EventKind::MouseWheel;
+            e.wheel = b == 4 ? 1 : -1;
+        }
+        else if (b >= 1 && b <= 3)
+        {
+            e.kind = event.type == ButtonPress ? EventKind::MouseDown : EventKind::MouseUp;
+            e.button = b == 1 ? 1 : b == 2 ? 2 : 3;
+        }
+        else
+        {
+            break;
+        }
+        SendEvent(event.xbutton.window, e);
+        break;
+    }
+    case MotionNotify:
+    {
+        Event e;
+        e.kind = EventKind::MouseMove;
+        e.x = event.xmotion.x;
+        e.y = event.xmotion.y;
+        e.modifiers = ModifiersOf(event.xmotion.state);
+        SendEvent(event.xmotion.window, e);
+        break;
+    }
+    case KeyPress:
+    {
+        TranslateKey(event.xkey, true, false);
+        break;
+    }
+    case KeyRelease:
+    {
+        // A held key repeats as release + press with the same time stamp; report it as a
+        // repeated press, as the platform does.
+        if (XEventsQueued(c.display, QueuedAfterReading) > 0)
+        {
+            XEvent next;
+            XPeekEvent(c.display, &next);
+            if (next.type == KeyPress && next.xkey.time == event.xkey.time &&
+                next.xkey.keycode == event.xkey.keycode && next.xkey.window == event.xkey.window)
+            {
+                XNextEvent(c.display, &next);
+                if (!XFilterEvent(&next, None))
+                    TranslateKey(next.xkey, true, true);
+                break;
+            }
+        }
+        TranslateKey(event.xkey, false, false);
+        break;
+    }
+    case FocusIn:
+    case FocusOut:
+    {
+        if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab)
+            break;
+        auto ic = c.contexts.find(event.xfocus.window);
+        if (ic != c.contexts.end() && ic->second != nullptr)
+        {
+            if (event.type == FocusIn)
+                XSetICFocus(ic->second);
+            else
+                XUnsetICFocus(ic->second);
+        }
+        Event e;
+        e.kind = event.type == FocusIn ? EventKind::GotFocus : EventKind::LostFocus;
+        SendEvent(event.xfocus.window, e);
+        break;
+    }
+    case ConfigureNotify:
+    {
+        Event e;
+        e.kind = EventKind::Resize;
+        e.width = event.xconfigure.width;
+        e.height = event.xconfigure.height;
+        SendEvent(event.xconfigure.window, e);
+        break;
+    }
+    case MapNotify:
+    {
+        // Without a window manager nobody gives a new window the focus; take it, as a dialog
+        // shown by the user would have it.
+        XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
+        break;
+    }
+    case ClientMessage:
+    {
+        if (event.xclient.message_type == c.wmProtocols &&
+            static_cast<Atom>(event.xclient.data.l[0]) == c.wmDeleteWindow)
+        {
+            Event e;
+            e.kind = EventKind::Close;
+            SendEvent(event.xclient.window, e);
+        }
+        break;
+    }
+    case SelectionRequest:
+        AnswerSelectionRequest(event.xselectionrequest);
+        break;
+    case SelectionClear:
+        if (event.xselectionclear.selection == c.clipboard)
+            c.ownsClipboard = false;
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+bool DisplayAvailable() { return OpenDisplay() != nullptr; }
+
+struct Window::Impl
+{
+    ::Window window = 0;
+    int width = 0;
+    int height = 0;
+    bool visible = false;
+    Handler handler;
+    std::vector<uint32_t> converted; // pixels in the visual's layout, when it is not ours
+    GC gc = nullptr;
+};
+
+namespace
+{
+void ApplySizeHints(Display* display, ::Window window, int width, int height, bool fixed)
+{
+    XSizeHints* hints = XAllocSizeHints();
+    if (hints == nullptr)
+        return;
+    int screen = DefaultScreen(display);
+    hints->flags = PPosition | PSize;
+    hints->x = (DisplayWidth(display, screen) - width) / 2;
+    hints->y = (DisplayHeight(display, screen) - height) / 2;
+    hints->width = width;
+    hints->height = height;
+    if (fixed)
+    {
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+    }
+    XSetWMNormalHints(display, window, hints);
+    XFree(hints);
+}
+} // namespace
+
+Window::Window(const std::u16string& title, int clientWidth, int clientHeight, bool fixedSize,
+               Handler handler)
+    : impl_(std::make_unique<Impl>())
+{
+    impl_->handler = std::move(handler);
+    impl_->width = clientWidth > 0 ? clientWidth : 1;
+    impl_->height = clientHeight > 0 ? clientHeight : 1;
+    Display* display = OpenDisplay();
+    if (display == nullptr)
+        return;
+    Connection& c = TheConnection();
+    int x = (DisplayWidth(display, c.screen) - impl_->width) / 2;
+    int y = (DisplayHeight(display, c.screen) - impl_->height) / 2;
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = None; // the form paints everything; no flashing background
+    attributes.bit_gravity = NorthWestGravity;
+    attributes.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                            ButtonReleaseMask | PointerMotionMask | FocusChangeMask |
+                            StructureNotifyMask;
+    impl_->window = XCreateWindow(display, RootWindow(display, c.screen), x, y,
+                                  static_cast<unsigned>(impl_->width),
+                                  static_cast<unsigned>(impl_->height), 0, c.depth, InputOutput,
+                                  c.visual, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
+    XSetWMProtocols(display, impl_->window, &c.wmDeleteWindow, 1);
+    ApplySizeHints(display, impl_->window, impl_->width, impl_->height, fixedSize);
+    impl_->gc = XCreateGC(display, impl_->window, 0, nullptr);
+    c.handlers[impl_->window] = &impl_->handler;
+    if (c.inputMethod != nullptr)
+    {
+        XIC ic = XCreateIC(c.inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,
+                           XNClientWindow, impl_->window, XNFocusWindow, impl_->window, nullptr);
+        if (ic != nullptr)
+        {
+            long filter = 0;
+            XGetICValues(ic, XNFilterEvents, &filter, nullptr);
+            XSelectInput(display, impl_->window, attributes.event_mask | filter);
+        }
+        c.contexts[impl_->window] = ic;
+    }
+    SetTitle(title);
+}
+
+Window::~Window()
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || c.display == nullptr)
+        return;
+    auto ic = c.contexts.find(impl_->window);
+    if (ic != c.contexts.end())
+    {
+        if (ic->second != nullptr)
+            XDestroyIC(ic->second);
+        c.contexts.erase(ic);
+    }
+    c.handlers.erase(impl_->window);
+    XFreeGC(c.display, impl_->gc);
+    XDestroyWindow(c.display, impl_->window);
+    XFlush(c.display);
+}
+
+void Window::Show()
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || impl_->visible)
+        return;
+    XMapRaised(c.display, impl_->window);
+    impl_->visible = true;
+    XFlush(c.display);
+}
+
+void Window::Hide()
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || !impl_->visible)
+        return;
+    XUnmapWindow(c.display, impl_->window);
+    impl_->visible = false;
+    XFlush(c.display);
+}
+
+bool Window::Visible() const { return impl_->visible; }
+
+void Window::SetTitle(const std::u16string& title)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    std::string utf8 = Platform::ToUtf8(title.c_str(), title.size());
+    XChangeProperty(c.display, impl_->window, c.netWmName, c.utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
+    // The old property for window managers that only read it: Latin-1 with '?' for the rest.
+    std::string latin;
+    for (char16_t ch : title)
+        latin += ch < 0x100 ? static_cast<char>(ch) : '?';
+    XStoreName(c.display, impl_->window, latin.c_str());
+}
+
+void Window::SetClientSize(int width, int height, bool fixedSize)
+{
+    Connection& c = TheConnection();
+    impl_->width = width > 0 ? width : 1;
+    impl_->height = height > 0 ? height : 1;
+    if (impl_->window == 0)
+        return;
+    ApplySizeHints(c.display, impl_->window, impl_->width, impl_->height, fixedSize);
+    XResizeWindow(c.display, impl_->window, static_cast<unsigned>(impl_->width),
+                  static_cast<unsigned>(impl_->height));
+    XFlush(c.display);
+}
+
+int Window::ClientWidth() const { return impl_->width; }
+int Window::ClientHeight() const { return impl_->height; }
+
+void Window::Present(const uint32_t* pixels, int width, int height, int stride, int x, int y,
+                     int w, int h)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || pixels == nullptr || width <= 0 || height <= 0 || stride < width)
+        return;
+    // Clip the rectangle to the buffer.
+    if (x < 0)
+    {
+        w += x;
+        x = 0;
+    }
+    if (y < 0)
+    {
+        h += y;
+        y = 0;
+    }
+    if (x + w > width)
+        w = width - x;
+    if (y + h > height)
+        h = height - y;
+    if (w <= 0 || h <= 0)
+        return;
+    if (c.directPixels)
+    {
+        XImage image{};
+        image.width = width;
+        image.height = height;
+        image.format = ZPixmap;
+        image.data = reinterpret_cast<char*>(const_cast<uint32_t*>(pixels));
+        image.byte_order = LSBFirst;
+        image.bitmap_unit = 32;
+        image.bitmap_bit_order = LSBFirst;
+        image.bitmap_pad = 32;
+        image.depth = c.depth;
+        image.bytes_per_line = stride * 4;
+        image.bits_per_pixel = 32;
+        image.red_mask = 0xFF0000;
+        image.green_mask = 0xFF00;
+        image.blue_mask = 0xFF;
+        if (!XInitImage(&image))
+            return;
+        XPutImage(c.display, impl_->window, impl_->gc, &image, x, y, x, y,
+                  static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+    else
+    {
+        // A visual of another layout: convert the rectangle pixel by pixel.
+        XImage* native = XCreateImage(c.display, c.visual, static_cast<unsigned>(c.depth), ZPixmap,
+                                      0, nullptr, static_cast<unsigned>(w),
+                                      static_cast<unsigned>(h), 32, 0);
+        if (native == nullptr)
+            return;
+        impl_->converted.resize(static_cast<size_t>(native->bytes_per_line) * h / 4 + 1);
+        native->data = reinterpret_cast<char*>(impl_->converted.data());
+        auto place = [](uint32_t v8, unsigned long mask) {
+            if (mask == 0)
+                return 0ul;
+            int shift = __builtin_ctzl(mask);
+            unsigned long bits = mask >> shift;
+            return (static_cast<unsigned long>(v8) * bits / 255) << shift;
+        };
+        for (int row = 0; row < h; ++row)
+        {
+            for (int col = 0; col < w; ++col)
+            {
+                uint32_t p = pixels[static_cast<size_t>(y + row) * stride + x + col];
+                XPutPixel(native, col, row,
+                          place((p >> 16) & 0xFF, c.visual->red_mask) |
+                              place((p >> 8) & 0xFF, c.visual->green_mask) |
+                              place(p & 0xFF, c.visual->blue_mask));
+            }
+        }
+        XPutImage(c.display, impl_->window, impl_->gc, native, 0, 0, x, y,
+                  static_cast<unsigned>(w), static_cast<unsigned>(h));
+        native->data = nullptr;
+        XDestroyImage(native);
+    }
+    XFlush(c.display);
+}
+
+unsigned long Window::NativeId() const { return impl_->window; }
+
+int ProcessEvents()
+{
+    Connection& c = TheConnection();
+    if (c.display == nullptr)
+        return 0;
+    int count = 0;
+    while (XPending(c.display) > 0)
+    {
+        XEvent event;
+        XNextEvent(c.display, &event);
+        Dispatch(event);
+        ++count;
+    }
+    return count;
+}
+
+bool WaitForEvents(int timeoutMs)
+{
+    Connection& c = TheConnection();
+    if (c.display == nullptr)
+        return false;
+    if (XPending(c.display) > 0)
+        return true;
+    pollfd fd{ConnectionNumber(c.display), POLLIN, 0};
+    int r = poll(&fd, 1, timeoutMs < 0 ? -1 : timeoutMs);
+    return r > 0 && XPending(c.display) > 0;
+}
+
+void Flush()
+{
+    Connection& c = TheConnection();
+    if (c.display != nullptr)
+        XFlush(c.display);
+}
+
+void SetClipboardText(const std::u16string& text)
+{
+    Connection& c = TheConnection();
+    c.clipboardText = text;
+    if (OpenDisplay() == nullptr)
+        return;
+    XSetSelectionOwner(c.display, c.clipboard, c.utility, CurrentTime);
+    c.ownsClipboard = XGetSelectionOwner(c.display, c.clipboard) == c.utility;
+    XFlush(c.display);
+}
+
+bool GetClipboardText(std::u16string& text, int timeoutMs)
+{
+    Connection& c = TheConnection();
+    if (OpenDisplay() == nullptr)
+        return false;
+    ::Window owner = XGetSelectionOwner(c.display, c.clipboard);
+    if (owner == c.utility)
+    {
+        text = c.clipboardText;
+        return true;
+    }
+    if (owner == None)
+        return false;
+    XConvertSelection(c.display, c.clipboard, c.utf8String, c.clipboardProperty, c.utility,
+                      CurrentTime);
+    XFlush(c.display);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;)
+    {
+        XEvent event;
+        if (XCheckTypedWindowEvent(c.display, c.utility, SelectionNotify, &event))
+        {
+            if (event.xselection.property == None)
+                return false;
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long remaining = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(c.display, c.utility, c.clipboardProperty, 0, 1 << 24, True,
+                                   AnyPropertyType, &type, &format, &items, &remaining,
+                                   &data) != Success)
+                return false;
+            bool ok = format == 8 && data != nullptr;
+            if (ok)
+                text = Platform::FromUtf8(std::string(reinterpret_cast<const char*>(data), items));
+            if (data != nullptr)
+                XFree(data);
+            return ok;
+        }
+        // Keep answering others (and ourselves) while waiting.
+        while (XPending(c.display) > 0)
+        {
+            XEvent other;
+            XPeekEvent(c.display, &other);
+            if (other.type == SelectionNotify && other.xselection.requestor == c.utility)
+                break;
+            XNextEvent(c.display, &other);
+            Dispatch(other);
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd fd{ConnectionNumber(c.display), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(left.count() < 20 ? left.count() : 20));
+    }
+}
+
+} // namespace X11

@@ -1,0 +1,108 @@
+// The presenter: shows top-level forms as X11 windows and turns X11 input into plain events that
+// the class-library layer maps onto window messages. Everything here is optional: without a
+// display (or with KELVANE_HEADLESS=1) `DisplayAvailable` is false and nothing is ever opened.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace X11
+{
+
+enum class EventKind
+{
+    Paint,     // x, y, width, height: a part of the window must be shown again
+    MouseDown, // x, y, button, modifiers
+    MouseUp,
+    MouseMove,
+    MouseWheel, // x, y, wheel (+1 away from the user, -1 towards), modifiers
+    KeyDown,    // virtualKey, modifiers, repeat
+    KeyUp,
+    Char,     // character (one UTF-16 unit; a character outside the BMP comes as two events)
+    GotFocus,  // the window received the keyboard focus
+    LostFocus, // and lost it
+    Resize,   // width, height: the new client size
+    Close     // the user asked to close the window (its close button)
+};
+
+// Modifier and button bits of an event.
+enum : unsigned
+{
+    ModShift = 1,
+    ModControl = 2,
+    ModAlt = 4,
+    ModLeftButton = 8,
+    ModRightButton = 0x10,
+    ModMiddleButton = 0x20
+};
+
+struct Event
+{
+    EventKind kind = EventKind::Paint;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int button = 0; // 1 left, 2 middle, 3 right
+    int wheel = 0;
+    unsigned virtualKey = 0; // the platform's virtual-key code (VK_RETURN = 13 ...)
+    char16_t character = 0;
+    unsigned modifiers = 0;
+    bool repeat = false; // a key held down: the press repeats without a release
+};
+
+// Whether windows can be shown: false with KELVANE_HEADLESS=1 or when no display opens.
+bool DisplayAvailable();
+
+// One top-level window. Events for it go to its handler from `ProcessEvents`.
+class Window
+{
+public:
+    using Handler = std::function<void(const Event&)>;
+
+    // A window of the given client size, centred on the screen; `fixedSize` gives it a dialog's
+    // border that the user cannot resize. The window is not mapped until `Show`.
+    Window(const std::u16string& title, int clientWidth, int clientHeight, bool fixedSize,
+           Handler handler);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    void Show();
+    void Hide();
+    bool Visible() const;
+    void SetTitle(const std::u16string& title);
+    void SetClientSize(int width, int height, bool fixedSize);
+    int ClientWidth() const;
+    int ClientHeight() const;
+
+    // Shows the rectangle (x, y, w, h) of a 32-bit BGRA pixel buffer of width x height pixels with
+    // `stride` pixels a row at the same place of the window.
+    void Present(const uint32_t* pixels, int width, int height, int stride, int x, int y, int w,
+                 int h);
+
+    // The X11 window id (tests read the window's pixels through it).
+    unsigned long NativeId() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Message-loop integration: dispatches every pending X event to its window's handler and returns
+// how many were dispatched; 0 without a display.
+int ProcessEvents();
+// Waits until an X event is pending or the time has passed; false when it timed out or there is
+// no display.
+bool WaitForEvents(int timeoutMs);
+// Sends buffered requests to the server.
+void Flush();
+
+// The text clipboard through the X selections. Setting takes the CLIPBOARD selection; getting
+// asks its owner (or reads our own text) and gives false when nobody answers in time.
+void SetClipboardText(const std::u16string& text);
+bool GetClipboardText(std::u16string& text, int timeoutMs = 500);
+
+} // namespace X11

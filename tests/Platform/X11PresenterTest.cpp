@@ -1,0 +1,301 @@
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/VirtualDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <cstring>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+class X11PresenterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        probe = XOpenDisplay(server.Name().c_str());
+        ASSERT_NE(probe, nullptr);
+        ASSERT_TRUE(X11::DisplayAvailable());
+    }
+    void TearDown() override
+    {
+        if (probe != nullptr)
+            XCloseDisplay(probe);
+    }
+
+    X11::Window::Handler Recorder()
+    {
+        return [this](const X11::Event& e) { events.push_back(e); };
+    }
+
+    // Pumps the presenter's events until the predicate holds or three seconds have passed.
+    template <class Predicate> bool PumpUntil(Predicate done)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!done())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            X11::WaitForEvents(20);
+            X11::ProcessEvents();
+        }
+        return true;
+    }
+
+    bool Seen(X11::EventKind kind) const
+    {
+        for (const auto& e : events)
+            if (e.kind == kind)
+                return true;
+        return false;
+    }
+
+    uint32_t ReadPixel(unsigned long window, int x, int y)
+    {
+        XImage* image = XGetImage(probe, window, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return 0xDEADBEEF;
+        uint32_t p = static_cast<uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFF;
+        XDestroyImage(image);
+        return p;
+    }
+
+    void Key(KeySym sym, bool shift = false)
+    {
+        KeyCode shiftCode = XKeysymToKeycode(probe, XK_Shift_L);
+        KeyCode code = XKeysymToKeycode(probe, sym);
+        if (shift)
+            XTestFakeKeyEvent(probe, shiftCode, True, 0);
+        XTestFakeKeyEvent(probe, code, True, 0);
+        XTestFakeKeyEvent(probe, code, False, 0);
+        if (shift)
+            XTestFakeKeyEvent(probe, shiftCode, False, 0);
+        XFlush(probe);
+    }
+
+    VirtualDisplay server;
+    Display* probe = nullptr;
+    std::vector<X11::Event> events;
+};
+
+uint32_t Pattern(int x, int y) { return 0xFF000000u | (x * 4u) << 16 | (y * 5u) << 8 | ((x + y) & 0xFFu); }
+
+TEST_F(X11PresenterTest, WindowShowsPixelsCentredWithTitleAndFixedSize)
+{
+    const int w = 64;
+    const int h = 48;
+    X11::Window window(u"Kelvane — тест", w, h, true, Recorder());
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::Paint); }));
+
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pixels[y * w + x] = Pattern(x, y);
+    window.Present(pixels.data(), w, h, w, 0, 0, w, h);
+    XSync(probe, False);
+    for (auto [x, y] : {std::pair{0, 0}, {63, 0}, {0, 47}, {63, 47}, {17, 29}})
+        EXPECT_EQ(ReadPixel(window.NativeId(), x, y), Pattern(x, y) & 0xFFFFFF) << x << "," << y;
+
+    // A partial present leaves the rest of the window as it was; a rectangle past the buffer is cut.
+    std::vector<uint32_t> white(pixels.size(), 0xFFFFFFFF);
+    window.Present(white.data(), w, h, w, 60, 40, 100, 100);
+    XSync(probe, False);
+    EXPECT_EQ(ReadPixel(window.NativeId(), 63, 47), 0xFFFFFFu);
+    EXPECT_EQ(ReadPixel(window.NativeId(), 59, 47), Pattern(59, 47) & 0xFFFFFF);
+
+    // The title in UTF-8, a dialog's fixed size, centred on the 1024 x 768 screen.
+    Atom netName = XInternAtom(probe, "_NET_WM_NAME", False);
+    Atom type;
+    int format;
+    unsigned long items, remaining;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(probe, window.NativeId(), netName, 0, 1024, False, AnyPropertyType,
+                                 &type, &format, &items, &remaining, &data),
+              Success);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), items), "Kelvane — тест");
+    XFree(data);
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(probe, window.NativeId(), &hints, &supplied));
+    EXPECT_EQ(hints.min_width, w);
+    EXPECT_EQ(hints.max_width, w);
+    EXPECT_EQ(hints.min_height, h);
+    EXPECT_EQ(hints.max_height, h);
+    int rootX = 0, rootY = 0;
+    ::Window child;
+    XTranslateCoordinates(probe, window.NativeId(), DefaultRootWindow(probe), 0, 0, &rootX, &rootY,
+                          &child);
+    EXPECT_EQ(rootX, (1024 - w) / 2);
+    EXPECT_EQ(rootY, (768 - h) / 2);
+}
+
+TEST_F(X11PresenterTest, MouseAndKeyboardArriveAsEvents)
+{
+    X11::Window window(u"Input", 200, 100, false, Recorder());
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::GotFocus); }));
+    int rootX = 0, rootY = 0;
+    ::Window child;
+    XTranslateCoordinates(probe, window.NativeId(), DefaultRootWindow(probe), 0, 0, &rootX, &rootY,
+                          &child);
+
+    events.clear();
+    XTestFakeMotionEvent(probe, -1, rootX + 10, rootY + 20, 0);
+    XTestFakeButtonEvent(probe, 1, True, 0);
+    XTestFakeButtonEvent(probe, 1, False, 0);
+    XTestFakeButtonEvent(probe, 4, True, 0);
+    XTestFakeButtonEvent(probe, 4, False, 0);
+    XFlush(probe);
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::MouseWheel); }));
+    std::vector<X11::Event> mouse;
+    for (const auto& e : events)
+        if (e.kind != X11::EventKind::MouseMove || mouse.empty())
+            mouse.push_back(e);
+    ASSERT_GE(mouse.size(), 4u);
+    EXPECT_EQ(mouse[0].kind, X11::EventKind::MouseMove);
+    EXPECT_EQ(mouse[1].kind, X11::EventKind::MouseDown);
+    EXPECT_EQ(mouse[1].button, 1);
+    EXPECT_EQ(mouse[1].x, 10);
+    EXPECT_EQ(mouse[1].y, 20);
+    EXPECT_EQ(mouse[2].kind, X11::EventKind::MouseUp);
+    EXPECT_TRUE(mouse[2].modifiers & X11::ModLeftButton); // the state before the release
+    EXPECT_EQ(mouse[3].kind, X11::EventKind::MouseWheel);
+    EXPECT_EQ(mouse[3].wheel, 1);
+
+    struct Case
+    {
+        KeySym sym;
+        bool shift;
+        unsigned vk;
+        char16_t ch; // 0: no character
+    };
+    const Case cases[] = {{XK_a, false, 'A', u'a'},   {XK_a, true, 'A', u'A'},
+                          {XK_5, false, '5', u'5'},   {XK_Return, false, 0x0D, u'\r'},
+                          {XK_BackSpace, false, 0x08, 0x08}, {XK_Tab, false, 0x09, u'\t'},
+                          {XK_Delete, false, 0x2E, 0}, {XK_Left, false, 0x25, 0},
+                          {XK_F1, false, 0x70, 0}};
+    for (const Case& c : cases)
+    {
+        events.clear();
+        Key(c.sym, c.shift);
+        ASSERT_TRUE(PumpUntil([&] {
+            for (const auto& e : events)
+                if (e.kind == X11::EventKind::KeyUp && e.virtualKey == c.vk)
+                    return true;
+            return false;
+        })) << c.vk;
+        std::u16string typed;
+        bool down = false;
+        for (const auto& e : events)
+        {
+            if (e.kind == X11::EventKind::KeyDown && e.virtualKey == c.vk)
+            {
+                down = true;
+                EXPECT_EQ((e.modifiers & X11::ModShift) != 0, c.shift) << c.vk;
+            }
+            if (e.kind == X11::EventKind::Char)
+                typed += e.character;
+        }
+        EXPECT_TRUE(down) << c.vk;
+        EXPECT_EQ(typed, c.ch ? std::u16string(1, c.ch) : std::u16string()) << c.vk;
+    }
+}
+
+TEST_F(X11PresenterTest, CloseButtonAndClipboardTextBothWays)
+{
+    XInitThreads();
+    X11::Window window(u"Close", 100, 50, true, Recorder());
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::Paint); }));
+
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window.NativeId();
+    close.xclient.message_type = XInternAtom(probe, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(probe, "WM_DELETE_WINDOW", False));
+    XSendEvent(probe, window.NativeId(), False, NoEventMask, &close);
+    XFlush(probe);
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::Close); }));
+
+    // Ours, read by another client.
+    const std::u16string text = u"D:\\Игры\\Models.pck";
+    X11::SetClipboardText(text);
+    std::u16string back;
+    ASSERT_TRUE(X11::GetClipboardText(back));
+    EXPECT_EQ(back, text);
+    Atom clipboard = XInternAtom(probe, "CLIPBOARD", False);
+    Atom utf8 = XInternAtom(probe, "UTF8_STRING", False);
+    Atom property = XInternAtom(probe, "PROBE", False);
+    ::Window requestor = XCreateSimpleWindow(probe, DefaultRootWindow(probe), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(probe, clipboard, utf8, property, requestor, CurrentTime);
+    XFlush(probe);
+    XEvent reply{};
+    ASSERT_TRUE(PumpUntil([&] {
+        return XCheckTypedWindowEvent(probe, requestor, SelectionNotify, &reply) == True;
+    }));
+    ASSERT_EQ(reply.xselection.property, property);
+    Atom type;
+    int format;
+    unsigned long items, remaining;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(probe, requestor, property, 0, 1024, True, AnyPropertyType, &type, &format,
+                       &items, &remaining, &data);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), items), "D:\\Игры\\Models.pck");
+    XFree(data);
+
+    // Another client's, read by us while that client answers on its own thread.
+    XSetSelectionOwner(probe, clipboard, requestor, CurrentTime);
+    XSync(probe, False);
+    std::atomic<bool> stop{false};
+    std::thread owner([&] {
+        while (!stop)
+        {
+            while (XPending(probe) > 0)
+            {
+                XEvent e;
+                XNextEvent(probe, &e);
+                if (e.type != SelectionRequest)
+                    continue;
+                const char* theirs = "z:\\другой";
+                XChangeProperty(probe, e.xselectionrequest.requestor, e.xselectionrequest.property,
+                                utf8, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(theirs),
+                                static_cast<int>(strlen(theirs)));
+                XEvent answer{};
+                answer.xselection.type = SelectionNotify;
+                answer.xselection.requestor = e.xselectionrequest.requestor;
+                answer.xselection.selection = e.xselectionrequest.selection;
+                answer.xselection.target = e.xselectionrequest.target;
+                answer.xselection.property = e.xselectionrequest.property;
+                answer.xselection.time = e.xselectionrequest.time;
+                XSendEvent(probe, e.xselectionrequest.requestor, False, 0, &answer);
+                XFlush(probe);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::u16string theirs;
+    bool got = X11::GetClipboardText(theirs, 2000);
+    stop = true;
+    owner.join();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(theirs, u"z:\\другой");
+}
+
+} // namespace
