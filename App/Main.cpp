@@ -5,6 +5,7 @@
 #include "App/AppConfig.h"
 #include "App/AppLogger.h"
 #include "App/WinMain.h"
+#include "Gx/GxD3DX.h"
 #include "Platform/Win32/Windows.h"
 
 #include <string>
@@ -14,6 +15,10 @@ static constexpr int ShowDefault = 10;
 
 int main(int argc, char** argv)
 {
+    // The D3DX binding runs among the units' initialisers, before this; naming it here is what
+    // links its unit into the program.
+    [[maybe_unused]] const void* volatile binding = &Gx::D3DXLoader;
+
     // The command line as the platform hands it to WinMain: the arguments after the program name.
     std::string commandLine;
     for (int i = 1; i < argc; ++i)

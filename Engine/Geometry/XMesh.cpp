@@ -36,6 +36,19 @@ template <class T, unsigned N> void Resize(XArray<T, N>& array, uint32_t n)
         array.GetData()[i] = T();
 }
 
+// As Resize, but storage grows by half again when it must grow, so that a mesh built one vertex
+// or face at a time is not copied whole on every addition.
+template <class T, unsigned N> void Grow(XArray<T, N>& array, uint32_t n)
+{
+    uint32_t capacity = array.GetCapacity();
+    if (n > capacity)
+    {
+        uint64_t stepped = uint64_t(capacity) + capacity / 2 + 16;
+        array.SetCapacity(stepped > n && stepped <= 0xFFFFFFFFu ? uint32_t(stepped) : n);
+    }
+    Resize(array, n);
+}
+
 template <class T, unsigned N> int AppendArray(XArray<T, N>& array, const XArray<T, N>& other)
 {
     uint32_t n = other.GetCount();
@@ -71,8 +84,8 @@ template <class T, unsigned N> T ElementOr(const XArray<T, N>& array, uint32_t i
     return i < array.GetCount() ? array.GetData()[i] : T();
 }
 
-// Appends the elements the map selects: copy k of source element map[k] (missing sources give
-// new elements). `base` is the count the copies start at.
+// Appends copy k of element sources[k] at base + k for every k (a source the array does not hold
+// gives a new element). `base` is the vertex count the copies start at.
 template <class T, unsigned N>
 void AppendMapped(XArray<T, N>& array, uint32_t base, const std::vector<uint32_t>& sources)
 {
@@ -344,17 +357,17 @@ void XMesh::BuildFaceGroups()
 void XMesh::AddVertex(const XVertex& position, XColor color)
 {
     const uint32_t n = GetVertexCount();
-    Resize(m_Positions, n + 1);
+    Grow(m_Positions, n + 1);
     m_Positions.GetData()[n] = position;
     m_VertexSelection.SetCount(n + 1);
-    Resize(m_TextureVertices, n + 1);
+    Grow(m_TextureVertices, n + 1);
     if (m_ColorsEnabled)
     {
-        Resize(m_Colors, n + 1);
+        Grow(m_Colors, n + 1);
         m_Colors.GetData()[n] = color;
     }
     if (m_NormalsEnabled)
-        Resize(m_Normals, n + 1);
+        Grow(m_Normals, n + 1);
     Invalidate();
 }
 
@@ -418,7 +431,9 @@ void XMesh::AddFace(const XFace& face)
     const uint32_t n = GetVertexCount();
     if (!FaceInRange(face, n))
         return;
-    m_Faces.Add(face);
+    const uint32_t f = GetFaceCount();
+    Grow(m_Faces, f + 1);
+    m_Faces.GetData()[f] = face;
     if (m_NormalsEnabled)
     {
         const XVertex* p = m_Positions.GetData();

@@ -1,15 +1,642 @@
 #include "Platform/Vcl/Forms.h"
 
+#include "Platform/Vcl/DesktopPresenter.h"
+
+#include <algorithm>
+
 namespace
 {
+TScreen TheScreen;
 TApplication TheApplication;
+Vcl::IFormPresenter* g_presenter = nullptr;
+
+bool IsMouseMessage(UINT message)
+{
+    return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
 }
 
+bool IsKeyMessage(UINT message)
+{
+    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
+}
+
+bool IsButtonDown(UINT message)
+{
+    switch (message)
+    {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsButtonUp(UINT message)
+{
+    return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
+}
+} // namespace
+
+TScreen* Screen = &TheScreen;
 TApplication* Application = &TheApplication;
+
+namespace Vcl
+{
+IFormPresenter* SetFormPresenter(IFormPresenter* presenter)
+{
+    IFormPresenter* previous = g_presenter;
+    g_presenter = presenter;
+    return previous;
+}
+
+IFormPresenter* FormPresenter()
+{
+    return g_presenter;
+}
+
+bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!form || !form->Enabled())
+        return false;
+    const auto& modal = Application->m_modalForms;
+    if (!modal.empty() && modal.back() != form)
+        return false; // a modal form is up: the others take no input
+    TControl* target = form;
+    LPARAM targetParam = lParam;
+    if (IsMouseMessage(message))
+    {
+        TPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        TControl* capture = CaptureControl();
+        if (capture && GetParentForm(capture) == form)
+        {
+            target = capture;
+            TPoint origin = capture->FormOrigin();
+            point = TPoint(point.x - origin.x, point.y - origin.y);
+        }
+        else
+        {
+            // Down to the deepest control under the point.
+            for (;;)
+            {
+                auto* container = dynamic_cast<TWinControl*>(target);
+                TControl* child = container ? container->ControlAtPos(point) : nullptr;
+                if (!child)
+                    break;
+                point = TPoint(point.x - child->Left(), point.y - child->Top());
+                target = child;
+            }
+        }
+        targetParam = MAKELPARAM(point.x, point.y);
+        if (IsButtonDown(message))
+        {
+            SetCaptureControl(target);
+            auto* windowed = dynamic_cast<TWinControl*>(target);
+            if (windowed && windowed != form && windowed->TabStop() && windowed->CanFocus() &&
+                !windowed->Focused())
+                windowed->SetFocus();
+        }
+        else if (IsButtonUp(message) && (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0)
+            SetCaptureControl(nullptr);
+    }
+    else if (IsKeyMessage(message))
+    {
+        if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)
+            Platform::SetKeyDown(static_cast<int>(wParam), true);
+        else if (message == WM_KEYUP || message == WM_SYSKEYUP)
+            Platform::SetKeyDown(static_cast<int>(wParam), false);
+        if (form->m_focusedControl)
+            target = form->m_focusedControl;
+    }
+    if (target != form)
+    {
+        target->Perform(message, wParam, targetParam);
+        return true;
+    }
+    bool wasRouting = form->m_routing;
+    form->m_routing = true;
+    form->Perform(message, wParam, targetParam);
+    // The handler may have freed the form (Release waits for the queue, delete does not).
+    for (int i = 0; i < Screen->FormCount(); ++i)
+    {
+        if (Screen->Forms(i) == form)
+            form->m_routing = wasRouting;
+    }
+    return true;
+}
+} // namespace Vcl
+
+// ---- TScreen ---------------------------------------------------------------------------------
+
+void TScreen::SetActiveForm(TCustomForm* form)
+{
+    m_activeForm = form;
+}
+
+TControl* TScreen::ActiveControl() const
+{
+    return m_activeForm ? m_activeForm->ActiveControl() : nullptr;
+}
+
+// ---- TCustomForm -----------------------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
+{
+    m_canvas->SetControl(this);
+    m_visible = false; // forms start hidden until shown
+    SetColor(clBtnFace);
+    Screen->m_forms.push_back(this);
+}
+
+TCustomForm::~TCustomForm()
+{
+    TComponent::BeforeDestruction();
+    if (g_presenter)
+        g_presenter->FormDestroyed(this);
+    auto& forms = Screen->m_forms;
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    if (Screen->m_activeForm == this)
+        Screen->m_activeForm = nullptr;
+    auto& modal = Application->m_modalForms;
+    modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
+    if (Application->m_mainForm == this)
+        Application->m_mainForm = nullptr;
+    delete m_canvas;
+}
+
+void TCustomForm::AfterConstruction()
+{
+    if (m_created)
+        return;
+    m_created = true;
+    DoCreate();
+}
+
+void TCustomForm::BeforeDestruction()
+{
+    if (!m_destroyed)
+    {
+        m_destroyed = true;
+        DoDestroy();
+    }
+    TWinControl::BeforeDestruction();
+}
+
+void TCustomForm::DoCreate()
+{
+    // As at start-up: a failing OnCreate is shown, and the form lives on.
+    try
+    {
+        OnCreate(this);
+    }
+    catch (const Exception& e)
+    {
+        Application->ShowException(e);
+    }
+}
+
+void TCustomForm::DoDestroy()
+{
+    OnDestroy(this);
+}
+
+void TCustomForm::DoClose(TCloseAction& Action)
+{
+    OnClose(this, Action);
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle style)
+{
+    if (style == m_borderStyle)
+        return;
+    m_borderStyle = style;
+    if (g_presenter)
+        g_presenter->FormChanged(this);
+}
+
+void TCustomForm::Resized()
+{
+    TWinControl::Resized();
+    m_pixels.assign(static_cast<size_t>(ClientWidth()) * static_cast<size_t>(ClientHeight()), 0);
+    m_dirty = ClientRect();
+    if (g_presenter)
+        g_presenter->FormChanged(this);
+}
+
+void TCustomForm::TextChanged()
+{
+    if (g_presenter)
+        g_presenter->FormChanged(this);
+}
+
+void TCustomForm::SetVisible(bool visible)
+{
+    if (visible == m_visible)
+        return;
+    if (!visible)
+    {
+        DropFocusWithin(this, true);
+        m_visible = false;
+        if (g_presenter)
+            g_presenter->FormHidden(this);
+        if (Screen->m_activeForm == this)
+        {
+            // The last shown form still visible takes over.
+            Screen->m_activeForm = nullptr;
+            for (auto it = Screen->m_forms.rbegin(); it != Screen->m_forms.rend(); ++it)
+            {
+                if ((*it)->m_visible)
+                {
+                    Screen->m_activeForm = *it;
+                    break;
+                }
+            }
+        }
+        return;
+    }
+    if (m_position == poScreenCenter || m_position == poDesktopCenter)
+        SetBounds((Screen->Width - Width()) / 2, (Screen->Height - Height()) / 2, Width(), Height());
+    m_visible = true;
+    // Shown forms come last: they lie on top.
+    auto& forms = Screen->m_forms;
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    forms.push_back(this);
+    Screen->m_activeForm = this;
+    m_dirty = ClientRect();
+    if (g_presenter)
+        g_presenter->FormShown(this);
+    if (m_activeControl && m_activeControl->CanFocus())
+        FocusControl(m_activeControl);
+    else
+        SelectFirst();
+}
+
+void TCustomForm::Show()
+{
+    SetVisible(true);
+    Screen->m_activeForm = this;
+}
+
+void TCustomForm::SetActiveControl(TWinControl* control)
+{
+    if (control && GetParentForm(control) != this)
+        throw EInvalidOperation(u"Invalid active control");
+    m_activeControl = control;
+    if (m_visible && control && control->CanFocus())
+        FocusControl(control);
+}
+
+void TCustomForm::SelectFirst()
+{
+    TWinControl* first = FindNextControl(nullptr, true, true);
+    if (!first)
+        first = FindNextControl(nullptr, true, false);
+    if (first)
+        FocusControl(first);
+}
+
+void TCustomForm::FocusControl(TWinControl* control)
+{
+    m_activeControl = control;
+    if (control == m_focusedControl)
+        return;
+    TWinControl* previous = m_focusedControl;
+    m_focusedControl = control;
+    if (previous)
+        previous->Perform(WM_KILLFOCUS, reinterpret_cast<WPARAM>(control ? control->Handle() : nullptr), 0);
+    // The old control's handler may have moved the focus on: the latest wins.
+    if (control && m_focusedControl == control)
+        control->Perform(WM_SETFOCUS, reinterpret_cast<WPARAM>(previous ? previous->Handle() : nullptr), 0);
+}
+
+void TCustomForm::DropFocusWithin(TControl* control, bool notify)
+{
+    auto within = [control](const TControl* c)
+    {
+        for (; c; c = c->Parent())
+        {
+            if (c == control)
+                return true;
+        }
+        return false;
+    };
+    if (m_activeControl && within(m_activeControl))
+        m_activeControl = nullptr;
+    if (m_focusedControl && within(m_focusedControl))
+    {
+        TWinControl* focused = m_focusedControl;
+        m_focusedControl = nullptr;
+        if (notify)
+            focused->Perform(WM_KILLFOCUS, 0, 0);
+    }
+}
+
+void TCustomForm::Close()
+{
+    if (m_modal)
+    {
+        m_modalResult = mrCancel;
+        return;
+    }
+    TCloseAction action = caHide;
+    DoClose(action);
+    if (action == caNone)
+        return;
+    if (Application->m_mainForm == this)
+    {
+        Application->Terminate();
+        return;
+    }
+    if (action == caFree)
+        Release();
+    else
+        Hide();
+}
+
+TModalResult TCustomForm::ShowModal()
+{
+    if (m_visible || !Enabled() || m_modal)
+        throw EInvalidOperation(u"Cannot make a visible window modal");
+    m_modal = true;
+    m_modalResult = mrNone;
+    // An earlier Run that ended leaves the flag set; only a Terminate from now on cancels this loop.
+    Application->m_terminated = false;
+    Application->m_modalForms.push_back(this);
+    auto leave = [this]
+    {
+        auto& modal = Application->m_modalForms;
+        modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
+        m_modal = false;
+        Hide();
+    };
+    TCloseAction action = caHide;
+    try
+    {
+        Show();
+        for (;;)
+        {
+            Application->HandleMessage();
+            if (Application->Terminated())
+                m_modalResult = mrCancel;
+            if (m_modalResult == mrNone)
+                continue;
+            // The form may refuse to close: the loop goes on.
+            action = caHide;
+            DoClose(action);
+            if (action != caNone)
+                break;
+            m_modalResult = mrNone;
+        }
+    }
+    catch (...)
+    {
+        leave();
+        throw;
+    }
+    leave();
+    TModalResult result = m_modalResult;
+    if (action == caFree)
+        Release();
+    return result;
+}
+
+void TCustomForm::Release()
+{
+    PostMessageW(Handle(), CM_RELEASE, 0, 0);
+}
+
+void TCustomForm::InvalidateRect(const TRect& rect)
+{
+    m_dirty = m_dirty.Union(rect.Intersect(ClientRect()));
+}
+
+void TCustomForm::PaintDirty()
+{
+    if (m_dirty.IsEmpty())
+        return;
+    TRect dirty = m_dirty;
+    m_dirty = TRect();
+    ++m_paintCount;
+    PaintTree(this, dirty);
+    if (g_presenter && m_visible)
+        g_presenter->FormPainted(this, dirty);
+}
+
+void TCustomForm::PaintTree(TControl* control, const TRect& clip)
+{
+    if (!control->Visible())
+        return;
+    TPoint origin = control->FormOrigin();
+    TRect area(origin.x, origin.y, origin.x + control->Width(), origin.y + control->Height());
+    TRect bounds = area.Intersect(clip);
+    if (bounds.IsEmpty())
+        return;
+    {
+        Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
+        HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{origin.x, origin.y}, bounds);
+        if (!dc)
+            return;
+        struct Release
+        {
+            HDC dc;
+            ~Release() { DeleteDC(dc); }
+        } release{dc};
+        control->PaintWindow(dc);
+    }
+    auto* container = dynamic_cast<TWinControl*>(control);
+    if (!container)
+        return;
+    // Children paint inside their parent's client area only; graphic ones lie under windowed ones.
+    for (bool windowed : {false, true})
+    {
+        for (int i = 0; i < container->ControlCount(); ++i)
+        {
+            TControl* child = container->Controls(i);
+            if ((dynamic_cast<TWinControl*>(child) != nullptr) == windowed)
+                PaintTree(child, bounds);
+        }
+    }
+}
+
+void TCustomForm::Paint()
+{
+    OnPaint(this);
+}
+
+void TCustomForm::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    TWinControl::PaintWindow(dc);
+}
+
+bool TCustomForm::DialogKey(WORD key, TShiftState shift)
+{
+    if (shift.Contains(ssAlt))
+        return TWinControl::DialogKey(key, shift);
+    switch (key)
+    {
+    case VK_TAB:
+        if (shift.Contains(ssCtrl))
+            break;
+        SelectNext(m_activeControl, !shift.Contains(ssShift), true);
+        return true;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+        if (m_activeControl && m_activeControl->Parent())
+        {
+            m_activeControl->Parent()->SelectNext(m_activeControl, key == VK_RIGHT || key == VK_DOWN, false);
+            return true;
+        }
+        break;
+    }
+    return TWinControl::DialogKey(key, shift);
+}
+
+void TCustomForm::WndProc(TMessage& Message)
+{
+    // Input that arrives at the form's own window is the presenter's or a test's: route it.
+    if (!m_routing && (IsMouseMessage(Message.Msg) || IsKeyMessage(Message.Msg)))
+    {
+        Message.Result = Vcl::RouteInput(this, Message.Msg, Message.WParam, Message.LParam) ? 0 : 1;
+        return;
+    }
+    TWinControl::WndProc(Message);
+}
+
+void TCustomForm::Dispatch(TMessage& Message)
+{
+    switch (Message.Msg)
+    {
+    case WM_CLOSE:
+        Close();
+        Message.Result = 0;
+        return;
+    case CM_RELEASE:
+        Free(); // nothing of the form may be touched after this
+        return;
+    case WM_ACTIVATE:
+        // The presenter's window got or lost the keyboard: the focused control follows it, and
+        // the active control is kept for when the window comes back.
+        Message.Result = 0;
+        if (LOWORD(Message.WParam) != 0)
+        {
+            if (!m_visible)
+                return;
+            Screen->m_activeForm = this;
+            if (!m_focusedControl && m_activeControl && m_activeControl->CanFocus())
+                FocusControl(m_activeControl);
+            return;
+        }
+        if (TWinControl* focused = m_focusedControl)
+        {
+            m_focusedControl = nullptr;
+            focused->Perform(WM_KILLFOCUS, 0, 0);
+        }
+        return;
+    default:
+        TWinControl::Dispatch(Message);
+    }
+}
+
+// ---- TApplication ----------------------------------------------------------------------------
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+void TApplication::Initialize()
+{
+    Vcl::InstallDesktopPresenter();
+}
+
+TApplication::~TApplication()
+{
+    BeforeDestruction();
+}
+
+void TApplication::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == m_mainForm)
+        m_mainForm = nullptr;
+}
 
 void TApplication::Run()
 {
-    Platform::DispatchPostedMessages();
+    m_terminated = false;
+    if (!m_mainForm)
+    {
+        Platform::DispatchPostedMessages();
+        return;
+    }
+    if (!m_mainForm->Visible())
+        m_mainForm->Show();
+    while (!m_terminated && m_mainForm)
+        HandleMessage();
+}
+
+bool TApplication::ProcessMessage(MSG& message)
+{
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (message.message == WM_QUIT)
+    {
+        m_terminated = true;
+        return true;
+    }
+    try
+    {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    catch (const Exception& e)
+    {
+        ShowException(e);
+    }
+    catch (...)
+    {
+        ShowException(Exception(u""));
+    }
+    return true;
+}
+
+void TApplication::PaintForms()
+{
+    // By index: painting may show or free forms.
+    for (int i = 0; i < Screen->FormCount(); ++i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (form->Visible())
+            form->PaintDirty();
+    }
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG message;
+    while (ProcessMessage(message))
+    {
+    }
+    PaintForms();
+}
+
+void TApplication::HandleMessage()
+{
+    MSG message;
+    if (ProcessMessage(message))
+        return;
+    PaintForms();
+    if (!m_terminated)
+        WaitMessage();
+}
+
+void TApplication::Terminate()
+{
+    PostQuitMessage(0);
 }
 
 void TApplication::ShowException(const Exception& e)

@@ -1,22 +1,279 @@
-// The class library's application object: start-up settings, the message loop and the box that
-// shows an exception nobody handled.
+// The class library's forms and application object: top-level windows with their pixel buffers,
+// the modal loop, input routing, the message loop and the box that shows an exception nobody
+// handled.
 #pragma once
 
+#include "Platform/Vcl/Classes.h"
+#include "Platform/Vcl/Controls.h"
 #include "Platform/Vcl/SysUtils.h"
 
-class TApplication
+#include <cstdint>
+#include <vector>
+
+enum TFormBorderStyle
+{
+    bsNone,
+    bsSingle,
+    bsSizeable,
+    bsDialog,
+    bsToolWindow,
+    bsSizeToolWin
+};
+
+enum TPosition
+{
+    poDesigned,
+    poDefault,
+    poDefaultPosOnly,
+    poDefaultSizeOnly,
+    poScreenCenter,
+    poDesktopCenter,
+    poMainFormCenter,
+    poOwnerFormCenter
+};
+
+enum TCloseAction
+{
+    caNone,
+    caHide,
+    caFree,
+    caMinimize
+};
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrAbort = IDABORT;
+constexpr TModalResult mrRetry = IDRETRY;
+constexpr TModalResult mrIgnore = IDIGNORE;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+
+class TCustomForm;
+namespace Vcl
+{
+bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam);
+}
+
+using TCloseEvent = TClosure<void(TObject* Sender, TCloseAction& Action)>;
+
+// A top-level window. It has no frame of its own (the presenter's window manager draws it), so its
+// size is its client size. It owns a 32-bit pixel buffer of its client size that paint passes
+// draw into, and the rectangle of it that waits for the next paint pass.
+class TCustomForm : public TWinControl
 {
 public:
-    void Initialize() {}
+    explicit TCustomForm(TComponent* AOwner);
+    ~TCustomForm() override;
+
+    // Fires OnCreate once; Application->CreateForm calls it after the constructor.
+    void AfterConstruction();
+    // Fires OnDestroy, then frees owned components, while the whole form stands.
+    void BeforeDestruction() override;
+
+    TFormBorderStyle BorderStyle() const { return m_borderStyle; }
+    void SetBorderStyle(TFormBorderStyle style);
+    TPosition Position() const { return m_position; }
+    void SetPosition(TPosition position) { m_position = position; }
+
+    TWinControl* ActiveControl() const { return m_activeControl; }
+    // Gives the control the focus (when the form is showing) or remembers it for when it shows.
+    void SetActiveControl(TWinControl* control);
+    // Focuses the first control in tab order that can take it.
+    void SelectFirst();
+
+    // Shows the form, placed by Position, and makes it the active form.
+    void Show();
+    void Hide() { SetVisible(false); }
+    void SetVisible(bool visible) override;
+    // Asks OnClose what to do: the main form ends the application, caHide hides, caFree releases;
+    // a modal form sets ModalResult to mrCancel instead.
+    void Close();
+    // Shows the form and pumps the message loop until ModalResult is set (or the application
+    // terminates: mrCancel); other forms take no input meanwhile. Hides the form after.
+    TModalResult ShowModal();
+    TModalResult ModalResult() const { return m_modalResult; }
+    void SetModalResult(TModalResult result) { m_modalResult = result; }
+    bool Modal() const { return m_modal; }
+    // Frees the form once the messages queued before it are handled.
+    void Release();
+
+    TNotifyEvent OnCreate;
+    TCloseEvent OnClose;
+    TNotifyEvent OnDestroy;
+    // Fired by the paint pass after the background is filled with Color, before the controls.
+    TNotifyEvent OnPaint;
+    TCanvas* Canvas() const { return m_canvas; }
+
+    // The pixel buffer, ClientWidth() x ClientHeight(), rows top first, 0x00RRGGBB.
+    uint32_t* Pixels() { return m_pixels.data(); }
+    const uint32_t* Pixels() const { return m_pixels.data(); }
+    // The part marked by Invalidate since the last paint pass (empty when none).
+    TRect DirtyRect() const { return m_dirty; }
+    void InvalidateRect(const TRect& rect);
+    // The paint pass: every showing control over the marked part paints (bottom first), the
+    // presenter shows it, and the mark is cleared.
+    void PaintDirty();
+    // How many paint passes ran (for tests of Update and Invalidate).
+    int PaintCount() const { return m_paintCount; }
+
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    virtual void DoCreate();
+    virtual void DoClose(TCloseAction& Action);
+    virtual void DoDestroy();
+    bool DialogKey(WORD key, TShiftState shift) override;
+    virtual void Paint();
+    void PaintControl() override { Paint(); }
+    void PaintWindow(HDC dc) override;
+    void Resized() override;
+    void TextChanged() override;
+    void WndProc(TMessage& Message) override;
+    friend class TWinControl;
+    friend class TControl;
+
+private:
+    void PaintTree(TControl* control, const TRect& clip);
+    void FocusControl(TWinControl* control);
+    // Takes the focus (and the remembered active control) from `control` and its children; with
+    // `notify` the focused one hears WM_KILLFOCUS.
+    void DropFocusWithin(TControl* control, bool notify);
+    friend bool Vcl::RouteInput(TCustomForm*, UINT, WPARAM, LPARAM);
+
+    TFormBorderStyle m_borderStyle = bsSizeable;
+    TPosition m_position = poDesigned;
+    TWinControl* m_activeControl = nullptr;
+    TWinControl* m_focusedControl = nullptr; // the one that last had WM_SETFOCUS
+    TModalResult m_modalResult = mrNone;
+    bool m_modal = false;
+    bool m_created = false;
+    bool m_destroyed = false;
+    bool m_routing = false;
+    std::vector<uint32_t> m_pixels;
+    TControlCanvas* m_canvas;
+    TRect m_dirty;
+    int m_paintCount = 0;
+};
+
+class TForm : public TCustomForm
+{
+public:
+    using TCustomForm::TCustomForm;
+};
+
+// The display as the forms see it.
+class TScreen
+{
+public:
+    // The desktop's size: the presenter sets the real one; headless it is 1024 x 768.
+    int Width = 1024;
+    int Height = 768;
+
+    int FormCount() const { return static_cast<int>(m_forms.size()); }
+    TCustomForm* Forms(int index) const { return m_forms.at(static_cast<size_t>(index)); }
+    // The form that takes keyboard input: the last one shown or activated.
+    TCustomForm* ActiveForm() const { return m_activeForm; }
+    void SetActiveForm(TCustomForm* form);
+    TControl* ActiveControl() const;
+
+private:
+    friend class TCustomForm;
+    std::vector<TCustomForm*> m_forms;
+    TCustomForm* m_activeForm = nullptr;
+};
+
+extern TScreen* Screen;
+
+class TApplication : public TComponent
+{
+public:
+    TApplication();
+    // Frees the forms it still owns while the application object itself stands.
+    ~TApplication() override;
+
+    // Shows forms on the desktop from now on when a display is available (Vcl::InstallDesktopPresenter);
+    // headless it does nothing.
+    void Initialize();
     // Whether the main form has its own button on the task bar.
     bool MainFormOnTaskBar = false;
 
-    // Delivers posted messages until the main form closes; without a main form there is nothing
-    // to wait for and it returns at once.
+    // Creates a form owned by the application, stores it in `reference` before its OnCreate fires,
+    // and makes the first form created the main form.
+    template <typename T> void CreateForm(T*& reference)
+    {
+        T* form = new T(this);
+        reference = form;
+        if (!m_mainForm)
+            m_mainForm = form;
+        form->AfterConstruction();
+    }
+    TCustomForm* MainForm() const { return m_mainForm; }
+
+    // Shows the main form and handles messages until it closes (or Terminate). Without a main form
+    // there is nothing to wait for: it delivers what is queued and returns.
     void Run();
+
+    // Delivers every waiting message and due timer, then runs the paint pass. An exception that
+    // escapes a handler is shown by the exception box and the loop goes on.
+    void ProcessMessages();
+    // Delivers one message, or paints and waits for one when none is there (at once when the clock
+    // is a test's).
+    void HandleMessage();
+    // Ends Run (through WM_QUIT, after what is queued).
+    void Terminate();
+    bool Terminated() const { return m_terminated; }
+
+    // The application's title: the caption of ShowMessage boxes and of the exception box.
+    UnicodeString Title() const { return Vcl::ApplicationTitle(); }
+    void SetTitle(const UnicodeString& title) { Vcl::SetApplicationTitle(title); }
 
     // The exception message box: the message under the application's title, with a stop sign.
     void ShowException(const Exception& e);
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    friend class TCustomForm;
+    friend bool Vcl::RouteInput(TCustomForm*, UINT, WPARAM, LPARAM);
+    bool ProcessMessage(MSG& message);
+    void PaintForms();
+
+    TCustomForm* m_mainForm = nullptr;
+    std::vector<TCustomForm*> m_modalForms; // innermost last
+    bool m_terminated = false;
 };
 
 extern TApplication* Application;
+
+namespace Vcl
+{
+// The input entry point of the presenter and of tests. `message` is a mouse message with lParam
+// in the form's client coordinates, or a keyboard message (WM_KEYDOWN, WM_KEYUP, WM_CHAR,
+// WM_SYSKEYDOWN ...). Mouse messages reach the control holding the mouse capture or else the
+// topmost enabled, visible control under the point, with lParam made relative to it; a left, right
+// or middle button going down focuses a windowed control with TabStop under it. Keyboard messages
+// reach the focused control (or the form); key messages also update the key-state table. Input for
+// a form under a modal one is dropped (false). Posting the same message to a form's Handle routes
+// it the same way.
+bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What the presenter is told about forms.
+class IFormPresenter
+{
+public:
+    virtual ~IFormPresenter() = default;
+    virtual void FormShown(TCustomForm* form) = 0;
+    virtual void FormHidden(TCustomForm* form) = 0;
+    // Caption, size or border style changed.
+    virtual void FormChanged(TCustomForm* form) = 0;
+    // The paint pass drew `rect` of the form's pixels.
+    virtual void FormPainted(TCustomForm* form, const TRect& rect) = 0;
+    virtual void FormDestroyed(TCustomForm* form) = 0;
+};
+// Headless there is none, and forms only paint into their buffers.
+IFormPresenter* SetFormPresenter(IFormPresenter* presenter); // returns the previous one
+IFormPresenter* FormPresenter();
+} // namespace Vcl

@@ -1,5 +1,5 @@
-// The Win32 layer's system services: last error, UTF-8 at the edge, time, message boxes, modules,
-// window message receivers and the program's own path.
+// The Win32 layer's system services: last error, UTF-8 at the edge, time, message boxes, modules
+// and the program's own path.
 #include "Platform/Win32/Windows.h"
 #include "Platform/Win32/Detail.h"
 
@@ -8,12 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -163,14 +163,6 @@ void GetLocalTime(SYSTEMTIME* time)
 void GetSystemTime(SYSTEMTIME* time)
 {
     FillSystemTime(time, false);
-}
-
-DWORD GetTickCount()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<DWORD>(ms); // wraps every 49.7 days, as callers expect
 }
 
 void Sleep(DWORD milliseconds)
@@ -419,127 +411,45 @@ BOOL FreeLibrary(HMODULE module)
     return TRUE;
 }
 
-// ---- Window messages -------------------------------------------------------------------------
+// ---- Input timing and screen metrics ---------------------------------------------------------
 
 namespace
 {
-struct PostedMessage
-{
-    HWND window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-struct WindowRegistry
-{
-    std::mutex mutex;
-    uintptr_t lastHandle = 0x10000;
-    // Shared so that a receiver that unregisters itself while it runs stays alive until it returns.
-    std::map<HWND, std::shared_ptr<Platform::WindowReceiver>> receivers;
-    std::deque<PostedMessage> posted;
-};
-
-WindowRegistry& WindowTable()
-{
-    static WindowRegistry registry;
-    return registry;
-}
-
-std::shared_ptr<Platform::WindowReceiver> FindReceiver(HWND window)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    auto it = registry.receivers.find(window);
-    return it == registry.receivers.end() ? nullptr : it->second;
-}
+std::atomic<int> g_screenWidth{1024};
+std::atomic<int> g_screenHeight{768};
 } // namespace
+
+UINT GetDoubleClickTime()
+{
+    return 500;
+}
+
+UINT GetCaretBlinkTime()
+{
+    return 530;
+}
+
+int GetSystemMetrics(int index)
+{
+    switch (index)
+    {
+    case SM_CXSCREEN:
+        return g_screenWidth;
+    case SM_CYSCREEN:
+        return g_screenHeight;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+        return 4;
+    default:
+        return 0;
+    }
+}
 
 namespace Platform
 {
-HWND RegisterWindowReceiver(WindowReceiver receiver)
+void SetScreenMetrics(int width, int height)
 {
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    registry.lastHandle += 4;
-    HWND window = reinterpret_cast<HWND>(registry.lastHandle);
-    registry.receivers[window] = std::make_shared<WindowReceiver>(std::move(receiver));
-    return window;
-}
-
-void SetWindowReceiver(HWND window, WindowReceiver receiver)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    auto it = registry.receivers.find(window);
-    if (it != registry.receivers.end())
-        it->second = std::make_shared<WindowReceiver>(std::move(receiver));
-}
-
-void UnregisterWindowReceiver(HWND window)
-{
-    std::shared_ptr<WindowReceiver> released;
-    WindowRegistry& registry = WindowTable();
-    {
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        auto it = registry.receivers.find(window);
-        if (it == registry.receivers.end())
-            return;
-        released = std::move(it->second);
-        registry.receivers.erase(it);
-    }
-    // `released` goes out of scope unlocked: the receiver's captures may unregister more windows.
-}
-
-int DispatchPostedMessages()
-{
-    WindowRegistry& registry = WindowTable();
-    std::deque<PostedMessage> pending;
-    {
-        std::lock_guard<std::mutex> lock(registry.mutex);
-        pending.swap(registry.posted);
-    }
-    // Only what was queued on entry: a receiver that posts again waits for the next round, so a
-    // message that keeps reposting itself cannot hold the caller forever.
-    int delivered = 0;
-    for (const PostedMessage& message : pending)
-    {
-        std::shared_ptr<WindowReceiver> receiver = FindReceiver(message.window);
-        if (!receiver)
-            continue; // the window went away after the message was posted
-        if (*receiver)
-            (*receiver)(message.message, message.wParam, message.lParam);
-        ++delivered;
-    }
-    return delivered;
+    g_screenWidth = width;
+    g_screenHeight = height;
 }
 } // namespace Platform
-
-LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    std::shared_ptr<Platform::WindowReceiver> receiver = FindReceiver(window);
-    if (!receiver)
-    {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    return *receiver ? (*receiver)(message, wParam, lParam) : 0;
-}
-
-BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    WindowRegistry& registry = WindowTable();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    if (registry.receivers.count(window) == 0)
-    {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    registry.posted.push_back({window, message, wParam, lParam});
-    return TRUE;
-}
-
-BOOL IsWindow(HWND window)
-{
-    return FindReceiver(window) ? TRUE : FALSE;
-}

@@ -35,7 +35,13 @@ using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 
+using SHORT = int16_t;
+using UINT_PTR = uintptr_t;
+using DWORD_PTR = uintptr_t;
+using SIZE_T = size_t;
+
 using HANDLE = void*;
+using HGLOBAL = HANDLE;
 using HWND = struct HWND__*;
 using HMODULE = struct HINSTANCE__*;
 using HINSTANCE = HMODULE;
@@ -45,8 +51,27 @@ constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 
-constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(uintptr_t v)
+{
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(uintptr_t v)
+{
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+constexpr LPARAM MAKELPARAM(int low, int high)
+{
+    return static_cast<LPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
+}
+// Signed coordinates of a mouse message's lParam.
+constexpr int GET_X_LPARAM(LPARAM v)
+{
+    return static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(v)));
+}
+constexpr int GET_Y_LPARAM(LPARAM v)
+{
+    return static_cast<SHORT>(HIWORD(static_cast<uintptr_t>(v)));
+}
 
 // ---- Errors ----------------------------------------------------------------------------------
 
@@ -83,7 +108,7 @@ void SetLastError(DWORD error);
 
 // ---- Text ------------------------------------------------------------------------------------
 
-constexpr UINT CP_ACP = 0;        // the ANSI code page: Windows-1251 here
+constexpr UINT CP_ACP = 0; // the ANSI code page: Windows-1251 here
 constexpr UINT CP_OEMCP = 1;
 constexpr UINT CP_THREAD_ACP = 3; // the calling thread's ANSI code page: also Windows-1251
 constexpr UINT CP_GBK = 936;
@@ -196,7 +221,7 @@ BOOL GetFileSizeEx(HANDLE file, LONGLONG* size);
 BOOL SetEndOfFile(HANDLE file);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE handle);
-BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName);                 // fails when newName exists
+BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName); // fails when newName exists
 BOOL MoveFileExW(LPCWSTR existingName, LPCWSTR newName, DWORD flags);
 BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists);
 BOOL DeleteFileW(LPCWSTR fileName);
@@ -263,13 +288,190 @@ HRESULT CoCreateGuid(GUID* guid);
 
 // ---- Window messages -------------------------------------------------------------------------
 
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_ENABLE = 0x000A;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ERASEBKGND = 0x0014;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_CANCELMODE = 0x001F;
+constexpr UINT WM_GETDLGCODE = 0x0087;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_SYSCHAR = 0x0106;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_MOUSEFIRST = WM_MOUSEMOVE;
+constexpr UINT WM_MOUSELAST = WM_MOUSEWHEEL;
+constexpr UINT WM_KEYFIRST = WM_KEYDOWN;
+constexpr UINT WM_KEYLAST = 0x0109;
 constexpr UINT WM_USER = 0x0400;
+
+// wParam bits of mouse messages.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+
+struct MSG
+{
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    struct
+    {
+        LONG x;
+        LONG y;
+    } pt; // POINT's layout; POINT itself belongs to the GDI layer
+};
+
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
 
 // Delivered synchronously to the receiver registered for the window (0 when there is none).
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Queued for the receiver; delivered by Platform::DispatchPostedMessages.
+// Queued for the receiver; delivered by the message loop (PeekMessageW/DispatchMessageW) or by
+// Platform::DispatchPostedMessages. Safe from any thread.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL IsWindow(HWND window);
+
+// The process's one message queue. Retrieval order is the platform's: posted messages first, then
+// WM_QUIT once they are gone, then WM_TIMER of a due timer. A window filter of null takes every
+// window; a range of 0, 0 every message.
+BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);
+// Waits until a message is there, then retrieves it; FALSE for WM_QUIT.
+BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
+// Hands the message to its window's receiver (or, for WM_TIMER with a callback, to the callback).
+LRESULT DispatchMessageW(const MSG* message);
+// Characters come from the input layer as WM_CHAR already; nothing to translate.
+inline BOOL TranslateMessage(const MSG*)
+{
+    return FALSE;
+}
+// Returns when a message is there, when a timer falls due, or at once while the clock is a test's.
+BOOL WaitMessage();
+void PostQuitMessage(int exitCode);
+
+// Timers: each due timer yields one WM_TIMER when the queue is read, however late it is read
+// (missed periods coalesce), and its period restarts from that moment. Setting an existing id
+// again restarts it. Periods below 10 ms are 10 ms.
+using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+// The platform's defaults for input timing: two clicks within this many milliseconds (and within
+// SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels) make a double-click; the caret blinks at this period.
+UINT GetDoubleClickTime();
+UINT GetCaretBlinkTime();
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXDOUBLECLK = 36;
+constexpr int SM_CYDOUBLECLK = 37;
+int GetSystemMetrics(int index);
+
+// ---- Keyboard state --------------------------------------------------------------------------
+
+constexpr int VK_LBUTTON = 0x01;
+constexpr int VK_RBUTTON = 0x02;
+constexpr int VK_MBUTTON = 0x04;
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_CAPITAL = 0x14;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_PRIOR = 0x21;
+constexpr int VK_NEXT = 0x22;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_INSERT = 0x2D;
+constexpr int VK_DELETE = 0x2E;
+constexpr int VK_F1 = 0x70;
+constexpr int VK_F4 = 0x73;
+constexpr int VK_NUMLOCK = 0x90;
+constexpr int VK_LSHIFT = 0xA0;
+constexpr int VK_RSHIFT = 0xA1;
+constexpr int VK_LCONTROL = 0xA2;
+constexpr int VK_RCONTROL = 0xA3;
+constexpr int VK_LMENU = 0xA4;
+constexpr int VK_RMENU = 0xA5;
+
+// Bit 0x8000: the key is down; GetKeyState's bit 1: toggled (each press flips it).
+SHORT GetAsyncKeyState(int virtualKey);
+SHORT GetKeyState(int virtualKey);
+
+// ---- Global memory and the clipboard ---------------------------------------------------------
+
+constexpr UINT GMEM_FIXED = 0x0000;
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
+constexpr DWORD ERROR_NOT_LOCKED = 158;
+constexpr DWORD ERROR_CLIPBOARD_NOT_OPEN = 1418;
+
+// A handle that is not a live block fails with ERROR_INVALID_HANDLE. A movable block's handle is
+// not its address: GlobalLock gives the address and counts the locks.
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID GlobalLock(HGLOBAL memory);
+// TRUE while the block stays locked; FALSE with last error ERROR_SUCCESS when the last lock went
+// (ERROR_NOT_LOCKED when it was not locked).
+BOOL GlobalUnlock(HGLOBAL memory);
+SIZE_T GlobalSize(HGLOBAL memory);
+// Null on success, the handle itself on failure.
+HGLOBAL GlobalFree(HGLOBAL memory);
+
+constexpr UINT CF_TEXT = 1;
+constexpr UINT CF_UNICODETEXT = 13;
+
+// Registered formats: one id per name (compared without case), from 0xC000 up. 0 for an empty name.
+UINT RegisterClipboardFormatW(LPCWSTR formatName);
+// The process's clipboard. Open by one window at a time (null counts as a window); EmptyClipboard,
+// SetClipboardData and GetClipboardData need it open. SetClipboardData takes ownership of an
+// HGLOBAL from GlobalAlloc and frees the format's previous data; the clipboard frees what it holds
+// when it is emptied. Text travels as CF_UNICODETEXT: NUL-terminated UTF-16.
+BOOL OpenClipboard(HWND owner);
+BOOL CloseClipboard();
+BOOL EmptyClipboard();
+HANDLE SetClipboardData(UINT format, HANDLE memory);
+HANDLE GetClipboardData(UINT format);
+BOOL IsClipboardFormatAvailable(UINT format);
 
 // ---- Extensions of this layer ----------------------------------------------------------------
 
@@ -298,8 +500,8 @@ std::u16string ProgramPathW();
 
 // The message-box path. The default handler writes caption and text to standard error and returns
 // the default button's answer at once. A test installs a recorder; the previous handler is returned.
-using MessageBoxHandler = std::function<int(HWND owner, const std::u16string& text,
-                                            const std::u16string& caption, UINT type)>;
+using MessageBoxHandler =
+    std::function<int(HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)>;
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // The answer the default handler gives for a style: IDOK, IDYES, IDABORT, IDRETRY, or by the
 // MB_DEFBUTTONn bits the corresponding button.
@@ -311,8 +513,43 @@ using WindowReceiver = std::function<LRESULT(UINT message, WPARAM wParam, LPARAM
 HWND RegisterWindowReceiver(WindowReceiver receiver); // a new handle
 void SetWindowReceiver(HWND window, WindowReceiver receiver);
 void UnregisterWindowReceiver(HWND window);
-// Delivers every queued posted message; returns how many were delivered.
+// Delivers every message posted before the call (not timers); returns how many were delivered.
 int DispatchPostedMessages();
+
+// The clock behind GetTickCount, the queue's timers and message times. A test installs its own to
+// move time without sleeping; null puts the system's monotonic clock back. Returns the previous
+// one (null for the system's).
+using TickClock = std::function<DWORD()>;
+TickClock SetTickClock(TickClock clock);
+bool TickClockIsInjected();
+
+// The input layer's hook into the queue: called with 0 whenever the queue is read, so native events
+// become messages, and with the longest time to wait (INFINITE_WAIT: until an event) by
+// WaitMessage. Null removes it. Returns the previous one.
+constexpr DWORD INFINITE_WAIT = 0xFFFFFFFFu;
+using EventPump = std::function<void(DWORD waitMilliseconds)>;
+EventPump SetEventPump(EventPump pump);
+
+// The key-state table behind GetKeyState/GetAsyncKeyState, set by the input layer and tests. A
+// press flips the key's toggle; a side key (VK_LSHIFT ...) also moves its generic key.
+void SetKeyDown(int virtualKey, bool down);
+void ResetKeyStates();
+
+// The bridge between the process's clipboard and the desktop's (the presenter installs it): when
+// the clipboard closes after text was placed on it, Export gets the text; when it opens, Import
+// may hand over text that another program placed on the desktop's clipboard (false: none newer).
+struct ClipboardBridge
+{
+    std::function<void(const std::u16string& text)> Export;
+    std::function<bool(std::u16string& text)> Import;
+};
+ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previous one
+
+// The screen size GetSystemMetrics answers (1024 x 768 until the presenter sets it).
+void SetScreenMetrics(int width, int height);
+
+// Removes every window's timers (when the window goes away).
+void KillWindowTimers(HWND window);
 
 // Sized formatting shared by the wsprintf family: writes at most `size` units including the NUL.
 int FormatW(WCHAR* buffer, size_t size, const WCHAR* format, va_list args);

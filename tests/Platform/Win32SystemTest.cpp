@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -422,5 +423,20 @@ TEST(Win32SystemTest, DeliversWindowMessages)
     Platform::UnregisterWindowReceiver(first);
     Platform::UnregisterWindowReceiver(first);
     EXPECT_FALSE(IsWindow(first));
+}
+
+TEST(Win32SystemTest, GuidsAreRandomVersionFour)
+{
+    std::set<std::string> seen;
+    for (int i = 0; i < 64; ++i)
+    {
+        GUID guid{};
+        ASSERT_EQ(CoCreateGuid(&guid), S_OK);
+        EXPECT_EQ(guid.Data3 >> 12, 4);
+        EXPECT_EQ(guid.Data4[0] & 0xC0, 0x80);
+        seen.insert(std::string(reinterpret_cast<const char*>(&guid), sizeof(guid)));
+    }
+    EXPECT_EQ(seen.size(), 64u);
+    EXPECT_EQ(CoCreateGuid(nullptr), E_INVALIDARG);
 }
 } // namespace

@@ -1,0 +1,347 @@
+#include "App/PatcherUnit.h"
+
+#include "App/AppLogger.h"
+#include "App/AppPaths.h"
+#include "Components/XMemoryStream.h"
+#include "PW/Common/PwError.h"
+#include "PW/Common/PwPackage.h"
+
+#include <memory>
+#include <string>
+
+const char PatcherDefaultDescription[] = "Kelvane model package";
+
+namespace Patcher
+{
+namespace
+{
+// Messages name this unit and the line of the step, as the program's log has always shown them.
+constexpr const char* kUnit = "PatcherUnit.cpp";
+constexpr int kLineBackup = 183;
+constexpr int kLineSceneModels = 213;
+constexpr int kLineEntryTooLarge = 228;
+constexpr int kLineTempFile = 236;
+constexpr int kLineFlush = 238;
+constexpr int kLineReplace = 239;
+constexpr int kLineDelete = 261;
+constexpr int kLineMove = 262;
+constexpr int kLineNoBackup = 266;
+
+constexpr unsigned kStreamBlockSize = 8192;
+
+[[noreturn]] void Fail(int line, const UnicodeString& text)
+{
+    throw UnitError(kUnit, line, text);
+}
+
+XString Text(const WCHAR* a, const XString& b, const WCHAR* c)
+{
+    return XString(a) + b + c;
+}
+
+// A file, not a folder, as the class library's FileExists answers.
+bool FileExists(const XString& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathExists(const XString& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+XString LowerExt(const XString& path)
+{
+    XString ext = GetFileExt(path);
+    ext.LowerCase();
+    return ext;
+}
+
+SkiRebuildFunction& RebuildOverride()
+{
+    static SkiRebuildFunction function;
+    return function;
+}
+
+// The scene of one patch run: created before the archive is opened, destroyed after it, and
+// reloaded only when an instruction names another model than the one loaded last.
+class PatchScene
+{
+public:
+    const XString& LoadedPath() const { return m_LoadedPath; }
+
+    // The one step of the patch that needs the scene engine and the skin-model rewrite.
+    bool RebuildSki(const XString& scenePath, int32_t meshIndex, const uint8_t* boneMap, XStream& original,
+                    XStream& output)
+    {
+        if (const SkiRebuildFunction& replacement = RebuildOverride())
+        {
+            bool rebuilt = replacement(scenePath, meshIndex, boneMap, original, output);
+            m_LoadedPath = scenePath;
+            return rebuilt;
+        }
+        // Waits for the scene (XScene::LoadFromFile) and the rewrite (SkiReplaceMesh):
+        //     if (scenePath != m_LoadedPath)
+        //         m_Scene->LoadFromFile(scenePath.c_str()), m_LoadedPath = scenePath;
+        //     return SkiReplaceMesh(m_Scene.get(), &original, &output, boneMap, meshIndex);
+        Fail(kLineSceneModels, u"Scene models cannot be loaded yet!");
+    }
+
+private:
+    XString m_LoadedPath;
+};
+
+// Moves the whole stream into a buffer the package takes over.
+void AddStream(PwPackage& package, const XString& name, XStream& stream)
+{
+    int64_t size = stream.GetSize();
+    if (size < 0 || size > static_cast<int64_t>(UINT32_MAX))
+        Fail(kLineEntryTooLarge, Text(u"Entry <", name, u"> too large!"));
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size ? size : 1]);
+    stream.SetPosition(0);
+    stream.ReadBuffer(buffer.get(), static_cast<unsigned>(size));
+    package.AddFromMemory(name.c_str(), buffer.release(), static_cast<uint32_t>(size));
+}
+
+void RebuildFromScene(AppLogger& log, PatchScene& scene, PwPackage& package, const PwPatchEntry& instruction,
+                      const XString& modelPath, const XString& keptName)
+{
+    if (modelPath != scene.LoadedPath())
+        log.NewEntry() << "Loading model file <" << modelPath.c_str() << ">";
+    XMemoryStream original(0, kStreamBlockSize);
+    XMemoryStream output(0, kStreamBlockSize);
+    package.Extract(keptName.c_str(), &original);
+    original.SetPosition(0);
+    if (scene.RebuildSki(modelPath, instruction.MeshIndex, instruction.BoneMap, original, output))
+    {
+        AddStream(package, instruction.FileName, output);
+        return;
+    }
+    // A partial skin model must never enter the archive: the entry keeps its game content.
+    log.NewEntry() << "Mesh replace in <" << instruction.FileName.c_str()
+                   << "> failed - original entry kept.";
+    AddStream(package, instruction.FileName, original);
+}
+
+void ApplyInstructions(AppLogger& log, const PatchJob& job, const XString& dataFolder, PatchScene& scene,
+                       PwPackage& package)
+{
+    for (uint32_t i = 0; i < PwPatchEntryCount && !job.Entries[i].FileName.IsEmpty(); ++i)
+    {
+        const PwPatchEntry& instruction = job.Entries[i];
+        const XString modelPath = dataFolder + instruction.ModelName;
+        if (!FileExists(modelPath))
+        {
+            log.NewEntry() << "Model file <" << modelPath.c_str() << "> does not exist - patch failed!";
+            continue;
+        }
+
+        const XString& name = instruction.FileName;
+        const XString ext = LowerExt(name);
+        const XString keptName = AppPaths::ChangeFileExt(name, (XString(u".original") + ext).c_str());
+        if (!package.Exists(keptName.c_str()))
+        {
+            if (!package.Rename(name.c_str(), keptName.c_str()))
+                log.NewEntry() << (Text(u"Rename <", name, u"> to <") + keptName + u"> failed.").c_str();
+        }
+        else
+        {
+            package.Delete(name.c_str());
+        }
+
+        const bool sceneModel = LowerExt(modelPath) == u".xscene";
+        if (ext == u".dds" || (ext == u".ski" && !sceneModel))
+            package.AddFromDisk(name.c_str(), modelPath.c_str());
+        else if (ext == u".ski")
+            RebuildFromScene(log, scene, package, instruction, modelPath, keptName);
+        // Any other extension is only kept under its ".original" name.
+    }
+}
+
+// Reserves a new file beside the archive for the save; an existing file is never taken over.
+XString CreateTempFile(const XString& packageFile)
+{
+    for (int n = 0; n < 1000; ++n)
+    {
+        XString name = packageFile + u".~new";
+        if (n > 0)
+        {
+            std::u16string digits;
+            for (char c : std::to_string(n))
+                digits += static_cast<WCHAR>(c);
+            name += XString(digits.c_str());
+        }
+        HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+        {
+            CloseHandle(file);
+            return name;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    Fail(kLineTempFile, Text(u"Creating temporary file for <", packageFile, u"> failed!"));
+}
+
+bool FlushFile(const XString& path)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool flushed = FlushFileBuffers(file) != FALSE;
+    CloseHandle(file);
+    return flushed;
+}
+
+// The new archive goes to a temporary file that replaces the archive only once it is complete and
+// on disk: whatever fails or interrupts the save, the archive path holds the old archive or the
+// new one, never a part of it.
+void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
+{
+    log << LogCtl::Flush; // the steps so far reach the file before the long save
+    if (job.ShowProgress)
+        job.ShowProgress(true);
+    XString temp;
+    try
+    {
+        package.NotifyWindow = job.ProgressWindow;
+        package.NotifyMessage = WM_PACKAGE_PROGRESS;
+        temp = CreateTempFile(job.PackageFile);
+        package.Save(temp.c_str(), job.CompressionLevel, job.Description.c_str());
+        if (!FlushFile(temp))
+            Fail(kLineFlush, Text(u"Writing <", temp, u"> failed!"));
+        if (!MoveFileExW(temp.c_str(), job.PackageFile.c_str(), MOVEFILE_REPLACE_EXISTING))
+            Fail(kLineReplace, Text(u"Replacing <", job.PackageFile, u"> failed!"));
+    }
+    catch (...)
+    {
+        if (!temp.IsEmpty())
+            DeleteFileW(temp.c_str());
+        if (job.ShowProgress)
+            job.ShowProgress(false);
+        throw;
+    }
+    if (job.ShowProgress)
+        job.ShowProgress(false);
+}
+
+void RunPatch(AppLogger& log, const PatchJob& job)
+{
+    const XString dataFolder = GetDataFolder(job.ProgramFolder);
+    const XString& packageFile = job.PackageFile;
+    const XString backupFile = GetBackupFileName(packageFile);
+
+    log.NewEntry() << "Start patching...";
+    log.NewEntry() << "Package file: " << packageFile.c_str();
+    log.NewEntry() << "Checking package backup...";
+    if (!FileExists(backupFile))
+    {
+        if (!MoveFileW(packageFile.c_str(), backupFile.c_str()))
+            Fail(kLineBackup, u"Creating package backup failed!");
+    }
+    else
+    {
+        log.NewEntry() << "Package backup file <" << backupFile.c_str() << "> already exist.";
+    }
+
+    {
+        // Declared in this order so that the package goes first, then the scene, also on failure.
+        PatchScene scene;
+        log.NewEntry() << "Loading package backup file <" << backupFile.c_str() << ">";
+        PwPackage package;
+        package.Open(backupFile.c_str());
+        LogSkippedRecords(log, package.GetSkippedRecordCount());
+        log.NewEntry() << "Patching package";
+        ApplyInstructions(log, job, dataFolder, scene, package);
+        SaveOver(log, package, job);
+    }
+    ShowMessage(u"Patch installation complete!");
+}
+
+void RunRestore(AppLogger& log, const XString& packageFile)
+{
+    const XString backupFile = GetBackupFileName(packageFile);
+    log.NewEntry() << "Restoring original package file...";
+    if (!FileExists(backupFile))
+        Fail(kLineNoBackup, Text(u"Package backup file <", backupFile, u"> does not exist!"));
+    // Nothing to delete is no failure: a patch that ended early may have left no archive.
+    if (PathExists(packageFile) && !DeleteFileW(packageFile.c_str()))
+        Fail(kLineDelete, u"Delete <models.pck> failed!");
+    if (!MoveFileW(backupFile.c_str(), packageFile.c_str()))
+        Fail(kLineMove, u"Move package file failed!");
+    ShowMessage(u"Original package file successfully restored!");
+}
+} // namespace
+
+bool RunLogged(AppLogger& log, int line, const std::function<void()>& work)
+{
+    try
+    {
+        work();
+        log << LogCtl::Flush;
+        return true;
+    }
+    catch (const XException& e)
+    {
+        log.NewEntry() << e.Message().c_str();
+    }
+    catch (const Exception& e)
+    {
+        log.NewEntry() << FormatUnitErrorPrefix(kUnit, line).c_str() << e.Message().c_str();
+    }
+    catch (const char* text)
+    {
+        log.NewEntry() << "ERROR: Unknown error. " << (text ? text : "");
+    }
+    catch (const WCHAR* text)
+    {
+        log.NewEntry() << "ERROR: Unknown error. " << (text ? text : u"");
+    }
+    catch (...)
+    {
+        log.NewEntry() << "ERROR: Unknown error.";
+    }
+    log << LogCtl::Flush;
+    return false;
+}
+
+XString GetBackupFileName(const XString& packageFile)
+{
+    return AppPaths::ChangeFileExt(packageFile, u".original.pck");
+}
+
+XString GetDataFolder(const XString& programFolder)
+{
+    XString folder = programFolder.IsEmpty() ? AppPaths::ExtractFilePath(AppPaths::ProgramFile())
+                                             : IncludeTrailingSlash(programFolder);
+    return folder + u"Data\\";
+}
+
+void LogSkippedRecords(AppLogger& log, uint32_t count)
+{
+    if (count > 0)
+        log.NewEntry() << static_cast<int>(count)
+                       << " package table records could not be read and were left out.";
+}
+
+bool PatchPackage(AppLogger& log, const PatchJob& job)
+{
+    return RunLogged(log, LinePatch, [&] { RunPatch(log, job); });
+}
+
+bool RestorePackage(AppLogger& log, const XString& packageFile)
+{
+    return RunLogged(log, LineRestore, [&] { RunRestore(log, packageFile); });
+}
+
+SkiRebuildFunction SetSkiRebuildFunction(SkiRebuildFunction function)
+{
+    SkiRebuildFunction previous = std::move(RebuildOverride());
+    RebuildOverride() = std::move(function);
+    return previous;
+}
+} // namespace Patcher

@@ -1,0 +1,88 @@
+// The patch and restore procedures behind the dialog's "Patch" and "Restore" buttons, and the
+// failure wrapper its handlers share.
+//
+// A patch keeps the pristine archive once as <archive>.original.pck and rebuilds the archive from
+// it on every run: each instructed entry is kept under its ".original" name and gets its new
+// content from the data folder. The new archive is written to a temporary file beside the
+// archive, flushed to disk and only then moved over the archive, so a failed or interrupted patch
+// leaves the archive path as it was. Every step is logged; failures reach only the log.
+#pragma once
+
+#include "App/PwPatchEntry.h"
+#include "Components/StrUtils.h"
+#include "Platform/Vcl/SysUtils.h"
+#include "Platform/Win32/Windows.h"
+
+#include <cstdint>
+#include <functional>
+
+class AppLogger;
+class XStream;
+
+// Save progress for the dialog's progress bar: wParam = percent, lParam = maximum (100).
+constexpr UINT WM_PACKAGE_PROGRESS = 0xD13;
+
+// The archive tailer's description unless the settings name another.
+extern const char PatcherDefaultDescription[];
+
+namespace Patcher
+{
+// The source lines the handlers' failure entries name ("[ERROR] PatcherUnit.cpp( 247 ): ...").
+constexpr int LineFormCreate = 121;
+constexpr int LineFormClose = 163;
+constexpr int LinePatch = 247;
+constexpr int LineRestore = 268;
+
+// Runs `work` inside the handlers' failure wrapper and returns true when it ran to the end. A
+// failure becomes one log entry, then the log is flushed; nothing is shown:
+// - XException: its message;
+// - another Exception: "[ERROR] PatcherUnit.cpp( <line> ): " and its message;
+// - a plain narrow or wide text (a stream's "Failed opening file."): "ERROR: Unknown error. " and
+//   the text;
+// - anything else: "ERROR: Unknown error.".
+bool RunLogged(AppLogger& log, int line, const std::function<void()>& work);
+
+struct PatchJob
+{
+    // The archive, as the dialog's edit box holds it.
+    XString PackageFile;
+    // The folder whose "Data\" holds PatchData.xml and the models; empty: the program's folder.
+    XString ProgramFolder;
+    // PwPatchEntryCount instructions; the list ends at the first empty FileName.
+    const PwPatchEntry* Entries = PwPatchEntries;
+    int CompressionLevel = 1;
+    AnsiString Description = PatcherDefaultDescription;
+    // Receives WM_PACKAGE_PROGRESS while the new archive is written; null: none.
+    HWND ProgressWindow = nullptr;
+    // Called with true before the save and with false after it, also when it fails.
+    std::function<void(bool visible)> ShowProgress;
+};
+
+// The "Patch" button, inside RunLogged with LinePatch. Shows "Patch installation complete!" and
+// returns true only when every step ran.
+bool PatchPackage(AppLogger& log, const PatchJob& job);
+
+// The "Restore" button, inside RunLogged with LineRestore: the backup replaces the archive (also
+// when the archive is missing). Shows "Original package file successfully restored!" and returns
+// true on success.
+bool RestorePackage(AppLogger& log, const XString& packageFile);
+
+// <archive>.original.pck: the archive path with its extension replaced.
+XString GetBackupFileName(const XString& packageFile);
+// The program folder (empty: the running program's) followed by "Data\".
+XString GetDataFolder(const XString& programFolder = XString());
+
+// "<count> package table records could not be read and were left out."; nothing for 0.
+void LogSkippedRecords(AppLogger& log, uint32_t count);
+
+// The rebuild of a ".ski" entry from an ".xscene" model: loads the scene at scenePath (unless it
+// is the one loaded last in this patch), replaces skin mesh `meshIndex` of the `.ski` in `original`
+// with the scene's mesh (bone indices through `boneMap` when not null) and writes the result to
+// `output`. Returns false when the `.ski` failed a format check; the output is then incomplete and
+// must not be used. A scene that cannot be loaded or used throws, and the patch ends.
+using SkiRebuildFunction = std::function<bool(const XString& scenePath, int32_t meshIndex,
+                                              const uint8_t* boneMap, XStream& original, XStream& output)>;
+// Replaces the rebuild for tests; an empty function restores the built-in one. Returns the
+// previous replacement.
+SkiRebuildFunction SetSkiRebuildFunction(SkiRebuildFunction function);
+} // namespace Patcher

@@ -1,0 +1,135 @@
+#include "Engine/Scene/XSceneLink.h"
+
+#include "Engine/Scene/XMeshNode.h"
+
+using StrUtils::XBaseString;
+
+// The node-side operations; Get, Install and the object stores live with XBaseObject.
+
+void XSceneLink::SelectNode(XScene*, XMeshNode* node, bool select)
+{
+    if (node)
+        StoreSelected(node, select && node->CanSelect());
+}
+
+XBaseObject* XSceneLink::FindObject(XScene*, const XGuid&)
+{
+    return nullptr;
+}
+
+XBaseObject* XSceneLink::FindObject(XScene*, const XBaseString<WCHAR>&)
+{
+    return nullptr;
+}
+
+XBaseEditor* XSceneLink::FindEditor(XScene*, const XBaseString<WCHAR>&)
+{
+    return nullptr;
+}
+
+void XSceneLink::AddEditor(XScene*, XBaseEditor*)
+{
+}
+
+void XSceneLink::PushEditor(XScene*, XBaseEditor*)
+{
+}
+
+XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
+{
+    return nullptr;
+}
+
+bool XSceneLink::IsPointListEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreatePointListEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindPointListEditor(XBaseEditor*, XBaseMesh*, XMeshNode*)
+{
+}
+
+XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
+{
+    return nullptr;
+}
+
+XBaseObject* XSceneLink::CreateObject(XScene*, const XBaseString<WCHAR>&)
+{
+    return nullptr;
+}
+
+XMeshNode* XSceneLink::CreateNode(XScene*, XBaseMesh*)
+{
+    return nullptr;
+}
+
+void XSceneLink::MouseCreateNodeFinish(XScene*)
+{
+}
+
+unsigned XSceneLink::GetNodeCount(XScene*)
+{
+    return 0;
+}
+
+XMeshNode* XSceneLink::GetNode(XScene*, unsigned)
+{
+    return nullptr;
+}
+
+unsigned XSceneLink::GetSelNodeCount(XScene*)
+{
+    return 0;
+}
+
+XMeshNode* XSceneLink::GetSelNode(XScene*, unsigned)
+{
+    return nullptr;
+}
+
+XMeshTree* XSceneLink::GetMeshTree(XScene*)
+{
+    return nullptr;
+}
+
+unsigned XSceneLink::FindTransformAxis(XScene*, XViewport*, const XPoint&, const XMatrix*)
+{
+    return 0;
+}
+
+unsigned XSceneLink::GetTransformAxis(XScene*)
+{
+    return 0;
+}
+
+void XSceneLink::SetTransformAxis(XScene*, unsigned)
+{
+}
+
+unsigned XSceneLink::GetTransformType(XScene*)
+{
+    return 0;
+}
+
+void XSceneLink::CopySelNodesToClipboard(XScene*)
+{
+}
+
+void XSceneLink::CutSelNodesToClipboard(XScene*)
+{
+}
+
+void XSceneLink::PasteFromClipboard(XScene*)
+{
+}
+
+void XSceneLink::StoreSelected(XMeshNode* node, bool selected)
+{
+    node->m_Selected = selected;
+}

@@ -1,0 +1,791 @@
+#include "Platform/Vcl/Controls.h"
+
+#include "Platform/Vcl/Forms.h"
+
+#include <algorithm>
+
+// ---- Shared state ----------------------------------------------------------------------------
+
+namespace
+{
+TControl* g_captureControl = nullptr;
+// Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
+WCHAR g_swallowChar = 0;
+
+bool IsWithin(const TControl* control, const TControl* ancestor)
+{
+    for (const TControl* c = control; c; c = c->Parent())
+    {
+        if (c == ancestor)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+namespace Vcl
+{
+TControl* CaptureControl()
+{
+    return g_captureControl;
+}
+
+void SetCaptureControl(TControl* control)
+{
+    g_captureControl = control;
+}
+} // namespace Vcl
+
+TCustomForm* GetParentForm(const TControl* control)
+{
+    if (!control)
+        return nullptr;
+    while (control->Parent())
+        control = control->Parent();
+    return dynamic_cast<TCustomForm*>(const_cast<TControl*>(control));
+}
+
+TShiftState KeyboardShiftState()
+{
+    TShiftState shift;
+    if (GetKeyState(VK_SHIFT) < 0)
+        shift << ssShift;
+    if (GetKeyState(VK_CONTROL) < 0)
+        shift << ssCtrl;
+    if (GetKeyState(VK_MENU) < 0)
+        shift << ssAlt;
+    if (GetKeyState(VK_LBUTTON) < 0)
+        shift << ssLeft;
+    if (GetKeyState(VK_RBUTTON) < 0)
+        shift << ssRight;
+    if (GetKeyState(VK_MBUTTON) < 0)
+        shift << ssMiddle;
+    return shift;
+}
+
+TShiftState MouseShiftState(WPARAM wParam)
+{
+    TShiftState shift;
+    if (wParam & MK_SHIFT)
+        shift << ssShift;
+    if (wParam & MK_CONTROL)
+        shift << ssCtrl;
+    if (wParam & MK_LBUTTON)
+        shift << ssLeft;
+    if (wParam & MK_RBUTTON)
+        shift << ssRight;
+    if (wParam & MK_MBUTTON)
+        shift << ssMiddle;
+    if (GetKeyState(VK_MENU) < 0)
+        shift << ssAlt;
+    return shift;
+}
+
+// ---- TControl --------------------------------------------------------------------------------
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), m_font(new TFont)
+{
+    WindowProc = MakeClosure(this, &TControl::WndProc);
+    m_font->OnChange = MakeClosure(this, &TControl::FontChange);
+}
+
+TControl::~TControl()
+{
+    TComponent::BeforeDestruction();
+    if (g_captureControl == this)
+        g_captureControl = nullptr;
+    if (m_parent)
+        m_parent->RemoveControl(this);
+    delete m_font;
+}
+
+void TControl::FontChange(TObject*)
+{
+    if (!m_takingParentFont)
+        m_parentFont = false;
+    FontChanged();
+}
+
+void TControl::SetParentFont(bool parentFont)
+{
+    if (parentFont == m_parentFont)
+        return;
+    m_parentFont = parentFont;
+    if (parentFont)
+        TakeParentFont();
+}
+
+void TControl::TakeParentFont()
+{
+    if (!m_parentFont || !m_parent)
+        return;
+    m_takingParentFont = true;
+    try
+    {
+        m_font->Assign(m_parent->Font());
+    }
+    catch (...)
+    {
+        m_takingParentFont = false;
+        throw;
+    }
+    m_takingParentFont = false;
+}
+
+void TControl::PaintWindow(HDC)
+{
+    PaintControl();
+}
+
+void TControl::BeforeDestruction()
+{
+    TComponent::BeforeDestruction();
+}
+
+void TControl::SetParent(TWinControl* parent)
+{
+    if (parent == m_parent)
+        return;
+    if (parent && IsWithin(parent, this))
+        throw EInvalidOperation(u"Control cannot have itself as parent");
+    if (m_parent)
+    {
+        Invalidate();
+        m_parent->RemoveControl(this);
+    }
+    if (!parent)
+        return;
+    parent->InsertControl(this);
+    RememberAnchorDistances();
+    TakeParentFont();
+    Invalidate();
+}
+
+void TControl::SetBounds(int left, int top, int width, int height)
+{
+    ChangeBounds(left, top, width, height);
+    RememberAnchorDistances();
+}
+
+void TControl::ChangeBounds(int left, int top, int width, int height)
+{
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (left == m_left && top == m_top && width == m_width && height == m_height)
+        return;
+    bool resized = width != m_width || height != m_height;
+    Invalidate();
+    m_left = left;
+    m_top = top;
+    m_width = width;
+    m_height = height;
+    if (resized)
+        Resized();
+    Invalidate();
+}
+
+void TControl::RememberAnchorDistances()
+{
+    m_anchorBounds = BoundsRect();
+    m_anchorParentWidth = m_parent ? m_parent->ClientWidth() : 0;
+    m_anchorParentHeight = m_parent ? m_parent->ClientHeight() : 0;
+}
+
+void TControl::SetAnchors(TAnchors anchors)
+{
+    m_anchors = anchors;
+    RememberAnchorDistances();
+}
+
+void TControl::ApplyAnchors(int width, int height)
+{
+    // Measured from the bounds at the last placement, so repeated resizes do not drift.
+    int dx = width - m_anchorParentWidth;
+    int dy = height - m_anchorParentHeight;
+    int left = m_anchorBounds.left;
+    int top = m_anchorBounds.top;
+    int w = m_anchorBounds.Width();
+    int h = m_anchorBounds.Height();
+    if (m_anchors.Contains(akRight))
+    {
+        if (m_anchors.Contains(akLeft))
+            w += dx;
+        else
+            left += dx;
+    }
+    else if (!m_anchors.Contains(akLeft))
+        left += dx / 2; // held at the same place relative to the centre
+    if (m_anchors.Contains(akBottom))
+    {
+        if (m_anchors.Contains(akTop))
+            h += dy;
+        else
+            top += dy;
+    }
+    else if (!m_anchors.Contains(akTop))
+        top += dy / 2;
+    ChangeBounds(left, top, w, h);
+}
+
+TPoint TControl::FormOrigin() const
+{
+    TPoint origin;
+    for (const TControl* c = this; c->m_parent; c = c->m_parent)
+    {
+        origin.x += c->m_left;
+        origin.y += c->m_top;
+    }
+    return origin;
+}
+
+bool TControl::Showing() const
+{
+    const TControl* c = this;
+    for (; c; c = c->m_parent)
+    {
+        if (!c->m_visible)
+            return false;
+        if (!c->m_parent)
+            break;
+    }
+    return dynamic_cast<const TCustomForm*>(c) != nullptr;
+}
+
+void TControl::SetVisible(bool visible)
+{
+    if (visible == m_visible)
+        return;
+    if (!visible)
+    {
+        if (TCustomForm* form = GetParentForm(this); form && form != this)
+            form->DropFocusWithin(this, true);
+    }
+    m_visible = visible;
+    Invalidate();
+}
+
+void TControl::SetEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    if (!enabled)
+    {
+        if (TCustomForm* form = GetParentForm(this); form && form != this)
+            form->DropFocusWithin(this, true);
+    }
+    m_enabled = enabled;
+    Invalidate();
+}
+
+void TControl::SetText(const UnicodeString& text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    TextChanged();
+    Invalidate();
+}
+
+void TControl::SetColor(TColor color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    Invalidate();
+}
+
+LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    TMessage m{message, wParam, lParam, 0};
+    // A copy: the handler may free this control, closure included.
+    TWndMethod proc = WindowProc;
+    if (proc)
+        proc(m);
+    else
+        WndProc(m);
+    return m.Result;
+}
+
+void TControl::WndProc(TMessage& Message)
+{
+    Dispatch(Message);
+}
+
+void TControl::Dispatch(TMessage& Message)
+{
+    switch (Message.Msg)
+    {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        HandleMouse(Message);
+        return;
+    case WM_SETTEXT:
+        SetText(UnicodeString(reinterpret_cast<const WCHAR*>(Message.LParam)));
+        Message.Result = TRUE;
+        return;
+    case WM_GETTEXTLENGTH:
+        Message.Result = m_text.Length();
+        return;
+    case WM_GETTEXT:
+    {
+        // wParam units including the NUL; returns the units copied without it.
+        auto* buffer = reinterpret_cast<WCHAR*>(Message.LParam);
+        size_t room = static_cast<size_t>(Message.WParam);
+        if (!buffer || room == 0)
+        {
+            Message.Result = 0;
+            return;
+        }
+        size_t count = std::min(room - 1, static_cast<size_t>(m_text.Length()));
+        std::copy_n(m_text.c_str(), count, buffer);
+        buffer[count] = 0;
+        Message.Result = static_cast<LRESULT>(count);
+        return;
+    }
+    default:
+        DefaultHandler(Message);
+    }
+}
+
+void TControl::DefaultHandler(TMessage& Message)
+{
+    Message.Result = 0;
+}
+
+void TControl::HandleMouse(TMessage& Message)
+{
+    int x = GET_X_LPARAM(Message.LParam);
+    int y = GET_Y_LPARAM(Message.LParam);
+    TShiftState shift = MouseShiftState(Message.WParam);
+    switch (Message.Msg)
+    {
+    case WM_MOUSEMOVE:
+        MouseMove(shift, x, y);
+        break;
+    case WM_LBUTTONDBLCLK:
+        DblClick();
+        m_clicking = true;
+        MouseDown(mbLeft, shift << ssDouble, x, y);
+        break;
+    case WM_LBUTTONDOWN:
+        m_clicking = true;
+        MouseDown(mbLeft, shift, x, y);
+        break;
+    case WM_LBUTTONUP:
+    {
+        bool click = m_clicking && ClientRect().Contains(TPoint(x, y));
+        m_clicking = false;
+        if (click)
+            Click();
+        MouseUp(mbLeft, shift, x, y);
+        break;
+    }
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        MouseDown(mbRight, Message.Msg == WM_RBUTTONDBLCLK ? shift << ssDouble : shift, x, y);
+        break;
+    case WM_RBUTTONUP:
+        MouseUp(mbRight, shift, x, y);
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        MouseDown(mbMiddle, Message.Msg == WM_MBUTTONDBLCLK ? shift << ssDouble : shift, x, y);
+        break;
+    case WM_MBUTTONUP:
+        MouseUp(mbMiddle, shift, x, y);
+        break;
+    }
+    Message.Result = 0;
+}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y)
+{
+    OnMouseMove(this, Shift, X, Y);
+}
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    OnMouseUp(this, Button, Shift, X, Y);
+}
+
+void TControl::Click()
+{
+    OnClick(this);
+}
+
+void TControl::DblClick()
+{
+    OnDblClick(this);
+}
+
+void TControl::Invalidate()
+{
+    TCustomForm* form = GetParentForm(this);
+    if (!form)
+        return;
+    TPoint origin = FormOrigin();
+    form->InvalidateRect(TRect(origin.x, origin.y, origin.x + m_width, origin.y + m_height));
+}
+
+void TControl::Update()
+{
+    if (TCustomForm* form = GetParentForm(this))
+        form->PaintDirty();
+}
+
+void TControl::Repaint()
+{
+    Invalidate();
+    Update();
+}
+
+// ---- TWinControl -----------------------------------------------------------------------------
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner)
+{
+    m_handle = Platform::RegisterWindowReceiver([this](UINT message, WPARAM wParam, LPARAM lParam)
+                                                { return Perform(message, wParam, lParam); });
+}
+
+TWinControl::~TWinControl()
+{
+    TComponent::BeforeDestruction();
+    // Children nobody else freed go with their parent.
+    while (!m_controls.empty())
+    {
+        TControl* child = m_controls.back();
+        RemoveControl(child);
+        child->Free();
+    }
+    Platform::UnregisterWindowReceiver(m_handle);
+}
+
+void TWinControl::InsertControl(TControl* control)
+{
+    m_controls.push_back(control);
+    control->m_parent = this;
+    if (auto* windowed = dynamic_cast<TWinControl*>(control))
+        m_tabList.push_back(windowed);
+}
+
+void TWinControl::RemoveControl(TControl* control)
+{
+    if (TCustomForm* form = GetParentForm(this))
+        form->DropFocusWithin(control, false);
+    if (g_captureControl && IsWithin(g_captureControl, control))
+        g_captureControl = nullptr;
+    m_controls.erase(std::remove(m_controls.begin(), m_controls.end(), control), m_controls.end());
+    m_tabList.erase(std::remove(m_tabList.begin(), m_tabList.end(), control), m_tabList.end());
+    control->m_parent = nullptr;
+}
+
+TControl* TWinControl::ControlAtPos(const TPoint& point, bool allowDisabled) const
+{
+    for (bool windowed : {true, false})
+    {
+        for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it)
+        {
+            TControl* c = *it;
+            if ((dynamic_cast<TWinControl*>(c) != nullptr) != windowed)
+                continue;
+            if (c->m_visible && (c->m_enabled || allowDisabled) && c->BoundsRect().Contains(point))
+                return c;
+        }
+    }
+    return nullptr;
+}
+
+void TWinControl::Resized()
+{
+    int width = ClientWidth();
+    int height = ClientHeight();
+    // By index: an anchored child may be freed by a resize handler.
+    for (size_t i = 0; i < m_controls.size(); ++i)
+        m_controls[i]->ApplyAnchors(width, height);
+}
+
+void TWinControl::PaintWindow(HDC dc)
+{
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+    RECT r = ClientRect();
+    ::FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    PaintControl();
+}
+
+void TWinControl::FontChanged()
+{
+    TControl::FontChanged();
+    for (size_t i = 0; i < m_controls.size(); ++i)
+        m_controls[i]->TakeParentFont();
+}
+
+bool TWinControl::CanFocus() const
+{
+    if (!GetParentForm(this))
+        return false;
+    for (const TControl* c = this; c; c = c->Parent())
+    {
+        if (!c->Visible() || !c->Enabled())
+            return false;
+    }
+    return true;
+}
+
+bool TWinControl::Focused() const
+{
+    TCustomForm* form = GetParentForm(this);
+    return form && form->m_focusedControl == this;
+}
+
+void TWinControl::SetFocus()
+{
+    if (!CanFocus())
+        throw EInvalidOperation(u"Cannot focus a disabled or invisible window");
+    TCustomForm* form = GetParentForm(this);
+    Screen->SetActiveForm(form);
+    if (form != this)
+        form->FocusControl(this);
+}
+
+int TWinControl::TabOrder() const
+{
+    if (!Parent())
+        return -1;
+    const auto& list = Parent()->m_tabList;
+    return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
+}
+
+void TWinControl::SetTabOrder(int order)
+{
+    if (!Parent())
+        return;
+    auto& list = Parent()->m_tabList;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    order = std::clamp(order, 0, static_cast<int>(list.size()));
+    list.insert(list.begin() + order, this);
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) const
+{
+    for (TWinControl* child : m_tabList)
+    {
+        list.push_back(child);
+        child->GetTabOrderList(list);
+    }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool checkTabStop) const
+{
+    std::vector<TWinControl*> list;
+    GetTabOrderList(list);
+    int count = static_cast<int>(list.size());
+    if (count == 0)
+        return nullptr;
+    int index = static_cast<int>(std::find(list.begin(), list.end(), current) - list.begin());
+    if (index == count && !forward)
+        index = count; // not in the list: start from the end going back, from the start going on
+    else if (index == count)
+        index = -1;
+    for (int step = 0; step < count; ++step)
+    {
+        index = forward ? (index + 1) % count : (index - 1 + count) % count;
+        TWinControl* candidate = list[static_cast<size_t>(index)];
+        if (candidate == current)
+            break;
+        if (candidate->CanFocus() && (!checkTabStop || candidate->m_tabStop))
+            return candidate;
+    }
+    return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* current, bool forward, bool checkTabStop)
+{
+    if (TWinControl* next = FindNextControl(current, forward, checkTabStop))
+        next->SetFocus();
+}
+
+void TWinControl::Dispatch(TMessage& Message)
+{
+    switch (Message.Msg)
+    {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        HandleKeyDown(Message);
+        return;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    {
+        WORD key = static_cast<WORD>(Message.WParam);
+        KeyUp(key, KeyboardShiftState());
+        Message.Result = 0;
+        return;
+    }
+    case WM_CHAR:
+    case WM_SYSCHAR:
+    {
+        WCHAR key = static_cast<WCHAR>(Message.WParam);
+        Message.Result = 0;
+        if (g_swallowChar && key == g_swallowChar)
+        {
+            g_swallowChar = 0;
+            return;
+        }
+        g_swallowChar = 0;
+        KeyPress(key);
+        return;
+    }
+    case WM_GETDLGCODE:
+        Message.Result = DialogCode();
+        return;
+    case WM_SETFOCUS:
+        DoEnter();
+        Invalidate();
+        return;
+    case WM_KILLFOCUS:
+        DoExit();
+        Invalidate();
+        return;
+    default:
+        TControl::Dispatch(Message);
+    }
+}
+
+void TWinControl::HandleKeyDown(TMessage& Message)
+{
+    WORD key = static_cast<WORD>(Message.WParam);
+    TShiftState shift = KeyboardShiftState();
+    g_swallowChar = 0;
+    Message.Result = 0;
+    LRESULT mask = 0;
+    WCHAR character = 0;
+    switch (key)
+    {
+    case VK_TAB:
+        mask = DLGC_WANTTAB;
+        character = u'\t';
+        break;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+        mask = DLGC_WANTARROWS;
+        break;
+    case VK_RETURN:
+        mask = DLGC_WANTALLKEYS;
+        character = u'\r';
+        break;
+    case VK_ESCAPE:
+        mask = DLGC_WANTALLKEYS;
+        character = 0x1B;
+        break;
+    }
+    if (mask && (Perform(WM_GETDLGCODE, 0, 0) & mask) == 0)
+    {
+        TCustomForm* form = GetParentForm(this);
+        if (form && form->DialogKey(key, shift))
+        {
+            g_swallowChar = character;
+            return;
+        }
+    }
+    KeyDown(key, shift);
+}
+
+bool TWinControl::DialogKey(WORD key, TShiftState shift)
+{
+    // Offered to every windowed child (default and cancel buttons take Enter and Escape).
+    for (size_t i = 0; i < m_tabList.size(); ++i)
+    {
+        if (m_tabList[i]->DialogKey(key, shift))
+            return true;
+    }
+    return false;
+}
+
+void TWinControl::KeyDown(WORD& Key, TShiftState Shift)
+{
+    OnKeyDown(this, Key, Shift);
+}
+
+void TWinControl::KeyPress(WCHAR& Key)
+{
+    OnKeyPress(this, Key);
+}
+
+void TWinControl::KeyUp(WORD& Key, TShiftState Shift)
+{
+    OnKeyUp(this, Key, Shift);
+}
+
+void TWinControl::DoEnter()
+{
+    OnEnter(this);
+}
+
+void TWinControl::DoExit()
+{
+    OnExit(this);
+}
+
+// ---- Painting controls -----------------------------------------------------------------------
+
+TPaintScope::TPaintScope(TCanvas* canvas, HDC dc, TControl* control) : m_canvas(canvas)
+{
+    canvas->SetHandle(dc);
+    canvas->Font()->Assign(control->Font());
+    canvas->Brush()->SetColor(control->Color());
+    canvas->Pen()->SetColor(clBlack);
+    canvas->Pen()->SetWidth(1);
+    canvas->Pen()->SetStyle(psSolid);
+}
+
+TPaintScope::~TPaintScope()
+{
+    m_canvas->SetHandle(nullptr);
+}
+
+TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
+{
+    m_canvas->SetControl(this);
+}
+
+TCustomControl::~TCustomControl()
+{
+    delete m_canvas;
+}
+
+void TCustomControl::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    TWinControl::PaintWindow(dc);
+}
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), m_canvas(new TControlCanvas)
+{
+    m_canvas->SetControl(this);
+}
+
+TGraphicControl::~TGraphicControl()
+{
+    delete m_canvas;
+}
+
+void TGraphicControl::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    PaintControl();
+}

@@ -1,0 +1,346 @@
+// The class library's controls: TControl (geometry, visibility, anchors, mouse events, message
+// dispatch), TWinControl (a window handle, children, focus, tab order, keyboard events) and the
+// two bases that paint themselves, TCustomControl and TGraphicControl.
+#pragma once
+
+#include "Platform/Gdi/Gdi.h"
+#include "Platform/Vcl/Classes.h"
+#include "Platform/Vcl/Graphics.h"
+
+#include <vector>
+
+// A window message as handlers see it.
+struct TMessage
+{
+    UINT Msg;
+    WPARAM WParam;
+    LPARAM LParam;
+    LRESULT Result;
+};
+
+// Messages of the class library itself.
+constexpr UINT CM_BASE = 0xB000;
+constexpr UINT CM_RELEASE = CM_BASE + 33; // frees the form it is posted to
+
+enum TMouseButton
+{
+    mbLeft,
+    mbRight,
+    mbMiddle
+};
+
+enum TShiftStateItem
+{
+    ssShift,
+    ssAlt,
+    ssCtrl,
+    ssLeft,
+    ssRight,
+    ssMiddle,
+    ssDouble
+};
+using TShiftState = TSet<TShiftStateItem>;
+
+enum TAnchorKind
+{
+    akLeft,
+    akTop,
+    akRight,
+    akBottom
+};
+using TAnchors = TSet<TAnchorKind>;
+
+// WM_GETDLGCODE answers: the keys a control takes for itself instead of the dialog.
+constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+constexpr LRESULT DLGC_WANTTAB = 0x0002;
+constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+constexpr LRESULT DLGC_WANTCHARS = 0x0080;
+
+class TWinControl;
+class TCustomForm;
+
+using TWndMethod = TClosure<void(TMessage& Message)>;
+using TMouseEvent = TClosure<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = TClosure<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = TClosure<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
+using TKeyPressEvent = TClosure<void(TObject* Sender, WCHAR& Key)>;
+
+class EInvalidOperation : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+class TControl : public TComponent
+{
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return m_parent; }
+    virtual void SetParent(TWinControl* parent);
+
+    int Left() const { return m_left; }
+    int Top() const { return m_top; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    void SetLeft(int left) { SetBounds(left, m_top, m_width, m_height); }
+    void SetTop(int top) { SetBounds(m_left, top, m_width, m_height); }
+    void SetWidth(int width) { SetBounds(m_left, m_top, width, m_height); }
+    void SetHeight(int height) { SetBounds(m_left, m_top, m_width, height); }
+    // Position in the parent's client area and size; negative sizes count as 0. Moving by hand
+    // makes the current distances to the parent's edges the ones the anchors keep.
+    virtual void SetBounds(int left, int top, int width, int height);
+    TRect BoundsRect() const { return TRect(m_left, m_top, m_left + m_width, m_top + m_height); }
+    void SetBoundsRect(const TRect& r) { SetBounds(r.left, r.top, r.Width(), r.Height()); }
+    virtual TRect ClientRect() const { return TRect(0, 0, m_width, m_height); }
+    int ClientWidth() const { return ClientRect().Width(); }
+    int ClientHeight() const { return ClientRect().Height(); }
+    void SetClientWidth(int width) { SetWidth(width + m_width - ClientWidth()); }
+    void SetClientHeight(int height) { SetHeight(height + m_height - ClientHeight()); }
+    // The top-left of the client area in the top-level form's client coordinates.
+    TPoint FormOrigin() const;
+
+    TAnchors Anchors() const { return m_anchors; }
+    void SetAnchors(TAnchors anchors);
+
+    bool Visible() const { return m_visible; }
+    virtual void SetVisible(bool visible);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Visible itself and every parent up to a visible form.
+    bool Showing() const;
+    bool Enabled() const { return m_enabled; }
+    virtual void SetEnabled(bool enabled);
+
+    const UnicodeString& Caption() const { return m_text; }
+    void SetCaption(const UnicodeString& text) { SetText(text); }
+    const UnicodeString& Text() const { return m_text; }
+    virtual void SetText(const UnicodeString& text);
+    TColor Color() const { return m_color; }
+    void SetColor(TColor color);
+    // The control's font; with ParentFont (the default) it follows its parent's font until it is
+    // changed itself.
+    TFont* Font() const { return m_font; }
+    void SetFont(TFont* font) { m_font->Assign(font); }
+    bool ParentFont() const { return m_parentFont; }
+    void SetParentFont(bool parentFont);
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TMouseEvent OnMouseDown;
+    TMouseMoveEvent OnMouseMove;
+    TMouseEvent OnMouseUp;
+
+    // Every message to the control goes through WindowProc (by default WndProc), which ends in
+    // Dispatch: the handler for the message's id, else DefaultHandler.
+    TWndMethod WindowProc;
+    LRESULT Perform(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void Dispatch(TMessage& Message);
+    virtual void DefaultHandler(TMessage& Message);
+
+    // Marks the control's rectangle on its form for the next paint pass.
+    virtual void Invalidate();
+    // Paints what is marked on the control's form at once.
+    virtual void Update();
+    void Repaint();
+    void Refresh() { Repaint(); }
+
+    virtual void Click();
+    void BeforeDestruction() override;
+
+protected:
+    virtual void WndProc(TMessage& Message);
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void DblClick();
+    // Called after the text changed.
+    virtual void TextChanged() {}
+    // Called after the size changed.
+    virtual void Resized() {}
+    // The paint hook of the paint pass; controls that draw themselves override it.
+    virtual void PaintControl() {}
+    // The paint pass hands over a DC over the form's pixels with (0, 0) at the control's top-left,
+    // clipped to the part of the control that needs painting; it then calls PaintControl.
+    virtual void PaintWindow(HDC dc);
+    // Called after the font changed (its own or, with ParentFont, its parent's).
+    virtual void FontChanged() { Invalidate(); }
+    friend class TWinControl;
+    friend class TCustomForm;
+
+private:
+    void HandleMouse(TMessage& Message);
+    // Re-applies the anchors for a parent whose client area is now width x height.
+    void ApplyAnchors(int width, int height);
+    void RememberAnchorDistances();
+    void ChangeBounds(int left, int top, int width, int height);
+    void FontChange(TObject* Sender);
+    // Takes the parent's font (with ParentFont) and hands it on to the children.
+    void TakeParentFont();
+
+    TWinControl* m_parent = nullptr;
+    TFont* m_font;
+    bool m_parentFont = true;
+    bool m_takingParentFont = false;
+    int m_left = 0;
+    int m_top = 0;
+    int m_width = 0;
+    int m_height = 0;
+    TAnchors m_anchors{akLeft, akTop};
+    // The bounds and parent client size the anchors measure from.
+    TRect m_anchorBounds;
+    int m_anchorParentWidth = 0;
+    int m_anchorParentHeight = 0;
+    bool m_visible = true;
+    bool m_enabled = true;
+    bool m_clicking = false; // the left button went down on this control
+    UnicodeString m_text;
+    TColor m_color = clBtnFace;
+};
+
+class TWinControl : public TControl
+{
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+
+    // The control's window in the Win32 layer's window table: SendMessageW reaches WindowProc.
+    HWND Handle() const { return m_handle; }
+
+    int ControlCount() const { return static_cast<int>(m_controls.size()); }
+    // Children in z-order, bottom first.
+    TControl* Controls(int index) const { return m_controls.at(static_cast<size_t>(index)); }
+    // The topmost visible child under the point (client coordinates); windowed children lie above
+    // graphic ones. Disabled children are skipped unless allowed.
+    TControl* ControlAtPos(const TPoint& point, bool allowDisabled = false) const;
+
+    // Focus: one control of each form has it; the form remembers it as its ActiveControl.
+    bool CanFocus() const;
+    bool Focused() const;
+    // Raises EInvalidOperation when the control cannot take the focus.
+    virtual void SetFocus();
+
+    // Position among the parent's windowed children for Tab; -1 without a parent.
+    int TabOrder() const;
+    void SetTabOrder(int order);
+    bool TabStop() const { return m_tabStop; }
+    void SetTabStop(bool tabStop) { m_tabStop = tabStop; }
+    // Focuses the next (or previous) control after `current` in tab order among this control's
+    // descendants, wrapping around; with checkTabStop only controls with TabStop count.
+    void SelectNext(TWinControl* current, bool forward, bool checkTabStop);
+    TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop) const;
+    // The windowed descendants in tab order, depth first.
+    void GetTabOrderList(std::vector<TWinControl*>& list) const;
+
+    TKeyEvent OnKeyDown;
+    TKeyPressEvent OnKeyPress;
+    TKeyEvent OnKeyUp;
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    // The keys this control takes itself instead of the dialog (WM_GETDLGCODE).
+    virtual LRESULT DialogCode() { return 0; }
+    // A dialog key (Tab, arrows, Enter, Escape) the focused control did not want; true when taken.
+    virtual bool DialogKey(WORD key, TShiftState shift);
+    virtual void KeyDown(WORD& Key, TShiftState Shift);
+    virtual void KeyPress(WCHAR& Key);
+    virtual void KeyUp(WORD& Key, TShiftState Shift);
+    virtual void DoEnter();
+    virtual void DoExit();
+    // Re-applies the children's anchors.
+    void Resized() override;
+    // Fills the background with Color, as the window's class brush would, then paints.
+    void PaintWindow(HDC dc) override;
+    void FontChanged() override;
+    friend class TControl;
+    friend class TCustomForm;
+
+private:
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    void HandleKeyDown(TMessage& Message);
+
+    HWND m_handle = nullptr;
+    std::vector<TControl*> m_controls;
+    std::vector<TWinControl*> m_tabList;
+    bool m_tabStop = false;
+};
+
+// The canvas of a control: during a paint pass it draws on the pass's DC; outside one it measures
+// text on a memory DC.
+class TControlCanvas : public TCanvas
+{
+public:
+    TControl* Control() const { return m_control; }
+    void SetControl(TControl* control) { m_control = control; }
+
+private:
+    TControl* m_control = nullptr;
+};
+
+// A windowed control that paints itself on its canvas in Paint. The canvas starts each paint with
+// the control's font and a brush of its colour.
+class TCustomControl : public TWinControl
+{
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    TCanvas* Canvas() const { return m_canvas; }
+
+protected:
+    virtual void Paint() {}
+    void PaintControl() override { Paint(); }
+    void PaintWindow(HDC dc) override;
+
+private:
+    TControlCanvas* m_canvas;
+};
+
+// A control without a window that its parent paints for it, on the control's canvas; nothing is
+// erased behind it.
+class TGraphicControl : public TControl
+{
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    TCanvas* Canvas() const { return m_canvas; }
+
+protected:
+    virtual void Paint() {}
+    void PaintControl() override { Paint(); }
+    void PaintWindow(HDC dc) override;
+
+private:
+    TControlCanvas* m_canvas;
+};
+
+// Points a canvas at a paint pass's DC with the control's font and colour for as long as it lives.
+class TPaintScope
+{
+public:
+    TPaintScope(TCanvas* canvas, HDC dc, TControl* control);
+    ~TPaintScope();
+    TPaintScope(const TPaintScope&) = delete;
+    TPaintScope& operator=(const TPaintScope&) = delete;
+
+private:
+    TCanvas* m_canvas;
+};
+
+// The form the control lies on (the control itself for a form), or null.
+TCustomForm* GetParentForm(const TControl* control);
+
+// The shift state of the keyboard table and a mouse message's wParam.
+TShiftState KeyboardShiftState();
+TShiftState MouseShiftState(WPARAM wParam);
+
+namespace Vcl
+{
+// The control holding the mouse (between a button going down on it and the last button up).
+TControl* CaptureControl();
+void SetCaptureControl(TControl* control);
+} // namespace Vcl

@@ -1,0 +1,342 @@
+// The Win32 layer's global memory blocks and the process's clipboard.
+#include "Platform/Win32/Windows.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+
+// ---- Global memory ---------------------------------------------------------------------------
+
+namespace
+{
+struct GlobalBlock
+{
+    std::unique_ptr<BYTE[]> data;
+    SIZE_T size;
+    int locks;
+    bool movable;
+};
+
+// Larger requests fail as out of memory instead of reaching the allocator.
+constexpr SIZE_T MaximumGlobalBlock = SIZE_T(1) << 40;
+
+std::mutex g_globalMutex;
+// Keyed by handle: a movable block's handle is its record's address, a fixed block's its data.
+std::map<HGLOBAL, std::unique_ptr<GlobalBlock>>& GlobalBlocks()
+{
+    static std::map<HGLOBAL, std::unique_ptr<GlobalBlock>> blocks;
+    return blocks;
+}
+
+GlobalBlock* FindBlock(HGLOBAL memory)
+{
+    auto it = GlobalBlocks().find(memory);
+    return it == GlobalBlocks().end() ? nullptr : it->second.get();
+}
+
+bool IsGlobalBlock(HGLOBAL memory)
+{
+    std::lock_guard<std::mutex> lock(g_globalMutex);
+    return FindBlock(memory) != nullptr;
+}
+} // namespace
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes)
+{
+    if (bytes > MaximumGlobalBlock)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    auto block = std::make_unique<GlobalBlock>();
+    // A block of 0 bytes still has an address to lock.
+    block->data.reset(new (std::nothrow) BYTE[bytes ? bytes : 1]);
+    if (!block->data)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (flags & GMEM_ZEROINIT)
+        std::memset(block->data.get(), 0, bytes);
+    block->size = bytes;
+    block->locks = 0;
+    block->movable = (flags & GMEM_MOVEABLE) != 0;
+    HGLOBAL handle =
+        block->movable ? static_cast<HGLOBAL>(block.get()) : static_cast<HGLOBAL>(block->data.get());
+    std::lock_guard<std::mutex> lock(g_globalMutex);
+    GlobalBlocks()[handle] = std::move(block);
+    return handle;
+}
+
+LPVOID GlobalLock(HGLOBAL memory)
+{
+    std::lock_guard<std::mutex> lock(g_globalMutex);
+    GlobalBlock* block = FindBlock(memory);
+    if (!block)
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (block->movable)
+        ++block->locks;
+    return block->data.get();
+}
+
+BOOL GlobalUnlock(HGLOBAL memory)
+{
+    std::lock_guard<std::mutex> lock(g_globalMutex);
+    GlobalBlock* block = FindBlock(memory);
+    if (!block)
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (block->locks == 0)
+    {
+        SetLastError(ERROR_NOT_LOCKED);
+        return FALSE;
+    }
+    if (--block->locks > 0)
+        return TRUE;
+    SetLastError(ERROR_SUCCESS);
+    return FALSE;
+}
+
+SIZE_T GlobalSize(HGLOBAL memory)
+{
+    std::lock_guard<std::mutex> lock(g_globalMutex);
+    GlobalBlock* block = FindBlock(memory);
+    if (!block)
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return block->size;
+}
+
+HGLOBAL GlobalFree(HGLOBAL memory)
+{
+    std::unique_ptr<GlobalBlock> released;
+    std::lock_guard<std::mutex> lock(g_globalMutex);
+    auto it = GlobalBlocks().find(memory);
+    if (it == GlobalBlocks().end())
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return memory;
+    }
+    released = std::move(it->second);
+    GlobalBlocks().erase(it);
+    return nullptr;
+}
+
+// ---- Clipboard -------------------------------------------------------------------------------
+
+namespace
+{
+struct ClipboardState
+{
+    std::mutex mutex;
+    bool open = false;
+    HWND openedBy = nullptr;
+    HWND owner = nullptr;
+    std::map<UINT, HGLOBAL> data;
+    std::map<std::u16string, UINT> formats; // registered names, folded
+    UINT nextFormat = 0xC000;
+    bool changed = false; // emptied or set since it was opened
+    Platform::ClipboardBridge bridge;
+};
+
+ClipboardState& Clipboard()
+{
+    static ClipboardState clipboard;
+    return clipboard;
+}
+
+bool RequireOpen(ClipboardState& clipboard)
+{
+    if (clipboard.open)
+        return true;
+    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return false;
+}
+} // namespace
+
+UINT RegisterClipboardFormatW(LPCWSTR formatName)
+{
+    if (!formatName || !*formatName)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::u16string key(formatName);
+    for (WCHAR& c : key)
+        c = ToLowerWide(c);
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    auto it = clipboard.formats.find(key);
+    if (it != clipboard.formats.end())
+        return it->second;
+    if (clipboard.nextFormat == 0)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY); // every id up to 0xFFFF is taken
+        return 0;
+    }
+    UINT id = clipboard.nextFormat;
+    clipboard.nextFormat = id == 0xFFFF ? 0 : id + 1;
+    clipboard.formats.emplace(std::move(key), id);
+    return id;
+}
+
+namespace
+{
+// Text as a CF_UNICODETEXT block.
+HGLOBAL TextBlock(const std::u16string& text)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(WCHAR));
+    if (!block)
+        return nullptr;
+    auto* p = static_cast<WCHAR*>(GlobalLock(block));
+    std::copy(text.begin(), text.end(), p);
+    p[text.size()] = 0;
+    GlobalUnlock(block);
+    return block;
+}
+} // namespace
+
+namespace Platform
+{
+ClipboardBridge SetClipboardBridge(ClipboardBridge bridge)
+{
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    ClipboardBridge previous = std::move(clipboard.bridge);
+    clipboard.bridge = std::move(bridge);
+    return previous;
+}
+} // namespace Platform
+
+BOOL OpenClipboard(HWND owner)
+{
+    ClipboardState& clipboard = Clipboard();
+    std::function<bool(std::u16string&)> import;
+    {
+        std::lock_guard<std::mutex> lock(clipboard.mutex);
+        if (clipboard.open && clipboard.openedBy != owner)
+        {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (!clipboard.open)
+            import = clipboard.bridge.Import;
+    }
+    // Asked unlocked: the desktop's answer may take a moment.
+    std::u16string text;
+    bool imported = import && import(text);
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    if (clipboard.open && clipboard.openedBy != owner)
+    {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (imported)
+    {
+        // Another program's text replaces what this process held.
+        for (auto& [format, memory] : clipboard.data)
+            GlobalFree(memory);
+        clipboard.data.clear();
+        clipboard.owner = nullptr;
+        if (HGLOBAL block = TextBlock(text))
+            clipboard.data[CF_UNICODETEXT] = block;
+    }
+    clipboard.open = true;
+    clipboard.openedBy = owner;
+    clipboard.changed = false;
+    return TRUE;
+}
+
+BOOL CloseClipboard()
+{
+    ClipboardState& clipboard = Clipboard();
+    std::function<void(const std::u16string&)> exportText;
+    std::u16string text;
+    {
+        std::lock_guard<std::mutex> lock(clipboard.mutex);
+        if (!RequireOpen(clipboard))
+            return FALSE;
+        clipboard.open = false;
+        clipboard.openedBy = nullptr;
+        auto it = clipboard.data.find(CF_UNICODETEXT);
+        if (!clipboard.changed || !clipboard.bridge.Export || it == clipboard.data.end())
+            return TRUE;
+        exportText = clipboard.bridge.Export;
+        SIZE_T bytes = GlobalSize(it->second);
+        if (auto* p = static_cast<const WCHAR*>(GlobalLock(it->second)))
+        {
+            size_t units = bytes / sizeof(WCHAR);
+            text.assign(p, std::find(p, p + units, u'\0'));
+            GlobalUnlock(it->second);
+        }
+    }
+    exportText(text);
+    return TRUE;
+}
+
+BOOL EmptyClipboard()
+{
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    if (!RequireOpen(clipboard))
+        return FALSE;
+    for (auto& [format, memory] : clipboard.data)
+        GlobalFree(memory);
+    clipboard.data.clear();
+    clipboard.owner = clipboard.openedBy;
+    clipboard.changed = true;
+    return TRUE;
+}
+
+HANDLE SetClipboardData(UINT format, HANDLE memory)
+{
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    if (!RequireOpen(clipboard))
+        return nullptr;
+    // Rendering on request is not offered: the data must be there.
+    if (format == 0 || !IsGlobalBlock(memory))
+    {
+        SetLastError(memory ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HGLOBAL& slot = clipboard.data[format];
+    if (slot && slot != memory)
+        GlobalFree(slot);
+    slot = memory;
+    clipboard.changed = true;
+    return memory;
+}
+
+HANDLE GetClipboardData(UINT format)
+{
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    if (!RequireOpen(clipboard))
+        return nullptr;
+    auto it = clipboard.data.find(format);
+    if (it == clipboard.data.end())
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return it->second;
+}
+
+BOOL IsClipboardFormatAvailable(UINT format)
+{
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    return clipboard.data.count(format) ? TRUE : FALSE;
+}

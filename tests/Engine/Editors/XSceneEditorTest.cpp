@@ -1,0 +1,328 @@
+// The scene editor on a scene double: node picking by click, rectangle and Ctrl-click, the gizmo
+// and selection tests, the drag and typed transforms, and delete, clone and the clipboard.
+#include "Engine/Editors/XSceneEditor.h"
+
+#include "Engine/Geometry/XBaseMesh.h"
+#include "Platform/Win32/Windows.h"
+#include "tests/support/MathChecks.h"
+#include "tests/support/SceneEditorLinkDouble.h"
+#include "tests/support/ViewportDouble.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+XScene* TestScene()
+{
+    static int storage;
+    return reinterpret_cast<XScene*>(&storage);
+}
+
+// A mesh object with a box of +-1 whose picks the test decides.
+class PickMesh : public XBaseMesh
+{
+public:
+    XBoundingBox GetBoundingBox(unsigned) override { return XBoundingBox(-1, -1, -1, 1, 1, 1); }
+    XMesh* GetMesh(unsigned, XViewport*, XMeshNode*) override { return nullptr; }
+    bool IntersectRay(unsigned, XViewport*, XMeshNode*, const XPoint&, float& d, unsigned flags) override
+    {
+        rayFlags = flags;
+        d = distance;
+        return distance >= 0;
+    }
+    bool HitTest(unsigned, XViewport*, XMeshNode*, const XPoint& p, unsigned flags) override
+    {
+        hitPoint = p;
+        hitFlags = flags;
+        return distance >= 0;
+    }
+    float distance = -1; // negative: not under the point
+    unsigned rayFlags = 99;
+    unsigned hitFlags = 99;
+    XPoint hitPoint{-1, -1};
+};
+
+// A node that records the transform calls the editor makes on it.
+class RecordingNode : public XMeshNode
+{
+public:
+    void BeginTransform() override { calls.push_back("Begin"); }
+    void EndTransform() override { calls.push_back("End"); }
+    void CancelTransform() override { calls.push_back("Cancel"); }
+    void Move(unsigned frame, const XMatrix& axes, const XVertex& d, bool withChildren,
+              XTransformTarget target) override
+    {
+        Record("Move", frame, axes, d, withChildren, target);
+    }
+    void Rotate(unsigned frame, const XMatrix& axes, const XVertex& a, bool withChildren,
+                XTransformTarget target) override
+    {
+        Record("Rotate", frame, axes, a, withChildren, target);
+    }
+    std::vector<std::string> calls;
+
+private:
+    void Record(const char* what, unsigned frame, const XMatrix& axes, const XVertex& v, bool children,
+                XTransformTarget target)
+    {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s f%u pivot(%g %g %g) v(%.4g %.4g %.4g) children %d target %u", what,
+                      frame, axes.m[3][0], axes.m[3][1], axes.m[3][2], v.x, v.y, v.z, children ? 1 : 0,
+                      static_cast<unsigned>(target));
+        calls.push_back(text);
+    }
+};
+
+// The scene double, an editor, and nodes filed in the scene that show pick meshes.
+class XSceneEditorTest : public ::testing::Test
+{
+protected:
+    template <class N = XMeshNode> N* AddNode(XVertex position, float distance = -1)
+    {
+        auto* node = new N;
+        auto* mesh = new PickMesh;
+        mesh->distance = distance;
+        node->SetMesh(mesh);
+        node->SetPosition(position);
+        node->SetScene(TestScene());
+        mesh->SetScene(TestScene());
+        return node;
+    }
+    static PickMesh* Mesh(XMeshNode* node) { return static_cast<PickMesh*>(node->GetMesh()); }
+    std::vector<XMeshNode*> Selection() const { return link.selection; }
+
+    void TearDown() override
+    {
+        // Nodes first: each releases its mesh, which then goes with its last node.
+        while (XMeshNode* node = FirstNode())
+            node->Destroy();
+        while (!link.objects.empty())
+            link.objects.back()->Destroy();
+    }
+    XMeshNode* FirstNode()
+    {
+        for (XBaseObject* object : link.objects)
+            if (auto* node = dynamic_cast<XMeshNode*>(object))
+                return node;
+        return nullptr;
+    }
+
+    SceneEditorLinkDouble link;
+    XSceneEditor editor{TestScene()};
+    ViewportDouble viewport;
+};
+} // namespace
+
+TEST_F(XSceneEditorTest, NamesModesAndCanDoAnswers)
+{
+    EXPECT_EQ(editor.GetName(), XString(u"XSceneEditor"));
+    EXPECT_TRUE(editor.Activate());
+    EXPECT_TRUE(editor.Deactivate());
+    EXPECT_EQ(editor.GetModeCount(), 3u);
+    const char16_t* names[] = {u"Hierarhy", u"Pivot", u"Mesh", u""};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(editor.GetModeName(i), XString(names[i])) << i;
+    EXPECT_EQ(editor.GetModeName(-1), XString());
+    EXPECT_EQ(editor.GetMode(), 0);
+    editor.SetMode(7);
+    EXPECT_EQ(editor.GetMode(), 2);
+    editor.SetMode(-3);
+    EXPECT_EQ(editor.GetMode(), 0) << "a negative mode would index past the targets";
+    EXPECT_EQ(editor.GetFrame(), 0u);
+    EXPECT_EQ(editor.GetEditorFrame(), nullptr);
+
+    EXPECT_TRUE(editor.CanPaste()) << "also with an empty clipboard";
+    EXPECT_FALSE(editor.CanCopy() || editor.CanCut() || editor.CanDelete() || editor.CanClone());
+    XMeshNode* node = AddNode(XVertex(0, 0, 0));
+    node->SetSelected(true);
+    EXPECT_TRUE(editor.CanCopy() && editor.CanCut() && editor.CanDelete() && editor.CanClone());
+    link.calls.clear();
+    editor.CopyToClipboard();
+    editor.CutToClipboard();
+    editor.PasteFromClipboard();
+    EXPECT_EQ(link.calls, (std::vector<std::string>{"Copy", "Cut", "Paste"}));
+}
+
+TEST_F(XSceneEditorTest, ClicksPickTheNearestVisibleNodeAndCtrlTogglesEveryNodeUnderThePoint)
+{
+    XMeshNode* far = AddNode(XVertex(0, 0, 0), 5);
+    XMeshNode* near = AddNode(XVertex(0, 0, 0), 3);
+    XMeshNode* hidden = AddNode(XVertex(0, 0, 0), 1);
+    XMeshNode* other = AddNode(XVertex(0, 0, 0));
+    hidden->SetVisible(false);
+    other->SetSelected(true);
+
+    editor.SelectRectShift(&viewport, XPoint(4, 4), XPoint(4, 4));
+    EXPECT_EQ(Selection(), (std::vector<XMeshNode*>{other, near})) << "Shift adds and keeps";
+    EXPECT_EQ(Mesh(far)->rayFlags, 2u);
+    editor.SelectRect(&viewport, XPoint(4, 4), XPoint(4, 4));
+    EXPECT_EQ(Selection(), (std::vector<XMeshNode*>{near})) << "a plain click replaces";
+
+    Mesh(near)->distance = -1;
+    Mesh(far)->distance = -1;
+    Mesh(hidden)->distance = -1;
+    editor.SelectRect(&viewport, XPoint(9, 9), XPoint(9, 9));
+    EXPECT_TRUE(Selection().empty()) << "a plain click on empty space clears";
+
+    Mesh(near)->distance = 3;
+    Mesh(far)->distance = 5;
+    Mesh(hidden)->distance = 1;
+    near->SetSelected(true);
+    editor.SelectRectCtrl(&viewport, XPoint(1, 2), XPoint(30, 40));
+    EXPECT_EQ(Selection(), (std::vector<XMeshNode*>{far})) << "both under the point toggle";
+    EXPECT_EQ(Mesh(far)->hitPoint, XPoint(30, 40)) << "only the rectangle's max corner is used";
+    EXPECT_EQ(Mesh(far)->hitFlags, 0u);
+}
+
+TEST_F(XSceneEditorTest, RectanglesSelectNodesWhoseBoxesLieWhollyInsideAlsoInPerspective)
+{
+    // The default viewport double looks down +z in perspective: the node at z = 10 shows near the
+    // middle of 640 x 480, its box about 130 by 130 pixels.
+    XMeshNode* inside = AddNode(XVertex(0, 0, 10));
+    XMeshNode* partly = AddNode(XVertex(1.5f, 0, 10));
+    XMeshNode* outside = AddNode(XVertex(5, 0, 10));
+    XMeshNode* behind = AddNode(XVertex(0, 0, -10));
+    XMeshNode* hidden = AddNode(XVertex(0, 0, 10));
+    hidden->SetVisible(false);
+    partly->SetSelected(true);
+    outside->SetSelected(true);
+
+    editor.SelectRectShift(&viewport, XPoint(200, 140), XPoint(440, 340));
+    EXPECT_EQ(Selection(), (std::vector<XMeshNode*>{inside}));
+    EXPECT_FALSE(behind->IsSelected()) << "a box behind the eye is not inside";
+    EXPECT_FALSE(hidden->IsSelected());
+
+    viewport.SetOrthographic(64, 48, 1, 100);
+    editor.SelectRect(&viewport, XPoint(0, 0), XPoint(640, 480));
+    EXPECT_EQ(Selection(), (std::vector<XMeshNode*>{inside, partly, outside, behind}))
+        << "orthographic: all visible boxes fit";
+}
+
+TEST_F(XSceneEditorTest, PressesOnTheGizmoOrASelectedNodeStartTransforms)
+{
+    XMeshNode* node = AddNode(XVertex(0, 0, 0), 2);
+    EXPECT_FALSE(editor.HitTestSelection(&viewport, XPoint(5, 5))) << "under the point but not selected";
+    node->SetSelected(true);
+    EXPECT_TRUE(editor.HitTestSelection(&viewport, XPoint(5, 5)));
+    Mesh(node)->distance = -1;
+    EXPECT_FALSE(editor.HitTestSelection(&viewport, XPoint(5, 5)));
+    node->SetSelected(false);
+    link.gizmoAxis = 3;
+    EXPECT_TRUE(editor.HitTestSelection(&viewport, XPoint(5, 5))) << "the gizmo wins with no node";
+}
+
+TEST_F(XSceneEditorTest, DragsAndTypedTransformsReachEverySelectedNodeAboutTheCentre)
+{
+    auto* a = AddNode<RecordingNode>(XVertex(1, 0, 0));
+    auto* b = AddNode<RecordingNode>(XVertex(3, 2, 0));
+    editor.MoveBy(&viewport, XVertex(1, 1, 1));
+    EXPECT_TRUE(a->calls.empty()) << "nothing selected: nothing moves";
+    a->SetSelected(true);
+    b->SetSelected(true);
+    ExpectVertex(editor.GetSelectionCenter(), XVertex(2, 1, 0), 1e-6f);
+
+    Platform::ResetKeyStates();
+    link.transformAxis = XAXIS_Y;
+    editor.Rotate(&viewport, XPoint(0, 0), XPoint(0, 10)); // 10 pixels up: 5 degrees
+    editor.SetMode(1);
+    Platform::SetKeyDown(VK_CONTROL, true);
+    editor.MoveBy(&viewport, XVertex(1, 2, 3));
+    Platform::ResetKeyStates();
+    link.transformAxis = XAXIS_XY; // a plane: no rotation axis
+    editor.SetMode(2);
+    editor.Rotate(&viewport, XPoint(0, 0), XPoint(0, 10));
+    editor.BeginTransform();
+    editor.EndTransform();
+    editor.CancelTransform();
+    std::vector<std::string> expected = {
+        "Rotate f0 pivot(2 1 0) v(0 0.08722 0) children 1 target 0",
+        "Move f0 pivot(2 1 0) v(1 2 3) children 0 target 1",
+        "Rotate f0 pivot(2 1 0) v(0 0 0) children 1 target 2",
+        "Begin", "End", "Cancel"};
+    EXPECT_EQ(a->calls, expected);
+    EXPECT_EQ(b->calls, expected);
+}
+
+TEST_F(XSceneEditorTest, DragMovesFollowTheTransformPlane)
+{
+    XMeshNode* node = AddNode(XVertex(0, 0, 10));
+    node->SetSelected(true);
+    viewport.SetOrthographic(64, 48, 1, 100); // 10 pixels per unit
+    link.transformAxis = XAXIS_XY;
+    editor.Move(&viewport, XPoint(340, 220), XPoint(320, 240));
+    ExpectVertex(node->GetWorldPosition(0), XVertex(2, 2, 10), 1e-4f);
+}
+
+TEST_F(XSceneEditorTest, ScalingMovesSelectedNodesAboutTheCentreInHierarchyModeOnly)
+{
+    XMeshTree tree;
+    link.tree = &tree;
+    XMeshNode* a = AddNode(XVertex(1, 0, 0));
+    XMeshNode* b = AddNode(XVertex(3, 0, 0));
+    XMeshNode* child = AddNode(XVertex(0, 1, 0));
+    tree.AddChild(a);
+    tree.AddChild(b);
+    b->AddChild(child);
+    a->SetSelected(true);
+    b->SetSelected(true);
+
+    editor.SetMode(1);
+    editor.ScaleBy(&viewport, XVertex(2, 2, 2));
+    ExpectVertex(a->GetWorldPosition(0), XVertex(1, 0, 0), 1e-6f); // pivot mode changes nothing
+
+    editor.SetMode(0);
+    editor.Scale(&viewport, XPoint(0, 0), XPoint(0, 100)); // 100 pixels up: factor 2
+    ExpectVertex(a->GetWorldPosition(0), XVertex(0, 0, 0), 1e-5f);
+    ExpectVertex(b->GetWorldPosition(0), XVertex(4, 0, 0), 1e-5f);
+    // The child kept its world place (0, 1, 0) when it joined b; it scales along with b.
+    ExpectVertex(child->GetWorldPosition(0), XVertex(-2, 2, 0), 1e-5f);
+    for (XMeshNode* n : {a, b, child})
+        tree.RemoveChild(n);
+    link.tree = nullptr;
+}
+
+namespace
+{
+// A node whose destruction takes a partner node with it.
+class PairedNode : public XMeshNode
+{
+public:
+    void Destroy() override
+    {
+        XMeshNode* p = partner;
+        partner = nullptr;
+        if (p)
+            p->Destroy();
+        XMeshNode::Destroy();
+    }
+    XMeshNode* partner = nullptr;
+};
+} // namespace
+
+TEST_F(XSceneEditorTest, DeleteAndCloneWorkOnTheSelectionAsItStood)
+{
+    auto* first = AddNode<PairedNode>(XVertex(0, 0, 0));
+    auto* second = AddNode<PairedNode>(XVertex(0, 0, 0));
+    XMeshNode* kept = AddNode(XVertex(7, 0, 0));
+    first->partner = second;
+    first->SetSelected(true);
+    second->SetSelected(true);
+    editor.Delete(); // second goes with first and must not be destroyed again
+    EXPECT_EQ(link.objects.size(), 2u) << "the kept node and its mesh remain; the others' meshes went with them";
+    EXPECT_EQ(Selection().size(), 0u);
+
+    kept->SetColor(0xFF123456);
+    kept->SetSelected(true);
+    editor.Clone();
+    ASSERT_EQ(Selection().size(), 1u);
+    XMeshNode* clone = Selection()[0];
+    EXPECT_NE(clone, kept);
+    EXPECT_FALSE(kept->IsSelected());
+    EXPECT_EQ(clone->GetMesh(), kept->GetMesh()) << "the clone shares the mesh object";
+    EXPECT_EQ(clone->GetColor().GetARGB(), 0xFF123456u);
+    ExpectVertex(clone->GetWorldPosition(0), XVertex(7, 0, 0), 1e-6f);
+}

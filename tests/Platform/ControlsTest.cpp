@@ -1,0 +1,476 @@
+#include "Platform/Vcl/Controls.h"
+#include "Platform/Vcl/Forms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::string> g_events;
+
+class Box : public TCustomControl
+{
+public:
+    Box(TComponent* owner, TWinControl* parent, const char* label, TRect bounds, bool tabStop = true)
+        : TCustomControl(owner), m_label(label)
+    {
+        SetParent(parent);
+        SetBoundsRect(bounds);
+        SetTabStop(tabStop);
+        SetName(UnicodeString(label));
+        OnClick = MakeClosure(this, &Box::Clicked);
+        OnMouseDown = MakeClosure(this, &Box::Down);
+        OnMouseUp = MakeClosure(this, &Box::Up);
+        OnEnter = MakeClosure(this, &Box::Entered);
+        OnExit = MakeClosure(this, &Box::Left_);
+        OnKeyDown = MakeClosure(this, &Box::Key);
+        OnKeyPress = MakeClosure(this, &Box::Press);
+    }
+    int paints = 0;
+    LRESULT dialogCode = 0;
+
+protected:
+    void Paint() override { ++paints; }
+    LRESULT DialogCode() override { return dialogCode; }
+
+private:
+    void Log(const std::string& text) { g_events.push_back(m_label + ":" + text); }
+    void Clicked(TObject*) { Log("click"); }
+    void Down(TObject*, TMouseButton button, TShiftState shift, int x, int y)
+    {
+        Log("down" + std::to_string(button) + (shift.Contains(ssShift) ? "S" : "") + "@" + std::to_string(x) +
+            "," + std::to_string(y));
+    }
+    void Up(TObject*, TMouseButton, TShiftState, int x, int y)
+    {
+        Log("up@" + std::to_string(x) + "," + std::to_string(y));
+    }
+    void Entered(TObject*) { Log("enter"); }
+    void Left_(TObject*) { Log("exit"); }
+    void Key(TObject*, WORD& key, TShiftState shift)
+    {
+        Log("key" + std::to_string(key) + (shift.Contains(ssCtrl) ? "C" : ""));
+    }
+    void Press(TObject*, WCHAR& key) { Log(std::string("char ") + static_cast<char>(key)); }
+
+    std::string m_label;
+};
+
+class Shape : public TGraphicControl
+{
+public:
+    Shape(TComponent* owner, TWinControl* parent, TRect bounds) : TGraphicControl(owner)
+    {
+        SetParent(parent);
+        SetBoundsRect(bounds);
+    }
+    int paints = 0;
+
+protected:
+    void Paint() override { ++paints; }
+};
+
+TEST(ControlsTest, AnchorsKeepTheirDistancesAsTheParentResizes)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(632);
+    form.SetClientHeight(96);
+    struct Row
+    {
+        TRect bounds;
+        TAnchors anchors;
+        TRect grown; // after the client grows by 100 x 20
+    };
+    const Row rows[] = {
+        {{95, 8, 586, 29}, {akLeft, akTop, akRight}, {95, 8, 686, 29}},
+        {{592, 5, 624, 30}, {akTop, akRight}, {692, 5, 724, 30}},
+        {{14, 63, 89, 88}, {akLeft, akBottom}, {14, 83, 89, 108}},
+        {{543, 63, 618, 88}, {akRight, akBottom}, {643, 83, 718, 108}},
+        {{8, 36, 624, 47}, {akLeft, akRight, akBottom}, {8, 56, 724, 67}},
+        {{8, 10, 20, 86}, {akLeft, akTop, akBottom}, {8, 10, 20, 106}},
+        {{300, 40, 320, 50}, {}, {350, 50, 370, 60}}, // no anchors: stays centred
+    };
+    std::vector<TControl*> controls;
+    for (const Row& row : rows)
+    {
+        auto* c = new Shape(&form, &form, row.bounds);
+        c->SetAnchors(row.anchors);
+        controls.push_back(c);
+    }
+    form.SetClientWidth(732);
+    form.SetClientHeight(116);
+    for (size_t i = 0; i < controls.size(); ++i)
+        EXPECT_EQ(controls[i]->BoundsRect(), rows[i].grown) << "row " << i;
+    // Shrinking below the start and coming back leaves no drift.
+    form.SetBounds(0, 0, 301, 51);
+    form.SetBounds(0, 0, 632, 96);
+    for (size_t i = 0; i < controls.size(); ++i)
+        EXPECT_EQ(controls[i]->BoundsRect(), rows[i].bounds) << "row " << i;
+    // A nested container passes its own resize on.
+    auto* panel = new TWinControl(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(0, 0, 100, 50);
+    panel->SetAnchors({akLeft, akTop, akRight});
+    auto* inner = new Shape(&form, panel, {60, 0, 90, 10});
+    inner->SetAnchors({akTop, akRight});
+    form.SetClientWidth(682);
+    EXPECT_EQ(panel->Width(), 150);
+    EXPECT_EQ(inner->Left(), 110);
+    EXPECT_EQ(inner->FormOrigin(), TPoint(110, 0));
+}
+
+TEST(ControlsTest, TabWalksTheTabOrderAndTheFocusMessagesFollow)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 300);
+    auto* edit = new Box(&form, &form, "edit", {0, 0, 50, 20});
+    auto* browse = new Box(&form, &form, "browse", {60, 0, 90, 20});
+    auto* patch = new Box(&form, &form, "patch", {0, 40, 50, 60});
+    auto* panel = new TWinControl(&form); // a container without a tab stop of its own
+    panel->SetParent(&form);
+    panel->SetBounds(100, 100, 200, 100);
+    auto* inner = new Box(&form, panel, "inner", {0, 0, 20, 20});
+    auto* off = new Box(&form, &form, "off", {0, 200, 20, 220}, false);
+    auto* exit = new Box(&form, &form, "exit", {300, 40, 350, 60});
+    exit->SetTabOrder(3); // before the panel
+    EXPECT_EQ(exit->TabOrder(), 3);
+    EXPECT_EQ(panel->TabOrder(), 4);
+    EXPECT_EQ(off->TabOrder(), 5);
+
+    EXPECT_FALSE(edit->CanFocus()); // the form is not shown yet
+    EXPECT_THROW(edit->SetFocus(), EInvalidOperation);
+    g_events.clear();
+    form.Show();
+    EXPECT_TRUE(edit->Focused());
+    EXPECT_EQ(form.ActiveControl(), edit);
+    EXPECT_EQ(Screen->ActiveForm(), &form);
+
+    struct Step
+    {
+        bool shift;
+        TWinControl* expected;
+    };
+    patch->SetEnabled(false);
+    const Step steps[] = {{false, browse}, {false, exit}, {false, inner}, {false, edit},
+                          {true, inner},   {true, exit},  {true, browse}, {true, edit}};
+    for (const Step& step : steps)
+    {
+        Platform::SetKeyDown(VK_SHIFT, step.shift);
+        Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
+        Vcl::RouteInput(&form, WM_CHAR, u'\t', 0); // the tab's character is not typed
+        EXPECT_EQ(form.ActiveControl(), step.expected);
+        EXPECT_TRUE(step.expected->Focused());
+    }
+    Platform::SetKeyDown(VK_SHIFT, false);
+    EXPECT_EQ(g_events,
+              (std::vector<std::string>{"edit:enter", "edit:exit", "browse:enter", "browse:exit",
+                                        "exit:enter", "exit:exit", "inner:enter", "inner:exit", "edit:enter",
+                                        "edit:exit", "inner:enter", "inner:exit", "exit:enter", "exit:exit",
+                                        "browse:enter", "browse:exit", "edit:enter"}));
+
+    // Keys and characters reach the focused control; a control that wants Tab gets it.
+    g_events.clear();
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_CONTROL, 0);
+    Vcl::RouteInput(&form, WM_KEYDOWN, 'A', 0);
+    Vcl::RouteInput(&form, WM_KEYUP, VK_CONTROL, 0);
+    Vcl::RouteInput(&form, WM_CHAR, u'x', 0);
+    edit->dialogCode = DLGC_WANTTAB;
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
+    Vcl::RouteInput(&form, WM_CHAR, u'\t', 0);
+    EXPECT_EQ(g_events, (std::vector<std::string>{"edit:key17C", "edit:key65C", "edit:char x", "edit:key9",
+                                                  "edit:char \t"}));
+    EXPECT_TRUE(edit->Focused());
+
+    // Hiding or freeing the focused control takes the focus away cleanly.
+    inner->SetFocus();
+    panel->Hide();
+    EXPECT_EQ(form.ActiveControl(), nullptr);
+    EXPECT_FALSE(inner->Focused());
+    panel->Show();
+    inner->SetFocus();
+    delete panel;
+    EXPECT_EQ(form.ActiveControl(), nullptr);
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(form.ActiveControl(), edit);
+    Platform::ResetKeyStates();
+}
+
+TEST(ControlsTest, MouseInputReachesTheControlUnderThePoint)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* panel = new TWinControl(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(100, 50, 150, 100);
+    auto* button = new Box(&form, panel, "button", {10, 10, 60, 40});
+    auto* shape = new Shape(&form, &form, {0, 0, 300, 20}); // graphic: under windowed siblings
+    auto* top = new Box(&form, &form, "top", {280, 0, 300, 20}, false);
+    auto* disabled = new Box(&form, panel, "disabled", {100, 0, 150, 50});
+    disabled->SetEnabled(false);
+    int formClicks = 0;
+    struct Counter
+    {
+        int& count;
+        void Hit(TObject*) { ++count; }
+    } counter{formClicks};
+    form.OnClick = MakeClosure(&counter, &Counter::Hit);
+    form.Show();
+
+    struct Case
+    {
+        UINT message;
+        WPARAM buttons;
+        int x, y;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        // Press and release inside: down, click, up, in the button's own coordinates.
+        {WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, 115, 65, {"button:down0S@5,5"}},
+        {WM_LBUTTONUP, 0, 120, 70, {"button:click", "button:up@10,10"}},
+        // Released outside: the capture keeps the button as target, and no click.
+        {WM_LBUTTONDOWN, MK_LBUTTON, 115, 65, {"button:down0@5,5"}},
+        {WM_LBUTTONUP, 0, 10, 190, {"button:up@-100,130"}},
+        // The right button presses but never clicks.
+        {WM_RBUTTONDOWN, MK_RBUTTON, 159, 89, {"button:down1@49,29"}},
+        {WM_RBUTTONUP, 0, 159, 89, {"button:up@49,29"}},
+        // The windowed control lies over the graphic one; a disabled one passes to its parent.
+        {WM_LBUTTONDOWN, MK_LBUTTON, 285, 5, {"top:down0@5,5"}},
+        {WM_LBUTTONUP, 0, 285, 5, {"top:click", "top:up@5,5"}},
+        {WM_LBUTTONDOWN, MK_LBUTTON, 210, 60, {}},
+        {WM_LBUTTONUP, 0, 210, 60, {}},
+    };
+    for (const Case& test : cases)
+    {
+        g_events.clear();
+        EXPECT_TRUE(Vcl::RouteInput(&form, test.message, test.buttons, MAKELPARAM(test.x, test.y)));
+        EXPECT_EQ(g_events, test.events) << test.message << " at " << test.x << "," << test.y;
+    }
+    // Clicking a control with a tab stop focuses it; one without does not.
+    EXPECT_TRUE(button->Focused());
+    EXPECT_EQ(Vcl::CaptureControl(), nullptr);
+
+    // Posted to the form's window, input is routed the same way by the message loop.
+    g_events.clear();
+    PostMessageW(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 30));
+    PostMessageW(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 30));
+    Application->ProcessMessages();
+    EXPECT_EQ(formClicks, 1);
+    // Sent straight to a child's window, it goes to that child as it stands.
+    SendMessageW(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 2));
+    EXPECT_EQ(g_events, std::vector<std::string>{"button:down0@1,2"});
+    SendMessageW(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(1, 2));
+    EXPECT_EQ(form.ControlAtPos(TPoint(285, 5)), top);
+    EXPECT_EQ(form.ControlAtPos(TPoint(5, 5)), shape);
+}
+
+// A form that handles one private message and passes the rest on, as the dialog does.
+class ProgressForm : public TForm
+{
+public:
+    using TForm::TForm;
+    std::vector<std::pair<WPARAM, LPARAM>> progress;
+    void Dispatch(TMessage& Message) override
+    {
+        if (Message.Msg == 0xD13)
+        {
+            progress.emplace_back(Message.WParam, Message.LParam);
+            Message.Result = 1;
+            return;
+        }
+        TForm::Dispatch(Message);
+    }
+};
+
+class Spy
+{
+public:
+    explicit Spy(TControl* control) : m_control(control), m_old(control->WindowProc)
+    {
+        control->WindowProc = MakeClosure(this, &Spy::Proc);
+    }
+    std::vector<UINT> seen;
+
+private:
+    void Proc(TMessage& Message)
+    {
+        seen.push_back(Message.Msg);
+        m_old(Message);
+    }
+    TControl* m_control;
+    TWndMethod m_old;
+};
+
+TEST(ControlsTest, MessagesGoThroughWindowProcToDispatch)
+{
+    ProgressForm form(nullptr);
+    form.SetBounds(0, 0, 100, 100);
+    Spy spy(&form);
+    EXPECT_EQ(SendMessageW(form.Handle(), 0xD13, 40, 100), 1);
+    EXPECT_EQ(form.Perform(0xD13, 100, 100), 1);
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Kelvane")), TRUE);
+    EXPECT_EQ(form.Caption(), u"Kelvane");
+    WCHAR buffer[4];
+    EXPECT_EQ(form.Perform(WM_GETTEXT, 4, reinterpret_cast<LPARAM>(buffer)), 3);
+    EXPECT_EQ(std::u16string(buffer), u"Kel");
+    EXPECT_EQ(form.Perform(WM_GETTEXTLENGTH, 0, 0), 7);
+    EXPECT_EQ(form.Perform(WM_USER + 5, 0, 0), 0); // unhandled: the default handler
+    EXPECT_EQ(form.progress, (std::vector<std::pair<WPARAM, LPARAM>>{{40, 100}, {100, 100}}));
+    EXPECT_EQ(spy.seen,
+              (std::vector<UINT>{0xD13, 0xD13, WM_SETTEXT, WM_GETTEXT, WM_GETTEXTLENGTH, WM_USER + 5}));
+    // A parent cycle is refused.
+    auto* child = new TWinControl(&form);
+    child->SetParent(&form);
+    EXPECT_THROW(form.SetParent(child), EInvalidOperation);
+}
+
+TEST(ControlsTest, InvalidateMarksTheFormAndThePaintPassRepaintsIt)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(200);
+    form.SetClientHeight(100);
+    EXPECT_EQ(form.DirtyRect(), TRect(0, 0, 200, 100));
+    auto* panel = new Box(&form, &form, "panel", {50, 20, 150, 80}, false);
+    auto* inside = new Shape(&form, panel, {10, 10, 30, 30});
+    auto* corner = new Box(&form, &form, "corner", {0, 0, 10, 10}, false);
+    auto* hidden = new Shape(&form, &form, {0, 0, 200, 100});
+    hidden->Hide();
+    form.Show();
+    Application->ProcessMessages(); // the first pass paints everything shown
+    EXPECT_EQ(form.DirtyRect(), TRect());
+    EXPECT_EQ(panel->paints, 1);
+    EXPECT_EQ(inside->paints, 1);
+    EXPECT_EQ(corner->paints, 1);
+    EXPECT_EQ(hidden->paints, 0);
+
+    inside->Invalidate();
+    EXPECT_EQ(form.DirtyRect(), TRect(60, 30, 80, 50)); // in the form's coordinates
+    int passes = form.PaintCount();
+    inside->Update(); // at once, without the loop
+    EXPECT_EQ(form.PaintCount(), passes + 1);
+    EXPECT_EQ(inside->paints, 2);
+    EXPECT_EQ(panel->paints, 2);
+    EXPECT_EQ(corner->paints, 1); // outside the marked part
+    inside->Update();             // nothing marked: no pass
+    EXPECT_EQ(form.PaintCount(), passes + 1);
+
+    // Moving a control marks where it was and where it is.
+    corner->SetBounds(180, 90, 10, 10);
+    EXPECT_EQ(form.DirtyRect(), TRect(0, 0, 190, 100));
+    corner->Repaint();
+    EXPECT_EQ(corner->paints, 2);
+
+    // The buffer follows the client size; a marked part never leaves it.
+    EXPECT_NE(form.Pixels(), nullptr);
+    form.SetClientWidth(300);
+    EXPECT_EQ(form.DirtyRect(), TRect(0, 0, 300, 100));
+    form.InvalidateRect(TRect(-50, -50, 1000, 1000));
+    EXPECT_EQ(form.DirtyRect(), TRect(0, 0, 300, 100));
+    form.Pixels()[300 * 100 - 1] = 0x00FF00FF; // the last pixel is there (ASan)
+}
+
+// Frees a sibling when clicked and hides its parent on a key: input must cope with controls that
+// go away under it.
+class Wrecker : public TCustomControl
+{
+public:
+    Wrecker(TComponent* owner, TWinControl* parent, TRect bounds) : TCustomControl(owner)
+    {
+        SetParent(parent);
+        SetBoundsRect(bounds);
+        SetTabStop(true);
+    }
+    TControl* victim = nullptr;
+    static inline int freed = 0;
+
+protected:
+    void Click() override
+    {
+        TControl* doomed = victim;
+        victim = nullptr;
+        freed += doomed ? 1 : 0;
+        delete doomed;
+    }
+    void KeyDown(WORD& key, TShiftState) override
+    {
+        if (key == VK_SPACE && Parent() != GetParentForm(this))
+            Parent()->SetVisible(!Parent()->Visible());
+    }
+};
+
+TEST(ControlsTest, RandomInputLeavesEveryControlSound)
+{
+    std::vector<std::string> saved;
+    saved.swap(g_events);
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 320, 240);
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t range)
+    {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    const UINT mouse[] = {WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP,
+                          WM_RBUTTONDOWN, WM_RBUTTONUP,   WM_LBUTTONDBLCLK};
+    const WPARAM keys[] = {VK_TAB, VK_SHIFT, VK_SPACE, VK_LEFT, VK_RETURN, VK_ESCAPE, 'A'};
+    for (int round = 0; round < 10; ++round)
+    {
+        // A fresh set of nested controls each round; some free others when clicked.
+        std::vector<Wrecker*> wreckers;
+        for (int i = 0; i < 8; ++i)
+        {
+            TWinControl* parent = wreckers.empty() || next(2)
+                                      ? static_cast<TWinControl*>(&form)
+                                      : wreckers[next(static_cast<uint32_t>(wreckers.size()))];
+            int x = static_cast<int>(next(200));
+            int y = static_cast<int>(next(150));
+            wreckers.push_back(new Wrecker(
+                &form, parent,
+                {x, y, x + 20 + static_cast<int>(next(100)), y + 20 + static_cast<int>(next(80))}));
+        }
+        for (size_t i = 0; i + 1 < wreckers.size(); i += 2)
+            wreckers[i]->victim = new Shape(&form, wreckers[i + 1], {0, 0, 10, 10});
+        wreckers[0]->victim = wreckers[7]; // frees a windowed control, maybe with children
+        form.Show();
+        for (int event = 0; event < 200; ++event)
+        {
+            int x = static_cast<int>(next(340)) - 10;
+            int y = static_cast<int>(next(260)) - 10;
+            switch (next(3))
+            {
+            case 0:
+            {
+                WPARAM key = keys[next(7)];
+                Vcl::RouteInput(&form, next(2) ? WM_KEYDOWN : WM_KEYUP, key, 0);
+                Vcl::RouteInput(&form, WM_CHAR, key, 0);
+                break;
+            }
+            case 1: // a click where the pointer is
+                Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+                Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(x + 1, y));
+                break;
+            default:
+            {
+                UINT message = mouse[next(6)];
+                WPARAM buttons = message == WM_LBUTTONDOWN   ? MK_LBUTTON
+                                 : message == WM_RBUTTONDOWN ? MK_RBUTTON
+                                                             : 0;
+                Vcl::RouteInput(&form, message, buttons, MAKELPARAM(x, y));
+            }
+            }
+        }
+        Application->ProcessMessages();
+        // Freeing a control that holds the mouse releases it; releasing the buttons does too.
+        form.DestroyComponents();
+        EXPECT_TRUE(Vcl::CaptureControl() == nullptr || Vcl::CaptureControl() == &form);
+        Vcl::RouteInput(&form, WM_LBUTTONUP, 0, 0);
+        EXPECT_EQ(form.ControlCount(), 0);
+        EXPECT_EQ(form.ActiveControl(), nullptr);
+        EXPECT_EQ(Vcl::CaptureControl(), nullptr);
+    }
+    EXPECT_GE(Wrecker::freed, 10); // the input did reach controls that free others
+    Platform::ResetKeyStates();
+    saved.swap(g_events);
+}
+} // namespace

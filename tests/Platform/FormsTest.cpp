@@ -1,0 +1,253 @@
+#include "Platform/Vcl/ExtCtrls.h"
+#include "Platform/Vcl/Forms.h"
+
+#include "tests/support/ManualClock.h"
+#include "tests/support/MessageBoxRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::string> g_log;
+
+class MainForm : public TForm
+{
+public:
+    explicit MainForm(TComponent* owner) : TForm(owner)
+    {
+        SetBorderStyle(bsDialog);
+        SetPosition(poScreenCenter);
+        SetClientWidth(632);
+        SetClientHeight(96);
+        SetCaption(u"Kelvane");
+        OnCreate = MakeClosure(this, &MainForm::FormCreate);
+        OnClose = MakeClosure(this, &MainForm::FormClose);
+        OnDestroy = MakeClosure(this, &MainForm::FormDestroy);
+    }
+    static MainForm* Instance;
+    TCloseAction closeAction = caHide;
+    bool failCreate = false;
+
+private:
+    void FormCreate(TObject* sender)
+    {
+        // The reference is set before OnCreate runs.
+        g_log.push_back(std::string("create ") + (Instance == sender ? "set" : "unset"));
+        if (Tag == 1)
+            throw Exception(u"Patch data broken");
+    }
+    void FormClose(TObject*, TCloseAction& action)
+    {
+        g_log.push_back("close");
+        action = closeAction;
+    }
+    void FormDestroy(TObject*) { g_log.push_back("destroy " + Caption().ToUtf8()); }
+};
+MainForm* MainForm::Instance = nullptr;
+
+class Presenter : public Vcl::IFormPresenter
+{
+public:
+    Presenter() { m_previous = Vcl::SetFormPresenter(this); }
+    ~Presenter() override { Vcl::SetFormPresenter(m_previous); }
+    std::vector<std::string> calls;
+    void FormShown(TCustomForm* f) override { calls.push_back("shown " + f->Caption().ToUtf8()); }
+    void FormHidden(TCustomForm* f) override { calls.push_back("hidden " + f->Caption().ToUtf8()); }
+    void FormChanged(TCustomForm*) override {}
+    void FormPainted(TCustomForm* f, const TRect& r) override
+    {
+        calls.push_back("painted " + f->Caption().ToUtf8() + " " + std::to_string(r.Width()) + "x" +
+                        std::to_string(r.Height()));
+    }
+    void FormDestroyed(TCustomForm* f) override { calls.push_back("destroyed " + f->Caption().ToUtf8()); }
+
+private:
+    Vcl::IFormPresenter* m_previous;
+};
+
+TEST(FormsTest, TheApplicationRunsUntilTheMainFormCloses)
+{
+    ManualClock clock;
+    Presenter presenter;
+    g_log.clear();
+    Application->CreateForm(MainForm::Instance);
+    MainForm* form = MainForm::Instance;
+    EXPECT_EQ(Application->MainForm(), form);
+    EXPECT_EQ(form->Owner(), Application);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(form->ClientWidth(), 632);
+    EXPECT_EQ(form->BorderStyle(), bsDialog);
+
+    // Closing with caNone keeps it running; the next close ends Run. Posted first, handled by Run.
+    form->closeAction = caNone;
+    PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    struct Closer
+    {
+        MainForm* form;
+        void Tick(TObject*)
+        {
+            form->closeAction = caHide;
+            form->Close();
+        }
+    } closer{form};
+    TTimer timer(nullptr);
+    timer.SetInterval(100);
+    timer.OnTimer = MakeClosure(&closer, &Closer::Tick);
+    // The clock moves each time the loop would wait.
+    Platform::SetEventPump([&](DWORD wait) { clock.Advance(wait == Platform::INFINITE_WAIT ? 10 : 1); });
+    Application->Run();
+    Platform::SetEventPump(nullptr);
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_EQ(g_log, (std::vector<std::string>{"create set", "close", "close"}));
+    // Shown centred on the screen, painted once whole.
+    EXPECT_EQ(form->BoundsRect(), TRect(196, 336, 828, 432));
+    ASSERT_GE(presenter.calls.size(), 2u);
+    EXPECT_EQ(presenter.calls[0], "shown Kelvane");
+    EXPECT_EQ(presenter.calls[1], "painted Kelvane 632x96");
+
+    // Freed through its owner: OnDestroy runs while the form stands.
+    form->Free();
+    MainForm::Instance = nullptr;
+    EXPECT_EQ(g_log.back(), "destroy Kelvane");
+    EXPECT_EQ(presenter.calls.back(), "destroyed Kelvane");
+    EXPECT_EQ(Application->MainForm(), nullptr);
+    EXPECT_EQ(Application->ComponentCount(), 0);
+
+    // A failing OnCreate is shown by the exception box and the form lives on.
+    BoxRecorder boxes;
+    struct Failing : MainForm
+    {
+        explicit Failing(TComponent* owner) : MainForm(owner) { Tag = 1; }
+    };
+    Failing* failing = nullptr;
+    MainForm::Instance = nullptr;
+    Application->CreateForm(failing);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"Patch data broken");
+    EXPECT_EQ(Application->MainForm(), failing);
+    delete failing;
+    EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+TEST(FormsTest, ShowModalPumpsUntilAResultIsSet)
+{
+    ManualClock clock;
+    Presenter presenter;
+    TForm owner(nullptr);
+    owner.SetCaption(u"owner");
+    owner.SetBounds(0, 0, 100, 100);
+    owner.Show();
+    TForm dialog(nullptr);
+    dialog.SetCaption(u"dialog");
+    dialog.SetBounds(0, 0, 50, 50);
+
+    struct Driver
+    {
+        TForm& owner;
+        TForm& dialog;
+        ManualClock& clock;
+        int ticks = 0;
+        bool ownerInputTaken = true;
+        bool refuse = false;
+        TModalResult result = mrOk;
+        void Tick(TObject*)
+        {
+            if (++ticks < 3)
+                return;
+            // While the dialog is up, the owner takes no input.
+            ownerInputTaken = Vcl::RouteInput(&owner, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+            dialog.SetModalResult(result);
+        }
+        int refusals = 0;
+        void Close(TObject*, TCloseAction& action)
+        {
+            if (!refuse)
+                return;
+            action = caNone; // refused once: the loop goes on until the next result
+            refuse = false;
+            ++refusals;
+        }
+    } driver{owner, dialog, clock};
+    TTimer timer(nullptr);
+    timer.SetInterval(10);
+    timer.OnTimer = MakeClosure(&driver, &Driver::Tick);
+    dialog.OnClose = MakeClosure(&driver, &Driver::Close);
+    Platform::SetEventPump([&](DWORD) { clock.Advance(5); });
+
+    struct Case
+    {
+        TModalResult set;
+        bool refuseOnce;
+        TModalResult returned;
+    };
+    for (Case test : {Case{mrOk, false, mrOk}, Case{mrNo, false, mrNo}, Case{mrYes, true, mrYes}})
+    {
+        driver.ticks = 0;
+        driver.result = test.set;
+        driver.refuse = test.refuseOnce;
+        driver.refusals = 0;
+        presenter.calls.clear();
+        EXPECT_EQ(dialog.ShowModal(), test.returned);
+        EXPECT_FALSE(dialog.Visible());
+        EXPECT_FALSE(dialog.Modal());
+        EXPECT_FALSE(driver.ownerInputTaken);
+        EXPECT_EQ(presenter.calls.front(), "shown dialog");
+        EXPECT_EQ(presenter.calls.back(), "hidden dialog");
+        EXPECT_EQ(driver.refusals, test.refuseOnce ? 1 : 0);
+        EXPECT_EQ(driver.ticks, test.refuseOnce ? 4 : 3);
+    }
+    // After the dialog the owner takes input again; a visible form cannot go modal.
+    EXPECT_TRUE(Vcl::RouteInput(&owner, WM_LBUTTONUP, 0, MAKELPARAM(1, 1)));
+    EXPECT_EQ(Screen->ActiveForm(), &owner);
+    EXPECT_THROW(owner.ShowModal(), EInvalidOperation);
+
+    // Close inside the modal loop answers mrCancel; so does a terminating application.
+    struct Canceller
+    {
+        TForm& dialog;
+        bool terminate;
+        void Tick(TObject*)
+        {
+            if (terminate)
+                Application->Terminate();
+            else
+                dialog.Close();
+        }
+    };
+    for (bool terminate : {false, true})
+    {
+        Canceller canceller{dialog, terminate};
+        timer.OnTimer = MakeClosure(&canceller, &Canceller::Tick);
+        EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    }
+    Platform::SetEventPump(nullptr);
+}
+
+TEST(FormsTest, ReleaseFreesTheFormAfterTheQueuedMessages)
+{
+    g_log.clear();
+    TComponent owner(nullptr);
+    auto* form = new MainForm(&owner);
+    form->SetCaption(u"second");
+    form->closeAction = caFree;
+    form->Show();
+    int handled = 0;
+    HWND other = Platform::RegisterWindowReceiver(
+        [&](UINT, WPARAM, LPARAM)
+        {
+            ++handled;
+            return LRESULT(0);
+        });
+    form->Close(); // not the main form: caFree releases it
+    EXPECT_EQ(owner.ComponentCount(), 1);
+    PostMessageW(other, WM_USER, 0, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(owner.ComponentCount(), 0);
+    EXPECT_EQ(handled, 1);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"close", "destroy second"}));
+    Platform::UnregisterWindowReceiver(other);
+}
+} // namespace
