@@ -3,6 +3,8 @@
 #include "App/AppLogger.h"
 #include "Components/XException.h"
 #include "Engine/Geometry/XMesh.h"
+#include "Engine/Geometry/XTriMesh.h"
+#include "Engine/Scene/XScene.h"
 
 #include <algorithm>
 #include <bit>
@@ -346,4 +348,14 @@ bool SkiReplaceMesh(const SkiSourceMesh& mesh, XStream* input, XStream* output, 
         return false;
     }
     return true;
+}
+
+bool SkiReplaceMesh(XScene* scene, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex)
+{
+    if (scene->GetMeshCount() != 1)
+        throw Exception(u"Экспорт невозможен, в сцене более 1 объекта!");
+    auto* triMesh = dynamic_cast<XTriMesh*>(scene->GetMesh(0));
+    if (!triMesh)
+        throw Exception(u"Экспорт невозможен, в сцене не найден объект класса XTriMesh!");
+    return SkiReplaceMesh(*triMesh->GetMesh(), input, output, boneMap, meshIndex);
 }

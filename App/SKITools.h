@@ -2,8 +2,8 @@
 // checking the header on the way, and puts a triangle mesh of ours in place of one of its skin
 // meshes.
 //
-//     if (!SkiReplaceMesh(mesh, &original, &rebuilt, useBoneMap ? PwBoneMap : nullptr, meshIndex))
-//         ... keep the original bytes: the check's message has been shown ...
+//     if (!SkiReplaceMesh(scene, &original, &rebuilt, instruction.BoneMap, instruction.MeshIndex))
+//         ... keep the original bytes: the failed check has been shown ...
 #pragma once
 
 #include "Components/XStream.h"
@@ -12,6 +12,7 @@
 #include <cstdint>
 
 class XMesh;
+class XScene;
 
 // The source mesh's arrays as the rewrite reads them. Records are copied byte for byte, so the
 // pointers may come from any type of the stated layout.
@@ -54,3 +55,8 @@ SkiSourceMesh SkiSourceOf(const XMesh& mesh);
 
 // The same rewrite with an engine mesh as the source.
 bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex);
+
+// The patch's rewrite: the source is the mesh of the scene's one mesh object, which must be a
+// triangle mesh. A scene with no or several mesh objects, or another kind, throws the class
+// library's Exception (Russian text) before anything is read or written.
+bool SkiReplaceMesh(XScene* scene, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex);

@@ -3,6 +3,9 @@
 #include "App/AppLogger.h"
 #include "App/PwPatchEntry.h"
 #include "Engine/Geometry/XMesh.h"
+#include "Engine/Geometry/XTriMesh.h"
+#include "Engine/Objects/XBox.h"
+#include "Engine/Scene/XScene.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/SkiGenerator.h"
@@ -431,6 +434,72 @@ TEST(SKIToolsTest, SourcePreconditions)
     // A fresh engine mesh has no weights.
     XMesh fresh;
     EXPECT_EQ(Rewrite(image.Bytes, SkiSourceOf(fresh), nullptr, 0).refused, noWeights);
+}
+
+// The patch hands over a loaded scene: its one mesh object must be a triangle mesh.
+TEST(SKIToolsTest, SceneGivesItsOneTriangleMesh)
+{
+    const std::u16string notOne = u"Экспорт невозможен, в сцене более 1 объекта!";
+    const std::u16string notTri = u"Экспорт невозможен, в сцене не найден объект класса XTriMesh!";
+    struct Case
+    {
+        const char* name;
+        std::vector<const char16_t*> classes; // mesh objects, in order
+        bool node;                            // the triangle mesh placed by a node
+        std::u16string text;                  // empty: accepted
+    };
+    const Case cases[] = {
+        {"one triangle mesh", {u"XTriMesh"}, false, u""},
+        {"one triangle mesh and its node", {u"XTriMesh"}, true, u""},
+        {"no mesh object", {}, false, notOne},
+        {"two triangle meshes", {u"XTriMesh", u"XTriMesh"}, false, notOne},
+        {"a triangle mesh and a box", {u"XTriMesh", u"XBox"}, true, notOne},
+        {"a box", {u"XBox"}, false, notTri},
+    };
+    SkiGen::Options options;
+    options.MinMeshes = 2;
+    SkiGen::Model model = SkiGen::MakeModel(options);
+    SkiGen::Image image = SkiGen::Write(model);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        XScene scene(nullptr);
+        scene.AddClass(&BoxDesc);
+        for (const char16_t* className : c.classes)
+        {
+            XBaseObject* object = scene.CreateObject(XString(className), nullptr, nullptr);
+            if (auto* triMesh = dynamic_cast<XTriMesh*>(object))
+            {
+                *triMesh->GetMesh() = *EngineMesh(SmallMesh());
+                if (c.node)
+                    scene.CreateNode(triMesh, nullptr, u"Body");
+            }
+        }
+
+        XMemoryStream input(0, 8192), output(0, 8192);
+        LoadStream(input, image.Bytes);
+        BoxRecorder recorder;
+        std::u16string refused;
+        bool result = false;
+        try
+        {
+            result = SkiReplaceMesh(&scene, &input, &output, PwBoneMap, 1);
+        }
+        catch (const Exception& e)
+        {
+            refused = e.Message().str();
+        }
+        EXPECT_EQ(refused, c.text);
+        EXPECT_TRUE(recorder.boxes.empty());
+        if (!c.text.empty())
+        {
+            EXPECT_EQ(input.GetPosition(), 0);
+            EXPECT_EQ(output.GetSize(), 0);
+            continue;
+        }
+        EXPECT_TRUE(result);
+        EXPECT_TRUE(StreamBytes(output) == WithMeshReplaced(model, 1, SmallMesh(), PwBoneMap));
+    }
 }
 
 // Cut anywhere, a file ends in "Stream reading error." with the output at a field boundary, never
