@@ -328,7 +328,8 @@ SkiSourceMesh SkiSourceOf(const XMesh& mesh)
     return source;
 }
 
-bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex)
+bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap,
+                    int32_t meshIndex)
 {
     return SkiReplaceMesh(SkiSourceOf(mesh), input, output, boneMap, meshIndex);
 }

@@ -54,9 +54,11 @@ bool SkiReplaceMesh(const SkiSourceMesh& mesh, XStream* input, XStream* output, 
 SkiSourceMesh SkiSourceOf(const XMesh& mesh);
 
 // The same rewrite with an engine mesh as the source.
-bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex);
+bool SkiReplaceMesh(const XMesh& mesh, XStream* input, XStream* output, const uint8_t* boneMap,
+                    int32_t meshIndex);
 
 // The patch's rewrite: the source is the mesh of the scene's one mesh object, which must be a
 // triangle mesh. A scene with no or several mesh objects, or another kind, throws the class
 // library's Exception (Russian text) before anything is read or written.
-bool SkiReplaceMesh(XScene* scene, XStream* input, XStream* output, const uint8_t* boneMap, int32_t meshIndex);
+bool SkiReplaceMesh(XScene* scene, XStream* input, XStream* output, const uint8_t* boneMap,
+                    int32_t meshIndex);

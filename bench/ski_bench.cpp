@@ -60,7 +60,8 @@ int main(int argc, char** argv)
     }
     engine.SetFaceCount(uint32_t(generated.Indices.size() / 3));
     for (uint32_t f = 0; f < engine.GetFaceCount(); ++f)
-        engine.GetFaces()[f] = XFace(generated.Indices[3 * f], generated.Indices[3 * f + 1], generated.Indices[3 * f + 2]);
+        engine.GetFaces()[f] =
+            XFace(generated.Indices[3 * f], generated.Indices[3 * f + 1], generated.Indices[3 * f + 2]);
 
     static const uint8_t identity[256] = {};
     XMemoryStream input(0, 8192);
@@ -99,15 +100,19 @@ int main(int argc, char** argv)
             return 1;
     }
 
-    std::printf("skin model rewrite: %u vertices, %u faces into a %zu-byte model of %zu meshes; output %lld bytes\n",
-                engine.GetVertexCount(), engine.GetFaceCount(), image.Bytes.size(), image.MeshOffsets.size(),
-                static_cast<long long>(outputSize));
-    std::printf("rewrite   %9.1f us  %8.1f MB/s\n", bestRewrite * 1e6, double(outputSize) / bestRewrite / 1e6);
+    std::printf(
+        "skin model rewrite: %u vertices, %u faces into a %zu-byte model of %zu meshes; output %lld bytes\n",
+        engine.GetVertexCount(), engine.GetFaceCount(), image.Bytes.size(), image.MeshOffsets.size(),
+        static_cast<long long>(outputSize));
+    std::printf("rewrite   %9.1f us  %8.1f MB/s\n", bestRewrite * 1e6,
+                double(outputSize) / bestRewrite / 1e6);
     std::printf("memcpy    %9.1f us  %8.1f MB/s\n", bestCopy * 1e6, double(outputSize) / bestCopy / 1e6);
-    std::printf("stream copy %7.1f us  %8.1f MB/s (input to a fresh memory stream, as many bytes as it holds)\n",
-                bestStream * 1e6, double(std::min<int64_t>(outputSize, input.GetSize())) / bestStream / 1e6);
+    std::printf(
+        "stream copy %7.1f us  %8.1f MB/s (input to a fresh memory stream, as many bytes as it holds)\n",
+        bestStream * 1e6, double(std::min<int64_t>(outputSize, input.GetSize())) / bestStream / 1e6);
     std::printf("ratio     %9.2f (rewrite / memcpy)\n", bestRewrite / bestCopy);
     std::printf("ratio     %9.2f (rewrite / stream copy, per byte)\n",
-                (bestRewrite / double(outputSize)) / (bestStream / double(std::min<int64_t>(outputSize, input.GetSize()))));
+                (bestRewrite / double(outputSize)) /
+                    (bestStream / double(std::min<int64_t>(outputSize, input.GetSize()))));
     return 0;
 }

@@ -46,13 +46,15 @@ std::unique_ptr<XMesh> EngineMesh(const SkiGen::Mesh& mesh)
     }
     engine->SetFaceCount(uint32_t(mesh.Indices.size() / 3));
     for (uint32_t f = 0; f < engine->GetFaceCount(); ++f)
-        engine->GetFaces()[f] = XFace(mesh.Indices[3 * f], mesh.Indices[3 * f + 1], mesh.Indices[3 * f + 2], f % 5);
+        engine->GetFaces()[f] =
+            XFace(mesh.Indices[3 * f], mesh.Indices[3 * f + 1], mesh.Indices[3 * f + 2], f % 5);
     return engine;
 }
 
 // The model with one mesh's vertices and indices taken from the source (bones through the map);
 // its name and two words stay.
-std::vector<uint8_t> WithMeshReplaced(SkiGen::Model model, size_t index, SkiGen::Mesh source, const uint8_t* boneMap)
+std::vector<uint8_t> WithMeshReplaced(SkiGen::Model model, size_t index, SkiGen::Mesh source,
+                                      const uint8_t* boneMap)
 {
     if (boneMap)
         for (SkiGen::Vertex& v : source.Vertices)
@@ -66,14 +68,15 @@ std::vector<uint8_t> WithMeshReplaced(SkiGen::Model model, size_t index, SkiGen:
 struct Outcome
 {
     bool result = false;
-    std::string thrown;          // a plain narrow throw
-    std::u16string refused;      // the class library's exception
+    std::string thrown;     // a plain narrow throw
+    std::u16string refused; // the class library's exception
     std::vector<RecordedBox> boxes;
     std::vector<uint8_t> output;
     int64_t inputPosition = 0;
 };
 
-Outcome Rewrite(const std::vector<uint8_t>& file, const SkiSourceMesh& mesh, const uint8_t* boneMap, int32_t index)
+Outcome Rewrite(const std::vector<uint8_t>& file, const SkiSourceMesh& mesh, const uint8_t* boneMap,
+                int32_t index)
 {
     XMemoryStream input(0, 8192), output(0, 8192);
     LoadStream(input, file);
@@ -149,7 +152,8 @@ TEST(SKIToolsTest, CopiesTheFileUnchangedWhenNoMeshMatchesAndLogsEachMesh)
                 logged.clear();
                 Outcome outcome = Rewrite(image.Bytes, SmallSource(), PwBoneMap, index);
                 logger << LogCtl::Flush;
-                SCOPED_TRACE(testing::Message() << "version " << version << " seed " << seed << " index " << index);
+                SCOPED_TRACE(testing::Message()
+                             << "version " << version << " seed " << seed << " index " << index);
                 EXPECT_TRUE(outcome.result);
                 EXPECT_EQ(outcome.thrown, "");
                 EXPECT_TRUE(outcome.boxes.empty());
@@ -158,7 +162,8 @@ TEST(SKIToolsTest, CopiesTheFileUnchangedWhenNoMeshMatchesAndLogsEachMesh)
                 std::string text = Platform::ToUtf8(logged.c_str(), logged.size());
                 std::regex entry("Loading mesh ([0-9]+)\\.\\.\\.");
                 int expected = 0;
-                for (auto it = std::sregex_iterator(text.begin(), text.end(), entry); it != std::sregex_iterator(); ++it)
+                for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
+                     it != std::sregex_iterator(); ++it)
                     EXPECT_EQ((*it)[1].str(), std::to_string(expected++));
                 EXPECT_EQ(expected, meshes);
             }
@@ -273,13 +278,14 @@ TEST(SKIToolsTest, FormatChecksUseTheirChannels)
             SkiGen::Model model = SkiGen::MakeModel(options);
             uint32_t at = SkiGen::Inject(model, c.fault, seed);
             SkiGen::Image image = SkiGen::Write(model);
-            auto withIndex = [at](std::string text) {
+            auto withIndex = [at](std::string text)
+            {
                 size_t hash = text.find('#');
                 return hash == std::string::npos ? text : text.replace(hash, 1, std::to_string(at));
             };
             std::u16string text = Widen(withIndex(Platform::ToUtf8(c.text.c_str(), c.text.size())));
-            SCOPED_TRACE(testing::Message() << Platform::ToUtf8(text.c_str(), text.size()) << " v" << c.version
-                                            << " seed " << seed);
+            SCOPED_TRACE(testing::Message() << Platform::ToUtf8(text.c_str(), text.size()) << " v"
+                                            << c.version << " seed " << seed);
 
             Outcome outcome = Rewrite(image.Bytes, SmallSource(), nullptr, -1);
             EXPECT_EQ(outcome.thrown, "");
@@ -290,7 +296,8 @@ TEST(SKIToolsTest, FormatChecksUseTheirChannels)
                 EXPECT_FALSE(outcome.result);
                 EXPECT_EQ(box.text, text);
                 EXPECT_EQ(box.caption, Vcl::ApplicationTitle().str());
-                EXPECT_TRUE(outcome.output == Prefix(image.Bytes, FieldNamed(image, withIndex(c.field)).Offset));
+                EXPECT_TRUE(outcome.output ==
+                            Prefix(image.Bytes, FieldNamed(image, withIndex(c.field)).Offset));
                 continue;
             }
             EXPECT_TRUE(outcome.result);
@@ -311,29 +318,70 @@ TEST(SKIToolsTest, HeaderLimits)
         std::u16string fatal; // empty: passes without a box
         std::u16string soft;
     };
-    auto names = [](uint32_t count) {
-        return [count](SkiGen::Model& m) {
+    auto names = [](uint32_t count)
+    {
+        return [count](SkiGen::Model& m)
+        {
             m.NumBoneNames = count;
             m.BoneNames.assign(m.Version == 9 ? count : 0, "Bip01 Spine");
         };
     };
     const Case cases[] = {
         {"255 bone names", names(255), u"", u""},
-        {"version 8 counts bones without names", [](SkiGen::Model& m) { m.Version = 8; m.NumBoneNames = 200; m.BoneNames.clear(); }, u"", u""},
-        {"version 8, 256 bones", [](SkiGen::Model& m) { m.Version = 8; m.NumBoneNames = 256; m.BoneNames.clear(); }, u"Wrong NumBoneNames!", u""},
+        {"version 8 counts bones without names",
+         [](SkiGen::Model& m)
+         {
+             m.Version = 8;
+             m.NumBoneNames = 200;
+             m.BoneNames.clear();
+         },
+         u"", u""},
+        {"version 8, 256 bones",
+         [](SkiGen::Model& m)
+         {
+             m.Version = 8;
+             m.NumBoneNames = 256;
+             m.BoneNames.clear();
+         },
+         u"Wrong NumBoneNames!", u""},
         {"bone name of 4,095", [](SkiGen::Model& m) { m.BoneNames.back().assign(4095, 'b'); }, u"", u""},
-        {"bone name of 4,096", [](SkiGen::Model& m) { m.BoneNames.back().assign(4096, 'b'); }, u"BoneName too long!", u""},
-        {"texture name of 4,095", [](SkiGen::Model& m) { m.TextureNames = {std::string(4095, 't')}; m.NumTextures = 1; }, u"", u""},
+        {"bone name of 4,096", [](SkiGen::Model& m) { m.BoneNames.back().assign(4096, 'b'); },
+         u"BoneName too long!", u""},
+        {"texture name of 4,095",
+         [](SkiGen::Model& m)
+         {
+             m.TextureNames = {std::string(4095, 't')};
+             m.NumTextures = 1;
+         },
+         u"", u""},
         {"mesh name of 4,095", [](SkiGen::Model& m) { m.Meshes[0].Name.assign(4095, 'm'); }, u"", u""},
-        {"empty names", [](SkiGen::Model& m) { m.BoneNames[0].clear(); m.Meshes[0].Name.clear(); }, u"", u""},
+        {"empty names",
+         [](SkiGen::Model& m)
+         {
+             m.BoneNames[0].clear();
+             m.Meshes[0].Name.clear();
+         },
+         u"", u""},
         {"unk08 0x23", [](SkiGen::Model& m) { m.Unk08 = 0x23; }, u"", u""},
         {"unk08 0x29", [](SkiGen::Model& m) { m.Unk08 = 0x29; }, u"", u""},
         {"unk08 0x2B", [](SkiGen::Model& m) { m.Unk08 = 0x2B; }, u"", u""},
         {"unk08 0x24", [](SkiGen::Model& m) { m.Unk08 = 0x24; }, u"", SoftBox(421, u"Wrong unk08!")},
         {"material flag 1", [](SkiGen::Model& m) { m.Materials[0].Flag = 1; }, u"", u""},
-        {"unk_zero[7]", [](SkiGen::Model& m) { m.UnkZero[7] = 1; m.UnkZero[30] = 1; }, u"Wrong unk_zero[7]", u""},
+        {"unk_zero[7]",
+         [](SkiGen::Model& m)
+         {
+             m.UnkZero[7] = 1;
+             m.UnkZero[30] = 1;
+         },
+         u"Wrong unk_zero[7]", u""},
         {"unk_zero[59]", [](SkiGen::Model& m) { m.UnkZero[59] = 0x80; }, u"Wrong unk_zero[59]", u""},
-        {"no meshes", [](SkiGen::Model& m) { m.Meshes.clear(); m.NumSkinMeshes = 0; }, u"", u""},
+        {"no meshes",
+         [](SkiGen::Model& m)
+         {
+             m.Meshes.clear();
+             m.NumSkinMeshes = 0;
+         },
+         u"", u""},
     };
     for (const Case& c : cases)
     {
@@ -373,8 +421,10 @@ TEST(SKIToolsTest, SourcePreconditions)
     const std::u16string noWeights = u"Экспорт невозможен, не найдены веса!";
     const std::u16string tooMany = u"Экспорт невозможен, в объекте более 65536 вершин!";
     const std::u16string badFace = u"Экспорт невозможен, грань ссылается на несуществующую вершину!";
-    const std::u16string fewer = u"Экспорт невозможен, нормалей, текстурных координат или весов меньше, чем вершин!";
-    auto grow = [](XMesh& m, uint32_t count) {
+    const std::u16string fewer =
+        u"Экспорт невозможен, нормалей, текстурных координат или весов меньше, чем вершин!";
+    auto grow = [](XMesh& m, uint32_t count)
+    {
         m.SetVertexCount(count);
         m.SetNormalCount(count);
         m.SetTextureVertexCount(count);
@@ -392,17 +442,33 @@ TEST(SKIToolsTest, SourcePreconditions)
         {"normals and weights off", [](XMesh& m) { m.SetWeightsEnabled(false); }, true, noNormals},
         {"weights off", [](XMesh& m) { m.SetWeightsEnabled(false); }, false, noWeights},
         {"65,537 vertices", [grow](XMesh& m) { grow(m, 65537); }, false, tooMany},
-        {"65,536 vertices", [grow](XMesh& m) { grow(m, 65536); m.GetFaces()[0] = XFace(65535, 0, 65534); }, false, u""},
-        {"corner at the count", [](XMesh& m) { m.GetFaces()[m.GetFaceCount() - 1].v[2] = m.GetVertexCount(); }, false, badFace},
+        {"65,536 vertices",
+         [grow](XMesh& m)
+         {
+             grow(m, 65536);
+             m.GetFaces()[0] = XFace(65535, 0, 65534);
+         },
+         false, u""},
+        {"corner at the count",
+         [](XMesh& m) { m.GetFaces()[m.GetFaceCount() - 1].v[2] = m.GetVertexCount(); }, false, badFace},
         {"corner far out", [](XMesh& m) { m.GetFaces()[0].v[0] = 0xFFFFFFFF; }, false, badFace},
         {"a normal short", [](XMesh& m) { m.SetNormalCount(m.GetVertexCount() - 1); }, false, fewer},
-        {"a texture vertex short", [](XMesh& m) { m.SetTextureVertexCount(m.GetVertexCount() - 1); }, false, fewer},
+        {"a texture vertex short", [](XMesh& m) { m.SetTextureVertexCount(m.GetVertexCount() - 1); }, false,
+         fewer},
         {"a weight short", [](XMesh& m) { m.SetWeightCount(m.GetVertexCount() - 1); }, false, fewer},
         // Weights are sized when switched on; a vertex added later has none.
-        {"a vertex added after the weights", [](XMesh& m) { m.AddVertex(XVertex(1, 2, 3), XColor(0u)); }, false, fewer},
-        {"more normals than vertices", [](XMesh& m) { m.SetNormalCount(m.GetVertexCount() + 1); }, false, u""},
+        {"a vertex added after the weights", [](XMesh& m) { m.AddVertex(XVertex(1, 2, 3), XColor(0u)); },
+         false, fewer},
+        {"more normals than vertices", [](XMesh& m) { m.SetNormalCount(m.GetVertexCount() + 1); }, false,
+         u""},
         {"no faces", [](XMesh& m) { m.SetFaceCount(0); }, false, u""},
-        {"empty mesh", [](XMesh& m) { m.SetFaceCount(0); m.SetVertexCount(0); }, false, u""},
+        {"empty mesh",
+         [](XMesh& m)
+         {
+             m.SetFaceCount(0);
+             m.SetVertexCount(0);
+         },
+         false, u""},
     };
     SkiGen::Options options;
     options.MaxMeshes = 2;
@@ -506,7 +572,8 @@ TEST(SKIToolsTest, SceneGivesItsOneTriangleMesh)
 // in a shorter model.
 TEST(SKIToolsTest, EveryCutIsAReadingError)
 {
-    auto check = [](const SkiGen::Image& image, const std::vector<uint64_t>& cuts) {
+    auto check = [](const SkiGen::Image& image, const std::vector<uint64_t>& cuts)
+    {
         std::set<uint64_t> boundaries;
         for (const SkiGen::Field& field : image.Fields)
             boundaries.insert(field.Offset);

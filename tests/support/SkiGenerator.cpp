@@ -21,7 +21,10 @@ public:
         return z ^ (z >> 31);
     }
     // In [lo, hi].
-    uint32_t Range(uint32_t lo, uint32_t hi) { return hi <= lo ? lo : lo + uint32_t(Next() % (uint64_t(hi) - lo + 1)); }
+    uint32_t Range(uint32_t lo, uint32_t hi)
+    {
+        return hi <= lo ? lo : lo + uint32_t(Next() % (uint64_t(hi) - lo + 1));
+    }
     // In [0, 1).
     float Unit() { return float(Next() >> 40) / float(1u << 24); }
 
@@ -69,10 +72,11 @@ void PutFloat(uint8_t* p, float value)
 }
 
 const char* const kBoneNames[] = {
-    "Bip01",          "Bip01 Pelvis",     "Bip01 Spine",      "Bip01 Spine1",    "Bip01 Neck",
-    "Bip01 Head",     "Bip01 L Clavicle", "Bip01 L UpperArm", "Bip01 L Forearm", "Bip01 L Hand",
-    "Bip01 R Clavicle", "Bip01 R UpperArm", "Bip01 R Forearm", "Bip01 R Hand",  "Bip01 L Thigh",
-    "Bip01 L Calf",   "Bip01 L Foot",     "Bip01 R Thigh",    "Bip01 R Calf",    "Bip01 R Foot",
+    "Bip01",           "Bip01 Pelvis",  "Bip01 Spine",      "Bip01 Spine1",
+    "Bip01 Neck",      "Bip01 Head",    "Bip01 L Clavicle", "Bip01 L UpperArm",
+    "Bip01 L Forearm", "Bip01 L Hand",  "Bip01 R Clavicle", "Bip01 R UpperArm",
+    "Bip01 R Forearm", "Bip01 R Hand",  "Bip01 L Thigh",    "Bip01 L Calf",
+    "Bip01 L Foot",    "Bip01 R Thigh", "Bip01 R Calf",     "Bip01 R Foot",
 };
 const char* const kParts[] = {"body", "head", "hair", "hand", "leg", "cloak", "belt", "boot"};
 

@@ -78,7 +78,7 @@ struct Options
     uint32_t MaxMeshes = 6;
     uint32_t MinVertices = 24;
     uint32_t MaxVertices = 2500;
-    uint32_t MaxBones = 35;    // bone indices lie below this
+    uint32_t MaxBones = 35; // bone indices lie below this
     uint32_t MaxTextures = 6;
     uint32_t MaxMaterials = 6;
 };
@@ -117,11 +117,11 @@ std::vector<uint8_t> MeshBody(const Mesh& mesh);
 enum class Fault
 {
     // Fatal: the rewrite stops there.
-    Magic,          // one byte of the magic changed
-    Version,        // 7 or 10
+    Magic,   // one byte of the magic changed
+    Version, // 7 or 10
     Unk02,
     Unk03,
-    NumBoneNames,   // 256
+    NumBoneNames, // 256
     Unk07,
     UnkZero,        // a non-zero byte at a seeded position of unk_zero
     BoneNameLength, // 4,096 (version 9 only)
@@ -129,10 +129,10 @@ enum class Fault
     MeshNameLength,
     // Soft: a box, then the rewrite goes on.
     Unk04,
-    Unk08,          // 0x24
-    MaterialTag,    // "MATERIAL; "
-    MaterialFlag,   // 2
-    Tailer,         // bytes after the last mesh
+    Unk08,        // 0x24
+    MaterialTag,  // "MATERIAL; "
+    MaterialFlag, // 2
+    Tailer,       // bytes after the last mesh
 };
 
 // Applies the fault to a model made by MakeModel (which must then have at least one bone name,
