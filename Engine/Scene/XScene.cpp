@@ -10,6 +10,7 @@
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Geometry/XBaseModifier.h"
+#include "Engine/Geometry/XGrid.h"
 #include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XBaseCamera.h"
@@ -525,6 +526,7 @@ XScene::XScene(TComponent* owner) : XBaseScene(owner)
         AddClass(&CameraDesc);
         AddClass(&MaterialDesc);
         AddClass(&TextureDesc);
+        AddClass(&GridDesc);
         AddClass(&TriMeshDesc);
 
         m_SceneEditor = NewSceneEditor(this);

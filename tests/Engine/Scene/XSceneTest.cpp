@@ -71,7 +71,7 @@ TEST(XSceneTest, ConstructsHeadlessWithItsClassesFoldersAndTimer)
         classes.push_back(scene.GetClass(i)->GetClassNameW().c_str());
     EXPECT_EQ(classes, (std::vector<std::u16string>{u"XMeshNode", u"XNodeGroup", u"XPointLight",
                                                     u"XSpotLight", u"XDirectionalLight", u"XCamera",
-                                                    u"XMaterial", u"XTexture", u"XTriMesh"}));
+                                                    u"XMaterial", u"XTexture", u"XGrid", u"XTriMesh"}));
     EXPECT_TRUE(scene.GetSceneDir() == u"Scenes");
     EXPECT_TRUE(scene.GetMeshDir() == u"Meshes");
     EXPECT_FALSE(scene.GetRootDir().IsEmpty());
