@@ -122,6 +122,15 @@ public:
     XEdges& GetEdges() { return m_Edges; }
 
 protected:
+    // Store-if-changed for the parameter setters: a new value marks the outline stale.
+    template <class T> void SetParam(T& member, T value)
+    {
+        if (value == member)
+            return;
+        member = value;
+        ShapeInvalidate();
+    }
+
     // Gives every point without a normal its normalised position, and every point its default
     // path parameter i / (n - 1) when their count differs (0 for a single point).
     void CompleteOutline();
@@ -160,6 +169,13 @@ public:
     void Start() { m_Presses = 0; }
     Result Step(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point, float& width,
                 float& height);
+
+    // What the flat shapes do with it: Begin restarts and gives the shape a 0.001 x 0.001 size
+    // until the drag gives one; Size takes each new size into width and height and marks the
+    // outline stale, and is true once creation is complete.
+    void Begin(XBaseShape& shape, float& width, float& height);
+    bool Size(XBaseShape& shape, XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
+              float& width, float& height);
 
 private:
     unsigned m_Presses = 0;

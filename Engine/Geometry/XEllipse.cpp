@@ -26,29 +26,14 @@ float ClampSize(float size)
 XShapeDrag g_Drag;
 } // namespace
 
-class XXEllipseWidthField : public XShapeFloatField<XEllipse, &XEllipse::GetWidth, &XEllipse::SetWidth>
-{
-public:
-    XXEllipseWidthField() : XShapeFloatField(u"Width") {}
-};
-
-class XXEllipseHeightField : public XShapeFloatField<XEllipse, &XEllipse::GetHeight, &XEllipse::SetHeight>
-{
-public:
-    XXEllipseHeightField() : XShapeFloatField(u"Height") {}
-};
-
-class XXEllipseSidesField : public XShapeU32Field<XEllipse, &XEllipse::GetSides, &XEllipse::SetSides>
-{
-public:
-    XXEllipseSidesField() : XShapeU32Field(u"Sides") {}
-};
-
+using XXEllipseWidthField = XShapeFloatField<XEllipse, &XEllipse::GetWidth, &XEllipse::SetWidth>;
+using XXEllipseHeightField = XShapeFloatField<XEllipse, &XEllipse::GetHeight, &XEllipse::SetHeight>;
+using XXEllipseSidesField = XShapeU32Field<XEllipse, &XEllipse::GetSides, &XEllipse::SetSides>;
 namespace
 {
-XXEllipseWidthField g_WidthField;
-XXEllipseHeightField g_HeightField;
-XXEllipseSidesField g_SidesField;
+XXEllipseWidthField g_WidthField(u"Width");
+XXEllipseHeightField g_HeightField(u"Height");
+XXEllipseSidesField g_SidesField(u"Sides");
 } // namespace
 
 XEllipseDesc EllipseDesc;
@@ -90,29 +75,24 @@ void XEllipse::Load(XScene* scene, XReader& reader)
     m_Width = DefaultSize;
     m_Height = DefaultSize;
     m_Sides = DefaultSides;
-    while (reader.NextChunk())
-    {
-        uint32_t u = 0;
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case WidthChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetWidth(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        case SidesChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetSides(u);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case WidthChunk:
+                                     SetWidth(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case HeightChunk:
+                                     SetHeight(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case SidesChunk:
+                                     SetSides(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     ShapeInvalidate();
 }
 
@@ -138,28 +118,13 @@ bool XEllipse::AllowMouseCreate()
 
 void XEllipse::MouseCreateStart()
 {
-    g_Drag.Start();
-    m_Width = 0.001f;
-    m_Height = 0.001f;
-    ShapeInvalidate();
+    g_Drag.Begin(*this, m_Width, m_Height);
 }
 
 bool XEllipse::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
                                XShiftState)
 {
-    float width, height;
-    switch (g_Drag.Step(viewport, node, event, point, width, height))
-    {
-    case XShapeDrag::Resized:
-        m_Width = width;
-        m_Height = height;
-        ShapeInvalidate();
-        return false;
-    case XShapeDrag::Finished:
-        return true;
-    default:
-        return false;
-    }
+    return g_Drag.Size(*this, viewport, node, event, point, m_Width, m_Height);
 }
 
 void XEllipse::MouseCreateFinish() {}
@@ -191,29 +156,17 @@ void XEllipse::ShapeBuild()
 
 void XEllipse::SetWidth(float width)
 {
-    width = ClampSize(width);
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    ShapeInvalidate();
+    SetParam(m_Width, ClampSize(width));
 }
 
 void XEllipse::SetHeight(float height)
 {
-    height = ClampSize(height);
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    ShapeInvalidate();
+    SetParam(m_Height, ClampSize(height));
 }
 
 void XEllipse::SetSides(unsigned sides)
 {
-    sides = ClampSides(sides);
-    if (sides == m_Sides)
-        return;
-    m_Sides = sides;
-    ShapeInvalidate();
+    SetParam(m_Sides, ClampSides(sides));
 }
 
 void XEllipse::SetParams(unsigned sides, float width, float height)

@@ -23,40 +23,18 @@ float ClampSize(float size)
 XShapeDrag g_Drag;
 } // namespace
 
-class XXRectangleWidthField
-    : public XShapeFloatField<XRectangle, &XRectangle::GetWidth, &XRectangle::SetWidth>
-{
-public:
-    XXRectangleWidthField() : XShapeFloatField(u"Width") {}
-};
-
-class XXRectangleHeightField
-    : public XShapeFloatField<XRectangle, &XRectangle::GetHeight, &XRectangle::SetHeight>
-{
-public:
-    XXRectangleHeightField() : XShapeFloatField(u"Height") {}
-};
-
-class XXRectangleWidthSegsField
-    : public XShapeU32Field<XRectangle, &XRectangle::GetWidthSegs, &XRectangle::SetWidthSegs>
-{
-public:
-    XXRectangleWidthSegsField() : XShapeU32Field(u"WidthSegs") {}
-};
-
-class XXRectangleHeightSegsField
-    : public XShapeU32Field<XRectangle, &XRectangle::GetHeightSegs, &XRectangle::SetHeightSegs>
-{
-public:
-    XXRectangleHeightSegsField() : XShapeU32Field(u"HeightSegs") {}
-};
-
+using XXRectangleWidthField = XShapeFloatField<XRectangle, &XRectangle::GetWidth, &XRectangle::SetWidth>;
+using XXRectangleHeightField = XShapeFloatField<XRectangle, &XRectangle::GetHeight, &XRectangle::SetHeight>;
+using XXRectangleWidthSegsField =
+    XShapeU32Field<XRectangle, &XRectangle::GetWidthSegs, &XRectangle::SetWidthSegs>;
+using XXRectangleHeightSegsField =
+    XShapeU32Field<XRectangle, &XRectangle::GetHeightSegs, &XRectangle::SetHeightSegs>;
 namespace
 {
-XXRectangleWidthField g_WidthField;
-XXRectangleHeightField g_HeightField;
-XXRectangleWidthSegsField g_WidthSegsField;
-XXRectangleHeightSegsField g_HeightSegsField;
+XXRectangleWidthField g_WidthField(u"Width");
+XXRectangleHeightField g_HeightField(u"Height");
+XXRectangleWidthSegsField g_WidthSegsField(u"WidthSegs");
+XXRectangleHeightSegsField g_HeightSegsField(u"HeightSegs");
 } // namespace
 
 XRectangleDesc RectangleDesc;
@@ -100,33 +78,27 @@ void XRectangle::Load(XScene* scene, XReader& reader)
     m_Height = DefaultSize;
     m_WidthSegs = DefaultSegs;
     m_HeightSegs = DefaultSegs;
-    while (reader.NextChunk())
-    {
-        uint32_t u = 0;
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case WidthChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetWidth(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        case WidthSegsChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetWidthSegs(u);
-            break;
-        case HeightSegsChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetHeightSegs(u);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case WidthChunk:
+                                     SetWidth(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case HeightChunk:
+                                     SetHeight(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case WidthSegsChunk:
+                                     SetWidthSegs(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 case HeightSegsChunk:
+                                     SetHeightSegs(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     // The defaults went in without the setters: the outline may be of the old values.
     ShapeInvalidate();
 }
@@ -154,28 +126,13 @@ bool XRectangle::AllowMouseCreate()
 
 void XRectangle::MouseCreateStart()
 {
-    g_Drag.Start();
-    m_Width = 0.001f;
-    m_Height = 0.001f;
-    ShapeInvalidate();
+    g_Drag.Begin(*this, m_Width, m_Height);
 }
 
 bool XRectangle::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
                                  XShiftState)
 {
-    float width, height;
-    switch (g_Drag.Step(viewport, node, event, point, width, height))
-    {
-    case XShapeDrag::Resized:
-        m_Width = width;
-        m_Height = height;
-        ShapeInvalidate();
-        return false;
-    case XShapeDrag::Finished:
-        return true;
-    default:
-        return false;
-    }
+    return g_Drag.Size(*this, viewport, node, event, point, m_Width, m_Height);
 }
 
 void XRectangle::MouseCreateFinish() {}
@@ -222,38 +179,22 @@ void XRectangle::ShapeBuild()
 
 void XRectangle::SetWidth(float width)
 {
-    width = ClampSize(width);
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    ShapeInvalidate();
+    SetParam(m_Width, ClampSize(width));
 }
 
 void XRectangle::SetHeight(float height)
 {
-    height = ClampSize(height);
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    ShapeInvalidate();
+    SetParam(m_Height, ClampSize(height));
 }
 
 void XRectangle::SetWidthSegs(unsigned segs)
 {
-    segs = ClampSegs(segs, 1);
-    if (segs == m_WidthSegs)
-        return;
-    m_WidthSegs = segs;
-    ShapeInvalidate();
+    SetParam(m_WidthSegs, ClampSegs(segs, 1));
 }
 
 void XRectangle::SetHeightSegs(unsigned segs)
 {
-    segs = ClampSegs(segs, 1);
-    if (segs == m_HeightSegs)
-        return;
-    m_HeightSegs = segs;
-    ShapeInvalidate();
+    SetParam(m_HeightSegs, ClampSegs(segs, 1));
 }
 
 void XRectangle::SetParams(unsigned widthSegs, unsigned heightSegs, float width, float height)

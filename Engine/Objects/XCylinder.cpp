@@ -10,6 +10,7 @@
 
 using VarUtils::XVariant;
 using XPrimitive::ClampCount;
+using XPrimitive::Clamped;
 using XPrimitive::Store;
 
 namespace
@@ -35,12 +36,6 @@ const XPropertyDesc Properties[PropertyCount] = {
 
 // One creation at a time: the centre.
 XPrimitive::XCreateState<1> s_Create;
-
-float Clamped(float v, float lo, float hi)
-{
-    ClampValue(v, lo, hi);
-    return v;
-}
 } // namespace
 
 XCylinderDesc CylinderDesc;

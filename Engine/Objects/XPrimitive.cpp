@@ -8,20 +8,6 @@
 
 namespace XPrimitive
 {
-float ReadFloat(XReader& reader)
-{
-    float value;
-    XArrayChunks::ReadFloat(reader, value);
-    return value;
-}
-
-uint32_t ReadU32(XReader& reader)
-{
-    uint32_t value;
-    XArrayChunks::ReadU32(reader, value);
-    return value;
-}
-
 bool ReadFlag(XReader& reader)
 {
     if (reader.GetBytesLeft() < 1)

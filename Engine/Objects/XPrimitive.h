@@ -5,6 +5,7 @@
 
 #include "Components/XVariant.h"
 #include "Components/XVertex.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Scene/XObjectField.h"
 
 #include <cstdint>
@@ -12,9 +13,7 @@
 
 class XMesh;
 class XMeshNode;
-class XReader;
 class XViewport;
-class XWriter;
 struct XFace;
 
 namespace XPrimitive
@@ -29,6 +28,13 @@ inline unsigned ClampCount(unsigned v, unsigned lo, unsigned hi)
         v = lo;
     if (v > hi)
         v = hi;
+    return v;
+}
+
+// Float clamp into [lo, hi], as the setters take their values.
+inline float Clamped(float v, float lo, float hi)
+{
+    ClampValue(v, lo, hi);
     return v;
 }
 
@@ -57,14 +63,13 @@ inline bool Store(bool& member, bool value)
 
 // The payload's values: each a sub-chunk whose value must lie inside it (a value cut short by
 // its chunk's end is the reader's input-output error, never a read into the next chunk).
-float ReadFloat(XReader& reader);
-uint32_t ReadU32(XReader& reader);
+using XArrayChunks::ReadFloat;
+using XArrayChunks::ReadU32;
 // One byte, true when non-zero.
 bool ReadFlag(XReader& reader);
 
-// Opens each sub-chunk of the open container in turn and hands its id to read, which reads the
-// value or ignores the id; the sub-chunk is then closed.
-template <class F> void ReadValues(XReader& reader, F&& read);
+// Each sub-chunk of the open container, its id handed to a reader of the value.
+using XArrayChunks::ReadValues;
 
 // The mesh's colour array, when its colours are enabled: every vertex the node's colour (as a
 // device colour, alpha included) or opaque white without a node.
@@ -127,14 +132,3 @@ private:
     const WCHAR* m_TypeName;
 };
 } // namespace XPrimitive
-
-#include "Components/XReader.h"
-
-template <class F> void XPrimitive::ReadValues(XReader& reader, F&& read)
-{
-    while (reader.NextChunk())
-    {
-        read(reader.GetChunkId());
-        reader.EndChunk();
-    }
-}
