@@ -98,37 +98,7 @@ bool DragRectangle(XCreateState<1>& state, XViewport* viewport, XMeshNode* node,
                    const XPoint& point, bool& sized, float& width, float& height);
 
 // A field that reads and writes through the class's getter and setter, so clamping and
-// invalidation apply. Values travel as float, unsigned or bool.
-template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)> class XField : public XObjectField
-{
-public:
-    constexpr XField(const WCHAR* name, const WCHAR* typeName) : m_Name(name), m_TypeName(typeName) {}
-
-    StrUtils::XBaseString<WCHAR> GetName() const override { return m_Name; }
-    StrUtils::XBaseString<WCHAR> GetTypeName() const override { return m_TypeName; }
-    bool GetValue(XBaseObject* object, VarUtils::XVariant& out) const override
-    {
-        out = (static_cast<T*>(object)->*Get)();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const VarUtils::XVariant& value) const override
-    {
-        (static_cast<T*>(object)->*Set)(FromVariant(value));
-        return true;
-    }
-
-private:
-    static V FromVariant(const VarUtils::XVariant& value)
-    {
-        if constexpr (std::is_same_v<V, float>)
-            return static_cast<float>(value.AsDouble());
-        else if constexpr (std::is_same_v<V, bool>)
-            return value.AsBool();
-        else
-            return static_cast<unsigned>(value.AsInt());
-    }
-
-    const WCHAR* m_Name;
-    const WCHAR* m_TypeName;
-};
+// invalidation apply.
+template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)>
+using XField = XAccessorField<T, V, Get, Set>;
 } // namespace XPrimitive

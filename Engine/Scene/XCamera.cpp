@@ -46,98 +46,21 @@ uint8_t ReadFlag(XReader& reader)
     return value;
 }
 
-class XXCameraFloatField : public XObjectField
-{
-public:
-    XString GetTypeName() const override { return u"float"; }
-};
+using XXCameraFOVField = XAccessorField<XCamera, float, &XCamera::GetFOV, &XCamera::SetFOV>;
+using XXCameraNearViewPlaneField =
+    XAccessorField<XCamera, float, &XCamera::GetNearViewPlane, &XCamera::SetNearViewPlane>;
+using XXCameraFarViewPlaneField =
+    XAccessorField<XCamera, float, &XCamera::GetFarViewPlane, &XCamera::SetFarViewPlane>;
+using XXCameraAspectRatioField =
+    XAccessorField<XCamera, float, &XCamera::GetAspectRatio, &XCamera::SetAspectRatio>;
+using XXCameraPerspectiveField =
+    XAccessorField<XCamera, bool, &XCamera::GetPerspective, &XCamera::SetPerspective>;
 
-class XXCameraFOVField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"FOV"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetFOV();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetFOV(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraNearViewPlaneField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"NearViewPlane"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetNearViewPlane();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetNearViewPlane(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraFarViewPlaneField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"FarViewPlane"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetFarViewPlane();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetFarViewPlane(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraAspectRatioField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"AspectRatio"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetAspectRatio();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetAspectRatio(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraPerspectiveField : public XObjectField
-{
-public:
-    XString GetName() const override { return u"Perspective"; }
-    XString GetTypeName() const override { return u"bool"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetPerspective();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetPerspective(value.AsBool());
-        return true;
-    }
-};
-
-XXCameraFOVField g_FOVField;
-XXCameraNearViewPlaneField g_NearViewPlaneField;
-XXCameraFarViewPlaneField g_FarViewPlaneField;
-XXCameraAspectRatioField g_AspectRatioField;
-XXCameraPerspectiveField g_PerspectiveField;
+XXCameraFOVField g_FOVField(u"FOV", u"float");
+XXCameraNearViewPlaneField g_NearViewPlaneField(u"NearViewPlane", u"float");
+XXCameraFarViewPlaneField g_FarViewPlaneField(u"FarViewPlane", u"float");
+XXCameraAspectRatioField g_AspectRatioField(u"AspectRatio", u"float");
+XXCameraPerspectiveField g_PerspectiveField(u"Perspective", u"bool");
 } // namespace
 
 // ---- construction ------------------------------------------------------------------------------
