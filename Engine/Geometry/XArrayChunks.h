@@ -51,6 +51,16 @@ inline float ReadFloat(XReader& reader)
     return value;
 }
 
+// One byte, true when non-zero.
+inline bool ReadFlag(XReader& reader)
+{
+    if (reader.GetBytesLeft() < 1)
+        throw FileUtils::XIOError();
+    uint8_t value;
+    reader.ReadU8(value);
+    return value != 0;
+}
+
 // Opens each sub-chunk of the open container in turn and hands its id to read, which reads the
 // value or ignores the id; the sub-chunk is then closed.
 template <class F> void ReadValues(XReader& reader, F&& read)

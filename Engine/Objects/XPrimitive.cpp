@@ -8,15 +8,6 @@
 
 namespace XPrimitive
 {
-bool ReadFlag(XReader& reader)
-{
-    if (reader.GetBytesLeft() < 1)
-        throw FileUtils::XIOError();
-    uint8_t value;
-    reader.ReadU8(value);
-    return value != 0;
-}
-
 void FillColors(XMesh& mesh, XMeshNode* node)
 {
     if (!mesh.GetColorsEnabled())

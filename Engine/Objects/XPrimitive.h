@@ -66,7 +66,7 @@ inline bool Store(bool& member, bool value)
 using XArrayChunks::ReadFloat;
 using XArrayChunks::ReadU32;
 // One byte, true when non-zero.
-bool ReadFlag(XReader& reader);
+using XArrayChunks::ReadFlag;
 
 // Each sub-chunk of the open container, its id handed to a reader of the value.
 using XArrayChunks::ReadValues;

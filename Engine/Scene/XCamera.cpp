@@ -4,6 +4,7 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Scene/XCameraPreset.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
@@ -25,26 +26,6 @@ const XEdge kIconEdges[] = {{0, 1},  {1, 2},  {2, 3},  {3, 0},   {4, 5},   {5, 6
 // The box as 12 triangles over its corners (XBoundingBox::GetCorners order), facing outwards.
 constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 1}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
                                           {7, 4, 5}, {5, 6, 7}, {7, 2, 1}, {1, 4, 7}, {0, 5, 4}, {4, 1, 0}};
-
-void ReadValue(XReader& reader, void* data, unsigned size)
-{
-    if (reader.GetBytesLeft() < size || reader.Read(data, size) != size)
-        throw FileUtils::XIOError();
-}
-
-float ReadFloat(XReader& reader)
-{
-    float value = 0;
-    ReadValue(reader, &value, sizeof value);
-    return value;
-}
-
-uint8_t ReadFlag(XReader& reader)
-{
-    uint8_t value = 0;
-    ReadValue(reader, &value, sizeof value);
-    return value;
-}
 
 using XXCameraFOVField = XAccessorField<XCamera, float, &XCamera::GetFOV, &XCamera::SetFOV>;
 using XXCameraNearViewPlaneField =
@@ -124,30 +105,30 @@ void XCamera::Load(XScene* scene, XReader& reader)
     m_Perspective = false;
     // The lens values changed under the icon whether or not a chunk below says so.
     m_Icon.ShapeInvalidate();
-    while (reader.NextChunk())
-    {
-        switch (reader.GetChunkId())
-        {
-        case FOVChunk:
-            SetFOV(ReadFloat(reader));
-            break;
-        case NearViewPlaneChunk:
-            SetNearViewPlane(ReadFloat(reader));
-            break;
-        case FarViewPlaneChunk:
-            SetFarViewPlane(ReadFloat(reader));
-            break;
-        case AspectRatioChunk:
-            SetAspectRatio(ReadFloat(reader));
-            break;
-        case PerspectiveChunk:
-            SetPerspective(ReadFlag(reader) != 0);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case FOVChunk:
+                                     SetFOV(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case NearViewPlaneChunk:
+                                     SetNearViewPlane(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case FarViewPlaneChunk:
+                                     SetFarViewPlane(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case AspectRatioChunk:
+                                     SetAspectRatio(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case PerspectiveChunk:
+                                     SetPerspective(XArrayChunks::ReadFlag(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     InvalidateViewMatrix();
     InvalidateProjMatrix();
 }
