@@ -25,7 +25,8 @@ protected:
     ~XObjectField() = default;
 };
 
-// A field of class T through its getter and setter. Values travel as float, unsigned or bool.
+// A field of class T through its getter and setter. Values travel as float, unsigned (also
+// enumerations) or bool.
 template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)> class XAccessorField : public XObjectField
 {
 public:
@@ -35,7 +36,10 @@ public:
     StrUtils::XBaseString<WCHAR> GetTypeName() const override { return m_TypeName; }
     bool GetValue(XBaseObject* object, VarUtils::XVariant& out) const override
     {
-        out = (static_cast<T*>(object)->*Get)();
+        if constexpr (std::is_enum_v<V>)
+            out = static_cast<unsigned>((static_cast<T*>(object)->*Get)());
+        else
+            out = (static_cast<T*>(object)->*Get)();
         return true;
     }
     bool SetValue(XBaseObject* object, const VarUtils::XVariant& value) const override
@@ -51,6 +55,8 @@ private:
             return static_cast<float>(value.AsDouble());
         else if constexpr (std::is_same_v<V, bool>)
             return value.AsBool();
+        else if constexpr (std::is_enum_v<V>)
+            return static_cast<V>(static_cast<uint32_t>(value.AsInt()));
         else
             return static_cast<unsigned>(value.AsInt());
     }

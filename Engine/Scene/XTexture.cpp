@@ -171,62 +171,14 @@ void WriteText(XStream& stream, const std::string& text)
 {
     stream.WriteBuffer(text.data(), static_cast<unsigned>(text.size()));
 }
-
-// One field of the texture, read and written through its getter and setter.
-template <class T, T (XTexture::*Get)() const, void (XTexture::*Set)(T)>
-class IntegerField : public XObjectField
-{
-public:
-    IntegerField(const WCHAR* name, const WCHAR* typeName) : m_Name(name), m_TypeName(typeName) {}
-    XString GetName() const override { return m_Name; }
-    XString GetTypeName() const override { return m_TypeName; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<unsigned>((static_cast<XTexture*>(object)->*Get)());
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        (static_cast<XTexture*>(object)->*Set)(static_cast<T>(static_cast<uint32_t>(value.AsInt())));
-        return true;
-    }
-
-private:
-    const WCHAR* m_Name;
-    const WCHAR* m_TypeName;
-};
 } // namespace
 
-class XXTextureWidthField : public IntegerField<uint32_t, &XTexture::GetWidth, &XTexture::SetWidth>
-{
-public:
-    XXTextureWidthField() : IntegerField(u"Width", u"bitu32") {}
-};
-class XXTextureHeightField : public IntegerField<uint32_t, &XTexture::GetHeight, &XTexture::SetHeight>
-{
-public:
-    XXTextureHeightField() : IntegerField(u"Height", u"bitu32") {}
-};
-class XXTextureLevelsField : public IntegerField<uint32_t, &XTexture::GetLevels, &XTexture::SetLevels>
-{
-public:
-    XXTextureLevelsField() : IntegerField(u"Levels", u"bitu32") {}
-};
-class XXTextureUsageField : public IntegerField<uint32_t, &XTexture::GetUsage, &XTexture::SetUsage>
-{
-public:
-    XXTextureUsageField() : IntegerField(u"Usage", u"bitu32") {}
-};
-class XXTextureFormatField : public IntegerField<D3DFORMAT, &XTexture::GetFormat, &XTexture::SetFormat>
-{
-public:
-    XXTextureFormatField() : IntegerField(u"Format", u"D3DFORMAT") {}
-};
-class XXTexturePoolField : public IntegerField<D3DPOOL, &XTexture::GetPool, &XTexture::SetPool>
-{
-public:
-    XXTexturePoolField() : IntegerField(u"Pool", u"D3DPOOL") {}
-};
+using XXTextureWidthField = XAccessorField<XTexture, uint32_t, &XTexture::GetWidth, &XTexture::SetWidth>;
+using XXTextureHeightField = XAccessorField<XTexture, uint32_t, &XTexture::GetHeight, &XTexture::SetHeight>;
+using XXTextureLevelsField = XAccessorField<XTexture, uint32_t, &XTexture::GetLevels, &XTexture::SetLevels>;
+using XXTextureUsageField = XAccessorField<XTexture, uint32_t, &XTexture::GetUsage, &XTexture::SetUsage>;
+using XXTextureFormatField = XAccessorField<XTexture, D3DFORMAT, &XTexture::GetFormat, &XTexture::SetFormat>;
+using XXTexturePoolField = XAccessorField<XTexture, D3DPOOL, &XTexture::GetPool, &XTexture::SetPool>;
 class XXTextureFileNameField : public XObjectField
 {
 public:
@@ -246,12 +198,12 @@ public:
 
 namespace
 {
-XXTextureWidthField g_WidthField;
-XXTextureHeightField g_HeightField;
-XXTextureLevelsField g_LevelsField;
-XXTextureUsageField g_UsageField;
-XXTextureFormatField g_FormatField;
-XXTexturePoolField g_PoolField;
+XXTextureWidthField g_WidthField(u"Width", u"bitu32");
+XXTextureHeightField g_HeightField(u"Height", u"bitu32");
+XXTextureLevelsField g_LevelsField(u"Levels", u"bitu32");
+XXTextureUsageField g_UsageField(u"Usage", u"bitu32");
+XXTextureFormatField g_FormatField(u"Format", u"D3DFORMAT");
+XXTexturePoolField g_PoolField(u"Pool", u"D3DPOOL");
 XXTextureFileNameField g_FileNameField;
 } // namespace
 
