@@ -5,6 +5,7 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "DirectX/D3dUtils.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
@@ -137,15 +138,6 @@ void PutU16(uint8_t* p, uint16_t v)
 {
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-// A fixed-size field: a chunk too short for it would read into whatever follows.
-uint32_t ReadWord(XReader& reader)
-{
-    uint32_t value = 0;
-    if (reader.GetBytesLeft() < 4 || reader.Read(&value, 4) != 4)
-        throw FileUtils::XIOError();
-    return value;
 }
 
 bool HasBmpExtension(const XString& name)
@@ -288,29 +280,29 @@ void XTexture::Load(XScene* scene, XReader& reader)
         switch (reader.GetChunkId())
         {
         case WidthChunk:
-            m_Width = ReadWord(reader);
+            m_Width = XArrayChunks::ReadU32(reader);
             break;
         case HeightChunk:
-            m_Height = ReadWord(reader);
+            m_Height = XArrayChunks::ReadU32(reader);
             break;
         case LevelsChunk:
-            m_Levels = ReadWord(reader);
+            m_Levels = XArrayChunks::ReadU32(reader);
             break;
         case FormatChunk:
-            m_Format = static_cast<D3DFORMAT>(ReadWord(reader));
+            m_Format = static_cast<D3DFORMAT>(XArrayChunks::ReadU32(reader));
             break;
         case UsageChunk:
-            SetUsage(ReadWord(reader));
+            SetUsage(XArrayChunks::ReadU32(reader));
             break;
         case PoolChunk:
-            SetPool(static_cast<D3DPOOL>(ReadWord(reader)));
+            SetPool(static_cast<D3DPOOL>(XArrayChunks::ReadU32(reader)));
             break;
         case SourceKindChunk:
-            SetSourceKind(ReadWord(reader));
+            SetSourceKind(XArrayChunks::ReadU32(reader));
             break;
         case PixelsChunk:
         {
-            uint32_t count = ReadWord(reader);
+            uint32_t count = XArrayChunks::ReadU32(reader);
             // A count the chunk cannot hold is a damaged chunk: no stored pixels.
             if (count == 0 || count > reader.GetBytesLeft())
                 break;
