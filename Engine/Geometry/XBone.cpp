@@ -60,11 +60,7 @@ void XBone::Save(XScene* scene, XWriter& writer)
 {
     XMeshNode::Save(scene, writer);
     writer.BeginChunk(ClassId::Bone);
-    writer.WriteChunkFloat(InnerRadius1Chunk, m_InnerRadius1);
-    writer.WriteChunkFloat(InnerRadius2Chunk, m_InnerRadius2);
-    writer.WriteChunkFloat(OuterRadius1Chunk, m_OuterRadius1);
-    writer.WriteChunkFloat(OuterRadius2Chunk, m_OuterRadius2);
-    writer.WriteChunkFloat(HeightChunk, m_Height);
+    XCapsuleChunks::Write(writer, InnerRadius1Chunk, *this);
     writer.WriteChunkU32(IndexChunk, m_Index);
     writer.EndChunk();
 }
@@ -100,29 +96,10 @@ void XBone::Load(XScene* scene, XReader& reader)
     XArrayChunks::ReadValues(reader,
                              [&](uint32_t id)
                              {
-                                 switch (id)
-                                 {
-                                 case InnerRadius1Chunk:
-                                     SetInnerRadius1(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case InnerRadius2Chunk:
-                                     SetInnerRadius2(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case OuterRadius1Chunk:
-                                     SetOuterRadius1(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case OuterRadius2Chunk:
-                                     SetOuterRadius2(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case HeightChunk:
-                                     SetHeight(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case IndexChunk:
+                                 if (id == IndexChunk)
                                      SetIndex(XArrayChunks::ReadU32(reader));
-                                     break;
-                                 default:
-                                     break;
-                                 }
+                                 else
+                                     XCapsuleChunks::Read(*this, reader, InnerRadius1Chunk, id);
                              });
 }
 

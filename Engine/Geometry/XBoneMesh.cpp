@@ -115,11 +115,7 @@ void XBoneMesh::Save(XScene* scene, XWriter& writer)
 {
     XBaseShape::Save(scene, writer);
     writer.BeginChunk(ClassId::BoneMesh);
-    writer.WriteChunkFloat(InnerRadius1Chunk, m_InnerRadius1);
-    writer.WriteChunkFloat(InnerRadius2Chunk, m_InnerRadius2);
-    writer.WriteChunkFloat(OuterRadius1Chunk, m_OuterRadius1);
-    writer.WriteChunkFloat(OuterRadius2Chunk, m_OuterRadius2);
-    writer.WriteChunkFloat(HeightChunk, m_Height);
+    XCapsuleChunks::Write(writer, InnerRadius1Chunk, *this);
     writer.EndChunk();
 }
 
@@ -130,30 +126,8 @@ void XBoneMesh::Load(XScene* scene, XReader& reader)
         XBaseShape::Load(scene, reader);
         return;
     }
-    XArrayChunks::ReadValues(reader,
-                             [&](uint32_t id)
-                             {
-                                 switch (id)
-                                 {
-                                 case InnerRadius1Chunk:
-                                     SetInnerRadius1(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case InnerRadius2Chunk:
-                                     SetInnerRadius2(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case OuterRadius1Chunk:
-                                     SetOuterRadius1(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case OuterRadius2Chunk:
-                                     SetOuterRadius2(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case HeightChunk:
-                                     SetHeight(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 default:
-                                     break;
-                                 }
-                             });
+    XArrayChunks::ReadValues(reader, [&](uint32_t id)
+                             { XCapsuleChunks::Read(*this, reader, InnerRadius1Chunk, id); });
     ShapeInvalidate();
 }
 
