@@ -1,6 +1,7 @@
 #include "Engine/Objects/XPrimitive.h"
 
 #include "Components/XException.h"
+#include "Engine/Scene/XBaseObject.h"
 #include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Geometry/XMesh.h"
 #include "Engine/Scene/XMeshNode.h"
@@ -8,6 +9,31 @@
 
 namespace XPrimitive
 {
+namespace
+{
+int FindProperty(const XPropertyDesc* descs, unsigned count, unsigned id)
+{
+    for (unsigned i = 0; i < count; ++i)
+        if (descs[i].Id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
+
+bool GetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, VarUtils::XVariant& value)
+{
+    const int i = FindProperty(descs, count, id);
+    return i >= 0 && fields[i]->GetValue(object, value);
+}
+
+bool SetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, const VarUtils::XVariant& value)
+{
+    const int i = FindProperty(descs, count, id);
+    return i >= 0 && fields[i]->SetValue(object, value);
+}
+
 void FillColors(XMesh& mesh, XMeshNode* node)
 {
     if (!mesh.GetColorsEnabled())

@@ -15,6 +15,7 @@ class XMesh;
 class XMeshNode;
 class XViewport;
 struct XFace;
+struct XPropertyDesc;
 
 namespace XPrimitive
 {
@@ -101,4 +102,11 @@ bool DragRectangle(XCreateState<1>& state, XViewport* viewport, XMeshNode* node,
 // invalidation apply.
 template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)>
 using XField = XAccessorField<T, V, Get, Set>;
+// A primitive's own property list: the descriptions, and in the same order the fields that read
+// and write each value through the class's getter and setter. Get and Set are false when id is
+// none of the list's, for the base class to answer.
+bool GetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, VarUtils::XVariant& value);
+bool SetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, const VarUtils::XVariant& value);
 } // namespace XPrimitive
