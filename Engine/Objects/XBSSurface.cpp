@@ -323,16 +323,7 @@ void XBSSurface::MouseCreateStart()
 bool XBSSurface::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
                                  XShiftState)
 {
-    bool sized;
-    float width, height;
-    if (XPrimitive::DragRectangle(s_Create, viewport, node, event, point, sized, width, height))
-        return true;
-    if (sized)
-    {
-        SetWidth(width);
-        SetHeight(height);
-    }
-    return false;
+    return XPrimitive::DragSurface(*this, s_Create, viewport, node, event, point);
 }
 
 void XBSSurface::MouseCreateFinish() {}

@@ -98,6 +98,24 @@ template <unsigned N> struct XCreateState
 bool DragRectangle(XCreateState<1>& state, XViewport* viewport, XMeshNode* node, uint32_t event,
                    const XPoint& point, bool& sized, float& width, float& height);
 
+// A surface's whole creation step on DragRectangle: each new size through its SetWidth and
+// SetHeight; true once creation is complete.
+template <class S>
+bool DragSurface(S& surface, XCreateState<1>& state, XViewport* viewport, XMeshNode* node, uint32_t event,
+                 const XPoint& point)
+{
+    bool sized;
+    float width, height;
+    if (DragRectangle(state, viewport, node, event, point, sized, width, height))
+        return true;
+    if (sized)
+    {
+        surface.SetWidth(width);
+        surface.SetHeight(height);
+    }
+    return false;
+}
+
 // A field that reads and writes through the class's getter and setter, so clamping and
 // invalidation apply.
 template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)>
