@@ -568,32 +568,6 @@ XShapeDrag::Result XShapeDrag::Step(XViewport* viewport, XMeshNode* node, XMouse
     return Resized;
 }
 
-void XShapeDrag::Begin(XBaseShape& shape, float& width, float& height)
-{
-    Start();
-    width = 0.001f;
-    height = 0.001f;
-    shape.ShapeInvalidate();
-}
-
-bool XShapeDrag::Size(XBaseShape& shape, XViewport* viewport, XMeshNode* node, XMouseEvent event,
-                      const XPoint& point, float& width, float& height)
-{
-    float w, h;
-    switch (Step(viewport, node, event, point, w, h))
-    {
-    case Resized:
-        width = w;
-        height = h;
-        shape.ShapeInvalidate();
-        return false;
-    case Finished:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // ---- descriptor --------------------------------------------------------------------------------
 
 XBaseObject* XBaseShapeDesc::Create() const

@@ -155,7 +155,7 @@ private:
 // Interactive sizing shared by the outline shapes: the first left press fixes the construction
 // plane and the start point; moves while one press is counted put the node at the middle of the
 // drag and give the signed drag size along the plane; the second press ends the creation.
-// Each shape keeps one instance in its own unit (one creation at a time).
+// Each user keeps one instance in its own unit (one creation at a time).
 class XShapeDrag
 {
 public:
@@ -169,13 +169,6 @@ public:
     void Start() { m_Presses = 0; }
     Result Step(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point, float& width,
                 float& height);
-
-    // What the flat shapes do with it: Begin restarts and gives the shape a 0.001 x 0.001 size
-    // until the drag gives one; Size takes each new size into width and height and marks the
-    // outline stale, and is true once creation is complete.
-    void Begin(XBaseShape& shape, float& width, float& height);
-    bool Size(XBaseShape& shape, XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-              float& width, float& height);
 
 private:
     unsigned m_Presses = 0;

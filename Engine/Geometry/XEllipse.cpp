@@ -15,24 +15,11 @@ unsigned ClampSides(unsigned sides)
     return sides < XEllipse::MinSides ? XEllipse::MinSides
                                       : (sides > XEllipse::MaxSides ? XEllipse::MaxSides : sides);
 }
-
-float ClampSize(float size)
-{
-    ClampValue(size, -XEllipse::MaxSize, XEllipse::MaxSize);
-    return size;
-}
-
-// One creation at a time.
-XShapeDrag g_Drag;
 } // namespace
 
-using XXEllipseWidthField = XShapeFloatField<XEllipse, &XEllipse::GetWidth, &XEllipse::SetWidth>;
-using XXEllipseHeightField = XShapeFloatField<XEllipse, &XEllipse::GetHeight, &XEllipse::SetHeight>;
 using XXEllipseSidesField = XShapeU32Field<XEllipse, &XEllipse::GetSides, &XEllipse::SetSides>;
 namespace
 {
-XXEllipseWidthField g_WidthField(u"Width");
-XXEllipseHeightField g_HeightField(u"Height");
 XXEllipseSidesField g_SidesField(u"Sides");
 } // namespace
 
@@ -98,36 +85,9 @@ void XEllipse::Load(XScene* scene, XReader& reader)
 
 void XEllipse::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
 {
-    XBaseShape::EnumerateFields(fields);
-    fields.Add(&g_WidthField);
-    fields.Add(&g_HeightField);
+    XPlanarShape::EnumerateFields(fields);
     fields.Add(&g_SidesField);
 }
-
-XBoundingBox XEllipse::GetBoundingBox(unsigned)
-{
-    const float a = GxMath::Abs(m_Width / 2);
-    const float b = GxMath::Abs(m_Height / 2);
-    return XBoundingBox(-a, -b, -0.001f, a, b, 0.001f);
-}
-
-bool XEllipse::AllowMouseCreate()
-{
-    return true;
-}
-
-void XEllipse::MouseCreateStart()
-{
-    g_Drag.Begin(*this, m_Width, m_Height);
-}
-
-bool XEllipse::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                               XShiftState)
-{
-    return g_Drag.Size(*this, viewport, node, event, point, m_Width, m_Height);
-}
-
-void XEllipse::MouseCreateFinish() {}
 
 void XEllipse::ShapeBuild()
 {
@@ -152,16 +112,6 @@ void XEllipse::ShapeBuild()
     for (uint32_t i = 1; i <= n; ++i)
         m_Edges.GetData()[i - 1] = XEdge(i - 1, i);
     ShapeValidate();
-}
-
-void XEllipse::SetWidth(float width)
-{
-    SetParam(m_Width, ClampSize(width));
-}
-
-void XEllipse::SetHeight(float height)
-{
-    SetParam(m_Height, ClampSize(height));
 }
 
 void XEllipse::SetSides(unsigned sides)

@@ -12,25 +12,12 @@ unsigned ClampSegs(unsigned segs)
 {
     return segs < XGrid::MinSegs ? XGrid::MinSegs : (segs > XGrid::MaxSegs ? XGrid::MaxSegs : segs);
 }
-
-float ClampSize(float size)
-{
-    ClampValue(size, -XGrid::MaxSize, XGrid::MaxSize);
-    return size;
-}
-
-// One creation at a time.
-XShapeDrag g_Drag;
 } // namespace
 
-using XXGridWidthField = XShapeFloatField<XGrid, &XGrid::GetWidth, &XGrid::SetWidth>;
-using XXGridHeightField = XShapeFloatField<XGrid, &XGrid::GetHeight, &XGrid::SetHeight>;
 using XXGridWidthSegsField = XShapeU32Field<XGrid, &XGrid::GetWidthSegs, &XGrid::SetWidthSegs>;
 using XXGridHeightSegsField = XShapeU32Field<XGrid, &XGrid::GetHeightSegs, &XGrid::SetHeightSegs>;
 namespace
 {
-XXGridWidthField g_WidthField(u"Width");
-XXGridHeightField g_HeightField(u"Height");
 XXGridWidthSegsField g_WidthSegsField(u"WidthSegs");
 XXGridHeightSegsField g_HeightSegsField(u"HeightSegs");
 } // namespace
@@ -101,37 +88,10 @@ void XGrid::Load(XScene* scene, XReader& reader)
 
 void XGrid::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
 {
-    XBaseShape::EnumerateFields(fields);
-    fields.Add(&g_WidthField);
-    fields.Add(&g_HeightField);
+    XPlanarShape::EnumerateFields(fields);
     fields.Add(&g_WidthSegsField);
     fields.Add(&g_HeightSegsField);
 }
-
-XBoundingBox XGrid::GetBoundingBox(unsigned)
-{
-    const float hw = GxMath::Abs(m_Width) / 2;
-    const float hh = GxMath::Abs(m_Height) / 2;
-    return XBoundingBox(-hw, -hh, -0.001f, hw, hh, 0.001f);
-}
-
-bool XGrid::AllowMouseCreate()
-{
-    return true;
-}
-
-void XGrid::MouseCreateStart()
-{
-    g_Drag.Begin(*this, m_Width, m_Height);
-}
-
-bool XGrid::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                            XShiftState)
-{
-    return g_Drag.Size(*this, viewport, node, event, point, m_Width, m_Height);
-}
-
-void XGrid::MouseCreateFinish() {}
 
 void XGrid::ShapeBuild()
 {
@@ -164,16 +124,6 @@ void XGrid::ShapeBuild()
         e[H + 1 + c] = XEdge(b + 2 * c, b + 2 * c + 1);
     }
     ShapeValidate();
-}
-
-void XGrid::SetWidth(float width)
-{
-    SetParam(m_Width, ClampSize(width));
-}
-
-void XGrid::SetHeight(float height)
-{
-    SetParam(m_Height, ClampSize(height));
 }
 
 void XGrid::SetWidthSegs(unsigned segs)

@@ -12,27 +12,14 @@ unsigned ClampSegs(unsigned segs, unsigned min)
 {
     return segs < min ? min : (segs > XRectangle::MaxSegs ? XRectangle::MaxSegs : segs);
 }
-
-float ClampSize(float size)
-{
-    ClampValue(size, -XRectangle::MaxSize, XRectangle::MaxSize);
-    return size;
-}
-
-// One creation at a time.
-XShapeDrag g_Drag;
 } // namespace
 
-using XXRectangleWidthField = XShapeFloatField<XRectangle, &XRectangle::GetWidth, &XRectangle::SetWidth>;
-using XXRectangleHeightField = XShapeFloatField<XRectangle, &XRectangle::GetHeight, &XRectangle::SetHeight>;
 using XXRectangleWidthSegsField =
     XShapeU32Field<XRectangle, &XRectangle::GetWidthSegs, &XRectangle::SetWidthSegs>;
 using XXRectangleHeightSegsField =
     XShapeU32Field<XRectangle, &XRectangle::GetHeightSegs, &XRectangle::SetHeightSegs>;
 namespace
 {
-XXRectangleWidthField g_WidthField(u"Width");
-XXRectangleHeightField g_HeightField(u"Height");
 XXRectangleWidthSegsField g_WidthSegsField(u"WidthSegs");
 XXRectangleHeightSegsField g_HeightSegsField(u"HeightSegs");
 } // namespace
@@ -105,37 +92,10 @@ void XRectangle::Load(XScene* scene, XReader& reader)
 
 void XRectangle::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
 {
-    XBaseShape::EnumerateFields(fields);
-    fields.Add(&g_WidthField);
-    fields.Add(&g_HeightField);
+    XPlanarShape::EnumerateFields(fields);
     fields.Add(&g_WidthSegsField);
     fields.Add(&g_HeightSegsField);
 }
-
-XBoundingBox XRectangle::GetBoundingBox(unsigned)
-{
-    const float hw = GxMath::Abs(m_Width) / 2;
-    const float hh = GxMath::Abs(m_Height) / 2;
-    return XBoundingBox(-hw, -hh, -0.001f, hw, hh, 0.001f);
-}
-
-bool XRectangle::AllowMouseCreate()
-{
-    return true;
-}
-
-void XRectangle::MouseCreateStart()
-{
-    g_Drag.Begin(*this, m_Width, m_Height);
-}
-
-bool XRectangle::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                                 XShiftState)
-{
-    return g_Drag.Size(*this, viewport, node, event, point, m_Width, m_Height);
-}
-
-void XRectangle::MouseCreateFinish() {}
 
 void XRectangle::ShapeBuild()
 {
@@ -175,16 +135,6 @@ void XRectangle::ShapeBuild()
     for (uint32_t i = 0; i < last; ++i)
         m_Edges.GetData()[i] = XEdge(i, i + 1);
     ShapeValidate();
-}
-
-void XRectangle::SetWidth(float width)
-{
-    SetParam(m_Width, ClampSize(width));
-}
-
-void XRectangle::SetHeight(float height)
-{
-    SetParam(m_Height, ClampSize(height));
 }
 
 void XRectangle::SetWidthSegs(unsigned segs)
