@@ -40,6 +40,20 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+bool XSceneLink::IsPointListEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreatePointListEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindPointListEditor(XBaseEditor*, XBaseMesh*, XMeshNode*)
+{
+}
+
 XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
 {
     return nullptr;
