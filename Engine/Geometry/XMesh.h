@@ -314,8 +314,7 @@ public:
                               XArray<unsigned int, 32>& result, bool exact);
     // When the pick ray through the point hits exactly one front face, a new vertex at the hit
     // (its attributes interpolated) splits that face into three; both selections are cleared.
-    virtual void SplitFaceAtPoint(unsigned frame, XViewport* viewport, XMeshNode* node,
-                                  const XPoint& point);
+    virtual void SplitFaceAtPoint(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point);
 
 private:
     // Sizes both selections to the vertex and face counts (new bits clear).

@@ -136,8 +136,8 @@ void XMesh::BuildRenderStream()
     if (records > UINT32_MAX)
         return;
     // One spare record past the drawn ones, as the buffer has always had.
-    uint8_t* data = m_RenderStream.Allocate(fvf, static_cast<uint32_t>(records), stride,
-                                            (records + 1) * stride);
+    uint8_t* data =
+        m_RenderStream.Allocate(fvf, static_cast<uint32_t>(records), stride, (records + 1) * stride);
     if (!data)
         return;
 
@@ -183,8 +183,8 @@ void XMesh::BuildFaceOverlay()
         return;
     const uint32_t n = GetVertexCount();
     const bool normals = m_NormalsEnabled && GetNormalCount() == n;
-    const uint32_t fvf = normals ? (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE)
-                                 : (D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    const uint32_t fvf =
+        normals ? (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE) : (D3DFVF_XYZ | D3DFVF_DIFFUSE);
     const uint32_t stride = normals ? sizeof(PositionNormalColor) : sizeof(PositionColor);
     const uint64_t records = 3ull * faceCount;
     if (records > UINT32_MAX)
@@ -284,8 +284,7 @@ void XMesh::Draw(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned 
             };
             auto drawRun = [&](XBaseMaterial* material, uint32_t first, uint32_t faces)
             {
-                device->SetRenderState(D3DRS_COLORVERTEX,
-                                       (stream.GetFVF() & D3DFVF_DIFFUSE) ? TRUE : FALSE);
+                device->SetRenderState(D3DRS_COLORVERTEX, (stream.GetFVF() & D3DFVF_DIFFUSE) ? TRUE : FALSE);
                 device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
                 const uint8_t* start = records + static_cast<size_t>(3) * first * stride;
                 if (material)
@@ -336,8 +335,7 @@ void XMesh::Draw(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned 
         device->SetRenderState(D3DRS_FILLMODE, D3DFILL_POINT);
         device->SetRenderState(D3DRS_COLORVERTEX, FALSE);
         device->SetMaterial(&PointMaterial);
-        device->DrawPrimitiveUP(D3DPT_POINTLIST, GetVertexCount(), m_Positions.GetData(),
-                                sizeof(XVertex));
+        device->DrawPrimitiveUP(D3DPT_POINTLIST, GetVertexCount(), m_Positions.GetData(), sizeof(XVertex));
     }
 }
 
@@ -436,12 +434,11 @@ void XMesh::SelectInRect(unsigned frame, XViewport* viewport, XMeshNode* node, c
 {
     if (!viewport)
         return;
-    const XMatrix m = MeshMatrix(node, frame) * viewport->GetViewMatrix(frame) *
-                      viewport->GetProjectionMatrix(frame);
+    const XMatrix m =
+        MeshMatrix(node, frame) * viewport->GetViewMatrix(frame) * viewport->GetProjectionMatrix(frame);
     const float widen = exact ? 0.0f : 2.0f;
     const XPoint topLeft = ScreenToNormalized(viewport, XPoint(rect.left - widen, rect.top - widen));
-    const XPoint bottomRight =
-        ScreenToNormalized(viewport, XPoint(rect.right + widen, rect.bottom + widen));
+    const XPoint bottomRight = ScreenToNormalized(viewport, XPoint(rect.right + widen, rect.bottom + widen));
     const XVertex* positions = m_Positions.GetData();
     for (uint32_t i = 0; i < GetVertexCount(); ++i)
     {

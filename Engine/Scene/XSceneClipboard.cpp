@@ -179,8 +179,7 @@ void XScene::PasteFromClipboard()
             const SIZE_T size = GlobalSize(block);
             if (const void* bytes = GlobalLock(block))
             {
-                copied = size <= UINT32_MAX &&
-                         stream.Write(bytes, static_cast<unsigned>(size)) == size;
+                copied = size <= UINT32_MAX && stream.Write(bytes, static_cast<unsigned>(size)) == size;
                 GlobalUnlock(block);
             }
         }
@@ -194,5 +193,11 @@ void XScene::PasteFromClipboard()
     catch (const XException& e)
     {
         ShowMessage(e.Message());
+    }
+    catch (const char* message)
+    {
+        // Clipboard data may come from anywhere: a block too short for its own contents is
+        // reported like any other bad block, not passed on into the user's event handler.
+        ShowMessage(UnicodeString(message));
     }
 }

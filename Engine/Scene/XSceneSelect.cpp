@@ -36,7 +36,7 @@ constexpr float GizmoPoints[18][3] = {
     {1, 0, 0.8f}, {1, 0, 1},    {0, 1, 1},    {0, 0.8f, 1}, {0, 1, 0.8f}, {0, 1, 1},
 };
 // The axis mask each segment stands for, and the axis whose colour it has.
-constexpr unsigned SegmentCodes[9] = {XAXIS_X, XAXIS_Y, XAXIS_Z, XAXIS_XY, XAXIS_XY,
+constexpr unsigned SegmentCodes[9] = {XAXIS_X,  XAXIS_Y,  XAXIS_Z,  XAXIS_XY, XAXIS_XY,
                                       XAXIS_XZ, XAXIS_XZ, XAXIS_YZ, XAXIS_YZ};
 constexpr unsigned SegmentColorAxes[9] = {XAXIS_X, XAXIS_Y, XAXIS_Z, XAXIS_X, XAXIS_Y,
                                           XAXIS_X, XAXIS_Z, XAXIS_Y, XAXIS_Z};
@@ -175,8 +175,7 @@ void XScene::UngroupSelNodes()
 
 // ---- forwarding to the current editor ----------------------------------------------------------
 
-void XScene::MouseEventHandler(XViewport* viewport, XMouseEvent event, XShiftState shift,
-                               const XPoint& point)
+void XScene::MouseEventHandler(XViewport* viewport, XMouseEvent event, XShiftState shift, const XPoint& point)
 {
     if (m_Editor)
         m_Editor->MouseEvent(viewport, event, point, shift);
@@ -308,7 +307,8 @@ void XScene::Render(XViewport* viewport)
     {
         device->SetRenderState(D3DRS_ZENABLE, FALSE);
         device->SetRenderState(D3DRS_LIGHTING, FALSE);
-        RenderAxis(viewport, ScaleMatrix(GizmoSize(viewport, frame)) * TranslationMatrix(GetSelectedCentre()));
+        RenderAxis(viewport,
+                   ScaleMatrix(GizmoSize(viewport, frame)) * TranslationMatrix(GetSelectedCentre()));
     }
     if (m_Editor)
         m_Editor->RenderOverlay(frame, viewport, 1);

@@ -128,11 +128,11 @@ TEST(XMeshRenderTest, RenderStreamFormatFollowsTheChannels)
         uint32_t fvf, stride;
     };
     const Case cases[] = {
-        {false, false, true, false, 0x102, 20},  {false, true, true, false, 0x112, 32},
-        {false, false, true, true, 0x142, 24},   {false, true, true, true, 0x152, 36},
-        {true, false, true, false, 0x110C, 36},  {true, true, true, false, 0x111C, 48},
-        {true, false, true, true, 0x114C, 40},   {true, true, true, true, 0x115C, 52},
-        {true, true, false, true, 0x114C, 40},   {false, true, false, false, 0x102, 20},
+        {false, false, true, false, 0x102, 20}, {false, true, true, false, 0x112, 32},
+        {false, false, true, true, 0x142, 24},  {false, true, true, true, 0x152, 36},
+        {true, false, true, false, 0x110C, 36}, {true, true, true, false, 0x111C, 48},
+        {true, false, true, true, 0x114C, 40},  {true, true, true, true, 0x115C, 52},
+        {true, true, false, true, 0x114C, 40},  {false, true, false, false, 0x102, 20},
     };
     SoftDevice d3d;
     ASSERT_NE(d3d.device, nullptr);
@@ -436,9 +436,11 @@ TEST(XMeshRenderTest, RenderFollowsTheSelectionLevel)
     };
     const Case cases[] = {
         {XMesh::ObjectLevel, true, {"DrawPrimitiveUP(4, 2, 32)", "DrawPrimitiveUP(4, 2, 32)"}},
-        {XMesh::VertexLevel, true,
+        {XMesh::VertexLevel,
+         true,
          {"DrawPrimitiveUP(4, 2, 32)", "DrawPrimitiveUP(4, 2, 28)", "DrawPrimitiveUP(1, 4, 16)"}},
-        {XMesh::FaceLevel, false,
+        {XMesh::FaceLevel,
+         false,
          {"DrawPrimitiveUP(4, 2, 20)", "DrawPrimitiveUP(4, 2, 16)", "DrawPrimitiveUP(4, 2, 16)",
           "DrawPrimitiveUP(1, 4, 16)"}},
         {5, true, {}},

@@ -334,7 +334,8 @@ TEST(XSceneSelectTest, FindsAndHighlightsGizmoParts)
     ForwardingEditor* editor = InstallEditor(scene);
     // The gizmo is a twelfth of the 80-unit diagonal: the X axis runs 13.3 to 53.3 pixels right of
     // the centre, Y as far up.
-    const XMatrix shifted = [] {
+    const XMatrix shifted = []
+    {
         XMatrix m(1.0f);
         m.SetTranslation(-2, 0, 0);
         return m;
@@ -346,10 +347,10 @@ TEST(XSceneSelectTest, FindsAndHighlightsGizmoParts)
         unsigned axis;
     };
     const Case cases[] = {
-        {XPoint(350, 240), nullptr, XAXIS_X},   {XPoint(350, 242), nullptr, XAXIS_X},
-        {XPoint(350, 244), nullptr, 0},          {XPoint(320, 210), nullptr, XAXIS_Y},
-        {XPoint(380, 173.5f), nullptr, XAXIS_XY},   {XPoint(310, 240), nullptr, 0},
-        {XPoint(330, 240), &shifted, XAXIS_X},   {XPoint(350, 200), nullptr, 0},
+        {XPoint(350, 240), nullptr, XAXIS_X},     {XPoint(350, 242), nullptr, XAXIS_X},
+        {XPoint(350, 244), nullptr, 0},           {XPoint(320, 210), nullptr, XAXIS_Y},
+        {XPoint(380, 173.5f), nullptr, XAXIS_XY}, {XPoint(310, 240), nullptr, 0},
+        {XPoint(330, 240), &shifted, XAXIS_X},    {XPoint(350, 200), nullptr, 0},
     };
     for (const Case& c : cases)
     {
