@@ -509,6 +509,17 @@ TEST(XMeshRenderTest, SelectInRect)
     depth.SelectInRect(0, &persp, nullptr, XRect(x - 1, 239, x + 1, 241), near, true);
     ASSERT_EQ(near.GetCount(), 1u);
     EXPECT_EQ(near.GetData()[0], 3u);
+
+    // Face picking by rectangle projects the same way.
+    TestMesh faces;
+    Make(faces,
+         {XVertex(-1, -1, 5), XVertex(-1, 1, 5), XVertex(1, -1, 5), XVertex(0, 0, -5), XVertex(0.1f, 0, -5),
+          XVertex(0, 0.1f, -5)},
+         {XFace(0, 1, 2), XFace(3, 4, 5)});
+    XArray<unsigned int, 32> picked;
+    faces.PickFaces(0, &persp, nullptr, XRect(0, 0, 640, 480), picked, true);
+    ASSERT_EQ(picked.GetCount(), 1u);
+    EXPECT_EQ(picked.GetData()[0], 0u);
 }
 
 TEST(XMeshRenderTest, SplitFaceAtPoint)
