@@ -390,13 +390,13 @@ TEST(XSceneSelectTest, FindsAndHighlightsGizmoParts)
         EXPECT_EQ(color, expected[i / 2]) << i;
     }
 
-    // The plane masks light their two axes and corner; 7 lights all, above 7 nothing.
+    // The plane masks light their two axes and corner; 7 lights all, above 7 nothing (9 would name X).
     struct Mask
     {
         uint32_t mask;
         unsigned yellowSegments;
     };
-    for (const Mask& m : {Mask{XAXIS_XZ, 0x065}, Mask{XAXIS_XYZ, 0x1FF}, Mask{8, 0}, Mask{0, 0}})
+    for (const Mask& m : {Mask{XAXIS_XZ, 0x065}, Mask{XAXIS_XYZ, 0x1FF}, Mask{9, 0}, Mask{0, 0}})
     {
         scene.SetTransformAxis(m.mask);
         d3d.Clear();
