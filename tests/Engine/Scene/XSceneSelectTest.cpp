@@ -1,6 +1,8 @@
 #include "Engine/Scene/XScene.h"
 
 #include "Engine/Geometry/XBaseMesh.h"
+#include "Engine/Geometry/XMesh.h"
+#include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Geometry/XUVModifier.h"
 #include "Engine/Scene/XBaseLight.h"
 #include "Engine/Scene/XMeshNode.h"
@@ -128,6 +130,54 @@ std::vector<std::string> Starting(const std::vector<std::string>& texts, const s
         if (t.rfind(prefix, 0) == 0)
             out.push_back(t);
     return out;
+}
+// The back buffer as 0x00RRGGBB, row by row.
+std::vector<uint32_t> BackBuffer(IDirect3DDevice9* device, int& width, int& height)
+{
+    IDirect3DSurface9* back = nullptr;
+    std::vector<uint32_t> out;
+    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
+        return out;
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    D3DLOCKED_RECT locked{};
+    if (back->LockRect(&locked, nullptr, 0) == D3D_OK)
+    {
+        width = static_cast<int>(desc.Width);
+        height = static_cast<int>(desc.Height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                out.push_back(reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                y * locked.Pitch)[x] &
+                              0xFFFFFF);
+        back->UnlockRect();
+    }
+    back->Release();
+    return out;
+}
+
+// Whether the device turns draws into pixels: one screen-space triangle over the top-left corner.
+bool DrawsPixels(IDirect3DDevice9* device)
+{
+    struct ScreenVertex
+    {
+        float x, y, z, rhw;
+        uint32_t color;
+    };
+    const ScreenVertex corner[3] = {
+        {0, 0, 0, 1, 0xFFFFFFFF}, {16, 0, 0, 1, 0xFFFFFFFF}, {0, 16, 0, 1, 0xFFFFFFFF}};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    device->BeginScene();
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, corner, sizeof(ScreenVertex));
+    device->EndScene();
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = BackBuffer(device, width, height);
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    return !pixels.empty() && pixels[2 * width + 2] != 0;
 }
 } // namespace
 
@@ -413,4 +463,73 @@ TEST(XSceneSelectTest, FindsAndHighlightsGizmoParts)
         EXPECT_EQ(yellow, m.yellowSegments) << m.mask;
     }
     editor->selectionCount = 0;
+}
+
+TEST(XSceneSelectTest, RenderLightsTheSilhouetteOfACube)
+{
+    SoftDevice d3d;
+    ASSERT_NE(d3d.device, nullptr);
+    if (!DrawsPixels(d3d.device))
+        GTEST_SKIP() << "the device does not rasterise";
+
+    XScene scene(nullptr);
+    XMeshNode* node = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Cube");
+    XMesh& cube = *static_cast<XTriMesh*>(node->GetMesh())->GetMesh();
+    cube.SetVertexCount(8);
+    cube.SetTextureVertexCount(8);
+    for (uint32_t i = 0; i < 8; ++i)
+        cube.GetVertices()[i] = XVertex(i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f);
+    // Outward faces, clockwise seen from outside: -z, +z, -y, +y, -x, +x.
+    const uint32_t faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                                   {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    for (const auto& f : faces)
+        cube.GetFaceArray().Add(XFace(f[0], f[1], f[2]));
+    cube.ComputeNormals(false, false);
+    cube.Invalidate();
+    node->SetColor(XColor(0xFFFFFFFFu));
+
+    // A white light along +z (its node's -X axis), placed out of sight.
+    auto* light = static_cast<XBaseLight*>(scene.CreateObject(u"XDirectionalLight", nullptr, nullptr));
+    XMatrix placement(1.0f);
+    placement.SetRotationY(1.5707964f);
+    placement.m[3][0] = 50;
+    placement.m[3][1] = 50;
+    light->SetMatrix(placement);
+
+    // Orthographic 8 x 8 units on the 64 x 64 buffer from z = -10: 8 pixels a unit, so the cube
+    // covers pixels 24 to 39 both ways.
+    ViewportDouble viewport;
+    viewport.device = d3d.device;
+    viewport.width = viewport.height = 64;
+    viewport.SetOrthographic(8, 8, 1, 100);
+    XMatrix camera(1.0f);
+    camera.SetTranslation(0, 0, -10);
+    viewport.SetCameraWorld(camera);
+    d3d.device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&viewport.view));
+    d3d.device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&viewport.projection));
+
+    d3d.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    d3d.device->BeginScene();
+    scene.Render(&viewport);
+    d3d.device->EndScene();
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = BackBuffer(d3d.device, width, height);
+    ASSERT_EQ(width, 64);
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+        {
+            // Pixel centres within half a pixel of the outline may go either way.
+            const auto inside = [](int c) { return c >= 24 && c <= 39; };
+            const auto edge = [](int c) { return c == 23 || c == 24 || c == 39 || c == 40; };
+            if (edge(x) || edge(y))
+                continue;
+            const bool lit = pixels[y * 64 + x] != 0;
+            wrong += lit != (inside(x) && inside(y));
+        }
+    EXPECT_EQ(wrong, 0);
+    // The face towards the light is lit, not just drawn: red, green and blue all above zero.
+    const uint32_t centre = pixels[36 * 64 + 28]; // off the wireframe diagonal
+    EXPECT_GT(centre >> 16 & 0xFF, 0u);
+    EXPECT_GT(centre & 0xFF, 0u);
 }
