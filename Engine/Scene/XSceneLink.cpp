@@ -40,6 +40,11 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+XBaseMaterial* XSceneLink::GetMaterial(XScene*, uint32_t)
+{
+    return nullptr;
+}
+
 XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
 {
     return nullptr;

@@ -23,6 +23,7 @@
 #include "Components/XVertex.h"
 
 class XBaseEditor;
+class XBaseMaterial;
 class XBaseMesh;
 class XBaseObject;
 class XClassDesc;
@@ -56,6 +57,9 @@ public:
     // A new animation editor ("XAnimationEditor") for the scene, not yet registered; the default
     // makes none (null).
     virtual XBaseEditor* CreateAnimationEditor(XScene* scene);
+    // XScene::GetMaterial: the material in that slot of the scene's material list, or null (the
+    // default, a scene without materials).
+    virtual XBaseMaterial* GetMaterial(XScene* scene, uint32_t index);
 
     // XScene::FindClass: the registered descriptor of that class name, or null (the default).
     virtual XClassDesc* FindClass(XScene* scene, const StrUtils::XBaseString<WCHAR>& className);
