@@ -235,8 +235,14 @@ TEST(D3dFontTest, RangesAndSizesPickTheirTextureSide)
     } rows[] = {
         {10, 48, 57, 128, 128},  // digits only
         {10, 32, 255, 128, 256}, // the default
-        {24, 32, 255, 256, 512}, {36, 32, 255, 1024, 1024},
-        {48, 48, 57, 128, 256},  {48, 32, 255, 0, 0}, // more than 32 strips of 128
+        {24, 32, 255, 256, 512},
+        {36, 32, 255, 1024, 1024},
+        // The measure fits these into 128 and 256, but cells placed a texel apart need the next
+        // size up.
+        {6, 32, 255, 256, 256},
+        {14, 60, 255, 512, 512},
+        {48, 48, 57, 128, 256},
+        {48, 32, 255, 0, 0}, // more than 32 strips of 128
         {200, 32, 255, 0, 0},
     };
     for (const Row& r : rows)
