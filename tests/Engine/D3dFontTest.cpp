@@ -2,6 +2,7 @@
 // mask, and text drawing as recorded by the device's call log.
 #include "DirectX/D3dFont.h"
 
+#include "Platform/Gdi/Gdi.h"
 #include "tests/support/SoftDevice.h"
 #include "tests/support/Thrown.h"
 
@@ -88,6 +89,33 @@ struct Drawing
             b.texture->Release();
     }
 };
+// The lit pixels of one UTF-16 character drawn by GDI, white on black, into a w x h bitmap with
+// the default font's settings: what a glyph cell must hold.
+std::vector<bool> GdiMask(char16_t c, int w, int h)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontW(-MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, 400, 0, 0, 0,
+                             DEFAULT_CHARSET, 0, 0, 0, VARIABLE_PITCH, u"Arial");
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    SetTextColor(dc, 0xFFFFFF);
+    SetBkColor(dc, 0);
+    const char16_t text[2] = {c, 0};
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, nullptr, text, 1, nullptr);
+    std::vector<bool> mask(static_cast<size_t>(w) * h);
+    for (size_t i = 0; i < mask.size(); ++i)
+        mask[i] = static_cast<const uint32_t*>(bits)[i] != 0;
+    SelectObject(dc, oldBitmap);
+    SelectObject(dc, oldFont);
+    DeleteObject(bitmap);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return mask;
+}
 } // namespace
 
 TEST(D3dFontTest, FormatsGiveTheirTexelSizeOrAreRefusedBeforeAnythingIsMade)
@@ -220,6 +248,50 @@ TEST(D3dFontTest, DefaultGlyphsComeFromTheFontAndLieInTheirCells)
     for (size_t n : litPerGlyph)
         lit += n;
     EXPECT_LT(outside * 100, lit);
+    b.texture->Release();
+}
+
+TEST(D3dFontTest, HighBytesShowTheGlyphsOfCodePage1251)
+{
+    SoftDevice d;
+    ASSERT_NE(d.soft, nullptr);
+    D3dFont font;
+    Built b = Build(font, d);
+    ASSERT_NE(b.texture, nullptr);
+    const Bytes texels = Texels(b.texture, 4);
+    const int h = static_cast<int>(font.GetGlyphHeight());
+    // The cell of a byte against GDI's own drawing of a character.
+    auto cellMatches = [&](uint8_t byte, char16_t c)
+    {
+        const XGlyph& g = GlyphOf(font, byte);
+        const int w = static_cast<int>(g.advance);
+        const int x0 = static_cast<int>(g.left * static_cast<float>(b.width - 1) + 0.5f);
+        const int y0 = static_cast<int>(g.top * static_cast<float>(b.height - 1) + 0.5f);
+        const std::vector<bool> mask = GdiMask(c, w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (mask[static_cast<size_t>(y) * w + x] !=
+                    (texels[4 * (static_cast<size_t>(y0 + y) * b.width + x0 + x)] != 0))
+                    return false;
+        return true;
+    };
+    struct Row
+    {
+        uint8_t byte;
+        char16_t is, isNot;
+    } rows[] = {
+        {0xC6, u'\u0416', u'\u00C6'}, // Zhe, not the Latin-1 AE
+        {0xE9, u'\u0439', u'\u00E9'}, // short i, not e acute
+        {0xA8, u'\u0401', u'\u00A8'}, // Yo, not the diaeresis
+        {0xB9, u'\u2116', u'\u00B9'}, // the numero sign
+        {'A', u'A', u'B'},
+    };
+    for (const Row& r : rows)
+    {
+        SCOPED_TRACE(static_cast<int>(r.byte));
+        EXPECT_TRUE(cellMatches(r.byte, r.is));
+        EXPECT_FALSE(cellMatches(r.byte, r.isNot));
+    }
     b.texture->Release();
 }
 
