@@ -143,10 +143,9 @@ void XParticleSystem::SetRandomSource(RandomSource source)
     m_Random = std::move(source);
 }
 
-int XParticleSystem::Random()
+unsigned XParticleSystem::Random()
 {
-    const int r = m_Random ? m_Random() : std::rand();
-    return r < 0 ? -r : r;
+    return static_cast<unsigned>(m_Random ? m_Random() : std::rand());
 }
 
 // ---- scene file --------------------------------------------------------------------------------
@@ -268,7 +267,7 @@ void XParticleSystem::Step(uint32_t now, uint32_t color)
         {
             PSParticle& p = m_Particles[i];
             p.birth = now;
-            p.lifetime = static_cast<uint32_t>(Random() % 1000) * (m_MaxLife - m_MinLife) / 1000 + m_MinLife;
+            p.lifetime = (Random() % 1000) * (m_MaxLife - m_MinLife) / 1000 + m_MinLife;
             p.death = p.birth + p.lifetime;
             p.x = 0.001f * static_cast<float>(Random() % 1000) * m_Width - m_Width / 2;
             p.y = -m_Height / 2;

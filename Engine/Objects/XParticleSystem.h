@@ -41,7 +41,7 @@ public:
     static constexpr uint32_t HeightChunk = 0xF8990002;
     static constexpr uint32_t DepthChunk = 0xF8990003;
     // Where new particles' random numbers come from (std::rand unless replaced): one call per
-    // number, values from 0 up.
+    // number, taken modulo 1000 as unsigned.
     using RandomSource = std::function<int()>;
 
     // Name "ParticleSystem", a 1 x 1 x 1 box, no particles.
@@ -100,7 +100,7 @@ public:
 private:
     // Ages, removes and emits particles for the tick count `now`, then refills the vertices.
     void Step(uint32_t now, uint32_t color);
-    int Random();
+    unsigned Random();
 
     float m_Width = 0;
     float m_Height = 0;
