@@ -45,6 +45,20 @@ XBaseMaterial* XSceneLink::GetMaterial(XScene*, uint32_t)
     return nullptr;
 }
 
+bool XSceneLink::IsPointListEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreatePointListEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindPointListEditor(XBaseEditor*, XBaseMesh*, XMeshNode*)
+{
+}
+
 XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
 {
     return nullptr;

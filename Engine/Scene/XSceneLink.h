@@ -60,6 +60,13 @@ public:
     // XScene::GetMaterial: the material in that slot of the scene's material list, or null (the
     // default, a scene without materials).
     virtual XBaseMaterial* GetMaterial(XScene* scene, uint32_t index);
+    // The control-point editor ("XPointListEditor"): whether an editor is one, a new one for the
+    // scene (not yet registered; null when none can be made), and handing it the object whose
+    // points it edits (the editor asks the object for its point-list interface) and the node.
+    // By default no editor is one and none is made.
+    virtual bool IsPointListEditor(XBaseEditor* editor);
+    virtual XBaseEditor* CreatePointListEditor(XScene* scene);
+    virtual void BindPointListEditor(XBaseEditor* editor, XBaseMesh* mesh, XMeshNode* node);
 
     // XScene::FindClass: the registered descriptor of that class name, or null (the default).
     virtual XClassDesc* FindClass(XScene* scene, const StrUtils::XBaseString<WCHAR>& className);
