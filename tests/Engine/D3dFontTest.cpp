@@ -132,7 +132,8 @@ TEST(D3dFontTest, FormatsGiveTheirTexelSizeOrAreRefusedBeforeAnythingIsMade)
         {D3DFMT_A8R8G8B8, 4, false}, {D3DFMT_X8R8G8B8, 4, false}, {D3DFMT_R5G6B5, 2, false},
         {D3DFMT_X1R5G5B5, 2, false}, {D3DFMT_A1R5G5B5, 2, false}, {D3DFMT_A4R4G4B4, 2, false},
         {D3DFMT_X4R4G4B4, 2, false}, {D3DFMT_R8G8B8, 3, true},    {D3DFMT_A8, 0, false},
-        {D3DFMT_R3G3B2, 0, false},   {D3DFMT_UNKNOWN, 0, false},  {D3DFMT_DXT1, 0, false},
+        {D3DFMT_A8B8G8R8, 0, false}, {D3DFMT_R3G3B2, 0, false},   {D3DFMT_UNKNOWN, 0, false},
+        {D3DFMT_DXT1, 0, false},
     };
     for (const Row& r : rows)
     {
