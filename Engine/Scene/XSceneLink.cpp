@@ -59,6 +59,20 @@ void XSceneLink::BindPointListEditor(XBaseEditor*, XBaseMesh*, XMeshNode*)
 {
 }
 
+bool XSceneLink::IsSkinEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreateSkinEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindSkinEditor(XBaseEditor*, XTriMesh*, XMeshNode*, XSkinModifier*)
+{
+}
+
 XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
 {
     return nullptr;

@@ -30,6 +30,8 @@ class XClassDesc;
 class XMeshNode;
 class XMeshTree;
 class XScene;
+class XSkinModifier;
+class XTriMesh;
 class XViewport;
 
 class XSceneLink
@@ -67,6 +69,12 @@ public:
     virtual bool IsPointListEditor(XBaseEditor* editor);
     virtual XBaseEditor* CreatePointListEditor(XScene* scene);
     virtual void BindPointListEditor(XBaseEditor* editor, XBaseMesh* mesh, XMeshNode* node);
+    // The skin editor ("XSkinEditor"): whether an editor is one; a new one for the scene, not yet
+    // registered; binding it to the mesh object it weighs (null allowed), the node and the skin
+    // modifier. The defaults answer false, make none (null) and bind nothing.
+    virtual bool IsSkinEditor(XBaseEditor* editor);
+    virtual XBaseEditor* CreateSkinEditor(XScene* scene);
+    virtual void BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node, XSkinModifier* modifier);
 
     // XScene::FindClass: the registered descriptor of that class name, or null (the default).
     virtual XClassDesc* FindClass(XScene* scene, const StrUtils::XBaseString<WCHAR>& className);
