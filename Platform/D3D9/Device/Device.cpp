@@ -1,6 +1,7 @@
 // The software device: its states, resources, frame bracket, loss and reset, and the call log.
 #include "Platform/D3D9/Device/Device.h"
 #include "Platform/D3D9/PixelFormat.h"
+#include "Platform/Vcl/ControlSurface.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -288,7 +289,16 @@ HRESULT DeviceImpl::ValidateParameters(D3DPRESENT_PARAMETERS& p) const
         return D3DERR_INVALIDCALL;
     if (p.EnableAutoDepthStencil && !IsDepthFormat(p.AutoDepthStencilFormat))
         return D3DERR_INVALIDCALL;
-    // A window's client size is not known to this layer: a size left to the device is one pixel.
+    // A size left to the device is the window's client size (one pixel without a window).
+    KelvaneControlSurface surface;
+    if ((p.BackBufferWidth == 0 || p.BackBufferHeight == 0) &&
+        WindowSurface(p.hDeviceWindow ? p.hDeviceWindow : m_creation.hFocusWindow, surface))
+    {
+        if (p.BackBufferWidth == 0)
+            p.BackBufferWidth = static_cast<UINT>(std::max(1, surface.width));
+        if (p.BackBufferHeight == 0)
+            p.BackBufferHeight = static_cast<UINT>(std::max(1, surface.height));
+    }
     if (p.BackBufferWidth == 0)
         p.BackBufferWidth = 1;
     if (p.BackBufferHeight == 0)
@@ -499,8 +509,7 @@ HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND d
         return D3DERR_DEVICELOST;
     if (m_state.inScene)
         return D3DERR_INVALIDCALL;
-    // Showing the back buffer in the window belongs to the rasteriser's presenter.
-    return D3D_OK;
+    return ShowBackBuffer(sourceRect, destRect, PresentWindow(destWindowOverride));
 }
 
 HRESULT DeviceImpl::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
@@ -735,6 +744,7 @@ HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
     {
         size_t bpp = texel.size();
         std::vector<uint8_t> row;
+        ++store.version;
         for (const D3DRECT& r : areas)
         {
             LONG x1 = std::max<LONG>(r.x1, 0), y1 = std::max<LONG>(r.y1, 0);
@@ -1013,9 +1023,12 @@ HRESULT DeviceImpl::ValidateDevice(DWORD* numPasses)
 
 // ---- Drawing ---------------------------------------------------------------------------------------
 
-HRESULT DeviceImpl::Draw(const DrawCall&)
+HRESULT DeviceImpl::Draw(const DrawCall& call)
 {
-    // Turning the validated call into pixels is the rasteriser's part of the device.
+    DrawSetup setup;
+    if (!PrepareSetup(m_state, setup))
+        return D3D_OK;
+    m_pipeline->Draw(m_state, call, setup);
     return D3D_OK;
 }
 
@@ -1106,7 +1119,8 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
                   stride,
                   indexData,
                   indexFormat,
-                  indexCount};
+                  indexCount,
+                  minVertexIndex};
     return Draw(call);
 }
 

@@ -1,0 +1,1318 @@
+// Primitive assembly, clipping, set-up, binning into tiles, and the pixel stage of the pipeline.
+#include "Platform/D3D9/Device/Device.h"
+#include "Platform/D3D9/Device/Pipeline.h"
+#include "Platform/D3D9/PixelFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace Soft9
+{
+namespace
+{
+constexpr unsigned MaxPlanes = 2 + 4 + 3 + 2 * MaxTexStages;
+constexpr float SubPixel = static_cast<float>(1 << SubPixelBits);
+
+// ---- Small arithmetic ------------------------------------------------------------------------------
+
+inline int Mul255(int a, int b)
+{
+    int t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+inline int Clamp255(int v)
+{
+    return v < 0 ? 0 : v > 255 ? 255 : v;
+}
+
+inline int ToByte(float v)
+{
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 255.0f)
+        return 255;
+    return static_cast<int>(v + 0.5f);
+}
+
+// Floor that stays defined for any float: huge values and NaN are pinned first.
+inline int FloorInt(float f)
+{
+    if (!(f > -1e9f))
+        f = -1e9f;
+    if (!(f < 1e9f))
+        f = 1e9f;
+    int i = static_cast<int>(f);
+    return f < static_cast<float>(i) ? i - 1 : i;
+}
+
+struct Rgba
+{
+    int r, g, b, a;
+};
+
+inline Rgba Unpack(uint32_t c)
+{
+    return Rgba{static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF),
+                static_cast<int>(c >> 24)};
+}
+
+inline uint32_t Pack(const Rgba& c)
+{
+    return (static_cast<uint32_t>(c.a) << 24) | (static_cast<uint32_t>(c.r) << 16) |
+           (static_cast<uint32_t>(c.g) << 8) | static_cast<uint32_t>(c.b);
+}
+
+inline bool Compare(DWORD func, uint32_t value, uint32_t reference)
+{
+    switch (func)
+    {
+    case D3DCMP_NEVER:
+        return false;
+    case D3DCMP_LESS:
+        return value < reference;
+    case D3DCMP_EQUAL:
+        return value == reference;
+    case D3DCMP_LESSEQUAL:
+        return value <= reference;
+    case D3DCMP_GREATER:
+        return value > reference;
+    case D3DCMP_NOTEQUAL:
+        return value != reference;
+    case D3DCMP_GREATEREQUAL:
+        return value >= reference;
+    default:
+        return true;
+    }
+}
+
+// ---- Texture sampling ------------------------------------------------------------------------------
+
+inline int Address(int i, int size, DWORD mode, bool& border)
+{
+    switch (mode)
+    {
+    case D3DTADDRESS_MIRROR:
+    {
+        int period = 2 * size;
+        int m = i % period;
+        if (m < 0)
+            m += period;
+        return m < size ? m : period - 1 - m;
+    }
+    case D3DTADDRESS_CLAMP:
+        return i < 0 ? 0 : i >= size ? size - 1 : i;
+    case D3DTADDRESS_BORDER:
+        if (i < 0 || i >= size)
+        {
+            border = true;
+            return 0;
+        }
+        return i;
+    case D3DTADDRESS_MIRRORONCE:
+    {
+        int m = i < 0 ? -i - 1 : i;
+        return m >= size ? size - 1 : m;
+    }
+    default: // wrap
+    {
+        if ((size & (size - 1)) == 0)
+            return i & (size - 1);
+        int m = i % size;
+        return m < 0 ? m + size : m;
+    }
+    }
+}
+
+inline uint32_t Texel(const TextureView& t, int level, int x, int y)
+{
+    bool border = false;
+    int w = t.width[level], h = t.height[level];
+    int ax = Address(x, w, t.addressU, border);
+    int ay = Address(y, h, t.addressV, border);
+    if (border)
+        return t.border;
+    return t.texels[level][static_cast<size_t>(ay) * static_cast<size_t>(w) + static_cast<size_t>(ax)];
+}
+
+inline uint32_t SamplePoint(const TextureView& t, int level, float u, float v)
+{
+    return Texel(t, level, FloorInt(u * static_cast<float>(t.width[level])),
+                 FloorInt(v * static_cast<float>(t.height[level])));
+}
+
+inline uint32_t Lerp4(uint32_t a, uint32_t b, int f) // f in 0..256
+{
+    uint32_t rbA = a & 0x00FF00FFu, gaA = (a >> 8) & 0x00FF00FFu;
+    uint32_t rbB = b & 0x00FF00FFu, gaB = (b >> 8) & 0x00FF00FFu;
+    uint32_t uf = static_cast<uint32_t>(f), inv = 256u - uf;
+    uint32_t rb = ((rbA * inv + rbB * uf) >> 8) & 0x00FF00FFu;
+    uint32_t ga = ((gaA * inv + gaB * uf) >> 8) & 0x00FF00FFu;
+    return rb | (ga << 8);
+}
+
+inline uint32_t SampleLinear(const TextureView& t, int level, float u, float v)
+{
+    float fu = u * static_cast<float>(t.width[level]) - 0.5f;
+    float fv = v * static_cast<float>(t.height[level]) - 0.5f;
+    int x0 = FloorInt(fu), y0 = FloorInt(fv);
+    int wx = static_cast<int>((fu - static_cast<float>(x0)) * 256.0f);
+    int wy = static_cast<int>((fv - static_cast<float>(y0)) * 256.0f);
+    wx = std::clamp(wx, 0, 256);
+    wy = std::clamp(wy, 0, 256);
+    uint32_t top = Lerp4(Texel(t, level, x0, y0), Texel(t, level, x0 + 1, y0), wx);
+    uint32_t bottom = Lerp4(Texel(t, level, x0, y0 + 1), Texel(t, level, x0 + 1, y0 + 1), wx);
+    return Lerp4(top, bottom, wy);
+}
+
+inline uint32_t SampleLevel(const TextureView& t, DWORD filter, int level, float u, float v)
+{
+    return filter == D3DTEXF_POINT || filter == D3DTEXF_NONE ? SamplePoint(t, level, u, v)
+                                                             : SampleLinear(t, level, u, v);
+}
+
+// `lod` is log2 of the texels a pixel spans on level 0 (0 when unknown).
+inline uint32_t Sample(const TextureView& t, float u, float v, float lod)
+{
+    lod += t.lodBias;
+    if (lod <= 0.0f || t.levels == 1)
+        return SampleLevel(t, lod <= 0.0f ? t.magFilter : t.minFilter, t.firstLevel, u, v);
+    int last = t.levels - 1;
+    if (t.mipFilter == D3DTEXF_NONE)
+        return SampleLevel(t, t.minFilter, t.firstLevel, u, v);
+    if (t.mipFilter == D3DTEXF_POINT)
+    {
+        int level = std::min(last, t.firstLevel + static_cast<int>(lod + 0.5f));
+        return SampleLevel(t, t.minFilter, level, u, v);
+    }
+    int base = static_cast<int>(lod);
+    int l0 = std::min(last, t.firstLevel + base), l1 = std::min(last, l0 + 1);
+    int f = static_cast<int>((lod - static_cast<float>(base)) * 256.0f);
+    return Lerp4(SampleLevel(t, t.minFilter, l0, u, v), SampleLevel(t, t.minFilter, l1, u, v), std::clamp(f, 0, 256));
+}
+
+// ---- Texture stages --------------------------------------------------------------------------------
+
+struct StageInputs
+{
+    Rgba diffuse, specular, factor, texture, current, temp, constant;
+};
+
+inline Rgba Arg(DWORD arg, const StageInputs& in)
+{
+    Rgba c;
+    switch (arg & D3DTA_SELECTMASK)
+    {
+    case D3DTA_DIFFUSE:
+        c = in.diffuse;
+        break;
+    case D3DTA_TEXTURE:
+        c = in.texture;
+        break;
+    case D3DTA_TFACTOR:
+        c = in.factor;
+        break;
+    case D3DTA_SPECULAR:
+        c = in.specular;
+        break;
+    case D3DTA_TEMP:
+        c = in.temp;
+        break;
+    case D3DTA_CONSTANT:
+        c = in.constant;
+        break;
+    default:
+        c = in.current;
+        break;
+    }
+    if (arg & D3DTA_COMPLEMENT)
+        c = Rgba{255 - c.r, 255 - c.g, 255 - c.b, 255 - c.a};
+    if (arg & D3DTA_ALPHAREPLICATE)
+        c.r = c.g = c.b = c.a;
+    return c;
+}
+
+// One channel of an operation; `alpha` values of the arguments and inputs for the blends.
+inline int Op(DWORD op, int a0, int a1, int a2, int a1Alpha, const StageInputs& in)
+{
+    switch (op)
+    {
+    case D3DTOP_SELECTARG1:
+        return a1;
+    case D3DTOP_SELECTARG2:
+        return a2;
+    case D3DTOP_MODULATE:
+        return Mul255(a1, a2);
+    case D3DTOP_MODULATE2X:
+        return Clamp255(2 * Mul255(a1, a2));
+    case D3DTOP_MODULATE4X:
+        return Clamp255(4 * Mul255(a1, a2));
+    case D3DTOP_ADD:
+        return Clamp255(a1 + a2);
+    case D3DTOP_ADDSIGNED:
+        return Clamp255(a1 + a2 - 128);
+    case D3DTOP_ADDSIGNED2X:
+        return Clamp255(2 * (a1 + a2 - 128));
+    case D3DTOP_SUBTRACT:
+        return Clamp255(a1 - a2);
+    case D3DTOP_ADDSMOOTH:
+        return Clamp255(a1 + a2 - Mul255(a1, a2));
+    case D3DTOP_BLENDDIFFUSEALPHA:
+        return Mul255(a1, in.diffuse.a) + Mul255(a2, 255 - in.diffuse.a);
+    case D3DTOP_BLENDTEXTUREALPHA:
+        return Mul255(a1, in.texture.a) + Mul255(a2, 255 - in.texture.a);
+    case D3DTOP_BLENDFACTORALPHA:
+        return Mul255(a1, in.factor.a) + Mul255(a2, 255 - in.factor.a);
+    case D3DTOP_BLENDCURRENTALPHA:
+        return Mul255(a1, in.current.a) + Mul255(a2, 255 - in.current.a);
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+        return Clamp255(a1 + Mul255(a2, 255 - in.texture.a));
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+        return Clamp255(a1 + Mul255(a1Alpha, a2));
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+        return Clamp255(Mul255(a1, a2) + a1Alpha);
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+        return Clamp255(Mul255(255 - a1Alpha, a2) + a1);
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+        return Clamp255(Mul255(255 - a1, a2) + a1Alpha);
+    case D3DTOP_MULTIPLYADD:
+        return Clamp255(a0 + Mul255(a1, a2));
+    case D3DTOP_LERP:
+        return Clamp255(Mul255(a0, a1) + Mul255(255 - a0, a2));
+    default: // operations without a meaning here pass the current value on
+        return -1;
+    }
+}
+
+inline void RunStages(const DrawSetup& s, StageInputs& in, const uint32_t* texels)
+{
+    for (unsigned i = 0; i < s.stageCount; ++i)
+    {
+        const StageSetup& st = s.stages[i];
+        in.texture = st.texSlot >= 0 ? Unpack(texels[st.texSlot]) : Rgba{255, 255, 255, 255};
+        in.constant = Unpack(st.constant);
+        Rgba out = in.current;
+        bool dot3 = st.colorOp == D3DTOP_DOTPRODUCT3;
+        if (!st.skipColour && dot3)
+        {
+            Rgba c1 = Arg(st.colorArg1, in), c2 = Arg(st.colorArg2, in);
+            int dot = (c1.r - 128) * (c2.r - 128) + (c1.g - 128) * (c2.g - 128) + (c1.b - 128) * (c2.b - 128);
+            out.r = out.g = out.b = out.a = Clamp255(dot * 4 / 255);
+        }
+        else if (!st.skipColour)
+        {
+            Rgba c0 = Arg(st.colorArg0, in), c1 = Arg(st.colorArg1, in), c2 = Arg(st.colorArg2, in);
+            int r = Op(st.colorOp, c0.r, c1.r, c2.r, c1.a, in);
+            if (r >= 0)
+            {
+                out.r = r;
+                out.g = Op(st.colorOp, c0.g, c1.g, c2.g, c1.a, in);
+                out.b = Op(st.colorOp, c0.b, c1.b, c2.b, c1.a, in);
+            }
+        }
+        if (!st.skipAlpha && !(dot3 && !st.skipColour) && st.alphaOp != D3DTOP_DISABLE)
+        {
+            int a0 = Arg(st.alphaArg0, in).a, a1 = Arg(st.alphaArg1, in).a, a2 = Arg(st.alphaArg2, in).a;
+            int a = Op(st.alphaOp, a0, a1, a2, a1, in);
+            if (a >= 0)
+                out.a = a;
+        }
+        if ((st.resultArg & D3DTA_SELECTMASK) == D3DTA_TEMP)
+            in.temp = out;
+        else
+            in.current = out;
+    }
+}
+
+// ---- Blending --------------------------------------------------------------------------------------
+
+inline int Factor(DWORD f, int channel, const Rgba& src, const Rgba& dst, const Rgba& blendFactor, bool alpha)
+{
+    (void)alpha;
+    switch (f)
+    {
+    case D3DBLEND_ZERO:
+        return 0;
+    case D3DBLEND_ONE:
+        return 255;
+    case D3DBLEND_SRCCOLOR:
+        return (&src.r)[channel];
+    case D3DBLEND_INVSRCCOLOR:
+        return 255 - (&src.r)[channel];
+    case D3DBLEND_SRCALPHA:
+        return src.a;
+    case D3DBLEND_INVSRCALPHA:
+        return 255 - src.a;
+    case D3DBLEND_DESTALPHA:
+        return dst.a;
+    case D3DBLEND_INVDESTALPHA:
+        return 255 - dst.a;
+    case D3DBLEND_DESTCOLOR:
+        return (&dst.r)[channel];
+    case D3DBLEND_INVDESTCOLOR:
+        return 255 - (&dst.r)[channel];
+    case D3DBLEND_SRCALPHASAT:
+        return channel == 3 ? 255 : std::min(src.a, 255 - dst.a);
+    case D3DBLEND_BOTHSRCALPHA:
+        return src.a;
+    case D3DBLEND_BOTHINVSRCALPHA:
+        return 255 - src.a;
+    case D3DBLEND_BLENDFACTOR:
+        return (&blendFactor.r)[channel];
+    case D3DBLEND_INVBLENDFACTOR:
+        return 255 - (&blendFactor.r)[channel];
+    default:
+        return 255;
+    }
+}
+
+inline int BlendChannel(DWORD op, int s, int d)
+{
+    switch (op)
+    {
+    case D3DBLENDOP_SUBTRACT:
+        return Clamp255(s - d);
+    case D3DBLENDOP_REVSUBTRACT:
+        return Clamp255(d - s);
+    case D3DBLENDOP_MIN:
+        return std::min(s, d);
+    case D3DBLENDOP_MAX:
+        return std::max(s, d);
+    default:
+        return Clamp255(s + d);
+    }
+}
+
+inline Rgba Blend(const DrawSetup& s, const Rgba& src, const Rgba& dst)
+{
+    Rgba bf = Unpack(s.blendFactor);
+    DWORD srcB = s.srcBlend, dstB = s.destBlend;
+    // BOTHSRCALPHA as a source factor sets the destination factor too.
+    if (srcB == D3DBLEND_BOTHSRCALPHA)
+        dstB = D3DBLEND_INVSRCALPHA;
+    else if (srcB == D3DBLEND_BOTHINVSRCALPHA)
+        dstB = D3DBLEND_SRCALPHA;
+    Rgba out;
+    int* o = &out.r;
+    const int* sp = &src.r;
+    const int* dp = &dst.r;
+    for (int c = 0; c < 3; ++c)
+    {
+        if (s.blendOp == D3DBLENDOP_MIN || s.blendOp == D3DBLENDOP_MAX)
+            o[c] = BlendChannel(s.blendOp, sp[c], dp[c]);
+        else
+            o[c] = BlendChannel(s.blendOp, Mul255(sp[c], Factor(srcB, c, src, dst, bf, false)),
+                                Mul255(dp[c], Factor(dstB, c, src, dst, bf, false)));
+    }
+    DWORD sa = srcB, da = dstB, opA = s.blendOp;
+    if (s.separateAlpha)
+    {
+        sa = s.srcBlendAlpha;
+        da = s.destBlendAlpha;
+        opA = s.blendOpAlpha;
+    }
+    if (opA == D3DBLENDOP_MIN || opA == D3DBLENDOP_MAX)
+        out.a = BlendChannel(opA, src.a, dst.a);
+    else
+        out.a = BlendChannel(opA, Mul255(src.a, Factor(sa, 3, src, dst, bf, true)),
+                             Mul255(dst.a, Factor(da, 3, src, dst, bf, true)));
+    return out;
+}
+
+// ---- The pixel stage -------------------------------------------------------------------------------
+
+inline float Eval(const float* plane, float x, float y)
+{
+    return plane[2] + plane[0] * x + plane[1] * y;
+}
+
+inline uint32_t DepthValue(int kind, float z)
+{
+    z = z < 0.0f ? 0.0f : z > 1.0f ? 1.0f : z;
+    switch (kind)
+    {
+    case 1:
+        return static_cast<uint32_t>(z * 65535.0f + 0.5f);
+    case 2:
+        return static_cast<uint32_t>(z * 16777215.0f + 0.5f);
+    default:
+        return static_cast<uint32_t>(static_cast<double>(z) * 4294967295.0);
+    }
+}
+
+// Shades one pixel at (px, py); the planes are evaluated at (fx, fy). `sprite` gives the texture
+// coordinates of a point sprite, null otherwise.
+void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float fx, float fy, int px, int py,
+                const float* sprite)
+{
+    // Depth first: it needs nothing but z.
+    uint8_t* depthAt = nullptr;
+    uint32_t depth = 0;
+    if (s.depthKind != 0 && (s.zTest || s.zWrite))
+    {
+        depth = DepthValue(s.depthKind, Eval(planes, fx, fy));
+        depthAt = s.depth + static_cast<size_t>(py) * s.depthPitch;
+        if (s.zTest)
+        {
+            uint32_t stored;
+            if (s.depthKind == 1)
+                stored = reinterpret_cast<const uint16_t*>(depthAt)[px];
+            else if (s.depthKind == 2)
+                stored = reinterpret_cast<const uint32_t*>(depthAt)[px] >> 8;
+            else
+                stored = reinterpret_cast<const uint32_t*>(depthAt)[px];
+            if (!Compare(s.zFunc, depth, stored))
+                return;
+        }
+    }
+
+    float iw = Eval(planes + 3, fx, fy);
+    float w = iw != 0.0f ? 1.0f / iw : 0.0f;
+    StageInputs in;
+    if (s.flat || prim.kind == PrimPoint)
+    {
+        in.diffuse = Unpack(prim.flatDiffuse);
+        in.specular = Unpack(prim.flatSpecular);
+    }
+    else
+    {
+        in.diffuse = Rgba{ToByte(Eval(planes + 6, fx, fy) * w), ToByte(Eval(planes + 9, fx, fy) * w),
+                          ToByte(Eval(planes + 12, fx, fy) * w), ToByte(Eval(planes + 15, fx, fy) * w)};
+        if (s.specular)
+        {
+            const float* sp = planes + 3 * s.specularPlane;
+            in.specular = Rgba{ToByte(Eval(sp, fx, fy) * w), ToByte(Eval(sp + 3, fx, fy) * w),
+                               ToByte(Eval(sp + 6, fx, fy) * w), 0};
+        }
+        else
+            in.specular = Rgba{0, 0, 0, 0};
+    }
+    in.factor = Unpack(s.textureFactor);
+    in.current = in.diffuse;
+    in.temp = Rgba{0, 0, 0, 0};
+
+    uint32_t texels[MaxTexStages];
+    for (unsigned t = 0; t < s.textureCount; ++t)
+    {
+        const TextureView& view = s.textures[t];
+        float u, v, lod = 0.0f;
+        if (sprite)
+        {
+            u = sprite[0];
+            v = sprite[1];
+        }
+        else
+        {
+            const float* pu = planes + 3 * (s.texPlane + 2 * t);
+            const float* pv = pu + 3;
+            u = Eval(pu, fx, fy) * w;
+            v = Eval(pv, fx, fy) * w;
+            if (view.levels > 1 || view.minFilter != view.magFilter)
+            {
+                // Derivatives of the perspective-correct coordinates, in texels of level 0.
+                float dudx = (pu[0] - u * planes[3]) * w * static_cast<float>(view.width[0]);
+                float dudy = (pu[1] - u * planes[4]) * w * static_cast<float>(view.width[0]);
+                float dvdx = (pv[0] - v * planes[3]) * w * static_cast<float>(view.height[0]);
+                float dvdy = (pv[1] - v * planes[4]) * w * static_cast<float>(view.height[0]);
+                float rho2 = std::max(dudx * dudx + dvdx * dvdx, dudy * dudy + dvdy * dvdy);
+                lod = rho2 > 0.0f ? 0.5f * std::log2(rho2) : 0.0f;
+            }
+        }
+        texels[t] = Sample(view, u, v, lod);
+    }
+    RunStages(s, in, texels);
+    Rgba colour = in.current;
+    if (s.specular)
+    {
+        colour.r = Clamp255(colour.r + in.specular.r);
+        colour.g = Clamp255(colour.g + in.specular.g);
+        colour.b = Clamp255(colour.b + in.specular.b);
+    }
+    if (s.alphaTest && !Compare(s.alphaFunc, static_cast<uint32_t>(colour.a), static_cast<uint32_t>(s.alphaRef)))
+        return;
+
+    if (depthAt && s.zWrite)
+    {
+        if (s.depthKind == 1)
+            reinterpret_cast<uint16_t*>(depthAt)[px] = static_cast<uint16_t>(depth);
+        else if (s.depthKind == 2)
+        {
+            uint32_t& cell = reinterpret_cast<uint32_t*>(depthAt)[px];
+            cell = (depth << 8) | (cell & 0xFF);
+        }
+        else
+            reinterpret_cast<uint32_t*>(depthAt)[px] = depth;
+    }
+
+    uint8_t* row = s.colour + static_cast<size_t>(py) * s.colourPitch;
+    bool direct = s.colourFormat == D3DFMT_A8R8G8B8 || s.colourFormat == D3DFMT_X8R8G8B8;
+    uint32_t* cell = direct ? reinterpret_cast<uint32_t*>(row) + px : nullptr;
+    uint32_t before = 0;
+    if (s.blend || s.writeMask != 0xFFFFFFFFu)
+        before = direct ? *cell : ReadTexel(s.colourFormat, row + static_cast<size_t>(px) * BytesPerTexel(s.colourFormat));
+    uint32_t result = Pack(s.blend ? Blend(s, colour, Unpack(before)) : colour);
+    result = (result & s.writeMask) | (before & ~s.writeMask);
+    if (direct)
+        *cell = s.colourFormat == D3DFMT_X8R8G8B8 ? result | 0xFF000000u : result;
+    else
+        WriteTexel(s.colourFormat, row + static_cast<size_t>(px) * BytesPerTexel(s.colourFormat), result);
+}
+
+// ---- Rasterising within one tile -------------------------------------------------------------------
+
+void RasterTriangle(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1, int y1)
+{
+    const auto& t = p.tri;
+    for (int y = y0; y <= y1; ++y)
+    {
+        int64_t e0 = t.a[0] * x0 + t.b[0] * y + t.c[0];
+        int64_t e1 = t.a[1] * x0 + t.b[1] * y + t.c[1];
+        int64_t e2 = t.a[2] * x0 + t.b[2] * y + t.c[2];
+        for (int x = x0; x <= x1; ++x)
+        {
+            if ((e0 | e1 | e2) >= 0)
+                ShadePixel(s, p, planes, static_cast<float>(x), static_cast<float>(y), x, y, nullptr);
+            e0 += t.a[0];
+            e1 += t.a[1];
+            e2 += t.a[2];
+        }
+    }
+}
+
+void RasterLine(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1, int y1)
+{
+    const auto& l = p.line;
+    int majorLo = p.xMajor ? x0 : y0, majorHi = p.xMajor ? x1 : y1;
+    int minorLo = p.xMajor ? y0 : x0, minorHi = p.xMajor ? y1 : x1;
+    int begin = std::max(l.begin, majorLo), end = std::min(l.end, majorHi);
+    float sMaj = p.xMajor ? l.x0 : l.y0, eMaj = p.xMajor ? l.x1 : l.y1;
+    float sMin = p.xMajor ? l.y0 : l.x0, eMin = p.xMajor ? l.y1 : l.x1;
+    float slope = (eMin - sMin) / (eMaj - sMaj);
+    for (int i = begin; i <= end; ++i)
+    {
+        int minor = FloorInt(sMin + (static_cast<float>(i) - sMaj) * slope + 0.5f);
+        if (minor < minorLo || minor > minorHi)
+            continue;
+        int px = p.xMajor ? i : minor, py = p.xMajor ? minor : i;
+        ShadePixel(s, p, planes, static_cast<float>(i), 0.0f, px, py, nullptr);
+    }
+}
+
+void RasterPoint(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1, int y1)
+{
+    const auto& pt = p.point;
+    float inv = pt.size > 0.0f ? 1.0f / pt.size : 0.0f;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+        {
+            float uv[2] = {(static_cast<float>(x) - pt.left) * inv, (static_cast<float>(y) - pt.top) * inv};
+            ShadePixel(s, p, planes, 0.0f, 0.0f, x, y, s.pointSprite ? uv : nullptr);
+        }
+}
+
+// ---- Set-up ----------------------------------------------------------------------------------------
+
+// A vertex in screen space with its planes' values (attributes divided by w).
+struct ScreenVertex
+{
+    float x, y;
+    int64_t X, Y; // fixed point
+    float v[MaxPlanes];
+};
+
+struct Emitter
+{
+    const DrawSetup& s;
+    PartBins& bins;
+    size_t stride;
+    int tileCols;
+    int tileX0, tileY0, tileX1, tileY1; // tile range of the clip rectangle
+
+    Prim* New()
+    {
+        size_t at = bins.records.size();
+        bins.records.resize(at + stride);
+        return reinterpret_cast<Prim*>(bins.records.data() + at);
+    }
+
+    void Bin(const Prim* p)
+    {
+        size_t offset = reinterpret_cast<const uint8_t*>(p) - bins.records.data();
+        int tx0 = p->minX / TileSize, ty0 = p->minY / TileSize, tx1 = p->maxX / TileSize, ty1 = p->maxY / TileSize;
+        for (int ty = ty0; ty <= ty1; ++ty)
+            for (int tx = tx0; tx <= tx1; ++tx)
+                bins.tiles[static_cast<size_t>(ty) * tileCols + tx].push_back(static_cast<uint32_t>(offset));
+    }
+
+    void Flat(Prim* p, const ClipVertex& provoking)
+    {
+        p->flatDiffuse = Pack(Rgba{ToByte(provoking.diffuse[0]), ToByte(provoking.diffuse[1]),
+                                   ToByte(provoking.diffuse[2]), ToByte(provoking.diffuse[3])});
+        p->flatSpecular = Pack(Rgba{ToByte(provoking.specular[0]), ToByte(provoking.specular[1]),
+                                    ToByte(provoking.specular[2]), 0});
+    }
+
+    void Triangle(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c, const ClipVertex& provoking)
+    {
+        int64_t area = (b->X - a->X) * (c->Y - a->Y) - (c->X - a->X) * (b->Y - a->Y);
+        if (area == 0)
+            return;
+        if (area < 0)
+            std::swap(b, c);
+        int64_t minX = std::min({a->X, b->X, c->X}), maxX = std::max({a->X, b->X, c->X});
+        int64_t minY = std::min({a->Y, b->Y, c->Y}), maxY = std::max({a->Y, b->Y, c->Y});
+        // Pixel centres lie on integer coordinates.
+        int px0 = static_cast<int>((minX + (1 << SubPixelBits) - 1) >> SubPixelBits);
+        int py0 = static_cast<int>((minY + (1 << SubPixelBits) - 1) >> SubPixelBits);
+        int px1 = static_cast<int>(maxX >> SubPixelBits), py1 = static_cast<int>(maxY >> SubPixelBits);
+        px0 = std::max(px0, s.clipLeft);
+        py0 = std::max(py0, s.clipTop);
+        px1 = std::min(px1, s.clipRight);
+        py1 = std::min(py1, s.clipBottom);
+        if (px0 > px1 || py0 > py1)
+            return;
+        Prim* p = New();
+        p->kind = PrimTriangle;
+        p->minX = px0;
+        p->minY = py0;
+        p->maxX = px1;
+        p->maxY = py1;
+        const ScreenVertex* v[3] = {a, b, c};
+        for (int e = 0; e < 3; ++e)
+        {
+            const ScreenVertex* from = v[e];
+            const ScreenVertex* to = v[(e + 1) % 3];
+            int64_t dx = to->X - from->X, dy = to->Y - from->Y;
+            // Inside: dx * (y - from.y) - dy * (x - from.x) > 0, or = 0 on a top or left edge.
+            bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+            p->tri.a[e] = -dy << SubPixelBits;
+            p->tri.b[e] = dx << SubPixelBits;
+            p->tri.c[e] = -dx * from->Y + dy * from->X - (topLeft ? 0 : 1);
+        }
+        Flat(p, provoking);
+        float* planes = reinterpret_cast<float*>(p + 1);
+        float x0 = a->x, y0 = a->y;
+        float dx1 = b->x - x0, dy1 = b->y - y0, dx2 = c->x - x0, dy2 = c->y - y0;
+        float det = dx1 * dy2 - dx2 * dy1;
+        float inv = 1.0f / det;
+        for (unsigned k = 0; k < s.planeCount; ++k)
+        {
+            float a0 = a->v[k], d1 = b->v[k] - a0, d2 = c->v[k] - a0;
+            float ax = (d1 * dy2 - d2 * dy1) * inv;
+            float ay = (d2 * dx1 - d1 * dx2) * inv;
+            planes[3 * k] = ax;
+            planes[3 * k + 1] = ay;
+            planes[3 * k + 2] = a0 - ax * x0 - ay * y0;
+        }
+        Bin(p);
+    }
+
+    void Line(const ScreenVertex* a, const ScreenVertex* b, const ClipVertex& provoking)
+    {
+        float dx = b->x - a->x, dy = b->y - a->y;
+        bool xMajor = std::fabs(dx) >= std::fabs(dy);
+        float sMaj = xMajor ? a->x : a->y, eMaj = xMajor ? b->x : b->y;
+        if (std::fabs(eMaj - sMaj) < 1e-6f)
+            return;
+        int first = FloorInt(sMaj + 0.5f), last = FloorInt(eMaj + 0.5f);
+        int begin, end;
+        // The pixel at the end point belongs to the next line unless the last pixel is drawn.
+        if (last >= first)
+        {
+            begin = first;
+            end = s.lastPixel ? last : last - 1;
+        }
+        else
+        {
+            begin = s.lastPixel ? last : last + 1;
+            end = first;
+        }
+        if (begin > end)
+            return;
+        Prim* p = New();
+        p->kind = PrimLine;
+        p->xMajor = xMajor;
+        p->line = {a->x, a->y, b->x, b->y, begin, end};
+        int mx0 = FloorInt(std::min(a->x, b->x)) - 1, mx1 = FloorInt(std::max(a->x, b->x)) + 1;
+        int my0 = FloorInt(std::min(a->y, b->y)) - 1, my1 = FloorInt(std::max(a->y, b->y)) + 1;
+        if (xMajor)
+        {
+            mx0 = begin;
+            mx1 = end;
+        }
+        else
+        {
+            my0 = begin;
+            my1 = end;
+        }
+        p->minX = std::max(mx0, s.clipLeft);
+        p->minY = std::max(my0, s.clipTop);
+        p->maxX = std::min(mx1, s.clipRight);
+        p->maxY = std::min(my1, s.clipBottom);
+        if (p->minX > p->maxX || p->minY > p->maxY)
+        {
+            bins.records.resize(bins.records.size() - stride);
+            return;
+        }
+        Flat(p, provoking);
+        float* planes = reinterpret_cast<float*>(p + 1);
+        float span = eMaj - sMaj;
+        for (unsigned k = 0; k < s.planeCount; ++k)
+        {
+            float ax = (b->v[k] - a->v[k]) / span;
+            planes[3 * k] = ax;
+            planes[3 * k + 1] = 0.0f;
+            planes[3 * k + 2] = a->v[k] - ax * sMaj;
+        }
+        Bin(p);
+    }
+
+    void Point(const ScreenVertex* a, const ClipVertex& vertex)
+    {
+        float size = vertex.pointSize;
+        float left = a->x - size * 0.5f, top = a->y - size * 0.5f;
+        int x0 = FloorInt(left), y0 = FloorInt(top);
+        if (static_cast<float>(x0) < left)
+            ++x0;
+        if (static_cast<float>(y0) < top)
+            ++y0;
+        int x1 = FloorInt(left + size), y1 = FloorInt(top + size);
+        if (static_cast<float>(x1) >= left + size)
+            --x1;
+        if (static_cast<float>(y1) >= top + size)
+            --y1;
+        x0 = std::max(x0, s.clipLeft);
+        y0 = std::max(y0, s.clipTop);
+        x1 = std::min(x1, s.clipRight);
+        y1 = std::min(y1, s.clipBottom);
+        if (x0 > x1 || y0 > y1)
+            return;
+        Prim* p = New();
+        p->kind = PrimPoint;
+        p->minX = x0;
+        p->minY = y0;
+        p->maxX = x1;
+        p->maxY = y1;
+        p->point = {left, top, size};
+        Flat(p, vertex);
+        float* planes = reinterpret_cast<float*>(p + 1);
+        for (unsigned k = 0; k < s.planeCount; ++k)
+        {
+            planes[3 * k] = 0.0f;
+            planes[3 * k + 1] = 0.0f;
+            planes[3 * k + 2] = a->v[k];
+        }
+        Bin(p);
+    }
+};
+
+// ---- Clipping --------------------------------------------------------------------------------------
+
+constexpr unsigned ClipPlaneTotal = 7; // near, far, w, guard-band left, right, top, bottom
+constexpr unsigned MaxPoly = 3 + ClipPlaneTotal;
+
+struct ClipContext
+{
+    float guardX, guardY;
+
+    float Distance(unsigned plane, const ClipVertex& v) const
+    {
+        switch (plane)
+        {
+        case 0:
+            return v.z;
+        case 1:
+            return v.w - v.z;
+        case 2:
+            return v.w - 1e-6f;
+        case 3:
+            return v.x + guardX * v.w;
+        case 4:
+            return guardX * v.w - v.x;
+        case 5:
+            return v.y + guardY * v.w;
+        default:
+            return guardY * v.w - v.y;
+        }
+    }
+
+    unsigned Outside(const ClipVertex& v) const
+    {
+        unsigned code = 0;
+        for (unsigned plane = 0; plane < ClipPlaneTotal; ++plane)
+            if (!(Distance(plane, v) >= 0.0f))
+                code |= 1u << plane;
+        return code;
+    }
+
+    // Outside the view volume itself (not the guard band): the primitive cannot show.
+    static unsigned OutsideView(const ClipVertex& v)
+    {
+        unsigned code = 0;
+        if (v.x > v.w)
+            code |= 1;
+        if (v.x < -v.w)
+            code |= 2;
+        if (v.y > v.w)
+            code |= 4;
+        if (v.y < -v.w)
+            code |= 8;
+        if (v.z < 0.0f)
+            code |= 16;
+        if (v.z > v.w)
+            code |= 32;
+        if (!(v.w > 0.0f))
+            code |= 64;
+        return code;
+    }
+};
+
+ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t)
+{
+    ClipVertex r;
+    const float* pa = &a.x;
+    const float* pb = &b.x;
+    float* pr = &r.x;
+    for (size_t i = 0; i < sizeof(ClipVertex) / sizeof(float); ++i)
+        pr[i] = pa[i] + (pb[i] - pa[i]) * t;
+    return r;
+}
+
+// Clips a polygon against every plane in `planes`; returns the vertex count left.
+unsigned ClipPolygon(const ClipContext& cc, unsigned planes, ClipVertex* poly, unsigned count, ClipVertex* scratch)
+{
+    ClipVertex* in = poly;
+    ClipVertex* out = scratch;
+    for (unsigned plane = 0; plane < ClipPlaneTotal && count > 0; ++plane)
+    {
+        if (!(planes & (1u << plane)))
+            continue;
+        unsigned n = 0;
+        for (unsigned i = 0; i < count; ++i)
+        {
+            const ClipVertex& a = in[i];
+            const ClipVertex& b = in[(i + 1) % count];
+            float da = cc.Distance(plane, a), db = cc.Distance(plane, b);
+            if (da >= 0.0f && n < MaxPoly)
+                out[n++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f) && n < MaxPoly)
+                out[n++] = Lerp(a, b, da / (da - db));
+        }
+        count = n;
+        std::swap(in, out);
+    }
+    if (in != poly)
+        std::copy(in, in + count, poly);
+    return count;
+}
+
+// ---- The draw --------------------------------------------------------------------------------------
+
+struct Assembler
+{
+    const DrawSetup& s;
+    const DrawCall& call;
+    const ClipVertex* vertices;
+    ClipContext cc;
+
+    UINT Index(UINT i) const
+    {
+        if (!call.indices)
+            return i;
+        return call.indexFormat == D3DFMT_INDEX16 ? static_cast<const uint16_t*>(call.indices)[i]
+                                                  : static_cast<const uint32_t*>(call.indices)[i];
+    }
+
+    void ToScreen(const ClipVertex& c, ScreenVertex& out) const
+    {
+        float iw = 1.0f / c.w;
+        out.x = s.vpX + (1.0f + c.x * iw) * s.vpHalfW;
+        out.y = s.vpY + (1.0f - c.y * iw) * s.vpHalfH;
+        out.X = std::llrint(static_cast<double>(out.x) * SubPixel);
+        out.Y = std::llrint(static_cast<double>(out.y) * SubPixel);
+        // Planes use the snapped position, so that they agree with the coverage.
+        out.x = static_cast<float>(out.X) / SubPixel;
+        out.y = static_cast<float>(out.Y) / SubPixel;
+        out.v[0] = s.vpMinZ + c.z * iw * s.vpScaleZ;
+        out.v[1] = iw;
+        for (int k = 0; k < 4; ++k)
+            out.v[2 + k] = c.diffuse[k] * iw;
+        unsigned at = 6;
+        if (s.specular)
+        {
+            for (int k = 0; k < 3; ++k)
+                out.v[at + k] = c.specular[k] * iw;
+            at += 3;
+        }
+        for (unsigned t = 0; t < s.textureCount; ++t)
+        {
+            out.v[at++] = c.tex[t][0] * iw;
+            out.v[at++] = c.tex[t][1] * iw;
+        }
+    }
+
+    void TriangleOut(Emitter& em, const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) const
+    {
+        unsigned viewA = ClipContext::OutsideView(a), viewB = ClipContext::OutsideView(b),
+                 viewC = ClipContext::OutsideView(c);
+        if (viewA & viewB & viewC)
+            return;
+        ClipVertex poly[MaxPoly], scratch[MaxPoly];
+        unsigned count = 3;
+        poly[0] = a;
+        poly[1] = b;
+        poly[2] = c;
+        unsigned codes = cc.Outside(a) | cc.Outside(b) | cc.Outside(c);
+        if (codes)
+            count = ClipPolygon(cc, codes, poly, count, scratch);
+        if (count < 3)
+            return;
+        ScreenVertex sv[MaxPoly];
+        for (unsigned i = 0; i < count; ++i)
+            ToScreen(poly[i], sv[i]);
+        // Facing from the whole polygon's signed area (screen y runs down: positive is clockwise).
+        int64_t area = 0;
+        for (unsigned i = 1; i + 1 < count; ++i)
+            area += (sv[i].X - sv[0].X) * (sv[i + 1].Y - sv[0].Y) - (sv[i + 1].X - sv[0].X) * (sv[i].Y - sv[0].Y);
+        if (area == 0 || (s.cullMode == D3DCULL_CCW && area < 0) || (s.cullMode == D3DCULL_CW && area > 0))
+            return;
+        if (s.fillMode == D3DFILL_POINT)
+        {
+            for (unsigned i = 0; i < count; ++i)
+                em.Point(&sv[i], poly[i]);
+            return;
+        }
+        if (s.fillMode == D3DFILL_WIREFRAME)
+        {
+            for (unsigned i = 0; i < count; ++i)
+                em.Line(&sv[i], &sv[(i + 1) % count], a);
+            return;
+        }
+        for (unsigned i = 1; i + 1 < count; ++i)
+            em.Triangle(&sv[0], &sv[i], &sv[i + 1], a);
+    }
+
+    void LineOut(Emitter& em, const ClipVertex& a, const ClipVertex& b) const
+    {
+        if (ClipContext::OutsideView(a) & ClipContext::OutsideView(b))
+            return;
+        ClipVertex ends[2] = {a, b};
+        unsigned codes = cc.Outside(a) | cc.Outside(b);
+        for (unsigned plane = 0; plane < ClipPlaneTotal; ++plane)
+        {
+            if (!(codes & (1u << plane)))
+                continue;
+            float da = cc.Distance(plane, ends[0]), db = cc.Distance(plane, ends[1]);
+            if (da < 0.0f && db < 0.0f)
+                return;
+            if (da < 0.0f)
+                ends[0] = Lerp(ends[0], ends[1], da / (da - db));
+            else if (db < 0.0f)
+                ends[1] = Lerp(ends[0], ends[1], da / (da - db));
+        }
+        ScreenVertex sa, sb;
+        ToScreen(ends[0], sa);
+        ToScreen(ends[1], sb);
+        em.Line(&sa, &sb, a);
+    }
+
+    void PointOut(Emitter& em, const ClipVertex& a) const
+    {
+        if (ClipContext::OutsideView(a) & (16 | 32 | 64))
+            return;
+        if (cc.Outside(a))
+            return;
+        ScreenVertex sa;
+        ToScreen(a, sa);
+        em.Point(&sa, a);
+    }
+
+    void Primitive(Emitter& em, UINT i) const
+    {
+        switch (call.type)
+        {
+        case D3DPT_POINTLIST:
+            PointOut(em, vertices[Index(i)]);
+            break;
+        case D3DPT_LINELIST:
+            LineOut(em, vertices[Index(2 * i)], vertices[Index(2 * i + 1)]);
+            break;
+        case D3DPT_LINESTRIP:
+            LineOut(em, vertices[Index(i)], vertices[Index(i + 1)]);
+            break;
+        case D3DPT_TRIANGLELIST:
+            TriangleOut(em, vertices[Index(3 * i)], vertices[Index(3 * i + 1)], vertices[Index(3 * i + 2)]);
+            break;
+        case D3DPT_TRIANGLESTRIP:
+            // Every other triangle of a strip runs the other way round; swapping keeps the facing.
+            if (i & 1)
+                TriangleOut(em, vertices[Index(i + 1)], vertices[Index(i)], vertices[Index(i + 2)]);
+            else
+                TriangleOut(em, vertices[Index(i)], vertices[Index(i + 1)], vertices[Index(i + 2)]);
+            break;
+        case D3DPT_TRIANGLEFAN:
+            TriangleOut(em, vertices[Index(i + 1)], vertices[Index(i + 2)], vertices[Index(0)]);
+            break;
+        default:
+            break;
+        }
+    }
+};
+} // namespace
+
+struct DrawJob
+{
+    Pipeline& pipeline;
+    const DrawCall& call;
+    const DrawSetup& s;
+    UINT first, end;
+    unsigned vertexChunks;
+    unsigned parts;
+    size_t stride;
+    int tileCols, tileX0, tileY0, tileX1, tileY1;
+    Assembler assembler;
+
+    static constexpr UINT VertexChunk = 1024;
+
+    static void Vertices(void* context, unsigned index)
+    {
+        auto* job = static_cast<DrawJob*>(context);
+        UINT from = job->first + index * VertexChunk;
+        UINT to = std::min(job->end, from + VertexChunk);
+        ProcessVertices(job->pipeline.m_program, job->call, from, to, job->pipeline.m_vertices.data());
+    }
+
+    static void Setup(void* context, unsigned index)
+    {
+        auto* job = static_cast<DrawJob*>(context);
+        PartBins& bins = job->pipeline.m_parts[index];
+        bins.records.clear();
+        for (auto& tile : bins.tiles)
+            tile.clear();
+        UINT count = job->call.primitiveCount;
+        UINT from = static_cast<UINT>(static_cast<uint64_t>(count) * index / job->parts);
+        UINT to = static_cast<UINT>(static_cast<uint64_t>(count) * (index + 1) / job->parts);
+        // Records move when the arena grows: reserve the worst case of simple primitives first.
+        bins.records.reserve(static_cast<size_t>(to - from) * job->stride * 2 + job->stride * 16);
+        Emitter em{job->s, bins, job->stride, job->tileCols, job->tileX0, job->tileY0, job->tileX1, job->tileY1};
+        for (UINT i = from; i < to; ++i)
+            job->assembler.Primitive(em, i);
+    }
+
+    static void Tile(void* context, unsigned index)
+    {
+        auto* job = static_cast<DrawJob*>(context);
+        int cols = job->tileX1 - job->tileX0 + 1;
+        int tx = job->tileX0 + static_cast<int>(index) % cols;
+        int ty = job->tileY0 + static_cast<int>(index) / cols;
+        size_t tile = static_cast<size_t>(ty) * job->tileCols + tx;
+        int left = tx * TileSize, top = ty * TileSize;
+        int right = left + TileSize - 1, bottom = top + TileSize - 1;
+        const DrawSetup& s = job->s;
+        for (unsigned part = 0; part < job->parts; ++part)
+        {
+            const PartBins& bins = job->pipeline.m_parts[part];
+            for (uint32_t offset : bins.tiles[tile])
+            {
+                const auto* p = reinterpret_cast<const Prim*>(bins.records.data() + offset);
+                const auto* planes = reinterpret_cast<const float*>(p + 1);
+                int x0 = std::max(p->minX, left), y0 = std::max(p->minY, top);
+                int x1 = std::min(p->maxX, right), y1 = std::min(p->maxY, bottom);
+                if (x0 > x1 || y0 > y1)
+                    continue;
+                if (p->kind == PrimTriangle)
+                    RasterTriangle(s, *p, planes, x0, y0, x1, y1);
+                else if (p->kind == PrimLine)
+                    RasterLine(s, *p, planes, x0, y0, x1, y1);
+                else
+                    RasterPoint(s, *p, planes, x0, y0, x1, y1);
+            }
+        }
+    }
+};
+
+void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSetup& s)
+{
+    BuildVertexProgram(state, s, m_program, m_worldView, m_normalMatrix);
+    UINT first = call.indices ? call.firstVertex : 0;
+    UINT end = call.vertexCount;
+    if (m_vertices.size() < end)
+        m_vertices.resize(end);
+
+    const PixelStore& target = state.renderTarget->Store();
+    int tileCols = static_cast<int>((target.width + TileSize - 1) / TileSize);
+    int tileRows = static_cast<int>((target.height + TileSize - 1) / TileSize);
+    unsigned threads = m_pool.Threads();
+    unsigned parts = call.primitiveCount >= 2048 ? threads : 1;
+    if (m_parts.size() < parts)
+        m_parts.resize(parts);
+    for (unsigned i = 0; i < parts; ++i)
+        if (m_parts[i].tiles.size() != static_cast<size_t>(tileCols) * tileRows)
+            m_parts[i].tiles.assign(static_cast<size_t>(tileCols) * tileRows, {});
+
+    ClipContext cc;
+    // The guard band keeps screen coordinates within reach of the fixed-point edge functions.
+    cc.guardX = std::max(1.0f, 16384.0f / s.vpHalfW);
+    cc.guardY = std::max(1.0f, 16384.0f / s.vpHalfH);
+    DrawJob job{*this,
+                call,
+                s,
+                first,
+                end,
+                (end - first + DrawJob::VertexChunk - 1) / DrawJob::VertexChunk,
+                parts,
+                (sizeof(Prim) + sizeof(float) * 3 * s.planeCount + 7) & ~size_t{7},
+                tileCols,
+                s.clipLeft / TileSize,
+                s.clipTop / TileSize,
+                s.clipRight / TileSize,
+                s.clipBottom / TileSize,
+                Assembler{s, call, m_vertices.data(), cc}};
+    m_pool.Run(job.vertexChunks, &DrawJob::Vertices, &job);
+    m_pool.Run(parts, &DrawJob::Setup, &job);
+    unsigned tiles = static_cast<unsigned>((job.tileX1 - job.tileX0 + 1) * (job.tileY1 - job.tileY0 + 1));
+    m_pool.Run(tiles, &DrawJob::Tile, &job);
+}
+
+// ---- The state of a draw ---------------------------------------------------------------------------
+
+bool PrepareSetup(const DeviceState& state, DrawSetup& s)
+{
+    const auto& rs = state.renderStates;
+    if (!state.renderTarget)
+        return false;
+    PixelStore& target = state.renderTarget->Store();
+    if (!IsConvertible(target.format) || target.width == 0 || target.height == 0)
+        return false;
+    s.colour = target.bits.data();
+    s.colourPitch = target.pitch;
+    s.colourFormat = target.format;
+    ++target.version;
+    const D3DVIEWPORT9& vp = state.viewport;
+    s.clipLeft = static_cast<int>(vp.X);
+    s.clipTop = static_cast<int>(vp.Y);
+    s.clipRight = std::min(static_cast<int>(vp.X + vp.Width), static_cast<int>(target.width)) - 1;
+    s.clipBottom = std::min(static_cast<int>(vp.Y + vp.Height), static_cast<int>(target.height)) - 1;
+    if (s.clipLeft > s.clipRight || s.clipTop > s.clipBottom)
+        return false;
+    s.vpX = static_cast<float>(vp.X);
+    s.vpY = static_cast<float>(vp.Y);
+    s.vpHalfW = static_cast<float>(vp.Width) * 0.5f;
+    s.vpHalfH = static_cast<float>(vp.Height) * 0.5f;
+    s.vpMinZ = vp.MinZ;
+    s.vpScaleZ = vp.MaxZ - vp.MinZ;
+
+    bool zEnabled = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state.depthStencil;
+    if (zEnabled)
+    {
+        PixelStore& depth = state.depthStencil->Store();
+        if (depth.width >= target.width && depth.height >= target.height)
+        {
+            s.depth = depth.bits.data();
+            s.depthPitch = depth.pitch;
+            UINT bpp = BytesPerTexel(depth.format);
+            s.depthKind = bpp == 2 ? 1 : depth.format == D3DFMT_D32 ? 3 : 2;
+            ++depth.version;
+        }
+    }
+    s.zTest = s.depthKind != 0;
+    s.zWrite = s.depthKind != 0 && rs[D3DRS_ZWRITEENABLE];
+    s.zFunc = rs[D3DRS_ZFUNC];
+    s.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0;
+    s.alphaFunc = rs[D3DRS_ALPHAFUNC];
+    s.alphaRef = static_cast<int>(rs[D3DRS_ALPHAREF] & 0xFF);
+    s.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+    s.separateAlpha = rs[D3DRS_SEPARATEALPHABLENDENABLE] != 0;
+    s.srcBlend = rs[D3DRS_SRCBLEND];
+    s.destBlend = rs[D3DRS_DESTBLEND];
+    s.blendOp = rs[D3DRS_BLENDOP];
+    s.srcBlendAlpha = rs[D3DRS_SRCBLENDALPHA];
+    s.destBlendAlpha = rs[D3DRS_DESTBLENDALPHA];
+    s.blendOpAlpha = rs[D3DRS_BLENDOPALPHA];
+    s.blendFactor = rs[D3DRS_BLENDFACTOR];
+    DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+    s.writeMask = ((mask & D3DCOLORWRITEENABLE_RED) ? 0x00FF0000u : 0) |
+                  ((mask & D3DCOLORWRITEENABLE_GREEN) ? 0x0000FF00u : 0) |
+                  ((mask & D3DCOLORWRITEENABLE_BLUE) ? 0x000000FFu : 0) |
+                  ((mask & D3DCOLORWRITEENABLE_ALPHA) ? 0xFF000000u : 0);
+    s.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+    s.specular = rs[D3DRS_SPECULARENABLE] != 0;
+    s.textureFactor = rs[D3DRS_TEXTUREFACTOR];
+    s.pointSprite = rs[D3DRS_POINTSPRITEENABLE] != 0;
+    s.lastPixel = rs[D3DRS_LASTPIXEL] != 0;
+    s.fillMode = rs[D3DRS_FILLMODE];
+    s.cullMode = rs[D3DRS_CULLMODE];
+
+    // The stage cascade ends at the first stage whose colour operation is disabled.
+    s.stageCount = 0;
+    s.textureCount = 0;
+    for (unsigned i = 0; i < TextureStageCount; ++i)
+    {
+        const auto& ss = state.stageStates[i];
+        if (ss[D3DTSS_COLOROP] == D3DTOP_DISABLE)
+            break;
+        StageSetup& st = s.stages[s.stageCount++];
+        st.colorOp = ss[D3DTSS_COLOROP];
+        st.colorArg0 = ss[D3DTSS_COLORARG0];
+        st.colorArg1 = ss[D3DTSS_COLORARG1];
+        st.colorArg2 = ss[D3DTSS_COLORARG2];
+        st.alphaOp = ss[D3DTSS_ALPHAOP];
+        st.alphaArg0 = ss[D3DTSS_ALPHAARG0];
+        st.alphaArg1 = ss[D3DTSS_ALPHAARG1];
+        st.alphaArg2 = ss[D3DTSS_ALPHAARG2];
+        st.resultArg = ss[D3DTSS_RESULTARG];
+        st.constant = ss[D3DTSS_CONSTANT];
+        st.texSlot = -1;
+        auto reads = [](DWORD a0, DWORD a1, DWORD a2, DWORD op)
+        {
+            auto is = [](DWORD a) { return (a & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
+            bool three = op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP;
+            if (op == D3DTOP_SELECTARG1)
+                return is(a1);
+            if (op == D3DTOP_SELECTARG2)
+                return is(a2);
+            return is(a1) || is(a2) || (three && is(a0)) || op == D3DTOP_BLENDTEXTUREALPHA ||
+                   op == D3DTOP_BLENDTEXTUREALPHAPM;
+        };
+        TextureImpl* texture = i < SamplerCount ? state.textures[i] : nullptr;
+        st.skipColour = !texture && reads(st.colorArg0, st.colorArg1, st.colorArg2, st.colorOp);
+        st.skipAlpha = !texture && reads(st.alphaArg0, st.alphaArg1, st.alphaArg2, st.alphaOp);
+        if (!texture || s.textureCount == MaxTexStages)
+            continue;
+        TextureView& view = s.textures[s.textureCount];
+        UINT levels = texture->GetLevelCount();
+        view.levels = static_cast<int>(std::min<UINT>(levels, 16));
+        for (int l = 0; l < view.levels; ++l)
+        {
+            const PixelStore& store = texture->Level(static_cast<UINT>(l));
+            view.texels[l] = texture->Texels(static_cast<UINT>(l));
+            view.width[l] = static_cast<int>(store.width);
+            view.height[l] = static_cast<int>(store.height);
+        }
+        const auto& samp = state.samplerStates[i];
+        view.firstLevel = static_cast<int>(std::min<DWORD>(std::max<DWORD>(samp[D3DSAMP_MAXMIPLEVEL], texture->GetLOD()),
+                                                           static_cast<DWORD>(view.levels - 1)));
+        view.addressU = samp[D3DSAMP_ADDRESSU];
+        view.addressV = samp[D3DSAMP_ADDRESSV];
+        view.border = samp[D3DSAMP_BORDERCOLOR];
+        view.magFilter = samp[D3DSAMP_MAGFILTER];
+        view.minFilter = samp[D3DSAMP_MINFILTER];
+        view.mipFilter = samp[D3DSAMP_MIPFILTER];
+        float bias;
+        std::memcpy(&bias, &samp[D3DSAMP_MIPMAPLODBIAS], sizeof bias);
+        view.lodBias = std::isfinite(bias) ? bias : 0.0f;
+        st.texSlot = static_cast<int>(s.textureCount++);
+    }
+
+    s.planeCount = 6;
+    if (s.specular)
+    {
+        s.specularPlane = s.planeCount;
+        s.planeCount += 3;
+    }
+    s.texPlane = s.planeCount;
+    s.planeCount += 2 * s.textureCount;
+    return true;
+}
+} // namespace Soft9

@@ -1,0 +1,611 @@
+// The software device's pixels: coverage, clipping, lighting, texturing and the pixel tests,
+// checked against values computed here from the rules they follow.
+#include "Platform/D3D9/D3D9Testing.h"
+#include "tests/support/ReferenceImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+constexpr float Pi = 3.14159265358979f;
+
+D3DMATRIX Identity()
+{
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+D3DMATRIX Translation(float x, float y, float z)
+{
+    D3DMATRIX m = Identity();
+    m._41 = x;
+    m._42 = y;
+    m._43 = z;
+    return m;
+}
+
+// Left-handed perspective: the camera at the origin looks along +z.
+D3DMATRIX Perspective(float fovY, float aspect, float zn, float zf)
+{
+    float ys = 1.0f / std::tan(fovY / 2), xs = ys / aspect;
+    D3DMATRIX m{};
+    m._11 = xs;
+    m._22 = ys;
+    m._33 = zf / (zf - zn);
+    m._34 = 1.0f;
+    m._43 = -zn * zf / (zf - zn);
+    return m;
+}
+
+struct RhwVertex
+{
+    float x, y, z, rhw;
+    DWORD colour;
+};
+constexpr DWORD RhwFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+struct RhwTexVertex
+{
+    float x, y, z, rhw;
+    DWORD colour;
+    float u, v;
+};
+constexpr DWORD RhwTexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+struct ColourVertex
+{
+    float x, y, z;
+    DWORD colour;
+};
+constexpr DWORD ColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+struct NormalVertex
+{
+    float x, y, z, nx, ny, nz;
+};
+constexpr DWORD NormalFvf = D3DFVF_XYZ | D3DFVF_NORMAL;
+
+class D3D9RasterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_module = LoadLibraryW(u"d3d9.dll");
+        ASSERT_NE(m_module, nullptr);
+        auto create = reinterpret_cast<Direct3DCreate9Proc>(GetProcAddress(m_module, "Direct3DCreate9"));
+        ASSERT_NE(create, nullptr);
+        m_d3d = create(D3D_SDK_VERSION);
+        ASSERT_NE(m_d3d, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (m_soft)
+            m_soft->Release();
+        if (dev)
+        {
+            EXPECT_EQ(dev->Release(), 0u);
+        }
+        if (m_d3d)
+            m_d3d->Release();
+        FreeLibrary(m_module);
+    }
+
+    void Create(UINT width = 64, UINT height = 64, HWND window = nullptr)
+    {
+        D3DPRESENT_PARAMETERS p{};
+        p.BackBufferWidth = width;
+        p.BackBufferHeight = height;
+        p.BackBufferFormat = D3DFMT_X8R8G8B8;
+        p.BackBufferCount = 1;
+        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        p.Windowed = TRUE;
+        p.EnableAutoDepthStencil = TRUE;
+        p.AutoDepthStencilFormat = D3DFMT_D16;
+        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                      &p, &dev),
+                  D3D_OK);
+        ASSERT_EQ(dev->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&m_soft)), S_OK);
+        m_width = width;
+        m_height = height;
+        // Several threads, so that the tiles of one draw go to different threads.
+        m_soft->SetRasterThreads(4);
+        ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    }
+
+    template <typename V> void Draw(D3DPRIMITIVETYPE type, UINT count, const std::vector<V>& v, DWORD fvf)
+    {
+        ASSERT_EQ(dev->SetFVF(fvf), D3D_OK);
+        ASSERT_EQ(dev->BeginScene(), D3D_OK);
+        ASSERT_EQ(dev->DrawPrimitiveUP(type, count, v.data(), sizeof(V)), D3D_OK);
+        ASSERT_EQ(dev->EndScene(), D3D_OK);
+    }
+
+    void RenderState(D3DRENDERSTATETYPE s, DWORD v) { ASSERT_EQ(dev->SetRenderState(s, v), D3D_OK); }
+
+    // The back buffer as 0x00RRGGBB.
+    std::vector<uint32_t> Pixels()
+    {
+        IDirect3DSurface9* back = nullptr;
+        EXPECT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT lr{};
+        EXPECT_EQ(back->LockRect(&lr, nullptr, 0), D3D_OK);
+        std::vector<uint32_t> out(static_cast<size_t>(m_width) * m_height);
+        for (UINT y = 0; y < m_height; ++y)
+            for (UINT x = 0; x < m_width; ++x)
+                out[y * m_width + x] =
+                    reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(lr.pBits) + y * lr.Pitch)[x] &
+                    0xFFFFFF;
+        back->UnlockRect();
+        back->Release();
+        return out;
+    }
+
+    uint32_t Pixel(int x, int y) { return Pixels()[static_cast<size_t>(y) * m_width + x]; }
+
+    IDirect3DTexture9* Texture(UINT w, UINT h, D3DFORMAT format, const std::vector<uint8_t>& bytes)
+    {
+        IDirect3DTexture9* t = nullptr;
+        EXPECT_EQ(dev->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        D3DLOCKED_RECT lr{};
+        EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        std::memcpy(lr.pBits, bytes.data(), bytes.size());
+        t->UnlockRect(0);
+        return t;
+    }
+
+    // A quad of two triangles between (x0, y0) and (x1, y1) in screen space, texture 0..u1, 0..v1.
+    static std::vector<RhwTexVertex> Quad(float x0, float y0, float x1, float y1, DWORD colour, float u1 = 1,
+                                          float v1 = 1)
+    {
+        return {{x0, y0, 0.5f, 1, colour, 0, 0},  {x1, y0, 0.5f, 1, colour, u1, 0}, {x1, y1, 0.5f, 1, colour, u1, v1},
+                {x0, y0, 0.5f, 1, colour, 0, 0},  {x1, y1, 0.5f, 1, colour, u1, v1}, {x0, y1, 0.5f, 1, colour, 0, v1}};
+    }
+
+    IDirect3DDevice9* dev = nullptr;
+    UINT m_width = 0, m_height = 0;
+
+private:
+    HMODULE m_module = nullptr;
+    IDirect3D9* m_d3d = nullptr;
+    ISoftDevice9* m_soft = nullptr;
+};
+
+int Channel(uint32_t c, int shift)
+{
+    return static_cast<int>((c >> shift) & 0xFF);
+}
+
+void ExpectColour(uint32_t actual, float r, float g, float b, const char* what)
+{
+    EXPECT_NEAR(Channel(actual, 16), r * 255.0f, 1.01f) << what;
+    EXPECT_NEAR(Channel(actual, 8), g * 255.0f, 1.01f) << what;
+    EXPECT_NEAR(Channel(actual, 0), b * 255.0f, 1.01f) << what;
+}
+
+// ---- Coverage --------------------------------------------------------------------------------------
+
+TEST_F(D3D9RasterTest, SharedEdgesCoverEveryPixelExactlyOnce)
+{
+    Create(64, 64);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    RenderState(D3DRS_ZENABLE, FALSE);
+    RenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    RenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    RenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    struct Case
+    {
+        float x0, y0, x1, y1;
+    };
+    // Edges on pixel centres, between them, and reaching past the target.
+    const Case cases[] = {{0, 0, 64, 64}, {3.25f, 2.75f, 41.5f, 30.125f}, {10, 10, 20, 20}, {-5.3f, 7.9f, 70.2f, 8.9f},
+                          {12.5f, 0.5f, 13.5f, 63.5f}};
+    for (const Case& c : cases)
+        for (bool otherDiagonal : {false, true})
+        {
+            dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+            std::vector<RhwTexVertex> q = Quad(c.x0, c.y0, c.x1, c.y1, 0x00404040);
+            if (otherDiagonal)
+                q = {q[1], q[2], q[5], q[1], q[5], q[0]};
+            Draw(D3DPT_TRIANGLELIST, 2, q, RhwTexFvf);
+            std::vector<uint32_t> px = Pixels();
+            int wrong = 0;
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x)
+                {
+                    // Pixel centres on integers: left and top edges take a centre on them.
+                    bool inside = x >= c.x0 && x < c.x1 && y >= c.y0 && y < c.y1;
+                    wrong += px[y * 64 + x] != (inside ? 0x404040u : 0u);
+                }
+            EXPECT_EQ(wrong, 0) << c.x0 << " " << c.y0 << " " << c.x1 << " " << c.y1 << " " << otherDiagonal;
+        }
+
+    // A fan of slim triangles around one point: inner edges are shared by two triangles each.
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    const float cx = 31.3f, cy = 29.7f, radius = 25.0f;
+    std::vector<RhwVertex> fan;
+    const int n = 17;
+    for (int i = 0; i < n; ++i)
+    {
+        float a0 = 2 * Pi * i / n + 0.1f, a1 = 2 * Pi * (i + 1) / n + 0.1f;
+        fan.push_back({cx, cy, 0.5f, 1, 0x00404040});
+        fan.push_back({cx + radius * std::cos(a0), cy + radius * std::sin(a0), 0.5f, 1, 0x00404040});
+        fan.push_back({cx + radius * std::cos(a1), cy + radius * std::sin(a1), 0.5f, 1, 0x00404040});
+    }
+    Draw(D3DPT_TRIANGLELIST, n, fan, RhwFvf);
+    std::vector<uint32_t> px = Pixels();
+    const float inner = radius * std::cos(Pi / n) - 1.0f;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+        {
+            uint32_t v = px[y * 64 + x];
+            ASSERT_TRUE(v == 0 || v == 0x404040u) << "covered twice at " << x << ", " << y;
+            if (std::hypot(x - cx, y - cy) < inner)
+            {
+                ASSERT_EQ(v, 0x404040u) << "hole at " << x << ", " << y;
+            }
+        }
+}
+
+class D3D9RasterSceneTest : public D3D9RasterTest
+{
+protected:
+    void Camera()
+    {
+        D3DMATRIX id = Identity(), proj = Perspective(Pi / 2, 1.0f, 1.0f, 100.0f);
+        dev->SetTransform(D3DTS_WORLD, &id);
+        dev->SetTransform(D3DTS_VIEW, &id);
+        dev->SetTransform(D3DTS_PROJECTION, &proj);
+    }
+};
+
+TEST_F(D3D9RasterSceneTest, ClippingDrawsNothingUnseenAndCutsAtTheNearPlane)
+{
+    Create(64, 64);
+    Camera();
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const DWORD c = 0x0080C040;
+    // Right of the view, behind the camera, beyond the far plane.
+    std::vector<ColourVertex> unseen = {{20, 0, 5, c},   {30, 1, 5, c},    {25, -1, 5, c},  {-1, -1, -5, c},
+                                        {1, -1, -5, c},  {0, 1, -5, c},    {-1, -1, 200, c}, {1, -1, 200, c},
+                                        {0, 1, 200, c}};
+    Draw(D3DPT_TRIANGLELIST, 3, unseen, ColourFvf);
+    for (uint32_t p : Pixels())
+        ASSERT_EQ(p, 0u);
+
+    // A floor from behind the camera to far ahead: below the horizon only, in one colour.
+    std::vector<ColourVertex> floor = {{-10, -1, -5, c}, {10, -1, -5, c}, {0, -1, 20, c}};
+    Draw(D3DPT_TRIANGLELIST, 1, floor, ColourFvf);
+    std::vector<uint32_t> px = Pixels();
+    int drawn = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+        {
+            uint32_t p = px[y * 64 + x];
+            ASSERT_TRUE(p == 0 || p == (c & 0xFFFFFF)) << x << ", " << y;
+            if (y < 32)
+            {
+                ASSERT_EQ(p, 0u) << "above the horizon at " << x << ", " << y;
+            }
+            drawn += p != 0;
+        }
+    for (int x = 0; x < 64; ++x)
+        EXPECT_EQ(px[63 * 64 + x], c & 0xFFFFFF) << "the floor under the camera reaches the bottom row";
+    EXPECT_GT(drawn, 64 * 20);
+}
+
+// ---- Lighting --------------------------------------------------------------------------------------
+
+TEST_F(D3D9RasterSceneTest, LightsFollowTheLightingEquations)
+{
+    Create(64, 64);
+    Camera();
+    // A quad at z = 5 facing the camera; its corners are symmetric about the z axis, so every
+    // corner gets the same light and the centre pixel shows it.
+    std::vector<NormalVertex> quad = {{-1, 1, 5, 0, 0, -1},  {1, 1, 5, 0, 0, -1}, {1, -1, 5, 0, 0, -1},
+                                      {-1, 1, 5, 0, 0, -1},  {1, -1, 5, 0, 0, -1}, {-1, -1, 5, 0, 0, -1}};
+    D3DMATERIAL9 m{};
+    m.Diffuse = {1.0f, 0.8f, 0.6f, 1.0f};
+    m.Ambient = {0.2f, 0.4f, 0.6f, 1.0f};
+    dev->SetMaterial(&m);
+    const float ambient = 0x20 / 255.0f;
+    RenderState(D3DRS_AMBIENT, 0x00202020);
+    const float ld[3] = {1.0f, 1.0f, 0.5f};
+    auto expect = [&](float factor, const char* what)
+    {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        Draw(D3DPT_TRIANGLELIST, 2, quad, NormalFvf);
+        // colour = ambient material x global ambient + diffuse material x light diffuse x factor
+        ExpectColour(Pixel(32, 32), std::min(1.0f, 0.2f * ambient + 1.0f * ld[0] * factor),
+                     std::min(1.0f, 0.4f * ambient + 0.8f * ld[1] * factor),
+                     std::min(1.0f, 0.6f * ambient + 0.6f * ld[2] * factor), what);
+    };
+
+    D3DLIGHT9 light{};
+    light.Diffuse = {ld[0], ld[1], ld[2], 1.0f};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    // 60 degrees off the normal: N.L = cos 60.
+    light.Direction = {-std::sin(Pi / 3), 0.0f, std::cos(Pi / 3)};
+    dev->SetLight(0, &light);
+    dev->LightEnable(0, TRUE);
+    expect(std::cos(Pi / 3), "directional light at 60 degrees");
+
+    // A point light in front of the quad: each corner is sqrt(6) away, N.L = 2 / sqrt(6).
+    light.Type = D3DLIGHT_POINT;
+    light.Position = {0.0f, 0.0f, 3.0f};
+    light.Range = 100.0f;
+    light.Attenuation0 = 0.5f;
+    light.Attenuation1 = 0.1f;
+    light.Attenuation2 = 0.05f;
+    const float d = std::sqrt(6.0f), nl = 2.0f / d;
+    const float attenuation = 1.0f / (0.5f + 0.1f * d + 0.05f * d * d);
+    dev->SetLight(0, &light);
+    expect(nl * attenuation, "point light with attenuation");
+    light.Range = 2.0f;
+    dev->SetLight(0, &light);
+    expect(0.0f, "point light out of range");
+
+    // A spot light pointing at the quad; the corners are acos(2 / sqrt(6)) off its axis.
+    light.Type = D3DLIGHT_SPOT;
+    light.Range = 100.0f;
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    light.Falloff = 1.0f;
+    const float rho = 2.0f / d;
+    struct Spot
+    {
+        float theta, phi;
+        const char* what;
+    };
+    for (const Spot& s : {Spot{Pi / 2, Pi * 0.6f, "inside the inner cone"}, Spot{Pi / 6, Pi / 3, "outside the cone"},
+                          Spot{Pi * 40 / 180, Pi * 100 / 180, "between the cones"}})
+    {
+        light.Theta = s.theta;
+        light.Phi = s.phi;
+        dev->SetLight(0, &light);
+        float cosTheta = std::cos(s.theta / 2), cosPhi = std::cos(s.phi / 2);
+        float spot = rho > cosTheta ? 1.0f : rho <= cosPhi ? 0.0f : (rho - cosPhi) / (cosTheta - cosPhi);
+        expect(nl * attenuation * spot, s.what);
+    }
+}
+
+// ---- Textures --------------------------------------------------------------------------------------
+
+TEST_F(D3D9RasterTest, PointSamplingPutsEveryTexelInPlace)
+{
+    Create(32, 32);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_ZENABLE, FALSE);
+    std::vector<uint32_t> texels(16);
+    std::vector<uint8_t> bytes(64);
+    for (int i = 0; i < 16; ++i)
+    {
+        texels[i] = 0xFF000000u | (uint32_t(i % 4 * 60) << 16) | (uint32_t(i / 4 * 60) << 8) | 0x11;
+        std::memcpy(&bytes[4 * i], &texels[i], 4);
+    }
+    IDirect3DTexture9* texture = Texture(4, 4, D3DFMT_A8R8G8B8, bytes);
+    dev->SetTexture(0, texture);
+    const uint32_t border = 0xFF123456;
+    dev->SetSamplerState(0, D3DSAMP_BORDERCOLOR, border);
+    struct Mode
+    {
+        DWORD address;
+        float repeat;
+    };
+    for (Mode mode : {Mode{D3DTADDRESS_WRAP, 1}, Mode{D3DTADDRESS_WRAP, 2}, Mode{D3DTADDRESS_MIRROR, 2},
+                      Mode{D3DTADDRESS_CLAMP, 2}, Mode{D3DTADDRESS_BORDER, 2}})
+    {
+        dev->SetSamplerState(0, D3DSAMP_ADDRESSU, mode.address);
+        dev->SetSamplerState(0, D3DSAMP_ADDRESSV, mode.address);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        // Shifted by half a pixel so that texels map onto pixels whole.
+        Draw(D3DPT_TRIANGLELIST, 2, Quad(-0.5f, -0.5f, 31.5f, 31.5f, 0xFFFFFFFF, mode.repeat, mode.repeat),
+             RhwTexFvf);
+        std::vector<uint32_t> px = Pixels();
+        auto address = [&](int i, bool& outside)
+        {
+            switch (mode.address)
+            {
+            case D3DTADDRESS_MIRROR:
+                return (i / 4) % 2 ? 3 - i % 4 : i % 4;
+            case D3DTADDRESS_CLAMP:
+                return std::min(i, 3);
+            case D3DTADDRESS_BORDER:
+                outside = outside || i > 3;
+                return std::min(i, 3);
+            default:
+                return i % 4;
+            }
+        };
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+            {
+                // The pixel centre's coordinate on the texture, in texels.
+                int tu = static_cast<int>((x + 0.5f) / 32 * mode.repeat * 4);
+                int tv = static_cast<int>((y + 0.5f) / 32 * mode.repeat * 4);
+                bool outside = false;
+                int ix = address(tu, outside), iy = address(tv, outside);
+                uint32_t expected = (outside ? border : texels[iy * 4 + ix]) & 0xFFFFFF;
+                ASSERT_EQ(px[y * 32 + x], expected) << "mode " << mode.address << " at " << x << ", " << y;
+            }
+    }
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+TEST_F(D3D9RasterTest, CompressedTexturesAreDecodedBlockByBlock)
+{
+    Create(16, 16);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    // One DXT1 block: colour 0 pure red, colour 1 pure blue (565), index = column.
+    std::vector<uint8_t> block = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4};
+    IDirect3DTexture9* texture = Texture(4, 4, D3DFMT_DXT1, block);
+    dev->SetTexture(0, texture);
+    Draw(D3DPT_TRIANGLELIST, 2, Quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFFFFFF), RhwTexFvf);
+    // Four-colour blocks: the third and fourth colours lie at 1/3 and 2/3 from colour 0 to 1.
+    const uint32_t palette[4] = {0xFF0000, 0x0000FF, 0xAA0055, 0x5500AA};
+    std::vector<uint32_t> px = Pixels();
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(px[y * 16 + x], palette[x / 4]) << x << ", " << y;
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+// ---- Pixel tests -----------------------------------------------------------------------------------
+
+TEST_F(D3D9RasterTest, AlphaTestComparesWithTheReference)
+{
+    Create(8, 8);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    RenderState(D3DRS_ALPHAREF, 0x80);
+    const DWORD functions[] = {D3DCMP_NEVER,   D3DCMP_LESS,     D3DCMP_EQUAL,        D3DCMP_LESSEQUAL,
+                               D3DCMP_GREATER, D3DCMP_NOTEQUAL, D3DCMP_GREATEREQUAL, D3DCMP_ALWAYS};
+    for (DWORD f : functions)
+        for (int alpha : {0x7F, 0x80, 0x81})
+        {
+            RenderState(D3DRS_ALPHAFUNC, f);
+            dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x000000FF, 1.0f, 0);
+            Draw(D3DPT_TRIANGLELIST, 2, Quad(0, 0, 8, 8, (DWORD(alpha) << 24) | 0x00FF0000), RhwTexFvf);
+            bool pass = f == D3DCMP_ALWAYS || (f == D3DCMP_LESS && alpha < 0x80) ||
+                        (f == D3DCMP_EQUAL && alpha == 0x80) || (f == D3DCMP_LESSEQUAL && alpha <= 0x80) ||
+                        (f == D3DCMP_GREATER && alpha > 0x80) || (f == D3DCMP_NOTEQUAL && alpha != 0x80) ||
+                        (f == D3DCMP_GREATEREQUAL && alpha >= 0x80);
+            EXPECT_EQ(Pixel(4, 4), pass ? 0xFF0000u : 0x0000FFu) << "function " << f << " alpha " << alpha;
+        }
+
+    // GREATEREQUAL 1 keeps the texels of alpha 0 from drawing at all.
+    Create(8, 8);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    RenderState(D3DRS_ALPHAREF, 1);
+    RenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    const uint32_t texels[4] = {0x00FFFFFF, 0xFF00FF00, 0x01FF0000, 0x00000000};
+    std::vector<uint8_t> bytes(16);
+    std::memcpy(bytes.data(), texels, 16);
+    IDirect3DTexture9* texture = Texture(2, 2, D3DFMT_A8R8G8B8, bytes);
+    dev->SetTexture(0, texture);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00202020, 1.0f, 0);
+    Draw(D3DPT_TRIANGLELIST, 2, Quad(-0.5f, -0.5f, 7.5f, 7.5f, 0xFFFFFFFF), RhwTexFvf);
+    EXPECT_EQ(Pixel(1, 1), 0x202020u);
+    EXPECT_EQ(Pixel(5, 1), 0x00FF00u);
+    EXPECT_EQ(Pixel(1, 5), 0xFF0000u);
+    EXPECT_EQ(Pixel(5, 5), 0x202020u);
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+TEST_F(D3D9RasterTest, BlendingMixesByAlpha)
+{
+    Create(8, 8);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    RenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    RenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    Draw(D3DPT_TRIANGLELIST, 2, Quad(0, 0, 8, 8, 0x80FFFFFF), RhwTexFvf);
+    uint32_t p = Pixel(3, 3);
+    for (int shift : {0, 8, 16})
+        EXPECT_NEAR(Channel(p, shift), 0x80, 1);
+    // Over white the complement of the source's share comes from the target.
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00FFFFFF, 1.0f, 0);
+    Draw(D3DPT_TRIANGLELIST, 2, Quad(0, 0, 8, 8, 0x40000000), RhwTexFvf);
+    EXPECT_NEAR(Channel(Pixel(3, 3), 8), 255 - 0x40, 1);
+}
+
+TEST_F(D3D9RasterTest, DepthTestHidesWhatLiesBehind)
+{
+    for (BOOL z : {TRUE, FALSE})
+    {
+        Create(8, 8);
+        RenderState(D3DRS_LIGHTING, FALSE);
+        RenderState(D3DRS_ZENABLE, z);
+        std::vector<RhwTexVertex> nearQuad = Quad(0, 0, 8, 8, 0xFF00FF00), farQuad = Quad(0, 0, 8, 8, 0xFFFF0000);
+        for (auto& v : nearQuad)
+            v.z = 0.2f;
+        for (auto& v : farQuad)
+            v.z = 0.8f;
+        Draw(D3DPT_TRIANGLELIST, 2, nearQuad, RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, farQuad, RhwTexFvf);
+        EXPECT_EQ(Pixel(4, 4), z ? 0x00FF00u : 0xFF0000u) << "ZENABLE " << z;
+        dev->Release();
+        dev = nullptr;
+    }
+}
+
+TEST_F(D3D9RasterTest, CullModeHidesOneWinding)
+{
+    Create(8, 8);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    // On screen, y runs down: this one turns clockwise, its mirror counter-clockwise.
+    std::vector<RhwVertex> cw = {{0, 0, 0.5f, 1, 0xFFFFFF}, {8, 0, 0.5f, 1, 0xFFFFFF}, {0, 8, 0.5f, 1, 0xFFFFFF}};
+    std::vector<RhwVertex> ccw = {cw[0], cw[2], cw[1]};
+    struct Case
+    {
+        DWORD mode;
+        bool cwShows, ccwShows;
+    };
+    for (Case c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}})
+    {
+        RenderState(D3DRS_CULLMODE, c.mode);
+        for (bool clockwise : {true, false})
+        {
+            dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+            Draw(D3DPT_TRIANGLELIST, 1, clockwise ? cw : ccw, RhwFvf);
+            EXPECT_EQ(Pixel(1, 1) != 0, clockwise ? c.cwShows : c.ccwShows) << c.mode << " " << clockwise;
+        }
+    }
+}
+
+// ---- Vertex blending -------------------------------------------------------------------------------
+
+TEST_F(D3D9RasterTest, BlendedVertexLandsBetweenItsMatrices)
+{
+    Create(64, 64);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_ZENABLE, FALSE);
+    D3DMATRIX id = Identity();
+    dev->SetTransform(D3DTS_VIEW, &id);
+    dev->SetTransform(D3DTS_PROJECTION, &id);
+    const D3DMATRIX a = Translation(-0.5f, 0.25f, 0), b = Translation(0.25f, -0.75f, 0);
+    dev->SetTransform(D3DTS_WORLDMATRIX(0), &a);
+    dev->SetTransform(D3DTS_WORLDMATRIX(1), &b);
+    dev->SetTransform(D3DTS_WORLDMATRIX(7), &b);
+    // Blended clip-space position (0.5 a + 0.5 b applied to the origin) mapped to the viewport.
+    const float cx = 0.5f * (-0.5f + 0.25f), cy = 0.5f * (0.25f - 0.75f);
+    const int px = static_cast<int>(std::floor((1 + cx) * 32 + 0.5f)), py = static_cast<int>(std::floor((1 - cy) * 32 + 0.5f));
+
+    struct Indexed
+    {
+        float x, y, z, w0, w1, w2;
+        DWORD indices;
+        DWORD colour;
+    };
+    RenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS);
+    RenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, TRUE);
+    std::vector<Indexed> indexed = {{0, 0, 0.5f, 0.5f, 0, 0, 0x00000700u, 0xFFFFFFFF}}; // matrices 0 and 7
+    Draw(D3DPT_POINTLIST, 1, indexed, D3DFVF_XYZB4 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_DIFFUSE);
+    std::vector<uint32_t> pixels = Pixels();
+    EXPECT_EQ(pixels[py * 64 + px], 0xFFFFFFu);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFFFFu), 1);
+
+    struct Plain
+    {
+        float x, y, z, w0;
+        DWORD colour;
+    };
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    RenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, FALSE);
+    std::vector<Plain> plain = {{0, 0, 0.5f, 0.5f, 0xFFFFFFFF}}; // world 0 and world 1
+    Draw(D3DPT_POINTLIST, 1, plain, D3DFVF_XYZB1 | D3DFVF_DIFFUSE);
+    pixels = Pixels();
+    EXPECT_EQ(pixels[py * 64 + px], 0xFFFFFFu);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFFFFu), 1);
+}
+} // namespace
