@@ -609,3 +609,334 @@ TEST_F(D3D9RasterTest, BlendedVertexLandsBetweenItsMatrices)
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFFFFu), 1);
 }
 } // namespace
+
+// ---- Presenting and capture ------------------------------------------------------------------------
+
+#include "Platform/Vcl/Forms.h"
+
+namespace
+{
+class PaintRecorder : public Vcl::IFormPresenter
+{
+public:
+    PaintRecorder() { m_previous = Vcl::SetFormPresenter(this); }
+    ~PaintRecorder() override { Vcl::SetFormPresenter(m_previous); }
+    std::vector<TRect> painted;
+    void FormShown(TCustomForm*) override {}
+    void FormHidden(TCustomForm*) override {}
+    void FormChanged(TCustomForm*) override {}
+    void FormPainted(TCustomForm*, const TRect& r) override { painted.push_back(r); }
+    void FormDestroyed(TCustomForm*) override {}
+
+private:
+    Vcl::IFormPresenter* m_previous;
+};
+
+TEST_F(D3D9RasterTest, PresentShowsTheBackBufferInTheControlsPixels)
+{
+    PaintRecorder recorder;
+    TForm form(nullptr);
+    form.SetClientWidth(100);
+    form.SetClientHeight(80);
+    auto* view = new TCustomControl(&form);
+    view->SetParent(&form);
+    view->SetBounds(10, 20, 40, 30);
+    form.Show();
+    form.PaintDirty();
+    std::fill(form.Pixels(), form.Pixels() + 100 * 80, 0x00777777u);
+    recorder.painted.clear();
+
+    // A size left to the device is the control's client size.
+    Create(0, 0, view->Handle());
+    D3DSURFACE_DESC desc{};
+    IDirect3DSurface9* back = nullptr;
+    dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    back->GetDesc(&desc);
+    back->Release();
+    ASSERT_EQ(desc.Width, 40u);
+    ASSERT_EQ(desc.Height, 30u);
+    m_width = 40;
+    m_height = 30;
+
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00FF0000, 1.0f, 0);
+    ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    auto at = [&](int x, int y) { return form.Pixels()[y * 100 + x]; };
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 100; ++x)
+        {
+            bool inView = x >= 10 && x < 50 && y >= 20 && y < 50;
+            ASSERT_EQ(at(x, y), inView ? 0xFF0000u : 0x777777u) << x << ", " << y;
+        }
+    ASSERT_EQ(recorder.painted.size(), 1u);
+    EXPECT_EQ(recorder.painted[0], TRect(10, 20, 50, 50));
+
+    // One rectangle of the back buffer to the same rectangle of the window, as each viewport does.
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x000000FF, 1.0f, 0);
+    RECT r{20, 10, 40, 30};
+    ASSERT_EQ(dev->Present(&r, &r, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(at(10 + 19, 20 + 10), 0xFF0000u);
+    EXPECT_EQ(at(10 + 20, 20 + 9), 0xFF0000u);
+    EXPECT_EQ(at(10 + 20, 20 + 10), 0x0000FFu);
+    EXPECT_EQ(at(10 + 39, 20 + 29), 0x0000FFu);
+    EXPECT_EQ(recorder.painted.back(), TRect(30, 30, 50, 50));
+
+    // A destination twice the source's size stretches it; what falls outside the control is cut.
+    RECT src{0, 0, 10, 10}, dst{30, 20, 50, 40};
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x0000FF00, 1.0f, 0);
+    ASSERT_EQ(dev->Present(&src, &dst, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(at(10 + 30, 20 + 20), 0x00FF00u);
+    EXPECT_EQ(at(10 + 39, 20 + 29), 0x00FF00u);
+    EXPECT_EQ(at(50, 20 + 20), 0x777777u);
+
+    RECT outside{0, 0, 41, 10};
+    EXPECT_EQ(dev->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+
+    // What the view shows can be taken back as an image.
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(dev->CreateOffscreenPlainSurface(40, 30, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    dev->GetRenderTarget(0, &back);
+    ASSERT_EQ(dev->GetRenderTargetData(back, copy), D3D_OK);
+    back->Release();
+    D3DLOCKED_RECT lr{};
+    copy->LockRect(&lr, nullptr, 0);
+    EXPECT_EQ(static_cast<const uint32_t*>(lr.pBits)[5] & 0xFFFFFF, 0x00FF00u);
+    copy->UnlockRect();
+    copy->Release();
+}
+
+TEST_F(D3D9RasterTest, PresentWithoutAWindowShowsNothing)
+{
+    Create(16, 16);
+    EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    TForm form(nullptr);
+    form.SetClientWidth(16);
+    form.SetClientHeight(16);
+    auto* hidden = new TCustomControl(&form);
+    hidden->SetParent(&form);
+    hidden->SetBounds(0, 0, 8, 8);
+    // The form is not showing: its pixels stay as they are.
+    std::fill(form.Pixels(), form.Pixels() + form.ClientWidth() * form.ClientHeight(), 0x00123456u);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00FF0000, 1.0f, 0);
+    EXPECT_EQ(dev->Present(nullptr, nullptr, hidden->Handle(), nullptr), D3D_OK);
+    EXPECT_EQ(form.Pixels()[0], 0x123456u);
+}
+} // namespace
+
+// ---- Reference scenes ------------------------------------------------------------------------------
+
+namespace
+{
+struct LitVertex
+{
+    float x, y, z, nx, ny, nz;
+    DWORD colour;
+    float u, v;
+};
+constexpr DWORD LitFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
+    D3DMATRIX r{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k)
+                r.m[i][j] += a.m[i][k] * b.m[k][j];
+    return r;
+}
+
+D3DMATRIX RotationY(float a)
+{
+    D3DMATRIX m = Identity();
+    m._11 = std::cos(a);
+    m._13 = -std::sin(a);
+    m._31 = std::sin(a);
+    m._33 = std::cos(a);
+    return m;
+}
+
+D3DMATRIX RotationX(float a)
+{
+    D3DMATRIX m = Identity();
+    m._22 = std::cos(a);
+    m._23 = std::sin(a);
+    m._32 = -std::sin(a);
+    m._33 = std::cos(a);
+    return m;
+}
+
+class D3D9RasterReferenceTest : public D3D9RasterTest
+{
+protected:
+    void Scene(float distance)
+    {
+        Create(96, 96);
+        D3DMATRIX view = Translation(0, 0, distance), proj = Perspective(Pi / 3, 1.0f, 0.5f, 50.0f);
+        dev->SetTransform(D3DTS_VIEW, &view);
+        dev->SetTransform(D3DTS_PROJECTION, &proj);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00203040, 1.0f, 0);
+    }
+
+    void Check(const char* name)
+    {
+        std::string diff =
+            ReferenceImage::Compare(std::string("tests/Platform/data/") + name, Pixels(), m_width, m_height, 3);
+        EXPECT_EQ(diff, "");
+    }
+};
+
+TEST_F(D3D9RasterReferenceTest, LitCube)
+{
+    Scene(4.0f);
+    D3DMATRIX world = Multiply(RotationY(0.6f), RotationX(0.45f));
+    dev->SetTransform(D3DTS_WORLD, &world);
+    std::vector<LitVertex> v;
+    const float n[6][3] = {{0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}};
+    for (const auto& f : n)
+    {
+        // Two axes across the face, chosen so that the corners run clockwise seen from outside.
+        float ax[3] = {f[1] != 0 ? 1.0f : f[2] != 0 ? -f[2] : 0.0f, 0, f[0] != 0 ? f[0] : 0.0f};
+        float ay[3] = {0, f[1] != 0 ? 0.0f : 1.0f, f[1] != 0 ? f[1] : 0.0f};
+        auto corner = [&](float s, float t)
+        {
+            return LitVertex{f[0] + s * ax[0] + t * ay[0], f[1] + s * ax[1] + t * ay[1], f[2] + s * ax[2] + t * ay[2],
+                             f[0], f[1], f[2], 0xFFFFFFFF, 0, 0};
+        };
+        LitVertex a = corner(-1, 1), b = corner(1, 1), c = corner(1, -1), d = corner(-1, -1);
+        for (const LitVertex& x : {a, b, c, a, c, d})
+            v.push_back(x);
+    }
+    D3DMATERIAL9 m{};
+    m.Diffuse = {0.9f, 0.6f, 0.2f, 1};
+    m.Ambient = {0.9f, 0.6f, 0.2f, 1};
+    dev->SetMaterial(&m);
+    RenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+    RenderState(D3DRS_AMBIENT, 0x00404040);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Direction = {0.4f, -0.6f, 0.7f};
+    dev->SetLight(0, &light);
+    dev->LightEnable(0, TRUE);
+    Draw(D3DPT_TRIANGLELIST, 12, v, LitFvf);
+    Check("lit_cube.png");
+}
+
+TEST_F(D3D9RasterReferenceTest, TexturedQuad)
+{
+    Scene(3.0f);
+    D3DMATRIX world = RotationX(-1.0f);
+    dev->SetTransform(D3DTS_WORLD, &world);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    // A checker board with a full chain of levels, each level its own tint.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(dev->CreateTexture(64, 64, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    const uint32_t tints[7] = {0xFFFFFF, 0xFFC0C0, 0xC0FFC0, 0xC0C0FF, 0xFFFFC0, 0xC0FFFF, 0xFFC0FF};
+    for (UINT level = 0; level < texture->GetLevelCount(); ++level)
+    {
+        UINT size = 64 >> level;
+        D3DLOCKED_RECT lr{};
+        texture->LockRect(level, &lr, nullptr, 0);
+        for (UINT y = 0; y < size; ++y)
+            for (UINT x = 0; x < size; ++x)
+            {
+                bool dark = ((x * 8 / std::max(size, 8u)) + (y * 8 / std::max(size, 8u))) % 2;
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] =
+                    dark ? 0xFF202020 : 0xFF000000 | tints[level];
+            }
+        texture->UnlockRect(level);
+    }
+    dev->SetTexture(0, texture);
+    for (DWORD s : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
+        dev->SetSamplerState(0, static_cast<D3DSAMPLERSTATETYPE>(s), D3DTEXF_LINEAR);
+    std::vector<LitVertex> q = {{-2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 0, 0}, {2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 4, 0},
+                                {2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 4, 4},   {-2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 0, 0},
+                                {2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 4, 4},   {-2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 0, 4}};
+    Draw(D3DPT_TRIANGLELIST, 2, q, LitFvf);
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+    Check("textured_quad.png");
+}
+
+TEST_F(D3D9RasterReferenceTest, WireframeSphere)
+{
+    Scene(3.0f);
+    D3DMATRIX world = RotationX(0.5f);
+    dev->SetTransform(D3DTS_WORLD, &world);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    const int rings = 8, segments = 12;
+    std::vector<ColourVertex> v;
+    std::vector<uint16_t> indices;
+    for (int r = 0; r <= rings; ++r)
+        for (int s = 0; s <= segments; ++s)
+        {
+            float th = Pi * r / rings, ph = 2 * Pi * s / segments;
+            DWORD c = 0xFF000000 | (DWORD(255 * r / rings) << 16) | (DWORD(255 * s / segments) << 8) | 0xFF;
+            v.push_back({std::sin(th) * std::cos(ph), std::cos(th), std::sin(th) * std::sin(ph), c});
+        }
+    for (int r = 0; r < rings; ++r)
+        for (int s = 0; s < segments; ++s)
+        {
+            uint16_t a = uint16_t(r * (segments + 1) + s), b = uint16_t(a + 1), c = uint16_t(a + segments + 1),
+                     d = uint16_t(c + 1);
+            for (uint16_t i : {a, b, c, b, d, c})
+                indices.push_back(i);
+        }
+    dev->SetFVF(ColourFvf);
+    dev->BeginScene();
+    ASSERT_EQ(dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(v.size()), UINT(indices.size() / 3),
+                                          indices.data(), D3DFMT_INDEX16, v.data(), sizeof(ColourVertex)),
+              D3D_OK);
+    dev->EndScene();
+    Check("wireframe_sphere.png");
+}
+
+TEST_F(D3D9RasterReferenceTest, PointSprites)
+{
+    Scene(4.0f);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    RenderState(D3DRS_POINTSCALEENABLE, TRUE);
+    float size = 0.3f, zero = 0.0f, one = 1.0f;
+    DWORD bits;
+    std::memcpy(&bits, &size, 4);
+    RenderState(D3DRS_POINTSIZE, bits);
+    std::memcpy(&bits, &zero, 4);
+    RenderState(D3DRS_POINTSIZE_MIN, bits);
+    RenderState(D3DRS_POINTSCALE_A, bits);
+    RenderState(D3DRS_POINTSCALE_B, bits);
+    std::memcpy(&bits, &one, 4);
+    RenderState(D3DRS_POINTSCALE_C, bits);
+    RenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    RenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    RenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    RenderState(D3DRS_ZWRITEENABLE, FALSE);
+    // A round blob: alpha falls off from the centre.
+    std::vector<uint8_t> bytes(16 * 16 * 4);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+        {
+            float d = std::hypot(x - 7.5f, y - 7.5f) / 8.0f;
+            uint32_t a = uint32_t(255 * std::max(0.0f, 1.0f - d));
+            uint32_t t = (a << 24) | 0xFFFFFF;
+            std::memcpy(&bytes[(y * 16 + x) * 4], &t, 4);
+        }
+    IDirect3DTexture9* texture = Texture(16, 16, D3DFMT_A8R8G8B8, bytes);
+    dev->SetTexture(0, texture);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    std::vector<ColourVertex> points;
+    for (int i = 0; i < 24; ++i)
+    {
+        float a = 2 * Pi * i / 24;
+        DWORD c = 0xFF000000 | (DWORD(128 + 127 * std::cos(a)) << 16) | (DWORD(128 + 127 * std::sin(a)) << 8) | 0x80;
+        points.push_back({1.5f * std::cos(a), 1.5f * std::sin(a), 2.0f * std::sin(2 * a), c});
+    }
+    Draw(D3DPT_POINTLIST, UINT(points.size()), points, ColourFvf);
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+    Check("point_sprites.png");
+}
+} // namespace
