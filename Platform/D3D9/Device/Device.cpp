@@ -263,6 +263,7 @@ DeviceImpl::DeviceImpl(Direct3DImpl* d3d, D3DDEVTYPE type, HWND focusWindow, DWO
 
 DeviceImpl::~DeviceImpl()
 {
+    m_pipeline->Flush();
     ReleaseBindings();
     DestroySwapChainSurfaces();
     // Whatever the application still holds outlives the device without it.
@@ -463,6 +464,7 @@ HRESULT DeviceImpl::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* paramet
 
 HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
 {
+    m_pipeline->Flush();
     LOG_CALL("Reset", << (presentationParameters ? Num(presentationParameters->BackBufferWidth) + "x" +
                                                        Num(presentationParameters->BackBufferHeight)
                                                  : std::string("null")));
@@ -497,6 +499,7 @@ HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
 HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                             const RGNDATA*)
 {
+    m_pipeline->Flush();
     LOG_CALL(
         "Present", << (sourceRect
                            ? Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->left))) + " " +
@@ -619,6 +622,7 @@ HRESULT DeviceImpl::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORM
 
 HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface)
 {
+    m_pipeline->Flush();
     LOG_CALL("GetRenderTargetData", << Ptr(renderTarget) << Ptr(destSurface));
     if (!renderTarget || !destSurface)
         return D3DERR_INVALIDCALL;
@@ -637,6 +641,7 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
 
 HRESULT DeviceImpl::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget)
 {
+    m_pipeline->Flush();
     LOG_CALL("SetRenderTarget", << uint64_t{index} << Ptr(renderTarget));
     if (index != 0 || !renderTarget)
         return D3DERR_INVALIDCALL;
@@ -671,6 +676,7 @@ HRESULT DeviceImpl::GetRenderTarget(DWORD index, IDirect3DSurface9** renderTarge
 
 HRESULT DeviceImpl::SetDepthStencilSurface(IDirect3DSurface9* newZStencil)
 {
+    m_pipeline->Flush();
     LOG_CALL("SetDepthStencilSurface", << Ptr(newZStencil));
     auto* surface = static_cast<SurfaceImpl*>(newZStencil);
     if (surface && (surface->Device() != this || !IsDepthFormat(surface->Store().format)))
@@ -709,6 +715,7 @@ HRESULT DeviceImpl::BeginScene()
 
 HRESULT DeviceImpl::EndScene()
 {
+    m_pipeline->Flush();
     LOG_CALL("EndScene", );
     if (!m_state.inScene)
         return D3DERR_INVALIDCALL;
@@ -719,6 +726,7 @@ HRESULT DeviceImpl::EndScene()
 HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                           DWORD stencil)
 {
+    m_pipeline->Flush();
     LOG_CALL("Clear", << uint64_t{count} << uint64_t{flags} << uint64_t{color} << z << uint64_t{stencil});
     if ((count && !rects) || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) ||
         (flags & ~DWORD{D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL}))

@@ -227,6 +227,8 @@ public:
     bool IsLogging() const { return m_logging; }
     void Log(D3D9Call call) { m_log.push_back(std::move(call)); }
     const DeviceState& State() const { return m_state; }
+    // Draws the pixels of every draw set up so far (before anything reads or changes them).
+    void FlushDraws() { m_pipeline->Flush(); }
     const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_parameters; }
 
 private:

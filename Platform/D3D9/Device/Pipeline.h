@@ -7,6 +7,7 @@
 #include "Platform/D3D9/Device/ThreadPool.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Soft9
@@ -91,6 +92,9 @@ struct DrawSetup
     unsigned planeCount = 0;
     unsigned specularPlane = 0;
     unsigned texPlane = 0;
+
+    // The textures sampled, held by the batch until its pixels are drawn.
+    IUnknown* held[MaxTexStages]{};
 };
 
 // A primitive ready for the tiles. Planes follow the record (planeCount x 3 floats).
@@ -100,6 +104,7 @@ struct Prim
     uint8_t xMajor;
     uint8_t lastPixel;
     uint8_t pad;
+    uint32_t draw; // the draw it belongs to, in the order of the batch
     int32_t minX, minY, maxX, maxY; // pixels it may touch, inside the clip rectangle
     union
     {
@@ -130,6 +135,7 @@ enum : uint8_t
 // The scratch memory of one part of a draw (a range of its primitives), kept between draws.
 struct PartBins
 {
+    std::vector<ClipVertex> vertices;
     std::vector<uint8_t> records;
     std::vector<std::vector<uint32_t>> tiles; // offsets of records per tile
 };
@@ -194,25 +200,37 @@ struct VertexProgram
 // Builds the program of a draw. `matrices` holds room for 256 world-view and normal matrices.
 void BuildVertexProgram(const DeviceState& state, const DrawSetup& setup, VertexProgram& program,
                         float (*worldView)[16], float (*normalMatrix)[9]);
-// Transforms and lights vertices [first, end) of `call` into `out` (indexed by vertex number).
+// Transforms and lights vertices [first, end) of `call` into out[0 ...].
 void ProcessVertices(const VertexProgram& program, const DrawCall& call, UINT first, UINT end,
                      ClipVertex* out);
+// Draws are set up as they come and their primitives sorted into tiles; the tiles are drawn when
+// the batch is flushed (before anything reads or changes what the batch draws into or reads).
 class Pipeline
 {
 public:
     explicit Pipeline(ThreadPool& pool) : m_pool(pool) {}
-    // Draws a validated call with the state as it stands.
-    void Draw(const DeviceState& state, const DrawCall& call, const DrawSetup& setup);
+    ~Pipeline();
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
 
-    ThreadPool& Pool() { return m_pool; }
+    // Sets up a validated call with the state as it stands; `setup` from PrepareSetup.
+    void Draw(const DeviceState& state, const DrawCall& call, const DrawSetup& setup);
+    // Draws the pixels of everything set up so far.
+    void Flush();
 
 private:
     friend struct DrawJob;
+    friend struct FlushJob;
     ThreadPool& m_pool;
     std::vector<ClipVertex> m_vertices;
+    std::vector<PartBins> m_parts;
+    std::vector<std::unique_ptr<DrawSetup>> m_draws;
+    uint32_t m_drawCount = 0;
+    unsigned m_slotsUsed = 0;
+    int m_tileCols = 0, m_tileRows = 0;
+    int m_tileX0 = 0x7FFFFFFF, m_tileY0 = 0x7FFFFFFF, m_tileX1 = -1, m_tileY1 = -1;
     VertexProgram m_program;
     float m_worldView[256][16];
     float m_normalMatrix[256][9];
-    std::vector<PartBins> m_parts;
 };
 } // namespace Soft9

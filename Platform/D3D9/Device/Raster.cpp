@@ -627,13 +627,15 @@ struct Emitter
     PartBins& bins;
     size_t stride;
     int tileCols;
-    int tileX0, tileY0, tileX1, tileY1; // tile range of the clip rectangle
+    uint32_t draw;
 
     Prim* New()
     {
         size_t at = bins.records.size();
         bins.records.resize(at + stride);
-        return reinterpret_cast<Prim*>(bins.records.data() + at);
+        auto* p = reinterpret_cast<Prim*>(bins.records.data() + at);
+        p->draw = draw;
+        return p;
     }
 
     void Bin(const Prim* p)
@@ -913,8 +915,16 @@ struct Assembler
 {
     const DrawSetup& s;
     const DrawCall& call;
-    const ClipVertex* vertices;
+    const ClipVertex* base; // holds the vertices from number `lo` on
+    UINT lo;
     ClipContext cc;
+
+    struct Vertices
+    {
+        const Assembler& a;
+        const ClipVertex& operator[](UINT n) const { return a.base[n - a.lo]; }
+    };
+    Vertices vertices{*this};
 
     UINT Index(UINT i) const
     {
@@ -1066,12 +1076,13 @@ struct DrawJob
     Pipeline& pipeline;
     const DrawCall& call;
     const DrawSetup& s;
-    UINT first, end;
-    unsigned vertexChunks;
+    uint32_t draw;
     unsigned parts;
     size_t stride;
-    int tileCols, tileX0, tileY0, tileX1, tileY1;
-    Assembler assembler;
+    int tileCols;
+    ClipContext cc;
+    bool sharedVertices; // processed once for all parts (else each part processes its own)
+    UINT first, end;
 
     static constexpr UINT VertexChunk = 1024;
 
@@ -1080,99 +1091,270 @@ struct DrawJob
         auto* job = static_cast<DrawJob*>(context);
         UINT from = job->first + index * VertexChunk;
         UINT to = std::min(job->end, from + VertexChunk);
-        ProcessVertices(job->pipeline.m_program, job->call, from, to, job->pipeline.m_vertices.data());
+        ProcessVertices(job->pipeline.m_program, job->call, from, to,
+                        job->pipeline.m_vertices.data() + (from - job->first));
+    }
+
+    // The vertices primitives [from, to) read.
+    void Range(UINT from, UINT to, UINT& lo, UINT& hi) const
+    {
+        UINT a, b; // index positions
+        switch (call.type)
+        {
+        case D3DPT_POINTLIST:
+            a = from, b = to;
+            break;
+        case D3DPT_LINELIST:
+            a = 2 * from, b = 2 * to;
+            break;
+        case D3DPT_LINESTRIP:
+            a = from, b = to + 1;
+            break;
+        case D3DPT_TRIANGLELIST:
+            a = 3 * from, b = 3 * to;
+            break;
+        case D3DPT_TRIANGLEFAN:
+            a = 0, b = to + 2;
+            break;
+        default:
+            a = from, b = to + 2;
+            break;
+        }
+        if (!call.indices)
+        {
+            lo = a;
+            hi = b;
+            return;
+        }
+        lo = 0xFFFFFFFFu;
+        hi = 0;
+        for (UINT i = a; i < b; ++i)
+        {
+            UINT v = call.indexFormat == D3DFMT_INDEX16 ? static_cast<const uint16_t*>(call.indices)[i]
+                                                       : static_cast<const uint32_t*>(call.indices)[i];
+            lo = std::min(lo, v);
+            hi = std::max(hi, v + 1);
+        }
     }
 
     static void Setup(void* context, unsigned index)
     {
         auto* job = static_cast<DrawJob*>(context);
         PartBins& bins = job->pipeline.m_parts[index];
-        bins.records.clear();
-        for (auto& tile : bins.tiles)
-            tile.clear();
         UINT count = job->call.primitiveCount;
         UINT from = static_cast<UINT>(static_cast<uint64_t>(count) * index / job->parts);
         UINT to = static_cast<UINT>(static_cast<uint64_t>(count) * (index + 1) / job->parts);
-        // Records move when the arena grows: reserve the worst case of simple primitives first.
-        bins.records.reserve(static_cast<size_t>(to - from) * job->stride * 2 + job->stride * 16);
-        Emitter em{job->s, bins, job->stride, job->tileCols, job->tileX0, job->tileY0, job->tileX1, job->tileY1};
+        if (from >= to)
+            return;
+        const ClipVertex* vertices;
+        UINT lo;
+        if (job->sharedVertices)
+        {
+            vertices = job->pipeline.m_vertices.data();
+            lo = job->first;
+        }
+        else
+        {
+            UINT hi;
+            job->Range(from, to, lo, hi);
+            if (bins.vertices.size() < hi - lo)
+                bins.vertices.resize(hi - lo);
+            ProcessVertices(job->pipeline.m_program, job->call, lo, hi, bins.vertices.data());
+            vertices = bins.vertices.data();
+        }
+        Emitter em{job->s, bins, job->stride, job->tileCols, job->draw};
+        Assembler assembler{job->s, job->call, vertices, lo, job->cc};
         for (UINT i = from; i < to; ++i)
-            job->assembler.Primitive(em, i);
+            assembler.Primitive(em, i);
     }
+};
+
+struct FlushJob
+{
+    Pipeline& pipeline;
+    unsigned slots;
+    int tileCols, tileX0, tileY0, tileX1, tileY1;
 
     static void Tile(void* context, unsigned index)
     {
-        auto* job = static_cast<DrawJob*>(context);
+        auto* job = static_cast<FlushJob*>(context);
         int cols = job->tileX1 - job->tileX0 + 1;
         int tx = job->tileX0 + static_cast<int>(index) % cols;
         int ty = job->tileY0 + static_cast<int>(index) / cols;
         size_t tile = static_cast<size_t>(ty) * job->tileCols + tx;
         int left = tx * TileSize, top = ty * TileSize;
         int right = left + TileSize - 1, bottom = top + TileSize - 1;
-        const DrawSetup& s = job->s;
-        for (unsigned part = 0; part < job->parts; ++part)
+        Pipeline& pl = job->pipeline;
+        // Draws in the order they came; within a draw, its parts in order.
+        size_t cursor[64] = {};
+        unsigned slots = std::min(job->slots, 64u);
+        for (;;)
         {
-            const PartBins& bins = job->pipeline.m_parts[part];
-            for (uint32_t offset : bins.tiles[tile])
+            uint32_t next = 0xFFFFFFFFu;
+            for (unsigned p = 0; p < slots; ++p)
             {
-                const auto* p = reinterpret_cast<const Prim*>(bins.records.data() + offset);
-                const auto* planes = reinterpret_cast<const float*>(p + 1);
-                int x0 = std::max(p->minX, left), y0 = std::max(p->minY, top);
-                int x1 = std::min(p->maxX, right), y1 = std::min(p->maxY, bottom);
-                if (x0 > x1 || y0 > y1)
-                    continue;
-                if (p->kind == PrimTriangle)
-                    RasterTriangle(s, *p, planes, x0, y0, x1, y1);
-                else if (p->kind == PrimLine)
-                    RasterLine(s, *p, planes, x0, y0, x1, y1);
-                else
-                    RasterPoint(s, *p, planes, x0, y0, x1, y1);
+                const PartBins& bins = pl.m_parts[p];
+                if (cursor[p] < bins.tiles[tile].size())
+                    next = std::min(next, reinterpret_cast<const Prim*>(bins.records.data() +
+                                                                         bins.tiles[tile][cursor[p]])
+                                              ->draw);
+            }
+            if (next == 0xFFFFFFFFu)
+                break;
+            const DrawSetup& s = *pl.m_draws[next];
+            for (unsigned p = 0; p < slots; ++p)
+            {
+                const PartBins& bins = pl.m_parts[p];
+                const auto& list = bins.tiles[tile];
+                for (; cursor[p] < list.size(); ++cursor[p])
+                {
+                    const auto* prim = reinterpret_cast<const Prim*>(bins.records.data() + list[cursor[p]]);
+                    if (prim->draw != next)
+                        break;
+                    const auto* planes = reinterpret_cast<const float*>(prim + 1);
+                    int x0 = std::max(prim->minX, left), y0 = std::max(prim->minY, top);
+                    int x1 = std::min(prim->maxX, right), y1 = std::min(prim->maxY, bottom);
+                    if (x0 > x1 || y0 > y1)
+                        continue;
+                    if (prim->kind == PrimTriangle)
+                        RasterTriangle(s, *prim, planes, x0, y0, x1, y1);
+                    else if (prim->kind == PrimLine)
+                        RasterLine(s, *prim, planes, x0, y0, x1, y1);
+                    else
+                        RasterPoint(s, *prim, planes, x0, y0, x1, y1);
+                }
             }
         }
     }
 };
 
-void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSetup& s)
+Pipeline::~Pipeline()
 {
-    BuildVertexProgram(state, s, m_program, m_worldView, m_normalMatrix);
-    UINT first = call.indices ? call.firstVertex : 0;
-    UINT end = call.vertexCount;
-    if (m_vertices.size() < end)
-        m_vertices.resize(end);
+    // The device flushes before its buffers go; what is left here only gives its textures back.
+    for (uint32_t d = 0; d < m_drawCount; ++d)
+        for (unsigned t = 0; t < m_draws[d]->textureCount; ++t)
+            if (m_draws[d]->held[t])
+                m_draws[d]->held[t]->Release();
+}
 
+void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSetup& setup)
+{
     const PixelStore& target = state.renderTarget->Store();
     int tileCols = static_cast<int>((target.width + TileSize - 1) / TileSize);
     int tileRows = static_cast<int>((target.height + TileSize - 1) / TileSize);
+    if (tileCols != m_tileCols || tileRows != m_tileRows)
+    {
+        Flush();
+        m_tileCols = tileCols;
+        m_tileRows = tileRows;
+        for (PartBins& part : m_parts)
+            part.tiles.assign(static_cast<size_t>(tileCols) * tileRows, {});
+    }
+    if (m_drawCount == m_draws.size())
+        m_draws.push_back(std::make_unique<DrawSetup>());
+    DrawSetup& s = *m_draws[m_drawCount];
+    s = setup;
+    // The textures stay while the draw waits for its pixels.
+    for (unsigned t = 0; t < s.textureCount; ++t)
+        if (s.held[t])
+            s.held[t]->AddRef();
+    uint32_t draw = m_drawCount++;
+
+    BuildVertexProgram(state, s, m_program, m_worldView, m_normalMatrix);
     unsigned threads = m_pool.Threads();
-    unsigned parts = call.primitiveCount >= 2048 ? threads : 1;
+    unsigned parts = call.primitiveCount >= 1024 ? threads : 1;
     if (m_parts.size() < parts)
+    {
+        size_t old = m_parts.size();
         m_parts.resize(parts);
-    for (unsigned i = 0; i < parts; ++i)
-        if (m_parts[i].tiles.size() != static_cast<size_t>(tileCols) * tileRows)
+        for (size_t i = old; i < parts; ++i)
             m_parts[i].tiles.assign(static_cast<size_t>(tileCols) * tileRows, {});
+    }
+    m_slotsUsed = std::max(m_slotsUsed, parts);
 
     ClipContext cc;
     // The guard band keeps screen coordinates within reach of the fixed-point edge functions.
     cc.guardX = std::max(1.0f, 16384.0f / s.vpHalfW);
     cc.guardY = std::max(1.0f, 16384.0f / s.vpHalfH);
+    UINT first = call.indices ? call.firstVertex : 0;
     DrawJob job{*this,
                 call,
                 s,
-                first,
-                end,
-                (end - first + DrawJob::VertexChunk - 1) / DrawJob::VertexChunk,
+                draw,
                 parts,
                 (sizeof(Prim) + sizeof(float) * 3 * s.planeCount + 7) & ~size_t{7},
                 tileCols,
-                s.clipLeft / TileSize,
-                s.clipTop / TileSize,
-                s.clipRight / TileSize,
-                s.clipBottom / TileSize,
-                Assembler{s, call, m_vertices.data(), cc}};
-    m_pool.Run(job.vertexChunks, &DrawJob::Vertices, &job);
-    m_pool.Run(parts, &DrawJob::Setup, &job);
-    unsigned tiles = static_cast<unsigned>((job.tileX1 - job.tileX0 + 1) * (job.tileY1 - job.tileY0 + 1));
-    m_pool.Run(tiles, &DrawJob::Tile, &job);
+                cc,
+                false,
+                first,
+                call.vertexCount};
+    // Each part transforms the vertices its primitives use, unless the parts' ranges overlap so
+    // much that doing all of them once first is cheaper.
+    if (parts > 1 && call.indices)
+    {
+        uint64_t total = 0;
+        UINT count = call.primitiveCount;
+        for (unsigned p = 0; p < parts; ++p)
+        {
+            UINT lo, hi;
+            job.Range(static_cast<UINT>(uint64_t{count} * p / parts), static_cast<UINT>(uint64_t{count} * (p + 1) / parts),
+                      lo, hi);
+            total += hi > lo ? hi - lo : 0;
+        }
+        job.sharedVertices = total > 2 * uint64_t{call.vertexCount - first} + 1024;
+    }
+    if (job.sharedVertices)
+    {
+        if (m_vertices.size() < call.vertexCount - first)
+            m_vertices.resize(call.vertexCount - first);
+        m_pool.Run((call.vertexCount - first + DrawJob::VertexChunk - 1) / DrawJob::VertexChunk, &DrawJob::Vertices,
+                   &job);
+    }
+    if (parts == 1)
+        DrawJob::Setup(&job, 0);
+    else
+        m_pool.Run(parts, &DrawJob::Setup, &job);
+    m_tileX0 = std::min(m_tileX0, s.clipLeft / TileSize);
+    m_tileY0 = std::min(m_tileY0, s.clipTop / TileSize);
+    m_tileX1 = std::max(m_tileX1, s.clipRight / TileSize);
+    m_tileY1 = std::max(m_tileY1, s.clipBottom / TileSize);
+    // Long batches are drawn as they go, so that their records stay within the caches' reach.
+    size_t bytes = 0;
+    for (unsigned p = 0; p < m_slotsUsed; ++p)
+        bytes += m_parts[p].records.size();
+    if (bytes > (64u << 20) || m_drawCount >= 0xFFFFFFF0u)
+        Flush();
+}
+
+void Pipeline::Flush()
+{
+    if (m_drawCount == 0)
+        return;
+    if (m_tileX0 <= m_tileX1 && m_tileY0 <= m_tileY1)
+    {
+        FlushJob job{*this, m_slotsUsed, m_tileCols, m_tileX0, m_tileY0, m_tileX1, m_tileY1};
+        unsigned tiles = static_cast<unsigned>((m_tileX1 - m_tileX0 + 1) * (m_tileY1 - m_tileY0 + 1));
+        m_pool.Run(tiles, &FlushJob::Tile, &job);
+        for (unsigned p = 0; p < m_slotsUsed; ++p)
+        {
+            PartBins& bins = m_parts[p];
+            bins.records.clear();
+            for (int ty = m_tileY0; ty <= m_tileY1; ++ty)
+                for (int tx = m_tileX0; tx <= m_tileX1; ++tx)
+                    bins.tiles[static_cast<size_t>(ty) * m_tileCols + tx].clear();
+        }
+    }
+    for (uint32_t d = 0; d < m_drawCount; ++d)
+    {
+        DrawSetup& s = *m_draws[d];
+        for (unsigned t = 0; t < s.textureCount; ++t)
+            if (s.held[t])
+                s.held[t]->Release();
+    }
+    m_drawCount = 0;
+    m_slotsUsed = 0;
+    m_tileX0 = m_tileY0 = 0x7FFFFFFF;
+    m_tileX1 = m_tileY1 = -1;
 }
 
 // ---- The state of a draw ---------------------------------------------------------------------------
@@ -1302,6 +1484,7 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
         float bias;
         std::memcpy(&bias, &samp[D3DSAMP_MIPMAPLODBIAS], sizeof bias);
         view.lodBias = std::isfinite(bias) ? bias : 0.0f;
+        s.held[s.textureCount] = static_cast<IDirect3DTexture9*>(texture);
         st.texSlot = static_cast<int>(s.textureCount++);
     }
 

@@ -125,6 +125,8 @@ HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWOR
         return D3DERR_INVALIDCALL;
     if (TakeFault(Faults().failLockRect))
         return D3DERR_INVALIDCALL;
+    if (m_device)
+        m_device->FlushDraws();
     PixelStore& s = *m_store;
     size_t offset = 0;
     if (rect)

@@ -363,7 +363,7 @@ void ProcessVertices(const VertexProgram& p, const DrawCall& call, UINT first, U
     for (UINT i = first; i < end; ++i)
     {
         const uint8_t* v = call.vertices + static_cast<size_t>(i) * call.stride;
-        ClipVertex& o = out[i];
+        ClipVertex& o = out[i - first];
         float vd[4] = {1, 1, 1, 1}, vs[4] = {0, 0, 0, 0};
         if (p.diffuseOffset >= 0)
             Unpack(ReadU32(v + p.diffuseOffset), vd);
