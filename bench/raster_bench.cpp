@@ -1,6 +1,6 @@
 // Frame rate of the software Direct3D device on the views' heaviest case, against Mesa's
 // software OpenGL (llvmpipe through EGL, no display) drawing the same triangles in the same run:
-//   raster_bench [--frames N]
+//   raster_bench [--frames N] [--threads N] [--no-gl]
 // Four 640 x 480 viewports of one 1280 x 960 back buffer, each a field of 100 lit, textured,
 // depth-tested spheres (100,000 triangles) under a wireframe overlay of 10,000 lines; each
 // viewport is cleared, drawn and presented into a form that is not shown. Frames per second on 1,
@@ -415,9 +415,17 @@ double GlInChild(const Scene& s, int frames, unsigned threads)
 int main(int argc, char** argv)
 {
     int frames = 15;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--frames") == 0)
+    unsigned only = 0;
+    bool withGl = true;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
             frames = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
+            only = static_cast<unsigned>(std::max(1, std::atoi(argv[++i])));
+        else if (std::strcmp(argv[i], "--no-gl") == 0)
+            withGl = false;
+    }
     setenv("KELVANE_HEADLESS", "1", 1);
     Scene scene = BuildScene();
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -427,6 +435,8 @@ int main(int argc, char** argv)
     std::vector<unsigned> counts = {1, 2};
     if (cores > 2)
         counts.push_back(cores);
+    if (only)
+        counts = {only};
     SoftRun soft;
     if (!soft.Open(scene))
     {
@@ -443,10 +453,10 @@ int main(int argc, char** argv)
         std::printf("  device  %2u thread%s: %7.1f frames/s (%6.1f ms a frame)", threads, threads == 1 ? " " : "s",
                     1.0 / seconds, seconds * 1000.0);
 #ifdef KELVANE_BENCH_GL
-        double gl = GlInChild(scene, frames, threads);
+        double gl = withGl ? GlInChild(scene, frames, threads) : -1;
         if (gl > 0)
             std::printf("   OpenGL (llvmpipe): %7.1f frames/s   device/OpenGL speed %.2f", 1.0 / gl, gl / seconds);
-        else
+        else if (withGl)
             std::printf("   OpenGL: no context");
 #endif
         std::printf("\n");

@@ -27,6 +27,16 @@ struct ClipVertex
     float pad[2];
 };
 
+constexpr unsigned MaxPlanes = 2 + 4 + 3 + 2 * MaxTexStages;
+
+// A vertex in screen space with its planes' values (z, 1/w, attributes divided by w).
+struct ScreenVertex
+{
+    float x, y;
+    int64_t X, Y; // fixed point
+    float v[MaxPlanes];
+};
+
 // One sampled texture as the pixel stage reads it: A8R8G8B8 texels of each level.
 struct TextureView
 {
@@ -39,6 +49,8 @@ struct TextureView
     uint32_t border;
     DWORD magFilter, minFilter, mipFilter;
     float lodBias;
+    bool needsLod;  // the level or the filter depends on the footprint
+    bool wrapPow2;  // wrapped in both directions with power-of-two sizes
 };
 
 struct StageSetup
@@ -81,6 +93,10 @@ struct DrawSetup
     uint32_t textureFactor = 0xFFFFFFFFu;
     unsigned stageCount = 0;
     StageSetup stages[TextureStageCount];
+    // The usual one-stage set-ups, done without the general stage machine: colour 1 diffuse,
+    // 2 texture x diffuse, 3 texture; alpha 0 diffuse, 1 texture, 2 texture x diffuse; 0 = general.
+    int quickColour = 0, quickAlpha = 0;
+    int quickPath = 0; // triangles without the general pixel stage: 1 untextured, 2 point, 3 linear
     unsigned textureCount = 0;
     TextureView textures[MaxTexStages];
     bool pointSprite = false;
@@ -136,6 +152,8 @@ enum : uint8_t
 struct PartBins
 {
     std::vector<ClipVertex> vertices;
+    std::vector<ScreenVertex> screen; // of vertices that need no clipping
+    std::vector<uint16_t> codes;      // clip codes: guard band and planes low, view volume high
     std::vector<uint8_t> records;
     std::vector<std::vector<uint32_t>> tiles; // offsets of records per tile
 };
@@ -223,6 +241,8 @@ private:
     friend struct FlushJob;
     ThreadPool& m_pool;
     std::vector<ClipVertex> m_vertices;
+    std::vector<ScreenVertex> m_screen;
+    std::vector<uint16_t> m_codes;
     std::vector<PartBins> m_parts;
     std::vector<std::unique_ptr<DrawSetup>> m_draws;
     uint32_t m_drawCount = 0;

@@ -11,7 +11,6 @@ namespace Soft9
 {
 namespace
 {
-constexpr unsigned MaxPlanes = 2 + 4 + 3 + 2 * MaxTexStages;
 constexpr float SubPixel = static_cast<float>(1 << SubPixelBits);
 
 // ---- Small arithmetic ------------------------------------------------------------------------------
@@ -127,6 +126,12 @@ inline int Address(int i, int size, DWORD mode, bool& border)
 
 inline uint32_t Texel(const TextureView& t, int level, int x, int y)
 {
+    if (t.wrapPow2)
+    {
+        int w = t.width[level];
+        return t.texels[level][static_cast<size_t>(y & (t.height[level] - 1)) * static_cast<size_t>(w) +
+                               static_cast<size_t>(x & (w - 1))];
+    }
     bool border = false;
     int w = t.width[level], h = t.height[level];
     int ax = Address(x, w, t.addressU, border);
@@ -443,7 +448,7 @@ inline uint32_t DepthValue(int kind, float z)
 
 // Shades one pixel at (px, py); the planes are evaluated at (fx, fy). `sprite` gives the texture
 // coordinates of a point sprite, null otherwise.
-void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float fx, float fy, int px, int py,
+__attribute__((always_inline)) inline void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float fx, float fy, int px, int py,
                 const float* sprite)
 {
     // Depth first: it needs nothing but z.
@@ -488,9 +493,6 @@ void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float
         else
             in.specular = Rgba{0, 0, 0, 0};
     }
-    in.factor = Unpack(s.textureFactor);
-    in.current = in.diffuse;
-    in.temp = Rgba{0, 0, 0, 0};
 
     uint32_t texels[MaxTexStages];
     for (unsigned t = 0; t < s.textureCount; ++t)
@@ -508,7 +510,7 @@ void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float
             const float* pv = pu + 3;
             u = Eval(pu, fx, fy) * w;
             v = Eval(pv, fx, fy) * w;
-            if (view.levels > 1 || view.minFilter != view.magFilter)
+            if (view.needsLod)
             {
                 // Derivatives of the perspective-correct coordinates, in texels of level 0.
                 float dudx = (pu[0] - u * planes[3]) * w * static_cast<float>(view.width[0]);
@@ -521,8 +523,32 @@ void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float
         }
         texels[t] = Sample(view, u, v, lod);
     }
-    RunStages(s, in, texels);
-    Rgba colour = in.current;
+    Rgba colour;
+    if (s.quickColour && s.quickAlpha >= 0)
+    {
+        Rgba tex = s.textureCount ? Unpack(texels[0]) : Rgba{255, 255, 255, 255};
+        switch (s.quickColour)
+        {
+        case 1:
+            colour = in.diffuse;
+            break;
+        case 2:
+            colour = Rgba{Mul255(tex.r, in.diffuse.r), Mul255(tex.g, in.diffuse.g), Mul255(tex.b, in.diffuse.b), 0};
+            break;
+        default:
+            colour = tex;
+            break;
+        }
+        colour.a = s.quickAlpha == 0 ? in.diffuse.a : s.quickAlpha == 1 ? tex.a : Mul255(tex.a, in.diffuse.a);
+    }
+    else
+    {
+        in.factor = Unpack(s.textureFactor);
+        in.current = in.diffuse;
+        in.temp = Rgba{0, 0, 0, 0};
+        RunStages(s, in, texels);
+        colour = in.current;
+    }
     if (s.specular)
     {
         colour.r = Clamp255(colour.r + in.specular.r);
@@ -580,6 +606,90 @@ void RasterTriangle(const DrawSetup& s, const Prim& p, const float* planes, int 
     }
 }
 
+// The common case without the general pixel stage: Gouraud colour, at most one wrapped
+// power-of-two texture without mipmaps through a quick stage, a 16-bit LESS/LESSEQUAL depth test
+// or none, no alpha test, blending or write mask, 32-bit target.
+template <bool Textured, bool Linear>
+void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1, int y1)
+{
+    const auto& t = p.tri;
+    const TextureView& view = s.textures[0];
+    const uint32_t* texels = view.texels[view.firstLevel];
+    const int tw = view.width[view.firstLevel], th = view.height[view.firstLevel];
+    const float fw = static_cast<float>(tw), fh = static_cast<float>(th);
+    const bool less = s.zFunc == D3DCMP_LESS;
+    const bool depthTest = s.depthKind == 1 && s.zTest, depthWrite = s.depthKind == 1 && s.zWrite;
+    const uint32_t alphaOr = s.colourFormat == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
+    const float* pu = planes + 3 * s.texPlane;
+    const float* pv = pu + 3;
+    for (int y = y0; y <= y1; ++y)
+    {
+        int64_t e0 = t.a[0] * x0 + t.b[0] * y + t.c[0];
+        int64_t e1 = t.a[1] * x0 + t.b[1] * y + t.c[1];
+        int64_t e2 = t.a[2] * x0 + t.b[2] * y + t.c[2];
+        const float fy = static_cast<float>(y);
+        const float zRow = planes[2] + planes[1] * fy, iwRow = planes[5] + planes[4] * fy;
+        const float rRow = planes[8] + planes[7] * fy, gRow = planes[11] + planes[10] * fy;
+        const float bRow = planes[14] + planes[13] * fy, aRow = planes[17] + planes[16] * fy;
+        const float uRow = Textured ? pu[2] + pu[1] * fy : 0.0f, vRow = Textured ? pv[2] + pv[1] * fy : 0.0f;
+        uint32_t* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(y) * s.colourPitch);
+        uint16_t* depthRow = s.depthKind == 1 ? reinterpret_cast<uint16_t*>(s.depth + static_cast<size_t>(y) * s.depthPitch)
+                                              : nullptr;
+        for (int x = x0; x <= x1; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
+        {
+            if ((e0 | e1 | e2) < 0)
+                continue;
+            const float fx = static_cast<float>(x);
+            uint32_t depth = 0;
+            if (depthTest || depthWrite)
+            {
+                float z = zRow + planes[0] * fx;
+                z = z < 0.0f ? 0.0f : z > 1.0f ? 1.0f : z;
+                depth = static_cast<uint32_t>(z * 65535.0f + 0.5f);
+                if (depthTest)
+                {
+                    uint32_t stored = depthRow[x];
+                    if (less ? depth >= stored : depth > stored)
+                        continue;
+                }
+            }
+            const float iw = iwRow + planes[3] * fx;
+            const float w = iw != 0.0f ? 1.0f / iw : 0.0f;
+            Rgba d{ToByte((rRow + planes[6] * fx) * w), ToByte((gRow + planes[9] * fx) * w),
+                   ToByte((bRow + planes[12] * fx) * w), ToByte((aRow + planes[15] * fx) * w)};
+            Rgba c = d;
+            if (Textured)
+            {
+                float u = (uRow + pu[0] * fx) * w * fw, v = (vRow + pv[0] * fx) * w * fh;
+                uint32_t texel;
+                if (Linear)
+                {
+                    u -= 0.5f;
+                    v -= 0.5f;
+                    int ix = FloorInt(u), iy = FloorInt(v);
+                    int wx = static_cast<int>((u - static_cast<float>(ix)) * 256.0f);
+                    int wy = static_cast<int>((v - static_cast<float>(iy)) * 256.0f);
+                    int ax = ix & (tw - 1), bx = (ix + 1) & (tw - 1);
+                    const uint32_t* r0 = texels + static_cast<size_t>(iy & (th - 1)) * tw;
+                    const uint32_t* r1 = texels + static_cast<size_t>((iy + 1) & (th - 1)) * tw;
+                    texel = Lerp4(Lerp4(r0[ax], r0[bx], wx), Lerp4(r1[ax], r1[bx], wx), wy);
+                }
+                else
+                    texel = texels[static_cast<size_t>(FloorInt(v) & (th - 1)) * tw + (FloorInt(u) & (tw - 1))];
+                Rgba tex = Unpack(texel);
+                if (s.quickColour == 2)
+                    c = Rgba{Mul255(tex.r, d.r), Mul255(tex.g, d.g), Mul255(tex.b, d.b), 0};
+                else if (s.quickColour == 3)
+                    c = tex;
+                c.a = s.quickAlpha == 0 ? d.a : s.quickAlpha == 1 ? tex.a : Mul255(tex.a, d.a);
+            }
+            if (depthWrite)
+                depthRow[x] = static_cast<uint16_t>(depth);
+            row[x] = Pack(c) | alphaOr;
+        }
+    }
+}
+
 void RasterLine(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1, int y1)
 {
     const auto& l = p.line;
@@ -613,13 +723,6 @@ void RasterPoint(const DrawSetup& s, const Prim& p, const float* planes, int x0,
 
 // ---- Set-up ----------------------------------------------------------------------------------------
 
-// A vertex in screen space with its planes' values (attributes divided by w).
-struct ScreenVertex
-{
-    float x, y;
-    int64_t X, Y; // fixed point
-    float v[MaxPlanes];
-};
 
 struct Emitter
 {
@@ -916,8 +1019,22 @@ struct Assembler
     const DrawSetup& s;
     const DrawCall& call;
     const ClipVertex* base; // holds the vertices from number `lo` on
+    const ScreenVertex* screen;
+    const uint16_t* codes;
     UINT lo;
     ClipContext cc;
+
+    // Screen positions and clip codes of vertices [0, count) of `base`.
+    void Prepare(UINT count, ScreenVertex* screenOut, uint16_t* codesOut) const
+    {
+        for (UINT i = 0; i < count; ++i)
+        {
+            unsigned code = cc.Outside(base[i]) | (ClipContext::OutsideView(base[i]) << 8);
+            codesOut[i] = static_cast<uint16_t>(code);
+            if ((code & 0xFF) == 0)
+                ToScreen(base[i], screenOut[i]);
+        }
+    }
 
     struct Vertices
     {
@@ -962,7 +1079,32 @@ struct Assembler
         }
     }
 
-    void TriangleOut(Emitter& em, const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) const
+    void TriangleOut(Emitter& em, UINT ia, UINT ib, UINT ic) const
+    {
+        unsigned ca = codes[ia - lo], cb = codes[ib - lo], cc2 = codes[ic - lo];
+        if ((ca & cb & cc2) >> 8)
+            return;
+        if (((ca | cb | cc2) & 0xFF) != 0)
+        {
+            ClipTriangle(em, vertices[ia], vertices[ib], vertices[ic]);
+            return;
+        }
+        // Inside the guard band and in front: no clipping.
+        const ScreenVertex* sa = &screen[ia - lo];
+        const ScreenVertex* sb = &screen[ib - lo];
+        const ScreenVertex* sc = &screen[ic - lo];
+        int64_t area = (sb->X - sa->X) * (sc->Y - sa->Y) - (sc->X - sa->X) * (sb->Y - sa->Y);
+        if (area == 0 || (s.cullMode == D3DCULL_CCW && area < 0) || (s.cullMode == D3DCULL_CW && area > 0))
+            return;
+        if (s.fillMode == D3DFILL_SOLID)
+        {
+            em.Triangle(sa, sb, sc, vertices[ia]);
+            return;
+        }
+        ClipTriangle(em, vertices[ia], vertices[ib], vertices[ic]);
+    }
+
+    void ClipTriangle(Emitter& em, const ClipVertex& a, const ClipVertex& b, const ClipVertex& c) const
     {
         unsigned viewA = ClipContext::OutsideView(a), viewB = ClipContext::OutsideView(b),
                  viewC = ClipContext::OutsideView(c);
@@ -1052,17 +1194,17 @@ struct Assembler
             LineOut(em, vertices[Index(i)], vertices[Index(i + 1)]);
             break;
         case D3DPT_TRIANGLELIST:
-            TriangleOut(em, vertices[Index(3 * i)], vertices[Index(3 * i + 1)], vertices[Index(3 * i + 2)]);
+            TriangleOut(em, Index(3 * i), Index(3 * i + 1), Index(3 * i + 2));
             break;
         case D3DPT_TRIANGLESTRIP:
             // Every other triangle of a strip runs the other way round; swapping keeps the facing.
             if (i & 1)
-                TriangleOut(em, vertices[Index(i + 1)], vertices[Index(i)], vertices[Index(i + 2)]);
+                TriangleOut(em, Index(i + 1), Index(i), Index(i + 2));
             else
-                TriangleOut(em, vertices[Index(i)], vertices[Index(i + 1)], vertices[Index(i + 2)]);
+                TriangleOut(em, Index(i), Index(i + 1), Index(i + 2));
             break;
         case D3DPT_TRIANGLEFAN:
-            TriangleOut(em, vertices[Index(i + 1)], vertices[Index(i + 2)], vertices[Index(0)]);
+            TriangleOut(em, Index(i + 1), Index(i + 2), Index(0));
             break;
         default:
             break;
@@ -1091,8 +1233,10 @@ struct DrawJob
         auto* job = static_cast<DrawJob*>(context);
         UINT from = job->first + index * VertexChunk;
         UINT to = std::min(job->end, from + VertexChunk);
-        ProcessVertices(job->pipeline.m_program, job->call, from, to,
-                        job->pipeline.m_vertices.data() + (from - job->first));
+        Pipeline& pl = job->pipeline;
+        ProcessVertices(pl.m_program, job->call, from, to, pl.m_vertices.data() + (from - job->first));
+        Assembler assembler{job->s, job->call, pl.m_vertices.data() + (from - job->first), nullptr, nullptr, from, job->cc};
+        assembler.Prepare(to - from, pl.m_screen.data() + (from - job->first), pl.m_codes.data() + (from - job->first));
     }
 
     // The vertices primitives [from, to) read.
@@ -1146,24 +1290,33 @@ struct DrawJob
         UINT to = static_cast<UINT>(static_cast<uint64_t>(count) * (index + 1) / job->parts);
         if (from >= to)
             return;
-        const ClipVertex* vertices;
-        UINT lo;
+        Pipeline& pl = job->pipeline;
+        Assembler assembler{job->s, job->call, nullptr, nullptr, nullptr, 0, job->cc};
         if (job->sharedVertices)
         {
-            vertices = job->pipeline.m_vertices.data();
-            lo = job->first;
+            assembler.base = pl.m_vertices.data();
+            assembler.screen = pl.m_screen.data();
+            assembler.codes = pl.m_codes.data();
+            assembler.lo = job->first;
         }
         else
         {
-            UINT hi;
+            UINT lo, hi;
             job->Range(from, to, lo, hi);
             if (bins.vertices.size() < hi - lo)
+            {
                 bins.vertices.resize(hi - lo);
-            ProcessVertices(job->pipeline.m_program, job->call, lo, hi, bins.vertices.data());
-            vertices = bins.vertices.data();
+                bins.screen.resize(hi - lo);
+                bins.codes.resize(hi - lo);
+            }
+            ProcessVertices(pl.m_program, job->call, lo, hi, bins.vertices.data());
+            assembler.base = bins.vertices.data();
+            assembler.screen = bins.screen.data();
+            assembler.codes = bins.codes.data();
+            assembler.lo = lo;
+            assembler.Prepare(hi - lo, bins.screen.data(), bins.codes.data());
         }
         Emitter em{job->s, bins, job->stride, job->tileCols, job->draw};
-        Assembler assembler{job->s, job->call, vertices, lo, job->cc};
         for (UINT i = from; i < to; ++i)
             assembler.Primitive(em, i);
     }
@@ -1217,7 +1370,23 @@ struct FlushJob
                     if (x0 > x1 || y0 > y1)
                         continue;
                     if (prim->kind == PrimTriangle)
-                        RasterTriangle(s, *prim, planes, x0, y0, x1, y1);
+                    {
+                        switch (s.quickPath)
+                        {
+                        case 1:
+                            RasterTriangleQuick<false, false>(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        case 2:
+                            RasterTriangleQuick<true, false>(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        case 3:
+                            RasterTriangleQuick<true, true>(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        default:
+                            RasterTriangle(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        }
+                    }
                     else if (prim->kind == PrimLine)
                         RasterLine(s, *prim, planes, x0, y0, x1, y1);
                     else
@@ -1306,7 +1475,11 @@ void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSe
     if (job.sharedVertices)
     {
         if (m_vertices.size() < call.vertexCount - first)
+        {
             m_vertices.resize(call.vertexCount - first);
+            m_screen.resize(call.vertexCount - first);
+            m_codes.resize(call.vertexCount - first);
+        }
         m_pool.Run((call.vertexCount - first + DrawJob::VertexChunk - 1) / DrawJob::VertexChunk, &DrawJob::Vertices,
                    &job);
     }
@@ -1484,8 +1657,67 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
         float bias;
         std::memcpy(&bias, &samp[D3DSAMP_MIPMAPLODBIAS], sizeof bias);
         view.lodBias = std::isfinite(bias) ? bias : 0.0f;
+        view.needsLod = (view.levels > 1 && view.mipFilter != D3DTEXF_NONE) || view.minFilter != view.magFilter;
+        auto pow2 = [](int v) { return (v & (v - 1)) == 0; };
+        view.wrapPow2 = view.addressU == D3DTADDRESS_WRAP && view.addressV == D3DTADDRESS_WRAP;
+        for (int l = 0; l < view.levels; ++l)
+            view.wrapPow2 = view.wrapPow2 && pow2(view.width[l]) && pow2(view.height[l]);
         s.held[s.textureCount] = static_cast<IDirect3DTexture9*>(texture);
         st.texSlot = static_cast<int>(s.textureCount++);
+    }
+
+    // The quick forms of the stages.
+    s.quickColour = s.quickAlpha = 0;
+    auto plain = [](DWORD a) { return (a & ~D3DTA_SELECTMASK) == 0; };
+    auto isTex = [&](DWORD a) { return plain(a) && a == D3DTA_TEXTURE; };
+    auto isDif = [&](DWORD a) { return plain(a) && (a == D3DTA_DIFFUSE || a == D3DTA_CURRENT); };
+    if (s.stageCount == 0)
+        s.quickColour = 1;
+    else if (s.stageCount == 1 && (s.stages[0].resultArg & D3DTA_SELECTMASK) == D3DTA_CURRENT &&
+             s.stages[0].colorOp != D3DTOP_DOTPRODUCT3)
+    {
+        const StageSetup& st = s.stages[0];
+        DWORD a1 = st.colorArg1, a2 = st.colorArg2;
+        if (st.skipColour)
+            s.quickColour = 1;
+        else if (st.colorOp == D3DTOP_MODULATE && ((isTex(a1) && isDif(a2)) || (isDif(a1) && isTex(a2))))
+            s.quickColour = 2;
+        else if ((st.colorOp == D3DTOP_SELECTARG1 && isTex(a1)) || (st.colorOp == D3DTOP_SELECTARG2 && isTex(a2)))
+            s.quickColour = 3;
+        else if ((st.colorOp == D3DTOP_SELECTARG1 && isDif(a1)) || (st.colorOp == D3DTOP_SELECTARG2 && isDif(a2)))
+            s.quickColour = 1;
+        DWORD b1 = st.alphaArg1, b2 = st.alphaArg2;
+        if (st.skipAlpha || st.alphaOp == D3DTOP_DISABLE)
+            s.quickAlpha = 0;
+        else if ((st.alphaOp == D3DTOP_SELECTARG1 && isTex(b1)) || (st.alphaOp == D3DTOP_SELECTARG2 && isTex(b2)))
+            s.quickAlpha = 1;
+        else if ((st.alphaOp == D3DTOP_SELECTARG1 && isDif(b1)) || (st.alphaOp == D3DTOP_SELECTARG2 && isDif(b2)))
+            s.quickAlpha = 0;
+        else if (st.alphaOp == D3DTOP_MODULATE && ((isTex(b1) && isDif(b2)) || (isDif(b1) && isTex(b2))))
+            s.quickAlpha = 2;
+        else
+            s.quickAlpha = -1;
+        // A stage that reads a texture it lacks has been marked to skip that part.
+        if ((s.quickColour >= 2 || s.quickAlpha >= 1) && st.texSlot != 0)
+            s.quickColour = 0;
+    }
+
+    s.quickPath = 0;
+    bool quickStages = s.quickColour > 0 && s.quickAlpha >= 0 && s.textureCount <= 1;
+    bool quickPixels = !s.flat && !s.specular && !s.alphaTest && !s.blend && s.writeMask == 0xFFFFFFFFu &&
+                       (s.colourFormat == D3DFMT_A8R8G8B8 || s.colourFormat == D3DFMT_X8R8G8B8) &&
+                       (s.depthKind == 0 || (s.depthKind == 1 && (s.zFunc == D3DCMP_LESS || s.zFunc == D3DCMP_LESSEQUAL)));
+    if (quickStages && quickPixels)
+    {
+        const TextureView& view = s.textures[0];
+        if (s.textureCount == 0 || s.quickColour == 1)
+            s.quickPath = s.quickAlpha == 0 ? 1 : 0;
+        else if (view.wrapPow2 && !view.needsLod && view.lodBias == 0.0f)
+        {
+            bool point = view.magFilter == D3DTEXF_POINT || view.magFilter == D3DTEXF_NONE;
+            bool linear = view.magFilter == D3DTEXF_LINEAR;
+            s.quickPath = point ? 2 : linear ? 3 : 0;
+        }
     }
 
     s.planeCount = 6;
