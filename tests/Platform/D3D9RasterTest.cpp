@@ -940,3 +940,132 @@ TEST_F(D3D9RasterReferenceTest, PointSprites)
     Check("point_sprites.png");
 }
 } // namespace
+
+// ---- Primitive types, shading and texture transforms ---------------------------------------------
+
+namespace
+{
+TEST_F(D3D9RasterTest, EveryPrimitiveTypeDrawsWhatItNames)
+{
+    Create(16, 16);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    auto count = [&](uint32_t colour)
+    {
+        std::vector<uint32_t> px = Pixels();
+        return std::count(px.begin(), px.end(), colour);
+    };
+    const DWORD c = 0x00FF8000;
+    RhwVertex a{2, 2, 0.5f, 1, c}, b{12, 2, 0.5f, 1, c}, d{12, 12, 0.5f, 1, c}, e{2, 12, 0.5f, 1, c};
+    struct Case
+    {
+        const char* what;
+        D3DPRIMITIVETYPE type;
+        UINT count;
+        std::vector<RhwVertex> vertices;
+        std::vector<uint32_t> indices; // 32-bit when set
+        long pixels;
+    };
+    const std::vector<Case> cases = {
+        {"triangle list", D3DPT_TRIANGLELIST, 2, {a, b, d, a, d, e}, {}, 100},
+        {"triangle strip", D3DPT_TRIANGLESTRIP, 2, {a, b, e, d}, {}, 100},
+        {"triangle fan", D3DPT_TRIANGLEFAN, 2, {a, b, d, e}, {}, 100},
+        {"indexed, 32-bit", D3DPT_TRIANGLELIST, 2, {a, b, d, e}, {0, 1, 2, 0, 2, 3}, 100},
+        // Lines of 10 pixels' length draw 11 with their last pixel (the default); a closed outline
+        // shares its corners.
+        {"line strip", D3DPT_LINESTRIP, 4, {a, b, d, e, a}, {}, 40},
+        {"line list", D3DPT_LINELIST, 2, {a, b, d, e}, {}, 22},
+        {"point list", D3DPT_POINTLIST, 4, {a, b, d, e}, {}, 4},
+    };
+    for (const Case& k : cases)
+    {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        dev->SetFVF(RhwFvf);
+        dev->BeginScene();
+        if (k.indices.empty())
+            ASSERT_EQ(dev->DrawPrimitiveUP(k.type, k.count, k.vertices.data(), sizeof(RhwVertex)), D3D_OK);
+        else
+            ASSERT_EQ(dev->DrawIndexedPrimitiveUP(k.type, 0, UINT(k.vertices.size()), k.count, k.indices.data(),
+                                                  D3DFMT_INDEX32, k.vertices.data(), sizeof(RhwVertex)),
+                      D3D_OK);
+        dev->EndScene();
+        EXPECT_EQ(count(c), k.pixels) << k.what;
+    }
+    RenderState(D3DRS_LASTPIXEL, FALSE);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Draw(D3DPT_LINELIST, 2, std::vector<RhwVertex>{a, b, d, e}, RhwFvf);
+    EXPECT_EQ(count(c), 20);
+    EXPECT_EQ(Pixel(12, 2), 0u);
+    EXPECT_EQ(Pixel(12, 12), c);
+
+    // Points of size 3 cover 3 x 3 pixels round their centre.
+    float three = 3.0f;
+    DWORD bits;
+    std::memcpy(&bits, &three, 4);
+    RenderState(D3DRS_POINTSIZE, bits);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Draw(D3DPT_POINTLIST, 1, std::vector<RhwVertex>{{7, 7, 0.5f, 1, c}}, RhwFvf);
+    EXPECT_EQ(count(c), 9);
+    EXPECT_EQ(Pixel(6, 6), c);
+    EXPECT_EQ(Pixel(8, 8), c);
+
+    // Wireframe draws the edges of the two triangles, shared diagonal included; point mode their corners.
+    RenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Draw(D3DPT_TRIANGLELIST, 2, std::vector<RhwVertex>{a, b, d, a, d, e}, RhwFvf);
+    EXPECT_EQ(Pixel(7, 2), c);
+    EXPECT_EQ(Pixel(7, 7), c);
+    EXPECT_EQ(Pixel(8, 6), 0u);
+    std::memcpy(&bits, &(three = 1.0f), 4);
+    RenderState(D3DRS_POINTSIZE, bits);
+    RenderState(D3DRS_FILLMODE, D3DFILL_POINT);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Draw(D3DPT_TRIANGLELIST, 1, std::vector<RhwVertex>{a, b, d}, RhwFvf);
+    EXPECT_EQ(count(c), 3);
+}
+
+TEST_F(D3D9RasterTest, FlatShadingTakesTheFirstVertexAndGouraudBlends)
+{
+    Create(16, 16);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    std::vector<RhwVertex> v = {{0, 0, 0.5f, 1, 0x00FF0000}, {16, 0, 0.5f, 1, 0x0000FF00}, {0, 16, 0.5f, 1, 0x000000FF}};
+    RenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    Draw(D3DPT_TRIANGLELIST, 1, v, RhwFvf);
+    EXPECT_EQ(Pixel(5, 5), 0xFF0000u);
+    RenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    Draw(D3DPT_TRIANGLELIST, 1, v, RhwFvf);
+    // At (4, 4) the weights are 1/2, 1/4, 1/4.
+    uint32_t p = Pixel(4, 4);
+    EXPECT_NEAR(Channel(p, 16), 0.5 * 255, 1.5);
+    EXPECT_NEAR(Channel(p, 8), 0.25 * 255, 1.5);
+    EXPECT_NEAR(Channel(p, 0), 0.25 * 255, 1.5);
+}
+
+TEST_F(D3D9RasterTest, TextureTransformScalesCoordinates)
+{
+    Create(16, 16);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    std::vector<uint8_t> bytes(16);
+    const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    std::memcpy(bytes.data(), texels, 16);
+    IDirect3DTexture9* texture = Texture(2, 2, D3DFMT_A8R8G8B8, bytes);
+    dev->SetTexture(0, texture);
+    // Two-element coordinates go in as (u, v, 1, 0): scale u by 2 and shift v by a half texel row.
+    D3DMATRIX m = Identity();
+    m._11 = 2.0f;
+    m._32 = 0.5f;
+    dev->SetTransform(D3DTS_TEXTURE0, &m);
+    dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    Draw(D3DPT_TRIANGLELIST, 2, Quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFFFFFF), RhwTexFvf);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+        {
+            float u = (x + 0.5f) / 16 * 2, v = (y + 0.5f) / 16 + 0.5f;
+            int tx = static_cast<int>(u * 2) % 2, ty = static_cast<int>(v * 2) % 2;
+            ASSERT_EQ(Pixel(x, y), texels[ty * 2 + tx] & 0xFFFFFF) << x << ", " << y;
+        }
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+}
+} // namespace

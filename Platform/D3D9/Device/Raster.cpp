@@ -1431,7 +1431,8 @@ void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSe
 
     BuildVertexProgram(state, s, m_program, m_worldView, m_normalMatrix);
     unsigned threads = m_pool.Threads();
-    unsigned parts = call.primitiveCount >= 1024 ? threads : 1;
+    // More parts than threads, so that a thread the system holds up delays only a small share.
+    unsigned parts = threads == 1 || call.primitiveCount < 1024 ? 1 : std::min(64u, std::min(4 * threads, call.primitiveCount / 256));
     if (m_parts.size() < parts)
     {
         size_t old = m_parts.size();
