@@ -254,7 +254,7 @@ void RunPatch(AppLogger& log, const PatchJob& job)
         log.NewEntry() << "Loading package backup file <" << backupFile.c_str() << ">";
         PwPackage package;
         package.Open(backupFile.c_str());
-        // LogSkippedRecords(log, package.GetSkippedRecordCount()); // waits for the archive to count them
+        LogSkippedRecords(log, package.GetSkippedRecordCount());
         log.NewEntry() << "Patching package";
         ApplyInstructions(log, job, dataFolder, scene, package);
         SaveOver(log, package, job);

@@ -357,9 +357,14 @@ XQuaternion AngleBetweenToAxisAngle(const XVertex& a, const XVertex& b)
     if (!(std::fabs(angle) >= 0.0001f))
         return XQuaternion(0.0f, 0.0f, 1.0f, 0.0f);
     XVertex axis = CrossProduct(na, nb);
-    if (axis.x == 0.0f && axis.y == 0.0f && axis.z == 0.0f)
-        axis = Normalize(Perpendicular(na));
-    return XQuaternion(axis.x, axis.y, axis.z, angle);
+    if (axis.x != 0.0f || axis.y != 0.0f || axis.z != 0.0f)
+        return XQuaternion(axis.x, axis.y, axis.z, angle);
+    // Parallel directions. A float dot product of equal directions can round just below 1 and
+    // give a small angle: they need no rotation. Opposite ones turn half about any perpendicular.
+    if (!(DotProduct(na, nb) < 0.0f))
+        return XQuaternion(0.0f, 0.0f, 1.0f, 0.0f);
+    axis = Normalize(Perpendicular(na));
+    return XQuaternion(axis.x, axis.y, axis.z, std::numbers::pi_v<float>);
 }
 
 bool IsPointInsidePolygon2(const XVertex* points, unsigned n, const XVertex& p)

@@ -91,7 +91,8 @@ void AngleBetween(XMatrix& out, const XVertex& a, const XVertex& b);
 // perpendicular to a. The matrix argument is not used.
 XQuaternion AngleBetweenToQuaternion(XMatrix& unused, const XVertex& a, const XVertex& b);
 // (a x b of the normalised directions, angle), the axis not normalised; directions closer than
-// 0.0001 give (0, 0, 1, 0); opposite directions a unit axis perpendicular to a with angle pi.
+// 0.0001, and parallel ones whose product has no axis (equal ones where the dot product rounds
+// below 1), give (0, 0, 1, 0); opposite directions a unit axis perpendicular to a with angle pi.
 XQuaternion AngleBetweenToAxisAngle(const XVertex& a, const XVertex& b);
 // Even-odd test in the XY plane; an edge counts when its crossing lies at or right of p. A
 // vertex at p's height counts with the edge above it, so a boundary passing through it counts

@@ -1,8 +1,10 @@
 #include "Components/XVariant.h"
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace VarUtils
 {
@@ -37,6 +39,53 @@ template <class C> int ParseInt(const C* text)
         }
     }
     return static_cast<int>(negative ? -value : value);
+}
+
+// A text's number for AsDouble: the longest prefix (after leading blanks) that is a decimal number
+// -- a sign, digits with an optional '.' fraction, an optional exponent -- read in the C locale.
+// Hexadecimal, "inf" and "nan" are no decimal numbers: they read as no number at all, as for AsInt,
+// so that no text can yield NaN or infinity and slip through a caller's range checks. A magnitude
+// beyond the double range saturates at the largest finite value.
+template <class C> double ParseDecimal(const C* text)
+{
+    while (IsBlank(static_cast<unsigned>(*text)))
+        ++text;
+    std::string number;
+    auto digits = [&]
+    {
+        size_t count = 0;
+        for (; *text >= '0' && *text <= '9'; ++text, ++count)
+            number += static_cast<char>(*text);
+        return count;
+    };
+    if (*text == '-' || *text == '+')
+        number += static_cast<char>(*text++);
+    size_t mantissa = digits();
+    if (*text == '.')
+    {
+        number += '.';
+        ++text;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return 0.0;
+    if (*text == 'e' || *text == 'E')
+    {
+        const C* exponent = text + 1;
+        if (*exponent == '-' || *exponent == '+')
+            ++exponent;
+        if (*exponent >= '0' && *exponent <= '9')
+        {
+            number += 'e';
+            for (++text; text != exponent; ++text)
+                number += static_cast<char>(*text);
+            digits();
+        }
+    }
+    double value = TextToDouble(number.c_str());
+    if (std::isinf(value))
+        return std::copysign(DBL_MAX, value);
+    return value;
 }
 
 int TruncateToInt(double value)
@@ -211,11 +260,11 @@ double XVariant::AsDouble() const
         return m_Value.Double;
     case XVT_ANSISTRING:
         if (m_Value.AnsiText)
-            return TextToDouble(m_Value.AnsiText);
+            return ParseDecimal(m_Value.AnsiText);
         break;
     case XVT_STRING:
         if (m_Value.Text)
-            return TextToDouble(m_Value.Text);
+            return ParseDecimal(m_Value.Text);
         break;
     default:
         break;

@@ -71,7 +71,10 @@ public:
     int AsInt() const;
     operator int() const { return AsInt(); }
     // Integers: the signed 64-bit value; floats: the value; texts: the decimal number the text
-    // starts with ("1.5" gives 1.5, "12abc" gives 12), whatever the process locale.
+    // starts with ("1.5" gives 1.5, "12abc" gives 12), whatever the process locale; a text that
+    // starts with no decimal number ("abc", "0x10" past its 0, "nan", "inf") gives 0, as for AsInt,
+    // and a magnitude past the double range the largest finite value, so a text never yields NaN
+    // or infinity.
     double AsDouble() const;
     // Never throw: texts are converted with the ANSI code page, other values formatted ("NULL",
     // "true"/"false", decimal, 9 significant digits, "0x%08X"); unknown tags give "".

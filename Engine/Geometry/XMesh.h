@@ -19,9 +19,13 @@
 #include <cstdint>
 #include <type_traits>
 
+class XMeshNode;
 class XReader;
 class XScene;
+class XStream;
+class XViewport;
 class XWriter;
+struct XMatrix;
 
 struct XFace
 {
@@ -206,6 +210,72 @@ public:
     // Appends the vertices and faces of the 0x0120000A chunk the reader stands in (otherwise
     // does nothing); the appended parts are not selected.
     virtual void LoadAppend(XScene* scene, XReader& reader);
+
+    // ---- editing operations (XMeshEdit.cpp) and text export (XMeshExport.cpp) ----
+    // Every operation skips faces that point past the vertices; those that read or change the
+    // selections first size both to the vertex and face counts, and those that add or remove
+    // vertices first bring the per-vertex arrays in use to the vertex count.
+
+    // Format 1 writes the mesh as source text, a vertex record per face corner. The file is
+    // created (or truncated) whatever the format; one that cannot be opened throws the stream's
+    // "Failed opening file.".
+    virtual void ExportText(const XAnsiString& fileName, int format);
+    virtual void ExportText(XStream* stream, int format);
+
+    // Appends, in face order, the faces the pick ray through (rect.left, rect.top) hits (front
+    // faces only) or, in rectangle mode, the faces whose three projected corners lie in the
+    // rectangle (bounds inclusive). The list is not cleared; nothing is invalidated.
+    virtual void PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, const XRect& rect,
+                           XArray<unsigned int, 32>& result, bool rectMode);
+    // Applies `transform` in the frame `pivot` (world space) to the selected vertices (vertex
+    // level) or the corners of the selected faces (face level). A singular node or pivot matrix
+    // moves nothing.
+    virtual void TransformSelection(unsigned frame, XMeshNode* node, const XMatrix& pivot,
+                                    const XMatrix& transform);
+    // Every position; normals by the matrix without its translation, then normalised.
+    virtual void Transform(const XMatrix& matrix);
+    // Two or more selected vertices become one, the new last vertex, at their mean; it alone stays
+    // selected. Faces keep their count (some may become degenerate).
+    virtual void CollapseSelectedVertices();
+    // Each vertex (in index order, not yet claimed) claims the later candidates closer than
+    // `threshold` and moves to their running midpoint; the claimed vertices go and their faces
+    // follow. A kept vertex is selected when any vertex it absorbed was.
+    virtual void WeldVertices(float threshold, bool selectedOnly);
+    // At most `passes` rounds; stops at a round that adds nothing.
+    virtual void GrowVertexSelection(uint32_t passes);
+    virtual void GrowFaceSelection(uint32_t passes);
+    virtual void SelectAllVertices();
+    virtual void SelectAllFaces();
+    virtual void SelectVerticesOfSelectedFaces();
+    // A face is selected when all three corners are (any false) or one of them is (any true).
+    virtual void SelectFacesFromVertices(bool any);
+    virtual void InvertSelection(bool vertices, bool faces);
+    // Sizes the normals to the vertex count (new ones (0, 0, 0)) and writes the corners of every
+    // (selected) face: flat, the face's unit normal (the last face wins); smooth, the normalised
+    // sum of the unit normals of all faces using the vertex. Degenerate faces add nothing.
+    virtual void ComputeNormals(bool selectedOnly, bool flat);
+    // Nothing at all while normals are disabled.
+    virtual void FlipNormals(bool selectedOnly);
+    virtual void NormalizeNormals(bool selectedOnly);
+    // Each (selected) face is replaced in place by three faces around a new centre vertex; only
+    // the new faces end up selected. Spherize pushes the centre out along its normal.
+    virtual void TessellateFaces(bool selectedOnly, bool spherize);
+    // Reverses the winding of every (selected) face; nothing while normals are disabled.
+    virtual void FlipFaces(bool selectedOnly);
+    // Moves the selected vertices along the normalised sum of their normals.
+    virtual void MoveSelectedAlongNormal(float distance);
+    // Moves the selected faces along their summed normal, on new copies of their boundary
+    // vertices, joined to the old ones by side faces without material.
+    virtual void ExtrudeFaces(float distance);
+    // A viewport pixel in normalised device coordinates over the viewport's client size.
+    static XPoint ScreenToNormalized(XViewport* viewport, const XPoint& point);
+
+private:
+    // Sizes both selections to the vertex and face counts (new bits clear).
+    void FitSelections();
+    // Brings the texture vertices, and the normals, colours and weights while enabled, to the
+    // vertex count (new elements zero; new weights weigh the first bone).
+    void AlignVertexChannels();
 
 protected:
     // True when every corner of the face is below n.

@@ -7,7 +7,6 @@
 #include "Engine/Scene/XCameraPreset.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
-#include "Platform/D3D9/D3D9.h"
 
 #include <cfloat>
 #include <cmath>
@@ -26,14 +25,6 @@ const XEdge kIconEdges[] = {{0, 1},  {1, 2},  {2, 3},  {3, 0},   {4, 5},   {5, 6
 // The box as 12 triangles over its corners (XBoundingBox::GetCorners order), facing outwards.
 constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 1}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
                                           {7, 4, 5}, {5, 6, 7}, {7, 2, 1}, {1, 4, 7}, {0, 5, 4}, {4, 1, 0}};
-
-// Line vertex: position and a packed colour.
-struct LineVertex
-{
-    float x, y, z;
-    uint32_t color;
-};
-static_assert(sizeof(LineVertex) == 16);
 
 void ReadValue(XReader& reader, void* data, unsigned size)
 {
@@ -148,103 +139,6 @@ XXCameraFarViewPlaneField g_FarViewPlaneField;
 XXCameraAspectRatioField g_AspectRatioField;
 XXCameraPerspectiveField g_PerspectiveField;
 } // namespace
-
-// ---- icon --------------------------------------------------------------------------------------
-
-bool XCameraIcon::IsShapeValid(unsigned) const
-{
-    return m_Built;
-}
-
-XBoundingBox XCameraIcon::GetBoundingBox() const
-{
-    return ComputeBoundingBox(m_Points.GetData(), m_Points.GetCount());
-}
-
-void XCameraIcon::Render(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags)
-{
-    IDirect3DDevice9* device = viewport ? viewport->GetDevice() : nullptr;
-    if (!device)
-        return;
-    XMatrix world(1.0f);
-    uint32_t color = 0xFFFFFFFF;
-    if (node)
-    {
-        node->GetMeshMatrix(frame, world);
-        color = node->GetColor().GetARGB();
-    }
-    const uint32_t pointCount = m_Points.GetCount();
-    const uint32_t edgeCount = m_Edges.GetCount();
-    const uint32_t size = 2 * (pointCount > edgeCount ? pointCount : edgeCount);
-    XArray<LineVertex, 16> vertices;
-    vertices.SetCount(size);
-    LineVertex* v = vertices.GetData();
-    uint32_t lines = 0;
-    for (uint32_t i = 0; i < edgeCount; ++i)
-    {
-        const XEdge& e = m_Edges.GetData()[i];
-        // An edge past the points draws nothing rather than reading beyond them.
-        if (e.a >= pointCount || e.b >= pointCount)
-            continue;
-        const XVertex& a = m_Points.GetData()[e.a];
-        const XVertex& b = m_Points.GetData()[e.b];
-        v[2 * lines] = {a.x, a.y, a.z, color};
-        v[2 * lines + 1] = {b.x, b.y, b.z, color};
-        ++lines;
-    }
-    device->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(&world));
-    device->SetStreamSource(0, nullptr, 0, sizeof(LineVertex));
-    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    DWORD lighting = FALSE;
-    device->GetRenderState(D3DRS_LIGHTING, &lighting);
-    if (lighting)
-        device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    if (lines > 0)
-        device->DrawPrimitiveUP(D3DPT_LINELIST, lines, v, sizeof(LineVertex));
-    if ((flags & 0x4) && pointCount > 0)
-    {
-        device->SetRenderState(D3DRS_POINTSIZE, FloatToDWord(viewport->GetPointSize()));
-        device->SetRenderState(D3DRS_POINTSCALEENABLE, FALSE);
-        for (uint32_t i = 0; i < pointCount; ++i)
-        {
-            const XVertex& p = m_Points.GetData()[i];
-            v[i] = {p.x, p.y, p.z, 0xFF00FFFFu};
-        }
-        device->DrawPrimitiveUP(D3DPT_POINTLIST, pointCount, v, sizeof(LineVertex));
-    }
-    if (lighting)
-        device->SetRenderState(D3DRS_LIGHTING, lighting);
-}
-
-bool XCameraIcon::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point,
-                               float& distance)
-{
-    distance = FLT_MAX;
-    if (!viewport)
-        return false;
-    XMatrix world(1.0f);
-    if (node)
-        node->GetMeshMatrix(frame, world);
-    XVertex origin, direction;
-    viewport->GetPickRay(frame, point, origin, direction, world);
-    XVertex corners[8];
-    GetBoundingBox().GetCorners(corners);
-    for (const auto& tri : kBoxTriangles)
-    {
-        float t, u, v;
-        if (IntersectTriangle(origin, direction, corners[tri[0]], corners[tri[1]], corners[tri[2]], t, u,
-                              v) &&
-            std::fabs(t) < distance)
-            distance = std::fabs(t);
-    }
-    return distance < FLT_MAX;
-}
-
-bool XCameraIcon::HitTest(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point)
-{
-    float distance;
-    return IntersectRay(frame, viewport, node, point, distance);
-}
 
 // ---- construction ------------------------------------------------------------------------------
 
@@ -370,26 +264,47 @@ void XCamera::Render(unsigned frame, XViewport* viewport, unsigned flags)
     m_Icon.Render(frame, viewport, this, flags);
 }
 
+bool XCamera::PickIcon(unsigned frame, XViewport* viewport, const XPoint& point, float& distance)
+{
+    distance = FLT_MAX;
+    if (!m_Icon.IsShapeValid(frame))
+        BuildMesh();
+    if (!viewport)
+        return false;
+    XMatrix world(1.0f);
+    GetMeshMatrix(frame, world);
+    XVertex origin, direction;
+    viewport->GetPickRay(frame, point, origin, direction, world);
+    XVertex corners[8];
+    m_Icon.GetBoundingBox(frame).GetCorners(corners);
+    for (const auto& tri : kBoxTriangles)
+    {
+        float t, u, v;
+        if (IntersectTriangle(origin, direction, corners[tri[0]], corners[tri[1]], corners[tri[2]], t, u,
+                              v) &&
+            std::fabs(t) < distance)
+            distance = std::fabs(t);
+    }
+    return distance < FLT_MAX;
+}
+
 bool XCamera::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
                            unsigned)
 {
-    if (!m_Icon.IsShapeValid(frame))
-        BuildMesh();
-    return m_Icon.IntersectRay(frame, viewport, this, point, distance);
+    return PickIcon(frame, viewport, point, distance);
 }
 
 bool XCamera::HitTest(unsigned frame, XViewport* viewport, const XPoint& point, unsigned)
 {
-    if (!m_Icon.IsShapeValid(frame))
-        BuildMesh();
-    return m_Icon.HitTest(frame, viewport, this, point);
+    float distance;
+    return PickIcon(frame, viewport, point, distance);
 }
 
 XBoundingBox XCamera::GetMeshBoundingBox(unsigned frame)
 {
     if (!m_Icon.IsShapeValid(frame))
         BuildMesh();
-    return m_Icon.GetBoundingBox();
+    return m_Icon.GetBoundingBox(frame);
 }
 
 void XCamera::BuildMesh()

@@ -4,37 +4,10 @@
 // aspect ratio), picked by the icon's box.
 #pragma once
 
+#include "Engine/Geometry/XBaseShape.h"
 #include "Engine/Scene/XBaseCamera.h"
 
 class XCameraPreset;
-
-// The camera's wire icon: an outline of points and edges, built on demand and drawn as coloured
-// lines; picked by the box around its points.
-class XCameraIcon
-{
-public:
-    bool IsShapeValid(unsigned frame) const;
-    void ShapeValidate() { m_Built = true; }
-    void ShapeInvalidate() { m_Built = false; }
-    XVertices& GetPoints() { return m_Points; }
-    XEdges& GetEdges() { return m_Edges; }
-
-    // The outline as a line list in the node's colour, placed by the node's mesh matrix (without a
-    // node: identity and white). Flags bit 0x4 also draws the points. Lighting is switched off for
-    // the draw and restored as it was.
-    void Render(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags);
-    // The ray through point against the box of the points; distance is the nearest |t| (the
-    // largest float on a miss).
-    bool IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point,
-                      float& distance);
-    bool HitTest(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point);
-    XBoundingBox GetBoundingBox() const;
-
-private:
-    bool m_Built = false;
-    XVertices m_Points;
-    XEdges m_Edges;
-};
 
 class XCamera : public XBaseCamera
 {
@@ -133,10 +106,14 @@ public:
     // Fills the icon: a box of half-size 0.2 and a lens pyramid from (0, 0, 0.2) whose far end
     // follows the field of view and the aspect ratio (13 points, 20 edges).
     void BuildMesh();
-    XCameraIcon& GetIcon() { return m_Icon; }
+    XBaseShape& GetIcon() { return m_Icon; }
 
 protected:
-    XCameraIcon m_Icon;
+    // The pick ray against the box of the icon's points, placed by this camera's mesh matrix;
+    // distance is the nearest |t| (the largest float on a miss).
+    bool PickIcon(unsigned frame, XViewport* viewport, const XPoint& point, float& distance);
+
+    XBaseShape m_Icon;
     // Kept for the viewports' navigation.
     XVertex m_NavPoint{0, 0, 0};
     XVertex m_NavAxis{0, 0, 1};

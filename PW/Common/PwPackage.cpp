@@ -3,11 +3,19 @@
 #include "Components/XFileStream.h"
 #include "PW/Common/PwError.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace
@@ -111,13 +119,18 @@ private:
 };
 
 // Buffered output that tracks the 64-bit position and refuses to grow past what the archive's
-// 32-bit offsets can address.
+// 32-bit offsets can address. It writes through the stream, or, when it has one, straight through
+// a native descriptor of the same file, which also lets the kernel copy unchanged blocks from the
+// archive page by page (as cp does) instead of through this process's memory.
 class ArchiveWriter
 {
 public:
-    explicit ArchiveWriter(XStream* stream) : m_Stream(stream), m_Buffer(new uint8_t[kIoBufferSize]) {}
+    ArchiveWriter(XStream* stream, int fd) : m_Stream(stream), m_Fd(fd), m_Buffer(new uint8_t[kIoBufferSize]) {}
 
     uint64_t Position() const { return m_Position; }
+    // Bytes that have reached the file.
+    uint64_t Written() const { return m_Position - m_Used; }
+    bool Native() const { return m_Fd >= 0; }
 
     void Write(const void* data, size_t size)
     {
@@ -126,7 +139,7 @@ public:
         if (size >= kIoBufferSize)
         {
             Flush();
-            m_Stream->WriteBuffer(src, static_cast<unsigned>(size));
+            Put(src, size);
             m_Position += size;
             return;
         }
@@ -160,11 +173,63 @@ public:
         }
     }
 
+    // The same from a native descriptor at `offset`, copied by the kernel. Where the kernel
+    // cannot (another file system, an old kernel, an error), the bytes go through the buffer,
+    // where a short or failed read throws "Stream reading error." as above.
+    void CopyFrom(int sourceFd, uint64_t offset, uint64_t size)
+    {
+        Reserve(size);
+        Flush();
+        while (size > 0 && m_KernelCopy)
+        {
+            loff_t from = static_cast<loff_t>(offset);
+            ssize_t n = ::copy_file_range(sourceFd, &from, m_Fd, nullptr, static_cast<size_t>(size), 0);
+            if (n <= 0)
+            {
+                // 0 is the end of the archive: the buffered read below says so with the usual error.
+                if (n < 0)
+                    m_KernelCopy = false;
+                break;
+            }
+            offset += static_cast<uint64_t>(n);
+            size -= static_cast<uint64_t>(n);
+            m_Position += static_cast<uint64_t>(n);
+        }
+        while (size > 0)
+        {
+            if (m_Used == kIoBufferSize)
+                Flush();
+            size_t n = static_cast<size_t>(std::min<uint64_t>(size, kIoBufferSize - m_Used));
+            ssize_t got = ::pread(sourceFd, m_Buffer.get() + m_Used, n, static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                throw "Stream reading error.";
+            m_Used += static_cast<size_t>(got);
+            m_Position += static_cast<uint64_t>(got);
+            offset += static_cast<uint64_t>(got);
+            size -= static_cast<uint64_t>(got);
+        }
+    }
+
     void Flush()
     {
         if (m_Used)
-            m_Stream->WriteBuffer(m_Buffer.get(), static_cast<unsigned>(m_Used));
+            Put(m_Buffer.get(), m_Used);
         m_Used = 0;
+    }
+
+    // Writes a 32-bit field at an earlier place of the file (after Flush).
+    void Patch(uint64_t offset, const uint8_t (&bytes)[4])
+    {
+        if (!Native())
+        {
+            m_Stream->SetPosition(static_cast<int64_t>(offset));
+            m_Stream->WriteBuffer(bytes, sizeof bytes);
+            return;
+        }
+        if (::pwrite(m_Fd, bytes, sizeof bytes, static_cast<off_t>(offset)) != static_cast<ssize_t>(sizeof bytes))
+            throw "Stream writing error.";
     }
 
 private:
@@ -174,7 +239,29 @@ private:
             Fail(kLineTooLarge, u"Package too large!");
     }
 
+    // Writes bytes at the file's position; the size of `data` never exceeds an entry's 32 bits.
+    void Put(const uint8_t* data, size_t size)
+    {
+        if (!Native())
+        {
+            m_Stream->WriteBuffer(data, static_cast<unsigned>(size));
+            return;
+        }
+        while (size > 0)
+        {
+            ssize_t n = ::write(m_Fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw "Stream writing error.";
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+    }
+
     XStream* m_Stream;
+    int m_Fd;
+    bool m_KernelCopy = true;
     std::unique_ptr<uint8_t[]> m_Buffer;
     size_t m_Used = 0;
     uint64_t m_Position = 0;
@@ -186,7 +273,11 @@ private:
 class SourceRun
 {
 public:
-    SourceRun(XStream* source, ArchiveWriter& out) : m_Source(source), m_Out(out) {}
+    // `sourceFd` is a native descriptor of the source stream's file, or -1.
+    SourceRun(XStream* source, int sourceFd, ArchiveWriter& out)
+        : m_Source(source), m_SourceFd(out.Native() ? sourceFd : -1), m_Out(out)
+    {
+    }
 
     // Where the next block lands in the output.
     uint64_t Position() const { return m_Out.Position() + m_Length; }
@@ -199,13 +290,19 @@ public:
             m_Start = offset;
         m_Length += size;
         if (m_Length >= kMaxRun)
-            Flush();
+            FlushAligned();
     }
 
     void Flush()
     {
         if (m_Length == 0)
             return;
+        if (m_SourceFd >= 0)
+        {
+            m_Out.CopyFrom(m_SourceFd, m_Start, m_Length);
+            m_Length = 0;
+            return;
+        }
         if (m_SourcePosition != m_Start)
             m_Source->SetPosition(static_cast<int64_t>(m_Start));
         m_Out.CopyFrom(m_Source, m_Length);
@@ -214,9 +311,28 @@ public:
     }
 
 private:
-    static constexpr uint64_t kMaxRun = 8u << 20;
+    static constexpr uint64_t kMaxRun = 64u << 20;
+    static constexpr uint64_t kRunAlignment = 1u << 20;
+
+    // Copies the run up to the last aligned offset of the archive and keeps the rest as the start
+    // of the next run: the kernel copies whole pages markedly faster when a copy starts and ends
+    // on page boundaries instead of at the edges of entries.
+    void FlushAligned()
+    {
+        const uint64_t end = m_Start + m_Length;
+        const uint64_t cut = end & ~(kRunAlignment - 1);
+        if (m_SourceFd < 0 || cut <= m_Start)
+        {
+            Flush();
+            return;
+        }
+        m_Out.CopyFrom(m_SourceFd, m_Start, cut - m_Start);
+        m_Start = cut;
+        m_Length = end - cut;
+    }
 
     XStream* m_Source;
+    int m_SourceFd;
     ArchiveWriter& m_Out;
     uint64_t m_Start = 0;
     uint64_t m_Length = 0;
@@ -258,10 +374,123 @@ private:
     bool m_Ready;
 };
 
+// uncompress for many small records, with the same results: one inflate state serves every
+// record instead of being set up and torn down per record.
+class RecordInflater
+{
+public:
+    RecordInflater() : m_Ready(inflateInit(&m_Stream) == Z_OK) {}
+    ~RecordInflater()
+    {
+        if (m_Ready)
+            inflateEnd(&m_Stream);
+    }
+    RecordInflater(const RecordInflater&) = delete;
+    RecordInflater& operator=(const RecordInflater&) = delete;
+
+    int Uncompress(uint8_t* out, uLongf* outSize, const uint8_t* data, uint32_t size)
+    {
+        if (!m_Ready || inflateReset(&m_Stream) != Z_OK)
+            return uncompress(out, outSize, data, size);
+        m_Stream.next_in = const_cast<Bytef*>(data);
+        m_Stream.avail_in = size;
+        m_Stream.next_out = out;
+        m_Stream.avail_out = static_cast<uInt>(*outSize);
+        int z = inflate(&m_Stream, Z_FINISH);
+        *outSize = m_Stream.total_out;
+        if (z == Z_STREAM_END)
+            return Z_OK;
+        // As uncompress reports them: a dictionary, or input that ends with room left, is bad data.
+        if (z == Z_NEED_DICT || (z == Z_BUF_ERROR && m_Stream.avail_out > 0))
+            return Z_DATA_ERROR;
+        return z == Z_OK ? Z_BUF_ERROR : z;
+    }
+
+private:
+    z_stream m_Stream{};
+    bool m_Ready;
+};
+
+// One entry's stored bytes at the package's level: compressed (kept even when not smaller), or
+// raw when the level is 0 or when compression happens to give exactly the input's size (such a
+// block would read back as raw). `data` must outlive the result when it is returned raw.
+struct PackedBlock
+{
+    std::unique_ptr<uint8_t[]> Owned;
+    const uint8_t* Bytes = nullptr;
+    uint32_t StoredSize = 0;
+};
+
+PackedBlock PackBlock(const uint8_t* data, uint32_t size, int level)
+{
+    PackedBlock block;
+    block.Bytes = data;
+    block.StoredSize = size;
+    if (level == 0)
+        return block;
+    uLongf capacity = std::max<uLongf>(static_cast<uLongf>(size) * 3 / 2 + 12, compressBound(size));
+    std::unique_ptr<uint8_t[]> packed(new uint8_t[capacity]);
+    if (compress2(packed.get(), &capacity, data, size, level) != Z_OK)
+        Fail(kLineCompression, u"File compression failed!");
+    if (capacity == size)
+        return block;
+    block.Owned = std::move(packed);
+    block.Bytes = block.Owned.get();
+    block.StoredSize = static_cast<uint32_t>(capacity);
+    return block;
+}
+
+// Names in code page 936 as the table stores them, checked before anything is written.
+class TableNames
+{
+public:
+    void Add(const WCHAR* name)
+    {
+        int length = lstrlenW(name);
+        const size_t start = m_Bytes.size();
+        // Code page 936 keeps ASCII as it is, and most names are ASCII.
+        bool ascii = true;
+        for (int i = 0; i < length && ascii; ++i)
+            ascii = name[i] < 0x80;
+        if (ascii)
+        {
+            if (length > static_cast<int>(PwPackage::NameSize))
+                Fail(kLineNameTooLong, u"Entry name too long!");
+            m_Bytes.insert(m_Bytes.end(), name, name + length);
+        }
+        else
+        {
+            int needed = WideCharToMultiByte(CP_GBK, 0, name, length, nullptr, 0, nullptr, nullptr);
+            if (needed > static_cast<int>(PwPackage::NameSize))
+                Fail(kLineNameTooLong, u"Entry name too long!");
+            if (needed > 0)
+            {
+                m_Bytes.resize(start + static_cast<size_t>(needed));
+                int made = WideCharToMultiByte(CP_GBK, 0, name, length, m_Bytes.data() + start, needed, nullptr,
+                                               nullptr);
+                m_Bytes.resize(start + static_cast<size_t>(std::max(made, 0)));
+            }
+        }
+        m_Starts.push_back(static_cast<uint32_t>(start));
+    }
+
+    // Copies name i into a zeroed record (at most 256 bytes, so with or without a terminator).
+    void CopyTo(uint32_t i, uint8_t* record) const
+    {
+        const uint32_t end = i + 1 < m_Starts.size() ? m_Starts[i + 1] : static_cast<uint32_t>(m_Bytes.size());
+        std::memcpy(record, m_Bytes.data() + m_Starts[i], end - m_Starts[i]);
+    }
+
+private:
+    std::vector<char> m_Bytes;
+    std::vector<uint32_t> m_Starts;
+};
+
 // One entry of the list that a save builds; the name stays owned by the package's entry.
 struct SavedEntry
 {
     const WCHAR* Name;
+    uint32_t Index; // in the package's list, for the table name
     uint32_t Offset;
     uint32_t OriginalSize;
     uint32_t StoredSize;
@@ -348,28 +577,377 @@ template <class T> void QuickSort3(T** a, size_t n)
     InsertionSort(a, n);
 }
 
-// Writes one entry's data with the package's level: compressed (kept even when not smaller), or
-// raw when the level is 0 or when compression happens to give exactly the input's size (such a
-// block would read back as raw). Returns the stored size.
-uint32_t WriteBlock(ArchiveWriter& out, const uint8_t* data, uint32_t size, int level)
+// The part of a save that does not depend on the bytes already written: reading and compressing
+// the added entries, then laying out the table and compressing its records. Worker threads do it
+// while the saving thread copies the unchanged blocks; the saving thread takes the results in file
+// order and writes them itself, so the file is byte for byte what one thread would write, and an
+// error reaches the caller where one thread would have met it. A thread that waits for a result
+// takes on pending work itself, so the save also completes when no worker could be started.
+class SaveWork
 {
-    if (level == 0)
+public:
+    struct Block
     {
-        out.Write(data, size);
-        return size;
-    }
-    uLongf capacity = std::max<uLongf>(static_cast<uLongf>(size) * 3 / 2 + 12, compressBound(size));
-    std::unique_ptr<uint8_t[]> packed(new uint8_t[capacity]);
-    if (compress2(packed.get(), &capacity, data, size, level) != Z_OK)
-        Fail(kLineCompression, u"File compression failed!");
-    if (capacity == size)
+        PackedBlock Packed;
+        std::unique_ptr<uint8_t[]> Data; // an entry's bytes read from its disk file
+        uint64_t Held = 0;
+        std::exception_ptr Error;
+        bool Done = false;
+    };
+
+    struct Chunk
     {
-        out.Write(data, size);
-        return size;
+        std::vector<uint8_t> Bytes; // length words and stored records, in table order
+        std::vector<uint32_t> Ends; // where each record ends in Bytes
+        std::exception_ptr Error;
+        bool Done = false;
+    };
+
+    SaveWork(const PwEntries& entries, std::vector<SavedEntry>& saved, const TableNames& names, int level)
+        : m_Entries(entries), m_Saved(saved), m_Names(names), m_Level(level)
+    {
+        for (uint32_t i = 0; i < saved.size(); ++i)
+            if (IsAdded(entries.GetData()[i]))
+                m_Added.push_back(i);
+        m_Blocks.resize(m_Added.size());
+        m_Order.resize(saved.size());
+        m_Chunks.resize((saved.size() + kChunkRecords - 1) / kChunkRecords);
+        const unsigned cores = std::thread::hardware_concurrency();
+        const size_t tasks = m_Added.size() + m_Chunks.size() + 1;
+        const size_t workers = std::min<size_t>({cores > 2 ? cores - 1 : 1, kMaxWorkers, tasks});
+        try
+        {
+            for (size_t i = 0; i < workers; ++i)
+                m_Threads.emplace_back([this] { Run(); });
+        }
+        catch (const std::system_error&)
+        {
+            // Fewer workers, or none: the saving thread does the rest when it waits.
+        }
     }
-    out.Write(packed.get(), capacity);
-    return static_cast<uint32_t>(capacity);
-}
+
+    ~SaveWork()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_Stop = true;
+        }
+        m_Wake.notify_all();
+        for (std::thread& t : m_Threads)
+            t.join();
+    }
+
+    SaveWork(const SaveWork&) = delete;
+    SaveWork& operator=(const SaveWork&) = delete;
+
+    static bool IsAdded(const PwEntry* entry) { return !entry->DiskPath.IsEmpty() || entry->Buffer; }
+
+    // The next added entry's stored bytes, in list order; rethrows what reading or compressing it
+    // threw. Valid until NextBlockWritten.
+    const PackedBlock& NextBlock()
+    {
+        Block& block = m_Blocks[m_Taken];
+        WaitFor([&] { return block.Done; });
+        if (block.Error)
+            std::rethrow_exception(block.Error);
+        return block.Packed;
+    }
+
+    void NextBlockWritten()
+    {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        Block& block = m_Blocks[m_Taken++];
+        m_Held -= block.Held;
+        block.Packed = PackedBlock();
+        block.Data.reset();
+        m_Wake.notify_all();
+    }
+
+    // Waits until every entry has its offset and the table order is known.
+    void WaitForLayout()
+    {
+        WaitFor([&] { return m_LayoutDone; });
+    }
+
+    size_t ChunkCount() const { return m_Chunks.size(); }
+
+    // Chunk c of the table records; rethrows what compressing them threw.
+    const Chunk& TakeChunk(size_t c)
+    {
+        Chunk& chunk = m_Chunks[c];
+        WaitFor([&] { return chunk.Done; });
+        if (chunk.Error)
+            std::rethrow_exception(chunk.Error);
+        return chunk;
+    }
+
+private:
+    static constexpr size_t kMaxWorkers = 4;
+    static constexpr uint32_t kChunkRecords = 2048;
+    // Added entries are read and compressed ahead of the writer only while the finished ones
+    // waiting to be written hold less than this.
+    static constexpr uint64_t kHeldBudget = 64u << 20;
+
+    enum class Kind
+    {
+        None,
+        Block,
+        Layout,
+        Chunk
+    };
+    struct Task
+    {
+        Kind What = Kind::None;
+        size_t Index = 0;
+    };
+
+    // Called with the lock held.
+    Task Claim()
+    {
+        if (m_Stop)
+            return {};
+        if (m_NextBlock < m_Blocks.size() && !m_Failed && (m_NextBlock == m_Taken || m_Held < kHeldBudget))
+            return {Kind::Block, m_NextBlock++};
+        if (!m_LayoutClaimed && m_BlocksDone == m_Blocks.size() && !m_Failed)
+        {
+            m_LayoutClaimed = true;
+            return {Kind::Layout, 0};
+        }
+        if (m_LayoutDone && m_NextChunk < m_Chunks.size())
+            return {Kind::Chunk, m_NextChunk++};
+        return {};
+    }
+
+    template <class Ready> void WaitFor(Ready ready)
+    {
+        std::unique_lock<std::mutex> lock(m_Mutex);
+        while (!ready())
+        {
+            Task task = Claim();
+            if (task.What == Kind::None)
+            {
+                m_Wake.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            Do(task, m_OwnCompressor);
+            lock.lock();
+        }
+    }
+
+    void Run()
+    {
+        std::unique_ptr<RecordCompressor> compressor;
+        std::unique_lock<std::mutex> lock(m_Mutex);
+        while (!m_Stop)
+        {
+            Task task = Claim();
+            if (task.What == Kind::None)
+            {
+                m_Wake.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            Do(task, compressor);
+            lock.lock();
+        }
+    }
+
+    void Do(const Task& task, std::unique_ptr<RecordCompressor>& compressor)
+    {
+        switch (task.What)
+        {
+        case Kind::Block:
+            DoBlock(task.Index);
+            break;
+        case Kind::Layout:
+            DoLayout();
+            break;
+        case Kind::Chunk:
+            DoChunk(task.Index, compressor);
+            break;
+        case Kind::None:
+            break;
+        }
+    }
+
+    void DoBlock(size_t k)
+    {
+        Block& block = m_Blocks[k];
+        const PwEntry* entry = m_Entries.GetData()[m_Added[k]];
+        SavedEntry& saved = m_Saved[m_Added[k]];
+        try
+        {
+            if (!entry->DiskPath.IsEmpty())
+            {
+                XFileStream disk(entry->DiskPath.c_str(), kModeReadOnly);
+                int64_t size = disk.GetSize();
+                if (size < 0 || static_cast<uint64_t>(size) > kMaxArchiveSize)
+                    Fail(kLineTooLarge, u"Package too large!");
+                block.Data.reset(new uint8_t[size ? size : 1]);
+                disk.ReadBuffer(block.Data.get(), static_cast<unsigned>(size));
+                saved.OriginalSize = static_cast<uint32_t>(size);
+                block.Packed = PackBlock(block.Data.get(), saved.OriginalSize, m_Level);
+                if (block.Packed.Owned)
+                    block.Data.reset();
+            }
+            else
+            {
+                saved.OriginalSize = entry->BufferSize;
+                block.Packed = PackBlock(entry->Buffer, entry->BufferSize, m_Level);
+            }
+            saved.StoredSize = block.Packed.StoredSize;
+            block.Held = block.Packed.Owned || block.Data ? block.Packed.StoredSize : 0;
+        }
+        catch (...)
+        {
+            block.Error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        block.Done = true;
+        ++m_BlocksDone;
+        m_Held += block.Held;
+        m_Failed = m_Failed || block.Error;
+        m_Wake.notify_all();
+    }
+
+    // Offsets follow from the sizes: the blocks lie back to back in list order after the header.
+    void DoLayout()
+    {
+        uint64_t position = PwPackage::HeaderSize;
+        for (size_t i = 0; i < m_Saved.size(); ++i)
+        {
+            m_Saved[i].Offset = static_cast<uint32_t>(position); // past 4 GiB the writer refuses first
+            position += m_Saved[i].StoredSize;
+            m_Order[i] = &m_Saved[i];
+        }
+        QuickSort3(m_Order.data(), m_Order.size());
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        m_LayoutDone = true;
+        m_Wake.notify_all();
+    }
+
+    void DoChunk(size_t c, std::unique_ptr<RecordCompressor>& compressor)
+    {
+        Chunk& chunk = m_Chunks[c];
+        const size_t begin = c * kChunkRecords;
+        const size_t end = std::min(m_Order.size(), begin + kChunkRecords);
+        try
+        {
+            if (m_Level != 0 && !compressor)
+                compressor = std::make_unique<RecordCompressor>(m_Level);
+            chunk.Bytes.reserve((end - begin) * (8 + PwPackage::RecordSize));
+            chunk.Ends.reserve(end - begin);
+            for (size_t i = begin; i < end; ++i)
+            {
+                const SavedEntry& s = *m_Order[i];
+                uint8_t record[PwPackage::RecordSize] = {};
+                m_Names.CopyTo(s.Index, record);
+                PutU32(record + 260, s.Offset);
+                PutU32(record + 264, s.OriginalSize);
+                PutU32(record + 268, s.StoredSize);
+
+                uint8_t packed[400];
+                const uint8_t* bytes = record;
+                uint32_t length = PwPackage::RecordSize;
+                if (m_Level != 0)
+                {
+                    uLongf size = sizeof packed;
+                    if (!compressor->Compress(record, PwPackage::RecordSize, packed, &size))
+                        Fail(kLineEntryCompression, u"File entry compression failed!");
+                    // A record of exactly 276 stored bytes is always read as raw.
+                    if (size != PwPackage::RecordSize)
+                    {
+                        bytes = packed;
+                        length = static_cast<uint32_t>(size);
+                    }
+                }
+                uint8_t lengths[8];
+                PutU32(lengths, length ^ PwPackage::KeyA);
+                PutU32(lengths + 4, length ^ PwPackage::KeyB);
+                chunk.Bytes.insert(chunk.Bytes.end(), lengths, lengths + sizeof lengths);
+                chunk.Bytes.insert(chunk.Bytes.end(), bytes, bytes + length);
+                chunk.Ends.push_back(static_cast<uint32_t>(chunk.Bytes.size()));
+            }
+        }
+        catch (...)
+        {
+            chunk.Error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        chunk.Done = true;
+        m_Wake.notify_all();
+    }
+
+    const PwEntries& m_Entries;
+    std::vector<SavedEntry>& m_Saved;
+    const TableNames& m_Names;
+    const int m_Level;
+    std::vector<uint32_t> m_Added; // list indexes of the entries whose blocks are made here
+    std::vector<Block> m_Blocks;   // parallel to m_Added
+    std::vector<SavedEntry*> m_Order;
+    std::vector<Chunk> m_Chunks;
+    std::unique_ptr<RecordCompressor> m_OwnCompressor; // the saving thread's, when it helps
+
+    std::mutex m_Mutex;
+    std::condition_variable m_Wake;
+    size_t m_NextBlock = 0;  // next block to claim
+    size_t m_BlocksDone = 0;
+    size_t m_Taken = 0;      // next block the writer takes
+    uint64_t m_Held = 0;     // bytes of finished blocks not yet written
+    bool m_Failed = false;   // a block failed: the save stops there, the table is not needed
+    bool m_LayoutClaimed = false;
+    bool m_LayoutDone = false;
+    size_t m_NextChunk = 0;
+    bool m_Stop = false;
+    std::vector<std::thread> m_Threads; // last: started once everything above exists
+};
+
+// A native descriptor of the file a save has just created, so that the kernel can copy into it and
+// be told its size up front; -1 when the file cannot be opened so (the stream is used then).
+class NativeOutput
+{
+public:
+    explicit NativeOutput(const WCHAR* path)
+    {
+        m_Fd = ::open(Platform::ResolvePath(path).c_str(), O_WRONLY | O_CLOEXEC);
+        struct stat st;
+        // The stream has just created or emptied the file: anything else is not that file.
+        if (m_Fd >= 0 && (::fstat(m_Fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0))
+        {
+            ::close(m_Fd);
+            m_Fd = -1;
+        }
+    }
+    ~NativeOutput()
+    {
+        if (m_Fd >= 0)
+            ::close(m_Fd);
+    }
+    NativeOutput(const NativeOutput&) = delete;
+    NativeOutput& operator=(const NativeOutput&) = delete;
+
+    int Fd() const { return m_Fd; }
+
+    // Allocates the first `size` bytes of the file at once, so that the file system lays them out
+    // in one go instead of page by page as they are written.
+    void Allocate(uint64_t size)
+    {
+        if (m_Fd >= 0 && size > 0)
+            m_Allocated = ::fallocate(m_Fd, 0, 0, static_cast<off_t>(size)) == 0;
+    }
+
+    // After a failure the file ends where the written bytes end, not where the allocation did.
+    void Cut(uint64_t written)
+    {
+        if (m_Allocated && ::ftruncate(m_Fd, static_cast<off_t>(written)) != 0)
+            m_Allocated = false;
+    }
+
+private:
+    int m_Fd = -1;
+    bool m_Allocated = false;
+};
 
 int32_t Percent(uint64_t i, uint64_t count, uint64_t scale)
 {
@@ -402,6 +980,11 @@ void PwPackage::Close()
     delete Source;
     Source = nullptr;
     m_SourcePath = XString();
+    m_SkippedRecords = 0;
+    if (m_SourceFd >= 0)
+        ::close(m_SourceFd);
+    m_SourceFd = -1;
+    m_OpenedSource = nullptr;
 }
 
 void PwPackage::Open(const WCHAR* path)
@@ -451,6 +1034,7 @@ void PwPackage::Open(const WCHAR* path)
 
         Entries.SetCapacity(count);
         RegionReader table(Source, tableOffset, tableEnd);
+        RecordInflater inflater;
         uint8_t stored[kMaxRecordLength];
         uint8_t record[RecordSize];
         WCHAR name[kMaxNameChars + 1];
@@ -469,9 +1053,14 @@ void PwPackage::Open(const WCHAR* path)
             else
             {
                 uLongf produced = RecordSize;
-                int z = uncompress(record, &produced, stored, length);
+                int z = inflater.Uncompress(record, &produced, stored, length);
                 if (z == Z_DATA_ERROR || z == Z_MEM_ERROR)
-                    continue; // a record that does not inflate is skipped, without a progress step
+                {
+                    // Skipped without an entry and without a progress step; counted, so that the
+                    // caller can say that a save leaves it out.
+                    ++m_SkippedRecords;
+                    continue;
+                }
                 if (z != Z_OK || produced != RecordSize)
                     Fail(kLineTableRecord, u"Wrong table record!");
             }
@@ -489,14 +1078,21 @@ void PwPackage::Open(const WCHAR* path)
 
             const void* end = std::memchr(record, 0, NameSize);
             int nameBytes = end ? static_cast<int>(static_cast<const uint8_t*>(end) - record) : static_cast<int>(NameSize);
-            int chars = nameBytes ? MultiByteToWideChar(CP_GBK, 0, reinterpret_cast<const char*>(record), nameBytes,
-                                                        name, kMaxNameChars)
-                                  : 0;
+            int chars = 0;
+            while (chars < nameBytes && record[chars] < 0x80) // code page 936 keeps ASCII as it is
+            {
+                name[chars] = record[chars];
+                ++chars;
+            }
+            if (chars < nameBytes)
+                chars = MultiByteToWideChar(CP_GBK, 0, reinterpret_cast<const char*>(record), nameBytes, name,
+                                            kMaxNameChars);
             name[chars > 0 ? chars : 0] = 0;
             entry->Name = name;
             Entries.Add(entry.release());
             SetProgress(Percent(i, count, 100));
         }
+        OpenSourceDescriptor();
         SetProgress(100);
     }
     catch (...)
@@ -504,6 +1100,19 @@ void PwPackage::Open(const WCHAR* path)
         Close();
         throw;
     }
+}
+
+void PwPackage::OpenSourceDescriptor()
+{
+    m_SourceFd = ::open(Platform::ResolvePath(m_SourcePath.c_str()).c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    // Opened by path a moment after the stream: a file of another size is not the one read.
+    if (m_SourceFd >= 0 && (::fstat(m_SourceFd, &st) != 0 || st.st_size != Source->GetSize()))
+    {
+        ::close(m_SourceFd);
+        m_SourceFd = -1;
+    }
+    m_OpenedSource = Source;
 }
 
 int PwPackage::FindIndex(const WCHAR* name) const
@@ -597,119 +1206,112 @@ void PwPackage::Save(const WCHAR* path, int level, const char* description)
 {
     if (Source && Platform::SameFile(path, m_SourcePath.c_str()))
         Fail(kLineSaveOverSource, u"Cannot save over the opened package!");
-    XFileStream file(path, kModeCreate);
     const uint32_t count = Entries.GetCount();
+    // Every name is checked before the file is created: one that does not fit the table fails the
+    // save before a gigabyte of blocks is written, and an existing file stays as it was.
+    TableNames names;
+    for (uint32_t i = 0; i < count; ++i)
+        names.Add(Entries.GetData()[i]->Name.c_str());
+    XFileStream file(path, kModeCreate);
     if (count == 0)
         Fail(kLineNothingToSave, u"Nothing to save!");
     SetProgress(0);
 
-    ArchiveWriter out(&file);
-    uint8_t header[HeaderSize];
-    PutU32(header, Magic1);
-    PutU32(header + 4, 0);
-    PutU32(header + 8, Magic2);
-    out.Write(header, sizeof header);
-
+    // Sizes of the copied blocks are known now, those of added entries once they are compressed.
     std::vector<SavedEntry> saved(count);
-    SourceRun run(Source, out);
+    uint64_t knownEnd = HeaderSize; // where the first added entry's block begins
+    bool added = false;
     for (uint32_t i = 0; i < count; ++i)
     {
         const PwEntry* entry = Entries.GetData()[i];
-        SavedEntry& s = saved[i];
-        s = SavedEntry{entry->Name.c_str(), static_cast<uint32_t>(run.Position()), 0, 0};
-        if (!entry->DiskPath.IsEmpty())
+        saved[i] = SavedEntry{entry->Name.c_str(), i, 0, 0, 0};
+        if (SaveWork::IsAdded(entry))
         {
-            run.Flush();
-            XFileStream disk(entry->DiskPath.c_str(), kModeReadOnly);
-            int64_t size = disk.GetSize();
-            if (size < 0 || static_cast<uint64_t>(size) > kMaxArchiveSize)
-                Fail(kLineTooLarge, u"Package too large!");
-            std::unique_ptr<uint8_t[]> data(new uint8_t[size ? size : 1]);
-            disk.ReadBuffer(data.get(), static_cast<unsigned>(size));
-            s.OriginalSize = static_cast<uint32_t>(size);
-            s.StoredSize = WriteBlock(out, data.get(), s.OriginalSize, level);
-        }
-        else if (entry->Buffer)
-        {
-            run.Flush();
-            s.OriginalSize = entry->BufferSize;
-            s.StoredSize = WriteBlock(out, entry->Buffer, entry->BufferSize, level);
+            added = true;
         }
         else if (Source)
         {
-            // A block read from the archive is copied as it is, never recompressed.
-            s.OriginalSize = entry->OriginalSize;
-            s.StoredSize = entry->StoredSize;
-            run.Add(entry->Offset, entry->StoredSize);
+            saved[i].OriginalSize = entry->OriginalSize;
+            saved[i].StoredSize = entry->StoredSize;
+            if (!added)
+                knownEnd += entry->StoredSize;
         }
-        SetProgress(Percent(i, count, 50));
     }
-    run.Flush();
 
-    std::vector<SavedEntry*> order(count);
-    for (uint32_t i = 0; i < count; ++i)
-        order[i] = &saved[i];
-    QuickSort3(order.data(), order.size());
-    SetProgress(60);
-
-    const uint64_t tableOffset = out.Position();
-    RecordCompressor records(level);
-    for (uint32_t i = 0; i < count; ++i)
+    NativeOutput native(path);
+    ArchiveWriter out(&file, native.Fd());
+    const int sourceFd = Source && Source == m_OpenedSource ? m_SourceFd : -1;
+    if (sourceFd >= 0)
+        ::posix_fadvise(sourceFd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (knownEnd <= kMaxArchiveSize)
+        native.Allocate(knownEnd);
+    try
     {
-        const SavedEntry& s = *order[i];
-        uint8_t record[RecordSize] = {};
-        int nameLength = lstrlenW(s.Name);
-        if (nameLength > 0)
-        {
-            int needed = WideCharToMultiByte(CP_GBK, 0, s.Name, nameLength, nullptr, 0, nullptr, nullptr);
-            if (needed > static_cast<int>(NameSize))
-                Fail(kLineNameTooLong, u"Entry name too long!");
-            WideCharToMultiByte(CP_GBK, 0, s.Name, nameLength, reinterpret_cast<char*>(record), NameSize, nullptr,
-                                nullptr);
-        }
-        PutU32(record + 260, s.Offset);
-        PutU32(record + 264, s.OriginalSize);
-        PutU32(record + 268, s.StoredSize);
+        SaveWork work(Entries, saved, names, level);
+        uint8_t header[HeaderSize];
+        PutU32(header, Magic1);
+        PutU32(header + 4, 0);
+        PutU32(header + 8, Magic2);
+        out.Write(header, sizeof header);
 
-        uint8_t packed[400];
-        const uint8_t* bytes = record;
-        uint32_t length = RecordSize;
-        if (level != 0)
+        SourceRun run(Source, sourceFd, out);
+        for (uint32_t i = 0; i < count; ++i)
         {
-            uLongf size = sizeof packed;
-            if (!records.Compress(record, RecordSize, packed, &size))
-                Fail(kLineEntryCompression, u"File entry compression failed!");
-            // A record of exactly 276 stored bytes is always read as raw.
-            if (size != RecordSize)
+            const PwEntry* entry = Entries.GetData()[i];
+            if (SaveWork::IsAdded(entry))
             {
-                bytes = packed;
-                length = static_cast<uint32_t>(size);
+                run.Flush();
+                const PackedBlock& block = work.NextBlock();
+                out.Write(block.Bytes, block.StoredSize);
+                work.NextBlockWritten();
+            }
+            else if (Source)
+            {
+                // A block read from the archive is copied as it is, never recompressed.
+                run.Add(entry->Offset, entry->StoredSize);
+            }
+            SetProgress(Percent(i, count, 50));
+        }
+        run.Flush();
+
+        work.WaitForLayout();
+        SetProgress(60);
+
+        const uint64_t tableOffset = out.Position();
+        uint32_t i = 0;
+        for (size_t c = 0; c < work.ChunkCount(); ++c)
+        {
+            const SaveWork::Chunk& chunk = work.TakeChunk(c);
+            uint32_t from = 0;
+            for (uint32_t end : chunk.Ends)
+            {
+                out.Write(chunk.Bytes.data() + from, end - from);
+                from = end;
+                SetProgress(60 + Percent(i++, count, 40));
             }
         }
-        uint8_t lengths[8];
-        PutU32(lengths, length ^ KeyA);
-        PutU32(lengths + 4, length ^ KeyB);
-        out.Write(lengths, sizeof lengths);
-        out.Write(bytes, length);
-        SetProgress(60 + Percent(i, count, 40));
+
+        uint8_t tailer[TailerSize] = {};
+        PutU32(tailer, TailerMagic1);
+        PutU32(tailer + 4, TailerMagic2);
+        PutU32(tailer + 8, static_cast<uint32_t>(tableOffset) ^ KeyA);
+        // At most 255 bytes, so the field always ends with a zero.
+        if (description)
+            std::memcpy(tailer + 12, description, strnlen(description, NameSize - 1));
+        PutU32(tailer + 268, Unk09);
+        PutU32(tailer + 272, count);
+        PutU32(tailer + 276, Unk10);
+        out.Write(tailer, sizeof tailer);
+        out.Flush();
+
+        uint8_t size[4];
+        PutU32(size, static_cast<uint32_t>(out.Position()));
+        out.Patch(4, size);
     }
-
-    uint8_t tailer[TailerSize] = {};
-    PutU32(tailer, TailerMagic1);
-    PutU32(tailer + 4, TailerMagic2);
-    PutU32(tailer + 8, static_cast<uint32_t>(tableOffset) ^ KeyA);
-    // At most 255 bytes, so the field always ends with a zero.
-    if (description)
-        std::memcpy(tailer + 12, description, strnlen(description, NameSize - 1));
-    PutU32(tailer + 268, Unk09);
-    PutU32(tailer + 272, count);
-    PutU32(tailer + 276, Unk10);
-    out.Write(tailer, sizeof tailer);
-    out.Flush();
-
-    uint8_t size[4];
-    PutU32(size, static_cast<uint32_t>(out.Position()));
-    file.SetPosition(4);
-    file.WriteBuffer(size, sizeof size);
+    catch (...)
+    {
+        native.Cut(out.Written());
+        throw;
+    }
     SetProgress(100);
 }

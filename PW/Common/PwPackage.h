@@ -62,8 +62,11 @@ public:
 
     // Closes the package, then reads header, tailer and entry table of the archive (opened
     // read-only; it must stay in place while the package lives). A format error throws XException
-    // and leaves the package closed.
+    // and leaves the package closed. A table record that does not inflate is skipped and counted.
     void Open(const WCHAR* path);
+    // How many table records the last Open skipped because they did not inflate: their entries
+    // are missing from the list, and a save leaves them out. 0 after Close.
+    uint32_t GetSkippedRecordCount() const { return m_SkippedRecords; }
     // Destroys the source stream and every entry.
     void Close();
 
@@ -85,8 +88,11 @@ public:
 
     // Writes a complete archive: data blocks in list order, the table sorted by name, the tailer.
     // The file the package was opened from is refused: creating it would destroy the blocks the
-    // save copies. Blocks read from the archive are copied
-    // unchanged; new entries are compressed at `level` (0 stores raw).
+    // save copies. So is a name that does not fit the table, before the file is created. Blocks
+    // read from the archive are copied unchanged; new entries are compressed at `level` (0 stores
+    // raw). Worker threads read and compress the new entries and the table while this thread
+    // copies; the bytes written are those of a save on one thread, and progress is reported from
+    // this thread only.
     void Save(const WCHAR* path, int level, const char* description);
 
     // Stores a changed value and sends it to NotifyWindow (wParam = value, lParam = 100).
@@ -96,5 +102,13 @@ public:
     static int CompareNames(const WCHAR* a, const WCHAR* b);
 
 private:
+    void OpenSourceDescriptor();
+
     XString m_SourcePath;
+    uint32_t m_SkippedRecords = 0;
+    // A second, read-only descriptor of the opened archive, through which a save lets the kernel
+    // copy unchanged blocks; -1 when there is none. Used only while Source is the stream that
+    // Open made (m_OpenedSource).
+    int m_SourceFd = -1;
+    const XStream* m_OpenedSource = nullptr;
 };

@@ -4,25 +4,6 @@
 
 #include <algorithm>
 
-// ---- Rectangles ------------------------------------------------------------------------------
-
-TRect TRect::Intersect(const TRect& other) const
-{
-    TRect r(std::max(left, other.left), std::max(top, other.top), std::min(right, other.right),
-            std::min(bottom, other.bottom));
-    return r.IsEmpty() ? TRect() : r;
-}
-
-TRect TRect::Union(const TRect& other) const
-{
-    if (other.IsEmpty())
-        return *this;
-    if (IsEmpty())
-        return other;
-    return TRect(std::min(left, other.left), std::min(top, other.top), std::max(right, other.right),
-                 std::max(bottom, other.bottom));
-}
-
 // ---- Shared state ----------------------------------------------------------------------------
 
 namespace
@@ -102,9 +83,10 @@ TShiftState MouseShiftState(WPARAM wParam)
 
 // ---- TControl --------------------------------------------------------------------------------
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner)
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), m_font(new TFont)
 {
     WindowProc = MakeClosure(this, &TControl::WndProc);
+    m_font->OnChange = MakeClosure(this, &TControl::FontChange);
 }
 
 TControl::~TControl()
@@ -114,6 +96,45 @@ TControl::~TControl()
         g_captureControl = nullptr;
     if (m_parent)
         m_parent->RemoveControl(this);
+    delete m_font;
+}
+
+void TControl::FontChange(TObject*)
+{
+    if (!m_takingParentFont)
+        m_parentFont = false;
+    FontChanged();
+}
+
+void TControl::SetParentFont(bool parentFont)
+{
+    if (parentFont == m_parentFont)
+        return;
+    m_parentFont = parentFont;
+    if (parentFont)
+        TakeParentFont();
+}
+
+void TControl::TakeParentFont()
+{
+    if (!m_parentFont || !m_parent)
+        return;
+    m_takingParentFont = true;
+    try
+    {
+        m_font->Assign(m_parent->Font());
+    }
+    catch (...)
+    {
+        m_takingParentFont = false;
+        throw;
+    }
+    m_takingParentFont = false;
+}
+
+void TControl::PaintWindow(HDC)
+{
+    PaintControl();
 }
 
 void TControl::BeforeDestruction()
@@ -136,6 +157,7 @@ void TControl::SetParent(TWinControl* parent)
         return;
     parent->InsertControl(this);
     RememberAnchorDistances();
+    TakeParentFont();
     Invalidate();
 }
 
@@ -495,6 +517,22 @@ void TWinControl::Resized()
         m_controls[i]->ApplyAnchors(width, height);
 }
 
+void TWinControl::PaintWindow(HDC dc)
+{
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+    RECT r = ClientRect();
+    ::FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    PaintControl();
+}
+
+void TWinControl::FontChanged()
+{
+    TControl::FontChanged();
+    for (size_t i = 0; i < m_controls.size(); ++i)
+        m_controls[i]->TakeParentFont();
+}
+
 bool TWinControl::CanFocus() const
 {
     if (!GetParentForm(this))
@@ -701,4 +739,53 @@ void TWinControl::DoEnter()
 void TWinControl::DoExit()
 {
     OnExit(this);
+}
+
+// ---- Painting controls -----------------------------------------------------------------------
+
+TPaintScope::TPaintScope(TCanvas* canvas, HDC dc, TControl* control) : m_canvas(canvas)
+{
+    canvas->SetHandle(dc);
+    canvas->Font()->Assign(control->Font());
+    canvas->Brush()->SetColor(control->Color());
+    canvas->Pen()->SetColor(clBlack);
+    canvas->Pen()->SetWidth(1);
+    canvas->Pen()->SetStyle(psSolid);
+}
+
+TPaintScope::~TPaintScope()
+{
+    m_canvas->SetHandle(nullptr);
+}
+
+TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
+{
+    m_canvas->SetControl(this);
+}
+
+TCustomControl::~TCustomControl()
+{
+    delete m_canvas;
+}
+
+void TCustomControl::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    TWinControl::PaintWindow(dc);
+}
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), m_canvas(new TControlCanvas)
+{
+    m_canvas->SetControl(this);
+}
+
+TGraphicControl::~TGraphicControl()
+{
+    delete m_canvas;
+}
+
+void TGraphicControl::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    PaintControl();
 }

@@ -9,36 +9,6 @@
 
 #include <vector>
 
-struct TPoint : POINT
-{
-    constexpr TPoint() : POINT{0, 0} {}
-    constexpr TPoint(int x, int y) : POINT{x, y} {}
-    friend constexpr bool operator==(const TPoint& a, const TPoint& b) { return a.x == b.x && a.y == b.y; }
-};
-
-struct TRect : RECT
-{
-    constexpr TRect() : RECT{0, 0, 0, 0} {}
-    constexpr TRect(int left, int top, int right, int bottom) : RECT{left, top, right, bottom} {}
-    constexpr TRect(const RECT& r) : RECT(r) {}
-
-    constexpr int Width() const { return right - left; }
-    constexpr int Height() const { return bottom - top; }
-    constexpr bool IsEmpty() const { return right <= left || bottom <= top; }
-    constexpr bool Contains(const TPoint& p) const
-    {
-        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
-    }
-    TRect Intersect(const TRect& other) const;
-    // The smallest rectangle holding both; an empty one adds nothing.
-    TRect Union(const TRect& other) const;
-    TRect Offset(int dx, int dy) const { return TRect(left + dx, top + dy, right + dx, bottom + dy); }
-    friend constexpr bool operator==(const TRect& a, const TRect& b)
-    {
-        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-    }
-};
-
 // A window message as handlers see it.
 struct TMessage
 {
@@ -149,6 +119,12 @@ public:
     virtual void SetText(const UnicodeString& text);
     TColor Color() const { return m_color; }
     void SetColor(TColor color);
+    // The control's font; with ParentFont (the default) it follows its parent's font until it is
+    // changed itself.
+    TFont* Font() const { return m_font; }
+    void SetFont(TFont* font) { m_font->Assign(font); }
+    bool ParentFont() const { return m_parentFont; }
+    void SetParentFont(bool parentFont);
 
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
@@ -185,6 +161,11 @@ protected:
     virtual void Resized() {}
     // The paint hook of the paint pass; controls that draw themselves override it.
     virtual void PaintControl() {}
+    // The paint pass hands over a DC over the form's pixels with (0, 0) at the control's top-left,
+    // clipped to the part of the control that needs painting; it then calls PaintControl.
+    virtual void PaintWindow(HDC dc);
+    // Called after the font changed (its own or, with ParentFont, its parent's).
+    virtual void FontChanged() { Invalidate(); }
     friend class TWinControl;
     friend class TCustomForm;
 
@@ -194,8 +175,14 @@ private:
     void ApplyAnchors(int width, int height);
     void RememberAnchorDistances();
     void ChangeBounds(int left, int top, int width, int height);
+    void FontChange(TObject* Sender);
+    // Takes the parent's font (with ParentFont) and hands it on to the children.
+    void TakeParentFont();
 
     TWinControl* m_parent = nullptr;
+    TFont* m_font;
+    bool m_parentFont = true;
+    bool m_takingParentFont = false;
     int m_left = 0;
     int m_top = 0;
     int m_width = 0;
@@ -266,6 +253,9 @@ protected:
     virtual void DoExit();
     // Re-applies the children's anchors.
     void Resized() override;
+    // Fills the background with Color, as the window's class brush would, then paints.
+    void PaintWindow(HDC dc) override;
+    void FontChanged() override;
     friend class TControl;
     friend class TCustomForm;
 
@@ -280,26 +270,65 @@ private:
     bool m_tabStop = false;
 };
 
-// A windowed control that paints itself.
+// The canvas of a control: during a paint pass it draws on the pass's DC; outside one it measures
+// text on a memory DC.
+class TControlCanvas : public TCanvas
+{
+public:
+    TControl* Control() const { return m_control; }
+    void SetControl(TControl* control) { m_control = control; }
+
+private:
+    TControl* m_control = nullptr;
+};
+
+// A windowed control that paints itself on its canvas in Paint. The canvas starts each paint with
+// the control's font and a brush of its colour.
 class TCustomControl : public TWinControl
 {
 public:
-    using TWinControl::TWinControl;
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    TCanvas* Canvas() const { return m_canvas; }
 
 protected:
     virtual void Paint() {}
     void PaintControl() override { Paint(); }
+    void PaintWindow(HDC dc) override;
+
+private:
+    TControlCanvas* m_canvas;
 };
 
-// A control without a window that its parent paints for it.
+// A control without a window that its parent paints for it, on the control's canvas; nothing is
+// erased behind it.
 class TGraphicControl : public TControl
 {
 public:
-    using TControl::TControl;
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    TCanvas* Canvas() const { return m_canvas; }
 
 protected:
     virtual void Paint() {}
     void PaintControl() override { Paint(); }
+    void PaintWindow(HDC dc) override;
+
+private:
+    TControlCanvas* m_canvas;
+};
+
+// Points a canvas at a paint pass's DC with the control's font and colour for as long as it lives.
+class TPaintScope
+{
+public:
+    TPaintScope(TCanvas* canvas, HDC dc, TControl* control);
+    ~TPaintScope();
+    TPaintScope(const TPaintScope&) = delete;
+    TPaintScope& operator=(const TPaintScope&) = delete;
+
+private:
+    TCanvas* m_canvas;
 };
 
 // The form the control lies on (the control itself for a form), or null.

@@ -65,3 +65,78 @@ void TTimer::Timer()
     } reset{this, destroyed, outer};
     OnTimer(this);
 }
+
+// ---- TBevel ----------------------------------------------------------------------------------
+
+TBevel::TBevel(TComponent* AOwner) : TGraphicControl(AOwner)
+{
+    SetBounds(0, 0, 50, 50);
+}
+
+void TBevel::SetShape(TBevelShape shape)
+{
+    if (shape == m_shape)
+        return;
+    m_shape = shape;
+    Invalidate();
+}
+
+void TBevel::SetStyle(TBevelStyle style)
+{
+    if (style == m_style)
+        return;
+    m_style = style;
+    Invalidate();
+}
+
+void TBevel::Paint()
+{
+    TCanvas* canvas = Canvas();
+    // Lowered: the shadow above and left of the light; raised the other way round.
+    TColor dark = m_style == bsLowered ? clBtnShadow : clBtnHighlight;
+    TColor light = m_style == bsLowered ? clBtnHighlight : clBtnShadow;
+    int w = Width();
+    int h = Height();
+    auto line = [canvas](TColor color, int x1, int y1, int x2, int y2)
+    {
+        canvas->Pen()->SetColor(color);
+        canvas->MoveTo(x1, y1);
+        canvas->LineTo(x2, y2);
+    };
+    // Top and left in the first colour, bottom and right in the second.
+    auto box = [&line](TColor topLeft, TColor bottomRight, int left, int top, int right, int bottom)
+    {
+        line(topLeft, left, bottom - 1, left, top);
+        line(topLeft, left, top, right, top);
+        line(bottomRight, right - 1, top, right - 1, bottom);
+        line(bottomRight, left, bottom - 1, right, bottom - 1);
+    };
+    switch (m_shape)
+    {
+    case bsBox:
+        box(dark, light, 0, 0, w, h);
+        break;
+    case bsFrame:
+        box(light, light, 1, 1, w, h);
+        box(dark, dark, 0, 0, w - 1, h - 1);
+        break;
+    case bsTopLine:
+        line(dark, 0, 0, w, 0);
+        line(light, 0, 1, w, 1);
+        break;
+    case bsBottomLine:
+        line(dark, 0, h - 2, w, h - 2);
+        line(light, 0, h - 1, w, h - 1);
+        break;
+    case bsLeftLine:
+        line(dark, 0, 0, 0, h);
+        line(light, 1, 0, 1, h);
+        break;
+    case bsRightLine:
+        line(dark, w - 2, 0, w - 2, h);
+        line(light, w - 1, 0, w - 1, h);
+        break;
+    case bsSpacer:
+        break;
+    }
+}

@@ -1,5 +1,7 @@
 #include "Platform/Vcl/Forms.h"
 
+#include "Platform/Vcl/DesktopPresenter.h"
+
 #include <algorithm>
 
 namespace
@@ -142,8 +144,9 @@ TControl* TScreen::ActiveControl() const
 
 // ---- TCustomForm -----------------------------------------------------------------------------
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner)
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
 {
+    m_canvas->SetControl(this);
     m_visible = false; // forms start hidden until shown
     SetColor(clBtnFace);
     Screen->m_forms.push_back(this);
@@ -162,6 +165,7 @@ TCustomForm::~TCustomForm()
     modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
     if (Application->m_mainForm == this)
         Application->m_mainForm = nullptr;
+    delete m_canvas;
 }
 
 void TCustomForm::AfterConstruction()
@@ -422,28 +426,51 @@ void TCustomForm::PaintDirty()
         g_presenter->FormPainted(this, dirty);
 }
 
-void TCustomForm::PaintTree(TControl* control, const TRect& dirty)
+void TCustomForm::PaintTree(TControl* control, const TRect& clip)
 {
     if (!control->Visible())
         return;
     TPoint origin = control->FormOrigin();
     TRect area(origin.x, origin.y, origin.x + control->Width(), origin.y + control->Height());
-    if (area.Intersect(dirty).IsEmpty())
+    TRect bounds = area.Intersect(clip);
+    if (bounds.IsEmpty())
         return;
-    control->PaintControl();
+    {
+        Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
+        HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{origin.x, origin.y}, bounds);
+        if (!dc)
+            return;
+        struct Release
+        {
+            HDC dc;
+            ~Release() { DeleteDC(dc); }
+        } release{dc};
+        control->PaintWindow(dc);
+    }
     auto* container = dynamic_cast<TWinControl*>(control);
     if (!container)
         return;
-    // Graphic children lie under windowed ones.
+    // Children paint inside their parent's client area only; graphic ones lie under windowed ones.
     for (bool windowed : {false, true})
     {
         for (int i = 0; i < container->ControlCount(); ++i)
         {
             TControl* child = container->Controls(i);
             if ((dynamic_cast<TWinControl*>(child) != nullptr) == windowed)
-                PaintTree(child, dirty);
+                PaintTree(child, bounds);
         }
     }
+}
+
+void TCustomForm::Paint()
+{
+    OnPaint(this);
+}
+
+void TCustomForm::PaintWindow(HDC dc)
+{
+    TPaintScope scope(m_canvas, dc, this);
+    TWinControl::PaintWindow(dc);
 }
 
 bool TCustomForm::DialogKey(WORD key, TShiftState shift)
@@ -493,6 +520,25 @@ void TCustomForm::Dispatch(TMessage& Message)
     case CM_RELEASE:
         Free(); // nothing of the form may be touched after this
         return;
+    case WM_ACTIVATE:
+        // The presenter's window got or lost the keyboard: the focused control follows it, and
+        // the active control is kept for when the window comes back.
+        Message.Result = 0;
+        if (LOWORD(Message.WParam) != 0)
+        {
+            if (!m_visible)
+                return;
+            Screen->m_activeForm = this;
+            if (!m_focusedControl && m_activeControl && m_activeControl->CanFocus())
+                FocusControl(m_activeControl);
+            return;
+        }
+        if (TWinControl* focused = m_focusedControl)
+        {
+            m_focusedControl = nullptr;
+            focused->Perform(WM_KILLFOCUS, 0, 0);
+        }
+        return;
     default:
         TWinControl::Dispatch(Message);
     }
@@ -501,6 +547,11 @@ void TCustomForm::Dispatch(TMessage& Message)
 // ---- TApplication ----------------------------------------------------------------------------
 
 TApplication::TApplication() : TComponent(nullptr) {}
+
+void TApplication::Initialize()
+{
+    Vcl::InstallDesktopPresenter();
+}
 
 TApplication::~TApplication()
 {

@@ -102,6 +102,9 @@ public:
     TNotifyEvent OnCreate;
     TCloseEvent OnClose;
     TNotifyEvent OnDestroy;
+    // Fired by the paint pass after the background is filled with Color, before the controls.
+    TNotifyEvent OnPaint;
+    TCanvas* Canvas() const { return m_canvas; }
 
     // The pixel buffer, ClientWidth() x ClientHeight(), rows top first, 0x00RRGGBB.
     uint32_t* Pixels() { return m_pixels.data(); }
@@ -122,6 +125,9 @@ protected:
     virtual void DoClose(TCloseAction& Action);
     virtual void DoDestroy();
     bool DialogKey(WORD key, TShiftState shift) override;
+    virtual void Paint();
+    void PaintControl() override { Paint(); }
+    void PaintWindow(HDC dc) override;
     void Resized() override;
     void TextChanged() override;
     void WndProc(TMessage& Message) override;
@@ -129,7 +135,7 @@ protected:
     friend class TControl;
 
 private:
-    void PaintTree(TControl* control, const TRect& dirty);
+    void PaintTree(TControl* control, const TRect& clip);
     void FocusControl(TWinControl* control);
     // Takes the focus (and the remembered active control) from `control` and its children; with
     // `notify` the focused one hears WM_KILLFOCUS.
@@ -146,6 +152,7 @@ private:
     bool m_destroyed = false;
     bool m_routing = false;
     std::vector<uint32_t> m_pixels;
+    TControlCanvas* m_canvas;
     TRect m_dirty;
     int m_paintCount = 0;
 };
@@ -186,7 +193,9 @@ public:
     // Frees the forms it still owns while the application object itself stands.
     ~TApplication() override;
 
-    void Initialize() {}
+    // Shows forms on the desktop from now on when a display is available (Vcl::InstallDesktopPresenter);
+    // headless it does nothing.
+    void Initialize();
     // Whether the main form has its own button on the task bar.
     bool MainFormOnTaskBar = false;
 

@@ -1,7 +1,9 @@
 // The Win32 layer's global memory blocks and the process's clipboard.
 #include "Platform/Win32/Windows.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -144,6 +146,8 @@ struct ClipboardState
     std::map<UINT, HGLOBAL> data;
     std::map<std::u16string, UINT> formats; // registered names, folded
     UINT nextFormat = 0xC000;
+    bool changed = false; // emptied or set since it was opened
+    Platform::ClipboardBridge bridge;
 };
 
 ClipboardState& Clipboard()
@@ -187,28 +191,97 @@ UINT RegisterClipboardFormatW(LPCWSTR formatName)
     return id;
 }
 
+namespace
+{
+// Text as a CF_UNICODETEXT block.
+HGLOBAL TextBlock(const std::u16string& text)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(WCHAR));
+    if (!block)
+        return nullptr;
+    auto* p = static_cast<WCHAR*>(GlobalLock(block));
+    std::copy(text.begin(), text.end(), p);
+    p[text.size()] = 0;
+    GlobalUnlock(block);
+    return block;
+}
+} // namespace
+
+namespace Platform
+{
+ClipboardBridge SetClipboardBridge(ClipboardBridge bridge)
+{
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    ClipboardBridge previous = std::move(clipboard.bridge);
+    clipboard.bridge = std::move(bridge);
+    return previous;
+}
+} // namespace Platform
+
 BOOL OpenClipboard(HWND owner)
 {
     ClipboardState& clipboard = Clipboard();
+    std::function<bool(std::u16string&)> import;
+    {
+        std::lock_guard<std::mutex> lock(clipboard.mutex);
+        if (clipboard.open && clipboard.openedBy != owner)
+        {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (!clipboard.open)
+            import = clipboard.bridge.Import;
+    }
+    // Asked unlocked: the desktop's answer may take a moment.
+    std::u16string text;
+    bool imported = import && import(text);
     std::lock_guard<std::mutex> lock(clipboard.mutex);
     if (clipboard.open && clipboard.openedBy != owner)
     {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    if (imported)
+    {
+        // Another program's text replaces what this process held.
+        for (auto& [format, memory] : clipboard.data)
+            GlobalFree(memory);
+        clipboard.data.clear();
+        clipboard.owner = nullptr;
+        if (HGLOBAL block = TextBlock(text))
+            clipboard.data[CF_UNICODETEXT] = block;
+    }
     clipboard.open = true;
     clipboard.openedBy = owner;
+    clipboard.changed = false;
     return TRUE;
 }
 
 BOOL CloseClipboard()
 {
     ClipboardState& clipboard = Clipboard();
-    std::lock_guard<std::mutex> lock(clipboard.mutex);
-    if (!RequireOpen(clipboard))
-        return FALSE;
-    clipboard.open = false;
-    clipboard.openedBy = nullptr;
+    std::function<void(const std::u16string&)> exportText;
+    std::u16string text;
+    {
+        std::lock_guard<std::mutex> lock(clipboard.mutex);
+        if (!RequireOpen(clipboard))
+            return FALSE;
+        clipboard.open = false;
+        clipboard.openedBy = nullptr;
+        auto it = clipboard.data.find(CF_UNICODETEXT);
+        if (!clipboard.changed || !clipboard.bridge.Export || it == clipboard.data.end())
+            return TRUE;
+        exportText = clipboard.bridge.Export;
+        SIZE_T bytes = GlobalSize(it->second);
+        if (auto* p = static_cast<const WCHAR*>(GlobalLock(it->second)))
+        {
+            size_t units = bytes / sizeof(WCHAR);
+            text.assign(p, std::find(p, p + units, u'\0'));
+            GlobalUnlock(it->second);
+        }
+    }
+    exportText(text);
     return TRUE;
 }
 
@@ -222,6 +295,7 @@ BOOL EmptyClipboard()
         GlobalFree(memory);
     clipboard.data.clear();
     clipboard.owner = clipboard.openedBy;
+    clipboard.changed = true;
     return TRUE;
 }
 
@@ -241,6 +315,7 @@ HANDLE SetClipboardData(UINT format, HANDLE memory)
     if (slot && slot != memory)
         GlobalFree(slot);
     slot = memory;
+    clipboard.changed = true;
     return memory;
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -409,3 +410,46 @@ BOOL FreeLibrary(HMODULE module)
     ::dlclose(module);
     return TRUE;
 }
+
+// ---- Input timing and screen metrics ---------------------------------------------------------
+
+namespace
+{
+std::atomic<int> g_screenWidth{1024};
+std::atomic<int> g_screenHeight{768};
+} // namespace
+
+UINT GetDoubleClickTime()
+{
+    return 500;
+}
+
+UINT GetCaretBlinkTime()
+{
+    return 530;
+}
+
+int GetSystemMetrics(int index)
+{
+    switch (index)
+    {
+    case SM_CXSCREEN:
+        return g_screenWidth;
+    case SM_CYSCREEN:
+        return g_screenHeight;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+namespace Platform
+{
+void SetScreenMetrics(int width, int height)
+{
+    g_screenWidth = width;
+    g_screenHeight = height;
+}
+} // namespace Platform

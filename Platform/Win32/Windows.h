@@ -387,6 +387,16 @@ using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
+// The platform's defaults for input timing: two clicks within this many milliseconds (and within
+// SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels) make a double-click; the caret blinks at this period.
+UINT GetDoubleClickTime();
+UINT GetCaretBlinkTime();
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CXDOUBLECLK = 36;
+constexpr int SM_CYDOUBLECLK = 37;
+int GetSystemMetrics(int index);
+
 // ---- Keyboard state --------------------------------------------------------------------------
 
 constexpr int VK_LBUTTON = 0x01;
@@ -524,6 +534,19 @@ EventPump SetEventPump(EventPump pump);
 // press flips the key's toggle; a side key (VK_LSHIFT ...) also moves its generic key.
 void SetKeyDown(int virtualKey, bool down);
 void ResetKeyStates();
+
+// The bridge between the process's clipboard and the desktop's (the presenter installs it): when
+// the clipboard closes after text was placed on it, Export gets the text; when it opens, Import
+// may hand over text that another program placed on the desktop's clipboard (false: none newer).
+struct ClipboardBridge
+{
+    std::function<void(const std::u16string& text)> Export;
+    std::function<bool(std::u16string& text)> Import;
+};
+ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previous one
+
+// The screen size GetSystemMetrics answers (1024 x 768 until the presenter sets it).
+void SetScreenMetrics(int width, int height);
 
 // Removes every window's timers (when the window goes away).
 void KillWindowTimers(HWND window);

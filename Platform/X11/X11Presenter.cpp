@@ -431,6 +431,17 @@ void Dispatch(XEvent& event)
 
 bool DisplayAvailable() { return OpenDisplay() != nullptr; }
 
+bool ScreenSize(int& width, int& height)
+{
+    Display* display = OpenDisplay();
+    if (display == nullptr)
+        return false;
+    int screen = DefaultScreen(display);
+    width = DisplayWidth(display, screen);
+    height = DisplayHeight(display, screen);
+    return true;
+}
+
 struct Window::Impl
 {
     ::Window window = 0;
@@ -663,6 +674,15 @@ void Window::Present(const uint32_t* pixels, int width, int height, int stride, 
 
 unsigned long Window::NativeId() const { return impl_->window; }
 
+void Window::Focus()
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || !impl_->visible)
+        return;
+    XSetInputFocus(c.display, impl_->window, RevertToParent, CurrentTime);
+    XFlush(c.display);
+}
+
 int ProcessEvents()
 {
     Connection& c = TheConnection();
@@ -707,6 +727,14 @@ void SetClipboardText(const std::u16string& text)
     XSetSelectionOwner(c.display, c.clipboard, c.utility, CurrentTime);
     c.ownsClipboard = XGetSelectionOwner(c.display, c.clipboard) == c.utility;
     XFlush(c.display);
+}
+
+bool OwnsClipboard()
+{
+    Connection& c = TheConnection();
+    if (OpenDisplay() == nullptr)
+        return false;
+    return XGetSelectionOwner(c.display, c.clipboard) == c.utility;
 }
 
 bool GetClipboardText(std::u16string& text, int timeoutMs)

@@ -55,6 +55,8 @@ struct Event
 
 // Whether windows can be shown: false with KELVANE_HEADLESS=1 or when no display opens.
 bool DisplayAvailable();
+// The size of the default screen; false without a display.
+bool ScreenSize(int& width, int& height);
 
 // One top-level window. Events for it go to its handler from `ProcessEvents`.
 class Window
@@ -83,6 +85,10 @@ public:
     void Present(const uint32_t* pixels, int width, int height, int stride, int x, int y, int w,
                  int h);
 
+    // Gives the window the keyboard focus (what a window manager does on a click; without one
+    // nobody else does).
+    void Focus();
+
     // The X11 window id (tests read the window's pixels through it).
     unsigned long NativeId() const;
 
@@ -104,5 +110,7 @@ void Flush();
 // asks its owner (or reads our own text) and gives false when nobody answers in time.
 void SetClipboardText(const std::u16string& text);
 bool GetClipboardText(std::u16string& text, int timeoutMs = 500);
+// Whether the CLIPBOARD selection is ours (the text last set here is still the desktop's).
+bool OwnsClipboard();
 
 } // namespace X11

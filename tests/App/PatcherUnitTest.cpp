@@ -442,6 +442,17 @@ TEST_F(PatcherUnitTest, CorruptArchiveIsKeptAsTheBackupAndRestoreBringsItBack)
     EXPECT_EQ(ReadWholeFileData(m_Archive), corrupt);
 }
 
+TEST_F(PatcherUnitTest, TableRecordsThatCannotBeReadAreReportedInTheLog)
+{
+    WriteWholeFile(m_Archive, PckGen::MakeHostile(m_Game, PckGen::Hostile::CorruptRecord));
+    Patch();
+    const std::string line = "1 package table records could not be read and were left out.";
+    auto at = std::find(m_Entries.begin(), m_Entries.end(), line);
+    ASSERT_NE(at, m_Entries.end());
+    ASSERT_NE(at + 1, m_Entries.end());
+    EXPECT_EQ(*(at + 1), "Patching package");
+}
+
 // Runs `work` in a child process, killed after the delay when one is given; returns its status.
 int InChild(const std::function<void()>& work, int killAfterMicroseconds = -1)
 {

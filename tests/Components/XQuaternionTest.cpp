@@ -356,6 +356,28 @@ TEST(XQuaternionTest, AngleBetweenDirections)
     EXPECT_NEAR(aa.w, kPi, 1e-6f);
     EXPECT_NEAR(XVertex(aa.x, aa.y, aa.z).Length(), 1.0f, 1e-6f);
     EXPECT_EQ(aa.y, 0.0f);
+
+    // Equal directions in any orientation need no rotation, also where the float dot product of
+    // the normalised pair rounds below 1 (their cross product is exactly zero then). Scaling by a
+    // power of two keeps the normalised direction exact.
+    int roundedBelowOne = 0;
+    const float scales[] = {1.0f, 2.0f, 0.25f, 1024.0f};
+    for (int n = 0; n < 2000; ++n)
+    {
+        XVertex a(unit(rng), unit(rng), unit(rng));
+        XVertex na = Normalize(a);
+        roundedBelowOne += DotProduct(na, na) < 1.0f && std::acos(DotProduct(na, na)) >= 0.0001f;
+        for (float scale : scales)
+        {
+            ExpectQuat(GxMath::AngleBetweenToAxisAngle(a, a * scale), 0, 0, 1, 0, 0);
+            // Opposite directions still take a half turn about a unit axis perpendicular to a.
+            aa = GxMath::AngleBetweenToAxisAngle(a, a * -scale);
+            EXPECT_EQ(aa.w, kPi);
+            EXPECT_NEAR(XVertex(aa.x, aa.y, aa.z).Length(), 1.0f, 1e-6f);
+            EXPECT_NEAR(DotProduct(XVertex(aa.x, aa.y, aa.z), na), 0.0f, 1e-6f);
+        }
+    }
+    EXPECT_GT(roundedBelowOne, 0) << "no pair met the rounding case";
 }
 
 TEST(XQuaternionTest, PointInsidePolygonAndAbs)

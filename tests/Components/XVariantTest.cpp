@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -242,6 +243,36 @@ TEST(XVariantTest, WideTextConversions)
     EXPECT_EQ(Wide(empty), u"");
     EXPECT_EQ(Narrow(empty), "");
     ExpectCastError(empty, [&] { (void)empty.AsPointer(); });
+}
+
+TEST(XVariantTest, OnlyDecimalTextIsANumber)
+{
+    // Texts that are no decimal number read as AsInt reads them, never as NaN or infinity, which
+    // would pass every range check of a caller.
+    struct Case
+    {
+        const char* Text;
+        double Expected;
+    };
+    const Case cases[] = {
+        {"0x10", 0.0},       {"0X1p3", 0.0},      {"nan", 0.0},       {"NaN(123)", 0.0},
+        {"-nan", 0.0},       {"inf", 0.0},        {"-Infinity", 0.0}, {"+INF", 0.0},
+        {" ", 0.0},          {".", 0.0},          {"-", 0.0},         {"e5", 0.0},
+        {"  -1.25e2x", -125.0}, {"+.5", 0.5},     {"7.", 7.0},        {"3e", 3.0},
+        {"3e+", 3.0},        {"2E-1", 0.2},       {"1.5.5", 1.5},     {"\t\n42", 42.0},
+        {"1e999", DBL_MAX},  {"-1e999", -DBL_MAX}, {"1e-999", 0.0},
+    };
+    for (const Case& c : cases)
+    {
+        std::string text = c.Text;
+        std::u16string wide(text.begin(), text.end());
+        double narrow = NarrowText(text.c_str()).AsDouble();
+        EXPECT_EQ(narrow, c.Expected) << c.Text;
+        EXPECT_EQ(WideText(wide.c_str()).AsDouble(), c.Expected) << c.Text;
+        EXPECT_TRUE(std::isfinite(narrow)) << c.Text;
+    }
+    // Hexadecimal agrees with AsInt.
+    EXPECT_EQ(NarrowText("0x10").AsInt(), 0);
 }
 
 TEST(XVariantTest, NarrowTextConversions)

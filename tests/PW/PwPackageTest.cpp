@@ -595,3 +595,139 @@ TEST_F(PwPackageTest, TableRecordThatCompressesTo276BytesIsStoredRaw)
     EXPECT_EQ(std::u16string(reopened.Entries[0]->Name.c_str()), name);
     EXPECT_EQ(Extract(reopened, reopened.Entries[0]), data);
 }
+
+TEST_F(PwPackageTest, SaveOnWorkerThreadsWritesTheBytesOfAnIndependentWriter)
+{
+    // Many added entries (some from disk) and a table of several compressed pieces: the save
+    // spreads them over worker threads, and the file must still be exactly what a plain
+    // one-after-the-other writer on the same zlib makes. Then a re-save, which copies every block,
+    // must reproduce the file again.
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Seed = 123;
+    entryOptions.Count = 2100; // two pieces of the table
+    entryOptions.MinSize = 1; // the writers store an empty entry differently
+    entryOptions.MaxSize = 3000;
+    entryOptions.CaseTwins = false; // equal names have no defined order
+    entryOptions.RawBlocks = false;
+    entryOptions.RawRecords = false;
+    std::vector<PckGen::Entry> entries = PckGen::MakeEntries(entryOptions);
+    PckGen::SortEntries(entries, NameLess);
+    for (int level : {1, 0})
+    {
+        PckGen::ArchiveOptions options;
+        options.Level = level;
+        options.Description = "threads";
+        PckGen::MemorySink expected;
+        PckGen::WriteArchive(entries, options, expected);
+
+        PwPackage package;
+        for (size_t i = 0; i < entries.size(); ++i)
+        {
+            std::vector<uint8_t> data = PckGen::EntryData(entries[i]);
+            if (i % 7 == 3)
+                package.AddFromDisk(entries[i].NameWide.c_str(),
+                                    WriteFile("disk" + std::to_string(i) + ".bin", data).c_str());
+            else
+                package.AddFromMemory(entries[i].NameWide.c_str(), Copy(data), static_cast<uint32_t>(data.size()));
+        }
+        package.Save(PathW("added.pck").c_str(), level, "threads");
+        ASSERT_EQ(ReadFile("added.pck"), expected.Bytes) << "level " << level;
+
+        PwPackage reopened;
+        reopened.Open(PathW("added.pck").c_str());
+        reopened.Save(PathW("copied.pck").c_str(), level, "threads");
+        EXPECT_EQ(ReadFile("copied.pck"), expected.Bytes) << "level " << level;
+    }
+}
+
+TEST_F(PwPackageTest, NameThatDoesNotFitIsRefusedBeforeAnythingIsWritten)
+{
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Count = 30;
+    PckGen::Archive archive = PckGen::MakeArchive(entryOptions, PckGen::ArchiveOptions{});
+    PwPackage package;
+    package.Open(WriteFile("in.pck", archive.Bytes).c_str());
+    package.AddFromMemory(u"models\\fits.ski", Copy({1, 2, 3}), 3);
+    package.AddFromMemory(std::u16string(129, u'\u4F60').c_str(), Copy({4, 5}), 2); // 258 bytes in 936
+    const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
+    struct Case
+    {
+        const char* Name;
+        bool Exists;
+    };
+    for (const Case& c : {Case{"existing.pck", true}, Case{"new.pck", false}})
+    {
+        if (c.Exists)
+            WriteFile(c.Name, before);
+        EXPECT_EQ(ThrownMessage([&] { package.Save(PathW(c.Name).c_str(), 1, "x"); }),
+                  PackageError(207, u"Entry name too long!"));
+        EXPECT_EQ(fs::exists(m_Dir / c.Name), c.Exists) << c.Name;
+        if (c.Exists)
+        {
+            EXPECT_EQ(ReadFile(c.Name), before); // neither emptied nor written
+        }
+    }
+    // An ASCII name longer than the field is found the same way.
+    PwPackage ascii;
+    ascii.AddFromMemory(std::u16string(257, u'a').c_str(), Copy({1}), 1);
+    EXPECT_EQ(ThrownMessage([&] { ascii.Save(PathW("ascii.pck").c_str(), 1, "x"); }),
+              PackageError(207, u"Entry name too long!"));
+    EXPECT_FALSE(fs::exists(m_Dir / "ascii.pck"));
+}
+
+TEST_F(PwPackageTest, SkippedTableRecordsAreCounted)
+{
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Count = 12;
+    PckGen::Archive archive = PckGen::MakeArchive(entryOptions, PckGen::ArchiveOptions{});
+    PwPackage package;
+    package.Open(WriteFile("good.pck", archive.Bytes).c_str());
+    EXPECT_EQ(package.GetSkippedRecordCount(), 0u);
+
+    package.Open(WriteFile("bad.pck", PckGen::MakeHostile(archive, PckGen::Hostile::CorruptRecord)).c_str());
+    EXPECT_EQ(package.Entries.GetCount(), 11u);
+    EXPECT_EQ(package.GetSkippedRecordCount(), 1u);
+    // A save leaves the entry out: the count is what the caller can report.
+    package.Save(PathW("resaved.pck").c_str(), 1, "x");
+    PwPackage resaved;
+    resaved.Open(PathW("resaved.pck").c_str());
+    EXPECT_EQ(resaved.Entries.GetCount(), 11u);
+    EXPECT_EQ(resaved.GetSkippedRecordCount(), 0u);
+
+    // Each Open counts afresh; a failed Open and Close leave 0.
+    package.Open(PathW("bad.pck").c_str());
+    EXPECT_EQ(package.GetSkippedRecordCount(), 1u);
+    EXPECT_ANY_THROW(package.Open(
+        WriteFile("worse.pck", PckGen::MakeHostile(archive, PckGen::Hostile::WrongMagic1)).c_str()));
+    EXPECT_EQ(package.GetSkippedRecordCount(), 0u);
+    package.Open(PathW("bad.pck").c_str());
+    package.Close();
+    EXPECT_EQ(package.GetSkippedRecordCount(), 0u);
+}
+
+TEST_F(PwPackageTest, FailedSaveStopsWhereItFailed)
+{
+    // Workers read added entries ahead of the writer; the error still comes at the entry. And a
+    // save that fails while copying leaves a file that ends where its written bytes end, not at
+    // the size it had reserved for the blocks.
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Count = 40;
+    entryOptions.MinSize = 1000;
+    PckGen::Archive archive = PckGen::MakeArchive(entryOptions, PckGen::ArchiveOptions{});
+    PwPackage package;
+    package.Open(WriteFile("in.pck", archive.Bytes).c_str());
+    std::vector<uint8_t> data(70000, 0x11);
+    package.AddFromMemory(u"first.bin", Copy(data), static_cast<uint32_t>(data.size()));
+    package.AddFromDisk(u"missing.bin", PathW("no-such-file.bin").c_str());
+    for (int i = 0; i < 20; ++i)
+        package.AddFromMemory(Platform::FromUtf8("after" + std::to_string(i)).c_str(), Copy(data), 70000);
+    EXPECT_EQ(ThrownText([&] { package.Save(PathW("out.pck").c_str(), 0, "x"); }), "Failed opening file.");
+    package.Delete(u"missing.bin");
+    EXPECT_EQ(ThrownMessage([&] { package.Save(PathW("out.pck").c_str(), 42, "x"); }),
+              PackageError(156, u"File compression failed!"));
+
+    const uint64_t cut = archive.Where.Blocks[10].Offset + 1;
+    fs::resize_file(m_Dir / "in.pck", cut);
+    EXPECT_EQ(ThrownText([&] { package.Save(PathW("out.pck").c_str(), 1, "x"); }), "Stream reading error.");
+    EXPECT_EQ(fs::file_size(m_Dir / "out.pck"), cut);
+}

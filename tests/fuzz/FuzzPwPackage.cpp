@@ -4,39 +4,55 @@
 #include "Components/XMemoryStream.h"
 #include "PW/Common/PwPackage.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace
 {
-std::u16string Widen(const std::string& s)
+// The archive files live in memory (memfd) and are reached through /proc/self/fd, so nothing is
+// ever left in a folder: a job that is killed takes its files with it.
+class MemoryFile
 {
-    return std::u16string(s.begin(), s.end()); // the paths are ASCII
-}
-
-const std::string& InputPath()
-{
-    static const std::string path = "/tmp/kelvane-fuzz-" + std::to_string(getpid()) + "-in.pck";
-    return path;
-}
-
-const std::string& OutputPath()
-{
-    static const std::string path = "/tmp/kelvane-fuzz-" + std::to_string(getpid()) + "-out.pck";
-    return path;
-}
-
-struct Cleanup
-{
-    ~Cleanup()
+public:
+    explicit MemoryFile(const char* name)
     {
-        std::remove(InputPath().c_str());
-        std::remove(OutputPath().c_str());
+        m_Fd = memfd_create(name, MFD_CLOEXEC);
+        if (m_Fd < 0)
+            abort();
+        std::string path = "/proc/self/fd/" + std::to_string(m_Fd);
+        m_Path.assign(path.begin(), path.end()); // ASCII
     }
-} cleanup;
+    ~MemoryFile() { ::close(m_Fd); }
+
+    void Fill(const uint8_t* data, size_t size)
+    {
+        Clear();
+        for (size_t done = 0; done < size;)
+        {
+            ssize_t n = ::pwrite(m_Fd, data + done, size - done, static_cast<off_t>(done));
+            if (n <= 0)
+                abort();
+            done += static_cast<size_t>(n);
+        }
+    }
+
+    void Clear()
+    {
+        if (::ftruncate(m_Fd, 0) != 0)
+            abort();
+    }
+
+    const std::u16string& Path() const { return m_Path; }
+
+private:
+    int m_Fd;
+    std::u16string m_Path;
+};
 
 // Extracts every entry to memory; returns how many failed with the archive's errors.
 uint32_t ExtractAll(PwPackage& package)
@@ -66,16 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > (1u << 20))
         return 0;
-    FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (!file)
-        abort();
-    if (size && std::fwrite(data, 1, size, file) != size)
-        abort();
-    std::fclose(file);
-    std::remove(OutputPath().c_str());
+    static MemoryFile inputFile("kelvane-fuzz-in.pck");
+    static MemoryFile outputFile("kelvane-fuzz-out.pck");
+    inputFile.Fill(data, size);
+    outputFile.Clear();
 
-    const std::u16string input = Widen(InputPath());
-    const std::u16string output = Widen(OutputPath());
+    const std::u16string& input = inputFile.Path();
+    const std::u16string& output = outputFile.Path();
     uint32_t failures = 0;
     try
     {

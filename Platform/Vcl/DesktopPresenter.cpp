@@ -1,0 +1,421 @@
+#include "Platform/Vcl/DesktopPresenter.h"
+
+#include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace
+{
+// Posted to the presenter's own window: the window of form wParam (its handle) now has the client
+// size in lParam.
+constexpr UINT CM_WINDOWRESIZED = CM_BASE + 0x100;
+
+constexpr WPARAM WA_INACTIVE = 0;
+constexpr WPARAM WA_ACTIVE = 1;
+
+bool FixedSize(TFormBorderStyle style)
+{
+    return style != bsSizeable && style != bsSizeToolWin;
+}
+
+// The form whose handle this is, if it still exists.
+TCustomForm* FormOfHandle(HWND handle)
+{
+    for (int i = 0; i < Screen->FormCount(); ++i)
+    {
+        if (Screen->Forms(i)->Handle() == handle)
+            return Screen->Forms(i);
+    }
+    return nullptr;
+}
+
+// The innermost modal form showing, if any.
+TCustomForm* TopModalForm()
+{
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (form->Modal() && form->Visible())
+            return form;
+    }
+    return nullptr;
+}
+
+class DesktopPresenter : public Vcl::IFormPresenter
+{
+public:
+    DesktopPresenter()
+    {
+        m_receiver = Platform::RegisterWindowReceiver(
+            [this](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
+            {
+                if (message != CM_WINDOWRESIZED)
+                    return 0;
+                TCustomForm* form = FormOfHandle(reinterpret_cast<HWND>(wParam));
+                int width = LOWORD(static_cast<uintptr_t>(lParam));
+                int height = HIWORD(static_cast<uintptr_t>(lParam));
+                if (form && (form->ClientWidth() != width || form->ClientHeight() != height))
+                    form->SetBounds(form->Left(), form->Top(), width, height);
+                return 0;
+            });
+    }
+    ~DesktopPresenter() override { Platform::UnregisterWindowReceiver(m_receiver); }
+
+    void FormShown(TCustomForm* form) override
+    {
+        Entry& entry = EntryOf(form);
+        entry.window->SetTitle(form->Caption().str());
+        SyncSize(form, entry);
+        entry.window->Show();
+    }
+
+    void FormHidden(TCustomForm* form) override
+    {
+        auto it = m_windows.find(form);
+        if (it == m_windows.end())
+            return;
+        bool hadFocus = it->second.focused;
+        it->second.window->Hide();
+        // Without a window manager nobody hands the focus back: give it to the form now active.
+        if (!hadFocus)
+            return;
+        // The last shown form still visible takes over, as the forms decide too.
+        for (int i = Screen->FormCount() - 1; i >= 0; --i)
+        {
+            TCustomForm* next = Screen->Forms(i);
+            if (next == form || !next->Visible())
+                continue;
+            auto entry = m_windows.find(next);
+            if (entry != m_windows.end())
+                entry->second.window->Focus();
+            return;
+        }
+    }
+
+    void FormChanged(TCustomForm* form) override
+    {
+        auto it = m_windows.find(form);
+        if (it == m_windows.end())
+            return;
+        it->second.window->SetTitle(form->Caption().str());
+        SyncSize(form, it->second);
+    }
+
+    void FormPainted(TCustomForm* form, const TRect& rect) override
+    {
+        auto it = m_windows.find(form);
+        if (it == m_windows.end() || !form->Visible())
+            return;
+        int w = form->ClientWidth();
+        int h = form->ClientHeight();
+        it->second.window->Present(form->Pixels(), w, h, w, rect.left, rect.top, rect.Width(), rect.Height());
+    }
+
+    void FormDestroyed(TCustomForm* form) override { m_windows.erase(form); }
+
+    unsigned long NativeWindowOf(const TCustomForm* form) const
+    {
+        auto it = m_windows.find(const_cast<TCustomForm*>(form));
+        return it == m_windows.end() ? 0 : it->second.window->NativeId();
+    }
+
+private:
+    struct Entry
+    {
+        std::unique_ptr<X11::Window> window;
+        int width = 0; // the window's client size as last set or reported
+        int height = 0;
+        bool fixed = false;
+        bool focused = false;
+        // Double-click detection.
+        int lastButton = 0;
+        DWORD lastTime = 0;
+        int lastX = 0;
+        int lastY = 0;
+        bool lastWasDouble = false;
+    };
+
+    Entry& EntryOf(TCustomForm* form)
+    {
+        auto it = m_windows.find(form);
+        if (it != m_windows.end())
+            return it->second;
+        Entry& entry = m_windows[form];
+        entry.width = std::max(form->ClientWidth(), 1);
+        entry.height = std::max(form->ClientHeight(), 1);
+        entry.fixed = FixedSize(form->BorderStyle());
+        HWND handle = form->Handle();
+        // The handler runs inside the display's event dispatch: it only queues messages and shows
+        // pixels, so no form code runs there (a handler may free its form or open a modal loop).
+        entry.window = std::make_unique<X11::Window>(
+            form->Caption().str(), entry.width, entry.height, entry.fixed,
+            [this, form, handle](const X11::Event& e) { OnEvent(form, handle, e); });
+        return entry;
+    }
+
+    void SyncSize(TCustomForm* form, Entry& entry)
+    {
+        int w = std::max(form->ClientWidth(), 1);
+        int h = std::max(form->ClientHeight(), 1);
+        bool fixed = FixedSize(form->BorderStyle());
+        if (w == entry.width && h == entry.height && fixed == entry.fixed)
+            return;
+        entry.width = w;
+        entry.height = h;
+        entry.fixed = fixed;
+        entry.window->SetClientSize(w, h, fixed);
+    }
+
+    static WPARAM MouseKeys(unsigned modifiers)
+    {
+        WPARAM keys = 0;
+        if (modifiers & X11::ModShift)
+            keys |= MK_SHIFT;
+        if (modifiers & X11::ModControl)
+            keys |= MK_CONTROL;
+        if (modifiers & X11::ModLeftButton)
+            keys |= MK_LBUTTON;
+        if (modifiers & X11::ModRightButton)
+            keys |= MK_RBUTTON;
+        if (modifiers & X11::ModMiddleButton)
+            keys |= MK_MBUTTON;
+        return keys;
+    }
+
+    static WPARAM ButtonKey(int button)
+    {
+        return button == 1 ? MK_LBUTTON : button == 3 ? MK_RBUTTON : MK_MBUTTON;
+    }
+
+    static int ButtonVirtualKey(int button)
+    {
+        return button == 1 ? VK_LBUTTON : button == 3 ? VK_RBUTTON : VK_MBUTTON;
+    }
+
+    void OnEvent(TCustomForm* form, HWND handle, const X11::Event& e)
+    {
+        auto it = m_windows.find(form);
+        if (it == m_windows.end())
+            return;
+        Entry& entry = it->second;
+        switch (e.kind)
+        {
+        case X11::EventKind::Paint:
+            // The pixels are there already: show them at once, without a paint pass.
+            if (form->ClientWidth() > 0 && form->ClientHeight() > 0)
+                entry.window->Present(form->Pixels(), form->ClientWidth(), form->ClientHeight(),
+                                      form->ClientWidth(), e.x, e.y, e.width, e.height);
+            break;
+        case X11::EventKind::MouseDown:
+        case X11::EventKind::MouseUp:
+        {
+            bool down = e.kind == X11::EventKind::MouseDown;
+            // The state the server reports is from before the event.
+            WPARAM keys = MouseKeys(e.modifiers);
+            keys = down ? keys | ButtonKey(e.button) : keys & ~ButtonKey(e.button);
+            Platform::SetKeyDown(ButtonVirtualKey(e.button), down);
+            UINT base = e.button == 1 ? WM_LBUTTONDOWN : e.button == 3 ? WM_RBUTTONDOWN : WM_MBUTTONDOWN;
+            UINT message = down ? base : base + 1;
+            if (down)
+            {
+                // A click focuses its window, unless a modal form is up: that one keeps the keyboard.
+                TCustomForm* modal = TopModalForm();
+                if (modal && modal != form)
+                {
+                    auto top = m_windows.find(modal);
+                    if (top != m_windows.end() && !top->second.focused)
+                        top->second.window->Focus();
+                }
+                else if (!entry.focused)
+                    entry.window->Focus();
+                DWORD now = GetTickCount();
+                bool twice = !entry.lastWasDouble && entry.lastButton == e.button &&
+                             now - entry.lastTime <= GetDoubleClickTime() &&
+                             std::abs(e.x - entry.lastX) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+                             std::abs(e.y - entry.lastY) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+                if (twice)
+                    message = base + 2; // the DBLCLK message
+                entry.lastWasDouble = twice;
+                entry.lastButton = e.button;
+                entry.lastTime = now;
+                entry.lastX = e.x;
+                entry.lastY = e.y;
+            }
+            PostMessageW(handle, message, keys, MAKELPARAM(e.x, e.y));
+            break;
+        }
+        case X11::EventKind::MouseMove:
+            PostMessageW(handle, WM_MOUSEMOVE, MouseKeys(e.modifiers), MAKELPARAM(e.x, e.y));
+            break;
+        case X11::EventKind::MouseWheel:
+        {
+            WPARAM keys = MouseKeys(e.modifiers);
+            auto delta = static_cast<WORD>(static_cast<SHORT>(e.wheel * 120));
+            PostMessageW(handle, WM_MOUSEWHEEL, (static_cast<WPARAM>(delta) << 16) | keys,
+                         MAKELPARAM(e.x, e.y));
+            break;
+        }
+        case X11::EventKind::KeyDown:
+        case X11::EventKind::KeyUp:
+        {
+            bool down = e.kind == X11::EventKind::KeyDown;
+            bool system = (e.modifiers & X11::ModAlt) || e.virtualKey == VK_MENU;
+            if (e.modifiers & X11::ModControl)
+                system = false; // AltGr and Ctrl+Alt are plain keys
+            UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+            // Repeat count 1; bit 30 the previous state, bit 31 the transition.
+            LPARAM flags = 1;
+            if (!down)
+                flags |= static_cast<LPARAM>(3) << 30;
+            else if (e.repeat)
+                flags |= static_cast<LPARAM>(1) << 30;
+            PostMessageW(handle, message, e.virtualKey, flags);
+            // Alt+F4 closes the window, as the system menu would.
+            if (down && !e.repeat && e.virtualKey == VK_F4 && (e.modifiers & X11::ModAlt) &&
+                !(e.modifiers & (X11::ModControl | X11::ModShift)))
+                CloseRequested(form, handle);
+            break;
+        }
+        case X11::EventKind::Char:
+        {
+            bool system = (e.modifiers & X11::ModAlt) && !(e.modifiers & X11::ModControl);
+            PostMessageW(handle, system ? WM_SYSCHAR : WM_CHAR, e.character, 1);
+            break;
+        }
+        case X11::EventKind::GotFocus:
+            entry.focused = true;
+            PostMessageW(handle, WM_ACTIVATE, WA_ACTIVE, 0);
+            break;
+        case X11::EventKind::LostFocus:
+            entry.focused = false;
+            // Keys released elsewhere never come back to us.
+            Platform::ResetKeyStates();
+            PostMessageW(handle, WM_ACTIVATE, WA_INACTIVE, 0);
+            break;
+        case X11::EventKind::Resize:
+            if (e.width > 0 && e.height > 0 && (e.width != entry.width || e.height != entry.height))
+            {
+                entry.width = e.width;
+                entry.height = e.height;
+                PostMessageW(m_receiver, CM_WINDOWRESIZED, reinterpret_cast<WPARAM>(handle),
+                             MAKELPARAM(e.width, e.height));
+            }
+            break;
+        case X11::EventKind::Close:
+            CloseRequested(form, handle);
+            break;
+        }
+    }
+
+    // A form under a modal one cannot be closed (its owner is disabled meanwhile): the modal one
+    // comes to the front instead.
+    void CloseRequested(TCustomForm* form, HWND handle)
+    {
+        TCustomForm* modal = TopModalForm();
+        if (modal && modal != form)
+        {
+            auto top = m_windows.find(modal);
+            if (top != m_windows.end())
+                top->second.window->Focus();
+            return;
+        }
+        PostMessageW(handle, WM_CLOSE, 0, 0);
+    }
+
+    std::map<TCustomForm*, Entry> m_windows;
+    HWND m_receiver = nullptr;
+};
+
+struct Installation
+{
+    std::unique_ptr<DesktopPresenter> presenter;
+    Vcl::IFormPresenter* previousPresenter = nullptr;
+    Platform::EventPump previousPump;
+    Platform::MessageBoxHandler previousBoxes;
+    Platform::ClipboardBridge previousBridge;
+    int previousScreenWidth = 0;
+    int previousScreenHeight = 0;
+};
+
+Installation& TheInstallation()
+{
+    static Installation installation;
+    return installation;
+}
+
+// The queue's wait: on the display's connection, a while at most, so that messages posted from
+// other threads are not left waiting long.
+void PumpEvents(DWORD wait)
+{
+    if (wait != 0)
+        X11::WaitForEvents(wait == Platform::INFINITE_WAIT ? 100
+                                                           : static_cast<int>(std::min<DWORD>(wait, 100)));
+    X11::ProcessEvents();
+}
+} // namespace
+
+namespace Vcl
+{
+bool InstallDesktopPresenter()
+{
+    Installation& installation = TheInstallation();
+    if (installation.presenter)
+        return true;
+    if (!X11::DisplayAvailable())
+        return false;
+    installation.presenter = std::make_unique<DesktopPresenter>();
+    installation.previousPresenter = SetFormPresenter(installation.presenter.get());
+    installation.previousPump = Platform::SetEventPump(PumpEvents);
+    installation.previousBoxes = Platform::SetMessageBoxHandler(
+        [](HWND, const std::u16string& text, const std::u16string& caption, UINT type)
+        { return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type); });
+    installation.previousBridge = Platform::SetClipboardBridge(
+        {[](const std::u16string& text) { X11::SetClipboardText(text); },
+         [](std::u16string& text) { return !X11::OwnsClipboard() && X11::GetClipboardText(text, 300); }});
+    installation.previousScreenWidth = Screen->Width;
+    installation.previousScreenHeight = Screen->Height;
+    int width = 0;
+    int height = 0;
+    if (X11::ScreenSize(width, height))
+    {
+        Screen->Width = width;
+        Screen->Height = height;
+        Platform::Gdi::SetScreenSize(width, height);
+        Platform::SetScreenMetrics(width, height);
+    }
+    return true;
+}
+
+void RemoveDesktopPresenter()
+{
+    Installation& installation = TheInstallation();
+    if (!installation.presenter)
+        return;
+    SetFormPresenter(installation.previousPresenter);
+    Platform::SetEventPump(installation.previousPump);
+    Platform::SetMessageBoxHandler(installation.previousBoxes);
+    Platform::SetClipboardBridge(installation.previousBridge);
+    Screen->Width = installation.previousScreenWidth;
+    Screen->Height = installation.previousScreenHeight;
+    Platform::Gdi::SetScreenSize(Screen->Width, Screen->Height);
+    Platform::SetScreenMetrics(Screen->Width, Screen->Height);
+    installation.presenter.reset();
+    X11::Flush();
+}
+
+bool DesktopPresenterInstalled()
+{
+    return TheInstallation().presenter != nullptr;
+}
+
+unsigned long NativeWindowOf(const TCustomForm* form)
+{
+    const Installation& installation = TheInstallation();
+    return installation.presenter ? installation.presenter->NativeWindowOf(form) : 0;
+}
+} // namespace Vcl

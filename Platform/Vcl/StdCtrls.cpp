@@ -1,0 +1,877 @@
+#include "Platform/Vcl/StdCtrls.h"
+
+#include "Platform/Vcl/Clipbrd.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace
+{
+// Disabled text as the platform draws it: a light copy one pixel down and right under a shadow.
+void DrawEmbossedText(HDC dc, const UnicodeString& text, RECT rect, UINT format)
+{
+    int mode = SetBkMode(dc, TRANSPARENT);
+    COLORREF previous = SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+    OffsetRect(&rect, 1, 1);
+    DrawTextW(dc, text.c_str(), text.Length(), &rect, format);
+    OffsetRect(&rect, -1, -1);
+    SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
+    DrawTextW(dc, text.c_str(), text.Length(), &rect, format);
+    SetTextColor(dc, previous);
+    SetBkMode(dc, mode);
+}
+
+bool IsHighSurrogate(WCHAR c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool IsLowSurrogate(WCHAR c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// Character classes for word moves and double-click selection: blanks, word characters, others.
+int CharClass(WCHAR c)
+{
+    if (c == u' ' || c == u'\t' || c == 0xA0 || c == 0x3000 || (c >= 0x2000 && c <= 0x200B))
+        return 0;
+    if ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_')
+        return 1;
+    if (c >= 0xC0 && !(c >= 0x2000 && c <= 0x206F) && c != 0xD7 && c != 0xF7)
+        return 1;
+    return 2;
+}
+
+void InvalidateDefaultButtons(TWinControl* root)
+{
+    for (int i = 0; i < root->ControlCount(); ++i)
+    {
+        TControl* child = root->Controls(i);
+        if (auto* button = dynamic_cast<TButton*>(child); button && button->Default())
+            button->Invalidate();
+        if (auto* container = dynamic_cast<TWinControl*>(child))
+            InvalidateDefaultButtons(container);
+    }
+}
+} // namespace
+
+// ---- TLabel ----------------------------------------------------------------------------------
+
+TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner)
+{
+    SetBounds(0, 0, 65, 17);
+}
+
+void TLabel::SetAlignment(TAlignment alignment)
+{
+    if (alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    Invalidate();
+}
+
+void TLabel::SetLayout(TTextLayout layout)
+{
+    if (layout == m_layout)
+        return;
+    m_layout = layout;
+    Invalidate();
+}
+
+void TLabel::SetAutoSize(bool autoSize)
+{
+    if (autoSize == m_autoSize)
+        return;
+    m_autoSize = autoSize;
+    AdjustBounds();
+}
+
+void TLabel::SetTransparent(bool transparent)
+{
+    if (transparent == m_transparent)
+        return;
+    m_transparent = transparent;
+    Invalidate();
+}
+
+void TLabel::SetWordWrap(bool wordWrap)
+{
+    if (wordWrap == m_wordWrap)
+        return;
+    m_wordWrap = wordWrap;
+    AdjustBounds();
+    Invalidate();
+}
+
+void TLabel::SetShowAccelChar(bool show)
+{
+    if (show == m_showAccelChar)
+        return;
+    m_showAccelChar = show;
+    AdjustBounds();
+    Invalidate();
+}
+
+UINT TLabel::TextFormat() const
+{
+    static const UINT alignments[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+    return DT_EXPANDTABS | alignments[m_alignment] | (m_wordWrap ? DT_WORDBREAK : 0) |
+           (m_showAccelChar ? 0 : DT_NOPREFIX);
+}
+
+void TLabel::TextChanged()
+{
+    AdjustBounds();
+}
+
+void TLabel::FontChanged()
+{
+    TGraphicControl::FontChanged();
+    AdjustBounds();
+}
+
+void TLabel::AdjustBounds()
+{
+    if (!m_autoSize)
+        return;
+    TCanvas* canvas = Canvas();
+    canvas->Font()->Assign(Font());
+    UnicodeString text = Caption();
+    // An empty caption keeps the height of a line.
+    if (text.IsEmpty() || (m_showAccelChar && text == UnicodeString(u"&")))
+        text += UnicodeString(u" ");
+    RECT r{0, 0, m_wordWrap ? Width() : 0, 0};
+    DrawTextW(canvas->Handle(), text.c_str(), text.Length(), &r, TextFormat() | DT_CALCRECT);
+    int left = Left();
+    if (m_alignment == taRightJustify)
+        left += Width() - r.right;
+    SetBounds(left, Top(), r.right, r.bottom);
+}
+
+void TLabel::Paint()
+{
+    TCanvas* canvas = Canvas();
+    TRect r = ClientRect();
+    if (!m_transparent)
+    {
+        canvas->Brush()->SetColor(Color());
+        canvas->FillRect(r);
+    }
+    canvas->Brush()->SetStyle(bsClear);
+    HDC dc = canvas->Handle();
+    UINT format = TextFormat();
+    const UnicodeString& text = Caption();
+    if (m_layout != tlTop)
+    {
+        RECT calc = r;
+        DrawTextW(dc, text.c_str(), text.Length(), &calc, format | DT_CALCRECT);
+        int height = calc.bottom - calc.top;
+        r.top += m_layout == tlCenter ? (r.Height() - height) / 2 : r.Height() - height;
+    }
+    if (!Enabled())
+    {
+        DrawEmbossedText(dc, text, r, format);
+        return;
+    }
+    DrawTextW(dc, text.c_str(), text.Length(), &r, format);
+}
+
+// ---- TCustomEdit -----------------------------------------------------------------------------
+
+TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner), m_blink(new TTimer(this))
+{
+    m_blink->SetEnabled(false);
+    m_blink->SetInterval(GetCaretBlinkTime());
+    m_blink->OnTimer = MakeClosure(this, &TCustomEdit::BlinkTimer);
+    m_measure.Font()->Assign(Font());
+    SetColor(clWindow);
+    SetTabStop(true);
+    SetBounds(0, 0, 121, 21);
+}
+
+TCustomEdit::~TCustomEdit() = default;
+
+void TCustomEdit::SetMaxLength(int maxLength)
+{
+    m_maxLength = std::max(maxLength, 0);
+}
+
+void TCustomEdit::SetReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+}
+
+void TCustomEdit::SetHideSelection(bool hide)
+{
+    if (hide == m_hideSelection)
+        return;
+    m_hideSelection = hide;
+    Invalidate();
+}
+
+int TCustomEdit::SelStart() const
+{
+    return std::min(m_anchor, m_caret);
+}
+
+int TCustomEdit::SelLength() const
+{
+    return std::abs(m_caret - m_anchor);
+}
+
+void TCustomEdit::SetSelStart(int start)
+{
+    Select(start, start);
+}
+
+void TCustomEdit::SetSelLength(int length)
+{
+    int start = SelStart();
+    Select(start, start + std::max(length, 0));
+}
+
+UnicodeString TCustomEdit::SelText() const
+{
+    return UnicodeString(
+        Text().str().substr(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength())));
+}
+
+void TCustomEdit::SetSelText(const UnicodeString& text)
+{
+    ReplaceSelection(text, false);
+}
+
+void TCustomEdit::SelectAll()
+{
+    Select(0, Text().Length());
+}
+
+void TCustomEdit::ClearSelection()
+{
+    if (SelLength() > 0)
+        ReplaceSelection(UnicodeString(), false);
+}
+
+void TCustomEdit::CopyToClipboard()
+{
+    if (SelLength() > 0)
+        Clipboard()->SetAsText(SelText());
+}
+
+void TCustomEdit::CutToClipboard()
+{
+    if (m_readOnly || SelLength() == 0)
+        return;
+    CopyToClipboard();
+    ReplaceSelection(UnicodeString(), true);
+}
+
+void TCustomEdit::PasteFromClipboard()
+{
+    if (m_readOnly)
+        return;
+    UnicodeString text = Clipboard()->AsText();
+    if (!text.IsEmpty())
+        ReplaceSelection(text, true);
+}
+
+int TCustomEdit::PreviousPosition(int position) const
+{
+    const std::u16string& text = Text().str();
+    if (position <= 0)
+        return 0;
+    --position;
+    if (position > 0 && IsLowSurrogate(text[static_cast<size_t>(position)]) &&
+        IsHighSurrogate(text[static_cast<size_t>(position - 1)]))
+        --position;
+    return position;
+}
+
+int TCustomEdit::NextPosition(int position) const
+{
+    const std::u16string& text = Text().str();
+    int length = static_cast<int>(text.size());
+    if (position >= length)
+        return length;
+    ++position;
+    if (position < length && IsLowSurrogate(text[static_cast<size_t>(position)]) &&
+        IsHighSurrogate(text[static_cast<size_t>(position - 1)]))
+        ++position;
+    return position;
+}
+
+int TCustomEdit::WordStart(int position) const
+{
+    const std::u16string& text = Text().str();
+    while (position > 0 && CharClass(text[static_cast<size_t>(position - 1)]) == 0)
+        --position;
+    if (position == 0)
+        return 0;
+    int cls = CharClass(text[static_cast<size_t>(position - 1)]);
+    while (position > 0 && CharClass(text[static_cast<size_t>(position - 1)]) == cls)
+        --position;
+    return position;
+}
+
+int TCustomEdit::WordEnd(int position) const
+{
+    // The start of the next word, as the platform's Ctrl+Right goes.
+    const std::u16string& text = Text().str();
+    int length = static_cast<int>(text.size());
+    if (position < length)
+    {
+        int cls = CharClass(text[static_cast<size_t>(position)]);
+        if (cls != 0)
+        {
+            while (position < length && CharClass(text[static_cast<size_t>(position)]) == cls)
+                ++position;
+        }
+    }
+    while (position < length && CharClass(text[static_cast<size_t>(position)]) == 0)
+        ++position;
+    return position;
+}
+
+void TCustomEdit::Select(int anchor, int caret)
+{
+    int length = Text().Length();
+    const std::u16string& text = Text().str();
+    auto fit = [&](int p)
+    {
+        p = std::clamp(p, 0, length);
+        // Never between the halves of a pair.
+        if (p > 0 && p < length && IsLowSurrogate(text[static_cast<size_t>(p)]) &&
+            IsHighSurrogate(text[static_cast<size_t>(p - 1)]))
+            --p;
+        return p;
+    };
+    anchor = fit(anchor);
+    caret = fit(caret);
+    bool changed = anchor != m_anchor || caret != m_caret;
+    m_anchor = anchor;
+    m_caret = caret;
+    ScrollToCaret();
+    RestartBlink();
+    if (changed)
+        Invalidate();
+}
+
+void TCustomEdit::MoveCaret(int position, bool extend)
+{
+    Select(extend ? m_anchor : position, position);
+}
+
+bool TCustomEdit::ReplaceSelection(const UnicodeString& text, bool user)
+{
+    if (user && m_readOnly)
+        return false;
+    const std::u16string& current = Text().str();
+    int start = SelStart();
+    int end = start + SelLength();
+    std::u16string insert = text.str();
+    // One line only: a pasted text stops at its first line break.
+    size_t lineBreak = insert.find_first_of(u"\r\n");
+    if (lineBreak != std::u16string::npos)
+        insert.resize(lineBreak);
+    if (m_maxLength > 0)
+    {
+        int room = std::max(m_maxLength - (static_cast<int>(current.size()) - (end - start)), 0);
+        if (static_cast<int>(insert.size()) > room)
+        {
+            insert.resize(static_cast<size_t>(room));
+            if (!insert.empty() && IsHighSurrogate(insert.back()))
+                insert.pop_back();
+        }
+    }
+    if (insert.empty() && start == end)
+        return false;
+    std::u16string updated =
+        current.substr(0, static_cast<size_t>(start)) + insert + current.substr(static_cast<size_t>(end));
+    m_anchor = m_caret = start + static_cast<int>(insert.size());
+    if (user)
+        m_modified = true;
+    m_settingText = true;
+    try
+    {
+        SetText(UnicodeString(std::move(updated)));
+    }
+    catch (...)
+    {
+        m_settingText = false;
+        throw;
+    }
+    m_settingText = false;
+    return true;
+}
+
+void TCustomEdit::DeleteRange(int from, int to)
+{
+    if (from == to)
+        return;
+    Select(from, to);
+    ReplaceSelection(UnicodeString(), true);
+}
+
+void TCustomEdit::TextChanged()
+{
+    m_offsetsValid = false;
+    if (!m_settingText)
+    {
+        // Text set by the program: the caret goes to the start, as the platform does.
+        m_anchor = m_caret = 0;
+        m_scroll = 0;
+        m_modified = false;
+    }
+    int length = Text().Length();
+    m_anchor = std::min(m_anchor, length);
+    m_caret = std::min(m_caret, length);
+    ScrollToCaret();
+    RestartBlink();
+    Change();
+}
+
+void TCustomEdit::Change()
+{
+    OnChange(this);
+}
+
+void TCustomEdit::FontChanged()
+{
+    m_measure.Font()->Assign(Font());
+    m_offsetsValid = false;
+    TCustomControl::FontChanged();
+    ScrollToCaret();
+}
+
+void TCustomEdit::Resized()
+{
+    TCustomControl::Resized();
+    ScrollToCaret();
+}
+
+const std::vector<int>& TCustomEdit::Offsets()
+{
+    if (m_offsetsValid)
+        return m_offsets;
+    const UnicodeString& text = Text();
+    size_t length = static_cast<size_t>(text.Length());
+    m_offsets.assign(length + 1, 0);
+    if (length > 0)
+    {
+        std::vector<int> dx(length, 0);
+        GetTextExtentExPointW(m_measure.Handle(), text.c_str(), static_cast<int>(length), INT_MAX, nullptr,
+                              dx.data(), nullptr);
+        std::copy(dx.begin(), dx.end(), m_offsets.begin() + 1);
+    }
+    m_offsetsValid = true;
+    return m_offsets;
+}
+
+TRect TCustomEdit::TextArea() const
+{
+    // Inside the sunken two-pixel border, with a pixel of margin at each side.
+    return TRect(3, 2, std::max(3, Width() - 3), std::max(2, Height() - 2));
+}
+
+void TCustomEdit::ScrollToCaret()
+{
+    const std::vector<int>& offsets = Offsets();
+    int visible = TextArea().Width();
+    int caretX = offsets[static_cast<size_t>(m_caret)];
+    int total = offsets.back();
+    if (caretX - m_scroll < 0)
+        m_scroll = caretX;
+    else if (caretX - m_scroll > visible - 1)
+        m_scroll = caretX - visible + 1;
+    // No empty room at the right while the text could fill it.
+    m_scroll = std::clamp(m_scroll, 0, std::max(0, total - visible + 1));
+}
+
+int TCustomEdit::PositionAt(int x)
+{
+    const std::vector<int>& offsets = Offsets();
+    int target = x - TextArea().left + m_scroll;
+    int best = 0;
+    int length = Text().Length();
+    for (int p = 0; p <= length; p = NextPosition(p))
+    {
+        if (std::abs(offsets[static_cast<size_t>(p)] - target) <
+            std::abs(offsets[static_cast<size_t>(best)] - target))
+            best = p;
+        if (p == length)
+            break;
+    }
+    return best;
+}
+
+void TCustomEdit::RestartBlink()
+{
+    bool wasOn = m_caretOn;
+    m_caretOn = true;
+    if (Focused())
+    {
+        m_blink->SetEnabled(false);
+        m_blink->SetEnabled(true);
+    }
+    if (!wasOn)
+        Invalidate();
+}
+
+void TCustomEdit::BlinkTimer(TObject*)
+{
+    if (!Focused())
+    {
+        m_blink->SetEnabled(false);
+        return;
+    }
+    m_caretOn = !m_caretOn;
+    Invalidate();
+}
+
+void TCustomEdit::DoEnter()
+{
+    TCustomControl::DoEnter();
+    if (m_autoSelect)
+        SelectAll();
+    RestartBlink();
+}
+
+void TCustomEdit::DoExit()
+{
+    TCustomControl::DoExit();
+    m_blink->SetEnabled(false);
+    m_selecting = false;
+}
+
+void TCustomEdit::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TCustomControl::KeyDown(Key, Shift);
+    bool shift = Shift.Contains(ssShift);
+    bool ctrl = Shift.Contains(ssCtrl);
+    bool alt = Shift.Contains(ssAlt);
+    int length = Text().Length();
+    switch (Key)
+    {
+    case VK_LEFT:
+    case VK_UP:
+        if (!shift && !ctrl && SelLength() > 0)
+            MoveCaret(SelStart(), false); // the selection collapses to its start
+        else
+            MoveCaret(ctrl ? WordStart(m_caret) : PreviousPosition(m_caret), shift);
+        break;
+    case VK_RIGHT:
+    case VK_DOWN:
+        if (!shift && !ctrl && SelLength() > 0)
+            MoveCaret(SelStart() + SelLength(), false);
+        else
+            MoveCaret(ctrl ? WordEnd(m_caret) : NextPosition(m_caret), shift);
+        break;
+    case VK_HOME:
+        MoveCaret(0, shift);
+        break;
+    case VK_END:
+        MoveCaret(length, shift);
+        break;
+    case VK_DELETE:
+        if (shift && !ctrl)
+            CutToClipboard();
+        else if (SelLength() > 0)
+            ReplaceSelection(UnicodeString(), true);
+        else if (!m_readOnly)
+            DeleteRange(m_caret, ctrl ? WordEnd(m_caret) : NextPosition(m_caret));
+        break;
+    case VK_INSERT:
+        if (ctrl && !shift)
+            CopyToClipboard();
+        else if (shift && !ctrl)
+            PasteFromClipboard();
+        break;
+    default:
+        if (!ctrl || alt || shift)
+            break;
+        if (Key == 'A')
+            SelectAll();
+        else if (Key == 'C')
+            CopyToClipboard();
+        else if (Key == 'X')
+            CutToClipboard();
+        else if (Key == 'V')
+            PasteFromClipboard();
+        break;
+    }
+}
+
+void TCustomEdit::KeyPress(WCHAR& Key)
+{
+    TCustomControl::KeyPress(Key);
+    if (Key == 0)
+        return;
+    if (Key == u'\b')
+    {
+        if (m_readOnly)
+            return;
+        if (SelLength() > 0)
+            ReplaceSelection(UnicodeString(), true);
+        else
+            DeleteRange(PreviousPosition(m_caret), m_caret);
+        return;
+    }
+    if (Key < 0x20 || Key == 0x7F)
+        return; // Ctrl+letter characters and Enter, Escape, Tab: not text
+    // Alt with a key is a shortcut; AltGr (Ctrl+Alt) types.
+    if (GetKeyState(VK_MENU) < 0 && GetKeyState(VK_CONTROL) >= 0)
+        return;
+    ReplaceSelection(UnicodeString(std::u16string(1, Key)), true);
+}
+
+void TCustomEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft)
+        return;
+    int position = PositionAt(X);
+    if (Shift.Contains(ssDouble))
+    {
+        // The run of word characters (or blanks, or other characters) under the pointer.
+        const std::u16string& text = Text().str();
+        int length = static_cast<int>(text.size());
+        if (length == 0)
+            return;
+        int at = position < length ? position : length - 1;
+        int cls = CharClass(text[static_cast<size_t>(at)]);
+        int start = at;
+        int end = at;
+        while (start > 0 && CharClass(text[static_cast<size_t>(start - 1)]) == cls)
+            --start;
+        while (end < length && CharClass(text[static_cast<size_t>(end)]) == cls)
+            ++end;
+        Select(start, end);
+        m_selecting = false;
+        return;
+    }
+    MoveCaret(position, Shift.Contains(ssShift));
+    m_selecting = true;
+}
+
+void TCustomEdit::MouseMove(TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseMove(Shift, X, Y);
+    if (m_selecting && Shift.Contains(ssLeft))
+        MoveCaret(PositionAt(X), true);
+}
+
+void TCustomEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseUp(Button, Shift, X, Y);
+    if (Button == mbLeft)
+        m_selecting = false;
+}
+
+void TCustomEdit::Paint()
+{
+    TCanvas* canvas = Canvas();
+    HDC dc = canvas->Handle();
+    RECT inner = ClientRect();
+    DrawEdge(dc, &inner, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(inner);
+    canvas->Brush()->SetStyle(bsClear);
+    dc = canvas->Handle();
+
+    TRect area = TextArea();
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    int lineHeight = tm.tmHeight;
+    int y = (Height() - lineHeight) / 2;
+    int x0 = area.left - m_scroll;
+    const UnicodeString& text = Text();
+    const std::vector<int>& offsets = Offsets();
+
+    SetTextColor(dc, ColorToRGB(Enabled() ? Font()->Color() : clGrayText));
+    ExtTextOutW(dc, x0, y, 0, nullptr, text.c_str(), static_cast<UINT>(text.Length()), nullptr);
+
+    int selLength = SelLength();
+    if (selLength > 0 && (Focused() || !m_hideSelection))
+    {
+        int start = SelStart();
+        RECT selection{x0 + offsets[static_cast<size_t>(start)], y,
+                       x0 + offsets[static_cast<size_t>(start + selLength)], y + lineHeight};
+        SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        ExtTextOutW(dc, selection.left, y, ETO_OPAQUE | ETO_CLIPPED, &selection, text.c_str() + start,
+                    static_cast<UINT>(selLength), nullptr);
+    }
+    if (CaretShown())
+        PatBlt(dc, x0 + offsets[static_cast<size_t>(m_caret)], y, 1, lineHeight, DSTINVERT);
+}
+
+// ---- TButton ---------------------------------------------------------------------------------
+
+TButton::TButton(TComponent* AOwner) : TCustomControl(AOwner)
+{
+    SetTabStop(true);
+    SetBounds(0, 0, 75, 25);
+}
+
+void TButton::SetDefault(bool value)
+{
+    if (value == m_default)
+        return;
+    m_default = value;
+    Invalidate();
+}
+
+bool TButton::ActiveDefault() const
+{
+    if (!Enabled())
+        return false;
+    TCustomForm* form = GetParentForm(this);
+    TWinControl* focused = form ? form->ActiveControl() : nullptr;
+    if (focused && focused->Focused() && dynamic_cast<TButton*>(focused))
+        return focused == this;
+    return m_default;
+}
+
+void TButton::SetPressed(bool pressed)
+{
+    if (pressed == m_pressed)
+        return;
+    m_pressed = pressed;
+    Invalidate();
+}
+
+void TButton::Click()
+{
+    m_mouseDown = false;
+    m_spaceDown = false;
+    SetPressed(false);
+    // Before OnClick: the handler may free the button.
+    if (m_modalResult != mrNone)
+    {
+        if (TCustomForm* form = GetParentForm(this))
+            form->SetModalResult(m_modalResult);
+    }
+    TCustomControl::Click();
+}
+
+bool TButton::DialogKey(WORD key, TShiftState shift)
+{
+    if (!shift.Contains(ssAlt) && !shift.Contains(ssCtrl) && Showing() && Enabled())
+    {
+        if ((key == VK_RETURN && ActiveDefault()) || (key == VK_ESCAPE && m_cancel))
+        {
+            Click();
+            return true;
+        }
+    }
+    return TCustomControl::DialogKey(key, shift);
+}
+
+void TButton::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TCustomControl::KeyDown(Key, Shift);
+    if (Key == VK_SPACE && !m_spaceDown)
+    {
+        m_spaceDown = true;
+        SetPressed(true);
+    }
+}
+
+void TButton::KeyUp(WORD& Key, TShiftState Shift)
+{
+    TCustomControl::KeyUp(Key, Shift);
+    if (Key == VK_SPACE && m_spaceDown)
+    {
+        m_spaceDown = false;
+        SetPressed(false);
+        Click();
+    }
+}
+
+void TButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft)
+        return;
+    m_mouseDown = true;
+    SetPressed(true);
+}
+
+void TButton::MouseMove(TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseMove(Shift, X, Y);
+    if (m_mouseDown)
+        SetPressed(ClientRect().Contains(TPoint(X, Y)));
+}
+
+void TButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseUp(Button, Shift, X, Y);
+    if (Button != mbLeft)
+        return;
+    m_mouseDown = false;
+    SetPressed(false);
+}
+
+void TButton::DoEnter()
+{
+    TCustomControl::DoEnter();
+    // A focused button takes the default frame from the default button.
+    if (TCustomForm* form = GetParentForm(this))
+        InvalidateDefaultButtons(form);
+}
+
+void TButton::DoExit()
+{
+    m_mouseDown = false;
+    m_spaceDown = false;
+    SetPressed(false);
+    TCustomControl::DoExit();
+    if (TCustomForm* form = GetParentForm(this))
+        InvalidateDefaultButtons(form);
+}
+
+void TButton::Paint()
+{
+    TCanvas* canvas = Canvas();
+    HDC dc = canvas->Handle();
+    RECT r = ClientRect();
+    if (ActiveDefault())
+    {
+        // The default button's dark outline.
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&r, -1, -1);
+    }
+    if (m_pressed)
+    {
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+        RECT face = r;
+        InflateRect(&face, -1, -1);
+        FillRect(dc, &face, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    else
+    {
+        DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (Enabled() ? 0 : DFCS_INACTIVE));
+    }
+    RECT text = r;
+    InflateRect(&text, -2, -2);
+    if (m_pressed)
+        OffsetRect(&text, 1, 1);
+    UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    SetBkMode(dc, TRANSPARENT);
+    if (!Enabled())
+        DrawEmbossedText(dc, Caption(), text, format);
+    else
+    {
+        SetTextColor(dc, ColorToRGB(Font()->Color() == clWindowText ? clBtnText : Font()->Color()));
+        DrawTextW(dc, Caption().c_str(), Caption().Length(), &text, format);
+    }
+    if (Focused())
+    {
+        RECT focus = ClientRect();
+        InflateRect(&focus, -4, -4);
+        DrawFocusRect(dc, &focus);
+    }
+}

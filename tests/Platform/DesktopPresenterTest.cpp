@@ -1,0 +1,343 @@
+#include "Platform/Vcl/DesktopPresenter.h"
+
+#include "Platform/Vcl/Clipbrd.h"
+#include "Platform/Vcl/ComCtrls.h"
+#include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/ExtCtrls.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/StdCtrls.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/VirtualDisplay.h"
+#include "tests/support/XProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <functional>
+#include <random>
+#include <thread>
+
+namespace
+{
+
+class DesktopPresenterTest : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        probe = std::make_unique<XProbe>(server.Name());
+        ASSERT_TRUE(probe->Open());
+        Platform::ResetKeyStates();
+        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        EXPECT_EQ(Screen->Width, 1024);
+    }
+    void TearDown() override
+    {
+        Vcl::RemoveDesktopPresenter();
+        Platform::ResetKeyStates();
+        probe.reset();
+    }
+
+    // Runs the application's loop until the predicate holds or five seconds have passed.
+    template <class Predicate> bool PumpUntil(Predicate done)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;)
+        {
+            Application->ProcessMessages();
+            if (done())
+                return true;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            X11::WaitForEvents(10);
+        }
+    }
+
+    bool Viewable(unsigned long window) { return probe->Viewable(window); }
+    bool HasFocus(unsigned long window) { return probe->HasFocus(window); }
+    uint32_t ReadPixel(unsigned long window, int x, int y) { return probe->ReadPixel(window, x, y); }
+    void Key(const char* keysym, const char* modifier = nullptr) { probe->Key(keysym, modifier); }
+    void MoveTo(unsigned long window, int x, int y) { probe->MoveTo(window, x, y); }
+    void ClickAt(unsigned long window, int x, int y) { probe->ClickAt(window, x, y); }
+
+    VirtualDisplay server;
+    std::unique_ptr<XProbe> probe;
+};
+
+TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
+{
+    struct Case
+    {
+        const char* name;
+        UINT type;
+        int button; // the button to click, -1: press the key
+        const char* key;
+        const char* modifier;
+        int expect;
+    };
+    const Case cases[] = {
+        {"enter on OK", MB_OK | MB_ICONINFORMATION, -1, "Return", nullptr, IDOK},
+        {"enter on the second default", MB_YESNO | MB_DEFBUTTON2, -1, "Return", nullptr, IDNO},
+        {"escape cancels", MB_OKCANCEL, -1, "Escape", nullptr, IDCANCEL},
+        {"alt f4 closes as cancel", MB_YESNOCANCEL, -1, "F4", "Alt_L", IDCANCEL},
+        {"the underlined letter", MB_YESNO, -1, "n", nullptr, IDNO},
+        {"click on No", MB_YESNO | MB_ICONQUESTION, 1, nullptr, nullptr, IDNO},
+        {"click on Yes", MB_YESNO, 0, nullptr, nullptr, IDYES},
+        {"click on Cancel", MB_OKCANCEL | MB_ICONERROR, 1, nullptr, nullptr, IDCANCEL},
+    };
+    // The main form stays behind the box and takes no input meanwhile.
+    TForm main(nullptr);
+    main.SetClientWidth(300);
+    main.SetClientHeight(100);
+    main.SetCaption(u"Main");
+    auto* button = new TButton(&main);
+    button->SetParent(&main);
+    button->SetBounds(10, 10, 75, 25);
+    int mainClicks = 0;
+    struct Counter
+    {
+        int* count;
+        void Clicked(TObject*) { ++*count; }
+    } counter{&mainClicks};
+    button->OnClick = MakeClosure(&counter, &Counter::Clicked);
+    main.Show();
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(Vcl::NativeWindowOf(&main)); }));
+
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // The input arrives from a timer inside the box's modal loop, once the box is on screen.
+        struct Driver
+        {
+            DesktopPresenterTest* test;
+            const Case* c;
+            TTimer* timer;
+            std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+            bool sent = false;
+            bool shownWithCaption = false;
+            bool mainBlocked = false;
+            TForm* main = nullptr;
+            void Tick(TObject*)
+            {
+                auto* box = dynamic_cast<TMessageForm*>(Screen->ActiveForm());
+                if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10))
+                {
+                    ADD_FAILURE() << "the box never answered";
+                    timer->SetEnabled(false);
+                    if (box)
+                        box->SetModalResult(mrAbort);
+                    return;
+                }
+                unsigned long window = box ? Vcl::NativeWindowOf(box) : 0;
+                if (sent || !box || !test->Viewable(window) || !test->HasFocus(window) ||
+                    box->PaintCount() == 0)
+                    return;
+                sent = true;
+                shownWithCaption = box->Caption() == UnicodeString(u"Kelvane");
+                // A click on the main form's button and its close button go nowhere while the box is up.
+                test->ClickAt(Vcl::NativeWindowOf(main), 20, 20);
+                test->probe->RequestClose(Vcl::NativeWindowOf(main));
+                if (c->button < 0)
+                {
+                    test->Key(c->key, c->modifier);
+                    return;
+                }
+                TButton* target = box->Buttons(c->button);
+                test->ClickAt(window, target->Left() + 10, target->Top() + 10);
+            }
+        };
+        TTimer timer(nullptr);
+        timer.SetInterval(20);
+        Driver driver{this, &c, &timer, std::chrono::steady_clock::now(), false, false, false, &main};
+        timer.OnTimer = MakeClosure(&driver, &Driver::Tick);
+        int answer = MessageBoxW(nullptr, u"Install the patch now?", u"Kelvane", c.type);
+        timer.SetEnabled(false);
+        EXPECT_TRUE(driver.sent);
+        EXPECT_TRUE(driver.shownWithCaption);
+        EXPECT_EQ(answer, c.expect);
+    }
+    Application->ProcessMessages();
+    EXPECT_EQ(mainClicks, 0);
+    EXPECT_TRUE(main.Visible()); // its close button did nothing while a box was up
+    // The main form has the keyboard back.
+    EXPECT_TRUE(PumpUntil([&] { return HasFocus(Vcl::NativeWindowOf(&main)); }));
+    EXPECT_TRUE(PumpUntil([&] { return button->Focused(); }));
+}
+
+TEST_F(DesktopPresenterTest, FormShowsItsPixelsAndSurvivesResizesFocusAndRandomInput)
+{
+    TForm form(nullptr);
+    form.SetBorderStyle(bsSizeable);
+    form.SetClientWidth(400);
+    form.SetClientHeight(120);
+    form.SetCaption(u"Kelvane");
+    auto* label = new TLabel(&form);
+    label->SetParent(&form);
+    label->SetBounds(8, 11, 74, 13);
+    label->SetCaption(u"Models.pck file:");
+    auto* edit = new TEdit(&form);
+    edit->SetParent(&form);
+    edit->SetBounds(95, 8, 259, 21);
+    edit->SetAnchors(TAnchors{akLeft, akTop, akRight});
+    auto* browse = new TButton(&form);
+    browse->SetParent(&form);
+    browse->SetBounds(360, 5, 32, 25);
+    browse->SetCaption(u"...");
+    browse->SetAnchors(TAnchors{akTop, akRight});
+    auto* patch = new TButton(&form);
+    patch->SetParent(&form);
+    patch->SetBounds(14, 87, 75, 25);
+    patch->SetCaption(u"Patch");
+    patch->SetDefault(true);
+    patch->SetAnchors(TAnchors{akLeft, akBottom});
+    auto* bar = new TProgressBar(&form);
+    bar->SetParent(&form);
+    bar->SetBounds(8, 40, 384, 11);
+    bar->SetAnchors(TAnchors{akLeft, akRight, akBottom});
+    bar->SetSmooth(true);
+    bar->SetPosition(50);
+    auto* bevel = new TBevel(&form);
+    bevel->SetParent(&form);
+    bevel->SetBounds(8, 60, 384, 13);
+    bevel->SetShape(bsBottomLine);
+    int clicks = 0;
+    struct Counter
+    {
+        int* count;
+        TProgressBar* bar;
+        void Clicked(TObject*)
+        {
+            ++*count;
+            bar->SetPosition((bar->Position() + 10) % 100);
+            bar->Update();
+        }
+    } counter{&clicks, bar};
+    patch->OnClick = MakeClosure(&counter, &Counter::Clicked);
+    browse->OnClick = MakeClosure(&counter, &Counter::Clicked);
+
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(window) && form.PaintCount() > 0 && HasFocus(window); }));
+    // The window shows what the form painted.
+    auto matches = [&]
+    {
+        probe->Sync();
+        int w = form.ClientWidth();
+        for (auto [x, y] : {std::pair{2, 2}, {100, 15}, {20, 44}, {300, 44}, {50, 71}, {40, 98}, {370, 17}})
+        {
+            uint32_t want = form.Pixels()[y * w + x] & 0xFFFFFF;
+            if (ReadPixel(window, x, y) != want)
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(PumpUntil(matches));
+    EXPECT_EQ(ReadPixel(window, 2, 2), 0xD4D0C8u);    // the button face
+    EXPECT_EQ(ReadPixel(window, 100, 15), 0xFFFFFFu); // inside the edit
+    EXPECT_EQ(ReadPixel(window, 20, 44), 0x0A246Au);  // the bar's fill
+    EXPECT_TRUE(edit->Focused());
+
+    // Typing reaches the edit; Enter presses the default button.
+    Key("a");
+    Key("b", "Shift_L");
+    EXPECT_TRUE(PumpUntil([&] { return edit->Text() == UnicodeString(u"aB"); }));
+    Key("Return");
+    EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
+
+    // The user resizes the window: anchors follow, and the window shows the new pixels.
+    probe->ResizeWindow(window, 500, 150);
+    EXPECT_TRUE(PumpUntil([&] { return form.ClientWidth() == 500 && form.ClientHeight() == 150; }));
+    EXPECT_EQ(edit->Width(), 359);
+    EXPECT_EQ(browse->Left(), 460);
+    EXPECT_EQ(patch->Top(), 117);
+    EXPECT_TRUE(PumpUntil(matches));
+    // The program resizes it back.
+    form.SetClientWidth(400);
+    form.SetClientHeight(120);
+    EXPECT_TRUE(PumpUntil(
+        [&]
+        {
+            int w = 0, h = 0;
+            return probe->WindowSize(window, w, h) && w == 400 && h == 120;
+        }));
+    EXPECT_TRUE(PumpUntil(matches));
+
+    // An expose shows the pixels again.
+    probe->ExposeAll(window);
+    EXPECT_TRUE(PumpUntil(matches));
+
+    // The focus goes elsewhere and comes back by a click.
+    probe->FocusElsewhere();
+    EXPECT_TRUE(PumpUntil([&] { return !edit->Focused(); }));
+    EXPECT_EQ(form.ActiveControl(), edit);
+    ClickAt(window, 200, 18);
+    EXPECT_TRUE(PumpUntil([&] { return edit->Focused() && HasFocus(window); }));
+
+    // 1,000 random keys and mouse actions.
+    std::mt19937 random(20261207);
+    const char* const keys[] = {"a",     "z",    "1",      "space",  "BackSpace", "Delete", "Left",
+                                "Right", "Home", "End",    "Tab",    "Return",    "Escape", "Cyrillic_a",
+                                "Up",    "Down", "Insert", "period", "v",         "x",      "c"};
+    const char* const modifiers[] = {nullptr, nullptr, nullptr, "Shift_L", "Control_L"};
+    for (int i = 0; i < 1000; ++i)
+    {
+        int kind = static_cast<int>(random() % 4);
+        int x = static_cast<int>(random() % 400);
+        int y = static_cast<int>(random() % 120);
+        switch (kind)
+        {
+        case 0:
+            Key(keys[random() % std::size(keys)], modifiers[random() % std::size(modifiers)]);
+            break;
+        case 1:
+            ClickAt(window, x, y);
+            break;
+        case 2:
+            MoveTo(window, x, y);
+            probe->Button(1, true);
+            MoveTo(window, static_cast<int>(random() % 400), static_cast<int>(random() % 120));
+            probe->Button(1, false);
+            break;
+        default:
+        {
+            MoveTo(window, x, y);
+            int button = 3 + static_cast<int>(random() % 3); // right, the wheel
+            probe->Button(button, true);
+            probe->Button(button, false);
+        }
+        break;
+        }
+        if (i % 10 == 0)
+            Application->ProcessMessages();
+    }
+    Application->ProcessMessages();
+    // Still alive and consistent: the window shows the form's pixels.
+    EXPECT_TRUE(Viewable(window));
+    EXPECT_TRUE(PumpUntil(matches));
+    EXPECT_LE(edit->SelStart() + edit->SelLength(), edit->Text().Length());
+    form.Hide();
+    EXPECT_TRUE(PumpUntil([&] { return !Viewable(window); }));
+}
+
+TEST_F(DesktopPresenterTest, ClipboardTextReachesOtherProgramsAndComesBack)
+{
+    Clipboard()->SetAsText(u"Models.pck — архив");
+    EXPECT_TRUE(X11::OwnsClipboard());
+    EXPECT_TRUE(probe->ClipboardOwned());
+    std::u16string desktop;
+    EXPECT_TRUE(X11::GetClipboardText(desktop));
+    EXPECT_EQ(desktop, u"Models.pck — архив");
+    // Another program takes the clipboard with its own text: the next read here sees it.
+    {
+        ClipboardServer other(server.Name(), "C:\\Games\\Models.pck");
+        for (int i = 0; i < 200 && X11::OwnsClipboard(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(Clipboard()->AsText().str(), u"C:\\Games\\Models.pck");
+    }
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+#include "tests/support/XProbe.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+
+XProbe::XProbe(const std::string& displayName) : m_display(XOpenDisplay(displayName.c_str())) {}
+
+XProbe::~XProbe()
+{
+    if (m_display)
+        XCloseDisplay(m_display);
+}
+
+bool XProbe::Viewable(unsigned long window)
+{
+    XWindowAttributes a{};
+    return window != 0 && XGetWindowAttributes(m_display, window, &a) && a.map_state == IsViewable;
+}
+
+bool XProbe::HasFocus(unsigned long window)
+{
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(m_display, &focus, &revert);
+    return window != 0 && focus == window;
+}
+
+uint32_t XProbe::ReadPixel(unsigned long window, int x, int y)
+{
+    XImage* image = XGetImage(m_display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return 0xDEADBEEF;
+    uint32_t p = static_cast<uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFF;
+    XDestroyImage(image);
+    return p;
+}
+
+bool XProbe::WindowSize(unsigned long window, int& width, int& height)
+{
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(m_display, window, &a))
+        return false;
+    width = a.width;
+    height = a.height;
+    return true;
+}
+
+void XProbe::Key(const char* keysym, const char* modifier)
+{
+    KeyCode code = XKeysymToKeycode(m_display, XStringToKeysym(keysym));
+    KeyCode mod = modifier ? XKeysymToKeycode(m_display, XStringToKeysym(modifier)) : 0;
+    if (mod)
+        XTestFakeKeyEvent(m_display, mod, True, 0);
+    if (code)
+    {
+        XTestFakeKeyEvent(m_display, code, True, 0);
+        XTestFakeKeyEvent(m_display, code, False, 0);
+    }
+    if (mod)
+        XTestFakeKeyEvent(m_display, mod, False, 0);
+    XSync(m_display, False);
+}
+
+void XProbe::MoveTo(unsigned long window, int x, int y)
+{
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), rootX, rootY, 0);
+}
+
+void XProbe::Button(int button, bool down)
+{
+    XTestFakeButtonEvent(m_display, static_cast<unsigned>(button), down ? True : False, 0);
+    XSync(m_display, False);
+}
+
+void XProbe::ClickAt(unsigned long window, int x, int y)
+{
+    MoveTo(window, x, y);
+    XTestFakeButtonEvent(m_display, 1, True, 0);
+    XTestFakeButtonEvent(m_display, 1, False, 0);
+    XSync(m_display, False);
+}
+
+void XProbe::ResizeWindow(unsigned long window, int width, int height)
+{
+    XResizeWindow(m_display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(m_display, False);
+}
+
+void XProbe::ExposeAll(unsigned long window)
+{
+    XClearArea(m_display, window, 0, 0, 0, 0, True);
+    XSync(m_display, False);
+}
+
+void XProbe::FocusElsewhere()
+{
+    XSetInputFocus(m_display, None, RevertToNone, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XProbe::RequestClose(unsigned long window)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, window, False, NoEventMask, &e);
+    XSync(m_display, False);
+}
+
+bool XProbe::ClipboardOwned()
+{
+    return XGetSelectionOwner(m_display, XInternAtom(m_display, "CLIPBOARD", False)) != None;
+}
+
+void XProbe::Sync()
+{
+    XSync(m_display, False);
+}
+
+ClipboardServer::ClipboardServer(const std::string& displayName, std::string text)
+{
+    Display* d = XOpenDisplay(displayName.c_str());
+    if (!d)
+        return;
+    Window owner = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+    XSetSelectionOwner(d, clipboard, owner, CurrentTime);
+    XSync(d, False);
+    m_thread = std::thread(
+        [this, d, text = std::move(text)]
+        {
+            Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+            while (!m_done)
+            {
+                while (XPending(d) > 0)
+                {
+                    XEvent e;
+                    XNextEvent(d, &e);
+                    if (e.type != SelectionRequest)
+                        continue;
+                    XSelectionRequestEvent& r = e.xselectionrequest;
+                    XSelectionEvent reply{};
+                    reply.type = SelectionNotify;
+                    reply.requestor = r.requestor;
+                    reply.selection = r.selection;
+                    reply.target = r.target;
+                    reply.time = r.time;
+                    reply.property = None;
+                    if (r.target == utf8)
+                    {
+                        XChangeProperty(d, r.requestor, r.property, utf8, 8, PropModeReplace,
+                                        reinterpret_cast<const unsigned char*>(text.data()),
+                                        static_cast<int>(text.size()));
+                        reply.property = r.property;
+                    }
+                    XSendEvent(d, r.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+                    XFlush(d);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            XCloseDisplay(d);
+        });
+}
+
+ClipboardServer::~ClipboardServer()
+{
+    m_done = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}

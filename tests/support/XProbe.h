@@ -1,0 +1,58 @@
+// A test's own connection to an X server: reads windows' state and pixels and injects keyboard and
+// mouse input with XTest, without bringing Xlib's names into the test (they clash with the class
+// library's `Screen`).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+class XProbe
+{
+public:
+    explicit XProbe(const std::string& displayName);
+    ~XProbe();
+    XProbe(const XProbe&) = delete;
+    XProbe& operator=(const XProbe&) = delete;
+
+    bool Open() const { return m_display != nullptr; }
+
+    bool Viewable(unsigned long window);
+    bool HasFocus(unsigned long window);
+    uint32_t ReadPixel(unsigned long window, int x, int y); // 0x00RRGGBB, 0xDEADBEEF on failure
+    bool WindowSize(unsigned long window, int& width, int& height);
+
+    // A key by its keysym name ("Return", "a", "Cyrillic_a"), with a modifier key held ("Shift_L").
+    void Key(const char* keysym, const char* modifier = nullptr);
+    void MoveTo(unsigned long window, int x, int y);
+    void Button(int button, bool down);
+    void ClickAt(unsigned long window, int x, int y);
+
+    // What a window manager or the desktop would do.
+    void ResizeWindow(unsigned long window, int width, int height);
+    void ExposeAll(unsigned long window);
+    void FocusElsewhere();
+    // The window manager's close request (the close button).
+    void RequestClose(unsigned long window);
+    bool ClipboardOwned();
+    void Sync();
+
+private:
+    struct _XDisplay* m_display = nullptr;
+};
+
+// Another program on the display that takes the CLIPBOARD selection and answers requests for it
+// with `text` (UTF-8) until it is destroyed.
+class ClipboardServer
+{
+public:
+    ClipboardServer(const std::string& displayName, std::string text);
+    ~ClipboardServer();
+    ClipboardServer(const ClipboardServer&) = delete;
+    ClipboardServer& operator=(const ClipboardServer&) = delete;
+
+private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
