@@ -1069,3 +1069,34 @@ TEST_F(D3D9RasterTest, TextureTransformScalesCoordinates)
     texture->Release();
 }
 } // namespace
+
+namespace
+{
+TEST_F(D3D9RasterSceneTest, WildCoordinatesDrawNothingWrong)
+{
+    Create(32, 32);
+    Camera();
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const float nan = std::nanf(""), inf = INFINITY, huge = 3e38f;
+    const DWORD c = 0x00FFFFFF;
+    // Each triangle has one vertex that is no usable position; none may draw or crash.
+    std::vector<ColourVertex> bad = {{nan, 0, 5, c},  {1, 0, 5, c}, {0, 1, 5, c},  {inf, 0, 5, c},  {1, 0, 5, c},
+                                     {0, 1, 5, c},    {0, -inf, 5, c}, {1, 0, 5, c}, {0, 1, 5, c}, {0, 0, nan, c},
+                                     {1, 0, 5, c},    {0, 1, 5, c}};
+    Draw(D3DPT_TRIANGLELIST, 4, bad, ColourFvf);
+    std::vector<ColourVertex> lines;
+    for (size_t i = 0; i < bad.size(); i += 3)
+        lines.insert(lines.end(), {bad[i], bad[i + 1]});
+    Draw(D3DPT_LINELIST, 4, lines, ColourFvf);
+    Draw(D3DPT_POINTLIST, 2, std::vector<ColourVertex>{{nan, 0, 5, c}, {inf, inf, inf, c}}, ColourFvf);
+    for (uint32_t p : Pixels())
+        ASSERT_EQ(p, 0u);
+    // Huge but finite coordinates are clipped like any others: the triangle covers the view.
+    std::vector<ColourVertex> wide = {{-huge, -1e30f, 5, c}, {huge, -1e30f, 5, c}, {0, 1e30f, 5, c}};
+    Draw(D3DPT_TRIANGLELIST, 1, wide, ColourFvf);
+    std::vector<RhwVertex> screen = {{-1e9f, -1e9f, 0.5f, 1, c}, {1e9f, -1e9f, 0.5f, 1, c}, {0, 1e9f, 0.5f, 1, c}};
+    Draw(D3DPT_TRIANGLELIST, 1, screen, RhwFvf);
+    EXPECT_EQ(Pixel(16, 16), c);
+}
+} // namespace

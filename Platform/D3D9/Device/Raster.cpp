@@ -951,9 +951,12 @@ struct ClipContext
         return code;
     }
 
-    // Outside the view volume itself (not the guard band): the primitive cannot show.
+    // Outside the view volume itself (not the guard band): the primitive cannot show. A position
+    // that is not a number at all is everywhere outside.
     static unsigned OutsideView(const ClipVertex& v)
     {
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.w))
+            return 0xFF;
         unsigned code = 0;
         if (v.x > v.w)
             code |= 1;
@@ -1082,7 +1085,7 @@ struct Assembler
     void TriangleOut(Emitter& em, UINT ia, UINT ib, UINT ic) const
     {
         unsigned ca = codes[ia - lo], cb = codes[ib - lo], cc2 = codes[ic - lo];
-        if ((ca & cb & cc2) >> 8)
+        if (((ca & cb & cc2) >> 8) || (((ca | cb | cc2) >> 8) & 0x80))
             return;
         if (((ca | cb | cc2) & 0xFF) != 0)
         {
@@ -1108,7 +1111,7 @@ struct Assembler
     {
         unsigned viewA = ClipContext::OutsideView(a), viewB = ClipContext::OutsideView(b),
                  viewC = ClipContext::OutsideView(c);
-        if (viewA & viewB & viewC)
+        if ((viewA & viewB & viewC) || ((viewA | viewB | viewC) & 0x80))
             return;
         ClipVertex poly[MaxPoly], scratch[MaxPoly];
         unsigned count = 3;
@@ -1147,7 +1150,8 @@ struct Assembler
 
     void LineOut(Emitter& em, const ClipVertex& a, const ClipVertex& b) const
     {
-        if (ClipContext::OutsideView(a) & ClipContext::OutsideView(b))
+        unsigned viewA = ClipContext::OutsideView(a), viewB = ClipContext::OutsideView(b);
+        if ((viewA & viewB) || ((viewA | viewB) & 0x80))
             return;
         ClipVertex ends[2] = {a, b};
         unsigned codes = cc.Outside(a) | cc.Outside(b);
