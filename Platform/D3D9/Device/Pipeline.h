@@ -6,7 +6,9 @@
 #include "Platform/D3D9/Device/DeviceState.h"
 #include "Platform/D3D9/Device/ThreadPool.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -40,9 +42,9 @@ struct ScreenVertex
 // One sampled texture as the pixel stage reads it: A8R8G8B8 texels of each level.
 struct TextureView
 {
-    const uint32_t* texels[16];
-    int width[16];
-    int height[16];
+    const uint32_t* texels[16]{};
+    int width[16]{};
+    int height[16]{};
     int levels = 0;
     int firstLevel = 0;
     DWORD addressU, addressV;
@@ -149,12 +151,43 @@ enum : uint8_t
 };
 
 // The scratch memory of one part of a draw (a range of its primitives), kept between draws.
+// Grows without clearing what it adds: records are written whole as they are made.
+class RecordArena
+{
+public:
+    uint8_t* data() { return m_data.get(); }
+    const uint8_t* data() const { return m_data.get(); }
+    size_t size() const { return m_size; }
+    void clear() { m_size = 0; }
+    // Room for `bytes` more at the end; returns its offset.
+    size_t Append(size_t bytes)
+    {
+        if (m_size + bytes > m_capacity)
+        {
+            size_t capacity = std::max<size_t>(m_capacity * 2, std::max<size_t>(m_size + bytes, 1u << 16));
+            std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity]);
+            if (m_size)
+                std::memcpy(grown.get(), m_data.get(), m_size);
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        size_t at = m_size;
+        m_size += bytes;
+        return at;
+    }
+    void Shrink(size_t bytes) { m_size -= bytes; }
+
+private:
+    std::unique_ptr<uint8_t[]> m_data;
+    size_t m_size = 0, m_capacity = 0;
+};
+
 struct PartBins
 {
     std::vector<ClipVertex> vertices;
     std::vector<ScreenVertex> screen; // of vertices that need no clipping
     std::vector<uint16_t> codes;      // clip codes: guard band and planes low, view volume high
-    std::vector<uint8_t> records;
+    RecordArena records;
     std::vector<std::vector<uint32_t>> tiles; // offsets of records per tile
 };
 

@@ -734,8 +734,7 @@ struct Emitter
 
     Prim* New()
     {
-        size_t at = bins.records.size();
-        bins.records.resize(at + stride);
+        size_t at = bins.records.Append(stride);
         auto* p = reinterpret_cast<Prim*>(bins.records.data() + at);
         p->draw = draw;
         return p;
@@ -857,7 +856,7 @@ struct Emitter
         p->maxY = std::min(my1, s.clipBottom);
         if (p->minX > p->maxX || p->minY > p->maxY)
         {
-            bins.records.resize(bins.records.size() - stride);
+            bins.records.Shrink(stride);
             return;
         }
         Flat(p, provoking);
