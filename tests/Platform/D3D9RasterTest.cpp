@@ -1100,3 +1100,56 @@ TEST_F(D3D9RasterSceneTest, WildCoordinatesDrawNothingWrong)
     EXPECT_EQ(Pixel(16, 16), c);
 }
 } // namespace
+
+namespace
+{
+TEST_F(D3D9RasterTest, DrawsOfOneSceneKeepTheirOrder)
+{
+    Create(64, 64);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_ZENABLE, FALSE);
+    std::vector<uint8_t> red(4), green(4);
+    const uint32_t r = 0xFFFF0000, g = 0xFF00FF00;
+    std::memcpy(red.data(), &r, 4);
+    std::memcpy(green.data(), &g, 4);
+    IDirect3DTexture9* texture = Texture(1, 1, D3DFMT_A8R8G8B8, red);
+    dev->SetTexture(0, texture);
+    dev->SetFVF(RhwTexFvf);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    // Many overlapping draws, big (split over threads) and small: the last one drawn shows.
+    for (int i = 0; i < 40; ++i)
+    {
+        std::vector<RhwTexVertex> q;
+        int cells = i % 2 ? 1 : 40; // a quad, or a grid of 40 x 40 quads over the same area
+        for (int y = 0; y < cells; ++y)
+            for (int x = 0; x < cells; ++x)
+            {
+                float s = 64.0f / cells;
+                auto quad = Quad(x * s, y * s, (x + 1) * s, (y + 1) * s, 0xFF000000u | DWORD(i * 6));
+                q.insert(q.end(), quad.begin(), quad.end());
+            }
+        dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(q.size() / 3), q.data(), sizeof(RhwTexVertex)), D3D_OK);
+    }
+    // A texture changed between two draws of one scene: each draw shows the texels of its time.
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    auto left = Quad(0, 0, 32, 8, 0xFFFFFFFF), right = Quad(32, 0, 64, 8, 0xFFFFFFFF);
+    ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, left.data(), sizeof(RhwTexVertex)), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    std::memcpy(lr.pBits, green.data(), 4);
+    texture->UnlockRect(0);
+    ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, right.data(), sizeof(RhwTexVertex)), D3D_OK);
+    // The texture may go while its draw waits.
+    dev->SetTexture(0, nullptr);
+    texture->Release();
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    EXPECT_EQ(Pixel(10, 4), 0xFF0000u);
+    EXPECT_EQ(Pixel(50, 4), 0x00FF00u);
+    std::vector<uint32_t> px = Pixels();
+    for (int y = 8; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(px[y * 64 + x], DWORD(39 * 6)) << x << ", " << y;
+}
+} // namespace

@@ -1499,7 +1499,7 @@ void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSe
     size_t bytes = 0;
     for (unsigned p = 0; p < m_slotsUsed; ++p)
         bytes += m_parts[p].records.size();
-    if (bytes > (64u << 20) || m_drawCount >= 0xFFFFFFF0u)
+    if (bytes > (64u << 20) || m_drawCount >= 4096)
         Flush();
 }
 
