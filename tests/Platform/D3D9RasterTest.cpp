@@ -1153,3 +1153,54 @@ TEST_F(D3D9RasterTest, DrawsOfOneSceneKeepTheirOrder)
             ASSERT_EQ(px[y * 64 + x], DWORD(39 * 6)) << x << ", " << y;
 }
 } // namespace
+
+namespace
+{
+TEST_F(D3D9RasterSceneTest, MaterialSourcesAndSpecular)
+{
+    Create(64, 64);
+    Camera();
+    struct V
+    {
+        float x, y, z, nx, ny, nz;
+        DWORD diffuse;
+    };
+    const DWORD vc = 0xFF408020;
+    std::vector<V> quad = {{-1, 1, 5, 0, 0, -1, vc}, {1, 1, 5, 0, 0, -1, vc},  {1, -1, 5, 0, 0, -1, vc},
+                           {-1, 1, 5, 0, 0, -1, vc}, {1, -1, 5, 0, 0, -1, vc}, {-1, -1, 5, 0, 0, -1, vc}};
+    D3DMATERIAL9 m{};
+    m.Diffuse = {0.5f, 0.5f, 0.5f, 1};
+    m.Specular = {0.25f, 0.5f, 0.75f, 1};
+    m.Power = 8.0f;
+    dev->SetMaterial(&m);
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Specular = {1, 1, 1, 1};
+    light.Direction = {0, 0, 1}; // straight onto the quad: N.L = 1
+    dev->SetLight(0, &light);
+    dev->LightEnable(0, TRUE);
+    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+    struct Case
+    {
+        BOOL colourVertex;
+        DWORD source;
+        BOOL specular;
+        float r, g, b;
+    };
+    const float vr = 0x40 / 255.0f, vg = 0x80 / 255.0f, vb = 0x20 / 255.0f;
+    // With the viewer far away along the axis the half vector is the normal: N.H = 1.
+    for (Case c : {Case{TRUE, D3DMCS_COLOR1, FALSE, vr, vg, vb}, Case{FALSE, D3DMCS_COLOR1, FALSE, 0.5f, 0.5f, 0.5f},
+                   Case{TRUE, D3DMCS_MATERIAL, FALSE, 0.5f, 0.5f, 0.5f},
+                   Case{TRUE, D3DMCS_COLOR1, TRUE, vr + 0.25f, vg + 0.5f, vb + 0.75f}})
+    {
+        RenderState(D3DRS_COLORVERTEX, c.colourVertex);
+        RenderState(D3DRS_DIFFUSEMATERIALSOURCE, c.source);
+        RenderState(D3DRS_SPECULARENABLE, c.specular);
+        RenderState(D3DRS_LOCALVIEWER, FALSE);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        Draw(D3DPT_TRIANGLELIST, 2, quad, fvf);
+        ExpectColour(Pixel(32, 32), std::min(1.0f, c.r), std::min(1.0f, c.g), std::min(1.0f, c.b), "material source");
+    }
+}
+} // namespace
