@@ -35,8 +35,8 @@ namespace
 using Clock = std::chrono::steady_clock;
 constexpr float Pi = 3.14159265358979f;
 constexpr int ViewWidth = 640, ViewHeight = 480;
-constexpr int Rows = 10, Columns = 10;         // spheres in the field
-constexpr int Rings = 20, Segments = 25;       // 2 x 20 x 25 = 1,000 triangles a sphere
+constexpr int Rows = 10, Columns = 10;   // spheres in the field
+constexpr int Rings = 20, Segments = 25; // 2 x 20 x 25 = 1,000 triangles a sphere
 constexpr int Lines = 10000;
 
 struct Vertex
@@ -184,7 +184,8 @@ struct SoftRun
         p.Windowed = TRUE;
         p.EnableAutoDepthStencil = TRUE;
         p.AutoDepthStencilFormat = D3DFMT_D16;
-        if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, view->Handle(), D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &dev) != D3D_OK)
+        if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, view->Handle(), D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p,
+                              &dev) != D3D_OK)
             return false;
         dev->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&soft));
         dev->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
@@ -219,7 +220,8 @@ struct SoftRun
         light.Direction = {0.3f, -0.8f, 0.5f};
         for (int v = 0; v < 4; ++v)
         {
-            D3DVIEWPORT9 vp{DWORD((v % 2) * ViewWidth), DWORD((v / 2) * ViewHeight), ViewWidth, ViewHeight, 0, 1};
+            D3DVIEWPORT9 vp{
+                DWORD((v % 2) * ViewWidth), DWORD((v / 2) * ViewHeight), ViewWidth, ViewHeight, 0, 1};
             dev->SetViewport(&vp);
             dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF303040, 1.0f, 0);
             dev->BeginScene();
@@ -244,8 +246,9 @@ struct SoftRun
                 float world[16];
                 RowWorld(world, r);
                 dev->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(world));
-                dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(s.row.size()), UINT(s.indices.size() / 3),
-                                            s.indices.data(), D3DFMT_INDEX32, s.row.data(), sizeof(Vertex));
+                dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(s.row.size()),
+                                            UINT(s.indices.size() / 3), s.indices.data(), D3DFMT_INDEX32,
+                                            s.row.data(), sizeof(Vertex));
             }
             float world[16];
             RowWorld(world, Rows / 2);
@@ -283,13 +286,24 @@ double GlSecondsPerFrame(const Scene& s, int frames)
 {
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    EGLDisplay display = getPlatformDisplay ? getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
-                                            : EGL_NO_DISPLAY;
+    EGLDisplay display = getPlatformDisplay
+                             ? getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
+                             : EGL_NO_DISPLAY;
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
         return -1;
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE,        8, EGL_GREEN_SIZE, 8,
-                                       EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      16,
-                                       EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                       EGL_PBUFFER_BIT,
+                                       EGL_RED_SIZE,
+                                       8,
+                                       EGL_GREEN_SIZE,
+                                       8,
+                                       EGL_BLUE_SIZE,
+                                       8,
+                                       EGL_DEPTH_SIZE,
+                                       16,
+                                       EGL_RENDERABLE_TYPE,
+                                       EGL_OPENGL_BIT,
+                                       EGL_NONE};
     EGLConfig config;
     EGLint count = 0;
     if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count == 0)
@@ -298,7 +312,8 @@ double GlSecondsPerFrame(const Scene& s, int frames)
     EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
     eglBindAPI(EGL_OPENGL_API);
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (surface == EGL_NO_SURFACE || context == EGL_NO_CONTEXT || !eglMakeCurrent(display, surface, surface, context))
+    if (surface == EGL_NO_SURFACE || context == EGL_NO_CONTEXT ||
+        !eglMakeCurrent(display, surface, surface, context))
         return -1;
     std::fprintf(stderr, "OpenGL: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
@@ -450,12 +465,13 @@ int main(int argc, char** argv)
         double seconds = SecondsPerFrame(frames, [&] { soft.Frame(scene); });
         if (threads == 2)
             twoCores = seconds;
-        std::printf("  device  %2u thread%s: %7.1f frames/s (%6.1f ms a frame)", threads, threads == 1 ? " " : "s",
-                    1.0 / seconds, seconds * 1000.0);
+        std::printf("  device  %2u thread%s: %7.1f frames/s (%6.1f ms a frame)", threads,
+                    threads == 1 ? " " : "s", 1.0 / seconds, seconds * 1000.0);
 #ifdef KELVANE_BENCH_GL
         double gl = withGl ? GlInChild(scene, frames, threads) : -1;
         if (gl > 0)
-            std::printf("   OpenGL (llvmpipe): %7.1f frames/s   device/OpenGL speed %.2f", 1.0 / gl, gl / seconds);
+            std::printf("   OpenGL (llvmpipe): %7.1f frames/s   device/OpenGL speed %.2f", 1.0 / gl,
+                        gl / seconds);
         else if (withGl)
             std::printf("   OpenGL: no context");
 #endif

@@ -107,8 +107,8 @@ protected:
         p.Windowed = TRUE;
         p.EnableAutoDepthStencil = TRUE;
         p.AutoDepthStencilFormat = D3DFMT_D16;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                      &p, &dev),
+        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &dev),
                   D3D_OK);
         ASSERT_EQ(dev->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&m_soft)), S_OK);
         m_width = width;
@@ -138,9 +138,9 @@ protected:
         std::vector<uint32_t> out(static_cast<size_t>(m_width) * m_height);
         for (UINT y = 0; y < m_height; ++y)
             for (UINT x = 0; x < m_width; ++x)
-                out[y * m_width + x] =
-                    reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(lr.pBits) + y * lr.Pitch)[x] &
-                    0xFFFFFF;
+                out[y * m_width + x] = reinterpret_cast<const uint32_t*>(
+                                           static_cast<const uint8_t*>(lr.pBits) + y * lr.Pitch)[x] &
+                                       0xFFFFFF;
         back->UnlockRect();
         back->Release();
         return out;
@@ -163,8 +163,9 @@ protected:
     static std::vector<RhwTexVertex> Quad(float x0, float y0, float x1, float y1, DWORD colour, float u1 = 1,
                                           float v1 = 1)
     {
-        return {{x0, y0, 0.5f, 1, colour, 0, 0},  {x1, y0, 0.5f, 1, colour, u1, 0}, {x1, y1, 0.5f, 1, colour, u1, v1},
-                {x0, y0, 0.5f, 1, colour, 0, 0},  {x1, y1, 0.5f, 1, colour, u1, v1}, {x0, y1, 0.5f, 1, colour, 0, v1}};
+        return {{x0, y0, 0.5f, 1, colour, 0, 0},   {x1, y0, 0.5f, 1, colour, u1, 0},
+                {x1, y1, 0.5f, 1, colour, u1, v1}, {x0, y0, 0.5f, 1, colour, 0, 0},
+                {x1, y1, 0.5f, 1, colour, u1, v1}, {x0, y1, 0.5f, 1, colour, 0, v1}};
     }
 
     IDirect3DDevice9* dev = nullptr;
@@ -204,7 +205,10 @@ TEST_F(D3D9RasterTest, SharedEdgesCoverEveryPixelExactlyOnce)
         float x0, y0, x1, y1;
     };
     // Edges on pixel centres, between them, and reaching past the target.
-    const Case cases[] = {{0, 0, 64, 64}, {3.25f, 2.75f, 41.5f, 30.125f}, {10, 10, 20, 20}, {-5.3f, 7.9f, 70.2f, 8.9f},
+    const Case cases[] = {{0, 0, 64, 64},
+                          {3.25f, 2.75f, 41.5f, 30.125f},
+                          {10, 10, 20, 20},
+                          {-5.3f, 7.9f, 70.2f, 8.9f},
                           {12.5f, 0.5f, 13.5f, 63.5f}};
     for (const Case& c : cases)
         for (bool otherDiagonal : {false, true})
@@ -273,9 +277,9 @@ TEST_F(D3D9RasterSceneTest, ClippingDrawsNothingUnseenAndCutsAtTheNearPlane)
     RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     const DWORD c = 0x0080C040;
     // Right of the view, behind the camera, beyond the far plane.
-    std::vector<ColourVertex> unseen = {{20, 0, 5, c},   {30, 1, 5, c},    {25, -1, 5, c},  {-1, -1, -5, c},
-                                        {1, -1, -5, c},  {0, 1, -5, c},    {-1, -1, 200, c}, {1, -1, 200, c},
-                                        {0, 1, 200, c}};
+    std::vector<ColourVertex> unseen = {{20, 0, 5, c},    {30, 1, 5, c},   {25, -1, 5, c},
+                                        {-1, -1, -5, c},  {1, -1, -5, c},  {0, 1, -5, c},
+                                        {-1, -1, 200, c}, {1, -1, 200, c}, {0, 1, 200, c}};
     Draw(D3DPT_TRIANGLELIST, 3, unseen, ColourFvf);
     for (uint32_t p : Pixels())
         ASSERT_EQ(p, 0u);
@@ -309,8 +313,8 @@ TEST_F(D3D9RasterSceneTest, LightsFollowTheLightingEquations)
     Camera();
     // A quad at z = 5 facing the camera; its corners are symmetric about the z axis, so every
     // corner gets the same light and the centre pixel shows it.
-    std::vector<NormalVertex> quad = {{-1, 1, 5, 0, 0, -1},  {1, 1, 5, 0, 0, -1}, {1, -1, 5, 0, 0, -1},
-                                      {-1, 1, 5, 0, 0, -1},  {1, -1, 5, 0, 0, -1}, {-1, -1, 5, 0, 0, -1}};
+    std::vector<NormalVertex> quad = {{-1, 1, 5, 0, 0, -1}, {1, 1, 5, 0, 0, -1},  {1, -1, 5, 0, 0, -1},
+                                      {-1, 1, 5, 0, 0, -1}, {1, -1, 5, 0, 0, -1}, {-1, -1, 5, 0, 0, -1}};
     D3DMATERIAL9 m{};
     m.Diffuse = {1.0f, 0.8f, 0.6f, 1.0f};
     m.Ambient = {0.2f, 0.4f, 0.6f, 1.0f};
@@ -363,8 +367,9 @@ TEST_F(D3D9RasterSceneTest, LightsFollowTheLightingEquations)
         float theta, phi;
         const char* what;
     };
-    for (const Spot& s : {Spot{Pi / 2, Pi * 0.6f, "inside the inner cone"}, Spot{Pi / 6, Pi / 3, "outside the cone"},
-                          Spot{Pi * 40 / 180, Pi * 100 / 180, "between the cones"}})
+    for (const Spot& s :
+         {Spot{Pi / 2, Pi * 0.6f, "inside the inner cone"}, Spot{Pi / 6, Pi / 3, "outside the cone"},
+          Spot{Pi * 40 / 180, Pi * 100 / 180, "between the cones"}})
     {
         light.Theta = s.theta;
         light.Phi = s.phi;
@@ -526,7 +531,8 @@ TEST_F(D3D9RasterTest, DepthTestHidesWhatLiesBehind)
         Create(8, 8);
         RenderState(D3DRS_LIGHTING, FALSE);
         RenderState(D3DRS_ZENABLE, z);
-        std::vector<RhwTexVertex> nearQuad = Quad(0, 0, 8, 8, 0xFF00FF00), farQuad = Quad(0, 0, 8, 8, 0xFFFF0000);
+        std::vector<RhwTexVertex> nearQuad = Quad(0, 0, 8, 8, 0xFF00FF00),
+                                  farQuad = Quad(0, 0, 8, 8, 0xFFFF0000);
         for (auto& v : nearQuad)
             v.z = 0.2f;
         for (auto& v : farQuad)
@@ -544,14 +550,16 @@ TEST_F(D3D9RasterTest, CullModeHidesOneWinding)
     Create(8, 8);
     RenderState(D3DRS_LIGHTING, FALSE);
     // On screen, y runs down: this one turns clockwise, its mirror counter-clockwise.
-    std::vector<RhwVertex> cw = {{0, 0, 0.5f, 1, 0xFFFFFF}, {8, 0, 0.5f, 1, 0xFFFFFF}, {0, 8, 0.5f, 1, 0xFFFFFF}};
+    std::vector<RhwVertex> cw = {
+        {0, 0, 0.5f, 1, 0xFFFFFF}, {8, 0, 0.5f, 1, 0xFFFFFF}, {0, 8, 0.5f, 1, 0xFFFFFF}};
     std::vector<RhwVertex> ccw = {cw[0], cw[2], cw[1]};
     struct Case
     {
         DWORD mode;
         bool cwShows, ccwShows;
     };
-    for (Case c : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}})
+    for (Case c :
+         {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}})
     {
         RenderState(D3DRS_CULLMODE, c.mode);
         for (bool clockwise : {true, false})
@@ -579,7 +587,8 @@ TEST_F(D3D9RasterTest, BlendedVertexLandsBetweenItsMatrices)
     dev->SetTransform(D3DTS_WORLDMATRIX(7), &b);
     // Blended clip-space position (0.5 a + 0.5 b applied to the origin) mapped to the viewport.
     const float cx = 0.5f * (-0.5f + 0.25f), cy = 0.5f * (0.25f - 0.75f);
-    const int px = static_cast<int>(std::floor((1 + cx) * 32 + 0.5f)), py = static_cast<int>(std::floor((1 - cy) * 32 + 0.5f));
+    const int px = static_cast<int>(std::floor((1 + cx) * 32 + 0.5f)),
+              py = static_cast<int>(std::floor((1 - cy) * 32 + 0.5f));
 
     struct Indexed
     {
@@ -693,7 +702,8 @@ TEST_F(D3D9RasterTest, PresentShowsTheBackBufferInTheControlsPixels)
 
     // What the view shows can be taken back as an image.
     IDirect3DSurface9* copy = nullptr;
-    ASSERT_EQ(dev->CreateOffscreenPlainSurface(40, 30, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    ASSERT_EQ(dev->CreateOffscreenPlainSurface(40, 30, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr),
+              D3D_OK);
     dev->GetRenderTarget(0, &back);
     ASSERT_EQ(dev->GetRenderTargetData(back, copy), D3D_OK);
     back->Release();
@@ -778,8 +788,8 @@ protected:
 
     void Check(const char* name)
     {
-        std::string diff =
-            ReferenceImage::Compare(std::string("tests/Platform/data/") + name, Pixels(), m_width, m_height, 3);
+        std::string diff = ReferenceImage::Compare(std::string("tests/Platform/data/") + name, Pixels(),
+                                                   m_width, m_height, 3);
         EXPECT_EQ(diff, "");
     }
 };
@@ -798,8 +808,15 @@ TEST_F(D3D9RasterReferenceTest, LitCube)
         float ay[3] = {0, f[1] != 0 ? 0.0f : 1.0f, f[1] != 0 ? f[1] : 0.0f};
         auto corner = [&](float s, float t)
         {
-            return LitVertex{f[0] + s * ax[0] + t * ay[0], f[1] + s * ax[1] + t * ay[1], f[2] + s * ax[2] + t * ay[2],
-                             f[0], f[1], f[2], 0xFFFFFFFF, 0, 0};
+            return LitVertex{f[0] + s * ax[0] + t * ay[0],
+                             f[1] + s * ax[1] + t * ay[1],
+                             f[2] + s * ax[2] + t * ay[2],
+                             f[0],
+                             f[1],
+                             f[2],
+                             0xFFFFFFFF,
+                             0,
+                             0};
         };
         LitVertex a = corner(-1, 1), b = corner(1, 1), c = corner(1, -1), d = corner(-1, -1);
         for (const LitVertex& x : {a, b, c, a, c, d})
@@ -850,9 +867,10 @@ TEST_F(D3D9RasterReferenceTest, TexturedQuad)
     dev->SetTexture(0, texture);
     for (DWORD s : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER})
         dev->SetSamplerState(0, static_cast<D3DSAMPLERSTATETYPE>(s), D3DTEXF_LINEAR);
-    std::vector<LitVertex> q = {{-2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 0, 0}, {2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 4, 0},
-                                {2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 4, 4},   {-2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 0, 0},
-                                {2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 4, 4},   {-2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 0, 4}};
+    std::vector<LitVertex> q = {
+        {-2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 0, 0}, {2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 4, 0},
+        {2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 4, 4},   {-2, 0, -2, 0, 1, 0, 0xFFFFFFFF, 0, 0},
+        {2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 4, 4},   {-2, 0, 2, 0, 1, 0, 0xFFFFFFFF, 0, 4}};
     Draw(D3DPT_TRIANGLELIST, 2, q, LitFvf);
     dev->SetTexture(0, nullptr);
     texture->Release();
@@ -879,8 +897,8 @@ TEST_F(D3D9RasterReferenceTest, WireframeSphere)
     for (int r = 0; r < rings; ++r)
         for (int s = 0; s < segments; ++s)
         {
-            uint16_t a = uint16_t(r * (segments + 1) + s), b = uint16_t(a + 1), c = uint16_t(a + segments + 1),
-                     d = uint16_t(c + 1);
+            uint16_t a = uint16_t(r * (segments + 1) + s), b = uint16_t(a + 1),
+                     c = uint16_t(a + segments + 1), d = uint16_t(c + 1);
             for (uint16_t i : {a, b, c, b, d, c})
                 indices.push_back(i);
         }
@@ -931,7 +949,8 @@ TEST_F(D3D9RasterReferenceTest, PointSprites)
     for (int i = 0; i < 24; ++i)
     {
         float a = 2 * Pi * i / 24;
-        DWORD c = 0xFF000000 | (DWORD(128 + 127 * std::cos(a)) << 16) | (DWORD(128 + 127 * std::sin(a)) << 8) | 0x80;
+        DWORD c = 0xFF000000 | (DWORD(128 + 127 * std::cos(a)) << 16) |
+                  (DWORD(128 + 127 * std::sin(a)) << 8) | 0x80;
         points.push_back({1.5f * std::cos(a), 1.5f * std::sin(a), 2.0f * std::sin(2 * a), c});
     }
     Draw(D3DPT_POINTLIST, UINT(points.size()), points, ColourFvf);
@@ -985,8 +1004,9 @@ TEST_F(D3D9RasterTest, EveryPrimitiveTypeDrawsWhatItNames)
         if (k.indices.empty())
             ASSERT_EQ(dev->DrawPrimitiveUP(k.type, k.count, k.vertices.data(), sizeof(RhwVertex)), D3D_OK);
         else
-            ASSERT_EQ(dev->DrawIndexedPrimitiveUP(k.type, 0, UINT(k.vertices.size()), k.count, k.indices.data(),
-                                                  D3DFMT_INDEX32, k.vertices.data(), sizeof(RhwVertex)),
+            ASSERT_EQ(dev->DrawIndexedPrimitiveUP(k.type, 0, UINT(k.vertices.size()), k.count,
+                                                  k.indices.data(), D3DFMT_INDEX32, k.vertices.data(),
+                                                  sizeof(RhwVertex)),
                       D3D_OK);
         dev->EndScene();
         EXPECT_EQ(count(c), k.pixels) << k.what;
@@ -1029,7 +1049,8 @@ TEST_F(D3D9RasterTest, FlatShadingTakesTheFirstVertexAndGouraudBlends)
     Create(16, 16);
     RenderState(D3DRS_LIGHTING, FALSE);
     RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    std::vector<RhwVertex> v = {{0, 0, 0.5f, 1, 0x00FF0000}, {16, 0, 0.5f, 1, 0x0000FF00}, {0, 16, 0.5f, 1, 0x000000FF}};
+    std::vector<RhwVertex> v = {
+        {0, 0, 0.5f, 1, 0x00FF0000}, {16, 0, 0.5f, 1, 0x0000FF00}, {0, 16, 0.5f, 1, 0x000000FF}};
     RenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
     Draw(D3DPT_TRIANGLELIST, 1, v, RhwFvf);
     EXPECT_EQ(Pixel(5, 5), 0xFF0000u);
@@ -1081,9 +1102,9 @@ TEST_F(D3D9RasterSceneTest, WildCoordinatesDrawNothingWrong)
     const float nan = std::nanf(""), inf = INFINITY, huge = 3e38f;
     const DWORD c = 0x00FFFFFF;
     // Each triangle has one vertex that is no usable position; none may draw or crash.
-    std::vector<ColourVertex> bad = {{nan, 0, 5, c},  {1, 0, 5, c}, {0, 1, 5, c},  {inf, 0, 5, c},  {1, 0, 5, c},
-                                     {0, 1, 5, c},    {0, -inf, 5, c}, {1, 0, 5, c}, {0, 1, 5, c}, {0, 0, nan, c},
-                                     {1, 0, 5, c},    {0, 1, 5, c}};
+    std::vector<ColourVertex> bad = {{nan, 0, 5, c}, {1, 0, 5, c},   {0, 1, 5, c},    {inf, 0, 5, c},
+                                     {1, 0, 5, c},   {0, 1, 5, c},   {0, -inf, 5, c}, {1, 0, 5, c},
+                                     {0, 1, 5, c},   {0, 0, nan, c}, {1, 0, 5, c},    {0, 1, 5, c}};
     Draw(D3DPT_TRIANGLELIST, 4, bad, ColourFvf);
     std::vector<ColourVertex> lines;
     for (size_t i = 0; i < bad.size(); i += 3)
@@ -1095,7 +1116,8 @@ TEST_F(D3D9RasterSceneTest, WildCoordinatesDrawNothingWrong)
     // Huge but finite coordinates are clipped like any others: the triangle covers the view.
     std::vector<ColourVertex> wide = {{-huge, -1e30f, 5, c}, {huge, -1e30f, 5, c}, {0, 1e30f, 5, c}};
     Draw(D3DPT_TRIANGLELIST, 1, wide, ColourFvf);
-    std::vector<RhwVertex> screen = {{-1e9f, -1e9f, 0.5f, 1, c}, {1e9f, -1e9f, 0.5f, 1, c}, {0, 1e9f, 0.5f, 1, c}};
+    std::vector<RhwVertex> screen = {
+        {-1e9f, -1e9f, 0.5f, 1, c}, {1e9f, -1e9f, 0.5f, 1, c}, {0, 1e9f, 0.5f, 1, c}};
     Draw(D3DPT_TRIANGLELIST, 1, screen, RhwFvf);
     EXPECT_EQ(Pixel(16, 16), c);
 }
@@ -1130,7 +1152,9 @@ TEST_F(D3D9RasterTest, DrawsOfOneSceneKeepTheirOrder)
             }
         dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
         dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(q.size() / 3), q.data(), sizeof(RhwTexVertex)), D3D_OK);
+        ASSERT_EQ(
+            dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(q.size() / 3), q.data(), sizeof(RhwTexVertex)),
+            D3D_OK);
     }
     // A texture changed between two draws of one scene: each draw shows the texels of its time.
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -1190,9 +1214,10 @@ TEST_F(D3D9RasterSceneTest, MaterialSourcesAndSpecular)
     };
     const float vr = 0x40 / 255.0f, vg = 0x80 / 255.0f, vb = 0x20 / 255.0f;
     // With the viewer far away along the axis the half vector is the normal: N.H = 1.
-    for (Case c : {Case{TRUE, D3DMCS_COLOR1, FALSE, vr, vg, vb}, Case{FALSE, D3DMCS_COLOR1, FALSE, 0.5f, 0.5f, 0.5f},
-                   Case{TRUE, D3DMCS_MATERIAL, FALSE, 0.5f, 0.5f, 0.5f},
-                   Case{TRUE, D3DMCS_COLOR1, TRUE, vr + 0.25f, vg + 0.5f, vb + 0.75f}})
+    for (Case c :
+         {Case{TRUE, D3DMCS_COLOR1, FALSE, vr, vg, vb}, Case{FALSE, D3DMCS_COLOR1, FALSE, 0.5f, 0.5f, 0.5f},
+          Case{TRUE, D3DMCS_MATERIAL, FALSE, 0.5f, 0.5f, 0.5f},
+          Case{TRUE, D3DMCS_COLOR1, TRUE, vr + 0.25f, vg + 0.5f, vb + 0.75f}})
     {
         RenderState(D3DRS_COLORVERTEX, c.colourVertex);
         RenderState(D3DRS_DIFFUSEMATERIALSOURCE, c.source);
@@ -1200,7 +1225,8 @@ TEST_F(D3D9RasterSceneTest, MaterialSourcesAndSpecular)
         RenderState(D3DRS_LOCALVIEWER, FALSE);
         dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         Draw(D3DPT_TRIANGLELIST, 2, quad, fvf);
-        ExpectColour(Pixel(32, 32), std::min(1.0f, c.r), std::min(1.0f, c.g), std::min(1.0f, c.b), "material source");
+        ExpectColour(Pixel(32, 32), std::min(1.0f, c.r), std::min(1.0f, c.g), std::min(1.0f, c.b),
+                     "material source");
     }
 }
 } // namespace

@@ -58,8 +58,8 @@ std::string Compare(const std::string& relative, const std::vector<uint32_t>& pi
     if (write && std::strcmp(write, "1") == 0)
     {
         std::vector<uint8_t> png = ImageFiles::Png(pixels, width, height, false);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
-                                                    static_cast<std::streamsize>(png.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
         return {};
     }
     std::vector<uint32_t> expected;
@@ -73,7 +73,8 @@ std::string Compare(const std::string& relative, const std::vector<uint32_t>& pi
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
         {
-            uint32_t a = pixels[static_cast<size_t>(y) * width + x], b = expected[static_cast<size_t>(y) * width + x];
+            uint32_t a = pixels[static_cast<size_t>(y) * width + x],
+                     b = expected[static_cast<size_t>(y) * width + x];
             for (int shift = 0; shift < 24; shift += 8)
             {
                 int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);

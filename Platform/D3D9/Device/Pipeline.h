@@ -51,8 +51,8 @@ struct TextureView
     uint32_t border;
     DWORD magFilter, minFilter, mipFilter;
     float lodBias;
-    bool needsLod;  // the level or the filter depends on the footprint
-    bool wrapPow2;  // wrapped in both directions with power-of-two sizes
+    bool needsLod; // the level or the filter depends on the footprint
+    bool wrapPow2; // wrapped in both directions with power-of-two sizes
 };
 
 struct StageSetup
@@ -122,7 +122,7 @@ struct Prim
     uint8_t xMajor;
     uint8_t lastPixel;
     uint8_t pad;
-    uint32_t draw; // the draw it belongs to, in the order of the batch
+    uint32_t draw;                  // the draw it belongs to, in the order of the batch
     int32_t minX, minY, maxX, maxY; // pixels it may touch, inside the clip rectangle
     union
     {
@@ -191,7 +191,6 @@ struct PartBins
     std::vector<std::vector<uint32_t>> tiles; // offsets of records per tile
 };
 
-
 // Fills the pixel part of `setup` from the state; false when there is nothing to draw into.
 // The textures of the stages are decoded first (on the calling thread).
 bool PrepareSetup(const DeviceState& state, DrawSetup& setup);
@@ -232,7 +231,8 @@ struct VertexProgram
     LightSetup lights[8];
     float globalAmbient[3];
     float matDiffuse[4], matAmbient[4], matSpecular[4], matEmissive[4], power;
-    int diffuseSource = 0, ambientSource = 0, specularSource = 0, emissiveSource = 0; // 0 material, 1 colour 1, 2 colour 2
+    int diffuseSource = 0, ambientSource = 0, specularSource = 0,
+        emissiveSource = 0; // 0 material, 1 colour 1, 2 colour 2
 
     // Texture coordinates of each sampling stage: the set it reads and its transform.
     unsigned texOutputs = 0;

@@ -43,8 +43,8 @@ HRESULT DeviceImpl::ShowBackBuffer(const RECT* sourceRect, const RECT* destRect,
     if (!WindowSurface(window, surface))
         return D3D_OK;
     const PixelStore& back = m_backBuffer->Store();
-    RECT src = sourceRect ? *sourceRect
-                          : RECT{0, 0, static_cast<LONG>(back.width), static_cast<LONG>(back.height)};
+    RECT src =
+        sourceRect ? *sourceRect : RECT{0, 0, static_cast<LONG>(back.width), static_cast<LONG>(back.height)};
     RECT dst = destRect ? *destRect : RECT{0, 0, surface.width, surface.height};
     if (src.left < 0 || src.top < 0 || src.right > static_cast<LONG>(back.width) ||
         src.bottom > static_cast<LONG>(back.height) || src.left >= src.right || src.top >= src.bottom)
@@ -77,8 +77,8 @@ HRESULT DeviceImpl::ShowBackBuffer(const RECT* sourceRect, const RECT* destRect,
             out[bx] = argb & 0x00FFFFFFu;
         }
     }
-    surface.markDirty(surface.form, static_cast<int32_t>(bx0), static_cast<int32_t>(by0), static_cast<int32_t>(bx1),
-                      static_cast<int32_t>(by1));
+    surface.markDirty(surface.form, static_cast<int32_t>(bx0), static_cast<int32_t>(by0),
+                      static_cast<int32_t>(bx1), static_cast<int32_t>(by1));
     return D3D_OK;
 }
 } // namespace Soft9

@@ -53,8 +53,8 @@ struct Rgba
 
 inline Rgba Unpack(uint32_t c)
 {
-    return Rgba{static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF),
-                static_cast<int>(c >> 24)};
+    return Rgba{static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>(c & 0xFF), static_cast<int>(c >> 24)};
 }
 
 inline uint32_t Pack(const Rgba& c)
@@ -194,7 +194,8 @@ inline uint32_t Sample(const TextureView& t, float u, float v, float lod)
     int base = static_cast<int>(lod);
     int l0 = std::min(last, t.firstLevel + base), l1 = std::min(last, l0 + 1);
     int f = static_cast<int>((lod - static_cast<float>(base)) * 256.0f);
-    return Lerp4(SampleLevel(t, t.minFilter, l0, u, v), SampleLevel(t, t.minFilter, l1, u, v), std::clamp(f, 0, 256));
+    return Lerp4(SampleLevel(t, t.minFilter, l0, u, v), SampleLevel(t, t.minFilter, l1, u, v),
+                 std::clamp(f, 0, 256));
 }
 
 // ---- Texture stages --------------------------------------------------------------------------------
@@ -448,8 +449,9 @@ inline uint32_t DepthValue(int kind, float z)
 
 // Shades one pixel at (px, py); the planes are evaluated at (fx, fy). `sprite` gives the texture
 // coordinates of a point sprite, null otherwise.
-__attribute__((always_inline)) inline void ShadePixel(const DrawSetup& s, const Prim& prim, const float* planes, float fx, float fy, int px, int py,
-                const float* sprite)
+__attribute__((always_inline)) inline void ShadePixel(const DrawSetup& s, const Prim& prim,
+                                                      const float* planes, float fx, float fy, int px, int py,
+                                                      const float* sprite)
 {
     // Depth first: it needs nothing but z.
     uint8_t* depthAt = nullptr;
@@ -533,7 +535,8 @@ __attribute__((always_inline)) inline void ShadePixel(const DrawSetup& s, const 
             colour = in.diffuse;
             break;
         case 2:
-            colour = Rgba{Mul255(tex.r, in.diffuse.r), Mul255(tex.g, in.diffuse.g), Mul255(tex.b, in.diffuse.b), 0};
+            colour = Rgba{Mul255(tex.r, in.diffuse.r), Mul255(tex.g, in.diffuse.g),
+                          Mul255(tex.b, in.diffuse.b), 0};
             break;
         default:
             colour = tex;
@@ -555,7 +558,8 @@ __attribute__((always_inline)) inline void ShadePixel(const DrawSetup& s, const 
         colour.g = Clamp255(colour.g + in.specular.g);
         colour.b = Clamp255(colour.b + in.specular.b);
     }
-    if (s.alphaTest && !Compare(s.alphaFunc, static_cast<uint32_t>(colour.a), static_cast<uint32_t>(s.alphaRef)))
+    if (s.alphaTest &&
+        !Compare(s.alphaFunc, static_cast<uint32_t>(colour.a), static_cast<uint32_t>(s.alphaRef)))
         return;
 
     if (depthAt && s.zWrite)
@@ -576,7 +580,9 @@ __attribute__((always_inline)) inline void ShadePixel(const DrawSetup& s, const 
     uint32_t* cell = direct ? reinterpret_cast<uint32_t*>(row) + px : nullptr;
     uint32_t before = 0;
     if (s.blend || s.writeMask != 0xFFFFFFFFu)
-        before = direct ? *cell : ReadTexel(s.colourFormat, row + static_cast<size_t>(px) * BytesPerTexel(s.colourFormat));
+        before =
+            direct ? *cell
+                   : ReadTexel(s.colourFormat, row + static_cast<size_t>(px) * BytesPerTexel(s.colourFormat));
     uint32_t result = Pack(s.blend ? Blend(s, colour, Unpack(before)) : colour);
     result = (result & s.writeMask) | (before & ~s.writeMask);
     if (direct)
@@ -610,7 +616,8 @@ void RasterTriangle(const DrawSetup& s, const Prim& p, const float* planes, int 
 // power-of-two texture without mipmaps through a quick stage, a 16-bit LESS/LESSEQUAL depth test
 // or none, no alpha test, blending or write mask, 32-bit target.
 template <bool Textured, bool Linear>
-void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1, int y1)
+void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0, int x1,
+                         int y1)
 {
     const auto& t = p.tri;
     const TextureView& view = s.textures[0];
@@ -633,8 +640,9 @@ void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* planes,
         const float bRow = planes[14] + planes[13] * fy, aRow = planes[17] + planes[16] * fy;
         const float uRow = Textured ? pu[2] + pu[1] * fy : 0.0f, vRow = Textured ? pv[2] + pv[1] * fy : 0.0f;
         uint32_t* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(y) * s.colourPitch);
-        uint16_t* depthRow = s.depthKind == 1 ? reinterpret_cast<uint16_t*>(s.depth + static_cast<size_t>(y) * s.depthPitch)
-                                              : nullptr;
+        uint16_t* depthRow =
+            s.depthKind == 1 ? reinterpret_cast<uint16_t*>(s.depth + static_cast<size_t>(y) * s.depthPitch)
+                             : nullptr;
         for (int x = x0; x <= x1; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
         {
             if ((e0 | e1 | e2) < 0)
@@ -675,7 +683,8 @@ void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* planes,
                     texel = Lerp4(Lerp4(r0[ax], r0[bx], wx), Lerp4(r1[ax], r1[bx], wx), wy);
                 }
                 else
-                    texel = texels[static_cast<size_t>(FloorInt(v) & (th - 1)) * tw + (FloorInt(u) & (tw - 1))];
+                    texel =
+                        texels[static_cast<size_t>(FloorInt(v) & (th - 1)) * tw + (FloorInt(u) & (tw - 1))];
                 Rgba tex = Unpack(texel);
                 if (s.quickColour == 2)
                     c = Rgba{Mul255(tex.r, d.r), Mul255(tex.g, d.g), Mul255(tex.b, d.b), 0};
@@ -723,7 +732,6 @@ void RasterPoint(const DrawSetup& s, const Prim& p, const float* planes, int x0,
 
 // ---- Set-up ----------------------------------------------------------------------------------------
 
-
 struct Emitter
 {
     const DrawSetup& s;
@@ -743,7 +751,8 @@ struct Emitter
     void Bin(const Prim* p)
     {
         size_t offset = reinterpret_cast<const uint8_t*>(p) - bins.records.data();
-        int tx0 = p->minX / TileSize, ty0 = p->minY / TileSize, tx1 = p->maxX / TileSize, ty1 = p->maxY / TileSize;
+        int tx0 = p->minX / TileSize, ty0 = p->minY / TileSize, tx1 = p->maxX / TileSize,
+            ty1 = p->maxY / TileSize;
         for (int ty = ty0; ty <= ty1; ++ty)
             for (int tx = tx0; tx <= tx1; ++tx)
                 bins.tiles[static_cast<size_t>(ty) * tileCols + tx].push_back(static_cast<uint32_t>(offset));
@@ -757,7 +766,8 @@ struct Emitter
                                     ToByte(provoking.specular[2]), 0});
     }
 
-    void Triangle(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c, const ClipVertex& provoking)
+    void Triangle(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c,
+                  const ClipVertex& provoking)
     {
         int64_t area = (b->X - a->X) * (c->Y - a->Y) - (c->X - a->X) * (b->Y - a->Y);
         if (area == 0)
@@ -987,7 +997,8 @@ ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t)
 }
 
 // Clips a polygon against every plane in `planes`; returns the vertex count left.
-unsigned ClipPolygon(const ClipContext& cc, unsigned planes, ClipVertex* poly, unsigned count, ClipVertex* scratch)
+unsigned ClipPolygon(const ClipContext& cc, unsigned planes, ClipVertex* poly, unsigned count,
+                     ClipVertex* scratch)
 {
     ClipVertex* in = poly;
     ClipVertex* out = scratch;
@@ -1128,7 +1139,8 @@ struct Assembler
         // Facing from the whole polygon's signed area (screen y runs down: positive is clockwise).
         int64_t area = 0;
         for (unsigned i = 1; i + 1 < count; ++i)
-            area += (sv[i].X - sv[0].X) * (sv[i + 1].Y - sv[0].Y) - (sv[i + 1].X - sv[0].X) * (sv[i].Y - sv[0].Y);
+            area +=
+                (sv[i].X - sv[0].X) * (sv[i + 1].Y - sv[0].Y) - (sv[i + 1].X - sv[0].X) * (sv[i].Y - sv[0].Y);
         if (area == 0 || (s.cullMode == D3DCULL_CCW && area < 0) || (s.cullMode == D3DCULL_CW && area > 0))
             return;
         if (s.fillMode == D3DFILL_POINT)
@@ -1238,8 +1250,10 @@ struct DrawJob
         UINT to = std::min(job->end, from + VertexChunk);
         Pipeline& pl = job->pipeline;
         ProcessVertices(pl.m_program, job->call, from, to, pl.m_vertices.data() + (from - job->first));
-        Assembler assembler{job->s, job->call, pl.m_vertices.data() + (from - job->first), nullptr, nullptr, from, job->cc};
-        assembler.Prepare(to - from, pl.m_screen.data() + (from - job->first), pl.m_codes.data() + (from - job->first));
+        Assembler assembler{job->s, job->call, pl.m_vertices.data() + (from - job->first), nullptr, nullptr,
+                            from,   job->cc};
+        assembler.Prepare(to - from, pl.m_screen.data() + (from - job->first),
+                          pl.m_codes.data() + (from - job->first));
     }
 
     // The vertices primitives [from, to) read.
@@ -1278,7 +1292,7 @@ struct DrawJob
         for (UINT i = a; i < b; ++i)
         {
             UINT v = call.indexFormat == D3DFMT_INDEX16 ? static_cast<const uint16_t*>(call.indices)[i]
-                                                       : static_cast<const uint32_t*>(call.indices)[i];
+                                                        : static_cast<const uint32_t*>(call.indices)[i];
             lo = std::min(lo, v);
             hi = std::max(hi, v + 1);
         }
@@ -1351,9 +1365,9 @@ struct FlushJob
             {
                 const PartBins& bins = pl.m_parts[p];
                 if (cursor[p] < bins.tiles[tile].size())
-                    next = std::min(next, reinterpret_cast<const Prim*>(bins.records.data() +
-                                                                         bins.tiles[tile][cursor[p]])
-                                              ->draw);
+                    next = std::min(
+                        next, reinterpret_cast<const Prim*>(bins.records.data() + bins.tiles[tile][cursor[p]])
+                                  ->draw);
             }
             if (next == 0xFFFFFFFFu)
                 break;
@@ -1435,7 +1449,9 @@ void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSe
     BuildVertexProgram(state, s, m_program, m_worldView, m_normalMatrix);
     unsigned threads = m_pool.Threads();
     // More parts than threads, so that a thread the system holds up delays only a small share.
-    unsigned parts = threads == 1 || call.primitiveCount < 1024 ? 1 : std::min(64u, std::min(4 * threads, call.primitiveCount / 256));
+    unsigned parts = threads == 1 || call.primitiveCount < 1024
+                         ? 1
+                         : std::min(64u, std::min(4 * threads, call.primitiveCount / 256));
     if (m_parts.size() < parts)
     {
         size_t old = m_parts.size();
@@ -1470,8 +1486,8 @@ void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSe
         for (unsigned p = 0; p < parts; ++p)
         {
             UINT lo, hi;
-            job.Range(static_cast<UINT>(uint64_t{count} * p / parts), static_cast<UINT>(uint64_t{count} * (p + 1) / parts),
-                      lo, hi);
+            job.Range(static_cast<UINT>(uint64_t{count} * p / parts),
+                      static_cast<UINT>(uint64_t{count} * (p + 1) / parts), lo, hi);
             total += hi > lo ? hi - lo : 0;
         }
         job.sharedVertices = total > 2 * uint64_t{call.vertexCount - first} + 1024;
@@ -1484,8 +1500,8 @@ void Pipeline::Draw(const DeviceState& state, const DrawCall& call, const DrawSe
             m_screen.resize(call.vertexCount - first);
             m_codes.resize(call.vertexCount - first);
         }
-        m_pool.Run((call.vertexCount - first + DrawJob::VertexChunk - 1) / DrawJob::VertexChunk, &DrawJob::Vertices,
-                   &job);
+        m_pool.Run((call.vertexCount - first + DrawJob::VertexChunk - 1) / DrawJob::VertexChunk,
+                   &DrawJob::Vertices, &job);
     }
     if (parts == 1)
         DrawJob::Setup(&job, 0);
@@ -1650,8 +1666,9 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
             view.height[l] = static_cast<int>(store.height);
         }
         const auto& samp = state.samplerStates[i];
-        view.firstLevel = static_cast<int>(std::min<DWORD>(std::max<DWORD>(samp[D3DSAMP_MAXMIPLEVEL], texture->GetLOD()),
-                                                           static_cast<DWORD>(view.levels - 1)));
+        view.firstLevel =
+            static_cast<int>(std::min<DWORD>(std::max<DWORD>(samp[D3DSAMP_MAXMIPLEVEL], texture->GetLOD()),
+                                             static_cast<DWORD>(view.levels - 1)));
         view.addressU = samp[D3DSAMP_ADDRESSU];
         view.addressV = samp[D3DSAMP_ADDRESSV];
         view.border = samp[D3DSAMP_BORDERCOLOR];
@@ -1661,7 +1678,8 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
         float bias;
         std::memcpy(&bias, &samp[D3DSAMP_MIPMAPLODBIAS], sizeof bias);
         view.lodBias = std::isfinite(bias) ? bias : 0.0f;
-        view.needsLod = (view.levels > 1 && view.mipFilter != D3DTEXF_NONE) || view.minFilter != view.magFilter;
+        view.needsLod =
+            (view.levels > 1 && view.mipFilter != D3DTEXF_NONE) || view.minFilter != view.magFilter;
         auto pow2 = [](int v) { return (v & (v - 1)) == 0; };
         view.wrapPow2 = view.addressU == D3DTADDRESS_WRAP && view.addressV == D3DTADDRESS_WRAP;
         for (int l = 0; l < view.levels; ++l)
@@ -1686,16 +1704,20 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
             s.quickColour = 1;
         else if (st.colorOp == D3DTOP_MODULATE && ((isTex(a1) && isDif(a2)) || (isDif(a1) && isTex(a2))))
             s.quickColour = 2;
-        else if ((st.colorOp == D3DTOP_SELECTARG1 && isTex(a1)) || (st.colorOp == D3DTOP_SELECTARG2 && isTex(a2)))
+        else if ((st.colorOp == D3DTOP_SELECTARG1 && isTex(a1)) ||
+                 (st.colorOp == D3DTOP_SELECTARG2 && isTex(a2)))
             s.quickColour = 3;
-        else if ((st.colorOp == D3DTOP_SELECTARG1 && isDif(a1)) || (st.colorOp == D3DTOP_SELECTARG2 && isDif(a2)))
+        else if ((st.colorOp == D3DTOP_SELECTARG1 && isDif(a1)) ||
+                 (st.colorOp == D3DTOP_SELECTARG2 && isDif(a2)))
             s.quickColour = 1;
         DWORD b1 = st.alphaArg1, b2 = st.alphaArg2;
         if (st.skipAlpha || st.alphaOp == D3DTOP_DISABLE)
             s.quickAlpha = 0;
-        else if ((st.alphaOp == D3DTOP_SELECTARG1 && isTex(b1)) || (st.alphaOp == D3DTOP_SELECTARG2 && isTex(b2)))
+        else if ((st.alphaOp == D3DTOP_SELECTARG1 && isTex(b1)) ||
+                 (st.alphaOp == D3DTOP_SELECTARG2 && isTex(b2)))
             s.quickAlpha = 1;
-        else if ((st.alphaOp == D3DTOP_SELECTARG1 && isDif(b1)) || (st.alphaOp == D3DTOP_SELECTARG2 && isDif(b2)))
+        else if ((st.alphaOp == D3DTOP_SELECTARG1 && isDif(b1)) ||
+                 (st.alphaOp == D3DTOP_SELECTARG2 && isDif(b2)))
             s.quickAlpha = 0;
         else if (st.alphaOp == D3DTOP_MODULATE && ((isTex(b1) && isDif(b2)) || (isDif(b1) && isTex(b2))))
             s.quickAlpha = 2;
@@ -1708,9 +1730,10 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
 
     s.quickPath = 0;
     bool quickStages = s.quickColour > 0 && s.quickAlpha >= 0 && s.textureCount <= 1;
-    bool quickPixels = !s.flat && !s.specular && !s.alphaTest && !s.blend && s.writeMask == 0xFFFFFFFFu &&
-                       (s.colourFormat == D3DFMT_A8R8G8B8 || s.colourFormat == D3DFMT_X8R8G8B8) &&
-                       (s.depthKind == 0 || (s.depthKind == 1 && (s.zFunc == D3DCMP_LESS || s.zFunc == D3DCMP_LESSEQUAL)));
+    bool quickPixels =
+        !s.flat && !s.specular && !s.alphaTest && !s.blend && s.writeMask == 0xFFFFFFFFu &&
+        (s.colourFormat == D3DFMT_A8R8G8B8 || s.colourFormat == D3DFMT_X8R8G8B8) &&
+        (s.depthKind == 0 || (s.depthKind == 1 && (s.zFunc == D3DCMP_LESS || s.zFunc == D3DCMP_LESSEQUAL)));
     if (quickStages && quickPixels)
     {
         const TextureView& view = s.textures[0];

@@ -272,7 +272,8 @@ const uint32_t* TextureImpl::Texels(UINT level)
     }
     if (!m_decodedValid[level] || m_decodedVersion[level] != store.version)
     {
-        if (!LevelToArgb(store.format, store.bits.data(), store.pitch, store.width, store.height, m_decoded[level]))
+        if (!LevelToArgb(store.format, store.bits.data(), store.pitch, store.width, store.height,
+                         m_decoded[level]))
             m_decoded[level].assign(static_cast<size_t>(store.width) * store.height, 0xFF000000u);
         m_decodedVersion[level] = store.version;
         m_decodedValid[level] = true;

@@ -220,9 +220,10 @@ void BuildVertexProgram(const DeviceState& state, const DrawSetup& setup, Vertex
             const float dir[3] = {l.Direction.x, l.Direction.y, l.Direction.z};
             for (int j = 0; j < 3; ++j)
             {
-                out.position[j] = pos[0] * view[0 * 4 + j] + pos[1] * view[1 * 4 + j] + pos[2] * view[2 * 4 + j] +
-                                  view[3 * 4 + j];
-                out.direction[j] = -(dir[0] * view[0 * 4 + j] + dir[1] * view[1 * 4 + j] + dir[2] * view[2 * 4 + j]);
+                out.position[j] = pos[0] * view[0 * 4 + j] + pos[1] * view[1 * 4 + j] +
+                                  pos[2] * view[2 * 4 + j] + view[3 * 4 + j];
+                out.direction[j] =
+                    -(dir[0] * view[0 * 4 + j] + dir[1] * view[1 * 4 + j] + dir[2] * view[2 * 4 + j]);
             }
             Normalise(out.direction);
             out.range = l.Range;
