@@ -17,6 +17,7 @@ void ThreadPool::Stop()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
+        m_published.store(m_generation + 1, std::memory_order_release);
     }
     m_wake.notify_all();
     for (std::thread& t : m_workers)
@@ -53,6 +54,16 @@ void ThreadPool::Work(unsigned seen)
 {
     for (;;)
     {
+        // A frame's draws follow each other closely: look for the next job a little while before
+        // going to sleep, which costs a wake-up each time.
+        for (int i = 0; i < 2000 && m_published.load(std::memory_order_acquire) == seen; ++i)
+        {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#else
+            std::this_thread::yield();
+#endif
+        }
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_wake.wait(lock, [&] { return m_stopping || m_generation != seen; });
@@ -88,6 +99,7 @@ void ThreadPool::Run(unsigned count, Task task, void* context)
         m_next.store(0, std::memory_order_relaxed);
         m_finished.store(0, std::memory_order_relaxed);
         ++m_generation;
+        m_published.store(m_generation, std::memory_order_release);
     }
     m_wake.notify_all();
     Drain();

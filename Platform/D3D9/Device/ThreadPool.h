@@ -36,6 +36,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     unsigned m_generation = 0;
+    std::atomic<unsigned> m_published{0}; // m_generation, for workers that look without the lock
     bool m_stopping = false;
     Task m_task = nullptr;
     void* m_context = nullptr;
