@@ -1,6 +1,7 @@
 // Frame rate of the software Direct3D device on the views' heaviest case, against Mesa's
 // software OpenGL (llvmpipe through EGL, no display) drawing the same triangles in the same run:
-//   raster_bench [--frames N] [--threads N] [--no-gl]
+//   raster_bench [--frames N] [--threads N] [--no-gl] [--dump DIR]
+// --dump writes the last frame of each renderer to DIR (device.png, opengl.png) to compare by eye.
 // Four 640 x 480 viewports of one 1280 x 960 back buffer, each a field of 100 lit, textured,
 // depth-tested spheres (100,000 triangles) under a wireframe overlay of 10,000 lines; each
 // viewport is cleared, drawn and presented into a form that is not shown. Frames per second on 1,
@@ -9,6 +10,7 @@
 // llvmpipe takes its thread count when it starts).
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Vcl/Forms.h"
+#include "tests/support/ImageFiles.h"
 
 #ifdef KELVANE_BENCH_GL
 #include <EGL/egl.h>
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -147,6 +150,18 @@ void RowWorld(float m[16], int row)
     Identity(m);
     m[14] = row - (Rows - 1) * 0.5f;
 }
+
+// Writes 0x..RRGGBB pixels, rows top first, as a PNG file.
+void WritePng(const std::string& path, const uint32_t* pixels, int width, int height)
+{
+    std::vector<uint32_t> texels(pixels, pixels + static_cast<size_t>(width) * height);
+    std::vector<uint8_t> png =
+        ImageFiles::Png(texels, static_cast<uint32_t>(width), static_cast<uint32_t>(height), false);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+std::string g_dump; // folder for one frame of each renderer (--dump)
 
 // ---- The software device ---------------------------------------------------------------------------
 
@@ -356,7 +371,9 @@ double GlSecondsPerFrame(const Scene& s, int frames)
             glEnable(GL_LIGHT0);
             glEnable(GL_DEPTH_TEST);
             glDepthFunc(GL_LEQUAL);
+            // The device's front faces turn clockwise on screen; OpenGL's by default the other way.
             glEnable(GL_CULL_FACE);
+            glFrontFace(GL_CW);
             glCullFace(GL_BACK);
             glEnable(GL_TEXTURE_2D);
             glEnableClientState(GL_VERTEX_ARRAY);
@@ -391,6 +408,16 @@ double GlSecondsPerFrame(const Scene& s, int frames)
         }
     };
     double seconds = SecondsPerFrame(frames, frame);
+    if (!g_dump.empty())
+    {
+        std::vector<uint32_t> all(static_cast<size_t>(4) * ViewWidth * ViewHeight);
+        glReadPixels(0, 0, 2 * ViewWidth, 2 * ViewHeight, GL_BGRA, GL_UNSIGNED_BYTE, all.data());
+        std::vector<uint32_t> flipped(all.size());
+        for (int y = 0; y < 2 * ViewHeight; ++y)
+            std::memcpy(&flipped[static_cast<size_t>(y) * 2 * ViewWidth],
+                        &all[static_cast<size_t>(2 * ViewHeight - 1 - y) * 2 * ViewWidth], 2 * ViewWidth * 4);
+        WritePng(g_dump + "/opengl.png", flipped.data(), 2 * ViewWidth, 2 * ViewHeight);
+    }
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display, context);
     eglDestroySurface(display, surface);
@@ -440,6 +467,8 @@ int main(int argc, char** argv)
             only = static_cast<unsigned>(std::max(1, std::atoi(argv[++i])));
         else if (std::strcmp(argv[i], "--no-gl") == 0)
             withGl = false;
+        else if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc)
+            g_dump = argv[++i];
     }
     setenv("KELVANE_HEADLESS", "1", 1);
     Scene scene = BuildScene();
@@ -477,6 +506,8 @@ int main(int argc, char** argv)
 #endif
         std::printf("\n");
     }
+    if (!g_dump.empty())
+        WritePng(g_dump + "/device.png", soft.form->Pixels(), 2 * ViewWidth, 2 * ViewHeight);
     std::printf("  one frame on 2 threads: %.1f ms of the 75 ms redraw timer (%.0f%%)\n", twoCores * 1000.0,
                 twoCores * 1000.0 / 75.0 * 100.0);
     soft.Close();
