@@ -296,8 +296,9 @@ double SecondsPerFrame(int frames, const std::function<void()>& frame)
 // ---- Mesa's OpenGL ---------------------------------------------------------------------------------
 
 #ifdef KELVANE_BENCH_GL
-// Seconds per frame of the same scene, or a negative number when no context can be had.
-double GlSecondsPerFrame(const Scene& s, int frames)
+// Seconds per frame of the same scene, or a negative number when no context can be had; `image`
+// receives the last frame, rows top first.
+double GlSecondsPerFrame(const Scene& s, int frames, std::vector<uint32_t>& image)
 {
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -354,8 +355,11 @@ double GlSecondsPerFrame(const Scene& s, int frames)
             glClearDepth(1.0);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             // The device's row-vector matrices read as column-major are the same transforms.
+            // Pixel centres lie half a pixel apart in the two: moved so that both sample alike.
             glMatrixMode(GL_PROJECTION);
-            glLoadMatrixf(s.projection);
+            glLoadIdentity();
+            glTranslatef(1.0f / ViewWidth, -1.0f / ViewHeight, 0.0f);
+            glMultMatrixf(s.projection);
             glMatrixMode(GL_MODELVIEW);
             glLoadMatrixf(s.view[v]);
             const float direction[4] = {-0.3f, 0.8f, -0.5f, 0.0f}, white[4] = {1, 1, 1, 1},
@@ -408,16 +412,14 @@ double GlSecondsPerFrame(const Scene& s, int frames)
         }
     };
     double seconds = SecondsPerFrame(frames, frame);
+    std::vector<uint32_t> all(static_cast<size_t>(4) * ViewWidth * ViewHeight);
+    glReadPixels(0, 0, 2 * ViewWidth, 2 * ViewHeight, GL_BGRA, GL_UNSIGNED_BYTE, all.data());
+    image.resize(all.size());
+    for (int y = 0; y < 2 * ViewHeight; ++y)
+        std::memcpy(&image[static_cast<size_t>(y) * 2 * ViewWidth],
+                    &all[static_cast<size_t>(2 * ViewHeight - 1 - y) * 2 * ViewWidth], 2 * ViewWidth * 4);
     if (!g_dump.empty())
-    {
-        std::vector<uint32_t> all(static_cast<size_t>(4) * ViewWidth * ViewHeight);
-        glReadPixels(0, 0, 2 * ViewWidth, 2 * ViewHeight, GL_BGRA, GL_UNSIGNED_BYTE, all.data());
-        std::vector<uint32_t> flipped(all.size());
-        for (int y = 0; y < 2 * ViewHeight; ++y)
-            std::memcpy(&flipped[static_cast<size_t>(y) * 2 * ViewWidth],
-                        &all[static_cast<size_t>(2 * ViewHeight - 1 - y) * 2 * ViewWidth], 2 * ViewWidth * 4);
-        WritePng(g_dump + "/opengl.png", flipped.data(), 2 * ViewWidth, 2 * ViewHeight);
-    }
+        WritePng(g_dump + "/opengl.png", image.data(), 2 * ViewWidth, 2 * ViewHeight);
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display, context);
     eglDestroySurface(display, surface);
@@ -425,8 +427,9 @@ double GlSecondsPerFrame(const Scene& s, int frames)
     return seconds;
 }
 
-// Runs the OpenGL measurement with `threads` llvmpipe threads in a child process.
-double GlInChild(const Scene& s, int frames, unsigned threads)
+// Runs the OpenGL measurement with `threads` llvmpipe threads in a child process; `image` gets
+// its last frame.
+double GlInChild(const Scene& s, int frames, unsigned threads, std::vector<uint32_t>& image)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -438,14 +441,36 @@ double GlInChild(const Scene& s, int frames, unsigned threads)
         // llvmpipe's rasteriser threads besides the one that submits.
         setenv("LP_NUM_THREADS", std::to_string(threads > 1 ? threads : 0).c_str(), 1);
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        double seconds = GlSecondsPerFrame(s, frames);
-        ssize_t written = write(fds[1], &seconds, sizeof seconds);
-        _exit(written == sizeof seconds ? 0 : 1);
+        std::vector<uint32_t> frame;
+        double seconds = GlSecondsPerFrame(s, frames, frame);
+        bool ok = write(fds[1], &seconds, sizeof seconds) == sizeof seconds;
+        const char* bytes = reinterpret_cast<const char*>(frame.data());
+        for (size_t left = seconds > 0 ? frame.size() * 4 : 0; ok && left > 0;)
+        {
+            ssize_t n = write(fds[1], bytes, left);
+            ok = n > 0;
+            bytes += ok ? n : 0;
+            left -= ok ? static_cast<size_t>(n) : 0;
+        }
+        _exit(ok ? 0 : 1);
     }
     close(fds[1]);
     double seconds = -1;
     if (read(fds[0], &seconds, sizeof seconds) != sizeof seconds)
         seconds = -1;
+    image.assign(seconds > 0 ? static_cast<size_t>(4) * ViewWidth * ViewHeight : 0, 0);
+    char* bytes = reinterpret_cast<char*>(image.data());
+    for (size_t left = image.size() * 4; left > 0;)
+    {
+        ssize_t n = read(fds[0], bytes, left);
+        if (n <= 0)
+        {
+            image.clear();
+            break;
+        }
+        bytes += n;
+        left -= static_cast<size_t>(n);
+    }
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -487,7 +512,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "raster_bench: the software device cannot be opened\n");
         return 1;
     }
-    double twoCores = 0;
+    double twoCores = 0, agreement = -1;
     for (unsigned threads : counts)
     {
         soft.soft->SetRasterThreads(threads);
@@ -497,7 +522,23 @@ int main(int argc, char** argv)
         std::printf("  device  %2u thread%s: %7.1f frames/s (%6.1f ms a frame)", threads,
                     threads == 1 ? " " : "s", 1.0 / seconds, seconds * 1000.0);
 #ifdef KELVANE_BENCH_GL
-        double gl = withGl ? GlInChild(scene, frames, threads) : -1;
+        std::vector<uint32_t> glImage;
+        double gl = withGl ? GlInChild(scene, frames, threads, glImage) : -1;
+        if (!glImage.empty())
+        {
+            // Both drew the same frame last: how much of it agrees.
+            const uint32_t* mine = soft.form->Pixels();
+            size_t close = 0;
+            for (size_t i = 0; i < glImage.size(); ++i)
+            {
+                bool near = true;
+                for (int shift = 0; shift < 24; shift += 8)
+                    near = near &&
+                           std::abs(int((mine[i] >> shift) & 0xFF) - int((glImage[i] >> shift) & 0xFF)) <= 16;
+                close += near;
+            }
+            agreement = 100.0 * static_cast<double>(close) / static_cast<double>(glImage.size());
+        }
         if (gl > 0)
             std::printf("   OpenGL (llvmpipe): %7.1f frames/s   device/OpenGL speed %.2f", 1.0 / gl,
                         gl / seconds);
@@ -508,6 +549,8 @@ int main(int argc, char** argv)
     }
     if (!g_dump.empty())
         WritePng(g_dump + "/device.png", soft.form->Pixels(), 2 * ViewWidth, 2 * ViewHeight);
+    if (agreement >= 0)
+        std::printf("  the two frames agree within 16 per channel on %.1f%% of the pixels\n", agreement);
     std::printf("  one frame on 2 threads: %.1f ms of the 75 ms redraw timer (%.0f%%)\n", twoCores * 1000.0,
                 twoCores * 1000.0 / 75.0 * 100.0);
     soft.Close();
