@@ -1230,3 +1230,39 @@ TEST_F(D3D9RasterSceneTest, MaterialSourcesAndSpecular)
     }
 }
 } // namespace
+
+namespace
+{
+TEST_F(D3D9RasterTest, DrawingIntoTheTextureItSamplesIsSafe)
+{
+    Create(16, 16);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(dev->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_R5G6B5, D3DPOOL_DEFAULT, &target,
+                                 nullptr),
+              D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    target->GetSurfaceLevel(0, &level);
+    ASSERT_EQ(dev->SetRenderTarget(0, level), D3D_OK);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00FF0000, 1.0f, 0);
+    dev->SetTexture(0, target);
+    dev->SetFVF(RhwTexFvf);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    // What such a draw shows is not defined; it must neither crash nor read freed texels.
+    auto q = Quad(-0.5f, -0.5f, 15.5f, 15.5f, 0xFFFFFFFF);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, q.data(), sizeof(RhwTexVertex)), D3D_OK);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    IDirect3DSurface9* back = nullptr;
+    dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    dev->SetRenderTarget(0, back);
+    back->Release();
+    // Sampled afterwards, the texture shows what was drawn into it.
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    Draw(D3DPT_TRIANGLELIST, 2, q, RhwTexFvf);
+    EXPECT_EQ(Pixel(8, 8), 0xFF0000u);
+    dev->SetTexture(0, nullptr);
+    level->Release();
+    target->Release();
+}
+} // namespace

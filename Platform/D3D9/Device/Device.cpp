@@ -1033,6 +1033,13 @@ HRESULT DeviceImpl::ValidateDevice(DWORD* numPasses)
 
 HRESULT DeviceImpl::Draw(const DrawCall& call)
 {
+    // A texture drawn into since it was last decoded is decoded again: what waits is drawn first.
+    for (TextureImpl* texture : m_state.textures)
+        if (texture && texture->Stale())
+        {
+            m_pipeline->Flush();
+            break;
+        }
     DrawSetup setup;
     if (!PrepareSetup(m_state, setup))
         return D3D_OK;

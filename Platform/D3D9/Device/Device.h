@@ -112,6 +112,8 @@ public:
     PixelStore& Level(UINT level) { return *m_stores[level]; }
     // A level as A8R8G8B8 texels, decoded again when its texels changed since.
     const uint32_t* Texels(UINT level);
+    // A decoded copy is out of date: decoding again would move texels a waiting draw reads.
+    bool Stale() const;
     void Orphan() override;
     D3DFORMAT Format() const { return m_format; }
 

@@ -281,6 +281,14 @@ const uint32_t* TextureImpl::Texels(UINT level)
     return m_decoded[level].data();
 }
 
+bool TextureImpl::Stale() const
+{
+    for (size_t level = 0; level < m_decoded.size(); ++level)
+        if (m_decodedValid[level] && m_decodedVersion[level] != m_stores[level]->version)
+            return true;
+    return false;
+}
+
 HRESULT TextureImpl::UnlockRect(UINT level)
 {
     if (level >= m_levels.size())
