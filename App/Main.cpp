@@ -7,7 +7,9 @@
 #include "App/WinMain.h"
 #include "Gx/GxD3DX.h"
 #include "Platform/Win32/Windows.h"
+#include "Platform/X11/X11Presenter.h"
 
+#include <cstdio>
 #include <string>
 
 // The window is shown in its default state.
@@ -15,6 +17,15 @@ static constexpr int ShowDefault = 10;
 
 int main(int argc, char** argv)
 {
+    // The program is a window: without a display there is nothing it could do.
+    if (!X11::DisplayAvailable())
+    {
+        std::fputs("Kelvane: no display to open a window on (DISPLAY is not set or cannot be opened); "
+                   "for a virtual one, run it under xvfb-run.\n",
+                   stderr);
+        return 1;
+    }
+
     // The D3DX binding runs among the units' initialisers, before this; naming it here is what
     // links its unit into the program.
     [[maybe_unused]] const void* volatile binding = &Gx::D3DXLoader;

@@ -1,8 +1,10 @@
 #include "App/PatcherUnit.h"
 
+#include "App/AppConfig.h"
 #include "App/AppLogger.h"
 #include "App/AppPaths.h"
 #include "Components/XMemoryStream.h"
+#include "Components/XVariant.h"
 #include "PW/Common/PwError.h"
 #include "PW/Common/PwPackage.h"
 
@@ -345,3 +347,233 @@ SkiRebuildFunction SetSkiRebuildFunction(SkiRebuildFunction function)
     return previous;
 }
 } // namespace Patcher
+
+// ---- The dialog ------------------------------------------------------------------------------
+
+TPatcherForm* PatcherForm = nullptr;
+
+using VarUtils::XVariant;
+
+namespace
+{
+const WCHAR kPackageFilter[] = u"Game 'Models.pck' file (Models.pck)|Models.pck";
+
+template <typename T>
+T* Place(TPatcherForm* form, const WCHAR* name, int left, int top, int width, int height, TAnchors anchors)
+{
+    T* control = new T(form);
+    control->SetName(name);
+    control->SetParent(form);
+    control->SetBounds(left, top, width, height);
+    control->SetAnchors(anchors);
+    return control;
+}
+
+TButton* PlaceButton(TPatcherForm* form, const WCHAR* name, const WCHAR* caption, int left, int top,
+                     int width, TAnchors anchors, void (TPatcherForm::*handler)(TObject*))
+{
+    TButton* button = Place<TButton>(form, name, left, top, width, 25, anchors);
+    button->SetCaption(caption);
+    button->OnClick = MakeClosure(form, handler);
+    return button;
+}
+
+AppLogger& Log()
+{
+    if (!TheAppLogger)
+        throw Exception(u"The log is not open.");
+    return *TheAppLogger;
+}
+
+// Settings go to a document that may not exist outside the program (tests build the form alone).
+CxXml::XmlNode& Settings()
+{
+    if (!TheAppConfig)
+        throw Exception(u"The settings are not loaded.");
+    return *TheAppConfig->GetRoot();
+}
+} // namespace
+
+TPatcherForm::TPatcherForm(TComponent* AOwner) : TForm(AOwner)
+{
+    SetName(u"PatcherForm");
+    SetBorderStyle(bsDialog);
+    SetPosition(poScreenCenter);
+    SetCaption(u"Kelvane");
+    SetColor(clBtnFace);
+    Font()->SetName(u"Tahoma");
+    Font()->SetHeight(-11);
+    SetClientWidth(632);
+    SetClientHeight(96);
+
+    // Created in tab order, so that Tab walks them as listed.
+    // The label sizes itself to its caption (the class library's default), so that the whole
+    // caption shows whatever the face that stands in for Tahoma measures.
+    Label3 = Place<TLabel>(this, u"Label3", 8, 11, 74, 13, {akLeft, akTop});
+    Label3->SetCaption(u"Models.pck file:");
+    PackageFileEdit = Place<TEdit>(this, u"PackageFileEdit", 95, 8, 491, 21, {akLeft, akTop, akRight});
+    DestPathBrowseBtn = PlaceButton(this, u"DestPathBrowseBtn", u"...", 592, 5, 32, {akTop, akRight},
+                                    &TPatcherForm::DestPathBrowseBtnClick);
+    PatchBtn = PlaceButton(this, u"PatchBtn", u"Patch", 14, 63, 75, {akLeft, akBottom},
+                           &TPatcherForm::PatchBtnClick);
+    RestoreBtn = PlaceButton(this, u"RestoreBtn", u"Restore", 95, 63, 75, {akLeft, akBottom},
+                             &TPatcherForm::RestoreBtnClick);
+    ExitBtn =
+        PlaceButton(this, u"ExitBtn", u"Exit", 543, 63, 75, {akRight, akBottom}, &TPatcherForm::ExitBtnClick);
+    ProgressBar = Place<TProgressBar>(this, u"ProgressBar", 8, 36, 616, 11, {akLeft, akRight, akBottom});
+    ProgressBar->SetSmooth(true);
+    ProgressBar->SetPosition(100);
+    ProgressBar->SetVisible(false);
+    Bevel1 = Place<TBevel>(this, u"Bevel1", 8, 44, 616, 13, {akLeft, akRight, akBottom});
+    Bevel1->SetShape(bsBottomLine);
+    PackageFileEdit->SetTabOrder(0);
+    DestPathBrowseBtn->SetTabOrder(1);
+    PatchBtn->SetTabOrder(2);
+    RestoreBtn->SetTabOrder(3);
+    ExitBtn->SetTabOrder(4);
+    ProgressBar->SetTabOrder(5);
+
+    OpenDlg = new TOpenDialog(this);
+    OpenDlg->SetName(u"OpenDlg");
+    OpenDlg->Options = TOpenOptions{ofHideReadOnly, ofPathMustExist, ofFileMustExist, ofEnableSizing};
+
+    OnCreate = MakeClosure(this, &TPatcherForm::FormCreate);
+    OnClose = MakeClosure(this, &TPatcherForm::FormClose);
+    OnDestroy = MakeClosure(this, &TPatcherForm::FormDestroy);
+}
+
+void TPatcherForm::FormCreate(TObject*)
+{
+    Patcher::RunLogged(
+        Log(), Patcher::LineFormCreate,
+        [this]
+        {
+            CxXml::XmlNode& settings = Settings();
+            PackageFileEdit->SetText(
+                settings.ReadValue(u"PackageFilePath", XVariant(XString())).AsString().c_str());
+            XVariant description;
+            description = XAnsiString(PackageDescription.c_str());
+            PackageDescription =
+                AnsiString(settings.ReadValue(u"PackageTailer", description).AsAnsiString().c_str());
+            CompressionLevel =
+                settings.ReadValue(u"PackageCompression", XVariant(int(CompressionLevel))).AsInt();
+        });
+    // Failures here reach the application's exception box; the program starts all the same.
+    try
+    {
+        LoadPatchEntries();
+    }
+    catch (const char* text)
+    {
+        throw Exception(text ? text : "");
+    }
+    catch (const WCHAR* text)
+    {
+        throw Exception(text ? text : u"");
+    }
+}
+
+void TPatcherForm::FormClose(TObject*, TCloseAction&)
+{
+    Patcher::RunLogged(Log(), Patcher::LineFormClose,
+                       [this]
+                       {
+                           CxXml::XmlNode& settings = Settings();
+                           settings.Clear();
+                           settings.AddValue(u"PackageFilePath", XString(PackageFileEdit->Text().c_str()));
+                           XVariant description;
+                           description = XAnsiString(PackageDescription.c_str());
+                           settings.AddValue(u"PackageTailer", description);
+                           settings.AddValue(u"PackageCompression", XVariant(int(CompressionLevel)));
+                       });
+}
+
+void TPatcherForm::FormDestroy(TObject*) {}
+
+void TPatcherForm::ExitBtnClick(TObject*)
+{
+    Close();
+}
+
+void TPatcherForm::DestPathBrowseBtnClick(TObject*)
+{
+    const XString path(PackageFileEdit->Text().c_str());
+    OpenDlg->InitialDir = UnicodeString(AppPaths::ExtractFilePath(path).c_str());
+    OpenDlg->FileName = PackageFileEdit->Text();
+    OpenDlg->DefaultExt = u"pck";
+    OpenDlg->Filter = kPackageFilter;
+    if (OpenDlg->Execute())
+        PackageFileEdit->SetText(OpenDlg->FileName);
+}
+
+void TPatcherForm::PatchBtnClick(TObject*)
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    Patcher::PatchJob job;
+    job.PackageFile = XString(PackageFileEdit->Text().c_str());
+    job.ProgramFolder = ProgramFolder;
+    job.CompressionLevel = CompressionLevel;
+    job.Description = PackageDescription;
+    job.ProgressWindow = Handle();
+    job.ShowProgress = [this](bool visible)
+    {
+        ProgressBar->SetVisible(visible);
+        Update();
+    };
+    try
+    {
+        Patcher::PatchPackage(Log(), job);
+    }
+    catch (...)
+    {
+        m_busy = false;
+        throw;
+    }
+    m_busy = false;
+}
+
+void TPatcherForm::RestoreBtnClick(TObject*)
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    try
+    {
+        Patcher::RestorePackage(Log(), XString(PackageFileEdit->Text().c_str()));
+    }
+    catch (...)
+    {
+        m_busy = false;
+        throw;
+    }
+    m_busy = false;
+}
+
+void TPatcherForm::Dispatch(TMessage& Message)
+{
+    if (Message.Msg == WM_PACKAGE_PROGRESS)
+    {
+        OnPackageProgress(Message);
+        return;
+    }
+    TForm::Dispatch(Message);
+}
+
+void TPatcherForm::OnPackageProgress(TMessage& Message)
+{
+    ProgressBar->SetMax(static_cast<int>(Message.LParam));
+    ProgressBar->SetPosition(static_cast<int>(Message.WParam));
+    ProgressBar->Update();
+}
+
+void TPatcherForm::DoClose(TCloseAction& Action)
+{
+    if (m_busy)
+    {
+        Action = caNone;
+        return;
+    }
+    TForm::DoClose(Action);
+}

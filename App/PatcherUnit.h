@@ -10,6 +10,11 @@
 
 #include "App/PwPatchEntry.h"
 #include "Components/StrUtils.h"
+#include "Platform/Vcl/ComCtrls.h"
+#include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/ExtCtrls.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/StdCtrls.h"
 #include "Platform/Vcl/SysUtils.h"
 #include "Platform/Win32/Windows.h"
 
@@ -86,3 +91,53 @@ using SkiRebuildFunction = std::function<bool(const XString& scenePath, int32_t 
 // previous replacement.
 SkiRebuildFunction SetSkiRebuildFunction(SkiRebuildFunction function);
 } // namespace Patcher
+
+// The program's only window: the archive's path, a browse button, Patch, Restore and Exit, and
+// the progress bar of the save.
+class TPatcherForm : public TForm
+{
+public:
+    explicit TPatcherForm(TComponent* AOwner);
+
+    TLabel* Label3;
+    TEdit* PackageFileEdit;
+    TButton* DestPathBrowseBtn;
+    TButton* PatchBtn;
+    TButton* RestoreBtn;
+    TButton* ExitBtn;
+    TProgressBar* ProgressBar;
+    TBevel* Bevel1;
+    TOpenDialog* OpenDlg;
+
+    // Settings: passed to the archive's save.
+    int32_t CompressionLevel = 1;
+    AnsiString PackageDescription = PatcherDefaultDescription;
+    // The folder whose "Data\" holds the models; empty: the program's own.
+    XString ProgramFolder;
+
+    // Reads the settings, then loads the patch instructions.
+    void FormCreate(TObject* Sender);
+    // Writes the settings into the settings document.
+    void FormClose(TObject* Sender, TCloseAction& Action);
+    void FormDestroy(TObject* Sender);
+    void ExitBtnClick(TObject* Sender);
+    void DestPathBrowseBtnClick(TObject* Sender);
+    void PatchBtnClick(TObject* Sender);
+    void RestoreBtnClick(TObject* Sender);
+
+    // WM_PACKAGE_PROGRESS moves the bar; everything else goes the usual way.
+    void Dispatch(TMessage& Message) override;
+
+    // True while a patch or a restore runs.
+    bool Busy() const { return m_busy; }
+
+protected:
+    void OnPackageProgress(TMessage& Message);
+    // A close while the archive is being written is refused: the save runs to its end first.
+    void DoClose(TCloseAction& Action) override;
+
+private:
+    bool m_busy = false;
+};
+
+extern TPatcherForm* PatcherForm;

@@ -1,5 +1,6 @@
 #include "App/WinMain.h"
 
+#include "App/PatcherUnit.h"
 #include "Platform/Vcl/Forms.h"
 
 int RunApplication(const std::function<void()>& createForms)
@@ -24,6 +25,8 @@ int RunApplication(const std::function<void()>& createForms)
 
 int WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    // The main form, TPatcherForm, is created here once the class library's forms exist.
-    return RunApplication([] {});
+    int result = RunApplication([] { Application->CreateForm(PatcherForm); });
+    // The form goes while the log, the settings and the display are still there.
+    FreeAndNil(PatcherForm);
+    return result;
 }

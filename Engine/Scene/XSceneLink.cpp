@@ -40,6 +40,34 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+bool XSceneLink::IsPointListEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreatePointListEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindPointListEditor(XBaseEditor*, XBaseMesh*, XMeshNode*)
+{
+}
+
+bool XSceneLink::IsSkinEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreateSkinEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindSkinEditor(XBaseEditor*, XTriMesh*, XMeshNode*, XSkinModifier*)
+{
+}
+
 XClassDesc* XSceneLink::FindClass(XScene*, const XBaseString<WCHAR>&)
 {
     return nullptr;

@@ -1,6 +1,13 @@
 #include "Platform/Vcl/Dialogs.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -227,3 +234,768 @@ int MessageBoxForm(const UnicodeString& text, const UnicodeString& caption, UINT
     return result;
 }
 } // namespace Vcl
+
+// ---- The open dialog's folder browsing ---------------------------------------------------
+
+namespace Vcl
+{
+namespace
+{
+std::u16string Lower(std::u16string text)
+{
+    for (auto& c : text)
+        c = ToLowerWide(c);
+    return text;
+}
+
+// '*' any run, '?' one unit; both texts already lower case.
+bool MatchOne(std::u16string_view name, std::u16string_view mask)
+{
+    size_t n = 0, m = 0;
+    size_t starMask = std::u16string_view::npos, starName = 0;
+    while (n < name.size())
+    {
+        if (m < mask.size() && (mask[m] == u'?' || mask[m] == name[n]))
+        {
+            ++n;
+            ++m;
+        }
+        else if (m < mask.size() && mask[m] == u'*')
+        {
+            starMask = m++;
+            starName = n;
+        }
+        else if (starMask != std::u16string_view::npos)
+        {
+            m = starMask + 1;
+            n = ++starName;
+        }
+        else
+            return false;
+    }
+    while (m < mask.size() && mask[m] == u'*')
+        ++m;
+    return m == mask.size();
+}
+
+std::u16string Trim(const std::u16string& text)
+{
+    size_t first = text.find_first_not_of(u" \t");
+    if (first == std::u16string::npos)
+        return {};
+    size_t last = text.find_last_not_of(u" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::string Native(const std::u16string& path)
+{
+    return Platform::ResolvePath(path.c_str());
+}
+
+bool IsFolder(const std::string& path)
+{
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+bool IsFile(const std::string& path)
+{
+    std::error_code error;
+    return fs::exists(path, error) && !fs::is_directory(path, error);
+}
+
+std::u16string WithSlash(std::u16string folder)
+{
+    if (folder.empty() || folder.back() != u'/')
+        folder += u'/';
+    return folder;
+}
+
+// The name part after the last separator.
+std::u16string NamePart(const std::u16string& path)
+{
+    size_t slash = path.find_last_of(u"/\\");
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+bool LessWithoutCase(const FileItem& a, const FileItem& b)
+{
+    if (a.Folder != b.Folder)
+        return a.Folder;
+    int order = CompareStringW(0, NORM_IGNORECASE, a.Name.c_str(), -1, b.Name.c_str(), -1);
+    if (order != CSTR_EQUAL)
+        return order == CSTR_LESS_THAN;
+    return a.Name.str() < b.Name.str();
+}
+} // namespace
+
+std::vector<FileFilter> ParseFilter(const UnicodeString& filter)
+{
+    std::vector<FileFilter> result;
+    const std::u16string& text = filter.str();
+    size_t pos = 0;
+    while (pos < text.size())
+    {
+        size_t bar = text.find(u'|', pos);
+        if (bar == std::u16string::npos)
+            break;
+        size_t end = text.find(u'|', bar + 1);
+        if (end == std::u16string::npos)
+            end = text.size();
+        result.push_back({text.substr(pos, bar - pos), text.substr(bar + 1, end - bar - 1)});
+        pos = end + 1;
+    }
+    return result;
+}
+
+bool MatchesMask(const UnicodeString& name, const UnicodeString& masks)
+{
+    std::u16string lowerName = Lower(name.str());
+    std::u16string all = Lower(masks.str());
+    size_t pos = 0;
+    while (pos <= all.size())
+    {
+        size_t end = all.find(u';', pos);
+        if (end == std::u16string::npos)
+            end = all.size();
+        std::u16string mask = Trim(all.substr(pos, end - pos));
+        // "*.*" means every file, as on Windows, also one without an extension.
+        if (mask == u"*.*" || (!mask.empty() && MatchOne(lowerName, mask)))
+            return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+bool FileBrowser::Open(const UnicodeString& folder)
+{
+    std::string native = Native(folder.str());
+    if (native.empty() || !IsFolder(native))
+        return false;
+    std::error_code error;
+    fs::path absolute = fs::weakly_canonical(fs::absolute(native, error), error);
+    if (error)
+        return false;
+    fs::directory_iterator probe(absolute, error);
+    if (error)
+        return false;
+    m_folder = WithSlash(Platform::FromUtf8(absolute.string()));
+    Refresh();
+    return true;
+}
+
+bool FileBrowser::OpenParent()
+{
+    std::u16string folder = m_folder.str();
+    if (folder.size() <= 1)
+        return false;
+    folder.pop_back();
+    size_t slash = folder.find_last_of(u'/');
+    if (slash == std::u16string::npos)
+        return false;
+    return Open(folder.substr(0, slash + 1));
+}
+
+void FileBrowser::Refresh()
+{
+    m_items.clear();
+    std::error_code error;
+    fs::directory_iterator it(Platform::ToUtf8(m_folder.c_str()), error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error))
+    {
+        std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.')
+            continue;
+        std::error_code kindError;
+        bool folder = it->is_directory(kindError); // follows links, as a user expects
+        FileItem item{UnicodeString(Platform::FromUtf8(name)), folder};
+        if (folder || MatchesMask(item.Name, m_masks))
+            m_items.push_back(std::move(item));
+    }
+    std::sort(m_items.begin(), m_items.end(), LessWithoutCase);
+}
+
+void FileBrowser::SetMasks(const UnicodeString& masks)
+{
+    m_masks = masks.IsEmpty() ? UnicodeString(u"*") : masks;
+    if (!m_folder.IsEmpty())
+        Refresh();
+}
+
+int FileBrowser::IndexOf(const UnicodeString& name) const
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i].Name == name)
+            return static_cast<int>(i);
+    std::u16string lower = Lower(name.str());
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (Lower(m_items[i].Name.str()) == lower)
+            return static_cast<int>(i);
+    return -1;
+}
+
+FileBrowser::Result FileBrowser::Accept(const UnicodeString& typed, const UnicodeString& defaultExt,
+                                        TOpenOptions options)
+{
+    std::u16string text = Trim(typed.str());
+    if (text.empty())
+        return {};
+    if (text.find_first_of(u"*?") != std::u16string::npos)
+    {
+        SetMasks(text);
+        return {Outcome::Filtered, {}};
+    }
+
+    std::u16string path;
+    if (text[0] == u'/' || text[0] == u'\\')
+        path = text;
+    else if (text.size() >= 2 && text[0] == u'~' && (text[1] == u'/' || text[1] == u'\\'))
+    {
+        const char* home = std::getenv("HOME");
+        path = Platform::FromUtf8(home ? home : "") + text.substr(1);
+    }
+    else if (text == u"~")
+        path = Platform::FromUtf8(std::getenv("HOME") ? std::getenv("HOME") : "/");
+    else
+        path = m_folder.str() + text;
+
+    std::string native = Native(path);
+    if (IsFolder(native))
+    {
+        if (Open(path))
+            return {Outcome::OpenedFolder, {}};
+        return {Outcome::PathMissing, path};
+    }
+
+    std::string folder = fs::path(native).parent_path().string();
+    if (folder.empty())
+        folder = "/";
+    if (!IsFolder(folder))
+    {
+        if (options.Contains(ofPathMustExist))
+            return {Outcome::PathMissing, path};
+    }
+    if (IsFile(native))
+        return {Outcome::Accepted, Platform::FromUtf8(native)};
+
+    std::u16string name = NamePart(path);
+    bool hasExtension = name.find(u'.') != std::u16string::npos;
+    if (!hasExtension && !defaultExt.IsEmpty())
+    {
+        path += u"." + defaultExt.str();
+        std::string extended = Native(path);
+        if (IsFile(extended))
+            return {Outcome::Accepted, Platform::FromUtf8(extended)};
+    }
+    if (options.Contains(ofFileMustExist))
+        return {Outcome::FileMissing, path};
+    return {Outcome::Accepted, Platform::FromUtf8(Native(path))};
+}
+} // namespace Vcl
+
+// ---- The open dialog's window -------------------------------------------------------------
+
+namespace
+{
+// Posted to the dialog's form before its modal loop starts, so that OnShow fires once it shows.
+constexpr UINT CM_DIALOGSHOWN = CM_BASE + 0x200;
+
+int RowHeight(TCanvas* canvas)
+{
+    return std::max(16, canvas->TextHeight(u"Wg") + 3);
+}
+
+UnicodeString CurrentFolder()
+{
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer))
+        return UnicodeString(Platform::FromUtf8(buffer));
+    const char* home = std::getenv("HOME");
+    return UnicodeString(Platform::FromUtf8(home ? home : "/"));
+}
+
+// The folder and name parts of a path given with either separator.
+void SplitPath(const UnicodeString& path, UnicodeString& folder, UnicodeString& name)
+{
+    const std::u16string& text = path.str();
+    size_t slash = text.find_last_of(u"/\\");
+    if (slash == std::u16string::npos)
+    {
+        folder = UnicodeString();
+        name = path;
+        return;
+    }
+    folder = text.substr(0, slash + 1);
+    name = text.substr(slash + 1);
+}
+} // namespace
+
+// ---- TFileListView ---------------------------------------------------------------------------
+
+TFileListView::TFileListView(TComponent* AOwner) : TCustomControl(AOwner)
+{
+    SetTabStop(true);
+    SetColor(clWindow);
+}
+
+void TFileListView::SetBrowser(Vcl::FileBrowser* browser)
+{
+    m_browser = browser;
+    Reload();
+}
+
+int TFileListView::Count() const
+{
+    return m_browser ? static_cast<int>(m_browser->Items().size()) : 0;
+}
+
+void TFileListView::Reload()
+{
+    m_itemIndex = Count() > 0 ? 0 : -1;
+    m_topIndex = 0;
+    m_typed.clear();
+    Invalidate();
+}
+
+int TFileListView::VisibleRows()
+{
+    return std::max(1, (Height() - 4) / RowHeight(Canvas()));
+}
+
+void TFileListView::SetItemIndex(int index)
+{
+    if (Count() == 0)
+        index = -1;
+    else
+        index = std::clamp(index, 0, Count() - 1);
+    if (index == m_itemIndex)
+        return;
+    m_itemIndex = index;
+    if (index >= 0)
+    {
+        int rows = VisibleRows();
+        if (index < m_topIndex)
+            m_topIndex = index;
+        else if (index >= m_topIndex + rows)
+            m_topIndex = index - rows + 1;
+    }
+    Invalidate();
+    OnSelect(this);
+}
+
+const Vcl::FileItem* TFileListView::Selected() const
+{
+    if (m_itemIndex < 0 || m_itemIndex >= Count())
+        return nullptr;
+    return &m_browser->Items()[static_cast<size_t>(m_itemIndex)];
+}
+
+int TFileListView::ItemAt(int y)
+{
+    int row = (y - 2) / RowHeight(Canvas());
+    int index = m_topIndex + row;
+    return y >= 2 && index < Count() ? index : -1;
+}
+
+void TFileListView::Paint()
+{
+    TCanvas* canvas = Canvas();
+    TRect client = ClientRect();
+    canvas->Brush()->SetColor(clWindow);
+    canvas->FillRect(client);
+    RECT edge = client;
+    DrawEdge(canvas->Handle(), &edge, EDGE_SUNKEN, BF_RECT);
+
+    const int row = RowHeight(canvas);
+    const int right = client.right - 2;
+    const int rows = VisibleRows();
+    for (int i = 0; i < rows && m_topIndex + i < Count(); ++i)
+    {
+        int index = m_topIndex + i;
+        const Vcl::FileItem& item = m_browser->Items()[static_cast<size_t>(index)];
+        TRect line(2, 2 + i * row, right, 2 + (i + 1) * row);
+        bool selected = index == m_itemIndex;
+        TColor back = selected ? (Focused() ? clHighlight : clBtnFace) : clWindow;
+        TColor text = selected && Focused() ? clHighlightText : clWindowText;
+        canvas->Brush()->SetColor(back);
+        canvas->FillRect(line);
+        DrawIcon(line.left + 3, line.top + (row - 12) / 2, item.Folder);
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->Font()->SetColor(text);
+        int textTop = line.top + (row - canvas->TextHeight(item.Name)) / 2;
+        canvas->TextRect(TRect(line.left + 20, line.top, line.right, line.bottom), line.left + 20, textTop,
+                         item.Name);
+        canvas->Brush()->SetStyle(bsSolid);
+        if (selected && Focused())
+            canvas->DrawFocusRect(line);
+    }
+    if (Count() > rows)
+    {
+        // Where the shown rows lie in the whole list.
+        int track = client.Height() - 4;
+        int thumb = std::max(8, track * rows / Count());
+        int top = 2 + (track - thumb) * m_topIndex / std::max(1, Count() - rows);
+        canvas->Brush()->SetColor(clBtnShadow);
+        canvas->FillRect(TRect(right - 4, top, right - 1, top + thumb));
+    }
+}
+
+void TFileListView::DrawIcon(int x, int y, bool folder)
+{
+    TCanvas* canvas = Canvas();
+    canvas->Pen()->SetColor(clBtnShadow);
+    if (folder)
+    {
+        canvas->Brush()->SetColor(0x4CC8F0); // a manila folder
+        canvas->Rectangle(x, y + 2, x + 14, y + 12);
+        canvas->Rectangle(x, y, x + 6, y + 3);
+    }
+    else
+    {
+        canvas->Brush()->SetColor(clWhite);
+        canvas->Rectangle(x + 2, y, x + 12, y + 12);
+        canvas->MoveTo(x + 4, y + 4);
+        canvas->LineTo(x + 10, y + 4);
+        canvas->MoveTo(x + 4, y + 7);
+        canvas->LineTo(x + 10, y + 7);
+    }
+}
+
+void TFileListView::Dispatch(TMessage& Message)
+{
+    if (Message.Msg != WM_MOUSEWHEEL)
+    {
+        TCustomControl::Dispatch(Message);
+        return;
+    }
+    int notches = static_cast<SHORT>(HIWORD(Message.WParam)) / 120;
+    int top = std::clamp(m_topIndex - 3 * notches, 0, std::max(0, Count() - VisibleRows()));
+    if (top != m_topIndex)
+    {
+        m_topIndex = top;
+        Invalidate();
+    }
+    Message.Result = 0;
+}
+
+LRESULT TFileListView::DialogCode()
+{
+    return DLGC_WANTARROWS | DLGC_WANTCHARS;
+}
+
+void TFileListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (Button == mbLeft)
+    {
+        int index = ItemAt(Y);
+        if (index >= 0)
+            SetItemIndex(index);
+    }
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TFileListView::DblClick()
+{
+    TCustomControl::DblClick();
+    if (Selected())
+        OnOpen(this);
+}
+
+void TFileListView::KeyDown(WORD& Key, TShiftState Shift)
+{
+    int rows = VisibleRows();
+    switch (Key)
+    {
+    case VK_UP:
+        SetItemIndex(m_itemIndex - 1);
+        break;
+    case VK_DOWN:
+        SetItemIndex(m_itemIndex + 1);
+        break;
+    case VK_PRIOR:
+        SetItemIndex(m_itemIndex - (rows - 1));
+        break;
+    case VK_NEXT:
+        SetItemIndex(m_itemIndex + (rows - 1));
+        break;
+    case VK_HOME:
+        SetItemIndex(0);
+        break;
+    case VK_END:
+        SetItemIndex(Count() - 1);
+        break;
+    case VK_BACK:
+        OnParent(this);
+        break;
+    default:
+        TCustomControl::KeyDown(Key, Shift);
+        return;
+    }
+    Key = 0;
+}
+
+void TFileListView::KeyPress(WCHAR& Key)
+{
+    TCustomControl::KeyPress(Key);
+    if (Key < u' ' || Count() == 0)
+        return;
+    // Type-ahead: the next name that starts with what was typed (a repeated letter cycles).
+    WCHAR lower = ToLowerWide(Key);
+    if (m_typed.size() == 1 && m_typed[0] == lower)
+        m_typed.clear();
+    DWORD now = GetTickCount();
+    if (now - m_typedAt > 1000)
+        m_typed.clear();
+    m_typedAt = now;
+    m_typed += lower;
+    int start = m_typed.size() == 1 ? m_itemIndex + 1 : std::max(m_itemIndex, 0);
+    for (int i = 0; i < Count(); ++i)
+    {
+        int index = (start + i) % Count();
+        const std::u16string& name = m_browser->Items()[static_cast<size_t>(index)].Name.str();
+        if (name.size() < m_typed.size())
+            continue;
+        bool match = true;
+        for (size_t c = 0; c < m_typed.size() && match; ++c)
+            match = ToLowerWide(name[c]) == m_typed[c];
+        if (match)
+        {
+            SetItemIndex(index);
+            break;
+        }
+    }
+    Key = 0;
+}
+
+// ---- TOpenDialogForm -------------------------------------------------------------------------
+
+TOpenDialogForm::TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog) : TForm(AOwner), m_dialog(dialog)
+{
+    const bool sizing = dialog->Options.Contains(ofEnableSizing);
+    SetBorderStyle(sizing ? bsSizeable : bsDialog);
+    SetPosition(poScreenCenter);
+    SetCaption(dialog->Title.IsEmpty() ? UnicodeString(u"Open") : dialog->Title);
+    SetClientWidth(480);
+    SetClientHeight(320);
+    const int w = ClientWidth();
+    const int h = ClientHeight();
+
+    LookInLabel = new TLabel(this);
+    LookInLabel->SetParent(this);
+    LookInLabel->SetBounds(8, 12, 52, 13);
+    LookInLabel->SetCaption(u"Look in:");
+
+    FolderLabel = new TLabel(this);
+    FolderLabel->SetAutoSize(false);
+    FolderLabel->SetParent(this);
+    FolderLabel->SetBounds(64, 12, w - 64 - 56, 13);
+    FolderLabel->SetAnchors({akLeft, akTop, akRight});
+
+    UpBtn = new TButton(this);
+    UpBtn->SetParent(this);
+    UpBtn->SetBounds(w - 8 - 44, 7, 44, 23);
+    UpBtn->SetAnchors({akTop, akRight});
+    UpBtn->SetCaption(u"Up");
+    UpBtn->OnClick = MakeClosure(this, &TOpenDialogForm::UpBtnClick);
+
+    List = new TFileListView(this);
+    List->SetParent(this);
+    List->SetBounds(8, 36, w - 16, h - 36 - 76);
+    List->SetAnchors({akLeft, akTop, akRight, akBottom});
+    List->OnSelect = MakeClosure(this, &TOpenDialogForm::ListSelect);
+    List->OnOpen = MakeClosure(this, &TOpenDialogForm::ListOpen);
+    List->OnParent = MakeClosure(this, &TOpenDialogForm::UpBtnClick);
+
+    FileNameLabel = new TLabel(this);
+    FileNameLabel->SetParent(this);
+    FileNameLabel->SetBounds(8, h - 62, 76, 13);
+    FileNameLabel->SetAnchors({akLeft, akBottom});
+    FileNameLabel->SetCaption(u"File name:");
+
+    FileNameEdit = new TEdit(this);
+    FileNameEdit->SetParent(this);
+    FileNameEdit->SetBounds(88, h - 66, w - 88 - 8 - 75 - 8, 21);
+    FileNameEdit->SetAnchors({akLeft, akRight, akBottom});
+
+    OpenBtn = new TButton(this);
+    OpenBtn->SetParent(this);
+    OpenBtn->SetBounds(w - 8 - 75, h - 67, 75, 23);
+    OpenBtn->SetAnchors({akRight, akBottom});
+    OpenBtn->SetCaption(u"Open");
+    OpenBtn->SetDefault(true);
+    OpenBtn->OnClick = MakeClosure(this, &TOpenDialogForm::OpenBtnClick);
+
+    TypeLabel = new TLabel(this);
+    TypeLabel->SetParent(this);
+    TypeLabel->SetBounds(8, h - 32, 76, 13);
+    TypeLabel->SetAnchors({akLeft, akBottom});
+    TypeLabel->SetCaption(u"Files of type:");
+
+    FilterLabel = new TLabel(this);
+    FilterLabel->SetAutoSize(false);
+    FilterLabel->SetParent(this);
+    FilterLabel->SetBounds(88, h - 32, w - 88 - 8 - 75 - 8, 13);
+    FilterLabel->SetAnchors({akLeft, akRight, akBottom});
+
+    CancelBtn = new TButton(this);
+    CancelBtn->SetParent(this);
+    CancelBtn->SetBounds(w - 8 - 75, h - 37, 75, 23);
+    CancelBtn->SetAnchors({akRight, akBottom});
+    CancelBtn->SetCaption(u"Cancel");
+    CancelBtn->SetCancel(true);
+    CancelBtn->SetModalResult(mrCancel);
+
+    // Tab walks: the list, the name, Open, Cancel, Up.
+    List->SetTabOrder(0);
+    FileNameEdit->SetTabOrder(1);
+    OpenBtn->SetTabOrder(2);
+    CancelBtn->SetTabOrder(3);
+    UpBtn->SetTabOrder(4);
+
+    auto filters = Vcl::ParseFilter(dialog->Filter);
+    UnicodeString masks = u"*";
+    if (!filters.empty())
+    {
+        size_t index =
+            static_cast<size_t>(std::clamp(dialog->FilterIndex, 1, static_cast<int>(filters.size())) - 1);
+        masks = filters[index].Masks;
+        FilterLabel->SetCaption(filters[index].Description);
+    }
+    else
+        FilterLabel->SetCaption(u"All files");
+    Browser.SetMasks(masks);
+
+    UnicodeString folder, name;
+    SplitPath(dialog->FileName, folder, name);
+    if (!Browser.Open(dialog->InitialDir) && !Browser.Open(folder) && !Browser.Open(CurrentFolder()))
+        Browser.Open(u"/");
+    List->SetBrowser(&Browser);
+    FolderLabel->SetCaption(Browser.Folder());
+    int index = Browser.IndexOf(name);
+    if (index >= 0)
+        List->SetItemIndex(index);
+    FileNameEdit->SetText(name);
+    SetActiveControl(FileNameEdit);
+    FileNameEdit->SelectAll();
+}
+
+void TOpenDialogForm::Dispatch(TMessage& Message)
+{
+    if (Message.Msg == CM_DIALOGSHOWN)
+    {
+        m_dialog->OnShow(m_dialog);
+        return;
+    }
+    TForm::Dispatch(Message);
+}
+
+void TOpenDialogForm::FolderChanged()
+{
+    List->Reload();
+    FolderLabel->SetCaption(Browser.Folder());
+}
+
+void TOpenDialogForm::UpBtnClick(TObject*)
+{
+    if (Browser.OpenParent())
+        FolderChanged();
+}
+
+void TOpenDialogForm::ListSelect(TObject*)
+{
+    const Vcl::FileItem* item = List->Selected();
+    if (item && !item->Folder)
+        FileNameEdit->SetText(item->Name);
+}
+
+void TOpenDialogForm::ListOpen(TObject*)
+{
+    const Vcl::FileItem* item = List->Selected();
+    if (!item)
+        return;
+    if (item->Folder)
+    {
+        if (Browser.Open(Browser.Folder() + item->Name))
+            FolderChanged();
+        return;
+    }
+    FileNameEdit->SetText(item->Name);
+    OpenBtnClick(this);
+}
+
+void TOpenDialogForm::OpenBtnClick(TObject*)
+{
+    // Enter on a folder in the list opens it, as does an empty name with a folder selected.
+    const Vcl::FileItem* item = List->Selected();
+    if (item && item->Folder && (List->Focused() || FileNameEdit->Text().IsEmpty()))
+    {
+        ListOpen(this);
+        return;
+    }
+
+    using Outcome = Vcl::FileBrowser::Outcome;
+    auto result = Browser.Accept(FileNameEdit->Text(), m_dialog->DefaultExt, m_dialog->Options);
+    switch (result.outcome)
+    {
+    case Outcome::None:
+        return;
+    case Outcome::OpenedFolder:
+        FolderChanged();
+        FileNameEdit->SetText(UnicodeString());
+        return;
+    case Outcome::Filtered:
+        List->Reload();
+        return;
+    case Outcome::Accepted:
+        m_fileName = result.FileName;
+        SetModalResult(mrOk);
+        return;
+    case Outcome::PathMissing:
+        Complain(result.FileName + u"\nThe folder does not exist.\nCheck the path and try again.");
+        return;
+    case Outcome::FileMissing:
+    {
+        UnicodeString folder, name;
+        SplitPath(result.FileName, folder, name);
+        Complain(name + u"\nFile not found.\nCheck the file name and try again.");
+        return;
+    }
+    }
+}
+
+void TOpenDialogForm::Complain(const UnicodeString& text)
+{
+    MessageBoxW(Handle(), text.c_str(), Caption().c_str(), MB_OK | MB_ICONWARNING);
+    SetActiveControl(FileNameEdit);
+    FileNameEdit->SelectAll();
+}
+
+// ---- TOpenDialog -----------------------------------------------------------------------------
+
+TOpenDialog::TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
+
+TOpenDialog::~TOpenDialog() = default;
+
+bool TOpenDialog::Execute()
+{
+    TOpenDialogForm* form = new TOpenDialogForm(Application, this);
+    m_form = form;
+    bool chosen = false;
+    try
+    {
+        PostMessageW(form->Handle(), CM_DIALOGSHOWN, 0, 0);
+        chosen = form->ShowModal() == mrOk;
+        if (chosen)
+            FileName = form->ChosenFileName();
+    }
+    catch (...)
+    {
+        m_form = nullptr;
+        form->Free();
+        throw;
+    }
+    m_form = nullptr;
+    form->Free();
+    OnClose(this);
+    return chosen;
+}

@@ -1,9 +1,13 @@
-// The class library's dialogs: the message box as a modal form of our own drawing.
+// The class library's dialogs, drawn by us as modal forms: the message box and the open dialog.
+// The open dialog's folder browsing (listing, filter, typed names, the checks of its options)
+// lives in Vcl::FileBrowser, apart from the drawing, so that it works the same with or without a
+// display.
 #pragma once
 
 #include "Platform/Vcl/Forms.h"
 #include "Platform/Vcl/StdCtrls.h"
 
+#include <string>
 #include <vector>
 
 // A message box: the text wrapped beside an optional icon, and a row of buttons as the style
@@ -44,3 +48,216 @@ namespace Vcl
 // Shows a TMessageForm modally; the message-box handler of the desktop presenter.
 int MessageBoxForm(const UnicodeString& text, const UnicodeString& caption, UINT type);
 } // namespace Vcl
+
+enum TOpenOption
+{
+    ofReadOnly,
+    ofOverwritePrompt,
+    ofHideReadOnly,
+    ofNoChangeDir,
+    ofShowHelp,
+    ofNoValidate,
+    ofAllowMultiSelect,
+    ofExtensionDifferent,
+    ofPathMustExist,
+    ofFileMustExist,
+    ofCreatePrompt,
+    ofShareAware,
+    ofNoReadOnlyReturn,
+    ofNoTestFileCreate,
+    ofNoNetworkButton,
+    ofNoLongNames,
+    ofOldStyleDialog,
+    ofNoDereferenceLinks,
+    ofEnableIncludeNotify,
+    ofEnableSizing,
+    ofDontAddToRecent,
+    ofForceShowHidden
+};
+using TOpenOptions = TSet<TOpenOption>;
+
+namespace Vcl
+{
+// One "description|masks" pair of a dialog's filter.
+struct FileFilter
+{
+    UnicodeString Description;
+    UnicodeString Masks; // "*.pck;Models.pck"
+};
+// "desc|masks|desc|masks"; a trailing description without masks is dropped.
+std::vector<FileFilter> ParseFilter(const UnicodeString& filter);
+// Whether the name matches one of the ';'-separated masks, with '*' and '?' as wildcards and
+// without case, as file names match on Windows. "*.*" matches every name, also one without a dot.
+bool MatchesMask(const UnicodeString& name, const UnicodeString& masks);
+
+struct FileItem
+{
+    UnicodeString Name;
+    bool Folder = false;
+};
+
+// The folder an open dialog shows and what its OK button does with a typed name. Paths are native
+// ('/'); a typed name may also use '\' and differ in case from the file on disk.
+class FileBrowser
+{
+public:
+    // Shows the folder; false (and nothing changes) when it is no folder that can be read.
+    bool Open(const UnicodeString& folder);
+    // The parent of the current folder; false at the root.
+    bool OpenParent();
+    // Lists the current folder again.
+    void Refresh();
+    // The current folder, ending in '/'.
+    const UnicodeString& Folder() const { return m_folder; }
+    // Folders, then the files the masks match, each group in the case-insensitive order of names;
+    // hidden entries (a leading dot) are left out.
+    const std::vector<FileItem>& Items() const { return m_items; }
+    // The masks the files must match ("*" when empty); lists the folder again.
+    void SetMasks(const UnicodeString& masks);
+    const UnicodeString& Masks() const { return m_masks; }
+    // The index of the item of that name (exact first, then without case), or -1.
+    int IndexOf(const UnicodeString& name) const;
+
+    enum class Outcome
+    {
+        None,         // nothing typed
+        OpenedFolder, // the name was a folder, which is now shown
+        Filtered,     // the name held wildcards, which now filter the list
+        Accepted,     // FileName holds the chosen file
+        PathMissing,  // the file's folder does not exist (path-must-exist)
+        FileMissing   // the file does not exist (file-must-exist)
+    };
+    struct Result
+    {
+        Outcome outcome = Outcome::None;
+        UnicodeString FileName; // the full path of the chosen (or missing) file
+    };
+    // What OK does with the file-name box's text: a folder is opened, wildcards filter, a file
+    // relative to the current folder (or absolute, or under "~/") is checked against the options.
+    // A name without an extension that does not exist as typed gets the default extension.
+    Result Accept(const UnicodeString& typed, const UnicodeString& defaultExt, TOpenOptions options);
+
+private:
+    UnicodeString m_folder;
+    UnicodeString m_masks = u"*";
+    std::vector<FileItem> m_items;
+};
+} // namespace Vcl
+
+class TOpenDialogForm;
+
+// Lets the user pick a file. Execute shows a modal dialog of our own drawing: the current folder,
+// a list of its folders and of the files the filter matches, a file-name box, Open and Cancel.
+class TOpenDialog : public TComponent
+{
+public:
+    explicit TOpenDialog(TComponent* AOwner);
+    ~TOpenDialog() override;
+
+    UnicodeString InitialDir;
+    // In: the name the box starts with (its folder part opens when InitialDir is empty). Out: the
+    // chosen file's full path.
+    UnicodeString FileName;
+    // Appended (with its dot) to a typed name without an extension.
+    UnicodeString DefaultExt;
+    UnicodeString Filter;
+    int FilterIndex = 1; // 1-based, as the class library counts
+    UnicodeString Title;
+    TOpenOptions Options{ofHideReadOnly, ofEnableSizing};
+
+    // Fired when the dialog shows, with the dialog's form as its window (Form()).
+    TNotifyEvent OnShow;
+    // Fired when the dialog closes, whatever the answer.
+    TNotifyEvent OnClose;
+
+    // True when the user chose a file (FileName holds it), false on Cancel or close.
+    virtual bool Execute();
+    // The form of the dialog while it is shown, else null.
+    TOpenDialogForm* Form() const { return m_form; }
+
+private:
+    TOpenDialogForm* m_form = nullptr;
+};
+
+// ---- The open dialog's window and its list of folders and files (tests reach them through
+// TOpenDialog::Form() while the dialog shows) ----
+
+// The folders and files of a FileBrowser, one row each with an icon. A click selects, a double
+// click or Enter opens, Backspace goes to the parent folder, typed letters jump to a name.
+class TFileListView : public TCustomControl
+{
+public:
+    explicit TFileListView(TComponent* AOwner);
+
+    void SetBrowser(Vcl::FileBrowser* browser);
+    // The browser's folder changed: the first row is selected and shown.
+    void Reload();
+    int Count() const;
+    int ItemIndex() const { return m_itemIndex; }
+    // Selects the row (clamped) and scrolls it into view; fires OnSelect on a change.
+    void SetItemIndex(int index);
+    const Vcl::FileItem* Selected() const;
+    int TopIndex() const { return m_topIndex; }
+    // The row under a y of the control's client area, or -1.
+    int ItemAt(int y);
+    // How many whole rows the control shows.
+    int VisibleRows();
+
+    TNotifyEvent OnSelect;
+    TNotifyEvent OnOpen;
+    TNotifyEvent OnParent;
+
+    // The wheel scrolls three rows a notch.
+    void Dispatch(TMessage& Message) override;
+
+protected:
+    void Paint() override;
+    LRESULT DialogCode() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DblClick() override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(WCHAR& Key) override;
+
+private:
+    void DrawIcon(int x, int y, bool folder);
+
+    Vcl::FileBrowser* m_browser = nullptr;
+    int m_itemIndex = -1;
+    int m_topIndex = 0;
+    std::u16string m_typed;
+    DWORD m_typedAt = 0;
+};
+
+class TOpenDialogForm : public TForm
+{
+public:
+    TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog);
+
+    TLabel* LookInLabel;
+    TLabel* FolderLabel;
+    TButton* UpBtn;
+    TFileListView* List;
+    TLabel* FileNameLabel;
+    TEdit* FileNameEdit;
+    TButton* OpenBtn;
+    TLabel* TypeLabel;
+    TLabel* FilterLabel;
+    TButton* CancelBtn;
+    Vcl::FileBrowser Browser;
+
+    // The full path chosen with Open.
+    const UnicodeString& ChosenFileName() const { return m_fileName; }
+
+    void Dispatch(TMessage& Message) override;
+
+private:
+    void FolderChanged();
+    void UpBtnClick(TObject* Sender);
+    void ListSelect(TObject* Sender);
+    void ListOpen(TObject* Sender);
+    void OpenBtnClick(TObject* Sender);
+    void Complain(const UnicodeString& text);
+
+    TOpenDialog* m_dialog;
+    UnicodeString m_fileName;
+};

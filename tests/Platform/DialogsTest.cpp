@@ -1,0 +1,308 @@
+#include "Platform/Vcl/Dialogs.h"
+
+#include "Platform/Vcl/Dialogs.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+UnicodeString Wide(const fs::path& path)
+{
+    return UnicodeString(Platform::FromUtf8(path.string()));
+}
+
+std::string Utf8(const UnicodeString& text)
+{
+    return text.ToUtf8();
+}
+
+std::vector<std::string> Listing(const Vcl::FileBrowser& browser)
+{
+    std::vector<std::string> names;
+    for (const auto& item : browser.Items())
+        names.push_back((item.Folder ? "[" : "") + Utf8(item.Name) + (item.Folder ? "]" : ""));
+    return names;
+}
+
+void Touch(const fs::path& path)
+{
+    std::ofstream(path) << "x";
+}
+
+const UnicodeString kPartFilter = u"Game 'Models.pck' file (Models.pck)|Models.pck";
+} // namespace
+
+TEST(DialogsTest, MasksMatchWithoutCase)
+{
+    struct Case
+    {
+        const char16_t* name;
+        const char16_t* masks;
+        bool matches;
+    } cases[] = {
+        {u"Models.pck", u"Models.pck", true},
+        {u"MODELS.PCK", u"Models.pck", true},
+        {u"models.Pck", u"Models.pck", true},
+        {u"Models.pck.bak", u"Models.pck", false},
+        {u"Models.original.pck", u"Models.pck", false},
+        {u"xModels.pck", u"Models.pck", false},
+        {u"Models.original.pck", u"*.pck", true},
+        {u"Models.pck", u"*.dds; *.PCK", true},
+        {u"README", u"*.*", true},
+        {u"README", u"*", true},
+        {u"a.b", u"?.?", true},
+        {u"ab.b", u"?.?", false},
+        {u"Модели.pck", u"МОДЕЛИ.*", true},
+        {u"", u"Models.pck", false},
+        {u"Models.pck", u"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Vcl::MatchesMask(c.name, c.masks), c.matches)
+            << Utf8(c.name) << " against " << Utf8(c.masks);
+
+    auto filters = Vcl::ParseFilter(kPartFilter + u"|All files|*.*|dangling");
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0].Description, u"Game 'Models.pck' file (Models.pck)");
+    EXPECT_EQ(filters[0].Masks, u"Models.pck");
+    EXPECT_EQ(filters[1].Masks, u"*.*");
+}
+
+TEST(DialogsTest, BrowserListsFoldersThenMatchingFilesAndNavigates)
+{
+    TempDir dir("kelvane-browse");
+    fs::create_directories(dir / "Game" / "Data");
+    fs::create_directories(dir / "b folder");
+    fs::create_directories(dir / ".hidden");
+    Touch(dir / "Game" / "MODELS.PCK");
+    Touch(dir / "Game" / "Models.original.pck");
+    Touch(dir / "Game" / "game.exe");
+    Touch(dir / "models.pck");
+    Touch(dir / "notes.txt");
+
+    Vcl::FileBrowser browser;
+    browser.SetMasks(Vcl::ParseFilter(kPartFilter)[0].Masks);
+    ASSERT_TRUE(browser.Open(Wide(dir.Path())));
+    EXPECT_EQ(Utf8(browser.Folder()), dir.Path().string() + "/");
+    EXPECT_EQ(Listing(browser), (std::vector<std::string>{"[b folder]", "[Game]", "models.pck"}));
+
+    // A failed open keeps the folder; so does a file.
+    EXPECT_FALSE(browser.Open(Wide(dir / "missing")));
+    EXPECT_FALSE(browser.Open(Wide(dir / "notes.txt")));
+    EXPECT_EQ(Utf8(browser.Folder()), dir.Path().string() + "/");
+
+    ASSERT_TRUE(browser.Open(Wide(dir / "game"))); // found without case
+    EXPECT_EQ(Listing(browser), (std::vector<std::string>{"[Data]", "MODELS.PCK"}));
+    EXPECT_EQ(browser.IndexOf(u"models.pck"), 1);
+    EXPECT_EQ(browser.IndexOf(u"Data"), 0);
+    EXPECT_EQ(browser.IndexOf(u"none"), -1);
+
+    ASSERT_TRUE(browser.OpenParent());
+    EXPECT_EQ(Utf8(browser.Folder()), dir.Path().string() + "/");
+    ASSERT_TRUE(browser.Open(u"/"));
+    EXPECT_FALSE(browser.OpenParent());
+    EXPECT_EQ(browser.Folder(), u"/");
+}
+
+TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
+{
+    TempDir dir("kelvane-accept");
+    fs::create_directories(dir / "Game");
+    Touch(dir / "Game" / "Models.pck");
+    Touch(dir / "Game" / "Other.pck");
+    Touch(dir / "Game" / "plain");
+    const std::string game = (dir / "Game").string();
+    const TOpenOptions strict{ofHideReadOnly, ofPathMustExist, ofFileMustExist, ofEnableSizing};
+    const TOpenOptions loose{ofHideReadOnly};
+    using O = Vcl::FileBrowser::Outcome;
+
+    struct Case
+    {
+        std::u16string typed;
+        TOpenOptions options;
+        O outcome;
+        std::string fileName; // relative to the game folder; "" for none
+        std::string folderAfter;
+    } cases[] = {
+        {u"", strict, O::None, "", game + "/"},
+        {u"   ", strict, O::None, "", game + "/"},
+        {u"Models.pck", strict, O::Accepted, "Models.pck", game + "/"},
+        {u" models.PCK ", strict, O::Accepted, "Models.pck", game + "/"},
+        {u"Models", strict, O::Accepted, "Models.pck", game + "/"}, // default extension
+        {u"plain", strict, O::Accepted, "plain", game + "/"},       // exists as typed
+        {u"Missing.pck", strict, O::FileMissing, "Missing.pck", game + "/"},
+        {u"Missing", strict, O::FileMissing, "Missing.pck", game + "/"},
+        {u"Missing.pck", loose, O::Accepted, "Missing.pck", game + "/"},
+        {u"nowhere/Models.pck", strict, O::PathMissing, "nowhere/Models.pck", game + "/"},
+        {u"nowhere\\Models.pck", loose, O::Accepted, "nowhere/Models.pck", game + "/"},
+        {u"..", strict, O::OpenedFolder, "", dir.Path().string() + "/"},
+        {u"../game\\", strict, O::OpenedFolder, "", game + "/"},
+        {Platform::FromUtf8(game + "/Other.pck"), strict, O::Accepted, "Other.pck", game + "/"},
+        {u"*.PCK", strict, O::Filtered, "", game + "/"},
+    };
+    for (const Case& c : cases)
+    {
+        Vcl::FileBrowser browser;
+        ASSERT_TRUE(browser.Open(Wide(dir / "Game")));
+        auto result = browser.Accept(c.typed, u"pck", c.options);
+        SCOPED_TRACE(Utf8(c.typed));
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(Utf8(result.FileName), c.fileName.empty() ? "" : game + "/" + c.fileName);
+        EXPECT_EQ(Utf8(browser.Folder()), c.folderAfter);
+        if (c.outcome == O::Filtered)
+        {
+            EXPECT_EQ(Listing(browser), (std::vector<std::string>{"Models.pck", "Other.pck"}));
+        }
+    }
+}
+
+namespace
+{
+void Key(TCustomForm* form, WORD key)
+{
+    Vcl::RouteInput(form, WM_KEYDOWN, key, 0);
+    Vcl::RouteInput(form, WM_KEYUP, key, 0);
+}
+
+// The list row of `index` in form coordinates.
+LPARAM RowPoint(TOpenDialogForm* box, int index)
+{
+    int y = 0;
+    while (box->List->ItemAt(y) != index && y < box->List->Height())
+        ++y;
+    return MAKELPARAM(box->List->Left() + 40, box->List->Top() + y + 3);
+}
+
+struct DialogScript
+{
+    std::function<void(TOpenDialogForm*)> steps;
+    void Show(TObject* sender)
+    {
+        TOpenDialogForm* box = static_cast<TOpenDialog*>(sender)->Form();
+        steps(box);
+        if (box->ModalResult() == mrNone)
+        {
+            ADD_FAILURE() << "the dialog is still open";
+            box->SetModalResult(mrCancel);
+        }
+    }
+};
+} // namespace
+
+TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
+{
+    BoxRecorder boxes;
+    TempDir dir("kelvane-dialog");
+    fs::create_directories(dir / "Game" / "Data");
+    Touch(dir / "Game" / "MODELS.PCK");
+    Touch(dir / "Game" / "readme.txt");
+    Touch(dir / "top.pck");
+
+    TOpenDialog dialog(nullptr);
+    dialog.Filter = kPartFilter;
+    dialog.DefaultExt = u"pck";
+    dialog.Options = TOpenOptions{ofHideReadOnly, ofPathMustExist, ofFileMustExist, ofEnableSizing};
+    dialog.InitialDir = Wide(dir.Path());
+    std::vector<std::string> trail;
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    auto where = [&](TOpenDialogForm* box)
+    {
+        trail.push_back(Utf8(box->Browser.Folder()).substr(dir.Path().string().size()) + ":" +
+                        Utf8(box->FileNameEdit->Text()));
+    };
+
+    script.steps = [&](TOpenDialogForm* box)
+    {
+        where(box);
+        // The list has the focus after a click on a row; Enter opens the selected folder.
+        LPARAM game = RowPoint(box, box->Browser.IndexOf(u"Game"));
+        Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, game);
+        Vcl::RouteInput(box, WM_LBUTTONUP, 0, game);
+        EXPECT_TRUE(box->List->Focused());
+        Key(box, VK_RETURN);
+        where(box);
+        // A double click on a folder opens it; Backspace goes back up.
+        LPARAM data = RowPoint(box, box->Browser.IndexOf(u"Data"));
+        Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, data);
+        Vcl::RouteInput(box, WM_LBUTTONUP, 0, data);
+        Vcl::RouteInput(box, WM_LBUTTONDBLCLK, MK_LBUTTON, data);
+        Vcl::RouteInput(box, WM_LBUTTONUP, 0, data);
+        where(box);
+        Key(box, VK_BACK);
+        where(box);
+        // Typing a letter jumps to the name; selecting a file names it in the box.
+        Vcl::RouteInput(box, WM_CHAR, u'm', 0);
+        where(box);
+        // A path that does not exist is refused; a folder typed into the box opens.
+        box->FileNameEdit->SetFocus();
+        box->FileNameEdit->SetText(u"nowhere/x.pck");
+        Key(box, VK_RETURN);
+        box->FileNameEdit->SetText(u"..");
+        Key(box, VK_RETURN);
+        where(box);
+        // The name without its extension, typed in another case, is the file on disk.
+        box->FileNameEdit->SetText(u"game/models");
+        Key(box, VK_RETURN);
+    };
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
+    EXPECT_EQ(trail, (std::vector<std::string>{
+                         "/:", "/Game/:", "/Game/Data/:", "/Game/:", "/Game/:MODELS.PCK", "/:"}));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              Platform::FromUtf8((dir / "Game").string()) +
+                  u"/nowhere/x.pck\nThe folder does not exist.\nCheck the path and try again.");
+    EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONWARNING);
+
+    // The wheel scrolls a long list three rows a notch, and no further than its end.
+    for (int i = 0; i < 40; ++i)
+        fs::create_directories(dir / "Many" / ("folder" + std::to_string(100 + i)));
+    dialog.InitialDir = Wide(dir / "Many");
+    script.steps = [&](TOpenDialogForm* box)
+    {
+        LPARAM at = MAKELPARAM(box->List->Left() + 50, box->List->Top() + 50);
+        auto wheel = [&](int notches)
+        {
+            Vcl::RouteInput(box, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<WORD>(notches * 120)) << 16,
+                            at);
+            return box->List->TopIndex();
+        };
+        EXPECT_EQ(wheel(-1), 3);
+        EXPECT_EQ(wheel(-1), 6);
+        EXPECT_EQ(wheel(1), 3);
+        EXPECT_GT(wheel(-100), 20);
+        EXPECT_EQ(box->List->TopIndex() + box->List->VisibleRows(), 40); // the last row is in view
+        EXPECT_EQ(wheel(100), 0);
+        Key(box, VK_ESCAPE);
+    };
+    EXPECT_FALSE(dialog.Execute());
+    dialog.InitialDir = Wide(dir.Path());
+
+    // Escape and the Cancel button answer false and keep the name.
+    for (bool escape : {true, false})
+    {
+        script.steps = [&](TOpenDialogForm* box)
+        {
+            if (escape)
+                Key(box, VK_ESCAPE);
+            else
+            {
+                LPARAM at = MAKELPARAM(box->CancelBtn->Left() + 5, box->CancelBtn->Top() + 5);
+                Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                Vcl::RouteInput(box, WM_LBUTTONUP, 0, at);
+            }
+        };
+        EXPECT_FALSE(dialog.Execute());
+        EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
+        EXPECT_EQ(dialog.Form(), nullptr);
+    }
+}

@@ -1,0 +1,32 @@
+// A small game for the program to patch: a seeded Models.pck under Game/, the instructions in
+// Data/PatchData.xml and the replacement models (a texture and a skin model taken from disk) under
+// Data/, optionally beside a copy of the program and its modules.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+struct DemoGame
+{
+    std::filesystem::path Root;    // the program's folder
+    std::filesystem::path Archive; // Root/Game/Models.pck
+    // Instructed entry name -> the model's bytes it must hold after a patch.
+    std::map<std::string, std::vector<uint8_t>> Replaced;
+    // Every entry of the untouched archive with its bytes.
+    std::map<std::string, std::vector<uint8_t>> Original;
+    std::vector<uint8_t> ArchiveBytes;
+};
+
+// Writes the game under `root` (which must exist): `entries` seeded entries of up to `maxSize`
+// bytes besides the instructed ones. With `withProgram` the program file `program` and the shared
+// modules beside it (lib*.so) are copied into `root`.
+DemoGame MakeDemoGame(const std::filesystem::path& root, uint64_t seed = 1, bool withProgram = false,
+                      const std::filesystem::path& program = {}, uint32_t entries = 200,
+                      uint32_t maxSize = 4096);
+
+// What is wrong with a patched archive (empty when nothing): every instructed entry holds its model
+// and keeps the original under its ".original" name, every other entry is untouched.
+std::string CheckPatched(const DemoGame& game, const std::filesystem::path& archive);

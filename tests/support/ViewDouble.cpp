@@ -1,0 +1,53 @@
+#include "tests/support/ViewDouble.h"
+
+#include "Components/XReader.h"
+#include "Components/XWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace
+{
+constexpr uint32_t kStateChunk = 0x00770001;
+}
+
+int ViewDouble::AddScene(XScene* scene)
+{
+    calls.push_back("AddScene");
+    auto it = std::find(scenes.begin(), scenes.end(), scene);
+    if (it != scenes.end())
+        return static_cast<int>(it - scenes.begin());
+    scenes.push_back(scene);
+    return static_cast<int>(scenes.size() - 1);
+}
+
+int ViewDouble::DeleteScene(XScene* scene)
+{
+    calls.push_back("DeleteScene");
+    auto it = std::find(scenes.begin(), scenes.end(), scene);
+    if (it == scenes.end())
+        return -1;
+    int index = static_cast<int>(it - scenes.begin());
+    scenes.erase(it);
+    return index;
+}
+
+void ViewDouble::ResetViewports()
+{
+    calls.push_back("ResetViewports");
+}
+
+void ViewDouble::Save(XScene*, XWriter& writer)
+{
+    calls.push_back("Save");
+    writer.WriteChunkU32(kStateChunk, state);
+}
+
+void ViewDouble::Load(XScene*, XReader& reader)
+{
+    char line[32];
+    std::snprintf(line, sizeof line, "Load %08X", reader.GetChunkId());
+    calls.push_back(line);
+    if (reader.GetChunkId() == kStateChunk && reader.GetBytesLeft() >= 4)
+        reader.ReadU32(state);
+}

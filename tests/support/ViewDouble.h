@@ -1,0 +1,28 @@
+// A view for tests of scenes: records the calls a scene makes on it and writes a small state
+// chunk of its own into scene files.
+#pragma once
+
+#include "Engine/Views/XView.h"
+
+#include <string>
+#include <vector>
+
+class ViewDouble : public XView
+{
+public:
+    int AddScene(XScene* scene) override;
+    int DeleteScene(XScene* scene) override;
+    void ResetViewports() override;
+    XViewport* GetActiveViewport() override { return activeViewport; }
+    IDirect3DDevice9* GetDevice() override { return device; }
+    // One chunk 0x00770001 holding the u32 `state`.
+    void Save(XScene* scene, XWriter& writer) override;
+    // Records "Load <chunk id>" and reads `state` back from chunk 0x00770001.
+    void Load(XScene* scene, XReader& reader) override;
+
+    std::vector<std::string> calls;
+    std::vector<XScene*> scenes;
+    IDirect3DDevice9* device = nullptr;
+    XViewport* activeViewport = nullptr;
+    uint32_t state = 0;
+};

@@ -1,0 +1,379 @@
+#include "tests/support/WindowDriver.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <png.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+// A window of ours vanishing between listing and asking must not end the test program.
+int IgnoreErrors(::Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+std::string PropertyText(::Display* display, Window window, Atom property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success ||
+        !data)
+        return {};
+    std::string text(reinterpret_cast<char*>(data), format == 8 ? count : 0);
+    XFree(data);
+    return text;
+}
+
+bool Mapped(::Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+}
+} // namespace
+
+WindowDriver::WindowDriver()
+{
+    m_display = XOpenDisplay(nullptr);
+    if (m_display)
+        XSetErrorHandler(IgnoreErrors);
+}
+
+WindowDriver::~WindowDriver()
+{
+    Kill();
+    if (m_display)
+        XCloseDisplay(m_display);
+}
+
+bool WindowDriver::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& errorLog)
+{
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0)
+    {
+        int fd = open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (fd >= 0)
+            dup2(fd, 2);
+        unsetenv("KELVANE_HEADLESS");
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    m_pid = pid;
+    m_status = -1;
+    return true;
+}
+
+int WindowDriver::Wait(std::chrono::milliseconds timeout)
+{
+    if (m_pid <= 0)
+        return m_status;
+    auto deadline = Clock::now() + timeout;
+    for (;;)
+    {
+        int status = 0;
+        pid_t done = waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid)
+        {
+            m_pid = -1;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return m_status;
+        }
+        if (Clock::now() > deadline)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool WindowDriver::Running()
+{
+    return Wait(std::chrono::milliseconds(0)) == -1 && m_pid > 0;
+}
+
+void WindowDriver::Kill()
+{
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
+}
+
+std::string WindowDriver::Title(unsigned long window)
+{
+    std::string title = PropertyText(m_display, window, XInternAtom(m_display, "_NET_WM_NAME", False));
+    if (title.empty())
+        title = PropertyText(m_display, window, XA_WM_NAME);
+    return title;
+}
+
+unsigned long WindowDriver::FindWindow(const std::string& title, std::chrono::milliseconds timeout,
+                                       unsigned long except)
+{
+    auto deadline = Clock::now() + timeout;
+    do
+    {
+        XSync(m_display, False);
+        Window root = DefaultRootWindow(m_display), parent = 0, *children = nullptr;
+        unsigned count = 0;
+        unsigned long found = 0;
+        if (XQueryTree(m_display, root, &root, &parent, &children, &count))
+        {
+            for (unsigned i = count; i-- > 0 && !found;)
+                if (children[i] != except && Mapped(m_display, children[i]) && Title(children[i]) == title)
+                    found = children[i];
+            if (children)
+                XFree(children);
+        }
+        if (found)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    } while (Clock::now() < deadline);
+    return 0;
+}
+
+bool WindowDriver::WaitGone(unsigned long window, std::chrono::milliseconds timeout)
+{
+    auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline)
+    {
+        XSync(m_display, False);
+        if (!Mapped(m_display, window))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+}
+
+void WindowDriver::Size(unsigned long window, int& width, int& height)
+{
+    XWindowAttributes attributes;
+    width = height = 0;
+    if (XGetWindowAttributes(m_display, window, &attributes))
+    {
+        width = attributes.width;
+        height = attributes.height;
+    }
+}
+
+std::vector<uint32_t> WindowDriver::Pixels(unsigned long window, int& width, int& height)
+{
+    Size(window, width, height);
+    std::vector<uint32_t> pixels;
+    if (width <= 0 || height <= 0)
+        return pixels;
+    XImage* image = XGetImage(m_display, window, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!image)
+        return pixels;
+    pixels.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[static_cast<size_t>(y) * width + x] =
+                static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixels;
+}
+
+void WindowDriver::MoveTo(unsigned long window, int x, int y)
+{
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), rootX, rootY, CurrentTime);
+    XFlush(m_display);
+}
+
+void WindowDriver::Click(unsigned long window, int x, int y, int button)
+{
+    MoveTo(window, x, y);
+    Settle(std::chrono::milliseconds(30));
+    ButtonDown(button);
+    ButtonUp(button);
+}
+
+void WindowDriver::ButtonDown(int button)
+{
+    XTestFakeButtonEvent(m_display, static_cast<unsigned>(button), True, CurrentTime);
+    XFlush(m_display);
+}
+
+void WindowDriver::ButtonUp(int button)
+{
+    XTestFakeButtonEvent(m_display, static_cast<unsigned>(button), False, CurrentTime);
+    XFlush(m_display);
+}
+
+void WindowDriver::Focus(unsigned long window)
+{
+    XSetInputFocus(m_display, window, RevertToPointerRoot, CurrentTime);
+    XFlush(m_display);
+}
+
+void WindowDriver::Key(unsigned long keysym, bool shift, bool control)
+{
+    KeyCode code = XKeysymToKeycode(m_display, keysym);
+    if (code == 0)
+        return;
+    KeyCode shiftCode = XKeysymToKeycode(m_display, XK_Shift_L);
+    KeyCode controlCode = XKeysymToKeycode(m_display, XK_Control_L);
+    if (shift)
+        XTestFakeKeyEvent(m_display, shiftCode, True, CurrentTime);
+    if (control)
+        XTestFakeKeyEvent(m_display, controlCode, True, CurrentTime);
+    XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+    XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+    if (control)
+        XTestFakeKeyEvent(m_display, controlCode, False, CurrentTime);
+    if (shift)
+        XTestFakeKeyEvent(m_display, shiftCode, False, CurrentTime);
+    XFlush(m_display);
+}
+
+void WindowDriver::Type(const std::string& text)
+{
+    for (char c : text)
+    {
+        KeySym sym = static_cast<unsigned char>(c);
+        switch (c)
+        {
+        case '/':
+            sym = XK_slash;
+            break;
+        case '.':
+            sym = XK_period;
+            break;
+        case '-':
+            sym = XK_minus;
+            break;
+        case '_':
+            sym = XK_underscore;
+            break;
+        case ' ':
+            sym = XK_space;
+            break;
+        default:
+            break;
+        }
+        KeyCode code = XKeysymToKeycode(m_display, sym);
+        // Shift when the key's unshifted symbol is not the one asked for (capitals, '_').
+        bool shift = code != 0 && XkbKeycodeToKeysym(m_display, code, 0, 0) != sym;
+        Key(sym, shift);
+    }
+}
+
+void WindowDriver::Settle(std::chrono::milliseconds time)
+{
+    XSync(m_display, False);
+    std::this_thread::sleep_for(time);
+    XSync(m_display, False);
+}
+
+void WindowDriver::Resize(unsigned long window, int width, int height)
+{
+    XResizeWindow(m_display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XFlush(m_display);
+}
+
+void WindowDriver::Remap(unsigned long window)
+{
+    XUnmapWindow(m_display, window);
+    XSync(m_display, False);
+    XMapWindow(m_display, window);
+    XFlush(m_display);
+}
+
+void WindowDriver::RequestClose(unsigned long window)
+{
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, window, False, NoEventMask, &event);
+    XFlush(m_display);
+}
+
+bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
+        return false;
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    pixels.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    return true;
+}
+
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb;
+    rgb.reserve(pixels.size() * 3);
+    for (uint32_t p : pixels)
+    {
+        rgb.push_back(static_cast<uint8_t>(p >> 16));
+        rgb.push_back(static_cast<uint8_t>(p >> 8));
+        rgb.push_back(static_cast<uint8_t>(p));
+    }
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+}
+
+size_t CountDifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance)
+{
+    if (a.size() != b.size())
+        return std::max(a.size(), b.size());
+    size_t count = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        for (int shift : {0, 8, 16})
+        {
+            int d = int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF);
+            if (d > tolerance || -d > tolerance)
+            {
+                ++count;
+                break;
+            }
+        }
+    return count;
+}
