@@ -3,8 +3,10 @@
 #include "App/AppConfig.h"
 #include "App/AppLogger.h"
 #include "App/AppPaths.h"
+#include "App/SKITools.h"
 #include "Components/XMemoryStream.h"
 #include "Components/XVariant.h"
+#include "Engine/Scene/XScene.h"
 #include "PW/Common/PwError.h"
 #include "PW/Common/PwPackage.h"
 
@@ -20,7 +22,6 @@ namespace
 // Messages name this unit and the line of the step, as the program's log has always shown them.
 constexpr const char* kUnit = "PatcherUnit.cpp";
 constexpr int kLineBackup = 183;
-constexpr int kLineSceneModels = 213;
 constexpr int kLineEntryTooLarge = 228;
 constexpr int kLineTempFile = 236;
 constexpr int kLineFlush = 238;
@@ -71,11 +72,13 @@ SkiRebuildFunction& RebuildOverride()
 class PatchScene
 {
 public:
+    PatchScene() : m_Scene(new XScene(nullptr)) {}
+
     const XString& LoadedPath() const { return m_LoadedPath; }
 
     // The one step of the patch that needs the scene engine and the skin-model rewrite.
-    bool RebuildSki(const XString& scenePath, int32_t meshIndex, const uint8_t* boneMap, XStream& original,
-                    XStream& output)
+    bool RebuildSki(AppLogger& log, const XString& scenePath, int32_t meshIndex, const uint8_t* boneMap,
+                    XStream& original, XStream& output)
     {
         if (const SkiRebuildFunction& replacement = RebuildOverride())
         {
@@ -83,14 +86,26 @@ public:
             m_LoadedPath = scenePath;
             return rebuilt;
         }
-        // Waits for the scene (XScene::LoadFromFile) and the rewrite (SkiReplaceMesh):
-        //     if (scenePath != m_LoadedPath)
-        //         m_Scene->LoadFromFile(scenePath.c_str()), m_LoadedPath = scenePath;
-        //     return SkiReplaceMesh(m_Scene.get(), &original, &output, boneMap, meshIndex);
-        Fail(kLineSceneModels, u"Scene models cannot be loaded yet!");
+        if (scenePath != m_LoadedPath)
+        {
+            // Forget the old path first: a load that throws leaves the scene emptied.
+            m_LoadedPath = XString();
+            m_Scene->LoadFromFile(scenePath);
+            m_LoadedPath = scenePath;
+        }
+        // The rewrite logs each mesh it copies into the program's log: this run's log.
+        AppLogger* programLog = TheAppLogger;
+        TheAppLogger = &log;
+        struct Restore
+        {
+            AppLogger* previous;
+            ~Restore() { TheAppLogger = previous; }
+        } restore{programLog};
+        return SkiReplaceMesh(m_Scene.get(), &original, &output, boneMap, meshIndex);
     }
 
 private:
+    std::unique_ptr<XScene> m_Scene;
     XString m_LoadedPath;
 };
 
@@ -115,7 +130,7 @@ void RebuildFromScene(AppLogger& log, PatchScene& scene, PwPackage& package, con
     XMemoryStream output(0, kStreamBlockSize);
     package.Extract(keptName.c_str(), &original);
     original.SetPosition(0);
-    if (scene.RebuildSki(modelPath, instruction.MeshIndex, instruction.BoneMap, original, output))
+    if (scene.RebuildSki(log, modelPath, instruction.MeshIndex, instruction.BoneMap, original, output))
     {
         AddStream(package, instruction.FileName, output);
         return;

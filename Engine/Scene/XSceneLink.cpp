@@ -40,6 +40,11 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+XBaseMaterial* XSceneLink::GetMaterial(XScene*, uint32_t)
+{
+    return nullptr;
+}
+
 bool XSceneLink::IsPointListEditor(XBaseEditor*)
 {
     return false;
@@ -51,6 +56,20 @@ XBaseEditor* XSceneLink::CreatePointListEditor(XScene*)
 }
 
 void XSceneLink::BindPointListEditor(XBaseEditor*, XBaseMesh*, XMeshNode*)
+{
+}
+
+bool XSceneLink::IsSkinEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreateSkinEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindSkinEditor(XBaseEditor*, XTriMesh*, XMeshNode*, XSkinModifier*)
 {
 }
 

@@ -23,12 +23,15 @@
 #include "Components/XVertex.h"
 
 class XBaseEditor;
+class XBaseMaterial;
 class XBaseMesh;
 class XBaseObject;
 class XClassDesc;
 class XMeshNode;
 class XMeshTree;
 class XScene;
+class XSkinModifier;
+class XTriMesh;
 class XViewport;
 
 class XSceneLink
@@ -56,6 +59,9 @@ public:
     // A new animation editor ("XAnimationEditor") for the scene, not yet registered; the default
     // makes none (null).
     virtual XBaseEditor* CreateAnimationEditor(XScene* scene);
+    // XScene::GetMaterial: the material in that slot of the scene's material list, or null (the
+    // default, a scene without materials).
+    virtual XBaseMaterial* GetMaterial(XScene* scene, uint32_t index);
     // The control-point editor ("XPointListEditor"): whether an editor is one, a new one for the
     // scene (not yet registered; null when none can be made), and handing it the object whose
     // points it edits (the editor asks the object for its point-list interface) and the node.
@@ -63,6 +69,12 @@ public:
     virtual bool IsPointListEditor(XBaseEditor* editor);
     virtual XBaseEditor* CreatePointListEditor(XScene* scene);
     virtual void BindPointListEditor(XBaseEditor* editor, XBaseMesh* mesh, XMeshNode* node);
+    // The skin editor ("XSkinEditor"): whether an editor is one; a new one for the scene, not yet
+    // registered; binding it to the mesh object it weighs (null allowed), the node and the skin
+    // modifier. The defaults answer false, make none (null) and bind nothing.
+    virtual bool IsSkinEditor(XBaseEditor* editor);
+    virtual XBaseEditor* CreateSkinEditor(XScene* scene);
+    virtual void BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node, XSkinModifier* modifier);
 
     // XScene::FindClass: the registered descriptor of that class name, or null (the default).
     virtual XClassDesc* FindClass(XScene* scene, const StrUtils::XBaseString<WCHAR>& className);
