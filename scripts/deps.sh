@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build ccache pkg-config zlib1g-dev libjpeg-dev libpng-dev
           libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev xvfb
-          libgtest-dev libgmock-dev libbenchmark-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev
+          libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

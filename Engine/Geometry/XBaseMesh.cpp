@@ -206,7 +206,7 @@ void XBaseMesh::Render(unsigned frame, XViewport* viewport, XMeshNode* node, uns
         return;
     for (uint32_t i = 0; i < m_Modifiers.GetCount(); ++i)
         GetModifier(i)->BeforeMeshRender(frame, viewport, node, this, mesh, flags);
-    // The mesh draws itself here once its render caches exist.
+    mesh->Render(frame, viewport, node, flags);
     for (uint32_t i = m_Modifiers.GetCount(); i-- > 0;)
         GetModifier(i)->AfterMeshRender(frame, viewport, node, this, mesh, flags);
 }

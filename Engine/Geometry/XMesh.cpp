@@ -352,6 +352,9 @@ void XMesh::BuildFaceGroups()
         }
     }
     m_FaceGroups.Add(n - start);
+    // Sorting may have moved faces; the face records follow.
+    InvalidateRenderStream();
+    InvalidateFaceOverlay();
 }
 
 void XMesh::AddVertex(const XVertex& position, XColor color)
@@ -538,6 +541,9 @@ void XMesh::Clear()
 void XMesh::Invalidate()
 {
     m_Flags &= static_cast<uint8_t>(~(BoxValid | GroupsValid));
+    InvalidatePointCache();
+    InvalidateFaceOverlay();
+    InvalidateRenderStream();
 }
 
 void XMesh::CloneVertices(bool selectedOnly)

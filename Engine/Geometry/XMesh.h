@@ -14,6 +14,7 @@
 #include "Components/XColor.h"
 #include "Components/XPtrArray.h"
 #include "Components/XVertex.h"
+#include "Engine/Geometry/XGeometryCache.h"
 #include "Engine/Scene/XRefManager.h"
 
 #include <cstdint>
@@ -270,6 +271,51 @@ public:
     // A viewport pixel in normalised device coordinates over the viewport's client size.
     static XPoint ScreenToNormalized(XViewport* viewport, const XPoint& point);
 
+    // ---- render caches, drawing and picking (XMeshRender.cpp) ----
+    // The drawing operations use the viewport's device (nothing without one) and the node's mesh
+    // matrix and colour; a null node draws at the identity in white. Faces that point past the
+    // vertices are drawn as nothing and never picked.
+
+    // Mark one cache stale; its buffer stays until the next build.
+    virtual void InvalidateRenderStream();
+    virtual void InvalidateFaceOverlay();
+    virtual void InvalidatePointCache();
+    // The whole mesh as a triangle list, three records per face in face order: position (with
+    // the bone weights when enabled), normal (when enabled and one per vertex), colour (when
+    // enabled), texture coordinates; slots whose array has another count than the vertices stay
+    // zero. No faces: the cache stays empty and invalid.
+    virtual void BuildRenderStream();
+    // The triangles coloured by face selection; with usable normals selected faces stand 0.001
+    // out along their vertex normals.
+    virtual void BuildFaceOverlay();
+    // One coloured point per vertex, by vertex selection.
+    virtual void BuildPointCache();
+    // Object level: the render stream; vertex and face level: the point cache and face overlay.
+    virtual void BuildCaches();
+    const XGeometryCache& GetRenderStream() const { return m_RenderStream; }
+    const XGeometryCache& GetFaceOverlay() const { return m_FaceOverlayCache; }
+    const XGeometryCache& GetPointCache() const { return m_PointCache; }
+
+    // Flags: 2 solid (with the node's material from its scene, or its colour), 1 wireframe, 4 the
+    // vertices as points. The render states set are not restored.
+    virtual void Draw(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags);
+    // Flags 2: solid overlay, then its wireframe; else flags 1: wireframe only; else nothing.
+    virtual void DrawFaceOverlay(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags);
+    // The point cache, with lighting off for the call.
+    virtual void DrawPoints(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags);
+    // A line from each vertex along its normal as stored; only with one normal per vertex.
+    virtual void DrawNormals(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags);
+    // Object level: Draw with the flags; vertex and face level: solid, face overlay and points.
+    virtual void Render(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned flags);
+    // Appends the vertices whose projection lies in the rectangle (viewport pixels, bounds
+    // inclusive; widened by 2 pixels on every side unless exact). Points at or behind the
+    // camera plane (w <= 0) are never selected. The selection is not changed.
+    virtual void SelectInRect(unsigned frame, XViewport* viewport, XMeshNode* node, const XRect& rect,
+                              XArray<unsigned int, 32>& result, bool exact);
+    // When the pick ray through the point hits exactly one front face, a new vertex at the hit
+    // (its attributes interpolated) splits that face into three; both selections are cleared.
+    virtual void SplitFaceAtPoint(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point);
+
 private:
     // Sizes both selections to the vertex and face counts (new bits clear).
     void FitSelections();
@@ -308,6 +354,9 @@ protected:
     XBitArray m_VertexSelection;
     XBitArray m_FaceSelection;
     XPtrOwnArray<XMeshSelection, 16> m_Selections;
+    XGeometryCache m_PointCache;
+    XGeometryCache m_FaceOverlayCache;
+    XGeometryCache m_RenderStream;
 
 private:
     // Applies a new face order (order[i] = old index of new face i) to the faces and the live

@@ -78,8 +78,8 @@ XColor MeanColor(XColor a, XColor b, XColor c)
     uint32_t result = 0;
     for (int shift = 0; shift < 32; shift += 8)
     {
-        const uint32_t sum = (a.GetARGB() >> shift & 0xFF) + (b.GetARGB() >> shift & 0xFF) +
-                             (c.GetARGB() >> shift & 0xFF);
+        const uint32_t sum =
+            (a.GetARGB() >> shift & 0xFF) + (b.GetARGB() >> shift & 0xFF) + (c.GetARGB() >> shift & 0xFF);
         result |= (sum / 3) << shift;
     }
     return XColor(result);
@@ -141,14 +141,25 @@ void XMesh::PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, cons
     }
 
     const XMatrix m = world * viewport->GetViewMatrix(frame) * viewport->GetProjectionMatrix(frame);
-    XArray<XVertex, 32> projected(m_Positions);
-    m.ApplyTo(projected);
+    // Corners in normalised device coordinates; one at or behind the camera plane (w <= 0), which
+    // a perspective projection would mirror onto the screen, is never inside.
+    std::vector<XPoint> projected(GetVertexCount());
+    std::vector<bool> visible(GetVertexCount());
+    for (uint32_t i = 0; i < GetVertexCount(); ++i)
+    {
+        const XVertex& q = m_Positions.GetData()[i];
+        const float w = q.x * m.m[0][3] + q.y * m.m[1][3] + q.z * m.m[2][3] + m.m[3][3];
+        visible[i] = w > 0;
+        if (visible[i])
+            projected[i] = XPoint((q.x * m.m[0][0] + q.y * m.m[1][0] + q.z * m.m[2][0] + m.m[3][0]) / w,
+                                  (q.x * m.m[0][1] + q.y * m.m[1][1] + q.z * m.m[2][1] + m.m[3][1]) / w);
+    }
     const XPoint topLeft = ScreenToNormalized(viewport, XPoint(rect.left, rect.top));
     const XPoint bottomRight = ScreenToNormalized(viewport, XPoint(rect.right, rect.bottom));
-    const XVertex* p = projected.GetData();
+    const XPoint* p = projected.data();
     auto inside = [&](uint32_t v)
     {
-        return topLeft.x <= p[v].x && p[v].x <= bottomRight.x && bottomRight.y <= p[v].y &&
+        return visible[v] && topLeft.x <= p[v].x && p[v].x <= bottomRight.x && bottomRight.y <= p[v].y &&
                p[v].y <= topLeft.y;
     };
     for (uint32_t f = 0; f < GetFaceCount(); ++f)
@@ -256,9 +267,9 @@ void XMesh::CollapseSelectedVertices()
 
     const uint32_t count = merged + 1;
     Compact(m_Positions, keep, count);
-    m_Positions.GetData()[merged] = XVertex(static_cast<float>(position[0] / k),
-                                            static_cast<float>(position[1] / k),
-                                            static_cast<float>(position[2] / k));
+    m_Positions.GetData()[merged] =
+        XVertex(static_cast<float>(position[0] / k), static_cast<float>(position[1] / k),
+                static_cast<float>(position[2] / k));
     Compact(m_TextureVertices, keep, count);
     m_TextureVertices.GetData()[merged] =
         XTextureVertex(static_cast<float>(texture[0] / k), static_cast<float>(texture[1] / k));

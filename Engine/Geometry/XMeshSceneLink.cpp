@@ -19,6 +19,21 @@ NoSceneLink g_noSceneLink;
 XMeshSceneLink* g_link = &g_noSceneLink;
 } // namespace
 
+unsigned XMeshSceneLink::GetMaterialCount(XScene*)
+{
+    return 0;
+}
+
+XBaseMaterial* XMeshSceneLink::GetMaterial(XScene*, unsigned)
+{
+    return nullptr;
+}
+
+unsigned XMeshSceneLink::GetFrame(XScene*)
+{
+    return 0;
+}
+
 XMeshSceneLink* XMeshSceneLink::Get()
 {
     return g_link;

@@ -1,6 +1,7 @@
 // What the mesh objects ask of their scene, of scene nodes and of the triangle-mesh editor: an
 // object by GUID (a saved modifier list), the editor registry and stack (XTriMesh::Edit), the
-// triangle-mesh editor itself, and a node's mesh matrix (picking).
+// triangle-mesh editor itself, a node's mesh matrix (picking), and the scene's materials and
+// frame (drawing).
 //
 // These live with the scene, the nodes and the editors; they install the real link when they
 // are built, so the mesh objects need none of them to build or link. Until then the default
@@ -13,6 +14,7 @@
 #include "Components/XMatrix.h"
 
 class XBaseEditor;
+class XBaseMaterial;
 class XBaseObject;
 class XMeshNode;
 class XScene;
@@ -35,6 +37,11 @@ public:
     virtual void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node) = 0;
     // XMeshNode::GetMeshMatrix: the node's world matrix with its mesh offset, at the frame.
     virtual XMatrix GetMeshMatrix(XMeshNode* node, unsigned frame) = 0;
+    // XScene::GetMaterialCount, GetMaterial (null for an empty slot) and GetFrame (the current
+    // editor's frame). The defaults stand for a scene without materials at frame 0.
+    virtual unsigned GetMaterialCount(XScene* scene);
+    virtual XBaseMaterial* GetMaterial(XScene* scene, unsigned index);
+    virtual unsigned GetFrame(XScene* scene);
 
     // The link in use; never null.
     static XMeshSceneLink* Get();

@@ -316,8 +316,32 @@ public:
             scene->SetTransformAxis(axis);
     }
     unsigned GetTransformType(XScene* scene) override { return scene ? scene->GetTransformType() : 0; }
-    // The gizmo and the node clipboard come with the scene's drawing and clipboard work: the
-    // defaults (no axis, nothing copied or pasted) stand until then.
+    unsigned FindTransformAxis(XScene* scene, XViewport* viewport, const XPoint& point,
+                               const XMatrix* placement) override
+    {
+        return scene ? scene->FindTransformAxis(viewport, point, placement) : 0;
+    }
+    void CopySelNodesToClipboard(XScene* scene) override
+    {
+        if (scene)
+            scene->CopySelNodesToClipboard();
+    }
+    void CutSelNodesToClipboard(XScene* scene) override
+    {
+        if (scene)
+            scene->CutSelNodesToClipboard();
+    }
+    void PasteFromClipboard(XScene* scene) override
+    {
+        if (scene)
+            scene->PasteFromClipboard();
+    }
+    unsigned GetMaterialCount(XScene* scene) override { return scene ? scene->GetMaterialCount() : 0; }
+    XBaseMaterial* GetMaterial(XScene* scene, unsigned index) override
+    {
+        return scene ? scene->GetMaterial(index) : nullptr;
+    }
+    unsigned GetFrame(XScene* scene) override { return scene ? scene->GetFrame() : 0; }
 
     static void SetSelectedFlag(XMeshNode* node, bool selected) { StoreSelected(node, selected); }
 

@@ -39,6 +39,7 @@ class XMeshTree;
 class XReader;
 class XStream;
 class XView;
+class XNodeGroup;
 class XWriter;
 class TTimer;
 struct IDirect3DDevice9;
@@ -462,4 +463,87 @@ private:
     XView* m_View = nullptr;
     XCameraPresetList m_Presets;
     TComponent* m_ViewComponent = nullptr; // the view as a component, for its free notification
+
+    // ---- interactive side: selection, groups, editor forwarding, drawing (XSceneSelect.cpp) and
+    // the object clipboard (XSceneClipboard.cpp) ----
+public:
+    // Destroys every selected node still in the scene.
+    void DeleteSelNodes();
+    // Adds copies of the selected nodes with copies of their mesh objects and modifiers (fresh
+    // GUIDs, unique names) and clears the selection; the copies already own their meshes, so
+    // `meshes` asks for nothing more. Errors are shown, not passed on.
+    void CloneSelNodes(bool meshes);
+    // The current editor's selection count and centre.
+    unsigned GetSelectedCount();
+    XVertex GetSelectedCentre();
+
+    // Null for fewer than 2 nodes; else a new group named name (its default name for an empty
+    // one) that takes the nodes.
+    XNodeGroup* GroupNodes(XPtrArray<XMeshNode, 4>& nodes, const XString& name);
+    // The group releases its members into nodes and is destroyed.
+    void UngroupNodes(XNodeGroup* group, XPtrArray<XMeshNode, 4>& nodes);
+    // The selection grouped; the new group is selected. Null (the selection kept) for fewer than
+    // 2 selected nodes.
+    XNodeGroup* GroupSelNodes(const XString& name);
+    // Every selected group is ungrouped and its members selected.
+    void UngroupSelNodes();
+
+    // Forwarded unchanged to the current editor.
+    void MouseEventHandler(XViewport* viewport, XMouseEvent event, XShiftState shift, const XPoint& point);
+    unsigned GetFrame();
+    void SetFrame(unsigned frame);
+    unsigned GetMaxFrame();
+    void SetMaxFrame(unsigned frame);
+    bool EditorCanCopyToClipboard();
+    void EditorCopyToClipboard();
+    bool EditorCanCutToClipboard();
+    void EditorCutToClipboard();
+    bool EditorCanPasteFromClipboard();
+    void EditorPasteFromClipboard();
+    bool EditorCanDelete();
+    void EditorDelete();
+    bool EditorCanClone();
+    void EditorClone();
+    // 0 move, 1 rotate, 2 scale.
+    void SetTransformType(uint32_t type) { m_TransformType = type; }
+
+    // Lights (with the viewport's lighting on), every visible node, the editor's overlay passes 0
+    // and 1 around the selection boxes and the transform gizmo.
+    void Render(XViewport* viewport);
+    // The outline of the node's mesh box.
+    void RenderBoundingBox(XViewport* viewport, XMeshNode* node);
+    // The gizmo placed by matrix; the parts named by the transform axis mask are yellow.
+    void RenderAxis(XViewport* viewport, const XMatrix& matrix);
+    // The gizmo part within 3 pixels of the point, as an axis mask (0 none, and 0 with nothing
+    // selected or for an empty viewport). A null matrix places the gizmo at the editor's selection
+    // centre.
+    unsigned FindTransformAxis(XViewport* viewport, const XPoint& point, const XMatrix* matrix);
+
+    // The selected nodes, or an object (by name or GUID) with what it uses, or a list, put on the
+    // clipboard as an object list stream. A cut destroys the objects only after the clipboard took
+    // them. Errors are shown, not passed on.
+    void CopySelNodesToClipboard();
+    void CutSelNodesToClipboard();
+    void CopyToClipboard(const XString& name);
+    void CopyToClipboard(const XGuid& guid);
+    void CopyToClipboard(XPtrArray<XBaseObject, 8>& list);
+    void CutToClipboard(const XString& name);
+    void CutToClipboard(const XGuid& guid);
+    void CutToClipboard(XPtrArray<XBaseObject, 8>& list);
+    // Loads the clipboard's objects as new objects (GUIDs taken here renewed, names made unique);
+    // they are not selected.
+    void PasteFromClipboard();
+
+private:
+    // One twelfth of the viewport's diagonal at the plane of its pick-ray origins.
+    float GizmoSize(XViewport* viewport, unsigned frame);
+    // The stream's bytes as the scene format's clipboard data; false (the clipboard as it was)
+    // when the clipboard refuses them.
+    bool PutOnClipboard(XStream* stream);
+    // Saves the list and puts it on the clipboard; errors pass on.
+    bool CopyListToClipboard(XPtrArray<XBaseObject, 8>& list);
+    void DestroyListed(XPtrArray<XBaseObject, 8>& list);
+
+    // Light indices enabled by the last Render, so that lights gone since are switched off.
+    unsigned m_LitCount = 0;
 };

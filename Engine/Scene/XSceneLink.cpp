@@ -40,6 +40,11 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+XBaseMaterial* XSceneLink::GetMaterial(XScene*, uint32_t)
+{
+    return nullptr;
+}
+
 bool XSceneLink::IsPointListEditor(XBaseEditor*)
 {
     return false;

@@ -23,6 +23,7 @@
 #include "Components/XVertex.h"
 
 class XBaseEditor;
+class XBaseMaterial;
 class XBaseMesh;
 class XBaseObject;
 class XClassDesc;
@@ -58,6 +59,9 @@ public:
     // A new animation editor ("XAnimationEditor") for the scene, not yet registered; the default
     // makes none (null).
     virtual XBaseEditor* CreateAnimationEditor(XScene* scene);
+    // XScene::GetMaterial: the material in that slot of the scene's material list, or null (the
+    // default, a scene without materials).
+    virtual XBaseMaterial* GetMaterial(XScene* scene, uint32_t index);
     // The control-point editor ("XPointListEditor"): whether an editor is one, a new one for the
     // scene (not yet registered; null when none can be made), and handing it the object whose
     // points it edits (the editor asks the object for its point-list interface) and the node.

@@ -34,13 +34,9 @@ void GxFont::ReleaseDevice(IDirect3DDevice9*)
     m_Device = nullptr;
 }
 
-void GxFont::InvalidateDevice(IDirect3DDevice9*)
-{
-}
+void GxFont::InvalidateDevice(IDirect3DDevice9*) {}
 
-void GxFont::RestoreDevice(IDirect3DDevice9*)
-{
-}
+void GxFont::RestoreDevice(IDirect3DDevice9*) {}
 
 void GxFont::SetSize(uint32_t points)
 {
@@ -61,9 +57,29 @@ void GxFont::SetBold(bool bold)
 
 void GxFont::SetFace(const XBaseString<WCHAR>& face)
 {
-    if (face == m_Face)
+    if (face == m_FaceName)
         return;
-    m_Face = face;
+    m_FaceName = face;
     ReleaseTexture();
+}
+
+void GxFont::EnsureTexture()
+{
+    if (!m_Device || m_Texture)
+        return;
+    m_Texture = CreateTexture(m_Device, m_TextureWidth, m_TextureHeight, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+}
+
+float GxFont::GetTextWidth(const XBaseString<WCHAR>& text)
+{
+    EnsureTexture();
+    return D3dFont::GetTextWidth(text);
+}
+
+float GxFont::DrawTextClipped(float x, float y, const XRect& clip, uint32_t color,
+                              const XBaseString<WCHAR>& text)
+{
+    EnsureTexture();
+    return D3dFont::DrawTextClipped(m_Device, m_Texture, x, y, clip, color, text);
 }
 } // namespace Gx::Ui

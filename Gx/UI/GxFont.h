@@ -1,12 +1,11 @@
-// A font of the in-viewport UI: font settings with the glyph texture built from them for one
-// device. The texture lives between a device's creation and its release, and goes whenever a
-// setting changes, so that the next text operation builds it again.
-//
-// The settings stand where the bitmap font keeps them (size 10 points, weight 400, "Arial");
-// building the glyph texture, measuring and drawing text come with that font.
+// A font of the in-viewport UI: the bitmap font's settings with the glyph texture built from them
+// for one device. The texture lives between a device's creation and its release, and goes whenever
+// a setting changes, so that the next text operation builds it again.
 #pragma once
 
 #include "Components/StrUtils.h"
+#include "Components/XVertex.h"
+#include "DirectX/D3dFont.h"
 
 #include <cstdint>
 
@@ -15,12 +14,12 @@ struct IDirect3DTexture9;
 
 namespace Gx::Ui
 {
-class GxFont
+class GxFont : public D3dFont
 {
 public:
     GxFont();
     // Releases the texture.
-    virtual ~GxFont();
+    ~GxFont() override;
     GxFont(const GxFont&) = delete;
     GxFont& operator=(const GxFont&) = delete;
 
@@ -37,10 +36,15 @@ public:
     void SetBold(bool bold);
     void SetFace(const StrUtils::XBaseString<WCHAR>& face);
 
-    uint32_t GetSize() const { return m_Size; }
-    uint32_t GetWeight() const { return m_Weight; }
+    // Builds the glyph texture (A8R8G8B8, managed) when a device is set and there is none.
+    void EnsureTexture();
+    // The bitmap font's operations on the font's own device and texture, built first.
+    float GetTextWidth(const StrUtils::XBaseString<WCHAR>& text);
+    float DrawTextClipped(float x, float y, const XRect& clip, uint32_t color,
+                          const StrUtils::XBaseString<WCHAR>& text);
+
     bool GetBold() const { return m_Weight == 700; }
-    StrUtils::XBaseString<WCHAR> GetFace() const { return m_Face; }
+    StrUtils::XBaseString<WCHAR> GetFace() const { return m_FaceName; }
     IDirect3DDevice9* GetDevice() const { return m_Device; }
     IDirect3DTexture9* GetTexture() const { return m_Texture; }
     uint32_t GetTextureWidth() const { return m_TextureWidth; }
@@ -49,9 +53,6 @@ public:
 protected:
     void ReleaseTexture();
 
-    uint32_t m_Size = 10;
-    uint32_t m_Weight = 400;
-    StrUtils::XBaseString<WCHAR> m_Face{u"Arial"};
     IDirect3DTexture9* m_Texture = nullptr;
     IDirect3DDevice9* m_Device = nullptr;
     uint32_t m_TextureWidth = 0;

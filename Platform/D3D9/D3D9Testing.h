@@ -38,6 +38,9 @@ struct ISoftDevice9 : IUnknown
     virtual UINT GetResetCount() = 0;
     // Textures and surfaces of this device alive now (the back buffer and depth buffer excluded).
     virtual UINT GetLiveResourceCount() = 0;
+    // Threads that draw, the calling one included; 0 chooses one per core (the start).
+    virtual void SetRasterThreads(UINT count) = 0;
+    virtual UINT GetRasterThreads() = 0;
 };
 
 // Failures injected into the next calls of any device or Direct3D object of the process: each

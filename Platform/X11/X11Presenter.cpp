@@ -718,6 +718,13 @@ void Flush()
         XFlush(c.display);
 }
 
+void Sync()
+{
+    Connection& c = TheConnection();
+    if (c.display != nullptr)
+        XSync(c.display, False);
+}
+
 void SetClipboardText(const std::u16string& text)
 {
     Connection& c = TheConnection();

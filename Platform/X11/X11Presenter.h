@@ -105,6 +105,9 @@ int ProcessEvents();
 bool WaitForEvents(int timeoutMs);
 // Sends buffered requests to the server.
 void Flush();
+// Sends them and waits until the server has carried them out: what another client (a screenshot)
+// reads afterwards shows them.
+void Sync();
 
 // The text clipboard through the X selections. Setting takes the CLIPBOARD selection; getting
 // asks its owner (or reads our own text) and gives false when nobody answers in time.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -201,14 +202,23 @@ class TimerHost
 public:
     explicit TimerHost(TTimer& timer) : m_timer(timer) {}
     int calls = 0;
+    int depth = 0;
+    int maxDepth = 0;
     bool pump = false;
     bool freeIt = false;
+    ManualClock* clock = nullptr; // moved on by a period before a pump, so the timer is due again
     void OnTimer(TObject* sender)
     {
         ++calls;
+        maxDepth = std::max(maxDepth, ++depth);
         EXPECT_EQ(sender, &m_timer);
         if (pump)
+        {
+            if (clock)
+                clock->Advance(m_timer.Interval());
             Application->ProcessMessages();
+        }
+        --depth;
         if (freeIt)
             delete &m_timer;
     }
@@ -256,10 +266,13 @@ TEST(ClassesTest, TimersFireFromTheLoopAndCoalesce)
 
     // A handler that pumps the loop while its timer is due again is not re-entered.
     host.pump = true;
+    host.clock = &clock;
     clock.Advance(1000);
     Application->ProcessMessages();
     EXPECT_EQ(host.calls, 6);
+    EXPECT_EQ(host.maxDepth, 1);
     host.pump = false;
+    host.clock = nullptr;
 
     // Interval 0 stops it; a handler may free its own timer.
     timer->SetInterval(0);

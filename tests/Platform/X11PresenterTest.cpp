@@ -105,14 +105,14 @@ TEST_F(X11PresenterTest, WindowShowsPixelsCentredWithTitleAndFixedSize)
         for (int x = 0; x < w; ++x)
             pixels[y * w + x] = Pattern(x, y);
     window.Present(pixels.data(), w, h, w, 0, 0, w, h);
-    XSync(probe, False);
+    X11::Sync();
     for (auto [x, y] : {std::pair{0, 0}, {63, 0}, {0, 47}, {63, 47}, {17, 29}})
         EXPECT_EQ(ReadPixel(window.NativeId(), x, y), Pattern(x, y) & 0xFFFFFF) << x << "," << y;
 
     // A partial present leaves the rest of the window as it was; a rectangle past the buffer is cut.
     std::vector<uint32_t> white(pixels.size(), 0xFFFFFFFF);
     window.Present(white.data(), w, h, w, 60, 40, 100, 100);
-    XSync(probe, False);
+    X11::Sync();
     EXPECT_EQ(ReadPixel(window.NativeId(), 63, 47), 0xFFFFFFu);
     EXPECT_EQ(ReadPixel(window.NativeId(), 59, 47), Pattern(59, 47) & 0xFFFFFF);
 

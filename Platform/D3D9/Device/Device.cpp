@@ -1,6 +1,7 @@
 // The software device: its states, resources, frame bracket, loss and reset, and the call log.
 #include "Platform/D3D9/Device/Device.h"
 #include "Platform/D3D9/PixelFormat.h"
+#include "Platform/Vcl/ControlSurface.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -262,6 +263,7 @@ DeviceImpl::DeviceImpl(Direct3DImpl* d3d, D3DDEVTYPE type, HWND focusWindow, DWO
 
 DeviceImpl::~DeviceImpl()
 {
+    m_pipeline->Flush();
     ReleaseBindings();
     DestroySwapChainSurfaces();
     // Whatever the application still holds outlives the device without it.
@@ -288,7 +290,16 @@ HRESULT DeviceImpl::ValidateParameters(D3DPRESENT_PARAMETERS& p) const
         return D3DERR_INVALIDCALL;
     if (p.EnableAutoDepthStencil && !IsDepthFormat(p.AutoDepthStencilFormat))
         return D3DERR_INVALIDCALL;
-    // A window's client size is not known to this layer: a size left to the device is one pixel.
+    // A size left to the device is the window's client size (one pixel without a window).
+    KelvaneControlSurface surface;
+    if ((p.BackBufferWidth == 0 || p.BackBufferHeight == 0) &&
+        WindowSurface(p.hDeviceWindow ? p.hDeviceWindow : m_creation.hFocusWindow, surface))
+    {
+        if (p.BackBufferWidth == 0)
+            p.BackBufferWidth = static_cast<UINT>(std::max(1, surface.width));
+        if (p.BackBufferHeight == 0)
+            p.BackBufferHeight = static_cast<UINT>(std::max(1, surface.height));
+    }
     if (p.BackBufferWidth == 0)
         p.BackBufferWidth = 1;
     if (p.BackBufferHeight == 0)
@@ -453,6 +464,7 @@ HRESULT DeviceImpl::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* paramet
 
 HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
 {
+    m_pipeline->Flush();
     LOG_CALL("Reset", << (presentationParameters ? Num(presentationParameters->BackBufferWidth) + "x" +
                                                        Num(presentationParameters->BackBufferHeight)
                                                  : std::string("null")));
@@ -487,6 +499,7 @@ HRESULT DeviceImpl::Reset(D3DPRESENT_PARAMETERS* presentationParameters)
 HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                             const RGNDATA*)
 {
+    m_pipeline->Flush();
     LOG_CALL(
         "Present", << (sourceRect
                            ? Num(static_cast<uint64_t>(static_cast<uint32_t>(sourceRect->left))) + " " +
@@ -499,8 +512,7 @@ HRESULT DeviceImpl::Present(const RECT* sourceRect, const RECT* destRect, HWND d
         return D3DERR_DEVICELOST;
     if (m_state.inScene)
         return D3DERR_INVALIDCALL;
-    // Showing the back buffer in the window belongs to the rasteriser's presenter.
-    return D3D_OK;
+    return ShowBackBuffer(sourceRect, destRect, PresentWindow(destWindowOverride));
 }
 
 HRESULT DeviceImpl::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
@@ -610,6 +622,7 @@ HRESULT DeviceImpl::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORM
 
 HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destSurface)
 {
+    m_pipeline->Flush();
     LOG_CALL("GetRenderTargetData", << Ptr(renderTarget) << Ptr(destSurface));
     if (!renderTarget || !destSurface)
         return D3DERR_INVALIDCALL;
@@ -628,6 +641,7 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
 
 HRESULT DeviceImpl::SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget)
 {
+    m_pipeline->Flush();
     LOG_CALL("SetRenderTarget", << uint64_t{index} << Ptr(renderTarget));
     if (index != 0 || !renderTarget)
         return D3DERR_INVALIDCALL;
@@ -662,6 +676,7 @@ HRESULT DeviceImpl::GetRenderTarget(DWORD index, IDirect3DSurface9** renderTarge
 
 HRESULT DeviceImpl::SetDepthStencilSurface(IDirect3DSurface9* newZStencil)
 {
+    m_pipeline->Flush();
     LOG_CALL("SetDepthStencilSurface", << Ptr(newZStencil));
     auto* surface = static_cast<SurfaceImpl*>(newZStencil);
     if (surface && (surface->Device() != this || !IsDepthFormat(surface->Store().format)))
@@ -700,6 +715,7 @@ HRESULT DeviceImpl::BeginScene()
 
 HRESULT DeviceImpl::EndScene()
 {
+    m_pipeline->Flush();
     LOG_CALL("EndScene", );
     if (!m_state.inScene)
         return D3DERR_INVALIDCALL;
@@ -710,6 +726,7 @@ HRESULT DeviceImpl::EndScene()
 HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                           DWORD stencil)
 {
+    m_pipeline->Flush();
     LOG_CALL("Clear", << uint64_t{count} << uint64_t{flags} << uint64_t{color} << z << uint64_t{stencil});
     if ((count && !rects) || !(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) ||
         (flags & ~DWORD{D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL}))
@@ -735,6 +752,7 @@ HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
     {
         size_t bpp = texel.size();
         std::vector<uint8_t> row;
+        ++store.version;
         for (const D3DRECT& r : areas)
         {
             LONG x1 = std::max<LONG>(r.x1, 0), y1 = std::max<LONG>(r.y1, 0);
@@ -1013,9 +1031,19 @@ HRESULT DeviceImpl::ValidateDevice(DWORD* numPasses)
 
 // ---- Drawing ---------------------------------------------------------------------------------------
 
-HRESULT DeviceImpl::Draw(const DrawCall&)
+HRESULT DeviceImpl::Draw(const DrawCall& call)
 {
-    // Turning the validated call into pixels is the rasteriser's part of the device.
+    // A texture drawn into since it was last decoded is decoded again: what waits is drawn first.
+    for (TextureImpl* texture : m_state.textures)
+        if (texture && texture->Stale())
+        {
+            m_pipeline->Flush();
+            break;
+        }
+    DrawSetup setup;
+    if (!PrepareSetup(m_state, setup))
+        return D3D_OK;
+    m_pipeline->Draw(m_state, call, setup);
     return D3D_OK;
 }
 
@@ -1106,7 +1134,8 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT 
                   stride,
                   indexData,
                   indexFormat,
-                  indexCount};
+                  indexCount,
+                  minVertexIndex};
     return Draw(call);
 }
 

@@ -3,6 +3,8 @@
 
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/D3D9/Device/DeviceState.h"
+#include "Platform/D3D9/Device/Pipeline.h"
+#include "Platform/D3D9/Device/ThreadPool.h"
 
 #include <atomic>
 #include <memory>
@@ -108,6 +110,10 @@ public:
 
     // The texels of each level, largest first.
     PixelStore& Level(UINT level) { return *m_stores[level]; }
+    // A level as A8R8G8B8 texels, decoded again when its texels changed since.
+    const uint32_t* Texels(UINT level);
+    // A decoded copy is out of date: decoding again would move texels a waiting draw reads.
+    bool Stale() const;
     void Orphan() override;
     D3DFORMAT Format() const { return m_format; }
 
@@ -117,6 +123,9 @@ private:
     D3DTEXTUREFILTERTYPE m_autoGenFilter = D3DTEXF_LINEAR;
     std::vector<std::unique_ptr<PixelStore>> m_stores;
     std::vector<SurfaceImpl*> m_levels;
+    std::vector<std::vector<uint32_t>> m_decoded;
+    std::vector<uint32_t> m_decodedVersion;
+    std::vector<bool> m_decodedValid;
     std::atomic<ULONG> m_refs{1};
 };
 
@@ -211,6 +220,8 @@ public:
     void LoseDevice() override;
     UINT GetResetCount() override { return m_resetCount; }
     UINT GetLiveResourceCount() override { return static_cast<UINT>(m_resources.size()); }
+    void SetRasterThreads(UINT count) override { m_pool.SetThreads(count); }
+    UINT GetRasterThreads() override { return m_pool.Threads(); }
 
     // Bookkeeping of the device's resources.
     void Register(Resource* resource) { m_resources.insert(resource); }
@@ -218,6 +229,8 @@ public:
     bool IsLogging() const { return m_logging; }
     void Log(D3D9Call call) { m_log.push_back(std::move(call)); }
     const DeviceState& State() const { return m_state; }
+    // Draws the pixels of every draw set up so far (before anything reads or changes them).
+    void FlushDraws() { m_pipeline->Flush(); }
     const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_parameters; }
 
 private:
@@ -226,6 +239,9 @@ private:
     void ReleaseBindings();
     HRESULT ValidateParameters(D3DPRESENT_PARAMETERS& parameters) const;
     HRESULT Draw(const DrawCall& call);
+    // The window Present shows the back buffer in: the override, else the device's window.
+    HWND PresentWindow(HWND override) const;
+    HRESULT ShowBackBuffer(const RECT* sourceRect, const RECT* destRect, HWND window);
     void FillCaps(D3DCAPS9& caps) const;
 
     Direct3DImpl* m_d3d;
@@ -245,6 +261,8 @@ private:
         NotReset
     } m_lost = Lost::No;
     UINT m_resetCount = 0;
+    ThreadPool m_pool;
+    std::unique_ptr<Pipeline> m_pipeline = std::make_unique<Pipeline>(m_pool);
 };
 
 class Direct3DImpl final : public IDirect3D9
@@ -276,4 +294,11 @@ private:
 D3DDISPLAYMODE DisplayMode();
 void FillCaps(D3DDEVTYPE type, D3DCAPS9& caps);
 bool IsBackBufferFormat(D3DFORMAT format);
+} // namespace Soft9
+
+struct KelvaneControlSurface;
+namespace Soft9
+{
+// The pixels of a window's control in this process; false without one.
+bool WindowSurface(HWND window, KelvaneControlSurface& surface);
 } // namespace Soft9

@@ -29,6 +29,7 @@ struct PixelStore
     UINT pitch = 0;
     UINT rows = 0;
     std::vector<uint8_t> bits;
+    uint32_t version = 0; // changes whenever the texels may have changed (locks, drawing)
 
     void Allocate(D3DFORMAT f, UINT w, UINT h);
 };
@@ -85,6 +86,7 @@ struct DrawCall
     const void* indices; // null for a non-indexed draw
     D3DFORMAT indexFormat;
     UINT indexCount;
+    UINT firstVertex = 0; // the lowest vertex an indexed draw may name
 };
 
 // Vertices a primitive type needs for `count` primitives.

@@ -125,6 +125,8 @@ HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWOR
         return D3DERR_INVALIDCALL;
     if (TakeFault(Faults().failLockRect))
         return D3DERR_INVALIDCALL;
+    if (m_device)
+        m_device->FlushDraws();
     PixelStore& s = *m_store;
     size_t offset = 0;
     if (rect)
@@ -144,6 +146,7 @@ HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWOR
                      static_cast<size_t>(rect->left) * BytesPerTexel(s.format);
     }
     m_locked = true;
+    ++s.version;
     lockedRect->Pitch = static_cast<INT>(s.pitch);
     lockedRect->pBits = s.bits.data() + offset;
     return D3D_OK;
@@ -253,6 +256,37 @@ HRESULT TextureImpl::LockRect(UINT level, D3DLOCKED_RECT* lockedRect, const RECT
     if (level >= m_levels.size())
         return D3DERR_INVALIDCALL;
     return m_levels[level]->LockRect(lockedRect, rect, flags);
+}
+
+const uint32_t* TextureImpl::Texels(UINT level)
+{
+    PixelStore& store = *m_stores[level];
+    // 32-bit texels with alpha are read in place; every other format through a decoded copy.
+    if (store.format == D3DFMT_A8R8G8B8)
+        return reinterpret_cast<const uint32_t*>(store.bits.data());
+    if (m_decoded.size() != m_stores.size())
+    {
+        m_decoded.resize(m_stores.size());
+        m_decodedVersion.assign(m_stores.size(), 0);
+        m_decodedValid.assign(m_stores.size(), false);
+    }
+    if (!m_decodedValid[level] || m_decodedVersion[level] != store.version)
+    {
+        if (!LevelToArgb(store.format, store.bits.data(), store.pitch, store.width, store.height,
+                         m_decoded[level]))
+            m_decoded[level].assign(static_cast<size_t>(store.width) * store.height, 0xFF000000u);
+        m_decodedVersion[level] = store.version;
+        m_decodedValid[level] = true;
+    }
+    return m_decoded[level].data();
+}
+
+bool TextureImpl::Stale() const
+{
+    for (size_t level = 0; level < m_decoded.size(); ++level)
+        if (m_decodedValid[level] && m_decodedVersion[level] != m_stores[level]->version)
+            return true;
+    return false;
 }
 
 HRESULT TextureImpl::UnlockRect(UINT level)

@@ -39,7 +39,10 @@ void BuildFull(XMesh& mesh)
     mesh.SetColorsEnabled(true);
     Build(mesh, 4, {XFace(0, 1, 2, 3), XFace(0, 2, 3, 1)});
     for (uint32_t i = 0; i < 4; ++i)
+    {
         mesh.GetTextureVertices()[i] = XTextureVertex(0.25f * float(i), 1 - 0.25f * float(i));
+        mesh.GetNormals()[i] = XVertex(0, 1, 0.5f * float(i));
+    }
     mesh.SetWeightsEnabled(true);
     mesh.GetWeights()[2].weight[1] = 0.5f;
     mesh.GetWeights()[2].index[1] = 7;
@@ -114,6 +117,7 @@ TEST(XMeshTest, FullMeshRoundTripsToIdenticalBytes)
     EXPECT_EQ(loaded.GetSelectionCount(), 2u);
     EXPECT_TRUE(loaded.GetColorsEnabled() && loaded.GetWeightsEnabled() && loaded.GetUseFaceSubsets());
     EXPECT_EQ(loaded.GetWeights()[2].index[1], 7);
+    ExpectVertex(loaded.GetNormals()[3], 0, 1, 1.5f);
     XBoundingBox box = loaded.GetBoundingBox();
     ExpectVertex(box.min, 0, 0, -3);
     ExpectVertex(box.max, 3, 9, 0);

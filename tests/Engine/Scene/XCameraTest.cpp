@@ -31,6 +31,7 @@ class ProbeCamera : public XCamera
 public:
     uint32_t ViewFrame() const { return m_ViewFrame; }
     uint32_t ProjFrame() const { return m_ProjFrame; }
+    void MarkView(float value) { m_View.m[0][1] = value; } // shows whether the cache is reused
 };
 
 XMatrix Translation(float x, float y, float z)
@@ -180,6 +181,11 @@ TEST(XCameraTest, ViewMatrixIsComputedOncePerFrameAndAgainAfterEachChange)
     ExpectVertex(camera.GetPosition(4), -1, -2, -3, 1e-6f);
     ExpectVertex(camera.GetDirection(4), 0, 0, -1, 1e-6f);
     EXPECT_LT(MaxDiff(camera.GetViewMatrixInverse(4), Translation(1, 2, 3)), 1e-6f);
+    // Asked again in the same frame: the stored matrix, not a new computation.
+    camera.MarkView(42.0f);
+    EXPECT_EQ(camera.GetViewMatrix(4).m[0][1], 42.0f);
+    EXPECT_EQ(camera.GetViewMatrix(5).m[0][1], 0.0f);
+    camera.GetViewMatrix(4);
 
     struct Change
     {
