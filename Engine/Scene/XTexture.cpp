@@ -666,63 +666,42 @@ void XTexture::ExportToStream(XStream& stream, uint32_t kind)
 
 void XTexture::SetWidth(uint32_t width)
 {
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    m_Made = false;
+    Remake(m_Width, width);
 }
 
 void XTexture::SetHeight(uint32_t height)
 {
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    m_Made = false;
+    Remake(m_Height, height);
 }
 
 void XTexture::SetLevels(uint32_t levels)
 {
-    if (levels == m_Levels)
-        return;
-    m_Levels = levels;
-    m_Made = false;
-    NotifyChange(1);
+    if (Remake(m_Levels, levels))
+        NotifyChange(1);
 }
 
 void XTexture::SetUsage(uint32_t usage)
 {
-    if (usage == m_Usage)
-        return;
-    m_Usage = usage;
-    m_Made = false;
-    NotifyChange(2);
+    if (Remake(m_Usage, usage))
+        NotifyChange(2);
 }
 
 void XTexture::SetFormat(D3DFORMAT format)
 {
     // A format written through the property grid reports success, so it must take effect.
-    if (format == m_Format)
-        return;
-    m_Format = format;
-    m_Made = false;
+    Remake(m_Format, format);
 }
 
 void XTexture::SetPool(D3DPOOL pool)
 {
-    if (pool == m_Pool)
-        return;
-    m_Pool = pool;
-    m_Made = false;
-    NotifyChange(0x10);
+    if (Remake(m_Pool, pool))
+        NotifyChange(0x10);
 }
 
 void XTexture::SetFileName(const XString& fileName)
 {
-    if (fileName == m_FileName)
-        return;
-    m_FileName = fileName;
-    m_Made = false;
-    NotifyChange(0x20);
+    if (Remake(m_FileName, fileName))
+        NotifyChange(0x20);
 }
 
 void XTexture::SetSourceKind(uint32_t kind)
