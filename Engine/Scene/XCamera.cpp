@@ -98,13 +98,8 @@ void XCamera::Load(XScene* scene, XReader& reader)
         XMeshNode::Load(scene, reader);
         return;
     }
-    m_FOV = DefaultFOV;
-    m_NearViewPlane = DefaultNearViewPlane;
-    m_FarViewPlane = DefaultFarViewPlane;
-    m_AspectRatio = DefaultAspectRatio;
-    m_Perspective = false;
     // The lens values changed under the icon whether or not a chunk below says so.
-    m_Icon.ShapeInvalidate();
+    ResetLens();
     XArrayChunks::ReadValues(reader,
                              [&](uint32_t id)
                              {
@@ -326,14 +321,19 @@ XVertex XCamera::GetDirection(unsigned frame)
 void XCamera::Reset()
 {
     m_NavAxis = XVertex(0, 0, 1);
+    ResetLens();
+    InvalidateViewMatrix();
+    InvalidateProjMatrix();
+}
+
+void XCamera::ResetLens()
+{
     m_FOV = DefaultFOV;
     m_NearViewPlane = DefaultNearViewPlane;
     m_FarViewPlane = DefaultFarViewPlane;
     m_AspectRatio = DefaultAspectRatio;
     m_Perspective = false;
     m_Icon.ShapeInvalidate();
-    InvalidateViewMatrix();
-    InvalidateProjMatrix();
 }
 
 void XCamera::CamRotate(unsigned, XMatrix*, const XVertex& angles)
