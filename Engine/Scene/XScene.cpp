@@ -272,7 +272,7 @@ public:
     {
         ::BindTriMeshEditor(editor, mesh, node);
     }
-    // GetMeshMatrix: the link's own asks the node (XMeshNode::GetMeshMatrix), in or out of a scene.
+    // GetMeshMatrix is the default, which asks the node itself (XMeshNode::GetMeshMatrix).
 
     XClassDesc* FindClass(XScene* scene, const XString& className) override
     {
