@@ -92,26 +92,33 @@ void XScene::CutSelNodesToClipboard()
     }
 }
 
+namespace
+{
+// The object named by the key and every object it needs in another scene (its mesh, materials,
+// textures, modifiers); false when the scene has no such object.
+template <class Key> bool CollectWithAssociates(XScene& scene, const Key& key, XPtrArray<XBaseObject, 8>& list)
+{
+    XBaseObject* object = scene.FindObject(key);
+    if (!object)
+        return false;
+    list.Add(object);
+    scene.EnumAssociatedObjects(list);
+    return true;
+}
+} // namespace
+
 void XScene::CopyToClipboard(const XString& name)
 {
-    XBaseObject* object = FindObject(name);
-    if (!object)
-        return;
     XPtrArray<XBaseObject, 8> list;
-    list.Add(object);
-    EnumAssociatedObjects(list);
-    CopyToClipboard(list);
+    if (CollectWithAssociates(*this, name, list))
+        CopyToClipboard(list);
 }
 
 void XScene::CopyToClipboard(const XGuid& guid)
 {
-    XBaseObject* object = FindObject(guid);
-    if (!object)
-        return;
     XPtrArray<XBaseObject, 8> list;
-    list.Add(object);
-    EnumAssociatedObjects(list);
-    CopyToClipboard(list);
+    if (CollectWithAssociates(*this, guid, list))
+        CopyToClipboard(list);
 }
 
 void XScene::CopyToClipboard(XPtrArray<XBaseObject, 8>& list)
@@ -128,24 +135,16 @@ void XScene::CopyToClipboard(XPtrArray<XBaseObject, 8>& list)
 
 void XScene::CutToClipboard(const XString& name)
 {
-    XBaseObject* object = FindObject(name);
-    if (!object)
-        return;
     XPtrArray<XBaseObject, 8> list;
-    list.Add(object);
-    EnumAssociatedObjects(list);
-    CutToClipboard(list);
+    if (CollectWithAssociates(*this, name, list))
+        CutToClipboard(list);
 }
 
 void XScene::CutToClipboard(const XGuid& guid)
 {
-    XBaseObject* object = FindObject(guid);
-    if (!object)
-        return;
     XPtrArray<XBaseObject, 8> list;
-    list.Add(object);
-    EnumAssociatedObjects(list);
-    CutToClipboard(list);
+    if (CollectWithAssociates(*this, guid, list))
+        CutToClipboard(list);
 }
 
 void XScene::CutToClipboard(XPtrArray<XBaseObject, 8>& list)
