@@ -257,7 +257,8 @@ void RunPatch(AppLogger& log, const PatchJob& job)
     log.NewEntry() << "Checking package backup...";
     if (!FileExists(backupFile))
     {
-        if (!MoveFileW(packageFile.c_str(), backupFile.c_str()))
+        // Only an archive file is moved aside: a folder typed in its place must stay where it is.
+        if (!FileExists(packageFile) || !MoveFileW(packageFile.c_str(), backupFile.c_str()))
             Fail(kLineBackup, u"Creating package backup failed!");
     }
     else

@@ -35,6 +35,10 @@ public:
     // changes nothing.
     void SetSize(int64_t size) override;
 
+    // The Win32 layer's handle of the open file (null when closed), for the layer's bulk file work
+    // (kernel copies, reads at an offset); the stream still owns it.
+    HANDLE GetHandle() const { return m_File; }
+
 private:
     void Open(const WCHAR* name, unsigned mode);
 

@@ -37,6 +37,41 @@ inline void ReadFloat(XReader& reader, float& value)
     reader.ReadFloat(value);
 }
 
+inline uint32_t ReadU32(XReader& reader)
+{
+    uint32_t value;
+    ReadU32(reader, value);
+    return value;
+}
+
+inline float ReadFloat(XReader& reader)
+{
+    float value;
+    ReadFloat(reader, value);
+    return value;
+}
+
+// One byte, true when non-zero.
+inline bool ReadFlag(XReader& reader)
+{
+    if (reader.GetBytesLeft() < 1)
+        throw FileUtils::XIOError();
+    uint8_t value;
+    reader.ReadU8(value);
+    return value != 0;
+}
+
+// Opens each sub-chunk of the open container in turn and hands its id to read, which reads the
+// value or ignores the id; the sub-chunk is then closed.
+template <class F> void ReadValues(XReader& reader, F&& read)
+{
+    while (reader.NextChunk())
+    {
+        read(reader.GetChunkId());
+        reader.EndChunk();
+    }
+}
+
 // u32 count, then the elements raw. The array takes the count only once the bytes are known
 // to be in the chunk.
 template <class T, unsigned N> void ReadArray(XReader& reader, XArray<T, N>& array)

@@ -4,9 +4,9 @@
 #include "Components/XWriter.h"
 #include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Geometry/XMesh.h"
-#include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XClassIds.h"
+#include "Engine/Scene/XSceneLink.h"
 
 #include <cfloat>
 #include <cmath>
@@ -115,7 +115,7 @@ void XBaseMesh::Load(XScene* scene, XReader& reader)
                 // GUIDs name nothing.
                 if (!GetScene())
                     continue;
-                XBaseObject* object = XMeshSceneLink::Get()->FindObject(GetScene(), guid);
+                XBaseObject* object = XSceneLink::Get()->FindObject(GetScene(), guid);
                 if (auto* modifier = dynamic_cast<XBaseModifier*>(object))
                     AddModifier(modifier);
             }
@@ -160,7 +160,7 @@ bool XBaseMesh::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* nod
     distance = FLT_MAX;
     if (!viewport)
         return false;
-    const XMatrix world = node ? XMeshSceneLink::Get()->GetMeshMatrix(node, frame) : XMatrix(1.0f);
+    const XMatrix world = node ? XSceneLink::Get()->GetMeshMatrix(node, frame) : XMatrix(1.0f);
     XVertex origin, dir;
     viewport->GetPickRay(frame, point, origin, dir, world);
 

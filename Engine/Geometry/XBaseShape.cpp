@@ -90,49 +90,24 @@ public:
     }
 };
 
-class XXBaseShapeMeshTypeField
-    : public XShapeU32Field<XBaseShape, &XBaseShape::GetMeshType, &XBaseShape::SetMeshType>
-{
-public:
-    XXBaseShapeMeshTypeField() : XShapeU32Field(u"MeshType") {}
-};
-
-class XXBaseShapeMeshWidthField
-    : public XShapeFloatField<XBaseShape, &XBaseShape::GetMeshWidth, &XBaseShape::SetMeshWidth>
-{
-public:
-    XXBaseShapeMeshWidthField() : XShapeFloatField(u"MeshWidth") {}
-};
-
-class XXBaseShapeMeshHeightField
-    : public XShapeFloatField<XBaseShape, &XBaseShape::GetMeshHeight, &XBaseShape::SetMeshHeight>
-{
-public:
-    XXBaseShapeMeshHeightField() : XShapeFloatField(u"MeshHeight") {}
-};
-
-class XXBaseShapeMeshAngleField
-    : public XShapeFloatField<XBaseShape, &XBaseShape::GetMeshAngle, &XBaseShape::SetMeshAngle>
-{
-public:
-    XXBaseShapeMeshAngleField() : XShapeFloatField(u"MeshAngle") {}
-};
-
-class XXBaseShapeMeshSidesField
-    : public XShapeU32Field<XBaseShape, &XBaseShape::GetMeshSides, &XBaseShape::SetMeshSides>
-{
-public:
-    XXBaseShapeMeshSidesField() : XShapeU32Field(u"MeshSides") {}
-};
-
+using XXBaseShapeMeshTypeField =
+    XShapeU32Field<XBaseShape, &XBaseShape::GetMeshType, &XBaseShape::SetMeshType>;
+using XXBaseShapeMeshWidthField =
+    XShapeFloatField<XBaseShape, &XBaseShape::GetMeshWidth, &XBaseShape::SetMeshWidth>;
+using XXBaseShapeMeshHeightField =
+    XShapeFloatField<XBaseShape, &XBaseShape::GetMeshHeight, &XBaseShape::SetMeshHeight>;
+using XXBaseShapeMeshAngleField =
+    XShapeFloatField<XBaseShape, &XBaseShape::GetMeshAngle, &XBaseShape::SetMeshAngle>;
+using XXBaseShapeMeshSidesField =
+    XShapeU32Field<XBaseShape, &XBaseShape::GetMeshSides, &XBaseShape::SetMeshSides>;
 namespace
 {
 XXBaseShapeMeshEnabledField g_MeshEnabledField;
-XXBaseShapeMeshTypeField g_MeshTypeField;
-XXBaseShapeMeshWidthField g_MeshWidthField;
-XXBaseShapeMeshHeightField g_MeshHeightField;
-XXBaseShapeMeshAngleField g_MeshAngleField;
-XXBaseShapeMeshSidesField g_MeshSidesField;
+XXBaseShapeMeshTypeField g_MeshTypeField(u"MeshType");
+XXBaseShapeMeshWidthField g_MeshWidthField(u"MeshWidth");
+XXBaseShapeMeshHeightField g_MeshHeightField(u"MeshHeight");
+XXBaseShapeMeshAngleField g_MeshAngleField(u"MeshAngle");
+XXBaseShapeMeshSidesField g_MeshSidesField(u"MeshSides");
 } // namespace
 
 XBaseShapeDesc BaseShapeDesc;
@@ -195,41 +170,33 @@ void XBaseShape::Load(XScene* scene, XReader& reader)
     // A swept mesh made under the old values would otherwise outlive a chunk without the flag.
     delete m_Mesh;
     m_Mesh = nullptr;
-    while (reader.NextChunk())
-    {
-        uint32_t u = 0;
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case MeshEnabledChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetMeshEnabled(u != 0);
-            break;
-        case MeshTypeChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetMeshType(u);
-            break;
-        case MeshSidesChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetMeshSides(u);
-            break;
-        case MeshWidthChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetMeshWidth(f);
-            break;
-        case MeshHeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetMeshHeight(f);
-            break;
-        case MeshAngleChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetMeshAngle(f);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case MeshEnabledChunk:
+                                     SetMeshEnabled(XArrayChunks::ReadU32(reader) != 0);
+                                     break;
+                                 case MeshTypeChunk:
+                                     SetMeshType(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 case MeshSidesChunk:
+                                     SetMeshSides(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 case MeshWidthChunk:
+                                     SetMeshWidth(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case MeshHeightChunk:
+                                     SetMeshHeight(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case MeshAngleChunk:
+                                     SetMeshAngle(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     ShapeInvalidate();
 }
 

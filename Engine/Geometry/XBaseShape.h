@@ -122,6 +122,15 @@ public:
     XEdges& GetEdges() { return m_Edges; }
 
 protected:
+    // Store-if-changed for the parameter setters: a new value marks the outline stale.
+    template <class T> void SetParam(T& member, T value)
+    {
+        if (value == member)
+            return;
+        member = value;
+        ShapeInvalidate();
+    }
+
     // Gives every point without a normal its normalised position, and every point its default
     // path parameter i / (n - 1) when their count differs (0 for a single point).
     void CompleteOutline();
@@ -146,7 +155,7 @@ private:
 // Interactive sizing shared by the outline shapes: the first left press fixes the construction
 // plane and the start point; moves while one press is counted put the node at the middle of the
 // drag and give the signed drag size along the plane; the second press ends the creation.
-// Each shape keeps one instance in its own unit (one creation at a time).
+// Each user keeps one instance in its own unit (one creation at a time).
 class XShapeDrag
 {
 public:
@@ -170,47 +179,17 @@ private:
 // Field descriptors of shape parameters: "float" and "bitu32" values through the class's getter
 // and setter, so the setters' clamping and invalidation apply.
 template <class C, float (C::*Get)() const, void (C::*Set)(float)>
-class XShapeFloatField : public XObjectField
+class XShapeFloatField : public XAccessorField<C, float, Get, Set>
 {
 public:
-    explicit XShapeFloatField(const WCHAR* name) : m_Name(name) {}
-    XString GetName() const override { return m_Name; }
-    XString GetTypeName() const override { return u"float"; }
-    bool GetValue(XBaseObject* object, VarUtils::XVariant& out) const override
-    {
-        out = (static_cast<C*>(object)->*Get)();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const VarUtils::XVariant& value) const override
-    {
-        (static_cast<C*>(object)->*Set)(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-
-private:
-    const WCHAR* m_Name;
+    explicit XShapeFloatField(const WCHAR* name) : XAccessorField<C, float, Get, Set>(name, u"float") {}
 };
 
 template <class C, uint32_t (C::*Get)() const, void (C::*Set)(unsigned)>
-class XShapeU32Field : public XObjectField
+class XShapeU32Field : public XAccessorField<C, unsigned, Get, Set>
 {
 public:
-    explicit XShapeU32Field(const WCHAR* name) : m_Name(name) {}
-    XString GetName() const override { return m_Name; }
-    XString GetTypeName() const override { return u"bitu32"; }
-    bool GetValue(XBaseObject* object, VarUtils::XVariant& out) const override
-    {
-        out = static_cast<unsigned>((static_cast<C*>(object)->*Get)());
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const VarUtils::XVariant& value) const override
-    {
-        (static_cast<C*>(object)->*Set)(static_cast<unsigned>(static_cast<int>(value)));
-        return true;
-    }
-
-private:
-    const WCHAR* m_Name;
+    explicit XShapeU32Field(const WCHAR* name) : XAccessorField<C, unsigned, Get, Set>(name, u"bitu32") {}
 };
 
 // Abstract for the factory: Create gives null.

@@ -16,54 +16,20 @@ namespace
 bool g_Started = false;
 } // namespace
 
-class XXBoneInnerRadius1Field
-    : public XShapeFloatField<XBone, &XBone::GetInnerRadius1, &XBone::SetInnerRadius1>
-{
-public:
-    XXBoneInnerRadius1Field() : XShapeFloatField(u"InnerRadius1") {}
-};
-
-class XXBoneInnerRadius2Field
-    : public XShapeFloatField<XBone, &XBone::GetInnerRadius2, &XBone::SetInnerRadius2>
-{
-public:
-    XXBoneInnerRadius2Field() : XShapeFloatField(u"InnerRadius2") {}
-};
-
-class XXBoneOuterRadius1Field
-    : public XShapeFloatField<XBone, &XBone::GetOuterRadius1, &XBone::SetOuterRadius1>
-{
-public:
-    XXBoneOuterRadius1Field() : XShapeFloatField(u"OuterRadius1") {}
-};
-
-class XXBoneOuterRadius2Field
-    : public XShapeFloatField<XBone, &XBone::GetOuterRadius2, &XBone::SetOuterRadius2>
-{
-public:
-    XXBoneOuterRadius2Field() : XShapeFloatField(u"OuterRadius2") {}
-};
-
-class XXBoneHeightField : public XShapeFloatField<XBone, &XBone::GetHeight, &XBone::SetHeight>
-{
-public:
-    XXBoneHeightField() : XShapeFloatField(u"Height") {}
-};
-
-class XXBoneIndexField : public XShapeU32Field<XBone, &XBone::GetIndex, &XBone::SetIndex>
-{
-public:
-    XXBoneIndexField() : XShapeU32Field(u"Index") {}
-};
-
+using XXBoneInnerRadius1Field = XShapeFloatField<XBone, &XBone::GetInnerRadius1, &XBone::SetInnerRadius1>;
+using XXBoneInnerRadius2Field = XShapeFloatField<XBone, &XBone::GetInnerRadius2, &XBone::SetInnerRadius2>;
+using XXBoneOuterRadius1Field = XShapeFloatField<XBone, &XBone::GetOuterRadius1, &XBone::SetOuterRadius1>;
+using XXBoneOuterRadius2Field = XShapeFloatField<XBone, &XBone::GetOuterRadius2, &XBone::SetOuterRadius2>;
+using XXBoneHeightField = XShapeFloatField<XBone, &XBone::GetHeight, &XBone::SetHeight>;
+using XXBoneIndexField = XShapeU32Field<XBone, &XBone::GetIndex, &XBone::SetIndex>;
 namespace
 {
-XXBoneInnerRadius1Field g_InnerRadius1Field;
-XXBoneInnerRadius2Field g_InnerRadius2Field;
-XXBoneOuterRadius1Field g_OuterRadius1Field;
-XXBoneOuterRadius2Field g_OuterRadius2Field;
-XXBoneHeightField g_HeightField;
-XXBoneIndexField g_IndexField;
+XXBoneInnerRadius1Field g_InnerRadius1Field(u"InnerRadius1");
+XXBoneInnerRadius2Field g_InnerRadius2Field(u"InnerRadius2");
+XXBoneOuterRadius1Field g_OuterRadius1Field(u"OuterRadius1");
+XXBoneOuterRadius2Field g_OuterRadius2Field(u"OuterRadius2");
+XXBoneHeightField g_HeightField(u"Height");
+XXBoneIndexField g_IndexField(u"Index");
 } // namespace
 
 XBoneDesc BoneDesc;
@@ -94,11 +60,7 @@ void XBone::Save(XScene* scene, XWriter& writer)
 {
     XMeshNode::Save(scene, writer);
     writer.BeginChunk(ClassId::Bone);
-    writer.WriteChunkFloat(InnerRadius1Chunk, m_InnerRadius1);
-    writer.WriteChunkFloat(InnerRadius2Chunk, m_InnerRadius2);
-    writer.WriteChunkFloat(OuterRadius1Chunk, m_OuterRadius1);
-    writer.WriteChunkFloat(OuterRadius2Chunk, m_OuterRadius2);
-    writer.WriteChunkFloat(HeightChunk, m_Height);
+    XCapsuleChunks::Write(writer, InnerRadius1Chunk, *this);
     writer.WriteChunkU32(IndexChunk, m_Index);
     writer.EndChunk();
 }
@@ -131,41 +93,14 @@ void XBone::Load(XScene* scene, XReader& reader)
             mesh->SetHeight(bone->m_Height);
         }
     } sync{this};
-    while (reader.NextChunk())
-    {
-        float f = 0;
-        uint32_t u = 0;
-        switch (reader.GetChunkId())
-        {
-        case InnerRadius1Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetInnerRadius1(f);
-            break;
-        case InnerRadius2Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetInnerRadius2(f);
-            break;
-        case OuterRadius1Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetOuterRadius1(f);
-            break;
-        case OuterRadius2Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetOuterRadius2(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        case IndexChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetIndex(u);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 if (id == IndexChunk)
+                                     SetIndex(XArrayChunks::ReadU32(reader));
+                                 else
+                                     XCapsuleChunks::Read(*this, reader, InnerRadius1Chunk, id);
+                             });
 }
 
 void XBone::EnumerateFields(XPtrArray<XObjectField, 16>& fields)

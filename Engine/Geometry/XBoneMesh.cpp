@@ -63,47 +63,22 @@ void AddSides(XVertex* p, float r1, float r2, float h)
 }
 } // namespace
 
-class XXBoneMeshInnerRadius1Field
-    : public XShapeFloatField<XBoneMesh, &XBoneMesh::GetInnerRadius1, &XBoneMesh::SetInnerRadius1>
-{
-public:
-    XXBoneMeshInnerRadius1Field() : XShapeFloatField(u"InnerRadius1") {}
-};
-
-class XXBoneMeshInnerRadius2Field
-    : public XShapeFloatField<XBoneMesh, &XBoneMesh::GetInnerRadius2, &XBoneMesh::SetInnerRadius2>
-{
-public:
-    XXBoneMeshInnerRadius2Field() : XShapeFloatField(u"InnerRadius2") {}
-};
-
-class XXBoneMeshOuterRadius1Field
-    : public XShapeFloatField<XBoneMesh, &XBoneMesh::GetOuterRadius1, &XBoneMesh::SetOuterRadius1>
-{
-public:
-    XXBoneMeshOuterRadius1Field() : XShapeFloatField(u"OuterRadius1") {}
-};
-
-class XXBoneMeshOuterRadius2Field
-    : public XShapeFloatField<XBoneMesh, &XBoneMesh::GetOuterRadius2, &XBoneMesh::SetOuterRadius2>
-{
-public:
-    XXBoneMeshOuterRadius2Field() : XShapeFloatField(u"OuterRadius2") {}
-};
-
-class XXBoneMeshHeightField : public XShapeFloatField<XBoneMesh, &XBoneMesh::GetHeight, &XBoneMesh::SetHeight>
-{
-public:
-    XXBoneMeshHeightField() : XShapeFloatField(u"Height") {}
-};
-
+using XXBoneMeshInnerRadius1Field =
+    XShapeFloatField<XBoneMesh, &XBoneMesh::GetInnerRadius1, &XBoneMesh::SetInnerRadius1>;
+using XXBoneMeshInnerRadius2Field =
+    XShapeFloatField<XBoneMesh, &XBoneMesh::GetInnerRadius2, &XBoneMesh::SetInnerRadius2>;
+using XXBoneMeshOuterRadius1Field =
+    XShapeFloatField<XBoneMesh, &XBoneMesh::GetOuterRadius1, &XBoneMesh::SetOuterRadius1>;
+using XXBoneMeshOuterRadius2Field =
+    XShapeFloatField<XBoneMesh, &XBoneMesh::GetOuterRadius2, &XBoneMesh::SetOuterRadius2>;
+using XXBoneMeshHeightField = XShapeFloatField<XBoneMesh, &XBoneMesh::GetHeight, &XBoneMesh::SetHeight>;
 namespace
 {
-XXBoneMeshInnerRadius1Field g_InnerRadius1Field;
-XXBoneMeshInnerRadius2Field g_InnerRadius2Field;
-XXBoneMeshOuterRadius1Field g_OuterRadius1Field;
-XXBoneMeshOuterRadius2Field g_OuterRadius2Field;
-XXBoneMeshHeightField g_HeightField;
+XXBoneMeshInnerRadius1Field g_InnerRadius1Field(u"InnerRadius1");
+XXBoneMeshInnerRadius2Field g_InnerRadius2Field(u"InnerRadius2");
+XXBoneMeshOuterRadius1Field g_OuterRadius1Field(u"OuterRadius1");
+XXBoneMeshOuterRadius2Field g_OuterRadius2Field(u"OuterRadius2");
+XXBoneMeshHeightField g_HeightField(u"Height");
 } // namespace
 
 XBoneMeshDesc BoneMeshDesc;
@@ -140,11 +115,7 @@ void XBoneMesh::Save(XScene* scene, XWriter& writer)
 {
     XBaseShape::Save(scene, writer);
     writer.BeginChunk(ClassId::BoneMesh);
-    writer.WriteChunkFloat(InnerRadius1Chunk, m_InnerRadius1);
-    writer.WriteChunkFloat(InnerRadius2Chunk, m_InnerRadius2);
-    writer.WriteChunkFloat(OuterRadius1Chunk, m_OuterRadius1);
-    writer.WriteChunkFloat(OuterRadius2Chunk, m_OuterRadius2);
-    writer.WriteChunkFloat(HeightChunk, m_Height);
+    XCapsuleChunks::Write(writer, InnerRadius1Chunk, *this);
     writer.EndChunk();
 }
 
@@ -155,36 +126,8 @@ void XBoneMesh::Load(XScene* scene, XReader& reader)
         XBaseShape::Load(scene, reader);
         return;
     }
-    while (reader.NextChunk())
-    {
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case InnerRadius1Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetInnerRadius1(f);
-            break;
-        case InnerRadius2Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetInnerRadius2(f);
-            break;
-        case OuterRadius1Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetOuterRadius1(f);
-            break;
-        case OuterRadius2Chunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetOuterRadius2(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader, [&](uint32_t id)
+                             { XCapsuleChunks::Read(*this, reader, InnerRadius1Chunk, id); });
     ShapeInvalidate();
 }
 

@@ -4,6 +4,7 @@
 // per radius pair. A bone owns one; it is also a shape class of its own.
 #pragma once
 
+#include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Geometry/XBaseShape.h"
 
 class XBoneMesh : public XBaseShape
@@ -97,3 +98,29 @@ public:
 };
 
 extern XBoneMeshDesc BoneMeshDesc;
+
+// The five capsule values a bone and its mesh both keep, saved as sub-chunks first to first + 4
+// (inner radii, outer radii, height) of the owner's chunk and read through the owner's setters.
+namespace XCapsuleChunks
+{
+template <class C> void Write(XWriter& writer, uint32_t first, const C& owner)
+{
+    writer.WriteChunkFloat(first, owner.GetInnerRadius1());
+    writer.WriteChunkFloat(first + 1, owner.GetInnerRadius2());
+    writer.WriteChunkFloat(first + 2, owner.GetOuterRadius1());
+    writer.WriteChunkFloat(first + 3, owner.GetOuterRadius2());
+    writer.WriteChunkFloat(first + 4, owner.GetHeight());
+}
+
+// Reads sub-chunk id into its setter; false when id is none of the five.
+template <class C> bool Read(C& owner, XReader& reader, uint32_t first, uint32_t id)
+{
+    static constexpr void (C::*setters[])(float) = {&C::SetInnerRadius1, &C::SetInnerRadius2,
+                                                    &C::SetOuterRadius1, &C::SetOuterRadius2, &C::SetHeight};
+    const uint32_t k = id - first;
+    if (id < first || k >= 5)
+        return false;
+    (owner.*setters[k])(XArrayChunks::ReadFloat(reader));
+    return true;
+}
+} // namespace XCapsuleChunks

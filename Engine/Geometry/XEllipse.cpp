@@ -15,40 +15,12 @@ unsigned ClampSides(unsigned sides)
     return sides < XEllipse::MinSides ? XEllipse::MinSides
                                       : (sides > XEllipse::MaxSides ? XEllipse::MaxSides : sides);
 }
-
-float ClampSize(float size)
-{
-    ClampValue(size, -XEllipse::MaxSize, XEllipse::MaxSize);
-    return size;
-}
-
-// One creation at a time.
-XShapeDrag g_Drag;
 } // namespace
 
-class XXEllipseWidthField : public XShapeFloatField<XEllipse, &XEllipse::GetWidth, &XEllipse::SetWidth>
-{
-public:
-    XXEllipseWidthField() : XShapeFloatField(u"Width") {}
-};
-
-class XXEllipseHeightField : public XShapeFloatField<XEllipse, &XEllipse::GetHeight, &XEllipse::SetHeight>
-{
-public:
-    XXEllipseHeightField() : XShapeFloatField(u"Height") {}
-};
-
-class XXEllipseSidesField : public XShapeU32Field<XEllipse, &XEllipse::GetSides, &XEllipse::SetSides>
-{
-public:
-    XXEllipseSidesField() : XShapeU32Field(u"Sides") {}
-};
-
+using XXEllipseSidesField = XShapeU32Field<XEllipse, &XEllipse::GetSides, &XEllipse::SetSides>;
 namespace
 {
-XXEllipseWidthField g_WidthField;
-XXEllipseHeightField g_HeightField;
-XXEllipseSidesField g_SidesField;
+XXEllipseSidesField g_SidesField(u"Sides");
 } // namespace
 
 XEllipseDesc EllipseDesc;
@@ -90,79 +62,32 @@ void XEllipse::Load(XScene* scene, XReader& reader)
     m_Width = DefaultSize;
     m_Height = DefaultSize;
     m_Sides = DefaultSides;
-    while (reader.NextChunk())
-    {
-        uint32_t u = 0;
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case WidthChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetWidth(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        case SidesChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetSides(u);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case WidthChunk:
+                                     SetWidth(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case HeightChunk:
+                                     SetHeight(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case SidesChunk:
+                                     SetSides(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     ShapeInvalidate();
 }
 
 void XEllipse::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
 {
-    XBaseShape::EnumerateFields(fields);
-    fields.Add(&g_WidthField);
-    fields.Add(&g_HeightField);
+    XPlanarShape::EnumerateFields(fields);
     fields.Add(&g_SidesField);
 }
-
-XBoundingBox XEllipse::GetBoundingBox(unsigned)
-{
-    const float a = GxMath::Abs(m_Width / 2);
-    const float b = GxMath::Abs(m_Height / 2);
-    return XBoundingBox(-a, -b, -0.001f, a, b, 0.001f);
-}
-
-bool XEllipse::AllowMouseCreate()
-{
-    return true;
-}
-
-void XEllipse::MouseCreateStart()
-{
-    g_Drag.Start();
-    m_Width = 0.001f;
-    m_Height = 0.001f;
-    ShapeInvalidate();
-}
-
-bool XEllipse::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                               XShiftState)
-{
-    float width, height;
-    switch (g_Drag.Step(viewport, node, event, point, width, height))
-    {
-    case XShapeDrag::Resized:
-        m_Width = width;
-        m_Height = height;
-        ShapeInvalidate();
-        return false;
-    case XShapeDrag::Finished:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void XEllipse::MouseCreateFinish() {}
 
 void XEllipse::ShapeBuild()
 {
@@ -189,31 +114,9 @@ void XEllipse::ShapeBuild()
     ShapeValidate();
 }
 
-void XEllipse::SetWidth(float width)
-{
-    width = ClampSize(width);
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    ShapeInvalidate();
-}
-
-void XEllipse::SetHeight(float height)
-{
-    height = ClampSize(height);
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    ShapeInvalidate();
-}
-
 void XEllipse::SetSides(unsigned sides)
 {
-    sides = ClampSides(sides);
-    if (sides == m_Sides)
-        return;
-    m_Sides = sides;
-    ShapeInvalidate();
+    SetParam(m_Sides, ClampSides(sides));
 }
 
 void XEllipse::SetParams(unsigned sides, float width, float height)

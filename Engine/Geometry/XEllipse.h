@@ -2,19 +2,17 @@
 // the sweep turns it into a torus-like ring of tube. Width and Height are the full extents.
 #pragma once
 
-#include "Engine/Geometry/XBaseShape.h"
+#include "Engine/Geometry/XPlanarShape.h"
 
-class XEllipse : public XBaseShape
+class XEllipse : public XPlanarShape
 {
 public:
     static constexpr uint32_t WidthChunk = 0x77490001;
     static constexpr uint32_t HeightChunk = 0x77490002;
     static constexpr uint32_t SidesChunk = 0x77490003;
-    static constexpr float DefaultSize = 1.0f;
     static constexpr uint32_t DefaultSides = 12;
     static constexpr uint32_t MinSides = 3;
     static constexpr uint32_t MaxSides = 512;
-    static constexpr float MaxSize = 1000.0f;
 
     // Name "Ellipse", 1 x 1 with 12 sides.
     XEllipse();
@@ -29,31 +27,17 @@ public:
     void Load(XScene* scene, XReader& reader) override;
     // The shape's fields, then Width, Height, Sides.
     void EnumerateFields(XPtrArray<XObjectField, 16>& fields) override;
-    // +-|size / 2| in x and y, +-0.001 in z.
-    XBoundingBox GetBoundingBox(unsigned frame) override;
-    bool AllowMouseCreate() override;
-    void MouseCreateStart() override;
-    // As the grid's: the drag is the ellipse's bounding rectangle.
-    bool MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                         XShiftState shift) override;
-    void MouseCreateFinish() override;
     // Sides + 1 points from angle 0 counter-clockwise, the last repeating the first, joined in a
     // chain; each point normal is the point's direction from the centre.
     void ShapeBuild() override;
 
-    float GetWidth() const { return m_Width; }
-    float GetHeight() const { return m_Height; }
     uint32_t GetSides() const { return m_Sides; }
     // Sizes clamp to [-1000, 1000], sides to [3, 512]; a change invalidates the outline.
-    void SetWidth(float width);
-    void SetHeight(float height);
     void SetSides(unsigned sides);
     // All three at once, clamped as above, stored and invalidated unconditionally.
     void SetParams(unsigned sides, float width, float height);
 
 private:
-    float m_Width = DefaultSize;
-    float m_Height = DefaultSize;
     uint32_t m_Sides = DefaultSides;
 };
 

@@ -12,47 +12,14 @@ unsigned ClampSegs(unsigned segs)
 {
     return segs < XGrid::MinSegs ? XGrid::MinSegs : (segs > XGrid::MaxSegs ? XGrid::MaxSegs : segs);
 }
-
-float ClampSize(float size)
-{
-    ClampValue(size, -XGrid::MaxSize, XGrid::MaxSize);
-    return size;
-}
-
-// One creation at a time.
-XShapeDrag g_Drag;
 } // namespace
 
-class XXGridWidthField : public XShapeFloatField<XGrid, &XGrid::GetWidth, &XGrid::SetWidth>
-{
-public:
-    XXGridWidthField() : XShapeFloatField(u"Width") {}
-};
-
-class XXGridHeightField : public XShapeFloatField<XGrid, &XGrid::GetHeight, &XGrid::SetHeight>
-{
-public:
-    XXGridHeightField() : XShapeFloatField(u"Height") {}
-};
-
-class XXGridWidthSegsField : public XShapeU32Field<XGrid, &XGrid::GetWidthSegs, &XGrid::SetWidthSegs>
-{
-public:
-    XXGridWidthSegsField() : XShapeU32Field(u"WidthSegs") {}
-};
-
-class XXGridHeightSegsField : public XShapeU32Field<XGrid, &XGrid::GetHeightSegs, &XGrid::SetHeightSegs>
-{
-public:
-    XXGridHeightSegsField() : XShapeU32Field(u"HeightSegs") {}
-};
-
+using XXGridWidthSegsField = XShapeU32Field<XGrid, &XGrid::GetWidthSegs, &XGrid::SetWidthSegs>;
+using XXGridHeightSegsField = XShapeU32Field<XGrid, &XGrid::GetHeightSegs, &XGrid::SetHeightSegs>;
 namespace
 {
-XXGridWidthField g_WidthField;
-XXGridHeightField g_HeightField;
-XXGridWidthSegsField g_WidthSegsField;
-XXGridHeightSegsField g_HeightSegsField;
+XXGridWidthSegsField g_WidthSegsField(u"WidthSegs");
+XXGridHeightSegsField g_HeightSegsField(u"HeightSegs");
 } // namespace
 
 XGridDesc GridDesc;
@@ -94,85 +61,37 @@ void XGrid::Load(XScene* scene, XReader& reader)
     m_Height = DefaultSize;
     m_WidthSegs = DefaultSegs;
     m_HeightSegs = DefaultSegs;
-    while (reader.NextChunk())
-    {
-        uint32_t u = 0;
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case WidthChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetWidth(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        case WidthSegsChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetWidthSegs(u);
-            break;
-        case HeightSegsChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetHeightSegs(u);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case WidthChunk:
+                                     SetWidth(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case HeightChunk:
+                                     SetHeight(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case WidthSegsChunk:
+                                     SetWidthSegs(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 case HeightSegsChunk:
+                                     SetHeightSegs(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     // The defaults went in without the setters: the outline may be of the old values.
     ShapeInvalidate();
 }
 
 void XGrid::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
 {
-    XBaseShape::EnumerateFields(fields);
-    fields.Add(&g_WidthField);
-    fields.Add(&g_HeightField);
+    XPlanarShape::EnumerateFields(fields);
     fields.Add(&g_WidthSegsField);
     fields.Add(&g_HeightSegsField);
 }
-
-XBoundingBox XGrid::GetBoundingBox(unsigned)
-{
-    const float hw = GxMath::Abs(m_Width) / 2;
-    const float hh = GxMath::Abs(m_Height) / 2;
-    return XBoundingBox(-hw, -hh, -0.001f, hw, hh, 0.001f);
-}
-
-bool XGrid::AllowMouseCreate()
-{
-    return true;
-}
-
-void XGrid::MouseCreateStart()
-{
-    g_Drag.Start();
-    m_Width = 0.001f;
-    m_Height = 0.001f;
-    ShapeInvalidate();
-}
-
-bool XGrid::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                            XShiftState)
-{
-    float width, height;
-    switch (g_Drag.Step(viewport, node, event, point, width, height))
-    {
-    case XShapeDrag::Resized:
-        m_Width = width;
-        m_Height = height;
-        ShapeInvalidate();
-        return false;
-    case XShapeDrag::Finished:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void XGrid::MouseCreateFinish() {}
 
 void XGrid::ShapeBuild()
 {
@@ -207,40 +126,14 @@ void XGrid::ShapeBuild()
     ShapeValidate();
 }
 
-void XGrid::SetWidth(float width)
-{
-    width = ClampSize(width);
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    ShapeInvalidate();
-}
-
-void XGrid::SetHeight(float height)
-{
-    height = ClampSize(height);
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    ShapeInvalidate();
-}
-
 void XGrid::SetWidthSegs(unsigned segs)
 {
-    segs = ClampSegs(segs);
-    if (segs == m_WidthSegs)
-        return;
-    m_WidthSegs = segs;
-    ShapeInvalidate();
+    SetParam(m_WidthSegs, ClampSegs(segs));
 }
 
 void XGrid::SetHeightSegs(unsigned segs)
 {
-    segs = ClampSegs(segs);
-    if (segs == m_HeightSegs)
-        return;
-    m_HeightSegs = segs;
-    ShapeInvalidate();
+    SetParam(m_HeightSegs, ClampSegs(segs));
 }
 
 void XGrid::SetGridParams(unsigned widthSegs, unsigned heightSegs, float width, float height)

@@ -4,20 +4,18 @@
 // Negative sizes are kept as set; the lines use their absolute values.
 #pragma once
 
-#include "Engine/Geometry/XBaseShape.h"
+#include "Engine/Geometry/XPlanarShape.h"
 
-class XGrid : public XBaseShape
+class XGrid : public XPlanarShape
 {
 public:
     static constexpr uint32_t WidthChunk = 0x76450001;
     static constexpr uint32_t HeightChunk = 0x76450002;
     static constexpr uint32_t WidthSegsChunk = 0x76450003;
     static constexpr uint32_t HeightSegsChunk = 0x76450004;
-    static constexpr float DefaultSize = 1.0f;
     static constexpr uint32_t DefaultSegs = 8;
     static constexpr uint32_t MinSegs = 2;
     static constexpr uint32_t MaxSegs = 128;
-    static constexpr float MaxSize = 1000.0f;
 
     // Name "Grid", 1 x 1 with 8 x 8 cells.
     XGrid();
@@ -31,35 +29,19 @@ public:
     void Load(XScene* scene, XReader& reader) override;
     // The shape's fields, then Width, Height, WidthSegs, HeightSegs.
     void EnumerateFields(XPtrArray<XObjectField, 16>& fields) override;
-    // +-|size| / 2 in x and y, +-0.001 in z.
-    XBoundingBox GetBoundingBox(unsigned frame) override;
-    bool AllowMouseCreate() override;
-    // Size 0.001 x 0.001 until the drag gives one.
-    void MouseCreateStart() override;
-    // First left press: plane and start; moves: the node at the middle of the drag and the signed
-    // drag size; second press: done (true).
-    bool MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                         XShiftState shift) override;
-    void MouseCreateFinish() override;
     // Horizontal lines top to bottom, then vertical lines left to right; each line is one edge
     // between two points of its own.
     void ShapeBuild() override;
 
-    float GetWidth() const { return m_Width; }
-    float GetHeight() const { return m_Height; }
     uint32_t GetWidthSegs() const { return m_WidthSegs; }
     uint32_t GetHeightSegs() const { return m_HeightSegs; }
     // Sizes clamp to [-1000, 1000], counts to [2, 128]; a change invalidates the outline.
-    void SetWidth(float width);
-    void SetHeight(float height);
     void SetWidthSegs(unsigned segs);
     void SetHeightSegs(unsigned segs);
     // All four at once, clamped as above, stored and invalidated whether or not they changed.
     void SetGridParams(unsigned widthSegs, unsigned heightSegs, float width, float height);
 
 private:
-    float m_Width = DefaultSize;
-    float m_Height = DefaultSize;
     uint32_t m_WidthSegs = DefaultSegs;
     uint32_t m_HeightSegs = DefaultSegs;
 };

@@ -4,9 +4,9 @@
 #include "Engine/Geometry/XMesh.h"
 
 #include "Components/XMatrix.h"
-#include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Scene/XBaseMaterial.h"
 #include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XSceneLink.h"
 #include "Engine/Views/XViewport.h"
 #include "Platform/D3D9/D3D9.h"
 
@@ -274,7 +274,7 @@ void XMesh::Draw(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned 
         Prepare(device, world, stride, stream.GetFVF());
         if (flags & 2)
         {
-            XMeshSceneLink* link = XMeshSceneLink::Get();
+            XSceneLink* link = XSceneLink::Get();
             // The scene's material at an index, or none (the node's colour is drawn instead).
             auto materialAt = [&](uint32_t index) -> XBaseMaterial*
             {

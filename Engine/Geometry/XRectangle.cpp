@@ -12,51 +12,16 @@ unsigned ClampSegs(unsigned segs, unsigned min)
 {
     return segs < min ? min : (segs > XRectangle::MaxSegs ? XRectangle::MaxSegs : segs);
 }
-
-float ClampSize(float size)
-{
-    ClampValue(size, -XRectangle::MaxSize, XRectangle::MaxSize);
-    return size;
-}
-
-// One creation at a time.
-XShapeDrag g_Drag;
 } // namespace
 
-class XXRectangleWidthField
-    : public XShapeFloatField<XRectangle, &XRectangle::GetWidth, &XRectangle::SetWidth>
-{
-public:
-    XXRectangleWidthField() : XShapeFloatField(u"Width") {}
-};
-
-class XXRectangleHeightField
-    : public XShapeFloatField<XRectangle, &XRectangle::GetHeight, &XRectangle::SetHeight>
-{
-public:
-    XXRectangleHeightField() : XShapeFloatField(u"Height") {}
-};
-
-class XXRectangleWidthSegsField
-    : public XShapeU32Field<XRectangle, &XRectangle::GetWidthSegs, &XRectangle::SetWidthSegs>
-{
-public:
-    XXRectangleWidthSegsField() : XShapeU32Field(u"WidthSegs") {}
-};
-
-class XXRectangleHeightSegsField
-    : public XShapeU32Field<XRectangle, &XRectangle::GetHeightSegs, &XRectangle::SetHeightSegs>
-{
-public:
-    XXRectangleHeightSegsField() : XShapeU32Field(u"HeightSegs") {}
-};
-
+using XXRectangleWidthSegsField =
+    XShapeU32Field<XRectangle, &XRectangle::GetWidthSegs, &XRectangle::SetWidthSegs>;
+using XXRectangleHeightSegsField =
+    XShapeU32Field<XRectangle, &XRectangle::GetHeightSegs, &XRectangle::SetHeightSegs>;
 namespace
 {
-XXRectangleWidthField g_WidthField;
-XXRectangleHeightField g_HeightField;
-XXRectangleWidthSegsField g_WidthSegsField;
-XXRectangleHeightSegsField g_HeightSegsField;
+XXRectangleWidthSegsField g_WidthSegsField(u"WidthSegs");
+XXRectangleHeightSegsField g_HeightSegsField(u"HeightSegs");
 } // namespace
 
 XRectangleDesc RectangleDesc;
@@ -100,85 +65,37 @@ void XRectangle::Load(XScene* scene, XReader& reader)
     m_Height = DefaultSize;
     m_WidthSegs = DefaultSegs;
     m_HeightSegs = DefaultSegs;
-    while (reader.NextChunk())
-    {
-        uint32_t u = 0;
-        float f = 0;
-        switch (reader.GetChunkId())
-        {
-        case WidthChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetWidth(f);
-            break;
-        case HeightChunk:
-            XArrayChunks::ReadFloat(reader, f);
-            SetHeight(f);
-            break;
-        case WidthSegsChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetWidthSegs(u);
-            break;
-        case HeightSegsChunk:
-            XArrayChunks::ReadU32(reader, u);
-            SetHeightSegs(u);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case WidthChunk:
+                                     SetWidth(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case HeightChunk:
+                                     SetHeight(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case WidthSegsChunk:
+                                     SetWidthSegs(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 case HeightSegsChunk:
+                                     SetHeightSegs(XArrayChunks::ReadU32(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     // The defaults went in without the setters: the outline may be of the old values.
     ShapeInvalidate();
 }
 
 void XRectangle::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
 {
-    XBaseShape::EnumerateFields(fields);
-    fields.Add(&g_WidthField);
-    fields.Add(&g_HeightField);
+    XPlanarShape::EnumerateFields(fields);
     fields.Add(&g_WidthSegsField);
     fields.Add(&g_HeightSegsField);
 }
-
-XBoundingBox XRectangle::GetBoundingBox(unsigned)
-{
-    const float hw = GxMath::Abs(m_Width) / 2;
-    const float hh = GxMath::Abs(m_Height) / 2;
-    return XBoundingBox(-hw, -hh, -0.001f, hw, hh, 0.001f);
-}
-
-bool XRectangle::AllowMouseCreate()
-{
-    return true;
-}
-
-void XRectangle::MouseCreateStart()
-{
-    g_Drag.Start();
-    m_Width = 0.001f;
-    m_Height = 0.001f;
-    ShapeInvalidate();
-}
-
-bool XRectangle::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
-                                 XShiftState)
-{
-    float width, height;
-    switch (g_Drag.Step(viewport, node, event, point, width, height))
-    {
-    case XShapeDrag::Resized:
-        m_Width = width;
-        m_Height = height;
-        ShapeInvalidate();
-        return false;
-    case XShapeDrag::Finished:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void XRectangle::MouseCreateFinish() {}
 
 void XRectangle::ShapeBuild()
 {
@@ -220,40 +137,14 @@ void XRectangle::ShapeBuild()
     ShapeValidate();
 }
 
-void XRectangle::SetWidth(float width)
-{
-    width = ClampSize(width);
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    ShapeInvalidate();
-}
-
-void XRectangle::SetHeight(float height)
-{
-    height = ClampSize(height);
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    ShapeInvalidate();
-}
-
 void XRectangle::SetWidthSegs(unsigned segs)
 {
-    segs = ClampSegs(segs, 1);
-    if (segs == m_WidthSegs)
-        return;
-    m_WidthSegs = segs;
-    ShapeInvalidate();
+    SetParam(m_WidthSegs, ClampSegs(segs, 1));
 }
 
 void XRectangle::SetHeightSegs(unsigned segs)
 {
-    segs = ClampSegs(segs, 1);
-    if (segs == m_HeightSegs)
-        return;
-    m_HeightSegs = segs;
-    ShapeInvalidate();
+    SetParam(m_HeightSegs, ClampSegs(segs, 1));
 }
 
 void XRectangle::SetParams(unsigned widthSegs, unsigned heightSegs, float width, float height)

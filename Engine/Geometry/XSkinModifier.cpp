@@ -331,11 +331,13 @@ void XSkinModifier::ApplyTo(unsigned, XViewport*, XMeshNode* node, XBaseMesh*, X
 
 // ---- drawing -----------------------------------------------------------------------------------
 
-void XSkinModifier::BeforeMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh*, XMesh*,
-                                     unsigned)
+void XSkinModifier::BeforeMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh*,
+                                     XMesh* mesh, unsigned)
 {
     XBone* root = GetBone();
-    if (!root || frame == 0 || !viewport)
+    // A mesh never weighed carries no blend weights in its stream: blending it would put every
+    // vertex on a matrix of no bone's choosing, so it is drawn as it stands.
+    if (!root || frame == 0 || !viewport || !mesh || !mesh->GetWeightsEnabled())
         return;
     IDirect3DDevice9* device = viewport->GetDevice();
     if (!device)
@@ -345,10 +347,10 @@ void XSkinModifier::BeforeMeshRender(unsigned frame, XViewport* viewport, XMeshN
     root->SetupMatrices(frame, device, node);
 }
 
-void XSkinModifier::AfterMeshRender(unsigned frame, XViewport* viewport, XMeshNode*, XBaseMesh*, XMesh*,
+void XSkinModifier::AfterMeshRender(unsigned frame, XViewport* viewport, XMeshNode*, XBaseMesh*, XMesh* mesh,
                                     unsigned)
 {
-    if (!GetBone() || frame == 0 || !viewport)
+    if (!GetBone() || frame == 0 || !viewport || !mesh || !mesh->GetWeightsEnabled())
         return;
     IDirect3DDevice9* device = viewport->GetDevice();
     if (!device)

@@ -39,8 +39,8 @@ public:
     // the vertex colours) into the mesh. The frame and viewport are not used.
     void ApplyTo(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object,
                  XMesh* mesh) override;
-    // With a bone, at frames other than 0: indexed blending with three weights on, one matrix per
-    // bone loaded (XBone::SetupMatrices).
+    // With a bone, at frames other than 0, for a mesh that carries weights: indexed blending with
+    // three weights on, one matrix per bone loaded (XBone::SetupMatrices).
     void BeforeMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object,
                           XMesh* mesh, unsigned flags) override;
     // Under the same conditions: blending off again.

@@ -10,6 +10,7 @@
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XObjectField.h"
+#include "Engine/Scene/XSceneLink.h"
 #include "Engine/Views/XViewport.h"
 #include "Platform/D3D9/D3D9.h"
 
@@ -41,12 +42,6 @@ struct Rocking
     float step = 1;
 };
 Rocking g_Rocking;
-
-XBaseMaterial* NoMaterials(XScene*, uint32_t)
-{
-    return nullptr;
-}
-XSpriteModifier::MaterialLookup g_MaterialLookup = NoMaterials;
 } // namespace
 
 class XXSpriteModifierSizeField : public XObjectField
@@ -72,13 +67,6 @@ XXSpriteModifierSizeField g_SizeField;
 } // namespace
 
 XSpriteModifierDesc SpriteModifierDesc;
-
-XSpriteModifier::MaterialLookup XSpriteModifier::SetMaterialLookup(MaterialLookup lookup)
-{
-    MaterialLookup previous = g_MaterialLookup;
-    g_MaterialLookup = lookup ? lookup : NoMaterials;
-    return previous;
-}
 
 XSpriteModifier::XSpriteModifier()
 {
@@ -166,7 +154,7 @@ void XSpriteModifier::BeforeMeshRender(unsigned frame, XViewport* viewport, XMes
         node->GetMeshMatrix(frame, meshMatrix);
         color = node->GetColor().GetARGB();
         if (node->GetScene())
-            material = g_MaterialLookup(node->GetScene(), node->GetMaterial());
+            material = XSceneLink::Get()->GetMaterial(node->GetScene(), node->GetMaterial());
     }
 
     if (material)

@@ -15,12 +15,6 @@ public:
     static constexpr float MinSize = 0.01f;
     static constexpr float MaxSize = 1000.0f;
 
-    // The scene's material in a node's material slot, or null (past the scene's materials, or an
-    // empty slot). The scene installs its lookup; until then no scene has materials.
-    using MaterialLookup = XBaseMaterial* (*)(XScene* scene, uint32_t index);
-    // Installs a lookup (null restores the default) and returns the one it replaces.
-    static MaterialLookup SetMaterialLookup(MaterialLookup lookup);
-
     XSpriteModifier();
     ~XSpriteModifier() override = default;
 
@@ -34,8 +28,8 @@ public:
 
     void ApplyTo(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object,
                  XMesh* mesh) override;
-    // Draws the sprites with the node's material (vertex colours in the node's colour without
-    // one) and advances the rocking shared by all sprite modifiers, at most once per 50 ms of
+    // Draws the sprites with the node's material from its scene (XSceneLink::GetMaterial; vertex
+    // colours in the node's colour without one) and advances the rocking shared by all sprite modifiers, at most once per 50 ms of
     // GetTickCount.
     void BeforeMeshRender(unsigned frame, XViewport* viewport, XMeshNode* node, XBaseMesh* object,
                           XMesh* mesh, unsigned flags) override;

@@ -3,9 +3,9 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
-#include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
+#include "Engine/Scene/XSceneLink.h"
 
 using VarUtils::XVariant;
 
@@ -146,7 +146,7 @@ bool XTriMesh::Editable()
 
 void XTriMesh::Edit(XScene* scene, XMeshNode* node)
 {
-    XMeshSceneLink* link = XMeshSceneLink::Get();
+    XSceneLink* link = XSceneLink::Get();
     XBaseEditor* editor = link->FindEditor(scene, u"XTriMeshEditor");
     if (editor && !link->IsTriMeshEditor(editor))
         editor = nullptr;

@@ -215,60 +215,35 @@ const XPropertyDesc* XBSSurface::GetPropertyDesc(unsigned index) const
     return XBaseMesh::GetPropertyDesc(index - PropertyCount);
 }
 
+namespace
+{
+const XPrimitive::XField<XBSSurface, unsigned, &XBSSurface::GetWidthSegs, &XBSSurface::SetWidthSegs>
+    g_WidthSegsField(u"WidthSegs", u"bitu32");
+const XPrimitive::XField<XBSSurface, unsigned, &XBSSurface::GetHeightSegs, &XBSSurface::SetHeightSegs>
+    g_HeightSegsField(u"HeightSegs", u"bitu32");
+const XPrimitive::XField<XBSSurface, unsigned, &XBSSurface::GetUSteps, &XBSSurface::SetUSteps>
+    g_UStepsField(u"USteps", u"bitu32");
+const XPrimitive::XField<XBSSurface, unsigned, &XBSSurface::GetVSteps, &XBSSurface::SetVSteps>
+    g_VStepsField(u"VSteps", u"bitu32");
+const XPrimitive::XField<XBSSurface, float, &XBSSurface::GetWidth, &XBSSurface::SetWidth>
+    g_WidthField(u"Width", u"float");
+const XPrimitive::XField<XBSSurface, float, &XBSSurface::GetHeight, &XBSSurface::SetHeight>
+    g_HeightField(u"Height", u"float");
+// The fields behind the properties, in the list's order.
+const XObjectField* const PropertyFields[PropertyCount] = {
+    &g_WidthSegsField, &g_HeightSegsField, &g_UStepsField, &g_VStepsField, &g_WidthField, &g_HeightField};
+} // namespace
+
 void XBSSurface::GetPropertyValue(unsigned id, XVariant& value)
 {
-    switch (id)
-    {
-    case IdWidthSegs:
-        value = GetWidthSegs();
-        break;
-    case IdHeightSegs:
-        value = GetHeightSegs();
-        break;
-    case IdUSteps:
-        value = GetUSteps();
-        break;
-    case IdVSteps:
-        value = GetVSteps();
-        break;
-    case IdWidth:
-        value = GetWidth();
-        break;
-    case IdHeight:
-        value = GetHeight();
-        break;
-    default:
+    if (!XPrimitive::GetProperty(Properties, PropertyFields, PropertyCount, this, id, value))
         XBaseMesh::GetPropertyValue(id, value);
-        break;
-    }
 }
 
 void XBSSurface::SetPropertyValue(unsigned id, const XVariant& value)
 {
-    switch (id)
-    {
-    case IdWidthSegs:
-        SetWidthSegs(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdHeightSegs:
-        SetHeightSegs(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdUSteps:
-        SetUSteps(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdVSteps:
-        SetVSteps(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdWidth:
-        SetWidth(static_cast<float>(value.AsDouble()));
-        break;
-    case IdHeight:
-        SetHeight(static_cast<float>(value.AsDouble()));
-        break;
-    default:
+    if (!XPrimitive::SetProperty(Properties, PropertyFields, PropertyCount, this, id, value))
         XBaseMesh::SetPropertyValue(id, value);
-        break;
-    }
 }
 
 bool XBSSurface::Editable()
@@ -348,16 +323,7 @@ void XBSSurface::MouseCreateStart()
 bool XBSSurface::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event, const XPoint& point,
                                  XShiftState)
 {
-    bool sized;
-    float width, height;
-    if (XPrimitive::DragRectangle(s_Create, viewport, node, event, point, sized, width, height))
-        return true;
-    if (sized)
-    {
-        SetWidth(width);
-        SetHeight(height);
-    }
-    return false;
+    return XPrimitive::DragSurface(*this, s_Create, viewport, node, event, point);
 }
 
 void XBSSurface::MouseCreateFinish() {}

@@ -9,6 +9,7 @@
 #include <cmath>
 
 using XPrimitive::ClampCount;
+using XPrimitive::Clamped;
 using XPrimitive::Store;
 
 namespace
@@ -29,12 +30,6 @@ constexpr const WCHAR* ZeroRadii = u"Cone Radius1 = 0 and Radius2 = 0!";
 
 // One creation at a time: the centre and the point of the last step.
 XPrimitive::XCreateState<2> s_Create;
-
-float Clamped(float v, float lo, float hi)
-{
-    ClampValue(v, lo, hi);
-    return v;
-}
 } // namespace
 
 using XXConeRadius1Field = XPrimitive::XField<XCone, float, &XCone::GetRadius1, &XCone::SetRadius1>;

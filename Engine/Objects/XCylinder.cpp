@@ -10,6 +10,7 @@
 
 using VarUtils::XVariant;
 using XPrimitive::ClampCount;
+using XPrimitive::Clamped;
 using XPrimitive::Store;
 
 namespace
@@ -35,12 +36,6 @@ const XPropertyDesc Properties[PropertyCount] = {
 
 // One creation at a time: the centre.
 XPrimitive::XCreateState<1> s_Create;
-
-float Clamped(float v, float lo, float hi)
-{
-    ClampValue(v, lo, hi);
-    return v;
-}
 } // namespace
 
 XCylinderDesc CylinderDesc;
@@ -133,66 +128,38 @@ const XPropertyDesc* XCylinder::GetPropertyDesc(unsigned index) const
     return XBaseMesh::GetPropertyDesc(index - PropertyCount);
 }
 
+namespace
+{
+const XPrimitive::XField<XCylinder, float, &XCylinder::GetRadius, &XCylinder::SetRadius>
+    g_RadiusField(u"Radius", u"float");
+const XPrimitive::XField<XCylinder, float, &XCylinder::GetHeight, &XCylinder::SetHeight>
+    g_HeightField(u"Height", u"float");
+const XPrimitive::XField<XCylinder, unsigned, &XCylinder::GetTopStacks, &XCylinder::SetTopStacks>
+    g_TopStacksField(u"TopStacks", u"bitu32");
+const XPrimitive::XField<XCylinder, unsigned, &XCylinder::GetStacks, &XCylinder::SetStacks>
+    g_StacksField(u"Stacks", u"bitu32");
+const XPrimitive::XField<XCylinder, unsigned, &XCylinder::GetSlices, &XCylinder::SetSlices>
+    g_SlicesField(u"Slices", u"bitu32");
+const XPrimitive::XField<XCylinder, bool, &XCylinder::GetTopCap, &XCylinder::SetTopCap>
+    g_TopCapField(u"TopCap", u"bool");
+const XPrimitive::XField<XCylinder, bool, &XCylinder::GetBottomCap, &XCylinder::SetBottomCap>
+    g_BottomCapField(u"BottomCap", u"bool");
+// The fields behind the properties, in the list's order.
+const XObjectField* const PropertyFields[PropertyCount] = {
+    &g_RadiusField, &g_HeightField, &g_TopStacksField, &g_StacksField,
+    &g_SlicesField, &g_TopCapField, &g_BottomCapField};
+} // namespace
+
 void XCylinder::GetPropertyValue(unsigned id, XVariant& value)
 {
-    switch (id)
-    {
-    case IdRadius:
-        value = GetRadius();
-        break;
-    case IdHeight:
-        value = GetHeight();
-        break;
-    case IdTopStacks:
-        value = GetTopStacks();
-        break;
-    case IdStacks:
-        value = GetStacks();
-        break;
-    case IdSlices:
-        value = GetSlices();
-        break;
-    case IdTopCap:
-        value = GetTopCap();
-        break;
-    case IdBottomCap:
-        value = GetBottomCap();
-        break;
-    default:
+    if (!XPrimitive::GetProperty(Properties, PropertyFields, PropertyCount, this, id, value))
         XBaseMesh::GetPropertyValue(id, value);
-        break;
-    }
 }
 
 void XCylinder::SetPropertyValue(unsigned id, const XVariant& value)
 {
-    switch (id)
-    {
-    case IdRadius:
-        SetRadius(static_cast<float>(value.AsDouble()));
-        break;
-    case IdHeight:
-        SetHeight(static_cast<float>(value.AsDouble()));
-        break;
-    case IdTopStacks:
-        SetTopStacks(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdStacks:
-        SetStacks(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdSlices:
-        SetSlices(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdTopCap:
-        SetTopCap(value.AsBool());
-        break;
-    case IdBottomCap:
-        SetBottomCap(value.AsBool());
-        break;
-    default:
+    if (!XPrimitive::SetProperty(Properties, PropertyFields, PropertyCount, this, id, value))
         XBaseMesh::SetPropertyValue(id, value);
-        break;
-    }
 }
 
 XBoundingBox XCylinder::GetBoundingBox(unsigned)

@@ -113,48 +113,31 @@ const XPropertyDesc* XFlatSurface::GetPropertyDesc(unsigned index) const
     return XBaseMesh::GetPropertyDesc(index - PropertyCount);
 }
 
+namespace
+{
+const XPrimitive::XField<XFlatSurface, unsigned, &XFlatSurface::GetWidthSegs, &XFlatSurface::SetWidthSegs>
+    g_WidthSegsField(u"WidthSegs", u"bitu32");
+const XPrimitive::XField<XFlatSurface, unsigned, &XFlatSurface::GetHeightSegs, &XFlatSurface::SetHeightSegs>
+    g_HeightSegsField(u"HeightSegs", u"bitu32");
+const XPrimitive::XField<XFlatSurface, float, &XFlatSurface::GetWidth, &XFlatSurface::SetWidth>
+    g_WidthField(u"Width", u"float");
+const XPrimitive::XField<XFlatSurface, float, &XFlatSurface::GetHeight, &XFlatSurface::SetHeight>
+    g_HeightField(u"Height", u"float");
+// The fields behind the properties, in the list's order.
+const XObjectField* const PropertyFields[PropertyCount] = {&g_WidthSegsField, &g_HeightSegsField,
+                                                           &g_WidthField, &g_HeightField};
+} // namespace
+
 void XFlatSurface::GetPropertyValue(unsigned id, XVariant& value)
 {
-    switch (id)
-    {
-    case IdWidthSegs:
-        value = GetWidthSegs();
-        break;
-    case IdHeightSegs:
-        value = GetHeightSegs();
-        break;
-    case IdWidth:
-        value = GetWidth();
-        break;
-    case IdHeight:
-        value = GetHeight();
-        break;
-    default:
+    if (!XPrimitive::GetProperty(Properties, PropertyFields, PropertyCount, this, id, value))
         XBaseMesh::GetPropertyValue(id, value);
-        break;
-    }
 }
 
 void XFlatSurface::SetPropertyValue(unsigned id, const XVariant& value)
 {
-    switch (id)
-    {
-    case IdWidthSegs:
-        SetWidthSegs(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdHeightSegs:
-        SetHeightSegs(static_cast<unsigned>(value.AsInt()));
-        break;
-    case IdWidth:
-        SetWidth(static_cast<float>(value.AsDouble()));
-        break;
-    case IdHeight:
-        SetHeight(static_cast<float>(value.AsDouble()));
-        break;
-    default:
+    if (!XPrimitive::SetProperty(Properties, PropertyFields, PropertyCount, this, id, value))
         XBaseMesh::SetPropertyValue(id, value);
-        break;
-    }
 }
 
 XBoundingBox XFlatSurface::GetBoundingBox(unsigned)
@@ -215,16 +198,7 @@ void XFlatSurface::MouseCreateStart()
 bool XFlatSurface::MouseCreateProc(XViewport* viewport, XMeshNode* node, XMouseEvent event,
                                    const XPoint& point, XShiftState)
 {
-    bool sized;
-    float width, height;
-    if (XPrimitive::DragRectangle(s_Create, viewport, node, event, point, sized, width, height))
-        return true;
-    if (sized)
-    {
-        SetWidth(width);
-        SetHeight(height);
-    }
-    return false;
+    return XPrimitive::DragSurface(*this, s_Create, viewport, node, event, point);
 }
 
 void XFlatSurface::MouseCreateFinish() {}

@@ -1,6 +1,7 @@
 #include "Engine/Objects/XPrimitive.h"
 
 #include "Components/XException.h"
+#include "Engine/Scene/XBaseObject.h"
 #include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Geometry/XMesh.h"
 #include "Engine/Scene/XMeshNode.h"
@@ -8,27 +9,29 @@
 
 namespace XPrimitive
 {
-float ReadFloat(XReader& reader)
+namespace
 {
-    float value;
-    XArrayChunks::ReadFloat(reader, value);
-    return value;
+int FindProperty(const XPropertyDesc* descs, unsigned count, unsigned id)
+{
+    for (unsigned i = 0; i < count; ++i)
+        if (descs[i].Id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
+
+bool GetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, VarUtils::XVariant& value)
+{
+    const int i = FindProperty(descs, count, id);
+    return i >= 0 && fields[i]->GetValue(object, value);
 }
 
-uint32_t ReadU32(XReader& reader)
+bool SetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, const VarUtils::XVariant& value)
 {
-    uint32_t value;
-    XArrayChunks::ReadU32(reader, value);
-    return value;
-}
-
-bool ReadFlag(XReader& reader)
-{
-    if (reader.GetBytesLeft() < 1)
-        throw FileUtils::XIOError();
-    uint8_t value;
-    reader.ReadU8(value);
-    return value != 0;
+    const int i = FindProperty(descs, count, id);
+    return i >= 0 && fields[i]->SetValue(object, value);
 }
 
 void FillColors(XMesh& mesh, XMeshNode* node)

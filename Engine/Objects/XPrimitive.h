@@ -5,6 +5,7 @@
 
 #include "Components/XVariant.h"
 #include "Components/XVertex.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Scene/XObjectField.h"
 
 #include <cstdint>
@@ -12,10 +13,9 @@
 
 class XMesh;
 class XMeshNode;
-class XReader;
 class XViewport;
-class XWriter;
 struct XFace;
+struct XPropertyDesc;
 
 namespace XPrimitive
 {
@@ -29,6 +29,13 @@ inline unsigned ClampCount(unsigned v, unsigned lo, unsigned hi)
         v = lo;
     if (v > hi)
         v = hi;
+    return v;
+}
+
+// Float clamp into [lo, hi], as the setters take their values.
+inline float Clamped(float v, float lo, float hi)
+{
+    ClampValue(v, lo, hi);
     return v;
 }
 
@@ -57,14 +64,13 @@ inline bool Store(bool& member, bool value)
 
 // The payload's values: each a sub-chunk whose value must lie inside it (a value cut short by
 // its chunk's end is the reader's input-output error, never a read into the next chunk).
-float ReadFloat(XReader& reader);
-uint32_t ReadU32(XReader& reader);
+using XArrayChunks::ReadFloat;
+using XArrayChunks::ReadU32;
 // One byte, true when non-zero.
-bool ReadFlag(XReader& reader);
+using XArrayChunks::ReadFlag;
 
-// Opens each sub-chunk of the open container in turn and hands its id to read, which reads the
-// value or ignores the id; the sub-chunk is then closed.
-template <class F> void ReadValues(XReader& reader, F&& read);
+// Each sub-chunk of the open container, its id handed to a reader of the value.
+using XArrayChunks::ReadValues;
 
 // The mesh's colour array, when its colours are enabled: every vertex the node's colour (as a
 // device colour, alpha included) or opaque white without a node.
@@ -92,49 +98,33 @@ template <unsigned N> struct XCreateState
 bool DragRectangle(XCreateState<1>& state, XViewport* viewport, XMeshNode* node, uint32_t event,
                    const XPoint& point, bool& sized, float& width, float& height);
 
-// A field that reads and writes through the class's getter and setter, so clamping and
-// invalidation apply. Values travel as float, unsigned or bool.
-template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)> class XField : public XObjectField
+// A surface's whole creation step on DragRectangle: each new size through its SetWidth and
+// SetHeight; true once creation is complete.
+template <class S>
+bool DragSurface(S& surface, XCreateState<1>& state, XViewport* viewport, XMeshNode* node, uint32_t event,
+                 const XPoint& point)
 {
-public:
-    constexpr XField(const WCHAR* name, const WCHAR* typeName) : m_Name(name), m_TypeName(typeName) {}
-
-    StrUtils::XBaseString<WCHAR> GetName() const override { return m_Name; }
-    StrUtils::XBaseString<WCHAR> GetTypeName() const override { return m_TypeName; }
-    bool GetValue(XBaseObject* object, VarUtils::XVariant& out) const override
-    {
-        out = (static_cast<T*>(object)->*Get)();
+    bool sized;
+    float width, height;
+    if (DragRectangle(state, viewport, node, event, point, sized, width, height))
         return true;
-    }
-    bool SetValue(XBaseObject* object, const VarUtils::XVariant& value) const override
+    if (sized)
     {
-        (static_cast<T*>(object)->*Set)(FromVariant(value));
-        return true;
+        surface.SetWidth(width);
+        surface.SetHeight(height);
     }
-
-private:
-    static V FromVariant(const VarUtils::XVariant& value)
-    {
-        if constexpr (std::is_same_v<V, float>)
-            return static_cast<float>(value.AsDouble());
-        else if constexpr (std::is_same_v<V, bool>)
-            return value.AsBool();
-        else
-            return static_cast<unsigned>(value.AsInt());
-    }
-
-    const WCHAR* m_Name;
-    const WCHAR* m_TypeName;
-};
-} // namespace XPrimitive
-
-#include "Components/XReader.h"
-
-template <class F> void XPrimitive::ReadValues(XReader& reader, F&& read)
-{
-    while (reader.NextChunk())
-    {
-        read(reader.GetChunkId());
-        reader.EndChunk();
-    }
+    return false;
 }
+
+// A field that reads and writes through the class's getter and setter, so clamping and
+// invalidation apply.
+template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)>
+using XField = XAccessorField<T, V, Get, Set>;
+// A primitive's own property list: the descriptions, and in the same order the fields that read
+// and write each value through the class's getter and setter. Get and Set are false when id is
+// none of the list's, for the base class to answer.
+bool GetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, VarUtils::XVariant& value);
+bool SetProperty(const XPropertyDesc* descs, const XObjectField* const* fields, unsigned count,
+                 XBaseObject* object, unsigned id, const VarUtils::XVariant& value);
+} // namespace XPrimitive

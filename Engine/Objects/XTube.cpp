@@ -8,6 +8,7 @@
 #include <cmath>
 
 using XPrimitive::ClampCount;
+using XPrimitive::Clamped;
 using XPrimitive::Store;
 
 namespace
@@ -29,12 +30,6 @@ enum : uint32_t
 
 // One creation at a time: the centre, then the point of each step.
 XPrimitive::XCreateState<7> s_Create;
-
-float Clamped(float v, float lo, float hi)
-{
-    ClampValue(v, lo, hi);
-    return v;
-}
 
 // Texture radius of cap ring k of n for an inner/outer ratio q: from q/2 to 1/2.
 double CapRing(uint32_t k, uint32_t n, float inner, float outer)

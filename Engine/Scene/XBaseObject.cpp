@@ -22,21 +22,9 @@ constexpr unsigned kPropertyCount = sizeof kProperties / sizeof kProperties[0];
 // Sub-chunk of the tag inside the class chunk.
 constexpr uint32_t kTagChunk = 2;
 
-// A scene with no indexes: the object keeps what it is given.
+// A scene with no indexes: the link's defaults, where the object keeps what it is given.
 class BareLink final : public XSceneLink
 {
-public:
-    void AttachObject(XScene* scene, XBaseObject* object) override { StoreScene(object, scene); }
-    void DetachObject(XScene*, XBaseObject* object) override { StoreScene(object, nullptr); }
-    void RenameObject(XScene*, XBaseObject* object, const XBaseString<WCHAR>&,
-                      const XBaseString<WCHAR>& newName) override
-    {
-        StoreName(object, newName);
-    }
-    void RenameObject(XScene*, XBaseObject* object, const XGuid&, const XGuid& newGuid) override
-    {
-        StoreGuid(object, newGuid);
-    }
 };
 
 BareLink g_bareLink;

@@ -4,6 +4,7 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Scene/XCameraPreset.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
@@ -26,118 +27,21 @@ const XEdge kIconEdges[] = {{0, 1},  {1, 2},  {2, 3},  {3, 0},   {4, 5},   {5, 6
 constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 1}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
                                           {7, 4, 5}, {5, 6, 7}, {7, 2, 1}, {1, 4, 7}, {0, 5, 4}, {4, 1, 0}};
 
-void ReadValue(XReader& reader, void* data, unsigned size)
-{
-    if (reader.GetBytesLeft() < size || reader.Read(data, size) != size)
-        throw FileUtils::XIOError();
-}
+using XXCameraFOVField = XAccessorField<XCamera, float, &XCamera::GetFOV, &XCamera::SetFOV>;
+using XXCameraNearViewPlaneField =
+    XAccessorField<XCamera, float, &XCamera::GetNearViewPlane, &XCamera::SetNearViewPlane>;
+using XXCameraFarViewPlaneField =
+    XAccessorField<XCamera, float, &XCamera::GetFarViewPlane, &XCamera::SetFarViewPlane>;
+using XXCameraAspectRatioField =
+    XAccessorField<XCamera, float, &XCamera::GetAspectRatio, &XCamera::SetAspectRatio>;
+using XXCameraPerspectiveField =
+    XAccessorField<XCamera, bool, &XCamera::GetPerspective, &XCamera::SetPerspective>;
 
-float ReadFloat(XReader& reader)
-{
-    float value = 0;
-    ReadValue(reader, &value, sizeof value);
-    return value;
-}
-
-uint8_t ReadFlag(XReader& reader)
-{
-    uint8_t value = 0;
-    ReadValue(reader, &value, sizeof value);
-    return value;
-}
-
-class XXCameraFloatField : public XObjectField
-{
-public:
-    XString GetTypeName() const override { return u"float"; }
-};
-
-class XXCameraFOVField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"FOV"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetFOV();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetFOV(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraNearViewPlaneField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"NearViewPlane"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetNearViewPlane();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetNearViewPlane(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraFarViewPlaneField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"FarViewPlane"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetFarViewPlane();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetFarViewPlane(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraAspectRatioField : public XXCameraFloatField
-{
-public:
-    XString GetName() const override { return u"AspectRatio"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetAspectRatio();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetAspectRatio(static_cast<float>(value.AsDouble()));
-        return true;
-    }
-};
-
-class XXCameraPerspectiveField : public XObjectField
-{
-public:
-    XString GetName() const override { return u"Perspective"; }
-    XString GetTypeName() const override { return u"bool"; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<XCamera*>(object)->GetPerspective();
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        static_cast<XCamera*>(object)->SetPerspective(value.AsBool());
-        return true;
-    }
-};
-
-XXCameraFOVField g_FOVField;
-XXCameraNearViewPlaneField g_NearViewPlaneField;
-XXCameraFarViewPlaneField g_FarViewPlaneField;
-XXCameraAspectRatioField g_AspectRatioField;
-XXCameraPerspectiveField g_PerspectiveField;
+XXCameraFOVField g_FOVField(u"FOV", u"float");
+XXCameraNearViewPlaneField g_NearViewPlaneField(u"NearViewPlane", u"float");
+XXCameraFarViewPlaneField g_FarViewPlaneField(u"FarViewPlane", u"float");
+XXCameraAspectRatioField g_AspectRatioField(u"AspectRatio", u"float");
+XXCameraPerspectiveField g_PerspectiveField(u"Perspective", u"bool");
 } // namespace
 
 // ---- construction ------------------------------------------------------------------------------
@@ -194,37 +98,32 @@ void XCamera::Load(XScene* scene, XReader& reader)
         XMeshNode::Load(scene, reader);
         return;
     }
-    m_FOV = DefaultFOV;
-    m_NearViewPlane = DefaultNearViewPlane;
-    m_FarViewPlane = DefaultFarViewPlane;
-    m_AspectRatio = DefaultAspectRatio;
-    m_Perspective = false;
     // The lens values changed under the icon whether or not a chunk below says so.
-    m_Icon.ShapeInvalidate();
-    while (reader.NextChunk())
-    {
-        switch (reader.GetChunkId())
-        {
-        case FOVChunk:
-            SetFOV(ReadFloat(reader));
-            break;
-        case NearViewPlaneChunk:
-            SetNearViewPlane(ReadFloat(reader));
-            break;
-        case FarViewPlaneChunk:
-            SetFarViewPlane(ReadFloat(reader));
-            break;
-        case AspectRatioChunk:
-            SetAspectRatio(ReadFloat(reader));
-            break;
-        case PerspectiveChunk:
-            SetPerspective(ReadFlag(reader) != 0);
-            break;
-        default:
-            break;
-        }
-        reader.EndChunk();
-    }
+    ResetLens();
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 switch (id)
+                                 {
+                                 case FOVChunk:
+                                     SetFOV(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case NearViewPlaneChunk:
+                                     SetNearViewPlane(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case FarViewPlaneChunk:
+                                     SetFarViewPlane(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case AspectRatioChunk:
+                                     SetAspectRatio(XArrayChunks::ReadFloat(reader));
+                                     break;
+                                 case PerspectiveChunk:
+                                     SetPerspective(XArrayChunks::ReadFlag(reader));
+                                     break;
+                                 default:
+                                     break;
+                                 }
+                             });
     InvalidateViewMatrix();
     InvalidateProjMatrix();
 }
@@ -422,14 +321,19 @@ XVertex XCamera::GetDirection(unsigned frame)
 void XCamera::Reset()
 {
     m_NavAxis = XVertex(0, 0, 1);
+    ResetLens();
+    InvalidateViewMatrix();
+    InvalidateProjMatrix();
+}
+
+void XCamera::ResetLens()
+{
     m_FOV = DefaultFOV;
     m_NearViewPlane = DefaultNearViewPlane;
     m_FarViewPlane = DefaultFarViewPlane;
     m_AspectRatio = DefaultAspectRatio;
     m_Perspective = false;
     m_Icon.ShapeInvalidate();
-    InvalidateViewMatrix();
-    InvalidateProjMatrix();
 }
 
 void XCamera::CamRotate(unsigned, XMatrix*, const XVertex& angles)

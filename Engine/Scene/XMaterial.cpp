@@ -5,6 +5,7 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Views/XViewport.h"
 
@@ -41,14 +42,6 @@ constexpr unsigned kPropertyCount = sizeof kProperties / sizeof kProperties[0];
 const WCHAR kTooManyMaps[] = u"Превышено максимальное число каналов для материала!";
 
 static_assert(sizeof(D3DMATERIAL9) == 68);
-
-uint32_t ReadWord(XReader& reader)
-{
-    uint32_t value = 0;
-    if (reader.GetBytesLeft() < 4 || reader.Read(&value, 4) != 4)
-        throw FileUtils::XIOError();
-    return value;
-}
 } // namespace
 
 XMaterial::XMaterial()
@@ -245,22 +238,22 @@ void XMaterial::Load(XScene* scene, XReader& reader)
             break;
         }
         case AlphaTestChunk:
-            m_AlphaTest = ReadWord(reader) != 0 ? 1 : 0;
+            m_AlphaTest = XArrayChunks::ReadU32(reader) != 0 ? 1 : 0;
             break;
         case AlphaRefChunk:
-            m_AlphaRef = ReadWord(reader);
+            m_AlphaRef = XArrayChunks::ReadU32(reader);
             break;
         case AlphaFuncChunk:
-            m_AlphaFunc = ReadWord(reader);
+            m_AlphaFunc = XArrayChunks::ReadU32(reader);
             break;
         case AlphaBlendChunk:
-            m_AlphaBlend = ReadWord(reader) != 0 ? 1 : 0;
+            m_AlphaBlend = XArrayChunks::ReadU32(reader) != 0 ? 1 : 0;
             break;
         case SrcBlendChunk:
-            m_SrcBlend = ReadWord(reader);
+            m_SrcBlend = XArrayChunks::ReadU32(reader);
             break;
         case DestBlendChunk:
-            m_DestBlend = ReadWord(reader);
+            m_DestBlend = XArrayChunks::ReadU32(reader);
             break;
         default:
             break;

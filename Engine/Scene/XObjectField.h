@@ -4,13 +4,11 @@
 #pragma once
 
 #include "Components/StrUtils.h"
+#include "Components/XVariant.h"
+
+#include <type_traits>
 
 class XBaseObject;
-
-namespace VarUtils
-{
-class XVariant;
-}
 
 class XObjectField
 {
@@ -25,4 +23,44 @@ public:
 protected:
     // Fields are static instances, never deleted through this interface.
     ~XObjectField() = default;
+};
+
+// A field of class T through its getter and setter. Values travel as float, unsigned (also
+// enumerations) or bool.
+template <class T, class V, V (T::*Get)() const, void (T::*Set)(V)> class XAccessorField : public XObjectField
+{
+public:
+    constexpr XAccessorField(const WCHAR* name, const WCHAR* typeName) : m_Name(name), m_TypeName(typeName) {}
+
+    StrUtils::XBaseString<WCHAR> GetName() const override { return m_Name; }
+    StrUtils::XBaseString<WCHAR> GetTypeName() const override { return m_TypeName; }
+    bool GetValue(XBaseObject* object, VarUtils::XVariant& out) const override
+    {
+        if constexpr (std::is_enum_v<V>)
+            out = static_cast<unsigned>((static_cast<T*>(object)->*Get)());
+        else
+            out = (static_cast<T*>(object)->*Get)();
+        return true;
+    }
+    bool SetValue(XBaseObject* object, const VarUtils::XVariant& value) const override
+    {
+        (static_cast<T*>(object)->*Set)(FromVariant(value));
+        return true;
+    }
+
+private:
+    static V FromVariant(const VarUtils::XVariant& value)
+    {
+        if constexpr (std::is_same_v<V, float>)
+            return static_cast<float>(value.AsDouble());
+        else if constexpr (std::is_same_v<V, bool>)
+            return value.AsBool();
+        else if constexpr (std::is_enum_v<V>)
+            return static_cast<V>(static_cast<uint32_t>(value.AsInt()));
+        else
+            return static_cast<unsigned>(value.AsInt());
+    }
+
+    const WCHAR* m_Name;
+    const WCHAR* m_TypeName;
 };

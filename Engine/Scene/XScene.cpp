@@ -11,7 +11,6 @@
 #include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Geometry/XBaseModifier.h"
 #include "Engine/Geometry/XGrid.h"
-#include "Engine/Geometry/XMeshSceneLink.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XBaseCamera.h"
 #include "Engine/Scene/XBaseLight.h"
@@ -216,9 +215,9 @@ void TileManagerDevice(Gx::Ui::GxTileManager* manager, int event, IDirect3DDevic
     }
 }
 
-// ---- The scene's side of the object links ----------------------------------------------------
+// ---- The scene's side of the object link -----------------------------------------------------
 
-class SceneLink final : public XSceneLink, public XMeshSceneLink
+class SceneLink final : public XSceneLink
 {
 public:
     void AttachObject(XScene* scene, XBaseObject* object) override
@@ -273,13 +272,7 @@ public:
     {
         ::BindTriMeshEditor(editor, mesh, node);
     }
-    XMatrix GetMeshMatrix(XMeshNode* node, unsigned frame) override
-    {
-        XMatrix matrix(1.0f);
-        if (node)
-            node->GetMeshMatrix(frame, matrix);
-        return matrix;
-    }
+    // GetMeshMatrix is the default, which asks the node itself (XMeshNode::GetMeshMatrix).
 
     XClassDesc* FindClass(XScene* scene, const XString& className) override
     {
@@ -337,7 +330,7 @@ public:
             scene->PasteFromClipboard();
     }
     unsigned GetMaterialCount(XScene* scene) override { return scene ? scene->GetMaterialCount() : 0; }
-    XBaseMaterial* GetMaterial(XScene* scene, unsigned index) override
+    XBaseMaterial* GetMaterial(XScene* scene, uint32_t index) override
     {
         return scene ? scene->GetMaterial(index) : nullptr;
     }
@@ -356,8 +349,6 @@ void InstallLinks()
 {
     if (XSceneLink::Get() != &g_sceneLink)
         XSceneLink::Install(&g_sceneLink);
-    if (XMeshSceneLink::Get() != &g_sceneLink)
-        XMeshSceneLink::Install(&g_sceneLink);
 }
 
 // Sets the state word for the length of a load or save and leaves it normal however it ends.

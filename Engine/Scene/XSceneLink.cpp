@@ -4,7 +4,28 @@
 
 using StrUtils::XBaseString;
 
-// The node-side operations; Get, Install and the object stores live with XBaseObject.
+// The defaults; Get, Install and the object stores live with XBaseObject.
+
+void XSceneLink::AttachObject(XScene* scene, XBaseObject* object)
+{
+    StoreScene(object, scene);
+}
+
+void XSceneLink::DetachObject(XScene*, XBaseObject* object)
+{
+    StoreScene(object, nullptr);
+}
+
+void XSceneLink::RenameObject(XScene*, XBaseObject* object, const XBaseString<WCHAR>&,
+                              const XBaseString<WCHAR>& newName)
+{
+    StoreName(object, newName);
+}
+
+void XSceneLink::RenameObject(XScene*, XBaseObject* object, const XGuid&, const XGuid& newGuid)
+{
+    StoreGuid(object, newGuid);
+}
 
 void XSceneLink::SelectNode(XScene*, XMeshNode* node, bool select)
 {
@@ -40,9 +61,41 @@ XBaseEditor* XSceneLink::CreateAnimationEditor(XScene*)
     return nullptr;
 }
 
+unsigned XSceneLink::GetMaterialCount(XScene*)
+{
+    return 0;
+}
+
 XBaseMaterial* XSceneLink::GetMaterial(XScene*, uint32_t)
 {
     return nullptr;
+}
+
+unsigned XSceneLink::GetFrame(XScene*)
+{
+    return 0;
+}
+
+XMatrix XSceneLink::GetMeshMatrix(XMeshNode* node, unsigned frame)
+{
+    XMatrix matrix(1.0f);
+    if (node)
+        node->GetMeshMatrix(frame, matrix);
+    return matrix;
+}
+
+bool XSceneLink::IsTriMeshEditor(XBaseEditor*)
+{
+    return false;
+}
+
+XBaseEditor* XSceneLink::CreateTriMeshEditor(XScene*)
+{
+    return nullptr;
+}
+
+void XSceneLink::BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*)
+{
 }
 
 bool XSceneLink::IsPointListEditor(XBaseEditor*)

@@ -1,20 +1,22 @@
-// How a scene object reaches its scene. XBaseObject calls these four scene operations when it
-// changes scene, name or GUID; the scene implements them and installs its link when it is
-// constructed (XScene.cpp), so the object core needs no scene definition to build or link.
+// How an object reaches its scene, its node and the scene's editors: the one link through which
+// scene objects, nodes, mesh objects, modifiers and editors ask for what lives with the scene.
+// XBaseObject calls the four object operations when it changes scene, name or GUID; scene nodes
+// ask for selection, look-ups while loading and the editor registry; mesh objects for objects by
+// GUID (a saved modifier list), the editor stack (Edit), a node's mesh matrix (picking) and the
+// scene's materials and frame (drawing); the scene's own editors for the class registry, node
+// lists, transform gizmo and node clipboard. The scene implements the link and installs it when it
+// is constructed (XScene.cpp), so none of these needs a scene definition to build or link.
 //
-// Until a link is installed the default one stands in for a scene with no indexes: it stores the
-// scene pointer, name or GUID on the object and nothing else. Tests install recording links.
+// Every operation has a default that stands in for a scene with no indexes, registry, editors or
+// materials, at frame 0: objects keep the scene pointer, name or GUID they are given and nothing
+// else, nothing is found and none is made. So a link (and a test double) overrides only what its
+// scene keeps.
 //
-// Contract for an implementation:
+// Contract for an implementation of the object operations:
 // - AttachObject files the object and stores the scene pointer (StoreScene);
 // - DetachObject forgets it and clears the pointer (StoreScene with null);
 // - RenameObject stores the new name (StoreName, which also rehashes) or GUID (StoreGuid) and
 //   keeps the scene's indexes in step.
-//
-// Scene nodes reach their scene through the further operations below (selection, look-ups while
-// loading, the editor registry), and so do the scene's own editors (class registry, node lists,
-// transform gizmo, node clipboard). They have defaults that stand in for a scene without indexes,
-// registry or editors, so a link need override only what its scene keeps.
 #pragma once
 
 #include "Components/StrUtils.h"
@@ -37,13 +39,13 @@ class XViewport;
 class XSceneLink
 {
 public:
-    virtual void AttachObject(XScene* scene, XBaseObject* object) = 0;
-    virtual void DetachObject(XScene* scene, XBaseObject* object) = 0;
+    virtual void AttachObject(XScene* scene, XBaseObject* object);
+    virtual void DetachObject(XScene* scene, XBaseObject* object);
     virtual void RenameObject(XScene* scene, XBaseObject* object,
                               const StrUtils::XBaseString<WCHAR>& oldName,
-                              const StrUtils::XBaseString<WCHAR>& newName) = 0;
+                              const StrUtils::XBaseString<WCHAR>& newName);
     virtual void RenameObject(XScene* scene, XBaseObject* object, const XGuid& oldGuid,
-                              const XGuid& newGuid) = 0;
+                              const XGuid& newGuid);
 
     // XScene::SelectNode: keeps the scene's selection list and stores the node's flag with
     // StoreSelected, true only when the node CanSelect. The default stores the flag alone.
@@ -59,9 +61,22 @@ public:
     // A new animation editor ("XAnimationEditor") for the scene, not yet registered; the default
     // makes none (null).
     virtual XBaseEditor* CreateAnimationEditor(XScene* scene);
-    // XScene::GetMaterial: the material in that slot of the scene's material list, or null (the
-    // default, a scene without materials).
+    // XScene::GetMaterialCount, GetMaterial (the material in that slot of the scene's material
+    // list, null for an empty slot or past the list) and GetFrame (the current editor's frame).
+    // The defaults stand for a scene without materials at frame 0.
+    virtual unsigned GetMaterialCount(XScene* scene);
     virtual XBaseMaterial* GetMaterial(XScene* scene, uint32_t index);
+    virtual unsigned GetFrame(XScene* scene);
+    // XMeshNode::GetMeshMatrix: the node's world matrix with its mesh offset, at the frame. The
+    // default asks the node itself (the identity for no node).
+    virtual XMatrix GetMeshMatrix(XMeshNode* node, unsigned frame);
+    // The triangle-mesh editor ("XTriMeshEditor"): whether an editor is one (or derived from it),
+    // a new one for the scene (not yet registered; null when none can be made), and binding it to
+    // the object and node it edits (SetMesh, then SetNode). By default no editor is one and none
+    // is made.
+    virtual bool IsTriMeshEditor(XBaseEditor* editor);
+    virtual XBaseEditor* CreateTriMeshEditor(XScene* scene);
+    virtual void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node);
     // The control-point editor ("XPointListEditor"): whether an editor is one, a new one for the
     // scene (not yet registered; null when none can be made), and handing it the object whose
     // points it edits (the editor asks the object for its point-list interface) and the node.

@@ -5,6 +5,7 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
+#include "Engine/Geometry/XArrayChunks.h"
 #include "DirectX/D3dUtils.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XObjectField.h"
@@ -139,15 +140,6 @@ void PutU16(uint8_t* p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-// A fixed-size field: a chunk too short for it would read into whatever follows.
-uint32_t ReadWord(XReader& reader)
-{
-    uint32_t value = 0;
-    if (reader.GetBytesLeft() < 4 || reader.Read(&value, 4) != 4)
-        throw FileUtils::XIOError();
-    return value;
-}
-
 bool HasBmpExtension(const XString& name)
 {
     const WCHAR* text = name.c_str();
@@ -171,62 +163,14 @@ void WriteText(XStream& stream, const std::string& text)
 {
     stream.WriteBuffer(text.data(), static_cast<unsigned>(text.size()));
 }
-
-// One field of the texture, read and written through its getter and setter.
-template <class T, T (XTexture::*Get)() const, void (XTexture::*Set)(T)>
-class IntegerField : public XObjectField
-{
-public:
-    IntegerField(const WCHAR* name, const WCHAR* typeName) : m_Name(name), m_TypeName(typeName) {}
-    XString GetName() const override { return m_Name; }
-    XString GetTypeName() const override { return m_TypeName; }
-    bool GetValue(XBaseObject* object, XVariant& out) const override
-    {
-        out = static_cast<unsigned>((static_cast<XTexture*>(object)->*Get)());
-        return true;
-    }
-    bool SetValue(XBaseObject* object, const XVariant& value) const override
-    {
-        (static_cast<XTexture*>(object)->*Set)(static_cast<T>(static_cast<uint32_t>(value.AsInt())));
-        return true;
-    }
-
-private:
-    const WCHAR* m_Name;
-    const WCHAR* m_TypeName;
-};
 } // namespace
 
-class XXTextureWidthField : public IntegerField<uint32_t, &XTexture::GetWidth, &XTexture::SetWidth>
-{
-public:
-    XXTextureWidthField() : IntegerField(u"Width", u"bitu32") {}
-};
-class XXTextureHeightField : public IntegerField<uint32_t, &XTexture::GetHeight, &XTexture::SetHeight>
-{
-public:
-    XXTextureHeightField() : IntegerField(u"Height", u"bitu32") {}
-};
-class XXTextureLevelsField : public IntegerField<uint32_t, &XTexture::GetLevels, &XTexture::SetLevels>
-{
-public:
-    XXTextureLevelsField() : IntegerField(u"Levels", u"bitu32") {}
-};
-class XXTextureUsageField : public IntegerField<uint32_t, &XTexture::GetUsage, &XTexture::SetUsage>
-{
-public:
-    XXTextureUsageField() : IntegerField(u"Usage", u"bitu32") {}
-};
-class XXTextureFormatField : public IntegerField<D3DFORMAT, &XTexture::GetFormat, &XTexture::SetFormat>
-{
-public:
-    XXTextureFormatField() : IntegerField(u"Format", u"D3DFORMAT") {}
-};
-class XXTexturePoolField : public IntegerField<D3DPOOL, &XTexture::GetPool, &XTexture::SetPool>
-{
-public:
-    XXTexturePoolField() : IntegerField(u"Pool", u"D3DPOOL") {}
-};
+using XXTextureWidthField = XAccessorField<XTexture, uint32_t, &XTexture::GetWidth, &XTexture::SetWidth>;
+using XXTextureHeightField = XAccessorField<XTexture, uint32_t, &XTexture::GetHeight, &XTexture::SetHeight>;
+using XXTextureLevelsField = XAccessorField<XTexture, uint32_t, &XTexture::GetLevels, &XTexture::SetLevels>;
+using XXTextureUsageField = XAccessorField<XTexture, uint32_t, &XTexture::GetUsage, &XTexture::SetUsage>;
+using XXTextureFormatField = XAccessorField<XTexture, D3DFORMAT, &XTexture::GetFormat, &XTexture::SetFormat>;
+using XXTexturePoolField = XAccessorField<XTexture, D3DPOOL, &XTexture::GetPool, &XTexture::SetPool>;
 class XXTextureFileNameField : public XObjectField
 {
 public:
@@ -246,12 +190,12 @@ public:
 
 namespace
 {
-XXTextureWidthField g_WidthField;
-XXTextureHeightField g_HeightField;
-XXTextureLevelsField g_LevelsField;
-XXTextureUsageField g_UsageField;
-XXTextureFormatField g_FormatField;
-XXTexturePoolField g_PoolField;
+XXTextureWidthField g_WidthField(u"Width", u"bitu32");
+XXTextureHeightField g_HeightField(u"Height", u"bitu32");
+XXTextureLevelsField g_LevelsField(u"Levels", u"bitu32");
+XXTextureUsageField g_UsageField(u"Usage", u"bitu32");
+XXTextureFormatField g_FormatField(u"Format", u"D3DFORMAT");
+XXTexturePoolField g_PoolField(u"Pool", u"D3DPOOL");
 XXTextureFileNameField g_FileNameField;
 } // namespace
 
@@ -336,29 +280,29 @@ void XTexture::Load(XScene* scene, XReader& reader)
         switch (reader.GetChunkId())
         {
         case WidthChunk:
-            m_Width = ReadWord(reader);
+            m_Width = XArrayChunks::ReadU32(reader);
             break;
         case HeightChunk:
-            m_Height = ReadWord(reader);
+            m_Height = XArrayChunks::ReadU32(reader);
             break;
         case LevelsChunk:
-            m_Levels = ReadWord(reader);
+            m_Levels = XArrayChunks::ReadU32(reader);
             break;
         case FormatChunk:
-            m_Format = static_cast<D3DFORMAT>(ReadWord(reader));
+            m_Format = static_cast<D3DFORMAT>(XArrayChunks::ReadU32(reader));
             break;
         case UsageChunk:
-            SetUsage(ReadWord(reader));
+            SetUsage(XArrayChunks::ReadU32(reader));
             break;
         case PoolChunk:
-            SetPool(static_cast<D3DPOOL>(ReadWord(reader)));
+            SetPool(static_cast<D3DPOOL>(XArrayChunks::ReadU32(reader)));
             break;
         case SourceKindChunk:
-            SetSourceKind(ReadWord(reader));
+            SetSourceKind(XArrayChunks::ReadU32(reader));
             break;
         case PixelsChunk:
         {
-            uint32_t count = ReadWord(reader);
+            uint32_t count = XArrayChunks::ReadU32(reader);
             // A count the chunk cannot hold is a damaged chunk: no stored pixels.
             if (count == 0 || count > reader.GetBytesLeft())
                 break;
@@ -722,63 +666,42 @@ void XTexture::ExportToStream(XStream& stream, uint32_t kind)
 
 void XTexture::SetWidth(uint32_t width)
 {
-    if (width == m_Width)
-        return;
-    m_Width = width;
-    m_Made = false;
+    Remake(m_Width, width);
 }
 
 void XTexture::SetHeight(uint32_t height)
 {
-    if (height == m_Height)
-        return;
-    m_Height = height;
-    m_Made = false;
+    Remake(m_Height, height);
 }
 
 void XTexture::SetLevels(uint32_t levels)
 {
-    if (levels == m_Levels)
-        return;
-    m_Levels = levels;
-    m_Made = false;
-    NotifyChange(1);
+    if (Remake(m_Levels, levels))
+        NotifyChange(1);
 }
 
 void XTexture::SetUsage(uint32_t usage)
 {
-    if (usage == m_Usage)
-        return;
-    m_Usage = usage;
-    m_Made = false;
-    NotifyChange(2);
+    if (Remake(m_Usage, usage))
+        NotifyChange(2);
 }
 
 void XTexture::SetFormat(D3DFORMAT format)
 {
     // A format written through the property grid reports success, so it must take effect.
-    if (format == m_Format)
-        return;
-    m_Format = format;
-    m_Made = false;
+    Remake(m_Format, format);
 }
 
 void XTexture::SetPool(D3DPOOL pool)
 {
-    if (pool == m_Pool)
-        return;
-    m_Pool = pool;
-    m_Made = false;
-    NotifyChange(0x10);
+    if (Remake(m_Pool, pool))
+        NotifyChange(0x10);
 }
 
 void XTexture::SetFileName(const XString& fileName)
 {
-    if (fileName == m_FileName)
-        return;
-    m_FileName = fileName;
-    m_Made = false;
-    NotifyChange(0x20);
+    if (Remake(m_FileName, fileName))
+        NotifyChange(0x20);
 }
 
 void XTexture::SetSourceKind(uint32_t kind)

@@ -128,6 +128,16 @@ protected:
     bool m_Made = false;
 
 private:
+    // Store-if-changed for the settings: a new value means the texture must be made again.
+    template <class T> bool Remake(T& member, const T& value)
+    {
+        if (value == member)
+            return false;
+        member = value;
+        m_Made = false;
+        return true;
+    }
+
     void LoadBitmap(XStream& stream, int64_t start);
     void LoadThroughD3DX(XStream& stream, int64_t start);
 };

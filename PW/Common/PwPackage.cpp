@@ -3,13 +3,9 @@
 #include "Components/XFileStream.h"
 #include "PW/Common/PwError.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -119,18 +115,21 @@ private:
 };
 
 // Buffered output that tracks the 64-bit position and refuses to grow past what the archive's
-// 32-bit offsets can address. It writes through the stream, or, when it has one, straight through
-// a native descriptor of the same file, which also lets the kernel copy unchanged blocks from the
-// archive page by page (as cp does) instead of through this process's memory.
+// 32-bit offsets can address. It writes through the stream; when it also has the stream's file
+// handle, the kernel can copy unchanged blocks from the archive page by page (as cp does) instead
+// of through this process's memory.
 class ArchiveWriter
 {
 public:
-    ArchiveWriter(XStream* stream, int fd) : m_Stream(stream), m_Fd(fd), m_Buffer(new uint8_t[kIoBufferSize]) {}
+    ArchiveWriter(XStream* stream, HANDLE file)
+        : m_Stream(stream), m_File(file), m_Buffer(new uint8_t[kIoBufferSize])
+    {
+    }
 
     uint64_t Position() const { return m_Position; }
     // Bytes that have reached the file.
     uint64_t Written() const { return m_Position - m_Used; }
-    bool Native() const { return m_Fd >= 0; }
+    bool Native() const { return m_File != nullptr; }
 
     void Write(const void* data, size_t size)
     {
@@ -173,17 +172,16 @@ public:
         }
     }
 
-    // The same from a native descriptor at `offset`, copied by the kernel. Where the kernel
-    // cannot (another file system, an old kernel, an error), the bytes go through the buffer,
-    // where a short or failed read throws "Stream reading error." as above.
-    void CopyFrom(int sourceFd, uint64_t offset, uint64_t size)
+    // The same from a file handle at `offset` (its position stays), copied by the kernel. Where
+    // the kernel cannot (another file system, an old kernel, an error), the bytes go through the
+    // buffer, where a short or failed read throws "Stream reading error." as above.
+    void CopyFrom(HANDLE source, uint64_t offset, uint64_t size)
     {
         Reserve(size);
         Flush();
         while (size > 0 && m_KernelCopy)
         {
-            loff_t from = static_cast<loff_t>(offset);
-            ssize_t n = ::copy_file_range(sourceFd, &from, m_Fd, nullptr, static_cast<size_t>(size), 0);
+            int64_t n = Platform::CopyFileRange(source, offset, m_File, size);
             if (n <= 0)
             {
                 // 0 is the end of the archive: the buffered read below says so with the usual error.
@@ -200,9 +198,7 @@ public:
             if (m_Used == kIoBufferSize)
                 Flush();
             size_t n = static_cast<size_t>(std::min<uint64_t>(size, kIoBufferSize - m_Used));
-            ssize_t got = ::pread(sourceFd, m_Buffer.get() + m_Used, n, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR)
-                continue;
+            int64_t got = Platform::ReadFileAt(source, m_Buffer.get() + m_Used, n, offset);
             if (got <= 0)
                 throw "Stream reading error.";
             m_Used += static_cast<size_t>(got);
@@ -222,14 +218,8 @@ public:
     // Writes a 32-bit field at an earlier place of the file (after Flush).
     void Patch(uint64_t offset, const uint8_t (&bytes)[4])
     {
-        if (!Native())
-        {
-            m_Stream->SetPosition(static_cast<int64_t>(offset));
-            m_Stream->WriteBuffer(bytes, sizeof bytes);
-            return;
-        }
-        if (::pwrite(m_Fd, bytes, sizeof bytes, static_cast<off_t>(offset)) != static_cast<ssize_t>(sizeof bytes))
-            throw "Stream writing error.";
+        m_Stream->SetPosition(static_cast<int64_t>(offset));
+        m_Stream->WriteBuffer(bytes, sizeof bytes);
     }
 
 private:
@@ -240,27 +230,10 @@ private:
     }
 
     // Writes bytes at the file's position; the size of `data` never exceeds an entry's 32 bits.
-    void Put(const uint8_t* data, size_t size)
-    {
-        if (!Native())
-        {
-            m_Stream->WriteBuffer(data, static_cast<unsigned>(size));
-            return;
-        }
-        while (size > 0)
-        {
-            ssize_t n = ::write(m_Fd, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw "Stream writing error.";
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
+    void Put(const uint8_t* data, size_t size) { m_Stream->WriteBuffer(data, static_cast<unsigned>(size)); }
 
     XStream* m_Stream;
-    int m_Fd;
+    HANDLE m_File; // the stream's file, when the kernel may copy into it
     bool m_KernelCopy = true;
     std::unique_ptr<uint8_t[]> m_Buffer;
     size_t m_Used = 0;
@@ -273,9 +246,9 @@ private:
 class SourceRun
 {
 public:
-    // `sourceFd` is a native descriptor of the source stream's file, or -1.
-    SourceRun(XStream* source, int sourceFd, ArchiveWriter& out)
-        : m_Source(source), m_SourceFd(out.Native() ? sourceFd : -1), m_Out(out)
+    // `sourceFile` is the handle of the source stream's file, or null.
+    SourceRun(XStream* source, HANDLE sourceFile, ArchiveWriter& out)
+        : m_Source(source), m_SourceFile(out.Native() ? sourceFile : nullptr), m_Out(out)
     {
     }
 
@@ -297,9 +270,9 @@ public:
     {
         if (m_Length == 0)
             return;
-        if (m_SourceFd >= 0)
+        if (m_SourceFile)
         {
-            m_Out.CopyFrom(m_SourceFd, m_Start, m_Length);
+            m_Out.CopyFrom(m_SourceFile, m_Start, m_Length);
             m_Length = 0;
             return;
         }
@@ -321,18 +294,18 @@ private:
     {
         const uint64_t end = m_Start + m_Length;
         const uint64_t cut = end & ~(kRunAlignment - 1);
-        if (m_SourceFd < 0 || cut <= m_Start)
+        if (!m_SourceFile || cut <= m_Start)
         {
             Flush();
             return;
         }
-        m_Out.CopyFrom(m_SourceFd, m_Start, cut - m_Start);
+        m_Out.CopyFrom(m_SourceFile, m_Start, cut - m_Start);
         m_Start = cut;
         m_Length = end - cut;
     }
 
     XStream* m_Source;
-    int m_SourceFd;
+    HANDLE m_SourceFile;
     ArchiveWriter& m_Out;
     uint64_t m_Start = 0;
     uint64_t m_Length = 0;
@@ -903,52 +876,6 @@ private:
     std::vector<std::thread> m_Threads; // last: started once everything above exists
 };
 
-// A native descriptor of the file a save has just created, so that the kernel can copy into it and
-// be told its size up front; -1 when the file cannot be opened so (the stream is used then).
-class NativeOutput
-{
-public:
-    explicit NativeOutput(const WCHAR* path)
-    {
-        m_Fd = ::open(Platform::ResolvePath(path).c_str(), O_WRONLY | O_CLOEXEC);
-        struct stat st;
-        // The stream has just created or emptied the file: anything else is not that file.
-        if (m_Fd >= 0 && (::fstat(m_Fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0))
-        {
-            ::close(m_Fd);
-            m_Fd = -1;
-        }
-    }
-    ~NativeOutput()
-    {
-        if (m_Fd >= 0)
-            ::close(m_Fd);
-    }
-    NativeOutput(const NativeOutput&) = delete;
-    NativeOutput& operator=(const NativeOutput&) = delete;
-
-    int Fd() const { return m_Fd; }
-
-    // Allocates the first `size` bytes of the file at once, so that the file system lays them out
-    // in one go instead of page by page as they are written.
-    void Allocate(uint64_t size)
-    {
-        if (m_Fd >= 0 && size > 0)
-            m_Allocated = ::fallocate(m_Fd, 0, 0, static_cast<off_t>(size)) == 0;
-    }
-
-    // After a failure the file ends where the written bytes end, not where the allocation did.
-    void Cut(uint64_t written)
-    {
-        if (m_Allocated && ::ftruncate(m_Fd, static_cast<off_t>(written)) != 0)
-            m_Allocated = false;
-    }
-
-private:
-    int m_Fd = -1;
-    bool m_Allocated = false;
-};
-
 int32_t Percent(uint64_t i, uint64_t count, uint64_t scale)
 {
     return static_cast<int32_t>(i * scale / count);
@@ -981,17 +908,16 @@ void PwPackage::Close()
     Source = nullptr;
     m_SourcePath = XString();
     m_SkippedRecords = 0;
-    if (m_SourceFd >= 0)
-        ::close(m_SourceFd);
-    m_SourceFd = -1;
     m_OpenedSource = nullptr;
+    m_SourceFile = nullptr;
 }
 
 void PwPackage::Open(const WCHAR* path)
 {
     Close();
     // The archive is only read: a read-only backup must open.
-    Source = new XFileStream(path, kModeReadOnly);
+    XFileStream* stream = new XFileStream(path, kModeReadOnly);
+    Source = stream;
     m_SourcePath = path;
     try
     {
@@ -1092,7 +1018,8 @@ void PwPackage::Open(const WCHAR* path)
             Entries.Add(entry.release());
             SetProgress(Percent(i, count, 100));
         }
-        OpenSourceDescriptor();
+        m_OpenedSource = stream;
+        m_SourceFile = stream->GetHandle();
         SetProgress(100);
     }
     catch (...)
@@ -1100,19 +1027,6 @@ void PwPackage::Open(const WCHAR* path)
         Close();
         throw;
     }
-}
-
-void PwPackage::OpenSourceDescriptor()
-{
-    m_SourceFd = ::open(Platform::ResolvePath(m_SourcePath.c_str()).c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    // Opened by path a moment after the stream: a file of another size is not the one read.
-    if (m_SourceFd >= 0 && (::fstat(m_SourceFd, &st) != 0 || st.st_size != Source->GetSize()))
-    {
-        ::close(m_SourceFd);
-        m_SourceFd = -1;
-    }
-    m_OpenedSource = Source;
 }
 
 int PwPackage::FindIndex(const WCHAR* name) const
@@ -1238,13 +1152,13 @@ void PwPackage::Save(const WCHAR* path, int level, const char* description)
         }
     }
 
-    NativeOutput native(path);
-    ArchiveWriter out(&file, native.Fd());
-    const int sourceFd = Source && Source == m_OpenedSource ? m_SourceFd : -1;
-    if (sourceFd >= 0)
-        ::posix_fadvise(sourceFd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (knownEnd <= kMaxArchiveSize)
-        native.Allocate(knownEnd);
+    ArchiveWriter out(&file, file.GetHandle());
+    // The handle Open made, while Source is still its stream: the kernel copies from it.
+    HANDLE sourceFile = Source && Source == m_OpenedSource ? m_SourceFile : nullptr;
+    if (sourceFile)
+        Platform::AdviseSequentialRead(sourceFile);
+    // The file system lays out the known part of the file in one go instead of page by page.
+    const bool reserved = knownEnd <= kMaxArchiveSize && Platform::ReserveFileSpace(file.GetHandle(), knownEnd);
     try
     {
         SaveWork work(Entries, saved, names, level);
@@ -1254,7 +1168,7 @@ void PwPackage::Save(const WCHAR* path, int level, const char* description)
         PutU32(header + 8, Magic2);
         out.Write(header, sizeof header);
 
-        SourceRun run(Source, sourceFd, out);
+        SourceRun run(Source, sourceFile, out);
         for (uint32_t i = 0; i < count; ++i)
         {
             const PwEntry* entry = Entries.GetData()[i];
@@ -1310,7 +1224,9 @@ void PwPackage::Save(const WCHAR* path, int level, const char* description)
     }
     catch (...)
     {
-        native.Cut(out.Written());
+        // After a failure the file ends where the written bytes end, not where the reservation did.
+        if (reserved)
+            file.SetSize(static_cast<int64_t>(out.Written()));
         throw;
     }
     SetProgress(100);

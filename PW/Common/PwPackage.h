@@ -102,13 +102,11 @@ public:
     static int CompareNames(const WCHAR* a, const WCHAR* b);
 
 private:
-    void OpenSourceDescriptor();
-
     XString m_SourcePath;
     uint32_t m_SkippedRecords = 0;
-    // A second, read-only descriptor of the opened archive, through which a save lets the kernel
-    // copy unchanged blocks; -1 when there is none. Used only while Source is the stream that
-    // Open made (m_OpenedSource).
-    int m_SourceFd = -1;
+    // The stream Open made and its file handle, through which a save lets the kernel copy
+    // unchanged blocks. The handle is used only while Source is still that stream; the stream is
+    // only compared, never used through this pointer.
     const XStream* m_OpenedSource = nullptr;
+    HANDLE m_SourceFile = nullptr;
 };

@@ -623,7 +623,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count)
     Painter p(hdc);
     if (!p)
         return TRUE;
-    uint32_t fill;
+    uint32_t fill = 0;
     if (CurrentBrush(dc, &fill))
         FillPolygon(p, points, count, fill, dc->state.polyFillMode == WINDING);
     PenInfo pen = CurrentPen(dc);
@@ -646,7 +646,7 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom)
         return TRUE;
     RECT r = Normalised(left, top, right, bottom);
     PenInfo pen = CurrentPen(dc);
-    uint32_t fill;
+    uint32_t fill = 0;
     bool filled = CurrentBrush(dc, &fill);
     if (!pen.visible)
     {
@@ -680,7 +680,7 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom)
         return TRUE;
     RECT r = Normalised(left, top, right, bottom);
     PenInfo pen = CurrentPen(dc);
-    uint32_t fill;
+    uint32_t fill = 0;
     bool filled = CurrentBrush(dc, &fill);
     double w = pen.visible ? pen.width : 0;
     int firstRow = std::max<int>(r.top, p.t.clip.top - p.t.offset.y);

@@ -616,3 +616,61 @@ BOOL RemoveDirectoryW(LPCWSTR pathName)
         return Fail(ERROR_DIR_NOT_EMPTY);
     return Fail(ErrorForPath(error, path));
 }
+
+// ---- Bulk file work ------------------------------------------------------------------------------
+
+namespace Platform
+{
+int64_t CopyFileRange(HANDLE source, uint64_t offset, HANDLE target, uint64_t size)
+{
+    std::shared_ptr<FileObject> from = FindFile(source);
+    std::shared_ptr<FileObject> to = FindFile(target);
+    if (!from || !to || !from->canRead || !to->canWrite || offset > static_cast<uint64_t>(INT64_MAX))
+        return -1;
+    for (;;)
+    {
+        loff_t at = static_cast<loff_t>(offset);
+        ssize_t n = ::copy_file_range(from->fd, &at, to->fd, nullptr, static_cast<size_t>(size), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            SetLastError(ErrorFromErrno(errno));
+        return n;
+    }
+}
+
+int64_t ReadFileAt(HANDLE file, void* buffer, size_t size, uint64_t offset)
+{
+    std::shared_ptr<FileObject> object = FindFile(file);
+    if (!object)
+        return -1;
+    if (!object->canRead || offset > static_cast<uint64_t>(INT64_MAX))
+    {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    for (;;)
+    {
+        ssize_t got = ::pread(object->fd, buffer, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            SetLastError(ErrorFromErrno(errno));
+        return got;
+    }
+}
+
+void AdviseSequentialRead(HANDLE file)
+{
+    if (std::shared_ptr<FileObject> object = FindFile(file))
+        ::posix_fadvise(object->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+bool ReserveFileSpace(HANDLE file, uint64_t size)
+{
+    std::shared_ptr<FileObject> object = FindFile(file);
+    if (!object || !object->canWrite || size == 0 || size > static_cast<uint64_t>(INT64_MAX))
+        return false;
+    return ::fallocate(object->fd, 0, 0, static_cast<off_t>(size)) == 0;
+}
+} // namespace Platform

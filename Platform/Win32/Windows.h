@@ -487,6 +487,20 @@ std::string ResolvePath(const WCHAR* windowsPath);
 // Whether two paths name one existing file (through links and differences of case or form).
 bool SameFile(const WCHAR* a, const WCHAR* b);
 
+// Bulk file work on open file handles, for copies of gigabytes (the archive's save).
+// Copies up to `size` bytes of `source` from `offset` (its position stays) to `target` at its
+// position, which advances: in the kernel, without passing through the process. Returns the bytes
+// copied, 0 at the end of the source, -1 when the kernel cannot copy between these files.
+int64_t CopyFileRange(HANDLE source, uint64_t offset, HANDLE target, uint64_t size);
+// Reads up to `size` bytes at `offset` without moving the position: the bytes read (0 at the end),
+// -1 on an error.
+int64_t ReadFileAt(HANDLE file, void* buffer, size_t size, uint64_t offset);
+// Tells the system the file will be read from start to end (more read-ahead). Advice only.
+void AdviseSequentialRead(HANDLE file);
+// Allocates the file's first `size` bytes at once (the file grows to at least that size), so the
+// file system lays them out in one go; false when it cannot, and the file is unchanged then.
+bool ReserveFileSpace(HANDLE file, uint64_t size);
+
 // The native file LoadLibraryW opens for a module name: "name.dll" (or "name" without an
 // extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up
 // from the program's folder; the result is resolved without case like any other path.

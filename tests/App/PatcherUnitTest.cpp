@@ -370,6 +370,14 @@ const std::string kTooLong = "textures\\" + std::string(300, 'n') + ".dds";
 const FaultCase kFaults[] = {
     {"ArchiveMissingNoBackup", false, [](PatcherUnitTest& t) { fs::remove(t.m_Archive); },
      "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+    // A folder typed as the archive is not moved aside as if it were one.
+    {"ArchivePathIsAFolder", false,
+     [](PatcherUnitTest& t)
+     {
+         fs::remove(t.m_Archive);
+         fs::create_directories(t.m_Archive / "game files");
+     },
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
     {"CorruptBackup", true,
      [](PatcherUnitTest& t)
      { WriteWholeFile(t.m_Backup, PckGen::MakeHostile(t.m_Game, PckGen::Hostile::WrongTailerMagic2)); },
@@ -407,8 +415,12 @@ TEST_P(PatcherFaultTest, EndsThePatchWithoutTouchingTheArchiveOrTheBackup)
         ASSERT_TRUE(Patch());
     }
     c.Arrange(*this);
+    // What stands at a path: a file's bytes; a folder is told by its kind.
+    auto contents = [](const fs::path& path)
+    { return fs::is_regular_file(path) ? ReadWholeFileData(path) : Bytes(); };
     const bool hadArchive = fs::exists(m_Archive);
-    const Bytes before = hadArchive ? ReadWholeFileData(m_Archive) : Bytes();
+    const bool wasFolder = fs::is_directory(m_Archive);
+    const Bytes before = contents(m_Archive);
     const Bytes backup = ReadWholeFileData(m_Backup);
     const Files files = FilesIn(m_Dir / "Game");
 
@@ -420,7 +432,8 @@ TEST_P(PatcherFaultTest, EndsThePatchWithoutTouchingTheArchiveOrTheBackup)
     EXPECT_TRUE(m_Boxes.boxes.empty());
     EXPECT_TRUE(m_Events.empty() || m_Events.back() == "hide");
     ASSERT_EQ(fs::exists(m_Archive), hadArchive);
-    EXPECT_EQ(ReadWholeFileData(m_Archive), before);
+    EXPECT_EQ(fs::is_directory(m_Archive), wasFolder);
+    EXPECT_EQ(contents(m_Archive), before);
     EXPECT_EQ(ReadWholeFileData(m_Backup), backup);
     EXPECT_EQ(FilesIn(m_Dir / "Game"), files);
 }

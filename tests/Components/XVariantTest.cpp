@@ -143,13 +143,28 @@ TEST(XVariantTest, IntegerConversions)
     EXPECT_EQ(XVariant(INT_MIN).AsDouble(), -2147483648.0);
     EXPECT_EQ(Wide(XVariant(INT_MAX)), u"2147483647");
 
-    // The unsigned assignment keeps the high word 0: the double is the unsigned value, while the
-    // int and the text read the low 32 bits as signed.
-    v = 0xFFFFFFFFu;
-    EXPECT_EQ(v.AsDouble(), 4294967295.0);
-    EXPECT_EQ(v.AsInt(), -1);
-    EXPECT_TRUE(v.AsBool());
-    EXPECT_EQ(Wide(v), u"-1");
+    // The unsigned assignment keeps the high word 0: the double and the text are the unsigned
+    // value (2^31 and above never read as negative), while the int reads the low 32 bits as signed.
+    struct Unsigned
+    {
+        unsigned value;
+        int asInt;
+        const char* text;
+    } unsignedRows[] = {
+        {0x7FFFFFFFu, INT_MAX, "2147483647"},
+        {0x80000000u, INT_MIN, "2147483648"},
+        {3000000000u, -1294967296, "3000000000"},
+        {0xFFFFFFFFu, -1, "4294967295"},
+    };
+    for (const Unsigned& row : unsignedRows)
+    {
+        v = row.value;
+        EXPECT_EQ(v.AsDouble(), static_cast<double>(row.value));
+        EXPECT_EQ(v.AsInt(), row.asInt);
+        EXPECT_TRUE(v.AsBool());
+        EXPECT_EQ(Narrow(v), row.text);
+        EXPECT_EQ(Wide(v), std::u16string(row.text, row.text + std::strlen(row.text)));
+    }
     v = 0u;
     EXPECT_FALSE(v.AsBool());
 }

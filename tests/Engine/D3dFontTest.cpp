@@ -598,8 +598,6 @@ TEST(D3dFontTest, DrawnTextLightsPixelsOnlyInsideItsCells)
                 }
             EXPECT_TRUE(inside) << "lit pixel outside the glyph cells at " << px << "," << py;
         }
-    if (lit == 0)
-        GTEST_SKIP() << "the device draws no pixels yet";
     for (const Cell& c : cells)
         EXPECT_GT(c.lit, 3u) << "cell at " << c.left;
 }

@@ -1,10 +1,10 @@
 #include "tests/support/MeshSceneLinkDouble.h"
 
-MeshSceneLinkDouble::MeshSceneLinkDouble() : m_Previous(XMeshSceneLink::Install(this)) {}
+MeshSceneLinkDouble::MeshSceneLinkDouble() : m_Previous(Install(this)) {}
 
 MeshSceneLinkDouble::~MeshSceneLinkDouble()
 {
-    XMeshSceneLink::Install(m_Previous);
+    Install(m_Previous);
 }
 
 XBaseObject* MeshSceneLinkDouble::FindObject(XScene*, const XGuid& guid)

@@ -1,9 +1,10 @@
 // A scene, node and editor side for tests of the mesh objects: objects found by GUID from a
 // table, editors kept by name, tri-mesh editors made as recording editors, node mesh matrices
-// from a table, and every editor call recorded. Installs itself for its lifetime.
+// from a table, and every editor call recorded; everything else is the link's default (objects
+// keep the scene pointer they are given). Installs itself for its lifetime.
 #pragma once
 
-#include "Engine/Geometry/XMeshSceneLink.h"
+#include "Engine/Scene/XSceneLink.h"
 #include "tests/support/RecordingEditor.h"
 
 #include <map>
@@ -12,12 +13,13 @@
 #include <utility>
 #include <vector>
 
-class MeshSceneLinkDouble : public XMeshSceneLink
+class MeshSceneLinkDouble : public XSceneLink
 {
 public:
     MeshSceneLinkDouble();
     ~MeshSceneLinkDouble();
 
+    using XSceneLink::FindObject;
     XBaseObject* FindObject(XScene* scene, const XGuid& guid) override;
     XBaseEditor* FindEditor(XScene* scene, const XString& name) override;
     void AddEditor(XScene* scene, XBaseEditor* editor) override;
@@ -40,7 +42,7 @@ public:
     std::vector<std::unique_ptr<RecordingEditor>> made;
 
 private:
-    XMeshSceneLink* m_Previous;
+    XSceneLink* m_Previous;
 };
 
 // An opaque scene pointer for objects that only need to be in "a scene" (never dereferenced).

@@ -2,6 +2,9 @@
 
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Geometry/XUVModifier.h"
+#include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Scene/XSceneLink.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/ChunkBytes.h"
 #include "tests/support/MeshSceneLinkDouble.h"
@@ -199,6 +202,29 @@ TEST(XBaseMeshTest, PickingByBoxAndByFace)
     EXPECT_TRUE(object.IntersectRay(0, &vp, node, ScreenPoint(vp, 0, 0), distance, XPICK_FACES));
     EXPECT_NEAR(distance, 5, 1e-3f);
     EXPECT_FALSE(object.IntersectRay(0, nullptr, nullptr, XPoint(0, 0), distance, 0));
+}
+
+// A real node places the object by its own mesh matrix: with no scene behind the link, and through
+// the link a scene installs.
+TEST(XBaseMeshTest, PickingThroughANodeUsesTheNodesMeshMatrix)
+{
+    XSceneLink* previous = XSceneLink::Install(nullptr);
+    ViewportDouble vp;
+    Generated object;
+    XMeshNode node;
+    float distance = 0;
+    node.SetPosition(0, 0, -5);
+    EXPECT_TRUE(object.IntersectRay(0, &vp, &node, ScreenPoint(vp, 0, 0), distance, XPICK_FACES));
+    EXPECT_NEAR(distance, 5, 1e-3f);
+    {
+        XScene scene(nullptr);
+        node.SetPosition(0, 0, -2);
+        EXPECT_TRUE(object.IntersectRay(0, &vp, &node, ScreenPoint(vp, 0, 0), distance, XPICK_FACES));
+        EXPECT_NEAR(distance, 8, 1e-3f);
+        node.SetPosition(-0.5f, 0, 0); // moved aside: the ray through the centre passes the open corner
+        EXPECT_FALSE(object.HitTest(0, &vp, &node, ScreenPoint(vp, 0, 0), XPICK_FACES));
+    }
+    XSceneLink::Install(previous);
 }
 
 TEST(XBaseMeshTest, ConversionHandsEverythingToTheNewMesh)

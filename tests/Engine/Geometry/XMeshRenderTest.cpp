@@ -3,7 +3,6 @@
 #include "Engine/Scene/XBaseMaterial.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "tests/support/MeshSceneLinkDouble.h"
-#include "tests/support/SceneLinkDouble.h"
 #include "tests/support/SoftDevice.h"
 #include "tests/support/ViewportDouble.h"
 
@@ -358,7 +357,6 @@ TEST(XMeshRenderTest, SolidDrawUsesTheSceneMaterialOrTheNodeColour)
     d3d.device->BeginScene();
     ViewportDouble viewport;
     viewport.device = d3d.device;
-    SceneLinkDouble scenes;
     MaterialLink link;
     std::vector<std::string> calls;
     RecordingMaterial red(calls, "red"), blue(calls, "blue");

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -381,4 +383,221 @@ TEST(XSkinModifierTest, EditPushesTheSkinEditor)
     skin.Edit(FakeScene(), &node, &mesh, nullptr);
     EXPECT_EQ(other.calls,
               (std::vector<std::string>{"Create skin", "Add XSkinEditor", "Bind", "Push XSkinEditor"}));
+}
+
+namespace
+{
+// The back buffer as 0x00RRGGBB, row by row.
+std::vector<uint32_t> BackBuffer(IDirect3DDevice9* device, int& width, int& height)
+{
+    std::vector<uint32_t> out;
+    IDirect3DSurface9* back = nullptr;
+    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
+        return out;
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    D3DLOCKED_RECT locked{};
+    if (back->LockRect(&locked, nullptr, 0) == D3D_OK)
+    {
+        width = static_cast<int>(desc.Width);
+        height = static_cast<int>(desc.Height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                out.push_back(reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                y * locked.Pitch)[x] &
+                              0xFFFFFF);
+        back->UnlockRect();
+    }
+    back->Release();
+    return out;
+}
+
+struct ScreenTriangle
+{
+    float x[3], y[3];
+};
+
+// How far (in pixels) the point lies inside the triangle: the least distance to its edges,
+// negative outside. A triangle of no area holds nothing.
+float Inside(const ScreenTriangle& t, float px, float py)
+{
+    const float area = (t.x[1] - t.x[0]) * (t.y[2] - t.y[0]) - (t.y[1] - t.y[0]) * (t.x[2] - t.x[0]);
+    if (std::fabs(area) < 1e-6f)
+        return -1e9f;
+    const float sign = area > 0 ? 1.0f : -1.0f;
+    float least = 1e9f;
+    for (int e = 0; e < 3; ++e)
+    {
+        const int a = e, b = (e + 1) % 3;
+        const float ex = t.x[b] - t.x[a], ey = t.y[b] - t.y[a];
+        const float d = sign * (ex * (py - t.y[a]) - ey * (px - t.x[a])) / std::sqrt(ex * ex + ey * ey);
+        least = std::min(least, d);
+    }
+    return least;
+}
+} // namespace
+
+// The arm of the test above as a ribbon 0.4 wide along the two bones, plus a triangle below the
+// upper bone that no capsule reaches. Drawn through the software device, every pixel well inside
+// a triangle through the expected skinned corners is lit and every pixel well outside all of them
+// stays black. The expected corners blend the test's own bone matrices by the mesh's weights; an
+// arm whose skin never weighed it is drawn unblended at every frame.
+TEST(XSkinModifierTest, BentArmIsDrawnWhereTheBlendedBoneMatricesPutIt)
+{
+    SoftDevice d3d;
+    ASSERT_NE(d3d.device, nullptr);
+    XBone upper, fore;
+    upper.AddChild(&fore);
+    fore.SetPosition(0, 0, 1);
+    auto* bend = new XAnimation;
+    bend->AddRotationKey(5, XVertex(1.5707964f, 0, 0));
+    fore.AddAnimation(bend);
+    fore.SetAnimation(bend);
+    upper.SetupIndexes(1);
+
+    std::vector<XVertex> points;
+    for (int i = 0; i <= 4; ++i)
+    {
+        points.emplace_back(0, -0.2f, 0.5f * static_cast<float>(i));
+        points.emplace_back(0, 0.2f, 0.5f * static_cast<float>(i));
+    }
+    points.emplace_back(0, -0.3f, -1.3f);
+    points.emplace_back(0, 0.3f, -1.3f);
+    points.emplace_back(0, 0, -0.8f);
+    XMeshNode nodes[2];
+    XTriMesh* arms[2];
+    for (int a = 0; a < 2; ++a)
+    {
+        auto* skin = new XSkinModifier;
+        skin->SetBone(&upper);
+        skin->SetAutoUpdate(a == 0);
+        arms[a] = new XTriMesh;
+        XMesh& source = *arms[a]->GetMesh();
+        Fill(source, points);
+        for (uint32_t i = 0; i < 4; ++i)
+        {
+            source.GetFaceArray().Add(XFace(2 * i, 2 * i + 1, 2 * i + 2));
+            source.GetFaceArray().Add(XFace(2 * i + 1, 2 * i + 3, 2 * i + 2));
+        }
+        source.GetFaceArray().Add(XFace(10, 11, 12));
+        arms[a]->AddModifier(skin);
+        nodes[a].SetMesh(arms[a]);
+    }
+
+    // Orthographic 4 x 4 units on the 64 x 64 buffer (16 pixels a unit), looking along +x at the
+    // y-z plane the arm bends in.
+    ViewportDouble viewport;
+    viewport.device = d3d.device;
+    viewport.width = viewport.height = 64;
+    viewport.SetOrthographic(4, 4, 1, 100);
+    XMatrix camera(1.0f);
+    camera.m[0][0] = 0, camera.m[0][2] = -1; // right: -z
+    camera.m[2][0] = 1, camera.m[2][2] = 0;  // forward: +x
+    camera.m[3][0] = -10, camera.m[3][1] = -0.4f, camera.m[3][2] = 0.4f;
+    viewport.SetCameraWorld(camera);
+    IDirect3DDevice9* device = d3d.device;
+    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&viewport.view));
+    device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&viewport.projection));
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const XMatrix toScreen = viewport.view * viewport.projection;
+    // A blend matrix no bone of this skeleton loads, as another skeleton's draw would leave it.
+    XMatrix stray(1.0f);
+    stray.SetTranslation(0, 0.5f, -0.5f);
+    device->SetTransform(D3DTS_WORLDMATRIX(3), reinterpret_cast<const D3DMATRIX*>(&stray));
+
+    // The blend matrices: the node's own (0) and the upper bone's (1) stay put; the forearm's (2)
+    // turns a quarter about x through the elbow at frame 5, taking +z to -y.
+    auto moved = [](unsigned frame, unsigned index, const XVertex& p)
+    {
+        if (frame == 0 || index != 2)
+            return p;
+        return XVertex(p.x, 1 - p.z, p.y + 1);
+    };
+
+    struct Case
+    {
+        int arm;
+        unsigned frame;
+    };
+    for (const Case& c : {Case{0, 0}, Case{0, 5}, Case{1, 5}})
+    {
+        SCOPED_TRACE("arm " + std::to_string(c.arm) + " frame " + std::to_string(c.frame));
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        device->BeginScene();
+        nodes[c.arm].Render(c.frame, &viewport, 2);
+        device->EndScene();
+        int width = 0, height = 0;
+        const std::vector<uint32_t> pixels = BackBuffer(device, width, height);
+        ASSERT_EQ(width, 64);
+        ASSERT_EQ(height, 64);
+        DWORD state = 7;
+        device->GetRenderState(D3DRS_VERTEXBLEND, &state);
+        EXPECT_EQ(state, static_cast<DWORD>(D3DVBF_DISABLE));
+
+        const XMesh* derived = arms[c.arm]->GetMesh(c.frame, &viewport, &nodes[c.arm]);
+        ASSERT_EQ(derived->GetWeightsEnabled(), c.arm == 0);
+        std::vector<XVertex> screen;
+        unsigned blended = 0;
+        for (uint32_t v = 0; v < derived->GetVertexCount(); ++v)
+        {
+            const XVertex& p = derived->GetVertices()[v];
+            XVertex at = p;
+            if (derived->GetWeightsEnabled())
+            {
+                const XVertexWeight& w = derived->GetWeights()[v];
+                ASSERT_NEAR(w.weight[0] + w.weight[1] + w.weight[2], 1.0f, 1e-5f);
+                at = XVertex(0, 0, 0);
+                for (int k = 0; k < 3; ++k)
+                {
+                    ASSERT_LE(w.index[k], 2);
+                    at = at + moved(c.frame, w.index[k], p) * w.weight[k];
+                }
+                blended += (w.weight[0] > 0 && w.weight[0] < 1) ? 1 : 0;
+            }
+            const XVertex ndc = Apply(toScreen, at);
+            screen.emplace_back((ndc.x + 1) * 32, (1 - ndc.y) * 32, 0);
+        }
+        if (c.arm == 0)
+        {
+            // The ribbon's middle rows are shared between the bones; the lone triangle follows
+            // the node's own matrix.
+            EXPECT_GE(blended, 4u);
+            EXPECT_EQ(derived->GetWeights()[12].index[0], 0);
+            EXPECT_EQ(derived->GetWeights()[12].weight[0], 1.0f);
+        }
+
+        std::vector<ScreenTriangle> triangles;
+        for (uint32_t f = 0; f < derived->GetFaceCount(); ++f)
+        {
+            ScreenTriangle t;
+            for (int k = 0; k < 3; ++k)
+            {
+                t.x[k] = screen[derived->GetFaces()[f].v[k]].x;
+                t.y[k] = screen[derived->GetFaces()[f].v[k]].y;
+            }
+            triangles.push_back(t);
+        }
+        int lit = 0, dark = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+            {
+                float inside = -1e9f;
+                for (const ScreenTriangle& t : triangles)
+                    inside = std::max(inside, Inside(t, static_cast<float>(x), static_cast<float>(y)));
+                const uint32_t pixel = pixels[static_cast<size_t>(y) * 64 + x];
+                if (inside >= 0.75f)
+                {
+                    ++lit;
+                    EXPECT_EQ(pixel, 0xFFFFFFu) << x << ", " << y;
+                }
+                else if (inside <= -0.75f)
+                {
+                    ++dark;
+                    EXPECT_EQ(pixel, 0u) << x << ", " << y;
+                }
+            }
+        EXPECT_GT(lit, 50);
+        EXPECT_GT(dark, 2000);
+    }
 }

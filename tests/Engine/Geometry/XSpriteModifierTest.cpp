@@ -38,13 +38,18 @@ public:
     std::vector<std::string> calls;
 };
 
-RecordingMaterial* g_Material = nullptr;
-uint32_t g_AskedIndex = 0;
-XBaseMaterial* LookUp(XScene*, uint32_t index)
+// A scene whose material slot 2 holds the material; records the last slot asked for.
+class MaterialLink : public MeshSceneLinkDouble
 {
-    g_AskedIndex = index;
-    return index == 2 ? g_Material : nullptr;
-}
+public:
+    XBaseMaterial* GetMaterial(XScene*, uint32_t index) override
+    {
+        asked = index;
+        return index == 2 ? material : nullptr;
+    }
+    RecordingMaterial* material = nullptr;
+    uint32_t asked = 0;
+};
 
 // The texture rocking angle in degrees (with the modifier's 3.14 for pi), from the stage-0
 // texture transform.
@@ -238,8 +243,8 @@ TEST(XSpriteModifierTest, MaterialOfTheNodesSceneWrapsTheDraws)
     ViewportDouble viewport;
     viewport.device = d3d.device;
     RecordingMaterial material(d3d.device);
-    g_Material = &material;
-    XSpriteModifier::MaterialLookup previous = XSpriteModifier::SetMaterialLookup(LookUp);
+    MaterialLink link;
+    link.material = &material;
 
     XMesh mesh;
     mesh.AddVertex(XVertex(0, 0, 0), XColor(0u));
@@ -276,10 +281,8 @@ TEST(XSpriteModifierTest, MaterialOfTheNodesSceneWrapsTheDraws)
         EXPECT_EQ(draws, 2);
         EXPECT_EQ(texts[texts.size() - 2], "SetRenderState(137, 1)");
     }
-    EXPECT_EQ(g_AskedIndex, 5u);
+    EXPECT_EQ(link.asked, 5u);
     node.SetScene(nullptr);
-    XSpriteModifier::SetMaterialLookup(previous);
-    g_Material = nullptr;
 }
 
 TEST(XSpriteModifierTest, RockingAdvancesAtMostOncePerFiftyTicks)

@@ -1,5 +1,7 @@
 #include "Engine/Objects/XFlatSurface.h"
 
+#include "Components/XVariant.h"
+#include "Engine/Objects/XBSSurface.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "tests/support/PlaneViewport.h"
 
@@ -49,4 +51,46 @@ TEST(XFlatSurfaceTest, MouseCreationOnTheYZPlane)
     EXPECT_EQ(node.GetPosition().z, 2.5f);
     EXPECT_EQ(node.GetPosition().y, 2.0f);
     EXPECT_TRUE(surface.MouseCreateProc(&viewport, &node, XME_LEFT_DOWN, XPoint(4, 3), 0));
+}
+
+// The property list and its values go through the same setters (and their clamps) as the code.
+TEST(XFlatSurfaceTest, PropertyValuesGoThroughTheSetters)
+{
+    XFlatSurface flat;
+    XBSSurface spline;
+    struct Case
+    {
+        XBaseObject* object;
+        unsigned index;
+        double in;
+        double out;
+    };
+    const Case cases[] = {
+        {&flat, 0, 5, 5},       {&flat, 1, 0, 1},        {&flat, 2, 2.5, 2.5}, {&flat, 3, -3.5, -3.5},
+        {&spline, 0, 5, 5},     {&spline, 1, 1000, 256}, {&spline, 2, 2, 5},   {&spline, 3, 300, 256},
+        {&spline, 4, 2.5, 2.5}, {&spline, 5, 1.5, 1.5},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.index);
+        const unsigned id = c.object->GetPropertyDesc(c.index)->Id;
+        VarUtils::XVariant value;
+        // Counts travel as unsigned, sizes as float.
+        if (c.object->GetPropertyDesc(c.index)->TypeName == std::u16string(u"bitu32"))
+            value = static_cast<unsigned>(c.in);
+        else
+            value = static_cast<float>(c.in);
+        c.object->SetPropertyValue(id, value);
+        VarUtils::XVariant back;
+        c.object->GetPropertyValue(id, back);
+        EXPECT_EQ(back.AsDouble(), c.out);
+    }
+    EXPECT_EQ(flat.GetWidthSegs(), 5u);
+    EXPECT_EQ(spline.GetUSteps(), 5u);
+
+    // Other ids reach the base: the name.
+    VarUtils::XVariant name;
+    name = XString(u"Sheet");
+    spline.SetPropertyValue(XPID_NAME, name);
+    EXPECT_TRUE(spline.GetName() == u"Sheet");
 }

@@ -162,6 +162,17 @@ TEST(XTextTest, FontIsFoundByNameOnlyInsideAScene)
 
     text.SetFontTextureName(u"Glyphs");
     EXPECT_EQ(text.GetFont(), nullptr) << "outside a scene";
+    // Outside a scene a name changes nothing, not even a font already set.
+    XFont own;
+    own.SetName(u"Own");
+    text.SetFont(&own);
+    for (const char16_t* name : {u"Glyphs", u""})
+    {
+        text.SetFontTextureName(name);
+        EXPECT_EQ(text.GetFont(), &own) << "outside a scene";
+        EXPECT_EQ(text.GetFontTextureName(), XString(u"Own"));
+    }
+    text.SetFont(nullptr);
 
     font.SetScene(scene);
     other.SetScene(scene);

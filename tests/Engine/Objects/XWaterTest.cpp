@@ -4,11 +4,17 @@
 #include "Engine/Scene/XMeshNode.h"
 #include "tests/support/ChunkBytes.h"
 #include "tests/support/PlaneViewport.h"
+#include "tests/support/SoftDevice.h"
+#include "tests/support/StreamBytes.h"
+#include "tests/support/ViewportDouble.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <vector>
 
 TEST(XWaterTest, ThinSlabWithShortNormalAndTextureArrays)
 {
@@ -79,4 +85,68 @@ TEST(XWaterTest, MouseCreationOnTheXZPlaneKeepsTheSlabInLocalXY)
     EXPECT_EQ(m.m[1][1], 1.0f); // not rotated
     EXPECT_TRUE(water.MouseCreateProc(&viewport, &node, XME_LEFT_DOWN, XPoint(-3, 5), 0));
     EXPECT_EQ(water.GetMesh(0, nullptr, nullptr)->GetVertices()[1].y, 2.0f);
+}
+
+// The per-corner normals and the four texture vertices do not run parallel to the vertices, so
+// the draw stream is positions and one zero texture coordinate: XYZ | TEX1, 20 bytes, no normal
+// slot. Drawing at every selection level and exporting read within the short arrays.
+TEST(XWaterTest, RenderStreamCarriesPositionsOnly)
+{
+    SoftDevice d3d;
+    ASSERT_NE(d3d.device, nullptr);
+    ViewportDouble viewport;
+    viewport.device = d3d.device;
+    XMeshNode node;
+    XWater water;
+    water.SetWidth(4);
+    water.SetHeight(2);
+    d3d.device->BeginScene();
+    d3d.Clear();
+    water.Render(0, &viewport, &node, 3);
+    std::vector<std::string> texts = d3d.Texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "SetFVF(258)"), texts.end());
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "DrawPrimitiveUP(4, 12, 20)"), 2);
+    XMesh* mesh = water.GetMesh(0, &viewport, &node);
+    const XGeometryCache& stream = mesh->GetRenderStream();
+    ASSERT_EQ(stream.GetFVF(), 0x102u);
+    ASSERT_EQ(stream.GetStride(), 20u);
+    ASSERT_EQ(stream.GetCount(), 36u);
+    std::vector<uint8_t> drawn;
+    for (const D3D9Call& call : d3d.Log())
+        if (call.name == "DrawPrimitiveUP")
+            drawn = call.vertices;
+    ASSERT_EQ(drawn.size(), 36u * 20);
+    for (uint32_t r = 0; r < 36; ++r)
+    {
+        float record[5];
+        std::memcpy(record, drawn.data() + 20 * r, sizeof record);
+        const XVertex& p = mesh->GetVertices()[mesh->GetFaces()[r / 3].v[r % 3]];
+        EXPECT_EQ(record[0], p.x) << r;
+        EXPECT_EQ(record[1], p.y) << r;
+        EXPECT_EQ(record[2], p.z) << r;
+        EXPECT_EQ(record[3], 0.0f) << r;
+        EXPECT_EQ(record[4], 0.0f) << r;
+    }
+
+    // Normals are not drawn as lines: there is no normal per vertex.
+    d3d.Clear();
+    mesh->DrawNormals(0, &viewport, &node, 0);
+    EXPECT_TRUE(d3d.Texts().empty());
+    for (uint32_t level : {XMesh::VertexLevel, XMesh::FaceLevel})
+    {
+        mesh->SetSelectionLevel(level);
+        d3d.Clear();
+        water.Render(0, &viewport, &node, 3);
+        texts = d3d.Texts();
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "DrawPrimitiveUP(1, 8, 16)"), texts.end()) << level;
+    }
+    d3d.device->EndScene();
+
+    XMemoryStream text(0, 4096);
+    mesh->ExportText(&text, 1);
+    const std::string exported = StreamString(text);
+    size_t records = 0;
+    for (size_t at = exported.find("\t{ \t"); at != std::string::npos; at = exported.find("\t{ \t", at + 1))
+        ++records;
+    EXPECT_EQ(records, 36u);
 }
