@@ -467,9 +467,8 @@ FileBrowser::Result FileBrowser::Accept(const UnicodeString& typed, const Unicod
         return {Outcome::PathMissing, path};
     }
 
-    std::string folder = fs::path(native).parent_path().string();
-    if (folder.empty())
-        folder = "/";
+    fs::path parent = fs::path(native).parent_path();
+    const std::string folder = parent.empty() ? std::string("/") : parent.string();
     if (!IsFolder(folder))
     {
         if (options.Contains(ofPathMustExist))
