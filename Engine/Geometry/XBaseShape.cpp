@@ -465,6 +465,8 @@ void XBaseShape::SweepInto(XMesh& mesh)
     }
 
     XArray<XFace, 32>& faces = mesh.GetFaceArray();
+    // Arrays grow one element per Add: room for every face first, or the sweep is quadratic.
+    faces.SetCapacity(faces.GetCount() + m_Edges.GetCount() * 2 * s);
     for (uint32_t e = 0; e < m_Edges.GetCount(); ++e)
     {
         const XEdge& edge = m_Edges.GetData()[e];

@@ -66,6 +66,22 @@ TEST(XRectangleTest, SweepsIntoAFrameOfTube)
     ExpectSweptMeshSound(*mesh);
 }
 
+// The largest outline and cross-section a file can ask for (larger values are clamped) sweep
+// into every face at once; the faces once grew one Add at a time, quadratic in their count.
+TEST(XRectangleTest, LargestLoadedValuesSweepEveryFace)
+{
+    XRectangle shape;
+    LoadObject(shape, U32Bytes({0x76490000, 32, 0x76490003, 12, 0xFFFFFFFF, 0x76490004, 12, 0xFFFFFFFF}));
+    LoadObject(shape, U32Bytes({0x99120000, 32, 0x99120001, 12, 1, 0x99120006, 12, 0xFFFFFFFF}));
+    ASSERT_EQ(shape.GetWidthSegs(), XRectangle::MaxSegs);
+    ASSERT_EQ(shape.GetMeshSides(), XBaseShape::MaxMeshSides);
+    XMesh* mesh = shape.GetMesh(0, nullptr, nullptr);
+    ASSERT_NE(mesh, nullptr);
+    const uint32_t points = 4 * XRectangle::MaxSegs + 1;
+    EXPECT_EQ(mesh->GetVertexCount(), points * (XBaseShape::MaxMeshSides + 1));
+    EXPECT_EQ(mesh->GetFaceCount(), (points - 1) * 2 * XBaseShape::MaxMeshSides);
+}
+
 TEST(XRectangleTest, SegmentCountsDependOnTheSetter)
 {
     XRectangle shape;
