@@ -41,8 +41,6 @@ static_assert(sizeof(SYSTEMTIME) == 16, "the save time is written as 16 raw byte
 
 namespace
 {
-constexpr uint32_t NoMaterialId = 0xFFFFFFFF;
-
 // ---- What the scene knows of classes that are built elsewhere --------------------------------
 //
 // How the scene files an object: the first kind in this order that the object is wins. Lights

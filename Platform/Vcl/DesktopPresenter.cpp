@@ -52,7 +52,7 @@ public:
     DesktopPresenter()
     {
         m_receiver = Platform::RegisterWindowReceiver(
-            [this](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
+            [](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
             {
                 if (message != CM_WINDOWRESIZED)
                     return 0;
