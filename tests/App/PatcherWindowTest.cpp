@@ -4,6 +4,8 @@
 #include "Components/Cx/CxXml.h"
 #include "Components/XVariant.h"
 #include "tests/support/DemoGame.h"
+#include "tests/support/ImageFiles.h"
+#include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
@@ -30,7 +32,7 @@ constexpr int kRestoreX = 132, kRestoreY = 75;
 constexpr int kExitX = 580, kExitY = 75;
 
 // The reference picture lives in the source tree, which holds the build folder.
-fs::path ReferenceImage()
+fs::path ReferenceFile()
 {
     for (fs::path folder = Platform::ProgramFolder(); !folder.empty() && folder != folder.root_path();
          folder = folder.parent_path())
@@ -112,21 +114,21 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
 
     // The window as it first shows, against the reference checked in after inspection. The caret
     // may blink: a few pixels may differ.
-    fs::path reference = ReferenceImage();
+    fs::path reference = ReferenceFile();
     ASSERT_FALSE(reference.empty());
     if (std::getenv("KELVANE_UPDATE_REFERENCES"))
     {
-        ASSERT_TRUE(WritePng(reference.string(), shot, width, height));
+        WriteWholeFile(reference, ImageFiles::Png(shot, uint32_t(width), uint32_t(height), false));
     }
     std::vector<uint32_t> expected;
-    int refWidth = 0, refHeight = 0;
-    ASSERT_TRUE(ReadPng(reference.string(), expected, refWidth, refHeight)) << reference;
-    ASSERT_EQ(refWidth * refHeight, width * height);
+    uint32_t refWidth = 0, refHeight = 0;
+    ASSERT_TRUE(ReferenceImage::ReadPng(reference.string(), expected, refWidth, refHeight)) << reference;
+    ASSERT_EQ(refWidth * refHeight, uint32_t(width * height));
     size_t differing = CountDifferentPixels(shot, expected, 40);
     if (differing > 60)
     {
         fs::path actual = fs::temp_directory_path() / "PatcherWindow.actual.png";
-        WritePng(actual.string(), shot, width, height);
+        WriteWholeFile(actual, ImageFiles::Png(shot, uint32_t(width), uint32_t(height), false));
         ADD_FAILURE() << differing << " pixels differ from " << reference << "; the window is in " << actual;
     }
 

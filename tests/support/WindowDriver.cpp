@@ -6,7 +6,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <png.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -320,44 +319,6 @@ void WindowDriver::RequestClose(unsigned long window)
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(m_display, window, False, NoEventMask, &event);
     XFlush(m_display);
-}
-
-bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
-        return false;
-    width = static_cast<int>(image.width);
-    height = static_cast<int>(image.height);
-    pixels.resize(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
-    return true;
-}
-
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb;
-    rgb.reserve(pixels.size() * 3);
-    for (uint32_t p : pixels)
-    {
-        rgb.push_back(static_cast<uint8_t>(p >> 16));
-        rgb.push_back(static_cast<uint8_t>(p >> 8));
-        rgb.push_back(static_cast<uint8_t>(p));
-    }
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
 }
 
 size_t CountDifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance)

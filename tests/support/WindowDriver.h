@@ -74,9 +74,5 @@ private:
     int m_status = -1;
 };
 
-// A PNG file's pixels as 0x00RRGGBB (alpha dropped); false when it cannot be read.
-bool ReadPng(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height);
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height);
-
 // How many pixels differ by more than `tolerance` in any channel.
 size_t CountDifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance);
