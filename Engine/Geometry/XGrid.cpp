@@ -39,15 +39,14 @@ XString XGrid::GetClassNameW() const
     return u"XGrid";
 }
 
+static_assert(XGrid::WidthChunk == ClassId::Grid + 1 && XGrid::HeightChunk == ClassId::Grid + 2 &&
+                  XGrid::WidthSegsChunk == ClassId::Grid + 3 && XGrid::HeightSegsChunk == ClassId::Grid + 4,
+              "the shared segmented chunk numbers its values from the class id");
+
 void XGrid::Save(XScene* scene, XWriter& writer)
 {
     XBaseShape::Save(scene, writer);
-    writer.BeginChunk(ClassId::Grid);
-    writer.WriteChunkFloat(WidthChunk, m_Width);
-    writer.WriteChunkFloat(HeightChunk, m_Height);
-    writer.WriteChunkU32(WidthSegsChunk, m_WidthSegs);
-    writer.WriteChunkU32(HeightSegsChunk, m_HeightSegs);
-    writer.EndChunk();
+    SaveSegmented(writer, ClassId::Grid, m_WidthSegs, m_HeightSegs);
 }
 
 void XGrid::Load(XScene* scene, XReader& reader)
@@ -57,33 +56,10 @@ void XGrid::Load(XScene* scene, XReader& reader)
         XBaseShape::Load(scene, reader);
         return;
     }
-    m_Width = DefaultSize;
-    m_Height = DefaultSize;
     m_WidthSegs = DefaultSegs;
     m_HeightSegs = DefaultSegs;
-    XArrayChunks::ReadValues(reader,
-                             [&](uint32_t id)
-                             {
-                                 switch (id)
-                                 {
-                                 case WidthChunk:
-                                     SetWidth(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case HeightChunk:
-                                     SetHeight(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case WidthSegsChunk:
-                                     SetWidthSegs(XArrayChunks::ReadU32(reader));
-                                     break;
-                                 case HeightSegsChunk:
-                                     SetHeightSegs(XArrayChunks::ReadU32(reader));
-                                     break;
-                                 default:
-                                     break;
-                                 }
-                             });
-    // The defaults went in without the setters: the outline may be of the old values.
-    ShapeInvalidate();
+    LoadSegmented(reader, ClassId::Grid,
+                  [this](bool height, uint32_t segs) { height ? SetHeightSegs(segs) : SetWidthSegs(segs); });
 }
 
 void XGrid::EnumerateFields(XPtrArray<XObjectField, 16>& fields)

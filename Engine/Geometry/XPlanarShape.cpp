@@ -1,6 +1,9 @@
 #include "Engine/Geometry/XPlanarShape.h"
 
 #include "Components/XQuaternion.h"
+#include "Components/XReader.h"
+#include "Components/XWriter.h"
+#include "Engine/Geometry/XArrayChunks.h"
 
 namespace
 {
@@ -79,4 +82,32 @@ float XPlanarShape::ClampSize(float size)
 {
     ClampValue(size, -MaxSize, MaxSize);
     return size;
+}
+
+void XPlanarShape::SaveSegmented(XWriter& writer, uint32_t classId, uint32_t widthSegs, uint32_t heightSegs)
+{
+    writer.BeginChunk(classId);
+    writer.WriteChunkFloat(classId + 1, m_Width);
+    writer.WriteChunkFloat(classId + 2, m_Height);
+    writer.WriteChunkU32(classId + 3, widthSegs);
+    writer.WriteChunkU32(classId + 4, heightSegs);
+    writer.EndChunk();
+}
+
+void XPlanarShape::LoadSegmented(XReader& reader, uint32_t classId,
+                                 const std::function<void(bool height, uint32_t)>& setSegs)
+{
+    m_Width = DefaultSize;
+    m_Height = DefaultSize;
+    XArrayChunks::ReadValues(reader,
+                             [&](uint32_t id)
+                             {
+                                 if (id == classId + 1)
+                                     SetWidth(XArrayChunks::ReadFloat(reader));
+                                 else if (id == classId + 2)
+                                     SetHeight(XArrayChunks::ReadFloat(reader));
+                                 else if (id == classId + 3 || id == classId + 4)
+                                     setSegs(id == classId + 4, XArrayChunks::ReadU32(reader));
+                             });
+    ShapeInvalidate();
 }

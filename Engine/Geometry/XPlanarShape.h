@@ -5,6 +5,8 @@
 
 #include "Engine/Geometry/XBaseShape.h"
 
+#include <functional>
+
 class XPlanarShape : public XBaseShape
 {
 public:
@@ -32,6 +34,15 @@ public:
 
 protected:
     static float ClampSize(float size);
+
+    // The grid and the rectangle keep one chunk under their class id: Width, Height, WidthSegs,
+    // HeightSegs as sub-chunks id + 1 to id + 4.
+    void SaveSegmented(XWriter& writer, uint32_t classId, uint32_t widthSegs, uint32_t heightSegs);
+    // Reads that chunk (the reader standing in it): the sizes start at their defaults and go
+    // through the setters, each segment count through `setSegs` (false: width, true: height);
+    // the caller resets its counts first. The outline is invalidated at the end, as the defaults
+    // went in without the setters.
+    void LoadSegmented(XReader& reader, uint32_t classId, const std::function<void(bool height, uint32_t)>& setSegs);
 
     float m_Width = DefaultSize;
     float m_Height = DefaultSize;

@@ -43,15 +43,14 @@ XString XRectangle::GetClassNameW() const
     return u"XRectangle";
 }
 
+static_assert(XRectangle::WidthChunk == ClassId::Rectangle + 1 && XRectangle::HeightChunk == ClassId::Rectangle + 2 &&
+                  XRectangle::WidthSegsChunk == ClassId::Rectangle + 3 && XRectangle::HeightSegsChunk == ClassId::Rectangle + 4,
+              "the shared segmented chunk numbers its values from the class id");
+
 void XRectangle::Save(XScene* scene, XWriter& writer)
 {
     XBaseShape::Save(scene, writer);
-    writer.BeginChunk(ClassId::Rectangle);
-    writer.WriteChunkFloat(WidthChunk, m_Width);
-    writer.WriteChunkFloat(HeightChunk, m_Height);
-    writer.WriteChunkU32(WidthSegsChunk, m_WidthSegs);
-    writer.WriteChunkU32(HeightSegsChunk, m_HeightSegs);
-    writer.EndChunk();
+    SaveSegmented(writer, ClassId::Rectangle, m_WidthSegs, m_HeightSegs);
 }
 
 void XRectangle::Load(XScene* scene, XReader& reader)
@@ -61,33 +60,10 @@ void XRectangle::Load(XScene* scene, XReader& reader)
         XBaseShape::Load(scene, reader);
         return;
     }
-    m_Width = DefaultSize;
-    m_Height = DefaultSize;
     m_WidthSegs = DefaultSegs;
     m_HeightSegs = DefaultSegs;
-    XArrayChunks::ReadValues(reader,
-                             [&](uint32_t id)
-                             {
-                                 switch (id)
-                                 {
-                                 case WidthChunk:
-                                     SetWidth(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case HeightChunk:
-                                     SetHeight(XArrayChunks::ReadFloat(reader));
-                                     break;
-                                 case WidthSegsChunk:
-                                     SetWidthSegs(XArrayChunks::ReadU32(reader));
-                                     break;
-                                 case HeightSegsChunk:
-                                     SetHeightSegs(XArrayChunks::ReadU32(reader));
-                                     break;
-                                 default:
-                                     break;
-                                 }
-                             });
-    // The defaults went in without the setters: the outline may be of the old values.
-    ShapeInvalidate();
+    LoadSegmented(reader, ClassId::Rectangle,
+                  [this](bool height, uint32_t segs) { height ? SetHeightSegs(segs) : SetWidthSegs(segs); });
 }
 
 void XRectangle::EnumerateFields(XPtrArray<XObjectField, 16>& fields)
