@@ -1,0 +1,27 @@
+// The scene the view host, the view's tests and its benchmark show: primitives of classes the
+// scene registers (boxes, a cylinder, a cone) as meshes of nodes, each with a material holding a
+// checker texture, under a directional light.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+class XScene;
+
+struct ViewSceneOptions
+{
+    // Boxes of `segments` segments along each edge (12 segments^2 triangles each), in a row.
+    uint32_t boxes = 1;
+    uint32_t segments = 4;
+    // A cylinder and a cone beside the boxes.
+    bool extras = true;
+};
+
+// Fills the scene; the checker texture is written as "checker.bmp" into `folder` (which must
+// exist) and the scene's material loads it when a device comes. Returns the triangles placed.
+uint64_t BuildViewScene(XScene& scene, const std::filesystem::path& folder, const ViewSceneOptions& options = {});
+
+// The checker's two colours (A8R8G8B8) and its square size in texels; 64 x 64 texels in all.
+constexpr uint32_t CheckerLight = 0xFFE0E0E0u;
+constexpr uint32_t CheckerDark = 0xFF4060A0u;
+constexpr uint32_t CheckerSquare = 8;
