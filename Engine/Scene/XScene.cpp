@@ -950,6 +950,20 @@ void XScene::DeleteObject(XBaseObject* object)
 {
     if (!object)
         return;
+    // A node's children stay in the tree, under its parent and where they are in the world, as
+    // when the node is destroyed in place; a group's own members go with it.
+    if (object->m_Scene == this && KindOf(object) == Kind::Node)
+    {
+        auto* node = static_cast<XMeshNode*>(object);
+        XMeshNode* parent = node->GetParent() ? node->GetParent() : m_Root;
+        const bool group = dynamic_cast<XNodeGroup*>(node) != nullptr;
+        XPtrArray<XMeshNode, 4> children;
+        for (uint32_t i = 0; i < node->GetChildCount(); ++i)
+            if (!(group && node->GetChild(i)->IsGroupped()))
+                children.Add(node->GetChild(i));
+        for (uint32_t i = 0; i < children.GetCount(); ++i)
+            children.GetData()[i]->SetParent(parent);
+    }
     DetachObject(object);
     object->Destroy();
 }
