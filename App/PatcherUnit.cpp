@@ -176,19 +176,38 @@ void ApplyInstructions(AppLogger& log, const PatchJob& job, const XString& dataF
     }
 }
 
+constexpr int kTempNames = 1000;
+
+// The n-th name a save may write to: <archive>.~new, then <archive>.~new1 ... ~new999.
+XString TempFileName(const XString& packageFile, int n)
+{
+    XString name = packageFile + u".~new";
+    if (n == 0)
+        return name;
+    std::u16string digits;
+    for (char c : std::to_string(n))
+        digits += static_cast<WCHAR>(c);
+    return name + XString(digits.c_str());
+}
+
+// A save that could not clean up (the program killed, the power gone) leaves its temporary file:
+// each would stay for good, as large as the archive, until no name is left for a save.
+void RemoveLeftovers(AppLogger& log, const XString& packageFile)
+{
+    for (int n = 0; n < kTempNames; ++n)
+    {
+        const XString name = TempFileName(packageFile, n);
+        if (FileExists(name) && DeleteFileW(name.c_str()))
+            log.NewEntry() << "Leftover temporary file <" << name.c_str() << "> removed.";
+    }
+}
+
 // Reserves a new file beside the archive for the save; an existing file is never taken over.
 XString CreateTempFile(const XString& packageFile)
 {
-    for (int n = 0; n < 1000; ++n)
+    for (int n = 0; n < kTempNames; ++n)
     {
-        XString name = packageFile + u".~new";
-        if (n > 0)
-        {
-            std::u16string digits;
-            for (char c : std::to_string(n))
-                digits += static_cast<WCHAR>(c);
-            name += XString(digits.c_str());
-        }
+        const XString name = TempFileName(packageFile, n);
         HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE)
@@ -203,15 +222,37 @@ XString CreateTempFile(const XString& packageFile)
     Fail(kLineTempFile, Text(u"Creating temporary file for <", packageFile, u"> failed!"));
 }
 
-bool FlushFile(const XString& path)
+bool FlushFile(const XString& path, DWORD flags = FILE_ATTRIBUTE_NORMAL)
 {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool flushed = FlushFileBuffers(file) != FALSE;
     CloseHandle(file);
     return flushed;
+}
+
+// A name made or changed in a folder survives a power loss only once the folder is on disk too.
+bool FlushFolderOf(const XString& path)
+{
+    XString folder = AppPaths::ExtractFilePath(path);
+    if (folder.IsEmpty())
+        folder = u".";
+    return FlushFile(folder, FILE_FLAG_BACKUP_SEMANTICS);
+}
+
+// The pristine archive kept as <archive>.original.pck. It becomes a second name of the archive's
+// file, so that the archive stays where the game looks for it until the finished save replaces it;
+// where the file system has no hard links the archive moves there, as it always did.
+bool CreateBackup(const XString& packageFile, const XString& backupFile)
+{
+    // Only an archive file is kept: a folder typed in its place must stay where it is.
+    if (!FileExists(packageFile))
+        return false;
+    if (!CreateHardLinkW(backupFile.c_str(), packageFile.c_str(), nullptr) &&
+        !MoveFileW(packageFile.c_str(), backupFile.c_str()))
+        return false;
+    return FlushFolderOf(backupFile);
 }
 
 // The new archive goes to a temporary file that replaces the archive only once it is complete and
@@ -233,6 +274,10 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
             Fail(kLineFlush, Text(u"Writing <", temp, u"> failed!"));
         if (!MoveFileExW(temp.c_str(), job.PackageFile.c_str(), MOVEFILE_REPLACE_EXISTING))
             Fail(kLineReplace, Text(u"Replacing <", job.PackageFile, u"> failed!"));
+        temp = XString();
+        // Without this, a power loss could bring the old archive back under its name.
+        if (!FlushFolderOf(job.PackageFile))
+            Fail(kLineFlush, Text(u"Writing <", AppPaths::ExtractFilePath(job.PackageFile), u"> failed!"));
     }
     catch (...)
     {
@@ -257,8 +302,7 @@ void RunPatch(AppLogger& log, const PatchJob& job)
     log.NewEntry() << "Checking package backup...";
     if (!FileExists(backupFile))
     {
-        // Only an archive file is moved aside: a folder typed in its place must stay where it is.
-        if (!FileExists(packageFile) || !MoveFileW(packageFile.c_str(), backupFile.c_str()))
+        if (!CreateBackup(packageFile, backupFile))
             Fail(kLineBackup, u"Creating package backup failed!");
     }
     else
@@ -275,6 +319,7 @@ void RunPatch(AppLogger& log, const PatchJob& job)
         LogSkippedRecords(log, package.GetSkippedRecordCount());
         log.NewEntry() << "Patching package";
         ApplyInstructions(log, job, dataFolder, scene, package);
+        RemoveLeftovers(log, packageFile);
         SaveOver(log, package, job);
     }
     ShowMessage(u"Patch installation complete!");
@@ -474,18 +519,31 @@ void TPatcherForm::FormCreate(TObject*)
             CompressionLevel =
                 settings.ReadValue(u"PackageCompression", XVariant(int(CompressionLevel))).AsInt();
         });
-    // Failures here reach the application's exception box; the program starts all the same.
+    // Failures here reach the application's exception box and the log; the program starts all the
+    // same.
+    auto logged = [](const UnicodeString& text)
+    {
+        if (TheAppLogger)
+            TheAppLogger->NewEntry() << "Loading <" << GetPatchDataFileName().c_str()
+                                     << "> failed: " << text.c_str() << LogCtl::Flush;
+        return Exception(text);
+    };
     try
     {
         LoadPatchEntries();
     }
+    catch (const Exception& e)
+    {
+        logged(e.Message());
+        throw;
+    }
     catch (const char* text)
     {
-        throw Exception(text ? text : "");
+        throw logged(UnicodeString(text ? text : ""));
     }
     catch (const WCHAR* text)
     {
-        throw Exception(text ? text : u"");
+        throw logged(UnicodeString(text ? text : u""));
     }
 }
 

@@ -695,6 +695,14 @@ void TWinControl::HandleKeyDown(TMessage& Message)
     }
     if (mask && (Perform(WM_GETDLGCODE, 0, 0) & mask) == 0)
     {
+        // One press presses one button once: the repeats of a held Enter or Escape (also those
+        // that reach another window after the first closed a box) press nothing.
+        const bool repeat = (static_cast<uintptr_t>(Message.LParam) >> 30) & 1;
+        if (repeat && (key == VK_RETURN || key == VK_ESCAPE))
+        {
+            g_swallowChar = character;
+            return;
+        }
         TCustomForm* form = GetParentForm(this);
         if (form && form->DialogKey(key, shift))
         {

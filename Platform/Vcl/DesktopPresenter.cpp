@@ -81,6 +81,8 @@ public:
             return;
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
+        // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
+        Platform::ResetKeyStates();
         // Without a window manager nobody hands the focus back: give it to the form now active.
         if (!hadFocus)
             return;
@@ -116,7 +118,11 @@ public:
         it->second.window->Present(form->Pixels(), w, h, w, rect.left, rect.top, rect.Width(), rect.Height());
     }
 
-    void FormDestroyed(TCustomForm* form) override { m_windows.erase(form); }
+    void FormDestroyed(TCustomForm* form) override
+    {
+        if (m_windows.erase(form) > 0)
+            Platform::ResetKeyStates();
+    }
 
     unsigned long NativeWindowOf(const TCustomForm* form) const
     {
@@ -372,8 +378,14 @@ bool InstallDesktopPresenter()
     installation.previousPresenter = SetFormPresenter(installation.presenter.get());
     installation.previousPump = Platform::SetEventPump(PumpEvents);
     installation.previousBoxes = Platform::SetMessageBoxHandler(
-        [](HWND, const std::u16string& text, const std::u16string& caption, UINT type)
-        { return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type); });
+        [](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+        {
+            // Without the display a box could never be answered: it goes as it would headless.
+            Platform::MessageBoxHandler& headless = TheInstallation().previousBoxes;
+            if (X11::DisplayLost() && headless)
+                return headless(owner, text, caption, type);
+            return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type);
+        });
     installation.previousBridge = Platform::SetClipboardBridge(
         {[](const std::u16string& text) { X11::SetClipboardText(text); },
          [](std::u16string& text) { return !X11::OwnsClipboard() && X11::GetClipboardText(text, 300); }});

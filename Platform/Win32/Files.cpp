@@ -261,7 +261,7 @@ BOOL MoveNative(const std::string& from, const std::string& to, bool replace, bo
 } // namespace
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, void* /*securityAttributes*/,
-                   DWORD creationDisposition, DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/)
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE /*templateFile*/)
 {
     // Sharing modes have no counterpart in POSIX and are not enforced.
     bool wantRead = (desiredAccess & GENERIC_READ) != 0;
@@ -275,6 +275,27 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
     std::string path;
     if (!NativePath(fileName, path))
         return INVALID_HANDLE_VALUE;
+
+    // A folder opens only to be flushed: neither read nor written, whatever the access asked.
+    struct stat folder;
+    if ((flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) && creationDisposition == OPEN_EXISTING &&
+        ::stat(path.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))
+    {
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+        {
+            SetLastError(ErrorForPath(errno, path));
+            return INVALID_HANDLE_VALUE;
+        }
+        auto file = std::make_shared<FileObject>();
+        file->fd = fd;
+        file->canWrite = wantWrite;
+        HANDLE handle = file.get();
+        std::lock_guard<std::mutex> lock(g_filesMutex);
+        OpenFiles().emplace(handle, std::move(file));
+        SetLastError(ERROR_SUCCESS);
+        return handle;
+    }
 
     // Read-only access opens read-only, so files of a read-only install can be read.
     int flags = O_CLOEXEC | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
@@ -536,6 +557,29 @@ BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists)
     if (!NativePath(existingName, from) || !NativePath(newName, to))
         return FALSE;
     return CopyNative(from, to, failIfExists != FALSE) ? TRUE : FALSE;
+}
+
+BOOL CreateHardLinkW(LPCWSTR fileName, LPCWSTR existingFileName, void* /*securityAttributes*/)
+{
+    std::string from, to;
+    if (!NativePath(existingFileName, from) || !NativePath(fileName, to))
+        return FALSE;
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return TRUE;
+    switch (errno)
+    {
+    case EEXIST:
+        return Fail(ERROR_ALREADY_EXISTS);
+    case EXDEV:
+        return Fail(ERROR_NOT_SAME_DEVICE);
+    case EPERM:
+    case ENOTSUP:
+    case ENOSYS:
+        // A file system without hard links (or a folder given as the file).
+        return Fail(ERROR_INVALID_FUNCTION);
+    default:
+        return Fail(ErrorForPath(errno, from));
+    }
 }
 
 BOOL DeleteFileW(LPCWSTR fileName)

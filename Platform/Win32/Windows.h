@@ -98,6 +98,7 @@ constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 constexpr DWORD ERROR_DIRECTORY = 267;
@@ -207,6 +208,9 @@ constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
 
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+// With this flag CreateFileW opens a folder too (for FlushFileBuffers, which then makes the
+// folder's entries durable: a file created, renamed or linked in it).
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
 
 // Paths are Windows paths: '\' and '/' both separate components; a component that does not exist
 // under its exact name is looked up without case, as Windows would find it.
@@ -224,6 +228,10 @@ BOOL CloseHandle(HANDLE handle);
 BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName); // fails when newName exists
 BOOL MoveFileExW(LPCWSTR existingName, LPCWSTR newName, DWORD flags);
 BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists);
+// A second name of the same file; fails when fileName exists (ERROR_ALREADY_EXISTS), across file
+// systems (ERROR_NOT_SAME_DEVICE) and where the file system has no hard links
+// (ERROR_INVALID_FUNCTION).
+BOOL CreateHardLinkW(LPCWSTR fileName, LPCWSTR existingFileName, void* securityAttributes);
 BOOL DeleteFileW(LPCWSTR fileName);
 DWORD GetFileAttributesW(LPCWSTR fileName);
 BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes);

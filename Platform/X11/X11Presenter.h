@@ -53,8 +53,13 @@ struct Event
     bool repeat = false; // a key held down: the press repeats without a release
 };
 
-// Whether windows can be shown: false with KELVANE_HEADLESS=1 or when no display opens.
+// Whether windows can be shown: false with KELVANE_HEADLESS=1, when no display opens, and once
+// the display is lost.
 bool DisplayAvailable();
+// Whether the connection to the display broke (the server ended). The process goes on: every
+// call here then does nothing, windows stay hidden and no event comes any more, so that the
+// program can finish what it does and end in its own time.
+bool DisplayLost();
 // The size of the default screen; false without a display.
 bool ScreenSize(int& width, int& height);
 
