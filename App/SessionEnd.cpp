@@ -28,6 +28,9 @@ void InstallSignalHandlers()
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaction(signal, &action, nullptr);
+    // A write to the display's broken connection must fail as a write, not end the process: the
+    // loss is then noticed and handled as such.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int PendingSignal()

@@ -11,7 +11,7 @@
 namespace SessionEnd
 {
 // SIGTERM, SIGINT and SIGHUP from now on only note that they came (interrupted system calls
-// are restarted, so a save in progress is not disturbed).
+// are restarted, so a save in progress is not disturbed); SIGPIPE is ignored.
 void InstallSignalHandlers();
 // The first termination signal received since the handlers were installed; 0 for none.
 int PendingSignal();

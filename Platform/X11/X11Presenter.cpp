@@ -560,9 +560,11 @@ Window::~Window()
         return;
     if (g_lost)
     {
-        // Nothing of a lost connection may be touched: only our own books are kept.
+        // The server is gone: no request is sent any more, only the library's own memory of the
+        // window is given back.
         c.contexts.erase(impl_->window);
         c.handlers.erase(impl_->window);
+        XFreeGC(c.display, impl_->gc);
         return;
     }
     auto ic = c.contexts.find(impl_->window);
