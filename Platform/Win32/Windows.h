@@ -310,6 +310,7 @@ constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_CANCELMODE = 0x001F;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_GETDLGCODE = 0x0087;
 // Mouse messages over a window's frame or scroll bars: wParam the hit-test code, lParam the point
 // in window coordinates (relative to the window's top-left corner, frame included).
