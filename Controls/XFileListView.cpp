@@ -1,6 +1,7 @@
 #include "Controls/XFileListView.h"
 
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -1059,7 +1060,14 @@ void XFileListView::ContextMenu(int x, int y)
 {
     TListItem* first = Selected();
     if (!first || !Record(first->Index()))
-        return; // the control's own popup menu belongs to the class library's menus
+    {
+        if (PopupMenu())
+        {
+            PopupMenu()->SetPopupComponent(this);
+            PopupMenu()->Popup(x, y);
+        }
+        return;
+    }
     std::vector<LPITEMIDLIST> ids;
     for (TListItem* item = first; item; item = GetNextItem(item, sdAll, TItemStates{isSelected}))
         if (XFileItem* r = Record(item->Index()))
@@ -1145,7 +1153,7 @@ DWORD XFileListView::DropEffectFromKeyState(DWORD keyState)
 void XFileListView::SetDropTargetIndex(DWORD keyState, POINTL point, DWORD* effect)
 {
     *effect = DROPEFFECT_NONE;
-    TPoint client = Vcl::ScreenToClientPoint(this, TPoint(point.x, point.y));
+    TPoint client = ScreenToClient(TPoint(point.x, point.y));
     TListItem* item = GetItemAt(client.x, client.y);
     int target = -1;
     if (XFileItem* r = item ? Record(item->Index()) : nullptr)

@@ -49,7 +49,6 @@ constexpr WPARAM LVSIL_NORMAL = 0;
 constexpr WPARAM LVSIL_SMALL = 1;
 constexpr UINT TVM_SETIMAGELIST = 0x1109;
 constexpr WPARAM TVSIL_NORMAL = 0;
-constexpr UINT WM_CONTEXTMENU = 0x007B;
 
 enum TViewStyle
 {
@@ -320,10 +319,7 @@ private:
 
 namespace Vcl
 {
-// Screen points of a control's client points and back (the form's position plus the control's
-// place on it).
-TPoint ClientToScreenPoint(const TControl* control, const TPoint& point);
-TPoint ScreenToClientPoint(const TControl* control, const TPoint& point);
-// Tells the drag loop where the class library's windows are (once; list and tree views call it).
-void InstallDragDropWindows();
+// Tells the shell layer where the class library's windows are (for the drag loop) and how to show
+// a shell menu (as a popup menu); once, list and tree views call it.
+void InstallShellBridges();
 } // namespace Vcl

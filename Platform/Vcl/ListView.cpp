@@ -1,6 +1,7 @@
 // The list view: owner-data items, report view with its header, selection and custom drawing.
 #include "Platform/Vcl/ComCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
 
@@ -172,7 +173,7 @@ TCustomListView::TCustomListView(TComponent* AOwner)
     SetColor(clWindow);
     SetTabStop(true);
     SetBounds(0, 0, 250, 150);
-    Vcl::InstallDragDropWindows();
+    Vcl::InstallShellBridges();
 }
 
 TCustomListView::~TCustomListView() = default;
@@ -667,17 +668,6 @@ void TCustomListView::WndProc(TMessage& Message)
         Message.Result = 0;
         return;
     }
-    case WM_RBUTTONUP:
-    {
-        TCustomControl::WndProc(Message);
-        // The context menu follows the button's release, at the pointer's screen position.
-        TPoint origin = FormOrigin();
-        TCustomForm* form = GetParentForm(this);
-        int x = GET_X_LPARAM(Message.LParam) + origin.x + (form && form != static_cast<TControl*>(this) ? form->Left() : 0);
-        int y = GET_Y_LPARAM(Message.LParam) + origin.y + (form && form != static_cast<TControl*>(this) ? form->Top() : 0);
-        Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Handle()), MAKELPARAM(x, y));
-        return;
-    }
     default:
         TCustomControl::WndProc(Message);
     }
@@ -706,33 +696,11 @@ TWinControl* ControlOfWindow(HWND window)
     return nullptr;
 }
 
-TPoint ScreenOrigin(const TControl* control)
-{
-    TPoint origin = control->FormOrigin();
-    TCustomForm* form = GetParentForm(control);
-    if (form && form != control)
-        origin = TPoint(origin.x + form->Left(), origin.y + form->Top());
-    else if (form)
-        origin = TPoint(form->Left(), form->Top());
-    return origin;
-}
 } // namespace
 
 namespace Vcl
 {
-TPoint ClientToScreenPoint(const TControl* control, const TPoint& point)
-{
-    TPoint origin = ScreenOrigin(control);
-    return TPoint(point.x + origin.x, point.y + origin.y);
-}
-
-TPoint ScreenToClientPoint(const TControl* control, const TPoint& point)
-{
-    TPoint origin = ScreenOrigin(control);
-    return TPoint(point.x - origin.x, point.y - origin.y);
-}
-
-void InstallDragDropWindows()
+void InstallShellBridges()
 {
     static bool installed = false;
     if (installed)
@@ -744,7 +712,7 @@ void InstallDragDropWindows()
         TWinControl* control = ControlOfWindow(window);
         if (!control)
             return client;
-        TPoint p = ClientToScreenPoint(control, TPoint(client.x, client.y));
+        TPoint p = control->ClientToScreen(TPoint(client.x, client.y));
         return POINT{p.x, p.y};
     };
     windows.WindowAt = [](POINT screen) -> HWND
@@ -783,5 +751,33 @@ void InstallDragDropWindows()
         return control && control->Parent() ? control->Parent()->Handle() : nullptr;
     };
     Platform::SetDragDropWindows(std::move(windows));
+    // A shell menu shows as a popup menu; the chosen entry's command is the answer.
+    Platform::SetMenuTracker(
+        [](HMENU menu, int x, int y, HWND) -> UINT
+        {
+            struct Entry : TMenuItem
+            {
+                Entry(TComponent* owner, UINT id, UINT* chosen) : TMenuItem(owner), m_id(id), m_chosen(chosen) {}
+                void Click() override
+                {
+                    *m_chosen = m_id;
+                    TMenuItem::Click();
+                }
+                UINT m_id;
+                UINT* m_chosen;
+            };
+            UINT chosen = 0;
+            TPopupMenu popup(nullptr);
+            WCHAR text[256];
+            for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            {
+                GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+                auto* entry = new Entry(&popup, GetMenuItemID(menu, i), &chosen);
+                entry->SetCaption(text);
+                popup.Items()->Add(entry);
+            }
+            popup.Popup(x, y);
+            return chosen;
+        });
 }
 } // namespace Vcl
