@@ -202,26 +202,6 @@ void RemoveLeftovers(AppLogger& log, const XString& packageFile)
     }
 }
 
-// Reserves a new file beside the archive for the save; an existing file is never taken over.
-XString CreateTempFile(const XString& packageFile)
-{
-    for (int n = 0; n < kTempNames; ++n)
-    {
-        const XString name = TempFileName(packageFile, n);
-        HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-        {
-            CloseHandle(file);
-            return name;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    Fail(kLineTempFile, Text(u"Creating temporary file for <", packageFile, u"> failed!"));
-}
-
 bool FlushFile(const XString& path, DWORD flags = FILE_ATTRIBUTE_NORMAL)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
@@ -263,26 +243,32 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
     log << LogCtl::Flush; // the steps so far reach the file before the long save
     if (job.ShowProgress)
         job.ShowProgress(true);
-    XString temp;
     try
     {
         package.NotifyWindow = job.ProgressWindow;
         package.NotifyMessage = WM_PACKAGE_PROGRESS;
-        temp = CreateTempFile(job.PackageFile);
-        package.Save(temp.c_str(), job.CompressionLevel, job.Description.c_str());
-        if (!FlushFile(temp))
+        XString temp;
+        auto result = Platform::ReplaceFileSafely(job.PackageFile.c_str(),
+                                                  [&](const std::u16string& tempPath)
+                                                  {
+                                                      temp = XString(tempPath.c_str());
+                                                      package.Save(temp.c_str(), job.CompressionLevel,
+                                                                   job.Description.c_str());
+                                                  });
+        switch (result)
+        {
+        case Platform::ReplaceResult::Done:
+            break;
+        case Platform::ReplaceResult::CreateFailed:
+            Fail(kLineTempFile, Text(u"Creating temporary file for <", job.PackageFile, u"> failed!"));
+        case Platform::ReplaceResult::FlushFailed:
             Fail(kLineFlush, Text(u"Writing <", temp, u"> failed!"));
-        if (!MoveFileExW(temp.c_str(), job.PackageFile.c_str(), MOVEFILE_REPLACE_EXISTING))
+        case Platform::ReplaceResult::ReplaceFailed:
             Fail(kLineReplace, Text(u"Replacing <", job.PackageFile, u"> failed!"));
-        temp = XString();
-        // Without this, a power loss could bring the old archive back under its name.
-        if (!FlushFolderOf(job.PackageFile))
-            Fail(kLineFlush, Text(u"Writing <", AppPaths::ExtractFilePath(job.PackageFile), u"> failed!"));
+        }
     }
     catch (...)
     {
-        if (!temp.IsEmpty())
-            DeleteFileW(temp.c_str());
         if (job.ShowProgress)
             job.ShowProgress(false);
         throw;
