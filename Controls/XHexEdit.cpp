@@ -83,13 +83,7 @@ double Extended(const uint8_t* b)
     return negative ? -value : value;
 }
 
-// Stand-ins until the class library's frame, number text and scroll bars land.
-constexpr UINT WM_HSCROLL = 0x0114;
-constexpr UINT WM_VSCROLL = 0x0115;
-constexpr int SM_CXVSCROLL = 2;
-constexpr int SM_CYHSCROLL = 3;
-constexpr WORD SB_LINEUP = 0, SB_LINELEFT = 0, SB_LINEDOWN = 1, SB_LINERIGHT = 1, SB_PAGEUP = 2, SB_PAGELEFT = 2,
-               SB_PAGEDOWN = 3, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5;
+// Stand-in until the class library's number text lands.
 UnicodeString FloatToStr(double value)
 {
     if (std::isnan(value))
@@ -99,27 +93,6 @@ UnicodeString FloatToStr(double value)
     char text[64];
     std::snprintf(text, sizeof text, "%.15G", value);
     return UnicodeString(Platform::FromUtf8(text));
-}
-
-void Frame3D(TCanvas* canvas, TRect& rect, TColor top, TColor bottom, int width)
-{
-    HDC dc = canvas->Handle();
-    HBRUSH topBrush = CreateSolidBrush(ColorToRGB(top));
-    HBRUSH bottomBrush = CreateSolidBrush(ColorToRGB(bottom));
-    for (int i = 0; i < width; ++i)
-    {
-        RECT l{rect.left, rect.top, rect.left + 1, rect.bottom - 1};
-        RECT t{rect.left, rect.top, rect.right - 1, rect.top + 1};
-        RECT r{rect.right - 1, rect.top, rect.right, rect.bottom};
-        RECT b{rect.left, rect.bottom - 1, rect.right, rect.bottom};
-        ::FillRect(dc, &l, topBrush);
-        ::FillRect(dc, &t, topBrush);
-        ::FillRect(dc, &r, bottomBrush);
-        ::FillRect(dc, &b, bottomBrush);
-        rect = TRect(rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1);
-    }
-    DeleteObject(topBrush);
-    DeleteObject(bottomBrush);
 }
 
 int BytesFor(XHintMode mode)
@@ -145,6 +118,13 @@ XHexEdit::XHexEdit(TComponent* AOwner) : TCustomControl(AOwner)
     m_vbarWidth = GetSystemMetrics(SM_CXVSCROLL);
     m_hbarHeight = GetSystemMetrics(SM_CYHSCROLL);
     m_clipboardFormat = RegisterClipboardFormatW(u"XHEXEDIT");
+    ApplyBorder();
+}
+
+void XHexEdit::ApplyBorder()
+{
+    DWORD ex = WindowExStyle();
+    SetWindowExStyle(m_borderStyle == bsNone ? ex & ~WS_EX_CLIENTEDGE : ex | WS_EX_CLIENTEDGE);
 }
 
 XHexEdit::~XHexEdit()
@@ -247,6 +227,7 @@ void XHexEdit::SetBorderStyle(TFormBorderStyle style)
     if (style == m_borderStyle)
         return;
     m_borderStyle = style;
+    ApplyBorder();
     // The window is made again with the new frame.
     if (m_windowReady)
         CreateWindowState();
@@ -262,16 +243,6 @@ void XHexEdit::Relayout()
 
 // ---- layout ---------------------------------------------------------------------------------
 
-TRect XHexEdit::ClientRect() const
-{
-    TRect r(0, 0, Width(), Height());
-    if (m_hbarShown)
-        r.bottom -= m_hbarHeight;
-    if (m_vbarShown)
-        r.right -= m_vbarWidth;
-    return r;
-}
-
 int64_t XHexEdit::GetLinesPerPage() const
 {
     return ClientRect().bottom / m_lh - 1;
@@ -284,18 +255,19 @@ int64_t XHexEdit::GetLinesCount()
 
 bool XHexEdit::CanResize(int& NewWidth, int& NewHeight)
 {
+    // Before the window exists the measures are placeholders: any size goes.
+    if (!m_windowReady)
+        return true;
     return NewHeight > 3 * m_lh && NewWidth > 20 * m_cw;
 }
 
 void XHexEdit::InvalidateBand(int top, int bottom)
 {
-    TCustomForm* form = GetParentForm(this);
-    if (!form || bottom <= top)
-        return;
-    TPoint origin = FormOrigin();
     TRect r = ClientRect();
-    form->InvalidateRect(TRect(origin.x, origin.y + std::max(top, 0), origin.x + r.right,
-                               origin.y + std::min(bottom, r.bottom)));
+    top = std::max(top, 0);
+    bottom = std::min(bottom, r.bottom);
+    if (bottom > top)
+        InvalidateRect(TRect(0, top, r.right, bottom));
 }
 
 void XHexEdit::InvalidateLine(int64_t line)
@@ -337,7 +309,8 @@ void XHexEdit::UpdateScrollBars()
 {
     if (!m_windowReady)
         return;
-    // Showing one bar narrows the client area, which may call for the other.
+    // Showing one bar narrows the client area, which may call for the other: a second round
+    // settles it.
     for (int round = 0; round < 2; ++round)
     {
         const int64_t lines = GetLinesCount();
@@ -348,14 +321,19 @@ void XHexEdit::UpdateScrollBars()
             int64_t page = perPage * 10000 / lines;
             m_vPage = static_cast<int>(page > 3 ? page : 3);
             m_vPos = static_cast<int>(m_firstVisible * 10000 / lines);
+            SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 9999, UINT(m_vPage), m_vPos, 0};
+            SetScrollInfo(SB_VERT, info, true);
         }
+        ShowScrollBar(SB_VERT, m_vbarShown);
         const int clientWidth = ClientRect().right;
         m_hbarShown = clientWidth <= m_totalWidth + m_margin;
         if (m_hbarShown)
         {
-            m_hMax = m_totalWidth + m_margin;
-            m_hPage = clientWidth;
+            SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, m_totalWidth + m_margin,
+                            UINT(clientWidth), m_hScroll, 0};
+            SetScrollInfo(SB_HORZ, info, true);
         }
+        ShowScrollBar(SB_HORZ, m_hbarShown);
     }
 }
 
@@ -829,17 +807,6 @@ void XHexEdit::Dispatch(TMessage& Message)
         ChangeCaretPos();
         SetSelection(GetLine() * 16, 16);
         Message.Result = 0;
-        return;
-    }
-    case WM_MOUSEWHEEL:
-    {
-        const short delta = static_cast<short>(HIWORD(Message.WParam));
-        TPoint point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
-        if (delta < 0)
-            DoMouseWheelDown(KeyboardShiftState(), point);
-        else if (delta > 0)
-            DoMouseWheelUp(KeyboardShiftState(), point);
-        Message.Result = 1;
         return;
     }
     }

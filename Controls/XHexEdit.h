@@ -83,8 +83,6 @@ public:
     void SetShowHint(bool on) { m_hintActive = on; }
 
     // ---- layout ----
-    // The client area less the shown scroll bars.
-    TRect ClientRect() const override;
     int64_t GetLinesPerPage() const;
     int64_t GetLinesCount();
     int64_t FirstVisible() const { return m_firstVisible; }
@@ -97,7 +95,7 @@ public:
     void UpdateFontInfo();
     void UpdateScrollBars();
     // Allows a size only when it shows at least three lines and twenty characters.
-    bool CanResize(int& NewWidth, int& NewHeight);
+    bool CanResize(int& NewWidth, int& NewHeight) override;
     int CharWidth() const { return m_cw; }
     int TextCharWidth() const { return m_wcw; }
     int LineHeight() const { return m_lh; }
@@ -190,12 +188,13 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
-    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
     void InvalidateBand(int top, int bottom);
 
 private:
     void CreateWindowState();
+    void ApplyBorder();
     void ReleaseOwnParts();
     void HandleFocus(bool focused);
     void HandleScroll(bool vertical, int code, int thumb);

@@ -81,9 +81,11 @@ protected:
         for (char16_t c : text)
             Char(c);
     }
+    // Mouse input at a point of the editor's client area.
     void Mouse(UINT message, int x, int y, WPARAM keys = 0)
     {
-        Vcl::RouteInput(form, message, keys, MAKELPARAM(x, y));
+        const TPoint o = edit->FormOrigin();
+        Vcl::RouteInput(form, message, keys, MAKELPARAM(x + o.x, y + o.y));
     }
     // The client point in the middle of byte p's high digit (hex column) or character (text).
     TPoint HexPoint(int64_t p)
@@ -91,7 +93,12 @@ protected:
         return TPoint(edit->HexX() + int(p % 16) * 3 * edit->CharWidth() + 1,
                       int((p / 16 - edit->FirstVisible()) * edit->LineHeight()) + 2);
     }
-    uint32_t Pixel(int x, int y) { return form->Pixels()[y * form->ClientWidth() + x] & 0xFFFFFF; }
+    // A pixel at a point of the editor's client area.
+    uint32_t Pixel(int x, int y)
+    {
+        const TPoint o = edit->FormOrigin();
+        return form->Pixels()[(y + o.y) * form->ClientWidth() + x + o.x] & 0xFFFFFF;
+    }
     // The pixels of a rectangle of the form, for comparing two paintings.
     std::vector<uint32_t> Area(const TRect& r)
     {
@@ -214,6 +221,7 @@ TEST_F(HexEditTest, AddressesWrapAtThirtyTwoBitsAndTheThumbPageStaysAtLeastThree
     for (int y = lh; y < 2 * lh; ++y)
         for (int x = secondAddress.left; x < secondAddress.right; ++x)
             drawn.push_back(expected.ScanLine(y)[x] & 0xFFFFFF);
+    ASSERT_EQ(sixteenLine.size(), drawn.size());
     EXPECT_EQ(sixteenLine, drawn);
 
     edit->SetStartAddress(int64_t(1) << 32);
