@@ -132,11 +132,16 @@ void XScrollList::CMControlListChange(TMessage& Message)
     auto* control = reinterpret_cast<TControl*>(Message.WParam);
     if (!Message.LParam)
     {
-        // By identity: a panel being destroyed is no longer an XScroll as far as its type goes.
-        if (FPanels.IndexOf(static_cast<XScroll*>(control)) < 0)
-            return;
-        FPanels.Remove(static_cast<XScroll*>(control));
-        SizeChanged(true);
+        // By identity: a panel being destroyed may no longer be an XScroll as far as its type goes.
+        for (uint32_t i = 0; i < FPanels.GetCount(); ++i)
+        {
+            if (static_cast<TControl*>(FPanels[i]) == control)
+            {
+                FPanels.Delete(i);
+                SizeChanged(true);
+                return;
+            }
+        }
         return;
     }
     auto* panel = dynamic_cast<XScroll*>(control);
