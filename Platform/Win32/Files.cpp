@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -486,6 +487,29 @@ BOOL SetEndOfFile(HANDLE file)
     return TRUE;
 }
 
+namespace
+{
+std::mutex g_FlushFaultLock;
+Platform::FlushFault g_FlushFault;
+
+bool FlushFaultFor(int fd)
+{
+    std::lock_guard<std::mutex> lock(g_FlushFaultLock);
+    if (!g_FlushFault)
+        return false;
+    char path[4096];
+    ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+    return n > 0 && g_FlushFault(std::string(path, static_cast<size_t>(n)));
+}
+} // namespace
+
+Platform::FlushFault Platform::SetFlushFault(FlushFault fault)
+{
+    std::lock_guard<std::mutex> lock(g_FlushFaultLock);
+    std::swap(g_FlushFault, fault);
+    return fault;
+}
+
 BOOL FlushFileBuffers(HANDLE file)
 {
     std::shared_ptr<FileObject> object = FindFile(file);
@@ -493,6 +517,8 @@ BOOL FlushFileBuffers(HANDLE file)
         return FALSE;
     if (!object->canWrite)
         return Fail(ERROR_ACCESS_DENIED);
+    if (FlushFaultFor(object->fd))
+        return Fail(ERROR_GEN_FAILURE);
     if (::fsync(object->fd) != 0)
         return Fail(ErrorFromErrno(errno));
     return TRUE;
