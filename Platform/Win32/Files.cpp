@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -278,7 +277,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
         return INVALID_HANDLE_VALUE;
 
     // Read-only access opens read-only, so files of a read-only install can be read.
-    int flags = O_CLOEXEC | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
+    // Opened without waiting, so a pipe with no writer cannot hang the open; waiting reads and
+    // writes are restored once the handle exists.
+    int flags = O_CLOEXEC | O_NONBLOCK | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     bool creates = creationDisposition == CREATE_NEW || creationDisposition == CREATE_ALWAYS ||
                    creationDisposition == OPEN_ALWAYS;
     bool truncates = creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
@@ -330,6 +331,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
         SetLastError(ERROR_ACCESS_DENIED); // a folder is no file
         return INVALID_HANDLE_VALUE;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     auto file = std::make_shared<FileObject>();
     file->fd = fd;
@@ -487,29 +489,6 @@ BOOL SetEndOfFile(HANDLE file)
     return TRUE;
 }
 
-namespace
-{
-std::mutex g_FlushFaultLock;
-Platform::FlushFault g_FlushFault;
-
-bool FlushFaultFor(int fd)
-{
-    std::lock_guard<std::mutex> lock(g_FlushFaultLock);
-    if (!g_FlushFault)
-        return false;
-    char path[4096];
-    ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
-    return n > 0 && g_FlushFault(std::string(path, static_cast<size_t>(n)));
-}
-} // namespace
-
-Platform::FlushFault Platform::SetFlushFault(FlushFault fault)
-{
-    std::lock_guard<std::mutex> lock(g_FlushFaultLock);
-    std::swap(g_FlushFault, fault);
-    return fault;
-}
-
 BOOL FlushFileBuffers(HANDLE file)
 {
     std::shared_ptr<FileObject> object = FindFile(file);
@@ -517,8 +496,6 @@ BOOL FlushFileBuffers(HANDLE file)
         return FALSE;
     if (!object->canWrite)
         return Fail(ERROR_ACCESS_DENIED);
-    if (FlushFaultFor(object->fd))
-        return Fail(ERROR_GEN_FAILURE);
     if (::fsync(object->fd) != 0)
         return Fail(ErrorFromErrno(errno));
     return TRUE;
@@ -700,3 +677,10 @@ bool ReserveFileSpace(HANDLE file, uint64_t size)
     return ::fallocate(object->fd, 0, 0, static_cast<off_t>(size)) == 0;
 }
 } // namespace Platform
+
+bool Platform::IsRegularFile(HANDLE file)
+{
+    std::shared_ptr<FileObject> object = FindFile(file);
+    struct stat st;
+    return object && ::fstat(object->fd, &st) == 0 && S_ISREG(st.st_mode);
+}

@@ -306,6 +306,7 @@ constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_CANCELMODE = 0x001F;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_GETDLGCODE = 0x0087;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
@@ -501,11 +502,6 @@ void AdviseSequentialRead(HANDLE file);
 // file system lays them out in one go; false when it cannot, and the file is unchanged then.
 bool ReserveFileSpace(HANDLE file, uint64_t size);
 
-// Makes FlushFileBuffers fail with ERROR_GEN_FAILURE for the files the predicate picks by their
-// native path, as a device that cannot write them back would; for tests of what a failed flush
-// leaves behind. Null removes it. Returns the previous one.
-using FlushFault = std::function<bool(const std::string& nativePath)>;
-FlushFault SetFlushFault(FlushFault fault);
 
 // The native file LoadLibraryW opens for a module name: "name.dll" (or "name" without an
 // extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up
@@ -564,6 +560,28 @@ struct ClipboardBridge
     std::function<bool(std::u16string& text)> Import;
 };
 ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previous one
+
+// Saves a file so that no failure costs the old one: `write` fills a new temporary file beside
+// the target (handed over by its path, and closed again by `write`), which is then flushed to
+// disk, given the target's mode bits and moved over the target. A target that is a symbolic link
+// is followed: the file it names is replaced and the link stays. A read-only target, a folder in
+// its place or a folder that takes no new file fails. On any failure, also an exception thrown by
+// `write` (which passes on), the temporary file is removed and the target is left as it was.
+enum class ReplaceResult
+{
+    Done,
+    CreateFailed,  // no temporary file could be made beside the target
+    FlushFailed,   // the written file could not be flushed
+    ReplaceFailed, // the target could not be replaced
+};
+ReplaceResult ReplaceFileSafely(const WCHAR* target, const std::function<void(const std::u16string& tempPath)>& write);
+// Makes the flush of ReplaceFileSafely fail for the temporary files the predicate picks by their
+// native path, as a device that cannot write them back would; for tests of what a failed flush
+// leaves behind. Null removes it. Returns the previous one.
+using FlushFault = std::function<bool(const std::string& nativePath)>;
+FlushFault SetFlushFault(FlushFault fault);
+// Whether an open file handle is a regular file (not a pipe, device or socket).
+bool IsRegularFile(HANDLE file);
 
 // The screen size GetSystemMetrics answers (1024 x 768 until the presenter sets it).
 void SetScreenMetrics(int width, int height);
