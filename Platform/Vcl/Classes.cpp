@@ -200,3 +200,13 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation)
             m_components[i]->Notification(AComponent, Operation);
     }
 }
+
+void TComponent::SetDesigning(bool designing)
+{
+    if (designing)
+        m_state << csDesigning;
+    else
+        m_state >> csDesigning;
+    for (TComponent* component : m_components)
+        component->SetDesigning(designing);
+}

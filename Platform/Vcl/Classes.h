@@ -98,7 +98,8 @@ enum TComponentStateItem
 {
     csLoading,
     csDestroying,
-    csFreeNotification
+    csFreeNotification,
+    csDesigning
 };
 using TComponentState = TSet<TComponentStateItem>;
 
@@ -123,6 +124,9 @@ public:
     TComponent* FindComponent(const UnicodeString& name) const;
 
     TComponentState ComponentState() const { return m_state; }
+    // Marks the component (and every component it owns) as being designed, as the form designer
+    // does; tests set it to see design-time behaviour.
+    void SetDesigning(bool designing);
     // Tells watchers and frees owned components while the derived parts still stand.
     void BeforeDestruction() override;
     intptr_t Tag = 0;

@@ -180,8 +180,16 @@ void TControl::ChangeBounds(int left, int top, int width, int height)
     m_width = width;
     m_height = height;
     if (resized)
+    {
         Resized();
+        Resize();
+    }
     Invalidate();
+}
+
+void TControl::Resize()
+{
+    OnResize(this);
 }
 
 void TControl::RememberAnchorDistances()
@@ -478,7 +486,39 @@ void TWinControl::InsertControl(TControl* control)
     m_controls.push_back(control);
     control->m_parent = this;
     if (auto* windowed = dynamic_cast<TWinControl*>(control))
+    {
         m_tabList.push_back(windowed);
+        if (m_windowCreated)
+            windowed->HandleNeeded();
+    }
+}
+
+void TWinControl::HandleNeeded()
+{
+    if (m_windowCreated)
+        return;
+    if (TWinControl* parent = Parent())
+        parent->HandleNeeded();
+    if (m_windowCreated) // the parent's creation made this one's too
+        return;
+    CreateWnd();
+    // By index: a child's CreateWnd may add controls.
+    for (size_t i = 0; i < m_controls.size(); ++i)
+    {
+        if (auto* windowed = dynamic_cast<TWinControl*>(m_controls[i]))
+            windowed->HandleNeeded();
+    }
+}
+
+void TWinControl::CreateWnd()
+{
+    m_windowCreated = true;
+}
+
+void TWinControl::Resize()
+{
+    if (m_windowCreated)
+        TControl::Resize();
 }
 
 void TWinControl::RemoveControl(TControl* control)
@@ -517,12 +557,48 @@ void TWinControl::Resized()
         m_controls[i]->ApplyAnchors(width, height);
 }
 
+void TWinControl::EraseBackground(HDC dc)
+{
+    // Windows clip their children: what a windowed child covers is the child's to paint, so
+    // pixels that it keeps (a device's picture) survive a repaint of the parent.
+    std::vector<TRect> parts{ClientRect()};
+    for (TControl* child : m_controls)
+    {
+        if (!child->Visible() || !dynamic_cast<TWinControl*>(child))
+            continue;
+        TRect cut = child->BoundsRect();
+        std::vector<TRect> left;
+        for (const TRect& r : parts)
+        {
+            TRect overlap = r.Intersect(cut);
+            if (overlap.IsEmpty())
+            {
+                left.push_back(r);
+                continue;
+            }
+            TRect pieces[] = {TRect(r.left, r.top, r.right, overlap.top), TRect(r.left, overlap.bottom, r.right, r.bottom),
+                              TRect(r.left, overlap.top, overlap.left, overlap.bottom),
+                              TRect(overlap.right, overlap.top, r.right, overlap.bottom)};
+            for (const TRect& piece : pieces)
+            {
+                if (!piece.IsEmpty())
+                    left.push_back(piece);
+            }
+        }
+        parts.swap(left);
+    }
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+    for (const TRect& part : parts)
+    {
+        RECT r = part;
+        ::FillRect(dc, &r, brush);
+    }
+    DeleteObject(brush);
+}
+
 void TWinControl::PaintWindow(HDC dc)
 {
-    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
-    RECT r = ClientRect();
-    ::FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     PaintControl();
 }
 
@@ -650,6 +726,10 @@ void TWinControl::Dispatch(TMessage& Message)
     }
     case WM_GETDLGCODE:
         Message.Result = DialogCode();
+        return;
+    case WM_ERASEBKGND:
+        EraseBackground(reinterpret_cast<HDC>(Message.WParam));
+        Message.Result = 1;
         return;
     case WM_SETFOCUS:
         DoEnter();

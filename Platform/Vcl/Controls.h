@@ -128,6 +128,8 @@ public:
 
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
+    // Fired by Resize after a size change: for a windowed control only once its window exists.
+    TNotifyEvent OnResize;
     TMouseEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
@@ -159,6 +161,8 @@ protected:
     virtual void TextChanged() {}
     // Called after the size changed.
     virtual void Resized() {}
+    // The size changed (for a windowed control: after CreateWnd); fires OnResize.
+    virtual void Resize();
     // The paint hook of the paint pass; controls that draw themselves override it.
     virtual void PaintControl() {}
     // The paint pass hands over a DC over the form's pixels with (0, 0) at the control's top-left,
@@ -207,6 +211,12 @@ public:
 
     // The control's window in the Win32 layer's window table: SendMessageW reaches WindowProc.
     HWND Handle() const { return m_handle; }
+    // Whether the window has been created (CreateWnd ran): when the form is first shown, on
+    // HandleNeeded, or when the control joins a parent whose window exists.
+    bool HandleAllocated() const { return m_windowCreated; }
+    // Creates the window now if it does not exist yet: the parent's first, then this one's
+    // (CreateWnd), then the windowed children's.
+    void HandleNeeded();
 
     int ControlCount() const { return static_cast<int>(m_controls.size()); }
     // Children in z-order, bottom first.
@@ -242,6 +252,9 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
+    // Creates the control's window; runs once. Overrides call the inherited one first.
+    virtual void CreateWnd();
+    void Resize() override;
     // The keys this control takes itself instead of the dialog (WM_GETDLGCODE).
     virtual LRESULT DialogCode() { return 0; }
     // A dialog key (Tab, arrows, Enter, Escape) the focused control did not want; true when taken.
@@ -253,8 +266,13 @@ protected:
     virtual void DoExit();
     // Re-applies the children's anchors.
     void Resized() override;
-    // Fills the background with Color, as the window's class brush would, then paints.
+    // Sends WM_ERASEBKGND with the DC (whose default handling fills the client area with Color,
+    // as the window's class brush would), then paints. A control that handles the message itself
+    // keeps the pixels under it.
     void PaintWindow(HDC dc) override;
+    // The default WM_ERASEBKGND: fills the client area with Color, except where visible windowed
+    // children lie (they paint their own background).
+    void EraseBackground(HDC dc);
     void FontChanged() override;
     friend class TControl;
     friend class TCustomForm;
@@ -265,6 +283,7 @@ private:
     void HandleKeyDown(TMessage& Message);
 
     HWND m_handle = nullptr;
+    bool m_windowCreated = false;
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
     bool m_tabStop = false;
