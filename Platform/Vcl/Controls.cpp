@@ -1,6 +1,7 @@
 #include "Platform/Vcl/Controls.h"
 
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
 
@@ -9,6 +10,7 @@
 namespace
 {
 TControl* g_captureControl = nullptr;
+unsigned g_alignOrder = 0; // stamps the stacking order of aligned controls
 // Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
 WCHAR g_swallowChar = 0;
 
@@ -151,7 +153,10 @@ void TControl::SetParent(TWinControl* parent)
     if (m_parent)
     {
         Invalidate();
-        m_parent->RemoveControl(this);
+        TWinControl* old = m_parent;
+        old->RemoveControl(this);
+        if (m_align != alNone && m_visible)
+            old->Realign();
     }
     if (!parent)
         return;
@@ -159,12 +164,85 @@ void TControl::SetParent(TWinControl* parent)
     RememberAnchorDistances();
     TakeParentFont();
     Invalidate();
+    if (m_align != alNone)
+    {
+        m_alignOrder = ++g_alignOrder;
+        if (m_visible)
+            parent->Realign();
+    }
+}
+
+void TControl::SetAlign(TAlign align)
+{
+    if (align == m_align)
+        return;
+    m_align = align;
+    if (align != alNone)
+        m_alignOrder = ++g_alignOrder;
+    if (m_parent && m_visible)
+        m_parent->Realign();
+}
+
+TPoint TControl::ClientToScreen(const TPoint& point) const
+{
+    const TControl* top = this;
+    while (top->m_parent)
+        top = top->m_parent;
+    TPoint origin = FormOrigin();
+    return TPoint(point.x + origin.x + top->m_left, point.y + origin.y + top->m_top);
+}
+
+TPoint TControl::ScreenToClient(const TPoint& point) const
+{
+    TPoint zero = ClientToScreen(TPoint(0, 0));
+    return TPoint(point.x - zero.x, point.y - zero.y);
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu)
+{
+    if (menu == m_popupMenu)
+        return;
+    if (m_popupMenu)
+        m_popupMenu->RemoveFreeNotification(this);
+    m_popupMenu = menu;
+    if (menu)
+        menu->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == m_popupMenu)
+        m_popupMenu = nullptr;
+}
+
+void TControl::Resize()
+{
+    OnResize(this);
+}
+
+void TControl::ContextMenu(TMessage& Message)
+{
+    if (m_popupMenu)
+    {
+        TPoint at = Message.LParam == -1 ? ClientToScreen(TPoint(m_width / 2, m_height / 2))
+                                         : TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        Message.Result = 1;
+        m_popupMenu->SetPopupComponent(this);
+        m_popupMenu->Popup(at.x, at.y);
+        return;
+    }
+    if (m_parent)
+        Message.Result = m_parent->Perform(WM_CONTEXTMENU, Message.WParam, Message.LParam);
 }
 
 void TControl::SetBounds(int left, int top, int width, int height)
 {
     ChangeBounds(left, top, width, height);
     RememberAnchorDistances();
+    // An aligned control keeps only the size its edge lets it choose.
+    if (m_align != alNone && m_parent && m_visible)
+        m_parent->Realign();
 }
 
 void TControl::ChangeBounds(int left, int top, int width, int height)
@@ -270,6 +348,8 @@ void TControl::SetVisible(bool visible)
     }
     m_visible = visible;
     Invalidate();
+    if (m_align != alNone && m_parent)
+        m_parent->Realign();
 }
 
 void TControl::SetEnabled(bool enabled)
@@ -334,6 +414,9 @@ void TControl::Dispatch(TMessage& Message)
     case WM_MBUTTONUP:
     case WM_MBUTTONDBLCLK:
         HandleMouse(Message);
+        return;
+    case WM_CONTEXTMENU:
+        ContextMenu(Message);
         return;
     case WM_SETTEXT:
         SetText(UnicodeString(reinterpret_cast<const WCHAR*>(Message.LParam)));
@@ -554,7 +637,91 @@ void TWinControl::Resized()
     int height = ClientHeight();
     // By index: an anchored child may be freed by a resize handler.
     for (size_t i = 0; i < m_controls.size(); ++i)
-        m_controls[i]->ApplyAnchors(width, height);
+    {
+        if (m_controls[i]->m_align == alNone)
+            m_controls[i]->ApplyAnchors(width, height);
+    }
+    Realign();
+    Resize();
+}
+
+void TWinControl::Realign()
+{
+    if (m_aligning)
+    {
+        m_alignAgain = true;
+        return;
+    }
+    m_aligning = true;
+    try
+    {
+        // A request made by a handler during a pass runs as one more pass after it, a few times
+        // at most, so that a handler that always asks cannot loop.
+        for (int pass = 0; pass < 4; ++pass)
+        {
+            m_alignAgain = false;
+            TRect rect = ClientRect();
+            AlignControls(rect);
+            if (!m_alignAgain)
+                break;
+        }
+    }
+    catch (...)
+    {
+        m_aligning = false;
+        throw;
+    }
+    m_aligning = false;
+    m_alignAgain = false;
+}
+
+void TWinControl::AlignControls(TRect& rect)
+{
+    std::vector<TControl*> aligned;
+    for (TControl* c : m_controls)
+    {
+        if (c->m_align != alNone && c->m_visible)
+            aligned.push_back(c);
+    }
+    std::stable_sort(aligned.begin(), aligned.end(),
+                     [](const TControl* a, const TControl* b) { return a->m_alignOrder < b->m_alignOrder; });
+    for (TAlign edge : {alTop, alBottom, alLeft, alRight, alClient})
+    {
+        for (TControl* c : aligned)
+        {
+            if (c->m_align != edge)
+                continue;
+            int w = std::max(rect.Width(), 0);
+            int h = std::max(rect.Height(), 0);
+            switch (edge)
+            {
+            case alTop:
+                h = c->m_height;
+                c->ChangeBounds(rect.left, rect.top, w, h);
+                rect.top += h;
+                break;
+            case alBottom:
+                h = c->m_height;
+                c->ChangeBounds(rect.left, rect.bottom - h, w, h);
+                rect.bottom -= h;
+                break;
+            case alLeft:
+                w = c->m_width;
+                c->ChangeBounds(rect.left, rect.top, w, h);
+                rect.left += w;
+                break;
+            case alRight:
+                w = c->m_width;
+                c->ChangeBounds(rect.right - w, rect.top, w, h);
+                rect.right -= w;
+                break;
+            default:
+                c->ChangeBounds(rect.left, rect.top, w, h);
+                break;
+            }
+            c->RememberAnchorDistances();
+        }
+    }
 }
 
 void TWinControl::EraseBackground(HDC dc)

@@ -50,6 +50,19 @@ enum TAnchorKind
 };
 using TAnchors = TSet<TAnchorKind>;
 
+// Where a control sits in its parent: alNone keeps its bounds; the others stack along an edge of
+// what is left of the parent's client area (tops, then bottoms, lefts, rights, in the order the
+// controls were placed), and alClient takes the rest.
+enum TAlign
+{
+    alNone,
+    alTop,
+    alBottom,
+    alLeft,
+    alRight,
+    alClient
+};
+
 // WM_GETDLGCODE answers: the keys a control takes for itself instead of the dialog.
 constexpr LRESULT DLGC_WANTARROWS = 0x0001;
 constexpr LRESULT DLGC_WANTTAB = 0x0002;
@@ -58,6 +71,7 @@ constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 
 class TWinControl;
 class TCustomForm;
+class TPopupMenu;
 
 using TWndMethod = TClosure<void(TMessage& Message)>;
 using TMouseEvent = TClosure<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
@@ -103,6 +117,18 @@ public:
 
     TAnchors Anchors() const { return m_anchors; }
     void SetAnchors(TAnchors anchors);
+    TAlign Align() const { return m_align; }
+    // Setting an alignment (or placing an aligned control on a parent) puts the control last in
+    // its parent's stacking order, and the parent aligns its children again.
+    void SetAlign(TAlign align);
+
+    // Client coordinates to screen coordinates (the form's position on the desktop) and back.
+    TPoint ClientToScreen(const TPoint& point) const;
+    TPoint ScreenToClient(const TPoint& point) const;
+
+    // The menu that WM_CONTEXTMENU pops up; the control watches it and forgets a freed one.
+    TPopupMenu* PopupMenu() const { return m_popupMenu; }
+    void SetPopupMenu(TPopupMenu* menu);
 
     bool Visible() const { return m_visible; }
     virtual void SetVisible(bool visible);
@@ -133,6 +159,8 @@ public:
     TMouseEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
+    // Fired by Resize after the size changed and the children were aligned.
+    TNotifyEvent OnResize;
 
     // Every message to the control goes through WindowProc (by default WndProc), which ends in
     // Dispatch: the handler for the message's id, else DefaultHandler.
@@ -159,10 +187,21 @@ protected:
     virtual void DblClick();
     // Called after the text changed.
     virtual void TextChanged() {}
+<<<<<<< HEAD
     // Called after the size changed.
     virtual void Resized() {}
     // The size changed (for a windowed control: after CreateWnd); fires OnResize.
     virtual void Resize();
+=======
+    // Called after the size changed (the platform's internal hook: anchors and alignment).
+    virtual void Resized() { Resize(); }
+    // Called after the size changed and the children were placed; fires OnResize.
+    virtual void Resize();
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    // WM_CONTEXTMENU: pops up PopupMenu at the screen point in lParam (the control's centre for
+    // -1, the keyboard's request), else hands the message to the parent.
+    virtual void ContextMenu(TMessage& Message);
+>>>>>>> main
     // The paint hook of the paint pass; controls that draw themselves override it.
     virtual void PaintControl() {}
     // The paint pass hands over a DC over the form's pixels with (0, 0) at the control's top-left,
@@ -192,6 +231,9 @@ private:
     int m_width = 0;
     int m_height = 0;
     TAnchors m_anchors{akLeft, akTop};
+    TAlign m_align = alNone;
+    unsigned m_alignOrder = 0; // position in the stacking order of aligned siblings
+    TPopupMenu* m_popupMenu = nullptr;
     // The bounds and parent client size the anchors measure from.
     TRect m_anchorBounds;
     int m_anchorParentWidth = 0;
@@ -243,6 +285,10 @@ public:
     // The windowed descendants in tab order, depth first.
     void GetTabOrderList(std::vector<TWinControl*>& list) const;
 
+    // Places the aligned children in the client area (see TAlign). A request made while a pass runs
+    // (a handler resizing a child) never starts a pass inside it: it runs after, a few times at most.
+    void Realign();
+
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
     TKeyEvent OnKeyUp;
@@ -264,11 +310,17 @@ protected:
     virtual void KeyUp(WORD& Key, TShiftState Shift);
     virtual void DoEnter();
     virtual void DoExit();
-    // Re-applies the children's anchors.
+    // Re-applies the children's anchors, aligns them, then Resize.
     void Resized() override;
+<<<<<<< HEAD
     // Sends WM_ERASEBKGND with the DC (whose default handling fills the client area with Color,
     // as the window's class brush would), then paints. A control that handles the message itself
     // keeps the pixels under it.
+=======
+    // The aligned children stacked in `rect`, which holds what is left for the ones to come.
+    virtual void AlignControls(TRect& rect);
+    // Fills the background with Color, as the window's class brush would, then paints.
+>>>>>>> main
     void PaintWindow(HDC dc) override;
     // The default WM_ERASEBKGND: fills the client area with Color, except where visible windowed
     // children lie (they paint their own background).
@@ -287,6 +339,8 @@ private:
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
     bool m_tabStop = false;
+    bool m_aligning = false;
+    bool m_alignAgain = false;
 };
 
 // The canvas of a control: during a paint pass it draws on the pass's DC; outside one it measures

@@ -1,5 +1,7 @@
 #include "Platform/Vcl/ExtCtrls.h"
 
+#include <algorithm>
+
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner)
 {
     m_window = Platform::RegisterWindowReceiver(
@@ -138,5 +140,137 @@ void TBevel::Paint()
         break;
     case bsSpacer:
         break;
+    }
+}
+
+// ---- TSplitter -------------------------------------------------------------------------------
+
+TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner)
+{
+    SetAlign(alLeft);
+    SetBounds(0, 0, 3, 100);
+}
+
+void TSplitter::Paint()
+{
+    TCanvas* canvas = Canvas();
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(ClientRect());
+}
+
+TControl* TSplitter::FindControl() const
+{
+    TWinControl* parent = Parent();
+    if (!parent)
+        return nullptr;
+    for (int i = 0; i < parent->ControlCount(); ++i)
+    {
+        TControl* c = parent->Controls(i);
+        if (c == this || !c->Visible() || c->Align() != Align())
+            continue;
+        switch (Align())
+        {
+        case alTop:
+            if (c->Top() + c->Height() == Top())
+                return c;
+            break;
+        case alBottom:
+            if (c->Top() == Top() + Height())
+                return c;
+            break;
+        case alLeft:
+            if (c->Left() + c->Width() == Left())
+                return c;
+            break;
+        case alRight:
+            if (c->Left() == Left() + Width())
+                return c;
+            break;
+        default:
+            break;
+        }
+    }
+    return nullptr;
+}
+
+void TSplitter::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TGraphicControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft || !Parent())
+        return;
+    EndDrag();
+    m_control = FindControl();
+    if (!m_control)
+        return;
+    m_control->FreeNotification(this);
+    m_dragging = true;
+    m_downPos = Vertical() ? Left() + X : Top() + Y;
+    m_startSize = Vertical() ? m_control->Width() : m_control->Height();
+    // The room the other controls along the axis leave, keeping MinSize for the client.
+    int room = (Vertical() ? Parent()->ClientWidth() : Parent()->ClientHeight()) - m_minSize;
+    for (int i = 0; i < Parent()->ControlCount(); ++i)
+    {
+        TControl* c = Parent()->Controls(i);
+        if (!c->Visible())
+            continue;
+        if (Vertical() && (c->Align() == alLeft || c->Align() == alRight))
+            room -= c->Width();
+        else if (!Vertical() && (c->Align() == alTop || c->Align() == alBottom))
+            room -= c->Height();
+    }
+    m_maxSize = room + m_startSize;
+}
+
+void TSplitter::MouseMove(TShiftState Shift, int X, int Y)
+{
+    TGraphicControl::MouseMove(Shift, X, Y);
+    if (!m_dragging || !m_control)
+        return;
+    int pos = Vertical() ? Left() + X : Top() + Y;
+    int delta = pos - m_downPos;
+    if (Align() == alRight || Align() == alBottom)
+        delta = -delta;
+    // Too little room for even MinSize: the control keeps its size.
+    if (m_maxSize < m_minSize)
+        return;
+    int size = std::clamp(m_startSize + delta, m_minSize, m_maxSize);
+    int current = Vertical() ? m_control->Width() : m_control->Height();
+    if (size == current)
+        return;
+    if (Vertical())
+    {
+        int left = Align() == alRight ? m_control->Left() + m_control->Width() - size : m_control->Left();
+        m_control->SetBounds(left, m_control->Top(), size, m_control->Height());
+    }
+    else
+    {
+        int top = Align() == alBottom ? m_control->Top() + m_control->Height() - size : m_control->Top();
+        m_control->SetBounds(m_control->Left(), top, m_control->Width(), size);
+    }
+    OnMoved(this);
+}
+
+void TSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TGraphicControl::MouseUp(Button, Shift, X, Y);
+    if (Button == mbLeft)
+        EndDrag();
+}
+
+void TSplitter::EndDrag()
+{
+    if (m_control)
+        m_control->RemoveFreeNotification(this);
+    m_dragging = false;
+    m_control = nullptr;
+}
+
+void TSplitter::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TGraphicControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == m_control)
+    {
+        m_control = nullptr;
+        m_dragging = false;
     }
 }

@@ -72,3 +72,39 @@ private:
     TBevelShape m_shape = bsBox;
     TBevelStyle m_style = bsLowered;
 };
+
+// A bar between aligned controls that the user drags to resize the control before it: the one
+// whose edge touches the splitter's on its aligned side (above an alTop splitter, left of an alLeft
+// one). The size stays between MinSize and what leaves MinSize for the rest of the parent. The
+// parent aligns again at each step and OnMoved fires after it.
+class TSplitter : public TGraphicControl
+{
+public:
+    explicit TSplitter(TComponent* AOwner);
+
+    int MinSize() const { return m_minSize; }
+    void SetMinSize(int size) { m_minSize = size < 1 ? 1 : size; }
+    // The control the splitter resizes, found at the press (null when none touches it).
+    TControl* ResizedControl() const { return m_control; }
+
+    TNotifyEvent OnMoved;
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    TControl* FindControl() const;
+    void EndDrag();
+    bool Vertical() const { return Align() == alLeft || Align() == alRight; }
+
+    int m_minSize = 30;
+    TControl* m_control = nullptr;
+    bool m_dragging = false;
+    int m_downPos = 0;   // the press, along the splitter's axis, in the parent's coordinates
+    int m_startSize = 0; // the control's size at the press
+    int m_maxSize = 0;
+};

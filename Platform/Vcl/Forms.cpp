@@ -40,6 +40,47 @@ bool IsButtonUp(UINT message)
 {
     return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
 }
+
+bool IsFormAlive(const TCustomForm* form)
+{
+    for (int i = 0; i < Screen->FormCount(); ++i)
+    {
+        if (Screen->Forms(i) == form)
+            return true;
+    }
+    return false;
+}
+
+// Whether `control` is still in the form's tree (the handler may have freed it): found by pointer
+// from the form down, never read through.
+bool IsWithinForm(const TControl* control, const TWinControl* parent)
+{
+    if (control == parent)
+        return true;
+    for (int i = 0; i < parent->ControlCount(); ++i)
+    {
+        TControl* child = parent->Controls(i);
+        if (child == control)
+            return true;
+        if (auto* windowed = dynamic_cast<TWinControl*>(child); windowed && IsWithinForm(control, windowed))
+            return true;
+    }
+    return false;
+}
+
+// A right release nobody swallowed asks the control under it for its context menu, with the
+// point in screen coordinates and the nearest window in wParam.
+void AskForContextMenu(TCustomForm* form, TControl* target, LPARAM clientPoint)
+{
+    if (!IsFormAlive(form) || !IsWithinForm(target, form))
+        return;
+    TPoint screen = target->ClientToScreen(TPoint(GET_X_LPARAM(clientPoint), GET_Y_LPARAM(clientPoint)));
+    const TControl* window = target;
+    while (window && !dynamic_cast<const TWinControl*>(window))
+        window = window->Parent();
+    auto* handle = window ? static_cast<const TWinControl*>(window)->Handle() : nullptr;
+    target->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle), MAKELPARAM(screen.x, screen.y));
+}
 } // namespace
 
 TScreen* Screen = &TheScreen;
@@ -65,7 +106,13 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         return false;
     const auto& modal = Application->m_modalForms;
     if (!modal.empty() && modal.back() != form)
-        return false; // a modal form is up: the others take no input
+    {
+        // A modal form is up: the others take no input. A press elsewhere tells it (a menu
+        // closes then).
+        if (IsButtonDown(message))
+            modal.back()->Perform(WM_CANCELMODE, 0, 0);
+        return false;
+    }
     TControl* target = form;
     LPARAM targetParam = lParam;
     if (IsMouseMessage(message))
@@ -114,12 +161,16 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (target != form)
     {
-        target->Perform(message, wParam, targetParam);
+        LRESULT result = target->Perform(message, wParam, targetParam);
+        if (message == WM_RBUTTONUP && result == 0)
+            AskForContextMenu(form, target, targetParam);
         return true;
     }
     bool wasRouting = form->m_routing;
     form->m_routing = true;
-    form->Perform(message, wParam, targetParam);
+    LRESULT result = form->Perform(message, wParam, targetParam);
+    if (message == WM_RBUTTONUP && result == 0)
+        AskForContextMenu(form, form, targetParam);
     // The handler may have freed the form (Release waits for the queue, delete does not).
     for (int i = 0; i < Screen->FormCount(); ++i)
     {
@@ -221,9 +272,10 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle style)
 
 void TCustomForm::Resized()
 {
-    TWinControl::Resized();
+    // The buffer first: the children's resize handlers may paint.
     m_pixels.assign(static_cast<size_t>(ClientWidth()) * static_cast<size_t>(ClientHeight()), 0);
     m_dirty = ClientRect();
+    TWinControl::Resized();
     if (g_presenter)
         g_presenter->FormChanged(this);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -604,3 +606,116 @@ TEST(ControlsTest, WindowStylesAndPlacementReachTheForm)
     EXPECT_FALSE(SetWindowPos(nullptr, HWND_TOP, 0, 0, 1, 1, 0));
 }
 } // namespace
+
+namespace
+{
+// A container that records how deep its align passes nest.
+class AlignProbe : public TWinControl
+{
+public:
+    using TWinControl::TWinControl;
+    int depth = 0;
+    int deepest = 0;
+    int passes = 0;
+
+protected:
+    void AlignControls(TRect& rect) override
+    {
+        ++passes;
+        deepest = std::max(deepest, ++depth);
+        TWinControl::AlignControls(rect);
+        --depth;
+    }
+};
+} // namespace
+
+TEST(ControlsTest, AlignStacksControlsInPlacementOrderAndTheClientTakesTheRest)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* probe = new AlignProbe(&form);
+    probe->SetParent(&form);
+    probe->SetAlign(alClient);
+    EXPECT_EQ(probe->BoundsRect(), TRect(0, 0, 300, 200));
+    // Created in one order, aligned in another: the placement order decides.
+    auto* second = new Shape(&form, probe, {0, 0, 10, 30});
+    auto* first = new Shape(&form, probe, {0, 0, 10, 20});
+    auto* left = new Shape(&form, probe, {0, 0, 40, 10});
+    auto* bottom = new Shape(&form, probe, {0, 0, 10, 15});
+    auto* right = new Shape(&form, probe, {0, 0, 25, 10});
+    auto* client = new Shape(&form, probe, {0, 0, 5, 5});
+    first->SetAlign(alTop);
+    second->SetAlign(alTop);
+    client->SetAlign(alClient);
+    right->SetAlign(alRight);
+    left->SetAlign(alLeft);
+    bottom->SetAlign(alBottom);
+    EXPECT_EQ(first->BoundsRect(), TRect(0, 0, 300, 20));
+    EXPECT_EQ(second->BoundsRect(), TRect(0, 20, 300, 50));
+    EXPECT_EQ(bottom->BoundsRect(), TRect(0, 185, 300, 200));
+    EXPECT_EQ(left->BoundsRect(), TRect(0, 50, 40, 185));
+    EXPECT_EQ(right->BoundsRect(), TRect(275, 50, 300, 185));
+    EXPECT_EQ(client->BoundsRect(), TRect(40, 50, 275, 185));
+    // A hidden control takes no room; an aligned control keeps only its own size.
+    first->Hide();
+    EXPECT_EQ(second->BoundsRect(), TRect(0, 0, 300, 30));
+    left->SetBounds(100, 100, 60, 1);
+    EXPECT_EQ(left->BoundsRect(), TRect(0, 30, 60, 185));
+    EXPECT_EQ(client->BoundsRect(), TRect(60, 30, 275, 185));
+    // The parent resizes: the stack follows; too small a parent leaves no negative sizes.
+    form.SetBounds(0, 0, 400, 100);
+    EXPECT_EQ(client->BoundsRect(), TRect(60, 30, 375, 85));
+    form.SetBounds(0, 0, 50, 20);
+    EXPECT_GE(client->Width(), 0);
+    EXPECT_EQ(client->Height(), 0);
+    // Taking a control away aligns the rest again; none of this nested a pass.
+    form.SetBounds(0, 0, 300, 200);
+    second->SetParent(nullptr);
+    EXPECT_EQ(left->Top(), 0);
+    delete second;
+    EXPECT_EQ(probe->deepest, 1);
+    EXPECT_GT(probe->passes, 5);
+}
+
+TEST(ControlsTest, AnAlignPassNeverStartsInsideItself)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* probe = new AlignProbe(&form);
+    probe->SetParent(&form);
+    probe->SetBounds(0, 0, 300, 200);
+    auto* top = new TWinControl(&form);
+    top->SetParent(probe);
+    top->SetBounds(0, 0, 10, 40);
+    auto* client = new TWinControl(&form);
+    client->SetParent(probe);
+    client->SetAlign(alClient);
+    top->SetAlign(alTop);
+    // Resizing the client asks its parent to align again, from inside the pass.
+    int resizes = 0;
+    std::function<void()> grow = [&]
+    {
+        if (++resizes == 1)
+            top->SetHeight(top->Height() + 1);
+    };
+    struct Caller
+    {
+        std::function<void()>* f;
+        void Call(TObject*) { (*f)(); }
+    } caller{&grow};
+    client->OnResize = MakeClosure(&caller, &Caller::Call);
+    probe->SetHeight(300);
+    EXPECT_EQ(probe->deepest, 1);
+    EXPECT_EQ(resizes, 2); // the request made inside ran as a second pass after it
+    EXPECT_EQ(top->Height(), 41);
+    EXPECT_EQ(client->BoundsRect(), TRect(0, 41, 300, 300));
+    // A handler that asks for ever is cut off, not looped.
+    resizes = 0;
+    grow = [&]
+    {
+        ++resizes;
+        top->SetHeight(top->Height() + 1);
+    };
+    probe->SetHeight(250);
+    EXPECT_LT(resizes, 20);
+}

@@ -1,4 +1,4 @@
-// Records every message box shown while it lives instead of showing it, and answers OK.
+// Records every message box shown while it lives instead of showing it, and answers OK (or `answer`).
 #pragma once
 
 #include "Platform/Win32/Windows.h"
@@ -23,7 +23,7 @@ public:
             [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
             {
                 boxes.push_back({owner, text, caption, type});
-                return IDOK;
+                return answer;
             });
     }
     ~BoxRecorder() { Platform::SetMessageBoxHandler(m_previous); }
@@ -31,6 +31,7 @@ public:
     BoxRecorder& operator=(const BoxRecorder&) = delete;
 
     std::vector<RecordedBox> boxes;
+    int answer = IDOK; // what every box answers
 
 private:
     Platform::MessageBoxHandler m_previous;

@@ -1,0 +1,349 @@
+// Drag and drop: the registry of drop targets and the drag loop.
+#include "Platform/Shell/Ole.h"
+
+#include <map>
+#include <set>
+
+namespace
+{
+std::map<HWND, IDropTarget*>& Targets()
+{
+    static std::map<HWND, IDropTarget*> targets;
+    return targets;
+}
+
+Platform::DragDropWindows& Windows()
+{
+    static Platform::DragDropWindows windows;
+    return windows;
+}
+
+Platform::ExternalDrag& External()
+{
+    static Platform::ExternalDrag drag;
+    return drag;
+}
+
+bool g_dragRunning = false;
+
+DWORD KeyStateNow()
+{
+    DWORD state = 0;
+    if (GetKeyState(VK_LBUTTON) < 0)
+        state |= MK_LBUTTON;
+    if (GetKeyState(VK_RBUTTON) < 0)
+        state |= MK_RBUTTON;
+    if (GetKeyState(VK_MBUTTON) < 0)
+        state |= MK_MBUTTON;
+    if (GetKeyState(VK_SHIFT) < 0)
+        state |= MK_SHIFT;
+    if (GetKeyState(VK_CONTROL) < 0)
+        state |= MK_CONTROL;
+    return state;
+}
+
+// The registered window at or above the one under the point.
+HWND TargetWindowAt(POINT screen)
+{
+    Platform::DragDropWindows& windows = Windows();
+    if (!windows.WindowAt)
+        return nullptr;
+    HWND window = windows.WindowAt(screen);
+    for (int depth = 0; window && depth < 256; ++depth)
+    {
+        if (Targets().count(window))
+            return window;
+        window = windows.ParentOf ? windows.ParentOf(window) : nullptr;
+    }
+    return nullptr;
+}
+
+bool IsMouseMessage(UINT message)
+{
+    return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
+}
+
+bool IsKeyMessage(UINT message)
+{
+    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
+}
+} // namespace
+
+HRESULT RegisterDragDrop(HWND window, IDropTarget* target)
+{
+    if (!target)
+        return E_INVALIDARG;
+    if (!window || !IsWindow(window))
+        return DRAGDROP_E_INVALIDHWND;
+    auto& targets = Targets();
+    if (targets.count(window))
+        return DRAGDROP_E_ALREADYREGISTERED;
+    target->AddRef();
+    targets[window] = target;
+    return S_OK;
+}
+
+HRESULT RevokeDragDrop(HWND window)
+{
+    auto& targets = Targets();
+    auto it = targets.find(window);
+    if (it == targets.end())
+        return DRAGDROP_E_NOTREGISTERED;
+    IDropTarget* target = it->second;
+    targets.erase(it);
+    target->Release();
+    return S_OK;
+}
+
+namespace Platform
+{
+DragDropWindows SetDragDropWindows(DragDropWindows windows)
+{
+    DragDropWindows previous = std::move(Windows());
+    Windows() = std::move(windows);
+    return previous;
+}
+
+ExternalDrag SetExternalDrag(ExternalDrag drag)
+{
+    ExternalDrag previous = std::move(External());
+    External() = std::move(drag);
+    return previous;
+}
+
+bool DragLoopRunning()
+{
+    return g_dragRunning;
+}
+} // namespace Platform
+
+namespace
+{
+// One drag: where the pointer is, which target it is over, and what that target would take.
+class DragLoop
+{
+public:
+    DragLoop(IDataObject* data, IDropSource* source, DWORD okEffects)
+        : m_data(data), m_source(source), m_okEffects(okEffects)
+    {
+        m_keyState = KeyStateNow();
+        if (!(m_keyState & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)))
+            m_keyState |= MK_LBUTTON; // a drag starts with a button held
+    }
+
+    HRESULT Run(DWORD* effect)
+    {
+        for (;;)
+        {
+            HRESULT decision = m_source->QueryContinueDrag(m_escape ? TRUE : FALSE, m_keyState);
+            if (decision == DRAGDROP_S_DROP)
+                return Drop(effect);
+            if (decision == DRAGDROP_S_CANCEL || FAILED(decision))
+            {
+                Leave();
+                *effect = DROPEFFECT_NONE;
+                return DRAGDROP_S_CANCEL;
+            }
+            if (!NextInput())
+            {
+                // No input can ever come (a test's clock and no display): the drag ends.
+                Leave();
+                *effect = DROPEFFECT_NONE;
+                return DRAGDROP_S_CANCEL;
+            }
+            Track();
+            m_source->GiveFeedback(m_effect);
+        }
+    }
+
+private:
+    // Takes the next input message for the drag; other messages go on to their windows.
+    bool NextInput()
+    {
+        for (;;)
+        {
+            MSG message;
+            if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            {
+                if (IsMouseMessage(message.message))
+                {
+                    POINT client{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
+                    auto& windows = Windows();
+                    m_point = windows.ClientToScreen ? windows.ClientToScreen(message.hwnd, client) : client;
+                    DWORD buttons = static_cast<DWORD>(message.wParam) & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON |
+                                                                          MK_SHIFT | MK_CONTROL);
+                    // The button of an up message is no longer held; the message's state says so.
+                    m_keyState = buttons;
+                    m_moved = true;
+                    return true;
+                }
+                if (IsKeyMessage(message.message))
+                {
+                    if ((message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) &&
+                        message.wParam == VK_ESCAPE)
+                        m_escape = true;
+                    DWORD keys = KeyStateNow() & (MK_SHIFT | MK_CONTROL);
+                    m_keyState = (m_keyState & ~(MK_SHIFT | MK_CONTROL)) | keys;
+                    return true;
+                }
+                if (message.message == WM_QUIT)
+                {
+                    PostQuitMessage(static_cast<int>(message.wParam));
+                    m_escape = true;
+                    return true;
+                }
+                DispatchMessageW(&message);
+                continue;
+            }
+            if (Platform::TickClockIsInjected())
+            {
+                // Only what is queued can come; a second look after the pump ran.
+                WaitMessage();
+                if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE))
+                    continue;
+                return false;
+            }
+            WaitMessage();
+        }
+    }
+
+    void Track()
+    {
+        if (!m_moved)
+        {
+            if (m_target)
+                Over();
+            return;
+        }
+        HWND window = TargetWindowAt(m_point);
+        if (window && m_refused.count(window))
+            window = nullptr;
+        if (window != m_window || (!window && !m_outside))
+        {
+            Leave();
+            m_window = window;
+            if (window)
+                Enter(window);
+            else
+                m_outside = true;
+        }
+        else if (m_target)
+            Over();
+        if (!m_window)
+            Outside();
+    }
+
+    void Enter(HWND window)
+    {
+        IDropTarget* target = Targets()[window];
+        DWORD effect = m_okEffects;
+        HRESULT hr = target->DragEnter(m_data, m_keyState, POINTL{m_point.x, m_point.y}, &effect);
+        if (hr == DRAGDROP_S_CANCEL || FAILED(hr))
+        {
+            // No target for this drag.
+            m_refused.insert(window);
+            m_window = nullptr;
+            m_effect = DROPEFFECT_NONE;
+            return;
+        }
+        m_target = target;
+        m_target->AddRef();
+        m_effect = effect & m_okEffects;
+    }
+
+    void Over()
+    {
+        DWORD effect = m_okEffects;
+        m_target->DragOver(m_keyState, POINTL{m_point.x, m_point.y}, &effect);
+        m_effect = effect & m_okEffects;
+    }
+
+    void Outside()
+    {
+        auto& external = External();
+        m_effect = external.Over ? external.Over(m_data, m_point, m_keyState, m_okEffects) & m_okEffects
+                                 : DROPEFFECT_NONE;
+        m_external = external.Over != nullptr && m_effect != DROPEFFECT_NONE;
+    }
+
+    void Leave()
+    {
+        if (m_target)
+        {
+            m_target->DragLeave();
+            m_target->Release();
+            m_target = nullptr;
+        }
+        if (m_external && External().Leave)
+            External().Leave();
+        m_external = false;
+        m_window = nullptr;
+        m_outside = false;
+        m_effect = DROPEFFECT_NONE;
+    }
+
+    HRESULT Drop(DWORD* effect)
+    {
+        *effect = DROPEFFECT_NONE;
+        if (m_target)
+        {
+            DWORD dropped = m_effect;
+            IDropTarget* target = m_target;
+            m_target = nullptr;
+            HRESULT hr = target->Drop(m_data, m_keyState, POINTL{m_point.x, m_point.y}, &dropped);
+            target->Release();
+            *effect = SUCCEEDED(hr) ? dropped & m_okEffects : DROPEFFECT_NONE;
+            return *effect ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
+        }
+        if (m_external && External().Drop)
+        {
+            *effect = External().Drop(m_data, m_effect) & m_okEffects;
+            m_external = false;
+            return *effect ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
+        }
+        return DRAGDROP_S_CANCEL;
+    }
+
+    IDataObject* m_data;
+    IDropSource* m_source;
+    DWORD m_okEffects;
+    DWORD m_keyState = 0;
+    DWORD m_effect = DROPEFFECT_NONE;
+    POINT m_point{0, 0};
+    bool m_escape = false;
+    bool m_moved = false;
+    bool m_outside = false;
+    bool m_external = false;
+    HWND m_window = nullptr;
+    IDropTarget* m_target = nullptr;
+    std::set<HWND> m_refused;
+};
+} // namespace
+
+HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWORD* effect)
+{
+    if (!data || !source || !effect)
+        return E_INVALIDARG;
+    if (g_dragRunning)
+        return E_UNEXPECTED;
+    g_dragRunning = true;
+    data->AddRef();
+    source->AddRef();
+    HRESULT result = DRAGDROP_S_CANCEL;
+    try
+    {
+        DragLoop loop(data, source, okEffects);
+        result = loop.Run(effect);
+    }
+    catch (...)
+    {
+        g_dragRunning = false;
+        source->Release();
+        data->Release();
+        throw;
+    }
+    g_dragRunning = false;
+    source->Release();
+    data->Release();
+    return result;
+}

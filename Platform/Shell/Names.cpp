@@ -1,0 +1,511 @@
+// Names and paths: native bytes and wide text, id lists, special folders and file facts.
+#include "Platform/Shell/ShellDetail.h"
+
+#include <fcntl.h>
+#include <mntent.h>
+#include <unistd.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+namespace
+{
+// The length of a valid UTF-8 sequence at p (1 to 4), or 0.
+size_t Utf8Sequence(const unsigned char* p, size_t left, uint32_t& code)
+{
+    unsigned char c = p[0];
+    if (c < 0x80)
+    {
+        code = c;
+        return 1;
+    }
+    size_t n;
+    uint32_t min;
+    if ((c & 0xE0) == 0xC0)
+        n = 2, code = c & 0x1F, min = 0x80;
+    else if ((c & 0xF0) == 0xE0)
+        n = 3, code = c & 0x0F, min = 0x800;
+    else if ((c & 0xF8) == 0xF0)
+        n = 4, code = c & 0x07, min = 0x10000;
+    else
+        return 0;
+    if (n > left)
+        return 0;
+    for (size_t i = 1; i < n; ++i)
+    {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[i] & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return n;
+}
+} // namespace
+
+namespace Platform
+{
+std::u16string WideName(const std::string& bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t left = bytes.size();
+    while (left)
+    {
+        uint32_t code;
+        size_t n = Utf8Sequence(p, left, code);
+        if (n == 0)
+        {
+            // A byte that is not UTF-8 keeps its value in a lone low surrogate.
+            out.push_back(static_cast<char16_t>(0xDC00 + *p));
+            ++p, --left;
+            continue;
+        }
+        if (code >= 0x10000)
+        {
+            code -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        }
+        else
+            out.push_back(static_cast<char16_t>(code));
+        p += n, left -= n;
+    }
+    return out;
+}
+
+std::string NativeName(const WCHAR* text, size_t length)
+{
+    std::string out;
+    if (!text)
+        return out;
+    if (length == std::u16string::npos)
+        length = std::char_traits<char16_t>::length(text);
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i)
+    {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+        {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        else if (c >= 0xDC80 && c <= 0xDCFF)
+        {
+            out.push_back(static_cast<char>(c - 0xDC00));
+            continue;
+        }
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+        else if (c < 0x800)
+        {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+        else if (c < 0x10000)
+        {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+        else
+        {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+} // namespace Platform
+
+namespace ShellDetail
+{
+bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items)
+{
+    items.clear();
+    if (!list)
+        return true;
+    auto* p = reinterpret_cast<const BYTE*>(list);
+    for (size_t guard = 0; guard < 4096; ++guard)
+    {
+        WORD cb;
+        std::memcpy(&cb, p, sizeof cb);
+        if (cb == 0)
+            return true;
+        if (cb < 3)
+            return false;
+        items.push_back(Item{p[2], std::string(reinterpret_cast<const char*>(p + 3), cb - 3u)});
+        p += cb;
+    }
+    return false;
+}
+
+size_t IdListBytes(LPCITEMIDLIST list)
+{
+    if (!list)
+        return 0;
+    auto* p = reinterpret_cast<const BYTE*>(list);
+    size_t total = 0;
+    for (;;)
+    {
+        WORD cb;
+        std::memcpy(&cb, p + total, sizeof cb);
+        if (cb == 0)
+            return total;
+        total += cb;
+    }
+}
+
+LPITEMIDLIST MakeIdList(const std::vector<Item>& items)
+{
+    size_t total = 2;
+    for (const Item& item : items)
+        total += 3 + item.bytes.size();
+    auto* p = static_cast<BYTE*>(CoTaskMemAlloc(total));
+    if (!p)
+        return nullptr;
+    BYTE* at = p;
+    for (const Item& item : items)
+    {
+        WORD cb = static_cast<WORD>(3 + item.bytes.size());
+        std::memcpy(at, &cb, 2);
+        at[2] = item.kind;
+        std::memcpy(at + 3, item.bytes.data(), item.bytes.size());
+        at += cb;
+    }
+    at[0] = at[1] = 0;
+    return reinterpret_cast<LPITEMIDLIST>(p);
+}
+
+std::string HomePath()
+{
+    const char* home = std::getenv("HOME");
+    return home && home[0] == '/' ? std::string(home) : std::string("/");
+}
+
+std::vector<std::string> DriveRoots()
+{
+    std::vector<std::string> roots{"/"};
+    if (FILE* mounts = setmntent("/proc/self/mounts", "r"))
+    {
+        while (mntent* entry = getmntent(mounts))
+        {
+            std::string dir = entry->mnt_dir;
+            for (const char* prefix : {"/media/", "/mnt/", "/run/media/"})
+                if (dir.rfind(prefix, 0) == 0 && dir.size() > std::strlen(prefix) &&
+                    std::find(roots.begin(), roots.end(), dir) == roots.end())
+                    roots.push_back(dir);
+        }
+        endmntent(mounts);
+    }
+    std::sort(roots.begin() + 1, roots.end());
+    return roots;
+}
+
+Location Locate(const std::vector<Item>& items)
+{
+    Location where;
+    if (items.empty())
+    {
+        where.place = Place::Desktop;
+        return where;
+    }
+    if (items[0].kind != SHELL_ITEM_VIRTUAL || items[0].bytes.size() != 1)
+        return where;
+    size_t next = 1;
+    switch (static_cast<BYTE>(items[0].bytes[0]))
+    {
+    case CSIDL_DRIVES:
+        if (items.size() == 1)
+        {
+            where.place = Place::Drives;
+            return where;
+        }
+        if (items[1].kind != SHELL_ITEM_FOLDER || items[1].bytes.empty() || items[1].bytes[0] != '/')
+            return where;
+        where.path = items[1].bytes;
+        next = 2;
+        break;
+    case CSIDL_PERSONAL:
+        if (items.size() == 1)
+        {
+            where.place = Place::Personal;
+            return where;
+        }
+        where.path = HomePath();
+        break;
+    case CSIDL_CONTROLS:
+        where.place = items.size() == 1 ? Place::Controls : Place::Invalid;
+        return where;
+    case CSIDL_NETWORK:
+        where.place = items.size() == 1 ? Place::Network : Place::Invalid;
+        return where;
+    default:
+        return where;
+    }
+    for (size_t i = next; i < items.size(); ++i)
+    {
+        const Item& item = items[i];
+        bool isFile = item.kind == SHELL_ITEM_FILE;
+        // A name is one component: no '/', not empty, not a step up or in place.
+        if ((!isFile && item.kind != SHELL_ITEM_FOLDER) || item.bytes.empty() ||
+            item.bytes.find('/') != std::string::npos || item.bytes.find('\0') != std::string::npos ||
+            item.bytes == "." || item.bytes == ".." || (isFile && i + 1 != items.size()))
+        {
+            where.path.clear();
+            return where;
+        }
+        if (where.path.back() != '/')
+            where.path += '/';
+        where.path += item.bytes;
+        where.lastIsFile = isFile;
+    }
+    where.place = Place::Path;
+    return where;
+}
+
+Location Locate(LPCITEMIDLIST list)
+{
+    std::vector<Item> items;
+    if (!SplitIdList(list, items))
+        return Location{};
+    return Locate(items);
+}
+
+std::u16string ItemDisplayName(const Item& item)
+{
+    if (item.kind == SHELL_ITEM_VIRTUAL && item.bytes.size() == 1)
+    {
+        switch (static_cast<BYTE>(item.bytes[0]))
+        {
+        case CSIDL_DRIVES:
+            return u"Computer";
+        case CSIDL_CONTROLS:
+            return u"Control Panel";
+        case CSIDL_PERSONAL:
+            return u"Home";
+        case CSIDL_NETWORK:
+            return u"Network";
+        default:
+            return u"Desktop";
+        }
+    }
+    return Platform::WideName(item.bytes);
+}
+
+namespace
+{
+bool WritableByUs(const struct stat& st)
+{
+    uid_t uid = geteuid();
+    if (uid == 0)
+        return true;
+    if (st.st_uid == uid)
+        return st.st_mode & S_IWUSR;
+    gid_t groups[256];
+    int count = getgroups(256, groups);
+    bool inGroup = st.st_gid == getegid();
+    for (int i = 0; i < count && !inGroup; ++i)
+        inGroup = groups[i] == st.st_gid;
+    if (inGroup)
+        return st.st_mode & S_IWGRP;
+    return st.st_mode & S_IWOTH;
+}
+
+Facts FromStat(const struct stat& st, bool isLink)
+{
+    Facts facts;
+    facts.valid = true;
+    facts.isLink = isLink;
+    facts.isDirectory = S_ISDIR(st.st_mode);
+    facts.isRegular = S_ISREG(st.st_mode);
+    facts.readOnly = !WritableByUs(st);
+    facts.size = facts.isRegular ? static_cast<uint64_t>(st.st_size) : 0;
+    facts.mtimeSeconds = st.st_mtim.tv_sec;
+    facts.mtimeNanoseconds = st.st_mtim.tv_nsec;
+    return facts;
+}
+} // namespace
+
+Facts FactsOf(int directoryFd, const std::string& name)
+{
+    struct stat st;
+    if (fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Facts{};
+    if (!S_ISLNK(st.st_mode))
+        return FromStat(st, false);
+    struct stat target;
+    if (fstatat(directoryFd, name.c_str(), &target, 0) == 0)
+        return FromStat(target, true);
+    return FromStat(st, true);
+}
+
+Facts FactsOfPath(const std::string& path)
+{
+    return FactsOf(AT_FDCWD, path);
+}
+
+DWORD FileAttributes(const std::string& name, const Facts& facts)
+{
+    DWORD attributes = 0;
+    if (facts.isDirectory)
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    if (!name.empty() && name[0] == '.')
+        attributes |= FILE_ATTRIBUTE_HIDDEN;
+    if (facts.readOnly)
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    if (!facts.isDirectory && !facts.isRegular)
+        attributes |= FILE_ATTRIBUTE_SYSTEM;
+    if (facts.isLink)
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    if (attributes == 0)
+        attributes = FILE_ATTRIBUTE_NORMAL;
+    return attributes;
+}
+
+bool HasSubfolder(const std::string& path)
+{
+    DIR* dir = opendir(path.c_str());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (dirent* entry = readdir(dir))
+    {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (entry->d_type == DT_DIR)
+            found = true;
+        else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+            found = FactsOf(dirfd(dir), entry->d_name).isDirectory;
+        if (found)
+            break;
+    }
+    closedir(dir);
+    return found;
+}
+
+std::u16string TypeNameOf(const Item& item)
+{
+    if (item.kind != SHELL_ITEM_FILE)
+        return u"File folder";
+    size_t dot = item.bytes.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == item.bytes.size())
+        return u"File";
+    std::u16string ext = Platform::WideName(item.bytes.substr(dot + 1));
+    for (char16_t& c : ext)
+        c = ToUpperWide(c);
+    return ext + u" File";
+}
+
+int IconOf(const Item& item, const Facts* facts)
+{
+    if (item.kind == SHELL_ITEM_VIRTUAL && item.bytes.size() == 1)
+    {
+        switch (static_cast<BYTE>(item.bytes[0]))
+        {
+        case CSIDL_DRIVES:
+            return SI_COMPUTER;
+        case CSIDL_CONTROLS:
+            return SI_CONTROLS;
+        case CSIDL_PERSONAL:
+            return SI_HOME;
+        case CSIDL_NETWORK:
+            return SI_NETWORK;
+        default:
+            return SI_DESKTOP;
+        }
+    }
+    if (item.kind == SHELL_ITEM_FOLDER && !item.bytes.empty() && item.bytes[0] == '/')
+        return SI_DRIVE;
+    if (facts && facts->isLink)
+        return SI_LINK;
+    return item.kind == SHELL_ITEM_FOLDER ? SI_FOLDER : SI_FILE;
+}
+} // namespace ShellDetail
+
+// ---- Time ------------------------------------------------------------------------------------
+
+namespace
+{
+constexpr int64_t UnixEpochAsFileTime = 116444736000000000LL; // 1970-01-01 in 100 ns since 1601
+
+int64_t ToInt(const FILETIME& t)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+FILETIME FromInt(int64_t v)
+{
+    auto u = static_cast<uint64_t>(v);
+    return FILETIME{static_cast<DWORD>(u & 0xFFFFFFFFu), static_cast<DWORD>(u >> 32)};
+}
+} // namespace
+
+FILETIME FileTimeFromUnix(int64_t seconds, long nanoseconds)
+{
+    return FromInt(UnixEpochAsFileTime + seconds * 10000000LL + nanoseconds / 100);
+}
+
+BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localTime)
+{
+    if (!fileTime || !localTime)
+        return FALSE;
+    int64_t v = ToInt(*fileTime);
+    if (v < 0)
+        return FALSE;
+    time_t seconds = static_cast<time_t>((v - UnixEpochAsFileTime) / 10000000LL);
+    tm local{};
+    if (!localtime_r(&seconds, &local))
+        return FALSE;
+    *localTime = FromInt(v + static_cast<int64_t>(local.tm_gmtoff) * 10000000LL);
+    return TRUE;
+}
+
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime)
+{
+    if (!fileTime || !systemTime)
+        return FALSE;
+    int64_t v = ToInt(*fileTime);
+    if (v < 0)
+        return FALSE;
+    int64_t units = v - UnixEpochAsFileTime;
+    int64_t seconds = units >= 0 ? units / 10000000LL : -((-units + 9999999) / 10000000LL);
+    int64_t rest = units - seconds * 10000000LL;
+    time_t t = static_cast<time_t>(seconds);
+    tm utc{};
+    if (!gmtime_r(&t, &utc) || utc.tm_year + 1900 > 30827)
+        return FALSE;
+    systemTime->wYear = static_cast<WORD>(utc.tm_year + 1900);
+    systemTime->wMonth = static_cast<WORD>(utc.tm_mon + 1);
+    systemTime->wDayOfWeek = static_cast<WORD>(utc.tm_wday);
+    systemTime->wDay = static_cast<WORD>(utc.tm_mday);
+    systemTime->wHour = static_cast<WORD>(utc.tm_hour);
+    systemTime->wMinute = static_cast<WORD>(utc.tm_min);
+    systemTime->wSecond = static_cast<WORD>(utc.tm_sec);
+    systemTime->wMilliseconds = static_cast<WORD>(rest / 10000);
+    return TRUE;
+}
+
+BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, FILETIME* fileTime)
+{
+    if (!systemTime || !fileTime || systemTime->wMonth < 1 || systemTime->wMonth > 12)
+        return FALSE;
+    tm utc{};
+    utc.tm_year = systemTime->wYear - 1900;
+    utc.tm_mon = systemTime->wMonth - 1;
+    utc.tm_mday = systemTime->wDay;
+    utc.tm_hour = systemTime->wHour;
+    utc.tm_min = systemTime->wMinute;
+    utc.tm_sec = systemTime->wSecond;
+    time_t seconds = timegm(&utc);
+    *fileTime = FileTimeFromUnix(seconds, static_cast<long>(systemTime->wMilliseconds) * 1000000L);
+    return TRUE;
+}

@@ -1,0 +1,141 @@
+#include "Platform/Vcl/Menus.h"
+
+#include "Platform/Vcl/ExtCtrls.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<std::string> g_log;
+
+struct Item
+{
+    std::string name;
+    void Click(TObject*) { g_log.push_back("click " + name); }
+};
+
+// Drives the menu while it shows, then checks it closed.
+struct MenuScript
+{
+    std::function<void(TPopupMenuWindow*)> steps;
+    void Show(TObject* sender)
+    {
+        TPopupMenuWindow* window = static_cast<TPopupMenu*>(sender)->Window();
+        g_log.push_back("shown at " + std::to_string(window->Left()) + "," + std::to_string(window->Top()));
+        steps(window);
+        if (window->ModalResult() == mrNone)
+        {
+            ADD_FAILURE() << "the menu is still open";
+            window->SetModalResult(mrCancel);
+        }
+    }
+};
+
+class Swallower : public TGraphicControl
+{
+public:
+    using TGraphicControl::TGraphicControl;
+
+protected:
+    void Dispatch(TMessage& Message) override
+    {
+        TGraphicControl::Dispatch(Message);
+        if (Message.Msg == WM_RBUTTONUP)
+            Message.Result = 1;
+    }
+};
+
+LPARAM RowPoint(TPopupMenuWindow* window, int row)
+{
+    return MAKELPARAM(10, 2 + row * window->RowHeight() + window->RowHeight() / 2);
+}
+} // namespace
+
+TEST(MenusTest, RightReleaseOpensTheMenuOfTheControlUnderItAndAChoiceClicks)
+{
+    g_log.clear();
+    TForm form(nullptr);
+    form.SetBounds(100, 50, 300, 200);
+    form.Show();
+    TPopupMenu menu(nullptr);
+    Item items[] = {{"one"}, {"two"}, {"three"}};
+    for (Item& i : items)
+    {
+        auto* item = new TMenuItem(&menu);
+        item->SetCaption(UnicodeString(std::u16string(i.name.begin(), i.name.end())));
+        item->OnClick = MakeClosure(&i, &Item::Click);
+        menu.Items()->Add(item);
+    }
+    menu.Items()->Items(2)->SetEnabled(false);
+    MenuScript script;
+    menu.OnShow = MakeClosure(&script, &MenuScript::Show);
+    // A graphic control inside a panel: the release reaches it, and the panel's menu pops up.
+    auto* panel = new TWinControl(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(20, 10, 200, 150);
+    panel->SetPopupMenu(&menu);
+    auto* bevel = new TBevel(&form);
+    bevel->SetParent(panel);
+    bevel->SetBounds(10, 10, 50, 50);
+
+    script.steps = [](TPopupMenuWindow* window)
+    {
+        Vcl::RouteInput(window, WM_MOUSEMOVE, 0, RowPoint(window, 1));
+        EXPECT_EQ(window->HotIndex(), 1);
+        Vcl::RouteInput(window, WM_LBUTTONDOWN, MK_LBUTTON, RowPoint(window, 1));
+        Vcl::RouteInput(window, WM_LBUTTONUP, 0, RowPoint(window, 1));
+    };
+    Vcl::RouteInput(&form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(45, 30));
+    Vcl::RouteInput(&form, WM_RBUTTONUP, 0, MAKELPARAM(45, 30));
+    ASSERT_EQ(g_log, (std::vector<std::string>{"shown at 145,80", "click two"}));
+    EXPECT_EQ(menu.PopupComponent(), panel);
+    EXPECT_EQ(menu.Window(), nullptr);
+
+    // Keys: Escape closes without a choice; arrows and Enter choose, skipping nothing but a
+    // disabled row cannot be chosen.
+    g_log.clear();
+    auto key = [](TPopupMenuWindow* window, WORD k)
+    {
+        Vcl::RouteInput(window, WM_KEYDOWN, k, 0);
+        Vcl::RouteInput(window, WM_KEYUP, k, 0);
+    };
+    script.steps = [&](TPopupMenuWindow* window) { key(window, VK_ESCAPE); };
+    menu.Popup(10, 10);
+    script.steps = [&](TPopupMenuWindow* window)
+    {
+        key(window, VK_UP); // wraps to the last, disabled row
+        EXPECT_EQ(window->HotIndex(), 2);
+        key(window, VK_RETURN);
+        EXPECT_EQ(window->ModalResult(), mrNone);
+        key(window, VK_DOWN);
+        key(window, VK_RETURN);
+    };
+    menu.Popup(10, 10);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"shown at 10,10", "shown at 10,10", "click one"}));
+
+    // A press on another form closes the menu; a menu near the screen's corner opens inward.
+    g_log.clear();
+    script.steps = [&](TPopupMenuWindow*) { Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)); };
+    menu.Popup(Screen->Width - 1, Screen->Height - 1);
+    ASSERT_EQ(g_log.size(), 1u);
+    EXPECT_NE(g_log[0], "shown at " + std::to_string(Screen->Width - 1) + "," + std::to_string(Screen->Height - 1));
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+
+    // A control that swallows its right release gets no menu; a freed menu is forgotten.
+    g_log.clear();
+    auto* swallower = new Swallower(&form);
+    swallower->SetParent(panel);
+    swallower->SetBounds(100, 10, 50, 50);
+    Vcl::RouteInput(&form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(130, 30));
+    Vcl::RouteInput(&form, WM_RBUTTONUP, 0, MAKELPARAM(130, 30));
+    EXPECT_TRUE(g_log.empty());
+    {
+        TPopupMenu shortLived(nullptr);
+        bevel->SetPopupMenu(&shortLived);
+    }
+    EXPECT_EQ(bevel->PopupMenu(), nullptr);
+}

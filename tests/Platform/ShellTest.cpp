@@ -1,0 +1,585 @@
+// The shell layer: names, the namespace, file operations that lose nothing, change notifications,
+// opening files, the OLE clipboard and the drag loop.
+#include "Platform/Shell/ShlObj.h"
+
+#include "tests/support/ManualClock.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WholeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+std::u16string W(const std::string& native)
+{
+    return Platform::WideName(native);
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A double-NUL-ended list.
+std::u16string List(std::initializer_list<std::string> paths)
+{
+    std::u16string list;
+    for (const std::string& p : paths)
+    {
+        list += W(p);
+        list.push_back(0);
+    }
+    list.push_back(0);
+    return list;
+}
+
+int FileOp(UINT function, const std::u16string& from, const std::u16string& to, FILEOP_FLAGS flags,
+           BOOL* aborted = nullptr)
+{
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = function;
+    op.pFrom = from.c_str();
+    op.pTo = to.empty() ? nullptr : to.c_str();
+    op.fFlags = flags;
+    int rc = SHFileOperationW(&op);
+    if (aborted)
+        *aborted = op.fAnyOperationsAborted;
+    return rc;
+}
+
+// Sets an environment variable for the scope.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old, m_had = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            setenv(m_name, m_old.c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+LPITEMIDLIST Parse(const std::string& path)
+{
+    IShellFolder* desktop = nullptr;
+    EXPECT_EQ(SHGetDesktopFolder(&desktop), S_OK);
+    std::u16string wide = W(path);
+    LPITEMIDLIST list = nullptr;
+    HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, wide.data(), nullptr, &list, nullptr);
+    desktop->Release();
+    return SUCCEEDED(hr) ? list : nullptr;
+}
+
+std::string PathOf(LPCITEMIDLIST list)
+{
+    WCHAR buffer[MAX_PATH];
+    if (!SHGetPathFromIDListW(list, buffer))
+        return {};
+    return Platform::NativeName(buffer);
+}
+
+// Bytes of an id list without its terminator.
+size_t ListBytes(LPCITEMIDLIST list)
+{
+    size_t total = 0;
+    for (;;)
+    {
+        WORD cb;
+        std::memcpy(&cb, reinterpret_cast<const BYTE*>(list) + total, 2);
+        if (cb == 0)
+            return total;
+        total += cb;
+    }
+}
+
+LPITEMIDLIST Joined(LPCITEMIDLIST a, LPCITEMIDLIST b)
+{
+    size_t na = ListBytes(a), nb = ListBytes(b);
+    auto* p = static_cast<BYTE*>(CoTaskMemAlloc(na + nb + 2));
+    std::memcpy(p, a, na);
+    std::memcpy(p + na, b, nb + 2);
+    return reinterpret_cast<LPITEMIDLIST>(p);
+}
+
+std::vector<std::u16string> ChildNames(IShellFolder* folder, DWORD flags)
+{
+    std::vector<std::u16string> names;
+    IEnumIDList* e = nullptr;
+    if (folder->EnumObjects(nullptr, flags, &e) != S_OK)
+        return names;
+    LPITEMIDLIST id;
+    ULONG got;
+    while (e->Next(1, &id, &got) == S_OK)
+    {
+        STRRET name;
+        folder->GetDisplayNameOf(id, SHGDN_NORMAL, &name);
+        names.push_back(name.pOleStr);
+        CoTaskMemFree(name.pOleStr);
+        CoTaskMemFree(id);
+    }
+    e->Release();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+} // namespace
+
+TEST(ShellNamesTest, BytesThatAreNotUtf8SurviveTheRoundTrip)
+{
+    std::string name = "caf\xE9-\xFF\xC3\xA9.txt"; // Latin-1 e-acute, a stray byte, then real UTF-8
+    std::u16string wide = W(name);
+    EXPECT_EQ(wide, std::u16string(u"caf\xDCE9-\xDCFF\u00E9.txt"));
+    EXPECT_EQ(Platform::NativeName(wide.c_str()), name);
+    // A real surrogate pair is a character, not two escaped bytes.
+    EXPECT_EQ(Platform::NativeName(u"\U0001F600"), "\xF0\x9F\x98\x80");
+}
+
+TEST(ShellNamespaceTest, DesktopHoldsFourFoldersAndPathsRoundTrip)
+{
+    IShellFolder* desktop = nullptr;
+    ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
+    IEnumIDList* e = nullptr;
+    ASSERT_EQ(desktop->EnumObjects(nullptr, SHCONTF_FOLDERS, &e), S_OK);
+    std::vector<std::u16string> order;
+    LPITEMIDLIST id;
+    ULONG got;
+    while (e->Next(1, &id, &got) == S_OK)
+    {
+        STRRET name;
+        desktop->GetDisplayNameOf(id, SHGDN_NORMAL, &name);
+        order.push_back(name.pOleStr);
+        CoTaskMemFree(name.pOleStr);
+        // The control panel and the network are empty; the others have subfolders.
+        ULONG attributes = SFGAO_HASSUBFOLDER | SFGAO_FOLDER;
+        LPCITEMIDLIST one = id;
+        desktop->GetAttributesOf(1, &one, &attributes);
+        bool empty = order.back() == u"Control Panel" || order.back() == u"Network";
+        EXPECT_EQ(attributes, empty ? SFGAO_FOLDER : SFGAO_FOLDER | SFGAO_HASSUBFOLDER);
+        CoTaskMemFree(id);
+    }
+    e->Release();
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"Computer", u"Control Panel", u"Home", u"Network"}));
+
+    TempDir dir("shellns");
+    fs::create_directories(dir / "a" / "b");
+    std::string path = (dir / "a" / "b").string();
+    LPITEMIDLIST list = Parse(path + "/../b/.");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(PathOf(list), path);
+    CoTaskMemFree(list);
+    // Only absolute paths, and only what exists.
+    EXPECT_EQ(Parse("relative/path"), nullptr);
+    EXPECT_EQ(Parse(path + "/missing"), nullptr);
+
+    LPITEMIDLIST controls = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_CONTROLS, &controls), S_OK);
+    EXPECT_EQ(PathOf(controls), "");
+    CoTaskMemFree(controls);
+    desktop->Release();
+}
+
+TEST(ShellNamespaceTest, FolderItemsCarryTheirAttributesAndTypes)
+{
+    TempDir dir("shellattr");
+    WriteFile(dir / "plain.txt", "12345");
+    WriteFile(dir / ".hidden", "");
+    WriteFile(dir / "noext", "");
+    fs::create_directory(dir / "sub");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::string odd = "odd\xFFname";
+    WriteFile(dir / odd, "x");
+
+    IShellFolder* desktop = nullptr;
+    SHGetDesktopFolder(&desktop);
+    LPITEMIDLIST list = Parse(dir.Path().string());
+    IShellFolder* folder = nullptr;
+    ASSERT_EQ(desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)), S_OK);
+    EXPECT_EQ(ChildNames(folder, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS),
+              (std::vector<std::u16string>{u"noext", W(odd), u"pipe", u"plain.txt", u"sub"}));
+    EXPECT_EQ(ChildNames(folder, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN).size(), 6u);
+
+    IEnumIDList* e = nullptr;
+    folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, &e);
+    LPITEMIDLIST id;
+    ULONG got;
+    int seen = 0;
+    while (e->Next(1, &id, &got) == S_OK)
+    {
+        WIN32_FIND_DATAW find;
+        ASSERT_EQ(SHGetDataFromIDListW(folder, id, SHGDFIL_FINDDATA, &find, sizeof find), S_OK);
+        std::u16string name = find.cFileName;
+        LPITEMIDLIST absolute = Joined(list, id);
+        SHFILEINFOW info{};
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_TYPENAME);
+        std::u16string type = info.szTypeName;
+        if (name == u"plain.txt")
+        {
+            EXPECT_EQ(find.nFileSizeLow, 5u);
+            EXPECT_EQ(type, u"TXT File");
+            ++seen;
+        }
+        else if (name == u".hidden")
+        {
+            EXPECT_TRUE(find.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+            EXPECT_EQ(type, u"File"); // a leading dot is no extension
+            ++seen;
+        }
+        else if (name == u"sub")
+        {
+            EXPECT_TRUE(find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+            EXPECT_EQ(type, u"File folder");
+            ++seen;
+        }
+        else if (name == u"pipe")
+        {
+            EXPECT_TRUE(find.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM);
+            ++seen;
+        }
+        else if (name == W(odd))
+        {
+            // The escaped name leads back to the very file.
+            EXPECT_EQ(PathOf(absolute), (dir / odd).string());
+            ++seen;
+        }
+        CoTaskMemFree(absolute);
+        CoTaskMemFree(id);
+    }
+    EXPECT_EQ(seen, 5);
+    e->Release();
+    folder->Release();
+    CoTaskMemFree(list);
+    desktop->Release();
+}
+
+TEST(ShellFileOperationTest, LinksAreNeverFollowed)
+{
+    TempDir dir("shelllink");
+    fs::create_directories(dir / "outside");
+    WriteFile(dir / "outside" / "precious", "keep me");
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src" / "own", "own bytes");
+    fs::create_directory_symlink(dir / "outside", dir / "src" / "link");
+    fs::create_directory(dir / "copies");
+    fs::create_directory(dir / "moved");
+    BoxRecorder boxes;
+
+    ASSERT_EQ(FileOp(FO_COPY, List({(dir / "src").string()}), List({(dir / "copies").string()}), 0), 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "copies" / "src" / "link"));
+    EXPECT_EQ(fs::read_symlink(dir / "copies" / "src" / "link"), dir / "outside");
+    EXPECT_EQ(ReadFile(dir / "copies" / "src" / "own"), "own bytes");
+
+    ASSERT_EQ(FileOp(FO_MOVE, List({(dir / "copies" / "src").string()}), List({(dir / "moved").string()}), 0), 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "moved" / "src" / "link"));
+    EXPECT_FALSE(fs::exists(dir / "copies" / "src"));
+
+    ASSERT_EQ(FileOp(FO_DELETE, List({(dir / "moved" / "src").string(), (dir / "src").string()}), u"",
+                     FOF_NOCONFIRMATION),
+              0);
+    EXPECT_FALSE(fs::exists(dir / "src"));
+    EXPECT_EQ(ReadFile(dir / "outside" / "precious"), "keep me");
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(ShellFileOperationTest, NamesThatAreNotUtf8CopyAndDelete)
+{
+    TempDir dir("shellodd");
+    std::string odd = "r\xE9sum\xE9.doc";
+    WriteFile(dir / odd, "latin-1 name");
+    fs::create_directory(dir / "to");
+    std::u16string from = List({(dir / odd).string()});
+    ASSERT_EQ(FileOp(FO_COPY, from, List({(dir / "to").string()}), 0), 0);
+    EXPECT_EQ(ReadFile(dir / "to" / odd), "latin-1 name");
+    ASSERT_EQ(FileOp(FO_DELETE, List({(dir / "to" / odd).string(), (dir / odd).string()}), u"", FOF_NOCONFIRMATION),
+              0);
+    EXPECT_FALSE(fs::exists(dir / odd));
+    EXPECT_TRUE(fs::is_empty(dir / "to"));
+}
+
+TEST(ShellFileOperationTest, AFailedReplacementLeavesTheTargetWhole)
+{
+    TempDir dir("shellfsize");
+    WriteFile(dir / "big", std::string(64 * 1024, 'n'));
+    fs::create_directory(dir / "to");
+    WriteFile(dir / "to" / "big", "the old target");
+    BoxRecorder boxes;
+    boxes.answer = IDYES; // replace it
+
+    // Writes past 4 KiB fail (the signal ignored, so the write reports EFBIG).
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int rc = FileOp(FO_COPY, List({(dir / "big").string()}), List({(dir / "to").string()}), 0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldSignal);
+
+    EXPECT_NE(rc, 0);
+    EXPECT_EQ(ReadFile(dir / "to" / "big"), "the old target");
+    // Nothing half-written stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "to"), fs::directory_iterator()), 1);
+    ASSERT_EQ(boxes.boxes.size(), 2u); // the question, then the error
+    EXPECT_EQ(boxes.boxes[0].caption, u"Confirm Replace");
+    EXPECT_EQ(boxes.boxes[1].caption, u"Error Copying File or Folder");
+}
+
+TEST(ShellFileOperationTest, AMoveBetweenFileSystemsKeepsEveryByte)
+{
+    TempDir dir("shellxdev");
+    struct stat a, b;
+    if (stat(dir.Path().c_str(), &a) != 0 || stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    std::string other = "/dev/shm/kelvane-shell-XXXXXX";
+    ASSERT_NE(mkdtemp(other.data()), nullptr);
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i)
+        bytes.push_back(static_cast<char>((static_cast<uint32_t>(i) * 7919u) >> 3));
+    fs::create_directories(dir / "tree" / "inner");
+    WriteFile(dir / "tree" / "inner" / "data.bin", bytes);
+    WriteFile(dir / "single", "one file");
+    fs::create_symlink("inner/data.bin", dir / "tree" / "alias");
+
+    int rc = FileOp(FO_MOVE, List({(dir / "tree").string(), (dir / "single").string()}), List({other}), 0);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadFile(fs::path(other) / "tree" / "inner" / "data.bin"), bytes);
+    EXPECT_EQ(ReadFile(fs::path(other) / "single"), "one file");
+    EXPECT_EQ(fs::read_symlink(fs::path(other) / "tree" / "alias"), "inner/data.bin");
+    EXPECT_FALSE(fs::exists(dir / "tree"));
+    EXPECT_FALSE(fs::exists(dir / "single"));
+    fs::remove_all(other);
+}
+
+TEST(ShellFileOperationTest, DeleteAsksAndTrashesWithARecord)
+{
+    TempDir dir("shelltrash");
+    ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+    WriteFile(dir / "doomed name.txt", "still here");
+    BoxRecorder boxes;
+    boxes.answer = IDNO;
+    BOOL aborted = FALSE;
+    EXPECT_NE(FileOp(FO_DELETE, List({(dir / "doomed name.txt").string()}), u"", FOF_ALLOWUNDO, &aborted), 0);
+    EXPECT_TRUE(aborted);
+    EXPECT_TRUE(fs::exists(dir / "doomed name.txt"));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, u"Are you sure you want to move \"doomed name.txt\" to the Trash?");
+
+    boxes.answer = IDYES;
+    ASSERT_EQ(FileOp(FO_DELETE, List({(dir / "doomed name.txt").string()}), u"", FOF_ALLOWUNDO), 0);
+    EXPECT_FALSE(fs::exists(dir / "doomed name.txt"));
+    fs::path trash = dir / "data" / "Trash";
+    EXPECT_EQ(ReadFile(trash / "files" / "doomed name.txt"), "still here");
+    std::string info = ReadFile(trash / "info" / "doomed name.txt.trashinfo");
+    EXPECT_EQ(info.rfind("[Trash Info]\nPath=", 0), 0u);
+    EXPECT_NE(info.find("/doomed%20name.txt\nDeletionDate="), std::string::npos);
+
+    // A second one of that name goes beside it.
+    WriteFile(dir / "doomed name.txt", "second");
+    ASSERT_EQ(FileOp(FO_DELETE, List({(dir / "doomed name.txt").string()}), u"", FOF_ALLOWUNDO), 0);
+    EXPECT_EQ(ReadFile(trash / "files" / "doomed name.txt.2"), "second");
+    EXPECT_TRUE(fs::exists(trash / "info" / "doomed name.txt.2.trashinfo"));
+}
+
+TEST(ShellFileOperationTest, RefusesWhatWouldLoseOrTangleFiles)
+{
+    TempDir dir("shellrefuse");
+    fs::create_directories(dir / "folder" / "inner");
+    WriteFile(dir / "folder" / "file.txt", "original");
+    WriteFile(dir / "other.txt", "other");
+    BoxRecorder boxes;
+
+    // A folder into itself.
+    EXPECT_NE(FileOp(FO_COPY, List({(dir / "folder").string()}), List({(dir / "folder" / "inner").string()}), 0), 0);
+    EXPECT_NE(FileOp(FO_MOVE, List({(dir / "folder").string()}), List({(dir / "folder" / "inner").string()}), 0), 0);
+    EXPECT_TRUE(fs::is_empty(dir / "folder" / "inner"));
+    // Relative paths are no paths.
+    EXPECT_NE(FileOp(FO_DELETE, List({"folder/file.txt"}), u"", FOF_NOCONFIRMATION), 0);
+    EXPECT_TRUE(fs::exists(dir / "folder" / "file.txt"));
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    for (const RecordedBox& box : boxes.boxes)
+        EXPECT_EQ(box.type, MB_OK | MB_ICONERROR);
+
+    // A copy onto itself gets a name of its own.
+    ASSERT_EQ(FileOp(FO_COPY, List({(dir / "other.txt").string()}), List({dir.Path().string()}), 0), 0);
+    ASSERT_EQ(FileOp(FO_COPY, List({(dir / "other.txt").string()}), List({dir.Path().string()}), 0), 0);
+    EXPECT_EQ(ReadFile(dir / "other - Copy.txt"), "other");
+    EXPECT_EQ(ReadFile(dir / "other - Copy (2).txt"), "other");
+
+    // An existing target asks; No skips it and keeps both.
+    boxes.boxes.clear();
+    boxes.answer = IDNO;
+    WriteFile(dir / "folder" / "other.txt", "in the way");
+    BOOL aborted = FALSE;
+    EXPECT_EQ(FileOp(FO_MOVE, List({(dir / "other.txt").string()}), List({(dir / "folder").string()}), 0, &aborted), 0);
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(ReadFile(dir / "folder" / "other.txt"), "in the way");
+    EXPECT_EQ(ReadFile(dir / "other.txt"), "other");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, u"Confirm Replace");
+    boxes.answer = IDYES;
+    EXPECT_EQ(FileOp(FO_MOVE, List({(dir / "other.txt").string()}), List({(dir / "folder").string()}), 0), 0);
+    EXPECT_EQ(ReadFile(dir / "folder" / "other.txt"), "other");
+
+    // Several renames at once.
+    WriteFile(dir / "r1", "1");
+    WriteFile(dir / "r2", "2");
+    EXPECT_EQ(FileOp(FO_MOVE, List({(dir / "r1").string(), (dir / "r2").string()}),
+                     List({(dir / "s1").string(), (dir / "s2").string()}), FOF_MULTIDESTFILES),
+              0);
+    EXPECT_EQ(ReadFile(dir / "s1") + ReadFile(dir / "s2"), "12");
+}
+
+TEST(ShellFileOperationTest, ProgressAfterASecondMayCancelBetweenFiles)
+{
+    TempDir dir("shellprogress");
+    for (int i = 0; i < 5; ++i)
+        WriteFile(dir / ("f" + std::to_string(i)), std::string(100, 'x'));
+    fs::create_directory(dir / "to");
+    DWORD now = 0;
+    Platform::TickClock previousClock = Platform::SetTickClock([&now] { return now += 300; });
+    std::vector<uint64_t> seen;
+    auto previous = Platform::SetFileOperationProgress(
+        [&seen](uint64_t done, uint64_t total, const std::u16string&)
+        {
+            EXPECT_EQ(total, 500u);
+            seen.push_back(done);
+            return seen.size() < 2;
+        });
+    std::u16string from;
+    for (int i = 0; i < 5; ++i)
+        from += W((dir / ("f" + std::to_string(i))).string()) + u'\0';
+    from += u'\0';
+    BOOL aborted = FALSE;
+    int rc = FileOp(FO_COPY, from, List({(dir / "to").string()}), 0, &aborted);
+    Platform::SetFileOperationProgress(previous);
+    Platform::SetTickClock(previousClock);
+    EXPECT_NE(rc, 0);
+    EXPECT_TRUE(aborted);
+    ASSERT_GE(seen.size(), 2u);
+    // Whole files only: what was copied is complete, the rest is not there at all.
+    size_t copied = 0;
+    for (auto& entry : fs::directory_iterator(dir / "to"))
+    {
+        EXPECT_EQ(fs::file_size(entry.path()), 100u);
+        ++copied;
+    }
+    EXPECT_EQ(copied * 100, seen.back());
+    EXPECT_LT(copied, 5u);
+}
+
+TEST(ShellChangeNotificationTest, NamesAndSizesSignalTheirOwnHandles)
+{
+    TempDir dir("shellnotify");
+    WriteFile(dir / "file", "1");
+    std::u16string path = W(dir.Path().string());
+    const DWORD filters[] = {FILE_NOTIFY_CHANGE_FILE_NAME, FILE_NOTIFY_CHANGE_DIR_NAME, FILE_NOTIFY_CHANGE_SIZE};
+    HANDLE handles[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        handles[i] = FindFirstChangeNotificationW(path.c_str(), FALSE, filters[i]);
+        ASSERT_NE(handles[i], INVALID_HANDLE_VALUE);
+    }
+    EXPECT_EQ(WaitForMultipleObjects(3, handles, FALSE, 0), WAIT_TIMEOUT);
+    WriteFile(dir / "file", "grown");
+    EXPECT_EQ(WaitForMultipleObjects(3, handles, FALSE, 0), WAIT_OBJECT_0 + 2);
+    FindNextChangeNotification(handles[2]);
+    EXPECT_EQ(WaitForMultipleObjects(3, handles, FALSE, 0), WAIT_TIMEOUT);
+    fs::rename(dir / "file", dir / "renamed");
+    EXPECT_EQ(WaitForMultipleObjects(3, handles, FALSE, 0), WAIT_OBJECT_0 + 0);
+    FindNextChangeNotification(handles[0]);
+    fs::create_directory(dir / "sub");
+    EXPECT_EQ(WaitForMultipleObjects(3, handles, FALSE, 0), WAIT_OBJECT_0 + 1);
+    for (HANDLE h : handles)
+        EXPECT_TRUE(FindCloseChangeNotification(h));
+    EXPECT_EQ(FindFirstChangeNotificationW(u"/no/such/folder", FALSE, 1), INVALID_HANDLE_VALUE);
+}
+
+TEST(ShellExecuteTest, TheOpenerGetsThePathAsOneArgument)
+{
+    TempDir dir("shellexec");
+    fs::path log = dir / "args";
+    WriteFile(dir / "xdg-open", "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\" >> '" + log.string() +
+                                    "'; done\n");
+    fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+    std::string hostile = (dir / "a b;$(touch pwned)'\"").string();
+    WriteFile(hostile, "");
+    const char* oldPath = std::getenv("PATH");
+    ScopedEnv path("PATH", dir.Path().string() + ":" + (oldPath ? oldPath : "/usr/bin:/bin"));
+    std::u16string wide = W(hostile);
+    auto result = reinterpret_cast<uintptr_t>(ShellExecuteW(nullptr, u"open", wide.c_str(), nullptr, nullptr, SW_SHOW));
+    EXPECT_GT(result, 32u);
+    EXPECT_EQ(ReadFile(log), "[" + hostile + "]");
+    EXPECT_FALSE(fs::exists(dir / "pwned"));
+    EXPECT_FALSE(fs::exists("pwned"));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(ShellExecuteW(nullptr, u"open", u"/no/such/file", nullptr, nullptr, SW_SHOW)),
+              SE_ERR_FNF);
+}
+
+TEST(ShellImageListTest, AddsMaskedImagesAndDrawsOnlyInBounds)
+{
+    HIMAGELIST list = ImageList_Create(4, 4, ILC_MASK, 0, 1);
+    ASSERT_NE(list, nullptr);
+    // Two images side by side: red with a magenta-keyed pixel... here keyed by green.
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -4, 1, 32, 0, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP strip = CreateDIBSection(nullptr, &info, 0, &bits, nullptr, 0);
+    ASSERT_NE(strip, nullptr);
+    auto* px = static_cast<uint32_t*>(bits);
+    for (int i = 0; i < 32; ++i)
+        px[i] = (i % 8) < 4 ? 0x00FF0000u : 0x000000FFu;
+    px[0] = 0x0000FF00u; // green: the clear colour
+    EXPECT_EQ(ImageList_AddMasked(list, strip, RGB(0, 255, 0)), 0);
+    EXPECT_EQ(ImageList_GetImageCount(list), 2);
+
+    info.bmiHeader.biWidth = 16;
+    info.bmiHeader.biHeight = -16;
+    void* targetBits = nullptr;
+    HBITMAP target = CreateDIBSection(nullptr, &info, 0, &targetBits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, target);
+    auto* tp = static_cast<uint32_t*>(targetBits);
+    std::fill(tp, tp + 256, 0x00FFFFFFu);
+    EXPECT_TRUE(ImageList_Draw(list, 0, dc, 2, 2, ILD_NORMAL));
+    EXPECT_TRUE(ImageList_Draw(list, 1, dc, 8, 8, ILD_NORMAL));
+    EXPECT_FALSE(ImageList_Draw(list, 2, dc, 0, 0, ILD_NORMAL));
+    EXPECT_FALSE(ImageList_Draw(list, -1, dc, 0, 0, ILD_NORMAL));
+    EXPECT_EQ(GetPixel(dc, 2, 2), RGB(255, 255, 255)); // clear
+    EXPECT_EQ(GetPixel(dc, 3, 2), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 8, 8), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 12, 12), RGB(255, 255, 255));
+    DeleteDC(dc);
+    DeleteObject(target);
+    DeleteObject(strip);
+    EXPECT_TRUE(ImageList_Destroy(list));
+    EXPECT_FALSE(ImageList_Destroy(list));
+}
