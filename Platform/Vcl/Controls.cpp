@@ -258,16 +258,8 @@ void TControl::ChangeBounds(int left, int top, int width, int height)
     m_width = width;
     m_height = height;
     if (resized)
-    {
         Resized();
-        Resize();
-    }
     Invalidate();
-}
-
-void TControl::Resize()
-{
-    OnResize(this);
 }
 
 void TControl::RememberAnchorDistances()

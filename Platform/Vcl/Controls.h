@@ -154,12 +154,11 @@ public:
 
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
-    // Fired by Resize after a size change: for a windowed control only once its window exists.
-    TNotifyEvent OnResize;
     TMouseEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
-    // Fired by Resize after the size changed and the children were aligned.
+    // Fired by Resize after the size changed and the children were aligned; for a windowed
+    // control only once its window exists (CreateWnd).
     TNotifyEvent OnResize;
 
     // Every message to the control goes through WindowProc (by default WndProc), which ends in
@@ -187,12 +186,6 @@ protected:
     virtual void DblClick();
     // Called after the text changed.
     virtual void TextChanged() {}
-<<<<<<< HEAD
-    // Called after the size changed.
-    virtual void Resized() {}
-    // The size changed (for a windowed control: after CreateWnd); fires OnResize.
-    virtual void Resize();
-=======
     // Called after the size changed (the platform's internal hook: anchors and alignment).
     virtual void Resized() { Resize(); }
     // Called after the size changed and the children were placed; fires OnResize.
@@ -201,7 +194,6 @@ protected:
     // WM_CONTEXTMENU: pops up PopupMenu at the screen point in lParam (the control's centre for
     // -1, the keyboard's request), else hands the message to the parent.
     virtual void ContextMenu(TMessage& Message);
->>>>>>> main
     // The paint hook of the paint pass; controls that draw themselves override it.
     virtual void PaintControl() {}
     // The paint pass hands over a DC over the form's pixels with (0, 0) at the control's top-left,
@@ -312,15 +304,11 @@ protected:
     virtual void DoExit();
     // Re-applies the children's anchors, aligns them, then Resize.
     void Resized() override;
-<<<<<<< HEAD
+    // The aligned children stacked in `rect`, which holds what is left for the ones to come.
+    virtual void AlignControls(TRect& rect);
     // Sends WM_ERASEBKGND with the DC (whose default handling fills the client area with Color,
     // as the window's class brush would), then paints. A control that handles the message itself
     // keeps the pixels under it.
-=======
-    // The aligned children stacked in `rect`, which holds what is left for the ones to come.
-    virtual void AlignControls(TRect& rect);
-    // Fills the background with Color, as the window's class brush would, then paints.
->>>>>>> main
     void PaintWindow(HDC dc) override;
     // The default WM_ERASEBKGND: fills the client area with Color, except where visible windowed
     // children lie (they paint their own background).

@@ -691,6 +691,7 @@ TEST(ControlsTest, AnAlignPassNeverStartsInsideItself)
     client->SetParent(probe);
     client->SetAlign(alClient);
     top->SetAlign(alTop);
+    form.HandleNeeded(); // windowed controls report resizes once their windows exist
     // Resizing the client asks its parent to align again, from inside the pass.
     int resizes = 0;
     std::function<void()> grow = [&]
