@@ -201,12 +201,22 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation)
     }
 }
 
-void TComponent::SetDesigning(bool designing)
+void TComponent::SetDesigning(bool designing, bool children)
 {
     if (designing)
         m_state << csDesigning;
     else
         m_state >> csDesigning;
-    for (TComponent* component : m_components)
-        component->SetDesigning(designing);
+    if (!children)
+        return;
+    for (TComponent* c : m_components)
+        c->SetDesigning(designing, true);
+}
+
+void TComponent::SetReading(bool reading)
+{
+    if (reading)
+        m_state << csReading;
+    else
+        m_state >> csReading;
 }

@@ -99,7 +99,8 @@ enum TComponentStateItem
     csLoading,
     csDestroying,
     csFreeNotification,
-    csDesigning
+    csReading,   // its properties are being read from a stored form
+    csDesigning  // it stands on a form being designed, not running
 };
 using TComponentState = TSet<TComponentStateItem>;
 
@@ -124,9 +125,10 @@ public:
     TComponent* FindComponent(const UnicodeString& name) const;
 
     TComponentState ComponentState() const { return m_state; }
-    // Marks the component (and every component it owns) as being designed, as the form designer
-    // does; tests set it to see design-time behaviour.
-    void SetDesigning(bool designing);
+    // Puts the component (and with `children` the components it owns) in or out of design mode.
+    void SetDesigning(bool designing, bool children = true);
+    // Marks the component as being read from a stored form (or done with it).
+    void SetReading(bool reading);
     // Tells watchers and frees owned components while the derived parts still stand.
     void BeforeDestruction() override;
     intptr_t Tag = 0;

@@ -179,8 +179,8 @@ private:
     // above others. Leaving the popup style brings the decorations back and leaves the place.
     void SyncStyle(TCustomForm* form, Entry& entry)
     {
-        bool popup = (GetWindowLongW(form->Handle(), GWL_STYLE) & WS_POPUP) != 0;
-        bool above = (GetWindowLongW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        bool popup = (form->WindowStyle() & WS_POPUP) != 0;
+        bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
         if (popup != entry.popup)
             entry.window->SetDecorated(!popup);
         if (popup)

@@ -292,6 +292,7 @@ public:
     {
         control->WindowProc = MakeClosure(this, &Spy::Proc);
     }
+    ~Spy() { m_control->WindowProc = m_old; }
     std::vector<UINT> seen;
 
 private:
@@ -320,7 +321,7 @@ TEST(ControlsTest, MessagesGoThroughWindowProcToDispatch)
     EXPECT_EQ(form.Perform(WM_USER + 5, 0, 0), 0); // unhandled: the default handler
     EXPECT_EQ(form.progress, (std::vector<std::pair<WPARAM, LPARAM>>{{40, 100}, {100, 100}}));
     EXPECT_EQ(spy.seen,
-              (std::vector<UINT>{0xD13, 0xD13, WM_SETTEXT, WM_GETTEXT, WM_GETTEXTLENGTH, WM_USER + 5}));
+              (std::vector<UINT>{0xD13, 0xD13, WM_SETTEXT, CM_TEXTCHANGED, WM_GETTEXT, WM_GETTEXTLENGTH, WM_USER + 5}));
     // A parent cycle is refused.
     auto* child = new TWinControl(&form);
     child->SetParent(&form);
@@ -588,17 +589,20 @@ TEST(ControlsTest, WindowStylesAndPlacementReachTheForm)
     TForm form(nullptr);
     form.SetBounds(10, 20, 300, 200);
     LONG style = GetWindowLongW(form.Handle(), GWL_STYLE);
-    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
-    EXPECT_EQ(SetWindowLongW(form.Handle(), GWL_STYLE, WS_POPUP), style);
-    EXPECT_EQ(GetWindowLongW(form.Handle(), GWL_STYLE), WS_POPUP);
+    EXPECT_EQ(SetWindowLongW(form.Handle(), GWL_STYLE, static_cast<LONG>(WS_POPUP)), style);
+    EXPECT_EQ(form.WindowStyle(), WS_POPUP);
+    // The control's own style setter goes through the same table.
+    form.SetWindowStyle(WS_POPUP | WS_BORDER);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(form.Handle(), GWL_STYLE)), WS_POPUP | WS_BORDER);
+    form.SetWindowStyle(WS_POPUP);
     EXPECT_TRUE(SetWindowPos(form.Handle(), HWND_TOPMOST, 0, 0, 1024, 768, 0));
     EXPECT_EQ(form.BoundsRect(), TRect(0, 0, 1024, 768));
-    EXPECT_EQ(GetWindowLongW(form.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
+    EXPECT_EQ(form.WindowExStyle() & WS_EX_TOPMOST, WS_EX_TOPMOST);
     EXPECT_FALSE(form.Visible());
     SetWindowLongW(form.Handle(), GWL_STYLE, style);
     EXPECT_TRUE(SetWindowPos(form.Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW));
     EXPECT_EQ(form.BoundsRect(), TRect(0, 0, 1024, 768)); // neither moved nor sized
-    EXPECT_EQ(GetWindowLongW(form.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(form.WindowExStyle() & WS_EX_TOPMOST, 0u);
     EXPECT_TRUE(form.Visible());
     // Bad handles and indexes change nothing.
     EXPECT_EQ(GetWindowLongW(nullptr, GWL_STYLE), 0);
