@@ -254,15 +254,6 @@ void WindowDriver::Key(unsigned long keysym, bool shift, bool control)
     XFlush(m_display);
 }
 
-void WindowDriver::HoldKey(unsigned long keysym, bool down)
-{
-    KeyCode code = XKeysymToKeycode(m_display, keysym);
-    if (code == 0)
-        return;
-    XTestFakeKeyEvent(m_display, code, down ? True : False, CurrentTime);
-    XFlush(m_display);
-}
-
 void WindowDriver::Type(const std::string& text)
 {
     for (char c : text)

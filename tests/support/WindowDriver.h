@@ -55,8 +55,6 @@ public:
     void Focus(unsigned long window);
     // Presses and releases the key of an X keysym, with Shift and/or Control held when asked.
     void Key(unsigned long keysym, bool shift = false, bool control = false);
-    // Presses (down) or releases a key alone, for keys held across other input (Ctrl).
-    void HoldKey(unsigned long keysym, bool down);
     // Types ASCII text key by key (Shift for capitals and shifted symbols).
     void Type(const std::string& text);
     // Waits until the server has handled everything sent and the program had time to react.
