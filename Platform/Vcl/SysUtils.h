@@ -100,3 +100,8 @@ void SetApplicationTitle(const UnicodeString& title);
 // Shows the text in a message box captioned with the application's title and an OK button,
 // through the Win32 layer's message-box handler.
 void ShowMessage(const UnicodeString& message);
+
+// Decimal text (optional sign, blanks around allowed) or hexadecimal after '$' or "0x" to a 32-bit
+// integer; anything else, or a value outside 32 bits, raises EConvertError
+// ("'text' is not a valid integer value").
+int StrToInt(const UnicodeString& text);
