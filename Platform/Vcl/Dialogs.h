@@ -263,6 +263,25 @@ private:
     UnicodeString m_fileName;
 };
 
+// The options of a search (the find dialog's set).
+enum TFindOption
+{
+    frDown,
+    frFindNext,
+    frHideMatchCase,
+    frHideWholeWord,
+    frHideUpDown,
+    frMatchCase,
+    frDisableMatchCase,
+    frDisableUpDown,
+    frDisableWholeWord,
+    frReplace,
+    frReplaceAll,
+    frWholeWord,
+    frShowHelp
+};
+using TFindOptions = TSet<TFindOption>;
+
 class TColorDialogForm;
 
 // Lets the user pick a colour. Execute shows a modal dialog of our own drawing: 48 basic colours
