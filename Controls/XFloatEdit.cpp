@@ -110,10 +110,7 @@ void XFloatEdit::SetValue(float v)
     }
     catch (...)
     {
-        // The general float text of the value held.
-        WCHAR text[32];
-        ::FloatToText(text, static_cast<double>(FValue));
-        SetText(UnicodeString(text));
+        SetText(FloatToStr(FValue));
     }
 }
 
