@@ -4,6 +4,7 @@
 // settings are saved while the log is still open.
 #include "App/AppConfig.h"
 #include "App/AppLogger.h"
+#include "App/SessionEnd.h"
 #include "App/WinMain.h"
 #include "Gx/GxD3DX.h"
 #include "Platform/Win32/Windows.h"
@@ -39,6 +40,10 @@ int main(int argc, char** argv)
         commandLine += argv[i];
     }
 
+    // From here a logout, kill or Ctrl+C closes the dialog as Exit does (after a save under way);
+    // the log says why and the status is 128 + the signal, as a shell reports a signalled program.
+    SessionEnd::InstallSignalHandlers();
+
     int result;
     {
         AppLogger logger;
@@ -47,6 +52,16 @@ int main(int argc, char** argv)
             AppConfig config;
             TheAppConfig = &config;
             result = WinMain(nullptr, nullptr, commandLine.data(), ShowDefault);
+            if (X11::DisplayLost())
+            {
+                logger.NewEntry() << "The display was lost: the program ends.";
+                result = 1;
+            }
+            else if (int signal = SessionEnd::PendingSignal())
+            {
+                logger.NewEntry() << "Signal " << signal << " received: the program ends.";
+                result = 128 + signal;
+            }
             TheAppConfig = nullptr;
         } // saves <program>.xml
         TheAppLogger = nullptr;

@@ -176,42 +176,63 @@ void ApplyInstructions(AppLogger& log, const PatchJob& job, const XString& dataF
     }
 }
 
-// Reserves a new file beside the archive for the save; an existing file is never taken over.
-XString CreateTempFile(const XString& packageFile)
+constexpr int kTempNames = 1000;
+
+// The n-th name a save may write to: <archive>.~new, then <archive>.~new1 ... ~new999.
+XString TempFileName(const XString& packageFile, int n)
 {
-    for (int n = 0; n < 1000; ++n)
-    {
-        XString name = packageFile + u".~new";
-        if (n > 0)
-        {
-            std::u16string digits;
-            for (char c : std::to_string(n))
-                digits += static_cast<WCHAR>(c);
-            name += XString(digits.c_str());
-        }
-        HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-        {
-            CloseHandle(file);
-            return name;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    Fail(kLineTempFile, Text(u"Creating temporary file for <", packageFile, u"> failed!"));
+    XString name = packageFile + u".~new";
+    if (n == 0)
+        return name;
+    std::u16string digits;
+    for (char c : std::to_string(n))
+        digits += static_cast<WCHAR>(c);
+    return name + XString(digits.c_str());
 }
 
-bool FlushFile(const XString& path)
+// A save that could not clean up (the program killed, the power gone) leaves its temporary file:
+// each would stay for good, as large as the archive, until no name is left for a save.
+void RemoveLeftovers(AppLogger& log, const XString& packageFile)
 {
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    for (int n = 0; n < kTempNames; ++n)
+    {
+        const XString name = TempFileName(packageFile, n);
+        if (FileExists(name) && DeleteFileW(name.c_str()))
+            log.NewEntry() << "Leftover temporary file <" << name.c_str() << "> removed.";
+    }
+}
+
+bool FlushFile(const XString& path, DWORD flags = FILE_ATTRIBUTE_NORMAL)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool flushed = FlushFileBuffers(file) != FALSE;
     CloseHandle(file);
     return flushed;
+}
+
+// A name made or changed in a folder survives a power loss only once the folder is on disk too.
+bool FlushFolderOf(const XString& path)
+{
+    XString folder = AppPaths::ExtractFilePath(path);
+    if (folder.IsEmpty())
+        folder = u".";
+    return FlushFile(folder, FILE_FLAG_BACKUP_SEMANTICS);
+}
+
+// The pristine archive kept as <archive>.original.pck. It becomes a second name of the archive's
+// file, so that the archive stays where the game looks for it until the finished save replaces it;
+// where the file system has no hard links the archive moves there, as it always did.
+bool CreateBackup(const XString& packageFile, const XString& backupFile)
+{
+    // Only an archive file is kept: a folder typed in its place must stay where it is.
+    if (!FileExists(packageFile))
+        return false;
+    if (!CreateHardLinkW(backupFile.c_str(), packageFile.c_str(), nullptr) &&
+        !MoveFileW(packageFile.c_str(), backupFile.c_str()))
+        return false;
+    return FlushFolderOf(backupFile);
 }
 
 // The new archive goes to a temporary file that replaces the archive only once it is complete and
@@ -222,22 +243,32 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
     log << LogCtl::Flush; // the steps so far reach the file before the long save
     if (job.ShowProgress)
         job.ShowProgress(true);
-    XString temp;
     try
     {
         package.NotifyWindow = job.ProgressWindow;
         package.NotifyMessage = WM_PACKAGE_PROGRESS;
-        temp = CreateTempFile(job.PackageFile);
-        package.Save(temp.c_str(), job.CompressionLevel, job.Description.c_str());
-        if (!FlushFile(temp))
+        XString temp;
+        auto result = Platform::ReplaceFileSafely(job.PackageFile.c_str(),
+                                                  [&](const std::u16string& tempPath)
+                                                  {
+                                                      temp = XString(tempPath.c_str());
+                                                      package.Save(temp.c_str(), job.CompressionLevel,
+                                                                   job.Description.c_str());
+                                                  });
+        switch (result)
+        {
+        case Platform::ReplaceResult::Done:
+            break;
+        case Platform::ReplaceResult::CreateFailed:
+            Fail(kLineTempFile, Text(u"Creating temporary file for <", job.PackageFile, u"> failed!"));
+        case Platform::ReplaceResult::FlushFailed:
             Fail(kLineFlush, Text(u"Writing <", temp, u"> failed!"));
-        if (!MoveFileExW(temp.c_str(), job.PackageFile.c_str(), MOVEFILE_REPLACE_EXISTING))
+        case Platform::ReplaceResult::ReplaceFailed:
             Fail(kLineReplace, Text(u"Replacing <", job.PackageFile, u"> failed!"));
+        }
     }
     catch (...)
     {
-        if (!temp.IsEmpty())
-            DeleteFileW(temp.c_str());
         if (job.ShowProgress)
             job.ShowProgress(false);
         throw;
@@ -257,8 +288,7 @@ void RunPatch(AppLogger& log, const PatchJob& job)
     log.NewEntry() << "Checking package backup...";
     if (!FileExists(backupFile))
     {
-        // Only an archive file is moved aside: a folder typed in its place must stay where it is.
-        if (!FileExists(packageFile) || !MoveFileW(packageFile.c_str(), backupFile.c_str()))
+        if (!CreateBackup(packageFile, backupFile))
             Fail(kLineBackup, u"Creating package backup failed!");
     }
     else
@@ -275,6 +305,7 @@ void RunPatch(AppLogger& log, const PatchJob& job)
         LogSkippedRecords(log, package.GetSkippedRecordCount());
         log.NewEntry() << "Patching package";
         ApplyInstructions(log, job, dataFolder, scene, package);
+        RemoveLeftovers(log, packageFile);
         SaveOver(log, package, job);
     }
     ShowMessage(u"Patch installation complete!");
@@ -474,18 +505,31 @@ void TPatcherForm::FormCreate(TObject*)
             CompressionLevel =
                 settings.ReadValue(u"PackageCompression", XVariant(int(CompressionLevel))).AsInt();
         });
-    // Failures here reach the application's exception box; the program starts all the same.
+    // Failures here reach the application's exception box and the log; the program starts all the
+    // same.
+    auto logged = [](const UnicodeString& text)
+    {
+        if (TheAppLogger)
+            TheAppLogger->NewEntry() << "Loading <" << GetPatchDataFileName().c_str()
+                                     << "> failed: " << text.c_str() << LogCtl::Flush;
+        return Exception(text);
+    };
     try
     {
         LoadPatchEntries();
     }
+    catch (const Exception& e)
+    {
+        logged(e.Message());
+        throw;
+    }
     catch (const char* text)
     {
-        throw Exception(text ? text : "");
+        throw logged(UnicodeString(text ? text : ""));
     }
     catch (const WCHAR* text)
     {
-        throw Exception(text ? text : u"");
+        throw logged(UnicodeString(text ? text : u""));
     }
 }
 

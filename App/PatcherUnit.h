@@ -1,11 +1,14 @@
 // The patch and restore procedures behind the dialog's "Patch" and "Restore" buttons, and the
 // failure wrapper its handlers share.
 //
-// A patch keeps the pristine archive once as <archive>.original.pck and rebuilds the archive from
-// it on every run: each instructed entry is kept under its ".original" name and gets its new
+// A patch keeps the pristine archive once as <archive>.original.pck (a second name of the same
+// file, or the file moved there where the file system has no hard links) and rebuilds the archive
+// from it on every run: each instructed entry is kept under its ".original" name and gets its new
 // content from the data folder. The new archive is written to a temporary file beside the
-// archive, flushed to disk and only then moved over the archive, so a failed or interrupted patch
-// leaves the archive path as it was. Every step is logged; failures reach only the log.
+// archive, flushed to disk and only then moved over the archive (the folder flushed after the
+// backup and after the move), so a failed, interrupted or killed patch leaves the archive path as
+// it was. Temporary files that killed runs left are removed by the next patch. Every step is
+// logged; failures reach only the log.
 #pragma once
 
 #include "App/PwPatchEntry.h"

@@ -36,6 +36,8 @@ constexpr uint32_t kWorkFaces = kWorkSize / 6;
 const char kMagic[8] = {'M', 'O', 'X', 'B', 'I', 'K', 'S', 'A'};
 // "MATERIAL: " and its terminating zero.
 const char kMaterialTag[11] = "MATERIAL: ";
+// A material: its tag, 68 bytes and a flag.
+constexpr uint64_t kMaterialSize = 11 + 68 + 1;
 
 [[noreturn]] void ThrowShortRead()
 {
@@ -224,6 +226,10 @@ void Rewrite(SkiCopy& copy, const SkiSourceMesh& mesh, const uint8_t* boneMap, i
     copy.WriteU32(textureCount);
 
     const uint32_t materialCount = copy.ReadU32();
+    // Each texture name takes four bytes at least and each material 80: a count the rest of the
+    // file cannot hold is damage, refused before a doubtful material could raise a box per entry.
+    if (uint64_t(materialCount) * kMaterialSize + uint64_t(textureCount) * 4 > uint64_t(copy.Remaining()))
+        ThrowShortRead();
     copy.WriteU32(materialCount);
 
     const uint32_t boneNameCount = copy.ReadU32();

@@ -286,12 +286,9 @@ void XVariant::FormatValue(char* dest) const
     case XVT_INT8:
     case XVT_INT16:
     case XVT_INT32:
-        // An unsigned value keeps its high word 0 and reads as itself, as AsDouble reads it; only a
-        // value no assignment makes falls back to its low word.
-        if (m_Value.Int >= INT32_MIN && m_Value.Int <= static_cast<int64_t>(UINT32_MAX))
-            Int64ToText(dest, m_Value.Int);
-        else
-            IntToText(dest, static_cast<int32_t>(static_cast<uint32_t>(m_Value.Int)));
+        // The signed decimal of the low word, so that AsInt of the text gives the same 32 bits
+        // back (a colour or flag word with its top bit set survives a trip through XML).
+        IntToText(dest, static_cast<int32_t>(static_cast<uint32_t>(m_Value.Int)));
         return;
     case XVT_INT64:
         Int64ToText(dest, m_Value.Int);

@@ -42,7 +42,8 @@ public:
     XVariant& operator=(const XVariant& other);
     // XVT_BOOL, 0 or 1 in the low byte.
     XVariant& operator=(bool value);
-    // XVT_INT32 with the high word 0, so 0xFFFFFFFF stays 4294967295 as a double and as text.
+    // XVT_INT32 with the high word 0: 0xFFFFFFFF is 4294967295 as a double, -1 as an int and as
+    // text (the text reads back through AsInt as the same 32 bits).
     XVariant& operator=(unsigned value);
     XVariant& operator=(float value);
     XVariant& operator=(const StrUtils::XBaseString<char>& text);

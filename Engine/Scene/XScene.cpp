@@ -148,9 +148,8 @@ bool IsTriMeshEditor(XBaseEditor*)
 
 void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*) {}
 
-Gx::Ui::GxDesktop* NewDesktop(XScene* scene, Gx::Ui::GxTileManager*)
+Gx::Ui::GxDesktop* NewDesktop(XScene* scene)
 {
-    // The desktop takes no tile manager yet: the toolkit's drawing will hand it over.
     return new Gx::Ui::GxDesktop(scene);
 }
 
@@ -469,24 +468,16 @@ XString FileNamePart(const XString& path)
 // a failure leaves the old file as it was. File errors pass on as the file stream's narrow texts.
 void ReplaceFile(const XString& fileName, XMemoryStream& bytes)
 {
-    XString temp = fileName + u".saving";
-    try
-    {
-        XFileStream file(temp.c_str(), 1);
-        bytes.SetPosition(0);
-        if (CopyStream(&file, &bytes, bytes.GetSize()) != bytes.GetSize())
-            throw "Stream writing error.";
-    }
-    catch (...)
-    {
-        DeleteFileW(temp.c_str());
-        throw;
-    }
-    if (!MoveFileExW(temp.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING))
-    {
-        DeleteFileW(temp.c_str());
+    auto result = Platform::ReplaceFileSafely(fileName.c_str(),
+                                              [&](const std::u16string& temp)
+                                              {
+                                                  XFileStream file(temp.c_str(), 1);
+                                                  bytes.SetPosition(0);
+                                                  if (CopyStream(&file, &bytes, bytes.GetSize()) != bytes.GetSize())
+                                                      throw "Stream writing error.";
+                                              });
+    if (result != Platform::ReplaceResult::Done)
         throw "Failed opening file.";
-    }
 }
 } // namespace
 
@@ -551,7 +542,7 @@ XScene::XScene(TComponent* owner) : XBaseScene(owner)
             m_Editor->Activate();
         m_State = StateNormal;
         m_TileManager = NewTileManager(this);
-        m_Desktop = NewDesktop(this, m_TileManager);
+        m_Desktop = NewDesktop(this);
     }
     catch (...)
     {
@@ -950,6 +941,20 @@ void XScene::DeleteObject(XBaseObject* object)
 {
     if (!object)
         return;
+    // A node's children stay in the tree, under its parent and where they are in the world, as
+    // when the node is destroyed in place; a group's own members go with it.
+    if (object->m_Scene == this && KindOf(object) == Kind::Node)
+    {
+        auto* node = static_cast<XMeshNode*>(object);
+        XMeshNode* parent = node->GetParent() ? node->GetParent() : m_Root;
+        const bool group = dynamic_cast<XNodeGroup*>(node) != nullptr;
+        XPtrArray<XMeshNode, 4> children;
+        for (uint32_t i = 0; i < node->GetChildCount(); ++i)
+            if (!(group && node->GetChild(i)->IsGroupped()))
+                children.Add(node->GetChild(i));
+        for (uint32_t i = 0; i < children.GetCount(); ++i)
+            children.GetData()[i]->SetParent(parent);
+    }
     DetachObject(object);
     object->Destroy();
 }

@@ -172,6 +172,66 @@ HRESULT DecodeDds(const uint8_t* data, size_t size, bool headerOnly, Image& imag
 
 // ---- BMP -------------------------------------------------------------------------------------------
 
+// The run-length codes of 8- and 4-bit bitmaps: {count, index} runs (two alternating indices for
+// 4 bits), and after a zero count: 0 the end of a row, 1 the end of the bitmap, 2 a move by the
+// next two bytes, n > 2 as many indices as they are, padded to two bytes. Pixels no code reaches
+// keep the colour of index 0; pixels past a row's end are dropped. The stream must end with the
+// end-of-bitmap code: a cut one is refused.
+bool DecodeBmpRle(const uint8_t* code, size_t size, uint32_t bits, const std::vector<uint32_t>& palette,
+                  UINT width, UINT height, std::vector<uint32_t>& argb)
+{
+    uint64_t x = 0, y = 0; // y counts rows from the bottom
+    size_t at = 0;
+    auto put = [&](uint32_t index)
+    {
+        if (x < width && y < height)
+            argb[static_cast<size_t>(height - 1 - y) * width + x] = palette[index & 0xFF];
+        ++x;
+    };
+    while (at + 2 <= size)
+    {
+        const uint32_t count = code[at], value = code[at + 1];
+        at += 2;
+        if (count > 0)
+        {
+            if (y >= height)
+                return false;
+            for (uint32_t i = 0; i < count; ++i)
+                put(bits == 8 ? value : (i % 2 ? value & 0xF : value >> 4));
+            continue;
+        }
+        switch (value)
+        {
+        case 0:
+            x = 0;
+            ++y;
+            break;
+        case 1:
+            return true;
+        case 2:
+            if (at + 2 > size)
+                return false;
+            x += code[at];
+            y += code[at + 1];
+            at += 2;
+            if (y > height)
+                return false;
+            break;
+        default:
+        {
+            const size_t bytes = bits == 8 ? value : (value + 1) / 2;
+            const size_t padded = bytes + (bytes & 1);
+            if (y >= height || padded > size - at)
+                return false;
+            for (uint32_t i = 0; i < value; ++i)
+                put(bits == 8 ? code[at + i] : (i % 2 ? code[at + i / 2] & 0xF : code[at + i / 2] >> 4));
+            at += padded;
+        }
+        }
+    }
+    return false;
+}
+
 HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& image)
 {
     if (size < 14 + 12)
@@ -235,8 +295,14 @@ HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& imag
             tableStart += 4 * count;
         }
     }
+    else if (compression == 1 || compression == 2)
+    {
+        // Run-length encoded: 8-bit (1) or 4-bit (2) indices, bottom-up rows only.
+        if (bits != (compression == 1 ? 8u : 4u) || topDown)
+            return D3DXERR_INVALIDDATA;
+    }
     else if (compression != 0)
-        return D3DXERR_INVALIDDATA; // run-length encoded bitmaps are not read
+        return D3DXERR_INVALIDDATA;
     else if (bits == 16)
     {
         rMask = 0x7C00;
@@ -262,8 +328,10 @@ HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     else
         format = aMask ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
 
+    const bool rle = compression == 1 || compression == 2;
     uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
-    if (pixelOffset > size || stride * static_cast<uint64_t>(height) > size - pixelOffset)
+    if (pixelOffset > size || (!rle && stride * static_cast<uint64_t>(height) > size - pixelOffset) ||
+        (rle && !PlausibleSize(static_cast<uint64_t>(width), static_cast<uint64_t>(height), size)))
         return D3DXERR_INVALIDDATA;
     // The palette of an indexed bitmap lies between the headers and the pixels.
     std::vector<uint32_t> palette;
@@ -285,6 +353,16 @@ HRESULT DecodeBmp(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     if (headerOnly)
         return D3D_OK;
     UINT w = static_cast<UINT>(width), h = static_cast<UINT>(height);
+    if (rle)
+    {
+        image.argb.assign(static_cast<size_t>(w) * h, palette[0]);
+        if (!DecodeBmpRle(data + pixelOffset, size - pixelOffset, bits, palette, w, h, image.argb))
+        {
+            image.argb.clear();
+            return D3DXERR_INVALIDDATA;
+        }
+        return D3D_OK;
+    }
     image.argb.assign(static_cast<size_t>(w) * h, 0);
     for (UINT y = 0; y < h; ++y)
     {
@@ -451,6 +529,99 @@ HRESULT DecodeTga(const uint8_t* data, size_t size, bool headerOnly, Image& imag
 
 // ---- PNG -------------------------------------------------------------------------------------------
 
+// The file's stored samples, as every other kind here gives them: no gamma or colour-space
+// conversion (a file without gAMA is not taken as linear, one with it is not corrected), 16-bit
+// samples cut to their high byte, grey widened to grey RGB, palettes and tRNS looked up.
+struct PngRead
+{
+    const uint8_t* data;
+    size_t size;
+    size_t offset;
+    std::jmp_buf jump;
+    png_bytep* rows; // here rather than in a local, which the jump could leave stale
+};
+
+void PngFail(png_structp png, png_const_charp)
+{
+    std::longjmp(static_cast<PngRead*>(png_get_error_ptr(png))->jump, 1);
+}
+
+void PngWarn(png_structp, png_const_charp) {}
+
+void PngSource(png_structp png, png_bytep out, png_size_t count)
+{
+    PngRead* read = static_cast<PngRead*>(png_get_io_ptr(png));
+    if (count > read->size - read->offset)
+        png_error(png, "cut short");
+    std::memcpy(out, read->data + read->offset, count);
+    read->offset += count;
+}
+
+// Decodes into `argb` (unless header only); plain data only between the jump and its target, so
+// that a failure leaves nothing half built.
+bool PngDecode(const uint8_t* data, size_t size, bool headerOnly, UINT& width, UINT& height, bool& colour,
+               bool& alpha, uint32_t*& argb)
+{
+    PngRead read{data, size, 0, {}, nullptr};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &read, PngFail, PngWarn);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    argb = nullptr;
+    if (!info || setjmp(read.jump))
+    {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        delete[] read.rows;
+        delete[] argb;
+        argb = nullptr;
+        return false;
+    }
+    png_set_read_fn(png, &read, PngSource);
+    png_set_user_limits(png, MaxSide, MaxSide);
+    png_read_info(png, info);
+    png_uint_32 w = 0, h = 0;
+    int depth = 0, type = 0, interlace = 0;
+    png_get_IHDR(png, info, &w, &h, &depth, &type, &interlace, nullptr, nullptr);
+    width = w;
+    height = h;
+    const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    colour = (type & PNG_COLOR_MASK_COLOR) != 0;
+    alpha = (type & PNG_COLOR_MASK_ALPHA) != 0 || transparency;
+    if (!SideOk(w) || !SideOk(h) || !PlausibleSize(w, h, size))
+        png_error(png, "size");
+    if (headerOnly)
+    {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return true;
+    }
+    if (type == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (type == PNG_COLOR_TYPE_GRAY && depth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    if (transparency)
+        png_set_tRNS_to_alpha(png);
+    if (depth == 16)
+        png_set_strip_16(png);
+    if (!colour)
+        png_set_gray_to_rgb(png);
+    if (!alpha)
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(png); // B, G, R, A bytes: little-endian A8R8G8B8 words
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 4)
+        png_error(png, "layout");
+    argb = new uint32_t[static_cast<size_t>(w) * h];
+    read.rows = new png_bytep[h];
+    for (png_uint_32 y = 0; y < h; ++y)
+        read.rows[y] = reinterpret_cast<png_bytep>(argb + static_cast<size_t>(y) * w);
+    png_read_image(png, read.rows);
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    delete[] read.rows;
+    return true;
+}
+
 HRESULT DecodePng(const uint8_t* data, size_t size, bool headerOnly, Image& image)
 {
     // The reader stops after the image data; a file cut before its end chunk is refused too.
@@ -458,35 +629,19 @@ HRESULT DecodePng(const uint8_t* data, size_t size, bool headerOnly, Image& imag
     const uint8_t* end = std::find_end(data + 8, data + size, End, End + 8);
     if (end == data + size || static_cast<size_t>(data + size - end) < 12)
         return D3DXERR_INVALIDDATA;
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, data, size))
+    UINT width = 0, height = 0;
+    bool colour = false, alpha = false;
+    uint32_t* argb = nullptr;
+    if (!PngDecode(data, size, headerOnly, width, height, colour, alpha, argb))
         return D3DXERR_INVALIDDATA;
-    if (!SideOk(png.width) || !SideOk(png.height) || !PlausibleSize(png.width, png.height, size))
-    {
-        png_image_free(&png);
-        return D3DXERR_INVALIDDATA;
-    }
-    bool alpha = png.format & PNG_FORMAT_FLAG_ALPHA;
-    bool colour = png.format & PNG_FORMAT_FLAG_COLOR;
     D3DFORMAT format =
         colour ? (alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8) : (alpha ? D3DFMT_A8L8 : D3DFMT_L8);
-    SetInfo(image, png.width, png.height, 1, format, D3DXIFF_PNG);
-    if (headerOnly)
+    SetInfo(image, width, height, 1, format, D3DXIFF_PNG);
+    if (argb)
     {
-        png_image_free(&png);
-        return D3D_OK;
+        image.argb.assign(argb, argb + static_cast<size_t>(width) * height);
+        delete[] argb;
     }
-    png.format = PNG_FORMAT_BGRA; // little-endian A8R8G8B8 words
-    image.argb.assign(static_cast<size_t>(png.width) * png.height, 0);
-    if (!png_image_finish_read(&png, nullptr, image.argb.data(), 0, nullptr))
-    {
-        png_image_free(&png);
-        image.argb.clear();
-        return D3DXERR_INVALIDDATA;
-    }
-    png_image_free(&png);
     return D3D_OK;
 }
 
@@ -511,6 +666,19 @@ void JpegMessage(j_common_ptr info, int level)
         ++reinterpret_cast<JpegError*>(info->err)->warnings;
 }
 
+// The colour of a four-channel sample. Files with the Adobe marker (all that the common writers
+// make) store the channels inverted, 255 meaning no ink; others store the ink itself.
+uint32_t CmykToArgb(const uint8_t* sample, bool inverted)
+{
+    auto channel = [&](int i)
+    {
+        uint32_t light = inverted ? sample[i] : 255u - sample[i];
+        uint32_t key = inverted ? sample[3] : 255u - sample[3];
+        return (light * key + 127) / 255;
+    };
+    return 0xFF000000u | channel(0) << 16 | channel(1) << 8 | channel(2);
+}
+
 // Decodes into `argb` (unless header only); plain data in and out, so that the jump leaves no
 // object half built.
 bool JpegDecode(const uint8_t* data, size_t size, bool headerOnly, UINT& width, UINT& height, uint32_t*& argb)
@@ -533,7 +701,8 @@ bool JpegDecode(const uint8_t* data, size_t size, bool headerOnly, UINT& width, 
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !SideOk(info.image_width) ||
         !SideOk(info.image_height) || !PlausibleSize(info.image_width, info.image_height, size) ||
         (info.jpeg_color_space != JCS_GRAYSCALE && info.jpeg_color_space != JCS_YCbCr &&
-         info.jpeg_color_space != JCS_RGB))
+         info.jpeg_color_space != JCS_RGB && info.jpeg_color_space != JCS_CMYK &&
+         info.jpeg_color_space != JCS_YCCK))
     {
         jpeg_destroy_decompress(&info);
         return false;
@@ -545,13 +714,19 @@ bool JpegDecode(const uint8_t* data, size_t size, bool headerOnly, UINT& width, 
         jpeg_destroy_decompress(&info);
         return error.warnings == 0;
     }
-    info.out_color_space = JCS_EXT_BGRA;
+    // Four-channel files come as C, M, Y, K bytes, turned into colour below.
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&info);
     argb = new uint32_t[static_cast<size_t>(width) * height];
     while (info.output_scanline < info.output_height)
     {
-        JSAMPROW row = reinterpret_cast<JSAMPROW>(argb + static_cast<size_t>(info.output_scanline) * width);
+        uint32_t* texels = argb + static_cast<size_t>(info.output_scanline) * width;
+        JSAMPROW row = reinterpret_cast<JSAMPROW>(texels);
         jpeg_read_scanlines(&info, &row, 1);
+        if (cmyk)
+            for (UINT x = 0; x < width; ++x)
+                texels[x] = CmykToArgb(reinterpret_cast<const uint8_t*>(texels + x), info.saw_Adobe_marker);
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);

@@ -1,4 +1,4 @@
-// The class library's common controls: the progress bar.
+// The class library's common controls: the progress bar and the track bar.
 #pragma once
 
 #include "Platform/Vcl/Controls.h"
@@ -34,4 +34,514 @@ private:
     int m_position = 0;
     int m_step = 10;
     bool m_smooth = false;
+};
+
+// ---- List view -------------------------------------------------------------------------------
+
+#include "Platform/Vcl/ImgList.h"
+#include "Platform/Vcl/StdCtrls.h"
+
+class TForm;
+
+#include <memory>
+#include <unordered_map>
+
+constexpr UINT LVM_SETIMAGELIST = 0x1003;
+constexpr WPARAM LVSIL_NORMAL = 0;
+constexpr WPARAM LVSIL_SMALL = 1;
+constexpr UINT TVM_SETIMAGELIST = 0x1109;
+constexpr WPARAM TVSIL_NORMAL = 0;
+
+enum TViewStyle
+{
+    vsIcon,
+    vsSmallIcon,
+    vsList,
+    vsReport
+};
+enum TSortType
+{
+    stNone,
+    stData,
+    stText,
+    stBoth
+};
+enum TItemStateItem
+{
+    isNone,
+    isCut,
+    isDropHilited,
+    isFocused,
+    isSelected,
+    isActivating
+};
+using TItemStates = TSet<TItemStateItem>;
+enum TItemRequestItem
+{
+    irText,
+    irImage,
+    irParam,
+    irState,
+    irIndent
+};
+using TItemRequest = TSet<TItemRequestItem>;
+enum TItemChange
+{
+    ctText,
+    ctImage,
+    ctState
+};
+enum TCustomDrawStage
+{
+    cdPrePaint,
+    cdPostPaint,
+    cdPreErase,
+    cdPostErase
+};
+enum TCustomDrawStateItem
+{
+    cdsSelected,
+    cdsGrayed,
+    cdsDisabled,
+    cdsChecked,
+    cdsFocused,
+    cdsDefault,
+    cdsHot
+};
+using TCustomDrawState = TSet<TCustomDrawStateItem>;
+enum TDisplayCode
+{
+    drBounds,
+    drIcon,
+    drLabel,
+    drSelectBounds
+};
+enum TSearchDirection
+{
+    sdLeft,
+    sdRight,
+    sdAbove,
+    sdBelow,
+    sdAll
+};
+
+class TCustomListView;
+
+// One column of the report view.
+class TListColumn : public TPersistent
+{
+public:
+    UnicodeString Caption;
+    int Width = 50;
+    TAlignment Alignment = taLeftJustify;
+    bool AutoSize = false;
+    intptr_t Tag = 0;
+    int Index = 0;
+};
+
+class TListColumns
+{
+public:
+    explicit TListColumns(TCustomListView* owner) : m_owner(owner) {}
+    ~TListColumns() { Clear(); }
+    TListColumn* Add();
+    void Clear();
+    int Count() const { return static_cast<int>(m_columns.size()); }
+    TListColumn* Items(int index) const { return m_columns.at(static_cast<size_t>(index)).get(); }
+
+private:
+    TCustomListView* m_owner;
+    std::vector<std::unique_ptr<TListColumn>> m_columns;
+};
+
+// An item of the list. In owner-data mode items hold nothing of their own: the list asks its
+// owner for their texts each time they are shown (OwnerDataFetch).
+class TListItem : public TPersistent
+{
+public:
+    TListItem(TCustomListView* owner, int index) : m_owner(owner), m_index(index) {}
+    int Index() const { return m_index; }
+    TCustomListView* ListView() const { return m_owner; }
+    UnicodeString Caption;
+    int ImageIndex = -1;
+    std::vector<UnicodeString> SubItems;
+
+    bool Selected() const;
+    void SetSelected(bool selected);
+    bool Focused() const;
+    void SetFocused(bool focused);
+    bool DropTarget() const;
+    void SetDropTarget(bool target);
+    bool Cut() const;
+    void SetCut(bool cut);
+    TRect DisplayRect(TDisplayCode code) const;
+    // Scrolls the item into view; with partialOK an item partly shown stays.
+    void MakeVisible(bool partialOK);
+
+private:
+    TCustomListView* m_owner;
+    int m_index;
+};
+
+class TListItems
+{
+public:
+    explicit TListItems(TCustomListView* owner) : m_owner(owner) {}
+    int Count() const;
+    void SetCount(int count);
+    TListItem* Item(int index);
+    void Clear() { SetCount(0); }
+    void BeginUpdate() { ++m_update; }
+    void EndUpdate();
+    bool Updating() const { return m_update > 0; }
+
+private:
+    TCustomListView* m_owner;
+    int m_update = 0;
+};
+
+using TLVCustomDrawItemEvent =
+    TClosure<void(TCustomListView* Sender, TListItem* Item, TCustomDrawState State, bool& DefaultDraw)>;
+using TLVColumnClickEvent = TClosure<void(TObject* Sender, TListColumn* Column)>;
+using TLVChangeEvent = TClosure<void(TObject* Sender, TListItem* Item, TItemChange Change)>;
+using TLVSelectItemEvent = TClosure<void(TObject* Sender, TListItem* Item, bool Selected)>;
+using TContextPopupEvent = TClosure<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+
+// A list view in owner-data mode: the owner keeps the items and the view asks for what it shows.
+// Report view draws a header of columns and one row per item with its sub-item texts; the other
+// styles show one column of icons and captions. Selection (one or, with MultiSelect, many items),
+// the focused item, the cut and drop-target marks are the view's; the owner hears every change
+// through OwnerDataStateChange.
+class TCustomListView : public TCustomControl
+{
+public:
+    explicit TCustomListView(TComponent* AOwner);
+    ~TCustomListView() override;
+
+    TListItems* Items() const { return m_items.get(); }
+    TListColumns* Columns() const { return m_columns.get(); }
+    TViewStyle ViewStyle() const { return m_viewStyle; }
+    void SetViewStyle(TViewStyle style);
+    bool OwnerData() const { return m_ownerData; }
+    void SetOwnerData(bool ownerData) { m_ownerData = ownerData; }
+    TSortType SortType() const { return m_sortType; }
+    void SetSortType(TSortType type) { m_sortType = type; }
+    bool MultiSelect() const { return m_multiSelect; }
+    void SetMultiSelect(bool multi) { m_multiSelect = multi; }
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool ShowColumnHeaders() const { return m_showHeaders; }
+    void SetShowColumnHeaders(bool show);
+    bool GridLines() const { return m_gridLines; }
+    void SetGridLines(bool lines);
+    bool HideSelection() const { return m_hideSelection; }
+    void SetHideSelection(bool hide) { m_hideSelection = hide; }
+    TCustomImageList* SmallImages() const { return m_smallImages; }
+    void SetSmallImages(TCustomImageList* images);
+
+    // The first selected item (null for none); setting null clears the selection.
+    TListItem* Selected();
+    void SetSelected(TListItem* item);
+    TListItem* ItemFocused();
+    void SetItemFocused(TListItem* item);
+    int SelCount() const;
+    // The next item after `start` (null: from the first) that has all the states asked.
+    TListItem* GetNextItem(TListItem* start, TSearchDirection direction, TItemStates states);
+    TListItem* GetItemAt(int x, int y);
+    TListItem* DropTarget();
+    int TopIndex() const { return m_top; }
+    void SetTopIndex(int index);
+    // Rows that fit the client area below the header.
+    int VisibleRowCount() const;
+    int RowHeight() const;
+    int HeaderHeight() const;
+
+    TLVCustomDrawItemEvent OnCustomDrawItem;
+    TLVColumnClickEvent OnColumnClick;
+    TLVChangeEvent OnChange;
+    TLVSelectItemEvent OnSelectItem;
+    TContextPopupEvent OnContextPopup;
+
+    // States of item `index` (isSelected, isFocused, isCut, isDropHilited).
+    TItemStates ItemStates(int index) const;
+    void SetItemStates(int index, TItemStates states);
+
+protected:
+    virtual bool OwnerDataFetch(TListItem* Item, TItemRequest Request);
+    virtual int OwnerDataFind(int Start, const UnicodeString& Text);
+    virtual bool OwnerDataHint(int StartIndex, int EndIndex);
+    virtual bool OwnerDataStateChange(int StartIndex, int EndIndex, TItemStates OldState, TItemStates NewState);
+    // Per item before it is drawn: the canvas font may be set; false skips the default drawing.
+    virtual bool CustomDrawItem(TListItem* Item, TCustomDrawState State, TCustomDrawStage Stage);
+    virtual bool IsCustomDrawn() const { return static_cast<bool>(OnCustomDrawItem); }
+    virtual void ColClick(TListColumn* Column);
+    virtual bool CanChange(TListItem* Item, TItemChange Change);
+    virtual bool CanEdit(TListItem* Item);
+    virtual void Change(TListItem* Item, TItemChange Change);
+    void Paint() override;
+    void WndProc(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void Resized() override;
+    friend class TListItem;
+    friend class TListItems;
+
+private:
+    void SetCount(int count);
+    // Moves the selection to one item (or a range with Shift, a toggle with Ctrl) and focuses it.
+    void SelectByUser(int index, TShiftState shift);
+    void ChangeStates(int first, int last, TItemStates set, TItemStates clear);
+    int RowTop(int index) const;
+    int ColumnAt(int x) const;
+    int ItemWidth() const;
+    TListItem* Fetched(int index);
+    void ApplyAutoSize();
+
+    std::unique_ptr<TListItems> m_items;
+    std::unique_ptr<TListColumns> m_columns;
+    std::unordered_map<int, std::unique_ptr<TListItem>> m_itemCache;
+    std::vector<uint8_t> m_states;
+    int m_count = 0;
+    int m_top = 0;
+    int m_anchor = -1;
+    TViewStyle m_viewStyle = vsIcon;
+    TSortType m_sortType = stNone;
+    bool m_ownerData = false;
+    bool m_multiSelect = false;
+    bool m_readOnly = false;
+    bool m_showHeaders = true;
+    bool m_gridLines = false;
+    bool m_hideSelection = true;
+    TCustomImageList* m_smallImages = nullptr;
+    HIMAGELIST m_smallList = nullptr;
+    HIMAGELIST m_largeList = nullptr;
+    std::unique_ptr<TListItem> m_drawItem;
+};
+
+namespace Vcl
+{
+// Tells the shell layer where the class library's windows are (for the drag loop), how to show
+// a shell menu (as a popup menu) and a long file operation's progress; once, list and tree views
+// call it.
+void InstallShellBridges();
+void InstallFileOperationProgress();
+// The progress window of the running file operation (null when none shows) and its Cancel button.
+TForm* FileOperationProgressWindow();
+TButton* FileOperationCancelButton();
+} // namespace Vcl
+
+// ---- Tree view -------------------------------------------------------------------------------
+
+class TCustomTreeView;
+class TTreeNodes;
+
+// A node of a tree view: its text, images and children; HasChildren shows the expand button
+// before the children are there (they may be filled when the node first expands).
+class TTreeNode : public TPersistent
+{
+public:
+    explicit TTreeNode(TTreeNodes* owner);
+    ~TTreeNode() override;
+
+    UnicodeString Text;
+    int ImageIndex = -1;
+    int SelectedIndex = -1;
+    void* Data = nullptr;
+
+    TTreeNode* Parent() const { return m_parent; }
+    int Count() const { return static_cast<int>(m_children.size()); }
+    TTreeNode* Item(int index) const { return m_children.at(static_cast<size_t>(index)); }
+    TTreeNode* GetFirstChild() const { return m_children.empty() ? nullptr : m_children.front(); }
+    int Level() const;
+    int Index() const;
+    bool HasChildren() const { return m_hasChildren || !m_children.empty(); }
+    void SetHasChildren(bool has);
+    bool Expanded() const { return m_expanded; }
+    // Asks the tree (CanExpand) and opens the node; with `recurse` its children too.
+    void Expand(bool recurse);
+    void Collapse(bool recurse);
+    bool Selected() const;
+    TTreeNodes* Owner() const { return m_owner; }
+    TCustomTreeView* TreeView() const;
+    void DeleteChildren();
+
+private:
+    friend class TTreeNodes;
+    friend class TCustomTreeView;
+    TTreeNodes* m_owner;
+    TTreeNode* m_parent = nullptr;
+    std::vector<TTreeNode*> m_children;
+    bool m_hasChildren = false;
+    bool m_expanded = false;
+};
+
+class TTreeNodes
+{
+public:
+    explicit TTreeNodes(TCustomTreeView* owner) : m_owner(owner) {}
+    ~TTreeNodes() { Clear(); }
+    TCustomTreeView* Owner() const { return m_owner; }
+    // A new last child of `parent` (null: a top-level node), made by the tree's CreateNode.
+    TTreeNode* AddChild(TTreeNode* parent, const UnicodeString& text);
+    void Delete(TTreeNode* node);
+    void Clear();
+    TTreeNode* GetFirstNode() const { return m_roots.empty() ? nullptr : m_roots.front(); }
+    int TopCount() const { return static_cast<int>(m_roots.size()); }
+    TTreeNode* Top(int index) const { return m_roots.at(static_cast<size_t>(index)); }
+    void BeginUpdate() { ++m_update; }
+    void EndUpdate();
+
+private:
+    friend class TCustomTreeView;
+    friend class TTreeNode;
+    TCustomTreeView* m_owner;
+    std::vector<TTreeNode*> m_roots;
+    int m_update = 0;
+};
+
+using TTVChangedEvent = TClosure<void(TObject* Sender, TTreeNode* Node)>;
+using TTVCompareEvent = TClosure<void(TObject* Sender, TTreeNode* Node1, TTreeNode* Node2, int Data, int& Compare)>;
+using TTVCompare = int (*)(TTreeNode* Node1, TTreeNode* Node2, intptr_t Data);
+
+// A tree view: nodes in rows indented by level, expand buttons and lines, images from a small
+// image list, one selected node.
+class TCustomTreeView : public TCustomControl
+{
+public:
+    explicit TCustomTreeView(TComponent* AOwner);
+    ~TCustomTreeView() override;
+
+    TTreeNodes* Items() const { return m_nodes.get(); }
+    TTreeNode* Selected() const { return m_selected; }
+    void SetSelected(TTreeNode* node);
+    TSortType SortType() const { return m_sortType; }
+    void SetSortType(TSortType type) { m_sortType = type; }
+    bool ShowButtons() const { return m_showButtons; }
+    void SetShowButtons(bool show);
+    bool ShowLines() const { return m_showLines; }
+    void SetShowLines(bool show);
+    bool ShowRoot() const { return m_showRoot; }
+    void SetShowRoot(bool show);
+    bool HideSelection() const { return m_hideSelection; }
+    void SetHideSelection(bool hide) { m_hideSelection = hide; }
+    TCustomImageList* Images() const { return m_images; }
+    void SetImages(TCustomImageList* images);
+
+    // Sorts the top level (and with `recurse` every level) by OnCompare, else by text.
+    bool AlphaSort(bool recurse = false);
+    bool CustomSort(TTVCompare compare, intptr_t data, bool recurse = false);
+    TTreeNode* GetNodeAt(int x, int y);
+    int RowHeight() const;
+    // The nodes shown, top to bottom (children of expanded nodes only).
+    std::vector<TTreeNode*> VisibleNodes() const;
+
+    TTVChangedEvent OnChange;
+    TTVCompareEvent OnCompare;
+
+protected:
+    virtual TTreeNode* CreateNode();
+    virtual bool CanExpand(TTreeNode* Node);
+    virtual void Change(TTreeNode* Node);
+    void Paint() override;
+    void WndProc(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DblClick() override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    friend class TTreeNode;
+    friend class TTreeNodes;
+
+private:
+    void NodeGone(TTreeNode* node);
+    void SortLevel(std::vector<TTreeNode*>& level, TTVCompare compare, intptr_t data, bool recurse);
+    int Indent() const { return 19; }
+    int NodeLeft(TTreeNode* node) const;
+    void MakeVisible(TTreeNode* node);
+
+    std::unique_ptr<TTreeNodes> m_nodes;
+    TTreeNode* m_selected = nullptr;
+    TSortType m_sortType = stNone;
+    bool m_showButtons = true;
+    bool m_showLines = true;
+    bool m_showRoot = true;
+    bool m_hideSelection = true;
+    TCustomImageList* m_images = nullptr;
+    HIMAGELIST m_imageList = nullptr;
+    int m_top = 0;
+};
+
+enum TTrackBarOrientation
+{
+    trHorizontal,
+    trVertical
+};
+
+enum TTickMark
+{
+    tmBottomRight,
+    tmTopLeft,
+    tmBoth
+};
+
+// A slider in the platform's look: a sunken channel, tick marks every Frequency positions and a
+// raised thumb. Horizontal bars run Min to Max left to right, vertical ones top to bottom. The
+// thumb follows the mouse (drag, or a press on the channel steps by PageSize toward it) and the
+// keys (arrows by LineSize, Page Up/Down by PageSize, Home, End). OnChange fires on every real
+// change of Position, also from code.
+class TTrackBar : public TWinControl
+{
+public:
+    explicit TTrackBar(TComponent* AOwner);
+
+    int Min() const { return m_min; }
+    void SetMin(int value);
+    int Max() const { return m_max; }
+    void SetMax(int value);
+    int Position() const { return m_position; }
+    // Clamped into Min .. Max.
+    void SetPosition(int value);
+    int Frequency() const { return m_frequency; }
+    void SetFrequency(int value);
+    TTickMark TickMarks() const { return m_tickMarks; }
+    void SetTickMarks(TTickMark value);
+    // The thumb's breadth across the channel.
+    int ThumbLength() const { return m_thumbLength; }
+    void SetThumbLength(int value);
+    TTrackBarOrientation Orientation() const { return m_orientation; }
+    void SetOrientation(TTrackBarOrientation value);
+    int LineSize = 1;
+    int PageSize = 2;
+
+    // Where the thumb lies now, and the pixel along the bar of a position.
+    TRect ThumbRect() const;
+    int PixelOf(int position) const;
+
+    TNotifyEvent OnChange;
+
+protected:
+    void PaintWindow(HDC dc) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    virtual void Changed();
+
+private:
+    // The channel's first and last pixel along the bar.
+    int ChannelStart() const;
+    int ChannelEnd() const;
+    int PositionAt(int along) const;
+    bool Vertical() const { return m_orientation == trVertical; }
+
+    int m_min = 0;
+    int m_max = 10;
+    int m_position = 0;
+    int m_frequency = 1;
+    TTickMark m_tickMarks = tmBottomRight;
+    int m_thumbLength = 20;
+    TTrackBarOrientation m_orientation = trHorizontal;
+    bool m_dragging = false;
+    int m_grab = 0;
 };

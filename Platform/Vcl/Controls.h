@@ -6,7 +6,9 @@
 #include "Platform/Gdi/Gdi.h"
 #include "Platform/Vcl/Classes.h"
 #include "Platform/Vcl/Graphics.h"
+#include "Platform/Vcl/ScrollBarPart.h"
 
+#include <memory>
 #include <vector>
 
 // A window message as handlers see it.
@@ -20,7 +22,65 @@ struct TMessage
 
 // Messages of the class library itself.
 constexpr UINT CM_BASE = 0xB000;
+// Sent to a form when the focus moved; lParam the control that has it now. Windowed controls
+// pass it on to their children.
+constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
+constexpr UINT CM_VISIBLECHANGED = CM_BASE + 11; // wParam: the new Visible
+constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 12;
+constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
+constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_RELEASE = CM_BASE + 33; // frees the form it is posted to
+// Sent to a windowed control just before a child is inserted (lParam TRUE) or removed (FALSE);
+// wParam the child. Unhandled it goes on to the parent.
+constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
+// A wheel turn no child took, passed on to the parent: as WM_MOUSEWHEEL, lParam in the receiver's
+// client coordinates.
+constexpr UINT CM_MOUSEWHEEL = CM_BASE + 67;
+
+// What a control is and does, as the class library's control style.
+enum TControlStyleItem
+{
+    csAcceptsControls,
+    csCaptureMouse, // a button going down on it captures the mouse until the last button is up
+    csDesignInteractive,
+    csClickEvents, // press and release over it make Click
+    csFramed,      // a 2-pixel sunken frame around the client area
+    csSetCaption,
+    csOpaque,       // paints its whole client area: nothing is filled behind it
+    csDoubleClicks, // without it a quick second click is a plain click
+    csFixedWidth,
+    csFixedHeight,
+    csNoDesignVisible,
+    csReplicatable,
+    csNoStdEvents,
+    csDisplayDragImage,
+    csReflector,
+    csActionClient,
+    csMenuEvents
+};
+using TControlStyle = TSet<TControlStyleItem>;
+
+// Mouse cursors by the class library's numbers; the presenter shows them.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crNone = -1;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNESW = -6;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeNWSE = -8;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crUpArrow = -10;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crDrag = -12;
+constexpr TCursor crNoDrop = -13;
+constexpr TCursor crHSplit = -14;
+constexpr TCursor crVSplit = -15;
+constexpr TCursor crMultiDrag = -16;
+constexpr TCursor crNo = -18;
+constexpr TCursor crHandPoint = -21;
+constexpr TCursor crSizeAll = -22;
 
 enum TMouseButton
 {
@@ -72,12 +132,58 @@ constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
+class TControl;
+
+// Docking: a control with DragKind dkDock and DragMode dmAutomatic is dragged by the left button
+// (past a 5-pixel threshold) onto a windowed control with DockSite, which DockOver may accept and
+// DockDrop places it in. Dropped where no site accepts, it floats in a captioned tool window of
+// its own, if the site it leaves allows (DoUnDock); closing that window hides it.
+enum TDragKind
+{
+    dkDrag,
+    dkDock
+};
+enum TDragMode
+{
+    dmManual,
+    dmAutomatic
+};
+enum TDragState
+{
+    dsDragEnter,
+    dsDragLeave,
+    dsDragMove
+};
+
+// The control being docked and where it would land.
+class TDragDockObject
+{
+public:
+    explicit TDragDockObject(TControl* control) : m_control(control) {}
+    TControl* Control() const { return m_control; }
+    // Where the control would be, in screen coordinates.
+    const TRect& DockRect() const { return m_dockRect; }
+    void SetDockRect(const TRect& rect) { m_dockRect = rect; }
+    // The site that accepted it, or null.
+    TWinControl* DragTarget() const { return m_target; }
+    void SetDragTarget(TWinControl* target) { m_target = target; }
+    // Where the drag started, relative to the control's top-left.
+    TPoint DragOffset;
+
+private:
+    TControl* m_control;
+    TRect m_dockRect;
+    TWinControl* m_target = nullptr;
+};
 
 using TWndMethod = TClosure<void(TMessage& Message)>;
 using TMouseEvent = TClosure<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = TClosure<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = TClosure<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 using TKeyPressEvent = TClosure<void(TObject* Sender, WCHAR& Key)>;
+using TMouseWheelEvent =
+    TClosure<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent = TClosure<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
 
 class EInvalidOperation : public Exception
 {
@@ -107,6 +213,8 @@ public:
     virtual void SetBounds(int left, int top, int width, int height);
     TRect BoundsRect() const { return TRect(m_left, m_top, m_left + m_width, m_top + m_height); }
     void SetBoundsRect(const TRect& r) { SetBounds(r.left, r.top, r.Width(), r.Height()); }
+    // The area children are placed in, in client coordinates; windowed controls leave out their
+    // frame and scroll bars.
     virtual TRect ClientRect() const { return TRect(0, 0, m_width, m_height); }
     int ClientWidth() const { return ClientRect().Width(); }
     int ClientHeight() const { return ClientRect().Height(); }
@@ -114,6 +222,19 @@ public:
     void SetClientHeight(int height) { SetHeight(height + m_height - ClientHeight()); }
     // The top-left of the client area in the top-level form's client coordinates.
     TPoint FormOrigin() const;
+    // The top-left of the whole control (frame included) in the form's client coordinates.
+    TPoint WindowOrigin() const;
+    // Where the client area starts inside the control (past its frame).
+    virtual TPoint ClientOffset() const { return TPoint(); }
+
+    TControlStyle ControlStyle() const { return m_controlStyle; }
+    void SetControlStyle(TControlStyle style) { m_controlStyle = style; }
+
+    TCursor Cursor() const { return m_cursor; }
+    void SetCursor(TCursor cursor) { m_cursor = cursor; }
+    // Whether this control holds the mouse; setting it takes the mouse or lets it go.
+    bool MouseCapture() const;
+    void SetMouseCapture(bool capture);
 
     TAnchors Anchors() const { return m_anchors; }
     void SetAnchors(TAnchors anchors);
@@ -157,8 +278,26 @@ public:
     TMouseEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
-    // Fired by Resize after the size changed and the children were aligned.
+    TMouseWheelEvent OnMouseWheel;
+    TMouseWheelUpDownEvent OnMouseWheelDown;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
+    // Fired by Resize after the size changed and the children were aligned; for a windowed
+    // control only once its window exists (CreateWnd).
     TNotifyEvent OnResize;
+
+    TDragKind DragKind() const { return m_dragKind; }
+    void SetDragKind(TDragKind kind) { m_dragKind = kind; }
+    TDragMode DragMode() const { return m_dragMode; }
+    void SetDragMode(TDragMode mode) { m_dragMode = mode; }
+    // Docked in a floating tool window of its own.
+    bool Floating() const;
+    // Starts docking from the mouse's position; with `immediately` false it waits for the
+    // pointer to move past the threshold.
+    void BeginDrag(bool immediately);
+    bool Dragging() const;
+    // Docks the control at `rect` of `site` (client coordinates), or floats it at `rect` (screen
+    // coordinates) when `site` is null.
+    void ManualDock(TWinControl* site, const TRect& rect);
 
     // Every message to the control goes through WindowProc (by default WndProc), which ends in
     // Dispatch: the handler for the message's id, else DefaultHandler.
@@ -169,6 +308,8 @@ public:
 
     // Marks the control's rectangle on its form for the next paint pass.
     virtual void Invalidate();
+    // Marks a part of the control (client coordinates) for the next paint pass.
+    void InvalidateRect(const TRect& rect);
     // Paints what is marked on the control's form at once.
     virtual void Update();
     void Repaint();
@@ -183,7 +324,14 @@ protected:
     virtual void MouseMove(TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void DblClick();
-    // Called after the text changed.
+    // The wheel: OnMouseWheel first; unhandled, each WHEEL_DELTA turned (kept across messages)
+    // calls DoMouseWheelDown or DoMouseWheelUp. True when taken; otherwise the parent is asked.
+    virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+    virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+    virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+    // Asked before the size changes (SetBounds); false keeps the old size. May adjust the size.
+    virtual bool CanResize(int& NewWidth, int& NewHeight);
+    // Called after the text changed (CM_TEXTCHANGED).
     virtual void TextChanged() {}
     // Called after the size changed (the platform's internal hook: anchors and alignment).
     virtual void Resized() { Resize(); }
@@ -205,6 +353,9 @@ protected:
 
 private:
     void HandleMouse(TMessage& Message);
+    void HandleWheel(TMessage& Message);
+    // The docking drag: true when the message was the drag's.
+    bool HandleDrag(UINT message, int x, int y);
     // Re-applies the anchors for a parent whose client area is now width x height.
     void ApplyAnchors(int width, int height);
     void RememberAnchorDistances();
@@ -234,6 +385,11 @@ private:
     bool m_clicking = false; // the left button went down on this control
     UnicodeString m_text;
     TColor m_color = clBtnFace;
+    TControlStyle m_controlStyle{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+    TCursor m_cursor = crDefault;
+    int m_wheelAccumulator = 0;
+    TDragKind m_dragKind = dkDrag;
+    TDragMode m_dragMode = dmManual;
 };
 
 class TWinControl : public TControl
@@ -244,6 +400,35 @@ public:
 
     // The control's window in the Win32 layer's window table: SendMessageW reaches WindowProc.
     HWND Handle() const { return m_handle; }
+    // Whether the window has been created (CreateWnd ran): when the form is first shown, on
+    // HandleNeeded, or when the control joins a parent whose window exists.
+    bool HandleAllocated() const { return m_windowCreated; }
+    // Creates the window now if it does not exist yet: the parent's first, then this one's
+    // (CreateWnd), then the windowed children's.
+    void HandleNeeded();
+    // The control that owns the window, or null.
+    static TWinControl* FindControl(HWND window);
+
+    // The window's style bits that shape its frame: WS_BORDER (a 1-pixel clWindowFrame line),
+    // WS_EX_CLIENTEDGE (a 2-pixel sunken edge; the control style csFramed gives the same), and its
+    // own scroll bars WS_VSCROLL (right) and WS_HSCROLL (bottom), SM_CXVSCROLL wide.
+    // Kept in the window table (GetWindowLongW / SetWindowLongW with GWL_STYLE and GWL_EXSTYLE);
+    // a change reaches the control as WM_STYLECHANGED, which re-lays the frame out.
+    DWORD WindowStyle() const { return static_cast<DWORD>(GetWindowLongW(m_handle, GWL_STYLE)); }
+    void SetWindowStyle(DWORD style);
+    DWORD WindowExStyle() const { return static_cast<DWORD>(GetWindowLongW(m_handle, GWL_EXSTYLE)); }
+    void SetWindowExStyle(DWORD exStyle);
+    // The client area inside the frame and the scroll bars, in the control's own coordinates.
+    TRect ClientArea() const;
+    TRect ClientRect() const override;
+    TPoint ClientOffset() const override;
+    // The window's own scroll bars (SB_VERT, SB_HORZ), as SetScrollInfo, GetScrollInfo and
+    // ShowScrollBar handle them. Setting the info repaints the bar when asked.
+    int SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw);
+    bool GetScrollInfo(int bar, SCROLLINFO& info) const;
+    void ShowScrollBar(int bar, bool show);
+    // The bar's rectangle in the control's coordinates; empty when it is not shown.
+    TRect ScrollBarRect(int bar) const;
 
     int ControlCount() const { return static_cast<int>(m_controls.size()); }
     // Children in z-order, bottom first.
@@ -280,9 +465,26 @@ public:
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
 
+    // Whether controls may be docked into this one.
+    bool DockSite() const { return m_dockSite; }
+    void SetDockSite(bool dockSite) { m_dockSite = dockSite; }
+    // Asked while a control is dragged over (X, Y in client coordinates): the base accepts on a
+    // dock site and fires OnDockOver.
+    virtual void DockOver(TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept);
+    // Places the dropped control at its drop rectangle as a child, then fires OnDockDrop.
+    virtual void DockDrop(TDragDockObject* Source, int X, int Y);
+    // Asked before a docked child leaves for NewTarget (null: to float); fires OnUnDock.
+    virtual bool DoUnDock(TWinControl* NewTarget, TControl* Client);
+    TClosure<void(TObject* Sender, TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)> OnDockOver;
+    TClosure<void(TObject* Sender, TDragDockObject* Source, int X, int Y)> OnDockDrop;
+    TClosure<void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow)> OnUnDock;
+
     void Dispatch(TMessage& Message) override;
 
 protected:
+    // Creates the control's window; runs once. Overrides call the inherited one first.
+    virtual void CreateWnd();
+    void Resize() override;
     // The keys this control takes itself instead of the dialog (WM_GETDLGCODE).
     virtual LRESULT DialogCode() { return 0; }
     // A dialog key (Tab, arrows, Enter, Escape) the focused control did not want; true when taken.
@@ -294,10 +496,19 @@ protected:
     virtual void DoExit();
     // Re-applies the children's anchors, aligns them, then Resize.
     void Resized() override;
+    // Fills the background with Color, as the window's class brush would (not for csOpaque
+    // controls), then paints.
     // The aligned children stacked in `rect`, which holds what is left for the ones to come.
     virtual void AlignControls(TRect& rect);
-    // Fills the background with Color, as the window's class brush would, then paints.
+    // Sends WM_ERASEBKGND with the DC (whose default handling fills the client area with Color (unless the control is csOpaque),
+    // as the window's class brush would), then paints. A control that handles the message itself
+    // keeps the pixels under it.
     void PaintWindow(HDC dc) override;
+    // Draws the frame and the scroll bars; the DC's (0, 0) is the control's top-left corner.
+    virtual void PaintNonClient(HDC dc);
+    // The default WM_ERASEBKGND: fills the client area with Color (unless the control is csOpaque), except where visible windowed
+    // children lie (they paint their own background).
+    void EraseBackground(HDC dc);
     void FontChanged() override;
     friend class TControl;
     friend class TCustomForm;
@@ -306,11 +517,26 @@ private:
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void HandleKeyDown(TMessage& Message);
+    // Mouse on the window's own scroll bars; true when it was theirs.
+    bool HandleScrollBarMouse(TMessage& Message);
+    void FrameChanged();
+    int FrameWidth() const { return FrameWidthFor(WindowStyle(), WindowExStyle()); }
+    int FrameWidthFor(DWORD style, DWORD exStyle) const;
+    TRect ClientAreaFor(DWORD style, DWORD exStyle) const;
+    // A style changed from `before` (the index's old value): the frame is laid out again.
+    void StyleChanged(int index, DWORD before);
+    Vcl::ScrollBarPart* Bar(int bar) const;
+    void LayoutScrollBars() const;
 
     HWND m_handle = nullptr;
+    bool m_windowCreated = false;
+    std::unique_ptr<Vcl::ScrollBarPart> m_vertBar;
+    std::unique_ptr<Vcl::ScrollBarPart> m_horzBar;
+    Vcl::ScrollBarPart* m_trackingBar = nullptr; // the bar the left button went down on
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
     bool m_tabStop = false;
+    bool m_dockSite = false;
     bool m_aligning = false;
     bool m_alignAgain = false;
 };
@@ -383,8 +609,26 @@ TCustomForm* GetParentForm(const TControl* control);
 TShiftState KeyboardShiftState();
 TShiftState MouseShiftState(WPARAM wParam);
 
+// The Win32 layer's scroll bar and frame calls on a control's window; they fail (0, FALSE) for a
+// window that is not a control's.
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
+BOOL ShowScrollBar(HWND window, int bar, BOOL show);
+// Marks a part of the window's client area (all of it for null) for the next paint pass.
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+
+// Draws a 3D frame of `width` lines just inside `rect`, top-left in one colour and bottom-right in
+// the other, and moves `rect` inward past it.
+void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width);
+
 namespace Vcl
 {
+// Puts the control into a new floating tool window at `screenRect` (Forms).
+void FloatControl(TControl* control, const TRect& screenRect);
+// The dock site under a screen point that would take `source`, or null; X and Y become the
+// point in its client coordinates.
+TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, int& X, int& Y);
+
 // The control holding the mouse (between a button going down on it and the last button up).
 TControl* CaptureControl();
 void SetCaptureControl(TControl* control);

@@ -71,6 +71,7 @@ public:
         Entry& entry = EntryOf(form);
         entry.window->SetTitle(form->Caption().str());
         SyncSize(form, entry);
+        SyncStyle(form, entry);
         entry.window->Show();
     }
 
@@ -81,6 +82,8 @@ public:
             return;
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
+        // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
+        Platform::ResetKeyStates();
         // Without a window manager nobody hands the focus back: give it to the form now active.
         if (!hadFocus)
             return;
@@ -104,6 +107,7 @@ public:
             return;
         it->second.window->SetTitle(form->Caption().str());
         SyncSize(form, it->second);
+        SyncStyle(form, it->second);
     }
 
     void FormPainted(TCustomForm* form, const TRect& rect) override
@@ -116,7 +120,11 @@ public:
         it->second.window->Present(form->Pixels(), w, h, w, rect.left, rect.top, rect.Width(), rect.Height());
     }
 
-    void FormDestroyed(TCustomForm* form) override { m_windows.erase(form); }
+    void FormDestroyed(TCustomForm* form) override
+    {
+        if (m_windows.erase(form) > 0)
+            Platform::ResetKeyStates();
+    }
 
     unsigned long NativeWindowOf(const TCustomForm* form) const
     {
@@ -132,6 +140,8 @@ private:
         int height = 0;
         bool fixed = false;
         bool focused = false;
+        bool popup = false; // shown without decorations at the form's position
+        bool above = false; // in the top-most band
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
@@ -169,6 +179,22 @@ private:
         entry.height = h;
         entry.fixed = fixed;
         entry.window->SetClientSize(w, h, fixed);
+    }
+
+    // A popup window has no decorations and stands where the form says; the top-most band keeps it
+    // above others. Leaving the popup style brings the decorations back and leaves the place.
+    void SyncStyle(TCustomForm* form, Entry& entry)
+    {
+        bool popup = (form->WindowStyle() & WS_POPUP) != 0;
+        bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
+        if (popup != entry.popup)
+            entry.window->SetDecorated(!popup);
+        if (popup)
+            entry.window->Move(form->Left(), form->Top());
+        if (above != entry.above)
+            entry.window->SetAbove(above);
+        entry.popup = popup;
+        entry.above = above;
     }
 
     static WPARAM MouseKeys(unsigned modifiers)
@@ -372,8 +398,14 @@ bool InstallDesktopPresenter()
     installation.previousPresenter = SetFormPresenter(installation.presenter.get());
     installation.previousPump = Platform::SetEventPump(PumpEvents);
     installation.previousBoxes = Platform::SetMessageBoxHandler(
-        [](HWND, const std::u16string& text, const std::u16string& caption, UINT type)
-        { return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type); });
+        [](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+        {
+            // Without the display a box could never be answered: it goes as it would headless.
+            Platform::MessageBoxHandler& headless = TheInstallation().previousBoxes;
+            if (X11::DisplayLost() && headless)
+                return headless(owner, text, caption, type);
+            return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type);
+        });
     installation.previousBridge = Platform::SetClipboardBridge(
         {[](const std::u16string& text) { X11::SetClipboardText(text); },
          [](std::u16string& text) { return !X11::OwnsClipboard() && X11::GetClipboardText(text, 300); }});
@@ -406,6 +438,9 @@ void RemoveDesktopPresenter()
     Platform::SetScreenMetrics(Screen->Width, Screen->Height);
     installation.presenter.reset();
     X11::Flush();
+    // Nothing of ours is on the display any more: the connection goes too, so that a presenter
+    // installed later talks to the display of its own time.
+    X11::CloseDisplay();
 }
 
 bool DesktopPresenterInstalled()

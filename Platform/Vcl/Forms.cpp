@@ -118,6 +118,7 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
     if (IsMouseMessage(message))
     {
         TPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        form->m_lastMouse = TPoint(point.x + form->Left(), point.y + form->Top());
         TControl* capture = CaptureControl();
         if (capture && GetParentForm(capture) == form)
         {
@@ -127,7 +128,8 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         }
         else
         {
-            // Down to the deepest control under the point.
+            // Down to the deepest control under the point; a point on a control's frame or scroll
+            // bars is that control's non-client input.
             for (;;)
             {
                 auto* container = dynamic_cast<TWinControl*>(target);
@@ -136,12 +138,32 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
                     break;
                 point = TPoint(point.x - child->Left(), point.y - child->Top());
                 target = child;
+                auto* windowed = dynamic_cast<TWinControl*>(child);
+                if (!windowed)
+                    continue;
+                TRect area = windowed->ClientArea();
+                if (!area.Contains(point) && message != WM_MOUSEWHEEL)
+                {
+                    LRESULT hit = windowed->ScrollBarRect(SB_VERT).Contains(point)   ? HTVSCROLL
+                                  : windowed->ScrollBarRect(SB_HORZ).Contains(point) ? HTHSCROLL
+                                                                                     : HTBORDER;
+                    if (message <= WM_MBUTTONDBLCLK)
+                    {
+                        if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
+                            SetCaptureControl(windowed);
+                        windowed->Perform(message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
+                                          MAKELPARAM(point.x, point.y));
+                    }
+                    return true;
+                }
+                point = TPoint(point.x - area.left, point.y - area.top);
             }
         }
         targetParam = MAKELPARAM(point.x, point.y);
         if (IsButtonDown(message))
         {
-            SetCaptureControl(target);
+            if (target->ControlStyle().Contains(csCaptureMouse))
+                SetCaptureControl(target);
             auto* windowed = dynamic_cast<TWinControl*>(target);
             if (windowed && windowed != form && windowed->TabStop() && windowed->CanFocus() &&
                 !windowed->Focused())
@@ -195,8 +217,51 @@ TControl* TScreen::ActiveControl() const
 
 // ---- TCustomForm -----------------------------------------------------------------------------
 
+namespace
+{
+TWinControl* FindWindowControl(TWinControl* root, HWND window)
+{
+    if (root->Handle() == window)
+        return root;
+    for (int i = 0; i < root->ControlCount(); ++i)
+    {
+        if (auto* child = dynamic_cast<TWinControl*>(root->Controls(i)))
+        {
+            if (TWinControl* found = FindWindowControl(child, window))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+// The caret's changes repaint its rectangle on the form of the control that owns it.
+void WatchCaret()
+{
+    static bool watching = false;
+    if (watching)
+        return;
+    watching = true;
+    Platform::SetCaretObserver(
+        [](HWND window, const RECT& rect)
+        {
+            for (int i = 0; i < Screen->FormCount(); ++i)
+            {
+                TCustomForm* form = Screen->Forms(i);
+                if (TWinControl* control = FindWindowControl(form, window))
+                {
+                    TPoint origin = control->FormOrigin();
+                    form->InvalidateRect(
+                        TRect(rect.left + origin.x, rect.top + origin.y, rect.right + origin.x, rect.bottom + origin.y));
+                    return;
+                }
+            }
+        });
+}
+} // namespace
+
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
 {
+    WatchCaret();
     m_canvas->SetControl(this);
     m_visible = false; // forms start hidden until shown
     SetColor(clBtnFace);
@@ -310,6 +375,7 @@ void TCustomForm::SetVisible(bool visible)
         }
         return;
     }
+    HandleNeeded();
     if (m_position == poScreenCenter || m_position == poDesktopCenter)
         SetBounds((Screen->Width - Width()) / 2, (Screen->Height - Height()) / 2, Width(), Height());
     m_visible = true;
@@ -363,6 +429,8 @@ void TCustomForm::FocusControl(TWinControl* control)
     // The old control's handler may have moved the focus on: the latest wins.
     if (control && m_focusedControl == control)
         control->Perform(WM_SETFOCUS, reinterpret_cast<WPARAM>(previous ? previous->Handle() : nullptr), 0);
+    if (m_focusedControl == control)
+        Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control));
 }
 
 void TCustomForm::DropFocusWithin(TControl* control, bool notify)
@@ -474,6 +542,25 @@ void TCustomForm::PaintDirty()
     m_dirty = TRect();
     ++m_paintCount;
     PaintTree(this, dirty);
+    // The caret is drawn over what was painted, inverted, while it is in the on half of its blink.
+    Platform::CaretState caret = Platform::GetCaretState();
+    if (caret.visible)
+    {
+        if (TWinControl* owner = FindWindowControl(this, caret.window); owner && owner->Showing())
+        {
+            TPoint origin = owner->FormOrigin();
+            TRect client = owner->ClientRect();
+            TRect r = TRect(caret.x, caret.y, caret.x + caret.width, caret.y + caret.height).Intersect(client);
+            r = TRect(r.left + origin.x, r.top + origin.y, r.right + origin.x, r.bottom + origin.y)
+                    .Intersect(dirty)
+                    .Intersect(ClientRect());
+            for (int y = r.top; y < r.bottom; ++y)
+            {
+                for (int x = r.left; x < r.right; ++x)
+                    m_pixels[static_cast<size_t>(y) * ClientWidth() + x] ^= 0xFFFFFF;
+            }
+        }
+    }
     if (g_presenter && m_visible)
         g_presenter->FormPainted(this, dirty);
 }
@@ -482,13 +569,32 @@ void TCustomForm::PaintTree(TControl* control, const TRect& clip)
 {
     if (!control->Visible())
         return;
+    TPoint window = control->WindowOrigin();
+    TRect whole(window.x, window.y, window.x + control->Width(), window.y + control->Height());
+    if (whole.Intersect(clip).IsEmpty())
+        return;
+    Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
+    auto* windowed = dynamic_cast<TWinControl*>(control);
     TPoint origin = control->FormOrigin();
-    TRect area(origin.x, origin.y, origin.x + control->Width(), origin.y + control->Height());
+    TRect area = whole;
+    if (windowed && control != this)
+    {
+        TRect client = windowed->ClientArea();
+        area = client.Offset(window.x, window.y);
+        if (!(area == whole))
+        {
+            HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{window.x, window.y}, whole.Intersect(clip));
+            if (dc)
+            {
+                windowed->PaintNonClient(dc);
+                DeleteDC(dc);
+            }
+        }
+    }
     TRect bounds = area.Intersect(clip);
     if (bounds.IsEmpty())
         return;
     {
-        Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
         HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{origin.x, origin.y}, bounds);
         if (!dc)
             return;
@@ -572,6 +678,30 @@ void TCustomForm::Dispatch(TMessage& Message)
     case CM_RELEASE:
         Free(); // nothing of the form may be touched after this
         return;
+    case WM_STYLECHANGED:
+        TWinControl::Dispatch(Message);
+        if (g_presenter)
+            g_presenter->FormChanged(this);
+        return;
+    case WM_WINDOWPOSCHANGED:
+    {
+        Message.Result = 0;
+        const auto* position = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+        if (!position)
+            return;
+        int left = position->flags & SWP_NOMOVE ? Left() : position->x;
+        int top = position->flags & SWP_NOMOVE ? Top() : position->y;
+        int width = position->flags & SWP_NOSIZE ? Width() : position->cx;
+        int height = position->flags & SWP_NOSIZE ? Height() : position->cy;
+        SetBounds(left, top, width, height);
+        if (position->flags & SWP_SHOWWINDOW)
+            SetVisible(true);
+        else if (position->flags & SWP_HIDEWINDOW)
+            SetVisible(false);
+        if (g_presenter)
+            g_presenter->FormChanged(this);
+        return;
+    }
     case WM_ACTIVATE:
         // The presenter's window got or lost the keyboard: the focused control follows it, and
         // the active control is kept for when the window comes back.
@@ -695,3 +825,100 @@ void TApplication::ShowException(const Exception& e)
 {
     MessageBoxW(nullptr, e.Message().c_str(), Vcl::ApplicationTitle().c_str(), MB_OK | MB_ICONERROR);
 }
+
+// ---- Floating dock windows -------------------------------------------------------------------
+
+TDockHostForm::TDockHostForm(TComponent* AOwner) : TForm(AOwner)
+{
+    SetBorderStyle(bsToolWindow);
+}
+
+void TDockHostForm::DoClose(TCloseAction& Action)
+{
+    TForm::DoClose(Action);
+    TControl* client = Client();
+    if (!client)
+        return;
+    client->SetVisible(false);
+    Action = client->Visible() ? caNone : caHide;
+}
+
+void TDockHostForm::WndProc(TMessage& Message)
+{
+    TForm::WndProc(Message);
+    // The client left: nothing is left to show.
+    if (Message.Msg == CM_CONTROLLISTCHANGE && !Message.LParam && ControlCount() <= 1)
+    {
+        Hide();
+        Release();
+    }
+}
+
+namespace Vcl
+{
+void FloatControl(TControl* control, const TRect& screenRect)
+{
+    auto* host = new TDockHostForm(Application);
+    host->SetCaption(control->Caption());
+    host->SetBounds(screenRect.left, screenRect.top, screenRect.Width(), screenRect.Height());
+    control->SetParent(host);
+    control->SetBounds(0, 0, screenRect.Width(), screenRect.Height());
+    host->Show();
+}
+
+TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, int& X, int& Y)
+{
+    TControl* dragged = source->Control();
+    auto within = [dragged](const TControl* c)
+    {
+        for (; c; c = c->Parent())
+            if (c == dragged)
+                return true;
+        return false;
+    };
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (!form->Visible())
+            continue;
+        TPoint point(screenPoint.x - form->Left(), screenPoint.y - form->Top());
+        if (!TRect(0, 0, form->Width(), form->Height()).Contains(point))
+            continue;
+        // The deepest control under the point, the dragged one skipped.
+        TControl* hit = form;
+        for (;;)
+        {
+            auto* container = dynamic_cast<TWinControl*>(hit);
+            if (!container)
+                break;
+            TPoint local = container->ScreenToClient(screenPoint);
+            TControl* child = nullptr;
+            for (int k = container->ControlCount() - 1; k >= 0; --k)
+            {
+                TControl* c = container->Controls(k);
+                if (c != dragged && c->Visible() && c->BoundsRect().Contains(local))
+                {
+                    child = c;
+                    break;
+                }
+            }
+            if (!child)
+                break;
+            hit = child;
+        }
+        for (TControl* c = hit; c; c = c->Parent())
+        {
+            auto* site = dynamic_cast<TWinControl*>(c);
+            if (site && site->DockSite() && !within(site))
+            {
+                TPoint local = site->ScreenToClient(screenPoint);
+                X = local.x;
+                Y = local.y;
+                return site;
+            }
+        }
+        return nullptr;
+    }
+    return nullptr;
+}
+} // namespace Vcl

@@ -117,6 +117,11 @@ public:
     void PaintDirty();
     // How many paint passes ran (for tests of Update and Invalidate).
     int PaintCount() const { return m_paintCount; }
+    // The pointer's last position over the form, in screen coordinates.
+    TPoint LastMousePos() const { return m_lastMouse; }
+    // The cursor the presenter shows over the form now (the control's, or a drag's).
+    TCursor CursorShown() const { return m_cursorShown; }
+    void SetCursorShown(TCursor cursor) { m_cursorShown = cursor; }
 
     void Dispatch(TMessage& Message) override;
 
@@ -155,12 +160,28 @@ private:
     TControlCanvas* m_canvas;
     TRect m_dirty;
     int m_paintCount = 0;
+    TPoint m_lastMouse;
+    TCursor m_cursorShown = crDefault;
 };
+
 
 class TForm : public TCustomForm
 {
 public:
     using TCustomForm::TCustomForm;
+};
+
+// The captioned tool window a floated control lives in. Closing it hides the control; a control
+// that will not hide keeps it open. It goes away when the control leaves it.
+class TDockHostForm : public TForm
+{
+public:
+    explicit TDockHostForm(TComponent* AOwner);
+    TControl* Client() const { return ControlCount() > 0 ? Controls(0) : nullptr; }
+
+protected:
+    void DoClose(TCloseAction& Action) override;
+    void WndProc(TMessage& Message) override;
 };
 
 // The display as the forms see it.
@@ -177,11 +198,15 @@ public:
     TCustomForm* ActiveForm() const { return m_activeForm; }
     void SetActiveForm(TCustomForm* form);
     TControl* ActiveControl() const;
+    // The cursor shown over every form while it is not crDefault (else each control's Cursor).
+    TCursor Cursor() const { return m_cursor; }
+    void SetCursor(TCursor cursor) { m_cursor = cursor; }
 
 private:
     friend class TCustomForm;
     std::vector<TCustomForm*> m_forms;
     TCustomForm* m_activeForm = nullptr;
+    TCursor m_cursor = crDefault;
 };
 
 extern TScreen* Screen;
@@ -267,7 +292,8 @@ public:
     virtual ~IFormPresenter() = default;
     virtual void FormShown(TCustomForm* form) = 0;
     virtual void FormHidden(TCustomForm* form) = 0;
-    // Caption, size or border style changed.
+    // Caption, size, position, border style, window style (GWL_STYLE: WS_POPUP is a window
+    // without decorations, placed at the form's Left and Top) or the top-most band changed.
     virtual void FormChanged(TCustomForm* form) = 0;
     // The paint pass drew `rect` of the form's pixels.
     virtual void FormPainted(TCustomForm* form, const TRect& rect) = 0;

@@ -261,7 +261,7 @@ BOOL MoveNative(const std::string& from, const std::string& to, bool replace, bo
 } // namespace
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, void* /*securityAttributes*/,
-                   DWORD creationDisposition, DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/)
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE /*templateFile*/)
 {
     // Sharing modes have no counterpart in POSIX and are not enforced.
     bool wantRead = (desiredAccess & GENERIC_READ) != 0;
@@ -276,8 +276,31 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
     if (!NativePath(fileName, path))
         return INVALID_HANDLE_VALUE;
 
+    // A folder opens only to be flushed: neither read nor written, whatever the access asked.
+    struct stat folder;
+    if ((flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) && creationDisposition == OPEN_EXISTING &&
+        ::stat(path.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))
+    {
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+        {
+            SetLastError(ErrorForPath(errno, path));
+            return INVALID_HANDLE_VALUE;
+        }
+        auto file = std::make_shared<FileObject>();
+        file->fd = fd;
+        file->canWrite = wantWrite;
+        HANDLE handle = file.get();
+        std::lock_guard<std::mutex> lock(g_filesMutex);
+        OpenFiles().emplace(handle, std::move(file));
+        SetLastError(ERROR_SUCCESS);
+        return handle;
+    }
+
     // Read-only access opens read-only, so files of a read-only install can be read.
-    int flags = O_CLOEXEC | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
+    // Opened without waiting, so a pipe with no writer cannot hang the open; waiting reads and
+    // writes are restored once the handle exists.
+    int flags = O_CLOEXEC | O_NONBLOCK | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     bool creates = creationDisposition == CREATE_NEW || creationDisposition == CREATE_ALWAYS ||
                    creationDisposition == OPEN_ALWAYS;
     bool truncates = creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
@@ -329,6 +352,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
         SetLastError(ERROR_ACCESS_DENIED); // a folder is no file
         return INVALID_HANDLE_VALUE;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     auto file = std::make_shared<FileObject>();
     file->fd = fd;
@@ -538,6 +562,29 @@ BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists)
     return CopyNative(from, to, failIfExists != FALSE) ? TRUE : FALSE;
 }
 
+BOOL CreateHardLinkW(LPCWSTR fileName, LPCWSTR existingFileName, void* /*securityAttributes*/)
+{
+    std::string from, to;
+    if (!NativePath(existingFileName, from) || !NativePath(fileName, to))
+        return FALSE;
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return TRUE;
+    switch (errno)
+    {
+    case EEXIST:
+        return Fail(ERROR_ALREADY_EXISTS);
+    case EXDEV:
+        return Fail(ERROR_NOT_SAME_DEVICE);
+    case EPERM:
+    case ENOTSUP:
+    case ENOSYS:
+        // A file system without hard links (or a folder given as the file).
+        return Fail(ERROR_INVALID_FUNCTION);
+    default:
+        return Fail(ErrorForPath(errno, from));
+    }
+}
+
 BOOL DeleteFileW(LPCWSTR fileName)
 {
     std::string path;
@@ -674,3 +721,10 @@ bool ReserveFileSpace(HANDLE file, uint64_t size)
     return ::fallocate(object->fd, 0, 0, static_cast<off_t>(size)) == 0;
 }
 } // namespace Platform
+
+bool Platform::IsRegularFile(HANDLE file)
+{
+    std::shared_ptr<FileObject> object = FindFile(file);
+    struct stat st;
+    return object && ::fstat(object->fd, &st) == 0 && S_ISREG(st.st_mode);
+}

@@ -63,6 +63,10 @@ constexpr LPARAM MAKELPARAM(int low, int high)
 {
     return static_cast<LPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
 }
+constexpr WPARAM MAKEWPARAM(int low, int high)
+{
+    return static_cast<WPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
+}
 // Signed coordinates of a mouse message's lParam.
 constexpr int GET_X_LPARAM(LPARAM v)
 {
@@ -98,6 +102,7 @@ constexpr DWORD ERROR_DISK_FULL = 112;
 constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 constexpr DWORD ERROR_DIRECTORY = 267;
@@ -207,6 +212,9 @@ constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
 
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+// With this flag CreateFileW opens a folder too (for FlushFileBuffers, which then makes the
+// folder's entries durable: a file created, renamed or linked in it).
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
 
 // Paths are Windows paths: '\' and '/' both separate components; a component that does not exist
 // under its exact name is looked up without case, as Windows would find it.
@@ -224,6 +232,10 @@ BOOL CloseHandle(HANDLE handle);
 BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName); // fails when newName exists
 BOOL MoveFileExW(LPCWSTR existingName, LPCWSTR newName, DWORD flags);
 BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists);
+// A second name of the same file; fails when fileName exists (ERROR_ALREADY_EXISTS), across file
+// systems (ERROR_NOT_SAME_DEVICE) and where the file system has no hard links
+// (ERROR_INVALID_FUNCTION).
+BOOL CreateHardLinkW(LPCWSTR fileName, LPCWSTR existingFileName, void* securityAttributes);
 BOOL DeleteFileW(LPCWSTR fileName);
 DWORD GetFileAttributesW(LPCWSTR fileName);
 BOOL SetFileAttributesW(LPCWSTR fileName, DWORD attributes);
@@ -308,6 +320,17 @@ constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_CANCELMODE = 0x001F;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_GETDLGCODE = 0x0087;
+// Mouse messages over a window's frame or scroll bars: wParam the hit-test code, lParam the point
+// in window coordinates (relative to the window's top-left corner, frame included).
+constexpr UINT WM_NCMOUSEMOVE = 0x00A0;
+constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
+constexpr UINT WM_NCLBUTTONUP = 0x00A2;
+constexpr UINT WM_NCLBUTTONDBLCLK = 0x00A3;
+constexpr LRESULT HTNOWHERE = 0;
+constexpr LRESULT HTCLIENT = 1;
+constexpr LRESULT HTHSCROLL = 6;
+constexpr LRESULT HTVSCROLL = 7;
+constexpr LRESULT HTBORDER = 18;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
@@ -316,6 +339,11 @@ constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_SYSCHAR = 0x0106;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
+// Scroll requests: the code (SB_...) in the low word of wParam, the thumb position for
+// SB_THUMBPOSITION and SB_THUMBTRACK in the high word; lParam the scroll bar control, or 0 for a
+// window's own bar.
+constexpr UINT WM_HSCROLL = 0x0114;
+constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
@@ -332,6 +360,58 @@ constexpr UINT WM_MOUSELAST = WM_MOUSEWHEEL;
 constexpr UINT WM_KEYFIRST = WM_KEYDOWN;
 constexpr UINT WM_KEYLAST = 0x0109;
 constexpr UINT WM_USER = 0x0400;
+constexpr int WHEEL_DELTA = 120;
+
+// Window styles (the ones the controls read).
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+// Window class styles.
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_DBLCLKS = 0x0008;
+
+// Scroll bars: which bar, the request codes and the parts of SCROLLINFO.
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+constexpr int SB_CTL = 2;
+constexpr int SB_BOTH = 3;
+constexpr WORD SB_LINEUP = 0;
+constexpr WORD SB_LINELEFT = 0;
+constexpr WORD SB_LINEDOWN = 1;
+constexpr WORD SB_LINERIGHT = 1;
+constexpr WORD SB_PAGEUP = 2;
+constexpr WORD SB_PAGELEFT = 2;
+constexpr WORD SB_PAGEDOWN = 3;
+constexpr WORD SB_PAGERIGHT = 3;
+constexpr WORD SB_THUMBPOSITION = 4;
+constexpr WORD SB_THUMBTRACK = 5;
+constexpr WORD SB_TOP = 6;
+constexpr WORD SB_BOTTOM = 7;
+constexpr WORD SB_ENDSCROLL = 8;
+constexpr UINT SIF_RANGE = 0x0001;
+constexpr UINT SIF_PAGE = 0x0002;
+constexpr UINT SIF_POS = 0x0004;
+constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+constexpr UINT SIF_TRACKPOS = 0x0010;
+constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+struct SCROLLINFO
+{
+    UINT cbSize;
+    UINT fMask;
+    int nMin;
+    int nMax;
+    UINT nPage;
+    int nPos;
+    int nTrackPos;
+};
 
 // wParam bits of mouse messages.
 constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -388,6 +468,59 @@ using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
+// Window styles and placement. Each window of the table keeps a style and an extended style
+// (both 0 at first); SetWindowLongW stores one and sends WM_STYLECHANGED (wParam the index, lParam
+// a STYLESTRUCT*) so that the window's owner shows the change. SetWindowPos moves, sizes, shows and
+// stacks a window by sending it WM_WINDOWPOSCHANGED with a WINDOWPOS*: HWND_TOPMOST puts the window
+// in the top-most band (WS_EX_TOPMOST), HWND_NOTOPMOST takes it out.
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+inline HWND const HWND_TOP = nullptr;
+inline HWND const HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline HWND const HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline HWND const HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+constexpr UINT WM_STYLECHANGED = 0x007D;
+constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr WPARAM SC_SIZE = 0xF000;
+constexpr WPARAM SC_MOVE = 0xF010;
+constexpr WPARAM SC_MAXIMIZE = 0xF030;
+constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM SC_KEYMENU = 0xF100;
+constexpr WPARAM SC_MONITORPOWER = 0xF170;
+
+struct STYLESTRUCT
+{
+    DWORD styleOld;
+    DWORD styleNew;
+};
+
+struct WINDOWPOS
+{
+    HWND hwnd;
+    HWND hwndInsertAfter;
+    int x;
+    int y;
+    int cx;
+    int cy;
+    UINT flags;
+};
+
+// 0 (and ERROR_INVALID_WINDOW_HANDLE) for a handle that is no window, or an index other than the two.
+LONG GetWindowLongW(HWND window, int index);
+// The previous value; 0 and nothing changed for a bad handle or index.
+LONG SetWindowLongW(HWND window, int index, LONG value);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+
 // The platform's defaults for input timing: two clicks within this many milliseconds (and within
 // SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels) make a double-click; the caret blinks at this period.
 UINT GetDoubleClickTime();
@@ -396,6 +529,9 @@ constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXDOUBLECLK = 36;
 constexpr int SM_CYDOUBLECLK = 37;
+// The width of a vertical scroll bar and the height of a horizontal one (17 pixels).
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
 int GetSystemMetrics(int index);
 
 // ---- Keyboard state --------------------------------------------------------------------------
@@ -502,10 +638,15 @@ void AdviseSequentialRead(HANDLE file);
 // file system lays them out in one go; false when it cannot, and the file is unchanged then.
 bool ReserveFileSpace(HANDLE file, uint64_t size);
 
+
 // The native file LoadLibraryW opens for a module name: "name.dll" (or "name" without an
 // extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up
 // from the program's folder; the result is resolved without case like any other path.
 std::string ModuleFileName(const WCHAR* moduleName);
+// Makes LoadLibraryW open `nativePath` for the module name (compared without ASCII case, as
+// given to LoadLibraryW) instead of the library beside the program; an empty path removes the
+// redirection. For tests that stand a library of their own in for a module.
+void RedirectModule(const std::u16string& moduleName, const std::string& nativePath);
 
 // Full path of the running program (from /proc/self/exe), and its folder with a trailing '/'.
 std::string ProgramPath();
@@ -559,6 +700,28 @@ struct ClipboardBridge
     std::function<bool(std::u16string& text)> Import;
 };
 ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previous one
+
+// Saves a file so that no failure costs the old one: `write` fills a new temporary file beside
+// the target (handed over by its path, and closed again by `write`), which is then flushed to
+// disk, given the target's mode bits and moved over the target. A target that is a symbolic link
+// is followed: the file it names is replaced and the link stays. A read-only target, a folder in
+// its place or a folder that takes no new file fails. On any failure, also an exception thrown by
+// `write` (which passes on), the temporary file is removed and the target is left as it was.
+enum class ReplaceResult
+{
+    Done,
+    CreateFailed,  // no temporary file could be made beside the target
+    FlushFailed,   // the written file could not be flushed
+    ReplaceFailed, // the target could not be replaced
+};
+ReplaceResult ReplaceFileSafely(const WCHAR* target, const std::function<void(const std::u16string& tempPath)>& write);
+// Makes the flush of ReplaceFileSafely fail for the temporary files the predicate picks by their
+// native path, as a device that cannot write them back would; for tests of what a failed flush
+// leaves behind. Null removes it. Returns the previous one.
+using FlushFault = std::function<bool(const std::string& nativePath)>;
+FlushFault SetFlushFault(FlushFault fault);
+// Whether an open file handle is a regular file (not a pipe, device or socket).
+bool IsRegularFile(HANDLE file);
 
 // The screen size GetSystemMetrics answers (1024 x 768 until the presenter sets it).
 void SetScreenMetrics(int width, int height);

@@ -128,6 +128,19 @@ unsigned ModifiersOf(unsigned state)
 
 int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 
+// Set once the connection to the server broke; from then on nothing here touches the display.
+volatile bool g_lost = false;
+
+// The server went away (it ended, or the connection broke). The library would end the process
+// right here, in the middle of whatever the program does (a save among it); instead the loss is
+// noted, the library returns from every later call, and the program ends in its own time.
+int ConnectionLost(Display*)
+{
+    g_lost = true;
+    return 0;
+}
+void KeepRunning(Display*, void*) {}
+
 // The one connection of the process and what belongs to it.
 struct Connection
 {
@@ -144,12 +157,19 @@ struct Connection
     Atom clipboard = 0;
     Atom targets = 0;
     Atom clipboardProperty = 0;
+    Atom motifWmHints = 0;
+    Atom netWmState = 0;
+    Atom netWmStateAbove = 0;
     ::Window utility = 0; // owns our selections and receives converted ones
     std::u16string clipboardText;
     bool ownsClipboard = false;
     std::map<::Window, Window::Handler*> handlers;
     std::map<::Window, XIC> contexts;
     bool tried = false;
+    // The last key release reported as one, kept to tell a held key's repeat whose press was read
+    // apart from its release.
+    unsigned lastReleaseKey = 0;
+    Time lastReleaseTime = 0;
 };
 
 Connection& TheConnection()
@@ -170,6 +190,8 @@ Display* OpenDisplay()
     if (c.display == nullptr)
         return nullptr;
     XSetErrorHandler(IgnoreErrors);
+    XSetIOErrorHandler(ConnectionLost);
+    XSetIOErrorExitHandler(c.display, KeepRunning, nullptr);
     c.screen = DefaultScreen(c.display);
     c.visual = DefaultVisual(c.display, c.screen);
     c.depth = DefaultDepth(c.display, c.screen);
@@ -183,6 +205,9 @@ Display* OpenDisplay()
     c.clipboard = XInternAtom(c.display, "CLIPBOARD", False);
     c.targets = XInternAtom(c.display, "TARGETS", False);
     c.clipboardProperty = XInternAtom(c.display, "KELVANE_CLIPBOARD", False);
+    c.motifWmHints = XInternAtom(c.display, "_MOTIF_WM_HINTS", False);
+    c.netWmState = XInternAtom(c.display, "_NET_WM_STATE", False);
+    c.netWmStateAbove = XInternAtom(c.display, "_NET_WM_STATE_ABOVE", False);
     c.utility = XCreateSimpleWindow(c.display, RootWindow(c.display, c.screen), 0, 0, 1, 1, 0, 0, 0);
     // Text input goes through the input method, which needs the character type of the user's
     // locale; numbers never follow the locale, so only LC_CTYPE is taken.
@@ -196,6 +221,13 @@ Display* OpenDisplay()
         c.inputMethod = XOpenIM(c.display, nullptr, nullptr, nullptr);
     }
     return c.display;
+}
+
+// The display while it is there: null without one and once it is lost.
+Display* Live()
+{
+    Connection& c = TheConnection();
+    return g_lost ? nullptr : c.display;
 }
 
 void SendEvent(::Window window, const Event& event)
@@ -347,7 +379,11 @@ void Dispatch(XEvent& event)
     }
     case KeyPress:
     {
-        TranslateKey(event.xkey, true, false);
+        // A held key repeats as release + press with one time stamp; a press read apart from its
+        // release is still a repeat, and one physical press can press a button once only.
+        bool repeat = c.lastReleaseKey == event.xkey.keycode && c.lastReleaseTime == event.xkey.time;
+        c.lastReleaseKey = 0;
+        TranslateKey(event.xkey, true, repeat);
         break;
     }
     case KeyRelease:
@@ -367,6 +403,8 @@ void Dispatch(XEvent& event)
                 break;
             }
         }
+        c.lastReleaseKey = event.xkey.keycode;
+        c.lastReleaseTime = event.xkey.time;
         TranslateKey(event.xkey, false, false);
         break;
     }
@@ -429,12 +467,14 @@ void Dispatch(XEvent& event)
 
 } // namespace
 
-bool DisplayAvailable() { return OpenDisplay() != nullptr; }
+bool DisplayAvailable() { return OpenDisplay() != nullptr && !g_lost; }
+
+bool DisplayLost() { return g_lost; }
 
 bool ScreenSize(int& width, int& height)
 {
     Display* display = OpenDisplay();
-    if (display == nullptr)
+    if (display == nullptr || g_lost)
         return false;
     int screen = DefaultScreen(display);
     width = DisplayWidth(display, screen);
@@ -485,7 +525,7 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     impl_->width = clientWidth > 0 ? clientWidth : 1;
     impl_->height = clientHeight > 0 ? clientHeight : 1;
     Display* display = OpenDisplay();
-    if (display == nullptr)
+    if (display == nullptr || g_lost)
         return;
     Connection& c = TheConnection();
     int x = (DisplayWidth(display, c.screen) - impl_->width) / 2;
@@ -524,6 +564,15 @@ Window::~Window()
     Connection& c = TheConnection();
     if (impl_->window == 0 || c.display == nullptr)
         return;
+    if (g_lost)
+    {
+        // The server is gone: no request is sent any more, only the library's own memory of the
+        // window is given back.
+        c.contexts.erase(impl_->window);
+        c.handlers.erase(impl_->window);
+        XFreeGC(c.display, impl_->gc);
+        return;
+    }
     auto ic = c.contexts.find(impl_->window);
     if (ic != c.contexts.end())
     {
@@ -540,7 +589,7 @@ Window::~Window()
 void Window::Show()
 {
     Connection& c = TheConnection();
-    if (impl_->window == 0 || impl_->visible)
+    if (impl_->window == 0 || impl_->visible || g_lost)
         return;
     XMapRaised(c.display, impl_->window);
     impl_->visible = true;
@@ -550,6 +599,7 @@ void Window::Show()
 void Window::Hide()
 {
     Connection& c = TheConnection();
+    impl_->visible = impl_->visible && !g_lost;
     if (impl_->window == 0 || !impl_->visible)
         return;
     XUnmapWindow(c.display, impl_->window);
@@ -562,7 +612,7 @@ bool Window::Visible() const { return impl_->visible; }
 void Window::SetTitle(const std::u16string& title)
 {
     Connection& c = TheConnection();
-    if (impl_->window == 0)
+    if (impl_->window == 0 || g_lost)
         return;
     std::string utf8 = Platform::ToUtf8(title.c_str(), title.size());
     XChangeProperty(c.display, impl_->window, c.netWmName, c.utf8String, 8, PropModeReplace,
@@ -580,7 +630,7 @@ void Window::SetClientSize(int width, int height, bool fixedSize)
     Connection& c = TheConnection();
     impl_->width = width > 0 ? width : 1;
     impl_->height = height > 0 ? height : 1;
-    if (impl_->window == 0)
+    if (impl_->window == 0 || g_lost)
         return;
     ApplySizeHints(c.display, impl_->window, impl_->width, impl_->height, fixedSize);
     XResizeWindow(c.display, impl_->window, static_cast<unsigned>(impl_->width),
@@ -595,7 +645,8 @@ void Window::Present(const uint32_t* pixels, int width, int height, int stride, 
                      int w, int h)
 {
     Connection& c = TheConnection();
-    if (impl_->window == 0 || pixels == nullptr || width <= 0 || height <= 0 || stride < width)
+    if (impl_->window == 0 || g_lost || pixels == nullptr || width <= 0 || height <= 0 ||
+        stride < width)
         return;
     // Clip the rectangle to the buffer.
     if (x < 0)
@@ -674,10 +725,63 @@ void Window::Present(const uint32_t* pixels, int width, int height, int stride, 
 
 unsigned long Window::NativeId() const { return impl_->window; }
 
+void Window::SetDecorated(bool decorated)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    if (decorated)
+        XDeleteProperty(c.display, impl_->window, c.motifWmHints);
+    else
+    {
+        // flags: decorations given; decorations: none.
+        long hints[5] = {2, 0, 0, 0, 0};
+        XChangeProperty(c.display, impl_->window, c.motifWmHints, c.motifWmHints, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(hints), 5);
+    }
+    XFlush(c.display);
+}
+
+void Window::SetAbove(bool above)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    // The property for a window manager that reads it when the window maps, and the request for
+    // one that manages the window already.
+    if (above)
+        XChangeProperty(c.display, impl_->window, c.netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&c.netWmStateAbove), 1);
+    else
+        XDeleteProperty(c.display, impl_->window, c.netWmState);
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = impl_->window;
+    request.xclient.message_type = c.netWmState;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = above ? 1 : 0; // add or remove
+    request.xclient.data.l[1] = static_cast<long>(c.netWmStateAbove);
+    request.xclient.data.l[3] = 1;
+    XSendEvent(c.display, RootWindow(c.display, c.screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    if (above)
+        XRaiseWindow(c.display, impl_->window);
+    XFlush(c.display);
+}
+
+void Window::Move(int x, int y)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    XMoveWindow(c.display, impl_->window, x, y);
+    XFlush(c.display);
+}
+
 void Window::Focus()
 {
     Connection& c = TheConnection();
-    if (impl_->window == 0 || !impl_->visible)
+    if (impl_->window == 0 || !impl_->visible || g_lost)
         return;
     XSetInputFocus(c.display, impl_->window, RevertToParent, CurrentTime);
     XFlush(c.display);
@@ -686,10 +790,10 @@ void Window::Focus()
 int ProcessEvents()
 {
     Connection& c = TheConnection();
-    if (c.display == nullptr)
+    if (Live() == nullptr)
         return 0;
     int count = 0;
-    while (XPending(c.display) > 0)
+    while (!g_lost && XPending(c.display) > 0)
     {
         XEvent event;
         XNextEvent(c.display, &event);
@@ -704,24 +808,48 @@ bool WaitForEvents(int timeoutMs)
     Connection& c = TheConnection();
     if (c.display == nullptr)
         return false;
+    if (g_lost)
+    {
+        // No events will ever come: the wait is the time alone, so that a loop waiting on the
+        // display does not spin.
+        poll(nullptr, 0, timeoutMs < 0 ? 100 : timeoutMs);
+        return false;
+    }
     if (XPending(c.display) > 0)
         return true;
     pollfd fd{ConnectionNumber(c.display), POLLIN, 0};
     int r = poll(&fd, 1, timeoutMs < 0 ? -1 : timeoutMs);
-    return r > 0 && XPending(c.display) > 0;
+    return r > 0 && !g_lost && XPending(c.display) > 0;
 }
 
 void Flush()
 {
     Connection& c = TheConnection();
-    if (c.display != nullptr)
+    if (Live() != nullptr)
         XFlush(c.display);
+}
+
+bool CloseDisplay()
+{
+    Connection& c = TheConnection();
+    if (!c.handlers.empty())
+        return false;
+    if (c.display != nullptr)
+    {
+        if (c.inputMethod != nullptr)
+            XCloseIM(c.inputMethod);
+        if (c.utility != 0)
+            XDestroyWindow(c.display, c.utility);
+        XCloseDisplay(c.display);
+    }
+    c = Connection();
+    return true;
 }
 
 void Sync()
 {
     Connection& c = TheConnection();
-    if (c.display != nullptr)
+    if (Live() != nullptr)
         XSync(c.display, False);
 }
 
@@ -729,7 +857,7 @@ void SetClipboardText(const std::u16string& text)
 {
     Connection& c = TheConnection();
     c.clipboardText = text;
-    if (OpenDisplay() == nullptr)
+    if (OpenDisplay() == nullptr || g_lost)
         return;
     XSetSelectionOwner(c.display, c.clipboard, c.utility, CurrentTime);
     c.ownsClipboard = XGetSelectionOwner(c.display, c.clipboard) == c.utility;
@@ -739,7 +867,7 @@ void SetClipboardText(const std::u16string& text)
 bool OwnsClipboard()
 {
     Connection& c = TheConnection();
-    if (OpenDisplay() == nullptr)
+    if (OpenDisplay() == nullptr || g_lost)
         return false;
     return XGetSelectionOwner(c.display, c.clipboard) == c.utility;
 }
@@ -747,7 +875,7 @@ bool OwnsClipboard()
 bool GetClipboardText(std::u16string& text, int timeoutMs)
 {
     Connection& c = TheConnection();
-    if (OpenDisplay() == nullptr)
+    if (OpenDisplay() == nullptr || g_lost)
         return false;
     ::Window owner = XGetSelectionOwner(c.display, c.clipboard);
     if (owner == c.utility)
@@ -784,8 +912,10 @@ bool GetClipboardText(std::u16string& text, int timeoutMs)
                 XFree(data);
             return ok;
         }
+        if (g_lost)
+            return false;
         // Keep answering others (and ourselves) while waiting.
-        while (XPending(c.display) > 0)
+        while (!g_lost && XPending(c.display) > 0)
         {
             XEvent other;
             XPeekEvent(c.display, &other);

@@ -53,8 +53,13 @@ struct Event
     bool repeat = false; // a key held down: the press repeats without a release
 };
 
-// Whether windows can be shown: false with KELVANE_HEADLESS=1 or when no display opens.
+// Whether windows can be shown: false with KELVANE_HEADLESS=1, when no display opens, and once
+// the display is lost.
 bool DisplayAvailable();
+// Whether the connection to the display broke (the server ended). The process goes on: every
+// call here then does nothing, windows stay hidden and no event comes any more, so that the
+// program can finish what it does and end in its own time.
+bool DisplayLost();
 // The size of the default screen; false without a display.
 bool ScreenSize(int& width, int& height);
 
@@ -85,6 +90,13 @@ public:
     void Present(const uint32_t* pixels, int width, int height, int stride, int x, int y, int w,
                  int h);
 
+    // Window-manager decorations (title bar, frame) on or off (_MOTIF_WM_HINTS).
+    void SetDecorated(bool decorated);
+    // Keeps the window above others (_NET_WM_STATE_ABOVE, raised) or lets it be stacked as usual.
+    void SetAbove(bool above);
+    // Places the window's top-left corner at (x, y) on the screen.
+    void Move(int x, int y);
+
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
     void Focus();
@@ -105,6 +117,10 @@ int ProcessEvents();
 bool WaitForEvents(int timeoutMs);
 // Sends buffered requests to the server.
 void Flush();
+// Ends the connection to the display once no window is left, so that the next use opens the
+// display named then (DISPLAY), as a new process would. False, and nothing closed, while a window
+// is open.
+bool CloseDisplay();
 // Sends them and waits until the server has carried them out: what another client (a screenshot)
 // reads afterwards shows them.
 void Sync();

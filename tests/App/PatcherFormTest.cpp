@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,18 @@ TEST_F(PatcherFormTest, TypedPathPatchesWithProgressAndRestores)
     EXPECT_EQ(ReadWholeFileData(m_game.Archive), m_game.ArchiveBytes);
     EXPECT_FALSE(fs::exists(m_dir / "Game" / "Models.original.pck"));
     m_form->WindowProc = watch.original;
+}
+
+TEST_F(PatcherFormTest, InstructionsThatFailToLoadAreLoggedWithTheBoxText)
+{
+    // The program's folder holds no instructions: the start-up box and the log say the same.
+    ASSERT_EQ(m_boxes.boxes.size(), 1u);
+    const std::string text = Platform::ToUtf8(m_boxes.boxes[0].text.c_str());
+    ASSERT_FALSE(text.empty());
+    const std::string entry =
+        "Loading <" + Platform::ToUtf8(GetPatchDataFileName().c_str()) + "> failed: " + text;
+    EXPECT_NE(std::find(m_entries.begin(), m_entries.end(), entry), m_entries.end())
+        << testing::PrintToString(m_entries);
 }
 
 TEST_F(PatcherFormTest, SettingsAreReadAtCreationAndWrittenAtClose)

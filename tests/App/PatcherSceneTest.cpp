@@ -218,8 +218,8 @@ TEST_F(PatcherSceneTest, SceneThatFailsThePreconditionsEndsThePatchWithoutSaving
     Instruct({{u"0", u"false", kHead, u"two.xscene"}});
     const Bytes before = ReadWholeFileData(m_Archive);
     EXPECT_FALSE(Patch());
-    // The archive went to the backup first and no new archive was written.
-    EXPECT_FALSE(fs::exists(m_Archive));
+    // The backup was made and no new archive was written: the archive is still the game's.
+    EXPECT_EQ(ReadWholeFileData(m_Archive), before);
     EXPECT_EQ(ReadWholeFileData(m_Dir / "Game" / "Models.original.pck"), before);
     ASSERT_FALSE(m_Entries.empty());
     EXPECT_EQ(m_Entries.back().rfind("[ERROR] PatcherUnit.cpp( 247 ): ", 0), 0u) << m_Entries.back();

@@ -172,6 +172,7 @@ public:
     void TearDown() override
     {
         Patcher::SetSkiRebuildFunction(nullptr);
+        Platform::SetFlushFault(nullptr);
         Platform::UnregisterWindowReceiver(m_Window);
     }
 
@@ -321,15 +322,15 @@ TEST_F(PatcherUnitTest, PatchKeepsTheBackupOnceRebuildsTheArchiveFromItAndLosesN
     EXPECT_EQ(m_Events, progress);
 
     // A second patch starts again from the untouched backup: the same archive, nothing accumulated.
-    // A file that happens to have the name of the save's temporary file is left alone.
-    WriteWholeFile(m_Dir / "Game" / "Models.pck.~new", std::string("not ours"));
+    // A file of the save's temporary name is what a killed save left: it goes, with a log entry.
+    WriteWholeFile(m_Dir / "Game" / "Models.pck.~new", std::string("left by a killed save"));
     ASSERT_TRUE(Patch());
     steps.insert(steps.begin() + 3, "Package backup file <" + backup + "> already exist.");
+    steps.push_back("Leftover temporary file <" + m_Archive.string() + ".~new> removed.");
     EXPECT_EQ(m_Entries, steps);
+    steps.pop_back();
     EXPECT_EQ(ReadWholeFileData(m_Archive), first);
     EXPECT_EQ(ReadWholeFileData(m_Backup), m_Game.Bytes);
-    EXPECT_EQ(ReadWholeFile(m_Dir / "Game" / "Models.pck.~new"), "not ours");
-    fs::remove(m_Dir / "Game" / "Models.pck.~new");
     EXPECT_EQ(FilesIn(m_Dir / "Game"), files);
 
     // A skin model whose rewrite fails keeps its game content; the rest of the patch completes.
@@ -402,6 +403,11 @@ const FaultCase kFaults[] = {
      },
      "Entry name too long!",
      "Rename <" + kTooLong + "> to <" + kTooLong.substr(0, kTooLong.size() - 4) + ".original.dds> failed."},
+    // The new archive cannot be written back to the disk: it never replaces the old one.
+    {"FlushOfTheNewArchiveFails", true,
+     [](PatcherUnitTest&)
+     { Platform::SetFlushFault([](const std::string& path) { return path.ends_with("Models.pck.~new"); }); },
+     "Models.pck.~new> failed!", ""},
     {"ModelGoneWhenTheSaveReadsIt", true,
      [](PatcherUnitTest& t) { t.m_OnShow = [&t] { fs::remove(t.m_Dir / "Data" / "hero.dds"); }; },
      "ERROR: Unknown error. Failed opening file.", ""},
@@ -442,13 +448,32 @@ INSTANTIATE_TEST_SUITE_P(Faults, PatcherFaultTest, ::testing::ValuesIn(kFaults),
                          [](const ::testing::TestParamInfo<FaultCase>& info)
                          { return std::string(info.param.Name); });
 
+TEST_F(PatcherUnitTest, SceneModelsAreKnownInAnyCaseAndAFolderIsNoModel)
+{
+    fs::create_directories(m_Dir / "Data" / "folder.dds");
+    WriteInstructions({{"1", "false", kHead, "HERO.XSCENE"},
+                       {"0", "false", kTexture, "folder.dds"},
+                       {"0", "false", kBody, "hero_body.ski"}});
+    ASSERT_TRUE(Patch());
+    EXPECT_EQ(m_Calls, std::vector<std::string>{Data("HERO.XSCENE") + "|1"});
+    const std::string missing = "Model file <" + Data("folder.dds") + "> does not exist - patch failed!";
+    EXPECT_NE(std::find(m_Entries.begin(), m_Entries.end(), missing), m_Entries.end());
+    Contents archive = ReadArchive(m_Archive);
+    EXPECT_EQ(archive[kHead], Digest(Rebuilt(1, m_Original.at(kHead))));
+    EXPECT_EQ(archive[kTexture], Digest(m_Original.at(kTexture)));
+    EXPECT_EQ(archive.count("textures\\hero\\hero.original.dds"), 0u);
+    EXPECT_EQ(archive[kBody], Digest(m_Models.at("hero_body.ski")));
+}
+
 TEST_F(PatcherUnitTest, CorruptArchiveIsKeptAsTheBackupAndRestoreBringsItBack)
 {
     const Bytes corrupt = PckGen::MakeHostile(m_Game, PckGen::Hostile::WrongMagic1);
     WriteWholeFile(m_Archive, corrupt);
     EXPECT_FALSE(Patch());
     EXPECT_EQ(m_Entries.back(), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 64 ): Wrong Magic1");
-    EXPECT_EQ(FilesIn(m_Dir / "Game"), Files{"Models.original.pck"});
+    // The backup is a second name of the archive, which stays where the game finds it.
+    EXPECT_EQ(FilesIn(m_Dir / "Game"), (Files{"Models.pck", "Models.original.pck"}));
+    EXPECT_EQ(ReadWholeFileData(m_Archive), corrupt);
     EXPECT_EQ(ReadWholeFileData(m_Backup), corrupt);
     ASSERT_TRUE(Restore());
     EXPECT_EQ(FilesIn(m_Dir / "Game"), Files{"Models.pck"});
@@ -573,6 +598,116 @@ TEST_F(PatcherUnitTest, KillDuringTheSaveLeavesTheOldOrTheCompleteNewArchive)
                 fs::remove(m_Dir / "Game" / name);
             }
     }
+}
+
+TEST_F(PatcherUnitTest, KillAtAnyPointOfAFirstPatchLeavesTheGameAReadableArchive)
+{
+    // The finished first patch, for the outcome of kills past the replacing rename.
+    ASSERT_TRUE(Patch());
+    const Bytes patched = ReadWholeFileData(m_Archive);
+    ASSERT_TRUE(Restore());
+
+    // Kills after each logged step (the backup among them), at progress values, once the new
+    // archive is in place, and after delays.
+    struct Kill
+    {
+        int entry = -1;       // after the n-th log entry reached the file
+        std::string progress; // at this progress value, or "hide"
+        int delay = -1;       // microseconds
+    };
+    std::vector<Kill> kills;
+    for (int entry = 1; entry <= 7; ++entry)
+        kills.push_back({entry, "", -1});
+    for (const char* at : {"0", "10", "25", "49", "80", "100", "hide"})
+        kills.push_back({-1, at, -1});
+    for (int delay : {0, 2000, 10000, 40000, 100000, 250000})
+        kills.push_back({-1, "", delay});
+    ASSERT_EQ(kills.size(), 20u);
+    for (const Kill& kill : kills)
+    {
+        SCOPED_TRACE(testing::Message() << kill.entry << " " << kill.progress << " " << kill.delay);
+        ASSERT_EQ(FilesIn(m_Dir / "Game"), Files{"Models.pck"});
+        int status = InChild(
+            [&]
+            {
+                int entries = 0;
+                AppLogger log(WidePath(m_Dir / "child.log").c_str());
+                log.SetTextHook(
+                    [&](const XString&)
+                    {
+                        if (++entries == kill.entry)
+                            ::raise(SIGKILL);
+                    });
+                Patcher::PatchJob job = Job();
+                job.ProgressWindow = Platform::RegisterWindowReceiver(
+                    [&](UINT, WPARAM value, LPARAM)
+                    {
+                        if (std::to_string(value) == kill.progress)
+                            ::raise(SIGKILL);
+                        return LRESULT(0);
+                    });
+                job.ShowProgress = [&](bool visible)
+                {
+                    if (!visible && kill.progress == "hide")
+                        ::raise(SIGKILL);
+                };
+                Patcher::PatchPackage(log, job);
+                if (kill.delay < 0)
+                    ::_exit(3); // the kill point never came
+                ::pause();      // until the timed kill
+            },
+            kill.delay);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        // The game can start: its archive is the old one or the complete new one, and it opens.
+        const Bytes now = ReadWholeFileData(m_Archive);
+        EXPECT_TRUE(now == m_Game.Bytes || now == patched) << now.size();
+        if (kill.progress == "hide")
+        {
+            EXPECT_EQ(now, patched);
+        }
+        EXPECT_NO_THROW(ReadArchive(m_Archive));
+        // The backup, when there is one yet, is the untouched archive; a new patch starts from it
+        // and removes what the killed one left, then a restore brings the game back.
+        if (fs::exists(m_Backup))
+        {
+            EXPECT_EQ(ReadWholeFileData(m_Backup), m_Game.Bytes);
+        }
+        ASSERT_TRUE(Patch());
+        EXPECT_EQ(ReadWholeFileData(m_Archive), patched);
+        EXPECT_EQ(FilesIn(m_Dir / "Game"), (Files{"Models.pck", "Models.original.pck"}));
+        ASSERT_TRUE(Restore());
+        EXPECT_EQ(ReadWholeFileData(m_Archive), m_Game.Bytes);
+    }
+}
+
+TEST_F(PatcherUnitTest, LeftoversOfKilledSavesAreRemovedByTheNextPatch)
+{
+    const std::vector<std::string> leftovers = {"Models.pck.~new", "Models.pck.~new1", "Models.pck.~new7"};
+    for (const std::string& name : leftovers)
+        WriteWholeFile(m_Dir / "Game" / name, PatternBytes(5000, 3));
+    // Names of other files stay.
+    WriteWholeFile(m_Dir / "Game" / "Models.pck.~newer", PatternBytes(10, 1));
+    WriteWholeFile(m_Dir / "Game" / "Other.pck.~new", PatternBytes(10, 2));
+
+    ASSERT_TRUE(Patch());
+    EXPECT_EQ(FilesIn(m_Dir / "Game"),
+              (Files{"Models.pck", "Models.original.pck", "Models.pck.~newer", "Other.pck.~new"}));
+    EXPECT_EQ(ReadArchive(m_Archive), ExpectedPatch());
+    std::vector<std::string> removed;
+    for (const std::string& entry : m_Entries)
+        if (entry.starts_with("Leftover"))
+            removed.push_back(entry);
+    std::vector<std::string> expected;
+    for (const std::string& name : leftovers)
+        expected.push_back("Leftover temporary file <" + (m_Dir / "Game" / name).string() + "> removed.");
+    EXPECT_EQ(removed, expected);
+
+    // With every name taken, the save still finds one once the leftovers are gone.
+    for (int n = 0; n < 1000; ++n)
+        WriteWholeFile(m_Dir / "Game" / ("Models.pck.~new" + (n ? std::to_string(n) : "")), Bytes{1});
+    ASSERT_TRUE(Patch());
+    EXPECT_EQ(FilesIn(m_Dir / "Game"),
+              (Files{"Models.pck", "Models.original.pck", "Models.pck.~newer", "Other.pck.~new"}));
 }
 
 TEST_F(PatcherUnitTest, RestorePutsTheBackupBackInPlaceOfTheArchive)

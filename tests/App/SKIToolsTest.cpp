@@ -632,5 +632,19 @@ TEST(SKIToolsTest, EveryCutIsAReadingError)
     WriteU32(vertices, ReadU32(vertices) + (1u << 28));
     for (int32_t index : {-1, 0})
         EXPECT_EQ(Rewrite(image.Bytes, SmallSource(), nullptr, index).thrown, "Stream reading error.");
+
+    // A material count the rest of the file cannot hold is the reading error before any material
+    // is read, so that no doubtful material raises its box (one a material, thousands in all).
+    for (uint32_t count : {0xFFFFFFFFu, 1u << 20})
+    {
+        SkiGen::Image damaged = SkiGen::Write(SkiGen::MakeModel({}));
+        const SkiGen::Field& field = FieldNamed(damaged, "header.NumMaterials");
+        ASSERT_EQ(field.Offset, 32u);
+        WriteU32(damaged.Bytes.data() + field.Offset, count);
+        Outcome outcome = Rewrite(damaged.Bytes, SmallSource(), nullptr, 0);
+        EXPECT_EQ(outcome.thrown, "Stream reading error.");
+        EXPECT_TRUE(outcome.boxes.empty());
+        EXPECT_TRUE(outcome.output == Prefix(damaged.Bytes, 32));
+    }
 }
 } // namespace

@@ -143,8 +143,9 @@ TEST(XVariantTest, IntegerConversions)
     EXPECT_EQ(XVariant(INT_MIN).AsDouble(), -2147483648.0);
     EXPECT_EQ(Wide(XVariant(INT_MAX)), u"2147483647");
 
-    // The unsigned assignment keeps the high word 0: the double and the text are the unsigned
-    // value (2^31 and above never read as negative), while the int reads the low 32 bits as signed.
+    // The unsigned assignment keeps the high word 0: the double is the unsigned value, while the
+    // int and the text read the low 32 bits as signed, so that the text read back as a wide or
+    // narrow text gives the same 32 bits (a colour with its top bit set survives a trip through XML).
     struct Unsigned
     {
         unsigned value;
@@ -152,9 +153,10 @@ TEST(XVariantTest, IntegerConversions)
         const char* text;
     } unsignedRows[] = {
         {0x7FFFFFFFu, INT_MAX, "2147483647"},
-        {0x80000000u, INT_MIN, "2147483648"},
-        {3000000000u, -1294967296, "3000000000"},
-        {0xFFFFFFFFu, -1, "4294967295"},
+        {0x80000000u, INT_MIN, "-2147483648"},
+        {3000000000u, -1294967296, "-1294967296"},
+        {0xFF808080u, -8355712, "-8355712"},
+        {0xFFFFFFFFu, -1, "-1"},
     };
     for (const Unsigned& row : unsignedRows)
     {
@@ -164,6 +166,11 @@ TEST(XVariantTest, IntegerConversions)
         EXPECT_TRUE(v.AsBool());
         EXPECT_EQ(Narrow(v), row.text);
         EXPECT_EQ(Wide(v), std::u16string(row.text, row.text + std::strlen(row.text)));
+        XVariant wide(v.AsString());
+        XVariant narrow;
+        narrow = v.AsAnsiString();
+        EXPECT_EQ(static_cast<unsigned>(wide.AsInt()), row.value) << row.text;
+        EXPECT_EQ(static_cast<unsigned>(narrow.AsInt()), row.value) << row.text;
     }
     v = 0u;
     EXPECT_FALSE(v.AsBool());

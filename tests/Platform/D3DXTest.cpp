@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,193 @@ TEST_F(D3DXTest, LosslessImagesBecomeTexturesWithTheirExactTexels)
     }
 }
 
+// The stored samples of every kind of PNG, with no gamma or colour conversion whatever the file
+// says about its gamma: 16-bit samples by their high byte, low-depth grey widened by repeating its
+// bits, palettes and transparency looked up.
+TEST_F(D3DXTest, PngTexelsAreTheStoredSamples)
+{
+    using ImageFiles::PngSpec;
+    std::mt19937 random(31);
+    struct Case
+    {
+        std::string what;
+        PngSpec spec;
+        uint32_t width, height;
+        std::vector<uint16_t> samples;
+        std::vector<uint32_t> expected;
+    };
+    std::vector<Case> cases;
+    auto add = [&](std::string what, PngSpec spec, uint32_t width, uint32_t height)
+    {
+        const int channels = spec.colourType == PngSpec::GreyAlpha ? 2
+                             : spec.colourType == PngSpec::Rgb     ? 3
+                             : spec.colourType == PngSpec::Rgba    ? 4
+                                                                   : 1;
+        Case c{what, spec, width, height, {}, {}};
+        const uint32_t top = spec.colourType == PngSpec::Palette ? uint32_t(spec.palette.size())
+                                                                 : (1u << spec.depth);
+        for (size_t i = 0; i < size_t(width) * height * channels; ++i)
+            c.samples.push_back(static_cast<uint16_t>(random() % top));
+        // The 8 bits of a sample: the high byte of 16, the bits repeated for fewer than 8.
+        auto eight = [&](uint32_t v) -> uint32_t
+        {
+            switch (spec.depth)
+            {
+            case 16: return v >> 8;
+            case 8: return v;
+            case 4: return v * 17;
+            case 2: return v * 85;
+            default: return v * 255;
+            }
+        };
+        for (size_t p = 0; p < size_t(width) * height; ++p)
+        {
+            const uint16_t* s = c.samples.data() + p * channels;
+            uint32_t r, g, b, a = 255;
+            if (spec.colourType == PngSpec::Palette)
+            {
+                uint32_t colour = spec.palette[s[0]];
+                r = colour >> 16 & 0xFF;
+                g = colour >> 8 & 0xFF;
+                b = colour & 0xFF;
+                if (s[0] < spec.transparency.size())
+                    a = spec.transparency[s[0]];
+            }
+            else if (channels <= 2)
+            {
+                r = g = b = eight(s[0]);
+                if (channels == 2)
+                    a = eight(s[1]);
+                else if (!spec.transparency.empty() && s[0] == spec.transparency[0])
+                    a = 0;
+            }
+            else
+            {
+                r = eight(s[0]);
+                g = eight(s[1]);
+                b = eight(s[2]);
+                if (channels == 4)
+                    a = eight(s[3]);
+            }
+            c.expected.push_back(a << 24 | r << 16 | g << 8 | b);
+        }
+        cases.push_back(std::move(c));
+    };
+    std::vector<uint32_t> palette;
+    for (int i = 0; i < 200; ++i)
+        palette.push_back(static_cast<uint32_t>(random()) & 0xFFFFFF);
+    for (uint32_t gamma : {0u, 45455u, 100000u, 50000u})
+    {
+        const std::string g = " gAMA " + std::to_string(gamma);
+        add("RGB 8" + g, {PngSpec::Rgb, 8, false, gamma, {}, {}}, 9, 7);
+        add("RGB 16" + g, {PngSpec::Rgb, 16, false, gamma, {}, {}}, 9, 7);
+        add("RGBA 8" + g, {PngSpec::Rgba, 8, false, gamma, {}, {}}, 9, 7);
+        add("RGBA 16" + g, {PngSpec::Rgba, 16, false, gamma, {}, {}}, 9, 7);
+        add("grey 8" + g, {PngSpec::Grey, 8, false, gamma, {}, {}}, 9, 7);
+        add("grey 16" + g, {PngSpec::Grey, 16, false, gamma, {}, {}}, 9, 7);
+        add("palette 8" + g, {PngSpec::Palette, 8, false, gamma, palette, {}}, 9, 7);
+    }
+    add("grey 4", {PngSpec::Grey, 4, false, 0, {}, {}}, 13, 5);
+    add("grey 2", {PngSpec::Grey, 2, false, 0, {}, {}}, 13, 5);
+    add("grey 1", {PngSpec::Grey, 1, false, 0, {}, {}}, 13, 5);
+    add("grey and alpha 8", {PngSpec::GreyAlpha, 8, false, 0, {}, {}}, 9, 7);
+    add("grey and alpha 16", {PngSpec::GreyAlpha, 16, false, 45455, {}, {}}, 9, 7);
+    add("grey 8 with a transparent level", {PngSpec::Grey, 8, false, 0, {}, {0}}, 30, 30);
+    add("palette 4 with transparency",
+        {PngSpec::Palette, 4, false, 0, std::vector<uint32_t>(palette.begin(), palette.begin() + 16), {0, 128, 255, 7}},
+        11, 6);
+    add("palette 8 with transparency", {PngSpec::Palette, 8, false, 45455, palette, {10, 20, 30, 40, 50}}, 9, 7);
+    add("interlaced RGB 8", {PngSpec::Rgb, 8, true, 0, {}, {}}, 17, 11);
+    add("interlaced RGBA 16", {PngSpec::Rgba, 16, true, 100000, {}, {}}, 17, 11);
+    add("interlaced palette 8", {PngSpec::Palette, 8, true, 0, palette, {}}, 17, 11);
+    add("interlaced grey 2", {PngSpec::Grey, 2, true, 0, {}, {}}, 17, 11);
+    // The samples the fault was found with.
+    Case exact{"RGB 16 of 0x4000, 0x8000, 0xC000", {PngSpec::Rgb, 16, false, 0, {}, {}}, 1, 1,
+               {0x4000, 0x8000, 0xC000}, {0xFF4080C0u}};
+    cases.push_back(exact);
+
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> file = ImageFiles::PngSamples(c.samples, c.width, c.height, c.spec);
+        IDirect3DTexture9* texture = FromMemory(file, D3DFMT_A8R8G8B8, 1);
+        ASSERT_NE(texture, nullptr);
+        EXPECT_EQ(Texels(texture), c.expected);
+        texture->Release();
+    }
+}
+
+// Run-length bitmaps against the indices they were written from: runs, literal stretches, moves and
+// rows ended early (their pixels keep index 0's colour), at both depths and odd widths.
+TEST_F(D3DXTest, RunLengthBitmapsGiveTheirIndicesColours)
+{
+    std::mt19937 random(77);
+    for (int bits : {8, 4})
+        for (uint32_t width : {1u, 2u, 3u, 37u, 300u})
+        {
+            SCOPED_TRACE(testing::Message() << bits << " bits, width " << width);
+            const uint32_t height = 9, colours = bits == 8 ? 256 : 16;
+            std::vector<uint32_t> palette;
+            for (uint32_t i = 0; i < colours; ++i)
+                palette.push_back(static_cast<uint32_t>(random()) & 0xFFFFFF);
+            std::vector<uint8_t> indices;
+            while (indices.size() < size_t(width) * height)
+            {
+                // Stretches of one index, of random ones and of zeros, of random lengths.
+                const uint32_t length = 1 + random() % 20;
+                const uint32_t kind = random() % 3;
+                const uint8_t same = static_cast<uint8_t>(random() % colours);
+                for (uint32_t i = 0; i < length && indices.size() < size_t(width) * height; ++i)
+                    indices.push_back(kind == 0 ? same : kind == 1 ? uint8_t(random() % colours) : 0);
+            }
+            std::vector<uint32_t> expected;
+            for (uint8_t index : indices)
+                expected.push_back(0xFF000000u | palette[index]);
+            std::vector<uint8_t> file = ImageFiles::BmpRle(indices, palette, width, height, bits);
+            IDirect3DTexture9* texture = FromMemory(file, D3DFMT_A8R8G8B8, 1);
+            ASSERT_NE(texture, nullptr);
+            EXPECT_EQ(Texels(texture), expected);
+            texture->Release();
+        }
+}
+
+// Four-channel JPEGs (plain and YCCK) against the colour of their stored samples, inverted as the
+// Adobe marker says: blocks of one colour, so that the lossy coding keeps them within a step or two.
+TEST_F(D3DXTest, CmykJpegsBecomeTheirColours)
+{
+    const uint8_t inks[4][4] = {{255, 128, 0, 255}, {40, 200, 90, 230}, {255, 255, 255, 60}, {0, 0, 0, 0}};
+    const uint32_t width = 32, height = 32;
+    std::vector<uint8_t> cmyk;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            const uint8_t* ink = inks[(y / 16) * 2 + x / 16];
+            cmyk.insert(cmyk.end(), ink, ink + 4);
+        }
+    for (bool ycck : {false, true})
+    {
+        SCOPED_TRACE(ycck ? "YCCK" : "CMYK");
+        std::vector<uint8_t> file = ImageFiles::JpegCmyk(cmyk, width, height, ycck);
+        IDirect3DTexture9* texture = FromMemory(file, D3DFMT_A8R8G8B8, 1);
+        ASSERT_NE(texture, nullptr);
+        std::vector<uint32_t> texels = Texels(texture);
+        texture->Release();
+        // Colours meet at the blocks' edges, where subsampled channels blend: the insides count.
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < width; ++x)
+            {
+                if (x % 16 < 2 || x % 16 > 13 || y % 16 < 2 || y % 16 > 13)
+                    continue;
+                const uint8_t* ink = inks[(y / 16) * 2 + x / 16];
+                const uint32_t texel = texels[size_t(y) * width + x];
+                EXPECT_EQ(texel >> 24, 0xFFu);
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(static_cast<int>(texel >> (16 - 8 * c) & 0xFF), ink[c] * ink[3] / 255, 4)
+                        << x << "," << y << " channel " << c;
+            }
+    }
+}
+
 TEST_F(D3DXTest, JpegKeepsItsSizeAndColours)
 {
     const uint32_t colour = 0xFF4080C0u;
@@ -323,7 +511,25 @@ TEST_F(D3DXTest, EveryCutOrDamagedImageFailsCleanly)
         {"TGA", ImageFiles::Tga(texels, 6, 5, 32, false)},
         {"RLE TGA", ImageFiles::Tga(FewColours(6, 5, 3), 6, 5, 24, true)},
         {"PNG", ImageFiles::Png(texels, 6, 5, true)},
+        {"interlaced 16-bit PNG",
+         ImageFiles::PngSamples(std::vector<uint16_t>(6 * 5 * 4, 0x1234), 6, 5,
+                                {ImageFiles::PngSpec::Rgba, 16, true, 45455, {}, {}})},
+        {"palette PNG",
+         ImageFiles::PngSamples(std::vector<uint16_t>(6 * 5, 1), 6, 5,
+                                {ImageFiles::PngSpec::Palette, 2, false, 0, {0x102030, 0x405060}, {9}})},
+        {"RLE8 BMP", ImageFiles::BmpRle({1, 1, 1, 1, 2, 3, 0, 0, 0, 0, 0, 7, 7, 9, 4, 5, 6, 7, 0, 0, 0, 0, 0, 0,
+                                         1, 2, 3, 4, 5, 6},
+                                        {0, 0x111111, 0x222222, 0x333333, 0x444444, 0x555555, 0x666666,
+                                         0x777777, 0x888888, 0x999999},
+                                        6, 5, 8)},
+        {"RLE4 BMP", ImageFiles::BmpRle({1, 1, 1, 1, 2, 3, 0, 0, 0, 0, 0, 7, 7, 9, 4, 5, 6, 7, 0, 0, 0, 0, 0, 0,
+                                         1, 2, 3, 4, 5, 6},
+                                        {0, 0x111111, 0x222222, 0x333333, 0x444444, 0x555555, 0x666666,
+                                         0x777777, 0x888888, 0x999999},
+                                        6, 5, 4)},
         {"JPEG", ImageFiles::Jpeg(texels, 6, 5, 80)},
+        {"CMYK JPEG", ImageFiles::JpegCmyk(std::vector<uint8_t>(6 * 5 * 4, 99), 6, 5, false)},
+        {"YCCK JPEG", ImageFiles::JpegCmyk(std::vector<uint8_t>(6 * 5 * 4, 99), 6, 5, true)},
         {"DXT1 DDS", ImageFiles::DdsDxt("DXT1", 8, 8, 4, 1)},
         {"A8R8G8B8 DDS", ImageFiles::DdsArgb(texels, 6, 5)},
     };

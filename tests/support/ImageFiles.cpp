@@ -269,4 +269,208 @@ std::vector<uint8_t> Jpeg(const std::vector<uint32_t>& texels, uint32_t width, u
     std::free(buffer);
     return out;
 }
+
+std::vector<uint8_t> PngSamples(const std::vector<uint16_t>& samples, uint32_t width, uint32_t height,
+                                const PngSpec& spec)
+{
+    const int channels = spec.colourType == PngSpec::GreyAlpha ? 2
+                         : spec.colourType == PngSpec::Rgb      ? 3
+                         : spec.colourType == PngSpec::Rgba     ? 4
+                                                                           : 1;
+    if (samples.size() != static_cast<size_t>(width) * height * channels)
+        throw std::runtime_error("PNG samples do not fit the size");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint8_t> out;
+    if (setjmp(png_jmpbuf(png)))
+    {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("PNG writer failed");
+    }
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t length)
+        {
+            auto* sink = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            sink->insert(sink->end(), data, data + length);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, spec.depth, spec.colourType,
+                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette;
+    for (uint32_t c : spec.palette)
+        palette.push_back(png_color{static_cast<png_byte>(c >> 16), static_cast<png_byte>(c >> 8),
+                                    static_cast<png_byte>(c)});
+    if (!palette.empty())
+        png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    std::vector<png_byte> alphas;
+    png_color_16 colour{};
+    if (!spec.transparency.empty())
+    {
+        if (spec.colourType == PngSpec::Palette)
+        {
+            for (uint16_t a : spec.transparency)
+                alphas.push_back(static_cast<png_byte>(a));
+            png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
+        }
+        else
+        {
+            colour.gray = spec.transparency[0];
+            colour.red = spec.transparency[0];
+            colour.green = spec.transparency.size() > 1 ? spec.transparency[1] : 0;
+            colour.blue = spec.transparency.size() > 2 ? spec.transparency[2] : 0;
+            png_set_tRNS(png, info, nullptr, 0, &colour);
+        }
+    }
+    if (spec.gamma)
+        png_set_gAMA_fixed(png, info, static_cast<png_fixed_point>(spec.gamma));
+    png_write_info(png, info);
+    // Rows packed as the file stores them: samples of less than 8 bits share bytes, 16-bit ones are
+    // big-endian.
+    const size_t rowBytes = (static_cast<size_t>(width) * channels * spec.depth + 7) / 8;
+    std::vector<std::vector<uint8_t>> rows(height, std::vector<uint8_t>(rowBytes, 0));
+    for (uint32_t y = 0; y < height; ++y)
+        for (size_t i = 0; i < static_cast<size_t>(width) * channels; ++i)
+        {
+            uint16_t v = samples[static_cast<size_t>(y) * width * channels + i];
+            std::vector<uint8_t>& row = rows[y];
+            if (spec.depth == 16)
+            {
+                row[2 * i] = static_cast<uint8_t>(v >> 8);
+                row[2 * i + 1] = static_cast<uint8_t>(v);
+            }
+            else if (spec.depth == 8)
+                row[i] = static_cast<uint8_t>(v);
+            else
+            {
+                size_t bit = i * spec.depth;
+                row[bit / 8] |= static_cast<uint8_t>(v << (8 - spec.depth - bit % 8));
+            }
+        }
+    std::vector<png_bytep> pointers;
+    for (auto& row : rows)
+        pointers.push_back(row.data());
+    png_write_image(png, pointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+std::vector<uint8_t> BmpRle(const std::vector<uint8_t>& indices, const std::vector<uint32_t>& palette,
+                            uint32_t width, uint32_t height, int bits)
+{
+    std::vector<uint8_t> code;
+    auto literal = [&](const uint8_t* p, uint32_t n)
+    {
+        code.push_back(0);
+        code.push_back(static_cast<uint8_t>(n));
+        size_t start = code.size();
+        if (bits == 8)
+            code.insert(code.end(), p, p + n);
+        else
+            for (uint32_t i = 0; i < n; i += 2)
+                code.push_back(static_cast<uint8_t>(p[i] << 4 | (i + 1 < n ? p[i + 1] : 0)));
+        if ((code.size() - start) % 2)
+            code.push_back(0);
+    };
+    for (uint32_t row = 0; row < height; ++row)
+    {
+        const uint8_t* line = indices.data() + static_cast<size_t>(height - 1 - row) * width;
+        uint32_t end = width;
+        while (end > 0 && line[end - 1] == 0)
+            --end;
+        uint32_t x = 0;
+        while (x < end)
+        {
+            uint32_t run = 1;
+            while (x + run < end && run < 255 && line[x + run] == line[x])
+                ++run;
+            if (line[x] == 0 && run > 3)
+            {
+                code.insert(code.end(), {0, 2, static_cast<uint8_t>(run), 0});
+                x += run;
+            }
+            else if (run >= 3)
+            {
+                code.push_back(static_cast<uint8_t>(run));
+                code.push_back(static_cast<uint8_t>(bits == 8 ? line[x] : line[x] << 4 | line[x]));
+                x += run;
+            }
+            else
+            {
+                // A literal stretch up to the next run of three or the end (at least three pixels,
+                // else single runs).
+                uint32_t n = 0;
+                while (x + n < end && n < 255)
+                {
+                    if (x + n + 2 < end && line[x + n] == line[x + n + 1] && line[x + n] == line[x + n + 2])
+                        break;
+                    ++n;
+                }
+                if (n >= 3)
+                    literal(line + x, n);
+                else
+                    for (uint32_t i = 0; i < n; ++i)
+                    {
+                        code.push_back(1);
+                        code.push_back(static_cast<uint8_t>(bits == 8 ? line[x + i] : line[x + i] << 4));
+                    }
+                x += n;
+            }
+        }
+        code.insert(code.end(), {0, 0});
+    }
+    code.insert(code.end(), {0, 1});
+
+    std::vector<uint8_t> out = {'B', 'M'};
+    const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
+    Put32(out, offset + static_cast<uint32_t>(code.size()));
+    Put32(out, 0);
+    Put32(out, offset);
+    Put32(out, 40);
+    Put32(out, width);
+    Put32(out, height);
+    Put16(out, 1);
+    Put16(out, static_cast<uint32_t>(bits));
+    Put32(out, bits == 8 ? 1 : 2);
+    Put32(out, static_cast<uint32_t>(code.size()));
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, static_cast<uint32_t>(palette.size()));
+    Put32(out, 0);
+    for (uint32_t c : palette)
+        Put32(out, c & 0xFFFFFF);
+    out.insert(out.end(), code.begin(), code.end());
+    return out;
+}
+
+std::vector<uint8_t> JpegCmyk(const std::vector<uint8_t>& cmyk, uint32_t width, uint32_t height, bool ycck)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, ycck ? JCS_YCCK : JCS_CMYK);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    for (uint32_t y = 0; y < height; ++y)
+    {
+        JSAMPROW rows[1] = {const_cast<JSAMPLE*>(cmyk.data() + static_cast<size_t>(y) * width * 4)};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
 } // namespace ImageFiles

@@ -85,13 +85,21 @@ VirtualDisplay::VirtualDisplay(int width, int height)
     unsetenv("KELVANE_HEADLESS");
 }
 
-VirtualDisplay::~VirtualDisplay()
+void VirtualDisplay::Stop()
 {
     if (pid_ <= 0)
         return;
     kill(pid_, SIGTERM);
     int status = 0;
     waitpid(pid_, &status, 0);
+    pid_ = 0; // stopped, not failed: the environment is put back by the destructor
+}
+
+VirtualDisplay::~VirtualDisplay()
+{
+    if (pid_ < 0)
+        return;
+    Stop();
     if (hadDisplay_)
         setenv("DISPLAY", oldDisplay_.c_str(), 1);
     else

@@ -18,6 +18,9 @@ public:
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
     bool Running() const { return pid_ > 0; }
+    // Ends the server now, as a display that goes away ends (its clients lose their connection);
+    // DISPLAY stays as it is until the object goes.
+    void Stop();
     const std::string& Name() const { return name_; } // ":N"
     const std::string& Error() const { return error_; }
 

@@ -113,6 +113,13 @@ bool WindowDriver::Running()
     return Wait(std::chrono::milliseconds(0)) == -1 && m_pid > 0;
 }
 
+void WindowDriver::Disconnect()
+{
+    if (m_display)
+        XCloseDisplay(m_display);
+    m_display = nullptr;
+}
+
 void WindowDriver::Kill()
 {
     if (m_pid <= 0)

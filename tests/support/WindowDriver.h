@@ -33,6 +33,11 @@ public:
     bool Running();
     // Ends the program (SIGKILL) if it still runs.
     void Kill();
+    // The running program's process id; -1 when none runs.
+    pid_t Pid() const { return m_pid; }
+    // Closes the connection to the display (before the display goes away); only the process
+    // functions above may be used afterwards.
+    void Disconnect();
 
     // The first mapped top-level window with that title (UTF-8 of _NET_WM_NAME, else WM_NAME) that
     // appears within the timeout; 0 when none. Other windows than `except` only.

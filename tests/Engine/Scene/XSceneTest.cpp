@@ -8,6 +8,7 @@
 #include "Engine/Scene/XNodeGroup.h"
 #include "Engine/Scene/XTexture.h"
 #include "Platform/Vcl/ExtCtrls.h"
+#include "tests/support/MathChecks.h"
 #include "tests/support/RecordingEditor.h"
 #include "tests/support/Thrown.h"
 #include "tests/support/ViewDouble.h"
@@ -456,4 +457,81 @@ TEST(XSceneTest, ClearsAndDestroysSilentlyAndLeavesItsView)
     }
     EXPECT_EQ(changes, 0); // nothing after the destructor started
     EXPECT_TRUE(view.scenes.empty());
+}
+
+TEST(XSceneTest, DeletedNodesHandTheirChildrenToTheirParentAlsoInTheSavedTree)
+{
+    auto placed = [](XMeshNode* node, float angle, XVertex at)
+    {
+        XMatrix m;
+        m.SetRotation(0.2f, angle, 0.1f);
+        m.m[3][0] = at.x;
+        m.m[3][1] = at.y;
+        m.m[3][2] = at.z;
+        node->SetMatrix(m);
+    };
+    auto world = [](XMeshNode* node)
+    {
+        XMatrix m;
+        node->GetMatrix(0, m);
+        return m;
+    };
+    XScene scene(nullptr);
+    XMeshNode* parent = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Parent");
+    XMeshNode* doomed = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Doomed");
+    XMeshNode* plain = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Plain");
+    auto* group = static_cast<XNodeGroup*>(scene.CreateObject(u"XNodeGroup", nullptr, u"Group"));
+    XMeshNode* member = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Member");
+    placed(parent, 1.5707963f, XVertex(1, 2, 3));
+    placed(doomed, 0.7f, XVertex(0, 5, 0));
+    placed(plain, -0.4f, XVertex(4, -1, 2));
+    placed(member, 0.3f, XVertex(-3, 0, 1));
+    group->AddNode(member);
+    parent->AddChild(doomed);
+    doomed->AddChild(plain);
+    doomed->AddChild(group);
+    // A group deleted the same way: its ordinary child stays, its member goes with it.
+    auto* box = static_cast<XNodeGroup*>(scene.CreateObject(u"XNodeGroup", nullptr, u"Box"));
+    XMeshNode* inside = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Inside");
+    XMeshNode* beside = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Beside");
+    placed(inside, 0.5f, XVertex(2, 2, 2));
+    placed(beside, 1.1f, XVertex(-1, 7, 3));
+    box->AddNode(inside);
+    box->AddChild(beside);
+    const XMatrix plainWorld = world(plain), groupWorld = world(group), memberWorld = world(member),
+                  besideWorld = world(beside);
+
+    scene.DeleteNode(doomed);
+    scene.DeleteObject(box);
+    EXPECT_EQ(scene.FindObject(XString(u"Inside")), nullptr);
+    ASSERT_EQ(parent->GetChildCount(), 2u);
+    EXPECT_EQ(parent->GetChild(0), plain);
+    EXPECT_EQ(parent->GetChild(1), group);
+    EXPECT_EQ(member->GetParent(), group);
+    EXPECT_EQ(beside->GetParent(), scene.GetMeshTree());
+    EXPECT_LE(MaxDiff(world(plain), plainWorld), 1e-5f);
+    EXPECT_LE(MaxDiff(world(group), groupWorld), 1e-5f);
+    EXPECT_LE(MaxDiff(world(member), memberWorld), 1e-5f);
+    EXPECT_LE(MaxDiff(world(beside), besideWorld), 1e-5f);
+
+    // The saved tree holds them where they now are.
+    XMemoryStream stream(0, 4096);
+    scene.SaveToStream(&stream);
+    stream.SetPosition(0);
+    XScene loaded(nullptr);
+    loaded.LoadFromStream(&stream);
+    auto node = [&](const char16_t* name) { return loaded.FindMeshNode(XString(name)); };
+    ASSERT_NE(node(u"Parent"), nullptr);
+    ASSERT_NE(node(u"Plain"), nullptr);
+    ASSERT_NE(node(u"Group"), nullptr);
+    ASSERT_NE(node(u"Member"), nullptr);
+    ASSERT_NE(node(u"Beside"), nullptr);
+    EXPECT_EQ(node(u"Plain")->GetParent(), node(u"Parent"));
+    EXPECT_EQ(node(u"Group")->GetParent(), node(u"Parent"));
+    EXPECT_EQ(node(u"Member")->GetParent(), node(u"Group"));
+    EXPECT_TRUE(node(u"Member")->IsGroupped());
+    EXPECT_EQ(node(u"Beside")->GetParent(), loaded.GetMeshTree());
+    EXPECT_LE(MaxDiff(world(node(u"Plain")), plainWorld), 1e-4f);
+    EXPECT_LE(MaxDiff(world(node(u"Member")), memberWorld), 1e-4f);
+    EXPECT_LE(MaxDiff(world(node(u"Beside")), besideWorld), 1e-4f);
 }
