@@ -148,9 +148,8 @@ bool IsTriMeshEditor(XBaseEditor*)
 
 void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*) {}
 
-Gx::Ui::GxDesktop* NewDesktop(XScene* scene, Gx::Ui::GxTileManager*)
+Gx::Ui::GxDesktop* NewDesktop(XScene* scene)
 {
-    // The desktop takes no tile manager yet: the toolkit's drawing will hand it over.
     return new Gx::Ui::GxDesktop(scene);
 }
 
@@ -551,7 +550,7 @@ XScene::XScene(TComponent* owner) : XBaseScene(owner)
             m_Editor->Activate();
         m_State = StateNormal;
         m_TileManager = NewTileManager(this);
-        m_Desktop = NewDesktop(this, m_TileManager);
+        m_Desktop = NewDesktop(this);
     }
     catch (...)
     {

@@ -4,6 +4,10 @@
 #include "Engine/Scene/XClassIds.h"
 #include "Gx/UI/GxDesktop.h"
 #include "Gx/UI/GxFrame.h"
+#include "Platform/D3D9/D3D9.h"
+#include "Platform/Vcl/Graphics.h"
+
+#include <cmath>
 
 using StrUtils::XBaseString;
 using VarUtils::XVariant;
@@ -27,6 +31,26 @@ const XPropertyDesc kProperties[] = {
     {GxControl::PidTransparent, u"bool", u"Transparent"},
 };
 constexpr unsigned kPropertyCount = sizeof kProperties / sizeof kProperties[0];
+
+// A coordinate cut to whole pixels as a cast would cut it, held inside the int range (not a
+// number counts as 0), so that no value can make the conversion undefined.
+int TruncatePixel(float value)
+{
+    if (!(value == value))
+        return 0;
+    if (value <= -2147483520.0f)
+        return -2147483520;
+    if (value >= 2147483520.0f)
+        return 2147483520;
+    return static_cast<int>(value);
+}
+
+// A reflected coordinate or size: not a number and infinities are not taken.
+bool ReadCoordinate(const XVariant& value, float& out)
+{
+    out = static_cast<float>(value.AsDouble());
+    return std::isfinite(out);
+}
 } // namespace
 
 GxControl::GxControl(GxDesktop* desktop, GxFrame* parent) : m_Desktop(desktop), m_Parent(parent)
@@ -107,10 +131,10 @@ void GxControl::SetPropertyValue(unsigned id, const XVariant& value)
 {
     switch (id)
     {
-    case PidLeft: SetLeft(static_cast<float>(value.AsDouble())); break;
-    case PidTop: SetTop(static_cast<float>(value.AsDouble())); break;
-    case PidWidth: SetWidth(static_cast<float>(value.AsDouble())); break;
-    case PidHeight: SetHeight(static_cast<float>(value.AsDouble())); break;
+    case PidLeft:
+    case PidTop:
+    case PidWidth:
+    case PidHeight: SetCoordinate(id, value); break;
     case PidAnchorLeft: m_AnchorLeft = value.AsBool(); break;
     case PidAnchorTop: m_AnchorTop = value.AsBool(); break;
     case PidAnchorRight: m_AnchorRight = value.AsBool(); break;
@@ -120,6 +144,20 @@ void GxControl::SetPropertyValue(unsigned id, const XVariant& value)
     case PidVisible: m_Visible = value.AsBool(); break;
     case PidTransparent: m_Transparent = value.AsBool(); break;
     default: XBaseObject::SetPropertyValue(id, value); break;
+    }
+}
+
+void GxControl::SetCoordinate(unsigned id, const XVariant& value)
+{
+    float v = 0;
+    if (!ReadCoordinate(value, v))
+        return;
+    switch (id)
+    {
+    case PidLeft: SetLeft(v); break;
+    case PidTop: SetTop(v); break;
+    case PidWidth: SetWidth(v); break;
+    default: SetHeight(v); break;
     }
 }
 
@@ -215,6 +253,29 @@ void GxControl::KeyUp(unsigned&, GxShiftState)
 {
 }
 
+void GxControl::Paint(TCanvas* canvas)
+{
+    if (!canvas)
+        return;
+    XRect s = GetScreenRect();
+    TRect r(TruncatePixel(s.left), TruncatePixel(s.top), TruncatePixel(s.right), TruncatePixel(s.bottom));
+    canvas->Brush()->SetColor(clRed);
+    canvas->FrameRect(r);
+    canvas->Brush()->SetColor(clBtnFace);
+    canvas->FillRect(TRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1));
+}
+
+void GxControl::Render(IDirect3DDevice9* device)
+{
+    if (!m_Desktop)
+        return;
+    XRect r = GetScreenRect();
+    m_Desktop->BeforeRenderControl(device, r);
+    if (!m_Transparent)
+        RenderRect(device, r, (m_BackColor.GetARGB() & 0x00FFFFFFu) | ((m_Desktop->GetAlpha() & 0xFFu) << 24));
+    m_Desktop->AfterRenderControl(device, r, this);
+}
+
 GxControl* GxControl::ControlAt(float x, float y)
 {
     if (!m_Visible)
@@ -253,6 +314,39 @@ XPoint GxControl::ScreenToClient(float x, float y)
 {
     XRect r = GetScreenRect();
     return XPoint(x - r.left, y - r.top);
+}
+
+void GxControl::RenderRect(IDirect3DDevice9* device, const XRect& rect, uint32_t color)
+{
+    if (!device)
+        return;
+    const GxRectVertex v[6] = {
+        {rect.left, rect.top, 0.0f, 1.0f, color},     {rect.right, rect.top, 0.0f, 1.0f, color},
+        {rect.right, rect.bottom, 0.0f, 1.0f, color}, {rect.right, rect.bottom, 0.0f, 1.0f, color},
+        {rect.left, rect.bottom, 0.0f, 1.0f, color},  {rect.left, rect.top, 0.0f, 1.0f, color},
+    };
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_STENCILENABLE, FALSE);
+    device->SetRenderState(D3DRS_CLIPPING, TRUE);
+    device->SetRenderState(D3DRS_COLORVERTEX, TRUE);
+    device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    device->SetStreamSource(0, nullptr, 0, sizeof(GxRectVertex));
+    device->SetFVF(GXRECT_FVF);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(GxRectVertex));
+}
+
+void GxControl::RenderPoint(IDirect3DDevice9* device, const XPoint& centre, uint32_t halfSize, uint32_t color)
+{
+    const float h = static_cast<float>(halfSize);
+    RenderRect(device, XRect(centre.x - h, centre.y - h, centre.x + h, centre.y + h), color);
 }
 
 void GxControl::SetAnchors(bool left, bool top, bool right, bool bottom)

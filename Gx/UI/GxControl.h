@@ -1,9 +1,8 @@
 // The base of the in-viewport UI: a rectangle in screen pixels over a scene, relative to its parent
 // frame, with anchors that say how it follows its parent's resizing, colours, visibility, focus,
-// reflection properties, hit testing and mouse forwarding. Every control belongs to one desktop,
-// which it tells when it goes, so that the desktop never keeps a pointer to a dead control.
-//
-// Drawing (Paint, Render and their rectangle helpers) belongs to the views; it is not here yet.
+// reflection properties, hit testing, mouse forwarding, and drawing: with GDI on a canvas (design
+// time) and with Direct3D as screen-space rectangles. Every control belongs to one desktop, which
+// it tells when it goes, so that the desktop never keeps a pointer to a dead control.
 #pragma once
 
 #include "Components/StrUtils.h"
@@ -14,13 +13,27 @@
 
 #include <cstdint>
 
+class TCanvas;
+struct IDirect3DDevice9;
+
 namespace Gx::Ui
 {
 class GxDesktop;
 class GxFrame;
 
-// Mouse button codes of MouseDown and MouseUp: bit 1 is the left button.
+// Mouse button codes of MouseDown and MouseUp.
 constexpr uint32_t gmbLeft = 0x01;
+constexpr uint32_t gmbMiddle = 0x02;
+constexpr uint32_t gmbRight = 0x04;
+
+// The vertex of RenderRect: pre-transformed, with a diffuse colour.
+struct GxRectVertex
+{
+    float x, y, z, rhw;
+    uint32_t color;
+};
+static_assert(sizeof(GxRectVertex) == 20);
+constexpr uint32_t GXRECT_FVF = 0x44; // XYZRHW | DIFFUSE
 
 class GxControl : public XBaseObject
 {
@@ -79,6 +92,12 @@ public:
     virtual void KeyDown(unsigned& key, GxShiftState shift);
     virtual void KeyPress(WCHAR& character);
     virtual void KeyUp(unsigned& key, GxShiftState shift);
+    // Design-time drawing: the screen rectangle, truncated to whole pixels, framed in red and
+    // filled one pixel in with the button face colour. Nothing on a null canvas.
+    virtual void Paint(TCanvas* canvas);
+    // Between the desktop's two hooks, the background in the back colour with the desktop's alpha
+    // byte, unless the control is transparent. A control without a desktop draws nothing.
+    virtual void Render(IDirect3DDevice9* device);
     // This control when it is visible and the point lies in its screen rectangle (edges
     // included); null otherwise.
     virtual GxControl* ControlAt(float x, float y);
@@ -94,6 +113,11 @@ public:
     float GetHeight() const { return m_Height; }
     // The point relative to the control's screen rectangle.
     XPoint ScreenToClient(float x, float y);
+    // One filled screen-space rectangle in the colour (ARGB), alpha-blended over what is there.
+    // Sets the render states it needs and leaves them set.
+    void RenderRect(IDirect3DDevice9* device, const XRect& rect, uint32_t color);
+    // RenderRect of the square from centre - half size to centre + half size.
+    void RenderPoint(IDirect3DDevice9* device, const XPoint& centre, uint32_t halfSize, uint32_t color);
 
     GxDesktop* GetDesktop() const { return m_Desktop; }
     GxFrame* GetParent() const { return m_Parent; }
@@ -124,6 +148,9 @@ public:
 
 protected:
     friend class GxFrame; // sets and clears the parent as children join and leave
+
+    // Left, Top, Width or Height from reflection; a value that is not finite is ignored.
+    void SetCoordinate(unsigned id, const VarUtils::XVariant& value);
 
     GxDesktop* m_Desktop;
     GxFrame* m_Parent;

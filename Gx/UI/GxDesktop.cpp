@@ -1,5 +1,7 @@
 #include "Gx/UI/GxDesktop.h"
 
+#include "Platform/Win32/Windows.h"
+
 namespace Gx::Ui
 {
 namespace
@@ -75,10 +77,26 @@ void GxDesktop::ReleaseCapture()
     m_Capture = nullptr;
 }
 
+GxDesktop::Watch::Watch(GxDesktop* desktop, GxControl* control)
+    : m_Desktop(desktop), m_Control(control), m_Next(desktop->m_Watches)
+{
+    desktop->m_Watches = this;
+}
+
+GxDesktop::Watch::~Watch()
+{
+    m_Desktop->m_Watches = m_Next;
+}
+
 void GxDesktop::ControlDestroyed(GxControl* control)
 {
     if (!control)
         return;
+    for (Watch* w = m_Watches; w; w = w->m_Next)
+    {
+        if (w->m_Control == control)
+            w->m_Control = nullptr;
+    }
     if (control == m_Hover)
     {
         m_Hover = nullptr;
@@ -104,18 +122,19 @@ void GxDesktop::BringToFront(GxWindow* window)
 
 void GxDesktop::SetFocus(GxControl* control)
 {
-    GxControl* target = control;
-    while (target && !target->GetCanFocus())
-        target = target->GetParent();
-    if (target == m_Focus)
+    GxControl* candidate = control;
+    while (candidate && !candidate->GetCanFocus())
+        candidate = candidate->GetParent();
+    if (candidate == m_Focus)
         return;
-    if (m_Focus)
-        m_Focus->SetFocused(false);
-    m_Focus = target;
-    if (!target)
+    Watch target(this, candidate);
+    if (GxControl* old = m_Focus)
+        old->SetFocused(false);
+    m_Focus = target.Get();
+    if (!m_Focus)
         return;
-    target->SetFocused(true);
-    GxControl* holder = target;
+    m_Focus->SetFocused(true);
+    GxControl* holder = m_Focus; // null when the control went in its own SetFocused
     while (holder && !dynamic_cast<GxWindow*>(holder))
     {
         GxControl* parent = holder->GetParent();
@@ -125,5 +144,98 @@ void GxDesktop::SetFocus(GxControl* control)
     }
     if (auto* window = dynamic_cast<GxWindow*>(holder))
         BringToFront(window);
+}
+
+void GxDesktop::MouseDown(float x, float y, uint32_t button, GxShiftState shift)
+{
+    m_LastMouse = XPoint(x, y);
+    GxControl* aimed = ControlAt(x, y);
+    Watch target(this, aimed);
+    if (GxControl* hover = m_Hover)
+        hover->MouseDown(x, y, button, shift);
+    if (m_Capture && m_Capture != m_Hover)
+        m_Capture->MouseDown(x, y, button, shift);
+    // A target destroyed by the press is not focused; the focus stays where it is.
+    if (!aimed || target.Get())
+        SetFocus(target.Get());
+}
+
+void GxDesktop::MouseMove(float x, float y, GxShiftState shift)
+{
+    m_LastMouse = XPoint(x, y);
+    Watch target(this, ControlAt(x, y));
+    if (m_Hover != target.Get())
+    {
+        if (GxControl* old = m_Hover)
+            old->MouseLeave();
+        m_Hover = target.Get();
+        if (m_Hover)
+            m_Hover->MouseEnter();
+    }
+    if (GxControl* hover = m_Hover)
+        hover->MouseMove(x, y, shift);
+    if (m_Capture && m_Capture != m_Hover)
+        m_Capture->MouseMove(x, y, shift);
+}
+
+void GxDesktop::MouseUp(float x, float y, uint32_t button, GxShiftState shift)
+{
+    m_LastMouse = XPoint(x, y);
+    if (GxControl* hover = m_Hover)
+        hover->MouseUp(x, y, button, shift);
+    if (m_Capture && m_Capture != m_Hover)
+        m_Capture->MouseUp(x, y, button, shift);
+}
+
+void GxDesktop::KeyDown(unsigned& key, GxShiftState shift)
+{
+    if (m_Focus)
+        m_Focus->KeyDown(key, shift);
+}
+
+void GxDesktop::KeyPress(WCHAR& character)
+{
+    if (m_Focus)
+        m_Focus->KeyPress(character);
+}
+
+void GxDesktop::KeyUp(unsigned& key, GxShiftState shift)
+{
+    if (m_Focus)
+        m_Focus->KeyUp(key, shift);
+}
+
+void GxDesktop::Render(IDirect3DDevice9* device)
+{
+    m_TickCount = ::GetTickCount();
+    m_Alpha = 0xFF;
+    for (unsigned i = m_Children.GetCount(); i-- > 0;)
+    {
+        if (i >= m_Children.GetCount())
+            continue;
+        GxControl* child = m_Children[i];
+        if (!child->GetVisible())
+            continue;
+        // A control placed directly on the desktop does not take the fade of the window before it.
+        m_Alpha = 0xFF;
+        child->Render(device);
+    }
+}
+
+void GxDesktop::BeforeRenderControl(IDirect3DDevice9*, const XRect&)
+{
+}
+
+void GxDesktop::AfterRenderControl(IDirect3DDevice9* device, const XRect& r, GxControl* control)
+{
+    if (!m_ShowFocusMarks || !control || control != m_Focus)
+        return;
+    const float cx = (r.left + r.right) * 0.5f;
+    const float cy = (r.top + r.bottom) * 0.5f;
+    const float w = control->GetWidth() * 0.5f;
+    const float h = control->GetHeight() * 0.5f;
+    const XPoint marks[4] = {{cx + w, cy}, {cx, cy + h}, {cx - w, cy}, {cx, cy - h}};
+    for (const XPoint& p : marks)
+        RenderPoint(device, p, 2, 0xFF000000u);
 }
 } // namespace Gx::Ui

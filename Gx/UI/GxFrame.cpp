@@ -76,6 +76,39 @@ GxControl* GxFrame::ControlAt(float x, float y)
     return nullptr;
 }
 
+void GxFrame::Paint(TCanvas* canvas)
+{
+    GxControl::Paint(canvas);
+    if (!canvas)
+        return;
+    for (unsigned i = m_Children.GetCount(); i-- > 0;)
+    {
+        if (i >= m_Children.GetCount())
+            continue;
+        GxControl* child = m_Children[i];
+        if (child->GetVisible())
+            child->Paint(canvas);
+    }
+}
+
+void GxFrame::Render(IDirect3DDevice9* device)
+{
+    GxControl::Render(device);
+    RenderChildren(device);
+}
+
+void GxFrame::RenderChildren(IDirect3DDevice9* device)
+{
+    for (unsigned i = m_Children.GetCount(); i-- > 0;)
+    {
+        if (i >= m_Children.GetCount())
+            continue;
+        GxControl* child = m_Children[i];
+        if (child->GetVisible())
+            child->Render(device);
+    }
+}
+
 int GxFrame::AddControl(GxControl* control)
 {
     if (!control)

@@ -22,6 +22,9 @@ public:
     // The deepest visible descendant under the point, the children tried from the front; never
     // the frame itself.
     GxControl* ControlAt(float x, float y) override;
+    // The frame itself, then its visible children from the back-most to the front-most.
+    void Paint(TCanvas* canvas) override;
+    void Render(IDirect3DDevice9* device) override;
 
     // Appends the control (the back-most child), which becomes this frame's child and leaves any
     // other frame; returns its index. A control already here keeps its place and index. Null, the
@@ -43,6 +46,9 @@ protected:
     void MoveToFront(unsigned index);
     // Deletes every child, front first, each leaving the list before it goes.
     void DeleteChildren();
+    // Renders the visible children from the back-most to the front-most. A child may change the
+    // list while it draws: each index is checked against the count as it is reached.
+    void RenderChildren(IDirect3DDevice9* device);
 
     XPtrOwnArray<GxControl, 4> m_Children;
 };

@@ -1,9 +1,6 @@
 // A frame that the user drags and resizes with the left button, that fades between a transparent
 // and an opaque alpha as the mouse enters and leaves it, that keeps its distance to the nearer
 // sides of the desktop, and that shows a centred caption. The desktop is itself a window.
-//
-// The window's data, its anchoring and its reflection properties are here; dragging, resizing,
-// the fade and the caption belong to the views' input and drawing work.
 #pragma once
 
 #include "Gx/UI/GxFrame.h"
@@ -52,7 +49,32 @@ public:
     // With AutoAnchors and a desktop, the anchors then follow the centres: left when the window's
     // centre is not right of the desktop's, top when it is not below it, the opposite sides
     // otherwise.
+    // A negative width or height is taken as 0.
     void SetBounds(float left, float top, float width, float height) override;
+    // A left press on a border zone of a Sizeable window starts resizing, anywhere else on a
+    // Moveable window moving; either captures the mouse through the desktop. Other buttons do
+    // nothing.
+    void MouseDown(float x, float y, uint32_t button, GxShiftState shift) override;
+    // While the left button is held: resizing applies the zone's edges to the motion since the
+    // last move, never below the minimum size (or 0), an edge stopped there leaving the opposite
+    // edge in place; moving places the window's corner under the press offset, directly, without
+    // SetBounds, so neither the anchors nor the resize hook change.
+    void MouseMove(float x, float y, GxShiftState shift) override;
+    // A left release ends moving and resizing and the window's own capture.
+    void MouseUp(float x, float y, uint32_t button, GxShiftState shift) override;
+    // Sets the desktop's alpha (0xFF, or the fade when Animated), draws the frame, then the caption
+    // over the children with the desktop's second font, centred, clipped to the window.
+    void Render(IDirect3DDevice9* device) override;
+
+    // The border zone under a point of the screen rectangle r (margin 4), tried in the order
+    // top-right, bottom-right, bottom-left, top-left, right, bottom, left, top; grzNone elsewhere.
+    static GxResizeZone ZoneAt(const XRect& r, float x, float y);
+    // The fade's alpha at tick count `now` from the hot state and its start: Opaque until Hold
+    // has passed since leaving, then down to Transparent over FadeOut; from entering, up to
+    // Opaque over FadeIn. Computed on the time elapsed since the start (so the tick count may
+    // wrap) in signed arithmetic (Transparent above Opaque fades the other way), within 0-255; a
+    // fade time of 0 goes to its end value at once.
+    uint32_t FadeAlpha(uint32_t now) const;
 
     bool GetAnimated() const { return m_Animated; }
     void SetAnimated(bool value) { m_Animated = value; }
@@ -72,11 +94,22 @@ public:
     void SetAutoAnchors(bool value) { m_AutoAnchors = value; }
     StrUtils::XBaseString<WCHAR> GetCaption() const { return m_Caption; }
     void SetCaption(const StrUtils::XBaseString<WCHAR>& caption) { m_Caption = caption; }
+    void SetAutoOpaqueFadeIn(uint32_t value) { m_AutoOpaqueFadeIn = value; }
+    void SetAutoOpaqueHold(uint32_t value) { m_AutoOpaqueHold = value; }
+    void SetAutoOpaqueFadeOut(uint32_t value) { m_AutoOpaqueFadeOut = value; }
     // Given by the desktop each time it brings the window to the front.
     uint32_t GetActivationNumber() const { return m_ActivationNumber; }
+    bool GetMoving() const { return m_Moving; }
+    bool GetResizing() const { return m_Resizing; }
+    GxResizeZone GetResizeZone() const { return m_ResizeZone; }
+    bool GetHot() const { return m_Hot; }
+    uint32_t GetFadeStart() const { return m_FadeStart; }
 
 protected:
     friend class GxDesktop; // numbers the activations
+
+    // The caption, centred on r, in the text colour with the desktop's alpha.
+    void RenderCaption(const XRect& r);
 
     bool m_Animated = true;
     uint32_t m_TransparentAlpha = 90;

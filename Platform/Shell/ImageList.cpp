@@ -38,17 +38,31 @@ COLORREF ToColorRef(uint32_t p)
     return RGB(static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8), static_cast<BYTE>(p));
 }
 
-// The pixels of a bitmap, read through a memory DC.
+// The pixels of a bitmap: straight from a DIB section's memory (it may be selected into a DC of
+// its own), otherwise through a memory DC.
 bool ReadBitmap(HBITMAP bitmap, int& width, int& height, std::vector<uint32_t>& pixels)
 {
-    BITMAP info{};
-    if (!bitmap || GetObjectW(bitmap, sizeof info, &info) == 0 || info.bmWidth <= 0 || info.bmHeight == 0)
+    DIBSECTION info{};
+    int got = bitmap ? GetObjectW(bitmap, sizeof info, &info) : 0;
+    if (got == 0 || info.dsBm.bmWidth <= 0 || info.dsBm.bmHeight == 0)
         return false;
-    width = info.bmWidth;
-    height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+    width = info.dsBm.bmWidth;
+    height = info.dsBm.bmHeight < 0 ? -info.dsBm.bmHeight : info.dsBm.bmHeight;
+    pixels.resize(static_cast<size_t>(width) * height);
+    if (got >= static_cast<int>(sizeof(DIBSECTION)) && info.dsBm.bmBits && info.dsBm.bmBitsPixel == 32)
+    {
+        bool bottomUp = info.dsBmih.biHeight > 0;
+        auto* bits = static_cast<const uint32_t*>(info.dsBm.bmBits);
+        for (int y = 0; y < height; ++y)
+        {
+            const uint32_t* row = bits + static_cast<size_t>(bottomUp ? height - 1 - y : y) * width;
+            for (int x = 0; x < width; ++x)
+                pixels[static_cast<size_t>(y) * width + x] = row[x] & 0x00FFFFFFu;
+        }
+        return true;
+    }
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    pixels.resize(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             pixels[static_cast<size_t>(y) * width + x] = FromColorRef(GetPixel(dc, x, y));

@@ -568,7 +568,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
         return 0;
     Item last = items.empty() ? VirtualItem(CSIDL_DESKTOP) : items.back();
     Facts facts;
-    if (where.place == Place::Path && (flags & (SHGFI_ATTRIBUTES | SHGFI_SYSICONINDEX)))
+    if (where.place == Place::Path && (flags & SHGFI_ATTRIBUTES))
         facts = FactsOfPath(where.path);
     if (info)
     {

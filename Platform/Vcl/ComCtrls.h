@@ -35,3 +35,291 @@ private:
     int m_step = 10;
     bool m_smooth = false;
 };
+
+// ---- List view -------------------------------------------------------------------------------
+
+#include "Platform/Vcl/ImgList.h"
+#include "Platform/Vcl/StdCtrls.h"
+
+#include <memory>
+#include <unordered_map>
+
+constexpr UINT LVM_SETIMAGELIST = 0x1003;
+constexpr WPARAM LVSIL_NORMAL = 0;
+constexpr WPARAM LVSIL_SMALL = 1;
+constexpr UINT TVM_SETIMAGELIST = 0x1109;
+constexpr WPARAM TVSIL_NORMAL = 0;
+
+enum TViewStyle
+{
+    vsIcon,
+    vsSmallIcon,
+    vsList,
+    vsReport
+};
+enum TSortType
+{
+    stNone,
+    stData,
+    stText,
+    stBoth
+};
+enum TItemStateItem
+{
+    isNone,
+    isCut,
+    isDropHilited,
+    isFocused,
+    isSelected,
+    isActivating
+};
+using TItemStates = TSet<TItemStateItem>;
+enum TItemRequestItem
+{
+    irText,
+    irImage,
+    irParam,
+    irState,
+    irIndent
+};
+using TItemRequest = TSet<TItemRequestItem>;
+enum TItemChange
+{
+    ctText,
+    ctImage,
+    ctState
+};
+enum TCustomDrawStage
+{
+    cdPrePaint,
+    cdPostPaint,
+    cdPreErase,
+    cdPostErase
+};
+enum TCustomDrawStateItem
+{
+    cdsSelected,
+    cdsGrayed,
+    cdsDisabled,
+    cdsChecked,
+    cdsFocused,
+    cdsDefault,
+    cdsHot
+};
+using TCustomDrawState = TSet<TCustomDrawStateItem>;
+enum TDisplayCode
+{
+    drBounds,
+    drIcon,
+    drLabel,
+    drSelectBounds
+};
+enum TSearchDirection
+{
+    sdLeft,
+    sdRight,
+    sdAbove,
+    sdBelow,
+    sdAll
+};
+
+class TCustomListView;
+
+// One column of the report view.
+class TListColumn : public TPersistent
+{
+public:
+    UnicodeString Caption;
+    int Width = 50;
+    TAlignment Alignment = taLeftJustify;
+    bool AutoSize = false;
+    intptr_t Tag = 0;
+    int Index = 0;
+};
+
+class TListColumns
+{
+public:
+    explicit TListColumns(TCustomListView* owner) : m_owner(owner) {}
+    ~TListColumns() { Clear(); }
+    TListColumn* Add();
+    void Clear();
+    int Count() const { return static_cast<int>(m_columns.size()); }
+    TListColumn* Items(int index) const { return m_columns.at(static_cast<size_t>(index)).get(); }
+
+private:
+    TCustomListView* m_owner;
+    std::vector<std::unique_ptr<TListColumn>> m_columns;
+};
+
+// An item of the list. In owner-data mode items hold nothing of their own: the list asks its
+// owner for their texts each time they are shown (OwnerDataFetch).
+class TListItem : public TPersistent
+{
+public:
+    TListItem(TCustomListView* owner, int index) : m_owner(owner), m_index(index) {}
+    int Index() const { return m_index; }
+    TCustomListView* ListView() const { return m_owner; }
+    UnicodeString Caption;
+    int ImageIndex = -1;
+    std::vector<UnicodeString> SubItems;
+
+    bool Selected() const;
+    void SetSelected(bool selected);
+    bool Focused() const;
+    void SetFocused(bool focused);
+    bool DropTarget() const;
+    void SetDropTarget(bool target);
+    bool Cut() const;
+    void SetCut(bool cut);
+    TRect DisplayRect(TDisplayCode code) const;
+    // Scrolls the item into view; with partialOK an item partly shown stays.
+    void MakeVisible(bool partialOK);
+
+private:
+    TCustomListView* m_owner;
+    int m_index;
+};
+
+class TListItems
+{
+public:
+    explicit TListItems(TCustomListView* owner) : m_owner(owner) {}
+    int Count() const;
+    void SetCount(int count);
+    TListItem* Item(int index);
+    void Clear() { SetCount(0); }
+    void BeginUpdate() { ++m_update; }
+    void EndUpdate();
+    bool Updating() const { return m_update > 0; }
+
+private:
+    TCustomListView* m_owner;
+    int m_update = 0;
+};
+
+using TLVCustomDrawItemEvent =
+    TClosure<void(TCustomListView* Sender, TListItem* Item, TCustomDrawState State, bool& DefaultDraw)>;
+using TLVColumnClickEvent = TClosure<void(TObject* Sender, TListColumn* Column)>;
+using TLVChangeEvent = TClosure<void(TObject* Sender, TListItem* Item, TItemChange Change)>;
+using TLVSelectItemEvent = TClosure<void(TObject* Sender, TListItem* Item, bool Selected)>;
+using TContextPopupEvent = TClosure<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+
+// A list view in owner-data mode: the owner keeps the items and the view asks for what it shows.
+// Report view draws a header of columns and one row per item with its sub-item texts; the other
+// styles show one column of icons and captions. Selection (one or, with MultiSelect, many items),
+// the focused item, the cut and drop-target marks are the view's; the owner hears every change
+// through OwnerDataStateChange.
+class TCustomListView : public TCustomControl
+{
+public:
+    explicit TCustomListView(TComponent* AOwner);
+    ~TCustomListView() override;
+
+    TListItems* Items() const { return m_items.get(); }
+    TListColumns* Columns() const { return m_columns.get(); }
+    TViewStyle ViewStyle() const { return m_viewStyle; }
+    void SetViewStyle(TViewStyle style);
+    bool OwnerData() const { return m_ownerData; }
+    void SetOwnerData(bool ownerData) { m_ownerData = ownerData; }
+    TSortType SortType() const { return m_sortType; }
+    void SetSortType(TSortType type) { m_sortType = type; }
+    bool MultiSelect() const { return m_multiSelect; }
+    void SetMultiSelect(bool multi) { m_multiSelect = multi; }
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool ShowColumnHeaders() const { return m_showHeaders; }
+    void SetShowColumnHeaders(bool show);
+    bool GridLines() const { return m_gridLines; }
+    void SetGridLines(bool lines);
+    bool HideSelection() const { return m_hideSelection; }
+    void SetHideSelection(bool hide) { m_hideSelection = hide; }
+    TCustomImageList* SmallImages() const { return m_smallImages; }
+    void SetSmallImages(TCustomImageList* images);
+
+    // The first selected item (null for none); setting null clears the selection.
+    TListItem* Selected();
+    void SetSelected(TListItem* item);
+    TListItem* ItemFocused();
+    void SetItemFocused(TListItem* item);
+    int SelCount() const;
+    // The next item after `start` (null: from the first) that has all the states asked.
+    TListItem* GetNextItem(TListItem* start, TSearchDirection direction, TItemStates states);
+    TListItem* GetItemAt(int x, int y);
+    TListItem* DropTarget();
+    int TopIndex() const { return m_top; }
+    void SetTopIndex(int index);
+    // Rows that fit the client area below the header.
+    int VisibleRowCount() const;
+    int RowHeight() const;
+    int HeaderHeight() const;
+
+    TLVCustomDrawItemEvent OnCustomDrawItem;
+    TLVColumnClickEvent OnColumnClick;
+    TLVChangeEvent OnChange;
+    TLVSelectItemEvent OnSelectItem;
+    TContextPopupEvent OnContextPopup;
+
+    // States of item `index` (isSelected, isFocused, isCut, isDropHilited).
+    TItemStates ItemStates(int index) const;
+    void SetItemStates(int index, TItemStates states);
+
+protected:
+    virtual bool OwnerDataFetch(TListItem* Item, TItemRequest Request);
+    virtual int OwnerDataFind(int Start, const UnicodeString& Text);
+    virtual bool OwnerDataHint(int StartIndex, int EndIndex);
+    virtual bool OwnerDataStateChange(int StartIndex, int EndIndex, TItemStates OldState, TItemStates NewState);
+    // Per item before it is drawn: the canvas font may be set; false skips the default drawing.
+    virtual bool CustomDrawItem(TListItem* Item, TCustomDrawState State, TCustomDrawStage Stage);
+    virtual bool IsCustomDrawn() const { return static_cast<bool>(OnCustomDrawItem); }
+    virtual void ColClick(TListColumn* Column);
+    virtual bool CanChange(TListItem* Item, TItemChange Change);
+    virtual bool CanEdit(TListItem* Item);
+    virtual void Change(TListItem* Item, TItemChange Change);
+    void Paint() override;
+    void WndProc(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void Resized() override;
+    friend class TListItem;
+    friend class TListItems;
+
+private:
+    void SetCount(int count);
+    // Moves the selection to one item (or a range with Shift, a toggle with Ctrl) and focuses it.
+    void SelectByUser(int index, TShiftState shift);
+    void ChangeStates(int first, int last, TItemStates set, TItemStates clear);
+    int RowTop(int index) const;
+    int ColumnAt(int x) const;
+    int ItemWidth() const;
+    TListItem* Fetched(int index);
+    void ApplyAutoSize();
+
+    std::unique_ptr<TListItems> m_items;
+    std::unique_ptr<TListColumns> m_columns;
+    std::unordered_map<int, std::unique_ptr<TListItem>> m_itemCache;
+    std::vector<uint8_t> m_states;
+    int m_count = 0;
+    int m_top = 0;
+    int m_anchor = -1;
+    TViewStyle m_viewStyle = vsIcon;
+    TSortType m_sortType = stNone;
+    bool m_ownerData = false;
+    bool m_multiSelect = false;
+    bool m_readOnly = false;
+    bool m_showHeaders = true;
+    bool m_gridLines = false;
+    bool m_hideSelection = true;
+    TCustomImageList* m_smallImages = nullptr;
+    HIMAGELIST m_smallList = nullptr;
+    HIMAGELIST m_largeList = nullptr;
+    std::unique_ptr<TListItem> m_drawItem;
+};
+
+namespace Vcl
+{
+// Tells the shell layer where the class library's windows are (for the drag loop) and how to show
+// a shell menu (as a popup menu); once, list and tree views call it.
+void InstallShellBridges();
+} // namespace Vcl

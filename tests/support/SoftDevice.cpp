@@ -1,6 +1,6 @@
 #include "tests/support/SoftDevice.h"
 
-SoftDevice::SoftDevice()
+SoftDevice::SoftDevice(UINT w, UINT h) : width(w), height(h)
 {
     m_Module = LoadLibraryW(u"d3d9.dll");
     if (!m_Module)
@@ -10,8 +10,8 @@ SoftDevice::SoftDevice()
     if (!m_D3D)
         return;
     D3DPRESENT_PARAMETERS p{};
-    p.BackBufferWidth = 64;
-    p.BackBufferHeight = 64;
+    p.BackBufferWidth = width;
+    p.BackBufferHeight = height;
     p.BackBufferFormat = D3DFMT_UNKNOWN;
     p.BackBufferCount = 1;
     p.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -50,4 +50,32 @@ std::vector<std::string> SoftDevice::Texts() const
     for (const D3D9Call& call : soft->GetCallLog())
         texts.push_back(call.Text());
     return texts;
+}
+
+std::vector<uint32_t> SoftDevice::BackBuffer()
+{
+    std::vector<uint32_t> pixels;
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    if (!device || device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
+        return pixels;
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    D3DLOCKED_RECT locked{};
+    if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
+                                            nullptr) == D3D_OK &&
+        device->GetRenderTargetData(back, copy) == D3D_OK && copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK)
+    {
+        for (UINT row = 0; row < desc.Height; ++row)
+        {
+            const auto* p = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                              static_cast<size_t>(row) * locked.Pitch);
+            pixels.insert(pixels.end(), p, p + desc.Width);
+        }
+        copy->UnlockRect();
+    }
+    if (copy)
+        copy->Release();
+    back->Release();
+    return pixels;
 }

@@ -10,8 +10,9 @@
 class SoftDevice
 {
 public:
-    // A windowed 64 x 64 device; device stays null (and the test should fail) without the library.
-    SoftDevice();
+    // A windowed device, 64 x 64 unless given; device stays null (and the test should fail)
+    // without the library.
+    explicit SoftDevice(UINT width = 64, UINT height = 64);
     ~SoftDevice();
     SoftDevice(const SoftDevice&) = delete;
     SoftDevice& operator=(const SoftDevice&) = delete;
@@ -23,6 +24,12 @@ public:
     // The log as "Name(args)" lines.
     std::vector<std::string> Texts() const;
     void Clear() { soft->ClearCallLog(); }
+    // The back buffer's pixels (0xAARRGGBB as stored), rows top first, width x height of them;
+    // empty when it cannot be read. Call it outside BeginScene / EndScene.
+    std::vector<uint32_t> BackBuffer();
+
+    UINT width;
+    UINT height;
 
 private:
     HMODULE m_Module = nullptr;

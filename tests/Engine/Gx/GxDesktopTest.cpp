@@ -1,5 +1,6 @@
-// The in-viewport UI tree: bounds and anchoring, hit testing, the child lists, reflection, and the
-// desktop's focus, z-order and forgetting of destroyed controls.
+// The in-viewport UI tree: bounds and anchoring, hit testing, the child lists, reflection, the
+// desktop's focus, z-order and forgetting of destroyed controls, its routing of the mouse and keys,
+// its focus marks, and windows' pixels on the software device.
 #include "Gx/UI/GxDesktop.h"
 
 #include "Components/XVariant.h"
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -438,4 +441,369 @@ TEST(GxDesktopTest, FontTexturesGoWithTheDeviceAndWithEveryChangedSetting)
     desktop.ReleaseDevice(device.device);
     for (unsigned i = 0; i < GxDesktop::FontCount; ++i)
         EXPECT_EQ(desktop.GetFont(i)->GetDevice(), nullptr);
+}
+
+namespace
+{
+// A control that notes every input call as "name event", and can run an action in its press.
+class Rec : public GxControl
+{
+public:
+    Rec(GxDesktop* desktop, GxFrame* parent, std::vector<std::string>* log, const char* name)
+        : GxControl(desktop, parent), m_Log(log), m_Name(name)
+    {
+    }
+    void MouseDown(float, float, uint32_t button, GxShiftState) override
+    {
+        Note("down " + std::to_string(button));
+        if (onDown)
+            onDown();
+    }
+    void MouseMove(float, float, GxShiftState) override { Note("move"); }
+    void MouseUp(float, float, uint32_t, GxShiftState) override { Note("up"); }
+    void MouseEnter() override { Note("enter"); }
+    void MouseLeave() override
+    {
+        Note("leave");
+        if (onLeave)
+            onLeave();
+    }
+    void KeyDown(unsigned& key, GxShiftState) override { Note("keydown " + std::to_string(key)); }
+    void KeyPress(WCHAR& c) override { Note("keypress " + std::to_string(c)); }
+    void KeyUp(unsigned& key, GxShiftState) override { Note("keyup " + std::to_string(key)); }
+    void SetFocused(bool focused) override
+    {
+        GxControl::SetFocused(focused);
+        Note(focused ? "focus" : "blur");
+    }
+    std::function<void()> onDown;
+    std::function<void()> onLeave;
+
+private:
+    void Note(const std::string& what) { m_Log->push_back(m_Name + " " + what); }
+    std::vector<std::string>* m_Log;
+    std::string m_Name;
+};
+
+using Log = std::vector<std::string>;
+
+// A desktop of 400 x 300 with controls a at (10, 10) and b at (50, 10), 30 x 30 each.
+struct Routing
+{
+    Log log;
+    GxDesktop desktop{TestScene()};
+    Rec* a;
+    Rec* b;
+    Routing()
+    {
+        desktop.SetBounds(0, 0, 400, 300);
+        a = Add(desktop, new Rec(&desktop, &desktop, &log, "a"), 10, 10, 30, 30);
+        b = Add(desktop, new Rec(&desktop, &desktop, &log, "b"), 50, 10, 30, 30);
+    }
+};
+} // namespace
+
+TEST(GxDesktopTest, MovesSendLeaveAndEnterFirstAndReachTheCaptureControlOnce)
+{
+    Routing r;
+    r.desktop.MouseMove(20, 20, 0);
+    r.desktop.MouseMove(21, 20, 0);
+    r.desktop.MouseMove(60, 20, 0);
+    EXPECT_EQ(r.log, (Log{"a enter", "a move", "a move", "a leave", "b enter", "b move"}));
+    EXPECT_EQ(r.desktop.GetHoverControl(), r.b);
+    EXPECT_EQ(r.desktop.GetLastMousePoint().x, 60);
+
+    r.log.clear();
+    r.desktop.SetCapture(r.a);
+    r.desktop.MouseMove(61, 20, 0);  // over b, captured by a
+    r.desktop.MouseMove(200, 200, 0); // over bare desktop
+    r.desktop.MouseMove(20, 20, 0);  // over a itself: one move
+    EXPECT_EQ(r.log, (Log{"b move", "a move", "b leave", "a move", "a enter", "a move"}));
+    r.log.clear();
+    r.desktop.MouseUp(60, 20, gmbLeft, 0);
+    EXPECT_EQ(r.log, (Log{"a up"})) << "the capture control is the hover control: one release";
+    r.desktop.ReleaseCapture();
+    EXPECT_EQ(r.desktop.GetCaptureControl(), nullptr);
+}
+
+TEST(GxDesktopTest, PressesGoToTheHoverControlThenMoveTheFocusAndKeysFollowTheFocus)
+{
+    Routing r;
+    r.desktop.MouseMove(20, 20, 0);
+    r.desktop.MouseDown(20, 20, gmbRight, gssRight);
+    EXPECT_EQ(r.desktop.GetFocusControl(), r.a);
+    r.log.clear();
+    // A press on bare desktop, no move before it: the old hover control gets it, then the focus goes.
+    r.desktop.MouseDown(300, 200, gmbMiddle, gssMiddle);
+    EXPECT_EQ(r.log, (Log{"a down 2", "a blur"}));
+    EXPECT_EQ(r.desktop.GetFocusControl(), nullptr);
+
+    r.log.clear();
+    unsigned key = 65;
+    WCHAR c = u'a';
+    r.desktop.KeyDown(key, 0); // no focus: nobody
+    r.desktop.MouseMove(60, 20, 0);
+    r.desktop.MouseDown(60, 20, gmbLeft, gssLeft);
+    r.desktop.SetCapture(r.a);
+    r.desktop.MouseDown(60, 20, gmbLeft, gssLeft); // the capture control gets the press too
+    r.desktop.KeyDown(key, gssShift);
+    r.desktop.KeyPress(c);
+    r.desktop.KeyUp(key, 0);
+    EXPECT_EQ(r.log, (Log{"a leave", "b enter", "b move", "b down 1", "b focus", "b down 1", "a down 1",
+                          "b keydown 65", "b keypress 97", "b keyup 65"}));
+}
+
+TEST(GxDesktopTest, APressInABackWindowRaisesIt)
+{
+    GxDesktop desktop(TestScene());
+    desktop.SetBounds(0, 0, 400, 300);
+    auto* back = new GxWindow(&desktop, u"back");
+    auto* front = new GxWindow(&desktop, u"front");
+    desktop.AddControl(back);
+    desktop.AddControl(front);
+    back->SetBounds(10, 10, 100, 100);
+    front->SetBounds(50, 50, 100, 100);
+    auto* button = Add(*back, new GxControl(&desktop, back), 5, 5, 20, 20);
+    ASSERT_EQ(desktop.GetControl(0), front);
+    const uint32_t before = back->GetActivationNumber();
+    desktop.MouseMove(20, 20, 0);
+    desktop.MouseDown(20, 20, gmbLeft, gssLeft);
+    desktop.MouseUp(20, 20, gmbLeft, 0);
+    EXPECT_EQ(desktop.GetFocusControl(), button);
+    EXPECT_EQ(desktop.GetControl(0), back);
+    EXPECT_GT(back->GetActivationNumber(), before);
+    EXPECT_EQ(desktop.ControlAt(60, 60), back) << "the raised window now covers the overlap";
+}
+
+TEST(GxDesktopTest, ControlsDestroyedWhileTheyAreRoutedToAreNeverCalledAgain)
+{
+    {
+        // The press target destroys itself: not called again, not focused; the focus stays.
+        Routing r;
+        r.desktop.SetFocus(r.b);
+        r.desktop.MouseMove(20, 20, 0);
+        r.desktop.SetCapture(r.a);
+        r.a->onDown = [&] { r.a->Destroy(); };
+        r.log.clear();
+        r.desktop.MouseDown(20, 20, gmbLeft, gssLeft);
+        EXPECT_EQ(r.log, (Log{"a down 1"}));
+        EXPECT_EQ(r.desktop.GetFocusControl(), r.b);
+        EXPECT_EQ(r.desktop.GetHoverControl(), nullptr);
+        EXPECT_EQ(r.desktop.GetCaptureControl(), nullptr);
+    }
+    {
+        // The hover control destroys the capture control in its press.
+        Routing r;
+        r.desktop.MouseMove(20, 20, 0);
+        r.desktop.SetCapture(r.b);
+        r.a->onDown = [&] { r.b->Destroy(); };
+        r.log.clear();
+        r.desktop.MouseDown(20, 20, gmbLeft, gssLeft);
+        EXPECT_EQ(r.log, (Log{"a down 1", "a focus"}));
+        EXPECT_EQ(r.desktop.GetCaptureControl(), nullptr);
+    }
+    {
+        // The old hover control destroys the control the mouse moved onto as it is left.
+        Routing r;
+        r.desktop.MouseMove(20, 20, 0);
+        r.a->onLeave = [&] { r.b->Destroy(); };
+        r.log.clear();
+        r.desktop.MouseMove(60, 20, 0);
+        EXPECT_EQ(r.log, (Log{"a leave"}));
+        EXPECT_EQ(r.desktop.GetHoverControl(), nullptr);
+    }
+    {
+        // A window destroyed by its child's press is neither focused nor raised.
+        Log log;
+        GxDesktop desktop(TestScene());
+        desktop.SetBounds(0, 0, 400, 300);
+        auto* w = new GxWindow(&desktop, u"w");
+        desktop.AddControl(w);
+        w->SetBounds(10, 10, 100, 100);
+        auto* close = Add(*w, new Rec(&desktop, w, &log, "close"), 5, 5, 20, 20);
+        close->onDown = [&] { w->Destroy(); };
+        desktop.MouseMove(20, 20, 0);
+        desktop.MouseDown(20, 20, gmbLeft, gssLeft);
+        EXPECT_EQ(log, (Log{"close enter", "close move", "close down 1"}));
+        EXPECT_EQ(desktop.GetControlCount(), 0u);
+        EXPECT_EQ(desktop.GetFocusControl(), nullptr);
+    }
+}
+
+namespace
+{
+std::vector<const D3D9Call*> DrawCalls(const SoftDevice& d)
+{
+    std::vector<const D3D9Call*> out;
+    for (const D3D9Call& c : d.Log())
+    {
+        if (c.name == "DrawPrimitiveUP")
+            out.push_back(&c);
+    }
+    return out;
+}
+
+struct Corners
+{
+    float left, top, right, bottom;
+    uint32_t color;
+};
+
+// The rectangle of a RenderRect call: corners 0 and 2 of its six vertices.
+Corners RectOf(const D3D9Call& call)
+{
+    GxRectVertex v[6]{};
+    if (call.vertices.size() == sizeof v)
+        std::memcpy(v, call.vertices.data(), sizeof v);
+    return {v[0].x, v[0].y, v[2].x, v[2].y, v[0].color};
+}
+} // namespace
+
+TEST(GxDesktopTest, FocusMarksAreFourBlackSquaresAtTheFocusControlsSideMidpoints)
+{
+    SoftDevice d;
+    ASSERT_NE(d.soft, nullptr);
+    GxDesktop desktop(TestScene());
+    desktop.SetBounds(0, 0, 400, 300);
+    auto* w = new GxWindow(&desktop, u"");
+    desktop.AddControl(w);
+    w->SetBounds(20, 10, 200, 150);
+    w->SetAnimated(false);
+    auto* other = Add(*w, new GxControl(&desktop, w), 0, 0, 10, 10);
+    auto* focus = Add(*w, new GxControl(&desktop, w), 40, 30, 60, 20); // screen (60, 40)-(120, 60)
+    desktop.SetFocus(focus);
+    d.device->BeginScene();
+    d.Clear();
+    desktop.Render(d.device);
+    EXPECT_EQ(DrawCalls(d).size(), 3u) << "no marks unless they are shown";
+
+    desktop.SetShowFocusMarks(true);
+    d.Clear();
+    desktop.Render(d.device);
+    std::vector<const D3D9Call*> draws = DrawCalls(d);
+    ASSERT_EQ(draws.size(), 7u);
+    // Window, then the back child (index 1: the focus control) with its marks, then the front one.
+    EXPECT_EQ(RectOf(*draws[1]).left, 60);
+    const Corners marks[4] = {{118, 48, 122, 52, 0xFF000000u},
+                              {88, 58, 92, 62, 0xFF000000u},
+                              {58, 48, 62, 52, 0xFF000000u},
+                              {88, 38, 92, 42, 0xFF000000u}};
+    for (int i = 0; i < 4; ++i)
+    {
+        Corners c = RectOf(*draws[2 + i]);
+        EXPECT_EQ(c.left, marks[i].left) << i;
+        EXPECT_EQ(c.top, marks[i].top) << i;
+        EXPECT_EQ(c.right, marks[i].right) << i;
+        EXPECT_EQ(c.bottom, marks[i].bottom) << i;
+        EXPECT_EQ(c.color, marks[i].color) << i;
+    }
+    EXPECT_EQ(RectOf(*draws[6]).left, 20) << "the front child, unmarked";
+    (void)other;
+    d.device->EndScene();
+}
+
+namespace
+{
+// A 320 x 240 device cleared to black around one desktop render.
+std::vector<uint32_t> RenderPixels(SoftDevice& d, GxDesktop& desktop)
+{
+    d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    d.device->BeginScene();
+    desktop.Render(d.device);
+    d.device->EndScene();
+    return d.BackBuffer();
+}
+
+int Channel(uint32_t pixel, int shift)
+{
+    return static_cast<int>((pixel >> shift) & 0xFF);
+}
+} // namespace
+
+TEST(GxDesktopTest, WindowsFillTheirPixelsBlendedByTheirAlphaFrontOneOnTop)
+{
+    SoftDevice d(320, 240);
+    ASSERT_NE(d.soft, nullptr);
+    GxDesktop desktop(TestScene());
+    desktop.SetBounds(0, 0, 320, 240);
+    auto* w = new GxWindow(&desktop, u"");
+    desktop.AddControl(w);
+    w->SetBounds(10, 10, 100, 60);
+    w->SetBackColor(0x00336699u);
+    w->SetAnimated(false);
+    std::vector<uint32_t> px = RenderPixels(d, desktop);
+    ASSERT_EQ(px.size(), 320u * 240u);
+    for (int y = 0; y < 240; ++y)
+    {
+        for (int x = 0; x < 320; ++x)
+        {
+            const bool inside = x >= 10 && x < 110 && y >= 10 && y < 70;
+            ASSERT_EQ(px[y * 320 + x] & 0xFFFFFF, inside ? 0x336699u : 0u) << x << "," << y;
+        }
+    }
+
+    // Alpha 90 over black: each channel scaled by 90 / 255.
+    w->SetAnimated(true);
+    w->SetOpaqueAlpha(90);
+    px = RenderPixels(d, desktop);
+    const uint32_t blended = px[40 * 320 + 50];
+    const int shifts[3] = {16, 8, 0};
+    const int source[3] = {0x33, 0x66, 0x99};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(Channel(blended, shifts[i]), source[i] * 90 / 255, 1) << i;
+
+    // Two overlapping windows: the front one shows, the other after it is brought to the front.
+    auto* red = new GxWindow(&desktop, u"");
+    desktop.AddControl(red); // joins in front
+    red->SetBounds(60, 40, 100, 60);
+    red->SetBackColor(0x00CC0000u);
+    red->SetAnimated(false);
+    w->SetAnimated(false);
+    px = RenderPixels(d, desktop);
+    EXPECT_EQ(px[50 * 320 + 80] & 0xFFFFFF, 0xCC0000u);
+    EXPECT_EQ(px[20 * 320 + 20] & 0xFFFFFF, 0x336699u);
+    desktop.BringToFront(w);
+    px = RenderPixels(d, desktop);
+    EXPECT_EQ(px[50 * 320 + 80] & 0xFFFFFF, 0x336699u);
+    EXPECT_EQ(px[90 * 320 + 150] & 0xFFFFFF, 0xCC0000u);
+}
+
+TEST(GxDesktopTest, CaptionInkLiesOnlyInsideItsGlyphCells)
+{
+    SoftDevice d(320, 240);
+    ASSERT_NE(d.soft, nullptr);
+    GxDesktop desktop(TestScene());
+    desktop.SetBounds(0, 0, 320, 240);
+    desktop.CreateDevice(d.device);
+    auto* w = new GxWindow(&desktop, u"Tools");
+    desktop.AddControl(w);
+    w->SetBounds(40, 40, 200, 120);
+    w->SetTransparent(true); // the caption alone
+    w->SetAnimated(false);
+    w->SetTextColor(0xFFFFFFFFu);
+    std::vector<uint32_t> px = RenderPixels(d, desktop);
+    ASSERT_EQ(px.size(), 320u * 240u);
+
+    GxFont* font = desktop.GetFont(1);
+    ASSERT_NE(font->GetGlyphs(), nullptr);
+    float total = 0;
+    for (char ch : std::string("Tools"))
+        total += static_cast<float>(font->GetGlyphs()[static_cast<uint8_t>(ch) - font->GetFirstChar()].advance);
+    float x = 40 + 100 - total * 0.5f;
+    const float top = 41, bottom = top + static_cast<float>(font->GetGlyphHeight());
+    size_t ink = 0;
+    for (int py = 0; py < 240; ++py)
+    {
+        for (int pxl = 0; pxl < 320; ++pxl)
+        {
+            if ((px[py * 320 + pxl] & 0xFFFFFF) == 0)
+                continue;
+            ++ink;
+            // Pixel centres inside the text's cells.
+            EXPECT_TRUE(pxl + 0.5f >= x && pxl + 0.5f <= x + total && py + 0.5f >= top && py + 0.5f <= bottom)
+                << pxl << "," << py;
+        }
+    }
+    EXPECT_GT(ink, 20u);
+    desktop.ReleaseDevice(d.device);
 }

@@ -1,0 +1,783 @@
+// The list view: owner-data items, report view with its header, selection and custom drawing.
+#include "Platform/Vcl/ComCtrls.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
+
+#include <algorithm>
+
+namespace
+{
+constexpr uint8_t StateSelected = 1;
+constexpr uint8_t StateFocused = 2;
+constexpr uint8_t StateCut = 4;
+constexpr uint8_t StateDrop = 8;
+constexpr int IconSize = 16;
+constexpr int TextIndent = IconSize + 4;
+
+uint8_t Bits(TItemStates states)
+{
+    return static_cast<uint8_t>((states.Contains(isSelected) ? StateSelected : 0) |
+                                (states.Contains(isFocused) ? StateFocused : 0) |
+                                (states.Contains(isCut) ? StateCut : 0) |
+                                (states.Contains(isDropHilited) ? StateDrop : 0));
+}
+
+TItemStates States(uint8_t bits)
+{
+    TItemStates states;
+    if (bits & StateSelected)
+        states << isSelected;
+    if (bits & StateFocused)
+        states << isFocused;
+    if (bits & StateCut)
+        states << isCut;
+    if (bits & StateDrop)
+        states << isDropHilited;
+    return states;
+}
+} // namespace
+
+// ---- Columns and items -----------------------------------------------------------------------
+
+TListColumn* TListColumns::Add()
+{
+    m_columns.push_back(std::make_unique<TListColumn>());
+    m_columns.back()->Index = Count() - 1;
+    m_owner->Invalidate();
+    return m_columns.back().get();
+}
+
+void TListColumns::Clear()
+{
+    m_columns.clear();
+}
+
+bool TListItem::Selected() const
+{
+    return m_owner->ItemStates(m_index).Contains(isSelected);
+}
+
+void TListItem::SetSelected(bool selected)
+{
+    TItemStates states = m_owner->ItemStates(m_index);
+    selected ? states << isSelected : states >> isSelected;
+    m_owner->SetItemStates(m_index, states);
+}
+
+bool TListItem::Focused() const
+{
+    return m_owner->ItemStates(m_index).Contains(isFocused);
+}
+
+void TListItem::SetFocused(bool focused)
+{
+    if (focused)
+        m_owner->SetItemFocused(this);
+    else if (Focused())
+        m_owner->SetItemFocused(nullptr);
+}
+
+bool TListItem::DropTarget() const
+{
+    return m_owner->ItemStates(m_index).Contains(isDropHilited);
+}
+
+void TListItem::SetDropTarget(bool target)
+{
+    TItemStates states = m_owner->ItemStates(m_index);
+    target ? states << isDropHilited : states >> isDropHilited;
+    m_owner->SetItemStates(m_index, states);
+}
+
+bool TListItem::Cut() const
+{
+    return m_owner->ItemStates(m_index).Contains(isCut);
+}
+
+void TListItem::SetCut(bool cut)
+{
+    TItemStates states = m_owner->ItemStates(m_index);
+    cut ? states << isCut : states >> isCut;
+    m_owner->SetItemStates(m_index, states);
+}
+
+TRect TListItem::DisplayRect(TDisplayCode code) const
+{
+    int top = m_owner->RowTop(m_index);
+    int height = m_owner->RowHeight();
+    int width = m_owner->ItemWidth();
+    int first = m_owner->ViewStyle() == vsReport && m_owner->Columns()->Count()
+                    ? m_owner->Columns()->Items(0)->Width
+                    : width;
+    switch (code)
+    {
+    case drIcon:
+        return TRect(2, top, 2 + IconSize, top + height);
+    case drLabel:
+        return TRect(TextIndent, top, std::max(first, TextIndent), top + height);
+    case drSelectBounds:
+        return TRect(2, top, std::max(first, TextIndent), top + height);
+    case drBounds:
+    default:
+        return TRect(0, top, width, top + height);
+    }
+}
+
+void TListItem::MakeVisible(bool partialOK)
+{
+    int rows = std::max(1, m_owner->VisibleRowCount());
+    int top = m_owner->TopIndex();
+    if (m_index < top)
+        m_owner->SetTopIndex(m_index);
+    else if (m_index >= top + rows)
+    {
+        bool partlyShown = partialOK && m_index == top + rows &&
+                           m_owner->RowTop(m_index) < m_owner->ClientHeight();
+        if (!partlyShown)
+            m_owner->SetTopIndex(m_index - rows + 1);
+    }
+}
+
+int TListItems::Count() const
+{
+    return m_owner->m_count;
+}
+
+void TListItems::SetCount(int count)
+{
+    m_owner->SetCount(count);
+}
+
+TListItem* TListItems::Item(int index)
+{
+    if (index < 0 || index >= m_owner->m_count)
+        return nullptr;
+    auto& slot = m_owner->m_itemCache[index];
+    if (!slot)
+        slot = std::make_unique<TListItem>(m_owner, index);
+    return slot.get();
+}
+
+void TListItems::EndUpdate()
+{
+    if (m_update > 0 && --m_update == 0)
+        m_owner->Invalidate();
+}
+
+// ---- The view --------------------------------------------------------------------------------
+
+TCustomListView::TCustomListView(TComponent* AOwner)
+    : TCustomControl(AOwner), m_items(std::make_unique<TListItems>(this)),
+      m_columns(std::make_unique<TListColumns>(this))
+{
+    SetColor(clWindow);
+    SetTabStop(true);
+    SetBounds(0, 0, 250, 150);
+    Vcl::InstallShellBridges();
+}
+
+TCustomListView::~TCustomListView() = default;
+
+void TCustomListView::SetCount(int count)
+{
+    // States of the items that stay are kept, as a new count of the same items asks.
+    count = std::max(0, count);
+    m_count = count;
+    m_itemCache.clear();
+    m_states.resize(static_cast<size_t>(count), 0);
+    if (m_anchor >= count)
+        m_anchor = -1;
+    m_top = std::min(m_top, std::max(0, count - 1));
+    Invalidate();
+}
+
+void TCustomListView::SetViewStyle(TViewStyle style)
+{
+    if (style == m_viewStyle)
+        return;
+    m_viewStyle = style;
+    Invalidate();
+}
+
+void TCustomListView::SetShowColumnHeaders(bool show)
+{
+    if (show == m_showHeaders)
+        return;
+    m_showHeaders = show;
+    Invalidate();
+}
+
+void TCustomListView::SetGridLines(bool lines)
+{
+    if (lines == m_gridLines)
+        return;
+    m_gridLines = lines;
+    Invalidate();
+}
+
+void TCustomListView::SetSmallImages(TCustomImageList* images)
+{
+    m_smallImages = images;
+    Invalidate();
+}
+
+TItemStates TCustomListView::ItemStates(int index) const
+{
+    if (index < 0 || index >= m_count)
+        return TItemStates();
+    return States(m_states[static_cast<size_t>(index)]);
+}
+
+void TCustomListView::SetItemStates(int index, TItemStates states)
+{
+    if (index < 0 || index >= m_count)
+        return;
+    uint8_t now = m_states[static_cast<size_t>(index)];
+    uint8_t wanted = Bits(states);
+    if (!m_multiSelect && (wanted & StateSelected) && !(now & StateSelected))
+        ChangeStates(0, m_count - 1, TItemStates(), TItemStates{isSelected});
+    if (wanted & StateFocused)
+        ChangeStates(0, m_count - 1, TItemStates(), TItemStates{isFocused});
+    now = m_states[static_cast<size_t>(index)];
+    TItemStates set = States(static_cast<uint8_t>(wanted & ~now));
+    TItemStates clear = States(static_cast<uint8_t>(now & ~wanted));
+    ChangeStates(index, index, set, clear);
+}
+
+void TCustomListView::ChangeStates(int first, int last, TItemStates set, TItemStates clear)
+{
+    uint8_t on = Bits(set), off = Bits(clear);
+    for (int i = std::max(0, first); i <= last && i < m_count; ++i)
+    {
+        uint8_t old = m_states[static_cast<size_t>(i)];
+        uint8_t now = static_cast<uint8_t>((old | on) & ~off);
+        if (now == old)
+            continue;
+        TListItem* item = m_items->Item(i);
+        if (!CanChange(item, ctState))
+            continue;
+        m_states[static_cast<size_t>(i)] = now;
+        OwnerDataStateChange(i, i, States(old), States(now));
+        Change(item, ctState);
+        if ((old ^ now) & StateSelected)
+            OnSelectItem(this, item, (now & StateSelected) != 0);
+    }
+}
+
+TListItem* TCustomListView::Selected()
+{
+    for (int i = 0; i < m_count; ++i)
+        if (m_states[static_cast<size_t>(i)] & StateSelected)
+            return m_items->Item(i);
+    return nullptr;
+}
+
+void TCustomListView::SetSelected(TListItem* item)
+{
+    if (item)
+    {
+        item->SetSelected(true);
+        return;
+    }
+    ChangeStates(0, m_count - 1, TItemStates(), TItemStates{isSelected});
+}
+
+TListItem* TCustomListView::ItemFocused()
+{
+    for (int i = 0; i < m_count; ++i)
+        if (m_states[static_cast<size_t>(i)] & StateFocused)
+            return m_items->Item(i);
+    return nullptr;
+}
+
+void TCustomListView::SetItemFocused(TListItem* item)
+{
+    ChangeStates(0, m_count - 1, TItemStates(), TItemStates{isFocused});
+    if (item)
+        ChangeStates(item->Index(), item->Index(), TItemStates{isFocused}, TItemStates());
+}
+
+int TCustomListView::SelCount() const
+{
+    return static_cast<int>(std::count_if(m_states.begin(), m_states.end(),
+                                          [](uint8_t s) { return (s & StateSelected) != 0; }));
+}
+
+TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection, TItemStates states)
+{
+    uint8_t wanted = Bits(states);
+    for (int i = start ? start->Index() + 1 : 0; i < m_count; ++i)
+        if ((m_states[static_cast<size_t>(i)] & wanted) == wanted)
+            return m_items->Item(i);
+    return nullptr;
+}
+
+TListItem* TCustomListView::DropTarget()
+{
+    return GetNextItem(nullptr, sdAll, TItemStates{isDropHilited});
+}
+
+int TCustomListView::HeaderHeight() const
+{
+    if (m_viewStyle != vsReport || !m_showHeaders)
+        return 0;
+    return Canvas()->TextHeight(u"Wg") + 6;
+}
+
+int TCustomListView::RowHeight() const
+{
+    return std::max(Canvas()->TextHeight(u"Wg") + 3, IconSize + 1);
+}
+
+int TCustomListView::VisibleRowCount() const
+{
+    return std::max(0, (ClientHeight() - HeaderHeight()) / RowHeight());
+}
+
+int TCustomListView::RowTop(int index) const
+{
+    return HeaderHeight() + (index - m_top) * RowHeight();
+}
+
+int TCustomListView::ItemWidth() const
+{
+    if (m_viewStyle != vsReport || m_columns->Count() == 0)
+        return ClientWidth();
+    int width = 0;
+    for (int i = 0; i < m_columns->Count(); ++i)
+        width += m_columns->Items(i)->Width;
+    return width;
+}
+
+void TCustomListView::SetTopIndex(int index)
+{
+    index = std::clamp(index, 0, std::max(0, m_count - std::max(1, VisibleRowCount())));
+    if (index == m_top)
+        return;
+    m_top = index;
+    Invalidate();
+}
+
+TListItem* TCustomListView::GetItemAt(int x, int y)
+{
+    if (y < HeaderHeight() || x < 0 || x >= ItemWidth())
+        return nullptr;
+    int index = m_top + (y - HeaderHeight()) / RowHeight();
+    return index < m_count ? m_items->Item(index) : nullptr;
+}
+
+int TCustomListView::ColumnAt(int x) const
+{
+    int left = 0;
+    for (int i = 0; i < m_columns->Count(); ++i)
+    {
+        int width = m_columns->Items(i)->Width;
+        if (x >= left && x < left + width)
+            return i;
+        left += width;
+    }
+    return -1;
+}
+
+void TCustomListView::ApplyAutoSize()
+{
+    int fixed = 0, autos = 0;
+    for (int i = 0; i < m_columns->Count(); ++i)
+        m_columns->Items(i)->AutoSize ? ++autos : fixed += m_columns->Items(i)->Width;
+    if (!autos)
+        return;
+    int share = std::max(50, (ClientWidth() - fixed) / autos);
+    for (int i = 0; i < m_columns->Count(); ++i)
+        if (m_columns->Items(i)->AutoSize)
+            m_columns->Items(i)->Width = share;
+}
+
+void TCustomListView::Resized()
+{
+    TCustomControl::Resized();
+    ApplyAutoSize();
+    Invalidate();
+}
+
+bool TCustomListView::OwnerDataFetch(TListItem*, TItemRequest)
+{
+    return false;
+}
+
+int TCustomListView::OwnerDataFind(int, const UnicodeString&)
+{
+    return -1;
+}
+
+bool TCustomListView::OwnerDataHint(int, int)
+{
+    return false;
+}
+
+bool TCustomListView::OwnerDataStateChange(int, int, TItemStates, TItemStates)
+{
+    return false;
+}
+
+bool TCustomListView::CustomDrawItem(TListItem* Item, TCustomDrawState State, TCustomDrawStage Stage)
+{
+    bool defaultDraw = true;
+    if (Stage == cdPrePaint && OnCustomDrawItem)
+        OnCustomDrawItem(this, Item, State, defaultDraw);
+    return defaultDraw;
+}
+
+void TCustomListView::ColClick(TListColumn* Column)
+{
+    OnColumnClick(this, Column);
+}
+
+bool TCustomListView::CanChange(TListItem*, TItemChange)
+{
+    return true;
+}
+
+bool TCustomListView::CanEdit(TListItem*)
+{
+    return !m_readOnly;
+}
+
+void TCustomListView::Change(TListItem* Item, TItemChange Change)
+{
+    OnChange(this, Item, Change);
+    Invalidate();
+}
+
+TListItem* TCustomListView::Fetched(int index)
+{
+    if (!m_drawItem || m_drawItem->Index() != index)
+        m_drawItem = std::make_unique<TListItem>(this, index);
+    m_drawItem->Caption = UnicodeString();
+    m_drawItem->ImageIndex = -1;
+    m_drawItem->SubItems.clear();
+    OwnerDataFetch(m_drawItem.get(), TItemRequest{irText, irImage});
+    return m_drawItem.get();
+}
+
+void TCustomListView::Paint()
+{
+    TCanvas* canvas = Canvas();
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(ClientRect());
+    int header = HeaderHeight();
+    bool report = m_viewStyle == vsReport && m_columns->Count() > 0;
+    if (header)
+    {
+        int left = 0;
+        for (int i = 0; i < m_columns->Count(); ++i)
+        {
+            TListColumn* column = m_columns->Items(i);
+            RECT r{left, 0, left + column->Width, header};
+            canvas->Brush()->SetColor(clBtnFace);
+            canvas->FillRect(TRect(r.left, r.top, r.right, r.bottom));
+            DrawEdge(canvas->Handle(), &r, EDGE_RAISED, BF_RECT);
+            canvas->Brush()->SetStyle(bsClear);
+            canvas->Font()->Assign(Font());
+            int textWidth = canvas->TextWidth(column->Caption);
+            int x = column->Alignment == taRightJustify ? r.right - 6 - textWidth : r.left + 6;
+            canvas->TextRect(TRect(r.left + 2, r.top + 2, r.right - 2, r.bottom - 2), x, 3, column->Caption);
+            canvas->Brush()->SetStyle(bsSolid);
+            left += column->Width;
+        }
+        canvas->Brush()->SetColor(clBtnFace);
+        if (left < ClientWidth())
+        {
+            RECT rest{left, 0, ClientWidth(), header};
+            canvas->FillRect(TRect(rest.left, rest.top, rest.right, rest.bottom));
+            DrawEdge(canvas->Handle(), &rest, EDGE_RAISED, BF_RECT);
+        }
+    }
+    int rows = VisibleRowCount() + 1;
+    int last = std::min(m_count - 1, m_top + rows - 1);
+    if (m_count > 0)
+        OwnerDataHint(m_top, last);
+    HIMAGELIST images = m_smallImages ? m_smallImages->Handle() : m_smallList;
+    int height = RowHeight();
+    int textHeight = canvas->TextHeight(u"Wg");
+    bool showSelection = Focused() || !m_hideSelection;
+    for (int index = m_top; index <= last; ++index)
+    {
+        TListItem* item = Fetched(index);
+        uint8_t bits = m_states[static_cast<size_t>(index)];
+        TCustomDrawState state;
+        if (bits & StateSelected)
+            state << cdsSelected;
+        if (bits & StateFocused)
+            state << cdsFocused;
+        canvas->Font()->Assign(Font());
+        canvas->Brush()->SetColor(Color());
+        canvas->Brush()->SetStyle(bsSolid);
+        if (IsCustomDrawn() && !CustomDrawItem(item, state, cdPrePaint))
+            continue;
+        int top = RowTop(index);
+        int textY = top + (height - textHeight) / 2;
+        TRect label = item->DisplayRect(drLabel);
+        if (item->ImageIndex >= 0 && images)
+            ImageList_Draw(images, item->ImageIndex, canvas->Handle(), 2, top + (height - IconSize) / 2,
+                           (bits & (StateSelected | StateDrop)) && showSelection ? ILD_SELECTED : ILD_NORMAL);
+        bool highlighted = ((bits & StateSelected) && showSelection) || (bits & StateDrop);
+        int textWidth = canvas->TextWidth(item->Caption);
+        TRect textRect(label.left, top, std::min(label.right, label.left + textWidth + 4), top + height);
+        if (highlighted)
+        {
+            canvas->Brush()->SetColor(clHighlight);
+            canvas->FillRect(textRect);
+            canvas->Font()->SetColor(clHighlightText);
+        }
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->TextRect(TRect(label.left, top, label.right - 2, top + height), label.left + 2, textY, item->Caption);
+        if ((bits & StateFocused) && Focused())
+            canvas->DrawFocusRect(textRect);
+        if (highlighted)
+            canvas->Font()->SetColor(Font()->Color());
+        if (report)
+        {
+            int left = m_columns->Items(0)->Width;
+            for (int c = 1; c < m_columns->Count(); ++c)
+            {
+                TListColumn* column = m_columns->Items(c);
+                size_t sub = static_cast<size_t>(c - 1);
+                if (sub < item->SubItems.size())
+                {
+                    const UnicodeString& text = item->SubItems[sub];
+                    int w = canvas->TextWidth(text);
+                    int x = column->Alignment == taRightJustify ? left + column->Width - 6 - w : left + 6;
+                    canvas->TextRect(TRect(left + 2, top, left + column->Width - 2, top + height), x, textY, text);
+                }
+                left += column->Width;
+            }
+        }
+        canvas->Brush()->SetStyle(bsSolid);
+        if (m_gridLines && report)
+        {
+            canvas->Pen()->SetColor(clBtnFace);
+            canvas->MoveTo(0, top + height - 1);
+            canvas->LineTo(ItemWidth(), top + height - 1);
+        }
+    }
+}
+
+void TCustomListView::SelectByUser(int index, TShiftState shift)
+{
+    if (index < 0 || index >= m_count)
+        return;
+    if (m_multiSelect && shift.Contains(ssShift) && m_anchor >= 0)
+    {
+        int a = std::min(m_anchor, index), b = std::max(m_anchor, index);
+        if (!shift.Contains(ssCtrl))
+        {
+            ChangeStates(0, a - 1, TItemStates(), TItemStates{isSelected});
+            ChangeStates(b + 1, m_count - 1, TItemStates(), TItemStates{isSelected});
+        }
+        ChangeStates(a, b, TItemStates{isSelected}, TItemStates());
+    }
+    else if (m_multiSelect && shift.Contains(ssCtrl))
+    {
+        bool selected = m_states[static_cast<size_t>(index)] & StateSelected;
+        ChangeStates(index, index, selected ? TItemStates() : TItemStates{isSelected},
+                     selected ? TItemStates{isSelected} : TItemStates());
+        m_anchor = index;
+    }
+    else
+    {
+        ChangeStates(0, index - 1, TItemStates(), TItemStates{isSelected});
+        ChangeStates(index + 1, m_count - 1, TItemStates(), TItemStates{isSelected});
+        ChangeStates(index, index, TItemStates{isSelected}, TItemStates());
+        m_anchor = index;
+    }
+    SetItemFocused(m_items->Item(index));
+    m_items->Item(index)->MakeVisible(false);
+}
+
+void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (CanFocus() && !Focused())
+        SetFocus();
+    if (Y < HeaderHeight())
+    {
+        int column = Button == mbLeft ? ColumnAt(X) : -1;
+        if (column >= 0)
+            ColClick(m_columns->Items(column));
+    }
+    else if (TListItem* item = GetItemAt(X, Y))
+    {
+        // A right click keeps a selection it falls into, as a context menu expects.
+        if (Button == mbLeft || !item->Selected())
+            SelectByUser(item->Index(), Button == mbLeft ? Shift : TShiftState());
+    }
+    else if (Button == mbLeft && !Shift.Contains(ssCtrl))
+        SetSelected(nullptr);
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomListView::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TListItem* focused = ItemFocused();
+    int current = focused ? focused->Index() : -1;
+    int target = -1;
+    int page = std::max(1, VisibleRowCount() - 1);
+    switch (Key)
+    {
+    case VK_UP:
+        target = current < 0 ? 0 : current - 1;
+        break;
+    case VK_DOWN:
+        target = current + 1;
+        break;
+    case VK_HOME:
+        target = 0;
+        break;
+    case VK_END:
+        target = m_count - 1;
+        break;
+    case VK_PRIOR:
+        target = std::max(0, current - page);
+        break;
+    case VK_NEXT:
+        target = std::min(m_count - 1, current + page);
+        break;
+    default:
+        break;
+    }
+    if (target >= 0 && target < m_count)
+        SelectByUser(target, Shift.Contains(ssShift) ? TShiftState{ssShift} : TShiftState());
+    TCustomControl::KeyDown(Key, Shift);
+}
+
+void TCustomListView::WndProc(TMessage& Message)
+{
+    switch (Message.Msg)
+    {
+    case LVM_SETIMAGELIST:
+    {
+        HIMAGELIST& slot = Message.WParam == LVSIL_SMALL ? m_smallList : m_largeList;
+        Message.Result = reinterpret_cast<LRESULT>(slot);
+        slot = reinterpret_cast<HIMAGELIST>(Message.LParam);
+        Invalidate();
+        return;
+    }
+    case WM_MOUSEWHEEL:
+    {
+        int delta = static_cast<SHORT>(HIWORD(Message.WParam));
+        SetTopIndex(m_top - delta / 40);
+        Message.Result = 0;
+        return;
+    }
+    default:
+        TCustomControl::WndProc(Message);
+    }
+}
+
+// ---- Windows for the drag loop ---------------------------------------------------------------
+
+namespace
+{
+TWinControl* FindWindowed(TWinControl* root, HWND window)
+{
+    if (root->Handle() == window)
+        return root;
+    for (int i = 0; i < root->ControlCount(); ++i)
+        if (auto* child = dynamic_cast<TWinControl*>(root->Controls(i)))
+            if (TWinControl* found = FindWindowed(child, window))
+                return found;
+    return nullptr;
+}
+
+TWinControl* ControlOfWindow(HWND window)
+{
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (TWinControl* found = FindWindowed(Screen->Forms(i), window))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+namespace Vcl
+{
+void InstallShellBridges()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    Platform::DragDropWindows windows;
+    windows.ClientToScreen = [](HWND window, POINT client) -> POINT
+    {
+        TWinControl* control = ControlOfWindow(window);
+        if (!control)
+            return client;
+        TPoint p = control->ClientToScreen(TPoint(client.x, client.y));
+        return POINT{p.x, p.y};
+    };
+    windows.WindowAt = [](POINT screen) -> HWND
+    {
+        // The active form first, then the others from the newest.
+        std::vector<TCustomForm*> forms;
+        if (Screen->ActiveForm())
+            forms.push_back(Screen->ActiveForm());
+        for (int i = Screen->FormCount() - 1; i >= 0; --i)
+            if (Screen->Forms(i) != Screen->ActiveForm())
+                forms.push_back(Screen->Forms(i));
+        for (TCustomForm* form : forms)
+        {
+            if (!form->Visible())
+                continue;
+            TPoint p(screen.x - form->Left(), screen.y - form->Top());
+            if (p.x < 0 || p.y < 0 || p.x >= form->ClientWidth() || p.y >= form->ClientHeight())
+                continue;
+            TWinControl* deepest = form;
+            for (;;)
+            {
+                TControl* child = deepest->ControlAtPos(p);
+                auto* windowed = dynamic_cast<TWinControl*>(child);
+                if (!windowed)
+                    break;
+                p = TPoint(p.x - windowed->Left(), p.y - windowed->Top());
+                deepest = windowed;
+            }
+            return deepest->Handle();
+        }
+        return nullptr;
+    };
+    windows.ParentOf = [](HWND window) -> HWND
+    {
+        TWinControl* control = ControlOfWindow(window);
+        return control && control->Parent() ? control->Parent()->Handle() : nullptr;
+    };
+    Platform::SetDragDropWindows(std::move(windows));
+    // A shell menu shows as a popup menu; the chosen entry's command is the answer.
+    Platform::SetMenuTracker(
+        [](HMENU menu, int x, int y, HWND) -> UINT
+        {
+            struct Entry : TMenuItem
+            {
+                Entry(TComponent* owner, UINT id, UINT* chosen) : TMenuItem(owner), m_id(id), m_chosen(chosen) {}
+                void Click() override
+                {
+                    *m_chosen = m_id;
+                    TMenuItem::Click();
+                }
+                UINT m_id;
+                UINT* m_chosen;
+            };
+            UINT chosen = 0;
+            TPopupMenu popup(nullptr);
+            WCHAR text[256];
+            for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            {
+                GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+                auto* entry = new Entry(&popup, GetMenuItemID(menu, i), &chosen);
+                entry->SetCaption(text);
+                popup.Items()->Add(entry);
+            }
+            popup.Popup(x, y);
+            return chosen;
+        });
+}
+} // namespace Vcl

@@ -1,0 +1,547 @@
+// The file list: its items, sizes, sorting, drawing, refresh, and transfers that lose nothing.
+#include "Controls/XFileListView.h"
+
+#include "Platform/Vcl/Forms.h"
+
+#include "tests/support/ManualClock.h"
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+void WriteFile(const fs::path& path, size_t bytes, char fill = 'x')
+{
+    std::ofstream(path, std::ios::binary) << std::string(bytes, fill);
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The list with its protected requests open to the test.
+class ProbeList : public XFileListView
+{
+public:
+    using XFileListView::CustomDrawItem;
+    using XFileListView::XFileListView;
+
+    // Caption and sub-item texts of row `index`, joined by '|'.
+    std::u16string Row(int index)
+    {
+        TListItem item(this, index);
+        if (!OwnerDataFetch(&item, TItemRequest{irText}))
+            return u"<none>";
+        std::u16string row(item.Caption.c_str());
+        for (const UnicodeString& sub : item.SubItems)
+            row += u"|" + std::u16string(sub.c_str());
+        return row;
+    }
+    std::vector<std::u16string> Names()
+    {
+        std::vector<std::u16string> names;
+        for (int i = 0; i < RecordCount(); ++i)
+            names.push_back(Record(i)->Name);
+        return names;
+    }
+    int IndexOf(const std::u16string& name)
+    {
+        for (int i = 0; i < RecordCount(); ++i)
+            if (name == Record(i)->Name)
+                return i;
+        return -1;
+    }
+};
+
+class FileListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Platform::ResetKeyStates();
+        form = new TForm(nullptr);
+        form->SetClientWidth(640);
+        form->SetClientHeight(400);
+        list = new ProbeList(form);
+        list->SetParent(form);
+        list->SetBounds(0, 0, 640, 400);
+        list->SetViewStyle(vsReport);
+        list->SetMultiSelect(true);
+        form->Show();
+    }
+    void TearDown() override
+    {
+        delete form;
+        OleSetClipboard(nullptr);
+        Platform::ResetKeyStates();
+        Platform::DispatchPostedMessages();
+    }
+    void Open(const fs::path& path) { list->SetPath(UnicodeString(Platform::WideName(path.string()).c_str())); }
+    void Select(std::initializer_list<std::u16string> names)
+    {
+        list->SetSelected(nullptr);
+        for (const auto& name : names)
+        {
+            int i = list->IndexOf(name);
+            ASSERT_GE(i, 0) << std::string(name.begin(), name.end());
+            list->Items()->Item(i)->SetSelected(true);
+        }
+    }
+    // The form point of the middle of row `index`'s label.
+    TPoint RowPoint(int index)
+    {
+        TRect r = list->Items()->Item(index)->DisplayRect(drLabel);
+        TPoint o = list->FormOrigin();
+        return TPoint(o.x + r.left + 4, o.y + (r.top + r.bottom) / 2);
+    }
+    void Mouse(UINT message, TPoint p, WPARAM keys)
+    {
+        Vcl::RouteInput(form, message, keys, MAKELPARAM(p.x, p.y));
+    }
+
+    TempDir dir{"filelist"};
+    TForm* form = nullptr;
+    ProbeList* list = nullptr;
+    BoxRecorder boxes;
+};
+} // namespace
+
+TEST_F(FileListTest, StartsAtComputerAndShowsSizesTypesAndTimes)
+{
+    EXPECT_EQ(list->GetPath(), u"Computer");
+    EXPECT_EQ(list->Names().front(), u"/");
+    EXPECT_EQ(list->RefreshInterval(), 500);
+    list->SetRefreshInterval(50);
+    EXPECT_EQ(list->RefreshInterval(), 100);
+
+    WriteFile(dir / "one.bin", 1025);
+    WriteFile(dir / "empty.txt", 0);
+    WriteFile(dir / "big", 1234567);
+    fs::create_directory(dir / "folder");
+    timespec times[2] = {{1173085620, 0}, {1173085620, 0}}; // 5 March 2007 9:07 UTC
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "one.bin").c_str(), times, 0), 0);
+    setenv("TZ", "UTC", 1);
+    tzset();
+    Open(dir.Path());
+    unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(list->GetPath(), Platform::WideName(dir.Path().string()));
+    EXPECT_EQ(list->Items()->Count(), 4);
+    EXPECT_EQ(list->Row(list->IndexOf(u"one.bin")), u"one.bin|2 KB|BIN File||05.03.2007  9:07");
+    EXPECT_EQ(list->Row(list->IndexOf(u"empty.txt")).substr(0, 20), u"empty.txt|0 KB|TXT F");
+    EXPECT_EQ(list->Row(list->IndexOf(u"big")).substr(0, 19), u"big|1 206 KB|File||");
+    EXPECT_EQ(list->Row(list->IndexOf(u"folder")).substr(0, 21), u"folder||File folder||");
+    EXPECT_EQ(XFileListView::SizeText(~uint64_t(0)), u"18 014 398 509 481 984 KB"); // all 64 bits of k
+    EXPECT_EQ(list->GetSize(XFileListView::otAll), 1025u + 1234567u);
+}
+
+TEST_F(FileListTest, SortsFoldersFirstAndByHeaderClicks)
+{
+    WriteFile(dir / "a", 10);
+    WriteFile(dir / "b", 10);
+    WriteFile(dir / "c", 30);
+    WriteFile(dir / "d", 20);
+    fs::create_directory(dir / "zdir");
+    Open(dir.Path());
+    EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"zdir", u"a", u"b", u"c", u"d"}));
+    list->SetFileSortType(fstSize);
+    list->SetSortReverse(true);
+    EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"zdir", u"c", u"d", u"b", u"a"}));
+
+    // Header clicks: "Size" twice sorts by size, then reversed; "Name" then by name ascending.
+    list->SetFileSortType(fstName);
+    TPoint sizeHeader(list->Columns()->Items(0)->Width + 10, 5);
+    TPoint nameHeader(10, 5);
+    Mouse(WM_LBUTTONDOWN, sizeHeader, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, sizeHeader, 0);
+    EXPECT_EQ(list->FileSortType(), fstSize);
+    EXPECT_FALSE(list->SortReverse());
+    EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"zdir", u"a", u"b", u"d", u"c"}));
+    Mouse(WM_LBUTTONDOWN, sizeHeader, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, sizeHeader, 0);
+    EXPECT_TRUE(list->SortReverse());
+    Mouse(WM_LBUTTONDOWN, nameHeader, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, nameHeader, 0);
+    EXPECT_EQ(list->FileSortType(), fstName);
+    EXPECT_FALSE(list->SortReverse());
+    EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"zdir", u"a", u"b", u"c", u"d"}));
+}
+
+TEST_F(FileListTest, RenamesRefreshAfterOneTickAndSizeChangesOnlyReArm)
+{
+    ManualClock clock;
+    WriteFile(dir / "first", 1);
+    Open(dir.Path());
+    ASSERT_EQ(list->Names(), (std::vector<std::u16string>{u"first"}));
+    fs::rename(dir / "first", dir / "second");
+    clock.Advance(500);
+    Application->ProcessMessages();
+    EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"second"}));
+
+    WriteFile(dir / "second", 5000);
+    for (int tick = 0; tick < 3; ++tick)
+    {
+        clock.Advance(500);
+        Application->ProcessMessages();
+    }
+    EXPECT_EQ(list->Record(0)->Size, 1u); // no refresh for a size
+    list->Refresh();
+    EXPECT_EQ(list->Record(0)->Size, 5000u);
+}
+
+TEST_F(FileListTest, HiddenSystemAndReadOnlyItemsTakeTheirFonts)
+{
+    ASSERT_EQ(mkfifo((dir / ".pipe").c_str(), 0600), 0);
+    WriteFile(dir / ".hidden", 1);
+    WriteFile(dir / "plain", 1);
+    Open(dir.Path());
+    TFont* font = list->Canvas()->Font();
+    auto drawn = [&](const std::u16string& name)
+    {
+        font->Assign(list->Font());
+        list->CustomDrawItem(list->Items()->Item(list->IndexOf(name)), TCustomDrawState(), cdPrePaint);
+        return std::make_pair(font->Color(), font->Style());
+    };
+    EXPECT_EQ(drawn(u".pipe"), std::make_pair(TColor(clHighlight), TFontStyles{fsUnderline}));
+    EXPECT_EQ(drawn(u".hidden"), std::make_pair(TColor(0), TFontStyles{fsUnderline}));
+    EXPECT_EQ(drawn(u"plain"), std::make_pair(list->Font()->Color(), list->Font()->Style()));
+    list->SystemDrawOption()->SetFontStyle(TFontStyles{fsBold});
+    EXPECT_EQ(drawn(u".pipe"), std::make_pair(TColor(clHighlight), TFontStyles{fsBold, fsUnderline}));
+}
+
+TEST_F(FileListTest, TypingFindsTheNextNameWithoutCase)
+{
+    for (const char* name : {"apple", "banana", "Berry", "cherry"})
+        WriteFile(dir / name, 1);
+    Open(dir.Path());
+    list->SetFocus();
+    Vcl::RouteInput(form, WM_CHAR, u'b', 1);
+    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"banana");
+    Vcl::RouteInput(form, WM_CHAR, u'b', 1);
+    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"Berry");
+    // On the last "b" with no later one, it stays.
+    Vcl::RouteInput(form, WM_CHAR, u'b', 1);
+    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"Berry");
+    EXPECT_EQ(list->SelCount(), 1);
+
+    // Keys outside End..Down reach the handler with their shift state and not the view.
+    struct Keys
+    {
+        WORD key = 0;
+        TShiftState shift;
+        void Down(TObject*, WORD& k, TShiftState s) { key = k, shift = s; }
+    } keys;
+    list->OnKeyDown = MakeClosure(&keys, &Keys::Down);
+    Platform::SetKeyDown(VK_CONTROL, true);
+    Vcl::RouteInput(form, WM_KEYDOWN, VK_PRIOR, 1);
+    EXPECT_EQ(keys.key, VK_PRIOR);
+    EXPECT_TRUE(keys.shift.Contains(ssCtrl));
+    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"Berry");
+    Platform::SetKeyDown(VK_CONTROL, false);
+    Vcl::RouteInput(form, WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"apple");
+}
+
+TEST_F(FileListTest, NavigatesIntoFoldersAndBackUp)
+{
+    fs::create_directories(dir / "inner" / "deep");
+    WriteFile(dir / "inner" / "file", 1);
+    Open(dir.Path());
+    int changes = 0;
+    struct Counter
+    {
+        int* n;
+        void Changed(TObject*) { ++*n; }
+    } counter{&changes};
+    list->OnFolderChange = MakeClosure(&counter, &Counter::Changed);
+    TPoint p = RowPoint(list->IndexOf(u"inner"));
+    Mouse(WM_LBUTTONDOWN, p, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, p, 0);
+    Mouse(WM_LBUTTONDBLCLK, p, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, p, 0);
+    EXPECT_EQ(list->GetPath(), Platform::WideName((dir / "inner").string()));
+    EXPECT_EQ(changes, 1);
+    list->UpLevel();
+    EXPECT_EQ(list->GetPath(), Platform::WideName(dir.Path().string()));
+    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"inner");
+    // A folder that cannot be listed is not entered.
+    list->SetPath(u"/proc/1/fd/no-such");
+    EXPECT_EQ(list->GetPath(), Platform::WideName(dir.Path().string()));
+    // Up from the top: Computer, then the desktop; at the desktop nothing more happens.
+    for (int i = 0; i < 64 && list->GetPath() != u"Desktop"; ++i)
+        list->UpLevel();
+    EXPECT_EQ(list->GetPath(), u"Desktop");
+    int before = changes;
+    list->UpLevel();
+    EXPECT_EQ(changes, before);
+    EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"Computer", u"Control Panel", u"Home", u"Network"}));
+}
+
+TEST_F(FileListTest, ClipboardCopiesAndCutsMove)
+{
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "dst");
+    WriteFile(dir / "src" / "f1", 3, 'a');
+    WriteFile(dir / "src" / "f2", 3, 'b');
+    Open(dir / "src");
+    Select({u"f1"});
+    list->CopyToClipboard();
+
+    // The drop list on the clipboard, byte for byte.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE block = GetClipboardData(CF_HDROP);
+    ASSERT_NE(block, nullptr);
+    std::u16string path = Platform::WideName((dir / "src" / "f1").string());
+    std::vector<BYTE> expected = {0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+    for (char16_t c : path)
+        expected.insert(expected.end(), {static_cast<BYTE>(c & 0xFF), static_cast<BYTE>(c >> 8)});
+    expected.insert(expected.end(), {0, 0, 0, 0});
+    ASSERT_EQ(GlobalSize(block), expected.size());
+    auto* bytes = static_cast<const BYTE*>(GlobalLock(block));
+    EXPECT_EQ(std::vector<BYTE>(bytes, bytes + expected.size()), expected);
+    GlobalUnlock(block);
+    CloseClipboard();
+    EXPECT_TRUE(list->IsClipboardAvailable());
+
+    Open(dir / "dst");
+    list->PasteFromClipboard();
+    EXPECT_EQ(ReadFile(dir / "dst" / "f1"), "aaa");
+    EXPECT_TRUE(fs::exists(dir / "src" / "f1"));
+
+    Open(dir / "src");
+    Select({u"f2"});
+    list->CutToClipboard();
+    Open(dir / "dst");
+    list->PasteFromClipboard();
+    EXPECT_EQ(ReadFile(dir / "dst" / "f2"), "bbb");
+    EXPECT_FALSE(fs::exists(dir / "src" / "f2"));
+    IDataObject* current = nullptr;
+    OleGetClipboard(&current);
+    EXPECT_EQ(OleIsCurrentClipboard(current), S_FALSE); // flushed
+    current->Release();
+}
+
+TEST_F(FileListTest, NarrowAndHostileDropListsFromOtherPrograms)
+{
+    fs::create_directories(dir / "dst");
+    std::string native = "\xD0\xBF\xD1\x80\xD0\xB8"; // "при" in UTF-8
+    WriteFile(dir / native, 2, 'n');
+    Open(dir / "dst");
+
+    auto place = [](const std::vector<BYTE>& bytes)
+    {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        if (!bytes.empty())
+            std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+        GlobalUnlock(block);
+        OpenClipboard(nullptr);
+        EmptyClipboard();
+        SetClipboardData(CF_HDROP, block);
+        CloseClipboard();
+    };
+    auto header = [](DWORD offset, BOOL wide)
+    {
+        std::vector<BYTE> bytes(20, 0);
+        std::memcpy(bytes.data(), &offset, 4);
+        std::memcpy(bytes.data() + 16, &wide, 4);
+        return bytes;
+    };
+    // A narrow list in the thread's code page (1251) converts before the copy.
+    std::vector<BYTE> narrow = header(20, FALSE);
+    std::string cp1251 = dir.Path().string() + "/\xEF\xF0\xE8";
+    narrow.insert(narrow.end(), cp1251.begin(), cp1251.end());
+    narrow.insert(narrow.end(), {0, 0});
+    place(narrow);
+    list->PasteFromClipboard();
+    EXPECT_EQ(ReadFile(dir / "dst" / native), "nn");
+    fs::remove(dir / "dst" / native);
+
+    // Offsets before the header's end or past the block, and lists cut short, change nothing.
+    std::vector<BYTE> cutShort = header(20, TRUE);
+    std::u16string wide = Platform::WideName((dir / native).string());
+    for (size_t i = 0; i + 1 < wide.size(); ++i)
+        cutShort.insert(cutShort.end(), {static_cast<BYTE>(wide[i] & 0xFF), static_cast<BYTE>(wide[i] >> 8)});
+    cutShort.push_back('x'); // an odd byte and no NULs at all
+    std::vector<BYTE> wholeList = header(20, TRUE);
+    for (char16_t c : wide)
+        wholeList.insert(wholeList.end(), {static_cast<BYTE>(c & 0xFF), static_cast<BYTE>(c >> 8)});
+    std::vector<BYTE> before = wholeList, past = wholeList;
+    DWORD early = 8, beyond = static_cast<DWORD>(wholeList.size() + 2);
+    std::memcpy(before.data(), &early, 4);
+    std::memcpy(past.data(), &beyond, 4);
+    for (const auto& hostile : {before, past, cutShort, std::vector<BYTE>(10, 0), std::vector<BYTE>()})
+    {
+        place(hostile);
+        list->PasteFromClipboard();
+        EXPECT_TRUE(fs::is_empty(dir / "dst"));
+    }
+    EXPECT_TRUE(fs::exists(dir / native));
+}
+
+TEST_F(FileListTest, BatchRenameTakesTheShorterList)
+{
+    for (const char* name : {"o1", "o2", "o3"})
+        WriteFile(dir / name, 1);
+    Open(dir.Path());
+    XStringList oldNames, newNames;
+    for (const char16_t* n : {u"o1", u"o2", u"o3"})
+        oldNames.Add(n);
+    for (const char16_t* n : {u"n1", u"n2"})
+        newNames.Add(n);
+    list->SBatchRename(oldNames, newNames);
+    EXPECT_TRUE(fs::exists(dir / "n1"));
+    EXPECT_TRUE(fs::exists(dir / "n2"));
+    EXPECT_TRUE(fs::exists(dir / "o3"));
+    EXPECT_FALSE(fs::exists(dir / "o1"));
+}
+
+TEST_F(FileListTest, RightClickDeleteTrashes)
+{
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    boxes.answer = IDYES;
+    WriteFile(dir / "victim", 4);
+    Open(dir.Path());
+    std::vector<std::u16string> shown;
+    auto previous = Platform::SetMenuTracker(
+        [&shown](HMENU menu, int, int, HWND) -> UINT
+        {
+            WCHAR text[32];
+            for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            {
+                GetMenuStringW(menu, static_cast<UINT>(i), text, 32, MF_BYPOSITION);
+                shown.push_back(text);
+            }
+            return GetMenuItemID(menu, 3); // "Delete"
+        });
+    TPoint p = RowPoint(list->IndexOf(u"victim"));
+    Mouse(WM_RBUTTONDOWN, p, MK_RBUTTON);
+    Mouse(WM_RBUTTONUP, p, 0);
+    Platform::SetMenuTracker(previous);
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"Open", u"Cut", u"Copy", u"Delete"}));
+    EXPECT_FALSE(fs::exists(dir / "victim"));
+    EXPECT_TRUE(fs::exists(dir / "data" / "Trash" / "files" / "victim"));
+    EXPECT_TRUE(fs::exists(dir / "data" / "Trash" / "info" / "victim.trashinfo"));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, u"Confirm File Delete");
+}
+
+namespace
+{
+// A drag of the list's selection: the button goes down on `from`, the pointer moves to `to` and the
+// button comes up there, with `keys` held.
+void DragWithin(FileListTest* test, TForm* form, ProbeList* list, TPoint from, TPoint to, WPARAM keys)
+{
+    (void)test;
+    Platform::SetKeyDown(VK_CONTROL, keys & MK_CONTROL);
+    Platform::SetKeyDown(VK_SHIFT, keys & MK_SHIFT);
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(to.x, to.y));
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(to.x, to.y + 1));
+    PostMessageW(form->Handle(), WM_LBUTTONUP, keys, MAKELPARAM(to.x, to.y + 1));
+    Vcl::RouteInput(form, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(from.x, from.y));
+    Vcl::RouteInput(form, WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(from.x + 1, from.y));
+    Platform::SetKeyDown(VK_CONTROL, false);
+    Platform::SetKeyDown(VK_SHIFT, false);
+    Platform::DispatchPostedMessages();
+    (void)list;
+}
+} // namespace
+
+TEST_F(FileListTest, DragsWithinTheListFollowTheKeys)
+{
+    fs::create_directories(dir / "target");
+    fs::create_directories(dir / "own");
+    WriteFile(dir / "moved", 1);
+    WriteFile(dir / "copied", 1);
+    WriteFile(dir / "linked", 1);
+    Open(dir.Path());
+    auto drag = [&](const std::u16string& item, const std::u16string& onto, WPARAM keys)
+    {
+        Open(dir.Path());
+        TPoint from = RowPoint(list->IndexOf(item));
+        TPoint to = RowPoint(list->IndexOf(onto));
+        DragWithin(this, form, list, from, to, keys);
+    };
+    drag(u"moved", u"target", 0);
+    EXPECT_TRUE(fs::exists(dir / "target" / "moved"));
+    EXPECT_FALSE(fs::exists(dir / "moved"));
+    drag(u"copied", u"target", MK_CONTROL);
+    EXPECT_TRUE(fs::exists(dir / "target" / "copied"));
+    EXPECT_TRUE(fs::exists(dir / "copied"));
+    drag(u"linked", u"target", MK_CONTROL | MK_SHIFT);
+    EXPECT_FALSE(fs::exists(dir / "target" / "linked"));
+    EXPECT_TRUE(fs::exists(dir / "linked"));
+    // Onto one of its own selected folders: no effect, nothing moves.
+    Open(dir.Path());
+    Select({u"own", u"linked"});
+    TPoint own = RowPoint(list->IndexOf(u"own"));
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(own.x, own.y + 1));
+    PostMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(own.x, own.y + 1));
+    list->DoDragDrop(TShiftState(), own.x, own.y);
+    EXPECT_TRUE(fs::exists(dir / "linked"));
+    EXPECT_TRUE(fs::is_empty(dir / "own"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(FileListTest, DropsFromElsewhereOnTheEmptyAreaCopy)
+{
+    fs::create_directories(dir / "shown");
+    fs::create_directories(dir / "away");
+    WriteFile(dir / "away" / "incoming", 7);
+    Open(dir / "shown");
+    // Another window's drag: its data object holds the file list.
+    std::u16string names = Platform::WideName((dir / "away" / "incoming").string()) + u'\0' + u'\0';
+    auto* data = new ShellUtils::XDataObject;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = GlobalAlloc(GHND, 20 + names.size() * 2);
+    auto* p = static_cast<BYTE*>(GlobalLock(medium.hGlobal));
+    p[0] = 20;
+    p[16] = 1;
+    std::memcpy(p + 20, names.data(), names.size() * 2);
+    GlobalUnlock(medium.hGlobal);
+    data->SetData(&format, &medium, TRUE);
+    auto* source = new ShellUtils::XDropSource(MK_LBUTTON, MK_RBUTTON);
+    TPoint empty(300, 300); // below every row
+    Platform::SetKeyDown(VK_LBUTTON, true);
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(empty.x, empty.y));
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL | MK_SHIFT, MAKELPARAM(empty.x, empty.y + 1));
+    PostMessageW(form->Handle(), WM_LBUTTONUP, MK_CONTROL | MK_SHIFT, MAKELPARAM(empty.x, empty.y + 1));
+    DWORD effect = 0;
+    EXPECT_EQ(DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect), DRAGDROP_S_DROP);
+    Platform::SetKeyDown(VK_LBUTTON, false);
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    EXPECT_TRUE(fs::exists(dir / "shown" / "incoming"));
+    EXPECT_TRUE(fs::exists(dir / "away" / "incoming"));
+
+    // Data without a file list: no target for that drag, no effect.
+    auto* plain = new ShellUtils::XDataObject;
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(empty.x, empty.y));
+    PostMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(empty.x, empty.y));
+    EXPECT_EQ(DoDragDrop(plain, source, DROPEFFECT_COPY, &effect), DRAGDROP_S_CANCEL);
+    EXPECT_EQ(effect, DROPEFFECT_NONE);
+    // Escape ends a drag as cancelled.
+    auto* escaping = new ShellUtils::XDropSource(MK_LBUTTON, MK_RBUTTON);
+    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(empty.x, empty.y));
+    PostMessageW(form->Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(empty.x, empty.y));
+    fs::remove(dir / "shown" / "incoming");
+    EXPECT_EQ(DoDragDrop(data, escaping, DROPEFFECT_COPY, &effect), DRAGDROP_S_CANCEL);
+    Platform::DispatchPostedMessages();
+    EXPECT_FALSE(fs::exists(dir / "shown" / "incoming"));
+    plain->Release();
+    escaping->Release();
+    source->Release();
+    data->Release();
+}
