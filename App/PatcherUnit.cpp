@@ -176,44 +176,6 @@ void ApplyInstructions(AppLogger& log, const PatchJob& job, const XString& dataF
     }
 }
 
-// Reserves a new file beside the archive for the save; an existing file is never taken over.
-XString CreateTempFile(const XString& packageFile)
-{
-    for (int n = 0; n < 1000; ++n)
-    {
-        XString name = packageFile + u".~new";
-        if (n > 0)
-        {
-            std::u16string digits;
-            for (char c : std::to_string(n))
-                digits += static_cast<WCHAR>(c);
-            name += XString(digits.c_str());
-        }
-        HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-        {
-            CloseHandle(file);
-            return name;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    Fail(kLineTempFile, Text(u"Creating temporary file for <", packageFile, u"> failed!"));
-}
-
-bool FlushFile(const XString& path)
-{
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool flushed = FlushFileBuffers(file) != FALSE;
-    CloseHandle(file);
-    return flushed;
-}
-
 // The new archive goes to a temporary file that replaces the archive only once it is complete and
 // on disk: whatever fails or interrupts the save, the archive path holds the old archive or the
 // new one, never a part of it.
@@ -222,22 +184,32 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
     log << LogCtl::Flush; // the steps so far reach the file before the long save
     if (job.ShowProgress)
         job.ShowProgress(true);
-    XString temp;
     try
     {
         package.NotifyWindow = job.ProgressWindow;
         package.NotifyMessage = WM_PACKAGE_PROGRESS;
-        temp = CreateTempFile(job.PackageFile);
-        package.Save(temp.c_str(), job.CompressionLevel, job.Description.c_str());
-        if (!FlushFile(temp))
+        XString temp;
+        auto result = Platform::ReplaceFileSafely(job.PackageFile.c_str(),
+                                                  [&](const std::u16string& tempPath)
+                                                  {
+                                                      temp = XString(tempPath.c_str());
+                                                      package.Save(temp.c_str(), job.CompressionLevel,
+                                                                   job.Description.c_str());
+                                                  });
+        switch (result)
+        {
+        case Platform::ReplaceResult::Done:
+            break;
+        case Platform::ReplaceResult::CreateFailed:
+            Fail(kLineTempFile, Text(u"Creating temporary file for <", job.PackageFile, u"> failed!"));
+        case Platform::ReplaceResult::FlushFailed:
             Fail(kLineFlush, Text(u"Writing <", temp, u"> failed!"));
-        if (!MoveFileExW(temp.c_str(), job.PackageFile.c_str(), MOVEFILE_REPLACE_EXISTING))
+        case Platform::ReplaceResult::ReplaceFailed:
             Fail(kLineReplace, Text(u"Replacing <", job.PackageFile, u"> failed!"));
+        }
     }
     catch (...)
     {
-        if (!temp.IsEmpty())
-            DeleteFileW(temp.c_str());
         if (job.ShowProgress)
             job.ShowProgress(false);
         throw;

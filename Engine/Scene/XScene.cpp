@@ -468,24 +468,16 @@ XString FileNamePart(const XString& path)
 // a failure leaves the old file as it was. File errors pass on as the file stream's narrow texts.
 void ReplaceFile(const XString& fileName, XMemoryStream& bytes)
 {
-    XString temp = fileName + u".saving";
-    try
-    {
-        XFileStream file(temp.c_str(), 1);
-        bytes.SetPosition(0);
-        if (CopyStream(&file, &bytes, bytes.GetSize()) != bytes.GetSize())
-            throw "Stream writing error.";
-    }
-    catch (...)
-    {
-        DeleteFileW(temp.c_str());
-        throw;
-    }
-    if (!MoveFileExW(temp.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING))
-    {
-        DeleteFileW(temp.c_str());
+    auto result = Platform::ReplaceFileSafely(fileName.c_str(),
+                                              [&](const std::u16string& temp)
+                                              {
+                                                  XFileStream file(temp.c_str(), 1);
+                                                  bytes.SetPosition(0);
+                                                  if (CopyStream(&file, &bytes, bytes.GetSize()) != bytes.GetSize())
+                                                      throw "Stream writing error.";
+                                              });
+    if (result != Platform::ReplaceResult::Done)
         throw "Failed opening file.";
-    }
 }
 } // namespace
 

@@ -277,7 +277,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
         return INVALID_HANDLE_VALUE;
 
     // Read-only access opens read-only, so files of a read-only install can be read.
-    int flags = O_CLOEXEC | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
+    // Opened without waiting, so a pipe with no writer cannot hang the open; waiting reads and
+    // writes are restored once the handle exists.
+    int flags = O_CLOEXEC | O_NONBLOCK | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     bool creates = creationDisposition == CREATE_NEW || creationDisposition == CREATE_ALWAYS ||
                    creationDisposition == OPEN_ALWAYS;
     bool truncates = creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;
@@ -329,6 +331,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
         SetLastError(ERROR_ACCESS_DENIED); // a folder is no file
         return INVALID_HANDLE_VALUE;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
     auto file = std::make_shared<FileObject>();
     file->fd = fd;
@@ -674,3 +677,10 @@ bool ReserveFileSpace(HANDLE file, uint64_t size)
     return ::fallocate(object->fd, 0, 0, static_cast<off_t>(size)) == 0;
 }
 } // namespace Platform
+
+bool Platform::IsRegularFile(HANDLE file)
+{
+    std::shared_ptr<FileObject> object = FindFile(file);
+    struct stat st;
+    return object && ::fstat(object->fd, &st) == 0 && S_ISREG(st.st_mode);
+}

@@ -560,6 +560,23 @@ struct ClipboardBridge
 };
 ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previous one
 
+// Saves a file so that no failure costs the old one: `write` fills a new temporary file beside
+// the target (handed over by its path, and closed again by `write`), which is then flushed to
+// disk, given the target's mode bits and moved over the target. A target that is a symbolic link
+// is followed: the file it names is replaced and the link stays. A read-only target, a folder in
+// its place or a folder that takes no new file fails. On any failure, also an exception thrown by
+// `write` (which passes on), the temporary file is removed and the target is left as it was.
+enum class ReplaceResult
+{
+    Done,
+    CreateFailed,  // no temporary file could be made beside the target
+    FlushFailed,   // the written file could not be flushed
+    ReplaceFailed, // the target could not be replaced
+};
+ReplaceResult ReplaceFileSafely(const WCHAR* target, const std::function<void(const std::u16string& tempPath)>& write);
+// Whether an open file handle is a regular file (not a pipe, device or socket).
+bool IsRegularFile(HANDLE file);
+
 // The screen size GetSystemMetrics answers (1024 x 768 until the presenter sets it).
 void SetScreenMetrics(int width, int height);
 

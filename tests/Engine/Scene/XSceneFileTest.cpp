@@ -11,6 +11,7 @@
 #include "Engine/Scene/XTexture.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XNodeGroup.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/SceneModel.h"
@@ -22,6 +23,8 @@
 #include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -294,7 +297,7 @@ TEST(XSceneFileTest, ModelSceneRoundTripsThroughFileAndStreams)
     std::u16string path = WidePath(dir / "model.xscene");
     scene.SaveToFile(path.c_str());
     EXPECT_TRUE(scene.GetFileName() == path.c_str());
-    EXPECT_FALSE(std::filesystem::exists(dir / "model.xscene.saving"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "model.xscene.~new"));
 
     XScene loaded(nullptr);
     loaded.AddClass(&UVModifierDesc);
@@ -660,12 +663,18 @@ TEST(XSceneFileTest, FailedSavesLeaveThePreviousFile)
     ASSERT_FALSE(before.empty());
     scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Added");
 
-    // The temporary file cannot be made (a folder stands in its place).
-    std::filesystem::create_directory(dir / "keep.xscene.saving");
-    EXPECT_EQ(ThrownText([&] { scene.SaveToFile(path.c_str()); }), "Failed opening file.");
-    EXPECT_EQ(scene.GetState(), XScene::StateNormal);
+    // The temporary file cannot be made (no file can be opened any more).
+    EXPECT_TRUE(InChildProcess(
+        [&]
+        {
+            int free = ::dup(0);
+            ::close(free);
+            LimitOpenFiles(static_cast<unsigned long long>(free));
+            return ThrownText([&] { scene.SaveToFile(path.c_str()); }) == "Failed opening file." &&
+                   scene.GetState() == XScene::StateNormal;
+        }));
     EXPECT_EQ(ReadWholeFileData(dir / "keep.xscene"), before);
-    std::filesystem::remove(dir / "keep.xscene.saving");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
     // A full disk while writing a stream: the state is normal again.
     for (unsigned limit : {0u, 20u, 40u, 300u})
