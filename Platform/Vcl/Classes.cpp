@@ -200,3 +200,23 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation)
             m_components[i]->Notification(AComponent, Operation);
     }
 }
+
+void TComponent::SetDesigning(bool designing, bool children)
+{
+    if (designing)
+        m_state << csDesigning;
+    else
+        m_state >> csDesigning;
+    if (!children)
+        return;
+    for (TComponent* c : m_components)
+        c->SetDesigning(designing, true);
+}
+
+void TComponent::SetReading(bool reading)
+{
+    if (reading)
+        m_state << csReading;
+    else
+        m_state >> csReading;
+}

@@ -98,7 +98,9 @@ enum TComponentStateItem
 {
     csLoading,
     csDestroying,
-    csFreeNotification
+    csFreeNotification,
+    csReading,   // its properties are being read from a stored form
+    csDesigning  // it stands on a form being designed, not running
 };
 using TComponentState = TSet<TComponentStateItem>;
 
@@ -123,6 +125,10 @@ public:
     TComponent* FindComponent(const UnicodeString& name) const;
 
     TComponentState ComponentState() const { return m_state; }
+    // Puts the component (and with `children` the components it owns) in or out of design mode.
+    void SetDesigning(bool designing, bool children = true);
+    // Marks the component as being read from a stored form (or done with it).
+    void SetReading(bool reading);
     // Tells watchers and frees owned components while the derived parts still stand.
     void BeforeDestruction() override;
     intptr_t Tag = 0;

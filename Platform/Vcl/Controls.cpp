@@ -4,12 +4,14 @@
 #include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 // ---- Shared state ----------------------------------------------------------------------------
 
 namespace
 {
 TControl* g_captureControl = nullptr;
+std::unordered_map<HWND, TWinControl*> g_windows;
 unsigned g_alignOrder = 0; // stamps the stacking order of aligned controls
 // Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
 WCHAR g_swallowChar = 0;
@@ -105,7 +107,7 @@ void TControl::FontChange(TObject*)
 {
     if (!m_takingParentFont)
         m_parentFont = false;
-    FontChanged();
+    Perform(CM_FONTCHANGED, 0, 0);
 }
 
 void TControl::SetParentFont(bool parentFont)
@@ -142,6 +144,12 @@ void TControl::PaintWindow(HDC)
 void TControl::BeforeDestruction()
 {
     TComponent::BeforeDestruction();
+    // Leave the parent while the whole control stands, so the parent's notice sees what it was.
+    if (m_parent)
+    {
+        Invalidate();
+        m_parent->RemoveControl(this);
+    }
 }
 
 void TControl::SetParent(TWinControl* parent)
@@ -249,17 +257,48 @@ void TControl::ChangeBounds(int left, int top, int width, int height)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
+    if ((width != m_width || height != m_height) && !CanResize(width, height))
+    {
+        width = m_width;
+        height = m_height;
+    }
+    width = std::max(width, 0);
+    height = std::max(height, 0);
     if (left == m_left && top == m_top && width == m_width && height == m_height)
         return;
+    bool moved = left != m_left || top != m_top;
     bool resized = width != m_width || height != m_height;
     Invalidate();
     m_left = left;
     m_top = top;
     m_width = width;
     m_height = height;
-    if (resized)
-        Resized();
     Invalidate();
+    if (moved)
+        Perform(WM_MOVE, 0, MAKELPARAM(left, top));
+    if (resized)
+    {
+        TRect client = ClientRect();
+        Perform(WM_SIZE, 0, MAKELPARAM(client.Width(), client.Height()));
+    }
+}
+
+bool TControl::CanResize(int&, int&)
+{
+    return true;
+}
+
+bool TControl::MouseCapture() const
+{
+    return g_captureControl == this;
+}
+
+void TControl::SetMouseCapture(bool capture)
+{
+    if (capture)
+        g_captureControl = this;
+    else if (g_captureControl == this)
+        g_captureControl = nullptr;
 }
 
 void TControl::RememberAnchorDistances()
@@ -305,15 +344,19 @@ void TControl::ApplyAnchors(int width, int height)
     ChangeBounds(left, top, w, h);
 }
 
+TPoint TControl::WindowOrigin() const
+{
+    if (!m_parent)
+        return TPoint();
+    TPoint origin = m_parent->FormOrigin();
+    return TPoint(origin.x + m_left, origin.y + m_top);
+}
+
 TPoint TControl::FormOrigin() const
 {
-    TPoint origin;
-    for (const TControl* c = this; c->m_parent; c = c->m_parent)
-    {
-        origin.x += c->m_left;
-        origin.y += c->m_top;
-    }
-    return origin;
+    TPoint origin = WindowOrigin();
+    TPoint offset = ClientOffset();
+    return TPoint(origin.x + offset.x, origin.y + offset.y);
 }
 
 bool TControl::Showing() const
@@ -340,6 +383,7 @@ void TControl::SetVisible(bool visible)
     }
     m_visible = visible;
     Invalidate();
+    Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
     if (m_align != alNone && m_parent)
         m_parent->Realign();
 }
@@ -354,7 +398,7 @@ void TControl::SetEnabled(bool enabled)
             form->DropFocusWithin(this, true);
     }
     m_enabled = enabled;
-    Invalidate();
+    Perform(CM_ENABLEDCHANGED, 0, 0);
 }
 
 void TControl::SetText(const UnicodeString& text)
@@ -362,7 +406,7 @@ void TControl::SetText(const UnicodeString& text)
     if (text == m_text)
         return;
     m_text = text;
-    TextChanged();
+    Perform(CM_TEXTCHANGED, 0, 0);
     Invalidate();
 }
 
@@ -407,6 +451,23 @@ void TControl::Dispatch(TMessage& Message)
     case WM_MBUTTONDBLCLK:
         HandleMouse(Message);
         return;
+    case WM_MOUSEWHEEL:
+    case CM_MOUSEWHEEL:
+        HandleWheel(Message);
+        return;
+    case WM_SIZE:
+        Resized();
+        Message.Result = 0;
+        return;
+    case CM_TEXTCHANGED:
+        TextChanged();
+        return;
+    case CM_FONTCHANGED:
+        FontChanged();
+        return;
+    case CM_ENABLEDCHANGED:
+        Invalidate();
+        return;
     case WM_CONTEXTMENU:
         ContextMenu(Message);
         return;
@@ -448,7 +509,18 @@ void TControl::HandleMouse(TMessage& Message)
     int x = GET_X_LPARAM(Message.LParam);
     int y = GET_Y_LPARAM(Message.LParam);
     TShiftState shift = MouseShiftState(Message.WParam);
-    switch (Message.Msg)
+    UINT msg = Message.Msg;
+    // Without csDoubleClicks the second click of a pair is a plain press.
+    if (!m_controlStyle.Contains(csDoubleClicks))
+    {
+        if (msg == WM_LBUTTONDBLCLK)
+            msg = WM_LBUTTONDOWN;
+        else if (msg == WM_RBUTTONDBLCLK)
+            msg = WM_RBUTTONDOWN;
+        else if (msg == WM_MBUTTONDBLCLK)
+            msg = WM_MBUTTONDOWN;
+    }
+    switch (msg)
     {
     case WM_MOUSEMOVE:
         MouseMove(shift, x, y);
@@ -464,7 +536,10 @@ void TControl::HandleMouse(TMessage& Message)
         break;
     case WM_LBUTTONUP:
     {
-        bool click = m_clicking && ClientRect().Contains(TPoint(x, y));
+        TRect area(0, 0, m_width, m_height);
+        if (auto* windowed = dynamic_cast<TWinControl*>(this))
+            area = TRect(0, 0, windowed->ClientArea().Width(), windowed->ClientArea().Height());
+        bool click = m_clicking && m_controlStyle.Contains(csClickEvents) && area.Contains(TPoint(x, y));
         m_clicking = false;
         if (click)
             Click();
@@ -473,20 +548,75 @@ void TControl::HandleMouse(TMessage& Message)
     }
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        MouseDown(mbRight, Message.Msg == WM_RBUTTONDBLCLK ? shift << ssDouble : shift, x, y);
+        MouseDown(mbRight, msg == WM_RBUTTONDBLCLK ? shift << ssDouble : shift, x, y);
         break;
     case WM_RBUTTONUP:
         MouseUp(mbRight, shift, x, y);
         break;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
-        MouseDown(mbMiddle, Message.Msg == WM_MBUTTONDBLCLK ? shift << ssDouble : shift, x, y);
+        MouseDown(mbMiddle, msg == WM_MBUTTONDBLCLK ? shift << ssDouble : shift, x, y);
         break;
     case WM_MBUTTONUP:
         MouseUp(mbMiddle, shift, x, y);
         break;
     }
     Message.Result = 0;
+}
+
+void TControl::HandleWheel(TMessage& Message)
+{
+    TShiftState shift = MouseShiftState(LOWORD(Message.WParam));
+    int delta = static_cast<SHORT>(HIWORD(Message.WParam));
+    TPoint pos(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+    Message.Result = 0;
+    if (DoMouseWheel(shift, delta, pos))
+    {
+        Message.Result = 1;
+        return;
+    }
+    if (!m_parent)
+        return;
+    TPoint offset = ClientOffset();
+    TPoint inParent(pos.x + m_left + offset.x, pos.y + m_top + offset.y);
+    Message.Result = m_parent->Perform(CM_MOUSEWHEEL, Message.WParam, MAKELPARAM(inParent.x, inParent.y));
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos)
+{
+    bool handled = false;
+    OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+    if (handled)
+        return true;
+    m_wheelAccumulator += WheelDelta;
+    while (std::abs(m_wheelAccumulator) >= WHEEL_DELTA)
+    {
+        if (m_wheelAccumulator < 0)
+        {
+            m_wheelAccumulator += WHEEL_DELTA;
+            handled = DoMouseWheelDown(Shift, MousePos);
+        }
+        else
+        {
+            m_wheelAccumulator -= WHEEL_DELTA;
+            handled = DoMouseWheelUp(Shift, MousePos);
+        }
+    }
+    return handled;
+}
+
+bool TControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+{
+    bool handled = false;
+    OnMouseWheelDown(this, Shift, MousePos, handled);
+    return handled;
+}
+
+bool TControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
+{
+    bool handled = false;
+    OnMouseWheelUp(this, Shift, MousePos, handled);
+    return handled;
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
@@ -519,8 +649,19 @@ void TControl::Invalidate()
     TCustomForm* form = GetParentForm(this);
     if (!form)
         return;
-    TPoint origin = FormOrigin();
+    TPoint origin = WindowOrigin();
     form->InvalidateRect(TRect(origin.x, origin.y, origin.x + m_width, origin.y + m_height));
+}
+
+void TControl::InvalidateRect(const TRect& rect)
+{
+    TCustomForm* form = GetParentForm(this);
+    if (!form)
+        return;
+    TPoint origin = FormOrigin();
+    TPoint window = WindowOrigin();
+    TRect whole(window.x, window.y, window.x + m_width, window.y + m_height);
+    form->InvalidateRect(rect.Offset(origin.x, origin.y).Intersect(whole));
 }
 
 void TControl::Update()
@@ -541,6 +682,13 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner)
 {
     m_handle = Platform::RegisterWindowReceiver([this](UINT message, WPARAM wParam, LPARAM lParam)
                                                 { return Perform(message, wParam, lParam); });
+    g_windows[m_handle] = this;
+}
+
+TWinControl* TWinControl::FindControl(HWND window)
+{
+    auto it = g_windows.find(window);
+    return it == g_windows.end() ? nullptr : it->second;
 }
 
 TWinControl::~TWinControl()
@@ -553,11 +701,13 @@ TWinControl::~TWinControl()
         RemoveControl(child);
         child->Free();
     }
+    g_windows.erase(m_handle);
     Platform::UnregisterWindowReceiver(m_handle);
 }
 
 void TWinControl::InsertControl(TControl* control)
 {
+    Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(control), TRUE);
     m_controls.push_back(control);
     control->m_parent = this;
     if (auto* windowed = dynamic_cast<TWinControl*>(control))
@@ -570,6 +720,7 @@ void TWinControl::RemoveControl(TControl* control)
         form->DropFocusWithin(control, false);
     if (g_captureControl && IsWithin(g_captureControl, control))
         g_captureControl = nullptr;
+    Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(control), FALSE);
     m_controls.erase(std::remove(m_controls.begin(), m_controls.end(), control), m_controls.end());
     m_tabList.erase(std::remove(m_tabList.begin(), m_tabList.end(), control), m_tabList.end());
     control->m_parent = nullptr;
@@ -686,10 +837,14 @@ void TWinControl::AlignControls(TRect& rect)
 
 void TWinControl::PaintWindow(HDC dc)
 {
-    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
-    RECT r = ClientRect();
-    ::FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    if (!ControlStyle().Contains(csOpaque))
+    {
+        HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+        TRect area = ClientArea();
+        RECT r{0, 0, area.Width(), area.Height()};
+        ::FillRect(dc, &r, brush);
+        DeleteObject(brush);
+    }
     PaintControl();
 }
 
@@ -826,7 +981,18 @@ void TWinControl::Dispatch(TMessage& Message)
         DoExit();
         Invalidate();
         return;
+    case CM_FOCUSCHANGED:
+        // By index: a handler may change the children.
+        for (size_t i = 0; i < m_controls.size(); ++i)
+            m_controls[i]->Perform(CM_FOCUSCHANGED, Message.WParam, Message.LParam);
+        return;
+    case CM_CONTROLLISTCHANGE:
+        if (Parent())
+            Parent()->Perform(Message.Msg, Message.WParam, Message.LParam);
+        return;
     default:
+        if (HandleScrollBarMouse(Message))
+            return;
         TControl::Dispatch(Message);
     }
 }
@@ -955,4 +1121,270 @@ void TGraphicControl::PaintWindow(HDC dc)
 {
     TPaintScope scope(m_canvas, dc, this);
     PaintControl();
+}
+
+// ---- Frame and scroll bars -------------------------------------------------------------------
+
+namespace
+{
+constexpr int kBarSize = 17;
+} // namespace
+
+int TWinControl::FrameWidth() const
+{
+    int width = (m_style & WS_BORDER) ? 1 : 0;
+    if ((m_exStyle & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
+        width += 2;
+    return width;
+}
+
+TRect TWinControl::ClientArea() const
+{
+    int b = FrameWidth();
+    TRect r(b, b, std::max(b, Width() - b), std::max(b, Height() - b));
+    if (m_style & WS_VSCROLL)
+        r.right = std::max(r.left, r.right - GetSystemMetrics(SM_CXVSCROLL));
+    if (m_style & WS_HSCROLL)
+        r.bottom = std::max(r.top, r.bottom - GetSystemMetrics(SM_CYHSCROLL));
+    return r;
+}
+
+TRect TWinControl::ClientRect() const
+{
+    TRect area = ClientArea();
+    return TRect(0, 0, area.Width(), area.Height());
+}
+
+TPoint TWinControl::ClientOffset() const
+{
+    TRect area = ClientArea();
+    return TPoint(area.left, area.top);
+}
+
+void TWinControl::FrameChanged()
+{
+    Invalidate();
+    TRect client = ClientRect();
+    Perform(WM_SIZE, 0, MAKELPARAM(client.Width(), client.Height()));
+}
+
+void TWinControl::SetWindowStyle(DWORD style)
+{
+    if (style == m_style)
+        return;
+    TRect before = ClientArea();
+    m_style = style;
+    if (ClientArea() == before)
+        Invalidate();
+    else
+        FrameChanged();
+}
+
+void TWinControl::SetWindowExStyle(DWORD exStyle)
+{
+    if (exStyle == m_exStyle)
+        return;
+    TRect before = ClientArea();
+    m_exStyle = exStyle;
+    if (ClientArea() == before)
+        Invalidate();
+    else
+        FrameChanged();
+}
+
+Vcl::ScrollBarPart* TWinControl::Bar(int bar) const
+{
+    auto& part = bar == SB_VERT ? const_cast<std::unique_ptr<Vcl::ScrollBarPart>&>(m_vertBar)
+                                : const_cast<std::unique_ptr<Vcl::ScrollBarPart>&>(m_horzBar);
+    if (!part)
+        part = std::make_unique<Vcl::ScrollBarPart>(bar == SB_VERT);
+    return part.get();
+}
+
+TRect TWinControl::ScrollBarRect(int bar) const
+{
+    TRect area = ClientArea();
+    if (bar == SB_VERT && (m_style & WS_VSCROLL))
+        return TRect(area.right, area.top, std::min(Width() - FrameWidth(), area.right + kBarSize), area.bottom);
+    if (bar == SB_HORZ && (m_style & WS_HSCROLL))
+        return TRect(area.left, area.bottom, area.right, std::min(Height() - FrameWidth(), area.bottom + kBarSize));
+    return TRect();
+}
+
+void TWinControl::LayoutScrollBars() const
+{
+    Bar(SB_VERT)->SetBounds(ScrollBarRect(SB_VERT));
+    Bar(SB_HORZ)->SetBounds(ScrollBarRect(SB_HORZ));
+}
+
+int TWinControl::SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw)
+{
+    if (bar != SB_VERT && bar != SB_HORZ)
+        return 0;
+    int position = Bar(bar)->SetInfo(info);
+    if (redraw)
+    {
+        TPoint origin = WindowOrigin();
+        TRect r = ScrollBarRect(bar);
+        if (TCustomForm* form = GetParentForm(this); form && !r.IsEmpty())
+            form->InvalidateRect(r.Offset(origin.x, origin.y));
+    }
+    return position;
+}
+
+bool TWinControl::GetScrollInfo(int bar, SCROLLINFO& info) const
+{
+    if (bar != SB_VERT && bar != SB_HORZ)
+        return false;
+    return Bar(bar)->GetInfo(&info);
+}
+
+void TWinControl::ShowScrollBar(int bar, bool show)
+{
+    DWORD bits = bar == SB_VERT ? WS_VSCROLL : bar == SB_HORZ ? WS_HSCROLL : bar == SB_BOTH ? WS_VSCROLL | WS_HSCROLL : 0;
+    SetWindowStyle(show ? (m_style | bits) : (m_style & ~bits));
+}
+
+void TWinControl::PaintNonClient(HDC dc)
+{
+    RECT r{0, 0, Width(), Height()};
+    if (m_style & WS_BORDER)
+    {
+        HBRUSH frame = CreateSolidBrush(ColorToRGB(clWindowFrame));
+        FrameRect(dc, &r, frame);
+        DeleteObject(frame);
+        InflateRect(&r, -1, -1);
+    }
+    if ((m_exStyle & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
+        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
+    LayoutScrollBars();
+    if (m_style & WS_VSCROLL)
+        m_vertBar->Paint(dc, Enabled());
+    if (m_style & WS_HSCROLL)
+        m_horzBar->Paint(dc, Enabled());
+    if ((m_style & WS_VSCROLL) && (m_style & WS_HSCROLL))
+    {
+        TRect v = ScrollBarRect(SB_VERT);
+        TRect h = ScrollBarRect(SB_HORZ);
+        RECT corner{v.left, h.top, v.right, h.bottom};
+        HBRUSH face = CreateSolidBrush(ColorToRGB(clBtnFace));
+        ::FillRect(dc, &corner, face);
+        DeleteObject(face);
+    }
+}
+
+bool TWinControl::HandleScrollBarMouse(TMessage& Message)
+{
+    UINT msg = Message.Msg;
+    bool nonClient = msg == WM_NCLBUTTONDOWN || msg == WM_NCLBUTTONDBLCLK || msg == WM_NCMOUSEMOVE || msg == WM_NCLBUTTONUP;
+    bool tracked = m_trackingBar && (msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP);
+    if (!nonClient && !tracked)
+        return false;
+    TPoint point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+    if (!nonClient)
+    {
+        // Client coordinates from the capture: back to the window's own.
+        TPoint offset = ClientOffset();
+        point = TPoint(point.x + offset.x, point.y + offset.y);
+    }
+    Message.Result = 0;
+    LayoutScrollBars();
+    Vcl::ScrollBarPart* part = m_trackingBar;
+    int code = -1;
+    if (msg == WM_NCLBUTTONDOWN || msg == WM_NCLBUTTONDBLCLK)
+    {
+        if (!Enabled())
+            return true;
+        for (int bar : {SB_VERT, SB_HORZ})
+        {
+            if (ScrollBarRect(bar).Contains(point))
+                part = Bar(bar);
+        }
+        if (!part)
+            return true;
+        m_trackingBar = part;
+        Vcl::SetCaptureControl(this);
+        code = part->MouseDown(point);
+    }
+    else if (!part)
+        return true;
+    else if (msg == WM_MOUSEMOVE || msg == WM_NCMOUSEMOVE)
+        code = part->MouseMove(point);
+    else
+    {
+        code = part->MouseUp(point);
+        m_trackingBar = nullptr;
+        if (Vcl::CaptureControl() == this)
+            Vcl::SetCaptureControl(nullptr);
+    }
+    UINT scroll = part->Vertical() ? WM_VSCROLL : WM_HSCROLL;
+    TPoint origin = WindowOrigin();
+    if (TCustomForm* form = GetParentForm(this))
+        form->InvalidateRect(part->Bounds().Offset(origin.x, origin.y));
+    if (code >= 0)
+        Perform(scroll, MAKEWPARAM(code, part->TrackPosition()), 0);
+    if (code == SB_THUMBPOSITION)
+    {
+        part->EndTracking();
+        Perform(scroll, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+    }
+    return true;
+}
+
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw)
+{
+    TWinControl* control = TWinControl::FindControl(window);
+    if (!control || !info)
+        return 0;
+    return control->SetScrollInfo(bar, *info, redraw != FALSE);
+}
+
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info)
+{
+    TWinControl* control = TWinControl::FindControl(window);
+    if (!control || !info)
+        return FALSE;
+    return control->GetScrollInfo(bar, *info) ? TRUE : FALSE;
+}
+
+BOOL ShowScrollBar(HWND window, int bar, BOOL show)
+{
+    TWinControl* control = TWinControl::FindControl(window);
+    if (!control)
+        return FALSE;
+    control->ShowScrollBar(bar, show != FALSE);
+    return TRUE;
+}
+
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL)
+{
+    TWinControl* control = TWinControl::FindControl(window);
+    if (!control)
+        return FALSE;
+    if (rect)
+        control->InvalidateRect(TRect(*rect));
+    else
+        control->InvalidateRect(control->ClientRect());
+    return TRUE;
+}
+
+void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width)
+{
+    canvas->Pen()->SetWidth(1);
+    canvas->Pen()->SetStyle(psSolid);
+    for (; width > 0; --width)
+    {
+        int right = rect.right - 1;
+        int bottom = rect.bottom - 1;
+        // Top and left in the top colour; the corners at top-right and bottom-left go to the bottom
+        // colour's lines.
+        canvas->Pen()->SetColor(topColor);
+        canvas->MoveTo(rect.left, bottom);
+        canvas->LineTo(rect.left, rect.top);
+        canvas->LineTo(right, rect.top);
+        canvas->Pen()->SetColor(bottomColor);
+        canvas->LineTo(right, bottom);
+        canvas->LineTo(rect.left - 1, bottom);
+        rect = TRect(rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1);
+    }
 }

@@ -6,7 +6,9 @@
 #include "Platform/Gdi/Gdi.h"
 #include "Platform/Vcl/Classes.h"
 #include "Platform/Vcl/Graphics.h"
+#include "Platform/Vcl/ScrollBarPart.h"
 
+#include <memory>
 #include <vector>
 
 // A window message as handlers see it.
@@ -20,7 +22,65 @@ struct TMessage
 
 // Messages of the class library itself.
 constexpr UINT CM_BASE = 0xB000;
+// Sent to a form when the focus moved; lParam the control that has it now. Windowed controls
+// pass it on to their children.
+constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
+constexpr UINT CM_VISIBLECHANGED = CM_BASE + 11; // wParam: the new Visible
+constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 12;
+constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
+constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_RELEASE = CM_BASE + 33; // frees the form it is posted to
+// Sent to a windowed control just before a child is inserted (lParam TRUE) or removed (FALSE);
+// wParam the child. Unhandled it goes on to the parent.
+constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
+// A wheel turn no child took, passed on to the parent: as WM_MOUSEWHEEL, lParam in the receiver's
+// client coordinates.
+constexpr UINT CM_MOUSEWHEEL = CM_BASE + 67;
+
+// What a control is and does, as the class library's control style.
+enum TControlStyleItem
+{
+    csAcceptsControls,
+    csCaptureMouse, // a button going down on it captures the mouse until the last button is up
+    csDesignInteractive,
+    csClickEvents, // press and release over it make Click
+    csFramed,      // a 2-pixel sunken frame around the client area
+    csSetCaption,
+    csOpaque,       // paints its whole client area: nothing is filled behind it
+    csDoubleClicks, // without it a quick second click is a plain click
+    csFixedWidth,
+    csFixedHeight,
+    csNoDesignVisible,
+    csReplicatable,
+    csNoStdEvents,
+    csDisplayDragImage,
+    csReflector,
+    csActionClient,
+    csMenuEvents
+};
+using TControlStyle = TSet<TControlStyleItem>;
+
+// Mouse cursors by the class library's numbers; the presenter shows them.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crNone = -1;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNESW = -6;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeNWSE = -8;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crUpArrow = -10;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crDrag = -12;
+constexpr TCursor crNoDrop = -13;
+constexpr TCursor crHSplit = -14;
+constexpr TCursor crVSplit = -15;
+constexpr TCursor crMultiDrag = -16;
+constexpr TCursor crNo = -18;
+constexpr TCursor crHandPoint = -21;
+constexpr TCursor crSizeAll = -22;
 
 enum TMouseButton
 {
@@ -78,6 +138,9 @@ using TMouseEvent = TClosure<void(TObject* Sender, TMouseButton Button, TShiftSt
 using TMouseMoveEvent = TClosure<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = TClosure<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 using TKeyPressEvent = TClosure<void(TObject* Sender, WCHAR& Key)>;
+using TMouseWheelEvent =
+    TClosure<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent = TClosure<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
 
 class EInvalidOperation : public Exception
 {
@@ -107,6 +170,8 @@ public:
     virtual void SetBounds(int left, int top, int width, int height);
     TRect BoundsRect() const { return TRect(m_left, m_top, m_left + m_width, m_top + m_height); }
     void SetBoundsRect(const TRect& r) { SetBounds(r.left, r.top, r.Width(), r.Height()); }
+    // The area children are placed in, in client coordinates; windowed controls leave out their
+    // frame and scroll bars.
     virtual TRect ClientRect() const { return TRect(0, 0, m_width, m_height); }
     int ClientWidth() const { return ClientRect().Width(); }
     int ClientHeight() const { return ClientRect().Height(); }
@@ -114,6 +179,19 @@ public:
     void SetClientHeight(int height) { SetHeight(height + m_height - ClientHeight()); }
     // The top-left of the client area in the top-level form's client coordinates.
     TPoint FormOrigin() const;
+    // The top-left of the whole control (frame included) in the form's client coordinates.
+    TPoint WindowOrigin() const;
+    // Where the client area starts inside the control (past its frame).
+    virtual TPoint ClientOffset() const { return TPoint(); }
+
+    TControlStyle ControlStyle() const { return m_controlStyle; }
+    void SetControlStyle(TControlStyle style) { m_controlStyle = style; }
+
+    TCursor Cursor() const { return m_cursor; }
+    void SetCursor(TCursor cursor) { m_cursor = cursor; }
+    // Whether this control holds the mouse; setting it takes the mouse or lets it go.
+    bool MouseCapture() const;
+    void SetMouseCapture(bool capture);
 
     TAnchors Anchors() const { return m_anchors; }
     void SetAnchors(TAnchors anchors);
@@ -157,6 +235,9 @@ public:
     TMouseEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
+    TMouseWheelEvent OnMouseWheel;
+    TMouseWheelUpDownEvent OnMouseWheelDown;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
     // Fired by Resize after the size changed and the children were aligned.
     TNotifyEvent OnResize;
 
@@ -169,6 +250,8 @@ public:
 
     // Marks the control's rectangle on its form for the next paint pass.
     virtual void Invalidate();
+    // Marks a part of the control (client coordinates) for the next paint pass.
+    void InvalidateRect(const TRect& rect);
     // Paints what is marked on the control's form at once.
     virtual void Update();
     void Repaint();
@@ -183,7 +266,14 @@ protected:
     virtual void MouseMove(TShiftState Shift, int X, int Y);
     virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void DblClick();
-    // Called after the text changed.
+    // The wheel: OnMouseWheel first; unhandled, each WHEEL_DELTA turned (kept across messages)
+    // calls DoMouseWheelDown or DoMouseWheelUp. True when taken; otherwise the parent is asked.
+    virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+    virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+    virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+    // Asked before the size changes (SetBounds); false keeps the old size. May adjust the size.
+    virtual bool CanResize(int& NewWidth, int& NewHeight);
+    // Called after the text changed (CM_TEXTCHANGED).
     virtual void TextChanged() {}
     // Called after the size changed (the platform's internal hook: anchors and alignment).
     virtual void Resized() { Resize(); }
@@ -205,6 +295,7 @@ protected:
 
 private:
     void HandleMouse(TMessage& Message);
+    void HandleWheel(TMessage& Message);
     // Re-applies the anchors for a parent whose client area is now width x height.
     void ApplyAnchors(int width, int height);
     void RememberAnchorDistances();
@@ -234,6 +325,9 @@ private:
     bool m_clicking = false; // the left button went down on this control
     UnicodeString m_text;
     TColor m_color = clBtnFace;
+    TControlStyle m_controlStyle{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+    TCursor m_cursor = crDefault;
+    int m_wheelAccumulator = 0;
 };
 
 class TWinControl : public TControl
@@ -244,6 +338,27 @@ public:
 
     // The control's window in the Win32 layer's window table: SendMessageW reaches WindowProc.
     HWND Handle() const { return m_handle; }
+    // The control that owns the window, or null.
+    static TWinControl* FindControl(HWND window);
+
+    // The window's style bits that shape its frame: WS_BORDER (a 1-pixel clWindowFrame line),
+    // WS_EX_CLIENTEDGE (a 2-pixel sunken edge; the control style csFramed gives the same), and its
+    // own scroll bars WS_VSCROLL (right) and WS_HSCROLL (bottom), SM_CXVSCROLL wide.
+    DWORD WindowStyle() const { return m_style; }
+    void SetWindowStyle(DWORD style);
+    DWORD WindowExStyle() const { return m_exStyle; }
+    void SetWindowExStyle(DWORD exStyle);
+    // The client area inside the frame and the scroll bars, in the control's own coordinates.
+    TRect ClientArea() const;
+    TRect ClientRect() const override;
+    TPoint ClientOffset() const override;
+    // The window's own scroll bars (SB_VERT, SB_HORZ), as SetScrollInfo, GetScrollInfo and
+    // ShowScrollBar handle them. Setting the info repaints the bar when asked.
+    int SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw);
+    bool GetScrollInfo(int bar, SCROLLINFO& info) const;
+    void ShowScrollBar(int bar, bool show);
+    // The bar's rectangle in the control's coordinates; empty when it is not shown.
+    TRect ScrollBarRect(int bar) const;
 
     int ControlCount() const { return static_cast<int>(m_controls.size()); }
     // Children in z-order, bottom first.
@@ -294,10 +409,13 @@ protected:
     virtual void DoExit();
     // Re-applies the children's anchors, aligns them, then Resize.
     void Resized() override;
+    // Fills the background with Color, as the window's class brush would (not for csOpaque
+    // controls), then paints.
     // The aligned children stacked in `rect`, which holds what is left for the ones to come.
     virtual void AlignControls(TRect& rect);
-    // Fills the background with Color, as the window's class brush would, then paints.
     void PaintWindow(HDC dc) override;
+    // Draws the frame and the scroll bars; the DC's (0, 0) is the control's top-left corner.
+    virtual void PaintNonClient(HDC dc);
     void FontChanged() override;
     friend class TControl;
     friend class TCustomForm;
@@ -306,8 +424,19 @@ private:
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void HandleKeyDown(TMessage& Message);
+    // Mouse on the window's own scroll bars; true when it was theirs.
+    bool HandleScrollBarMouse(TMessage& Message);
+    void FrameChanged();
+    int FrameWidth() const;
+    Vcl::ScrollBarPart* Bar(int bar) const;
+    void LayoutScrollBars() const;
 
     HWND m_handle = nullptr;
+    DWORD m_style = 0;
+    DWORD m_exStyle = 0;
+    std::unique_ptr<Vcl::ScrollBarPart> m_vertBar;
+    std::unique_ptr<Vcl::ScrollBarPart> m_horzBar;
+    Vcl::ScrollBarPart* m_trackingBar = nullptr; // the bar the left button went down on
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
     bool m_tabStop = false;
@@ -382,6 +511,18 @@ TCustomForm* GetParentForm(const TControl* control);
 // The shift state of the keyboard table and a mouse message's wParam.
 TShiftState KeyboardShiftState();
 TShiftState MouseShiftState(WPARAM wParam);
+
+// The Win32 layer's scroll bar and frame calls on a control's window; they fail (0, FALSE) for a
+// window that is not a control's.
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
+BOOL ShowScrollBar(HWND window, int bar, BOOL show);
+// Marks a part of the window's client area (all of it for null) for the next paint pass.
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+
+// Draws a 3D frame of `width` lines just inside `rect`, top-left in one colour and bottom-right in
+// the other, and moves `rect` inward past it.
+void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width);
 
 namespace Vcl
 {

@@ -660,21 +660,30 @@ void TFileListView::DrawIcon(int x, int y, bool folder)
     }
 }
 
-void TFileListView::Dispatch(TMessage& Message)
+bool TFileListView::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
-    if (Message.Msg != WM_MOUSEWHEEL)
-    {
-        TCustomControl::Dispatch(Message);
-        return;
-    }
-    int notches = static_cast<SHORT>(HIWORD(Message.WParam)) / 120;
-    int top = std::clamp(m_topIndex - 3 * notches, 0, std::max(0, Count() - VisibleRows()));
+    if (TCustomControl::DoMouseWheelDown(Shift, MousePos))
+        return true;
+    ScrollRows(3);
+    return true;
+}
+
+bool TFileListView::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
+{
+    if (TCustomControl::DoMouseWheelUp(Shift, MousePos))
+        return true;
+    ScrollRows(-3);
+    return true;
+}
+
+void TFileListView::ScrollRows(int rows)
+{
+    int top = std::clamp(m_topIndex + rows, 0, std::max(0, Count() - VisibleRows()));
     if (top != m_topIndex)
     {
         m_topIndex = top;
         Invalidate();
     }
-    Message.Result = 0;
 }
 
 LRESULT TFileListView::DialogCode()

@@ -207,10 +207,10 @@ public:
     TNotifyEvent OnOpen;
     TNotifyEvent OnParent;
 
-    // The wheel scrolls three rows a notch.
-    void Dispatch(TMessage& Message) override;
-
 protected:
+    // The wheel scrolls three rows a notch.
+    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
     void Paint() override;
     LRESULT DialogCode() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -220,6 +220,7 @@ protected:
 
 private:
     void DrawIcon(int x, int y, bool folder);
+    void ScrollRows(int rows);
 
     Vcl::FileBrowser* m_browser = nullptr;
     int m_itemIndex = -1;

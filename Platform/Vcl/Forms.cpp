@@ -127,7 +127,8 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         }
         else
         {
-            // Down to the deepest control under the point.
+            // Down to the deepest control under the point; a point on a control's frame or scroll
+            // bars is that control's non-client input.
             for (;;)
             {
                 auto* container = dynamic_cast<TWinControl*>(target);
@@ -136,12 +137,32 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
                     break;
                 point = TPoint(point.x - child->Left(), point.y - child->Top());
                 target = child;
+                auto* windowed = dynamic_cast<TWinControl*>(child);
+                if (!windowed)
+                    continue;
+                TRect area = windowed->ClientArea();
+                if (!area.Contains(point) && message != WM_MOUSEWHEEL)
+                {
+                    LRESULT hit = windowed->ScrollBarRect(SB_VERT).Contains(point)   ? HTVSCROLL
+                                  : windowed->ScrollBarRect(SB_HORZ).Contains(point) ? HTHSCROLL
+                                                                                     : HTBORDER;
+                    if (message <= WM_MBUTTONDBLCLK)
+                    {
+                        if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
+                            SetCaptureControl(windowed);
+                        windowed->Perform(message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
+                                          MAKELPARAM(point.x, point.y));
+                    }
+                    return true;
+                }
+                point = TPoint(point.x - area.left, point.y - area.top);
             }
         }
         targetParam = MAKELPARAM(point.x, point.y);
         if (IsButtonDown(message))
         {
-            SetCaptureControl(target);
+            if (target->ControlStyle().Contains(csCaptureMouse))
+                SetCaptureControl(target);
             auto* windowed = dynamic_cast<TWinControl*>(target);
             if (windowed && windowed != form && windowed->TabStop() && windowed->CanFocus() &&
                 !windowed->Focused())
@@ -363,6 +384,8 @@ void TCustomForm::FocusControl(TWinControl* control)
     // The old control's handler may have moved the focus on: the latest wins.
     if (control && m_focusedControl == control)
         control->Perform(WM_SETFOCUS, reinterpret_cast<WPARAM>(previous ? previous->Handle() : nullptr), 0);
+    if (m_focusedControl == control)
+        Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control));
 }
 
 void TCustomForm::DropFocusWithin(TControl* control, bool notify)
@@ -482,13 +505,32 @@ void TCustomForm::PaintTree(TControl* control, const TRect& clip)
 {
     if (!control->Visible())
         return;
+    TPoint window = control->WindowOrigin();
+    TRect whole(window.x, window.y, window.x + control->Width(), window.y + control->Height());
+    if (whole.Intersect(clip).IsEmpty())
+        return;
+    Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
+    auto* windowed = dynamic_cast<TWinControl*>(control);
     TPoint origin = control->FormOrigin();
-    TRect area(origin.x, origin.y, origin.x + control->Width(), origin.y + control->Height());
+    TRect area = whole;
+    if (windowed && control != this)
+    {
+        TRect client = windowed->ClientArea();
+        area = client.Offset(window.x, window.y);
+        if (!(area == whole))
+        {
+            HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{window.x, window.y}, whole.Intersect(clip));
+            if (dc)
+            {
+                windowed->PaintNonClient(dc);
+                DeleteDC(dc);
+            }
+        }
+    }
     TRect bounds = area.Intersect(clip);
     if (bounds.IsEmpty())
         return;
     {
-        Platform::Gdi::Surface surface{m_pixels.data(), ClientWidth(), ClientHeight(), ClientWidth()};
         HDC dc = Platform::Gdi::CreateSurfaceDC(surface, POINT{origin.x, origin.y}, bounds);
         if (!dc)
             return;

@@ -177,11 +177,15 @@ public:
     TCustomForm* ActiveForm() const { return m_activeForm; }
     void SetActiveForm(TCustomForm* form);
     TControl* ActiveControl() const;
+    // The cursor shown over every form while it is not crDefault (else each control's Cursor).
+    TCursor Cursor() const { return m_cursor; }
+    void SetCursor(TCursor cursor) { m_cursor = cursor; }
 
 private:
     friend class TCustomForm;
     std::vector<TCustomForm*> m_forms;
     TCustomForm* m_activeForm = nullptr;
+    TCursor m_cursor = crDefault;
 };
 
 extern TScreen* Screen;

@@ -440,6 +440,9 @@ int GetSystemMetrics(int index)
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
         return 4;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+        return 17;
     default:
         return 0;
     }

@@ -63,6 +63,10 @@ constexpr LPARAM MAKELPARAM(int low, int high)
 {
     return static_cast<LPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
 }
+constexpr WPARAM MAKEWPARAM(int low, int high)
+{
+    return static_cast<WPARAM>(static_cast<DWORD>((low & 0xFFFF) | ((high & 0xFFFF) << 16)));
+}
 // Signed coordinates of a mouse message's lParam.
 constexpr int GET_X_LPARAM(LPARAM v)
 {
@@ -308,6 +312,17 @@ constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_CANCELMODE = 0x001F;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_GETDLGCODE = 0x0087;
+// Mouse messages over a window's frame or scroll bars: wParam the hit-test code, lParam the point
+// in window coordinates (relative to the window's top-left corner, frame included).
+constexpr UINT WM_NCMOUSEMOVE = 0x00A0;
+constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
+constexpr UINT WM_NCLBUTTONUP = 0x00A2;
+constexpr UINT WM_NCLBUTTONDBLCLK = 0x00A3;
+constexpr LRESULT HTNOWHERE = 0;
+constexpr LRESULT HTCLIENT = 1;
+constexpr LRESULT HTHSCROLL = 6;
+constexpr LRESULT HTVSCROLL = 7;
+constexpr LRESULT HTBORDER = 18;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
@@ -316,6 +331,11 @@ constexpr UINT WM_SYSKEYUP = 0x0105;
 constexpr UINT WM_SYSCHAR = 0x0106;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
+// Scroll requests: the code (SB_...) in the low word of wParam, the thumb position for
+// SB_THUMBPOSITION and SB_THUMBTRACK in the high word; lParam the scroll bar control, or 0 for a
+// window's own bar.
+constexpr UINT WM_HSCROLL = 0x0114;
+constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
@@ -332,6 +352,58 @@ constexpr UINT WM_MOUSELAST = WM_MOUSEWHEEL;
 constexpr UINT WM_KEYFIRST = WM_KEYDOWN;
 constexpr UINT WM_KEYLAST = 0x0109;
 constexpr UINT WM_USER = 0x0400;
+constexpr int WHEEL_DELTA = 120;
+
+// Window styles (the ones the controls read).
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+// Window class styles.
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_DBLCLKS = 0x0008;
+
+// Scroll bars: which bar, the request codes and the parts of SCROLLINFO.
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+constexpr int SB_CTL = 2;
+constexpr int SB_BOTH = 3;
+constexpr WORD SB_LINEUP = 0;
+constexpr WORD SB_LINELEFT = 0;
+constexpr WORD SB_LINEDOWN = 1;
+constexpr WORD SB_LINERIGHT = 1;
+constexpr WORD SB_PAGEUP = 2;
+constexpr WORD SB_PAGELEFT = 2;
+constexpr WORD SB_PAGEDOWN = 3;
+constexpr WORD SB_PAGERIGHT = 3;
+constexpr WORD SB_THUMBPOSITION = 4;
+constexpr WORD SB_THUMBTRACK = 5;
+constexpr WORD SB_TOP = 6;
+constexpr WORD SB_BOTTOM = 7;
+constexpr WORD SB_ENDSCROLL = 8;
+constexpr UINT SIF_RANGE = 0x0001;
+constexpr UINT SIF_PAGE = 0x0002;
+constexpr UINT SIF_POS = 0x0004;
+constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+constexpr UINT SIF_TRACKPOS = 0x0010;
+constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+struct SCROLLINFO
+{
+    UINT cbSize;
+    UINT fMask;
+    int nMin;
+    int nMax;
+    UINT nPage;
+    int nPos;
+    int nTrackPos;
+};
 
 // wParam bits of mouse messages.
 constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -396,6 +468,9 @@ constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXDOUBLECLK = 36;
 constexpr int SM_CYDOUBLECLK = 37;
+// The width of a vertical scroll bar and the height of a horizontal one (17 pixels).
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
 int GetSystemMetrics(int index);
 
 // ---- Keyboard state --------------------------------------------------------------------------

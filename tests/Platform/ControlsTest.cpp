@@ -292,6 +292,7 @@ public:
     {
         control->WindowProc = MakeClosure(this, &Spy::Proc);
     }
+    ~Spy() { m_control->WindowProc = m_old; }
     std::vector<UINT> seen;
 
 private:
@@ -320,7 +321,7 @@ TEST(ControlsTest, MessagesGoThroughWindowProcToDispatch)
     EXPECT_EQ(form.Perform(WM_USER + 5, 0, 0), 0); // unhandled: the default handler
     EXPECT_EQ(form.progress, (std::vector<std::pair<WPARAM, LPARAM>>{{40, 100}, {100, 100}}));
     EXPECT_EQ(spy.seen,
-              (std::vector<UINT>{0xD13, 0xD13, WM_SETTEXT, WM_GETTEXT, WM_GETTEXTLENGTH, WM_USER + 5}));
+              (std::vector<UINT>{0xD13, 0xD13, WM_SETTEXT, CM_TEXTCHANGED, WM_GETTEXT, WM_GETTEXTLENGTH, WM_USER + 5}));
     // A parent cycle is refused.
     auto* child = new TWinControl(&form);
     child->SetParent(&form);
