@@ -166,13 +166,13 @@ public:
         for (std::string& name : from)
         {
             if (name.empty() || name[0] != '/')
-                return Fail(DE_BADPATH, u"\"" + Platform::WideName(name) + u"\" is not an absolute path.");
+                return NotAbsolute(name);
             name = Trimmed(name);
         }
         for (std::string& name : to)
         {
             if (name.empty() || name[0] != '/')
-                return Fail(DE_BADPATH, u"\"" + Platform::WideName(name) + u"\" is not an absolute path.");
+                return NotAbsolute(name);
             name = Trimmed(name);
         }
         for (const std::string& name : from)
@@ -214,6 +214,14 @@ private:
         return code;
     }
 
+    int NotAbsolute(const std::string& name)
+    {
+        std::u16string text = u"\"";
+        text += Platform::WideName(name);
+        text += u"\" is not an absolute path.";
+        return Fail(DE_BADPATH, text);
+    }
+
     int FailErrno(int error, const std::u16string& verb, const std::string& path)
     {
         std::string reason = std::strerror(error);
@@ -246,8 +254,18 @@ private:
         bool trash = m_op->fFlags & FOF_ALLOWUNDO;
         if (Confirm())
         {
-            std::u16string what = from.size() == 1 ? u"\"" + Platform::WideName(BaseName(from[0])) + u"\""
-                                                    : Platform::WideName(std::to_string(from.size())) + u" items";
+            std::u16string what;
+            if (from.size() == 1)
+            {
+                what.push_back(u'"');
+                what += Platform::WideName(BaseName(from[0]));
+                what.push_back(u'"');
+            }
+            else
+            {
+                what = Platform::WideName(std::to_string(from.size()));
+                what += u" items";
+            }
             std::u16string text = trash ? u"Are you sure you want to move " + what + u" to the Trash?"
                                         : u"Are you sure you want to permanently delete " + what + u"?";
             int answer = MessageBoxW(m_op->hwnd, text.c_str(), from.size() == 1 ? u"Confirm File Delete"

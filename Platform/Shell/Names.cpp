@@ -148,6 +148,49 @@ bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items)
     return false;
 }
 
+bool SingleItem(LPCITEMIDLIST list, Item& item)
+{
+    if (!list)
+        return false;
+    auto* p = reinterpret_cast<const BYTE*>(list);
+    WORD cb, next;
+    std::memcpy(&cb, p, 2);
+    if (cb < 3)
+        return false;
+    std::memcpy(&next, p + cb, 2);
+    if (next != 0)
+        return false;
+    item.kind = p[2];
+    item.bytes.assign(reinterpret_cast<const char*>(p + 3), cb - 3u);
+    return true;
+}
+
+bool LastItem(LPCITEMIDLIST list, Item& item)
+{
+    if (!list)
+        return false;
+    auto* p = reinterpret_cast<const BYTE*>(list);
+    const BYTE* last = nullptr;
+    for (size_t guard = 0; guard < 4096; ++guard)
+    {
+        WORD cb;
+        std::memcpy(&cb, p, 2);
+        if (cb == 0)
+            break;
+        if (cb < 3)
+            return false;
+        last = p;
+        p += cb;
+    }
+    if (!last)
+        return false;
+    WORD cb;
+    std::memcpy(&cb, last, 2);
+    item.kind = last[2];
+    item.bytes.assign(reinterpret_cast<const char*>(last + 3), cb - 3u);
+    return true;
+}
+
 size_t IdListBytes(LPCITEMIDLIST list)
 {
     if (!list)
@@ -303,18 +346,29 @@ std::u16string ItemDisplayName(const Item& item)
 
 namespace
 {
+// Who we are, asked once: a listing asks for every entry.
+struct Credentials
+{
+    uid_t uid;
+    gid_t gid;
+    std::vector<gid_t> groups;
+    Credentials() : uid(geteuid()), gid(getegid())
+    {
+        gid_t list[256];
+        int count = getgroups(256, list);
+        groups.assign(list, list + std::max(count, 0));
+    }
+};
+
 bool WritableByUs(const struct stat& st)
 {
-    uid_t uid = geteuid();
-    if (uid == 0)
+    static const Credentials us;
+    if (us.uid == 0)
         return true;
-    if (st.st_uid == uid)
+    if (st.st_uid == us.uid)
         return st.st_mode & S_IWUSR;
-    gid_t groups[256];
-    int count = getgroups(256, groups);
-    bool inGroup = st.st_gid == getegid();
-    for (int i = 0; i < count && !inGroup; ++i)
-        inGroup = groups[i] == st.st_gid;
+    bool inGroup = st.st_gid == us.gid ||
+                   std::find(us.groups.begin(), us.groups.end(), st.st_gid) != us.groups.end();
     if (inGroup)
         return st.st_mode & S_IWGRP;
     return st.st_mode & S_IWOTH;

@@ -179,9 +179,12 @@ public:
         }
         std::string full;
         for (const std::string& part : parts)
-            full += "/" + part;
+        {
+            full.push_back('/');
+            full.append(part);
+        }
         if (full.empty())
-            full = "/";
+            full.assign(1, '/');
         // The drive: the longest root that holds the path.
         std::string root = "/";
         for (const std::string& candidate : DriveRoots())
@@ -241,6 +244,8 @@ public:
             if (!dir)
                 return ErrnoResult(errno);
             m_facts.clear();
+            m_factsIndex.clear();
+            m_nextFact = 0;
             while (dirent* entry = readdir(dir))
             {
                 const char* name = entry->d_name;
@@ -253,7 +258,7 @@ public:
                     continue; // gone meanwhile
                 if (facts.isDirectory ? !folders : !files)
                     continue;
-                m_facts[name] = facts;
+                m_facts.emplace_back(name, facts);
                 items.push_back(Item{facts.isDirectory ? SHELL_ITEM_FOLDER : SHELL_ITEM_FILE, name});
             }
             closedir(dir);
@@ -320,6 +325,13 @@ public:
         ULONG result = asked;
         for (UINT i = 0; i < count; ++i)
         {
+            Item one;
+            if (m_where.place == Place::Path && SingleItem(items[i], one) && one.kind != SHELL_ITEM_VIRTUAL)
+            {
+                // A child of a file-system folder: its facts from the enumeration.
+                result &= ChildAttributes(one, asked);
+                continue;
+            }
             std::vector<Item> relative;
             if (!SplitIdList(items[i], relative) || relative.empty())
                 return E_INVALIDARG;
@@ -355,6 +367,13 @@ public:
     {
         if (!name)
             return E_POINTER;
+        Item one;
+        if (!(flags & SHGDN_FORPARSING) && SingleItem(idList, one))
+        {
+            name->uType = STRRET_WSTR;
+            name->pOleStr = TaskText(ItemDisplayName(one));
+            return name->pOleStr ? S_OK : E_OUTOFMEMORY;
+        }
         std::vector<Item> relative;
         if (!SplitIdList(idList, relative))
             return E_INVALIDARG;
@@ -388,9 +407,20 @@ public:
     // The facts of a child, from the last enumeration when it is there.
     Facts ChildFacts(const Item& item)
     {
-        auto it = m_facts.find(item.bytes);
-        if (it != m_facts.end())
-            return it->second;
+        // Asked in the order the enumeration gave the items, mostly: the next one first.
+        if (m_nextFact < m_facts.size() && m_facts[m_nextFact].first == item.bytes)
+            return m_facts[m_nextFact++].second;
+        if (m_nextFact > 0 && m_facts[m_nextFact - 1].first == item.bytes)
+            return m_facts[m_nextFact - 1].second; // the same one again
+        if (m_factsIndex.empty() && !m_facts.empty())
+            for (size_t i = 0; i < m_facts.size(); ++i)
+                m_factsIndex.emplace(m_facts[i].first, i);
+        auto it = m_factsIndex.find(item.bytes);
+        if (it != m_factsIndex.end())
+        {
+            m_nextFact = it->second + 1;
+            return m_facts[it->second].second;
+        }
         std::vector<Item> all = m_items;
         all.push_back(item);
         Location where = Locate(all);
@@ -399,6 +429,31 @@ public:
 
 private:
     ~ShellFolder() = default;
+
+    ULONG ChildAttributes(const Item& item, ULONG asked)
+    {
+        if (item.bytes.empty() || item.bytes.find('/') != std::string::npos)
+            return 0;
+        Facts facts = ChildFacts(item);
+        if (!facts.valid)
+            return 0;
+        ULONG a = SFGAO_FILESYSTEM | SFGAO_CANCOPY | SFGAO_CANLINK | SFGAO_HASPROPSHEET | SFGAO_CANMOVE |
+                  SFGAO_CANRENAME | SFGAO_CANDELETE;
+        if (facts.isDirectory)
+        {
+            a |= SFGAO_FOLDER | SFGAO_DROPTARGET;
+            if ((asked & SFGAO_HASSUBFOLDER) &&
+                HasSubfolder(m_where.path + (m_where.path.back() == '/' ? "" : "/") + item.bytes))
+                a |= SFGAO_HASSUBFOLDER;
+        }
+        if (facts.isLink)
+            a |= SFGAO_LINK;
+        if (facts.readOnly)
+            a |= SFGAO_READONLY;
+        if (item.bytes[0] == '.')
+            a |= SFGAO_HIDDEN;
+        return a;
+    }
 
     ULONG AttributesOf(const std::vector<Item>& relative, ULONG asked)
     {
@@ -444,7 +499,9 @@ private:
     std::atomic<ULONG> m_count{1};
     std::vector<Item> m_items;
     Location m_where;
-    std::unordered_map<std::string, Facts> m_facts;
+    std::vector<std::pair<std::string, Facts>> m_facts; // of the last enumeration, in its order
+    std::unordered_map<std::string, size_t> m_factsIndex; // made when asked out of order
+    size_t m_nextFact = 0;
 };
 } // namespace ShellDetail
 
@@ -511,8 +568,8 @@ HRESULT SHGetDataFromIDListW(IShellFolder* folder, LPCITEMIDLIST idList, int for
         return E_INVALIDARG;
     if (format != SHGDFIL_FINDDATA || size < static_cast<int>(sizeof(WIN32_FIND_DATAW)))
         return E_INVALIDARG;
-    std::vector<Item> relative;
-    if (!SplitIdList(idList, relative) || relative.size() != 1)
+    std::vector<Item> relative(1);
+    if (!SingleItem(idList, relative[0]))
         return E_INVALIDARG;
     auto* ours = dynamic_cast<ShellFolder*>(folder);
     if (!ours || relative[0].kind == SHELL_ITEM_VIRTUAL)
@@ -539,6 +596,37 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
     if (info && infoSize < sizeof(SHFILEINFOW))
         return 0;
     std::vector<Item> items;
+    if ((flags & SHGFI_PIDL) && !(flags & SHGFI_ATTRIBUTES) && info)
+    {
+        // Name, type and icon come from the last item alone.
+        Item last;
+        if (!LastItem(reinterpret_cast<LPCITEMIDLIST>(path), last))
+        {
+            if (IdListBytes(reinterpret_cast<LPCITEMIDLIST>(path)) != 0)
+                return 0;
+            last = VirtualItem(CSIDL_DESKTOP);
+        }
+        if (flags & SHGFI_DISPLAYNAME)
+        {
+            std::u16string name = ItemDisplayName(last);
+            size_t n = std::min<size_t>(name.size(), 259);
+            std::copy_n(name.begin(), n, info->szDisplayName);
+            info->szDisplayName[n] = 0;
+        }
+        if (flags & SHGFI_TYPENAME)
+        {
+            std::u16string type = last.kind == SHELL_ITEM_VIRTUAL ? u"System Folder" : TypeNameOf(last);
+            size_t n = std::min<size_t>(type.size(), 79);
+            std::copy_n(type.begin(), n, info->szTypeName);
+            info->szTypeName[n] = 0;
+        }
+        if (flags & SHGFI_SYSICONINDEX)
+        {
+            info->iIcon = IconOf(last, nullptr);
+            return reinterpret_cast<DWORD_PTR>(SystemImageList(flags & SHGFI_SMALLICON));
+        }
+        return 1;
+    }
     if (flags & SHGFI_PIDL)
     {
         if (!SplitIdList(reinterpret_cast<LPCITEMIDLIST>(path), items))

@@ -20,6 +20,9 @@ struct Item
 
 // The items of an id list; false when the list is malformed (an item shorter than its header).
 bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items);
+// The one item of a single-item list, or the last item of a list: false when malformed or empty.
+bool SingleItem(LPCITEMIDLIST list, Item& item);
+bool LastItem(LPCITEMIDLIST list, Item& item);
 // A new id list from the task allocator.
 LPITEMIDLIST MakeIdList(const std::vector<Item>& items);
 size_t IdListBytes(LPCITEMIDLIST list); // without the terminator

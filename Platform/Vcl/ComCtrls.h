@@ -323,3 +323,143 @@ namespace Vcl
 // a shell menu (as a popup menu); once, list and tree views call it.
 void InstallShellBridges();
 } // namespace Vcl
+
+// ---- Tree view -------------------------------------------------------------------------------
+
+class TCustomTreeView;
+class TTreeNodes;
+
+// A node of a tree view: its text, images and children; HasChildren shows the expand button
+// before the children are there (they may be filled when the node first expands).
+class TTreeNode : public TPersistent
+{
+public:
+    explicit TTreeNode(TTreeNodes* owner);
+    ~TTreeNode() override;
+
+    UnicodeString Text;
+    int ImageIndex = -1;
+    int SelectedIndex = -1;
+    void* Data = nullptr;
+
+    TTreeNode* Parent() const { return m_parent; }
+    int Count() const { return static_cast<int>(m_children.size()); }
+    TTreeNode* Item(int index) const { return m_children.at(static_cast<size_t>(index)); }
+    TTreeNode* GetFirstChild() const { return m_children.empty() ? nullptr : m_children.front(); }
+    int Level() const;
+    int Index() const;
+    bool HasChildren() const { return m_hasChildren || !m_children.empty(); }
+    void SetHasChildren(bool has);
+    bool Expanded() const { return m_expanded; }
+    // Asks the tree (CanExpand) and opens the node; with `recurse` its children too.
+    void Expand(bool recurse);
+    void Collapse(bool recurse);
+    bool Selected() const;
+    TTreeNodes* Owner() const { return m_owner; }
+    TCustomTreeView* TreeView() const;
+    void DeleteChildren();
+
+private:
+    friend class TTreeNodes;
+    friend class TCustomTreeView;
+    TTreeNodes* m_owner;
+    TTreeNode* m_parent = nullptr;
+    std::vector<TTreeNode*> m_children;
+    bool m_hasChildren = false;
+    bool m_expanded = false;
+};
+
+class TTreeNodes
+{
+public:
+    explicit TTreeNodes(TCustomTreeView* owner) : m_owner(owner) {}
+    ~TTreeNodes() { Clear(); }
+    TCustomTreeView* Owner() const { return m_owner; }
+    // A new last child of `parent` (null: a top-level node), made by the tree's CreateNode.
+    TTreeNode* AddChild(TTreeNode* parent, const UnicodeString& text);
+    void Delete(TTreeNode* node);
+    void Clear();
+    TTreeNode* GetFirstNode() const { return m_roots.empty() ? nullptr : m_roots.front(); }
+    int TopCount() const { return static_cast<int>(m_roots.size()); }
+    TTreeNode* Top(int index) const { return m_roots.at(static_cast<size_t>(index)); }
+    void BeginUpdate() { ++m_update; }
+    void EndUpdate();
+
+private:
+    friend class TCustomTreeView;
+    friend class TTreeNode;
+    TCustomTreeView* m_owner;
+    std::vector<TTreeNode*> m_roots;
+    int m_update = 0;
+};
+
+using TTVChangedEvent = TClosure<void(TObject* Sender, TTreeNode* Node)>;
+using TTVCompareEvent = TClosure<void(TObject* Sender, TTreeNode* Node1, TTreeNode* Node2, int Data, int& Compare)>;
+using TTVCompare = int (*)(TTreeNode* Node1, TTreeNode* Node2, intptr_t Data);
+
+// A tree view: nodes in rows indented by level, expand buttons and lines, images from a small
+// image list, one selected node.
+class TCustomTreeView : public TCustomControl
+{
+public:
+    explicit TCustomTreeView(TComponent* AOwner);
+    ~TCustomTreeView() override;
+
+    TTreeNodes* Items() const { return m_nodes.get(); }
+    TTreeNode* Selected() const { return m_selected; }
+    void SetSelected(TTreeNode* node);
+    TSortType SortType() const { return m_sortType; }
+    void SetSortType(TSortType type) { m_sortType = type; }
+    bool ShowButtons() const { return m_showButtons; }
+    void SetShowButtons(bool show);
+    bool ShowLines() const { return m_showLines; }
+    void SetShowLines(bool show);
+    bool ShowRoot() const { return m_showRoot; }
+    void SetShowRoot(bool show);
+    bool HideSelection() const { return m_hideSelection; }
+    void SetHideSelection(bool hide) { m_hideSelection = hide; }
+    TCustomImageList* Images() const { return m_images; }
+    void SetImages(TCustomImageList* images);
+
+    // Sorts the top level (and with `recurse` every level) by OnCompare, else by text.
+    bool AlphaSort(bool recurse = false);
+    bool CustomSort(TTVCompare compare, intptr_t data, bool recurse = false);
+    TTreeNode* GetNodeAt(int x, int y);
+    int RowHeight() const;
+    // The nodes shown, top to bottom (children of expanded nodes only).
+    std::vector<TTreeNode*> VisibleNodes() const;
+
+    TTVChangedEvent OnChange;
+    TTVCompareEvent OnCompare;
+
+protected:
+    virtual TTreeNode* CreateNode();
+    virtual bool CanExpand(TTreeNode* Node);
+    virtual void Change(TTreeNode* Node);
+    void Paint() override;
+    void WndProc(TMessage& Message) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DblClick() override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    friend class TTreeNode;
+    friend class TTreeNodes;
+
+private:
+    void NodeGone(TTreeNode* node);
+    void SortLevel(std::vector<TTreeNode*>& level, TTVCompare compare, intptr_t data, bool recurse);
+    int Indent() const { return 19; }
+    int NodeLeft(TTreeNode* node) const;
+    void MakeVisible(TTreeNode* node);
+
+    std::unique_ptr<TTreeNodes> m_nodes;
+    TTreeNode* m_selected = nullptr;
+    TSortType m_sortType = stNone;
+    bool m_showButtons = true;
+    bool m_showLines = true;
+    bool m_showRoot = true;
+    bool m_hideSelection = true;
+    TCustomImageList* m_images = nullptr;
+    HIMAGELIST m_imageList = nullptr;
+    int m_top = 0;
+};

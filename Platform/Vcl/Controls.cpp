@@ -12,6 +12,19 @@ namespace
 {
 TControl* g_captureControl = nullptr;
 std::unordered_map<HWND, TWinControl*> g_windows;
+
+// The docking drag in progress (one at a time: there is one mouse).
+struct DockDrag
+{
+    TControl* control = nullptr;
+    bool started = false;
+    TPoint start; // screen point of the press
+    TDragDockObject* source = nullptr;
+    TWinControl* over = nullptr; // the site the pointer is over, accepted or not
+    bool accepted = false;
+};
+DockDrag g_drag;
+constexpr int kDragThreshold = 5;
 unsigned g_alignOrder = 0; // stamps the stacking order of aligned controls
 // Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
 WCHAR g_swallowChar = 0;
@@ -510,6 +523,11 @@ void TControl::HandleMouse(TMessage& Message)
     int y = GET_Y_LPARAM(Message.LParam);
     TShiftState shift = MouseShiftState(Message.WParam);
     UINT msg = Message.Msg;
+    if (HandleDrag(msg, x, y))
+    {
+        Message.Result = 0;
+        return;
+    }
     // Without csDoubleClicks the second click of a pair is a plain press.
     if (!m_controlStyle.Contains(csDoubleClicks))
     {
@@ -1387,4 +1405,153 @@ void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, 
         canvas->LineTo(rect.left - 1, bottom);
         rect = TRect(rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1);
     }
+}
+
+// ---- Docking ---------------------------------------------------------------------------------
+
+bool TControl::Floating() const
+{
+    return dynamic_cast<TDockHostForm*>(m_parent) != nullptr;
+}
+
+bool TControl::Dragging() const
+{
+    return g_drag.control == this;
+}
+
+void TControl::BeginDrag(bool immediately)
+{
+    if (g_drag.control)
+        return;
+    TPoint cursor;
+    if (TCustomForm* form = GetParentForm(this))
+        cursor = form->LastMousePos();
+    delete g_drag.source;
+    g_drag = DockDrag{};
+    g_drag.control = this;
+    g_drag.start = cursor;
+    g_drag.source = new TDragDockObject(this);
+    TPoint window = ClientToScreen(TPoint(0, 0));
+    TPoint offset = ClientOffset();
+    g_drag.source->DragOffset = TPoint(cursor.x - window.x + offset.x, cursor.y - window.y + offset.y);
+    g_drag.started = immediately;
+    Vcl::SetCaptureControl(this);
+}
+
+bool TControl::HandleDrag(UINT message, int x, int y)
+{
+    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
+    {
+        if (m_dragMode == dmAutomatic && m_dragKind == dkDock && !ComponentState().Contains(csDesigning) &&
+            !g_drag.control)
+            BeginDrag(false);
+        return false;
+    }
+    if (g_drag.control != this || (message != WM_MOUSEMOVE && message != WM_LBUTTONUP))
+        return false;
+    TPoint screen = ClientToScreen(TPoint(x, y));
+    TDragDockObject* source = g_drag.source;
+    if (!g_drag.started)
+    {
+        bool far = std::abs(screen.x - g_drag.start.x) >= kDragThreshold ||
+                   std::abs(screen.y - g_drag.start.y) >= kDragThreshold;
+        if (message == WM_LBUTTONUP || !far)
+        {
+            if (message == WM_LBUTTONUP)
+            {
+                delete g_drag.source;
+                g_drag = DockDrag{};
+            }
+            return false;
+        }
+        g_drag.started = true;
+    }
+    source->SetDockRect(TRect(screen.x - source->DragOffset.x, screen.y - source->DragOffset.y,
+                              screen.x - source->DragOffset.x + m_width, screen.y - source->DragOffset.y + m_height));
+    int sx = 0, sy = 0;
+    TWinControl* site = Vcl::FindDockTarget(source, screen, sx, sy);
+    if (site != g_drag.over && g_drag.over)
+    {
+        bool ignored = false;
+        TPoint p = g_drag.over->ScreenToClient(screen);
+        g_drag.over->DockOver(source, p.x, p.y, dsDragLeave, ignored);
+    }
+    bool accept = false;
+    if (site)
+        site->DockOver(source, sx, sy, site == g_drag.over ? dsDragMove : dsDragEnter, accept);
+    g_drag.over = site;
+    g_drag.accepted = site && accept;
+    source->SetDragTarget(g_drag.accepted ? site : nullptr);
+    if (message == WM_MOUSEMOVE)
+    {
+        if (TCustomForm* form = GetParentForm(this))
+            form->SetCursorShown(g_drag.accepted ? crDrag : crNoDrop);
+        return true;
+    }
+    // The drop.
+    DockDrag drag = g_drag;
+    g_drag = DockDrag{};
+    if (Vcl::CaptureControl() == this)
+        Vcl::SetCaptureControl(nullptr);
+    if (TCustomForm* form = GetParentForm(this))
+        form->SetCursorShown(crDefault);
+    struct Free
+    {
+        TDragDockObject* source;
+        ~Free() { delete source; }
+    } release{drag.source};
+    TWinControl* target = drag.accepted ? drag.over : nullptr;
+    if (m_parent && !m_parent->DoUnDock(target, this))
+        return true;
+    if (target)
+    {
+        target->DockDrop(source, sx, sy);
+        return true;
+    }
+    TRect rect = source->DockRect();
+    if (auto* host = dynamic_cast<TDockHostForm*>(m_parent))
+    {
+        host->SetBounds(rect.left, rect.top, host->Width(), host->Height());
+        return true;
+    }
+    Vcl::FloatControl(this, rect);
+    return true;
+}
+
+void TControl::ManualDock(TWinControl* site, const TRect& rect)
+{
+    if (!site)
+    {
+        Vcl::FloatControl(this, rect);
+        return;
+    }
+    TDragDockObject source(this);
+    TPoint zero = site->ClientToScreen(TPoint(0, 0));
+    source.SetDockRect(rect.Offset(zero.x, zero.y));
+    source.SetDragTarget(site);
+    site->DockDrop(&source, rect.left, rect.top);
+}
+
+void TWinControl::DockOver(TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)
+{
+    Accept = m_dockSite;
+    OnDockOver(this, Source, X, Y, State, Accept);
+}
+
+void TWinControl::DockDrop(TDragDockObject* Source, int X, int Y)
+{
+    TControl* control = Source->Control();
+    TRect rect = Source->DockRect();
+    TPoint zero = ClientToScreen(TPoint(0, 0));
+    // The parent first, then the place: a site that orders its children by place sees the move.
+    control->SetParent(this);
+    control->SetBounds(rect.left - zero.x, rect.top - zero.y, rect.Width(), rect.Height());
+    OnDockDrop(this, Source, X, Y);
+}
+
+bool TWinControl::DoUnDock(TWinControl* NewTarget, TControl* Client)
+{
+    bool allow = true;
+    OnUnDock(this, Client, NewTarget, allow);
+    return allow;
 }

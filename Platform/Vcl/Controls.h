@@ -132,6 +132,49 @@ constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
+class TControl;
+
+// Docking: a control with DragKind dkDock and DragMode dmAutomatic is dragged by the left button
+// (past a 5-pixel threshold) onto a windowed control with DockSite, which DockOver may accept and
+// DockDrop places it in. Dropped where no site accepts, it floats in a captioned tool window of
+// its own, if the site it leaves allows (DoUnDock); closing that window hides it.
+enum TDragKind
+{
+    dkDrag,
+    dkDock
+};
+enum TDragMode
+{
+    dmManual,
+    dmAutomatic
+};
+enum TDragState
+{
+    dsDragEnter,
+    dsDragLeave,
+    dsDragMove
+};
+
+// The control being docked and where it would land.
+class TDragDockObject
+{
+public:
+    explicit TDragDockObject(TControl* control) : m_control(control) {}
+    TControl* Control() const { return m_control; }
+    // Where the control would be, in screen coordinates.
+    const TRect& DockRect() const { return m_dockRect; }
+    void SetDockRect(const TRect& rect) { m_dockRect = rect; }
+    // The site that accepted it, or null.
+    TWinControl* DragTarget() const { return m_target; }
+    void SetDragTarget(TWinControl* target) { m_target = target; }
+    // Where the drag started, relative to the control's top-left.
+    TPoint DragOffset;
+
+private:
+    TControl* m_control;
+    TRect m_dockRect;
+    TWinControl* m_target = nullptr;
+};
 
 using TWndMethod = TClosure<void(TMessage& Message)>;
 using TMouseEvent = TClosure<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
@@ -241,6 +284,20 @@ public:
     // Fired by Resize after the size changed and the children were aligned.
     TNotifyEvent OnResize;
 
+    TDragKind DragKind() const { return m_dragKind; }
+    void SetDragKind(TDragKind kind) { m_dragKind = kind; }
+    TDragMode DragMode() const { return m_dragMode; }
+    void SetDragMode(TDragMode mode) { m_dragMode = mode; }
+    // Docked in a floating tool window of its own.
+    bool Floating() const;
+    // Starts docking from the mouse's position; with `immediately` false it waits for the
+    // pointer to move past the threshold.
+    void BeginDrag(bool immediately);
+    bool Dragging() const;
+    // Docks the control at `rect` of `site` (client coordinates), or floats it at `rect` (screen
+    // coordinates) when `site` is null.
+    void ManualDock(TWinControl* site, const TRect& rect);
+
     // Every message to the control goes through WindowProc (by default WndProc), which ends in
     // Dispatch: the handler for the message's id, else DefaultHandler.
     TWndMethod WindowProc;
@@ -296,6 +353,8 @@ protected:
 private:
     void HandleMouse(TMessage& Message);
     void HandleWheel(TMessage& Message);
+    // The docking drag: true when the message was the drag's.
+    bool HandleDrag(UINT message, int x, int y);
     // Re-applies the anchors for a parent whose client area is now width x height.
     void ApplyAnchors(int width, int height);
     void RememberAnchorDistances();
@@ -328,6 +387,8 @@ private:
     TControlStyle m_controlStyle{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
     TCursor m_cursor = crDefault;
     int m_wheelAccumulator = 0;
+    TDragKind m_dragKind = dkDrag;
+    TDragMode m_dragMode = dmManual;
 };
 
 class TWinControl : public TControl
@@ -395,6 +456,20 @@ public:
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
 
+    // Whether controls may be docked into this one.
+    bool DockSite() const { return m_dockSite; }
+    void SetDockSite(bool dockSite) { m_dockSite = dockSite; }
+    // Asked while a control is dragged over (X, Y in client coordinates): the base accepts on a
+    // dock site and fires OnDockOver.
+    virtual void DockOver(TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept);
+    // Places the dropped control at its drop rectangle as a child, then fires OnDockDrop.
+    virtual void DockDrop(TDragDockObject* Source, int X, int Y);
+    // Asked before a docked child leaves for NewTarget (null: to float); fires OnUnDock.
+    virtual bool DoUnDock(TWinControl* NewTarget, TControl* Client);
+    TClosure<void(TObject* Sender, TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)> OnDockOver;
+    TClosure<void(TObject* Sender, TDragDockObject* Source, int X, int Y)> OnDockDrop;
+    TClosure<void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow)> OnUnDock;
+
     void Dispatch(TMessage& Message) override;
 
 protected:
@@ -440,6 +515,7 @@ private:
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
     bool m_tabStop = false;
+    bool m_dockSite = false;
     bool m_aligning = false;
     bool m_alignAgain = false;
 };
@@ -526,6 +602,12 @@ void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, 
 
 namespace Vcl
 {
+// Puts the control into a new floating tool window at `screenRect` (Forms).
+void FloatControl(TControl* control, const TRect& screenRect);
+// The dock site under a screen point that would take `source`, or null; X and Y become the
+// point in its client coordinates.
+TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, int& X, int& Y);
+
 // The control holding the mouse (between a button going down on it and the last button up).
 TControl* CaptureControl();
 void SetCaptureControl(TControl* control);

@@ -118,6 +118,7 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
     if (IsMouseMessage(message))
     {
         TPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        form->m_lastMouse = TPoint(point.x + form->Left(), point.y + form->Top());
         TControl* capture = CaptureControl();
         if (capture && GetParentForm(capture) == form)
         {
@@ -737,3 +738,100 @@ void TApplication::ShowException(const Exception& e)
 {
     MessageBoxW(nullptr, e.Message().c_str(), Vcl::ApplicationTitle().c_str(), MB_OK | MB_ICONERROR);
 }
+
+// ---- Floating dock windows -------------------------------------------------------------------
+
+TDockHostForm::TDockHostForm(TComponent* AOwner) : TForm(AOwner)
+{
+    SetBorderStyle(bsToolWindow);
+}
+
+void TDockHostForm::DoClose(TCloseAction& Action)
+{
+    TForm::DoClose(Action);
+    TControl* client = Client();
+    if (!client)
+        return;
+    client->SetVisible(false);
+    Action = client->Visible() ? caNone : caHide;
+}
+
+void TDockHostForm::WndProc(TMessage& Message)
+{
+    TForm::WndProc(Message);
+    // The client left: nothing is left to show.
+    if (Message.Msg == CM_CONTROLLISTCHANGE && !Message.LParam && ControlCount() <= 1)
+    {
+        Hide();
+        Release();
+    }
+}
+
+namespace Vcl
+{
+void FloatControl(TControl* control, const TRect& screenRect)
+{
+    auto* host = new TDockHostForm(Application);
+    host->SetCaption(control->Caption());
+    host->SetBounds(screenRect.left, screenRect.top, screenRect.Width(), screenRect.Height());
+    control->SetParent(host);
+    control->SetBounds(0, 0, screenRect.Width(), screenRect.Height());
+    host->Show();
+}
+
+TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, int& X, int& Y)
+{
+    TControl* dragged = source->Control();
+    auto within = [dragged](const TControl* c)
+    {
+        for (; c; c = c->Parent())
+            if (c == dragged)
+                return true;
+        return false;
+    };
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (!form->Visible())
+            continue;
+        TPoint point(screenPoint.x - form->Left(), screenPoint.y - form->Top());
+        if (!TRect(0, 0, form->Width(), form->Height()).Contains(point))
+            continue;
+        // The deepest control under the point, the dragged one skipped.
+        TControl* hit = form;
+        for (;;)
+        {
+            auto* container = dynamic_cast<TWinControl*>(hit);
+            if (!container)
+                break;
+            TPoint local = container->ScreenToClient(screenPoint);
+            TControl* child = nullptr;
+            for (int k = container->ControlCount() - 1; k >= 0; --k)
+            {
+                TControl* c = container->Controls(k);
+                if (c != dragged && c->Visible() && c->BoundsRect().Contains(local))
+                {
+                    child = c;
+                    break;
+                }
+            }
+            if (!child)
+                break;
+            hit = child;
+        }
+        for (TControl* c = hit; c; c = c->Parent())
+        {
+            auto* site = dynamic_cast<TWinControl*>(c);
+            if (site && site->DockSite() && !within(site))
+            {
+                TPoint local = site->ScreenToClient(screenPoint);
+                X = local.x;
+                Y = local.y;
+                return site;
+            }
+        }
+        return nullptr;
+    }
+    return nullptr;
+}
+} // namespace Vcl

@@ -117,6 +117,11 @@ public:
     void PaintDirty();
     // How many paint passes ran (for tests of Update and Invalidate).
     int PaintCount() const { return m_paintCount; }
+    // The pointer's last position over the form, in screen coordinates.
+    TPoint LastMousePos() const { return m_lastMouse; }
+    // The cursor the presenter shows over the form now (the control's, or a drag's).
+    TCursor CursorShown() const { return m_cursorShown; }
+    void SetCursorShown(TCursor cursor) { m_cursorShown = cursor; }
 
     void Dispatch(TMessage& Message) override;
 
@@ -155,12 +160,28 @@ private:
     TControlCanvas* m_canvas;
     TRect m_dirty;
     int m_paintCount = 0;
+    TPoint m_lastMouse;
+    TCursor m_cursorShown = crDefault;
 };
+
 
 class TForm : public TCustomForm
 {
 public:
     using TCustomForm::TCustomForm;
+};
+
+// The captioned tool window a floated control lives in. Closing it hides the control; a control
+// that will not hide keeps it open. It goes away when the control leaves it.
+class TDockHostForm : public TForm
+{
+public:
+    explicit TDockHostForm(TComponent* AOwner);
+    TControl* Client() const { return ControlCount() > 0 ? Controls(0) : nullptr; }
+
+protected:
+    void DoClose(TCloseAction& Action) override;
+    void WndProc(TMessage& Message) override;
 };
 
 // The display as the forms see it.

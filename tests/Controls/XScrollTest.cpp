@@ -1,0 +1,105 @@
+#include "Controls/XScroll.h"
+
+#include "tests/Controls/FormPixels.h"
+
+#include <gtest/gtest.h>
+
+TEST(XScrollTest, PropertiesClampAndOpenCloseKeepTheOpenHeight)
+{
+    XScroll panel(nullptr);
+    EXPECT_EQ(panel.BoundsRect(), TRect(0, 0, 300, 200));
+    EXPECT_TRUE(panel.Open());
+    EXPECT_TRUE(panel.HeaderButton()->Down());
+    EXPECT_EQ(panel.HeaderButton()->BoundsRect(), TRect(10, 0, 290, 20));
+    struct Case
+    {
+        int set, expect;
+    };
+    for (Case c : {Case{3, 5}, Case{31, 30}, Case{100, 30}, Case{30, 30}, Case{-5, 5}, Case{12, 12}})
+    {
+        panel.SetMargin(c.set);
+        EXPECT_EQ(panel.Margin(), c.expect) << c.set;
+        EXPECT_EQ(panel.HeaderButton()->BoundsRect(), TRect(c.expect, 0, 300 - c.expect, 20));
+    }
+    EXPECT_EQ(panel.ClientRect(), TRect(12, 21, 288, 188));
+    panel.SetOpenHeight(10);
+    EXPECT_EQ(panel.OpenHeight(), 40);
+    EXPECT_EQ(panel.Height(), 40);
+    panel.SetOpenHeight(200);
+    panel.SetOpen(false);
+    EXPECT_EQ(panel.Height(), 25);
+    EXPECT_FALSE(panel.HeaderButton()->Down());
+    panel.SetOpen(true);
+    EXPECT_EQ(panel.Height(), 200);
+    panel.SetHeight(150); // dragging an open panel's height changes what it reopens to
+    panel.SetOpen(false);
+    panel.SetOpen(true);
+    EXPECT_EQ(panel.Height(), 150);
+    // Caption and enabled state reach the caption bar.
+    panel.SetCaption(u"Transform");
+    EXPECT_EQ(panel.HeaderButton()->Caption(), u"Transform");
+    panel.SetEnabled(false);
+    EXPECT_FALSE(panel.HeaderButton()->Enabled());
+}
+
+TEST(XScrollTest, FontSetsTheCaptionBarAndFixWidthHoldsTheWidth)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 500, 500);
+    auto* panel = new XScroll(&form);
+    panel->SetParent(&form);
+    panel->SetOpen(false);
+    panel->Font()->SetSize(24);
+    int header = panel->HeaderHeight();
+    EXPECT_GT(header, 30);
+    EXPECT_EQ(panel->Height(), header + 5);
+    EXPECT_EQ(panel->HeaderButton()->Height(), header);
+    EXPECT_GE(panel->OpenHeight(), 2 * header);
+    panel->SetOpen(true);
+    panel->SetFixWidth(true);
+    EXPECT_EQ(panel->FixedWidth(), 300);
+    panel->SetWidth(420); // a parent that stretches it is answered by FixedWidth
+    EXPECT_EQ(panel->Width(), 300);
+    panel->SetAlign(alTop);
+    EXPECT_EQ(panel->Width(), 300);
+    panel->SetFixedWidth(250);
+    EXPECT_EQ(panel->Width(), 250);
+    // Designing: a size change becomes the fixed width.
+    panel->SetAlign(alNone);
+    panel->SetDesigning(true);
+    panel->SetWidth(260);
+    EXPECT_EQ(panel->FixedWidth(), 260);
+}
+
+TEST(XScrollTest, FrameStartsAtTheMiddleOfTheCaptionBar)
+{
+    FormPixels screen;
+    auto* panel = new XScroll(&screen.form);
+    panel->SetParent(&screen.form);
+    panel->SetBounds(20, 30, 200, 100);
+    int h = panel->HeaderHeight() / 2;
+    EXPECT_EQ(screen.At(20 + 2, 30 + 100 - 10), FormPixels::Of(cl3DLight));
+    EXPECT_EQ(screen.At(20 + 2, 30 + h + 20), FormPixels::Of(cl3DLight));
+    EXPECT_EQ(screen.At(20 + 3, 30 + h + 20), FormPixels::Of(cl3DDkShadow));
+    EXPECT_EQ(screen.At(20 + 200 - 3, 30 + 50), FormPixels::Of(cl3DDkShadow));
+    EXPECT_EQ(screen.At(20 + 200 - 4, 30 + 50), FormPixels::Of(cl3DLight));
+    EXPECT_EQ(screen.At(20 + 1, 30 + 50), FormPixels::Of(clBtnFace));
+    // Left of the caption bar, on the frame's top line.
+    EXPECT_EQ(screen.At(20 + 4, 30 + h), FormPixels::Of(cl3DLight));
+    EXPECT_EQ(screen.At(20 + 4, 30 + h + 1), FormPixels::Of(cl3DDkShadow));
+}
+
+TEST(XScrollTest, CaptionClickClosesAndOpens)
+{
+    FormPixels screen;
+    auto* panel = new XScroll(&screen.form);
+    panel->SetParent(&screen.form);
+    panel->SetBounds(0, 0, 200, 120);
+    screen.Click(100, 5);
+    EXPECT_FALSE(panel->Open());
+    // The form's font set the caption bar's height.
+    EXPECT_EQ(panel->Height(), panel->HeaderHeight() + 5);
+    screen.Click(100, 5);
+    EXPECT_TRUE(panel->Open());
+    EXPECT_EQ(panel->Height(), 120);
+}
