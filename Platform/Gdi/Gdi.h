@@ -633,3 +633,37 @@ constexpr COLORREF FromPixel(uint32_t p)
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 } // namespace Platform::Gdi
+
+// ---- The system caret -----------------------------------------------------------------------
+
+// The system caret: one per process, owned by the window that created it. It starts hidden;
+// ShowCaret and HideCaret count (it shows when every hide has been undone). Positions are in the
+// owner's client coordinates. The paint pass draws it by inverting its rectangle, blinking at
+// GetCaretBlinkTime: it stays on for a period after every move or show.
+BOOL CreateCaret(HWND window, HBITMAP bitmap, int width, int height);
+BOOL DestroyCaret();
+BOOL ShowCaret(HWND window);
+BOOL HideCaret(HWND window);
+BOOL SetCaretPos(int x, int y);
+BOOL GetCaretPos(POINT* point);
+
+namespace Platform
+{
+// The caret as the paint pass sees it. `visible` is shown and in the on half of its blink now.
+struct CaretState
+{
+    HWND window = nullptr;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool shown = false;
+    bool visible = false;
+};
+CaretState GetCaretState();
+// Told the window and client rectangle to repaint whenever the caret's picture changes (moved,
+// shown, hidden, destroyed, or blinked). Returns the previous observer.
+using CaretObserver = std::function<void(HWND window, const RECT& rect)>;
+CaretObserver SetCaretObserver(CaretObserver observer);
+
+} // namespace Platform

@@ -262,3 +262,22 @@ private:
     TOpenDialog* m_dialog;
     UnicodeString m_fileName;
 };
+
+// The options of a search (the find dialog's set).
+enum TFindOption
+{
+    frDown,
+    frFindNext,
+    frHideMatchCase,
+    frHideWholeWord,
+    frHideUpDown,
+    frMatchCase,
+    frDisableMatchCase,
+    frDisableUpDown,
+    frDisableWholeWord,
+    frReplace,
+    frReplaceAll,
+    frWholeWord,
+    frShowHelp
+};
+using TFindOptions = TSet<TFindOption>;

@@ -217,8 +217,51 @@ TControl* TScreen::ActiveControl() const
 
 // ---- TCustomForm -----------------------------------------------------------------------------
 
+namespace
+{
+TWinControl* FindWindowControl(TWinControl* root, HWND window)
+{
+    if (root->Handle() == window)
+        return root;
+    for (int i = 0; i < root->ControlCount(); ++i)
+    {
+        if (auto* child = dynamic_cast<TWinControl*>(root->Controls(i)))
+        {
+            if (TWinControl* found = FindWindowControl(child, window))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+// The caret's changes repaint its rectangle on the form of the control that owns it.
+void WatchCaret()
+{
+    static bool watching = false;
+    if (watching)
+        return;
+    watching = true;
+    Platform::SetCaretObserver(
+        [](HWND window, const RECT& rect)
+        {
+            for (int i = 0; i < Screen->FormCount(); ++i)
+            {
+                TCustomForm* form = Screen->Forms(i);
+                if (TWinControl* control = FindWindowControl(form, window))
+                {
+                    TPoint origin = control->FormOrigin();
+                    form->InvalidateRect(
+                        TRect(rect.left + origin.x, rect.top + origin.y, rect.right + origin.x, rect.bottom + origin.y));
+                    return;
+                }
+            }
+        });
+}
+} // namespace
+
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new TControlCanvas)
 {
+    WatchCaret();
     m_canvas->SetControl(this);
     m_visible = false; // forms start hidden until shown
     SetColor(clBtnFace);
@@ -498,6 +541,25 @@ void TCustomForm::PaintDirty()
     m_dirty = TRect();
     ++m_paintCount;
     PaintTree(this, dirty);
+    // The caret is drawn over what was painted, inverted, while it is in the on half of its blink.
+    Platform::CaretState caret = Platform::GetCaretState();
+    if (caret.visible)
+    {
+        if (TWinControl* owner = FindWindowControl(this, caret.window); owner && owner->Showing())
+        {
+            TPoint origin = owner->FormOrigin();
+            TRect client = owner->ClientRect();
+            TRect r = TRect(caret.x, caret.y, caret.x + caret.width, caret.y + caret.height).Intersect(client);
+            r = TRect(r.left + origin.x, r.top + origin.y, r.right + origin.x, r.bottom + origin.y)
+                    .Intersect(dirty)
+                    .Intersect(ClientRect());
+            for (int y = r.top; y < r.bottom; ++y)
+            {
+                for (int x = r.left; x < r.right; ++x)
+                    m_pixels[static_cast<size_t>(y) * ClientWidth() + x] ^= 0xFFFFFF;
+            }
+        }
+    }
     if (g_presenter && m_visible)
         g_presenter->FormPainted(this, dirty);
 }

@@ -79,6 +79,8 @@ constexpr TColor clBtnText = clSystemColor | COLOR_BTNTEXT;
 constexpr TColor clBtnHighlight = clSystemColor | COLOR_BTNHIGHLIGHT;
 constexpr TColor cl3DDkShadow = clSystemColor | COLOR_3DDKSHADOW;
 constexpr TColor cl3DLight = clSystemColor | COLOR_3DLIGHT;
+constexpr TColor clInfoText = clSystemColor | COLOR_INFOTEXT;
+constexpr TColor clInfoBk = clSystemColor | COLOR_INFOBK;
 
 // The RGB value of a colour; a system colour is looked up in the current scheme.
 COLORREF ColorToRGB(TColor color);

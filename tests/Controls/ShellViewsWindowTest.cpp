@@ -1,0 +1,188 @@
+// The file list and the folder tree in a real window: the picture, header clicks, a double click,
+// and a drag that moves a file, all through the desktop's own input.
+#include "Controls/XFileListView.h"
+#include "Controls/XFileTreeView.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/ReferenceImage.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VirtualDisplay.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/XProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+void MakeFile(const fs::path& path, size_t bytes)
+{
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+    timespec times[2] = {{1173085620, 0}, {1173085620, 0}}; // 5 March 2007 9:07 UTC
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+class ShellViewsWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        probe = std::make_unique<XProbe>(server.Name());
+        ASSERT_TRUE(probe->Open());
+        Platform::ResetKeyStates();
+        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        setenv("TZ", "UTC", 1);
+        tzset();
+        oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+        setenv("HOME", (root / "home").c_str(), 1);
+        fs::create_directories(root / "home" / "Documents");
+        fs::create_directories(root / "home" / "Music" / "Albums");
+        fs::create_directories(root / "shown" / "docs");
+        MakeFile(root / "shown" / "alpha.txt", 1025);
+        MakeFile(root / "shown" / "beta.png", 0);
+        MakeFile(root / "shown" / "gamma.dat", 1234567);
+        MakeFile(root / "shown" / ".hidden", 10);
+        timespec times[2] = {{1173085620, 0}, {1173085620, 0}};
+        utimensat(AT_FDCWD, (root / "shown" / "docs").c_str(), times, 0);
+
+        form = new TForm(nullptr);
+        form->SetCaption(u"Shell views");
+        form->SetClientWidth(720);
+        form->SetClientHeight(240);
+        list = new XFileListView(form);
+        list->SetParent(form);
+        list->SetBounds(0, 0, 480, 240);
+        list->SetViewStyle(vsReport);
+        list->SetMultiSelect(true);
+        list->SetPath(UnicodeString(Platform::WideName((root / "shown").string()).c_str()));
+        tree = new XFileTreeView(form);
+        tree->SetParent(form);
+        tree->SetBounds(480, 0, 240, 240);
+        tree->Items()->GetFirstNode()->Expand(false);
+        for (int i = 0; i < tree->Items()->GetFirstNode()->Count(); ++i)
+            if (tree->Items()->GetFirstNode()->Item(i)->Text == u"Home")
+                tree->Items()->GetFirstNode()->Item(i)->Expand(false);
+        form->Show();
+        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(Vcl::NativeWindowOf(form)); }));
+        window = Vcl::NativeWindowOf(form);
+    }
+    void TearDown() override
+    {
+        delete form;
+        Vcl::RemoveDesktopPresenter();
+        Platform::ResetKeyStates();
+        probe.reset();
+        setenv("HOME", oldHome.c_str(), 1);
+        unsetenv("TZ");
+        tzset();
+    }
+
+    template <class Predicate> bool PumpUntil(Predicate done)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;)
+        {
+            Application->ProcessMessages();
+            if (done())
+                return true;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            X11::WaitForEvents(10);
+        }
+    }
+    // The middle of a row's label in the window.
+    TPoint RowPoint(const std::u16string& name)
+    {
+        for (int i = 0; i < list->RecordCount(); ++i)
+            if (name == list->Record(i)->Name)
+            {
+                TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
+                return TPoint(r.left + 6, (r.top + r.bottom) / 2);
+            }
+        return TPoint(-1, -1);
+    }
+
+    VirtualDisplay server;
+    std::unique_ptr<XProbe> probe;
+    TempDir root{"shellwindow"};
+    std::string oldHome;
+    TForm* form = nullptr;
+    XFileListView* list = nullptr;
+    XFileTreeView* tree = nullptr;
+    unsigned long window = 0;
+};
+} // namespace
+
+TEST_F(ShellViewsWindowTest, ShowsTheFolderAndTheTreeAndAnswersTheMouse)
+{
+    form->PaintDirty();
+    probe->Sync();
+    WindowDriver driver;
+    ASSERT_TRUE(driver.Connected());
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    ASSERT_TRUE(PumpUntil(
+        [&]
+        {
+            pixels = driver.Pixels(window, width, height);
+            return width == 720 && height == 240;
+        }));
+    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/shell_views.png", pixels, static_cast<uint32_t>(width),
+                                      static_cast<uint32_t>(height), 8),
+              "");
+
+    // A click on "Size" sorts by size; a second one reverses.
+    int sizeX = list->Columns()->Items(0)->Width + 20;
+    probe->ClickAt(window, sizeX, 6);
+    ASSERT_TRUE(PumpUntil([&] { return list->FileSortType() == fstSize; }));
+    EXPECT_EQ(std::u16string(list->Record(1)->Name), u"beta.png");
+    probe->ClickAt(window, sizeX, 6);
+    ASSERT_TRUE(PumpUntil([&] { return list->SortReverse(); }));
+    EXPECT_EQ(std::u16string(list->Record(1)->Name), u"gamma.dat");
+
+    // A drag of a file onto the folder moves it; the rest of the gesture comes while the drag runs.
+    TPoint file = RowPoint(u"alpha.txt");
+    TPoint folder = RowPoint(u"docs");
+    probe->MoveTo(window, file.x, file.y);
+    probe->Sync();
+    probe->Button(1, true);
+    ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
+    std::thread rest(
+        [this, folder, name = server.Name()]
+        {
+            XProbe hand(name);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            hand.MoveTo(window, folder.x, folder.y - 1);
+            hand.Sync();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            hand.MoveTo(window, folder.x, folder.y);
+            hand.Sync();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            hand.Button(1, false);
+        });
+    probe->MoveTo(window, file.x + 3, file.y);
+    probe->Sync();
+    bool moved = PumpUntil([&] { return fs::exists(root / "shown" / "docs" / "alpha.txt"); });
+    rest.join();
+    EXPECT_TRUE(moved);
+    EXPECT_FALSE(fs::exists(root / "shown" / "alpha.txt"));
+
+    // A double click enters the folder.
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 4; }));
+    folder = RowPoint(u"docs");
+    probe->ClickAt(window, folder.x, folder.y);
+    probe->ClickAt(window, folder.x, folder.y);
+    ASSERT_TRUE(PumpUntil([&] { return std::u16string(list->GetPath().c_str()).ends_with(u"/docs"); }));
+    EXPECT_EQ(list->RecordCount(), 1);
+}
