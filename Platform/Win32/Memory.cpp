@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -147,6 +148,7 @@ struct ClipboardState
     std::map<std::u16string, UINT> formats; // registered names, folded
     UINT nextFormat = 0xC000;
     bool changed = false; // emptied or set since it was opened
+    std::set<UINT> synthesized; // text forms made from the other text form on request
     Platform::ClipboardBridge bridge;
 };
 
@@ -205,6 +207,47 @@ HGLOBAL TextBlock(const std::u16string& text)
     GlobalUnlock(block);
     return block;
 }
+// The two text forms stand for each other through the ANSI code page (1251): the one asked for
+// is made from the other the first time it is asked for.
+UINT OtherTextForm(UINT format)
+{
+    return format == CF_TEXT ? CF_UNICODETEXT : format == CF_UNICODETEXT ? CF_TEXT : 0;
+}
+
+HGLOBAL Synthesize(UINT format, HGLOBAL from)
+{
+    const SIZE_T bytes = GlobalSize(from);
+    const void* source = GlobalLock(from);
+    if (!source)
+        return nullptr;
+    HGLOBAL block = nullptr;
+    if (format == CF_TEXT)
+    {
+        const auto* wide = static_cast<const WCHAR*>(source);
+        const size_t units = std::find(wide, wide + bytes / sizeof(WCHAR), u'\0') - wide;
+        int need = units ? WideCharToMultiByte(1251, 0, wide, int(units), nullptr, 0, nullptr, nullptr) : 0;
+        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(need) + 1);
+        if (block && need)
+        {
+            WideCharToMultiByte(1251, 0, wide, int(units), static_cast<char*>(GlobalLock(block)), need, nullptr, nullptr);
+            GlobalUnlock(block);
+        }
+    }
+    else
+    {
+        const auto* narrow = static_cast<const char*>(source);
+        const size_t length = std::find(narrow, narrow + bytes, '\0') - narrow;
+        int need = length ? MultiByteToWideChar(1251, 0, narrow, int(length), nullptr, 0) : 0;
+        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T(need) + 1) * sizeof(WCHAR));
+        if (block && need)
+        {
+            MultiByteToWideChar(1251, 0, narrow, int(length), static_cast<WCHAR*>(GlobalLock(block)), need);
+            GlobalUnlock(block);
+        }
+    }
+    GlobalUnlock(from);
+    return block;
+}
 } // namespace
 
 namespace Platform
@@ -248,6 +291,7 @@ BOOL OpenClipboard(HWND owner)
         for (auto& [format, memory] : clipboard.data)
             GlobalFree(memory);
         clipboard.data.clear();
+        clipboard.synthesized.clear();
         clipboard.owner = nullptr;
         if (HGLOBAL block = TextBlock(text))
             clipboard.data[CF_UNICODETEXT] = block;
@@ -270,6 +314,20 @@ BOOL CloseClipboard()
         clipboard.open = false;
         clipboard.openedBy = nullptr;
         auto it = clipboard.data.find(CF_UNICODETEXT);
+        if (it == clipboard.data.end() && clipboard.changed && clipboard.bridge.Export)
+        {
+            // Only narrow text was placed: the desktop gets it widened.
+            auto narrow = clipboard.data.find(CF_TEXT);
+            if (narrow != clipboard.data.end())
+            {
+                if (HGLOBAL wide = Synthesize(CF_UNICODETEXT, narrow->second))
+                {
+                    clipboard.data[CF_UNICODETEXT] = wide;
+                    clipboard.synthesized.insert(CF_UNICODETEXT);
+                    it = clipboard.data.find(CF_UNICODETEXT);
+                }
+            }
+        }
         if (!clipboard.changed || !clipboard.bridge.Export || it == clipboard.data.end())
             return TRUE;
         exportText = clipboard.bridge.Export;
@@ -294,6 +352,7 @@ BOOL EmptyClipboard()
     for (auto& [format, memory] : clipboard.data)
         GlobalFree(memory);
     clipboard.data.clear();
+    clipboard.synthesized.clear();
     clipboard.owner = clipboard.openedBy;
     clipboard.changed = true;
     return TRUE;
@@ -315,6 +374,13 @@ HANDLE SetClipboardData(UINT format, HANDLE memory)
     if (slot && slot != memory)
         GlobalFree(slot);
     slot = memory;
+    clipboard.synthesized.erase(format);
+    // A text form made from the old text no longer stands for the new one.
+    if (UINT other = OtherTextForm(format); other && clipboard.synthesized.erase(other))
+    {
+        GlobalFree(clipboard.data[other]);
+        clipboard.data.erase(other);
+    }
     clipboard.changed = true;
     return memory;
 }
@@ -328,6 +394,16 @@ HANDLE GetClipboardData(UINT format)
     auto it = clipboard.data.find(format);
     if (it == clipboard.data.end())
     {
+        auto other = clipboard.data.find(OtherTextForm(format));
+        if (other != clipboard.data.end())
+        {
+            if (HGLOBAL made = Synthesize(format, other->second))
+            {
+                clipboard.data[format] = made;
+                clipboard.synthesized.insert(format);
+                return made;
+            }
+        }
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -338,5 +414,8 @@ BOOL IsClipboardFormatAvailable(UINT format)
 {
     ClipboardState& clipboard = Clipboard();
     std::lock_guard<std::mutex> lock(clipboard.mutex);
-    return clipboard.data.count(format) ? TRUE : FALSE;
+    if (clipboard.data.count(format))
+        return TRUE;
+    UINT other = OtherTextForm(format);
+    return other && clipboard.data.count(other) ? TRUE : FALSE;
 }

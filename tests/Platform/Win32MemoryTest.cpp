@@ -103,7 +103,7 @@ TEST(Win32MemoryTest, ClipboardHoldsDataByFormat)
 
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
     EXPECT_TRUE(IsClipboardFormatAvailable(scene));
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT)); // made from the wide text when asked for
 
     // Read back byte for byte.
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -114,7 +114,8 @@ TEST(Win32MemoryTest, ClipboardHoldsDataByFormat)
     EXPECT_EQ(std::u16string(static_cast<const WCHAR*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)))),
               u"Привет");
     GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
-    EXPECT_EQ(GetClipboardData(CF_TEXT), nullptr);
+    EXPECT_STREQ(static_cast<const char*>(GlobalLock(GetClipboardData(CF_TEXT))), "\xCF\xF0\xE8\xE2\xE5\xF2");
+    GlobalUnlock(GetClipboardData(CF_TEXT));
 
     // Emptying frees what the clipboard holds.
     EXPECT_TRUE(EmptyClipboard());
@@ -125,3 +126,46 @@ TEST(Win32MemoryTest, ClipboardHoldsDataByFormat)
     Platform::UnregisterWindowReceiver(window);
 }
 } // namespace
+
+TEST(Win32MemoryTest, TextFormsStandForEachOtherThroughTheAnsiCodePage)
+{
+    auto put = [](UINT format, const void* bytes, size_t size)
+    {
+        HGLOBAL block = GlobalAlloc(GHND, size);
+        std::memcpy(GlobalLock(block), bytes, size);
+        GlobalUnlock(block);
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        SetClipboardData(format, block);
+        CloseClipboard();
+    };
+    auto get = [](UINT format)
+    {
+        std::string bytes;
+        EXPECT_TRUE(OpenClipboard(nullptr));
+        if (HANDLE block = GetClipboardData(format))
+        {
+            bytes.assign(static_cast<const char*>(GlobalLock(block)), GlobalSize(block));
+            GlobalUnlock(block);
+        }
+        CloseClipboard();
+        return bytes;
+    };
+    put(CF_TEXT, "A\xC0\xFF", 4);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+    EXPECT_EQ(get(CF_UNICODETEXT), std::string("A\0\x10\x04\x4F\x04\0\0", 8)); // A, U+0410, U+044F
+    put(CF_UNICODETEXT, u"\u0411z\u4E00", 8);
+    EXPECT_EQ(get(CF_TEXT), std::string("\xC1z?\0", 4));
+    // Placing one form again drops what was made from the old one.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HGLOBAL block = GlobalAlloc(GHND, 4);
+    std::memcpy(GlobalLock(block), u"q", 4);
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+    EXPECT_EQ(get(CF_TEXT), std::string("q\0", 2));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+}

@@ -1,0 +1,138 @@
+#include "Controls/XHexEdit.h"
+
+#include "tests/support/ReferenceImage.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VirtualDisplay.h"
+#include "tests/support/WholeFile.h"
+#include "tests/support/WindowDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace
+{
+// Where the host's editor puts things: measured with the same font as the host uses.
+struct Layout
+{
+    int cw = 0, lh = 0, hexX = 0;
+};
+
+Layout Measure()
+{
+    XHexEdit probe(nullptr);
+    probe.Font()->SetName(u"DejaVu Sans Mono");
+    probe.Font()->SetSize(10);
+    probe.UpdateFontInfo();
+    return Layout{probe.CharWidth(), probe.LineHeight(), probe.HexX()};
+}
+
+class HexEditWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.Running()) << m_server.Error();
+        m_driver = std::make_unique<WindowDriver>();
+        ASSERT_TRUE(m_driver->Connected());
+        std::mt19937 random(4096);
+        m_bytes.resize(4096);
+        for (auto& b : m_bytes)
+            b = static_cast<uint8_t>(random());
+        WriteWholeFile(m_file, m_bytes);
+        fs::path host = fs::path(Platform::ProgramFolder()) / "hexedit_host";
+        ASSERT_TRUE(fs::exists(host));
+        ASSERT_TRUE(m_driver->Start(host.string(), {m_file.string()}, m_errors.string()));
+        m_window = m_driver->FindWindow("Hex editor", 20s);
+        ASSERT_NE(m_window, 0u) << ReadWholeFile(m_errors);
+        m_driver->Settle(500ms);
+    }
+    void TearDown() override
+    {
+        if (m_driver)
+            m_driver->Kill();
+    }
+    // The window point of byte p's high digit (the editor's client area starts inside a 2-pixel
+    // edge).
+    std::pair<int, int> BytePoint(int64_t p, int64_t firstLine = 0)
+    {
+        return {2 + m_layout.hexX + int(p % 16) * 3 * m_layout.cw + 1,
+                2 + int((p / 16 - firstLine) * m_layout.lh) + m_layout.lh / 2};
+    }
+
+    VirtualDisplay m_server;
+    std::unique_ptr<WindowDriver> m_driver;
+    TempDir m_dir{"hexedit-window"};
+    fs::path m_file = m_dir / "data.bin";
+    fs::path m_errors = m_dir / "errors.txt";
+    std::vector<uint8_t> m_bytes;
+    unsigned long m_window = 0;
+    Layout m_layout = Measure();
+};
+} // namespace
+
+TEST_F(HexEditWindowTest, ShowsTheFileTypesFastSavesAndScrollsByWheel)
+{
+    int width = 0, height = 0;
+    std::vector<uint32_t> shot = m_driver->Pixels(m_window, width, height);
+    ASSERT_EQ(width, 760);
+    ASSERT_EQ(height, 400);
+    // The caret blinks: its pixels may differ.
+    std::string diff = ReferenceImage::Compare("tests/Controls/data/HexEditWindow.png", shot, uint32_t(width),
+                                               uint32_t(height), 40);
+    EXPECT_TRUE(diff.empty()) << diff;
+
+    // The wheel moves the first line by two: line 2's address now stands where line 0's stood.
+    auto band = [&](const std::vector<uint32_t>& pixels, int line)
+    {
+        std::vector<uint32_t> out;
+        for (int y = 2 + line * m_layout.lh; y < 2 + (line + 1) * m_layout.lh; ++y)
+            for (int x = 2; x < 2 + m_layout.hexX - 30; ++x)
+                out.push_back(pixels[size_t(y) * size_t(width) + size_t(x)] & 0xFFFFFF);
+        return out;
+    };
+    const auto lineTwo = band(shot, 2);
+    m_driver->MoveTo(m_window, 300, 200);
+    m_driver->Click(m_window, 300, 200, 5);
+    m_driver->Settle(300ms);
+    auto scrolled = m_driver->Pixels(m_window, width, height);
+    EXPECT_EQ(band(scrolled, 0), lineTwo);
+    m_driver->Click(m_window, 300, 200, 4);
+    m_driver->Settle(300ms);
+
+    // Click byte 0x25 and type at full speed, capitals with Shift; Ctrl+S saves.
+    auto [x, y] = BytePoint(0x25);
+    m_driver->Click(m_window, x, y);
+    m_driver->Settle();
+    m_driver->Type("DEADBEEF");
+    m_driver->Key(XK_s, false, true);
+    m_driver->Settle(500ms);
+    std::vector<uint8_t> expected = m_bytes;
+    const uint8_t typed[] = {0xDE, 0xAD, 0xBE, 0xEF};
+    expected.insert(expected.begin() + 0x25, typed, typed + 4);
+    std::string saved = ReadWholeFile(m_file);
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.end()), expected);
+
+    // A drag paints the selected run inverted.
+    auto [x1, y1] = BytePoint(0x40);
+    auto [x2, y2] = BytePoint(0x48);
+    m_driver->MoveTo(m_window, x1, y1);
+    m_driver->ButtonDown(1);
+    m_driver->MoveTo(m_window, x2, y2);
+    m_driver->ButtonUp(1);
+    m_driver->Settle(300ms);
+    auto dragged = m_driver->Pixels(m_window, width, height);
+    auto [mx, my] = BytePoint(0x44);
+    // Between the digits of a selected byte the background is the complement of white.
+    EXPECT_EQ(dragged[size_t(my) * size_t(width) + size_t(mx + 2 * m_layout.cw + 2)] & 0xFFFFFF, 0u);
+    auto [ox, oy] = BytePoint(0x4C);
+    EXPECT_EQ(dragged[size_t(oy) * size_t(width) + size_t(ox + 2 * m_layout.cw + 2)] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}
