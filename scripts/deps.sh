@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build ccache pkg-config zlib1g-dev libjpeg-dev libpng-dev
           libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev xvfb
-          libgtest-dev libgmock-dev libbenchmark-dev
+          libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
           libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri)
 missing=()
 for p in "${packages[@]}"; do

@@ -406,6 +406,9 @@ void RemoveDesktopPresenter()
     Platform::SetScreenMetrics(Screen->Width, Screen->Height);
     installation.presenter.reset();
     X11::Flush();
+    // Nothing of ours is on the display any more: the connection goes too, so that a presenter
+    // installed later talks to the display of its own time.
+    X11::CloseDisplay();
 }
 
 bool DesktopPresenterInstalled()

@@ -12,7 +12,7 @@ namespace Vcl
 // Installs the presenter, the event pump, the message-box handler and the clipboard bridge; false
 // (and nothing installed) without a display. Installing twice keeps the first.
 bool InstallDesktopPresenter();
-// Puts back what was there before.
+// Puts back what was there before; the connection to the display ends when no window is left.
 void RemoveDesktopPresenter();
 bool DesktopPresenterInstalled();
 // The X11 window showing the form, 0 when it has none (for tests that read the screen).

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,8 +63,19 @@ bool CreateTemp(const std::string& target, std::string& temp)
     return false;
 }
 
+std::mutex g_FlushFaultLock;
+Platform::FlushFault g_FlushFault;
+
+bool FlushFaultFor(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(g_FlushFaultLock);
+    return g_FlushFault && g_FlushFault(path);
+}
+
 bool FlushAndTakeMode(const std::string& temp, const struct stat* targetState)
 {
+    if (FlushFaultFor(temp))
+        return false;
     int fd = ::open(temp.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -76,6 +88,13 @@ bool FlushAndTakeMode(const std::string& temp, const struct stat* targetState)
     return ok;
 }
 } // namespace
+
+Platform::FlushFault Platform::SetFlushFault(FlushFault fault)
+{
+    std::lock_guard<std::mutex> lock(g_FlushFaultLock);
+    std::swap(g_FlushFault, fault);
+    return fault;
+}
 
 Platform::ReplaceResult Platform::ReplaceFileSafely(const WCHAR* target,
                                                     const std::function<void(const std::u16string&)>& write)

@@ -577,6 +577,7 @@ void AdviseSequentialRead(HANDLE file);
 // file system lays them out in one go; false when it cannot, and the file is unchanged then.
 bool ReserveFileSpace(HANDLE file, uint64_t size);
 
+
 // The native file LoadLibraryW opens for a module name: "name.dll" (or "name" without an
 // extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up
 // from the program's folder; the result is resolved without case like any other path.
@@ -649,6 +650,11 @@ enum class ReplaceResult
     ReplaceFailed, // the target could not be replaced
 };
 ReplaceResult ReplaceFileSafely(const WCHAR* target, const std::function<void(const std::u16string& tempPath)>& write);
+// Makes the flush of ReplaceFileSafely fail for the temporary files the predicate picks by their
+// native path, as a device that cannot write them back would; for tests of what a failed flush
+// leaves behind. Null removes it. Returns the previous one.
+using FlushFault = std::function<bool(const std::string& nativePath)>;
+FlushFault SetFlushFault(FlushFault fault);
 // Whether an open file handle is a regular file (not a pipe, device or socket).
 bool IsRegularFile(HANDLE file);
 

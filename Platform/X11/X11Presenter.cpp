@@ -718,6 +718,23 @@ void Flush()
         XFlush(c.display);
 }
 
+bool CloseDisplay()
+{
+    Connection& c = TheConnection();
+    if (!c.handlers.empty())
+        return false;
+    if (c.display != nullptr)
+    {
+        if (c.inputMethod != nullptr)
+            XCloseIM(c.inputMethod);
+        if (c.utility != 0)
+            XDestroyWindow(c.display, c.utility);
+        XCloseDisplay(c.display);
+    }
+    c = Connection();
+    return true;
+}
+
 void Sync()
 {
     Connection& c = TheConnection();

@@ -105,6 +105,10 @@ int ProcessEvents();
 bool WaitForEvents(int timeoutMs);
 // Sends buffered requests to the server.
 void Flush();
+// Ends the connection to the display once no window is left, so that the next use opens the
+// display named then (DISPLAY), as a new process would. False, and nothing closed, while a window
+// is open.
+bool CloseDisplay();
 // Sends them and waits until the server has carried them out: what another client (a screenshot)
 // reads afterwards shows them.
 void Sync();

@@ -172,6 +172,7 @@ public:
     void TearDown() override
     {
         Patcher::SetSkiRebuildFunction(nullptr);
+        Platform::SetFlushFault(nullptr);
         Platform::UnregisterWindowReceiver(m_Window);
     }
 
@@ -402,6 +403,11 @@ const FaultCase kFaults[] = {
      },
      "Entry name too long!",
      "Rename <" + kTooLong + "> to <" + kTooLong.substr(0, kTooLong.size() - 4) + ".original.dds> failed."},
+    // The new archive cannot be written back to the disk: it never replaces the old one.
+    {"FlushOfTheNewArchiveFails", true,
+     [](PatcherUnitTest&)
+     { Platform::SetFlushFault([](const std::string& path) { return path.ends_with("Models.pck.~new"); }); },
+     "Models.pck.~new> failed!", ""},
     {"ModelGoneWhenTheSaveReadsIt", true,
      [](PatcherUnitTest& t) { t.m_OnShow = [&t] { fs::remove(t.m_Dir / "Data" / "hero.dds"); }; },
      "ERROR: Unknown error. Failed opening file.", ""},
@@ -441,6 +447,23 @@ TEST_P(PatcherFaultTest, EndsThePatchWithoutTouchingTheArchiveOrTheBackup)
 INSTANTIATE_TEST_SUITE_P(Faults, PatcherFaultTest, ::testing::ValuesIn(kFaults),
                          [](const ::testing::TestParamInfo<FaultCase>& info)
                          { return std::string(info.param.Name); });
+
+TEST_F(PatcherUnitTest, SceneModelsAreKnownInAnyCaseAndAFolderIsNoModel)
+{
+    fs::create_directories(m_Dir / "Data" / "folder.dds");
+    WriteInstructions({{"1", "false", kHead, "HERO.XSCENE"},
+                       {"0", "false", kTexture, "folder.dds"},
+                       {"0", "false", kBody, "hero_body.ski"}});
+    ASSERT_TRUE(Patch());
+    EXPECT_EQ(m_Calls, std::vector<std::string>{Data("HERO.XSCENE") + "|1"});
+    const std::string missing = "Model file <" + Data("folder.dds") + "> does not exist - patch failed!";
+    EXPECT_NE(std::find(m_Entries.begin(), m_Entries.end(), missing), m_Entries.end());
+    Contents archive = ReadArchive(m_Archive);
+    EXPECT_EQ(archive[kHead], Digest(Rebuilt(1, m_Original.at(kHead))));
+    EXPECT_EQ(archive[kTexture], Digest(m_Original.at(kTexture)));
+    EXPECT_EQ(archive.count("textures\\hero\\hero.original.dds"), 0u);
+    EXPECT_EQ(archive[kBody], Digest(m_Models.at("hero_body.ski")));
+}
 
 TEST_F(PatcherUnitTest, CorruptArchiveIsKeptAsTheBackupAndRestoreBringsItBack)
 {

@@ -57,6 +57,7 @@ struct Trace
     uint8_t u8 = 0;
     size_t longLength = 0;
     std::string ansi;
+    std::vector<std::pair<uint32_t, std::string>> leaves; // every leaf chunk read, with its value
 };
 
 void LoadChildren(XReader& r, Trace& t, int depth)
@@ -67,38 +68,51 @@ void LoadChildren(XReader& r, Trace& t, int depth)
         t.ids.push_back(id);
         WString text;
         char buffer[17];
+        std::string value;
         switch (id)
         {
         case 0x00010000:
         case 0x00020000:
             if (depth < 8)
                 LoadChildren(r, t, depth + 1);
-            break;
+            r.EndChunk();
+            continue;
         case 0x00010001:
         case 0x00040000:
             r.ReadU32(t.u32);
+            value = std::to_string(t.u32);
             break;
         case 0x00010002:
             r.ReadString(text, 1024);
             t.name = text.c_str();
+            value.assign(reinterpret_cast<const char*>(text.c_str()), text.Length() * 2);
             break;
         case 0x00020001:
+        {
             r.ReadFloat(t.f);
+            uint32_t bits;
+            std::memcpy(&bits, &t.f, 4);
+            value = std::to_string(bits);
             break;
+        }
         case 0x00020002:
             r.ReadU8(t.u8);
+            value = std::to_string(t.u8);
             break;
         case 0x00020004:
             r.ReadString(text, 0xFFFFFFFFu);
             t.longLength = text.Length();
+            value.assign(reinterpret_cast<const char*>(text.c_str()), text.Length() * 2);
             break;
         case 0x00030000:
             r.ReadAnsiString(buffer, 16);
             t.ansi = buffer;
+            value = buffer;
             break;
         default:
             break;
         }
+        t.leaves.emplace_back(id, value);
         r.EndChunk();
     }
 }
@@ -508,31 +522,60 @@ TEST(XReaderTest, EveryPrefixEndsCleanly)
 
 TEST(XReaderTest, CorruptBytesEndCleanly)
 {
-    Bytes tree = SampleTree();
-    std::mt19937 random(20240601);
-    for (int round = 0; round < 3000; ++round)
+    const Bytes tree = SampleTree();
+    const Trace full = ReadDamaged(tree).trace;
+    // The tree's leaf chunks in file order: where each starts, where its value starts (after the
+    // length of a text) and where it ends.
+    struct Leaf
     {
-        Bytes bad = tree;
-        int flips = 1 + static_cast<int>(random() % 4);
-        for (int i = 0; i < flips; ++i)
+        size_t start, value, end;
+    };
+    std::vector<Leaf> leaves;
+    auto walk = [&](auto& self, size_t from, size_t to) -> void
+    {
+        for (size_t at = from; at < to;)
         {
-            size_t at = random() % bad.size();
-            switch (random() % 4)
+            const uint32_t id = ReadU32(&tree[at]);
+            const size_t end = at + ReadU32(&tree[at + 4]);
+            if (id == 0x00010000 || id == 0x00020000)
+                self(self, at + 8, end);
+            else
+                leaves.push_back({at, at + (id == 0x00010002 || id == 0x00020004 || id == 0x00030000 ? 12 : 8), end});
+            at = end;
+        }
+    };
+    walk(walk, 0, tree.size());
+    ASSERT_EQ(leaves.size(), full.leaves.size());
+
+    for (size_t at = 0; at < tree.size(); ++at)
+        for (uint8_t mask : {0x01, 0x80, 0xFF})
+        {
+            SCOPED_TRACE(testing::Message() << at << " ^ " << int(mask));
+            Bytes bad = tree;
+            bad[at] ^= mask;
+            const Attempt attempt = ReadDamaged(bad);
+            EXPECT_LE(attempt.end, int64_t(bad.size()));
+            const auto& read = attempt.trace.leaves;
+            size_t hit = leaves.size();
+            for (size_t k = 0; k < leaves.size(); ++k)
+                if (at >= leaves[k].value && at < leaves[k].end)
+                    hit = k;
+            if (hit < leaves.size())
             {
-            case 0:
-                bad[at] = static_cast<unsigned char>(random());
-                break;
-            case 1:
-                bad[at] = 0xFF;
-                break;
-            case 2:
-                bad[at] = 0;
-                break;
-            default:
-                bad[at] ^= static_cast<unsigned char>(1u << (random() % 8));
-                break;
+                // A damaged value changes that value only: every chunk is still found.
+                ASSERT_EQ(read.size(), full.leaves.size());
+                for (size_t k = 0; k < read.size(); ++k)
+                    if (k == hit)
+                        EXPECT_NE(read[k], full.leaves[k]);
+                    else
+                        EXPECT_EQ(read[k], full.leaves[k]) << k;
+                continue;
+            }
+            // A damaged id, size or text length: everything that lies before it was read as written.
+            for (size_t k = 0; k < leaves.size() && leaves[k].end <= at; ++k)
+            {
+                ASSERT_LT(k, read.size());
+                EXPECT_EQ(read[k], full.leaves[k]) << k;
             }
         }
-        EXPECT_LE(ReadDamaged(bad).end, int64_t(bad.size()));
-    }
 }

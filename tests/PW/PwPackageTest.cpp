@@ -207,6 +207,9 @@ TEST_F(PwPackageTest, FormatErrorsNameTheirCheckAndLeaveThePackageClosed)
         {PckGen::Hostile::HugeOriginalSize, 100, u"Wrong table record!"},
         {PckGen::Hostile::EntryCountBeyondFile, 75, u"Wrong EntryCount"},
         {PckGen::Hostile::TablePastEnd, 84, u"Wrong TableOffset"},
+        {PckGen::Hostile::TableInsideHeader, 84, u"Wrong TableOffset"},
+        {PckGen::Hostile::EntryCountAtBound, 100, u"Wrong table record!"},
+        {PckGen::Hostile::EntryCountOnePast, 75, u"Wrong EntryCount"},
         {PckGen::Hostile::FileSizeBeyondFile, 66, u"Wrong FileSize"},
         {PckGen::Hostile::FileSizeTooSmall, 66, u"Wrong FileSize"},
         {PckGen::Hostile::Truncated, 66, u"Wrong FileSize"},
@@ -277,34 +280,154 @@ TEST_F(PwPackageTest, EveryPrefixAndEveryByteFlipFailsCleanly)
         EXPECT_ANY_THROW(package.Open(path.c_str())) << cut;
         EXPECT_EQ(package.Source, nullptr);
     }
-    // Damage anywhere either fails or opens to entries whose extraction fails or gives bytes.
-    std::mt19937 rng(3);
-    for (int round = 0; round < 300; ++round)
+    // One damaged byte anywhere: the check that guards it fails with its own message, or the
+    // archive opens and every entry that the damage does not reach reads back whole.
+    const PckGen::Layout& where = archive.Where;
+    const size_t n = archive.Entries.size();
+    const uint64_t tailer = where.FileSize - 280;
+    std::vector<std::vector<uint8_t>> data;
+    for (const PckGen::Entry& entry : archive.Entries)
+        data.push_back(PckGen::EntryData(entry));
+    struct Outcome
     {
-        std::vector<uint8_t> bytes = archive.Bytes;
-        bytes[rng() % bytes.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
+        std::u16string Error; // empty when the archive opened
+        std::vector<std::u16string> Names;
+        std::vector<std::vector<uint8_t>> Data; // empty and Failed set when extraction failed
+        std::vector<bool> Failed;
+    };
+    auto open = [&](const std::vector<uint8_t>& bytes)
+    {
+        Outcome o;
         WriteFile("flip.pck", bytes);
         try
         {
             package.Open(PathW("flip.pck").c_str());
-            for (uint32_t i = 0; i < package.Entries.GetCount(); ++i)
+        }
+        catch (const XException& e)
+        {
+            o.Error = e.Message().str();
+            EXPECT_FALSE(o.Error.empty());
+            EXPECT_EQ(package.Source, nullptr);
+            return o;
+        }
+        for (uint32_t i = 0; i < package.Entries.GetCount(); ++i)
+        {
+            o.Names.push_back(package.Entries[i]->Name.c_str());
+            try
             {
-                try
-                {
-                    Extract(package, package.Entries[i]);
-                }
-                catch (const XException&)
-                {
-                }
+                o.Data.push_back(Extract(package, package.Entries[i]));
+                o.Failed.push_back(false);
+            }
+            catch (const XException&)
+            {
+                o.Data.emplace_back();
+                o.Failed.push_back(true);
             }
         }
-        catch (const XException&)
+        return o;
+    };
+    // Opened, with the entries of the archive but `skipped` (n for none); every one but `damaged`
+    // (n for none) intact.
+    auto expectEntries = [&](const Outcome& o, size_t skipped, size_t damaged)
+    {
+        ASSERT_TRUE(o.Error.empty()) << Platform::ToUtf8(o.Error.c_str());
+        ASSERT_EQ(o.Names.size(), n - (skipped < n ? 1 : 0));
+        for (size_t i = 0, k = 0; i < n; ++i)
         {
+            if (i == skipped)
+                continue;
+            if (i != damaged)
+            {
+                EXPECT_EQ(o.Names[k], archive.Entries[i].NameWide) << i;
+                EXPECT_FALSE(o.Failed[k]) << i;
+                EXPECT_EQ(o.Data[k], data[i]) << i;
+            }
+            ++k;
         }
-        catch (const char*)
+    };
+    int rawBlocks = 0, compressedBlocks = 0, records = 0;
+    std::mt19937 rng(3);
+    for (uint64_t at = 0; at < archive.Bytes.size(); ++at)
+    {
+        SCOPED_TRACE(at);
+        std::vector<uint8_t> bytes = archive.Bytes;
+        const uint8_t mask = static_cast<uint8_t>(1 + rng() % 255);
+        bytes[at] ^= mask;
+        const Outcome o = open(bytes);
+        auto fails = [&](int line, const char16_t* text) { EXPECT_EQ(o.Error, PackageError(line, text)); };
+        size_t block = n, record = n;
+        for (size_t i = 0; i < n; ++i)
         {
+            const PckGen::Placement& b = where.Blocks[i];
+            if (at >= b.Offset && at < b.Offset + b.StoredSize)
+                block = i;
+            uint64_t recordEnd = i + 1 < n ? where.RecordOffsets[i + 1] : tailer;
+            if (at >= where.RecordOffsets[i] && at < recordEnd)
+                record = i;
         }
+        if (at < 4)
+            fails(64, u"Wrong Magic1");
+        else if (at < 8)
+            EXPECT_FALSE(o.Error.empty()); // the recorded file size
+        else if (at < 12)
+            fails(65, u"Wrong Magic2");
+        else if (block < n)
+        {
+            expectEntries(o, n, block);
+            if (where.Blocks[block].StoredSize == archive.Entries[block].Size)
+            {
+                ++rawBlocks;
+                std::vector<uint8_t> expected = data[block];
+                expected[at - where.Blocks[block].Offset] ^= mask;
+                EXPECT_EQ(o.Data[block], expected);
+            }
+            else
+            {
+                ++compressedBlocks;
+                EXPECT_TRUE(o.Failed[block]); // the block's checksum no longer holds
+            }
+        }
+        else if (record < n)
+        {
+            ++records;
+            if (!o.Error.empty())
+                fails(100, u"Wrong table record!");
+            else
+                expectEntries(o, o.Names.size() < n ? record : n, record);
+        }
+        else if (at < tailer)
+            ADD_FAILURE() << "a byte outside every part of the archive";
+        else if (at < tailer + 4)
+            fails(82, u"Wrong TailerMagic1");
+        else if (at < tailer + 8)
+            fails(83, u"Wrong TailerMagic2");
+        else if (at < tailer + 12)
+            EXPECT_FALSE(o.Error.empty()); // the table offset
+        else if (at < tailer + 268)
+            expectEntries(o, n, n); // the description
+        else if (at < tailer + 272)
+            fails(73, u"Wrong Unk09");
+        else if (at < tailer + 276)
+        {
+            // The entry count: fewer entries open as the first ones, more cannot be read.
+            const uint32_t count = ReadU32(&bytes[tailer + 272]);
+            if (count >= n)
+            {
+                EXPECT_FALSE(o.Error.empty());
+                continue;
+            }
+            ASSERT_TRUE(o.Error.empty());
+            ASSERT_EQ(o.Names.size(), count);
+            for (uint32_t i = 0; i < count; ++i)
+                EXPECT_EQ(o.Data[i], data[i]);
+        }
+        else
+            fails(74, u"Wrong Unk10");
     }
+    // The archive has blocks and records of both kinds, so each rule above was exercised.
+    EXPECT_GT(rawBlocks, 0);
+    EXPECT_GT(compressedBlocks, 0);
+    EXPECT_GT(records, 0);
 }
 
 TEST_F(PwPackageTest, ResavingASortedLevel0ArchiveReproducesItByteForByte)

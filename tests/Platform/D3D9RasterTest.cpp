@@ -1063,6 +1063,79 @@ TEST_F(D3D9RasterTest, FlatShadingTakesTheFirstVertexAndGouraudBlends)
     EXPECT_NEAR(Channel(p, 0), 0.25 * 255, 1.5);
 }
 
+TEST_F(D3D9RasterSceneTest, PrimitivesAtTheBoundariesOfTheirRules)
+{
+    Create(16, 16);
+    RenderState(D3DRS_LIGHTING, FALSE);
+    auto count = [&](uint32_t colour)
+    {
+        std::vector<uint32_t> px = Pixels();
+        return std::count(px.begin(), px.end(), colour);
+    };
+    const DWORD c = 0x0040C080;
+
+    // Depth 0 lies on the near plane, inside the view: drawn, pre-transformed or projected.
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    Draw(D3DPT_TRIANGLELIST, 1, std::vector<RhwVertex>{{0, 0, 0, 1, c}, {16, 0, 0, 1, c}, {0, 16, 0, 1, c}},
+         RhwFvf);
+    EXPECT_EQ(count(c), 136);
+    D3DMATRIX id = Identity();
+    for (D3DTRANSFORMSTATETYPE t : {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION})
+        dev->SetTransform(t, &id);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    Draw(D3DPT_TRIANGLELIST, 2,
+         std::vector<ColourVertex>{{-1, 1, 0, c}, {1, 1, 0, c}, {1, -1, 0, c}, {-1, 1, 0, c}, {1, -1, 0, c},
+                                   {-1, -1, 0, c}},
+         ColourFvf);
+    EXPECT_EQ(count(c), 256);
+
+    // A strip under the default culling: its odd triangles are turned round, so all of them show.
+    RenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    RhwVertex a{2, 2, 0.5f, 1, c}, b{12, 2, 0.5f, 1, c}, d{12, 12, 0.5f, 1, c}, e{2, 12, 0.5f, 1, c};
+    Draw(D3DPT_TRIANGLESTRIP, 2, std::vector<RhwVertex>{a, b, e, d}, RhwFvf);
+    EXPECT_EQ(count(c), 100);
+
+    // A flat-shaded fan: triangle i takes the colour of fan vertex i + 1.
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    RenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    Draw(D3DPT_TRIANGLEFAN, 2,
+         std::vector<RhwVertex>{{1, 1, 0.5f, 1, 0x00FFFFFF},
+                                {15, 1, 0.5f, 1, 0x00FF0000},
+                                {15, 15, 0.5f, 1, 0x0000FF00},
+                                {1, 15, 0.5f, 1, 0x000000FF}},
+         RhwFvf);
+    EXPECT_EQ(Pixel(12, 4), 0xFF0000u);
+    EXPECT_EQ(Pixel(4, 12), 0x00FF00u);
+    EXPECT_EQ(count(0xFF0000u) + count(0x00FF00u), 14 * 14);
+    RenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+
+    // Points cover the pixels whose centres lie in their square, left and top edges included:
+    // with an even size the edges fall on pixel centres.
+    struct PointCase
+    {
+        float x, y, size;
+        int x0, y0, x1, y1; // covered pixels, inclusive
+    };
+    for (PointCase k : {PointCase{7, 7, 2, 6, 6, 7, 7}, PointCase{7, 7, 4, 5, 5, 8, 8},
+                        PointCase{7.5f, 7.5f, 2, 7, 7, 8, 8}, PointCase{7, 7.5f, 2, 6, 7, 7, 8},
+                        PointCase{7.25f, 7, 1, 7, 7, 7, 7}})
+    {
+        DWORD bits;
+        std::memcpy(&bits, &k.size, 4);
+        RenderState(D3DRS_POINTSIZE, bits);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        Draw(D3DPT_POINTLIST, 1, std::vector<RhwVertex>{{k.x, k.y, 0.5f, 1, c}}, RhwFvf);
+        std::vector<uint32_t> px = Pixels();
+        int wrong = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                wrong += (px[y * 16 + x] == c) != (x >= k.x0 && x <= k.x1 && y >= k.y0 && y <= k.y1);
+        EXPECT_EQ(wrong, 0) << k.x << ", " << k.y << " size " << k.size;
+    }
+}
+
 TEST_F(D3D9RasterTest, TextureTransformScalesCoordinates)
 {
     Create(16, 16);

@@ -33,6 +33,8 @@ protected:
     {
         if (probe != nullptr)
             XCloseDisplay(probe);
+        // The server ends with the test: the next test's windows go to its own.
+        EXPECT_TRUE(X11::CloseDisplay());
     }
 
     X11::Window::Handler Recorder()

@@ -361,7 +361,8 @@ std::vector<Hostile> AllHostile()
             Hostile::RecordInflatesLong,   Hostile::CorruptRecord,
             Hostile::EntryCountBeyondFile, Hostile::TablePastEnd,         Hostile::BlockPastEnd,
             Hostile::CorruptBlock,         Hostile::HugeOriginalSize,     Hostile::FileSizeBeyondFile,
-            Hostile::FileSizeTooSmall,     Hostile::Truncated};
+            Hostile::FileSizeTooSmall,     Hostile::Truncated,            Hostile::TableInsideHeader,
+            Hostile::EntryCountAtBound,    Hostile::EntryCountOnePast};
 }
 
 const char* HostileName(Hostile kind)
@@ -381,6 +382,9 @@ const char* HostileName(Hostile kind)
     case Hostile::CorruptRecord: return "CorruptRecord";
     case Hostile::EntryCountBeyondFile: return "EntryCountBeyondFile";
     case Hostile::TablePastEnd: return "TablePastEnd";
+    case Hostile::TableInsideHeader: return "TableInsideHeader";
+    case Hostile::EntryCountAtBound: return "EntryCountAtBound";
+    case Hostile::EntryCountOnePast: return "EntryCountOnePast";
     case Hostile::BlockPastEnd: return "BlockPastEnd";
     case Hostile::CorruptBlock: return "CorruptBlock";
     case Hostile::HugeOriginalSize: return "HugeOriginalSize";
@@ -437,6 +441,16 @@ std::vector<uint8_t> MakeHostile(const Archive& a, Hostile kind)
     case Hostile::TablePastEnd:
         WriteU32(&b[size - 272], static_cast<uint32_t>(b.size() + 1000) ^ kKeyA);
         break;
+    case Hostile::TableInsideHeader:
+        WriteU32(&b[size - 272], 11 ^ kKeyA);
+        break;
+    case Hostile::EntryCountAtBound:
+    case Hostile::EntryCountOnePast:
+    {
+        const uint64_t fit = (size - 280 - a.Where.TableOffset) / 8;
+        WriteU32(&b[size - 8], static_cast<uint32_t>(fit + (kind == Hostile::EntryCountOnePast ? 1 : 0)));
+        break;
+    }
     case Hostile::BlockPastEnd:
         return RebuildTable(a, [&](size_t i, std::vector<uint8_t>& r) {
             if (i == 0)

@@ -141,6 +141,9 @@ enum class Hostile
     CorruptRecord,        // first record's compressed bytes do not inflate at all
     EntryCountBeyondFile, // the tailer's entry count is far beyond what the file holds
     TablePastEnd,         // the table offset points past the end of the file
+    TableInsideHeader,    // the table offset points one byte into the header
+    EntryCountAtBound,    // as many entries as 8-byte records fit in the table (more than it holds)
+    EntryCountOnePast,    // one entry more than 8-byte records fit in the table
     BlockPastEnd,         // the first entry's block lies past the end of the file
     CorruptBlock,         // the first compressed block's bytes are damaged
     HugeOriginalSize,     // the first compressed entry claims an enormous original size

@@ -121,6 +121,14 @@ TEST(XMeshTest, FullMeshRoundTripsToIdenticalBytes)
     XBoundingBox box = loaded.GetBoundingBox();
     ExpectVertex(box.min, 0, 0, -3);
     ExpectVertex(box.max, 3, 9, 0);
+    // The sort flag is stored as it stands, false as well as true.
+    XMesh unsorted;
+    unsorted.SetSortFacesByMaterial(false);
+    XMesh reread;
+    Load(reread, Saved(unsorted));
+    EXPECT_FALSE(reread.GetSortFacesByMaterial());
+    Load(reread, Saved(XMesh()));
+    EXPECT_TRUE(reread.GetSortFacesByMaterial());
 
     // Without the weights chunk, and without the group chunk: both flags clear, the old table kept.
     Bytes plain = U32Bytes({0x01200000, 32, 0x01200001, 24, 1, 0, 0, 0});
@@ -220,6 +228,38 @@ TEST(XMeshTest, FacesPastTheVerticesAreSkipped)
             EXPECT_LT(v, mesh.GetVertexCount());
 }
 
+// Edits of a mesh whose arrays disagree (as a load may leave them) stay inside every array.
+TEST(XMeshTest, EditsOfAnInconsistentMeshStayInsideItsArrays)
+{
+    // A face naming the vertex one past the end goes with any vertex deletion; the others are
+    // renumbered.
+    XMesh mesh;
+    Build(mesh, 4, {});
+    mesh.SetFaceCount(3);
+    mesh.GetFaces()[0] = XFace(1, 2, 3, 1);
+    mesh.GetFaces()[1] = XFace(1, 2, 4, 2); // 4 is past the vertices
+    mesh.GetFaces()[2] = XFace(4, 3, 2, 3);
+    mesh.DeleteVertices(std::vector<unsigned>{0}.data(), 1);
+    EXPECT_EQ(mesh.GetVertexCount(), 3u);
+    EXPECT_EQ(Corners(mesh), (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(Materials(mesh), (std::vector<uint32_t>{1}));
+
+    // A face added to a mesh loaded with fewer normals than vertices turns only the normals there
+    // are (the array read back holds exactly two).
+    XMesh source;
+    Build(source, 3, {});
+    source.SetNormalCount(2);
+    XMesh shortNormals;
+    Load(shortNormals, Saved(source));
+    ASSERT_EQ(shortNormals.GetNormalCount(), 2u);
+    shortNormals.AddFace(XFace(0, 1, 2));
+    EXPECT_EQ(shortNormals.GetFaceCount(), 1u);
+    EXPECT_EQ(shortNormals.GetNormalCount(), 2u);
+    XVertex n = Normalize(CrossProduct(XVertex(1, 1, -1), XVertex(2, 4, -2)));
+    ExpectVertex(shortNormals.GetNormals()[0], n, 1e-6f);
+    ExpectVertex(shortNormals.GetNormals()[1], n, 1e-6f);
+}
+
 TEST(XMeshTest, FaceGroupsAndCleanupOrderByMaterial)
 {
     struct Row
@@ -256,7 +296,9 @@ TEST(XMeshTest, FaceGroupsAndCleanupOrderByMaterial)
 
     // Cleanup: lowest material first, no material leading; degenerate faces and unused vertices go.
     XMesh messy;
-    Build(messy, 6, {XFace(0, 1, 2, 2), XFace(1, 1, 2, 7), XFace(1, 2, 3), XFace(3, 4, 1, 1)});
+    Build(messy, 6,
+          {XFace(0, 1, 2, 2), XFace(1, 1, 2, 7), XFace(1, 2, 3), XFace(2, 3, 2, 5), XFace(3, 4, 3, 6),
+           XFace(3, 4, 1, 1)});
     messy.Cleanup();
     EXPECT_EQ(Materials(messy), (std::vector<uint32_t>{0xFFFFFFFF, 1, 2}));
     EXPECT_EQ(messy.GetVertexCount(), 5u);

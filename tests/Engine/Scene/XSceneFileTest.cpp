@@ -24,6 +24,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -245,6 +248,32 @@ void EndChunksAt(Bytes& bytes, size_t begin, size_t end, size_t cut)
     }
 }
 
+// Where the object chunk of the object with this GUID starts.
+size_t ObjectChunkAt(const Bytes& bytes, const XGuid& guid)
+{
+    for (size_t at = 0; at + 32 <= bytes.size(); ++at)
+        if (U32(bytes, at) == XScene::ChunkObject && U32(bytes, at + 8) == XScene::ChunkGuid &&
+            std::memcmp(&bytes[at + 16], &guid, 16) == 0)
+            return at;
+    ADD_FAILURE() << "no object chunk";
+    return 0;
+}
+
+XTriMesh* AddTriMesh(XScene& scene, const char16_t* name, uint32_t vertices)
+{
+    auto* mesh = static_cast<XTriMesh*>(scene.CreateObject(u"XTriMesh", nullptr, name));
+    for (uint32_t i = 0; i < vertices; ++i)
+        mesh->GetMesh()->AddVertex(XVertex(float(i), 1, 2), 0);
+    return mesh;
+}
+
+uint32_t VerticesOf(XScene& scene, const char16_t* name)
+{
+    auto* mesh = dynamic_cast<XTriMesh*>(scene.FindObject(XString(name)));
+    EXPECT_NE(mesh, nullptr) << "no " << std::string(name, name + std::char_traits<char16_t>::length(name));
+    return mesh ? mesh->GetMesh()->GetVertexCount() : 0xFFFFFFFFu;
+}
+
 struct ChangeCounter
 {
     int changes = 0;
@@ -406,6 +435,14 @@ TEST(XSceneFileTest, ReportsFormatErrorsAndPassesFileErrorsOn)
                Chunk(XScene::ChunkContents, Chunk(XScene::ChunkCount, U32Payload(0xFFFFFFFF)))),
          u"Bad file contents table.",
          {}},
+        {"guid under another chunk id",
+         Chunk(XScene::ChunkRoot,
+               Chunk(XScene::ChunkContents,
+                     Cat({Chunk(XScene::ChunkCount, U32Payload(1)), Chunk(XScene::ChunkName, GuidPayload(1)),
+                          Chunk(XScene::ChunkClassName, StringPayload(u"XTriMesh")),
+                          Chunk(XScene::ChunkName, StringPayload(u"Mesh"))}))),
+         u"Bad file contents table.",
+         {}},
         {"damaged node tree",
          Cat({Table({{u"XMeshNode", u"N"}}), Chunk(XScene::ChunkNodeTree, Bytes{1, 2, 3})}),
          u"",
@@ -515,6 +552,56 @@ TEST(XSceneFileTest, EveryCutOfASavedSceneEndsCleanly)
         Load(scene, damaged);
         EXPECT_EQ(scene.GetState(), XScene::StateNormal);
     }
+}
+
+TEST(XSceneFileTest, EachObjectChunkIsReadOnItsOwn)
+{
+    XScene source(nullptr);
+    XTriMesh* a = AddTriMesh(source, u"A", 3);
+    AddTriMesh(source, u"B", 5);
+    const Bytes bytes = Saved(source);
+    const size_t objectA = ObjectChunkAt(bytes, a->GetGuid());
+    XScene scene(nullptr);
+    BoxRecorder boxes;
+
+    // A damaged object chunk (its GUID cut short) is dropped; the object after it loads.
+    Bytes damaged = bytes;
+    damaged[objectA + 12] = 8 + 15;
+    Load(scene, damaged);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(VerticesOf(scene, u"A"), 0u);
+    EXPECT_EQ(VerticesOf(scene, u"B"), 5u);
+
+    // An object chunk that ends inside its mesh: the mesh reader meets the end of the object's
+    // chunk and never reads the vertex chunks that follow it in the list of objects.
+    size_t cut = objectA;
+    while (!(U32(bytes, cut) == 0x01200000 && U32(bytes, cut + 8) == 0x01200001))
+        ASSERT_LT(++cut, bytes.size() - 12);
+    cut += 8;
+    Bytes shortened = bytes;
+    const uint32_t size = static_cast<uint32_t>(cut - objectA);
+    std::memcpy(&shortened[objectA + 4], &size, 4);
+    scene.ClearScene();
+    Load(scene, shortened);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(VerticesOf(scene, u"A"), 0u);
+    EXPECT_EQ(VerticesOf(scene, u"B"), 5u);
+
+    // An object that comes without a contents table is made by its class chunk: a name chunk
+    // read before it names it, one after it does not (the class's default name stays).
+    for (bool nameFirst : {true, false})
+    {
+        Bytes guid = Chunk(XScene::ChunkGuid, GuidPayload(9));
+        Bytes name = Chunk(XScene::ChunkName, StringPayload(u"Given"));
+        Bytes cls = Chunk(XScene::ChunkClassName, StringPayload(u"XTriMesh"));
+        scene.ClearScene();
+        Load(scene, Chunk(XScene::ChunkRoot,
+                          Chunk(XScene::ChunkObjects,
+                                Chunk(XScene::ChunkObject, nameFirst ? Cat({guid, name, cls}) : Cat({guid, cls, name})))));
+        ASSERT_EQ(scene.GetObjectCount(), 1u);
+        EXPECT_EQ(std::u16string(scene.GetObjectW(0)->GetName().c_str()), nameFirst ? u"Given" : u"TriMesh");
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST(XSceneFileTest, MergingKeepsTheMaterialsAlreadyInTheirSlots)
@@ -695,6 +782,32 @@ TEST(XSceneFileTest, FailedSavesLeaveThePreviousFile)
         EXPECT_EQ(scene.GetState(), XScene::StateNormal);
     }
     EXPECT_EQ(ReadWholeFileData(dir / "keep.xscene"), before);
+
+    // A disk that fills while the file is written: the file's narrow error, the old file as it was
+    // and no temporary file left. No file may grow past the limit in a child process, as on a full
+    // disk.
+    for (rlim_t limit : {rlim_t(0), rlim_t(100), rlim_t(before.size() / 2)})
+    {
+        SCOPED_TRACE(limit);
+        pid_t child = ::fork();
+        if (child == 0)
+        {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit fileSize{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+            std::string text = ThrownText([&] { scene.SaveToFile(path.c_str()); });
+            ::_exit(text == "Stream writing error." ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(ReadWholeFileData(dir / "keep.xscene"), before);
+        std::vector<std::string> files;
+        for (const auto& item : std::filesystem::directory_iterator(dir.Path()))
+            files.push_back(item.path().filename().string());
+        EXPECT_EQ(files, std::vector<std::string>{"keep.xscene"});
+    }
 }
 
 TEST(XSceneFileTest, FindsFilesInTheSceneFolderFirst)
