@@ -8,8 +8,8 @@
 // (15 by default) on 2 raster threads unless told otherwise, its share of the views' 75 ms redraw
 // timer, and the ratio of the two; a frame of the clear and the flush alone shows the floor.
 #include "Gx/UI/GxDesktop.h"
-#include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Vcl/Forms.h"
+#include "tests/support/SoftDevice.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,9 @@ constexpr int Windows = 20, ControlsPerWindow = 10;
 
 struct Device
 {
-    HMODULE module = nullptr;
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* dev = nullptr;
-    ISoftDevice9* soft = nullptr;
     TForm* form = nullptr;
+    std::unique_ptr<SoftDevice> soft;
+    IDirect3DDevice9* dev = nullptr;
 
     bool Open()
     {
@@ -45,36 +44,17 @@ struct Device
         view->SetParent(form);
         view->SetBounds(0, 0, Width, Height);
         form->Show();
-        module = LoadLibraryW(u"d3d9.dll");
-        if (!module)
+        soft = std::make_unique<SoftDevice>(Width, Height, view->Handle());
+        if (!soft->soft)
             return false;
-        auto create = reinterpret_cast<Direct3DCreate9Proc>(GetProcAddress(module, "Direct3DCreate9"));
-        d3d = create ? create(D3D_SDK_VERSION) : nullptr;
-        if (!d3d)
-            return false;
-        D3DPRESENT_PARAMETERS p{};
-        p.BackBufferWidth = Width;
-        p.BackBufferHeight = Height;
-        p.BackBufferFormat = D3DFMT_X8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.Windowed = TRUE;
-        p.EnableAutoDepthStencil = TRUE;
-        p.AutoDepthStencilFormat = D3DFMT_D16;
-        if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, view->Handle(), D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &dev) !=
-            D3D_OK)
-            return false;
-        return dev->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&soft)) == S_OK;
+        soft->soft->EnableCallLog(false);
+        dev = soft->device;
+        return true;
     }
 
     void Close()
     {
-        if (soft)
-            soft->Release();
-        if (dev)
-            dev->Release();
-        if (d3d)
-            d3d->Release();
+        soft.reset();
         delete form;
     }
 
@@ -180,7 +160,7 @@ int main(int argc, char** argv)
         device.Close();
         return 1;
     }
-    device.soft->SetRasterThreads(threads);
+    device.soft->soft->SetRasterThreads(threads);
     double ui = 0, baseline = 0, empty = 0;
     size_t rectangles = 0;
     {

@@ -78,24 +78,24 @@ void GxDesktop::ReleaseCapture()
 }
 
 GxDesktop::Watch::Watch(GxDesktop* desktop, GxControl* control)
-    : m_Desktop(desktop), m_Control(control), m_Next(desktop->m_Watches)
+    : m_Desktop(desktop), m_Index(desktop->m_Watched.size())
 {
-    desktop->m_Watches = this;
+    desktop->m_Watched.push_back(control);
 }
 
 GxDesktop::Watch::~Watch()
 {
-    m_Desktop->m_Watches = m_Next;
+    m_Desktop->m_Watched.pop_back();
 }
 
 void GxDesktop::ControlDestroyed(GxControl* control)
 {
     if (!control)
         return;
-    for (Watch* w = m_Watches; w; w = w->m_Next)
+    for (GxControl*& watched : m_Watched)
     {
-        if (w->m_Control == control)
-            w->m_Control = nullptr;
+        if (watched == control)
+            watched = nullptr;
     }
     if (control == m_Hover)
     {

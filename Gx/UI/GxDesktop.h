@@ -14,6 +14,7 @@
 #include "Gx/UI/GxWindow.h"
 
 #include <cstdint>
+#include <vector>
 
 class XScene;
 struct IDirect3DDevice9;
@@ -98,13 +99,11 @@ protected:
         ~Watch();
         Watch(const Watch&) = delete;
         Watch& operator=(const Watch&) = delete;
-        GxControl* Get() const { return m_Control; }
+        GxControl* Get() const { return m_Desktop->m_Watched[m_Index]; }
 
     private:
-        friend class GxDesktop;
         GxDesktop* m_Desktop;
-        GxControl* m_Control;
-        Watch* m_Next;
+        size_t m_Index;
     };
 
     XScene* m_Scene;
@@ -117,6 +116,6 @@ protected:
     uint32_t m_Alpha = 0xFF;
     uint32_t m_TickCount = 0;
     bool m_ShowFocusMarks = false;
-    Watch* m_Watches = nullptr;
+    std::vector<GxControl*> m_Watched; // the watches' controls, innermost last
 };
 } // namespace Gx::Ui

@@ -1,6 +1,6 @@
 #include "tests/support/SoftDevice.h"
 
-SoftDevice::SoftDevice(UINT w, UINT h) : width(w), height(h)
+SoftDevice::SoftDevice(UINT w, UINT h, HWND window) : width(w), height(h)
 {
     m_Module = LoadLibraryW(u"d3d9.dll");
     if (!m_Module)
@@ -18,7 +18,7 @@ SoftDevice::SoftDevice(UINT w, UINT h) : width(w), height(h)
     p.Windowed = TRUE;
     p.EnableAutoDepthStencil = TRUE;
     p.AutoDepthStencilFormat = D3DFMT_D16;
-    if (m_D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+    if (m_D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                             &p, &device) != D3D_OK)
     {
         device = nullptr;

@@ -10,9 +10,9 @@
 class SoftDevice
 {
 public:
-    // A windowed device, 64 x 64 unless given; device stays null (and the test should fail)
-    // without the library.
-    explicit SoftDevice(UINT width = 64, UINT height = 64);
+    // A windowed device, 64 x 64 unless given, presenting into `window` when one is given; device
+    // stays null (and the test should fail) without the library.
+    explicit SoftDevice(UINT width = 64, UINT height = 64, HWND window = nullptr);
     ~SoftDevice();
     SoftDevice(const SoftDevice&) = delete;
     SoftDevice& operator=(const SoftDevice&) = delete;

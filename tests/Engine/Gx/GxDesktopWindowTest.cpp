@@ -5,13 +5,13 @@
 #include "Engine/Scene/XScene.h"
 #include "Engine/Views/XViewportInput.h"
 #include "Gx/UI/GxDesktop.h"
-#include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 #include "tests/support/DesktopHostEditor.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ReferenceImage.h"
+#include "tests/support/SoftDevice.h"
 #include "tests/support/ViewportDouble.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/WindowDriver.h"
@@ -46,50 +46,30 @@ public:
     }
     ~SceneHost() override
     {
-        if (m_Device)
-        {
-            scene.ReleaseDevice(m_Device);
-            m_Device->Release();
-        }
-        if (m_D3D)
-            m_D3D->Release();
-        if (m_Module)
-            FreeLibrary(m_Module);
+        if (m_Device && m_Device->device)
+            scene.ReleaseDevice(m_Device->device);
     }
 
     bool CreateDevice()
     {
-        m_Module = LoadLibraryW(u"d3d9.dll");
-        auto create = m_Module ? reinterpret_cast<Direct3DCreate9Proc>(GetProcAddress(m_Module, "Direct3DCreate9"))
-                               : nullptr;
-        m_D3D = create ? create(D3D_SDK_VERSION) : nullptr;
-        if (!m_D3D)
+        m_Device = std::make_unique<SoftDevice>(ViewWidth, ViewHeight, Handle());
+        if (!m_Device->soft)
             return false;
-        D3DPRESENT_PARAMETERS p{};
-        p.BackBufferWidth = ViewWidth;
-        p.BackBufferHeight = ViewHeight;
-        p.BackBufferFormat = D3DFMT_X8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.Windowed = TRUE;
-        p.EnableAutoDepthStencil = TRUE;
-        p.AutoDepthStencilFormat = D3DFMT_D16;
-        if (m_D3D->CreateDevice(0, D3DDEVTYPE_HAL, Handle(), D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &m_Device) !=
-            D3D_OK)
-            return false;
-        viewport.device = m_Device;
-        scene.CreateDevice(m_Device);
+        m_Device->soft->EnableCallLog(false);
+        viewport.device = m_Device->device;
+        scene.CreateDevice(m_Device->device);
         return true;
     }
 
     // One frame as the view's timer draws it: the ground colour, the scene, its overlay passes.
     void Redraw()
     {
-        m_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u | Ground, 1.0f, 0);
-        m_Device->BeginScene();
+        IDirect3DDevice9* device = m_Device->device;
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u | Ground, 1.0f, 0);
+        device->BeginScene();
         scene.Render(&viewport);
-        m_Device->EndScene();
-        m_Device->Present(nullptr, nullptr, nullptr, nullptr);
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
     }
 
     XScene scene;
@@ -115,9 +95,7 @@ protected:
     void KeyPress(WCHAR& key) override { scene.KeyPress(key); }
 
 private:
-    HMODULE m_Module = nullptr;
-    IDirect3D9* m_D3D = nullptr;
-    IDirect3DDevice9* m_Device = nullptr;
+    std::unique_ptr<SoftDevice> m_Device;
 };
 
 // The child of the window that notes the characters it is given.
