@@ -241,6 +241,7 @@ private:
         auto& hook = ProgressHook();
         if (!hook || (m_op->fFlags & FOF_SILENT) || GetTickCount() - m_start < 1000)
             return true;
+        m_showedProgress = true;
         if (hook(m_done, m_total, Platform::WideName(BaseName(name))))
             return true;
         m_cancelled = true;
@@ -714,6 +715,9 @@ private:
     uint64_t m_done = 0;
     bool m_cancelled = false;
     bool m_yesToAll = false;
+
+public:
+    bool m_showedProgress = false;
 };
 } // namespace
 
@@ -733,5 +737,8 @@ int SHFileOperationW(SHFILEOPSTRUCTW* operation)
         return ERROR_INVALID_PARAMETER;
     operation->fAnyOperationsAborted = FALSE;
     Operation run(operation);
-    return run.Run();
+    int result = run.Run();
+    if (run.m_showedProgress && ProgressHook())
+        ProgressHook()(0, 0, std::u16string()); // the progress may go
+    return result;
 }

@@ -346,23 +346,36 @@ std::u16string ItemDisplayName(const Item& item)
 
 namespace
 {
-// Who we are, asked once: a listing asks for every entry.
+// Who we are, asked once per listing rather than for every entry.
 struct Credentials
 {
-    uid_t uid;
-    gid_t gid;
+    uid_t uid = 0;
+    gid_t gid = 0;
     std::vector<gid_t> groups;
-    Credentials() : uid(geteuid()), gid(getegid())
+    void Read()
     {
+        uid = geteuid();
+        gid = getegid();
         gid_t list[256];
         int count = getgroups(256, list);
         groups.assign(list, list + std::max(count, 0));
     }
 };
 
+Credentials& Us()
+{
+    static Credentials us = []
+    {
+        Credentials c;
+        c.Read();
+        return c;
+    }();
+    return us;
+}
+
 bool WritableByUs(const struct stat& st)
 {
-    static const Credentials us;
+    const Credentials& us = Us();
     if (us.uid == 0)
         return true;
     if (st.st_uid == us.uid)
@@ -402,8 +415,14 @@ Facts FactsOf(int directoryFd, const std::string& name)
     return FromStat(st, true);
 }
 
+void ReadCredentials()
+{
+    Us().Read();
+}
+
 Facts FactsOfPath(const std::string& path)
 {
+    ReadCredentials();
     return FactsOf(AT_FDCWD, path);
 }
 

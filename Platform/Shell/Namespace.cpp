@@ -243,6 +243,7 @@ public:
             DIR* dir = opendir(path.c_str());
             if (!dir)
                 return ErrnoResult(errno);
+            ReadCredentials();
             m_facts.clear();
             m_factsIndex.clear();
             m_nextFact = 0;

@@ -69,6 +69,8 @@ struct Facts
 };
 Facts FactsOf(int directoryFd, const std::string& name);
 Facts FactsOfPath(const std::string& path);
+// Reads who this process is now (a listing does it once, not per entry).
+void ReadCredentials();
 DWORD FileAttributes(const std::string& name, const Facts& facts);
 bool HasSubfolder(const std::string& path);
 

@@ -304,13 +304,21 @@ int SHFileOperationW(SHFILEOPSTRUCTW* operation);
 namespace Platform
 {
 // Progress of a file operation that has run for more than a second: called between files with the
-// bytes done and in all and the name at hand; answering false cancels before the next file.
+// bytes done and in all and the name at hand; answering false cancels before the next file. Once it
+// was called, it is called a last time with an empty name when the operation ends.
 using FileOperationProgress = std::function<bool(uint64_t done, uint64_t total, const std::u16string& name)>;
 FileOperationProgress SetFileOperationProgress(FileOperationProgress progress);
 
 // Native bytes for a wide path and back (U+DC80..U+DCFF carry bytes that are not UTF-8).
 std::string NativeName(const WCHAR* text, size_t length = std::u16string::npos);
 std::u16string WideName(const std::string& bytes);
+
+// File lists between programs (text/uri-list). Parsing keeps only this machine's file URIs with an
+// absolute path, whole escapes and no NUL, skips lines over 4,096 bytes, and refuses a text over
+// 16 MiB; it gives a double-NUL-ended list, false when nothing is left. Making escapes every byte
+// that is not plain.
+bool ParseUriList(const std::string& text, std::u16string& dropList);
+std::string MakeUriList(const WCHAR* dropList);
 
 // The menu tracker TrackPopupMenu uses: shows the menu at the screen point and answers the chosen
 // command (0 for none). Returns the previous one.

@@ -41,6 +41,8 @@ private:
 #include "Platform/Vcl/ImgList.h"
 #include "Platform/Vcl/StdCtrls.h"
 
+class TForm;
+
 #include <memory>
 #include <unordered_map>
 
@@ -319,9 +321,14 @@ private:
 
 namespace Vcl
 {
-// Tells the shell layer where the class library's windows are (for the drag loop) and how to show
-// a shell menu (as a popup menu); once, list and tree views call it.
+// Tells the shell layer where the class library's windows are (for the drag loop), how to show
+// a shell menu (as a popup menu) and a long file operation's progress; once, list and tree views
+// call it.
 void InstallShellBridges();
+void InstallFileOperationProgress();
+// The progress window of the running file operation (null when none shows) and its Cancel button.
+TForm* FileOperationProgressWindow();
+TButton* FileOperationCancelButton();
 } // namespace Vcl
 
 // ---- Tree view -------------------------------------------------------------------------------

@@ -751,6 +751,7 @@ void InstallShellBridges()
         return control && control->Parent() ? control->Parent()->Handle() : nullptr;
     };
     Platform::SetDragDropWindows(std::move(windows));
+    InstallFileOperationProgress();
     // A shell menu shows as a popup menu; the chosen entry's command is the answer.
     Platform::SetMenuTracker(
         [](HMENU menu, int x, int y, HWND) -> UINT

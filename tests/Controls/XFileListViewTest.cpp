@@ -545,3 +545,42 @@ TEST_F(FileListTest, DropsFromElsewhereOnTheEmptyAreaCopy)
     source->Release();
     data->Release();
 }
+
+TEST_F(FileListTest, ALongOperationShowsProgressAndCancelsBetweenFiles)
+{
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "dst");
+    for (int i = 0; i < 6; ++i)
+        WriteFile(dir / "src" / ("f" + std::to_string(i)), 1000, 'p');
+    Open(dir / "src");
+    list->SetSelected(nullptr);
+    for (int i = 0; i < list->RecordCount(); ++i)
+        list->Items()->Item(i)->SetSelected(true);
+    // Every look at the clock is 300 ms later until the window shows; then the user clicks Cancel
+    // (and time stands, so the window's own message loop ends).
+    list->SetAutoRefresh(false);
+    DWORD now = 0;
+    bool shown = false;
+    Platform::TickClock previous = Platform::SetTickClock(
+        [&]
+        {
+            if (TButton* cancel = Vcl::FileOperationCancelButton(); cancel && !shown)
+            {
+                shown = true;
+                cancel->Click();
+            }
+            return shown ? now : now += 300;
+        });
+    list->SCopyTo(UnicodeString(Platform::WideName((dir / "dst").string()).c_str()));
+    Platform::SetTickClock(previous);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Vcl::FileOperationProgressWindow(), nullptr); // gone with the operation
+    size_t copied = 0;
+    for (auto& entry : fs::directory_iterator(dir / "dst"))
+    {
+        EXPECT_EQ(fs::file_size(entry.path()), 1000u); // whole files only
+        ++copied;
+    }
+    EXPECT_GT(copied, 0u);
+    EXPECT_LT(copied, 6u);
+}

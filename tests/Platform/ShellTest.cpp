@@ -2,6 +2,7 @@
 // opening files, the OLE clipboard and the drag loop.
 #include "Platform/Shell/ShlObj.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
@@ -467,9 +468,12 @@ TEST(ShellFileOperationTest, ProgressAfterASecondMayCancelBetweenFiles)
     DWORD now = 0;
     Platform::TickClock previousClock = Platform::SetTickClock([&now] { return now += 300; });
     std::vector<uint64_t> seen;
+    bool ended = false;
     auto previous = Platform::SetFileOperationProgress(
-        [&seen](uint64_t done, uint64_t total, const std::u16string&)
+        [&seen, &ended](uint64_t done, uint64_t total, const std::u16string& name)
         {
+            if (name.empty())
+                return ended = true; // the operation is over: the progress may go
             EXPECT_EQ(total, 500u);
             seen.push_back(done);
             return seen.size() < 2;
@@ -484,6 +488,7 @@ TEST(ShellFileOperationTest, ProgressAfterASecondMayCancelBetweenFiles)
     Platform::SetTickClock(previousClock);
     EXPECT_NE(rc, 0);
     EXPECT_TRUE(aborted);
+    EXPECT_TRUE(ended);
     ASSERT_GE(seen.size(), 2u);
     // Whole files only: what was copied is complete, the rest is not there at all.
     size_t copied = 0;
@@ -582,4 +587,71 @@ TEST(ShellImageListTest, AddsMaskedImagesAndDrawsOnlyInBounds)
     DeleteObject(strip);
     EXPECT_TRUE(ImageList_Destroy(list));
     EXPECT_FALSE(ImageList_Destroy(list));
+}
+
+TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
+{
+    std::u16string list;
+    std::string odd = "/tmp/a b\xFF%.txt";
+    std::u16string names = W(odd) + u'\0' + u"/home/u/\u00E9t\u00E9" + u'\0' + u"relative" + u'\0' + u'\0';
+    std::string text = Platform::MakeUriList(names.c_str());
+    EXPECT_EQ(text, "file:///tmp/a%20b%FF%25.txt\r\nfile:///home/u/%C3%A9t%C3%A9\r\n");
+    ASSERT_TRUE(Platform::ParseUriList(text, list));
+    EXPECT_EQ(list, W(odd) + u'\0' + u"/home/u/\u00E9t\u00E9" + u'\0' + u'\0');
+
+    ASSERT_TRUE(Platform::ParseUriList("# comment\nfile://localhost/x\nfile://other/y\nhttp://h/z\n"
+                                       "file:///bad%2\nfile:///nul%00x\nfile:///hex%G1\nfile:relative\n"
+                                       "file:///" + std::string(5000, 'a') + "\nfile:///last",
+                                       list));
+    EXPECT_EQ(list, std::u16string(u"/x\0/last\0\0", 10));
+    EXPECT_FALSE(Platform::ParseUriList("file://remote/only\nhttp://x/\n", list));
+    EXPECT_TRUE(list.empty());
+    EXPECT_FALSE(Platform::ParseUriList(std::string((16u << 20) + 1, 'a'), list));
+    EXPECT_FALSE(Platform::ParseUriList("", list));
+}
+
+TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)
+{
+    TempDir dir("shellro");
+    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    WriteFile(dir / "mine", "x");
+    fs::permissions(dir / "mine", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    WriteFile(dir / "shared", "x");
+    fs::permissions(dir / "shared", fs::perms::all);
+    std::string path = dir.Path().string();
+    auto readOnly = [path](const char* name)
+    {
+        LPITEMIDLIST list = Parse(path);
+        IShellFolder* desktop = nullptr;
+        SHGetDesktopFolder(&desktop);
+        IShellFolder* folder = nullptr;
+        desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
+        IEnumIDList* e = nullptr;
+        folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &e);
+        LPITEMIDLIST id;
+        ULONG got;
+        int result = -1;
+        while (e->Next(1, &id, &got) == S_OK)
+        {
+            WIN32_FIND_DATAW find;
+            SHGetDataFromIDListW(folder, id, SHGDFIL_FINDDATA, &find, sizeof find);
+            if (W(name) == find.cFileName)
+                result = (find.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 1 : 0;
+            CoTaskMemFree(id);
+        }
+        e->Release();
+        folder->Release();
+        desktop->Release();
+        CoTaskMemFree(list);
+        return result;
+    };
+    EXPECT_EQ(readOnly("mine"), 0); // the owner (root here, or whoever runs the test) may write
+    EXPECT_TRUE(InChildProcess(
+        [&]
+        {
+            if (!BecomeUnprivileged())
+                return false;
+            return readOnly("mine") == 1 && readOnly("shared") == 0;
+        }));
 }

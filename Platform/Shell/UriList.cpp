@@ -1,0 +1,108 @@
+// File lists as the desktop passes them between programs: text/uri-list.
+#include "Platform/Shell/ShlObj.h"
+
+namespace
+{
+constexpr size_t LongestLine = 4096;
+constexpr size_t LargestList = 16u << 20;
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The local path of one line, or false: only file URIs of this machine with an absolute path,
+// every escape whole and none of them a NUL.
+bool LocalPath(const std::string& line, std::string& path)
+{
+    static const std::string scheme = "file://";
+    if (line.size() > LongestLine || line.compare(0, scheme.size(), scheme) != 0)
+        return false;
+    size_t slash = line.find('/', scheme.size());
+    if (slash == std::string::npos)
+        return false;
+    std::string host = line.substr(scheme.size(), slash - scheme.size());
+    if (!host.empty() && host != "localhost")
+        return false; // another machine's file
+    path.clear();
+    for (size_t i = slash; i < line.size(); ++i)
+    {
+        char c = line[i];
+        if (c != '%')
+        {
+            path.push_back(c);
+            continue;
+        }
+        if (i + 2 >= line.size())
+            return false;
+        int high = HexValue(line[i + 1]), low = HexValue(line[i + 2]);
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
+            return false;
+        path.push_back(static_cast<char>(high * 16 + low));
+        i += 2;
+    }
+    return !path.empty() && path[0] == '/';
+}
+} // namespace
+
+namespace Platform
+{
+bool ParseUriList(const std::string& text, std::u16string& dropList)
+{
+    dropList.clear();
+    if (text.size() > LargestList)
+        return false;
+    size_t at = 0;
+    while (at < text.size())
+    {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::string path;
+        if (line.empty() || line[0] == '#' || !LocalPath(line, path))
+            continue;
+        dropList += WideName(path);
+        dropList.push_back(0);
+    }
+    if (dropList.empty())
+        return false;
+    dropList.push_back(0);
+    return true;
+}
+
+std::string MakeUriList(const WCHAR* dropList)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const WCHAR* name = dropList; name && *name; name += std::char_traits<char16_t>::length(name) + 1)
+    {
+        std::string path = NativeName(name);
+        if (path.empty() || path[0] != '/')
+            continue;
+        text += "file://";
+        for (unsigned char c : path)
+        {
+            if (std::isalnum(c) || std::strchr("/-_.~!$&'()*+,;=:@", c))
+                text.push_back(static_cast<char>(c));
+            else
+            {
+                text.push_back('%');
+                text.push_back(digits[c >> 4]);
+                text.push_back(digits[c & 15]);
+            }
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+} // namespace Platform

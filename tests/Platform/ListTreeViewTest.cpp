@@ -1,0 +1,170 @@
+// The class library's image list, owner-data list view and tree view.
+#include "Platform/Vcl/ComCtrls.h"
+#include "Platform/Vcl/Forms.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+// An owner-data list of `count` rows named "row N", recording the state changes it hears.
+class RowList : public TCustomListView
+{
+public:
+    explicit RowList(TComponent* owner) : TCustomListView(owner) { SetOwnerData(true); }
+    struct Change
+    {
+        int index;
+        bool selectedBefore, selectedAfter;
+    };
+    std::vector<Change> changes;
+
+protected:
+    bool OwnerDataFetch(TListItem* Item, TItemRequest) override
+    {
+        Item->Caption = UnicodeString(u"row ") + UnicodeString(std::to_string(Item->Index()).c_str());
+        return true;
+    }
+    bool OwnerDataStateChange(int first, int last, TItemStates before, TItemStates after) override
+    {
+        for (int i = first; i <= last; ++i)
+            changes.push_back({i, before.Contains(isSelected), after.Contains(isSelected)});
+        return true;
+    }
+};
+
+std::vector<int> SelectedRows(TCustomListView* list)
+{
+    std::vector<int> rows;
+    for (TListItem* item = list->Selected(); item; item = list->GetNextItem(item, sdAll, TItemStates{isSelected}))
+        rows.push_back(item->Index());
+    return rows;
+}
+} // namespace
+
+TEST(ImageListTest, AddsStripsAndDrawsOnlyWhatItHolds)
+{
+    TImageList images(nullptr);
+    EXPECT_EQ(images.Width(), 16);
+    images.SetWidth(4);
+    images.SetHeight(4);
+    TBitmap strip;
+    strip.SetSize(12, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 12; ++x)
+            strip.ScanLine(y)[x] = x < 4 ? 0xFF0000 : x < 8 ? 0x00FF00 : 0x0000FF;
+    strip.ScanLine(0)[0] = 0xFF00FF;
+    EXPECT_EQ(images.AddMasked(&strip, static_cast<TColor>(RGB(255, 0, 255))), 0);
+    EXPECT_EQ(images.Count(), 3);
+    EXPECT_EQ(images.Add(&strip, nullptr), 3);
+    EXPECT_EQ(images.Count(), 6);
+
+    TBitmap target;
+    target.SetSize(20, 4);
+    images.Draw(target.Canvas(), 0, 0, 0);
+    images.Draw(target.Canvas(), 4, 0, 2);
+    images.Draw(target.Canvas(), 8, 0, 6);  // past the end: nothing
+    images.Draw(target.Canvas(), 12, 0, -1); // before the start: nothing
+    EXPECT_EQ(target.ScanLine(0)[0] & 0xFFFFFF, 0xFFFFFFu); // the masked pixel stays clear
+    EXPECT_EQ(target.ScanLine(1)[1] & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(target.ScanLine(1)[5] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(target.ScanLine(1)[9] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(target.ScanLine(1)[13] & 0xFFFFFF, 0xFFFFFFu);
+    images.SetWidth(8); // a new size empties the list
+    EXPECT_EQ(images.Count(), 0);
+}
+
+TEST(ListViewTest, ClicksAndKeysSelectLikeTheDesktopsLists)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(200);
+    form.SetClientHeight(200);
+    auto* list = new RowList(&form);
+    list->SetParent(&form);
+    list->SetBounds(0, 0, 200, 200);
+    list->SetViewStyle(vsList);
+    list->SetMultiSelect(true);
+    list->Items()->SetCount(50);
+    form.Show();
+    auto click = [&](int row, WPARAM keys)
+    {
+        int y = list->Items()->Item(row)->DisplayRect(drBounds).top + 2;
+        Platform::SetKeyDown(VK_SHIFT, keys & MK_SHIFT);
+        Platform::SetKeyDown(VK_CONTROL, keys & MK_CONTROL);
+        Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(30, y));
+        Vcl::RouteInput(&form, WM_LBUTTONUP, keys, MAKELPARAM(30, y));
+        Platform::ResetKeyStates();
+    };
+    click(2, 0);
+    click(5, MK_SHIFT);
+    EXPECT_EQ(SelectedRows(list), (std::vector<int>{2, 3, 4, 5}));
+    click(3, MK_CONTROL);
+    EXPECT_EQ(SelectedRows(list), (std::vector<int>{2, 4, 5}));
+    EXPECT_EQ(list->SelCount(), 3);
+    EXPECT_EQ(list->ItemFocused()->Index(), 3);
+    // The owner heard each change of each row.
+    int heard = 0;
+    for (const auto& c : list->changes)
+        heard += c.selectedBefore != c.selectedAfter;
+    EXPECT_EQ(heard, 5); // 2 on; 3, 4, 5 on; 3 off
+    click(7, 0);
+    EXPECT_EQ(SelectedRows(list), (std::vector<int>{7}));
+    // Keys move the focus and the selection, and scroll the focused row into view.
+    list->SetFocus();
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_END, 1);
+    EXPECT_EQ(SelectedRows(list), (std::vector<int>{49}));
+    EXPECT_GT(list->TopIndex(), 0);
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(list->TopIndex(), 0);
+    EXPECT_EQ(SelectedRows(list), (std::vector<int>{0}));
+    // A count of the same rows keeps their states; fewer rows drop the gone ones.
+    list->Items()->SetCount(50);
+    EXPECT_EQ(SelectedRows(list), (std::vector<int>{0}));
+    list->Items()->SetCount(0);
+    EXPECT_EQ(list->Selected(), nullptr);
+    EXPECT_EQ(list->Items()->Item(0), nullptr);
+}
+
+TEST(TreeViewTest, ExpandsOnDemandSortsAndFollowsKeys)
+{
+    struct LazyTree : TCustomTreeView
+    {
+        using TCustomTreeView::TCustomTreeView;
+        int asked = 0;
+        bool CanExpand(TTreeNode* node) override
+        {
+            ++asked;
+            if (node->Count() == 0 && node->Text == u"full")
+                for (const char16_t* text : {u"b", u"C", u"a"})
+                    Items()->AddChild(node, text);
+            return true;
+        }
+    };
+    TForm form(nullptr);
+    auto* tree = new LazyTree(&form);
+    tree->SetParent(&form);
+    TTreeNode* full = tree->Items()->AddChild(nullptr, u"full");
+    TTreeNode* empty = tree->Items()->AddChild(nullptr, u"empty");
+    full->SetHasChildren(true);
+    empty->SetHasChildren(true);
+    empty->Expand(false);
+    EXPECT_FALSE(empty->HasChildren()); // looked into and found empty: no button
+    full->Expand(false);
+    ASSERT_EQ(full->Count(), 3);
+    tree->AlphaSort(true);
+    EXPECT_EQ(full->Item(0)->Text, u"a");
+    EXPECT_EQ(full->Item(2)->Text, u"C");
+    EXPECT_EQ(tree->Items()->Top(0)->Text, u"empty");
+    tree->SetSelected(full);
+    form.Show();
+    tree->SetFocus();
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(tree->Selected()->Text, u"a");
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_LEFT, 1);
+    EXPECT_EQ(tree->Selected(), full);
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_LEFT, 1);
+    EXPECT_FALSE(full->Expanded());
+    // A node that goes takes the selection with it.
+    tree->SetSelected(full->Item(1));
+    tree->Items()->Delete(full);
+    EXPECT_EQ(tree->Selected(), nullptr);
+}
