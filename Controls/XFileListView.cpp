@@ -123,8 +123,8 @@ XFileListView::XFileListView(TComponent* AOwner) : TCustomListView(AOwner)
     OnCustomDrawItem = MakeClosure(this, &XFileListView::CustomDrawFileItem);
     SetRefreshInterval(500);
     SetAutoRefresh(true);
-    // The window is there from construction on: its set-up runs now.
-    CreateWnd();
+    // The window is there from construction on: its set-up runs now, and only once.
+    HandleNeeded();
 }
 
 void XFileListView::BeforeDestruction()
@@ -154,6 +154,7 @@ XFileListView::~XFileListView()
 
 void XFileListView::CreateWnd()
 {
+    TCustomListView::CreateWnd();
     if (m_windowMade)
         return;
     m_windowMade = true;

@@ -143,7 +143,7 @@ public:
     void ValidateItems(TObject* Sender);
 
 protected:
-    void CreateWnd();
+    void CreateWnd() override;
     void DestroyWnd();
     void CreateColumns();
     bool OwnerDataFetch(TListItem* Item, TItemRequest Request) override;

@@ -36,8 +36,8 @@ XFileTreeView::XFileTreeView(TComponent* AOwner) : TCustomTreeView(AOwner)
     Raise(SHGetDesktopFolder(&m_desktop));
     Raise(SHGetMalloc(&m_malloc));
     OnCompare = MakeClosure(this, &XFileTreeView::OnFileNodeCompare);
-    // The window is there from construction on: its set-up runs now.
-    CreateWnd();
+    // The window is there from construction on: its set-up runs now, and only once.
+    HandleNeeded();
 }
 
 XFileTreeView::~XFileTreeView()
@@ -53,6 +53,7 @@ XFileTreeView::~XFileTreeView()
 
 void XFileTreeView::CreateWnd()
 {
+    TCustomTreeView::CreateWnd();
     Perform(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(GetSmallImageList()));
     Refresh();
 }

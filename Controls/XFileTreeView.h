@@ -44,7 +44,7 @@ public:
     void OnFileNodeCompare(TObject* Sender, TTreeNode* Node1, TTreeNode* Node2, int Data, int& Compare);
 
 protected:
-    void CreateWnd();
+    void CreateWnd() override;
     TTreeNode* CreateNode() override;
     bool CanExpand(TTreeNode* Node) override;
 

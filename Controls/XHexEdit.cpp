@@ -83,18 +83,6 @@ double Extended(const uint8_t* b)
     return negative ? -value : value;
 }
 
-// Stand-in until the class library's number text lands.
-UnicodeString FloatToStr(double value)
-{
-    if (std::isnan(value))
-        return u"NAN";
-    if (std::isinf(value))
-        return value < 0 ? u"-INF" : u"INF";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.15G", value);
-    return UnicodeString(Platform::FromUtf8(text));
-}
-
 int BytesFor(XHintMode mode)
 {
     static const int sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 1, 2, 4, 8, 4, 8, 10, 1, 2};

@@ -729,7 +729,39 @@ void TWinControl::InsertControl(TControl* control)
     m_controls.push_back(control);
     control->m_parent = this;
     if (auto* windowed = dynamic_cast<TWinControl*>(control))
+    {
         m_tabList.push_back(windowed);
+        if (m_windowCreated)
+            windowed->HandleNeeded();
+    }
+}
+
+void TWinControl::HandleNeeded()
+{
+    if (m_windowCreated)
+        return;
+    if (TWinControl* parent = Parent())
+        parent->HandleNeeded();
+    if (m_windowCreated) // the parent's creation made this one's too
+        return;
+    CreateWnd();
+    // By index: a child's CreateWnd may add controls.
+    for (size_t i = 0; i < m_controls.size(); ++i)
+    {
+        if (auto* windowed = dynamic_cast<TWinControl*>(m_controls[i]))
+            windowed->HandleNeeded();
+    }
+}
+
+void TWinControl::CreateWnd()
+{
+    m_windowCreated = true;
+}
+
+void TWinControl::Resize()
+{
+    if (m_windowCreated)
+        TControl::Resize();
 }
 
 void TWinControl::RemoveControl(TControl* control)
@@ -853,16 +885,49 @@ void TWinControl::AlignControls(TRect& rect)
     }
 }
 
+void TWinControl::EraseBackground(HDC dc)
+{
+    // Windows clip their children: what a windowed child covers is the child's to paint, so
+    // pixels that it keeps (a device's picture) survive a repaint of the parent.
+    std::vector<TRect> parts{ClientRect()};
+    for (TControl* child : m_controls)
+    {
+        if (!child->Visible() || !dynamic_cast<TWinControl*>(child))
+            continue;
+        TRect cut = child->BoundsRect();
+        std::vector<TRect> left;
+        for (const TRect& r : parts)
+        {
+            TRect overlap = r.Intersect(cut);
+            if (overlap.IsEmpty())
+            {
+                left.push_back(r);
+                continue;
+            }
+            TRect pieces[] = {TRect(r.left, r.top, r.right, overlap.top), TRect(r.left, overlap.bottom, r.right, r.bottom),
+                              TRect(r.left, overlap.top, overlap.left, overlap.bottom),
+                              TRect(overlap.right, overlap.top, r.right, overlap.bottom)};
+            for (const TRect& piece : pieces)
+            {
+                if (!piece.IsEmpty())
+                    left.push_back(piece);
+            }
+        }
+        parts.swap(left);
+    }
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+    for (const TRect& part : parts)
+    {
+        RECT r = part;
+        ::FillRect(dc, &r, brush);
+    }
+    DeleteObject(brush);
+}
+
 void TWinControl::PaintWindow(HDC dc)
 {
     if (!ControlStyle().Contains(csOpaque))
-    {
-        HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
-        TRect area = ClientArea();
-        RECT r{0, 0, area.Width(), area.Height()};
-        ::FillRect(dc, &r, brush);
-        DeleteObject(brush);
-    }
+        Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     PaintControl();
 }
 
@@ -990,6 +1055,15 @@ void TWinControl::Dispatch(TMessage& Message)
     }
     case WM_GETDLGCODE:
         Message.Result = DialogCode();
+        return;
+    case WM_STYLECHANGED:
+        if (Message.LParam && (static_cast<int>(Message.WParam) == GWL_STYLE || static_cast<int>(Message.WParam) == GWL_EXSTYLE))
+            StyleChanged(static_cast<int>(Message.WParam), reinterpret_cast<const STYLESTRUCT*>(Message.LParam)->styleOld);
+        Message.Result = 0;
+        return;
+    case WM_ERASEBKGND:
+        EraseBackground(reinterpret_cast<HDC>(Message.WParam));
+        Message.Result = 1;
         return;
     case WM_SETFOCUS:
         DoEnter();
@@ -1148,23 +1222,28 @@ namespace
 constexpr int kBarSize = 17;
 } // namespace
 
-int TWinControl::FrameWidth() const
+int TWinControl::FrameWidthFor(DWORD style, DWORD exStyle) const
 {
-    int width = (m_style & WS_BORDER) ? 1 : 0;
-    if ((m_exStyle & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
+    int width = (style & WS_BORDER) ? 1 : 0;
+    if ((exStyle & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
         width += 2;
     return width;
 }
 
-TRect TWinControl::ClientArea() const
+TRect TWinControl::ClientAreaFor(DWORD style, DWORD exStyle) const
 {
-    int b = FrameWidth();
+    int b = FrameWidthFor(style, exStyle);
     TRect r(b, b, std::max(b, Width() - b), std::max(b, Height() - b));
-    if (m_style & WS_VSCROLL)
+    if (style & WS_VSCROLL)
         r.right = std::max(r.left, r.right - GetSystemMetrics(SM_CXVSCROLL));
-    if (m_style & WS_HSCROLL)
+    if (style & WS_HSCROLL)
         r.bottom = std::max(r.top, r.bottom - GetSystemMetrics(SM_CYHSCROLL));
     return r;
+}
+
+TRect TWinControl::ClientArea() const
+{
+    return ClientAreaFor(WindowStyle(), WindowExStyle());
 }
 
 TRect TWinControl::ClientRect() const
@@ -1188,23 +1267,20 @@ void TWinControl::FrameChanged()
 
 void TWinControl::SetWindowStyle(DWORD style)
 {
-    if (style == m_style)
-        return;
-    TRect before = ClientArea();
-    m_style = style;
-    if (ClientArea() == before)
-        Invalidate();
-    else
-        FrameChanged();
+    if (style != WindowStyle())
+        SetWindowLongW(m_handle, GWL_STYLE, static_cast<LONG>(style));
 }
 
 void TWinControl::SetWindowExStyle(DWORD exStyle)
 {
-    if (exStyle == m_exStyle)
-        return;
-    TRect before = ClientArea();
-    m_exStyle = exStyle;
-    if (ClientArea() == before)
+    if (exStyle != WindowExStyle())
+        SetWindowLongW(m_handle, GWL_EXSTYLE, static_cast<LONG>(exStyle));
+}
+
+void TWinControl::StyleChanged(int index, DWORD before)
+{
+    TRect old = index == GWL_STYLE ? ClientAreaFor(before, WindowExStyle()) : ClientAreaFor(WindowStyle(), before);
+    if (ClientArea() == old)
         Invalidate();
     else
         FrameChanged();
@@ -1222,9 +1298,9 @@ Vcl::ScrollBarPart* TWinControl::Bar(int bar) const
 TRect TWinControl::ScrollBarRect(int bar) const
 {
     TRect area = ClientArea();
-    if (bar == SB_VERT && (m_style & WS_VSCROLL))
+    if (bar == SB_VERT && (WindowStyle() & WS_VSCROLL))
         return TRect(area.right, area.top, std::min(Width() - FrameWidth(), area.right + kBarSize), area.bottom);
-    if (bar == SB_HORZ && (m_style & WS_HSCROLL))
+    if (bar == SB_HORZ && (WindowStyle() & WS_HSCROLL))
         return TRect(area.left, area.bottom, area.right, std::min(Height() - FrameWidth(), area.bottom + kBarSize));
     return TRect();
 }
@@ -1260,27 +1336,27 @@ bool TWinControl::GetScrollInfo(int bar, SCROLLINFO& info) const
 void TWinControl::ShowScrollBar(int bar, bool show)
 {
     DWORD bits = bar == SB_VERT ? WS_VSCROLL : bar == SB_HORZ ? WS_HSCROLL : bar == SB_BOTH ? WS_VSCROLL | WS_HSCROLL : 0;
-    SetWindowStyle(show ? (m_style | bits) : (m_style & ~bits));
+    SetWindowStyle(show ? (WindowStyle() | bits) : (WindowStyle() & ~bits));
 }
 
 void TWinControl::PaintNonClient(HDC dc)
 {
     RECT r{0, 0, Width(), Height()};
-    if (m_style & WS_BORDER)
+    if (WindowStyle() & WS_BORDER)
     {
         HBRUSH frame = CreateSolidBrush(ColorToRGB(clWindowFrame));
         FrameRect(dc, &r, frame);
         DeleteObject(frame);
         InflateRect(&r, -1, -1);
     }
-    if ((m_exStyle & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
+    if ((WindowExStyle() & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
         DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
     LayoutScrollBars();
-    if (m_style & WS_VSCROLL)
+    if (WindowStyle() & WS_VSCROLL)
         m_vertBar->Paint(dc, Enabled());
-    if (m_style & WS_HSCROLL)
+    if (WindowStyle() & WS_HSCROLL)
         m_horzBar->Paint(dc, Enabled());
-    if ((m_style & WS_VSCROLL) && (m_style & WS_HSCROLL))
+    if ((WindowStyle() & WS_VSCROLL) && (WindowStyle() & WS_HSCROLL))
     {
         TRect v = ScrollBarRect(SB_VERT);
         TRect h = ScrollBarRect(SB_HORZ);

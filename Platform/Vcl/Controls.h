@@ -281,7 +281,8 @@ public:
     TMouseWheelEvent OnMouseWheel;
     TMouseWheelUpDownEvent OnMouseWheelDown;
     TMouseWheelUpDownEvent OnMouseWheelUp;
-    // Fired by Resize after the size changed and the children were aligned.
+    // Fired by Resize after the size changed and the children were aligned; for a windowed
+    // control only once its window exists (CreateWnd).
     TNotifyEvent OnResize;
 
     TDragKind DragKind() const { return m_dragKind; }
@@ -399,15 +400,23 @@ public:
 
     // The control's window in the Win32 layer's window table: SendMessageW reaches WindowProc.
     HWND Handle() const { return m_handle; }
+    // Whether the window has been created (CreateWnd ran): when the form is first shown, on
+    // HandleNeeded, or when the control joins a parent whose window exists.
+    bool HandleAllocated() const { return m_windowCreated; }
+    // Creates the window now if it does not exist yet: the parent's first, then this one's
+    // (CreateWnd), then the windowed children's.
+    void HandleNeeded();
     // The control that owns the window, or null.
     static TWinControl* FindControl(HWND window);
 
     // The window's style bits that shape its frame: WS_BORDER (a 1-pixel clWindowFrame line),
     // WS_EX_CLIENTEDGE (a 2-pixel sunken edge; the control style csFramed gives the same), and its
     // own scroll bars WS_VSCROLL (right) and WS_HSCROLL (bottom), SM_CXVSCROLL wide.
-    DWORD WindowStyle() const { return m_style; }
+    // Kept in the window table (GetWindowLongW / SetWindowLongW with GWL_STYLE and GWL_EXSTYLE);
+    // a change reaches the control as WM_STYLECHANGED, which re-lays the frame out.
+    DWORD WindowStyle() const { return static_cast<DWORD>(GetWindowLongW(m_handle, GWL_STYLE)); }
     void SetWindowStyle(DWORD style);
-    DWORD WindowExStyle() const { return m_exStyle; }
+    DWORD WindowExStyle() const { return static_cast<DWORD>(GetWindowLongW(m_handle, GWL_EXSTYLE)); }
     void SetWindowExStyle(DWORD exStyle);
     // The client area inside the frame and the scroll bars, in the control's own coordinates.
     TRect ClientArea() const;
@@ -473,6 +482,9 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
+    // Creates the control's window; runs once. Overrides call the inherited one first.
+    virtual void CreateWnd();
+    void Resize() override;
     // The keys this control takes itself instead of the dialog (WM_GETDLGCODE).
     virtual LRESULT DialogCode() { return 0; }
     // A dialog key (Tab, arrows, Enter, Escape) the focused control did not want; true when taken.
@@ -488,9 +500,15 @@ protected:
     // controls), then paints.
     // The aligned children stacked in `rect`, which holds what is left for the ones to come.
     virtual void AlignControls(TRect& rect);
+    // Sends WM_ERASEBKGND with the DC (whose default handling fills the client area with Color (unless the control is csOpaque),
+    // as the window's class brush would), then paints. A control that handles the message itself
+    // keeps the pixels under it.
     void PaintWindow(HDC dc) override;
     // Draws the frame and the scroll bars; the DC's (0, 0) is the control's top-left corner.
     virtual void PaintNonClient(HDC dc);
+    // The default WM_ERASEBKGND: fills the client area with Color (unless the control is csOpaque), except where visible windowed
+    // children lie (they paint their own background).
+    void EraseBackground(HDC dc);
     void FontChanged() override;
     friend class TControl;
     friend class TCustomForm;
@@ -502,13 +520,16 @@ private:
     // Mouse on the window's own scroll bars; true when it was theirs.
     bool HandleScrollBarMouse(TMessage& Message);
     void FrameChanged();
-    int FrameWidth() const;
+    int FrameWidth() const { return FrameWidthFor(WindowStyle(), WindowExStyle()); }
+    int FrameWidthFor(DWORD style, DWORD exStyle) const;
+    TRect ClientAreaFor(DWORD style, DWORD exStyle) const;
+    // A style changed from `before` (the index's old value): the frame is laid out again.
+    void StyleChanged(int index, DWORD before);
     Vcl::ScrollBarPart* Bar(int bar) const;
     void LayoutScrollBars() const;
 
     HWND m_handle = nullptr;
-    DWORD m_style = 0;
-    DWORD m_exStyle = 0;
+    bool m_windowCreated = false;
     std::unique_ptr<Vcl::ScrollBarPart> m_vertBar;
     std::unique_ptr<Vcl::ScrollBarPart> m_horzBar;
     Vcl::ScrollBarPart* m_trackingBar = nullptr; // the bar the left button went down on

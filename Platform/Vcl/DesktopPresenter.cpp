@@ -71,6 +71,7 @@ public:
         Entry& entry = EntryOf(form);
         entry.window->SetTitle(form->Caption().str());
         SyncSize(form, entry);
+        SyncStyle(form, entry);
         entry.window->Show();
     }
 
@@ -104,6 +105,7 @@ public:
             return;
         it->second.window->SetTitle(form->Caption().str());
         SyncSize(form, it->second);
+        SyncStyle(form, it->second);
     }
 
     void FormPainted(TCustomForm* form, const TRect& rect) override
@@ -132,6 +134,8 @@ private:
         int height = 0;
         bool fixed = false;
         bool focused = false;
+        bool popup = false; // shown without decorations at the form's position
+        bool above = false; // in the top-most band
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
@@ -169,6 +173,22 @@ private:
         entry.height = h;
         entry.fixed = fixed;
         entry.window->SetClientSize(w, h, fixed);
+    }
+
+    // A popup window has no decorations and stands where the form says; the top-most band keeps it
+    // above others. Leaving the popup style brings the decorations back and leaves the place.
+    void SyncStyle(TCustomForm* form, Entry& entry)
+    {
+        bool popup = (form->WindowStyle() & WS_POPUP) != 0;
+        bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
+        if (popup != entry.popup)
+            entry.window->SetDecorated(!popup);
+        if (popup)
+            entry.window->Move(form->Left(), form->Top());
+        if (above != entry.above)
+            entry.window->SetAbove(above);
+        entry.popup = popup;
+        entry.above = above;
     }
 
     static WPARAM MouseKeys(unsigned modifiers)

@@ -375,6 +375,7 @@ void TCustomForm::SetVisible(bool visible)
         }
         return;
     }
+    HandleNeeded();
     if (m_position == poScreenCenter || m_position == poDesktopCenter)
         SetBounds((Screen->Width - Width()) / 2, (Screen->Height - Height()) / 2, Width(), Height());
     m_visible = true;
@@ -677,6 +678,30 @@ void TCustomForm::Dispatch(TMessage& Message)
     case CM_RELEASE:
         Free(); // nothing of the form may be touched after this
         return;
+    case WM_STYLECHANGED:
+        TWinControl::Dispatch(Message);
+        if (g_presenter)
+            g_presenter->FormChanged(this);
+        return;
+    case WM_WINDOWPOSCHANGED:
+    {
+        Message.Result = 0;
+        const auto* position = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+        if (!position)
+            return;
+        int left = position->flags & SWP_NOMOVE ? Left() : position->x;
+        int top = position->flags & SWP_NOMOVE ? Top() : position->y;
+        int width = position->flags & SWP_NOSIZE ? Width() : position->cx;
+        int height = position->flags & SWP_NOSIZE ? Height() : position->cy;
+        SetBounds(left, top, width, height);
+        if (position->flags & SWP_SHOWWINDOW)
+            SetVisible(true);
+        else if (position->flags & SWP_HIDEWINDOW)
+            SetVisible(false);
+        if (g_presenter)
+            g_presenter->FormChanged(this);
+        return;
+    }
     case WM_ACTIVATE:
         // The presenter's window got or lost the keyboard: the focused control follows it, and
         // the active control is kept for when the window comes back.

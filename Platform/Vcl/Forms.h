@@ -292,7 +292,8 @@ public:
     virtual ~IFormPresenter() = default;
     virtual void FormShown(TCustomForm* form) = 0;
     virtual void FormHidden(TCustomForm* form) = 0;
-    // Caption, size or border style changed.
+    // Caption, size, position, border style, window style (GWL_STYLE: WS_POPUP is a window
+    // without decorations, placed at the form's Left and Top) or the top-most band changed.
     virtual void FormChanged(TCustomForm* form) = 0;
     // The paint pass drew `rect` of the form's pixels.
     virtual void FormPainted(TCustomForm* form, const TRect& rect) = 0;

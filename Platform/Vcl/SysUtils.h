@@ -3,6 +3,7 @@
 
 #include "Platform/Win32/Windows.h"
 
+#include <cstdint>
 #include <string>
 
 // The class library's wide string: UTF-16, value semantics, never null (c_str of an empty string
@@ -100,3 +101,39 @@ void SetApplicationTitle(const UnicodeString& title);
 // Shows the text in a message box captioned with the application's title and an OK button,
 // through the Win32 layer's message-box handler.
 void ShowMessage(const UnicodeString& message);
+
+// ---- Numbers as text ---------------------------------------------------------------------------
+// Always with '.' as the decimal separator, whatever the process locale.
+
+enum TFloatFormat
+{
+    ffGeneral,  // the shorter of fixed and scientific, trailing zeros removed
+    ffExponent, // d.ddd...E+dddd
+    ffFixed,    // ddd.ddd with Digits decimals
+    ffNumber,   // as ffFixed with thousands separators
+};
+
+// The value rounded to Precision significant digits (1 to 18) and formatted. ffFixed and ffNumber
+// fall back to scientific when the integer part needs more than Precision digits; ffGeneral takes
+// fixed form while the integer part fits in Precision digits and the value is at least 0.00001,
+// and Digits is then the least number of exponent digits (0 to 4); ffExponent gives at least
+// Digits exponent digits. Not-a-number is "NAN", infinities "INF" and "-INF".
+UnicodeString FloatToStrF(double value, TFloatFormat format, int precision, int digits);
+// FloatToStrF(value, ffGeneral, 15, 0): 3 is "3", 0.5 is "0.5", 1e20 is "1E20".
+UnicodeString FloatToStr(double value);
+// Decimal text to a number ('.' only, optional exponent, blanks around allowed); anything else
+// raises EConvertError.
+double StrToFloat(const UnicodeString& text);
+// As StrToFloat, with the default for text that is not a number.
+double StrToFloatDef(const UnicodeString& text, double defaultValue);
+// Decimal, or hexadecimal after '$' or "0x"; anything else (or a value outside 32 bits) gives the
+// default.
+int StrToIntDef(const UnicodeString& text, int defaultValue);
+UnicodeString IntToStr(int64_t value);
+
+// ---- Processor ---------------------------------------------------------------------------------
+
+// Masks every floating-point exception of the processor, in the x87 control word (mask 0x3F) and
+// in the SSE control register, so invalid operations, divisions by zero, overflows and the rest
+// give their IEEE results (NaN, infinity) instead of a trap.
+void MaskFPUExceptions();

@@ -90,6 +90,8 @@ struct WindowRegistry
     std::map<HWND, std::shared_ptr<Platform::WindowReceiver>> receivers;
     std::deque<PostedMessage> posted;
     std::vector<Timer> timers;
+    // GWL_STYLE and GWL_EXSTYLE of each window.
+    std::map<HWND, std::pair<LONG, LONG>> styles;
     bool quit = false;
     int quitCode = 0;
     std::shared_ptr<Platform::EventPump> pump;
@@ -198,6 +200,7 @@ void UnregisterWindowReceiver(HWND window)
             return;
         released = std::move(it->second);
         registry.receivers.erase(it);
+        registry.styles.erase(window);
         std::erase_if(registry.timers, [window](const Timer& t) { return t.window == window; });
     }
     // `released` goes out of scope unlocked: the receiver's captures may unregister more windows.
@@ -274,6 +277,73 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 BOOL IsWindow(HWND window)
 {
     return FindReceiver(window) ? TRUE : FALSE;
+}
+
+namespace
+{
+// The style slot of a window, or null for a bad handle or index. Call with the table locked.
+LONG* StyleSlot(WindowRegistry& registry, HWND window, int index)
+{
+    if (registry.receivers.count(window) == 0 || (index != GWL_STYLE && index != GWL_EXSTYLE))
+        return nullptr;
+    auto& styles = registry.styles[window];
+    return index == GWL_STYLE ? &styles.first : &styles.second;
+}
+} // namespace
+
+LONG GetWindowLongW(HWND window, int index)
+{
+    WindowRegistry& registry = WindowTable();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    LONG* slot = StyleSlot(registry, window, index);
+    if (!slot)
+    {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    return *slot;
+}
+
+LONG SetWindowLongW(HWND window, int index, LONG value)
+{
+    STYLESTRUCT change{};
+    {
+        WindowRegistry& registry = WindowTable();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        LONG* slot = StyleSlot(registry, window, index);
+        if (!slot)
+        {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        change.styleOld = static_cast<DWORD>(*slot);
+        change.styleNew = static_cast<DWORD>(value);
+        *slot = value;
+    }
+    SendMessageW(window, WM_STYLECHANGED, static_cast<WPARAM>(static_cast<intptr_t>(index)),
+                 reinterpret_cast<LPARAM>(&change));
+    return static_cast<LONG>(change.styleOld);
+}
+
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
+{
+    {
+        WindowRegistry& registry = WindowTable();
+        std::lock_guard<std::mutex> lock(registry.mutex);
+        LONG* exStyle = StyleSlot(registry, window, GWL_EXSTYLE);
+        if (!exStyle)
+        {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        if (!(flags & SWP_NOZORDER) && insertAfter == HWND_TOPMOST)
+            *exStyle |= WS_EX_TOPMOST;
+        else if (!(flags & SWP_NOZORDER) && insertAfter == HWND_NOTOPMOST)
+            *exStyle &= ~WS_EX_TOPMOST;
+    }
+    WINDOWPOS position{window, insertAfter, x, y, cx, cy, flags};
+    SendMessageW(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
+    return TRUE;
 }
 
 BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage)

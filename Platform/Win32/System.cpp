@@ -318,12 +318,46 @@ bool IsElfFile(const std::string& path)
 }
 } // namespace
 
+namespace
+{
+std::u16string AsciiLower(std::u16string text)
+{
+    for (WCHAR& c : text)
+    {
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<WCHAR>(c + 32);
+    }
+    return text;
+}
+
+std::map<std::u16string, std::string>& ModuleRedirections()
+{
+    static std::map<std::u16string, std::string> redirections;
+    return redirections;
+}
+} // namespace
+
 namespace Platform
 {
+void RedirectModule(const std::u16string& moduleName, const std::string& nativePath)
+{
+    std::lock_guard<std::mutex> lock(g_moduleMutex);
+    if (nativePath.empty())
+        ModuleRedirections().erase(AsciiLower(moduleName));
+    else
+        ModuleRedirections()[AsciiLower(moduleName)] = nativePath;
+}
+
 std::string ModuleFileName(const WCHAR* moduleName)
 {
     if (!moduleName)
         return {};
+    {
+        std::lock_guard<std::mutex> lock(g_moduleMutex);
+        auto it = ModuleRedirections().find(AsciiLower(moduleName));
+        if (it != ModuleRedirections().end())
+            return it->second;
+    }
     std::u16string name = Detail::WithForwardSlashes(moduleName);
     size_t slash = name.find_last_of(u'/');
     std::u16string folder = slash == std::u16string::npos ? std::u16string() : name.substr(0, slash + 1);

@@ -460,6 +460,59 @@ using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
+// Window styles and placement. Each window of the table keeps a style and an extended style
+// (both 0 at first); SetWindowLongW stores one and sends WM_STYLECHANGED (wParam the index, lParam
+// a STYLESTRUCT*) so that the window's owner shows the change. SetWindowPos moves, sizes, shows and
+// stacks a window by sending it WM_WINDOWPOSCHANGED with a WINDOWPOS*: HWND_TOPMOST puts the window
+// in the top-most band (WS_EX_TOPMOST), HWND_NOTOPMOST takes it out.
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+inline HWND const HWND_TOP = nullptr;
+inline HWND const HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline HWND const HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline HWND const HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+constexpr UINT WM_STYLECHANGED = 0x007D;
+constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr WPARAM SC_SIZE = 0xF000;
+constexpr WPARAM SC_MOVE = 0xF010;
+constexpr WPARAM SC_MAXIMIZE = 0xF030;
+constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM SC_KEYMENU = 0xF100;
+constexpr WPARAM SC_MONITORPOWER = 0xF170;
+
+struct STYLESTRUCT
+{
+    DWORD styleOld;
+    DWORD styleNew;
+};
+
+struct WINDOWPOS
+{
+    HWND hwnd;
+    HWND hwndInsertAfter;
+    int x;
+    int y;
+    int cx;
+    int cy;
+    UINT flags;
+};
+
+// 0 (and ERROR_INVALID_WINDOW_HANDLE) for a handle that is no window, or an index other than the two.
+LONG GetWindowLongW(HWND window, int index);
+// The previous value; 0 and nothing changed for a bad handle or index.
+LONG SetWindowLongW(HWND window, int index, LONG value);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+
 // The platform's defaults for input timing: two clicks within this many milliseconds (and within
 // SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels) make a double-click; the caret blinks at this period.
 UINT GetDoubleClickTime();
@@ -582,6 +635,10 @@ bool ReserveFileSpace(HANDLE file, uint64_t size);
 // extension) becomes "libname.so"; a name without a folder, or with a relative one, is looked up
 // from the program's folder; the result is resolved without case like any other path.
 std::string ModuleFileName(const WCHAR* moduleName);
+// Makes LoadLibraryW open `nativePath` for the module name (compared without ASCII case, as
+// given to LoadLibraryW) instead of the library beside the program; an empty path removes the
+// redirection. For tests that stand a library of their own in for a module.
+void RedirectModule(const std::u16string& moduleName, const std::string& nativePath);
 
 // Full path of the running program (from /proc/self/exe), and its folder with a trailing '/'.
 std::string ProgramPath();

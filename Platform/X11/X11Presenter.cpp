@@ -144,6 +144,9 @@ struct Connection
     Atom clipboard = 0;
     Atom targets = 0;
     Atom clipboardProperty = 0;
+    Atom motifWmHints = 0;
+    Atom netWmState = 0;
+    Atom netWmStateAbove = 0;
     ::Window utility = 0; // owns our selections and receives converted ones
     std::u16string clipboardText;
     bool ownsClipboard = false;
@@ -183,6 +186,9 @@ Display* OpenDisplay()
     c.clipboard = XInternAtom(c.display, "CLIPBOARD", False);
     c.targets = XInternAtom(c.display, "TARGETS", False);
     c.clipboardProperty = XInternAtom(c.display, "KELVANE_CLIPBOARD", False);
+    c.motifWmHints = XInternAtom(c.display, "_MOTIF_WM_HINTS", False);
+    c.netWmState = XInternAtom(c.display, "_NET_WM_STATE", False);
+    c.netWmStateAbove = XInternAtom(c.display, "_NET_WM_STATE_ABOVE", False);
     c.utility = XCreateSimpleWindow(c.display, RootWindow(c.display, c.screen), 0, 0, 1, 1, 0, 0, 0);
     // Text input goes through the input method, which needs the character type of the user's
     // locale; numbers never follow the locale, so only LC_CTYPE is taken.
@@ -673,6 +679,59 @@ void Window::Present(const uint32_t* pixels, int width, int height, int stride, 
 }
 
 unsigned long Window::NativeId() const { return impl_->window; }
+
+void Window::SetDecorated(bool decorated)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    if (decorated)
+        XDeleteProperty(c.display, impl_->window, c.motifWmHints);
+    else
+    {
+        // flags: decorations given; decorations: none.
+        long hints[5] = {2, 0, 0, 0, 0};
+        XChangeProperty(c.display, impl_->window, c.motifWmHints, c.motifWmHints, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(hints), 5);
+    }
+    XFlush(c.display);
+}
+
+void Window::SetAbove(bool above)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    // The property for a window manager that reads it when the window maps, and the request for
+    // one that manages the window already.
+    if (above)
+        XChangeProperty(c.display, impl_->window, c.netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&c.netWmStateAbove), 1);
+    else
+        XDeleteProperty(c.display, impl_->window, c.netWmState);
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = impl_->window;
+    request.xclient.message_type = c.netWmState;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = above ? 1 : 0; // add or remove
+    request.xclient.data.l[1] = static_cast<long>(c.netWmStateAbove);
+    request.xclient.data.l[3] = 1;
+    XSendEvent(c.display, RootWindow(c.display, c.screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    if (above)
+        XRaiseWindow(c.display, impl_->window);
+    XFlush(c.display);
+}
+
+void Window::Move(int x, int y)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    XMoveWindow(c.display, impl_->window, x, y);
+    XFlush(c.display);
+}
 
 void Window::Focus()
 {

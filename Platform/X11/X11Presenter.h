@@ -85,6 +85,13 @@ public:
     void Present(const uint32_t* pixels, int width, int height, int stride, int x, int y, int w,
                  int h);
 
+    // Window-manager decorations (title bar, frame) on or off (_MOTIF_WM_HINTS).
+    void SetDecorated(bool decorated);
+    // Keeps the window above others (_NET_WM_STATE_ABOVE, raised) or lets it be stacked as usual.
+    void SetAbove(bool above);
+    // Places the window's top-left corner at (x, y) on the screen.
+    void Move(int x, int y);
+
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
     void Focus();

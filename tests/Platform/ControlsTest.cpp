@@ -480,6 +480,139 @@ TEST(ControlsTest, RandomInputLeavesEveryControlSound)
 
 namespace
 {
+// Records its window's creation, its resizes and keeps its pixels when it answers WM_ERASEBKGND.
+class Surface : public TCustomControl
+{
+public:
+    explicit Surface(TComponent* owner) : TCustomControl(owner) { OnResize = MakeClosure(this, &Surface::Resized_); }
+    std::vector<std::string> log;
+    bool keepBackground = false;
+
+protected:
+    void CreateWnd() override
+    {
+        TCustomControl::CreateWnd();
+        log.push_back("create " + std::to_string(Parent() && Parent()->HandleAllocated()));
+    }
+    void Dispatch(TMessage& Message) override
+    {
+        if (Message.Msg == WM_ERASEBKGND && keepBackground)
+        {
+            Message.Result = 1;
+            return;
+        }
+        TCustomControl::Dispatch(Message);
+    }
+
+private:
+    void Resized_(TObject*) { log.push_back("resize " + std::to_string(Width()) + "x" + std::to_string(Height())); }
+};
+
+TEST(ControlsTest, WindowsAreCreatedOnceWhenShownAndResizeFollowsCreation)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 60, 40);
+    auto* panel = new TWinControl(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(0, 0, 60, 40);
+    auto* surface = new Surface(&form);
+    surface->SetParent(panel);
+    surface->SetBounds(5, 5, 20, 10); // before the window: no OnResize
+    EXPECT_FALSE(surface->HandleAllocated());
+    EXPECT_TRUE(surface->log.empty());
+    form.Show();
+    EXPECT_TRUE(form.HandleAllocated());
+    EXPECT_TRUE(surface->HandleAllocated());
+    surface->SetBounds(5, 5, 21, 10);
+    surface->SetBounds(6, 6, 21, 10); // a move is no resize
+    form.Hide();
+    form.Show();
+    surface->HandleNeeded();
+    EXPECT_EQ(surface->log, (std::vector<std::string>{"create 1", "resize 21x10"}));
+
+    // A control that joins a created parent gets its window at once; HandleNeeded creates the
+    // parents' windows first.
+    auto* late = new Surface(&form);
+    late->SetParent(&form);
+    EXPECT_EQ(late->log, std::vector<std::string>{"create 1"});
+    TForm hidden(nullptr);
+    auto* deep = new Surface(&hidden);
+    deep->SetParent(&hidden);
+    deep->HandleNeeded();
+    EXPECT_TRUE(hidden.HandleAllocated());
+    EXPECT_EQ(deep->log, std::vector<std::string>{"create 1"});
+
+    // Graphic controls resize whenever their size changes.
+    int graphicResizes = 0;
+    struct Count
+    {
+        int* n;
+        void Hit(TObject*) { ++*n; }
+    } count{&graphicResizes};
+    auto* shape = new Shape(&hidden, &hidden, TRect(0, 0, 5, 5));
+    shape->OnResize = MakeClosure(&count, &Count::Hit);
+    shape->SetBounds(0, 0, 6, 5);
+    EXPECT_EQ(graphicResizes, 1);
+    // Design state reaches owned components.
+    hidden.SetDesigning(true);
+    EXPECT_TRUE(deep->ComponentState().Contains(csDesigning));
+    hidden.SetDesigning(false);
+    EXPECT_FALSE(shape->ComponentState().Contains(csDesigning));
+}
+
+TEST(ControlsTest, APaintPassErasesOnlyControlsThatLeaveTheBackgroundToIt)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 40, 20);
+    auto* erased = new Surface(&form);
+    erased->SetParent(&form);
+    erased->SetBounds(0, 0, 20, 20);
+    erased->SetColor(static_cast<TColor>(0x0000FF));
+    auto* kept = new Surface(&form);
+    kept->SetParent(&form);
+    kept->SetBounds(20, 0, 20, 20);
+    kept->keepBackground = true;
+    form.Show();
+    form.PaintDirty();
+    // Pixels drawn by someone else (a device presenting) stay under the control that keeps them.
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            form.Pixels()[y * 40 + x] = 0x123456;
+    form.Invalidate();
+    form.PaintDirty();
+    EXPECT_EQ(form.Pixels()[5 * 40 + 5], 0xFF0000u); // red, as 0x00RRGGBB
+    EXPECT_EQ(form.Pixels()[5 * 40 + 25], 0x123456u);
+}
+
+TEST(ControlsTest, WindowStylesAndPlacementReachTheForm)
+{
+    TForm form(nullptr);
+    form.SetBounds(10, 20, 300, 200);
+    LONG style = GetWindowLongW(form.Handle(), GWL_STYLE);
+    EXPECT_EQ(SetWindowLongW(form.Handle(), GWL_STYLE, static_cast<LONG>(WS_POPUP)), style);
+    EXPECT_EQ(form.WindowStyle(), WS_POPUP);
+    // The control's own style setter goes through the same table.
+    form.SetWindowStyle(WS_POPUP | WS_BORDER);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(form.Handle(), GWL_STYLE)), WS_POPUP | WS_BORDER);
+    form.SetWindowStyle(WS_POPUP);
+    EXPECT_TRUE(SetWindowPos(form.Handle(), HWND_TOPMOST, 0, 0, 1024, 768, 0));
+    EXPECT_EQ(form.BoundsRect(), TRect(0, 0, 1024, 768));
+    EXPECT_EQ(form.WindowExStyle() & WS_EX_TOPMOST, WS_EX_TOPMOST);
+    EXPECT_FALSE(form.Visible());
+    SetWindowLongW(form.Handle(), GWL_STYLE, style);
+    EXPECT_TRUE(SetWindowPos(form.Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW));
+    EXPECT_EQ(form.BoundsRect(), TRect(0, 0, 1024, 768)); // neither moved nor sized
+    EXPECT_EQ(form.WindowExStyle() & WS_EX_TOPMOST, 0u);
+    EXPECT_TRUE(form.Visible());
+    // Bad handles and indexes change nothing.
+    EXPECT_EQ(GetWindowLongW(nullptr, GWL_STYLE), 0);
+    EXPECT_EQ(SetWindowLongW(form.Handle(), 7, 1), 0);
+    EXPECT_FALSE(SetWindowPos(nullptr, HWND_TOP, 0, 0, 1, 1, 0));
+}
+} // namespace
+
+namespace
+{
 // A container that records how deep its align passes nest.
 class AlignProbe : public TWinControl
 {
@@ -562,6 +695,7 @@ TEST(ControlsTest, AnAlignPassNeverStartsInsideItself)
     client->SetParent(probe);
     client->SetAlign(alClient);
     top->SetAlign(alTop);
+    form.HandleNeeded(); // windowed controls report resizes once their windows exist
     // Resizing the client asks its parent to align again, from inside the pass.
     int resizes = 0;
     std::function<void()> grow = [&]

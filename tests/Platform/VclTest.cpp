@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -72,5 +75,63 @@ TEST(VclTest, NarrowStringsUseTheAnsiCodePage)
         EXPECT_EQ(e.Message().str(), u"Ошибка");
         EXPECT_EQ(e.Message().ToUtf8(), "Ошибка");
     }
+}
+} // namespace
+
+namespace
+{
+TEST(VclTest, FloatsBecomeTextInTheLibraryFormats)
+{
+    struct Case
+    {
+        double value;
+        TFloatFormat format;
+        int precision, digits;
+        const char16_t* text;
+    } cases[] = {
+        {3.0, ffGeneral, 15, 0, u"3"},
+        {0.25, ffGeneral, 15, 0, u"0.25"},
+        {-1.5, ffGeneral, 15, 0, u"-1.5"},
+        {1e20, ffGeneral, 15, 0, u"1E20"},
+        {1.5e-7, ffGeneral, 15, 0, u"1.5E-7"},
+        {0.0001, ffGeneral, 15, 0, u"0.0001"},
+        {static_cast<double>(0.1f), ffGeneral, 15, 0, u"0.100000001490116"},
+        {123456789012345678.0, ffGeneral, 15, 0, u"1.23456789012346E17"},
+        {0.0, ffGeneral, 15, 0, u"0"},
+        {500.0, ffFixed, 5, 1, u"500.0"},
+        {4.0, ffFixed, 5, 1, u"4.0"},
+        {250.0, ffFixed, 5, 1, u"250.0"},
+        {1234.5678, ffFixed, 5, 2, u"1234.60"},
+        {0.05, ffFixed, 5, 3, u"0.050"},
+        {-0.004, ffFixed, 5, 2, u"-0.00"},
+        {123456.0, ffFixed, 5, 1, u"1.2346E+5"},
+        {1234567.0, ffNumber, 15, 2, u"1,234,567.00"},
+        {1234.56, ffExponent, 4, 2, u"1.235E+03"},
+        {std::numeric_limits<double>::quiet_NaN(), ffFixed, 5, 1, u"NAN"},
+        {-std::numeric_limits<double>::infinity(), ffGeneral, 15, 0, u"-INF"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FloatToStrF(c.value, c.format, c.precision, c.digits).ToUtf8(), UnicodeString(c.text).ToUtf8())
+            << c.value;
+    EXPECT_EQ(FloatToStr(1e-5), UnicodeString(u"0.00001"));
+    EXPECT_EQ(FloatToStr(1e-6), UnicodeString(u"1E-6"));
+    EXPECT_DOUBLE_EQ(StrToFloat(u" 2.5e1 "), 25.0);
+    EXPECT_THROW(StrToFloat(u"2,5"), EConvertError);
+    EXPECT_THROW(StrToFloat(u"inf"), EConvertError);
+    EXPECT_THROW(StrToFloat(u""), EConvertError);
+}
+
+TEST(VclTest, MaskingStopsEveryFloatingPointTrap)
+{
+    feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
+    MaskFPUExceptions();
+    EXPECT_EQ(fegetexcept(), 0);
+    uint16_t control = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(control));
+    EXPECT_EQ(control & 0x3F, 0x3F);
+    volatile double zero = 0.0;
+    EXPECT_TRUE(std::isinf(1.0 / zero)); // no trap
+    feclearexcept(FE_ALL_EXCEPT);
 }
 } // namespace

@@ -40,6 +40,7 @@ struct Host
         for (TSplitter* s : sp)
             s->OnMoved = MakeClosure(layout.get(), &XViewLayout::SplitterMoved);
         form.OnResize = MakeClosure(this, &Host::Resized);
+        form.HandleNeeded(); // a form reports resizes once its window exists
     }
     void Resized(TObject*) { layout->Resize(); }
     TControl* Child(int i) const
