@@ -10,11 +10,14 @@
 class ViewDouble : public XView
 {
 public:
+    // A real view base (the Direct3D object is there) without a window or a device.
+    ViewDouble() : XView(nullptr) {}
     int AddScene(XScene* scene) override;
     int DeleteScene(XScene* scene) override;
     void ResetViewports() override;
     XViewport* GetActiveViewport() override { return activeViewport; }
-    IDirect3DDevice9* GetDevice() override { return device; }
+    // The test's device when it set one, else the view's own.
+    IDirect3DDevice9* GetDevice() override { return device ? device : XView::GetDevice(); }
     // One chunk 0x00770001 holding the u32 `state`.
     void Save(XScene* scene, XWriter& writer) override;
     // Records "Load <chunk id>" and reads `state` back from chunk 0x00770001.
