@@ -1,5 +1,7 @@
 #include "Engine/Views/XRenderer.h"
 
+#include "Platform/D3D9/D3D9.h"
+
 void XRenderer::SetLighting(bool on)
 {
     if (!m_Device)

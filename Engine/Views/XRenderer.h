@@ -2,9 +2,9 @@
 // and sets the lighting state with a cached value.
 #pragma once
 
-#include "Platform/D3D9/D3D9.h"
-
 #include <cstdint>
+
+struct IDirect3DDevice9;
 
 class XRenderer
 {

@@ -3,7 +3,7 @@
 #include "Engine/Views/XScreenMapping.h"
 
 
-ViewportDouble::ViewportDouble() : cameraWorld(1.0f), view(1.0f), projection(1.0f), grid(1.0f)
+ViewportDouble::ViewportDouble() : XViewport(nullptr, nullptr), cameraWorld(1.0f), view(1.0f), projection(1.0f), grid(1.0f)
 {
     SetPerspective(3.14159265f / 4, 1.33f, 1.0f, 100.0f);
     SetPlaneAxis(XAXIS_XZ);

@@ -17,7 +17,7 @@ public:
     // Orthographic projection of a w x h window.
     void SetOrthographic(float w, float h, float zNear, float zFar);
     // As the real viewport: only 3, 5 and 6 are taken; the grid matrix follows.
-    void SetPlaneAxis(unsigned axis);
+    void SetPlaneAxis(unsigned axis) override;
 
     IDirect3DDevice9* GetDevice() override { return device; }
     XCamera* GetCamera() override { return camera; }
