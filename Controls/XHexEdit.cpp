@@ -1231,20 +1231,24 @@ bool XHexEdit::Find(const void* data, int32_t length, TFindOptions options)
         const uint8_t other = twoCases ? static_cast<uint8_t>(first + 0x20) : first;
         int64_t p = m_position + 1;
         const int64_t last = size - length;
+        // The next place of each case of the first byte, looked for again only once passed.
+        int64_t nextUpper = -1, nextLower = twoCases ? -1 : INT64_MAX;
+        auto nextOf = [&](uint8_t value, int64_t from)
+        {
+            if (from > last)
+                return int64_t(INT64_MAX);
+            const void* hit = std::memchr(bytes + from, value, static_cast<size_t>(last - from + 1));
+            return hit ? int64_t(static_cast<const uint8_t*>(hit) - bytes) : int64_t(INT64_MAX);
+        };
         while (p <= last)
         {
-            const uint8_t* from = bytes + p;
-            const size_t span = static_cast<size_t>(last - p + 1);
-            const uint8_t* hit = static_cast<const uint8_t*>(std::memchr(from, first, span));
-            if (twoCases)
-            {
-                const uint8_t* hit2 = static_cast<const uint8_t*>(std::memchr(from, other, hit ? size_t(hit - from) : span));
-                if (hit2)
-                    hit = hit2;
-            }
-            if (!hit)
+            if (nextUpper < p)
+                nextUpper = nextOf(first, p);
+            if (nextLower < p)
+                nextLower = nextOf(other, p);
+            const int64_t at = std::min(nextUpper, nextLower);
+            if (at == INT64_MAX)
                 break;
-            int64_t at = p + (hit - from);
             if (matchesAt(at))
             {
                 found = at;

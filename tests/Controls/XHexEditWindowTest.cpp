@@ -136,3 +136,51 @@ TEST_F(HexEditWindowTest, ShowsTheFileTypesFastSavesAndScrollsByWheel)
     EXPECT_EQ(dragged[size_t(oy) * size_t(width) + size_t(ox + 2 * m_layout.cw + 2)] & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
 }
+
+TEST_F(HexEditWindowTest, ResizingShowsTheHorizontalBarAndRandomInputDoesNoHarm)
+{
+    int width = 0, height = 0;
+    auto bottomInk = [&]
+    {
+        auto pixels = m_driver->Pixels(m_window, width, height);
+        size_t ink = 0;
+        if (pixels.size() != size_t(width) * size_t(height) || height < 8)
+            return ink;
+        for (int yy = height - 8; yy < height - 4; ++yy)
+            for (int xx = 10; xx < width / 2; ++xx)
+                ink += (pixels[size_t(yy) * size_t(width) + size_t(xx)] & 0xFFFFFF) != 0xFFFFFF;
+        return ink;
+    };
+    m_driver->Resize(m_window, 400, 300);
+    m_driver->Settle(400ms);
+    const size_t narrow = bottomInk();
+    m_driver->Resize(m_window, 900, 300);
+    m_driver->Settle(400ms);
+    const size_t wide = bottomInk();
+    ASSERT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+    EXPECT_GT(narrow, size_t(width / 4)); // the bar's track fills the strip
+    EXPECT_LT(wide, narrow);
+
+    std::mt19937 random(1000);
+    const unsigned long keys[] = {XK_a, XK_F, XK_0, XK_Left, XK_Right, XK_Up, XK_Down, XK_Home, XK_End,
+                                  XK_Page_Up, XK_Page_Down, XK_Delete, XK_BackSpace, XK_Insert, XK_Tab};
+    for (int i = 0; i < 1000; ++i)
+    {
+        int x = int(random() % 900), y = int(random() % 300);
+        switch (random() % 5)
+        {
+        case 0:
+            m_driver->Click(m_window, x, y, 1 + int(random() % 5));
+            break;
+        case 1:
+            m_driver->MoveTo(m_window, x, y);
+            break;
+        default:
+            m_driver->Key(keys[random() % std::size(keys)], random() % 3 == 0, random() % 4 == 0);
+            break;
+        }
+    }
+    m_driver->Settle(1s);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+    EXPECT_EQ(ReadWholeFile(m_errors).find("Sanitizer"), std::string::npos) << ReadWholeFile(m_errors);
+}
