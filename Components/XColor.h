@@ -32,6 +32,11 @@ public:
     uint32_t GetARGB() const { return m_Argb; }
     // Each channel divided by 255.
     D3DCOLORVALUE ToColorValue() const;
+    // A GDI colour 0x00BBGGRR as 0xFFRRGGBB: red and blue swapped back, alpha 0xFF.
+    static XColor FromColorRef(DWORD colorRef)
+    {
+        return XColor(0xFF000000u | (colorRef & 0xFF) << 16 | (colorRef & 0xFF00) | (colorRef >> 16 & 0xFF));
+    }
     // Red and blue swapped, alpha dropped.
     DWORD ToColorRef() const { return (m_Argb >> 16 & 0xFF) | (m_Argb & 0x00FF00) | (m_Argb & 0xFF) << 16; }
 

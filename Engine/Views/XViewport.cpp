@@ -24,11 +24,6 @@ bool ValidPointSize(double size)
 {
     return std::isfinite(size) && size >= 0;
 }
-
-XColor FromColorRef(uint32_t colorRef)
-{
-    return XColor(0xFF000000u | (colorRef & 0xFF) << 16 | (colorRef & 0xFF00) | (colorRef >> 16 & 0xFF));
-}
 } // namespace
 
 XViewport::XViewport(TComponent* owner, XView* view) : TGraphicControl(owner), m_View(view)
@@ -341,7 +336,7 @@ void XViewport::Render(XScene* scene, bool present)
     }
     if (m_View && m_View->ShowViewportCaption)
         m_View->RenderText(static_cast<float>(origin.x + 3), static_cast<float>(origin.y + 3),
-                           FromColorRef(static_cast<uint32_t>(m_View->ViewportCaptionColor)).GetARGB(),
+                           XColor::FromColorRef(static_cast<uint32_t>(m_View->ViewportCaptionColor)).GetARGB(),
                            CaptionText(frame).c_str());
     device->EndScene();
     if (present)
@@ -490,7 +485,7 @@ void XViewport::LoadState(TCustomIniFile* ini, const UnicodeString& section)
 {
     m_Lighting = ini->ReadInteger(section, u"Lighting", m_Lighting ? 1 : 0) != 0;
     m_NormalizeNormals = ini->ReadInteger(section, u"NormalizeNormals", m_NormalizeNormals ? 1 : 0) != 0;
-    m_Ambient = FromColorRef(static_cast<uint32_t>(
+    m_Ambient = XColor::FromColorRef(static_cast<uint32_t>(
         ini->ReadInteger(section, u"Ambient", static_cast<int>(m_Ambient.ToColorRef()))));
     auto mode = [&](const WCHAR* key, uint32_t& field)
     {
@@ -504,7 +499,7 @@ void XViewport::LoadState(TCustomIniFile* ini, const UnicodeString& section)
         m_PointSize = static_cast<float>(size);
     mode(u"ShadeMode", m_ShadeMode);
     SetShowGrid(ini->ReadInteger(section, u"ShowGrid", m_ShowGrid ? 1 : 0) != 0);
-    SetBackColor(FromColorRef(static_cast<uint32_t>(
+    SetBackColor(XColor::FromColorRef(static_cast<uint32_t>(
         ini->ReadInteger(section, u"BackColor", static_cast<int>(m_BackColor.ToColorRef())))));
     mode(u"FillMode", m_FillMode);
 }

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <vector>
 #include <fstream>
 
 namespace
@@ -195,5 +197,116 @@ TEST(XViewportTest, ChunkAndIniStateRoundTripAndKeepBadValues)
     EXPECT_EQ(h.viewport->GetCullMode(), 1u);
     EXPECT_EQ(h.viewport->GetPointSize(), 3.0f);
     EXPECT_EQ(h.viewport->GetFillMode(), 3u);
+}
+} // namespace
+
+#include "Engine/Scene/XScene.h"
+#include "tests/support/SoftDevice.h"
+
+namespace
+{
+TEST(XViewportTest, RenderPassSetsItsStatesInOrderAndDrawsOnlyWithAScene)
+{
+    SoftDevice soft;
+    ASSERT_NE(soft.device, nullptr);
+    Fixture f;
+    f.view.device = soft.device;
+    f.viewport->CreateDevice(soft.device);
+    soft.Clear();
+    f.viewport->Render(nullptr, true);
+    EXPECT_TRUE(soft.Log().empty());
+
+    XScene scene(nullptr);
+    f.viewport->Render(&scene, true);
+    std::vector<std::string> calls = soft.Texts();
+    ASSERT_GE(calls.size(), 16u);
+    EXPECT_EQ(calls[0], "SetViewport(2 2 96 76 0 1)");
+    EXPECT_EQ(calls[1], "Clear(1, 3, " + std::to_string(0xFF888888u) + ", 1, 0)");
+    EXPECT_EQ(calls[2], "BeginScene()");
+    EXPECT_EQ(calls[3].rfind("SetTransform(3", 0), 0u);
+    EXPECT_EQ(calls[4].rfind("SetTransform(2", 0), 0u);
+    const char* states[] = {"SetRenderState(141, 1)", "SetRenderState(7, 0)",  "SetRenderState(137, 0)",
+                            "SetRenderState(27, 0)",  "SetRenderState(15, 0)", "SetRenderState(22, 1)",
+                            "SetRenderState(9, 3)",   "SetRenderState(137, 1)"};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(calls[5 + i], states[i]);
+    EXPECT_EQ(calls[13].rfind("SetRenderState(139, ", 0), 0u);
+    EXPECT_EQ(calls[14], "LightEnable(0, 1)");
+    EXPECT_EQ(calls[15].rfind("SetLight(0, ", 0), 0u);
+    EXPECT_EQ(calls.back().rfind("Present(", 0), 0u);
+    EXPECT_EQ(calls[calls.size() - 2], "EndScene()");
+
+    soft.Clear();
+    f.viewport->SetLighting(false);
+    f.viewport->Render(&scene, false);
+    for (const std::string& call : soft.Texts())
+    {
+        EXPECT_EQ(call.rfind("SetLight(0", 0), std::string::npos);
+        EXPECT_EQ(call.rfind("Present", 0), std::string::npos);
+    }
+    f.view.device = nullptr;
+}
+} // namespace
+
+namespace
+{
+// A viewport block of the given children, each {id, payload bytes}.
+std::vector<uint8_t> Block(uint32_t id, const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& children)
+{
+    std::vector<uint8_t> body;
+    auto u32 = [](std::vector<uint8_t>& out, uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    for (const auto& [child, payload] : children)
+    {
+        u32(body, child);
+        u32(body, static_cast<uint32_t>(payload.size() + 8));
+        body.insert(body.end(), payload.begin(), payload.end());
+    }
+    std::vector<uint8_t> out;
+    u32(out, id);
+    u32(out, static_cast<uint32_t>(body.size() + 8));
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+void LoadBytes(XViewport* viewport, const std::vector<uint8_t>& bytes)
+{
+    XMemoryStream stream(1, 1024);
+    stream.Write(bytes.data(), static_cast<unsigned>(bytes.size()));
+    stream.SetPosition(0);
+    XReader reader(&stream);
+    ASSERT_TRUE(reader.NextChunk());
+    viewport->Load(nullptr, reader);
+}
+
+TEST(XViewportTest, DamagedChunksKeepTheFieldsOrRaiseTheReadersError)
+{
+    Fixture f;
+    // Another block id reads nothing; a block without the back colour keeps it; out-of-range
+    // modes and point sizes keep theirs; an unknown child is skipped.
+    LoadBytes(f.viewport, Block(0xFE440000, {{XViewport::CullModeChunk, {2, 0, 0, 0}}}));
+    EXPECT_EQ(f.viewport->GetCullMode(), 1u);
+    float nan = std::numeric_limits<float>::quiet_NaN();
+    std::vector<uint8_t> nanBytes(4);
+    std::memcpy(nanBytes.data(), &nan, 4);
+    LoadBytes(f.viewport, Block(XViewport::ViewportChunk, {{XViewport::CullModeChunk, {7, 0, 0, 0}},
+                                                           {XViewport::FillModeChunk, {2, 0, 0, 0}},
+                                                           {0xFE4500FF, {1, 2, 3}},
+                                                           {XViewport::PointSizeChunk, nanBytes},
+                                                           {XViewport::PlaneAxisChunk, {7, 0, 0, 0}}}));
+    EXPECT_EQ(f.viewport->GetCullMode(), 1u);
+    EXPECT_EQ(f.viewport->GetFillMode(), 2u);
+    EXPECT_EQ(f.viewport->GetPointSize(), 3.0f);
+    EXPECT_EQ(f.viewport->GetPlaneAxis(), XAXIS_XZ);
+    EXPECT_EQ(f.viewport->GetBackColor().GetARGB(), 0xFF888888u);
+    // A value cut short is the reader's error, not the next chunk's bytes.
+    EXPECT_THROW(LoadBytes(f.viewport, Block(XViewport::ViewportChunk, {{XViewport::BackColorChunk, {1, 2}},
+                                                                        {XViewport::CullModeChunk, {2, 0, 0, 0}}})),
+                 FileUtils::XIOError);
+    EXPECT_EQ(f.viewport->GetBackColor().GetARGB(), 0xFF888888u);
+    EXPECT_EQ(XColor::FromColorRef(0x00332211).GetARGB(), 0xFF112233u);
 }
 } // namespace
