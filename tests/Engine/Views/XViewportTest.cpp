@@ -310,3 +310,40 @@ TEST(XViewportTest, DamagedChunksKeepTheFieldsOrRaiseTheReadersError)
     EXPECT_EQ(XColor::FromColorRef(0x00332211).GetARGB(), 0xFF112233u);
 }
 } // namespace
+
+#include "Platform/Vcl/Forms.h"
+
+namespace
+{
+TEST(XViewportTest, BorderPaintsInTheViewColoursAndRepaintsKeepThePicture)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 120, 100);
+    auto* view = new ViewDouble;
+    view->SetParent(&form);
+    view->SetBounds(0, 0, 120, 100);
+    auto* viewport = new XViewport(nullptr, view);
+    viewport->SetParent(view);
+    viewport->SetBounds(10, 10, 100, 80);
+    form.Show();
+    ASSERT_NE(view->GetDevice(), nullptr);
+    viewport->CreateDevice(view->GetDevice());
+    form.PaintDirty();
+    auto pixel = [&](int x, int y) { return form.Pixels()[y * form.ClientWidth() + x] & 0xFFFFFF; };
+    EXPECT_EQ(pixel(11, 11), 0x808080u);
+    view->activeViewport = viewport;
+    viewport->Invalidate();
+    form.PaintDirty();
+    EXPECT_EQ(pixel(11, 11), 0xFF0000u); // TColor 0x0000FF is red
+    XScene scene(nullptr);
+    viewport->SetShowGrid(false);
+    viewport->Render(&scene, true);
+    EXPECT_EQ(pixel(60, 50), 0x888888u);
+    form.Invalidate();
+    form.PaintDirty();
+    EXPECT_EQ(pixel(60, 50), 0x888888u);
+    EXPECT_EQ(pixel(11, 11), 0xFF0000u);
+    view->activeViewport = nullptr;
+    delete viewport;
+}
+} // namespace
