@@ -111,8 +111,12 @@ void XMemoryBuffer::Clear()
 
 int32_t XMemoryBuffer::LoadFromStream(TStream* stream)
 {
-    const int64_t size = stream->Size();
-    SetSize(size);
+    const int64_t size = std::max<int64_t>(stream->Size(), 0);
+    // The bytes are read straight into the block; only what the read does not deliver is zeroed.
+    RequireRepresentable(size);
+    if (m_capacity < size)
+        SetCapacity(size);
+    m_size = static_cast<int32_t>(size);
     const int32_t got = stream->Read(m_data, m_size);
     if (got < m_size)
         std::memset(m_data + std::max(got, 0), 0, static_cast<size_t>(m_size - std::max(got, 0)));

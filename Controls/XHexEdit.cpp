@@ -1231,6 +1231,13 @@ bool XHexEdit::Find(const void* data, int32_t length, TFindOptions options)
         const uint8_t other = twoCases ? static_cast<uint8_t>(first + 0x20) : first;
         int64_t p = m_position + 1;
         const int64_t last = size - length;
+        if (matchCase && p <= last)
+        {
+            const void* hit = ::memmem(bytes + p, static_cast<size_t>(size - p), pattern.data(), pattern.size());
+            if (hit)
+                found = static_cast<const uint8_t*>(hit) - bytes;
+            p = last + 1;
+        }
         // The next place of each case of the first byte, looked for again only once passed.
         int64_t nextUpper = -1, nextLower = twoCases ? -1 : INT64_MAX;
         auto nextOf = [&](uint8_t value, int64_t from)
