@@ -1,4 +1,4 @@
-// The class library's common controls: the progress bar.
+// The class library's common controls: the progress bar and the track bar.
 #pragma once
 
 #include "Platform/Vcl/Controls.h"
@@ -469,4 +469,79 @@ private:
     TCustomImageList* m_images = nullptr;
     HIMAGELIST m_imageList = nullptr;
     int m_top = 0;
+};
+
+enum TTrackBarOrientation
+{
+    trHorizontal,
+    trVertical
+};
+
+enum TTickMark
+{
+    tmBottomRight,
+    tmTopLeft,
+    tmBoth
+};
+
+// A slider in the platform's look: a sunken channel, tick marks every Frequency positions and a
+// raised thumb. Horizontal bars run Min to Max left to right, vertical ones top to bottom. The
+// thumb follows the mouse (drag, or a press on the channel steps by PageSize toward it) and the
+// keys (arrows by LineSize, Page Up/Down by PageSize, Home, End). OnChange fires on every real
+// change of Position, also from code.
+class TTrackBar : public TWinControl
+{
+public:
+    explicit TTrackBar(TComponent* AOwner);
+
+    int Min() const { return m_min; }
+    void SetMin(int value);
+    int Max() const { return m_max; }
+    void SetMax(int value);
+    int Position() const { return m_position; }
+    // Clamped into Min .. Max.
+    void SetPosition(int value);
+    int Frequency() const { return m_frequency; }
+    void SetFrequency(int value);
+    TTickMark TickMarks() const { return m_tickMarks; }
+    void SetTickMarks(TTickMark value);
+    // The thumb's breadth across the channel.
+    int ThumbLength() const { return m_thumbLength; }
+    void SetThumbLength(int value);
+    TTrackBarOrientation Orientation() const { return m_orientation; }
+    void SetOrientation(TTrackBarOrientation value);
+    int LineSize = 1;
+    int PageSize = 2;
+
+    // Where the thumb lies now, and the pixel along the bar of a position.
+    TRect ThumbRect() const;
+    int PixelOf(int position) const;
+
+    TNotifyEvent OnChange;
+
+protected:
+    void PaintWindow(HDC dc) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    virtual void Changed();
+
+private:
+    // The channel's first and last pixel along the bar.
+    int ChannelStart() const;
+    int ChannelEnd() const;
+    int PositionAt(int along) const;
+    bool Vertical() const { return m_orientation == trVertical; }
+
+    int m_min = 0;
+    int m_max = 10;
+    int m_position = 0;
+    int m_frequency = 1;
+    TTickMark m_tickMarks = tmBottomRight;
+    int m_thumbLength = 20;
+    TTrackBarOrientation m_orientation = trHorizontal;
+    bool m_dragging = false;
+    int m_grab = 0;
 };

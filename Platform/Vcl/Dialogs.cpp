@@ -1007,3 +1007,159 @@ bool TOpenDialog::Execute()
     OnClose(this);
     return chosen;
 }
+
+// ---- TColorDialog ----------------------------------------------------------------------------
+
+namespace
+{
+constexpr int kSwatch = 20;
+constexpr int kGap = 6;
+constexpr int kLeft = 10;
+constexpr int kTop = 10;
+TNotifyEvent g_colorDialogHook;
+} // namespace
+
+TColor TColorDialogForm::BasicColor(int index)
+{
+    // Rows of hues at full, three-quarter, half and quarter strength, light tints, and greys.
+    static const TColor table[Columns * Rows] = {
+        0x8080FF, 0x80FFFF, 0x80FF80, 0x80FF00, 0xFFFF80, 0xFF8000, 0xC080FF, 0xFF80FF,
+        0x0000FF, 0x00FFFF, 0x80FF00, 0x40FF00, 0xFFFF00, 0xC08000, 0xC08080, 0xFF00FF,
+        0x404080, 0x4080FF, 0x00FF00, 0x808000, 0x804000, 0xFF8080, 0x400080, 0x8000FF,
+        0x000080, 0x0080FF, 0x008000, 0x408000, 0xFF0000, 0xA00000, 0x800080, 0xFF0080,
+        0x000040, 0x004080, 0x004000, 0x404000, 0x800000, 0x400000, 0x400040, 0x800040,
+        0x000000, 0x008080, 0x408080, 0x808080, 0x808040, 0xC0C0C0, 0x400040, 0xFFFFFF,
+    };
+    return table[std::clamp(index, 0, Columns * Rows - 1)];
+}
+
+TRect TColorDialogForm::SwatchRect(int index)
+{
+    int column = index % Columns;
+    int row = index / Columns;
+    int x = kLeft + column * (kSwatch + kGap);
+    int y = kTop + row * (kSwatch + kGap);
+    return TRect(x, y, x + kSwatch, y + kSwatch);
+}
+
+TColorDialogForm::TColorDialogForm(TComponent* AOwner, TColorDialog* dialog) : TForm(AOwner), m_dialog(dialog)
+{
+    SetBorderStyle(bsDialog);
+    SetPosition(poScreenCenter);
+    SetCaption(u"Color");
+    int width = kLeft * 2 + Columns * (kSwatch + kGap) - kGap;
+    int gridBottom = kTop + Rows * (kSwatch + kGap);
+    SetClientWidth(width);
+    SetClientHeight(gridBottom + 40 + 35);
+    m_ok = new TButton(this);
+    m_ok->SetParent(this);
+    m_ok->SetCaption(u"OK");
+    m_ok->SetDefault(true);
+    m_ok->SetModalResult(mrOk);
+    m_ok->SetBounds(width - 2 * 75 - 16, gridBottom + 45, 75, 25);
+    m_cancel = new TButton(this);
+    m_cancel->SetParent(this);
+    m_cancel->SetCaption(u"Cancel");
+    m_cancel->SetCancel(true);
+    m_cancel->SetModalResult(mrCancel);
+    m_cancel->SetBounds(width - 75 - 10, gridBottom + 45, 75, 25);
+}
+
+void TColorDialogForm::SetChosen(TColor color)
+{
+    m_chosen = color;
+    Invalidate();
+}
+
+void TColorDialogForm::Paint()
+{
+    TForm::Paint();
+    TCanvas* canvas = Canvas();
+    for (int i = 0; i < Columns * Rows; ++i)
+    {
+        TRect r = SwatchRect(i);
+        TRect frame(r.left - 2, r.top - 2, r.right + 2, r.bottom + 2);
+        if (BasicColor(i) == m_chosen)
+        {
+            canvas->Brush()->SetColor(clBlack);
+            canvas->FrameRect(frame);
+        }
+        TRect edge = TRect(r.left - 1, r.top - 1, r.right + 1, r.bottom + 1);
+        Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
+        canvas->Brush()->SetColor(BasicColor(i));
+        canvas->FillRect(r);
+    }
+    // The chosen colour's sample.
+    int gridBottom = kTop + Rows * (kSwatch + kGap);
+    TRect sample(kLeft, gridBottom + 5, ClientWidth() - kLeft, gridBottom + 35);
+    TRect edge = sample;
+    Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
+    canvas->Brush()->SetColor(m_chosen);
+    canvas->FillRect(edge);
+}
+
+void TColorDialogForm::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (Button == mbLeft)
+    {
+        for (int i = 0; i < Columns * Rows; ++i)
+            if (SwatchRect(i).Contains(TPoint(X, Y)))
+                SetChosen(BasicColor(i));
+    }
+    TForm::MouseDown(Button, Shift, X, Y);
+}
+
+void TColorDialogForm::Dispatch(TMessage& Message)
+{
+    if (Message.Msg == CM_DIALOGSHOWN)
+    {
+        m_dialog->OnShow(m_dialog);
+        g_colorDialogHook(m_dialog);
+        return;
+    }
+    TForm::Dispatch(Message);
+}
+
+namespace Vcl
+{
+TNotifyEvent SetColorDialogHook(TNotifyEvent hook)
+{
+    TNotifyEvent previous = g_colorDialogHook;
+    g_colorDialogHook = hook;
+    return previous;
+}
+} // namespace Vcl
+
+void TColorDialogForm::DblClick()
+{
+    TForm::DblClick();
+    SetModalResult(mrOk);
+}
+
+TColorDialog::TColorDialog(TComponent* AOwner) : TComponent(AOwner)
+{
+}
+
+TColorDialog::~TColorDialog()
+{
+    delete m_form;
+}
+
+bool TColorDialog::Execute()
+{
+    TColorDialogForm form(nullptr, this);
+    form.SetChosen(Color);
+    m_form = &form;
+    struct Clear
+    {
+        TColorDialogForm*& form;
+        ~Clear() { form = nullptr; }
+    } clear{m_form};
+    PostMessageW(form.Handle(), CM_DIALOGSHOWN, 0, 0);
+    TModalResult result = form.ShowModal();
+    OnClose(this);
+    if (result != mrOk)
+        return false;
+    Color = form.Chosen();
+    return true;
+}

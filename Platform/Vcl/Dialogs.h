@@ -281,3 +281,62 @@ enum TFindOption
     frShowHelp
 };
 using TFindOptions = TSet<TFindOption>;
+
+class TColorDialogForm;
+
+// Lets the user pick a colour. Execute shows a modal dialog of our own drawing: 48 basic colours
+// to click, the chosen colour's sample, OK and Cancel. Tests reach the form through Form() from
+// OnShow.
+class TColorDialog : public TComponent
+{
+public:
+    explicit TColorDialog(TComponent* AOwner);
+    ~TColorDialog() override;
+
+    // In: the colour shown at first. Out: the colour chosen (only when Execute answers true).
+    TColor Color = clBlack;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnClose;
+
+    // True when the user confirmed a colour, false on Cancel or close.
+    virtual bool Execute();
+    TColorDialogForm* Form() const { return m_form; }
+
+private:
+    TColorDialogForm* m_form = nullptr;
+};
+
+namespace Vcl
+{
+// Called with every colour dialog once it shows, after its own OnShow (for tests of controls that
+// open one themselves); returns the previous hook.
+TNotifyEvent SetColorDialogHook(TNotifyEvent hook);
+} // namespace Vcl
+
+class TColorDialogForm : public TForm
+{
+public:
+    TColorDialogForm(TComponent* AOwner, TColorDialog* dialog);
+
+    static constexpr int Columns = 8;
+    static constexpr int Rows = 6;
+    static TColor BasicColor(int index);
+    // The swatch's rectangle on the form.
+    static TRect SwatchRect(int index);
+    TColor Chosen() const { return m_chosen; }
+    void SetChosen(TColor color);
+    TButton* OkButton() const { return m_ok; }
+    TButton* CancelButton() const { return m_cancel; }
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DblClick() override;
+    void Dispatch(TMessage& Message) override;
+
+private:
+    TColorDialog* m_dialog;
+    TColor m_chosen = clBlack;
+    TButton* m_ok;
+    TButton* m_cancel;
+};

@@ -875,3 +875,572 @@ void TButton::Paint()
         DrawFocusRect(dc, &focus);
     }
 }
+
+// ---- TCustomComboBox -------------------------------------------------------------------------
+
+// The combo box's text box: keys go to the combo box first.
+class TComboEdit : public TCustomEdit
+{
+public:
+    TComboEdit(TComponent* AOwner, TCustomComboBox* combo) : TCustomEdit(AOwner), m_combo(combo) {}
+
+protected:
+    void KeyDown(WORD& Key, TShiftState Shift) override
+    {
+        m_combo->KeyDown(Key, Shift);
+        if (Key != 0)
+            TCustomEdit::KeyDown(Key, Shift);
+    }
+    void DoEnter() override
+    {
+        TCustomEdit::DoEnter();
+        m_combo->DoEnter();
+    }
+    void DoExit() override
+    {
+        TCustomEdit::DoExit();
+        m_combo->DoExit();
+    }
+    LRESULT DialogCode() override { return TCustomEdit::DialogCode() | m_combo->Perform(WM_GETDLGCODE, 0, 0); }
+
+private:
+    TCustomComboBox* m_combo;
+};
+
+TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TWinControl(AOwner)
+{
+    m_edit = new TComboEdit(this, this);
+    m_edit->SetParent(this);
+    m_edit->OnChange = MakeClosure(this, &TCustomComboBox::EditChanged);
+    SetColor(clWindow);
+    SetTabStop(true);
+    SetWindowExStyle(WS_EX_CLIENTEDGE);
+    // 21 pixels at the default font: the text's height and the frame.
+    TCanvas measure;
+    measure.Font()->Assign(Font());
+    SetBounds(Left(), Top(), 145, measure.TextHeight(u"Ag") + 8);
+    LayoutEdit();
+}
+
+TCustomComboBox::~TCustomComboBox()
+{
+    SetDroppedDown(false);
+}
+
+void TCustomComboBox::SetStyle(TComboBoxStyle style)
+{
+    if (style == m_style)
+        return;
+    SetDroppedDown(false);
+    m_style = style;
+    m_edit->SetReadOnly(style == csDropDownList);
+    LayoutEdit();
+    Invalidate();
+}
+
+TRect TCustomComboBox::ButtonRect() const
+{
+    if (m_style == csSimple)
+        return TRect();
+    TRect client = ClientRect();
+    int size = std::min(GetSystemMetrics(SM_CXVSCROLL), client.Width());
+    return TRect(client.right - size, 0, client.right, client.bottom);
+}
+
+void TCustomComboBox::LayoutEdit()
+{
+    TRect client = ClientRect();
+    int right = m_style == csSimple ? client.right : ButtonRect().left;
+    m_edit->SetBounds(1, 0, std::max(0, right - 1), client.Height());
+}
+
+void TCustomComboBox::Resized()
+{
+    TWinControl::Resized();
+    LayoutEdit();
+}
+
+void TCustomComboBox::FontChanged()
+{
+    TWinControl::FontChanged();
+    LayoutEdit();
+}
+
+void TCustomComboBox::PaintWindow(HDC dc)
+{
+    TWinControl::PaintWindow(dc);
+    TRect button = ButtonRect();
+    if (button.IsEmpty())
+        return;
+    RECT r = button;
+    DrawFrameControl(dc, &r, DFC_SCROLL, DFCS_SCROLLCOMBOBOX | (DroppedDown() ? DFCS_PUSHED | DFCS_FLAT : 0) |
+                                             (Enabled() ? 0 : DFCS_INACTIVE));
+}
+
+void TCustomComboBox::AddItem(const UnicodeString& item)
+{
+    if (!m_sorted)
+        m_items.push_back(item);
+    else
+    {
+        auto at = std::upper_bound(m_items.begin(), m_items.end(), item,
+                                   [](const UnicodeString& a, const UnicodeString& b)
+                                   { return CompareStringW(0, NORM_IGNORECASE, a.c_str(), a.Length(), b.c_str(), b.Length()) == CSTR_LESS_THAN; });
+        m_items.insert(at, item);
+    }
+    if (!m_updating && m_list)
+        m_list->Invalidate();
+}
+
+void TCustomComboBox::ClearItems()
+{
+    m_items.clear();
+    if (m_list)
+        m_list->Invalidate();
+}
+
+void TCustomComboBox::EndUpdate()
+{
+    if (m_updating > 0)
+        --m_updating;
+    if (!m_updating && m_list)
+        m_list->Invalidate();
+}
+
+void TCustomComboBox::SetSorted(bool sorted)
+{
+    if (sorted == m_sorted)
+        return;
+    m_sorted = sorted;
+    if (!sorted)
+        return;
+    std::vector<UnicodeString> items;
+    items.swap(m_items);
+    for (const UnicodeString& item : items)
+        AddItem(item);
+}
+
+int TCustomComboBox::ItemIndex() const
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i] == Text())
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TCustomComboBox::SetItemIndex(int index)
+{
+    if (index < 0 || index >= ItemCount())
+        return;
+    SetText(m_items[static_cast<size_t>(index)]);
+}
+
+int TCustomComboBox::MaxLength() const
+{
+    return m_edit->MaxLength();
+}
+
+void TCustomComboBox::SetMaxLength(int length)
+{
+    m_edit->SetMaxLength(length);
+}
+
+void TCustomComboBox::SelectAll()
+{
+    m_edit->SelectAll();
+}
+
+int TCustomComboBox::SelStart() const
+{
+    return m_edit->SelStart();
+}
+
+int TCustomComboBox::SelLength() const
+{
+    return m_edit->SelLength();
+}
+
+bool TCustomComboBox::ReadOnly() const
+{
+    return m_edit->ReadOnly();
+}
+
+void TCustomComboBox::SetText(const UnicodeString& text)
+{
+    // The box and the combo box hold the same text; the box's change notice does the rest.
+    m_edit->SetText(text);
+    if (m_edit->Text() != Caption())
+        EditChanged(m_edit);
+}
+
+void TCustomComboBox::EditChanged(TObject*)
+{
+    if (m_settingText)
+        return;
+    m_settingText = true;
+    TWinControl::SetText(m_edit->Text());
+    m_settingText = false;
+    Change();
+}
+
+void TCustomComboBox::Change()
+{
+    OnChange(this);
+}
+
+void TCustomComboBox::Select()
+{
+    OnSelect(this);
+}
+
+void TCustomComboBox::SetFocus()
+{
+    m_edit->SetFocus();
+}
+
+void TCustomComboBox::DoEnter()
+{
+    TWinControl::DoEnter();
+}
+
+void TCustomComboBox::DoExit()
+{
+    SetDroppedDown(false);
+    TWinControl::DoExit();
+}
+
+void TCustomComboBox::PickItem(int index)
+{
+    if (index < 0 || index >= ItemCount())
+        return;
+    SetDroppedDown(false);
+    SetText(m_items[static_cast<size_t>(index)]);
+    m_edit->SelectAll();
+    Select();
+    Click();
+}
+
+void TCustomComboBox::SetDroppedDown(bool dropped)
+{
+    if (dropped == DroppedDown())
+        return;
+    if (!dropped)
+    {
+        TComboListForm* list = m_list;
+        m_list = nullptr;
+        list->Hide();
+        list->Release();
+        Invalidate();
+        OnCloseUp(this);
+        return;
+    }
+    if (m_style == csSimple || !GetParentForm(this))
+        return;
+    OnDropDown(this);
+    m_list = new TComboListForm(Application, this);
+    TPoint below = ClientToScreen(TPoint(-ClientOffset().x, Height() - ClientOffset().y));
+    int rows = std::clamp(ItemCount(), 1, m_list->m_rows);
+    m_list->SetBounds(below.x, below.y, Width(), rows * m_list->RowHeight() + 2);
+    m_list->SetItemIndex(ItemIndex());
+    m_list->Show();
+    Invalidate();
+}
+
+void TCustomComboBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TWinControl::MouseDown(Button, Shift, X, Y);
+    if (Button == mbLeft && (ButtonRect().Contains(TPoint(X, Y)) || m_style == csDropDownList))
+        SetDroppedDown(!DroppedDown());
+}
+
+void TCustomComboBox::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TWinControl::KeyDown(Key, Shift);
+    if (Key == 0)
+        return;
+    bool alt = Shift.Contains(ssAlt);
+    if (Key == VK_F4 || (alt && (Key == VK_DOWN || Key == VK_UP)))
+    {
+        SetDroppedDown(!DroppedDown());
+        Key = 0;
+        return;
+    }
+    if (m_list && (Key == VK_DOWN || Key == VK_UP))
+    {
+        m_list->SetItemIndex(std::clamp(m_list->ItemIndex() + (Key == VK_DOWN ? 1 : -1), 0, ItemCount() - 1));
+        Key = 0;
+        return;
+    }
+    if (m_list && Key == VK_RETURN)
+    {
+        PickItem(m_list->ItemIndex());
+        Key = 0;
+        return;
+    }
+    if (m_list && Key == VK_ESCAPE)
+    {
+        SetDroppedDown(false);
+        Key = 0;
+        return;
+    }
+    if (!m_list && m_style != csSimple && (Key == VK_DOWN || Key == VK_UP) && ItemCount() > 0)
+    {
+        int index = std::clamp(ItemIndex() + (Key == VK_DOWN ? 1 : -1), 0, ItemCount() - 1);
+        PickItem(index);
+        Key = 0;
+    }
+}
+
+void TCustomComboBox::WndProc(TMessage& Message)
+{
+    if (Message.Msg == EM_SETREADONLY)
+    {
+        m_edit->SetReadOnly(Message.WParam != 0);
+        Message.Result = TRUE;
+        return;
+    }
+    TWinControl::WndProc(Message);
+}
+
+TComboListForm::TComboListForm(TComponent* AOwner, TCustomComboBox* combo) : TForm(AOwner), m_combo(combo)
+{
+    SetBorderStyle(bsNone);
+    SetColor(clWindow);
+    Font()->Assign(combo->Font());
+    TCanvas measure;
+    measure.Font()->Assign(Font());
+    m_rowHeight = measure.TextHeight(u"Ag") + 2;
+}
+
+void TComboListForm::SetItemIndex(int index)
+{
+    m_itemIndex = index;
+    int rows = std::max(1, (Height() - 2) / m_rowHeight);
+    if (index >= 0 && index < m_topIndex)
+        m_topIndex = index;
+    else if (index >= m_topIndex + rows)
+        m_topIndex = index - rows + 1;
+    Invalidate();
+}
+
+int TComboListForm::ItemAt(int y) const
+{
+    int index = m_topIndex + (y - 1) / m_rowHeight;
+    return y >= 1 && index < m_combo->ItemCount() ? index : -1;
+}
+
+void TComboListForm::Paint()
+{
+    TCanvas* canvas = Canvas();
+    canvas->Brush()->SetColor(clWindowFrame);
+    canvas->FrameRect(TRect(0, 0, Width(), Height()));
+    for (int i = m_topIndex; i < m_combo->ItemCount(); ++i)
+    {
+        int y = 1 + (i - m_topIndex) * m_rowHeight;
+        if (y + m_rowHeight > Height() - 1)
+            break;
+        TRect row(1, y, Width() - 1, y + m_rowHeight);
+        bool selected = i == m_itemIndex;
+        canvas->Brush()->SetStyle(bsSolid);
+        canvas->Brush()->SetColor(selected ? clHighlight : clWindow);
+        canvas->FillRect(row);
+        canvas->Font()->SetColor(selected ? clHighlightText : clWindowText);
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->TextOut(3, y + 1, m_combo->Item(i));
+    }
+}
+
+void TComboListForm::MouseMove(TShiftState Shift, int X, int Y)
+{
+    int index = ItemAt(Y);
+    if (index >= 0 && index != m_itemIndex)
+        SetItemIndex(index);
+    TForm::MouseMove(Shift, X, Y);
+}
+
+void TComboListForm::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TForm::MouseUp(Button, Shift, X, Y);
+    int index = ItemAt(Y);
+    if (Button == mbLeft && index >= 0)
+        m_combo->PickItem(index);
+}
+
+bool TComboListForm::DoMouseWheelDown(TShiftState, TPoint)
+{
+    int rows = std::max(1, (Height() - 2) / m_rowHeight);
+    m_topIndex = std::clamp(m_topIndex + 1, 0, std::max(0, m_combo->ItemCount() - rows));
+    Invalidate();
+    return true;
+}
+
+bool TComboListForm::DoMouseWheelUp(TShiftState, TPoint)
+{
+    m_topIndex = std::max(0, m_topIndex - 1);
+    Invalidate();
+    return true;
+}
+
+// ---- TScrollBar ------------------------------------------------------------------------------
+
+TScrollBar::TScrollBar(TComponent* AOwner) : TWinControl(AOwner)
+{
+    SetBounds(Left(), Top(), 121, GetSystemMetrics(SM_CYHSCROLL));
+    SetTabStop(true);
+    Sync();
+}
+
+void TScrollBar::Sync()
+{
+    m_part.SetVertical(m_kind == sbVertical);
+    m_part.SetBounds(TRect(0, 0, Width(), Height()));
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, m_min, m_max,
+                    static_cast<UINT>(std::max(m_pageSize, 0)), m_position, 0};
+    m_part.SetInfo(info);
+}
+
+void TScrollBar::SetKind(TScrollBarKind kind)
+{
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    SetBounds(Left(), Top(), Height(), Width());
+    Sync();
+    Invalidate();
+}
+
+void TScrollBar::SetPageSize(int value)
+{
+    value = std::clamp(value, 0, std::max(0, m_max - m_min + 1));
+    if (value == m_pageSize)
+        return;
+    m_pageSize = value;
+    SetParams(m_position, m_min, m_max);
+    Sync();
+    Invalidate();
+}
+
+void TScrollBar::SetParams(int position, int min, int max)
+{
+    max = std::max(max, min);
+    int top = std::max(min, max - std::max(m_pageSize - 1, 0));
+    position = std::clamp(position, min, top);
+    bool changed = position != m_position;
+    if (min == m_min && max == m_max && !changed)
+        return;
+    m_min = min;
+    m_max = max;
+    m_position = position;
+    Sync();
+    Invalidate();
+    if (changed)
+        OnChange(this);
+}
+
+void TScrollBar::Resized()
+{
+    TWinControl::Resized();
+    Sync();
+}
+
+void TScrollBar::PaintWindow(HDC dc)
+{
+    Sync();
+    m_part.Paint(dc, Enabled());
+}
+
+void TScrollBar::Scroll(int code)
+{
+    if (code < 0)
+        return;
+    int position = m_position;
+    switch (code)
+    {
+    case SB_LINEUP:
+        position -= SmallChange;
+        break;
+    case SB_LINEDOWN:
+        position += SmallChange;
+        break;
+    case SB_PAGEUP:
+        position -= LargeChange;
+        break;
+    case SB_PAGEDOWN:
+        position += LargeChange;
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        position = m_part.TrackPosition();
+        break;
+    case SB_TOP:
+        position = m_min;
+        break;
+    case SB_BOTTOM:
+        position = m_max;
+        break;
+    }
+    OnScroll(this, static_cast<TScrollCode>(code), position);
+    SetPosition(position);
+}
+
+void TScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (Button == mbLeft && Enabled())
+    {
+        Sync();
+        Scroll(m_part.MouseDown(TPoint(X, Y)));
+        Invalidate();
+    }
+    TWinControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TScrollBar::MouseMove(TShiftState Shift, int X, int Y)
+{
+    if (m_part.Tracking())
+    {
+        Scroll(m_part.MouseMove(TPoint(X, Y)));
+        Invalidate();
+    }
+    TWinControl::MouseMove(Shift, X, Y);
+}
+
+void TScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (Button == mbLeft && m_part.Pressed())
+    {
+        int code = m_part.MouseUp(TPoint(X, Y));
+        Scroll(code);
+        m_part.EndTracking();
+        Scroll(SB_ENDSCROLL);
+        Invalidate();
+    }
+    TWinControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TScrollBar::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TWinControl::KeyDown(Key, Shift);
+    switch (Key)
+    {
+    case VK_UP:
+    case VK_LEFT:
+        Scroll(SB_LINEUP);
+        break;
+    case VK_DOWN:
+    case VK_RIGHT:
+        Scroll(SB_LINEDOWN);
+        break;
+    case VK_PRIOR:
+        Scroll(SB_PAGEUP);
+        break;
+    case VK_NEXT:
+        Scroll(SB_PAGEDOWN);
+        break;
+    case VK_HOME:
+        Scroll(SB_TOP);
+        break;
+    case VK_END:
+        Scroll(SB_BOTTOM);
+        break;
+    }
+}

@@ -1,4 +1,5 @@
-// The class library's standard controls: the label, the single-line edit box and the push button,
+// The class library's standard controls: the label, the single-line edit box, the push button,
+// the combo box and the scroll bar,
 // drawn with the platform's classic look and keyboard and mouse behaviour.
 #pragma once
 
@@ -203,4 +204,187 @@ private:
     bool m_pressed = false;
     bool m_mouseDown = false;
     bool m_spaceDown = false;
+};
+
+enum TComboBoxStyle
+{
+    csDropDown,     // a text box with a button that drops the list down
+    csSimple,       // a text box alone (the list is not shown)
+    csDropDownList  // the button and list; the text only picked
+};
+
+// Sent to a combo box: makes its text box read-only (wParam TRUE) or writable.
+constexpr UINT EM_SETREADONLY = 0x00CF;
+
+class TCustomComboBox;
+
+// The combo box's list window: a borderless form of its own below the combo box, one row an item.
+class TComboListForm : public TForm
+{
+public:
+    TComboListForm(TComponent* AOwner, TCustomComboBox* combo);
+    int RowHeight() const { return m_rowHeight; }
+    int ItemIndex() const { return m_itemIndex; }
+    void SetItemIndex(int index);
+    int TopIndex() const { return m_topIndex; }
+
+protected:
+    void Paint() override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+
+private:
+    friend class TCustomComboBox;
+    int ItemAt(int y) const;
+    TCustomComboBox* m_combo;
+    int m_rowHeight = 16;
+    int m_itemIndex = -1;
+    int m_topIndex = 0;
+    int m_rows = 8;
+};
+
+// A text box with a list of items to pick from. csDropDown has a button that drops the list in a
+// window of ours; csSimple is the text box alone, 21 pixels high at the default font. A pick sets
+// the text, fires OnChange and OnSelect. Keys typed in the text box reach KeyDown first, so a
+// derived combo box can take them (setting Key to 0) before the text box does.
+class TCustomComboBox : public TWinControl
+{
+public:
+    explicit TCustomComboBox(TComponent* AOwner);
+    ~TCustomComboBox() override;
+
+    TComboBoxStyle Style() const { return m_style; }
+    void SetStyle(TComboBoxStyle style);
+    // The items, in order (sorted when Sorted is set).
+    int ItemCount() const { return static_cast<int>(m_items.size()); }
+    const UnicodeString& Item(int index) const { return m_items.at(static_cast<size_t>(index)); }
+    void AddItem(const UnicodeString& item);
+    void ClearItems();
+    // Changes to the items inside one update repaint once.
+    void BeginUpdate() { ++m_updating; }
+    void EndUpdate();
+    bool Sorted() const { return m_sorted; }
+    void SetSorted(bool sorted);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    int MaxLength() const;
+    void SetMaxLength(int length);
+    void SelectAll();
+    int SelStart() const;
+    int SelLength() const;
+    bool ReadOnly() const;
+    // The text box (tests and derived controls reach it).
+    TCustomEdit* EditBox() const { return m_edit; }
+    bool DroppedDown() const { return m_list != nullptr; }
+    void SetDroppedDown(bool dropped);
+    // Picks the item as a click in the list does.
+    void PickItem(int index);
+    void SetText(const UnicodeString& text) override;
+    void SetFocus() override;
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnSelect;
+    TNotifyEvent OnDropDown;
+    TNotifyEvent OnCloseUp;
+
+protected:
+    void Resized() override;
+    void WndProc(TMessage& Message) override;
+    void PaintWindow(HDC dc) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void FontChanged() override;
+    void DoEnter() override;
+    void DoExit() override;
+    virtual void Change();
+    virtual void Select();
+    TRect ButtonRect() const;
+
+private:
+    friend class TComboEdit;
+    friend class TComboListForm;
+    void EditChanged(TObject*);
+    void LayoutEdit();
+
+    TComboBoxStyle m_style = csDropDown;
+    std::vector<UnicodeString> m_items;
+    bool m_sorted = false;
+    int m_updating = 0;
+    TCustomEdit* m_edit;
+    TComboListForm* m_list = nullptr;
+    bool m_settingText = false;
+};
+
+class TComboBox : public TCustomComboBox
+{
+public:
+    using TCustomComboBox::TCustomComboBox;
+};
+
+enum TScrollBarKind
+{
+    sbHorizontal,
+    sbVertical
+};
+
+enum TScrollCode
+{
+    scLineUp,
+    scLineDown,
+    scPageUp,
+    scPageDown,
+    scPosition,
+    scTrack,
+    scTop,
+    scBottom,
+    scEndScroll
+};
+
+// A scroll bar control, drawn and driven as a window's own bars are. Position stays within
+// Min .. Max - PageSize + 1; arrows step by SmallChange, the track by LargeChange, the thumb is
+// dragged. OnScroll tells every step with its code (and may change the position), OnChange every
+// real change of Position.
+class TScrollBar : public TWinControl
+{
+public:
+    explicit TScrollBar(TComponent* AOwner);
+
+    TScrollBarKind Kind() const { return m_kind; }
+    void SetKind(TScrollBarKind kind);
+    int Min() const { return m_min; }
+    void SetMin(int value) { SetParams(m_position, value, m_max); }
+    int Max() const { return m_max; }
+    void SetMax(int value) { SetParams(m_position, m_min, value); }
+    int Position() const { return m_position; }
+    void SetPosition(int value) { SetParams(value, m_min, m_max); }
+    int PageSize() const { return m_pageSize; }
+    void SetPageSize(int value);
+    void SetParams(int position, int min, int max);
+    int SmallChange = 1;
+    int LargeChange = 1;
+
+    TNotifyEvent OnChange;
+    TClosure<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)> OnScroll;
+
+protected:
+    void PaintWindow(HDC dc) override;
+    void Resized() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+
+private:
+    void Scroll(int code);
+    void Sync();
+
+    Vcl::ScrollBarPart m_part{false};
+    TScrollBarKind m_kind = sbHorizontal;
+    int m_min = 0;
+    int m_max = 100;
+    int m_position = 0;
+    int m_pageSize = 0;
 };

@@ -309,3 +309,51 @@ void MaskFPUExceptions()
     std::fedisableexcept(FE_ALL_EXCEPT);
 #endif
 }
+
+int StrToInt(const UnicodeString& text)
+{
+    const std::u16string& t = text.str();
+    size_t i = 0, end = t.size();
+    auto blank = [](char16_t c) { return c == u' ' || (c >= 9 && c <= 13); };
+    while (i < end && blank(t[i]))
+        ++i;
+    while (end > i && blank(t[end - 1]))
+        --end;
+    bool negative = false;
+    if (i < end && (t[i] == u'-' || t[i] == u'+'))
+        negative = t[i++] == u'-';
+    int base = 10;
+    if (i < end && t[i] == u'$')
+    {
+        base = 16;
+        ++i;
+    }
+    else if (end - i > 1 && t[i] == u'0' && (t[i + 1] == u'x' || t[i + 1] == u'X'))
+    {
+        base = 16;
+        i += 2;
+    }
+    bool valid = i < end;
+    int64_t value = 0;
+    for (; valid && i < end; ++i)
+    {
+        char16_t c = t[i];
+        int digit = c >= u'0' && c <= u'9' ? c - u'0'
+                    : base == 16 && c >= u'a' && c <= u'f' ? c - u'a' + 10
+                    : base == 16 && c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                            : -1;
+        if (digit < 0)
+            valid = false;
+        else
+            value = value * base + digit;
+        if (value > (base == 16 ? 0xFFFFFFFFll : 0x80000000ll))
+            valid = false;
+    }
+    if (valid && base == 16 && !negative)
+        return static_cast<int>(static_cast<uint32_t>(value));
+    if (valid && negative)
+        value = -value;
+    if (!valid || value > 0x7FFFFFFF || value < -0x80000000ll)
+        throw EConvertError(u"'" + text + u"' is not a valid integer value");
+    return static_cast<int>(value);
+}

@@ -130,6 +130,10 @@ double StrToFloatDef(const UnicodeString& text, double defaultValue);
 // default.
 int StrToIntDef(const UnicodeString& text, int defaultValue);
 UnicodeString IntToStr(int64_t value);
+// Decimal text (optional sign, blanks around allowed) or hexadecimal after '$' or "0x" to a 32-bit
+// integer; anything else, or a value outside 32 bits, raises EConvertError
+// ("'text' is not a valid integer value").
+int StrToInt(const UnicodeString& text);
 
 // ---- Processor ---------------------------------------------------------------------------------
 

@@ -1,0 +1,234 @@
+#include "Controls/XFloatEdit.h"
+
+#include "Components/StrUtils.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+// ---- XFloatScanner ---------------------------------------------------------------------------
+
+bool XFloatScanner::At(char16_t a, char16_t b) const
+{
+    if (FPos > FLength)
+        return false;
+    char16_t c = FText[static_cast<size_t>(FPos - 1)];
+    return c == a || c == b;
+}
+
+std::u16string XFloatScanner::Sign()
+{
+    if (!At(u'-', u'+'))
+        return {};
+    return std::u16string(1, FText[static_cast<size_t>(FPos++ - 1)]);
+}
+
+std::u16string XFloatScanner::Digits()
+{
+    std::u16string digits;
+    while (FPos <= FLength)
+    {
+        char16_t c = FText[static_cast<size_t>(FPos - 1)];
+        if (c < u'0' || c > u'9')
+            break;
+        digits += c;
+        ++FPos;
+    }
+    return digits.empty() ? u"0" : digits;
+}
+
+std::u16string XFloatScanner::Point()
+{
+    if (!At(u'.', u','))
+        return {};
+    ++FPos;
+    return u".";
+}
+
+bool XFloatScanner::Exponent()
+{
+    if (!At(u'e', u'E'))
+        return false;
+    ++FPos;
+    return true;
+}
+
+// ---- Conversions -----------------------------------------------------------------------------
+
+float TextToFloat32(const UnicodeString& text)
+{
+    std::string narrow;
+    for (char16_t c : text.str())
+    {
+        if (c > 0x7F)
+            break;
+        narrow += static_cast<char>(c);
+    }
+    // A number starts (after blanks and a sign) with a digit, or a point and a digit.
+    size_t i = narrow.find_first_not_of(" \t");
+    if (i != std::string::npos && (narrow[i] == '-' || narrow[i] == '+'))
+        ++i;
+    auto digit = [&](size_t k) { return k < narrow.size() && narrow[k] >= '0' && narrow[k] <= '9'; };
+    bool number = i != std::string::npos && (digit(i) || (i < narrow.size() && narrow[i] == '.' && digit(i + 1)));
+    double value = number ? ::TextToDouble(narrow.c_str()) : 0.0;
+    auto single = static_cast<float>(value);
+    if (!number || !std::isfinite(single))
+        throw EConvertError(u"'" + text + u"' is not a valid floating point value");
+    return single;
+}
+
+// ---- XFloatEdit ------------------------------------------------------------------------------
+
+XFloatEdit::XFloatEdit(TComponent* AOwner) : TCustomEdit(AOwner)
+{
+    SetText(u"0");
+}
+
+UnicodeString XFloatEdit::FixedText(double value) const
+{
+    if (!std::isfinite(value))
+        throw EConvertError(u"Invalid floating point value");
+    int decimals = std::min(FFractionalPartLength, 9);
+    char buffer[400];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::fixed, decimals);
+    *result.ptr = 0;
+    return UnicodeString(buffer);
+}
+
+void XFloatEdit::SetValue(float v)
+{
+    try
+    {
+        if (FUseBounds)
+        {
+            if (v < FMinValue)
+                v = FMinValue;
+            else if (v > FMaxValue)
+                v = FMaxValue;
+        }
+        SetText(FixedText(v));
+    }
+    catch (...)
+    {
+        SetText(FloatToStr(FValue));
+    }
+}
+
+void XFloatEdit::SetExponentialNotation(bool value)
+{
+    if (value == FExponentialNotation)
+        return;
+    FExponentialNotation = value;
+    Validate();
+}
+
+void XFloatEdit::SetFractionalPartLength(int value)
+{
+    if (value < 0 || value > 15 || value == FFractionalPartLength)
+        return;
+    FFractionalPartLength = value;
+    Validate();
+}
+
+void XFloatEdit::SetMinValue(float value)
+{
+    FMinValue = std::min(value, FMaxValue);
+    SetValue(FValue);
+}
+
+void XFloatEdit::SetMaxValue(float value)
+{
+    FMaxValue = std::max(value, FMinValue);
+    SetValue(FValue);
+}
+
+void XFloatEdit::SetUseBounds(bool value)
+{
+    FUseBounds = value;
+    if (value)
+        SetValue(FValue);
+}
+
+void XFloatEdit::Validate()
+{
+    XFloatScanner scanner(Text().str());
+    std::u16string sign = scanner.Sign();
+    std::u16string integer = scanner.Digits();
+    scanner.Point();
+    std::u16string fraction = scanner.Digits();
+    std::u16string exponent;
+    if (scanner.Exponent() && FExponentialNotation)
+    {
+        std::u16string expSign = scanner.Sign();
+        std::u16string expDigits = scanner.Digits().substr(0, static_cast<size_t>(FExponentDigits));
+        exponent = u"E" + expSign + expDigits;
+    }
+    // The leading digits stay: a pasted long number keeps its first seven.
+    if (static_cast<int>(integer.size()) > FIntegerDigits)
+        integer.resize(static_cast<size_t>(FIntegerDigits));
+    int room = FIntegerDigits - static_cast<int>(integer.size());
+    int n = static_cast<int>(fraction.size());
+    if (n != 1 && n > room)
+        n = room + 1;
+    n = std::min(n, FFractionalPartLength);
+    std::u16string text = sign + integer;
+    if (n > 0)
+        text += u"." + fraction.substr(0, static_cast<size_t>(n));
+    text += exponent;
+    if (FUseBounds)
+    {
+        float value = TextToFloat32(UnicodeString(text));
+        if (value < FMinValue)
+        {
+            SetValue(FMinValue);
+            return;
+        }
+        if (value > FMaxValue)
+        {
+            SetValue(FMaxValue);
+            return;
+        }
+    }
+    SetText(UnicodeString(text));
+}
+
+void XFloatEdit::Change()
+{
+    try
+    {
+        int caret = SelStart();
+        Validate();
+        SetSelStart(std::min(caret, Text().Length()));
+        float value = TextToFloat32(Text());
+        if (value != FValue)
+        {
+            FValue = value;
+            OnChange(this);
+        }
+    }
+    catch (...)
+    {
+        SetText(FixedText(FValue));
+    }
+}
+
+void XFloatEdit::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TCustomEdit::KeyDown(Key, Shift);
+    if (Key == VK_PRIOR)
+        SetValue(FValue + FChangeValue);
+    else if (Key == VK_NEXT)
+        SetValue(FValue - FChangeValue);
+}
+
+bool XFloatEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+{
+    SetValue(FValue - FChangeValue);
+    return TCustomEdit::DoMouseWheelDown(Shift, MousePos);
+}
+
+bool XFloatEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
+{
+    SetValue(FValue + FChangeValue);
+    return TCustomEdit::DoMouseWheelUp(Shift, MousePos);
+}

@@ -1,0 +1,220 @@
+// The float and integer editors: canonical text, values, bounds, stepping and hostile input.
+#include "Controls/XFloatEdit.h"
+#include "Controls/XIntEdit.h"
+
+#include "tests/Controls/FormPixels.h"
+#include "tests/support/CommaLocale.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace
+{
+struct Changes
+{
+    int count = 0;
+    void Changed(TObject*) { ++count; }
+};
+
+struct FloatCase
+{
+    const char16_t* typed;
+    const char16_t* shown;
+    bool exponent = false;
+    int decimals = 5;
+};
+} // namespace
+
+TEST(XFloatEditTest, TypedTextBecomesCanonical)
+{
+    CommaLocale comma; // never followed, whether or not it is installed
+    const FloatCase cases[] = {
+        {u"12", u"12.0"},
+        {u"3,25", u"3.25"},
+        {u"-.5", u"-0.5"},
+        {u"+5", u"+5.0"},
+        {u"", u"0.0"},
+        {u"abc", u"0.0"},
+        {u"7x9", u"7.0"},
+        {u"1.234567", u"1.23456"},
+        {u"123456.789", u"123456.78"},
+        {u"1234567.12", u"1234567.1"},
+        {u"12345678", u"1234567.0"},
+        {u"2147483648", u"2147483.0"},
+        {u"1e5", u"1.0"},
+        {u"1e5", u"1.0E5", true},
+        {u"2.5e-123", u"2.5E-12", true},
+        {u"1e+5", u"1.0E+5", true},
+        {u"2e", u"2.0E0", true},
+        {u"3.7", u"3", false, 0},
+        {u"nan", u"0.0"},
+        {u"inf", u"0.0"},
+        {u"-", u"-0.0"},
+        {u"\u0663.\u0664", u"0.0"}, // digits of another script are not digits here
+    };
+    for (const FloatCase& c : cases)
+    {
+        XFloatEdit edit(nullptr);
+        edit.SetExponentialNotation(c.exponent);
+        edit.SetFractionalPartLength(c.decimals);
+        edit.SetText(c.typed);
+        EXPECT_EQ(edit.Text(), UnicodeString(c.shown)) << std::string(UnicodeString(c.typed).ToUtf8());
+        EXPECT_EQ(edit.Value(), TextToFloat32(UnicodeString(c.shown))) << std::string(UnicodeString(c.typed).ToUtf8());
+    }
+    XFloatEdit edit(nullptr);
+    EXPECT_EQ(edit.Text(), u"0.0");
+    edit.SetFractionalPartLength(0);
+    edit.SetText(u"3.7");
+    EXPECT_EQ(edit.Value(), 3.0f);
+    // 10,000 pasted characters keep a valid text and value.
+    edit.SetFractionalPartLength(5);
+    edit.SetText(UnicodeString(std::u16string(10000, u'9')));
+    EXPECT_EQ(edit.Text(), u"9999999.0");
+    EXPECT_EQ(edit.Value(), 9999999.0f);
+}
+
+TEST(XFloatEditTest, ValuesOutOfFloatRangeKeepTheHeldValue)
+{
+    XFloatEdit edit(nullptr);
+    edit.SetExponentialNotation(true);
+    edit.SetText(u"2.5");
+    edit.SetText(u"1e99");
+    EXPECT_EQ(edit.Text(), u"2.50000");
+    EXPECT_EQ(edit.Value(), 2.5f);
+    edit.SetValue(INFINITY);
+    EXPECT_EQ(edit.Value(), 2.5f);
+    EXPECT_EQ(edit.Text(), u"2.5");
+    // SetValue rounds to the decimals (0.7 never shows as 0.69999).
+    edit.SetValue(0.7f);
+    EXPECT_EQ(edit.Text(), u"0.70000");
+    edit.SetFractionalPartLength(2);
+    edit.SetValue(123456.789f);
+    EXPECT_EQ(edit.Text(), u"123456.79");
+    edit.SetFractionalPartLength(16); // out of range: ignored
+    EXPECT_EQ(edit.FractionalPartLength(), 2);
+}
+
+TEST(XFloatEditTest, BoundsChangesAndStepping)
+{
+    FormPixels screen;
+    auto* edit = new XFloatEdit(&screen.form);
+    edit->SetParent(&screen.form);
+    edit->SetBounds(10, 10, 120, 21);
+    Changes changes;
+    edit->OnChange = MakeClosure(&changes, &Changes::Changed);
+    edit->SetUseBounds(true);
+    edit->SetText(u"0.5");
+    EXPECT_EQ(edit->Text(), u"0.5");
+    edit->SetText(u"1.5");
+    EXPECT_EQ(edit->Text(), u"1.00000");
+    edit->SetText(u"-2");
+    EXPECT_EQ(edit->Text(), u"0.00000");
+    edit->SetMinValue(5); // above MaxValue: MaxValue
+    EXPECT_EQ(edit->MinValue(), 1.0f);
+    edit->SetMinValue(0);
+    edit->SetMaxValue(-3);
+    EXPECT_EQ(edit->MaxValue(), 0.0f);
+    edit->SetUseBounds(false);
+    // The caret stays where it was typed; no OnChange for a rewrite that keeps the value.
+    edit->SetText(u"12.0");
+    edit->SetFocus();
+    edit->SetSelStart(2);
+    screen.Type(u"5");
+    EXPECT_EQ(edit->Text(), u"125.0");
+    EXPECT_EQ(edit->SelStart(), 3);
+    edit->SetSelStart(5);
+    int before = changes.count;
+    screen.Type(u"0");
+    EXPECT_EQ(edit->Text(), u"125.00");
+    EXPECT_EQ(changes.count, before);
+    // Page keys and the wheel step by ChangeValue; 0 only re-formats.
+    screen.Key(VK_PRIOR);
+    EXPECT_EQ(edit->Value(), 125.0f);
+    EXPECT_EQ(edit->Text(), u"125.00000");
+    edit->SetChangeValue(0.5f);
+    screen.Key(VK_PRIOR);
+    screen.Key(VK_PRIOR);
+    screen.Key(VK_NEXT);
+    EXPECT_EQ(edit->Value(), 125.5f);
+    screen.Wheel(20, 20, -3);
+    EXPECT_EQ(edit->Value(), 124.0f);
+    screen.Wheel(20, 20, 1);
+    EXPECT_EQ(edit->Value(), 124.5f);
+}
+
+TEST(XIntEditTest, FilterBoundsAndStepping)
+{
+    struct Case
+    {
+        const char16_t* typed;
+        const char16_t* shown;
+        int value;
+    };
+    const Case cases[] = {{u"12a3", u"123", 123}, {u"+5", u"5", 5},       {u"--7", u"-7", -7},
+                          {u"-", u"-0", 0},       {u"", u"0", 0},         {u"007", u"7", 7},
+                          {u"2147483647", u"2147483647", 2147483647},     {u"-2147483648", u"-2147483648", INT32_MIN},
+                          {u"\u0663\u0664", u"0", 0},                     {u"nan", u"0", 0}};
+    for (const Case& c : cases)
+    {
+        XIntEdit edit(nullptr);
+        edit.SetText(c.typed);
+        EXPECT_EQ(edit.Text(), UnicodeString(c.shown)) << UnicodeString(c.typed).ToUtf8();
+        EXPECT_EQ(edit.Value(), c.value) << UnicodeString(c.typed).ToUtf8();
+    }
+    XIntEdit edit(nullptr);
+    Changes changes;
+    edit.OnChange = MakeClosure(&changes, &Changes::Changed);
+    edit.SetText(u"42");
+    for (const char16_t* refused : {u"9999999999", u"2147483648", u"-2147483649"})
+    {
+        edit.SetText(refused);
+        EXPECT_EQ(edit.Text(), u"42") << UnicodeString(refused).ToUtf8();
+        EXPECT_EQ(edit.Value(), 42);
+    }
+    edit.SetText(UnicodeString(std::u16string(10000, u'9'))); // ten digits: beyond 32 bits
+    EXPECT_EQ(edit.Text(), u"42");
+    EXPECT_EQ(edit.Value(), 42);
+    edit.SetMaxLength(3);
+    edit.SetText(u"12345");
+    EXPECT_EQ(edit.Text(), u"123");
+    EXPECT_EQ(edit.TCustomEdit::MaxLength(), 0); // the edit's own limit stays off
+    for (int refused : {1, 11, 3})
+    {
+        edit.SetMaxLength(refused);
+        EXPECT_EQ(edit.MaxLength(), 3);
+    }
+    edit.SetMaxLength(10);
+    edit.SetMaxValue(10);
+    edit.SetUseBounds(true);
+    EXPECT_EQ(edit.Value(), 10);
+    int before = changes.count;
+    edit.SetText(u"15");
+    EXPECT_EQ(edit.Text(), u"10");
+    EXPECT_EQ(changes.count, before + 1); // the typed 15 differed from the held 10
+    edit.SetValue(10);
+    EXPECT_EQ(changes.count, before + 1);
+    edit.SetMinValue(50); // above MaxValue: MaxValue
+    EXPECT_EQ(edit.MinValue(), 10);
+    edit.SetUseBounds(false);
+    // Stepping saturates at 32 bits.
+    edit.SetValue(INT32_MAX - 1);
+    edit.SetChangeValue(5);
+    WORD key = VK_PRIOR;
+    edit.Perform(WM_KEYDOWN, key, 0);
+    EXPECT_EQ(edit.Value(), INT32_MAX);
+    edit.SetValue(INT32_MIN + 2);
+    edit.Perform(WM_KEYDOWN, VK_NEXT, 0);
+    EXPECT_EQ(edit.Value(), INT32_MIN);
+    edit.SetValue(5);
+    edit.SetChangeValue(INT32_MIN);
+    edit.Perform(WM_KEYDOWN, VK_NEXT, 0);
+    EXPECT_EQ(edit.Value(), INT32_MAX);
+    // Leading zeros stay while the value does not change.
+    edit.SetText(u"007");
+    EXPECT_EQ(edit.Text(), u"7");
+    edit.SetText(u"007");
+    EXPECT_EQ(edit.Text(), u"007");
+    EXPECT_EQ(edit.Value(), 7);
+}
