@@ -5,6 +5,7 @@
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 #include "Platform/Vcl/StdCtrls.h"
 #include "Platform/X11/X11Presenter.h"
 
@@ -341,3 +342,75 @@ TEST_F(DesktopPresenterTest, ClipboardTextReachesOtherProgramsAndComesBack)
 }
 
 } // namespace
+
+namespace
+{
+struct MenuPick
+{
+    std::function<void(TPopupMenuWindow*)> steps;
+    int clicks = 0;
+    void Show(TObject* sender) { steps(static_cast<TPopupMenu*>(sender)->Window()); }
+    void Click(TObject*) { ++clicks; }
+};
+} // namespace
+
+TEST_F(DesktopPresenterTest, SplitterDragsAndThePopupMenuChoosesInTheWindow)
+{
+    TForm form(nullptr);
+    form.SetBorderStyle(bsSizeable);
+    form.SetClientWidth(300);
+    form.SetClientHeight(200);
+    form.SetCaption(u"Splitter");
+    auto* left = new TWinControl(&form);
+    left->SetParent(&form);
+    left->SetBounds(0, 0, 100, 200);
+    left->SetAlign(alLeft);
+    left->SetColor(clRed);
+    auto* splitter = new TSplitter(&form);
+    splitter->SetParent(&form);
+    auto* right = new TWinControl(&form);
+    right->SetParent(&form);
+    right->SetAlign(alClient);
+    right->SetColor(clBlue);
+    TPopupMenu menu(nullptr);
+    MenuPick pick;
+    for (const char16_t* caption : {u"First", u"Second"})
+    {
+        auto* item = new TMenuItem(&menu);
+        item->SetCaption(caption);
+        item->OnClick = MakeClosure(&pick, &MenuPick::Click);
+        menu.Items()->Add(item);
+    }
+    menu.OnShow = MakeClosure(&pick, &MenuPick::Show);
+    right->SetPopupMenu(&menu);
+
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(window) && form.PaintCount() > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return ReadPixel(window, 99, 50) == 0xFF0000u; }));
+    EXPECT_EQ(ReadPixel(window, 104, 50), 0x0000FFu);
+
+    // Dragging the splitter 50 pixels to the right widens the red panel by as much.
+    MoveTo(window, 101, 50);
+    probe->Button(1, true);
+    MoveTo(window, 130, 60);
+    MoveTo(window, 151, 60);
+    probe->Button(1, false);
+    EXPECT_TRUE(PumpUntil([&] { return left->Width() == 150 && ReadPixel(window, 149, 50) == 0xFF0000u; }));
+    EXPECT_EQ(ReadPixel(window, 154, 50), 0x0000FFu);
+
+    // A right click on the blue panel opens the menu; a click on its second row chooses it.
+    unsigned long menuWindow = 0;
+    pick.steps = [&](TPopupMenuWindow* shown)
+    {
+        menuWindow = Vcl::NativeWindowOf(shown);
+        ASSERT_TRUE(PumpUntil([&] { return Viewable(menuWindow) && shown->PaintCount() > 0; }));
+        ClickAt(menuWindow, 20, 2 + shown->RowHeight() + shown->RowHeight() / 2);
+    };
+    MoveTo(window, 250, 120);
+    probe->Button(3, true);
+    probe->Button(3, false);
+    EXPECT_TRUE(PumpUntil([&] { return pick.clicks == 1; }));
+    EXPECT_NE(menuWindow, 0u);
+    EXPECT_EQ(menu.Window(), nullptr);
+}
