@@ -9,6 +9,7 @@
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
@@ -61,19 +62,7 @@ public:
         Platform::ResetKeyStates();
         probe.reset();
     }
-    template <class Predicate> bool PumpUntil(Predicate done)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;)
-        {
-            Application->ProcessMessages();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            X11::WaitForEvents(10);
-        }
-    }
+
     void Settle()
     {
         probe->Sync();

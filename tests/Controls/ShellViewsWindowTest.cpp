@@ -6,6 +6,7 @@
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
@@ -88,19 +89,6 @@ protected:
         tzset();
     }
 
-    template <class Predicate> bool PumpUntil(Predicate done)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;)
-        {
-            Application->ProcessMessages();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            X11::WaitForEvents(10);
-        }
-    }
     // The middle of a row's label in the window.
     TPoint RowPoint(const std::u16string& name)
     {

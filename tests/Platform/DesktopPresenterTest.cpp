@@ -9,6 +9,7 @@
 #include "Platform/Vcl/StdCtrls.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/PumpUntil.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
 
@@ -41,21 +42,6 @@ public:
         Vcl::RemoveDesktopPresenter();
         Platform::ResetKeyStates();
         probe.reset();
-    }
-
-    // Runs the application's loop until the predicate holds or five seconds have passed.
-    template <class Predicate> bool PumpUntil(Predicate done)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;)
-        {
-            Application->ProcessMessages();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            X11::WaitForEvents(10);
-        }
     }
 
     bool Viewable(unsigned long window) { return probe->Viewable(window); }

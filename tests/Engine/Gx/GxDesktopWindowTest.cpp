@@ -8,6 +8,7 @@
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
+#include "tests/support/PumpUntil.h"
 #include "tests/support/DesktopHostEditor.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ReferenceImage.h"
@@ -155,19 +156,6 @@ public:
         probe.reset();
     }
 
-    template <class Predicate> bool PumpUntil(Predicate done)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;)
-        {
-            Application->ProcessMessages();
-            if (done())
-                return true;
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            X11::WaitForEvents(10);
-        }
-    }
     // Redraws and waits until the X window shows `expected` at (x, y).
     bool Shows(SceneHost* host, unsigned long window, int x, int y, uint32_t expected)
     {

@@ -1,0 +1,22 @@
+#pragma once
+// Real-window tests wait for the presenter by running the application's loop until what they
+// expect has happened, giving up after a few seconds so that a lost event fails the test instead
+// of hanging it.
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include <chrono>
+
+template <class Predicate> bool PumpUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::seconds(5))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;)
+    {
+        Application->ProcessMessages();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        X11::WaitForEvents(10);
+    }
+}
