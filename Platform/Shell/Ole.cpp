@@ -10,7 +10,6 @@
 
 // Interface ids of this layer. Only their identity matters inside the process.
 #define KELVANE_IID(name, n) const IID name = {0x4B454C00u + (n), 0x5348, 0x454C, {0x4C, 0, 0, 0, 0, 0, 0, (n)}}
-KELVANE_IID(IID_IUnknown, 1);
 KELVANE_IID(IID_IMalloc, 2);
 KELVANE_IID(IID_IDataObject, 3);
 KELVANE_IID(IID_IEnumFORMATETC, 4);

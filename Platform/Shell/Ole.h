@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Platform/Gdi/Gdi.h"
+#include "Platform/Win32/Unknwn.h"
 #include "Platform/Win32/Windows.h"
 
 #include <cstring>
@@ -11,12 +12,7 @@
 
 // ---- Results ---------------------------------------------------------------------------------
 
-constexpr HRESULT S_FALSE = 1;
-constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
-constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
-constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
-constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = static_cast<HRESULT>(0x80040003u);
 constexpr HRESULT DV_E_FORMATETC = static_cast<HRESULT>(0x80040064u);
@@ -31,14 +27,6 @@ constexpr HRESULT DRAGDROP_E_NOTREGISTERED = static_cast<HRESULT>(0x80040100u);
 constexpr HRESULT DRAGDROP_E_ALREADYREGISTERED = static_cast<HRESULT>(0x80040101u);
 constexpr HRESULT DRAGDROP_E_INVALIDHWND = static_cast<HRESULT>(0x80040102u);
 
-constexpr bool SUCCEEDED(HRESULT hr)
-{
-    return hr >= 0;
-}
-constexpr bool FAILED(HRESULT hr)
-{
-    return hr < 0;
-}
 // A Win32 error code as a result.
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD error)
 {
@@ -47,9 +35,7 @@ constexpr HRESULT HRESULT_FROM_WIN32(DWORD error)
 
 // ---- Interfaces ------------------------------------------------------------------------------
 
-using IID = GUID;
 using CLSID = GUID;
-using REFIID = const IID&;
 
 inline bool operator==(const GUID& a, const GUID& b)
 {
@@ -61,7 +47,6 @@ inline bool IsEqualIID(REFIID a, REFIID b)
     return a == b;
 }
 
-extern const IID IID_IUnknown;
 extern const IID IID_IMalloc;
 extern const IID IID_IDataObject;
 extern const IID IID_IEnumFORMATETC;
@@ -70,16 +55,6 @@ extern const IID IID_IDropTarget;
 extern const IID IID_IShellFolder;
 extern const IID IID_IEnumIDList;
 extern const IID IID_IContextMenu;
-
-struct IUnknown
-{
-    virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
-
-protected:
-    ~IUnknown() = default;
-};
 
 // The task allocator: blocks that cross component boundaries (id lists, target devices).
 struct IMalloc : IUnknown
