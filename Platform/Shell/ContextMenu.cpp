@@ -59,31 +59,10 @@ HRESULT PlaceOnClipboard(const std::vector<std::string>& paths, DWORD effect)
     return S_OK;
 }
 
-class FileContextMenu final : public IContextMenu
+class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu>
 {
 public:
     explicit FileContextMenu(std::vector<std::string> paths) : m_paths(std::move(paths)) {}
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IContextMenu)
-        {
-            *object = static_cast<IContextMenu*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_count; }
-    ULONG Release() override
-    {
-        ULONG left = --m_count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT QueryContextMenu(HMENU menu, UINT index, UINT firstCommand, UINT lastCommand, UINT) override
     {
         static const char16_t* const texts[] = {u"Open", u"Cut", u"Copy", u"Delete"};
@@ -138,7 +117,6 @@ public:
 
 private:
     ~FileContextMenu() = default;
-    std::atomic<ULONG> m_count{1};
     std::vector<std::string> m_paths;
 };
 } // namespace

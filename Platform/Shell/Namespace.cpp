@@ -29,31 +29,10 @@ Item VirtualItem(int csidl)
 }
 
 // The ids a folder enumeration hands out, gathered at once.
-class IdEnumerator final : public IEnumIDList
+class IdEnumerator final : public ComObject<IEnumIDList, IID_IEnumIDList>
 {
 public:
     explicit IdEnumerator(std::vector<Item> items) : m_items(std::move(items)) {}
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumIDList)
-        {
-            *object = static_cast<IEnumIDList*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_count; }
-    ULONG Release() override
-    {
-        ULONG left = --m_count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT Next(ULONG count, LPITEMIDLIST* items, ULONG* fetched) override
     {
         if (!items)
@@ -87,7 +66,6 @@ public:
 
 private:
     ~IdEnumerator() = default;
-    std::atomic<ULONG> m_count{1};
     std::vector<Item> m_items;
     size_t m_position = 0;
 };
@@ -121,32 +99,11 @@ HRESULT MakeFileContextMenu(std::vector<std::string> paths, void** object);
 
 namespace ShellDetail
 {
-class ShellFolder final : public IShellFolder
+class ShellFolder final : public ComObject<IShellFolder, IID_IShellFolder>
 {
 public:
     ShellFolder(std::vector<Item> items, Location where) : m_items(std::move(items)), m_where(std::move(where)) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IShellFolder)
-        {
-            *object = static_cast<IShellFolder*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_count; }
-    ULONG Release() override
-    {
-        ULONG left = --m_count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* eaten, LPITEMIDLIST* idList,
                              ULONG* attributes) override
@@ -497,7 +454,6 @@ private:
         return a;
     }
 
-    std::atomic<ULONG> m_count{1};
     std::vector<Item> m_items;
     Location m_where;
     std::vector<std::pair<std::string, Facts>> m_facts; // of the last enumeration, in its order

@@ -7,6 +7,7 @@
 #include "Platform/Win32/Unknwn.h"
 #include "Platform/Win32/Windows.h"
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -55,6 +56,40 @@ extern const IID IID_IDropTarget;
 extern const IID IID_IShellFolder;
 extern const IID IID_IEnumIDList;
 extern const IID IID_IContextMenu;
+
+// Reference counting and identity of an object that offers one interface: it starts with one
+// reference and ends with its last Release.
+template <class Interface, const IID& Id> class ComObject : public Interface
+{
+public:
+    HRESULT QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == Id)
+        {
+            *object = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++m_count; }
+    ULONG Release() override
+    {
+        ULONG left = --m_count;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+protected:
+    virtual ~ComObject() = default;
+
+private:
+    std::atomic<ULONG> m_count{1};
+};
 
 // The task allocator: blocks that cross component boundaries (id lists, target devices).
 struct IMalloc : IUnknown
