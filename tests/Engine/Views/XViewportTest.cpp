@@ -326,6 +326,8 @@ TEST(XViewportTest, BorderPaintsInTheViewColoursAndRepaintsKeepThePicture)
     viewport->SetParent(view);
     viewport->SetBounds(10, 10, 100, 80);
     form.Show();
+    // The view's own viewport alone, filling it: no splitter paints over the picture.
+    view->SetViewportLayout(0);
     ASSERT_NE(view->GetDevice(), nullptr);
     viewport->CreateDevice(view->GetDevice());
     form.PaintDirty();
