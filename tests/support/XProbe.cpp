@@ -48,6 +48,13 @@ bool XProbe::WindowSize(unsigned long window, int& width, int& height)
     return true;
 }
 
+bool XProbe::RootPosition(unsigned long window, int& x, int& y)
+{
+    Window child = 0;
+    return window != 0 &&
+           XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
+}
+
 void XProbe::Key(const char* keysym, const char* modifier)
 {
     KeyCode code = XKeysymToKeycode(m_display, XStringToKeysym(keysym));

@@ -22,6 +22,8 @@ public:
     bool HasFocus(unsigned long window);
     uint32_t ReadPixel(unsigned long window, int x, int y); // 0x00RRGGBB, 0xDEADBEEF on failure
     bool WindowSize(unsigned long window, int& width, int& height);
+    // The window's top-left corner on the screen (root coordinates).
+    bool RootPosition(unsigned long window, int& x, int& y);
 
     // A key by its keysym name ("Return", "a", "Cyrillic_a"), with a modifier key held ("Shift_L").
     void Key(const char* keysym, const char* modifier = nullptr);
