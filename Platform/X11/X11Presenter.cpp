@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace X11
@@ -165,6 +166,7 @@ struct Connection
     bool ownsClipboard = false;
     std::map<::Window, Window::Handler*> handlers;
     std::map<::Window, XIC> contexts;
+    std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
     // The last key release reported as one, kept to tell a held key's repeat whose press was read
     // apart from its release.
@@ -438,8 +440,9 @@ void Dispatch(XEvent& event)
     case MapNotify:
     {
         // Without a window manager nobody gives a new window the focus; take it, as a dialog
-        // shown by the user would have it.
-        XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
+        // shown by the user would have it (not a window that leaves the focus where it is).
+        if (!c.passive.count(event.xmap.window))
+            XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
         break;
     }
     case ClientMessage:
@@ -570,6 +573,7 @@ Window::~Window()
         // window is given back.
         c.contexts.erase(impl_->window);
         c.handlers.erase(impl_->window);
+        c.passive.erase(impl_->window);
         XFreeGC(c.display, impl_->gc);
         return;
     }
@@ -581,6 +585,7 @@ Window::~Window()
         c.contexts.erase(ic);
     }
     c.handlers.erase(impl_->window);
+    c.passive.erase(impl_->window);
     XFreeGC(c.display, impl_->gc);
     XDestroyWindow(c.display, impl_->window);
     XFlush(c.display);
@@ -776,6 +781,17 @@ void Window::Move(int x, int y)
         return;
     XMoveWindow(c.display, impl_->window, x, y);
     XFlush(c.display);
+}
+
+void Window::SetActivates(bool activates)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    if (activates)
+        c.passive.erase(impl_->window);
+    else
+        c.passive.insert(impl_->window);
 }
 
 void Window::Focus()
