@@ -15,6 +15,19 @@ XProbe::~XProbe()
         XCloseDisplay(m_display);
 }
 
+void XProbe::RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY)
+{
+    Window child = 0;
+    rootX = rootY = 0;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY, &child);
+}
+
+void XProbe::MoveToRoot(int x, int y)
+{
+    XTestFakeMotionEvent(m_display, -1, x, y, 0);
+    XSync(m_display, False);
+}
+
 bool XProbe::Viewable(unsigned long window)
 {
     XWindowAttributes a{};

@@ -36,6 +36,9 @@ public:
     // A key by its keysym name ("Return", "a", "Cyrillic_a"), with a modifier key held ("Shift_L").
     void Key(const char* keysym, const char* modifier = nullptr);
     void MoveTo(unsigned long window, int x, int y);
+    // Where a window's client point lies on the screen.
+    void RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY);
+    void MoveToRoot(int x, int y);
     void Button(int button, bool down);
     void ClickAt(unsigned long window, int x, int y);
 
