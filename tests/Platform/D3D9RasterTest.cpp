@@ -1378,6 +1378,9 @@ TEST_F(D3D9RasterTest, QuickPixelLoopsGiveTheGeneralStagesPixels)
         RenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         Draw(D3DPT_TRIANGLELIST, 2, quad(5, 5, 50, 45, 0x80336699, 0x80336699), RhwTexFvf);
         Draw(D3DPT_TRIANGLELIST, 2, quad(10, 30, 60, 64, 0x10FF0000, 0xF000FF80), RhwTexFvf);
+        // Narrow ones, whose rows are walked rather than solved.
+        Draw(D3DPT_TRIANGLELIST, 2, quad(50.5f, 2, 61, 60.5f, 0x90A0B0C0, 0x90A0B0C0), RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(3, 20.5f, 14.5f, 63, 0x20A0B0C0, 0xE0102030), RhwTexFvf);
         // Alpha test: a level quad that fails it whole, a gradient that passes it in part.
         RenderState(D3DRS_ALPHATESTENABLE, TRUE);
         RenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);

@@ -641,11 +641,28 @@ inline bool LevelColour(const float* planes)
 inline void RowSpan(const Prim& p, int x0, int x1, int y, int& first, int& last)
 {
     const auto& t = p.tri;
+    int64_t e0 = t.a[0] * x0 + t.b[0] * y + t.c[0];
+    int64_t e1 = t.a[1] * x0 + t.b[1] * y + t.c[1];
+    int64_t e2 = t.a[2] * x0 + t.b[2] * y + t.c[2];
+    if (x1 - x0 < 24)
+    {
+        // A short row is walked: the inside of a row is one run of pixels.
+        int x = x0;
+        for (; x <= x1 && (e0 | e1 | e2) < 0; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
+        {
+        }
+        first = x;
+        for (; x <= x1 && (e0 | e1 | e2) >= 0; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
+        {
+        }
+        last = x - 1;
+        return;
+    }
     int64_t lo = x0, hi = x1;
     for (int e = 0; e < 3; ++e)
     {
         const int64_t a = t.a[e];
-        const int64_t v = a * x0 + t.b[e] * y + t.c[e];
+        const int64_t v = e == 0 ? e0 : e == 1 ? e1 : e2;
         if (a > 0)
         {
             if (v < 0)
