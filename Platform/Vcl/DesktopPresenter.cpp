@@ -1,6 +1,7 @@
 #include "Platform/Vcl/DesktopPresenter.h"
 
 #include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/DesktopTransfers.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
@@ -142,6 +143,7 @@ private:
         bool focused = false;
         bool popup = false; // shown without decorations at the form's position
         bool above = false; // in the top-most band
+        bool passive = false; // takes no focus when shown or clicked
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
@@ -193,8 +195,12 @@ private:
             entry.window->Move(form->Left(), form->Top());
         if (above != entry.above)
             entry.window->SetAbove(above);
+        bool passive = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
+        if (passive != entry.passive)
+            entry.window->SetActivates(!passive);
         entry.popup = popup;
         entry.above = above;
+        entry.passive = passive;
     }
 
     // A window the window manager placed (not a popup, which stands where its form says): the
@@ -269,7 +275,7 @@ private:
                     if (top != m_windows.end() && !top->second.focused)
                         top->second.window->Focus();
                 }
-                else if (!entry.focused)
+                else if (!entry.focused && !entry.passive)
                     entry.window->Focus();
                 DWORD now = GetTickCount();
                 bool twice = !entry.lastWasDouble && entry.lastButton == e.button &&
@@ -375,7 +381,6 @@ struct Installation
     Vcl::IFormPresenter* previousPresenter = nullptr;
     Platform::EventPump previousPump;
     Platform::MessageBoxHandler previousBoxes;
-    Platform::ClipboardBridge previousBridge;
     int previousScreenWidth = 0;
     int previousScreenHeight = 0;
 };
@@ -418,9 +423,7 @@ bool InstallDesktopPresenter()
                 return headless(owner, text, caption, type);
             return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type);
         });
-    installation.previousBridge = Platform::SetClipboardBridge(
-        {[](const std::u16string& text) { X11::SetClipboardText(text); },
-         [](std::u16string& text) { return !X11::OwnsClipboard() && X11::GetClipboardText(text, 300); }});
+    InstallDesktopTransfers();
     installation.previousScreenWidth = Screen->Width;
     installation.previousScreenHeight = Screen->Height;
     int width = 0;
@@ -443,7 +446,7 @@ void RemoveDesktopPresenter()
     SetFormPresenter(installation.previousPresenter);
     Platform::SetEventPump(installation.previousPump);
     Platform::SetMessageBoxHandler(installation.previousBoxes);
-    Platform::SetClipboardBridge(installation.previousBridge);
+    RemoveDesktopTransfers();
     Screen->Width = installation.previousScreenWidth;
     Screen->Height = installation.previousScreenHeight;
     Platform::Gdi::SetScreenSize(Screen->Width, Screen->Height);

@@ -320,8 +320,8 @@ TEST_F(XViewWindowTest, CaptionsFramesClicksDragsAndTheWheel)
 TEST_F(XViewWindowTest, MenuAtThePointerSplitterProportionsKeysAndRandomInput)
 {
     // A right click opens the menu where the pointer is; its layout 7 gives the computed frames.
-    int rootX = 0, rootY = 0;
-    ASSERT_TRUE(probe->RootPosition(window, rootX, rootY));
+    int rootX = 0, rootY = 0, width = 0, height = 0;
+    ASSERT_TRUE(probe->WindowPlace(window, rootX, rootY, width, height));
     int menuX = -1, menuY = -1;
     struct Chooser
     {
@@ -333,7 +333,8 @@ TEST_F(XViewWindowTest, MenuAtThePointerSplitterProportionsKeysAndRandomInput)
             TPopupMenuWindow* shown = static_cast<TPopupMenu*>(sender)->Window();
             unsigned long menuWindow = Vcl::NativeWindowOf(shown);
             ASSERT_TRUE(PumpUntil([&] { return test->probe->Viewable(menuWindow) && shown->PaintCount() > 0; }));
-            test->probe->RootPosition(menuWindow, *x, *y);
+            int w = 0, h = 0;
+            test->probe->WindowPlace(menuWindow, *x, *y, w, h);
             test->probe->ClickAt(menuWindow, 20, 2 + 7 * shown->RowHeight() + shown->RowHeight() / 2);
             // A click that missed must not leave the test waiting in the menu's loop.
             if (!PumpUntil([&] { return shown->Chosen() != nullptr; }))
