@@ -1205,6 +1205,9 @@ void TCustomComboBox::WndProc(TMessage& Message)
 TComboListForm::TComboListForm(TComponent* AOwner, TCustomComboBox* combo) : TForm(AOwner), m_combo(combo)
 {
     SetBorderStyle(bsNone);
+    // Dropped below the combo box without taking the keyboard from it.
+    SetWindowStyle(WindowStyle() | WS_POPUP);
+    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
     SetColor(clWindow);
     Font()->Assign(combo->Font());
     TCanvas measure;
@@ -1389,6 +1392,8 @@ void TScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
     {
         Sync();
         Scroll(m_part.MouseDown(TPoint(X, Y)));
+        if (m_part.Repeating())
+            SetTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer, Vcl::ScrollBarPart::RepeatDelay, nullptr);
         Invalidate();
     }
     TWinControl::MouseDown(Button, Shift, X, Y);
@@ -1396,7 +1401,7 @@ void TScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 
 void TScrollBar::MouseMove(TShiftState Shift, int X, int Y)
 {
-    if (m_part.Tracking())
+    if (m_part.Pressed())
     {
         Scroll(m_part.MouseMove(TPoint(X, Y)));
         Invalidate();
@@ -1404,11 +1409,28 @@ void TScrollBar::MouseMove(TShiftState Shift, int X, int Y)
     TWinControl::MouseMove(Shift, X, Y);
 }
 
+void TScrollBar::ScrollRepeat()
+{
+    if (!m_part.Repeating())
+    {
+        KillTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer);
+        return;
+    }
+    SetTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer, Vcl::ScrollBarPart::RepeatInterval, nullptr);
+    Sync();
+    int code = m_part.RepeatCode();
+    if (code < 0)
+        return;
+    Scroll(code);
+    Invalidate();
+}
+
 void TScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     if (Button == mbLeft && m_part.Pressed())
     {
         int code = m_part.MouseUp(TPoint(X, Y));
+        KillTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer);
         Scroll(code);
         m_part.EndTracking();
         Scroll(SB_ENDSCROLL);

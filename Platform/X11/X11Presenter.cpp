@@ -164,6 +164,7 @@ struct Connection
     std::u16string clipboardText;
     bool ownsClipboard = false;
     std::map<::Window, Window::Handler*> handlers;
+    std::map<::Window, bool> passive; // windows that never take the focus
     std::map<::Window, XIC> contexts;
     bool tried = false;
     // The last key release reported as one, kept to tell a held key's repeat whose press was read
@@ -438,8 +439,9 @@ void Dispatch(XEvent& event)
     case MapNotify:
     {
         // Without a window manager nobody gives a new window the focus; take it, as a dialog
-        // shown by the user would have it.
-        XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
+        // shown by the user would have it (hints and drop-down lists leave it where it is).
+        if (!c.passive.count(event.xmap.window))
+            XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
         break;
     }
     case ClientMessage:
@@ -570,6 +572,7 @@ Window::~Window()
         // window is given back.
         c.contexts.erase(impl_->window);
         c.handlers.erase(impl_->window);
+        c.passive.erase(impl_->window);
         XFreeGC(c.display, impl_->gc);
         return;
     }
@@ -581,6 +584,7 @@ Window::~Window()
         c.contexts.erase(ic);
     }
     c.handlers.erase(impl_->window);
+    c.passive.erase(impl_->window);
     XFreeGC(c.display, impl_->gc);
     XDestroyWindow(c.display, impl_->window);
     XFlush(c.display);
@@ -778,6 +782,21 @@ void Window::Move(int x, int y)
     XFlush(c.display);
 }
 
+void Window::SetActivates(bool activates)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || g_lost)
+        return;
+    if (activates)
+        c.passive.erase(impl_->window);
+    else
+        c.passive[impl_->window] = true;
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = activates ? False : True;
+    XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
+    XFlush(c.display);
+}
+
 void Window::Focus()
 {
     Connection& c = TheConnection();
@@ -852,6 +871,8 @@ void Sync()
     if (Live() != nullptr)
         XSync(c.display, False);
 }
+
+_XDisplay* NativeDisplay() { return Live(); }
 
 void SetClipboardText(const std::u16string& text)
 {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+struct _XDisplay;
+
 namespace X11
 {
 
@@ -96,6 +98,9 @@ public:
     void SetAbove(bool above);
     // Places the window's top-left corner at (x, y) on the screen.
     void Move(int x, int y);
+    // A window that never takes the keyboard focus and that no window manager frames or moves
+    // (hints, drop-down lists); set before it is shown.
+    void SetActivates(bool activates);
 
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
@@ -124,6 +129,9 @@ bool CloseDisplay();
 // Sends them and waits until the server has carried them out: what another client (a screenshot)
 // reads afterwards shows them.
 void Sync();
+// The connection the windows live on (for the pointer's shapes and the drag frame); null without
+// a display and once it is lost.
+::_XDisplay* NativeDisplay();
 
 // The text clipboard through the X selections. Setting takes the CLIPBOARD selection; getting
 // asks its owner (or reads our own text) and gives false when nobody answers in time.
