@@ -1,6 +1,6 @@
 #include "Platform/X11/X11Pointer.h"
 
-#include "Platform/X11/X11Presenter.h"
+#include "Platform/X11/X11Detail.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -65,7 +65,7 @@ Frame& TheFrame()
 
 void SetWindowCursor(unsigned long window, PointerShape shape)
 {
-    Display* display = NativeDisplay();
+    Display* display = Detail::LiveDisplay();
     if (display == nullptr || window == 0)
         return;
     // The window keeps the cursor alive while it shows it; our id can go at once.
@@ -78,7 +78,7 @@ void SetWindowCursor(unsigned long window, PointerShape shape)
 
 bool WindowRootOrigin(unsigned long window, int& x, int& y)
 {
-    Display* display = NativeDisplay();
+    Display* display = Detail::LiveDisplay();
     if (display == nullptr || window == 0)
         return false;
     ::Window child = 0;
@@ -87,7 +87,7 @@ bool WindowRootOrigin(unsigned long window, int& x, int& y)
 
 void ShowDragFrame(int x, int y, int width, int height, int thickness)
 {
-    Display* display = NativeDisplay();
+    Display* display = Detail::LiveDisplay();
     Frame& frame = TheFrame();
     if (display == nullptr)
         return;
@@ -134,7 +134,7 @@ void ShowDragFrame(int x, int y, int width, int height, int thickness)
 void HideDragFrame()
 {
     Frame& frame = TheFrame();
-    Display* display = NativeDisplay();
+    Display* display = Detail::LiveDisplay();
     if (display != nullptr && display == frame.display && frame.edges[0] != 0)
     {
         for (::Window edge : frame.edges)
@@ -148,6 +148,6 @@ void HideDragFrame()
 bool DragFrameShown()
 {
     Frame& frame = TheFrame();
-    return frame.edges[0] != 0 && frame.display == NativeDisplay();
+    return frame.edges[0] != 0 && frame.display == Detail::LiveDisplay();
 }
 } // namespace X11

@@ -8,8 +8,6 @@
 #include <memory>
 #include <string>
 
-struct _XDisplay;
-
 namespace X11
 {
 
@@ -129,9 +127,6 @@ bool CloseDisplay();
 // Sends them and waits until the server has carried them out: what another client (a screenshot)
 // reads afterwards shows them.
 void Sync();
-// The connection the windows live on (for the pointer's shapes and the drag frame); null without
-// a display and once it is lost.
-::_XDisplay* NativeDisplay();
 
 // The text clipboard through the X selections. Setting takes the CLIPBOARD selection; getting
 // asks its owner (or reads our own text) and gives false when nobody answers in time.
