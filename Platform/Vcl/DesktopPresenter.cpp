@@ -170,10 +170,10 @@ private:
         bool fixed = false;
         bool focused = false;
         bool popup = false; // shown without decorations at the form's position
-        bool passive = false; // never takes the keyboard focus
         int left = INT32_MIN; // where the window was last placed
         int top = INT32_MIN;
         bool above = false; // in the top-most band
+        bool passive = false; // takes no focus when shown or clicked
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
@@ -219,10 +219,6 @@ private:
     {
         bool popup = (form->WindowStyle() & WS_POPUP) != 0;
         bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
-        bool passive = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
-        if (passive != entry.passive)
-            entry.window->SetActivates(!passive);
-        entry.passive = passive;
         if (popup != entry.popup)
             entry.window->SetDecorated(!popup);
         // The form's Left and Top are its place on the screen, as the platform keeps them, so
@@ -233,8 +229,12 @@ private:
         entry.top = form->Top();
         if (above != entry.above)
             entry.window->SetAbove(above);
+        bool passive = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
+        if (passive != entry.passive)
+            entry.window->SetActivates(!passive);
         entry.popup = popup;
         entry.above = above;
+        entry.passive = passive;
     }
 
     static X11::PointerShape ShapeOf(TCursor cursor)
@@ -323,7 +323,7 @@ private:
                         top->second.window->Focus();
                 }
                 else if (!entry.focused && !entry.passive)
-                    entry.window->Focus(); // a hint or a drop-down list leaves the keyboard where it is
+                    entry.window->Focus();
                 DWORD now = GetTickCount();
                 bool twice = !entry.lastWasDouble && entry.lastButton == e.button &&
                              now - entry.lastTime <= GetDoubleClickTime() &&

@@ -1231,9 +1231,9 @@ void TCustomComboBox::WndProc(TMessage& Message)
 TComboListForm::TComboListForm(TComponent* AOwner, TCustomComboBox* combo) : TForm(AOwner), m_combo(combo)
 {
     SetBorderStyle(bsNone);
-    // Dropped below the combo box without taking the keyboard from it.
+    // Below the combo box, over everything, and the keyboard stays with the combo box.
     SetWindowStyle(WindowStyle() | WS_POPUP);
-    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
+    SetWindowExStyle(WindowExStyle() | WS_EX_NOACTIVATE | WS_EX_TOPMOST);
     SetColor(clWindow);
     Font()->Assign(combo->Font());
     TCanvas measure;

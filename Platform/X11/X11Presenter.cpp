@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace X11
@@ -162,8 +163,8 @@ struct Connection
     ::Window utility = 0; // owns our selections and receives converted ones
     ::Window lastPress = 0; // the window of ours the last button went down in
     std::map<::Window, Window::Handler*> handlers;
-    std::map<::Window, bool> passive; // windows that never take the focus
     std::map<::Window, XIC> contexts;
+    std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
     // The last key release reported as one, kept to tell a held key's repeat whose press was read
     // apart from its release.
@@ -402,7 +403,7 @@ void Dispatch(XEvent& event)
     case MapNotify:
     {
         // Without a window manager nobody gives a new window the focus; take it, as a dialog
-        // shown by the user would have it (hints and drop-down lists leave it where it is).
+        // shown by the user would have it (not a window that leaves the focus where it is).
         if (!c.passive.count(event.xmap.window))
             XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
         break;
@@ -747,7 +748,8 @@ void Window::SetActivates(bool activates)
     if (activates)
         c.passive.erase(impl_->window);
     else
-        c.passive[impl_->window] = true;
+        c.passive.insert(impl_->window);
+    // No window manager frames, moves or focuses it either.
     XSetWindowAttributes attributes{};
     attributes.override_redirect = activates ? False : True;
     XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
