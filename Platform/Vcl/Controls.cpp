@@ -731,6 +731,12 @@ void TWinControl::InsertControl(TControl* control)
     if (auto* windowed = dynamic_cast<TWinControl*>(control))
     {
         m_tabList.push_back(windowed);
+        if (windowed->m_pendingTabOrder >= 0)
+        {
+            const int order = windowed->m_pendingTabOrder;
+            windowed->m_pendingTabOrder = -1;
+            windowed->SetTabOrder(order);
+        }
         if (m_windowCreated)
             windowed->HandleNeeded();
     }
@@ -977,7 +983,10 @@ int TWinControl::TabOrder() const
 void TWinControl::SetTabOrder(int order)
 {
     if (!Parent())
+    {
+        m_pendingTabOrder = order < 0 ? -1 : order;
         return;
+    }
     auto& list = Parent()->m_tabList;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     order = std::clamp(order, 0, static_cast<int>(list.size()));

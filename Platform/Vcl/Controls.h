@@ -443,7 +443,9 @@ public:
     // Raises EInvalidOperation when the control cannot take the focus.
     virtual void SetFocus();
 
-    // Position among the parent's windowed children for Tab; -1 without a parent.
+    // Position among the parent's windowed children for Tab; -1 without a parent. Set without a
+    // parent, the order is kept and taken when the control joins one (as a control built before
+    // it is placed, a frame's designed order).
     int TabOrder() const;
     void SetTabOrder(int order);
     bool TabStop() const { return m_tabStop; }
@@ -535,6 +537,7 @@ private:
     Vcl::ScrollBarPart* m_trackingBar = nullptr; // the bar the left button went down on
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
+    int m_pendingTabOrder = -1; // set while there was no parent
     bool m_tabStop = false;
     bool m_dockSite = false;
     bool m_aligning = false;
