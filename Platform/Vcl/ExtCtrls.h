@@ -109,16 +109,9 @@ private:
     int m_maxSize = 0;
 };
 
-enum TBevelCut
-{
-    bvNone,
-    bvLowered,
-    bvRaised,
-    bvSpace
-};
-
 // A raised (by default) face with its caption centred, holding other controls. BevelOuter and
-// BevelInner are drawn BevelWidth lines wide, BorderWidth apart.
+// BevelInner are drawn BevelWidth lines wide, BorderWidth apart; they are the panel's own, as on
+// the platform, not the window frame's bevels of TWinControl (which a panel leaves at bkNone).
 class TPanel : public TCustomControl
 {
 public:
