@@ -74,7 +74,7 @@ public:
     void Move(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
     // Half a degree per pixel upward, about the axes of the transform axis.
     void Rotate(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
-    // 1 % per pixel upward, on all axes.
+    // 1 % per pixel upward, on all axes, never below 1 % of the size.
     void Scale(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
 
     // Typed transforms of the selection about its centre. Children follow their node unless Ctrl
@@ -82,6 +82,9 @@ public:
     virtual void MoveBy(XViewport* viewport, const XVertex& delta);
     // Radians per axis.
     virtual void RotateBy(XViewport* viewport, const XVertex& angles);
+    // Hierarchy mode scales the nodes' world placement about the selection's centre; mesh mode
+    // changes only each node's mesh rotation so that its mesh matrix is scaled so (a node whose
+    // mesh matrix cannot be undone keeps its mesh); pivot mode changes nothing.
     virtual void ScaleBy(XViewport* viewport, const XVertex& factors);
 
 protected:

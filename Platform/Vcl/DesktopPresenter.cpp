@@ -143,6 +143,7 @@ private:
         bool focused = false;
         bool popup = false; // shown without decorations at the form's position
         bool above = false; // in the top-most band
+        bool passive = false; // takes no focus when shown or clicked
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
@@ -194,8 +195,12 @@ private:
             entry.window->Move(form->Left(), form->Top());
         if (above != entry.above)
             entry.window->SetAbove(above);
+        bool passive = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
+        if (passive != entry.passive)
+            entry.window->SetActivates(!passive);
         entry.popup = popup;
         entry.above = above;
+        entry.passive = passive;
     }
 
     static WPARAM MouseKeys(unsigned modifiers)
@@ -258,7 +263,7 @@ private:
                     if (top != m_windows.end() && !top->second.focused)
                         top->second.window->Focus();
                 }
-                else if (!entry.focused)
+                else if (!entry.focused && !entry.passive)
                     entry.window->Focus();
                 DWORD now = GetTickCount();
                 bool twice = !entry.lastWasDouble && entry.lastButton == e.button &&

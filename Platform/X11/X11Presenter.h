@@ -100,6 +100,9 @@ public:
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
     void Focus();
+    // Whether mapping the window gives it the keyboard focus (the default); a drop-down list
+    // leaves it with the window that has it.
+    void SetActivates(bool activates);
 
     // The X11 window id (tests read the window's pixels through it).
     unsigned long NativeId() const;
