@@ -39,6 +39,8 @@ public:
     // Where a window's client point lies on the screen.
     void RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY);
     void MoveToRoot(int x, int y);
+    // Places a top-level window at (x, y) on the screen, as a window manager would.
+    void PlaceWindow(unsigned long window, int x, int y);
     void Button(int button, bool down);
     void ClickAt(unsigned long window, int x, int y);
 
