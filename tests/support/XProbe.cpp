@@ -30,6 +30,12 @@ void XProbe::MoveToRoot(int x, int y)
     XSync(m_display, False);
 }
 
+void XProbe::PlaceWindow(unsigned long window, int x, int y)
+{
+    XMoveWindow(m_display, window, x, y);
+    XSync(m_display, False);
+}
+
 bool XProbe::Viewable(unsigned long window)
 {
     XWindowAttributes a{};

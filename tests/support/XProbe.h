@@ -40,6 +40,8 @@ public:
     // Where a window's client point lies on the screen.
     void RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY);
     void MoveToRoot(int x, int y);
+    // Places a top-level window at (x, y) on the screen, as a window manager would.
+    void PlaceWindow(unsigned long window, int x, int y);
     void Button(int button, bool down);
     // Presses or releases one key (a modifier held over several events).
     void HoldKey(const char* keysym, bool down);
