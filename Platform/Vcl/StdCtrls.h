@@ -383,6 +383,7 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void ScrollRepeat() override;
 
 private:
     void Scroll(int code);
