@@ -572,6 +572,8 @@ protected:
     // children lie (they paint their own background).
     void EraseBackground(HDC dc);
     void FontChanged() override;
+    // The repeat timer of a held scroll-bar arrow or track ticked: the scroll is sent again.
+    virtual void ScrollRepeat();
     friend class TControl;
     friend class TCustomForm;
 
@@ -582,7 +584,6 @@ private:
     // Mouse on the window's own scroll bars; true when it was theirs.
     bool HandleScrollBarMouse(TMessage& Message);
     void FrameChanged();
-    int FrameWidth() const { return FrameWidthFor(WindowStyle(), WindowExStyle()); }
     int FrameWidthFor(DWORD style, DWORD exStyle) const;
     TRect ClientAreaFor(DWORD style, DWORD exStyle) const;
     // Inside the border, the client edge and the bevel: the client area and the scroll bars.
@@ -705,4 +706,8 @@ TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, 
 // The control holding the mouse (between a button going down on it and the last button up).
 TControl* CaptureControl();
 void SetCaptureControl(TControl* control);
+
+// The frame a docking drag shows where the control would go (screen coordinates): thick where it
+// would float, thin over a site that takes it. False when no drag shows one.
+bool DockFeedbackShown(TRect& rect, bool& thick);
 } // namespace Vcl

@@ -1,6 +1,7 @@
 #include "Platform/Vcl/Forms.h"
 
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/StdCtrls.h"
 
 #include <algorithm>
 
@@ -100,6 +101,20 @@ IFormPresenter* FormPresenter()
     return g_presenter;
 }
 
+namespace
+{
+// A handler may have freed the form it was routed to.
+bool FormShowing(TCustomForm* form)
+{
+    for (int i = 0; i < Screen->FormCount(); ++i)
+    {
+        if (Screen->Forms(i) == form)
+            return form->Visible();
+    }
+    return false;
+}
+} // namespace
+
 bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!form || !form->Enabled())
@@ -154,6 +169,8 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
                         windowed->Perform(message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
                                           MAKELPARAM(point.x, point.y));
                     }
+                    if (FormShowing(form))
+                        form->UpdateCursor();
                     return true;
                 }
                 point = TPoint(point.x - area.left, point.y - area.top);
@@ -181,11 +198,14 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         if (form->m_focusedControl)
             target = form->m_focusedControl;
     }
+    const bool mouse = IsMouseMessage(message);
     if (target != form)
     {
         LRESULT result = target->Perform(message, wParam, targetParam);
         if (message == WM_RBUTTONUP && result == 0)
             AskForContextMenu(form, target, targetParam);
+        if (mouse && FormShowing(form))
+            form->UpdateCursor();
         return true;
     }
     bool wasRouting = form->m_routing;
@@ -199,6 +219,8 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         if (Screen->Forms(i) == form)
             form->m_routing = wasRouting;
     }
+    if (mouse && FormShowing(form))
+        form->UpdateCursor();
     return true;
 }
 } // namespace Vcl
@@ -208,6 +230,18 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
 void TScreen::SetActiveForm(TCustomForm* form)
 {
     m_activeForm = form;
+}
+
+void TScreen::SetCursor(TCursor cursor)
+{
+    if (cursor == m_cursor)
+        return;
+    m_cursor = cursor;
+    for (TCustomForm* form : m_forms)
+    {
+        if (form->Visible())
+            form->UpdateCursor();
+    }
 }
 
 TControl* TScreen::ActiveControl() const
@@ -391,6 +425,66 @@ void TCustomForm::SetVisible(bool visible)
         FocusControl(m_activeControl);
     else
         SelectFirst();
+}
+
+void TCustomForm::SetCursorShown(TCursor cursor)
+{
+    if (cursor == m_cursorShown)
+        return;
+    m_cursorShown = cursor;
+    if (Vcl::IFormPresenter* presenter = Vcl::FormPresenter(); presenter && Visible())
+        presenter->FormCursorChanged(this, cursor == crDefault ? crArrow : cursor);
+}
+
+void TCustomForm::UpdateCursor()
+{
+    // A drag shows its own cursor until it ends.
+    TControl* capture = Vcl::CaptureControl();
+    if (capture && capture->Dragging())
+        return;
+    TCursor cursor = Screen->Cursor();
+    if (cursor != crDefault)
+    {
+        SetCursorShown(cursor);
+        return;
+    }
+    TControl* target = this;
+    bool nonClient = false;
+    if (capture && GetParentForm(capture) == this)
+        target = capture;
+    else
+    {
+        TPoint point(m_lastMouse.x - Left(), m_lastMouse.y - Top());
+        for (;;)
+        {
+            auto* container = dynamic_cast<TWinControl*>(target);
+            TControl* child = container ? container->ControlAtPos(point) : nullptr;
+            if (!child)
+                break;
+            point = TPoint(point.x - child->Left(), point.y - child->Top());
+            target = child;
+            auto* windowed = dynamic_cast<TWinControl*>(child);
+            if (!windowed)
+                continue;
+            TRect area = windowed->ClientArea();
+            if (!area.Contains(point))
+            {
+                nonClient = true; // frames and scroll bars show the arrow
+                break;
+            }
+            point = TPoint(point.x - area.left, point.y - area.top);
+        }
+    }
+    if (!nonClient)
+    {
+        cursor = target->Cursor();
+        // A graphic control without a cursor of its own shows its window's.
+        if (cursor == crDefault && !dynamic_cast<TWinControl*>(target) && target->Parent())
+            cursor = target->Parent()->Cursor();
+        if (cursor == crDefault && dynamic_cast<TCustomEdit*>(target))
+            cursor = crIBeam;
+    }
+    SetCursorShown(cursor == crDefault ? crArrow : cursor);
 }
 
 void TCustomForm::Show()
