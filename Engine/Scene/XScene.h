@@ -518,6 +518,11 @@ public:
     // selected or for an empty viewport). A null matrix places the gizmo at the editor's selection
     // centre.
     unsigned FindTransformAxis(XViewport* viewport, const XPoint& point, const XMatrix* matrix);
+    // The gizmo's size for a gizmo at the world position: a twelfth of the viewport's diagonal
+    // on screen. In perspective that is the distance between the rays through the corners (0, 0)
+    // and (W, H) at the position's depth; orthographic views take the distance between those rays'
+    // origins. 0 means no gizmo: the position is at or behind a perspective camera.
+    float GizmoSize(XViewport* viewport, unsigned frame, const XVertex& position);
 
     // The selected nodes, or an object (by name or GUID) with what it uses, or a list, put on the
     // clipboard as an object list stream. A cut destroys the objects only after the clipboard took
@@ -535,8 +540,6 @@ public:
     void PasteFromClipboard();
 
 private:
-    // One twelfth of the viewport's diagonal at the plane of its pick-ray origins.
-    float GizmoSize(XViewport* viewport, unsigned frame);
     // The stream's bytes as the scene format's clipboard data; false (the clipboard as it was)
     // when the clipboard refuses them.
     bool PutOnClipboard(XStream* stream);

@@ -9,6 +9,7 @@
 #include "Engine/Scene/XBaseLight.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XNodeGroup.h"
+#include "Engine/Views/XScreenMapping.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/Vcl/SysUtils.h"
 
@@ -305,10 +306,14 @@ void XScene::Render(XViewport* viewport)
     }
     if (m_SelNodes.GetCount() > 0 && m_ShowAxis && GetSelectedCount() != 0)
     {
-        device->SetRenderState(D3DRS_ZENABLE, FALSE);
-        device->SetRenderState(D3DRS_LIGHTING, FALSE);
-        RenderAxis(viewport,
-                   ScaleMatrix(GizmoSize(viewport, frame)) * TranslationMatrix(GetSelectedCentre()));
+        const XVertex centre = GetSelectedCentre();
+        const float size = GizmoSize(viewport, frame, centre);
+        if (size > 0)
+        {
+            device->SetRenderState(D3DRS_ZENABLE, FALSE);
+            device->SetRenderState(D3DRS_LIGHTING, FALSE);
+            RenderAxis(viewport, ScaleMatrix(size) * TranslationMatrix(centre));
+        }
     }
     if (m_Editor)
         m_Editor->RenderOverlay(frame, viewport, 1);
@@ -366,13 +371,26 @@ void XScene::RenderAxis(XViewport* viewport, const XMatrix& matrix)
     device->DrawPrimitiveUP(D3DPT_LINELIST, 9, vertices, sizeof(AxisVertex));
 }
 
-float XScene::GizmoSize(XViewport* viewport, unsigned frame)
+float XScene::GizmoSize(XViewport* viewport, unsigned frame, const XVertex& position)
 {
-    XVertex a, b;
-    viewport->GetRayOrigin(frame, XVertex(0, 0, 0), a);
-    viewport->GetRayOrigin(
-        frame, XVertex(float(viewport->GetClientWidth()), float(viewport->GetClientHeight()), 0), b);
-    return (b - a).Length() / 12;
+    if (!viewport)
+        return 0;
+    const XPoint corner(float(viewport->GetClientWidth()), float(viewport->GetClientHeight()));
+    if (!XScreenMapping::IsPerspective(viewport->GetProjectionMatrix(frame)))
+    {
+        XVertex a, b;
+        viewport->GetRayOrigin(frame, XVertex(0, 0, 0), a);
+        viewport->GetRayOrigin(frame, XVertex(corner.x, corner.y, 0), b);
+        return (b - a).Length() / 12;
+    }
+    // The rays of a perspective camera all start at the eye: measure them where the gizmo stands.
+    const XMatrix view = viewport->GetViewMatrix(frame);
+    const float depth =
+        position.x * view.m[0][2] + position.y * view.m[1][2] + position.z * view.m[2][2] + view.m[3][2];
+    if (!(depth > 0))
+        return 0;
+    const XVertex span = viewport->ScreenToCamera(frame, corner) - viewport->ScreenToCamera(frame, XPoint(0, 0));
+    return depth * span.Length() / 12;
 }
 
 unsigned XScene::FindTransformAxis(XViewport* viewport, const XPoint& point, const XMatrix* matrix)
@@ -384,8 +402,11 @@ unsigned XScene::FindTransformAxis(XViewport* viewport, const XPoint& point, con
     if (width <= 0 || height <= 0)
         return 0;
     const unsigned frame = GetFrame();
-    XMatrix m = ScaleMatrix(GizmoSize(viewport, frame));
-    m = matrix ? m * *matrix : m * TranslationMatrix(GetSelectedCentre());
+    const XMatrix placement = matrix ? *matrix : TranslationMatrix(GetSelectedCentre());
+    const float size = GizmoSize(viewport, frame, XVertex(placement.m[3][0], placement.m[3][1], placement.m[3][2]));
+    if (size <= 0)
+        return 0;
+    XMatrix m = ScaleMatrix(size) * placement;
     m = m * viewport->GetViewMatrix(frame) * viewport->GetProjectionMatrix(frame);
 
     const float halfW = float(width) / 2;

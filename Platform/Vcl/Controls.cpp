@@ -4,6 +4,7 @@
 #include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 
 // ---- Shared state ----------------------------------------------------------------------------
@@ -778,6 +779,12 @@ void TWinControl::InsertControl(TControl* control)
     if (auto* windowed = dynamic_cast<TWinControl*>(control))
     {
         m_tabList.push_back(windowed);
+        if (windowed->m_pendingTabOrder >= 0)
+        {
+            const int order = windowed->m_pendingTabOrder;
+            windowed->m_pendingTabOrder = -1;
+            windowed->SetTabOrder(order);
+        }
         if (m_windowCreated)
             windowed->HandleNeeded();
     }
@@ -803,6 +810,40 @@ void TWinControl::HandleNeeded()
 void TWinControl::CreateWnd()
 {
     m_windowCreated = true;
+    ApplyCreateParams();
+}
+
+void TWinControl::CreateParams(TCreateParams& Params)
+{
+    Params.Style = WindowStyle();
+    Params.ExStyle = WindowExStyle();
+}
+
+void TWinControl::ApplyCreateParams()
+{
+    TCreateParams params{WindowStyle(), WindowExStyle()};
+    CreateParams(params);
+    SetWindowStyle(params.Style);
+    SetWindowExStyle(params.ExStyle);
+}
+
+void TWinControl::DestroyWnd()
+{
+    m_windowCreated = false;
+}
+
+void TWinControl::RecreateWnd()
+{
+    if (!m_windowCreated)
+    {
+        ApplyCreateParams();
+        return;
+    }
+    // The handle stays the control's (the window table knows the control by it); what is made
+    // again is the window's state.
+    DestroyWnd();
+    CreateWnd();
+    FrameChanged();
 }
 
 void TWinControl::Resize()
@@ -1024,7 +1065,10 @@ int TWinControl::TabOrder() const
 void TWinControl::SetTabOrder(int order)
 {
     if (!Parent())
+    {
+        m_pendingTabOrder = order < 0 ? -1 : order;
         return;
+    }
     auto& list = Parent()->m_tabList;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     order = std::clamp(order, 0, static_cast<int>(list.size()));
@@ -1285,10 +1329,38 @@ int TWinControl::FrameWidthFor(DWORD style, DWORD exStyle) const
     return width;
 }
 
-TRect TWinControl::ClientAreaFor(DWORD style, DWORD exStyle) const
+int64_t TWinControl::BevelSize() const
+{
+    if (m_bevelKind == bkNone)
+        return 0;
+    return (m_bevelInner != bvNone ? int64_t(m_bevelWidth) : 0) + (m_bevelOuter != bvNone ? int64_t(m_bevelWidth) : 0);
+}
+
+TRect TWinControl::FrameInteriorFor(DWORD style, DWORD exStyle) const
 {
     int b = FrameWidthFor(style, exStyle);
     TRect r(b, b, std::max(b, Width() - b), std::max(b, Height() - b));
+    if (int64_t bevel = BevelSize())
+    {
+        // In 64 bits and kept inside the control: a bevel wider than the control leaves no room.
+        auto inset = [](int edge, int64_t by, int size) { return int(std::clamp<int64_t>(edge + by, 0, size)); };
+        if (m_bevelEdges.Contains(beLeft))
+            r.left = inset(r.left, bevel, Width());
+        if (m_bevelEdges.Contains(beTop))
+            r.top = inset(r.top, bevel, Height());
+        if (m_bevelEdges.Contains(beRight))
+            r.right = inset(r.right, -bevel, Width());
+        if (m_bevelEdges.Contains(beBottom))
+            r.bottom = inset(r.bottom, -bevel, Height());
+        r.right = std::max(r.left, r.right);
+        r.bottom = std::max(r.top, r.bottom);
+    }
+    return r;
+}
+
+TRect TWinControl::ClientAreaFor(DWORD style, DWORD exStyle) const
+{
+    TRect r = FrameInteriorFor(style, exStyle);
     if (style & WS_VSCROLL)
         r.right = std::max(r.left, r.right - GetSystemMetrics(SM_CXVSCROLL));
     if (style & WS_HSCROLL)
@@ -1353,10 +1425,11 @@ Vcl::ScrollBarPart* TWinControl::Bar(int bar) const
 TRect TWinControl::ScrollBarRect(int bar) const
 {
     TRect area = ClientArea();
+    TRect interior = FrameInteriorFor(WindowStyle(), WindowExStyle());
     if (bar == SB_VERT && (WindowStyle() & WS_VSCROLL))
-        return TRect(area.right, area.top, std::min(Width() - FrameWidth(), area.right + kBarSize), area.bottom);
+        return TRect(area.right, area.top, std::min(interior.right, area.right + kBarSize), area.bottom);
     if (bar == SB_HORZ && (WindowStyle() & WS_HSCROLL))
-        return TRect(area.left, area.bottom, area.right, std::min(Height() - FrameWidth(), area.bottom + kBarSize));
+        return TRect(area.left, area.bottom, area.right, std::min(interior.bottom, area.bottom + kBarSize));
     return TRect();
 }
 
@@ -1405,7 +1478,8 @@ void TWinControl::PaintNonClient(HDC dc)
         InflateRect(&r, -1, -1);
     }
     if ((WindowExStyle() & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
-        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
+        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    PaintBevel(dc, r);
     LayoutScrollBars();
     if (WindowStyle() & WS_VSCROLL)
         m_vertBar->Paint(dc, Enabled());
@@ -1420,6 +1494,72 @@ void TWinControl::PaintNonClient(HDC dc)
         ::FillRect(dc, &corner, face);
         DeleteObject(face);
     }
+}
+
+void TWinControl::PaintBevel(HDC dc, RECT& rect)
+{
+    if (!BevelSize())
+        return;
+    // The bevel's room in the control's colour, then its rings in the outermost pixels of it.
+    TRect interior = FrameInteriorFor(WindowStyle(), WindowExStyle());
+    HBRUSH face = CreateSolidBrush(ColorToRGB(Color()));
+    RECT parts[] = {{rect.left, rect.top, rect.right, interior.top},
+                    {rect.left, interior.bottom, rect.right, rect.bottom},
+                    {rect.left, interior.top, interior.left, interior.bottom},
+                    {interior.right, interior.top, rect.right, interior.bottom}};
+    for (RECT& part : parts)
+        if (part.right > part.left && part.bottom > part.top)
+            ::FillRect(dc, &part, face);
+    DeleteObject(face);
+    static const UINT inner[] = {0, BDR_SUNKENINNER, BDR_RAISEDINNER, 0};
+    static const UINT outer[] = {0, BDR_SUNKENOUTER, BDR_RAISEDOUTER, 0};
+    UINT edges = (m_bevelEdges.Contains(beLeft) ? BF_LEFT : 0) | (m_bevelEdges.Contains(beTop) ? BF_TOP : 0) |
+                 (m_bevelEdges.Contains(beRight) ? BF_RIGHT : 0) | (m_bevelEdges.Contains(beBottom) ? BF_BOTTOM : 0);
+    UINT kind = m_bevelKind == bkSoft ? BF_SOFT : m_bevelKind == bkFlat ? BF_FLAT : 0;
+    RECT ring = rect;
+    DrawEdge(dc, &ring, inner[m_bevelInner] | outer[m_bevelOuter], edges | kind);
+    rect = interior;
+}
+
+void TWinControl::SetBevelEdges(TBevelEdges edges)
+{
+    if (edges == m_bevelEdges)
+        return;
+    m_bevelEdges = edges;
+    FrameChanged();
+}
+
+void TWinControl::SetBevelInner(TBevelCut cut)
+{
+    if (cut == m_bevelInner)
+        return;
+    m_bevelInner = cut;
+    FrameChanged();
+}
+
+void TWinControl::SetBevelOuter(TBevelCut cut)
+{
+    if (cut == m_bevelOuter)
+        return;
+    m_bevelOuter = cut;
+    FrameChanged();
+}
+
+void TWinControl::SetBevelKind(TBevelKind kind)
+{
+    if (kind == m_bevelKind)
+        return;
+    m_bevelKind = kind;
+    FrameChanged();
+}
+
+void TWinControl::SetBevelWidth(int width)
+{
+    width = std::max(width, 1);
+    if (width == m_bevelWidth)
+        return;
+    m_bevelWidth = width;
+    FrameChanged();
 }
 
 bool TWinControl::HandleScrollBarMouse(TMessage& Message)

@@ -216,6 +216,39 @@ using TDragDropEvent = TClosure<void(TObject* Sender, TObject* Source, int X, in
 using TStartDragEvent = TClosure<void(TObject* Sender, TDragObject*& DragObject)>;
 using TEndDragEvent = TClosure<void(TObject* Sender, TObject* Target, int X, int Y)>;
 
+// Bevels a windowed control may draw in its frame, inside WS_BORDER and the client edge: an outer
+// and an inner cut, each BevelWidth pixels (one drawn ring, the rest in the control's colour), on
+// the chosen edges. bkNone draws none and takes no room.
+enum TBevelCut
+{
+    bvNone,
+    bvLowered,
+    bvRaised,
+    bvSpace // room without a ring
+};
+enum TBevelKind
+{
+    bkNone,
+    bkTile,
+    bkSoft,
+    bkFlat
+};
+enum TBevelEdge
+{
+    beLeft,
+    beTop,
+    beRight,
+    beBottom
+};
+using TBevelEdges = TSet<TBevelEdge>;
+
+// The window styles a control asks for when its window is made (CreateParams).
+struct TCreateParams
+{
+    DWORD Style;
+    DWORD ExStyle;
+};
+
 using TWndMethod = TClosure<void(TMessage& Message)>;
 using TMouseEvent = TClosure<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = TClosure<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
@@ -496,6 +529,23 @@ public:
     void SetWindowStyle(DWORD style);
     DWORD WindowExStyle() const { return static_cast<DWORD>(GetWindowLongW(m_handle, GWL_EXSTYLE)); }
     void SetWindowExStyle(DWORD exStyle);
+    // Makes the window again from CreateParams: its styles are applied anew, while what the
+    // control holds (text, items, selection, children) stays. Before the window first exists only
+    // the styles are applied.
+    void RecreateWnd();
+
+    TBevelEdges BevelEdges() const { return m_bevelEdges; }
+    void SetBevelEdges(TBevelEdges edges);
+    TBevelCut BevelInner() const { return m_bevelInner; }
+    void SetBevelInner(TBevelCut cut);
+    TBevelCut BevelOuter() const { return m_bevelOuter; }
+    void SetBevelOuter(TBevelCut cut);
+    TBevelKind BevelKind() const { return m_bevelKind; }
+    void SetBevelKind(TBevelKind kind);
+    // At least 1.
+    int BevelWidth() const { return m_bevelWidth; }
+    void SetBevelWidth(int width);
+
     // The client area inside the frame and the scroll bars, in the control's own coordinates.
     TRect ClientArea() const;
     TRect ClientRect() const override;
@@ -521,7 +571,9 @@ public:
     // Raises EInvalidOperation when the control cannot take the focus.
     virtual void SetFocus();
 
-    // Position among the parent's windowed children for Tab; -1 without a parent.
+    // Position among the parent's windowed children for Tab; -1 without a parent. Set without a
+    // parent, the order is kept and taken when the control joins one (as a control built before
+    // it is placed, a frame's designed order).
     int TabOrder() const;
     void SetTabOrder(int order);
     bool TabStop() const { return m_tabStop; }
@@ -560,8 +612,14 @@ public:
     void Dispatch(TMessage& Message) override;
 
 protected:
-    // Creates the control's window; runs once. Overrides call the inherited one first.
+    // Creates the control's window; runs once, and again after RecreateWnd. Overrides call the
+    // inherited one first; it applies the styles of CreateParams.
     virtual void CreateWnd();
+    // The styles the window is made with: the base gives the styles it has now, and derived
+    // controls add or take away their own.
+    virtual void CreateParams(TCreateParams& Params);
+    // Takes the window away before RecreateWnd makes it again (a dropped-down list closes).
+    virtual void DestroyWnd();
     void Resize() override;
     // The keys this control takes itself instead of the dialog (WM_GETDLGCODE).
     virtual LRESULT DialogCode() { return 0; }
@@ -601,6 +659,11 @@ private:
     int FrameWidth() const { return FrameWidthFor(WindowStyle(), WindowExStyle()); }
     int FrameWidthFor(DWORD style, DWORD exStyle) const;
     TRect ClientAreaFor(DWORD style, DWORD exStyle) const;
+    // Inside the border, the client edge and the bevel: the client area and the scroll bars.
+    TRect FrameInteriorFor(DWORD style, DWORD exStyle) const;
+    int64_t BevelSize() const;
+    void ApplyCreateParams();
+    void PaintBevel(HDC dc, RECT& rect);
     // A style changed from `before` (the index's old value): the frame is laid out again.
     void StyleChanged(int index, DWORD before);
     Vcl::ScrollBarPart* Bar(int bar) const;
@@ -613,10 +676,16 @@ private:
     Vcl::ScrollBarPart* m_trackingBar = nullptr; // the bar the left button went down on
     std::vector<TControl*> m_controls;
     std::vector<TWinControl*> m_tabList;
+    int m_pendingTabOrder = -1; // set while there was no parent
     bool m_tabStop = false;
     bool m_dockSite = false;
     bool m_aligning = false;
     bool m_alignAgain = false;
+    TBevelEdges m_bevelEdges{beLeft, beTop, beRight, beBottom};
+    TBevelCut m_bevelInner = bvRaised;
+    TBevelCut m_bevelOuter = bvLowered;
+    TBevelKind m_bevelKind = bkNone;
+    int m_bevelWidth = 1;
 };
 
 // The canvas of a control: during a paint pass it draws on the pass's DC; outside one it measures

@@ -969,6 +969,14 @@ void TApplication::ShowException(const Exception& e)
 
 // ---- Floating dock windows -------------------------------------------------------------------
 
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TWinControl(AOwner)
+{
+    TControlStyle style = ControlStyle();
+    style << csAcceptsControls;
+    SetControlStyle(style);
+    SetBounds(0, 0, 320, 240);
+}
+
 TDockHostForm::TDockHostForm(TComponent* AOwner) : TForm(AOwner)
 {
     SetBorderStyle(bsToolWindow);

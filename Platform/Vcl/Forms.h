@@ -186,6 +186,22 @@ protected:
     void WndProc(TMessage& Message) override;
 };
 
+// A panel of controls that sits on a form (or any windowed control) like one control. A frame
+// class builds its children in its constructor, gives them their tab order, and sets its own
+// designed size and tab order, which the frame takes when it is placed on a parent. A frame of no
+// class of its own is 320 x 240.
+class TCustomFrame : public TWinControl
+{
+public:
+    explicit TCustomFrame(TComponent* AOwner);
+};
+
+class TFrame : public TCustomFrame
+{
+public:
+    using TCustomFrame::TCustomFrame;
+};
+
 // The display as the forms see it.
 class TScreen
 {

@@ -272,7 +272,6 @@ void TCanvas::ObjectChanged(TObject*)
             SelectObject(m_dc, m_oldBrush);
         m_oldFont = m_oldPen = m_oldBrush = nullptr;
     }
-    OnChange(this);
 }
 
 HDC TCanvas::Handle()
@@ -337,18 +336,21 @@ void TCanvas::FillRect(const TRect& rect)
     if (m_brush->Style() == bsClear)
         return;
     ::FillRect(m_dc, &rect, m_brush->Handle());
+    Changed();
 }
 
 void TCanvas::FrameRect(const TRect& rect)
 {
     RequireState();
     ::FrameRect(m_dc, &rect, m_brush->Handle());
+    Changed();
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom)
 {
     RequireState();
     ::Rectangle(m_dc, left, top, right, bottom);
+    Changed();
 }
 
 void TCanvas::MoveTo(int x, int y)
@@ -361,18 +363,21 @@ void TCanvas::LineTo(int x, int y)
 {
     RequireState();
     ::LineTo(m_dc, x, y);
+    Changed();
 }
 
 void TCanvas::DrawFocusRect(const TRect& rect)
 {
     RequireState();
     ::DrawFocusRect(m_dc, &rect);
+    Changed();
 }
 
 void TCanvas::TextOut(int x, int y, const UnicodeString& text)
 {
     RequireState();
     ExtTextOutW(m_dc, x, y, 0, nullptr, text.c_str(), static_cast<UINT>(text.Length()), nullptr);
+    Changed();
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const UnicodeString& text)
@@ -380,6 +385,7 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, const UnicodeString& tex
     RequireState();
     UINT options = ETO_CLIPPED | (m_brush->Style() == bsClear ? 0 : ETO_OPAQUE);
     ExtTextOutW(m_dc, x, y, options, &rect, text.c_str(), static_cast<UINT>(text.Length()), nullptr);
+    Changed();
 }
 
 TSize TCanvas::TextExtent(const UnicodeString& text)
@@ -392,9 +398,18 @@ TSize TCanvas::TextExtent(const UnicodeString& text)
 
 void TCanvas::Draw(int x, int y, TGraphic* graphic)
 {
-    if (!graphic || graphic->Width() <= 0 || graphic->Height() <= 0)
+    if (!graphic || graphic->Empty())
         return;
     graphic->Draw(this, TRect(x, y, x + graphic->Width(), y + graphic->Height()));
+    Changed();
+}
+
+void TCanvas::StretchDraw(const TRect& rect, TGraphic* graphic)
+{
+    if (!graphic || graphic->Empty() || rect.IsEmpty())
+        return;
+    graphic->Draw(this, rect);
+    Changed();
 }
 
 // ---- TBitmap ---------------------------------------------------------------------------------
@@ -403,6 +418,7 @@ TBitmap::TBitmap() : m_canvas(new TCanvas)
 {
     m_dc = CreateCompatibleDC(nullptr);
     m_canvas->SetHandle(m_dc);
+    m_canvas->OnChange = MakeClosure(this, &TBitmap::CanvasChanged);
 }
 
 TBitmap::~TBitmap()
@@ -421,6 +437,12 @@ void TBitmap::SetSize(int width, int height)
     height = std::max(height, 0);
     if (width == m_width && height == m_height)
         return;
+    Resize(width, height);
+    Changed();
+}
+
+void TBitmap::Resize(int width, int height)
+{
     HBITMAP bitmap = nullptr;
     uint32_t* bits = nullptr;
     if (width > 0 && height > 0)
@@ -438,7 +460,7 @@ void TBitmap::SetSize(int width, int height)
             throw Exception(u"Out of system resources");
         bits = static_cast<uint32_t*>(memory);
         std::fill_n(bits, static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFFu);
-        for (int y = 0; y < std::min(height, m_height); ++y)
+        for (int y = 0; m_bits && y < std::min(height, m_height); ++y)
             std::memcpy(bits + static_cast<size_t>(y) * width, m_bits + static_cast<size_t>(y) * m_width,
                         sizeof(uint32_t) * static_cast<size_t>(std::min(width, m_width)));
     }
@@ -466,8 +488,84 @@ uint32_t* TBitmap::ScanLine(int y)
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& rect)
 {
-    if (!m_bitmap)
+    if (!m_bitmap || rect.IsEmpty())
         return;
-    StretchBlt(canvas->Handle(), rect.left, rect.top, rect.Width(), rect.Height(), m_dc, 0, 0, m_width,
-               m_height, SRCCOPY);
+    HDC dc = canvas->Handle();
+    if (m_transparent)
+        TransparentBlt(dc, rect.left, rect.top, rect.Width(), rect.Height(), m_dc, 0, 0, m_width, m_height,
+                       static_cast<UINT>(TransparentColor()));
+    else
+        StretchBlt(dc, rect.left, rect.top, rect.Width(), rect.Height(), m_dc, 0, 0, m_width, m_height, SRCCOPY);
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat format)
+{
+    if (format == m_pixelFormat)
+        return;
+    m_pixelFormat = format;
+    Changed();
+}
+
+void TBitmap::SetTransparent(bool transparent)
+{
+    if (transparent == m_transparent)
+        return;
+    m_transparent = transparent;
+    Changed();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode mode)
+{
+    if (mode == m_transparentMode)
+        return;
+    SetTransparentColor(mode == tmAuto ? clDefault : TransparentColor());
+}
+
+TColor TBitmap::TransparentColor() const
+{
+    if (m_transparentMode == tmFixed)
+        return static_cast<TColor>(ColorToRGB(m_transparentColor));
+    if (Empty())
+        return clDefault;
+    // Pixels are 0x00RRGGBB, colours 0x00BBGGRR.
+    uint32_t pixel = m_bits[static_cast<size_t>(m_height - 1) * static_cast<size_t>(m_width)];
+    return static_cast<TColor>(((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF));
+}
+
+void TBitmap::SetTransparentColor(TColor color)
+{
+    TTransparentMode mode = color == clDefault ? tmAuto : tmFixed;
+    if (color == m_transparentColor && mode == m_transparentMode)
+        return;
+    m_transparentColor = color;
+    m_transparentMode = mode;
+    Changed();
+}
+
+void TBitmap::Assign(TPersistent* Source)
+{
+    if (Source == this)
+        return;
+    if (!Source)
+    {
+        Resize(0, 0);
+        Changed();
+        return;
+    }
+    auto* bitmap = dynamic_cast<TBitmap*>(Source);
+    if (!bitmap)
+    {
+        TGraphic::Assign(Source);
+        return;
+    }
+    if (bitmap->m_width != m_width || bitmap->m_height != m_height)
+        Resize(bitmap->m_width, bitmap->m_height);
+    if (m_bits)
+        std::memcpy(m_bits, bitmap->m_bits,
+                    sizeof(uint32_t) * static_cast<size_t>(m_width) * static_cast<size_t>(m_height));
+    m_pixelFormat = bitmap->m_pixelFormat;
+    m_transparent = bitmap->m_transparent;
+    m_transparentMode = bitmap->m_transparentMode;
+    m_transparentColor = bitmap->m_transparentColor;
+    Changed();
 }

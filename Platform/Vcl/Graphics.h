@@ -238,14 +238,21 @@ public:
     TSize TextExtent(const UnicodeString& text);
     int TextWidth(const UnicodeString& text) { return TextExtent(text).cx; }
     int TextHeight(const UnicodeString& text) { return TextExtent(text).cy; }
+    // The graphic at its own size with its top-left at (x, y); a transparent bitmap leaves the
+    // pixels under its transparent colour as they were. An empty graphic draws nothing.
     void Draw(int x, int y, TGraphic* graphic);
+    // The same, stretched (or shrunk) into the rectangle.
+    void StretchDraw(const TRect& rect, TGraphic* graphic);
 
+    // Fired after each drawing call made through the canvas (not after changes of its pen, brush
+    // or font, nor after GDI calls made on its Handle directly).
     TNotifyEvent OnChange;
 
 protected:
     virtual void CreateHandle();
     // Selects the current pen, brush and font into the DC.
     void RequireState();
+    void Changed() { OnChange(this); }
 
 private:
     void ObjectChanged(TObject*);
@@ -259,16 +266,38 @@ private:
     HGDIOBJ m_oldBrush = nullptr;
 };
 
-// Something a canvas can draw.
+// Something a canvas can draw. OnChange follows every change of what it shows.
 class TGraphic : public TPersistent
 {
 public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
+    bool Empty() const { return Width() <= 0 || Height() <= 0; }
     virtual void Draw(TCanvas* canvas, const TRect& rect) = 0;
+    TNotifyEvent OnChange;
+
+protected:
+    void Changed() { OnChange(this); }
 };
 
-// A 32-bit bitmap in memory with a canvas of its own.
+// How a transparent bitmap finds its transparent colour: tmAuto takes the colour of its
+// bottom-left pixel each time it is drawn, tmFixed the colour set in TransparentColor.
+enum TTransparentMode
+{
+    tmAuto,
+    tmFixed
+};
+
+// Bitmaps here always hold 32 bits a pixel (as the device does); pf32bit asks for that explicitly.
+enum TPixelFormat
+{
+    pfDevice = 0,
+    pf32bit = 7
+};
+
+// A 32-bit bitmap in memory with a canvas of its own. OnChange fires after a change of size,
+// after each drawing call on its canvas, after a change of its transparency settings and after
+// Assign.
 class TBitmap : public TGraphic
 {
 public:
@@ -285,9 +314,33 @@ public:
     HBITMAP Handle() const { return m_bitmap; }
     // Row y of the pixels (0x00RRGGBB), top row first.
     uint32_t* ScanLine(int y);
+    // Draws the picture stretched into the rectangle, leaving out the transparent colour's pixels
+    // when Transparent is set.
     void Draw(TCanvas* canvas, const TRect& rect) override;
 
+    TPixelFormat PixelFormat() const { return m_pixelFormat; }
+    void SetPixelFormat(TPixelFormat format);
+
+    bool Transparent() const { return m_transparent; }
+    void SetTransparent(bool transparent);
+    TTransparentMode TransparentMode() const { return m_transparentMode; }
+    // tmAuto forgets a fixed colour; tmFixed fixes the colour the bitmap has now.
+    void SetTransparentMode(TTransparentMode mode);
+    // The RGB colour left out when drawing transparently: in tmAuto the bottom-left pixel's
+    // (clDefault for an empty bitmap), in tmFixed the one set. Setting a colour makes the mode
+    // tmFixed; setting clDefault makes it tmAuto.
+    TColor TransparentColor() const;
+    void SetTransparentColor(TColor color);
+
+    // Copies another bitmap: size, pixels, pixel format and transparency settings. Null empties
+    // this one; anything but a bitmap raises EConvertError.
+    void Assign(TPersistent* Source) override;
+
 private:
+    void CanvasChanged(TObject*) { Changed(); }
+    // Resizes without telling anyone.
+    void Resize(int width, int height);
+
     int m_width = 0;
     int m_height = 0;
     HBITMAP m_bitmap = nullptr;
@@ -295,4 +348,8 @@ private:
     HDC m_dc = nullptr;
     HGDIOBJ m_oldBitmap = nullptr;
     TCanvas* m_canvas;
+    TPixelFormat m_pixelFormat = pfDevice;
+    bool m_transparent = false;
+    TTransparentMode m_transparentMode = tmAuto;
+    TColor m_transparentColor = clDefault;
 };

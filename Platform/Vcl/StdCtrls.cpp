@@ -914,11 +914,17 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TWinControl(AOwner)
     m_edit->OnChange = MakeClosure(this, &TCustomComboBox::EditChanged);
     SetColor(clWindow);
     SetTabStop(true);
-    SetWindowExStyle(WS_EX_CLIENTEDGE);
-    // 21 pixels at the default font: the text's height and the frame.
+    SetBounds(Left(), Top(), 145, 0);
+    AdjustHeight();
+}
+
+void TCustomComboBox::AdjustHeight()
+{
+    // 21 pixels at the default font: the text's height and the box's own edge, and outside
+    // that whatever frame the window has.
     TCanvas measure;
     measure.Font()->Assign(Font());
-    SetBounds(Left(), Top(), 145, measure.TextHeight(u"Ag") + 8);
+    SetHeight(measure.TextHeight(u"Ag") + 8 + Height() - ClientHeight());
     LayoutEdit();
 }
 
@@ -938,20 +944,38 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style)
     Invalidate();
 }
 
+namespace
+{
+constexpr int kComboFrame = 2; // the combo box's own sunken edge, inside whatever frame its window has
+} // namespace
+
+TRect TCustomComboBox::FieldRect() const
+{
+    TRect client = ClientRect();
+    int inset = std::min({kComboFrame, client.Width() / 2, client.Height() / 2});
+    return TRect(client.left + inset, client.top + inset, client.right - inset, client.bottom - inset);
+}
+
 TRect TCustomComboBox::ButtonRect() const
 {
     if (m_style == csSimple)
         return TRect();
-    TRect client = ClientRect();
-    int size = std::min(GetSystemMetrics(SM_CXVSCROLL), client.Width());
-    return TRect(client.right - size, 0, client.right, client.bottom);
+    TRect field = FieldRect();
+    int size = std::min(GetSystemMetrics(SM_CXVSCROLL), field.Width());
+    return TRect(field.right - size, field.top, field.right, field.bottom);
 }
 
 void TCustomComboBox::LayoutEdit()
 {
-    TRect client = ClientRect();
-    int right = m_style == csSimple ? client.right : ButtonRect().left;
-    m_edit->SetBounds(1, 0, std::max(0, right - 1), client.Height());
+    TRect field = FieldRect();
+    int right = m_style == csSimple ? field.right : ButtonRect().left;
+    m_edit->SetBounds(field.left + 1, field.top, std::max(0, right - field.left - 1), field.Height());
+}
+
+void TCustomComboBox::DestroyWnd()
+{
+    SetDroppedDown(false);
+    TWinControl::DestroyWnd();
 }
 
 void TCustomComboBox::Resized()
@@ -969,6 +993,8 @@ void TCustomComboBox::FontChanged()
 void TCustomComboBox::PaintWindow(HDC dc)
 {
     TWinControl::PaintWindow(dc);
+    RECT frame = ClientRect();
+    DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
     TRect button = ButtonRect();
     if (button.IsEmpty())
         return;

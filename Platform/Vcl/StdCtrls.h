@@ -246,7 +246,9 @@ private:
 };
 
 // A text box with a list of items to pick from. csDropDown has a button that drops the list in a
-// window of ours; csSimple is the text box alone, 21 pixels high at the default font. A pick sets
+// window of ours; csSimple is the text box alone, 21 pixels high at the default font. The box
+// draws its own 2-pixel sunken edge inside its client area; styles of its window (WS_BORDER,
+// WS_EX_CLIENTEDGE, bevels) frame it from outside. A pick sets
 // the text, fires OnChange and OnSelect. Keys typed in the text box reach KeyDown first, so a
 // derived combo box can take them (setting Key to 0) before the text box does.
 class TCustomComboBox : public TWinControl
@@ -298,8 +300,13 @@ protected:
     void FontChanged() override;
     void DoEnter() override;
     void DoExit() override;
+    void DestroyWnd() override;
+    // Makes the box as high as its font needs, plus its window's frame.
+    void AdjustHeight();
     virtual void Change();
     virtual void Select();
+    // Inside the box's own edge: the text box and the button.
+    TRect FieldRect() const;
     TRect ButtonRect() const;
 
 private:

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,126 @@ TEST(ControlFrameTest, FramesAndScrollBarsSurroundTheClientArea)
     Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
     Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(10, 20));
     EXPECT_EQ(framed->clicks, before);
+}
+
+TEST(ControlFrameTest, BevelsLieInsideTheFrameAndOutsideTheScrollBars)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 200, 200);
+    form.SetColor(clWhite);
+    auto* framed = new Probe(&form);
+    framed->SetColor(clRed);
+    framed->SetBounds(10, 20, 100, 80);
+    framed->SetWindowStyle(WS_BORDER);
+    framed->SetWindowExStyle(WS_EX_CLIENTEDGE);
+    auto paint = [&]
+    {
+        form.Show();
+        form.Invalidate();
+        form.PaintDirty();
+        form.Hide();
+    };
+    // bkNone: the settings take no room and draw nothing.
+    framed->SetBevelInner(bvLowered);
+    framed->SetBevelWidth(4);
+    EXPECT_EQ(framed->ClientArea(), TRect(3, 3, 97, 77));
+    paint();
+    EXPECT_EQ(Pixel(form, 13, 23), Sys(clRed));
+    struct Case
+    {
+        const char* name;
+        TBevelKind kind;
+        TBevelCut inner, outer;
+        int width;
+        TBevelEdges edges;
+        TRect client;
+        // Down the left edge from the client edge inward: the colours expected.
+        std::vector<TColor> left;
+    };
+    const Case cases[] = {
+        {"tile, raised inside lowered", bkTile, bvRaised, bvLowered, 1, {beLeft, beTop, beRight, beBottom},
+         TRect(5, 5, 95, 75), {clBtnShadow, clBtnHighlight, clRed}},
+        {"flat", bkFlat, bvRaised, bvLowered, 1, {beLeft, beTop, beRight, beBottom}, TRect(5, 5, 95, 75),
+         {clBtnShadow, clBtnFace, clRed}},
+        {"two pixels a cut: one ring each, the rest in the control's colour", bkTile, bvLowered, bvRaised, 2,
+         {beLeft, beTop, beRight, beBottom}, TRect(7, 7, 93, 73), {cl3DLight, cl3DDkShadow, clRed, clRed, clRed}},
+        {"space: room without a ring", bkTile, bvSpace, bvNone, 3, {beLeft, beTop, beRight, beBottom},
+         TRect(6, 6, 94, 74), {clRed, clRed, clRed, clRed}},
+        {"only the left and top edges", bkSoft, bvNone, bvLowered, 1, {beLeft, beTop}, TRect(4, 4, 97, 77),
+         {cl3DDkShadow, clRed}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        framed->SetBevelKind(c.kind);
+        framed->SetBevelInner(c.inner);
+        framed->SetBevelOuter(c.outer);
+        framed->SetBevelWidth(c.width);
+        framed->SetBevelEdges(c.edges);
+        EXPECT_EQ(framed->ClientArea(), c.client);
+        EXPECT_EQ(framed->log.back().msg, WM_SIZE);
+        paint();
+        EXPECT_EQ(Pixel(form, 10, 40), Sys(clWindowFrame));
+        EXPECT_EQ(Pixel(form, 11, 40), Sys(clBtnShadow));
+        EXPECT_EQ(Pixel(form, 12, 40), Sys(cl3DDkShadow));
+        for (size_t i = 0; i < c.left.size(); ++i)
+            EXPECT_EQ(Pixel(form, 13 + int(i), 40), Sys(c.left[i])) << i;
+    }
+    // The scroll bar lies inside the bevel; a bevel wider than the control leaves no client.
+    framed->SetWindowStyle(WS_BORDER | WS_VSCROLL);
+    EXPECT_EQ(framed->ScrollBarRect(SB_VERT).right, 97);
+    framed->SetBevelEdges({beLeft, beTop, beRight, beBottom});
+    EXPECT_EQ(framed->ScrollBarRect(SB_VERT).right, 100 - 3 - 1);
+    framed->SetBevelWidth(INT_MAX);
+    EXPECT_TRUE(framed->ClientRect().IsEmpty());
+    paint();
+    framed->SetBevelWidth(-5);
+    EXPECT_EQ(framed->BevelWidth(), 1);
+}
+
+// A windowed control that counts how often its window is made and adds a style of its own.
+class Remade : public TCustomControl
+{
+public:
+    explicit Remade(TWinControl* parent) : TCustomControl(parent) { SetParent(parent); }
+    int made = 0;
+    bool border = false;
+
+protected:
+    void CreateWnd() override
+    {
+        TCustomControl::CreateWnd();
+        ++made;
+    }
+    void CreateParams(TCreateParams& Params) override
+    {
+        TCustomControl::CreateParams(Params);
+        Params.Style = border ? Params.Style | WS_BORDER : Params.Style & ~DWORD(WS_BORDER);
+    }
+};
+
+TEST(ControlFrameTest, RecreatingAWindowAppliesItsStylesAgainAndKeepsTheControl)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 200, 200);
+    auto* control = new Remade(&form);
+    control->SetBounds(0, 0, 50, 50);
+    control->SetWindowStyle(WS_VSCROLL); // set by hand: kept
+    control->border = true;
+    control->RecreateWnd(); // no window yet: the styles alone
+    EXPECT_EQ(control->made, 0);
+    EXPECT_EQ(control->WindowStyle(), DWORD(WS_VSCROLL | WS_BORDER));
+    form.Show();
+    EXPECT_EQ(control->made, 1);
+    HWND handle = control->Handle();
+    control->border = false;
+    control->RecreateWnd();
+    EXPECT_EQ(control->made, 2);
+    EXPECT_EQ(control->WindowStyle(), DWORD(WS_VSCROLL));
+    EXPECT_EQ(control->ClientArea(), TRect(0, 0, 50 - 17, 50));
+    EXPECT_TRUE(control->HandleAllocated());
+    EXPECT_EQ(TWinControl::FindControl(handle), control);
+    form.Hide();
 }
 
 TEST(ControlFrameTest, ScrollBarsAnswerArrowsTrackAndThumb)

@@ -1,5 +1,6 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/StdCtrls.h"
 
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
@@ -249,5 +250,58 @@ TEST(FormsTest, ReleaseFreesTheFormAfterTheQueuedMessages)
     EXPECT_EQ(handled, 1);
     EXPECT_EQ(g_log, (std::vector<std::string>{"close", "destroy second"}));
     Platform::UnregisterWindowReceiver(other);
+}
+
+// A frame class as the editor panels are: its controls made in its constructor with their tab
+// order, its own designed size and tab order.
+class EditsFrame : public TFrame
+{
+public:
+    explicit EditsFrame(TComponent* owner) : TFrame(owner)
+    {
+        SetBounds(0, 0, 230, 296);
+        for (int i = 0; i < 3; ++i)
+        {
+            edits[i] = new TEdit(this);
+            edits[i]->SetParent(this);
+            edits[i]->SetBounds(8, 8 + 30 * i, 100, 21);
+        }
+        // Made top to bottom, tabbed bottom first.
+        edits[2]->SetTabOrder(0);
+        edits[1]->SetTabOrder(1);
+        SetTabOrder(0);
+    }
+    TEdit* edits[3];
+};
+
+TEST(FormsTest, FramesTakeTheirDesignedTabOrderWhenPlaced)
+{
+    TFrame plain(nullptr);
+    EXPECT_EQ(plain.Width(), 320);
+    EXPECT_EQ(plain.Height(), 240);
+    EXPECT_TRUE(plain.ControlStyle().Contains(csAcceptsControls));
+
+    TForm form(nullptr);
+    auto* first = new TEdit(&form);
+    first->SetParent(&form);
+    auto* frame = new EditsFrame(&form);
+    EXPECT_EQ(frame->TabOrder(), -1);
+    frame->SetParent(&form);
+    EXPECT_EQ(frame->Width(), 230);
+    EXPECT_EQ(frame->Height(), 296);
+    // Placed after the edit, the frame still comes first for Tab, and its edits in their order.
+    EXPECT_EQ(frame->TabOrder(), 0);
+    EXPECT_EQ(first->TabOrder(), 1);
+    std::vector<TWinControl*> order;
+    form.GetTabOrderList(order);
+    EXPECT_EQ(order, (std::vector<TWinControl*>{frame, frame->edits[2], frame->edits[1], frame->edits[0], first}));
+    // The order is taken once: moved to another parent, the frame keeps the place it is given.
+    TForm other(nullptr);
+    auto* edit = new TEdit(&other);
+    edit->SetParent(&other);
+    frame->SetParent(&other);
+    EXPECT_EQ(frame->TabOrder(), 1);
+    // Owned like any component: the form frees the frame with its edits.
+    EXPECT_EQ(form.ComponentCount(), 2);
 }
 } // namespace

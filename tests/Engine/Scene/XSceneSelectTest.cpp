@@ -442,6 +442,54 @@ TEST(XSceneSelectTest, FindsAndHighlightsGizmoParts)
     editor->selectionCount = 0;
 }
 
+// In perspective the gizmo is measured at its own depth, so it covers a twelfth of the viewport's
+// diagonal on screen wherever it stands; at or behind the eye there is none.
+TEST(XSceneSelectTest, PerspectiveGizmoIsATwelfthOfTheScreenAtItsDepth)
+{
+    XScene scene(nullptr);
+    ViewportDouble eye;
+    eye.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
+    ForwardingEditor* editor = InstallEditor(scene, XVertex(0, 0, 10));
+    // 800 pixels of diagonal: the X segment covers 13.3 to 53.3 pixels right of the centre.
+    EXPECT_NEAR(scene.GizmoSize(&eye, 0, XVertex(0, 0, 10)) * 57.9411f, 800.0f / 12, 0.05f);
+    EXPECT_NEAR(scene.GizmoSize(&eye, 0, XVertex(3, -2, 40)), 4 * scene.GizmoSize(&eye, 0, XVertex(0, 0, 10)),
+                1e-4f);
+    struct Case
+    {
+        float x, y;
+        unsigned axis;
+    };
+    for (const Case& c : {Case{340, 240, XAXIS_X}, Case{340, 250, 0}, Case{334, 240, XAXIS_X},
+                          Case{332.5f, 240, 0}, Case{366, 240, XAXIS_X}, Case{320, 220, XAXIS_Y}})
+        EXPECT_EQ(scene.FindTransformAxis(&eye, XPoint(c.x, c.y), nullptr), c.axis) << c.x << ", " << c.y;
+
+    SoftDevice d3d;
+    ASSERT_NE(d3d.device, nullptr);
+    d3d.device->BeginScene();
+    eye.device = d3d.device;
+    XMeshNode* node = AddModelMesh(scene, u"Box", 4, 1);
+    node->SetSelected(true);
+    scene.SetShowBoxes(false);
+    auto gizmoDraws = [&]
+    {
+        d3d.Clear();
+        scene.Render(&eye);
+        return Starting(d3d.Texts(), "DrawPrimitiveUP(2, 9, 16)").size();
+    };
+    EXPECT_EQ(gizmoDraws(), 1u);
+    // Behind the camera, and in its very plane: no size, nothing drawn, nothing to pick.
+    for (float z : {-10.0f, 0.0f})
+    {
+        editor->selectionCenter = XVertex(0, 0, z);
+        EXPECT_EQ(scene.GizmoSize(&eye, 0, editor->selectionCenter), 0.0f);
+        EXPECT_EQ(gizmoDraws(), 0u) << z;
+        for (float x : {340.0f, 300.0f})
+            EXPECT_EQ(scene.FindTransformAxis(&eye, XPoint(x, 240), nullptr), 0u) << z;
+    }
+    editor->selectionCount = 0;
+    d3d.device->EndScene();
+}
+
 TEST(XSceneSelectTest, RenderLightsTheSilhouetteOfACube)
 {
     SoftDevice d3d;

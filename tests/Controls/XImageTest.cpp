@@ -1,0 +1,184 @@
+#include "Controls/XImage.h"
+
+#include "tests/Controls/FormPixels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace
+{
+// A bitmap whose every pixel tells where it came from, except that the pixels on every third
+// diagonal take the bottom-left pixel's colour (the automatic transparent colour).
+void Fill(TBitmap& bitmap, int width, int height)
+{
+    bitmap.SetSize(width, height);
+    uint32_t key = 0x400000u | uint32_t(height - 1) << 8;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bitmap.ScanLine(y)[x] = (x + y) % 3 == 0 ? key : (uint32_t(x + 1) << 16) | (uint32_t(y) << 8) | 0x80u;
+    bitmap.ScanLine(height - 1)[0] = key;
+}
+
+struct DrawCounter
+{
+    int n = 0;
+    void Changed(TObject*) { ++n; }
+};
+} // namespace
+
+TEST(XImageTest, AutoSizeFollowsTheBitmapOnlyWhenCentred)
+{
+    XImage image(nullptr);
+    EXPECT_EQ(image.Width(), 300);
+    EXPECT_EQ(image.Height(), 200);
+    EXPECT_EQ(image.DrawMode(), xdmCenter);
+    EXPECT_FALSE(image.AutoSize());
+    TControlStyle style = image.ControlStyle();
+    EXPECT_TRUE(style.Contains(csCaptureMouse) && style.Contains(csClickEvents) && style.Contains(csDoubleClicks));
+
+    TBitmap picture;
+    Fill(picture, 30, 20);
+    image.SetDrawMode(xdmStretch);
+    image.SetAutoSize(true);
+    image.SetBitmap(&picture);
+    EXPECT_EQ(image.Width(), 300);
+    EXPECT_EQ(image.Bitmap()->Width(), 30);
+    image.SetDrawMode(xdmCenter); // the mode alone sizes nothing
+    EXPECT_EQ(image.Width(), 300);
+    image.SetBitmap(&picture);
+    EXPECT_EQ(image.Width(), 30);
+    EXPECT_EQ(image.Height(), 20);
+    image.SetAutoSize(false);
+    Fill(picture, 50, 60);
+    image.SetBitmap(&picture);
+    EXPECT_EQ(image.Width(), 30);
+    image.SetAutoSize(true);
+    EXPECT_EQ(image.Width(), 50);
+    EXPECT_EQ(image.Height(), 60);
+    // The control holds a copy: the caller's bitmap may change or go.
+    picture.SetSize(1, 1);
+    EXPECT_EQ(image.Bitmap()->Width(), 50);
+    // Transparency is the owned bitmap's.
+    image.SetTransparent(true);
+    image.SetTransparentColor(clRed);
+    EXPECT_TRUE(image.Bitmap()->Transparent());
+    EXPECT_EQ(image.Bitmap()->TransparentMode(), tmFixed);
+    EXPECT_EQ(image.TransparentColor(), clRed);
+    image.SetTransparentMode(tmAuto);
+    EXPECT_EQ(image.Bitmap()->TransparentMode(), tmAuto);
+}
+
+TEST(XImageTest, EachModePlacesTheBitmapWhereItsRuleSays)
+{
+    FormPixels screen(200, 120);
+    auto* image = new XImage(&screen.form);
+    image->SetParent(&screen.form);
+    const int left = 11, top = 7;
+    DrawCounter draws;
+    image->Canvas()->OnChange = MakeClosure(&draws, &DrawCounter::Changed);
+    struct Case
+    {
+        const char* name;
+        XDrawMode mode;
+        int width, height; // the control
+        int bw, bh;        // the bitmap
+        bool transparent;
+        int drawCalls;
+    };
+    const Case cases[] = {
+        {"centred", xdmCenter, 37, 23, 5, 4, true, 1},
+        {"centred, larger than the control: its middle", xdmCenter, 37, 23, 60, 40, false, 1},
+        {"tiled", xdmTile, 37, 23, 5, 4, true, 8 * 6},
+        {"tiled at the control's size: once", xdmTile, 37, 23, 37, 23, false, 1},
+        {"tiled down the middle", xdmTileVertical, 37, 23, 5, 4, true, 6},
+        {"tiled across the middle", xdmTileHorizontal, 37, 23, 5, 4, true, 8},
+        {"stretched by whole factors", xdmStretch, 40, 24, 5, 4, true, 1},
+        {"stretched opaque", xdmStretch, 40, 24, 5, 4, false, 1},
+    };
+    TBitmap picture;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        image->SetBounds(left, top, c.width, c.height);
+        image->SetDrawMode(c.mode);
+        Fill(picture, c.bw, c.bh);
+        picture.SetTransparent(c.transparent);
+        image->SetBitmap(&picture);
+        draws.n = 0;
+        screen.At(0, 0);
+        EXPECT_EQ(draws.n, c.drawCalls);
+        int cx = c.width / 2 - c.bw / 2, cy = c.height / 2 - c.bh / 2;
+        int wrong = 0;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+            {
+                // Which bitmap pixel the rule puts here, if any.
+                int bx = -1, by = -1;
+                switch (c.mode)
+                {
+                case xdmCenter: bx = x - cx, by = y - cy; break;
+                case xdmStretch: bx = x * c.bw / c.width, by = y * c.bh / c.height; break;
+                case xdmTile: bx = x % c.bw, by = y % c.bh; break;
+                case xdmTileVertical: bx = x - cx, by = y % c.bh; break;
+                case xdmTileHorizontal: bx = x % c.bw, by = y - cy; break;
+                }
+                uint32_t want = FormPixels::Of(clWhite);
+                if (bx >= 0 && bx < c.bw && by >= 0 && by < c.bh)
+                {
+                    uint32_t p = picture.ScanLine(by)[bx];
+                    if (!c.transparent || p != picture.ScanLine(c.bh - 1)[0])
+                        want = p;
+                }
+                uint32_t got = screen.Peek(left + x, top + y);
+                if (got != want && wrong++ == 0)
+                    ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << got << " instead of " << want;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    // A fixed transparent colour leaves out that colour instead of the bottom-left pixel's.
+    image->SetBounds(left, top, 20, 20);
+    image->SetDrawMode(xdmCenter);
+    Fill(picture, 20, 20);
+    picture.SetTransparent(false);
+    image->SetBitmap(&picture);
+    image->SetTransparent(true);
+    uint32_t chosen = picture.ScanLine(3)[4];
+    image->SetTransparentColor(static_cast<TColor>(((chosen & 0xFF) << 16) | (chosen & 0xFF00) | (chosen >> 16)));
+    screen.At(0, 0);
+    EXPECT_EQ(screen.Peek(left + 4, top + 3), FormPixels::Of(clWhite));
+    EXPECT_EQ(screen.Peek(left, top + 19), picture.ScanLine(19)[0]);
+
+    // A bitmap without width or height draws nothing in any mode, and the paint pass ends.
+    for (TSize empty : {TSize(0, 0), TSize(0, 5), TSize(5, 0)})
+        for (XDrawMode mode : {xdmCenter, xdmStretch, xdmTile, xdmTileVertical, xdmTileHorizontal})
+        {
+            image->Bitmap()->SetSize(empty.cx, empty.cy);
+            image->SetDrawMode(mode);
+            draws.n = 0;
+            EXPECT_EQ(screen.At(left + 10, top + 10), FormPixels::Of(clWhite));
+            EXPECT_EQ(draws.n, 0);
+        }
+}
+
+TEST(XImageTest, DrawingOnTheOwnedBitmapRepaints)
+{
+    FormPixels screen(100, 100);
+    auto* image = new XImage(&screen.form);
+    image->SetParent(&screen.form);
+    image->SetBounds(0, 0, 40, 40);
+    image->Bitmap()->SetSize(10, 10);
+    image->Bitmap()->Canvas()->Brush()->SetColor(clGreen);
+    image->Bitmap()->Canvas()->FillRect(TRect(0, 0, 10, 10));
+    EXPECT_EQ(screen.At(20, 20), FormPixels::Of(clGreen));
+    // No Invalidate from here on: the bitmap's own change must mark the control.
+    image->Bitmap()->Canvas()->Brush()->SetColor(clMaroon);
+    image->Bitmap()->Canvas()->FillRect(TRect(0, 0, 10, 10));
+    screen.form.PaintDirty();
+    EXPECT_EQ(screen.Peek(20, 20), FormPixels::Of(clMaroon));
+    image->Bitmap()->SetSize(30, 30); // the old part stays top-left, the new part is white
+    screen.form.PaintDirty();
+    EXPECT_EQ(screen.Peek(5 + 9, 5 + 9), FormPixels::Of(clMaroon));
+    EXPECT_EQ(screen.Peek(5 + 10, 5 + 10), FormPixels::Of(clWhite));
+}
