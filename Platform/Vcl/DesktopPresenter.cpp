@@ -82,6 +82,9 @@ public:
             return;
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
+        // A window that never takes the focus (a hint) leaves the keyboard as it is.
+        if (it->second.quiet)
+            return;
         // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
         Platform::ResetKeyStates();
         // Without a window manager nobody hands the focus back: give it to the form now active.
@@ -148,6 +151,7 @@ private:
         int lastX = 0;
         int lastY = 0;
         bool lastWasDouble = false;
+        bool quiet = false; // takes no focus (WS_EX_NOACTIVATE)
     };
 
     Entry& EntryOf(TCustomForm* form)
@@ -187,8 +191,12 @@ private:
     {
         bool popup = (form->WindowStyle() & WS_POPUP) != 0;
         bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
+        bool quiet = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
         if (popup != entry.popup)
             entry.window->SetDecorated(!popup);
+        if (quiet != entry.quiet)
+            entry.window->SetTakesFocus(!quiet);
+        entry.quiet = quiet;
         if (popup)
             entry.window->Move(form->Left(), form->Top());
         if (above != entry.above)

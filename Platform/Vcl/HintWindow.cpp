@@ -13,7 +13,7 @@ THintWindow::THintWindow(TComponent* AOwner) : TCustomForm(AOwner)
     SetBorderStyle(bsNone);
     // Undecorated, where its bounds say, above the other windows.
     SetWindowStyle(WindowStyle() | WS_POPUP);
-    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST);
+    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST | WS_EX_NOACTIVATE);
     SetColor(clInfoBk);
     Font()->SetColor(clInfoText);
 }

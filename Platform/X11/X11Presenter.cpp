@@ -438,8 +438,13 @@ void Dispatch(XEvent& event)
     case MapNotify:
     {
         // Without a window manager nobody gives a new window the focus; take it, as a dialog
-        // shown by the user would have it.
-        XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
+        // shown by the user would have it, unless the window says it takes no input.
+        XWMHints* hints = XGetWMHints(c.display, event.xmap.window);
+        bool refuses = hints && (hints->flags & InputHint) && !hints->input;
+        if (hints)
+            XFree(hints);
+        if (!refuses)
+            XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
         break;
     }
     case ClientMessage:
@@ -739,6 +744,18 @@ void Window::SetDecorated(bool decorated)
         XChangeProperty(c.display, impl_->window, c.motifWmHints, c.motifWmHints, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(hints), 5);
     }
+    XFlush(c.display);
+}
+
+void Window::SetTakesFocus(bool takes)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = takes ? True : False;
+    XSetWMHints(c.display, impl_->window, &hints);
     XFlush(c.display);
 }
 

@@ -96,6 +96,8 @@ public:
     void SetAbove(bool above);
     // Places the window's top-left corner at (x, y) on the screen.
     void Move(int x, int y);
+    // Whether the window takes the keyboard focus (WM_HINTS input) when it maps; on by default.
+    void SetTakesFocus(bool takes);
 
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
