@@ -979,36 +979,9 @@ bool XFileListView::ReadDropFiles(IDataObject* data, std::u16string& list)
     if (medium.tymed == TYMED_HGLOBAL)
     {
         SIZE_T size = GlobalSize(medium.hGlobal);
-        if (auto* block = static_cast<const BYTE*>(GlobalLock(medium.hGlobal)))
+        if (const void* block = GlobalLock(medium.hGlobal))
         {
-            DROPFILES header{};
-            if (size >= sizeof header)
-            {
-                std::memcpy(&header, block, sizeof header);
-                // The list lies inside the block: never before the header's end, never past the end.
-                if (header.pFiles >= sizeof header && header.pFiles <= size)
-                {
-                    size_t bytes = size - header.pFiles;
-                    const BYTE* text = block + header.pFiles;
-                    if (header.fWide)
-                    {
-                        list.resize(bytes / 2);
-                        std::memcpy(list.data(), text, list.size() * 2);
-                    }
-                    else if (bytes)
-                    {
-                        int bounded = static_cast<int>(std::min<size_t>(bytes, 1u << 30));
-                        list.resize(static_cast<size_t>(bounded));
-                        int n = MultiByteToWideChar(CP_THREAD_ACP, 0, reinterpret_cast<const char*>(text), bounded,
-                                                    list.data(), bounded);
-                        list.resize(static_cast<size_t>(std::max(n, 0)));
-                    }
-                    // Two NULs always end it, whatever the block held.
-                    list.push_back(0);
-                    list.push_back(0);
-                    ok = list[0] != 0;
-                }
-            }
+            ok = Platform::ReadDropFilesBlock(block, size, list);
             GlobalUnlock(medium.hGlobal);
         }
     }

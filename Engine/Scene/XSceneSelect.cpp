@@ -280,7 +280,10 @@ void XScene::Render(XViewport* viewport)
             device->SetLight(i, light->GetLight(frame));
             device->LightEnable(i, light->GetActive() ? TRUE : FALSE);
         }
-        device->LightEnable(count, FALSE);
+        // The scene's lights take the device's lights from index 0 and so replace the viewport's
+        // head light; a scene without lights keeps the head light on index 0, lit.
+        if (count > 0)
+            device->LightEnable(count, FALSE);
         // Lights removed since the last frame would otherwise stay on in the device.
         for (unsigned i = count + 1; i < m_LitCount; ++i)
             device->LightEnable(i, FALSE);

@@ -46,7 +46,7 @@ struct ISoftDevice9 : IUnknown
 // Failures injected into the next calls of any device or Direct3D object of the process: each
 // counter makes that many upcoming calls fail (CreateDevice and GetAdapterDisplayMode with
 // D3DERR_NOTAVAILABLE, CreateTexture with D3DERR_OUTOFVIDEOMEMORY, LockRect and
-// SetRenderState with D3DERR_INVALIDCALL) and counts down.
+// SetRenderState with D3DERR_INVALIDCALL, Direct3DCreate9 with no object) and counts down.
 struct D3D9Faults
 {
     UINT failCreateDevice = 0;
@@ -54,6 +54,7 @@ struct D3D9Faults
     UINT failCreateTexture = 0;
     UINT failLockRect = 0;
     UINT failSetRenderState = 0;
+    UINT failDirect3DCreate9 = 0;
 };
 
 // The library's export "SoftD3D9Faults": the process's one fault block.

@@ -119,6 +119,104 @@ bool DragLoopRunning()
 
 namespace
 {
+// The drop target under the pointer during one drag, ours or another program's: which window it
+// is, what it would take, and the windows that refused the drag.
+class TargetTracker
+{
+public:
+    // The pointer is at `point`; answers the effect the target there would take.
+    DWORD Track(IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
+    {
+        HWND window = TargetWindowAt(point);
+        if (window && m_refused.count(window))
+            window = nullptr;
+        if (window != m_window)
+        {
+            Leave();
+            if (window)
+                Enter(window, data, point, keyState, okEffects);
+        }
+        else if (m_target)
+            Over(point, keyState, okEffects);
+        return m_effect;
+    }
+
+    // The pointer stayed; the keys may have changed.
+    DWORD Again(POINT point, DWORD keyState, DWORD okEffects)
+    {
+        if (m_target)
+            Over(point, keyState, okEffects);
+        return m_effect;
+    }
+
+    bool OverTarget() const { return m_target != nullptr; }
+
+    void Leave()
+    {
+        if (m_target)
+        {
+            m_target->DragLeave();
+            m_target->Release();
+            m_target = nullptr;
+        }
+        m_window = nullptr;
+        m_effect = DROPEFFECT_NONE;
+    }
+
+    // The drop on the target under the pointer; the effect it took (DROPEFFECT_NONE: none).
+    DWORD Drop(IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
+    {
+        if (!m_target)
+            return DROPEFFECT_NONE;
+        DWORD dropped = m_effect;
+        IDropTarget* target = m_target;
+        m_target = nullptr;
+        m_window = nullptr;
+        m_effect = DROPEFFECT_NONE;
+        HRESULT hr = target->Drop(data, keyState, POINTL{point.x, point.y}, &dropped);
+        target->Release();
+        return SUCCEEDED(hr) ? dropped & okEffects : DROPEFFECT_NONE;
+    }
+
+    // A new drag: the windows that refused the last one may take this one.
+    void Reset()
+    {
+        Leave();
+        m_refused.clear();
+    }
+
+private:
+    void Enter(HWND window, IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
+    {
+        IDropTarget* target = Targets()[window];
+        DWORD effect = okEffects;
+        HRESULT hr = target->DragEnter(data, keyState, POINTL{point.x, point.y}, &effect);
+        if (hr == DRAGDROP_S_CANCEL || FAILED(hr))
+        {
+            // No target for this drag.
+            m_refused.insert(window);
+            m_effect = DROPEFFECT_NONE;
+            return;
+        }
+        m_window = window;
+        m_target = target;
+        m_target->AddRef();
+        m_effect = effect & okEffects;
+    }
+
+    void Over(POINT point, DWORD keyState, DWORD okEffects)
+    {
+        DWORD effect = okEffects;
+        m_target->DragOver(keyState, POINTL{point.x, point.y}, &effect);
+        m_effect = effect & okEffects;
+    }
+
+    HWND m_window = nullptr;
+    IDropTarget* m_target = nullptr;
+    DWORD m_effect = DROPEFFECT_NONE;
+    std::set<HWND> m_refused;
+};
+
 // One drag: where the pointer is, which target it is over, and what that target would take.
 class DragLoop
 {
@@ -211,96 +309,66 @@ private:
     {
         if (!m_moved)
         {
-            if (m_target)
-                Over();
+            m_effect = m_outside ? Outside() : m_targets.Again(m_point, m_keyState, m_okEffects);
             return;
         }
-        HWND window = TargetWindowAt(m_point);
-        if (window && m_refused.count(window))
-            window = nullptr;
-        if (window != m_window || (!window && !m_outside))
-        {
-            Leave();
-            m_window = window;
-            if (window)
-                Enter(window);
-            else
-                m_outside = true;
-        }
-        else if (m_target)
-            Over();
-        if (!m_window)
-            Outside();
+        m_effect = m_targets.Track(m_data, m_point, m_keyState, m_okEffects);
+        bool outside = !m_targets.OverTarget() && !TargetWindowAt(m_point) && !OverOwnWindow();
+        if (!outside && m_outside)
+            LeaveOutside();
+        m_outside = outside;
+        if (outside)
+            m_effect = Outside();
     }
 
-    void Enter(HWND window)
+    // Whether the point lies over any window of ours (a window that takes no drops is still no
+    // other program's).
+    bool OverOwnWindow() const
     {
-        IDropTarget* target = Targets()[window];
-        DWORD effect = m_okEffects;
-        HRESULT hr = target->DragEnter(m_data, m_keyState, POINTL{m_point.x, m_point.y}, &effect);
-        if (hr == DRAGDROP_S_CANCEL || FAILED(hr))
-        {
-            // No target for this drag.
-            m_refused.insert(window);
-            m_window = nullptr;
-            m_effect = DROPEFFECT_NONE;
-            return;
-        }
-        m_target = target;
-        m_target->AddRef();
-        m_effect = effect & m_okEffects;
+        auto& windows = Windows();
+        return windows.WindowAt && windows.WindowAt(m_point) != nullptr;
     }
 
-    void Over()
-    {
-        DWORD effect = m_okEffects;
-        m_target->DragOver(m_keyState, POINTL{m_point.x, m_point.y}, &effect);
-        m_effect = effect & m_okEffects;
-    }
-
-    void Outside()
+    DWORD Outside()
     {
         auto& external = External();
-        m_effect = external.Over ? external.Over(m_data, m_point, m_keyState, m_okEffects) & m_okEffects
-                                 : DROPEFFECT_NONE;
-        m_external = external.Over != nullptr && m_effect != DROPEFFECT_NONE;
+        DWORD effect = external.Over ? external.Over(m_data, m_point, m_keyState, m_okEffects) & m_okEffects
+                                     : DROPEFFECT_NONE;
+        m_external = external.Over != nullptr && effect != DROPEFFECT_NONE;
+        return effect;
+    }
+
+    void LeaveOutside()
+    {
+        if (m_outside && External().Leave)
+            External().Leave();
+        m_external = false;
+        m_outside = false;
     }
 
     void Leave()
     {
-        if (m_target)
-        {
-            m_target->DragLeave();
-            m_target->Release();
-            m_target = nullptr;
-        }
-        if (m_external && External().Leave)
-            External().Leave();
-        m_external = false;
-        m_window = nullptr;
-        m_outside = false;
+        m_targets.Leave();
+        LeaveOutside();
         m_effect = DROPEFFECT_NONE;
     }
 
     HRESULT Drop(DWORD* effect)
     {
         *effect = DROPEFFECT_NONE;
-        if (m_target)
+        if (m_targets.OverTarget())
         {
-            DWORD dropped = m_effect;
-            IDropTarget* target = m_target;
-            m_target = nullptr;
-            HRESULT hr = target->Drop(m_data, m_keyState, POINTL{m_point.x, m_point.y}, &dropped);
-            target->Release();
-            *effect = SUCCEEDED(hr) ? dropped & m_okEffects : DROPEFFECT_NONE;
+            *effect = m_targets.Drop(m_data, m_point, m_keyState, m_okEffects);
             return *effect ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
         }
         if (m_external && External().Drop)
         {
             *effect = External().Drop(m_data, m_effect) & m_okEffects;
             m_external = false;
+            m_outside = false;
             return *effect ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
         }
+        LeaveOutside();
         return DRAGDROP_S_CANCEL;
     }
 
@@ -314,11 +382,60 @@ private:
     bool m_moved = false;
     bool m_outside = false;
     bool m_external = false;
-    HWND m_window = nullptr;
-    IDropTarget* m_target = nullptr;
-    std::set<HWND> m_refused;
+    TargetTracker m_targets;
 };
+
+// Another program's drag over our windows.
+struct ForeignDrag
+{
+    TargetTracker targets;
+    bool running = false;
+};
+
+ForeignDrag& Foreign()
+{
+    static ForeignDrag drag;
+    return drag;
+}
 } // namespace
+
+namespace Platform
+{
+DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects)
+{
+    ForeignDrag& drag = Foreign();
+    if (!data || g_dragRunning)
+        return DROPEFFECT_NONE; // our own drag has the pointer: no other program's can be here
+    if (!drag.running)
+    {
+        drag.targets.Reset();
+        drag.running = true;
+    }
+    return drag.targets.Track(data, screen, keyState, okEffects) & okEffects;
+}
+
+void ForeignDragLeave()
+{
+    ForeignDrag& drag = Foreign();
+    drag.targets.Reset();
+    drag.running = false;
+}
+
+DWORD ForeignDrop(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects)
+{
+    ForeignDrag& drag = Foreign();
+    if (!data || !drag.running)
+        return DROPEFFECT_NONE;
+    DWORD effect = DROPEFFECT_NONE;
+    // The drop goes where the last position was answered; a target met only now hears it all.
+    drag.targets.Track(data, screen, keyState, okEffects);
+    if (drag.targets.OverTarget())
+        effect = drag.targets.Drop(data, screen, keyState, okEffects);
+    drag.targets.Reset();
+    drag.running = false;
+    return effect;
+}
+} // namespace Platform
 
 HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWORD* effect)
 {
@@ -330,6 +447,9 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
     data->AddRef();
     source->AddRef();
     HRESULT result = DRAGDROP_S_CANCEL;
+    // The presenter takes the pointer for the drag and offers its data to other programs.
+    if (External().Begin)
+        External().Begin(data, okEffects);
     try
     {
         DragLoop loop(data, source, okEffects);
@@ -337,11 +457,15 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
     }
     catch (...)
     {
+        if (External().End)
+            External().End();
         g_dragRunning = false;
         source->Release();
         data->Release();
         throw;
     }
+    if (External().End)
+        External().End();
     g_dragRunning = false;
     source->Release();
     data->Release();

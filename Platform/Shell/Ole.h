@@ -256,6 +256,10 @@ DragDropWindows SetDragDropWindows(DragDropWindows windows);
 // list) and answers with the effect the peer took. Returns false when no other program takes part.
 struct ExternalDrag
 {
+    // The drag begins, with its data and the effects it allows, and ends (after its drop or
+    // cancel): the presenter holds the pointer for the drag meanwhile.
+    std::function<void(IDataObject* data, DWORD okEffects)> Begin;
+    std::function<void()> End;
     // Called with the drag's data when the pointer is over no window of ours (point in screen
     // coordinates); answers the effect the peer would take (DROPEFFECT_NONE when there is none).
     std::function<DWORD(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects)> Over;
@@ -267,4 +271,12 @@ ExternalDrag SetExternalDrag(ExternalDrag drag);
 
 // Whether a drag loop is running (the presenter routes its input there).
 bool DragLoopRunning();
+
+// Another program's drag over our windows, as the presenter hears it: the drop target under the
+// screen point hears DragEnter, DragOver, DragLeave and Drop as in a drag of ours, with the effects
+// the peer allows. Each answers the effect the target takes (DROPEFFECT_NONE: none). The drag ends
+// with the leave or the drop.
+DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects);
+void ForeignDragLeave();
+DWORD ForeignDrop(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects);
 } // namespace Platform

@@ -321,6 +321,13 @@ std::u16string WideName(const std::string& bytes);
 bool ParseUriList(const std::string& text, std::u16string& dropList);
 std::string MakeUriList(const WCHAR* dropList);
 
+// The file list of a CF_HDROP block: the list lies inside the block (20 <= offset <= size), is
+// read wide or narrow (the thread's code page) to the block's end, and two NULs always end it.
+// False when the block holds no name.
+bool ReadDropFilesBlock(const void* block, size_t size, std::u16string& dropList);
+// A CF_HDROP block (wide) of a double-NUL-ended list, as bytes.
+std::string MakeDropFilesBlock(const std::u16string& dropList);
+
 // The menu tracker TrackPopupMenu uses: shows the menu at the screen point and answers the chosen
 // command (0 for none). Returns the previous one.
 using MenuTracker = std::function<UINT(HMENU menu, int x, int y, HWND window)>;

@@ -1,6 +1,9 @@
 // File lists as the desktop passes them between programs: text/uri-list.
 #include "Platform/Shell/ShlObj.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace
 {
 constexpr size_t LongestLine = 4096;
@@ -104,5 +107,49 @@ std::string MakeUriList(const WCHAR* dropList)
         text += "\r\n";
     }
     return text;
+}
+
+bool ReadDropFilesBlock(const void* block, size_t size, std::u16string& dropList)
+{
+    dropList.clear();
+    DROPFILES header{};
+    if (!block || size < sizeof header)
+        return false;
+    std::memcpy(&header, block, sizeof header);
+    if (header.pFiles < sizeof header || header.pFiles > size)
+        return false;
+    size_t bytes = size - header.pFiles;
+    const auto* text = static_cast<const BYTE*>(block) + header.pFiles;
+    if (header.fWide)
+    {
+        dropList.resize(bytes / 2);
+        std::memcpy(dropList.data(), text, dropList.size() * 2);
+    }
+    else if (bytes)
+    {
+        int bounded = static_cast<int>(std::min<size_t>(bytes, 1u << 30));
+        dropList.resize(static_cast<size_t>(bounded));
+        int n = MultiByteToWideChar(CP_THREAD_ACP, 0, reinterpret_cast<const char*>(text), bounded, dropList.data(),
+                                    bounded);
+        dropList.resize(static_cast<size_t>(std::max(n, 0)));
+    }
+    dropList.push_back(0);
+    dropList.push_back(0);
+    if (dropList[0] == 0)
+    {
+        dropList.clear();
+        return false;
+    }
+    return true;
+}
+
+std::string MakeDropFilesBlock(const std::u16string& dropList)
+{
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    header.fWide = TRUE;
+    std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+    block.append(reinterpret_cast<const char*>(dropList.data()), dropList.size() * sizeof(WCHAR));
+    return block;
 }
 } // namespace Platform

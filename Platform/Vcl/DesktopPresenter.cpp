@@ -1,6 +1,7 @@
 #include "Platform/Vcl/DesktopPresenter.h"
 
 #include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/DesktopTransfers.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
@@ -371,7 +372,6 @@ struct Installation
     Vcl::IFormPresenter* previousPresenter = nullptr;
     Platform::EventPump previousPump;
     Platform::MessageBoxHandler previousBoxes;
-    Platform::ClipboardBridge previousBridge;
     int previousScreenWidth = 0;
     int previousScreenHeight = 0;
 };
@@ -414,9 +414,7 @@ bool InstallDesktopPresenter()
                 return headless(owner, text, caption, type);
             return MessageBoxForm(UnicodeString(text), UnicodeString(caption), type);
         });
-    installation.previousBridge = Platform::SetClipboardBridge(
-        {[](const std::u16string& text) { X11::SetClipboardText(text); },
-         [](std::u16string& text) { return !X11::OwnsClipboard() && X11::GetClipboardText(text, 300); }});
+    InstallDesktopTransfers();
     installation.previousScreenWidth = Screen->Width;
     installation.previousScreenHeight = Screen->Height;
     int width = 0;
@@ -439,7 +437,7 @@ void RemoveDesktopPresenter()
     SetFormPresenter(installation.previousPresenter);
     Platform::SetEventPump(installation.previousPump);
     Platform::SetMessageBoxHandler(installation.previousBoxes);
-    Platform::SetClipboardBridge(installation.previousBridge);
+    RemoveDesktopTransfers();
     Screen->Width = installation.previousScreenWidth;
     Screen->Height = installation.previousScreenHeight;
     Platform::Gdi::SetScreenSize(Screen->Width, Screen->Height);

@@ -150,6 +150,10 @@ struct ClipboardState
     bool changed = false; // emptied or set since it was opened
     std::set<UINT> synthesized; // text forms made from the other text form on request
     Platform::ClipboardBridge bridge;
+    // Another program held the desktop's clipboard when it was last opened: its formats are
+    // brought in when asked for, each once an opening.
+    bool foreign = false;
+    std::set<UINT> imported;
 };
 
 ClipboardState& Clipboard()
@@ -195,18 +199,6 @@ UINT RegisterClipboardFormatW(LPCWSTR formatName)
 
 namespace
 {
-// Text as a CF_UNICODETEXT block.
-HGLOBAL TextBlock(const std::u16string& text)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(WCHAR));
-    if (!block)
-        return nullptr;
-    auto* p = static_cast<WCHAR*>(GlobalLock(block));
-    std::copy(text.begin(), text.end(), p);
-    p[text.size()] = 0;
-    GlobalUnlock(block);
-    return block;
-}
 // The two text forms stand for each other through the ANSI code page (1251): the one asked for
 // is made from the other the first time it is asked for.
 UINT OtherTextForm(UINT format)
@@ -262,10 +254,52 @@ ClipboardBridge SetClipboardBridge(ClipboardBridge bridge)
 }
 } // namespace Platform
 
+namespace
+{
+bool Carries(const Platform::ClipboardBridge& bridge, UINT format)
+{
+    return std::find(bridge.Carried.begin(), bridge.Carried.end(), format) != bridge.Carried.end();
+}
+
+// A block holding the bytes.
+HGLOBAL BlockOf(const std::string& bytes)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (!block)
+        return nullptr;
+    if (!bytes.empty())
+    {
+        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+        GlobalUnlock(block);
+    }
+    return block;
+}
+
+std::string BytesOf(HGLOBAL block)
+{
+    std::string bytes;
+    SIZE_T size = GlobalSize(block);
+    if (const void* p = GlobalLock(block))
+    {
+        bytes.assign(static_cast<const char*>(p), size);
+        GlobalUnlock(block);
+    }
+    return bytes;
+}
+
+void FreeAll(ClipboardState& clipboard)
+{
+    for (auto& [format, memory] : clipboard.data)
+        GlobalFree(memory);
+    clipboard.data.clear();
+    clipboard.synthesized.clear();
+}
+} // namespace
+
 BOOL OpenClipboard(HWND owner)
 {
     ClipboardState& clipboard = Clipboard();
-    std::function<bool(std::u16string&)> import;
+    std::function<bool()> foreign;
     {
         std::lock_guard<std::mutex> lock(clipboard.mutex);
         if (clipboard.open && clipboard.openedBy != owner)
@@ -274,27 +308,26 @@ BOOL OpenClipboard(HWND owner)
             return FALSE;
         }
         if (!clipboard.open)
-            import = clipboard.bridge.Import;
+            foreign = clipboard.bridge.Foreign;
     }
     // Asked unlocked: the desktop's answer may take a moment.
-    std::u16string text;
-    bool imported = import && import(text);
+    bool other = foreign && foreign();
     std::lock_guard<std::mutex> lock(clipboard.mutex);
     if (clipboard.open && clipboard.openedBy != owner)
     {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (imported)
+    if (!clipboard.open && foreign)
     {
-        // Another program's text replaces what this process held.
-        for (auto& [format, memory] : clipboard.data)
-            GlobalFree(memory);
-        clipboard.data.clear();
-        clipboard.synthesized.clear();
-        clipboard.owner = nullptr;
-        if (HGLOBAL block = TextBlock(text))
-            clipboard.data[CF_UNICODETEXT] = block;
+        clipboard.foreign = other;
+        clipboard.imported.clear();
+        if (other)
+        {
+            // Another program's content replaces what this process held.
+            FreeAll(clipboard);
+            clipboard.owner = nullptr;
+        }
     }
     clipboard.open = true;
     clipboard.openedBy = owner;
@@ -305,16 +338,18 @@ BOOL OpenClipboard(HWND owner)
 BOOL CloseClipboard()
 {
     ClipboardState& clipboard = Clipboard();
-    std::function<void(const std::u16string&)> exportText;
-    std::u16string text;
+    std::function<void(const std::vector<std::pair<UINT, std::string>>&)> exportBlocks;
+    std::vector<std::pair<UINT, std::string>> blocks;
     {
         std::lock_guard<std::mutex> lock(clipboard.mutex);
         if (!RequireOpen(clipboard))
             return FALSE;
         clipboard.open = false;
         clipboard.openedBy = nullptr;
+        if (!clipboard.changed || !clipboard.bridge.Export)
+            return TRUE;
         auto it = clipboard.data.find(CF_UNICODETEXT);
-        if (it == clipboard.data.end() && clipboard.changed && clipboard.bridge.Export)
+        if (it == clipboard.data.end() && Carries(clipboard.bridge, CF_UNICODETEXT))
         {
             // Only narrow text was placed: the desktop gets it widened.
             auto narrow = clipboard.data.find(CF_TEXT);
@@ -324,22 +359,18 @@ BOOL CloseClipboard()
                 {
                     clipboard.data[CF_UNICODETEXT] = wide;
                     clipboard.synthesized.insert(CF_UNICODETEXT);
-                    it = clipboard.data.find(CF_UNICODETEXT);
                 }
             }
         }
-        if (!clipboard.changed || !clipboard.bridge.Export || it == clipboard.data.end())
-            return TRUE;
-        exportText = clipboard.bridge.Export;
-        SIZE_T bytes = GlobalSize(it->second);
-        if (auto* p = static_cast<const WCHAR*>(GlobalLock(it->second)))
+        for (UINT format : clipboard.bridge.Carried)
         {
-            size_t units = bytes / sizeof(WCHAR);
-            text.assign(p, std::find(p, p + units, u'\0'));
-            GlobalUnlock(it->second);
+            auto found = clipboard.data.find(format);
+            if (found != clipboard.data.end())
+                blocks.emplace_back(format, BytesOf(found->second));
         }
+        exportBlocks = clipboard.bridge.Export;
     }
-    exportText(text);
+    exportBlocks(blocks);
     return TRUE;
 }
 
@@ -349,10 +380,8 @@ BOOL EmptyClipboard()
     std::lock_guard<std::mutex> lock(clipboard.mutex);
     if (!RequireOpen(clipboard))
         return FALSE;
-    for (auto& [format, memory] : clipboard.data)
-        GlobalFree(memory);
-    clipboard.data.clear();
-    clipboard.synthesized.clear();
+    FreeAll(clipboard);
+    clipboard.foreign = false;
     clipboard.owner = clipboard.openedBy;
     clipboard.changed = true;
     return TRUE;
@@ -388,9 +417,30 @@ HANDLE SetClipboardData(UINT format, HANDLE memory)
 HANDLE GetClipboardData(UINT format)
 {
     ClipboardState& clipboard = Clipboard();
-    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    std::unique_lock<std::mutex> lock(clipboard.mutex);
     if (!RequireOpen(clipboard))
         return nullptr;
+    // Another program's content comes in when a format of it is first asked for; CF_TEXT comes
+    // as CF_UNICODETEXT.
+    UINT carried = format == CF_TEXT ? CF_UNICODETEXT : format;
+    if (clipboard.foreign && !clipboard.data.count(format) && !clipboard.imported.count(carried) &&
+        Carries(clipboard.bridge, carried) && clipboard.bridge.Import)
+    {
+        clipboard.imported.insert(carried);
+        auto import = clipboard.bridge.Import;
+        lock.unlock(); // the desktop's answer may take a while
+        std::string bytes;
+        bool got = import(carried, bytes);
+        HGLOBAL block = got ? BlockOf(bytes) : nullptr;
+        lock.lock();
+        if (block)
+        {
+            if (!clipboard.foreign || !clipboard.open || clipboard.data.count(carried))
+                GlobalFree(block); // the clipboard changed meanwhile
+            else
+                clipboard.data[carried] = block;
+        }
+    }
     auto it = clipboard.data.find(format);
     if (it == clipboard.data.end())
     {
@@ -413,7 +463,31 @@ HANDLE GetClipboardData(UINT format)
 BOOL IsClipboardFormatAvailable(UINT format)
 {
     ClipboardState& clipboard = Clipboard();
+    std::function<bool()> foreign;
+    std::function<bool(UINT)> offers;
+    UINT carried = format == CF_TEXT ? CF_UNICODETEXT : format;
+    bool carries = false;
+    {
+        std::lock_guard<std::mutex> lock(clipboard.mutex);
+        if (clipboard.open && clipboard.foreign && clipboard.data.count(format))
+            return TRUE;
+        foreign = clipboard.bridge.Foreign;
+        offers = clipboard.bridge.Offers;
+        carries = Carries(clipboard.bridge, carried);
+        if (!foreign)
+        {
+            if (clipboard.data.count(format))
+                return TRUE;
+            UINT other = OtherTextForm(format);
+            return other && clipboard.data.count(other) ? TRUE : FALSE;
+        }
+    }
+    // Another program's clipboard answers for itself.
+    if (foreign())
+        return carries && offers && offers(carried) ? TRUE : FALSE;
     std::lock_guard<std::mutex> lock(clipboard.mutex);
+    if (clipboard.foreign && !clipboard.open)
+        return FALSE; // what that program held went with it
     if (clipboard.data.count(format))
         return TRUE;
     UINT other = OtherTextForm(format);

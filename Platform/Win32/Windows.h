@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // ---- Integer, character and handle types ------------------------------------------------------
 
@@ -693,13 +695,24 @@ EventPump SetEventPump(EventPump pump);
 void SetKeyDown(int virtualKey, bool down);
 void ResetKeyStates();
 
-// The bridge between the process's clipboard and the desktop's (the presenter installs it): when
-// the clipboard closes after text was placed on it, Export gets the text; when it opens, Import
-// may hand over text that another program placed on the desktop's clipboard (false: none newer).
+// The bridge between the process's clipboard and the desktop's (the presenter installs it). The
+// desktop carries some formats (`Carried`); the others stay inside the process.
+// - Export: the clipboard was changed and closed: the process holds the desktop's clipboard from
+//   now on, offering the carried formats it holds (given as the bytes of their blocks; CF_TEXT
+//   alone is offered as CF_UNICODETEXT).
+// - Foreign: whether another program holds the desktop's clipboard; its content is the clipboard's
+//   then, and what the process held is dropped when the clipboard is next opened.
+// - Offers: whether that program's content comes in a carried format (CF_TEXT counts as
+//   CF_UNICODETEXT).
+// - Import: that program's content in a carried format, as the bytes of a block; false when it
+//   cannot be had (the format is then missing). Asked only when a format is asked for.
 struct ClipboardBridge
 {
-    std::function<void(const std::u16string& text)> Export;
-    std::function<bool(std::u16string& text)> Import;
+    std::vector<UINT> Carried;
+    std::function<void(const std::vector<std::pair<UINT, std::string>>& blocks)> Export;
+    std::function<bool()> Foreign;
+    std::function<bool(UINT format)> Offers;
+    std::function<bool(UINT format, std::string& bytes)> Import;
 };
 ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previous one
 

@@ -1,5 +1,7 @@
 #include "Platform/X11/X11Presenter.h"
 
+#include "Platform/X11/X11Detail.h"
+
 #include "Platform/Win32/Windows.h"
 
 #include <X11/XKBlib.h>
@@ -154,15 +156,11 @@ struct Connection
     Atom wmDeleteWindow = 0;
     Atom netWmName = 0;
     Atom utf8String = 0;
-    Atom clipboard = 0;
-    Atom targets = 0;
-    Atom clipboardProperty = 0;
     Atom motifWmHints = 0;
     Atom netWmState = 0;
     Atom netWmStateAbove = 0;
     ::Window utility = 0; // owns our selections and receives converted ones
-    std::u16string clipboardText;
-    bool ownsClipboard = false;
+    ::Window lastPress = 0; // the window of ours the last button went down in
     std::map<::Window, Window::Handler*> handlers;
     std::map<::Window, XIC> contexts;
     bool tried = false;
@@ -202,13 +200,12 @@ Display* OpenDisplay()
     c.wmDeleteWindow = XInternAtom(c.display, "WM_DELETE_WINDOW", False);
     c.netWmName = XInternAtom(c.display, "_NET_WM_NAME", False);
     c.utf8String = XInternAtom(c.display, "UTF8_STRING", False);
-    c.clipboard = XInternAtom(c.display, "CLIPBOARD", False);
-    c.targets = XInternAtom(c.display, "TARGETS", False);
-    c.clipboardProperty = XInternAtom(c.display, "KELVANE_CLIPBOARD", False);
     c.motifWmHints = XInternAtom(c.display, "_MOTIF_WM_HINTS", False);
     c.netWmState = XInternAtom(c.display, "_NET_WM_STATE", False);
     c.netWmStateAbove = XInternAtom(c.display, "_NET_WM_STATE_ABOVE", False);
     c.utility = XCreateSimpleWindow(c.display, RootWindow(c.display, c.screen), 0, 0, 1, 1, 0, 0, 0);
+    // Incremental transfers and server time stamps are told through property changes.
+    XSelectInput(c.display, c.utility, PropertyChangeMask);
     // Text input goes through the input method, which needs the character type of the user's
     // locale; numbers never follow the locale, so only LC_CTYPE is taken.
     if (std::setlocale(LC_CTYPE, "") == nullptr)
@@ -236,44 +233,6 @@ void SendEvent(::Window window, const Event& event)
     auto it = c.handlers.find(window);
     if (it != c.handlers.end() && it->second != nullptr && *it->second)
         (*it->second)(event);
-}
-
-void AnswerSelectionRequest(const XSelectionRequestEvent& request)
-{
-    Connection& c = TheConnection();
-    XSelectionEvent reply{};
-    reply.type = SelectionNotify;
-    reply.display = request.display;
-    reply.requestor = request.requestor;
-    reply.selection = request.selection;
-    reply.target = request.target;
-    reply.time = request.time;
-    reply.property = None;
-    Atom property = request.property != None ? request.property : request.target;
-    if (request.target == c.targets)
-    {
-        Atom offered[] = {c.targets, c.utf8String, XA_STRING};
-        XChangeProperty(c.display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(offered), 3);
-        reply.property = property;
-    }
-    else if (request.target == c.utf8String || request.target == XA_STRING)
-    {
-        std::string bytes = Platform::ToUtf8(c.clipboardText.c_str(), c.clipboardText.size());
-        if (request.target == XA_STRING)
-        {
-            // Latin-1: characters outside it become '?'.
-            std::string latin;
-            for (char16_t ch : c.clipboardText)
-                latin += ch < 0x100 ? static_cast<char>(ch) : '?';
-            bytes = latin;
-        }
-        XChangeProperty(c.display, request.requestor, property, request.target, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(bytes.data()),
-                        static_cast<int>(bytes.size()));
-        reply.property = property;
-    }
-    XSendEvent(c.display, request.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
 }
 
 void TranslateKey(XKeyEvent& key, bool press, bool repeat)
@@ -327,6 +286,8 @@ void Dispatch(XEvent& event)
     Connection& c = TheConnection();
     if (XFilterEvent(&event, None))
         return;
+    if (Detail::TransferEvent(event))
+        return;
     switch (event.type)
     {
     case Expose:
@@ -348,6 +309,8 @@ void Dispatch(XEvent& event)
         e.y = event.xbutton.y;
         e.modifiers = ModifiersOf(event.xbutton.state);
         unsigned b = event.xbutton.button;
+        if (event.type == ButtonPress)
+            c.lastPress = event.xbutton.window;
         if (b == 4 || b == 5)
         {
             if (event.type == ButtonRelease)
@@ -458,13 +421,6 @@ void Dispatch(XEvent& event)
         }
         break;
     }
-    case SelectionRequest:
-        AnswerSelectionRequest(event.xselectionrequest);
-        break;
-    case SelectionClear:
-        if (event.xselectionclear.selection == c.clipboard)
-            c.ownsClipboard = false;
-        break;
     default:
         break;
     }
@@ -549,6 +505,7 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     ApplySizeHints(display, impl_->window, impl_->width, impl_->height, fixedSize);
     impl_->gc = XCreateGC(display, impl_->window, 0, nullptr);
     c.handlers[impl_->window] = &impl_->handler;
+    Detail::WindowCreated(impl_->window);
     if (c.inputMethod != nullptr)
     {
         XIC ic = XCreateIC(c.inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,
@@ -810,6 +767,7 @@ int ProcessEvents()
     if (Live() == nullptr)
         return 0;
     int count = 0;
+    Detail::TransferTimers();
     while (!g_lost && XPending(c.display) > 0)
     {
         XEvent event;
@@ -853,6 +811,7 @@ bool CloseDisplay()
         return false;
     if (c.display != nullptr)
     {
+        Detail::DisplayClosing();
         if (c.inputMethod != nullptr)
             XCloseIM(c.inputMethod);
         if (c.utility != 0)
@@ -870,84 +829,30 @@ void Sync()
         XSync(c.display, False);
 }
 
-void SetClipboardText(const std::u16string& text)
+namespace Detail
 {
-    Connection& c = TheConnection();
-    c.clipboardText = text;
+Display* LiveDisplay()
+{
     if (OpenDisplay() == nullptr || g_lost)
-        return;
-    XSetSelectionOwner(c.display, c.clipboard, c.utility, CurrentTime);
-    c.ownsClipboard = XGetSelectionOwner(c.display, c.clipboard) == c.utility;
-    XFlush(c.display);
+        return nullptr;
+    return TheConnection().display;
 }
 
-bool OwnsClipboard()
+::Window Utility()
 {
-    Connection& c = TheConnection();
-    if (OpenDisplay() == nullptr || g_lost)
-        return false;
-    return XGetSelectionOwner(c.display, c.clipboard) == c.utility;
+    return TheConnection().utility;
 }
 
-bool GetClipboardText(std::u16string& text, int timeoutMs)
+bool OwnWindow(::Window window)
+{
+    return window != 0 && TheConnection().handlers.count(window) > 0;
+}
+
+::Window LastPressWindow()
 {
     Connection& c = TheConnection();
-    if (OpenDisplay() == nullptr || g_lost)
-        return false;
-    ::Window owner = XGetSelectionOwner(c.display, c.clipboard);
-    if (owner == c.utility)
-    {
-        text = c.clipboardText;
-        return true;
-    }
-    if (owner == None)
-        return false;
-    XConvertSelection(c.display, c.clipboard, c.utf8String, c.clipboardProperty, c.utility,
-                      CurrentTime);
-    XFlush(c.display);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;)
-    {
-        XEvent event;
-        if (XCheckTypedWindowEvent(c.display, c.utility, SelectionNotify, &event))
-        {
-            if (event.xselection.property == None)
-                return false;
-            Atom type = None;
-            int format = 0;
-            unsigned long items = 0;
-            unsigned long remaining = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(c.display, c.utility, c.clipboardProperty, 0, 1 << 24, True,
-                                   AnyPropertyType, &type, &format, &items, &remaining,
-                                   &data) != Success)
-                return false;
-            bool ok = format == 8 && data != nullptr;
-            if (ok)
-                text = Platform::FromUtf8(std::string(reinterpret_cast<const char*>(data), items));
-            if (data != nullptr)
-                XFree(data);
-            return ok;
-        }
-        if (g_lost)
-            return false;
-        // Keep answering others (and ourselves) while waiting.
-        while (!g_lost && XPending(c.display) > 0)
-        {
-            XEvent other;
-            XPeekEvent(c.display, &other);
-            if (other.type == SelectionNotify && other.xselection.requestor == c.utility)
-                break;
-            XNextEvent(c.display, &other);
-            Dispatch(other);
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd fd{ConnectionNumber(c.display), POLLIN, 0};
-        poll(&fd, 1, static_cast<int>(left.count() < 20 ? left.count() : 20));
-    }
+    return c.handlers.count(c.lastPress) ? c.lastPress : 0;
 }
+} // namespace Detail
 
 } // namespace X11

@@ -1,6 +1,7 @@
 #include "tests/support/XProbe.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -12,6 +13,19 @@ XProbe::~XProbe()
 {
     if (m_display)
         XCloseDisplay(m_display);
+}
+
+void XProbe::RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY)
+{
+    Window child = 0;
+    rootX = rootY = 0;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY, &child);
+}
+
+void XProbe::MoveToRoot(int x, int y)
+{
+    XTestFakeMotionEvent(m_display, -1, x, y, 0);
+    XSync(m_display, False);
 }
 
 bool XProbe::Viewable(unsigned long window)
@@ -46,6 +60,83 @@ bool XProbe::WindowSize(unsigned long window, int& width, int& height)
     width = a.width;
     height = a.height;
     return true;
+}
+
+bool XProbe::WindowPlace(unsigned long window, int& x, int& y, int& width, int& height)
+{
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(m_display, window, &a))
+        return false;
+    Window child;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
+    width = a.width;
+    height = a.height;
+    return true;
+}
+
+bool XProbe::Decorated(unsigned long window)
+{
+    Atom hints = XInternAtom(m_display, "_MOTIF_WM_HINTS", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(m_display, window, hints, 0, 5, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success)
+        return true;
+    bool decorated = true;
+    if (data && format == 32 && count >= 3)
+    {
+        const long* words = reinterpret_cast<const long*>(data);
+        // Flag 2: the decorations word counts; 0 there means none.
+        decorated = !((words[0] & 2) != 0 && words[2] == 0);
+    }
+    if (data)
+        XFree(data);
+    return decorated;
+}
+
+bool XProbe::KeptAbove(unsigned long window)
+{
+    Atom state = XInternAtom(m_display, "_NET_WM_STATE", False);
+    Atom above = XInternAtom(m_display, "_NET_WM_STATE_ABOVE", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(m_display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) != Success)
+        return false;
+    bool found = false;
+    if (data && format == 32)
+    {
+        const Atom* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count; ++i)
+            found = found || atoms[i] == above;
+    }
+    if (data)
+        XFree(data);
+    return found;
+}
+
+bool XProbe::Topmost(unsigned long window)
+{
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count))
+        return false;
+    // Children come bottom first: the last mapped one is on top.
+    Window top = 0;
+    for (unsigned i = 0; i < count; ++i)
+    {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(m_display, children[i], &a) && a.map_state == IsViewable)
+            top = children[i];
+    }
+    if (children)
+        XFree(children);
+    return top != 0 && top == window;
 }
 
 void XProbe::Key(const char* keysym, const char* modifier)

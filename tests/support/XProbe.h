@@ -22,10 +22,23 @@ public:
     bool HasFocus(unsigned long window);
     uint32_t ReadPixel(unsigned long window, int x, int y); // 0x00RRGGBB, 0xDEADBEEF on failure
     bool WindowSize(unsigned long window, int& width, int& height);
+    // The window's place on the screen (its client area's top-left corner in root coordinates)
+    // and size.
+    bool WindowPlace(unsigned long window, int& x, int& y, int& width, int& height);
+    // Whether the window asks a window manager for a frame: no hints, or hints that do not take
+    // the decorations away.
+    bool Decorated(unsigned long window);
+    // Whether the window's state asks to be kept above others, and whether it is the topmost of
+    // the screen's mapped windows now.
+    bool KeptAbove(unsigned long window);
+    bool Topmost(unsigned long window);
 
     // A key by its keysym name ("Return", "a", "Cyrillic_a"), with a modifier key held ("Shift_L").
     void Key(const char* keysym, const char* modifier = nullptr);
     void MoveTo(unsigned long window, int x, int y);
+    // Where a window's client point lies on the screen.
+    void RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY);
+    void MoveToRoot(int x, int y);
     void Button(int button, bool down);
     void ClickAt(unsigned long window, int x, int y);
 

@@ -202,7 +202,7 @@ HRESULT Direct3DImpl::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND foc
 
 SOFT9_EXPORT IDirect3D9* Direct3DCreate9(UINT sdkVersion)
 {
-    if (sdkVersion != D3D_SDK_VERSION)
+    if (sdkVersion != D3D_SDK_VERSION || Soft9::TakeFault(Soft9::Faults().failDirect3DCreate9))
         return nullptr;
     return new (std::nothrow) Soft9::Direct3DImpl;
 }

@@ -332,6 +332,12 @@ TEST(XSceneSelectTest, RenderLightsNodesOverlaysBoxesAndGizmo)
     scene.Render(&viewport);
     EXPECT_EQ(Starting(d3d.Texts(), "LightEnable"),
               (std::vector<std::string>{"LightEnable(0, 1)", "LightEnable(1, 0)", "LightEnable(2, 0)"}));
+    // No light left: index 0 belongs to the viewport's head light and stays as it was.
+    lights[0]->Destroy();
+    d3d.Clear();
+    scene.Render(&viewport);
+    EXPECT_TRUE(Starting(d3d.Texts(), "LightEnable").empty());
+    EXPECT_TRUE(Starting(d3d.Texts(), "SetLight(").empty());
 
     // Without lighting no light is touched; without boxes, axis or selection nothing is drawn
     // over the nodes.

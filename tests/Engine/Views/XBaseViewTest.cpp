@@ -58,6 +58,9 @@ TEST(XBaseViewTest, MissingOrBrokenLibrariesFailWithTheirTexts)
     Platform::RedirectModule(u"d3d9.dll", Platform::ModuleFileName(u"d3dx9_24.dll"));
     EXPECT_EQ(ThrownText([] { EventView view(nullptr); }), "Direct3D object create failed.");
     Platform::RedirectModule(u"d3d9.dll", "");
+    // The entry point is there but yields no object.
+    GetD3D9Faults()->failDirect3DCreate9 = 1;
+    EXPECT_EQ(ThrownText([] { EventView view(nullptr); }), "Direct3D object create failed.");
     GetD3D9Faults()->failGetAdapterDisplayMode = 1;
     EXPECT_EQ(ThrownText([] { EventView view(nullptr); }), "Getting display mode failed.");
 }
@@ -143,7 +146,8 @@ TEST(XBaseViewTest, CreationFallsBackToTheReferenceDeviceOnceAndThrowsTheSecondT
     EXPECT_EQ(view->GetBehaviorFlags(), 0x20u);
 
     GetD3D9Faults()->failCreateDevice = 2;
-    EXPECT_EQ(ThrownText([&] { view->RecreateDevice(); }), std::string(GetD3DResultText(D3DERR_NOTAVAILABLE)));
+    EXPECT_EQ(ThrownText([&] { view->RecreateDevice(); }),
+              std::string(GetD3DResultText(D3DERR_NOTAVAILABLE)));
     EXPECT_EQ(view->GetDevice(), nullptr);
     EXPECT_TRUE(view->RenderStart()); // tries again
     EXPECT_NE(view->GetDevice(), nullptr);
@@ -183,6 +187,7 @@ TEST(XBaseViewTest, FullScreenTakesTheMainFormAndFiltersItsMessages)
         EXPECT_EQ(SendMessageW(form.Handle(), WM_SYSCOMMAND, code, 0), 1);
     EXPECT_EQ(SendMessageW(form.Handle(), WM_CONTEXTMENU, 0, 0), 1);
     EXPECT_EQ(SendMessageW(form.Handle(), WM_NCHITTEST, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0), 0); // not swallowed
     // What the filter lets through reaches the form.
     SendMessageW(form.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Full"));
     EXPECT_EQ(form.Caption(), UnicodeString(u"Full"));

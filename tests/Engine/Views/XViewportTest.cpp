@@ -47,7 +47,8 @@ TEST(XViewportTest, ClientPlaneAxisAndAxisVectors)
     EXPECT_EQ(f.viewport->GetPlaneAxis(), XAXIS_XZ);
     f.viewport->SetPlaneAxis(XAXIS_YZ);
     EXPECT_EQ(f.viewport->GetPlaneAxis(), XAXIS_YZ);
-    const XVertex axes[] = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 0}, {0, 0, 2}, {2, 0, 2}, {0, 2, 2}, {2, 2, 2}};
+    const XVertex axes[] = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 0},
+                            {0, 0, 2}, {2, 0, 2}, {0, 2, 2}, {2, 2, 2}};
     for (unsigned m = 0; m < 8; ++m)
     {
         XVertex v = AxisVector(2, m);
@@ -137,12 +138,14 @@ TEST(XViewportTest, GridScaleAndCaptions)
     for (int i = 0; i < 11; ++i)
     {
         EXPECT_FLOAT_EQ(XViewport::GridScale(bounds[i]), scales[i]) << bounds[i];
-        EXPECT_FLOAT_EQ(XViewport::GridScale(bounds[i] * 1.0001f), i == 0 ? 0.002f : scales[i - 1]) << bounds[i];
+        EXPECT_FLOAT_EQ(XViewport::GridScale(bounds[i] * 1.0001f), i == 0 ? 0.002f : scales[i - 1])
+            << bounds[i];
     }
     EXPECT_EQ(XViewport::GridLabel(XViewport::GridScale(0.05f)), StrUtils::XBaseString<WCHAR>(u" (4.0 : 1)"));
     EXPECT_EQ(XViewport::GridLabel(XViewport::GridScale(50)), StrUtils::XBaseString<WCHAR>(u" (1 : 250.0)"));
     EXPECT_EQ(XViewport::GridLabel(XViewport::GridScale(51)), StrUtils::XBaseString<WCHAR>(u" (1 : 500.0)"));
-    EXPECT_EQ(XViewport::GridLabel(XViewport::GridScale(0.025f)), StrUtils::XBaseString<WCHAR>(u" (10.0 : 1)"));
+    EXPECT_EQ(XViewport::GridLabel(XViewport::GridScale(0.025f)),
+              StrUtils::XBaseString<WCHAR>(u" (10.0 : 1)"));
 
     Fixture f;
     f.viewport->SetTopView();
@@ -251,7 +254,8 @@ TEST(XViewportTest, RenderPassSetsItsStatesInOrderAndDrawsOnlyWithAScene)
 namespace
 {
 // A viewport block of the given children, each {id, payload bytes}.
-std::vector<uint8_t> Block(uint32_t id, const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& children)
+std::vector<uint8_t> Block(uint32_t id,
+                           const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& children)
 {
     std::vector<uint8_t> body;
     auto u32 = [](std::vector<uint8_t>& out, uint32_t v)
@@ -303,9 +307,10 @@ TEST(XViewportTest, DamagedChunksKeepTheFieldsOrRaiseTheReadersError)
     EXPECT_EQ(f.viewport->GetPlaneAxis(), XAXIS_XZ);
     EXPECT_EQ(f.viewport->GetBackColor().GetARGB(), 0xFF888888u);
     // A value cut short is the reader's error, not the next chunk's bytes.
-    EXPECT_THROW(LoadBytes(f.viewport, Block(XViewport::ViewportChunk, {{XViewport::BackColorChunk, {1, 2}},
-                                                                        {XViewport::CullModeChunk, {2, 0, 0, 0}}})),
-                 FileUtils::XIOError);
+    EXPECT_THROW(
+        LoadBytes(f.viewport, Block(XViewport::ViewportChunk, {{XViewport::BackColorChunk, {1, 2}},
+                                                               {XViewport::CullModeChunk, {2, 0, 0, 0}}})),
+        FileUtils::XIOError);
     EXPECT_EQ(f.viewport->GetBackColor().GetARGB(), 0xFF888888u);
     EXPECT_EQ(XColor::FromColorRef(0x00332211).GetARGB(), 0xFF112233u);
 }
@@ -345,5 +350,220 @@ TEST(XViewportTest, BorderPaintsInTheViewColoursAndRepaintsKeepThePicture)
     EXPECT_EQ(pixel(11, 11), 0xFF0000u);
     view->activeViewport = nullptr;
     delete viewport;
+}
+} // namespace
+
+#include "tests/support/LitCube.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+bool Near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
+            tolerance)
+            return false;
+    return true;
+}
+
+TEST(XViewportTest, ALitTexturedCubeShowsItsShadedFaceOverTheGridInsideTheBorder)
+{
+    TempDir dir;
+    XScene scene(nullptr);
+    LitCube::Build(scene, dir.Path());
+    TForm form(nullptr);
+    form.SetClientWidth(220);
+    form.SetClientHeight(180);
+    auto* view = new ViewDouble;
+    view->SetParent(&form);
+    view->SetBounds(0, 0, 220, 180);
+    auto* viewport = new XViewport(nullptr, view);
+    viewport->SetParent(view);
+    viewport->SetBounds(10, 10, 200, 160);
+    viewport->SetFrontView();
+    form.Show();
+    IDirect3DDevice9* device = view->GetDevice();
+    ASSERT_NE(device, nullptr);
+    viewport->CreateDevice(device);
+    scene.CreateDevice(device);
+    form.PaintDirty();
+    viewport->Render(&scene, true);
+
+    const int stride = form.ClientWidth();
+    auto pixel = [&](float x, float y)
+    { return form.Pixels()[static_cast<int>(y) * stride + static_cast<int>(x)] & 0xFFFFFF; };
+    // The client area in the form: the viewport's place plus its 2-pixel border.
+    const float left = 12, top = 12, width = 196, height = 156;
+    const XMatrix p = viewport->GetProjectionMatrix(0);
+    auto project = [&](const XVertex& world)
+    { return LitCube::Project(world, p.m[0][0], p.m[1][1], left, top, width, height); };
+
+    // Inside the front face, on its two middle lines (off the diagonal of the wire overlay).
+    const uint32_t face = LitCube::FrontFaceColour();
+    const float h = LitCube::Side / 2;
+    std::vector<XPoint> inside;
+    for (XVertex local : {XVertex(0, 0.4f * h, -h), XVertex(0, -0.4f * h, -h), XVertex(0.4f * h, 0, -h),
+                          XVertex(-0.4f * h, 0, -h)})
+    {
+        XPoint at = project(LitCube::ToWorld(local));
+        inside.push_back(at);
+        EXPECT_TRUE(Near(pixel(at.x, at.y), face, 3))
+            << std::hex << pixel(at.x, at.y) << " at " << at.x << "," << at.y << " for " << face;
+    }
+
+    // The grid lies in z = 0 behind the box: its lines every s units (s from the projection's
+    // scale), 0x888888 between them, none over the box.
+    ASSERT_GT(p.m[0][0], 0.25f);
+    ASSERT_LE(p.m[0][0], 0.5f);
+    const float s = 0.4f;
+    float boxTop = 1e9f;
+    for (float x : {-h, h})
+        for (float y : {-h, h})
+            for (float z : {-h, h})
+                boxTop = std::min(boxTop, project(LitCube::ToWorld(XVertex(x, y, z))).y);
+    const int gridColour = 0x6666CC;
+    int lines = 0;
+    for (int k = -20; k <= 20; ++k)
+    {
+        for (int j = -20; j <= 20; ++j)
+        {
+            // A vertical line k crossing the middle of row band j, and the middle of the cell.
+            XPoint line = project(XVertex(k * s, (j + 0.5f) * s, 0));
+            XPoint cell = project(XVertex((k + 0.5f) * s, (j + 0.5f) * s, 0));
+            if (line.x < left + 2 || cell.x > left + width - 2 || line.y < top + 2 || line.y > boxTop - 3)
+                continue;
+            bool drawn = false;
+            for (int dx = -1; dx <= 1; ++dx)
+                drawn = drawn || pixel(line.x + dx, line.y) == static_cast<uint32_t>(gridColour);
+            EXPECT_TRUE(drawn) << "line " << k << " at " << line.x << "," << line.y;
+            EXPECT_EQ(pixel(cell.x, cell.y), 0x888888u) << cell.x << "," << cell.y;
+            ++lines;
+        }
+    }
+    EXPECT_GE(lines, 10);
+
+    // The border: grey, red once the viewport is the active one; repaints keep the 3D pixels.
+    EXPECT_EQ(pixel(10, 10), 0x808080u);
+    EXPECT_EQ(pixel(11, 100), 0x808080u);
+    view->activeViewport = viewport;
+    viewport->Invalidate();
+    form.PaintDirty();
+    form.Invalidate();
+    form.PaintDirty();
+    EXPECT_EQ(pixel(10, 10), 0xFF0000u);
+    EXPECT_EQ(pixel(208, 168), 0xFF0000u);
+    for (const XPoint& at : inside)
+        EXPECT_TRUE(Near(pixel(at.x, at.y), face, 3)) << at.x << "," << at.y;
+    view->activeViewport = nullptr;
+    scene.ReleaseDevice(device);
+    delete viewport;
+}
+} // namespace
+
+namespace
+{
+// Whatever a damaged block holds, the options stay among the values a viewport can draw with.
+void ExpectUsableOptions(XViewport* viewport, const std::string& where)
+{
+    for (uint32_t mode : {viewport->GetFillMode(), viewport->GetShadeMode(), viewport->GetCullMode()})
+        EXPECT_TRUE(mode >= 1 && mode <= 3) << where << ": mode " << mode;
+    const float size = viewport->GetPointSize();
+    EXPECT_TRUE(std::isfinite(size) && size >= 0) << where << ": point size " << size;
+    const unsigned axis = viewport->GetPlaneAxis();
+    EXPECT_TRUE(axis == XAXIS_XY || axis == XAXIS_XZ || axis == XAXIS_YZ) << where << ": axis " << axis;
+}
+
+TEST(XViewportTest, ABlockCutAtEveryLengthOrHoldingAnyValueLoadsCleanly)
+{
+    Fixture saved;
+    saved.viewport->SetCullMode(2);
+    saved.viewport->SetShowGrid(false);
+    XMemoryStream stream(4, 1024);
+    {
+        XWriter writer(&stream);
+        saved.viewport->Save(nullptr, writer);
+    }
+    std::vector<uint8_t> whole(static_cast<size_t>(stream.GetSize()));
+    stream.SetPosition(0);
+    stream.Read(whole.data(), static_cast<unsigned>(whole.size()));
+    // Ten children in their order, the own camera first; no ambient colour among them.
+    auto word = [&](size_t at) {
+        return static_cast<uint32_t>(whole[at] | whole[at + 1] << 8 | whole[at + 2] << 16 |
+                                     whole[at + 3] << 24);
+    };
+    ASSERT_EQ(word(0), XViewport::ViewportChunk);
+    ASSERT_EQ(word(4), whole.size());
+    std::vector<uint32_t> children;
+    for (size_t at = 8; at + 8 <= whole.size() && word(at + 4) >= 8; at += word(at + 4))
+        children.push_back(word(at) - XViewport::ViewportChunk);
+    EXPECT_EQ(children, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+    // The block cut short, with its own size saying so (the children run over its end) or not
+    // (the block runs over the end of the stream).
+    for (size_t length = 0; length < whole.size(); ++length)
+    {
+        for (bool resized : {true, false})
+        {
+            std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+            if (resized && length >= 8)
+                for (int i = 0; i < 4; ++i)
+                    cut[4 + i] = static_cast<uint8_t>(length >> (8 * i));
+            Fixture f;
+            XMemoryStream in(1, 1024);
+            in.Write(cut.data(), static_cast<unsigned>(cut.size()));
+            in.SetPosition(0);
+            XReader reader(&in);
+            try
+            {
+                if (reader.NextChunk())
+                    f.viewport->Load(nullptr, reader);
+            }
+            catch (const XException&)
+            {
+                // The reader's error for a value cut short: allowed, the options stay usable.
+            }
+            ExpectUsableOptions(f.viewport, "cut at " + std::to_string(length));
+        }
+    }
+
+    // Every option's chunk holding values outside its range, at its edges and of other widths.
+    const std::vector<uint32_t> words = {0, 1, 3, 4, 5, 6, 7, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
+    const float floats[] = {-1.0f,
+                            -0.0f,
+                            0.0f,
+                            1e38f,
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::denorm_min()};
+    for (uint32_t id = XViewport::ShowGridChunk; id <= XViewport::PointSizeChunk; ++id)
+    {
+        std::vector<std::vector<uint8_t>> payloads = {{}, {0xFF}, {1, 2, 3}, {1, 2, 3, 4, 5, 6, 7, 8}};
+        for (uint32_t w : words)
+            payloads.push_back({static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8),
+                                static_cast<uint8_t>(w >> 16), static_cast<uint8_t>(w >> 24)});
+        for (float v : floats)
+        {
+            std::vector<uint8_t> bytes(4);
+            std::memcpy(bytes.data(), &v, 4);
+            payloads.push_back(bytes);
+        }
+        for (const auto& payload : payloads)
+        {
+            Fixture f;
+            try
+            {
+                LoadBytes(f.viewport, Block(XViewport::ViewportChunk, {{id, payload}}));
+            }
+            catch (const XException&)
+            {
+            }
+            ExpectUsableOptions(f.viewport, "chunk " + std::to_string(id - XViewport::ViewportChunk) +
+                                                " of " + std::to_string(payload.size()) + " bytes");
+        }
+    }
 }
 } // namespace

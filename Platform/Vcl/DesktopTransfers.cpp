@@ -1,0 +1,379 @@
+#include "Platform/Vcl/DesktopTransfers.h"
+
+#include "Platform/Shell/ShlObj.h"
+#include "Platform/Vcl/ComCtrls.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/DesktopTransfer.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// How long the owner of the desktop's clipboard may take for its first answer.
+constexpr int FirstAnswerMs = 300;
+
+const char* const UriListTarget = "text/uri-list";
+// The text forms we take, best first; STRING is Latin-1.
+const char* const TextTargets[] = {"UTF8_STRING", "text/plain;charset=utf-8", "STRING"};
+
+bool Listed(const std::vector<std::string>& targets, const char* name)
+{
+    return std::find(targets.begin(), targets.end(), name) != targets.end();
+}
+
+void TooLargeNotice()
+{
+    MessageBoxW(nullptr, u"The clipboard of the other program holds more than 256 MiB; it was not taken.",
+                u"Clipboard", MB_OK | MB_ICONWARNING);
+}
+
+// ---- The clipboard ----------------------------------------------------------------------------
+
+void ExportBlocks(const std::vector<std::pair<UINT, std::string>>& blocks)
+{
+    std::vector<X11::Offer> offers;
+    for (const auto& [format, bytes] : blocks)
+    {
+        if (format == CF_UNICODETEXT)
+        {
+            std::u16string text(bytes.size() / sizeof(WCHAR), u'\0');
+            std::memcpy(text.data(), bytes.data(), text.size() * sizeof(WCHAR));
+            text.resize(std::find(text.begin(), text.end(), u'\0') - text.begin());
+            auto utf8 = std::make_shared<const std::string>(Platform::ToUtf8(text.c_str(), text.size()));
+            std::string latin;
+            latin.reserve(text.size());
+            for (char16_t ch : text)
+                latin += ch < 0x100 ? static_cast<char>(ch) : '?';
+            offers.push_back({"UTF8_STRING", utf8});
+            offers.push_back({"text/plain;charset=utf-8", utf8});
+            offers.push_back({"STRING", std::make_shared<const std::string>(std::move(latin))});
+        }
+        else if (format == CF_HDROP)
+        {
+            std::u16string list;
+            if (!Platform::ReadDropFilesBlock(bytes.data(), bytes.size(), list))
+                continue;
+            std::string uris = Platform::MakeUriList(list.c_str());
+            if (!uris.empty())
+                offers.push_back({UriListTarget, std::make_shared<const std::string>(std::move(uris))});
+        }
+    }
+    // Also with nothing to offer: the clipboard is ours now, and other programs see it empty.
+    X11::OfferClipboard(std::move(offers));
+}
+
+bool OffersFormat(UINT format)
+{
+    std::vector<std::string> targets;
+    bool listed = X11::ClipboardTargets(targets, FirstAnswerMs);
+    if (format == CF_HDROP)
+        return listed && Listed(targets, UriListTarget);
+    if (format != CF_UNICODETEXT)
+        return false;
+    if (!listed)
+        return true; // an owner that names no forms may still answer with text
+    return std::any_of(std::begin(TextTargets), std::end(TextTargets),
+                       [&](const char* t) { return Listed(targets, t); });
+}
+
+bool ImportFormat(UINT format, std::string& bytes)
+{
+    bytes.clear();
+    std::vector<std::string> targets;
+    bool listed = X11::ClipboardTargets(targets, FirstAnswerMs);
+    std::string raw;
+    if (format == CF_HDROP)
+    {
+        if (!listed || !Listed(targets, UriListTarget))
+            return false;
+        X11::FetchResult r = X11::FetchClipboard(UriListTarget, raw, FirstAnswerMs);
+        if (r == X11::FetchResult::TooLarge)
+            TooLargeNotice();
+        std::u16string list;
+        if (r != X11::FetchResult::Done || !Platform::ParseUriList(raw, list))
+            return false;
+        bytes = Platform::MakeDropFilesBlock(list);
+        return true;
+    }
+    if (format != CF_UNICODETEXT)
+        return false;
+    for (const char* target : TextTargets)
+    {
+        if (listed && !Listed(targets, target))
+            continue;
+        X11::FetchResult r = X11::FetchClipboard(target, raw, FirstAnswerMs);
+        if (r == X11::FetchResult::TooLarge)
+        {
+            TooLargeNotice();
+            return false;
+        }
+        if (r == X11::FetchResult::Refused)
+            continue;
+        if (r != X11::FetchResult::Done)
+            return false;
+        std::u16string text;
+        if (std::strcmp(target, "STRING") == 0)
+        {
+            text.reserve(raw.size());
+            for (unsigned char ch : raw)
+                text += static_cast<char16_t>(ch);
+        }
+        else
+            text = Platform::FromUtf8(raw);
+        text.resize(std::find(text.begin(), text.end(), u'\0') - text.begin());
+        bytes.assign(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
+        return true;
+    }
+    return false;
+}
+
+// ---- Drags of ours over other programs ------------------------------------------------------
+
+// The file list a data object carries, as text/uri-list; empty when it carries none.
+std::string UriListOf(IDataObject* data)
+{
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (!data || data->GetData(&format, &medium) != S_OK)
+        return std::string();
+    std::string uris;
+    if (medium.tymed == TYMED_HGLOBAL)
+    {
+        SIZE_T size = GlobalSize(medium.hGlobal);
+        if (const void* block = GlobalLock(medium.hGlobal))
+        {
+            std::u16string list;
+            if (Platform::ReadDropFilesBlock(block, size, list))
+                uris = Platform::MakeUriList(list.c_str());
+            GlobalUnlock(medium.hGlobal);
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return uris;
+}
+
+// The effect the keys ask for, as in a drag between our own windows.
+DWORD ProposedEffect(DWORD keyState)
+{
+    if ((keyState & MK_CONTROL) && (keyState & MK_SHIFT))
+        return DROPEFFECT_LINK;
+    if (keyState & MK_CONTROL)
+        return DROPEFFECT_COPY;
+    return DROPEFFECT_MOVE;
+}
+
+Platform::ExternalDrag OutgoingDrag()
+{
+    Platform::ExternalDrag drag;
+    drag.Begin = [](IDataObject* data, DWORD)
+    {
+        std::vector<X11::Offer> offers;
+        std::string uris = UriListOf(data);
+        if (!uris.empty())
+            offers.push_back({UriListTarget, std::make_shared<const std::string>(std::move(uris))});
+        X11::BeginDrag(std::move(offers));
+    };
+    drag.Over = [](IDataObject*, POINT, DWORD keyState, DWORD okEffects) -> DWORD
+    { return X11::DragOver(ProposedEffect(keyState), okEffects); };
+    drag.Leave = [] { X11::DragLeave(); };
+    drag.Drop = [](IDataObject*, DWORD) -> DWORD { return X11::DragDrop(); };
+    drag.End = [] { X11::EndDrag(); };
+    return drag;
+}
+
+// ---- Other programs' drags over ours --------------------------------------------------------
+
+// The data of another program's drag: its file list, fetched once, when first asked for.
+class ForeignData final : public ComObject<IDataObject, IID_IDataObject>
+{
+public:
+    HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override
+    {
+        if (!medium)
+            return E_INVALIDARG;
+        HRESULT hr = QueryGetData(format);
+        if (hr != S_OK)
+            return hr;
+        if (!m_fetched)
+        {
+            m_fetched = true;
+            std::string raw;
+            std::u16string list;
+            if (X11::FetchDragData(UriListTarget, raw) == X11::FetchResult::Done && Platform::ParseUriList(raw, list))
+                m_block = Platform::MakeDropFilesBlock(list);
+        }
+        if (m_block.empty())
+            return DV_E_FORMATETC; // nothing of it is a file here
+        HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, m_block.size());
+        if (!copy)
+            return E_OUTOFMEMORY;
+        std::memcpy(GlobalLock(copy), m_block.data(), m_block.size());
+        GlobalUnlock(copy);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = copy;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT QueryGetData(FORMATETC* format) override
+    {
+        if (!format)
+            return E_INVALIDARG;
+        if (format->ptd)
+            return DV_E_DVTARGETDEVICE;
+        if (format->cfFormat != CF_HDROP || format->dwAspect != DVASPECT_CONTENT)
+            return DV_E_FORMATETC;
+        return format->tymed & TYMED_HGLOBAL ? S_OK : DV_E_TYMED;
+    }
+    HRESULT GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
+    {
+        if (out)
+            out->ptd = nullptr;
+        return DATA_S_SAMEFORMATETC;
+    }
+    HRESULT SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT EnumFormatEtc(DWORD, IEnumFORMATETC** enumerator) override
+    {
+        if (enumerator)
+            *enumerator = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    bool m_fetched = false;
+    std::string m_block;
+};
+
+ForeignData* g_incoming = nullptr;
+
+void DropIncoming()
+{
+    if (g_incoming)
+        g_incoming->Release();
+    g_incoming = nullptr;
+}
+
+TCustomForm* FormOfWindow(unsigned long window)
+{
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (Vcl::NativeWindowOf(Screen->Forms(i)) == window)
+            return Screen->Forms(i);
+    return nullptr;
+}
+
+DWORD KeyStateOf(unsigned keys)
+{
+    DWORD state = 0;
+    if (keys & X11::ModControl)
+        state |= MK_CONTROL;
+    if (keys & X11::ModShift)
+        state |= MK_SHIFT;
+    if (keys & X11::ModLeftButton)
+        state |= MK_LBUTTON;
+    return state;
+}
+
+// A copy is what every peer allows besides what it asks for.
+DWORD AllowedOf(unsigned proposed)
+{
+    return (proposed & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK)) | DROPEFFECT_COPY;
+}
+
+X11::IncomingDrag IncomingDrag()
+{
+    X11::IncomingDrag drag;
+    drag.Over = [](unsigned long window, int x, int y, unsigned proposed, unsigned keys,
+                   const std::vector<std::string>& types) -> unsigned
+    {
+        TCustomForm* form = FormOfWindow(window);
+        if (!form || !Listed(types, UriListTarget))
+        {
+            // Only file lists cross between programs.
+            Platform::ForeignDragLeave();
+            DropIncoming();
+            return X11::ActionNone;
+        }
+        if (!g_incoming)
+            g_incoming = new ForeignData();
+        TPoint screen = form->ClientToScreen(TPoint(x, y));
+        return Platform::ForeignDragOver(g_incoming, POINT{screen.x, screen.y}, KeyStateOf(keys) | MK_LBUTTON,
+                                         AllowedOf(proposed));
+    };
+    drag.Leave = []
+    {
+        Platform::ForeignDragLeave();
+        DropIncoming();
+    };
+    drag.Drop = [](unsigned long window, int x, int y, unsigned proposed, unsigned keys) -> unsigned
+    {
+        TCustomForm* form = FormOfWindow(window);
+        DWORD effect = DROPEFFECT_NONE;
+        if (form && g_incoming)
+        {
+            TPoint screen = form->ClientToScreen(TPoint(x, y));
+            effect = Platform::ForeignDrop(g_incoming, POINT{screen.x, screen.y}, KeyStateOf(keys) & ~MK_LBUTTON,
+                                           AllowedOf(proposed));
+        }
+        else
+            Platform::ForeignDragLeave();
+        DropIncoming();
+        return effect;
+    };
+    return drag;
+}
+
+struct Previous
+{
+    bool installed = false;
+    Platform::ClipboardBridge bridge;
+    Platform::ExternalDrag drag;
+    X11::IncomingDrag incoming;
+};
+
+Previous& ThePrevious()
+{
+    static Previous previous;
+    return previous;
+}
+} // namespace
+
+namespace Vcl
+{
+void InstallDesktopTransfers()
+{
+    Previous& previous = ThePrevious();
+    if (previous.installed)
+        return;
+    previous.installed = true;
+    // Drops from other programs find their window as drops of ours do.
+    InstallShellBridges();
+    Platform::ClipboardBridge bridge;
+    bridge.Carried = {CF_UNICODETEXT, CF_HDROP};
+    bridge.Export = ExportBlocks;
+    bridge.Foreign = [] { return X11::ClipboardOwnerNow() == X11::ClipboardOwner::Other; };
+    bridge.Offers = OffersFormat;
+    bridge.Import = ImportFormat;
+    previous.bridge = Platform::SetClipboardBridge(std::move(bridge));
+    previous.drag = Platform::SetExternalDrag(OutgoingDrag());
+    previous.incoming = X11::SetIncomingDrag(IncomingDrag());
+}
+
+void RemoveDesktopTransfers()
+{
+    Previous& previous = ThePrevious();
+    if (!previous.installed)
+        return;
+    Platform::SetClipboardBridge(std::move(previous.bridge));
+    Platform::SetExternalDrag(std::move(previous.drag));
+    X11::SetIncomingDrag(std::move(previous.incoming));
+    Platform::ForeignDragLeave();
+    DropIncoming();
+    previous = Previous();
+}
+} // namespace Vcl

@@ -1,0 +1,1213 @@
+#include "Platform/X11/DesktopTransfer.h"
+
+#include "Platform/X11/X11Detail.h"
+#include "Platform/X11/X11Presenter.h"
+#include "Platform/Win32/Windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <map>
+
+namespace X11
+{
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+constexpr long XdndVersion = 5;
+// Targets lists and type lists of peers are short; more is not a list we believe.
+constexpr size_t LargestAtomList = 1024;
+
+struct Atoms
+{
+    Atom clipboard, targets, timestamp, multiple, incr, utf8, textPlain, transfer, timeProbe;
+    Atom xdndAware, xdndSelection, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop,
+        xdndFinished, xdndTypeList, xdndProxy, actionCopy, actionMove, actionLink;
+};
+
+// One form we serve: its target and its bytes.
+struct ServedForm
+{
+    Atom target = None;
+    std::shared_ptr<const std::string> bytes;
+};
+
+// A selection of ours and what it offers.
+struct Served
+{
+    std::vector<ServedForm> forms;
+    Time since = CurrentTime;
+    bool held = false;
+};
+
+// An incremental transfer to another program: the next chunk goes when it deletes the property.
+struct Sending
+{
+    ::Window requestor = 0;
+    Atom property = None;
+    Atom type = None;
+    std::shared_ptr<const std::string> bytes;
+    size_t sent = 0;
+    Clock::time_point last;
+};
+
+// Our drag over other programs' windows.
+struct Outgoing
+{
+    bool active = false;
+    ::Window target = 0; // the XDND-aware window under the pointer
+    ::Window sendTo = 0; // the target, or its proxy
+    long version = 0;
+    bool waiting = false; // a position was sent and its status has not come yet
+    Clock::time_point sentAt;
+    bool pending = false; // a newer position to send once the status comes
+    long pendingPoint = 0;
+    Atom pendingAction = None;
+    bool accepted = false;
+    Atom acceptedAction = None;
+    bool finished = false;
+    bool succeeded = false;
+    Atom performed = None;
+};
+
+// Another program's drag over our windows.
+struct Incoming
+{
+    ::Window source = 0;
+    ::Window window = 0;
+    long version = 0;
+    std::vector<std::string> types;
+    Clock::time_point last;
+    bool accepted = false;
+    unsigned proposed = ActionNone;
+    int x = 0;
+    int y = 0;
+    Time dropTime = CurrentTime;
+    bool inHandler = false;
+};
+
+struct State
+{
+    Display* display = nullptr;
+    Atoms a{};
+    std::map<Atom, Served> served; // by selection
+    std::vector<Sending> sending;
+    Outgoing out;
+    Incoming in;
+    IncomingDrag handlers;
+};
+
+State& TheState()
+{
+    static State state;
+    return state;
+}
+
+// The state for the live display (atoms are the server's: a new connection interns them anew);
+// null without a display.
+State* Live()
+{
+    Display* d = Detail::LiveDisplay();
+    if (!d)
+        return nullptr;
+    State& s = TheState();
+    if (s.display == d)
+        return &s;
+    IncomingDrag handlers = std::move(s.handlers);
+    s = State();
+    s.handlers = std::move(handlers);
+    s.display = d;
+    auto intern = [d](const char* name) { return XInternAtom(d, name, False); };
+    Atoms& a = s.a;
+    a.clipboard = intern("CLIPBOARD");
+    a.targets = intern("TARGETS");
+    a.timestamp = intern("TIMESTAMP");
+    a.multiple = intern("MULTIPLE");
+    a.incr = intern("INCR");
+    a.utf8 = intern("UTF8_STRING");
+    a.textPlain = intern("text/plain;charset=utf-8");
+    a.transfer = intern("KELVANE_TRANSFER");
+    a.timeProbe = intern("KELVANE_TIME");
+    a.xdndAware = intern("XdndAware");
+    a.xdndSelection = intern("XdndSelection");
+    a.xdndEnter = intern("XdndEnter");
+    a.xdndPosition = intern("XdndPosition");
+    a.xdndStatus = intern("XdndStatus");
+    a.xdndLeave = intern("XdndLeave");
+    a.xdndDrop = intern("XdndDrop");
+    a.xdndFinished = intern("XdndFinished");
+    a.xdndTypeList = intern("XdndTypeList");
+    a.xdndProxy = intern("XdndProxy");
+    a.actionCopy = intern("XdndActionCopy");
+    a.actionMove = intern("XdndActionMove");
+    a.actionLink = intern("XdndActionLink");
+    return &s;
+}
+
+// The largest property we write in one piece; larger data goes incrementally.
+size_t ChunkSize(Display* d)
+{
+    long units = XMaxRequestSize(d); // in four-byte units
+    size_t limit = units > 64 ? static_cast<size_t>(units) * 4 - 256 : 4096;
+    return std::min<size_t>(limit, 256 * 1024);
+}
+
+unsigned ActionOf(const Atoms& a, Atom action)
+{
+    if (action == a.actionCopy)
+        return ActionCopy;
+    if (action == a.actionMove)
+        return ActionMove;
+    if (action == a.actionLink)
+        return ActionLink;
+    return ActionNone;
+}
+
+Atom AtomOf(const Atoms& a, unsigned action)
+{
+    if (action & ActionMove)
+        return a.actionMove;
+    if (action & ActionCopy)
+        return a.actionCopy;
+    if (action & ActionLink)
+        return a.actionLink;
+    return None;
+}
+
+// One action of a set, in the order a user expects: the move a plain drag asks for, else a copy.
+unsigned OneAction(unsigned actions)
+{
+    if (actions & ActionMove)
+        return ActionMove;
+    if (actions & ActionCopy)
+        return ActionCopy;
+    return actions & ActionLink;
+}
+
+void SendClientMessage(Display* d, ::Window to, ::Window about, Atom type, long l0, long l1, long l2,
+                       long l3, long l4)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.display = d;
+    e.xclient.window = about;
+    e.xclient.message_type = type;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = l0;
+    e.xclient.data.l[1] = l1;
+    e.xclient.data.l[2] = l2;
+    e.xclient.data.l[3] = l3;
+    e.xclient.data.l[4] = l4;
+    XSendEvent(d, to, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+// ---- Serving our selections ---------------------------------------------------------------------
+
+void StopWatching(State& s, ::Window requestor)
+{
+    for (const Sending& other : s.sending)
+        if (other.requestor == requestor)
+            return;
+    if (requestor != Detail::Utility() && !Detail::OwnWindow(requestor))
+        XSelectInput(s.display, requestor, NoEventMask);
+}
+
+// Gives up the transfers to a window (to one property of it, unless None).
+void DropSending(State& s, ::Window requestor, Atom property)
+{
+    s.sending.erase(std::remove_if(s.sending.begin(), s.sending.end(),
+                                   [&](const Sending& t)
+                                   { return t.requestor == requestor && (property == None || t.property == property); }),
+                    s.sending.end());
+}
+
+void AnswerRequest(State& s, const XSelectionRequestEvent& r)
+{
+    Display* d = s.display;
+    XSelectionEvent reply{};
+    reply.type = SelectionNotify;
+    reply.display = d;
+    reply.requestor = r.requestor;
+    reply.selection = r.selection;
+    reply.target = r.target;
+    reply.time = r.time;
+    reply.property = None;
+    // An obsolete requestor names no property: the target's name serves as one.
+    Atom property = r.property != None ? r.property : r.target;
+    auto it = s.served.find(r.selection);
+    bool current = it != s.served.end() && it->second.held &&
+                   (r.time == CurrentTime || it->second.since == CurrentTime || r.time >= it->second.since);
+    if (current && r.target == s.a.targets)
+    {
+        std::vector<Atom> offered{s.a.targets, s.a.timestamp};
+        for (const ServedForm& form : it->second.forms)
+            offered.push_back(form.target);
+        XChangeProperty(d, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(offered.data()), static_cast<int>(offered.size()));
+        reply.property = property;
+    }
+    else if (current && r.target == s.a.timestamp)
+    {
+        long since = static_cast<long>(it->second.since);
+        XChangeProperty(d, r.requestor, property, XA_INTEGER, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&since), 1);
+        reply.property = property;
+    }
+    else if (current)
+    {
+        for (const ServedForm& form : it->second.forms)
+        {
+            if (form.target != r.target)
+                continue;
+            const std::string& bytes = *form.bytes;
+            if (bytes.size() <= ChunkSize(d))
+            {
+                XChangeProperty(d, r.requestor, property, form.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+            }
+            else
+            {
+                // Incrementally: the size first (a lower bound), then a chunk each time the
+                // requestor deletes the property, and an empty chunk at the end.
+                // A window gone takes its transfers along (its id may soon be another's).
+                XSelectInput(d, r.requestor, PropertyChangeMask | StructureNotifyMask);
+                DropSending(s, r.requestor, property);
+                long size = static_cast<long>(std::min<size_t>(bytes.size(), LONG_MAX));
+                XChangeProperty(d, r.requestor, property, s.a.incr, 32, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(&size), 1);
+                s.sending.push_back(Sending{r.requestor, property, form.target, form.bytes, 0, Clock::now()});
+            }
+            reply.property = property;
+            break;
+        }
+    }
+    // MULTIPLE and every form we do not hold are refused.
+    XSendEvent(d, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+    XFlush(d);
+}
+
+// The requestor deleted a property of an incremental transfer: the next chunk.
+bool ContinueSending(State& s, const XPropertyEvent& e)
+{
+    if (e.state != PropertyDelete)
+        return false;
+    for (size_t i = 0; i < s.sending.size(); ++i)
+    {
+        Sending& t = s.sending[i];
+        if (t.requestor != e.window || t.property != e.atom)
+            continue;
+        size_t n = std::min(ChunkSize(s.display), t.bytes->size() - t.sent);
+        XChangeProperty(s.display, t.requestor, t.property, t.type, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(t.bytes->data() + t.sent), static_cast<int>(n));
+        t.sent += n;
+        t.last = Clock::now();
+        if (n == 0)
+        {
+            ::Window requestor = t.requestor;
+            s.sending.erase(s.sending.begin() + static_cast<std::ptrdiff_t>(i));
+            StopWatching(s, requestor);
+        }
+        XFlush(s.display);
+        return true;
+    }
+    return false;
+}
+
+// ---- Waiting for peers --------------------------------------------------------------------------
+
+bool HandleEvent(State& s, XEvent& event);
+
+// What a wait serves meanwhile: requests for our selections and the steps of our incremental
+// transfers. Everything else stays queued for the program's own loop.
+bool ServingEvent(const State& s, const XEvent& e)
+{
+    if (e.type == SelectionRequest || e.type == SelectionClear)
+        return true;
+    if (e.type == DestroyNotify)
+    {
+        for (const Sending& t : s.sending)
+            if (t.requestor == e.xdestroywindow.window)
+                return true;
+        return false;
+    }
+    if (e.type != PropertyNotify || e.xproperty.state != PropertyDelete)
+        return false;
+    for (const Sending& t : s.sending)
+        if (t.requestor == e.xproperty.window && t.property == e.xproperty.atom)
+            return true;
+    return false;
+}
+
+struct WaitContext
+{
+    State* state;
+    const std::function<bool(const XEvent&)>* wanted;
+};
+
+Bool PickEvent(Display*, XEvent* e, XPointer context)
+{
+    auto* c = reinterpret_cast<WaitContext*>(context);
+    return (*c->wanted)(*e) || ServingEvent(*c->state, *e) ? True : False;
+}
+
+// Waits up to `timeoutMs` for an event `wanted` picks, serving others meanwhile. False on timeout
+// or when the display goes.
+bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent& found, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    WaitContext context{&s, &wanted};
+    for (;;)
+    {
+        if (Detail::LiveDisplay() != s.display)
+            return false;
+        XFlush(s.display);
+        XEvent e;
+        while (XCheckIfEvent(s.display, &e, PickEvent, reinterpret_cast<XPointer>(&context)))
+        {
+            if (wanted(e))
+            {
+                found = e;
+                return true;
+            }
+            HandleEvent(s, e);
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd fd{ConnectionNumber(s.display), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(std::min<long long>(left, 50)));
+    }
+}
+
+// The server's time now, for taking a selection (a zero-length append tells it back).
+Time ServerTime(State& s)
+{
+    ::Window utility = Detail::Utility();
+    XChangeProperty(s.display, utility, s.a.timeProbe, XA_INTEGER, 8, PropModeAppend, nullptr, 0);
+    XEvent e;
+    bool got = WaitFor(
+        s,
+        [&](const XEvent& x)
+        {
+            return x.type == PropertyNotify && x.xproperty.window == utility && x.xproperty.atom == s.a.timeProbe;
+        },
+        e, 1000);
+    return got ? e.xproperty.time : CurrentTime;
+}
+
+// Reads a whole property of the utility window: bytes for format 8, longs for format 32 (as
+// Xlib hands them). Deletes it. False when it is missing or larger than `bound`.
+bool ReadProperty(State& s, Atom property, size_t bound, std::string& bytes, Atom& type, int& format,
+                  bool& tooLarge)
+{
+    Display* d = s.display;
+    ::Window utility = Detail::Utility();
+    bytes.clear();
+    tooLarge = false;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, utility, property, 0, 0, False, AnyPropertyType, &type, &format, &items, &after,
+                           &data) != Success)
+        return false;
+    if (data)
+        XFree(data);
+    if (type == None)
+        return false;
+    if (after > bound)
+    {
+        tooLarge = true;
+        XDeleteProperty(d, utility, property);
+        return false;
+    }
+    bytes.reserve(after);
+    // In slices, so no single reply is larger than the server likes to send.
+    constexpr long SliceUnits = 1 << 18; // 1 MiB
+    long offset = 0;
+    for (;;)
+    {
+        data = nullptr;
+        if (XGetWindowProperty(d, utility, property, offset, SliceUnits, False, AnyPropertyType, &type, &format,
+                               &items, &after, &data) != Success ||
+            type == None)
+        {
+            if (data)
+                XFree(data);
+            XDeleteProperty(d, utility, property);
+            return false;
+        }
+        size_t unit = format == 32 ? sizeof(long) : format == 16 ? sizeof(short) : 1;
+        if (data)
+        {
+            bytes.append(reinterpret_cast<const char*>(data), items * unit);
+            XFree(data);
+        }
+        if (after == 0 || items == 0 || bytes.size() > bound + sizeof(long))
+            break;
+        // The offset counts four-byte units of the server's data; format 32 items are longs here.
+        size_t serverBytes = format == 32 ? bytes.size() / sizeof(long) * 4 : bytes.size();
+        offset = static_cast<long>(serverBytes / 4);
+    }
+    XDeleteProperty(d, utility, property);
+    return true;
+}
+
+// Drops queued notices about the property: they belong to an earlier step.
+void DropPropertyNotices(State& s, Atom property)
+{
+    struct Match
+    {
+        ::Window window;
+        Atom atom;
+    } match{Detail::Utility(), property};
+    XEvent e;
+    while (XCheckIfEvent(
+        s.display, &e,
+        [](Display*, XEvent* x, XPointer p) -> Bool
+        {
+            auto* m = reinterpret_cast<Match*>(p);
+            return x->type == PropertyNotify && x->xproperty.window == m->window && x->xproperty.atom == m->atom;
+        },
+        reinterpret_cast<XPointer>(&match)))
+    {
+    }
+}
+
+// Asks the owner of `selection` for `target` and reads the answer, incrementally when the owner
+// sends it so. `format` tells the answer's unit (8 for bytes).
+FetchResult Fetch(State& s, Atom selection, Atom target, Time time, int firstAnswerMs, size_t bound,
+                  std::string& bytes, int& format)
+{
+    Display* d = s.display;
+    ::Window utility = Detail::Utility();
+    Atom property = s.a.transfer;
+    bytes.clear();
+    format = 0;
+    ::Window owner = XGetSelectionOwner(d, selection);
+    if (owner == None)
+        return FetchResult::NoOwner;
+    bool foreign = owner != utility && !Detail::OwnWindow(owner);
+    // Its going away ends the wait at once.
+    if (foreign)
+        XSelectInput(d, owner, StructureNotifyMask);
+    auto finish = [&](FetchResult result)
+    {
+        if (foreign)
+            XSelectInput(d, owner, NoEventMask);
+        XDeleteProperty(d, utility, property);
+        DropPropertyNotices(s, property);
+        XFlush(d);
+        if (result != FetchResult::Done)
+            bytes.clear();
+        return result;
+    };
+    XDeleteProperty(d, utility, property);
+    DropPropertyNotices(s, property);
+    XConvertSelection(d, selection, target, property, utility, time);
+    XEvent e;
+    auto gone = [&](const XEvent& x) { return x.type == DestroyNotify && x.xdestroywindow.window == owner; };
+    bool answered = WaitFor(
+        s,
+        [&](const XEvent& x)
+        {
+            return gone(x) || (x.type == SelectionNotify && x.xselection.requestor == utility &&
+                               x.xselection.selection == selection && x.xselection.target == target);
+        },
+        e, firstAnswerMs);
+    if (!answered)
+        return finish(FetchResult::NoAnswer);
+    if (gone(e))
+        return finish(FetchResult::Vanished);
+    if (e.xselection.property == None)
+        return finish(FetchResult::Refused);
+    // The notice of the answer's own property came before the answer: it is no step of a transfer.
+    DropPropertyNotices(s, property);
+    Atom type = None;
+    bool tooLarge = false;
+    if (!ReadProperty(s, property, bound, bytes, type, format, tooLarge))
+        return finish(tooLarge ? FetchResult::TooLarge : FetchResult::BadData);
+    if (type != s.a.incr)
+        return finish(FetchResult::Done);
+    // Incremental: the announced size is a lower bound of what comes.
+    if (format != 32 || bytes.size() < sizeof(long))
+        return finish(FetchResult::BadData);
+    long announced = 0;
+    std::memcpy(&announced, bytes.data(), sizeof announced);
+    if (announced < 0 || static_cast<unsigned long>(announced) > bound)
+        return finish(FetchResult::TooLarge);
+    bytes.clear();
+    bytes.reserve(static_cast<size_t>(announced));
+    format = 0;
+    XFlush(d); // ReadProperty deleted the property: the owner's signal to begin
+    std::string chunk;
+    for (;;)
+    {
+        bool stepped = WaitFor(
+            s,
+            [&](const XEvent& x)
+            {
+                return gone(x) || (x.type == PropertyNotify && x.xproperty.window == utility &&
+                                   x.xproperty.atom == property && x.xproperty.state == PropertyNewValue);
+            },
+            e, PeerTimeoutMs);
+        if (!stepped)
+            return finish(FetchResult::NoAnswer);
+        if (gone(e))
+            return finish(FetchResult::Vanished);
+        int chunkFormat = 0;
+        if (!ReadProperty(s, property, bound - bytes.size(), chunk, type, chunkFormat, tooLarge))
+        {
+            if (tooLarge)
+                return finish(FetchResult::TooLarge);
+            continue; // a notice of a value already gone
+        }
+        XFlush(d);
+        if (chunkFormat != 8 || (format != 0 && chunkFormat != format))
+            return finish(FetchResult::BadData);
+        format = chunkFormat;
+        if (chunk.empty())
+            return finish(FetchResult::Done);
+        bytes += chunk;
+    }
+}
+
+// The text forms of a fetch: only bytes (format 8) are text.
+FetchResult FetchBytes(State& s, Atom selection, Atom target, Time time, int firstAnswerMs, std::string& bytes)
+{
+    int format = 0;
+    FetchResult result = Fetch(s, selection, target, time, firstAnswerMs, LargestImport, bytes, format);
+    if (result == FetchResult::Done && format != 8 && !(format == 0 && bytes.empty()))
+    {
+        bytes.clear();
+        return FetchResult::BadData;
+    }
+    return result;
+}
+
+// Atom names of a list read from a property (longs), at most LargestAtomList of them.
+std::vector<std::string> AtomNames(Display* d, const std::string& longs)
+{
+    std::vector<std::string> names;
+    size_t count = std::min(longs.size() / sizeof(long), LargestAtomList);
+    for (size_t i = 0; i < count; ++i)
+    {
+        long value = 0;
+        std::memcpy(&value, longs.data() + i * sizeof(long), sizeof value);
+        if (value == 0)
+            continue;
+        if (char* name = XGetAtomName(d, static_cast<Atom>(value)))
+        {
+            names.emplace_back(name);
+            XFree(name);
+        }
+    }
+    return names;
+}
+
+// ---- Our drag over other programs -----------------------------------------------------------------
+
+long ReadWindowLong(Display* d, ::Window w, Atom property, Atom type)
+{
+    Atom actual = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    long value = 0;
+    if (XGetWindowProperty(d, w, property, 0, 1, False, type, &actual, &format, &items, &after, &data) == Success &&
+        data && actual == type && format == 32 && items == 1)
+        std::memcpy(&value, data, sizeof value);
+    if (data)
+        XFree(data);
+    return value;
+}
+
+// The XDND-aware window under the pointer (0: none, or one of ours) with its version and the
+// window messages go to (its proxy, when it names a valid one).
+::Window FindTarget(State& s, int rootX, int rootY, long& version, ::Window& sendTo)
+{
+    Display* d = s.display;
+    ::Window root = DefaultRootWindow(d);
+    ::Window current = root;
+    for (int depth = 0; depth < 32; ++depth)
+    {
+        int x = 0, y = 0;
+        ::Window child = None;
+        if (!XTranslateCoordinates(d, root, current, rootX, rootY, &x, &y, &child) || child == None)
+            return 0;
+        current = child;
+        if (Detail::OwnWindow(current))
+            return 0;
+        long aware = ReadWindowLong(d, current, s.a.xdndAware, XA_ATOM);
+        if (aware >= 3)
+        {
+            version = std::min(aware, XdndVersion);
+            sendTo = current;
+            auto proxy = static_cast<::Window>(ReadWindowLong(d, current, s.a.xdndProxy, XA_WINDOW));
+            if (proxy != 0 && static_cast<::Window>(ReadWindowLong(d, proxy, s.a.xdndProxy, XA_WINDOW)) == proxy)
+                sendTo = proxy;
+            return current;
+        }
+    }
+    return 0;
+}
+
+void SendPosition(State& s, long point, Atom action)
+{
+    Outgoing& o = s.out;
+    SendClientMessage(s.display, o.sendTo, o.target, s.a.xdndPosition, static_cast<long>(Detail::Utility()), 0,
+                      point, CurrentTime, static_cast<long>(action));
+    o.waiting = true;
+    o.pending = false;
+    o.sentAt = Clock::now();
+}
+
+void LeaveTarget(State& s)
+{
+    Outgoing& o = s.out;
+    if (o.target)
+        SendClientMessage(s.display, o.sendTo, o.target, s.a.xdndLeave, static_cast<long>(Detail::Utility()), 0,
+                          0, 0, 0);
+    o.target = o.sendTo = 0;
+    o.waiting = o.pending = o.accepted = o.finished = o.succeeded = false;
+    o.acceptedAction = o.performed = None;
+}
+
+void EnterTarget(State& s, ::Window target, ::Window sendTo, long version)
+{
+    Outgoing& o = s.out;
+    o.target = target;
+    o.sendTo = sendTo;
+    o.version = version;
+    const std::vector<ServedForm>& forms = s.served[s.a.xdndSelection].forms;
+    long types[3] = {0, 0, 0};
+    for (size_t i = 0; i < forms.size() && i < 3; ++i)
+        types[i] = static_cast<long>(forms[i].target);
+    long flags = version << 24;
+    if (forms.size() > 3)
+    {
+        std::vector<Atom> all;
+        for (const ServedForm& f : forms)
+            all.push_back(f.target);
+        XChangeProperty(s.display, Detail::Utility(), s.a.xdndTypeList, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(all.data()), static_cast<int>(all.size()));
+        flags |= 1;
+    }
+    SendClientMessage(s.display, sendTo, target, s.a.xdndEnter, static_cast<long>(Detail::Utility()), flags,
+                      types[0], types[1], types[2]);
+}
+
+bool OutgoingMessage(State& s, const XClientMessageEvent& m)
+{
+    Outgoing& o = s.out;
+    if (!o.active || !o.target || static_cast<::Window>(m.data.l[0]) != o.target)
+        return true;
+    if (m.message_type == s.a.xdndStatus)
+    {
+        o.waiting = false;
+        o.accepted = (m.data.l[1] & 1) != 0;
+        o.acceptedAction = o.accepted ? static_cast<Atom>(m.data.l[4]) : None;
+        if (o.pending)
+            SendPosition(s, o.pendingPoint, o.pendingAction);
+    }
+    else if (m.message_type == s.a.xdndFinished)
+    {
+        o.finished = true;
+        o.succeeded = o.version < 5 || (m.data.l[1] & 1) != 0;
+        o.performed = o.version < 5 ? o.acceptedAction : static_cast<Atom>(m.data.l[2]);
+    }
+    return true;
+}
+
+unsigned KeysOf(unsigned state)
+{
+    unsigned keys = 0;
+    if (state & ShiftMask)
+        keys |= ModShift;
+    if (state & ControlMask)
+        keys |= ModControl;
+    if (state & Mod1Mask)
+        keys |= ModAlt;
+    if (state & Button1Mask)
+        keys |= ModLeftButton;
+    if (state & Button3Mask)
+        keys |= ModRightButton;
+    if (state & Button2Mask)
+        keys |= ModMiddleButton;
+    return keys;
+}
+
+bool PointerAt(Display* d, int& rootX, int& rootY, unsigned& keys)
+{
+    ::Window rootReturn = 0, child = 0;
+    int wx = 0, wy = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(d, DefaultRootWindow(d), &rootReturn, &child, &rootX, &rootY, &wx, &wy, &mask))
+        return false;
+    keys = KeysOf(mask);
+    return true;
+}
+
+// ---- Another program's drag over ours -------------------------------------------------------------
+
+void EndIncoming(State& s, bool tellLeave)
+{
+    Incoming& in = s.in;
+    bool had = in.source != 0;
+    in = Incoming();
+    if (had && tellLeave && s.handlers.Leave)
+        s.handlers.Leave();
+}
+
+void IncomingMessage(State& s, const XClientMessageEvent& m)
+{
+    Incoming& in = s.in;
+    Display* d = s.display;
+    const Atoms& a = s.a;
+    auto source = static_cast<::Window>(m.data.l[0]);
+    if (in.inHandler)
+        return; // a handler runs a loop of its own: the peer hears from us when it is done
+    if (m.message_type == a.xdndEnter)
+    {
+        long version = (m.data.l[1] >> 24) & 0xFF;
+        EndIncoming(s, true);
+        if (version < 3)
+            return;
+        in.source = source;
+        in.window = m.window;
+        in.version = std::min(version, XdndVersion);
+        in.last = Clock::now();
+        if (m.data.l[1] & 1)
+        {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(d, source, a.xdndTypeList, 0, static_cast<long>(LargestAtomList), False, XA_ATOM,
+                                   &type, &format, &items, &after, &data) == Success &&
+                data && type == XA_ATOM && format == 32)
+                in.types = AtomNames(d, std::string(reinterpret_cast<const char*>(data), items * sizeof(long)));
+            if (data)
+                XFree(data);
+        }
+        else
+        {
+            std::string longs(reinterpret_cast<const char*>(&m.data.l[2]), 3 * sizeof(long));
+            in.types = AtomNames(d, longs);
+        }
+        return;
+    }
+    if (!in.source || source != in.source)
+        return;
+    in.last = Clock::now();
+    if (m.message_type == a.xdndPosition)
+    {
+        int rootX = static_cast<int>((m.data.l[2] >> 16) & 0xFFFF);
+        int rootY = static_cast<int>(m.data.l[2] & 0xFFFF);
+        in.proposed = in.version >= 2 ? ActionOf(a, static_cast<Atom>(m.data.l[4])) : ActionCopy;
+        if (in.proposed == ActionNone)
+            in.proposed = ActionCopy;
+        ::Window child = 0;
+        XTranslateCoordinates(d, DefaultRootWindow(d), in.window, rootX, rootY, &in.x, &in.y, &child);
+        int px = 0, py = 0;
+        unsigned keys = 0;
+        PointerAt(d, px, py, keys);
+        unsigned taken = ActionNone;
+        if (s.handlers.Over)
+        {
+            in.inHandler = true;
+            taken = s.handlers.Over(in.window, in.x, in.y, in.proposed, keys, in.types);
+            in.inHandler = false;
+        }
+        taken = OneAction(taken);
+        in.accepted = taken != ActionNone;
+        SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window), in.accepted ? 3 : 2, 0, 0,
+                          static_cast<long>(AtomOf(a, taken)));
+        return;
+    }
+    if (m.message_type == a.xdndLeave)
+    {
+        EndIncoming(s, true);
+        return;
+    }
+    if (m.message_type == a.xdndDrop)
+    {
+        in.dropTime = in.version >= 1 ? static_cast<Time>(m.data.l[2]) : CurrentTime;
+        unsigned performed = ActionNone;
+        ::Window window = in.window;
+        if (in.accepted && s.handlers.Drop)
+        {
+            int px = 0, py = 0;
+            unsigned keys = 0;
+            PointerAt(d, px, py, keys);
+            in.inHandler = true;
+            performed = OneAction(s.handlers.Drop(in.window, in.x, in.y, in.proposed, keys));
+            in.inHandler = false;
+        }
+        bool accepted = in.accepted;
+        EndIncoming(s, !accepted);
+        if (Detail::LiveDisplay() != d)
+            return;
+        SendClientMessage(d, source, source, a.xdndFinished, static_cast<long>(window), performed ? 1 : 0,
+                          static_cast<long>(AtomOf(a, performed)), 0, 0);
+    }
+}
+
+bool HandleEvent(State& s, XEvent& event)
+{
+    switch (event.type)
+    {
+    case SelectionRequest:
+        AnswerRequest(s, event.xselectionrequest);
+        return true;
+    case SelectionClear:
+    {
+        auto it = s.served.find(event.xselectionclear.selection);
+        if (it != s.served.end())
+            it->second.held = false;
+        return true;
+    }
+    case PropertyNotify:
+        ContinueSending(s, event.xproperty);
+        return true; // none of our windows asks for these but the transfers
+    case DestroyNotify:
+        if (!s.sending.empty())
+            DropSending(s, event.xdestroywindow.window, None);
+        return !Detail::OwnWindow(event.xdestroywindow.window) && event.xdestroywindow.event != Detail::Utility() &&
+               !Detail::OwnWindow(event.xdestroywindow.event);
+    case ClientMessage:
+    {
+        const XClientMessageEvent& m = event.xclient;
+        const Atoms& a = s.a;
+        if (m.format != 32)
+            return false;
+        if (m.message_type == a.xdndStatus || m.message_type == a.xdndFinished)
+            return OutgoingMessage(s, m);
+        if (m.message_type == a.xdndEnter || m.message_type == a.xdndPosition || m.message_type == a.xdndLeave ||
+            m.message_type == a.xdndDrop)
+        {
+            if (Detail::OwnWindow(m.window))
+                IncomingMessage(s, m);
+            return true;
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+} // namespace
+
+// ---- The clipboard --------------------------------------------------------------------------------
+
+void OfferClipboard(std::vector<Offer> offers)
+{
+    State* s = Live();
+    if (!s)
+        return;
+    Served served;
+    for (Offer& offer : offers)
+        if (offer.bytes)
+            served.forms.push_back(ServedForm{XInternAtom(s->display, offer.target.c_str(), False), offer.bytes});
+    served.since = ServerTime(*s);
+    XSetSelectionOwner(s->display, s->a.clipboard, Detail::Utility(), served.since);
+    served.held = XGetSelectionOwner(s->display, s->a.clipboard) == Detail::Utility();
+    s->served[s->a.clipboard] = std::move(served);
+    XFlush(s->display);
+}
+
+ClipboardOwner ClipboardOwnerNow()
+{
+    State* s = Live();
+    if (!s)
+        return ClipboardOwner::Nobody;
+    ::Window owner = XGetSelectionOwner(s->display, s->a.clipboard);
+    if (owner == None)
+        return ClipboardOwner::Nobody;
+    return owner == Detail::Utility() ? ClipboardOwner::Us : ClipboardOwner::Other;
+}
+
+bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs)
+{
+    targets.clear();
+    State* s = Live();
+    if (!s)
+        return false;
+    ::Window owner = XGetSelectionOwner(s->display, s->a.clipboard);
+    if (owner == None || owner == Detail::Utility())
+        return false;
+    std::string longs;
+    int format = 0;
+    FetchResult r = Fetch(*s, s->a.clipboard, s->a.targets, CurrentTime, timeoutMs, 64 * 1024, longs, format);
+    // Asked anew each time: another program's window may carry the id of one gone a moment ago.
+    if (r == FetchResult::Done && format == 32)
+        targets = AtomNames(s->display, longs);
+    return !targets.empty();
+}
+
+FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs)
+{
+    bytes.clear();
+    State* s = Live();
+    if (!s)
+        return FetchResult::NoOwner;
+    return FetchBytes(*s, s->a.clipboard, XInternAtom(s->display, target.c_str(), False), CurrentTime, firstAnswerMs,
+                      bytes);
+}
+
+void SetClipboardText(const std::u16string& text)
+{
+    std::string utf8 = Platform::ToUtf8(text.c_str(), text.size());
+    std::string latin;
+    latin.reserve(text.size());
+    for (char16_t ch : text)
+        latin += ch < 0x100 ? static_cast<char>(ch) : '?';
+    auto shared = std::make_shared<const std::string>(std::move(utf8));
+    OfferClipboard({{"UTF8_STRING", shared},
+                    {"text/plain;charset=utf-8", shared},
+                    {"STRING", std::make_shared<const std::string>(std::move(latin))}});
+}
+
+bool OwnsClipboard()
+{
+    return ClipboardOwnerNow() == ClipboardOwner::Us;
+}
+
+bool GetClipboardText(std::u16string& text, int timeoutMs)
+{
+    State* s = Live();
+    if (!s)
+        return false;
+    if (ClipboardOwnerNow() == ClipboardOwner::Us)
+    {
+        for (const ServedForm& form : s->served[s->a.clipboard].forms)
+            if (form.target == s->a.utf8)
+            {
+                text = Platform::FromUtf8(*form.bytes);
+                return true;
+            }
+        return false;
+    }
+    std::string bytes;
+    FetchResult r = FetchClipboard("UTF8_STRING", bytes, timeoutMs);
+    if (r == FetchResult::Done)
+    {
+        text = Platform::FromUtf8(bytes);
+        return true;
+    }
+    if (r != FetchResult::Refused || FetchClipboard("STRING", bytes, timeoutMs) != FetchResult::Done)
+        return false;
+    text.clear();
+    for (unsigned char ch : bytes)
+        text += static_cast<char16_t>(ch); // Latin-1
+    return true;
+}
+
+// ---- Drag and drop ----------------------------------------------------------------------------------
+
+bool BeginDrag(std::vector<Offer> offers)
+{
+    State* s = Live();
+    if (!s)
+        return false;
+    EndDrag();
+    Served served;
+    for (Offer& offer : offers)
+        if (offer.bytes)
+            served.forms.push_back(ServedForm{XInternAtom(s->display, offer.target.c_str(), False), offer.bytes});
+    served.since = CurrentTime;
+    XSetSelectionOwner(s->display, s->a.xdndSelection, Detail::Utility(), CurrentTime);
+    served.held = true;
+    s->served[s->a.xdndSelection] = std::move(served);
+    // The pointer is the drag's, over every window of the display, until the drag ends.
+    if (::Window grab = Detail::LastPressWindow())
+        XGrabPointer(s->display, grab, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                     GrabModeAsync, None, None, CurrentTime);
+    s->out = Outgoing();
+    s->out.active = true;
+    XFlush(s->display);
+    return true;
+}
+
+unsigned DragOver(unsigned proposed, unsigned allowed)
+{
+    State* s = Live();
+    if (!s || !s->out.active)
+        return ActionNone;
+    Outgoing& o = s->out;
+    int rootX = 0, rootY = 0;
+    unsigned keys = 0;
+    if (!PointerAt(s->display, rootX, rootY, keys))
+        return ActionNone;
+    long version = 0;
+    ::Window sendTo = 0;
+    ::Window target = FindTarget(*s, rootX, rootY, version, sendTo);
+    if (target != o.target)
+    {
+        LeaveTarget(*s);
+        if (target)
+            EnterTarget(*s, target, sendTo, version);
+    }
+    if (!o.target)
+        return ActionNone;
+    long point = (static_cast<long>(rootX & 0xFFFF) << 16) | (rootY & 0xFFFF);
+    Atom action = AtomOf(s->a, OneAction(proposed & allowed ? proposed & allowed : allowed));
+    if (o.waiting)
+    {
+        if (Clock::now() - o.sentAt > std::chrono::milliseconds(PeerTimeoutMs))
+        {
+            // A peer silent this long takes no part in the drag any more.
+            LeaveTarget(*s);
+            return ActionNone;
+        }
+        o.pending = true;
+        o.pendingPoint = point;
+        o.pendingAction = action;
+    }
+    else
+        SendPosition(*s, point, action);
+    if (!o.accepted)
+        return ActionNone;
+    unsigned taken = ActionOf(s->a, o.acceptedAction) & allowed;
+    // A peer answering an action the drag does not allow takes a copy, which every drag allows.
+    return taken ? taken : allowed & ActionCopy;
+}
+
+void DragLeave()
+{
+    State* s = Live();
+    if (s && s->out.active)
+        LeaveTarget(*s);
+}
+
+unsigned DragDrop()
+{
+    State* s = Live();
+    if (!s || !s->out.active || !s->out.target)
+        return ActionNone;
+    Outgoing& o = s->out;
+    ::Window utility = Detail::Utility();
+    auto fromTarget = [&](const XEvent& x, Atom type)
+    {
+        return x.type == ClientMessage && x.xclient.window == utility && x.xclient.message_type == type &&
+               x.xclient.format == 32 && static_cast<::Window>(x.xclient.data.l[0]) == o.target;
+    };
+    XEvent e;
+    // The answer to every position sent, so the drop goes where the user let go.
+    while (o.waiting || o.pending)
+    {
+        if (!o.waiting)
+            SendPosition(*s, o.pendingPoint, o.pendingAction);
+        if (!WaitFor(*s, [&](const XEvent& x) { return fromTarget(x, s->a.xdndStatus); }, e, PeerTimeoutMs))
+        {
+            LeaveTarget(*s);
+            return ActionNone;
+        }
+        OutgoingMessage(*s, e.xclient);
+    }
+    if (!o.accepted)
+    {
+        LeaveTarget(*s);
+        return ActionNone;
+    }
+    SendClientMessage(s->display, o.sendTo, o.target, s->a.xdndDrop, static_cast<long>(utility), 0, CurrentTime, 0,
+                      0);
+    // The peer fetches the data meanwhile: the wait serves it.
+    if (!WaitFor(*s, [&](const XEvent& x) { return fromTarget(x, s->a.xdndFinished); }, e, PeerTimeoutMs))
+    {
+        o.target = o.sendTo = 0;
+        return ActionNone;
+    }
+    OutgoingMessage(*s, e.xclient);
+    unsigned performed = o.succeeded ? ActionOf(s->a, o.performed) : ActionNone;
+    o.target = o.sendTo = 0;
+    return performed;
+}
+
+void EndDrag()
+{
+    State* s = Live();
+    if (!s || !s->out.active)
+        return;
+    LeaveTarget(*s);
+    s->out = Outgoing();
+    XUngrabPointer(s->display, CurrentTime);
+    if (XGetSelectionOwner(s->display, s->a.xdndSelection) == Detail::Utility())
+        XSetSelectionOwner(s->display, s->a.xdndSelection, None, CurrentTime);
+    s->served.erase(s->a.xdndSelection);
+    XFlush(s->display);
+}
+
+IncomingDrag SetIncomingDrag(IncomingDrag handlers)
+{
+    State& s = TheState();
+    IncomingDrag previous = std::move(s.handlers);
+    s.handlers = std::move(handlers);
+    return previous;
+}
+
+FetchResult FetchDragData(const std::string& target, std::string& bytes)
+{
+    bytes.clear();
+    State* s = Live();
+    if (!s || !s->in.source)
+        return FetchResult::NoOwner;
+    return FetchBytes(*s, s->a.xdndSelection, XInternAtom(s->display, target.c_str(), False), s->in.dropTime,
+                      PeerTimeoutMs, bytes);
+}
+
+namespace Detail
+{
+bool TransferEvent(XEvent& event)
+{
+    State* s = Live();
+    return s && HandleEvent(*s, event);
+}
+
+void WindowCreated(::Window window)
+{
+    State* s = Live();
+    if (!s)
+        return;
+    long version = XdndVersion;
+    XChangeProperty(s->display, window, s->a.xdndAware, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&version), 1);
+}
+
+void TransferTimers()
+{
+    State* s = Live();
+    if (!s)
+        return;
+    auto now = Clock::now();
+    auto limit = std::chrono::milliseconds(PeerTimeoutMs);
+    for (size_t i = 0; i < s->sending.size();)
+    {
+        if (now - s->sending[i].last <= limit)
+        {
+            ++i;
+            continue;
+        }
+        ::Window requestor = s->sending[i].requestor;
+        s->sending.erase(s->sending.begin() + static_cast<std::ptrdiff_t>(i));
+        StopWatching(*s, requestor);
+    }
+    // A peer whose drag went silent has gone: the drag over us ends as cancelled.
+    if (s->in.source && !s->in.inHandler && now - s->in.last > limit)
+        EndIncoming(*s, true);
+}
+
+void DisplayClosing()
+{
+    IncomingDrag handlers = std::move(TheState().handlers);
+    TheState() = State();
+    TheState().handlers = std::move(handlers);
+}
+} // namespace Detail
+} // namespace X11

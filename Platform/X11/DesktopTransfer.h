@@ -1,0 +1,100 @@
+// Data between this program and the others on the display: the CLIPBOARD selection (served and
+// read incrementally when large) and drag and drop by the XDND protocol, version 5. Everything
+// here is bytes under target names ("UTF8_STRING", "text/uri-list"); what they mean to the
+// program is the class library's business.
+//
+// Nothing here waits for a peer without a limit: a peer that stops answering, answers in a wrong
+// form or goes away mid-transfer makes the call fail, and the program goes on.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace X11
+{
+// The most we take from another program in one transfer.
+constexpr size_t LargestImport = size_t(256) << 20;
+// How long a peer may stay silent in the middle of a transfer or a drag.
+constexpr int PeerTimeoutMs = 5000;
+
+// One form of the data we offer: its target name and its bytes (shared, never copied per request).
+struct Offer
+{
+    std::string target;
+    std::shared_ptr<const std::string> bytes;
+};
+
+enum class ClipboardOwner
+{
+    Nobody,
+    Us,
+    Other // another program: its content is the clipboard's
+};
+
+enum class FetchResult
+{
+    Done,
+    NoOwner,  // nobody holds the selection
+    Refused,  // the owner does not offer that form
+    NoAnswer, // the owner did not answer in time, or stopped in the middle
+    TooLarge, // more than LargestImport
+    BadData,  // an answer of the wrong form (type, format, a broken incremental transfer)
+    Vanished  // the owner went away during the transfer
+};
+
+// Takes the CLIPBOARD selection and offers the forms given (an empty list offers nothing but the
+// ownership). Large forms are served incrementally.
+void OfferClipboard(std::vector<Offer> offers);
+ClipboardOwner ClipboardOwnerNow();
+// The target names another program's clipboard offers; false when it names none in time.
+bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs);
+// Another program's clipboard in one form; `firstAnswerMs` bounds the wait for the owner's first
+// answer, PeerTimeoutMs every later step of an incremental transfer.
+FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs);
+
+// Drag actions, as bits (the same values as the OLE drop effects).
+enum : unsigned
+{
+    ActionNone = 0,
+    ActionCopy = 1,
+    ActionMove = 2,
+    ActionLink = 4
+};
+
+// ---- A drag of ours over other programs' windows ----------------------------------------------
+// Begins it: the pointer is grabbed by the window the button went down in, and the drag's data is
+// offered on the drag selection. False without a display.
+bool BeginDrag(std::vector<Offer> offers);
+// The pointer moved outside our windows: the peer under it (an XDND-aware window of another
+// program) is told; answers the action that peer last accepted (ActionNone: none, or no peer).
+// `proposed` is the action the keys ask for, `allowed` every action the drag may take.
+unsigned DragOver(unsigned proposed, unsigned allowed);
+// The pointer went back over our windows (or the drag was cancelled): the peer is told.
+void DragLeave();
+// The button went up: the peer is asked to take the drop and answers the action it performed
+// (ActionNone when it refused, failed or stayed silent for PeerTimeoutMs).
+unsigned DragDrop();
+// Ends the drag: the grab goes and the drag selection is given up.
+void EndDrag();
+
+// ---- A drag of another program over our windows -----------------------------------------------
+struct IncomingDrag
+{
+    // Over our window `window` (its id) at (x, y) in its client coordinates; `proposed` is the
+    // action the peer asks for, `keys` the modifier bits (X11::Mod...) held. Answers the action
+    // taken, ActionNone to refuse.
+    std::function<unsigned(unsigned long window, int x, int y, unsigned proposed, unsigned keys,
+                           const std::vector<std::string>& types)>
+        Over;
+    std::function<void()> Leave;
+    // The drop at the last position: answers the action performed (ActionNone: failed).
+    std::function<unsigned(unsigned long window, int x, int y, unsigned proposed, unsigned keys)> Drop;
+};
+// Returns the previous handlers. Without handlers our windows refuse every drag.
+IncomingDrag SetIncomingDrag(IncomingDrag handlers);
+// The data of the drag being handled (from inside Over or Drop), in one form.
+FetchResult FetchDragData(const std::string& target, std::string& bytes);
+} // namespace X11

@@ -1,0 +1,150 @@
+// The hex editor's clipboard against another program on the display (tests/hosts/xpeer): hex text
+// copied here reaches it whole, 50 MB too; its text pastes here as code page 1251 bytes.
+#include "Controls/XHexEdit.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Streams.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/PeerProcess.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VirtualDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace
+{
+void Pump()
+{
+    X11::WaitForEvents(2);
+    Application->ProcessMessages();
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class HexEditClipboardWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        ASSERT_TRUE(fs::exists(peerProgram));
+        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        form = new TForm(nullptr);
+        form->SetCaption(u"Hex clipboard");
+        form->SetClientWidth(400);
+        form->SetClientHeight(200);
+        editor = new XHexEdit(form);
+        editor->SetParent(form);
+        editor->SetAlign(alClient);
+        form->Show();
+    }
+    void TearDown() override
+    {
+        delete form;
+        Vcl::RemoveDesktopPresenter();
+    }
+
+    void Load(const std::string& bytes)
+    {
+        TMemoryStream stream;
+        stream.Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+        stream.Seek(0, soBeginning);
+        editor->LoadFromStream(&stream);
+    }
+
+    std::string Bytes()
+    {
+        std::string bytes(static_cast<size_t>(editor->GetDataSize()), '\0');
+        editor->GetData(0, static_cast<int32_t>(bytes.size()), bytes.data());
+        return bytes;
+    }
+
+    std::string Fetch(const char* target)
+    {
+        PeerProcess peer;
+        std::string line;
+        fs::path out = dir / "fetched";
+        fs::remove(out);
+        if (!peer.Start(peerProgram, {"fetch", target, out.string()}) || !peer.ReadLine(line, 60s, Pump) ||
+            line.rfind("fetched", 0) != 0)
+            return "(failed: " + line + ")";
+        return ReadText(out);
+    }
+
+    VirtualDisplay server;
+    TempDir dir{"hexclipboard"};
+    std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
+    TForm* form = nullptr;
+    XHexEdit* editor = nullptr;
+};
+} // namespace
+
+TEST_F(HexEditClipboardWindowTest, HexTextReachesAnotherProgramWholeFiftyMegabytesToo)
+{
+    Load(std::string("\x41\x00\x42\xDE\xAD", 5));
+    editor->SetSelection(0, 5);
+    editor->CopyToClipboardAsHexText();
+    EXPECT_EQ(Fetch("UTF8_STRING"), "410042DEAD");
+    // Plain text: the NUL went as a blank; 1251 bytes arrive as their characters.
+    Load(std::string("\xCF\xF0\xE8\x00\xE2", 5));
+    editor->SetSelection(0, 5);
+    editor->CopyToClipboardAsText();
+    EXPECT_EQ(Fetch("UTF8_STRING"), "При в");
+
+    // 25 MB of bytes: 50 MB of hex text, taken incrementally.
+    std::string bytes(25u << 20, '\0');
+    std::mt19937 random(36);
+    for (char& b : bytes)
+        b = static_cast<char>(random());
+    Load(bytes);
+    editor->SelectAll();
+    editor->CopyToClipboardAsHexText();
+    std::string hex = Fetch("UTF8_STRING");
+    ASSERT_EQ(hex.size(), bytes.size() * 2);
+    static const char digits[] = "0123456789ABCDEF";
+    size_t wrong = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+    {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        wrong += hex[2 * i] != digits[b >> 4] || hex[2 * i + 1] != digits[b & 15];
+    }
+    EXPECT_EQ(wrong, 0u);
+}
+
+TEST_F(HexEditClipboardWindowTest, AnotherProgramsTextPastesAsCodePage1251Bytes)
+{
+    for (size_t repeat : {size_t(1), size_t(1) << 20})
+    {
+        std::string utf8, expected;
+        for (size_t i = 0; i < repeat; ++i)
+        {
+            utf8 += "Привет, мир! ";
+            expected += "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! ";
+        }
+        std::ofstream(dir / "served", std::ios::binary) << utf8;
+        PeerProcess peer;
+        std::string line;
+        ASSERT_TRUE(peer.Start(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string()}));
+        ASSERT_TRUE(peer.ReadLine(line, 10s, Pump));
+        ASSERT_EQ(line, "ready");
+        Load("AB");
+        editor->InsertMode = true;
+        editor->SetSelection(1, 0);
+        editor->PasteTextFromClipboard();
+        EXPECT_EQ(editor->GetDataSize(), static_cast<int64_t>(expected.size() + 2)) << repeat;
+        EXPECT_TRUE(Bytes() == "A" + expected + "B") << repeat;
+    }
+}

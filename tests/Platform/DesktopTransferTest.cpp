@@ -1,0 +1,388 @@
+// The desktop's clipboard and drag and drop against another program written from the protocols
+// (tests/hosts/xpeer): large transfers both ways, file lists as text/uri-list, drags both ways,
+// and peers that misbehave.
+#include "Platform/X11/DesktopTransfer.h"
+
+#include "Platform/Shell/ShlObj.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/PeerProcess.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VirtualDisplay.h"
+#include "tests/support/WholeFile.h"
+#include "tests/support/XProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+std::string Peer()
+{
+    return (fs::path(Platform::ProgramFolder()) / "xpeer").string();
+}
+
+void Pump()
+{
+    X11::WaitForEvents(2);
+    Application->ProcessMessages();
+}
+
+// Text of `size` bytes, UTF-8 with Cyrillic in it, different in every line.
+std::string GeneratedText(size_t size)
+{
+    std::string text;
+    text.reserve(size + 64);
+    for (unsigned line = 0; text.size() < size; ++line)
+        text += "строка " + std::to_string(line) + " of the clipboard\n";
+    text.resize(size);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+        text.pop_back();
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
+        text.pop_back();
+    return text;
+}
+
+void WriteText(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Records what a window's drop target hears, and takes file lists with a copy.
+class RecordingTarget final : public ComObject<IDropTarget, IID_IDropTarget>
+{
+public:
+    HRESULT DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    {
+        ++enters;
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        accepts = data->GetData(&format, &medium) == S_OK;
+        if (accepts)
+            ReleaseStgMedium(&medium);
+        *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        return accepts ? S_OK : DRAGDROP_S_CANCEL;
+    }
+    HRESULT DragOver(DWORD, POINTL, DWORD* effect) override
+    {
+        *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        return S_OK;
+    }
+    HRESULT DragLeave() override
+    {
+        ++leaves;
+        return S_OK;
+    }
+    HRESULT Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    {
+        ++drops;
+        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium{};
+        *effect = DROPEFFECT_NONE;
+        if (data->GetData(&format, &medium) != S_OK)
+            return S_OK;
+        if (const void* block = GlobalLock(medium.hGlobal))
+        {
+            if (Platform::ReadDropFilesBlock(block, GlobalSize(medium.hGlobal), dropped))
+                *effect = DROPEFFECT_COPY;
+            GlobalUnlock(medium.hGlobal);
+        }
+        ReleaseStgMedium(&medium);
+        return S_OK;
+    }
+    int enters = 0, leaves = 0, drops = 0;
+    bool accepts = false;
+    std::u16string dropped;
+};
+
+class DesktopTransferTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        ASSERT_TRUE(fs::exists(Peer()));
+        probe = std::make_unique<XProbe>(server.Name());
+        ASSERT_TRUE(probe->Open());
+        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+    }
+    void TearDown() override
+    {
+        delete form;
+        Vcl::RemoveDesktopPresenter();
+        Platform::ResetKeyStates();
+        probe.reset();
+    }
+
+    // Starts a peer and waits for its first line; the line it wrote.
+    std::string StartPeer(PeerProcess& peer, const std::vector<std::string>& args)
+    {
+        std::string line;
+        if (!peer.Start(Peer(), args) || !peer.ReadLine(line, 10s, Pump))
+            return "(no answer)";
+        return line;
+    }
+
+    // A form with a window that takes drops, shown at the screen's top-left quarter.
+    unsigned long ShowDropForm(RecordingTarget* target)
+    {
+        form = new TForm(nullptr);
+        form->SetCaption(u"Drops");
+        form->SetClientWidth(300);
+        form->SetClientHeight(200);
+        form->Show();
+        unsigned long window = Vcl::NativeWindowOf(form);
+        PumpUntil([&] { return probe->Viewable(window); });
+        EXPECT_EQ(RegisterDragDrop(form->Handle(), target), S_OK);
+        return window;
+    }
+
+    VirtualDisplay server;
+    std::unique_ptr<XProbe> probe;
+    TempDir dir{"desktoptransfer"};
+    TForm* form = nullptr;
+};
+} // namespace
+
+TEST_F(DesktopTransferTest, FiftyMegabytesCrossTheClipboardBothWays)
+{
+    const std::string text = GeneratedText(50u << 20);
+    // Ours, taken by the peer incrementally.
+    X11::OfferClipboard({{"UTF8_STRING", std::make_shared<const std::string>(text)}});
+    ASSERT_EQ(X11::ClipboardOwnerNow(), X11::ClipboardOwner::Us);
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"fetch", "UTF8_STRING", (dir / "fetched").string()}),
+                  "fetched " + std::to_string(text.size()));
+        EXPECT_EQ(peer.Wait(20s, Pump), 0);
+        EXPECT_TRUE(ReadText(dir / "fetched") == text);
+    }
+    // The peer's, taken here incrementally.
+    WriteText(dir / "served", text);
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
+    EXPECT_EQ(X11::ClipboardOwnerNow(), X11::ClipboardOwner::Other);
+    std::vector<std::string> targets;
+    ASSERT_TRUE(X11::ClipboardTargets(targets, 2000));
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "UTF8_STRING"), targets.end());
+    std::string bytes;
+    ASSERT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done);
+    EXPECT_EQ(bytes.size(), text.size());
+    EXPECT_TRUE(bytes == text);
+}
+
+TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
+{
+    const std::string text = GeneratedText(200 * 1024);
+    WriteText(dir / "served", text);
+    struct Case
+    {
+        const char* mode;
+        X11::FetchResult expected;
+        int atMostMs;
+    };
+    const Case cases[] = {
+        {"wrong-format", X11::FetchResult::BadData, 2000},   {"silent", X11::FetchResult::NoAnswer, 1500},
+        {"vanish", X11::FetchResult::Vanished, 2000},        {"vanish-mid", X11::FetchResult::Vanished, 2000},
+        {"huge", X11::FetchResult::TooLarge, 2000},          {"bad-incr", X11::FetchResult::BadData, 2000},
+        {"format-change", X11::FetchResult::BadData, 2000},  {"stall-mid", X11::FetchResult::NoAnswer, 7000},
+    };
+    for (const Case& c : cases)
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), c.mode}), "ready") << c.mode;
+        std::string bytes = "left over";
+        auto start = Clock::now();
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 500), c.expected) << c.mode;
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(c.atMostMs)) << c.mode;
+        EXPECT_TRUE(bytes.empty()) << c.mode;
+    }
+    // Nothing of it stays behind: an owner that behaves is read whole.
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
+    std::string bytes;
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done);
+    EXPECT_TRUE(bytes == text);
+}
+
+TEST_F(DesktopTransferTest, ARequestorThatVanishesMidTransferLeavesServingIntact)
+{
+    const std::string text = GeneratedText(3u << 20);
+    X11::OfferClipboard({{"UTF8_STRING", std::make_shared<const std::string>(text)}});
+    {
+        PeerProcess quitter;
+        ASSERT_TRUE(quitter.Start(Peer(), {"fetch", "UTF8_STRING", (dir / "partial").string(), "vanish-mid"}));
+        EXPECT_EQ(quitter.Wait(10s, Pump), 3);
+    }
+    PeerProcess peer;
+    EXPECT_EQ(StartPeer(peer, {"fetch", "UTF8_STRING", (dir / "whole").string()}),
+              "fetched " + std::to_string(text.size()));
+    EXPECT_TRUE(ReadText(dir / "whole") == text);
+}
+
+TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPrograms)
+{
+    // A file list of ours reaches the peer as text/uri-list.
+    std::string block = Platform::MakeDropFilesBlock(std::u16string(u"/tmp/a b\0/tmp/\u00FC\0", 16) + u'\0');
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
+    std::memcpy(GlobalLock(memory), block.data(), block.size());
+    GlobalUnlock(memory);
+    SetClipboardData(CF_HDROP, memory);
+    CloseClipboard();
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"fetch", "text/uri-list", (dir / "uris").string()}).substr(0, 7), "fetched");
+        EXPECT_EQ(ReadText(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
+    }
+
+    // The peer's file list comes as CF_HDROP, only this machine's files in it; no text with it.
+    WriteText(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        HANDLE drop = GetClipboardData(CF_HDROP);
+        ASSERT_NE(drop, nullptr);
+        std::u16string names;
+        ASSERT_TRUE(Platform::ReadDropFilesBlock(GlobalLock(drop), GlobalSize(drop), names));
+        GlobalUnlock(drop);
+        EXPECT_EQ(names.substr(0, 6), std::u16string(u"/x/y\0\0", 6));
+        EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
+        CloseClipboard();
+    }
+
+    // The peer's text comes as 1251 text; its clipboard stands for what this process held.
+    WriteText(dir / "served", "Привет, мир");
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
+        EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+        EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        HANDLE narrow = GetClipboardData(CF_TEXT);
+        ASSERT_NE(narrow, nullptr);
+        EXPECT_STREQ(static_cast<const char*>(GlobalLock(narrow)), "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0");
+        GlobalUnlock(narrow);
+        CloseClipboard();
+    }
+
+    // More than the bound: nothing is taken and the user is told.
+    {
+        BoxRecorder boxes;
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "huge"}), "ready");
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
+        EXPECT_EQ(GetClipboardData(CF_TEXT), nullptr);
+        CloseClipboard();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
+    }
+}
+
+TEST_F(DesktopTransferTest, OurDragReachesAPeerAndASilentPeerEndsIt)
+{
+    for (const char* mode : {"", "silent"})
+    {
+        PeerProcess peer;
+        std::vector<std::string> args{"target", "600", "100", (dir / "dropped").string()};
+        if (*mode)
+            args.push_back(mode);
+        ASSERT_EQ(StartPeer(peer, args).substr(0, 5), "ready");
+        ASSERT_TRUE(X11::BeginDrag({{"text/uri-list", std::make_shared<const std::string>("file:///tmp/x\r\n")}}));
+        probe->MoveToRoot(650, 150);
+        unsigned action = X11::DragOver(X11::ActionMove, X11::ActionCopy | X11::ActionMove);
+        auto start = Clock::now();
+        if (!*mode)
+        {
+            // The peer answers the position: it takes a copy.
+            EXPECT_TRUE(PumpUntil([&] {
+                action = X11::DragOver(X11::ActionMove, X11::ActionCopy | X11::ActionMove);
+                return action != X11::ActionNone;
+            }));
+            EXPECT_EQ(action, X11::ActionCopy);
+            EXPECT_EQ(X11::DragDrop(), X11::ActionCopy);
+            X11::EndDrag();
+            std::string line;
+            peer.ReadLine(line, 5s, Pump); // enter
+            EXPECT_EQ(line, "enter 5");
+            peer.ReadLine(line, 5s, Pump);
+            EXPECT_EQ(line, "dropped");
+            EXPECT_EQ(ReadText(dir / "dropped"), "file:///tmp/x\r\n");
+        }
+        else
+        {
+            EXPECT_EQ(action, X11::ActionNone);
+            EXPECT_EQ(X11::DragDrop(), X11::ActionNone);
+            auto waited = Clock::now() - start;
+            EXPECT_GE(waited, 4500ms);
+            EXPECT_LT(waited, 8000ms);
+            X11::EndDrag();
+        }
+    }
+}
+
+TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeNothing)
+{
+    auto* target = new RecordingTarget();
+    unsigned long window = ShowDropForm(target);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, 150, 100, rootX, rootY);
+    WriteText(dir / "uris", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
+    const std::string x = std::to_string(rootX), y = std::to_string(rootY), uris = (dir / "uris").string();
+
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris}), "finished XdndActionCopy");
+        EXPECT_EQ(target->drops, 1);
+        EXPECT_EQ(target->dropped.substr(0, 15), std::u16string(u"/tmp/one file\0\0", 15));
+    }
+    // Offering no file list: refused without asking our target.
+    {
+        PeerProcess peer;
+        int enters = target->enters;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris, "no-uris"}), "refused");
+        EXPECT_EQ(target->enters, enters);
+    }
+    // A list in the wrong form: our target refuses it and nothing is dropped.
+    {
+        PeerProcess peer;
+        int drops = target->drops;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris, "bad-data"}), "refused");
+        EXPECT_EQ(target->drops, drops);
+    }
+    // A peer that goes quiet in the middle: after the peer timeout the drag is over for us.
+    {
+        PeerProcess peer;
+        int leaves = target->leaves, enters = target->enters;
+        ASSERT_TRUE(peer.Start(Peer(), {"drop", x, y, uris, "quiet"}));
+        EXPECT_TRUE(PumpUntil([&] { return target->enters > enters; }, 5s));
+        auto start = Clock::now();
+        EXPECT_TRUE(PumpUntil([&] { return target->leaves > leaves; }, 8s));
+        EXPECT_GE(Clock::now() - start, 3000ms);
+        EXPECT_EQ(target->drops, 1);
+    }
+    RevokeDragDrop(form->Handle());
+    target->Release();
+}

@@ -1,0 +1,474 @@
+// Another program on the display, written from the selection and XDND protocols alone, for the
+// tests of the desktop's clipboard and drag and drop. It talks Xlib only and shares no code with
+// the program under test.
+//
+//   xpeer serve TARGET FILE [MODE]    owns CLIPBOARD, answers TARGET with the file's bytes
+//   xpeer fetch TARGET OUTFILE        asks the CLIPBOARD owner for TARGET, writes the answer
+//   xpeer drop X Y URIFILE [MODE]     drags text/uri-list onto the window at root (X, Y)
+//   xpeer target X Y OUTFILE [MODE]   a drop window at (X, Y), 200 x 150; writes what is dropped
+//
+// It prints "ready" once it holds the selection or shows its window, and one line with its result;
+// the exit status is 0 when the exchange went through. MODEs make it misbehave on purpose:
+//   serve: wrong-format, silent, vanish, vanish-mid, stall-mid, huge, bad-incr, format-change
+//   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
+//   drop:  no-uris, quiet (never drops), bad-data
+//   target: silent
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+Display* d = nullptr;
+Window self = 0;
+std::string mode;
+
+Atom A(const char* name)
+{
+    return XInternAtom(d, name, False);
+}
+
+int Ignore(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+std::string ReadFile(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Say(const std::string& line)
+{
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// The next event, or false after `ms`.
+bool Next(XEvent& e, int ms)
+{
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;)
+    {
+        XFlush(d);
+        if (XPending(d) > 0)
+        {
+            XNextEvent(d, &e);
+            return true;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd fd{ConnectionNumber(d), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(left > 50 ? 50 : left));
+    }
+}
+
+void Notify(const XSelectionRequestEvent& r, Atom property)
+{
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = r.requestor;
+    reply.xselection.selection = r.selection;
+    reply.xselection.target = r.target;
+    reply.xselection.time = r.time;
+    reply.xselection.property = property;
+    XSendEvent(d, r.requestor, False, 0, &reply);
+    XFlush(d);
+}
+
+// ---- Serving a selection ----------------------------------------------------------------------
+
+// Answers one request for the selection with `bytes` under `target`, incrementally when large.
+// Returns false when the mode made it stop.
+bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& bytes)
+{
+    const size_t chunk = 64 * 1024;
+    Atom property = r.property ? r.property : r.target;
+    if (r.target == A("TARGETS"))
+    {
+        Atom list[] = {A("TARGETS"), target};
+        XChangeProperty(d, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(list), 2);
+        Notify(r, property);
+        return true;
+    }
+    if (r.target != target)
+    {
+        Notify(r, None);
+        return true;
+    }
+    if (mode == "silent")
+        return true;
+    if (mode == "vanish")
+        std::exit(3);
+    if (mode == "wrong-format")
+    {
+        std::vector<long> longs(bytes.size() / 4 + 1, 0x41414141);
+        XChangeProperty(d, r.requestor, property, target, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(longs.data()), static_cast<int>(longs.size()));
+        Notify(r, property);
+        return true;
+    }
+    bool incremental = bytes.size() > chunk || mode == "huge" || mode == "bad-incr";
+    if (!incremental)
+    {
+        XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+        Notify(r, property);
+        return true;
+    }
+    XSelectInput(d, r.requestor, PropertyChangeMask);
+    long size = mode == "huge" ? 300L << 20 : static_cast<long>(bytes.size());
+    if (mode == "bad-incr")
+        XChangeProperty(d, r.requestor, property, A("INCR"), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>("xx"), 2);
+    else
+        XChangeProperty(d, r.requestor, property, A("INCR"), 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&size), 1);
+    Notify(r, property);
+    size_t sent = 0;
+    int chunks = 0;
+    for (;;)
+    {
+        XEvent e;
+        if (!Next(e, 10000))
+            return false;
+        if (e.type != PropertyNotify || e.xproperty.window != r.requestor || e.xproperty.atom != property ||
+            e.xproperty.state != PropertyDelete)
+            continue;
+        if (chunks == 1 && mode == "vanish-mid")
+            std::exit(3);
+        if (chunks == 1 && mode == "stall-mid")
+        {
+            pause();
+            return false;
+        }
+        size_t n = std::min(chunk, bytes.size() - sent);
+        int format = mode == "format-change" && chunks == 1 ? 16 : 8;
+        XChangeProperty(d, r.requestor, property, target, format, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(bytes.data() + sent),
+                        static_cast<int>(format == 16 ? n / 2 : n));
+        XFlush(d);
+        sent += n;
+        ++chunks;
+        if (n == 0)
+            break;
+    }
+    XSelectInput(d, r.requestor, NoEventMask);
+    return true;
+}
+
+int Serve(const char* targetName, const char* file)
+{
+    std::string bytes = ReadFile(file);
+    Atom clipboard = A("CLIPBOARD");
+    Atom target = A(targetName);
+    XSetSelectionOwner(d, clipboard, self, CurrentTime);
+    XSync(d, False);
+    if (XGetSelectionOwner(d, clipboard) != self)
+        return 1;
+    Say("ready");
+    // Until killed, or until it loses the selection.
+    for (;;)
+    {
+        XEvent e;
+        if (!Next(e, 60000))
+            return 1;
+        if (e.type == SelectionClear)
+            return 0;
+        if (e.type == SelectionRequest && !Answer(e.xselectionrequest, target, bytes))
+            return 1;
+    }
+}
+
+// ---- Fetching a selection ---------------------------------------------------------------------
+
+// The answer of the owner of `selection` for `target`, following an incremental transfer.
+bool Fetch(Atom selection, Atom target, Time time, std::string& bytes)
+{
+    Atom property = A("XPEER_DATA");
+    XSelectInput(d, self, PropertyChangeMask);
+    XConvertSelection(d, selection, target, property, self, time);
+    XEvent e;
+    do
+    {
+        if (!Next(e, 10000))
+            return false;
+    } while (e.type != SelectionNotify);
+    if (e.xselection.property == None)
+        return false;
+    Atom type;
+    int format;
+    unsigned long items, after;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(d, self, property, 0, 1 << 26, True, AnyPropertyType, &type, &format, &items, &after, &data);
+    if (type != A("INCR"))
+    {
+        if (data)
+            bytes.assign(reinterpret_cast<char*>(data), items);
+        if (data)
+            XFree(data);
+        return format == 8;
+    }
+    if (data)
+        XFree(data);
+    int chunks = 0;
+    for (;;)
+    {
+        if (!Next(e, 10000))
+            return false;
+        if (e.type != PropertyNotify || e.xproperty.atom != property || e.xproperty.state != PropertyNewValue)
+            continue;
+        if (mode == "vanish-mid" && ++chunks == 2)
+            std::exit(3);
+        data = nullptr;
+        XGetWindowProperty(d, self, property, 0, 1 << 26, True, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        if (!data)
+            continue;
+        bytes.append(reinterpret_cast<char*>(data), items);
+        XFree(data);
+        if (items == 0)
+            return true;
+    }
+}
+
+int FetchClipboard(const char* targetName, const char* out)
+{
+    std::string bytes;
+    if (!Fetch(A("CLIPBOARD"), A(targetName), CurrentTime, bytes))
+    {
+        Say("failed");
+        return 1;
+    }
+    std::ofstream(out, std::ios::binary) << bytes;
+    Say("fetched " + std::to_string(bytes.size()));
+    return 0;
+}
+
+// ---- XDND -------------------------------------------------------------------------------------
+
+long WindowLong(Window w, Atom property, Atom type)
+{
+    Atom actual;
+    int format;
+    unsigned long items, after;
+    unsigned char* data = nullptr;
+    long value = 0;
+    if (XGetWindowProperty(d, w, property, 0, 1, False, type, &actual, &format, &items, &after, &data) == Success &&
+        data && items == 1 && format == 32)
+        std::memcpy(&value, data, sizeof value);
+    if (data)
+        XFree(data);
+    return value;
+}
+
+void Send(Window to, Atom type, long l0, long l1, long l2, long l3, long l4)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = to;
+    e.xclient.message_type = type;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = l0;
+    e.xclient.data.l[1] = l1;
+    e.xclient.data.l[2] = l2;
+    e.xclient.data.l[3] = l3;
+    e.xclient.data.l[4] = l4;
+    XSendEvent(d, to, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+int Drop(int x, int y, const char* file)
+{
+    std::string uris = ReadFile(file);
+    Window root = DefaultRootWindow(d);
+    Window target = 0, current = root;
+    for (int depth = 0; depth < 16 && !target; ++depth)
+    {
+        int cx, cy;
+        Window child = None;
+        XTranslateCoordinates(d, root, current, x, y, &cx, &cy, &child);
+        if (child == None)
+            break;
+        current = child;
+        if (WindowLong(current, A("XdndAware"), XA_ATOM) >= 5)
+            target = current;
+    }
+    if (!target)
+    {
+        Say("no target");
+        return 1;
+    }
+    Atom type = mode == "no-uris" ? A("text/plain") : A("text/uri-list");
+    XSetSelectionOwner(d, A("XdndSelection"), self, CurrentTime);
+    Send(target, A("XdndEnter"), static_cast<long>(self), 5L << 24, static_cast<long>(type), 0, 0);
+    Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
+         static_cast<long>(A("XdndActionCopy")));
+    bool accepted = false;
+    bool dropped = false;
+    auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < deadline)
+    {
+        XEvent e;
+        if (!Next(e, 1000))
+            continue;
+        if (e.type == SelectionRequest)
+        {
+            const XSelectionRequestEvent& r = e.xselectionrequest;
+            if (r.target == type && mode == "bad-data")
+            {
+                long junk[3] = {1, 2, 3};
+                XChangeProperty(d, r.requestor, r.property, type, 32, PropModeReplace,
+                                reinterpret_cast<unsigned char*>(junk), 3);
+                Notify(r, r.property);
+            }
+            else if (r.target == type)
+            {
+                XChangeProperty(d, r.requestor, r.property, type, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(uris.data()), static_cast<int>(uris.size()));
+                Notify(r, r.property);
+            }
+            else
+                Notify(r, None);
+            continue;
+        }
+        if (e.type != ClientMessage)
+            continue;
+        if (e.xclient.message_type == A("XdndStatus") && mode == "quiet")
+        {
+            // Answers requests for the data but never drops nor leaves; gone after a while.
+            deadline = std::min(deadline, Clock::now() + std::chrono::seconds(8));
+            continue;
+        }
+        if (e.xclient.message_type == A("XdndStatus") && !dropped)
+        {
+            accepted = (e.xclient.data.l[1] & 1) != 0;
+            if (!accepted)
+            {
+                Send(target, A("XdndLeave"), static_cast<long>(self), 0, 0, 0, 0);
+                Say("refused");
+                return 2;
+            }
+            Send(target, A("XdndDrop"), static_cast<long>(self), 0, CurrentTime, 0, 0);
+            dropped = true;
+        }
+        else if (e.xclient.message_type == A("XdndFinished"))
+        {
+            bool ok = (e.xclient.data.l[1] & 1) != 0;
+            char* action = e.xclient.data.l[2] ? XGetAtomName(d, static_cast<Atom>(e.xclient.data.l[2])) : nullptr;
+            Say(std::string(ok ? "finished " : "failed ") + (action ? action : "None"));
+            if (action)
+                XFree(action);
+            return ok ? 0 : 2;
+        }
+    }
+    if (mode == "quiet")
+        std::exit(3);
+    Say("timeout");
+    return 1;
+}
+
+int Target(int x, int y, const char* out)
+{
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = WhitePixel(d, DefaultScreen(d));
+    Window w = XCreateWindow(d, DefaultRootWindow(d), x, y, 200, 150, 0, CopyFromParent, InputOutput,
+                             CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    long version = 5;
+    XChangeProperty(d, w, A("XdndAware"), XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&version), 1);
+    XSelectInput(d, w, StructureNotifyMask);
+    XMapRaised(d, w);
+    XEvent e;
+    do
+        Next(e, 5000);
+    while (e.type != MapNotify);
+    Say("ready " + std::to_string(w));
+    Window source = 0;
+    bool uriList = false;
+    auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (Clock::now() < deadline)
+    {
+        if (!Next(e, 1000) || e.type != ClientMessage)
+            continue;
+        const XClientMessageEvent& m = e.xclient;
+        if (m.message_type == A("XdndEnter"))
+        {
+            source = static_cast<Window>(m.data.l[0]);
+            uriList = false;
+            for (int i = 2; i < 5; ++i)
+                uriList = uriList || static_cast<Atom>(m.data.l[i]) == A("text/uri-list");
+            Say("enter " + std::to_string((m.data.l[1] >> 24) & 0xFF));
+        }
+        else if (m.message_type == A("XdndPosition") && mode != "silent")
+            Send(source, A("XdndStatus"), static_cast<long>(w), uriList ? 1 : 0, 0, 0,
+                 uriList ? static_cast<long>(A("XdndActionCopy")) : 0);
+        else if (m.message_type == A("XdndLeave"))
+            Say("leave");
+        else if (m.message_type == A("XdndDrop"))
+        {
+            std::string bytes;
+            bool ok = Fetch(A("XdndSelection"), A("text/uri-list"), static_cast<Time>(m.data.l[2]), bytes);
+            std::ofstream(out, std::ios::binary) << bytes;
+            Send(source, A("XdndFinished"), static_cast<long>(w), ok ? 1 : 0,
+                 ok ? static_cast<long>(A("XdndActionCopy")) : 0, 0, 0);
+            Say(ok ? "dropped" : "drop failed");
+            return ok ? 0 : 1;
+        }
+    }
+    Say("timeout");
+    return 1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4)
+    {
+        std::fputs("usage: xpeer serve|fetch|drop|target ...\n", stderr);
+        return 2;
+    }
+    d = XOpenDisplay(nullptr);
+    if (!d)
+        return 2;
+    XSetErrorHandler(Ignore);
+    self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    std::string what = argv[1];
+    if (what == "serve")
+    {
+        mode = argc > 4 ? argv[4] : "";
+        return Serve(argv[2], argv[3]);
+    }
+    if (what == "fetch")
+    {
+        mode = argc > 4 ? argv[4] : "";
+        return FetchClipboard(argv[2], argv[3]);
+    }
+    if (what == "drop" && argc >= 5)
+    {
+        mode = argc > 5 ? argv[5] : "";
+        return Drop(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    }
+    if (what == "target" && argc >= 5)
+    {
+        mode = argc > 5 ? argv[5] : "";
+        return Target(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    }
+    return 2;
+}

@@ -1,0 +1,35 @@
+// Another program run by a test, whose standard output the test reads line by line while its own
+// loop keeps running (the peer and the test may be waiting on each other).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+class PeerProcess
+{
+public:
+    // Called between looks at the peer: the test's own loop (pumping its events).
+    using Pump = std::function<void()>;
+
+    PeerProcess() = default;
+    ~PeerProcess(); // ends the peer if it still runs
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool Start(const std::string& program, const std::vector<std::string>& args);
+    // The next line the peer writes, within the time; false when none came (or the peer ended).
+    bool ReadLine(std::string& line, std::chrono::milliseconds timeout, const Pump& pump);
+    // Waits for the peer to end: its exit status, 128 + signal, or -1 after the timeout.
+    int Wait(std::chrono::milliseconds timeout, const Pump& pump);
+    void Kill();
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_status = -1;
+    std::string m_pending;
+};
