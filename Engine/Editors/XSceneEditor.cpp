@@ -1,8 +1,10 @@
 #include "Engine/Editors/XSceneEditor.h"
 
 #include "Engine/Scene/XSceneLink.h"
+#include "Engine/Views/XScreenMapping.h"
 #include "Platform/Win32/Windows.h"
 
+#include <algorithm>
 #include <cmath>
 
 using StrUtils::XBaseString;
@@ -39,6 +41,38 @@ bool InsideRect(const XMatrix& m, const XVertex& p, float left, float top, float
     x /= w;
     y /= w;
     return left <= x && x <= right && bottom <= y && y <= top;
+}
+
+// Whether every corner of the node's box lies at or behind a perspective camera. The pick ray is a
+// line through the eye, so it crosses such a node too, though nothing of it can be seen.
+bool BehindEye(XViewport* viewport, XMeshNode* node, unsigned frame)
+{
+    if (!viewport)
+        return false;
+    const XMatrix projection = viewport->GetProjectionMatrix(frame);
+    if (!XScreenMapping::IsPerspective(projection))
+        return false;
+    XMatrix m;
+    node->GetMeshMatrix(frame, m);
+    m = m * viewport->GetViewMatrix(frame);
+    const XBoundingBox box = node->GetMeshBoundingBox(frame);
+    for (unsigned c = 0; c < 8; ++c)
+    {
+        const XVertex p((c & 1) ? box.max.x : box.min.x, (c & 2) ? box.max.y : box.min.y,
+                        (c & 4) ? box.max.z : box.min.z);
+        if (p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2] > 0)
+            return false;
+    }
+    return true;
+}
+
+bool IsFinite(const XMatrix& m)
+{
+    for (const auto& row : m.m)
+        for (float v : row)
+            if (!std::isfinite(v))
+                return false;
+    return true;
 }
 } // namespace
 
@@ -198,7 +232,8 @@ void XSceneEditor::SelectRectShift(XViewport* viewport, const XPoint& min, const
         {
             XMeshNode* node = link->GetNode(scene, i);
             float distance = 0;
-            if (!node->GetVisible() || !node->IntersectRay(frame, viewport, min, distance, 2))
+            if (!node->GetVisible() || BehindEye(viewport, node, frame) ||
+                !node->IntersectRay(frame, viewport, min, distance, 2))
                 continue;
             if (!nearest || distance < nearestDistance)
             {
@@ -254,7 +289,7 @@ void XSceneEditor::SelectRectCtrl(XViewport* viewport, const XPoint&, const XPoi
     for (unsigned i = 0; i < count; ++i)
     {
         XMeshNode* node = link->GetNode(scene, i);
-        if (node->GetVisible() && node->HitTest(frame, viewport, max, 0))
+        if (node->GetVisible() && !BehindEye(viewport, node, frame) && node->HitTest(frame, viewport, max, 0))
             node->SetSelected(!node->IsSelected());
     }
 }
@@ -340,7 +375,7 @@ void XSceneEditor::Rotate(XViewport* viewport, const XPoint& newPoint, const XPo
 
 void XSceneEditor::Scale(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint)
 {
-    float f = (previousPoint.y - newPoint.y) * 0.01f + 1.0f;
+    const float f = std::max(MinDragScale, (previousPoint.y - newPoint.y) * 0.01f + 1.0f);
     ScaleBy(viewport, XVertex(f, f, f));
 }
 
@@ -374,9 +409,7 @@ void XSceneEditor::RotateBy(XViewport*, const XVertex& angles)
 
 void XSceneEditor::ScaleBy(XViewport*, const XVertex& factors)
 {
-    // Scaling moves nodes in world space about the selection's centre; the pivot mode scales
-    // nothing, and the mesh mode waits for the node operation that replaces a mesh rotation.
-    if (m_Mode != 0)
+    if (m_Mode == 1)
         return;
     XMeshTree* tree = XSceneLink::Get()->GetMeshTree(GetScene());
     if (!tree)
@@ -393,6 +426,29 @@ void XSceneEditor::ScaleBy(XViewport*, const XVertex& factors)
     XMatrix scale;
     scale.SetScale(factors.x, factors.y, factors.z);
     XMatrix about = Translation(centre * -1.0f) * scale * Translation(centre);
+    if (m_Mode == 0)
+    {
+        for (unsigned i = 0; i < count; ++i)
+            nodes[i]->SetWorldMatrix(0, worlds[i] * about);
+        return;
+    }
+    // The mesh matrix is Scale(mesh scale) x R x T(mesh offset) x W; R is chosen so that it
+    // becomes G x about, G the mesh matrix before: the node stays, its mesh scales about the
+    // centre, and neither the offset nor the mesh scale is applied twice.
     for (unsigned i = 0; i < count; ++i)
-        nodes[i]->SetWorldMatrix(0, worlds[i] * about);
+    {
+        XMeshNode* node = nodes[i];
+        XMatrix mesh;
+        node->GetMeshMatrix(0, mesh);
+        const XVertex& ms = node->GetMeshScale();
+        const XVertex& offset = node->GetMeshPosition();
+        XMatrix unscale, worldInverse;
+        unscale.SetScale(1.0f / ms.x, 1.0f / ms.y, 1.0f / ms.z);
+        worlds[i].Inverse(worldInverse);
+        const XMatrix rotation =
+            unscale * mesh * about * worldInverse * Translation(offset * -1.0f);
+        if (!IsFinite(rotation))
+            continue;
+        node->SetMeshRotation(rotation);
+    }
 }

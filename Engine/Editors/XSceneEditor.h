@@ -4,7 +4,7 @@
 // clone. Its mode says what a transform changes: the node with its hierarchy, its pivot, or only
 // its mesh.
 //
-// Its side panel and the selection rectangle's drawing come with the views' frames and drawing.
+// Its side panel comes with the animation editor's panels.
 #pragma once
 
 #include "Engine/Editors/XSTEditor.h"
@@ -66,7 +66,7 @@ public:
     void Move(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
     // Half a degree per pixel upward, about the axes of the transform axis.
     void Rotate(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
-    // 1 % per pixel upward, on all axes.
+    // 1 % per pixel upward, on all axes, never below 1 % of the size.
     void Scale(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
 
     // Typed transforms of the selection about its centre. Children follow their node unless Ctrl
@@ -74,6 +74,9 @@ public:
     virtual void MoveBy(XViewport* viewport, const XVertex& delta);
     // Radians per axis.
     virtual void RotateBy(XViewport* viewport, const XVertex& angles);
+    // Hierarchy mode scales the nodes' world placement about the selection's centre; mesh mode
+    // changes only each node's mesh rotation so that its mesh matrix is scaled so (a node whose
+    // mesh matrix cannot be undone keeps its mesh); pivot mode changes nothing.
     virtual void ScaleBy(XViewport* viewport, const XVertex& factors);
 
 protected:

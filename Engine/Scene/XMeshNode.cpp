@@ -493,6 +493,12 @@ void XMeshNode::GetMeshMatrix(unsigned frame, XMatrix& out)
     out = scale * m_MeshRotation * Translation(m_MeshPosition) * world;
 }
 
+void XMeshNode::SetMeshRotation(const XMatrix& rotation)
+{
+    m_MeshRotation = rotation;
+    InvalidateNodeMatrix();
+}
+
 void XMeshNode::SetMatrix(const XMatrix& local)
 {
     m_Matrix = local;

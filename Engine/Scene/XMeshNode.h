@@ -148,6 +148,8 @@ public:
     void ResetMeshTransform(bool position, bool rotation, bool scale);
     const XVertex& GetMeshPosition() const { return m_MeshPosition; }
     const XMatrix& GetMeshRotation() const { return m_MeshRotation; }
+    // Stores the matrix, then drops the cached matrices.
+    void SetMeshRotation(const XMatrix& rotation);
     const XVertex& GetMeshScale() const { return m_MeshScale; }
 
     XColor GetColor() const { return m_Color; }

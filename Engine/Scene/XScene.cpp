@@ -7,6 +7,7 @@
 #include "Components/XWriter.h"
 #include "Engine/Editors/XBaseEditor.h"
 #include "Engine/Editors/XNodeCreator.h"
+#include "Engine/Editors/XPointListEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Geometry/XBaseModifier.h"
@@ -268,6 +269,16 @@ public:
     void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node) override
     {
         ::BindTriMeshEditor(editor, mesh, node);
+    }
+    bool IsPointListEditor(XBaseEditor* editor) override { return dynamic_cast<XPointListEditor*>(editor); }
+    XBaseEditor* CreatePointListEditor(XScene* scene) override { return new XPointListEditor(scene); }
+    void BindPointListEditor(XBaseEditor* editor, XBaseMesh* mesh, XMeshNode* node) override
+    {
+        if (auto* points = dynamic_cast<XPointListEditor*>(editor))
+        {
+            points->SetMesh(mesh);
+            points->SetNode(node);
+        }
     }
     // GetMeshMatrix is the default, which asks the node itself (XMeshNode::GetMeshMatrix).
 
@@ -1329,8 +1340,22 @@ void XScene::AddEditor(XBaseEditor* editor)
 
 void XScene::DeleteEditor(XBaseEditor* editor)
 {
-    if (!editor || editor == m_SceneEditor)
+    if (!editor || editor == m_SceneEditor || m_Editors.IndexOf(editor) < 0)
         return;
+    if (editor == m_Editor)
+    {
+        // The editor goes whether it lets go or not: nothing may call it once its owner frees it.
+        editor->Deactivate();
+        m_Editor = m_SceneEditor;
+        if (m_Editor)
+            m_Editor->Activate();
+        DoEditorChange(m_Editor);
+    }
+    for (uint32_t i = m_EditorStack.GetCount(); i-- > 0;)
+    {
+        if (m_EditorStack.GetData()[i] == editor)
+            m_EditorStack.Delete(i);
+    }
     m_Editors.Remove(editor);
 }
 
@@ -1347,27 +1372,36 @@ XBaseEditor* XScene::FindEditor(const XString& name)
 
 XBaseEditor* XScene::FindEditor(XBaseEditor* editor)
 {
-    return editor ? FindEditor(editor->GetName()) : nullptr;
+    // By pointer only: an editor that is not registered may already be freed.
+    return editor && m_Editors.IndexOf(editor) >= 0 ? editor : nullptr;
 }
 
 void XScene::SetEditor(XBaseEditor* editor)
+{
+    SwitchEditor(editor);
+}
+
+bool XScene::SwitchEditor(XBaseEditor* editor)
 {
     XBaseEditor* next = FindEditor(editor);
     if (!next)
         next = m_SceneEditor;
     if (next == m_Editor)
-        return;
+        return true;
     if (m_Editor && !m_Editor->Deactivate())
-        return;
+        return true;
     m_Editor = next;
+    bool activated = true;
     if (next && !next->Activate())
     {
+        activated = false;
         m_EditorStack.Clear();
         m_Editor = m_SceneEditor;
         if (m_Editor)
             m_Editor->Activate();
     }
     DoEditorChange(m_Editor);
+    return activated;
 }
 
 void XScene::SetEditor(const XString& name)
@@ -1378,8 +1412,8 @@ void XScene::SetEditor(const XString& name)
 void XScene::PushEditor(XBaseEditor* editor)
 {
     XBaseEditor* previous = m_Editor;
-    SetEditor(editor);
-    if (m_Editor != previous)
+    // An editor that refuses to activate leaves the default editor current and nothing stacked.
+    if (SwitchEditor(editor) && m_Editor != previous)
         m_EditorStack.Add(previous);
 }
 
@@ -1405,6 +1439,10 @@ void XScene::PopEditor()
 
 void XScene::MouseCreateNodeStart(const XString& className, const XString& meshClassName)
 {
+    // A creator already at work lets its pending node go first; otherwise one more node of the old
+    // classes would be made.
+    if (m_Editor && m_Editor == m_NodeCreator)
+        PopEditor();
     if (auto* creator = dynamic_cast<XNodeCreator*>(m_NodeCreator))
     {
         creator->SetClassName(className);

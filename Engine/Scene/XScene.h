@@ -217,9 +217,11 @@ public:
 
     // ---- editors ----
     void AddEditor(XBaseEditor* editor);
-    // Never the scene editor; the editor is not deleted.
+    // Never the scene editor; the editor is not deleted. It leaves the registry and the stack; when
+    // current, it is deactivated and the scene editor made current first.
     void DeleteEditor(XBaseEditor* editor);
     XBaseEditor* FindEditor(const XString& name);
+    // The editor itself when it is registered (compared by pointer), else null.
     XBaseEditor* FindEditor(XBaseEditor* editor);
     unsigned GetEditorCount() const { return m_Editors.GetCount(); }
     XBaseEditor* GetEditor() const { return m_Editor; }
@@ -372,6 +374,8 @@ private:
     };
 
     bool IsNormal() const { return m_State == StateNormal; }
+    // SetEditor; false when the editor refused to activate (the scene editor is current then).
+    bool SwitchEditor(XBaseEditor* editor);
     void MakeNameUnique(XBaseObject* object, bool filing);
     // Places a material in a slot (its id when that slot is free, else the first free one, else a
     // new one) and returns the slot.

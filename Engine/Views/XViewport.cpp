@@ -223,6 +223,16 @@ void XViewport::Paint()
     }
 }
 
+TPoint XViewport::GetViewOrigin()
+{
+    for (const TControl* c = Parent(); c && m_View; c = c->Parent())
+    {
+        if (c == m_View)
+            return ClientToParent(TPoint(0, 0), m_View);
+    }
+    return TPoint(Left(), Top());
+}
+
 TPoint XViewport::ViewOrigin() const
 {
     TPoint origin(Left(), Top());

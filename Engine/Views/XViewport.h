@@ -138,6 +138,11 @@ public:
     virtual int GetClientWidth();
     virtual int GetClientHeight();
 
+    // The viewport's client origin (0, 0) in the client coordinates of its view (ClientToParent),
+    // where drawing in screen coordinates must be shifted to, since the view's device draws every
+    // viewport into one back buffer; (Left, Top) while the viewport is not placed in its view.
+    virtual TPoint GetViewOrigin();
+
     // The caption drawn in the viewport (a camera preset names itself there).
     virtual StrUtils::XBaseString<WCHAR> GetCaption();
     virtual void SetCaption(const StrUtils::XBaseString<WCHAR>& caption);

@@ -150,6 +150,7 @@ public:
     }
 
     bool OverTarget() const { return m_target != nullptr; }
+    HWND Window() const { return m_window; }
 
     void Leave()
     {
@@ -411,7 +412,13 @@ DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okE
         drag.targets.Reset();
         drag.running = true;
     }
-    return drag.targets.Track(data, screen, keyState, okEffects) & okEffects;
+    HWND before = drag.targets.Window();
+    DWORD effect = drag.targets.Track(data, screen, keyState, okEffects);
+    // A position from another program is all it says of the pointer there: a target just entered
+    // hears it as a move too, as it would on the pointer's next move in a drag of ours.
+    if (drag.targets.OverTarget() && drag.targets.Window() != before)
+        effect = drag.targets.Again(screen, keyState, okEffects);
+    return effect & okEffects;
 }
 
 void ForeignDragLeave()

@@ -252,6 +252,23 @@ void TControl::SetAlign(TAlign align)
         m_parent->Realign();
 }
 
+TPoint TControl::ClientToParent(const TPoint& point, TWinControl* parent) const
+{
+    if (!parent)
+        parent = m_parent;
+    const TPoint own = ClientOffset();
+    TPoint result(point.x + own.x + m_left, point.y + own.y + m_top);
+    for (const TWinControl* p = m_parent; p; p = p->Parent())
+    {
+        if (p == parent)
+            return result;
+        const TPoint offset = p->ClientOffset();
+        result.x += offset.x + p->Left();
+        result.y += offset.y + p->Top();
+    }
+    throw EInvalidOperation(UnicodeString(u"Control '") + Name() + u"' has no parent window");
+}
+
 TPoint TControl::ClientToScreen(const TPoint& point) const
 {
     const TControl* top = this;

@@ -316,6 +316,10 @@ public:
     // its parent's stacking order, and the parent aligns its children again.
     void SetAlign(TAlign align);
 
+    // The point in this control's client coordinates, in the client coordinates of `parent` (the
+    // control's own parent for null), which must be one of its ancestors: EInvalidOperation
+    // otherwise.
+    TPoint ClientToParent(const TPoint& point, TWinControl* parent = nullptr) const;
     // Client coordinates to screen coordinates (the form's position on the desktop) and back.
     TPoint ClientToScreen(const TPoint& point) const;
     TPoint ScreenToClient(const TPoint& point) const;

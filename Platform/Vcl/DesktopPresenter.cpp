@@ -84,7 +84,7 @@ public:
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
         // A window that never takes the focus (a hint) leaves the keyboard as it is.
-        if (it->second.quiet)
+        if (it->second.passive)
             return;
         // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
         Platform::ResetKeyStates();
@@ -146,13 +146,13 @@ private:
         bool focused = false;
         bool popup = false; // shown without decorations at the form's position
         bool above = false; // in the top-most band
+        bool passive = false; // takes no focus when shown or clicked
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
         int lastX = 0;
         int lastY = 0;
         bool lastWasDouble = false;
-        bool quiet = false; // takes no focus (WS_EX_NOACTIVATE)
     };
 
     Entry& EntryOf(TCustomForm* form)
@@ -192,18 +192,18 @@ private:
     {
         bool popup = (form->WindowStyle() & WS_POPUP) != 0;
         bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
-        bool quiet = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
         if (popup != entry.popup)
             entry.window->SetDecorated(!popup);
-        if (quiet != entry.quiet)
-            entry.window->SetTakesFocus(!quiet);
-        entry.quiet = quiet;
         if (popup)
             entry.window->Move(form->Left(), form->Top());
         if (above != entry.above)
             entry.window->SetAbove(above);
+        bool passive = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
+        if (passive != entry.passive)
+            entry.window->SetActivates(!passive);
         entry.popup = popup;
         entry.above = above;
+        entry.passive = passive;
     }
 
     static WPARAM MouseKeys(unsigned modifiers)
@@ -266,7 +266,7 @@ private:
                     if (top != m_windows.end() && !top->second.focused)
                         top->second.window->Focus();
                 }
-                else if (!entry.focused)
+                else if (!entry.focused && !entry.passive)
                     entry.window->Focus();
                 DWORD now = GetTickCount();
                 bool twice = !entry.lastWasDouble && entry.lastButton == e.button &&

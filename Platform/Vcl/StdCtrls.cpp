@@ -1231,6 +1231,9 @@ void TCustomComboBox::WndProc(TMessage& Message)
 TComboListForm::TComboListForm(TComponent* AOwner, TCustomComboBox* combo) : TForm(AOwner), m_combo(combo)
 {
     SetBorderStyle(bsNone);
+    // Below the combo box, over everything, and the keyboard stays with the combo box.
+    SetWindowStyle(WindowStyle() | WS_POPUP);
+    SetWindowExStyle(WindowExStyle() | WS_EX_NOACTIVATE | WS_EX_TOPMOST);
     SetColor(clWindow);
     Font()->Assign(combo->Font());
     TCanvas measure;

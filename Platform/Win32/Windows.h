@@ -479,7 +479,7 @@ constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr DWORD WS_POPUP = 0x80000000u;
 constexpr DWORD WS_EX_TOPMOST = 0x00000008;
-// A window that never takes the keyboard focus when it is shown or clicked (hint windows).
+// Shown and clicked without taking the keyboard from the window that has it (a drop-down list).
 constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 inline HWND const HWND_TOP = nullptr;
 inline HWND const HWND_BOTTOM = reinterpret_cast<HWND>(1);

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace X11
@@ -163,6 +164,7 @@ struct Connection
     ::Window lastPress = 0; // the window of ours the last button went down in
     std::map<::Window, Window::Handler*> handlers;
     std::map<::Window, XIC> contexts;
+    std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
     // The last key release reported as one, kept to tell a held key's repeat whose press was read
     // apart from its release.
@@ -401,12 +403,8 @@ void Dispatch(XEvent& event)
     case MapNotify:
     {
         // Without a window manager nobody gives a new window the focus; take it, as a dialog
-        // shown by the user would have it, unless the window says it takes no input.
-        XWMHints* hints = XGetWMHints(c.display, event.xmap.window);
-        bool refuses = hints && (hints->flags & InputHint) && !hints->input;
-        if (hints)
-            XFree(hints);
-        if (!refuses)
+        // shown by the user would have it (not a window that leaves the focus where it is).
+        if (!c.passive.count(event.xmap.window))
             XSetInputFocus(c.display, event.xmap.window, RevertToParent, CurrentTime);
         break;
     }
@@ -532,6 +530,7 @@ Window::~Window()
         // window is given back.
         c.contexts.erase(impl_->window);
         c.handlers.erase(impl_->window);
+        c.passive.erase(impl_->window);
         XFreeGC(c.display, impl_->gc);
         return;
     }
@@ -543,6 +542,7 @@ Window::~Window()
         c.contexts.erase(ic);
     }
     c.handlers.erase(impl_->window);
+    c.passive.erase(impl_->window);
     XFreeGC(c.display, impl_->gc);
     XDestroyWindow(c.display, impl_->window);
     XFlush(c.display);
@@ -704,18 +704,6 @@ void Window::SetDecorated(bool decorated)
     XFlush(c.display);
 }
 
-void Window::SetTakesFocus(bool takes)
-{
-    Connection& c = TheConnection();
-    if (impl_->window == 0)
-        return;
-    XWMHints hints{};
-    hints.flags = InputHint;
-    hints.input = takes ? True : False;
-    XSetWMHints(c.display, impl_->window, &hints);
-    XFlush(c.display);
-}
-
 void Window::SetAbove(bool above)
 {
     Connection& c = TheConnection();
@@ -750,6 +738,17 @@ void Window::Move(int x, int y)
         return;
     XMoveWindow(c.display, impl_->window, x, y);
     XFlush(c.display);
+}
+
+void Window::SetActivates(bool activates)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0)
+        return;
+    if (activates)
+        c.passive.erase(impl_->window);
+    else
+        c.passive.insert(impl_->window);
 }
 
 void Window::Focus()

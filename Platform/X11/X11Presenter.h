@@ -96,12 +96,13 @@ public:
     void SetAbove(bool above);
     // Places the window's top-left corner at (x, y) on the screen.
     void Move(int x, int y);
-    // Whether the window takes the keyboard focus (WM_HINTS input) when it maps; on by default.
-    void SetTakesFocus(bool takes);
 
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
     void Focus();
+    // Whether mapping the window gives it the keyboard focus (the default); a drop-down list
+    // leaves it with the window that has it.
+    void SetActivates(bool activates);
 
     // The X11 window id (tests read the window's pixels through it).
     unsigned long NativeId() const;

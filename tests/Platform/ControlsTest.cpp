@@ -724,3 +724,29 @@ TEST(ControlsTest, AnAlignPassNeverStartsInsideItself)
     probe->SetHeight(250);
     EXPECT_LT(resizes, 20);
 }
+
+TEST(ControlsTest, ClientToParentCountsEveryPlacementAndFrameOnTheWayUp)
+{
+    TForm form(nullptr);
+    auto* outer = new TWinControl(&form);
+    outer->SetParent(&form);
+    outer->SetBounds(10, 20, 200, 100);
+    outer->SetWindowExStyle(WS_EX_CLIENTEDGE); // a 2-pixel edge before its client area
+    auto* inner = new TWinControl(&form);
+    inner->SetParent(outer);
+    inner->SetBounds(5, 6, 50, 50);
+    auto* leaf = new TControl(&form);
+    leaf->SetParent(inner);
+    leaf->SetBounds(3, 4, 10, 10);
+
+    EXPECT_EQ(leaf->ClientToParent(TPoint(1, 1)), TPoint(4, 5));
+    EXPECT_EQ(leaf->ClientToParent(TPoint(1, 1), inner), TPoint(4, 5));
+    EXPECT_EQ(leaf->ClientToParent(TPoint(1, 1), outer), TPoint(9, 11));
+    EXPECT_EQ(leaf->ClientToParent(TPoint(1, 1), &form), TPoint(10 + 2 + 9, 20 + 2 + 11));
+    EXPECT_EQ(inner->ClientToParent(TPoint(0, 0), &form), TPoint(10 + 2 + 5, 20 + 2 + 6));
+    // Only an ancestor will do.
+    TForm other(nullptr);
+    EXPECT_THROW(leaf->ClientToParent(TPoint(0, 0), &other), EInvalidOperation);
+    TControl loose(nullptr);
+    EXPECT_THROW(loose.ClientToParent(TPoint(0, 0)), EInvalidOperation);
+}

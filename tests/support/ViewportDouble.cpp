@@ -1,12 +1,20 @@
 #include "tests/support/ViewportDouble.h"
 
 #include "Engine/Views/XScreenMapping.h"
+#include "Engine/Views/XView.h"
 
 
 ViewportDouble::ViewportDouble() : XViewport(nullptr, nullptr), cameraWorld(1.0f), view(1.0f), projection(1.0f), grid(1.0f)
 {
     SetPerspective(3.14159265f / 4, 1.33f, 1.0f, 100.0f);
     SetPlaneAxis(XAXIS_XZ);
+}
+
+void ViewportDouble::PlaceInView(XView* view, int left, int top)
+{
+    m_View = view;
+    SetParent(view);
+    SetBounds(left, top, width, height);
 }
 
 void ViewportDouble::SetCameraWorld(const XMatrix& world)

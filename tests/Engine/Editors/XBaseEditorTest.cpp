@@ -1,10 +1,13 @@
 #include "Engine/Editors/XBaseEditor.h"
 
+#include "Engine/Scene/XScene.h"
 #include "tests/support/RecordingEditor.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -84,4 +87,91 @@ TEST(XBaseEditorTest, RecordingEditorRecordsCallsAndHandsBackKeys)
     base.RenderOverlay(3, nullptr, 1);
     EXPECT_EQ(editor.calls, (std::vector<std::string>{"KeyDown 46 16", "MouseEvent 1 10.5 20 8",
                                                       "RenderOverlay 3 1"}));
+}
+
+// ---- the scene's switching, on a real scene ----
+
+namespace
+{
+struct ChangeCounter
+{
+    void Changed(TObject*, XBaseEditor*) { ++count; }
+    int count = 0;
+};
+
+RecordingEditor* Register(XScene& scene, const char16_t* name, bool activates = true)
+{
+    auto* editor = new RecordingEditor(&scene, name);
+    editor->activateResult = activates;
+    scene.AddEditor(editor);
+    return editor;
+}
+} // namespace
+
+TEST(XBaseEditorTest, TheSceneSwitchesOnlyToRegisteredEditorsAndNeverCallsOneItDropped)
+{
+    XScene scene(nullptr);
+    XBaseEditor* sceneEditor = scene.GetSceneEditor();
+    RecordingEditor* a = Register(scene, u"A");
+    // Named like a, not registered: the default editor, and the stranger is never asked anything.
+    RecordingEditor stranger(&scene, u"A");
+    scene.SetEditor(a);
+    scene.SetEditor(&stranger);
+    EXPECT_EQ(scene.GetEditor(), sceneEditor);
+    scene.PushEditor(&stranger);
+    EXPECT_EQ(scene.GetEditor(), sceneEditor);
+    EXPECT_EQ(scene.GetEditorStackCount(), 0u);
+    EXPECT_TRUE(stranger.calls.empty());
+    EXPECT_EQ(scene.FindEditor(&stranger), nullptr);
+    EXPECT_EQ(scene.FindEditor(a), a);
+
+    // Dropped while stacked: popping passes over it.
+    RecordingEditor* b = Register(scene, u"B");
+    scene.PushEditor(a);
+    scene.PushEditor(b);
+    ASSERT_EQ(scene.GetEditorStackCount(), 2u);
+    scene.DeleteEditor(a);
+    delete a;
+    EXPECT_EQ(scene.GetEditorStackCount(), 1u);
+    scene.PopEditor();
+    EXPECT_EQ(scene.GetEditor(), sceneEditor);
+    EXPECT_EQ(scene.GetEditorStackCount(), 0u);
+
+    // Dropped while current, even one that will not let go: the default editor takes over first.
+    scene.PushEditor(b);
+    b->deactivateResult = false;
+    b->calls.clear();
+    scene.DeleteEditor(b);
+    EXPECT_EQ(b->calls, (std::vector<std::string>{"Deactivate"}));
+    EXPECT_EQ(scene.GetEditor(), sceneEditor);
+    EXPECT_EQ(scene.GetEditorStackCount(), 1u) << "what b interrupted is still there";
+    delete b;
+    XViewport* none = nullptr;
+    scene.MouseEventHandler(none, XME_MOVE, 0, XPoint(1, 1));
+    scene.PopEditor();
+    scene.ClearScene();
+    EXPECT_EQ(scene.GetEditor(), sceneEditor);
+}
+
+TEST(XBaseEditorTest, AnEditorThatRefusesToActivateLeavesTheDefaultCurrentAndNothingStacked)
+{
+    XScene scene(nullptr);
+    RecordingEditor* a = Register(scene, u"A");
+    RecordingEditor* refusing = Register(scene, u"Refusing", false);
+    ChangeCounter changes;
+    scene.OnEditorChange = MakeClosure(&changes, &ChangeCounter::Changed);
+    scene.PushEditor(a);
+    EXPECT_EQ(scene.GetEditorStackCount(), 1u);
+    scene.PushEditor(refusing);
+    EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
+    EXPECT_EQ(scene.GetEditorStackCount(), 0u);
+    EXPECT_EQ(changes.count, 2);
+    // A current editor that will not let go keeps the scene.
+    scene.PushEditor(a);
+    a->deactivateResult = false;
+    scene.SetEditor(scene.GetSceneEditor());
+    EXPECT_EQ(scene.GetEditor(), a);
+    a->deactivateResult = true;
+    scene.PopEditor();
+    EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
 }

@@ -2,13 +2,17 @@
 // shaped by the mouse, the right press that ends the tool, and what is left behind on failures.
 #include "Engine/Editors/XNodeCreator.h"
 
+#include "Engine/Geometry/XGrid.h"
 #include "Engine/Scene/XClassDesc.h"
+#include "Engine/Scene/XScene.h"
 #include "tests/support/SceneEditorLinkDouble.h"
+#include "tests/support/PlaneViewport.h"
 #include "tests/support/ViewportDouble.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -201,4 +205,84 @@ TEST_F(XNodeCreatorTest, PendingObjectsDestroyedByTheSceneAreNotDestroyedAgain)
     creator.GetNode()->Destroy();
     EXPECT_EQ(creator.GetNode(), nullptr);
     EXPECT_TRUE(creator.Deactivate());
+}
+
+// ---- on a real scene ----
+
+namespace
+{
+unsigned CountOf(XScene& scene, const char16_t* className)
+{
+    unsigned n = 0;
+    for (unsigned i = 0; i < scene.GetObjectCount(); ++i)
+        n += scene.GetObjectW(i)->GetClassNameW() == XString(className) ? 1 : 0;
+    return n;
+}
+} // namespace
+
+TEST(XNodeCreatorSceneTest, LightsAndGridsOneAfterAnotherUntilTheRightPress)
+{
+    XScene scene(nullptr);
+    PlaneViewport viewport(XAXIS_XY);
+    auto* creator = static_cast<XNodeCreator*>(scene.GetNodeCreator());
+    auto send = [&](XMouseEvent event, float x, float y, XShiftState shift = 0)
+    { scene.MouseEventHandler(&viewport, event, shift, XPoint(x, y)); };
+
+    // Lights: no mesh object; a press completes one and the next is pending at once.
+    scene.MouseCreateNodeStart(u"XPointLight", u"");
+    ASSERT_EQ(scene.GetEditor(), creator);
+    XMeshNode* light = creator->GetNode();
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->GetClassNameW(), XString(u"XPointLight"));
+    EXPECT_EQ(light->GetMesh(), nullptr);
+    EXPECT_EQ(scene.GetMeshCount(), 0u);
+    send(XME_MOVE, 3, 4);
+    send(XME_LEFT_DOWN, 3, 4, XSS_LEFT);
+    EXPECT_NE(creator->GetNode(), light);
+    EXPECT_EQ(CountOf(scene, u"XPointLight"), 2u);
+    EXPECT_EQ(scene.GetLightCount(), 2u);
+
+    // Switching to grids mid-way: the pending light goes, a grid node with its grid is pending.
+    scene.MouseCreateNodeStart(u"XMeshNode", u"XGrid");
+    EXPECT_EQ(scene.GetEditor(), creator);
+    EXPECT_EQ(scene.GetEditorStackCount(), 1u);
+    EXPECT_EQ(CountOf(scene, u"XPointLight"), 1u);
+    XMeshNode* node = creator->GetNode();
+    ASSERT_NE(node, nullptr);
+    auto* grid = dynamic_cast<XGrid*>(node->GetMesh());
+    ASSERT_NE(grid, nullptr);
+    // One corner pressed, the other dragged to, and pressed again.
+    send(XME_LEFT_DOWN, 1, 1, XSS_LEFT);
+    send(XME_MOVE, 5, 4, XSS_LEFT);
+    send(XME_LEFT_UP, 5, 4);
+    EXPECT_EQ(creator->GetNode(), node);
+    send(XME_LEFT_DOWN, 5, 4, XSS_LEFT);
+    EXPECT_NE(creator->GetNode(), node) << "a fresh pair follows the completed grid";
+    EXPECT_NE(creator->GetMesh(), grid);
+    EXPECT_NEAR(std::fabs(grid->GetWidth()), 4.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(grid->GetHeight()), 3.0f, 1e-4f);
+    EXPECT_EQ(CountOf(scene, u"XGrid"), 2u);
+
+    // Back to lights mid-way: a light is pending at once, the untouched grid pair is gone.
+    scene.MouseCreateNodeStart(u"XSpotLight", u"");
+    EXPECT_EQ(creator->GetNode()->GetClassNameW(), XString(u"XSpotLight"));
+    EXPECT_EQ(CountOf(scene, u"XGrid"), 1u);
+    EXPECT_EQ(CountOf(scene, u"XMeshNode"), 1u);
+    EXPECT_EQ(scene.GetEditorStackCount(), 1u);
+
+    // A right press before any drag: the pending light goes, the scene editor is current again.
+    send(XME_RIGHT_DOWN, 2, 2, XSS_RIGHT);
+    EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
+    EXPECT_EQ(scene.GetEditorStackCount(), 0u);
+    EXPECT_EQ(CountOf(scene, u"XSpotLight"), 0u);
+    EXPECT_EQ(CountOf(scene, u"XPointLight"), 1u);
+    EXPECT_EQ(CountOf(scene, u"XGrid"), 1u);
+    EXPECT_EQ(creator->GetNode(), nullptr);
+
+    // A material is no node class: nothing is made, the scene editor stays.
+    const unsigned objects = scene.GetObjectCount();
+    scene.MouseCreateNodeStart(u"XMaterial", u"");
+    EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
+    EXPECT_EQ(scene.GetEditorStackCount(), 0u);
+    EXPECT_EQ(scene.GetObjectCount(), objects);
 }

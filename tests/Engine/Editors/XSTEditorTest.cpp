@@ -1,10 +1,17 @@
 // The selection and transform gestures, driven event by event as a viewport delivers them.
 #include "Engine/Editors/XSTEditor.h"
 
+#include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XScene.h"
 #include "tests/support/SceneEditorLinkDouble.h"
+#include "tests/support/SoftDevice.h"
+#include "tests/support/ViewDouble.h"
+#include "tests/support/ViewportDouble.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,9 +86,9 @@ TEST(XSTEditorTest, GesturesCallTheHooksInOrder)
         {"click on empty space", false, 0,
          {{XME_LEFT_DOWN, 5, 5, L}, {XME_LEFT_UP, 5, 5, 0}},
          {"Hit 5 5", "Rect 5 5 5 5"}},
-        {"release before any press selects as a click at the origin", false, 0,
-         {{XME_LEFT_UP, 9, 9, 0}},
-         {"Rect 0 0 0 0"}},
+        {"a release before any press selects nothing", false, 0,
+         {{XME_LEFT_UP, 9, 9, 0}, {XME_LEFT_UP, 0, 0, XSS_CTRL}},
+         {}},
         {"drag up and left comes normalised", false, 0,
          {{XME_LEFT_DOWN, 50, 60, L}, {XME_MOVE, 30, 40, L}, {XME_MOVE, 10, 20, L}, {XME_LEFT_UP, 10, 20, 0}},
          {"Hit 50 60", "Rect 10 20 50 60"}},
@@ -139,4 +146,106 @@ TEST(XSTEditorTest, HoveringPicksTheGizmoAxisForTheNextDrag)
     EXPECT_EQ(link.calls, (std::vector<std::string>{"Axis 7 8", "Axis 9 9"}));
     editor.MouseEvent(nullptr, XME_MOVE, XPoint(9, 9), XSS_LEFT);
     EXPECT_EQ(link.calls.size(), 2u) << "not while the left button is held";
+}
+
+namespace
+{
+struct OverlayVertex
+{
+    float x, y, z, rhw;
+    uint32_t color;
+};
+
+std::vector<std::string> Texts(const std::vector<D3D9Call>& log)
+{
+    std::vector<std::string> out;
+    for (const D3D9Call& call : log)
+        out.push_back(call.Text());
+    return out;
+}
+} // namespace
+
+TEST(XSTEditorTest, TheRectangleShowsInPassOneOfTheActiveViewportAtItsPlaceInTheView)
+{
+    SceneEditorLinkDouble link;
+    SoftDevice d3d(160, 64);
+    ASSERT_NE(d3d.device, nullptr);
+    ViewDouble view;
+    view.SetBounds(0, 0, 160, 64);
+    ViewportDouble viewport, other;
+    const int ox = 30;
+    viewport.PlaceInView(&view, ox, 0);
+    other.PlaceInView(&view, 0, 0);
+    viewport.device = other.device = d3d.device;
+    view.activeViewport = &viewport;
+    GestureEditor editor(TestScene());
+    // Dragged up and left after passing the far corner: drawn from the press point as it stands.
+    editor.MouseEvent(&viewport, XME_LEFT_DOWN, XPoint(60, 50), XSS_LEFT);
+    editor.MouseEvent(&viewport, XME_MOVE, XPoint(20, 20), XSS_LEFT);
+
+    d3d.Clear();
+    editor.RenderOverlay(0, &viewport, 0);
+    editor.RenderOverlay(0, &other, 1);
+    viewport.device = nullptr;
+    editor.RenderOverlay(0, &viewport, 1);
+    viewport.device = d3d.device;
+    view.activeViewport = nullptr;
+    editor.RenderOverlay(0, &viewport, 1);
+    EXPECT_TRUE(d3d.Log().empty()) << "pass 0, another viewport, no device, no active viewport";
+
+    view.activeViewport = &viewport;
+    d3d.device->BeginScene();
+    editor.RenderOverlay(0, &viewport, 1);
+    d3d.device->EndScene();
+    const std::vector<std::string> expected = {
+        "BeginScene()",
+        "SetRenderState(7, 0)",          "SetRenderState(137, 0)",   "SetRenderState(27, 1)",
+        "SetRenderState(19, 5)",         "SetRenderState(20, 6)",    "SetRenderState(8, 3)",
+        "SetRenderState(22, 1)",         "SetRenderState(52, 0)",    "SetRenderState(136, 1)",
+        "SetRenderState(141, 1)",        "SetRenderState(145, 1)",   "SetStreamSource(0, null, 0, 20)",
+        "SetFVF(68)",                    "DrawPrimitiveUP(4, 2, 20)", "EndScene()"};
+    EXPECT_EQ(Texts(d3d.Log()), expected);
+    ASSERT_GE(d3d.Log().size(), 2u);
+    const std::vector<uint8_t>& bytes = d3d.Log()[d3d.Log().size() - 2].vertices;
+    ASSERT_EQ(bytes.size(), 6 * sizeof(OverlayVertex));
+    OverlayVertex v[6];
+    std::memcpy(v, bytes.data(), bytes.size());
+    const float corners[6][2] = {{60, 50}, {20, 50}, {20, 20}, {20, 20}, {60, 20}, {60, 50}};
+    for (int i = 0; i < 6; ++i)
+    {
+        EXPECT_EQ(v[i].x, corners[i][0] + ox) << i;
+        EXPECT_EQ(v[i].y, corners[i][1]) << i;
+        EXPECT_EQ(v[i].z, 0.0f);
+        EXPECT_EQ(v[i].rhw, 1.0f);
+        EXPECT_EQ(v[i].color, 0x80FFFFFFu);
+    }
+
+    // On the picture: half white over grey, exactly over the rectangle's pixels.
+    d3d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF888888, 1.0f, 0);
+    d3d.device->BeginScene();
+    editor.RenderOverlay(0, &viewport, 1);
+    d3d.device->EndScene();
+    const std::vector<uint32_t> pixels = d3d.BackBuffer();
+    ASSERT_EQ(pixels.size(), 160u * 64u);
+    const int blend = (0xFF * 0x80 + 0x88 * (0xFF - 0x80)) / 0xFF;
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 160; ++x)
+        {
+            const bool inside = x >= ox + 20 && x < ox + 60 && y >= 20 && y < 50;
+            const int red = (pixels[y * 160 + x] >> 16) & 0xFF;
+            wrong += std::abs(red - (inside ? blend : 0x88)) > 2;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(XSTEditorTest, AReleaseBeforeAnyPressSelectsNothingOnARealScene)
+{
+    XScene scene(nullptr);
+    ViewportDouble viewport;
+    XMeshNode* node = scene.CreateNode(XString(u"XTriMesh"), nullptr, u"Node");
+    node->SetSelected(true);
+    scene.MouseEventHandler(&viewport, XME_LEFT_UP, 0, XPoint(0, 0));
+    EXPECT_TRUE(node->IsSelected());
+    EXPECT_EQ(scene.GetSelNodeCount(), 1u);
 }

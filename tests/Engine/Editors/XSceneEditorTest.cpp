@@ -3,6 +3,10 @@
 #include "Engine/Editors/XSceneEditor.h"
 
 #include "Engine/Geometry/XBaseMesh.h"
+#include "Engine/Geometry/XMesh.h"
+#include "Engine/Geometry/XTriMesh.h"
+#include "Engine/Scene/XNodeGroup.h"
+#include "Engine/Scene/XScene.h"
 #include "Platform/Win32/Windows.h"
 #include "tests/support/MathChecks.h"
 #include "tests/support/SceneEditorLinkDouble.h"
@@ -10,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -325,4 +330,198 @@ TEST_F(XSceneEditorTest, DeleteAndCloneWorkOnTheSelectionAsItStood)
     EXPECT_EQ(clone->GetMesh(), kept->GetMesh()) << "the clone shares the mesh object";
     EXPECT_EQ(clone->GetColor().GetARGB(), 0xFF123456u);
     ExpectVertex(clone->GetWorldPosition(0), XVertex(7, 0, 0), 1e-6f);
+}
+
+// ---- on a real scene, with real meshes ----
+
+namespace
+{
+// A cube of half size `half` in its own space, placed at `at`.
+XMeshNode* AddCube(XScene& scene, const char16_t* name, const XVertex& at, float half = 1)
+{
+    XMeshNode* node = scene.CreateNode(XString(u"XTriMesh"), nullptr, name);
+    XMesh& cube = *static_cast<XTriMesh*>(node->GetMesh())->GetMesh();
+    cube.SetVertexCount(8);
+    cube.SetTextureVertexCount(8);
+    for (uint32_t i = 0; i < 8; ++i)
+        cube.GetVertices()[i] = XVertex(i & 1 ? half : -half, i & 2 ? half : -half, i & 4 ? half : -half);
+    const uint32_t faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                                   {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    for (const auto& f : faces)
+        cube.GetFaceArray().Add(XFace(f[0], f[1], f[2]));
+    cube.Invalidate();
+    node->SetPosition(at);
+    return node;
+}
+
+// Press, optional drag, release, as a viewport hands them on.
+void Gesture(XScene& scene, XViewport* viewport, XPoint from, XPoint to, XShiftState keys = 0)
+{
+    scene.MouseEventHandler(viewport, XME_LEFT_DOWN, XSS_LEFT | keys, from);
+    if (!(from == to))
+        scene.MouseEventHandler(viewport, XME_MOVE, XSS_LEFT | keys, to);
+    scene.MouseEventHandler(viewport, XME_LEFT_UP, keys, to);
+}
+
+void ExpectMatrix(const XMatrix& actual, const XMatrix& expected, float tolerance)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(actual.m[r][c], expected.m[r][c], tolerance) << r << ", " << c;
+}
+} // namespace
+
+TEST(XSceneEditorSceneTest, ClicksRectanglesAndCtrlClicksPickRealMeshesAsTheCameraSeesThem)
+{
+    XScene scene(nullptr);
+    ViewportDouble eye; // at the origin looking along +z, perspective, 640 x 480
+    eye.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
+    XMeshNode* far = AddCube(scene, u"Far", XVertex(0, 0, 20));
+    XMeshNode* near = AddCube(scene, u"Near", XVertex(0, 0, 10));
+    XMeshNode* behind = AddCube(scene, u"Behind", XVertex(0, 0, -10));
+    XMeshNode* side = AddCube(scene, u"Side", XVertex(3, 0, 10));
+    const XPoint centre(320, 240);
+
+    // The nearer of the two under the point; the one behind the eye on the same line never.
+    Gesture(scene, &eye, centre, centre);
+    EXPECT_TRUE(near->IsSelected());
+    EXPECT_FALSE(far->IsSelected());
+    EXPECT_FALSE(behind->IsSelected());
+    // Ctrl toggles every node under the point in front of the eye.
+    Gesture(scene, &eye, centre, centre, XSS_CTRL);
+    EXPECT_FALSE(near->IsSelected());
+    EXPECT_TRUE(far->IsSelected());
+    EXPECT_FALSE(behind->IsSelected());
+    // A click on empty space clears.
+    Gesture(scene, &eye, XPoint(5, 5), XPoint(5, 5));
+    EXPECT_EQ(scene.GetSelNodeCount(), 0u);
+
+    // "Side" spans x 2 to 4 at depth 9 to 11: on screen about 105 to 257 pixels right of the centre.
+    // A box over all of it selects it (and the two in the middle); one that cuts it does not.
+    Gesture(scene, &eye, XPoint(1, 1), XPoint(639, 479));
+    EXPECT_TRUE(side->IsSelected());
+    EXPECT_TRUE(near->IsSelected());
+    EXPECT_TRUE(far->IsSelected());
+    EXPECT_FALSE(behind->IsSelected()) << "the whole screen holds nothing behind the eye";
+    Gesture(scene, &eye, XPoint(540, 100), XPoint(639, 400));
+    EXPECT_FALSE(side->IsSelected()) << "partly inside";
+    EXPECT_EQ(scene.GetSelNodeCount(), 0u);
+
+    // The same from above in an orthographic view: x right, z up the screen, 16 pixels a unit.
+    ViewportDouble top;
+    top.SetOrthographic(40, 30, -100, 100);
+    XMatrix down(1.0f);
+    down.SetRotationX(1.5707964f);
+    top.SetCameraWorld(down);
+    Gesture(scene, &top, XPoint(320 + 2 * 16 - 20, 240 - 11 * 16 - 20), XPoint(320 + 4 * 16 + 20, 240 - 9 * 16 + 20));
+    EXPECT_TRUE(side->IsSelected());
+    EXPECT_EQ(scene.GetSelNodeCount(), 1u);
+    // Pressed away from the selection's gizmo, dragged up and left over half of the cube.
+    Gesture(scene, &top, XPoint(320 + 4 * 16 + 20, 240 - 9 * 16 + 20), XPoint(320 + 3 * 16, 240 - 11 * 16 - 20));
+    EXPECT_EQ(scene.GetSelNodeCount(), 0u) << "partly inside";
+}
+
+TEST(XSceneEditorSceneTest, DeleteDestroysASelectedGroupAndANodeOnceEach)
+{
+    XScene scene(nullptr);
+    XMeshNode* a = AddCube(scene, u"A", XVertex(0, 0, 0));
+    XMeshNode* b = AddCube(scene, u"B", XVertex(3, 0, 0));
+    XMeshNode* c = AddCube(scene, u"C", XVertex(6, 0, 0));
+    XMeshNode* kept = AddCube(scene, u"Kept", XVertex(9, 0, 0));
+    XPtrArray<XMeshNode, 4> members;
+    members.Add(a);
+    members.Add(b);
+    XNodeGroup* group = scene.GroupNodes(members, u"Group");
+    ASSERT_NE(group, nullptr);
+    group->SetSelected(true);
+    c->SetSelected(true);
+    ASSERT_EQ(scene.GetSelNodeCount(), 2u);
+    scene.EditorDelete();
+    EXPECT_EQ(scene.GetSelNodeCount(), 0u);
+    EXPECT_EQ(scene.FindMeshNode(XString(u"C")), nullptr);
+    EXPECT_EQ(scene.FindMeshNode(XString(u"Group")), nullptr);
+    EXPECT_EQ(scene.FindMeshNode(XString(u"Kept")), kept);
+}
+
+TEST(XSceneEditorSceneTest, MeshModeScalesTheMeshAboutTheCentreWithoutMovingTheNode)
+{
+    XScene scene(nullptr);
+    ViewportDouble eye;
+    auto* editor = static_cast<XSceneEditor*>(scene.GetSceneEditor());
+    XMeshNode* node = AddCube(scene, u"Node", XVertex(2, 1, 5));
+    XMatrix turn(1.0f);
+    turn.SetRotation(0.3f, 0.5f, 0.1f);
+    turn.m[3][0] = 2;
+    turn.m[3][1] = 1;
+    turn.m[3][2] = 5;
+    node->SetMatrix(turn);
+    node->SetSelected(true);
+    editor->SetMode(2);
+    editor->MoveBy(&eye, XVertex(1, 0, 0));
+    XMatrix world, mesh;
+    node->GetMatrix(0, world);
+    node->GetMeshMatrix(0, mesh);
+    EXPECT_NEAR(mesh.m[3][0] - world.m[3][0], 1.0f, 1e-5f) << "the mesh moved, the node did not";
+    ExpectMatrix(world, turn, 1e-6f);
+
+    const XVertex q = editor->GetSelectionCenter();
+    editor->ScaleBy(&eye, XVertex(2, 2, 2));
+    XMatrix s, toQ, fromQ;
+    s.SetScale(2, 2, 2);
+    toQ.SetTranslation(-q.x, -q.y, -q.z);
+    fromQ.SetTranslation(q.x, q.y, q.z);
+    XMatrix scaledMesh, scaledWorld;
+    node->GetMeshMatrix(0, scaledMesh);
+    node->GetMatrix(0, scaledWorld);
+    ExpectMatrix(scaledMesh, mesh * toQ * s * fromQ, 1e-5f);
+    ExpectMatrix(scaledWorld, world, 1e-6f);
+
+    // Pivot mode scales nothing.
+    editor->SetMode(1);
+    editor->ScaleBy(&eye, XVertex(3, 3, 3));
+    XMatrix after;
+    node->GetMeshMatrix(0, after);
+    ExpectMatrix(after, scaledMesh, 1e-6f);
+}
+
+TEST(XSceneEditorSceneTest, DragsFollowTheTransformTypeAndTheHoveredGizmoAxis)
+{
+    XScene scene(nullptr);
+    ViewportDouble eye;
+    eye.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
+    XMeshNode* node = AddCube(scene, u"Node", XVertex(0, 0, 10), 0.5f);
+    node->SetSelected(true);
+    auto drag = [&](float fromY, float toY)
+    {
+        scene.MouseEventHandler(&eye, XME_MOVE, 0, XPoint(320, fromY));
+        scene.MouseEventHandler(&eye, XME_LEFT_DOWN, XSS_LEFT, XPoint(320, fromY));
+        scene.MouseEventHandler(&eye, XME_MOVE, XSS_LEFT, XPoint(320, toY));
+        scene.MouseEventHandler(&eye, XME_LEFT_UP, 0, XPoint(320, toY));
+    };
+    // Rotate: the gizmo's Y axis (20 pixels above the centre) hovered, then 10 pixels up.
+    scene.SetTransformType(1);
+    drag(220, 210);
+    EXPECT_EQ(scene.GetTransformAxis(), XAXIS_Y);
+    XMatrix world;
+    node->GetMatrix(0, world);
+    const float a = 0.0872222f; // five degrees with pi taken as 3.14
+    EXPECT_NEAR(world.m[0][0], std::cos(a), 1e-5f);
+    EXPECT_NEAR(std::fabs(world.m[0][2]), std::sin(a), 1e-5f);
+    EXPECT_NEAR(world.m[1][1], 1.0f, 1e-6f);
+    EXPECT_TRUE(node->IsSelected());
+
+    // Scale: 10 pixels up is 1.1; a 150-pixel flick down stops at 1 % of the size.
+    node->ResetMatrix();
+    node->SetPosition(0, 0, 10);
+    scene.SetTransformType(2);
+    drag(220, 210);
+    node->GetMatrix(0, world);
+    EXPECT_NEAR(world.m[0][0], 1.1f, 1e-5f);
+    EXPECT_NEAR(world.m[2][2], 1.1f, 1e-5f);
+    node->ResetMatrix();
+    node->SetPosition(0, 0, 10);
+    drag(220, 370);
+    node->GetMatrix(0, world);
+    EXPECT_NEAR(world.m[1][1], 0.01f, 1e-6f);
+    EXPECT_TRUE(std::isfinite(world.m[1][1]));
 }

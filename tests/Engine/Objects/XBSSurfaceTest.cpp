@@ -2,12 +2,13 @@
 
 #include "Components/XBSpline.h"
 #include "Components/XException.h"
+#include "Engine/Editors/XPointListEditor.h"
+#include "Engine/Scene/XScene.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/ChunkBytes.h"
 #include "tests/support/MeshSceneLinkDouble.h"
 #include "tests/support/PlaneViewport.h"
-#include "tests/support/PointListLinkDouble.h"
 
 #include <gtest/gtest.h>
 
@@ -153,29 +154,19 @@ TEST(XBSSurfaceTest, PointsChunkOverwritesTheFirstPoints)
     EXPECT_TRUE(Same(surface.GetPoint(0), XVertex(1, 1, 1)));
 }
 
-TEST(XBSSurfaceTest, EditGoesThroughThePointListEditor)
+TEST(XBSSurfaceTest, EditPushesTheScenesPointListEditorBoundToTheSurfaceAndNode)
 {
-    PointListLinkDouble link;
-    XBSSurface surface;
-    XMeshNode node;
-    EXPECT_TRUE(surface.Editable());
-    surface.Edit(FakeScene(), &node);
-    ASSERT_EQ(link.made.size(), 1u);
-    surface.Edit(FakeScene(), &node); // found by name this time
-    EXPECT_EQ(link.calls,
-              (std::vector<std::string>{"Create", "Add XPointListEditor", "Bind", "Push XPointListEditor",
-                                        "Bind", "Push XPointListEditor"}));
-    ASSERT_EQ(link.binds.size(), 2u);
-    EXPECT_EQ(link.binds[1].editor, link.made[0]);
-    EXPECT_EQ(link.binds[1].mesh, &surface);
-    EXPECT_EQ(link.binds[1].node, &node);
-
-    // An editor of that name that is no point-list editor is not used.
-    PointListLinkDouble other;
-    other.editors.emplace_back(new RecordingEditor(FakeScene(), u"XPointListEditor"));
-    surface.Edit(FakeScene(), &node);
-    ASSERT_EQ(other.made.size(), 1u);
-    EXPECT_EQ(other.binds[0].editor, other.made[0]);
+    XScene scene(nullptr);
+    scene.AddClass(&BSSurfaceDesc);
+    XMeshNode* node = scene.CreateNode(XString(u"XBSSurface"), nullptr, u"Surface");
+    auto* surface = static_cast<XBSSurface*>(node->GetMesh());
+    EXPECT_TRUE(surface->Editable());
+    surface->Edit(&scene, node);
+    auto* editor = dynamic_cast<XPointListEditor*>(scene.GetEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->GetMesh(), surface);
+    EXPECT_EQ(editor->GetNode(), node);
+    EXPECT_EQ(scene.FindEditor(XString(u"XPointListEditor")), editor);
 }
 
 TEST(XBSSurfaceTest, MouseCreationLaysThePointsOut)

@@ -1,0 +1,175 @@
+// The file list and other programs: a peer written from the XDND protocol (tests/hosts/xpeer)
+// drops files onto the list and takes a drag from it; the desktop clipboard carries the list's
+// copies to other programs and theirs to the list.
+#include "Controls/XFileListView.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/PeerProcess.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VirtualDisplay.h"
+#include "tests/support/XProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace
+{
+void Pump()
+{
+    X11::WaitForEvents(2);
+    Application->ProcessMessages();
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ShellViewsXdndWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        ASSERT_TRUE(fs::exists(peerProgram));
+        probe = std::make_unique<XProbe>(server.Name());
+        ASSERT_TRUE(probe->Open());
+        Platform::ResetKeyStates();
+        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        fs::create_directories(root / "shown" / "docs");
+        fs::create_directories(root / "outside");
+        std::ofstream(root / "shown" / "alpha.txt") << std::string(1025, 'a');
+        std::ofstream(root / "outside" / "incoming file.txt") << "from elsewhere";
+        form = new TForm(nullptr);
+        form->SetCaption(u"File list");
+        form->SetClientWidth(480);
+        form->SetClientHeight(240);
+        list = new XFileListView(form);
+        list->SetParent(form);
+        list->SetAlign(alClient);
+        list->SetViewStyle(vsReport);
+        list->SetPath(UnicodeString(Platform::WideName((root / "shown").string()).c_str()));
+        form->Show();
+        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(Vcl::NativeWindowOf(form)); }));
+        window = Vcl::NativeWindowOf(form);
+    }
+    void TearDown() override
+    {
+        delete form;
+        Vcl::RemoveDesktopPresenter();
+        Platform::ResetKeyStates();
+        probe.reset();
+    }
+
+    TPoint RowPoint(const std::u16string& name)
+    {
+        for (int i = 0; i < list->RecordCount(); ++i)
+            if (name == list->Record(i)->Name)
+            {
+                TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
+                return TPoint(r.left + 6, (r.top + r.bottom) / 2);
+            }
+        return TPoint(-1, -1);
+    }
+
+    VirtualDisplay server;
+    std::unique_ptr<XProbe> probe;
+    TempDir root{"shellxdnd"};
+    std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
+    TForm* form = nullptr;
+    XFileListView* list = nullptr;
+    unsigned long window = 0;
+};
+} // namespace
+
+TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
+{
+    // The peer's file dropped on the empty area is copied into the folder.
+    std::ofstream(root / "uris") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, 240, 220, rootX, rootY);
+    {
+        PeerProcess peer;
+        std::string line;
+        ASSERT_TRUE(peer.Start(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
+                                             (root / "uris").string()}));
+        ASSERT_TRUE(peer.ReadLine(line, 15s, Pump));
+        EXPECT_EQ(line, "finished XdndActionCopy");
+    }
+    EXPECT_EQ(ReadText(root / "shown" / "incoming file.txt"), "from elsewhere");
+    EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+
+    // The list's drag taken by the peer's window, away from ours.
+    PeerProcess peer;
+    std::string line;
+    ASSERT_TRUE(peer.Start(peerProgram, {"target", "800", "40", (root / "dropped").string()}));
+    ASSERT_TRUE(peer.ReadLine(line, 10s, Pump));
+    ASSERT_EQ(line.rfind("ready", 0), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 3; }));
+    TPoint file = RowPoint(u"alpha.txt");
+    probe->MoveTo(window, file.x, file.y);
+    probe->Sync();
+    probe->Button(1, true);
+    ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
+    std::thread rest(
+        [name = server.Name()]
+        {
+            XProbe hand(name);
+            for (int step = 1; step <= 4; ++step)
+            {
+                std::this_thread::sleep_for(200ms);
+                hand.MoveToRoot(760 + 25 * step, 80 + 10 * step);
+            }
+            std::this_thread::sleep_for(300ms);
+            hand.Button(1, false);
+            hand.Sync();
+        });
+    probe->MoveTo(window, file.x + 3, file.y);
+    probe->Sync();
+    bool dropped = peer.ReadLine(line, 15s, Pump) && line == "enter 5" && peer.ReadLine(line, 15s, Pump);
+    rest.join();
+    ASSERT_TRUE(dropped);
+    EXPECT_EQ(line, "dropped");
+    EXPECT_EQ(ReadText(root / "dropped"), "file://" + (root / "shown").string() + "/alpha.txt\r\n");
+    // A copy to another program: the file stays.
+    EXPECT_TRUE(fs::exists(root / "shown" / "alpha.txt"));
+    // The pointer is free again: a click reaches the list.
+    PumpUntil([&] { return !Platform::DragLoopRunning(); });
+    EXPECT_FALSE(Platform::DragLoopRunning());
+}
+
+TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists)
+{
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    list->Items()->Item(0)->SetSelected(true);
+    std::u16string selected(list->Record(0)->Name);
+    list->CutToClipboard();
+    PeerProcess fetcher;
+    std::string line;
+    ASSERT_TRUE(fetcher.Start(peerProgram, {"fetch", "text/uri-list", (root / "fetched").string()}));
+    ASSERT_TRUE(fetcher.ReadLine(line, 10s, Pump));
+    EXPECT_EQ(line.rfind("fetched", 0), 0u);
+    EXPECT_EQ(ReadText(root / "fetched"),
+              "file://" + (root / "shown").string() + "/" + Platform::ToUtf8(selected.c_str()) + "\r\n");
+
+    // Another program's list pastes as a copy (a cut there is no move here).
+    std::ofstream(root / "served") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
+    PeerProcess server2;
+    ASSERT_TRUE(server2.Start(peerProgram, {"serve", "text/uri-list", (root / "served").string()}));
+    ASSERT_TRUE(server2.ReadLine(line, 10s, Pump));
+    ASSERT_EQ(line, "ready");
+    EXPECT_TRUE(list->IsClipboardAvailable());
+    list->PasteFromClipboard();
+    EXPECT_EQ(ReadText(root / "shown" / "incoming file.txt"), "from elsewhere");
+    EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+}
