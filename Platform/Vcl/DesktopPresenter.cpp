@@ -287,6 +287,9 @@ private:
         case X11::EventKind::MouseMove:
             PostMessageW(handle, WM_MOUSEMOVE, MouseKeys(e.modifiers), MAKELPARAM(e.x, e.y));
             break;
+        case X11::EventKind::MouseLeave:
+            PostMessageW(handle, WM_MOUSELEAVE, 0, 0);
+            break;
         case X11::EventKind::MouseWheel:
         {
             WPARAM keys = MouseKeys(e.modifiers);

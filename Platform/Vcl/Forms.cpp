@@ -689,6 +689,12 @@ void TCustomForm::Dispatch(TMessage& Message)
         Close();
         Message.Result = 0;
         return;
+    case WM_MOUSELEAVE:
+        // The pointer left the window: no control of this form is under it any more.
+        Message.Result = 0;
+        if (Application->HintControl() && GetParentForm(Application->HintControl()) == this)
+            Application->HintMouseMessage(nullptr, LastMousePos());
+        return;
     case CM_RELEASE:
         Free(); // nothing of the form may be touched after this
         return;

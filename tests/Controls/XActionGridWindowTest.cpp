@@ -18,6 +18,7 @@
 namespace
 {
 constexpr int kCell = 40;
+constexpr std::chrono::milliseconds kSoon(1000);
 
 // Four 32 x 32 images on magenta (clear): a red disc, a green square, a blue triangle, a yellow
 // cross, each with a dark outline so the engraved look has a shape to show.
@@ -251,13 +252,19 @@ TEST_F(XActionGridWindowTest, CellsShowClickDragBetweenFormsAndHint)
     EXPECT_FALSE(probe->HasFocus(hintWindow)); // the keyboard stays with the form
     probe->MoveTo(window, CellCentre(grid, 6).x, CellCentre(grid, 6).y); // the empty cell
     probe->Sync();
-    ASSERT_TRUE(PumpUntil([&] { return !hint->Visible(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !hint->Visible(); }, kSoon)); // well before the hide pause
     probe->MoveTo(window, c3.x, c3.y);
     probe->Sync();
     ASSERT_TRUE(PumpUntil([&] { return hint->Visible(); }));
     probe->MoveTo(window, 380, 100); // off the grid
     probe->Sync();
-    ASSERT_TRUE(PumpUntil([&] { return !hint->Visible(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !hint->Visible(); }, kSoon)); // well before the hide pause
+    probe->MoveTo(window, c3.x, c3.y);
+    probe->Sync();
+    ASSERT_TRUE(PumpUntil([&] { return hint->Visible(); }));
+    probe->MoveTo(window, -30, -30); // out of the window, onto the bare screen
+    probe->Sync();
+    ASSERT_TRUE(PumpUntil([&] { return !hint->Visible(); }, kSoon)); // well before the hide pause
 
     // The image list freed while its hint shows: the grid forgets it and draws without images.
     probe->MoveTo(window, c3.x, c3.y);
