@@ -49,7 +49,13 @@ XPointListEditor::~XPointListEditor() = default;
 
 void XPointListEditor::SetMesh(XBaseMesh* mesh)
 {
-    m_Mesh.SetTarget(InterfaceOf(mesh) ? mesh : nullptr);
+    XBaseMesh* next = InterfaceOf(mesh) ? mesh : nullptr;
+    if (next == m_Mesh.Get())
+        return;
+    // Another object's points: what was selected and snapshotted was of the old one.
+    m_Mesh.SetTarget(next);
+    m_Points.Clear();
+    m_Selection.Clear();
     m_CacheValid = false;
 }
 

@@ -36,6 +36,7 @@ public:
     ~XPointListEditor() override;
 
     // Kept only when the object answers the point-list interface; otherwise no object is kept.
+    // Another object than before starts with nothing selected.
     void SetMesh(XBaseMesh* mesh);
     void SetNode(XMeshNode* node);
     XBaseMesh* GetMesh() const { return m_Mesh.Get(); }

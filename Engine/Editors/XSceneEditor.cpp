@@ -1,5 +1,6 @@
 #include "Engine/Editors/XSceneEditor.h"
 
+#include "Engine/Editors/TSceneEditorFrame.h"
 #include "Engine/Scene/XSceneLink.h"
 #include "Engine/Views/XScreenMapping.h"
 #include "Platform/Win32/Windows.h"
@@ -80,11 +81,29 @@ XSceneEditor::XSceneEditor(XScene* scene) : XSTEditor(scene)
 {
 }
 
-XSceneEditor::~XSceneEditor() = default;
+XSceneEditor::~XSceneEditor()
+{
+    delete m_Frame;
+}
 
 bool XSceneEditor::Activate()
 {
+    if (m_Frame)
+        m_Frame->UpdateAnimList();
     return true;
+}
+
+void XSceneEditor::ObjectSelect(XBaseObject*, bool)
+{
+    if (m_Frame)
+        m_Frame->UpdateAnimList();
+}
+
+TBaseEditorFrame* XSceneEditor::GetEditorFrame()
+{
+    if (!m_Frame)
+        m_Frame = new TSceneEditorFrame(nullptr, GetScene(), this);
+    return m_Frame;
 }
 
 bool XSceneEditor::Deactivate()

@@ -4,7 +4,8 @@
 // clone. Its mode says what a transform changes: the node with its hierarchy, its pivot, or only
 // its mesh.
 //
-// Its side panel comes with the animation editor's panels.
+// Its side panel, made on the first request for it, is refreshed when the editor is activated and
+// when a node's selection changes.
 #pragma once
 
 #include "Engine/Editors/XSTEditor.h"
@@ -13,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class TSceneEditorFrame;
+
 class XSceneEditor : public XSTEditor
 {
 public:
@@ -20,8 +23,13 @@ public:
     explicit XSceneEditor(XScene* scene);
     ~XSceneEditor() override;
 
+    // Refreshes the panel when there is one.
     bool Activate() override;
     bool Deactivate() override;
+    // Refreshes the panel when there is one.
+    void ObjectSelect(XBaseObject* object, bool selected) override;
+    // Made on the first call, kept and freed with the editor.
+    TBaseEditorFrame* GetEditorFrame() override;
     // "XSceneEditor".
     StrUtils::XBaseString<WCHAR> GetName() override;
     void CopyToClipboard() override;
@@ -86,4 +94,7 @@ protected:
     NodeList TakeSelection();
 
     int m_Mode = 0;
+
+private:
+    TSceneEditorFrame* m_Frame = nullptr;
 };

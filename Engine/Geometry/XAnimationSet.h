@@ -29,6 +29,9 @@ public:
     uint32_t AddAnimation(XAnimation* animation) { return m_Animations.Add(animation); }
     // Deletes every animation.
     void ClearAnimations() { m_Animations.Clear(); }
+    // Deletes the animation at the index; false (and nothing deleted) past the count. A node
+    // playing it must let go of it first.
+    bool DeleteAnimation(uint32_t index) { return m_Animations.Delete(index); }
 
     // Writes the whole chunk 0x36560000, also when the set is empty.
     virtual void Save(XWriter& writer) const;

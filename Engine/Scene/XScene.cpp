@@ -7,6 +7,7 @@
 #include "Components/XWriter.h"
 #include "Engine/Editors/XBaseEditor.h"
 #include "Engine/Editors/XNodeCreator.h"
+#include "Engine/Editors/XAnimationEditor.h"
 #include "Engine/Editors/XPointListEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
@@ -132,9 +133,9 @@ XBaseEditor* NewNodeCreator(XScene* scene)
     return new XNodeCreator(scene);
 }
 
-XBaseEditor* NewAnimationEditor(XScene*)
+XBaseEditor* NewAnimationEditor(XScene* scene)
 {
-    return nullptr;
+    return new XAnimationEditor(scene);
 }
 
 XBaseEditor* NewTriMeshEditor(XScene*)

@@ -41,6 +41,9 @@ struct ISoftDevice9 : IUnknown
     // Threads that draw, the calling one included; 0 chooses one per core (the start).
     virtual void SetRasterThreads(UINT count) = 0;
     virtual UINT GetRasterThreads() = 0;
+    // Whether draws the quick pixel loops can take go there (the start) or through the general
+    // pixel stage; both give the same pixels.
+    virtual void EnableQuickPixels(bool enable) = 0;
 };
 
 // Failures injected into the next calls of any device or Direct3D object of the process: each

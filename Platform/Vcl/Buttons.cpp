@@ -34,14 +34,15 @@ void TSpeedButton::Paint()
     TCanvas* canvas = Canvas();
     HDC dc = canvas->Handle();
     RECT r{0, 0, Width(), Height()};
-    if (m_flat && !m_pressed)
+    bool sunk = m_pressed || m_down;
+    if (m_flat && !sunk)
     {
         canvas->Brush()->SetColor(Color());
         canvas->FillRect(TRect(r));
     }
     else
-        DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_ADJUSTRECT | (m_pressed ? DFCS_PUSHED : 0));
-    int shift = m_pressed ? 1 : 0;
+        DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_ADJUSTRECT | (sunk ? DFCS_PUSHED : 0));
+    int shift = sunk ? 1 : 0;
     int gw = m_glyph->Width(), gh = m_glyph->Height();
     if (gw > 0 && gh > 0)
     {
@@ -62,6 +63,7 @@ void TSpeedButton::Paint()
         return;
     }
     canvas->Brush()->SetStyle(bsClear);
+    canvas->Font()->SetColor(Enabled() ? clBtnText : clGrayText);
     RECT text = r;
     OffsetRect(&text, shift, shift);
     UnicodeString caption = Caption();
@@ -86,4 +88,60 @@ void TSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
         Invalidate();
     }
     TGraphicControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TSpeedButton::SetGroupIndex(int index)
+{
+    if (index == m_groupIndex)
+        return;
+    m_groupIndex = index;
+    if (m_groupIndex == 0 && m_down)
+    {
+        m_down = false;
+        Invalidate();
+    }
+}
+
+void TSpeedButton::SetAllowAllUp(bool allow)
+{
+    m_allowAllUp = allow;
+    // The group shares the setting, as on the platform.
+    if (m_groupIndex == 0 || !Parent())
+        return;
+    for (int i = 0; i < Parent()->ControlCount(); ++i)
+    {
+        auto* other = dynamic_cast<TSpeedButton*>(Parent()->Controls(i));
+        if (other && other != this && other->m_groupIndex == m_groupIndex)
+            other->m_allowAllUp = allow;
+    }
+}
+
+void TSpeedButton::SetDown(bool down)
+{
+    if (m_groupIndex == 0)
+        down = false;
+    if (down == m_down)
+        return;
+    if (!down && !m_allowAllUp)
+        return;
+    m_down = down;
+    Invalidate();
+    if (!down || !Parent())
+        return;
+    for (int i = 0; i < Parent()->ControlCount(); ++i)
+    {
+        auto* other = dynamic_cast<TSpeedButton*>(Parent()->Controls(i));
+        if (other && other != this && other->m_groupIndex == m_groupIndex && other->m_down)
+        {
+            other->m_down = false;
+            other->Invalidate();
+        }
+    }
+}
+
+void TSpeedButton::Click()
+{
+    if (m_groupIndex != 0)
+        SetDown(!m_down || !m_allowAllUp);
+    TGraphicControl::Click();
 }

@@ -158,3 +158,87 @@ private:
     UnicodeString m_name;
     TComponentState m_state;
 };
+
+class EStringListError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// What a sorted string list does with a string it already holds.
+enum TDuplicates
+{
+    dupIgnore, // the add does nothing and answers the index of the one held
+    dupAccept,
+    dupError // EStringListError "String list does not allow duplicates"
+};
+
+// A list of strings, each with an object pointer the list carries but does not own. Without case
+// (by default) strings compare as CompareStringW with NORM_IGNORECASE. A sorted list keeps that
+// order, finds by binary search and refuses Insert. OnChanging and OnChange bracket every change;
+// inside BeginUpdate/EndUpdate they fire once, at the outermost brackets, and only when something
+// changed. A bad index raises EStringListError "List index out of bounds (n)".
+class TStringList : public TPersistent
+{
+public:
+    TStringList() = default;
+
+    int Count() const { return static_cast<int>(m_items.size()); }
+    const UnicodeString& Strings(int index) const;
+    // Refused in a sorted list (the order would break).
+    void SetString(int index, const UnicodeString& text);
+    TObject* Objects(int index) const;
+    void SetObject(int index, TObject* object);
+    int Add(const UnicodeString& text) { return AddObject(text, nullptr); }
+    // The index the string took (or, ignored as a duplicate, the one it has).
+    int AddObject(const UnicodeString& text, TObject* object);
+    void Insert(int index, const UnicodeString& text) { InsertObject(index, text, nullptr); }
+    // 0 .. Count; refused in a sorted list ("Operation not allowed on sorted list").
+    void InsertObject(int index, const UnicodeString& text, TObject* object);
+    void Delete(int index);
+    void Clear();
+    void Exchange(int index1, int index2);
+    // -1 when absent.
+    int IndexOf(const UnicodeString& text) const;
+    int IndexOfObject(TObject* object) const;
+    // Sorted lists: whether the string is there; index is where it is, or where it would go.
+    bool Find(const UnicodeString& text, int& index) const;
+    bool Sorted() const { return m_sorted; }
+    // Turning it on sorts the list.
+    void SetSorted(bool sorted);
+    bool CaseSensitive() const { return m_caseSensitive; }
+    void SetCaseSensitive(bool caseSensitive);
+    TDuplicates Duplicates = dupIgnore;
+    void Sort();
+    // Lines joined by CR LF, each ended by one; setting splits at CR LF, LF or CR.
+    UnicodeString Text() const;
+    void SetText(const UnicodeString& text);
+
+    void BeginUpdate();
+    void EndUpdate();
+    int UpdateCount() const { return m_updateCount; }
+
+    // Copies the strings and objects of another string list.
+    void Assign(TPersistent* Source) override;
+    // The comparison the list uses: < 0, 0, > 0.
+    int CompareStrings(const UnicodeString& a, const UnicodeString& b) const;
+
+    TNotifyEvent OnChanging;
+    TNotifyEvent OnChange;
+
+private:
+    struct Item
+    {
+        UnicodeString text;
+        TObject* object = nullptr;
+    };
+    void CheckIndex(int index, int limit) const;
+    void Changing();
+    void Changed();
+
+    std::vector<Item> m_items;
+    bool m_sorted = false;
+    bool m_caseSensitive = false;
+    int m_updateCount = 0;
+    bool m_changingSent = false; // inside brackets: OnChanging went out, OnChange is owed
+};

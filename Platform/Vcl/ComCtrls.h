@@ -545,3 +545,166 @@ private:
     bool m_dragging = false;
     int m_grab = 0;
 };
+
+// ---- Page control ------------------------------------------------------------------------------
+
+class TPageControl;
+
+// One page of a TPageControl: a panel in the control's display area, shown while it is the active
+// page; its Caption is its tab's text.
+class TTabSheet : public TWinControl
+{
+public:
+    explicit TTabSheet(TComponent* AOwner);
+    ~TTabSheet() override;
+
+    TPageControl* PageControl() const { return m_pageControl; }
+    // Moves the sheet to the end of that control's pages (null takes it out).
+    void SetPageControl(TPageControl* control);
+    // The sheet's place among its control's pages, -1 without one.
+    int PageIndex() const;
+
+protected:
+    void TextChanged() override;
+
+private:
+    friend class TPageControl;
+    TPageControl* m_pageControl = nullptr;
+};
+
+using TTabChangingEvent = TClosure<void(TObject* Sender, bool& AllowChange)>;
+
+// Tabs along the top, one per sheet, and the active sheet below them in a raised frame. A click on
+// a tab, Left and Right on the focused control, and Ctrl+Tab / Ctrl+Shift+Tab anywhere inside it
+// (wrapping around) change the page: OnChanging may refuse, OnChange follows. Setting ActivePage
+// from code fires neither.
+class TPageControl : public TWinControl
+{
+public:
+    explicit TPageControl(TComponent* AOwner);
+    ~TPageControl() override;
+
+    int PageCount() const { return static_cast<int>(m_pages.size()); }
+    TTabSheet* Pages(int index) const { return m_pages.at(static_cast<size_t>(index)); }
+    TTabSheet* ActivePage() const { return m_activePage; }
+    // Only a page of this control (or null).
+    void SetActivePage(TTabSheet* page);
+    int ActivePageIndex() const;
+    void SetActivePageIndex(int index);
+    // The next (or previous) page after `current`, wrapping around; null without pages.
+    TTabSheet* FindNextPage(TTabSheet* current, bool forward) const;
+    // As the user's Ctrl+Tab: asks OnChanging, changes, fires OnChange.
+    void SelectNextPage(bool forward);
+    // The tab of a page in client coordinates; its row is TabHeight high.
+    TRect TabRect(int index);
+    int TabHeight() const { return m_tabHeight; }
+    // The area the active sheet fills.
+    TRect DisplayRect() const;
+    // The page of the tab under a client point, -1 for none.
+    int IndexOfTabAt(int x, int y);
+
+    TTabChangingEvent OnChanging;
+    TNotifyEvent OnChange;
+
+protected:
+    void PaintWindow(HDC dc) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    bool DialogKey(WORD key, TShiftState shift) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void Resized() override;
+    void DoEnter() override;
+    void DoExit() override;
+
+private:
+    friend class TTabSheet;
+    void InsertPage(TTabSheet* page);
+    void RemovePage(TTabSheet* page);
+    void PlacePage(TTabSheet* page);
+    // The user's change: false when OnChanging refused.
+    bool ChangePage(TTabSheet* page);
+
+    std::vector<TTabSheet*> m_pages;
+    TTabSheet* m_activePage = nullptr;
+    int m_tabHeight = 20;
+};
+
+// ---- Up-down -----------------------------------------------------------------------------------
+
+enum TUDOrientation
+{
+    udHorizontal,
+    udVertical
+};
+enum TUDBtnType
+{
+    btNext,
+    btPrev
+};
+enum TUpDownDirection
+{
+    updNone,
+    updUp,
+    updDown
+};
+
+using TUDChangingEventEx =
+    TClosure<void(TObject* Sender, bool& AllowChange, int NewValue, TUpDownDirection Direction)>;
+using TUDClickEvent = TClosure<void(TObject* Sender, TUDBtnType Button)>;
+
+// Two arrow buttons that step Position by Increment within Min .. Max (wrapping around with Wrap).
+// Each press of an arrow, and each repeat while it is held (after 400 ms, every 100 ms), and the
+// arrow keys while it has the focus, make one step: OnChangingEx (with the direction, also at a
+// bound where the position cannot move) and OnChanging may refuse it; then Position takes the new
+// value and OnClick tells which button. Vertical: up is the top button; horizontal: the right one.
+class TUpDown : public TWinControl
+{
+public:
+    explicit TUpDown(TComponent* AOwner);
+
+    int Min() const { return m_min; }
+    void SetMin(int value);
+    int Max() const { return m_max; }
+    void SetMax(int value);
+    int Position() const { return m_position; }
+    // Clamped into Min .. Max; fires nothing.
+    void SetPosition(int value);
+    int Increment() const { return m_increment; }
+    void SetIncrement(int value) { m_increment = value; }
+    bool Wrap() const { return m_wrap; }
+    void SetWrap(bool wrap) { m_wrap = wrap; }
+    TUDOrientation Orientation() const { return m_orientation; }
+    void SetOrientation(TUDOrientation orientation);
+    // The button held down now (updNone when none).
+    TUpDownDirection Pressed() const { return m_pressed; }
+    // One step as a press of that button makes.
+    void Step(TUpDownDirection direction);
+    TRect ButtonRect(TUpDownDirection direction) const;
+
+    TUDChangingEventEx OnChangingEx;
+    TTabChangingEvent OnChanging;
+    // Which button stepped (it hides the control's plain click event).
+    TUDClickEvent OnClick;
+
+protected:
+    void PaintWindow(HDC dc) override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+private:
+    void RepeatTimer(TObject*);
+    TUpDownDirection DirectionAt(int x, int y) const;
+
+    int m_min = 0;
+    int m_max = 100;
+    int m_position = 0;
+    int m_increment = 1;
+    bool m_wrap = false;
+    TUDOrientation m_orientation = udVertical;
+    TUpDownDirection m_pressed = updNone;
+    TUpDownDirection m_held = updNone; // the button the mouse went down on
+    TTimer* m_repeat;
+};

@@ -51,6 +51,35 @@ void ShowDragCursor(TControl* source)
         form->SetCursorShown(
             g_objectDrag.object->GetDragCursor(g_objectDrag.accepted, g_objectDrag.overPos.x, g_objectDrag.overPos.y));
 }
+
+// The frame shown during a docking drag, and the form whose presenter shows it.
+struct DockFeedback
+{
+    TCustomForm* form = nullptr;
+    TRect rect;
+    bool thick = false;
+    const TControl* formControl = nullptr; // the form as a control, to notice it going
+};
+DockFeedback g_feedback;
+
+void ShowDockFeedback(TCustomForm* form, const TRect& rect, bool thick)
+{
+    if (g_feedback.form == form && g_feedback.rect == rect && g_feedback.thick == thick)
+        return;
+    g_feedback = DockFeedback{form, rect, thick, form};
+    if (Vcl::IFormPresenter* presenter = Vcl::FormPresenter())
+        presenter->DockFeedback(form, &rect, thick);
+}
+
+void HideDockFeedback()
+{
+    if (!g_feedback.form)
+        return;
+    TCustomForm* form = g_feedback.form;
+    g_feedback = DockFeedback{};
+    if (Vcl::IFormPresenter* presenter = Vcl::FormPresenter())
+        presenter->DockFeedback(form, nullptr, false);
+}
 unsigned g_alignOrder = 0; // stamps the stacking order of aligned controls
 // Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
 WCHAR g_swallowChar = 0;
@@ -158,6 +187,16 @@ TControl::~TControl()
         }
         if (drag.ownsObject)
             delete drag.object;
+    }
+    // A drag of this control (or of one on this form) ends with it.
+    if (g_drag.control == this || g_feedback.formControl == this)
+    {
+        HideDockFeedback();
+        if (g_drag.control == this)
+        {
+            delete g_drag.source;
+            g_drag = DockDrag{};
+        }
     }
     if (m_parent)
         m_parent->RemoveControl(this);
@@ -1190,6 +1229,14 @@ void TWinControl::Dispatch(TMessage& Message)
         if (Parent())
             Parent()->Perform(Message.Msg, Message.WParam, Message.LParam);
         return;
+    case WM_TIMER:
+        if (Message.WParam == Vcl::ScrollBarPart::RepeatTimer)
+        {
+            ScrollRepeat();
+            return;
+        }
+        TControl::Dispatch(Message);
+        return;
     default:
         if (HandleScrollBarMouse(Message))
             return;
@@ -1484,6 +1531,26 @@ void TWinControl::ShowScrollBar(int bar, bool show)
     SetWindowStyle(show ? (WindowStyle() | bits) : (WindowStyle() & ~bits));
 }
 
+void TWinControl::ScrollRepeat()
+{
+    Vcl::ScrollBarPart* part = m_trackingBar;
+    if (!part || !part->Repeating())
+    {
+        KillTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer);
+        return;
+    }
+    // From now on at the repeat rate (the first tick came after the longer delay).
+    SetTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer, Vcl::ScrollBarPart::RepeatInterval, nullptr);
+    int code = part->RepeatCode();
+    if (code < 0)
+        return;
+    LayoutScrollBars();
+    TPoint origin = WindowOrigin();
+    if (TCustomForm* form = GetParentForm(this))
+        form->InvalidateRect(part->Bounds().Offset(origin.x, origin.y));
+    Perform(part->Vertical() ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, part->TrackPosition()), 0);
+}
+
 void TWinControl::PaintNonClient(HDC dc)
 {
     RECT r{0, 0, Width(), Height()};
@@ -1611,6 +1678,8 @@ bool TWinControl::HandleScrollBarMouse(TMessage& Message)
         m_trackingBar = part;
         Vcl::SetCaptureControl(this);
         code = part->MouseDown(point);
+        if (part->Repeating())
+            SetTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer, Vcl::ScrollBarPart::RepeatDelay, nullptr);
     }
     else if (!part)
         return true;
@@ -1620,6 +1689,7 @@ bool TWinControl::HandleScrollBarMouse(TMessage& Message)
     {
         code = part->MouseUp(point);
         m_trackingBar = nullptr;
+        KillTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer);
         if (Vcl::CaptureControl() == this)
             Vcl::SetCaptureControl(nullptr);
     }
@@ -1809,10 +1879,14 @@ bool TControl::HandleDrag(UINT message, int x, int y)
     if (message == WM_MOUSEMOVE)
     {
         if (TCustomForm* form = GetParentForm(this))
+        {
             form->SetCursorShown(g_drag.accepted ? crDrag : crNoDrop);
+            ShowDockFeedback(form, source->DockRect(), !g_drag.accepted);
+        }
         return true;
     }
     // The drop.
+    HideDockFeedback();
     DockDrag drag = g_drag;
     g_drag = DockDrag{};
     if (Vcl::CaptureControl() == this)
@@ -1839,6 +1913,15 @@ bool TControl::HandleDrag(UINT message, int x, int y)
         return true;
     }
     Vcl::FloatControl(this, rect);
+    return true;
+}
+
+bool Vcl::DockFeedbackShown(TRect& rect, bool& thick)
+{
+    if (!g_feedback.form)
+        return false;
+    rect = g_feedback.rect;
+    thick = g_feedback.thick;
     return true;
 }
 

@@ -650,6 +650,8 @@ protected:
     // children lie (they paint their own background).
     void EraseBackground(HDC dc);
     void FontChanged() override;
+    // The repeat timer of a held scroll-bar arrow or track ticked: the scroll is sent again.
+    virtual void ScrollRepeat();
     friend class TControl;
     friend class TCustomForm;
 
@@ -791,4 +793,8 @@ TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, 
 // The control holding the mouse (between a button going down on it and the last button up).
 TControl* CaptureControl();
 void SetCaptureControl(TControl* control);
+
+// The frame a docking drag shows where the control would go (screen coordinates): thick where it
+// would float, thin over a site that takes it. False when no drag shows one.
+bool DockFeedbackShown(TRect& rect, bool& thick);
 } // namespace Vcl

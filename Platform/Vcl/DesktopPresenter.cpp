@@ -3,9 +3,11 @@
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopTransfers.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Pointer.h"
 #include "Platform/X11/X11Presenter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -65,7 +67,11 @@ public:
                 return 0;
             });
     }
-    ~DesktopPresenter() override { Platform::UnregisterWindowReceiver(m_receiver); }
+    ~DesktopPresenter() override
+    {
+        X11::HideDragFrame();
+        Platform::UnregisterWindowReceiver(m_receiver);
+    }
 
     void FormShown(TCustomForm* form) override
     {
@@ -73,7 +79,29 @@ public:
         entry.window->SetTitle(form->Caption().str());
         SyncSize(form, entry);
         SyncStyle(form, entry);
+        X11::SetWindowCursor(entry.window->NativeId(), ShapeOf(form->CursorShown()));
         entry.window->Show();
+    }
+
+    void FormCursorChanged(TCustomForm* form, TCursor cursor) override
+    {
+        auto it = m_windows.find(form);
+        if (it != m_windows.end())
+            X11::SetWindowCursor(it->second.window->NativeId(), ShapeOf(cursor));
+    }
+
+    // The frame is placed on the screen relative to the form's window, wherever the window stands.
+    void DockFeedback(TCustomForm* form, const TRect* rect, bool thick) override
+    {
+        auto it = m_windows.find(form);
+        int x = 0, y = 0;
+        if (!rect || it == m_windows.end() || !X11::WindowRootOrigin(it->second.window->NativeId(), x, y))
+        {
+            X11::HideDragFrame();
+            return;
+        }
+        X11::ShowDragFrame(rect->left - form->Left() + x, rect->top - form->Top() + y, rect->Width(), rect->Height(),
+                           thick ? 4 : 1);
     }
 
     void FormHidden(TCustomForm* form) override
@@ -145,6 +173,8 @@ private:
         bool fixed = false;
         bool focused = false;
         bool popup = false; // shown without decorations at the form's position
+        int left = INT32_MIN; // where the window was last placed
+        int top = INT32_MIN;
         bool above = false; // in the top-most band
         bool passive = false; // takes no focus when shown or clicked
         // Double-click detection.
@@ -194,8 +224,12 @@ private:
         bool above = (form->WindowExStyle() & WS_EX_TOPMOST) != 0;
         if (popup != entry.popup)
             entry.window->SetDecorated(!popup);
-        if (popup)
+        // The form's Left and Top are its place on the screen, as the platform keeps them, so
+        // that windows placed by screen points (hints, lists, menus) land where they are meant to.
+        if (popup || form->Left() != entry.left || form->Top() != entry.top)
             entry.window->Move(form->Left(), form->Top());
+        entry.left = form->Left();
+        entry.top = form->Top();
         if (above != entry.above)
             entry.window->SetAbove(above);
         bool passive = (form->WindowExStyle() & WS_EX_NOACTIVATE) != 0;
@@ -204,6 +238,31 @@ private:
         entry.popup = popup;
         entry.above = above;
         entry.passive = passive;
+    }
+
+    static X11::PointerShape ShapeOf(TCursor cursor)
+    {
+        switch (cursor)
+        {
+        case crNone: return X11::PointerShape::Hidden;
+        case crCross: return X11::PointerShape::Cross;
+        case crIBeam: return X11::PointerShape::IBeam;
+        case crSizeNESW: return X11::PointerShape::SizeNESW;
+        case crSizeNS: return X11::PointerShape::SizeNS;
+        case crSizeNWSE: return X11::PointerShape::SizeNWSE;
+        case crSizeWE: return X11::PointerShape::SizeWE;
+        case crUpArrow: return X11::PointerShape::UpArrow;
+        case crHourGlass: return X11::PointerShape::Wait;
+        case crDrag:
+        case crMultiDrag: return X11::PointerShape::Drag;
+        case crNoDrop: return X11::PointerShape::NoDrop;
+        case crNo: return X11::PointerShape::No;
+        case crHSplit: return X11::PointerShape::HSplit;
+        case crVSplit: return X11::PointerShape::VSplit;
+        case crHandPoint: return X11::PointerShape::Hand;
+        case crSizeAll: return X11::PointerShape::SizeAll;
+        default: return X11::PointerShape::Arrow;
+        }
     }
 
     static WPARAM MouseKeys(unsigned modifiers)

@@ -340,3 +340,40 @@ private:
     TButton* m_ok;
     TButton* m_cancel;
 };
+
+// The input query box: the prompt above an edit box holding the value, with OK and Cancel. Enter
+// is OK, Escape and the close button Cancel.
+class TInputQueryForm : public TForm
+{
+public:
+    TInputQueryForm(const UnicodeString& caption, const UnicodeString& prompt, const UnicodeString& value);
+
+    TLabel* Prompt() const { return m_prompt; }
+    TEdit* Edit() const { return m_edit; }
+    TButton* OkButton() const { return m_ok; }
+    TButton* CancelButton() const { return m_cancel; }
+
+    void Dispatch(TMessage& Message) override;
+
+private:
+    TLabel* m_prompt;
+    TEdit* m_edit;
+    TButton* m_ok;
+    TButton* m_cancel;
+};
+
+// Asks the user for one line of text under `caption`. True on OK, with `value` the text typed;
+// false on Cancel, with `value` untouched. It goes through the installed input-query handler:
+// with the desktop presenter a modal TInputQueryForm, headless (as a message box would) the
+// caption and prompt written to standard error and the answer Cancel at once.
+bool InputQuery(const UnicodeString& caption, const UnicodeString& prompt, UnicodeString& value);
+
+namespace Vcl
+{
+using InputQueryHandler =
+    std::function<bool(const UnicodeString& caption, const UnicodeString& prompt, UnicodeString& value)>;
+// A test installs its own answers; null restores the default. Returns the previous handler.
+InputQueryHandler SetInputQueryHandler(InputQueryHandler handler);
+// Shows a TInputQueryForm modally: the default handler's answer with a display.
+bool InputQueryForm(const UnicodeString& caption, const UnicodeString& prompt, UnicodeString& value);
+} // namespace Vcl

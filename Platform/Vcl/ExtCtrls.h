@@ -108,3 +108,38 @@ private:
     int m_startSize = 0; // the control's size at the press
     int m_maxSize = 0;
 };
+
+// A raised (by default) face with its caption centred, holding other controls. BevelOuter and
+// BevelInner are drawn BevelWidth lines wide, BorderWidth apart; they are the panel's own, as on
+// the platform, not the window frame's bevels of TWinControl (which a panel leaves at bkNone).
+class TPanel : public TCustomControl
+{
+public:
+    explicit TPanel(TComponent* AOwner);
+
+    TBevelCut BevelOuter() const { return m_bevelOuter; }
+    void SetBevelOuter(TBevelCut cut);
+    TBevelCut BevelInner() const { return m_bevelInner; }
+    void SetBevelInner(TBevelCut cut);
+    int BevelWidth() const { return m_bevelWidth; }
+    void SetBevelWidth(int width);
+    int BorderWidth() const { return m_borderWidth; }
+    void SetBorderWidth(int width);
+    // Where the caption stands across the panel (0 left, 1 right, 2 centre: TAlignment's order).
+    int Alignment() const { return m_alignment; }
+    void SetAlignment(int alignment);
+
+protected:
+    void Paint() override;
+    void TextChanged() override { Invalidate(); }
+    void AlignControls(TRect& rect) override;
+
+private:
+    int Inset() const;
+
+    TBevelCut m_bevelOuter = bvRaised;
+    TBevelCut m_bevelInner = bvNone;
+    int m_bevelWidth = 1;
+    int m_borderWidth = 0;
+    int m_alignment = 2;
+};

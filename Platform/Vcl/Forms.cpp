@@ -3,6 +3,7 @@
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/HintWindow.h"
+#include "Platform/Vcl/StdCtrls.h"
 
 #include <algorithm>
 
@@ -102,6 +103,20 @@ IFormPresenter* FormPresenter()
     return g_presenter;
 }
 
+namespace
+{
+// A handler may have freed the form it was routed to.
+bool FormShowing(TCustomForm* form)
+{
+    for (int i = 0; i < Screen->FormCount(); ++i)
+    {
+        if (Screen->Forms(i) == form)
+            return form->Visible();
+    }
+    return false;
+}
+} // namespace
+
 bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!form || !form->Enabled())
@@ -156,6 +171,8 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
                         windowed->Perform(message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
                                           MAKELPARAM(point.x, point.y));
                     }
+                    if (FormShowing(form))
+                        form->UpdateCursor();
                     return true;
                 }
                 point = TPoint(point.x - area.left, point.y - area.top);
@@ -195,11 +212,14 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         if (form->m_focusedControl)
             target = form->m_focusedControl;
     }
+    const bool mouse = IsMouseMessage(message);
     if (target != form)
     {
         LRESULT result = target->Perform(message, wParam, targetParam);
         if (message == WM_RBUTTONUP && result == 0)
             AskForContextMenu(form, target, targetParam);
+        if (mouse && FormShowing(form))
+            form->UpdateCursor();
         return true;
     }
     bool wasRouting = form->m_routing;
@@ -213,6 +233,8 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
         if (Screen->Forms(i) == form)
             form->m_routing = wasRouting;
     }
+    if (mouse && FormShowing(form))
+        form->UpdateCursor();
     return true;
 }
 } // namespace Vcl
@@ -222,6 +244,18 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
 void TScreen::SetActiveForm(TCustomForm* form)
 {
     m_activeForm = form;
+}
+
+void TScreen::SetCursor(TCursor cursor)
+{
+    if (cursor == m_cursor)
+        return;
+    m_cursor = cursor;
+    for (TCustomForm* form : m_forms)
+    {
+        if (form->Visible())
+            form->UpdateCursor();
+    }
 }
 
 TControl* TScreen::ActiveControl() const
@@ -405,6 +439,66 @@ void TCustomForm::SetVisible(bool visible)
         FocusControl(m_activeControl);
     else
         SelectFirst();
+}
+
+void TCustomForm::SetCursorShown(TCursor cursor)
+{
+    if (cursor == m_cursorShown)
+        return;
+    m_cursorShown = cursor;
+    if (Vcl::IFormPresenter* presenter = Vcl::FormPresenter(); presenter && Visible())
+        presenter->FormCursorChanged(this, cursor == crDefault ? crArrow : cursor);
+}
+
+void TCustomForm::UpdateCursor()
+{
+    // A drag shows its own cursor until it ends.
+    TControl* capture = Vcl::CaptureControl();
+    if (capture && capture->Dragging())
+        return;
+    TCursor cursor = Screen->Cursor();
+    if (cursor != crDefault)
+    {
+        SetCursorShown(cursor);
+        return;
+    }
+    TControl* target = this;
+    bool nonClient = false;
+    if (capture && GetParentForm(capture) == this)
+        target = capture;
+    else
+    {
+        TPoint point(m_lastMouse.x - Left(), m_lastMouse.y - Top());
+        for (;;)
+        {
+            auto* container = dynamic_cast<TWinControl*>(target);
+            TControl* child = container ? container->ControlAtPos(point) : nullptr;
+            if (!child)
+                break;
+            point = TPoint(point.x - child->Left(), point.y - child->Top());
+            target = child;
+            auto* windowed = dynamic_cast<TWinControl*>(child);
+            if (!windowed)
+                continue;
+            TRect area = windowed->ClientArea();
+            if (!area.Contains(point))
+            {
+                nonClient = true; // frames and scroll bars show the arrow
+                break;
+            }
+            point = TPoint(point.x - area.left, point.y - area.top);
+        }
+    }
+    if (!nonClient)
+    {
+        cursor = target->Cursor();
+        // A graphic control without a cursor of its own shows its window's.
+        if (cursor == crDefault && !dynamic_cast<TWinControl*>(target) && target->Parent())
+            cursor = target->Parent()->Cursor();
+        if (cursor == crDefault && dynamic_cast<TCustomEdit*>(target))
+            cursor = crIBeam;
+    }
+    SetCursorShown(cursor == crDefault ? crArrow : cursor);
 }
 
 void TCustomForm::Show()
@@ -757,6 +851,8 @@ void TApplication::Initialize()
 
 TApplication::~TApplication()
 {
+    delete m_hintTimer;
+    delete m_hintWindow;
     BeforeDestruction();
 }
 
@@ -820,7 +916,9 @@ void TApplication::ArmHintTimer(bool show, int interval)
 {
     if (!m_hintTimer)
     {
-        m_hintTimer = new TTimer(this);
+        // Not owned: the application's components are the program's forms.
+        m_hintTimer = new TTimer(nullptr);
+        m_hintTimer->FreeNotification(this);
         m_hintTimer->OnTimer = MakeClosure(this, &TApplication::HintTimerFired);
     }
     m_hintTimerShows = show;
@@ -851,7 +949,7 @@ void TApplication::ActivateHint(const TPoint& CursorPos)
     }
     if (!m_hintWindow)
     {
-        m_hintWindow = new THintWindow(this);
+        m_hintWindow = new THintWindow(nullptr);
         m_hintWindow->FreeNotification(this);
     }
     const UnicodeString text = control->Hint();

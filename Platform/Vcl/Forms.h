@@ -123,7 +123,10 @@ public:
     TPoint LastMousePos() const { return m_lastMouse; }
     // The cursor the presenter shows over the form now (the control's, or a drag's).
     TCursor CursorShown() const { return m_cursorShown; }
-    void SetCursorShown(TCursor cursor) { m_cursorShown = cursor; }
+    void SetCursorShown(TCursor cursor);
+    // Takes the cursor of what lies under the pointer now: Screen->Cursor when set, else the
+    // control's Cursor, else the control class's own (an I-beam over edits, an arrow elsewhere).
+    void UpdateCursor();
 
     void Dispatch(TMessage& Message) override;
 
@@ -218,7 +221,8 @@ public:
     TControl* ActiveControl() const;
     // The cursor shown over every form while it is not crDefault (else each control's Cursor).
     TCursor Cursor() const { return m_cursor; }
-    void SetCursor(TCursor cursor) { m_cursor = cursor; }
+    // Takes effect at once over every form showing.
+    void SetCursor(TCursor cursor);
 
 private:
     friend class TCustomForm;
@@ -350,6 +354,11 @@ public:
     // The paint pass drew `rect` of the form's pixels.
     virtual void FormPainted(TCustomForm* form, const TRect& rect) = 0;
     virtual void FormDestroyed(TCustomForm* form) = 0;
+    // The pointer over the form is to show this cursor now (never crDefault).
+    virtual void FormCursorChanged(TCustomForm*, TCursor) {}
+    // A docking drag of a control of `form` shows its frame at `rect` (screen coordinates), thick
+    // where the control would float; null hides the frame.
+    virtual void DockFeedback(TCustomForm*, const TRect*, bool) {}
 };
 // Headless there is none, and forms only paint into their buffers.
 IFormPresenter* SetFormPresenter(IFormPresenter* presenter); // returns the previous one

@@ -11,9 +11,10 @@ constexpr UINT kTextFormat = DT_LEFT | DT_NOPREFIX | DT_WORDBREAK;
 THintWindow::THintWindow(TComponent* AOwner) : TCustomForm(AOwner)
 {
     SetBorderStyle(bsNone);
-    // Undecorated, where its bounds say, above the other windows.
+    // Above everything, where it is placed, and without taking the keyboard from the control
+    // that shows it.
     SetWindowStyle(WindowStyle() | WS_POPUP);
-    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST | WS_EX_NOACTIVATE);
+    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
     SetColor(clInfoBk);
     Font()->SetColor(clInfoText);
 }

@@ -134,6 +134,7 @@ int ScrollBarPart::MouseDown(const TPoint& point)
 {
     Hit hit = HitTest(point);
     m_pressed = hit;
+    m_point = point;
     switch (hit)
     {
     case hitLineUp:
@@ -160,6 +161,7 @@ int ScrollBarPart::MouseDown(const TPoint& point)
 
 int ScrollBarPart::MouseMove(const TPoint& point)
 {
+    m_point = point;
     if (!m_tracking)
         return -1;
     int position = PositionAt(Along(point));
@@ -167,6 +169,25 @@ int ScrollBarPart::MouseMove(const TPoint& point)
         return -1;
     m_trackPos = position;
     return SB_THUMBTRACK;
+}
+
+int ScrollBarPart::RepeatCode() const
+{
+    if (!Repeating() || HitTest(m_point) != m_pressed)
+        return -1;
+    switch (m_pressed)
+    {
+    case hitLineUp:
+        return SB_LINEUP;
+    case hitLineDown:
+        return SB_LINEDOWN;
+    case hitPageUp:
+        return SB_PAGEUP;
+    case hitPageDown:
+        return SB_PAGEDOWN;
+    default:
+        return -1;
+    }
 }
 
 int ScrollBarPart::MouseUp(const TPoint& point)

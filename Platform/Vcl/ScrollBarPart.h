@@ -58,6 +58,16 @@ public:
     int MouseMove(const TPoint& point);
     int MouseUp(const TPoint& point);
     void EndTracking() { m_tracking = false; }
+    // A held arrow or track repeats: the first time after RepeatDelay, then every RepeatInterval,
+    // as long as the part pressed lies under the pointer (the track stops repeating once the thumb
+    // has reached the pointer). The code to send again now, or -1.
+    static constexpr unsigned RepeatDelay = 250;
+    static constexpr unsigned RepeatInterval = 50;
+    // The id of the owner window's timer that drives the repeat.
+    static constexpr uintptr_t RepeatTimer = 0x5C01;
+    int RepeatCode() const;
+    // Whether the press was on a part that repeats while held.
+    bool Repeating() const { return m_pressed != hitNone && m_pressed != hitThumb; }
     bool Pressed() const { return m_pressed != hitNone; }
     Hit PressedPart() const { return m_pressed; }
     bool Tracking() const { return m_tracking; }
@@ -80,5 +90,6 @@ private:
     Hit m_pressed = hitNone;
     bool m_tracking = false;
     int m_grab = 0; // where on the thumb the press was
+    TPoint m_point;  // the pointer when last seen while pressed
 };
 } // namespace Vcl

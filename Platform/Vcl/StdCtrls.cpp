@@ -1418,6 +1418,8 @@ void TScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
     {
         Sync();
         Scroll(m_part.MouseDown(TPoint(X, Y)));
+        if (m_part.Repeating())
+            SetTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer, Vcl::ScrollBarPart::RepeatDelay, nullptr);
         Invalidate();
     }
     TWinControl::MouseDown(Button, Shift, X, Y);
@@ -1425,7 +1427,7 @@ void TScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 
 void TScrollBar::MouseMove(TShiftState Shift, int X, int Y)
 {
-    if (m_part.Tracking())
+    if (m_part.Pressed())
     {
         Scroll(m_part.MouseMove(TPoint(X, Y)));
         Invalidate();
@@ -1433,11 +1435,28 @@ void TScrollBar::MouseMove(TShiftState Shift, int X, int Y)
     TWinControl::MouseMove(Shift, X, Y);
 }
 
+void TScrollBar::ScrollRepeat()
+{
+    if (!m_part.Repeating())
+    {
+        KillTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer);
+        return;
+    }
+    SetTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer, Vcl::ScrollBarPart::RepeatInterval, nullptr);
+    Sync();
+    int code = m_part.RepeatCode();
+    if (code < 0)
+        return;
+    Scroll(code);
+    Invalidate();
+}
+
 void TScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     if (Button == mbLeft && m_part.Pressed())
     {
         int code = m_part.MouseUp(TPoint(X, Y));
+        KillTimer(Handle(), Vcl::ScrollBarPart::RepeatTimer);
         Scroll(code);
         m_part.EndTracking();
         Scroll(SB_ENDSCROLL);

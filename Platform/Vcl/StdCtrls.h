@@ -383,6 +383,7 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void ScrollRepeat() override;
 
 private:
     void Scroll(int code);
@@ -394,4 +395,128 @@ private:
     int m_max = 100;
     int m_position = 0;
     int m_pageSize = 0;
+};
+
+enum TCheckBoxState
+{
+    cbUnchecked,
+    cbChecked,
+    cbGrayed
+};
+
+// A check box: a 13-pixel box with a tick and the caption to its right. A click or Space (on its
+// release) moves it to the next state (grayed only with AllowGrayed) and fires OnClick; so does
+// setting Checked or State from code, as on the platform.
+class TCheckBox : public TCustomControl
+{
+public:
+    explicit TCheckBox(TComponent* AOwner);
+
+    bool Checked() const { return m_state == cbChecked; }
+    void SetChecked(bool checked) { SetState(checked ? cbChecked : cbUnchecked); }
+    TCheckBoxState State() const { return m_state; }
+    void SetState(TCheckBoxState state);
+    bool AllowGrayed() const { return m_allowGrayed; }
+    void SetAllowGrayed(bool allow) { m_allowGrayed = allow; }
+    // The caption on the right (taRightJustify, the default) or on the left of the box.
+    TAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TAlignment alignment);
+    // Drawn pushed: the mouse is down inside it, or Space is held.
+    bool Pressed() const { return m_pressed; }
+    // The next state, as a click gives it.
+    void Toggle();
+
+protected:
+    void Paint() override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyUp(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DoEnter() override;
+    void DoExit() override;
+    void TextChanged() override { Invalidate(); }
+
+private:
+    void SetPressed(bool pressed);
+
+    TCheckBoxState m_state = cbUnchecked;
+    bool m_allowGrayed = false;
+    TAlignment m_alignment = taRightJustify;
+    bool m_pressed = false;
+    bool m_mouseDown = false;
+    bool m_spaceDown = false;
+};
+
+// A list of strings in rows of ItemHeight inside a sunken frame, with a vertical scroll bar when
+// they do not fit. Items carry objects (TStringList); changes inside Items' BeginUpdate/EndUpdate
+// repaint once. One row is selected (ItemIndex, -1 for none): a click on a row or the keys Up,
+// Down, Home, End, Page Up, Page Down, and a typed letter (the next item starting with it) select
+// and fire OnClick (keys only when the selection moves, a press on a row always); a double click
+// on a row selects it and fires OnDblClick; the wheel scrolls.
+class TListBox : public TCustomControl
+{
+public:
+    explicit TListBox(TComponent* AOwner);
+    ~TListBox() override;
+
+    TStringList* Items() const { return m_items; }
+    int Count() const { return m_items->Count(); }
+    // -1 (none) .. Count - 1; other values select nothing. Setting it from code fires nothing.
+    int ItemIndex() const { return m_itemIndex; }
+    void SetItemIndex(int index);
+    bool Sorted() const { return m_items->Sorted(); }
+    void SetSorted(bool sorted);
+    int ItemHeight() const { return m_itemHeight; }
+    void SetItemHeight(int height);
+    // The first row shown.
+    int TopIndex() const { return m_topIndex; }
+    void SetTopIndex(int index);
+    // The row under a client point, or -1.
+    int ItemAtPos(const TPoint& point, bool existing = true) const;
+    TRect ItemRect(int index) const;
+    // How many whole rows the client area shows.
+    int VisibleRows() const;
+    void Clear() { m_items->Clear(); }
+
+protected:
+    void Paint() override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS | DLGC_WANTCHARS; }
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(WCHAR& Key) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+    void Resized() override;
+    void DoEnter() override;
+    void DoExit() override;
+    void WndProc(TMessage& Message) override;
+
+private:
+    void ItemsChanged(TObject*);
+    // Selects by the user's hand: scrolls it into view and fires OnClick when it changed (or always).
+    void SelectByUser(int index, bool always = false);
+    void ScrollIntoView(int index);
+    void UpdateScrollBar();
+
+    TStringList* m_items;
+    int m_itemIndex = -1;
+    int m_itemHeight = 13;
+    int m_topIndex = 0;
+    bool m_tracking = false;
+};
+
+// A frame with a caption set into its top edge, grouping the controls placed in it. Children are
+// placed in its own coordinates.
+class TGroupBox : public TCustomControl
+{
+public:
+    explicit TGroupBox(TComponent* AOwner);
+
+protected:
+    void Paint() override;
+    void TextChanged() override { Invalidate(); }
+    void AlignControls(TRect& rect) override;
 };

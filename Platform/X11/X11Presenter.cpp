@@ -753,12 +753,17 @@ void Window::Move(int x, int y)
 void Window::SetActivates(bool activates)
 {
     Connection& c = TheConnection();
-    if (impl_->window == 0)
+    if (impl_->window == 0 || g_lost)
         return;
     if (activates)
         c.passive.erase(impl_->window);
     else
         c.passive.insert(impl_->window);
+    // No window manager frames, moves or focuses it either.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = activates ? False : True;
+    XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
+    XFlush(c.display);
 }
 
 void Window::Focus()

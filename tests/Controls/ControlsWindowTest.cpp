@@ -20,6 +20,8 @@
 #include <memory>
 #include <random>
 
+#include <X11/cursorfont.h>
+
 namespace
 {
 struct Owner
@@ -209,5 +211,370 @@ TEST_F(ControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     Settle();
     Vcl::SetColorDialogHook(previousHook);
     EXPECT_TRUE(form.Visible());
+    form.Hide();
+}
+
+namespace
+{
+// A stack of `count` panels of `height` in a list, each draggable to dock.
+XScrollList* MakeStack(TForm& form, int x, int count, int height, std::vector<XScroll*>* panels = nullptr)
+{
+    auto* list = new XScrollList(&form);
+    list->SetParent(&form);
+    list->SetBounds(x, 5, 220, 300);
+    list->SetDockSite(true);
+    list->SetDockScrolls(true);
+    for (int i = 0; i < count; ++i)
+    {
+        auto* panel = new XScroll(&form);
+        panel->SetBounds(0, 10000 + i, 200, height);
+        panel->SetParent(list);
+        panel->SetOpenHeight(height);
+        panel->SetCaption(UnicodeString(u"Panel " + std::u16string(1, char16_t(u'1' + i))));
+        panel->SetDragKind(dkDock);
+        panel->SetDragMode(dmAutomatic);
+        if (panels)
+            panels->push_back(panel);
+    }
+    return list;
+}
+
+// Whether the screen shows the docking frame's hatch at the point of the form's client area.
+bool HatchAt(XProbe& probe, unsigned long window, const TForm& form, const TPoint& screenPoint)
+{
+    int x = 0, y = 0;
+    probe.RootOrigin(window, x, y);
+    x += screenPoint.x - form.Left();
+    y += screenPoint.y - form.Top();
+    uint32_t a = probe.ReadScreenPixel(x, y), b = probe.ReadScreenPixel(x + 1, y);
+    return (a == 0 || a == 0xFFFFFF) && (b == 0 || b == 0xFFFFFF) && a != b;
+}
+} // namespace
+
+TEST_F(ControlsWindowTest, PanelListsScrollReorderDockAndFloatUnderRealInput)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"Panels");
+    form.SetBounds(40, 40, 480, 320);
+    form.SetColor(clBtnFace);
+    std::vector<XScroll*> p;
+    XScrollList* list = MakeStack(form, 5, 5, 150, &p);
+    XScrollList* second = MakeStack(form, 250, 0, 0);
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+    ASSERT_TRUE(list->ScrollBarShown());
+    const TPoint origin = list->FormOrigin();
+    const int barX = origin.x + 220 - 2 - 8;
+
+    // The wheel: 16 a notch; with Ctrl a panel at a time.
+    probe->MoveTo(window, origin.x + 100, origin.y + 100);
+    probe->Wheel(-2);
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), 32);
+    probe->HoldKey("Control_L", true);
+    probe->Wheel(-1);
+    probe->HoldKey("Control_L", false);
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), 150);
+    probe->Wheel(3);
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), 102);
+    // The arrows, and the down arrow held: it repeats until released.
+    probe->ClickAt(window, barX, origin.y + 2 + 5);
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), 94);
+    probe->MoveTo(window, barX, origin.y + 300 - 2 - 5);
+    probe->Button(1, true);
+    const auto held = std::chrono::steady_clock::now();
+    PumpUntil([&] { return std::chrono::steady_clock::now() - held > std::chrono::milliseconds(700); },
+              std::chrono::seconds(2));
+    probe->Button(1, false);
+    Settle();
+    const int afterHold = list->ScrollPosition();
+    EXPECT_GE(afterHold, 94 + 8 * 5); // the press and several repeats
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), afterHold); // and nothing after the release
+    // The thumb dragged to the bottom reaches the end.
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    list->GetScrollInfo(SB_VERT, info);
+    probe->MoveTo(window, barX, origin.y + 2 + 17 + 2 + afterHold * (300 - 4 - 34) / 750);
+    probe->Button(1, true);
+    Settle();
+    probe->MoveTo(window, barX, origin.y + 400);
+    Settle();
+    probe->Button(1, false);
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), 750 - 300);
+    probe->MoveTo(window, origin.x + 100, origin.y + 100);
+    probe->Wheel(30);
+    Settle();
+    EXPECT_EQ(list->ScrollPosition(), 0);
+
+    // A caption click closes a panel and the stack follows.
+    probe->ClickAt(window, origin.x + 100, origin.y + 2 + 150 + 5);
+    Settle();
+    EXPECT_FALSE(p[1]->Open());
+    EXPECT_EQ(p[2]->Top(), 150 + p[1]->Height());
+    probe->ClickAt(window, origin.x + 100, origin.y + 2 + 150 + 5);
+    Settle();
+    EXPECT_TRUE(p[1]->Open());
+
+    // The third panel dragged above the second by its margin: the frame follows the pointer while
+    // it moves, and the panels change places.
+    auto drag = [&](TPoint from, TPoint to, bool checkFrame)
+    {
+        probe->MoveTo(window, from.x, from.y);
+        probe->Button(1, true);
+        Settle();
+        probe->MoveTo(window, (from.x + to.x) / 2, (from.y + to.y) / 2);
+        Settle();
+        probe->MoveTo(window, to.x, to.y);
+        Settle();
+        TRect frame;
+        bool thick = false;
+        bool shown = Vcl::DockFeedbackShown(frame, thick);
+        EXPECT_TRUE(shown);
+        if (shown && checkFrame)
+        {
+            EXPECT_TRUE(HatchAt(*probe, window, form, TPoint(frame.left + 1, frame.top + (thick ? 1 : 0))))
+                << frame.left << "," << frame.top;
+        }
+        probe->Button(1, false);
+        Settle();
+        EXPECT_FALSE(Vcl::DockFeedbackShown(frame, thick));
+        return frame;
+    };
+    drag(TPoint(origin.x + 2 + 4, origin.y + 2 + 150 + 60), TPoint(origin.x + 2 + 4, origin.y + 2 + 20), true);
+    EXPECT_EQ(list->Panels(0), p[1]);
+    EXPECT_EQ(list->Panels(1), p[0]);
+    // After the drop nothing of the frame is left on the screen.
+    {
+        int x = 0, y = 0;
+        probe->RootOrigin(window, x, y);
+        const int fx = origin.x + 100, fy = origin.y + 2 + 150 + 8;
+        EXPECT_EQ(probe->ReadScreenPixel(x + fx, y + fy), form.Pixels()[fy * form.ClientWidth() + fx]);
+    }
+    // Into the second list.
+    const TPoint target = second->FormOrigin();
+    drag(TPoint(origin.x + 2 + 4, origin.y + 2 + 150 + 60), TPoint(target.x + 20, target.y + 40), true);
+    EXPECT_EQ(p[0]->Parent(), second);
+    EXPECT_EQ(list->PanelCount(), 4);
+    // Onto the desktop: without CanFloat it stays; with it, it floats in a window of its own.
+    drag(TPoint(target.x + 2 + 4, target.y + 2 + 60), TPoint(target.x + 60, 600), true);
+    EXPECT_EQ(p[0]->Parent(), second);
+    p[0]->SetCanFloat(true);
+    drag(TPoint(target.x + 2 + 4, target.y + 2 + 60), TPoint(target.x + 60, 600), true);
+    ASSERT_TRUE(p[0]->Floating());
+    auto* host = static_cast<TCustomForm*>(p[0]->Parent());
+    unsigned long floating = Vcl::NativeWindowOf(host);
+    EXPECT_TRUE(PumpUntil([&] { return probe->Viewable(floating); }));
+    p[0]->SetCanHideWhenFloating(true);
+    host->Close();
+    Settle();
+    form.Hide();
+}
+
+TEST_F(ControlsWindowTest, NumberBoxesAndTheColourEditorAnswerTheKeyboardAndTheMouse)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"Numbers");
+    form.SetBounds(40, 40, 400, 330);
+    form.SetColor(clBtnFace);
+    auto* real = new XFloatEdit(&form);
+    real->SetParent(&form);
+    real->SetBounds(10, 10, 120, 21);
+    real->SetChangeValue(0.5f);
+    auto* whole = new XIntEdit(&form);
+    whole->SetParent(&form);
+    whole->SetBounds(10, 40, 120, 21);
+    auto* colour = new XColorEdit(&form);
+    colour->SetParent(&form);
+    colour->SetBounds(200, 5, 150, 320);
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+
+    // Typing (a comma becomes the point), a drag over the text selects it, the wheel and the page
+    // keys step by ChangeValue.
+    probe->ClickAt(window, 10 + 60, 10 + 10);
+    Settle();
+    ASSERT_TRUE(real->Focused());
+    probe->Key("Home");
+    probe->Key("End", "Shift_L");
+    for (const char* key : {"1", "2", "comma", "7", "5"})
+        probe->Key(key);
+    Settle();
+    EXPECT_EQ(real->Text(), u"12.750"); // the ".0" typed over stays, the comma became the point
+    probe->MoveTo(window, 10 + 3, 10 + 10);
+    probe->Button(1, true);
+    probe->MoveTo(window, 10 + 60, 10 + 10);
+    probe->MoveTo(window, 10 + 110, 10 + 10);
+    probe->Button(1, false);
+    Settle();
+    EXPECT_EQ(real->SelLength(), 6);
+    probe->Wheel(1);
+    Settle();
+    EXPECT_FLOAT_EQ(real->Value(), 13.25f);
+    probe->Key("Next");
+    probe->Key("Next");
+    Settle();
+    EXPECT_FLOAT_EQ(real->Value(), 12.25f);
+    probe->Key("Prior");
+    Settle();
+    EXPECT_FLOAT_EQ(real->Value(), 12.75f);
+
+    probe->ClickAt(window, 10 + 60, 40 + 10);
+    Settle();
+    ASSERT_TRUE(whole->Focused());
+    probe->Key("Home");
+    probe->Key("End", "Shift_L");
+    for (const char* key : {"1", "2", "a", "3"})
+        probe->Key(key);
+    Settle();
+    EXPECT_EQ(whole->Text(), u"123");
+    probe->Key("Prior");
+    probe->Wheel(-3);
+    Settle();
+    EXPECT_EQ(whole->Value(), 121);
+    EXPECT_EQ(whole->Text(), u"121");
+
+    // The red thumb dragged from the top to below the bottom reads 255.
+    TTrackBar* red = colour->Bar(0);
+    const TRect thumb = red->ThumbRect();
+    const TPoint at = red->FormOrigin();
+    probe->MoveTo(window, at.x + thumb.left + 3, at.y + (thumb.top + thumb.bottom) / 2);
+    probe->Button(1, true);
+    Settle();
+    probe->MoveTo(window, at.x + thumb.left + 3, at.y + red->Height() / 2);
+    Settle();
+    probe->MoveTo(window, at.x + thumb.left + 3, at.y + red->Height() + 40);
+    Settle();
+    probe->Button(1, false);
+    Settle();
+    EXPECT_EQ(red->Position(), 255);
+    EXPECT_EQ(colour->ValueLabel(0)->Caption(), u"255");
+    EXPECT_EQ(colour->Color(), 0xFF);
+    // The window shows it: the sample is pure red.
+    const TRect sample = colour->SampleRect();
+    const TPoint c = colour->FormOrigin();
+    EXPECT_EQ(probe->ReadPixel(window, c.x + sample.left + 5, c.y + sample.top + 5), 0xFF0000u);
+    form.Hide();
+}
+
+TEST_F(ControlsWindowTest, TheGridAnswersKeysMouseAndShowsTheSplitCursor)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"Grid");
+    form.SetBounds(40, 40, 320, 200);
+    form.SetColor(clBtnFace);
+    Owner owner;
+    owner.values[0] = VarUtils::XVariant(42);
+    owner.values[1] = true;
+    owner.values[2] = 2.5f;
+    auto* grid = new XPropertyEditor(&form);
+    grid->SetParent(&form);
+    grid->SetBounds(10, 10, 300, 180);
+    grid->OnGetFieldValue = MakeClosure(&owner, &Owner::Get);
+    grid->OnSetFieldValue = MakeClosure(&owner, &Owner::Set);
+    grid->RegisterProperty(u"int", CreateIntProperty);
+    grid->RegisterProperty(u"bool", CreateBooleanProperty);
+    grid->RegisterProperty(u"float", CreateFloatProperty);
+    grid->AddProperty(u"int", u"Count", 0);
+    grid->AddProperty(u"bool", u"Visible", 1);
+    grid->AddProperty(u"float", u"Scale", 2);
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+    const int pitch = grid->RowHeight() + 1;
+    const TPoint g = grid->FormOrigin();
+
+    // A click selects the first row; typing and Return reach the owner.
+    probe->ClickAt(window, g.x + 20, g.y + 4);
+    Settle();
+    ASSERT_EQ(grid->SelectedIndex(), 0);
+    probe->ClickAt(window, g.x + grid->NameColumnWidth() + 40, g.y + 4);
+    Settle();
+    grid->InplaceEditor()->SelectAll();
+    for (const char* key : {"7", "7"})
+        probe->Key(key);
+    probe->Key("Return");
+    Settle();
+    EXPECT_EQ(owner.values[0].AsInt(), 77);
+    // Escape brings the stored text back without a write.
+    const int writes = owner.writes;
+    probe->Key("5");
+    probe->Key("Escape");
+    Settle();
+    EXPECT_EQ(grid->InplaceEditor()->Text(), u"77");
+    EXPECT_EQ(owner.writes, writes);
+    probe->Key("Next");
+    Settle();
+    EXPECT_EQ(grid->SelectedIndex(), 2);
+    probe->Key("Up");
+    Settle();
+    EXPECT_EQ(grid->SelectedIndex(), 1);
+    probe->MoveTo(window, g.x + 20, g.y + 100);
+    probe->Wheel(-1);
+    Settle();
+    EXPECT_EQ(grid->SelectedIndex(), 2);
+    probe->Wheel(1);
+    Settle();
+    EXPECT_EQ(grid->SelectedIndex(), 1);
+
+    // The boolean row: its list by the mouse, then by the keys.
+    TCustomComboBox* editor = grid->InplaceEditor();
+    const TPoint e = editor->FormOrigin();
+    probe->ClickAt(window, e.x + editor->Width() - 6, e.y + editor->Height() / 2);
+    Settle();
+    ASSERT_TRUE(editor->DroppedDown());
+    TComboListForm* list = nullptr;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (auto* l = dynamic_cast<TComboListForm*>(Screen->Forms(i)))
+            list = l;
+    ASSERT_NE(list, nullptr);
+    unsigned long listWindow = Vcl::NativeWindowOf(list);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(listWindow); }));
+    probe->ClickAt(listWindow, 10, list->RowHeight() + list->RowHeight() / 2); // "false"
+    Settle();
+    EXPECT_FALSE(editor->DroppedDown());
+    EXPECT_FALSE(owner.values[1].AsBool());
+    probe->Key("F4");
+    Settle();
+    ASSERT_TRUE(editor->DroppedDown());
+    probe->Key("Up");
+    probe->Key("Return");
+    Settle();
+    EXPECT_FALSE(editor->DroppedDown());
+    EXPECT_TRUE(owner.values[1].AsBool());
+
+    // The pointer shows the split cursor over the column boundary, the I-beam over the editor's
+    // text and the arrow elsewhere; the boundary follows a drag.
+    const XProbe::CursorPicture split = probe->FontCursorPicture(XC_sb_h_double_arrow);
+    const XProbe::CursorPicture beam = probe->FontCursorPicture(XC_xterm);
+    const XProbe::CursorPicture arrow = probe->FontCursorPicture(XC_left_ptr);
+    ASSERT_FALSE(split.argb.empty());
+    ASSERT_NE(split, arrow);
+    const int boundary = grid->NameColumnWidth();
+    probe->MoveTo(window, g.x + boundary, g.y + 2 * pitch + 5);
+    Settle();
+    EXPECT_EQ(probe->PointerPicture(), split);
+    probe->Button(1, true);
+    Settle();
+    probe->MoveTo(window, g.x + boundary - 60, g.y + 2 * pitch + 5);
+    Settle();
+    probe->Button(1, false);
+    Settle();
+    EXPECT_EQ(grid->NameColumnWidth(), boundary - 60);
+    probe->MoveTo(window, g.x + 30, g.y + 2 * pitch + 5);
+    Settle();
+    EXPECT_EQ(probe->PointerPicture(), arrow);
+    const TPoint moved = editor->FormOrigin();
+    probe->MoveTo(window, moved.x + 20, moved.y + editor->Height() / 2);
+    Settle();
+    EXPECT_EQ(probe->PointerPicture(), beam);
     form.Hide();
 }

@@ -10,6 +10,7 @@
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
@@ -172,4 +173,86 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     list->PasteFromClipboard();
     EXPECT_EQ(ReadText(root / "shown" / "incoming file.txt"), "from elsewhere");
     EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+}
+
+namespace
+{
+// Where a row of a file list of the hosts' size lies, measured on a list of our own.
+TPoint HostRowPoint(const fs::path& folder, const std::u16string& name)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(480);
+    form.SetClientHeight(240);
+    auto* list = new XFileListView(&form);
+    list->SetParent(&form);
+    list->SetAlign(alClient);
+    list->SetViewStyle(vsReport);
+    list->SetPath(UnicodeString(Platform::WideName(folder.string()).c_str()));
+    for (int i = 0; i < list->RecordCount(); ++i)
+        if (name == list->Record(i)->Name)
+        {
+            TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
+            return TPoint(r.left + 6, (r.top + r.bottom) / 2);
+        }
+    return TPoint(-1, -1);
+}
+
+bool WaitForFile(const fs::path& path, std::chrono::milliseconds limit)
+{
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!fs::exists(path))
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+} // namespace
+
+TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
+{
+    VirtualDisplay server;
+    ASSERT_TRUE(server.Running()) << server.Error();
+    TempDir root{"shelltwo"};
+    fs::create_directories(root / "left");
+    fs::create_directories(root / "right");
+    std::ofstream(root / "left" / "alpha.txt") << std::string(1025, 'a');
+    fs::path host = fs::path(Platform::ProgramFolder()) / "filelist_host";
+    ASSERT_TRUE(fs::exists(host));
+    WindowDriver left, right;
+    ASSERT_TRUE(left.Connected() && right.Connected());
+    ASSERT_TRUE(left.Start(host.string(), {(root / "left").string(), "Left list"}));
+    ASSERT_TRUE(right.Start(host.string(), {(root / "right").string(), "Right list"}));
+    unsigned long leftWindow = left.FindWindow("Left list", 20s);
+    unsigned long rightWindow = right.FindWindow("Right list", 20s);
+    ASSERT_NE(leftWindow, 0u);
+    ASSERT_NE(rightWindow, 0u);
+    XProbe probe(server.Name());
+    probe.PlaceWindow(leftWindow, 0, 0);
+    probe.PlaceWindow(rightWindow, 520, 0);
+    left.Settle(300ms);
+
+    TPoint file = HostRowPoint(root / "left", u"alpha.txt");
+    ASSERT_GE(file.x, 0);
+    left.MoveTo(leftWindow, file.x, file.y);
+    left.Settle();
+    left.ButtonDown(1);
+    left.Settle();
+    left.MoveTo(leftWindow, file.x + 4, file.y);
+    left.Settle();
+    for (int step = 1; step <= 4; ++step)
+    {
+        left.MoveTo(rightWindow, 60 * step, 150 + 10 * step);
+        left.Settle(100ms);
+    }
+    left.Settle(300ms);
+    left.ButtonUp(1);
+    EXPECT_TRUE(WaitForFile(root / "right" / "alpha.txt", 15s));
+    EXPECT_EQ(ReadText(root / "right" / "alpha.txt"), std::string(1025, 'a'));
+    EXPECT_TRUE(fs::exists(root / "left" / "alpha.txt"));
+    EXPECT_TRUE(left.Running());
+    EXPECT_TRUE(right.Running());
+    left.Kill();
+    right.Kill();
 }

@@ -184,3 +184,120 @@ TEST_F(HexEditWindowTest, ResizingShowsTheHorizontalBarAndRandomInputDoesNoHarm)
     EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
     EXPECT_EQ(ReadWholeFile(m_errors).find("Sanitizer"), std::string::npos) << ReadWholeFile(m_errors);
 }
+
+TEST_F(HexEditWindowTest, CtrlHeldShowsTheValueAtThePointerAndReleasingRemovesIt)
+{
+    auto [x, y] = BytePoint(0x30);
+    m_driver->Click(m_window, x, y);
+    m_driver->Settle();
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | m_bytes[0x30 + size_t(i)];
+    const std::string text = std::to_string(value); // the default mode: unsigned 32 bits
+    m_driver->MoveTo(m_window, x, y);
+    m_driver->Settle(100ms);
+    const auto start = std::chrono::steady_clock::now();
+    m_driver->HoldKey(XK_Control_L, true);
+    unsigned long hint = m_driver->FindWindow(text, 600ms, m_window);
+    const auto shownAfter = std::chrono::steady_clock::now() - start;
+    ASSERT_NE(hint, 0u) << "no hint " << text << "; " << ReadWholeFile(m_errors);
+    EXPECT_LE(shownAfter, 600ms);
+    // Its top-left corner is at the pointer, and the editor kept the keyboard.
+    int wx = 0, wy = 0, hx = 0, hy = 0;
+    m_driver->RootOrigin(m_window, wx, wy);
+    m_driver->RootOrigin(hint, hx, hy);
+    EXPECT_EQ(hx, wx + x);
+    EXPECT_EQ(hy, wy + y);
+    int hw = 0, hh = 0;
+    auto pixels = m_driver->Pixels(hint, hw, hh);
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(pixels[size_t(hw) + 1] & 0xFFFFFF, 0xFFFFE1u); // the hint's yellow inside its frame
+    m_driver->HoldKey(XK_Control_L, false);
+    EXPECT_TRUE(m_driver->WaitGone(hint, 600ms));
+    // Typing still reaches the editor.
+    m_driver->Type("7");
+    m_driver->Key(XK_s, false, true);
+    m_driver->Settle(500ms);
+    EXPECT_EQ(uint8_t(ReadWholeFile(m_file)[0x30]), 0x70);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}
+
+TEST_F(HexEditWindowTest, TheVerticalThumbScrollsToTheEndAndBack)
+{
+    int width = 0, height = 0;
+    // The address column of the first two lines: no caret ever blinks there.
+    auto addresses = [&]
+    {
+        auto pixels = m_driver->Pixels(m_window, width, height);
+        std::vector<uint32_t> out;
+        for (int yy = 2; yy < 2 + 2 * m_layout.lh && !pixels.empty(); ++yy)
+            for (int xx = 2; xx < 2 + m_layout.hexX - 30; ++xx)
+                out.push_back(pixels[size_t(yy) * size_t(width) + size_t(xx)] & 0xFFFFFF);
+        return out;
+    };
+    const auto top = addresses();
+    ASSERT_FALSE(top.empty());
+    const int barX = width - 2 - 8;
+    const int thumbTop = 2 + 17 + 3;
+    m_driver->MoveTo(m_window, barX, thumbTop);
+    m_driver->ButtonDown(1);
+    m_driver->MoveTo(m_window, barX, height / 2);
+    m_driver->MoveTo(m_window, barX, height + 50);
+    m_driver->ButtonUp(1);
+    m_driver->Settle(300ms);
+    const auto bottom = addresses();
+    EXPECT_NE(bottom, top);
+    // At the end already: the wheel has nothing more to show.
+    m_driver->MoveTo(m_window, 300, 200);
+    m_driver->Click(m_window, 300, 200, 5);
+    m_driver->Settle(300ms);
+    EXPECT_EQ(addresses(), bottom);
+    // The thumb now stands at the bottom of the track; dragged up past the top, it shows the start.
+    m_driver->MoveTo(m_window, barX, height - 2 - 17 - 3);
+    m_driver->ButtonDown(1);
+    m_driver->MoveTo(m_window, barX, height / 2);
+    m_driver->MoveTo(m_window, barX, -50);
+    m_driver->ButtonUp(1);
+    m_driver->Settle(300ms);
+    EXPECT_EQ(addresses(), top);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}
+
+TEST_F(HexEditWindowTest, TheBarsShowOnlyWhileTheDataDoesNotFit)
+{
+    // A file of four lines in its own window.
+    m_driver->Kill();
+    m_driver->Wait(2s);
+    WriteWholeFile(m_file, std::vector<uint8_t>(64, 0x41));
+    fs::path host = fs::path(Platform::ProgramFolder()) / "hexedit_host";
+    ASSERT_TRUE(m_driver->Start(host.string(), {m_file.string()}, m_errors.string()));
+    m_window = m_driver->FindWindow("Hex editor", 20s);
+    ASSERT_NE(m_window, 0u) << ReadWholeFile(m_errors);
+    m_driver->Settle(500ms);
+    int width = 0, height = 0;
+    // Whether the right and the bottom strip inside the edge show a bar (anything but the white
+    // page).
+    auto bars = [&](bool& vertical, bool& horizontal)
+    {
+        auto pixels = m_driver->Pixels(m_window, width, height);
+        ASSERT_EQ(pixels.size(), size_t(width) * size_t(height));
+        auto at = [&](int xx, int yy) { return pixels[size_t(yy) * size_t(width) + size_t(xx)] & 0xFFFFFF; };
+        vertical = at(width - 2 - 8, height / 2) != 0xFFFFFF && at(width - 2 - 1, height / 2) != 0xFFFFFF;
+        horizontal = at(width / 3, height - 2 - 8) != 0xFFFFFF && at(width / 3, height - 2 - 1) != 0xFFFFFF;
+    };
+    bool vertical = true, horizontal = true;
+    bars(vertical, horizontal);
+    EXPECT_FALSE(vertical);
+    EXPECT_FALSE(horizontal);
+    m_driver->Resize(m_window, 300, 3 * m_layout.lh + 4 + 17);
+    m_driver->Settle(400ms);
+    bars(vertical, horizontal);
+    EXPECT_TRUE(vertical);
+    EXPECT_TRUE(horizontal);
+    m_driver->Resize(m_window, 760, 400);
+    m_driver->Settle(400ms);
+    bars(vertical, horizontal);
+    EXPECT_FALSE(vertical);
+    EXPECT_FALSE(horizontal);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}

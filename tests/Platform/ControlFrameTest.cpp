@@ -2,6 +2,8 @@
 // the window's own scroll bars.
 #include "Platform/Vcl/Controls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/StdCtrls.h"
+#include "tests/support/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -406,4 +408,79 @@ TEST(ControlFrameTest, ScrollBarsAnswerArrowsTrackAndThumb)
     // Hidden bars give their room back.
     ShowScrollBar(probe->Handle(), SB_BOTH, FALSE);
     EXPECT_EQ(probe->ClientRect(), TRect(0, 0, 117, 217));
+}
+
+TEST(ControlFrameTest, HeldArrowsAndTrackRepeatWhileThePointerStaysOnThem)
+{
+    ManualClock clock;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 300);
+    form.Show();
+    auto* probe = new Probe(&form);
+    probe->SetBounds(0, 0, 117, 200);
+    probe->SetWindowStyle(WS_VSCROLL);
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 999, 100, 0, 0};
+    SetScrollInfo(probe->Handle(), SB_VERT, &info, TRUE);
+    auto lineDowns = [&]
+    {
+        int n = 0;
+        for (const Logged& l : probe->log)
+            n += l.msg == WM_VSCROLL && LOWORD(l.wParam) == SB_LINEDOWN;
+        probe->log.clear();
+        return n;
+    };
+    auto wait = [&](DWORD ms)
+    {
+        for (DWORD t = 0; t < ms; t += 10)
+        {
+            clock.Advance(10);
+            Application->ProcessMessages();
+        }
+    };
+    probe->log.clear();
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(108, 190)); // the down arrow
+    EXPECT_EQ(lineDowns(), 1);
+    wait(200);
+    EXPECT_EQ(lineDowns(), 0); // not before the first delay
+    wait(60);
+    EXPECT_EQ(lineDowns(), 1);
+    wait(200);
+    EXPECT_EQ(lineDowns(), 4); // then at the repeat rate
+    // Off the arrow (still held) it pauses; back on it, it goes on.
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(108, 120));
+    wait(200);
+    EXPECT_EQ(lineDowns(), 0);
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(108, 190));
+    wait(100);
+    EXPECT_EQ(lineDowns(), 2);
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(108, 190));
+    wait(500);
+    EXPECT_EQ(lineDowns(), 0);
+
+    // The scroll-bar control: the track held below the thumb pages until the thumb reaches the
+    // pointer.
+    auto* bar = new TScrollBar(&form);
+    bar->SetParent(&form);
+    bar->SetKind(sbVertical);
+    bar->SetBounds(200, 0, 17, 217); // a track of 183 pixels
+    bar->SetParams(0, 0, 100);
+    bar->SetPageSize(10);
+    bar->LargeChange = 10;
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(208, 150));
+    EXPECT_EQ(bar->Position(), 10);
+    wait(1000);
+    const int stopped = bar->Position();
+    EXPECT_GT(stopped, 50);
+    EXPECT_LT(stopped, 91); // it stopped under the pointer, short of the end
+    wait(500);
+    EXPECT_EQ(bar->Position(), stopped);
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(208, 150));
+    // The arrow repeats the same way.
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(208, 5));
+    wait(300);
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(208, 5));
+    EXPECT_EQ(bar->Position(), stopped - 3); // the press and two repeats
+    wait(300);
+    EXPECT_EQ(bar->Position(), stopped - 3);
+    form.Hide();
 }

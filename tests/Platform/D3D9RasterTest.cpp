@@ -1084,8 +1084,8 @@ TEST_F(D3D9RasterSceneTest, PrimitivesAtTheBoundariesOfTheirRules)
         dev->SetTransform(t, &id);
     dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     Draw(D3DPT_TRIANGLELIST, 2,
-         std::vector<ColourVertex>{{-1, 1, 0, c}, {1, 1, 0, c}, {1, -1, 0, c}, {-1, 1, 0, c}, {1, -1, 0, c},
-                                   {-1, -1, 0, c}},
+         std::vector<ColourVertex>{
+             {-1, 1, 0, c}, {1, 1, 0, c}, {1, -1, 0, c}, {-1, 1, 0, c}, {1, -1, 0, c}, {-1, -1, 0, c}},
          ColourFvf);
     EXPECT_EQ(count(c), 256);
 
@@ -1337,5 +1337,95 @@ TEST_F(D3D9RasterTest, DrawingIntoTheTextureItSamplesIsSafe)
     dev->SetTexture(0, nullptr);
     level->Release();
     target->Release();
+}
+// ---- Quick pixel loops -----------------------------------------------------------------------------
+
+TEST_F(D3D9RasterTest, QuickPixelLoopsGiveTheGeneralStagesPixels)
+{
+    Create(64, 64);
+    ISoftDevice9* soft = nullptr;
+    ASSERT_EQ(dev->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&soft)), S_OK);
+    // A texture of seeded colours and alphas, 8 x 8, wrapped.
+    std::vector<uint8_t> texels(8 * 8 * 4);
+    uint32_t seed = 12345;
+    for (uint8_t& b : texels)
+    {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 16);
+    }
+    IDirect3DTexture9* texture = Texture(8, 8, D3DFMT_A8R8G8B8, texels);
+    auto quad =
+        [](float x0, float y0, float x1, float y1, DWORD c0, DWORD c1, float z0 = 0.5f, float z1 = 0.5f)
+    {
+        return std::vector<RhwTexVertex>{{x0, y0, z0, 1, c0, 0, 0},    {x1, y0, z1, 1, c1, 1.5f, 0},
+                                         {x1, y1, z1, 1, c0, 1.5f, 2}, {x0, y0, z0, 1, c0, 0, 0},
+                                         {x1, y1, z1, 1, c0, 1.5f, 2}, {x0, y1, z0, 1, c1, 0, 2}};
+    };
+    // Every form the quick loops take, each drawn over what the ones before left.
+    auto scene = [&]
+    {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00406080, 1.0f, 0);
+        RenderState(D3DRS_LIGHTING, FALSE);
+        RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        RenderState(D3DRS_ZENABLE, FALSE);
+        dev->SetTexture(0, nullptr);
+        // One colour all over, then a colour gradient, opaque.
+        Draw(D3DPT_TRIANGLELIST, 2, quad(0, 0, 40, 30, 0xFFC08040, 0xFFC08040), RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(30, 20, 64, 50, 0xFF102030, 0xFFF0E0D0), RhwTexFvf);
+        // Blended: one colour, a gradient of colour and alpha.
+        RenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        RenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        RenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(5, 5, 50, 45, 0x80336699, 0x80336699), RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(10, 30, 60, 64, 0x10FF0000, 0xF000FF80), RhwTexFvf);
+        // Narrow ones, whose rows are walked rather than solved.
+        Draw(D3DPT_TRIANGLELIST, 2, quad(50.5f, 2, 61, 60.5f, 0x90A0B0C0, 0x90A0B0C0), RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(3, 20.5f, 14.5f, 63, 0x20A0B0C0, 0xE0102030), RhwTexFvf);
+        // Alpha test: a level quad that fails it whole, a gradient that passes it in part.
+        RenderState(D3DRS_ALPHATESTENABLE, TRUE);
+        RenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+        RenderState(D3DRS_ALPHAREF, 0x60);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(0, 0, 64, 64, 0x50FFFFFF, 0x50FFFFFF), RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(0, 10, 64, 40, 0x00000000, 0xFFFFFFFF), RhwTexFvf);
+        RenderState(D3DRS_ALPHATESTENABLE, FALSE);
+        // Textured and blended: texture x diffuse with the texture's alpha, point then linear, then
+        // alpha modulated too.
+        dev->SetTexture(0, texture);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(2, 2, 34, 34, 0xFFFFFFFF, 0xFF8080FF), RhwTexFvf);
+        dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(30, 2, 62, 34, 0xFFFFFFFF, 0xFF80FF80), RhwTexFvf);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(16, 30, 48, 62, 0xC0FFFFFF, 0x40FFFFFF), RhwTexFvf);
+        dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        dev->SetTexture(0, nullptr);
+        // Depth: one colour over a slope of depths, tested against what the slope before wrote.
+        RenderState(D3DRS_ZENABLE, TRUE);
+        RenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(0, 0, 64, 64, 0xA0204060, 0xA0204060, 0.2f, 0.8f), RhwTexFvf);
+        Draw(D3DPT_TRIANGLELIST, 2, quad(0, 0, 64, 64, 0xC0E0C0A0, 0xC0E0C0A0, 0.8f, 0.2f), RhwTexFvf);
+        RenderState(D3DRS_ZENABLE, FALSE);
+        RenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        return Pixels();
+    };
+    std::vector<uint32_t> quick = scene();
+    soft->EnableQuickPixels(false);
+    std::vector<uint32_t> general = scene();
+    soft->EnableQuickPixels(true);
+    size_t drawn = 0, different = 0;
+    for (size_t i = 0; i < quick.size(); ++i)
+    {
+        drawn += general[i] != 0x406080u;
+        if (quick[i] != general[i] && different++ < 5)
+            ADD_FAILURE() << "pixel " << i % 64 << "," << i / 64 << ": " << std::hex << quick[i]
+                          << " against " << general[i];
+    }
+    EXPECT_EQ(different, 0u);
+    EXPECT_GT(drawn, 64u * 60u);
+    texture->Release();
+    soft->Release();
 }
 } // namespace

@@ -305,3 +305,119 @@ TEST(FormsTest, FramesTakeTheirDesignedTabOrderWhenPlaced)
     EXPECT_EQ(form.ComponentCount(), 2);
 }
 } // namespace
+
+namespace
+{
+// Records what the presenter is told about the pointer.
+class PointerPresenter : public Vcl::IFormPresenter
+{
+public:
+    PointerPresenter() { m_previous = Vcl::SetFormPresenter(this); }
+    ~PointerPresenter() override { Vcl::SetFormPresenter(m_previous); }
+    void FormShown(TCustomForm*) override {}
+    void FormHidden(TCustomForm*) override {}
+    void FormChanged(TCustomForm*) override {}
+    void FormPainted(TCustomForm*, const TRect&) override {}
+    void FormDestroyed(TCustomForm*) override {}
+    void FormCursorChanged(TCustomForm*, TCursor cursor) override { cursors.push_back(cursor); }
+    void DockFeedback(TCustomForm*, const TRect* rect, bool thick) override
+    {
+        frames.push_back(rect ? std::to_string(rect->left) + "," + std::to_string(rect->top) + " " +
+                                    std::to_string(rect->Width()) + "x" + std::to_string(rect->Height()) +
+                                    (thick ? " thick" : " thin")
+                              : "hidden");
+    }
+    std::vector<TCursor> cursors;
+    std::vector<std::string> frames;
+
+private:
+    Vcl::IFormPresenter* m_previous;
+};
+} // namespace
+
+TEST(FormsTest, ThePointerShowsTheCursorOfWhatLiesUnderIt)
+{
+    PointerPresenter presenter;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 300);
+    form.Show();
+    auto* panel = new TCustomControl(&form);
+    panel->SetParent(&form);
+    panel->SetBounds(10, 10, 200, 200);
+    panel->SetCursor(crHandPoint);
+    panel->SetWindowStyle(WS_VSCROLL);
+    auto* label = new TLabel(&form);
+    label->SetParent(panel);
+    label->SetBounds(10, 10, 50, 20);
+    auto* edit = new TEdit(&form);
+    edit->SetParent(&form);
+    edit->SetBounds(250, 10, 100, 21);
+    auto move = [&](int x, int y)
+    {
+        Vcl::RouteInput(&form, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        return form.CursorShown();
+    };
+    EXPECT_EQ(move(300, 200), crArrow); // the form's own: the arrow
+    EXPECT_EQ(move(100, 100), crHandPoint);
+    EXPECT_EQ(move(25, 25), crHandPoint);  // a graphic control without one shows its window's
+    EXPECT_EQ(move(200, 100), crArrow);    // the window's scroll bar
+    EXPECT_EQ(move(260, 15), crIBeam);     // an edit's own
+    label->SetCursor(crCross);
+    EXPECT_EQ(move(25, 25), crCross);
+    // The screen's cursor wins everywhere, at once.
+    Screen->SetCursor(crHourGlass);
+    EXPECT_EQ(form.CursorShown(), crHourGlass);
+    EXPECT_EQ(move(260, 15), crHourGlass);
+    Screen->SetCursor(crDefault);
+    EXPECT_EQ(form.CursorShown(), crIBeam);
+    EXPECT_EQ(presenter.cursors,
+              (std::vector<TCursor>{crArrow, crHandPoint, crArrow, crIBeam, crCross, crHourGlass, crIBeam}));
+    form.Hide();
+}
+
+TEST(FormsTest, ADockingDragShowsItsFrameUntilTheDrop)
+{
+    PointerPresenter presenter;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 500, 400);
+    form.Show();
+    auto* site = new TCustomControl(&form);
+    site->SetParent(&form);
+    site->SetBounds(300, 0, 200, 400);
+    site->SetDockSite(true);
+    auto* dragged = new TCustomControl(&form);
+    dragged->SetParent(&form);
+    dragged->SetBounds(10, 10, 100, 50);
+    dragged->SetDragKind(dkDock);
+    dragged->SetDragMode(dmAutomatic);
+    TRect rect;
+    bool thick = false;
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(22, 21));
+    EXPECT_FALSE(Vcl::DockFeedbackShown(rect, thick)); // not past the threshold yet
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 220));
+    ASSERT_TRUE(Vcl::DockFeedbackShown(rect, thick));
+    EXPECT_EQ(rect, TRect(110, 210, 210, 260)); // the control's size, held where it was grabbed
+    EXPECT_TRUE(thick);                         // nowhere to dock: it would float
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(350, 100));
+    ASSERT_TRUE(Vcl::DockFeedbackShown(rect, thick));
+    EXPECT_FALSE(thick);
+    EXPECT_EQ(form.CursorShown(), crDrag);
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(350, 100));
+    EXPECT_FALSE(Vcl::DockFeedbackShown(rect, thick));
+    EXPECT_EQ(dragged->Parent(), site);
+    EXPECT_EQ(form.CursorShown(), crArrow);
+    EXPECT_EQ(presenter.frames, (std::vector<std::string>{"110,210 100x50 thick", "340,90 100x50 thin", "hidden"}));
+    // A control freed in the middle of its drag takes its frame with it.
+    dragged->SetParent(&form);
+    dragged->SetBounds(10, 10, 100, 50);
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 220));
+    ASSERT_TRUE(Vcl::DockFeedbackShown(rect, thick));
+    delete dragged;
+    EXPECT_FALSE(Vcl::DockFeedbackShown(rect, thick));
+    EXPECT_FALSE(Vcl::CaptureControl());
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(130, 230));
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(130, 230));
+    form.Hide();
+}

@@ -261,6 +261,22 @@ void WindowDriver::Key(unsigned long keysym, bool shift, bool control)
     XFlush(m_display);
 }
 
+void WindowDriver::HoldKey(unsigned long keysym, bool down)
+{
+    KeyCode code = XKeysymToKeycode(m_display, keysym);
+    if (code == 0)
+        return;
+    XTestFakeKeyEvent(m_display, code, down ? True : False, CurrentTime);
+    XFlush(m_display);
+}
+
+void WindowDriver::RootOrigin(unsigned long window, int& x, int& y)
+{
+    Window child;
+    x = y = 0;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
+}
+
 void WindowDriver::Type(const std::string& text)
 {
     for (char c : text)

@@ -60,6 +60,10 @@ public:
     void Focus(unsigned long window);
     // Presses and releases the key of an X keysym, with Shift and/or Control held when asked.
     void Key(unsigned long keysym, bool shift = false, bool control = false);
+    // Presses or releases one key (a modifier held over several events).
+    void HoldKey(unsigned long keysym, bool down);
+    // Where the window's client area starts on the screen.
+    void RootOrigin(unsigned long window, int& x, int& y);
     // Types ASCII text key by key (Shift for capitals and shifted symbols).
     void Type(const std::string& text);
     // Waits until the server has handled everything sent and the program had time to react.

@@ -4,8 +4,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <chrono>
+#include <thread>
 
 XProbe::XProbe(const std::string& displayName) : m_display(XOpenDisplay(displayName.c_str())) {}
 
@@ -25,6 +27,22 @@ void XProbe::RootPosition(unsigned long window, int x, int y, int& rootX, int& r
 void XProbe::MoveToRoot(int x, int y)
 {
     XTestFakeMotionEvent(m_display, -1, x, y, 0);
+    XSync(m_display, False);
+}
+
+bool XProbe::PointerFree()
+{
+    int status = XGrabPointer(m_display, DefaultRootWindow(m_display), False, ButtonPressMask, GrabModeAsync,
+                              GrabModeAsync, None, None, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabPointer(m_display, CurrentTime);
+    XSync(m_display, False);
+    return status == GrabSuccess;
+}
+
+void XProbe::PlaceWindow(unsigned long window, int x, int y)
+{
+    XMoveWindow(m_display, window, x, y);
     XSync(m_display, False);
 }
 
@@ -169,6 +187,25 @@ void XProbe::Button(int button, bool down)
     XSync(m_display, False);
 }
 
+void XProbe::HoldKey(const char* keysym, bool down)
+{
+    KeyCode code = XKeysymToKeycode(m_display, XStringToKeysym(keysym));
+    if (code)
+        XTestFakeKeyEvent(m_display, code, down ? True : False, 0);
+    XSync(m_display, False);
+}
+
+void XProbe::Wheel(int notches)
+{
+    unsigned button = notches > 0 ? 4 : 5;
+    for (int i = 0; i < (notches > 0 ? notches : -notches); ++i)
+    {
+        XTestFakeButtonEvent(m_display, button, True, 0);
+        XTestFakeButtonEvent(m_display, button, False, 0);
+    }
+    XSync(m_display, False);
+}
+
 void XProbe::ClickAt(unsigned long window, int x, int y)
 {
     MoveTo(window, x, y);
@@ -216,6 +253,60 @@ bool XProbe::ClipboardOwned()
 void XProbe::Sync()
 {
     XSync(m_display, False);
+}
+
+XProbe::CursorPicture XProbe::PointerPicture()
+{
+    CursorPicture picture;
+    XSync(m_display, False);
+    XFixesCursorImage* image = XFixesGetCursorImage(m_display);
+    if (!image)
+        return picture;
+    picture.width = image->width;
+    picture.height = image->height;
+    picture.xhot = image->xhot;
+    picture.yhot = image->yhot;
+    for (int i = 0; i < image->width * image->height; ++i)
+        picture.argb.push_back(static_cast<uint32_t>(image->pixels[i]));
+    XFree(image);
+    return picture;
+}
+
+XProbe::CursorPicture XProbe::FontCursorPicture(unsigned glyph)
+{
+    Window root = DefaultRootWindow(m_display);
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    Window r, child;
+    XQueryPointer(m_display, root, &r, &child, &rootX, &rootY, &x, &y, &mask);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    Cursor cursor = XCreateFontCursor(m_display, glyph);
+    attributes.cursor = cursor;
+    Window window = XCreateWindow(m_display, root, 0, 0, 40, 40, 0, CopyFromParent, InputOnly, CopyFromParent,
+                                  CWOverrideRedirect | CWCursor, &attributes);
+    XMapRaised(m_display, window);
+    XSync(m_display, False);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), 20, 20, 0);
+    XSync(m_display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    CursorPicture picture = PointerPicture();
+    XDestroyWindow(m_display, window);
+    XFreeCursor(m_display, cursor);
+    XTestFakeMotionEvent(m_display, DefaultScreen(m_display), rootX, rootY, 0);
+    XSync(m_display, False);
+    return picture;
+}
+
+uint32_t XProbe::ReadScreenPixel(int x, int y)
+{
+    return ReadPixel(DefaultRootWindow(m_display), x, y);
+}
+
+void XProbe::RootOrigin(unsigned long window, int& x, int& y)
+{
+    Window child;
+    XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
 }
 
 ClipboardServer::ClipboardServer(const std::string& displayName, std::string text)

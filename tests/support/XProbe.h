@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 class XProbe
 {
@@ -39,7 +40,16 @@ public:
     // Where a window's client point lies on the screen.
     void RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY);
     void MoveToRoot(int x, int y);
+    // Whether this connection could take the pointer now (it is given back at once): false while
+    // another client holds it grabbed.
+    bool PointerFree();
+    // Places a top-level window at (x, y) on the screen, as a window manager would.
+    void PlaceWindow(unsigned long window, int x, int y);
     void Button(int button, bool down);
+    // Presses or releases one key (a modifier held over several events).
+    void HoldKey(const char* keysym, bool down);
+    // Wheel notches: positive away from the user (button 4), negative towards (button 5).
+    void Wheel(int notches);
     void ClickAt(unsigned long window, int x, int y);
 
     // What a window manager or the desktop would do.
@@ -50,6 +60,22 @@ public:
     void RequestClose(unsigned long window);
     bool ClipboardOwned();
     void Sync();
+
+    // The pointer's picture as the server shows it now (XFixes).
+    struct CursorPicture
+    {
+        int width = 0, height = 0, xhot = 0, yhot = 0;
+        std::vector<uint32_t> argb;
+        bool operator==(const CursorPicture&) const = default;
+    };
+    CursorPicture PointerPicture();
+    // The picture of a glyph of the X cursor font (XC_...), shown for a moment over a window of the
+    // probe's own at the screen's top-left corner.
+    CursorPicture FontCursorPicture(unsigned glyph);
+    // A pixel of the screen with every window on it (0x00RRGGBB).
+    uint32_t ReadScreenPixel(int x, int y);
+    // Where the window's client area starts on the screen.
+    void RootOrigin(unsigned long window, int& x, int& y);
 
 private:
     struct _XDisplay* m_display = nullptr;

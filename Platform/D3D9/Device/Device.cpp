@@ -1043,6 +1043,8 @@ HRESULT DeviceImpl::Draw(const DrawCall& call)
     DrawSetup setup;
     if (!PrepareSetup(m_state, setup))
         return D3D_OK;
+    if (!m_quickPixels)
+        setup.quickPath = 0;
     m_pipeline->Draw(m_state, call, setup);
     return D3D_OK;
 }

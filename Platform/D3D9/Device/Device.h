@@ -222,6 +222,7 @@ public:
     UINT GetLiveResourceCount() override { return static_cast<UINT>(m_resources.size()); }
     void SetRasterThreads(UINT count) override { m_pool.SetThreads(count); }
     UINT GetRasterThreads() override { return m_pool.Threads(); }
+    void EnableQuickPixels(bool enable) override { m_quickPixels = enable; }
 
     // Bookkeeping of the device's resources.
     void Register(Resource* resource) { m_resources.insert(resource); }
@@ -262,6 +263,7 @@ private:
     } m_lost = Lost::No;
     UINT m_resetCount = 0;
     ThreadPool m_pool;
+    bool m_quickPixels = true;
     std::unique_ptr<Pipeline> m_pipeline = std::make_unique<Pipeline>(m_pool);
 };
 

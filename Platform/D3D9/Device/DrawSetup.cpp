@@ -186,9 +186,11 @@ bool PrepareSetup(const DeviceState& state, DrawSetup& s)
     }
 
     s.quickPath = 0;
+    s.quickBlend = s.blend && s.srcBlend == D3DBLEND_SRCALPHA && s.destBlend == D3DBLEND_INVSRCALPHA &&
+                   s.blendOp == D3DBLENDOP_ADD && !s.separateAlpha;
     bool quickStages = s.quickColour > 0 && s.quickAlpha >= 0 && s.textureCount <= 1;
     bool quickPixels =
-        !s.flat && !s.specular && !s.alphaTest && !s.blend && s.writeMask == 0xFFFFFFFFu &&
+        !s.flat && !s.specular && (!s.blend || s.quickBlend) && s.writeMask == 0xFFFFFFFFu &&
         (s.colourFormat == D3DFMT_A8R8G8B8 || s.colourFormat == D3DFMT_X8R8G8B8) &&
         (s.depthKind == 0 || (s.depthKind == 1 && (s.zFunc == D3DCMP_LESS || s.zFunc == D3DCMP_LESSEQUAL)));
     if (quickStages && quickPixels)

@@ -99,6 +99,8 @@ struct DrawSetup
     // 2 texture x diffuse, 3 texture; alpha 0 diffuse, 1 texture, 2 texture x diffuse; 0 = general.
     int quickColour = 0, quickAlpha = 0;
     int quickPath = 0; // triangles without the general pixel stage: 1 untextured, 2 point, 3 linear
+    // The quick path blends: the source's alpha over the target, added, one blend for all channels.
+    bool quickBlend = false;
     unsigned textureCount = 0;
     TextureView textures[MaxTexStages];
     bool pointSprite = false;

@@ -614,14 +614,162 @@ inline void RasterTriangle(const DrawSetup& s, const Prim& p, const float* plane
     }
 }
 
+// The source's alpha over the target, added: what Blend gives for SRCALPHA, INVSRCALPHA and ADD
+// with one blend for all four channels.
+inline uint32_t BlendOver(const Rgba& c, uint32_t before)
+{
+    const int inv = 255 - c.a;
+    const Rgba d = Unpack(before);
+    return Pack(
+        Rgba{Clamp255(Mul255(c.r, c.a) + Mul255(d.r, inv)), Clamp255(Mul255(c.g, c.a) + Mul255(d.g, inv)),
+             Clamp255(Mul255(c.b, c.a) + Mul255(d.b, inv)), Clamp255(Mul255(c.a, c.a) + Mul255(d.a, inv))});
+}
+
+// Whether a primitive's 1/w and colour planes are level: every vertex alike, as screen-space
+// rectangles are. The planes then give their constant term at every pixel.
+inline bool LevelColour(const float* planes)
+{
+    for (int k : {3, 4, 6, 7, 9, 10, 12, 13, 15, 16})
+        if (planes[k] != 0.0f)
+            return false;
+    return true;
+}
+
+// The pixels of row y between x0 and x1 that lie inside all three edges: [first, last], empty when
+// first > last. Along a row each edge function grows by a fixed step, so each edge bounds the row
+// from one side only; the span holds exactly the pixels the per-pixel test accepts.
+inline void RowSpan(const Prim& p, int x0, int x1, int y, int& first, int& last)
+{
+    const auto& t = p.tri;
+    int64_t e0 = t.a[0] * x0 + t.b[0] * y + t.c[0];
+    int64_t e1 = t.a[1] * x0 + t.b[1] * y + t.c[1];
+    int64_t e2 = t.a[2] * x0 + t.b[2] * y + t.c[2];
+    if (x1 - x0 < 24)
+    {
+        // A short row is walked: the inside of a row is one run of pixels.
+        int x = x0;
+        for (; x <= x1 && (e0 | e1 | e2) < 0; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
+        {
+        }
+        first = x;
+        for (; x <= x1 && (e0 | e1 | e2) >= 0; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
+        {
+        }
+        last = x - 1;
+        return;
+    }
+    int64_t lo = x0, hi = x1;
+    for (int e = 0; e < 3; ++e)
+    {
+        const int64_t a = t.a[e];
+        const int64_t v = e == 0 ? e0 : e == 1 ? e1 : e2;
+        if (a > 0)
+        {
+            if (v < 0)
+                lo = std::max(lo, x0 + (-v + a - 1) / a);
+            continue;
+        }
+        if (v < 0)
+        {
+            first = 1;
+            last = 0;
+            return;
+        }
+        if (a < 0)
+            hi = std::min(hi, x0 + v / -a);
+    }
+    first = static_cast<int>(lo);
+    last = static_cast<int>(std::min<int64_t>(hi, x1));
+}
+
+// Source alpha over the target for a colour known in advance, two channels per word: `srcRB` and
+// `srcGA` hold the source's shares (each channel times its alpha, as Mul255) in byte lanes 0 and
+// 2, `inv` is 255 minus the alpha. Every lane computes what Mul255 and Clamp255 do.
+inline uint32_t OverLevel(uint32_t d, uint32_t srcRB, uint32_t srcGA, uint32_t inv)
+{
+    uint32_t rb = (d & 0x00FF00FFu) * inv + 0x00800080u;
+    uint32_t ga = ((d >> 8) & 0x00FF00FFu) * inv + 0x00800080u;
+    rb = (((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu) + srcRB;
+    ga = (((ga + ((ga >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu) + srcGA;
+    // A lane past 255 saturates.
+    rb |= ((rb >> 8) & 0x00010001u) * 0xFFu;
+    ga |= ((ga >> 8) & 0x00010001u) * 0xFFu;
+    return (rb & 0x00FF00FFu) | ((ga & 0x00FF00FFu) << 8);
+}
+
+// An untextured triangle of one colour: the colour (and, blending, the source's share of it) is
+// worked out once; per pixel only the depth and the target remain. The same pixels as the
+// per-pixel forms below.
+template <bool Blended>
+inline void RasterTriangleLevel(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0,
+                                int x1, int y1)
+{
+    const float iw = planes[5];
+    const float w = iw != 0.0f ? 1.0f / iw : 0.0f;
+    const Rgba c{ToByte(planes[8] * w), ToByte(planes[11] * w), ToByte(planes[14] * w),
+                 ToByte(planes[17] * w)};
+    // One alpha for every pixel: the test passes all of them or none (and then nothing is written).
+    if (s.alphaTest && !Compare(s.alphaFunc, static_cast<uint32_t>(c.a), static_cast<uint32_t>(s.alphaRef)))
+        return;
+    const uint32_t inv = static_cast<uint32_t>(255 - c.a);
+    const uint32_t srcRB =
+        static_cast<uint32_t>(Mul255(c.r, c.a)) << 16 | static_cast<uint32_t>(Mul255(c.b, c.a));
+    const uint32_t srcGA =
+        static_cast<uint32_t>(Mul255(c.a, c.a)) << 16 | static_cast<uint32_t>(Mul255(c.g, c.a));
+    const uint32_t alphaOr = s.colourFormat == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
+    const uint32_t packed = Pack(c) | alphaOr;
+    const bool less = s.zFunc == D3DCMP_LESS;
+    const bool depthTest = s.depthKind == 1 && s.zTest, depthWrite = s.depthKind == 1 && s.zWrite;
+    for (int y = y0; y <= y1; ++y)
+    {
+        int first, last;
+        RowSpan(p, x0, x1, y, first, last);
+        if (first > last)
+            continue;
+        uint32_t* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(y) * s.colourPitch);
+        if (!depthTest && !depthWrite)
+        {
+            if (!Blended)
+                std::fill(row + first, row + last + 1, packed);
+            else
+                for (int x = first; x <= last; ++x)
+                    row[x] = OverLevel(row[x], srcRB, srcGA, inv) | alphaOr;
+            continue;
+        }
+        // Each plane is evaluated as Eval does, (c + a x) + b y, so that both give the same bits.
+        const float zY = planes[1] * static_cast<float>(y);
+        uint16_t* depthRow = reinterpret_cast<uint16_t*>(s.depth + static_cast<size_t>(y) * s.depthPitch);
+        for (int x = first; x <= last; ++x)
+        {
+            float z = planes[2] + planes[0] * static_cast<float>(x) + zY;
+            z = z < 0.0f ? 0.0f : z > 1.0f ? 1.0f : z;
+            const uint32_t depth = static_cast<uint32_t>(z * 65535.0f + 0.5f);
+            if (depthTest)
+            {
+                const uint32_t stored = depthRow[x];
+                if (less ? depth >= stored : depth > stored)
+                    continue;
+            }
+            if (depthWrite)
+                depthRow[x] = static_cast<uint16_t>(depth);
+            row[x] = Blended ? OverLevel(row[x], srcRB, srcGA, inv) | alphaOr : packed;
+        }
+    }
+}
+
 // The common case without the general pixel stage: Gouraud colour, at most one wrapped
 // power-of-two texture without mipmaps through a quick stage, a 16-bit LESS/LESSEQUAL depth test
-// or none, no alpha test, blending or write mask, 32-bit target.
-template <bool Textured, bool Linear>
+// or none, any alpha test, no write mask, no blending or the source's alpha over the target,
+// 32-bit target.
+template <bool Textured, bool Linear, bool Blended>
 inline void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* planes, int x0, int y0,
                                 int x1, int y1)
 {
-    const auto& t = p.tri;
+    if (!Textured && LevelColour(planes))
+    {
+        RasterTriangleLevel<Blended>(s, p, planes, x0, y0, x1, y1);
+        return;
+    }
     const TextureView& view = s.textures[0];
     const uint32_t* texels = view.texels[view.firstLevel];
     const int tw = view.width[view.firstLevel], th = view.height[view.firstLevel];
@@ -633,27 +781,26 @@ inline void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* 
     const float* pv = pu + 3;
     for (int y = y0; y <= y1; ++y)
     {
-        int64_t e0 = t.a[0] * x0 + t.b[0] * y + t.c[0];
-        int64_t e1 = t.a[1] * x0 + t.b[1] * y + t.c[1];
-        int64_t e2 = t.a[2] * x0 + t.b[2] * y + t.c[2];
+        int first, last;
+        RowSpan(p, x0, x1, y, first, last);
+        if (first > last)
+            continue;
         const float fy = static_cast<float>(y);
-        const float zRow = planes[2] + planes[1] * fy, iwRow = planes[5] + planes[4] * fy;
-        const float rRow = planes[8] + planes[7] * fy, gRow = planes[11] + planes[10] * fy;
-        const float bRow = planes[14] + planes[13] * fy, aRow = planes[17] + planes[16] * fy;
-        const float uRow = Textured ? pu[2] + pu[1] * fy : 0.0f, vRow = Textured ? pv[2] + pv[1] * fy : 0.0f;
+        // Each plane is evaluated as Eval does, (c + a x) + b y, so that both give the same bits.
+        const float zY = planes[1] * fy, iwY = planes[4] * fy;
+        const float rY = planes[7] * fy, gY = planes[10] * fy, bY = planes[13] * fy, aY = planes[16] * fy;
+        const float uY = Textured ? pu[1] * fy : 0.0f, vY = Textured ? pv[1] * fy : 0.0f;
         uint32_t* row = reinterpret_cast<uint32_t*>(s.colour + static_cast<size_t>(y) * s.colourPitch);
         uint16_t* depthRow =
             s.depthKind == 1 ? reinterpret_cast<uint16_t*>(s.depth + static_cast<size_t>(y) * s.depthPitch)
                              : nullptr;
-        for (int x = x0; x <= x1; ++x, e0 += t.a[0], e1 += t.a[1], e2 += t.a[2])
+        for (int x = first; x <= last; ++x)
         {
-            if ((e0 | e1 | e2) < 0)
-                continue;
             const float fx = static_cast<float>(x);
             uint32_t depth = 0;
             if (depthTest || depthWrite)
             {
-                float z = zRow + planes[0] * fx;
+                float z = planes[2] + planes[0] * fx + zY;
                 z = z < 0.0f ? 0.0f : z > 1.0f ? 1.0f : z;
                 depth = static_cast<uint32_t>(z * 65535.0f + 0.5f);
                 if (depthTest)
@@ -663,14 +810,16 @@ inline void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* 
                         continue;
                 }
             }
-            const float iw = iwRow + planes[3] * fx;
+            const float iw = planes[5] + planes[3] * fx + iwY;
             const float w = iw != 0.0f ? 1.0f / iw : 0.0f;
-            Rgba d{ToByte((rRow + planes[6] * fx) * w), ToByte((gRow + planes[9] * fx) * w),
-                   ToByte((bRow + planes[12] * fx) * w), ToByte((aRow + planes[15] * fx) * w)};
+            Rgba d{ToByte((planes[8] + planes[6] * fx + rY) * w),
+                   ToByte((planes[11] + planes[9] * fx + gY) * w),
+                   ToByte((planes[14] + planes[12] * fx + bY) * w),
+                   ToByte((planes[17] + planes[15] * fx + aY) * w)};
             Rgba c = d;
             if (Textured)
             {
-                float u = (uRow + pu[0] * fx) * w * fw, v = (vRow + pv[0] * fx) * w * fh;
+                float u = (pu[2] + pu[0] * fx + uY) * w * fw, v = (pv[2] + pv[0] * fx + vY) * w * fh;
                 uint32_t texel;
                 if (Linear)
                 {
@@ -694,9 +843,12 @@ inline void RasterTriangleQuick(const DrawSetup& s, const Prim& p, const float* 
                     c = tex;
                 c.a = s.quickAlpha == 0 ? d.a : s.quickAlpha == 1 ? tex.a : Mul255(tex.a, d.a);
             }
+            if (s.alphaTest &&
+                !Compare(s.alphaFunc, static_cast<uint32_t>(c.a), static_cast<uint32_t>(s.alphaRef)))
+                continue;
             if (depthWrite)
                 depthRow[x] = static_cast<uint16_t>(depth);
-            row[x] = Pack(c) | alphaOr;
+            row[x] = (Blended ? BlendOver(c, row[x]) : Pack(c)) | alphaOr;
         }
     }
 }

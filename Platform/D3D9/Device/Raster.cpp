@@ -673,16 +673,25 @@ struct FlushJob
                         continue;
                     if (prim->kind == PrimTriangle)
                     {
-                        switch (s.quickPath)
+                        switch (s.quickPath == 0 ? 0 : s.quickPath + (s.blend ? 3 : 0))
                         {
                         case 1:
-                            RasterTriangleQuick<false, false>(s, *prim, planes, x0, y0, x1, y1);
+                            RasterTriangleQuick<false, false, false>(s, *prim, planes, x0, y0, x1, y1);
                             break;
                         case 2:
-                            RasterTriangleQuick<true, false>(s, *prim, planes, x0, y0, x1, y1);
+                            RasterTriangleQuick<true, false, false>(s, *prim, planes, x0, y0, x1, y1);
                             break;
                         case 3:
-                            RasterTriangleQuick<true, true>(s, *prim, planes, x0, y0, x1, y1);
+                            RasterTriangleQuick<true, true, false>(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        case 4:
+                            RasterTriangleQuick<false, false, true>(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        case 5:
+                            RasterTriangleQuick<true, false, true>(s, *prim, planes, x0, y0, x1, y1);
+                            break;
+                        case 6:
+                            RasterTriangleQuick<true, true, true>(s, *prim, planes, x0, y0, x1, y1);
                             break;
                         default:
                             RasterTriangle(s, *prim, planes, x0, y0, x1, y1);

@@ -163,6 +163,13 @@ TEST_F(XPointListEditorTest, ClicksRectanglesShiftAndCtrlPickPointsAsTheCameraSe
     Send(XME_MOVE, XPoint(Pixel(4).x + 5, Pixel(4).y + 5), XSS_LEFT);
     Send(XME_LEFT_UP, XPoint(Pixel(4).x + 5, Pixel(4).y + 5), 0);
     EXPECT_EQ(Selected(), (std::vector<unsigned>{0, 1, 2, 3, 4}));
+
+    // Another surface edited while the editor is at work: nothing of it is selected.
+    XMeshNode* second = scene.CreateNode(XString(u"XBSSurface"), nullptr, u"Second");
+    second->GetMesh()->Edit(&scene, second);
+    EXPECT_EQ(scene.GetEditor(), editor);
+    EXPECT_EQ(editor->GetMesh(), second->GetMesh());
+    EXPECT_EQ(editor->GetSelectionCount(), 0u);
 }
 
 TEST_F(XPointListEditorTest, DragsMoveOnlyTheSelectedPointsInWorldSpaceAndARightReleaseUndoesThem)

@@ -138,7 +138,9 @@ TEST_F(XSceneEditorTest, NamesModesAndCanDoAnswers)
     editor.SetMode(-3);
     EXPECT_EQ(editor.GetMode(), 0) << "a negative mode would index past the targets";
     EXPECT_EQ(editor.GetFrame(), 0u);
-    EXPECT_EQ(editor.GetEditorFrame(), nullptr);
+    TBaseEditorFrame* panel = editor.GetEditorFrame();
+    EXPECT_NE(panel, nullptr);
+    EXPECT_EQ(editor.GetEditorFrame(), panel);
 
     EXPECT_TRUE(editor.CanPaste()) << "also with an empty clipboard";
     EXPECT_FALSE(editor.CanCopy() || editor.CanCut() || editor.CanDelete() || editor.CanClone());

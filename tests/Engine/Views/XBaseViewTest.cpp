@@ -104,6 +104,13 @@ TEST(XBaseViewTest, DeviceComesWithTheWindowAndFollowsItsSize)
     EXPECT_EQ(view->events, (std::vector<std::string>{"invalidate", "restore"}));
     EXPECT_EQ(soft->GetResetCount(), 1u);
     EXPECT_EQ(view->GetWindowedPresentParameters()->BackBufferWidth, 201u);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(view->GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC backDesc{};
+    back->GetDesc(&backDesc);
+    back->Release();
+    EXPECT_EQ(backDesc.Width, 201u);
+    EXPECT_EQ(backDesc.Height, 100u);
 
     // The glyph texture: built once, kept over a reset, rebuilt after a re-creation.
     view->GetDevice()->BeginScene();
@@ -130,6 +137,10 @@ TEST(XBaseViewTest, DeviceComesWithTheWindowAndFollowsItsSize)
 
     view->RecreateDevice();
     EXPECT_EQ(view->GetFontTexture(), nullptr);
+    view->GetDevice()->BeginScene();
+    view->RenderText(1, 1, 0xFFFFFFFF, "A");
+    view->GetDevice()->EndScene();
+    EXPECT_NE(view->GetFontTexture(), nullptr); // built again on the new device
     EXPECT_EQ(view->Perform(WM_GETDLGCODE, 0, 0), 0x87);
     feclearexcept(FE_ALL_EXCEPT);
 }

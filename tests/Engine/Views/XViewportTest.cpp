@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -238,6 +239,28 @@ TEST(XViewportTest, RenderPassSetsItsStatesInOrderAndDrawsOnlyWithAScene)
     EXPECT_EQ(calls[15].rfind("SetLight(0, ", 0), 0u);
     EXPECT_EQ(calls.back().rfind("Present(", 0), 0u);
     EXPECT_EQ(calls[calls.size() - 2], "EndScene()");
+    // The head light looks along the camera's viewing axis: the third row of its world matrix.
+    f.viewport->SetTopView();
+    f.viewport->Render(&scene, true);
+    D3DLIGHT9 light{};
+    ASSERT_EQ(soft.device->GetLight(0, &light), D3D_OK);
+    XMatrix world;
+    f.viewport->GetCamera()->GetMatrix(0, world);
+    EXPECT_EQ(light.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_FLOAT_EQ(light.Direction.x, world.m[2][0]);
+    EXPECT_FLOAT_EQ(light.Direction.y, world.m[2][1]);
+    EXPECT_FLOAT_EQ(light.Direction.z, world.m[2][2]);
+    EXPECT_NEAR(std::fabs(light.Direction.y), 1.0f, 1e-6f); // the top view looks along the y axis
+    EXPECT_FLOAT_EQ(light.Range, std::sqrt(3.4e38f));
+    EXPECT_FLOAT_EQ(light.Attenuation0, 0.001f);
+    EXPECT_FLOAT_EQ(light.Attenuation1, 0.001f);
+    EXPECT_EQ(light.Attenuation2, 0.0f);
+    EXPECT_EQ(light.Diffuse.r, 1.0f);
+    EXPECT_EQ(light.Specular.r, 0.0f);
+    EXPECT_EQ(light.Ambient.g, 0.0f);
+    BOOL on = FALSE;
+    ASSERT_EQ(soft.device->GetLightEnable(0, &on), D3D_OK);
+    EXPECT_TRUE(on);
 
     soft.Clear();
     f.viewport->SetLighting(false);

@@ -1,0 +1,420 @@
+#include "Engine/Editors/TSceneEditorFrame.h"
+
+#include "Engine/Editors/XAnimationEditor.h"
+#include "Engine/Editors/XSceneEditor.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Scene/XSceneLink.h"
+#include "Engine/Views/XView.h"
+#include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/Forms.h"
+
+#include <vector>
+
+namespace
+{
+const int Margin = 10;
+
+template <class T> T* Place(TFrame* owner, TWinControl* parent, int left, int top, int width, int height)
+{
+    T* control = new T(owner);
+    control->SetParent(parent);
+    control->SetBounds(left, top, width, height);
+    return control;
+}
+
+XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, float min, float max)
+{
+    auto* edit = Place<XFloatEdit>(owner, parent, left, top, 50, 21);
+    edit->SetTabStop(true);
+    edit->SetFractionalPartLength(5);
+    edit->SetMinValue(min);
+    edit->SetMaxValue(max);
+    return edit;
+}
+
+TSpeedButton* PlaceButton(TFrame* owner, TWinControl* parent, int left, int top, int width,
+                          const char16_t* caption, int tag)
+{
+    auto* button = Place<TSpeedButton>(owner, parent, left, top, width, 22);
+    button->SetCaption(caption);
+    button->Tag = tag;
+    return button;
+}
+
+XScroll* PlacePanel(TFrame* owner, TWinControl* parent, const char16_t* caption, int height)
+{
+    auto* panel = new XScroll(owner);
+    panel->SetParent(parent);
+    panel->SetAlign(alTop);
+    panel->SetCaption(caption);
+    panel->SetOpenHeight(height);
+    panel->SetOpen(true);
+    return panel;
+}
+
+TLabel* PlaceLabel(TFrame* owner, TWinControl* parent, int left, int top, const char16_t* caption)
+{
+    auto* label = new TLabel(owner);
+    label->SetParent(parent);
+    label->SetLeft(left);
+    label->SetTop(top);
+    label->SetCaption(caption);
+    return label;
+}
+
+// 16 x 16 glyphs of the animation page's buttons, drawn here; the bottom-left pixel is the
+// transparent colour.
+TBitmap* MakeGlyph(const char* const rows[16])
+{
+    auto* glyph = new TBitmap;
+    glyph->SetSize(16, 16);
+    for (int y = 0; y < 16; ++y)
+    {
+        uint32_t* line = glyph->ScanLine(y);
+        for (int x = 0; x < 16; ++x)
+        {
+            char c = rows[y][x];
+            line[x] = c == 'g' ? 0x008000u : c == 'r' ? 0xC00000u : c == 'b' ? 0x000080u : 0xFF00FFu;
+        }
+    }
+    return glyph;
+}
+
+const char* const CreateGlyph[16] = {
+    "................", "................", "......gggg......", "......gggg......",
+    "......gggg......", "......gggg......", "..gggggggggggg..", "..gggggggggggg..",
+    "..gggggggggggg..", "..gggggggggggg..", "......gggg......", "......gggg......",
+    "......gggg......", "......gggg......", "................", "................"};
+const char* const DeleteGlyph[16] = {
+    "................", "................", "..rr........rr..", "..rrr......rrr..",
+    "...rrr....rrr...", "....rrr..rrr....", ".....rrrrrr.....", "......rrrr......",
+    "......rrrr......", ".....rrrrrr.....", "....rrr..rrr....", "...rrr....rrr...",
+    "..rrr......rrr..", "..rr........rr..", "................", "................"};
+const char* const RefreshGlyph[16] = {
+    "................", ".....bbbbbb.....", "...bbb....bbb.b.", "..bb........bbb.",
+    "..b.......bbbbb.", ".bb.............", ".b..............", ".b..............",
+    "..............b.", "..............b.", ".............bb.", ".bbbbb.......b..",
+    ".bbb........bb..", ".b.bbb....bbb...", ".....bbbbbb.....", "................"};
+
+void SetGlyph(TSpeedButton* button, const char* const rows[16])
+{
+    TBitmap* glyph = MakeGlyph(rows);
+    button->SetGlyph(glyph);
+    delete glyph;
+}
+
+// The node and its descendants, each before its children, without recursion.
+std::vector<XMeshNode*> Subtree(XMeshNode* node)
+{
+    std::vector<XMeshNode*> result;
+    std::vector<XMeshNode*> pending{node};
+    while (!pending.empty())
+    {
+        XMeshNode* n = pending.back();
+        pending.pop_back();
+        result.push_back(n);
+        for (uint32_t i = n->GetChildCount(); i-- > 0;)
+            pending.push_back(n->GetChild(i));
+    }
+    return result;
+}
+} // namespace
+
+TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEditor* editor)
+    : TBaseEditorFrame(owner, scene, editor), m_SceneEditor(editor)
+{
+    Pages = new TPageControl(this);
+    Pages->SetParent(this);
+    Pages->SetAlign(alClient);
+    TransformTab = new TTabSheet(this);
+    TransformTab->SetPageControl(Pages);
+    TransformTab->SetCaption(u"Трансформация");
+    AnimationTab = new TTabSheet(this);
+    AnimationTab->SetPageControl(Pages);
+    AnimationTab->SetCaption(u"Анимация");
+    Pages->SetActivePage(TransformTab);
+
+    XScroll1 = PlacePanel(this, TransformTab, u"Трансформация", 200);
+    Label1 = PlaceLabel(this, XScroll1, Margin, 24, u"Перемещение (X; Y; Z)");
+    MoveXEdit = PlaceEdit(this, XScroll1, Margin, 40, -10000, 10000);
+    MoveYEdit = PlaceEdit(this, XScroll1, Margin + 52, 40, -10000, 10000);
+    MoveZEdit = PlaceEdit(this, XScroll1, Margin + 104, 40, -10000, 10000);
+    MoveBtn = PlaceButton(this, XScroll1, Margin + 158, 39, 36, u"Выполнить", 0);
+    Label2 = PlaceLabel(this, XScroll1, Margin, 66, u"Вращение (X; Y; Z)");
+    RotationXEdit = PlaceEdit(this, XScroll1, Margin, 82, -10000, 10000);
+    RotationYEdit = PlaceEdit(this, XScroll1, Margin + 52, 82, -10000, 10000);
+    RotationZEdit = PlaceEdit(this, XScroll1, Margin + 104, 82, -10000, 10000);
+    RotateBtn = PlaceButton(this, XScroll1, Margin + 158, 81, 36, u"Выполнить", 0);
+    Label3 = PlaceLabel(this, XScroll1, Margin, 108, u"Масштаб (YZ; XZ; XY)");
+    ScaleXEdit = PlaceEdit(this, XScroll1, Margin, 124, 0.01f, 100);
+    ScaleYEdit = PlaceEdit(this, XScroll1, Margin + 52, 124, 0.01f, 100);
+    ScaleZEdit = PlaceEdit(this, XScroll1, Margin + 104, 124, 0.01f, 100);
+    ScaleBtn = PlaceButton(this, XScroll1, Margin + 158, 123, 36, u"Выполнить", 0);
+    UniformScaleCheck = Place<TCheckBox>(this, XScroll1, Margin, 152, 190, 17);
+    UniformScaleCheck->SetCaption(u"Равномерный масштаб");
+    UniformScaleCheck->SetChecked(true);
+    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
+    {
+        edit->SetUseBounds(true);
+        edit->OnChange = MakeClosure(this, &TSceneEditorFrame::ScaleXEditChange);
+        edit->OnExit = MakeClosure(this, &TSceneEditorFrame::ScaleXEditExit);
+    }
+    MoveBtn->OnClick = MakeClosure(this, &TSceneEditorFrame::MoveBtnClick);
+    RotateBtn->OnClick = MakeClosure(this, &TSceneEditorFrame::RotateBtnClick);
+    ScaleBtn->OnClick = MakeClosure(this, &TSceneEditorFrame::ScaleBtnClick);
+
+    XScroll2 = PlacePanel(this, TransformTab, u"Сброс трансформации", 85);
+    Label4 = PlaceLabel(this, XScroll2, Margin, 28, u"Объекта");
+    Label5 = PlaceLabel(this, XScroll2, Margin, 54, u"Узла");
+    SpeedButton1 = PlaceButton(this, XScroll2, Margin + 55, 24, 70, u"Смещение", 0);
+    SpeedButton2 = PlaceButton(this, XScroll2, Margin + 128, 24, 66, u"Все", 1);
+    SpeedButton4 = PlaceButton(this, XScroll2, Margin + 55, 50, 70, u"Смещение", 2);
+    SpeedButton3 = PlaceButton(this, XScroll2, Margin + 128, 50, 66, u"Все", 3);
+    for (TSpeedButton* button : {SpeedButton1, SpeedButton2, SpeedButton4, SpeedButton3})
+        button->OnClick = MakeClosure(this, &TSceneEditorFrame::SpeedButton1Click);
+
+    XScroll3 = PlacePanel(this, TransformTab, u"Видимость узлов", 85);
+    HideNodes = PlaceButton(this, XScroll3, Margin, 24, 56, u"Скрыть", 0);
+    ShowNodesBtn = PlaceButton(this, XScroll3, Margin + 58, 24, 60, u"Показать", 1);
+    ShowAllBtn = PlaceButton(this, XScroll3, Margin + 120, 24, 74, u"Показать все", 2);
+    for (TSpeedButton* button : {HideNodes, ShowNodesBtn, ShowAllBtn})
+        button->OnClick = MakeClosure(this, &TSceneEditorFrame::ShowNodesBtnClick);
+    ShowHideChildAffectCheck = Place<TCheckBox>(this, XScroll3, Margin, 52, 190, 17);
+    ShowHideChildAffectCheck->SetCaption(u"Вкл.дочерние");
+    ShowHideChildAffectCheck->SetChecked(true);
+
+    AnimCreateBtn = PlaceButton(this, AnimationTab, 4, 4, 23, u"", 0);
+    AnimDeleteBtn = PlaceButton(this, AnimationTab, 29, 4, 23, u"", 0);
+    AnimRefreshBtn = PlaceButton(this, AnimationTab, 54, 4, 23, u"", 0);
+    SetGlyph(AnimCreateBtn, CreateGlyph);
+    SetGlyph(AnimDeleteBtn, DeleteGlyph);
+    SetGlyph(AnimRefreshBtn, RefreshGlyph);
+    for (TSpeedButton* button : {AnimCreateBtn, AnimDeleteBtn, AnimRefreshBtn})
+        button->SetFlat(true);
+    AnimCreateBtn->OnClick = MakeClosure(this, &TSceneEditorFrame::AnimCreateBtnClick);
+    AnimDeleteBtn->OnClick = MakeClosure(this, &TSceneEditorFrame::AnimDeleteBtnClick);
+    AnimRefreshBtn->OnClick = MakeClosure(this, &TSceneEditorFrame::AnimRefreshBtnClick);
+    AnimList = Place<TListBox>(this, AnimationTab, 4, 30, 210, 220);
+    AnimList->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+    AnimList->OnClick = MakeClosure(this, &TSceneEditorFrame::AnimListClick);
+    AnimList->OnDblClick = MakeClosure(this, &TSceneEditorFrame::AnimListDblClick);
+
+    ResetEdits();
+    UpdateAnimList();
+}
+
+XMeshNode* TSceneEditorFrame::SelectedNode() const
+{
+    XSceneLink* link = XSceneLink::Get();
+    if (link->GetSelNodeCount(m_Scene) != 1)
+        return nullptr;
+    return link->GetSelNode(m_Scene, 0);
+}
+
+XViewport* TSceneEditorFrame::ActiveViewport() const
+{
+    XView* view = m_Scene ? m_Scene->GetView() : nullptr;
+    return view ? view->GetActiveViewport() : nullptr;
+}
+
+bool TSceneEditorFrame::Ask(const UnicodeString& question) const
+{
+    return MessageBoxW(nullptr, question.c_str(), Application->Title().c_str(), MB_YESNO) == IDYES;
+}
+
+void TSceneEditorFrame::ResetEdits()
+{
+    for (XFloatEdit* edit : {MoveXEdit, MoveYEdit, MoveZEdit, RotationXEdit, RotationYEdit, RotationZEdit})
+        edit->SetValue(0);
+    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
+        edit->SetValue(1);
+}
+
+void TSceneEditorFrame::ActivateFrame()
+{
+    UpdateAnimList();
+    ResetEdits();
+}
+
+void TSceneEditorFrame::DeactivateFrame()
+{
+}
+
+void TSceneEditorFrame::UpdateAnimList()
+{
+    UnicodeString remembered;
+    bool hadSelection = AnimList->ItemIndex() >= 0;
+    if (hadSelection)
+        remembered = AnimList->Items()->Strings(AnimList->ItemIndex());
+    XMeshNode* node = SelectedNode();
+    AnimList->Items()->BeginUpdate();
+    AnimList->Items()->Clear();
+    int reselect = -1;
+    if (node)
+    {
+        for (uint32_t i = 0; i < node->GetAnimationCount(); ++i)
+        {
+            UnicodeString name(node->GetAnimation(i)->Name.c_str());
+            AnimList->Items()->Add(name);
+            if (hadSelection && reselect < 0 && name == remembered)
+                reselect = static_cast<int>(i);
+        }
+    }
+    AnimList->Items()->EndUpdate();
+    AnimList->SetItemIndex(reselect);
+    AnimCreateBtn->SetEnabled(node != nullptr);
+    AnimDeleteBtn->SetEnabled(node != nullptr);
+}
+
+void TSceneEditorFrame::MoveBtnClick(TObject*)
+{
+    m_SceneEditor->MoveBy(ActiveViewport(), XVertex(MoveXEdit->Value(), MoveYEdit->Value(), MoveZEdit->Value()));
+    for (XFloatEdit* edit : {MoveXEdit, MoveYEdit, MoveZEdit})
+        edit->SetValue(0);
+}
+
+void TSceneEditorFrame::RotateBtnClick(TObject*)
+{
+    m_SceneEditor->RotateBy(ActiveViewport(), XVertex(DegToRad(RotationXEdit->Value()), DegToRad(RotationYEdit->Value()),
+                                                 DegToRad(RotationZEdit->Value())));
+    for (XFloatEdit* edit : {RotationXEdit, RotationYEdit, RotationZEdit})
+        edit->SetValue(0);
+}
+
+void TSceneEditorFrame::ScaleBtnClick(TObject*)
+{
+    m_SceneEditor->ScaleBy(ActiveViewport(), XVertex(ScaleXEdit->Value(), ScaleYEdit->Value(), ScaleZEdit->Value()));
+    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
+        edit->SetValue(1);
+}
+
+void TSceneEditorFrame::ScaleXEditChange(TObject* Sender)
+{
+    auto* changed = dynamic_cast<XFloatEdit*>(Sender);
+    if (!changed || !UniformScaleCheck->Checked())
+        return;
+    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
+    {
+        if (edit != changed && !edit->Focused())
+            edit->SetValue(changed->Value());
+    }
+}
+
+void TSceneEditorFrame::ScaleXEditExit(TObject* Sender)
+{
+    auto* left = dynamic_cast<XFloatEdit*>(Sender);
+    if (!left || !UniformScaleCheck->Checked())
+        return;
+    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
+    {
+        if (edit != left)
+            edit->SetValue(left->Value());
+    }
+}
+
+void TSceneEditorFrame::SpeedButton1Click(TObject* Sender)
+{
+    auto* button = dynamic_cast<TSpeedButton*>(Sender);
+    XSceneLink* link = XSceneLink::Get();
+    if (!button || link->GetSelNodeCount(m_Scene) == 0)
+        return;
+    if (!Ask(u"Выполнить сброс трансформации для выделенных объектов?"))
+        return;
+    for (unsigned i = 0; i < link->GetSelNodeCount(m_Scene); ++i)
+    {
+        XMeshNode* node = link->GetSelNode(m_Scene, i);
+        switch (button->Tag)
+        {
+        case 0: node->ResetMeshTransform(true, false, false); break;
+        case 1: node->ResetMeshTransform(true, true, true); break;
+        case 2: node->ResetPosition(); break;
+        case 3: node->ResetMatrix(); break;
+        default: break;
+        }
+    }
+}
+
+void TSceneEditorFrame::ShowNodesBtnClick(TObject* Sender)
+{
+    auto* button = dynamic_cast<TSpeedButton*>(Sender);
+    XSceneLink* link = XSceneLink::Get();
+    if (!button)
+        return;
+    if (button->Tag == 2)
+    {
+        for (unsigned i = 0; i < link->GetNodeCount(m_Scene); ++i)
+            link->GetNode(m_Scene, i)->SetVisible(true);
+        return;
+    }
+    bool visible = button->Tag == 1;
+    bool recursive = ShowHideChildAffectCheck->Checked();
+    // From the last: hiding deselects, so the list shrinks behind the walk.
+    for (unsigned i = link->GetSelNodeCount(m_Scene); i-- > 0;)
+    {
+        // A recursive hide may already have taken later entries out of the list.
+        if (i >= link->GetSelNodeCount(m_Scene))
+            continue;
+        link->GetSelNode(m_Scene, i)->SetVisible(visible, recursive);
+    }
+}
+
+bool TSceneEditorFrame::SelectListedAnimation()
+{
+    XMeshNode* node = SelectedNode();
+    int index = AnimList->ItemIndex();
+    if (!node || index < 0)
+        return false;
+    XAnimationEditor::SelectAnimation(node, XString(AnimList->Items()->Strings(index).c_str()), true);
+    return true;
+}
+
+void TSceneEditorFrame::AnimListClick(TObject*)
+{
+    SelectListedAnimation();
+}
+
+void TSceneEditorFrame::AnimListDblClick(TObject*)
+{
+    if (!SelectListedAnimation())
+        return;
+    SelectedNode()->Edit(m_Scene);
+}
+
+void TSceneEditorFrame::AnimCreateBtnClick(TObject*)
+{
+    XMeshNode* node = SelectedNode();
+    if (!node)
+        return;
+    UnicodeString name;
+    if (!InputQuery(Application->Title(), u"Введите имя создаваемой анимации.", name) || name.IsEmpty())
+        return;
+    XAnimationEditor::SelectAnimation(node, XString(name.c_str()), true);
+    UpdateAnimList();
+}
+
+void TSceneEditorFrame::AnimDeleteBtnClick(TObject*)
+{
+    XMeshNode* node = SelectedNode();
+    int index = AnimList->ItemIndex();
+    if (!node || index < 0)
+        return;
+    if (!Ask(u"Удалить анимацию?"))
+        return;
+    XString name(AnimList->Items()->Strings(index).c_str());
+    for (XMeshNode* n : Subtree(node))
+    {
+        int found = n->IndexOfAnimation(name);
+        if (found < 0)
+            continue;
+        XAnimation* animation = n->GetAnimation(static_cast<uint32_t>(found));
+        if (n->GetAnimation() == animation)
+            n->SetAnimation(nullptr);
+        n->DeleteAnimation(static_cast<uint32_t>(found));
+    }
+    UpdateAnimList();
+}
+
+void TSceneEditorFrame::AnimRefreshBtnClick(TObject*)
+{
+    UpdateAnimList();
+}
