@@ -301,6 +301,27 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
     }
 }
 
+TEST_F(DesktopTransferTest, TheDragHoldsThePointerUntilItEnds)
+{
+    auto* target = new RecordingTarget();
+    unsigned long window = ShowDropForm(target);
+    // The drag starts from a press in our window, as a user's would.
+    probe->ClickAt(window, 20, 20);
+    probe->Sync();
+    PumpUntil([] { return false; }, 300ms);
+    EXPECT_TRUE(probe->PointerFree());
+    ASSERT_TRUE(X11::BeginDrag({}));
+    X11::Sync();
+    EXPECT_FALSE(probe->PointerFree());
+    EXPECT_EQ(X11::DragOver(X11::ActionMove, X11::ActionCopy | X11::ActionMove), X11::ActionNone);
+    EXPECT_EQ(X11::DragDrop(), X11::ActionNone); // no peer under the pointer
+    X11::EndDrag();
+    X11::Sync();
+    EXPECT_TRUE(probe->PointerFree());
+    RevokeDragDrop(form->Handle());
+    target->Release();
+}
+
 TEST_F(DesktopTransferTest, OurDragReachesAPeerAndASilentPeerEndsIt)
 {
     for (const char* mode : {"", "silent"})

@@ -30,6 +30,16 @@ void XProbe::MoveToRoot(int x, int y)
     XSync(m_display, False);
 }
 
+bool XProbe::PointerFree()
+{
+    int status = XGrabPointer(m_display, DefaultRootWindow(m_display), False, ButtonPressMask, GrabModeAsync,
+                              GrabModeAsync, None, None, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabPointer(m_display, CurrentTime);
+    XSync(m_display, False);
+    return status == GrabSuccess;
+}
+
 void XProbe::PlaceWindow(unsigned long window, int x, int y)
 {
     XMoveWindow(m_display, window, x, y);

@@ -40,6 +40,9 @@ public:
     // Where a window's client point lies on the screen.
     void RootPosition(unsigned long window, int x, int y, int& rootX, int& rootY);
     void MoveToRoot(int x, int y);
+    // Whether this connection could take the pointer now (it is given back at once): false while
+    // another client holds it grabbed.
+    bool PointerFree();
     // Places a top-level window at (x, y) on the screen, as a window manager would.
     void PlaceWindow(unsigned long window, int x, int y);
     void Button(int button, bool down);
