@@ -662,7 +662,6 @@ private:
     // Mouse on the window's own scroll bars; true when it was theirs.
     bool HandleScrollBarMouse(TMessage& Message);
     void FrameChanged();
-    int FrameWidth() const { return FrameWidthFor(WindowStyle(), WindowExStyle()); }
     int FrameWidthFor(DWORD style, DWORD exStyle) const;
     TRect ClientAreaFor(DWORD style, DWORD exStyle) const;
     // Inside the border, the client edge and the bevel: the client area and the scroll bars.
