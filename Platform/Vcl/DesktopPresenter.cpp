@@ -111,6 +111,9 @@ public:
             return;
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
+        // A window that never takes the focus (a hint) leaves the keyboard as it is.
+        if (it->second.passive)
+            return;
         // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
         Platform::ResetKeyStates();
         // Without a window manager nobody hands the focus back: give it to the form now active.
@@ -354,6 +357,9 @@ private:
         }
         case X11::EventKind::MouseMove:
             PostMessageW(handle, WM_MOUSEMOVE, MouseKeys(e.modifiers), MAKELPARAM(e.x, e.y));
+            break;
+        case X11::EventKind::MouseLeave:
+            PostMessageW(handle, WM_MOUSELEAVE, 0, 0);
             break;
         case X11::EventKind::MouseWheel:
         {

@@ -24,7 +24,8 @@ enum class EventKind
     GotFocus,  // the window received the keyboard focus
     LostFocus, // and lost it
     Resize,   // width, height: the new client size
-    Close     // the user asked to close the window (its close button)
+    Close,    // the user asked to close the window (its close button)
+    MouseLeave // the pointer left the window (not while a button holds it there)
 };
 
 // Modifier and button bits of an event.
