@@ -9,6 +9,7 @@
 
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
 
@@ -20,37 +21,8 @@
 
 namespace
 {
-class ProgressImageComboWindowTest : public ::testing::Test
+class ProgressImageComboWindowTest : public PresenterWindowTest
 {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
-    }
-    void TearDown() override
-    {
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
-    }
-
-    // Runs the loop until the X server has seen everything sent and the program has answered it.
-    void Settle()
-    {
-        probe->Sync();
-        for (int i = 0; i < 20; ++i)
-        {
-            Application->ProcessMessages();
-            X11::WaitForEvents(5);
-        }
-    }
-
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
 };
 
 // Row y of a gradient over `height` rows, byte by byte, as the bar's rule states it.

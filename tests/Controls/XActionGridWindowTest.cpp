@@ -7,6 +7,7 @@
 
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
 
@@ -64,33 +65,13 @@ struct Tips
     }
 };
 
-class XActionGridWindowTest : public ::testing::Test
+class XActionGridWindowTest : public PresenterWindowTest
 {
 public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
-    }
     void TearDown() override
     {
         Application->CancelHint();
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
-    }
-
-    void Settle()
-    {
-        probe->Sync();
-        for (int i = 0; i < 20; ++i)
-        {
-            Application->ProcessMessages();
-            X11::WaitForEvents(5);
-        }
+        PresenterWindowTest::TearDown();
     }
 
     // A form placed where its bounds say (an undecorated window), so that screen points of forms
@@ -138,8 +119,6 @@ public:
         Settle();
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
 };
 } // namespace
 

@@ -13,6 +13,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
 
@@ -25,32 +26,9 @@ namespace
 {
 void IgnoreSelect(TObject*, XBaseObject*, bool) {}
 
-class EditorFramesWindowTest : public ::testing::Test
+class EditorFramesWindowTest : public PresenterWindowTest
 {
 public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
-    }
-    void TearDown() override
-    {
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
-    }
-    void Settle()
-    {
-        probe->Sync();
-        for (int i = 0; i < 20; ++i)
-        {
-            Application->ProcessMessages();
-            X11::WaitForEvents(5);
-        }
-    }
     void ClickOn(TControl* control, int dx, int dy)
     {
         TPoint at = control->FormOrigin();
@@ -58,8 +36,6 @@ public:
         Settle();
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     unsigned long window = 0;
 };
 } // namespace
