@@ -58,7 +58,15 @@ public:
         ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
         ASSERT_NE(view->GetDevice(), nullptr);
         top = view->GetViewport(0);
-        ASSERT_EQ(scene->GetNodeCount(), 2u);
+        // The two cubes, then the light.
+        ASSERT_EQ(scene->GetNodeCount(), 3u);
+        // Side by side within the top viewport, which sees about 6.5 units across: a band can
+        // hold both, and the first has room to move right.
+        XMatrix at(1.0f);
+        at.SetTranslation(-2.0f, 1.0f, 0.0f);
+        scene->GetNode(0)->SetMatrix(at);
+        at.SetTranslation(1.5f, 1.0f, 0.0f);
+        scene->GetNode(1)->SetMatrix(at);
     }
     void TearDown() override
     {
@@ -104,10 +112,12 @@ public:
         const float x = v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0];
         const float y = v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1] + m.m[3][1];
         const float w = v.x * m.m[0][3] + v.y * m.m[1][3] + v.z * m.m[2][3] + m.m[3][3];
-        const TPoint origin = top->ClientToScreen(TPoint(0, 0));
+        // The picture fills the viewport's client rectangle, inside its frame.
+        const TRect c = top->ClientRect();
+        const TPoint origin = top->ClientToScreen(TPoint(c.left, c.top));
         const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        return {static_cast<float>(origin.x - form.x) + (x / w + 1) / 2 * static_cast<float>(top->GetClientWidth()),
-                static_cast<float>(origin.y - form.y) + (1 - y / w) / 2 * static_cast<float>(top->GetClientHeight())};
+        return {static_cast<float>(origin.x - form.x) + (x / w + 1) / 2 * static_cast<float>(c.Width()),
+                static_cast<float>(origin.y - form.y) + (1 - y / w) / 2 * static_cast<float>(c.Height())};
     }
     XVertex Centre(XMeshNode* node)
     {
@@ -226,12 +236,20 @@ TEST_F(SceneEditorWindowTest, ClickShowsBoxAndGizmoTheXAxisDragsAndABandSelectsB
     for (const XVertex& m : BoxEdgeMiddles(first))
         EXPECT_TRUE(Near(shown, Project(m), White)) << Project(m).x << "," << Project(m).y;
 
-    // A rubber band from the empty top-left corner past both cubes blends 50 % white over the
+    // A rubber band from just above-left of both cubes to just below-right of them blends 50 % white over the
     // background while it is held, and selects both when it is let go.
     const TPoint origin = top->ClientToScreen(TPoint(0, 0));
     const TPoint form = host->ClientToScreen(TPoint(0, 0));
-    const Pixel from{static_cast<float>(origin.x - form.x + 6), static_cast<float>(origin.y - form.y + 30)};
-    const Pixel to{std::fmax(firstAfter.x, secondAfter.x) + 60, std::fmax(firstAfter.y, secondAfter.y) + 60};
+    Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
+    for (XMeshNode* node : {first, second})
+        for (const XVertex& m : BoxEdgeMiddles(node))
+        {
+            const Pixel p = Project(m);
+            from = {std::fmin(from.x, p.x - 12), std::fmin(from.y, p.y - 12)};
+            to = {std::fmax(to.x, p.x + 12), std::fmax(to.y, p.y + 12)};
+        }
+    ASSERT_GT(from.x, static_cast<float>(origin.x - form.x));
+    ASSERT_GT(from.y, static_cast<float>(origin.y - form.y + 20));
     ASSERT_LT(to.x, static_cast<float>(origin.x - form.x + top->GetClientWidth()));
     ASSERT_LT(to.y, static_cast<float>(origin.y - form.y + top->GetClientHeight()));
     scene->ClearNodeSelection();
