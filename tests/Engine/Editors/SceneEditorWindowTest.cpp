@@ -1,6 +1,8 @@
 // The scene editor in a real X window: two cubes in the view host's top viewport on a private X
 // server, picked, dragged by the gizmo and banded with XTest as a user would, and read back with
 // XGetImage at the places the test projects itself.
+#include "Engine/Editors/XBaseEditor.h"
+#include "Engine/Objects/XBSSurface.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
 #include "Engine/Views/XView.h"
@@ -17,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -25,7 +28,7 @@
 namespace
 {
 constexpr int W = 800, H = 600;
-constexpr uint32_t White = 0xFFFFFF, Red = 0xFF0000, Yellow = 0xFFFF00, Back = 0x888888;
+constexpr uint32_t White = 0xFFFFFF, Red = 0xFF0000, Green = 0x00FF00, Yellow = 0xFFFF00, Back = 0x888888;
 
 ViewSceneOptions TwoCubes()
 {
@@ -118,6 +121,14 @@ public:
         const TPoint form = host->ClientToScreen(TPoint(0, 0));
         return {static_cast<float>(origin.x - form.x) + (x / w + 1) / 2 * static_cast<float>(c.Width()),
                 static_cast<float>(origin.y - form.y) + (1 - y / w) / 2 * static_cast<float>(c.Height())};
+    }
+    // Where a point of the node's mesh shows.
+    Pixel ProjectMeshPoint(XMeshNode* node, XVertex p)
+    {
+        XMatrix mesh(1.0f);
+        node->GetMeshMatrix(0, mesh);
+        mesh.ApplyTo(&p, 1);
+        return Project(p);
     }
     XVertex Centre(XMeshNode* node)
     {
@@ -281,4 +292,66 @@ TEST_F(SceneEditorWindowTest, ClickShowsBoxAndGizmoTheXAxisDragsAndABandSelectsB
     ASSERT_TRUE(PumpUntil([&] { return scene->GetSelectedCount() == 2; }));
     EXPECT_TRUE(first->IsSelected());
     EXPECT_TRUE(second->IsSelected());
+}
+
+TEST_F(SceneEditorWindowTest, BandedSurfacePointsTurnRedFromGreen)
+{
+    // A 4 x 4 surface of 5 x 5 points lying flat above the cubes, edited by its point-list editor.
+    scene->AddClass(&BSSurfaceDesc);
+    XMeshNode* node = scene->CreateNode(XString(u"XBSSurface"), nullptr, u"Surface");
+    auto* surface = static_cast<XBSSurface*>(node->GetMesh());
+    surface->SetWidth(4);
+    surface->SetHeight(4);
+    XMatrix flat(1.0f);
+    flat.SetRotation(3.14159265f / 2, 0, 0);
+    flat.m[3][0] = -0.25f;
+    flat.m[3][1] = 3.0f;
+    node->SetMatrix(flat);
+    ASSERT_EQ(surface->GetPointCount(), 25u);
+    surface->Edit(scene, node);
+    ASSERT_NE(scene->GetEditor(), nullptr);
+    ASSERT_EQ(scene->GetEditor()->GetName(), XString(u"XPointListEditor"));
+    TButton* edit = host->TransformButton(XTT_EDIT);
+    probe->ClickAt(window, edit->Left() + edit->Width() / 2, edit->Top() + edit->Height() / 2);
+    ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
+
+    std::vector<Pixel> points;
+    for (unsigned i = 0; i < 25; ++i)
+        points.push_back(ProjectMeshPoint(node, surface->GetPoint(i)));
+    Draw();
+    std::vector<uint32_t> shown = Pixels();
+    for (unsigned i = 0; i < 25; ++i)
+        EXPECT_TRUE(Near(shown, points[i], Green)) << i << " at " << points[i].x << "," << points[i].y;
+
+    // The band holds the middle nine points, half a spacing clear of the others.
+    std::vector<unsigned> inner;
+    Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
+    for (unsigned row = 1; row <= 3; ++row)
+        for (unsigned col = 1; col <= 3; ++col)
+        {
+            const unsigned i = row * 5 + col;
+            inner.push_back(i);
+            from = {std::fmin(from.x, points[i].x), std::fmin(from.y, points[i].y)};
+            to = {std::fmax(to.x, points[i].x), std::fmax(to.y, points[i].y)};
+        }
+    const float half = std::fabs(points[1].x - points[0].x + points[1].y - points[0].y) / 2;
+    ASSERT_GT(half, 10.0f);
+    from = {from.x - half, from.y - half};
+    to = {to.x + half, to.y + half};
+    MoveTo(from);
+    Button(1, true);
+    MoveTo({(from.x + to.x) / 2, (from.y + to.y) / 2});
+    MoveTo(to);
+    ASSERT_TRUE(Reached(to));
+    Button(1, false);
+    Application->ProcessMessages();
+    Draw();
+    shown = Pixels();
+    for (unsigned i = 0; i < 25; ++i)
+    {
+        const bool banded = std::find(inner.begin(), inner.end(), i) != inner.end();
+        EXPECT_TRUE(Near(shown, points[i], banded ? Red : Green)) << i << " at " << points[i].x << "," << points[i].y;
+        EXPECT_FALSE(Near(shown, points[i], banded ? Green : Red)) << i;
+    }
+    scene->PopEditor();
 }
