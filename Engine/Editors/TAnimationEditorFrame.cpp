@@ -213,8 +213,8 @@ TAnimationEditorFrame::TAnimationEditorFrame(TComponent* owner, XScene* scene, X
     UniformScaleCheck->SetChecked(true);
 
     XScroll3 = PlacePanel(this, this, u"Параметры анимации", 120);
-    Label1 = PlaceLabel(this, XScroll3, Margin, 28, u"Продолжительность");
-    AnimationLengthEdit = Place<XIntEdit>(this, XScroll3, Margin + 112, 24, 48, 21);
+    Label1 = PlaceLabel(this, XScroll3, Margin, 26, u"Продолжительность");
+    AnimationLengthEdit = Place<XIntEdit>(this, XScroll3, Margin, 44, 60, 21);
     AnimationLengthEdit->SetTabStop(true);
     AnimationLengthEdit->SetMinValue(1);
     AnimationLengthEdit->SetMaxValue(10000);
@@ -222,8 +222,8 @@ TAnimationEditorFrame::TAnimationEditorFrame(TComponent* owner, XScene* scene, X
     AnimationLengthEdit->SetValue(1);
     AnimationLengthEdit->OnExit = MakeClosure(this, &TAnimationEditorFrame::AnimationLengthEditExit);
     AnimationLengthEdit->OnKeyDown = MakeClosure(this, &TAnimationEditorFrame::AnimationLengthEditKeyDown);
-    Label2 = PlaceLabel(this, XScroll3, Margin + 164, 28, u"кадров");
-    ChildAffectCheck = Place<TCheckBox>(this, XScroll3, Margin, 54, 190, 17);
+    Label2 = PlaceLabel(this, XScroll3, Margin + 66, 47, u"кадров");
+    ChildAffectCheck = Place<TCheckBox>(this, XScroll3, Margin, 74, 190, 17);
     ChildAffectCheck->SetCaption(u"Включая дочерние узлы");
     ChildAffectCheck->SetChecked(true);
 

@@ -24,7 +24,7 @@ template <class T> T* Place(TFrame* owner, TWinControl* parent, int left, int to
 
 XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, float min, float max)
 {
-    auto* edit = Place<XFloatEdit>(owner, parent, left, top, 50, 21);
+    auto* edit = Place<XFloatEdit>(owner, parent, left, top, 42, 21);
     edit->SetTabStop(true);
     edit->SetFractionalPartLength(5);
     edit->SetMinValue(min);
@@ -137,19 +137,19 @@ TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEdi
     XScroll1 = PlacePanel(this, TransformTab, u"Трансформация", 200);
     Label1 = PlaceLabel(this, XScroll1, Margin, 24, u"Перемещение (X; Y; Z)");
     MoveXEdit = PlaceEdit(this, XScroll1, Margin, 40, -10000, 10000);
-    MoveYEdit = PlaceEdit(this, XScroll1, Margin + 52, 40, -10000, 10000);
-    MoveZEdit = PlaceEdit(this, XScroll1, Margin + 104, 40, -10000, 10000);
-    MoveBtn = PlaceButton(this, XScroll1, Margin + 158, 39, 36, u"Выполнить", 0);
+    MoveYEdit = PlaceEdit(this, XScroll1, Margin + 44, 40, -10000, 10000);
+    MoveZEdit = PlaceEdit(this, XScroll1, Margin + 88, 40, -10000, 10000);
+    MoveBtn = PlaceButton(this, XScroll1, Margin + 132, 39, 62, u"Выполнить", 0);
     Label2 = PlaceLabel(this, XScroll1, Margin, 66, u"Вращение (X; Y; Z)");
     RotationXEdit = PlaceEdit(this, XScroll1, Margin, 82, -10000, 10000);
-    RotationYEdit = PlaceEdit(this, XScroll1, Margin + 52, 82, -10000, 10000);
-    RotationZEdit = PlaceEdit(this, XScroll1, Margin + 104, 82, -10000, 10000);
-    RotateBtn = PlaceButton(this, XScroll1, Margin + 158, 81, 36, u"Выполнить", 0);
+    RotationYEdit = PlaceEdit(this, XScroll1, Margin + 44, 82, -10000, 10000);
+    RotationZEdit = PlaceEdit(this, XScroll1, Margin + 88, 82, -10000, 10000);
+    RotateBtn = PlaceButton(this, XScroll1, Margin + 132, 81, 62, u"Выполнить", 0);
     Label3 = PlaceLabel(this, XScroll1, Margin, 108, u"Масштаб (YZ; XZ; XY)");
     ScaleXEdit = PlaceEdit(this, XScroll1, Margin, 124, 0.01f, 100);
-    ScaleYEdit = PlaceEdit(this, XScroll1, Margin + 52, 124, 0.01f, 100);
-    ScaleZEdit = PlaceEdit(this, XScroll1, Margin + 104, 124, 0.01f, 100);
-    ScaleBtn = PlaceButton(this, XScroll1, Margin + 158, 123, 36, u"Выполнить", 0);
+    ScaleYEdit = PlaceEdit(this, XScroll1, Margin + 44, 124, 0.01f, 100);
+    ScaleZEdit = PlaceEdit(this, XScroll1, Margin + 88, 124, 0.01f, 100);
+    ScaleBtn = PlaceButton(this, XScroll1, Margin + 132, 123, 62, u"Выполнить", 0);
     UniformScaleCheck = Place<TCheckBox>(this, XScroll1, Margin, 152, 190, 17);
     UniformScaleCheck->SetCaption(u"Равномерный масштаб");
     UniformScaleCheck->SetChecked(true);
@@ -174,9 +174,9 @@ TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEdi
         button->OnClick = MakeClosure(this, &TSceneEditorFrame::SpeedButton1Click);
 
     XScroll3 = PlacePanel(this, TransformTab, u"Видимость узлов", 85);
-    HideNodes = PlaceButton(this, XScroll3, Margin, 24, 56, u"Скрыть", 0);
-    ShowNodesBtn = PlaceButton(this, XScroll3, Margin + 58, 24, 60, u"Показать", 1);
-    ShowAllBtn = PlaceButton(this, XScroll3, Margin + 120, 24, 74, u"Показать все", 2);
+    HideNodes = PlaceButton(this, XScroll3, Margin, 24, 50, u"Скрыть", 0);
+    ShowNodesBtn = PlaceButton(this, XScroll3, Margin + 52, 24, 60, u"Показать", 1);
+    ShowAllBtn = PlaceButton(this, XScroll3, Margin + 114, 24, 82, u"Показать все", 2);
     for (TSpeedButton* button : {HideNodes, ShowNodesBtn, ShowAllBtn})
         button->OnClick = MakeClosure(this, &TSceneEditorFrame::ShowNodesBtnClick);
     ShowHideChildAffectCheck = Place<TCheckBox>(this, XScroll3, Margin, 52, 190, 17);

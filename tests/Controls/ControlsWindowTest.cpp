@@ -578,3 +578,172 @@ TEST_F(ControlsWindowTest, TheGridAnswersKeysMouseAndShowsTheSplitCursor)
     EXPECT_EQ(probe->PointerPicture(), beam);
     form.Hide();
 }
+
+namespace
+{
+// The left-most column and top-most row of `ink` inside a control, read from the window.
+TPoint WindowInkCorner(XProbe& probe, unsigned long window, const TControl* control, uint32_t ink)
+{
+    TPoint corner(-1, -1);
+    const TPoint o = control->FormOrigin();
+    for (int y = 3; y < control->Height() - 3; ++y)
+        for (int x = 3; x < control->Width() - 3; ++x)
+            if (probe.ReadPixel(window, o.x + x, o.y + y) == ink)
+            {
+                if (corner.x < 0 || x < corner.x)
+                    corner.x = x;
+                if (corner.y < 0 || y < corner.y)
+                    corner.y = y;
+            }
+    return corner;
+}
+
+uint32_t Rgb(TColor color)
+{
+    return Platform::Gdi::ToPixel(ColorToRGB(color)) & 0xFFFFFF;
+}
+} // namespace
+
+TEST_F(ControlsWindowTest, EveryControlInItsStatesIsThePictureInspected)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"States");
+    form.SetBounds(40, 40, 700, 420);
+    form.SetColor(clBtnFace);
+    // Buttons: up, held down by the pointer, a check button down, disabled, disabled and down.
+    auto button = [&](int x, int y, const char16_t* caption, XStdButtonStyle style, bool down, bool enabled)
+    {
+        auto* b = new XStdButton(&form);
+        b->SetParent(&form);
+        b->SetBounds(x, y, 80, 25);
+        b->SetCaption(caption);
+        b->SetButtonStyle(style);
+        b->SetDown(down);
+        b->SetEnabled(enabled);
+        return b;
+    };
+    button(5, 5, u"Up", xbsButton, false, true);
+    XStdButton* held = button(90, 5, u"Held", xbsButton, false, true);
+    held->SetTabStop(false); // so that holding it leaves the focus in the float box
+    button(175, 5, u"Down", xbsCheckButton, true, true);
+    XStdButton* disabled = button(260, 5, u"Disabled", xbsButton, false, false);
+    button(345, 5, u"Locked", xbsCheckButton, true, false);
+    // Panels: open, closed, disabled; and a list scrolled part of the way with its bar.
+    auto* open = new XScroll(&form);
+    open->SetParent(&form);
+    open->SetBounds(5, 40, 140, 80);
+    open->SetCaption(u"Open");
+    auto* closed = new XScroll(&form);
+    closed->SetParent(&form);
+    closed->SetBounds(5, 125, 140, 80);
+    closed->SetCaption(u"Closed");
+    closed->SetOpen(false);
+    auto* off = new XScroll(&form);
+    off->SetParent(&form);
+    off->SetBounds(5, 160, 140, 60);
+    off->SetCaption(u"Disabled");
+    off->SetEnabled(false);
+    auto* list = new XScrollList(&form);
+    list->SetParent(&form);
+    list->SetBounds(150, 40, 180, 180);
+    for (int i = 0; i < 3; ++i)
+    {
+        auto* panel = new XScroll(&form);
+        panel->SetBounds(0, 1000 + i, 150, 100);
+        panel->SetParent(list);
+        panel->SetOpenHeight(100);
+        panel->SetCaption(UnicodeString(u"Item " + std::u16string(1, char16_t(u'1' + i))));
+    }
+    list->Perform(WM_VSCROLL, SB_PAGEDOWN, 0);
+    // Number boxes: focused with a selection, disabled, read-only.
+    auto* real = new XFloatEdit(&form);
+    real->SetParent(&form);
+    real->SetBounds(5, 230, 100, 21);
+    real->SetText(u"3.14159");
+    auto* grey = new XFloatEdit(&form);
+    grey->SetParent(&form);
+    grey->SetBounds(5, 260, 100, 21);
+    grey->SetEnabled(false);
+    auto* fixed = new XIntEdit(&form);
+    fixed->SetParent(&form);
+    fixed->SetBounds(5, 290, 100, 21);
+    fixed->SetValue(-42);
+    fixed->SetReadOnly(true);
+    // The colour editor lying down.
+    auto* colour = new XColorEdit(&form);
+    colour->SetParent(&form);
+    colour->SetBounds(110, 230, 200, 150);
+    colour->SetOrientation(ceHorizontal); // lays out on the next resize
+    colour->SetBounds(110, 230, 220, 150);
+    colour->SetXColor(XColor(0xC0208040u));
+    // The grid with more rows than fit: its bar, the selected row's editor.
+    Owner owner;
+    owner.values[0] = VarUtils::XVariant(7);
+    owner.values[1] = false;
+    owner.values[2] = 0.25f;
+    auto* grid = new XPropertyEditor(&form);
+    grid->SetParent(&form);
+    grid->SetBounds(340, 40, 350, 200);
+    grid->OnGetFieldValue = MakeClosure(&owner, &Owner::Get);
+    grid->OnSetFieldValue = MakeClosure(&owner, &Owner::Set);
+    grid->RegisterProperty(u"int", CreateIntProperty);
+    grid->RegisterProperty(u"bool", CreateBooleanProperty);
+    grid->RegisterProperty(u"float", CreateFloatProperty);
+    for (int i = 0; i < 15; ++i)
+        grid->AddProperty(i % 3 == 0 ? u"int" : i % 3 == 1 ? u"bool" : u"float",
+                          UnicodeString(u"Row " + std::u16string(1, char16_t(u'A' + i))).c_str(), i % 3);
+    grid->SetSelectedIndex(4);
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+    real->SetFocus();
+    real->SetSelStart(2);
+    real->SetSelLength(3);
+    Settle();
+
+    // The untouched picture: what the window shows is the form's pixels, and they are the ones
+    // checked in.
+    const uint32_t ink = Rgb(clBtnText);
+    const TPoint upInk = WindowInkCorner(*probe, window, held, ink);
+    const TPoint o = held->FormOrigin();
+    probe->MoveTo(window, o.x + 5, o.y + 5);
+    probe->Button(1, true);
+    Settle();
+    ASSERT_TRUE(held->Pressed());
+    int width = form.ClientWidth(), height = form.ClientHeight();
+    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
+    for (int y = 2; y < height; y += 13)
+        for (int x = 2; x < width; x += 17)
+            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)] & 0xFFFFFF)
+                << x << "," << y;
+    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/control_states.png", pixels, static_cast<uint32_t>(width),
+                                      static_cast<uint32_t>(height), 8),
+              "");
+    // Held down, the caption's ink moves by (1, 1).
+    const TPoint downInk = WindowInkCorner(*probe, window, held, ink);
+    EXPECT_EQ(downInk.x, upInk.x + 1);
+    EXPECT_EQ(downInk.y, upInk.y + 1);
+    probe->Button(1, false);
+    Settle();
+    EXPECT_FALSE(held->Pressed());
+    // A disabled caption is engraved: highlight ink one pixel down and right of the shadow ink.
+    const TPoint shadow = WindowInkCorner(*probe, window, disabled, Rgb(clBtnShadow));
+    ASSERT_GE(shadow.x, 0);
+    const TPoint d = disabled->FormOrigin();
+    int lit = 0;
+    for (int y = shadow.y; y < shadow.y + 12; ++y)
+        for (int x = shadow.x; x < shadow.x + 40; ++x)
+            if (probe->ReadPixel(window, d.x + x, d.y + y) == Rgb(clBtnShadow) &&
+                probe->ReadPixel(window, d.x + x + 1, d.y + y + 1) == Rgb(clBtnHighlight))
+                ++lit;
+    EXPECT_GT(lit, 3);
+    // The panel's frame starts at the middle of its caption bar: (2, h) light, (3, h + 1) dark.
+    const int h = open->HeaderHeight() / 2;
+    const TPoint p = open->FormOrigin();
+    EXPECT_EQ(probe->ReadPixel(window, p.x + 2, p.y + h + 10), Rgb(cl3DLight));
+    EXPECT_EQ(probe->ReadPixel(window, p.x + 3, p.y + h + 10), Rgb(cl3DDkShadow));
+    EXPECT_EQ(probe->ReadPixel(window, p.x + 4, p.y + h), Rgb(cl3DLight));
+    EXPECT_EQ(probe->ReadPixel(window, p.x + 4, p.y + h + 1), Rgb(cl3DDkShadow));
+    form.Hide();
+}

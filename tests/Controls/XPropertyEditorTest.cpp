@@ -70,12 +70,17 @@ TEST(XPropertyTest, RowsConvertTextAndVariants)
         EXPECT_EQ(Str(integer.ValidateValue(refused)), u"-42");
     }
     EXPECT_EQ(Str(integer.ValidateValue(u"+7")), u"+7");
+    // A 10,000-character paste: digits past 32 bits, a number past the float range; a string row
+    // takes it whole.
+    const std::u16string paste(10000, u'9');
+    integer.SetValue(paste.c_str());
+    EXPECT_EQ(integer.Value(), -42);
     XFloatProperty real(u"Scale", 2);
     real.SetValue(u"2.5");
     EXPECT_EQ(Str(real.GetValue()), u"2.500");
     real.SetValue(u"0.7");
     EXPECT_EQ(Str(real.GetValue()), u"0.700"); // rounded, never 0.699
-    for (const char16_t* refused : {u"abc", u"1e99", u"-1e39", u"inf", u"nan", u""})
+    for (const char16_t* refused : {u"abc", u"1e99", u"-1e39", u"inf", u"nan", u"", u"-", u"\u0665", paste.c_str()})
     {
         real.SetValue(refused);
         EXPECT_EQ(real.Value(), 0.7f) << UnicodeString(refused).ToUtf8();
@@ -105,6 +110,8 @@ TEST(XPropertyTest, RowsConvertTextAndVariants)
     XStringProperty narrow(u"Name", 4);
     narrow.SetValue(u"Привет");
     EXPECT_EQ(Str(narrow.GetValue()), u"Привет");
+    narrow.SetValue(paste.c_str());
+    EXPECT_EQ(Str(narrow.GetValue()), paste);
 }
 
 TEST(XPropertyTest, RowsTalkToTheOwnerThroughTheGrid)

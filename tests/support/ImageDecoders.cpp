@@ -44,6 +44,28 @@ DecodedImage DecodeWithStb(const std::vector<uint8_t>& file)
     return image;
 }
 
+DecodedImage DecodeWithStbPastGap(const std::vector<uint8_t>& file)
+{
+    auto u32 = [&](size_t at) -> uint32_t
+    { return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24; };
+    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M' || u32(14) != 40 || u32(30) != 0 ||
+        (file[28] | file[29] << 8) < 16)
+        return DecodeWithStb(file);
+    const uint32_t offset = u32(10);
+    if (offset <= 54 || offset > file.size())
+        return DecodeWithStb(file);
+    std::vector<uint8_t> closed(file.begin(), file.begin() + 54);
+    closed.insert(closed.end(), file.begin() + offset, file.end());
+    auto put32 = [&](size_t at, uint32_t value)
+    {
+        for (int i = 0; i < 4; ++i)
+            closed[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    put32(2, static_cast<uint32_t>(closed.size()));
+    put32(10, 54);
+    return DecodeWithStb(closed);
+}
+
 DecodedImage DecodeBmp(const std::vector<uint8_t>& file)
 {
     DecodedImage image;

@@ -15,6 +15,13 @@ struct DecodedImage
 };
 
 DecodedImage DecodeWithStb(const std::vector<uint8_t>& file);
+// stb_image as above, for an uncompressed 16-, 24- or 32-bit BMP whose pixels do not follow its
+// 54 header bytes at once. The file header's offset says where the pixels are, and a reader skips
+// what stands before them (here the three masks an uncompressed file carries unused); the packaged
+// stb_image refuses such a file ("bad offset"). It is given the file with the bytes between the
+// header and the offset cut out and both offsets moved; not one header field or pixel byte changes.
+// Every other file goes to stb_image as it is.
+DecodedImage DecodeWithStbPastGap(const std::vector<uint8_t>& file);
 // A small reader of uncompressed and bit-field BMPs of 16, 24 and 32 bits, as a viewer reads them:
 // the pixels from the recorded offset, rows padded to 4 bytes, channels by their masks (5-5-5 for
 // 16 bits without masks), alpha 255.

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -160,6 +161,17 @@ TEST_F(XViewCaptureTest, StreamCapturesInTheRequestedLayout)
                 wrong += (got & mask) != (want & mask);
             }
         EXPECT_EQ(wrong, 0);
+
+        // What a viewer shows: the shown colours within the layout's precision (4, 5 or 6 bits).
+        const DecodedImage image = DecodeWithStbPastGap(file);
+        ASSERT_EQ(image.width, int(W)) << image.error;
+        ASSERT_EQ(image.height, int(H));
+        const int tolerance = layout == XCF_A4R4G4B4 ? 17 : layout == XCF_R5G6B5 ? 8 : 0;
+        int worst = 0;
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(image.rgba[i * 4 + c]) - int(shown[i] >> (16 - 8 * c) & 0xFF)));
+        EXPECT_LE(worst, tolerance);
     }
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(soft.soft->GetLiveResourceCount(), 0u);
