@@ -1077,10 +1077,16 @@ void XFileListView::ContextMenu(int x, int y)
 
 // ---- Drag and drop ---------------------------------------------------------------------------
 
+void XFileListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    m_dragEnded = false;
+    TCustomListView::MouseDown(Button, Shift, X, Y);
+}
+
 void XFileListView::MouseMove(TShiftState Shift, int X, int Y)
 {
     TCustomListView::MouseMove(Shift, X, Y);
-    if (!Shift.Contains(ssLeft) || m_runningDrag)
+    if (!Shift.Contains(ssLeft) || m_runningDrag || m_dragEnded)
         return;
     TListItem* item = GetItemAt(X, Y);
     if (!item)
@@ -1111,6 +1117,7 @@ void XFileListView::DoDragDrop(TShiftState shift, int, int)
     ::DoDragDrop(data, source, allowed, &effect);
     data->Release();
     m_runningDrag = nullptr;
+    m_dragEnded = true;
     source->Release();
     // The loop took the button's release: the view no longer holds the mouse.
     if (Vcl::CaptureControl() == this)
