@@ -538,7 +538,10 @@ void XFileListView::Sort()
     g_sortType = m_sortType;
     g_sortReverse = m_sortReverse;
     if (m_count > 1)
-        std::qsort(m_records, static_cast<size_t>(m_count), sizeof(XFileItem*), CompareRecords);
+        // Stable, so that records the order counts as equal keep the order they came in; the
+        // comparison inlines, where a call through a pointer per comparison would not.
+        std::stable_sort(m_records, m_records + m_count,
+                         [](XFileItem* const& a, XFileItem* const& b) { return CompareRecords(&a, &b) < 0; });
 }
 
 void XFileListView::SetFileSortType(XFileSortType type)
