@@ -248,6 +248,15 @@ TEST_F(EditorFramesTest, ScenePanelResetsAndShowsAfterAsking)
     Click(panel->HideNodes);
     EXPECT_FALSE(grandchild->GetVisible());
     EXPECT_TRUE(other->GetVisible());
+    // A descendant selected before its ancestor: hiding the ancestor with its children takes the
+    // descendant out of the list before the walk reaches it.
+    Click(panel->ShowAllBtn);
+    grandchild->SetSelected(true);
+    box->SetSelected(true);
+    Click(panel->HideNodes);
+    EXPECT_FALSE(grandchild->GetVisible());
+    EXPECT_FALSE(box->GetVisible());
+    EXPECT_EQ(scene.GetSelNodeCount(), 0u);
 }
 
 TEST_F(EditorFramesTest, ScenePanelCreatesDeletesAndOpensAnimations)

@@ -1,0 +1,163 @@
+// Measures a large clipboard transfer to another program against the display's own limit:
+//   clipboard_bench [--megabytes N] [--repeat R]
+// Starts a private virtual display, offers N MB (50 by default) of text on the clipboard, and
+// takes the median of R runs (5 by default) of another process fetching it (served incrementally
+// by us), against the same bytes written as one property and read back by that process (the
+// baseline: what the display itself costs for moving them).
+#include "Platform/X11/DesktopTransfer.h"
+#include "Platform/X11/X11Presenter.h"
+
+#include "tests/support/VirtualDisplay.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// In a child: reads a selection (following an incremental answer) or a property of `window`, and
+// ends with 0 when `expected` bytes came.
+[[noreturn]] void ChildFetch(const std::string& display, unsigned long window, size_t expected)
+{
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d)
+        _exit(2);
+    Atom type;
+    int format;
+    unsigned long items, after;
+    unsigned char* data = nullptr;
+    size_t got = 0;
+    if (window)
+    {
+        XGetWindowProperty(d, window, XA_STRING, 0, 1L << 26, False, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        got = items;
+        if (data)
+            XFree(data);
+        _exit(got == expected ? 0 : 1);
+    }
+    Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSelectInput(d, self, PropertyChangeMask);
+    Atom property = XInternAtom(d, "BENCH", False);
+    XConvertSelection(d, XInternAtom(d, "CLIPBOARD", False), XInternAtom(d, "UTF8_STRING", False), property, self,
+                      CurrentTime);
+    XEvent e;
+    do
+        XNextEvent(d, &e);
+    while (e.type != SelectionNotify);
+    XGetWindowProperty(d, self, property, 0, 1L << 26, True, AnyPropertyType, &type, &format, &items, &after, &data);
+    bool incremental = type == XInternAtom(d, "INCR", False);
+    if (data)
+        XFree(data);
+    if (!incremental)
+        _exit(1);
+    for (;;)
+    {
+        XNextEvent(d, &e);
+        if (e.type != PropertyNotify || e.xproperty.atom != property || e.xproperty.state != PropertyNewValue)
+            continue;
+        data = nullptr;
+        XGetWindowProperty(d, self, property, 0, 1L << 26, True, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        if (data)
+            XFree(data);
+        if (items == 0)
+            break;
+        got += items;
+    }
+    _exit(got == expected ? 0 : 1);
+}
+
+// Runs the child and keeps our side of the display answering meanwhile; seconds, or -1.
+double RunChild(const std::string& display, unsigned long window, size_t expected)
+{
+    X11::Flush();
+    auto start = Clock::now();
+    pid_t pid = fork();
+    if (pid == 0)
+        ChildFetch(display, window, expected);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) != pid)
+    {
+        X11::WaitForEvents(1);
+        X11::ProcessEvents();
+    }
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    size_t megabytes = 50;
+    int repeat = 5;
+    for (int i = 1; i + 1 < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--megabytes") == 0)
+            megabytes = std::strtoul(argv[++i], nullptr, 10);
+        else if (std::strcmp(argv[i], "--repeat") == 0)
+            repeat = std::atoi(argv[++i]);
+    }
+    VirtualDisplay server(640, 480);
+    if (!server.Running())
+    {
+        std::fprintf(stderr, "no virtual display: %s\n", server.Error().c_str());
+        return 1;
+    }
+    if (!X11::DisplayAvailable())
+        return 1;
+    auto text = std::make_shared<std::string>(megabytes << 20, 'x');
+    for (size_t i = 0; i < text->size(); i += 61)
+        (*text)[i] = '\n';
+    Display* raw = XOpenDisplay(server.Name().c_str());
+    Window holder = XCreateSimpleWindow(raw, DefaultRootWindow(raw), 0, 0, 1, 1, 0, 0, 0);
+
+    std::vector<double> served, baseline;
+    for (int run = 0; run < repeat; ++run)
+    {
+        X11::OfferClipboard({{"UTF8_STRING", text}});
+        served.push_back(RunChild(server.Name(), 0, text->size()));
+        auto start = Clock::now();
+        // In the largest pieces a request may carry.
+        const size_t piece = 8u << 20;
+        for (size_t at = 0; at < text->size(); at += piece)
+            XChangeProperty(raw, holder, XA_STRING, XA_STRING, 8, at == 0 ? PropModeReplace : PropModeAppend,
+                            reinterpret_cast<const unsigned char*>(text->data() + at),
+                            static_cast<int>(std::min(piece, text->size() - at)));
+        XSync(raw, False);
+        double write = std::chrono::duration<double>(Clock::now() - start).count();
+        double read = RunChild(server.Name(), holder, text->size());
+        baseline.push_back(read < 0 ? -1 : write + read);
+    }
+    XCloseDisplay(raw);
+    double s = Median(served), b = Median(baseline);
+    if (s < 0 || b < 0)
+    {
+        std::fprintf(stderr, "a transfer failed (%.3f, %.3f)\n", s, b);
+        return 1;
+    }
+    std::printf("clipboard to another program, %zu MB: %.3f s (incremental)\n", megabytes, s);
+    std::printf("same bytes as one property, written and read: %.3f s\n", b);
+    std::printf("ratio: %.2f\n", s / b);
+    X11::CloseDisplay();
+    return 0;
+}
