@@ -197,6 +197,11 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
         for (int col = 0; col < list->width; ++col)
         {
             uint32_t p = list->pixels[static_cast<size_t>(row) * stride + index * list->width + col];
+            if (style & ILD_MASK)
+            {
+                SetPixel(dc, x + col, y + row, p == Key ? RGB(255, 255, 255) : RGB(0, 0, 0));
+                continue;
+            }
             if (p == Key)
                 continue;
             if (style & ILD_SELECTED)

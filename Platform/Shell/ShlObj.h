@@ -252,6 +252,7 @@ constexpr UINT ILC_COLOR32 = 0x20;
 constexpr UINT ILD_NORMAL = 0;
 constexpr UINT ILD_TRANSPARENT = 1;
 constexpr UINT ILD_SELECTED = 4;
+constexpr UINT ILD_MASK = 0x10; // the shape: black where the image is, white where it is clear
 
 // A row of equal images in one 32-bit bitmap; AddMasked takes the pixels of a colour as clear.
 HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow);

@@ -27,6 +27,31 @@ struct DockDrag
 DockDrag g_drag;
 constexpr int kDragThreshold = 5;
 
+// The object drag in progress (dkDrag).
+struct ObjectDrag
+{
+    TControl* control = nullptr; // the source
+    bool started = false;
+    TPoint start; // screen point of the press
+    int threshold = kDragThreshold;
+    TDragObject* object = nullptr;
+    bool ownsObject = false;
+    TControl* over = nullptr; // the control under the pointer
+    TPoint overPos;           // the pointer in its client coordinates
+    bool accepted = false;
+};
+ObjectDrag g_objectDrag;
+// The source while its DoEndDrag may still be called; cleared when it goes away meanwhile.
+TControl* g_endingSource = nullptr;
+
+// The cursor of the drag in progress, on the source's form (which holds the pointer).
+void ShowDragCursor(TControl* source)
+{
+    if (TCustomForm* form = GetParentForm(source))
+        form->SetCursorShown(
+            g_objectDrag.object->GetDragCursor(g_objectDrag.accepted, g_objectDrag.overPos.x, g_objectDrag.overPos.y));
+}
+
 // The frame shown during a docking drag, and the form whose presenter shows it.
 struct DockFeedback
 {
@@ -141,6 +166,28 @@ TControl::~TControl()
     TComponent::BeforeDestruction();
     if (g_captureControl == this)
         g_captureControl = nullptr;
+    if (g_endingSource == this)
+        g_endingSource = nullptr;
+    if (g_objectDrag.over == this)
+    {
+        g_objectDrag.over = nullptr;
+        g_objectDrag.accepted = false;
+        if (g_objectDrag.object)
+            g_objectDrag.object->m_target = nullptr;
+    }
+    if (g_objectDrag.control == this)
+    {
+        // The source goes away mid-drag: the drag ends with no drop.
+        ObjectDrag drag = g_objectDrag;
+        g_objectDrag = ObjectDrag{};
+        if (drag.over)
+        {
+            bool ignored = false;
+            drag.over->DragOver(nullptr, drag.overPos.x, drag.overPos.y, dsDragLeave, ignored);
+        }
+        if (drag.ownsObject)
+            delete drag.object;
+    }
     // A drag of this control (or of one on this form) ends with it.
     if (g_drag.control == this || g_feedback.formControl == this)
     {
@@ -1727,12 +1774,46 @@ bool TControl::Floating() const
 
 bool TControl::Dragging() const
 {
-    return g_drag.control == this;
+    return g_drag.control == this || g_objectDrag.control == this;
 }
 
-void TControl::BeginDrag(bool immediately)
+void TControl::BeginDrag(bool Immediate, int Threshold)
 {
-    if (g_drag.control)
+    if (m_dragKind == dkDock)
+    {
+        BeginDock(Immediate);
+        return;
+    }
+    if (g_objectDrag.control || g_drag.control)
+        return;
+    TPoint cursor;
+    if (TCustomForm* form = GetParentForm(this))
+        cursor = form->LastMousePos();
+    g_objectDrag = ObjectDrag{};
+    g_objectDrag.control = this;
+    g_objectDrag.start = cursor;
+    g_objectDrag.threshold = Threshold < 0 ? kDragThreshold : Threshold;
+    Vcl::SetCaptureControl(this);
+    if (!Immediate)
+        return;
+    g_objectDrag.started = true;
+    TDragObject* object = nullptr;
+    DoStartDrag(object);
+    if (g_objectDrag.control != this)
+        return; // the handler ended it
+    g_objectDrag.ownsObject = object == nullptr;
+    g_objectDrag.object = object ? object : new TDragControlObject(this);
+    g_objectDrag.object->DragPos = cursor;
+    // The control under the pointer hears of the drag at once.
+    TrackDragTarget(cursor);
+    if (g_objectDrag.control != this)
+        return;
+    ShowDragCursor(this);
+}
+
+void TControl::BeginDock(bool immediately)
+{
+    if (g_drag.control || g_objectDrag.control)
         return;
     TPoint cursor;
     if (TCustomForm* form = GetParentForm(this))
@@ -1751,6 +1832,8 @@ void TControl::BeginDrag(bool immediately)
 
 bool TControl::HandleDrag(UINT message, int x, int y)
 {
+    if (HandleObjectDrag(message, x, y))
+        return true;
     if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
     {
         if (m_dragMode == dmAutomatic && m_dragKind == dkDock && !ComponentState().Contains(csDesigning) &&
@@ -1878,4 +1961,217 @@ bool TWinControl::DoUnDock(TWinControl* NewTarget, TControl* Client)
     bool allow = true;
     OnUnDock(this, Client, NewTarget, allow);
     return allow;
+}
+
+// ---- Dragging --------------------------------------------------------------------------------
+
+namespace
+{
+// What DragOver and DragDrop see as the source: the control for the class library's own drag
+// object, else the object.
+TObject* DragSource(TDragObject* object)
+{
+    if (auto* control = dynamic_cast<TDragControlObject*>(object))
+        return control->Control();
+    return object;
+}
+} // namespace
+
+TCursor TDragObject::GetDragCursor(bool Accepted, int, int)
+{
+    return Accepted ? crDrag : crNoDrop;
+}
+
+TCursor TDragControlObject::GetDragCursor(bool Accepted, int, int)
+{
+    return Accepted ? m_control->DragCursor() : crNoDrop;
+}
+
+void TControl::DoStartDrag(TDragObject*& DragObject)
+{
+    OnStartDrag(this, DragObject);
+}
+
+void TControl::DoEndDrag(TObject* Target, int X, int Y)
+{
+    OnEndDrag(this, Target, X, Y);
+}
+
+void TControl::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept)
+{
+    Accept = static_cast<bool>(OnDragOver);
+    OnDragOver(this, Source, X, Y, State, Accept);
+}
+
+void TControl::DragDrop(TObject* Source, int X, int Y)
+{
+    OnDragDrop(this, Source, X, Y);
+}
+
+bool TControl::HandleObjectDrag(UINT message, int x, int y)
+{
+    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
+    {
+        if (m_dragMode == dmAutomatic && m_dragKind == dkDrag && !ComponentState().Contains(csDesigning) &&
+            !g_objectDrag.control && !g_drag.control)
+            BeginDrag(false);
+        return false;
+    }
+    if (g_objectDrag.control != this || (message != WM_MOUSEMOVE && message != WM_LBUTTONUP))
+        return false;
+    TPoint screen = ClientToScreen(TPoint(x, y));
+    if (!g_objectDrag.started)
+    {
+        bool far = std::abs(screen.x - g_objectDrag.start.x) >= g_objectDrag.threshold ||
+                   std::abs(screen.y - g_objectDrag.start.y) >= g_objectDrag.threshold;
+        if (message == WM_LBUTTONUP)
+        {
+            // Released before it became a drag: a plain click.
+            g_objectDrag = ObjectDrag{};
+            return false;
+        }
+        if (!far)
+            return false;
+        g_objectDrag.started = true;
+        TDragObject* object = nullptr;
+        DoStartDrag(object);
+        if (g_objectDrag.control != this)
+            return true;
+        g_objectDrag.ownsObject = object == nullptr;
+        g_objectDrag.object = object ? object : new TDragControlObject(this);
+    }
+    g_objectDrag.object->DragPos = screen;
+    TrackDragTarget(screen);
+    if (g_objectDrag.control != this)
+        return true; // a handler ended the drag
+    if (message == WM_MOUSEMOVE)
+    {
+        ShowDragCursor(this);
+        return true;
+    }
+    FinishObjectDrag(true);
+    return true;
+}
+
+void TControl::TrackDragTarget(const TPoint& screen)
+{
+    TControl* target = FindDragTarget(screen, false);
+    TObject* source = DragSource(g_objectDrag.object);
+    if (g_objectDrag.over && target != g_objectDrag.over)
+    {
+        TControl* left = g_objectDrag.over;
+        g_objectDrag.over = nullptr;
+        g_objectDrag.accepted = false;
+        TPoint p = left->ScreenToClient(screen);
+        bool ignored = false;
+        left->DragOver(source, p.x, p.y, dsDragLeave, ignored);
+        if (g_objectDrag.control != this)
+            return;
+        // The handler may have freed the control under the pointer.
+        target = FindDragTarget(screen, false);
+    }
+    bool entering = target != g_objectDrag.over;
+    g_objectDrag.over = target;
+    g_objectDrag.object->m_target = target;
+    bool accept = false;
+    if (target)
+    {
+        g_objectDrag.overPos = target->ScreenToClient(screen);
+        target->DragOver(source, g_objectDrag.overPos.x, g_objectDrag.overPos.y, entering ? dsDragEnter : dsDragMove,
+                         accept);
+    }
+    if (g_objectDrag.control == this)
+        g_objectDrag.accepted = g_objectDrag.over && accept;
+}
+
+void TControl::FinishObjectDrag(bool drop)
+{
+    ObjectDrag drag = g_objectDrag;
+    g_objectDrag = ObjectDrag{};
+    if (Vcl::CaptureControl() == this)
+        Vcl::SetCaptureControl(nullptr);
+    if (TCustomForm* form = GetParentForm(this))
+        form->SetCursorShown(crDefault);
+    if (!drag.started)
+        return;
+    struct Free
+    {
+        TDragObject* object;
+        bool owned;
+        ~Free()
+        {
+            if (owned)
+                delete object;
+        }
+    } release{drag.object, drag.ownsObject};
+    TObject* source = DragSource(drag.object);
+    g_endingSource = this;
+    TControl* target = nullptr;
+    if (drop && drag.accepted && drag.over)
+    {
+        target = drag.over;
+        drag.object->Dropped = true;
+        target->DragDrop(source, drag.overPos.x, drag.overPos.y);
+    }
+    else
+    {
+        drag.object->Cancelling = !drop;
+        if (drag.over)
+        {
+            bool ignored = false;
+            drag.over->DragOver(source, drag.overPos.x, drag.overPos.y, dsDragLeave, ignored);
+        }
+    }
+    // The drop's handler may have freed the source.
+    if (g_endingSource != this)
+        return;
+    g_endingSource = nullptr;
+    if (target)
+        DoEndDrag(target, drag.overPos.x, drag.overPos.y);
+    else
+        DoEndDrag(nullptr, 0, 0);
+}
+
+void TControl::EndDrag(bool Drop)
+{
+    if (g_objectDrag.control == this)
+        FinishObjectDrag(Drop);
+}
+
+void CancelDrag()
+{
+    if (TControl* source = g_objectDrag.control)
+        source->EndDrag(false);
+}
+
+TDragObject* DragObject()
+{
+    return g_objectDrag.started ? g_objectDrag.object : nullptr;
+}
+
+// ---- Hints -----------------------------------------------------------------------------------
+
+bool TControl::ShowHint() const
+{
+    for (const TControl* c = this; c; c = c->m_parent)
+    {
+        if (!c->m_parentShowHint)
+            return c->m_showHint;
+    }
+    return false;
+}
+
+void TControl::SetShowHint(bool show)
+{
+    m_showHint = show;
+    m_parentShowHint = false;
+}
+
+void TControl::SetHint(const UnicodeString& hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    if (hint.IsEmpty() && Application && Application->HintControl() == this)
+        Application->CancelHint();
 }

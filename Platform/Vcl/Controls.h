@@ -176,6 +176,46 @@ private:
     TWinControl* m_target = nullptr;
 };
 
+// Dragging (DragKind dkDrag): BeginDrag, or a left press on a control with DragMode dmAutomatic,
+// starts it; once the pointer moved past the threshold DoStartDrag makes the drag object, every
+// control under the pointer (on any form of the program) is asked DragOver, the cursor shows
+// DragCursor where a control accepts and crNoDrop elsewhere, and releasing the button drops on
+// the control that accepted (DragDrop); DoEndDrag tells the source how it ended. Escape cancels.
+class TDragObject : public TObject
+{
+public:
+    // The cursor the pointer shows while over a control that accepts (or not).
+    virtual TCursor GetDragCursor(bool Accepted, int X, int Y);
+    // The control the pointer is over, or null.
+    TControl* DragTarget() const { return m_target; }
+    // Where the pointer is, in screen coordinates.
+    TPoint DragPos;
+    bool Cancelling = false;
+    bool Dropped = false;
+
+private:
+    friend class TControl;
+    TControl* m_target = nullptr;
+};
+
+// The drag object the class library makes when OnStartDrag gives none: it stands for the control,
+// and DragOver and DragDrop see the control itself as their Source.
+class TDragControlObject : public TDragObject
+{
+public:
+    explicit TDragControlObject(TControl* control) : m_control(control) {}
+    TControl* Control() const { return m_control; }
+    TCursor GetDragCursor(bool Accepted, int X, int Y) override;
+
+private:
+    TControl* m_control;
+};
+
+using TDragOverEvent = TClosure<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = TClosure<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TStartDragEvent = TClosure<void(TObject* Sender, TDragObject*& DragObject)>;
+using TEndDragEvent = TClosure<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
 // Bevels a windowed control may draw in its frame, inside WS_BORDER and the client edge: an outer
 // and an inner cut, each BevelWidth pixels (one drawn ring, the rest in the control's colour), on
 // the chosen edges. bkNone draws none and takes no room.
@@ -328,10 +368,34 @@ public:
     void SetDragMode(TDragMode mode) { m_dragMode = mode; }
     // Docked in a floating tool window of its own.
     bool Floating() const;
-    // Starts docking from the mouse's position; with `immediately` false it waits for the
-    // pointer to move past the threshold.
-    void BeginDrag(bool immediately);
+    // Starts dragging (docking, with DragKind dkDock) from the mouse's position; with `Immediate`
+    // false it waits for the pointer to move Threshold pixels (5 when negative).
+    void BeginDrag(bool Immediate, int Threshold = -1);
     bool Dragging() const;
+    // Ends this control's drag: dropped where the pointer is (when a control accepts), or cancelled.
+    void EndDrag(bool Drop);
+    // The cursor a drag from this control shows over a control that accepts it.
+    TCursor DragCursor() const { return m_dragCursor; }
+    void SetDragCursor(TCursor cursor) { m_dragCursor = cursor; }
+    // Asked while something is dragged over the control (X, Y client coordinates): Accept starts
+    // as whether OnDragOver is assigned, which then decides.
+    virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+    // Something was dropped on the control (after DragOver accepted it); fires OnDragDrop.
+    virtual void DragDrop(TObject* Source, int X, int Y);
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TStartDragEvent OnStartDrag;
+    TEndDragEvent OnEndDrag;
+
+    // The control's hint text, shown in the hint window when ShowHint is on.
+    const UnicodeString& Hint() const { return m_hint; }
+    // Emptying the hint of the control whose hint shows hides it.
+    void SetHint(const UnicodeString& hint);
+    // With ParentShowHint (the default) the control shows hints when its parent does.
+    bool ShowHint() const;
+    void SetShowHint(bool show);
+    bool ParentShowHint() const { return m_parentShowHint; }
+    void SetParentShowHint(bool parent) { m_parentShowHint = parent; }
     // Docks the control at `rect` of `site` (client coordinates), or floats it at `rect` (screen
     // coordinates) when `site` is null.
     void ManualDock(TWinControl* site, const TRect& rect);
@@ -385,6 +449,10 @@ protected:
     virtual void PaintWindow(HDC dc);
     // Called after the font changed (its own or, with ParentFont, its parent's).
     virtual void FontChanged() { Invalidate(); }
+    // The drag starts: OnStartDrag may give the drag object (else one for the control is made).
+    virtual void DoStartDrag(TDragObject*& DragObject);
+    // The drag ended: dropped on Target at (X, Y) of it, or with Target null, cancelled or refused.
+    virtual void DoEndDrag(TObject* Target, int X, int Y);
     friend class TWinControl;
     friend class TCustomForm;
 
@@ -393,6 +461,12 @@ private:
     void HandleWheel(TMessage& Message);
     // The docking drag: true when the message was the drag's.
     bool HandleDrag(UINT message, int x, int y);
+    void BeginDock(bool immediately);
+    // The object drag: true when the message was the drag's.
+    bool HandleObjectDrag(UINT message, int x, int y);
+    // Asks the control under the pointer and follows it with enter and leave.
+    void TrackDragTarget(const TPoint& screen);
+    void FinishObjectDrag(bool drop);
     // Re-applies the anchors for a parent whose client area is now width x height.
     void ApplyAnchors(int width, int height);
     void RememberAnchorDistances();
@@ -427,6 +501,10 @@ private:
     int m_wheelAccumulator = 0;
     TDragKind m_dragKind = dkDrag;
     TDragMode m_dragMode = dmManual;
+    TCursor m_dragCursor = crDrag;
+    UnicodeString m_hint;
+    bool m_showHint = false;
+    bool m_parentShowHint = true;
 };
 
 class TWinControl : public TControl
@@ -675,6 +753,14 @@ public:
 private:
     TCanvas* m_canvas;
 };
+
+// The topmost enabled (or, when allowed, disabled) control under a screen point on any showing
+// form of the program, or null.
+TControl* FindDragTarget(const TPoint& screenPoint, bool allowDisabled);
+// Cancels the drag in progress, if any: no drop, and the source hears DoEndDrag with no target.
+void CancelDrag();
+// The drag object of the drag in progress (once it started), or null.
+TDragObject* DragObject();
 
 // The form the control lies on (the control itself for a form), or null.
 TCustomForm* GetParentForm(const TControl* control);

@@ -111,6 +111,9 @@ public:
             return;
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
+        // A window that never takes the focus (a hint) leaves the keyboard as it is.
+        if (it->second.passive)
+            return;
         // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
         Platform::ResetKeyStates();
         // Without a window manager nobody hands the focus back: give it to the form now active.
@@ -237,6 +240,17 @@ private:
         entry.passive = passive;
     }
 
+    // A window the window manager placed (not a popup, which stands where its form says): the
+    // form's place follows the window's, so that screen points (a context menu's) are right.
+    void SyncPosition(TCustomForm* form, Entry& entry)
+    {
+        int x = 0, y = 0;
+        if (entry.popup || !entry.window->ScreenPosition(x, y))
+            return;
+        if (x != form->Left() || y != form->Top())
+            form->SetBounds(x, y, form->Width(), form->Height());
+    }
+
     static X11::PointerShape ShapeOf(TCursor cursor)
     {
         switch (cursor)
@@ -306,6 +320,7 @@ private:
         case X11::EventKind::MouseUp:
         {
             bool down = e.kind == X11::EventKind::MouseDown;
+            SyncPosition(form, entry);
             // The state the server reports is from before the event.
             WPARAM keys = MouseKeys(e.modifiers);
             keys = down ? keys | ButtonKey(e.button) : keys & ~ButtonKey(e.button);
@@ -342,6 +357,9 @@ private:
         }
         case X11::EventKind::MouseMove:
             PostMessageW(handle, WM_MOUSEMOVE, MouseKeys(e.modifiers), MAKELPARAM(e.x, e.y));
+            break;
+        case X11::EventKind::MouseLeave:
+            PostMessageW(handle, WM_MOUSELEAVE, 0, 0);
             break;
         case X11::EventKind::MouseWheel:
         {

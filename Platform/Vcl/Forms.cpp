@@ -1,6 +1,8 @@
 #include "Platform/Vcl/Forms.h"
 
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/ExtCtrls.h"
+#include "Platform/Vcl/HintWindow.h"
 #include "Platform/Vcl/StdCtrls.h"
 
 #include <algorithm>
@@ -177,8 +179,11 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         targetParam = MAKELPARAM(point.x, point.y);
+        if (message == WM_MOUSEMOVE)
+            Application->HintMouseMessage(target, form->m_lastMouse);
         if (IsButtonDown(message))
         {
+            Application->CancelHint();
             if (target->ControlStyle().Contains(csCaptureMouse))
                 SetCaptureControl(target);
             auto* windowed = dynamic_cast<TWinControl*>(target);
@@ -192,7 +197,16 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
     else if (IsKeyMessage(message))
     {
         if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)
+        {
             Platform::SetKeyDown(static_cast<int>(wParam), true);
+            Application->CancelHint();
+            // Escape ends a drag in progress instead of reaching the focused control.
+            if (wParam == VK_ESCAPE && DragObject())
+            {
+                CancelDrag();
+                return true;
+            }
+        }
         else if (message == WM_KEYUP || message == WM_SYSKEYUP)
             Platform::SetKeyDown(static_cast<int>(wParam), false);
         if (form->m_focusedControl)
@@ -769,6 +783,12 @@ void TCustomForm::Dispatch(TMessage& Message)
         Close();
         Message.Result = 0;
         return;
+    case WM_MOUSELEAVE:
+        // The pointer left the window: no control of this form is under it any more.
+        Message.Result = 0;
+        if (Application->HintControl() && GetParentForm(Application->HintControl()) == this)
+            Application->HintMouseMessage(nullptr, LastMousePos());
+        return;
     case CM_RELEASE:
         Free(); // nothing of the form may be touched after this
         return;
@@ -831,14 +851,145 @@ void TApplication::Initialize()
 
 TApplication::~TApplication()
 {
+    delete m_hintTimer;
+    delete m_hintWindow;
     BeforeDestruction();
 }
 
 void TApplication::Notification(TComponent* AComponent, TOperation Operation)
 {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == m_mainForm)
+    if (Operation != opRemove)
+        return;
+    if (AComponent == m_mainForm)
         m_mainForm = nullptr;
+    if (AComponent == m_hintWindow)
+    {
+        m_hintWindow = nullptr;
+        m_hintControl = nullptr;
+    }
+    if (AComponent == m_hintTimer)
+        m_hintTimer = nullptr;
+    if (AComponent == m_hintControl)
+        CancelHint();
+    if (AComponent == m_mouseControl)
+        m_mouseControl = nullptr;
+}
+
+// ---- Hints -----------------------------------------------------------------------------------
+
+namespace
+{
+// How far below the pointer's hot spot a hint stands: past the arrow.
+constexpr int kCursorHeight = 20;
+} // namespace
+
+void TApplication::SetHint(const UnicodeString& hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    OnHint(this);
+}
+
+void TApplication::SetShowHint(bool show)
+{
+    m_showHint = show;
+    if (!show)
+        CancelHint();
+}
+
+void TApplication::WatchHintControl(TControl*& slot, TControl* control)
+{
+    if (slot == control)
+        return;
+    TControl* old = slot;
+    slot = control;
+    // Still watched through the other slot: keep the notice.
+    if (old && old != m_hintControl && old != m_mouseControl)
+        old->RemoveFreeNotification(this);
+    if (control)
+        control->FreeNotification(this);
+}
+
+void TApplication::ArmHintTimer(bool show, int interval)
+{
+    if (!m_hintTimer)
+    {
+        // Not owned: the application's components are the program's forms.
+        m_hintTimer = new TTimer(nullptr);
+        m_hintTimer->FreeNotification(this);
+        m_hintTimer->OnTimer = MakeClosure(this, &TApplication::HintTimerFired);
+    }
+    m_hintTimerShows = show;
+    m_hintTimer->SetEnabled(false);
+    m_hintTimer->SetInterval(static_cast<UINT>(std::max(interval, 1)));
+    m_hintTimer->SetEnabled(true);
+}
+
+void TApplication::HintTimerFired(TObject*)
+{
+    m_hintTimer->SetEnabled(false);
+    if (m_hintTimerShows)
+        ActivateHint(m_mousePos);
+    else
+        CancelHint();
+}
+
+void TApplication::ActivateHint(const TPoint& CursorPos)
+{
+    m_mousePos = CursorPos;
+    TControl* control = FindDragTarget(CursorPos, true);
+    while (control && control->Hint().IsEmpty())
+        control = control->Parent();
+    if (!control || !m_showHint || !control->ShowHint())
+    {
+        CancelHint();
+        return;
+    }
+    if (!m_hintWindow)
+    {
+        m_hintWindow = new THintWindow(nullptr);
+        m_hintWindow->FreeNotification(this);
+    }
+    const UnicodeString text = control->Hint();
+    TRect size = m_hintWindow->CalcHintRect(Screen->Width, text, nullptr);
+    int x = CursorPos.x;
+    int y = CursorPos.y + kCursorHeight;
+    // Kept on the screen: moved left, and above the pointer when there is no room below.
+    if (x + size.Width() > Screen->Width)
+        x = Screen->Width - size.Width();
+    if (y + size.Height() > Screen->Height)
+        y = CursorPos.y - size.Height() - 2;
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    WatchHintControl(m_hintControl, control);
+    m_hintWindow->ActivateHint(TRect(x, y, x + size.Width(), y + size.Height()), text);
+    ArmHintTimer(false, HintHidePause);
+}
+
+void TApplication::CancelHint()
+{
+    if (m_hintTimer)
+        m_hintTimer->SetEnabled(false);
+    WatchHintControl(m_hintControl, nullptr);
+    if (m_hintWindow && m_hintWindow->Visible())
+        m_hintWindow->ReleaseHandle();
+}
+
+void TApplication::HintMouseMessage(TControl* control, const TPoint& screen)
+{
+    m_mousePos = screen;
+    if (m_hintControl && control != m_hintControl)
+        CancelHint(); // the pointer left the control whose hint shows
+    if (control == m_mouseControl)
+        return;
+    WatchHintControl(m_mouseControl, control);
+    SetHint(control ? control->Hint() : UnicodeString());
+    if (m_hintTimer && m_hintTimerShows)
+        m_hintTimer->SetEnabled(false);
+    if (control && m_showHint && control->ShowHint() && !control->Hint().IsEmpty())
+        ArmHintTimer(true, HintPause);
 }
 
 void TApplication::Run()
@@ -954,6 +1105,30 @@ void TDockHostForm::WndProc(TMessage& Message)
         Hide();
         Release();
     }
+}
+
+TControl* FindDragTarget(const TPoint& screenPoint, bool allowDisabled)
+{
+    // Topmost form first; hint windows never take input.
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (!form->Visible() || dynamic_cast<THintWindow*>(form))
+            continue;
+        TPoint point(screenPoint.x - form->Left(), screenPoint.y - form->Top());
+        if (!TRect(0, 0, form->Width(), form->Height()).Contains(point))
+            continue;
+        TControl* hit = form;
+        while (auto* container = dynamic_cast<TWinControl*>(hit))
+        {
+            TControl* child = container->ControlAtPos(container->ScreenToClient(screenPoint), allowDisabled);
+            if (!child)
+                break;
+            hit = child;
+        }
+        return hit;
+    }
+    return nullptr;
 }
 
 namespace Vcl

@@ -51,6 +51,8 @@ constexpr TModalResult mrYes = IDYES;
 constexpr TModalResult mrNo = IDNO;
 
 class TCustomForm;
+class THintWindow;
+class TTimer;
 namespace Vcl
 {
 bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam);
@@ -277,6 +279,28 @@ public:
     // The exception message box: the message under the application's title, with a stop sign.
     void ShowException(const Exception& e);
 
+    // Hints. Hint is the hint text of the control under the pointer (OnHint fires when it
+    // changes). A control with ShowHint and a hint shows it in the hint window, below the pointer,
+    // once the pointer rested HintPause milliseconds on it, or at once through ActivateHint; the
+    // window goes when the pointer leaves the control, the control's hint empties, a button or key
+    // goes down, or after HintHidePause milliseconds.
+    const UnicodeString& Hint() const { return m_hint; }
+    void SetHint(const UnicodeString& hint);
+    TNotifyEvent OnHint;
+    bool ShowHint() const { return m_showHint; }
+    void SetShowHint(bool show);
+    int HintPause = 500;
+    int HintHidePause = 2500;
+    // Shows the hint of the control under the screen point (or hides the window when it has none).
+    void ActivateHint(const TPoint& CursorPos);
+    void CancelHint();
+    // The control whose hint shows, or null.
+    TControl* HintControl() const { return m_hintControl; }
+    // The hint window (null until the first hint shows).
+    THintWindow* HintWindow() const { return m_hintWindow; }
+    // Input routing tells of each pointer move over `control` (null: over no form of ours).
+    void HintMouseMessage(TControl* control, const TPoint& screen);
+
 protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -285,6 +309,18 @@ private:
     friend bool Vcl::RouteInput(TCustomForm*, UINT, WPARAM, LPARAM);
     bool ProcessMessage(MSG& message);
     void PaintForms();
+    void HintTimerFired(TObject* Sender);
+    void ArmHintTimer(bool show, int interval);
+    void WatchHintControl(TControl*& slot, TControl* control);
+
+    UnicodeString m_hint;
+    bool m_showHint = true;
+    THintWindow* m_hintWindow = nullptr;
+    TTimer* m_hintTimer = nullptr;
+    bool m_hintTimerShows = false; // the timer shows a hint (else it hides one)
+    TControl* m_hintControl = nullptr;
+    TControl* m_mouseControl = nullptr; // the control under the pointer
+    TPoint m_mousePos;
 
     TCustomForm* m_mainForm = nullptr;
     std::vector<TCustomForm*> m_modalForms; // innermost last

@@ -23,8 +23,14 @@ TRect THintWindow::CalcHintRect(int MaxWidth, const UnicodeString& AHint, void*)
 {
     TCanvas* canvas = Canvas();
     canvas->Font()->Assign(Font());
-    RECT r{0, 0, std::max(MaxWidth, 1), 0};
-    DrawTextW(canvas->Handle(), AHint.c_str(), AHint.Length(), &r, kTextFormat | DT_CALCRECT);
+    // As wide as its widest line; wrapped only when that is wider than MaxWidth.
+    RECT r{0, 0, 0, 0};
+    DrawTextW(canvas->Handle(), AHint.c_str(), AHint.Length(), &r, (kTextFormat & ~DT_WORDBREAK) | DT_CALCRECT);
+    if (r.right > MaxWidth)
+    {
+        r = RECT{0, 0, std::max(MaxWidth, 1), 0};
+        DrawTextW(canvas->Handle(), AHint.c_str(), AHint.Length(), &r, kTextFormat | DT_CALCRECT);
+    }
     return TRect(0, 0, r.right + 2 * (kPadding + 1) + 4, r.bottom + 2 * (kPadding + 1));
 }
 
@@ -33,7 +39,9 @@ void THintWindow::ActivateHint(TRect Rect, const UnicodeString& AHint)
     SetCaption(AHint);
     SetBounds(Rect.left, Rect.top, Rect.Width(), Rect.Height());
     // Shown without becoming the active form, so the focus stays where it is.
+    TCustomForm* active = Screen->ActiveForm();
     SetVisible(true);
+    Screen->SetActiveForm(active);
     Invalidate();
 }
 

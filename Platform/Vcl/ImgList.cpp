@@ -1,5 +1,7 @@
 #include "Platform/Vcl/ImgList.h"
 
+#include <utility>
+
 TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner)
 {
     Remake();
@@ -75,9 +77,31 @@ void TCustomImageList::Clear()
     Delete(-1);
 }
 
-void TCustomImageList::Draw(TCanvas* canvas, int x, int y, int index, bool)
+void TCustomImageList::Draw(TCanvas* canvas, int x, int y, int index, bool enabled)
 {
     if (!canvas || index < 0 || index >= Count())
         return;
-    ImageList_Draw(m_handle, index, canvas->Handle(), x, y, ILD_NORMAL);
+    if (enabled)
+    {
+        ImageList_Draw(m_handle, index, canvas->Handle(), x, y, ILD_NORMAL);
+        return;
+    }
+    // Disabled: the image's shape engraved, a highlight one pixel down and right under the shadow.
+    TBitmap shape;
+    shape.SetSize(m_width, m_height);
+    ImageList_Draw(m_handle, index, shape.Canvas()->Handle(), 0, 0, ILD_MASK);
+    HDC dc = canvas->Handle();
+    for (auto [colour, offset] : {std::pair{clBtnHighlight, 1}, std::pair{clBtnShadow, 0}})
+    {
+        COLORREF rgb = ColorToRGB(colour);
+        for (int row = 0; row < m_height; ++row)
+        {
+            const uint32_t* line = shape.ScanLine(row);
+            for (int col = 0; col < m_width; ++col)
+            {
+                if ((line[col] & 0x00FFFFFFu) == 0)
+                    SetPixel(dc, x + col + offset, y + row + offset, rgb);
+            }
+        }
+    }
 }

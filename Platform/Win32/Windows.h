@@ -359,6 +359,7 @@ constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_MOUSEFIRST = WM_MOUSEMOVE;
 constexpr UINT WM_MOUSELAST = WM_MOUSEWHEEL;
+constexpr UINT WM_MOUSELEAVE = 0x02A3; // the pointer left the window
 constexpr UINT WM_KEYFIRST = WM_KEYDOWN;
 constexpr UINT WM_KEYLAST = 0x0109;
 constexpr UINT WM_USER = 0x0400;

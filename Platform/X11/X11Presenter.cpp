@@ -332,6 +332,16 @@ void Dispatch(XEvent& event)
         SendEvent(event.xbutton.window, e);
         break;
     }
+    case LeaveNotify:
+    {
+        // Leaving for a child or because a button grabbed the pointer is not leaving.
+        if (event.xcrossing.mode != NotifyNormal || event.xcrossing.detail == NotifyInferior)
+            break;
+        Event e;
+        e.kind = EventKind::MouseLeave;
+        SendEvent(event.xcrossing.window, e);
+        break;
+    }
     case MotionNotify:
     {
         Event e;
@@ -493,7 +503,7 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     attributes.background_pixmap = None; // the form paints everything; no flashing background
     attributes.bit_gravity = NorthWestGravity;
     attributes.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
-                            ButtonReleaseMask | PointerMotionMask | FocusChangeMask |
+                            ButtonReleaseMask | PointerMotionMask | FocusChangeMask | LeaveWindowMask |
                             StructureNotifyMask;
     impl_->window = XCreateWindow(display, RootWindow(display, c.screen), x, y,
                                   static_cast<unsigned>(impl_->width),
@@ -738,6 +748,15 @@ void Window::Move(int x, int y)
         return;
     XMoveWindow(c.display, impl_->window, x, y);
     XFlush(c.display);
+}
+
+bool Window::ScreenPosition(int& x, int& y) const
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || g_lost || !c.display)
+        return false;
+    ::Window child = 0;
+    return XTranslateCoordinates(c.display, impl_->window, DefaultRootWindow(c.display), 0, 0, &x, &y, &child) != 0;
 }
 
 void Window::SetActivates(bool activates)

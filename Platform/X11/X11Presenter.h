@@ -24,7 +24,8 @@ enum class EventKind
     GotFocus,  // the window received the keyboard focus
     LostFocus, // and lost it
     Resize,   // width, height: the new client size
-    Close     // the user asked to close the window (its close button)
+    Close,    // the user asked to close the window (its close button)
+    MouseLeave // the pointer left the window (not while a button holds it there)
 };
 
 // Modifier and button bits of an event.
@@ -96,6 +97,9 @@ public:
     void SetAbove(bool above);
     // Places the window's top-left corner at (x, y) on the screen.
     void Move(int x, int y);
+    // Where the window's client area stands on the screen (wherever a window manager put it);
+    // false when the window is not there.
+    bool ScreenPosition(int& x, int& y) const;
 
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
