@@ -192,6 +192,26 @@ public:
     // name, then the grid label when the grid shows.
     StrUtils::XBaseString<WCHAR> CaptionText(unsigned frame);
 
+    // Keys handed to the view's current scene with a copy of the key (the caller's key stays as
+    // it was) and the modifiers as GxShiftState; nothing without a scene.
+    void KeyDown(WORD& Key, TShiftState Shift);
+    void KeyUp(WORD& Key, TShiftState Shift);
+    void KeyPress(WCHAR& Key);
+    // No background erase; the view's popup menu at the point of WM_CONTEXTMENU unless the left
+    // or middle button is held (swallowed either way); WM_GETDLGCODE wants arrows and all keys.
+    void Dispatch(TMessage& Message) override;
+    // The routing of one mouse event: in edit mode (transform type 3) to the scene, which hands
+    // it to its editor; otherwise navigation of the current camera by the view's transform type
+    // (0 pan, 1 turn or orbit, 2 zoom), a right press switching the view to edit mode.
+    virtual void MouseEvent(XMouseEvent event, XShiftState shift, const XPoint& point);
+    bool GetLeftHeld() const { return m_LeftHeld; }
+    bool GetMiddleHeld() const { return m_MiddleHeld; }
+    bool GetRightHeld() const { return m_RightHeld; }
+    const XPoint& GetMousePoint() const { return m_MousePoint; }
+    const XPoint& GetLastNavigationPoint() const { return m_LastPoint; }
+    float GetTrackballRadius() const { return m_TrackballRadius; }
+    bool GetInsideTrackball() const { return m_Inside != 0.0f; }
+
     // The viewport block of the scene file (the own camera whichever is current; no ambient).
     virtual void Save(XScene* scene, XWriter& writer);
     // Reads the viewport block the reader stands in; any other chunk reads nothing. Values out of
@@ -205,6 +225,12 @@ public:
 protected:
     // The aspect ratio of the current camera follows the control (a zero side changes nothing).
     void Resize() override;
+    // Press: the button held, the view focused, the view's own OnMouseDown (viewport
+    // coordinates), the point kept, this viewport made active, then MouseEvent. Move and release
+    // likewise, without focus or activation.
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     // The border in the view's frame colours; the back colour inside at design time only.
     void Paint() override;
 
@@ -243,6 +269,9 @@ private:
     TPoint ViewOrigin() const;
     // The reader's value of a chunk field, its size checked first.
     void LoadOption(XReader& reader, uint32_t id);
+    void HoldButton(TMouseButton button, bool held);
+    // One step of a left drag: a and b are the event point and the last one in camera space.
+    void DragStep(uint32_t transformType, const XPoint& point, const XVertex& a, const XVertex& b);
 };
 
 // Appends to `picked` the index of every vertex (carried into the current camera's space) whose

@@ -1,5 +1,11 @@
 #include "Engine/Views/XViewportInput.h"
 
+#include "Engine/Editors/XBaseEditor.h"
+#include "Engine/Scene/XCamera.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Views/XView.h"
+#include "Platform/Vcl/Menus.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -132,3 +138,170 @@ bool ZoomFactor(const XVertex& a, const XVertex& b, float r, float& factor)
     return true;
 }
 } // namespace XNavigation
+
+// ---- The viewport's input handlers -------------------------------------------------------------
+
+void XViewport::HoldButton(TMouseButton button, bool held)
+{
+    switch (button)
+    {
+    case mbLeft:
+        m_LeftHeld = held;
+        break;
+    case mbMiddle:
+        m_MiddleHeld = held;
+        break;
+    case mbRight:
+        m_RightHeld = held;
+        break;
+    }
+}
+
+void XViewport::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    HoldButton(Button, true);
+    if (!m_View)
+        return;
+    if (m_View->CanFocus())
+        m_View->SetFocus();
+    m_View->MouseDown(Button, Shift, X, Y);
+    m_MousePoint = XPoint(static_cast<float>(X), static_cast<float>(Y));
+    m_View->SetActiveViewport(this);
+    MouseEvent(XMouseEventFromButton(Button, true), ToXShiftState(Shift), m_MousePoint);
+}
+
+void XViewport::MouseMove(TShiftState Shift, int X, int Y)
+{
+    if (!m_View)
+        return;
+    m_View->MouseMove(Shift, X, Y);
+    m_MousePoint = XPoint(static_cast<float>(X), static_cast<float>(Y));
+    MouseEvent(XME_MOVE, ToXShiftState(Shift), m_MousePoint);
+}
+
+void XViewport::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    HoldButton(Button, false);
+    if (!m_View)
+        return;
+    m_View->MouseUp(Button, Shift, X, Y);
+    m_MousePoint = XPoint(static_cast<float>(X), static_cast<float>(Y));
+    MouseEvent(XMouseEventFromButton(Button, false), ToXShiftState(Shift), m_MousePoint);
+}
+
+void XViewport::KeyDown(WORD& Key, TShiftState Shift)
+{
+    XScene* scene = m_View ? m_View->GetScene() : nullptr;
+    if (!scene)
+        return;
+    unsigned key = Key; // the scene works on its own copy
+    scene->KeyDown(key, ToGxShiftState(Shift));
+}
+
+void XViewport::KeyUp(WORD& Key, TShiftState Shift)
+{
+    XScene* scene = m_View ? m_View->GetScene() : nullptr;
+    if (!scene)
+        return;
+    unsigned key = Key;
+    scene->KeyUp(key, ToGxShiftState(Shift));
+}
+
+void XViewport::KeyPress(WCHAR& Key)
+{
+    XScene* scene = m_View ? m_View->GetScene() : nullptr;
+    if (!scene)
+        return;
+    WCHAR key = Key;
+    scene->KeyPress(key);
+}
+
+void XViewport::Dispatch(TMessage& Message)
+{
+    switch (Message.Msg)
+    {
+    case WM_ERASEBKGND:
+        Message.Result = 1;
+        return;
+    case WM_CONTEXTMENU:
+        // Swallowed either way: passed on, the view would pop its menu in the middle of a drag.
+        Message.Result = 1;
+        if (!m_LeftHeld && !m_MiddleHeld && m_View && m_View->PopupMenu())
+        {
+            m_View->PopupMenu()->SetPopupComponent(this);
+            m_View->PopupMenu()->Popup(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        }
+        return;
+    case WM_GETDLGCODE:
+        Message.Result = DLGC_WANTARROWS | DLGC_WANTALLKEYS;
+        return;
+    default:
+        TGraphicControl::Dispatch(Message);
+    }
+}
+
+void XViewport::MouseEvent(XMouseEvent event, XShiftState shift, const XPoint& point)
+{
+    if (!m_View)
+        return;
+    const XTransformType type = m_View->GetTransformType();
+    if (type == XTT_EDIT)
+    {
+        if (XScene* scene = m_View->GetScene())
+            scene->MouseEventHandler(this, event, shift, point);
+        return;
+    }
+    const XVertex a = ScreenToCamera(0, point);
+    const XVertex b = ScreenToCamera(0, m_LastPoint);
+    switch (event)
+    {
+    case XME_LEFT_DOWN:
+        m_TrackballRadius = XNavigation::TrackballRadius(GetClientWidth(), GetClientHeight(), GetProjectionMatrix(0));
+        m_Inside = XNavigation::InsideTrackball(a, m_TrackballRadius) ? 1.0f : 0.0f;
+        break;
+    case XME_RIGHT_DOWN:
+        m_View->SetTransformType(XTT_EDIT);
+        break;
+    case XME_MOVE:
+        if (shift & XSS_LEFT)
+            DragStep(type, point, a, b);
+        break;
+    default:
+        break;
+    }
+    m_LastPoint = point;
+}
+
+void XViewport::DragStep(uint32_t transformType, const XPoint& point, const XVertex& a, const XVertex& b)
+{
+    XCamera* camera = GetCamera();
+    XMatrix world;
+    camera->GetMatrix(0, world);
+    switch (transformType)
+    {
+    case XTT_MOVE:
+        camera->SetWorldMatrix(0, XNavigation::Pan(world, a, b));
+        break;
+    case XTT_ROTATE:
+    {
+        const XMatrix r = XNavigation::TurnRotation(m_Inside != 0.0f, point, m_LastPoint, a, b);
+        XScene* scene = m_View->GetScene();
+        XBaseEditor* editor = scene ? scene->GetEditor() : nullptr;
+        const bool ctrl = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+        if (ctrl && editor && editor->GetSelectionCount() > 0)
+            camera->SetWorldMatrix(0, XNavigation::Orbit(world, r, editor->GetSelectionCenter()));
+        else
+            camera->SetWorldMatrix(0, XNavigation::Turn(world, camera->GetViewMatrix(0), r));
+        break;
+    }
+    case XTT_SCALE:
+    {
+        float f = 1.0f;
+        if (XNavigation::ZoomFactor(a, b, m_TrackballRadius, f))
+            camera->SetFOV(camera->GetFOV() * f);
+        break;
+    }
+    default:
+        break;
+    }
+}

@@ -240,6 +240,17 @@ private:
         entry.passive = passive;
     }
 
+    // A window the window manager placed (not a popup, which stands where its form says): the
+    // form's place follows the window's, so that screen points (a context menu's) are right.
+    void SyncPosition(TCustomForm* form, Entry& entry)
+    {
+        int x = 0, y = 0;
+        if (entry.popup || !entry.window->ScreenPosition(x, y))
+            return;
+        if (x != form->Left() || y != form->Top())
+            form->SetBounds(x, y, form->Width(), form->Height());
+    }
+
     static X11::PointerShape ShapeOf(TCursor cursor)
     {
         switch (cursor)
@@ -309,6 +320,7 @@ private:
         case X11::EventKind::MouseUp:
         {
             bool down = e.kind == X11::EventKind::MouseDown;
+            SyncPosition(form, entry);
             // The state the server reports is from before the event.
             WPARAM keys = MouseKeys(e.modifiers);
             keys = down ? keys | ButtonKey(e.button) : keys & ~ButtonKey(e.button);

@@ -64,6 +64,10 @@ constexpr UINT CM_MENUSHOWN = CM_BASE + 0x201;
 TPopupMenuWindow::TPopupMenuWindow(TPopupMenu* menu) : TCustomForm(nullptr), m_menu(menu)
 {
     SetBorderStyle(bsNone);
+    // A popup window: no decorations, and it stands where Popup puts it (at the pointer), above
+    // the others.
+    SetWindowStyle(WindowStyle() | WS_POPUP);
+    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST);
     SetColor(clBtnFace);
     TCanvas* canvas = Canvas();
     canvas->Font()->Assign(Font());

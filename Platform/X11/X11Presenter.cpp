@@ -750,6 +750,15 @@ void Window::Move(int x, int y)
     XFlush(c.display);
 }
 
+bool Window::ScreenPosition(int& x, int& y) const
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || g_lost || !c.display)
+        return false;
+    ::Window child = 0;
+    return XTranslateCoordinates(c.display, impl_->window, DefaultRootWindow(c.display), 0, 0, &x, &y, &child) != 0;
+}
+
 void Window::SetActivates(bool activates)
 {
     Connection& c = TheConnection();

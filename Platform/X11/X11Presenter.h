@@ -97,6 +97,9 @@ public:
     void SetAbove(bool above);
     // Places the window's top-left corner at (x, y) on the screen.
     void Move(int x, int y);
+    // Where the window's client area stands on the screen (wherever a window manager put it);
+    // false when the window is not there.
+    bool ScreenPosition(int& x, int& y) const;
 
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).

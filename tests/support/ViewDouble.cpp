@@ -2,6 +2,7 @@
 
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
+#include "Engine/Views/XViewport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +31,17 @@ int ViewDouble::DeleteScene(XScene* scene)
     int index = static_cast<int>(it - scenes.begin());
     scenes.erase(it);
     return index;
+}
+
+void ViewDouble::CreateWnd()
+{
+    XView::CreateWnd();
+    for (int i = 0; i < 4; ++i)
+    {
+        GetViewport(i)->Hide();
+        GetSplitter(i)->Hide();
+        GetContainer(i % 2)->Hide();
+    }
 }
 
 void ViewDouble::ResetViewports()

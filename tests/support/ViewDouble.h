@@ -23,6 +23,12 @@ public:
     // Records "Load <chunk id>" and reads `state` back from chunk 0x00770001.
     void Load(XScene* scene, XReader& reader) override;
 
+protected:
+    // The window without the view's own arrangement: its viewports, splitters and containers stay
+    // hidden, so that they neither cover nor paint over the viewports a test places itself.
+    void CreateWnd() override;
+
+public:
     std::vector<std::string> calls;
     std::vector<XScene*> scenes;
     IDirect3DDevice9* device = nullptr;

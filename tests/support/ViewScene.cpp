@@ -58,46 +58,47 @@ uint64_t BuildViewScene(XScene& scene, const std::filesystem::path& folder, cons
     const uint32_t materialIndex = material->GetIndex();
 
     uint64_t triangles = 0;
+    const float k = options.size / 20.0f;
     const unsigned segs = options.segments < 1 ? 1 : options.segments > 64 ? 64 : options.segments;
     for (uint32_t i = 0; i < options.boxes; ++i)
     {
         auto* box = new XBox();
-        box->SetParams(20.0f, 20.0f, 20.0f);
+        box->SetParams(options.size, options.size, options.size);
         box->SetWidthSegs(segs);
         box->SetHeightSegs(segs);
         box->SetDepthSegs(segs);
         std::u16string name = u"Box" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
         XMeshNode* node = scene.CreateNode(box, nullptr, name.c_str());
         node->SetMaterial(materialIndex);
-        node->SetMatrix(At(30.0f * static_cast<float>(i), 10.0f, 0.0f));
+        node->SetMatrix(At(k * 30.0f * static_cast<float>(i), k * 10.0f, 0.0f));
         triangles += 12ull * segs * segs;
     }
     if (options.extras)
     {
         auto* cylinder = new XCylinder();
-        cylinder->SetRadius(8.0f);
-        cylinder->SetHeight(25.0f);
+        cylinder->SetRadius(k * 8.0f);
+        cylinder->SetHeight(k * 25.0f);
         cylinder->SetSlices(24);
         XMeshNode* node = scene.CreateNode(cylinder, nullptr, u"Cylinder");
         node->SetMaterial(materialIndex);
-        node->SetMatrix(At(-30.0f, 0.0f, 0.0f));
+        node->SetMatrix(At(k * -30.0f, 0.0f, 0.0f));
         auto* cone = new XCone();
-        cone->SetRadius1(10.0f);
+        cone->SetRadius1(k * 10.0f);
         cone->SetRadius2(0.0f);
-        cone->SetHeight(20.0f);
+        cone->SetHeight(k * 20.0f);
         cone->SetSides(24);
         node = scene.CreateNode(cone, nullptr, u"Cone");
         node->SetMaterial(materialIndex);
-        node->SetMatrix(At(0.0f, 0.0f, -30.0f));
+        node->SetMatrix(At(0.0f, 0.0f, k * -30.0f));
     }
 
     auto* light = static_cast<XBaseLight*>(scene.CreateObject(u"XDirectionalLight", nullptr, u"Sun"));
     // The light's axis points down and into the scene, from above its front left.
     XMatrix placement(1.0f);
     placement.SetRotation(0.6f, 0.8f, 0.0f);
-    placement.m[3][0] = -50.0f;
-    placement.m[3][1] = 80.0f;
-    placement.m[3][2] = -50.0f;
+    placement.m[3][0] = k * -50.0f;
+    placement.m[3][1] = k * 80.0f;
+    placement.m[3][2] = k * -50.0f;
     light->SetMatrix(placement);
     return triangles;
 }

@@ -15,6 +15,9 @@ struct ViewSceneOptions
     uint32_t segments = 4;
     // A cylinder and a cone beside the boxes.
     bool extras = true;
+    // A box's edge; the spacing, the cylinder, the cone and the light's place scale with it. The
+    // viewports' default cameras see about 6 units across: 2 fits the scene into them.
+    float size = 20.0f;
 };
 
 // Fills the scene; the checker texture is written as "checker.bmp" into `folder` (which must

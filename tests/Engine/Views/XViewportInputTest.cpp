@@ -1,11 +1,76 @@
 #include "Engine/Views/XViewportInput.h"
 
+#include "Engine/Scene/XCamera.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Views/XView.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 #include "tests/support/MathChecks.h"
+#include "tests/support/RecordingEditor.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
+
+namespace
+{
+// A popup menu that notes where it was asked to show instead of showing.
+class NotedMenu : public TPopupMenu
+{
+public:
+    using TPopupMenu::TPopupMenu;
+    void Popup(int x, int y) override { shown.push_back(std::to_string(x) + "," + std::to_string(y)); }
+    std::vector<std::string> shown;
+};
+
+// A 300 x 200 view in its 2 x 2 layout with a scene and a recording editor; V0's client area is
+// (2, 2) - (146, 96) of its 148 x 98.
+struct NavHost
+{
+    TForm form{nullptr};
+    XView* view;
+    XViewport* v0;
+    XScene scene{nullptr};
+    RecordingEditor* editor;
+    NavHost()
+    {
+        form.SetBounds(0, 0, 340, 240);
+        view = new XView(&form);
+        view->SetParent(&form);
+        view->SetBounds(0, 0, 300, 200);
+        form.Show();
+        v0 = view->GetViewport(0);
+        editor = new RecordingEditor(&scene, u"Recorder");
+        scene.AddEditor(editor);
+        scene.SetEditor(editor);
+        editor->calls.clear();
+        Platform::ResetKeyStates();
+    }
+    ~NavHost() { Platform::ResetKeyStates(); }
+    XMatrix World()
+    {
+        XMatrix m;
+        v0->GetCamera()->GetMatrix(0, m);
+        return m;
+    }
+    void Press(int x, int y, UINT message = WM_LBUTTONDOWN, WPARAM keys = MK_LBUTTON)
+    {
+        v0->Perform(message, keys, MAKELPARAM(x, y));
+    }
+    void Drag(int x, int y) { v0->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y)); }
+    void Release(int x, int y) { v0->Perform(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+};
+
+XMatrix Rotation(float x, float y, float z)
+{
+    XMatrix r;
+    r.SetRotation(x, y, z);
+    return r;
+}
+} // namespace
 
 TEST(XViewportInputTest, ButtonsAndShiftStatesConvertByTheirTables)
 {
@@ -108,4 +173,162 @@ TEST(XViewportInputTest, PanTurnRollOrbitAndZoomMoveTheCameraAsComputed)
     EXPECT_FALSE(ZoomFactor(XVertex(0, 1, 1), XVertex(0, 0, 1), std::numeric_limits<float>::quiet_NaN(), f));
     EXPECT_FALSE(ZoomFactor(XVertex(0, 1, 1), XVertex(0, 0, 1), std::numeric_limits<float>::infinity(), f));
     EXPECT_FLOAT_EQ(f, 7.0f);
+}
+
+TEST(XViewportInputTest, PressesFocusActivateAndReachTheViewOrTheEditor)
+{
+    NavHost host;
+    XView* view = host.view;
+    struct Notes
+    {
+        std::vector<std::string> lines;
+        void Down(TObject* sender, TMouseButton, TShiftState, int x, int y)
+        {
+            (void)sender;
+            lines.push_back("down " + std::to_string(x) + "," + std::to_string(y));
+        }
+        void Enter(TObject*, XViewport*) { lines.push_back("enter"); }
+        void Leave(TObject*, XViewport*) { lines.push_back("leave"); }
+    } notes;
+    view->OnMouseDown = MakeClosure(&notes, &Notes::Down);
+    view->OnViewportEnter = MakeClosure(&notes, &Notes::Enter);
+    view->OnViewportLeave = MakeClosure(&notes, &Notes::Leave);
+
+    // Edit mode without a scene: nothing, not even the last navigation point.
+    XViewport* v3 = view->GetViewport(3);
+    v3->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 30));
+    EXPECT_TRUE(view->Focused());
+    EXPECT_EQ(notes.lines, (std::vector<std::string>{"down 20,30", "leave", "enter"}));
+    EXPECT_EQ(view->GetActiveViewport(), v3);
+    EXPECT_TRUE(v3->GetLeftHeld());
+    v3->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 50));
+    v3->Perform(WM_LBUTTONUP, 0, MAKELPARAM(40, 50));
+    EXPECT_FALSE(v3->GetLeftHeld());
+    EXPECT_EQ(view->GetActiveViewport(), v3); // a release changes nothing
+    EXPECT_FLOAT_EQ(v3->GetLastNavigationPoint().x, 0.0f);
+    EXPECT_FLOAT_EQ(v3->GetMousePoint().x, 40.0f);
+
+    // With a scene, edit mode hands every event to its editor.
+    view->SetScene(&host.scene);
+    host.Press(10, 12);
+    host.Drag(11, 12);
+    host.Release(11, 12);
+    EXPECT_EQ(host.editor->calls,
+              (std::vector<std::string>{"MouseEvent 1 10 12 8", "MouseEvent 64 11 12 8", "MouseEvent 2 11 12 0"}));
+
+    // A right press while panning switches to edit mode and reaches no editor; what follows does.
+    view->SetTransformType(XTT_MOVE);
+    host.editor->calls.clear();
+    host.Press(30, 30, WM_RBUTTONDOWN, MK_RBUTTON);
+    EXPECT_EQ(view->GetTransformType(), XTT_EDIT);
+    EXPECT_TRUE(host.editor->calls.empty());
+    host.v0->Perform(WM_RBUTTONUP, 0, MAKELPARAM(30, 30));
+    EXPECT_EQ(host.editor->calls, (std::vector<std::string>{"MouseEvent 32 30 30 0"}));
+
+    // The context menu: not while the left or middle button is held, at the screen point else.
+    NotedMenu menu(nullptr);
+    view->SetPopupMenu(&menu);
+    const LPARAM at = MAKELPARAM(321, 123);
+    host.Press(5, 5);
+    EXPECT_EQ(host.v0->Perform(WM_CONTEXTMENU, 0, at), 1);
+    host.Release(5, 5);
+    host.Press(5, 5, WM_MBUTTONDOWN, MK_MBUTTON);
+    host.v0->Perform(WM_CONTEXTMENU, 0, at);
+    host.v0->Perform(WM_MBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(menu.shown.empty());
+    host.Press(5, 5, WM_RBUTTONDOWN, MK_RBUTTON); // the right button does not hold it back
+    host.v0->Perform(WM_CONTEXTMENU, 0, at);
+    EXPECT_EQ(menu.shown, (std::vector<std::string>{"321,123"}));
+    EXPECT_EQ(menu.PopupComponent(), host.v0);
+    view->SetPopupMenu(nullptr);
+    EXPECT_EQ(host.v0->Perform(WM_GETDLGCODE, 0, 0), 5);
+}
+
+TEST(XViewportInputTest, DragsPanTurnRollOrbitAndZoomTheViewportCamera)
+{
+    NavHost host;
+    XView* view = host.view;
+    XViewport* v0 = host.v0;
+    XCamera* camera = v0->GetCamera();
+    ASSERT_FALSE(camera->GetPerspective());
+    const int w = v0->GetClientWidth();
+    ASSERT_EQ(w, 146);
+    const XMatrix p = v0->GetProjectionMatrix(0);
+
+    // Pan: one pixel right moves the orthographic camera by -2 / (W P[0][0]) along its own x.
+    view->SetTransformType(XTT_MOVE);
+    XMatrix before = host.World();
+    host.Press(40, 40);
+    host.Drag(41, 40);
+    XMatrix after = host.World();
+    const float step = -2.0f / (static_cast<float>(w) * p.m[0][0]);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(after.m[3][c] - before.m[3][c], step * before.m[0][c], 1e-4f) << c;
+    host.Release(41, 40);
+    // A move without the left button does nothing.
+    before = host.World();
+    v0->Perform(WM_MOUSEMOVE, 0, MAKELPARAM(60, 60));
+    EXPECT_LT(MaxDiff(host.World(), before), 1e-7f);
+
+    // Turn: 10 pixels right from the centre: 5 degrees (pi 3.14) about the camera's own Y, in place.
+    view->SetTransformType(XTT_ROTATE);
+    before = host.World();
+    host.Press(74, 49);
+    EXPECT_TRUE(v0->GetInsideTrackball());
+    host.Drag(84, 49);
+    XMatrix expected = Rotation(0.0f, 5.0f * 3.14f / 180.0f, 0.0f) * before;
+    EXPECT_LT(MaxDiff(host.World(), expected), 1e-5f);
+    host.Release(84, 49);
+
+    // A press in the corner lies outside the trackball: the drag rolls about the own Z only.
+    before = host.World();
+    host.Press(3, 3);
+    EXPECT_FALSE(v0->GetInsideTrackball());
+    host.Drag(3, 40);
+    after = host.World();
+    for (int c = 0; c < 3; ++c)
+    {
+        EXPECT_NEAR(after.m[2][c], before.m[2][c], 1e-5f) << c; // the viewing axis stays
+        EXPECT_NEAR(after.m[3][c], before.m[3][c], 1e-5f) << c;
+    }
+    EXPECT_GT(MaxDiff(after, before), 0.1f);
+    host.Release(3, 40);
+
+    // Ctrl with a selection: an orbit about its centre; without one a turn in place.
+    view->SetScene(&host.scene);
+    view->SetTransformType(XTT_ROTATE);
+    host.editor->selectionCenter = XVertex(5.0f, 0.0f, 8.0f);
+    host.editor->selectionCount = 2;
+    Platform::SetKeyDown(VK_CONTROL, true);
+    before = host.World();
+    host.Press(74, 49, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL);
+    host.v0->Perform(WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, MAKELPARAM(84, 49));
+    XMatrix r = Rotation(0.0f, 5.0f * 3.14f / 180.0f, 0.0f);
+    XMatrix toK, fromK;
+    toK.SetTranslation(-5.0f, 0.0f, -8.0f);
+    fromK.SetTranslation(5.0f, 0.0f, 8.0f);
+    EXPECT_LT(MaxDiff(host.World(), before * toK * r * fromK), 1e-4f);
+    host.Release(84, 49);
+    host.editor->selectionCount = 0;
+    before = host.World();
+    host.Press(74, 49, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL);
+    host.v0->Perform(WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, MAKELPARAM(84, 49));
+    EXPECT_LT(MaxDiff(host.World(), r * before), 1e-4f);
+    host.Release(84, 49);
+    Platform::SetKeyDown(VK_CONTROL, false);
+    for (const std::string& call : host.editor->calls)
+        EXPECT_EQ(call.rfind("MouseEvent", 0), std::string::npos) << call; // navigation is not editing
+
+    // Zoom: 30 pixels up multiply the field of view by (A.y - B.y) / r + 1.
+    view->SetTransformType(XTT_SCALE);
+    const float fov = camera->GetFOV();
+    host.Press(74, 60);
+    const float radius = v0->GetTrackballRadius();
+    EXPECT_NEAR(radius, 96.0f * 1.01f / (146.0f * p.m[0][0]), 1e-5f);
+    const XVertex b = v0->ScreenToCamera(0, XPoint(74, 60));
+    const XVertex a = v0->ScreenToCamera(0, XPoint(74, 30));
+    host.Drag(74, 30);
+    EXPECT_NEAR(camera->GetFOV(), fov * ((a.y - b.y) / radius + 1.0f), 1e-5f);
+    EXPECT_GT(camera->GetFOV(), fov); // up widens
+    host.Release(74, 30);
 }

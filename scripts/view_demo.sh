@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and opens the view host: the four-viewport view over a generated scene of boxes, a
+# cylinder and a cone with a checker texture under a directional light. The buttons under the view
+# choose move, rotate, scale (drag with the left button in a viewport) or edit; a right click on a
+# viewport opens the menu of layouts; the splitters drag.
+# Usage: bash scripts/view_demo.sh [WIDTH HEIGHT [BOXES SEGMENTS]]   (default 800 600 1 4)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target view_host kelvane_d3d9 kelvane_d3dx
+exec build/release/view_host "$@"

@@ -1,0 +1,69 @@
+// A window with the view host: the four-viewport view over a generated scene, for trying the view
+// by hand and for tests that drive it as a separate program:
+//   view_host [WIDTH HEIGHT [BOXES SEGMENTS]]
+// The render timer runs; the buttons under the view choose move, rotate, scale or edit, and a
+// right click on a viewport opens the menu of layouts.
+#include "Engine/Views/XView.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ViewHost.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace
+{
+// A positive number in the range, or the fallback.
+int Argument(char** argv, int argc, int index, int fallback, int low, int high)
+{
+    if (index >= argc)
+        return fallback;
+    char* end = nullptr;
+    long value = std::strtol(argv[index], &end, 10);
+    if (!end || *end || value < low || value > high)
+    {
+        std::fprintf(stderr, "view_host: '%s' is not a number from %d to %d\n", argv[index], low, high);
+        std::exit(2);
+    }
+    return static_cast<int>(value);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int width = Argument(argv, argc, 1, 800, 64, 4096);
+    const int height = Argument(argv, argc, 2, 600, 64, 4096);
+    ViewSceneOptions options = TViewHostForm::HostSceneOptions();
+    options.boxes = static_cast<uint32_t>(Argument(argv, argc, 3, 1, 0, 100));
+    options.segments = static_cast<uint32_t>(Argument(argv, argc, 4, 4, 1, 64));
+    if (!X11::DisplayAvailable())
+    {
+        std::fputs("view_host: no display to open a window on\n", stderr);
+        return 1;
+    }
+    try
+    {
+        TempDir folder("view_host");
+        Application->Initialize();
+        auto* form = new TViewHostForm(nullptr, folder.Path(), options, width, height);
+        form->Show();
+        form->View()->SetTimerEnabled(true);
+        // Until the window is closed (or the display goes).
+        while (form->Visible() && !Application->Terminated() && !X11::DisplayLost())
+            Application->HandleMessage();
+        form->Free();
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "view_host: %s\n", e.what());
+        return 1;
+    }
+    catch (const Exception& e)
+    {
+        std::fprintf(stderr, "view_host: %s\n", e.Message().ToUtf8().c_str());
+        return 1;
+    }
+    return 0;
+}
