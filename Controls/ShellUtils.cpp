@@ -498,7 +498,33 @@ WCHAR* FormatFileTime(const FILETIME& time, WCHAR* buffer)
     SYSTEMTIME st;
     if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &st))
         return buffer;
-    wsprintfW(buffer, u"%2.2d.%2.2d.%4.4d %2.1d:%2.2d", st.wDay, st.wMonth, st.wYear, st.wHour, st.wMinute);
+    // "dd.mm.yyyy hh:mm", the hour padded with a space; written by hand, as a list formats one
+    // of these for every file it shows.
+    WCHAR* out = buffer;
+    auto number = [&out](unsigned value, int digits, WCHAR pad)
+    {
+        WCHAR text[8];
+        int n = 0;
+        do
+        {
+            text[n++] = static_cast<WCHAR>(u'0' + value % 10);
+            value /= 10;
+        } while (value);
+        for (; n < digits; --digits)
+            *out++ = pad;
+        while (n)
+            *out++ = text[--n];
+    };
+    number(st.wDay, 2, u'0');
+    *out++ = u'.';
+    number(st.wMonth, 2, u'0');
+    *out++ = u'.';
+    number(st.wYear, 4, u'0');
+    *out++ = u' ';
+    number(st.wHour, 2, u' ');
+    *out++ = u':';
+    number(st.wMinute, 2, u'0');
+    *out = 0;
     return buffer;
 }
 } // namespace ShellUtils

@@ -538,7 +538,10 @@ void XFileListView::Sort()
     g_sortType = m_sortType;
     g_sortReverse = m_sortReverse;
     if (m_count > 1)
-        std::qsort(m_records, static_cast<size_t>(m_count), sizeof(XFileItem*), CompareRecords);
+        // Stable, so that records the order counts as equal keep the order they came in; the
+        // comparison inlines, where a call through a pointer per comparison would not.
+        std::stable_sort(m_records, m_records + m_count,
+                         [](XFileItem* const& a, XFileItem* const& b) { return CompareRecords(&a, &b) < 0; });
 }
 
 void XFileListView::SetFileSortType(XFileSortType type)
@@ -1077,10 +1080,16 @@ void XFileListView::ContextMenu(int x, int y)
 
 // ---- Drag and drop ---------------------------------------------------------------------------
 
+void XFileListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    m_dragEnded = false;
+    TCustomListView::MouseDown(Button, Shift, X, Y);
+}
+
 void XFileListView::MouseMove(TShiftState Shift, int X, int Y)
 {
     TCustomListView::MouseMove(Shift, X, Y);
-    if (!Shift.Contains(ssLeft) || m_runningDrag)
+    if (!Shift.Contains(ssLeft) || m_runningDrag || m_dragEnded)
         return;
     TListItem* item = GetItemAt(X, Y);
     if (!item)
@@ -1111,6 +1120,7 @@ void XFileListView::DoDragDrop(TShiftState shift, int, int)
     ::DoDragDrop(data, source, allowed, &effect);
     data->Release();
     m_runningDrag = nullptr;
+    m_dragEnded = true;
     source->Release();
     // The loop took the button's release: the view no longer holds the mouse.
     if (Vcl::CaptureControl() == this)

@@ -154,6 +154,7 @@ protected:
     void ColClick(TListColumn* Column) override;
     void Change(TListItem* Item, TItemChange Change) override;
     void DblClick() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void WndProc(TMessage& Message) override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS | DLGC_WANTTAB; }
@@ -193,6 +194,9 @@ private:
     XFileSortType m_sortType = fstName;
     bool m_sortReverse = false;
     IDataObject* m_runningDrag = nullptr;
+    // A drag ended (dropped or cancelled) while the button that began it is still held: moving
+    // on does not begin another one until the next press.
+    bool m_dragEnded = false;
     ShellUtils::XDropTarget* m_dropTarget = nullptr;
     bool m_dropAcceptable = false;
     bool m_dragFromThis = false;

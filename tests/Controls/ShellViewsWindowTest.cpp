@@ -2,8 +2,11 @@
 // and a drag that moves a file, all through the desktop's own input.
 #include "Controls/XFileListView.h"
 #include "Controls/XFileTreeView.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 #include "Platform/X11/X11Presenter.h"
 
 #include "tests/support/PumpUntil.h"
@@ -109,6 +112,43 @@ protected:
     XFileListView* list = nullptr;
     XFileTreeView* tree = nullptr;
     unsigned long window = 0;
+
+    // Presses on a file, drags it onto a folder and lets go there; `during` runs on another
+    // connection while the drag loop holds the pointer, just before the release.
+    void DragOnto(const std::u16string& name, const std::u16string& target,
+                  std::function<void(XProbe&)> during = nullptr)
+    {
+        TPoint file = RowPoint(name);
+        TPoint folder = RowPoint(target);
+        ASSERT_GE(file.x, 0);
+        ASSERT_GE(folder.x, 0);
+        probe->MoveTo(window, file.x, file.y);
+        probe->Sync();
+        probe->Button(1, true);
+        ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
+        std::thread rest(
+            [this, folder, during, server = server.Name()]
+            {
+                XProbe hand(server);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                hand.MoveTo(window, folder.x, folder.y - 1);
+                hand.Sync();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                if (during)
+                    during(hand);
+                hand.MoveTo(window, folder.x, folder.y);
+                hand.Sync();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                hand.Button(1, false);
+                hand.Sync();
+            });
+        probe->MoveTo(window, file.x + 3, file.y);
+        probe->Sync();
+        // The drag's own loop runs inside this pump until the release.
+        PumpUntil([] { return false; }, std::chrono::milliseconds(1500));
+        rest.join();
+        PumpUntil([] { return !Platform::DragLoopRunning(); });
+    }
 };
 } // namespace
 
@@ -139,38 +179,107 @@ TEST_F(ShellViewsWindowTest, ShowsTheFolderAndTheTreeAndAnswersTheMouse)
     ASSERT_TRUE(PumpUntil([&] { return list->SortReverse(); }));
     EXPECT_EQ(std::u16string(list->Record(1)->Name), u"gamma.dat");
 
-    // A drag of a file onto the folder moves it; the rest of the gesture comes while the drag runs.
-    TPoint file = RowPoint(u"alpha.txt");
-    TPoint folder = RowPoint(u"docs");
-    probe->MoveTo(window, file.x, file.y);
-    probe->Sync();
-    probe->Button(1, true);
-    ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
-    std::thread rest(
-        [this, folder, name = server.Name()]
-        {
-            XProbe hand(name);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            hand.MoveTo(window, folder.x, folder.y - 1);
-            hand.Sync();
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            hand.MoveTo(window, folder.x, folder.y);
-            hand.Sync();
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            hand.Button(1, false);
-        });
-    probe->MoveTo(window, file.x + 3, file.y);
-    probe->Sync();
-    bool moved = PumpUntil([&] { return fs::exists(root / "shown" / "docs" / "alpha.txt"); });
-    rest.join();
-    EXPECT_TRUE(moved);
+    // A drag of a file onto the folder moves it.
+    DragOnto(u"alpha.txt", u"docs");
+    EXPECT_TRUE(PumpUntil([&] { return fs::exists(root / "shown" / "docs" / "alpha.txt"); }));
     EXPECT_FALSE(fs::exists(root / "shown" / "alpha.txt"));
 
     // A double click enters the folder.
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 4; }));
-    folder = RowPoint(u"docs");
+    TPoint folder = RowPoint(u"docs");
     probe->ClickAt(window, folder.x, folder.y);
     probe->ClickAt(window, folder.x, folder.y);
     ASSERT_TRUE(PumpUntil([&] { return std::u16string(list->GetPath().c_str()).ends_with(u"/docs"); }));
     EXPECT_EQ(list->RecordCount(), 1);
+}
+
+TEST_F(ShellViewsWindowTest, ADragWithCtrlCopiesAndEscapeCancelsIt)
+{
+    ASSERT_TRUE(PumpUntil([&] { return probe->HasFocus(window); }));
+
+    // Ctrl pressed while the file is on its way: the folder gets a copy, the file stays.
+    DragOnto(u"alpha.txt", u"docs",
+             [](XProbe& hand)
+             {
+                 hand.HoldKey("Control_L", true);
+                 std::this_thread::sleep_for(std::chrono::milliseconds(150));
+             });
+    probe->HoldKey("Control_L", false);
+    EXPECT_TRUE(PumpUntil([&] { return fs::exists(root / "shown" / "docs" / "alpha.txt"); }));
+    EXPECT_EQ(fs::file_size(root / "shown" / "alpha.txt"), 1025u);
+    EXPECT_EQ(fs::file_size(root / "shown" / "docs" / "alpha.txt"), 1025u);
+
+    // Escape on the way ends the drag; the button still held does not begin another one, and
+    // the same gesture then moves nothing.
+    DragOnto(u"gamma.dat", u"docs",
+             [](XProbe& hand)
+             {
+                 hand.Key("Escape");
+                 std::this_thread::sleep_for(std::chrono::milliseconds(150));
+             });
+    Application->ProcessMessages();
+    EXPECT_TRUE(fs::exists(root / "shown" / "gamma.dat"));
+    EXPECT_FALSE(fs::exists(root / "shown" / "docs" / "gamma.dat"));
+    EXPECT_FALSE(Platform::DragLoopRunning());
+}
+
+TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
+{
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    TPoint file = RowPoint(u"gamma.dat");
+    ASSERT_GE(file.x, 0);
+    probe->ClickAt(window, file.x, file.y);
+    ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
+
+    // The menu and then the confirmation come up in modal loops: a timer inside them answers.
+    struct Answer
+    {
+        XProbe* probe;
+        bool chose = false;
+        bool confirmed = false;
+        std::u16string question;
+        void Tick(TObject*)
+        {
+            for (int i = 0; i < Screen->FormCount(); ++i)
+            {
+                TCustomForm* form = Screen->Forms(i);
+                unsigned long shown = Vcl::NativeWindowOf(form);
+                if (!shown || !probe->Viewable(shown) || form->PaintCount() == 0)
+                    continue;
+                if (auto* menu = dynamic_cast<TPopupMenuWindow*>(form); menu && !chose)
+                {
+                    chose = true;
+                    probe->ClickAt(shown, 20, 2 + 3 * menu->RowHeight() + menu->RowHeight() / 2);
+                }
+                else if (auto* box = dynamic_cast<TMessageForm*>(form); box && !confirmed)
+                {
+                    confirmed = true;
+                    question = box->Message()->Caption().c_str();
+                    TButton* yes = box->Buttons(0);
+                    probe->ClickAt(shown, yes->Left() + 10, yes->Top() + 10);
+                }
+            }
+        }
+    } answer{probe.get(), false, false, {}};
+    TTimer timer(nullptr);
+    timer.SetInterval(30);
+    timer.OnTimer = MakeClosure(&answer, &Answer::Tick);
+    probe->MoveTo(window, file.x, file.y);
+    probe->Button(3, true);
+    probe->Button(3, false);
+    bool gone = PumpUntil([&] { return !fs::exists(root / "shown" / "gamma.dat"); }, std::chrono::seconds(10));
+    timer.SetEnabled(false);
+    unsetenv("XDG_DATA_HOME");
+    ASSERT_TRUE(gone);
+    EXPECT_TRUE(answer.chose);
+    EXPECT_TRUE(answer.confirmed);
+    EXPECT_NE(answer.question.find(u"Trash"), std::u16string::npos);
+    fs::path trash = root / "data" / "Trash";
+    EXPECT_EQ(fs::file_size(trash / "files" / "gamma.dat"), 1234567u);
+    std::ifstream info(trash / "info" / "gamma.dat.trashinfo");
+    std::string record((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(record.rfind("[Trash Info]\nPath=" + (root / "shown" / "gamma.dat").string() + "\n", 0), 0u)
+        << record;
+    // The list follows: the file is no longer shown.
+    EXPECT_TRUE(PumpUntil([&] { return RowPoint(u"gamma.dat").x < 0; }));
 }

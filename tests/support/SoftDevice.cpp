@@ -52,7 +52,7 @@ std::vector<std::string> SoftDevice::Texts() const
     return texts;
 }
 
-std::vector<uint32_t> SoftDevice::BackBuffer()
+std::vector<uint32_t> SoftDevice::ReadBackBuffer(IDirect3DDevice9* device)
 {
     std::vector<uint32_t> pixels;
     IDirect3DSurface9* back = nullptr;

@@ -26,7 +26,9 @@ public:
     void Clear() { soft->ClearCallLog(); }
     // The back buffer's pixels (0xAARRGGBB as stored), rows top first, width x height of them;
     // empty when it cannot be read. Call it outside BeginScene / EndScene.
-    std::vector<uint32_t> BackBuffer();
+    std::vector<uint32_t> BackBuffer() { return ReadBackBuffer(device); }
+    // The same of any device's first back buffer.
+    static std::vector<uint32_t> ReadBackBuffer(IDirect3DDevice9* device);
 
     UINT width;
     UINT height;
