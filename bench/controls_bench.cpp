@@ -8,6 +8,7 @@
 //
 // The cases are grouped in functions (GridCases ...); a new control adds its own function and one
 // line to the list in main.
+#include "Controls/XActionGrid.h"
 #include "Controls/XProgressBar.h"
 #include "Controls/XPropertyEditor.h"
 #include "Platform/Vcl/Forms.h"
@@ -292,6 +293,68 @@ void ProgressCases(Report& report)
     }
     report.Row("step repainted vs BitBlt", steps, blits, 0);
 }
+
+// ---- The action grid -----------------------------------------------------------------------------
+
+// A 16 x 16 grid of 40-pixel cells, every cell an action with an image in progress, stepped 100
+// times: each step moves every action's progress on and repaints what that marked. The baseline is
+// a plain BitBlt of the grid's area.
+void ActionGridCases(Report& report)
+{
+    const int side = 16, cell = 40, stepsCount = 100;
+    report.Header("action grid, 16 x 16 cells in progress, stepped 100 times");
+    auto form = MakeForm(side * cell + 20, side * cell + 20);
+    auto* images = new TImageList(form.get());
+    images->SetWidth(32);
+    images->SetHeight(32);
+    TBitmap strip;
+    strip.SetSize(32 * 4, 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32 * 4; ++x)
+        {
+            int u = x % 32 - 16, v = y - 16;
+            strip.ScanLine(y)[x] = u * u + v * v < 160 ? 0x2060C0u + static_cast<uint32_t>(x) : 0xFF00FFu;
+        }
+    images->AddMasked(&strip, clFuchsia);
+    auto* grid = new XActionGrid(form.get());
+    grid->SetParent(form.get());
+    grid->SetBounds(10, 10, side * cell, side * cell);
+    grid->SetGridSize(side, side);
+    grid->SetImages(images);
+    std::vector<std::unique_ptr<XAction>> actions;
+    for (int i = 0; i < side * side; ++i)
+    {
+        actions.push_back(std::make_unique<XAction>());
+        actions.back()->SetImageIndex(i % 4);
+        actions.back()->SetProgress(0, stepsCount + 1, i % stepsCount);
+        grid->setAction(i, actions.back().get());
+    }
+    form->Invalidate();
+    form->PaintDirty();
+
+    Steps steps;
+    for (int step = 0; step < stepsCount; ++step)
+        Step(*form, steps,
+             [&]
+             {
+                 for (int i = 0; i < side * side; ++i)
+                     actions[static_cast<size_t>(i)]->SetProgress(0, stepsCount + 1, (i + step + 1) % stepsCount);
+             });
+
+    TBitmap from, to;
+    from.SetSize(side * cell, side * cell);
+    to.SetSize(side * cell, side * cell);
+    Steps blits;
+    for (int i = 0; i < stepsCount; ++i)
+    {
+        auto start = Clock::now();
+        BitBlt(to.Canvas()->Handle(), 0, 0, side * cell, side * cell, from.Canvas()->Handle(), 0, 0, SRCCOPY);
+        blits.seconds.push_back(Since(start));
+    }
+    report.Row("step repainted vs BitBlt", steps, blits, 0);
+    // The actions go before the grid: each empties its cells.
+    actions.clear();
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -311,6 +374,7 @@ int main(int argc, char** argv)
         [](Report& r) { GridCases(r, 1000); },
         [](Report& r) { GridCases(r, 100000); },
         [](Report& r) { ProgressCases(r); },
+        [](Report& r) { ActionGridCases(r); },
     };
     Report report;
     for (int i = 0; i < repeat; ++i)

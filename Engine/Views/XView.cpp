@@ -219,20 +219,61 @@ void XView::RenderScene(bool present)
 {
     // A failing frame is dropped without a word: the next tick tries again, and a lost device
     // recovers through RenderStart.
+    DrawFrame(present);
+}
+
+HRESULT XView::DrawFrame(bool present)
+{
     try
     {
+        IDirect3DDevice9* device = GetDevice();
         if (!RenderStart())
-            return;
+            return D3DERR_DEVICELOST; // not drawn until the device can be reset
         for (XViewport* v : m_V)
         {
             if (v && v->Visible())
                 v->Render(m_Scene, present);
         }
         RenderFinish();
+        // A device made anew on the way is not the one the capture reads.
+        return GetDevice() == device ? D3D_OK : D3DERR_DEVICELOST;
     }
     catch (...)
     {
+        return E_FAIL;
     }
+}
+
+// ---- Capture ---------------------------------------------------------------------------------
+
+XCaptureSource XView::CaptureSource()
+{
+    return XCaptureSource{GetDevice(), [this] { return DrawFrame(false); }};
+}
+
+void XView::CaptureBitmap(void** data, unsigned& width, unsigned& height, D3DFORMAT& format)
+{
+    XViewCapture::CaptureBitmap(CaptureSource(), data, width, height, format);
+}
+
+void XView::CaptureBitmap(XStream* stream, XColorFormat format)
+{
+    XViewCapture::CaptureBitmap(CaptureSource(), stream, format);
+}
+
+void XView::CaptureBitmap(const XString& path, XColorFormat format)
+{
+    XViewCapture::CaptureBitmap(CaptureSource(), path, format);
+}
+
+void XView::CaptureImage(XStream* stream, XBitmapSourceType type)
+{
+    XViewCapture::CaptureImage(CaptureSource(), stream, type);
+}
+
+void XView::CaptureImage(const XString& path)
+{
+    XViewCapture::CaptureImage(CaptureSource(), path);
 }
 
 void XView::OnTimer(TObject*)

@@ -13,6 +13,7 @@
 #include "Components/StrUtils.h"
 #include "Components/XPtrArray.h"
 #include "Engine/Views/XBaseView.h"
+#include "Engine/Views/XViewCapture.h"
 #include "Engine/Views/XViewText.h"
 #include "Platform/Vcl/ExtCtrls.h"
 
@@ -97,6 +98,19 @@ public:
     // One frame: every visible viewport draws the current scene; with `present` each shows its
     // own rectangle. Whatever a frame throws is dropped.
     void RenderScene(bool present);
+
+    // ---- Capture ----
+    // A frame of its own drawn into the back buffer (not presented) and read back. The raw form
+    // hands over a new array (the caller frees it with delete[]) of height rows of width pixels of
+    // the back buffer's format and raises a failure; the others write a BMP in the layout, or a
+    // 32-bit BMP or JPEG, and show a failure. A frame that is not drawn (a lost device, a frame
+    // that throws) ends the capture; the path forms leave the target untouched then.
+    void CaptureBitmap(void** data, unsigned& width, unsigned& height, D3DFORMAT& format);
+    void CaptureBitmap(XStream* stream, XColorFormat format);
+    void CaptureBitmap(const XString& path, XColorFormat format);
+    void CaptureImage(XStream* stream, XBitmapSourceType type);
+    // ".jpg" and ".jpeg" JPEG, ".bmp" BMP, in any case; any other is shown and creates no file.
+    void CaptureImage(const XString& path);
     // The timer's tick: a frame, except at design time.
     void OnTimer(TObject* Sender);
     bool GetTimerEnabled() const;
@@ -168,6 +182,9 @@ protected:
     XTransformType m_TransformType = XTT_EDIT;
 
 private:
+    // One frame for a capture: D3D_OK once drawn, else why not (E_FAIL for a frame that threw).
+    HRESULT DrawFrame(bool present);
+    XCaptureSource CaptureSource();
     // The viewports hand their presses and moves to the view's own mouse handlers.
     friend class XViewport;
 

@@ -68,6 +68,17 @@ TViewHostForm::TViewHostForm(TComponent* AOwner, const std::filesystem::path& fo
 
 TViewHostForm::~TViewHostForm()
 {
+    FreeViewAndScene();
+}
+
+void TViewHostForm::BeforeDestruction()
+{
+    FreeViewAndScene();
+    TForm::BeforeDestruction();
+}
+
+void TViewHostForm::FreeViewAndScene()
+{
     delete m_View;
     m_View = nullptr;
     delete m_Scene;

@@ -28,8 +28,10 @@ public:
     // The host's scene: one box of 4 segments, the cylinder and the cone, sized for the default
     // cameras (a box 2 units across).
     static ViewSceneOptions HostSceneOptions();
-    // The view goes first: it takes the scene out of itself while both stand.
+    // The view goes first: it takes the scene out of itself while both stand. Free reaches the
+    // owned components before the destructor, so both paths end the view and scene here first.
     ~TViewHostForm() override;
+    void BeforeDestruction() override;
 
     XView* View() const { return m_View; }
     XScene* Scene() const { return m_Scene; }
@@ -40,6 +42,7 @@ public:
 private:
     void TransformClick(TObject* Sender);
     void LayoutClick(TObject* Sender);
+    void FreeViewAndScene();
 
     XView* m_View = nullptr;
     XScene* m_Scene = nullptr;
