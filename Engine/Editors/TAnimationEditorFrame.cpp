@@ -1,5 +1,6 @@
 #include "Engine/Editors/TAnimationEditorFrame.h"
 
+#include "Engine/Editors/EditorFramePlacing.h"
 #include "Engine/Editors/XAnimationEditor.h"
 #include "Engine/Scene/XScene.h"
 #include "Platform/Vcl/Forms.h"
@@ -8,6 +9,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace EditorFramePlacing;
+
 namespace
 {
 const int Margin = 10;
@@ -15,44 +18,6 @@ const int Margin = 10;
 const float DegreesPerRadian = (1.0f / 3.14f) * 180.0f;
 const float PositionStep = 0.1f;
 const float RotationStep = 0.017453292519943295f;
-
-template <class T> T* Place(TFrame* owner, TWinControl* parent, int left, int top, int width, int height)
-{
-    T* control = new T(owner);
-    control->SetParent(parent);
-    control->SetBounds(left, top, width, height);
-    return control;
-}
-
-TSpeedButton* PlaceButton(TFrame* owner, TWinControl* parent, int left, int top, int width,
-                          const char16_t* caption, int tag)
-{
-    auto* button = Place<TSpeedButton>(owner, parent, left, top, width, 22);
-    button->SetCaption(caption);
-    button->Tag = tag;
-    return button;
-}
-
-XScroll* PlacePanel(TFrame* owner, TWinControl* parent, const char16_t* caption, int height)
-{
-    auto* panel = new XScroll(owner);
-    panel->SetParent(parent);
-    panel->SetAlign(alTop);
-    panel->SetCaption(caption);
-    panel->SetOpenHeight(height);
-    panel->SetOpen(true);
-    return panel;
-}
-
-TLabel* PlaceLabel(TFrame* owner, TWinControl* parent, int left, int top, const char16_t* caption)
-{
-    auto* label = new TLabel(owner);
-    label->SetParent(parent);
-    label->SetLeft(left);
-    label->SetTop(top);
-    label->SetCaption(caption);
-    return label;
-}
 
 // A crafted scene may hold keys that are not numbers: they show as 0.
 float Shown(float value)

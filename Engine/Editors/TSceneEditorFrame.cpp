@@ -1,5 +1,6 @@
 #include "Engine/Editors/TSceneEditorFrame.h"
 
+#include "Engine/Editors/EditorFramePlacing.h"
 #include "Engine/Editors/XAnimationEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Scene/XScene.h"
@@ -10,17 +11,11 @@
 
 #include <vector>
 
+using namespace EditorFramePlacing;
+
 namespace
 {
 const int Margin = 10;
-
-template <class T> T* Place(TFrame* owner, TWinControl* parent, int left, int top, int width, int height)
-{
-    T* control = new T(owner);
-    control->SetParent(parent);
-    control->SetBounds(left, top, width, height);
-    return control;
-}
 
 XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, float min, float max)
 {
@@ -30,36 +25,6 @@ XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, flo
     edit->SetMinValue(min);
     edit->SetMaxValue(max);
     return edit;
-}
-
-TSpeedButton* PlaceButton(TFrame* owner, TWinControl* parent, int left, int top, int width,
-                          const char16_t* caption, int tag)
-{
-    auto* button = Place<TSpeedButton>(owner, parent, left, top, width, 22);
-    button->SetCaption(caption);
-    button->Tag = tag;
-    return button;
-}
-
-XScroll* PlacePanel(TFrame* owner, TWinControl* parent, const char16_t* caption, int height)
-{
-    auto* panel = new XScroll(owner);
-    panel->SetParent(parent);
-    panel->SetAlign(alTop);
-    panel->SetCaption(caption);
-    panel->SetOpenHeight(height);
-    panel->SetOpen(true);
-    return panel;
-}
-
-TLabel* PlaceLabel(TFrame* owner, TWinControl* parent, int left, int top, const char16_t* caption)
-{
-    auto* label = new TLabel(owner);
-    label->SetParent(parent);
-    label->SetLeft(left);
-    label->SetTop(top);
-    label->SetCaption(caption);
-    return label;
 }
 
 // 16 x 16 glyphs of the animation page's buttons, drawn here; the bottom-left pixel is the
