@@ -9,6 +9,7 @@
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
@@ -43,16 +44,14 @@ struct Pixel
     float x, y;
 };
 
-class SceneEditorWindowTest : public ::testing::Test
+class SceneEditorWindowTest : public PresenterWindowTest
 {
 public:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), TwoCubes());
         view = host->View();
         scene = host->Scene();
@@ -74,9 +73,7 @@ public:
     void TearDown() override
     {
         host.reset();
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        PresenterWindowTest::TearDown();
     }
 
     void Draw()
@@ -178,8 +175,6 @@ public:
         return PumpUntil([&] { return top->GetMousePoint().x == vx && top->GetMousePoint().y == vy; });
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir dir{"scene_editor_window"};
     std::unique_ptr<TViewHostForm> host;
     XView* view = nullptr;

@@ -6,6 +6,7 @@
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/RecordingEditor.h"
 #include "tests/support/ReferenceImage.h"
@@ -47,16 +48,14 @@ struct Cameras
     float fov[4];
 };
 
-class XViewWindowTest : public ::testing::Test
+class XViewWindowTest : public PresenterWindowTest
 {
 public:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         host = std::make_unique<TViewHostForm>(nullptr, dir.Path());
         view = host->View();
         host->Show();
@@ -67,9 +66,7 @@ public:
     void TearDown() override
     {
         host.reset();
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        PresenterWindowTest::TearDown();
     }
 
     // Draws a frame and waits until the window shows it (the frames are painted, the pictures
@@ -159,8 +156,6 @@ public:
         }
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir dir{"xview_window"};
     std::unique_ptr<TViewHostForm> host;
     XView* view = nullptr;
