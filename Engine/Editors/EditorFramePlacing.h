@@ -1,0 +1,49 @@
+// Building the editor panels in code: each control owned by its frame, placed in its parent.
+#pragma once
+
+#include "Controls/XScroll.h"
+#include "Platform/Vcl/Buttons.h"
+#include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/StdCtrls.h"
+
+namespace EditorFramePlacing
+{
+template <class T> T* Place(TFrame* owner, TWinControl* parent, int left, int top, int width, int height)
+{
+    T* control = new T(owner);
+    control->SetParent(parent);
+    control->SetBounds(left, top, width, height);
+    return control;
+}
+
+inline TSpeedButton* PlaceButton(TFrame* owner, TWinControl* parent, int left, int top, int width,
+                                 const char16_t* caption, int tag)
+{
+    auto* button = Place<TSpeedButton>(owner, parent, left, top, width, 22);
+    button->SetCaption(caption);
+    button->Tag = tag;
+    return button;
+}
+
+// A collapsible panel stacked at the top of its parent, open.
+inline XScroll* PlacePanel(TFrame* owner, TWinControl* parent, const char16_t* caption, int height)
+{
+    auto* panel = new XScroll(owner);
+    panel->SetParent(parent);
+    panel->SetAlign(alTop);
+    panel->SetCaption(caption);
+    panel->SetOpenHeight(height);
+    panel->SetOpen(true);
+    return panel;
+}
+
+inline TLabel* PlaceLabel(TFrame* owner, TWinControl* parent, int left, int top, const char16_t* caption)
+{
+    auto* label = new TLabel(owner);
+    label->SetParent(parent);
+    label->SetLeft(left);
+    label->SetTop(top);
+    label->SetCaption(caption);
+    return label;
+}
+} // namespace EditorFramePlacing
