@@ -8,6 +8,7 @@
 #include "Engine/Editors/XBaseEditor.h"
 #include "Engine/Editors/XNodeCreator.h"
 #include "Engine/Editors/XAnimationEditor.h"
+#include "Engine/Editors/XTriMeshEditor.h"
 #include "Engine/Editors/XPointListEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
@@ -138,17 +139,24 @@ XBaseEditor* NewAnimationEditor(XScene* scene)
     return new XAnimationEditor(scene);
 }
 
-XBaseEditor* NewTriMeshEditor(XScene*)
+XBaseEditor* NewTriMeshEditor(XScene* scene)
 {
-    return nullptr;
+    return new XTriMeshEditor(scene);
 }
 
-bool IsTriMeshEditor(XBaseEditor*)
+bool IsTriMeshEditor(XBaseEditor* editor)
 {
-    return false;
+    return dynamic_cast<XTriMeshEditor*>(editor) != nullptr;
 }
 
-void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*) {}
+void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node)
+{
+    if (auto* triMesh = dynamic_cast<XTriMeshEditor*>(editor))
+    {
+        triMesh->SetMesh(mesh);
+        triMesh->SetNode(node);
+    }
+}
 
 Gx::Ui::GxDesktop* NewDesktop(XScene* scene)
 {
