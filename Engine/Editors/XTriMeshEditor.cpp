@@ -355,13 +355,16 @@ void XTriMeshEditor::PickInRect(XViewport* viewport, const XPoint& min, const XP
     XRect rect(min, max);
     XArray<unsigned int, 32> hits;
     XBitArray* bits = nullptr;
+    // Room for every hit at once: the list would otherwise grow one element at a time.
     switch (mesh->GetSelectionLevel())
     {
     case XMesh::VertexLevel:
+        hits.SetCapacity(mesh->GetVertexCount());
         mesh->SelectInRect(GetFrame(), viewport, m_Node.Get(), rect, hits, wholeRect);
         bits = &mesh->GetVertexSelection();
         break;
     case XMesh::FaceLevel:
+        hits.SetCapacity(mesh->GetFaceCount());
         mesh->PickFaces(GetFrame(), viewport, m_Node.Get(), rect, hits, wholeRect);
         bits = &mesh->GetFaceSelection();
         break;
