@@ -8,8 +8,10 @@
 #include "Engine/Editors/XBaseEditor.h"
 #include "Engine/Editors/XNodeCreator.h"
 #include "Engine/Editors/XAnimationEditor.h"
+#include "Engine/Editors/XTriMeshEditor.h"
 #include "Engine/Editors/XPointListEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
+#include "Engine/Editors/XSkinEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Geometry/XBaseModifier.h"
 #include "Engine/Geometry/XGrid.h"
@@ -138,17 +140,24 @@ XBaseEditor* NewAnimationEditor(XScene* scene)
     return new XAnimationEditor(scene);
 }
 
-XBaseEditor* NewTriMeshEditor(XScene*)
+XBaseEditor* NewTriMeshEditor(XScene* scene)
 {
-    return nullptr;
+    return new XTriMeshEditor(scene);
 }
 
-bool IsTriMeshEditor(XBaseEditor*)
+bool IsTriMeshEditor(XBaseEditor* editor)
 {
-    return false;
+    return dynamic_cast<XTriMeshEditor*>(editor) != nullptr;
 }
 
-void BindTriMeshEditor(XBaseEditor*, XTriMesh*, XMeshNode*) {}
+void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node)
+{
+    if (auto* triMesh = dynamic_cast<XTriMeshEditor*>(editor))
+    {
+        triMesh->SetMesh(mesh);
+        triMesh->SetNode(node);
+    }
+}
 
 Gx::Ui::GxDesktop* NewDesktop(XScene* scene)
 {
@@ -270,6 +279,17 @@ public:
     void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node) override
     {
         ::BindTriMeshEditor(editor, mesh, node);
+    }
+    bool IsSkinEditor(XBaseEditor* editor) override { return dynamic_cast<XSkinEditor*>(editor); }
+    XBaseEditor* CreateSkinEditor(XScene* scene) override { return new XSkinEditor(scene); }
+    void BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node, XSkinModifier* modifier) override
+    {
+        if (auto* skin = dynamic_cast<XSkinEditor*>(editor))
+        {
+            skin->SetMesh(mesh);
+            skin->SetNode(node);
+            skin->SetModifier(modifier);
+        }
     }
     bool IsPointListEditor(XBaseEditor* editor) override { return dynamic_cast<XPointListEditor*>(editor); }
     XBaseEditor* CreatePointListEditor(XScene* scene) override { return new XPointListEditor(scene); }

@@ -542,11 +542,14 @@ public:
     // Loads the clipboard's objects as new objects (GUIDs taken here renewed, names made unique);
     // they are not selected.
     void PasteFromClipboard();
+    // The stream's bytes as the clipboard data of the format; false (the clipboard as it was, the
+    // block freed) when the clipboard refuses them.
+    static bool PutOnClipboard(XStream* stream, UINT format);
+    // Appends the clipboard's block of the format to the stream; false when there is none or it
+    // cannot be read (the stream may then hold part of it).
+    static bool ReadClipboard(UINT format, XStream* stream);
 
 private:
-    // The stream's bytes as the scene format's clipboard data; false (the clipboard as it was)
-    // when the clipboard refuses them.
-    bool PutOnClipboard(XStream* stream);
     // Saves the list and puts it on the clipboard; errors pass on.
     bool CopyListToClipboard(XPtrArray<XBaseObject, 8>& list);
     void DestroyListed(XPtrArray<XBaseObject, 8>& list);

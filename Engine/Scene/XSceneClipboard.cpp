@@ -11,7 +11,7 @@
 
 #include <vector>
 
-bool XScene::PutOnClipboard(XStream* stream)
+bool XScene::PutOnClipboard(XStream* stream, UINT format)
 {
     const int64_t size = stream->GetSize();
     if (size < 0 || size > UINT32_MAX)
@@ -35,7 +35,7 @@ bool XScene::PutOnClipboard(XStream* stream)
     }
     // Emptying first keeps the clipboard to one owner's data; the block is the clipboard's only
     // once SetClipboardData took it.
-    if (!EmptyClipboard() || !SetClipboardData(m_SceneFormat, block))
+    if (!EmptyClipboard() || !SetClipboardData(format, block))
     {
         CloseClipboard();
         GlobalFree(block);
@@ -45,11 +45,38 @@ bool XScene::PutOnClipboard(XStream* stream)
     return true;
 }
 
+bool XScene::ReadClipboard(UINT format, XStream* stream)
+{
+    if (!OpenClipboard(nullptr))
+        return false;
+    bool copied = false;
+    try
+    {
+        if (HANDLE block = GetClipboardData(format))
+        {
+            const SIZE_T size = GlobalSize(block);
+            if (const void* bytes = GlobalLock(block))
+            {
+                copied = size <= UINT32_MAX && stream->Write(bytes, static_cast<unsigned>(size)) == size;
+                GlobalUnlock(block);
+            }
+        }
+    }
+    catch (...)
+    {
+        // The clipboard is the process's: it must not stay open whatever the stream does.
+        CloseClipboard();
+        throw;
+    }
+    CloseClipboard();
+    return copied;
+}
+
 bool XScene::CopyListToClipboard(XPtrArray<XBaseObject, 8>& list)
 {
     XMemoryStream stream(0, 0x2000);
     SaveToStream(&stream, list);
-    return PutOnClipboard(&stream);
+    return PutOnClipboard(&stream, m_SceneFormat);
 }
 
 void XScene::DestroyListed(XPtrArray<XBaseObject, 8>& list)
@@ -69,7 +96,7 @@ void XScene::CopySelNodesToClipboard()
     {
         XMemoryStream stream(0, 0x2000);
         SaveSelNodesToStream(&stream);
-        PutOnClipboard(&stream);
+        PutOnClipboard(&stream, m_SceneFormat);
     }
     catch (const XException& e)
     {
@@ -83,7 +110,7 @@ void XScene::CutSelNodesToClipboard()
     {
         XMemoryStream stream(0, 0x2000);
         SaveSelNodesToStream(&stream);
-        if (PutOnClipboard(&stream))
+        if (PutOnClipboard(&stream, m_SceneFormat))
             DeleteSelNodes();
     }
     catch (const XException& e)
@@ -170,20 +197,7 @@ void XScene::PasteFromClipboard()
     try
     {
         XMemoryStream stream(0, 0x2000);
-        if (!OpenClipboard(nullptr))
-            return;
-        bool copied = false;
-        if (HANDLE block = GetClipboardData(m_SceneFormat))
-        {
-            const SIZE_T size = GlobalSize(block);
-            if (const void* bytes = GlobalLock(block))
-            {
-                copied = size <= UINT32_MAX && stream.Write(bytes, static_cast<unsigned>(size)) == size;
-                GlobalUnlock(block);
-            }
-        }
-        CloseClipboard();
-        if (!copied)
+        if (!ReadClipboard(m_SceneFormat, &stream))
             return;
         stream.SetPosition(0);
         XPtrArray<XBaseObject, 8> list;

@@ -20,10 +20,10 @@ constexpr float HalfPi = 1.57079637f;
 
 namespace XScreenMapping
 {
-XVertex ScreenToCamera(const XMatrix& projection, int right, int bottom, const XPoint& p)
+XVertex ScreenToCamera(const XMatrix& projection, int width, int height, const XPoint& p)
 {
-    float w = static_cast<float>(right < 1 ? 1 : right);
-    float h = static_cast<float>(bottom < 1 ? 1 : bottom);
+    float w = static_cast<float>(width < 1 ? 1 : width);
+    float h = static_cast<float>(height < 1 ? 1 : height);
     float x = (2.0f * p.x / w - 1.0f) / projection.m[0][0];
     float y = -(2.0f * p.y / h - 1.0f) / projection.m[1][1];
     return XVertex(x, y, 1.0f);

@@ -1,8 +1,8 @@
 // The viewport's screen mappings as functions of the camera's matrices and the client size, so
 // that the viewport and every stand-in for it map a mouse point the same way.
 //
-// A screen point is in the viewport's own pixels (border included); `right` and `bottom` are the
-// edges of its client rectangle.
+// A screen point is in the pixels of the viewport's picture (its client rectangle, the border
+// left out); `width` and `height` are the picture's size.
 #pragma once
 
 #include "Components/XMatrix.h"
@@ -10,9 +10,9 @@
 
 namespace XScreenMapping
 {
-// The point under p in camera space at depth 1: ((2 p.x / right - 1) / P[0][0],
-// -(2 p.y / bottom - 1) / P[1][1], 1). An edge below 1 counts as 1.
-XVertex ScreenToCamera(const XMatrix& projection, int right, int bottom, const XPoint& p);
+// The point under p in camera space at depth 1: ((2 p.x / width - 1) / P[0][0],
+// -(2 p.y / height - 1) / P[1][1], 1). A side below 1 counts as 1.
+XVertex ScreenToCamera(const XMatrix& projection, int width, int height, const XPoint& p);
 // World-space origin of the ray through camera point c: the camera position for a perspective
 // camera, c carried by the camera's world matrix for an orthographic one.
 XVertex RayOrigin(const XMatrix& cameraWorld, bool perspective, const XVertex& c);

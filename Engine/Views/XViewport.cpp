@@ -9,6 +9,7 @@
 #include "Engine/Views/XView.h"
 #include "Platform/Vcl/IniFiles.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -149,12 +150,18 @@ float XViewport::GetPointSize()
 
 int XViewport::GetClientWidth()
 {
-    return ClientRect().right;
+    return std::max(0, ClientRect().Width());
 }
 
 int XViewport::GetClientHeight()
 {
-    return ClientRect().bottom;
+    return std::max(0, ClientRect().Height());
+}
+
+XPoint XViewport::PicturePoint(int x, int y) const
+{
+    const TRect c = ClientRect();
+    return XPoint(static_cast<float>(x - c.left), static_cast<float>(y - c.top));
 }
 
 StrUtils::XBaseString<WCHAR> XViewport::GetCaption()
@@ -225,12 +232,13 @@ void XViewport::Paint()
 
 TPoint XViewport::GetViewOrigin()
 {
+    const TRect client = ClientRect();
     for (const TControl* c = Parent(); c && m_View; c = c->Parent())
     {
         if (c == m_View)
-            return ClientToParent(TPoint(0, 0), m_View);
+            return ClientToParent(TPoint(client.left, client.top), m_View);
     }
-    return TPoint(Left(), Top());
+    return TPoint(Left() + client.left, Top() + client.top);
 }
 
 TPoint XViewport::ViewOrigin() const

@@ -3,8 +3,10 @@
 // it (clear, camera, render states, head light, scene, grid, caption), the GDI paint of its
 // border, the preset views, and its options in the scene file and in an INI file.
 //
-// Screen points are XPoint floats in the viewport's own coordinates (border included), as the
-// mouse handlers store them. Every operation reads the camera at the frame it is given.
+// Screen points are XPoint floats in the picture's coordinates: (0, 0) is the top-left pixel of
+// the client rectangle, inside the border, as the mouse handlers store them; the picture is
+// GetClientWidth x GetClientHeight pixels. Every operation reads the camera at the frame it is
+// given.
 #pragma once
 
 #include "Components/StrUtils.h"
@@ -103,7 +105,7 @@ public:
     virtual XMatrix GetProjectionMatrix(unsigned frame);
 
     // The point under p in the current camera's space at depth 1 (XScreenMapping::ScreenToCamera
-    // with the client rectangle's right and bottom edges).
+    // with the picture's width and height).
     virtual XVertex ScreenToCamera(unsigned frame, const XPoint& p);
     // The pick ray through p in the space of an object whose world matrix is world (the inverse
     // of world x view carries it there). A perspective camera gives origin = camera position; an
@@ -134,13 +136,16 @@ public:
     virtual uint32_t GetFillMode();
     // D3DRS_POINTSIZE for drawing points.
     virtual float GetPointSize();
-    // Right and bottom edges of the client rectangle, in pixels: the W and H of the mappings.
+    // Width and height of the client rectangle, the picture the pass fills, in pixels: the W and
+    // H of the mappings (never negative).
     virtual int GetClientWidth();
     virtual int GetClientHeight();
+    // A point of the control (border included) in the picture's coordinates.
+    XPoint PicturePoint(int x, int y) const;
 
-    // The viewport's client origin (0, 0) in the client coordinates of its view (ClientToParent),
-    // where drawing in screen coordinates must be shifted to, since the view's device draws every
-    // viewport into one back buffer; (Left, Top) while the viewport is not placed in its view.
+    // The picture's top-left pixel in the client coordinates of its view (ClientToParent), where
+    // drawing in screen coordinates must be shifted to, since the view's device draws every
+    // viewport into one back buffer; from (Left, Top) while the viewport is not placed in its view.
     virtual TPoint GetViewOrigin();
 
     // The caption drawn in the viewport (a camera preset names itself there).
@@ -225,9 +230,9 @@ public:
 protected:
     // The aspect ratio of the current camera follows the control (a zero side changes nothing).
     void Resize() override;
-    // Press: the button held, the view focused, the view's own OnMouseDown (viewport
-    // coordinates), the point kept, this viewport made active, then MouseEvent. Move and release
-    // likewise, without focus or activation.
+    // Press: the button held, the view focused, the view's own OnMouseDown (the control's
+    // coordinates), the point kept in the picture's coordinates, this viewport made active, then
+    // MouseEvent. Move and release likewise, without focus or activation.
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;

@@ -165,7 +165,7 @@ void XViewport::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
     if (m_View->CanFocus())
         m_View->SetFocus();
     m_View->MouseDown(Button, Shift, X, Y);
-    m_MousePoint = XPoint(static_cast<float>(X), static_cast<float>(Y));
+    m_MousePoint = PicturePoint(X, Y);
     m_View->SetActiveViewport(this);
     MouseEvent(XMouseEventFromButton(Button, true), ToXShiftState(Shift), m_MousePoint);
 }
@@ -175,7 +175,7 @@ void XViewport::MouseMove(TShiftState Shift, int X, int Y)
     if (!m_View)
         return;
     m_View->MouseMove(Shift, X, Y);
-    m_MousePoint = XPoint(static_cast<float>(X), static_cast<float>(Y));
+    m_MousePoint = PicturePoint(X, Y);
     MouseEvent(XME_MOVE, ToXShiftState(Shift), m_MousePoint);
 }
 
@@ -185,7 +185,7 @@ void XViewport::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
     if (!m_View)
         return;
     m_View->MouseUp(Button, Shift, X, Y);
-    m_MousePoint = XPoint(static_cast<float>(X), static_cast<float>(Y));
+    m_MousePoint = PicturePoint(X, Y);
     MouseEvent(XMouseEventFromButton(Button, false), ToXShiftState(Shift), m_MousePoint);
 }
 

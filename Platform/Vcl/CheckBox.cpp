@@ -1,8 +1,9 @@
 #include "Platform/Vcl/StdCtrls.h"
 
+#include "Platform/Vcl/ButtonMark.h"
+
 namespace
 {
-constexpr int BoxSize = 13;
 constexpr int TextGap = 4;
 } // namespace
 
@@ -129,14 +130,6 @@ void TCheckBox::DoExit()
 
 void TCheckBox::Paint()
 {
-    TCanvas* canvas = Canvas();
-    canvas->Brush()->SetColor(Color());
-    canvas->FillRect(ClientRect());
-    HDC dc = canvas->Handle();
-    int top = (Height() - BoxSize) / 2;
-    bool left = m_alignment == taRightJustify;
-    int boxLeft = left ? 0 : Width() - BoxSize;
-    RECT box{boxLeft, top, boxLeft + BoxSize, top + BoxSize};
     UINT state = DFCS_BUTTONCHECK;
     if (m_state != cbUnchecked)
         state |= DFCS_CHECKED;
@@ -144,21 +137,36 @@ void TCheckBox::Paint()
         state |= DFCS_PUSHED; // the grayed state shows its tick on the button face
     if (!Enabled())
         state |= DFCS_INACTIVE;
-    DrawFrameControl(dc, &box, DFC_BUTTON, state);
+    Vcl::PaintButtonMark(Canvas(), ClientRect(), Color(), state, m_alignment == taRightJustify, Caption(), Enabled(),
+                         Focused());
+}
 
-    UnicodeString caption = Caption();
-    canvas->Font()->SetColor(Enabled() ? clWindowText : clGrayText);
+void Vcl::PaintButtonMark(TCanvas* canvas, const TRect& client, TColor face, UINT markState, bool captionRight,
+                          const UnicodeString& caption, bool enabled, bool focused)
+{
+    canvas->Brush()->SetColor(face);
+    canvas->FillRect(client);
+    HDC dc = canvas->Handle();
+    int width = client.Width(), height = client.Height();
+    int top = (height - ButtonMarkSize) / 2;
+    int boxLeft = captionRight ? 0 : width - ButtonMarkSize;
+    RECT box{boxLeft, top, boxLeft + ButtonMarkSize, top + ButtonMarkSize};
+    DrawFrameControl(dc, &box, DFC_BUTTON, markState);
+
+    canvas->Font()->SetColor(enabled ? clWindowText : clGrayText);
     canvas->Brush()->SetStyle(bsClear);
     dc = canvas->Handle();
-    RECT text = left ? RECT{BoxSize + TextGap, 0, Width(), Height()} : RECT{0, 0, Width() - BoxSize - TextGap, Height()};
+    RECT text = captionRight ? RECT{ButtonMarkSize + TextGap, 0, width, height}
+                             : RECT{0, 0, width - ButtonMarkSize - TextGap, height};
     RECT measured = text;
     DrawTextW(dc, caption.c_str(), caption.Length(), &measured, DT_CALCRECT | DT_SINGLELINE);
-    DrawTextW(dc, caption.c_str(), caption.Length(), &text, DT_VCENTER | DT_SINGLELINE | (left ? DT_LEFT : DT_RIGHT));
-    if (Focused() && !caption.IsEmpty())
+    DrawTextW(dc, caption.c_str(), caption.Length(), &text,
+              DT_VCENTER | DT_SINGLELINE | (captionRight ? DT_LEFT : DT_RIGHT));
+    if (focused && !caption.IsEmpty())
     {
         int w = measured.right - measured.left, h = measured.bottom - measured.top;
-        int x = left ? text.left - 1 : text.right - w - 1;
-        int y = (Height() - h) / 2;
+        int x = captionRight ? text.left - 1 : text.right - w - 1;
+        int y = (height - h) / 2;
         canvas->DrawFocusRect(TRect(x, y, x + w + 2, y + h));
     }
 }

@@ -902,6 +902,19 @@ protected:
         m_combo->DoExit();
     }
     LRESULT DialogCode() override { return TCustomEdit::DialogCode() | m_combo->Perform(WM_GETDLGCODE, 0, 0); }
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override
+    {
+        // A list-only box has no text to place a caret in: a press anywhere drops the list.
+        if (Button != mbLeft || m_combo->Style() != csDropDownList)
+        {
+            TCustomEdit::MouseDown(Button, Shift, X, Y);
+            return;
+        }
+        if (CanFocus() && !Focused())
+            SetFocus();
+        TCustomControl::MouseDown(Button, Shift, X, Y);
+        m_combo->SetDroppedDown(!m_combo->DroppedDown());
+    }
 
 private:
     TCustomComboBox* m_combo;
@@ -1003,17 +1016,21 @@ void TCustomComboBox::PaintWindow(HDC dc)
                                              (Enabled() ? 0 : DFCS_INACTIVE));
 }
 
-void TCustomComboBox::AddItem(const UnicodeString& item)
+void TCustomComboBox::AddItem(const UnicodeString& item, TObject* object)
 {
-    if (!m_sorted)
-        m_items.push_back(item);
-    else
-    {
-        auto at = std::upper_bound(m_items.begin(), m_items.end(), item,
-                                   [](const UnicodeString& a, const UnicodeString& b)
-                                   { return CompareStringW(0, NORM_IGNORECASE, a.c_str(), a.Length(), b.c_str(), b.Length()) == CSTR_LESS_THAN; });
-        m_items.insert(at, item);
-    }
+    size_t at = m_items.size();
+    if (m_sorted)
+        at = static_cast<size_t>(std::upper_bound(m_items.begin(), m_items.end(), item,
+                                                  [](const UnicodeString& a, const UnicodeString& b)
+                                                  {
+                                                      return CompareStringW(0, NORM_IGNORECASE, a.c_str(), a.Length(),
+                                                                            b.c_str(), b.Length()) == CSTR_LESS_THAN;
+                                                  }) -
+                                 m_items.begin());
+    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(at), item);
+    m_objects.insert(m_objects.begin() + static_cast<std::ptrdiff_t>(at), object);
+    if (m_itemIndex >= static_cast<int>(at))
+        ++m_itemIndex;
     if (!m_updating && m_list)
         m_list->Invalidate();
 }
@@ -1021,6 +1038,8 @@ void TCustomComboBox::AddItem(const UnicodeString& item)
 void TCustomComboBox::ClearItems()
 {
     m_items.clear();
+    m_objects.clear();
+    m_itemIndex = -1;
     if (m_list)
         m_list->Invalidate();
 }
@@ -1041,13 +1060,27 @@ void TCustomComboBox::SetSorted(bool sorted)
     if (!sorted)
         return;
     std::vector<UnicodeString> items;
+    std::vector<TObject*> objects;
     items.swap(m_items);
-    for (const UnicodeString& item : items)
-        AddItem(item);
+    objects.swap(m_objects);
+    int picked = m_itemIndex;
+    m_itemIndex = -1;
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+        AddItem(items[i], objects[i]);
+        if (static_cast<int>(i) != picked)
+            continue;
+        for (size_t j = 0; j < m_items.size() && m_itemIndex < 0; ++j)
+            if (m_items[j] == items[i] && m_objects[j] == objects[i])
+                m_itemIndex = static_cast<int>(j);
+    }
 }
 
 int TCustomComboBox::ItemIndex() const
 {
+    // The picked item while the text is still its text, else the first item with that text.
+    if (m_itemIndex >= 0 && m_itemIndex < ItemCount() && m_items[static_cast<size_t>(m_itemIndex)] == Text())
+        return m_itemIndex;
     for (size_t i = 0; i < m_items.size(); ++i)
         if (m_items[i] == Text())
             return static_cast<int>(i);
@@ -1058,6 +1091,7 @@ void TCustomComboBox::SetItemIndex(int index)
 {
     if (index < 0 || index >= ItemCount())
         return;
+    m_itemIndex = index;
     SetText(m_items[static_cast<size_t>(index)]);
 }
 
@@ -1140,6 +1174,7 @@ void TCustomComboBox::PickItem(int index)
     if (index < 0 || index >= ItemCount())
         return;
     SetDroppedDown(false);
+    m_itemIndex = index;
     SetText(m_items[static_cast<size_t>(index)]);
     m_edit->SelectAll();
     Select();
@@ -1165,7 +1200,7 @@ void TCustomComboBox::SetDroppedDown(bool dropped)
     OnDropDown(this);
     m_list = new TComboListForm(Application, this);
     TPoint below = ClientToScreen(TPoint(-ClientOffset().x, Height() - ClientOffset().y));
-    int rows = std::clamp(ItemCount(), 1, m_list->m_rows);
+    int rows = std::clamp(ItemCount(), 1, m_dropDownCount);
     m_list->SetBounds(below.x, below.y, Width(), rows * m_list->RowHeight() + 2);
     m_list->SetItemIndex(ItemIndex());
     m_list->Show();

@@ -7,6 +7,9 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 
+#include <functional>
+#include <vector>
+
 enum TAlignment
 {
     taLeftJustify,
@@ -242,7 +245,6 @@ private:
     int m_rowHeight = 16;
     int m_itemIndex = -1;
     int m_topIndex = 0;
-    int m_rows = 8;
 };
 
 // A text box with a list of items to pick from. csDropDown has a button that drops the list in a
@@ -262,8 +264,13 @@ public:
     // The items, in order (sorted when Sorted is set).
     int ItemCount() const { return static_cast<int>(m_items.size()); }
     const UnicodeString& Item(int index) const { return m_items.at(static_cast<size_t>(index)); }
-    void AddItem(const UnicodeString& item);
+    // The object an item carries (not owned), null when added without one.
+    TObject* ItemObject(int index) const { return m_objects.at(static_cast<size_t>(index)); }
+    void AddItem(const UnicodeString& item, TObject* object = nullptr);
     void ClearItems();
+    // How many rows the dropped list shows before it scrolls; 8 by default, at least 1.
+    int DropDownCount() const { return m_dropDownCount; }
+    void SetDropDownCount(int count) { m_dropDownCount = count < 1 ? 1 : count; }
     // Changes to the items inside one update repaint once.
     void BeginUpdate() { ++m_updating; }
     void EndUpdate();
@@ -317,6 +324,10 @@ private:
 
     TComboBoxStyle m_style = csDropDown;
     std::vector<UnicodeString> m_items;
+    std::vector<TObject*> m_objects;
+    // The item last picked or set; items with equal text keep apart by it.
+    int m_itemIndex = -1;
+    int m_dropDownCount = 8;
     bool m_sorted = false;
     int m_updating = 0;
     TCustomEdit* m_edit;
@@ -519,4 +530,169 @@ protected:
     void Paint() override;
     void TextChanged() override { Invalidate(); }
     void AlignControls(TRect& rect) override;
+};
+
+// A radio button: a round mark with the caption beside it. Checking one (a click, Space, or
+// Checked from code) unchecks the other radio buttons of its parent and fires OnClick; a checked
+// button is the group's tab stop. The arrow keys move to the previous or next radio button of the
+// same parent and check it, as the platform's dialogs do.
+class TRadioButton : public TCustomControl
+{
+public:
+    explicit TRadioButton(TComponent* AOwner);
+
+    bool Checked() const { return m_checked; }
+    void SetChecked(bool checked);
+    TAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TAlignment alignment);
+    bool Pressed() const { return m_pressed; }
+
+protected:
+    void Paint() override;
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyUp(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DoEnter() override;
+    void DoExit() override;
+    void TextChanged() override { Invalidate(); }
+
+private:
+    void SetPressed(bool pressed);
+    // The sibling radio buttons that can take the focus, in tab order, this one among them.
+    std::vector<TRadioButton*> Siblings() const;
+
+    bool m_checked = false;
+    TAlignment m_alignment = taRightJustify;
+    bool m_pressed = false;
+    bool m_mouseDown = false;
+    bool m_spaceDown = false;
+};
+
+// A group box of radio buttons, one per line of Items, laid out in Columns (filled column by
+// column) below the caption. ItemIndex is the checked one (-1 for none); a change, by the user or
+// from code, fires OnClick. Changing the items rebuilds the buttons and keeps the index when it
+// still names an item.
+class TRadioGroup : public TGroupBox
+{
+public:
+    explicit TRadioGroup(TComponent* AOwner);
+    ~TRadioGroup() override;
+
+    TStringList* Items() const { return m_items; }
+    int ItemIndex() const { return m_itemIndex; }
+    void SetItemIndex(int index);
+    // 1 .. 16.
+    int Columns() const { return m_columns; }
+    void SetColumns(int columns);
+    // The button of an item (tests reach it to click or focus it).
+    TRadioButton* Button(int index) const { return m_buttons.at(static_cast<size_t>(index)); }
+    int ButtonCount() const { return static_cast<int>(m_buttons.size()); }
+
+protected:
+    void Resized() override;
+    void FontChanged() override;
+    void WndProc(TMessage& Message) override;
+
+private:
+    void ItemsChanged(TObject*);
+    void ButtonClick(TObject* Sender);
+    void ArrangeButtons();
+    void UpdateTabStops();
+
+    TStringList* m_items;
+    std::vector<TRadioButton*> m_buttons;
+    int m_itemIndex = -1;
+    int m_columns = 1;
+    bool m_updating = false;
+};
+
+enum TScrollStyle
+{
+    ssNone,
+    ssHorizontal,
+    ssVertical,
+    ssBoth
+};
+
+// A multi-line edit box: Lines hold the text, one string a line; Text is them joined by CR LF.
+// With WordWrap (the default) long lines break at blanks to the width of the box. The caret moves
+// by keys and mouse; unless ReadOnly, typing, Enter, Backspace and Delete edit at it (Enter goes
+// to the form's Default button when it has one). There is no selection. ScrollBars adds the
+// window's own bars; the wheel and the bars scroll.
+class TMemo : public TCustomControl
+{
+public:
+    explicit TMemo(TComponent* AOwner);
+    ~TMemo() override;
+
+    TStringList* Lines() const { return m_lines; }
+    void SetText(const UnicodeString& text) override;
+    void Clear() { m_lines->Clear(); }
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool WordWrap() const { return m_wordWrap; }
+    void SetWordWrap(bool wordWrap);
+    TScrollStyle ScrollBars() const { return m_scrollBars; }
+    void SetScrollBars(TScrollStyle bars);
+    // The caret as a line and a position in it (UTF-16 units).
+    TPoint CaretPos() const { return TPoint(m_caretColumn, m_caretLine); }
+    void SetCaretPos(const TPoint& pos);
+    // The first display row shown (a wrapped line takes several rows).
+    int TopRow() const { return m_topRow; }
+    void SetTopRow(int row);
+    int RowCount();
+    int RowHeight() const { return m_rowHeight; }
+
+    TNotifyEvent OnChange;
+
+protected:
+    void Paint() override;
+    LRESULT DialogCode() override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(WCHAR& Key) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+    void Resized() override;
+    void FontChanged() override;
+    void DoEnter() override;
+    void DoExit() override;
+    void WndProc(TMessage& Message) override;
+
+private:
+    struct Row
+    {
+        int line;
+        int start;
+        int length;
+    };
+    void LinesChanged(TObject*);
+    // Breaks the lines into display rows when they changed or the width did.
+    void LayoutRows();
+    int RowOfCaret();
+    int VisibleRows() const;
+    void ScrollToCaret();
+    void UpdateScrollBars();
+    int TextWidth(const UnicodeString& text, int start, int length);
+    // The position in a row nearest to x pixels from its left.
+    int ColumnAt(const Row& row, int x);
+    void MoveToRow(int row, int x);
+    void EditLines(const std::function<void()>& edit);
+
+    TStringList* m_lines;
+    TCanvas m_measure;
+    std::vector<Row> m_rows;
+    bool m_rowsValid = false;
+    bool m_readOnly = false;
+    bool m_wordWrap = true;
+    bool m_settingText = false;
+    TScrollStyle m_scrollBars = ssNone;
+    int m_caretLine = 0;
+    int m_caretColumn = 0;
+    int m_topRow = 0;
+    int m_scrollX = 0;
+    int m_rowHeight = 13;
 };

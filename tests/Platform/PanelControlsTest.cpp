@@ -509,3 +509,207 @@ TEST_F(PanelControlsTest, InputQueryGoesThroughItsHandlerAndItsFormAnswers)
     Vcl::RouteInput(&box, WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_EQ(box.ModalResult(), mrCancel);
 }
+
+TEST_F(PanelControlsTest, RadioGroupChecksOneItemByClickArrowsAndCode)
+{
+    auto* group = new TRadioGroup(form);
+    group->SetParent(form);
+    group->SetBounds(10, 10, 150, 90);
+    group->SetCaption(u"Ось");
+    form->Show();
+    Counter clicks;
+    group->OnClick = MakeClosure(&clicks, &Counter::Notify);
+    for (const char16_t* axis : {u"X", u"Y", u"Z"})
+        group->Items()->Add(axis);
+    ASSERT_EQ(group->ButtonCount(), 3);
+    EXPECT_EQ(group->ItemIndex(), -1);
+    // One column: the buttons stack below the caption, evenly, inside the frame.
+    EXPECT_EQ(group->Button(0)->Left(), 8);
+    EXPECT_LT(group->Button(0)->Top(), group->Button(1)->Top());
+    EXPECT_EQ(group->Button(1)->Top() - group->Button(0)->Top(), group->Button(2)->Top() - group->Button(1)->Top());
+    EXPECT_LE(group->Button(2)->Top() + group->Button(2)->Height(), group->Height());
+    EXPECT_EQ(clicks.calls, 0);
+
+    // From code: the index checks its button and tells it; out of range clamps.
+    group->SetItemIndex(1);
+    EXPECT_TRUE(group->Button(1)->Checked());
+    EXPECT_EQ(clicks.calls, 1);
+    group->SetItemIndex(7);
+    EXPECT_EQ(group->ItemIndex(), 2);
+    EXPECT_FALSE(group->Button(1)->Checked());
+    EXPECT_EQ(clicks.calls, 2);
+
+    // A click on an item checks it alone; a click on the checked one tells nothing.
+    Click(group->Button(0), 4, 6);
+    EXPECT_EQ(group->ItemIndex(), 0);
+    EXPECT_TRUE(group->Button(0)->Checked());
+    EXPECT_FALSE(group->Button(2)->Checked());
+    EXPECT_EQ(clicks.calls, 3);
+    Click(group->Button(0), 4, 6);
+    EXPECT_EQ(clicks.calls, 3);
+
+    // The arrows move through the group, wrapping, and check what they reach.
+    group->Button(0)->SetFocus();
+    Press(VK_DOWN);
+    EXPECT_EQ(group->ItemIndex(), 1);
+    EXPECT_TRUE(group->Button(1)->Focused());
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    EXPECT_EQ(group->ItemIndex(), 0);
+    Press(VK_UP);
+    EXPECT_EQ(group->ItemIndex(), 2);
+    EXPECT_EQ(clicks.calls, 7);
+    // Only the checked button is a tab stop, so Tab leaves the group.
+    EXPECT_TRUE(group->Button(2)->TabStop());
+    EXPECT_FALSE(group->Button(0)->TabStop());
+
+    // Two columns fill column by column; fewer items keep the index only while it names one.
+    group->SetColumns(2);
+    EXPECT_EQ(group->Button(1)->Left(), group->Button(0)->Left());
+    EXPECT_GT(group->Button(2)->Left(), group->Button(0)->Left());
+    group->Items()->Delete(2);
+    EXPECT_EQ(group->ButtonCount(), 2);
+    EXPECT_EQ(group->ItemIndex(), -1);
+    EXPECT_TRUE(group->Button(0)->TabStop());
+    group->SetItemIndex(-1);
+    EXPECT_EQ(clicks.calls, 7);
+
+    // A disabled group disables its buttons, and they take no click.
+    group->SetEnabled(false);
+    EXPECT_FALSE(group->Button(1)->Enabled());
+    Click(group->Button(1), 4, 6);
+    EXPECT_EQ(group->ItemIndex(), -1);
+}
+
+TEST_F(PanelControlsTest, MemoKeepsLinesWrapsScrollsAndEditsUnlessReadOnly)
+{
+    auto* memo = new TMemo(form);
+    memo->SetParent(form);
+    memo->SetBounds(10, 10, 120, 80);
+    form->Show();
+    Counter changes;
+    memo->OnChange = MakeClosure(&changes, &Counter::Notify);
+    memo->Lines()->Add(u"Vertex index: 4");
+    memo->Lines()->Add(u"Position: ( 1, 2.5, -3");
+    EXPECT_EQ(memo->Text(), u"Vertex index: 4\r\nPosition: ( 1, 2.5, -3");
+    EXPECT_EQ(changes.calls, 2);
+    // Text splits at CR LF, LF and CR; a trailing break leaves an empty last line.
+    memo->SetText(u"a\nb\r\nc\r");
+    ASSERT_EQ(memo->Lines()->Count(), 4);
+    EXPECT_EQ(memo->Lines()->Strings(2), u"c");
+    EXPECT_EQ(memo->Lines()->Strings(3), u"");
+    memo->Clear();
+    EXPECT_EQ(memo->Text(), u"");
+
+    // A long line wraps at blanks into rows no wider than the box; unwrapped it is one row.
+    memo->Lines()->Add(u"Weights: w1 = 0.5, w2 = 0.25, w3 = 0.25, w4 = 0");
+    int wrapped = memo->RowCount();
+    EXPECT_GT(wrapped, 1);
+    memo->SetWordWrap(false);
+    EXPECT_EQ(memo->RowCount(), 1);
+    memo->SetWordWrap(true);
+
+    // More rows than fit: the wheel and the bar scroll, never past the last page.
+    memo->SetScrollBars(ssVertical);
+    memo->Lines()->BeginUpdate();
+    for (int i = 0; i < 40; ++i)
+        memo->Lines()->Add(u"===============================");
+    memo->Lines()->EndUpdate();
+    int rows = memo->RowCount();
+    EXPECT_FALSE(memo->ScrollBarRect(SB_VERT).IsEmpty());
+    memo->Perform(WM_VSCROLL, SB_BOTTOM, 0);
+    int lastTop = memo->TopRow();
+    EXPECT_GT(lastTop, 0);
+    EXPECT_LE(lastTop + memo->ClientHeight() / memo->RowHeight(), rows);
+    memo->Perform(WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(memo->TopRow(), lastTop);
+    memo->Perform(WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(memo->TopRow(), 0);
+
+    // Read-only: the caret moves, typing changes nothing.
+    memo->SetReadOnly(true);
+    memo->SetFocus();
+    memo->SetCaretPos(TPoint(0, 0));
+    UnicodeString before = memo->Text();
+    Press('X', u'x');
+    Press(VK_DELETE);
+    Press(VK_BACK, u'\b');
+    EXPECT_EQ(memo->Text(), before);
+    Press(VK_DOWN);
+    EXPECT_GT(memo->CaretPos().y + memo->CaretPos().x, 0);
+    Press(VK_END, 0);
+    Down(VK_CONTROL);
+    Press(VK_END);
+    Up(VK_CONTROL);
+    EXPECT_EQ(memo->CaretPos().y, memo->Lines()->Count() - 1);
+    EXPECT_GT(memo->TopRow(), 0);
+
+    // Editable: typing inserts, Enter splits, Backspace joins, Delete removes.
+    memo->SetReadOnly(false);
+    memo->SetText(u"ab");
+    memo->SetCaretPos(TPoint(1, 0));
+    Press('Q', u'q');
+    EXPECT_EQ(memo->Text(), u"aqb");
+    Press(VK_RETURN, u'\r');
+    EXPECT_EQ(memo->Text(), u"aq\r\nb");
+    EXPECT_EQ(memo->CaretPos(), TPoint(0, 1));
+    Press(VK_BACK, u'\b');
+    EXPECT_EQ(memo->Text(), u"aqb");
+    EXPECT_EQ(memo->CaretPos(), TPoint(2, 0));
+    Press(VK_DELETE);
+    EXPECT_EQ(memo->Text(), u"aq");
+    Press(VK_LEFT);
+    Press(VK_LEFT);
+    Press(VK_LEFT);
+    EXPECT_EQ(memo->CaretPos(), TPoint(0, 0));
+    Press(VK_BACK, u'\b');
+    EXPECT_EQ(memo->Text(), u"aq");
+    // A click puts the caret on the row under it.
+    memo->SetText(u"one\r\ntwo\r\nthree");
+    Click(memo, 3, memo->RowHeight() * 2 + 5);
+    EXPECT_EQ(memo->CaretPos(), TPoint(0, 2));
+}
+
+TEST_F(PanelControlsTest, ComboItemsCarryObjectsAndTheListShowsDropDownCountRows)
+{
+    auto* combo = new TComboBox(form);
+    combo->SetParent(form);
+    combo->SetBounds(10, 10, 150, 21);
+    combo->SetStyle(csDropDownList);
+    Counter drops, selects;
+    combo->OnDropDown = MakeClosure(&drops, &Counter::Notify);
+    combo->OnSelect = MakeClosure(&selects, &Counter::Notify);
+    TObject first, second, third;
+    // Two items of the same text stay apart by the one picked.
+    combo->AddItem(u"Material", &first);
+    combo->AddItem(u"Material", &second);
+    combo->AddItem(u"Glass", &third);
+    EXPECT_EQ(combo->ItemObject(2), &third);
+    combo->PickItem(1);
+    EXPECT_EQ(combo->ItemIndex(), 1);
+    EXPECT_EQ(combo->ItemObject(combo->ItemIndex()), &second);
+    EXPECT_EQ(selects.calls, 1);
+    // Sorting carries the objects and the pick along.
+    combo->SetSorted(true);
+    EXPECT_EQ(combo->Item(0), u"Glass");
+    EXPECT_EQ(combo->ItemObject(0), &third);
+    EXPECT_EQ(combo->ItemObject(combo->ItemIndex()), &second);
+    combo->ClearItems();
+    EXPECT_EQ(combo->ItemIndex(), -1);
+
+    for (int i = 0; i < 20; ++i)
+        combo->AddItem(IntToStr(i));
+    EXPECT_EQ(combo->DropDownCount(), 8);
+    combo->SetDropDownCount(16);
+    form->Show();
+    combo->SetDroppedDown(true);
+    ASSERT_TRUE(combo->DroppedDown());
+    EXPECT_EQ(drops.calls, 1);
+    TComboListForm* list = nullptr;
+    for (int i = 0; i < Screen->FormCount() && !list; ++i)
+        list = dynamic_cast<TComboListForm*>(Screen->Forms(i));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Height(), 16 * list->RowHeight() + 2);
+    combo->SetDroppedDown(false);
+    form->Hide();
+}

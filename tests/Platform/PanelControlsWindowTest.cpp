@@ -169,3 +169,105 @@ TEST_F(PanelControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     EXPECT_LT(list->ItemIndex(), list->Count());
     form.Hide();
 }
+
+TEST_F(PanelControlsWindowTest, RadioGroupMemoAndListComboShowAndAnswerRealInput)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"Radio group and memo");
+    form.SetBounds(40, 40, 330, 260);
+    auto* group = new TRadioGroup(&form);
+    group->SetParent(&form);
+    group->SetBounds(5, 5, 120, 90);
+    group->SetCaption(u"Ось");
+    for (const char16_t* axis : {u"X", u"Y", u"Z"})
+        group->Items()->Add(axis);
+    group->SetItemIndex(0);
+    auto* columns = new TRadioGroup(&form);
+    columns->SetParent(&form);
+    columns->SetBounds(130, 5, 190, 90);
+    columns->SetCaption(u"Две колонки");
+    columns->SetColumns(2);
+    for (const char16_t* item : {u"один", u"два", u"три", u"четыре", u"пять"})
+        columns->Items()->Add(item);
+    columns->SetItemIndex(3);
+    columns->SetEnabled(false);
+    auto* memo = new TMemo(&form);
+    memo->SetParent(&form);
+    memo->SetBounds(5, 100, 210, 120);
+    memo->SetReadOnly(true);
+    memo->SetScrollBars(ssVertical);
+    memo->Lines()->BeginUpdate();
+    for (int i = 0; i < 3; ++i)
+    {
+        memo->Lines()->Add(u"Vertex index: " + IntToStr(i));
+        memo->Lines()->Add(u"Position: ( 1, 2.5, -3");
+        memo->Lines()->Add(u"Weights: w1 = 0.5, w2 = 0.25, w3 = 0.25, w4 = 0");
+        memo->Lines()->Add(u"===============================");
+    }
+    memo->Lines()->EndUpdate();
+    auto* combo = new TComboBox(&form);
+    combo->SetParent(&form);
+    combo->SetBounds(220, 100, 100, 21);
+    combo->SetStyle(csDropDownList);
+    TObject glass, wood;
+    combo->AddItem(u"Glass", &glass);
+    combo->AddItem(u"Wood", &wood);
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+
+    int width = form.ClientWidth(), height = form.ClientHeight();
+    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
+    for (int y = 3; y < height; y += 29)
+        for (int x = 3; x < width; x += 31)
+            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
+    EXPECT_EQ(ReferenceImage::Compare("tests/Platform/data/radio_memo.png", pixels, static_cast<uint32_t>(width),
+                                      static_cast<uint32_t>(height), 8),
+              "");
+
+    // A click on "Z", then the arrows through the group.
+    TPoint at = group->Button(2)->FormOrigin();
+    probe->ClickAt(window, at.x + 6, at.y + group->Button(2)->Height() / 2);
+    Settle();
+    EXPECT_EQ(group->ItemIndex(), 2);
+    probe->Key("Down");
+    Settle();
+    EXPECT_EQ(group->ItemIndex(), 0);
+    probe->Key("Up");
+    Settle();
+    EXPECT_EQ(group->ItemIndex(), 2);
+    // The disabled group takes no click.
+    at = columns->Button(0)->FormOrigin();
+    probe->ClickAt(window, at.x + 6, at.y + 6);
+    Settle();
+    EXPECT_EQ(columns->ItemIndex(), 3);
+    // The memo scrolls by its bar's lower arrow and by the wheel; typing into it changes nothing.
+    TRect bar = memo->ScrollBarRect(SB_VERT);
+    at = memo->FormOrigin();
+    probe->ClickAt(window, at.x + bar.left + 4, at.y + bar.bottom - 4);
+    Settle();
+    EXPECT_EQ(memo->TopRow(), 1);
+    UnicodeString text = memo->Text();
+    probe->ClickAt(window, at.x + 20, at.y + 20);
+    probe->Key("a");
+    Settle();
+    EXPECT_EQ(memo->Text(), text);
+    probe->MoveTo(window, at.x + 20, at.y + 20);
+    probe->Wheel(-1);
+    Settle();
+    EXPECT_GT(memo->TopRow(), 1);
+    // The list combo drops down on a click and picks an item with its object.
+    at = combo->FormOrigin();
+    probe->ClickAt(window, at.x + 30, at.y + 10);
+    Settle();
+    ASSERT_TRUE(combo->DroppedDown());
+    probe->Key("Down");
+    probe->Key("Down");
+    probe->Key("Return");
+    Settle();
+    EXPECT_FALSE(combo->DroppedDown());
+    ASSERT_GE(combo->ItemIndex(), 0);
+    EXPECT_EQ(combo->ItemObject(combo->ItemIndex()), &wood);
+    form.Hide();
+}

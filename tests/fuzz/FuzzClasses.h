@@ -1,4 +1,5 @@
-// Every class a scene file may name, for the fuzz targets that load scene objects.
+// Every class a scene file may name: the ten a scene knows from its construction and those
+// AddEngineClasses adds. The object-chunk target picks one by its input's first byte.
 #pragma once
 
 #include "Engine/Geometry/XBone.h"

@@ -10,6 +10,7 @@
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "Engine/Geometry/XBaseMesh.h"
+#include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XScene.h"
 #include "Platform/Win32/Windows.h"
 
@@ -29,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto& classes = FuzzClasses();
     XClassDesc* desc = classes[data[0] % classes.size()];
     XScene scene(nullptr);
-    for (XClassDesc* known : classes)
-        scene.AddClass(known);
+    AddEngineClasses(&scene);
     try
     {
         XBaseObject* object = scene.CreateObject(desc->GetClassNameW(), nullptr, nullptr);

@@ -1,9 +1,8 @@
 // Fuzz target: a scene stream loaded whole, then as an object list and as one object, by a scene
 // that knows every class. Every malformed stream must end in a message (recorded, not shown) or
 // the stream's narrow texts, never a read outside the data, a hang or an unbounded allocation.
-#include "tests/fuzz/FuzzClasses.h"
-
 #include "Components/XMemoryStream.h"
+#include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XScene.h"
 #include "Platform/Win32/Windows.h"
 
@@ -17,8 +16,7 @@ void Load(const uint8_t* data, size_t size, int form)
     stream.Write(data, static_cast<unsigned>(size));
     stream.SetPosition(0);
     XScene scene(nullptr);
-    for (XClassDesc* desc : FuzzClasses())
-        scene.AddClass(desc);
+    AddEngineClasses(&scene);
     try
     {
         if (form == 0)

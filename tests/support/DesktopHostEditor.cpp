@@ -1,6 +1,7 @@
 #include "tests/support/DesktopHostEditor.h"
 
 #include "Engine/Scene/XScene.h"
+#include "Engine/Views/XViewport.h"
 #include "Gx/UI/GxDesktop.h"
 
 using namespace Gx::Ui;
@@ -42,7 +43,11 @@ void DesktopHostEditor::MouseEvent(XViewport* viewport, XMouseEvent event, const
     GxDesktop* desktop = Desktop();
     if (!desktop)
         return;
-    XPoint origin = viewportOrigin && viewport ? viewportOrigin(viewport) : XPoint(0, 0);
+    XPoint origin(0, 0);
+    if (viewport && viewportOrigin)
+        origin = viewportOrigin(viewport);
+    else if (viewport)
+        origin = XPoint(static_cast<float>(viewport->GetViewOrigin().x), static_cast<float>(viewport->GetViewOrigin().y));
     const float x = point.x + origin.x;
     const float y = point.y + origin.y;
     const GxShiftState gx = ToGxShiftState(shift);

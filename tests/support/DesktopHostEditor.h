@@ -20,7 +20,8 @@ public:
     // "DesktopHostEditor"; register it with the scene's AddEditor before pushing it.
     explicit DesktopHostEditor(XScene* scene);
 
-    // The origin of a viewport in its view, in pixels; (0, 0) until set.
+    // The origin of a viewport's points in its view, in pixels; the viewport's GetViewOrigin
+    // unless set.
     std::function<XPoint(XViewport*)> viewportOrigin;
 
     // The modifier and button bits of a viewport event in the desktop's order.

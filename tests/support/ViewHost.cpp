@@ -1,5 +1,6 @@
 #include "tests/support/ViewHost.h"
 
+#include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XScene.h"
 #include "Engine/Views/XView.h"
 
@@ -61,6 +62,7 @@ TViewHostForm::TViewHostForm(TComponent* AOwner, const std::filesystem::path& fo
     m_View->SetPopupMenu(m_Menu);
 
     m_Scene = new XScene(nullptr);
+    AddEngineClasses(m_Scene);
     BuildViewScene(*m_Scene, folder, scene);
     m_View->SetPrimary(true);
     m_View->SetScene(m_Scene);

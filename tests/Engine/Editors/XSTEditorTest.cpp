@@ -176,6 +176,9 @@ TEST(XSTEditorTest, TheRectangleShowsInPassOneOfTheActiveViewportAtItsPlaceInThe
     const int ox = 30;
     viewport.PlaceInView(&view, ox, 0);
     other.PlaceInView(&view, 0, 0);
+    // Points count from the picture, inside the view's 2-pixel viewport frame.
+    const int px = ox + 2, py = 2;
+    ASSERT_EQ(viewport.GetViewOrigin(), TPoint(px, py));
     viewport.device = other.device = d3d.device;
     view.activeViewport = &viewport;
     GestureEditor editor(TestScene());
@@ -213,8 +216,8 @@ TEST(XSTEditorTest, TheRectangleShowsInPassOneOfTheActiveViewportAtItsPlaceInThe
     const float corners[6][2] = {{60, 50}, {20, 50}, {20, 20}, {20, 20}, {60, 20}, {60, 50}};
     for (int i = 0; i < 6; ++i)
     {
-        EXPECT_EQ(v[i].x, corners[i][0] + ox) << i;
-        EXPECT_EQ(v[i].y, corners[i][1]) << i;
+        EXPECT_EQ(v[i].x, corners[i][0] + px) << i;
+        EXPECT_EQ(v[i].y, corners[i][1] + py) << i;
         EXPECT_EQ(v[i].z, 0.0f);
         EXPECT_EQ(v[i].rhw, 1.0f);
         EXPECT_EQ(v[i].color, 0x80FFFFFFu);
@@ -232,7 +235,7 @@ TEST(XSTEditorTest, TheRectangleShowsInPassOneOfTheActiveViewportAtItsPlaceInThe
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 160; ++x)
         {
-            const bool inside = x >= ox + 20 && x < ox + 60 && y >= 20 && y < 50;
+            const bool inside = x >= px + 20 && x < px + 60 && y >= py + 20 && y < py + 50;
             const int red = (pixels[y * 160 + x] >> 16) & 0xFF;
             wrong += std::abs(red - (inside ? blend : 0x88)) > 2;
         }

@@ -101,7 +101,8 @@ public:
     bool Reached(int index, int x, int y)
     {
         XViewport* v = view->GetViewport(index);
-        TPoint origin = v->ClientToScreen(TPoint(0, 0));
+        // Mouse points count from the picture, inside the viewport's frame.
+        TPoint origin = v->ClientToScreen(TPoint(v->ClientRect().left, v->ClientRect().top));
         TPoint form = host->ClientToScreen(TPoint(0, 0));
         float vx = static_cast<float>(x - (origin.x - form.x));
         float vy = static_cast<float>(y - (origin.y - form.y));
@@ -254,10 +255,12 @@ TEST_F(XViewWindowTest, CaptionsFramesClicksDragsAndTheWheel)
     Button(1, true);
     ASSERT_TRUE(Reached(3, 601, 501));
     const float radius = v3->GetTrackballRadius();
-    const float expectedRadius = 297.0f * 1.01f / (397.0f * v3->GetProjectionMatrix(0).m[0][0]);
+    // V3 is 399 x 299 with a 2-pixel frame: a 395 x 295 picture.
+    ASSERT_EQ(v3->ClientRect().Width(), 395);
+    const float expectedRadius = 295.0f * 1.01f / (395.0f * v3->GetProjectionMatrix(0).m[0][0]);
     EXPECT_NEAR(radius, std::fabs(expectedRadius), 1e-5f);
-    const XVertex b = v3->ScreenToCamera(0, XPoint(200, 200));
-    const XVertex a = v3->ScreenToCamera(0, XPoint(200, 170));
+    const XVertex b = v3->ScreenToCamera(0, XPoint(198, 198));
+    const XVertex a = v3->ScreenToCamera(0, XPoint(198, 168));
     MoveTo(601, 471);
     ASSERT_TRUE(Reached(3, 601, 471));
     Button(1, false);

@@ -27,7 +27,7 @@ public:
 };
 
 // A 300 x 200 view in its 2 x 2 layout with a scene and a recording editor; V0's client area is
-// (2, 2) - (146, 96) of its 148 x 98.
+// (2, 2) - (146, 96) of its 148 x 98: a picture of 144 x 94 whose points are the control's less 2.
 struct NavHost
 {
     TForm form{nullptr};
@@ -206,7 +206,7 @@ TEST(XViewportInputTest, PressesFocusActivateAndReachTheViewOrTheEditor)
     EXPECT_FALSE(v3->GetLeftHeld());
     EXPECT_EQ(view->GetActiveViewport(), v3); // a release changes nothing
     EXPECT_FLOAT_EQ(v3->GetLastNavigationPoint().x, 0.0f);
-    EXPECT_FLOAT_EQ(v3->GetMousePoint().x, 40.0f);
+    EXPECT_FLOAT_EQ(v3->GetMousePoint().x, 38.0f); // in the picture, inside the frame
 
     // With a scene, edit mode hands every event to its editor.
     view->SetScene(&host.scene);
@@ -214,7 +214,7 @@ TEST(XViewportInputTest, PressesFocusActivateAndReachTheViewOrTheEditor)
     host.Drag(11, 12);
     host.Release(11, 12);
     EXPECT_EQ(host.editor->calls,
-              (std::vector<std::string>{"MouseEvent 1 10 12 8", "MouseEvent 64 11 12 8", "MouseEvent 2 11 12 0"}));
+              (std::vector<std::string>{"MouseEvent 1 8 10 8", "MouseEvent 64 9 10 8", "MouseEvent 2 9 10 0"}));
 
     // A right press while panning switches to edit mode and reaches no editor; what follows does.
     view->SetTransformType(XTT_MOVE);
@@ -223,7 +223,7 @@ TEST(XViewportInputTest, PressesFocusActivateAndReachTheViewOrTheEditor)
     EXPECT_EQ(view->GetTransformType(), XTT_EDIT);
     EXPECT_TRUE(host.editor->calls.empty());
     host.v0->Perform(WM_RBUTTONUP, 0, MAKELPARAM(30, 30));
-    EXPECT_EQ(host.editor->calls, (std::vector<std::string>{"MouseEvent 32 30 30 0"}));
+    EXPECT_EQ(host.editor->calls, (std::vector<std::string>{"MouseEvent 32 28 28 0"}));
 
     // The context menu: not while the left or middle button is held, at the screen point else.
     NotedMenu menu(nullptr);
@@ -252,7 +252,7 @@ TEST(XViewportInputTest, DragsPanTurnRollOrbitAndZoomTheViewportCamera)
     XCamera* camera = v0->GetCamera();
     ASSERT_FALSE(camera->GetPerspective());
     const int w = v0->GetClientWidth();
-    ASSERT_EQ(w, 146);
+    ASSERT_EQ(w, 144);
     const XMatrix p = v0->GetProjectionMatrix(0);
 
     // Pan: one pixel right moves the orthographic camera by -2 / (W P[0][0]) along its own x.
@@ -324,11 +324,60 @@ TEST(XViewportInputTest, DragsPanTurnRollOrbitAndZoomTheViewportCamera)
     const float fov = camera->GetFOV();
     host.Press(74, 60);
     const float radius = v0->GetTrackballRadius();
-    EXPECT_NEAR(radius, 96.0f * 1.01f / (146.0f * p.m[0][0]), 1e-5f);
-    const XVertex b = v0->ScreenToCamera(0, XPoint(74, 60));
-    const XVertex a = v0->ScreenToCamera(0, XPoint(74, 30));
+    EXPECT_NEAR(radius, 94.0f * 1.01f / (144.0f * p.m[0][0]), 1e-5f);
+    const XVertex b = v0->ScreenToCamera(0, XPoint(72, 58));
+    const XVertex a = v0->ScreenToCamera(0, XPoint(72, 28));
     host.Drag(74, 30);
     EXPECT_NEAR(camera->GetFOV(), fov * ((a.y - b.y) / radius + 1.0f), 1e-5f);
     EXPECT_GT(camera->GetFOV(), fov); // up widens
     host.Release(74, 30);
+}
+
+TEST(XViewportInputTest, PointerPointsMapOntoThePixelsUnderThePointer)
+{
+    NavHost host;
+    XViewport* v0 = host.v0;
+    host.view->SetTransformType(XTT_MOVE);
+    // Where the pass puts a world point in the view: the picture fills the client rectangle.
+    auto shown = [&](const XVertex& w, float& x, float& y)
+    {
+        const XMatrix m = v0->GetViewMatrix(0) * v0->GetProjectionMatrix(0);
+        const float cx = w.x * m.m[0][0] + w.y * m.m[1][0] + w.z * m.m[2][0] + m.m[3][0];
+        const float cy = w.x * m.m[0][1] + w.y * m.m[1][1] + w.z * m.m[2][1] + m.m[3][1];
+        const float cw = w.x * m.m[0][3] + w.y * m.m[1][3] + w.z * m.m[2][3] + m.m[3][3];
+        const TRect c = v0->ClientRect();
+        const TPoint corner = v0->ClientToParent(TPoint(0, 0), host.view);
+        x = static_cast<float>(corner.x + c.left) + (cx / cw + 1) / 2 * static_cast<float>(c.Width());
+        y = static_cast<float>(corner.y + c.top) + (1 - cy / cw) / 2 * static_cast<float>(c.Height());
+    };
+    auto under = [&]
+    {
+        XVertex o;
+        v0->GetRayOrigin(0, XVertex(v0->GetMousePoint().x, v0->GetMousePoint().y, 0), o);
+        return o;
+    };
+    const TPoint corner = v0->ClientToParent(TPoint(0, 0), host.view);
+
+    // A press anywhere in the picture, its edges included, names the scene point drawn there.
+    const int presses[][2] = {{2, 2}, {74, 49}, {145, 95}, {30, 80}, {140, 5}};
+    for (const auto& p : presses)
+    {
+        host.Press(p[0], p[1]);
+        float x = 0, y = 0;
+        shown(under(), x, y);
+        EXPECT_NEAR(x, static_cast<float>(corner.x + p[0]), 1e-3f) << p[0] << "," << p[1];
+        EXPECT_NEAR(y, static_cast<float>(corner.y + p[1]), 1e-3f) << p[0] << "," << p[1];
+        host.Release(p[0], p[1]);
+    }
+
+    // A 40-pixel pan carries the point under the press exactly 40 pixels, under the pointer.
+    host.Press(40, 40);
+    const XVertex grabbed = under();
+    host.Drag(60, 40);
+    host.Drag(80, 40);
+    host.Release(80, 40);
+    float x = 0, y = 0;
+    shown(grabbed, x, y);
+    EXPECT_NEAR(x, static_cast<float>(corner.x + 80), 1e-3f);
+    EXPECT_NEAR(y, static_cast<float>(corner.y + 40), 1e-3f);
 }

@@ -35,7 +35,8 @@ TEST(XViewportTest, ClientPlaneAxisAndAxisVectors)
 {
     Fixture f;
     EXPECT_EQ(f.viewport->ClientRect(), TRect(2, 2, 98, 78));
-    EXPECT_EQ(f.viewport->GetClientWidth(), 98);
+    EXPECT_EQ(f.viewport->GetClientWidth(), 96);
+    EXPECT_EQ(f.viewport->GetClientHeight(), 76);
     EXPECT_EQ(f.viewport->GetPlaneAxis(), XAXIS_XZ);
     XMatrix grid = f.viewport->GetGridMatrix();
     XMatrix expected(1.0f);
