@@ -11,6 +11,7 @@
 #include "Engine/Editors/XTriMeshEditor.h"
 #include "Engine/Editors/XPointListEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
+#include "Engine/Editors/XSkinEditor.h"
 #include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Geometry/XBaseModifier.h"
 #include "Engine/Geometry/XGrid.h"
@@ -278,6 +279,17 @@ public:
     void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node) override
     {
         ::BindTriMeshEditor(editor, mesh, node);
+    }
+    bool IsSkinEditor(XBaseEditor* editor) override { return dynamic_cast<XSkinEditor*>(editor); }
+    XBaseEditor* CreateSkinEditor(XScene* scene) override { return new XSkinEditor(scene); }
+    void BindSkinEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node, XSkinModifier* modifier) override
+    {
+        if (auto* skin = dynamic_cast<XSkinEditor*>(editor))
+        {
+            skin->SetMesh(mesh);
+            skin->SetNode(node);
+            skin->SetModifier(modifier);
+        }
     }
     bool IsPointListEditor(XBaseEditor* editor) override { return dynamic_cast<XPointListEditor*>(editor); }
     XBaseEditor* CreatePointListEditor(XScene* scene) override { return new XPointListEditor(scene); }

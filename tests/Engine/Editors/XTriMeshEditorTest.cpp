@@ -3,6 +3,9 @@
 // with hostile blocks, selection gestures and the drag and typed transforms.
 #include "Engine/Editors/XTriMeshEditor.h"
 
+#include "Engine/Editors/XVertexColorEditor.h"
+#include "Engine/Editors/XVertexCreator.h"
+
 #include "Components/XMemoryStream.h"
 #include "Components/XWriter.h"
 #include "Engine/Scene/XScene.h"
@@ -580,4 +583,41 @@ TEST_F(XTriMeshEditorTest, DragStepsTurnAndScaleAboutTheCentreAndACancelRestores
     mesh->GetVertexSelection().ClearAll();
     editor->RotateSelection(nullptr, XVertex(1, 0, 0));
     EXPECT_EQ(editor->GetUndoCount(), 2u);
+}
+
+TEST_F(XTriMeshEditorTest, ToolEditorsAreRegisteredOnceBoundAndPushedOverTheEditor)
+{
+    XTriMeshEditor* editor = Open(object, node);
+    ASSERT_NE(editor, nullptr);
+    mesh->GetVertexSelection().SetBit(2, true);
+    editor->MoveSelection(nullptr, XVertex(0, 1, 0));
+
+    editor->CreateVertices(nullptr);
+    auto* creator = dynamic_cast<XVertexCreator*>(scene.GetEditor());
+    ASSERT_NE(creator, nullptr);
+    EXPECT_EQ(creator->GetMode(), 0);
+    EXPECT_EQ(creator->GetMesh(), object);
+    EXPECT_EQ(creator->GetNode(), node);
+    scene.PopEditor();
+    EXPECT_EQ(scene.GetEditor(), editor);
+    EXPECT_EQ(editor->GetUndoCount(), 1u); // back on the same object: the history stays
+    const unsigned editors = scene.GetEditorCount();
+    editor->CreateFaces(nullptr);
+    EXPECT_EQ(scene.GetEditor(), creator);
+    EXPECT_EQ(creator->GetMode(), 1);
+    scene.PopEditor();
+    editor->OpenVertexCreator(2);
+    EXPECT_EQ(creator->GetMode(), 2);
+    EXPECT_EQ(scene.GetEditorCount(), editors);
+    scene.PopEditor();
+
+    // The colour editor paints what the mode selects.
+    editor->SetMode(1);
+    editor->EditVertexColors();
+    auto* colours = dynamic_cast<XVertexColorEditor*>(scene.GetEditor());
+    ASSERT_NE(colours, nullptr);
+    EXPECT_EQ(colours->GetMode(), 1);
+    scene.PopEditor();
+    EXPECT_EQ(scene.GetEditor(), editor);
+    EXPECT_EQ(editor->GetMode(), 1);
 }

@@ -1,0 +1,63 @@
+#include "Engine/Editors/XSkinEditor.h"
+
+#include "Engine/Editors/TSkinEditorFrame.h"
+
+using StrUtils::XBaseString;
+
+XSkinEditor::XSkinEditor(XScene* scene) : XTriMeshEditor(scene)
+{
+}
+
+XSkinEditor::~XSkinEditor()
+{
+    delete m_SkinFrame;
+}
+
+bool XSkinEditor::Activate()
+{
+    return true;
+}
+
+bool XSkinEditor::Deactivate()
+{
+    return true;
+}
+
+XBaseString<WCHAR> XSkinEditor::GetName()
+{
+    return u"XSkinEditor";
+}
+
+void XSkinEditor::RenderOverlay(unsigned, XViewport*, unsigned)
+{
+}
+
+void XSkinEditor::ObjectSelect(XBaseObject*, bool)
+{
+}
+
+unsigned XSkinEditor::GetModeCount()
+{
+    return 1;
+}
+
+XBaseString<WCHAR> XSkinEditor::GetModeName(int)
+{
+    return u"Weighting";
+}
+
+int XSkinEditor::GetMode()
+{
+    return 0;
+}
+
+void XSkinEditor::SetMode(int)
+{
+}
+
+TBaseEditorFrame* XSkinEditor::GetEditorFrame()
+{
+    if (!m_SkinFrame)
+        m_SkinFrame = new TSkinEditorFrame(nullptr, GetScene(), this);
+    return m_SkinFrame;
+}
