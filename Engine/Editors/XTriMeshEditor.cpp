@@ -5,6 +5,7 @@
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "Engine/Editors/TBaseEditorFrame.h"
+#include "Engine/Editors/TTriEditorFrame.h"
 #include "Engine/Editors/XVertexColorEditor.h"
 #include "Engine/Editors/XVertexCreator.h"
 #include "Engine/Scene/XScene.h"
@@ -695,7 +696,8 @@ void XTriMeshEditor::SetMode(int index)
 
 TBaseEditorFrame* XTriMeshEditor::GetEditorFrame()
 {
-    // The mesh panel is not in the build yet.
+    if (!m_Frame)
+        m_Frame = new TTriEditorFrame(nullptr, GetScene(), this);
     return m_Frame;
 }
 
