@@ -2,7 +2,10 @@
 // (N is part of the type only); elements are default-constructed and copied by assignment.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 // The storage XArray and XPtrArray share: {u32 count; u32 capacity; E* data}, grown to exactly
 // the requested count, elements value-initialised and copied by assignment. Checked indexing is
@@ -71,6 +74,22 @@ protected:
     {
         if (this == &other)
             return;
+        if constexpr (std::is_trivially_copyable_v<E>)
+        {
+            // Whole-mesh copies (undo records) go through here: one block copy, and new storage
+            // is not cleared first, as every element is written at once.
+            if (other.m_Count > m_Capacity)
+            {
+                E* data = new E[other.m_Count]; // allocate first: a failure keeps the old storage
+                delete[] m_Data;
+                m_Data = data;
+                m_Capacity = other.m_Count;
+            }
+            m_Count = other.m_Count;
+            if (m_Count)
+                std::memcpy(static_cast<void*>(m_Data), other.m_Data, size_t(m_Count) * sizeof(E));
+            return;
+        }
         if (m_Count != other.m_Count)
             SetCount(other.m_Count);
         for (uint32_t i = 0; i < m_Count; ++i)

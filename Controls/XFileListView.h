@@ -15,6 +15,8 @@
 #include "Platform/Vcl/ComCtrls.h"
 #include "Platform/Vcl/ExtCtrls.h"
 
+#include <vector>
+
 enum XFileSortType
 {
     fstName,
@@ -163,6 +165,7 @@ private:
     void FreeRecords();
     void FillFileData(int first, int last);
     void FillFileImages(int first, int last);
+    void FillFromShell(int first, int last, bool types);
     void DoFolderChange();
     void CloseNotifications();
     void KeyPressHandling(WCHAR key);
@@ -174,6 +177,18 @@ private:
     void DragOverEvent(DWORD KeyState, POINTL Point, DWORD* Effect, HRESULT& Result);
     void DragLeaveEvent(HRESULT& Result);
     void DropEvent(IDataObject* Data, DWORD KeyState, POINTL Point, DWORD* Effect, HRESULT& Result);
+    // A record in the sort: its texts' keys (offsets into m_sortKeys) and the texts they were made of.
+    struct SortEntry
+    {
+        XFileItem* record;
+        const WCHAR* name;
+        const WCHAR* type;
+        uint32_t nameKey, nameLength;
+        uint32_t typeKey, typeLength;
+        uint64_t namePrefix;
+        bool folder;
+    };
+    void AddSortKey(const WCHAR* text, uint32_t& at, uint32_t& length);
     // The absolute id list of a record (from the allocator; the caller frees it).
     LPITEMIDLIST AbsoluteOf(const XFileItem* record);
 
@@ -183,6 +198,9 @@ private:
     LPITEMIDLIST m_idList = nullptr;
     XAllocator m_allocator;
     XFileItem** m_records = nullptr;
+    std::vector<SortEntry> m_sortEntries;
+    std::vector<uint8_t> m_sortKeys;
+    std::vector<uint32_t> m_sortOrder; // entries in the order last sorted
     int m_count = 0;
     HANDLE m_notifications[6] = {};
     TTimer* m_timer = nullptr;

@@ -1,6 +1,7 @@
 #include "Engine/Editors/TSceneEditorFrame.h"
 
 #include "Engine/Editors/EditorFramePlacing.h"
+#include "Engine/Editors/EditorGlyphs.h"
 #include "Engine/Editors/XAnimationEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Scene/XScene.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace EditorFramePlacing;
+using namespace EditorGlyphs;
 
 namespace
 {
@@ -25,47 +27,6 @@ XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, flo
     edit->SetMinValue(min);
     edit->SetMaxValue(max);
     return edit;
-}
-
-// 16 x 16 glyphs of the animation page's buttons, drawn here; the bottom-left pixel is the
-// transparent colour.
-TBitmap* MakeGlyph(const char* const rows[16])
-{
-    auto* glyph = new TBitmap;
-    glyph->SetSize(16, 16);
-    for (int y = 0; y < 16; ++y)
-    {
-        uint32_t* line = glyph->ScanLine(y);
-        for (int x = 0; x < 16; ++x)
-        {
-            char c = rows[y][x];
-            line[x] = c == 'g' ? 0x008000u : c == 'r' ? 0xC00000u : c == 'b' ? 0x000080u : 0xFF00FFu;
-        }
-    }
-    return glyph;
-}
-
-const char* const CreateGlyph[16] = {
-    "................", "................", "......gggg......", "......gggg......",
-    "......gggg......", "......gggg......", "..gggggggggggg..", "..gggggggggggg..",
-    "..gggggggggggg..", "..gggggggggggg..", "......gggg......", "......gggg......",
-    "......gggg......", "......gggg......", "................", "................"};
-const char* const DeleteGlyph[16] = {
-    "................", "................", "..rr........rr..", "..rrr......rrr..",
-    "...rrr....rrr...", "....rrr..rrr....", ".....rrrrrr.....", "......rrrr......",
-    "......rrrr......", ".....rrrrrr.....", "....rrr..rrr....", "...rrr....rrr...",
-    "..rrr......rrr..", "..rr........rr..", "................", "................"};
-const char* const RefreshGlyph[16] = {
-    "................", ".....bbbbbb.....", "...bbb....bbb.b.", "..bb........bbb.",
-    "..b.......bbbbb.", ".bb.............", ".b..............", ".b..............",
-    "..............b.", "..............b.", ".............bb.", ".bbbbb.......b..",
-    ".bbb........bb..", ".b.bbb....bbb...", ".....bbbbbb.....", "................"};
-
-void SetGlyph(TSpeedButton* button, const char* const rows[16])
-{
-    TBitmap* glyph = MakeGlyph(rows);
-    button->SetGlyph(glyph);
-    delete glyph;
 }
 
 // The node and its descendants, each before its children, without recursion.

@@ -5,6 +5,9 @@
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "Engine/Editors/TBaseEditorFrame.h"
+#include "Engine/Editors/TTriEditorFrame.h"
+#include "Engine/Editors/XVertexColorEditor.h"
+#include "Engine/Editors/XVertexCreator.h"
 #include "Engine/Scene/XScene.h"
 #include "Engine/Scene/XSceneLink.h"
 #include "Engine/Views/XScreenMapping.h"
@@ -353,13 +356,16 @@ void XTriMeshEditor::PickInRect(XViewport* viewport, const XPoint& min, const XP
     XRect rect(min, max);
     XArray<unsigned int, 32> hits;
     XBitArray* bits = nullptr;
+    // Room for every hit at once: the list would otherwise grow one element at a time.
     switch (mesh->GetSelectionLevel())
     {
     case XMesh::VertexLevel:
+        hits.SetCapacity(mesh->GetVertexCount());
         mesh->SelectInRect(GetFrame(), viewport, m_Node.Get(), rect, hits, wholeRect);
         bits = &mesh->GetVertexSelection();
         break;
     case XMesh::FaceLevel:
+        hits.SetCapacity(mesh->GetFaceCount());
         mesh->PickFaces(GetFrame(), viewport, m_Node.Get(), rect, hits, wholeRect);
         bits = &mesh->GetFaceSelection();
         break;
@@ -690,7 +696,8 @@ void XTriMeshEditor::SetMode(int index)
 
 TBaseEditorFrame* XTriMeshEditor::GetEditorFrame()
 {
-    // The mesh panel is not in the build yet.
+    if (!m_Frame)
+        m_Frame = new TTriEditorFrame(nullptr, GetScene(), this);
     return m_Frame;
 }
 
@@ -812,10 +819,41 @@ void XTriMeshEditor::CreateFaces(XViewport*)
     OpenVertexCreator(1);
 }
 
-void XTriMeshEditor::OpenVertexCreator(int)
+namespace
 {
+// The scene's registered tool editor of that name and class, made and registered when missing.
+template <class Editor> Editor* FindOrAddEditor(XScene* scene, const char16_t* name)
+{
+    XSceneLink* link = XSceneLink::Get();
+    if (auto* editor = dynamic_cast<Editor*>(link->FindEditor(scene, name)))
+        return editor;
+    auto* editor = new Editor(scene);
+    link->AddEditor(scene, editor);
+    return editor;
+}
+
+// Binds the tool to the object and node, sets its mode and interrupts this editor with it.
+template <class Editor> void OpenTool(XScene* scene, const char16_t* name, XTriMesh* mesh, XMeshNode* node, int mode)
+{
+    Editor* editor = FindOrAddEditor<Editor>(scene, name);
+    editor->SetMesh(mesh);
+    editor->SetNode(node);
+    editor->SetMode(mode);
+    XSceneLink::Get()->PushEditor(scene, editor);
+}
+} // namespace
+
+void XTriMeshEditor::OpenVertexCreator(int mode)
+{
+    if (!GetSourceMesh() || !GetScene())
+        return;
+    OpenTool<XVertexCreator>(GetScene(), u"XVertexCreator", m_Mesh.Get(), m_Node.Get(), mode);
 }
 
 void XTriMeshEditor::EditVertexColors()
 {
+    if (!GetSourceMesh() || !GetScene())
+        return;
+    OpenTool<XVertexColorEditor>(GetScene(), u"XVertexColorEditor", m_Mesh.Get(), m_Node.Get(),
+                                 static_cast<int>(m_Mode));
 }

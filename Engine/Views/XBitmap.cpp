@@ -3,6 +3,7 @@
 #include "Components/XException.h"
 #include "Components/XStream.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -197,6 +198,23 @@ void PrintNothing(j_common_ptr)
 {
 }
 
+// The input colour space the library reads the pixels of a code in directly, or JCS_UNKNOWN when
+// its rows are converted to RGB first.
+J_COLOR_SPACE DirectColorSpace(uint32_t code)
+{
+    switch (Layout(code))
+    {
+    case 0:
+        return JCS_EXT_BGRX;
+    case 1:
+        return JCS_EXT_BGR;
+    case 5:
+        return JCS_RGB;
+    default:
+        return JCS_UNKNOWN;
+    }
+}
+
 // The compression itself, with every C++ object kept outside it: the library's errors come back
 // here by a jump, which must not pass over a destructor.
 // Returns 0 when done, 1 after a failed write, 2 after another error (its text in `message`).
@@ -223,18 +241,43 @@ int CompressJpeg(XStream* stream, const uint8_t* data, uint32_t width, uint32_t 
     cinfo.image_height = height;
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
+    // Blue-first rows of 3 and 4 bytes go to the library as they stand: it turns them into its
+    // colour space itself, with the same arithmetic as for RGB rows, so the file is the same.
+    const J_COLOR_SPACE direct = DirectColorSpace(code);
+    if (direct != JCS_UNKNOWN)
+    {
+        cinfo.in_color_space = direct;
+        cinfo.input_components = static_cast<int>(XBitmap::BytesPerPixel(code));
+    }
     jpeg_set_defaults(&cinfo);
     if (params)
         jpeg_set_quality(&cinfo, params->quality, params->forceBaseline ? TRUE : FALSE);
     jpeg_start_compress(&cinfo, TRUE);
-    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                 width * 3, 1);
+    // Rows go in blocks of the library's own height of work (16 rows for halved chroma).
+    constexpr uint32_t kBlock = 16;
+    JSAMPROW rows[kBlock];
+    JSAMPARRAY converted = direct != JCS_UNKNOWN ? nullptr
+                                                 : (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                                              JPOOL_IMAGE, width * 3, kBlock);
     const size_t stride = static_cast<size_t>(width) * XBitmap::BytesPerPixel(code);
-    for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t y = 0; y < height;)
     {
-        if (!XBitmap::ConvertRow(row[0], XBitmap::FormatRGB, data + y * stride, code, width))
-            break;
-        jpeg_write_scanlines(&cinfo, row, 1);
+        const uint32_t count = std::min(kBlock, height - y);
+        for (uint32_t i = 0; i < count; ++i)
+        {
+            // The library only reads the rows it is given.
+            JSAMPLE* source = const_cast<JSAMPLE*>(data + (y + i) * stride);
+            if (!converted)
+                rows[i] = source;
+            else if (XBitmap::ConvertRow(converted[i], XBitmap::FormatRGB, source, code, width))
+                rows[i] = converted[i];
+            else
+                ERREXIT(&cinfo, JERR_BAD_IN_COLORSPACE); // not reached: Save checks the layout first
+        }
+        const JDIMENSION taken = jpeg_write_scanlines(&cinfo, rows, count);
+        if (taken == 0)
+            ERREXIT(&cinfo, JERR_CANT_SUSPEND); // the destination never suspends
+        y += taken;
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <system_error>
+#include <thread>
 
 namespace
 {
@@ -48,34 +51,73 @@ size_t Utf8Sequence(const unsigned char* p, size_t left, uint32_t& code)
 
 namespace Platform
 {
-std::u16string WideName(const std::string& bytes)
+namespace
 {
-    std::u16string out;
-    out.reserve(bytes.size());
+// Decodes name bytes, handing each UTF-16 unit to `put`; a byte that is not UTF-8 keeps its value
+// in a lone low surrogate.
+template <class Put> void DecodeName(std::string_view bytes, Put&& put)
+{
     auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t left = bytes.size();
     while (left)
     {
+        if (*p < 0x80)
+        {
+            if (!put(static_cast<char16_t>(*p)))
+                return;
+            ++p, --left;
+            continue;
+        }
         uint32_t code;
         size_t n = Utf8Sequence(p, left, code);
         if (n == 0)
         {
-            // A byte that is not UTF-8 keeps its value in a lone low surrogate.
-            out.push_back(static_cast<char16_t>(0xDC00 + *p));
+            if (!put(static_cast<char16_t>(0xDC00 + *p)))
+                return;
             ++p, --left;
             continue;
         }
         if (code >= 0x10000)
         {
             code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+            if (!put(static_cast<char16_t>(0xD800 + (code >> 10))) || !put(static_cast<char16_t>(0xDC00 + (code & 0x3FF))))
+                return;
         }
-        else
-            out.push_back(static_cast<char16_t>(code));
+        else if (!put(static_cast<char16_t>(code)))
+            return;
         p += n, left -= n;
     }
+}
+} // namespace
+
+std::u16string WideName(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    DecodeName(bytes,
+               [&out](char16_t c)
+               {
+                   out.push_back(c);
+                   return true;
+               });
     return out;
+}
+
+size_t WideNameInto(std::string_view bytes, WCHAR* out, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    size_t n = 0;
+    DecodeName(bytes,
+               [&](char16_t c)
+               {
+                   if (n + 1 >= capacity)
+                       return false;
+                   out[n++] = c;
+                   return true;
+               });
+    out[n] = 0;
+    return n;
 }
 
 std::string NativeName(const WCHAR* text, size_t length)
@@ -162,6 +204,49 @@ bool SingleItem(LPCITEMIDLIST list, Item& item)
         return false;
     item.kind = p[2];
     item.bytes.assign(reinterpret_cast<const char*>(p + 3), cb - 3u);
+    return true;
+}
+
+bool SingleItem(LPCITEMIDLIST list, ItemView& item)
+{
+    if (!list)
+        return false;
+    auto* p = reinterpret_cast<const BYTE*>(list);
+    WORD cb, next;
+    std::memcpy(&cb, p, 2);
+    if (cb < 3)
+        return false;
+    std::memcpy(&next, p + cb, 2);
+    if (next != 0)
+        return false;
+    item.kind = p[2];
+    item.bytes = std::string_view(reinterpret_cast<const char*>(p + 3), cb - 3u);
+    return true;
+}
+
+bool LastItem(LPCITEMIDLIST list, ItemView& item)
+{
+    if (!list)
+        return false;
+    auto* p = reinterpret_cast<const BYTE*>(list);
+    const BYTE* last = nullptr;
+    for (size_t guard = 0; guard < 4096; ++guard)
+    {
+        WORD cb;
+        std::memcpy(&cb, p, 2);
+        if (cb == 0)
+            break;
+        if (cb < 3)
+            return false;
+        last = p;
+        p += cb;
+    }
+    if (!last)
+        return false;
+    WORD cb;
+    std::memcpy(&cb, last, 2);
+    item.kind = last[2];
+    item.bytes = std::string_view(reinterpret_cast<const char*>(last + 3), cb - 3u);
     return true;
 }
 
@@ -325,9 +410,14 @@ Location Locate(LPCITEMIDLIST list)
 
 std::u16string ItemDisplayName(const Item& item)
 {
-    if (item.kind == SHELL_ITEM_VIRTUAL && item.bytes.size() == 1)
+    return ItemDisplayName(item.kind, item.bytes);
+}
+
+std::u16string ItemDisplayName(BYTE kind, std::string_view bytes)
+{
+    if (kind == SHELL_ITEM_VIRTUAL && bytes.size() == 1)
     {
-        switch (static_cast<BYTE>(item.bytes[0]))
+        switch (static_cast<BYTE>(bytes[0]))
         {
         case CSIDL_DRIVES:
             return u"Computer";
@@ -341,7 +431,7 @@ std::u16string ItemDisplayName(const Item& item)
             return u"Desktop";
         }
     }
-    return Platform::WideName(item.bytes);
+    return Platform::WideName(bytes);
 }
 
 namespace
@@ -402,17 +492,97 @@ Facts FromStat(const struct stat& st, bool isLink)
 }
 } // namespace
 
-Facts FactsOf(int directoryFd, const std::string& name)
+Facts FactsOf(int directoryFd, const char* name)
 {
     struct stat st;
-    if (fstatat(directoryFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(directoryFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return Facts{};
     if (!S_ISLNK(st.st_mode))
         return FromStat(st, false);
     struct stat target;
-    if (fstatat(directoryFd, name.c_str(), &target, 0) == 0)
+    if (fstatat(directoryFd, name, &target, 0) == 0)
         return FromStat(target, true);
     return FromStat(st, true);
+}
+
+Facts FactsOf(int directoryFd, const std::string& name)
+{
+    return FactsOf(directoryFd, name.c_str());
+}
+
+bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& error)
+{
+    listing.names.clear();
+    listing.entries.clear();
+    DIR* dir = opendir(path.c_str());
+    if (!dir)
+    {
+        error = errno;
+        return false;
+    }
+    ReadCredentials();
+    // Names first, each ended by a NUL in the block so that it can be asked for as it stands.
+    while (dirent* entry = readdir(dir))
+    {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        if (name[0] == '.' && !hidden)
+            continue;
+        size_t length = std::strlen(name);
+        Listing::Entry e;
+        e.at = static_cast<uint32_t>(listing.names.size());
+        e.length = static_cast<uint32_t>(length);
+        listing.names.append(name, length + 1);
+        listing.entries.push_back(e);
+    }
+    // Then the facts: a large folder's on several threads, since each entry costs the system a
+    // look-up of its own.
+    int fd = dirfd(dir);
+    auto ask = [&listing, fd](size_t from, size_t to)
+    {
+        for (size_t i = from; i < to; ++i)
+        {
+            Listing::Entry& e = listing.entries[i];
+            e.facts = FactsOf(fd, listing.names.data() + e.at);
+        }
+    };
+    size_t count = listing.entries.size();
+    constexpr size_t PerThread = 2048;
+    size_t threads = std::min<size_t>({count / PerThread, std::max(1u, std::thread::hardware_concurrency()), 4});
+    if (threads <= 1)
+        ask(0, count);
+    else
+    {
+        std::vector<std::thread> helpers;
+        size_t step = (count + threads - 1) / threads;
+        try
+        {
+            for (size_t t = 1; t < threads; ++t)
+                helpers.emplace_back(ask, std::min(count, t * step), std::min(count, (t + 1) * step));
+        }
+        catch (const std::system_error&)
+        {
+            // No thread to be had: what was not handed out is asked here.
+            ask(std::min(count, (helpers.size() + 1) * step), count);
+        }
+        ask(0, std::min(count, step));
+        for (std::thread& helper : helpers)
+            helper.join();
+    }
+    closedir(dir);
+    // Entries gone meanwhile are left out; the kind follows the facts.
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i)
+    {
+        Listing::Entry& e = listing.entries[i];
+        if (!e.facts.valid)
+            continue;
+        e.kind = e.facts.isDirectory ? SHELL_ITEM_FOLDER : SHELL_ITEM_FILE;
+        listing.entries[kept++] = e;
+    }
+    listing.entries.resize(kept);
+    return true;
 }
 
 void ReadCredentials()
@@ -463,6 +633,28 @@ bool HasSubfolder(const std::string& path)
     }
     closedir(dir);
     return found;
+}
+
+void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity)
+{
+    if (capacity == 0)
+        return;
+    auto copy = [&](std::u16string_view text, size_t at)
+    {
+        size_t n = std::min(text.size(), capacity - 1 - std::min(at, capacity - 1));
+        std::copy_n(text.begin(), n, out + at);
+        return at + n;
+    };
+    size_t dot = bytes.rfind('.');
+    if (kind != SHELL_ITEM_FILE || dot == std::string_view::npos || dot == 0 || dot + 1 == bytes.size())
+    {
+        out[copy(kind != SHELL_ITEM_FILE ? u"File folder" : u"File", 0)] = 0;
+        return;
+    }
+    size_t n = Platform::WideNameInto(bytes.substr(dot + 1), out, capacity);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = ToUpperWide(out[i]);
+    out[copy(u" File", n)] = 0;
 }
 
 std::u16string TypeNameOf(const Item& item)

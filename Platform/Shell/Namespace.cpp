@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iterator>
+#include <memory>
 #include <unordered_map>
 
 using namespace ShellDetail;
@@ -28,25 +30,49 @@ Item VirtualItem(int csidl)
     return Item{SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(csidl))};
 }
 
-// The ids a folder enumeration hands out, gathered at once.
+// The ids a folder enumeration hands out: the entries of one listing, gathered at once, of the kinds
+// asked for.
 class IdEnumerator final : public ComObject<IEnumIDList, IID_IEnumIDList>
 {
 public:
-    explicit IdEnumerator(std::vector<Item> items) : m_items(std::move(items)) {}
+    IdEnumerator(std::shared_ptr<const Listing> listing, bool folders, bool files)
+        : m_listing(std::move(listing)), m_folders(folders), m_files(files)
+    {
+    }
     HRESULT Next(ULONG count, LPITEMIDLIST* items, ULONG* fetched) override
     {
         if (!items)
             return E_POINTER;
         ULONG n = 0;
-        while (n < count && m_position < m_items.size())
-            items[n++] = MakeIdList({m_items[m_position++]});
+        const auto& entries = m_listing->entries;
+        while (n < count && m_position < entries.size())
+        {
+            const Listing::Entry& e = entries[m_position++];
+            if (!Wanted(e))
+                continue;
+            std::string_view name = m_listing->Name(e);
+            // One id of one item: its size, kind and name bytes, then the terminating zero size.
+            size_t size = 3 + name.size();
+            auto* p = static_cast<BYTE*>(CoTaskMemAlloc(size + 2));
+            if (!p)
+                break;
+            WORD cb = static_cast<WORD>(size);
+            std::memcpy(p, &cb, 2);
+            p[2] = e.kind;
+            std::memcpy(p + 3, name.data(), name.size());
+            p[size] = p[size + 1] = 0;
+            items[n++] = reinterpret_cast<LPITEMIDLIST>(p);
+        }
         if (fetched)
             *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
     HRESULT Skip(ULONG count) override
     {
-        m_position = std::min(m_items.size(), m_position + count);
+        const auto& entries = m_listing->entries;
+        for (; count > 0 && m_position < entries.size(); ++m_position)
+            if (Wanted(entries[m_position]))
+                --count;
         return S_OK;
     }
     HRESULT Reset() override
@@ -58,7 +84,7 @@ public:
     {
         if (!clone)
             return E_POINTER;
-        auto* copy = new IdEnumerator(m_items);
+        auto* copy = new IdEnumerator(m_listing, m_folders, m_files);
         copy->m_position = m_position;
         *clone = copy;
         return S_OK;
@@ -66,7 +92,10 @@ public:
 
 private:
     ~IdEnumerator() = default;
-    std::vector<Item> m_items;
+    bool Wanted(const Listing::Entry& e) const { return e.kind == SHELL_ITEM_FILE ? m_files : m_folders; }
+
+    std::shared_ptr<const Listing> m_listing;
+    bool m_folders, m_files;
     size_t m_position = 0;
 };
 
@@ -175,20 +204,25 @@ public:
         if (!enumerator)
             return E_POINTER;
         *enumerator = nullptr;
-        std::vector<Item> items;
-        bool folders = flags & SHCONTF_FOLDERS;
-        bool files = flags & SHCONTF_NONFOLDERS;
+        auto listing = std::make_shared<Listing>();
+        auto add = [&listing](BYTE kind, const std::string& bytes)
+        {
+            Listing::Entry e;
+            e.at = static_cast<uint32_t>(listing->names.size());
+            e.length = static_cast<uint32_t>(bytes.size());
+            e.kind = kind;
+            listing->names.append(bytes.c_str(), bytes.size() + 1);
+            listing->entries.push_back(e);
+        };
         switch (m_where.place)
         {
         case Place::Desktop:
-            if (folders)
-                for (int id : {CSIDL_DRIVES, CSIDL_CONTROLS, CSIDL_PERSONAL, CSIDL_NETWORK})
-                    items.push_back(VirtualItem(id));
+            for (int id : {CSIDL_DRIVES, CSIDL_CONTROLS, CSIDL_PERSONAL, CSIDL_NETWORK})
+                add(SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(id)));
             break;
         case Place::Drives:
-            if (folders)
-                for (const std::string& root : DriveRoots())
-                    items.push_back(Item{SHELL_ITEM_FOLDER, root});
+            for (const std::string& root : DriveRoots())
+                add(SHELL_ITEM_FOLDER, root);
             break;
         case Place::Controls:
         case Place::Network:
@@ -197,35 +231,19 @@ public:
         case Place::Path:
         {
             std::string path = m_where.place == Place::Personal ? HomePath() : m_where.path;
-            DIR* dir = opendir(path.c_str());
-            if (!dir)
-                return ErrnoResult(errno);
-            ReadCredentials();
-            m_facts.clear();
+            int error = 0;
+            if (!ReadListing(path, flags & SHCONTF_INCLUDEHIDDEN, *listing, error))
+                return ErrnoResult(error);
+            // Kept to answer questions about these children without asking the system again.
             m_factsIndex.clear();
+            m_listing = listing;
             m_nextFact = 0;
-            while (dirent* entry = readdir(dir))
-            {
-                const char* name = entry->d_name;
-                if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-                    continue;
-                if (name[0] == '.' && !(flags & SHCONTF_INCLUDEHIDDEN))
-                    continue;
-                Facts facts = FactsOf(dirfd(dir), name);
-                if (!facts.valid)
-                    continue; // gone meanwhile
-                if (facts.isDirectory ? !folders : !files)
-                    continue;
-                m_facts.emplace_back(name, facts);
-                items.push_back(Item{facts.isDirectory ? SHELL_ITEM_FOLDER : SHELL_ITEM_FILE, name});
-            }
-            closedir(dir);
             break;
         }
         case Place::Invalid:
             return E_FAIL;
         }
-        *enumerator = new IdEnumerator(std::move(items));
+        *enumerator = new IdEnumerator(std::move(listing), flags & SHCONTF_FOLDERS, flags & SHCONTF_NONFOLDERS);
         return S_OK;
     }
 
@@ -283,11 +301,11 @@ public:
         ULONG result = asked;
         for (UINT i = 0; i < count; ++i)
         {
-            Item one;
+            ItemView one;
             if (m_where.place == Place::Path && SingleItem(items[i], one) && one.kind != SHELL_ITEM_VIRTUAL)
             {
                 // A child of a file-system folder: its facts from the enumeration.
-                result &= ChildAttributes(one, asked);
+                result &= ChildAttributes(one.bytes, asked);
                 continue;
             }
             std::vector<Item> relative;
@@ -325,11 +343,21 @@ public:
     {
         if (!name)
             return E_POINTER;
-        Item one;
+        ItemView one;
         if (!(flags & SHGDN_FORPARSING) && SingleItem(idList, one))
         {
             name->uType = STRRET_WSTR;
-            name->pOleStr = TaskText(ItemDisplayName(one));
+            if (one.kind != SHELL_ITEM_VIRTUAL && one.bytes.size() < 1024)
+            {
+                // A name's text straight into the task allocator's block.
+                WCHAR text[1024];
+                size_t n = Platform::WideNameInto(one.bytes, text, std::size(text));
+                name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc((n + 1) * sizeof(WCHAR)));
+                if (name->pOleStr)
+                    std::memcpy(name->pOleStr, text, (n + 1) * sizeof(WCHAR));
+            }
+            else
+                name->pOleStr = TaskText(ItemDisplayName(one.kind, one.bytes));
             return name->pOleStr ? S_OK : E_OUTOFMEMORY;
         }
         std::vector<Item> relative;
@@ -363,24 +391,29 @@ public:
     }
 
     // The facts of a child, from the last enumeration when it is there.
-    Facts ChildFacts(const Item& item)
+    Facts ChildFacts(std::string_view name)
     {
-        // Asked in the order the enumeration gave the items, mostly: the next one first.
-        if (m_nextFact < m_facts.size() && m_facts[m_nextFact].first == item.bytes)
-            return m_facts[m_nextFact++].second;
-        if (m_nextFact > 0 && m_facts[m_nextFact - 1].first == item.bytes)
-            return m_facts[m_nextFact - 1].second; // the same one again
-        if (m_factsIndex.empty() && !m_facts.empty())
-            for (size_t i = 0; i < m_facts.size(); ++i)
-                m_factsIndex.emplace(m_facts[i].first, i);
-        auto it = m_factsIndex.find(item.bytes);
-        if (it != m_factsIndex.end())
+        if (m_listing)
         {
-            m_nextFact = it->second + 1;
-            return m_facts[it->second].second;
+            const Listing& listing = *m_listing;
+            const auto& entries = listing.entries;
+            // Asked in the order the enumeration gave the items, mostly: the next one first.
+            if (m_nextFact < entries.size() && listing.Name(entries[m_nextFact]) == name)
+                return entries[m_nextFact++].facts;
+            if (m_nextFact > 0 && listing.Name(entries[m_nextFact - 1]) == name)
+                return entries[m_nextFact - 1].facts; // the same one again
+            if (m_factsIndex.empty() && !entries.empty())
+                for (size_t i = 0; i < entries.size(); ++i)
+                    m_factsIndex.emplace(listing.Name(entries[i]), i);
+            auto it = m_factsIndex.find(name);
+            if (it != m_factsIndex.end())
+            {
+                m_nextFact = it->second + 1;
+                return entries[it->second].facts;
+            }
         }
         std::vector<Item> all = m_items;
-        all.push_back(item);
+        all.push_back(Item{SHELL_ITEM_FILE, std::string(name)});
         Location where = Locate(all);
         return where.place == Place::Path ? FactsOfPath(where.path) : Facts{};
     }
@@ -388,11 +421,11 @@ public:
 private:
     ~ShellFolder() = default;
 
-    ULONG ChildAttributes(const Item& item, ULONG asked)
+    ULONG ChildAttributes(std::string_view name, ULONG asked)
     {
-        if (item.bytes.empty() || item.bytes.find('/') != std::string::npos)
+        if (name.empty() || name.find('/') != std::string_view::npos)
             return 0;
-        Facts facts = ChildFacts(item);
+        Facts facts = ChildFacts(name);
         if (!facts.valid)
             return 0;
         ULONG a = SFGAO_FILESYSTEM | SFGAO_CANCOPY | SFGAO_CANLINK | SFGAO_HASPROPSHEET | SFGAO_CANMOVE |
@@ -401,14 +434,14 @@ private:
         {
             a |= SFGAO_FOLDER | SFGAO_DROPTARGET;
             if ((asked & SFGAO_HASSUBFOLDER) &&
-                HasSubfolder(m_where.path + (m_where.path.back() == '/' ? "" : "/") + item.bytes))
+                HasSubfolder(m_where.path + (m_where.path.back() == '/' ? "" : "/") + std::string(name)))
                 a |= SFGAO_HASSUBFOLDER;
         }
         if (facts.isLink)
             a |= SFGAO_LINK;
         if (facts.readOnly)
             a |= SFGAO_READONLY;
-        if (item.bytes[0] == '.')
+        if (name[0] == '.')
             a |= SFGAO_HIDDEN;
         return a;
     }
@@ -433,7 +466,7 @@ private:
         case Place::Path:
             break;
         }
-        Facts facts = relative.size() == 1 ? ChildFacts(relative[0]) : FactsOfPath(where.path);
+        Facts facts = relative.size() == 1 ? ChildFacts(relative[0].bytes) : FactsOfPath(where.path);
         if (!facts.valid)
             return 0;
         ULONG a = SFGAO_FILESYSTEM | SFGAO_CANCOPY | SFGAO_CANLINK | SFGAO_HASPROPSHEET;
@@ -456,8 +489,8 @@ private:
 
     std::vector<Item> m_items;
     Location m_where;
-    std::vector<std::pair<std::string, Facts>> m_facts; // of the last enumeration, in its order
-    std::unordered_map<std::string, size_t> m_factsIndex; // made when asked out of order
+    std::shared_ptr<const Listing> m_listing; // of the last enumeration, in its order
+    std::unordered_map<std::string_view, size_t> m_factsIndex; // made when asked out of order
     size_t m_nextFact = 0;
 };
 } // namespace ShellDetail
@@ -525,26 +558,24 @@ HRESULT SHGetDataFromIDListW(IShellFolder* folder, LPCITEMIDLIST idList, int for
         return E_INVALIDARG;
     if (format != SHGDFIL_FINDDATA || size < static_cast<int>(sizeof(WIN32_FIND_DATAW)))
         return E_INVALIDARG;
-    std::vector<Item> relative(1);
-    if (!SingleItem(idList, relative[0]))
+    ItemView one;
+    if (!SingleItem(idList, one))
         return E_INVALIDARG;
     auto* ours = dynamic_cast<ShellFolder*>(folder);
-    if (!ours || relative[0].kind == SHELL_ITEM_VIRTUAL)
+    if (!ours || one.kind == SHELL_ITEM_VIRTUAL)
         return E_INVALIDARG;
-    Facts facts = ours->ChildFacts(relative[0]);
+    Facts facts = ours->ChildFacts(one.bytes);
     if (!facts.valid)
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     auto* find = static_cast<WIN32_FIND_DATAW*>(data);
     std::memset(find, 0, sizeof *find);
-    find->dwFileAttributes = FileAttributes(relative[0].bytes, facts);
+    find->dwFileAttributes = FileAttributes(std::string(one.bytes.substr(0, 1)), facts);
     find->ftLastWriteTime = FileTimeFromUnix(facts.mtimeSeconds, facts.mtimeNanoseconds);
     find->ftCreationTime = find->ftLastWriteTime;
     find->ftLastAccessTime = find->ftLastWriteTime;
     find->nFileSizeHigh = static_cast<DWORD>(facts.size >> 32);
     find->nFileSizeLow = static_cast<DWORD>(facts.size & 0xFFFFFFFFu);
-    std::u16string name = Platform::WideName(relative[0].bytes);
-    size_t n = std::min<size_t>(name.size(), 259);
-    std::copy_n(name.begin(), n, find->cFileName);
+    Platform::WideNameInto(one.bytes, find->cFileName, 260);
     return S_OK;
 }
 
@@ -556,29 +587,37 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
     if ((flags & SHGFI_PIDL) && !(flags & SHGFI_ATTRIBUTES) && info)
     {
         // Name, type and icon come from the last item alone.
+        ItemView view;
         Item last;
-        if (!LastItem(reinterpret_cast<LPCITEMIDLIST>(path), last))
+        static const char desktop = static_cast<char>(CSIDL_DESKTOP);
+        if (!LastItem(reinterpret_cast<LPCITEMIDLIST>(path), view))
         {
             if (IdListBytes(reinterpret_cast<LPCITEMIDLIST>(path)) != 0)
                 return 0;
-            last = VirtualItem(CSIDL_DESKTOP);
+            view = ItemView{SHELL_ITEM_VIRTUAL, std::string_view(&desktop, 1)};
         }
         if (flags & SHGFI_DISPLAYNAME)
         {
-            std::u16string name = ItemDisplayName(last);
+            std::u16string name = ItemDisplayName(view.kind, view.bytes);
             size_t n = std::min<size_t>(name.size(), 259);
             std::copy_n(name.begin(), n, info->szDisplayName);
             info->szDisplayName[n] = 0;
         }
         if (flags & SHGFI_TYPENAME)
         {
-            std::u16string type = last.kind == SHELL_ITEM_VIRTUAL ? u"System Folder" : TypeNameOf(last);
-            size_t n = std::min<size_t>(type.size(), 79);
-            std::copy_n(type.begin(), n, info->szTypeName);
-            info->szTypeName[n] = 0;
+            if (view.kind == SHELL_ITEM_VIRTUAL)
+                std::copy_n(u"System Folder", 14, info->szTypeName);
+            else
+                TypeNameInto(view.kind, view.bytes, info->szTypeName, 80);
         }
         if (flags & SHGFI_SYSICONINDEX)
         {
+            // The icon asks only kind and leading bytes: a virtual item's id or a drive's '/'.
+            last.kind = view.kind;
+            if (view.kind == SHELL_ITEM_VIRTUAL || (!view.bytes.empty() && view.bytes[0] == '/'))
+                last.bytes.assign(view.bytes);
+            else if (!view.bytes.empty())
+                last.bytes.assign(1, view.bytes[0]);
             info->iIcon = IconOf(last, nullptr);
             return reinterpret_cast<DWORD_PTR>(SystemImageList(flags & SHGFI_SMALLICON));
         }

@@ -6,7 +6,10 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace ShellDetail
@@ -23,6 +26,14 @@ bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items);
 // The one item of a single-item list, or the last item of a list: false when malformed or empty.
 bool SingleItem(LPCITEMIDLIST list, Item& item);
 bool LastItem(LPCITEMIDLIST list, Item& item);
+// The same without copying: the view points into the id list.
+struct ItemView
+{
+    BYTE kind = 0;
+    std::string_view bytes;
+};
+bool SingleItem(LPCITEMIDLIST list, ItemView& item);
+bool LastItem(LPCITEMIDLIST list, ItemView& item);
 // A new id list from the task allocator.
 LPITEMIDLIST MakeIdList(const std::vector<Item>& items);
 size_t IdListBytes(LPCITEMIDLIST list); // without the terminator
@@ -54,6 +65,7 @@ std::string HomePath();
 
 // The display name of an item: the special folders' names, a drive's path, a name's text.
 std::u16string ItemDisplayName(const Item& item);
+std::u16string ItemDisplayName(BYTE kind, std::string_view bytes);
 
 // File facts of an entry (links are followed for what is shown; a broken link is itself).
 struct Facts
@@ -68,6 +80,7 @@ struct Facts
     long mtimeNanoseconds = 0;
 };
 Facts FactsOf(int directoryFd, const std::string& name);
+Facts FactsOf(int directoryFd, const char* name);
 Facts FactsOfPath(const std::string& path);
 // Reads who this process is now (a listing does it once, not per entry).
 void ReadCredentials();
@@ -78,4 +91,24 @@ bool HasSubfolder(const std::string& path);
 HIMAGELIST SystemImageList(bool small);
 int IconOf(const Item& item, const Facts* facts);
 std::u16string TypeNameOf(const Item& item);
+// The type name written into `out` (at most capacity - 1 units and a NUL).
+void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity);
+
+// The entries one enumeration of a file-system folder found: names in one block of bytes, each
+// with its kind and facts. The folder and the enumerators it handed out share it.
+struct Listing
+{
+    struct Entry
+    {
+        uint32_t at = 0, length = 0; // the name within `names`
+        BYTE kind = 0;
+        Facts facts;
+    };
+    std::string names;
+    std::vector<Entry> entries;
+    std::string_view Name(const Entry& e) const { return std::string_view(names).substr(e.at, e.length); }
+};
+// Reads a folder: every entry but "." and ".." (and hidden ones unless asked), with its facts;
+// entries gone meanwhile are left out. Large folders ask the facts on several threads.
+bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& error);
 } // namespace ShellDetail

@@ -11,6 +11,7 @@
 #include "Platform/Shell/Ole.h"
 
 #include <string>
+#include <string_view>
 
 constexpr int MAX_PATH = 4096; // units of a path buffer
 
@@ -312,7 +313,9 @@ FileOperationProgress SetFileOperationProgress(FileOperationProgress progress);
 
 // Native bytes for a wide path and back (U+DC80..U+DCFF carry bytes that are not UTF-8).
 std::string NativeName(const WCHAR* text, size_t length = std::u16string::npos);
-std::u16string WideName(const std::string& bytes);
+std::u16string WideName(std::string_view bytes);
+// The same written into `out`: at most capacity - 1 units and a NUL; returns the units written.
+size_t WideNameInto(std::string_view bytes, WCHAR* out, size_t capacity);
 
 // File lists between programs (text/uri-list). Parsing keeps only this machine's file URIs with an
 // absolute path, whole escapes and no NUL, skips lines over 4,096 bytes, and refuses a text over

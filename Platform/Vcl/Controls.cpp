@@ -2142,11 +2142,42 @@ void CancelDrag()
 {
     if (TControl* source = g_objectDrag.control)
         source->EndDrag(false);
+    if (!g_drag.control)
+        return;
+    // A docking drag ends where it started: the site it was over hears the pointer leave, nothing
+    // is docked or floated.
+    DockDrag drag = g_drag;
+    g_drag = DockDrag{};
+    HideDockFeedback();
+    if (Vcl::CaptureControl() == drag.control)
+        Vcl::SetCaptureControl(nullptr);
+    TPoint screen = drag.start;
+    if (TCustomForm* form = GetParentForm(drag.control))
+    {
+        form->UpdateCursor(); // back to what lies under the pointer
+        screen = form->LastMousePos();
+    }
+    struct Free
+    {
+        TDragDockObject* source;
+        ~Free() { delete source; }
+    } release{drag.source};
+    if (drag.started && drag.over)
+    {
+        bool ignored = false;
+        TPoint p = drag.over->ScreenToClient(screen);
+        drag.over->DockOver(drag.source, p.x, p.y, dsDragLeave, ignored);
+    }
 }
 
 TDragObject* DragObject()
 {
     return g_objectDrag.started ? g_objectDrag.object : nullptr;
+}
+
+bool DockDragging()
+{
+    return g_drag.control && g_drag.started;
 }
 
 // ---- Hints -----------------------------------------------------------------------------------
@@ -2165,6 +2196,18 @@ void TControl::SetShowHint(bool show)
 {
     m_showHint = show;
     m_parentShowHint = false;
+}
+
+UnicodeString GetShortHint(const UnicodeString& hint)
+{
+    const size_t bar = hint.str().find(u'|');
+    return bar == std::u16string::npos ? hint : UnicodeString(hint.c_str(), bar);
+}
+
+UnicodeString GetLongHint(const UnicodeString& hint)
+{
+    const size_t bar = hint.str().find(u'|');
+    return bar == std::u16string::npos ? hint : UnicodeString(hint.c_str() + bar + 1, hint.str().size() - bar - 1);
 }
 
 void TControl::SetHint(const UnicodeString& hint)

@@ -754,11 +754,19 @@ private:
     TCanvas* m_canvas;
 };
 
+// A hint is "short|long": the short part shows in the hint window, the long one goes to the
+// application's Hint (a status line). Without a bar both are the whole text.
+UnicodeString GetShortHint(const UnicodeString& hint);
+UnicodeString GetLongHint(const UnicodeString& hint);
+
 // The topmost enabled (or, when allowed, disabled) control under a screen point on any showing
 // form of the program, or null.
 TControl* FindDragTarget(const TPoint& screenPoint, bool allowDisabled);
-// Cancels the drag in progress, if any: no drop, and the source hears DoEndDrag with no target.
+// Cancels the drag in progress, if any: no drop, and the source hears DoEndDrag with no target; a
+// docking drag docks and floats nothing.
 void CancelDrag();
+// True while a docking drag is past its threshold.
+bool DockDragging();
 // The drag object of the drag in progress (once it started), or null.
 TDragObject* DragObject();
 

@@ -17,6 +17,9 @@ namespace
 // Posted to the presenter's own window: the window of form wParam (its handle) now has the client
 // size in lParam.
 constexpr UINT CM_WINDOWRESIZED = CM_BASE + 0x100;
+// Posted to the presenter's own window: the window of form wParam now stands at the screen point
+// in lParam (moved by the window manager or the user).
+constexpr UINT CM_WINDOWMOVED = CM_BASE + 0x101;
 
 constexpr WPARAM WA_INACTIVE = 0;
 constexpr WPARAM WA_ACTIVE = 1;
@@ -55,11 +58,18 @@ public:
     DesktopPresenter()
     {
         m_receiver = Platform::RegisterWindowReceiver(
-            [](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
+            [this](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT
             {
+                TCustomForm* form = FormOfHandle(reinterpret_cast<HWND>(wParam));
+                if (message == CM_WINDOWMOVED)
+                {
+                    auto it = m_windows.find(form);
+                    if (form && it != m_windows.end())
+                        Place(form, it->second, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+                    return 0;
+                }
                 if (message != CM_WINDOWRESIZED)
                     return 0;
-                TCustomForm* form = FormOfHandle(reinterpret_cast<HWND>(wParam));
                 int width = LOWORD(static_cast<uintptr_t>(lParam));
                 int height = HIWORD(static_cast<uintptr_t>(lParam));
                 if (form && (form->ClientWidth() != width || form->ClientHeight() != height))
@@ -247,8 +257,18 @@ private:
         int x = 0, y = 0;
         if (entry.popup || !entry.window->ScreenPosition(x, y))
             return;
-        if (x != form->Left() || y != form->Top())
-            form->SetBounds(x, y, form->Width(), form->Height());
+        Place(form, entry, x, y);
+    }
+
+    // The form takes the place its window has; the window is where it is, so it is not moved again
+    // (under a window manager that would shift it by its frame).
+    static void Place(TCustomForm* form, Entry& entry, int x, int y)
+    {
+        if (entry.popup || (x == form->Left() && y == form->Top()))
+            return;
+        entry.left = x;
+        entry.top = y;
+        form->SetBounds(x, y, form->Width(), form->Height());
     }
 
     static X11::PointerShape ShapeOf(TCursor cursor)
@@ -407,6 +427,12 @@ private:
             PostMessageW(handle, WM_ACTIVATE, WA_INACTIVE, 0);
             break;
         case X11::EventKind::Resize:
+        {
+            // A move comes as the same notice: the form's place follows at once, not only at the
+            // next click, so that screen points (hints, drops, menus) are right meanwhile.
+            int x = 0, y = 0;
+            if (!entry.popup && entry.window->ScreenPosition(x, y) && (x != form->Left() || y != form->Top()))
+                PostMessageW(m_receiver, CM_WINDOWMOVED, reinterpret_cast<WPARAM>(handle), MAKELPARAM(x, y));
             if (e.width > 0 && e.height > 0 && (e.width != entry.width || e.height != entry.height))
             {
                 entry.width = e.width;
@@ -415,6 +441,7 @@ private:
                              MAKELPARAM(e.width, e.height));
             }
             break;
+        }
         case X11::EventKind::Close:
             CloseRequested(form, handle);
             break;

@@ -201,7 +201,7 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
             Platform::SetKeyDown(static_cast<int>(wParam), true);
             Application->CancelHint();
             // Escape ends a drag in progress instead of reaching the focused control.
-            if (wParam == VK_ESCAPE && DragObject())
+            if (wParam == VK_ESCAPE && (DragObject() || DockDragging()))
             {
                 CancelDrag();
                 return true;
@@ -884,6 +884,15 @@ namespace
 constexpr int kCursorHeight = 20;
 } // namespace
 
+// The control whose hint a point over `control` shows: a control without a hint shows its
+// parent's.
+TControl* TApplication::HintedControl(TControl* control)
+{
+    while (control && control->Hint().IsEmpty())
+        control = control->Parent();
+    return control;
+}
+
 void TApplication::SetHint(const UnicodeString& hint)
 {
     if (hint == m_hint)
@@ -939,10 +948,9 @@ void TApplication::HintTimerFired(TObject*)
 void TApplication::ActivateHint(const TPoint& CursorPos)
 {
     m_mousePos = CursorPos;
-    TControl* control = FindDragTarget(CursorPos, true);
-    while (control && control->Hint().IsEmpty())
-        control = control->Parent();
-    if (!control || !m_showHint || !control->ShowHint())
+    TControl* control = HintedControl(FindDragTarget(CursorPos, true));
+    const UnicodeString text = control ? GetShortHint(control->Hint()) : UnicodeString();
+    if (!control || !m_showHint || !control->ShowHint() || text.IsEmpty())
     {
         CancelHint();
         return;
@@ -952,7 +960,6 @@ void TApplication::ActivateHint(const TPoint& CursorPos)
         m_hintWindow = new THintWindow(nullptr);
         m_hintWindow->FreeNotification(this);
     }
-    const UnicodeString text = control->Hint();
     TRect size = m_hintWindow->CalcHintRect(Screen->Width, text, nullptr);
     int x = CursorPos.x;
     int y = CursorPos.y + kCursorHeight;
@@ -980,15 +987,16 @@ void TApplication::CancelHint()
 void TApplication::HintMouseMessage(TControl* control, const TPoint& screen)
 {
     m_mousePos = screen;
-    if (m_hintControl && control != m_hintControl)
+    TControl* hinted = HintedControl(control);
+    if (m_hintControl && hinted != m_hintControl)
         CancelHint(); // the pointer left the control whose hint shows
     if (control == m_mouseControl)
         return;
     WatchHintControl(m_mouseControl, control);
-    SetHint(control ? control->Hint() : UnicodeString());
+    SetHint(hinted ? GetLongHint(hinted->Hint()) : UnicodeString());
     if (m_hintTimer && m_hintTimerShows)
         m_hintTimer->SetEnabled(false);
-    if (control && m_showHint && control->ShowHint() && !control->Hint().IsEmpty())
+    if (hinted && hinted != m_hintControl && m_showHint && hinted->ShowHint() && !GetShortHint(hinted->Hint()).IsEmpty())
         ArmHintTimer(true, HintPause);
 }
 

@@ -312,6 +312,7 @@ private:
     void HintTimerFired(TObject* Sender);
     void ArmHintTimer(bool show, int interval);
     void WatchHintControl(TControl*& slot, TControl* control);
+    static TControl* HintedControl(TControl* control);
 
     UnicodeString m_hint;
     bool m_showHint = true;

@@ -470,8 +470,19 @@ const std::vector<int>& TCustomEdit::Offsets()
 
 TRect TCustomEdit::TextArea() const
 {
-    // Inside the sunken two-pixel border, with a pixel of margin at each side.
-    return TRect(3, 2, std::max(3, Width() - 3), std::max(2, Height() - 2));
+    // Inside the sunken two-pixel border (when drawn), with a pixel of margin at each side.
+    const int edge = m_borderStyle == bsNone ? 0 : 2;
+    return TRect(edge + 1, edge, std::max(edge + 1, Width() - edge - 1), std::max(edge, Height() - edge));
+}
+
+void TCustomEdit::SetBorderStyle(TFormBorderStyle style)
+{
+    style = style == bsNone ? bsNone : bsSingle;
+    if (style == m_borderStyle)
+        return;
+    m_borderStyle = style;
+    ScrollToCaret();
+    Invalidate();
 }
 
 void TCustomEdit::ScrollToCaret()
@@ -673,7 +684,8 @@ void TCustomEdit::Paint()
     TCanvas* canvas = Canvas();
     HDC dc = canvas->Handle();
     RECT inner = ClientRect();
-    DrawEdge(dc, &inner, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    if (m_borderStyle != bsNone)
+        DrawEdge(dc, &inner, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
     canvas->Brush()->SetColor(Color());
     canvas->FillRect(inner);
     canvas->Brush()->SetStyle(bsClear);
@@ -924,6 +936,7 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TWinControl(AOwner)
 {
     m_edit = new TComboEdit(this, this);
     m_edit->SetParent(this);
+    m_edit->SetBorderStyle(bsNone); // the combo's own edge frames it
     m_edit->OnChange = MakeClosure(this, &TCustomComboBox::EditChanged);
     SetColor(clWindow);
     SetTabStop(true);

@@ -82,6 +82,10 @@ public:
     // The selection is drawn only while focused.
     bool HideSelection() const { return m_hideSelection; }
     void SetHideSelection(bool hide);
+    // bsSingle (the default) draws the sunken edge; bsNone leaves it to the control around the
+    // box (a combo box's text field).
+    TFormBorderStyle BorderStyle() const { return m_borderStyle; }
+    void SetBorderStyle(TFormBorderStyle style);
     // Set by the user's edits, cleared by setting Text.
     bool Modified() const { return m_modified; }
     void SetModified(bool modified) { m_modified = modified; }
@@ -145,6 +149,7 @@ private:
     void BlinkTimer(TObject*);
 
     int m_maxLength = 0;
+    TFormBorderStyle m_borderStyle = bsSingle;
     bool m_readOnly = false;
     bool m_autoSelect = true;
     bool m_hideSelection = true;

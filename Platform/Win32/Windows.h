@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -639,6 +640,9 @@ int64_t CopyFileRange(HANDLE source, uint64_t offset, HANDLE target, uint64_t si
 int64_t ReadFileAt(HANDLE file, void* buffer, size_t size, uint64_t offset);
 // Tells the system the file will be read from start to end (more read-ahead). Advice only.
 void AdviseSequentialRead(HANDLE file);
+// Starts writing a range of the file's written bytes to the disk without waiting for it, so that a
+// later flush has less left to wait for. Advice only: false when the system does not take it.
+bool StartWriteBack(HANDLE file, uint64_t offset, uint64_t length);
 // Allocates the file's first `size` bytes at once (the file grows to at least that size), so the
 // file system lays them out in one go; false when it cannot, and the file is unchanged then.
 bool ReserveFileSpace(HANDLE file, uint64_t size);
@@ -744,6 +748,20 @@ void SetScreenMetrics(int width, int height);
 
 // Removes every window's timers (when the window goes away).
 void KillWindowTimers(HWND window);
+
+// The case-blind order of CompareStringW (NORM_IGNORECASE) as a key: appends bytes to `key` such
+// that two texts' keys compared by CompareSortKeys give CompareStringW's answer. Sorting many texts
+// by their keys converts each text once instead of at every comparison.
+void AppendSortKey(const WCHAR* text, size_t length, std::vector<uint8_t>& key);
+// CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN for two keys of AppendSortKey.
+inline int CompareSortKeys(const uint8_t* a, size_t lengthA, const uint8_t* b, size_t lengthB)
+{
+    size_t common = lengthA < lengthB ? lengthA : lengthB;
+    int c = common ? std::memcmp(a, b, common) : 0;
+    if (c == 0)
+        c = lengthA == lengthB ? 0 : lengthA < lengthB ? -1 : 1;
+    return c < 0 ? CSTR_LESS_THAN : c > 0 ? CSTR_GREATER_THAN : CSTR_EQUAL;
+}
 
 // Sized formatting shared by the wsprintf family: writes at most `size` units including the NUL.
 int FormatW(WCHAR* buffer, size_t size, const WCHAR* format, va_list args);

@@ -139,6 +139,25 @@ TEST(XArrayTest, DeleteIndexOfAndCopies)
     shorter = alias;
     EXPECT_EQ(shorter[0], "b");
 
+    // Plain values take the block-copy road: growing past the capacity, shrinking within it and
+    // growing back within it keep every element.
+    XArray<int, 32> big, small, target;
+    for (int i = 0; i < 100; ++i)
+        big.Add(i * 3);
+    small.Add(7);
+    target = small;
+    target = big;
+    ASSERT_EQ(target.GetCount(), 100u);
+    EXPECT_EQ(target[99], 297);
+    target = small;
+    EXPECT_EQ(target.GetCount(), 1u);
+    EXPECT_EQ(target.GetCapacity(), 100u);
+    target = big;
+    EXPECT_EQ(target.GetCapacity(), 100u);
+    EXPECT_EQ(target[50], 150);
+    target = XArray<int, 32>();
+    EXPECT_EQ(target.GetCount(), 0u);
+
     // Adding an element of the array itself while it reallocates.
     XArray<std::string, 8> grow;
     grow.Add(std::string(100, 'q'));

@@ -111,10 +111,10 @@ TEST(XComboBoxTest, OuterRowsAreTheFrameThenTheSunkenEdgeThenTheBoxsOwn)
     };
     uint32_t frame = FormPixels::Of(clWindowFrame), shadow = FormPixels::Of(clBtnShadow),
              dark = FormPixels::Of(cl3DDkShadow), window = FormPixels::Of(clWindow), white = FormPixels::Of(clWhite);
-    // Down the middle of the text box, from the row above the control; the text box inside has an
-    // edge of its own.
-    EXPECT_EQ(column(60, 9, 9), (std::vector<uint32_t>{white, frame, shadow, dark, shadow, dark, shadow, dark, window}));
-    EXPECT_EQ(column(60, 59, 6), (std::vector<uint32_t>{white, shadow, dark, shadow, dark, window}));
+    // Down the middle of the text box, from the row above the control; the text box inside draws
+    // no edge of its own.
+    EXPECT_EQ(column(60, 9, 8), (std::vector<uint32_t>{white, frame, shadow, dark, shadow, dark, window, window}));
+    EXPECT_EQ(column(60, 59, 5), (std::vector<uint32_t>{white, shadow, dark, window, window}));
     // Bottom rows: the edges' light sides, then the frame.
     int bottom = 10 + single->Height() - 1;
     EXPECT_EQ(screen.Peek(60, bottom), frame);

@@ -177,6 +177,74 @@ TEST_F(FileListTest, SortsFoldersFirstAndByHeaderClicks)
     EXPECT_EQ(list->Names(), (std::vector<std::u16string>{u"zdir", u"a", u"b", u"c", u"d"}));
 }
 
+// The order a sort must give between neighbours, from the records' own fields and CompareStringW.
+int ExpectedOrder(const XFileItem* a, const XFileItem* b, XFileSortType type, bool reverse)
+{
+    bool da = a->FileAttributes & FILE_ATTRIBUTE_DIRECTORY, db = b->FileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (da != db)
+        return da ? -1 : 1;
+    if (reverse)
+        std::swap(a, b);
+    auto text = [](const WCHAR* t) { return t ? t : u""; };
+    int r = 0;
+    if (type == fstSize)
+        r = a->Size < b->Size ? -1 : a->Size > b->Size;
+    else if (type == fstTime)
+        r = a->LastWriteTime < b->LastWriteTime ? -1 : a->LastWriteTime > b->LastWriteTime;
+    else if (type == fstAttribute)
+        r = static_cast<int>(a->FileAttributes & 0x927) - static_cast<int>(b->FileAttributes & 0x927);
+    else if (type == fstType)
+        r = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text(a->TypeName), -1, text(b->TypeName), -1) - 2;
+    return r ? r : CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a->Name, -1, b->Name, -1) - 2;
+}
+
+TEST_F(FileListTest, EverySortAgreesWithTheCaseBlindCompare)
+{
+    // Names that tie without case, differ only by hyphens, mix digits, Cyrillic and Latin-1, and
+    // carry a byte that is not UTF-8.
+    const char* const stems[] = {"file", "FILE", "File-", "отчёт", "ОТЧЁТ", "co-op", "coop", "Ärger", "ärger",
+                                 "10", "9", "_x", "x'y", "a\\b\xFF" "raw"};
+    const char* const extensions[] = {"", ".txt", ".TXT", ".ski", ".Отч", ".b-c"};
+    size_t n = 0;
+    for (const char* stem : stems)
+        for (const char* extension : extensions)
+        {
+            std::string name = std::string(stem) + std::to_string(n % 7) + extension;
+            WriteFile(dir / name, (n * 7919) % 50);
+            if (n % 11 == 0)
+                fs::create_directory(dir / (name + "-dir"));
+            ++n;
+        }
+    Open(dir.Path());
+    ASSERT_GT(list->RecordCount(), 80);
+    auto checkOrder = [&](const char* what)
+    {
+        XFileSortType type = list->FileSortType();
+        bool reverse = list->SortReverse();
+        for (int i = 0; i + 1 < list->RecordCount(); ++i)
+            ASSERT_LE(ExpectedOrder(list->Record(i), list->Record(i + 1), type, reverse), 0)
+                << what << " type " << type << " reverse " << reverse << " at " << i;
+    };
+    checkOrder("opened");
+    for (int round = 0; round < 2; ++round) // the second round sorts on kept keys
+        for (XFileSortType type : {fstType, fstSize, fstTime, fstAttribute, fstName})
+        {
+            list->SetFileSortType(type);
+            checkOrder("sorted");
+            list->SetSortReverse(true);
+            checkOrder("reversed");
+        }
+
+    // Renamed files take their new places: keys of the records read before must not stay.
+    fs::rename(dir / "file0", dir / "zzz-last");
+    fs::rename(dir / "coop2.txt", dir / "AAA-first");
+    list->SetSortReverse(false); // by name, ascending
+    list->Refresh();
+    checkOrder("refreshed");
+    EXPECT_EQ(list->IndexOf(u"file0"), -1);
+    EXPECT_LT(list->IndexOf(u"AAA-first"), list->IndexOf(u"zzz-last"));
+}
+
 TEST_F(FileListTest, RenamesRefreshAfterOneTickAndSizeChangesOnlyReArm)
 {
     ManualClock clock;

@@ -1,10 +1,13 @@
 #include "Controls/XImage.h"
+#include "Controls/XProgressBar.h"
+#include "Platform/Vcl/HintWindow.h"
 
 #include "tests/Controls/FormPixels.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace
 {
@@ -181,4 +184,60 @@ TEST(XImageTest, DrawingOnTheOwnedBitmapRepaints)
     screen.form.PaintDirty();
     EXPECT_EQ(screen.Peek(5 + 9, 5 + 9), FormPixels::Of(clMaroon));
     EXPECT_EQ(screen.Peek(5 + 10, 5 + 10), FormPixels::Of(clWhite));
+}
+
+namespace
+{
+struct Drops
+{
+    std::vector<TObject*> sources;
+    void Over(TObject*, TObject*, int, int, TDragState, bool& accept) { accept = true; }
+    void Drop(TObject*, TObject* source, int, int) { sources.push_back(source); }
+};
+} // namespace
+
+// The image and the progress bar take hints and drags as every other control does.
+TEST(XImageTest, ImagesAndProgressBarsShowHintsAndDrag)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 200);
+    form.SetShowHint(true);
+    auto* bar = new XProgressBar(&form);
+    bar->SetParent(&form);
+    bar->SetBounds(10, 10, 200, 20);
+    bar->SetHint(u"Done|How far the work is");
+    bar->SetDragMode(dmAutomatic);
+    auto* image = new XImage(&form);
+    image->SetParent(&form);
+    image->SetBounds(10, 50, 64, 64);
+    image->SetHint(u"Picture");
+    image->SetDragMode(dmAutomatic);
+    auto* target = new TCustomControl(&form);
+    target->SetParent(&form);
+    target->SetBounds(250, 10, 100, 150);
+    Drops drops;
+    target->OnDragOver = MakeClosure(&drops, &Drops::Over);
+    target->OnDragDrop = MakeClosure(&drops, &Drops::Drop);
+    form.Show();
+
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, 0, MAKELPARAM(50, 20));
+    EXPECT_EQ(Application->Hint(), u"How far the work is");
+    Application->ActivateHint(form.ClientToScreen(TPoint(50, 20)));
+    ASSERT_TRUE(Application->HintWindow() && Application->HintWindow()->Visible());
+    EXPECT_EQ(Application->HintWindow()->Caption(), u"Done");
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, 0, MAKELPARAM(40, 80));
+    EXPECT_EQ(Application->Hint(), u"Picture");
+    EXPECT_FALSE(Application->HintWindow()->Visible());
+
+    for (TControl* source : {static_cast<TControl*>(image), static_cast<TControl*>(bar)})
+    {
+        TPoint from = source->Parent()->ScreenToClient(source->ClientToScreen(TPoint(5, 5)));
+        Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+        Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(from.x + 20, from.y));
+        Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 100));
+        Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(300, 100));
+    }
+    EXPECT_EQ(drops.sources, (std::vector<TObject*>{image, bar}));
+    Application->CancelHint();
+    form.Hide();
 }

@@ -253,3 +253,72 @@ TEST(CompareStringTest, IgnoreCaseIsAStrictWeakOrder)
         }
     }
 }
+
+// Sort keys: comparing two keys must give exactly what CompareStringW gives for the two texts, on
+// names like a folder's (shared stems, digits, Cyrillic in both cases, hyphens and apostrophes that
+// only decide in the second pass) and on units from anywhere in UTF-16.
+TEST(CompareStringTest, SortKeysOrderAsTheCaseBlindCompare)
+{
+    const std::u16string pieces[] = {u"file", u"File", u"FILE", u"Отчёт", u"отчЁт", u"ПАПКА", u"-", u"'", u"_",
+                                     u" ", u".txt", u".TXT", u"0", u"9", u"10", u"007", u"\u212A", u"k",
+                                     u"\u00DF", u"\u0178", u"\u00FF", u"\xD83D\xDE00", u"\xDC80", u"\u4F60"};
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<size_t> count(0, 5), piece(0, std::size(pieces) - 1), unit(1, 0xFFFF),
+        kind(0, 9);
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 4000; ++i)
+    {
+        std::u16string s;
+        for (size_t n = count(rng); n > 0; --n)
+            s += kind(rng) == 0 ? std::u16string(1, static_cast<char16_t>(unit(rng))) : pieces[piece(rng)];
+        names.push_back(s);
+        // A near twin: the same text with one unit changed in case, dropped, or a hyphen put in.
+        std::u16string twin = s;
+        if (!twin.empty())
+        {
+            size_t at = rng() % twin.size();
+            switch (rng() % 3)
+            {
+            case 0:
+                twin[at] = ToUpperWide(twin[at]) == twin[at] ? ToLowerWide(twin[at]) : ToUpperWide(twin[at]);
+                break;
+            case 1:
+                twin.erase(at, 1);
+                break;
+            default:
+                twin.insert(at, 1, u'-');
+            }
+        }
+        names.push_back(twin);
+    }
+    std::vector<std::vector<uint8_t>> keys(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        Platform::AppendSortKey(names[i].data(), names[i].size(), keys[i]);
+    auto keyOrder = [&](size_t a, size_t b)
+    { return Platform::CompareSortKeys(keys[a].data(), keys[a].size(), keys[b].data(), keys[b].size()); };
+
+    size_t equal = 0;
+    for (size_t i = 0; i + 1 < names.size(); i += 2) // each text against its twin
+    {
+        ASSERT_EQ(keyOrder(i, i + 1), NoCase(names[i], names[i + 1])) << i;
+        equal += keyOrder(i, i + 1) == CSTR_EQUAL;
+    }
+    EXPECT_GT(equal, 100u); // twins differing only in case tie
+    std::uniform_int_distribution<size_t> pick(0, names.size() - 1);
+    for (int t = 0; t < 200000; ++t)
+    {
+        size_t a = pick(rng), b = pick(rng);
+        ASSERT_EQ(keyOrder(a, b), NoCase(names[a], names[b])) << a << " " << b;
+    }
+
+    // Keys appended one after another keep each text's own bytes.
+    std::vector<uint8_t> both;
+    Platform::AppendSortKey(u"a-b", 3, both);
+    size_t first = both.size();
+    Platform::AppendSortKey(u"AB", 2, both);
+    std::vector<uint8_t> alone;
+    Platform::AppendSortKey(u"AB", 2, alone);
+    EXPECT_EQ(std::vector<uint8_t>(both.begin() + static_cast<std::ptrdiff_t>(first), both.end()), alone);
+    EXPECT_EQ(Platform::CompareSortKeys(both.data(), first, alone.data(), alone.size()), NoCase(u"a-b", u"AB"));
+    EXPECT_EQ(NoCase(u"a-b", u"AB"), CSTR_LESS_THAN);
+}

@@ -408,9 +408,38 @@ TEST(FormsTest, ADockingDragShowsItsFrameUntilTheDrop)
     EXPECT_EQ(dragged->Parent(), site);
     EXPECT_EQ(form.CursorShown(), crArrow);
     EXPECT_EQ(presenter.frames, (std::vector<std::string>{"110,210 100x50 thick", "340,90 100x50 thin", "hidden"}));
-    // A control freed in the middle of its drag takes its frame with it.
+    // Escape ends a drag where it started: nothing docks or floats, the site hears the pointer
+    // leave, and the release that follows is an ordinary one.
     dragged->SetParent(&form);
     dragged->SetBounds(10, 10, 100, 50);
+    std::vector<TDragState> states;
+    struct Over
+    {
+        std::vector<TDragState>* states;
+        void Dock(TObject*, TDragDockObject*, int, int, TDragState state, bool& accept)
+        {
+            states->push_back(state);
+            accept = true;
+        }
+    } over{&states};
+    site->OnDockOver = MakeClosure(&over, &Over::Dock);
+    const int formsBefore = Screen->FormCount();
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(350, 100));
+    ASSERT_TRUE(Vcl::DockFeedbackShown(rect, thick));
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_ESCAPE, 0);
+    Vcl::RouteInput(&form, WM_KEYUP, VK_ESCAPE, 0);
+    EXPECT_FALSE(Vcl::DockFeedbackShown(rect, thick));
+    EXPECT_FALSE(Vcl::CaptureControl());
+    EXPECT_FALSE(dragged->Dragging());
+    EXPECT_EQ(form.CursorShown(), crArrow);
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 220));
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(120, 220));
+    EXPECT_EQ(dragged->Parent(), &form);
+    EXPECT_EQ(Screen->FormCount(), formsBefore);
+    EXPECT_EQ(states, (std::vector<TDragState>{dsDragEnter, dsDragLeave}));
+    site->OnDockOver = nullptr;
+    // A control freed in the middle of its drag takes its frame with it.
     Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
     Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 220));
     ASSERT_TRUE(Vcl::DockFeedbackShown(rect, thick));

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -275,6 +276,101 @@ TEST(ShellNamespaceTest, FolderItemsCarryTheirAttributesAndTypes)
         CoTaskMemFree(id);
     }
     EXPECT_EQ(seen, 5);
+    e->Release();
+    folder->Release();
+    CoTaskMemFree(list);
+    desktop->Release();
+}
+
+// A folder large enough that its facts are gathered on several threads: every entry comes once,
+// each with its own size, kind and link facts, whatever part of the listing asked for it.
+TEST(ShellNamespaceTest, ALargeFolderListsEveryEntryWithItsOwnFacts)
+{
+    TempDir dir("shellbig");
+    const int files = 9000;
+    for (int i = 0; i < files; ++i)
+    {
+        std::string name = (i % 3 ? "f" : "\xD0\x9F-") + std::to_string(i) + (i % 5 ? ".dat" : "");
+        int fd = open((dir / name).c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, i), 0);
+        close(fd);
+    }
+    fs::create_directory(dir / "sub");
+    fs::create_directory_symlink(dir / "sub", dir / "linked");
+    fs::create_symlink(dir / "missing", dir / "broken");
+    std::string longest(255, 'n');
+    WriteFile(dir / longest, "abc");
+
+    IShellFolder* desktop = nullptr;
+    SHGetDesktopFolder(&desktop);
+    LPITEMIDLIST list = Parse(dir.Path().string());
+    IShellFolder* folder = nullptr;
+    ASSERT_EQ(desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)), S_OK);
+    IEnumIDList* e = nullptr;
+    ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &e), S_OK);
+    IEnumIDList* clone = nullptr;
+    ASSERT_EQ(e->Clone(&clone), S_OK);
+
+    std::vector<int> seen(files, 0);
+    int folders = 0, others = 0;
+    LPITEMIDLIST ids[7];
+    ULONG got = 0;
+    HRESULT hr;
+    do
+    {
+        hr = e->Next(7, ids, &got); // several at a time, the last call short
+        for (ULONG k = 0; k < got; ++k)
+        {
+            WIN32_FIND_DATAW find;
+            ASSERT_EQ(SHGetDataFromIDListW(folder, ids[k], SHGDFIL_FINDDATA, &find, sizeof find), S_OK);
+            std::string name = Platform::NativeName(find.cFileName);
+            uint64_t size = (uint64_t(find.nFileSizeHigh) << 32) | find.nFileSizeLow;
+            ULONG attributes = SFGAO_FOLDER | SFGAO_LINK;
+            LPCITEMIDLIST one = ids[k];
+            ASSERT_EQ(folder->GetAttributesOf(1, &one, &attributes), S_OK);
+            if (name == "sub" || name == "linked")
+            {
+                EXPECT_TRUE(find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) << name;
+                EXPECT_EQ(attributes & SFGAO_LINK, name == "linked" ? ULONG(SFGAO_LINK) : 0u);
+                ++folders;
+            }
+            else if (name == "broken" || name == longest)
+            {
+                EXPECT_EQ(size, name == longest ? 3u : 0u);
+                ++others;
+            }
+            else
+            {
+                size_t digits = name.find_first_of("0123456789");
+                ASSERT_NE(digits, std::string::npos) << name;
+                int i = std::atoi(name.c_str() + digits);
+                ASSERT_TRUE(i >= 0 && i < files) << name;
+                EXPECT_EQ(size, uint64_t(i)) << name;
+                EXPECT_FALSE(find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) << name;
+                ++seen[i];
+            }
+            CoTaskMemFree(ids[k]);
+        }
+    } while (hr == S_OK);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), files);
+    EXPECT_EQ(folders, 2);
+    EXPECT_EQ(others, 2);
+
+    // The clone walks the same listing; only folders when only folders are asked.
+    ULONG total = 0;
+    while (clone->Next(1, ids, &got) == S_OK)
+        CoTaskMemFree(ids[0]), ++total;
+    EXPECT_EQ(total, ULONG(files + 4));
+    IEnumIDList* onlyFolders = nullptr;
+    ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &onlyFolders), S_OK);
+    EXPECT_EQ(onlyFolders->Skip(1), S_OK);
+    ASSERT_EQ(onlyFolders->Next(1, ids, &got), S_OK);
+    CoTaskMemFree(ids[0]);
+    EXPECT_EQ(onlyFolders->Next(1, ids, &got), S_FALSE);
+    EXPECT_EQ(got, 0u);
+    onlyFolders->Release();
+    clone->Release();
     e->Release();
     folder->Release();
     CoTaskMemFree(list);

@@ -1,6 +1,9 @@
 #include "tests/support/ViewHost.h"
 
+#include "Engine/Editors/TBaseEditorFrame.h"
+#include "Engine/Editors/XBaseEditor.h"
 #include "Engine/Objects/XEngineClasses.h"
+#include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
 #include "Engine/Views/XView.h"
 
@@ -81,6 +84,15 @@ void TViewHostForm::BeforeDestruction()
 
 void TViewHostForm::FreeViewAndScene()
 {
+    if (m_Scene)
+    {
+        // The scene's editors take their panels with them; nothing is shown or told meanwhile.
+        m_Scene->OnEditorChange = nullptr;
+        m_Scene->OnObjectSelect = nullptr;
+    }
+    for (TSpeedButton* button : m_ModeButtons)
+        delete button;
+    m_ModeButtons.clear();
     delete m_View;
     m_View = nullptr;
     delete m_Scene;
@@ -95,4 +107,184 @@ void TViewHostForm::TransformClick(TObject* Sender)
 void TViewHostForm::LayoutClick(TObject* Sender)
 {
     m_View->SetViewportLayout(static_cast<int>(static_cast<TComponent*>(Sender)->Tag));
+}
+
+// ---- Editor panels ---------------------------------------------------------------------------
+
+void TViewHostForm::ShowEditorPanels()
+{
+    if (m_Column)
+        return;
+    // The view keeps its width; the column takes the new room and follows the right edge.
+    const int viewWidth = m_View->Width();
+    m_View->SetAnchors(TAnchors{akLeft, akTop, akBottom});
+    SetClientWidth(ClientWidth() + PanelWidth);
+    m_View->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+    m_Column = new TPanel(this);
+    m_Column->SetParent(this);
+    m_Column->SetBevelOuter(bvNone);
+    m_Column->SetBounds(viewWidth, 0, PanelWidth, ClientHeight());
+    m_Column->SetAnchors(TAnchors{akTop, akRight, akBottom});
+    m_View->OnKeyDown = MakeClosure(this, &TViewHostForm::ViewKeyDown);
+    HookScene();
+}
+
+void TViewHostForm::HookScene()
+{
+    if (!m_Column || !m_Scene)
+        return;
+    m_Scene->OnEditorChange = MakeClosure(this, &TViewHostForm::EditorChange);
+    m_Scene->OnObjectSelect = MakeClosure(this, &TViewHostForm::ObjectSelect);
+    ShowEditor(m_Scene->GetEditor());
+}
+
+void TViewHostForm::LoadScene(const std::filesystem::path& file)
+{
+    const std::u16string name = file.u16string();
+    m_Scene->LoadFromFile(XString(name.c_str()));
+    // Loading changes editors without telling anyone.
+    if (m_Column)
+        ShowEditor(m_Scene->GetEditor());
+}
+
+void TViewHostForm::EditorChange(TObject*, XBaseEditor* Editor)
+{
+    ShowEditor(Editor);
+}
+
+void TViewHostForm::ObjectSelect(TObject*, XBaseObject*, bool)
+{
+}
+
+void TViewHostForm::ShowEditor(XBaseEditor* editor)
+{
+    TBaseEditorFrame* frame = editor ? editor->GetEditorFrame() : nullptr;
+    if (frame != m_Frame)
+    {
+        if (TBaseEditorFrame* old = m_Frame)
+        {
+            old->DeactivateFrame();
+            old->Hide();
+            old->RemoveFreeNotification(this);
+            m_Frame = nullptr;
+        }
+        if (frame)
+        {
+            m_Frame = frame;
+            frame->FreeNotification(this);
+            frame->SetParent(m_Column);
+            frame->SetBounds(3, 3, PanelWidth - 6, m_Column->ClientHeight() - 6);
+            frame->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+            frame->Show();
+            frame->ActivateFrame();
+        }
+    }
+    MakeModeButtons(editor);
+}
+
+void TViewHostForm::MakeModeButtons(XBaseEditor* editor)
+{
+    for (TSpeedButton* button : m_ModeButtons)
+        delete button;
+    m_ModeButtons.clear();
+    if (!editor)
+        return;
+    const int count = static_cast<int>(editor->GetModeCount());
+    for (int i = 0; i < count; ++i)
+    {
+        auto* button = new TSpeedButton(this);
+        button->SetParent(this);
+        button->SetBounds(4 + (4 + i) * 84 + 8, m_View->Height() + 4, 80, 24);
+        button->SetAnchors(TAnchors{akLeft, akBottom});
+        button->SetCaption(UnicodeString(editor->GetModeName(i).c_str()));
+        button->SetGroupIndex(1);
+        button->SetDown(i == editor->GetMode());
+        button->Tag = i;
+        button->OnClick = MakeClosure(this, &TViewHostForm::ModeClick);
+        m_ModeButtons.push_back(button);
+    }
+}
+
+void TViewHostForm::ModeClick(TObject* Sender)
+{
+    XBaseEditor* editor = m_Scene ? m_Scene->GetEditor() : nullptr;
+    if (!editor)
+        return;
+    editor->SetMode(static_cast<int>(static_cast<TComponent*>(Sender)->Tag));
+    // The editor may refuse: the buttons show the mode it is in.
+    const int mode = editor->GetMode();
+    if (mode >= 0 && mode < static_cast<int>(m_ModeButtons.size()))
+        m_ModeButtons[static_cast<size_t>(mode)]->SetDown(true);
+}
+
+XMeshNode* TViewHostForm::OneSelectedNode() const
+{
+    XMeshNode* found = nullptr;
+    for (unsigned i = 0; i < m_Scene->GetNodeCount(); ++i)
+    {
+        XMeshNode* node = m_Scene->GetNode(i);
+        if (!node->IsSelected())
+            continue;
+        if (found)
+            return nullptr;
+        found = node;
+    }
+    return found;
+}
+
+void TViewHostForm::ViewKeyDown(TObject*, WORD& Key, TShiftState Shift)
+{
+    if (!m_Scene || Shift.Contains(ssAlt))
+        return;
+    XBaseEditor* editor = m_Scene->GetEditor();
+    const bool ctrl = Shift.Contains(ssCtrl);
+    XMeshNode* node = nullptr;
+    switch (ctrl ? Key | 0x10000 : Key)
+    {
+    case 'Z' | 0x10000:
+        if (editor && editor->CanUndo())
+            editor->Undo();
+        break;
+    case VK_DELETE:
+        if (m_Scene->EditorCanDelete())
+            m_Scene->EditorDelete();
+        break;
+    case 'C' | 0x10000:
+        if (m_Scene->EditorCanCopyToClipboard())
+            m_Scene->EditorCopyToClipboard();
+        break;
+    case 'X' | 0x10000:
+        if (m_Scene->EditorCanCutToClipboard())
+            m_Scene->EditorCutToClipboard();
+        break;
+    case 'V' | 0x10000:
+        if (m_Scene->EditorCanPasteFromClipboard())
+            m_Scene->EditorPasteFromClipboard();
+        break;
+    case 'D' | 0x10000:
+        if (m_Scene->EditorCanClone())
+            m_Scene->EditorClone();
+        break;
+    case VK_RETURN:
+        if ((node = OneSelectedNode()) && node->MeshEditable())
+            node->MeshEdit(m_Scene);
+        break;
+    case 'A':
+        if ((node = OneSelectedNode()) && node->Editable())
+            node->Edit(m_Scene);
+        break;
+    case VK_ESCAPE:
+        m_Scene->PopEditor();
+        break;
+    default:
+        return;
+    }
+    Key = 0;
+}
+
+void TViewHostForm::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TForm::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == m_Frame)
+        m_Frame = nullptr;
 }

@@ -4,13 +4,20 @@
 // view's own and those of what draws into it: editors, the in-viewport UI, capture) drive it.
 #pragma once
 
+#include "Platform/Vcl/Buttons.h"
+#include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/Vcl/Menus.h"
 #include "Platform/Vcl/StdCtrls.h"
 #include "tests/support/ViewScene.h"
 
 #include <filesystem>
+#include <vector>
 
+class TBaseEditorFrame;
+class XBaseEditor;
+class XBaseObject;
+class XMeshNode;
 class XScene;
 class XView;
 
@@ -39,10 +46,44 @@ public:
     // The buttons of transform types 0-3.
     TButton* TransformButton(int type) const { return m_Buttons[type & 3]; }
 
+    // Width of the editor panel column beside the view.
+    static constexpr int PanelWidth = 236;
+    // Puts the current editor's panel beside the view (the form grows by PanelWidth) and its modes
+    // as buttons after the transform buttons, both following the scene's editor changes: the
+    // panel going away hears DeactivateFrame before it hides, the new one ActivateFrame after it
+    // shows. Keys typed in the view then reach the host: Ctrl+Z undo, Delete, Ctrl+C / Ctrl+X /
+    // Ctrl+V the editor's clipboard, Ctrl+D clone, Enter the one selected node's mesh editor, A its
+    // animation editor, Escape back to the previous editor. The scene gets a selection handler
+    // that does nothing, so that editors hear selection changes.
+    void ShowEditorPanels();
+    // Loads the scene file into the host's scene (errors are shown as the scene shows them).
+    void LoadScene(const std::filesystem::path& file);
+    // The panel showing (null before ShowEditorPanels or for an editor without one).
+    TBaseEditorFrame* EditorPanel() const { return m_Frame; }
+    // The column the panels stand in.
+    TPanel* PanelColumn() const { return m_Column; }
+    // The current editor's mode buttons, in mode order; the current mode's is down.
+    const std::vector<TSpeedButton*>& ModeButtons() const { return m_ModeButtons; }
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
 private:
     void TransformClick(TObject* Sender);
     void LayoutClick(TObject* Sender);
+    void ModeClick(TObject* Sender);
+    void EditorChange(TObject* Sender, XBaseEditor* Editor);
+    void ObjectSelect(TObject* Sender, XBaseObject* Object, bool Select);
+    void ViewKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void ShowEditor(XBaseEditor* editor);
+    void MakeModeButtons(XBaseEditor* editor);
+    XMeshNode* OneSelectedNode() const;
+    void HookScene();
     void FreeViewAndScene();
+
+    TPanel* m_Column = nullptr;
+    TBaseEditorFrame* m_Frame = nullptr;
+    std::vector<TSpeedButton*> m_ModeButtons;
 
     XView* m_View = nullptr;
     XScene* m_Scene = nullptr;

@@ -2,6 +2,7 @@
 // server, picked, dragged by the gizmo and banded with XTest as a user would, and read back with
 // XGetImage at the places the test projects itself.
 #include "Engine/Editors/XBaseEditor.h"
+#include "Engine/Editors/XTriMeshEditor.h"
 #include "Engine/Objects/XBSSurface.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
@@ -30,6 +31,7 @@ namespace
 {
 constexpr int W = 800, H = 600;
 constexpr uint32_t White = 0xFFFFFF, Red = 0xFF0000, Green = 0x00FF00, Yellow = 0xFFFF00, Back = 0x888888;
+constexpr uint32_t Blue = 0x0000FF;
 
 ViewSceneOptions TwoCubes()
 {
@@ -174,6 +176,31 @@ public:
         const float vx = std::round(p.x) - static_cast<float>(origin.x - form.x);
         const float vy = std::round(p.y) - static_cast<float>(origin.y - form.y);
         return PumpUntil([&] { return top->GetMousePoint().x == vx && top->GetMousePoint().y == vy; });
+    }
+
+    // Bands the middle nine of a 5 x 5 grid of points (row by row), half a spacing clear of the
+    // others, and lets go; `inner` gets their indices.
+    void BandMiddleNine(const std::vector<Pixel>& points, std::vector<unsigned>& inner)
+    {
+        Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
+        for (unsigned row = 1; row <= 3; ++row)
+            for (unsigned col = 1; col <= 3; ++col)
+            {
+                const unsigned i = row * 5 + col;
+                inner.push_back(i);
+                from = {std::fmin(from.x, points[i].x), std::fmin(from.y, points[i].y)};
+                to = {std::fmax(to.x, points[i].x), std::fmax(to.y, points[i].y)};
+            }
+        const float half = std::fabs(points[1].x - points[0].x + points[1].y - points[0].y) / 2;
+        ASSERT_GT(half, 10.0f);
+        from = {from.x - half, from.y - half};
+        to = {to.x + half, to.y + half};
+        MoveTo(from);
+        Button(1, true);
+        MoveTo({(from.x + to.x) / 2, (from.y + to.y) / 2});
+        MoveTo(to);
+        ASSERT_TRUE(Reached(to));
+        Button(1, false);
     }
 
     TempDir dir{"scene_editor_window"};
@@ -321,25 +348,8 @@ TEST_F(SceneEditorWindowTest, BandedSurfacePointsTurnRedFromGreen)
 
     // The band holds the middle nine points, half a spacing clear of the others.
     std::vector<unsigned> inner;
-    Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
-    for (unsigned row = 1; row <= 3; ++row)
-        for (unsigned col = 1; col <= 3; ++col)
-        {
-            const unsigned i = row * 5 + col;
-            inner.push_back(i);
-            from = {std::fmin(from.x, points[i].x), std::fmin(from.y, points[i].y)};
-            to = {std::fmax(to.x, points[i].x), std::fmax(to.y, points[i].y)};
-        }
-    const float half = std::fabs(points[1].x - points[0].x + points[1].y - points[0].y) / 2;
-    ASSERT_GT(half, 10.0f);
-    from = {from.x - half, from.y - half};
-    to = {to.x + half, to.y + half};
-    MoveTo(from);
-    Button(1, true);
-    MoveTo({(from.x + to.x) / 2, (from.y + to.y) / 2});
-    MoveTo(to);
-    ASSERT_TRUE(Reached(to));
-    Button(1, false);
+    BandMiddleNine(points, inner);
+    ASSERT_FALSE(HasFatalFailure());
     Application->ProcessMessages();
     Draw();
     shown = Pixels();
@@ -349,5 +359,106 @@ TEST_F(SceneEditorWindowTest, BandedSurfacePointsTurnRedFromGreen)
         EXPECT_TRUE(Near(shown, points[i], banded ? Red : Green)) << i << " at " << points[i].x << "," << points[i].y;
         EXPECT_FALSE(Near(shown, points[i], banded ? Green : Red)) << i;
     }
+    scene->PopEditor();
+}
+
+TEST_F(SceneEditorWindowTest, TriangleMeshVerticesAreBandedDraggedCancelledAndUndone)
+{
+    // A flat 4 x 4 grid of 5 x 5 vertices above the cubes, facing the top camera, 32 faces.
+    auto* object = static_cast<XTriMesh*>(scene->CreateObject(u"XTriMesh", nullptr, nullptr));
+    XMesh* mesh = object->GetMesh();
+    for (int row = 0; row < 5; ++row)
+        for (int col = 0; col < 5; ++col)
+            mesh->AddVertex(XVertex(col - 2.0f, 0, row - 2.0f), XColor(0xFFFFFFFFu));
+    for (uint32_t row = 0; row < 4; ++row)
+        for (uint32_t col = 0; col < 4; ++col)
+        {
+            const uint32_t v = row * 5 + col;
+            mesh->AddFace(XFace(v, v + 5, v + 1));
+            mesh->AddFace(XFace(v + 1, v + 5, v + 6));
+        }
+    XMeshNode* node = scene->CreateNode(object, nullptr, u"Grid");
+    XMatrix above(1.0f);
+    above.SetTranslation(-0.25f, 3.0f, 0.0f);
+    node->SetMatrix(above);
+    object->Edit(scene, node);
+    auto* editor = dynamic_cast<XTriMeshEditor*>(scene->GetEditor());
+    ASSERT_NE(editor, nullptr);
+    TButton* edit = host->TransformButton(XTT_EDIT);
+    probe->ClickAt(window, edit->Left() + edit->Width() / 2, edit->Top() + edit->Height() / 2);
+    ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
+
+    auto project = [&]
+    {
+        std::vector<Pixel> points;
+        for (unsigned i = 0; i < 25; ++i)
+            points.push_back(ProjectMeshPoint(node, mesh->GetVertices()[i]));
+        return points;
+    };
+    const std::vector<Pixel> start = project();
+    Draw();
+    std::vector<uint32_t> shown = Pixels();
+    for (unsigned i = 0; i < 25; ++i)
+        EXPECT_TRUE(Near(shown, start[i], Blue)) << i << " at " << start[i].x << "," << start[i].y;
+
+    // The band holds the middle nine vertices: they turn red.
+    std::vector<unsigned> inner;
+    BandMiddleNine(start, inner);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(PumpUntil([&] { return editor->GetSelectionCount() == 9; }));
+    auto isInner = [&](unsigned i) { return std::find(inner.begin(), inner.end(), i) != inner.end(); };
+    Draw();
+    shown = Pixels();
+    for (unsigned i = 0; i < 25; ++i)
+        EXPECT_TRUE(Near(shown, start[i], isInner(i) ? Red : Blue)) << i;
+
+    // The gizmo's X axis dragged 40 pixels right carries the nine 40 pixels right.
+    const Pixel axis = Project(GizmoXMiddle());
+    MoveTo(axis);
+    ASSERT_TRUE(Reached(axis));
+    Button(1, true);
+    MoveTo({axis.x + 20, axis.y});
+    MoveTo({axis.x + 40, axis.y});
+    ASSERT_TRUE(Reached({axis.x + 40, axis.y}));
+    Button(1, false);
+    Application->ProcessMessages();
+    const std::vector<Pixel> moved = project();
+    for (unsigned i = 0; i < 25; ++i)
+    {
+        EXPECT_NEAR(moved[i].x - start[i].x, isInner(i) ? 40.0f : 0.0f, 1e-2f) << i;
+        EXPECT_NEAR(moved[i].y, start[i].y, 1e-2f) << i;
+    }
+    EXPECT_EQ(editor->GetUndoName(), XString(u"Трансформация вершин"));
+    Draw();
+    shown = Pixels();
+    for (unsigned i : inner)
+        EXPECT_TRUE(Near(shown, moved[i], Red)) << i;
+
+    // A second drag cancelled by the right button puts them back where the first left them.
+    const Pixel again = Project(GizmoXMiddle());
+    MoveTo(again);
+    ASSERT_TRUE(Reached(again));
+    Button(1, true);
+    MoveTo({again.x + 30, again.y});
+    ASSERT_TRUE(Reached({again.x + 30, again.y}));
+    Button(3, true);
+    Button(3, false);
+    Button(1, false);
+    Application->ProcessMessages();
+    const std::vector<Pixel> cancelled = project();
+    for (unsigned i = 0; i < 25; ++i)
+        EXPECT_NEAR(cancelled[i].x, moved[i].x, 1e-3f) << i;
+    EXPECT_EQ(editor->GetUndoCount(), 2u);
+
+    // Two undos: the cancelled drag's record, then the first drag's.
+    editor->Undo();
+    editor->Undo();
+    const std::vector<Pixel> undone = project();
+    for (unsigned i = 0; i < 25; ++i)
+        EXPECT_NEAR(undone[i].x, start[i].x, 1e-3f) << i;
+    Draw();
+    shown = Pixels();
+    for (unsigned i = 0; i < 25; ++i)
+        EXPECT_TRUE(Near(shown, start[i], isInner(i) ? Red : Blue)) << i;
     scene->PopEditor();
 }

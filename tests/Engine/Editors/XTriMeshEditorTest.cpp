@@ -3,6 +3,9 @@
 // with hostile blocks, selection gestures and the drag and typed transforms.
 #include "Engine/Editors/XTriMeshEditor.h"
 
+#include "Engine/Editors/XVertexColorEditor.h"
+#include "Engine/Editors/XVertexCreator.h"
+
 #include "Components/XMemoryStream.h"
 #include "Components/XWriter.h"
 #include "Engine/Scene/XScene.h"
@@ -270,7 +273,10 @@ TEST_F(XTriMeshEditorTest, EditBindsOneEditorWhoseHistoryAndModeBelongToTheObjec
 
     // An object destroyed while bound: the editor refuses and every handler does nothing.
     EXPECT_EQ(Open(object, node), editor);
+    mesh->GetVertexSelection().SetBit(0, true);
+    editor->MoveSelection(nullptr, XVertex(1, 0, 0));
     const uint32_t records = editor->GetUndoCount();
+    ASSERT_EQ(records, 1u);
     object->Destroy();
     editor->Delete();
     editor->Clone();
@@ -280,6 +286,10 @@ TEST_F(XTriMeshEditorTest, EditBindsOneEditorWhoseHistoryAndModeBelongToTheObjec
     editor->PasteFromClipboard();
     EXPECT_EQ(editor->GetUndoCount(), records);
     EXPECT_EQ(editor->GetSelectionCount(), 0u);
+    // Its records find nothing to put back; the position still advances.
+    ASSERT_TRUE(editor->CanUndo());
+    editor->Undo();
+    EXPECT_EQ(editor->GetUndoPosition(), 1u);
     scene.PopEditor();
     EXPECT_FALSE(editor->Activate());
 }
@@ -358,6 +368,7 @@ TEST_F(XTriMeshEditorTest, NamedSelectionsSurviveUndoAndTheBoundDropsTheOldestFi
         ASSERT_EQ(GeometryChunk(*mesh), before[i].chunk);
         ASSERT_EQ(mesh->GetSelectionCount(), named);
     }
+    EXPECT_EQ(editor->GetUndoName(), XString());
 
     // A bound of a few mesh copies: the newest records stay, the oldest went.
     editor->SetMode(0);
@@ -516,6 +527,17 @@ TEST_F(XTriMeshEditorTest, SelectionGesturesRecordOnlyWhenAPlainRectangleReplace
     EXPECT_NEAR(centre.x, 5.0f / 3, 1e-5);
     EXPECT_NEAR(centre.y, 5.0f / 3, 1e-5);
 
+    // Two selected faces: their shared corners count once per face.
+    mesh->AddFace(XFace(3, 1, 2));
+    mesh->GetFaceSelection().SetCount(2);
+    mesh->GetFaceSelection().SetAll();
+    centre = editor->GetLocalSelectionCenter(count);
+    EXPECT_EQ(count, 2u);
+    EXPECT_NEAR(centre.x, 10.0f / 6, 1e-5);
+    EXPECT_NEAR(centre.y, 10.0f / 6, 1e-5);
+    EXPECT_NEAR(centre.z, 10.0f / 6, 1e-5);
+    mesh->SetFaceCount(1);
+
     // Vertex-mode delete also clears the face selection of the renumbered faces.
     editor->SetMode(0);
     mesh->GetVertexSelection().ClearAll();
@@ -580,4 +602,80 @@ TEST_F(XTriMeshEditorTest, DragStepsTurnAndScaleAboutTheCentreAndACancelRestores
     mesh->GetVertexSelection().ClearAll();
     editor->RotateSelection(nullptr, XVertex(1, 0, 0));
     EXPECT_EQ(editor->GetUndoCount(), 2u);
+}
+
+TEST_F(XTriMeshEditorTest, ToolEditorsAreRegisteredOnceBoundAndPushedOverTheEditor)
+{
+    XTriMeshEditor* editor = Open(object, node);
+    ASSERT_NE(editor, nullptr);
+    mesh->GetVertexSelection().SetBit(2, true);
+    editor->MoveSelection(nullptr, XVertex(0, 1, 0));
+
+    editor->CreateVertices(nullptr);
+    auto* creator = dynamic_cast<XVertexCreator*>(scene.GetEditor());
+    ASSERT_NE(creator, nullptr);
+    EXPECT_EQ(creator->GetMode(), 0);
+    EXPECT_EQ(creator->GetMesh(), object);
+    EXPECT_EQ(creator->GetNode(), node);
+    scene.PopEditor();
+    EXPECT_EQ(scene.GetEditor(), editor);
+    EXPECT_EQ(editor->GetUndoCount(), 1u); // back on the same object: the history stays
+    const unsigned editors = scene.GetEditorCount();
+    editor->CreateFaces(nullptr);
+    EXPECT_EQ(scene.GetEditor(), creator);
+    EXPECT_EQ(creator->GetMode(), 1);
+    scene.PopEditor();
+    editor->OpenVertexCreator(2);
+    EXPECT_EQ(creator->GetMode(), 2);
+    EXPECT_EQ(scene.GetEditorCount(), editors);
+    scene.PopEditor();
+
+    // The colour editor paints what the mode selects.
+    editor->SetMode(1);
+    editor->EditVertexColors();
+    auto* colours = dynamic_cast<XVertexColorEditor*>(scene.GetEditor());
+    ASSERT_NE(colours, nullptr);
+    EXPECT_EQ(colours->GetMode(), 1);
+    scene.PopEditor();
+    EXPECT_EQ(scene.GetEditor(), editor);
+    EXPECT_EQ(editor->GetMode(), 1);
+}
+
+TEST_F(XTriMeshEditorTest, CountsOutOfStepWithTheMeshAreSizedBeforeUse)
+{
+    // As a loaded scene may hold them: short selections, colours and weights, and a face naming a
+    // vertex that is not there.
+    mesh->GetVertexSelection().SetCount(5);
+    mesh->GetVertexSelection().SetAll();
+    mesh->GetFaceSelection().SetCount(400);
+    mesh->GetFaceSelection().SetAll();
+    mesh->SetColorCount(10);
+    mesh->SetWeightCount(3);
+    mesh->GetFaces()[7] = XFace(0, 1, 5000);
+    XTriMeshEditor* editor = Open(object, node);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(mesh->GetVertexSelection().GetCount(), 300u);
+    EXPECT_EQ(mesh->GetFaceSelection().GetCount(), 298u);
+    EXPECT_EQ(mesh->GetColorCount(), 300u);
+    EXPECT_EQ(mesh->GetWeightCount(), 300u);
+
+    editor->SetMode(1);
+    mesh->GetFaceSelection().SetAll();
+    unsigned count = 0;
+    editor->GetLocalSelectionCenter(count);
+    EXPECT_EQ(count, 297u); // the face past the vertices has no place
+    mesh->GetFaceSelection().SetCount(3);
+    editor->Clone();
+    editor->CopyToClipboard();
+    editor->PasteFromClipboard();
+    mesh->SetWeightCount(1);
+    editor->SetMode(0);
+    mesh->GetVertexSelection().SetCount(2);
+    mesh->GetVertexSelection().SetAll();
+    editor->Clone();
+    editor->Delete();
+    EXPECT_EQ(mesh->GetWeightCount(), mesh->GetVertexCount());
+    while (editor->CanUndo())
+        editor->Undo();
+    EXPECT_EQ(mesh->GetVertexCount(), 300u);
 }

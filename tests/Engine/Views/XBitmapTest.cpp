@@ -212,6 +212,29 @@ TEST(XBitmapTest, JpegIsTheLibrarysOwn)
     EXPECT_EQ(StreamBytes(stream), CompressWithLibJpeg(rgb, w, h, 90, true));
     EXPECT_NE(StreamBytes(stream), jpeg);
 
+    // Every other layout gives the library's own file for the RGB rows it stands for: 3-byte
+    // blue-first and RGB rows read as they stand, 16-bit rows converted (a height that is no
+    // multiple of the 16-row blocks the rows go in).
+    const uint32_t oh = 37;
+    struct Case
+    {
+        uint32_t code;
+        uint8_t bits;
+    };
+    for (const Case& c : {Case{XBitmap::FormatR8G8B8, 24}, Case{XBitmap::FormatRGB, 24},
+                          Case{XBitmap::FormatR5G6B5, 16}, Case{XBitmap::FormatA1R5G5B5, 16}})
+    {
+        const unsigned bytes = c.bits / 8u;
+        uint8_t* pixels = Pattern(w, oh, bytes, c.code & 0xFF);
+        std::vector<uint8_t> rows(size_t(w) * oh * 3);
+        for (uint32_t y = 0; y < oh; ++y)
+            ASSERT_TRUE(XBitmap::ConvertRow(&rows[size_t(y) * w * 3], XBitmap::FormatRGB,
+                                            pixels + size_t(y) * w * bytes, c.code, w));
+        XBitmap other;
+        other.Set(pixels, w, oh, c.bits, c.code);
+        EXPECT_EQ(Saved(other, bstJPEG), CompressWithLibJpeg(rows, w, oh)) << std::hex << c.code;
+    }
+
     // Flat 16 x 16 blocks come back within 4 a channel through both decoders (away from the block
     // edges, where the decoders' smooth chroma upsampling blends neighbours).
     const uint32_t bw = 160, bh = 96;
