@@ -1351,6 +1351,43 @@ void XHexEdit::LoadFromFile(const UnicodeString& fileName)
     FileName = fileName;
 }
 
+namespace
+{
+// A file written in pieces, each started on its way to the disk while the next one is copied: the
+// flush that ends a save then waits for little more than the last piece.
+class WriteBackStream final : public TStream
+{
+public:
+    explicit WriteBackStream(THandleStream& file) : m_file(file) {}
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void* buffer, int32_t count) override
+    {
+        constexpr int32_t Piece = 8 << 20;
+        const auto* bytes = static_cast<const char*>(buffer);
+        int32_t done = 0;
+        while (done < count)
+        {
+            const int32_t n = std::min(count - done, Piece);
+            const int32_t put = m_file.Write(bytes + done, n);
+            if (put <= 0)
+                break;
+            Platform::StartWriteBack(m_file.Handle(), static_cast<uint64_t>(m_written), static_cast<uint64_t>(put));
+            m_written += put;
+            done += put;
+            if (put != n)
+                break; // a short write ends here; the caller sees the count
+        }
+        return done;
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override { return m_file.Seek(offset, origin); }
+    void SetSize(int64_t size) override { m_file.SetSize(size); }
+
+private:
+    THandleStream& m_file;
+    int64_t m_written = 0;
+};
+} // namespace
+
 void XHexEdit::SaveToFile(const UnicodeString& fileName)
 {
     Platform::ReplaceResult result = Platform::ReplaceResult::ReplaceFailed;
@@ -1360,8 +1397,9 @@ void XHexEdit::SaveToFile(const UnicodeString& fileName)
                                              [&](const std::u16string& temp)
                                              {
                                                  TFileStream file(UnicodeString(temp), fmCreate);
+                                                 WriteBackStream pieces(file);
                                                  const int64_t size = m_buffer->GetSize();
-                                                 if (m_buffer->SaveToStream(&file) != size)
+                                                 if (m_buffer->SaveToStream(&pieces) != size)
                                                      throw EWriteError(u"Stream write error");
                                              });
     }

@@ -1,13 +1,20 @@
-// Measures a large clipboard transfer to another program against the display's own limit:
+// Measures large clipboard transfers between this program and another one:
 //   clipboard_bench [--megabytes N] [--repeat R]
-// Starts a private virtual display, offers N MB (50 by default) of text on the clipboard, and
-// takes the median of R runs (5 by default) of another process fetching it (served incrementally
-// by us), against the same bytes written as one property and read back by that process (the
-// baseline: what the display itself costs for moving them).
+// Starts a private virtual display and takes the median of R runs (5 by default) of N MB (50 by
+// default) of text:
+// - to another program: another process fetching what we offer (served incrementally by us),
+//   against the same bytes written as one property and read back by that process (what the
+//   display itself costs for moving them);
+// - from another program: the test peer (xpeer, beside this program) owns the clipboard and we
+//   read it as a paste does, against a plain reader of the protocol on a connection of its own
+//   taking the same bytes from the same peer, run alternately.
 #include "Platform/X11/DesktopTransfer.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/PeerProcess.h"
 #include "tests/support/VirtualDisplay.h"
+
+#include "Platform/Win32/Windows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -20,6 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +96,53 @@ double Median(std::vector<double> v)
     _exit(got == expected ? 0 : 1);
 }
 
+// Reads the CLIPBOARD selection as UTF8_STRING on connection `d` by the bare protocol, following an
+// incremental answer; the bytes, or an empty text when the owner refused.
+std::string PlainFetch(Display* d)
+{
+    Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSelectInput(d, self, PropertyChangeMask);
+    Atom property = XInternAtom(d, "BENCH", False);
+    XConvertSelection(d, XInternAtom(d, "CLIPBOARD", False), XInternAtom(d, "UTF8_STRING", False), property, self,
+                      CurrentTime);
+    XEvent e;
+    do
+        XNextEvent(d, &e);
+    while (e.type != SelectionNotify);
+    std::string bytes;
+    Atom type;
+    int format;
+    unsigned long items, after;
+    unsigned char* data = nullptr;
+    if (e.xselection.property != None)
+    {
+        XGetWindowProperty(d, self, property, 0, 1L << 26, True, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        bool incremental = type == XInternAtom(d, "INCR", False);
+        if (!incremental && data)
+            bytes.assign(reinterpret_cast<const char*>(data), items);
+        if (data)
+            XFree(data);
+        while (incremental)
+        {
+            XNextEvent(d, &e);
+            if (e.type != PropertyNotify || e.xproperty.atom != property || e.xproperty.state != PropertyNewValue)
+                continue;
+            data = nullptr;
+            XGetWindowProperty(d, self, property, 0, 1L << 26, True, AnyPropertyType, &type, &format, &items,
+                               &after, &data);
+            if (data)
+            {
+                bytes.append(reinterpret_cast<const char*>(data), items);
+                XFree(data);
+            }
+            incremental = items != 0;
+        }
+    }
+    XDestroyWindow(d, self);
+    return bytes;
+}
+
 // Runs the child and keeps our side of the display answering meanwhile; seconds, or -1.
 double RunChild(const std::string& display, unsigned long window, size_t expected)
 {
@@ -148,7 +204,6 @@ int main(int argc, char** argv)
         double read = RunChild(server.Name(), holder, text->size());
         baseline.push_back(read < 0 ? -1 : write + read);
     }
-    XCloseDisplay(raw);
     double s = Median(served), b = Median(baseline);
     if (s < 0 || b < 0)
     {
@@ -158,6 +213,51 @@ int main(int argc, char** argv)
     std::printf("clipboard to another program, %zu MB: %.3f s (incremental)\n", megabytes, s);
     std::printf("same bytes as one property, written and read: %.3f s\n", b);
     std::printf("ratio: %.2f\n", s / b);
+
+    // From another program: the peer serves the text from a file.
+    namespace fs = std::filesystem;
+    const fs::path file = fs::temp_directory_path() / ("clipboard_bench." + std::to_string(getpid()));
+    std::ofstream(file, std::ios::binary) << *text;
+    auto pump = []
+    {
+        X11::WaitForEvents(1);
+        X11::ProcessEvents();
+    };
+    PeerProcess peer;
+    std::string line;
+    if (!peer.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(), {"serve", "UTF8_STRING", file.string()}) ||
+        !peer.ReadLine(line, std::chrono::seconds(10), pump) || line != "ready")
+    {
+        std::fprintf(stderr, "the peer did not start (%s)\n", line.c_str());
+        fs::remove(file);
+        return 1;
+    }
+    std::vector<double> fetched, plain;
+    bool intact = true;
+    for (int run = 0; run < repeat; ++run)
+    {
+        std::string bytes;
+        auto start = Clock::now();
+        X11::FetchResult result = X11::FetchClipboard("UTF8_STRING", bytes, 300);
+        fetched.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        intact = intact && result == X11::FetchResult::Done && bytes == *text;
+        start = Clock::now();
+        std::string other = PlainFetch(raw);
+        plain.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        intact = intact && other == *text;
+    }
+    peer.Kill();
+    fs::remove(file);
+    XCloseDisplay(raw);
+    if (!intact)
+    {
+        std::fprintf(stderr, "a read from the other program failed or was not whole\n");
+        return 1;
+    }
+    double f = Median(fetched), p = Median(plain);
+    std::printf("clipboard from another program, %zu MB: %.3f s (read as a paste reads it)\n", megabytes, f);
+    std::printf("same bytes by a plain reader of the protocol: %.3f s\n", p);
+    std::printf("ratio: %.2f\n", f / p);
     X11::CloseDisplay();
     return 0;
 }

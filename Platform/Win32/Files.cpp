@@ -713,6 +713,16 @@ void AdviseSequentialRead(HANDLE file)
         ::posix_fadvise(object->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
+bool StartWriteBack(HANDLE file, uint64_t offset, uint64_t length)
+{
+    std::shared_ptr<FileObject> object = FindFile(file);
+    if (!object || !object->canWrite || offset > static_cast<uint64_t>(INT64_MAX) ||
+        length > static_cast<uint64_t>(INT64_MAX) - offset)
+        return false;
+    return ::sync_file_range(object->fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                             SYNC_FILE_RANGE_WRITE) == 0;
+}
+
 bool ReserveFileSpace(HANDLE file, uint64_t size)
 {
     std::shared_ptr<FileObject> object = FindFile(file);

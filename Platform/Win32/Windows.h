@@ -640,6 +640,9 @@ int64_t CopyFileRange(HANDLE source, uint64_t offset, HANDLE target, uint64_t si
 int64_t ReadFileAt(HANDLE file, void* buffer, size_t size, uint64_t offset);
 // Tells the system the file will be read from start to end (more read-ahead). Advice only.
 void AdviseSequentialRead(HANDLE file);
+// Starts writing a range of the file's written bytes to the disk without waiting for it, so that a
+// later flush has less left to wait for. Advice only: false when the system does not take it.
+bool StartWriteBack(HANDLE file, uint64_t offset, uint64_t length);
 // Allocates the file's first `size` bytes at once (the file grows to at least that size), so the
 // file system lays them out in one go; false when it cannot, and the file is unchanged then.
 bool ReserveFileSpace(HANDLE file, uint64_t size);

@@ -798,6 +798,43 @@ TEST_F(HexEditFileTest, FailedSavesShowWriteErrorAndLeaveTheTargetAsItWas)
     ::chmod(target.c_str(), 0640);
 }
 
+// Large saves go out in pieces: every byte arrives in its place, and running out of room at, just
+// before or just after a piece's end still fails whole.
+TEST_F(HexEditFileTest, LargeSavesArriveWholeOrNotAtAll)
+{
+    const size_t piece = 8u << 20;
+    Bytes bytes(2 * piece + piece / 2 + 3);
+    uint32_t seed = 99;
+    for (uint8_t& b : bytes)
+        b = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    Load(bytes);
+    edit->Modified = true;
+    edit->FileName = u"old.bin";
+    const auto target = dir / "large.bin";
+    WriteWholeFile(target, std::string("original"));
+    for (unsigned long long limit : {piece - 1, piece, piece + 1, 2 * piece + 5, bytes.size() - 1})
+    {
+        SCOPED_TRACE(limit);
+        EXPECT_TRUE(InChildProcess(
+            [&]
+            {
+                LimitFileSize(limit);
+                BoxRecorder boxes;
+                edit->SaveToFile(UnicodeString(Wide(target)));
+                return boxes.boxes.size() == 1 && boxes.boxes[0].text == u"Ошибка записи." && edit->Modified;
+            }));
+        EXPECT_EQ(ReadWholeFile(target), "original");
+        EXPECT_EQ(Names(), std::vector<std::string>{"large.bin"});
+    }
+    BoxRecorder boxes;
+    edit->SaveToFile(UnicodeString(Wide(target)));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(edit->Modified);
+    const std::string saved = ReadWholeFile(target);
+    ASSERT_EQ(saved.size(), bytes.size());
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const uint8_t*>(saved.data())));
+}
+
 TEST_F(HexEditFileTest, SavesReplaceTheFileKeepTheModeAndFollowLinks)
 {
     const auto target = dir / "real.bin";

@@ -178,6 +178,31 @@ public:
         return PumpUntil([&] { return top->GetMousePoint().x == vx && top->GetMousePoint().y == vy; });
     }
 
+    // Bands the middle nine of a 5 x 5 grid of points (row by row), half a spacing clear of the
+    // others, and lets go; `inner` gets their indices.
+    void BandMiddleNine(const std::vector<Pixel>& points, std::vector<unsigned>& inner)
+    {
+        Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
+        for (unsigned row = 1; row <= 3; ++row)
+            for (unsigned col = 1; col <= 3; ++col)
+            {
+                const unsigned i = row * 5 + col;
+                inner.push_back(i);
+                from = {std::fmin(from.x, points[i].x), std::fmin(from.y, points[i].y)};
+                to = {std::fmax(to.x, points[i].x), std::fmax(to.y, points[i].y)};
+            }
+        const float half = std::fabs(points[1].x - points[0].x + points[1].y - points[0].y) / 2;
+        ASSERT_GT(half, 10.0f);
+        from = {from.x - half, from.y - half};
+        to = {to.x + half, to.y + half};
+        MoveTo(from);
+        Button(1, true);
+        MoveTo({(from.x + to.x) / 2, (from.y + to.y) / 2});
+        MoveTo(to);
+        ASSERT_TRUE(Reached(to));
+        Button(1, false);
+    }
+
     TempDir dir{"scene_editor_window"};
     std::unique_ptr<TViewHostForm> host;
     XView* view = nullptr;
@@ -323,25 +348,8 @@ TEST_F(SceneEditorWindowTest, BandedSurfacePointsTurnRedFromGreen)
 
     // The band holds the middle nine points, half a spacing clear of the others.
     std::vector<unsigned> inner;
-    Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
-    for (unsigned row = 1; row <= 3; ++row)
-        for (unsigned col = 1; col <= 3; ++col)
-        {
-            const unsigned i = row * 5 + col;
-            inner.push_back(i);
-            from = {std::fmin(from.x, points[i].x), std::fmin(from.y, points[i].y)};
-            to = {std::fmax(to.x, points[i].x), std::fmax(to.y, points[i].y)};
-        }
-    const float half = std::fabs(points[1].x - points[0].x + points[1].y - points[0].y) / 2;
-    ASSERT_GT(half, 10.0f);
-    from = {from.x - half, from.y - half};
-    to = {to.x + half, to.y + half};
-    MoveTo(from);
-    Button(1, true);
-    MoveTo({(from.x + to.x) / 2, (from.y + to.y) / 2});
-    MoveTo(to);
-    ASSERT_TRUE(Reached(to));
-    Button(1, false);
+    BandMiddleNine(points, inner);
+    ASSERT_FALSE(HasFatalFailure());
     Application->ProcessMessages();
     Draw();
     shown = Pixels();
@@ -395,25 +403,8 @@ TEST_F(SceneEditorWindowTest, TriangleMeshVerticesAreBandedDraggedCancelledAndUn
 
     // The band holds the middle nine vertices: they turn red.
     std::vector<unsigned> inner;
-    Pixel from{1e9f, 1e9f}, to{-1e9f, -1e9f};
-    for (unsigned row = 1; row <= 3; ++row)
-        for (unsigned col = 1; col <= 3; ++col)
-        {
-            const unsigned i = row * 5 + col;
-            inner.push_back(i);
-            from = {std::fmin(from.x, start[i].x), std::fmin(from.y, start[i].y)};
-            to = {std::fmax(to.x, start[i].x), std::fmax(to.y, start[i].y)};
-        }
-    const float half = std::fabs(start[1].x - start[0].x + start[1].y - start[0].y) / 2;
-    ASSERT_GT(half, 10.0f);
-    from = {from.x - half, from.y - half};
-    to = {to.x + half, to.y + half};
-    MoveTo(from);
-    Button(1, true);
-    MoveTo({(from.x + to.x) / 2, (from.y + to.y) / 2});
-    MoveTo(to);
-    ASSERT_TRUE(Reached(to));
-    Button(1, false);
+    BandMiddleNine(start, inner);
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(PumpUntil([&] { return editor->GetSelectionCount() == 9; }));
     auto isInner = [&](unsigned i) { return std::find(inner.begin(), inner.end(), i) != inner.end(); };
     Draw();
