@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -295,6 +296,45 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
     }
+}
+
+// A paste from another program shows the wait pointer over our windows while it lasts; the
+// pointer comes back after it, also when the owner stalls and the paste fails.
+TEST_F(DesktopTransferTest, APasteFromAnotherProgramShowsTheWaitPointerWhileItLasts)
+{
+    const XProbe::CursorPicture watch = probe->FontCursorPicture(150); // the font cursor "watch"
+    form = new TForm(nullptr);
+    form->SetClientWidth(300);
+    form->SetClientHeight(200);
+    form->Show();
+    unsigned long window = Vcl::NativeWindowOf(form);
+    PumpUntil([&] { return probe->Viewable(window); });
+    probe->MoveTo(window, 150, 100);
+    PumpUntil([] { return false; }, 300ms);
+    const XProbe::CursorPicture before = probe->PointerPicture();
+    ASSERT_FALSE(before.xhot == watch.xhot && before.yhot == watch.yhot);
+
+    WriteText(dir / "served", GeneratedText(1u << 20));
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "stall-mid"}), "ready");
+    XProbe::CursorPicture during;
+    std::thread watcher(
+        [&]
+        {
+            std::this_thread::sleep_for(1500ms); // the owner stalls after its first piece
+            during = probe->PointerPicture();
+        });
+    EXPECT_TRUE(OpenClipboard(nullptr));
+    EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
+    CloseClipboard();
+    watcher.join();
+    // The wait pointer may be animated: it is known by its size and hot spot, which the arrow's
+    // differ from.
+    EXPECT_FALSE(during == before);
+    EXPECT_EQ(during.width, watch.width);
+    EXPECT_EQ(during.xhot, watch.xhot);
+    EXPECT_EQ(during.yhot, watch.yhot);
+    EXPECT_TRUE(probe->PointerPicture() == before);
 }
 
 TEST_F(DesktopTransferTest, TheDragHoldsThePointerUntilItEnds)
