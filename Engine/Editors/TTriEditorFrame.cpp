@@ -16,7 +16,7 @@ using namespace EditorGlyphs;
 
 namespace
 {
-const int Margin = 10;
+const int Margin = 8;
 
 XFloatEdit* PlaceFloat(TFrame* owner, TWinControl* parent, int left, int top, int width, float min, float max,
                        bool bounds, float step)
@@ -44,7 +44,7 @@ XIntEdit* PlaceIndex(TFrame* owner, TWinControl* parent, int left, int top)
 
 TCheckBox* PlaceCheck(TFrame* owner, TWinControl* parent, int left, int top, const char16_t* caption, bool checked)
 {
-    auto* check = Place<TCheckBox>(owner, parent, left, top, 206, 17);
+    auto* check = Place<TCheckBox>(owner, parent, left, top, 214 - left, 17);
     check->SetCaption(caption);
     check->SetChecked(checked);
     return check;
@@ -94,11 +94,11 @@ TTriEditorFrame::TTriEditorFrame(TComponent* owner, XScene* scene, XTriMeshEdito
     CreateFaceBtn->OnClick = MakeClosure(this, &TTriEditorFrame::CreateFaceBtnClick);
 
     GroupBox2 = PlaceGroup(this, this, u"Нормали", 88);
-    NormalsComputeBtn = PlaceButton(this, GroupBox2, 8, 17, 66, u"Просчет", 0);
-    NormalsFlipBtn = PlaceButton(this, GroupBox2, 76, 17, 66, u"Обратить", 0);
-    NormalsNormalizeBtn = PlaceButton(this, GroupBox2, 144, 17, 76, u"Нормировать", 0);
-    NormalsSelOnlyCheck = PlaceCheck(this, GroupBox2, 8, 44, u"Только для выделеных граней", true);
-    FlatShadingCheck = PlaceCheck(this, GroupBox2, 8, 64, u"Для \"плоской\" модели освещения", false);
+    NormalsComputeBtn = PlaceButton(this, GroupBox2, 6, 17, 62, u"Просчет", 0);
+    NormalsFlipBtn = PlaceButton(this, GroupBox2, 70, 17, 66, u"Обратить", 0);
+    NormalsNormalizeBtn = PlaceButton(this, GroupBox2, 138, 17, 86, u"Нормировать", 0);
+    NormalsSelOnlyCheck = PlaceCheck(this, GroupBox2, 6, 44, u"Только для выделеных граней", true);
+    FlatShadingCheck = PlaceCheck(this, GroupBox2, 6, 64, u"Для \"плоской\" модели освещения", false);
     NormalsComputeBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsComputeBtnClick);
     NormalsFlipBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsFlipBtnClick);
     NormalsNormalizeBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsNormalizeBtnClick);
@@ -146,11 +146,11 @@ void TTriEditorFrame::BuildVertexPage()
     VerticesGetWeightBtn->OnClick = MakeClosure(this, &TTriEditorFrame::VerticesGetWeightBtnClick);
 
     XScroll4 = PlacePanel(this, VerticesTab, u"Выделение", 76);
-    SpeedButton6 = PlaceButton(this, XScroll4, Margin, 22, 60, u"Все", 0);
-    SpeedButton7 = PlaceButton(this, XScroll4, Margin + 62, 22, 68, u"Соседние", 0);
-    SpeedButton8 = PlaceButton(this, XScroll4, Margin + 132, 22, 68, u"Связанные", 0);
-    SpeedButton9 = PlaceButton(this, XScroll4, Margin, 48, 96, u"По граням", 0);
-    SpeedButton1 = PlaceButton(this, XScroll4, Margin + 100, 48, 100, u"Инверсия", 0);
+    SpeedButton6 = PlaceButton(this, XScroll4, Margin, 22, 52, u"Все", 0);
+    SpeedButton7 = PlaceButton(this, XScroll4, Margin + 54, 22, 74, u"Соседние", 0);
+    SpeedButton8 = PlaceButton(this, XScroll4, Margin + 130, 22, 74, u"Связанные", 0);
+    SpeedButton9 = PlaceButton(this, XScroll4, Margin, 48, 100, u"По граням", 0);
+    SpeedButton1 = PlaceButton(this, XScroll4, Margin + 104, 48, 100, u"Инверсия", 0);
     SpeedButton6->OnClick = MakeClosure(this, &TTriEditorFrame::VerticesSelectAllVerticesBtnClick);
     SpeedButton7->OnClick = MakeClosure(this, &TTriEditorFrame::SpeedButton1Click);
     SpeedButton8->OnClick = MakeClosure(this, &TTriEditorFrame::SpeedButton2Click);
@@ -196,9 +196,9 @@ void TTriEditorFrame::BuildVertexPage()
     {
         rowLabels[r] = PlaceLabel(this, XScroll8, Margin, 24 + 42 * r, rows[r]);
         for (int c = 0; c < 3; ++c)
-            edits[3 * r + c] = r < 2 ? PlaceFloat(this, XScroll8, Margin + 44 * c, 40 + 42 * r, 42, -10000, 10000, false, 0)
-                                     : PlaceFloat(this, XScroll8, Margin + 44 * c, 40 + 42 * r, 42, 0.01f, 100, true, 0);
-        runs[r] = PlaceButton(this, XScroll8, Margin + 134, 39 + 42 * r, 66, u"Выполнить", 0);
+            edits[3 * r + c] = r < 2 ? PlaceFloat(this, XScroll8, Margin + 46 * c, 40 + 42 * r, 45, -10000, 10000, false, 0)
+                                     : PlaceFloat(this, XScroll8, Margin + 46 * c, 40 + 42 * r, 45, 0.01f, 100, true, 0);
+        runs[r] = PlaceButton(this, XScroll8, Margin + 140, 39 + 42 * r, 64, u"Выполнить", 0);
     }
     Label7 = rowLabels[0], Label9 = rowLabels[1], Label10 = rowLabels[2];
     MoveXEdit = edits[0], MoveYEdit = edits[1], MoveZEdit = edits[2];
@@ -226,11 +226,11 @@ void TTriEditorFrame::BuildVertexPage()
 void TTriEditorFrame::BuildFacesPage()
 {
     GroupBox3 = PlaceGroup(this, FacesTab, u"Грани", 136);
-    FacesTessellateBtn = PlaceButton(this, GroupBox3, 8, 16, 204, u"Разбиение", 0);
-    FacesTesselate2Btn = PlaceButton(this, GroupBox3, 8, 40, 204, u"Разбиение со сферич. коррекцией", 1);
-    FacesReverseBtn = PlaceButton(this, GroupBox3, 8, 64, 204, u"Обратить направление обхода", 0);
-    SpeedButton13 = PlaceButton(this, GroupBox3, 8, 88, 204, u"Произвольное разбиение", 0);
-    FacesSelOnlyCheck = PlaceCheck(this, GroupBox3, 8, 114, u"Только для выделеных граней", true);
+    FacesTessellateBtn = PlaceButton(this, GroupBox3, 4, 16, 212, u"Разбиение", 0);
+    FacesTesselate2Btn = PlaceButton(this, GroupBox3, 4, 40, 212, u"Разбиение со сферич. коррекцией", 1);
+    FacesReverseBtn = PlaceButton(this, GroupBox3, 4, 64, 212, u"Обратить направление обхода", 0);
+    SpeedButton13 = PlaceButton(this, GroupBox3, 4, 88, 212, u"Произвольное разбиение", 0);
+    FacesSelOnlyCheck = PlaceCheck(this, GroupBox3, 6, 114, u"Только для выделеных граней", true);
     FacesTessellateBtn->OnClick = MakeClosure(this, &TTriEditorFrame::FacesTessellateBtnClick);
     FacesTesselate2Btn->OnClick = MakeClosure(this, &TTriEditorFrame::FacesTessellateBtnClick);
     FacesReverseBtn->OnClick = MakeClosure(this, &TTriEditorFrame::FacesReverseBtnClick);
@@ -251,12 +251,12 @@ void TTriEditorFrame::BuildFacesPage()
     FaceExtrudeExecuteBtn->OnClick = MakeClosure(this, &TTriEditorFrame::FaceExtrudeExecuteBtnClick);
 
     XScroll3 = PlacePanel(this, FacesTab, u"Выделение", 102);
-    FacesSelectByVerticesBtn = PlaceButton(this, XScroll3, Margin, 22, 98, u"По вершинам", 0);
-    FacesSelectByVerticesInclusiveBtn = PlaceButton(this, XScroll3, Margin + 102, 22, 98, u"По вершинам INC", 1);
-    FacesSelectAllBtn = PlaceButton(this, XScroll3, Margin, 48, 98, u"Все", 0);
-    SpeedButton3 = PlaceButton(this, XScroll3, Margin + 102, 48, 98, u"Инверсия", 0);
-    SpeedButton11 = PlaceButton(this, XScroll3, Margin, 74, 98, u"Соседние", 0);
-    SpeedButton12 = PlaceButton(this, XScroll3, Margin + 102, 74, 98, u"Связанные", 0);
+    FacesSelectByVerticesBtn = PlaceButton(this, XScroll3, Margin - 2, 22, 98, u"По вершинам", 0);
+    FacesSelectByVerticesInclusiveBtn = PlaceButton(this, XScroll3, Margin + 98, 22, 110, u"По вершинам INC", 1);
+    FacesSelectAllBtn = PlaceButton(this, XScroll3, Margin - 2, 48, 98, u"Все", 0);
+    SpeedButton3 = PlaceButton(this, XScroll3, Margin + 98, 48, 110, u"Инверсия", 0);
+    SpeedButton11 = PlaceButton(this, XScroll3, Margin - 2, 74, 98, u"Соседние", 0);
+    SpeedButton12 = PlaceButton(this, XScroll3, Margin + 98, 74, 110, u"Связанные", 0);
     FacesSelectByVerticesBtn->OnClick = MakeClosure(this, &TTriEditorFrame::FacesSelectByVerticesBtnClick);
     FacesSelectByVerticesInclusiveBtn->OnClick = MakeClosure(this, &TTriEditorFrame::FacesSelectByVerticesBtnClick);
     FacesSelectAllBtn->OnClick = MakeClosure(this, &TTriEditorFrame::FacesSelectAllBtnClick);

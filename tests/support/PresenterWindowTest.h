@@ -17,6 +17,9 @@
 class PresenterWindowTest : public ::testing::Test
 {
 public:
+    // The display's size in pixels (a tall panel needs more than the default).
+    explicit PresenterWindowTest(int width = 1024, int height = 768) : server(width, height) {}
+
     void SetUp() override
     {
         ASSERT_TRUE(server.Running()) << server.Error();
