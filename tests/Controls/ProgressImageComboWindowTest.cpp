@@ -127,21 +127,14 @@ TEST_F(ProgressImageComboWindowTest, BarsImagesAndCombosShowAndAnswerRealInput)
     bare->SetStyle(csDropDownList);
     bare->SetItemIndex(1);
 
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+
+    ASSERT_TRUE(ShowForm(form, window));
 
     // The window shows the form's picture, and the picture is the checked-in one.
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Controls/data/progress_image_combo.png", 3, 31, 29));
+    const int width = form.ClientWidth(), height = form.ClientHeight();
     auto screen = [&](int x, int y) { return probe->ReadPixel(window, x, y); };
-    for (int y = 3; y < height; y += 29)
-        for (int x = 3; x < width; x += 31)
-            ASSERT_EQ(screen(x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/progress_image_combo.png", pixels,
-                                      static_cast<uint32_t>(width), static_cast<uint32_t>(height), 8),
-              "");
 
     // Gradient rows, read back from the X server: the done part of the fancy bar in column 5 and
     // the remaining part in column 250, inside its border; the stuck bar only remaining.
@@ -226,33 +219,19 @@ TEST_F(ProgressImageComboWindowTest, BarsImagesAndCombosShowAndAnswerRealInput)
     EXPECT_EQ(bare->Text(), u"Sounds.pck");
 
     // Random input over the whole window, with the bars and images changing meanwhile.
-    std::mt19937 random(32);
-    for (int i = 0; i < 1000; ++i)
-    {
-        int x = static_cast<int>(random() % static_cast<unsigned>(width));
-        int y = static_cast<int>(random() % static_cast<unsigned>(height));
-        switch (random() % 5)
-        {
-        case 0:
-            probe->ClickAt(window, x, y);
-            break;
-        case 1:
-            probe->MoveTo(window, x, y);
-            break;
-        case 2:
-            probe->Key(random() % 2 ? "Down" : "Escape", random() % 3 ? nullptr : "Alt_L");
-            break;
-        case 3:
-            fancy->SetPosition(int(random() % 101));
-            images[random() % 5]->SetDrawMode(modes[random() % 5]);
-            break;
-        default:
-            probe->Key(random() % 2 ? "Return" : "a");
-            break;
-        }
-        if (i % 50 == 0)
-            Settle();
-    }
+    RandomInput(window, width, height, 32, 5,
+                [&](unsigned kind, std::mt19937& random)
+                {
+                    if (kind == 2)
+                        probe->Key(random() % 2 ? "Down" : "Escape", random() % 3 ? nullptr : "Alt_L");
+                    else if (kind == 3)
+                    {
+                        fancy->SetPosition(int(random() % 101));
+                        images[random() % 5]->SetDrawMode(modes[random() % 5]);
+                    }
+                    else
+                        probe->Key(random() % 2 ? "Return" : "a");
+                });
     for (XComboBox* combo : {single, bare})
         combo->SetDroppedDown(false);
     Settle();
