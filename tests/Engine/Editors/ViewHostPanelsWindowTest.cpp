@@ -1,0 +1,229 @@
+// The view host with its editor panels in a real window on a private X server: a node clicked in
+// the view, the scene panel's typed move, the animation editor opened from the panel and left by
+// Escape, each change of editor swapping the panels and the mode buttons, and the host's editing
+// keys typed into the view, all through XTest input.
+#include "Engine/Editors/TAnimationEditorFrame.h"
+#include "Engine/Editors/TSceneEditorFrame.h"
+#include "Engine/Editors/XAnimationEditor.h"
+#include "Engine/Editors/XSceneEditor.h"
+#include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Views/XView.h"
+#include "Engine/Views/XViewport.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+
+#include "tests/support/PresenterWindowTest.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ViewHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+class ViewHostPanelsWindowTest : public PresenterWindowTest
+{
+public:
+    void SetUp() override
+    {
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ViewSceneOptions options = TViewHostForm::HostSceneOptions();
+        options.extras = false;
+        host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), options);
+        scene = host->Scene();
+        box = scene->GetNode(0);
+        XAnimationEditor::SelectAnimation(box, u"Walk", true);
+        host->ShowEditorPanels();
+        host->Show();
+        window = Vcl::NativeWindowOf(host.get());
+        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
+        host->View()->RenderScene(true);
+        Settle();
+    }
+    void TearDown() override
+    {
+        host.reset();
+        PresenterWindowTest::TearDown();
+    }
+
+    void ClickOn(TControl* control, int dx, int dy)
+    {
+        TPoint at = control->FormOrigin();
+        probe->ClickAt(window, at.x + dx, at.y + dy);
+        Settle();
+    }
+    void Type(const char* key, const char* modifier = nullptr)
+    {
+        probe->Key(key, modifier);
+        Settle();
+    }
+    // Where the node's origin shows in the top viewport, in the form's client coordinates.
+    TPoint ShownAt(XMeshNode* node)
+    {
+        XViewport* top = host->View()->GetViewport(0);
+        XMatrix at(1.0f);
+        node->GetMatrix(0, at);
+        const XMatrix m = top->GetViewMatrix(0) * top->GetProjectionMatrix(0);
+        const float px = at.m[3][0], py = at.m[3][1], pz = at.m[3][2];
+        const float x = px * m.m[0][0] + py * m.m[1][0] + pz * m.m[2][0] + m.m[3][0];
+        const float y = px * m.m[0][1] + py * m.m[1][1] + pz * m.m[2][1] + m.m[3][1];
+        const float w = px * m.m[0][3] + py * m.m[1][3] + pz * m.m[2][3] + m.m[3][3];
+        const TRect c = top->ClientRect();
+        const TPoint origin = top->ClientToScreen(TPoint(c.left, c.top));
+        const TPoint form = host->ClientToScreen(TPoint(0, 0));
+        return TPoint(origin.x - form.x + static_cast<int>(std::lround((x / w + 1) / 2 * c.Width())),
+                      origin.y - form.y + static_cast<int>(std::lround((1 - y / w) / 2 * c.Height())));
+    }
+    void ClickNode(XMeshNode* node)
+    {
+        TPoint at = ShownAt(node);
+        probe->ClickAt(window, at.x, at.y);
+        Settle();
+    }
+
+    TempDir dir{"view_host_panels"};
+    std::unique_ptr<TViewHostForm> host;
+    XScene* scene = nullptr;
+    XMeshNode* box = nullptr;
+    unsigned long window = 0;
+};
+} // namespace
+
+TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseAndKeys)
+{
+    // The scene editor's panel beside the view, its three modes as buttons, the current one down.
+    auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(scenePanel, nullptr);
+    EXPECT_TRUE(scenePanel->Showing());
+    EXPECT_GE(scenePanel->FormOrigin().x, host->View()->Width());
+    ASSERT_EQ(host->ModeButtons().size(), 3u);
+    EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Hierarhy");
+    EXPECT_EQ(host->ModeButtons()[2]->Caption(), u"Mesh");
+    EXPECT_TRUE(host->ModeButtons()[0]->Down());
+    ClickOn(host->ModeButtons()[1], 20, 10);
+    EXPECT_EQ(scene->GetEditor()->GetMode(), 1);
+    EXPECT_TRUE(host->ModeButtons()[1]->Down());
+    EXPECT_FALSE(host->ModeButtons()[0]->Down());
+    ClickOn(host->ModeButtons()[0], 20, 10);
+    ASSERT_EQ(scene->GetEditor()->GetMode(), 0);
+
+    // The node clicked in the view (the view's edit mode) is selected.
+    ClickOn(host->TransformButton(XTT_EDIT), 20, 10);
+    ClickNode(box);
+    ASSERT_TRUE(box->IsSelected());
+
+    // 10 typed into move X and "Выполнить": the node moves 10 along X.
+    const float x0 = box->GetPosition().x;
+    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    Type("a", "Control_L");
+    Type("1");
+    Type("0");
+    ClickOn(scenePanel->MoveBtn, 10, 10);
+    EXPECT_FLOAT_EQ(box->GetPosition().x, x0 + 10);
+
+    // "Walk" double-clicked on the animation page: the animation editor, its panel in place of
+    // the scene's, one mode button.
+    TRect tab = scenePanel->Pages->TabRect(1);
+    ClickOn(scenePanel->Pages, tab.left + 10, tab.top + 8);
+    ASSERT_EQ(scenePanel->AnimList->Count(), 1);
+    TPoint list = scenePanel->AnimList->FormOrigin();
+    probe->ClickAt(window, list.x + 20, list.y + 4);
+    probe->ClickAt(window, list.x + 20, list.y + 4);
+    Settle();
+    ASSERT_TRUE(dynamic_cast<XAnimationEditor*>(scene->GetEditor()));
+    auto* animPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animPanel, nullptr);
+    EXPECT_TRUE(animPanel->Showing());
+    EXPECT_FALSE(scenePanel->Visible());
+    EXPECT_TRUE(animPanel->Timer->Enabled()); // activated after it showed
+    ASSERT_EQ(host->ModeButtons().size(), 1u);
+    EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Animation");
+
+    // ">>" to a key at 5, then 2 and Enter typed into position X: the key at 5 has x = 2.
+    box->GetAnimation()->AddPositionKey(5, XVertex(0, 0, 0));
+    ClickOn(animPanel->NextKeyBtn, 10, 10);
+    ASSERT_EQ(scene->GetFrame(), 5u);
+    ClickOn(animPanel->PosXEdit, 10, 8);
+    Type("a", "Control_L");
+    Type("2");
+    Type("Return");
+    XKey* key = box->GetAnimation()->PositionKeys.FindKey(5);
+    ASSERT_NE(key, nullptr);
+    EXPECT_FLOAT_EQ(static_cast<XPositionKey*>(key)->value.x, 2);
+
+    // Escape in the view goes back to the scene editor: the animation panel is told before it
+    // hides (its timer stops), the scene panel shows again.
+    host->View()->SetFocus();
+    Settle();
+    Type("Escape");
+    ASSERT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+    EXPECT_EQ(host->EditorPanel(), scenePanel);
+    EXPECT_TRUE(scenePanel->Showing());
+    EXPECT_FALSE(animPanel->Visible());
+    EXPECT_FALSE(animPanel->Timer->Enabled());
+    EXPECT_EQ(host->ModeButtons().size(), 3u);
+    ASSERT_EQ(scene->GetFrame(), 0u);
+
+    // A with the node selected opens its animation editor, Escape leaves it.
+    ClickNode(box);
+    ASSERT_TRUE(box->IsSelected());
+    Type("a");
+    EXPECT_TRUE(dynamic_cast<XAnimationEditor*>(scene->GetEditor()));
+    EXPECT_EQ(host->EditorPanel(), animPanel);
+    Type("Escape");
+    ASSERT_EQ(host->EditorPanel(), scenePanel);
+
+    // Enter on a primitive does nothing; on a triangle mesh it opens the mesh editor: its panel and
+    // its two modes.
+    ClickNode(box);
+    ASSERT_TRUE(box->IsSelected());
+    Type("Return");
+    ASSERT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+    XMeshNode* mesh = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Mesh");
+    box->SetSelected(false);
+    mesh->SetSelected(true);
+    Type("Return");
+    XBaseEditor* meshEditor = scene->GetEditor();
+    ASSERT_NE(meshEditor, scene->GetSceneEditor());
+    EXPECT_EQ(meshEditor->GetName(), XString(u"XTriMeshEditor"));
+    EXPECT_EQ(host->EditorPanel(), meshEditor->GetEditorFrame());
+    EXPECT_FALSE(scenePanel->Visible());
+    ASSERT_EQ(host->ModeButtons().size(), 2u);
+    EXPECT_EQ(host->ModeButtons()[1]->Caption(), u"Face");
+    Type("Escape");
+    ASSERT_EQ(host->EditorPanel(), scenePanel);
+    EXPECT_FALSE(meshEditor->GetEditorFrame()->Visible());
+
+    // Ctrl+D clones the selection, Ctrl+C and Ctrl+V copy and paste, Ctrl+X cuts, Delete removes
+    // what is selected; Ctrl+Z with nothing to undo changes nothing.
+    mesh->SetSelected(false);
+    box->SetSelected(true);
+    const unsigned nodes = scene->GetNodeCount();
+    auto last = [&] { return scene->GetNode(scene->GetNodeCount() - 1); };
+    Type("d", "Control_L");
+    ASSERT_EQ(scene->GetNodeCount(), nodes + 1);
+    EXPECT_FLOAT_EQ(last()->GetPosition().x, box->GetPosition().x);
+    Type("z", "Control_L");
+    EXPECT_EQ(scene->GetNodeCount(), nodes + 1);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == box);
+    Type("c", "Control_L");
+    Type("v", "Control_L");
+    ASSERT_EQ(scene->GetNodeCount(), nodes + 2);
+    EXPECT_FLOAT_EQ(last()->GetPosition().x, box->GetPosition().x);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == mesh);
+    Type("x", "Control_L");
+    EXPECT_EQ(scene->GetNodeCount(), nodes + 1);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        EXPECT_NE(scene->GetNode(i), mesh);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(i == scene->GetNodeCount() - 1);
+    Type("Delete");
+    EXPECT_EQ(scene->GetNodeCount(), nodes);
+}
