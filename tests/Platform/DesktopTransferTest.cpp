@@ -10,9 +10,9 @@
 
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PeerProcess.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
 #include "tests/support/XProbe.h"
 
@@ -113,23 +113,21 @@ public:
     std::u16string dropped;
 };
 
-class DesktopTransferTest : public ::testing::Test
+class DesktopTransferTest : public PresenterWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(fs::exists(Peer()));
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
     }
     void TearDown() override
     {
         delete form;
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        form = nullptr;
+        PresenterWindowTest::TearDown();
     }
 
     // Starts a peer and waits for its first line; the line it wrote.
@@ -155,8 +153,6 @@ protected:
         return window;
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir dir{"desktoptransfer"};
     TForm* form = nullptr;
 };
