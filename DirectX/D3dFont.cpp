@@ -110,6 +110,20 @@ bool GlyphsFit(const std::vector<uint32_t>& advances, uint32_t glyphHeight, uint
 }
 } // namespace
 
+std::array<XText2DVertex, 6> GlyphQuad(float x, float y, float z, float h, uint32_t color, const XGlyph& glyph)
+{
+    const float right = x + static_cast<float>(glyph.advance);
+    const float bottom = y + h;
+    return {{
+        {x, y, z, 1.0f, color, glyph.left, glyph.top},
+        {right, y, z, 1.0f, color, glyph.right, glyph.top},
+        {right, bottom, z, 1.0f, color, glyph.right, glyph.bottom},
+        {right, bottom, z, 1.0f, color, glyph.right, glyph.bottom},
+        {x, bottom, z, 1.0f, color, glyph.left, glyph.bottom},
+        {x, y, z, 1.0f, color, glyph.left, glyph.top},
+    }};
+}
+
 D3dFont::D3dFont() : m_FaceName(u"Arial") {}
 
 D3dFont::~D3dFont() = default;
@@ -282,15 +296,8 @@ float D3dFont::Draw(IDirect3DDevice9* device, IDirect3DTexture9* texture, float 
         const float a = static_cast<float>(g->advance);
         if (!clip || (clip->left <= x && x + a <= clip->right && clip->top <= y && y + h <= clip->bottom))
         {
-            const XText2DVertex quad[6] = {
-                {x, y, TextZ, 1.0f, color, g->left, g->top},
-                {x + a, y, TextZ, 1.0f, color, g->right, g->top},
-                {x + a, y + h, TextZ, 1.0f, color, g->right, g->bottom},
-                {x + a, y + h, TextZ, 1.0f, color, g->right, g->bottom},
-                {x, y + h, TextZ, 1.0f, color, g->left, g->bottom},
-                {x, y, TextZ, 1.0f, color, g->left, g->top},
-            };
-            vertices.insert(vertices.end(), quad, quad + 6);
+            const std::array<XText2DVertex, 6> quad = GlyphQuad(x, y, TextZ, h, color, *g);
+            vertices.insert(vertices.end(), quad.begin(), quad.end());
         }
         x += a;
     }

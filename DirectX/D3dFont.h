@@ -9,6 +9,7 @@
 #include "Components/XVertex.h"
 #include "Platform/D3D9/D3D9.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -34,6 +35,11 @@ struct XText2DVertex
 static_assert(sizeof(XText2DVertex) == 28);
 
 constexpr DWORD XTEXT2D_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1; // 0x144
+
+// The two triangles of one glyph drawn h pixels high with its top-left corner at (x, y) and depth
+// z: top-left, top-right, bottom-right, then bottom-right, bottom-left, top-left, each corner
+// taking the matching corner of the glyph's texture cell. The glyph is as wide as its advance.
+std::array<XText2DVertex, 6> GlyphQuad(float x, float y, float z, float h, uint32_t color, const XGlyph& glyph);
 
 class D3dFont
 {

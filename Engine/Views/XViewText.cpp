@@ -25,16 +25,9 @@ uint32_t BuildVertices(XTextVertices& vertices, float x, float y, uint32_t colou
         if (c < first || c > last)
             continue;
         const XGlyph& g = glyphs[c - first];
-        float w = static_cast<float>(g.advance);
-        auto vertex = [&](float vx, float vy, float u, float v)
-        { vertices.Add(XText2DVertex{vx, vy, TextZ, 1.0f, colour, u, v}); };
-        vertex(penX, penY, g.left, g.top);
-        vertex(penX + w, penY, g.right, g.top);
-        vertex(penX + w, penY + h, g.right, g.bottom);
-        vertex(penX + w, penY + h, g.right, g.bottom);
-        vertex(penX, penY + h, g.left, g.bottom);
-        vertex(penX, penY, g.left, g.top);
-        penX += w;
+        for (const XText2DVertex& vertex : GlyphQuad(penX, penY, TextZ, h, colour, g))
+            vertices.Add(vertex);
+        penX += static_cast<float>(g.advance);
         ++drawn;
     }
     return drawn;

@@ -39,6 +39,8 @@ void TSpeedButton::Paint()
     {
         canvas->Brush()->SetColor(Color());
         canvas->FillRect(TRect(r));
+        if (m_hot && Enabled())
+            DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
     }
     else
         DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_ADJUSTRECT | (sunk ? DFCS_PUSHED : 0));
@@ -68,6 +70,21 @@ void TSpeedButton::Paint()
     OffsetRect(&text, shift, shift);
     UnicodeString caption = Caption();
     DrawTextW(canvas->Handle(), caption.c_str(), caption.Length(), &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void TSpeedButton::WndProc(TMessage& Message)
+{
+    if (Message.Msg == CM_MOUSEENTER || Message.Msg == CM_MOUSELEAVE)
+    {
+        bool hot = Message.Msg == CM_MOUSEENTER;
+        if (hot != m_hot)
+        {
+            m_hot = hot;
+            if (m_flat)
+                Invalidate();
+        }
+    }
+    TGraphicControl::WndProc(Message);
 }
 
 void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)

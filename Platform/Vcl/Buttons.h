@@ -13,6 +13,7 @@ public:
     // Copied; an empty bitmap shows the caption instead.
     TBitmap* Glyph() const { return m_glyph; }
     void SetGlyph(TBitmap* glyph);
+    // A flat button shows no edge until the pointer comes over it.
     bool Flat() const { return m_flat; }
     void SetFlat(bool flat);
     // Drawn pushed while the mouse is down on it.
@@ -35,10 +36,12 @@ protected:
     void Paint() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void WndProc(TMessage& Message) override;
 
 private:
     TBitmap* m_glyph;
     bool m_flat = false;
+    bool m_hot = false; // the pointer is over it: a flat button shows its edge
     bool m_pressed = false;
     int m_groupIndex = 0;
     bool m_down = false;

@@ -30,6 +30,29 @@ void TooLargeNotice()
                 u"Clipboard", MB_OK | MB_ICONWARNING);
 }
 
+// Reading another program's clipboard can take a while (a large transfer in many steps, an owner
+// slow to answer): meanwhile the pointer over our windows shows the wait shape, as other long work
+// here does, and it comes back whatever the read ends in.
+class WaitPointer
+{
+public:
+    WaitPointer() : m_before(Screen->Cursor())
+    {
+        Screen->SetCursor(crHourGlass);
+        X11::Flush();
+    }
+    ~WaitPointer()
+    {
+        Screen->SetCursor(m_before);
+        X11::Flush();
+    }
+    WaitPointer(const WaitPointer&) = delete;
+    WaitPointer& operator=(const WaitPointer&) = delete;
+
+private:
+    TCursor m_before;
+};
+
 // ---- The clipboard ----------------------------------------------------------------------------
 
 void ExportBlocks(const std::vector<std::pair<UINT, std::string>>& blocks)
@@ -82,6 +105,9 @@ bool OffersFormat(UINT format)
 bool ImportFormat(UINT format, std::string& bytes)
 {
     bytes.clear();
+    if (format != CF_HDROP && format != CF_UNICODETEXT)
+        return false;
+    WaitPointer wait;
     std::vector<std::string> targets;
     bool listed = X11::ClipboardTargets(targets, FirstAnswerMs);
     std::string raw;

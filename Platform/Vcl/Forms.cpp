@@ -786,7 +786,8 @@ void TCustomForm::Dispatch(TMessage& Message)
     case WM_MOUSELEAVE:
         // The pointer left the window: no control of this form is under it any more.
         Message.Result = 0;
-        if (Application->HintControl() && GetParentForm(Application->HintControl()) == this)
+        if ((Application->HintControl() && GetParentForm(Application->HintControl()) == this) ||
+            (Application->MouseControl() && GetParentForm(Application->MouseControl()) == this))
             Application->HintMouseMessage(nullptr, LastMousePos());
         return;
     case CM_RELEASE:
@@ -987,12 +988,27 @@ void TApplication::CancelHint()
 void TApplication::HintMouseMessage(TControl* control, const TPoint& screen)
 {
     m_mousePos = screen;
+    if (control != m_mouseControl)
+    {
+        // The control left hears it first, then the one entered; a handler may free either.
+        TControl* left = m_mouseControl;
+        WatchHintControl(m_mouseControl, control);
+        if (left)
+            left->Perform(CM_MOUSELEAVE, 0, 0);
+        if (control && m_mouseControl == control)
+            control->Perform(CM_MOUSEENTER, 0, 0);
+        if (m_mouseControl != control)
+            return;
+    }
+    else
+    {
+        if (m_hintControl && HintedControl(control) != m_hintControl)
+            CancelHint();
+        return;
+    }
     TControl* hinted = HintedControl(control);
     if (m_hintControl && hinted != m_hintControl)
         CancelHint(); // the pointer left the control whose hint shows
-    if (control == m_mouseControl)
-        return;
-    WatchHintControl(m_mouseControl, control);
     SetHint(hinted ? GetLongHint(hinted->Hint()) : UnicodeString());
     if (m_hintTimer && m_hintTimerShows)
         m_hintTimer->SetEnabled(false);
@@ -1194,7 +1210,12 @@ TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, 
         for (TControl* c = hit; c; c = c->Parent())
         {
             auto* site = dynamic_cast<TWinControl*>(c);
-            if (site && site->DockSite() && !within(site))
+            if (!site || !site->DockSite() || within(site))
+                continue;
+            bool canDock = true;
+            TRect influence;
+            site->GetSiteInfo(dragged, influence, screenPoint, canDock);
+            if (canDock && influence.Contains(screenPoint))
             {
                 TPoint local = site->ScreenToClient(screenPoint);
                 X = local.x;

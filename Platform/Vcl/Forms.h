@@ -294,6 +294,8 @@ public:
     // Shows the hint of the control under the screen point (or hides the window when it has none).
     void ActivateHint(const TPoint& CursorPos);
     void CancelHint();
+    // The control under the pointer (it heard CM_MOUSEENTER), or null.
+    TControl* MouseControl() const { return m_mouseControl; }
     // The control whose hint shows, or null.
     TControl* HintControl() const { return m_hintControl; }
     // The hint window (null until the first hint shows).

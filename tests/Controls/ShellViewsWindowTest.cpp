@@ -9,10 +9,10 @@
 #include "Platform/Vcl/Menus.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/VirtualDisplay.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -36,16 +36,14 @@ void MakeFile(const fs::path& path, size_t bytes)
     utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-class ShellViewsWindowTest : public ::testing::Test
+class ShellViewsWindowTest : public PresenterWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         setenv("TZ", "UTC", 1);
         tzset();
         oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
@@ -84,9 +82,8 @@ protected:
     void TearDown() override
     {
         delete form;
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        form = nullptr;
+        PresenterWindowTest::TearDown();
         setenv("HOME", oldHome.c_str(), 1);
         unsetenv("TZ");
         tzset();
@@ -104,8 +101,6 @@ protected:
         return TPoint(-1, -1);
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir root{"shellwindow"};
     std::string oldHome;
     TForm* form = nullptr;

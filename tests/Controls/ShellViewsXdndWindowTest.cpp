@@ -7,6 +7,7 @@
 #include "Platform/X11/X11Presenter.h"
 
 #include "tests/support/PeerProcess.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
@@ -36,17 +37,15 @@ std::string ReadText(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class ShellViewsXdndWindowTest : public ::testing::Test
+class ShellViewsXdndWindowTest : public PresenterWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(fs::exists(peerProgram));
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
         fs::create_directories(root / "shown" / "docs");
         fs::create_directories(root / "outside");
         std::ofstream(root / "shown" / "alpha.txt") << std::string(1025, 'a');
@@ -67,9 +66,8 @@ protected:
     void TearDown() override
     {
         delete form;
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        form = nullptr;
+        PresenterWindowTest::TearDown();
     }
 
     TPoint RowPoint(const std::u16string& name)
@@ -83,8 +81,6 @@ protected:
         return TPoint(-1, -1);
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir root{"shellxdnd"};
     std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
     TForm* form = nullptr;

@@ -352,6 +352,29 @@ TEST(D3dFontTest, RangesAndSizesPickTheirTextureSide)
     EXPECT_EQ(d.soft->GetLiveResourceCount(), idle);
 }
 
+// The quad both the font and the view text draw: corner order, texture corners, depth and colour
+// for a glyph whose cell does not start at the texture's origin.
+TEST(D3dFontTest, GlyphQuadMapsTheCellCornerToCorner)
+{
+    const XGlyph g{0.125f, 0.25f, 0.375f, 0.75f, 9};
+    const std::array<XText2DVertex, 6> quad = GlyphQuad(3.5f, -2.0f, 0.5f, 11.0f, 0x80FF2010u, g);
+    const float expected[6][4] = {
+        {3.5f, -2.0f, 0.125f, 0.25f}, {12.5f, -2.0f, 0.375f, 0.25f}, {12.5f, 9.0f, 0.375f, 0.75f},
+        {12.5f, 9.0f, 0.375f, 0.75f}, {3.5f, 9.0f, 0.125f, 0.75f},   {3.5f, -2.0f, 0.125f, 0.25f},
+    };
+    for (size_t i = 0; i < quad.size(); ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(quad[i].x, expected[i][0]);
+        EXPECT_EQ(quad[i].y, expected[i][1]);
+        EXPECT_EQ(quad[i].u, expected[i][2]);
+        EXPECT_EQ(quad[i].v, expected[i][3]);
+        EXPECT_EQ(quad[i].z, 0.5f);
+        EXPECT_EQ(quad[i].rhw, 1.0f);
+        EXPECT_EQ(quad[i].color, 0x80FF2010u);
+    }
+}
+
 TEST(D3dFontTest, DrawTextRecordsItsStatesAndOneDrawOfTwoTrianglesPerGlyph)
 {
     Drawing t;

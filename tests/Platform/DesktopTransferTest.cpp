@@ -10,9 +10,9 @@
 
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PeerProcess.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
 #include "tests/support/XProbe.h"
 
@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -112,23 +113,21 @@ public:
     std::u16string dropped;
 };
 
-class DesktopTransferTest : public ::testing::Test
+class DesktopTransferTest : public PresenterWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(fs::exists(Peer()));
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
     }
     void TearDown() override
     {
         delete form;
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        form = nullptr;
+        PresenterWindowTest::TearDown();
     }
 
     // Starts a peer and waits for its first line; the line it wrote.
@@ -154,8 +153,6 @@ protected:
         return window;
     }
 
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir dir{"desktoptransfer"};
     TForm* form = nullptr;
 };
@@ -299,6 +296,45 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
     }
+}
+
+// A paste from another program shows the wait pointer over our windows while it lasts; the
+// pointer comes back after it, also when the owner stalls and the paste fails.
+TEST_F(DesktopTransferTest, APasteFromAnotherProgramShowsTheWaitPointerWhileItLasts)
+{
+    const XProbe::CursorPicture watch = probe->FontCursorPicture(150); // the font cursor "watch"
+    form = new TForm(nullptr);
+    form->SetClientWidth(300);
+    form->SetClientHeight(200);
+    form->Show();
+    unsigned long window = Vcl::NativeWindowOf(form);
+    PumpUntil([&] { return probe->Viewable(window); });
+    probe->MoveTo(window, 150, 100);
+    PumpUntil([] { return false; }, 300ms);
+    const XProbe::CursorPicture before = probe->PointerPicture();
+    ASSERT_FALSE(before.xhot == watch.xhot && before.yhot == watch.yhot);
+
+    WriteText(dir / "served", GeneratedText(1u << 20));
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "stall-mid"}), "ready");
+    XProbe::CursorPicture during;
+    std::thread watcher(
+        [&]
+        {
+            std::this_thread::sleep_for(1500ms); // the owner stalls after its first piece
+            during = probe->PointerPicture();
+        });
+    EXPECT_TRUE(OpenClipboard(nullptr));
+    EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
+    CloseClipboard();
+    watcher.join();
+    // The wait pointer may be animated: it is known by its size and hot spot, which the arrow's
+    // differ from.
+    EXPECT_FALSE(during == before);
+    EXPECT_EQ(during.width, watch.width);
+    EXPECT_EQ(during.xhot, watch.xhot);
+    EXPECT_EQ(during.yhot, watch.yhot);
+    EXPECT_TRUE(probe->PointerPicture() == before);
 }
 
 TEST_F(DesktopTransferTest, TheDragHoldsThePointerUntilItEnds)

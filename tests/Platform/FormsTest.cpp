@@ -450,3 +450,72 @@ TEST(FormsTest, ADockingDragShowsItsFrameUntilTheDrop)
     Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(130, 230));
     form.Hide();
 }
+
+namespace
+{
+// Tells what it heard of the pointer into a shared log.
+class TrackedControl : public TCustomControl
+{
+public:
+    TrackedControl(TComponent* owner, std::vector<std::string>* log, const char* name)
+        : TCustomControl(owner), m_log(log), m_name(name)
+    {
+    }
+
+protected:
+    void WndProc(TMessage& Message) override
+    {
+        if (Message.Msg == CM_MOUSEENTER)
+            m_log->push_back(m_name + " enter");
+        if (Message.Msg == CM_MOUSELEAVE)
+            m_log->push_back(m_name + " leave");
+        TCustomControl::WndProc(Message);
+    }
+
+private:
+    std::vector<std::string>* m_log;
+    std::string m_name;
+};
+} // namespace
+
+TEST(FormsTest, ThePointerEntersAndLeavesOneControlAtATime)
+{
+    std::vector<std::string> log;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* outer = new TrackedControl(&form, &log, "outer");
+    outer->SetParent(&form);
+    outer->SetBounds(10, 10, 150, 150);
+    auto* inner = new TrackedControl(&form, &log, "inner");
+    inner->SetParent(outer);
+    inner->SetBounds(10, 10, 50, 50);
+    auto* other = new TrackedControl(&form, &log, "other");
+    other->SetParent(&form);
+    other->SetBounds(200, 10, 80, 80);
+    form.Show();
+    auto move = [&](int x, int y, WPARAM keys = 0) { Vcl::RouteInput(&form, WM_MOUSEMOVE, keys, MAKELPARAM(x, y)); };
+
+    move(100, 100);
+    move(110, 110); // within: nothing more
+    move(30, 30);   // into the inner control: the outer one is left
+    move(220, 20);
+    EXPECT_EQ(log, (std::vector<std::string>{"outer enter", "outer leave", "inner enter", "inner leave", "other enter"}));
+    // Pressed and held, the pointer stays with the control that holds the capture.
+    log.clear();
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(220, 20));
+    move(100, 100, MK_LBUTTON);
+    EXPECT_TRUE(log.empty());
+    Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
+    move(101, 100);
+    EXPECT_EQ(log, (std::vector<std::string>{"other leave", "outer enter"}));
+    // Leaving the window leaves the control; a control freed under the pointer hears nothing more.
+    log.clear();
+    form.Perform(WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"outer leave"}));
+    move(30, 30);
+    delete inner;
+    move(220, 20);
+    EXPECT_EQ(log, (std::vector<std::string>{"outer leave", "inner enter", "other enter"}));
+    EXPECT_EQ(Application->MouseControl(), other);
+    form.Hide();
+}

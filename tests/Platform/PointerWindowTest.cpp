@@ -1,6 +1,8 @@
-// Hints in a real window on a private X server: the pointer rests on a control, the hint window
-// comes after the pause below the pointer, and goes after the hide pause or when the pointer moves
-// on, also after the window was moved by someone else than the program.
+// The pointer over controls in a real window on a private X server: resting on a control, the hint
+// window comes after the pause below the pointer and goes after the hide pause or when the pointer
+// moves on, also after the window was moved by someone else than the program; a flat button shows
+// its edge only while the pointer is over it.
+#include "Platform/Vcl/Buttons.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/HintWindow.h"
@@ -14,11 +16,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
 {
-class HintWindowTest : public PresenterWindowTest
+class PointerWindowTest : public PresenterWindowTest
 {
 public:
     void TearDown() override
@@ -64,7 +67,7 @@ struct HintLog
 };
 } // namespace
 
-TEST_F(HintWindowTest, ARestingPointerShowsTheShortHintAfterThePauseUntilItMovesOnOrWaits)
+TEST_F(PointerWindowTest, ARestingPointerShowsTheShortHintAfterThePauseUntilItMovesOnOrWaits)
 {
     ManualClock clock;
     TForm form(nullptr);
@@ -143,5 +146,51 @@ TEST_F(HintWindowTest, ARestingPointerShowsTheShortHintAfterThePauseUntilItMoves
     EXPECT_FALSE(Showing());
 
     EXPECT_EQ(log.seen, (std::vector<std::u16string>{u"The panel's long text", u"Button", u"", u"Fresh"}));
+    form.Hide();
+}
+
+TEST_F(PointerWindowTest, AFlatButtonShowsItsEdgeOnlyUnderThePointer)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"Flat buttons");
+    form.SetBounds(80, 60, 240, 80);
+    form.SetColor(clBtnFace);
+    TSpeedButton* buttons[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        buttons[i] = new TSpeedButton(&form);
+        buttons[i]->SetParent(&form);
+        buttons[i]->SetBounds(10 + i * 110, 20, 100, 30);
+        buttons[i]->SetCaption(i == 0 ? u"Первая" : u"Вторая");
+        buttons[i]->SetFlat(true);
+    }
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    RestAt(window, 5, 5);
+    const uint32_t face = Platform::Gdi::ToPixel(ColorToRGB(clBtnFace));
+    const uint32_t light = Platform::Gdi::ToPixel(ColorToRGB(clBtnHighlight));
+    const uint32_t shadow = Platform::Gdi::ToPixel(ColorToRGB(clBtnShadow));
+    // The top-left and bottom-right corners of each button, as the screen shows them.
+    auto corners = [&](int i)
+    {
+        TPoint at = buttons[i]->FormOrigin();
+        return std::pair{probe->ReadPixel(window, at.x + 3, at.y), probe->ReadPixel(window, at.x + 3, at.y + 29)};
+    };
+    EXPECT_EQ(corners(0), std::pair(face, face));
+    RestAt(window, 40, 35);
+    ASSERT_TRUE(PumpUntil([&] { return corners(0) == std::pair(light, shadow); }));
+    EXPECT_EQ(corners(1), std::pair(face, face));
+    // Onto the other button, then out of the window: the edge follows the pointer and goes.
+    RestAt(window, 150, 35);
+    ASSERT_TRUE(PumpUntil([&] { return corners(1) == std::pair(light, shadow); }));
+    EXPECT_EQ(corners(0), std::pair(face, face));
+    RestAt(window, -20, -20);
+    ASSERT_TRUE(PumpUntil([&] { return corners(1) == std::pair(face, face); }));
+    // Disabled, it stays flat under the pointer.
+    buttons[0]->SetEnabled(false);
+    RestAt(window, 40, 35);
+    Settle();
+    EXPECT_EQ(corners(0), std::pair(face, face));
     form.Hide();
 }

@@ -1,0 +1,361 @@
+// The view host with its editor panels in a real window on a private X server: a node clicked in
+// the view, the scene panel's typed move, the animation editor opened from the panel and left by
+// Escape, each change of editor swapping the panels and the mode buttons, and the host's editing
+// keys typed into the view, all through XTest input.
+#include "Engine/Editors/TAnimationEditorFrame.h"
+#include "Engine/Editors/TSceneEditorFrame.h"
+#include "Engine/Editors/TSkinEditorFrame.h"
+#include "Engine/Editors/TTriEditorFrame.h"
+#include "Engine/Editors/TVertexColorEditorFrame.h"
+#include "Engine/Editors/XSkinEditor.h"
+#include "Engine/Editors/XVertexColorEditor.h"
+#include "Engine/Geometry/XBone.h"
+#include "Engine/Geometry/XTriMesh.h"
+#include "Engine/Editors/XAnimationEditor.h"
+#include "Engine/Editors/XSceneEditor.h"
+#include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Views/XView.h"
+#include "Engine/Views/XViewport.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+
+#include "tests/support/PresenterWindowTest.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ViewHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace
+{
+class ViewHostPanelsWindowTest : public PresenterWindowTest
+{
+public:
+    void SetUp() override
+    {
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ViewSceneOptions options = TViewHostForm::HostSceneOptions();
+        options.extras = false;
+        host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), options);
+        scene = host->Scene();
+        box = scene->GetNode(0);
+        XAnimationEditor::SelectAnimation(box, u"Walk", true);
+        host->ShowEditorPanels();
+        host->Show();
+        window = Vcl::NativeWindowOf(host.get());
+        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
+        host->View()->RenderScene(true);
+        Settle();
+    }
+    void TearDown() override
+    {
+        host.reset();
+        PresenterWindowTest::TearDown();
+    }
+
+    void ClickOn(TControl* control, int dx, int dy)
+    {
+        TPoint at = control->FormOrigin();
+        probe->ClickAt(window, at.x + dx, at.y + dy);
+        Settle();
+    }
+    void Type(const char* key, const char* modifier = nullptr)
+    {
+        probe->Key(key, modifier);
+        Settle();
+    }
+    // Where the node's origin shows in the top viewport, in the form's client coordinates.
+    TPoint ShownAt(XMeshNode* node)
+    {
+        XMatrix at(1.0f);
+        node->GetMatrix(0, at);
+        return ShownAt(XVertex(at.m[3][0], at.m[3][1], at.m[3][2]));
+    }
+    // Where a world point shows in the top viewport, in the form's client coordinates.
+    TPoint ShownAt(const XVertex& world)
+    {
+        XViewport* top = host->View()->GetViewport(0);
+        const XMatrix m = top->GetViewMatrix(0) * top->GetProjectionMatrix(0);
+        const float px = world.x, py = world.y, pz = world.z;
+        const float x = px * m.m[0][0] + py * m.m[1][0] + pz * m.m[2][0] + m.m[3][0];
+        const float y = px * m.m[0][1] + py * m.m[1][1] + pz * m.m[2][1] + m.m[3][1];
+        const float w = px * m.m[0][3] + py * m.m[1][3] + pz * m.m[2][3] + m.m[3][3];
+        const TRect c = top->ClientRect();
+        const TPoint origin = top->ClientToScreen(TPoint(c.left, c.top));
+        const TPoint form = host->ClientToScreen(TPoint(0, 0));
+        return TPoint(origin.x - form.x + static_cast<int>(std::lround((x / w + 1) / 2 * c.Width())),
+                      origin.y - form.y + static_cast<int>(std::lround((1 - y / w) / 2 * c.Height())));
+    }
+    static TComboListForm* OpenList()
+    {
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* list = dynamic_cast<TComboListForm*>(Screen->Forms(i)); list && list->Visible())
+                return list;
+        return nullptr;
+    }
+    void ClickNode(XMeshNode* node)
+    {
+        TPoint at = ShownAt(node);
+        probe->ClickAt(window, at.x, at.y);
+        Settle();
+    }
+
+    TempDir dir{"view_host_panels"};
+    std::unique_ptr<TViewHostForm> host;
+    XScene* scene = nullptr;
+    XMeshNode* box = nullptr;
+    unsigned long window = 0;
+};
+} // namespace
+
+TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseAndKeys)
+{
+    // The scene editor's panel beside the view, its three modes as buttons, the current one down.
+    auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(scenePanel, nullptr);
+    EXPECT_TRUE(scenePanel->Showing());
+    EXPECT_GE(scenePanel->FormOrigin().x, host->View()->Width());
+    ASSERT_EQ(host->ModeButtons().size(), 3u);
+    EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Hierarhy");
+    EXPECT_EQ(host->ModeButtons()[2]->Caption(), u"Mesh");
+    EXPECT_TRUE(host->ModeButtons()[0]->Down());
+    ClickOn(host->ModeButtons()[1], 20, 10);
+    EXPECT_EQ(scene->GetEditor()->GetMode(), 1);
+    EXPECT_TRUE(host->ModeButtons()[1]->Down());
+    EXPECT_FALSE(host->ModeButtons()[0]->Down());
+    ClickOn(host->ModeButtons()[0], 20, 10);
+    ASSERT_EQ(scene->GetEditor()->GetMode(), 0);
+
+    // The node clicked in the view (the view's edit mode) is selected.
+    ClickOn(host->TransformButton(XTT_EDIT), 20, 10);
+    ClickNode(box);
+    ASSERT_TRUE(box->IsSelected());
+
+    // 10 typed into move X and "Выполнить": the node moves 10 along X.
+    const float x0 = box->GetPosition().x;
+    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    Type("a", "Control_L");
+    Type("1");
+    Type("0");
+    ClickOn(scenePanel->MoveBtn, 10, 10);
+    EXPECT_FLOAT_EQ(box->GetPosition().x, x0 + 10);
+
+    // "Walk" double-clicked on the animation page: the animation editor, its panel in place of
+    // the scene's, one mode button.
+    TRect tab = scenePanel->Pages->TabRect(1);
+    ClickOn(scenePanel->Pages, tab.left + 10, tab.top + 8);
+    ASSERT_EQ(scenePanel->AnimList->Count(), 1);
+    TPoint list = scenePanel->AnimList->FormOrigin();
+    probe->ClickAt(window, list.x + 20, list.y + 4);
+    probe->ClickAt(window, list.x + 20, list.y + 4);
+    Settle();
+    ASSERT_TRUE(dynamic_cast<XAnimationEditor*>(scene->GetEditor()));
+    auto* animPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animPanel, nullptr);
+    EXPECT_TRUE(animPanel->Showing());
+    EXPECT_FALSE(scenePanel->Visible());
+    EXPECT_TRUE(animPanel->Timer->Enabled()); // activated after it showed
+    ASSERT_EQ(host->ModeButtons().size(), 1u);
+    EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Animation");
+
+    // ">>" to a key at 5, then 2 and Enter typed into position X: the key at 5 has x = 2.
+    box->GetAnimation()->AddPositionKey(5, XVertex(0, 0, 0));
+    ClickOn(animPanel->NextKeyBtn, 10, 10);
+    ASSERT_EQ(scene->GetFrame(), 5u);
+    ClickOn(animPanel->PosXEdit, 10, 8);
+    Type("a", "Control_L");
+    Type("2");
+    Type("Return");
+    XKey* key = box->GetAnimation()->PositionKeys.FindKey(5);
+    ASSERT_NE(key, nullptr);
+    EXPECT_FLOAT_EQ(static_cast<XPositionKey*>(key)->value.x, 2);
+
+    // Escape in the view goes back to the scene editor: the animation panel is told before it
+    // hides (its timer stops), the scene panel shows again.
+    host->View()->SetFocus();
+    Settle();
+    Type("Escape");
+    ASSERT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+    EXPECT_EQ(host->EditorPanel(), scenePanel);
+    EXPECT_TRUE(scenePanel->Showing());
+    EXPECT_FALSE(animPanel->Visible());
+    EXPECT_FALSE(animPanel->Timer->Enabled());
+    EXPECT_EQ(host->ModeButtons().size(), 3u);
+    ASSERT_EQ(scene->GetFrame(), 0u);
+
+    // A with the node selected opens its animation editor, Escape leaves it.
+    ClickNode(box);
+    ASSERT_TRUE(box->IsSelected());
+    Type("a");
+    EXPECT_TRUE(dynamic_cast<XAnimationEditor*>(scene->GetEditor()));
+    EXPECT_EQ(host->EditorPanel(), animPanel);
+    Type("Escape");
+    ASSERT_EQ(host->EditorPanel(), scenePanel);
+
+    // Enter on a primitive does nothing; on a triangle mesh it opens the mesh editor: its panel and
+    // its two modes.
+    ClickNode(box);
+    ASSERT_TRUE(box->IsSelected());
+    Type("Return");
+    ASSERT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+    XMeshNode* mesh = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Mesh");
+    box->SetSelected(false);
+    mesh->SetSelected(true);
+    Type("Return");
+    XBaseEditor* meshEditor = scene->GetEditor();
+    ASSERT_NE(meshEditor, scene->GetSceneEditor());
+    EXPECT_EQ(meshEditor->GetName(), XString(u"XTriMeshEditor"));
+    EXPECT_EQ(host->EditorPanel(), meshEditor->GetEditorFrame());
+    EXPECT_FALSE(scenePanel->Visible());
+    ASSERT_EQ(host->ModeButtons().size(), 2u);
+    EXPECT_EQ(host->ModeButtons()[1]->Caption(), u"Face");
+    Type("Escape");
+    ASSERT_EQ(host->EditorPanel(), scenePanel);
+    EXPECT_FALSE(meshEditor->GetEditorFrame()->Visible());
+
+    // Ctrl+D clones the selection, Ctrl+C and Ctrl+V copy and paste, Ctrl+X cuts, Delete removes
+    // what is selected; Ctrl+Z with nothing to undo changes nothing.
+    mesh->SetSelected(false);
+    box->SetSelected(true);
+    const unsigned nodes = scene->GetNodeCount();
+    auto last = [&] { return scene->GetNode(scene->GetNodeCount() - 1); };
+    Type("d", "Control_L");
+    ASSERT_EQ(scene->GetNodeCount(), nodes + 1);
+    EXPECT_FLOAT_EQ(last()->GetPosition().x, box->GetPosition().x);
+    Type("z", "Control_L");
+    EXPECT_EQ(scene->GetNodeCount(), nodes + 1);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == box);
+    Type("c", "Control_L");
+    Type("v", "Control_L");
+    ASSERT_EQ(scene->GetNodeCount(), nodes + 2);
+    EXPECT_FLOAT_EQ(last()->GetPosition().x, box->GetPosition().x);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == mesh);
+    Type("x", "Control_L");
+    EXPECT_EQ(scene->GetNodeCount(), nodes + 1);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        EXPECT_NE(scene->GetNode(i), mesh);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(i == scene->GetNodeCount() - 1);
+    Type("Delete");
+    EXPECT_EQ(scene->GetNodeCount(), nodes);
+}
+
+TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAndItsIndexes)
+{
+    XMeshNode* body = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Body");
+    auto* skin = static_cast<XSkinModifier*>(scene->CreateObject(XString(u"XSkinModifier"), nullptr, u"Skin"));
+    body->GetMesh()->AddModifier(skin);
+    XBone* bones[3];
+    const char16_t* names[3] = {u"Bone1", u"Bone2", u"Bone3"};
+    for (int i = 0; i < 3; ++i)
+        bones[i] = static_cast<XBone*>(scene->CreateObject(XString(u"XBone"), nullptr, names[i]));
+    bones[0]->AddChild(bones[1]);
+    bones[1]->AddChild(bones[2]);
+    bones[0]->SetIndex(0xFFFFFFFF);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == body);
+
+    // M in the view: the skin's editor and its panel, one mode.
+    host->View()->SetFocus();
+    Settle();
+    Type("m");
+    auto* editor = dynamic_cast<XSkinEditor*>(scene->GetEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->GetModifier(), skin);
+    auto* panel = dynamic_cast<TSkinEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->Showing());
+    ASSERT_EQ(host->ModeButtons().size(), 1u);
+    EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Weighting");
+
+    // "Bone2" from the dropped list, "Назначить", "Назначить индексы костям" (from 1).
+    ClickOn(panel->BoneNameCombo, 30, 10);
+    ASSERT_TRUE(PumpUntil([&] { return panel->BoneNameCombo->DroppedDown(); }));
+    TComboListForm* list = OpenList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(panel->BoneNameCombo->ItemCount(), 3);
+    const unsigned long listWindow = Vcl::NativeWindowOf(list);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(listWindow); }));
+    Settle();
+    probe->ClickAt(listWindow, 20, 1 + list->RowHeight() + list->RowHeight() / 2);
+    ASSERT_TRUE(PumpUntil([&] { return !panel->BoneNameCombo->DroppedDown(); }));
+    ClickOn(panel->SetBoneBtn, 20, 10);
+    EXPECT_EQ(skin->GetBone(), bones[1]);
+    ClickOn(panel->SetupIndexesBtn, 20, 10);
+    EXPECT_EQ(bones[1]->GetIndex(), 1u);
+    EXPECT_EQ(bones[2]->GetIndex(), 2u);
+    EXPECT_EQ(bones[0]->GetIndex(), 0xFFFFFFFFu);
+
+    host->View()->SetFocus();
+    Settle();
+    Type("Escape");
+    EXPECT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+}
+
+TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
+{
+    // A 2 x 2 quad above everything, facing the top viewport's camera.
+    XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
+    XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
+    const float h = 3;
+    for (const XVertex& v : {XVertex(-1, h, -1), XVertex(-1, h, 1), XVertex(1, h, -1), XVertex(1, h, 1)})
+        mesh->AddVertex(v, XColor(0xFFFFFFFF));
+    mesh->AddFace(XFace(0, 1, 2));
+    mesh->AddFace(XFace(2, 1, 3));
+    quad->GetMesh()->MeshInvalidate();
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
+    ClickOn(host->TransformButton(XTT_EDIT), 20, 10);
+
+    // Enter: the mesh editor; "Face"; its tools page, "Редактор цвета вершин и граней".
+    host->View()->SetFocus();
+    Settle();
+    Type("Return");
+    XBaseEditor* meshEditor = scene->GetEditor();
+    ASSERT_EQ(meshEditor->GetName(), XString(u"XTriMeshEditor"));
+    auto* triPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(triPanel, nullptr);
+    ClickOn(host->ModeButtons()[1], 20, 10);
+    ASSERT_EQ(meshEditor->GetMode(), 1);
+    triPanel->PageControl->SetActivePage(triPanel->ToolsTab);
+    Settle();
+    ClickOn(triPanel->VertexColorBtn, 20, 10);
+    auto* painter = dynamic_cast<XVertexColorEditor*>(scene->GetEditor());
+    ASSERT_NE(painter, nullptr);
+    EXPECT_EQ(painter->GetMode(), 1);
+    auto* colorPanel = dynamic_cast<TVertexColorEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(colorPanel, nullptr);
+    EXPECT_TRUE(colorPanel->Showing());
+
+    // R to 255 by dragging its thumb past the end.
+    TTrackBar* red = colorPanel->ColorEdit->Bar(0);
+    const TRect thumb = red->ThumbRect();
+    const TPoint from = red->FormOrigin();
+    const int y = from.y + thumb.top + thumb.Height() / 2;
+    probe->MoveTo(window, from.x + thumb.left + thumb.Width() / 2, y);
+    probe->Button(1, true);
+    probe->MoveTo(window, from.x + red->Width() + 20, y);
+    probe->Button(1, false);
+    Settle();
+    ASSERT_EQ(painter->GetPaintColor().GetARGB(), 0x00FF0000u);
+
+    // A click on the first face in the top viewport, then Escape back to the mesh editor.
+    const TPoint face = ShownAt(XVertex(-1.0f / 3, h, -1.0f / 3));
+    probe->ClickAt(window, face.x, face.y);
+    Settle();
+    host->View()->SetFocus();
+    Settle();
+    Type("Escape");
+    EXPECT_EQ(scene->GetEditor(), meshEditor);
+    ASSERT_EQ(mesh->GetColorCount(), 4u);
+    for (uint32_t corner : {0u, 1u, 2u})
+        EXPECT_EQ(mesh->GetColors()[corner].GetARGB(), 0x00FF0000u) << corner;
+    EXPECT_NE(mesh->GetColors()[3].GetARGB(), 0x00FF0000u);
+}
