@@ -1210,7 +1210,12 @@ TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, 
         for (TControl* c = hit; c; c = c->Parent())
         {
             auto* site = dynamic_cast<TWinControl*>(c);
-            if (site && site->DockSite() && !within(site))
+            if (!site || !site->DockSite() || within(site))
+                continue;
+            bool canDock = true;
+            TRect influence;
+            site->GetSiteInfo(dragged, influence, screenPoint, canDock);
+            if (canDock && influence.Contains(screenPoint))
             {
                 TPoint local = site->ScreenToClient(screenPoint);
                 X = local.x;
