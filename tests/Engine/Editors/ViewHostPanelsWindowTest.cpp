@@ -1,7 +1,7 @@
 // The view host with its editor panels in a real window on a private X server: a node clicked in
 // the view, the scene panel's typed move, the animation editor opened from the panel and left by
-// Escape, each change of editor swapping the panels and the mode buttons, and the host's editing
-// keys typed into the view, all through XTest input.
+// Escape, each change of editor swapping the panels and the mode buttons, the host's editing keys
+// typed into the view, and Tab through each panel, all through XTest input.
 #include "Engine/Editors/TAnimationEditorFrame.h"
 #include "Engine/Editors/TSceneEditorFrame.h"
 #include "Engine/Editors/XAnimationEditor.h"
@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -226,4 +227,85 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
         scene->GetNode(i)->SetSelected(i == scene->GetNodeCount() - 1);
     Type("Delete");
     EXPECT_EQ(scene->GetNodeCount(), nodes);
+}
+
+namespace
+{
+// The panel's controls the keyboard reaches, in the order Tab reaches them from `first` until it
+// comes back to it (at most `limit` presses).
+std::vector<TWinControl*> TabCycle(PresenterWindowTest* test, TViewHostForm* host, TWinControl* first, int limit)
+{
+    std::vector<TWinControl*> seen;
+    TBaseEditorFrame* panel = host->EditorPanel();
+    for (int i = 0; i < limit; ++i)
+    {
+        test->probe->Key("Tab");
+        test->Settle();
+        TWinControl* focused = host->ActiveControl();
+        if (focused == first)
+            break;
+        for (TControl* c = focused; c; c = c->Parent())
+            if (c == panel)
+            {
+                seen.push_back(focused);
+                break;
+            }
+    }
+    return seen;
+}
+} // namespace
+
+TEST_F(ViewHostPanelsWindowTest, TabWalksEachPanelInItsOrder)
+{
+    auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(scenePanel, nullptr);
+    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    ASSERT_TRUE(scenePanel->MoveXEdit->Focused());
+    // Top to bottom: each collapsible panel's caption, then what it holds.
+    std::vector<TWinControl*> expected = {scenePanel->MoveYEdit,
+                                          scenePanel->MoveZEdit,
+                                          scenePanel->RotationXEdit,
+                                          scenePanel->RotationYEdit,
+                                          scenePanel->RotationZEdit,
+                                          scenePanel->ScaleXEdit,
+                                          scenePanel->ScaleYEdit,
+                                          scenePanel->ScaleZEdit,
+                                          scenePanel->UniformScaleCheck,
+                                          scenePanel->XScroll2->HeaderButton(),
+                                          scenePanel->XScroll3->HeaderButton(),
+                                          scenePanel->ShowHideChildAffectCheck,
+                                          scenePanel->Pages,
+                                          scenePanel->XScroll1->HeaderButton()};
+    EXPECT_EQ(TabCycle(this, host.get(), scenePanel->MoveXEdit, 40), expected);
+
+    // The animation panel, opened on the selected node, at a frame with keys on every track, where
+    // the key boxes take input.
+    box->SetSelected(true);
+    box->Edit(scene);
+    auto* animPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animPanel, nullptr);
+    box->GetAnimation()->AddPositionKey(5, XVertex(0, 0, 0));
+    box->GetAnimation()->AddRotationKey(5, XVertex(0, 0, 0));
+    box->GetAnimation()->AddScaleKey(5, XVertex(1, 1, 1));
+    scene->GetEditor()->SetFrame(5);
+    animPanel->Refresh();
+    Settle();
+    ClickOn(animPanel->PosXEdit, 10, 8);
+    ASSERT_TRUE(animPanel->PosXEdit->Focused());
+    expected = {animPanel->PosYEdit,
+                animPanel->PosZEdit,
+                animPanel->RotXEdit,
+                animPanel->RotYEdit,
+                animPanel->RotZEdit,
+                animPanel->ScaleXEdit,
+                animPanel->ScaleYEdit,
+                animPanel->ScaleZEdit,
+                animPanel->UniformScaleCheck,
+                animPanel->XScroll3->HeaderButton(),
+                animPanel->AnimationLengthEdit,
+                animPanel->ChildAffectCheck,
+                animPanel->XScroll2->HeaderButton(),
+                animPanel->FrameEdit,
+                animPanel->XScroll1->HeaderButton()};
+    EXPECT_EQ(TabCycle(this, host.get(), animPanel->PosXEdit, 40), expected);
 }
