@@ -537,7 +537,26 @@ void XActionGrid::DoStartDrag(TDragObject*& DragObject)
         FDraggedAction = FCells[static_cast<size_t>(FPressedCell)];
     else
         FDraggedAction = ActionAtPos(FLastMouse.x, FLastMouse.y);
+    ReleasePressedCell();
     TCustomControl::DoStartDrag(DragObject);
+}
+
+void XActionGrid::DoStartDock(TDragDockObject*& DragObject)
+{
+    ReleasePressedCell();
+    TCustomControl::DoStartDock(DragObject);
+}
+
+void XActionGrid::ReleasePressedCell()
+{
+    // A drag the class library started itself (DragMode dmAutomatic) takes the moves and the
+    // release from the grid: the pressed cell must not stay down, nor run.
+    if (FPressedCell >= 0 && FPressedCell < GetCellCount())
+    {
+        if (XAction* action = FCells[static_cast<size_t>(FPressedCell)])
+            action->SetDown(false);
+    }
+    FPressedCell = -1;
 }
 
 void XActionGrid::DoEndDrag(TObject* Target, int X, int Y)

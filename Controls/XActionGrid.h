@@ -161,12 +161,14 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void DoStartDrag(TDragObject*& DragObject) override;
     void DoEndDrag(TObject* Target, int X, int Y) override;
+    void DoStartDock(TDragDockObject*& DragObject) override;
 
 private:
     // The cell's rectangle in client coordinates, or an empty one when it is not shown.
     TRect CellRect(int index) const;
     void PaintCell(XAction* action, int x, int y);
     void RemakeBuffers();
+    void ReleasePressedCell();
 
     TPoint FMouseDown;
     std::vector<XAction*> FCells;

@@ -24,6 +24,7 @@ TSkinEditorFrame::TSkinEditorFrame(TComponent* owner, XScene* scene, XSkinEditor
     Label1 = PlaceLabel(this, GroupBox1, Margin, 20, u"Кость");
     BoneNameCombo = Place<TComboBox>(this, GroupBox1, Margin, 36, InnerWidth, 21);
     BoneNameCombo->SetStyle(csDropDownList);
+    BoneNameCombo->SetDropDownCount(16);
     BoneNameCombo->OnDropDown = MakeClosure(this, &TSkinEditorFrame::BoneNameComboDropDown);
     BoneNameCombo->OnSelect = MakeClosure(this, &TSkinEditorFrame::BoneNameComboSelect);
     SetBoneBtn = PlaceButton(this, GroupBox1, Margin, 66, InnerWidth, u"Назначить", 0);

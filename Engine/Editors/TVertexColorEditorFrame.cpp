@@ -26,6 +26,9 @@ TVertexColorEditorFrame::TVertexColorEditorFrame(TComponent* owner, XScene* scen
     SpeedButton4->OnClick = MakeClosure(this, &TVertexColorEditorFrame::SpeedButton4Click);
     SpeedButton1 = PlaceButton(this, this, 4, 114, DesignWidth - 8, u"Назначить цвета всех вершин как у узла", 0);
     SpeedButton1->OnClick = MakeClosure(this, &TVertexColorEditorFrame::SpeedButton1Click);
+    // The long captions fit the panel's width only a point smaller.
+    for (TSpeedButton* button : {SpeedButton4, SpeedButton1})
+        button->Font()->SetSize(button->Font()->Size() - 1);
 }
 
 void TVertexColorEditorFrame::ColorEditChange(TObject*)

@@ -35,7 +35,7 @@ Item VirtualItem(int csidl)
 class IdEnumerator final : public ComObject<IEnumIDList, IID_IEnumIDList>
 {
 public:
-    IdEnumerator(std::shared_ptr<const Listing> listing, bool folders, bool files)
+    IdEnumerator(std::shared_ptr<Listing> listing, bool folders, bool files)
         : m_listing(std::move(listing)), m_folders(folders), m_files(files)
     {
     }
@@ -43,6 +43,7 @@ public:
     {
         if (!items)
             return E_POINTER;
+        m_listing->ReadIfPending();
         ULONG n = 0;
         const auto& entries = m_listing->entries;
         while (n < count && m_position < entries.size())
@@ -69,6 +70,7 @@ public:
     }
     HRESULT Skip(ULONG count) override
     {
+        m_listing->ReadIfPending();
         const auto& entries = m_listing->entries;
         for (; count > 0 && m_position < entries.size(); ++m_position)
             if (Wanted(entries[m_position]))
@@ -84,6 +86,7 @@ public:
     {
         if (!clone)
             return E_POINTER;
+        m_listing->ReadIfPending(); // both walk the same entries
         auto* copy = new IdEnumerator(m_listing, m_folders, m_files);
         copy->m_position = m_position;
         *clone = copy;
@@ -94,7 +97,7 @@ private:
     ~IdEnumerator() = default;
     bool Wanted(const Listing::Entry& e) const { return e.kind == SHELL_ITEM_FILE ? m_files : m_folders; }
 
-    std::shared_ptr<const Listing> m_listing;
+    std::shared_ptr<Listing> m_listing;
     bool m_folders, m_files;
     size_t m_position = 0;
 };
@@ -231,9 +234,15 @@ public:
         case Place::Path:
         {
             std::string path = m_where.place == Place::Personal ? HomePath() : m_where.path;
-            int error = 0;
-            if (!ReadListing(path, flags & SHCONTF_INCLUDEHIDDEN, *listing, error))
-                return ErrnoResult(error);
+            // The folder must open now; its entries are read when first asked for, so that a test
+            // of the folder (an enumerator released unread) costs no listing.
+            DIR* dir = opendir(path.c_str());
+            if (!dir)
+                return ErrnoResult(errno);
+            closedir(dir);
+            listing->path = path;
+            listing->hidden = flags & SHCONTF_INCLUDEHIDDEN;
+            listing->pending = true;
             // Kept to answer questions about these children without asking the system again.
             m_factsIndex.clear();
             m_listing = listing;
@@ -393,7 +402,7 @@ public:
     // The facts of a child, from the last enumeration when it is there.
     Facts ChildFacts(std::string_view name)
     {
-        if (m_listing)
+        if (m_listing && !m_listing->pending)
         {
             const Listing& listing = *m_listing;
             const auto& entries = listing.entries;
@@ -489,7 +498,7 @@ private:
 
     std::vector<Item> m_items;
     Location m_where;
-    std::shared_ptr<const Listing> m_listing; // of the last enumeration, in its order
+    std::shared_ptr<Listing> m_listing; // of the last enumeration, in its order
     std::unordered_map<std::string_view, size_t> m_factsIndex; // made when asked out of order
     size_t m_nextFact = 0;
 };

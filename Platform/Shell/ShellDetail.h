@@ -94,6 +94,11 @@ std::u16string TypeNameOf(const Item& item);
 // The type name written into `out` (at most capacity - 1 units and a NUL).
 void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity);
 
+struct Listing;
+// Reads a folder: every entry but "." and ".." (and hidden ones unless asked), with its facts;
+// entries gone meanwhile are left out. Large folders ask the facts on several threads.
+bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& error);
+
 // The entries one enumeration of a file-system folder found: names in one block of bytes, each
 // with its kind and facts. The folder and the enumerators it handed out share it.
 struct Listing
@@ -107,8 +112,18 @@ struct Listing
     std::string names;
     std::vector<Entry> entries;
     std::string_view Name(const Entry& e) const { return std::string_view(names).substr(e.at, e.length); }
+    // A folder's listing is read when its entries are first asked for.
+    std::string path;
+    bool hidden = false;
+    bool pending = false;
+    void ReadIfPending()
+    {
+        if (!pending)
+            return;
+        pending = false;
+        int error = 0;
+        ReadListing(path, hidden, *this, error);
+    }
 };
-// Reads a folder: every entry but "." and ".." (and hidden ones unless asked), with its facts;
-// entries gone meanwhile are left out. Large folders ask the facts on several threads.
-bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& error);
+
 } // namespace ShellDetail

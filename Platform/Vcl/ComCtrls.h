@@ -205,7 +205,6 @@ using TLVCustomDrawItemEvent =
 using TLVColumnClickEvent = TClosure<void(TObject* Sender, TListColumn* Column)>;
 using TLVChangeEvent = TClosure<void(TObject* Sender, TListItem* Item, TItemChange Change)>;
 using TLVSelectItemEvent = TClosure<void(TObject* Sender, TListItem* Item, bool Selected)>;
-using TContextPopupEvent = TClosure<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
 // A list view in owner-data mode: the owner keeps the items and the view asks for what it shows.
 // Report view draws a header of columns and one row per item with its sub-item texts; the other
@@ -260,7 +259,6 @@ public:
     TLVColumnClickEvent OnColumnClick;
     TLVChangeEvent OnChange;
     TLVSelectItemEvent OnSelectItem;
-    TContextPopupEvent OnContextPopup;
 
     // States of item `index` (isSelected, isFocused, isCut, isDropHilited).
     TItemStates ItemStates(int index) const;

@@ -4,6 +4,7 @@
 #include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <unordered_map>
 
@@ -21,10 +22,22 @@ struct DockDrag
     bool started = false;
     TPoint start; // screen point of the press
     TDragDockObject* source = nullptr;
+    bool ownsSource = true; // false for one OnStartDock gave
     TWinControl* over = nullptr; // the site the pointer is over, accepted or not
     bool accepted = false;
 };
 DockDrag g_drag;
+
+// Frees the dock object of a drag when the class library made it.
+struct DockSourceRelease
+{
+    const DockDrag& drag;
+    ~DockSourceRelease()
+    {
+        if (drag.ownsSource)
+            delete drag.source;
+    }
+};
 constexpr int kDragThreshold = 5;
 
 // The object drag in progress (dkDrag).
@@ -155,10 +168,11 @@ TShiftState MouseShiftState(WPARAM wParam)
 
 // ---- TControl --------------------------------------------------------------------------------
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner), m_font(new TFont)
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), m_font(new TFont), m_constraints(new TSizeConstraints)
 {
     WindowProc = MakeClosure(this, &TControl::WndProc);
     m_font->OnChange = MakeClosure(this, &TControl::FontChange);
+    m_constraints->OnChange = MakeClosure(this, &TControl::ConstraintsChange);
 }
 
 TControl::~TControl()
@@ -194,13 +208,15 @@ TControl::~TControl()
         HideDockFeedback();
         if (g_drag.control == this)
         {
-            delete g_drag.source;
+            DockDrag drag = g_drag;
             g_drag = DockDrag{};
+            DockSourceRelease release{drag};
         }
     }
     if (m_parent)
         m_parent->RemoveControl(this);
     delete m_font;
+    delete m_constraints;
 }
 
 void TControl::FontChange(TObject*)
@@ -346,8 +362,29 @@ void TControl::Resize()
     OnResize(this);
 }
 
+void TControl::DoContextPopup(TPoint MousePos, bool& Handled)
+{
+    OnContextPopup(this, MousePos, Handled);
+}
+
 void TControl::ContextMenu(TMessage& Message)
 {
+    // Asked with a point in the client area, or from the keyboard (-1, -1); a request from the
+    // frame or the scroll bars is not the client's.
+    TPoint local(-1, -1);
+    bool keyboard = Message.LParam == -1;
+    if (!keyboard)
+        local = ScreenToClient(TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)));
+    if (keyboard || ClientRect().Contains(local))
+    {
+        bool handled = false;
+        DoContextPopup(local, handled);
+        if (handled)
+        {
+            Message.Result = 1;
+            return;
+        }
+    }
     if (m_popupMenu)
     {
         TPoint at = Message.LParam == -1 ? ClientToScreen(TPoint(m_width / 2, m_height / 2))
@@ -374,10 +411,15 @@ void TControl::ChangeBounds(int left, int top, int width, int height)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
-    if ((width != m_width || height != m_height) && !CanResize(width, height))
+    if (width != m_width || height != m_height)
     {
-        width = m_width;
-        height = m_height;
+        if (CanResize(width, height))
+            ApplyConstraints(width, height);
+        else
+        {
+            width = m_width;
+            height = m_height;
+        }
     }
     width = std::max(width, 0);
     height = std::max(height, 0);
@@ -400,9 +442,89 @@ void TControl::ChangeBounds(int left, int top, int width, int height)
     }
 }
 
-bool TControl::CanResize(int&, int&)
+bool TControl::CanResize(int& NewWidth, int& NewHeight)
 {
-    return true;
+    bool resize = true;
+    OnCanResize(this, NewWidth, NewHeight, resize);
+    return resize;
+}
+
+void TControl::ConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight)
+{
+    OnConstrainedResize(this, MinWidth, MinHeight, MaxWidth, MaxHeight);
+}
+
+void TControl::ApplyConstraints(int& width, int& height)
+{
+    int minWidth = m_constraints->MinWidth();
+    int minHeight = m_constraints->MinHeight();
+    int maxWidth = m_constraints->MaxWidth() > 0 ? m_constraints->MaxWidth() : INT_MAX;
+    int maxHeight = m_constraints->MaxHeight() > 0 ? m_constraints->MaxHeight() : INT_MAX;
+    ConstrainedResize(minWidth, minHeight, maxWidth, maxHeight);
+    // The maximum wins over a minimum above it, as it does between the Constraints themselves.
+    if (width > maxWidth)
+        width = maxWidth;
+    else if (width < minWidth)
+        width = minWidth;
+    if (height > maxHeight)
+        height = maxHeight;
+    else if (height < minHeight)
+        height = minHeight;
+}
+
+void TControl::ConstraintsChange(TObject*)
+{
+    int width = m_width;
+    int height = m_height;
+    ApplyConstraints(width, height);
+    if (width != m_width || height != m_height)
+        SetBounds(m_left, m_top, width, height);
+}
+
+void TSizeConstraints::SetLimit(int& limit, int value, int& other, bool isMax)
+{
+    value = std::max(value, 0);
+    if (value == limit)
+        return;
+    limit = value;
+    if (value > 0 && other > 0 && (isMax ? value < other : value > other))
+        other = value;
+    OnChange(this);
+}
+
+void TSizeConstraints::SetMaxHeight(int value)
+{
+    SetLimit(m_maxHeight, value, m_minHeight, true);
+}
+
+void TSizeConstraints::SetMaxWidth(int value)
+{
+    SetLimit(m_maxWidth, value, m_minWidth, true);
+}
+
+void TSizeConstraints::SetMinHeight(int value)
+{
+    SetLimit(m_minHeight, value, m_maxHeight, false);
+}
+
+void TSizeConstraints::SetMinWidth(int value)
+{
+    SetLimit(m_minWidth, value, m_maxWidth, false);
+}
+
+void TSizeConstraints::Assign(TPersistent* Source)
+{
+    auto* other = dynamic_cast<TSizeConstraints*>(Source);
+    if (!other)
+    {
+        TPersistent::Assign(Source);
+        return;
+    }
+    m_maxHeight = other->m_maxHeight;
+    m_maxWidth = other->m_maxWidth;
+    m_minHeight = other->m_minHeight;
+    m_minWidth = other->m_minWidth;
+    OnChange(this);
 }
 
 bool TControl::MouseCapture() const
@@ -1818,8 +1940,9 @@ void TControl::BeginDock(bool immediately)
     TPoint cursor;
     if (TCustomForm* form = GetParentForm(this))
         cursor = form->LastMousePos();
-    delete g_drag.source;
+    DockDrag previous = g_drag;
     g_drag = DockDrag{};
+    DockSourceRelease{previous};
     g_drag.control = this;
     g_drag.start = cursor;
     g_drag.source = new TDragDockObject(this);
@@ -1853,12 +1976,28 @@ bool TControl::HandleDrag(UINT message, int x, int y)
         {
             if (message == WM_LBUTTONUP)
             {
-                delete g_drag.source;
+                DockDrag drag = g_drag;
                 g_drag = DockDrag{};
+                DockSourceRelease release{drag};
             }
             return false;
         }
         g_drag.started = true;
+        TDragDockObject* given = nullptr;
+        DoStartDock(given);
+        if (g_drag.control != this)
+        {
+            // The handler ended the drag (or the control); what it gave stays its own.
+            return true;
+        }
+        if (given && given != g_drag.source)
+        {
+            given->DragOffset = g_drag.source->DragOffset;
+            delete g_drag.source;
+            g_drag.source = given;
+            g_drag.ownsSource = false;
+        }
+        source = g_drag.source;
     }
     source->SetDockRect(TRect(screen.x - source->DragOffset.x, screen.y - source->DragOffset.y,
                               screen.x - source->DragOffset.x + m_width, screen.y - source->DragOffset.y + m_height));
@@ -1893,27 +2032,36 @@ bool TControl::HandleDrag(UINT message, int x, int y)
         Vcl::SetCaptureControl(nullptr);
     if (TCustomForm* form = GetParentForm(this))
         form->SetCursorShown(crDefault);
-    struct Free
-    {
-        TDragDockObject* source;
-        ~Free() { delete source; }
-    } release{drag.source};
+    DockSourceRelease release{drag};
     TWinControl* target = drag.accepted ? drag.over : nullptr;
+    // The handlers on the way may free this control: DoEndDock is called only while it lives.
+    g_endingSource = this;
     if (m_parent && !m_parent->DoUnDock(target, this))
-        return true;
-    if (target)
-    {
+        target = nullptr;
+    else if (target)
         target->DockDrop(source, sx, sy);
-        return true;
-    }
-    TRect rect = source->DockRect();
-    if (auto* host = dynamic_cast<TDockHostForm*>(m_parent))
+    else if (auto* host = dynamic_cast<TDockHostForm*>(m_parent))
     {
+        TRect rect = source->DockRect();
         host->SetBounds(rect.left, rect.top, host->Width(), host->Height());
-        return true;
     }
-    Vcl::FloatControl(this, rect);
+    else
+        Vcl::FloatControl(this, source->DockRect());
+    if (g_endingSource != this)
+        return true;
+    g_endingSource = nullptr;
+    DoEndDock(target, target ? sx : screen.x, target ? sy : screen.y);
     return true;
+}
+
+void TControl::DoStartDock(TDragDockObject*& DragObject)
+{
+    OnStartDock(this, DragObject);
+}
+
+void TControl::DoEndDock(TObject* Target, int X, int Y)
+{
+    OnEndDock(this, Target, X, Y);
 }
 
 bool Vcl::DockFeedbackShown(TRect& rect, bool& thick)
@@ -1954,6 +2102,15 @@ void TWinControl::DockDrop(TDragDockObject* Source, int X, int Y)
     control->SetParent(this);
     control->SetBounds(rect.left - zero.x, rect.top - zero.y, rect.Width(), rect.Height());
     OnDockDrop(this, Source, X, Y);
+}
+
+void TWinControl::GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock)
+{
+    TPoint client = ClientToScreen(TPoint());
+    TPoint offset = ClientOffset();
+    InfluenceRect = TRect(client.x - offset.x - 10, client.y - offset.y - 10, client.x - offset.x + Width() + 10,
+                          client.y - offset.y + Height() + 10);
+    OnGetSiteInfo(this, Client, InfluenceRect, MousePos, CanDock);
 }
 
 bool TWinControl::DoUnDock(TWinControl* NewTarget, TControl* Client)
@@ -2157,17 +2314,21 @@ void CancelDrag()
         form->UpdateCursor(); // back to what lies under the pointer
         screen = form->LastMousePos();
     }
-    struct Free
-    {
-        TDragDockObject* source;
-        ~Free() { delete source; }
-    } release{drag.source};
-    if (drag.started && drag.over)
+    DockSourceRelease release{drag};
+    if (!drag.started)
+        return;
+    // The site's handler may free the control: it hears DoEndDock only while it lives.
+    g_endingSource = drag.control;
+    if (drag.over)
     {
         bool ignored = false;
         TPoint p = drag.over->ScreenToClient(screen);
         drag.over->DockOver(drag.source, p.x, p.y, dsDragLeave, ignored);
     }
+    if (g_endingSource != drag.control)
+        return;
+    g_endingSource = nullptr;
+    drag.control->DoEndDock(nullptr, screen.x, screen.y);
 }
 
 TDragObject* DragObject()

@@ -219,6 +219,44 @@ using TDragOverEvent = TClosure<void(TObject* Sender, TObject* Source, int X, in
 using TDragDropEvent = TClosure<void(TObject* Sender, TObject* Source, int X, int Y)>;
 using TStartDragEvent = TClosure<void(TObject* Sender, TDragObject*& DragObject)>;
 using TEndDragEvent = TClosure<void(TObject* Sender, TObject* Target, int X, int Y)>;
+// A docking drag starts: the handler may give the dock object (else the class library makes one);
+// one it gives stays its own.
+using TStartDockEvent = TClosure<void(TObject* Sender, TDragDockObject*& DragObject)>;
+// A dock site is asked whether `DockClient` may dock in it with the pointer at MousePos (screen):
+// InfluenceRect (screen) starts as the site's window 10 pixels larger all round.
+using TGetSiteInfoEvent =
+    TClosure<void(TObject* Sender, TControl* DockClient, TRect& InfluenceRect, TPoint MousePos, bool& CanDock)>;
+// The context menu is asked for at MousePos (client coordinates; -1, -1 from the keyboard);
+// Handled keeps the popup menu from showing.
+using TContextPopupEvent = TClosure<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+using TCanResizeEvent = TClosure<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
+using TConstrainedResizeEvent =
+    TClosure<void(TObject* Sender, int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight)>;
+
+// The smallest and largest size a control may take; 0 sets no limit. A minimum above the maximum
+// raises the maximum with it, a maximum below the minimum lowers the minimum. Every change is
+// applied to the control's size at once.
+class TSizeConstraints : public TPersistent
+{
+public:
+    int MaxHeight() const { return m_maxHeight; }
+    void SetMaxHeight(int value);
+    int MaxWidth() const { return m_maxWidth; }
+    void SetMaxWidth(int value);
+    int MinHeight() const { return m_minHeight; }
+    void SetMinHeight(int value);
+    int MinWidth() const { return m_minWidth; }
+    void SetMinWidth(int value);
+    void Assign(TPersistent* Source) override;
+    TNotifyEvent OnChange;
+
+private:
+    void SetLimit(int& limit, int value, int& other, bool isMax);
+    int m_maxHeight = 0;
+    int m_maxWidth = 0;
+    int m_minHeight = 0;
+    int m_minWidth = 0;
+};
 
 // Bevels a windowed control may draw in its frame, inside WS_BORDER and the client edge: an outer
 // and an inner cut, each BevelWidth pixels (one drawn ring, the rest in the control's colour), on
@@ -390,6 +428,22 @@ public:
     TDragDropEvent OnDragDrop;
     TStartDragEvent OnStartDrag;
     TEndDragEvent OnEndDrag;
+    // Fired as a docking drag of this control starts (past its threshold) and as it ends: with
+    // the site it docked in as Target and (X, Y) in that site's client coordinates, or with Target
+    // null when it floated, was kept where it was, or was cancelled.
+    TStartDockEvent OnStartDock;
+    TEndDragEvent OnEndDock;
+    TContextPopupEvent OnContextPopup;
+
+    // The size limits every resize keeps (after CanResize allowed it).
+    TSizeConstraints* Constraints() const { return m_constraints; }
+    void SetConstraints(TSizeConstraints* constraints) { m_constraints->Assign(constraints); }
+    // Asked before the size changes: NewWidth and NewHeight may be adjusted, Resize false keeps
+    // the old size.
+    TCanResizeEvent OnCanResize;
+    // Asked on every resize with the Constraints' limits (0 minimums, and no maximum as INT_MAX),
+    // which it may change for this resize.
+    TConstrainedResizeEvent OnConstrainedResize;
 
     // The control's hint text, shown in the hint window when ShowHint is on.
     const UnicodeString& Hint() const { return m_hint; }
@@ -435,7 +489,16 @@ protected:
     virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
     virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
     // Asked before the size changes (SetBounds); false keeps the old size. May adjust the size.
+    // The base fires OnCanResize.
     virtual bool CanResize(int& NewWidth, int& NewHeight);
+    // Hands the limits of a resize to OnConstrainedResize.
+    virtual void ConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight);
+    // The context menu is asked for; fires OnContextPopup.
+    virtual void DoContextPopup(TPoint MousePos, bool& Handled);
+    // A docking drag of this control starts (fires OnStartDock) or ends (fires OnEndDock).
+    virtual void DoStartDock(TDragDockObject*& DragObject);
+    virtual void DoEndDock(TObject* Target, int X, int Y);
+    friend void CancelDrag();
     // Called after the text changed (CM_TEXTCHANGED).
     virtual void TextChanged() {}
     // Called after the size changed (the platform's internal hook: anchors and alignment).
@@ -476,6 +539,9 @@ private:
     void RememberAnchorDistances();
     void ChangeBounds(int left, int top, int width, int height);
     void FontChange(TObject* Sender);
+    // The size limits of Constraints and OnConstrainedResize applied to a new size.
+    void ApplyConstraints(int& width, int& height);
+    void ConstraintsChange(TObject* Sender);
     // Takes the parent's font (with ParentFont) and hands it on to the children.
     void TakeParentFont();
 
@@ -509,6 +575,7 @@ private:
     UnicodeString m_hint;
     bool m_showHint = false;
     bool m_parentShowHint = true;
+    TSizeConstraints* m_constraints;
 };
 
 class TWinControl : public TControl
@@ -613,6 +680,11 @@ public:
     virtual void DockDrop(TDragDockObject* Source, int X, int Y);
     // Asked before a docked child leaves for NewTarget (null: to float); fires OnUnDock.
     virtual bool DoUnDock(TWinControl* NewTarget, TControl* Client);
+    // Whether Client may dock here with the pointer at MousePos (screen): the site is taken only
+    // when CanDock stays true and InfluenceRect (screen; the window 10 pixels larger all round)
+    // holds the pointer. Fires OnGetSiteInfo.
+    virtual void GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock);
+    TGetSiteInfoEvent OnGetSiteInfo;
     TClosure<void(TObject* Sender, TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)> OnDockOver;
     TClosure<void(TObject* Sender, TDragDockObject* Source, int X, int Y)> OnDockDrop;
     TClosure<void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow)> OnUnDock;

@@ -37,6 +37,27 @@ struct Owner
     }
 };
 
+// A grid on the form over the owner's three fields: "Count" (int, 42), "Visible" (bool, true)
+// and "Scale" (float, 2.5).
+XPropertyEditor* MakeGrid(TForm& form, Owner& owner, const TRect& bounds)
+{
+    owner.values[0] = VarUtils::XVariant(42);
+    owner.values[1] = true;
+    owner.values[2] = 2.5f;
+    auto* grid = new XPropertyEditor(&form);
+    grid->SetParent(&form);
+    grid->SetBounds(bounds.left, bounds.top, bounds.Width(), bounds.Height());
+    grid->OnGetFieldValue = MakeClosure(&owner, &Owner::Get);
+    grid->OnSetFieldValue = MakeClosure(&owner, &Owner::Set);
+    grid->RegisterProperty(u"int", CreateIntProperty);
+    grid->RegisterProperty(u"bool", CreateBooleanProperty);
+    grid->RegisterProperty(u"float", CreateFloatProperty);
+    grid->AddProperty(u"int", u"Count", 0);
+    grid->AddProperty(u"bool", u"Visible", 1);
+    grid->AddProperty(u"float", u"Scale", 2);
+    return grid;
+}
+
 // Cancels every colour dialog that random clicks on the sample open.
 struct CancelDialogs
 {
@@ -94,35 +115,14 @@ TEST_F(ControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     colour->SetBounds(230, 5, 150, 320);
     colour->SetXColor(XColor(0x80FF8040u));
     Owner owner;
-    owner.values[0] = VarUtils::XVariant(42);
-    owner.values[1] = true;
-    owner.values[2] = 2.5f;
-    auto* grid = new XPropertyEditor(&form);
-    grid->SetParent(&form);
-    grid->SetBounds(385, 5, 250, 320);
-    grid->OnGetFieldValue = MakeClosure(&owner, &Owner::Get);
-    grid->OnSetFieldValue = MakeClosure(&owner, &Owner::Set);
-    grid->RegisterProperty(u"int", CreateIntProperty);
-    grid->RegisterProperty(u"bool", CreateBooleanProperty);
-    grid->RegisterProperty(u"float", CreateFloatProperty);
-    grid->AddProperty(u"int", u"Count", 0);
-    grid->AddProperty(u"bool", u"Visible", 1);
-    grid->AddProperty(u"float", u"Scale", 2);
+    XPropertyEditor* grid = MakeGrid(form, owner, TRect(385, 5, 635, 325));
     grid->SetSelectedIndex(0);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
 
     // What the window shows is the form's picture, and the picture is the checked-in one.
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-    for (int y = 3; y < height; y += 37)
-        for (int x = 3; x < width; x += 41)
-            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/controls.png", pixels, static_cast<uint32_t>(width),
-                                      static_cast<uint32_t>(height), 8),
-              "");
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Controls/data/controls.png", 3, 41, 37));
+    const int width = form.ClientWidth(), height = form.ClientHeight();
 
     // Typing into the float box through the keyboard.
     TPoint at = real->FormOrigin();
@@ -158,29 +158,14 @@ TEST_F(ControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     // Random input over the whole window never breaks anything.
     CancelDialogs cancel;
     TNotifyEvent previousHook = Vcl::SetColorDialogHook(MakeClosure(&cancel, &CancelDialogs::Shown));
-    std::mt19937 random(29);
-    for (int i = 0; i < 1000; ++i)
-    {
-        int x = static_cast<int>(random() % static_cast<unsigned>(width));
-        int y = static_cast<int>(random() % static_cast<unsigned>(height));
-        switch (random() % 4)
-        {
-        case 0:
-            probe->ClickAt(window, x, y);
-            break;
-        case 1:
-            probe->MoveTo(window, x, y);
-            break;
-        case 2:
-            probe->Key(random() % 2 ? "Down" : "Prior");
-            break;
-        default:
-            probe->Key(random() % 2 ? "a" : "1");
-            break;
-        }
-        if (i % 50 == 0)
-            Settle();
-    }
+    RandomInput(window, width, height, 29, 4,
+                [&](unsigned kind, std::mt19937& random)
+                {
+                    if (kind == 2)
+                        probe->Key(random() % 2 ? "Down" : "Prior");
+                    else
+                        probe->Key(random() % 2 ? "a" : "1");
+                });
     Settle();
     Vcl::SetColorDialogHook(previousHook);
     EXPECT_TRUE(form.Visible());
@@ -233,10 +218,8 @@ TEST_F(ControlsWindowTest, PanelListsScrollReorderDockAndFloatUnderRealInput)
     std::vector<XScroll*> p;
     XScrollList* list = MakeStack(form, 5, 5, 150, &p);
     XScrollList* second = MakeStack(form, 250, 0, 0);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
     ASSERT_TRUE(list->ScrollBarShown());
     const TPoint origin = list->FormOrigin();
     const int barX = origin.x + 220 - 2 - 8;
@@ -365,10 +348,8 @@ TEST_F(ControlsWindowTest, NumberBoxesAndTheColourEditorAnswerTheKeyboardAndTheM
     auto* colour = new XColorEdit(&form);
     colour->SetParent(&form);
     colour->SetBounds(200, 5, 150, 320);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
 
     // Typing (a comma becomes the point), a drag over the text selects it, the wheel and the page
     // keys step by ChangeValue.
@@ -444,24 +425,9 @@ TEST_F(ControlsWindowTest, TheGridAnswersKeysMouseAndShowsTheSplitCursor)
     form.SetBounds(40, 40, 320, 200);
     form.SetColor(clBtnFace);
     Owner owner;
-    owner.values[0] = VarUtils::XVariant(42);
-    owner.values[1] = true;
-    owner.values[2] = 2.5f;
-    auto* grid = new XPropertyEditor(&form);
-    grid->SetParent(&form);
-    grid->SetBounds(10, 10, 300, 180);
-    grid->OnGetFieldValue = MakeClosure(&owner, &Owner::Get);
-    grid->OnSetFieldValue = MakeClosure(&owner, &Owner::Set);
-    grid->RegisterProperty(u"int", CreateIntProperty);
-    grid->RegisterProperty(u"bool", CreateBooleanProperty);
-    grid->RegisterProperty(u"float", CreateFloatProperty);
-    grid->AddProperty(u"int", u"Count", 0);
-    grid->AddProperty(u"bool", u"Visible", 1);
-    grid->AddProperty(u"float", u"Scale", 2);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    XPropertyEditor* grid = MakeGrid(form, owner, TRect(10, 10, 310, 190));
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
     const int pitch = grid->RowHeight() + 1;
     const TPoint g = grid->FormOrigin();
 
@@ -666,10 +632,8 @@ TEST_F(ControlsWindowTest, EveryControlInItsStatesIsThePictureInspected)
         grid->AddProperty(i % 3 == 0 ? u"int" : i % 3 == 1 ? u"bool" : u"float",
                           UnicodeString(u"Row " + std::u16string(1, char16_t(u'A' + i))).c_str(), i % 3);
     grid->SetSelectedIndex(4);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
     real->SetFocus();
     real->SetSelStart(2);
     real->SetSelLength(3);
@@ -684,15 +648,7 @@ TEST_F(ControlsWindowTest, EveryControlInItsStatesIsThePictureInspected)
     probe->Button(1, true);
     Settle();
     ASSERT_TRUE(held->Pressed());
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-    for (int y = 2; y < height; y += 13)
-        for (int x = 2; x < width; x += 17)
-            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)] & 0xFFFFFF)
-                << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/control_states.png", pixels, static_cast<uint32_t>(width),
-                                      static_cast<uint32_t>(height), 8),
-              "");
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Controls/data/control_states.png", 2, 17, 13));
     // Held down, the caption's ink moves by (1, 1).
     const TPoint downInk = WindowInkCorner(*probe, window, held, ink);
     EXPECT_EQ(downInk.x, upInk.x + 1);

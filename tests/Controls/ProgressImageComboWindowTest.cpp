@@ -5,8 +5,10 @@
 #include "Controls/XImage.h"
 #include "Controls/XProgressBar.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/HintWindow.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/ManualClock.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/PresenterWindowTest.h"
@@ -17,6 +19,7 @@
 
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
@@ -124,21 +127,14 @@ TEST_F(ProgressImageComboWindowTest, BarsImagesAndCombosShowAndAnswerRealInput)
     bare->SetStyle(csDropDownList);
     bare->SetItemIndex(1);
 
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+
+    ASSERT_TRUE(ShowForm(form, window));
 
     // The window shows the form's picture, and the picture is the checked-in one.
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Controls/data/progress_image_combo.png", 3, 31, 29));
+    const int width = form.ClientWidth(), height = form.ClientHeight();
     auto screen = [&](int x, int y) { return probe->ReadPixel(window, x, y); };
-    for (int y = 3; y < height; y += 29)
-        for (int x = 3; x < width; x += 31)
-            ASSERT_EQ(screen(x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/progress_image_combo.png", pixels,
-                                      static_cast<uint32_t>(width), static_cast<uint32_t>(height), 8),
-              "");
 
     // Gradient rows, read back from the X server: the done part of the fancy bar in column 5 and
     // the remaining part in column 250, inside its border; the stuck bar only remaining.
@@ -223,36 +219,143 @@ TEST_F(ProgressImageComboWindowTest, BarsImagesAndCombosShowAndAnswerRealInput)
     EXPECT_EQ(bare->Text(), u"Sounds.pck");
 
     // Random input over the whole window, with the bars and images changing meanwhile.
-    std::mt19937 random(32);
-    for (int i = 0; i < 1000; ++i)
-    {
-        int x = static_cast<int>(random() % static_cast<unsigned>(width));
-        int y = static_cast<int>(random() % static_cast<unsigned>(height));
-        switch (random() % 5)
-        {
-        case 0:
-            probe->ClickAt(window, x, y);
-            break;
-        case 1:
-            probe->MoveTo(window, x, y);
-            break;
-        case 2:
-            probe->Key(random() % 2 ? "Down" : "Escape", random() % 3 ? nullptr : "Alt_L");
-            break;
-        case 3:
-            fancy->SetPosition(int(random() % 101));
-            images[random() % 5]->SetDrawMode(modes[random() % 5]);
-            break;
-        default:
-            probe->Key(random() % 2 ? "Return" : "a");
-            break;
-        }
-        if (i % 50 == 0)
-            Settle();
-    }
+    RandomInput(window, width, height, 32, 5,
+                [&](unsigned kind, std::mt19937& random)
+                {
+                    if (kind == 2)
+                        probe->Key(random() % 2 ? "Down" : "Escape", random() % 3 ? nullptr : "Alt_L");
+                    else if (kind == 3)
+                    {
+                        fancy->SetPosition(int(random() % 101));
+                        images[random() % 5]->SetDrawMode(modes[random() % 5]);
+                    }
+                    else
+                        probe->Key(random() % 2 ? "Return" : "a");
+                });
     for (XComboBox* combo : {single, bare})
         combo->SetDroppedDown(false);
     Settle();
     EXPECT_TRUE(form.Visible());
+    form.Hide();
+}
+
+namespace
+{
+struct ImageDrops
+{
+    std::vector<std::string> log;
+    void Over(TObject* sender, TObject* source, int, int, TDragState, bool& accept) { accept = source != sender; }
+    void Drop(TObject*, TObject*, int X, int Y) { log.push_back("drop " + std::to_string(X) + "," + std::to_string(Y)); }
+    void Popup(TObject*, TPoint at, bool& handled)
+    {
+        log.push_back("popup " + std::to_string(at.x) + "," + std::to_string(at.y));
+        handled = true;
+    }
+};
+} // namespace
+
+TEST_F(ProgressImageComboWindowTest, HintsRestOnBarsAndImagesAndImagesDragOntoEachOther)
+{
+    ManualClock clock;
+    TForm form(nullptr);
+    form.SetCaption(u"Hints and drags");
+    form.SetBounds(60, 60, 400, 220);
+    form.SetShowHint(true);
+    auto* bar = new XProgressBar(&form);
+    bar->SetParent(&form);
+    bar->SetBounds(10, 10, 300, 20);
+    bar->SetPosition(30);
+    bar->SetHint(u"Saving|How much of the archive is written");
+    TBitmap sprite;
+    PaintSprite(sprite);
+    auto* from = new XImage(&form);
+    from->SetParent(&form);
+    from->SetBounds(10, 60, 100, 80);
+    from->SetBitmap(&sprite);
+    from->SetHint(u"Drag me");
+    from->SetDragMode(dmAutomatic);
+    auto* to = new XImage(&form);
+    to->SetParent(&form);
+    to->SetBounds(200, 60, 100, 80);
+    to->SetDrawMode(xdmTile);
+    to->SetBitmap(&sprite);
+    ImageDrops drops;
+    to->OnDragOver = MakeClosure(&drops, &ImageDrops::Over);
+    to->OnDragDrop = MakeClosure(&drops, &ImageDrops::Drop);
+    to->OnContextPopup = MakeClosure(&drops, &ImageDrops::Popup);
+    form.Show();
+    unsigned long window = Vcl::NativeWindowOf(&form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+    auto showing = [] { return Application->HintWindow() && Application->HintWindow()->Visible(); };
+
+    // Resting on the bar, then on the image: each one's short hint below the pointer after the
+    // pause, in the info colour.
+    const struct
+    {
+        int x, y;
+        const char16_t* text;
+    } rests[] = {{100, 20, u"Saving"}, {40, 100, u"Drag me"}};
+    for (const auto& rest : rests)
+    {
+        probe->MoveTo(window, rest.x, rest.y);
+        Settle();
+        clock.Advance(500);
+        Settle();
+        ASSERT_TRUE(showing()) << rest.x;
+        THintWindow* hint = Application->HintWindow();
+        EXPECT_EQ(hint->Caption(), rest.text);
+        int rootX = 0, rootY = 0;
+        probe->RootPosition(window, rest.x, rest.y, rootX, rootY);
+        EXPECT_EQ(hint->Left(), rootX);
+        EXPECT_EQ(hint->Top(), rootY + 20);
+        unsigned long native = Vcl::NativeWindowOf(hint);
+        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(native); }));
+        EXPECT_EQ(probe->ReadPixel(native, 2, hint->Height() / 2), Platform::Gdi::ToPixel(ColorToRGB(clInfoBk)));
+    }
+    EXPECT_EQ(Application->Hint(), u"Drag me");
+    // Leaving the form hides it.
+    probe->MoveTo(window, 390, 210);
+    Settle();
+    EXPECT_FALSE(showing());
+
+    // The first image dragged by the mouse onto the second: the drag cursor over it, the drop at
+    // its client point. The press hides no hint and starts nothing until the pointer moves.
+    probe->MoveTo(window, 40, 100);
+    Settle();
+    probe->Button(1, true);
+    Settle();
+    probe->MoveTo(window, 60, 100);
+    Settle();
+    probe->MoveTo(window, 250, 110);
+    Settle();
+    EXPECT_EQ(form.CursorShown(), crDrag);
+    probe->Button(1, false);
+    Settle();
+    EXPECT_EQ(drops.log, (std::vector<std::string>{"drop 50,50"}));
+    EXPECT_EQ(form.CursorShown(), crArrow);
+    drops.log.clear();
+    // Dropped on itself it is refused, under the no-drop cursor.
+    probe->MoveTo(window, 40, 100);
+    Settle();
+    probe->Button(1, true);
+    Settle();
+    probe->MoveTo(window, 60, 100);
+    Settle();
+    probe->MoveTo(window, 70, 120);
+    Settle();
+    EXPECT_EQ(form.CursorShown(), crNoDrop);
+    probe->Button(1, false);
+    Settle();
+    EXPECT_TRUE(drops.log.empty());
+
+    // A right click on the second image goes to its host.
+    probe->MoveTo(window, 210, 70);
+    Settle();
+    probe->Button(3, true);
+    probe->Button(3, false);
+    Settle();
+    EXPECT_EQ(drops.log, (std::vector<std::string>{"popup 10,10"}));
+    Application->CancelHint();
     form.Hide();
 }

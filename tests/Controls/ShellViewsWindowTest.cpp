@@ -9,10 +9,11 @@
 #include "Platform/Vcl/Menus.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/FileListRows.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/VirtualDisplay.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -36,16 +37,14 @@ void MakeFile(const fs::path& path, size_t bytes)
     utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-class ShellViewsWindowTest : public ::testing::Test
+class ShellViewsWindowTest : public PresenterWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         setenv("TZ", "UTC", 1);
         tzset();
         oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
@@ -84,28 +83,13 @@ protected:
     void TearDown() override
     {
         delete form;
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
+        form = nullptr;
+        PresenterWindowTest::TearDown();
         setenv("HOME", oldHome.c_str(), 1);
         unsetenv("TZ");
         tzset();
     }
 
-    // The middle of a row's label in the window.
-    TPoint RowPoint(const std::u16string& name)
-    {
-        for (int i = 0; i < list->RecordCount(); ++i)
-            if (name == list->Record(i)->Name)
-            {
-                TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
-                return TPoint(r.left + 6, (r.top + r.bottom) / 2);
-            }
-        return TPoint(-1, -1);
-    }
-
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
     TempDir root{"shellwindow"};
     std::string oldHome;
     TForm* form = nullptr;
@@ -118,8 +102,8 @@ protected:
     void DragOnto(const std::u16string& name, const std::u16string& target,
                   std::function<void(XProbe&)> during = nullptr)
     {
-        TPoint file = RowPoint(name);
-        TPoint folder = RowPoint(target);
+        TPoint file = RowLabelPoint(*list, name);
+        TPoint folder = RowLabelPoint(*list, target);
         ASSERT_GE(file.x, 0);
         ASSERT_GE(folder.x, 0);
         probe->MoveTo(window, file.x, file.y);
@@ -186,7 +170,7 @@ TEST_F(ShellViewsWindowTest, ShowsTheFolderAndTheTreeAndAnswersTheMouse)
 
     // A double click enters the folder.
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 4; }));
-    TPoint folder = RowPoint(u"docs");
+    TPoint folder = RowLabelPoint(*list, u"docs");
     probe->ClickAt(window, folder.x, folder.y);
     probe->ClickAt(window, folder.x, folder.y);
     ASSERT_TRUE(PumpUntil([&] { return std::u16string(list->GetPath().c_str()).ends_with(u"/docs"); }));
@@ -226,7 +210,7 @@ TEST_F(ShellViewsWindowTest, ADragWithCtrlCopiesAndEscapeCancelsIt)
 TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
 {
     setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    TPoint file = RowPoint(u"gamma.dat");
+    TPoint file = RowLabelPoint(*list, u"gamma.dat");
     ASSERT_GE(file.x, 0);
     probe->ClickAt(window, file.x, file.y);
     ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
@@ -281,5 +265,5 @@ TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
     EXPECT_EQ(record.rfind("[Trash Info]\nPath=" + (root / "shown" / "gamma.dat").string() + "\n", 0), 0u)
         << record;
     // The list follows: the file is no longer shown.
-    EXPECT_TRUE(PumpUntil([&] { return RowPoint(u"gamma.dat").x < 0; }));
+    EXPECT_TRUE(PumpUntil([&] { return RowLabelPoint(*list, u"gamma.dat").x < 0; }));
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -526,4 +527,142 @@ TEST(XActionGridTest, HoveringShowsTheActionsHintAsTheOwnerChangesIt)
     screen.Move(26, 25, 0);
     EXPECT_FALSE(window->Visible());
     Application->CancelHint();
+}
+
+namespace
+{
+// What a host hears from the events the grid offers besides its own.
+struct GridHost
+{
+    std::vector<std::string> log;
+    bool keepSize = false;
+    void CanResize(TObject*, int& w, int& h, bool& resize)
+    {
+        log.push_back("can " + std::to_string(w) + "x" + std::to_string(h));
+        resize = !keepSize;
+    }
+    void Limits(TObject*, int&, int&, int& maxWidth, int&) { maxWidth = std::min(maxWidth, 150); }
+    void Popup(TObject*, TPoint at, bool& handled)
+    {
+        log.push_back("popup " + std::to_string(at.x) + "," + std::to_string(at.y));
+        handled = true;
+    }
+    void StartDock(TObject*, TDragDockObject*&) { log.push_back("startdock"); }
+    void EndDock(TObject*, TObject* target, int, int) { log.push_back(target ? "enddock site" : "enddock none"); }
+    void SiteInfo(TObject*, TControl* client, TRect&, TPoint, bool& canDock)
+    {
+        log.push_back("siteinfo");
+        canDock = client->Width() <= 80; // only small clients
+    }
+    void DockDrop(TObject*, TDragDockObject*, int X, int Y)
+    {
+        log.push_back("dockdrop " + std::to_string(X) + "," + std::to_string(Y));
+    }
+    void UnDock(TObject*, TControl*, TWinControl* to, bool&) { log.push_back(to ? "undock to site" : "undock"); }
+};
+} // namespace
+
+TEST(XActionGridTest, InheritedEventsReachTheHost)
+{
+    FormPixels screen(600, 400);
+    GridOnForm g(screen);
+    XActionGrid* grid = g.grid;
+    XAction action;
+    Runs runs;
+    action.OnExecute = MakeClosure(&runs, &Runs::Execute);
+    grid->setAction(0, &action);
+    GridHost host;
+
+    // Resizing: the host may refuse, the constraints and OnConstrainedResize bound the size.
+    grid->OnCanResize = MakeClosure(&host, &GridHost::CanResize);
+    grid->OnConstrainedResize = MakeClosure(&host, &GridHost::Limits);
+    host.keepSize = true;
+    grid->SetBounds(10, 10, 200, 200);
+    EXPECT_EQ(grid->Width(), 160);
+    host.keepSize = false;
+    grid->Constraints()->SetMinHeight(130);
+    grid->SetBounds(10, 10, 200, 100);
+    EXPECT_EQ(grid->Width(), 150);
+    EXPECT_EQ(grid->Height(), 130);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"can 200x200", "can 150x130", "can 200x100"}));
+    host.log.clear();
+
+    // A right click on a cell asks the host first, at the grid's client point; the action is
+    // neither pressed nor run.
+    grid->OnContextPopup = MakeClosure(&host, &GridHost::Popup);
+    Vcl::RouteInput(&screen.form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(25, 30));
+    Vcl::RouteInput(&screen.form, WM_RBUTTONUP, 0, MAKELPARAM(25, 30));
+    EXPECT_EQ(host.log, (std::vector<std::string>{"popup 15,20"}));
+    EXPECT_FALSE(action.Down());
+    EXPECT_EQ(runs.count, 0);
+    host.log.clear();
+
+    // The grid docks: dragged by a cell into a dock site, it tells its start and its end, and the
+    // cell's action is released without running.
+    auto* site = new TCustomControl(&screen.form);
+    site->SetParent(&screen.form);
+    site->SetBounds(300, 0, 300, 400);
+    site->SetDockSite(true);
+    grid->SetDragKind(dkDock);
+    grid->SetDragMode(dmAutomatic);
+    grid->OnStartDock = MakeClosure(&host, &GridHost::StartDock);
+    grid->OnEndDock = MakeClosure(&host, &GridHost::EndDock);
+    screen.Down(20, 20);
+    EXPECT_TRUE(action.Down());
+    screen.Move(30, 30);
+    screen.Move(400, 100);
+    screen.Up(400, 100);
+    EXPECT_EQ(grid->Parent(), site);
+    EXPECT_FALSE(action.Down());
+    EXPECT_EQ(runs.count, 0);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"startdock", "enddock site"}));
+    host.log.clear();
+
+    // As a dock site itself, the grid is asked for its site information and hears the dock and
+    // the undock.
+    grid->SetDragKind(dkDrag);
+    grid->SetDragMode(dmManual);
+    grid->SetParent(&screen.form);
+    grid->SetBounds(10, 10, 150, 130);
+    // An automatic object drag releases the pressed cell too.
+    grid->SetDragMode(dmAutomatic);
+    screen.Down(20, 20);
+    screen.Move(60, 20);
+    screen.Up(60, 20);
+    EXPECT_EQ(grid->getAction(1), &action);
+    EXPECT_FALSE(action.Down());
+    EXPECT_EQ(runs.count, 0);
+    grid->SetDragMode(dmManual);
+    grid->SetDockSite(true);
+    grid->OnGetSiteInfo = MakeClosure(&host, &GridHost::SiteInfo);
+    grid->OnDockDrop = MakeClosure(&host, &GridHost::DockDrop);
+    grid->OnUnDock = MakeClosure(&host, &GridHost::UnDock);
+    auto* big = new TCustomControl(&screen.form);
+    big->SetParent(&screen.form);
+    big->SetBounds(200, 300, 100, 40);
+    big->SetDragKind(dkDock);
+    big->SetDragMode(dmAutomatic);
+    screen.Down(210, 310);
+    screen.Move(100, 100);
+    screen.Up(100, 100);
+    EXPECT_NE(big->Parent(), grid); // declined: too wide
+    auto* small = new TCustomControl(&screen.form);
+    small->SetParent(&screen.form);
+    small->SetBounds(200, 350, 60, 30);
+    small->SetDragKind(dkDock);
+    small->SetDragMode(dmAutomatic);
+    // (Away from where the wide one now floats in a window of its own.)
+    screen.Down(205, 355);
+    screen.Move(40, 40);
+    screen.Up(40, 40);
+    EXPECT_EQ(small->Parent(), grid);
+    screen.Down(40, 40);
+    screen.Move(400, 300);
+    screen.Up(400, 300);
+    EXPECT_EQ(small->Parent(), site);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"siteinfo", "siteinfo", "siteinfo", "siteinfo", "dockdrop 30,30",
+                                                  "undock to site"}));
+    // The wide one's floating window goes once it is back.
+    big->SetParent(&screen.form);
+    Application->ProcessMessages();
 }

@@ -3,10 +3,12 @@
 #include "Platform/Vcl/HintWindow.h"
 
 #include "tests/Controls/FormPixels.h"
+#include "tests/support/ManualClock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace
@@ -240,4 +242,127 @@ TEST(XImageTest, ImagesAndProgressBarsShowHintsAndDrag)
     EXPECT_EQ(drops.sources, (std::vector<TObject*>{image, bar}));
     Application->CancelHint();
     form.Hide();
+}
+
+namespace
+{
+// What a host hears from an image's and a progress bar's inherited events.
+struct ImageHost
+{
+    std::vector<std::string> log;
+    void StartDrag(TObject*, TDragObject*&) { log.push_back("startdrag"); }
+    void Over(TObject* sender, TObject* source, int, int, TDragState, bool& accept)
+    {
+        accept = source != sender;
+    }
+    void Drop(TObject*, TObject*, int X, int Y) { log.push_back("drop " + std::to_string(X) + "," + std::to_string(Y)); }
+    void EndDrag(TObject*, TObject* target, int, int) { log.push_back(target ? "enddrag on target" : "enddrag"); }
+    void Popup(TObject*, TPoint at, bool& handled)
+    {
+        log.push_back("popup " + std::to_string(at.x) + "," + std::to_string(at.y));
+        handled = true;
+    }
+    void StartDock(TObject*, TDragDockObject*&) { log.push_back("startdock"); }
+    void EndDock(TObject*, TObject* target, int, int) { log.push_back(target ? "enddock site" : "enddock none"); }
+};
+} // namespace
+
+TEST(XImageTest, ARestingPointerShowsTheHintsOfBarsAndImages)
+{
+    ManualClock clock;
+    FormPixels screen(400, 200);
+    screen.form.SetShowHint(true);
+    auto* bar = new XProgressBar(&screen.form);
+    bar->SetParent(&screen.form);
+    bar->SetBounds(10, 10, 200, 20);
+    bar->SetHint(u"Done|How far the work is");
+    auto* image = new XImage(&screen.form);
+    image->SetParent(&screen.form);
+    image->SetBounds(10, 50, 64, 64);
+    image->SetHint(u"Picture"); // shown through the form's ShowHint
+    auto* quiet = new XProgressBar(&screen.form);
+    quiet->SetParent(&screen.form);
+    quiet->SetBounds(10, 150, 200, 20);
+    quiet->SetHint(u"Never");
+    quiet->SetShowHint(false);
+    auto showing = [] { return Application->HintWindow() && Application->HintWindow()->Visible(); };
+    auto rest = [&](int x, int y)
+    {
+        screen.Move(x, y, 0);
+        clock.Advance(500);
+        Application->ProcessMessages();
+    };
+    rest(50, 20);
+    ASSERT_TRUE(showing());
+    EXPECT_EQ(Application->HintWindow()->Caption(), u"Done");
+    EXPECT_EQ(Application->Hint(), u"How far the work is");
+    rest(30, 80);
+    ASSERT_TRUE(showing());
+    EXPECT_EQ(Application->HintWindow()->Caption(), u"Picture");
+    EXPECT_EQ(Application->HintControl(), image);
+    rest(50, 160);
+    EXPECT_FALSE(showing());
+    Application->CancelHint();
+}
+
+TEST(XImageTest, InheritedDragDockPopupAndSizeEventsReachTheHost)
+{
+    FormPixels screen(500, 300);
+    ImageHost host;
+    auto* source = new XImage(&screen.form);
+    source->SetParent(&screen.form);
+    source->SetBounds(10, 10, 64, 64);
+    source->SetDragMode(dmAutomatic);
+    source->OnStartDrag = MakeClosure(&host, &ImageHost::StartDrag);
+    source->OnEndDrag = MakeClosure(&host, &ImageHost::EndDrag);
+    auto* target = new XImage(&screen.form);
+    target->SetParent(&screen.form);
+    target->SetBounds(100, 10, 64, 64);
+    target->OnDragOver = MakeClosure(&host, &ImageHost::Over);
+    target->OnDragDrop = MakeClosure(&host, &ImageHost::Drop);
+    // One image dragged onto another that accepts it; dropped on itself, it is refused.
+    screen.Down(20, 20);
+    screen.Move(30, 20);
+    screen.Move(120, 30);
+    screen.Up(120, 30);
+    target->SetDragMode(dmAutomatic);
+    target->OnStartDrag = MakeClosure(&host, &ImageHost::StartDrag);
+    target->OnEndDrag = MakeClosure(&host, &ImageHost::EndDrag);
+    screen.Down(110, 20);
+    screen.Move(130, 20);
+    screen.Up(130, 20);
+    EXPECT_EQ(host.log,
+              (std::vector<std::string>{"startdrag", "drop 20,20", "enddrag on target", "startdrag", "enddrag"}));
+    host.log.clear();
+
+    // A right click asks the host at the image's client point.
+    source->OnContextPopup = MakeClosure(&host, &ImageHost::Popup);
+    Vcl::RouteInput(&screen.form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(15, 25));
+    Vcl::RouteInput(&screen.form, WM_RBUTTONUP, 0, MAKELPARAM(15, 25));
+    EXPECT_EQ(host.log, (std::vector<std::string>{"popup 5,15"}));
+    host.log.clear();
+
+    // Docked by the mouse into a panel that takes it, telling its start and end.
+    auto* site = new TCustomControl(&screen.form);
+    site->SetParent(&screen.form);
+    site->SetBounds(250, 0, 250, 300);
+    site->SetDockSite(true);
+    source->SetDragKind(dkDock);
+    source->OnStartDock = MakeClosure(&host, &ImageHost::StartDock);
+    source->OnEndDock = MakeClosure(&host, &ImageHost::EndDock);
+    screen.Down(20, 20);
+    screen.Move(40, 40);
+    screen.Move(300, 100);
+    screen.Up(300, 100);
+    EXPECT_EQ(source->Parent(), site);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"startdock", "enddock site"}));
+
+    // Sizing to the bitmap keeps the constraints.
+    TBitmap big;
+    big.SetSize(120, 90);
+    target->Constraints()->SetMaxWidth(100);
+    target->SetAutoSize(true);
+    target->SetBitmap(&big);
+    EXPECT_EQ(target->Width(), 100);
+    EXPECT_EQ(target->Height(), 90);
 }

@@ -9,8 +9,8 @@
 #include "Platform/Vcl/StdCtrls.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
-#include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
@@ -25,23 +25,15 @@
 namespace
 {
 
-class DesktopPresenterTest : public ::testing::Test
+class DesktopPresenterTest : public PresenterWindowTest
 {
 public:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        Platform::ResetKeyStates();
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         EXPECT_EQ(Screen->Width, 1024);
-    }
-    void TearDown() override
-    {
-        Vcl::RemoveDesktopPresenter();
-        Platform::ResetKeyStates();
-        probe.reset();
     }
 
     bool Viewable(unsigned long window) { return probe->Viewable(window); }
@@ -50,9 +42,6 @@ public:
     void Key(const char* keysym, const char* modifier = nullptr) { probe->Key(keysym, modifier); }
     void MoveTo(unsigned long window, int x, int y) { probe->MoveTo(window, x, y); }
     void ClickAt(unsigned long window, int x, int y) { probe->ClickAt(window, x, y); }
-
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
 };
 
 TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)

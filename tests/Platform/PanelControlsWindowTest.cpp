@@ -92,19 +92,11 @@ TEST_F(PanelControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     for (const char16_t* name : {u"Walk", u"Run", u"Idle", u"Jump", u"Fall", u"Swim", u"Fly", u"Sit"})
         list->Items()->Add(name);
     list->SetItemIndex(1);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
 
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-    for (int y = 3; y < height; y += 31)
-        for (int x = 3; x < width; x += 37)
-            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Platform/data/panel_controls.png", pixels, static_cast<uint32_t>(width),
-                                      static_cast<uint32_t>(height), 8),
-              "");
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Platform/data/panel_controls.png", 3, 37, 31));
+    const int width = form.ClientWidth(), height = form.ClientHeight();
 
     // The check box by mouse, then by Space.
     TPoint at = children->FormOrigin();
@@ -147,22 +139,15 @@ TEST_F(PanelControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     EXPECT_EQ(pages->ActivePage(), first);
 
     // Random input over the whole window never breaks anything.
-    std::mt19937 random(33);
     const char* keys[] = {"Down", "Up", "space", "Tab", "Right", "Left", "End", "a"};
-    for (int i = 0; i < 1000; ++i)
-    {
-        int x = static_cast<int>(random() % static_cast<unsigned>(width));
-        int y = static_cast<int>(random() % static_cast<unsigned>(height));
-        switch (random() % 4)
-        {
-        case 0: probe->ClickAt(window, x, y); break;
-        case 1: probe->MoveTo(window, x, y); break;
-        case 2: probe->Key(keys[random() % 8], random() % 5 == 0 ? "Control_L" : nullptr); break;
-        default: probe->Key(keys[random() % 8]); break;
-        }
-        if (i % 50 == 0)
-            Settle();
-    }
+    RandomInput(window, width, height, 33, 4,
+                [&](unsigned kind, std::mt19937& random)
+                {
+                    if (kind == 2)
+                        probe->Key(keys[random() % 8], random() % 5 == 0 ? "Control_L" : nullptr);
+                    else
+                        probe->Key(keys[random() % 8]);
+                });
     Settle();
     EXPECT_TRUE(form.Visible());
     EXPECT_GE(list->ItemIndex(), -1);
@@ -212,19 +197,10 @@ TEST_F(PanelControlsWindowTest, RadioGroupMemoAndListComboShowAndAnswerRealInput
     TObject glass, wood;
     combo->AddItem(u"Glass", &glass);
     combo->AddItem(u"Wood", &wood);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
 
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-    for (int y = 3; y < height; y += 29)
-        for (int x = 3; x < width; x += 31)
-            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Platform/data/radio_memo.png", pixels, static_cast<uint32_t>(width),
-                                      static_cast<uint32_t>(height), 8),
-              "");
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Platform/data/radio_memo.png", 3, 31, 29));
 
     // A click on "Z", then the arrows through the group.
     TPoint at = group->Button(2)->FormOrigin();

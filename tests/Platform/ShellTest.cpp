@@ -377,6 +377,48 @@ TEST(ShellNamespaceTest, ALargeFolderListsEveryEntryWithItsOwnFacts)
     desktop->Release();
 }
 
+// An enumeration reads its folder when first asked for entries: a folder that cannot be opened
+// fails at once, one that goes away before the first Next lists nothing, and entries made in
+// between are listed.
+TEST(ShellNamespaceTest, AnEnumerationReadsItsFolderWhenFirstAsked)
+{
+    TempDir dir("shelllazy");
+    fs::create_directory(dir / "sub");
+    WriteFile(dir / "sub" / "early", "1");
+    IShellFolder* desktop = nullptr;
+    SHGetDesktopFolder(&desktop);
+    LPITEMIDLIST list = Parse((dir / "sub").string());
+    IShellFolder* folder = nullptr;
+    ASSERT_EQ(desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)), S_OK);
+
+    IEnumIDList* e = nullptr;
+    ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &e), S_OK);
+    WriteFile(dir / "sub" / "late", "22");
+    std::vector<std::string> names;
+    LPITEMIDLIST id;
+    ULONG got;
+    while (e->Next(1, &id, &got) == S_OK)
+    {
+        WIN32_FIND_DATAW find;
+        ASSERT_EQ(SHGetDataFromIDListW(folder, id, SHGDFIL_FINDDATA, &find, sizeof find), S_OK);
+        names.push_back(Platform::NativeName(find.cFileName) + ":" + std::to_string(find.nFileSizeLow));
+        CoTaskMemFree(id);
+    }
+    e->Release();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"early:1", "late:2"}));
+
+    ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &e), S_OK);
+    fs::remove_all(dir / "sub");
+    EXPECT_EQ(e->Next(1, &id, &got), S_FALSE);
+    EXPECT_EQ(got, 0u);
+    e->Release();
+    EXPECT_NE(folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &e), S_OK);
+    folder->Release();
+    CoTaskMemFree(list);
+    desktop->Release();
+}
+
 TEST(ShellFileOperationTest, LinksAreNeverFollowed)
 {
     TempDir dir("shelllink");

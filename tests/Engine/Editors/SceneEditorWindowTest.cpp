@@ -10,13 +10,9 @@
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
-#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/ViewHost.h"
-#include "tests/support/VirtualDisplay.h"
-#include "tests/support/WindowDriver.h"
+#include "tests/support/ViewHostWindowTest.h"
 #include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +25,6 @@
 
 namespace
 {
-constexpr int W = 800, H = 600;
 constexpr uint32_t White = 0xFFFFFF, Red = 0xFF0000, Green = 0x00FF00, Yellow = 0xFFFF00, Back = 0x888888;
 constexpr uint32_t Blue = 0x0000FF;
 
@@ -46,21 +41,16 @@ struct Pixel
     float x, y;
 };
 
-class SceneEditorWindowTest : public PresenterWindowTest
+class SceneEditorWindowTest : public ViewHostWindowTest
 {
 public:
+    SceneEditorWindowTest() : ViewHostWindowTest("scene_editor_window", TwoCubes()) {}
+
     void SetUp() override
     {
-        PresenterWindowTest::SetUp();
+        ViewHostWindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), TwoCubes());
-        view = host->View();
-        scene = host->Scene();
-        host->Show();
-        window = Vcl::NativeWindowOf(host.get());
-        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
-        ASSERT_NE(view->GetDevice(), nullptr);
         top = view->GetViewport(0);
         // The two cubes, then the light.
         ASSERT_EQ(scene->GetNodeCount(), 3u);
@@ -71,31 +61,6 @@ public:
         scene->GetNode(0)->SetMatrix(at);
         at.SetTranslation(1.5f, 1.0f, 0.0f);
         scene->GetNode(1)->SetMatrix(at);
-    }
-    void TearDown() override
-    {
-        host.reset();
-        PresenterWindowTest::TearDown();
-    }
-
-    void Draw()
-    {
-        view->RenderScene(true);
-        Application->ProcessMessages();
-        probe->Sync();
-    }
-    std::vector<uint32_t> Pixels()
-    {
-        WindowDriver driver;
-        int w = 0, h = 0;
-        std::vector<uint32_t> pixels = driver.Pixels(window, w, h);
-        EXPECT_EQ(w, W);
-        EXPECT_EQ(h, H + TViewHostForm::ButtonRow);
-        return pixels;
-    }
-    static uint32_t At(const std::vector<uint32_t>& p, int x, int y)
-    {
-        return p[static_cast<size_t>(y) * W + static_cast<size_t>(x)] & 0xFFFFFF;
     }
     // Whether `colour` is within a pixel of (x, y): lines are rasterised to the nearest pixel.
     static bool Near(const std::vector<uint32_t>& p, Pixel at, uint32_t colour)
@@ -158,25 +123,10 @@ public:
         const XVertex c = scene->GetSelectedCentre();
         return c + XVertex(0.5f * scene->GizmoSize(top, 0, c), 0, 0);
     }
-    void MoveTo(Pixel p)
-    {
-        probe->MoveTo(window, static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
-        probe->Sync();
-    }
-    void Button(int button, bool down)
-    {
-        probe->Button(button, down);
-        probe->Sync();
-    }
-    bool Reached(Pixel p)
-    {
-        // Mouse points count from the picture, inside the viewport's frame.
-        const TPoint origin = top->ClientToScreen(TPoint(top->ClientRect().left, top->ClientRect().top));
-        const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        const float vx = std::round(p.x) - static_cast<float>(origin.x - form.x);
-        const float vy = std::round(p.y) - static_cast<float>(origin.y - form.y);
-        return PumpUntil([&] { return top->GetMousePoint().x == vx && top->GetMousePoint().y == vy; });
-    }
+    // The pointer to, and waiting for it at, the window pixel nearest a projected point.
+    void MoveTo(Pixel p) { ViewHostWindowTest::MoveTo(Round(p.x), Round(p.y)); }
+    bool Reached(Pixel p) { return ViewHostWindowTest::Reached(top, Round(p.x), Round(p.y)); }
+    static int Round(float v) { return static_cast<int>(std::lround(v)); }
 
     // Bands the middle nine of a 5 x 5 grid of points (row by row), half a spacing clear of the
     // others, and lets go; `inner` gets their indices.
@@ -203,21 +153,14 @@ public:
         Button(1, false);
     }
 
-    TempDir dir{"scene_editor_window"};
-    std::unique_ptr<TViewHostForm> host;
-    XView* view = nullptr;
-    XScene* scene = nullptr;
     XViewport* top = nullptr;
-    unsigned long window = 0;
 };
 } // namespace
 
 TEST_F(SceneEditorWindowTest, ClickShowsBoxAndGizmoTheXAxisDragsAndABandSelectsBoth)
 {
     // Edit mode leaves the scene's transform type at move.
-    TButton* edit = host->TransformButton(XTT_EDIT);
-    probe->ClickAt(window, edit->Left() + edit->Width() / 2, edit->Top() + edit->Height() / 2);
-    ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
+    ASSERT_TRUE(ClickTransformButton(XTT_EDIT));
     ASSERT_EQ(scene->GetTransformType(), 0u);
     XMeshNode* first = scene->GetNode(0);
     XMeshNode* second = scene->GetNode(1);
@@ -334,9 +277,7 @@ TEST_F(SceneEditorWindowTest, BandedSurfacePointsTurnRedFromGreen)
     surface->Edit(scene, node);
     ASSERT_NE(scene->GetEditor(), nullptr);
     ASSERT_EQ(scene->GetEditor()->GetName(), XString(u"XPointListEditor"));
-    TButton* edit = host->TransformButton(XTT_EDIT);
-    probe->ClickAt(window, edit->Left() + edit->Width() / 2, edit->Top() + edit->Height() / 2);
-    ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
+    ASSERT_TRUE(ClickTransformButton(XTT_EDIT));
 
     std::vector<Pixel> points;
     for (unsigned i = 0; i < 25; ++i)
@@ -384,9 +325,7 @@ TEST_F(SceneEditorWindowTest, TriangleMeshVerticesAreBandedDraggedCancelledAndUn
     object->Edit(scene, node);
     auto* editor = dynamic_cast<XTriMeshEditor*>(scene->GetEditor());
     ASSERT_NE(editor, nullptr);
-    TButton* edit = host->TransformButton(XTT_EDIT);
-    probe->ClickAt(window, edit->Left() + edit->Width() / 2, edit->Top() + edit->Height() / 2);
-    ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
+    ASSERT_TRUE(ClickTransformButton(XTT_EDIT));
 
     auto project = [&]
     {

@@ -183,3 +183,25 @@ TEST_F(XSkinEditorTest, RecomputingTellsTheHoldersEvenWithoutARootAndNothingWith
     panel->ActivateFrame();
     EXPECT_EQ(panel->BoneNameCombo->Text(), u"Bone1");
 }
+
+TEST_F(XSkinEditorTest, TheDroppedBoneListShowsSixteenRowsOfTheBonesListedOnOpening)
+{
+    XSkinEditor* editor = Open();
+    ASSERT_NE(editor, nullptr);
+    auto* panel = static_cast<TSkinEditorFrame*>(editor->GetEditorFrame());
+    for (int i = 0; i < 20; ++i)
+        Bone((u"Extra" + std::u16string(1, static_cast<char16_t>(u'A' + i))).c_str());
+    TForm form(nullptr);
+    panel->SetParent(&form);
+    panel->BoneNameCombo->SetDroppedDown(true);
+    ASSERT_TRUE(panel->BoneNameCombo->DroppedDown());
+    EXPECT_EQ(panel->BoneNameCombo->ItemCount(), 24); // listed by the drop, not before
+    TComboListForm* list = nullptr;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (auto* l = dynamic_cast<TComboListForm*>(Screen->Forms(i)); l && l->Visible())
+            list = l;
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Height(), 16 * list->RowHeight() + 2);
+    panel->BoneNameCombo->SetDroppedDown(false);
+    panel->SetParent(nullptr);
+}

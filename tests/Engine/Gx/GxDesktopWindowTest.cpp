@@ -10,11 +10,9 @@
 #include "Platform/Vcl/Forms.h"
 #include "tests/support/DesktopHostEditor.h"
 #include "tests/support/ManualClock.h"
-#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/ViewHost.h"
+#include "tests/support/ViewHostWindowTest.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -30,7 +28,6 @@ using namespace Gx::Ui;
 
 namespace
 {
-constexpr int W = 800, H = 600;
 constexpr uint32_t Ground = 0x888888;
 
 // The child of the window that notes the characters it is given.
@@ -71,22 +68,17 @@ std::string Hex(uint32_t v)
     return buffer;
 }
 
-class GxDesktopWindowTest : public PresenterWindowTest
+class GxDesktopWindowTest : public ViewHostWindowTest
 {
 public:
+    // One viewport fills the view.
+    GxDesktopWindowTest() : ViewHostWindowTest("gx_desktop_window", TViewHostForm::HostSceneOptions(), 0) {}
+
     void SetUp() override
     {
-        PresenterWindowTest::SetUp();
+        ViewHostWindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        host = std::make_unique<TViewHostForm>(nullptr, dir.Path());
-        view = host->View();
-        scene = host->Scene();
-        view->SetViewportLayout(0);
-        host->Show();
-        window = Vcl::NativeWindowOf(host.get());
-        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
-        ASSERT_NE(view->GetDevice(), nullptr);
         // Mouse events reach the scene's editor in edit mode only; the host editor goes on top.
         view->SetTransformType(XTT_EDIT);
         auto* editor = new DesktopHostEditor(scene);
@@ -94,50 +86,13 @@ public:
         scene->PushEditor(editor);
         ASSERT_EQ(scene->GetEditor(), editor);
     }
-    void TearDown() override
-    {
-        host.reset();
-        PresenterWindowTest::TearDown();
-    }
 
-    // Draws a frame as the view's timer does and waits until the window shows it.
-    void Draw()
-    {
-        view->RenderScene(true);
-        Application->ProcessMessages();
-        probe->Sync();
-    }
     // Draws and waits until the window shows `expected` at (x, y).
     bool Shows(int x, int y, uint32_t expected)
     {
         Draw();
         return PumpUntil([&] { return Near(probe->ReadPixel(window, x, y), expected); });
     }
-    std::vector<uint32_t> Pixels()
-    {
-        WindowDriver driver;
-        int w = 0, h = 0;
-        std::vector<uint32_t> pixels = driver.Pixels(window, w, h);
-        EXPECT_EQ(w, W);
-        EXPECT_EQ(h, H + TViewHostForm::ButtonRow);
-        return pixels;
-    }
-    void MoveTo(int x, int y)
-    {
-        probe->MoveTo(window, x, y);
-        probe->Sync();
-    }
-    void Button(int button, bool down)
-    {
-        probe->Button(button, down);
-        probe->Sync();
-    }
-
-    TempDir dir{"gx_desktop_window"};
-    std::unique_ptr<TViewHostForm> host;
-    XView* view = nullptr;
-    XScene* scene = nullptr;
-    unsigned long window = 0;
 };
 } // namespace
 
@@ -154,7 +109,7 @@ TEST_F(GxDesktopWindowTest, AWindowOverTheViewportIsHoveredDraggedResizedLeftAnd
     Draw();
     const std::vector<uint32_t> bare = Pixels();
     for (const TPoint& p : {TPoint(50, 80), TPoint(250, 320), TPoint(255, 385), TPoint(30, 30)})
-        ASSERT_EQ(bare[static_cast<size_t>(p.y) * W + static_cast<size_t>(p.x)] & 0xFFFFFF, Ground)
+        ASSERT_EQ(At(bare, p.x, p.y), Ground)
             << p.x << "," << p.y;
 
     GxDesktop* desktop = scene->GetDesktop();

@@ -7,12 +7,9 @@
 #include "Platform/Vcl/Forms.h"
 #include "tests/support/ImageDecoders.h"
 #include "tests/support/MessageBoxRecorder.h"
-#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/ViewHost.h"
+#include "tests/support/ViewHostWindowTest.h"
 #include "tests/support/WholeFile.h"
-#include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +24,6 @@
 
 namespace
 {
-constexpr int W = 800, H = 600;
-
 // Largest and mean difference of one channel between a decoded image and the window's pixels
 // (0x..RRGGBB, rows of `stride`) over a rectangle of the view.
 struct Difference
@@ -59,39 +54,16 @@ Difference Compare(const DecodedImage& image, const std::vector<uint32_t>& shown
     return d;
 }
 
-class XViewCaptureWindowTest : public PresenterWindowTest
+class XViewCaptureWindowTest : public ViewHostWindowTest
 {
 public:
-    void SetUp() override
-    {
-        PresenterWindowTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        host = std::make_unique<TViewHostForm>(nullptr, dir.Path());
-        view = host->View();
-        host->Show();
-        window = Vcl::NativeWindowOf(host.get());
-        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
-        ASSERT_NE(view->GetDevice(), nullptr);
-    }
-    void TearDown() override
-    {
-        host.reset();
-        PresenterWindowTest::TearDown();
-    }
+    XViewCaptureWindowTest() : ViewHostWindowTest("view_capture_window") {}
 
     // Presents a frame and reads the window back.
     std::vector<uint32_t> Shown()
     {
-        view->RenderScene(true);
-        Application->ProcessMessages();
-        probe->Sync();
-        WindowDriver driver;
-        int w = 0, h = 0;
-        std::vector<uint32_t> pixels = driver.Pixels(window, w, h);
-        EXPECT_EQ(w, W);
-        EXPECT_EQ(h, H + TViewHostForm::ButtonRow);
-        return pixels;
+        Draw();
+        return Pixels();
     }
     // Each visible viewport's client rectangle in the window (the view fills the form's top).
     std::vector<TRect> Pictures()
@@ -109,10 +81,6 @@ public:
         return rects;
     }
 
-    TempDir dir{"view_capture_window"};
-    std::unique_ptr<TViewHostForm> host;
-    XView* view = nullptr;
-    unsigned long window = 0;
 };
 } // namespace
 

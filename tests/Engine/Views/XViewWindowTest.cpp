@@ -6,13 +6,10 @@
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
-#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/RecordingEditor.h"
 #include "tests/support/ReferenceImage.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/ViewHost.h"
-#include "tests/support/VirtualDisplay.h"
+#include "tests/support/ViewHostWindowTest.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -26,7 +23,6 @@
 
 namespace
 {
-constexpr int W = 800, H = 600;
 constexpr uint32_t Red = 0xFF0000, Grey = 0x808080;
 
 // The viewports of the 2 x 2 layout at 800 x 600 with 3-pixel splitters, in the view's (and the
@@ -48,72 +44,13 @@ struct Cameras
     float fov[4];
 };
 
-class XViewWindowTest : public PresenterWindowTest
+class XViewWindowTest : public ViewHostWindowTest
 {
 public:
-    void SetUp() override
-    {
-        PresenterWindowTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        host = std::make_unique<TViewHostForm>(nullptr, dir.Path());
-        view = host->View();
-        host->Show();
-        window = Vcl::NativeWindowOf(host.get());
-        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
-        ASSERT_NE(view->GetDevice(), nullptr);
-    }
-    void TearDown() override
-    {
-        host.reset();
-        PresenterWindowTest::TearDown();
-    }
+    XViewWindowTest() : ViewHostWindowTest("xview_window") {}
 
-    // Draws a frame and waits until the window shows it (the frames are painted, the pictures
-    // presented).
-    void Draw()
-    {
-        view->RenderScene(true);
-        Application->ProcessMessages();
-        probe->Sync();
-    }
-    std::vector<uint32_t> Pixels()
-    {
-        WindowDriver driver;
-        int w = 0, h = 0;
-        std::vector<uint32_t> pixels = driver.Pixels(window, w, h);
-        EXPECT_EQ(w, W);
-        EXPECT_EQ(h, H + TViewHostForm::ButtonRow);
-        return pixels;
-    }
-    void MoveTo(int x, int y)
-    {
-        probe->MoveTo(window, x, y);
-        probe->Sync();
-    }
-    void Button(int button, bool down)
-    {
-        probe->Button(button, down);
-        probe->Sync();
-    }
-    // Waits until the pointer has reached the viewport at (x, y) of the window: everything sent
-    // before has been handled.
-    bool Reached(int index, int x, int y)
-    {
-        XViewport* v = view->GetViewport(index);
-        // Mouse points count from the picture, inside the viewport's frame.
-        TPoint origin = v->ClientToScreen(TPoint(v->ClientRect().left, v->ClientRect().top));
-        TPoint form = host->ClientToScreen(TPoint(0, 0));
-        float vx = static_cast<float>(x - (origin.x - form.x));
-        float vy = static_cast<float>(y - (origin.y - form.y));
-        return PumpUntil([&] { return v->GetMousePoint().x == vx && v->GetMousePoint().y == vy; });
-    }
-    void ClickButton(int type)
-    {
-        TButton* b = host->TransformButton(type);
-        probe->ClickAt(window, b->Left() + b->Width() / 2, b->Top() + b->Height() / 2);
-        ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == static_cast<XTransformType>(type); }));
-    }
+    // Waits until the pointer has reached the viewport at (x, y) of the window.
+    bool Reached(int index, int x, int y) { return ViewHostWindowTest::Reached(view->GetViewport(index), x, y); }
     Cameras Snapshot()
     {
         Cameras c;
@@ -152,15 +89,11 @@ public:
             const int points[][2] = {{r.left, my},      {r.left + 1, my},   {r.right - 1, my}, {r.right - 2, my},
                                      {mx, r.top},       {mx, r.top + 1},    {mx, r.bottom - 1}, {mx, r.bottom - 2}};
             for (const auto& pt : points)
-                EXPECT_EQ(p[static_cast<size_t>(pt[1]) * W + static_cast<size_t>(pt[0])] & 0xFFFFFF, colour)
+                EXPECT_EQ(At(p, pt[0], pt[1]), colour)
                     << "viewport " << i << " at " << pt[0] << "," << pt[1];
         }
     }
 
-    TempDir dir{"xview_window"};
-    std::unique_ptr<TViewHostForm> host;
-    XView* view = nullptr;
-    unsigned long window = 0;
 };
 } // namespace
 
@@ -193,7 +126,7 @@ TEST_F(XViewWindowTest, CaptionsFramesClicksDragsAndTheWheel)
 
     // Move: a 60-pixel drag in V1 moves V1's camera by 60 pixels' worth against its own x and the
     // picture with the pointer; it goes on out of V1, and no other camera moves.
-    ClickButton(XTT_MOVE);
+    ASSERT_TRUE(ClickTransformButton(XTT_MOVE));
     XViewport* v1 = view->GetViewport(1);
     const XMatrix p1 = v1->GetProjectionMatrix(0);
     const float unit = 2.0f / (static_cast<float>(v1->GetClientWidth()) * p1.m[0][0]);
@@ -232,7 +165,7 @@ TEST_F(XViewWindowTest, CaptionsFramesClicksDragsAndTheWheel)
     Button(1, false);
 
     // Rotate: 20 pixels from V2's centre turn its camera by 10 degrees (pi 3.14) about its own Y.
-    ClickButton(XTT_ROTATE);
+    ASSERT_TRUE(ClickTransformButton(XTT_ROTATE));
     before = Snapshot();
     MoveTo(199, 450);
     Button(1, true);
@@ -248,7 +181,7 @@ TEST_F(XViewWindowTest, CaptionsFramesClicksDragsAndTheWheel)
     EXPECT_TRUE(OthersKept(before, 2));
 
     // Zoom: 30 pixels up in V3 widen its field of view by (A.y - B.y) / r + 1.
-    ClickButton(XTT_SCALE);
+    ASSERT_TRUE(ClickTransformButton(XTT_SCALE));
     XViewport* v3 = view->GetViewport(3);
     before = Snapshot();
     MoveTo(601, 501);
@@ -287,7 +220,7 @@ TEST_F(XViewWindowTest, CaptionsFramesClicksDragsAndTheWheel)
 
     // After a right press a left drag goes to the editor: no camera moves. The right release
     // then opens the menu, closed here with Escape.
-    ClickButton(XTT_MOVE);
+    ASSERT_TRUE(ClickTransformButton(XTT_MOVE));
     int menus = 0;
     struct Closer
     {

@@ -7,10 +7,10 @@
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 #include "tests/support/LitCube.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ViewDouble.h"
-#include "tests/support/VirtualDisplay.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -30,24 +30,8 @@ bool Near(uint32_t a, uint32_t b, int tolerance)
     return true;
 }
 
-class XViewportWindowTest : public ::testing::Test
+class XViewportWindowTest : public PresenterWindowTest
 {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.Running()) << server.Error();
-        probe = std::make_unique<XProbe>(server.Name());
-        ASSERT_TRUE(probe->Open());
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
-    }
-    void TearDown() override
-    {
-        Vcl::RemoveDesktopPresenter();
-        probe.reset();
-    }
-
-    VirtualDisplay server;
-    std::unique_ptr<XProbe> probe;
 };
 
 TEST_F(XViewportWindowTest, AViewShowsItsFrameAndTakesTheWholeScreenAndGivesItBack)
