@@ -1,7 +1,7 @@
 // The view host with its editor panels in a real window on a private X server: a node clicked in
 // the view, the scene panel's typed move, the animation editor opened from the panel and left by
 // Escape, each change of editor swapping the panels and the mode buttons, the host's editing keys
-// typed into the view, and Tab through each panel, all through XTest input.
+// typed into the view, Tab through each panel and random input, all through XTest input.
 #include "Engine/Editors/TAnimationEditorFrame.h"
 #include "Engine/Editors/TSceneEditorFrame.h"
 #include "Engine/Editors/TSkinEditorFrame.h"
@@ -18,7 +18,9 @@
 #include "Engine/Views/XView.h"
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Dialogs.h"
 
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
@@ -28,6 +30,7 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace
@@ -440,4 +443,47 @@ TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
     for (uint32_t corner : {0u, 1u, 2u})
         EXPECT_EQ(mesh->GetColors()[corner].GetARGB(), 0x00FF0000u) << corner;
     EXPECT_NE(mesh->GetColors()[3].GetARGB(), 0x00FF0000u);
+}
+
+TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
+{
+    // Questions answered at random, names typed as "R"; no right button (its menu waits).
+    BoxRecorder boxes;
+    Vcl::InputQueryHandler previous = Vcl::SetInputQueryHandler(
+        [](const UnicodeString&, const UnicodeString&, UnicodeString& value)
+        {
+            value = u"R";
+            return true;
+        });
+    box->SetSelected(true);
+    const int width = host->ClientWidth(), height = host->ClientHeight();
+    std::mt19937 random(3333);
+    const char* keys[] = {"Escape", "Delete", "Return", "a", "Tab", "1", "space", "Down"};
+    const char* held[] = {"d", "c", "v", "x", "z"};
+    for (int i = 0; i < 1000; ++i)
+    {
+        boxes.answer = random() % 2 ? IDYES : IDNO;
+        int x = static_cast<int>(random() % static_cast<unsigned>(width));
+        int y = static_cast<int>(random() % static_cast<unsigned>(height));
+        switch (random() % 5)
+        {
+        case 0: probe->ClickAt(window, x, y); break;
+        case 1: probe->MoveTo(window, x, y); break;
+        case 2: probe->Key(held[random() % 5], "Control_L"); break;
+        default: probe->Key(keys[random() % 8]); break;
+        }
+        if (i % 50 == 0)
+            Settle();
+    }
+    Settle();
+    Vcl::SetInputQueryHandler(previous);
+    EXPECT_TRUE(host->Visible());
+    XBaseEditor* editor = scene->GetEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(host->EditorPanel(), editor->GetEditorFrame());
+    if (host->EditorPanel())
+    {
+        EXPECT_TRUE(host->EditorPanel()->Showing());
+    }
+    EXPECT_EQ(host->ModeButtons().size(), editor->GetModeCount());
 }
