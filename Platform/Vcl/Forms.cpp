@@ -6,6 +6,7 @@
 #include "Platform/Vcl/StdCtrls.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace
 {
@@ -1177,6 +1178,26 @@ TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, 
                 return true;
         return false;
     };
+    // Each site is asked once per look-up; the first that lets the client dock with the pointer
+    // inside its influence is the target.
+    std::vector<TWinControl*> asked;
+    auto takes = [&](TWinControl* site)
+    {
+        if (!site->DockSite() || !site->Enabled() || within(site) ||
+            std::find(asked.begin(), asked.end(), site) != asked.end())
+            return false;
+        asked.push_back(site);
+        bool canDock = true;
+        TRect influence;
+        site->GetSiteInfo(dragged, influence, screenPoint, canDock);
+        if (!canDock || !influence.Contains(screenPoint))
+            return false;
+        TPoint local = site->ScreenToClient(screenPoint);
+        X = local.x;
+        Y = local.y;
+        return true;
+    };
+    // First the sites under the pointer, innermost first, on the topmost form there.
     for (int i = Screen->FormCount() - 1; i >= 0; --i)
     {
         TCustomForm* form = Screen->Forms(i);
@@ -1210,20 +1231,37 @@ TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, 
         for (TControl* c = hit; c; c = c->Parent())
         {
             auto* site = dynamic_cast<TWinControl*>(c);
-            if (!site || !site->DockSite() || within(site))
-                continue;
-            bool canDock = true;
-            TRect influence;
-            site->GetSiteInfo(dragged, influence, screenPoint, canDock);
-            if (canDock && influence.Contains(screenPoint))
-            {
-                TPoint local = site->ScreenToClient(screenPoint);
-                X = local.x;
-                Y = local.y;
+            if (site && takes(site))
                 return site;
-            }
         }
-        return nullptr;
+        break;
+    }
+    // Then any other showing site whose influence reaches the pointer (by default the 10 pixels
+    // around it), topmost form first and children before their parents.
+    struct Search
+    {
+        const std::function<bool(TWinControl*)>& takes;
+        TWinControl* In(TWinControl* container)
+        {
+            for (int k = container->ControlCount() - 1; k >= 0; --k)
+            {
+                auto* child = dynamic_cast<TWinControl*>(container->Controls(k));
+                if (!child || !child->Visible())
+                    continue;
+                if (TWinControl* found = In(child))
+                    return found;
+            }
+            return takes(container) ? container : nullptr;
+        }
+    };
+    const std::function<bool(TWinControl*)> ask = takes;
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (!form->Visible())
+            continue;
+        if (TWinControl* site = Search{ask}.In(form))
+            return site;
     }
     return nullptr;
 }

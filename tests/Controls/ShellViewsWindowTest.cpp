@@ -9,6 +9,7 @@
 #include "Platform/Vcl/Menus.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/FileListRows.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
@@ -89,18 +90,6 @@ protected:
         tzset();
     }
 
-    // The middle of a row's label in the window.
-    TPoint RowPoint(const std::u16string& name)
-    {
-        for (int i = 0; i < list->RecordCount(); ++i)
-            if (name == list->Record(i)->Name)
-            {
-                TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
-                return TPoint(r.left + 6, (r.top + r.bottom) / 2);
-            }
-        return TPoint(-1, -1);
-    }
-
     TempDir root{"shellwindow"};
     std::string oldHome;
     TForm* form = nullptr;
@@ -113,8 +102,8 @@ protected:
     void DragOnto(const std::u16string& name, const std::u16string& target,
                   std::function<void(XProbe&)> during = nullptr)
     {
-        TPoint file = RowPoint(name);
-        TPoint folder = RowPoint(target);
+        TPoint file = RowLabelPoint(*list, name);
+        TPoint folder = RowLabelPoint(*list, target);
         ASSERT_GE(file.x, 0);
         ASSERT_GE(folder.x, 0);
         probe->MoveTo(window, file.x, file.y);
@@ -181,7 +170,7 @@ TEST_F(ShellViewsWindowTest, ShowsTheFolderAndTheTreeAndAnswersTheMouse)
 
     // A double click enters the folder.
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 4; }));
-    TPoint folder = RowPoint(u"docs");
+    TPoint folder = RowLabelPoint(*list, u"docs");
     probe->ClickAt(window, folder.x, folder.y);
     probe->ClickAt(window, folder.x, folder.y);
     ASSERT_TRUE(PumpUntil([&] { return std::u16string(list->GetPath().c_str()).ends_with(u"/docs"); }));
@@ -221,7 +210,7 @@ TEST_F(ShellViewsWindowTest, ADragWithCtrlCopiesAndEscapeCancelsIt)
 TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
 {
     setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    TPoint file = RowPoint(u"gamma.dat");
+    TPoint file = RowLabelPoint(*list, u"gamma.dat");
     ASSERT_GE(file.x, 0);
     probe->ClickAt(window, file.x, file.y);
     ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
@@ -276,5 +265,5 @@ TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
     EXPECT_EQ(record.rfind("[Trash Info]\nPath=" + (root / "shown" / "gamma.dat").string() + "\n", 0), 0u)
         << record;
     // The list follows: the file is no longer shown.
-    EXPECT_TRUE(PumpUntil([&] { return RowPoint(u"gamma.dat").x < 0; }));
+    EXPECT_TRUE(PumpUntil([&] { return RowLabelPoint(*list, u"gamma.dat").x < 0; }));
 }

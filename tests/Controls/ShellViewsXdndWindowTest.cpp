@@ -6,11 +6,13 @@
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/FileListRows.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/WholeFile.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -25,18 +27,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-void Pump()
-{
-    X11::WaitForEvents(2);
-    Application->ProcessMessages();
-}
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class ShellViewsXdndWindowTest : public PresenterWindowTest
 {
 protected:
@@ -70,17 +60,6 @@ protected:
         PresenterWindowTest::TearDown();
     }
 
-    TPoint RowPoint(const std::u16string& name)
-    {
-        for (int i = 0; i < list->RecordCount(); ++i)
-            if (name == list->Record(i)->Name)
-            {
-                TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
-                return TPoint(r.left + 6, (r.top + r.bottom) / 2);
-            }
-        return TPoint(-1, -1);
-    }
-
     TempDir root{"shellxdnd"};
     std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
     TForm* form = nullptr;
@@ -100,20 +79,20 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
         std::string line;
         ASSERT_TRUE(peer.Start(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
                                              (root / "uris").string()}));
-        ASSERT_TRUE(peer.ReadLine(line, 15s, Pump));
+        ASSERT_TRUE(peer.ReadLine(line, 15s, PumpOnce));
         EXPECT_EQ(line, "finished XdndActionCopy");
     }
-    EXPECT_EQ(ReadText(root / "shown" / "incoming file.txt"), "from elsewhere");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
     EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
 
     // The list's drag taken by the peer's window, away from ours.
     PeerProcess peer;
     std::string line;
     ASSERT_TRUE(peer.Start(peerProgram, {"target", "800", "40", (root / "dropped").string()}));
-    ASSERT_TRUE(peer.ReadLine(line, 10s, Pump));
+    ASSERT_TRUE(peer.ReadLine(line, 10s, PumpOnce));
     ASSERT_EQ(line.rfind("ready", 0), 0u);
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 3; }));
-    TPoint file = RowPoint(u"alpha.txt");
+    TPoint file = RowLabelPoint(*list, u"alpha.txt");
     probe->MoveTo(window, file.x, file.y);
     probe->Sync();
     probe->Button(1, true);
@@ -133,11 +112,11 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
         });
     probe->MoveTo(window, file.x + 3, file.y);
     probe->Sync();
-    bool dropped = peer.ReadLine(line, 15s, Pump) && line == "enter 5" && peer.ReadLine(line, 15s, Pump);
+    bool dropped = peer.ReadLine(line, 15s, PumpOnce) && line == "enter 5" && peer.ReadLine(line, 15s, PumpOnce);
     rest.join();
     ASSERT_TRUE(dropped);
     EXPECT_EQ(line, "dropped");
-    EXPECT_EQ(ReadText(root / "dropped"), "file://" + (root / "shown").string() + "/alpha.txt\r\n");
+    EXPECT_EQ(ReadWholeFile(root / "dropped"), "file://" + (root / "shown").string() + "/alpha.txt\r\n");
     // A copy to another program: the file stays.
     EXPECT_TRUE(fs::exists(root / "shown" / "alpha.txt"));
     // The pointer is free again: a click reaches the list.
@@ -154,20 +133,20 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     PeerProcess fetcher;
     std::string line;
     ASSERT_TRUE(fetcher.Start(peerProgram, {"fetch", "text/uri-list", (root / "fetched").string()}));
-    ASSERT_TRUE(fetcher.ReadLine(line, 10s, Pump));
+    ASSERT_TRUE(fetcher.ReadLine(line, 10s, PumpOnce));
     EXPECT_EQ(line.rfind("fetched", 0), 0u);
-    EXPECT_EQ(ReadText(root / "fetched"),
+    EXPECT_EQ(ReadWholeFile(root / "fetched"),
               "file://" + (root / "shown").string() + "/" + Platform::ToUtf8(selected.c_str()) + "\r\n");
 
     // Another program's list pastes as a copy (a cut there is no move here).
     std::ofstream(root / "served") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
     PeerProcess server2;
     ASSERT_TRUE(server2.Start(peerProgram, {"serve", "text/uri-list", (root / "served").string()}));
-    ASSERT_TRUE(server2.ReadLine(line, 10s, Pump));
+    ASSERT_TRUE(server2.ReadLine(line, 10s, PumpOnce));
     ASSERT_EQ(line, "ready");
     EXPECT_TRUE(list->IsClipboardAvailable());
     list->PasteFromClipboard();
-    EXPECT_EQ(ReadText(root / "shown" / "incoming file.txt"), "from elsewhere");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
     EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
 }
 
@@ -184,13 +163,7 @@ TPoint HostRowPoint(const fs::path& folder, const std::u16string& name)
     list->SetAlign(alClient);
     list->SetViewStyle(vsReport);
     list->SetPath(UnicodeString(Platform::WideName(folder.string()).c_str()));
-    for (int i = 0; i < list->RecordCount(); ++i)
-        if (name == list->Record(i)->Name)
-        {
-            TRect r = list->Items()->Item(i)->DisplayRect(drLabel);
-            return TPoint(r.left + 6, (r.top + r.bottom) / 2);
-        }
-    return TPoint(-1, -1);
+    return RowLabelPoint(*list, name);
 }
 
 bool WaitForFile(const fs::path& path, std::chrono::milliseconds limit)
@@ -245,7 +218,7 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     left.Settle(300ms);
     left.ButtonUp(1);
     EXPECT_TRUE(WaitForFile(root / "right" / "alpha.txt", 15s));
-    EXPECT_EQ(ReadText(root / "right" / "alpha.txt"), std::string(1025, 'a'));
+    EXPECT_EQ(ReadWholeFile(root / "right" / "alpha.txt"), std::string(1025, 'a'));
     EXPECT_TRUE(fs::exists(root / "left" / "alpha.txt"));
     EXPECT_TRUE(left.Running());
     EXPECT_TRUE(right.Running());

@@ -662,4 +662,7 @@ TEST(XActionGridTest, InheritedEventsReachTheHost)
     EXPECT_EQ(small->Parent(), site);
     EXPECT_EQ(host.log, (std::vector<std::string>{"siteinfo", "siteinfo", "siteinfo", "siteinfo", "dockdrop 30,30",
                                                   "undock to site"}));
+    // The wide one's floating window goes once it is back.
+    big->SetParent(&screen.form);
+    Application->ProcessMessages();
 }

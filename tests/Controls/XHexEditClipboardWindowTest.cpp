@@ -7,9 +7,10 @@
 #include "Platform/X11/X11Presenter.h"
 
 #include "tests/support/PeerProcess.h"
+#include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/VirtualDisplay.h"
+#include "tests/support/WholeFile.h"
 
 #include <gtest/gtest.h>
 
@@ -22,26 +23,15 @@ using namespace std::chrono_literals;
 
 namespace
 {
-void Pump()
-{
-    X11::WaitForEvents(2);
-    Application->ProcessMessages();
-}
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class HexEditClipboardWindowTest : public ::testing::Test
+class HexEditClipboardWindowTest : public PresenterWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Running()) << server.Error();
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(fs::exists(peerProgram));
-        ASSERT_TRUE(Vcl::InstallDesktopPresenter());
         form = new TForm(nullptr);
         form->SetCaption(u"Hex clipboard");
         form->SetClientWidth(400);
@@ -54,7 +44,8 @@ protected:
     void TearDown() override
     {
         delete form;
-        Vcl::RemoveDesktopPresenter();
+        form = nullptr;
+        PresenterWindowTest::TearDown();
     }
 
     void Load(const std::string& bytes)
@@ -78,13 +69,12 @@ protected:
         std::string line;
         fs::path out = dir / "fetched";
         fs::remove(out);
-        if (!peer.Start(peerProgram, {"fetch", target, out.string()}) || !peer.ReadLine(line, 60s, Pump) ||
+        if (!peer.Start(peerProgram, {"fetch", target, out.string()}) || !peer.ReadLine(line, 60s, PumpOnce) ||
             line.rfind("fetched", 0) != 0)
             return "(failed: " + line + ")";
-        return ReadText(out);
+        return ReadWholeFile(out);
     }
 
-    VirtualDisplay server;
     TempDir dir{"hexclipboard"};
     std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
     TForm* form = nullptr;
@@ -138,7 +128,7 @@ TEST_F(HexEditClipboardWindowTest, AnotherProgramsTextPastesAsCodePage1251Bytes)
         PeerProcess peer;
         std::string line;
         ASSERT_TRUE(peer.Start(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string()}));
-        ASSERT_TRUE(peer.ReadLine(line, 10s, Pump));
+        ASSERT_TRUE(peer.ReadLine(line, 10s, PumpOnce));
         ASSERT_EQ(line, "ready");
         Load("AB");
         editor->InsertMode = true;

@@ -24,6 +24,7 @@ struct Recorder
     bool refuseSite = false;
     TRect siteRect;
     bool narrowSite = false;
+    bool widenSite = false;
     TDragDockObject* given = nullptr;
 
     void CanResize(TObject*, int& w, int& h, bool& resize)
@@ -60,6 +61,8 @@ struct Recorder
         siteRect = influence;
         if (narrowSite)
             influence = TRect(influence.left, influence.top, influence.left + 60, influence.bottom);
+        if (widenSite)
+            influence.left -= 100;
         canDock = !refuseSite;
     }
 };
@@ -95,6 +98,7 @@ struct DockForm
     ~DockForm()
     {
         CancelDrag();
+        PutBack(); // a floating window goes once its control left it and the queue ran
         form.Hide();
     }
     void Drag(int x, int y, bool drop = true)
@@ -108,10 +112,14 @@ struct DockForm
     }
     void PutBack()
     {
+        if (!alive)
+            return;
         dragged->SetParent(&form);
         dragged->SetBounds(10, 10, 100, 50);
+        Application->ProcessMessages();
         rec.log.clear();
     }
+    bool alive = true;
     Recorder rec;
     TForm form;
     TCustomControl* site;
@@ -266,6 +274,26 @@ TEST(ControlEventsTest, DockingDragsTellTheirStartAndEndAndSitesMayDecline)
     f.Drag(320, 100);
     EXPECT_EQ(f.dragged->Parent(), f.site);
 
+    // The site's influence reaches 10 pixels past its window, and what the handler widens it to.
+    f.PutBack();
+    f.Drag(292, 100);
+    EXPECT_EQ(f.dragged->Parent(), f.site);
+    EXPECT_EQ(f.rec.log, (std::vector<std::string>{"startdock", "enddock site -7,100"}));
+    f.PutBack();
+    f.Drag(250, 100);
+    EXPECT_TRUE(f.dragged->Floating());
+    f.PutBack();
+    f.rec.widenSite = true;
+    f.Drag(250, 100);
+    EXPECT_EQ(f.dragged->Parent(), f.site);
+    f.rec.widenSite = false;
+    // A disabled site takes nothing.
+    f.PutBack();
+    f.site->SetEnabled(false);
+    f.Drag(350, 100);
+    EXPECT_TRUE(f.dragged->Floating());
+    f.site->SetEnabled(true);
+
     // A dock object the handler gives is used and stays its own (no double free, no leak).
     f.PutBack();
     f.rec.narrowSite = false;
@@ -285,6 +313,7 @@ TEST(ControlEventsTest, DockingDragsTellTheirStartAndEndAndSitesMayDecline)
         void Drop(TObject*, TDragDockObject*, int, int) { delete victim; }
     } freer{f.dragged};
     f.site->OnDockDrop = MakeClosure(&freer, &Freer::Drop);
+    f.alive = false;
     f.Drag(350, 100);
     EXPECT_EQ(f.rec.log, (std::vector<std::string>{"startdock"}));
 }

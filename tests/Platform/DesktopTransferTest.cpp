@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <thread>
 
@@ -32,12 +31,6 @@ namespace
 std::string Peer()
 {
     return (fs::path(Platform::ProgramFolder()) / "xpeer").string();
-}
-
-void Pump()
-{
-    X11::WaitForEvents(2);
-    Application->ProcessMessages();
 }
 
 // Text of `size` bytes, UTF-8 with Cyrillic in it, different in every line.
@@ -53,17 +46,6 @@ std::string GeneratedText(size_t size)
     if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
         text.pop_back();
     return text;
-}
-
-void WriteText(const fs::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Records what a window's drop target hears, and takes file lists with a copy.
@@ -134,7 +116,7 @@ protected:
     std::string StartPeer(PeerProcess& peer, const std::vector<std::string>& args)
     {
         std::string line;
-        if (!peer.Start(Peer(), args) || !peer.ReadLine(line, 10s, Pump))
+        if (!peer.Start(Peer(), args) || !peer.ReadLine(line, 10s, PumpOnce))
             return "(no answer)";
         return line;
     }
@@ -168,11 +150,11 @@ TEST_F(DesktopTransferTest, FiftyMegabytesCrossTheClipboardBothWays)
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"fetch", "UTF8_STRING", (dir / "fetched").string()}),
                   "fetched " + std::to_string(text.size()));
-        EXPECT_EQ(peer.Wait(20s, Pump), 0);
-        EXPECT_TRUE(ReadText(dir / "fetched") == text);
+        EXPECT_EQ(peer.Wait(20s, PumpOnce), 0);
+        EXPECT_TRUE(ReadWholeFile(dir / "fetched") == text);
     }
     // The peer's, taken here incrementally.
-    WriteText(dir / "served", text);
+    WriteWholeFile(dir / "served", text);
     PeerProcess peer;
     ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
     EXPECT_EQ(X11::ClipboardOwnerNow(), X11::ClipboardOwner::Other);
@@ -188,7 +170,7 @@ TEST_F(DesktopTransferTest, FiftyMegabytesCrossTheClipboardBothWays)
 TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
 {
     const std::string text = GeneratedText(200 * 1024);
-    WriteText(dir / "served", text);
+    WriteWholeFile(dir / "served", text);
     struct Case
     {
         const char* mode;
@@ -243,12 +225,12 @@ TEST_F(DesktopTransferTest, ARequestorThatVanishesMidTransferLeavesServingIntact
     {
         PeerProcess quitter;
         ASSERT_TRUE(quitter.Start(Peer(), {"fetch", "UTF8_STRING", (dir / "partial").string(), "vanish-mid"}));
-        EXPECT_EQ(quitter.Wait(10s, Pump), 3);
+        EXPECT_EQ(quitter.Wait(10s, PumpOnce), 3);
     }
     PeerProcess peer;
     EXPECT_EQ(StartPeer(peer, {"fetch", "UTF8_STRING", (dir / "whole").string()}),
               "fetched " + std::to_string(text.size()));
-    EXPECT_TRUE(ReadText(dir / "whole") == text);
+    EXPECT_TRUE(ReadWholeFile(dir / "whole") == text);
 }
 
 TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPrograms)
@@ -265,11 +247,11 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
     {
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"fetch", "text/uri-list", (dir / "uris").string()}).substr(0, 7), "fetched");
-        EXPECT_EQ(ReadText(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
+        EXPECT_EQ(ReadWholeFile(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
     }
 
     // The peer's file list comes as CF_HDROP, only this machine's files in it; no text with it.
-    WriteText(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
+    WriteWholeFile(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
     {
         PeerProcess peer;
         ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
@@ -287,7 +269,7 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
     }
 
     // The peer's text comes as 1251 text; its clipboard stands for what this process held.
-    WriteText(dir / "served", "Привет, мир");
+    WriteWholeFile(dir / "served", "Привет, мир");
     {
         PeerProcess peer;
         ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
@@ -331,7 +313,7 @@ TEST_F(DesktopTransferTest, APasteFromAnotherProgramShowsTheWaitPointerWhileItLa
     const XProbe::CursorPicture before = probe->PointerPicture();
     ASSERT_FALSE(before.xhot == watch.xhot && before.yhot == watch.yhot);
 
-    WriteText(dir / "served", GeneratedText(1u << 20));
+    WriteWholeFile(dir / "served", GeneratedText(1u << 20));
     PeerProcess peer;
     ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "stall-mid"}), "ready");
     XProbe::CursorPicture during;
@@ -399,11 +381,11 @@ TEST_F(DesktopTransferTest, OurDragReachesAPeerAndASilentPeerEndsIt)
             EXPECT_EQ(X11::DragDrop(), X11::ActionCopy);
             X11::EndDrag();
             std::string line;
-            peer.ReadLine(line, 5s, Pump); // enter
+            peer.ReadLine(line, 5s, PumpOnce); // enter
             EXPECT_EQ(line, "enter 5");
-            peer.ReadLine(line, 5s, Pump);
+            peer.ReadLine(line, 5s, PumpOnce);
             EXPECT_EQ(line, "dropped");
-            EXPECT_EQ(ReadText(dir / "dropped"), "file:///tmp/x\r\n");
+            EXPECT_EQ(ReadWholeFile(dir / "dropped"), "file:///tmp/x\r\n");
         }
         else
         {
@@ -423,7 +405,7 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
     unsigned long window = ShowDropForm(target);
     int rootX = 0, rootY = 0;
     probe->RootPosition(window, 150, 100, rootX, rootY);
-    WriteText(dir / "uris", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
+    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
     const std::string x = std::to_string(rootX), y = std::to_string(rootY), uris = (dir / "uris").string();
 
     {

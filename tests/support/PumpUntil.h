@@ -7,6 +7,14 @@
 
 #include <chrono>
 
+// One turn of the loop while the test waits on another program: a short wait for the display's
+// events, then the messages they brought.
+inline void PumpOnce()
+{
+    X11::WaitForEvents(2);
+    Application->ProcessMessages();
+}
+
 template <class Predicate> bool PumpUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::seconds(5))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -2,6 +2,7 @@
 
 #include "Engine/Editors/TBaseEditorFrame.h"
 #include "Engine/Editors/XBaseEditor.h"
+#include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
@@ -232,6 +233,22 @@ XMeshNode* TViewHostForm::OneSelectedNode() const
     return found;
 }
 
+void TViewHostForm::EditModifier(XMeshNode* node)
+{
+    XBaseMesh* mesh = node->GetMesh();
+    if (!mesh)
+        return;
+    for (uint32_t i = 0; i < mesh->GetModifierCount(); ++i)
+    {
+        XBaseModifier* modifier = mesh->GetModifier(i);
+        if (modifier && modifier->Editable())
+        {
+            modifier->Edit(m_Scene, node, mesh, nullptr);
+            return;
+        }
+    }
+}
+
 void TViewHostForm::ViewKeyDown(TObject*, WORD& Key, TShiftState Shift)
 {
     if (!m_Scene || Shift.Contains(ssAlt))
@@ -272,6 +289,10 @@ void TViewHostForm::ViewKeyDown(TObject*, WORD& Key, TShiftState Shift)
     case 'A':
         if ((node = OneSelectedNode()) && node->Editable())
             node->Edit(m_Scene);
+        break;
+    case 'M':
+        if ((node = OneSelectedNode()))
+            EditModifier(node);
         break;
     case VK_ESCAPE:
         m_Scene->PopEditor();

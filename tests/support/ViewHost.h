@@ -53,7 +53,8 @@ public:
     // panel going away hears DeactivateFrame before it hides, the new one ActivateFrame after it
     // shows. Keys typed in the view then reach the host: Ctrl+Z undo, Delete, Ctrl+C / Ctrl+X /
     // Ctrl+V the editor's clipboard, Ctrl+D clone, Enter the one selected node's mesh editor, A its
-    // animation editor, Escape back to the previous editor. The scene gets a selection handler
+    // animation editor, M the editor of its mesh object's first editable modifier (a skin's),
+    // Escape back to the previous editor. The scene gets a selection handler
     // that does nothing, so that editors hear selection changes.
     void ShowEditorPanels();
     // Loads the scene file into the host's scene (errors are shown as the scene shows them).
@@ -75,6 +76,7 @@ private:
     void EditorChange(TObject* Sender, XBaseEditor* Editor);
     void ObjectSelect(TObject* Sender, XBaseObject* Object, bool Select);
     void ViewKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void EditModifier(XMeshNode* node);
     void ShowEditor(XBaseEditor* editor);
     void MakeModeButtons(XBaseEditor* editor);
     XMeshNode* OneSelectedNode() const;

@@ -4,6 +4,13 @@
 // keys typed into the view, all through XTest input.
 #include "Engine/Editors/TAnimationEditorFrame.h"
 #include "Engine/Editors/TSceneEditorFrame.h"
+#include "Engine/Editors/TSkinEditorFrame.h"
+#include "Engine/Editors/TTriEditorFrame.h"
+#include "Engine/Editors/TVertexColorEditorFrame.h"
+#include "Engine/Editors/XSkinEditor.h"
+#include "Engine/Editors/XVertexColorEditor.h"
+#include "Engine/Geometry/XBone.h"
+#include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Editors/XAnimationEditor.h"
 #include "Engine/Editors/XSceneEditor.h"
 #include "Engine/Scene/XMeshNode.h"
@@ -65,11 +72,16 @@ public:
     // Where the node's origin shows in the top viewport, in the form's client coordinates.
     TPoint ShownAt(XMeshNode* node)
     {
-        XViewport* top = host->View()->GetViewport(0);
         XMatrix at(1.0f);
         node->GetMatrix(0, at);
+        return ShownAt(XVertex(at.m[3][0], at.m[3][1], at.m[3][2]));
+    }
+    // Where a world point shows in the top viewport, in the form's client coordinates.
+    TPoint ShownAt(const XVertex& world)
+    {
+        XViewport* top = host->View()->GetViewport(0);
         const XMatrix m = top->GetViewMatrix(0) * top->GetProjectionMatrix(0);
-        const float px = at.m[3][0], py = at.m[3][1], pz = at.m[3][2];
+        const float px = world.x, py = world.y, pz = world.z;
         const float x = px * m.m[0][0] + py * m.m[1][0] + pz * m.m[2][0] + m.m[3][0];
         const float y = px * m.m[0][1] + py * m.m[1][1] + pz * m.m[2][1] + m.m[3][1];
         const float w = px * m.m[0][3] + py * m.m[1][3] + pz * m.m[2][3] + m.m[3][3];
@@ -78,6 +90,13 @@ public:
         const TPoint form = host->ClientToScreen(TPoint(0, 0));
         return TPoint(origin.x - form.x + static_cast<int>(std::lround((x / w + 1) / 2 * c.Width())),
                       origin.y - form.y + static_cast<int>(std::lround((1 - y / w) / 2 * c.Height())));
+    }
+    static TComboListForm* OpenList()
+    {
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (auto* list = dynamic_cast<TComboListForm*>(Screen->Forms(i)); list && list->Visible())
+                return list;
+        return nullptr;
     }
     void ClickNode(XMeshNode* node)
     {
@@ -226,4 +245,117 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
         scene->GetNode(i)->SetSelected(i == scene->GetNodeCount() - 1);
     Type("Delete");
     EXPECT_EQ(scene->GetNodeCount(), nodes);
+}
+
+TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAndItsIndexes)
+{
+    XMeshNode* body = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Body");
+    auto* skin = static_cast<XSkinModifier*>(scene->CreateObject(XString(u"XSkinModifier"), nullptr, u"Skin"));
+    body->GetMesh()->AddModifier(skin);
+    XBone* bones[3];
+    const char16_t* names[3] = {u"Bone1", u"Bone2", u"Bone3"};
+    for (int i = 0; i < 3; ++i)
+        bones[i] = static_cast<XBone*>(scene->CreateObject(XString(u"XBone"), nullptr, names[i]));
+    bones[0]->AddChild(bones[1]);
+    bones[1]->AddChild(bones[2]);
+    bones[0]->SetIndex(0xFFFFFFFF);
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == body);
+
+    // M in the view: the skin's editor and its panel, one mode.
+    host->View()->SetFocus();
+    Settle();
+    Type("m");
+    auto* editor = dynamic_cast<XSkinEditor*>(scene->GetEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->GetModifier(), skin);
+    auto* panel = dynamic_cast<TSkinEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->Showing());
+    ASSERT_EQ(host->ModeButtons().size(), 1u);
+    EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Weighting");
+
+    // "Bone2" from the dropped list, "Назначить", "Назначить индексы костям" (from 1).
+    ClickOn(panel->BoneNameCombo, 30, 10);
+    ASSERT_TRUE(PumpUntil([&] { return panel->BoneNameCombo->DroppedDown(); }));
+    TComboListForm* list = OpenList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(panel->BoneNameCombo->ItemCount(), 3);
+    const unsigned long listWindow = Vcl::NativeWindowOf(list);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(listWindow); }));
+    Settle();
+    probe->ClickAt(listWindow, 20, 1 + list->RowHeight() + list->RowHeight() / 2);
+    ASSERT_TRUE(PumpUntil([&] { return !panel->BoneNameCombo->DroppedDown(); }));
+    ClickOn(panel->SetBoneBtn, 20, 10);
+    EXPECT_EQ(skin->GetBone(), bones[1]);
+    ClickOn(panel->SetupIndexesBtn, 20, 10);
+    EXPECT_EQ(bones[1]->GetIndex(), 1u);
+    EXPECT_EQ(bones[2]->GetIndex(), 2u);
+    EXPECT_EQ(bones[0]->GetIndex(), 0xFFFFFFFFu);
+
+    host->View()->SetFocus();
+    Settle();
+    Type("Escape");
+    EXPECT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+}
+
+TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
+{
+    // A 2 x 2 quad above everything, facing the top viewport's camera.
+    XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
+    XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
+    const float h = 3;
+    for (const XVertex& v : {XVertex(-1, h, -1), XVertex(-1, h, 1), XVertex(1, h, -1), XVertex(1, h, 1)})
+        mesh->AddVertex(v, XColor(0xFFFFFFFF));
+    mesh->AddFace(XFace(0, 1, 2));
+    mesh->AddFace(XFace(2, 1, 3));
+    quad->GetMesh()->MeshInvalidate();
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
+    ClickOn(host->TransformButton(XTT_EDIT), 20, 10);
+
+    // Enter: the mesh editor; "Face"; its tools page, "Редактор цвета вершин и граней".
+    host->View()->SetFocus();
+    Settle();
+    Type("Return");
+    XBaseEditor* meshEditor = scene->GetEditor();
+    ASSERT_EQ(meshEditor->GetName(), XString(u"XTriMeshEditor"));
+    auto* triPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(triPanel, nullptr);
+    ClickOn(host->ModeButtons()[1], 20, 10);
+    ASSERT_EQ(meshEditor->GetMode(), 1);
+    triPanel->PageControl->SetActivePage(triPanel->ToolsTab);
+    Settle();
+    ClickOn(triPanel->VertexColorBtn, 20, 10);
+    auto* painter = dynamic_cast<XVertexColorEditor*>(scene->GetEditor());
+    ASSERT_NE(painter, nullptr);
+    EXPECT_EQ(painter->GetMode(), 1);
+    auto* colorPanel = dynamic_cast<TVertexColorEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(colorPanel, nullptr);
+    EXPECT_TRUE(colorPanel->Showing());
+
+    // R to 255 by dragging its thumb past the end.
+    TTrackBar* red = colorPanel->ColorEdit->Bar(0);
+    const TRect thumb = red->ThumbRect();
+    const TPoint from = red->FormOrigin();
+    const int y = from.y + thumb.top + thumb.Height() / 2;
+    probe->MoveTo(window, from.x + thumb.left + thumb.Width() / 2, y);
+    probe->Button(1, true);
+    probe->MoveTo(window, from.x + red->Width() + 20, y);
+    probe->Button(1, false);
+    Settle();
+    ASSERT_EQ(painter->GetPaintColor().GetARGB(), 0x00FF0000u);
+
+    // A click on the first face in the top viewport, then Escape back to the mesh editor.
+    const TPoint face = ShownAt(XVertex(-1.0f / 3, h, -1.0f / 3));
+    probe->ClickAt(window, face.x, face.y);
+    Settle();
+    host->View()->SetFocus();
+    Settle();
+    Type("Escape");
+    EXPECT_EQ(scene->GetEditor(), meshEditor);
+    ASSERT_EQ(mesh->GetColorCount(), 4u);
+    for (uint32_t corner : {0u, 1u, 2u})
+        EXPECT_EQ(mesh->GetColors()[corner].GetARGB(), 0x00FF0000u) << corner;
+    EXPECT_NE(mesh->GetColors()[3].GetARGB(), 0x00FF0000u);
 }
