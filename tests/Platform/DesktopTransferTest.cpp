@@ -208,7 +208,7 @@ TEST_F(DesktopTransferTest, AnAnswerInOnePropertyIsReadWhole)
     for (size_t size : {size_t(5), size_t(3u << 20) + 7})
     {
         const std::string text = GeneratedText(size);
-        WriteText(dir / "served", text);
+        WriteWholeFile(dir / "served", text);
         PeerProcess peer;
         ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "whole"}), "ready");
         std::string bytes;
