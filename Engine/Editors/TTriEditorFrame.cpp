@@ -744,7 +744,19 @@ void TTriEditorFrame::SpeedButton4Click(TObject*)
     // space (the node's world with its mesh offset), so the part stays where it was.
     XMatrix placing;
     node->GetMeshMatrix(0, placing);
-    modified->CopySelectionTo(*copy->GetMesh());
+    if (modified->GetSelectionLevel() != XMesh::FaceLevel)
+        modified->CopySelectionTo(*copy->GetMesh());
+    else
+    {
+        // Picked as faces: the copy is those faces and their corners, whatever vertex bits remain.
+        XMesh part;
+        part = *modified;
+        part.SelectVerticesOfSelectedFaces();
+        XBitArray unselected = part.GetFaceSelection();
+        unselected.Invert();
+        part.DeleteFaces(unselected);
+        part.CopySelectionTo(*copy->GetMesh());
+    }
     m_Scene->AttachObject(copy);
     if (XMeshNode* created = m_Scene->CreateNode(copy, nullptr, nullptr))
         created->SetWorldMatrix(0, placing);

@@ -283,6 +283,20 @@ TEST_F(TTriEditorFrameTest, WeightsAreSetOnTheSelectionAndReadFromOneVertex)
     SelectVertices({2});
     frame->VerticesGetTextureBtn->Click();
     EXPECT_EQ(frame->TextureUEdit->Value(), 0.25f);
+
+    // A loaded mesh with fewer texture vertices than vertices: reading past them changes nothing,
+    // setting makes the missing ones first.
+    mesh->SetTextureVertexCount(2);
+    SelectVertices({5});
+    frame->TextureUEdit->SetValue(0.5f);
+    frame->VerticesGetTextureBtn->Click();
+    EXPECT_EQ(frame->TextureUEdit->Value(), 0.5f);
+    frame->VerticesSetTextureBtn->Click();
+    ASSERT_EQ(mesh->GetTextureVertexCount(), 6u);
+    EXPECT_EQ(mesh->GetTextureVertices()[5].u, 0.5f);
+    EXPECT_EQ(mesh->GetTextureVertices()[4].u, 0.0f);
+    editor->Undo();
+    EXPECT_EQ(mesh->GetTextureVertexCount(), 2u);
 }
 
 TEST_F(TTriEditorFrameTest, InformationPageListsUpToNineSelectedVertices)
@@ -476,6 +490,23 @@ TEST_F(TTriEditorFrameTest, ToolsKeepWorldPositions)
     for (size_t i = 0; i < 4; ++i)
         ExpectVertex(copied[i], before[std::vector<size_t>{0, 1, 3, 4}[i]], 1e-5f);
     EXPECT_EQ(editor->GetUndoCount(), 0u);
+
+    // Picked as faces, the copy is the face and its corners, not what the vertex bits hold.
+    editor->SetMode(1);
+    SelectVertices({0});
+    SelectFaces({2});
+    frame->SpeedButton4Click(nullptr);
+    ASSERT_EQ(scene.GetNodeCount(), nodes + 2);
+    XMeshNode* faceNode = scene.GetNode(nodes + 1);
+    XMesh* facePart = dynamic_cast<XTriMesh*>(faceNode->GetMesh())->GetMesh();
+    ASSERT_EQ(facePart->GetFaceCount(), 1u);
+    ASSERT_EQ(facePart->GetVertexCount(), 3u);
+    std::vector<XVertex> corners = world(faceNode, facePart);
+    // Face 2 is (1, 2, 5); the copy keeps the vertices' order.
+    ExpectVertex(corners[0], before[1], 1e-5f);
+    ExpectVertex(corners[1], before[2], 1e-5f);
+    ExpectVertex(corners[2], before[5], 1e-5f);
+    editor->SetMode(0);
 
     // The node's transforms go into the vertices; the world positions stay.
     frame->SpeedButton5Click(nullptr);
