@@ -283,10 +283,8 @@ TEST_F(ProgressImageComboWindowTest, HintsRestOnBarsAndImagesAndImagesDragOntoEa
     to->OnDragOver = MakeClosure(&drops, &ImageDrops::Over);
     to->OnDragDrop = MakeClosure(&drops, &ImageDrops::Drop);
     to->OnContextPopup = MakeClosure(&drops, &ImageDrops::Popup);
-    form.Show();
-    unsigned long window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
-    Settle();
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
     auto showing = [] { return Application->HintWindow() && Application->HintWindow()->Visible(); };
 
     // Resting on the bar, then on the image: each one's short hint below the pointer after the

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace
 {
 // Counts how often its window is made.
@@ -130,4 +132,43 @@ TEST(XComboBoxTest, OuterRowsAreTheFrameThenTheSunkenEdgeThenTheBoxsOwn)
     single->SetBevelKind(bkNone);
     screen.At(0, 0);
     EXPECT_EQ(column(60, 10, 5), (std::vector<uint32_t>{frame, shadow, dark, shadow, dark}));
+}
+
+namespace
+{
+struct ComboHost
+{
+    std::vector<TPoint> popups;
+    int resizes = 0;
+    void Popup(TObject*, TPoint at, bool& handled)
+    {
+        popups.push_back(at);
+        handled = true;
+    }
+    void CanResize(TObject*, int&, int&, bool&) { ++resizes; }
+};
+} // namespace
+
+// The combo's inherited events: a right click on its text box or its button reaches the combo's
+// OnContextPopup at the combo's client point; its width keeps the constraints.
+TEST(XComboBoxTest, RightClicksAndResizesReachTheCombosHost)
+{
+    FormPixels screen(300, 200);
+    auto* combo = new XComboBox(&screen.form);
+    combo->SetParent(&screen.form);
+    combo->SetBounds(20, 20, 160, combo->Height());
+    ComboHost host;
+    combo->OnContextPopup = MakeClosure(&host, &ComboHost::Popup);
+    combo->OnCanResize = MakeClosure(&host, &ComboHost::CanResize);
+    const TPoint origin = screen.form.ScreenToClient(combo->ClientToScreen(TPoint()));
+    for (TPoint at : {TPoint(10, 5), TPoint(combo->ClientWidth() - 4, 5)})
+    {
+        Vcl::RouteInput(&screen.form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(origin.x + at.x, origin.y + at.y));
+        Vcl::RouteInput(&screen.form, WM_RBUTTONUP, 0, MAKELPARAM(origin.x + at.x, origin.y + at.y));
+    }
+    EXPECT_EQ(host.popups, (std::vector<TPoint>{TPoint(10, 5), TPoint(combo->ClientWidth() - 4, 5)}));
+    EXPECT_FALSE(combo->DroppedDown());
+    combo->Constraints()->SetMaxWidth(120);
+    EXPECT_EQ(combo->Width(), 120);
+    EXPECT_EQ(host.resizes, 1);
 }

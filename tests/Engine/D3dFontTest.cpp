@@ -49,21 +49,6 @@ Bytes Texels(IDirect3DTexture9* texture, unsigned texelBytes)
     return out;
 }
 
-std::vector<XText2DVertex> DrawnVertices(const D3D9Call& call)
-{
-    std::vector<XText2DVertex> v(call.vertices.size() / sizeof(XText2DVertex));
-    std::memcpy(v.data(), call.vertices.data(), v.size() * sizeof(XText2DVertex));
-    return v;
-}
-
-std::vector<const D3D9Call*> Draws(const SoftDevice& d)
-{
-    std::vector<const D3D9Call*> out;
-    for (const D3D9Call& c : d.Log())
-        if (c.name == "DrawPrimitiveUP")
-            out.push_back(&c);
-    return out;
-}
 
 const XGlyph& GlyphOf(const D3dFont& font, uint8_t c)
 {
@@ -409,9 +394,9 @@ TEST(D3dFontTest, DrawTextRecordsItsStatesAndOneDrawOfTwoTrianglesPerGlyph)
     }
     EXPECT_EQ(texts[5].rfind("SetTexture(0, 0x", 0), 0u) << texts[5];
 
-    auto draws = Draws(t.d);
+    auto draws = t.d.Draws();
     ASSERT_EQ(draws.size(), 1u);
-    std::vector<XText2DVertex> v = DrawnVertices(*draws[0]);
+    std::vector<XText2DVertex> v = CallVertices<XText2DVertex>(*draws[0]);
     ASSERT_EQ(v.size(), 12u);
     const float a = static_cast<float>(A.advance), b = static_cast<float>(B.advance);
     struct Corner
@@ -510,7 +495,7 @@ TEST(D3dFontTest, TextsDrawOnlyTheirGlyphsInRangeAndClipWholeCells)
         SCOPED_TRACE(r.what);
         t.d.Clear();
         EXPECT_EQ(r.draw(), r.returned);
-        auto draws = Draws(t.d);
+        auto draws = t.d.Draws();
         if (r.quads.empty())
         {
             EXPECT_TRUE(t.d.Log().empty());
@@ -518,7 +503,7 @@ TEST(D3dFontTest, TextsDrawOnlyTheirGlyphsInRangeAndClipWholeCells)
         }
         ASSERT_EQ(draws.size(), 1u);
         EXPECT_EQ(draws[0]->args, "4, " + std::to_string(2 * r.quads.size()) + ", 28");
-        std::vector<XText2DVertex> v = DrawnVertices(*draws[0]);
+        std::vector<XText2DVertex> v = CallVertices<XText2DVertex>(*draws[0]);
         ASSERT_EQ(v.size(), 6 * r.quads.size());
         for (size_t q = 0; q < r.quads.size(); ++q)
         {

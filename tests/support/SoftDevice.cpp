@@ -52,6 +52,15 @@ std::vector<std::string> SoftDevice::Texts() const
     return texts;
 }
 
+std::vector<const D3D9Call*> SoftDevice::Calls(const std::string& name) const
+{
+    std::vector<const D3D9Call*> calls;
+    for (const D3D9Call& call : soft->GetCallLog())
+        if (call.name == name)
+            calls.push_back(&call);
+    return calls;
+}
+
 std::vector<uint32_t> SoftDevice::ReadBackBuffer(IDirect3DDevice9* device)
 {
     std::vector<uint32_t> pixels;

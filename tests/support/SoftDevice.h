@@ -4,6 +4,7 @@
 
 #include "Platform/D3D9/D3D9Testing.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ public:
     // The log as "Name(args)" lines.
     std::vector<std::string> Texts() const;
     void Clear() { soft->ClearCallLog(); }
+    // The logged calls of that name, in order; Draws, those of DrawPrimitiveUP.
+    std::vector<const D3D9Call*> Calls(const std::string& name) const;
+    std::vector<const D3D9Call*> Draws() const { return Calls("DrawPrimitiveUP"); }
     // The back buffer's pixels (0xAARRGGBB as stored), rows top first, width x height of them;
     // empty when it cannot be read. Call it outside BeginScene / EndScene.
     std::vector<uint32_t> BackBuffer() { return ReadBackBuffer(device); }
@@ -37,3 +41,11 @@ private:
     HMODULE m_Module = nullptr;
     IDirect3D9* m_D3D = nullptr;
 };
+
+// The vertices a logged call read, as whole records of the given layout.
+template <class Vertex> std::vector<Vertex> CallVertices(const D3D9Call& call)
+{
+    std::vector<Vertex> vertices(call.vertices.size() / sizeof(Vertex));
+    std::memcpy(vertices.data(), call.vertices.data(), vertices.size() * sizeof(Vertex));
+    return vertices;
+}

@@ -25,28 +25,11 @@ XScene* TestScene()
     return reinterpret_cast<XScene*>(&storage);
 }
 
-std::vector<GxRectVertex> RectVertices(const D3D9Call& call)
-{
-    std::vector<GxRectVertex> v(call.vertices.size() / sizeof(GxRectVertex));
-    std::memcpy(v.data(), call.vertices.data(), v.size() * sizeof(GxRectVertex));
-    return v;
-}
-
-std::vector<const D3D9Call*> Draws(const SoftDevice& d)
-{
-    std::vector<const D3D9Call*> out;
-    for (const D3D9Call& c : d.Log())
-    {
-        if (c.name == "DrawPrimitiveUP")
-            out.push_back(&c);
-    }
-    return out;
-}
 
 // The six corners a filled rectangle is drawn with, in drawing order.
 void ExpectRectangle(const D3D9Call& call, float l, float t, float r, float b, uint32_t color)
 {
-    std::vector<GxRectVertex> v = RectVertices(call);
+    std::vector<GxRectVertex> v = CallVertices<GxRectVertex>(call);
     ASSERT_EQ(v.size(), 6u);
     const float expected[6][2] = {{l, t}, {r, t}, {r, b}, {r, b}, {l, b}, {l, t}};
     for (int i = 0; i < 6; ++i)
@@ -97,13 +80,13 @@ TEST(GxControlTest, RectanglesSetTheirStatesAndDrawTwoTrianglesOfScreenVertices)
         "DrawPrimitiveUP(4, 2, 20)",
     };
     EXPECT_EQ(d.Texts(), expected);
-    ASSERT_EQ(Draws(d).size(), 1u);
-    ExpectRectangle(*Draws(d)[0], 10.5f, 20, 110, 70.25f, 0x80112233u);
+    ASSERT_EQ(d.Draws().size(), 1u);
+    ExpectRectangle(*d.Draws()[0], 10.5f, 20, 110, 70.25f, 0x80112233u);
 
     d.Clear();
     control.RenderPoint(d.device, XPoint(50, 30), 2, 0xFF00FF00u);
-    ASSERT_EQ(Draws(d).size(), 1u);
-    ExpectRectangle(*Draws(d)[0], 48, 28, 52, 32, 0xFF00FF00u);
+    ASSERT_EQ(d.Draws().size(), 1u);
+    ExpectRectangle(*d.Draws()[0], 48, 28, 52, 32, 0xFF00FF00u);
 
     d.Clear();
     control.RenderRect(nullptr, XRect(0, 0, 1, 1), 0); // no device: nothing, no crash
@@ -134,7 +117,7 @@ TEST(GxControlTest, BackgroundsTakeTheDesktopsAlphaBetweenTheHooksAndTransparent
     desktop.SetAlpha(0x5A);
     d.Clear();
     frame->Render(d.device);
-    std::vector<const D3D9Call*> draws = Draws(d);
+    std::vector<const D3D9Call*> draws = d.Draws();
     ASSERT_EQ(draws.size(), 3u);
     ExpectRectangle(*draws[0], 10, 20, 110, 100, 0x5A020304u);
     ExpectRectangle(*draws[1], 17, 25, 47, 35, 0x5ABBBBBBu);
@@ -147,7 +130,7 @@ TEST(GxControlTest, BackgroundsTakeTheDesktopsAlphaBetweenTheHooksAndTransparent
     desktop.hooks.clear();
     d.Clear();
     frame->Render(d.device);
-    EXPECT_EQ(Draws(d).size(), 2u);
+    EXPECT_EQ(d.Draws().size(), 2u);
     EXPECT_EQ(desktop.hooks.size(), 6u);
 
     // Without a desktop there is no alpha to take: nothing is drawn.

@@ -632,16 +632,6 @@ TEST(GxDesktopTest, ControlsDestroyedWhileTheyAreRoutedToAreNeverCalledAgain)
 
 namespace
 {
-std::vector<const D3D9Call*> DrawCalls(const SoftDevice& d)
-{
-    std::vector<const D3D9Call*> out;
-    for (const D3D9Call& c : d.Log())
-    {
-        if (c.name == "DrawPrimitiveUP")
-            out.push_back(&c);
-    }
-    return out;
-}
 
 struct Corners
 {
@@ -675,12 +665,12 @@ TEST(GxDesktopTest, FocusMarksAreFourBlackSquaresAtTheFocusControlsSideMidpoints
     d.device->BeginScene();
     d.Clear();
     desktop.Render(d.device);
-    EXPECT_EQ(DrawCalls(d).size(), 3u) << "no marks unless they are shown";
+    EXPECT_EQ(d.Draws().size(), 3u) << "no marks unless they are shown";
 
     desktop.SetShowFocusMarks(true);
     d.Clear();
     desktop.Render(d.device);
-    std::vector<const D3D9Call*> draws = DrawCalls(d);
+    std::vector<const D3D9Call*> draws = d.Draws();
     ASSERT_EQ(draws.size(), 7u);
     // Window, then the back child (index 1: the focus control) with its marks, then the front one.
     EXPECT_EQ(RectOf(*draws[1]).left, 60);

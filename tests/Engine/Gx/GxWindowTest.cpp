@@ -70,16 +70,6 @@ struct OneWindow
     }
 };
 
-std::vector<const D3D9Call*> Draws(const SoftDevice& d)
-{
-    std::vector<const D3D9Call*> out;
-    for (const D3D9Call& c : d.Log())
-    {
-        if (c.name == "DrawPrimitiveUP")
-            out.push_back(&c);
-    }
-    return out;
-}
 
 uint32_t FirstColor(const D3D9Call& call)
 {
@@ -220,7 +210,7 @@ struct Fade
     {
         d.Clear();
         desktop.Render(d.device);
-        std::vector<const D3D9Call*> draws = Draws(d);
+        std::vector<const D3D9Call*> draws = d.Draws();
         return draws.empty() ? 0xDEAD : FirstColor(*draws[0]) >> 24;
     }
     void Enter() { desktop.MouseMove(150, 150, 0); }
@@ -353,13 +343,11 @@ struct Captioned
     std::vector<XText2DVertex> TextVertices()
     {
         std::vector<XText2DVertex> v;
-        for (const D3D9Call* c : Draws(d))
+        for (const D3D9Call* c : d.Draws())
         {
             if (c->args.size() < 4 || c->args.compare(c->args.size() - 4, 4, ", 28") != 0)
                 continue;
-            size_t n = c->vertices.size() / sizeof(XText2DVertex);
-            v.resize(n);
-            std::memcpy(v.data(), c->vertices.data(), n * sizeof(XText2DVertex));
+            v = CallVertices<XText2DVertex>(*c);
         }
         return v;
     }
@@ -376,7 +364,7 @@ TEST(GxWindowTest, TheCaptionIsCentredOverTheChildrenInTheTextColourWithTheDeskt
         c.desktop.MouseMove(5, 5, 0);     // not hot: the window sits at its transparent alpha
         c.d.Clear();
         c.desktop.Render(c.d.device);
-        std::vector<const D3D9Call*> draws = Draws(c.d);
+        std::vector<const D3D9Call*> draws = c.d.Draws();
         ASSERT_EQ(draws.size(), 3u) << "window, child, caption";
         EXPECT_EQ(draws[2]->args, "4, 10, 28") << "five glyphs over the two backgrounds";
 
@@ -396,7 +384,7 @@ TEST(GxWindowTest, TheCaptionIsCentredOverTheChildrenInTheTextColourWithTheDeskt
         Captioned c(u"");
         c.d.Clear();
         c.desktop.Render(c.d.device);
-        EXPECT_EQ(Draws(c.d).size(), 1u) << "an empty caption draws no text";
+        EXPECT_EQ(c.d.Draws().size(), 1u) << "an empty caption draws no text";
         EXPECT_TRUE(c.TextVertices().empty());
     }
     {

@@ -46,23 +46,11 @@ struct Rig
         d.Clear();
         ps->Render(0, &viewport, &node, 0);
     }
-    std::vector<const D3D9Call*> Calls(const std::string& name) const
-    {
-        std::vector<const D3D9Call*> out;
-        for (const D3D9Call& c : d.Log())
-            if (c.name == name)
-                out.push_back(&c);
-        return out;
-    }
     std::vector<PSVertex> Points() const
     {
-        for (const D3D9Call* c : Calls("DrawPrimitiveUP"))
+        for (const D3D9Call* c : d.Draws())
             if (c->args.rfind("1, ", 0) == 0)
-            {
-                std::vector<PSVertex> v(c->vertices.size() / sizeof(PSVertex));
-                std::memcpy(v.data(), c->vertices.data(), v.size() * sizeof(PSVertex));
-                return v;
-            }
+                return CallVertices<PSVertex>(*c);
         return {};
     }
 };
@@ -100,7 +88,7 @@ TEST(XParticleSystemTest, SmallSystemsDrawOnlyTheirBrackets)
         SCOPED_TRACE(row.w);
         r.ps->SetWHD(row.w, row.h, row.depth);
         r.Render();
-        auto draws = r.Calls("DrawPrimitiveUP");
+        auto draws = r.d.Calls("DrawPrimitiveUP");
         ASSERT_EQ(draws.size(), row.particles ? 2u : 1u);
         EXPECT_EQ(draws[0]->args, "2, 24, 16");
         // 24 segments, each 0.4 of the unit cube's edge from one of its corners.
@@ -115,7 +103,7 @@ TEST(XParticleSystemTest, SmallSystemsDrawOnlyTheirBrackets)
             for (int k = 0; k < 3; ++k)
                 EXPECT_TRUE(a[k] == 0 || a[k] == 1);
         }
-        EXPECT_EQ(r.Calls("SetFVF")[0]->args, "66");
+        EXPECT_EQ(r.d.Calls("SetFVF")[0]->args, "66");
         const XBoundingBox box = r.ps->GetBoundingBox(0);
         EXPECT_EQ(box.max.x, std::fabs(row.w) / 2);
         EXPECT_EQ(box.min.z, -std::fabs(row.depth) / 2);
@@ -229,7 +217,7 @@ TEST(XParticleSystemTest, PointSpriteStatesAndLightingAreRestored)
             material.calls.clear();
             r.Render();
             std::vector<std::string> states;
-            for (const D3D9Call* c : r.Calls("SetRenderState"))
+            for (const D3D9Call* c : r.d.Calls("SetRenderState"))
                 states.push_back(c->args);
             const std::string source = inScene ? "145, 0" : "145, 1";
             const std::vector<std::string> expected = {"145, 0",
@@ -249,9 +237,9 @@ TEST(XParticleSystemTest, PointSpriteStatesAndLightingAreRestored)
             const std::vector<std::string> around =
                 inScene ? std::vector<std::string>{"before", "after"} : std::vector<std::string>{};
             EXPECT_EQ(material.calls, around);
-            EXPECT_EQ(r.Calls("DrawPrimitiveUP")[1]->args,
+            EXPECT_EQ(r.d.Calls("DrawPrimitiveUP")[1]->args,
                       "1, " + std::to_string(r.ps->GetParticleCount()) + ", 20");
-            EXPECT_EQ(r.Calls("SetFVF")[1]->args, "98");
+            EXPECT_EQ(r.d.Calls("SetFVF")[1]->args, "98");
             r.node.SetScene(nullptr);
         }
 }
