@@ -414,41 +414,43 @@ bool ReadProperty(State& s, Atom property, size_t bound, std::string& bytes, Ato
     tooLarge = false;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, utility, property, 0, 0, False, AnyPropertyType, &type, &format, &items, &after,
-                           &data) != Success)
-        return false;
-    if (data)
-        XFree(data);
-    if (type == None)
-        return false;
-    if (after > bound)
-    {
-        tooLarge = true;
-        XDeleteProperty(d, utility, property);
-        return false;
-    }
-    bytes.reserve(after);
-    // In slices, so no single reply is larger than the server likes to send.
+    // In slices, so no single reply is larger than the server likes to send. The first slice is
+    // asked with deletion: a property that fits in it (every step of an incremental transfer) is
+    // read and removed in one round trip.
     constexpr long SliceUnits = 1 << 18; // 1 MiB
     long offset = 0;
-    for (;;)
+    for (bool first = true;; first = false)
     {
         data = nullptr;
-        if (XGetWindowProperty(d, utility, property, offset, SliceUnits, False, AnyPropertyType, &type, &format,
-                               &items, &after, &data) != Success ||
+        if (XGetWindowProperty(d, utility, property, offset, SliceUnits, first ? True : False, AnyPropertyType, &type,
+                               &format, &items, &after, &data) != Success ||
             type == None)
         {
             if (data)
                 XFree(data);
-            XDeleteProperty(d, utility, property);
+            if (!first)
+                XDeleteProperty(d, utility, property);
             return false;
         }
         size_t unit = format == 32 ? sizeof(long) : format == 16 ? sizeof(short) : 1;
+        if (first && items * static_cast<unsigned long>(format / 8) + after > bound)
+        {
+            if (data)
+                XFree(data);
+            tooLarge = true;
+            if (after > 0)
+                XDeleteProperty(d, utility, property);
+            return false;
+        }
         if (data)
         {
             bytes.append(reinterpret_cast<const char*>(data), items * unit);
             XFree(data);
         }
+        if (first && after == 0)
+            return true; // the server removed it with the reply
+        if (first)
+            bytes.reserve(bytes.size() + after);
         if (after == 0 || items == 0 || bytes.size() > bound + sizeof(long))
             break;
         // The offset counts four-byte units of the server's data; format 32 items are longs here.

@@ -201,6 +201,23 @@ TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
     EXPECT_TRUE(bytes == text);
 }
 
+// An owner answering with one property of several megabytes (no incremental transfer) is read in
+// slices, whole; one of a few bytes in a single round trip.
+TEST_F(DesktopTransferTest, AnAnswerInOnePropertyIsReadWhole)
+{
+    for (size_t size : {size_t(5), size_t(3u << 20) + 7})
+    {
+        const std::string text = GeneratedText(size);
+        WriteWholeFile(dir / "served", text);
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "whole"}), "ready");
+        std::string bytes;
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done) << size;
+        EXPECT_EQ(bytes.size(), text.size());
+        EXPECT_TRUE(bytes == text) << size;
+    }
+}
+
 TEST_F(DesktopTransferTest, ARequestorThatVanishesMidTransferLeavesServingIntact)
 {
     const std::string text = GeneratedText(3u << 20);

@@ -9,7 +9,8 @@
 //
 // It prints "ready" once it holds the selection or shows its window, and one line with its result;
 // the exit status is 0 when the exchange went through. MODEs make it misbehave on purpose:
-//   serve: wrong-format, silent, vanish, vanish-mid, stall-mid, huge, bad-incr, format-change
+//   serve: wrong-format, silent, vanish, vanish-mid, stall-mid, huge, bad-incr, format-change;
+//          "whole" answers in one property however large (no incremental transfer)
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data
 //   target: silent
@@ -124,7 +125,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         Notify(r, property);
         return true;
     }
-    bool incremental = bytes.size() > chunk || mode == "huge" || mode == "bad-incr";
+    bool incremental = (bytes.size() > chunk && mode != "whole") || mode == "huge" || mode == "bad-incr";
     if (!incremental)
     {
         XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,

@@ -1,7 +1,7 @@
 // The view host with its editor panels in a real window on a private X server: a node clicked in
 // the view, the scene panel's typed move, the animation editor opened from the panel and left by
-// Escape, each change of editor swapping the panels and the mode buttons, and the host's editing
-// keys typed into the view, all through XTest input.
+// Escape, each change of editor swapping the panels and the mode buttons, the host's editing keys
+// typed into the view, Tab through each panel and random input, all through XTest input.
 #include "Engine/Editors/TAnimationEditorFrame.h"
 #include "Engine/Editors/TSceneEditorFrame.h"
 #include "Engine/Editors/TSkinEditorFrame.h"
@@ -18,7 +18,9 @@
 #include "Engine/Views/XView.h"
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/Dialogs.h"
 
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
@@ -28,6 +30,8 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
+#include <vector>
 
 namespace
 {
@@ -247,6 +251,87 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
     EXPECT_EQ(scene->GetNodeCount(), nodes);
 }
 
+namespace
+{
+// The panel's controls the keyboard reaches, in the order Tab reaches them from `first` until it
+// comes back to it (at most `limit` presses).
+std::vector<TWinControl*> TabCycle(PresenterWindowTest* test, TViewHostForm* host, TWinControl* first, int limit)
+{
+    std::vector<TWinControl*> seen;
+    TBaseEditorFrame* panel = host->EditorPanel();
+    for (int i = 0; i < limit; ++i)
+    {
+        test->probe->Key("Tab");
+        test->Settle();
+        TWinControl* focused = host->ActiveControl();
+        if (focused == first)
+            break;
+        for (TControl* c = focused; c; c = c->Parent())
+            if (c == panel)
+            {
+                seen.push_back(focused);
+                break;
+            }
+    }
+    return seen;
+}
+} // namespace
+
+TEST_F(ViewHostPanelsWindowTest, TabWalksEachPanelInItsOrder)
+{
+    auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(scenePanel, nullptr);
+    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    ASSERT_TRUE(scenePanel->MoveXEdit->Focused());
+    // Top to bottom: each collapsible panel's caption, then what it holds.
+    std::vector<TWinControl*> expected = {scenePanel->MoveYEdit,
+                                          scenePanel->MoveZEdit,
+                                          scenePanel->RotationXEdit,
+                                          scenePanel->RotationYEdit,
+                                          scenePanel->RotationZEdit,
+                                          scenePanel->ScaleXEdit,
+                                          scenePanel->ScaleYEdit,
+                                          scenePanel->ScaleZEdit,
+                                          scenePanel->UniformScaleCheck,
+                                          scenePanel->XScroll2->HeaderButton(),
+                                          scenePanel->XScroll3->HeaderButton(),
+                                          scenePanel->ShowHideChildAffectCheck,
+                                          scenePanel->Pages,
+                                          scenePanel->XScroll1->HeaderButton()};
+    EXPECT_EQ(TabCycle(this, host.get(), scenePanel->MoveXEdit, 40), expected);
+
+    // The animation panel, opened on the selected node, at a frame with keys on every track, where
+    // the key boxes take input.
+    box->SetSelected(true);
+    box->Edit(scene);
+    auto* animPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animPanel, nullptr);
+    box->GetAnimation()->AddPositionKey(5, XVertex(0, 0, 0));
+    box->GetAnimation()->AddRotationKey(5, XVertex(0, 0, 0));
+    box->GetAnimation()->AddScaleKey(5, XVertex(1, 1, 1));
+    scene->GetEditor()->SetFrame(5);
+    animPanel->Refresh();
+    Settle();
+    ClickOn(animPanel->PosXEdit, 10, 8);
+    ASSERT_TRUE(animPanel->PosXEdit->Focused());
+    expected = {animPanel->PosYEdit,
+                animPanel->PosZEdit,
+                animPanel->RotXEdit,
+                animPanel->RotYEdit,
+                animPanel->RotZEdit,
+                animPanel->ScaleXEdit,
+                animPanel->ScaleYEdit,
+                animPanel->ScaleZEdit,
+                animPanel->UniformScaleCheck,
+                animPanel->XScroll3->HeaderButton(),
+                animPanel->AnimationLengthEdit,
+                animPanel->ChildAffectCheck,
+                animPanel->XScroll2->HeaderButton(),
+                animPanel->FrameEdit,
+                animPanel->XScroll1->HeaderButton()};
+    EXPECT_EQ(TabCycle(this, host.get(), animPanel->PosXEdit, 40), expected);
+}
+
 TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAndItsIndexes)
 {
     XMeshNode* body = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Body");
@@ -358,4 +443,47 @@ TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
     for (uint32_t corner : {0u, 1u, 2u})
         EXPECT_EQ(mesh->GetColors()[corner].GetARGB(), 0x00FF0000u) << corner;
     EXPECT_NE(mesh->GetColors()[3].GetARGB(), 0x00FF0000u);
+}
+
+TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
+{
+    // Questions answered at random, names typed as "R"; no right button (its menu waits).
+    BoxRecorder boxes;
+    Vcl::InputQueryHandler previous = Vcl::SetInputQueryHandler(
+        [](const UnicodeString&, const UnicodeString&, UnicodeString& value)
+        {
+            value = u"R";
+            return true;
+        });
+    box->SetSelected(true);
+    const int width = host->ClientWidth(), height = host->ClientHeight();
+    std::mt19937 random(3333);
+    const char* keys[] = {"Escape", "Delete", "Return", "a", "Tab", "1", "space", "Down"};
+    const char* held[] = {"d", "c", "v", "x", "z"};
+    for (int i = 0; i < 1000; ++i)
+    {
+        boxes.answer = random() % 2 ? IDYES : IDNO;
+        int x = static_cast<int>(random() % static_cast<unsigned>(width));
+        int y = static_cast<int>(random() % static_cast<unsigned>(height));
+        switch (random() % 5)
+        {
+        case 0: probe->ClickAt(window, x, y); break;
+        case 1: probe->MoveTo(window, x, y); break;
+        case 2: probe->Key(held[random() % 5], "Control_L"); break;
+        default: probe->Key(keys[random() % 8]); break;
+        }
+        if (i % 50 == 0)
+            Settle();
+    }
+    Settle();
+    Vcl::SetInputQueryHandler(previous);
+    EXPECT_TRUE(host->Visible());
+    XBaseEditor* editor = scene->GetEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(host->EditorPanel(), editor->GetEditorFrame());
+    if (host->EditorPanel())
+    {
+        EXPECT_TRUE(host->EditorPanel()->Showing());
+    }
+    EXPECT_EQ(host->ModeButtons().size(), editor->GetModeCount());
 }
