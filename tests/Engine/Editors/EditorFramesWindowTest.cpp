@@ -12,7 +12,6 @@
 
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PumpUntil.h"
-#include "tests/support/ReferenceImage.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/XProbe.h"
@@ -72,14 +71,8 @@ TEST_F(EditorFramesWindowTest, BothPanelsShowAndWorkByMouseAndKeyboard)
     ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
     Settle();
 
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-    for (int y = 3; y < height; y += 41)
-        for (int x = 3; x < width; x += 43)
-            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)]) << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Engine/Editors/data/editor_panels.png", pixels,
-                                      static_cast<uint32_t>(width), static_cast<uint32_t>(height), 8),
-              "");
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Engine/Editors/data/editor_panels.png", 3, 43, 41));
+    const int width = form.ClientWidth(), height = form.ClientHeight();
 
     // Tab walks the scene panel's boxes in their order.
     ClickOn(scenePanel->MoveXEdit, 10, 8);
