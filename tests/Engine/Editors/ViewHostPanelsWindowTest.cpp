@@ -29,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <vector>
@@ -486,4 +487,36 @@ TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
         EXPECT_TRUE(host->EditorPanel()->Showing());
     }
     EXPECT_EQ(host->ModeButtons().size(), editor->GetModeCount());
+}
+
+TEST_F(ViewHostPanelsWindowTest, ALoadedSceneShowsWithThePanelOfItsEditor)
+{
+    // The host's own scene, moved and saved, loaded into a second host: the nodes come back and the
+    // scene editor's panel shows beside the view.
+    XMatrix at(1.0f);
+    at.SetTranslation(3.0f, 1.0f, 0.0f);
+    box->SetMatrix(at);
+    const std::filesystem::path file = dir.Path() / "host.xscene";
+    scene->SaveToFile(XString(file.u16string().c_str()));
+    const unsigned nodes = scene->GetNodeCount();
+    host.reset();
+
+    ViewSceneOptions none = TViewHostForm::HostSceneOptions();
+    none.boxes = 0;
+    none.extras = false;
+    host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), none);
+    host->ShowEditorPanels();
+    host->LoadScene(file);
+    host->Show();
+    window = Vcl::NativeWindowOf(host.get());
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+    scene = host->Scene();
+    ASSERT_EQ(scene->GetNodeCount(), nodes);
+    EXPECT_FLOAT_EQ(scene->GetNode(0)->GetPosition().x, 3.0f);
+    auto* panel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel, scene->GetSceneEditor()->GetEditorFrame());
+    EXPECT_TRUE(panel->Showing());
+    EXPECT_EQ(host->ModeButtons().size(), 3u);
 }
