@@ -486,3 +486,12 @@ XMatrix& XMatrix::operator=(const XQuaternion& q)
     m[3][3] = 1.0f;
     return *this;
 }
+
+bool XMatrix::IsFinite() const
+{
+    for (const auto& row : m)
+        for (float e : row)
+            if (!std::isfinite(e))
+                return false;
+    return true;
+}

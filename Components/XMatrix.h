@@ -70,6 +70,8 @@ struct XMatrix
     // float determinant comes out exactly 0 (a singular matrix, or small scales whose product
     // underflows) the elimination above is used instead. Returns out.
     XMatrix& Inverse(XMatrix& out, float* det) const;
+    // Every element a number (an inverse of a singular matrix is not).
+    bool IsFinite() const;
 
     // Reflection in the plane taken as given (not normalised).
     void Reflect(const XPlane& plane);

@@ -1,10 +1,13 @@
 // Building the editor panels in code: each control owned by its frame, placed in its parent.
 #pragma once
 
+#include "Controls/XFloatEdit.h"
 #include "Controls/XScroll.h"
 #include "Platform/Vcl/Buttons.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/Vcl/StdCtrls.h"
+
+#include <initializer_list>
 
 namespace EditorFramePlacing
 {
@@ -45,5 +48,17 @@ inline TLabel* PlaceLabel(TFrame* owner, TWinControl* parent, int left, int top,
     label->SetTop(top);
     label->SetCaption(caption);
     return label;
+}
+
+// Uniform scale boxes: while `uniform` is checked, the value of the box that changed (or was
+// left, `leaving`) goes into the other two; a box being typed in keeps its text unless it is left.
+inline void SpreadScale(TObject* sender, TCheckBox* uniform, std::initializer_list<XFloatEdit*> edits, bool leaving)
+{
+    auto* from = dynamic_cast<XFloatEdit*>(sender);
+    if (!from || !uniform->Checked())
+        return;
+    for (XFloatEdit* edit : edits)
+        if (edit != from && (leaving || !edit->Focused()))
+            edit->SetValue(from->Value());
 }
 } // namespace EditorFramePlacing

@@ -216,26 +216,12 @@ void TSceneEditorFrame::ScaleBtnClick(TObject*)
 
 void TSceneEditorFrame::ScaleXEditChange(TObject* Sender)
 {
-    auto* changed = dynamic_cast<XFloatEdit*>(Sender);
-    if (!changed || !UniformScaleCheck->Checked())
-        return;
-    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
-    {
-        if (edit != changed && !edit->Focused())
-            edit->SetValue(changed->Value());
-    }
+    SpreadScale(Sender, UniformScaleCheck, {ScaleXEdit, ScaleYEdit, ScaleZEdit}, false);
 }
 
 void TSceneEditorFrame::ScaleXEditExit(TObject* Sender)
 {
-    auto* left = dynamic_cast<XFloatEdit*>(Sender);
-    if (!left || !UniformScaleCheck->Checked())
-        return;
-    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
-    {
-        if (edit != left)
-            edit->SetValue(left->Value());
-    }
+    SpreadScale(Sender, UniformScaleCheck, {ScaleXEdit, ScaleYEdit, ScaleZEdit}, true);
 }
 
 void TSceneEditorFrame::SpeedButton1Click(TObject* Sender)

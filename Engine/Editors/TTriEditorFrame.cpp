@@ -647,22 +647,12 @@ void TTriEditorFrame::ScaleBtnClick(TObject*)
 
 void TTriEditorFrame::ScaleEditChange(TObject* Sender)
 {
-    auto* changed = dynamic_cast<XFloatEdit*>(Sender);
-    if (!changed || !UniformScaleCheck->Checked())
-        return;
-    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
-        if (edit != changed && !edit->Focused())
-            edit->SetValue(changed->Value());
+    SpreadScale(Sender, UniformScaleCheck, {ScaleXEdit, ScaleYEdit, ScaleZEdit}, false);
 }
 
 void TTriEditorFrame::ScaleEditExit(TObject* Sender)
 {
-    auto* left = dynamic_cast<XFloatEdit*>(Sender);
-    if (!left || !UniformScaleCheck->Checked())
-        return;
-    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
-        if (edit != left)
-            edit->SetValue(left->Value());
+    SpreadScale(Sender, UniformScaleCheck, {ScaleXEdit, ScaleYEdit, ScaleZEdit}, true);
 }
 
 // ---- saved selections ---------------------------------------------------------------------------------

@@ -19,15 +19,6 @@ XMatrix Translation(const XVertex& v)
     return m;
 }
 
-bool IsFinite(const XMatrix& m)
-{
-    for (const auto& row : m.m)
-        for (float v : row)
-            if (!std::isfinite(v))
-                return false;
-    return true;
-}
-
 IPointList* InterfaceOf(XBaseMesh* mesh)
 {
     return mesh ? static_cast<IPointList*>(mesh->GetInterface(IPointListGuid)) : nullptr;
@@ -271,7 +262,7 @@ void XPointListEditor::TransformSelection(const XMatrix& change)
     XMatrix inverse;
     world.Inverse(inverse);
     // A mesh matrix that cannot be inverted would scatter the points.
-    if (!IsFinite(inverse))
+    if (!inverse.IsFinite())
         return;
     const XMatrix m = world * Translation(centre * -1.0f) * change * Translation(centre) * inverse;
     XArray<XVertex, 32> points;

@@ -67,14 +67,6 @@ bool BehindEye(XViewport* viewport, XMeshNode* node, unsigned frame)
     return true;
 }
 
-bool IsFinite(const XMatrix& m)
-{
-    for (const auto& row : m.m)
-        for (float v : row)
-            if (!std::isfinite(v))
-                return false;
-    return true;
-}
 } // namespace
 
 XSceneEditor::XSceneEditor(XScene* scene) : XSTEditor(scene)
@@ -466,7 +458,7 @@ void XSceneEditor::ScaleBy(XViewport*, const XVertex& factors)
         worlds[i].Inverse(worldInverse);
         const XMatrix rotation =
             unscale * mesh * about * worldInverse * Translation(offset * -1.0f);
-        if (!IsFinite(rotation))
+        if (!rotation.IsFinite())
             continue;
         node->SetMeshRotation(rotation);
     }

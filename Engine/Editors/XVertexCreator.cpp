@@ -7,18 +7,6 @@
 
 using StrUtils::XBaseString;
 
-namespace
-{
-bool IsFinite(const XMatrix& m)
-{
-    for (const auto& row : m.m)
-        for (float v : row)
-            if (!std::isfinite(v))
-                return false;
-    return true;
-}
-} // namespace
-
 XVertexCreator::XVertexCreator(XScene* scene) : XBaseEditor(scene)
 {
 }
@@ -109,7 +97,7 @@ void XVertexCreator::AddVertexAt(XViewport* viewport, const XPoint& point)
     meshToWorld.Inverse(worldToMesh);
     // A node scaled to nothing has no mesh space to carry the point into: a vertex there would
     // hold no number, so none is added.
-    if (!IsFinite(worldToMesh))
+    if (!worldToMesh.IsFinite())
         return;
     worldToMesh.ApplyTo(&p, 1);
     if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))

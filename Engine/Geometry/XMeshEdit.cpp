@@ -63,15 +63,6 @@ void AppendHits(XArray<unsigned int, 32>& result, const std::vector<uint32_t>& h
     std::copy(hits.begin(), hits.end(), result.GetData() + first);
 }
 
-bool IsFinite(const XMatrix& m)
-{
-    for (const auto& row : m.m)
-        for (float e : row)
-            if (!std::isfinite(e))
-                return false;
-    return true;
-}
-
 // Mean of three colours, channel by channel, truncated.
 XColor MeanColor(XColor a, XColor b, XColor c)
 {
@@ -184,7 +175,7 @@ void XMesh::TransformSelection(unsigned frame, XMeshNode* node, const XMatrix& p
     // Into world space, into the pivot's frame, the transform there, and back.
     const XMatrix m = world * pivotInverse * transform * pivot * worldInverse;
     // A singular node or pivot would turn the positions into NaN; they stay instead.
-    if (IsFinite(m))
+    if (m.IsFinite())
     {
         if (m_SelectionLevel == VertexLevel)
             m.ApplyTo(m_Positions, m_VertexSelection, true);

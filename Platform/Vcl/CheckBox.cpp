@@ -7,13 +7,113 @@ namespace
 constexpr int TextGap = 4;
 } // namespace
 
-TCheckBox::TCheckBox(TComponent* AOwner) : TCustomControl(AOwner)
+TButtonControl::TButtonControl(TComponent* AOwner) : TCustomControl(AOwner)
 {
     SetTabStop(true);
-    // The click comes from our own press and release, so a Click() from code toggles nothing.
+    // The click comes from our own press and release, so a Click() from code activates nothing.
     TControlStyle style = ControlStyle();
     style >> csClickEvents >> csDoubleClicks;
     SetControlStyle(style);
+}
+
+void TButtonControl::SetAlignment(TAlignment alignment)
+{
+    if (alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    Invalidate();
+}
+
+void TButtonControl::SetPressed(bool pressed)
+{
+    if (pressed == m_pressed)
+        return;
+    m_pressed = pressed;
+    Invalidate();
+}
+
+void TButtonControl::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TCustomControl::KeyDown(Key, Shift);
+    if (Key == VK_SPACE && !m_spaceDown)
+    {
+        m_spaceDown = true;
+        SetPressed(true);
+    }
+}
+
+void TButtonControl::KeyUp(WORD& Key, TShiftState Shift)
+{
+    TCustomControl::KeyUp(Key, Shift);
+    if (Key == VK_SPACE && m_spaceDown)
+    {
+        m_spaceDown = false;
+        SetPressed(false);
+        Activate();
+    }
+}
+
+void TButtonControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft)
+        return;
+    m_mouseDown = true;
+    SetPressed(true);
+}
+
+void TButtonControl::MouseMove(TShiftState Shift, int X, int Y)
+{
+    TCustomControl::MouseMove(Shift, X, Y);
+    if (m_mouseDown)
+        SetPressed(ClientRect().Contains(TPoint(X, Y)));
+}
+
+void TButtonControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (Button == mbLeft && m_mouseDown)
+    {
+        m_mouseDown = false;
+        bool inside = ClientRect().Contains(TPoint(X, Y));
+        SetPressed(false);
+        // The handler of the click may free the control: nothing of it is touched after.
+        if (inside && Enabled())
+        {
+            TCustomControl::MouseUp(Button, Shift, X, Y);
+            Activate();
+            return;
+        }
+    }
+    TCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TButtonControl::DoEnter()
+{
+    TCustomControl::DoEnter();
+    Invalidate();
+}
+
+void TButtonControl::DoExit()
+{
+    m_mouseDown = false;
+    m_spaceDown = false;
+    SetPressed(false);
+    TCustomControl::DoExit();
+    Invalidate();
+}
+
+void TButtonControl::PaintMark(UINT markState)
+{
+    if (m_pressed)
+        markState |= DFCS_PUSHED;
+    if (!Enabled())
+        markState |= DFCS_INACTIVE;
+    Vcl::PaintButtonMark(Canvas(), ClientRect(), Color(), markState, m_alignment == taRightJustify, Caption(),
+                         Enabled(), Focused());
+}
+
+TCheckBox::TCheckBox(TComponent* AOwner) : TButtonControl(AOwner)
+{
     SetBounds(0, 0, 97, 17);
 }
 
@@ -24,14 +124,6 @@ void TCheckBox::SetState(TCheckBoxState state)
     m_state = state;
     Invalidate();
     Click();
-}
-
-void TCheckBox::SetAlignment(TAlignment alignment)
-{
-    if (alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    Invalidate();
 }
 
 void TCheckBox::Toggle()
@@ -50,95 +142,14 @@ void TCheckBox::Toggle()
     }
 }
 
-void TCheckBox::SetPressed(bool pressed)
-{
-    if (pressed == m_pressed)
-        return;
-    m_pressed = pressed;
-    Invalidate();
-}
-
-void TCheckBox::KeyDown(WORD& Key, TShiftState Shift)
-{
-    TCustomControl::KeyDown(Key, Shift);
-    if (Key == VK_SPACE && !m_spaceDown)
-    {
-        m_spaceDown = true;
-        SetPressed(true);
-    }
-}
-
-void TCheckBox::KeyUp(WORD& Key, TShiftState Shift)
-{
-    TCustomControl::KeyUp(Key, Shift);
-    if (Key == VK_SPACE && m_spaceDown)
-    {
-        m_spaceDown = false;
-        SetPressed(false);
-        Toggle();
-    }
-}
-
-void TCheckBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    TCustomControl::MouseDown(Button, Shift, X, Y);
-    if (Button != mbLeft)
-        return;
-    m_mouseDown = true;
-    SetPressed(true);
-}
-
-void TCheckBox::MouseMove(TShiftState Shift, int X, int Y)
-{
-    TCustomControl::MouseMove(Shift, X, Y);
-    if (m_mouseDown)
-        SetPressed(ClientRect().Contains(TPoint(X, Y)));
-}
-
-void TCheckBox::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    if (Button == mbLeft && m_mouseDown)
-    {
-        m_mouseDown = false;
-        bool inside = ClientRect().Contains(TPoint(X, Y));
-        SetPressed(false);
-        // The handler of the click may free the box: nothing of it is touched after.
-        if (inside && Enabled())
-        {
-            TCustomControl::MouseUp(Button, Shift, X, Y);
-            Toggle();
-            return;
-        }
-    }
-    TCustomControl::MouseUp(Button, Shift, X, Y);
-}
-
-void TCheckBox::DoEnter()
-{
-    TCustomControl::DoEnter();
-    Invalidate();
-}
-
-void TCheckBox::DoExit()
-{
-    m_mouseDown = false;
-    m_spaceDown = false;
-    SetPressed(false);
-    TCustomControl::DoExit();
-    Invalidate();
-}
-
 void TCheckBox::Paint()
 {
     UINT state = DFCS_BUTTONCHECK;
     if (m_state != cbUnchecked)
         state |= DFCS_CHECKED;
-    if (m_pressed || m_state == cbGrayed)
+    if (m_state == cbGrayed)
         state |= DFCS_PUSHED; // the grayed state shows its tick on the button face
-    if (!Enabled())
-        state |= DFCS_INACTIVE;
-    Vcl::PaintButtonMark(Canvas(), ClientRect(), Color(), state, m_alignment == taRightJustify, Caption(), Enabled(),
-                         Focused());
+    PaintMark(state);
 }
 
 void Vcl::PaintButtonMark(TCanvas* canvas, const TRect& client, TColor face, UINT markState, bool captionRight,

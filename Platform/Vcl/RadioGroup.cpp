@@ -4,13 +4,8 @@
 
 #include <algorithm>
 
-TRadioButton::TRadioButton(TComponent* AOwner) : TCustomControl(AOwner)
+TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner)
 {
-    SetTabStop(true);
-    // The click comes from our own press and release: it checks the button.
-    TControlStyle style = ControlStyle();
-    style >> csClickEvents >> csDoubleClicks;
-    SetControlStyle(style);
     SetBounds(0, 0, 113, 17);
 }
 
@@ -37,22 +32,6 @@ void TRadioButton::SetChecked(bool checked)
     Click();
 }
 
-void TRadioButton::SetAlignment(TAlignment alignment)
-{
-    if (alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    Invalidate();
-}
-
-void TRadioButton::SetPressed(bool pressed)
-{
-    if (pressed == m_pressed)
-        return;
-    m_pressed = pressed;
-    Invalidate();
-}
-
 std::vector<TRadioButton*> TRadioButton::Siblings() const
 {
     std::vector<TRadioButton*> result;
@@ -72,13 +51,7 @@ std::vector<TRadioButton*> TRadioButton::Siblings() const
 
 void TRadioButton::KeyDown(WORD& Key, TShiftState Shift)
 {
-    TCustomControl::KeyDown(Key, Shift);
-    if (Key == VK_SPACE && !m_spaceDown)
-    {
-        m_spaceDown = true;
-        SetPressed(true);
-        return;
-    }
+    TButtonControl::KeyDown(Key, Shift);
     bool back = Key == VK_UP || Key == VK_LEFT;
     bool forward = Key == VK_DOWN || Key == VK_RIGHT;
     if (!back && !forward)
@@ -95,80 +68,17 @@ void TRadioButton::KeyDown(WORD& Key, TShiftState Shift)
     target->SetChecked(true);
 }
 
-void TRadioButton::KeyUp(WORD& Key, TShiftState Shift)
-{
-    TCustomControl::KeyUp(Key, Shift);
-    if (Key == VK_SPACE && m_spaceDown)
-    {
-        m_spaceDown = false;
-        SetPressed(false);
-        SetChecked(true);
-    }
-}
-
 void TRadioButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    TCustomControl::MouseDown(Button, Shift, X, Y);
-    if (Button != mbLeft)
-        return;
     // A press focuses the button also when it is not a tab stop (an unchecked one in a group).
-    if (CanFocus() && !Focused())
+    if (Button == mbLeft && CanFocus() && !Focused())
         SetFocus();
-    m_mouseDown = true;
-    SetPressed(true);
-}
-
-void TRadioButton::MouseMove(TShiftState Shift, int X, int Y)
-{
-    TCustomControl::MouseMove(Shift, X, Y);
-    if (m_mouseDown)
-        SetPressed(ClientRect().Contains(TPoint(X, Y)));
-}
-
-void TRadioButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    if (Button == mbLeft && m_mouseDown)
-    {
-        m_mouseDown = false;
-        bool inside = ClientRect().Contains(TPoint(X, Y));
-        SetPressed(false);
-        // The handler of the click may free the button: nothing of it is touched after.
-        if (inside && Enabled())
-        {
-            TCustomControl::MouseUp(Button, Shift, X, Y);
-            SetChecked(true);
-            return;
-        }
-    }
-    TCustomControl::MouseUp(Button, Shift, X, Y);
-}
-
-void TRadioButton::DoEnter()
-{
-    TCustomControl::DoEnter();
-    Invalidate();
-}
-
-void TRadioButton::DoExit()
-{
-    m_mouseDown = false;
-    m_spaceDown = false;
-    SetPressed(false);
-    TCustomControl::DoExit();
-    Invalidate();
+    TButtonControl::MouseDown(Button, Shift, X, Y);
 }
 
 void TRadioButton::Paint()
 {
-    UINT state = DFCS_BUTTONRADIO;
-    if (m_checked)
-        state |= DFCS_CHECKED;
-    if (m_pressed)
-        state |= DFCS_PUSHED;
-    if (!Enabled())
-        state |= DFCS_INACTIVE;
-    Vcl::PaintButtonMark(Canvas(), ClientRect(), Color(), state, m_alignment == taRightJustify, Caption(), Enabled(),
-                         Focused());
+    PaintMark(DFCS_BUTTONRADIO | (m_checked ? DFCS_CHECKED : 0));
 }
 
 TRadioGroup::TRadioGroup(TComponent* AOwner) : TGroupBox(AOwner), m_items(new TStringList)

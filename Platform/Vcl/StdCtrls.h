@@ -420,10 +420,46 @@ enum TCheckBoxState
     cbGrayed
 };
 
+// What check boxes and radio buttons share: drawn pushed while the left button is down inside
+// or Space is held, and "activated" (Toggle or check) on the release inside or of Space.
+class TButtonControl : public TCustomControl
+{
+public:
+    explicit TButtonControl(TComponent* AOwner);
+
+    // Drawn pushed: the mouse is down inside it, or Space is held.
+    bool Pressed() const { return m_pressed; }
+    // The caption on the right (taRightJustify, the default) or on the left of the mark.
+    TAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TAlignment alignment);
+
+protected:
+    // What a click or Space does.
+    virtual void Activate() = 0;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyUp(WORD& Key, TShiftState Shift) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DoEnter() override;
+    void DoExit() override;
+    void TextChanged() override { Invalidate(); }
+    // The mark of the DFCS_ state, with the caption and focus, in the platform's look.
+    void PaintMark(UINT markState);
+
+private:
+    void SetPressed(bool pressed);
+
+    TAlignment m_alignment = taRightJustify;
+    bool m_pressed = false;
+    bool m_mouseDown = false;
+    bool m_spaceDown = false;
+};
+
 // A check box: a 13-pixel box with a tick and the caption to its right. A click or Space (on its
 // release) moves it to the next state (grayed only with AllowGrayed) and fires OnClick; so does
 // setting Checked or State from code, as on the platform.
-class TCheckBox : public TCustomControl
+class TCheckBox : public TButtonControl
 {
 public:
     explicit TCheckBox(TComponent* AOwner);
@@ -434,34 +470,16 @@ public:
     void SetState(TCheckBoxState state);
     bool AllowGrayed() const { return m_allowGrayed; }
     void SetAllowGrayed(bool allow) { m_allowGrayed = allow; }
-    // The caption on the right (taRightJustify, the default) or on the left of the box.
-    TAlignment Alignment() const { return m_alignment; }
-    void SetAlignment(TAlignment alignment);
-    // Drawn pushed: the mouse is down inside it, or Space is held.
-    bool Pressed() const { return m_pressed; }
     // The next state, as a click gives it.
     void Toggle();
 
 protected:
     void Paint() override;
-    void KeyDown(WORD& Key, TShiftState Shift) override;
-    void KeyUp(WORD& Key, TShiftState Shift) override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void MouseMove(TShiftState Shift, int X, int Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void DoEnter() override;
-    void DoExit() override;
-    void TextChanged() override { Invalidate(); }
+    void Activate() override { Toggle(); }
 
 private:
-    void SetPressed(bool pressed);
-
     TCheckBoxState m_state = cbUnchecked;
     bool m_allowGrayed = false;
-    TAlignment m_alignment = taRightJustify;
-    bool m_pressed = false;
-    bool m_mouseDown = false;
-    bool m_spaceDown = false;
 };
 
 // A list of strings in rows of ItemHeight inside a sunken frame, with a vertical scroll bar when
@@ -541,39 +559,26 @@ protected:
 // Checked from code) unchecks the other radio buttons of its parent and fires OnClick; a checked
 // button is the group's tab stop. The arrow keys move to the previous or next radio button of the
 // same parent and check it, as the platform's dialogs do.
-class TRadioButton : public TCustomControl
+class TRadioButton : public TButtonControl
 {
 public:
     explicit TRadioButton(TComponent* AOwner);
 
     bool Checked() const { return m_checked; }
     void SetChecked(bool checked);
-    TAlignment Alignment() const { return m_alignment; }
-    void SetAlignment(TAlignment alignment);
-    bool Pressed() const { return m_pressed; }
 
 protected:
     void Paint() override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS; }
     void KeyDown(WORD& Key, TShiftState Shift) override;
-    void KeyUp(WORD& Key, TShiftState Shift) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void MouseMove(TShiftState Shift, int X, int Y) override;
-    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    void DoEnter() override;
-    void DoExit() override;
-    void TextChanged() override { Invalidate(); }
+    void Activate() override { SetChecked(true); }
 
 private:
-    void SetPressed(bool pressed);
     // The sibling radio buttons that can take the focus, in tab order, this one among them.
     std::vector<TRadioButton*> Siblings() const;
 
     bool m_checked = false;
-    TAlignment m_alignment = taRightJustify;
-    bool m_pressed = false;
-    bool m_mouseDown = false;
-    bool m_spaceDown = false;
 };
 
 // A group box of radio buttons, one per line of Items, laid out in Columns (filled column by

@@ -406,6 +406,12 @@ TEST(XMatrixTest, InverseOfSingularAndUnderflowingMatrices)
     flat.Inverse(cof, &det);
     EXPECT_FALSE(AllFinite(gj));
     EXPECT_FALSE(AllFinite(cof));
+    EXPECT_FALSE(gj.IsFinite());
+    EXPECT_FALSE(cof.IsFinite());
+    EXPECT_TRUE(flat.IsFinite());
+    XMatrix one = flat;
+    one.m[3][3] = std::nanf("");
+    EXPECT_FALSE(one.IsFinite());
     EXPECT_TRUE(std::isinf(det));
 
     // Tiny scales: the float determinant underflows to 0, yet the matrix inverts.
@@ -414,6 +420,7 @@ TEST(XMatrixTest, InverseOfSingularAndUnderflowingMatrices)
     tiny.Inverse(cof, &det);
     EXPECT_TRUE(std::isinf(det));
     ASSERT_TRUE(AllFinite(cof));
+    EXPECT_TRUE(cof.IsFinite());
     EXPECT_FLOAT_EQ(cof.m[0][0], 1e20f);
     EXPECT_FLOAT_EQ(cof.m[2][2], 1e20f);
     EXPECT_EQ(cof.m[3][3], 1.0f);

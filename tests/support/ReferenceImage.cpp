@@ -73,18 +73,10 @@ std::string Compare(const std::string& relative, const std::vector<uint32_t>& pi
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
         {
-            uint32_t a = pixels[static_cast<size_t>(y) * width + x],
-                     b = expected[static_cast<size_t>(y) * width + x];
-            for (int shift = 0; shift < 24; shift += 8)
-            {
-                int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-                if (d > tolerance || d < -tolerance)
-                {
-                    if (bad++ == 0)
-                        first = "first at (" + std::to_string(x) + ", " + std::to_string(y) + ")";
-                    break;
-                }
-            }
+            if (!ColoursNear(pixels[static_cast<size_t>(y) * width + x], expected[static_cast<size_t>(y) * width + x],
+                             tolerance) &&
+                bad++ == 0)
+                first = "first at (" + std::to_string(x) + ", " + std::to_string(y) + ")";
         }
     if (bad == 0)
         return {};

@@ -3,8 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+// Whether no channel of two 0x..RRGGBB colours differs by more than `tolerance`.
+inline bool ColoursNear(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
 
 namespace ReferenceImage
 {

@@ -1,4 +1,5 @@
 #include "tests/support/WindowDriver.h"
+#include "tests/support/ReferenceImage.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -350,14 +351,6 @@ size_t CountDifferentPixels(const std::vector<uint32_t>& a, const std::vector<ui
         return std::max(a.size(), b.size());
     size_t count = 0;
     for (size_t i = 0; i < a.size(); ++i)
-        for (int shift : {0, 8, 16})
-        {
-            int d = int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF);
-            if (d > tolerance || -d > tolerance)
-            {
-                ++count;
-                break;
-            }
-        }
+        count += !ColoursNear(a[i], b[i], tolerance);
     return count;
 }

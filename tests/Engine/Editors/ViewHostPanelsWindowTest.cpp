@@ -21,6 +21,7 @@
 #include "Platform/Vcl/Dialogs.h"
 
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ComboList.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
@@ -95,13 +96,6 @@ public:
         const TPoint form = host->ClientToScreen(TPoint(0, 0));
         return TPoint(origin.x - form.x + static_cast<int>(std::lround((x / w + 1) / 2 * c.Width())),
                       origin.y - form.y + static_cast<int>(std::lround((1 - y / w) / 2 * c.Height())));
-    }
-    static TComboListForm* OpenList()
-    {
-        for (int i = 0; i < Screen->FormCount(); ++i)
-            if (auto* list = dynamic_cast<TComboListForm*>(Screen->Forms(i)); list && list->Visible())
-                return list;
-        return nullptr;
     }
     void ClickNode(XMeshNode* node)
     {
@@ -364,7 +358,7 @@ TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAnd
     // "Bone2" from the dropped list, "Назначить", "Назначить индексы костям" (from 1).
     ClickOn(panel->BoneNameCombo, 30, 10);
     ASSERT_TRUE(PumpUntil([&] { return panel->BoneNameCombo->DroppedDown(); }));
-    TComboListForm* list = OpenList();
+    TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(panel->BoneNameCombo->ItemCount(), 3);
     const unsigned long listWindow = Vcl::NativeWindowOf(list);

@@ -51,16 +51,6 @@ uint32_t Blend(uint32_t over, uint32_t alpha, uint32_t ground = Ground)
     return out;
 }
 
-bool Near(uint32_t a, uint32_t b, int tolerance = 2)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-    {
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance)
-            return false;
-    }
-    return true;
-}
-
 std::string Hex(uint32_t v)
 {
     char buffer[16];
@@ -91,7 +81,7 @@ public:
     bool Shows(int x, int y, uint32_t expected)
     {
         Draw();
-        return PumpUntil([&] { return Near(probe->ReadPixel(window, x, y), expected); });
+        return PumpUntil([&] { return ColoursNear(probe->ReadPixel(window, x, y), expected, 2); });
     }
 };
 } // namespace

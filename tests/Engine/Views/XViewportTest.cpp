@@ -378,20 +378,13 @@ TEST(XViewportTest, BorderPaintsInTheViewColoursAndRepaintsKeepThePicture)
 } // namespace
 
 #include "tests/support/LitCube.h"
+#include "tests/support/ReferenceImage.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
-bool Near(uint32_t a, uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
-            tolerance)
-            return false;
-    return true;
-}
 
 TEST(XViewportTest, ALitTexturedCubeShowsItsShadedFaceOverTheGridInsideTheBorder)
 {
@@ -434,7 +427,7 @@ TEST(XViewportTest, ALitTexturedCubeShowsItsShadedFaceOverTheGridInsideTheBorder
     {
         XPoint at = project(LitCube::ToWorld(local));
         inside.push_back(at);
-        EXPECT_TRUE(Near(pixel(at.x, at.y), face, 3))
+        EXPECT_TRUE(ColoursNear(pixel(at.x, at.y), face, 3))
             << std::hex << pixel(at.x, at.y) << " at " << at.x << "," << at.y << " for " << face;
     }
 
@@ -480,7 +473,7 @@ TEST(XViewportTest, ALitTexturedCubeShowsItsShadedFaceOverTheGridInsideTheBorder
     EXPECT_EQ(pixel(10, 10), 0xFF0000u);
     EXPECT_EQ(pixel(208, 168), 0xFF0000u);
     for (const XPoint& at : inside)
-        EXPECT_TRUE(Near(pixel(at.x, at.y), face, 3)) << at.x << "," << at.y;
+        EXPECT_TRUE(ColoursNear(pixel(at.x, at.y), face, 3)) << at.x << "," << at.y;
     view->activeViewport = nullptr;
     scene.ReleaseDevice(device);
     delete viewport;

@@ -9,6 +9,7 @@
 #include "tests/support/LitCube.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
+#include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ViewDouble.h"
 #include "tests/support/WindowDriver.h"
@@ -21,15 +22,6 @@
 
 namespace
 {
-bool Near(uint32_t a, uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
-            tolerance)
-            return false;
-    return true;
-}
-
 class XViewportWindowTest : public PresenterWindowTest
 {
 };
@@ -77,7 +69,7 @@ TEST_F(XViewportWindowTest, AViewShowsItsFrameAndTakesTheWholeScreenAndGivesItBa
     const uint32_t face = LitCube::FrontFaceColour();
     EXPECT_TRUE(PumpUntil(
         [&]
-        { return Near(probe->ReadPixel(window, static_cast<int>(at.x), static_cast<int>(at.y)), face, 3); }))
+        { return ColoursNear(probe->ReadPixel(window, static_cast<int>(at.x), static_cast<int>(at.y)), face, 3); }))
         << std::hex << probe->ReadPixel(window, static_cast<int>(at.x), static_cast<int>(at.y)) << " for "
         << face;
     WindowDriver driver;
