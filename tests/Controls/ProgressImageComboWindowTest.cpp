@@ -8,6 +8,7 @@
 #include "Platform/Vcl/HintWindow.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/ComboList.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
@@ -57,14 +58,6 @@ void PaintSprite(TBitmap& sprite)
     c->Brush()->SetColor(clYellow);
     c->FillRect(TRect(0, 0, 3, 3));
     sprite.SetTransparent(true);
-}
-
-TComboListForm* OpenList()
-{
-    for (int i = 0; i < Screen->FormCount(); ++i)
-        if (auto* list = dynamic_cast<TComboListForm*>(Screen->Forms(i)); list && list->Visible())
-            return list;
-    return nullptr;
 }
 } // namespace
 
@@ -190,7 +183,7 @@ TEST_F(ProgressImageComboWindowTest, BarsImagesAndCombosShowAndAnswerRealInput)
     // The button: inside the 3-pixel frame and the box's own 2-pixel edge, 17 pixels wide.
     probe->ClickAt(window, single->Left() + single->Width() - 3 - 2 - 8, single->Top() + single->Height() / 2);
     ASSERT_TRUE(PumpUntil([&] { return single->DroppedDown(); }));
-    TComboListForm* list = OpenList();
+    TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
     unsigned long listWindow = Vcl::NativeWindowOf(list);
     ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(listWindow); }));

@@ -72,3 +72,12 @@ XVertex ViewportDouble::ScreenToPlane(unsigned frame, const XPoint& p, unsigned 
     GetPickRay(frame, p, origin, direction, world);
     return XScreenMapping::PlaneHit(origin, direction, axis);
 }
+
+XPoint ViewportDouble::ScreenOf(const XVertex& world) const
+{
+    const XMatrix vp = view * projection;
+    XVertex p = world;
+    vp.ApplyTo(&p, 1);
+    const float w = world.x * vp.m[0][3] + world.y * vp.m[1][3] + world.z * vp.m[2][3] + vp.m[3][3];
+    return XPoint((p.x / w + 1) * 0.5f * static_cast<float>(width), (1 - p.y / w) * 0.5f * static_cast<float>(height));
+}

@@ -16,6 +16,8 @@ public:
     void SetPerspective(float fovY, float aspect, float zNear, float zFar);
     // Orthographic projection of a w x h window.
     void SetOrthographic(float w, float h, float zNear, float zFar);
+    // Where a world point shows on the screen through the camera (client width x height pixels).
+    XPoint ScreenOf(const XVertex& world) const;
     // Makes the viewport one of the view's: its owner view and a child placed at (left, top).
     void PlaceInView(XView* view, int left, int top);
     // As the real viewport: only 3, 5 and 6 are taken; the grid matrix follows.

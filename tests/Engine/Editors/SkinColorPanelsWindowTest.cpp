@@ -12,6 +12,7 @@
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Dialogs.h"
 
+#include "tests/support/ComboList.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
@@ -37,13 +38,6 @@ public:
         TPoint at = control->FormOrigin();
         probe->ClickAt(window, at.x + dx, at.y + dy);
         Settle();
-    }
-    static TComboListForm* OpenList()
-    {
-        for (int i = 0; i < Screen->FormCount(); ++i)
-            if (auto* list = dynamic_cast<TComboListForm*>(Screen->Forms(i)); list && list->Visible())
-                return list;
-        return nullptr;
     }
 
     unsigned long window = 0;
@@ -110,7 +104,7 @@ TEST_F(SkinColorPanelsWindowTest, BothPanelsShowAndWorkByMouse)
     // "Bone2" from the dropped list, "Назначить", then "Назначить индексы костям" from 3.
     ClickOn(skinPanel->BoneNameCombo, 30, 10);
     ASSERT_TRUE(PumpUntil([&] { return skinPanel->BoneNameCombo->DroppedDown(); }));
-    TComboListForm* list = OpenList();
+    TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(skinPanel->BoneNameCombo->ItemCount(), 3);
     const unsigned long listWindow = Vcl::NativeWindowOf(list);

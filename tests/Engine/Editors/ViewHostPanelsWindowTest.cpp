@@ -21,6 +21,7 @@
 #include "Platform/Vcl/Dialogs.h"
 
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ComboList.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
@@ -29,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <vector>
@@ -94,13 +96,6 @@ public:
         const TPoint form = host->ClientToScreen(TPoint(0, 0));
         return TPoint(origin.x - form.x + static_cast<int>(std::lround((x / w + 1) / 2 * c.Width())),
                       origin.y - form.y + static_cast<int>(std::lround((1 - y / w) / 2 * c.Height())));
-    }
-    static TComboListForm* OpenList()
-    {
-        for (int i = 0; i < Screen->FormCount(); ++i)
-            if (auto* list = dynamic_cast<TComboListForm*>(Screen->Forms(i)); list && list->Visible())
-                return list;
-        return nullptr;
     }
     void ClickNode(XMeshNode* node)
     {
@@ -363,7 +358,7 @@ TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAnd
     // "Bone2" from the dropped list, "Назначить", "Назначить индексы костям" (from 1).
     ClickOn(panel->BoneNameCombo, 30, 10);
     ASSERT_TRUE(PumpUntil([&] { return panel->BoneNameCombo->DroppedDown(); }));
-    TComboListForm* list = OpenList();
+    TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(panel->BoneNameCombo->ItemCount(), 3);
     const unsigned long listWindow = Vcl::NativeWindowOf(list);
@@ -486,4 +481,36 @@ TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
         EXPECT_TRUE(host->EditorPanel()->Showing());
     }
     EXPECT_EQ(host->ModeButtons().size(), editor->GetModeCount());
+}
+
+TEST_F(ViewHostPanelsWindowTest, ALoadedSceneShowsWithThePanelOfItsEditor)
+{
+    // The host's own scene, moved and saved, loaded into a second host: the nodes come back and the
+    // scene editor's panel shows beside the view.
+    XMatrix at(1.0f);
+    at.SetTranslation(3.0f, 1.0f, 0.0f);
+    box->SetMatrix(at);
+    const std::filesystem::path file = dir.Path() / "host.xscene";
+    scene->SaveToFile(XString(file.u16string().c_str()));
+    const unsigned nodes = scene->GetNodeCount();
+    host.reset();
+
+    ViewSceneOptions none = TViewHostForm::HostSceneOptions();
+    none.boxes = 0;
+    none.extras = false;
+    host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), none);
+    host->ShowEditorPanels();
+    host->LoadScene(file);
+    host->Show();
+    window = Vcl::NativeWindowOf(host.get());
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    Settle();
+    scene = host->Scene();
+    ASSERT_EQ(scene->GetNodeCount(), nodes);
+    EXPECT_FLOAT_EQ(scene->GetNode(0)->GetPosition().x, 3.0f);
+    auto* panel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel, scene->GetSceneEditor()->GetEditorFrame());
+    EXPECT_TRUE(panel->Showing());
+    EXPECT_EQ(host->ModeButtons().size(), 3u);
 }

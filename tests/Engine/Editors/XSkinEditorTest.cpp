@@ -8,6 +8,8 @@
 #include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XScene.h"
 
+#include "tests/support/ComboList.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -196,10 +198,7 @@ TEST_F(XSkinEditorTest, TheDroppedBoneListShowsSixteenRowsOfTheBonesListedOnOpen
     panel->BoneNameCombo->SetDroppedDown(true);
     ASSERT_TRUE(panel->BoneNameCombo->DroppedDown());
     EXPECT_EQ(panel->BoneNameCombo->ItemCount(), 24); // listed by the drop, not before
-    TComboListForm* list = nullptr;
-    for (int i = 0; i < Screen->FormCount(); ++i)
-        if (auto* l = dynamic_cast<TComboListForm*>(Screen->Forms(i)); l && l->Visible())
-            list = l;
+    TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->Height(), 16 * list->RowHeight() + 2);
     panel->BoneNameCombo->SetDroppedDown(false);

@@ -37,14 +37,7 @@ protected:
         painter->SetNode(node);
     }
 
-    XPoint Pixel(XVertex world)
-    {
-        const XMatrix vp = eye.view * eye.projection;
-        XVertex p = world;
-        vp.ApplyTo(&p, 1);
-        const float w = world.x * vp.m[0][3] + world.y * vp.m[1][3] + world.z * vp.m[2][3] + vp.m[3][3];
-        return XPoint((p.x / w + 1) * 320, (1 - p.y / w) * 240);
-    }
+    XPoint Pixel(const XVertex& world) { return eye.ScreenOf(world); }
     void Press(XMouseEvent event, XPoint at) { scene.MouseEventHandler(&eye, event, 0, at); }
     std::vector<uint32_t> Colors()
     {
