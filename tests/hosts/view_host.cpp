@@ -48,6 +48,7 @@ int main(int argc, char** argv)
         TempDir folder("view_host");
         Application->Initialize();
         auto* form = new TViewHostForm(nullptr, folder.Path(), options, width, height);
+        form->ShowEditorPanels();
         form->Show();
         form->View()->SetTimerEnabled(true);
         // Until the window is closed (or the display goes).

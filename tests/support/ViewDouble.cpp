@@ -3,6 +3,7 @@
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "Engine/Views/XViewport.h"
+#include "Platform/Vcl/Forms.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -62,4 +63,18 @@ void ViewDouble::Load(XScene*, XReader& reader)
     calls.push_back(line);
     if (reader.GetChunkId() == kStateChunk && reader.GetBytesLeft() >= 4)
         reader.ReadU32(state);
+}
+
+FramedViewport AddFramedViewport(TForm& form)
+{
+    form.SetClientWidth(220);
+    form.SetClientHeight(180);
+    auto* view = new ViewDouble;
+    view->SetParent(&form);
+    view->SetBounds(0, 0, 220, 180);
+    auto* viewport = new XViewport(nullptr, view);
+    viewport->SetParent(view);
+    viewport->SetBounds(10, 10, 200, 160);
+    viewport->SetFrontView();
+    return {view, viewport};
 }

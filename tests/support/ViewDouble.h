@@ -35,3 +35,15 @@ public:
     XViewport* activeViewport = nullptr;
     uint32_t state = 0;
 };
+
+class TForm;
+class XViewport;
+
+// A view double filling the form's client area, made 220 x 180, with one front viewport placed
+// at (10, 10), 200 x 160, inside it: its picture is the 196 x 156 within its 2-pixel border.
+struct FramedViewport
+{
+    ViewDouble* view;
+    XViewport* viewport;
+};
+FramedViewport AddFramedViewport(TForm& form);

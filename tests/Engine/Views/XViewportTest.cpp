@@ -392,15 +392,7 @@ TEST(XViewportTest, ALitTexturedCubeShowsItsShadedFaceOverTheGridInsideTheBorder
     XScene scene(nullptr);
     LitCube::Build(scene, dir.Path());
     TForm form(nullptr);
-    form.SetClientWidth(220);
-    form.SetClientHeight(180);
-    auto* view = new ViewDouble;
-    view->SetParent(&form);
-    view->SetBounds(0, 0, 220, 180);
-    auto* viewport = new XViewport(nullptr, view);
-    viewport->SetParent(view);
-    viewport->SetBounds(10, 10, 200, 160);
-    viewport->SetFrontView();
+    const auto [view, viewport] = AddFramedViewport(form);
     form.Show();
     IDirect3DDevice9* device = view->GetDevice();
     ASSERT_NE(device, nullptr);

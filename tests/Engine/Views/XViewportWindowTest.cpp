@@ -42,15 +42,7 @@ TEST_F(XViewportWindowTest, AViewShowsItsFrameAndTakesTheWholeScreenAndGivesItBa
 
     TForm form(nullptr);
     form.SetCaption(u"View");
-    form.SetClientWidth(220);
-    form.SetClientHeight(180);
-    auto* view = new ViewDouble;
-    view->SetParent(&form);
-    view->SetBounds(0, 0, 220, 180);
-    auto* viewport = new XViewport(nullptr, view);
-    viewport->SetParent(view);
-    viewport->SetBounds(10, 10, 200, 160);
-    viewport->SetFrontView();
+    const auto [view, viewport] = AddFramedViewport(form);
     form.Show();
     const unsigned long window = Vcl::NativeWindowOf(&form);
     ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
