@@ -190,23 +190,6 @@ bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items)
     return false;
 }
 
-bool SingleItem(LPCITEMIDLIST list, Item& item)
-{
-    if (!list)
-        return false;
-    auto* p = reinterpret_cast<const BYTE*>(list);
-    WORD cb, next;
-    std::memcpy(&cb, p, 2);
-    if (cb < 3)
-        return false;
-    std::memcpy(&next, p + cb, 2);
-    if (next != 0)
-        return false;
-    item.kind = p[2];
-    item.bytes.assign(reinterpret_cast<const char*>(p + 3), cb - 3u);
-    return true;
-}
-
 bool SingleItem(LPCITEMIDLIST list, ItemView& item)
 {
     if (!list)
@@ -250,30 +233,26 @@ bool LastItem(LPCITEMIDLIST list, ItemView& item)
     return true;
 }
 
+// The owning forms copy what the views find.
+static bool CopyItem(bool found, const ItemView& view, Item& item)
+{
+    if (!found)
+        return false;
+    item.kind = view.kind;
+    item.bytes.assign(view.bytes);
+    return true;
+}
+
+bool SingleItem(LPCITEMIDLIST list, Item& item)
+{
+    ItemView view;
+    return CopyItem(SingleItem(list, view), view, item);
+}
+
 bool LastItem(LPCITEMIDLIST list, Item& item)
 {
-    if (!list)
-        return false;
-    auto* p = reinterpret_cast<const BYTE*>(list);
-    const BYTE* last = nullptr;
-    for (size_t guard = 0; guard < 4096; ++guard)
-    {
-        WORD cb;
-        std::memcpy(&cb, p, 2);
-        if (cb == 0)
-            break;
-        if (cb < 3)
-            return false;
-        last = p;
-        p += cb;
-    }
-    if (!last)
-        return false;
-    WORD cb;
-    std::memcpy(&cb, last, 2);
-    item.kind = last[2];
-    item.bytes.assign(reinterpret_cast<const char*>(last + 3), cb - 3u);
-    return true;
+    ItemView view;
+    return CopyItem(LastItem(list, view), view, item);
 }
 
 size_t IdListBytes(LPCITEMIDLIST list)
