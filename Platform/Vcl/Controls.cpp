@@ -287,6 +287,8 @@ void TControl::SetParent(TWinControl* parent)
     parent->InsertControl(this);
     RememberAnchorDistances();
     TakeParentFont();
+    Perform(CM_PARENTCOLORCHANGED, 0, 0);
+    Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     Invalidate();
     if (m_align != alNone)
     {
@@ -654,7 +656,17 @@ void TControl::SetColor(TColor color)
     if (color == m_color)
         return;
     m_color = color;
-    Invalidate();
+    m_parentColor = false;
+    Perform(CM_COLORCHANGED, 0, 0);
+}
+
+void TControl::SetParentColor(bool parentColor)
+{
+    if (parentColor == m_parentColor)
+        return;
+    m_parentColor = parentColor;
+    if (m_parent)
+        Perform(CM_PARENTCOLORCHANGED, 0, 0);
 }
 
 LRESULT TControl::Perform(UINT message, WPARAM wParam, LPARAM lParam)
@@ -703,6 +715,16 @@ void TControl::Dispatch(TMessage& Message)
         return;
     case CM_FONTCHANGED:
         FontChanged();
+        return;
+    case CM_COLORCHANGED:
+        ColorChanged();
+        return;
+    case CM_PARENTCOLORCHANGED:
+        if (m_parentColor && m_parent)
+        {
+            SetColor(m_parent->Color());
+            m_parentColor = true;
+        }
         return;
     case CM_ENABLEDCHANGED:
         Invalidate();
@@ -1204,6 +1226,61 @@ void TWinControl::FontChanged()
         m_controls[i]->TakeParentFont();
 }
 
+void TWinControl::ColorChanged()
+{
+    TControl::ColorChanged();
+    NotifyControls(CM_PARENTCOLORCHANGED);
+}
+
+void TWinControl::NotifyControls(UINT message)
+{
+    // A handler may free or move a child: each one still here gets the message once.
+    std::vector<TControl*> children = m_controls;
+    for (TControl* child : children)
+    {
+        if (std::find(m_controls.begin(), m_controls.end(), child) != m_controls.end())
+            child->Perform(message, 0, 0);
+    }
+}
+
+void TWinControl::SetCtl3D(bool ctl3D)
+{
+    if (ctl3D == m_ctl3D)
+        return;
+    m_ctl3D = ctl3D;
+    m_parentCtl3D = false;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TWinControl::SetParentCtl3D(bool parentCtl3D)
+{
+    if (parentCtl3D == m_parentCtl3D)
+        return;
+    m_parentCtl3D = parentCtl3D;
+    if (Parent())
+        Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+}
+
+void TWinControl::Ctl3DChanged()
+{
+    Invalidate();
+    NotifyControls(CM_PARENTCTL3DCHANGED);
+}
+
+void TWinControl::ApplyClientEdge()
+{
+    if (m_ctl3D)
+    {
+        SetWindowStyle(WindowStyle() & ~DWORD(WS_BORDER));
+        SetWindowExStyle(WindowExStyle() | WS_EX_CLIENTEDGE);
+    }
+    else
+    {
+        SetWindowExStyle(WindowExStyle() & ~DWORD(WS_EX_CLIENTEDGE));
+        SetWindowStyle(WindowStyle() | WS_BORDER);
+    }
+}
+
 bool TWinControl::CanFocus() const
 {
     if (!GetParentForm(this))
@@ -1341,6 +1418,16 @@ void TWinControl::Dispatch(TMessage& Message)
     case WM_KILLFOCUS:
         DoExit();
         Invalidate();
+        return;
+    case CM_CTL3DCHANGED:
+        Ctl3DChanged();
+        return;
+    case CM_PARENTCTL3DCHANGED:
+        if (m_parentCtl3D && Parent())
+        {
+            SetCtl3D(Parent()->Ctl3D());
+            m_parentCtl3D = true;
+        }
         return;
     case CM_FOCUSCHANGED:
         // By index: a handler may change the children.
@@ -1864,6 +1951,19 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL)
     else
         control->InvalidateRect(control->ClientRect());
     return TRUE;
+}
+
+void DrawClientEdge(HDC dc, RECT& rect, bool ctl3D)
+{
+    if (ctl3D)
+    {
+        DrawEdge(dc, &rect, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+        return;
+    }
+    HBRUSH frame = CreateSolidBrush(ColorToRGB(clWindowFrame));
+    FrameRect(dc, &rect, frame);
+    DeleteObject(frame);
+    InflateRect(&rect, -1, -1);
 }
 
 void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width)

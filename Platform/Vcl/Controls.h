@@ -25,9 +25,15 @@ constexpr UINT CM_BASE = 0xB000;
 // Sent to a form when the focus moved; lParam the control that has it now. Windowed controls
 // pass it on to their children.
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
+// Sent to a control when its parent's Color changed, and when it joins a parent.
+constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
 constexpr UINT CM_VISIBLECHANGED = CM_BASE + 11; // wParam: the new Visible
 constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 12;
+constexpr UINT CM_COLORCHANGED = CM_BASE + 13;
 constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
+// Sent to a windowed control when its Ctl3D changed, and when its parent's did (or it joined one).
+constexpr UINT CM_CTL3DCHANGED = CM_BASE + 16;
+constexpr UINT CM_PARENTCTL3DCHANGED = CM_BASE + 17;
 constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_RELEASE = CM_BASE + 33; // frees the form it is posted to
 // Sent to a windowed control just before a child is inserted (lParam TRUE) or removed (FALSE);
@@ -383,8 +389,12 @@ public:
     void SetCaption(const UnicodeString& text) { SetText(text); }
     const UnicodeString& Text() const { return m_text; }
     virtual void SetText(const UnicodeString& text);
+    // The control's background colour. With ParentColor it follows its parent's colour; setting
+    // a different Color clears ParentColor, setting ParentColor takes the parent's colour at once.
     TColor Color() const { return m_color; }
     void SetColor(TColor color);
+    bool ParentColor() const { return m_parentColor; }
+    void SetParentColor(bool parentColor);
     // The control's font; with ParentFont (the default) it follows its parent's font until it is
     // changed itself.
     TFont* Font() const { return m_font; }
@@ -514,6 +524,8 @@ protected:
     // The paint pass hands over a DC over the form's pixels with (0, 0) at the control's top-left,
     // clipped to the part of the control that needs painting; it then calls PaintControl.
     virtual void PaintWindow(HDC dc);
+    // Called after Color changed (CM_COLORCHANGED).
+    virtual void ColorChanged() { Invalidate(); }
     // Called after the font changed (its own or, with ParentFont, its parent's).
     virtual void FontChanged() { Invalidate(); }
     // The drag starts: OnStartDrag may give the drag object (else one for the control is made).
@@ -549,6 +561,7 @@ private:
     TFont* m_font;
     bool m_parentFont = true;
     bool m_takingParentFont = false;
+    bool m_parentColor = true;
     int m_left = 0;
     int m_top = 0;
     int m_width = 0;
@@ -608,6 +621,14 @@ public:
     // control holds (text, items, selection, children) stays. Before the window first exists only
     // the styles are applied.
     void RecreateWnd();
+
+    // Whether the control has the three-dimensional look (the default). With ParentCtl3D (the
+    // default) it follows its parent's Ctl3D; setting a different Ctl3D clears ParentCtl3D.
+    // Controls with a sunken client edge draw a 1-pixel clWindowFrame line instead without it.
+    bool Ctl3D() const { return m_ctl3D; }
+    void SetCtl3D(bool ctl3D);
+    bool ParentCtl3D() const { return m_parentCtl3D; }
+    void SetParentCtl3D(bool parentCtl3D);
 
     TBevelEdges BevelEdges() const { return m_bevelEdges; }
     void SetBevelEdges(TBevelEdges edges);
@@ -726,6 +747,14 @@ protected:
     // children lie (they paint their own background).
     void EraseBackground(HDC dc);
     void FontChanged() override;
+    void ColorChanged() override;
+    // Called after Ctl3D changed (CM_CTL3DCHANGED): repaints and hands the change on to the children.
+    virtual void Ctl3DChanged();
+    // Gives the window the frame a control with a sunken client edge has: WS_EX_CLIENTEDGE with
+    // Ctl3D, a 1-pixel clWindowFrame line (WS_BORDER) without.
+    void ApplyClientEdge();
+    // Sends the message to each child, skipping any a handler removed meanwhile.
+    void NotifyControls(UINT message);
     // The repeat timer of a held scroll-bar arrow or track ticked: the scroll is sent again.
     virtual void ScrollRepeat();
     friend class TControl;
@@ -766,6 +795,8 @@ private:
     TBevelCut m_bevelInner = bvRaised;
     TBevelCut m_bevelOuter = bvLowered;
     TBevelKind m_bevelKind = bkNone;
+    bool m_ctl3D = true;
+    bool m_parentCtl3D = true;
     int m_bevelWidth = 1;
 };
 
@@ -864,6 +895,9 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 // Draws a 3D frame of `width` lines just inside `rect`, top-left in one colour and bottom-right in
 // the other, and moves `rect` inward past it.
 void Frame3D(TCanvas* canvas, TRect& rect, TColor topColor, TColor bottomColor, int width);
+// Draws the border of a control that frames its own client area just inside `rect`: the 2-pixel
+// sunken edge with `ctl3D`, a 1-pixel clWindowFrame line without; moves `rect` inward past it.
+void DrawClientEdge(HDC dc, RECT& rect, bool ctl3D);
 
 namespace Vcl
 {

@@ -314,6 +314,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new
     m_canvas->SetControl(this);
     m_visible = false; // forms start hidden until shown
     SetColor(clBtnFace);
+    SetParentColor(false);
     Screen->m_forms.push_back(this);
 }
 

@@ -333,3 +333,9 @@ void TListBox::Paint()
             canvas->DrawFocusRect(ListRowRect(0, m_itemHeight, client.Width()));
     }
 }
+
+void TListBox::Ctl3DChanged()
+{
+    ApplyClientEdge();
+    TCustomControl::Ctl3DChanged();
+}

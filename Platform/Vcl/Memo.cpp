@@ -542,3 +542,9 @@ void TMemo::Paint()
     if (Focused() && m_rows.empty())
         PatBlt(canvas->Handle(), TextMargin, 0, 1, m_rowHeight, DSTINVERT);
 }
+
+void TMemo::Ctl3DChanged()
+{
+    ApplyClientEdge();
+    TCustomControl::Ctl3DChanged();
+}

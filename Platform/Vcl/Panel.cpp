@@ -7,6 +7,8 @@ TPanel::TPanel(TComponent* AOwner) : TCustomControl(AOwner)
     TControlStyle style = ControlStyle();
     style << csAcceptsControls;
     SetControlStyle(style);
+    // A panel keeps its own clBtnFace rather than its parent's colour.
+    SetParentColor(false);
     SetBounds(0, 0, 185, 41);
 }
 

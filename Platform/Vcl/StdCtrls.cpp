@@ -470,8 +470,9 @@ const std::vector<int>& TCustomEdit::Offsets()
 
 TRect TCustomEdit::TextArea() const
 {
-    // Inside the sunken two-pixel border (when drawn), with a pixel of margin at each side.
-    const int edge = m_borderStyle == bsNone ? 0 : 2;
+    // Inside the border (when drawn: the sunken two-pixel edge, or a one-pixel line without
+    // Ctl3D), with a pixel of margin at each side.
+    const int edge = m_borderStyle == bsNone ? 0 : (Ctl3D() ? 2 : 1);
     return TRect(edge + 1, edge, std::max(edge + 1, Width() - edge - 1), std::max(edge, Height() - edge));
 }
 
@@ -483,6 +484,12 @@ void TCustomEdit::SetBorderStyle(TFormBorderStyle style)
     m_borderStyle = style;
     ScrollToCaret();
     Invalidate();
+}
+
+void TCustomEdit::Ctl3DChanged()
+{
+    TCustomControl::Ctl3DChanged();
+    ScrollToCaret();
 }
 
 void TCustomEdit::ScrollToCaret()
@@ -685,7 +692,7 @@ void TCustomEdit::Paint()
     HDC dc = canvas->Handle();
     RECT inner = ClientRect();
     if (m_borderStyle != bsNone)
-        DrawEdge(dc, &inner, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+        DrawClientEdge(dc, inner, Ctl3D());
     canvas->Brush()->SetColor(Color());
     canvas->FillRect(inner);
     canvas->Brush()->SetStyle(bsClear);
@@ -970,15 +977,12 @@ void TCustomComboBox::SetStyle(TComboBoxStyle style)
     Invalidate();
 }
 
-namespace
-{
-constexpr int kComboFrame = 2; // the combo box's own sunken edge, inside whatever frame its window has
-} // namespace
-
 TRect TCustomComboBox::FieldRect() const
 {
+    // Inside the box's own edge (two pixels sunken, one without Ctl3D), which stands inside
+    // whatever frame its window has.
     TRect client = ClientRect();
-    int inset = std::min({kComboFrame, client.Width() / 2, client.Height() / 2});
+    int inset = std::min({Ctl3D() ? 2 : 1, client.Width() / 2, client.Height() / 2});
     return TRect(client.left + inset, client.top + inset, client.right - inset, client.bottom - inset);
 }
 
@@ -1010,6 +1014,12 @@ void TCustomComboBox::Resized()
     LayoutEdit();
 }
 
+void TCustomComboBox::Ctl3DChanged()
+{
+    TWinControl::Ctl3DChanged();
+    LayoutEdit();
+}
+
 void TCustomComboBox::FontChanged()
 {
     TWinControl::FontChanged();
@@ -1020,7 +1030,7 @@ void TCustomComboBox::PaintWindow(HDC dc)
 {
     TWinControl::PaintWindow(dc);
     RECT frame = ClientRect();
-    DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
+    DrawClientEdge(dc, frame, Ctl3D());
     TRect button = ButtonRect();
     if (button.IsEmpty())
         return;

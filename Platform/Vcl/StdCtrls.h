@@ -127,6 +127,7 @@ protected:
     void DoEnter() override;
     void DoExit() override;
     void TextChanged() override;
+    void Ctl3DChanged() override;
     void FontChanged() override;
     void Resized() override;
     virtual void Change();
@@ -309,6 +310,7 @@ protected:
     void PaintWindow(HDC dc) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
+    void Ctl3DChanged() override;
     void FontChanged() override;
     void DoEnter() override;
     void DoExit() override;
@@ -523,6 +525,7 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+    void Ctl3DChanged() override;
     void Resized() override;
     void DoEnter() override;
     void DoExit() override;
@@ -666,6 +669,7 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+    void Ctl3DChanged() override;
     void Resized() override;
     void FontChanged() override;
     void DoEnter() override;

@@ -29,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -40,6 +41,8 @@ namespace
 class ViewHostPanelsWindowTest : public PresenterWindowTest
 {
 public:
+    explicit ViewHostPanelsWindowTest(int width = 1024, int height = 768) : PresenterWindowTest(width, height) {}
+
     void SetUp() override
     {
         PresenterWindowTest::SetUp();
@@ -507,4 +510,56 @@ TEST_F(ViewHostPanelsWindowTest, ALoadedSceneShowsWithThePanelOfItsEditor)
     EXPECT_EQ(panel, scene->GetSceneEditor()->GetEditorFrame());
     EXPECT_TRUE(panel->Showing());
     EXPECT_EQ(host->ModeButtons().size(), 3u);
+}
+
+// A display wide enough for the view and the panel column beside it.
+class ViewHostPanelPicturesWindowTest : public ViewHostPanelsWindowTest
+{
+public:
+    ViewHostPanelPicturesWindowTest() : ViewHostPanelsWindowTest(1100, 900) {}
+};
+
+TEST_F(ViewHostPanelPicturesWindowTest, EachPanelInTheHostShowsItsPicture)
+{
+    // The part of the window a panel covers: read back from the server at sampled points it is
+    // the form's own picture, and the whole of it is compared with the panel's reference image.
+    auto expectPanelPicture = [&](TControl* panel, const std::string& reference) {
+        const TPoint at = panel->FormOrigin();
+        const int formWidth = host->ClientWidth();
+        const int width = std::min(panel->Width(), formWidth - at.x);
+        const int height = std::min(panel->Height(), host->ClientHeight() - at.y);
+        ASSERT_GT(width, 0);
+        ASSERT_GT(height, 0);
+        std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                    host->Pixels()[static_cast<size_t>(at.y + y) * static_cast<size_t>(formWidth) +
+                                   static_cast<size_t>(at.x + x)] &
+                    0xFFFFFF;
+        for (int y = 1; y < height; y += 7)
+            for (int x = 1; x < width; x += 5)
+                ASSERT_EQ(probe->ReadPixel(window, at.x + x, at.y + y) & 0xFFFFFF,
+                          pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)])
+                    << reference << " " << x << "," << y;
+        EXPECT_EQ(ReferenceImage::Compare(reference, pixels, static_cast<uint32_t>(width),
+                                          static_cast<uint32_t>(height), 8),
+                  "");
+    };
+
+    auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(scenePanel, nullptr);
+    expectPanelPicture(scenePanel, "tests/Engine/Editors/data/host_scene_panel.png");
+
+    // The animation panel in its place, on the selected node at a frame with keys.
+    box->SetSelected(true);
+    box->GetAnimation()->AddPositionKey(5, XVertex(1, 2, 3));
+    box->Edit(scene);
+    auto* animPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animPanel, nullptr);
+    scene->GetEditor()->SetFrame(5);
+    animPanel->Refresh();
+    Settle();
+    ASSERT_TRUE(animPanel->Showing());
+    expectPanelPicture(animPanel, "tests/Engine/Editors/data/host_animation_panel.png");
 }
