@@ -7,6 +7,7 @@
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
 #include "Engine/Views/XView.h"
+#include "Engine/Views/XViewport.h"
 
 #include <string>
 
@@ -308,4 +309,24 @@ void TViewHostForm::Notification(TComponent* AComponent, TOperation Operation)
     TForm::Notification(AComponent, Operation);
     if (Operation == opRemove && AComponent == m_Frame)
         m_Frame = nullptr;
+}
+
+TPoint PictureOrigin(TForm* form, XViewport* viewport)
+{
+    const TRect client = viewport->ClientRect();
+    const TPoint origin = viewport->ClientToScreen(TPoint(client.left, client.top));
+    const TPoint corner = form->ClientToScreen(TPoint(0, 0));
+    return TPoint(origin.x - corner.x, origin.y - corner.y);
+}
+
+XPoint FormPointOf(TForm* form, XViewport* viewport, const XVertex& v)
+{
+    const XMatrix m = viewport->GetViewMatrix(0) * viewport->GetProjectionMatrix(0);
+    const float x = v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0];
+    const float y = v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1] + m.m[3][1];
+    const float w = v.x * m.m[0][3] + v.y * m.m[1][3] + v.z * m.m[2][3] + m.m[3][3];
+    const TRect c = viewport->ClientRect();
+    const TPoint origin = PictureOrigin(form, viewport);
+    return XPoint(static_cast<float>(origin.x) + (x / w + 1) / 2 * static_cast<float>(c.Width()),
+                  static_cast<float>(origin.y) + (1 - y / w) / 2 * static_cast<float>(c.Height()));
 }

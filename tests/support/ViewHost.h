@@ -4,6 +4,7 @@
 // view's own and those of what draws into it: editors, the in-viewport UI, capture) drive it.
 #pragma once
 
+#include "Components/XVertex.h"
 #include "Platform/Vcl/Buttons.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
@@ -20,6 +21,7 @@ class XBaseObject;
 class XMeshNode;
 class XScene;
 class XView;
+class XViewport;
 
 class TViewHostForm : public TForm
 {
@@ -95,3 +97,9 @@ private:
 
 // The menu's captions: "Layout 0" .. "Layout 10" and "Layout 11" (2 x 2), in that order.
 UnicodeString ViewLayoutCaption(int layout);
+
+// Where the viewport's picture (its client rectangle, inside its frame) starts in the form's
+// client area.
+TPoint PictureOrigin(TForm* form, XViewport* viewport);
+// Where a world point shows in the form's client area, through the viewport's own matrices.
+XPoint FormPointOf(TForm* form, XViewport* viewport, const XVertex& world);

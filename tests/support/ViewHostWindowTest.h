@@ -95,11 +95,9 @@ public:
     bool Reached(XViewport* viewport, int x, int y)
     {
         // Mouse points count from the picture, inside the viewport's frame.
-        const TRect client = viewport->ClientRect();
-        const TPoint origin = viewport->ClientToScreen(TPoint(client.left, client.top));
-        const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        const float vx = static_cast<float>(x - (origin.x - form.x));
-        const float vy = static_cast<float>(y - (origin.y - form.y));
+        const TPoint origin = PictureOrigin(host.get(), viewport);
+        const float vx = static_cast<float>(x - origin.x);
+        const float vy = static_cast<float>(y - origin.y);
         return PumpUntil([&] { return viewport->GetMousePoint().x == vx && viewport->GetMousePoint().y == vy; });
     }
     // Clicks the host's button of a transform type; whether the view took that type.

@@ -75,16 +75,8 @@ public:
     // Where a world point shows in the window, through the top viewport's own matrices.
     Pixel Project(const XVertex& v)
     {
-        const XMatrix m = top->GetViewMatrix(0) * top->GetProjectionMatrix(0);
-        const float x = v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0];
-        const float y = v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1] + m.m[3][1];
-        const float w = v.x * m.m[0][3] + v.y * m.m[1][3] + v.z * m.m[2][3] + m.m[3][3];
-        // The picture fills the viewport's client rectangle, inside its frame.
-        const TRect c = top->ClientRect();
-        const TPoint origin = top->ClientToScreen(TPoint(c.left, c.top));
-        const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        return {static_cast<float>(origin.x - form.x) + (x / w + 1) / 2 * static_cast<float>(c.Width()),
-                static_cast<float>(origin.y - form.y) + (1 - y / w) / 2 * static_cast<float>(c.Height())};
+        const XPoint p = FormPointOf(host.get(), top, v);
+        return {p.x, p.y};
     }
     // Where a point of the node's mesh shows.
     Pixel ProjectMeshPoint(XMeshNode* node, XVertex p)

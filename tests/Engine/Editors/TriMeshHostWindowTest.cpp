@@ -67,15 +67,8 @@ public:
     }
     Pixel ProjectWorld(const XVertex& v)
     {
-        const XMatrix m = top->GetViewMatrix(0) * top->GetProjectionMatrix(0);
-        const float x = v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0];
-        const float y = v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1] + m.m[3][1];
-        const float w = v.x * m.m[0][3] + v.y * m.m[1][3] + v.z * m.m[2][3] + m.m[3][3];
-        const TRect c = top->ClientRect();
-        const TPoint origin = top->ClientToScreen(TPoint(c.left, c.top));
-        const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        return {static_cast<float>(origin.x - form.x) + (x / w + 1) / 2 * static_cast<float>(c.Width()),
-                static_cast<float>(origin.y - form.y) + (1 - y / w) / 2 * static_cast<float>(c.Height())};
+        const XPoint p = FormPointOf(host.get(), top, v);
+        return {p.x, p.y};
     }
     void MoveTo(Pixel p)
     {
@@ -84,10 +77,9 @@ public:
     }
     bool Reached(Pixel p)
     {
-        const TPoint origin = top->ClientToScreen(TPoint(top->ClientRect().left, top->ClientRect().top));
-        const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        const float vx = std::round(p.x) - static_cast<float>(origin.x - form.x);
-        const float vy = std::round(p.y) - static_cast<float>(origin.y - form.y);
+        const TPoint origin = PictureOrigin(host.get(), top);
+        const float vx = std::round(p.x) - static_cast<float>(origin.x);
+        const float vy = std::round(p.y) - static_cast<float>(origin.y);
         return PumpUntil([&] { return top->GetMousePoint().x == vx && top->GetMousePoint().y == vy; });
     }
     void Button(int button, bool down)

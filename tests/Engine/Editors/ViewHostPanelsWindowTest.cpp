@@ -82,17 +82,8 @@ public:
     // Where a world point shows in the top viewport, in the form's client coordinates.
     TPoint ShownAt(const XVertex& world)
     {
-        XViewport* top = host->View()->GetViewport(0);
-        const XMatrix m = top->GetViewMatrix(0) * top->GetProjectionMatrix(0);
-        const float px = world.x, py = world.y, pz = world.z;
-        const float x = px * m.m[0][0] + py * m.m[1][0] + pz * m.m[2][0] + m.m[3][0];
-        const float y = px * m.m[0][1] + py * m.m[1][1] + pz * m.m[2][1] + m.m[3][1];
-        const float w = px * m.m[0][3] + py * m.m[1][3] + pz * m.m[2][3] + m.m[3][3];
-        const TRect c = top->ClientRect();
-        const TPoint origin = top->ClientToScreen(TPoint(c.left, c.top));
-        const TPoint form = host->ClientToScreen(TPoint(0, 0));
-        return TPoint(origin.x - form.x + static_cast<int>(std::lround((x / w + 1) / 2 * c.Width())),
-                      origin.y - form.y + static_cast<int>(std::lround((1 - y / w) / 2 * c.Height())));
+        const XPoint p = FormPointOf(host.get(), host->View()->GetViewport(0), world);
+        return TPoint(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
     }
     void ClickNode(XMeshNode* node)
     {
