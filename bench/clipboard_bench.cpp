@@ -43,6 +43,21 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// Asks the owner of the CLIPBOARD selection for UTF8_STRING, into the property "BENCH" of a new
+// window of ours on connection `d`, and waits for its answer (`answer`); the window.
+Window RequestClipboard(Display* d, Atom& property, XEvent& answer)
+{
+    const Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSelectInput(d, self, PropertyChangeMask);
+    property = XInternAtom(d, "BENCH", False);
+    XConvertSelection(d, XInternAtom(d, "CLIPBOARD", False), XInternAtom(d, "UTF8_STRING", False), property, self,
+                      CurrentTime);
+    do
+        XNextEvent(d, &answer);
+    while (answer.type != SelectionNotify);
+    return self;
+}
+
 // In a child: reads a selection (following an incremental answer) or a property of `window`, and
 // ends with 0 when `expected` bytes came.
 [[noreturn]] void ChildFetch(const std::string& display, unsigned long window, size_t expected)
@@ -64,15 +79,9 @@ double Median(std::vector<double> v)
             XFree(data);
         _exit(got == expected ? 0 : 1);
     }
-    Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
-    XSelectInput(d, self, PropertyChangeMask);
-    Atom property = XInternAtom(d, "BENCH", False);
-    XConvertSelection(d, XInternAtom(d, "CLIPBOARD", False), XInternAtom(d, "UTF8_STRING", False), property, self,
-                      CurrentTime);
+    Atom property;
     XEvent e;
-    do
-        XNextEvent(d, &e);
-    while (e.type != SelectionNotify);
+    const Window self = RequestClipboard(d, property, e);
     XGetWindowProperty(d, self, property, 0, 1L << 26, True, AnyPropertyType, &type, &format, &items, &after, &data);
     bool incremental = type == XInternAtom(d, "INCR", False);
     if (data)
@@ -100,15 +109,9 @@ double Median(std::vector<double> v)
 // incremental answer; the bytes, or an empty text when the owner refused.
 std::string PlainFetch(Display* d)
 {
-    Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
-    XSelectInput(d, self, PropertyChangeMask);
-    Atom property = XInternAtom(d, "BENCH", False);
-    XConvertSelection(d, XInternAtom(d, "CLIPBOARD", False), XInternAtom(d, "UTF8_STRING", False), property, self,
-                      CurrentTime);
+    Atom property;
     XEvent e;
-    do
-        XNextEvent(d, &e);
-    while (e.type != SelectionNotify);
+    const Window self = RequestClipboard(d, property, e);
     std::string bytes;
     Atom type;
     int format;

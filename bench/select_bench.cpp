@@ -14,11 +14,11 @@
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
+#include "bench/BestMs.h"
 #include "tests/support/ViewportDouble.h"
 
 #include <algorithm>
 #include <cfloat>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,20 +28,6 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-double BestMs(unsigned repeat, const std::function<void()>& run)
-{
-    double best = 1e30;
-    for (unsigned i = 0; i < repeat; ++i)
-    {
-        auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return best;
-}
-
 // A bumpy sheet of `triangles` triangles (rounded down to an even count) in the xy plane, one unit
 // across, facing the camera.
 void FillSheet(XMesh& mesh, unsigned triangles, unsigned seed)

@@ -12,10 +12,10 @@
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
+#include "bench/BestMs.h"
 #include "tests/support/ViewportDouble.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,20 +24,6 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-double BestMs(unsigned repeat, const std::function<void()>& run)
-{
-    double best = 1e30;
-    for (unsigned i = 0; i < repeat; ++i)
-    {
-        auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return best;
-}
-
 // A flat sheet of side x side vertices, 8 units across in the xy plane, its faces facing the camera.
 void FillSheet(XMesh& mesh, unsigned side)
 {
@@ -102,10 +88,7 @@ int main(int argc, char** argv)
     XMesh& mesh = *object->GetMesh();
     FillSheet(mesh, side);
     ViewportDouble viewport;
-    viewport.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
-    XMatrix back(1.0f);
-    back.SetTranslation(0, 0, -10);
-    viewport.SetCameraWorld(back);
+    viewport.LookFromTenBack();
     auto* painter = new XVertexColorEditor(&scene);
     scene.AddEditor(painter);
     painter->SetMesh(object);

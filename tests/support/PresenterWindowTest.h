@@ -53,6 +53,14 @@ public:
         }
     }
 
+    // Clicks (dx, dy) inside the control on the window of the form it stands in, then runs the loop.
+    void ClickOn(unsigned long window, TControl* control, int dx, int dy)
+    {
+        const TPoint at = control->FormOrigin();
+        probe->ClickAt(window, at.x + dx, at.y + dy);
+        Settle();
+    }
+
     // Shows the form and waits until its window can be seen and the program has answered what
     // showing it sent; whether it could be seen. `window` receives the form's window.
     [[nodiscard]] bool ShowForm(TForm& form, unsigned long& window)

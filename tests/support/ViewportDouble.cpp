@@ -29,6 +29,14 @@ void ViewportDouble::SetPerspective(float fovY, float aspect, float zNear, float
     perspective = true;
 }
 
+void ViewportDouble::LookFromTenBack()
+{
+    SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
+    XMatrix back(1.0f);
+    back.SetTranslation(0, 0, -10);
+    SetCameraWorld(back);
+}
+
 void ViewportDouble::SetOrthographic(float w, float h, float zNear, float zFar)
 {
     projection.SetOrthogonalProjection(w, h, zNear, zFar);

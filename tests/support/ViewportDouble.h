@@ -14,6 +14,9 @@ public:
     void SetCameraWorld(const XMatrix& world);
     // Perspective projection (left-handed, vertical field of view in radians).
     void SetPerspective(float fovY, float aspect, float zNear, float zFar);
+    // The camera most tests look through: perspective (pi/4, 640 x 480, 1 to 100) from ten units
+    // back along z, looking down +z at the origin.
+    void LookFromTenBack();
     // Orthographic projection of a w x h window.
     void SetOrthographic(float w, float h, float zNear, float zFar);
     // Where a world point shows on the screen through the camera (client width x height pixels).

@@ -28,13 +28,6 @@ void IgnoreSelect(TObject*, XBaseObject*, bool) {}
 class EditorFramesWindowTest : public PresenterWindowTest
 {
 public:
-    void ClickOn(TControl* control, int dx, int dy)
-    {
-        TPoint at = control->FormOrigin();
-        probe->ClickAt(window, at.x + dx, at.y + dy);
-        Settle();
-    }
-
     unsigned long window = 0;
 };
 } // namespace
@@ -64,18 +57,16 @@ TEST_F(EditorFramesWindowTest, BothPanelsShowAndWorkByMouseAndKeyboard)
     scenePanel->SetBounds(5, 5, 230, 550);
     animPanel->SetParent(&form);
     animPanel->SetBounds(240, 5, 230, 550);
-    form.Show();
+    ASSERT_TRUE(ShowForm(form, window));
     scenePanel->ActivateFrame();
     animPanel->Refresh();
-    window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
     Settle();
 
     ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Engine/Editors/data/editor_panels.png", 3, 43, 41));
     const int width = form.ClientWidth(), height = form.ClientHeight();
 
     // Tab walks the scene panel's boxes in their order.
-    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    ClickOn(window, scenePanel->MoveXEdit, 10, 8);
     ASSERT_TRUE(scenePanel->MoveXEdit->Focused());
     XFloatEdit* order[] = {scenePanel->MoveYEdit, scenePanel->MoveZEdit, scenePanel->RotationXEdit};
     for (XFloatEdit* next : order)
@@ -85,17 +76,17 @@ TEST_F(EditorFramesWindowTest, BothPanelsShowAndWorkByMouseAndKeyboard)
         EXPECT_TRUE(next->Focused());
     }
     // 10 typed into move X, then "Выполнить".
-    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    ClickOn(window, scenePanel->MoveXEdit, 10, 8);
     probe->Key("a", "Control_L");
     probe->Key("1");
     probe->Key("0");
     Settle();
-    ClickOn(scenePanel->MoveBtn, 10, 10);
+    ClickOn(window, scenePanel->MoveBtn, 10, 10);
     EXPECT_FLOAT_EQ(box->GetPosition().x, 10);
     EXPECT_FLOAT_EQ(scenePanel->MoveXEdit->Value(), 0);
     // The animation page, "Walk" double-clicked: the animation editor opens on it.
     TRect tab = scenePanel->Pages->TabRect(1);
-    ClickOn(scenePanel->Pages, tab.left + 10, tab.top + 8);
+    ClickOn(window, scenePanel->Pages, tab.left + 10, tab.top + 8);
     ASSERT_EQ(scenePanel->Pages->ActivePage(), scenePanel->AnimationTab);
     ASSERT_EQ(scenePanel->AnimList->Count(), 2);
     int row = scenePanel->AnimList->Items()->IndexOf(u"Walk");
@@ -109,11 +100,11 @@ TEST_F(EditorFramesWindowTest, BothPanelsShowAndWorkByMouseAndKeyboard)
     animPanel->ActivateFrame();
     // A position key at 5 made by hand, stepped to with ">>" from 0, then 2 typed into X.
     box->GetAnimation()->AddPositionKey(5, XVertex(0, 0, 0));
-    ClickOn(animPanel->NextKeyBtn, 10, 10);
+    ClickOn(window, animPanel->NextKeyBtn, 10, 10);
     EXPECT_EQ(scene.GetFrame(), 5u);
     Settle();
     ASSERT_TRUE(animPanel->PositionGroup->Enabled());
-    ClickOn(animPanel->PosXEdit, 10, 8);
+    ClickOn(window, animPanel->PosXEdit, 10, 8);
     probe->Key("a", "Control_L");
     probe->Key("2");
     probe->Key("Return");

@@ -15,12 +15,10 @@
 #include "tests/support/ComboList.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
-#include "tests/support/ReferenceImage.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <vector>
 
 namespace
 {
@@ -33,13 +31,6 @@ struct CancelDialogs
 class SkinColorPanelsWindowTest : public PresenterWindowTest
 {
 public:
-    void ClickOn(TControl* control, int dx, int dy)
-    {
-        TPoint at = control->FormOrigin();
-        probe->ClickAt(window, at.x + dx, at.y + dy);
-        Settle();
-    }
-
     unsigned long window = 0;
 };
 } // namespace
@@ -82,27 +73,18 @@ TEST_F(SkinColorPanelsWindowTest, BothPanelsShowAndWorkByMouse)
     skinPanel->SetBounds(5, 5, 230, 290);
     colorPanel->SetParent(&form);
     colorPanel->SetBounds(240, 5, 230, 290);
-    form.Show();
+    ASSERT_TRUE(ShowForm(form, window));
     skinPanel->ActivateFrame();
     colorPanel->ActivateFrame();
-    window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
     Settle();
 
     // The screen shows what the form painted, and that is the reference picture.
-    const int width = form.ClientWidth(), height = form.ClientHeight();
-    std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-    for (int y = 3; y < height; y += 37)
-        for (int x = 3; x < width; x += 41)
-            ASSERT_EQ(probe->ReadPixel(window, x, y), pixels[static_cast<size_t>(y * width + x)] & 0xFFFFFF)
-                << x << "," << y;
-    EXPECT_EQ(ReferenceImage::Compare("tests/Engine/Editors/data/skin_color_panels.png", pixels,
-                                      static_cast<uint32_t>(width), static_cast<uint32_t>(height), 8),
-              "");
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectFormPicture(window, form, "tests/Engine/Editors/data/skin_color_panels.png", 3, 41, 37));
     EXPECT_EQ(skinPanel->BoneNameCombo->Text(), u"Bone1");
 
     // "Bone2" from the dropped list, "Назначить", then "Назначить индексы костям" from 3.
-    ClickOn(skinPanel->BoneNameCombo, 30, 10);
+    ClickOn(window, skinPanel->BoneNameCombo, 30, 10);
     ASSERT_TRUE(PumpUntil([&] { return skinPanel->BoneNameCombo->DroppedDown(); }));
     TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
@@ -114,14 +96,14 @@ TEST_F(SkinColorPanelsWindowTest, BothPanelsShowAndWorkByMouse)
     ASSERT_TRUE(PumpUntil([&] { return !skinPanel->BoneNameCombo->DroppedDown(); }));
     EXPECT_EQ(skinPanel->BoneNameCombo->Text(), u"Bone2");
     EXPECT_EQ(skin->GetBone(), bones[0]); // nothing until "Назначить"
-    ClickOn(skinPanel->SetBoneBtn, 20, 10);
+    ClickOn(window, skinPanel->SetBoneBtn, 20, 10);
     EXPECT_EQ(skin->GetBone(), bones[1]);
-    ClickOn(skinPanel->BoneStartIndexEdit, 10, 8);
+    ClickOn(window, skinPanel->BoneStartIndexEdit, 10, 8);
     probe->Key("a", "Control_L");
     probe->Key("3");
     probe->Key("Tab");
     Settle();
-    ClickOn(skinPanel->SetupIndexesBtn, 20, 10);
+    ClickOn(window, skinPanel->SetupIndexesBtn, 20, 10);
     EXPECT_EQ(bones[1]->GetIndex(), 3u);
     EXPECT_EQ(bones[2]->GetIndex(), 4u);
 
@@ -137,31 +119,19 @@ TEST_F(SkinColorPanelsWindowTest, BothPanelsShowAndWorkByMouse)
     Settle();
     EXPECT_EQ(red->Position(), 255);
     EXPECT_EQ(painter->GetPaintColor().GetARGB(), 0x00FF0000u);
-    ClickOn(colorPanel->SpeedButton4, 20, 10);
+    ClickOn(window, colorPanel->SpeedButton4, 20, 10);
     for (uint32_t i = 0; i < 4; ++i)
         EXPECT_EQ(mesh->GetMesh()->GetColors()[i].GetARGB(), 0x00FF0000u) << i;
     body->SetColor(XColor(0xFF336699));
-    ClickOn(colorPanel->SpeedButton1, 20, 10);
+    ClickOn(window, colorPanel->SpeedButton1, 20, 10);
     EXPECT_EQ(mesh->GetMesh()->GetColors()[3].GetARGB(), 0xFF336699u);
 
     // Random input over both panels; colour dialogs opened on the way are cancelled.
     CancelDialogs cancel;
     TNotifyEvent previousHook = Vcl::SetColorDialogHook(MakeClosure(&cancel, &CancelDialogs::Shown));
-    std::mt19937 random(34);
     const char* keys[] = {"Down", "Up", "space", "Tab", "Return", "1", "End", "Escape"};
-    for (int i = 0; i < 600; ++i)
-    {
-        int x = static_cast<int>(random() % static_cast<unsigned>(width));
-        int y = static_cast<int>(random() % static_cast<unsigned>(height));
-        switch (random() % 4)
-        {
-        case 0: probe->ClickAt(window, x, y); break;
-        case 1: probe->MoveTo(window, x, y); break;
-        default: probe->Key(keys[random() % 8]); break;
-        }
-        if (i % 50 == 0)
-            Settle();
-    }
+    RandomInput(window, form.ClientWidth(), form.ClientHeight(), 34, 4,
+                [&](unsigned, std::mt19937& random) { probe->Key(keys[random() % 8]); });
     Settle();
     skinPanel->BoneNameCombo->SetDroppedDown(false);
     Settle();

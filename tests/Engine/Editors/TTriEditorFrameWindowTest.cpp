@@ -10,7 +10,6 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
-#include "tests/support/ReferenceImage.h"
 
 #include <gtest/gtest.h>
 
@@ -23,27 +22,10 @@ class TTriEditorFrameWindowTest : public PresenterWindowTest
 public:
     TTriEditorFrameWindowTest() : PresenterWindowTest(1024, 1100) {}
 
-    void ClickOn(TControl* control, int dx, int dy)
-    {
-        TPoint at = control->FormOrigin();
-        probe->ClickAt(window, at.x + dx, at.y + dy);
-        Settle();
-    }
     void ClickTab(TPageControl* pages, int index)
     {
         TRect tab = pages->TabRect(index);
-        ClickOn(pages, tab.left + 10, tab.top + 8);
-    }
-    std::string Picture(TForm& form, const char* reference)
-    {
-        int width = form.ClientWidth(), height = form.ClientHeight();
-        std::vector<uint32_t> pixels(form.Pixels(), form.Pixels() + width * height);
-        for (int y = 3; y < height; y += 41)
-            for (int x = 3; x < width; x += 43)
-                if (probe->ReadPixel(window, x, y) != pixels[static_cast<size_t>(y * width + x)])
-                    return "the window differs from the form at " + std::to_string(x) + "," + std::to_string(y);
-        return ReferenceImage::Compare(reference, pixels, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
-                                       8);
+        ClickOn(window, pages, tab.left + 10, tab.top + 8);
     }
 
     unsigned long window = 0;
@@ -83,36 +65,34 @@ TEST_F(TTriEditorFrameWindowTest, PagesShowAndAnswerMouseAndKeys)
     form.SetBounds(20, 20, 240, TTriEditorFrame::DesignHeight + 10);
     panel->SetParent(&form);
     panel->SetBounds(5, 5, 230, TTriEditorFrame::DesignHeight);
-    form.Show();
+    ASSERT_TRUE(ShowForm(form, window));
     panel->ActivateFrame();
-    window = Vcl::NativeWindowOf(&form);
-    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
     Settle();
-    EXPECT_EQ(Picture(form, "tests/Engine/Editors/data/tri_panel_vertices.png"), "");
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Engine/Editors/data/tri_panel_vertices.png", 3, 43, 41));
 
     // "Все" selects every vertex; "Соседние" after a single pick grows it by one ring.
-    ClickOn(panel->SpeedButton6, 20, 10);
+    ClickOn(window, panel->SpeedButton6, 20, 10);
     EXPECT_EQ(mesh->GetVertexSelection().Count(true), 9u);
     EXPECT_EQ(editor->GetUndoName(), XString(u"Выделить все вершины"));
     // Move X by 0.5 typed, then "Выполнить".
-    ClickOn(panel->MoveXEdit, 10, 8);
+    ClickOn(window, panel->MoveXEdit, 10, 8);
     probe->Key("a", "Control_L");
     probe->Key("0");
     probe->Key("period");
     probe->Key("5");
     probe->Key("Tab");
     Settle();
-    ClickOn(panel->MoveBtn, 20, 10);
+    ClickOn(window, panel->MoveBtn, 20, 10);
     ExpectVertex(mesh->GetVertices()[0], 0.5f, 0, 0, 1e-6f);
     EXPECT_EQ(editor->GetUndoName(), XString(u"Перемещение"));
     // The mirror's axis by its radio buttons: Z picked by a click, then Left moves to Y.
-    ClickOn(panel->MirrorRadio->Button(2), 6, 8);
+    ClickOn(window, panel->MirrorRadio->Button(2), 6, 8);
     EXPECT_EQ(panel->MirrorRadio->ItemIndex(), 2);
     probe->Key("Left");
     Settle();
     EXPECT_EQ(panel->MirrorRadio->ItemIndex(), 1);
     // Uniform scale: typing into one scale box fills the others.
-    ClickOn(panel->ScaleXEdit, 10, 8);
+    ClickOn(window, panel->ScaleXEdit, 10, 8);
     probe->Key("a", "Control_L");
     probe->Key("2");
     probe->Key("Tab");
@@ -123,17 +103,17 @@ TEST_F(TTriEditorFrameWindowTest, PagesShowAndAnswerMouseAndKeys)
     // The faces page: its picture, a material from the dropped list, applied to all faces.
     ClickTab(panel->PageControl, 1);
     ASSERT_EQ(panel->PageControl->ActivePage(), panel->FacesTab);
-    EXPECT_EQ(Picture(form, "tests/Engine/Editors/data/tri_panel_faces.png"), "");
-    ClickOn(panel->FacesSelectAllBtn, 20, 10);
+    ASSERT_NO_FATAL_FAILURE(ExpectFormPicture(window, form, "tests/Engine/Editors/data/tri_panel_faces.png", 3, 43, 41));
+    ClickOn(window, panel->FacesSelectAllBtn, 20, 10);
     EXPECT_EQ(mesh->GetFaceSelection().Count(true), 8u);
-    ClickOn(panel->MaterialCombo, 30, 10);
+    ClickOn(window, panel->MaterialCombo, 30, 10);
     ASSERT_TRUE(panel->MaterialCombo->DroppedDown());
     probe->Key("Down");
     probe->Key("Down");
     probe->Key("Return");
     Settle();
     ASSERT_EQ(panel->MaterialCombo->Text(), u"Glass");
-    ClickOn(panel->ApplyMaterialBtn, 20, 10);
+    ClickOn(window, panel->ApplyMaterialBtn, 20, 10);
     for (uint32_t i = 0; i < mesh->GetFaceCount(); ++i)
         EXPECT_EQ(mesh->GetFaces()[i].material, 1u) << i;
     // A saved selection by its picture button; the name comes from the question.
@@ -143,7 +123,7 @@ TEST_F(TTriEditorFrameWindowTest, PagesShowAndAnswerMouseAndKeys)
             value = u"Top";
             return true;
         });
-    ClickOn(panel->SelectionSaveBtn, 10, 10);
+    ClickOn(window, panel->SelectionSaveBtn, 10, 10);
     Vcl::SetInputQueryHandler(previous);
     ASSERT_EQ(panel->SelectionList->Count(), 1);
     EXPECT_EQ(panel->SelectionList->Items()->Strings(0), u"Top");
@@ -153,12 +133,12 @@ TEST_F(TTriEditorFrameWindowTest, PagesShowAndAnswerMouseAndKeys)
     mesh->GetVertexSelection().SetBit(4, true);
     ClickTab(panel->PageControl, 3);
     ASSERT_EQ(panel->PageControl->ActivePage(), panel->InfoTab);
-    ClickOn(panel->InfoActiveCheck, 6, 8);
+    ClickOn(window, panel->InfoActiveCheck, 6, 8);
     ASSERT_TRUE(panel->InfoTimer->Enabled());
     ASSERT_TRUE(PumpUntil([&] { return panel->InfoMemo->Lines()->Count() > 0; }));
     EXPECT_EQ(panel->InfoMemo->Lines()->Strings(0), u"Vertex index: 4");
     EXPECT_EQ(panel->InfoMemo->Lines()->Strings(1), u"Position: ( 1.5, 1, 0");
-    ClickOn(panel->InfoActiveCheck, 6, 8);
+    ClickOn(window, panel->InfoActiveCheck, 6, 8);
     EXPECT_FALSE(panel->InfoTimer->Enabled());
 
     // Random input over the panel never breaks it; the edits stay undoable to the start.
@@ -169,22 +149,9 @@ TEST_F(TTriEditorFrameWindowTest, PagesShowAndAnswerMouseAndKeys)
             value = u"R";
             return true;
         });
-    std::mt19937 random(34);
     const char* keys[] = {"Down", "Up", "space", "Tab", "Return", "1", "period", "Left"};
-    int width = form.ClientWidth(), height = form.ClientHeight();
-    for (int i = 0; i < 600; ++i)
-    {
-        int x = static_cast<int>(random() % static_cast<unsigned>(width));
-        int y = static_cast<int>(random() % static_cast<unsigned>(height));
-        switch (random() % 4)
-        {
-        case 0: probe->ClickAt(window, x, y); break;
-        case 1: probe->MoveTo(window, x, y); break;
-        default: probe->Key(keys[random() % 8]); break;
-        }
-        if (i % 50 == 0)
-            Settle();
-    }
+    RandomInput(window, form.ClientWidth(), form.ClientHeight(), 34, 4,
+                [&](unsigned, std::mt19937& random) { probe->Key(keys[random() % 8]); });
     Settle();
     Vcl::SetInputQueryHandler(previous);
     EXPECT_TRUE(form.Visible());

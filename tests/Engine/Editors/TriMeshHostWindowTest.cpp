@@ -103,12 +103,6 @@ public:
         Button(button, false);
         Settle();
     }
-    void ClickOn(TControl* control, int dx, int dy)
-    {
-        TPoint at = control->FormOrigin();
-        probe->ClickAt(window, at.x + dx, at.y + dy);
-        Settle();
-    }
 
     TempDir dir;
     std::unique_ptr<TViewHostForm> host;
@@ -157,7 +151,7 @@ TEST_F(TriMeshHostWindowTest, QuadGridFaceBandedMovedUndoneDraggedAndAFaceMade)
     ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
     // "Face".
     ASSERT_EQ(host->ModeButtons().size(), 2u);
-    ClickOn(host->ModeButtons()[1], 10, 10);
+    ClickOn(window, host->ModeButtons()[1], 10, 10);
     ASSERT_EQ(editor->GetMode(), 1);
 
     // A band around the first cell (vertices 0, 1, 3, 4), half a cell clear of the others,
@@ -181,14 +175,14 @@ TEST_F(TriMeshHostWindowTest, QuadGridFaceBandedMovedUndoneDraggedAndAFaceMade)
     EXPECT_TRUE(mesh->GetFaceSelection().Get(1));
 
     // Move X 0.5 typed into the panel, "Выполнить": the cell's corners move, the rest stay.
-    ClickOn(panel->MoveXEdit, 10, 8);
+    ClickOn(window, panel->MoveXEdit, 10, 8);
     probe->Key("a", "Control_L");
     probe->Key("0");
     probe->Key("period");
     probe->Key("5");
     probe->Key("Tab");
     Settle();
-    ClickOn(panel->MoveBtn, 20, 10);
+    ClickOn(window, panel->MoveBtn, 20, 10);
     const bool inCell[9] = {true, true, false, true, true, false, false, false, false};
     for (unsigned i = 0; i < 9; ++i)
     {
@@ -226,7 +220,7 @@ TEST_F(TriMeshHostWindowTest, QuadGridFaceBandedMovedUndoneDraggedAndAFaceMade)
 
     // "Грань": three clicks on vertices 2, 8 and 6 make one face in that order, only it selected;
     // a right click then leaves the creator and the mesh editor comes back with its panel.
-    ClickOn(panel->CreateFaceBtn, 20, 10);
+    ClickOn(window, panel->CreateFaceBtn, 20, 10);
     ASSERT_NE(dynamic_cast<XVertexCreator*>(scene->GetEditor()), nullptr);
     for (unsigned i : {2u, 8u, 6u})
         ClickAt(Project(node, mesh->GetVertices()[i]));

@@ -67,12 +67,6 @@ public:
         PresenterWindowTest::TearDown();
     }
 
-    void ClickOn(TControl* control, int dx, int dy)
-    {
-        TPoint at = control->FormOrigin();
-        probe->ClickAt(window, at.x + dx, at.y + dy);
-        Settle();
-    }
     void Type(const char* key, const char* modifier = nullptr)
     {
         probe->Key(key, modifier);
@@ -126,31 +120,31 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
     EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Hierarhy");
     EXPECT_EQ(host->ModeButtons()[2]->Caption(), u"Mesh");
     EXPECT_TRUE(host->ModeButtons()[0]->Down());
-    ClickOn(host->ModeButtons()[1], 20, 10);
+    ClickOn(window, host->ModeButtons()[1], 20, 10);
     EXPECT_EQ(scene->GetEditor()->GetMode(), 1);
     EXPECT_TRUE(host->ModeButtons()[1]->Down());
     EXPECT_FALSE(host->ModeButtons()[0]->Down());
-    ClickOn(host->ModeButtons()[0], 20, 10);
+    ClickOn(window, host->ModeButtons()[0], 20, 10);
     ASSERT_EQ(scene->GetEditor()->GetMode(), 0);
 
     // The node clicked in the view (the view's edit mode) is selected.
-    ClickOn(host->TransformButton(XTT_EDIT), 20, 10);
+    ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
     ClickNode(box);
     ASSERT_TRUE(box->IsSelected());
 
     // 10 typed into move X and "Выполнить": the node moves 10 along X.
     const float x0 = box->GetPosition().x;
-    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    ClickOn(window, scenePanel->MoveXEdit, 10, 8);
     Type("a", "Control_L");
     Type("1");
     Type("0");
-    ClickOn(scenePanel->MoveBtn, 10, 10);
+    ClickOn(window, scenePanel->MoveBtn, 10, 10);
     EXPECT_FLOAT_EQ(box->GetPosition().x, x0 + 10);
 
     // "Walk" double-clicked on the animation page: the animation editor, its panel in place of
     // the scene's, one mode button.
     TRect tab = scenePanel->Pages->TabRect(1);
-    ClickOn(scenePanel->Pages, tab.left + 10, tab.top + 8);
+    ClickOn(window, scenePanel->Pages, tab.left + 10, tab.top + 8);
     ASSERT_EQ(scenePanel->AnimList->Count(), 1);
     TPoint list = scenePanel->AnimList->FormOrigin();
     probe->ClickAt(window, list.x + 20, list.y + 4);
@@ -167,9 +161,9 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
 
     // ">>" to a key at 5, then 2 and Enter typed into position X: the key at 5 has x = 2.
     box->GetAnimation()->AddPositionKey(5, XVertex(0, 0, 0));
-    ClickOn(animPanel->NextKeyBtn, 10, 10);
+    ClickOn(window, animPanel->NextKeyBtn, 10, 10);
     ASSERT_EQ(scene->GetFrame(), 5u);
-    ClickOn(animPanel->PosXEdit, 10, 8);
+    ClickOn(window, animPanel->PosXEdit, 10, 8);
     Type("a", "Control_L");
     Type("2");
     Type("Return");
@@ -279,7 +273,7 @@ TEST_F(ViewHostPanelsWindowTest, TabWalksEachPanelInItsOrder)
 {
     auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
     ASSERT_NE(scenePanel, nullptr);
-    ClickOn(scenePanel->MoveXEdit, 10, 8);
+    ClickOn(window, scenePanel->MoveXEdit, 10, 8);
     ASSERT_TRUE(scenePanel->MoveXEdit->Focused());
     // Top to bottom: each collapsible panel's caption, then what it holds.
     std::vector<TWinControl*> expected = {scenePanel->MoveYEdit,
@@ -310,7 +304,7 @@ TEST_F(ViewHostPanelsWindowTest, TabWalksEachPanelInItsOrder)
     scene->GetEditor()->SetFrame(5);
     animPanel->Refresh();
     Settle();
-    ClickOn(animPanel->PosXEdit, 10, 8);
+    ClickOn(window, animPanel->PosXEdit, 10, 8);
     ASSERT_TRUE(animPanel->PosXEdit->Focused());
     expected = {animPanel->PosYEdit,
                 animPanel->PosZEdit,
@@ -359,7 +353,7 @@ TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAnd
     EXPECT_EQ(host->ModeButtons()[0]->Caption(), u"Weighting");
 
     // "Bone2" from the dropped list, "Назначить", "Назначить индексы костям" (from 1).
-    ClickOn(panel->BoneNameCombo, 30, 10);
+    ClickOn(window, panel->BoneNameCombo, 30, 10);
     ASSERT_TRUE(PumpUntil([&] { return panel->BoneNameCombo->DroppedDown(); }));
     TComboListForm* list = ShownComboList();
     ASSERT_NE(list, nullptr);
@@ -369,9 +363,9 @@ TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAnd
     Settle();
     probe->ClickAt(listWindow, 20, 1 + list->RowHeight() + list->RowHeight() / 2);
     ASSERT_TRUE(PumpUntil([&] { return !panel->BoneNameCombo->DroppedDown(); }));
-    ClickOn(panel->SetBoneBtn, 20, 10);
+    ClickOn(window, panel->SetBoneBtn, 20, 10);
     EXPECT_EQ(skin->GetBone(), bones[1]);
-    ClickOn(panel->SetupIndexesBtn, 20, 10);
+    ClickOn(window, panel->SetupIndexesBtn, 20, 10);
     EXPECT_EQ(bones[1]->GetIndex(), 1u);
     EXPECT_EQ(bones[2]->GetIndex(), 2u);
     EXPECT_EQ(bones[0]->GetIndex(), 0xFFFFFFFFu);
@@ -395,7 +389,7 @@ TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
     quad->GetMesh()->MeshInvalidate();
     for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
         scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
-    ClickOn(host->TransformButton(XTT_EDIT), 20, 10);
+    ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
 
     // Enter: the mesh editor; "Face"; its tools page, "Редактор цвета вершин и граней".
     host->View()->SetFocus();
@@ -405,11 +399,11 @@ TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
     ASSERT_EQ(meshEditor->GetName(), XString(u"XTriMeshEditor"));
     auto* triPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
     ASSERT_NE(triPanel, nullptr);
-    ClickOn(host->ModeButtons()[1], 20, 10);
+    ClickOn(window, host->ModeButtons()[1], 20, 10);
     ASSERT_EQ(meshEditor->GetMode(), 1);
     triPanel->PageControl->SetActivePage(triPanel->ToolsTab);
     Settle();
-    ClickOn(triPanel->VertexColorBtn, 20, 10);
+    ClickOn(window, triPanel->VertexColorBtn, 20, 10);
     auto* painter = dynamic_cast<XVertexColorEditor*>(scene->GetEditor());
     ASSERT_NE(painter, nullptr);
     EXPECT_EQ(painter->GetMode(), 1);

@@ -30,10 +30,7 @@ protected:
         surface = static_cast<XBSSurface*>(node->GetMesh());
         surface->SetWidth(4);
         surface->SetHeight(4);
-        eye.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
-        XMatrix back(1.0f);
-        back.SetTranslation(0, 0, -10);
-        eye.SetCameraWorld(back);
+        eye.LookFromTenBack();
         surface->Edit(&scene, node);
         editor = dynamic_cast<XPointListEditor*>(scene.GetEditor());
     }

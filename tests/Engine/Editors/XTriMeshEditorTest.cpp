@@ -12,6 +12,7 @@
 #include "Platform/Win32/Windows.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PlaneViewport.h"
+#include "tests/support/RawClipboard.h"
 #include "tests/support/SceneModel.h"
 #include "tests/support/StreamBytes.h"
 
@@ -100,33 +101,12 @@ std::vector<uint8_t> Block(const std::vector<std::vector<uint32_t>>& faces, uint
     return Chunk(XMesh::SelectionChunkId, Chunk(0x01200001, positions) + Chunk(0x01200002, faceBytes));
 }
 
-void PutBytes(UINT format, const std::vector<uint8_t>& bytes)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!bytes.empty())
-    {
-        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-        GlobalUnlock(block);
-    }
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    SetClipboardData(format, block);
-    CloseClipboard();
-}
-
 std::vector<uint8_t> ClipboardBytes(UINT format)
 {
     XMemoryStream stream(0, 0x2000);
     if (!XScene::ReadClipboard(format, &stream))
         return {};
     return StreamBytes(stream);
-}
-
-void EmptyTheClipboard()
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    CloseClipboard();
 }
 
 class XTriMeshEditorTest : public ::testing::Test

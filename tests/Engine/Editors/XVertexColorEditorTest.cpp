@@ -27,10 +27,7 @@ protected:
             mesh->AddVertex(v, XColor(0xFFFFFFFF));
         mesh->AddFace(XFace(0, 1, 2));
         mesh->AddFace(XFace(2, 1, 3));
-        eye.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
-        XMatrix back(1.0f);
-        back.SetTranslation(0, 0, -10);
-        eye.SetCameraWorld(back);
+        eye.LookFromTenBack();
         painter = new XVertexColorEditor(&scene);
         scene.AddEditor(painter);
         painter->SetMesh(object);

@@ -26,10 +26,7 @@ protected:
         for (const XVertex& v : {XVertex(-2, -2, 0), XVertex(2, -2, 0), XVertex(0, 2, 0), XVertex(3, 3, 0),
                                  XVertex(3, 3, 0)})
             mesh->AddVertex(v, XColor(0xFFFFFFFF));
-        eye.SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);
-        XMatrix back(1.0f);
-        back.SetTranslation(0, 0, -10);
-        eye.SetCameraWorld(back);
+        eye.LookFromTenBack();
         eye.SetPlaneAxis(XAXIS_XY);
         creator = new XVertexCreator(&scene);
         scene.AddEditor(creator);

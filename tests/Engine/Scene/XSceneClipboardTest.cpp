@@ -5,11 +5,11 @@
 #include "Engine/Scene/XMeshNode.h"
 #include "Platform/Win32/Windows.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/RawClipboard.h"
 #include "tests/support/SceneModel.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,28 +31,6 @@ std::vector<std::u16string> Texts(const BoxRecorder& boxes)
     for (const RecordedBox& box : boxes.boxes)
         texts.push_back(box.text);
     return texts;
-}
-
-// Puts raw bytes on the clipboard under a format.
-void PutBytes(UINT format, const std::vector<uint8_t>& bytes)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!bytes.empty())
-    {
-        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-        GlobalUnlock(block);
-    }
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    SetClipboardData(format, block);
-    CloseClipboard();
-}
-
-void EmptyTheClipboard()
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    CloseClipboard();
 }
 } // namespace
 
