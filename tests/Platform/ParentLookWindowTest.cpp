@@ -1,4 +1,4 @@
-// An edit and a list box without the 3D look, and a panel following its form's colour, as a real
+// An edit, a list box and a combo box without the 3D look, and a panel following its form's colour, as a real
 // window on a private X server shows them.
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/StdCtrls.h"
@@ -38,6 +38,10 @@ TEST_F(ParentLookWindowTest, FlatEditsAndAPanelInTheFormsColour)
     auto* sunken = new TEdit(&form);
     sunken->SetParent(&form);
     sunken->SetBounds(10, 130, 100, 21);
+    auto* combo = new TComboBox(&form);
+    combo->SetParent(&form);
+    combo->SetBounds(130, 130, 100, 21);
+    combo->SetCtl3D(false);
     unsigned long window = 0;
     ASSERT_TRUE(ShowForm(form, window));
 
@@ -53,6 +57,10 @@ TEST_F(ParentLookWindowTest, FlatEditsAndAPanelInTheFormsColour)
     EXPECT_EQ(At(window, 130 + 1, 10 + 40), Of(clWindow));
     EXPECT_EQ(At(window, 130 + 40, 10), Of(clWindowFrame));
     EXPECT_EQ(At(window, 130 + 40, 10 + 1), Of(clWindow));
+    EXPECT_EQ(At(window, 130, 130 + 10), Of(clWindowFrame));
+    EXPECT_EQ(At(window, 130 + 1, 130 + 10), Of(clWindow));
+    EXPECT_EQ(At(window, 130 + 20, 130), Of(clWindowFrame));
+    EXPECT_EQ(At(window, 130 + 20, 130 + 1), Of(clWindow));
     // The edit left with the 3D look keeps its two-pixel sunken edge.
     EXPECT_EQ(At(window, 10, 130 + 10), Of(clBtnShadow));
     EXPECT_EQ(At(window, 10 + 1, 130 + 10), Of(cl3DDkShadow));
