@@ -9,6 +9,7 @@
 #include "Platform/Vcl/StdCtrls.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/ModalBoxDriver.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/XProbe.h"
@@ -87,53 +88,31 @@ TEST_F(DesktopPresenterTest, MessageBoxIsModalAndAnswersKeysAndClicks)
     {
         SCOPED_TRACE(c.name);
         // The input arrives from a timer inside the box's modal loop, once the box is on screen.
-        struct Driver
-        {
-            DesktopPresenterTest* test;
-            const Case* c;
-            TTimer* timer;
-            std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-            bool sent = false;
-            bool shownWithCaption = false;
-            bool mainBlocked = false;
-            TForm* main = nullptr;
-            void Tick(TObject*)
-            {
-                auto* box = dynamic_cast<TMessageForm*>(Screen->ActiveForm());
-                if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10))
-                {
-                    ADD_FAILURE() << "the box never answered";
-                    timer->SetEnabled(false);
-                    if (box)
-                        box->SetModalResult(mrAbort);
-                    return;
-                }
-                unsigned long window = box ? Vcl::NativeWindowOf(box) : 0;
-                if (sent || !box || !test->Viewable(window) || !test->HasFocus(window) ||
-                    box->PaintCount() == 0)
-                    return;
-                sent = true;
-                shownWithCaption = box->Caption() == UnicodeString(u"Kelvane");
-                // A click on the main form's button and its close button go nowhere while the box is up.
-                test->ClickAt(Vcl::NativeWindowOf(main), 20, 20);
-                test->probe->RequestClose(Vcl::NativeWindowOf(main));
-                if (c->button < 0)
-                {
-                    test->Key(c->key, c->modifier);
-                    return;
-                }
-                TButton* target = box->Buttons(c->button);
-                test->ClickAt(window, target->Left() + 10, target->Top() + 10);
-            }
-        };
         TTimer timer(nullptr);
         timer.SetInterval(20);
-        Driver driver{this, &c, &timer, std::chrono::steady_clock::now(), false, false, false, &main};
-        timer.OnTimer = MakeClosure(&driver, &Driver::Tick);
+        ModalBoxDriver<TMessageForm> driver;
+        bool shownWithCaption = false;
+        driver.ready = [&](TMessageForm*, unsigned long window) { return Viewable(window) && HasFocus(window); };
+        driver.act = [&](TMessageForm* box, unsigned long window)
+        {
+            shownWithCaption = box->Caption() == UnicodeString(u"Kelvane");
+            // A click on the main form's button and its close button go nowhere while the box is up.
+            ClickAt(Vcl::NativeWindowOf(&main), 20, 20);
+            probe->RequestClose(Vcl::NativeWindowOf(&main));
+            if (c.button < 0)
+            {
+                Key(c.key, c.modifier);
+                return;
+            }
+            TButton* target = box->Buttons(c.button);
+            ClickAt(window, target->Left() + 10, target->Top() + 10);
+        };
+        driver.timer = &timer;
+        timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
         int answer = MessageBoxW(nullptr, u"Install the patch now?", u"Kelvane", c.type);
         timer.SetEnabled(false);
-        EXPECT_TRUE(driver.sent);
-        EXPECT_TRUE(driver.shownWithCaption);
+        EXPECT_TRUE(driver.acted);
+        EXPECT_TRUE(shownWithCaption);
         EXPECT_EQ(answer, c.expect);
     }
     Application->ProcessMessages();

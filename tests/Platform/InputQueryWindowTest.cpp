@@ -5,50 +5,18 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/ModalBoxDriver.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 
 namespace
 {
 class InputQueryWindowTest : public PresenterWindowTest
 {
-};
-
-// Drives the box from a timer inside its modal loop, once it is on the screen with the keyboard.
-struct Driver
-{
-    PresenterWindowTest* test = nullptr;
-    std::function<void(TInputQueryForm*, unsigned long)> act;
-    TTimer* timer = nullptr;
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    bool acted = false;
-    UnicodeString shownText;
-    UnicodeString shownCaption;
-    void Tick(TObject*)
-    {
-        auto* box = dynamic_cast<TInputQueryForm*>(Screen->ActiveForm());
-        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10))
-        {
-            ADD_FAILURE() << "the box never answered";
-            timer->SetEnabled(false);
-            if (box)
-                box->SetModalResult(mrAbort);
-            return;
-        }
-        unsigned long window = box ? Vcl::NativeWindowOf(box) : 0;
-        if (acted || !box || !test->probe->Viewable(window) || !test->probe->HasFocus(window) ||
-            box->PaintCount() == 0 || !box->Edit()->Focused())
-            return;
-        acted = true;
-        shownText = box->Edit()->Text();
-        shownCaption = box->Caption();
-        act(box, window);
-    }
 };
 } // namespace
 
@@ -84,17 +52,25 @@ TEST_F(InputQueryWindowTest, TypedTextComesBackOnOkAndCancelKeepsTheValue)
         SCOPED_TRACE(c.name);
         TTimer timer(nullptr);
         timer.SetInterval(20);
-        Driver driver;
-        driver.test = this;
-        driver.act = [&](TInputQueryForm* box, unsigned long window) { c.act(this, box, window); };
+        // Once the box is on the screen with the keyboard in its edit.
+        ModalBoxDriver<TInputQueryForm> driver;
+        UnicodeString shownText, shownCaption;
+        driver.ready = [&](TInputQueryForm* box, unsigned long window)
+        { return probe->Viewable(window) && probe->HasFocus(window) && box->Edit()->Focused(); };
+        driver.act = [&](TInputQueryForm* box, unsigned long window)
+        {
+            shownText = box->Edit()->Text();
+            shownCaption = box->Caption();
+            c.act(this, box, window);
+        };
         driver.timer = &timer;
-        timer.OnTimer = MakeClosure(&driver, &Driver::Tick);
+        timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TInputQueryForm>::Tick);
         UnicodeString value = u"Old";
         bool ok = InputQuery(u"Новая анимация", u"Имя:", value);
         timer.SetEnabled(false);
         EXPECT_TRUE(driver.acted);
-        EXPECT_EQ(driver.shownText, u"Old");
-        EXPECT_EQ(driver.shownCaption, u"Новая анимация");
+        EXPECT_EQ(shownText, u"Old");
+        EXPECT_EQ(shownCaption, u"Новая анимация");
         EXPECT_EQ(ok, c.ok);
         EXPECT_EQ(value, c.value);
     }
