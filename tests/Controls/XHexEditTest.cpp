@@ -6,6 +6,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/RawClipboard.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WholeFile.h"
 
@@ -117,19 +118,6 @@ protected:
     TForm* form = nullptr;
     XHexEdit* edit = nullptr;
 };
-
-// Puts one block in a format on the clipboard.
-void PutBlock(UINT format, const Bytes& bytes)
-{
-    HGLOBAL block = GlobalAlloc(GHND, bytes.size());
-    if (!bytes.empty())
-        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    SetClipboardData(format, block);
-    CloseClipboard();
-}
 
 Bytes GetBlock(UINT format)
 {
@@ -396,7 +384,7 @@ TEST_F(HexEditTest, KeysMoveAndSelect)
 TEST_F(HexEditTest, ReadOnlyStopsEveryKeyThatChangesData)
 {
     Load({1, 2, 3, 4});
-    PutBlock(edit->ClipboardFormat(), {1, 0, 0, 0, 9});
+    PutBytes(edit->ClipboardFormat(), {1, 0, 0, 0, 9});
     edit->ReadOnly = true;
     edit->SetPosition(2);
     Char(u'A');
@@ -445,7 +433,7 @@ TEST_F(HexEditTest, MouseSelectsAndDoubleClickTakesTheLineAlsoWhenScrolledSidewa
 TEST_F(HexEditTest, ClipboardForms)
 {
     Load({0x41, 0x00, 0x42});
-    PutBlock(CF_TEXT, {'k', 0});
+    PutBytes(CF_TEXT, {'k', 0});
     edit->CopyToClipboard(); // no selection: untouched
     EXPECT_EQ(GetBlock(CF_TEXT), (Bytes{'k', 0}));
     edit->SelectAll();
@@ -458,7 +446,7 @@ TEST_F(HexEditTest, ClipboardForms)
 
     Load(Bytes(8, 0));
     edit->SetSelection(2, 0);
-    PutBlock(edit->ClipboardFormat(), {5, 0, 0, 0, 1, 2, 3, 4, 5});
+    PutBytes(edit->ClipboardFormat(), {5, 0, 0, 0, 1, 2, 3, 4, 5});
     edit->PasteFromClipboard();
     EXPECT_EQ(Data(), (Bytes{0, 0, 1, 2, 3, 4, 5, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(edit->SelStart(), 2);
@@ -487,16 +475,16 @@ TEST_F(HexEditTest, ClipboardForms)
     for (const Case& c : hostile)
     {
         Load({9});
-        PutBlock(edit->ClipboardFormat(), c.block);
+        PutBytes(edit->ClipboardFormat(), c.block);
         edit->PasteFromClipboard();
         EXPECT_EQ(Data().size(), 1 + c.grows);
     }
     Load({9});
-    PutBlock(CF_TEXT, {'a', 'b', 'c'}); // no terminator
+    PutBytes(CF_TEXT, {'a', 'b', 'c'}); // no terminator
     edit->PasteTextFromClipboard();
     EXPECT_EQ(Data(), (Bytes{'a', 'b', 'c', 9}));
     Load({9});
-    PutBlock(CF_TEXT, {'a', 0, 'x', 'y'}); // stops at the NUL
+    PutBytes(CF_TEXT, {'a', 0, 'x', 'y'}); // stops at the NUL
     edit->PasteTextFromClipboard();
     EXPECT_EQ(Data(), (Bytes{'a', 9}));
 }
