@@ -173,7 +173,10 @@ void XFloatEdit::Validate()
     n = std::min(n, FFractionalPartLength);
     std::u16string text = sign + integer;
     if (n > 0)
-        text += u"." + fraction.substr(0, static_cast<size_t>(n));
+    {
+        text += u'.';
+        text.append(fraction, 0, static_cast<size_t>(n));
+    }
     text += exponent;
     if (FUseBounds)
     {

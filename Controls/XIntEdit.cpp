@@ -65,7 +65,7 @@ UnicodeString XIntEdit::ValidateString(const UnicodeString& s) const
         if (text[i] >= u'0' && text[i] <= u'9')
             digits += text[i];
     if (digits.empty())
-        digits = u"0";
+        digits.push_back(u'0');
     return UnicodeString(negative ? u"-" + digits : digits);
 }
 
