@@ -13,6 +13,7 @@
 #include "Engine/Views/XView.h"
 #include "Platform/D3D9/D3D9Testing.h"
 #include "Platform/Vcl/Forms.h"
+#include "tests/support/SoftDevice.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ViewHost.h"
 
@@ -251,32 +252,9 @@ private:
 // The back buffer's pixels after `draw`, on a target cleared to black first.
 std::vector<uint32_t> Pixels(IDirect3DDevice9* device, const std::function<void()>& draw)
 {
-    std::vector<uint32_t> pixels;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
     draw();
-    IDirect3DSurface9* back = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK)
-        return pixels;
-    D3DSURFACE_DESC desc{};
-    back->GetDesc(&desc);
-    D3DLOCKED_RECT locked{};
-    if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
-                                            nullptr) == D3D_OK &&
-        device->GetRenderTargetData(back, copy) == D3D_OK && copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK)
-    {
-        for (UINT row = 0; row < desc.Height; ++row)
-        {
-            const auto* p = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                              static_cast<size_t>(row) * locked.Pitch);
-            pixels.insert(pixels.end(), p, p + desc.Width);
-        }
-        copy->UnlockRect();
-    }
-    if (copy)
-        copy->Release();
-    back->Release();
-    return pixels;
+    return SoftDevice::ReadBackBuffer(device);
 }
 
 struct Figures
