@@ -30,21 +30,6 @@ float& Component(XVertex& v, unsigned axis)
     return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
 }
 
-std::vector<XMeshNode*> Subtree(XMeshNode* node)
-{
-    std::vector<XMeshNode*> result;
-    std::vector<XMeshNode*> pending{node};
-    while (!pending.empty())
-    {
-        XMeshNode* n = pending.back();
-        pending.pop_back();
-        result.push_back(n);
-        for (uint32_t i = n->GetChildCount(); i-- > 0;)
-            pending.push_back(n->GetChild(i));
-    }
-    return result;
-}
-
 XKeys& Track(XAnimation* animation, unsigned track)
 {
     if (track == 0)

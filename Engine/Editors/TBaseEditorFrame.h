@@ -5,7 +5,10 @@
 
 #include "Platform/Vcl/Forms.h"
 
+#include <vector>
+
 class XBaseEditor;
+class XMeshNode;
 class XScene;
 
 class TBaseEditorFrame : public TFrame
@@ -27,6 +30,9 @@ public:
     XScene* GetScene() const { return m_Scene; }
 
 protected:
+    // The node and its descendants, each before its children, without recursion.
+    static std::vector<XMeshNode*> Subtree(XMeshNode* node);
+
     XBaseEditor* const m_Editor;
     XScene* const m_Scene;
 };

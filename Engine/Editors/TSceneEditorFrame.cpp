@@ -28,22 +28,6 @@ XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, flo
     edit->SetMaxValue(max);
     return edit;
 }
-
-// The node and its descendants, each before its children, without recursion.
-std::vector<XMeshNode*> Subtree(XMeshNode* node)
-{
-    std::vector<XMeshNode*> result;
-    std::vector<XMeshNode*> pending{node};
-    while (!pending.empty())
-    {
-        XMeshNode* n = pending.back();
-        pending.pop_back();
-        result.push_back(n);
-        for (uint32_t i = n->GetChildCount(); i-- > 0;)
-            pending.push_back(n->GetChild(i));
-    }
-    return result;
-}
 } // namespace
 
 TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEditor* editor)
