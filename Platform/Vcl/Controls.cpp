@@ -1,5 +1,6 @@
 #include "Platform/Vcl/Controls.h"
 
+#include "Platform/Vcl/DockTree.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/Vcl/Menus.h"
 
@@ -625,8 +626,13 @@ void TControl::SetVisible(bool visible)
     m_visible = visible;
     Invalidate();
     Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
-    if (m_align != alNone && m_parent)
+    // A docked client shown or hidden gives its zone's space back or takes it again.
+    if (m_parent && (m_align != alNone || (m_parent->m_dockManager && m_parent->m_dockManager->Holds(this))))
+    {
         m_parent->Realign();
+        if (m_parent->m_dockManager)
+            m_parent->Invalidate();
+    }
 }
 
 void TControl::SetEnabled(bool enabled)
@@ -960,6 +966,9 @@ TWinControl* TWinControl::FindControl(HWND window)
 TWinControl::~TWinControl()
 {
     TComponent::BeforeDestruction();
+    // The zones go first: the children leave without being laid out again.
+    delete m_dockManager;
+    m_dockManager = nullptr;
     // Children nobody else freed go with their parent.
     while (!m_controls.empty())
     {
@@ -1062,6 +1071,10 @@ void TWinControl::RemoveControl(TControl* control)
     m_controls.erase(std::remove(m_controls.begin(), m_controls.end(), control), m_controls.end());
     m_tabList.erase(std::remove(m_tabList.begin(), m_tabList.end(), control), m_tabList.end());
     control->m_parent = nullptr;
+    // A docked client leaving in any way (docked elsewhere, floated, re-parented, freed) leaves
+    // its zone; the tree keeps no pointer to it.
+    if (m_dockManager)
+        m_dockManager->RemoveControl(control);
 }
 
 TControl* TWinControl::ControlAtPos(const TPoint& point, bool allowDisabled) const
@@ -1087,7 +1100,7 @@ void TWinControl::Resized()
     // By index: an anchored child may be freed by a resize handler.
     for (size_t i = 0; i < m_controls.size(); ++i)
     {
-        if (m_controls[i]->m_align == alNone)
+        if (m_controls[i]->m_align == alNone && !(m_dockManager && m_dockManager->Holds(m_controls[i])))
             m_controls[i]->ApplyAnchors(width, height);
     }
     Realign();
@@ -1129,7 +1142,8 @@ void TWinControl::AlignControls(TRect& rect)
     std::vector<TControl*> aligned;
     for (TControl* c : m_controls)
     {
-        if (c->m_align != alNone && c->m_visible)
+        // The dock manager places its clients whatever their own alignment.
+        if (c->m_align != alNone && c->m_visible && !(m_dockManager && m_dockManager->Holds(c)))
             aligned.push_back(c);
     }
     std::stable_sort(aligned.begin(), aligned.end(),
@@ -1170,6 +1184,12 @@ void TWinControl::AlignControls(TRect& rect)
             }
             c->RememberAnchorDistances();
         }
+    }
+    // The docked clients share what the aligned children left.
+    if (m_dockManager)
+    {
+        m_dockManager->SetArea(rect);
+        m_dockManager->ResetBounds(false);
     }
 }
 
@@ -1217,6 +1237,9 @@ void TWinControl::PaintWindow(HDC dc)
     if (!ControlStyle().Contains(csOpaque))
         Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     PaintControl();
+    // The grabbers go over what the site painted.
+    if (m_dockManager)
+        m_dockManager->PaintSite(dc);
 }
 
 void TWinControl::FontChanged()
@@ -1447,6 +1470,17 @@ void TWinControl::Dispatch(TMessage& Message)
         TControl::Dispatch(Message);
         return;
     default:
+        // Grabbers, close buttons and split bars take the site's mouse first.
+        if (m_dockManager && ((Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK) ||
+                              Message.Msg == CM_MOUSELEAVE))
+        {
+            TDockTree* manager = m_dockManager;
+            if (manager->MouseMessage(Message))
+            {
+                Message.Result = 0;
+                return;
+            }
+        }
         if (HandleScrollBarMouse(Message))
             return;
         TControl::Dispatch(Message);
@@ -2101,8 +2135,18 @@ bool TControl::HandleDrag(UINT message, int x, int y)
     }
     source->SetDockRect(TRect(screen.x - source->DragOffset.x, screen.y - source->DragOffset.y,
                               screen.x - source->DragOffset.x + m_width, screen.y - source->DragOffset.y + m_height));
+    const TRect floatRect = source->DockRect();
     int sx = 0, sy = 0;
     TWinControl* site = Vcl::FindDockTarget(source, screen, sx, sy);
+    source->SetDropOnControl(nullptr);
+    source->SetDropAlign(alNone);
+    if (site && site->m_dockManager)
+    {
+        // Beside the docked client under the pointer, or beside them all, on the nearest edge.
+        TControl* on = site->m_dockManager->ControlAtPos(TPoint(sx, sy));
+        source->SetDropOnControl(on);
+        source->SetDropAlign(on ? on->GetDockEdge(on->ScreenToClient(screen)) : site->GetDockEdge(TPoint(sx, sy)));
+    }
     if (site != g_drag.over && g_drag.over)
     {
         bool ignored = false;
@@ -2115,6 +2159,8 @@ bool TControl::HandleDrag(UINT message, int x, int y)
     g_drag.over = site;
     g_drag.accepted = site && accept;
     source->SetDragTarget(g_drag.accepted ? site : nullptr);
+    if (!g_drag.accepted)
+        source->SetDockRect(floatRect);
     if (message == WM_MOUSEMOVE)
     {
         if (TCustomForm* form = GetParentForm(this))
@@ -2173,6 +2219,29 @@ bool Vcl::DockFeedbackShown(TRect& rect, bool& thick)
     return true;
 }
 
+TAlign TControl::GetDockEdge(const TPoint& MousePos) const
+{
+    const int width = ClientWidth();
+    const int height = ClientHeight();
+    if (MousePos.x < 0)
+        return alLeft;
+    if (MousePos.x >= width)
+        return alRight;
+    if (MousePos.y < 0)
+        return alTop;
+    if (MousePos.y >= height)
+        return alBottom;
+    const int distances[] = {MousePos.x, width - MousePos.x, MousePos.y, height - MousePos.y};
+    const TAlign edges[] = {alLeft, alRight, alTop, alBottom};
+    size_t nearest = 0;
+    for (size_t i = 1; i < 4; ++i)
+    {
+        if (distances[i] < distances[nearest])
+            nearest = i;
+    }
+    return edges[nearest];
+}
+
 void TControl::ManualDock(TWinControl* site, const TRect& rect)
 {
     if (!site)
@@ -2190,18 +2259,80 @@ void TControl::ManualDock(TWinControl* site, const TRect& rect)
 void TWinControl::DockOver(TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)
 {
     Accept = m_dockSite;
+    if (m_dockManager && State != dsDragLeave)
+    {
+        TRect rect = Source->DockRect();
+        m_dockManager->PositionDockRect(Source->Control(), Source->DropOnControl(), Source->DropAlign(), rect);
+        Source->SetDockRect(rect);
+    }
     OnDockOver(this, Source, X, Y, State, Accept);
 }
 
 void TWinControl::DockDrop(TDragDockObject* Source, int X, int Y)
 {
     TControl* control = Source->Control();
+    if (m_dockManager)
+    {
+        TDockTree* manager = m_dockManager;
+        TControl* on = Source->DropOnControl();
+        if (!manager->Holds(on))
+            on = nullptr;
+        // Onto itself in its own site nothing moves; elsewhere in the site it moves there.
+        manager->BeginUpdate();
+        control->SetParent(this);
+        if (m_dockManager == manager)
+        {
+            manager->InsertControl(control, Source->DropAlign(), on);
+            manager->EndUpdate();
+        }
+        OnDockDrop(this, Source, X, Y);
+        return;
+    }
     TRect rect = Source->DockRect();
     TPoint zero = ClientToScreen(TPoint(0, 0));
     // The parent first, then the place: a site that orders its children by place sees the move.
     control->SetParent(this);
     control->SetBounds(rect.left - zero.x, rect.top - zero.y, rect.Width(), rect.Height());
     OnDockDrop(this, Source, X, Y);
+}
+
+void TWinControl::SetDockSite(bool dockSite)
+{
+    if (dockSite == m_dockSite)
+        return;
+    m_dockSite = dockSite;
+    UpdateDockManager();
+}
+
+void TWinControl::SetUseDockManager(bool use)
+{
+    if (use == m_useDockManager)
+        return;
+    m_useDockManager = use;
+    UpdateDockManager();
+}
+
+void TWinControl::UpdateDockManager()
+{
+    const bool wanted = m_dockSite && m_useDockManager && !ComponentState().Contains(csDestroying);
+    if (wanted == (m_dockManager != nullptr))
+        return;
+    if (!wanted)
+    {
+        // The clients stay where they stand.
+        TDockTree* manager = m_dockManager;
+        m_dockManager = nullptr;
+        delete manager;
+        Invalidate();
+        return;
+    }
+    m_dockManager = CreateDockManager();
+    Realign();
+}
+
+TDockTree* TWinControl::CreateDockManager()
+{
+    return new TDockTree(this);
 }
 
 void TWinControl::GetSiteInfo(TControl* Client, TRect& InfluenceRect, TPoint MousePos, bool& CanDock)

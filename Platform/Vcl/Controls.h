@@ -143,6 +143,7 @@ class TWinControl;
 class TCustomForm;
 class TPopupMenu;
 class TControl;
+class TDockTree;
 
 // Docking: a control with DragKind dkDock and DragMode dmAutomatic is dragged by the left button
 // (past a 5-pixel threshold) onto a windowed control with DockSite, which DockOver may accept and
@@ -177,6 +178,12 @@ public:
     // The site that accepted it, or null.
     TWinControl* DragTarget() const { return m_target; }
     void SetDragTarget(TWinControl* target) { m_target = target; }
+    // Over a site with a dock manager: the docked client under the pointer (null over none) and
+    // the edge of it (or of the site) nearest the pointer, which the control would go beside.
+    TAlign DropAlign() const { return m_dropAlign; }
+    void SetDropAlign(TAlign align) { m_dropAlign = align; }
+    TControl* DropOnControl() const { return m_dropOnControl; }
+    void SetDropOnControl(TControl* control) { m_dropOnControl = control; }
     // Where the drag started, relative to the control's top-left.
     TPoint DragOffset;
 
@@ -184,6 +191,8 @@ private:
     TControl* m_control;
     TRect m_dockRect;
     TWinControl* m_target = nullptr;
+    TAlign m_dropAlign = alNone;
+    TControl* m_dropOnControl = nullptr;
 };
 
 // Dragging (DragKind dkDrag): BeginDrag, or a left press on a control with DragMode dmAutomatic,
@@ -466,7 +475,13 @@ public:
     void SetParentShowHint(bool parent) { m_parentShowHint = parent; }
     // Docks the control at `rect` of `site` (client coordinates), or floats it at `rect` (screen
     // coordinates) when `site` is null.
+    // A site with a dock manager ignores `rect`: the control fills an empty site and goes to the
+    // right of what the site holds otherwise.
     void ManualDock(TWinControl* site, const TRect& rect);
+    // The edge nearest to a point in client coordinates: alLeft left of the control, alRight past
+    // its width, alTop above, alBottom below; inside, the edge at the least distance (left, right,
+    // top, bottom on a tie).
+    TAlign GetDockEdge(const TPoint& MousePos) const;
 
     // Every message to the control goes through WindowProc (by default WndProc), which ends in
     // Dispatch: the handler for the message's id, else DefaultHandler.
@@ -534,6 +549,7 @@ protected:
     virtual void DoEndDrag(TObject* Target, int X, int Y);
     friend class TWinControl;
     friend class TCustomForm;
+    friend class TDockTree;
 
 private:
     void HandleMouse(TMessage& Message);
@@ -693,7 +709,13 @@ public:
 
     // Whether controls may be docked into this one.
     bool DockSite() const { return m_dockSite; }
-    void SetDockSite(bool dockSite) { m_dockSite = dockSite; }
+    void SetDockSite(bool dockSite);
+    // With a dock manager a dock site tiles the controls docked into it in zones, each under a
+    // grabber band with a close button. The manager exists while DockSite and UseDockManager are
+    // both on; turning either off frees it and leaves the docked controls where they stand.
+    bool UseDockManager() const { return m_useDockManager; }
+    void SetUseDockManager(bool use);
+    TDockTree* DockManager() const { return m_dockManager; }
     // Asked while a control is dragged over (X, Y in client coordinates): the base accepts on a
     // dock site and fires OnDockOver.
     virtual void DockOver(TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept);
@@ -748,6 +770,8 @@ protected:
     void EraseBackground(HDC dc);
     void FontChanged() override;
     void ColorChanged() override;
+    // Makes the site's dock manager.
+    virtual TDockTree* CreateDockManager();
     // Called after Ctl3D changed (CM_CTL3DCHANGED): repaints and hands the change on to the children.
     virtual void Ctl3DChanged();
     // Gives the window the frame a control with a sunken client edge has: WS_EX_CLIENTEDGE with
@@ -789,6 +813,9 @@ private:
     int m_pendingTabOrder = -1; // set while there was no parent
     bool m_tabStop = false;
     bool m_dockSite = false;
+    bool m_useDockManager = false;
+    TDockTree* m_dockManager = nullptr;
+    void UpdateDockManager();
     bool m_aligning = false;
     bool m_alignAgain = false;
     TBevelEdges m_bevelEdges{beLeft, beTop, beRight, beBottom};

@@ -9,6 +9,8 @@ TPanel::TPanel(TComponent* AOwner) : TCustomControl(AOwner)
     SetControlStyle(style);
     // A panel keeps its own clBtnFace rather than its parent's colour.
     SetParentColor(false);
+    // Made a dock site, a panel tiles what is docked into it.
+    SetUseDockManager(true);
     SetBounds(0, 0, 185, 41);
 }
 
