@@ -167,6 +167,19 @@ TEST(ParentLookTest, Ctl3DFollowsTheParentAndNarrowsTheSunkenEdge)
     list->SetParentCtl3D(true);
     EXPECT_FALSE(list->Ctl3D());
 
+    // A combo box keeps the height its font gives it without the 3D look: its field, inside a
+    // one-pixel line instead of the two-pixel edge, gains a pixel at each side.
+    auto* combo = new TComboBox(&form);
+    combo->SetParent(&form);
+    EXPECT_FALSE(combo->Ctl3D());
+    EXPECT_EQ(combo->Height(), 21);
+    EXPECT_EQ(combo->EditBox()->BoundsRect().top, 1);
+    EXPECT_EQ(combo->EditBox()->Height(), 21 - 2);
+    combo->SetCtl3D(true);
+    EXPECT_EQ(combo->Height(), 21);
+    EXPECT_EQ(combo->EditBox()->BoundsRect().top, 2);
+    EXPECT_EQ(combo->EditBox()->Height(), 21 - 4);
+
     // Joining a parent takes its look.
     TForm other(nullptr);
     memo->SetParent(&other);
