@@ -315,10 +315,27 @@ void TDockTree::EndUpdate()
         Changed();
 }
 
+void TDockTree::Normalize(Zone* zone)
+{
+    // Shares keep their ratios on a fixed scale: a client docked beside everything again and
+    // again doubles the total each time, which would otherwise overflow.
+    constexpr int64_t scale = 1 << 20;
+    int64_t total = 0;
+    for (auto& child : zone->children)
+        total += std::max<int64_t>(child->weight, 1);
+    for (auto& child : zone->children)
+    {
+        child->weight = std::max<int64_t>(std::max<int64_t>(child->weight, 1) * scale / std::max<int64_t>(total, 1), 1);
+        Normalize(child.get());
+    }
+}
+
 void TDockTree::Changed()
 {
     if (m_updating > 0)
         return;
+    if (m_root)
+        Normalize(m_root.get());
     m_site->Realign();
     m_site->Invalidate();
 }

@@ -83,6 +83,7 @@ private:
     void Layout(Zone* zone, const TRect& rect);
     void PlaceClients(Zone* zone);
     void Changed();
+    void Normalize(Zone* zone);
     void Collapse(Zone* zone);
     void Replace(Zone* old, std::unique_ptr<Zone> with);
     // The split bar under the point: the zone whose children it parts, and the shown children

@@ -553,3 +553,41 @@ TEST(DockTreeTest, TheManagerLivesWhileDockSiteAndUseDockManagerAreOn)
     delete b.site;
     b.clients.clear();
 }
+
+TEST(DockTreeTest, DockingBesideEverythingAgainAndAgainKeepsHalfTheSite)
+{
+    DockBench b;
+    TPanel* a = b.Client();
+    TPanel* c = b.Client();
+    TPanel* d = b.Client();
+    b.Dock(a, nullptr, alNone);
+    b.Dock(c, a, alRight);
+    // Each dock beside everything takes as much as all the others have; a hundred of them would
+    // double the shares past any integer unless they are kept to a scale.
+    for (int i = 0; i < 100; ++i)
+        b.Dock(d, nullptr, i % 2 ? alLeft : alRight);
+    EXPECT_EQ(b.Zone(d), TRect(0, 0, 146, 200));
+    EXPECT_EQ(b.Zone(a).left, 150);
+    EXPECT_GT(b.Zone(a).Width(), 0);
+    EXPECT_EQ(b.Zone(c).left, b.Zone(a).right + 4);
+    EXPECT_EQ(b.Zone(c).right, 300);
+    b.ExpectPlaced(d);
+}
+
+TEST(DockTreeTest, DockedClientsKeepTheirZoneWhateverTheirOwnAlignment)
+{
+    DockBench b;
+    TPanel* a = b.Client();
+    TPanel* c = b.Client();
+    a->SetAlign(alTop);
+    b.Dock(a, nullptr, alNone);
+    b.Dock(c, a, alRight);
+    b.ExpectPlaced(a);
+    c->SetAlign(alClient);
+    b.ExpectPlaced(c);
+    EXPECT_EQ(b.Zone(c), TRect(152, 0, 300, 200));
+    b.site->SetBounds(100, 50, 200, 200);
+    b.ExpectPlaced(a);
+    b.ExpectPlaced(c);
+    EXPECT_EQ(b.Zone(a), TRect(0, 0, 98, 200));
+}
