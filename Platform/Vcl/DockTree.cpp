@@ -18,8 +18,7 @@ struct TDockTree::Zone
 
 namespace
 {
-template <typename ZoneT>
-size_t IndexIn(const std::vector<std::unique_ptr<ZoneT>>& list, const ZoneT* zone)
+template <typename ZoneT> size_t IndexIn(const std::vector<std::unique_ptr<ZoneT>>& list, const ZoneT* zone)
 {
     for (size_t i = 0; i < list.size(); ++i)
     {
@@ -81,21 +80,35 @@ TDockTree::~TDockTree()
     SetSplitCursor(crDefault);
 }
 
-TDockTree::Zone* TDockTree::FindZone(const TControl* control) const
+template <typename F> bool TDockTree::AnyLeaf(F visit) const
 {
-    if (!control || !m_root)
-        return nullptr;
-    std::vector<Zone*> todo{m_root.get()};
+    std::vector<Zone*> todo;
+    if (m_root)
+        todo.push_back(m_root.get());
     while (!todo.empty())
     {
         Zone* zone = todo.back();
         todo.pop_back();
-        if (zone->control == control)
-            return zone;
+        if (zone->control && visit(zone))
+            return true;
         for (auto& child : zone->children)
             todo.push_back(child.get());
     }
-    return nullptr;
+    return false;
+}
+
+TDockTree::Zone* TDockTree::FindZone(const TControl* control) const
+{
+    Zone* found = nullptr;
+    if (control)
+        AnyLeaf(
+            [&](Zone* zone)
+            {
+                if (zone->control == control)
+                    found = zone;
+                return found != nullptr;
+            });
+    return found;
 }
 
 bool TDockTree::Holds(const TControl* Control) const
@@ -114,34 +127,14 @@ bool TDockTree::ZoneVisible(const Zone* zone) const
 int TDockTree::ClientCount() const
 {
     int count = 0;
-    std::vector<const Zone*> todo;
-    if (m_root)
-        todo.push_back(m_root.get());
-    while (!todo.empty())
-    {
-        const Zone* zone = todo.back();
-        todo.pop_back();
-        count += zone->control ? 1 : 0;
-        for (auto& child : zone->children)
-            todo.push_back(child.get());
-    }
+    AnyLeaf([&](Zone*) { return ++count, false; });
     return count;
 }
 
 int TDockTree::VisibleClientCount() const
 {
     int count = 0;
-    std::vector<const Zone*> todo;
-    if (m_root)
-        todo.push_back(m_root.get());
-    while (!todo.empty())
-    {
-        const Zone* zone = todo.back();
-        todo.pop_back();
-        count += zone->control && zone->control->Visible() ? 1 : 0;
-        for (auto& child : zone->children)
-            todo.push_back(child.get());
-    }
+    AnyLeaf([&](Zone* zone) { return count += zone->control->Visible() ? 1 : 0, false; });
     return count;
 }
 
@@ -211,7 +204,8 @@ void TDockTree::InsertControl(TControl* Control, TAlign InsertAt, TControl* Drop
         target->weight = std::max<int64_t>(target->weight - half, 1);
         leaf->parent = parent;
         size_t index = IndexIn(parent->children, target) + (before ? 0 : 1);
-        parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(index), std::move(leaf));
+        parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(index),
+                                std::move(leaf));
     }
     else
     {
@@ -325,7 +319,8 @@ void TDockTree::Normalize(Zone* zone)
         total += std::max<int64_t>(child->weight, 1);
     for (auto& child : zone->children)
     {
-        child->weight = std::max<int64_t>(std::max<int64_t>(child->weight, 1) * scale / std::max<int64_t>(total, 1), 1);
+        child->weight =
+            std::max<int64_t>(std::max<int64_t>(child->weight, 1) * scale / std::max<int64_t>(total, 1), 1);
         Normalize(child.get());
     }
 }
@@ -424,7 +419,8 @@ void TDockTree::Layout(Zone* zone, const TRect& rect)
         const int64_t to = placed == shown - 1 ? available : available * sum / std::max<int64_t>(total, 1);
         const int a = start + static_cast<int>(from) + placed * SplitterWidth;
         const int b = start + static_cast<int>(to) + placed * SplitterWidth;
-        Layout(child, zone->horizontal ? TRect(a, rect.top, b, rect.bottom) : TRect(rect.left, a, rect.right, b));
+        Layout(child,
+               zone->horizontal ? TRect(a, rect.top, b, rect.bottom) : TRect(rect.left, a, rect.right, b));
         from = to;
         ++placed;
     }
@@ -446,8 +442,9 @@ void TDockTree::PlaceClients(Zone* zone)
     if (!zone->control->Visible())
         return;
     const TRect& r = zone->rect;
-    TRect place = GrabbersOnLeft() ? TRect(std::min(r.left + GrabberSize, r.right), r.top, r.right, r.bottom)
-                                   : TRect(r.left, std::min(r.top + GrabberSize, r.bottom), r.right, r.bottom);
+    TRect place = GrabbersOnLeft()
+                      ? TRect(std::min(r.left + GrabberSize, r.right), r.top, r.right, r.bottom)
+                      : TRect(r.left, std::min(r.top + GrabberSize, r.bottom), r.right, r.bottom);
     zone->control->ChangeBounds(place.left, place.top, place.Width(), place.Height());
     // Should the manager go, the anchors keep the client where the zone put it.
     zone->control->RememberAnchorDistances();
@@ -492,19 +489,15 @@ TRect TDockTree::CloseButtonRect(TControl* Control) const
 
 TControl* TDockTree::ControlAtPos(const TPoint& point) const
 {
-    std::vector<const Zone*> todo;
-    if (m_root)
-        todo.push_back(m_root.get());
-    while (!todo.empty())
-    {
-        const Zone* zone = todo.back();
-        todo.pop_back();
-        if (zone->control && zone->control->Visible() && zone->rect.Contains(point))
-            return zone->control;
-        for (auto& child : zone->children)
-            todo.push_back(child.get());
-    }
-    return nullptr;
+    TControl* found = nullptr;
+    AnyLeaf(
+        [&](Zone* zone)
+        {
+            if (zone->control->Visible() && zone->rect.Contains(point))
+                found = zone->control;
+            return found != nullptr;
+        });
+    return found;
 }
 
 bool TDockTree::SplitterAt(const TPoint& point, Zone*& parent, Zone*& before, Zone*& after) const
@@ -583,30 +576,27 @@ void TDockTree::PaintSite(HDC dc)
         return;
     HBRUSH light = CreateSolidBrush(ColorToRGB(clBtnHighlight));
     HBRUSH shadow = CreateSolidBrush(ColorToRGB(clBtnShadow));
-    std::vector<const Zone*> todo{m_root.get()};
-    while (!todo.empty())
-    {
-        const Zone* zone = todo.back();
-        todo.pop_back();
-        for (auto& child : zone->children)
-            todo.push_back(child.get());
-        if (!zone->control || !zone->control->Visible() || zone->rect.IsEmpty())
-            continue;
-        const TRect& r = zone->rect;
-        if (GrabbersOnLeft())
+    AnyLeaf(
+        [&](Zone* zone)
         {
-            DrawGroove(dc, r.left + 3, r.top + 13, r.left + 5, r.bottom - 2, light, shadow);
-            DrawGroove(dc, r.left + 6, r.top + 13, r.left + 8, r.bottom - 2, light, shadow);
-        }
-        else
-        {
-            DrawGroove(dc, r.left + 2, r.top + 3, r.right - 14, r.top + 5, light, shadow);
-            DrawGroove(dc, r.left + 2, r.top + 6, r.right - 14, r.top + 8, light, shadow);
-        }
-        RECT close = CloseButtonRect(zone->control);
-        const bool pushed = m_closeControl == zone->control && m_closePushed;
-        DrawFrameControl(dc, &close, DFC_CAPTION, DFCS_CAPTIONCLOSE | (pushed ? DFCS_PUSHED : 0));
-    }
+            if (!zone->control->Visible() || zone->rect.IsEmpty())
+                return false;
+            const TRect& r = zone->rect;
+            if (GrabbersOnLeft())
+            {
+                DrawGroove(dc, r.left + 3, r.top + 13, r.left + 5, r.bottom - 2, light, shadow);
+                DrawGroove(dc, r.left + 6, r.top + 13, r.left + 8, r.bottom - 2, light, shadow);
+            }
+            else
+            {
+                DrawGroove(dc, r.left + 2, r.top + 3, r.right - 14, r.top + 5, light, shadow);
+                DrawGroove(dc, r.left + 2, r.top + 6, r.right - 14, r.top + 8, light, shadow);
+            }
+            RECT close = CloseButtonRect(zone->control);
+            const bool pushed = m_closeControl == zone->control && m_closePushed;
+            DrawFrameControl(dc, &close, DFC_CAPTION, DFCS_CAPTIONCLOSE | (pushed ? DFCS_PUSHED : 0));
+            return false;
+        });
     DeleteObject(light);
     DeleteObject(shadow);
 }

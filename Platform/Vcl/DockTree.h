@@ -12,9 +12,9 @@
 enum TDockHitKind
 {
     dhNone,
-    dhGrabber,  // a client's grabber band (dragging it docks the client elsewhere)
-    dhClose,    // the close button at the band's far end
-    dhSplitter  // a split bar between two zones
+    dhGrabber, // a client's grabber band (dragging it docks the client elsewhere)
+    dhClose,   // the close button at the band's far end
+    dhSplitter // a split bar between two zones
 };
 
 struct TDockHit
@@ -78,6 +78,8 @@ public:
 
 private:
     struct Zone;
+    // Calls `visit` with each client's zone until it answers true; whether one did.
+    template <typename F> bool AnyLeaf(F visit) const;
     Zone* FindZone(const TControl* control) const;
     bool ZoneVisible(const Zone* zone) const;
     void Layout(Zone* zone, const TRect& rect);

@@ -107,7 +107,8 @@ public:
         DeleteDC(dc);
         for (int y = 0; y < 10; ++y)
             for (int x = 0; x < 10; ++x)
-                ASSERT_EQ(probe->ReadPixel(window, R - 11 + x, T + 1 + y), button[y * 10 + x]) << x << "," << y;
+                ASSERT_EQ(probe->ReadPixel(window, R - 11 + x, T + 1 + y), button[y * 10 + x])
+                    << x << "," << y;
         EXPECT_EQ(probe->ReadPixel(window, (L + R) / 2, T + 30), Px(body));
     }
 };
@@ -135,7 +136,8 @@ TEST_F(DockManagerWindowTest, PanelsTileInAGridAndAreClosedResizedAndFloated)
         actions[i].SetImageIndex(i % 3);
         grid->setAction(i * 7, &actions[i]);
     }
-    const TColor colours[] = {static_cast<TColor>(0x4080E0), static_cast<TColor>(0x60C060), static_cast<TColor>(0xC07040)};
+    const TColor colours[] = {static_cast<TColor>(0x4080E0), static_cast<TColor>(0x60C060),
+                              static_cast<TColor>(0xC07040)};
     TPanel* panels[3];
     for (int i = 0; i < 3; ++i)
     {

@@ -85,7 +85,10 @@ struct DockBench
         return form.Pixels()[y * form.ClientWidth() + x];
     }
     void Down(int x, int y) { Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
-    void Move(int x, int y, WPARAM keys = MK_LBUTTON) { Vcl::RouteInput(&form, WM_MOUSEMOVE, keys, MAKELPARAM(x, y)); }
+    void Move(int x, int y, WPARAM keys = MK_LBUTTON)
+    {
+        Vcl::RouteInput(&form, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+    }
     void Up(int x, int y) { Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
     // A press at (x, y) dragged past the threshold to (tx, ty) and released there.
     void Drag(int x, int y, int tx, int ty)
@@ -126,18 +129,32 @@ TEST(DockTreeTest, ZonesTileBesideTheDropTargetAndNestAcrossDirections)
         {0, -1, alNone, {{0, TRect(0, 0, 300, 200)}}},
         {1, 0, alRight, {{0, TRect(0, 0, 148, 200)}, {1, TRect(152, 0, 300, 200)}}},
         // Stacked inside the right zone: the right zone splits the other way.
-        {2, 1, alBottom, {{0, TRect(0, 0, 148, 200)}, {1, TRect(152, 0, 300, 98)}, {2, TRect(152, 102, 300, 200)}}},
+        {2,
+         1,
+         alBottom,
+         {{0, TRect(0, 0, 148, 200)}, {1, TRect(152, 0, 300, 98)}, {2, TRect(152, 102, 300, 200)}}},
         // Beside everything, on the left: half the site's weight, beside the root's children.
         {3,
          -1,
          alLeft,
-         {{3, TRect(0, 0, 146, 200)}, {0, TRect(150, 0, 223, 200)}, {1, TRect(227, 0, 300, 98)},
+         {{3, TRect(0, 0, 146, 200)},
+          {0, TRect(150, 0, 223, 200)},
+          {1, TRect(227, 0, 300, 98)},
           {2, TRect(227, 102, 300, 200)}}},
-        {4, 0, alTop, {{4, TRect(150, 0, 223, 98)}, {0, TRect(150, 102, 223, 200)}, {3, TRect(0, 0, 146, 200)}}},
+        {4,
+         0,
+         alTop,
+         {{4, TRect(150, 0, 223, 98)}, {0, TRect(150, 102, 223, 200)}, {3, TRect(0, 0, 146, 200)}}},
         // Beside a stacked zone's client, side by side: it splits that zone across.
-        {5, 2, alRight, {{2, TRect(227, 102, 261, 200)}, {5, TRect(265, 102, 300, 200)}, {1, TRect(227, 0, 300, 98)}}},
+        {5,
+         2,
+         alRight,
+         {{2, TRect(227, 102, 261, 200)}, {5, TRect(265, 102, 300, 200)}, {1, TRect(227, 0, 300, 98)}}},
         // A new root across the old one: everything before shares the top half.
-        {6, -1, alBottom, {{6, TRect(0, 102, 300, 200)}, {3, TRect(0, 0, 146, 98)}, {1, TRect(227, 0, 300, 47)}}},
+        {6,
+         -1,
+         alBottom,
+         {{6, TRect(0, 102, 300, 200)}, {3, TRect(0, 0, 146, 98)}, {1, TRect(227, 0, 300, 47)}}},
     };
     for (const Step& step : steps)
     {
@@ -209,11 +226,18 @@ TEST(DockTreeTest, TheDockEdgeIsTheNearestOne)
         TAlign edge;
     };
     const Case cases[] = {
-        {TPoint(-1, 10), alLeft},   {TPoint(100, 10), alRight}, {TPoint(10, -1), alTop},
-        {TPoint(10, 50), alBottom}, {TPoint(5, 25), alLeft},    {TPoint(95, 25), alRight},
-        {TPoint(50, 3), alTop},     {TPoint(50, 48), alBottom},
+        {TPoint(-1, 10), alLeft},
+        {TPoint(100, 10), alRight},
+        {TPoint(10, -1), alTop},
+        {TPoint(10, 50), alBottom},
+        {TPoint(5, 25), alLeft},
+        {TPoint(95, 25), alRight},
+        {TPoint(50, 3), alTop},
+        {TPoint(50, 48), alBottom},
         // Ties go left, right, top, bottom.
-        {TPoint(25, 25), alLeft},   {TPoint(75, 25), alRight},  {TPoint(50, 25), alTop},
+        {TPoint(25, 25), alLeft},
+        {TPoint(75, 25), alRight},
+        {TPoint(50, 25), alTop},
     };
     for (const Case& k : cases)
         EXPECT_EQ(control.GetDockEdge(k.at), k.edge) << k.at.x << "," << k.at.y;
@@ -386,7 +410,7 @@ TEST(DockTreeTest, GrabbersDrawGroovesAndACloseButtonOnTheirBand)
         uint32_t colour;
     };
     const Probe top[] = {
-        {L + 2, T + 3, light},  {L + 50, T + 3, light},  {L + 2, T + 4, light},  {L + 50, T + 4, face},
+        {L + 2, T + 3, light},  {L + 50, T + 3, light},  {L + 2, T + 4, light},   {L + 50, T + 4, face},
         {L + 2, T + 5, shadow}, {L + 50, T + 5, shadow}, {R - 14, T + 3, shadow}, {R - 14, T + 4, shadow},
         {L + 50, T + 6, light}, {L + 50, T + 8, shadow}, {L + 50, T + 9, face},   {L + 1, T + 4, face},
         {R - 13, T + 4, face},  {L + 50, T + 2, face},
@@ -400,9 +424,9 @@ TEST(DockTreeTest, GrabbersDrawGroovesAndACloseButtonOnTheirBand)
     const int W = b.form.ClientWidth();
     EXPECT_EQ(a->BoundsRect(), TRect(12, 0, W, 200));
     const Probe left[] = {
-        {3, 13, light},   {3, 100, light},  {4, 13, light}, {4, 100, face}, {5, 100, shadow},
-        {3, 198, shadow}, {4, 198, shadow}, {6, 50, light}, {8, 50, shadow}, {3, 12, face},
-        {3, 199, face},   {9, 50, face},
+        {3, 13, light},   {3, 100, light},  {4, 13, light},   {4, 100, face},
+        {5, 100, shadow}, {3, 198, shadow}, {4, 198, shadow}, {6, 50, light},
+        {8, 50, shadow},  {3, 12, face},    {3, 199, face},   {9, 50, face},
     };
     for (const Probe& p : left)
         EXPECT_EQ(b.Pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
