@@ -743,7 +743,7 @@ bool TDockTree::MouseMessage(TMessage& Message)
             return true;
         }
         SetSplitCursor(crDefault);
-        return HitTest(p).Kind != dhNone;
+        return false;
     }
     case WM_LBUTTONUP:
     {
@@ -761,7 +761,8 @@ bool TDockTree::MouseMessage(TMessage& Message)
             EndTracking();
             return true;
         }
-        return HitTest(p).Kind != dhNone;
+        // A press the site itself took ends with the site, wherever it is let go.
+        return false;
     }
     case CM_MOUSELEAVE:
         if (!m_splitParent)

@@ -66,5 +66,11 @@ TEST(XActionGridDockTest, DockedPanelsCoverTheirZonesAndGrabbersPaintOverTheCell
     EXPECT_FALSE(panel->Visible());
     EXPECT_EQ(grab(), cells);
     EXPECT_TRUE(grid->DockManager()->Holds(panel));
+    // A cell pressed while nothing covers it is released over a band shown meanwhile.
+    screen.Down(10 + 60, 10 + 2);
+    EXPECT_TRUE(action.Down());
+    panel->Show();
+    screen.Up(10 + 60, 10 + 2);
+    EXPECT_FALSE(action.Down());
     grid->setAction(1, nullptr);
 }
