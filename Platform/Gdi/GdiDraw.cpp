@@ -846,13 +846,16 @@ BOOL DrawFrameControl(HDC hdc, RECT* rect, UINT type, UINT state)
         pushFrame(r);
         if (p && (state & 0xFF) == DFCS_CAPTIONCLOSE)
         {
-            int side = std::min<int>(r.right - r.left, r.bottom - r.top) - 4;
-            int x0 = (r.left + r.right - side) / 2, y0 = (r.top + r.bottom - side) / 2;
+            // A cross of two-pixel strokes over two thirds of the face, pushed in with the button.
+            int side = std::max(2, int(std::min(r.right - r.left, r.bottom - r.top)) * 2 / 3);
+            int x0 = (r.left + r.right - side - 1) / 2, y0 = (r.top + r.bottom - side) / 2;
+            if (state & DFCS_PUSHED)
+                ++x0, ++y0;
             COLORREF c = Sys(inactive ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
             for (int i = 0; i < side; ++i)
             {
                 Hline(p, x0 + i, x0 + i + 2, y0 + i, c);
-                Hline(p, x0 + side - 2 - i, x0 + side - i, y0 + i, c);
+                Hline(p, x0 + side - 1 - i, x0 + side + 1 - i, y0 + i, c);
             }
         }
         return TRUE;

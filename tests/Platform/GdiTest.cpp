@@ -842,6 +842,43 @@ TEST(GdiTest, EdgesAndFrameControls)
         else
             EXPECT_EQ(c.At(0, 0), px(COLOR_BTNSHADOW));
     }
+    // The close button's cross fits any button size: both strokes reach the glyph's four corners,
+    // mirror-symmetric, inside the face; pushed, it moves a pixel down and right.
+    for (int size : {10, 14, 18})
+        for (UINT pushed : {0u, UINT(DFCS_PUSHED)})
+        {
+            Canvas c(size, size, RGB(1, 1, 1));
+            RECT r{0, 0, size, size};
+            ASSERT_TRUE(DrawFrameControl(c.dc, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE | pushed));
+            const auto ink = px(COLOR_BTNTEXT);
+            int left = size, right = -1, top = size, bottom = -1;
+            for (int y = 2; y < size - 2; ++y) // the face, inside the two-pixel edge
+                for (int x = 2; x < size - 2; ++x)
+                    if (c.At(x, y) == ink)
+                    {
+                        left = std::min(left, x), right = std::max(right, x);
+                        top = std::min(top, y), bottom = std::max(bottom, y);
+                    }
+            SCOPED_TRACE(testing::Message() << size << (pushed ? " pushed" : ""));
+            ASSERT_GE(right, 0);
+            EXPECT_GE(bottom - top + 1, 4);
+            EXPECT_EQ(right - left, bottom - top + 1);
+            for (int y : {top, bottom})
+            {
+                EXPECT_EQ(c.At(left, y), ink);
+                EXPECT_EQ(c.At(right, y), ink);
+            }
+            for (int y = top; y <= bottom; ++y)
+                for (int x = left; x <= right; ++x)
+                    EXPECT_EQ(c.At(x, y) == ink, c.At(left + right - x, y) == ink) << x << "," << y;
+            if (pushed)
+            {
+                Canvas up(size, size, RGB(1, 1, 1));
+                RECT u{0, 0, size, size};
+                DrawFrameControl(up.dc, &u, DFC_CAPTION, DFCS_CAPTIONCLOSE);
+                EXPECT_EQ(up.At(left - 1, top - 1), ink);
+            }
+        }
     // The focus rectangle inverts dots and a second call takes it away.
     Canvas c(10, 10);
     RECT r{0, 0, 10, 10};
