@@ -11,6 +11,8 @@
 #include "Controls/XActionGrid.h"
 #include "Controls/XProgressBar.h"
 #include "Controls/XPropertyEditor.h"
+#include "Platform/Vcl/DockTree.h"
+#include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 
 #include <algorithm>
@@ -355,6 +357,90 @@ void ActionGridCases(Report& report)
     // The actions go before the grid: each empties its cells.
     actions.clear();
 }
+
+// ---- A dock site ---------------------------------------------------------------------------------
+
+// Steps of `count` and a BitBlt of a `width` x `height` area timed `count` times, as the baseline.
+Steps Blits(int width, int height, int count)
+{
+    TBitmap from, to;
+    from.SetSize(width, height);
+    to.SetSize(width, height);
+    Steps blits;
+    for (int i = 0; i < count; ++i)
+    {
+        auto start = Clock::now();
+        BitBlt(to.Canvas()->Handle(), 0, 0, width, height, from.Canvas()->Handle(), 0, 0, SRCCOPY);
+        blits.seconds.push_back(Since(start));
+    }
+    return blits;
+}
+
+// An 800 x 600 panel tiling four docked panels (two columns of two): its split bar between the
+// columns dragged across in 100 steps, and one panel docked again 100 times, each time on another
+// side of another panel. Each step lays the zones out again and repaints what moved; the baseline
+// is a plain BitBlt of the site's area.
+void DockCases(Report& report)
+{
+    const int width = 800, height = 600, stepsCount = 100;
+    report.Header("dock site, 800 x 600, four docked panels");
+    auto form = MakeForm(width + 20, height + 20);
+    auto* site = new TPanel(form.get());
+    site->SetParent(form.get());
+    site->SetBounds(10, 10, width, height);
+    site->SetBevelOuter(bvNone);
+    site->SetDockSite(true);
+    const TColor colours[] = {clRed, clGreen, clBlue, clOlive};
+    std::vector<TPanel*> panels;
+    for (TColor colour : colours)
+    {
+        auto* panel = new TPanel(form.get());
+        panel->SetParent(form.get());
+        panel->SetColor(colour);
+        panel->SetCaption(u"Docked");
+        panel->SetDragKind(dkDock);
+        panels.push_back(panel);
+    }
+    // Docked as a drop docks them: into the site, then beside a panel there.
+    TDockTree* tree = site->DockManager();
+    const struct
+    {
+        int panel, beside;
+        TAlign side;
+    } layout[] = {{0, -1, alNone}, {1, 0, alRight}, {2, 1, alBottom}, {3, 0, alBottom}};
+    for (const auto& place : layout)
+    {
+        panels[size_t(place.panel)]->SetParent(site);
+        tree->InsertControl(panels[size_t(place.panel)], place.side,
+                            place.beside < 0 ? nullptr : panels[size_t(place.beside)]);
+    }
+    form->Invalidate();
+    form->PaintDirty();
+
+    TRect left;
+    tree->GetControlBounds(panels[0], left);
+    const int barX = 10 + left.right + TDockTree::SplitterWidth / 2, barY = 10 + height / 2;
+    Route(*form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(barX, barY));
+    Steps drag;
+    for (int i = 1; i <= stepsCount; ++i)
+    {
+        const int x = barX + (i % 2 ? 1 : -1) * (i * (width / 2 - 60) / stepsCount);
+        Step(*form, drag, [&] { Route(*form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, barY)); });
+    }
+    Route(*form, WM_LBUTTONUP, 0, MAKELPARAM(barX, barY));
+    TRect moved;
+    tree->GetControlBounds(panels[0], moved);
+    if (moved.right == left.right)
+        std::printf("  !! the split bar did not move\n");
+    report.Row("split bar dragged", drag, Blits(width, height, stepsCount), 0);
+
+    Steps redock;
+    const TAlign sides[] = {alLeft, alTop, alRight, alBottom};
+    for (int i = 0; i < stepsCount; ++i)
+        Step(*form, redock,
+             [&] { tree->InsertControl(panels[3], sides[i % 4], panels[size_t(i % 3)]); });
+    report.Row("a panel docked again", redock, Blits(width, height, stepsCount), 0);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -375,6 +461,7 @@ int main(int argc, char** argv)
         [](Report& r) { GridCases(r, 100000); },
         [](Report& r) { ProgressCases(r); },
         [](Report& r) { ActionGridCases(r); },
+        [](Report& r) { DockCases(r); },
     };
     Report report;
     for (int i = 0; i < repeat; ++i)
