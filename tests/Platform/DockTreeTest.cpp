@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -614,4 +616,144 @@ TEST(DockTreeTest, DockedClientsKeepTheirZoneWhateverTheirOwnAlignment)
     b.ExpectPlaced(a);
     b.ExpectPlaced(c);
     EXPECT_EQ(b.Zone(a), TRect(0, 0, 98, 200));
+}
+
+namespace
+{
+// What is wrong with the site's zones, or "" when they tile it: every shown client's zone lies in
+// the area and overlaps no other, the shown zones together reach every edge of the area, and each
+// client sits in its zone under the band; the tree holds exactly the site's children.
+std::string ZoneFault(const DockBench& b)
+{
+    TDockTree* tree = b.site->DockManager();
+    const TRect area = b.site->ClientRect();
+    std::vector<std::pair<TControl*, TRect>> shown;
+    int children = 0;
+    for (TPanel* c : b.clients)
+    {
+        if (c->Parent() != b.site)
+        {
+            if (tree->Holds(c))
+                return "a client that left is still held";
+            continue;
+        }
+        ++children;
+        if (!tree->Holds(c))
+            return "a child of the site is not held";
+        TRect zone;
+        if (c->Visible() && tree->GetControlBounds(c, zone))
+            shown.emplace_back(c, zone);
+    }
+    if (tree->ClientCount() != children)
+        return "the tree holds " + std::to_string(tree->ClientCount()) + " clients for " +
+               std::to_string(children) + " children";
+    TRect reach;
+    for (size_t i = 0; i < shown.size(); ++i)
+    {
+        const auto& [c, zone] = shown[i];
+        if (zone.left < area.left || zone.top < area.top || zone.right > area.right || zone.bottom > area.bottom)
+            return "a zone reaches out of the site";
+        for (size_t k = i + 1; k < shown.size(); ++k)
+        {
+            if (!zone.Intersect(shown[k].second).IsEmpty())
+                return "two zones overlap";
+        }
+        if (zone.Height() > TDockTree::GrabberSize &&
+            c->BoundsRect() != TRect(zone.left, zone.top + TDockTree::GrabberSize, zone.right, zone.bottom))
+            return "a client is not placed in its zone";
+        reach = i == 0 ? zone
+                       : TRect(std::min(reach.left, zone.left), std::min(reach.top, zone.top),
+                               std::max(reach.right, zone.right), std::max(reach.bottom, zone.bottom));
+    }
+    if (!shown.empty() && area.Width() > 8 * TDockTree::MinZoneSize && area.Height() > 8 * TDockTree::MinZoneSize &&
+        reach != area)
+        return "the zones leave an edge of the site bare";
+    return "";
+}
+} // namespace
+
+// Random docking, undocking, hiding, showing, freeing, resizing and split-bar drags: after each,
+// the zones still tile the site and the tree holds exactly what is docked.
+TEST(DockTreeTest, ZonesTileTheSiteThroughRandomChanges)
+{
+    for (unsigned seed : {1u, 2u, 3u})
+    {
+        DockBench b;
+        for (int i = 0; i < 6; ++i)
+            b.Client();
+        std::mt19937 rng(seed);
+        auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+        auto docked = [&]
+        {
+            std::vector<TPanel*> in;
+            for (TPanel* c : b.clients)
+            {
+                if (c->Parent() == b.site)
+                    in.push_back(c);
+            }
+            return in;
+        };
+        const TAlign sides[] = {alLeft, alRight, alTop, alBottom, alNone};
+        int drags = 0;
+        for (int step = 0; step < 600; ++step)
+        {
+            std::vector<TPanel*> in = docked();
+            TPanel* any = b.clients[size_t(pick(int(b.clients.size())))];
+            TPanel* on = in.empty() ? nullptr : in[size_t(pick(int(in.size())))];
+            switch (pick(7))
+            {
+            case 0:
+            case 1:
+                b.Dock(any, pick(4) ? on : nullptr, sides[pick(5)]);
+                break;
+            case 2:
+                if (on)
+                    on->SetParent(&b.form);
+                break;
+            case 3:
+                if (on)
+                    on->SetVisible(!on->Visible());
+                break;
+            case 4:
+                b.site->SetBounds(100, 50, 240 + pick(300), 240 + pick(150));
+                break;
+            case 5:
+            {
+                // A split bar crossed by a random row or column, dragged.
+                std::vector<TPoint> bars;
+                const int row = pick(b.site->Height()), column = pick(b.site->Width());
+                for (int x = 0; x < b.site->Width(); ++x)
+                {
+                    if (b.site->DockManager()->HitTest(TPoint(x, row)).Kind == dhSplitter)
+                        bars.emplace_back(x, row);
+                }
+                for (int y = 0; y < b.site->Height(); ++y)
+                {
+                    if (b.site->DockManager()->HitTest(TPoint(column, y)).Kind == dhSplitter)
+                        bars.emplace_back(column, y);
+                }
+                if (bars.empty())
+                    break;
+                ++drags;
+                const TPoint bar = bars[size_t(pick(int(bars.size())))];
+                const int x = 100 + bar.x, y = 50 + bar.y;
+                b.Down(x, y);
+                b.Move(x + pick(81) - 40, y + pick(81) - 40);
+                b.Up(x, y);
+                break;
+            }
+            case 6:
+                if (on)
+                {
+                    b.clients.erase(std::find(b.clients.begin(), b.clients.end(), on));
+                    delete on;
+                    b.Client();
+                }
+                break;
+            }
+            const std::string fault = ZoneFault(b);
+            ASSERT_EQ(fault, "") << "seed " << seed << ", step " << step;
+        }
+        EXPECT_GT(drags, 20) << "seed " << seed;
+    }
 }
