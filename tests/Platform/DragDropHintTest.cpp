@@ -247,6 +247,7 @@ TEST(HintTest, ARestingPointerShowsTheHintUntilItLeavesPressesOrWaits)
     ManualClock clock;
     HintForm h;
     HintLog log;
+    Application->SetHint(u""); // whatever an earlier test left goes first
     Application->OnHint = MakeClosure(&log, &HintLog::Changed);
     EXPECT_TRUE(h.inner->ShowHint()); // from the form through ParentShowHint
     h.Move(60, 60);
