@@ -110,6 +110,22 @@ void Key(TForm& form, WORD key)
     Route(form, WM_KEYUP, key, 0);
 }
 
+// A plain BitBlt of a `width` x `height` area timed `count` times: the baseline of a repaint.
+Steps Blits(int width, int height, int count)
+{
+    TBitmap from, to;
+    from.SetSize(width, height);
+    to.SetSize(width, height);
+    Steps blits;
+    for (int i = 0; i < count; ++i)
+    {
+        auto start = Clock::now();
+        BitBlt(to.Canvas()->Handle(), 0, 0, width, height, from.Canvas()->Handle(), 0, 0, SRCCOPY);
+        blits.seconds.push_back(Since(start));
+    }
+    return blits;
+}
+
 // ---- The property grid ---------------------------------------------------------------------------
 
 // The grid's owner: integer values read through the callback.
@@ -283,17 +299,7 @@ void ProgressCases(Report& report)
     for (int position = 0; position <= 100; ++position)
         Step(*form, steps, [&] { bar->SetPosition(position); });
 
-    TBitmap from, to;
-    from.SetSize(width, height);
-    to.SetSize(width, height);
-    Steps blits;
-    for (int i = 0; i <= 100; ++i)
-    {
-        auto start = Clock::now();
-        BitBlt(to.Canvas()->Handle(), 0, 0, width, height, from.Canvas()->Handle(), 0, 0, SRCCOPY);
-        blits.seconds.push_back(Since(start));
-    }
-    report.Row("step repainted vs BitBlt", steps, blits, 0);
+    report.Row("step repainted vs BitBlt", steps, Blits(width, height, 101), 0);
 }
 
 // ---- The action grid -----------------------------------------------------------------------------
@@ -343,38 +349,12 @@ void ActionGridCases(Report& report)
                      actions[static_cast<size_t>(i)]->SetProgress(0, stepsCount + 1, (i + step + 1) % stepsCount);
              });
 
-    TBitmap from, to;
-    from.SetSize(side * cell, side * cell);
-    to.SetSize(side * cell, side * cell);
-    Steps blits;
-    for (int i = 0; i < stepsCount; ++i)
-    {
-        auto start = Clock::now();
-        BitBlt(to.Canvas()->Handle(), 0, 0, side * cell, side * cell, from.Canvas()->Handle(), 0, 0, SRCCOPY);
-        blits.seconds.push_back(Since(start));
-    }
-    report.Row("step repainted vs BitBlt", steps, blits, 0);
+    report.Row("step repainted vs BitBlt", steps, Blits(side * cell, side * cell, stepsCount), 0);
     // The actions go before the grid: each empties its cells.
     actions.clear();
 }
 
 // ---- A dock site ---------------------------------------------------------------------------------
-
-// Steps of `count` and a BitBlt of a `width` x `height` area timed `count` times, as the baseline.
-Steps Blits(int width, int height, int count)
-{
-    TBitmap from, to;
-    from.SetSize(width, height);
-    to.SetSize(width, height);
-    Steps blits;
-    for (int i = 0; i < count; ++i)
-    {
-        auto start = Clock::now();
-        BitBlt(to.Canvas()->Handle(), 0, 0, width, height, from.Canvas()->Handle(), 0, 0, SRCCOPY);
-        blits.seconds.push_back(Since(start));
-    }
-    return blits;
-}
 
 // An 800 x 600 panel tiling four docked panels (two columns of two): its split bar between the
 // columns dragged across in 100 steps, and one panel docked again 100 times, each time on another
