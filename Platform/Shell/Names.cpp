@@ -233,28 +233,6 @@ bool LastItem(LPCITEMIDLIST list, ItemView& item)
     return true;
 }
 
-// The owning forms copy what the views find.
-static bool CopyItem(bool found, const ItemView& view, Item& item)
-{
-    if (!found)
-        return false;
-    item.kind = view.kind;
-    item.bytes.assign(view.bytes);
-    return true;
-}
-
-bool SingleItem(LPCITEMIDLIST list, Item& item)
-{
-    ItemView view;
-    return CopyItem(SingleItem(list, view), view, item);
-}
-
-bool LastItem(LPCITEMIDLIST list, Item& item)
-{
-    ItemView view;
-    return CopyItem(LastItem(list, view), view, item);
-}
-
 size_t IdListBytes(LPCITEMIDLIST list)
 {
     if (!list)

@@ -23,15 +23,13 @@ struct Item
 
 // The items of an id list; false when the list is malformed (an item shorter than its header).
 bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items);
-// The one item of a single-item list, or the last item of a list: false when malformed or empty.
-bool SingleItem(LPCITEMIDLIST list, Item& item);
-bool LastItem(LPCITEMIDLIST list, Item& item);
-// The same without copying: the view points into the id list.
+// One item of an id list without copying: the view points into the id list.
 struct ItemView
 {
     BYTE kind = 0;
     std::string_view bytes;
 };
+// The one item of a single-item list, or the last item of a list: false when malformed or empty.
 bool SingleItem(LPCITEMIDLIST list, ItemView& item);
 bool LastItem(LPCITEMIDLIST list, ItemView& item);
 // A new id list from the task allocator.
