@@ -87,9 +87,8 @@ bool HasSubfolder(const std::string& path);
 
 // The system image lists and the icon of an item.
 HIMAGELIST SystemImageList(bool small);
-int IconOf(const Item& item, const Facts* facts);
-std::u16string TypeNameOf(const Item& item);
-// The type name written into `out` (at most capacity - 1 units and a NUL).
+int IconOf(BYTE kind, std::string_view bytes, const Facts* facts);
+// The type name of a file-system item written into `out` (at most capacity - 1 units and a NUL).
 void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity);
 
 struct Listing;
