@@ -635,8 +635,6 @@ void TDockTree::DragSplitter(int position)
         size = pair / 2;
     else
         size = std::clamp(size, MinZoneSize, pair - MinZoneSize);
-    auto visible = [this](const Zone* z) { return ZoneVisible(z); };
-    std::vector<int64_t> weights = EffectiveWeights(parent, visible);
     const bool anyHidden = std::any_of(parent->children.begin(), parent->children.end(),
                                        [&](const std::unique_ptr<Zone>& z) { return !ZoneVisible(z.get()); });
     if (!anyHidden)
@@ -649,6 +647,8 @@ void TDockTree::DragSplitter(int position)
     }
     else
     {
+        auto visible = [this](const Zone* z) { return ZoneVisible(z); };
+        const std::vector<int64_t> weights = EffectiveWeights(parent, visible);
         const size_t ia = IndexIn(parent->children, a);
         const size_t ib = IndexIn(parent->children, b);
         const int64_t lentA = weights[ia] - std::max<int64_t>(a->weight, 1);
