@@ -1471,8 +1471,7 @@ void TWinControl::Dispatch(TMessage& Message)
         return;
     default:
         // Grabbers, close buttons and split bars take the site's mouse first.
-        if (m_dockManager && ((Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK) ||
-                              Message.Msg == CM_MOUSELEAVE))
+        if (m_dockManager && Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK)
         {
             TDockTree* manager = m_dockManager;
             if (manager->MouseMessage(Message))

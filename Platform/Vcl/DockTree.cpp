@@ -75,10 +75,7 @@ TDockTree::TDockTree(TWinControl* site) : m_site(site)
     m_area = site->ClientRect();
 }
 
-TDockTree::~TDockTree()
-{
-    SetSplitCursor(crDefault);
-}
+TDockTree::~TDockTree() = default;
 
 template <typename F> bool TDockTree::AnyLeaf(F visit) const
 {
@@ -603,19 +600,14 @@ void TDockTree::PaintSite(HDC dc)
 
 // ---- Mouse -----------------------------------------------------------------------------------
 
-void TDockTree::SetSplitCursor(TCursor cursor)
+TCursor TDockTree::CursorAt(const TPoint& point) const
 {
-    if (cursor == crDefault)
-    {
-        if (m_cursorSet)
-            m_site->SetCursor(m_savedCursor);
-        m_cursorSet = false;
-        return;
-    }
-    if (!m_cursorSet)
-        m_savedCursor = m_site->Cursor();
-    m_cursorSet = true;
-    m_site->SetCursor(cursor);
+    if (m_splitParent)
+        return m_splitParent->horizontal ? crHSplit : crVSplit;
+    Zone *parent = nullptr, *before = nullptr, *after = nullptr;
+    if (SplitterAt(point, parent, before, after))
+        return parent->horizontal ? crHSplit : crVSplit;
+    return crDefault;
 }
 
 void TDockTree::EndTracking()
@@ -713,7 +705,6 @@ bool TDockTree::MouseMessage(TMessage& Message)
             m_splitBefore = before;
             m_splitAfter = after;
             m_splitGrab = parent->horizontal ? p.x - before->rect.right : p.y - before->rect.bottom;
-            SetSplitCursor(parent->horizontal ? crHSplit : crVSplit);
             Vcl::SetCaptureControl(m_site);
             return true;
         }
@@ -736,14 +727,9 @@ bool TDockTree::MouseMessage(TMessage& Message)
             DragSplitter(m_splitParent->horizontal ? p.x : p.y);
             return true;
         }
+        // Over a split bar the move is the manager's (the site shows the split cursor there).
         Zone *parent = nullptr, *before = nullptr, *after = nullptr;
-        if (SplitterAt(p, parent, before, after))
-        {
-            SetSplitCursor(parent->horizontal ? crHSplit : crVSplit);
-            return true;
-        }
-        SetSplitCursor(crDefault);
-        return false;
+        return SplitterAt(p, parent, before, after);
     }
     case WM_LBUTTONUP:
     {
@@ -764,10 +750,6 @@ bool TDockTree::MouseMessage(TMessage& Message)
         // A press the site itself took ends with the site, wherever it is let go.
         return false;
     }
-    case CM_MOUSELEAVE:
-        if (!m_splitParent)
-            SetSplitCursor(crDefault);
-        return false;
     default:
         return false;
     }
