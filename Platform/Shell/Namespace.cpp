@@ -25,6 +25,27 @@ LPWSTR TaskText(const std::u16string& text)
     return p;
 }
 
+// The display name, type name and icon of an item, as the flags ask for them.
+void DescribeItem(BYTE kind, std::string_view bytes, const Facts* facts, UINT flags, SHFILEINFOW* info)
+{
+    if (flags & SHGFI_DISPLAYNAME)
+    {
+        std::u16string name = ItemDisplayName(kind, bytes);
+        size_t n = std::min<size_t>(name.size(), std::size(info->szDisplayName) - 1);
+        std::copy_n(name.begin(), n, info->szDisplayName);
+        info->szDisplayName[n] = 0;
+    }
+    if (flags & SHGFI_TYPENAME)
+    {
+        if (kind == SHELL_ITEM_VIRTUAL)
+            std::copy_n(u"System Folder", 14, info->szTypeName);
+        else
+            TypeNameInto(kind, bytes, info->szTypeName, std::size(info->szTypeName));
+    }
+    if (flags & SHGFI_SYSICONINDEX)
+        info->iIcon = IconOf(kind, bytes, facts);
+}
+
 Item VirtualItem(int csidl)
 {
     return Item{SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(csidl))};
@@ -597,7 +618,6 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
     {
         // Name, type and icon come from the last item alone.
         ItemView view;
-        Item last;
         static const char desktop = static_cast<char>(CSIDL_DESKTOP);
         if (!LastItem(reinterpret_cast<LPCITEMIDLIST>(path), view))
         {
@@ -605,31 +625,9 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
                 return 0;
             view = ItemView{SHELL_ITEM_VIRTUAL, std::string_view(&desktop, 1)};
         }
-        if (flags & SHGFI_DISPLAYNAME)
-        {
-            std::u16string name = ItemDisplayName(view.kind, view.bytes);
-            size_t n = std::min<size_t>(name.size(), 259);
-            std::copy_n(name.begin(), n, info->szDisplayName);
-            info->szDisplayName[n] = 0;
-        }
-        if (flags & SHGFI_TYPENAME)
-        {
-            if (view.kind == SHELL_ITEM_VIRTUAL)
-                std::copy_n(u"System Folder", 14, info->szTypeName);
-            else
-                TypeNameInto(view.kind, view.bytes, info->szTypeName, 80);
-        }
+        DescribeItem(view.kind, view.bytes, nullptr, flags, info);
         if (flags & SHGFI_SYSICONINDEX)
-        {
-            // The icon asks only kind and leading bytes: a virtual item's id or a drive's '/'.
-            last.kind = view.kind;
-            if (view.kind == SHELL_ITEM_VIRTUAL || (!view.bytes.empty() && view.bytes[0] == '/'))
-                last.bytes.assign(view.bytes);
-            else if (!view.bytes.empty())
-                last.bytes.assign(1, view.bytes[0]);
-            info->iIcon = IconOf(last, nullptr);
             return reinterpret_cast<DWORD_PTR>(SystemImageList(flags & SHGFI_SMALLICON));
-        }
         return 1;
     }
     if (flags & SHGFI_PIDL)
@@ -665,22 +663,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
         facts = FactsOfPath(where.path);
     if (info)
     {
-        if (flags & SHGFI_DISPLAYNAME)
-        {
-            std::u16string name = ItemDisplayName(last);
-            size_t n = std::min<size_t>(name.size(), 259);
-            std::copy_n(name.begin(), n, info->szDisplayName);
-            info->szDisplayName[n] = 0;
-        }
-        if (flags & SHGFI_TYPENAME)
-        {
-            std::u16string type = last.kind == SHELL_ITEM_VIRTUAL ? u"System Folder" : TypeNameOf(last);
-            size_t n = std::min<size_t>(type.size(), 79);
-            std::copy_n(type.begin(), n, info->szTypeName);
-            info->szTypeName[n] = 0;
-        }
-        if (flags & SHGFI_SYSICONINDEX)
-            info->iIcon = IconOf(last, facts.valid ? &facts : nullptr);
+        DescribeItem(last.kind, last.bytes, facts.valid ? &facts : nullptr, flags, info);
         if (flags & SHGFI_ATTRIBUTES)
         {
             ULONG attributes = 0xFFFFFFFFu;

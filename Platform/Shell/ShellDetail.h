@@ -23,15 +23,13 @@ struct Item
 
 // The items of an id list; false when the list is malformed (an item shorter than its header).
 bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items);
-// The one item of a single-item list, or the last item of a list: false when malformed or empty.
-bool SingleItem(LPCITEMIDLIST list, Item& item);
-bool LastItem(LPCITEMIDLIST list, Item& item);
-// The same without copying: the view points into the id list.
+// One item of an id list without copying: the view points into the id list.
 struct ItemView
 {
     BYTE kind = 0;
     std::string_view bytes;
 };
+// The one item of a single-item list, or the last item of a list: false when malformed or empty.
 bool SingleItem(LPCITEMIDLIST list, ItemView& item);
 bool LastItem(LPCITEMIDLIST list, ItemView& item);
 // A new id list from the task allocator.
@@ -89,9 +87,8 @@ bool HasSubfolder(const std::string& path);
 
 // The system image lists and the icon of an item.
 HIMAGELIST SystemImageList(bool small);
-int IconOf(const Item& item, const Facts* facts);
-std::u16string TypeNameOf(const Item& item);
-// The type name written into `out` (at most capacity - 1 units and a NUL).
+int IconOf(BYTE kind, std::string_view bytes, const Facts* facts);
+// The type name of a file-system item written into `out` (at most capacity - 1 units and a NUL).
 void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity);
 
 struct Listing;
