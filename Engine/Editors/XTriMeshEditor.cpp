@@ -35,14 +35,6 @@ template <class T, unsigned N> size_t ArrayBytes(const XArray<T, N>& array)
     return size_t(array.GetCount()) * sizeof(T);
 }
 
-// A point carried by a row-vector matrix (translation in the last row).
-XVertex TransformPoint(const XVertex& p, const XMatrix& m)
-{
-    return XVertex(p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0],
-                   p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1],
-                   p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2]);
-}
-
 size_t BitBytes(const XBitArray& bits)
 {
     return (size_t(bits.GetCount()) + 31) / 32 * 4;
@@ -342,9 +334,9 @@ XVertex XTriMeshEditor::GetWorldSelectionCenter(unsigned& count)
     XMeshNode* node = m_Node.Get();
     if (!node)
         return XVertex(0, 0, 0);
-    XVertex local = GetLocalSelectionCenter(count);
-    XMatrix matrix = XSceneLink::Get()->GetMeshMatrix(node, GetFrame());
-    return TransformPoint(local, matrix);
+    XVertex centre = GetLocalSelectionCenter(count);
+    XSceneLink::Get()->GetMeshMatrix(node, GetFrame()).ApplyTo(&centre, 1);
+    return centre;
 }
 
 void XTriMeshEditor::PickInRect(XViewport* viewport, const XPoint& min, const XPoint& max, int how)
