@@ -35,6 +35,14 @@ template <class T, unsigned N> size_t ArrayBytes(const XArray<T, N>& array)
     return size_t(array.GetCount()) * sizeof(T);
 }
 
+// Sized to `count` bits with only those from `first` on set: what an edit appended is the selection.
+void SelectFrom(XBitArray& bits, uint32_t first, uint32_t count)
+{
+    bits.SetCount(count);
+    bits.ClearAll();
+    bits.SetRange(first, count - first, true);
+}
+
 size_t BitBytes(const XBitArray& bits)
 {
     return (size_t(bits.GetCount()) + 31) / 32 * 4;
@@ -462,12 +470,7 @@ void XTriMeshEditor::Clone()
         RecordMeshChange(u"Клонирование вершин");
         mesh->CloneVertices(true);
         if (mesh->GetVertexCount() != v0)
-        {
-            XBitArray& bits = mesh->GetVertexSelection();
-            bits.SetCount(mesh->GetVertexCount());
-            bits.ClearAll();
-            bits.SetRange(v0, mesh->GetVertexCount() - v0, true);
-        }
+            SelectFrom(mesh->GetVertexSelection(), v0, mesh->GetVertexCount());
     }
     else
     {
@@ -475,14 +478,8 @@ void XTriMeshEditor::Clone()
         mesh->CloneFaces(true);
         if (mesh->GetFaceCount() != f0)
         {
-            XBitArray& vertices = mesh->GetVertexSelection();
-            vertices.SetCount(mesh->GetVertexCount());
-            vertices.ClearAll();
-            vertices.SetRange(v0, mesh->GetVertexCount() - v0, true);
-            XBitArray& faces = mesh->GetFaceSelection();
-            faces.SetCount(mesh->GetFaceCount());
-            faces.ClearAll();
-            faces.SetRange(f0, mesh->GetFaceCount() - f0, true);
+            SelectFrom(mesh->GetVertexSelection(), v0, mesh->GetVertexCount());
+            SelectFrom(mesh->GetFaceSelection(), f0, mesh->GetFaceCount());
         }
     }
     m_Mesh->MeshInvalidate();
@@ -628,19 +625,9 @@ void XTriMeshEditor::PasteFromClipboard()
             reader.EndChunk();
         }
         if (mesh->GetFaceCount() != f0)
-        {
-            XBitArray& bits = mesh->GetFaceSelection();
-            bits.SetCount(mesh->GetFaceCount());
-            bits.ClearAll();
-            bits.SetRange(f0, mesh->GetFaceCount() - f0, true);
-        }
+            SelectFrom(mesh->GetFaceSelection(), f0, mesh->GetFaceCount());
         if (mesh->GetVertexCount() != v0)
-        {
-            XBitArray& bits = mesh->GetVertexSelection();
-            bits.SetCount(mesh->GetVertexCount());
-            bits.ClearAll();
-            bits.SetRange(v0, mesh->GetVertexCount() - v0, true);
-        }
+            SelectFrom(mesh->GetVertexSelection(), v0, mesh->GetVertexCount());
         m_Mesh->MeshInvalidate();
     }
     catch (const PasteRefused& refused)
