@@ -717,12 +717,12 @@ void XTriMeshEditor::CancelTransform()
     m_Mesh->MeshInvalidate();
 }
 
-void XTriMeshEditor::ApplyTransform(const XMatrix& transform)
+void XTriMeshEditor::ApplyTransform(const XMatrix& transform, const char16_t* record)
 {
     unsigned count = 0;
     XVertex centre = GetWorldSelectionCenter(count);
     XMesh* mesh = GetSourceMesh();
-    if (count == 0 || !mesh)
+    if (count == 0 || !mesh || (record && !RecordMeshChange(record)))
         return;
     mesh->TransformSelection(GetFrame(), m_Node.Get(), Translation(centre), transform);
     m_Mesh->MeshInvalidate();
@@ -757,33 +757,21 @@ void XTriMeshEditor::Scale(XViewport*, const XPoint& newPoint, const XPoint& pre
 
 void XTriMeshEditor::MoveSelection(XViewport*, const XVertex& offset)
 {
-    unsigned count = 0;
-    GetWorldSelectionCenter(count);
-    if (count == 0 || !RecordMeshChange(u"Перемещение"))
-        return;
-    ApplyTransform(Translation(offset));
+    ApplyTransform(Translation(offset), u"Перемещение");
 }
 
 void XTriMeshEditor::RotateSelection(XViewport*, const XVertex& angles)
 {
-    unsigned count = 0;
-    GetWorldSelectionCenter(count);
-    if (count == 0 || !RecordMeshChange(u"Вращение"))
-        return;
     XMatrix rotation(1.0f);
     rotation.SetRotation(angles.x, angles.y, angles.z);
-    ApplyTransform(rotation);
+    ApplyTransform(rotation, u"Вращение");
 }
 
 void XTriMeshEditor::ScaleSelection(XViewport*, const XVertex& factors)
 {
-    unsigned count = 0;
-    GetWorldSelectionCenter(count);
-    if (count == 0 || !RecordMeshChange(u"Масштабирование"))
-        return;
     XMatrix scale(1.0f);
     scale.SetScale(factors.x, factors.y, factors.z);
-    ApplyTransform(scale);
+    ApplyTransform(scale, u"Масштабирование");
 }
 
 // ---- tool editors ----------------------------------------------------------------------------
