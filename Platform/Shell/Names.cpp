@@ -233,28 +233,6 @@ bool LastItem(LPCITEMIDLIST list, ItemView& item)
     return true;
 }
 
-// The owning forms copy what the views find.
-static bool CopyItem(bool found, const ItemView& view, Item& item)
-{
-    if (!found)
-        return false;
-    item.kind = view.kind;
-    item.bytes.assign(view.bytes);
-    return true;
-}
-
-bool SingleItem(LPCITEMIDLIST list, Item& item)
-{
-    ItemView view;
-    return CopyItem(SingleItem(list, view), view, item);
-}
-
-bool LastItem(LPCITEMIDLIST list, Item& item)
-{
-    ItemView view;
-    return CopyItem(LastItem(list, view), view, item);
-}
-
 size_t IdListBytes(LPCITEMIDLIST list)
 {
     if (!list)
@@ -269,6 +247,20 @@ size_t IdListBytes(LPCITEMIDLIST list)
             return total;
         total += cb;
     }
+}
+
+LPITEMIDLIST MakeIdList(BYTE kind, std::string_view bytes)
+{
+    size_t size = 3 + bytes.size();
+    auto* p = static_cast<BYTE*>(CoTaskMemAlloc(size + 2));
+    if (!p)
+        return nullptr;
+    WORD cb = static_cast<WORD>(size);
+    std::memcpy(p, &cb, 2);
+    p[2] = kind;
+    std::memcpy(p + 3, bytes.data(), bytes.size());
+    p[size] = p[size + 1] = 0;
+    return reinterpret_cast<LPITEMIDLIST>(p);
 }
 
 LPITEMIDLIST MakeIdList(const std::vector<Item>& items)
@@ -500,7 +492,7 @@ bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& er
         return false;
     }
     ReadCredentials();
-    // Names first, each ended by a NUL in the block so that it can be asked for as it stands.
+    // Names first; the kind follows from the facts.
     while (dirent* entry = readdir(dir))
     {
         const char* name = entry->d_name;
@@ -508,12 +500,7 @@ bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& er
             continue;
         if (name[0] == '.' && !hidden)
             continue;
-        size_t length = std::strlen(name);
-        Listing::Entry e;
-        e.at = static_cast<uint32_t>(listing.names.size());
-        e.length = static_cast<uint32_t>(length);
-        listing.names.append(name, length + 1);
-        listing.entries.push_back(e);
+        listing.Add(0, name);
     }
     // Then the facts: a large folder's on several threads, since each entry costs the system a
     // look-up of its own.
@@ -636,24 +623,11 @@ void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity
     out[copy(u" File", n)] = 0;
 }
 
-std::u16string TypeNameOf(const Item& item)
+int IconOf(BYTE kind, std::string_view bytes, const Facts* facts)
 {
-    if (item.kind != SHELL_ITEM_FILE)
-        return u"File folder";
-    size_t dot = item.bytes.rfind('.');
-    if (dot == std::string::npos || dot == 0 || dot + 1 == item.bytes.size())
-        return u"File";
-    std::u16string ext = Platform::WideName(item.bytes.substr(dot + 1));
-    for (char16_t& c : ext)
-        c = ToUpperWide(c);
-    return ext + u" File";
-}
-
-int IconOf(const Item& item, const Facts* facts)
-{
-    if (item.kind == SHELL_ITEM_VIRTUAL && item.bytes.size() == 1)
+    if (kind == SHELL_ITEM_VIRTUAL && bytes.size() == 1)
     {
-        switch (static_cast<BYTE>(item.bytes[0]))
+        switch (static_cast<BYTE>(bytes[0]))
         {
         case CSIDL_DRIVES:
             return SI_COMPUTER;
@@ -667,11 +641,11 @@ int IconOf(const Item& item, const Facts* facts)
             return SI_DESKTOP;
         }
     }
-    if (item.kind == SHELL_ITEM_FOLDER && !item.bytes.empty() && item.bytes[0] == '/')
+    if (kind == SHELL_ITEM_FOLDER && !bytes.empty() && bytes[0] == '/')
         return SI_DRIVE;
     if (facts && facts->isLink)
         return SI_LINK;
-    return item.kind == SHELL_ITEM_FOLDER ? SI_FOLDER : SI_FILE;
+    return kind == SHELL_ITEM_FOLDER ? SI_FOLDER : SI_FILE;
 }
 } // namespace ShellDetail
 

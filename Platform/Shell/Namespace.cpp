@@ -25,6 +25,27 @@ LPWSTR TaskText(const std::u16string& text)
     return p;
 }
 
+// The display name, type name and icon of an item, as the flags ask for them.
+void DescribeItem(BYTE kind, std::string_view bytes, const Facts* facts, UINT flags, SHFILEINFOW* info)
+{
+    if (flags & SHGFI_DISPLAYNAME)
+    {
+        std::u16string name = ItemDisplayName(kind, bytes);
+        size_t n = std::min<size_t>(name.size(), std::size(info->szDisplayName) - 1);
+        std::copy_n(name.begin(), n, info->szDisplayName);
+        info->szDisplayName[n] = 0;
+    }
+    if (flags & SHGFI_TYPENAME)
+    {
+        if (kind == SHELL_ITEM_VIRTUAL)
+            std::copy_n(u"System Folder", 14, info->szTypeName);
+        else
+            TypeNameInto(kind, bytes, info->szTypeName, std::size(info->szTypeName));
+    }
+    if (flags & SHGFI_SYSICONINDEX)
+        info->iIcon = IconOf(kind, bytes, facts);
+}
+
 Item VirtualItem(int csidl)
 {
     return Item{SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(csidl))};
@@ -51,18 +72,10 @@ public:
             const Listing::Entry& e = entries[m_position++];
             if (!Wanted(e))
                 continue;
-            std::string_view name = m_listing->Name(e);
-            // One id of one item: its size, kind and name bytes, then the terminating zero size.
-            size_t size = 3 + name.size();
-            auto* p = static_cast<BYTE*>(CoTaskMemAlloc(size + 2));
-            if (!p)
+            LPITEMIDLIST id = MakeIdList(e.kind, m_listing->Name(e));
+            if (!id)
                 break;
-            WORD cb = static_cast<WORD>(size);
-            std::memcpy(p, &cb, 2);
-            p[2] = e.kind;
-            std::memcpy(p + 3, name.data(), name.size());
-            p[size] = p[size + 1] = 0;
-            items[n++] = reinterpret_cast<LPITEMIDLIST>(p);
+            items[n++] = id;
         }
         if (fetched)
             *fetched = n;
@@ -208,24 +221,15 @@ public:
             return E_POINTER;
         *enumerator = nullptr;
         auto listing = std::make_shared<Listing>();
-        auto add = [&listing](BYTE kind, const std::string& bytes)
-        {
-            Listing::Entry e;
-            e.at = static_cast<uint32_t>(listing->names.size());
-            e.length = static_cast<uint32_t>(bytes.size());
-            e.kind = kind;
-            listing->names.append(bytes.c_str(), bytes.size() + 1);
-            listing->entries.push_back(e);
-        };
         switch (m_where.place)
         {
         case Place::Desktop:
             for (int id : {CSIDL_DRIVES, CSIDL_CONTROLS, CSIDL_PERSONAL, CSIDL_NETWORK})
-                add(SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(id)));
+                listing->Add(SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(id)));
             break;
         case Place::Drives:
             for (const std::string& root : DriveRoots())
-                add(SHELL_ITEM_FOLDER, root);
+                listing->Add(SHELL_ITEM_FOLDER, root);
             break;
         case Place::Controls:
         case Place::Network:
@@ -597,7 +601,6 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
     {
         // Name, type and icon come from the last item alone.
         ItemView view;
-        Item last;
         static const char desktop = static_cast<char>(CSIDL_DESKTOP);
         if (!LastItem(reinterpret_cast<LPCITEMIDLIST>(path), view))
         {
@@ -605,31 +608,9 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
                 return 0;
             view = ItemView{SHELL_ITEM_VIRTUAL, std::string_view(&desktop, 1)};
         }
-        if (flags & SHGFI_DISPLAYNAME)
-        {
-            std::u16string name = ItemDisplayName(view.kind, view.bytes);
-            size_t n = std::min<size_t>(name.size(), 259);
-            std::copy_n(name.begin(), n, info->szDisplayName);
-            info->szDisplayName[n] = 0;
-        }
-        if (flags & SHGFI_TYPENAME)
-        {
-            if (view.kind == SHELL_ITEM_VIRTUAL)
-                std::copy_n(u"System Folder", 14, info->szTypeName);
-            else
-                TypeNameInto(view.kind, view.bytes, info->szTypeName, 80);
-        }
+        DescribeItem(view.kind, view.bytes, nullptr, flags, info);
         if (flags & SHGFI_SYSICONINDEX)
-        {
-            // The icon asks only kind and leading bytes: a virtual item's id or a drive's '/'.
-            last.kind = view.kind;
-            if (view.kind == SHELL_ITEM_VIRTUAL || (!view.bytes.empty() && view.bytes[0] == '/'))
-                last.bytes.assign(view.bytes);
-            else if (!view.bytes.empty())
-                last.bytes.assign(1, view.bytes[0]);
-            info->iIcon = IconOf(last, nullptr);
             return reinterpret_cast<DWORD_PTR>(SystemImageList(flags & SHGFI_SMALLICON));
-        }
         return 1;
     }
     if (flags & SHGFI_PIDL)
@@ -665,22 +646,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, 
         facts = FactsOfPath(where.path);
     if (info)
     {
-        if (flags & SHGFI_DISPLAYNAME)
-        {
-            std::u16string name = ItemDisplayName(last);
-            size_t n = std::min<size_t>(name.size(), 259);
-            std::copy_n(name.begin(), n, info->szDisplayName);
-            info->szDisplayName[n] = 0;
-        }
-        if (flags & SHGFI_TYPENAME)
-        {
-            std::u16string type = last.kind == SHELL_ITEM_VIRTUAL ? u"System Folder" : TypeNameOf(last);
-            size_t n = std::min<size_t>(type.size(), 79);
-            std::copy_n(type.begin(), n, info->szTypeName);
-            info->szTypeName[n] = 0;
-        }
-        if (flags & SHGFI_SYSICONINDEX)
-            info->iIcon = IconOf(last, facts.valid ? &facts : nullptr);
+        DescribeItem(last.kind, last.bytes, facts.valid ? &facts : nullptr, flags, info);
         if (flags & SHGFI_ATTRIBUTES)
         {
             ULONG attributes = 0xFFFFFFFFu;

@@ -23,19 +23,18 @@ struct Item
 
 // The items of an id list; false when the list is malformed (an item shorter than its header).
 bool SplitIdList(LPCITEMIDLIST list, std::vector<Item>& items);
-// The one item of a single-item list, or the last item of a list: false when malformed or empty.
-bool SingleItem(LPCITEMIDLIST list, Item& item);
-bool LastItem(LPCITEMIDLIST list, Item& item);
-// The same without copying: the view points into the id list.
+// One item of an id list without copying: the view points into the id list.
 struct ItemView
 {
     BYTE kind = 0;
     std::string_view bytes;
 };
+// The one item of a single-item list, or the last item of a list: false when malformed or empty.
 bool SingleItem(LPCITEMIDLIST list, ItemView& item);
 bool LastItem(LPCITEMIDLIST list, ItemView& item);
 // A new id list from the task allocator.
 LPITEMIDLIST MakeIdList(const std::vector<Item>& items);
+LPITEMIDLIST MakeIdList(BYTE kind, std::string_view bytes); // of one item
 size_t IdListBytes(LPCITEMIDLIST list); // without the terminator
 
 enum class Place
@@ -89,9 +88,8 @@ bool HasSubfolder(const std::string& path);
 
 // The system image lists and the icon of an item.
 HIMAGELIST SystemImageList(bool small);
-int IconOf(const Item& item, const Facts* facts);
-std::u16string TypeNameOf(const Item& item);
-// The type name written into `out` (at most capacity - 1 units and a NUL).
+int IconOf(BYTE kind, std::string_view bytes, const Facts* facts);
+// The type name of a file-system item written into `out` (at most capacity - 1 units and a NUL).
 void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity);
 
 struct Listing;
@@ -112,6 +110,17 @@ struct Listing
     std::string names;
     std::vector<Entry> entries;
     std::string_view Name(const Entry& e) const { return std::string_view(names).substr(e.at, e.length); }
+    // A new entry at the end, its name ended by a NUL in the block so that it can be asked for as
+    // it stands.
+    Entry& Add(BYTE kind, std::string_view name)
+    {
+        Entry e;
+        e.at = static_cast<uint32_t>(names.size());
+        e.length = static_cast<uint32_t>(name.size());
+        e.kind = kind;
+        names.append(name).push_back(0);
+        return entries.emplace_back(e);
+    }
     // A folder's listing is read when its entries are first asked for.
     std::string path;
     bool hidden = false;

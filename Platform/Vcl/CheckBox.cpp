@@ -1,9 +1,8 @@
 #include "Platform/Vcl/StdCtrls.h"
 
-#include "Platform/Vcl/ButtonMark.h"
-
 namespace
 {
+constexpr int MarkSize = 13; // the check box or radio mark
 constexpr int TextGap = 4;
 } // namespace
 
@@ -108,8 +107,34 @@ void TButtonControl::PaintMark(UINT markState)
         markState |= DFCS_PUSHED;
     if (!Enabled())
         markState |= DFCS_INACTIVE;
-    Vcl::PaintButtonMark(Canvas(), ClientRect(), Color(), markState, m_alignment == taRightJustify, Caption(),
-                         Enabled(), Focused());
+    TCanvas* canvas = Canvas();
+    canvas->Brush()->SetColor(Color());
+    const TRect client = ClientRect();
+    canvas->FillRect(client);
+    HDC dc = canvas->Handle();
+    const int width = client.Width(), height = client.Height();
+    const bool captionRight = m_alignment == taRightJustify;
+    int top = (height - MarkSize) / 2;
+    int boxLeft = captionRight ? 0 : width - MarkSize;
+    RECT box{boxLeft, top, boxLeft + MarkSize, top + MarkSize};
+    DrawFrameControl(dc, &box, DFC_BUTTON, markState);
+
+    UnicodeString caption = Caption();
+    canvas->Font()->SetColor(Enabled() ? clWindowText : clGrayText);
+    canvas->Brush()->SetStyle(bsClear);
+    dc = canvas->Handle();
+    RECT text = captionRight ? RECT{MarkSize + TextGap, 0, width, height} : RECT{0, 0, width - MarkSize - TextGap, height};
+    RECT measured = text;
+    DrawTextW(dc, caption.c_str(), caption.Length(), &measured, DT_CALCRECT | DT_SINGLELINE);
+    DrawTextW(dc, caption.c_str(), caption.Length(), &text,
+              DT_VCENTER | DT_SINGLELINE | (captionRight ? DT_LEFT : DT_RIGHT));
+    if (Focused() && !caption.IsEmpty())
+    {
+        int w = measured.right - measured.left, h = measured.bottom - measured.top;
+        int x = captionRight ? text.left - 1 : text.right - w - 1;
+        int y = (height - h) / 2;
+        canvas->DrawFocusRect(TRect(x, y, x + w + 2, y + h));
+    }
 }
 
 TCheckBox::TCheckBox(TComponent* AOwner) : TButtonControl(AOwner)
@@ -150,34 +175,4 @@ void TCheckBox::Paint()
     if (m_state == cbGrayed)
         state |= DFCS_PUSHED; // the grayed state shows its tick on the button face
     PaintMark(state);
-}
-
-void Vcl::PaintButtonMark(TCanvas* canvas, const TRect& client, TColor face, UINT markState, bool captionRight,
-                          const UnicodeString& caption, bool enabled, bool focused)
-{
-    canvas->Brush()->SetColor(face);
-    canvas->FillRect(client);
-    HDC dc = canvas->Handle();
-    int width = client.Width(), height = client.Height();
-    int top = (height - ButtonMarkSize) / 2;
-    int boxLeft = captionRight ? 0 : width - ButtonMarkSize;
-    RECT box{boxLeft, top, boxLeft + ButtonMarkSize, top + ButtonMarkSize};
-    DrawFrameControl(dc, &box, DFC_BUTTON, markState);
-
-    canvas->Font()->SetColor(enabled ? clWindowText : clGrayText);
-    canvas->Brush()->SetStyle(bsClear);
-    dc = canvas->Handle();
-    RECT text = captionRight ? RECT{ButtonMarkSize + TextGap, 0, width, height}
-                             : RECT{0, 0, width - ButtonMarkSize - TextGap, height};
-    RECT measured = text;
-    DrawTextW(dc, caption.c_str(), caption.Length(), &measured, DT_CALCRECT | DT_SINGLELINE);
-    DrawTextW(dc, caption.c_str(), caption.Length(), &text,
-              DT_VCENTER | DT_SINGLELINE | (captionRight ? DT_LEFT : DT_RIGHT));
-    if (focused && !caption.IsEmpty())
-    {
-        int w = measured.right - measured.left, h = measured.bottom - measured.top;
-        int x = captionRight ? text.left - 1 : text.right - w - 1;
-        int y = (height - h) / 2;
-        canvas->DrawFocusRect(TRect(x, y, x + w + 2, y + h));
-    }
 }

@@ -1471,8 +1471,7 @@ void TWinControl::Dispatch(TMessage& Message)
         return;
     default:
         // Grabbers, close buttons and split bars take the site's mouse first.
-        if (m_dockManager && ((Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK) ||
-                              Message.Msg == CM_MOUSELEAVE))
+        if (m_dockManager && Message.Msg >= WM_MOUSEMOVE && Message.Msg <= WM_MBUTTONDBLCLK)
         {
             TDockTree* manager = m_dockManager;
             if (manager->MouseMessage(Message))
@@ -1798,14 +1797,9 @@ void TWinControl::PaintNonClient(HDC dc)
 {
     RECT r{0, 0, Width(), Height()};
     if (WindowStyle() & WS_BORDER)
-    {
-        HBRUSH frame = CreateSolidBrush(ColorToRGB(clWindowFrame));
-        FrameRect(dc, &r, frame);
-        DeleteObject(frame);
-        InflateRect(&r, -1, -1);
-    }
+        DrawClientEdge(dc, r, false);
     if ((WindowExStyle() & WS_EX_CLIENTEDGE) || ControlStyle().Contains(csFramed))
-        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+        DrawClientEdge(dc, r, true);
     PaintBevel(dc, r);
     LayoutScrollBars();
     if (WindowStyle() & WS_VSCROLL)

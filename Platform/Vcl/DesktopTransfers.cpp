@@ -124,8 +124,6 @@ bool ImportFormat(UINT format, std::string& bytes)
         bytes = Platform::MakeDropFilesBlock(list);
         return true;
     }
-    if (format != CF_UNICODETEXT)
-        return false;
     for (const char* target : TextTargets)
     {
         if (listed && !Listed(targets, target))

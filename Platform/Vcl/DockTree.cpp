@@ -75,12 +75,9 @@ TDockTree::TDockTree(TWinControl* site) : m_site(site)
     m_area = site->ClientRect();
 }
 
-TDockTree::~TDockTree()
-{
-    SetSplitCursor(crDefault);
-}
+TDockTree::~TDockTree() = default;
 
-template <typename F> bool TDockTree::AnyLeaf(F visit) const
+template <typename F> bool TDockTree::AnyZone(F visit) const
 {
     std::vector<Zone*> todo;
     if (m_root)
@@ -89,12 +86,17 @@ template <typename F> bool TDockTree::AnyLeaf(F visit) const
     {
         Zone* zone = todo.back();
         todo.pop_back();
-        if (zone->control && visit(zone))
+        if (visit(zone))
             return true;
         for (auto& child : zone->children)
             todo.push_back(child.get());
     }
     return false;
+}
+
+template <typename F> bool TDockTree::AnyLeaf(F visit) const
+{
+    return AnyZone([&](Zone* zone) { return zone->control && visit(zone); });
 }
 
 TDockTree::Zone* TDockTree::FindZone(const TControl* control) const
@@ -502,36 +504,31 @@ TControl* TDockTree::ControlAtPos(const TPoint& point) const
 
 bool TDockTree::SplitterAt(const TPoint& point, Zone*& parent, Zone*& before, Zone*& after) const
 {
-    std::vector<Zone*> todo;
-    if (m_root)
-        todo.push_back(m_root.get());
-    while (!todo.empty())
-    {
-        Zone* zone = todo.back();
-        todo.pop_back();
-        Zone* previous = nullptr;
-        for (auto& child : zone->children)
+    return AnyZone(
+        [&](Zone* zone)
         {
-            if (child->rect.IsEmpty())
-                continue;
-            if (previous)
+            Zone* previous = nullptr;
+            for (auto& child : zone->children)
             {
-                const TRect& r = zone->rect;
-                TRect bar = zone->horizontal ? TRect(previous->rect.right, r.top, child->rect.left, r.bottom)
-                                             : TRect(r.left, previous->rect.bottom, r.right, child->rect.top);
-                if (bar.Contains(point))
+                if (child->rect.IsEmpty())
+                    continue;
+                if (previous)
                 {
-                    parent = zone;
-                    before = previous;
-                    after = child.get();
-                    return true;
+                    const TRect& r = zone->rect;
+                    TRect bar = zone->horizontal ? TRect(previous->rect.right, r.top, child->rect.left, r.bottom)
+                                                 : TRect(r.left, previous->rect.bottom, r.right, child->rect.top);
+                    if (bar.Contains(point))
+                    {
+                        parent = zone;
+                        before = previous;
+                        after = child.get();
+                        return true;
+                    }
                 }
+                previous = child.get();
             }
-            previous = child.get();
-            todo.push_back(child.get());
-        }
-    }
-    return false;
+            return false;
+        });
 }
 
 TDockHit TDockTree::HitTest(const TPoint& point) const
@@ -603,19 +600,14 @@ void TDockTree::PaintSite(HDC dc)
 
 // ---- Mouse -----------------------------------------------------------------------------------
 
-void TDockTree::SetSplitCursor(TCursor cursor)
+TCursor TDockTree::CursorAt(const TPoint& point) const
 {
-    if (cursor == crDefault)
-    {
-        if (m_cursorSet)
-            m_site->SetCursor(m_savedCursor);
-        m_cursorSet = false;
-        return;
-    }
-    if (!m_cursorSet)
-        m_savedCursor = m_site->Cursor();
-    m_cursorSet = true;
-    m_site->SetCursor(cursor);
+    if (m_splitParent)
+        return m_splitParent->horizontal ? crHSplit : crVSplit;
+    Zone *parent = nullptr, *before = nullptr, *after = nullptr;
+    if (SplitterAt(point, parent, before, after))
+        return parent->horizontal ? crHSplit : crVSplit;
+    return crDefault;
 }
 
 void TDockTree::EndTracking()
@@ -643,8 +635,6 @@ void TDockTree::DragSplitter(int position)
         size = pair / 2;
     else
         size = std::clamp(size, MinZoneSize, pair - MinZoneSize);
-    auto visible = [this](const Zone* z) { return ZoneVisible(z); };
-    std::vector<int64_t> weights = EffectiveWeights(parent, visible);
     const bool anyHidden = std::any_of(parent->children.begin(), parent->children.end(),
                                        [&](const std::unique_ptr<Zone>& z) { return !ZoneVisible(z.get()); });
     if (!anyHidden)
@@ -657,6 +647,8 @@ void TDockTree::DragSplitter(int position)
     }
     else
     {
+        auto visible = [this](const Zone* z) { return ZoneVisible(z); };
+        const std::vector<int64_t> weights = EffectiveWeights(parent, visible);
         const size_t ia = IndexIn(parent->children, a);
         const size_t ib = IndexIn(parent->children, b);
         const int64_t lentA = weights[ia] - std::max<int64_t>(a->weight, 1);
@@ -713,7 +705,6 @@ bool TDockTree::MouseMessage(TMessage& Message)
             m_splitBefore = before;
             m_splitAfter = after;
             m_splitGrab = parent->horizontal ? p.x - before->rect.right : p.y - before->rect.bottom;
-            SetSplitCursor(parent->horizontal ? crHSplit : crVSplit);
             Vcl::SetCaptureControl(m_site);
             return true;
         }
@@ -736,14 +727,9 @@ bool TDockTree::MouseMessage(TMessage& Message)
             DragSplitter(m_splitParent->horizontal ? p.x : p.y);
             return true;
         }
+        // Over a split bar the move is the manager's (the site shows the split cursor there).
         Zone *parent = nullptr, *before = nullptr, *after = nullptr;
-        if (SplitterAt(p, parent, before, after))
-        {
-            SetSplitCursor(parent->horizontal ? crHSplit : crVSplit);
-            return true;
-        }
-        SetSplitCursor(crDefault);
-        return false;
+        return SplitterAt(p, parent, before, after);
     }
     case WM_LBUTTONUP:
     {
@@ -764,10 +750,6 @@ bool TDockTree::MouseMessage(TMessage& Message)
         // A press the site itself took ends with the site, wherever it is let go.
         return false;
     }
-    case CM_MOUSELEAVE:
-        if (!m_splitParent)
-            SetSplitCursor(crDefault);
-        return false;
     default:
         return false;
     }

@@ -72,13 +72,18 @@ public:
     void PaintSite(HDC dc);
     // Mouse messages of the site (client coordinates); true when the manager took the message.
     bool MouseMessage(TMessage& Message);
+    // The cursor the site shows at a point (client coordinates): the split cursor over a split
+    // bar and while one is dragged, else crDefault.
+    TCursor CursorAt(const TPoint& point) const;
     // Whether the band runs along the left of each zone (a site aligned to the top or bottom)
     // rather than along its top.
     bool GrabbersOnLeft() const;
 
 private:
     struct Zone;
-    // Calls `visit` with each client's zone until it answers true; whether one did.
+    // Calls `visit` with each zone (AnyLeaf: each client's zone) until it answers true; whether
+    // one did.
+    template <typename F> bool AnyZone(F visit) const;
     template <typename F> bool AnyLeaf(F visit) const;
     Zone* FindZone(const TControl* control) const;
     bool ZoneVisible(const Zone* zone) const;
@@ -92,7 +97,6 @@ private:
     // before and after it.
     bool SplitterAt(const TPoint& point, Zone*& parent, Zone*& before, Zone*& after) const;
     void DragSplitter(int position);
-    void SetSplitCursor(TCursor cursor);
     void EndTracking();
 
     TWinControl* m_site;
@@ -106,6 +110,4 @@ private:
     Zone* m_splitBefore = nullptr;
     Zone* m_splitAfter = nullptr;
     int m_splitGrab = 0; // where the bar was grabbed, from its leading edge
-    bool m_cursorSet = false;
-    TCursor m_savedCursor = crDefault;
 };

@@ -1,6 +1,7 @@
 #include "Platform/Vcl/Forms.h"
 
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/DockTree.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/HintWindow.h"
 #include "Platform/Vcl/StdCtrls.h"
@@ -499,6 +500,13 @@ void TCustomForm::UpdateCursor()
             cursor = target->Parent()->Cursor();
         if (cursor == crDefault && dynamic_cast<TCustomEdit*>(target))
             cursor = crIBeam;
+        // A dock site's split bars show the split cursor, over them and while one is dragged.
+        if (auto* site = dynamic_cast<TWinControl*>(target); site && site->DockManager())
+        {
+            TCursor split = site->DockManager()->CursorAt(site->ScreenToClient(m_lastMouse));
+            if (split != crDefault)
+                cursor = split;
+        }
     }
     SetCursorShown(cursor == crDefault ? crArrow : cursor);
 }

@@ -1,7 +1,5 @@
 #include "Platform/Vcl/StdCtrls.h"
 
-#include "Platform/Vcl/ButtonMark.h"
-
 #include <algorithm>
 
 TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner)

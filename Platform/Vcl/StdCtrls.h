@@ -446,7 +446,8 @@ protected:
     void DoEnter() override;
     void DoExit() override;
     void TextChanged() override { Invalidate(); }
-    // The mark of the DFCS_ state, with the caption and focus, in the platform's look.
+    // The 13-pixel mark of the DFCS_ state (DFCS_BUTTONCHECK or DFCS_BUTTONRADIO with its flags)
+    // with the caption beside it and, when focused, the focus rectangle around the caption.
     void PaintMark(UINT markState);
 
 private:
