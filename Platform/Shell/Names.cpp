@@ -249,6 +249,20 @@ size_t IdListBytes(LPCITEMIDLIST list)
     }
 }
 
+LPITEMIDLIST MakeIdList(BYTE kind, std::string_view bytes)
+{
+    size_t size = 3 + bytes.size();
+    auto* p = static_cast<BYTE*>(CoTaskMemAlloc(size + 2));
+    if (!p)
+        return nullptr;
+    WORD cb = static_cast<WORD>(size);
+    std::memcpy(p, &cb, 2);
+    p[2] = kind;
+    std::memcpy(p + 3, bytes.data(), bytes.size());
+    p[size] = p[size + 1] = 0;
+    return reinterpret_cast<LPITEMIDLIST>(p);
+}
+
 LPITEMIDLIST MakeIdList(const std::vector<Item>& items)
 {
     size_t total = 2;
@@ -478,7 +492,7 @@ bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& er
         return false;
     }
     ReadCredentials();
-    // Names first, each ended by a NUL in the block so that it can be asked for as it stands.
+    // Names first; the kind follows from the facts.
     while (dirent* entry = readdir(dir))
     {
         const char* name = entry->d_name;
@@ -486,12 +500,7 @@ bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& er
             continue;
         if (name[0] == '.' && !hidden)
             continue;
-        size_t length = std::strlen(name);
-        Listing::Entry e;
-        e.at = static_cast<uint32_t>(listing.names.size());
-        e.length = static_cast<uint32_t>(length);
-        listing.names.append(name, length + 1);
-        listing.entries.push_back(e);
+        listing.Add(0, name);
     }
     // Then the facts: a large folder's on several threads, since each entry costs the system a
     // look-up of its own.

@@ -72,18 +72,10 @@ public:
             const Listing::Entry& e = entries[m_position++];
             if (!Wanted(e))
                 continue;
-            std::string_view name = m_listing->Name(e);
-            // One id of one item: its size, kind and name bytes, then the terminating zero size.
-            size_t size = 3 + name.size();
-            auto* p = static_cast<BYTE*>(CoTaskMemAlloc(size + 2));
-            if (!p)
+            LPITEMIDLIST id = MakeIdList(e.kind, m_listing->Name(e));
+            if (!id)
                 break;
-            WORD cb = static_cast<WORD>(size);
-            std::memcpy(p, &cb, 2);
-            p[2] = e.kind;
-            std::memcpy(p + 3, name.data(), name.size());
-            p[size] = p[size + 1] = 0;
-            items[n++] = reinterpret_cast<LPITEMIDLIST>(p);
+            items[n++] = id;
         }
         if (fetched)
             *fetched = n;
@@ -229,24 +221,15 @@ public:
             return E_POINTER;
         *enumerator = nullptr;
         auto listing = std::make_shared<Listing>();
-        auto add = [&listing](BYTE kind, const std::string& bytes)
-        {
-            Listing::Entry e;
-            e.at = static_cast<uint32_t>(listing->names.size());
-            e.length = static_cast<uint32_t>(bytes.size());
-            e.kind = kind;
-            listing->names.append(bytes.c_str(), bytes.size() + 1);
-            listing->entries.push_back(e);
-        };
         switch (m_where.place)
         {
         case Place::Desktop:
             for (int id : {CSIDL_DRIVES, CSIDL_CONTROLS, CSIDL_PERSONAL, CSIDL_NETWORK})
-                add(SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(id)));
+                listing->Add(SHELL_ITEM_VIRTUAL, std::string(1, static_cast<char>(id)));
             break;
         case Place::Drives:
             for (const std::string& root : DriveRoots())
-                add(SHELL_ITEM_FOLDER, root);
+                listing->Add(SHELL_ITEM_FOLDER, root);
             break;
         case Place::Controls:
         case Place::Network:

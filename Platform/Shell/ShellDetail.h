@@ -34,6 +34,7 @@ bool SingleItem(LPCITEMIDLIST list, ItemView& item);
 bool LastItem(LPCITEMIDLIST list, ItemView& item);
 // A new id list from the task allocator.
 LPITEMIDLIST MakeIdList(const std::vector<Item>& items);
+LPITEMIDLIST MakeIdList(BYTE kind, std::string_view bytes); // of one item
 size_t IdListBytes(LPCITEMIDLIST list); // without the terminator
 
 enum class Place
@@ -109,6 +110,17 @@ struct Listing
     std::string names;
     std::vector<Entry> entries;
     std::string_view Name(const Entry& e) const { return std::string_view(names).substr(e.at, e.length); }
+    // A new entry at the end, its name ended by a NUL in the block so that it can be asked for as
+    // it stands.
+    Entry& Add(BYTE kind, std::string_view name)
+    {
+        Entry e;
+        e.at = static_cast<uint32_t>(names.size());
+        e.length = static_cast<uint32_t>(name.size());
+        e.kind = kind;
+        names.append(name).push_back(0);
+        return entries.emplace_back(e);
+    }
     // A folder's listing is read when its entries are first asked for.
     std::string path;
     bool hidden = false;

@@ -77,7 +77,7 @@ TDockTree::TDockTree(TWinControl* site) : m_site(site)
 
 TDockTree::~TDockTree() = default;
 
-template <typename F> bool TDockTree::AnyLeaf(F visit) const
+template <typename F> bool TDockTree::AnyZone(F visit) const
 {
     std::vector<Zone*> todo;
     if (m_root)
@@ -86,12 +86,17 @@ template <typename F> bool TDockTree::AnyLeaf(F visit) const
     {
         Zone* zone = todo.back();
         todo.pop_back();
-        if (zone->control && visit(zone))
+        if (visit(zone))
             return true;
         for (auto& child : zone->children)
             todo.push_back(child.get());
     }
     return false;
+}
+
+template <typename F> bool TDockTree::AnyLeaf(F visit) const
+{
+    return AnyZone([&](Zone* zone) { return zone->control && visit(zone); });
 }
 
 TDockTree::Zone* TDockTree::FindZone(const TControl* control) const
@@ -499,36 +504,31 @@ TControl* TDockTree::ControlAtPos(const TPoint& point) const
 
 bool TDockTree::SplitterAt(const TPoint& point, Zone*& parent, Zone*& before, Zone*& after) const
 {
-    std::vector<Zone*> todo;
-    if (m_root)
-        todo.push_back(m_root.get());
-    while (!todo.empty())
-    {
-        Zone* zone = todo.back();
-        todo.pop_back();
-        Zone* previous = nullptr;
-        for (auto& child : zone->children)
+    return AnyZone(
+        [&](Zone* zone)
         {
-            if (child->rect.IsEmpty())
-                continue;
-            if (previous)
+            Zone* previous = nullptr;
+            for (auto& child : zone->children)
             {
-                const TRect& r = zone->rect;
-                TRect bar = zone->horizontal ? TRect(previous->rect.right, r.top, child->rect.left, r.bottom)
-                                             : TRect(r.left, previous->rect.bottom, r.right, child->rect.top);
-                if (bar.Contains(point))
+                if (child->rect.IsEmpty())
+                    continue;
+                if (previous)
                 {
-                    parent = zone;
-                    before = previous;
-                    after = child.get();
-                    return true;
+                    const TRect& r = zone->rect;
+                    TRect bar = zone->horizontal ? TRect(previous->rect.right, r.top, child->rect.left, r.bottom)
+                                                 : TRect(r.left, previous->rect.bottom, r.right, child->rect.top);
+                    if (bar.Contains(point))
+                    {
+                        parent = zone;
+                        before = previous;
+                        after = child.get();
+                        return true;
+                    }
                 }
+                previous = child.get();
             }
-            previous = child.get();
-            todo.push_back(child.get());
-        }
-    }
-    return false;
+            return false;
+        });
 }
 
 TDockHit TDockTree::HitTest(const TPoint& point) const
@@ -635,8 +635,6 @@ void TDockTree::DragSplitter(int position)
         size = pair / 2;
     else
         size = std::clamp(size, MinZoneSize, pair - MinZoneSize);
-    auto visible = [this](const Zone* z) { return ZoneVisible(z); };
-    std::vector<int64_t> weights = EffectiveWeights(parent, visible);
     const bool anyHidden = std::any_of(parent->children.begin(), parent->children.end(),
                                        [&](const std::unique_ptr<Zone>& z) { return !ZoneVisible(z.get()); });
     if (!anyHidden)
@@ -649,6 +647,8 @@ void TDockTree::DragSplitter(int position)
     }
     else
     {
+        auto visible = [this](const Zone* z) { return ZoneVisible(z); };
+        const std::vector<int64_t> weights = EffectiveWeights(parent, visible);
         const size_t ia = IndexIn(parent->children, a);
         const size_t ib = IndexIn(parent->children, b);
         const int64_t lentA = weights[ia] - std::max<int64_t>(a->weight, 1);

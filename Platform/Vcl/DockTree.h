@@ -81,7 +81,9 @@ public:
 
 private:
     struct Zone;
-    // Calls `visit` with each client's zone until it answers true; whether one did.
+    // Calls `visit` with each zone (AnyLeaf: each client's zone) until it answers true; whether
+    // one did.
+    template <typename F> bool AnyZone(F visit) const;
     template <typename F> bool AnyLeaf(F visit) const;
     Zone* FindZone(const TControl* control) const;
     bool ZoneVisible(const Zone* zone) const;
