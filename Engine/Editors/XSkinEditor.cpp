@@ -10,7 +10,9 @@ XSkinEditor::XSkinEditor(XScene* scene) : XTriMeshEditor(scene)
 
 XSkinEditor::~XSkinEditor()
 {
-    delete m_SkinFrame;
+    // The panel goes while the modifier it reads is still watched.
+    delete m_Frame;
+    m_Frame = nullptr;
 }
 
 bool XSkinEditor::Activate()
@@ -57,7 +59,7 @@ void XSkinEditor::SetMode(int)
 
 TBaseEditorFrame* XSkinEditor::GetEditorFrame()
 {
-    if (!m_SkinFrame)
-        m_SkinFrame = new TSkinEditorFrame(nullptr, GetScene(), this);
-    return m_SkinFrame;
+    if (!m_Frame)
+        m_Frame = new TSkinEditorFrame(nullptr, GetScene(), this);
+    return m_Frame;
 }

@@ -7,8 +7,6 @@
 #include "Engine/Editors/XTriMeshEditor.h"
 #include "Engine/Geometry/XSkinModifier.h"
 
-class TSkinEditorFrame;
-
 class XSkinEditor : public XTriMeshEditor
 {
 public:
@@ -29,7 +27,8 @@ public:
     StrUtils::XBaseString<WCHAR> GetModeName(int index) override;
     int GetMode() override;
     void SetMode(int index) override;
-    // Made on the first request, deleted with the editor.
+    // The skin panel in place of the mesh panel: made on the first request, deleted with the
+    // editor.
     TBaseEditorFrame* GetEditorFrame() override;
 
     // Watched: a modifier destroyed meanwhile reads as none.
@@ -37,6 +36,5 @@ public:
     XSkinModifier* GetModifier() const { return m_Modifier.Get(); }
 
 private:
-    TSkinEditorFrame* m_SkinFrame = nullptr;
     XReference<XSkinModifier> m_Modifier{this};
 };

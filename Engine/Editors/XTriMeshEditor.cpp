@@ -35,12 +35,12 @@ template <class T, unsigned N> size_t ArrayBytes(const XArray<T, N>& array)
     return size_t(array.GetCount()) * sizeof(T);
 }
 
-// A point carried by a row-vector matrix (translation in the last row).
-XVertex TransformPoint(const XVertex& p, const XMatrix& m)
+// Sized to `count` bits with only those from `first` on set: what an edit appended is the selection.
+void SelectFrom(XBitArray& bits, uint32_t first, uint32_t count)
 {
-    return XVertex(p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0],
-                   p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1],
-                   p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2]);
+    bits.SetCount(count);
+    bits.ClearAll();
+    bits.SetRange(first, count - first, true);
 }
 
 size_t BitBytes(const XBitArray& bits)
@@ -342,9 +342,9 @@ XVertex XTriMeshEditor::GetWorldSelectionCenter(unsigned& count)
     XMeshNode* node = m_Node.Get();
     if (!node)
         return XVertex(0, 0, 0);
-    XVertex local = GetLocalSelectionCenter(count);
-    XMatrix matrix = XSceneLink::Get()->GetMeshMatrix(node, GetFrame());
-    return TransformPoint(local, matrix);
+    XVertex centre = GetLocalSelectionCenter(count);
+    XSceneLink::Get()->GetMeshMatrix(node, GetFrame()).ApplyTo(&centre, 1);
+    return centre;
 }
 
 void XTriMeshEditor::PickInRect(XViewport* viewport, const XPoint& min, const XPoint& max, int how)
@@ -470,12 +470,7 @@ void XTriMeshEditor::Clone()
         RecordMeshChange(u"Клонирование вершин");
         mesh->CloneVertices(true);
         if (mesh->GetVertexCount() != v0)
-        {
-            XBitArray& bits = mesh->GetVertexSelection();
-            bits.SetCount(mesh->GetVertexCount());
-            bits.ClearAll();
-            bits.SetRange(v0, mesh->GetVertexCount() - v0, true);
-        }
+            SelectFrom(mesh->GetVertexSelection(), v0, mesh->GetVertexCount());
     }
     else
     {
@@ -483,14 +478,8 @@ void XTriMeshEditor::Clone()
         mesh->CloneFaces(true);
         if (mesh->GetFaceCount() != f0)
         {
-            XBitArray& vertices = mesh->GetVertexSelection();
-            vertices.SetCount(mesh->GetVertexCount());
-            vertices.ClearAll();
-            vertices.SetRange(v0, mesh->GetVertexCount() - v0, true);
-            XBitArray& faces = mesh->GetFaceSelection();
-            faces.SetCount(mesh->GetFaceCount());
-            faces.ClearAll();
-            faces.SetRange(f0, mesh->GetFaceCount() - f0, true);
+            SelectFrom(mesh->GetVertexSelection(), v0, mesh->GetVertexCount());
+            SelectFrom(mesh->GetFaceSelection(), f0, mesh->GetFaceCount());
         }
     }
     m_Mesh->MeshInvalidate();
@@ -636,19 +625,9 @@ void XTriMeshEditor::PasteFromClipboard()
             reader.EndChunk();
         }
         if (mesh->GetFaceCount() != f0)
-        {
-            XBitArray& bits = mesh->GetFaceSelection();
-            bits.SetCount(mesh->GetFaceCount());
-            bits.ClearAll();
-            bits.SetRange(f0, mesh->GetFaceCount() - f0, true);
-        }
+            SelectFrom(mesh->GetFaceSelection(), f0, mesh->GetFaceCount());
         if (mesh->GetVertexCount() != v0)
-        {
-            XBitArray& bits = mesh->GetVertexSelection();
-            bits.SetCount(mesh->GetVertexCount());
-            bits.ClearAll();
-            bits.SetRange(v0, mesh->GetVertexCount() - v0, true);
-        }
+            SelectFrom(mesh->GetVertexSelection(), v0, mesh->GetVertexCount());
         m_Mesh->MeshInvalidate();
     }
     catch (const PasteRefused& refused)
@@ -738,12 +717,12 @@ void XTriMeshEditor::CancelTransform()
     m_Mesh->MeshInvalidate();
 }
 
-void XTriMeshEditor::ApplyTransform(const XMatrix& transform)
+void XTriMeshEditor::ApplyTransform(const XMatrix& transform, const char16_t* record)
 {
     unsigned count = 0;
     XVertex centre = GetWorldSelectionCenter(count);
     XMesh* mesh = GetSourceMesh();
-    if (count == 0 || !mesh)
+    if (count == 0 || !mesh || (record && !RecordMeshChange(record)))
         return;
     mesh->TransformSelection(GetFrame(), m_Node.Get(), Translation(centre), transform);
     m_Mesh->MeshInvalidate();
@@ -778,33 +757,21 @@ void XTriMeshEditor::Scale(XViewport*, const XPoint& newPoint, const XPoint& pre
 
 void XTriMeshEditor::MoveSelection(XViewport*, const XVertex& offset)
 {
-    unsigned count = 0;
-    GetWorldSelectionCenter(count);
-    if (count == 0 || !RecordMeshChange(u"Перемещение"))
-        return;
-    ApplyTransform(Translation(offset));
+    ApplyTransform(Translation(offset), u"Перемещение");
 }
 
 void XTriMeshEditor::RotateSelection(XViewport*, const XVertex& angles)
 {
-    unsigned count = 0;
-    GetWorldSelectionCenter(count);
-    if (count == 0 || !RecordMeshChange(u"Вращение"))
-        return;
     XMatrix rotation(1.0f);
     rotation.SetRotation(angles.x, angles.y, angles.z);
-    ApplyTransform(rotation);
+    ApplyTransform(rotation, u"Вращение");
 }
 
 void XTriMeshEditor::ScaleSelection(XViewport*, const XVertex& factors)
 {
-    unsigned count = 0;
-    GetWorldSelectionCenter(count);
-    if (count == 0 || !RecordMeshChange(u"Масштабирование"))
-        return;
     XMatrix scale(1.0f);
     scale.SetScale(factors.x, factors.y, factors.z);
-    ApplyTransform(scale);
+    ApplyTransform(scale, u"Масштабирование");
 }
 
 // ---- tool editors ----------------------------------------------------------------------------

@@ -205,8 +205,9 @@ protected:
     static uint32_t LevelOf(uint32_t mode) { return mode == 0 ? XMesh::VertexLevel : XMesh::FaceLevel; }
     // Empties the history.
     void ClearUndo();
-    // The pivot at the world centre and the transform applied there, then invalidated.
-    void ApplyTransform(const XMatrix& transform);
+    // The pivot at the world centre and the transform applied there, then invalidated; nothing
+    // with nothing selected. With a `record` name the mesh is recorded under it first.
+    void ApplyTransform(const XMatrix& transform, const char16_t* record = nullptr);
     // Fills the level's selection bits of the hits as `how` says (0 set, 1 toggle).
     void PickInRect(XViewport* viewport, const XPoint& min, const XPoint& max, int how);
 
