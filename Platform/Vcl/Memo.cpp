@@ -235,13 +235,19 @@ void TMemo::SetCaretPos(const TPoint& pos)
 int TMemo::ColumnAt(const Row& row, int x)
 {
     const UnicodeString& text = m_lines->Strings(row.line);
+    // The width of every leading part up to the row's end, measured in one pass.
+    const int end = row.start + row.length;
+    std::vector<int> dx(static_cast<size_t>(end), 0);
+    if (end > 0)
+        GetTextExtentExPointW(m_measure.Handle(), text.c_str(), end, INT_MAX, nullptr, dx.data(), nullptr);
+    auto widthTo = [&dx](int column) { return column > 0 ? dx[static_cast<size_t>(column - 1)] : 0; };
     int best = row.start, bestDistance = INT_MAX;
-    int base = TextWidth(text, 0, row.start);
-    for (int column = row.start; column <= row.start + row.length; ++column)
+    int base = widthTo(row.start);
+    for (int column = row.start; column <= end; ++column)
     {
         if (column > row.start && column < text.Length() + 1 && IsLowSurrogate(text[column + 1]))
             continue;
-        int distance = std::abs(TextWidth(text, 0, column) - base - x);
+        int distance = std::abs(widthTo(column) - base - x);
         if (distance < bestDistance)
         {
             best = column;
