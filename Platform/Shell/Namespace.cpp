@@ -360,14 +360,14 @@ public:
         if (!(flags & SHGDN_FORPARSING) && SingleItem(idList, one))
         {
             name->uType = STRRET_WSTR;
-            if (one.kind != SHELL_ITEM_VIRTUAL && one.bytes.size() < 1024)
+            if (one.kind != SHELL_ITEM_VIRTUAL)
             {
-                // A name's text straight into the task allocator's block.
-                WCHAR text[1024];
-                size_t n = Platform::WideNameInto(one.bytes, text, std::size(text));
-                name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc((n + 1) * sizeof(WCHAR)));
+                // A name's text straight into the task allocator's block: no byte makes more than
+                // one unit.
+                const size_t capacity = one.bytes.size() + 1;
+                name->pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(capacity * sizeof(WCHAR)));
                 if (name->pOleStr)
-                    std::memcpy(name->pOleStr, text, (n + 1) * sizeof(WCHAR));
+                    Platform::WideNameInto(one.bytes, name->pOleStr, capacity);
             }
             else
                 name->pOleStr = TaskText(ItemDisplayName(one.kind, one.bytes));
