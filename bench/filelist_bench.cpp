@@ -9,6 +9,7 @@
 // list asks a large folder's entries on up to four, so the ratio can fall below 1.
 #include "Controls/XFileListView.h"
 #include "Platform/Vcl/Forms.h"
+#include "bench/BestMs.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,30 +17,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <thread>
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
 constexpr double Frame = 1000.0 / 60.0;
-
-double BestOf(int repeat, const std::function<void()>& work)
-{
-    double best = 1e30;
-    for (int i = 0; i < repeat; ++i)
-    {
-        auto start = Clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return best;
-}
 
 // What any listing must do: read the entries and ask each one's facts.
 size_t ListFolder(const std::string& path)
@@ -113,14 +99,14 @@ int main(int argc, char** argv)
     if (list->RecordCount() != files)
         std::fprintf(stderr, "the list shows %d of %d files\n", list->RecordCount(), files);
 
-    double floor = BestOf(repeat, [&] { ListFolder(folder); });
-    double refresh = BestOf(repeat, [&] { list->Refresh(); });
+    double floor = BestMs(repeat, [&] { ListFolder(folder); });
+    double refresh = BestMs(repeat, [&] { list->Refresh(); });
     const UnicodeString path(Platform::WideName(folder).c_str());
-    double enter = BestOf(repeat, [&] { list->SetPath(path); });
+    double enter = BestMs(repeat, [&] { list->SetPath(path); });
     bool reverse = false;
     list->SetFileSortType(fstSize);
-    double resort = BestOf(repeat, [&] { list->SetSortReverse(reverse = !reverse); });
-    double paint = BestOf(repeat,
+    double resort = BestMs(repeat, [&] { list->SetSortReverse(reverse = !reverse); });
+    double paint = BestMs(repeat,
                           [&]
                           {
                               list->Invalidate();

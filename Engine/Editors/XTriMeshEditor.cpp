@@ -513,11 +513,11 @@ bool XTriMeshEditor::CopySelected()
     return XScene::PutOnClipboard(&stream, scene->GetTriClipboardFormat());
 }
 
-void XTriMeshEditor::CopyToClipboard()
+bool XTriMeshEditor::CopyShowingFailure()
 {
     try
     {
-        CopySelected();
+        return CopySelected();
     }
     catch (const Exception& e)
     {
@@ -527,24 +527,17 @@ void XTriMeshEditor::CopyToClipboard()
     {
         ShowMessage(UnicodeString(message));
     }
+    return false;
+}
+
+void XTriMeshEditor::CopyToClipboard()
+{
+    CopyShowingFailure();
 }
 
 void XTriMeshEditor::CutToClipboard()
 {
-    bool copied = false;
-    try
-    {
-        copied = CopySelected();
-    }
-    catch (const Exception& e)
-    {
-        ShowMessage(e.Message());
-    }
-    catch (const char* message)
-    {
-        ShowMessage(UnicodeString(message));
-    }
-    if (copied)
+    if (CopyShowingFailure())
         Delete();
 }
 

@@ -225,6 +225,8 @@ private:
     void TrimUndo();
     // Puts the stream's bytes on the clipboard; false when the clipboard did not take them.
     bool CopySelected();
+    // The same, a failure shown to the user (and false).
+    bool CopyShowingFailure();
 
     size_t m_UndoBytes = 0;
     size_t m_UndoLimit = DefaultUndoLimit;

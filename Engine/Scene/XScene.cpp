@@ -140,25 +140,6 @@ XBaseEditor* NewAnimationEditor(XScene* scene)
     return new XAnimationEditor(scene);
 }
 
-XBaseEditor* NewTriMeshEditor(XScene* scene)
-{
-    return new XTriMeshEditor(scene);
-}
-
-bool IsTriMeshEditor(XBaseEditor* editor)
-{
-    return dynamic_cast<XTriMeshEditor*>(editor) != nullptr;
-}
-
-void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node)
-{
-    if (auto* triMesh = dynamic_cast<XTriMeshEditor*>(editor))
-    {
-        triMesh->SetMesh(mesh);
-        triMesh->SetNode(node);
-    }
-}
-
 Gx::Ui::GxDesktop* NewDesktop(XScene* scene)
 {
     return new Gx::Ui::GxDesktop(scene);
@@ -274,11 +255,15 @@ public:
             scene->PushEditor(editor);
     }
     XBaseEditor* CreateAnimationEditor(XScene* scene) override { return NewAnimationEditor(scene); }
-    bool IsTriMeshEditor(XBaseEditor* editor) override { return ::IsTriMeshEditor(editor); }
-    XBaseEditor* CreateTriMeshEditor(XScene* scene) override { return NewTriMeshEditor(scene); }
+    bool IsTriMeshEditor(XBaseEditor* editor) override { return dynamic_cast<XTriMeshEditor*>(editor); }
+    XBaseEditor* CreateTriMeshEditor(XScene* scene) override { return new XTriMeshEditor(scene); }
     void BindTriMeshEditor(XBaseEditor* editor, XTriMesh* mesh, XMeshNode* node) override
     {
-        ::BindTriMeshEditor(editor, mesh, node);
+        if (auto* triMesh = dynamic_cast<XTriMeshEditor*>(editor))
+        {
+            triMesh->SetMesh(mesh);
+            triMesh->SetNode(node);
+        }
     }
     bool IsSkinEditor(XBaseEditor* editor) override { return dynamic_cast<XSkinEditor*>(editor); }
     XBaseEditor* CreateSkinEditor(XScene* scene) override { return new XSkinEditor(scene); }
