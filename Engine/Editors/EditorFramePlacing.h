@@ -28,6 +28,21 @@ inline TSpeedButton* PlaceButton(TFrame* owner, TWinControl* parent, int left, i
     return button;
 }
 
+// A value box of five decimals, reached with Tab; `bounds` holds typed values to [min, max],
+// `step` is what the arrow keys and wheel add.
+inline XFloatEdit* PlaceFloat(TFrame* owner, TWinControl* parent, int left, int top, int width, float min, float max,
+                              bool bounds, float step)
+{
+    auto* edit = Place<XFloatEdit>(owner, parent, left, top, width, 21);
+    edit->SetTabStop(true);
+    edit->SetFractionalPartLength(5);
+    edit->SetMinValue(min);
+    edit->SetMaxValue(max);
+    edit->SetUseBounds(bounds);
+    edit->SetChangeValue(step);
+    return edit;
+}
+
 // A collapsible panel stacked at the top of its parent, open.
 inline XScroll* PlacePanel(TFrame* owner, TWinControl* parent, const char16_t* caption, int height)
 {

@@ -18,16 +18,6 @@ using namespace EditorGlyphs;
 namespace
 {
 const int Margin = 10;
-
-XFloatEdit* PlaceEdit(TFrame* owner, TWinControl* parent, int left, int top, float min, float max)
-{
-    auto* edit = Place<XFloatEdit>(owner, parent, left, top, 42, 21);
-    edit->SetTabStop(true);
-    edit->SetFractionalPartLength(5);
-    edit->SetMinValue(min);
-    edit->SetMaxValue(max);
-    return edit;
-}
 } // namespace
 
 TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEditor* editor)
@@ -46,26 +36,25 @@ TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEdi
 
     XScroll1 = PlacePanel(this, TransformTab, u"Трансформация", 200);
     Label1 = PlaceLabel(this, XScroll1, Margin, 24, u"Перемещение (X; Y; Z)");
-    MoveXEdit = PlaceEdit(this, XScroll1, Margin, 40, -10000, 10000);
-    MoveYEdit = PlaceEdit(this, XScroll1, Margin + 44, 40, -10000, 10000);
-    MoveZEdit = PlaceEdit(this, XScroll1, Margin + 88, 40, -10000, 10000);
+    MoveXEdit = PlaceFloat(this, XScroll1, Margin, 40, 42, -10000, 10000, false, 0);
+    MoveYEdit = PlaceFloat(this, XScroll1, Margin + 44, 40, 42, -10000, 10000, false, 0);
+    MoveZEdit = PlaceFloat(this, XScroll1, Margin + 88, 40, 42, -10000, 10000, false, 0);
     MoveBtn = PlaceButton(this, XScroll1, Margin + 132, 39, 62, u"Выполнить", 0);
     Label2 = PlaceLabel(this, XScroll1, Margin, 66, u"Вращение (X; Y; Z)");
-    RotationXEdit = PlaceEdit(this, XScroll1, Margin, 82, -10000, 10000);
-    RotationYEdit = PlaceEdit(this, XScroll1, Margin + 44, 82, -10000, 10000);
-    RotationZEdit = PlaceEdit(this, XScroll1, Margin + 88, 82, -10000, 10000);
+    RotationXEdit = PlaceFloat(this, XScroll1, Margin, 82, 42, -10000, 10000, false, 0);
+    RotationYEdit = PlaceFloat(this, XScroll1, Margin + 44, 82, 42, -10000, 10000, false, 0);
+    RotationZEdit = PlaceFloat(this, XScroll1, Margin + 88, 82, 42, -10000, 10000, false, 0);
     RotateBtn = PlaceButton(this, XScroll1, Margin + 132, 81, 62, u"Выполнить", 0);
     Label3 = PlaceLabel(this, XScroll1, Margin, 108, u"Масштаб (YZ; XZ; XY)");
-    ScaleXEdit = PlaceEdit(this, XScroll1, Margin, 124, 0.01f, 100);
-    ScaleYEdit = PlaceEdit(this, XScroll1, Margin + 44, 124, 0.01f, 100);
-    ScaleZEdit = PlaceEdit(this, XScroll1, Margin + 88, 124, 0.01f, 100);
+    ScaleXEdit = PlaceFloat(this, XScroll1, Margin, 124, 42, 0.01f, 100, true, 0);
+    ScaleYEdit = PlaceFloat(this, XScroll1, Margin + 44, 124, 42, 0.01f, 100, true, 0);
+    ScaleZEdit = PlaceFloat(this, XScroll1, Margin + 88, 124, 42, 0.01f, 100, true, 0);
     ScaleBtn = PlaceButton(this, XScroll1, Margin + 132, 123, 62, u"Выполнить", 0);
     UniformScaleCheck = Place<TCheckBox>(this, XScroll1, Margin, 152, 190, 17);
     UniformScaleCheck->SetCaption(u"Равномерный масштаб");
     UniformScaleCheck->SetChecked(true);
     for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
     {
-        edit->SetUseBounds(true);
         edit->OnChange = MakeClosure(this, &TSceneEditorFrame::ScaleXEditChange);
         edit->OnExit = MakeClosure(this, &TSceneEditorFrame::ScaleXEditExit);
     }

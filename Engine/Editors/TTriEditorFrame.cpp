@@ -18,19 +18,6 @@ namespace
 {
 const int Margin = 8;
 
-XFloatEdit* PlaceFloat(TFrame* owner, TWinControl* parent, int left, int top, int width, float min, float max,
-                       bool bounds, float step)
-{
-    auto* edit = Place<XFloatEdit>(owner, parent, left, top, width, 21);
-    edit->SetTabStop(true);
-    edit->SetFractionalPartLength(5);
-    edit->SetMinValue(min);
-    edit->SetMaxValue(max);
-    edit->SetUseBounds(bounds);
-    edit->SetChangeValue(step);
-    return edit;
-}
-
 XIntEdit* PlaceIndex(TFrame* owner, TWinControl* parent, int left, int top)
 {
     auto* edit = Place<XIntEdit>(owner, parent, left, top, 48, 21);

@@ -35,16 +35,16 @@ constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
 constexpr UINT CM_CTL3DCHANGED = CM_BASE + 16;
 constexpr UINT CM_PARENTCTL3DCHANGED = CM_BASE + 17;
 constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
+// Sent to a control when the pointer comes over it, and when the pointer leaves it for another
+// control or leaves the window (while a control holds the capture, the pointer stays over it).
+constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
+constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
 constexpr UINT CM_RELEASE = CM_BASE + 33; // frees the form it is posted to
 // Sent to a windowed control just before a child is inserted (lParam TRUE) or removed (FALSE);
 // wParam the child. Unhandled it goes on to the parent.
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
 // A wheel turn no child took, passed on to the parent: as WM_MOUSEWHEEL, lParam in the receiver's
 // client coordinates.
-// Sent to a control when the pointer comes over it, and when the pointer leaves it for another
-// control or leaves the window (while a control holds the capture, the pointer stays over it).
-constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
-constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
 constexpr UINT CM_MOUSEWHEEL = CM_BASE + 67;
 
 // What a control is and does, as the class library's control style.
