@@ -562,7 +562,7 @@ Facts FactsOfPath(const std::string& path)
     return FactsOf(AT_FDCWD, path);
 }
 
-DWORD FileAttributes(const std::string& name, const Facts& facts)
+DWORD FileAttributes(std::string_view name, const Facts& facts)
 {
     DWORD attributes = 0;
     if (facts.isDirectory)

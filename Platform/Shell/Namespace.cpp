@@ -582,7 +582,7 @@ HRESULT SHGetDataFromIDListW(IShellFolder* folder, LPCITEMIDLIST idList, int for
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     auto* find = static_cast<WIN32_FIND_DATAW*>(data);
     std::memset(find, 0, sizeof *find);
-    find->dwFileAttributes = FileAttributes(std::string(one.bytes.substr(0, 1)), facts);
+    find->dwFileAttributes = FileAttributes(one.bytes, facts);
     find->ftLastWriteTime = FileTimeFromUnix(facts.mtimeSeconds, facts.mtimeNanoseconds);
     find->ftCreationTime = find->ftLastWriteTime;
     find->ftLastAccessTime = find->ftLastWriteTime;

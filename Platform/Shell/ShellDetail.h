@@ -83,7 +83,7 @@ Facts FactsOf(int directoryFd, const char* name);
 Facts FactsOfPath(const std::string& path);
 // Reads who this process is now (a listing does it once, not per entry).
 void ReadCredentials();
-DWORD FileAttributes(const std::string& name, const Facts& facts);
+DWORD FileAttributes(std::string_view name, const Facts& facts);
 bool HasSubfolder(const std::string& path);
 
 // The system image lists and the icon of an item.
