@@ -481,16 +481,13 @@ Facts FactsOf(int directoryFd, const std::string& name)
     return FactsOf(directoryFd, name.c_str());
 }
 
-bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& error)
+void ReadListing(const std::string& path, bool hidden, Listing& listing)
 {
     listing.names.clear();
     listing.entries.clear();
     DIR* dir = opendir(path.c_str());
     if (!dir)
-    {
-        error = errno;
-        return false;
-    }
+        return;
     ReadCredentials();
     // Names first; the kind follows from the facts.
     while (dirent* entry = readdir(dir))
@@ -548,7 +545,6 @@ bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& er
         listing.entries[kept++] = e;
     }
     listing.entries.resize(kept);
-    return true;
 }
 
 void ReadCredentials()

@@ -94,8 +94,9 @@ void TypeNameInto(BYTE kind, std::string_view bytes, WCHAR* out, size_t capacity
 
 struct Listing;
 // Reads a folder: every entry but "." and ".." (and hidden ones unless asked), with its facts;
-// entries gone meanwhile are left out. Large folders ask the facts on several threads.
-bool ReadListing(const std::string& path, bool hidden, Listing& listing, int& error);
+// entries gone meanwhile are left out; none when the folder cannot be opened. Large folders ask
+// the facts on several threads.
+void ReadListing(const std::string& path, bool hidden, Listing& listing);
 
 // The entries one enumeration of a file-system folder found: names in one block of bytes, each
 // with its kind and facts. The folder and the enumerators it handed out share it.
@@ -130,8 +131,7 @@ struct Listing
         if (!pending)
             return;
         pending = false;
-        int error = 0;
-        ReadListing(path, hidden, *this, error);
+        ReadListing(path, hidden, *this);
     }
 };
 
