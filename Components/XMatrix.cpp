@@ -188,6 +188,13 @@ void XMatrix::SetTranslation(float x, float y, float z)
     m[3][2] = z;
 }
 
+XMatrix XMatrix::Translation(const XVertex& v)
+{
+    XMatrix t;
+    t.SetTranslation(v.x, v.y, v.z);
+    return t;
+}
+
 void XMatrix::Translate(float x, float y, float z)
 {
     XMatrix t;

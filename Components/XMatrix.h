@@ -48,6 +48,8 @@ struct XMatrix
 
     void SetTranslation(float x, float y, float z);
     void Translate(float x, float y, float z);
+    // The matrix that moves points by v.
+    static XMatrix Translation(const XVertex& v);
 
     // Points transform in place, translation included, no division by w.
     void ApplyTo(XVertex* points, unsigned n) const;

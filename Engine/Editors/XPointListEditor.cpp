@@ -12,13 +12,6 @@ using StrUtils::XBaseString;
 
 namespace
 {
-XMatrix Translation(const XVertex& v)
-{
-    XMatrix m(1.0f);
-    m.SetTranslation(v.x, v.y, v.z);
-    return m;
-}
-
 IPointList* InterfaceOf(XBaseMesh* mesh)
 {
     return mesh ? static_cast<IPointList*>(mesh->GetInterface(IPointListGuid)) : nullptr;
@@ -264,7 +257,8 @@ void XPointListEditor::TransformSelection(const XMatrix& change)
     // A mesh matrix that cannot be inverted would scatter the points.
     if (!inverse.IsFinite())
         return;
-    const XMatrix m = world * Translation(centre * -1.0f) * change * Translation(centre) * inverse;
+    const XMatrix m =
+        world * XMatrix::Translation(centre * -1.0f) * change * XMatrix::Translation(centre) * inverse;
     XArray<XVertex, 32> points;
     list->GetPoints(points);
     m.ApplyTo(points, m_Selection, true);
@@ -280,7 +274,7 @@ void XPointListEditor::Move(XViewport* viewport, const XPoint& newPoint, const X
     const XMatrix identity(1.0f);
     const XVertex delta = viewport->ScreenToPlane(0, newPoint, axis, identity) -
                           viewport->ScreenToPlane(0, previousPoint, axis, identity);
-    TransformSelection(Translation(delta));
+    TransformSelection(XMatrix::Translation(delta));
 }
 
 void XPointListEditor::Rotate(XViewport*, const XPoint& newPoint, const XPoint& previousPoint)

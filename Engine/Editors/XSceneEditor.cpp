@@ -22,13 +22,6 @@ bool ControlKeyDown()
     return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
 }
 
-XMatrix Translation(const XVertex& v)
-{
-    XMatrix m;
-    m.SetTranslation(v.x, v.y, v.z);
-    return m;
-}
-
 // Whether a mesh-space point, carried to clip space by m, lands inside the normalised rectangle.
 // The perspective divide makes the test hold in perspective views too; points at or behind the
 // eye are outside.
@@ -394,7 +387,7 @@ void XSceneEditor::MoveBy(XViewport*, const XVertex& delta)
 {
     if (GetSelectionCount() == 0)
         return;
-    XMatrix pivot = Translation(GetSelectionCenter());
+    XMatrix pivot = XMatrix::Translation(GetSelectionCenter());
     bool withChildren = !ControlKeyDown();
     unsigned frame = GetFrame();
     for (auto& node : TakeSelection())
@@ -408,7 +401,7 @@ void XSceneEditor::RotateBy(XViewport*, const XVertex& angles)
 {
     if (GetSelectionCount() == 0)
         return;
-    XMatrix pivot = Translation(GetSelectionCenter());
+    XMatrix pivot = XMatrix::Translation(GetSelectionCenter());
     bool withChildren = !ControlKeyDown();
     unsigned frame = GetFrame();
     for (auto& node : TakeSelection())
@@ -436,7 +429,7 @@ void XSceneEditor::ScaleBy(XViewport*, const XVertex& factors)
     XVertex centre = GetSelectionCenter();
     XMatrix scale;
     scale.SetScale(factors.x, factors.y, factors.z);
-    XMatrix about = Translation(centre * -1.0f) * scale * Translation(centre);
+    XMatrix about = XMatrix::Translation(centre * -1.0f) * scale * XMatrix::Translation(centre);
     if (m_Mode == 0)
     {
         for (unsigned i = 0; i < count; ++i)
@@ -456,8 +449,7 @@ void XSceneEditor::ScaleBy(XViewport*, const XVertex& factors)
         XMatrix unscale, worldInverse;
         unscale.SetScale(1.0f / ms.x, 1.0f / ms.y, 1.0f / ms.z);
         worlds[i].Inverse(worldInverse);
-        const XMatrix rotation =
-            unscale * mesh * about * worldInverse * Translation(offset * -1.0f);
+        const XMatrix rotation = unscale * mesh * about * worldInverse * XMatrix::Translation(offset * -1.0f);
         if (!rotation.IsFinite())
             continue;
         node->SetMeshRotation(rotation);

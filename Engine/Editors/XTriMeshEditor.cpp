@@ -23,13 +23,6 @@ namespace
 {
 const char16_t* const kModeNames[2] = {u"Vertex", u"Face"};
 
-XMatrix Translation(const XVertex& v)
-{
-    XMatrix m(1.0f);
-    m.SetTranslation(v.x, v.y, v.z);
-    return m;
-}
-
 template <class T, unsigned N> size_t ArrayBytes(const XArray<T, N>& array)
 {
     return size_t(array.GetCount()) * sizeof(T);
@@ -717,7 +710,7 @@ void XTriMeshEditor::ApplyTransform(const XMatrix& transform, const char16_t* re
     XMesh* mesh = GetSourceMesh();
     if (count == 0 || !mesh || (record && !RecordMeshChange(record)))
         return;
-    mesh->TransformSelection(GetFrame(), m_Node.Get(), Translation(centre), transform);
+    mesh->TransformSelection(GetFrame(), m_Node.Get(), XMatrix::Translation(centre), transform);
     m_Mesh->MeshInvalidate();
 }
 
@@ -728,7 +721,7 @@ void XTriMeshEditor::Move(XViewport* viewport, const XPoint& newPoint, const XPo
     const unsigned axis = XSceneLink::Get()->GetTransformAxis(GetScene());
     const unsigned frame = GetFrame();
     XVertex delta = viewport->ScreenToPlane(frame, newPoint, axis) - viewport->ScreenToPlane(frame, previousPoint, axis);
-    ApplyTransform(Translation(delta));
+    ApplyTransform(XMatrix::Translation(delta));
 }
 
 void XTriMeshEditor::Rotate(XViewport*, const XPoint& newPoint, const XPoint& previousPoint)
@@ -750,7 +743,7 @@ void XTriMeshEditor::Scale(XViewport*, const XPoint& newPoint, const XPoint& pre
 
 void XTriMeshEditor::MoveSelection(XViewport*, const XVertex& offset)
 {
-    ApplyTransform(Translation(offset), u"Перемещение");
+    ApplyTransform(XMatrix::Translation(offset), u"Перемещение");
 }
 
 void XTriMeshEditor::RotateSelection(XViewport*, const XVertex& angles)

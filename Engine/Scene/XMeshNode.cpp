@@ -49,13 +49,6 @@ XMatrix Inverted(const XMatrix& m)
     return out;
 }
 
-XMatrix Translation(const XVertex& v)
-{
-    XMatrix t;
-    t.SetTranslation(v.x, v.y, v.z);
-    return t;
-}
-
 XVertex Transformed(const XMatrix& m, XVertex v)
 {
     m.ApplyTo(&v, 1);
@@ -490,7 +483,7 @@ void XMeshNode::GetMeshMatrix(unsigned frame, XMatrix& out)
     scale.SetScale(m_MeshScale.x, m_MeshScale.y, m_MeshScale.z);
     XMatrix world;
     GetMatrix(frame, world);
-    out = scale * m_MeshRotation * Translation(m_MeshPosition) * world;
+    out = scale * m_MeshRotation * XMatrix::Translation(m_MeshPosition) * world;
 }
 
 void XMeshNode::SetMeshRotation(const XMatrix& rotation)
@@ -600,7 +593,7 @@ void XMeshNode::Move(unsigned frame, const XMatrix& axes, const XVertex& delta, 
     XMatrix parent, parentInverse;
     GetParentMatrix(parentFrame, parent);
     GetParentMatrixInverse(parentFrame, parentInverse);
-    m_Matrix = m_Matrix * (parent * Inverted(axes) * Translation(delta) * axes * parentInverse);
+    m_Matrix = m_Matrix * (parent * Inverted(axes) * XMatrix::Translation(delta) * axes * parentInverse);
     if (target != XTT_NODE)
     {
         XMatrix world;

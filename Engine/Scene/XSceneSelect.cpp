@@ -76,13 +76,6 @@ XMatrix ScaleMatrix(float size)
     m.SetScale(size, size, size);
     return m;
 }
-
-XMatrix TranslationMatrix(const XVertex& at)
-{
-    XMatrix m(1.0f);
-    m.SetTranslation(at.x, at.y, at.z);
-    return m;
-}
 } // namespace
 
 // ---- selection ---------------------------------------------------------------------------------
@@ -315,7 +308,7 @@ void XScene::Render(XViewport* viewport)
         {
             device->SetRenderState(D3DRS_ZENABLE, FALSE);
             device->SetRenderState(D3DRS_LIGHTING, FALSE);
-            RenderAxis(viewport, ScaleMatrix(size) * TranslationMatrix(centre));
+            RenderAxis(viewport, ScaleMatrix(size) * XMatrix::Translation(centre));
         }
     }
     if (m_Editor)
@@ -405,7 +398,7 @@ unsigned XScene::FindTransformAxis(XViewport* viewport, const XPoint& point, con
     if (width <= 0 || height <= 0)
         return 0;
     const unsigned frame = GetFrame();
-    const XMatrix placement = matrix ? *matrix : TranslationMatrix(GetSelectedCentre());
+    const XMatrix placement = matrix ? *matrix : XMatrix::Translation(GetSelectedCentre());
     const float size = GizmoSize(viewport, frame, XVertex(placement.m[3][0], placement.m[3][1], placement.m[3][2]));
     if (size <= 0)
         return 0;

@@ -64,13 +64,6 @@ namespace XNavigation
 {
 namespace
 {
-XMatrix Translation(const XVertex& v)
-{
-    XMatrix t;
-    t.SetTranslation(v.x, v.y, v.z);
-    return t;
-}
-
 constexpr double Pi = 3.14159265358979323846;
 } // namespace
 
@@ -88,7 +81,7 @@ bool InsideTrackball(const XVertex& a, float r)
 XMatrix Pan(const XMatrix& world, const XVertex& a, const XVertex& b)
 {
     XVertex d = b - a;
-    return Translation(d) * world;
+    return XMatrix::Translation(d) * world;
 }
 
 XMatrix TurnRotation(bool inside, const XPoint& point, const XPoint& last, const XVertex& a, const XVertex& b)
@@ -119,7 +112,7 @@ XMatrix TurnRotation(bool inside, const XPoint& point, const XPoint& last, const
 
 XMatrix Orbit(const XMatrix& world, const XMatrix& rotation, const XVertex& k)
 {
-    return world * Translation(-k) * rotation * Translation(k);
+    return world * XMatrix::Translation(-k) * rotation * XMatrix::Translation(k);
 }
 
 XMatrix Turn(const XMatrix& world, const XMatrix& view, const XMatrix& rotation)
