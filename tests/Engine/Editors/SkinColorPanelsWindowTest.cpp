@@ -94,6 +94,8 @@ TEST_F(SkinColorPanelsWindowTest, BothPanelsShowAndWorkByMouse)
     Settle();
     probe->ClickAt(listWindow, 20, 1 + list->RowHeight() + list->RowHeight() / 2);
     ASSERT_TRUE(PumpUntil([&] { return !skinPanel->BoneNameCombo->DroppedDown(); }));
+    // The buttons below lie under the list: the server must have taken it away before they are clicked.
+    ASSERT_TRUE(PumpUntil([&] { return !probe->Viewable(listWindow); }));
     EXPECT_EQ(skinPanel->BoneNameCombo->Text(), u"Bone2");
     EXPECT_EQ(skin->GetBone(), bones[0]); // nothing until "Назначить"
     ClickOn(window, skinPanel->SetBoneBtn, 20, 10);

@@ -354,6 +354,8 @@ TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAnd
     Settle();
     probe->ClickAt(listWindow, 20, 1 + list->RowHeight() + list->RowHeight() / 2);
     ASSERT_TRUE(PumpUntil([&] { return !panel->BoneNameCombo->DroppedDown(); }));
+    // The buttons below lie under the list: the server must have taken it away before they are clicked.
+    ASSERT_TRUE(PumpUntil([&] { return !probe->Viewable(listWindow); }));
     ClickOn(window, panel->SetBoneBtn, 20, 10);
     EXPECT_EQ(skin->GetBone(), bones[1]);
     ClickOn(window, panel->SetupIndexesBtn, 20, 10);
