@@ -208,9 +208,17 @@ TEST_F(HexEditWindowTest, CtrlHeldShowsTheValueAtThePointerAndReleasingRemovesIt
     m_driver->RootOrigin(hint, hx, hy);
     EXPECT_EQ(hx, wx + x);
     EXPECT_EQ(hy, wy + y);
+    // The window may be mapped a moment before its first paint reaches the server.
     int hw = 0, hh = 0;
-    auto pixels = m_driver->Pixels(hint, hw, hh);
-    ASSERT_FALSE(pixels.empty());
+    std::vector<uint32_t> pixels;
+    for (const auto until = std::chrono::steady_clock::now() + 600ms;;)
+    {
+        pixels = m_driver->Pixels(hint, hw, hh);
+        ASSERT_FALSE(pixels.empty());
+        if ((pixels[size_t(hw) + 1] & 0xFFFFFF) == 0xFFFFE1u || std::chrono::steady_clock::now() > until)
+            break;
+        m_driver->Settle(20ms);
+    }
     EXPECT_EQ(pixels[size_t(hw) + 1] & 0xFFFFFF, 0xFFFFE1u); // the hint's yellow inside its frame
     m_driver->HoldKey(XK_Control_L, false);
     EXPECT_TRUE(m_driver->WaitGone(hint, 600ms));
