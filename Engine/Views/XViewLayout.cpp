@@ -31,18 +31,29 @@ void XViewLayout::Place(TControl* control, TWinControl* parent, int left, int to
     control->SetBounds(left, top, width, height);
     control->SetAlign(align);
     control->Show();
+    m_placed.push_back(control);
 }
 
 void XViewLayout::Apply(int n)
 {
     m_layout = (n >= 0 && n <= 10) ? n : Grid;
     m_tracking = false;
+    // Hidden last placed first: each is then the last of its parent's stack, so taking it out
+    // moves none of the others, and no viewport on its way out passes through another size (its
+    // camera would take that aspect and the scene file would keep it).
+    for (auto it = m_placed.rbegin(); it != m_placed.rend(); ++it)
+        (*it)->Hide();
+    m_placed.clear();
     for (int i = 0; i < 10; ++i)
+        Child(i)->Hide();
+    // Viewports leave their containers before these are emptied. A hidden viewport keeps its
+    // size: it is neither drawn nor resized until a layout shows it again.
+    for (int i : {2, 3, 4, 5, 6, 7, 8, 9, 0, 1})
     {
         TControl* c = Child(i);
-        c->Hide();
         c->SetAlign(alNone);
-        c->SetBounds(0, 0, 0, 0);
+        if (i < 2 || i > 5)
+            c->SetBounds(0, 0, 0, 0);
         c->SetParent(m_view);
     }
     const int W = m_view->ClientWidth();

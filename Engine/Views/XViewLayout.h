@@ -7,6 +7,8 @@
 #include "Components/XVertex.h"
 #include "Platform/Vcl/ExtCtrls.h"
 
+#include <vector>
+
 class XViewLayout
 {
 public:
@@ -26,6 +28,7 @@ public:
     const XRect& Relative(int index) const { return m_relative[index]; }
 
     // Stores n (11 for an unknown one), hides every child, places those of the layout and records.
+    // A viewport the layout leaves hidden keeps its size: no switch resizes it on the way.
     void Apply(int n);
     // A splitter moved (or, without a sender, a placement ended): in the 2 x 2 layout the two row
     // splitters are held level; then the fractions are recorded. Nothing while tracking is off.
@@ -43,6 +46,7 @@ private:
     TControl* m_v[4];
     TSplitter* m_sp[4];
     XRect m_relative[6] = {};
+    std::vector<TControl*> m_placed; // the shown children in the order of their placement
     bool m_tracking = false;
     int m_layout = Grid;
     int m_splitter = 3;

@@ -10,6 +10,21 @@
 
 namespace
 {
+// A viewport stand-in that notes every size it is given.
+class SizeNotes : public TWinControl
+{
+public:
+    using TWinControl::TWinControl;
+    std::vector<std::pair<int, int>> sizes;
+
+protected:
+    void Resize() override
+    {
+        TWinControl::Resize();
+        sizes.emplace_back(Width(), Height());
+    }
+};
+
 // A form standing in for the view, with the ten children in their fixed order.
 struct Host
 {
@@ -25,7 +40,7 @@ struct Host
         for (auto*& x : c)
             x = new TWinControl(&form);
         for (auto*& x : v)
-            x = new TWinControl(&form);
+            x = new SizeNotes(&form);
         for (auto*& x : sp)
         {
             x = new TSplitter(&form);
@@ -125,6 +140,44 @@ TEST(XViewLayoutTest, EveryLayoutPlacesItsControlsAt300By200)
             for (int i = 0; i < 10; ++i)
                 EXPECT_EQ(host.Child(i)->Visible(), shown[i]) << kNames[i];
             EXPECT_TRUE(host.layout->Tracking());
+        }
+    }
+}
+
+TEST(XViewLayoutTest, ASwitchGivesTheViewportsItHidesNoPassingSize)
+{
+    // A hidden viewport is neither drawn nor resized: whatever it showed before, a switch leaves
+    // its size alone (its camera keeps the aspect it had), also after a splitter was dragged.
+    Host host(300, 200);
+    for (int from = 0; from <= 11; ++from)
+    {
+        for (int to = 0; to <= 11; ++to)
+        {
+            SCOPED_TRACE("layout " + std::to_string(to) + " after " + std::to_string(from));
+            host.layout->Apply(from);
+            if (from == 11)
+            {
+                Vcl::RouteInput(&host.form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 99));
+                Vcl::RouteInput(&host.form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 67));
+                Vcl::RouteInput(&host.form, WM_LBUTTONUP, 0, MAKELPARAM(10, 67));
+            }
+            TRect before[4];
+            for (int i = 0; i < 4; ++i)
+            {
+                before[i] = host.v[i]->BoundsRect();
+                static_cast<SizeNotes*>(host.v[i])->sizes.clear();
+            }
+            host.layout->Apply(to);
+            for (int i = 0; i < 4; ++i)
+            {
+                if (host.v[i]->Visible())
+                    continue;
+                SCOPED_TRACE(kNames[i + 2]);
+                EXPECT_EQ(host.v[i]->Width(), before[i].Width());
+                EXPECT_EQ(host.v[i]->Height(), before[i].Height());
+                EXPECT_TRUE(static_cast<SizeNotes*>(host.v[i])->sizes.empty())
+                    << testing::PrintToString(static_cast<SizeNotes*>(host.v[i])->sizes);
+            }
         }
     }
 }

@@ -205,18 +205,68 @@ TEST(XViewTest, LayoutComesWithTheWindowFollowsSplittersAndResizes)
         EXPECT_FALSE(view->GetSplitter(i)->Visible());
     EXPECT_EQ(Bounds(view->GetViewport(0)), B(0, 0, 600, 400));
 
-    // Too narrow for its splitters: nothing huge or negative.
+    // Too narrow for its splitters: nothing huge or negative shown; a hidden viewport keeps the
+    // size it had.
     view->SetBounds(0, 0, 2, 200);
     for (int n = 0; n <= 11; ++n)
     {
+        int widths[4];
+        for (int i = 0; i < 4; ++i)
+            widths[i] = view->GetViewport(i)->Width();
         view->SetViewportLayout(n);
         for (int i = 0; i < 4; ++i)
         {
             XViewport* v = view->GetViewport(i);
-            EXPECT_LE(v->Width(), 2) << n;
+            EXPECT_LE(v->Width(), v->Visible() ? 2 : widths[i]) << n;
             EXPECT_GE(v->Left(), 0) << n;
         }
     }
+}
+
+TEST(XViewTest, LayoutZeroLeavesTheHiddenViewportsAndTheirSavedCamerasAsTheyWere)
+{
+    TempDir dir("xview");
+    XScene scene(nullptr);
+    BuildViewScene(scene, dir.Path(), ViewSceneOptions{1, 1, false});
+    Host host;
+    host.view->SetPrimary(true);
+    host.view->SetScene(&scene);
+    ASSERT_EQ(host.view->GetViewportLayout(), 11);
+    EXPECT_EQ(Bounds(host.view->GetViewport(1)), B(0, 0, 149, 98));
+    TRect before[4];
+    float aspects[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        before[i] = Bounds(host.view->GetViewport(i));
+        aspects[i] = host.view->GetViewport(i)->GetCamera()->GetAspectRatio();
+    }
+    EXPECT_NEAR(aspects[1], 149.0f / 98.0f, 1e-4f);
+    EXPECT_NEAR(aspects[3], 149.0f / 99.0f, 1e-4f);
+
+    host.view->SetViewportLayout(0);
+    EXPECT_EQ(Bounds(host.view->GetViewport(0)), B(0, 0, 300, 200));
+    EXPECT_FLOAT_EQ(host.view->GetViewport(0)->GetCamera()->GetAspectRatio(), 1.5f);
+    for (int i = 1; i < 4; ++i)
+    {
+        XViewport* v = host.view->GetViewport(i);
+        EXPECT_FALSE(v->Visible()) << i;
+        EXPECT_EQ(v->Width(), before[i].Width()) << i;
+        EXPECT_EQ(v->Height(), before[i].Height()) << i;
+        EXPECT_FLOAT_EQ(v->GetCamera()->GetAspectRatio(), aspects[i]) << i;
+    }
+
+    // The scene file keeps the aspects the hidden viewports had; they come back into another view.
+    XMemoryStream saved(0, 4096);
+    scene.SaveToStream(&saved);
+    Host other;
+    XScene again(nullptr);
+    other.view->SetPrimary(true);
+    other.view->SetScene(&again);
+    saved.SetPosition(0);
+    again.LoadFromStream(&saved);
+    EXPECT_EQ(other.view->GetViewportLayout(), 0);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_FLOAT_EQ(other.view->GetViewport(i)->GetCamera()->GetAspectRatio(), aspects[i]) << i;
 }
 
 TEST(XViewTest, ScenesJoinOnceLeaveWhenFreedAndOnlyAPrimaryViewShowsThem)
