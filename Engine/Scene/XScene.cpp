@@ -1494,11 +1494,10 @@ void XScene::SetView(XView* view)
         return;
     if (XView* old = m_View)
     {
+        // Out of the old view's list, which lets the scene go; a view that no longer listed it
+        // is left here all the same.
         old->DeleteScene(this);
-        if (m_ViewComponent)
-            RemoveFreeNotification(m_ViewComponent);
-        m_ViewComponent = nullptr;
-        ReleaseDevice(old->GetDevice());
+        LeaveView(old);
     }
     m_View = view;
     if (view)
@@ -1509,6 +1508,17 @@ void XScene::SetView(XView* view)
             FreeNotification(m_ViewComponent);
         CreateDevice(view->GetDevice());
     }
+}
+
+void XScene::LeaveView(XView* view)
+{
+    if (!view || view != m_View)
+        return;
+    if (m_ViewComponent)
+        RemoveFreeNotification(m_ViewComponent);
+    m_ViewComponent = nullptr;
+    ReleaseDevice(view->GetDevice());
+    m_View = nullptr;
 }
 
 void XScene::SendDevice(DeviceEvent event, IDirect3DDevice9* device)

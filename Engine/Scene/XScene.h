@@ -249,6 +249,9 @@ public:
     XView* GetView() const { return m_View; }
     // Leaves the old view (releasing the objects' device resources) and joins the new one.
     void SetView(XView* view);
+    // The view takes the scene out of its list: when it is the scene's view, the scene leaves it
+    // as SetView(nullptr) would, without asking the view anything. Other views change nothing.
+    void LeaveView(XView* view);
     // Nothing for a null device; else every object in attach order, then the desktop and the
     // tile manager.
     void CreateDevice(IDirect3DDevice9* device);

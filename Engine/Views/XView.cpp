@@ -126,6 +126,16 @@ int XView::AddScene(XScene* scene)
 
 int XView::DeleteScene(XScene* scene)
 {
+    int index = Unlist(scene);
+    // The free notification that told the scene of this view's end is gone with the entry: a
+    // scene shown here leaves the view now rather than keep a view that may go unannounced.
+    if (index >= 0 && scene->GetView() == this)
+        scene->LeaveView(this);
+    return index;
+}
+
+int XView::Unlist(XScene* scene)
+{
     int index = scene ? m_Scenes.IndexOf(scene) : -1;
     if (index < 0)
         return -1;
@@ -172,7 +182,8 @@ void XView::Notification(TComponent* AComponent, TOperation Operation)
             XScene* scene = m_Scenes[i];
             if (static_cast<TComponent*>(scene) == AComponent)
             {
-                DeleteScene(scene);
+                // The scene is being destroyed: nothing is asked of it.
+                Unlist(scene);
                 break;
             }
         }

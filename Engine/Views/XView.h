@@ -70,7 +70,8 @@ public:
     // view's last navigation type (0 before any). Its index, -1 for null.
     virtual int AddScene(XScene* scene);
     // Removes the scene (clearing the current scene when it is that one) and drops the free
-    // notification; its former index, or -1 when it was not listed.
+    // notification; a scene shown in this view leaves it (XScene::LeaveView). Its former index,
+    // or -1 when it was not listed.
     virtual int DeleteScene(XScene* scene);
     // The listed scenes, in order of attachment; indexing past the count throws "Out of range.".
     const XScenes& GetScenes() const { return m_Scenes; }
@@ -198,6 +199,8 @@ private:
     void SendDeviceEvent(DeviceEvent event);
     // Every listed scene shown in this view leaves it (over a copy: leaving edits the list).
     void HideScenes();
+    // Takes the scene off the list without a word to it; its former index, or -1.
+    int Unlist(XScene* scene);
     void FreeChildren();
 
     XScenes m_Scenes;

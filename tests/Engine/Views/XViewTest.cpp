@@ -340,6 +340,57 @@ TEST(XViewTest, ScenesJoinOnceLeaveWhenFreedAndOnlyAPrimaryViewShowsThem)
     EXPECT_EQ(scene.GetObjectCount(), 0u);
 }
 
+TEST(XViewTest, NoSceneKeepsAViewThatNoLongerListsItOrIsGone)
+{
+    TempDir dir("xview");
+    XScene c(nullptr);
+    BuildViewScene(c, dir.Path(), ViewSceneOptions{1, 1, false});
+    XTexture* texture = static_cast<XTexture*>(c.FindObject(XString(u"Checker")));
+    ASSERT_NE(texture, nullptr);
+    Host w;
+    w.view->SetPrimary(true);
+    {
+        // Taken out of its view by DeleteScene: it leaves the view as SetView(nullptr) would,
+        // releasing its device resources while the device stands.
+        Host v;
+        v.view->SetPrimary(true);
+        v.view->SetScene(&c);
+        v.view->RenderScene(true);
+        EXPECT_NE(texture->GetD3DTexture(), nullptr);
+        v.view->SetScene(nullptr);
+        EXPECT_EQ(c.GetView(), v.view);
+        EXPECT_EQ(v.view->DeleteScene(&c), 0);
+        EXPECT_EQ(c.GetView(), nullptr);
+        EXPECT_EQ(texture->GetD3DTexture(), nullptr);
+        EXPECT_EQ(v.view->GetScenes().GetCount(), 0u);
+    }
+    // The view is gone: another takes the scene cleanly.
+    w.view->SetScene(&c);
+    EXPECT_EQ(c.GetView(), w.view);
+    w.view->RenderScene(true);
+    EXPECT_NE(texture->GetD3DTexture(), nullptr);
+
+    // A view going away leaves every scene it shows with none, the current one or not.
+    XScene d(nullptr);
+    {
+        Host v;
+        v.view->SetPrimary(true);
+        v.view->SetScene(&d);
+        w.view->SetScene(nullptr);
+        v.view->SetScene(&c); // c moves from w to v; d stays listed in v and shown there
+        EXPECT_EQ(c.GetView(), v.view);
+        EXPECT_EQ(d.GetView(), v.view);
+        EXPECT_EQ(w.view->GetScenes().IndexOf(&c), -1);
+    }
+    EXPECT_EQ(c.GetView(), nullptr);
+    EXPECT_EQ(d.GetView(), nullptr);
+    w.view->SetScene(&d);
+    w.view->SetScene(&c);
+    EXPECT_EQ(c.GetView(), w.view);
+    EXPECT_EQ(d.GetView(), w.view);
+    EXPECT_EQ(w.view->GetScenes().GetCount(), 2u);
+}
+
 TEST(XViewTest, TransformTypeReachesTheScenesAndActiveViewportFiresLeaveThenEnter)
 {
     Host host;
