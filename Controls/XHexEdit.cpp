@@ -101,6 +101,7 @@ XHexEdit::XHexEdit(TComponent* AOwner) : TCustomControl(AOwner)
     m_hintTimer->OnTimer = TNotifyEvent(this, &XHexEdit::HintTick);
     SetBounds(Left(), Top(), 150, 120);
     SetColor(clWhite);
+    SetCursor(crIBeam);
     Font()->SetColor(clBlack);
     SetTabStop(true);
     m_vbarWidth = GetSystemMetrics(SM_CXVSCROLL);
@@ -679,20 +680,22 @@ void XHexEdit::SelectAll()
 
 bool XHexEdit::ComputePosition(int x, int y, int64_t& column, int64_t& pos)
 {
-    x += m_cw / 2;
+    // In 64 bits: no point of the 32-bit plane overflows a sum.
+    int64_t at = int64_t(x) + m_cw / 2;
     const int64_t line = FloorDiv(y, m_lh) + m_firstVisible;
-    if (x < m_hexX)
-        x = m_hexX;
+    const int64_t hexX = m_hexX, textX = m_textX;
+    if (at < hexX)
+        at = hexX;
     bool inText;
-    if (x <= m_hexX + m_hexWidth + kGap / 2)
+    if (at <= hexX + m_hexWidth + kGap / 2)
     {
-        column = (x - m_hexX) / (3 * m_cw);
+        column = (at - hexX) / (3 * int64_t(m_cw));
         inText = false;
     }
     else
     {
-        x = std::clamp(x, m_textX, m_textX + m_textWidth);
-        column = (x - m_textX) / m_wcw;
+        at = std::clamp(at, textX, textX + m_textWidth);
+        column = (at - textX) / m_wcw;
         inText = true;
     }
     pos = line * 16 + column;

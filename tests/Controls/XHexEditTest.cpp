@@ -178,6 +178,20 @@ TEST_F(HexEditTest, NewEditorAndLayoutArithmetic)
     edit->SetHScrollPos(0);
     EXPECT_EQ(edit->HexX(), hexX);
 
+    // The hit test sums in 64 bits: a point at the far end of the coordinates is in the text
+    // column past its last byte.
+    int64_t column = 0, pos = 0;
+    EXPECT_TRUE(edit->ComputePosition(2147483647, 2147483647, column, pos));
+    EXPECT_EQ(column, 16);
+    EXPECT_EQ(pos, (2147483647 / edit->LineHeight()) * 16 + 16);
+    EXPECT_FALSE(edit->ComputePosition(-2147483647 - 1, 0, column, pos));
+    EXPECT_EQ(pos, 0);
+
+    // The pointer over the editor is the I-beam.
+    EXPECT_EQ(fresh.Cursor(), crIBeam);
+    Mouse(WM_MOUSEMOVE, 40, 20);
+    EXPECT_EQ(form->CursorShown(), crIBeam);
+
     int w = 20 * cw, h = 3 * edit->LineHeight() + 1;
     EXPECT_FALSE(edit->CanResize(w, h));
     w = 20 * cw + 1;
