@@ -2,6 +2,7 @@
 
 #include "App/AppPaths.h"
 #include "Components/Cx/CxXml.h"
+#include "Platform/Win32/Windows.h"
 
 PwPatchEntry PwPatchEntries[PwPatchEntryCount];
 
@@ -43,4 +44,31 @@ void LoadPatchEntries(const WCHAR* fileName, PwPatchEntry* entries)
         entry.FileName = node->ReadAttribute(u"FileName").AsString();
         entry.ModelName = node->ReadAttribute(u"ModelName").AsString();
     }
+}
+
+XString PatchDataLoadFailure(const XString& fileName, const XString& message)
+{
+    // The reader says "Xml syntax error." for every failure, a missing file included; the log
+    // tells the cases apart for whoever reads it.
+    XString why = message;
+    const DWORD attributes = GetFileAttributesW(fileName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+    {
+        const DWORD error = GetLastError();
+        why = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? u"the file does not exist."
+                                                                             : u"the file cannot be read.";
+    }
+    else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        why = u"the file cannot be read.";
+    else
+    {
+        HANDLE file = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            why = u"the file cannot be read.";
+        else
+            CloseHandle(file);
+    }
+    const XString opened(Platform::FromUtf8(Platform::ResolvePath(fileName.c_str())).c_str());
+    return XString(u"Loading <") + opened + u"> failed: " + why;
 }

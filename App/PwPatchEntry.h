@@ -34,6 +34,11 @@ uint32_t GetPatchEntryCount(const PwPatchEntry* entries = PwPatchEntries);
 // The program's folder followed by "Data\PatchData.xml".
 XString GetPatchDataFileName();
 
+// The log's line for a failed load of the instruction file (given in Windows form): the file as
+// it was opened (the native path, '/' throughout) and why it failed: "the file does not exist.",
+// "the file cannot be read." (a folder, or refused), or else the load's own message.
+XString PatchDataLoadFailure(const XString& fileName, const XString& message);
+
 // Reads the instruction file (null: GetPatchDataFileName()) into the table, one record per child
 // element of the root in document order, at most PwPatchEntryCount; later elements are ignored.
 // Each element's attributes are read in the order "MeshIndex" (integer), "UseBoneMap" (boolean),

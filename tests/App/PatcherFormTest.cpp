@@ -241,12 +241,13 @@ TEST_F(PatcherFormTest, TypedPathPatchesWithProgressAndRestores)
 
 TEST_F(PatcherFormTest, InstructionsThatFailToLoadAreLoggedWithTheBoxText)
 {
-    // The program's folder holds no instructions: the start-up box and the log say the same.
+    // The program's folder holds no instructions: the start-up box keeps the reader's text, the
+    // log names the file as opened and says that it does not exist.
     ASSERT_EQ(m_boxes.boxes.size(), 1u);
-    const std::string text = Platform::ToUtf8(m_boxes.boxes[0].text.c_str());
-    ASSERT_FALSE(text.empty());
-    const std::string entry =
-        "Loading <" + Platform::ToUtf8(GetPatchDataFileName().c_str()) + "> failed: " + text;
+    EXPECT_EQ(m_boxes.boxes[0].text, u"Xml syntax error.");
+    const std::string file = Platform::ProgramFolder() + "Data/PatchData.xml";
+    ASSERT_FALSE(fs::exists(file));
+    const std::string entry = "Loading <" + file + "> failed: the file does not exist.";
     EXPECT_NE(std::find(m_entries.begin(), m_entries.end(), entry), m_entries.end())
         << testing::PrintToString(m_entries);
 }

@@ -202,6 +202,29 @@ TEST_F(PwPatchEntryTest, DataFileIsFoundBesideTheProgramInWindowsForm)
     EXPECT_EQ(Text(m_Table[0].FileName), u"Models\\Hero.SKI");
 }
 
+TEST_F(PwPatchEntryTest, AFailedLoadIsLoggedWithThePathAsOpenedAndWhy)
+{
+    auto line = [](const std::u16string& file, const char16_t* message)
+    { return Platform::ToUtf8(PatchDataLoadFailure(XString(file.c_str()), XString(message)).c_str()); };
+    const std::string dir = m_Dir.Path().string();
+    // Missing: the Windows form of the name is shown as opened, '/' throughout.
+    std::u16string missing = WidePath(m_Dir.Path()) + u"/Data\\PatchData.xml";
+    EXPECT_EQ(line(missing, u"Xml syntax error."),
+              "Loading <" + dir + "/Data/PatchData.xml> failed: the file does not exist.");
+    // A folder in its place cannot be read.
+    fs::create_directories(m_Dir / "Data" / "PatchData.xml");
+    EXPECT_EQ(line(missing, u"Xml syntax error."),
+              "Loading <" + dir + "/Data/PatchData.xml> failed: the file cannot be read.");
+    fs::remove_all(m_Dir / "Data");
+    // A file that opens but does not load keeps the load's own message; found in other case, it
+    // is named as it stands on disk.
+    fs::create_directories(m_Dir / "data");
+    WriteWholeFile(m_Dir / "data" / "patchdata.xml", std::string("<PatchData><Entry"));
+    EXPECT_THROW(LoadPatchEntries(missing.c_str(), m_Table.data()), CxXml::XmlSyntaxError);
+    EXPECT_EQ(line(missing, u"Xml syntax error."),
+              "Loading <" + dir + "/data/patchdata.xml> failed: Xml syntax error.");
+}
+
 TEST(PwBoneMapTest, MapsSourceBonesToGameBones)
 {
     EXPECT_EQ(PwBoneMap[12], 9);
