@@ -510,8 +510,9 @@ void TPatcherForm::FormCreate(TObject*)
     auto logged = [](const UnicodeString& text)
     {
         if (TheAppLogger)
-            TheAppLogger->NewEntry() << PatchDataLoadFailure(GetPatchDataFileName(), XString(text.c_str())).c_str()
-                                     << LogCtl::Flush;
+            TheAppLogger->NewEntry()
+                << PatchDataLoadFailure(GetPatchDataFileName(), XString(text.c_str())).c_str()
+                << LogCtl::Flush;
         return Exception(text);
     };
     try
