@@ -393,6 +393,12 @@ TEST_F(HexEditTest, KeysMoveAndSelect)
     edit->SetPosition(edit->GetDataSize());
     Press(VK_DELETE);
     EXPECT_EQ(edit->GetDataSize(), 99);
+    // Past the end the caret stops on the end itself, the place where typing appends.
+    Press(VK_RIGHT);
+    EXPECT_EQ(edit->Position(), 99);
+    edit->SetPosition(0);
+    edit->SetPosition(edit->GetDataSize() + 40);
+    EXPECT_EQ(edit->Position(), 99);
 }
 
 TEST_F(HexEditTest, ReadOnlyStopsEveryKeyThatChangesData)

@@ -197,6 +197,15 @@ TEST(XIntEditTest, FilterBoundsAndStepping)
     EXPECT_EQ(changes.count, before + 1);
     edit.SetMinValue(50); // above MaxValue: MaxValue
     EXPECT_EQ(edit.MinValue(), 10);
+    // Below the minimum, set or typed: the minimum.
+    edit.SetMinValue(-20);
+    edit.SetValue(-30);
+    EXPECT_EQ(edit.Value(), -20);
+    EXPECT_EQ(edit.Text(), u"-20");
+    edit.SetValue(0);
+    edit.SetText(u"-25");
+    EXPECT_EQ(edit.Value(), -20);
+    EXPECT_EQ(edit.Text(), u"-20");
     edit.SetUseBounds(false);
     // Stepping saturates at 32 bits.
     edit.SetValue(INT32_MAX - 1);

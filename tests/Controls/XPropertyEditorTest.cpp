@@ -176,6 +176,10 @@ TEST(XPropertyEditorTest, RegistryRowsAndScrolling)
     EXPECT_TRUE(grid->ScrollBar()->Visible());
     grid->SetSelectedIndex(15);
     EXPECT_EQ(grid->StartVisible(), 15 - grid->PageRows());
+    // Scrolled: a click picks the row under the pointer, counted from the first row shown.
+    screen.Click(20, row * 3 + 3);
+    EXPECT_EQ(grid->SelectedIndex(), 15 - grid->PageRows() + 3);
+    EXPECT_EQ(grid->StartVisible(), 15 - grid->PageRows());
     grid->SetSelectedIndex(2);
     EXPECT_EQ(grid->StartVisible(), 2);
     grid->SetSelectedIndex(100);

@@ -76,6 +76,7 @@ TEST(XScrollListTest, PanelsStackStretchedAndFollowOpeningAndHiding)
     s.panels[0]->SetOpen(true);
     s.panels[1]->Hide(); // takes no room, keeps its place
     EXPECT_EQ(s.Tops(), (std::vector<int>{0, 50, 50}));
+    EXPECT_EQ(s.list->TotalHeight(), 120);
     EXPECT_EQ(s.list->Panels(1), s.panels[1]);
     s.panels[1]->Show();
     // A fixed-width panel keeps its width.
@@ -97,6 +98,14 @@ TEST(XScrollListTest, ScrollBarAppearsAtExactHeightAndScrollingIsClamped)
     EXPECT_EQ(s.list->ClientWidth(), 300 - 4 - 17);
     s.list->Perform(WM_VSCROLL, SB_LINEDOWN, 0);
     EXPECT_EQ(s.list->ScrollPosition(), 0); // nothing to scroll
+    // A hidden panel's height counts nowhere: the rest fits, the bar goes and comes back.
+    s.panels[1]->Hide();
+    EXPECT_EQ(s.list->TotalHeight(), 100);
+    EXPECT_FALSE(s.list->ScrollBarShown());
+    EXPECT_EQ(s.list->ClientWidth(), 300 - 4);
+    s.panels[1]->Show();
+    EXPECT_EQ(s.list->TotalHeight(), 200);
+    EXPECT_TRUE(s.list->ScrollBarShown());
     s.Add(100);
     EXPECT_EQ(s.list->TotalHeight(), 300);
     s.list->Perform(WM_VSCROLL, SB_LINEDOWN, 0);

@@ -746,6 +746,38 @@ TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
     EXPECT_TRUE(list.empty());
     EXPECT_FALSE(Platform::ParseUriList(std::string((16u << 20) + 1, 'a'), list));
     EXPECT_FALSE(Platform::ParseUriList("", list));
+
+    // DROPFILES blocks laid out by hand: offset of the names, the point, the flags, then the
+    // names. Every header byte is nonzero, so a list read from inside the header is never empty.
+    auto dropBlock = [](uint32_t offset, bool wide)
+    {
+        std::string block;
+        for (uint32_t v : {offset, 0x41u, 0x42u, 0x43u, wide ? 0x01010101u : 0u})
+            for (int i = 0; i < 4; ++i)
+                block.push_back(static_cast<char>(v >> (8 * i)));
+        for (char c : std::string("/x\0/y\0\0", 7))
+        {
+            block.push_back(c);
+            if (wide)
+                block.push_back('\0');
+        }
+        return block;
+    };
+    for (bool wide : {true, false})
+    {
+        std::string whole = dropBlock(20, wide);
+        ASSERT_TRUE(Platform::ReadDropFilesBlock(whole.data(), whole.size(), list)) << wide;
+        EXPECT_EQ(list.substr(0, 7), std::u16string(u"/x\0/y\0\0", 7));
+        for (uint32_t inside : {4u, 12u, 19u})
+        {
+            std::string block = dropBlock(inside, wide);
+            EXPECT_FALSE(Platform::ReadDropFilesBlock(block.data(), block.size(), list)) << inside << wide;
+            EXPECT_TRUE(list.empty());
+        }
+        std::string past = dropBlock(static_cast<uint32_t>(whole.size()) + 1, wide);
+        EXPECT_FALSE(Platform::ReadDropFilesBlock(past.data(), past.size(), list));
+        EXPECT_FALSE(Platform::ReadDropFilesBlock(whole.data(), 19, list));
+    }
 }
 
 TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)

@@ -184,6 +184,18 @@ TEST_F(XAnimationEditorTest, TransformsMoveNodesAtFrameZeroAndWriteKeysElsewhere
     editor->Scale(&viewport, XPoint(0, 0), XPoint(0, 10));
     EXPECT_EQ(walk->PositionKeys.GetCount(), 1u);
     EXPECT_EQ(walk->ScaleKeys.GetCount(), 1u);
+    // Frame 1 is an animated frame like any other: typed and dragged moves write its key only.
+    scene.SetFrame(1);
+    const XVertex at1 = walk->PositionKeys.GetValue(1);
+    editor->MoveBy(&viewport, XVertex(0, 0, 4));
+    ExpectVertex(box->GetPosition(), XVertex(1, 2, 3), 1e-6f);
+    ASSERT_NE(walk->PositionKeys.FindKey(1), nullptr);
+    ExpectVertex(walk->PositionKeys.GetValue(1), at1 + XVertex(0, 0, 4), 1e-6f);
+    scene.SetTransformAxis(1);
+    editor->Move(&viewport, XPoint(110, 100), XPoint(100, 100));
+    ExpectVertex(box->GetPosition(), XVertex(1, 2, 3), 1e-6f);
+    EXPECT_EQ(walk->PositionKeys.GetCount(), 2u); // the frame-1 key took the drag too
+    EXPECT_GT(std::fabs(walk->PositionKeys.GetValue(1).x - at1.x), 1e-3f);
 }
 
 TEST_F(XAnimationEditorTest, SelectingANodeGivesItTheEditedAnimation)

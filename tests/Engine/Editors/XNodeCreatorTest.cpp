@@ -137,6 +137,7 @@ TEST_F(XNodeCreatorTest, ActivationNeedsARegisteredNodeClassAndLeavesNothingWhen
         {u"XNoSuchClass", u"", false, 0},
         {u"XTestMaterial", u"", false, 0},
         {u"XFakeNode", u"", false, 0},
+        {u"XFakeMesh", u"", false, 0}, // makes nodes, but is not registered as a node class
         {u"XTestNode", u"XNoSuchMesh", false, 0},
         {u"XTestNode", u"XFakeMesh", false, 0},
     };

@@ -483,6 +483,11 @@ TEST_F(XTriMeshEditorTest, SelectionGesturesRecordOnlyWhenAPlainRectangleReplace
     EXPECT_EQ(editor->GetUndoCount(), 0u);
     editor->SelectRectCtrl(&viewport, XPoint(321, 241), XPoint(321, 241));
     EXPECT_EQ(Bits(mesh->GetVertexSelection()), (std::vector<bool>{false, false, false, false}));
+    // Ctrl turns over each vertex it covers: unselected ones become selected, and back.
+    editor->SelectRectCtrl(&viewport, origin, origin);
+    EXPECT_EQ(Bits(mesh->GetVertexSelection()), (std::vector<bool>{true, true, false, false}));
+    editor->SelectRectCtrl(&viewport, XPoint(300, 100), XPoint(410, 245));
+    EXPECT_EQ(Bits(mesh->GetVertexSelection()), (std::vector<bool>{false, false, true, true}));
     editor->SelectRectShift(&viewport, XPoint(300, 100), XPoint(410, 245));
     EXPECT_EQ(Bits(mesh->GetVertexSelection()), (std::vector<bool>{true, true, true, true}));
     EXPECT_EQ(editor->GetUndoCount(), 0u);
@@ -501,6 +506,10 @@ TEST_F(XTriMeshEditorTest, SelectionGesturesRecordOnlyWhenAPlainRectangleReplace
     editor->SelectRect(&viewport, XPoint(330, 230), XPoint(330, 230));
     EXPECT_EQ(Bits(mesh->GetFaceSelection()), (std::vector<bool>{true}));
     EXPECT_EQ(editor->GetSelectionCount(), 1u);
+    editor->SelectRectCtrl(&viewport, XPoint(330, 230), XPoint(330, 230));
+    EXPECT_EQ(Bits(mesh->GetFaceSelection()), (std::vector<bool>{false}));
+    editor->SelectRectCtrl(&viewport, XPoint(330, 230), XPoint(330, 230));
+    EXPECT_EQ(Bits(mesh->GetFaceSelection()), (std::vector<bool>{true}));
     unsigned count = 0;
     XVertex centre = editor->GetLocalSelectionCenter(count);
     EXPECT_EQ(count, 1u);
@@ -582,6 +591,27 @@ TEST_F(XTriMeshEditorTest, DragStepsTurnAndScaleAboutTheCentreAndACancelRestores
     mesh->GetVertexSelection().ClearAll();
     editor->RotateSelection(nullptr, XVertex(1, 0, 0));
     EXPECT_EQ(editor->GetUndoCount(), 2u);
+
+    // Positions saved for another vertex count belong to another mesh: a cancel after a delete or
+    // a clone in the middle of a drag, or with no drag begun, leaves the vertices as they are.
+    mesh->GetVertexSelection().SetBit(7, true);
+    editor->BeginTransform();
+    editor->Delete();
+    const std::vector<uint8_t> fewer = MeshChunk(*mesh);
+    editor->CancelTransform();
+    EXPECT_EQ(MeshChunk(*mesh), fewer);
+    mesh->GetVertexSelection().SetBit(3, true);
+    editor->BeginTransform();
+    editor->Clone();
+    const std::vector<uint8_t> more = MeshChunk(*mesh);
+    editor->CancelTransform();
+    EXPECT_EQ(MeshChunk(*mesh), more);
+    scene.PopEditor();
+    ASSERT_EQ(Open(object, node), editor);
+    editor->MoveSelection(nullptr, XVertex(0, 0, 2));
+    const std::vector<uint8_t> moved = MeshChunk(*mesh);
+    editor->CancelTransform();
+    EXPECT_EQ(MeshChunk(*mesh), moved);
 }
 
 TEST_F(XTriMeshEditorTest, ToolEditorsAreRegisteredOnceBoundAndPushedOverTheEditor)

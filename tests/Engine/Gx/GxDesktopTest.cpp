@@ -551,6 +551,10 @@ TEST(GxDesktopTest, PressesGoToTheHoverControlThenMoveTheFocusAndKeysFollowTheFo
     r.desktop.KeyUp(key, 0);
     EXPECT_EQ(r.log, (Log{"a leave", "b enter", "b move", "b down 1", "b focus", "b down 1", "a down 1",
                           "b keydown 65", "b keypress 97", "b keyup 65"}));
+    r.log.clear();
+    r.desktop.SetCapture(r.b);
+    r.desktop.MouseDown(60, 20, gmbLeft, gssLeft);
+    EXPECT_EQ(r.log, (Log{"b down 1"})) << "the capture control is the hover control: one press";
 }
 
 TEST(GxDesktopTest, APressInABackWindowRaisesIt)

@@ -2,10 +2,12 @@
 
 #include "Components/XFileStream.h"
 #include "Components/XMemoryStream.h"
+#include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Geometry/XUVModifier.h"
 #include "Engine/Scene/XCamera.h"
+#include "Engine/Scene/XClassDesc.h"
 #include "Engine/Scene/XMaterial.h"
 #include "Engine/Scene/XMap.h"
 #include "Engine/Scene/XTexture.h"
@@ -554,6 +556,64 @@ TEST(XSceneFileTest, EveryCutOfASavedSceneEndsCleanly)
     }
 }
 
+namespace
+{
+// A mesh object whose loader reads its values without asking how much of its chunk is left, as
+// a careless class might: what each read gave, or which error it met.
+std::vector<std::string> g_rawReads;
+
+class RawValues : public XBaseMesh
+{
+public:
+    static constexpr uint32_t U32Chunk = 0x7A7A0001;
+    static constexpr uint32_t StringChunk = 0x7A7A0002;
+    RawValues() { SetName(u"Raw"); }
+    StrUtils::XBaseString<WCHAR> GetClassNameW() const override { return u"XRawValues"; }
+    XBoundingBox GetBoundingBox(unsigned) override { return XBoundingBox(-1, -1, -1, 1, 1, 1); }
+    XMesh* GetMesh(unsigned, XViewport*, XMeshNode*) override { return nullptr; }
+    void Load(XScene* scene, XReader& reader) override
+    {
+        if (reader.GetChunkId() != U32Chunk && reader.GetChunkId() != StringChunk)
+        {
+            XBaseMesh::Load(scene, reader);
+            return;
+        }
+        try
+        {
+            if (reader.GetChunkId() == U32Chunk)
+            {
+                uint32_t value = 0;
+                reader.ReadU32(value);
+                g_rawReads.push_back(std::to_string(value));
+            }
+            else
+            {
+                XString text;
+                reader.ReadString(text, 0xFFFF);
+                g_rawReads.push_back("text of " + std::to_string(text.Length()));
+            }
+        }
+        catch (const FileUtils::XIOError&)
+        {
+            g_rawReads.push_back("read error");
+            throw;
+        }
+        catch (const XException&)
+        {
+            g_rawReads.push_back("other error");
+            throw;
+        }
+    }
+};
+
+struct RawValuesDesc : XClassDesc
+{
+    XBaseObject* Create() const override { return new RawValues; }
+    StrUtils::XBaseString<WCHAR> GetClassNameW() const override { return u"XRawValues"; }
+    uint32_t GetCategory() const override { return XCAT_MESH; }
+} g_rawValuesDesc;
+} // namespace
+
 TEST(XSceneFileTest, EachObjectChunkIsReadOnItsOwn)
 {
     XScene source(nullptr);
@@ -601,6 +661,28 @@ TEST(XSceneFileTest, EachObjectChunkIsReadOnItsOwn)
         ASSERT_EQ(scene.GetObjectCount(), 1u);
         EXPECT_EQ(std::u16string(scene.GetObjectW(0)->GetName().c_str()), nameFirst ? u"Given" : u"TriMesh");
     }
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // An object's last value running past the end of its chunk, a u32 or a string's length,
+    // meets the read error there and never takes the bytes of the object after it.
+    scene.AddClass(&g_rawValuesDesc);
+    for (uint32_t id : {RawValues::U32Chunk, RawValues::StringChunk})
+    {
+        auto object = [&](uint32_t n, const Bytes& last)
+        {
+            const Bytes guid = Chunk(XScene::ChunkGuid, GuidPayload(n));
+            const Bytes cls = Chunk(XScene::ChunkClassName, StringPayload(u"XRawValues"));
+            return Chunk(XScene::ChunkObject, Cat({guid, cls, Chunk(id, last)}));
+        };
+        g_rawReads.clear();
+        scene.ClearScene();
+        const Bytes objects = Cat({object(20, {0, 0}), object(21, {0, 0, 0, 0})});
+        Load(scene, Chunk(XScene::ChunkRoot, Chunk(XScene::ChunkObjects, objects)));
+        const std::string next = id == RawValues::U32Chunk ? "0" : "text of 0";
+        EXPECT_EQ(g_rawReads, (std::vector<std::string>{"read error", next}));
+        EXPECT_EQ(scene.GetObjectCount(), 2u);
+    }
+    scene.ClearScene();
     EXPECT_TRUE(boxes.boxes.empty());
 }
 

@@ -60,6 +60,7 @@ TEST(BmputilsTest, SizesAndConversions)
     // Reading widens each channel; the layouts without alpha bits read as the Part of the word says.
     EXPECT_EQ(ToArgb(XCF_R5G6B5, 0xFFFF), 0x00FFFFFFu);
     EXPECT_EQ(ToArgb(XCF_R8G8B8, 0xFFFFFF), 0xFFFFFFFFu);
+    EXPECT_EQ(ToArgb(XCF_R8G8B8, 0x123456), 0xFF123456u); // bytes 56 34 12: blue first
     EXPECT_EQ(ToArgb(XCF_R5G6B5, 0x001F), 0x000000FFu);      // 5 bits of 31
     EXPECT_EQ(ToArgb(XCF_R5G6B5, 0x07E0), 0x0000FF00u);      // 6 bits of 63
     EXPECT_EQ(ToArgb(XCF_A4R4G4B4, 0xF000), 0xFF000000u);    // 4 bits of 15

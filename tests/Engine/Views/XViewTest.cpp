@@ -604,6 +604,27 @@ TEST(XViewTest, ViewBlockHoldsTheLayoutAndEachViewportAndLoadsBack)
         });
     LoadView(other.view, twice);
     EXPECT_EQ(other.view->GetViewportLayout(), 11);
+    // Four viewports only: the chunk ids just past them and just before them are skipped.
+    std::vector<uint8_t> beyond = SavedBytes(
+        [&](XWriter& w)
+        {
+            w.BeginChunk(0xFE430000);
+            for (uint32_t id : {0xFE43000Fu, 0xFE430014u})
+            {
+                w.BeginChunk(id);
+                saved.view->GetViewport(3)->Save(nullptr, w);
+                w.EndChunk();
+            }
+            w.EndChunk();
+        });
+    Host fresh;
+    std::vector<uint32_t> before;
+    for (int i = 0; i < 4; ++i)
+        before.push_back(fresh.view->GetViewport(i)->GetBackColor().GetARGB());
+    ASSERT_NE(before[0], 0xFF102030u);
+    LoadView(fresh.view, beyond);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(fresh.view->GetViewport(i)->GetBackColor().GetARGB(), before[i]) << i;
 
     // A layout cut short is the reader's error, never the next chunk's bytes.
     std::vector<uint8_t> shortLayout = {0x00, 0x00, 0x43, 0xFE, 26, 0, 0, 0, 0x20, 0x00, 0x43, 0xFE, 10, 0, 0, 0,

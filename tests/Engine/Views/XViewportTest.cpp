@@ -336,6 +336,12 @@ TEST(XViewportTest, DamagedChunksKeepTheFieldsOrRaiseTheReadersError)
                                                                {XViewport::CullModeChunk, {2, 0, 0, 0}}})),
         FileUtils::XIOError);
     EXPECT_EQ(f.viewport->GetBackColor().GetARGB(), 0xFF888888u);
+    // The last option of the block, the point size, is bounded by its chunk too.
+    EXPECT_THROW(
+        LoadBytes(f.viewport, Block(XViewport::ViewportChunk, {{XViewport::PointSizeChunk, {0, 0}},
+                                                               {XViewport::CullModeChunk, {2, 0, 0, 0}}})),
+        FileUtils::XIOError);
+    EXPECT_EQ(f.viewport->GetPointSize(), 3.0f);
     EXPECT_EQ(XColor::FromColorRef(0x00332211).GetARGB(), 0xFF112233u);
 }
 } // namespace
