@@ -477,9 +477,11 @@ struct Installation
     int previousScreenHeight = 0;
 };
 
+// Never destroyed: the application frees the forms it still owns in the exit handlers, and each
+// of them tells the presenter, which must then still stand (and so its windows' connection).
 Installation& TheInstallation()
 {
-    static Installation installation;
+    static Installation& installation = *new Installation;
     return installation;
 }
 

@@ -7,6 +7,7 @@
 #include "Platform/Vcl/StdCtrls.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 namespace
@@ -1038,6 +1039,11 @@ void TApplication::Run()
         m_mainForm->Show();
     while (!m_terminated && m_mainForm)
         HandleMessage();
+    // The forms still owned when the program ends are freed first thing at exit, while all they
+    // reach stands: the display's connection and the registries made while the program ran would
+    // be gone by the time the application object itself goes.
+    static const bool freedAtExit = std::atexit([] { Application->DestroyComponents(); }) == 0;
+    (void)freedAtExit;
 }
 
 bool TApplication::ProcessMessage(MSG& message)

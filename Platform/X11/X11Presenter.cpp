@@ -172,9 +172,11 @@ struct Connection
     Time lastReleaseTime = 0;
 };
 
+// Never destroyed: forms still alive when the program ends are freed by exit handlers that may
+// run after any static object of this layer would be gone, and their windows go through here.
 Connection& TheConnection()
 {
-    static Connection connection;
+    static Connection& connection = *new Connection;
     return connection;
 }
 
