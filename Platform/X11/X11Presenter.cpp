@@ -12,6 +12,7 @@
 
 #include <poll.h>
 
+#include <bitset>
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
@@ -166,11 +167,24 @@ struct Connection
     std::map<::Window, XIC> contexts;
     std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
-    // The last key release reported as one, kept to tell a held key's repeat whose press was read
-    // apart from its release.
+    // The server reports a held key as presses without releases (detectable auto-repeat): a
+    // press of a key already down is a repeat.
+    bool detectableRepeat = false;
+    // The keys down as the server last told us: its own presses and releases, and the whole
+    // keyboard with every focus we receive (keys released while another program had it).
+    std::bitset<256> keysDown;
+    // Without detectable auto-repeat, the last key release reported as one, kept to tell a held
+    // key's repeat whose press was read apart from its release.
     unsigned lastReleaseKey = 0;
     Time lastReleaseTime = 0;
 };
+
+// A key event another client sent (automation, input tools) or one without a server time: never
+// the server's own auto-repeat, and no part of the keyboard's state.
+bool SentKey(const XKeyEvent& key)
+{
+    return key.send_event || key.time == CurrentTime;
+}
 
 // Never destroyed: forms still alive when the program ends are freed by exit handlers that may
 // run after any static object of this layer would be gone, and their windows go through here.
@@ -207,6 +221,9 @@ Display* OpenDisplay()
     c.motifWmHints = XInternAtom(c.display, "_MOTIF_WM_HINTS", False);
     c.netWmState = XInternAtom(c.display, "_NET_WM_STATE", False);
     c.netWmStateAbove = XInternAtom(c.display, "_NET_WM_STATE_ABOVE", False);
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(c.display, True, &detectable);
+    c.detectableRepeat = detectable == True;
     c.utility = XCreateSimpleWindow(c.display, RootWindow(c.display, c.screen), 0, 0, 1, 1, 0, 0, 0);
     // Incremental transfers and server time stamps are told through property changes.
     XSelectInput(c.display, c.utility, PropertyChangeMask);
@@ -356,25 +373,42 @@ void Dispatch(XEvent& event)
     }
     case KeyPress:
     {
-        // A held key repeats as release + press with one time stamp; a press read apart from its
-        // release is still a repeat, and one physical press can press a button once only.
-        bool repeat = c.lastReleaseKey == event.xkey.keycode && c.lastReleaseTime == event.xkey.time;
+        // Only the server's own auto-repeat repeats a key, and one physical press can press a
+        // button once only.
+        const unsigned code = event.xkey.keycode & 0xFF;
+        bool repeat = false;
+        if (!SentKey(event.xkey))
+        {
+            // A press of a key still down (its release never came) is a repeat. Without detectable
+            // auto-repeat a held key repeats as release + press with one time stamp; a press read
+            // apart from its release is still a repeat.
+            repeat = c.detectableRepeat ? c.keysDown.test(code)
+                                        : c.lastReleaseKey == event.xkey.keycode && c.lastReleaseTime == event.xkey.time;
+            c.keysDown.set(code);
+        }
         c.lastReleaseKey = 0;
         TranslateKey(event.xkey, true, repeat);
         break;
     }
     case KeyRelease:
     {
-        // A held key repeats as release + press with the same time stamp; report it as a
-        // repeated press, as the platform does.
-        if (XEventsQueued(c.display, QueuedAfterReading) > 0)
+        if (SentKey(event.xkey))
+        {
+            TranslateKey(event.xkey, false, false);
+            break;
+        }
+        c.keysDown.reset(event.xkey.keycode & 0xFF);
+        // Without detectable auto-repeat a held key repeats as release + press with the same time
+        // stamp; report it as a repeated press, as the platform does.
+        if (!c.detectableRepeat && XEventsQueued(c.display, QueuedAfterReading) > 0)
         {
             XEvent next;
             XPeekEvent(c.display, &next);
-            if (next.type == KeyPress && next.xkey.time == event.xkey.time &&
+            if (next.type == KeyPress && !SentKey(next.xkey) && next.xkey.time == event.xkey.time &&
                 next.xkey.keycode == event.xkey.keycode && next.xkey.window == event.xkey.window)
             {
                 XNextEvent(c.display, &next);
+                c.keysDown.set(next.xkey.keycode & 0xFF);
                 if (!XFilterEvent(&next, None))
                     TranslateKey(next.xkey, true, true);
                 break;
@@ -383,6 +417,15 @@ void Dispatch(XEvent& event)
         c.lastReleaseKey = event.xkey.keycode;
         c.lastReleaseTime = event.xkey.time;
         TranslateKey(event.xkey, false, false);
+        break;
+    }
+    case KeymapNotify:
+    {
+        // Follows every focus we receive: the keyboard as it is now, keys released elsewhere up.
+        if (event.xkeymap.send_event)
+            break;
+        for (unsigned code = 0; code < 256; ++code)
+            c.keysDown.set(code, (event.xkeymap.key_vector[code / 8] >> (code % 8)) & 1);
         break;
     }
     case FocusIn:
@@ -506,7 +549,7 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     attributes.bit_gravity = NorthWestGravity;
     attributes.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
                             ButtonReleaseMask | PointerMotionMask | FocusChangeMask | LeaveWindowMask |
-                            StructureNotifyMask;
+                            StructureNotifyMask | KeymapStateMask;
     impl_->window = XCreateWindow(display, RootWindow(display, c.screen), x, y,
                                   static_cast<unsigned>(impl_->width),
                                   static_cast<unsigned>(impl_->height), 0, c.depth, InputOutput,
