@@ -3,6 +3,9 @@
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopTransfers.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/HintWindow.h"
+#include "Platform/Vcl/Menus.h"
+#include "Platform/Vcl/StdCtrls.h"
 #include "Platform/X11/X11Pointer.h"
 #include "Platform/X11/X11Presenter.h"
 
@@ -89,6 +92,7 @@ public:
         entry.window->SetTitle(form->Caption().str());
         SyncSize(form, entry);
         SyncStyle(form, entry);
+        SyncRole(form, entry);
         X11::SetWindowCursor(entry.window->NativeId(), ShapeOf(form->CursorShown()));
         entry.window->Show();
     }
@@ -186,6 +190,7 @@ private:
         int left = INT32_MIN; // where the window was last placed
         int top = INT32_MIN;
         bool above = false; // in the top-most band
+        int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // the size limits given
         bool passive = false; // takes no focus when shown or clicked
         // Double-click detection.
         int lastButton = 0;
@@ -215,6 +220,17 @@ private:
 
     void SyncSize(TCustomForm* form, Entry& entry)
     {
+        const TSizeConstraints* limits = form->Constraints();
+        const int minW = limits->MinWidth(), minH = limits->MinHeight();
+        const int maxW = limits->MaxWidth(), maxH = limits->MaxHeight();
+        if (minW != entry.minWidth || minH != entry.minHeight || maxW != entry.maxWidth || maxH != entry.maxHeight)
+        {
+            entry.minWidth = minW;
+            entry.minHeight = minH;
+            entry.maxWidth = maxW;
+            entry.maxHeight = maxH;
+            entry.window->SetSizeLimits(minW, minH, maxW, maxH);
+        }
         int w = std::max(form->ClientWidth(), 1);
         int h = std::max(form->ClientHeight(), 1);
         bool fixed = FixedSize(form->BorderStyle());
@@ -248,6 +264,53 @@ private:
         entry.popup = popup;
         entry.above = above;
         entry.passive = passive;
+    }
+
+    // What the form's window is to a window manager. A modal form stands over the form that was
+    // active when it showed, an owned form over its owner; a popup with neither over the window
+    // that has the keyboard. Popups are typed by what they are, the other owned or modal forms
+    // are dialogs.
+    void SyncRole(TCustomForm* form, Entry& entry)
+    {
+        TCustomForm* owner = form->PopupParent();
+        if (!owner)
+            owner = dynamic_cast<TCustomForm*>(form->Owner());
+        auto ownerEntry = owner ? m_windows.find(owner) : m_windows.end();
+        if (ownerEntry == m_windows.end() && entry.popup)
+        {
+            ownerEntry = std::find_if(m_windows.begin(), m_windows.end(),
+                                      [form](const auto& item) { return item.first != form && item.second.focused; });
+        }
+        const unsigned long ownerWindow =
+            ownerEntry != m_windows.end() && ownerEntry->first != form ? ownerEntry->second.window->NativeId() : 0;
+        X11::WindowType type = ownerWindow != 0 || form->Modal() ? X11::WindowType::Dialog : X11::WindowType::Normal;
+        if (dynamic_cast<THintWindow*>(form))
+            type = X11::WindowType::Tooltip;
+        else if (dynamic_cast<TPopupMenuWindow*>(form))
+            type = X11::WindowType::PopupMenu;
+        else if (dynamic_cast<TComboListForm*>(form))
+            type = X11::WindowType::Combo;
+        entry.window->SetRole(type, ownerWindow, form->Modal() && !entry.popup);
+    }
+
+    // The modal form standing over `form`, if any (every other form lies under it): it takes the
+    // keyboard and comes to the front whenever `form` is clicked, activated or asked to close.
+    static TCustomForm* ModalOver(TCustomForm* form)
+    {
+        TCustomForm* modal = TopModalForm();
+        return modal && modal != form ? modal : nullptr;
+    }
+
+    void BringForward(TCustomForm* modal)
+    {
+        auto top = m_windows.find(modal);
+        if (top == m_windows.end())
+            return;
+        // A menu goes with the click; a dialog stays and comes to the front.
+        if (!top->second.popup)
+            top->second.window->Raise();
+        if (!top->second.focused)
+            top->second.window->Focus();
     }
 
     // A window the window manager placed (not a popup, which stands where its form says): the
@@ -349,14 +412,10 @@ private:
             UINT message = down ? base : base + 1;
             if (down)
             {
-                // A click focuses its window, unless a modal form is up: that one keeps the keyboard.
-                TCustomForm* modal = TopModalForm();
-                if (modal && modal != form)
-                {
-                    auto top = m_windows.find(modal);
-                    if (top != m_windows.end() && !top->second.focused)
-                        top->second.window->Focus();
-                }
+                // A click focuses its window, unless a modal form is up: that one keeps the keyboard
+                // and stands in front.
+                if (TCustomForm* modal = ModalOver(form))
+                    BringForward(modal);
                 else if (!entry.focused && !entry.passive)
                     entry.window->Focus();
                 DWORD now = GetTickCount();
@@ -419,6 +478,14 @@ private:
         case X11::EventKind::GotFocus:
             entry.focused = true;
             PostMessageW(handle, WM_ACTIVATE, WA_ACTIVE, 0);
+            // A window manager activated a window under a modal one (the pointer went there, or
+            // the user chose it): the modal one takes over, as the disabled owner cannot.
+            if (TCustomForm* modal = ModalOver(form); modal && !entry.passive)
+            {
+                auto top = m_windows.find(modal);
+                if (top != m_windows.end() && !top->second.popup)
+                    BringForward(modal);
+            }
             break;
         case X11::EventKind::LostFocus:
             entry.focused = false;
@@ -452,12 +519,9 @@ private:
     // comes to the front instead.
     void CloseRequested(TCustomForm* form, HWND handle)
     {
-        TCustomForm* modal = TopModalForm();
-        if (modal && modal != form)
+        if (TCustomForm* modal = ModalOver(form))
         {
-            auto top = m_windows.find(modal);
-            if (top != m_windows.end())
-                top->second.window->Focus();
+            BringForward(modal);
             return;
         }
         PostMessageW(handle, WM_CLOSE, 0, 0);
@@ -477,9 +541,11 @@ struct Installation
     int previousScreenHeight = 0;
 };
 
+// Never destroyed: the application frees the forms it still owns in the exit handlers, and each
+// of them tells the presenter, which must then still stand (and so its windows' connection).
 Installation& TheInstallation()
 {
-    static Installation installation;
+    static Installation& installation = *new Installation;
     return installation;
 }
 

@@ -7,6 +7,7 @@
 #include "Platform/Vcl/StdCtrls.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 
 namespace
@@ -332,6 +333,11 @@ TCustomForm::~TCustomForm()
     modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
     if (Application->m_mainForm == this)
         Application->m_mainForm = nullptr;
+    for (TCustomForm* form : forms)
+    {
+        if (form->m_popupParent == this)
+            form->m_popupParent = nullptr;
+    }
     delete m_canvas;
 }
 
@@ -599,6 +605,16 @@ TModalResult TCustomForm::ShowModal()
 {
     if (m_visible || !Enabled() || m_modal)
         throw EInvalidOperation(u"Cannot make a visible window modal");
+    // The form it stands over: the active one, else the last shown that still shows (a hint or a
+    // drop-down list is no owner).
+    auto canOwn = [this](TCustomForm* form)
+    { return form && form != this && form->m_visible && !(form->WindowStyle() & WS_POPUP); };
+    m_popupParent = canOwn(Screen->m_activeForm) ? Screen->m_activeForm : nullptr;
+    for (auto it = Screen->m_forms.rbegin(); !m_popupParent && it != Screen->m_forms.rend(); ++it)
+    {
+        if (canOwn(*it))
+            m_popupParent = *it;
+    }
     m_modal = true;
     m_modalResult = mrNone;
     // An earlier Run that ended leaves the flag set; only a Terminate from now on cancels this loop.
@@ -610,6 +626,7 @@ TModalResult TCustomForm::ShowModal()
         modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
         m_modal = false;
         Hide();
+        m_popupParent = nullptr;
     };
     TCloseAction action = caHide;
     try
@@ -1038,6 +1055,11 @@ void TApplication::Run()
         m_mainForm->Show();
     while (!m_terminated && m_mainForm)
         HandleMessage();
+    // The forms still owned when the program ends are freed first thing at exit, while all they
+    // reach stands: the display's connection and the registries made while the program ran would
+    // be gone by the time the application object itself goes.
+    static const bool freedAtExit = std::atexit([] { Application->DestroyComponents(); }) == 0;
+    (void)freedAtExit;
 }
 
 bool TApplication::ProcessMessage(MSG& message)

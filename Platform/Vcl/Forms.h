@@ -98,6 +98,9 @@ public:
     TModalResult ModalResult() const { return m_modalResult; }
     void SetModalResult(TModalResult result) { m_modalResult = result; }
     bool Modal() const { return m_modal; }
+    // The form this one stands over while it shows modally: the form active when ShowModal began
+    // (null when none showed). The presenter keeps the window above that one's.
+    TCustomForm* PopupParent() const { return m_popupParent; }
     // Frees the form once the messages queued before it are handled.
     void Release();
 
@@ -157,6 +160,7 @@ private:
     TWinControl* m_activeControl = nullptr;
     TWinControl* m_focusedControl = nullptr; // the one that last had WM_SETFOCUS
     TModalResult m_modalResult = mrNone;
+    TCustomForm* m_popupParent = nullptr;
     bool m_modal = false;
     bool m_created = false;
     bool m_destroyed = false;

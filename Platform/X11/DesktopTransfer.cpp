@@ -104,9 +104,10 @@ struct State
     IncomingDrag handlers;
 };
 
+// Never destroyed, as the connection it belongs to: windows freed at exit still reach it.
 State& TheState()
 {
-    static State state;
+    static State& state = *new State;
     return state;
 }
 

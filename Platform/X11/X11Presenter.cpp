@@ -11,11 +11,14 @@
 #include <X11/keysym.h>
 
 #include <poll.h>
+#include <unistd.h>
 
+#include <bitset>
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <vector>
@@ -160,22 +163,57 @@ struct Connection
     Atom motifWmHints = 0;
     Atom netWmState = 0;
     Atom netWmStateAbove = 0;
+    Atom netWmStateModal = 0;
+    Atom netWmPid = 0;
+    Atom netWmWindowType = 0;
+    Atom netActiveWindow = 0;
+    Atom windowTypes[5] = {}; // by WindowType
+    std::string className; // WM_CLASS: the program's name and its class
     ::Window utility = 0; // owns our selections and receives converted ones
     ::Window lastPress = 0; // the window of ours the last button went down in
     std::map<::Window, Window::Handler*> handlers;
     std::map<::Window, XIC> contexts;
     std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
-    // The last key release reported as one, kept to tell a held key's repeat whose press was read
-    // apart from its release.
+    // The server reports a held key as presses without releases (detectable auto-repeat): a
+    // press of a key already down is a repeat.
+    bool detectableRepeat = false;
+    // The keys down as the server last told us: its own presses and releases, and the whole
+    // keyboard with every focus we receive (keys released while another program had it).
+    std::bitset<256> keysDown;
+    // Without detectable auto-repeat, the last key release reported as one, kept to tell a held
+    // key's repeat whose press was read apart from its release.
     unsigned lastReleaseKey = 0;
     Time lastReleaseTime = 0;
 };
 
+// A key event another client sent (automation, input tools) or one without a server time: never
+// the server's own auto-repeat, and no part of the keyboard's state.
+bool SentKey(const XKeyEvent& key)
+{
+    return key.send_event || key.time == CurrentTime;
+}
+
+// Never destroyed: forms still alive when the program ends are freed by exit handlers that may
+// run after any static object of this layer would be gone, and their windows go through here.
 Connection& TheConnection()
 {
-    static Connection connection;
+    static Connection& connection = *new Connection;
     return connection;
+}
+
+// WM_CLASS: the instance name is the program's file name, the class the same with a capital
+// first letter, as desktop programs name themselves; both end with a NUL.
+std::string ProgramClass()
+{
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    std::string name = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string("kelvane");
+    name = name.substr(name.find_last_of('/') + 1);
+    std::string cls = name;
+    if (!cls.empty() && cls[0] >= 'a' && cls[0] <= 'z')
+        cls[0] = static_cast<char>(cls[0] - 'a' + 'A');
+    return name + '\0' + cls + '\0';
 }
 
 Display* OpenDisplay()
@@ -205,6 +243,19 @@ Display* OpenDisplay()
     c.motifWmHints = XInternAtom(c.display, "_MOTIF_WM_HINTS", False);
     c.netWmState = XInternAtom(c.display, "_NET_WM_STATE", False);
     c.netWmStateAbove = XInternAtom(c.display, "_NET_WM_STATE_ABOVE", False);
+    c.netWmStateModal = XInternAtom(c.display, "_NET_WM_STATE_MODAL", False);
+    c.netWmPid = XInternAtom(c.display, "_NET_WM_PID", False);
+    c.netWmWindowType = XInternAtom(c.display, "_NET_WM_WINDOW_TYPE", False);
+    c.netActiveWindow = XInternAtom(c.display, "_NET_ACTIVE_WINDOW", False);
+    const char* typeNames[5] = {"_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG",
+                                "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_TOOLTIP",
+                                "_NET_WM_WINDOW_TYPE_COMBO"};
+    for (int i = 0; i < 5; ++i)
+        c.windowTypes[i] = XInternAtom(c.display, typeNames[i], False);
+    c.className = ProgramClass();
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(c.display, True, &detectable);
+    c.detectableRepeat = detectable == True;
     c.utility = XCreateSimpleWindow(c.display, RootWindow(c.display, c.screen), 0, 0, 1, 1, 0, 0, 0);
     // Incremental transfers and server time stamps are told through property changes.
     XSelectInput(c.display, c.utility, PropertyChangeMask);
@@ -354,25 +405,42 @@ void Dispatch(XEvent& event)
     }
     case KeyPress:
     {
-        // A held key repeats as release + press with one time stamp; a press read apart from its
-        // release is still a repeat, and one physical press can press a button once only.
-        bool repeat = c.lastReleaseKey == event.xkey.keycode && c.lastReleaseTime == event.xkey.time;
+        // Only the server's own auto-repeat repeats a key, and one physical press can press a
+        // button once only.
+        const unsigned code = event.xkey.keycode & 0xFF;
+        bool repeat = false;
+        if (!SentKey(event.xkey))
+        {
+            // A press of a key still down (its release never came) is a repeat. Without detectable
+            // auto-repeat a held key repeats as release + press with one time stamp; a press read
+            // apart from its release is still a repeat.
+            repeat = c.detectableRepeat ? c.keysDown.test(code)
+                                        : c.lastReleaseKey == event.xkey.keycode && c.lastReleaseTime == event.xkey.time;
+            c.keysDown.set(code);
+        }
         c.lastReleaseKey = 0;
         TranslateKey(event.xkey, true, repeat);
         break;
     }
     case KeyRelease:
     {
-        // A held key repeats as release + press with the same time stamp; report it as a
-        // repeated press, as the platform does.
-        if (XEventsQueued(c.display, QueuedAfterReading) > 0)
+        if (SentKey(event.xkey))
+        {
+            TranslateKey(event.xkey, false, false);
+            break;
+        }
+        c.keysDown.reset(event.xkey.keycode & 0xFF);
+        // Without detectable auto-repeat a held key repeats as release + press with the same time
+        // stamp; report it as a repeated press, as the platform does.
+        if (!c.detectableRepeat && XEventsQueued(c.display, QueuedAfterReading) > 0)
         {
             XEvent next;
             XPeekEvent(c.display, &next);
-            if (next.type == KeyPress && next.xkey.time == event.xkey.time &&
+            if (next.type == KeyPress && !SentKey(next.xkey) && next.xkey.time == event.xkey.time &&
                 next.xkey.keycode == event.xkey.keycode && next.xkey.window == event.xkey.window)
             {
                 XNextEvent(c.display, &next);
+                c.keysDown.set(next.xkey.keycode & 0xFF);
                 if (!XFilterEvent(&next, None))
                     TranslateKey(next.xkey, true, true);
                 break;
@@ -381,6 +449,15 @@ void Dispatch(XEvent& event)
         c.lastReleaseKey = event.xkey.keycode;
         c.lastReleaseTime = event.xkey.time;
         TranslateKey(event.xkey, false, false);
+        break;
+    }
+    case KeymapNotify:
+    {
+        // Follows every focus we receive: the keyboard as it is now, keys released elsewhere up.
+        if (event.xkeymap.send_event)
+            break;
+        for (unsigned code = 0; code < 256; ++code)
+            c.keysDown.set(code, (event.xkeymap.key_vector[code / 8] >> (code % 8)) & 1);
         break;
     }
     case FocusIn:
@@ -460,11 +537,17 @@ struct Window::Impl
     Handler handler;
     std::vector<uint32_t> converted; // pixels in the visual's layout, when it is not ours
     GC gc = nullptr;
+    bool fixed = false;
+    int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // 0: no limit
+    bool above = false;
+    bool modal = false;
 };
 
 namespace
 {
-void ApplySizeHints(Display* display, ::Window window, int width, int height, bool fixed)
+// The size hints: where the window asks to stand, its size, and the sizes a user may give it (a
+// fixed size, or the limits of a resizable one).
+void ApplySizeHints(Display* display, ::Window window, int width, int height, const Window::Impl& limits)
 {
     XSizeHints* hints = XAllocSizeHints();
     if (hints == nullptr)
@@ -475,14 +558,64 @@ void ApplySizeHints(Display* display, ::Window window, int width, int height, bo
     hints->y = (DisplayHeight(display, screen) - height) / 2;
     hints->width = width;
     hints->height = height;
-    if (fixed)
+    if (limits.fixed)
     {
         hints->flags |= PMinSize | PMaxSize;
         hints->min_width = hints->max_width = width;
         hints->min_height = hints->max_height = height;
     }
+    else
+    {
+        if (limits.minWidth > 0 || limits.minHeight > 0)
+        {
+            hints->flags |= PMinSize;
+            hints->min_width = std::max(limits.minWidth, 1);
+            hints->min_height = std::max(limits.minHeight, 1);
+        }
+        if (limits.maxWidth > 0 || limits.maxHeight > 0)
+        {
+            // A limit on one side only leaves the other as large as a window may be.
+            hints->flags |= PMaxSize;
+            hints->max_width = limits.maxWidth > 0 ? limits.maxWidth : 32767;
+            hints->max_height = limits.maxHeight > 0 ? limits.maxHeight : 32767;
+        }
+    }
     XSetWMNormalHints(display, window, hints);
     XFree(hints);
+}
+
+// _NET_WM_STATE as the window's flags give it, for a window manager that reads it when the window
+// maps.
+void WriteState(Display* display, ::Window window, const Window::Impl& impl)
+{
+    Connection& c = TheConnection();
+    Atom states[2];
+    int count = 0;
+    if (impl.above)
+        states[count++] = c.netWmStateAbove;
+    if (impl.modal)
+        states[count++] = c.netWmStateModal;
+    if (count == 0)
+        XDeleteProperty(display, window, c.netWmState);
+    else
+        XChangeProperty(display, window, c.netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(states), count);
+}
+
+// And the request that changes one state of a window a window manager manages already.
+void RequestState(Display* display, ::Window window, Atom state, bool on)
+{
+    Connection& c = TheConnection();
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = window;
+    request.xclient.message_type = c.netWmState;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = on ? 1 : 0; // add or remove
+    request.xclient.data.l[1] = static_cast<long>(state);
+    request.xclient.data.l[3] = 1; // from an application
+    XSendEvent(display, RootWindow(display, c.screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &request);
 }
 } // namespace
 
@@ -504,13 +637,31 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     attributes.bit_gravity = NorthWestGravity;
     attributes.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
                             ButtonReleaseMask | PointerMotionMask | FocusChangeMask | LeaveWindowMask |
-                            StructureNotifyMask;
+                            StructureNotifyMask | KeymapStateMask;
     impl_->window = XCreateWindow(display, RootWindow(display, c.screen), x, y,
                                   static_cast<unsigned>(impl_->width),
                                   static_cast<unsigned>(impl_->height), 0, c.depth, InputOutput,
                                   c.visual, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
     XSetWMProtocols(display, impl_->window, &c.wmDeleteWindow, 1);
-    ApplySizeHints(display, impl_->window, impl_->width, impl_->height, fixedSize);
+    impl_->fixed = fixedSize;
+    ApplySizeHints(display, impl_->window, impl_->width, impl_->height, *impl_);
+    // Who the window belongs to: the program's class, its process on this machine, and that it
+    // takes the keyboard when the window manager gives it.
+    XChangeProperty(display, impl_->window, XA_WM_CLASS, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(c.className.data()),
+                    static_cast<int>(c.className.size()));
+    long pid = static_cast<long>(getpid());
+    XChangeProperty(display, impl_->window, c.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    char host[256] = {};
+    if (gethostname(host, sizeof(host) - 1) == 0)
+        XChangeProperty(display, impl_->window, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(host), static_cast<int>(std::strlen(host)));
+    XWMHints wmHints{};
+    wmHints.flags = InputHint | StateHint;
+    wmHints.input = True;
+    wmHints.initial_state = NormalState;
+    XSetWMHints(display, impl_->window, &wmHints);
     impl_->gc = XCreateGC(display, impl_->window, 0, nullptr);
     c.handlers[impl_->window] = &impl_->handler;
     Detail::WindowCreated(impl_->window);
@@ -604,7 +755,8 @@ void Window::SetClientSize(int width, int height, bool fixedSize)
     impl_->height = height > 0 ? height : 1;
     if (impl_->window == 0 || g_lost)
         return;
-    ApplySizeHints(c.display, impl_->window, impl_->width, impl_->height, fixedSize);
+    impl_->fixed = fixedSize;
+    ApplySizeHints(c.display, impl_->window, impl_->width, impl_->height, *impl_);
     XResizeWindow(c.display, impl_->window, static_cast<unsigned>(impl_->width),
                   static_cast<unsigned>(impl_->height));
     XFlush(c.display);
@@ -717,27 +869,70 @@ void Window::SetDecorated(bool decorated)
 void Window::SetAbove(bool above)
 {
     Connection& c = TheConnection();
-    if (impl_->window == 0)
+    if (impl_->window == 0 || g_lost)
         return;
     // The property for a window manager that reads it when the window maps, and the request for
     // one that manages the window already.
+    impl_->above = above;
+    WriteState(c.display, impl_->window, *impl_);
+    RequestState(c.display, impl_->window, c.netWmStateAbove, above);
     if (above)
-        XChangeProperty(c.display, impl_->window, c.netWmState, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&c.netWmStateAbove), 1);
+        XRaiseWindow(c.display, impl_->window);
+    XFlush(c.display);
+}
+
+void Window::SetRole(WindowType type, unsigned long owner, bool modal)
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || g_lost)
+        return;
+    if (owner != 0 && owner != impl_->window)
+        XSetTransientForHint(c.display, impl_->window, owner);
     else
-        XDeleteProperty(c.display, impl_->window, c.netWmState);
+        XDeleteProperty(c.display, impl_->window, XA_WM_TRANSIENT_FOR);
+    Atom typeAtom = c.windowTypes[static_cast<int>(type)];
+    XChangeProperty(c.display, impl_->window, c.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&typeAtom), 1);
+    if (modal != impl_->modal)
+    {
+        impl_->modal = modal;
+        WriteState(c.display, impl_->window, *impl_);
+        if (impl_->visible)
+            RequestState(c.display, impl_->window, c.netWmStateModal, modal);
+    }
+    XFlush(c.display);
+}
+
+void Window::SetSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight)
+{
+    Connection& c = TheConnection();
+    impl_->minWidth = std::max(minWidth, 0);
+    impl_->minHeight = std::max(minHeight, 0);
+    impl_->maxWidth = std::max(maxWidth, 0);
+    impl_->maxHeight = std::max(maxHeight, 0);
+    if (impl_->window == 0 || g_lost)
+        return;
+    ApplySizeHints(c.display, impl_->window, impl_->width, impl_->height, *impl_);
+    XFlush(c.display);
+}
+
+void Window::Raise()
+{
+    Connection& c = TheConnection();
+    if (impl_->window == 0 || !impl_->visible || g_lost)
+        return;
+    // A window manager takes the raise of the window it frames as a raise of the frame; one that
+    // keeps the stacking to itself is asked to activate the window instead.
+    XRaiseWindow(c.display, impl_->window);
     XEvent request{};
     request.xclient.type = ClientMessage;
     request.xclient.window = impl_->window;
-    request.xclient.message_type = c.netWmState;
+    request.xclient.message_type = c.netActiveWindow;
     request.xclient.format = 32;
-    request.xclient.data.l[0] = above ? 1 : 0; // add or remove
-    request.xclient.data.l[1] = static_cast<long>(c.netWmStateAbove);
-    request.xclient.data.l[3] = 1;
+    request.xclient.data.l[0] = 1; // from an application
+    request.xclient.data.l[1] = CurrentTime;
     XSendEvent(c.display, RootWindow(c.display, c.screen), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &request);
-    if (above)
-        XRaiseWindow(c.display, impl_->window);
     XFlush(c.display);
 }
 

@@ -64,7 +64,18 @@ bool DisplayLost();
 // The size of the default screen; false without a display.
 bool ScreenSize(int& width, int& height);
 
-// One top-level window. Events for it go to its handler from `ProcessEvents`.
+// What a window is to a window manager (_NET_WM_WINDOW_TYPE).
+enum class WindowType
+{
+    Normal,
+    Dialog,    // an owned or modal form, a message box
+    PopupMenu, // a context menu
+    Tooltip,   // a hint
+    Combo      // a combo box's drop-down list
+};
+
+// One top-level window. Events for it go to its handler from `ProcessEvents`. It names the
+// program's class (WM_CLASS), its process (_NET_WM_PID) and its title, and takes WM_DELETE_WINDOW.
 class Window
 {
 public:
@@ -91,6 +102,15 @@ public:
     void Present(const uint32_t* pixels, int width, int height, int stride, int x, int y, int w,
                  int h);
 
+    // What the window is, the window it belongs to (WM_TRANSIENT_FOR: a window manager keeps it
+    // above that one; 0 for none) and whether it is modal for it (_NET_WM_STATE_MODAL). Given
+    // before Show: window managers read them when the window maps.
+    void SetRole(WindowType type, unsigned long owner, bool modal);
+    // The client sizes a user may give a resizable window, as size hints (0: no limit).
+    void SetSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight);
+    // Brings the window above the others (through the window manager when there is one).
+    void Raise();
+
     // Window-manager decorations (title bar, frame) on or off (_MOTIF_WM_HINTS).
     void SetDecorated(bool decorated);
     // Keeps the window above others (_NET_WM_STATE_ABOVE, raised) or lets it be stacked as usual.
@@ -111,8 +131,9 @@ public:
     // The X11 window id (tests read the window's pixels through it).
     unsigned long NativeId() const;
 
-private:
     struct Impl;
+
+private:
     std::unique_ptr<Impl> impl_;
 };
 

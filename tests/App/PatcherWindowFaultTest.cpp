@@ -26,6 +26,7 @@ namespace
 {
 constexpr int kEditX = 340, kEditY = 18;
 constexpr int kPatchX = 51, kPatchY = 75;
+constexpr int kRestoreX = 132, kRestoreY = 75;
 
 // How often the log (UTF-16) holds the ASCII text.
 size_t CountInLog(const fs::path& log, const std::string& text)
@@ -230,6 +231,36 @@ TEST_F(PatcherKeyTest, OneReturnPressesOneButtonOnceWhateverItsReleaseDoes)
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(Patches(), 3u);
     EXPECT_EQ(OpenBox(200ms), 0u);
+    EXPECT_EQ(m_run->Reports(), "");
+}
+
+TEST_F(PatcherKeyTest, AReturnSentToEachBoxClosesItOnce)
+{
+    WindowDriver& driver = m_run->Driver();
+    // The box of a patch, then the one of Restore, then that of a second patch: one Return sent to
+    // each closes it, and no click patches twice.
+    auto closeBoxes = [&](size_t count, const char* what)
+    {
+        for (size_t i = 0; i < count; ++i)
+        {
+            const unsigned long box = OpenBox(60s);
+            ASSERT_NE(box, 0u) << what << " box " << i;
+            driver.Settle();
+            driver.SendKey(box, XK_Return);
+            ASSERT_TRUE(driver.WaitGone(box, 5s)) << what << " box " << i << " took the Return for a repeat";
+        }
+        EXPECT_EQ(OpenBox(1s), 0u) << what;
+    };
+    m_run->PressPatch();
+    closeBoxes(1, "patch");
+    EXPECT_EQ(Patches(), 1u);
+    driver.Click(m_run->Window, kRestoreX, kRestoreY);
+    closeBoxes(1, "restore");
+    EXPECT_EQ(ReadWholeFileData(m_run->Archive), m_game.ArchiveBytes);
+    driver.Click(m_run->Window, kPatchX, kPatchY);
+    closeBoxes(1, "second patch");
+    EXPECT_EQ(Patches(), 2u);
+    EXPECT_EQ(CheckPatched(m_game, m_run->Archive), "");
     EXPECT_EQ(m_run->Reports(), "");
 }
 

@@ -217,6 +217,69 @@ TEST_F(X11PresenterTest, MouseAndKeyboardArriveAsEvents)
     }
 }
 
+TEST_F(X11PresenterTest, OnlyTheServersAutoRepeatIsARepeat)
+{
+    X11::Window window(u"Repeat", 200, 100, false, Recorder());
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::GotFocus); }));
+    const KeyCode code = XKeysymToKeycode(probe, XK_Return);
+    auto keys = [&] {
+        std::string seen; // D a press, R a repeat, U a release
+        for (const auto& e : events)
+            if (e.virtualKey == 0x0D && e.kind != X11::EventKind::Char)
+                seen += e.kind == X11::EventKind::KeyUp ? 'U' : e.repeat ? 'R' : 'D';
+        return seen;
+    };
+
+    // Held past the server's repeat delay: one press, then repeats, one release.
+    events.clear();
+    XTestFakeKeyEvent(probe, code, True, 0);
+    XFlush(probe);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    XTestFakeKeyEvent(probe, code, False, 0);
+    XFlush(probe);
+    ASSERT_TRUE(PumpUntil([&] { return !keys().empty() && keys().back() == 'U'; }));
+    const std::string held = keys();
+    ASSERT_GE(held.size(), 4u) << held;
+    EXPECT_EQ(held, "D" + std::string(held.size() - 2, 'R') + "U");
+
+    // Sent by another client (time 0, marked as sent), twice in a row, the second pair queued
+    // before the first is read: every press a press of its own.
+    events.clear();
+    for (int i = 0; i < 2; ++i)
+        for (bool press : {true, false})
+        {
+            XEvent sent{};
+            sent.xkey.type = press ? KeyPress : KeyRelease;
+            sent.xkey.window = window.NativeId();
+            sent.xkey.root = DefaultRootWindow(probe);
+            sent.xkey.time = CurrentTime;
+            sent.xkey.same_screen = True;
+            sent.xkey.keycode = code;
+            XSendEvent(probe, window.NativeId(), True, press ? KeyPressMask : KeyReleaseMask, &sent);
+        }
+    XFlush(probe);
+    ASSERT_TRUE(PumpUntil([&] { return keys().size() == 4; }));
+    EXPECT_EQ(keys(), "DUDU");
+
+    // A key whose release went to another window while it had the focus is up again when the
+    // focus comes back: its next press is a press.
+    events.clear();
+    ::Window other = XCreateSimpleWindow(probe, DefaultRootWindow(probe), 0, 0, 50, 50, 0, 0, 0);
+    XMapWindow(probe, other);
+    XSync(probe, False);
+    XTestFakeKeyEvent(probe, code, True, 0);
+    XSync(probe, False);
+    ASSERT_TRUE(PumpUntil([&] { return keys() == "D"; }));
+    XSetInputFocus(probe, other, RevertToParent, CurrentTime);
+    XTestFakeKeyEvent(probe, code, False, 0);
+    XSetInputFocus(probe, window.NativeId(), RevertToParent, CurrentTime);
+    Key(XK_Return);
+    ASSERT_TRUE(PumpUntil([&] { return keys().size() >= 3; }));
+    EXPECT_EQ(keys(), "DDU");
+    XDestroyWindow(probe, other);
+}
+
 TEST_F(X11PresenterTest, CloseButtonAndClipboardTextBothWays)
 {
     XInitThreads();

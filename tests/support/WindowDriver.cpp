@@ -262,6 +262,29 @@ void WindowDriver::Key(unsigned long keysym, bool shift, bool control)
     XFlush(m_display);
 }
 
+void WindowDriver::SendKey(unsigned long window, unsigned long keysym)
+{
+    KeyCode code = XKeysymToKeycode(m_display, keysym);
+    if (code == 0)
+        return;
+    for (bool press : {true, false})
+    {
+        XEvent event;
+        std::memset(&event, 0, sizeof event);
+        XKeyEvent& key = event.xkey;
+        key.type = press ? KeyPress : KeyRelease;
+        key.display = m_display;
+        key.window = window;
+        key.root = DefaultRootWindow(m_display);
+        key.time = CurrentTime;
+        key.same_screen = True;
+        key.keycode = code;
+        XSendEvent(m_display, window, True, press ? KeyPressMask : KeyReleaseMask, &event);
+    }
+    // Both at once, as they reach a program busy for a moment: the release still finds the window.
+    XFlush(m_display);
+}
+
 void WindowDriver::HoldKey(unsigned long keysym, bool down)
 {
     KeyCode code = XKeysymToKeycode(m_display, keysym);

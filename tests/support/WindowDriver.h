@@ -62,6 +62,9 @@ public:
     void Key(unsigned long keysym, bool shift = false, bool control = false);
     // Presses or releases one key (a modifier held over several events).
     void HoldKey(unsigned long keysym, bool down);
+    // Sends the key's press and release straight to the window with XSendEvent, as automation
+    // tools do: time 0, marked as sent, whatever has the focus and without the server's key state.
+    void SendKey(unsigned long window, unsigned long keysym);
     // Where the window's client area starts on the screen.
     void RootOrigin(unsigned long window, int& x, int& y);
     // Types ASCII text key by key (Shift for capitals and shifted symbols).

@@ -1,0 +1,193 @@
+// Our windows under a real window manager: what each tells the manager (class, process, owner,
+// type, modal state, size limits), and a modal box that stays above its owner and keeps the
+// keyboard when the user raises and clicks the owner.
+#include "Platform/Vcl/Dialogs.h"
+#include "Platform/Vcl/ExtCtrls.h"
+#include "Platform/Vcl/HintWindow.h"
+#include "Platform/Vcl/StdCtrls.h"
+
+#include "tests/support/ImageFiles.h"
+#include "tests/support/ModalBoxDriver.h"
+#include "tests/support/PresenterWindowTest.h"
+#include "tests/support/WholeFile.h"
+#include "tests/support/WindowManager.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include <unistd.h>
+
+namespace
+{
+bool Has(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+class WindowManagerWindowTest : public PresenterWindowTest
+{
+public:
+    void SetUp() override
+    {
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        wm = std::make_unique<WindowManager>(server.Name());
+        ASSERT_TRUE(wm->Running()) << wm->Error();
+    }
+    void TearDown() override
+    {
+        PresenterWindowTest::TearDown();
+        wm.reset();
+    }
+
+    // With KELVANE_SHOTS naming a folder, the screen as it is now goes there as NAME.png.
+    void Shot(const std::string& name)
+    {
+        const char* folder = std::getenv("KELVANE_SHOTS");
+        if (!folder)
+            return;
+        Settle(); // what the moves exposed painted again, ours and the manager's
+        int width = 0, height = 0;
+        const std::vector<uint32_t> pixels = wm->Screenshot(width, height);
+        WriteWholeFile(std::filesystem::path(folder) / (name + ".png"),
+                       ImageFiles::Png(pixels, static_cast<uint32_t>(width), static_cast<uint32_t>(height), false));
+    }
+
+    // What every top-level window of ours tells the manager.
+    void ExpectOurs(const WindowManager::Facts& facts)
+    {
+        EXPECT_EQ(facts.instance, "test_platform");
+        EXPECT_EQ(facts.cls, "Test_platform");
+        EXPECT_EQ(facts.pid, static_cast<long>(getpid()));
+    }
+
+    std::unique_ptr<WindowManager> wm;
+};
+
+TEST_F(WindowManagerWindowTest, AModalBoxStaysAboveItsOwnerAndKeepsTheKeyboard)
+{
+    TForm main(nullptr);
+    main.SetCaption(u"Owner");
+    main.SetBounds(200, 150, 480, 320);
+    main.Constraints()->SetMinWidth(300);
+    main.Constraints()->SetMinHeight(200);
+    main.Constraints()->SetMaxWidth(900);
+    unsigned long mainWindow = 0;
+    ASSERT_TRUE(ShowForm(main, mainWindow));
+    const WindowManager::Facts mainFacts = wm->Read(mainWindow);
+    ExpectOurs(mainFacts);
+    EXPECT_EQ(mainFacts.transientFor, 0u);
+    EXPECT_EQ(mainFacts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
+    EXPECT_TRUE(mainFacts.states.empty());
+    EXPECT_EQ(mainFacts.minWidth, 300);
+    EXPECT_EQ(mainFacts.minHeight, 200);
+    EXPECT_EQ(mainFacts.maxWidth, 900);
+    EXPECT_GE(mainFacts.maxHeight, 10000); // no limit given
+    Shot("wm-owner");
+
+    struct Case
+    {
+        const char* name;
+        std::function<void(ModalBoxDriver<TMessageForm>&, ModalBoxDriver<TOpenDialogForm>&, TTimer&)> open;
+    };
+    // Each box: the user clicks the owner's title bar, which raises and activates the owner: the
+    // box comes back above it with the keyboard. The manager raises the owner by itself, over
+    // the box; a click into the owner brings the box back above it with the keyboard.
+    auto drive = [&](const std::string& name, TCustomForm* box, unsigned long window)
+    {
+        const WindowManager::Facts facts = wm->Read(window);
+        ExpectOurs(facts);
+        EXPECT_EQ(facts.transientFor, mainWindow);
+        EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_DIALOG"});
+        EXPECT_TRUE(Has(facts.states, "_NET_WM_STATE_MODAL"));
+        EXPECT_TRUE(wm->StandsAbove(window, mainWindow));
+        Shot("wm-" + name);
+        wm->ClickTitle(mainWindow);
+        EXPECT_TRUE(PumpUntil([&] { return wm->StandsAbove(window, mainWindow) && wm->Focused(window); }))
+            << "the box is back above its owner after the title click, with the keyboard";
+        Settle();
+        wm->RaiseFrame(mainWindow);
+        Settle();
+        EXPECT_TRUE(wm->StandsAbove(mainWindow, window));
+        Shot("wm-" + name + "-covered");
+        wm->Click(mainWindow, 40, 200);
+        EXPECT_TRUE(PumpUntil([&] { return wm->StandsAbove(window, mainWindow) && wm->Focused(window); }))
+            << "the box is back above its owner, with the keyboard";
+        Shot("wm-" + name + "-after-click");
+        box->SetModalResult(mrCancel);
+    };
+    for (const char* name : {"message-box", "open-dialog"})
+    {
+        SCOPED_TRACE(name);
+        TTimer timer(nullptr);
+        timer.SetInterval(20);
+        auto ready = [&](TCustomForm*, unsigned long window) { return probe->Viewable(window) && wm->Focused(window); };
+        if (std::string(name) == "message-box")
+        {
+            ModalBoxDriver<TMessageForm> driver;
+            driver.ready = ready;
+            driver.act = [&](TMessageForm* box, unsigned long window) { drive(name, box, window); };
+            driver.timer = &timer;
+            timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
+            MessageBoxW(main.Handle(), u"Install the patch now?", u"Kelvane", MB_YESNO | MB_ICONQUESTION);
+            EXPECT_TRUE(driver.acted);
+        }
+        else
+        {
+            ModalBoxDriver<TOpenDialogForm> driver;
+            driver.ready = ready;
+            driver.act = [&](TOpenDialogForm* box, unsigned long window) { drive(name, box, window); };
+            driver.timer = &timer;
+            timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TOpenDialogForm>::Tick);
+            TOpenDialog dialog(nullptr);
+            dialog.InitialDir = u"/";
+            EXPECT_FALSE(dialog.Execute());
+            EXPECT_TRUE(driver.acted);
+        }
+        timer.SetEnabled(false);
+    }
+    // The owner has the keyboard back.
+    EXPECT_TRUE(PumpUntil([&] { return wm->Focused(mainWindow); }));
+}
+
+TEST_F(WindowManagerWindowTest, PopupsAreTypedByWhatTheyAre)
+{
+    TForm main(nullptr);
+    main.SetCaption(u"Popups");
+    main.SetBounds(200, 150, 300, 200);
+    auto* combo = new TComboBox(&main);
+    combo->SetParent(&main);
+    combo->SetBounds(10, 10, 150, 24);
+    combo->AddItem(u"one");
+    combo->AddItem(u"two");
+    unsigned long mainWindow = 0;
+    ASSERT_TRUE(ShowForm(main, mainWindow));
+
+    combo->SetDroppedDown(true);
+    Settle();
+    unsigned long list = 0;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (dynamic_cast<TComboListForm*>(Screen->Forms(i)))
+            list = Vcl::NativeWindowOf(Screen->Forms(i));
+    ASSERT_NE(list, 0u);
+    WindowManager::Facts facts = wm->Read(list);
+    ExpectOurs(facts);
+    EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_COMBO"});
+    EXPECT_EQ(facts.transientFor, mainWindow);
+    combo->SetDroppedDown(false);
+
+    THintWindow hint(nullptr);
+    hint.ActivateHint(TRect(260, 200, 360, 220), u"A hint");
+    Settle();
+    facts = wm->Read(Vcl::NativeWindowOf(&hint));
+    ExpectOurs(facts);
+    EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_TOOLTIP"});
+    EXPECT_TRUE(Has(facts.states, "_NET_WM_STATE_ABOVE"));
+    EXPECT_FALSE(Has(facts.states, "_NET_WM_STATE_MODAL"));
+}
+} // namespace
