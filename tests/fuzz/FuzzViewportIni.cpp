@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <unistd.h>
 
@@ -44,10 +45,32 @@ Options Of(XViewport* v)
             v->GetShadeMode(),          v->GetFillMode(),           v->GetPointSize()};
 }
 
-std::string Scratch(const char* what)
+// The saved copy stays in memory: it only has to hand back what was written.
+class MemoryIni : public TCustomIniFile
 {
-    return "/tmp/kelvane-fuzz-" + std::to_string(::getpid()) + "-" + what + ".ini";
-}
+public:
+    MemoryIni() : TCustomIniFile(UnicodeString()) {}
+    UnicodeString ReadString(const UnicodeString& section, const UnicodeString& ident,
+                             const UnicodeString& defaultValue) override
+    {
+        auto found = m_values.find(Key(section, ident));
+        return found == m_values.end() ? defaultValue : found->second;
+    }
+    void WriteString(const UnicodeString& section, const UnicodeString& ident, const UnicodeString& value) override
+    {
+        m_values[Key(section, ident)] = value;
+    }
+    void ReadSection(const UnicodeString&, std::vector<UnicodeString>&) override {}
+    void EraseSection(const UnicodeString&) override {}
+    void DeleteKey(const UnicodeString&, const UnicodeString&) override {}
+
+private:
+    static std::u16string Key(const UnicodeString& section, const UnicodeString& ident)
+    {
+        return section.str() + u'\0' + ident.str();
+    }
+    std::map<std::u16string, UnicodeString> m_values;
+};
 
 UnicodeString Wide(const std::string& path)
 {
@@ -59,17 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > (1u << 16))
         return 0;
-    static const std::string input = Scratch("input"), again = Scratch("again");
+    static const std::string input = "/tmp/kelvane-fuzz-" + std::to_string(::getpid()) + ".ini";
     if (FILE* file = std::fopen(input.c_str(), "wb"))
     {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
     }
-    std::remove(again.c_str());
     ViewOnForm first, second;
     TIniFile read(Wide(input));
     first.view->LoadState(&read, "View");
-    TIniFile saved(Wide(again));
+    MemoryIni saved;
     first.view->SaveState(&saved, "View");
     second.view->LoadState(&saved, "View");
     for (int i = 0; i < 4; ++i)
