@@ -82,7 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > (1u << 16))
         return 0;
-    static const std::string input = "/tmp/kelvane-fuzz-" + std::to_string(::getpid()) + ".ini";
+    // The input's file, removed when the run ends.
+    static const struct Scratch
+    {
+        std::string path = "/tmp/kelvane-fuzz-" + std::to_string(::getpid()) + ".ini";
+        ~Scratch() { std::remove(path.c_str()); }
+    } scratch;
+    const std::string& input = scratch.path;
     if (FILE* file = std::fopen(input.c_str(), "wb"))
     {
         std::fwrite(data, 1, size, file);
