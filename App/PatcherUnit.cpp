@@ -176,30 +176,17 @@ void ApplyInstructions(AppLogger& log, const PatchJob& job, const XString& dataF
     }
 }
 
-constexpr int kTempNames = 1000;
-
-// The n-th name a save may write to: <archive>.~new, then <archive>.~new1 ... ~new999.
-XString TempFileName(const XString& packageFile, int n)
-{
-    XString name = packageFile + u".~new";
-    if (n == 0)
-        return name;
-    std::u16string digits;
-    for (char c : std::to_string(n))
-        digits += static_cast<WCHAR>(c);
-    return name + XString(digits.c_str());
-}
-
 // A save that could not clean up (the program killed, the power gone) leaves its temporary file:
-// each would stay for good, as large as the archive, until no name is left for a save.
+// each would stay for good, as large as the archive. The save removes them too; here each is
+// logged.
 void RemoveLeftovers(AppLogger& log, const XString& packageFile)
 {
-    for (int n = 0; n < kTempNames; ++n)
-    {
-        const XString name = TempFileName(packageFile, n);
-        if (FileExists(name) && DeleteFileW(name.c_str()))
-            log.NewEntry() << "Leftover temporary file <" << name.c_str() << "> removed.";
-    }
+    Platform::RemoveReplaceLeftovers(packageFile.c_str(),
+                                     [&](const std::u16string& name)
+                                     {
+                                         log.NewEntry() << "Leftover temporary file <" << XString(name.c_str()).c_str()
+                                                        << "> removed.";
+                                     });
 }
 
 bool FlushFile(const XString& path, DWORD flags = FILE_ATTRIBUTE_NORMAL)

@@ -5,6 +5,8 @@ packages=(g++ cmake ninja-build ccache pkg-config zlib1g-dev libjpeg-dev libpng-
           libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev libxfixes-dev xvfb xdotool twm
           libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
           libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri)
+# The fuzz targets the tests run over their seeds: clang with its libFuzzer run time.
+packages+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -21,9 +22,10 @@ bool ValidMode(uint32_t mode)
     return mode >= 1 && mode <= 3;
 }
 
+// A size read as a double must also fit the float it is kept in.
 bool ValidPointSize(double size)
 {
-    return std::isfinite(size) && size >= 0;
+    return std::isfinite(size) && size >= 0 && size <= std::numeric_limits<float>::max();
 }
 } // namespace
 

@@ -844,7 +844,13 @@ std::string ResolveFontFile(const WCHAR* faceName, int weight, bool italic)
 }
 } // namespace Platform::Gdi
 
-#if defined(__SANITIZE_ADDRESS__)
+// GCC names an AddressSanitizer build by a macro, clang by a feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVANE_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KELVANE_ADDRESS_SANITIZER)
 // fontconfig loses a few bytes while it parses its configuration, once per process; that is not
 // ours to mend, so the leak checker of sanitized builds is told to pass over it.
 extern "C" const char* __lsan_default_suppressions()

@@ -143,7 +143,8 @@ struct CMINVOKECOMMANDINFO
     HANDLE hIcon;
 };
 
-constexpr bool IS_INTRESOURCE(const void* p)
+// Not constexpr: a pointer's bits are no constant expression (clang refuses the cast there).
+inline bool IS_INTRESOURCE(const void* p)
 {
     return (reinterpret_cast<uintptr_t>(p) >> 16) == 0;
 }
@@ -318,9 +319,10 @@ std::u16string WideName(std::string_view bytes);
 size_t WideNameInto(std::string_view bytes, WCHAR* out, size_t capacity);
 
 // File lists between programs (text/uri-list). Parsing keeps only this machine's file URIs with an
-// absolute path, whole escapes and no NUL, skips lines over 4,096 bytes, and refuses a text over
-// 16 MiB; it gives a double-NUL-ended list, false when nothing is left. Making escapes every byte
-// that is not plain.
+// absolute path, whole escapes and no NUL; it skips a line with a raw control byte or whose path
+// decodes to more than 4,096 bytes, and refuses a text over 16 MiB; it gives a double-NUL-ended
+// list, false when nothing is left. Making escapes every byte that is not plain; whatever it makes
+// of paths up to 4,096 bytes parses back to the same list.
 bool ParseUriList(const std::string& text, std::u16string& dropList);
 std::string MakeUriList(const WCHAR* dropList);
 

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace
 {
-constexpr size_t LongestLine = 4096;
+// The longest path a line may carry, counted after its escapes are decoded: our writer escapes
+// every byte that is not plain, so a path of non-ASCII names takes three times its length.
+constexpr size_t LongestPath = 4096;
 constexpr size_t LargestList = 16u << 20;
 
 int HexValue(char c)
@@ -20,23 +23,34 @@ int HexValue(char c)
     return -1;
 }
 
-// The local path of one line, or false: only file URIs of this machine with an absolute path,
-// every escape whole and none of them a NUL.
-bool LocalPath(const std::string& line, std::string& path)
+// A raw control byte has no place in a URI: a line holding one is malformed as a whole (a NUL in it
+// would otherwise end the name early and make the rest a name of its own).
+bool IsControl(char c)
 {
-    static const std::string scheme = "file://";
-    if (line.size() > LongestLine || line.compare(0, scheme.size(), scheme) != 0)
+    return static_cast<unsigned char>(c) < 0x20 || c == '\x7F';
+}
+
+// The local path of one line, or false: only file URIs of this machine with an absolute path,
+// no raw control byte, every escape whole and none of them a NUL.
+bool LocalPath(std::string_view line, std::string& path)
+{
+    static constexpr std::string_view scheme = "file://";
+    if (!line.starts_with(scheme))
         return false;
     size_t slash = line.find('/', scheme.size());
     if (slash == std::string::npos)
         return false;
-    std::string host = line.substr(scheme.size(), slash - scheme.size());
+    std::string_view host = line.substr(scheme.size(), slash - scheme.size());
     if (!host.empty() && host != "localhost")
         return false; // another machine's file
     path.clear();
     for (size_t i = slash; i < line.size(); ++i)
     {
+        if (path.size() >= LongestPath)
+            return false;
         char c = line[i];
+        if (IsControl(c))
+            return false;
         if (c != '%')
         {
             path.push_back(c);
@@ -67,10 +81,10 @@ bool ParseUriList(const std::string& text, std::u16string& dropList)
         size_t end = text.find('\n', at);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(at, end - at);
+        std::string_view line = std::string_view(text).substr(at, end - at);
         at = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
         std::string path;
         if (line.empty() || line[0] == '#' || !LocalPath(line, path))
             continue;

@@ -1,14 +1,21 @@
 // Saving over a file through a temporary file beside it.
 #include "Platform/Win32/Windows.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -45,20 +52,100 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Makes a new, empty file named after the target; an existing file is never taken over.
-bool CreateTemp(const std::string& target, std::string& temp)
+// The n-th name a save of the target writes to: <target>.~new, then <target>.~new1, ~new2 ...
+std::string TempName(const std::string& target, unsigned long n)
 {
-    for (int n = 0; n < 1000; ++n)
+    return target + ".~new" + (n > 0 ? std::to_string(n) : std::string());
+}
+
+// Whether a name in the target's folder is one of the target's temporary names; its number in n.
+bool IsTempName(std::string_view name, std::string_view base, unsigned long& n)
+{
+    if (!name.starts_with(base) || !name.substr(base.size()).starts_with(".~new"))
+        return false;
+    std::string_view digits = name.substr(base.size() + 5);
+    n = 0;
+    if (digits.empty())
+        return true;
+    if (digits[0] == '0' || digits.size() > 9)
+        return false;
+    for (char c : digits)
     {
-        temp = target + ".~new" + (n > 0 ? std::to_string(n) : std::string());
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + static_cast<unsigned long>(c - '0');
+    }
+    return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A live save holds an exclusive lock on its temporary file from its creation until it is moved
+// into place or removed; a file nobody holds was left by a save that was killed. The lock is
+// taken before the name is checked again, so that a file removed and made anew under the same name
+// in between is never taken for the one that was opened.
+bool RemoveIfUnheld(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat held, named;
+    bool removed = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                   ::lstat(path.c_str(), &named) == 0 && SameFile(held, named) && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+// The leftovers of the target's killed saves beside it, by their numbers.
+std::vector<std::pair<unsigned long, std::string>> LeftoversOf(const std::string& target)
+{
+    std::vector<std::pair<unsigned long, std::string>> found;
+    const std::string folder = FolderOf(target);
+    const size_t slash = target.rfind('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return found;
+    while (const dirent* entry = ::readdir(listing))
+    {
+        unsigned long n = 0;
+        if (IsTempName(entry->d_name, base, n))
+            found.emplace_back(n, TempName(target, n));
+    }
+    ::closedir(listing);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// A new, empty temporary file beside the target, locked for as long as `lock` stays open; an
+// existing file is never taken over, and the next number is tried as long as names are taken.
+bool CreateTemp(const std::string& target, std::string& temp, int& lock)
+{
+    for (unsigned long n = 0; n < ULONG_MAX; ++n)
+    {
+        temp = TempName(target, n);
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
+        if (fd < 0)
         {
-            ::close(fd);
+            if (errno != EEXIST)
+                return false;
+            continue;
+        }
+        // Where the file system has no locks the save goes on unlocked: no other save can lock
+        // (and so remove) the file there either.
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        struct stat made, named;
+        if ((locked || errno != EWOULDBLOCK) && ::fstat(fd, &made) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+            SameFile(made, named))
+        {
+            lock = fd;
             return true;
         }
-        if (errno != EEXIST)
-            return false;
+        // Another save's cleaning took the new file for a leftover: it goes, the next name is tried.
+        ::close(fd);
     }
     return false;
 }
@@ -108,28 +195,34 @@ Platform::ReplaceResult Platform::ReplaceFileSafely(const WCHAR* target,
     // user may not write (as the platform refuses to replace a read-only file).
     if (exists && (S_ISDIR(state.st_mode) || ::access(path.c_str(), W_OK) != 0))
         return ReplaceResult::ReplaceFailed;
+    for (const auto& leftover : LeftoversOf(path))
+        RemoveIfUnheld(leftover.second);
     std::string temp;
-    if (!CreateTemp(path, temp))
+    int lock = -1;
+    if (!CreateTemp(path, temp, lock))
         return ReplaceResult::CreateFailed;
+    // The temporary file goes on every failure; the lock is let go only once the file is gone
+    // or in place.
+    auto fail = [&](ReplaceResult result)
+    {
+        ::unlink(temp.c_str());
+        ::close(lock);
+        return result;
+    };
     try
     {
         write(FromUtf8(temp));
     }
     catch (...)
     {
-        ::unlink(temp.c_str());
+        fail(ReplaceResult::CreateFailed);
         throw;
     }
     if (!FlushAndTakeMode(temp, exists ? &state : nullptr))
-    {
-        ::unlink(temp.c_str());
-        return ReplaceResult::FlushFailed;
-    }
+        return fail(ReplaceResult::FlushFailed);
     if (::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        ::unlink(temp.c_str());
-        return ReplaceResult::ReplaceFailed;
-    }
+        return fail(ReplaceResult::ReplaceFailed);
+    ::close(lock);
     // The new name reaches the disk with the folder.
     int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0)
@@ -138,4 +231,22 @@ Platform::ReplaceResult Platform::ReplaceFileSafely(const WCHAR* target,
         ::close(folder);
     }
     return ReplaceResult::Done;
+}
+
+void Platform::RemoveReplaceLeftovers(const WCHAR* target, const std::function<void(const std::u16string& name)>& removed)
+{
+    if (!target || !*target)
+        return;
+    const std::string given = ResolvePath(target);
+    const std::string path = FollowLinks(given);
+    for (const auto& [n, leftover] : LeftoversOf(path))
+    {
+        if (!RemoveIfUnheld(leftover) || !removed)
+            continue;
+        // Named as the caller names the target, unless a link led elsewhere.
+        if (path == given)
+            removed(std::u16string(target) + FromUtf8(leftover.substr(path.size())));
+        else
+            removed(FromUtf8(leftover));
+    }
 }

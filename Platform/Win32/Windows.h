@@ -727,6 +727,9 @@ ClipboardBridge SetClipboardBridge(ClipboardBridge bridge); // returns the previ
 // is followed: the file it names is replaced and the link stays. A read-only target, a folder in
 // its place or a folder that takes no new file fails. On any failure, also an exception thrown by
 // `write` (which passes on), the temporary file is removed and the target is left as it was.
+// The temporary file is <target>.~new, or ~new1, ~new2 ... when that name is taken; it is locked
+// (flock) while the save runs. Before it is made, the temporary files of the target's earlier
+// saves that no live save holds (left by saves that were killed) are removed.
 enum class ReplaceResult
 {
     Done,
@@ -735,6 +738,11 @@ enum class ReplaceResult
     ReplaceFailed, // the target could not be replaced
 };
 ReplaceResult ReplaceFileSafely(const WCHAR* target, const std::function<void(const std::u16string& tempPath)>& write);
+// Removes the temporary files of the target's saves that no live save holds, lowest number first,
+// handing each removed file's name to `removed` (named from `target` as given, unless the target is
+// a link: then by the path the file had).
+void RemoveReplaceLeftovers(const WCHAR* target,
+                            const std::function<void(const std::u16string& name)>& removed = nullptr);
 // Makes the flush of ReplaceFileSafely fail for the temporary files the predicate picks by their
 // native path, as a device that cannot write them back would; for tests of what a failed flush
 // leaves behind. Null removes it. Returns the previous one.

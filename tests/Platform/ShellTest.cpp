@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -778,6 +779,56 @@ TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
         EXPECT_FALSE(Platform::ReadDropFilesBlock(past.data(), past.size(), list));
         EXPECT_FALSE(Platform::ReadDropFilesBlock(whole.data(), 19, list));
     }
+}
+
+TEST(ShellUriListTest, RawControlBytesSkipTheirLineAndTheGoodLinesStay)
+{
+    std::u16string list;
+    // A raw NUL must not cut one name into an absolute and a relative one; every other raw
+    // control byte spoils its line the same way (the line end's CR is no such byte).
+    for (char c : {'\0', '\x01', '\t', '\x1B', '\x7F', '\r'})
+    {
+        std::string text = "file:///tmp/x/a.txt" + std::string(1, c) + "victim.txt\r\nfile:///tmp/x/good\r\n" +
+                           "file:///tmp/x/a" + std::string(1, c) + "b\nfile:///tmp/x/last";
+        ASSERT_TRUE(Platform::ParseUriList(text, list)) << int(c);
+        EXPECT_EQ(list, std::u16string(u"/tmp/x/good\0/tmp/x/last\0\0", 25)) << int(c);
+    }
+    // Control bytes escaped (other than NUL) are a name's own bytes, as the writer escapes them.
+    ASSERT_TRUE(Platform::ParseUriList("file:///tmp/a%0Ab%09c", list));
+    EXPECT_EQ(list, std::u16string(u"/tmp/a\nb\tc\0\0", 12));
+}
+
+TEST(ShellUriListTest, WhatTheWriterWritesTheReaderReadsBack)
+{
+    // Paths up to the longest a path may be (4,095 bytes), of any UTF-8: each non-ASCII byte
+    // takes three characters escaped, so the lines grow far past the path's length.
+    std::mt19937 random(44);
+    const std::vector<std::string> pieces = {"\xE4\xB8\xAD\xE6\x96\x87", "\xD0\xB4", "a", " ", "%", "\n",
+                                             "\xF0\x9F\x98\x80", "\xFF", "#", "?"};
+    std::u16string names;
+    std::vector<std::string> paths;
+    for (size_t length : {1u, 100u, 1471u, 2000u, 4094u, 4095u, 4095u})
+    {
+        std::string path = "/";
+        while (path.size() < length)
+        {
+            std::string piece = path.size() % 40 == 39 ? std::string("/") : pieces[random() % pieces.size()];
+            path += piece.substr(0, length - path.size());
+        }
+        paths.push_back(path);
+        names += W(path) + u'\0';
+    }
+    names += u'\0';
+    std::string text = Platform::MakeUriList(names.c_str());
+    EXPECT_GT(text.size(), 3 * 4096u); // the long lines really are long
+    std::u16string list;
+    ASSERT_TRUE(Platform::ParseUriList(text, list));
+    EXPECT_EQ(list.size(), names.size());
+    EXPECT_TRUE(list == names);
+    // One byte past the limit is refused, the others kept.
+    std::string over = "file:///" + std::string(4096, 'b');
+    ASSERT_TRUE(Platform::ParseUriList(over + "\n" + text, list));
+    EXPECT_TRUE(list == names);
 }
 
 TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)

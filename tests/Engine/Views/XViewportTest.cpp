@@ -202,6 +202,16 @@ TEST(XViewportTest, ChunkAndIniStateRoundTripAndKeepBadValues)
     EXPECT_EQ(h.viewport->GetCullMode(), 1u);
     EXPECT_EQ(h.viewport->GetPointSize(), 3.0f);
     EXPECT_EQ(h.viewport->GetFillMode(), 3u);
+    // A size past the float range would become infinite (and save as text no reader takes back).
+    for (const char16_t* size : {u"1e300", u"3.5e38", u"-1e300"})
+    {
+        ini.WriteString(u"View_Viewport0", u"PointSize", size);
+        h.viewport->LoadState(&ini, u"View_Viewport0");
+        EXPECT_EQ(h.viewport->GetPointSize(), 3.0f) << Platform::ToUtf8(size, std::char_traits<char16_t>::length(size));
+    }
+    ini.WriteString(u"View_Viewport0", u"PointSize", u"3.4e38");
+    h.viewport->LoadState(&ini, u"View_Viewport0");
+    EXPECT_EQ(h.viewport->GetPointSize(), 3.4e38f);
 }
 } // namespace
 
