@@ -312,8 +312,9 @@ private:
     // The width the rows' contents take: the columns in report view, else the widest caption.
     int ContentWidth() const;
     TListItem* Fetched(int index);
-    // The widest caption and sub-item texts of all items, measured once after they changed.
-    void MeasureContents();
+    // The widest texts of the columns given (0 the captions, c the sub-items shown in column c),
+    // measured once after the items changed.
+    void Measure(const std::vector<int>& columns);
     void ApplyAutoSize();
     // Widths of AutoSize columns, then which scroll bars show and where they stand; deferred
     // while the items are updating.
@@ -343,9 +344,10 @@ private:
     HIMAGELIST m_largeList = nullptr;
     std::unique_ptr<TListItem> m_drawItem;
     int m_scrollX = 0;
-    // Widest texts: [0] the captions, [c] the sub-items shown in column c.
+    // Widest texts: [0] the captions, [c] the sub-items shown in column c; -1 not measured yet.
     std::vector<int> m_widest;
-    bool m_measured = false;
+    bool m_fitted = false; // AutoSize columns sized to the texts measured
+
     bool m_relayingOut = false;
     int m_sizing = -1; // the column whose divider is being dragged
     int m_sizingFromX = 0;

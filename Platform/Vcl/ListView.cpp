@@ -68,7 +68,9 @@ TListColumn* TListColumns::Add()
 {
     m_columns.push_back(std::make_unique<TListColumn>());
     m_columns.back()->Index = Count() - 1;
-    m_owner->m_measured = false;
+    // Sized at the next layout: the caller sets the new column's fields after this.
+    m_owner->m_widest.clear();
+    m_owner->m_fitted = false;
     m_owner->Invalidate();
     return m_columns.back().get();
 }
@@ -78,7 +80,8 @@ void TListColumns::Clear()
     m_columns.clear();
     if (m_owner->m_sizing >= 0)
         m_owner->m_sizing = -1;
-    m_owner->m_measured = false;
+    m_owner->m_widest.clear();
+    m_owner->m_fitted = false;
 }
 
 bool TListItem::Selected() const
@@ -230,7 +233,8 @@ void TCustomListView::SetCount(int count)
 
 void TCustomListView::ContentsChanged()
 {
-    m_measured = false;
+    m_widest.clear();
+    m_fitted = false;
     Relayout();
 }
 
@@ -400,7 +404,7 @@ int TCustomListView::ContentWidth() const
 {
     if (m_viewStyle == vsReport && m_columns->Count() > 0)
         return ItemWidth();
-    return m_widest.empty() ? 0 : CaptionLeft + m_widest[0] + CellMargin;
+    return m_widest.empty() ? 0 : CaptionLeft + std::max(0, m_widest[0]) + CellMargin;
 }
 
 void TCustomListView::SetTopIndex(int index)
@@ -463,30 +467,44 @@ int TCustomListView::DividerAt(int x) const
     return best <= DividerGrab ? found : -1;
 }
 
-void TCustomListView::MeasureContents()
+void TCustomListView::Measure(const std::vector<int>& columns)
 {
-    m_widest.assign(static_cast<size_t>(std::max(1, m_columns->Count())), 0);
+    // One pass over the items for every column asked that is not known yet: a large folder's
+    // texts are fetched once, and only the columns that need their widths are measured.
+    m_widest.resize(static_cast<size_t>(std::max(1, m_columns->Count())), -1);
+    std::vector<size_t> wanted;
+    for (int column : columns)
+        if (column >= 0 && static_cast<size_t>(column) < m_widest.size() && m_widest[static_cast<size_t>(column)] < 0)
+        {
+            m_widest[static_cast<size_t>(column)] = 0;
+            wanted.push_back(static_cast<size_t>(column));
+        }
+    if (wanted.empty())
+        return;
     TCanvas* canvas = Canvas();
     canvas->Font()->Assign(Font());
     for (int i = 0; i < m_count; ++i)
     {
         TListItem* item = Fetched(i);
-        m_widest[0] = std::max(m_widest[0], canvas->TextWidth(item->Caption));
-        for (size_t sub = 0; sub < item->SubItems.size() && sub + 1 < m_widest.size(); ++sub)
-            m_widest[sub + 1] = std::max(m_widest[sub + 1], canvas->TextWidth(item->SubItems[sub]));
+        for (size_t column : wanted)
+        {
+            const UnicodeString* text = column == 0                         ? &item->Caption
+                                        : column - 1 < item->SubItems.size() ? &item->SubItems[column - 1]
+                                                                             : nullptr;
+            if (text && text->Length())
+                m_widest[column] = std::max(m_widest[column], canvas->TextWidth(*text));
+        }
     }
-    m_measured = true;
 }
 
 int TCustomListView::ColumnFitWidth(int index)
 {
     if (index < 0 || index >= m_columns->Count())
         return 0;
-    if (!m_measured)
-        MeasureContents();
+    Measure({index});
     Canvas()->Font()->Assign(Font());
     int header = Canvas()->TextWidth(m_columns->Items(index)->Caption) + 2 * CellMargin;
-    int widest = static_cast<size_t>(index) < m_widest.size() ? m_widest[static_cast<size_t>(index)] : 0;
+    int widest = m_widest[static_cast<size_t>(index)];
     int cells = index == 0 ? CaptionLeft + widest + CellMargin : widest + 2 * CellMargin;
     return std::max(header, cells);
 }
@@ -502,6 +520,11 @@ void TCustomListView::FitColumn(int index)
 
 void TCustomListView::ApplyAutoSize()
 {
+    std::vector<int> autos;
+    for (int i = 0; i < m_columns->Count(); ++i)
+        if (m_columns->Items(i)->AutoSize)
+            autos.push_back(i);
+    Measure(autos);
     for (int i = 0; i < m_columns->Count(); ++i)
         if (m_columns->Items(i)->AutoSize)
             m_columns->Items(i)->Width = ColumnFitWidth(i);
@@ -512,10 +535,13 @@ void TCustomListView::Relayout()
     if (m_relayingOut || m_items->Updating())
         return;
     m_relayingOut = true;
-    if (!m_measured)
+    if (!m_fitted)
     {
-        MeasureContents();
-        ApplyAutoSize();
+        if (m_viewStyle == vsReport)
+            ApplyAutoSize();
+        else
+            Measure({0});
+        m_fitted = true;
     }
     // A bar shown takes room from the other direction, which may then need its own.
     bool vertical = false, horizontal = false;
