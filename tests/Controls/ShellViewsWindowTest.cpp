@@ -405,6 +405,21 @@ TEST(ShellViewsHostTest, TheHostsListFitsNamesFollowsItsDividersAndScrollsToTheL
     list->SetTopIndex(list->RecordCount());
     EXPECT_EQ(list->TopIndex() + list->VisibleRowCount(), 201);
     EXPECT_TRUE(showsModel());
+
+    // "Name" dragged down to 90 pixels: the names it cuts end in dots (the picture shows them).
+    int nameRight = columns->Items(0)->Width;
+    driver.MoveTo(window, origin.x + nameRight, origin.y + 5);
+    driver.Settle();
+    driver.ButtonDown(1);
+    for (int step = 1; step <= 3; ++step)
+    {
+        driver.MoveTo(window, origin.x + nameRight - step * (nameRight - 90) / 3, origin.y + 5);
+        driver.Settle(std::chrono::milliseconds(50));
+    }
+    driver.ButtonUp(1);
+    columns->Items(0)->AutoSize = false;
+    columns->Items(0)->Width = 90;
+    EXPECT_TRUE(showsModel());
     EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/filelist_host.png", shown,
                                       static_cast<uint32_t>(list->Width()), static_cast<uint32_t>(list->Height()), 8),
               "");
