@@ -193,16 +193,6 @@ TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
     EXPECT_FALSE(list->WindowStyle() & WS_HSCROLL);
     EXPECT_EQ(bar(SB_VERT).nMax, 49);
     EXPECT_EQ(static_cast<int>(bar(SB_VERT).nPage), list->VisibleRowCount());
-    // Keys move the rows and the bar with them; the bar's own page click moves the rows.
-    list->SetFocus();
-    Vcl::RouteInput(&form, WM_KEYDOWN, VK_END, 1);
-    EXPECT_EQ(bar(SB_VERT).nPos, list->TopIndex());
-    EXPECT_EQ(list->TopIndex() + list->VisibleRowCount(), 50);
-    list->Perform(WM_VSCROLL, SB_PAGEUP, 0);
-    EXPECT_EQ(list->TopIndex() + 2 * list->VisibleRowCount(), 50);
-    EXPECT_EQ(bar(SB_VERT).nPos, list->TopIndex());
-    list->SetTopIndex(0);
-
     // A caption wider than the list brings the horizontal bar once the owner says the texts changed.
     list->wideCaption = UnicodeString(std::u16string(60, u'W').c_str());
     list->Items()->BeginUpdate();
