@@ -766,11 +766,13 @@ TEST_F(FileListTest, ManyRowsScrollByTheBarsThumbAndCutNamesEndInDots)
 
     // A name cut by its column ends in "...": the text's last pixels are the dots' low ink, where
     // the clipped capitals would stand full height.
+    list->SetTopIndex(0);
     list->Columns()->Items(0)->Width = 120;
     list->Invalidate();
     form->PaintDirty();
     ASSERT_EQ(list->IndexOf(u"AHHHHHHHHHHHHHHHHHHHHHHHHHHHHH.txt"), 0);
     TRect label = list->Items()->Item(0)->DisplayRect(drLabel);
+    ASSERT_GE(label.top, list->HeaderHeight());
     TPoint origin = list->FormOrigin();
     int textHeight = list->Canvas()->TextHeight(u"H");
     int textTop = (label.top + label.bottom - textHeight) / 2;
