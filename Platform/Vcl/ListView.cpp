@@ -393,7 +393,7 @@ int TCustomListView::RowTop(int index) const
 int TCustomListView::ItemWidth() const
 {
     if (m_viewStyle != vsReport || m_columns->Count() == 0)
-        return ClientWidth();
+        return std::max(ClientWidth(), ContentWidth());
     int width = 0;
     for (int i = 0; i < m_columns->Count(); ++i)
         width += m_columns->Items(i)->Width;
@@ -534,6 +534,12 @@ void TCustomListView::Relayout()
 {
     if (m_relayingOut || m_items->Updating())
         return;
+    // Showing a bar resizes the client area, which comes back here: once is enough.
+    struct Guard
+    {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{m_relayingOut};
     m_relayingOut = true;
     if (!m_fitted)
     {
@@ -577,7 +583,6 @@ void TCustomListView::Relayout()
         tell(SB_HORZ, m_horzShown, std::max(0, ContentWidth() - 1), std::max(1, ClientWidth()), m_scrollX);
     else
         m_horzShown = SCROLLINFO{};
-    m_relayingOut = false;
 }
 
 void TCustomListView::Resized()

@@ -205,6 +205,7 @@ TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
     EXPECT_EQ(list->Items()->Item(3)->DisplayRect(drIcon).left, 2 - shifted);
     list->Perform(WM_HSCROLL, SB_BOTTOM, 0);
     EXPECT_EQ(list->ScrollX() + list->ClientWidth(), static_cast<int>(bar(SB_HORZ).nMax) + 1);
+    EXPECT_EQ(list->Items()->Item(3)->DisplayRect(drLabel).right, list->ClientWidth()); // the end in view
 
     // Report view: two columns exactly as wide as the list fit until the vertical bar takes its
     // room; then the horizontal bar is needed too. With few rows neither shows.
