@@ -836,7 +836,8 @@ bool TCustomListView::HeaderMouse(TMessage& Message)
     };
     if (m_sizing >= 0)
     {
-        if (m_sizing >= m_columns->Count())
+        // A drag whose release went elsewhere (a box took the mouse) ends at the next move.
+        if (m_sizing >= m_columns->Count() || (Message.Msg == WM_MOUSEMOVE && !(Message.WParam & MK_LBUTTON)))
             m_sizing = -1;
         else if (Message.Msg == WM_MOUSEMOVE || Message.Msg == WM_LBUTTONUP)
         {

@@ -712,6 +712,11 @@ TEST_F(FileListTest, ColumnsFitTheirTextsAndFollowTheirDividers)
     EXPECT_FALSE(list->SortReverse());
     Mouse(WM_MOUSEMOVE, TPoint(origin.x + 30, origin.y + 60), 0);
     EXPECT_EQ(list->Cursor(), crDefault);
+    // A drag whose release never came ends at the first move without the button.
+    Mouse(WM_LBUTTONDOWN, TPoint(divider.x + 40, divider.y), MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, TPoint(divider.x + 60, divider.y), 0);
+    Mouse(WM_MOUSEMOVE, TPoint(divider.x + 90, divider.y), 0);
+    EXPECT_EQ(columns->Items(1)->Width, sizeWidth + 40);
 
     // "Name" dragged narrower keeps the user's width through a refresh.
     TPoint nameDivider(origin.x + nameWidth, origin.y + 5);
