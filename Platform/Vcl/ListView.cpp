@@ -896,17 +896,15 @@ void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 {
     if (CanFocus() && !Focused())
         SetFocus();
-    if (Y < HeaderHeight())
-    {
-        // Left presses went to the header before; another button there does nothing.
-    }
-    else if (TListItem* item = GetItemAt(X, Y))
+    // The header took its left presses in WndProc; other buttons there select nothing.
+    bool inRows = Y >= HeaderHeight();
+    if (TListItem* item = inRows ? GetItemAt(X, Y) : nullptr)
     {
         // A right click keeps a selection it falls into, as a context menu expects.
         if (Button == mbLeft || !item->Selected())
             SelectByUser(item->Index(), Button == mbLeft ? Shift : TShiftState());
     }
-    else if (Button == mbLeft && !Shift.Contains(ssCtrl))
+    else if (inRows && Button == mbLeft && !Shift.Contains(ssCtrl))
         SetSelected(nullptr);
     TCustomControl::MouseDown(Button, Shift, X, Y);
 }
