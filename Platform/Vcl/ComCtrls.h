@@ -211,6 +211,10 @@ using TLVSelectItemEvent = TClosure<void(TObject* Sender, TListItem* Item, bool 
 // styles show one column of icons and captions. Selection (one or, with MultiSelect, many items),
 // the focused item, the cut and drop-target marks are the view's; the owner hears every change
 // through OwnerDataStateChange.
+// Texts cut by their cell end in "...". A header divider dragged sizes its column (and ends that
+// column's AutoSize: the user's width holds); a double click on it sizes the column to its widest
+// text. An AutoSize column is as wide as its widest text, header included, whatever room the
+// others leave. Rows and columns that do not fit scroll, with the window's own scroll bars.
 class TCustomListView : public TCustomControl
 {
 public:
@@ -254,6 +258,16 @@ public:
     int VisibleRowCount() const;
     int RowHeight() const;
     int HeaderHeight() const;
+    // How far the rows and the header are scrolled to the left, in pixels.
+    int ScrollX() const { return m_scrollX; }
+    void SetScrollX(int x);
+    // The width column `index` needs to show its widest text and its caption whole.
+    int ColumnFitWidth(int index);
+    // Sizes column `index` to ColumnFitWidth, as a double click on its divider does.
+    void FitColumn(int index);
+    // The column whose right divider lies under client x in the header (a few pixels either
+    // side), -1 for none.
+    int DividerAt(int x) const;
 
     TLVCustomDrawItemEvent OnCustomDrawItem;
     TLVColumnClickEvent OnColumnClick;
@@ -282,8 +296,10 @@ protected:
     void KeyDown(WORD& Key, TShiftState Shift) override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS; }
     void Resized() override;
+    void FontChanged() override;
     friend class TListItem;
     friend class TListItems;
+    friend class TListColumns;
 
 private:
     void SetCount(int count);
@@ -293,8 +309,20 @@ private:
     int RowTop(int index) const;
     int ColumnAt(int x) const;
     int ItemWidth() const;
+    // The width the rows' contents take: the columns in report view, else the widest caption.
+    int ContentWidth() const;
     TListItem* Fetched(int index);
+    // The widest texts of the columns given (0 the captions, c the sub-items shown in column c),
+    // measured once after the items changed.
+    void Measure(const std::vector<int>& columns);
     void ApplyAutoSize();
+    // Widths of AutoSize columns, then which scroll bars show and where they stand; deferred
+    // while the items are updating.
+    void Relayout();
+    void ContentsChanged();
+    // Divider drags and clicks in the header; true when the message was the header's.
+    bool HeaderMouse(TMessage& Message);
+    void Scroll(bool vertical, int code);
 
     std::unique_ptr<TListItems> m_items;
     std::unique_ptr<TListColumns> m_columns;
@@ -315,6 +343,19 @@ private:
     HIMAGELIST m_smallList = nullptr;
     HIMAGELIST m_largeList = nullptr;
     std::unique_ptr<TListItem> m_drawItem;
+    int m_scrollX = 0;
+    // Widest texts: [0] the captions, [c] the sub-items shown in column c; -1 not measured yet.
+    std::vector<int> m_widest;
+    bool m_fitted = false; // AutoSize columns sized to the texts measured
+
+    bool m_relayingOut = false;
+    int m_sizing = -1; // the column whose divider is being dragged
+    int m_sizingFromX = 0;
+    int m_sizingFromWidth = 0;
+    bool m_splitCursor = false;
+    TCursor m_cursorBeforeSplit = crDefault;
+    SCROLLINFO m_vertShown{};
+    SCROLLINFO m_horzShown{};
 };
 
 namespace Vcl

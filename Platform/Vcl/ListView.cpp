@@ -4,6 +4,8 @@
 #include "Platform/Vcl/Menus.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 namespace
 {
@@ -13,6 +15,29 @@ constexpr uint8_t StateCut = 4;
 constexpr uint8_t StateDrop = 8;
 constexpr int IconSize = 16;
 constexpr int TextIndent = IconSize + 4;
+// Room between a cell's edges and its text; the caption starts a little after its icon.
+constexpr int CellMargin = 6;
+constexpr int CaptionLeft = TextIndent + 2;
+// How near a header divider the pointer grabs it.
+constexpr int DividerGrab = 4;
+// Pixels one click on an arrow of the horizontal bar scrolls.
+constexpr int LineStep = 16;
+
+// One line of a cell: vertically centred, clipped to the cell, "..." at the end of a text too wide.
+void DrawCellText(TCanvas* canvas, const TRect& cell, const UnicodeString& text, TAlignment alignment)
+{
+    RECT r{cell.left, cell.top, cell.right, cell.bottom};
+    if (r.right <= r.left || text.Length() == 0)
+        return;
+    HDC dc = canvas->Handle();
+    SetBkMode(dc, TRANSPARENT);
+    UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    if (alignment == taRightJustify)
+        format |= DT_RIGHT;
+    else if (alignment == taCenter)
+        format |= DT_CENTER;
+    DrawTextW(dc, text.c_str(), text.Length(), &r, format);
+}
 
 uint8_t Bits(TItemStates states)
 {
@@ -43,6 +68,9 @@ TListColumn* TListColumns::Add()
 {
     m_columns.push_back(std::make_unique<TListColumn>());
     m_columns.back()->Index = Count() - 1;
+    // Sized at the next layout: the caller sets the new column's fields after this.
+    m_owner->m_widest.clear();
+    m_owner->m_fitted = false;
     m_owner->Invalidate();
     return m_columns.back().get();
 }
@@ -50,6 +78,10 @@ TListColumn* TListColumns::Add()
 void TListColumns::Clear()
 {
     m_columns.clear();
+    if (m_owner->m_sizing >= 0)
+        m_owner->m_sizing = -1;
+    m_owner->m_widest.clear();
+    m_owner->m_fitted = false;
 }
 
 bool TListItem::Selected() const
@@ -109,17 +141,18 @@ TRect TListItem::DisplayRect(TDisplayCode code) const
     int first = m_owner->ViewStyle() == vsReport && m_owner->Columns()->Count()
                     ? m_owner->Columns()->Items(0)->Width
                     : width;
+    int x = -m_owner->ScrollX();
     switch (code)
     {
     case drIcon:
-        return TRect(2, top, 2 + IconSize, top + height);
+        return TRect(x + 2, top, x + 2 + IconSize, top + height);
     case drLabel:
-        return TRect(TextIndent, top, std::max(first, TextIndent), top + height);
+        return TRect(x + TextIndent, top, x + std::max(first, TextIndent), top + height);
     case drSelectBounds:
-        return TRect(2, top, std::max(first, TextIndent), top + height);
+        return TRect(x + 2, top, x + std::max(first, TextIndent), top + height);
     case drBounds:
     default:
-        return TRect(0, top, width, top + height);
+        return TRect(x, top, x + width, top + height);
     }
 }
 
@@ -161,7 +194,11 @@ TListItem* TListItems::Item(int index)
 void TListItems::EndUpdate()
 {
     if (m_update > 0 && --m_update == 0)
+    {
+        // The owner may have changed any text meanwhile.
+        m_owner->ContentsChanged();
         m_owner->Invalidate();
+    }
 }
 
 // ---- The view --------------------------------------------------------------------------------
@@ -182,13 +219,23 @@ void TCustomListView::SetCount(int count)
 {
     // States of the items that stay are kept, as a new count of the same items asks.
     count = std::max(0, count);
+    bool changed = count != m_count;
     m_count = count;
     m_itemCache.clear();
     m_states.resize(static_cast<size_t>(count), 0);
     if (m_anchor >= count)
         m_anchor = -1;
     m_top = std::min(m_top, std::max(0, count - 1));
+    if (changed)
+        ContentsChanged();
     Invalidate();
+}
+
+void TCustomListView::ContentsChanged()
+{
+    m_widest.clear();
+    m_fitted = false;
+    Relayout();
 }
 
 void TCustomListView::SetViewStyle(TViewStyle style)
@@ -196,6 +243,9 @@ void TCustomListView::SetViewStyle(TViewStyle style)
     if (style == m_viewStyle)
         return;
     m_viewStyle = style;
+    m_scrollX = 0;
+    // The owner may give other texts in another style (sub-items in report view).
+    ContentsChanged();
     Invalidate();
 }
 
@@ -204,6 +254,7 @@ void TCustomListView::SetShowColumnHeaders(bool show)
     if (show == m_showHeaders)
         return;
     m_showHeaders = show;
+    Relayout();
     Invalidate();
 }
 
@@ -342,11 +393,18 @@ int TCustomListView::RowTop(int index) const
 int TCustomListView::ItemWidth() const
 {
     if (m_viewStyle != vsReport || m_columns->Count() == 0)
-        return ClientWidth();
+        return std::max(ClientWidth(), ContentWidth());
     int width = 0;
     for (int i = 0; i < m_columns->Count(); ++i)
         width += m_columns->Items(i)->Width;
     return width;
+}
+
+int TCustomListView::ContentWidth() const
+{
+    if (m_viewStyle == vsReport && m_columns->Count() > 0)
+        return ItemWidth();
+    return m_widest.empty() ? 0 : CaptionLeft + std::max(0, m_widest[0]) + CellMargin;
 }
 
 void TCustomListView::SetTopIndex(int index)
@@ -355,11 +413,23 @@ void TCustomListView::SetTopIndex(int index)
     if (index == m_top)
         return;
     m_top = index;
+    Relayout();
+    Invalidate();
+}
+
+void TCustomListView::SetScrollX(int x)
+{
+    x = std::clamp(x, 0, std::max(0, ContentWidth() - ClientWidth()));
+    if (x == m_scrollX)
+        return;
+    m_scrollX = x;
+    Relayout();
     Invalidate();
 }
 
 TListItem* TCustomListView::GetItemAt(int x, int y)
 {
+    x += m_scrollX;
     if (y < HeaderHeight() || x < 0 || x >= ItemWidth())
         return nullptr;
     int index = m_top + (y - HeaderHeight()) / RowHeight();
@@ -368,7 +438,7 @@ TListItem* TCustomListView::GetItemAt(int x, int y)
 
 int TCustomListView::ColumnAt(int x) const
 {
-    int left = 0;
+    int left = -m_scrollX;
     for (int i = 0; i < m_columns->Count(); ++i)
     {
         int width = m_columns->Items(i)->Width;
@@ -379,24 +449,183 @@ int TCustomListView::ColumnAt(int x) const
     return -1;
 }
 
+int TCustomListView::DividerAt(int x) const
+{
+    // The nearest divider wins; of two as near (a column of no width), the later one, so that
+    // a column dragged down to nothing can be widened again.
+    int right = -m_scrollX, found = -1, best = DividerGrab + 1;
+    for (int i = 0; i < m_columns->Count(); ++i)
+    {
+        right += m_columns->Items(i)->Width;
+        int distance = std::abs(x - right);
+        if (distance <= best)
+        {
+            best = distance;
+            found = i;
+        }
+    }
+    return best <= DividerGrab ? found : -1;
+}
+
+void TCustomListView::Measure(const std::vector<int>& columns)
+{
+    // One pass over the items for every column asked that is not known yet: a large folder's
+    // texts are fetched once, and only the columns that need their widths are measured.
+    m_widest.resize(static_cast<size_t>(std::max(1, m_columns->Count())), -1);
+    std::vector<size_t> wanted;
+    for (int column : columns)
+        if (column >= 0 && static_cast<size_t>(column) < m_widest.size() && m_widest[static_cast<size_t>(column)] < 0)
+        {
+            m_widest[static_cast<size_t>(column)] = 0;
+            wanted.push_back(static_cast<size_t>(column));
+        }
+    if (wanted.empty())
+        return;
+    TCanvas* canvas = Canvas();
+    canvas->Font()->Assign(Font());
+    for (int i = 0; i < m_count; ++i)
+    {
+        TListItem* item = Fetched(i);
+        for (size_t column : wanted)
+        {
+            const UnicodeString* text = column == 0                         ? &item->Caption
+                                        : column - 1 < item->SubItems.size() ? &item->SubItems[column - 1]
+                                                                             : nullptr;
+            if (text && text->Length())
+                m_widest[column] = std::max(m_widest[column], canvas->TextWidth(*text));
+        }
+    }
+}
+
+int TCustomListView::ColumnFitWidth(int index)
+{
+    if (index < 0 || index >= m_columns->Count())
+        return 0;
+    Measure({index});
+    Canvas()->Font()->Assign(Font());
+    int header = Canvas()->TextWidth(m_columns->Items(index)->Caption) + 2 * CellMargin;
+    int widest = m_widest[static_cast<size_t>(index)];
+    int cells = index == 0 ? CaptionLeft + widest + CellMargin : widest + 2 * CellMargin;
+    return std::max(header, cells);
+}
+
+void TCustomListView::FitColumn(int index)
+{
+    if (index < 0 || index >= m_columns->Count())
+        return;
+    m_columns->Items(index)->Width = ColumnFitWidth(index);
+    Relayout();
+    Invalidate();
+}
+
 void TCustomListView::ApplyAutoSize()
 {
-    int fixed = 0, autos = 0;
-    for (int i = 0; i < m_columns->Count(); ++i)
-        m_columns->Items(i)->AutoSize ? ++autos : fixed += m_columns->Items(i)->Width;
-    if (!autos)
-        return;
-    int share = std::max(50, (ClientWidth() - fixed) / autos);
+    std::vector<int> autos;
     for (int i = 0; i < m_columns->Count(); ++i)
         if (m_columns->Items(i)->AutoSize)
-            m_columns->Items(i)->Width = share;
+            autos.push_back(i);
+    Measure(autos);
+    for (int i = 0; i < m_columns->Count(); ++i)
+        if (m_columns->Items(i)->AutoSize)
+            m_columns->Items(i)->Width = ColumnFitWidth(i);
+}
+
+void TCustomListView::Relayout()
+{
+    if (m_relayingOut || m_items->Updating())
+        return;
+    // Showing a bar resizes the client area, which comes back here: once is enough.
+    struct Guard
+    {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{m_relayingOut};
+    m_relayingOut = true;
+    if (!m_fitted)
+    {
+        if (m_viewStyle == vsReport)
+            ApplyAutoSize();
+        else
+            Measure({0});
+        m_fitted = true;
+    }
+    // A bar shown takes room from the other direction, which may then need its own.
+    bool vertical = false, horizontal = false;
+    for (int pass = 0; pass < 3; ++pass)
+    {
+        vertical = m_count > VisibleRowCount();
+        horizontal = ContentWidth() > ClientWidth();
+        bool hasVertical = (WindowStyle() & WS_VSCROLL) != 0;
+        bool hasHorizontal = (WindowStyle() & WS_HSCROLL) != 0;
+        if (vertical == hasVertical && horizontal == hasHorizontal)
+            break;
+        if (vertical != hasVertical)
+            ShowScrollBar(SB_VERT, vertical);
+        if (horizontal != hasHorizontal)
+            ShowScrollBar(SB_HORZ, horizontal);
+    }
+    m_top = std::clamp(m_top, 0, std::max(0, m_count - std::max(1, VisibleRowCount())));
+    m_scrollX = std::clamp(m_scrollX, 0, std::max(0, ContentWidth() - ClientWidth()));
+    // Told again only when something changed: each telling repaints the bar.
+    auto tell = [this](int bar, SCROLLINFO& shown, int max, int page, int position)
+    {
+        SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, max, static_cast<UINT>(page), position, 0};
+        if (shown.nMax == info.nMax && shown.nPage == info.nPage && shown.nPos == info.nPos && shown.cbSize)
+            return;
+        shown = info;
+        SetScrollInfo(bar, info, true);
+    };
+    if (vertical)
+        tell(SB_VERT, m_vertShown, std::max(0, m_count - 1), std::max(1, VisibleRowCount()), m_top);
+    else
+        m_vertShown = SCROLLINFO{};
+    if (horizontal)
+        tell(SB_HORZ, m_horzShown, std::max(0, ContentWidth() - 1), std::max(1, ClientWidth()), m_scrollX);
+    else
+        m_horzShown = SCROLLINFO{};
 }
 
 void TCustomListView::Resized()
 {
     TCustomControl::Resized();
-    ApplyAutoSize();
+    Relayout();
     Invalidate();
+}
+
+void TCustomListView::FontChanged()
+{
+    TCustomControl::FontChanged();
+    ContentsChanged();
+}
+
+void TCustomListView::Scroll(bool vertical, int code)
+{
+    int position = vertical ? m_top : m_scrollX;
+    int line = vertical ? 1 : LineStep;
+    int page = vertical ? std::max(1, VisibleRowCount()) : std::max(1, ClientWidth());
+    switch (code)
+    {
+    case SB_LINEUP: position -= line; break;
+    case SB_LINEDOWN: position += line; break;
+    case SB_PAGEUP: position -= page; break;
+    case SB_PAGEDOWN: position += page; break;
+    case SB_TOP: position = 0; break;
+    case SB_BOTTOM: position = INT_MAX / 2; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+    {
+        SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(vertical ? SB_VERT : SB_HORZ, info);
+        position = info.nTrackPos;
+        break;
+    }
+    default:
+        return;
+    }
+    if (vertical)
+        SetTopIndex(position);
+    else
+        SetScrollX(position);
 }
 
 bool TCustomListView::OwnerDataFetch(TListItem*, TItemRequest)
@@ -461,6 +690,8 @@ TListItem* TCustomListView::Fetched(int index)
 
 void TCustomListView::Paint()
 {
+    // Widths a caller set directly, or texts never measured, are settled before drawing.
+    Relayout();
     TCanvas* canvas = Canvas();
     canvas->Brush()->SetColor(Color());
     canvas->FillRect(ClientRect());
@@ -468,26 +699,25 @@ void TCustomListView::Paint()
     bool report = m_viewStyle == vsReport && m_columns->Count() > 0;
     if (header)
     {
-        int left = 0;
+        int left = -m_scrollX;
+        canvas->Font()->Assign(Font());
         for (int i = 0; i < m_columns->Count(); ++i)
         {
             TListColumn* column = m_columns->Items(i);
             RECT r{left, 0, left + column->Width, header};
+            left += column->Width;
+            if (r.right <= 0 || r.right <= r.left)
+                continue;
             canvas->Brush()->SetColor(clBtnFace);
             canvas->FillRect(TRect(r.left, r.top, r.right, r.bottom));
             DrawEdge(canvas->Handle(), &r, EDGE_RAISED, BF_RECT);
-            canvas->Brush()->SetStyle(bsClear);
-            canvas->Font()->Assign(Font());
-            int textWidth = canvas->TextWidth(column->Caption);
-            int x = column->Alignment == taRightJustify ? r.right - 6 - textWidth : r.left + 6;
-            canvas->TextRect(TRect(r.left + 2, r.top + 2, r.right - 2, r.bottom - 2), x, 3, column->Caption);
-            canvas->Brush()->SetStyle(bsSolid);
-            left += column->Width;
+            DrawCellText(canvas, TRect(r.left + CellMargin, r.top, r.right - CellMargin, r.bottom), column->Caption,
+                         column->Alignment);
         }
         canvas->Brush()->SetColor(clBtnFace);
         if (left < ClientWidth())
         {
-            RECT rest{left, 0, ClientWidth(), header};
+            RECT rest{std::max(left, 0), 0, ClientWidth(), header};
             canvas->FillRect(TRect(rest.left, rest.top, rest.right, rest.bottom));
             DrawEdge(canvas->Handle(), &rest, EDGE_RAISED, BF_RECT);
         }
@@ -498,7 +728,6 @@ void TCustomListView::Paint()
         OwnerDataHint(m_top, last);
     HIMAGELIST images = m_smallImages ? m_smallImages->Handle() : m_smallList;
     int height = RowHeight();
-    int textHeight = canvas->TextHeight(u"Wg");
     bool showSelection = Focused() || !m_hideSelection;
     for (int index = m_top; index <= last; ++index)
     {
@@ -515,10 +744,10 @@ void TCustomListView::Paint()
         if (IsCustomDrawn() && !CustomDrawItem(item, state, cdPrePaint))
             continue;
         int top = RowTop(index);
-        int textY = top + (height - textHeight) / 2;
         TRect label = item->DisplayRect(drLabel);
+        TRect icon = item->DisplayRect(drIcon);
         if (item->ImageIndex >= 0 && images)
-            ImageList_Draw(images, item->ImageIndex, canvas->Handle(), 2, top + (height - IconSize) / 2,
+            ImageList_Draw(images, item->ImageIndex, canvas->Handle(), icon.left, top + (height - IconSize) / 2,
                            (bits & (StateSelected | StateDrop)) && showSelection ? ILD_SELECTED : ILD_NORMAL);
         bool highlighted = ((bits & StateSelected) && showSelection) || (bits & StateDrop);
         int textWidth = canvas->TextWidth(item->Caption);
@@ -530,25 +759,23 @@ void TCustomListView::Paint()
             canvas->Font()->SetColor(clHighlightText);
         }
         canvas->Brush()->SetStyle(bsClear);
-        canvas->TextRect(TRect(label.left, top, label.right - 2, top + height), label.left + 2, textY, item->Caption);
+        DrawCellText(canvas, TRect(label.left + 2, top, label.right - CellMargin, top + height), item->Caption,
+                     taLeftJustify);
         if ((bits & StateFocused) && Focused())
             canvas->DrawFocusRect(textRect);
         if (highlighted)
             canvas->Font()->SetColor(Font()->Color());
         if (report)
         {
-            int left = m_columns->Items(0)->Width;
+            int left = m_columns->Items(0)->Width - m_scrollX;
             for (int c = 1; c < m_columns->Count(); ++c)
             {
                 TListColumn* column = m_columns->Items(c);
                 size_t sub = static_cast<size_t>(c - 1);
                 if (sub < item->SubItems.size())
-                {
-                    const UnicodeString& text = item->SubItems[sub];
-                    int w = canvas->TextWidth(text);
-                    int x = column->Alignment == taRightJustify ? left + column->Width - 6 - w : left + 6;
-                    canvas->TextRect(TRect(left + 2, top, left + column->Width - 2, top + height), x, textY, text);
-                }
+                    DrawCellText(canvas,
+                                 TRect(left + CellMargin, top, left + column->Width - CellMargin, top + height),
+                                 item->SubItems[sub], column->Alignment);
                 left += column->Width;
             }
         }
@@ -556,8 +783,8 @@ void TCustomListView::Paint()
         if (m_gridLines && report)
         {
             canvas->Pen()->SetColor(clBtnFace);
-            canvas->MoveTo(0, top + height - 1);
-            canvas->LineTo(ItemWidth(), top + height - 1);
+            canvas->MoveTo(-m_scrollX, top + height - 1);
+            canvas->LineTo(ItemWidth() - m_scrollX, top + height - 1);
         }
     }
 }
@@ -594,23 +821,90 @@ void TCustomListView::SelectByUser(int index, TShiftState shift)
     m_items->Item(index)->MakeVisible(false);
 }
 
+bool TCustomListView::HeaderMouse(TMessage& Message)
+{
+    int x = GET_X_LPARAM(Message.LParam);
+    int y = GET_Y_LPARAM(Message.LParam);
+    auto showSplit = [this](bool split)
+    {
+        if (split == m_splitCursor)
+            return;
+        m_splitCursor = split;
+        if (split)
+            m_cursorBeforeSplit = Cursor();
+        SetCursor(split ? crHSplit : m_cursorBeforeSplit);
+    };
+    if (m_sizing >= 0)
+    {
+        // A drag whose release went elsewhere (a box took the mouse) ends at the next move.
+        if (m_sizing >= m_columns->Count() || (Message.Msg == WM_MOUSEMOVE && !(Message.WParam & MK_LBUTTON)))
+            m_sizing = -1;
+        else if (Message.Msg == WM_MOUSEMOVE || Message.Msg == WM_LBUTTONUP)
+        {
+            // The column follows the pointer as it moves (a full drag); the user's width holds.
+            TListColumn* column = m_columns->Items(m_sizing);
+            int width = std::max(0, m_sizingFromWidth + x - m_sizingFromX);
+            column->AutoSize = false;
+            if (width != column->Width)
+            {
+                column->Width = width;
+                Relayout();
+                Invalidate();
+            }
+            if (Message.Msg == WM_LBUTTONUP)
+            {
+                m_sizing = -1;
+                showSplit(DividerAt(x) >= 0 && y >= 0 && y < HeaderHeight());
+            }
+            Message.Result = 0;
+            return true;
+        }
+    }
+    bool inHeader = y >= 0 && y < HeaderHeight();
+    if (Message.Msg == WM_MOUSEMOVE)
+    {
+        showSplit(inHeader && DividerAt(x) >= 0);
+        return false;
+    }
+    if (!inHeader || (Message.Msg != WM_LBUTTONDOWN && Message.Msg != WM_LBUTTONDBLCLK))
+        return false;
+    // The header is no item: a press there neither selects nor counts as the list's double click.
+    if (CanFocus() && !Focused())
+        SetFocus();
+    Message.Result = 0;
+    int divider = DividerAt(x);
+    if (divider >= 0 && Message.Msg == WM_LBUTTONDBLCLK)
+    {
+        FitColumn(divider);
+        return true;
+    }
+    if (divider >= 0)
+    {
+        m_sizing = divider;
+        m_sizingFromX = x;
+        m_sizingFromWidth = m_columns->Items(divider)->Width;
+        showSplit(true);
+        return true;
+    }
+    int column = ColumnAt(x);
+    if (column >= 0)
+        ColClick(m_columns->Items(column));
+    return true;
+}
+
 void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     if (CanFocus() && !Focused())
         SetFocus();
-    if (Y < HeaderHeight())
-    {
-        int column = Button == mbLeft ? ColumnAt(X) : -1;
-        if (column >= 0)
-            ColClick(m_columns->Items(column));
-    }
-    else if (TListItem* item = GetItemAt(X, Y))
+    // The header took its left presses in WndProc; other buttons there select nothing.
+    bool inRows = Y >= HeaderHeight();
+    if (TListItem* item = inRows ? GetItemAt(X, Y) : nullptr)
     {
         // A right click keeps a selection it falls into, as a context menu expects.
         if (Button == mbLeft || !item->Selected())
             SelectByUser(item->Index(), Button == mbLeft ? Shift : TShiftState());
     }
-    else if (Button == mbLeft && !Shift.Contains(ssCtrl))
+    else if (inRows && Button == mbLeft && !Shift.Contains(ssCtrl))
         SetSelected(nullptr);
     TCustomControl::MouseDown(Button, Shift, X, Y);
 }
@@ -668,6 +962,19 @@ void TCustomListView::WndProc(TMessage& Message)
         Message.Result = 0;
         return;
     }
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+        Scroll(Message.Msg == WM_VSCROLL, LOWORD(Message.WParam));
+        Message.Result = 0;
+        return;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+        if (HeaderMouse(Message))
+            return;
+        TCustomControl::WndProc(Message);
+        return;
     default:
         TCustomControl::WndProc(Message);
     }

@@ -9,11 +9,13 @@
 #include "Platform/Vcl/Menus.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/hosts/FileListHostForm.h"
 #include "tests/support/FileListRows.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/VirtualDisplay.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
@@ -266,4 +268,157 @@ TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
         << record;
     // The list follows: the file is no longer shown.
     EXPECT_TRUE(PumpUntil([&] { return RowLabelPoint(*list, u"gamma.dat").x < 0; }));
+}
+
+namespace
+{
+// The pixels of a control's whole window (frame and scroll bars too) out of a form's pixels.
+std::vector<uint32_t> Crop(const std::vector<uint32_t>& pixels, int width, const TControl& control)
+{
+    TPoint at = control.WindowOrigin();
+    std::vector<uint32_t> part;
+    for (int y = at.y; y < at.y + control.Height(); ++y)
+        for (int x = at.x; x < at.x + control.Width(); ++x)
+            part.push_back(pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF);
+    return part;
+}
+
+int Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int count = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        count += !ColoursNear(a[i], b[i], 8);
+    return count;
+}
+} // namespace
+
+TEST(ShellViewsHostTest, TheHostsListFitsNamesFollowsItsDividersAndScrollsToTheLastRow)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    VirtualDisplay server(1280, 800);
+    ASSERT_TRUE(server.Running()) << server.Error();
+    TempDir root{"shellhost"};
+    fs::path folder = root / "shown";
+    fs::create_directories(folder / "sub");
+    const std::string longName = "a name much longer than the others, to be shown whole.txt";
+    MakeFile(folder / longName, 5000);
+    for (int i = 0; i < 199; ++i)
+        MakeFile(folder / ("file " + std::to_string(1000 + i) + ".txt"), static_cast<size_t>(i) * 37);
+
+    // The host's window built and painted in this process: what the host must show at each step.
+    TForm model(nullptr);
+    FileListHostForm layout(&model, UnicodeString(Platform::WideName(folder.string()).c_str()));
+    XFileListView* list = layout.list;
+    ASSERT_EQ(list->RecordCount(), 201);
+    model.SetTop(FileListHostForm::Height + 60); // clear of the host's window
+    model.Show();
+    auto modelPixels = [&]
+    {
+        // Widths set here reach the scroll bars during the first pass; the second shows them.
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            model.Invalidate();
+            model.PaintDirty();
+        }
+        return Crop(std::vector<uint32_t>(model.Pixels(), model.Pixels() + model.ClientWidth() * model.ClientHeight()),
+                    model.ClientWidth(), *list);
+    };
+
+    fs::path host = fs::path(Platform::ProgramFolder()) / "filelist_host";
+    WindowDriver driver;
+    ASSERT_TRUE(driver.Connected());
+    ASSERT_TRUE(driver.Start(host.string(), {folder.string(), "Host list"}));
+    unsigned long window = driver.FindWindow("Host list", std::chrono::seconds(20));
+    ASSERT_NE(window, 0u);
+    XProbe probe(server.Name());
+    probe.PlaceWindow(window, 0, 0);
+    std::vector<uint32_t> shown;
+    // Waits until the host's list shows what the model does.
+    auto showsModel = [&]
+    {
+        std::vector<uint32_t> wanted = modelPixels();
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        int differing = -1;
+        while (std::chrono::steady_clock::now() < deadline)
+        {
+            int width = 0, height = 0;
+            std::vector<uint32_t> pixels = driver.Pixels(window, width, height);
+            if (width == model.ClientWidth() && height == model.ClientHeight())
+            {
+                shown = Crop(pixels, width, *list);
+                differing = Differing(shown, wanted);
+                if (differing == 0)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ADD_FAILURE() << differing << " pixels differ";
+        return false;
+    };
+    ASSERT_TRUE(showsModel());
+    // The "Size" divider dragged 40 pixels to the right.
+    TPoint origin = list->FormOrigin();
+    TListColumns* columns = list->Columns();
+    int sizeRight = columns->Items(0)->Width + columns->Items(1)->Width;
+    driver.MoveTo(window, origin.x + sizeRight, origin.y + 5);
+    driver.Settle();
+    driver.ButtonDown(1);
+    driver.Settle();
+    for (int step = 1; step <= 4; ++step)
+    {
+        driver.MoveTo(window, origin.x + sizeRight + 10 * step, origin.y + 5);
+        driver.Settle(std::chrono::milliseconds(50));
+    }
+    driver.ButtonUp(1);
+    columns->Items(1)->Width += 40;
+    EXPECT_TRUE(showsModel());
+
+    // A double click on that divider fits the column to its widest text.
+    driver.Click(window, origin.x + sizeRight + 40, origin.y + 5);
+    driver.Click(window, origin.x + sizeRight + 40, origin.y + 5);
+    list->FitColumn(1);
+    EXPECT_LT(columns->Items(1)->Width, 80);
+    EXPECT_TRUE(showsModel());
+
+    // The thumb dragged to the bar's end shows the last row.
+    TRect bar = list->ScrollBarRect(SB_VERT);
+    TPoint at = list->WindowOrigin();
+    int thumbX = at.x + bar.left + bar.Width() / 2;
+    driver.MoveTo(window, thumbX, at.y + bar.top + bar.Width() + 2);
+    driver.Settle();
+    driver.ButtonDown(1);
+    for (int step = 1; step <= 5; ++step)
+    {
+        driver.MoveTo(window, thumbX, at.y + bar.top + bar.Width() + 2 + step * bar.Height() / 4);
+        driver.Settle(std::chrono::milliseconds(50));
+    }
+    driver.ButtonUp(1);
+    list->SetTopIndex(list->RecordCount());
+    EXPECT_EQ(list->TopIndex() + list->VisibleRowCount(), 201);
+    EXPECT_TRUE(showsModel());
+
+    // "Name" dragged down to 90 pixels: the names it cuts end in dots (the picture shows them).
+    int nameRight = columns->Items(0)->Width;
+    driver.MoveTo(window, origin.x + nameRight, origin.y + 5);
+    driver.Settle();
+    driver.ButtonDown(1);
+    for (int step = 1; step <= 3; ++step)
+    {
+        driver.MoveTo(window, origin.x + nameRight - step * (nameRight - 90) / 3, origin.y + 5);
+        driver.Settle(std::chrono::milliseconds(50));
+    }
+    driver.ButtonUp(1);
+    columns->Items(0)->AutoSize = false;
+    columns->Items(0)->Width = 90;
+    EXPECT_TRUE(showsModel());
+    EXPECT_EQ(ReferenceImage::Compare("tests/Controls/data/filelist_host.png", shown,
+                                      static_cast<uint32_t>(list->Width()), static_cast<uint32_t>(list->Height()), 8),
+              "");
+    EXPECT_TRUE(driver.Running());
+    driver.Kill();
+    unsetenv("TZ");
+    tzset();
 }

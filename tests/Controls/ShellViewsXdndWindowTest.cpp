@@ -6,6 +6,7 @@
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/hosts/FileListHostForm.h"
 #include "tests/support/FileListRows.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
@@ -152,18 +153,22 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
 
 namespace
 {
-// Where a row of a file list of the hosts' size lies, measured on a list of our own.
+// Where a row of the host's file list lies in its window, measured on the host's form built here.
 TPoint HostRowPoint(const fs::path& folder, const std::u16string& name)
 {
     TForm form(nullptr);
-    form.SetClientWidth(480);
-    form.SetClientHeight(240);
-    auto* list = new XFileListView(&form);
-    list->SetParent(&form);
-    list->SetAlign(alClient);
-    list->SetViewStyle(vsReport);
-    list->SetPath(UnicodeString(Platform::WideName(folder.string()).c_str()));
-    return RowLabelPoint(*list, name);
+    FileListHostForm host(&form, UnicodeString(Platform::WideName(folder.string()).c_str()));
+    TPoint row = RowLabelPoint(*host.list, name);
+    if (row.x < 0)
+        return row;
+    TPoint origin = host.list->FormOrigin();
+    return TPoint(origin.x + row.x, origin.y + row.y);
+}
+
+// A point of the host's file list below its rows, `across` pixels from its left.
+TPoint HostListPoint(int across, int down)
+{
+    return TPoint(FileListHostForm::TreeWidth + 10 + across, down);
 }
 
 bool WaitForFile(const fs::path& path, std::chrono::milliseconds limit)
@@ -181,7 +186,7 @@ bool WaitForFile(const fs::path& path, std::chrono::milliseconds limit)
 
 TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
 {
-    VirtualDisplay server;
+    VirtualDisplay server(2 * FileListHostForm::Width + 80, FileListHostForm::Height + 100);
     ASSERT_TRUE(server.Running()) << server.Error();
     TempDir root{"shelltwo"};
     fs::create_directories(root / "left");
@@ -199,7 +204,7 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     ASSERT_NE(rightWindow, 0u);
     XProbe probe(server.Name());
     probe.PlaceWindow(leftWindow, 0, 0);
-    probe.PlaceWindow(rightWindow, 520, 0);
+    probe.PlaceWindow(rightWindow, FileListHostForm::Width + 40, 0);
     left.Settle(300ms);
 
     TPoint file = HostRowPoint(root / "left", u"alpha.txt");
@@ -212,7 +217,8 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     left.Settle();
     for (int step = 1; step <= 4; ++step)
     {
-        left.MoveTo(rightWindow, 60 * step, 150 + 10 * step);
+        TPoint over = HostListPoint(60 * step, 150 + 10 * step);
+        left.MoveTo(rightWindow, over.x, over.y);
         left.Settle(100ms);
     }
     left.Settle(300ms);

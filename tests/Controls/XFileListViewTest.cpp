@@ -108,6 +108,7 @@ protected:
     {
         Vcl::RouteInput(form, message, keys, MAKELPARAM(p.x, p.y));
     }
+    uint32_t FormPixel(int x, int y) const { return form->Pixels()[y * form->ClientWidth() + x] & 0xFFFFFF; }
 
     TempDir dir{"filelist"};
     TForm* form = nullptr;
@@ -651,4 +652,149 @@ TEST_F(FileListTest, ALongOperationShowsProgressAndCancelsBetweenFiles)
     }
     EXPECT_GT(copied, 0u);
     EXPECT_LT(copied, 6u);
+}
+
+namespace
+{
+// Widths of texts in the list's font, measured on a canvas of the test's own.
+int TextWidthIn(TCustomListView* list, const UnicodeString& text)
+{
+    TBitmap bitmap;
+    bitmap.SetSize(8, 8);
+    bitmap.Canvas()->Font()->Assign(list->Font());
+    return bitmap.Canvas()->TextWidth(text);
+}
+} // namespace
+
+TEST_F(FileListTest, ColumnsFitTheirTextsAndFollowTheirDividers)
+{
+    const std::u16string longName = u"a name long enough to want more room than the others.txt";
+    WriteFile(dir / "a.txt", 10);
+    WriteFile(dir / "b.dat", 3000);
+    WriteFile(dir / std::string(longName.begin(), longName.end()), 20);
+    fs::create_directory(dir / "sub");
+    Open(dir.Path());
+    ASSERT_EQ(list->RecordCount(), 4);
+    TListColumns* columns = list->Columns();
+    const int widest = TextWidthIn(list, longName.c_str());
+
+    // "Name" shows its widest name whole at any width of the list; what does not fit scrolls.
+    int nameWidth = columns->Items(0)->Width;
+    for (int width : {200, 640, 1400})
+    {
+        list->SetWidth(width);
+        EXPECT_EQ(columns->Items(0)->Width, nameWidth) << width;
+        TRect label = list->Items()->Item(list->IndexOf(longName))->DisplayRect(drLabel);
+        EXPECT_GE(label.Width(), widest) << width;
+        EXPECT_LE(label.Width(), widest + 24) << width;
+        bool wider = nameWidth + 80 + 150 + 50 + 120 > list->ClientWidth();
+        EXPECT_EQ((list->WindowStyle() & WS_HSCROLL) != 0, wider) << width;
+    }
+    list->SetWidth(640);
+    EXPECT_TRUE(list->WindowStyle() & WS_HSCROLL);
+    EXPECT_FALSE(list->WindowStyle() & WS_VSCROLL); // four rows fit
+
+    // A divider dragged 40 pixels widens its column by 40; the press sorts nothing.
+    TPoint origin = list->FormOrigin();
+    int sizeWidth = columns->Items(1)->Width;
+    TPoint divider(origin.x + nameWidth + sizeWidth, origin.y + 5);
+    EXPECT_EQ(list->DividerAt(nameWidth + sizeWidth - 3), 1);
+    EXPECT_EQ(list->DividerAt(nameWidth + sizeWidth + 20), -1);
+    Mouse(WM_MOUSEMOVE, divider, 0);
+    EXPECT_EQ(list->Cursor(), crHSplit);
+    Mouse(WM_LBUTTONDOWN, divider, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, TPoint(divider.x + 15, divider.y), MK_LBUTTON);
+    EXPECT_EQ(columns->Items(1)->Width, sizeWidth + 15); // the column follows the pointer
+    Mouse(WM_MOUSEMOVE, TPoint(divider.x + 40, divider.y + 60), MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, TPoint(divider.x + 40, divider.y + 60), 0);
+    EXPECT_EQ(columns->Items(1)->Width, sizeWidth + 40);
+    EXPECT_EQ(list->FileSortType(), fstName);
+    EXPECT_FALSE(list->SortReverse());
+    Mouse(WM_MOUSEMOVE, TPoint(origin.x + 30, origin.y + 60), 0);
+    EXPECT_EQ(list->Cursor(), crDefault);
+    // A drag whose release never came ends at the first move without the button.
+    Mouse(WM_LBUTTONDOWN, TPoint(divider.x + 40, divider.y), MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, TPoint(divider.x + 60, divider.y), 0);
+    Mouse(WM_MOUSEMOVE, TPoint(divider.x + 90, divider.y), 0);
+    EXPECT_EQ(columns->Items(1)->Width, sizeWidth + 40);
+
+    // "Name" dragged narrower keeps the user's width through a refresh.
+    TPoint nameDivider(origin.x + nameWidth, origin.y + 5);
+    Mouse(WM_LBUTTONDOWN, nameDivider, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, TPoint(nameDivider.x - 30, nameDivider.y), MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, TPoint(nameDivider.x - 30, nameDivider.y), 0);
+    EXPECT_EQ(columns->Items(0)->Width, nameWidth - 30);
+    list->Refresh();
+    EXPECT_EQ(columns->Items(0)->Width, nameWidth - 30);
+
+    // A double click on a divider sizes its column to its widest text, header included, and is
+    // no double click of the list: the selected folder is not entered.
+    list->Items()->Item(list->IndexOf(u"sub"))->SetSelected(true);
+    UnicodeString path = list->GetPath();
+    int typeWidest = TextWidthIn(list, u"Type");
+    for (int i = 0; i < list->RecordCount(); ++i)
+        if (list->Record(i)->TypeName)
+            typeWidest = std::max(typeWidest, TextWidthIn(list, list->Record(i)->TypeName));
+    int left = columns->Items(0)->Width + columns->Items(1)->Width;
+    TPoint typeDivider(origin.x + left + columns->Items(2)->Width, origin.y + 5);
+    Mouse(WM_LBUTTONDOWN, typeDivider, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, typeDivider, 0);
+    Mouse(WM_LBUTTONDBLCLK, typeDivider, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, typeDivider, 0);
+    EXPECT_GE(columns->Items(2)->Width, typeWidest + 2);
+    EXPECT_LE(columns->Items(2)->Width, typeWidest + 24);
+    EXPECT_EQ(list->GetPath(), path);
+}
+
+TEST_F(FileListTest, ManyRowsScrollByTheBarsThumbAndCutNamesEndInDots)
+{
+    WriteFile(dir / "AHHHHHHHHHHHHHHHHHHHHHHHHHHHHH.txt", 1);
+    for (int i = 0; i < 199; ++i)
+        WriteFile(dir / ("file " + std::to_string(1000 + i) + ".txt"), 1);
+    Open(dir.Path());
+    ASSERT_EQ(list->RecordCount(), 200);
+    ASSERT_TRUE(list->WindowStyle() & WS_VSCROLL);
+
+    // The thumb dragged past the bar's end shows the last row, whole, at the bottom.
+    TRect bar = list->ScrollBarRect(SB_VERT);
+    TPoint window = list->WindowOrigin();
+    TPoint thumb(window.x + bar.left + bar.Width() / 2, window.y + bar.top + bar.Width() + 2);
+    Mouse(WM_LBUTTONDOWN, thumb, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, TPoint(thumb.x, thumb.y + bar.Height() / 2), MK_LBUTTON);
+    EXPECT_GT(list->TopIndex(), 50); // the rows follow the thumb while it moves
+    Mouse(WM_MOUSEMOVE, TPoint(thumb.x, window.y + bar.bottom + 50), MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, TPoint(thumb.x, window.y + bar.bottom + 50), 0);
+    EXPECT_EQ(list->TopIndex() + list->VisibleRowCount(), 200);
+    TRect lastRow = list->Items()->Item(199)->DisplayRect(drBounds);
+    EXPECT_LE(lastRow.bottom, list->ClientHeight());
+    EXPECT_GE(lastRow.top, list->HeaderHeight());
+
+    // A name cut by its column ends in "...": the text's last pixels are the dots' low ink, where
+    // the clipped capitals would stand full height.
+    list->SetTopIndex(0);
+    list->Columns()->Items(0)->Width = 120;
+    list->Invalidate();
+    form->PaintDirty();
+    ASSERT_EQ(list->IndexOf(u"AHHHHHHHHHHHHHHHHHHHHHHHHHHHHH.txt"), 0);
+    TRect label = list->Items()->Item(0)->DisplayRect(drLabel);
+    ASSERT_GE(label.top, list->HeaderHeight());
+    TPoint origin = list->FormOrigin();
+    int textHeight = list->Canvas()->TextHeight(u"H");
+    int textTop = (label.top + label.bottom - textHeight) / 2;
+    uint32_t background = FormPixel(origin.x + label.right - 1, origin.y + label.top);
+    auto ink = [&](int x, int y) { return FormPixel(origin.x + x, origin.y + y) != background; };
+    int end = -1; // the last column with ink
+    for (int x = label.left; x < label.right; ++x)
+        for (int y = textTop; y < textTop + textHeight; ++y)
+            if (ink(x, y))
+                end = x;
+    ASSERT_GT(end, label.right - 30);
+    EXPECT_LT(end, label.right);
+    int high = 0, low = 0;
+    for (int x = end - TextWidthIn(list, u"...") + 4; x <= end; ++x)
+        for (int y = textTop; y < textTop + textHeight; ++y)
+            if (ink(x, y))
+                (y < textTop + textHeight / 2 ? high : low) += 1;
+    EXPECT_EQ(high, 0);
+    EXPECT_GT(low, 0);
 }

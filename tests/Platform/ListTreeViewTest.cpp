@@ -17,11 +17,14 @@ public:
         bool selectedBefore, selectedAfter;
     };
     std::vector<Change> changes;
+    UnicodeString wideCaption; // row 3's caption when set
 
 protected:
     bool OwnerDataFetch(TListItem* Item, TItemRequest) override
     {
         Item->Caption = UnicodeString(u"row ") + UnicodeString(std::to_string(Item->Index()).c_str());
+        if (Item->Index() == 3 && wideCaption.Length())
+            Item->Caption = wideCaption;
         return true;
     }
     bool OwnerDataStateChange(int first, int last, TItemStates before, TItemStates after) override
@@ -167,4 +170,58 @@ TEST(TreeViewTest, ExpandsOnDemandSortsAndFollowsKeys)
     tree->SetSelected(full->Item(1));
     tree->Items()->Delete(full);
     EXPECT_EQ(tree->Selected(), nullptr);
+}
+
+TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(200);
+    form.SetClientHeight(200);
+    auto* list = new RowList(&form);
+    list->SetParent(&form);
+    list->SetBounds(0, 0, 200, 200);
+    list->SetViewStyle(vsList);
+    list->Items()->SetCount(50);
+    form.Show();
+    auto bar = [&](int which)
+    {
+        SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+        list->GetScrollInfo(which, info);
+        return info;
+    };
+    ASSERT_TRUE(list->WindowStyle() & WS_VSCROLL);
+    EXPECT_FALSE(list->WindowStyle() & WS_HSCROLL);
+    EXPECT_EQ(bar(SB_VERT).nMax, 49);
+    EXPECT_EQ(static_cast<int>(bar(SB_VERT).nPage), list->VisibleRowCount());
+    // A caption wider than the list brings the horizontal bar once the owner says the texts changed.
+    list->wideCaption = UnicodeString(std::u16string(60, u'W').c_str());
+    list->Items()->BeginUpdate();
+    list->Items()->EndUpdate();
+    ASSERT_TRUE(list->WindowStyle() & WS_HSCROLL);
+    list->Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+    int shifted = list->ScrollX();
+    EXPECT_GT(shifted, 0);
+    EXPECT_EQ(bar(SB_HORZ).nPos, shifted);
+    EXPECT_EQ(list->Items()->Item(3)->DisplayRect(drIcon).left, 2 - shifted);
+    list->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(list->ScrollX() + list->ClientWidth(), static_cast<int>(bar(SB_HORZ).nMax) + 1);
+    EXPECT_EQ(list->Items()->Item(3)->DisplayRect(drLabel).right, list->ClientWidth()); // the end in view
+
+    // Report view: two columns exactly as wide as the list fit until the vertical bar takes its
+    // room; then the horizontal bar is needed too. With few rows neither shows.
+    list->wideCaption = UnicodeString();
+    list->SetViewStyle(vsReport);
+    for (int i = 0; i < 2; ++i)
+        list->Columns()->Add()->Width = 100;
+    list->Invalidate();
+    form.PaintDirty();
+    EXPECT_TRUE(list->WindowStyle() & WS_VSCROLL);
+    EXPECT_TRUE(list->WindowStyle() & WS_HSCROLL);
+    list->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(list->ScrollX(), 200 - list->ClientWidth());
+    EXPECT_EQ(list->DividerAt(100 - list->ScrollX()), 0); // the header scrolls with the rows
+    list->Items()->SetCount(3);
+    EXPECT_FALSE(list->WindowStyle() & WS_VSCROLL);
+    EXPECT_FALSE(list->WindowStyle() & WS_HSCROLL);
+    EXPECT_EQ(list->ScrollX(), 0);
 }

@@ -1,30 +1,33 @@
-// A window with one file list in report view, for the real-window tests of drags between
-// programs:
-//   filelist_host FOLDER CAPTION
-#include "Controls/XFileListView.h"
-#include "Platform/Vcl/Forms.h"
+// A window with the folder tree and the file list over one folder, for trying the two controls by
+// hand and for the real-window tests (drags between programs among them):
+//   filelist_host FOLDER [CAPTION]
+#include "tests/hosts/FileListHostForm.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
+    if (argc < 2)
     {
-        std::fputs("usage: filelist_host FOLDER CAPTION\n", stderr);
+        std::fputs("usage: filelist_host FOLDER [CAPTION]\n", stderr);
+        return 2;
+    }
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::absolute(argv[1], error);
+    if (error || !std::filesystem::is_directory(folder, error))
+    {
+        std::fprintf(stderr, "filelist_host: %s is not a folder\n", argv[1]);
         return 2;
     }
     Application->Initialize();
     TForm* form = nullptr;
     Application->CreateForm(form);
-    form->SetCaption(UnicodeString(Platform::FromUtf8(argv[2])));
-    form->SetClientWidth(480);
-    form->SetClientHeight(240);
-    auto* list = new XFileListView(form);
-    list->SetParent(form);
-    list->SetAlign(alClient);
-    list->SetViewStyle(vsReport);
-    list->SetPath(UnicodeString(Platform::WideName(argv[1]).c_str()));
+    form->SetCaption(argc > 2 ? UnicodeString(Platform::FromUtf8(argv[2])) : UnicodeString(u"File list"));
+    FileListHostForm host(form, UnicodeString(Platform::WideName(folder.lexically_normal().string()).c_str()));
     form->Show();
+    host.list->SetFocus();
     Application->Run();
     return 0;
 }
