@@ -215,6 +215,10 @@ void XView::OnSplitterMoved(TObject* Sender)
 {
     if (m_Layout)
         m_Layout->SplitterMoved(Sender);
+    // A dragged splitter has just moved the viewports: drawn now, none shows the pixels of its
+    // old place. The render timer cannot be relied on meanwhile, as pointer motion comes first.
+    if (Sender && m_Scene)
+        RenderScene(true);
 }
 
 void XView::Resize()

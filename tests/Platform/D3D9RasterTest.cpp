@@ -269,6 +269,63 @@ protected:
     }
 };
 
+TEST_F(D3D9RasterSceneTest, WireframeDrawnOverItsOwnFacesShowsWhole)
+{
+    // A curved sheet (a quarter of a cylinder turned towards the camera and leaning back, its
+    // depth changing across every face, every face facing the camera so that none hides another)
+    // filled, then drawn again as wireframe with the same vertices: the depth test (LESSEQUAL)
+    // must let the wires through wherever they would show on their own.
+    Create(128, 128);
+    Camera();
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const int segments = 12;
+    auto sheet = [&](DWORD colour)
+    {
+        std::vector<ColourVertex> v;
+        auto at = [&](int s, float y)
+        {
+            const float a = Pi / 4 + Pi / 2 * static_cast<float>(s) / segments;
+            return ColourVertex{3.0f * std::cos(a), y, 6.0f - 3.0f * std::sin(a) + 0.4f * y, colour};
+        };
+        for (int s = 0; s < segments; ++s)
+            for (const auto& c : {at(s, -3), at(s + 1, -3), at(s, 3), at(s + 1, -3), at(s + 1, 3), at(s, 3)})
+                v.push_back(c);
+        return v;
+    };
+    const std::vector<ColourVertex> faces = sheet(0xFF404040), wires = sheet(0xFFFFFFFF);
+    const UINT triangles = static_cast<UINT>(faces.size() / 3);
+    auto white = [&]
+    {
+        std::vector<bool> out;
+        for (uint32_t p : Pixels())
+            out.push_back(p == 0xFFFFFF);
+        return out;
+    };
+
+    RenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    Draw(D3DPT_TRIANGLELIST, triangles, wires, ColourFvf);
+    const std::vector<bool> alone = white();
+
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    RenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    Draw(D3DPT_TRIANGLELIST, triangles, faces, ColourFvf);
+    RenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    Draw(D3DPT_TRIANGLELIST, triangles, wires, ColourFvf);
+    const std::vector<bool> over = white();
+
+    size_t wirePixels = 0, shown = 0, stray = 0;
+    for (size_t i = 0; i < alone.size(); ++i)
+    {
+        wirePixels += alone[i];
+        shown += alone[i] && over[i];
+        stray += over[i] && !alone[i];
+    }
+    ASSERT_GT(wirePixels, 1000u);
+    EXPECT_EQ(stray, 0u);
+    EXPECT_EQ(shown, wirePixels);
+}
+
 TEST_F(D3D9RasterSceneTest, ClippingDrawsNothingUnseenAndCutsAtTheNearPlane)
 {
     Create(64, 64);

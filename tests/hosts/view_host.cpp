@@ -2,7 +2,9 @@
 // by hand and for tests that drive it as a separate program:
 //   view_host [WIDTH HEIGHT [BOXES SEGMENTS]]
 // The render timer runs; the buttons under the view choose move, rotate, scale or edit, and a
-// right click on a viewport opens the menu of layouts.
+// right click on a viewport opens the menu of layouts. F12 in a viewport saves what the view shows
+// as view.bmp and view.jpg in the current folder.
+#include "Components/StrUtils.h"
 #include "Engine/Views/XView.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 namespace
 {
@@ -29,6 +32,38 @@ int Argument(char** argv, int argc, int index, int fallback, int low, int high)
     }
     return static_cast<int>(value);
 }
+
+// F12 in the view: a frame captured as a BMP and a JPEG in the current folder; every other key
+// goes on to the host's own handler.
+struct CaptureKey
+{
+    static constexpr WORD F12 = VK_F1 + 11;
+
+    XView* view;
+    TKeyEvent next;
+
+    void KeyDown(TObject* Sender, WORD& Key, TShiftState Shift)
+    {
+        if (Key != F12 || !Shift.Empty())
+        {
+            if (next)
+                next(Sender, Key, Shift);
+            return;
+        }
+        Key = 0;
+        for (const char* name : {"view.bmp", "view.jpg"})
+        {
+            std::error_code error;
+            const std::filesystem::path path = std::filesystem::current_path(error) / name;
+            const auto before = std::filesystem::last_write_time(path, error);
+            // The capture shows its own failures in a box and leaves the file untouched then.
+            view->CaptureImage(XString(path.u16string().c_str()));
+            const auto after = std::filesystem::last_write_time(path, error);
+            if (!error && after != before)
+                std::fprintf(stderr, "view_host: saved %s\n", path.string().c_str());
+        }
+    }
+};
 } // namespace
 
 int main(int argc, char** argv)
@@ -49,6 +84,8 @@ int main(int argc, char** argv)
         Application->Initialize();
         auto* form = new TViewHostForm(nullptr, folder.Path(), options, width, height);
         form->ShowEditorPanels();
+        CaptureKey capture{form->View(), form->View()->OnKeyDown};
+        form->View()->OnKeyDown = MakeClosure(&capture, &CaptureKey::KeyDown);
         form->Show();
         form->View()->SetTimerEnabled(true);
         // Until the window is closed (or the display goes).

@@ -26,6 +26,7 @@ ViewSceneOptions TViewHostForm::HostSceneOptions()
 {
     ViewSceneOptions options;
     options.size = 2.0f;
+    options.editables = true;
     return options;
 }
 

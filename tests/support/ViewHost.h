@@ -34,8 +34,9 @@ public:
     // timer is left off: the owner starts it (SetTimerEnabled) or draws with RenderScene.
     TViewHostForm(TComponent* AOwner, const std::filesystem::path& folder,
                   const ViewSceneOptions& scene = HostSceneOptions(), int viewWidth = 800, int viewHeight = 600);
-    // The host's scene: one box of 4 segments, the cylinder and the cone, sized for the default
-    // cameras (a box 2 units across).
+    // The host's scene: one box of 4 segments, the cylinder, the cone and what the editors work on
+    // (the hill, the skinned arm, its bones and their animation), sized for the default cameras
+    // (a box 2 units across).
     static ViewSceneOptions HostSceneOptions();
     // The view goes first: it takes the scene out of itself while both stand. Free reaches the
     // owned components before the destructor, so both paths end the view and scene here first.

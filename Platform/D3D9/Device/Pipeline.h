@@ -136,6 +136,10 @@ struct Prim
         {
             float x0, y0, x1, y1; // end points; major coordinates step from begin to end
             int32_t begin, end;
+            // A wireframe triangle's edge: its depth plane is the triangle's, held within the
+            // triangle's depths zLo..zHi.
+            bool onFace;
+            float zLo, zHi;
         } line;
         struct
         {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace Soft9::Pixels
 {
@@ -862,13 +863,27 @@ inline void RasterLine(const DrawSetup& s, const Prim& p, const float* planes, i
     float sMaj = p.xMajor ? l.x0 : l.y0, eMaj = p.xMajor ? l.x1 : l.y1;
     float sMin = p.xMajor ? l.y0 : l.x0, eMin = p.xMajor ? l.y1 : l.x1;
     float slope = (eMin - sMin) / (eMaj - sMaj);
+    // An edge of a face takes the face's depth at each pixel's centre: a plane of that one value.
+    float onFace[3 * MaxPlanes];
+    if (l.onFace)
+    {
+        std::memcpy(onFace, planes, sizeof(float) * 3 * s.planeCount);
+        onFace[0] = onFace[1] = 0.0f;
+    }
     for (int i = begin; i <= end; ++i)
     {
         int minor = FloorInt(sMin + (static_cast<float>(i) - sMaj) * slope + 0.5f);
         if (minor < minorLo || minor > minorHi)
             continue;
         int px = p.xMajor ? i : minor, py = p.xMajor ? minor : i;
-        ShadePixel(s, p, planes, static_cast<float>(i), 0.0f, px, py, nullptr);
+        const float fx = static_cast<float>(px), fy = static_cast<float>(py);
+        if (!l.onFace)
+        {
+            ShadePixel(s, p, planes, fx, fy, px, py, nullptr);
+            continue;
+        }
+        onFace[2] = std::clamp(Eval(planes, fx, fy), l.zLo, l.zHi);
+        ShadePixel(s, p, onFace, fx, fy, px, py, nullptr);
     }
 }
 

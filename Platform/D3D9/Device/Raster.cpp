@@ -54,11 +54,8 @@ struct Emitter
     void Triangle(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c,
                   const ClipVertex& provoking)
     {
-        int64_t area = (b->X - a->X) * (c->Y - a->Y) - (c->X - a->X) * (b->Y - a->Y);
-        if (area == 0)
+        if (!Clockwise(a, b, c))
             return;
-        if (area < 0)
-            std::swap(b, c);
         int64_t minX = std::min({a->X, b->X, c->X}), maxX = std::max({a->X, b->X, c->X});
         int64_t minY = std::min({a->Y, b->Y, c->Y}), maxY = std::max({a->Y, b->Y, c->Y});
         // Pixel centres lie on integer coordinates.
@@ -90,24 +87,48 @@ struct Emitter
             p->tri.c[e] = -dx * from->Y + dy * from->X - (topLeft ? 0 : 1);
         }
         Flat(p, provoking);
-        float* planes = reinterpret_cast<float*>(p + 1);
+        TrianglePlanes(a, b, c, reinterpret_cast<float*>(p + 1));
+        Bin(p);
+    }
+
+    // The triangle's vertices in the order Triangle takes them: clockwise on the screen. False
+    // for a triangle of no area.
+    static bool Clockwise(const ScreenVertex*& a, const ScreenVertex*& b, const ScreenVertex*& c)
+    {
+        int64_t area = (b->X - a->X) * (c->Y - a->Y) - (c->X - a->X) * (b->Y - a->Y);
+        if (area < 0)
+            std::swap(b, c);
+        return area != 0;
+    }
+
+    // Every value's plane over the screen through the three vertices, as a, b, c come.
+    void TrianglePlanes(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c, float* planes) const
+    {
+        for (unsigned k = 0; k < s.planeCount; ++k)
+            PlaneThrough(a, b, c, k, planes + 3 * k);
+    }
+
+    // Value k's plane (x and y slopes, value at the origin) through the three vertices.
+    static void PlaneThrough(const ScreenVertex* a, const ScreenVertex* b, const ScreenVertex* c, unsigned k,
+                             float* plane)
+    {
         float x0 = a->x, y0 = a->y;
         float dx1 = b->x - x0, dy1 = b->y - y0, dx2 = c->x - x0, dy2 = c->y - y0;
         float det = dx1 * dy2 - dx2 * dy1;
         float inv = 1.0f / det;
-        for (unsigned k = 0; k < s.planeCount; ++k)
-        {
-            float a0 = a->v[k], d1 = b->v[k] - a0, d2 = c->v[k] - a0;
-            float ax = (d1 * dy2 - d2 * dy1) * inv;
-            float ay = (d2 * dx1 - d1 * dx2) * inv;
-            planes[3 * k] = ax;
-            planes[3 * k + 1] = ay;
-            planes[3 * k + 2] = a0 - ax * x0 - ay * y0;
-        }
-        Bin(p);
+        float a0 = a->v[k], d1 = b->v[k] - a0, d2 = c->v[k] - a0;
+        float ax = (d1 * dy2 - d2 * dy1) * inv;
+        float ay = (d2 * dx1 - d1 * dx2) * inv;
+        plane[0] = ax;
+        plane[1] = ay;
+        plane[2] = a0 - ax * x0 - ay * y0;
     }
 
-    void Line(const ScreenVertex* a, const ScreenVertex* b, const ClipVertex& provoking)
+    // A line; an edge of a wireframe triangle names the triangle (`face`, its three vertices),
+    // whose values the line's pixels then take at their centres, as the filled triangle's pixels
+    // do: its wires pass the depth test against its own faces along their whole length.
+    void Line(const ScreenVertex* a, const ScreenVertex* b, const ClipVertex& provoking,
+              const ScreenVertex* const* face = nullptr)
     {
         float dx = b->x - a->x, dy = b->y - a->y;
         bool xMajor = std::fabs(dx) >= std::fabs(dy);
@@ -132,7 +153,7 @@ struct Emitter
         Prim* p = New();
         p->kind = PrimLine;
         p->xMajor = xMajor;
-        p->line = {a->x, a->y, b->x, b->y, begin, end};
+        p->line = {a->x, a->y, b->x, b->y, begin, end, false, 0.0f, 0.0f};
         int mx0 = FloorInt(std::min(a->x, b->x)) - 1, mx1 = FloorInt(std::max(a->x, b->x)) + 1;
         int my0 = FloorInt(std::min(a->y, b->y)) - 1, my1 = FloorInt(std::max(a->y, b->y)) + 1;
         if (xMajor)
@@ -159,10 +180,23 @@ struct Emitter
         float span = eMaj - sMaj;
         for (unsigned k = 0; k < s.planeCount; ++k)
         {
+            // Along the major axis only: the same value wherever the pixel lies across the line.
             float ax = (b->v[k] - a->v[k]) / span;
-            planes[3 * k] = ax;
-            planes[3 * k + 1] = 0.0f;
+            planes[3 * k] = xMajor ? ax : 0.0f;
+            planes[3 * k + 1] = xMajor ? 0.0f : ax;
             planes[3 * k + 2] = a->v[k] - ax * sMaj;
+        }
+        const ScreenVertex* fa = face ? face[0] : nullptr;
+        const ScreenVertex* fb = face ? face[1] : nullptr;
+        const ScreenVertex* fc = face ? face[2] : nullptr;
+        p->line.onFace = face && Clockwise(fa, fb, fc);
+        if (p->line.onFace)
+        {
+            // The depth is the face's at the pixel's centre, bits for bits what its fill wrote
+            // there, kept within the face's own depths where a sliver would throw it far off.
+            PlaneThrough(fa, fb, fc, 0, planes);
+            p->line.zLo = std::min({fa->v[0], fb->v[0], fc->v[0]});
+            p->line.zHi = std::max({fa->v[0], fb->v[0], fc->v[0]});
         }
         Bin(p);
     }
@@ -436,8 +470,13 @@ struct Assembler
         }
         if (s.fillMode == D3DFILL_WIREFRAME)
         {
+            // Each edge lies on the fan triangle (0, j, j + 1) that a solid fill would draw.
             for (unsigned i = 0; i < count; ++i)
-                em.Line(&sv[i], &sv[(i + 1) % count], a);
+            {
+                const unsigned j = i == 0 ? 1 : i + 1 == count ? count - 2 : i;
+                const ScreenVertex* face[3] = {&sv[0], &sv[j], &sv[j + 1]};
+                em.Line(&sv[i], &sv[(i + 1) % count], a, face);
+            }
             return;
         }
         for (unsigned i = 1; i + 1 < count; ++i)

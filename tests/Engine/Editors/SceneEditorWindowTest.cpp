@@ -33,6 +33,7 @@ ViewSceneOptions TwoCubes()
     ViewSceneOptions options = TViewHostForm::HostSceneOptions();
     options.boxes = 2;
     options.extras = false;
+    options.editables = false;
     return options;
 }
 

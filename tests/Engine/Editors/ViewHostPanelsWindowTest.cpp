@@ -50,6 +50,7 @@ public:
             return;
         ViewSceneOptions options = TViewHostForm::HostSceneOptions();
         options.extras = false;
+        options.editables = false;
         host = std::make_unique<TViewHostForm>(nullptr, dir.Path(), options);
         scene = host->Scene();
         box = scene->GetNode(0);

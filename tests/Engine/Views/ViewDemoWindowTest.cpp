@@ -1,0 +1,497 @@
+// The view demo as a user meets it, in a real X window: the host's scene drawn by the software
+// device (its checker texture on lit faces, its sun above the front left), the editor keys the
+// README lists worked on that scene by XTest input, a splitter dragged with the other viewports
+// drawn at their new places at once, and the demo program's capture key.
+#include "Engine/Editors/TAnimationEditorFrame.h"
+#include "Engine/Editors/TSceneEditorFrame.h"
+#include "Engine/Editors/TSkinEditorFrame.h"
+#include "Engine/Editors/TTriEditorFrame.h"
+#include "Engine/Editors/XAnimationEditor.h"
+#include "Engine/Editors/XSkinEditor.h"
+#include "Engine/Editors/XTriMeshEditor.h"
+#include "Engine/Geometry/XBaseMesh.h"
+#include "Engine/Geometry/XMesh.h"
+#include "Engine/Geometry/XSkinModifier.h"
+#include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XScene.h"
+#include "Engine/Views/XView.h"
+#include "Engine/Views/XViewport.h"
+#include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Win32/Windows.h"
+#include "tests/support/ImageDecoders.h"
+#include "tests/support/PresenterWindowTest.h"
+#include "tests/support/PumpUntil.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ViewHost.h"
+#include "tests/support/ViewHostWindowTest.h"
+#include "tests/support/VirtualDisplay.h"
+#include "tests/support/WholeFile.h"
+#include "tests/support/WindowDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace
+{
+XMeshNode* Node(XScene* scene, const char16_t* name)
+{
+    return dynamic_cast<XMeshNode*>(scene->FindObject(XString(name)));
+}
+
+// How bright a face of the demo's material is whose outward normal is n: the sun's diffuse light
+// (white, falling along minus (SunX, SunY, SunZ)) and the material's share of the view's ambient
+// light (0x80 grey), at most full.
+float Brightness(const XVertex& n)
+{
+    XVertex toSun(SunX, SunY, SunZ);
+    toSun.Normalize();
+    XVertex unit = n;
+    unit.Normalize();
+    const float diffuse = std::fmax(0.0f, DotProduct(unit, toSun));
+    return std::fmin(1.0f, diffuse + CheckerAmbient * (128.0f / 255.0f));
+}
+
+// The checker's texel at texture coordinates (u, v), wrapped as the map addresses it. The file is
+// a BMP, bottom row first, and the texture takes the file's rows in their order: texture row t
+// holds the picture's row 63 - t.
+uint32_t CheckerAt(float u, float v)
+{
+    const int size = 64;
+    const int tx = ((static_cast<int>(std::floor(u * size)) % size) + size) % size;
+    const int ty = ((static_cast<int>(std::floor(v * size)) % size) + size) % size;
+    const int row = size - 1 - ty;
+    return ((tx / CheckerSquare + row / CheckerSquare) & 1) ? CheckerDark : CheckerLight;
+}
+
+// The texel's colour times the light, as the stage modulates them.
+uint32_t Lit(uint32_t texel, float brightness)
+{
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+    {
+        const float c = static_cast<float>((texel >> shift) & 0xFF) * brightness;
+        out |= static_cast<uint32_t>(std::lround(c)) << shift;
+    }
+    return out;
+}
+
+float DistanceToSegment(const XPoint& p, const XPoint& a, const XPoint& b)
+{
+    const float dx = b.x - a.x, dy = b.y - a.y;
+    const float length2 = dx * dx + dy * dy;
+    float t = length2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2 : 0.0f;
+    t = std::fmax(0.0f, std::fmin(1.0f, t));
+    const float ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
+    return std::sqrt(ex * ex + ey * ey);
+}
+
+// A point of a face to check: where it shows in the window and the colour expected there.
+struct Sample
+{
+    int x, y;
+    uint32_t colour;
+    bool dark;
+};
+
+class ViewDemoWindowTest : public ViewHostWindowTest
+{
+public:
+    ViewDemoWindowTest() : ViewHostWindowTest("view_demo_window") {}
+
+    // Points inside the node's faces that turn their outward normal to `facing`, as viewport
+    // shows them: the colour each must have, from the face's texture coordinates at that point
+    // and its lighting. Points within 3 pixels of a face's edges (its wires are drawn there) or
+    // 1.5 texels of a checker square's border are left out, and so are those `hidden` names.
+    template <class Hidden>
+    std::vector<Sample> FaceSamples(XMeshNode* node, XViewport* viewport, const XVertex& facing,
+                                    Hidden hidden)
+    {
+        std::vector<Sample> out;
+        XMesh* mesh = node->GetMesh()->GetMesh(0, viewport, node);
+        XMatrix world;
+        node->GetMeshMatrix(0, world);
+        const XVertex* positions = mesh->GetVertices();
+        const XTextureVertex* uv = mesh->GetTextureVertices();
+        EXPECT_EQ(mesh->GetTextureVertexCount(), mesh->GetVertexCount());
+        for (uint32_t f = 0; f < mesh->GetFaceCount(); ++f)
+        {
+            const XFace& face = mesh->GetFaces()[f];
+            XVertex p[3];
+            XPoint s[3];
+            for (int c = 0; c < 3; ++c)
+            {
+                p[c] = positions[face.v[c]];
+                world.ApplyTo(&p[c], 1);
+                s[c] = FormPointOf(host.get(), viewport, p[c]);
+            }
+            XVertex normal = CrossProduct(p[1] - p[0], p[2] - p[0]);
+            normal.Normalize();
+            if (DotProduct(normal, facing) < 0.999f)
+                continue;
+            const float brightness = Brightness(normal);
+            const int steps = 12;
+            for (int i = 1; i < steps; ++i)
+                for (int j = 1; i + j < steps; ++j)
+                {
+                    const float b = static_cast<float>(i) / steps, c = static_cast<float>(j) / steps,
+                                a = 1 - b - c;
+                    const XPoint at(a * s[0].x + b * s[1].x + c * s[2].x,
+                                    a * s[0].y + b * s[1].y + c * s[2].y);
+                    if (DistanceToSegment(at, s[0], s[1]) < 3 || DistanceToSegment(at, s[1], s[2]) < 3 ||
+                        DistanceToSegment(at, s[2], s[0]) < 3)
+                        continue;
+                    const XTextureVertex& t0 = uv[face.v[0]];
+                    const XTextureVertex& t1 = uv[face.v[1]];
+                    const XTextureVertex& t2 = uv[face.v[2]];
+                    const float u = a * t0.u + b * t1.u + c * t2.u, v = a * t0.v + b * t1.v + c * t2.v;
+                    const float su = u * 64 / CheckerSquare, sv = v * 64 / CheckerSquare;
+                    const float margin = 1.5f / CheckerSquare;
+                    if (std::fabs(su - std::round(su)) < margin || std::fabs(sv - std::round(sv)) < margin)
+                        continue;
+                    const XVertex point = p[0] * a + p[1] * b + p[2] * c;
+                    if (hidden(point))
+                        continue;
+                    const uint32_t texel = CheckerAt(u, v);
+                    out.push_back({static_cast<int>(std::floor(at.x)), static_cast<int>(std::floor(at.y)),
+                                   Lit(texel, brightness), texel == CheckerDark});
+                }
+        }
+        return out;
+    }
+
+    // Every sample shows its colour, and both checker colours are among them.
+    void ExpectSamples(const std::vector<Sample>& samples, const std::vector<uint32_t>& shown,
+                       const char* view)
+    {
+        size_t dark = 0, light = 0, wrong = 0;
+        for (const Sample& s : samples)
+        {
+            (s.dark ? dark : light) += 1;
+            const uint32_t got = At(shown, s.x, s.y);
+            if (!ColoursNear(got, s.colour, 4) && ++wrong <= 5)
+                ADD_FAILURE() << view << " at " << s.x << "," << s.y << ": " << std::hex << got
+                              << " instead of " << s.colour;
+        }
+        EXPECT_EQ(wrong, 0u) << view << ": of " << samples.size();
+        EXPECT_GT(dark, 20u) << view;
+        EXPECT_GT(light, 20u) << view;
+    }
+};
+} // namespace
+
+TEST_F(ViewDemoWindowTest, BoxesShowTheCheckerLitBySunInTheFrontAndTopViews)
+{
+    Draw();
+    const std::vector<uint32_t> shown = Pixels();
+    XMeshNode* box = Node(scene, u"Box0");
+    ASSERT_NE(box, nullptr);
+
+    // The front view (V1) looks along +z at the face turned to -z; the cone's base (a disc of
+    // radius 1 about the z axis, nearer the camera) covers the lower middle of it.
+    auto coneInFront = [](const XVertex& p) { return p.x * p.x + p.y * p.y < 1.15f * 1.15f; };
+    std::vector<Sample> front = FaceSamples(box, view->GetViewport(1), XVertex(0, 0, -1), coneInFront);
+    ASSERT_FALSE(front.empty());
+    ExpectSamples(front, shown, "front");
+    // The sun lights that face less than the top, more than the ambient light alone.
+    const float lit = Brightness(XVertex(0, 0, -1));
+    EXPECT_GT(lit, 0.5f);
+    EXPECT_LT(lit, Brightness(XVertex(0, 1, 0)));
+
+    // The top views (V0 and V3) look down at the top face, lit.
+    auto nothing = [](const XVertex&) { return false; };
+    for (int v : {0, 3})
+        ExpectSamples(FaceSamples(box, view->GetViewport(v), XVertex(0, 1, 0), nothing), shown,
+                      v == 0 ? "top (V0)" : "top (V3)");
+    EXPECT_GT(Brightness(XVertex(0, 1, 0)), 0.8f);
+}
+
+TEST_F(ViewDemoWindowTest, ADraggedSplitterLeavesNoViewportShowingItsOldPlace)
+{
+    // The render timer is off: what the window shows after the drag was drawn by the drag itself.
+    Draw();
+    XViewport* lower = view->GetViewport(2);
+    const int top = lower->Top();
+    // The left column's row splitter lies just above V2; dragged 60 pixels up with the button
+    // held.
+    const int x = 200, y = top - 2;
+    MoveTo(x, y);
+    Button(1, true);
+    for (int step = 1; step <= 6; ++step)
+        MoveTo(x, y - 10 * step);
+    ASSERT_TRUE(PumpUntil([&] { return lower->Top() == top - 60; }));
+    Application->ProcessMessages();
+    probe->Sync();
+    const std::vector<uint32_t> during = Pixels();
+    Button(1, false);
+
+    // V2's caption stands at its new top; where it stood before, V2's picture goes on (grid and
+    // background), not the old caption.
+    auto yellowIn = [&](const std::vector<uint32_t>& p, int y0)
+    {
+        int n = 0;
+        for (int yy = y0 + 4; yy < y0 + 18; ++yy)
+            for (int xx = 4; xx < 150; ++xx)
+            {
+                const uint32_t c = At(p, xx, yy);
+                n += ((c >> 16) & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && (c & 0xFF) < 90;
+            }
+        return n;
+    };
+    EXPECT_GT(yellowIn(during, top - 60), 40);
+    EXPECT_EQ(yellowIn(during, top), 0);
+    // And the whole window is what a frame drawn now shows.
+    Draw();
+    EXPECT_EQ(CountDifferentPixels(Pixels(), during, 0), 0u);
+}
+
+namespace
+{
+// The host with its editor panels beside the view, as the demo program shows it.
+class ViewDemoKeysWindowTest : public PresenterWindowTest
+{
+public:
+    ViewDemoKeysWindowTest() : PresenterWindowTest(1100, 700) {}
+
+    void SetUp() override
+    {
+        PresenterWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        host = std::make_unique<TViewHostForm>(nullptr, dir.Path());
+        scene = host->Scene();
+        host->ShowEditorPanels();
+        host->Show();
+        window = Vcl::NativeWindowOf(host.get());
+        ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && host->PaintCount() > 0; }));
+        host->View()->RenderScene(true);
+        Settle();
+    }
+    void TearDown() override
+    {
+        host.reset();
+        PresenterWindowTest::TearDown();
+    }
+
+    // Clicks the node's origin in the top viewport (the view's edit mode selects what is clicked).
+    void ClickNode(XMeshNode* node, const XVertex& offset = XVertex(0, 0, 0))
+    {
+        XMatrix at;
+        node->GetMatrix(0, at);
+        const XPoint p = FormPointOf(host.get(), host->View()->GetViewport(0),
+                                     XVertex(at.m[3][0], at.m[3][1], at.m[3][2]) + offset);
+        probe->ClickAt(window, static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+        Settle();
+    }
+    void Type(const char* key)
+    {
+        probe->Key(key);
+        Settle();
+    }
+    // Escape back to the scene editor and its panel.
+    void ExpectBackInTheSceneEditor()
+    {
+        Type("Escape");
+        EXPECT_EQ(scene->GetEditor(), scene->GetSceneEditor());
+        EXPECT_NE(dynamic_cast<TSceneEditorFrame*>(host->EditorPanel()), nullptr);
+    }
+
+    TempDir dir{"view_demo_keys"};
+    std::unique_ptr<TViewHostForm> host;
+    XScene* scene = nullptr;
+    unsigned long window = 0;
+};
+} // namespace
+
+TEST_F(ViewDemoKeysWindowTest, EnterMAndEscapeReachEveryEditorOfTheDemoScene)
+{
+    XMeshNode* hill = Node(scene, u"Hill");
+    XMeshNode* arm = Node(scene, u"Arm");
+    ASSERT_NE(hill, nullptr);
+    ASSERT_NE(arm, nullptr);
+    ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
+    ASSERT_EQ(host->View()->GetTransformType(), XTT_EDIT);
+
+    // The hill clicked in the top view, Enter: the triangle-mesh editor and its panel.
+    ClickNode(hill);
+    ASSERT_TRUE(hill->IsSelected());
+    ASSERT_EQ(scene->GetSelNodeCount(), 1u);
+    Type("Return");
+    auto* meshEditor = dynamic_cast<XTriMeshEditor*>(scene->GetEditor());
+    ASSERT_NE(meshEditor, nullptr);
+    auto* meshPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(meshPanel, nullptr);
+    EXPECT_TRUE(meshPanel->Showing());
+    ExpectBackInTheSceneEditor();
+
+    // The arm clicked, M: the skin editor of its skin, bound to the shoulder bone, and its panel.
+    ClickNode(arm, XVertex(0.35f, 0, 0));
+    ASSERT_TRUE(arm->IsSelected());
+    ASSERT_EQ(scene->GetSelNodeCount(), 1u);
+    Type("m");
+    auto* skinEditor = dynamic_cast<XSkinEditor*>(scene->GetEditor());
+    ASSERT_NE(skinEditor, nullptr);
+    auto* skin = dynamic_cast<XSkinModifier*>(arm->GetMesh()->GetModifier(0));
+    ASSERT_NE(skin, nullptr);
+    EXPECT_EQ(skinEditor->GetModifier(), skin);
+    EXPECT_EQ(skin->GetBone(), Node(scene, u"Shoulder"));
+    auto* skinPanel = dynamic_cast<TSkinEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(skinPanel, nullptr);
+    EXPECT_TRUE(skinPanel->Showing());
+    ExpectBackInTheSceneEditor();
+
+    // Enter on the arm: its mesh editor too.
+    Type("Return");
+    EXPECT_NE(dynamic_cast<XTriMeshEditor*>(scene->GetEditor()), nullptr);
+    ExpectBackInTheSceneEditor();
+
+    // A: the animation editor of the arm's "Bend", and its panel.
+    Type("a");
+    auto* animationEditor = dynamic_cast<XAnimationEditor*>(scene->GetEditor());
+    ASSERT_NE(animationEditor, nullptr);
+    auto* animationPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animationPanel, nullptr);
+    EXPECT_TRUE(animationPanel->Showing());
+    ASSERT_NE(arm->GetAnimation(), nullptr);
+    EXPECT_EQ(arm->GetAnimation()->Name, XString(ArmAnimation));
+
+    // Halfway through "Bend" the elbow has lifted the forearm: in the front view the skinned
+    // mesh has left the forearm's place at rest and stands where the bend takes it.
+    XViewport* front = host->View()->GetViewport(1);
+    XMatrix at;
+    arm->GetMatrix(0, at);
+    const XVertex shoulder(at.m[3][0], at.m[3][1], at.m[3][2]);
+    const float length = 1.4f; // the host's arm: 14 of its 20ths of a box's 2 units
+    const XVertex elbow = shoulder + XVertex(length / 2, 0, 0);
+    const XVertex rest = elbow + XVertex(length / 4, 0, 0);
+    const XVertex bent = elbow + XVertex(std::cos(ArmBend), std::sin(ArmBend), 0) * (length / 4);
+    auto pixelsAround = [&](const XVertex& p)
+    {
+        WindowDriver reader;
+        int w = 0, h = 0;
+        std::vector<uint32_t> all = reader.Pixels(window, w, h);
+        const XPoint s = FormPointOf(host.get(), front, p);
+        std::vector<uint32_t> out;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
+                out.push_back(all[static_cast<size_t>(std::lround(s.y) + dy) * static_cast<size_t>(w) +
+                                  static_cast<size_t>(std::lround(s.x) + dx)] &
+                              0xFFFFFF);
+        return out;
+    };
+    host->View()->RenderScene(true);
+    Settle();
+    const std::vector<uint32_t> restAtRest = pixelsAround(rest), bentAtRest = pixelsAround(bent);
+    scene->SetFrame(scene->GetMaxFrame() / 2);
+    ASSERT_EQ(scene->GetFrame(), 50u);
+    host->View()->RenderScene(true);
+    Settle();
+    EXPECT_GT(CountDifferentPixels(pixelsAround(rest), restAtRest, 8), 15u);
+    EXPECT_GT(CountDifferentPixels(pixelsAround(bent), bentAtRest, 8), 15u);
+    ExpectBackInTheSceneEditor();
+    EXPECT_EQ(scene->GetFrame(), 0u);
+}
+
+namespace
+{
+// The demo program itself on a display of its own, driven as a user drives it.
+class ViewDemoProgramWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.Running()) << m_server.Error();
+        m_driver = std::make_unique<WindowDriver>();
+        ASSERT_TRUE(m_driver->Connected());
+        const fs::path host = fs::path(Platform::ProgramFolder()) / "view_host";
+        ASSERT_TRUE(fs::exists(host));
+        // The program saves into the folder it was started in.
+        const fs::path here = fs::current_path();
+        fs::current_path(m_dir.Path());
+        const bool started = m_driver->Start(host.string(), {}, m_errors.string());
+        fs::current_path(here);
+        ASSERT_TRUE(started);
+        m_window = m_driver->FindWindow("View host", 30s);
+        ASSERT_NE(m_window, 0u) << ReadWholeFile(m_errors);
+        m_driver->Settle(1000ms);
+    }
+    void TearDown() override
+    {
+        if (m_driver)
+            m_driver->Kill();
+    }
+
+    VirtualDisplay m_server{1280, 800};
+    std::unique_ptr<WindowDriver> m_driver;
+    TempDir m_dir{"view_demo_program"};
+    fs::path m_errors = m_dir.Path() / "errors.txt";
+    unsigned long m_window = 0;
+};
+} // namespace
+
+TEST_F(ViewDemoProgramWindowTest, F12SavesTheViewAsBmpAndJpeg)
+{
+    // A click in a viewport gives the view the keys (the move mode's click moves nothing).
+    m_driver->Focus(m_window);
+    m_driver->Click(m_window, 600, 450);
+    m_driver->Settle(500ms);
+    const fs::path bmp = m_dir.Path() / "view.bmp", jpg = m_dir.Path() / "view.jpg";
+    m_driver->Key(XK_F12);
+    for (int i = 0; i < 300 && !(fs::exists(jpg) && fs::exists(bmp)); ++i)
+        usleep(100000);
+    m_driver->Settle(1000ms);
+    ASSERT_TRUE(fs::exists(bmp)) << ReadWholeFile(m_errors);
+    ASSERT_TRUE(fs::exists(jpg)) << ReadWholeFile(m_errors);
+
+    // Both hold the 800 x 600 view as the window shows it (the view fills the window's top left):
+    // the viewports' pictures, inside their frames (drawn on the window, not by the device). The
+    // 2 x 2 layout at 800 x 600: 3-pixel splitters, 2-pixel frames.
+    int w = 0, h = 0;
+    const std::vector<uint32_t> shown = m_driver->Pixels(m_window, w, h);
+    ASSERT_GE(w, 800);
+    ASSERT_GE(h, 600);
+    const int pictures[4][4] = {
+        {2, 2, 396, 296}, {403, 2, 798, 296}, {2, 303, 396, 598}, {403, 303, 798, 598}};
+    auto inPicture = [&](int x, int y)
+    {
+        for (const auto& r : pictures)
+            if (x >= r[0] && y >= r[1] && x < r[2] && y < r[3])
+                return true;
+        return false;
+    };
+
+    // The BMP: every pixel of the pictures as shown.
+    const DecodedImage fromBmp = DecodeBmp(ReadWholeFileData(bmp));
+    ASSERT_EQ(fromBmp.width, 800) << fromBmp.error;
+    ASSERT_EQ(fromBmp.height, 600);
+    size_t differ = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+        {
+            const uint8_t* p = &fromBmp.rgba[(static_cast<size_t>(y) * 800 + static_cast<size_t>(x)) * 4];
+            const uint32_t saved =
+                static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+            const uint32_t seen =
+                shown[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)];
+            differ += inPicture(x, y) && saved != (seen & 0xFFFFFF);
+        }
+    EXPECT_EQ(differ, 0u);
+
+    // The JPEG: the same frame through the view's JPEG capture (whose fidelity the capture's own
+    // window test checks).
+    const DecodedImage fromJpeg = DecodeWithLibJpeg(ReadWholeFileData(jpg));
+    EXPECT_EQ(fromJpeg.width, 800) << fromJpeg.error;
+    EXPECT_EQ(fromJpeg.height, 600);
+    EXPECT_NE(ReadWholeFile(m_errors).find("saved"), std::string::npos);
+}
