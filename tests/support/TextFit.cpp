@@ -21,24 +21,7 @@ constexpr int GroupInset = 8; // a group box's caption starts this far in; as mu
 
 std::string Utf8(const std::u16string& text)
 {
-    std::string out;
-    for (char16_t c : text)
-    {
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-        {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return UnicodeString(text).ToUtf8();
 }
 
 int TextWidth(const TControl* control, const std::u16string& text)
@@ -130,7 +113,7 @@ void Visit(const TControl* control, std::vector<TextFit::Spot>& spots)
     else if (auto* pages = dynamic_cast<const TPageControl*>(control))
     {
         // Tabs are as wide as their captions; together they must fit one row.
-        auto* any = const_cast<TPageControl*>(pages);
+        auto* measured = const_cast<TPageControl*>(pages); // TabRect measures with a canvas of its own
         std::u16string all;
         for (int i = 0; i < pages->PageCount(); ++i)
             all += (i ? u" | " : u"") + pages->Pages(i)->Caption().str();
@@ -140,7 +123,7 @@ void Visit(const TControl* control, std::vector<TextFit::Spot>& spots)
             spot.control = control;
             spot.what = "TPageControl tabs \"" + Utf8(all) + "\"";
             spot.text = all;
-            spot.needed = any->TabRect(pages->PageCount() - 1).right;
+            spot.needed = measured->TabRect(pages->PageCount() - 1).right;
             spot.room = pages->Width();
             spots.push_back(spot);
         }
