@@ -2,7 +2,7 @@
 # Installs, as Debian packages, whatever the build and the tests need and the machine lacks.
 set -euo pipefail
 packages=(g++ cmake ninja-build ccache pkg-config zlib1g-dev libjpeg-dev libpng-dev
-          libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxext-dev libxtst-dev libxfixes-dev xvfb xdotool twm
+          libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra libx11-dev libxext-dev libxtst-dev libxfixes-dev xvfb xdotool twm
           libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
           libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri)
 # The fuzz targets the tests run over their seeds: clang with its libFuzzer run time.

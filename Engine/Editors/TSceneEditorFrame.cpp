@@ -17,7 +17,12 @@ using namespace EditorGlyphs;
 
 namespace
 {
-const int Margin = 10;
+const int Margin = 8;
+// A row of three value boxes wide enough for "-0.0000" and the five decimals they show, and its button.
+const int BoxWidth = 46;
+const int BoxStep = BoxWidth + 1;
+const int RowButtonLeft = Margin + 3 * BoxStep + 1;
+const int RowButtonWidth = 62;
 } // namespace
 
 TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEditor* editor)
@@ -36,20 +41,20 @@ TSceneEditorFrame::TSceneEditorFrame(TComponent* owner, XScene* scene, XSceneEdi
 
     XScroll1 = PlacePanel(this, TransformTab, u"Трансформация", 200);
     Label1 = PlaceLabel(this, XScroll1, Margin, 24, u"Перемещение (X; Y; Z)");
-    MoveXEdit = PlaceFloat(this, XScroll1, Margin, 40, 42, -10000, 10000, false, 0);
-    MoveYEdit = PlaceFloat(this, XScroll1, Margin + 44, 40, 42, -10000, 10000, false, 0);
-    MoveZEdit = PlaceFloat(this, XScroll1, Margin + 88, 40, 42, -10000, 10000, false, 0);
-    MoveBtn = PlaceButton(this, XScroll1, Margin + 132, 39, 62, u"Выполнить", 0);
+    MoveXEdit = PlaceFloat(this, XScroll1, Margin, 40, BoxWidth, -10000, 10000, false, 0);
+    MoveYEdit = PlaceFloat(this, XScroll1, Margin + BoxStep, 40, BoxWidth, -10000, 10000, false, 0);
+    MoveZEdit = PlaceFloat(this, XScroll1, Margin + 2 * BoxStep, 40, BoxWidth, -10000, 10000, false, 0);
+    MoveBtn = PlaceButton(this, XScroll1, RowButtonLeft, 39, RowButtonWidth, u"Выполнить", 0);
     Label2 = PlaceLabel(this, XScroll1, Margin, 66, u"Вращение (X; Y; Z)");
-    RotationXEdit = PlaceFloat(this, XScroll1, Margin, 82, 42, -10000, 10000, false, 0);
-    RotationYEdit = PlaceFloat(this, XScroll1, Margin + 44, 82, 42, -10000, 10000, false, 0);
-    RotationZEdit = PlaceFloat(this, XScroll1, Margin + 88, 82, 42, -10000, 10000, false, 0);
-    RotateBtn = PlaceButton(this, XScroll1, Margin + 132, 81, 62, u"Выполнить", 0);
+    RotationXEdit = PlaceFloat(this, XScroll1, Margin, 82, BoxWidth, -10000, 10000, false, 0);
+    RotationYEdit = PlaceFloat(this, XScroll1, Margin + BoxStep, 82, BoxWidth, -10000, 10000, false, 0);
+    RotationZEdit = PlaceFloat(this, XScroll1, Margin + 2 * BoxStep, 82, BoxWidth, -10000, 10000, false, 0);
+    RotateBtn = PlaceButton(this, XScroll1, RowButtonLeft, 81, RowButtonWidth, u"Выполнить", 0);
     Label3 = PlaceLabel(this, XScroll1, Margin, 108, u"Масштаб (YZ; XZ; XY)");
-    ScaleXEdit = PlaceFloat(this, XScroll1, Margin, 124, 42, 0.01f, 100, true, 0);
-    ScaleYEdit = PlaceFloat(this, XScroll1, Margin + 44, 124, 42, 0.01f, 100, true, 0);
-    ScaleZEdit = PlaceFloat(this, XScroll1, Margin + 88, 124, 42, 0.01f, 100, true, 0);
-    ScaleBtn = PlaceButton(this, XScroll1, Margin + 132, 123, 62, u"Выполнить", 0);
+    ScaleXEdit = PlaceFloat(this, XScroll1, Margin, 124, BoxWidth, 0.01f, 100, true, 0);
+    ScaleYEdit = PlaceFloat(this, XScroll1, Margin + BoxStep, 124, BoxWidth, 0.01f, 100, true, 0);
+    ScaleZEdit = PlaceFloat(this, XScroll1, Margin + 2 * BoxStep, 124, BoxWidth, 0.01f, 100, true, 0);
+    ScaleBtn = PlaceButton(this, XScroll1, RowButtonLeft, 123, RowButtonWidth, u"Выполнить", 0);
     UniformScaleCheck = Place<TCheckBox>(this, XScroll1, Margin, 152, 190, 17);
     UniformScaleCheck->SetCaption(u"Равномерный масштаб");
     UniformScaleCheck->SetChecked(true);

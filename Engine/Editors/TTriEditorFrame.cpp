@@ -183,9 +183,10 @@ void TTriEditorFrame::BuildVertexPage()
     {
         rowLabels[r] = PlaceLabel(this, XScroll8, Margin, 24 + 42 * r, rows[r]);
         for (int c = 0; c < 3; ++c)
-            edits[3 * r + c] = r < 2 ? PlaceFloat(this, XScroll8, Margin + 46 * c, 40 + 42 * r, 45, -10000, 10000, false, 0)
-                                     : PlaceFloat(this, XScroll8, Margin + 46 * c, 40 + 42 * r, 45, 0.01f, 100, true, 0);
-        runs[r] = PlaceButton(this, XScroll8, Margin + 140, 39 + 42 * r, 64, u"Выполнить", 0);
+            edits[3 * r + c] =
+                r < 2 ? PlaceFloat(this, XScroll8, Margin + 47 * c, 40 + 42 * r, 46, -10000, 10000, false, 0)
+                      : PlaceFloat(this, XScroll8, Margin + 47 * c, 40 + 42 * r, 46, 0.01f, 100, true, 0);
+        runs[r] = PlaceButton(this, XScroll8, Margin + 142, 39 + 42 * r, 62, u"Выполнить", 0);
     }
     Label7 = rowLabels[0], Label9 = rowLabels[1], Label10 = rowLabels[2];
     MoveXEdit = edits[0], MoveYEdit = edits[1], MoveZEdit = edits[2];

@@ -486,8 +486,10 @@ HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
-// Fonts are matched when first used: an unknown face falls back to DejaVu Sans; when fontconfig
-// cannot find the DejaVu fonts at all, the first text call throws std::runtime_error saying so.
+// Fonts are matched when first used: the dialog faces (Tahoma, MS Sans Serif, MS Shell Dlg) draw
+// with DejaVu Sans Condensed, which is as narrow as they are, an unknown face with DejaVu Sans;
+// when fontconfig cannot find the DejaVu fonts at all, the first text call throws
+// std::runtime_error saying so.
 HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
                   DWORD quality, DWORD pitchAndFamily, LPCWSTR faceName);

@@ -45,20 +45,27 @@ std::string Lower(std::string s)
     return s;
 }
 
+// The dialog font of the layouts (Tahoma and MS Sans Serif at 8 points) is narrow: at 11 pixels
+// "Models.pck file:" takes 74 pixels there. DejaVu Sans takes 87, DejaVu Sans Condensed 76 with the
+// same 13-pixel cell, so the condensed face stands in for the dialog faces and every caption fits
+// the room the layouts give it.
+const char* const DialogStandIn = "DejaVu Sans Condensed";
+const char* const SansStandIn = "DejaVu Sans";
+
 // The DejaVu family that stands in for a face name, or "" for a name fontconfig should try itself.
 std::string StandIn(const std::string& lowerName, BYTE pitchAndFamily)
 {
     static const std::map<std::string, std::string> names = {
-        {"", "DejaVu Sans"},
-        {"tahoma", "DejaVu Sans"},
-        {"arial", "DejaVu Sans"},
-        {"ms sans serif", "DejaVu Sans"},
-        {"microsoft sans serif", "DejaVu Sans"},
-        {"ms shell dlg", "DejaVu Sans"},
-        {"ms shell dlg 2", "DejaVu Sans"},
-        {"verdana", "DejaVu Sans"},
-        {"segoe ui", "DejaVu Sans"},
-        {"system", "DejaVu Sans"},
+        {"", SansStandIn},
+        {"tahoma", DialogStandIn},
+        {"arial", SansStandIn},
+        {"ms sans serif", DialogStandIn},
+        {"microsoft sans serif", DialogStandIn},
+        {"ms shell dlg", DialogStandIn},
+        {"ms shell dlg 2", DialogStandIn},
+        {"verdana", SansStandIn},
+        {"segoe ui", SansStandIn},
+        {"system", SansStandIn},
         {"courier", "DejaVu Sans Mono"},
         {"courier new", "DejaVu Sans Mono"},
         {"lucida console", "DejaVu Sans Mono"},
@@ -90,8 +97,10 @@ struct Resolved
 
 std::string MissingFontText(const std::string& family)
 {
-    return "The font \"" + family +
-           "\" was not found through fontconfig; install the package fonts-dejavu-core (scripts/deps.sh)";
+    const char* packages = family == DialogStandIn ? "packages fonts-dejavu-core and fonts-dejavu-extra"
+                                                   : "package fonts-dejavu-core";
+    return "The font \"" + family + "\" was not found through fontconfig; install the " + packages +
+           " (scripts/deps.sh)";
 }
 
 // Asks fontconfig for a family; false when its best match is another family.
@@ -110,11 +119,13 @@ bool Match(const std::string& family, bool bold, bool italic, Resolved* out)
     if (!match)
         return false;
     FcChar8* file = nullptr;
-    FcChar8* matchedFamily = nullptr;
     int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-    bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
-              FcPatternGetString(match, FC_FAMILY, 0, &matchedFamily) == FcResultMatch &&
-              Lower(reinterpret_cast<const char*>(matchedFamily)) == Lower(family);
+    // A face may carry several family names ("DejaVu Sans" and "DejaVu Sans Condensed"); any will do.
+    bool named = false;
+    FcChar8* matchedFamily = nullptr;
+    for (int n = 0; !named && FcPatternGetString(match, FC_FAMILY, n, &matchedFamily) == FcResultMatch; ++n)
+        named = Lower(reinterpret_cast<const char*>(matchedFamily)) == Lower(family);
+    bool ok = named && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
     if (ok)
     {
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
@@ -141,8 +152,10 @@ Resolved Resolve(const WCHAR* faceName, int weight, bool italic, BYTE pitchAndFa
     Resolved r;
     std::string family = StandIn(name, pitchAndFamily);
     if (family.empty() && !Match(Platform::ToUtf8(faceName), bold, italic, &r))
-        family = "DejaVu Sans";
-    if (!family.empty() && !Match(family, bold, italic, &r))
+        family = SansStandIn;
+    // Without the condensed face the text is wider but still drawn.
+    if (!family.empty() && !Match(family, bold, italic, &r) &&
+        (family != DialogStandIn || !Match(SansStandIn, bold, italic, &r)))
         throw std::runtime_error(MissingFontText(family));
     cache.emplace(key, r);
     return r;

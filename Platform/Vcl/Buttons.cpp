@@ -69,7 +69,9 @@ void TSpeedButton::Paint()
     RECT text = r;
     OffsetRect(&text, shift, shift);
     UnicodeString caption = Caption();
-    DrawTextW(canvas->Handle(), caption.c_str(), caption.Length(), &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    HDC textDC = canvas->Handle();
+    DrawTextW(textDC, caption.c_str(), caption.Length(), &text,
+              CaptionFormat(textDC, caption, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE));
 }
 
 void TSpeedButton::WndProc(TMessage& Message)

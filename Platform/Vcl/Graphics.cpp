@@ -31,6 +31,17 @@ COLORREF ColorToRGB(TColor color)
     return static_cast<COLORREF>(color) & 0xFFFFFF;
 }
 
+UINT CaptionFormat(HDC dc, const UnicodeString& caption, const RECT& room, UINT format)
+{
+    if (!(format & DT_CENTER))
+        return format;
+    RECT measured{0, 0, 0, 0};
+    DrawTextW(dc, caption.c_str(), caption.Length(), &measured, (format & ~DT_CENTER) | DT_CALCRECT);
+    if (measured.right - measured.left <= room.right - room.left)
+        return format;
+    return format & ~DT_CENTER;
+}
+
 // ---- Graphics objects ------------------------------------------------------------------------
 
 TGraphicsObject::~TGraphicsObject()

@@ -85,6 +85,11 @@ constexpr TColor clInfoBk = clSystemColor | COLOR_INFOBK;
 // The RGB value of a colour; a system colour is looked up in the current scheme.
 COLORREF ColorToRGB(TColor color);
 
+// The DrawText format for a single-line caption centred in `room` with the font selected into dc:
+// a caption wider than the room is left-aligned instead, so that it keeps its start and is cut at
+// its end rather than at both.
+UINT CaptionFormat(HDC dc, const UnicodeString& caption, const RECT& room, UINT format);
+
 enum TFontStyle
 {
     fsBold,

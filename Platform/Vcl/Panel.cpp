@@ -112,5 +112,7 @@ void TPanel::Paint()
     canvas->Font()->SetColor(Enabled() ? clWindowText : clGrayText);
     RECT text = r;
     UINT align = m_alignment == 0 ? DT_LEFT : (m_alignment == 1 ? DT_RIGHT : DT_CENTER);
-    DrawTextW(canvas->Handle(), caption.c_str(), caption.Length(), &text, align | DT_VCENTER | DT_SINGLELINE);
+    HDC dc = canvas->Handle();
+    DrawTextW(dc, caption.c_str(), caption.Length(), &text,
+              CaptionFormat(dc, caption, text, align | DT_VCENTER | DT_SINGLELINE));
 }

@@ -160,8 +160,8 @@ void TLabel::Paint()
     }
     canvas->Brush()->SetStyle(bsClear);
     HDC dc = canvas->Handle();
-    UINT format = TextFormat();
     const UnicodeString& text = Caption();
+    UINT format = m_wordWrap ? TextFormat() : CaptionFormat(dc, text, r, TextFormat());
     if (m_layout != tlTop)
     {
         RECT calc = r;
@@ -878,7 +878,7 @@ void TButton::Paint()
     InflateRect(&text, -2, -2);
     if (m_pressed)
         OffsetRect(&text, 1, 1);
-    UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    UINT format = CaptionFormat(dc, Caption(), text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SetBkMode(dc, TRANSPARENT);
     if (!Enabled())
         DrawEmbossedText(dc, Caption(), text, format);

@@ -104,9 +104,12 @@ TEST(GdiTest, FacesResolveToTheDejaVuStandIns)
         int weight;
         const char* file;
     } cases[] = {
-        {u"Tahoma", FW_NORMAL, "/DejaVuSans.ttf"},
+        {u"Tahoma", FW_NORMAL, "/DejaVuSansCondensed.ttf"},
+        {u"Tahoma", FW_BOLD, "/DejaVuSansCondensed-Bold.ttf"},
         {u"Arial", FW_NORMAL, "/DejaVuSans.ttf"},
-        {u"MS Sans Serif", FW_NORMAL, "/DejaVuSans.ttf"},
+        {u"MS Sans Serif", FW_NORMAL, "/DejaVuSansCondensed.ttf"},
+        {u"MS Shell Dlg 2", FW_NORMAL, "/DejaVuSansCondensed.ttf"},
+        {u"DejaVu Sans Condensed", FW_NORMAL, "/DejaVuSansCondensed.ttf"},
         {u"Arial", FW_BOLD, "/DejaVuSans-Bold.ttf"},
         {u"Courier New", FW_NORMAL, "/DejaVuSansMono.ttf"},
         {u"Courier", FW_BOLD, "/DejaVuSansMono-Bold.ttf"},
@@ -142,7 +145,7 @@ TEST(GdiTest, MissingFontsFailWithAClearError)
             }
             std::exit(0);
         },
-        ::testing::ExitedWithCode(3), "DejaVu Sans.*fonts-dejavu-core");
+        ::testing::ExitedWithCode(3), "DejaVu Sans Condensed.*fonts-dejavu-core and fonts-dejavu-extra");
     std::remove(config.c_str());
 }
 
