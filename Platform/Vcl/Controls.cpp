@@ -1767,6 +1767,29 @@ bool TWinControl::GetScrollInfo(int bar, SCROLLINFO& info) const
     return Bar(bar)->GetInfo(&info);
 }
 
+bool TWinControl::ScrollRequestPosition(int bar, int code, int line, int page, int& position) const
+{
+    switch (code)
+    {
+    case SB_LINEUP: position -= line; return true;
+    case SB_LINEDOWN: position += line; return true;
+    case SB_PAGEUP: position -= page; return true;
+    case SB_PAGEDOWN: position += page; return true;
+    case SB_TOP: position = 0; return true;
+    case SB_BOTTOM: position = INT_MAX / 2; return true;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK:
+    {
+        SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+        GetScrollInfo(bar, info);
+        position = info.nTrackPos;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 void TWinControl::ShowScrollBar(int bar, bool show)
 {
     DWORD bits = bar == SB_VERT ? WS_VSCROLL : bar == SB_HORZ ? WS_HSCROLL : bar == SB_BOTH ? WS_VSCROLL | WS_HSCROLL : 0;

@@ -666,6 +666,10 @@ public:
     // ShowScrollBar handle them. Setting the info repaints the bar when asked.
     int SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw);
     bool GetScrollInfo(int bar, SCROLLINFO& info) const;
+    // Where a scroll request (the code of WM_VSCROLL or WM_HSCROLL) moves the bar from `position`:
+    // lines and pages of the given sizes, the ends (the bottom as a large number for the caller to
+    // clamp), or the thumb's track position. False for a code that moves nothing.
+    bool ScrollRequestPosition(int bar, int code, int line, int page, int& position) const;
     void ShowScrollBar(int bar, bool show);
     // The bar's rectangle in the control's coordinates; empty when it is not shown.
     TRect ScrollBarRect(int bar) const;

@@ -279,23 +279,7 @@ void TListBox::WndProc(TMessage& Message)
     case WM_VSCROLL:
     {
         int top = m_topIndex;
-        switch (LOWORD(Message.WParam))
-        {
-        case SB_LINEUP: --top; break;
-        case SB_LINEDOWN: ++top; break;
-        case SB_PAGEUP: top -= VisibleRows(); break;
-        case SB_PAGEDOWN: top += VisibleRows(); break;
-        case SB_TOP: top = 0; break;
-        case SB_BOTTOM: top = Count(); break;
-        case SB_THUMBPOSITION:
-        case SB_THUMBTRACK:
-        {
-            SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
-            GetScrollInfo(SB_VERT, info);
-            top = info.nTrackPos;
-            break;
-        }
-        }
+        ScrollRequestPosition(SB_VERT, LOWORD(Message.WParam), 1, VisibleRows(), top);
         SetTopIndex(top);
         Message.Result = 0;
         return;

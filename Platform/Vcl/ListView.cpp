@@ -603,25 +603,8 @@ void TCustomListView::Scroll(bool vertical, int code)
     int position = vertical ? m_top : m_scrollX;
     int line = vertical ? 1 : LineStep;
     int page = vertical ? std::max(1, VisibleRowCount()) : std::max(1, ClientWidth());
-    switch (code)
-    {
-    case SB_LINEUP: position -= line; break;
-    case SB_LINEDOWN: position += line; break;
-    case SB_PAGEUP: position -= page; break;
-    case SB_PAGEDOWN: position += page; break;
-    case SB_TOP: position = 0; break;
-    case SB_BOTTOM: position = INT_MAX / 2; break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK:
-    {
-        SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
-        GetScrollInfo(vertical ? SB_VERT : SB_HORZ, info);
-        position = info.nTrackPos;
-        break;
-    }
-    default:
+    if (!ScrollRequestPosition(vertical ? SB_VERT : SB_HORZ, code, line, page, position))
         return;
-    }
     if (vertical)
         SetTopIndex(position);
     else

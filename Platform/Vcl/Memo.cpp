@@ -486,23 +486,7 @@ void TMemo::WndProc(TMessage& Message)
         int position = vertical ? m_topRow : m_scrollX;
         int line = vertical ? 1 : m_rowHeight;
         int page = vertical ? VisibleRows() : ClientWidth();
-        switch (LOWORD(Message.WParam))
-        {
-        case SB_LINEUP: position -= line; break;
-        case SB_LINEDOWN: position += line; break;
-        case SB_PAGEUP: position -= page; break;
-        case SB_PAGEDOWN: position += page; break;
-        case SB_TOP: position = 0; break;
-        case SB_BOTTOM: position = INT_MAX / 2; break;
-        case SB_THUMBPOSITION:
-        case SB_THUMBTRACK:
-        {
-            SCROLLINFO info{sizeof(SCROLLINFO), SIF_TRACKPOS, 0, 0, 0, 0, 0};
-            GetScrollInfo(vertical ? SB_VERT : SB_HORZ, info);
-            position = info.nTrackPos;
-            break;
-        }
-        }
+        ScrollRequestPosition(vertical ? SB_VERT : SB_HORZ, LOWORD(Message.WParam), line, page, position);
         if (vertical)
             SetTopRow(position);
         else

@@ -3,6 +3,7 @@
 // editor's byte block and plain text (with the second byte choosing its selection and mode).
 // Each block must be pasted whole or refused with a message; the scene must save again, the mesh
 // keep its faces on its vertices, the hex editor its selection inside its data.
+#include "tests/fuzz/FuzzInput.h"
 #include "Components/XMemoryStream.h"
 #include "Controls/XHexEdit.h"
 #include "Engine/Editors/XTriMeshEditor.h"
@@ -104,15 +105,8 @@ void PasteBytes(const uint8_t* data, size_t size, bool text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1 || size > (1u << 20))
+    if (!QuietFuzzInput(size))
         return 0;
-    static bool quiet = []
-    {
-        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT)
-                                       { return IDOK; });
-        return true;
-    }();
-    (void)quiet;
     switch (data[0] % 4)
     {
     case 0: PasteObjects(data + 1, size - 1); break;

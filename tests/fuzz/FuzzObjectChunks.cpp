@@ -4,6 +4,7 @@
 // every class, as a scene file would create it; what it loaded must save, and a mesh object must
 // build its mesh. Every malformed payload must end in an XException or a narrow text, never a read
 // outside the data, a hang or an unbounded allocation.
+#include "tests/fuzz/FuzzInput.h"
 #include "tests/fuzz/FuzzClasses.h"
 
 #include "Components/XMemoryStream.h"
@@ -18,15 +19,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1 || size > (1u << 20))
+    if (!QuietFuzzInput(size))
         return 0;
-    static bool quiet = []
-    {
-        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT)
-                                       { return IDOK; });
-        return true;
-    }();
-    (void)quiet;
     const auto& classes = FuzzClasses();
     XClassDesc* desc = classes[data[0] % classes.size()];
     XScene scene(nullptr);

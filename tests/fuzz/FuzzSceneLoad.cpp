@@ -1,6 +1,7 @@
 // Fuzz target: a scene stream loaded whole, then as an object list and as one object, by a scene
 // that knows every class. Every malformed stream must end in a message (recorded, not shown) or
 // the stream's narrow texts, never a read outside the data, a hang or an unbounded allocation.
+#include "tests/fuzz/FuzzInput.h"
 #include "Components/XMemoryStream.h"
 #include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XScene.h"
@@ -40,15 +41,8 @@ void Load(const uint8_t* data, size_t size, int form)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1 || size > (1u << 20))
+    if (!QuietFuzzInput(size))
         return 0;
-    static bool quiet = []
-    {
-        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT)
-                                       { return IDOK; });
-        return true;
-    }();
-    (void)quiet;
     Load(data + 1, size - 1, data[0] % 3);
     return 0;
 }

@@ -3,6 +3,7 @@
 // goes in its place. A bad file must end in its message or the stream's narrow texts, never a
 // read outside the data, a hang or an unbounded allocation. A file the rewrite accepted must be
 // accepted again and copied unchanged when nothing is replaced.
+#include "tests/fuzz/FuzzInput.h"
 #include "App/PwPatchEntry.h"
 #include "App/SKITools.h"
 #include "Components/XMemoryStream.h"
@@ -87,15 +88,8 @@ bool Rewrite(const std::vector<uint8_t>& file, const uint8_t* boneMap, int32_t m
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1 || size > (1u << 20))
+    if (!QuietFuzzInput(size))
         return 0;
-    static bool quiet = []
-    {
-        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT)
-                                       { return IDOK; });
-        return true;
-    }();
-    (void)quiet;
     const int32_t meshIndex = static_cast<int32_t>(data[0] & 3) - 1;
     const uint8_t* boneMap = data[0] & 4 ? PwBoneMap : nullptr;
     std::vector<uint8_t> file(data + 1, data + size), rebuilt;

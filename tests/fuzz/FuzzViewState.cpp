@@ -3,6 +3,7 @@
 // and camera are read into the view), or a view block read straight into the view. Whatever was
 // read must save again; every malformed stream must end in a message or the stream's narrow
 // texts, never a read outside the data, a hang or an unbounded allocation.
+#include "tests/fuzz/FuzzInput.h"
 #include "Components/XMemoryStream.h"
 #include "Components/XReader.h"
 #include "Engine/Objects/XEngineClasses.h"
@@ -79,15 +80,8 @@ void Load(const uint8_t* data, size_t size, int form)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1 || size > (1u << 20))
+    if (!QuietFuzzInput(size))
         return 0;
-    static bool quiet = []
-    {
-        Platform::SetMessageBoxHandler([](HWND, const std::u16string&, const std::u16string&, UINT)
-                                       { return IDOK; });
-        return true;
-    }();
-    (void)quiet;
     Load(data + 1, size - 1, data[0] % 2);
     return 0;
 }
