@@ -9,6 +9,7 @@
 
 #include "Components/Cx/CxXml.h"
 #include "Components/XVariant.h"
+#include "Platform/Vcl/Dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -142,7 +143,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(Program()));
-        m_game = MakeDemoGame(m_dir / "shared", 7, true, Program(), 100, 2048);
+        m_game = MakeDemoGame(m_dir / "shared", 7, true, Program(), 100, 2048, m_brokenSkinModel);
         fs::create_directories(m_dir / "run");
         m_run = std::make_unique<ProgramRun>(m_game, m_dir / "run");
         ASSERT_TRUE(m_run->Start()) << m_run->Server().Error();
@@ -169,6 +170,7 @@ protected:
         return std::system(line.c_str());
     }
 
+    bool m_brokenSkinModel = false;
     TempDir m_dir{"kelvane-keys"};
     DemoGame m_game;
     std::unique_ptr<ProgramRun> m_run;
@@ -261,6 +263,70 @@ TEST_F(PatcherKeyTest, AReturnSentToEachBoxClosesItOnce)
     closeBoxes(1, "second patch");
     EXPECT_EQ(Patches(), 2u);
     EXPECT_EQ(CheckPatched(m_game, m_run->Archive), "");
+    EXPECT_EQ(m_run->Reports(), "");
+}
+
+// The game's own skin model is damaged: each patch shows the rewrite's box, then the completion box.
+class PatcherBrokenSkinKeyTest : public PatcherKeyTest
+{
+protected:
+    PatcherBrokenSkinKeyTest() { m_brokenSkinModel = true; }
+
+    // Waits for the box, checks that it shows that text (its pixels are those of a box made here
+    // with the text), then sends it one Return: it must close.
+    void CloseBox(const char16_t* text, const std::string& what)
+    {
+        WindowDriver& driver = m_run->Driver();
+        const unsigned long box = OpenBox(60s);
+        ASSERT_NE(box, 0u) << what;
+        TMessageForm expected(text, u"Kelvane", MB_OK);
+        expected.Show();
+        expected.PaintDirty();
+        const std::vector<uint32_t> drawn(expected.Pixels(),
+                                          expected.Pixels() + expected.ClientWidth() * expected.ClientHeight());
+        int width = 0, height = 0;
+        std::vector<uint32_t> shown;
+        size_t differing = SIZE_MAX;
+        for (auto deadline = std::chrono::steady_clock::now() + 5s;
+             differing > 0 && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(50ms))
+        {
+            shown = driver.Pixels(box, width, height);
+            if (width == expected.ClientWidth() && height == expected.ClientHeight())
+                differing = CountDifferentPixels(shown, drawn, 40);
+        }
+        ASSERT_EQ(width, expected.ClientWidth()) << what;
+        ASSERT_EQ(height, expected.ClientHeight()) << what;
+        EXPECT_EQ(differing, 0u) << what;
+        driver.SendKey(box, XK_Return);
+        ASSERT_TRUE(driver.WaitGone(box, 5s)) << what << " took the Return for a repeat";
+    }
+};
+
+// A patch, Restore, a second patch: each box, told apart by its drawn text, is closed by one Return
+// sent to it; no click patches twice, and the damaged entry keeps the game's bytes under both names.
+TEST_F(PatcherBrokenSkinKeyTest, AReturnSentToTheRewritesBoxAndToTheCompletionBoxClosesEach)
+{
+    const std::string kept = "Mesh replace in <" + std::string(kBrokenSkinEntry) + "> failed - original entry kept.";
+    for (size_t patch = 1; patch <= 2; ++patch)
+    {
+        SCOPED_TRACE("patch " + std::to_string(patch));
+        if (patch == 1)
+            m_run->PressPatch();
+        else
+            m_run->Driver().Click(m_run->Window, kPatchX, kPatchY);
+        ASSERT_NO_FATAL_FAILURE(CloseBox(u"Wrong unk_zero[7]", "the rewrite's box"));
+        ASSERT_NO_FATAL_FAILURE(CloseBox(u"Patch installation complete!", "the completion box"));
+        EXPECT_EQ(OpenBox(1s), 0u);
+        EXPECT_EQ(Patches(), patch);
+        EXPECT_EQ(CountInLog(m_run->Log(), kept), patch);
+        EXPECT_EQ(CheckPatched(m_game, m_run->Archive), "");
+        if (patch == 1)
+        {
+            m_run->Driver().Click(m_run->Window, kRestoreX, kRestoreY);
+            ASSERT_NO_FATAL_FAILURE(CloseBox(u"Original package file successfully restored!", "the restore box"));
+            EXPECT_EQ(ReadWholeFileData(m_run->Archive), m_game.ArchiveBytes);
+        }
+    }
     EXPECT_EQ(m_run->Reports(), "");
 }
 

@@ -2,11 +2,16 @@
 
 #include "Components/Cx/CxXml.h"
 #include "Components/XMemoryStream.h"
+#include "Engine/Scene/XScene.h"
 #include "PW/Common/PwPackage.h"
 #include "tests/support/PckGenerator.h"
+#include "tests/support/SceneModel.h"
+#include "tests/support/SkiGenerator.h"
 #include "tests/support/StreamBytes.h"
 #include "tests/support/Utf16Text.h"
 #include "tests/support/WholeFile.h"
+
+#include <cstring>
 
 namespace fs = std::filesystem;
 
@@ -48,7 +53,7 @@ std::string Kept(const std::string& name)
 } // namespace
 
 DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, const fs::path& program,
-                      uint32_t count, uint32_t maxSize)
+                      uint32_t count, uint32_t maxSize, bool brokenSkinModel)
 {
     DemoGame game;
     game.Root = root;
@@ -78,6 +83,17 @@ DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, con
         node->AddAttribute(u"FileName", XString(Widen(model.Entry).c_str()));
         node->AddAttribute(u"ModelName", XString(Widen(model.File).c_str()));
     }
+    if (brokenSkinModel)
+    {
+        XScene scene(nullptr);
+        AddModelMesh(scene, u"Armor", 120, static_cast<uint32_t>(seed));
+        scene.SaveToFile(XString(WidePath(root / "Data" / "hero.xscene").c_str()));
+        CxXml::XmlNode* node = instructions.AddNode(u"Entry");
+        node->AddAttribute(u"MeshIndex", XString(u"0"));
+        node->AddAttribute(u"UseBoneMap", XString(u"false"));
+        node->AddAttribute(u"FileName", XString(Widen(kBrokenSkinEntry).c_str()));
+        node->AddAttribute(u"ModelName", XString(u"hero.xscene"));
+    }
     instructions.SaveToFile(WidePath(root / "Data" / "PatchData.xml").c_str());
 
     PckGen::MemorySink sink;
@@ -86,6 +102,28 @@ DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, con
     WriteWholeFile(game.Archive, game.ArchiveBytes);
     for (const PckGen::Entry& entry : entries)
         game.Original[entry.Name936] = PckGen::EntryData(entry);
+
+    if (brokenSkinModel)
+    {
+        // A good skin model but for one byte of its header: the rewrite refuses it and the patch
+        // keeps the game's bytes under both names.
+        SkiGen::Model model = SkiGen::MakeModel({.Seed = seed, .MaxMeshes = 2, .MaxVertices = 200});
+        model.UnkZero[7] = 1;
+        const std::vector<uint8_t> bytes = SkiGen::Write(model).Bytes;
+        const fs::path generated = root / "Game" / "generated.pck";
+        fs::rename(game.Archive, generated);
+        PwPackage package;
+        package.Open(WidePath(generated).c_str());
+        auto* copy = new uint8_t[bytes.size()];
+        std::memcpy(copy, bytes.data(), bytes.size());
+        package.AddFromMemory(Widen(kBrokenSkinEntry).c_str(), copy, static_cast<uint32_t>(bytes.size()));
+        package.Save(WidePath(game.Archive).c_str(), 1, "Kelvane test archive");
+        package.Close();
+        fs::remove(generated);
+        game.ArchiveBytes = ReadWholeFileData(game.Archive);
+        game.Original[kBrokenSkinEntry] = bytes;
+        game.Replaced[kBrokenSkinEntry] = bytes;
+    }
 
     if (withProgram)
     {

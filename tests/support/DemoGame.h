@@ -1,6 +1,8 @@
 // A small game for the program to patch: a seeded Models.pck under Game/, the instructions in
 // Data/PatchData.xml and the replacement models (a texture and a skin model taken from disk) under
-// Data/, optionally beside a copy of the program and its modules.
+// Data/, optionally beside a copy of the program and its modules. Optionally also a skin model that
+// the patch rebuilds from a scene model (Data/hero.xscene) while the game's own file is damaged:
+// the rewrite refuses it with its box and the entry keeps the game's bytes.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +22,16 @@ struct DemoGame
     std::vector<uint8_t> ArchiveBytes;
 };
 
+constexpr const char* kBrokenSkinEntry = "models\\hero\\Armor.ski";
+
 // Writes the game under `root` (which must exist): `entries` seeded entries of up to `maxSize`
 // bytes besides the instructed ones. With `withProgram` the program file `program` and the shared
-// modules beside it (lib*.so) are copied into `root`.
+// modules beside it (lib*.so) are copied into `root`. With `brokenSkinModel` the archive also holds
+// kBrokenSkinEntry, a skin model with a non-zero unk_zero[7], instructed to be rebuilt from the scene
+// model: its Replaced bytes are its game bytes.
 DemoGame MakeDemoGame(const std::filesystem::path& root, uint64_t seed = 1, bool withProgram = false,
                       const std::filesystem::path& program = {}, uint32_t entries = 200,
-                      uint32_t maxSize = 4096);
+                      uint32_t maxSize = 4096, bool brokenSkinModel = false);
 
 // What is wrong with a patched archive (empty when nothing): every instructed entry holds its model
 // and keeps the original under its ".original" name, every other entry is untouched.
