@@ -550,12 +550,11 @@ void TCustomTreeView::Paint()
             canvas->Font()->SetColor(clHighlightText);
         }
         RECT text{label.left + LabelPad / 2, top, label.right - LabelPad / 2, top + height};
+        canvas->Brush()->SetStyle(bsClear);
         if (text.right > text.left)
-        {
-            SetBkMode(canvas->Handle(), TRANSPARENT);
             DrawTextW(canvas->Handle(), node->Text.c_str(), node->Text.Length(), &text,
                       DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        }
+        canvas->Brush()->SetStyle(bsSolid);
         if (node == m_selected && Focused())
             canvas->DrawFocusRect(label);
     }

@@ -263,7 +263,6 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
     mouse(WM_LBUTTONUP, TPoint(thumb.x, window.y + track.bottom + 50), 0);
     EXPECT_EQ(tree->TopRow() + tree->VisibleRowCount(), 100);
     EXPECT_EQ(tree->GetNodeAt(5, (tree->VisibleRowCount() - 1) * tree->RowHeight() + 2), last);
-
     // The wheel and the keys move the bar with the rows; the selected node comes into view.
     tree->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(tree->TopRow() + tree->VisibleRowCount(), 97);
@@ -273,6 +272,19 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
     EXPECT_EQ(tree->Selected(), root);
     EXPECT_EQ(tree->TopRow(), 0);
     EXPECT_EQ(bar(SB_VERT).nPos, 0);
+    // The first child's text stands on the window's colour, not on the colour of the button above.
+    form.PaintDirty();
+    {
+        int top = tree->RowHeight();
+        TPoint origin = tree->FormOrigin();
+        uint32_t window = form.Pixels()[(origin.y + top) * form.ClientWidth() + origin.x + tree->ClientWidth() - 1];
+        int textLeft = 2 + 2 * 19, plain = 0, all = 0;
+        for (int y = top + 2; y < top + tree->RowHeight() - 2; ++y)
+            for (int x = textLeft; x < textLeft + tree->Canvas()->TextWidth(root->Item(0)->Text) + 4; ++x, ++all)
+                plain += form.Pixels()[(origin.y + y) * form.ClientWidth() + origin.x + x] == window;
+        EXPECT_GT(plain * 2, all);
+    }
+
     Vcl::RouteInput(&form, WM_KEYDOWN, VK_NEXT, 1);
     Vcl::RouteInput(&form, WM_KEYDOWN, VK_NEXT, 1);
     EXPECT_EQ(tree->Selected()->Index(), 2 * (tree->VisibleRowCount() - 1) - 1);
