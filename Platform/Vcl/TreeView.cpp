@@ -549,7 +549,9 @@ void TCustomTreeView::Paint()
             canvas->FillRect(label);
             canvas->Font()->SetColor(clHighlightText);
         }
-        RECT text{label.left + LabelPad / 2, top, label.right - LabelPad / 2, top + height};
+        // The padding past the text stays in the rectangle: a glyph's ink reaching past its advance
+        // is not clipped.
+        RECT text{label.left + LabelPad / 2, top, label.right, top + height};
         canvas->Brush()->SetStyle(bsClear);
         if (text.right > text.left)
             DrawTextW(canvas->Handle(), node->Text.c_str(), node->Text.Length(), &text,
