@@ -86,9 +86,12 @@ void TTreeNode::Collapse(bool recurse)
 
 void TTreeNode::DeleteChildren()
 {
+    // Measured once, when all are gone.
+    m_owner->BeginUpdate();
     while (!m_children.empty())
         m_owner->Delete(m_children.back());
     m_expanded = false;
+    m_owner->EndUpdate();
 }
 
 TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, const UnicodeString& text)
