@@ -50,8 +50,9 @@ void XStdButton::Paint()
     RECT text = r;
     if (pushed)
         OffsetRect(&text, 1, 1);
-    const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     dc = canvas->Handle(); // selects the brush and font just set
+    // Centred when it fits; a caption too wide keeps its start and is cut at its end.
+    const UINT format = CaptionFormat(dc, caption, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (!Enabled())
     {
         // Engraved: the highlight one pixel down and right, the shadow over it.

@@ -474,6 +474,13 @@ public:
     int RowHeight() const;
     // The nodes shown, top to bottom (children of expanded nodes only).
     std::vector<TTreeNode*> VisibleNodes() const;
+    // The first row in view, the whole rows the client holds, and how far the rows are scrolled
+    // to the left in pixels.
+    int TopRow() const { return m_top; }
+    int VisibleRowCount() const;
+    int ScrollX() const { return m_scrollX; }
+    // The width of the widest row shown: indent, glyphs and text.
+    int ContentWidth();
 
     TTVChangedEvent OnChange;
     TTVCompareEvent OnCompare;
@@ -487,6 +494,8 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void DblClick() override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
+    void Resized() override;
+    void FontChanged() override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS; }
     friend class TTreeNode;
     friend class TTreeNodes;
@@ -496,7 +505,20 @@ private:
     void SortLevel(std::vector<TTreeNode*>& level, TTVCompare compare, intptr_t data, bool recurse);
     int Indent() const { return 19; }
     int NodeLeft(TTreeNode* node) const;
+    // Where the node's text starts (past its image) and where its label ends, unscrolled.
+    int TextLeft(TTreeNode* node) const;
+    int NodeRight(TTreeNode* node) const;
+    bool Shown(TTreeNode* node) const;
     void MakeVisible(TTreeNode* node);
+    // The rows changed: measures them again (or only `added`, a new row shown), sets the bars
+    // and repaints.
+    void ContentsChanged(TTreeNode* added = nullptr);
+    // Shows or hides the bars for the rows and the widest row, keeps the scroll within them and
+    // tells the bars where they stand.
+    void Relayout();
+    void Scroll(bool vertical, int code);
+    void SetTopRow(int row);
+    void SetScrollX(int x);
 
     std::unique_ptr<TTreeNodes> m_nodes;
     TTreeNode* m_selected = nullptr;
@@ -508,6 +530,13 @@ private:
     TCustomImageList* m_images = nullptr;
     HIMAGELIST m_imageList = nullptr;
     int m_top = 0;
+    int m_scrollX = 0;
+    int m_contentWidth = 0;
+    bool m_measured = false;
+    bool m_relayingOut = false;
+    // What the bars were last told.
+    SCROLLINFO m_vertShown{};
+    SCROLLINFO m_horzShown{};
 };
 
 enum TTrackBarOrientation

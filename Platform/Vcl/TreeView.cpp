@@ -57,7 +57,7 @@ void TTreeNode::Expand(bool recurse)
             m_hasChildren = false;
         else
             m_expanded = true;
-        TreeView()->Invalidate();
+        TreeView()->ContentsChanged();
     }
     if (recurse)
         for (TTreeNode* child : m_children)
@@ -77,7 +77,7 @@ void TTreeNode::Collapse(bool recurse)
                 TreeView()->SetSelected(this);
                 break;
             }
-        TreeView()->Invalidate();
+        TreeView()->ContentsChanged();
     }
     if (recurse)
         for (TTreeNode* child : m_children)
@@ -86,9 +86,12 @@ void TTreeNode::Collapse(bool recurse)
 
 void TTreeNode::DeleteChildren()
 {
+    // Measured once, when all are gone.
+    m_owner->BeginUpdate();
     while (!m_children.empty())
         m_owner->Delete(m_children.back());
     m_expanded = false;
+    m_owner->EndUpdate();
 }
 
 TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, const UnicodeString& text)
@@ -97,7 +100,13 @@ TTreeNode* TTreeNodes::AddChild(TTreeNode* parent, const UnicodeString& text)
     node->Text = text;
     node->m_parent = parent;
     (parent ? parent->m_children : m_roots).push_back(node);
-    m_owner->Invalidate();
+    // A child of a closed node changes no row (only, at most, its parent's button).
+    if (m_update > 0)
+        m_owner->m_measured = false;
+    else if (m_owner->Shown(node))
+        m_owner->ContentsChanged(node);
+    else
+        m_owner->Invalidate();
     return node;
 }
 
@@ -109,22 +118,36 @@ void TTreeNodes::Delete(TTreeNode* node)
     auto& siblings = node->m_parent ? node->m_parent->m_children : m_roots;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
     delete node;
-    m_owner->Invalidate();
+    if (m_update > 0)
+        m_owner->m_measured = false;
+    else
+        m_owner->ContentsChanged();
 }
 
 void TTreeNodes::Clear()
 {
+    BeginUpdate();
     while (!m_roots.empty())
         Delete(m_roots.back());
+    EndUpdate();
 }
 
 void TTreeNodes::EndUpdate()
 {
     if (m_update > 0 && --m_update == 0)
-        m_owner->Invalidate();
+        m_owner->ContentsChanged();
 }
 
 // ---- The view --------------------------------------------------------------------------------
+
+namespace
+{
+// The room an image takes before the text, the label's padding around its text, and the blank
+// kept past the widest label when the rows scroll sideways.
+constexpr int ImageSpace = 19;
+constexpr int LabelPad = 4;
+constexpr int RightMargin = 2;
+} // namespace
 
 TCustomTreeView::TCustomTreeView(TComponent* AOwner) : TCustomControl(AOwner), m_nodes(std::make_unique<TTreeNodes>(this))
 {
@@ -174,7 +197,11 @@ void TCustomTreeView::SetSelected(TTreeNode* node)
     // Its parents open so that it shows.
     for (TTreeNode* p = node ? node->m_parent : nullptr; p; p = p->m_parent)
         if (!p->m_expanded && !p->m_children.empty())
+        {
             p->m_expanded = true;
+            m_measured = false;
+        }
+    Relayout();
     if (node)
         MakeVisible(node);
     Invalidate();
@@ -196,13 +223,13 @@ void TCustomTreeView::SetShowLines(bool show)
 void TCustomTreeView::SetShowRoot(bool show)
 {
     m_showRoot = show;
-    Invalidate();
+    ContentsChanged();
 }
 
 void TCustomTreeView::SetImages(TCustomImageList* images)
 {
     m_images = images;
-    Invalidate();
+    ContentsChanged();
 }
 
 namespace
@@ -270,6 +297,47 @@ int TCustomTreeView::NodeLeft(TTreeNode* node) const
     return 2 + (node->Level() + (m_showRoot ? 1 : 0)) * Indent();
 }
 
+int TCustomTreeView::TextLeft(TTreeNode* node) const
+{
+    HIMAGELIST images = m_images ? m_images->Handle() : m_imageList;
+    int image = node == m_selected ? node->SelectedIndex : node->ImageIndex;
+    return NodeLeft(node) + (images && image >= 0 ? ImageSpace : 0);
+}
+
+int TCustomTreeView::NodeRight(TTreeNode* node) const
+{
+    // Room for the image whether the node is selected or not, so that selecting scrolls nothing.
+    HIMAGELIST images = m_images ? m_images->Handle() : m_imageList;
+    bool image = images && (node->ImageIndex >= 0 || node->SelectedIndex >= 0);
+    Canvas()->Font()->Assign(Font());
+    return NodeLeft(node) + (image ? ImageSpace : 0) + Canvas()->TextWidth(node->Text) + LabelPad + RightMargin;
+}
+
+bool TCustomTreeView::Shown(TTreeNode* node) const
+{
+    for (TTreeNode* p = node->m_parent; p; p = p->m_parent)
+        if (!p->m_expanded)
+            return false;
+    return true;
+}
+
+int TCustomTreeView::VisibleRowCount() const
+{
+    return std::max(0, ClientHeight() / RowHeight());
+}
+
+int TCustomTreeView::ContentWidth()
+{
+    if (!m_measured)
+    {
+        m_contentWidth = 0;
+        for (TTreeNode* node : VisibleNodes())
+            m_contentWidth = std::max(m_contentWidth, NodeRight(node));
+        m_measured = true;
+    }
+    return m_contentWidth;
+}
+
 TTreeNode* TCustomTreeView::GetNodeAt(int, int y)
 {
     std::vector<TTreeNode*> shown = VisibleNodes();
@@ -284,11 +352,130 @@ void TCustomTreeView::MakeVisible(TTreeNode* node)
     if (it == shown.end())
         return;
     int row = static_cast<int>(it - shown.begin());
-    int rows = std::max(1, ClientHeight() / RowHeight());
-    if (row < m_top)
-        m_top = row;
-    else if (row >= m_top + rows)
-        m_top = row - rows + 1;
+    int rows = std::max(1, VisibleRowCount());
+    int top = m_top;
+    if (row < top)
+        top = row;
+    else if (row >= top + rows)
+        top = row - rows + 1;
+    // Sideways its label comes into view, its start rather than its end when both cannot.
+    int left = TextLeft(node), right = NodeRight(node) - RightMargin;
+    int x = m_scrollX;
+    if (right > x + ClientWidth())
+        x = right - ClientWidth();
+    if (left < x)
+        x = std::max(0, NodeLeft(node) - Indent());
+    m_top = top;
+    m_scrollX = x;
+    Relayout();
+}
+
+void TCustomTreeView::ContentsChanged(TTreeNode* added)
+{
+    // Nodes deleted while the view goes find it without its node list.
+    if (!m_nodes)
+        return;
+    if (added && m_measured)
+        m_contentWidth = std::max(m_contentWidth, NodeRight(added));
+    else
+        m_measured = false;
+    Relayout();
+    Invalidate();
+}
+
+void TCustomTreeView::Relayout()
+{
+    if (m_relayingOut || !m_nodes || m_nodes->m_update > 0)
+        return;
+    // Showing a bar resizes the client area, which comes back here: once is enough.
+    struct Guard
+    {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{m_relayingOut};
+    m_relayingOut = true;
+    int count = static_cast<int>(VisibleNodes().size());
+    int width = ContentWidth();
+    // A bar shown takes room from the other direction, which may then need its own.
+    bool vertical = false, horizontal = false;
+    for (int pass = 0; pass < 3; ++pass)
+    {
+        vertical = count > VisibleRowCount();
+        horizontal = width > ClientWidth();
+        bool hasVertical = (WindowStyle() & WS_VSCROLL) != 0;
+        bool hasHorizontal = (WindowStyle() & WS_HSCROLL) != 0;
+        if (vertical == hasVertical && horizontal == hasHorizontal)
+            break;
+        if (vertical != hasVertical)
+            ShowScrollBar(SB_VERT, vertical);
+        if (horizontal != hasHorizontal)
+            ShowScrollBar(SB_HORZ, horizontal);
+    }
+    m_top = std::clamp(m_top, 0, std::max(0, count - std::max(1, VisibleRowCount())));
+    m_scrollX = std::clamp(m_scrollX, 0, std::max(0, width - ClientWidth()));
+    // Told again only when something changed: each telling repaints the bar.
+    auto tell = [this](int bar, SCROLLINFO& shown, int max, int page, int position)
+    {
+        SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, max, static_cast<UINT>(page), position, 0};
+        if (shown.nMax == info.nMax && shown.nPage == info.nPage && shown.nPos == info.nPos && shown.cbSize)
+            return;
+        shown = info;
+        SetScrollInfo(bar, info, true);
+    };
+    if (vertical)
+        tell(SB_VERT, m_vertShown, std::max(0, count - 1), std::max(1, VisibleRowCount()), m_top);
+    else
+        m_vertShown = SCROLLINFO{};
+    if (horizontal)
+        tell(SB_HORZ, m_horzShown, std::max(0, width - 1), std::max(1, ClientWidth()), m_scrollX);
+    else
+        m_horzShown = SCROLLINFO{};
+}
+
+void TCustomTreeView::SetTopRow(int row)
+{
+    row = std::clamp(row, 0, std::max(0, static_cast<int>(VisibleNodes().size()) - 1));
+    if (row == m_top)
+        return;
+    m_top = row;
+    Relayout();
+    Invalidate();
+}
+
+void TCustomTreeView::SetScrollX(int x)
+{
+    x = std::max(0, x);
+    if (x == m_scrollX)
+        return;
+    m_scrollX = x;
+    Relayout();
+    Invalidate();
+}
+
+void TCustomTreeView::Scroll(bool vertical, int code)
+{
+    int position = vertical ? m_top : m_scrollX;
+    int line = vertical ? 1 : Indent();
+    int page = vertical ? std::max(1, VisibleRowCount()) : std::max(1, ClientWidth());
+    if (!ScrollRequestPosition(vertical ? SB_VERT : SB_HORZ, code, line, page, position))
+        return;
+    if (vertical)
+        SetTopRow(position);
+    else
+        SetScrollX(position);
+}
+
+void TCustomTreeView::Resized()
+{
+    TCustomControl::Resized();
+    Relayout();
+    Invalidate();
+}
+
+void TCustomTreeView::FontChanged()
+{
+    TCustomControl::FontChanged();
+    ContentsChanged();
 }
 
 void TCustomTreeView::Paint()
@@ -298,7 +485,6 @@ void TCustomTreeView::Paint()
     canvas->FillRect(ClientRect());
     std::vector<TTreeNode*> shown = VisibleNodes();
     int height = RowHeight();
-    int textHeight = canvas->TextHeight(u"Wg");
     HIMAGELIST images = m_images ? m_images->Handle() : m_imageList;
     bool showSelection = Focused() || !m_hideSelection;
     for (size_t row = static_cast<size_t>(m_top); row < shown.size(); ++row)
@@ -307,7 +493,7 @@ void TCustomTreeView::Paint()
         if (top >= ClientHeight())
             break;
         TTreeNode* node = shown[row];
-        int left = NodeLeft(node);
+        int left = NodeLeft(node) - m_scrollX;
         int mid = top + height / 2;
         if (m_showLines)
         {
@@ -328,7 +514,7 @@ void TCustomTreeView::Paint()
                 bool lastChild = p->Index() + 1 == (p->Parent() ? p->Parent()->Count() : Items()->TopCount());
                 if (lastChild || (!p->Parent() && !m_showRoot))
                     continue;
-                int x = NodeLeft(p) - Indent() / 2 - 2;
+                int x = NodeLeft(p) - Indent() / 2 - 2 - m_scrollX;
                 for (int y = top; y < top + height; y += 2)
                     SetPixel(canvas->Handle(), x, y, ColorToRGB(clGrayText));
             }
@@ -350,24 +536,29 @@ void TCustomTreeView::Paint()
                 canvas->LineTo(bx, mid + 3);
             }
         }
-        int textLeft = left;
+        int textLeft = TextLeft(node) - m_scrollX;
         int image = node == m_selected ? node->SelectedIndex : node->ImageIndex;
         if (images && image >= 0)
-        {
             ImageList_Draw(images, image, canvas->Handle(), left, top + (height - 16) / 2, ILD_NORMAL);
-            textLeft += 19;
-        }
         canvas->Font()->Assign(Font());
-        int width = canvas->TextWidth(node->Text) + 4;
-        TRect label(textLeft, top + 1, textLeft + width, top + height - 1);
+        int width = canvas->TextWidth(node->Text) + LabelPad;
+        // A label never reaches past the rows' measured width: a text changed behind the view's
+        // back ends in "..." there rather than running on unscrollable.
+        int labelRight = std::min(textLeft + width, ContentWidth() - RightMargin - m_scrollX);
+        TRect label(textLeft, top + 1, std::max(textLeft, labelRight), top + height - 1);
         if (node == m_selected && showSelection)
         {
             canvas->Brush()->SetColor(clHighlight);
             canvas->FillRect(label);
             canvas->Font()->SetColor(clHighlightText);
         }
+        // The padding past the text stays in the rectangle: a glyph's ink reaching past its advance
+        // is not clipped.
+        RECT text{label.left + LabelPad / 2, top, label.right, top + height};
         canvas->Brush()->SetStyle(bsClear);
-        canvas->TextOut(textLeft + 2, top + (height - textHeight) / 2, node->Text);
+        if (text.right > text.left)
+            DrawTextW(canvas->Handle(), node->Text.c_str(), node->Text.Length(), &text,
+                      DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         canvas->Brush()->SetStyle(bsSolid);
         if (node == m_selected && Focused())
             canvas->DrawFocusRect(label);
@@ -380,7 +571,7 @@ void TCustomTreeView::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
         SetFocus();
     if (TTreeNode* node = GetNodeAt(X, Y))
     {
-        int buttonX = NodeLeft(node) - Indent() / 2 - 2;
+        int buttonX = NodeLeft(node) - Indent() / 2 - 2 - m_scrollX;
         if (Button == mbLeft && node->HasChildren() && X >= buttonX - 6 && X <= buttonX + 6)
             node->Expanded() ? node->Collapse(false) : node->Expand(false);
         else
@@ -411,6 +602,15 @@ void TCustomTreeView::KeyDown(WORD& Key, TShiftState Shift)
     case VK_DOWN:
         if (row + 1 < count)
             SetSelected(shown[static_cast<size_t>(row + 1)]);
+        break;
+    case VK_PRIOR:
+    case VK_NEXT:
+        if (count)
+        {
+            int page = std::max(1, VisibleRowCount() - 1);
+            int to = std::clamp((row < 0 ? 0 : row) + (Key == VK_NEXT ? page : -page), 0, count - 1);
+            SetSelected(shown[static_cast<size_t>(to)]);
+        }
         break;
     case VK_HOME:
         if (count)
@@ -450,15 +650,19 @@ void TCustomTreeView::WndProc(TMessage& Message)
     {
         Message.Result = reinterpret_cast<LRESULT>(m_imageList);
         m_imageList = reinterpret_cast<HIMAGELIST>(Message.LParam);
-        Invalidate();
+        ContentsChanged();
         return;
     }
     if (Message.Msg == WM_MOUSEWHEEL)
     {
         int delta = static_cast<SHORT>(HIWORD(Message.WParam));
-        int rows = static_cast<int>(VisibleNodes().size());
-        m_top = std::clamp(m_top - delta / 40, 0, std::max(0, rows - 1));
-        Invalidate();
+        SetTopRow(m_top - delta / 40);
+        Message.Result = 0;
+        return;
+    }
+    if (Message.Msg == WM_VSCROLL || Message.Msg == WM_HSCROLL)
+    {
+        Scroll(Message.Msg == WM_VSCROLL, LOWORD(Message.WParam));
         Message.Result = 0;
         return;
     }

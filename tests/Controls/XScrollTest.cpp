@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <vector>
+
 TEST(XScrollTest, PropertiesClampAndOpenCloseKeepTheOpenHeight)
 {
     XScroll panel(nullptr);
@@ -103,4 +106,55 @@ TEST(XScrollTest, CaptionClickClosesAndOpens)
     screen.Click(100, 5);
     EXPECT_TRUE(panel->Open());
     EXPECT_EQ(panel->Height(), 120);
+}
+
+TEST(XScrollTest, ACaptionTooWideForItsBarKeepsItsFirstLetter)
+{
+    // The caption's first columns of ink as a wide bar shows it centred, whole; a bar too narrow
+    // shows the same columns at the start of its text room, cut at the end instead.
+    FormPixels screen(500, 200);
+    auto* wide = new XScroll(&screen.form);
+    wide->SetParent(&screen.form);
+    wide->SetBounds(0, 0, 400, 60);
+    auto* narrow = new XScroll(&screen.form);
+    narrow->SetParent(&screen.form);
+    narrow->SetBounds(0, 80, 70, 60);
+    for (XScroll* panel : {wide, narrow})
+        panel->SetCaption(u"Выполнить поворот");
+    screen.At(0, 0);
+    const uint32_t face = FormPixels::Of(clBtnFace);
+    struct Ink
+    {
+        int left = -1, right = -1;
+        std::vector<uint32_t> columns; // the first columns, top to bottom
+    };
+    auto inkOf = [&](XScroll* panel)
+    {
+        XStdButton* bar = panel->HeaderButton();
+        int x0 = panel->Left() + bar->Left() + 3, x1 = panel->Left() + bar->Left() + bar->Width() - 3;
+        int y0 = panel->Top() + bar->Top() + 3, y1 = panel->Top() + bar->Top() + bar->Height() - 3;
+        Ink ink;
+        for (int x = x0; x < x1; ++x)
+            for (int y = y0; y < y1; ++y)
+                if (screen.Peek(x, y) != face)
+                {
+                    ink.left = ink.left < 0 ? x : ink.left;
+                    ink.right = x;
+                }
+        for (int x = ink.left; ink.left >= 0 && x < ink.left + 6; ++x)
+            for (int y = y0; y < y1; ++y)
+                ink.columns.push_back(screen.Peek(x, y));
+        return ink;
+    };
+    Ink whole = inkOf(wide), cut = inkOf(narrow);
+    ASSERT_GE(whole.left, 0);
+    ASSERT_GE(cut.left, 0);
+    XStdButton* bar = narrow->HeaderButton();
+    EXPECT_GT(whole.right - whole.left, bar->Width()); // it does not fit
+    EXPECT_LE(cut.left, narrow->Left() + bar->Left() + 4);
+    EXPECT_GE(cut.right, narrow->Left() + bar->Left() + bar->Width() - 5);
+    EXPECT_EQ(cut.columns, whole.columns); // the first letter, as the whole caption starts
+    // One that fits stays centred in its bar.
+    int middle = wide->Left() + wide->HeaderButton()->Left() + wide->HeaderButton()->Width() / 2;
+    EXPECT_LE(std::abs((whole.left + whole.right) / 2 - middle), 2);
 }

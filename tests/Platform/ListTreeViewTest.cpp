@@ -225,3 +225,129 @@ TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
     EXPECT_FALSE(list->WindowStyle() & WS_HSCROLL);
     EXPECT_EQ(list->ScrollX(), 0);
 }
+
+TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(200);
+    form.SetClientHeight(200);
+    auto* tree = new TCustomTreeView(&form);
+    tree->SetParent(&form);
+    tree->SetBounds(0, 0, 200, 200);
+    TTreeNode* root = tree->Items()->AddChild(nullptr, u"root");
+    TTreeNode* last = nullptr;
+    for (int i = 1; i < 100; ++i)
+        last = tree->Items()->AddChild(root, UnicodeString(("node " + std::to_string(i)).c_str()));
+    root->Expand(false);
+    form.Show();
+    auto bar = [&](int which)
+    {
+        SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+        tree->GetScrollInfo(which, info);
+        return info;
+    };
+    ASSERT_TRUE(tree->WindowStyle() & WS_VSCROLL);
+    EXPECT_FALSE(tree->WindowStyle() & WS_HSCROLL);
+    EXPECT_EQ(bar(SB_VERT).nMax, 99);
+    EXPECT_EQ(static_cast<int>(bar(SB_VERT).nPage), tree->VisibleRowCount());
+
+    // The thumb dragged past the bar's end shows the last node in the last whole row.
+    TRect track = tree->ScrollBarRect(SB_VERT);
+    TPoint window = tree->WindowOrigin();
+    TPoint thumb(window.x + track.left + track.Width() / 2, window.y + track.top + track.Width() + 2);
+    auto mouse = [&](UINT message, TPoint p, WPARAM keys) { Vcl::RouteInput(&form, message, keys, MAKELPARAM(p.x, p.y)); };
+    mouse(WM_LBUTTONDOWN, thumb, MK_LBUTTON);
+    mouse(WM_MOUSEMOVE, TPoint(thumb.x, thumb.y + track.Height() / 2), MK_LBUTTON);
+    EXPECT_GT(tree->TopRow(), 30); // the rows follow the thumb while it moves
+    mouse(WM_MOUSEMOVE, TPoint(thumb.x, window.y + track.bottom + 50), MK_LBUTTON);
+    mouse(WM_LBUTTONUP, TPoint(thumb.x, window.y + track.bottom + 50), 0);
+    EXPECT_EQ(tree->TopRow() + tree->VisibleRowCount(), 100);
+    EXPECT_EQ(tree->GetNodeAt(5, (tree->VisibleRowCount() - 1) * tree->RowHeight() + 2), last);
+    // The wheel and the keys move the bar with the rows; the selected node comes into view.
+    tree->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_EQ(tree->TopRow() + tree->VisibleRowCount(), 97);
+    EXPECT_EQ(bar(SB_VERT).nPos, tree->TopRow());
+    tree->SetFocus();
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(tree->Selected(), root);
+    EXPECT_EQ(tree->TopRow(), 0);
+    EXPECT_EQ(bar(SB_VERT).nPos, 0);
+    // The first child's text stands on the window's colour, not on the colour of the button above.
+    form.PaintDirty();
+    {
+        int top = tree->RowHeight();
+        TPoint origin = tree->FormOrigin();
+        uint32_t window = form.Pixels()[(origin.y + top) * form.ClientWidth() + origin.x + tree->ClientWidth() - 1];
+        int textLeft = 2 + 2 * 19, plain = 0, all = 0;
+        for (int y = top + 2; y < top + tree->RowHeight() - 2; ++y)
+            for (int x = textLeft; x < textLeft + tree->Canvas()->TextWidth(root->Item(0)->Text) + 4; ++x, ++all)
+                plain += form.Pixels()[(origin.y + y) * form.ClientWidth() + origin.x + x] == window;
+        EXPECT_GT(plain * 2, all);
+    }
+
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_NEXT, 1);
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_NEXT, 1);
+    EXPECT_EQ(tree->Selected()->Index(), 2 * (tree->VisibleRowCount() - 1) - 1);
+    EXPECT_EQ(tree->GetNodeAt(5, (tree->VisibleRowCount() - 1) * tree->RowHeight() + 2), tree->Selected());
+    EXPECT_EQ(bar(SB_VERT).nPos, tree->TopRow());
+
+    // A long name four levels down: the horizontal bar counts pixels to its label's end, and the
+    // bar scrolled to its end shows the name's last letters.
+    TTreeNode* deep = last;
+    for (int level = 2; level < 5; ++level)
+        deep = tree->Items()->AddChild(deep, u"sub");
+    deep = tree->Items()->AddChild(deep, u"a folder whose name is far too long for the tree WXYZ");
+    tree->SetSelected(deep); // its parents open
+    ASSERT_TRUE(tree->WindowStyle() & WS_HSCROLL);
+    tree->Canvas()->Font()->Assign(tree->Font());
+    int textWidth = tree->Canvas()->TextWidth(deep->Text);
+    int labelEnd = 2 + (deep->Level() + 1) * 19 + textWidth + 4;
+    EXPECT_EQ(tree->ContentWidth(), labelEnd + 2);
+    EXPECT_EQ(bar(SB_HORZ).nMax, labelEnd + 1);
+    EXPECT_EQ(static_cast<int>(bar(SB_HORZ).nPage), tree->ClientWidth());
+    tree->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(tree->ScrollX(), labelEnd + 2 - tree->ClientWidth());
+    EXPECT_EQ(bar(SB_HORZ).nPos, tree->ScrollX());
+    tree->Perform(WM_HSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(bar(SB_HORZ).nPos, labelEnd + 2 - tree->ClientWidth() - 19);
+    tree->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    // The selected label ends 2 pixels before the client's edge, the name's last letter drawn
+    // just before the label's end.
+    tree->Invalidate();
+    form.PaintDirty();
+    int row = tree->TopRow();
+    while (tree->GetNodeAt(0, (row - tree->TopRow()) * tree->RowHeight()) != deep)
+        ++row;
+    int top = (row - tree->TopRow()) * tree->RowHeight();
+    TPoint origin = tree->FormOrigin();
+    auto pixel = [&](int x, int y) { return form.Pixels()[(origin.y + y) * form.ClientWidth() + origin.x + x] & 0xFFFFFF; };
+    const int width = tree->ClientWidth();
+    uint32_t background = pixel(width - 1, top + 2);
+    uint32_t fill = pixel(width - 4, top + 2);
+    int labelRight = -1, textRight = -1;
+    for (int y = top + 2; y < top + tree->RowHeight() - 2; ++y)
+        for (int x = 0; x < width; ++x)
+        {
+            if (pixel(x, y) != background)
+                labelRight = std::max(labelRight, x);
+            if (x < width - 3 && pixel(x, y) != background && pixel(x, y) != fill) // inside the focus frame
+                textRight = std::max(textRight, x);
+        }
+    EXPECT_EQ(labelRight, width - 3);
+    EXPECT_LE(textRight, width - 5);
+    EXPECT_GT(textRight, width - 5 - tree->Canvas()->TextWidth(u"Z"));
+    // It is the "Z" standing full height, not "..." drawn low.
+    int high = 0;
+    for (int y = top + 2; y < top + tree->RowHeight() / 2 - 1; ++y)
+        for (int x = textRight - 2; x <= textRight; ++x)
+            high += pixel(x, y) != background && pixel(x, y) != fill;
+    EXPECT_GT(high, 0);
+
+    // Collapsed to one row, everything fits: both bars go and nothing stays scrolled.
+    root->Collapse(false);
+    EXPECT_EQ(tree->Selected(), root);
+    EXPECT_FALSE(tree->WindowStyle() & WS_VSCROLL);
+    EXPECT_FALSE(tree->WindowStyle() & WS_HSCROLL);
+    EXPECT_EQ(tree->TopRow(), 0);
+    EXPECT_EQ(tree->ScrollX(), 0);
+}
