@@ -68,7 +68,7 @@ WindowManager::WindowManager(const std::string& displayName)
     const std::string config = "NoGrabServer\n"
                                "TitleFont \"fixed\"\nResizeFont \"fixed\"\nMenuFont \"fixed\"\n"
                                "IconFont \"fixed\"\nIconManagerFont \"fixed\"\n"
-                               "UsePPosition \"on\"\n"
+                               "UsePPosition \"on\"\nRandomPlacement\n"
                                "DecorateTransients\n"
                                "Button1 = : title : f.raise\n";
     if (write(fd, config.data(), config.size()) != static_cast<ssize_t>(config.size()))
@@ -118,9 +118,20 @@ WindowManager::~WindowManager()
 {
     if (m_pid > 0)
     {
+        // A window manager busy with the display may not end on a request: give it a moment.
         kill(m_pid, SIGTERM);
         int status = 0;
-        waitpid(m_pid, &status, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (waitpid(m_pid, &status, WNOHANG) == 0)
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+            {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     if (m_display)
         XCloseDisplay(m_display);
