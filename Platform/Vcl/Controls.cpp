@@ -1790,6 +1790,33 @@ bool TWinControl::ScrollRequestPosition(int bar, int code, int line, int page, i
     }
 }
 
+bool TWinControl::ShowScrollBarsIfChanged(bool vertical, bool horizontal)
+{
+    bool hasVertical = (WindowStyle() & WS_VSCROLL) != 0;
+    bool hasHorizontal = (WindowStyle() & WS_HSCROLL) != 0;
+    if (vertical == hasVertical && horizontal == hasHorizontal)
+        return false;
+    if (vertical != hasVertical)
+        ShowScrollBar(SB_VERT, vertical);
+    if (horizontal != hasHorizontal)
+        ShowScrollBar(SB_HORZ, horizontal);
+    return true;
+}
+
+void TWinControl::TellScrollBar(int bar, bool shown, SCROLLINFO& told, int max, int page, int position)
+{
+    if (!shown)
+    {
+        told = SCROLLINFO{};
+        return;
+    }
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, max, static_cast<UINT>(page), position, 0};
+    if (told.cbSize && told.nMax == info.nMax && told.nPage == info.nPage && told.nPos == info.nPos)
+        return;
+    told = info;
+    SetScrollInfo(bar, info, true);
+}
+
 void TWinControl::ShowScrollBar(int bar, bool show)
 {
     DWORD bits = bar == SB_VERT ? WS_VSCROLL : bar == SB_HORZ ? WS_HSCROLL : bar == SB_BOTH ? WS_VSCROLL | WS_HSCROLL : 0;

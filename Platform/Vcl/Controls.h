@@ -666,10 +666,29 @@ public:
     // ShowScrollBar handle them. Setting the info repaints the bar when asked.
     int SetScrollInfo(int bar, const SCROLLINFO& info, bool redraw);
     bool GetScrollInfo(int bar, SCROLLINFO& info) const;
+    // False when both bars already stand as asked.
+    bool ShowScrollBarsIfChanged(bool vertical, bool horizontal);
     // Where a scroll request (the code of WM_VSCROLL or WM_HSCROLL) moves the bar from `position`:
     // lines and pages of the given sizes, the ends (the bottom as a large number for the caller to
     // clamp), or the thumb's track position. False for a code that moves nothing.
     bool ScrollRequestPosition(int bar, int code, int line, int page, int& position) const;
+    // Shows the bars that content of `rows` rows and `width` pixels needs, where `visibleRows`
+    // says how many rows the client holds as it stands; a bar shown takes room from the other
+    // direction, which may then need its own, so this settles in up to three passes.
+    template <typename VisibleRows>
+    void FitScrollBars(int rows, int width, VisibleRows visibleRows, bool& vertical, bool& horizontal)
+    {
+        for (int pass = 0; pass < 3; ++pass)
+        {
+            vertical = rows > visibleRows();
+            horizontal = width > ClientWidth();
+            if (!ShowScrollBarsIfChanged(vertical, horizontal))
+                break;
+        }
+    }
+    // Tells a shown bar its range, page and position only when one of them changed (each telling
+    // repaints the bar); `told` keeps what it was last told, and a hidden bar forgets it.
+    void TellScrollBar(int bar, bool shown, SCROLLINFO& told, int max, int page, int position);
     void ShowScrollBar(int bar, bool show);
     // The bar's rectangle in the control's coordinates; empty when it is not shown.
     TRect ScrollBarRect(int bar) const;

@@ -549,40 +549,12 @@ void TCustomListView::Relayout()
             Measure({0});
         m_fitted = true;
     }
-    // A bar shown takes room from the other direction, which may then need its own.
     bool vertical = false, horizontal = false;
-    for (int pass = 0; pass < 3; ++pass)
-    {
-        vertical = m_count > VisibleRowCount();
-        horizontal = ContentWidth() > ClientWidth();
-        bool hasVertical = (WindowStyle() & WS_VSCROLL) != 0;
-        bool hasHorizontal = (WindowStyle() & WS_HSCROLL) != 0;
-        if (vertical == hasVertical && horizontal == hasHorizontal)
-            break;
-        if (vertical != hasVertical)
-            ShowScrollBar(SB_VERT, vertical);
-        if (horizontal != hasHorizontal)
-            ShowScrollBar(SB_HORZ, horizontal);
-    }
+    FitScrollBars(m_count, ContentWidth(), [this] { return VisibleRowCount(); }, vertical, horizontal);
     m_top = std::clamp(m_top, 0, std::max(0, m_count - std::max(1, VisibleRowCount())));
     m_scrollX = std::clamp(m_scrollX, 0, std::max(0, ContentWidth() - ClientWidth()));
-    // Told again only when something changed: each telling repaints the bar.
-    auto tell = [this](int bar, SCROLLINFO& shown, int max, int page, int position)
-    {
-        SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, max, static_cast<UINT>(page), position, 0};
-        if (shown.nMax == info.nMax && shown.nPage == info.nPage && shown.nPos == info.nPos && shown.cbSize)
-            return;
-        shown = info;
-        SetScrollInfo(bar, info, true);
-    };
-    if (vertical)
-        tell(SB_VERT, m_vertShown, std::max(0, m_count - 1), std::max(1, VisibleRowCount()), m_top);
-    else
-        m_vertShown = SCROLLINFO{};
-    if (horizontal)
-        tell(SB_HORZ, m_horzShown, std::max(0, ContentWidth() - 1), std::max(1, ClientWidth()), m_scrollX);
-    else
-        m_horzShown = SCROLLINFO{};
+    TellScrollBar(SB_VERT, vertical, m_vertShown, std::max(0, m_count - 1), std::max(1, VisibleRowCount()), m_top);
+    TellScrollBar(SB_HORZ, horizontal, m_horzShown, std::max(0, ContentWidth() - 1), std::max(1, ClientWidth()), m_scrollX);
 }
 
 void TCustomListView::Resized()
