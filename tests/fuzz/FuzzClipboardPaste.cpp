@@ -21,23 +21,6 @@
 
 namespace
 {
-void PutOnClipboard(UINT format, const uint8_t* data, size_t size)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block)
-        abort();
-    if (size)
-    {
-        std::memcpy(GlobalLock(block), data, size);
-        GlobalUnlock(block);
-    }
-    if (!OpenClipboard(nullptr))
-        abort();
-    EmptyClipboard();
-    SetClipboardData(format, block);
-    CloseClipboard();
-}
-
 void PasteObjects(const uint8_t* data, size_t size)
 {
     XScene scene(nullptr);

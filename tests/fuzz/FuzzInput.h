@@ -5,6 +5,9 @@
 #include "Platform/Win32/Windows.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 // False: the input is not worth a run.
@@ -18,4 +21,22 @@ inline bool QuietFuzzInput(size_t size)
     }();
     (void)quiet;
     return size >= 1 && size <= (1u << 20);
+}
+
+// Puts the bytes on the clipboard under the format, as another program's copy would.
+inline void PutOnClipboard(UINT format, const uint8_t* data, size_t size)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block)
+        abort();
+    if (size)
+    {
+        std::memcpy(GlobalLock(block), data, size);
+        GlobalUnlock(block);
+    }
+    if (!OpenClipboard(nullptr))
+        abort();
+    EmptyClipboard();
+    SetClipboardData(format, block);
+    CloseClipboard();
 }

@@ -2,6 +2,7 @@
 // limit, exponent, decimals, where the paste goes); the rest is the clipboard's UTF-16 text. After
 // the paste each box must hold a canonical text (filtering it again changes nothing), a value
 // inside its bounds and, for the float box, a finite value.
+#include "tests/fuzz/FuzzInput.h"
 #include "Controls/XFloatEdit.h"
 #include "Controls/XIntEdit.h"
 #include "Platform/Win32/Windows.h"
@@ -13,23 +14,6 @@
 
 namespace
 {
-void PutText(const uint8_t* data, size_t size)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block)
-        abort();
-    if (size)
-    {
-        std::memcpy(GlobalLock(block), data, size);
-        GlobalUnlock(block);
-    }
-    if (!OpenClipboard(nullptr))
-        abort();
-    EmptyClipboard();
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
-}
-
 void IntBox(uint8_t how)
 {
     XIntEdit edit(nullptr);
@@ -80,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1 || size > (1u << 16))
         return 0;
-    PutText(data + 1, size - 1);
+    PutOnClipboard(CF_UNICODETEXT, data + 1, size - 1);
     IntBox(data[0]);
     FloatBox(data[0]);
     return 0;
