@@ -1,4 +1,5 @@
 #include "Controls/XHexEdit.h"
+#include "Platform/Vcl/Dialogs.h"
 
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
@@ -47,6 +48,11 @@ protected:
         for (auto& b : m_bytes)
             b = static_cast<uint8_t>(random());
         WriteWholeFile(m_file, m_bytes);
+        StartHost();
+    }
+    // Starts the host on m_file (again, after a test ended the first one).
+    void StartHost()
+    {
         fs::path host = fs::path(Platform::ProgramFolder()) / "hexedit_host";
         ASSERT_TRUE(fs::exists(host));
         ASSERT_TRUE(m_driver->Start(host.string(), {m_file.string()}, m_errors.string()));
@@ -67,11 +73,63 @@ protected:
                 2 + int((p / 16 - firstLine) * m_layout.lh) + m_layout.lh / 2};
     }
 
+    // Types one byte (0xAB) in front of byte 0x25; the bytes the file should then hold.
+    std::vector<uint8_t> TypeOneByte()
+    {
+        auto [x, y] = BytePoint(0x25);
+        m_driver->Click(m_window, x, y);
+        m_driver->Settle();
+        m_driver->Type("AB");
+        m_driver->Settle();
+        std::vector<uint8_t> edited = m_bytes;
+        edited.insert(edited.begin() + 0x25, 0xAB);
+        return edited;
+    }
+    // The box the host shows over its window, titled `caption`, once it shows `text` in the
+    // picture our message box draws for it; 0 when no such box comes.
+    unsigned long WaitForBox(const std::string& caption, const UnicodeString& text, UINT type)
+    {
+        const unsigned long box = m_driver->FindWindow(caption, 10s, m_window);
+        if (!box)
+            return 0;
+        TMessageForm expected(text, UnicodeString(Platform::FromUtf8(caption)), type);
+        expected.Show();
+        expected.PaintDirty();
+        const std::vector<uint32_t> want(expected.Pixels(),
+                                         expected.Pixels() + size_t(expected.ClientWidth()) * size_t(expected.ClientHeight()));
+        // The box may be mapped a moment before its first paint reaches the server.
+        size_t differ = SIZE_MAX;
+        for (const auto until = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < until;)
+        {
+            int width = 0, height = 0;
+            const auto shown = m_driver->Pixels(box, width, height);
+            differ = width == expected.ClientWidth() && height == expected.ClientHeight()
+                         ? CountDifferentPixels(shown, want, 8)
+                         : SIZE_MAX;
+            if (differ == 0)
+                return box;
+            m_driver->Settle(50ms);
+        }
+        ADD_FAILURE() << "the box \"" << caption << "\" does not show the expected text (" << differ
+                      << " pixels differ)";
+        return 0;
+    }
+    // Answers a box with a key, as its user would.
+    void Answer(unsigned long box, unsigned long keysym)
+    {
+        m_driver->MoveTo(box, 10, 10);
+        m_driver->Focus(box);
+        m_driver->Key(keysym);
+        EXPECT_TRUE(m_driver->WaitGone(box, 10s));
+    }
+
     VirtualDisplay m_server;
     std::unique_ptr<WindowDriver> m_driver;
     TempDir m_dir{"hexedit-window"};
     fs::path m_file = m_dir / "data.bin";
     fs::path m_errors = m_dir / "errors.txt";
+    // The question a close with unsaved edits asks, naming the file as the host was given it.
+    const UnicodeString m_question = u"Save changes to " + UnicodeString(Platform::FromUtf8(m_file.string())) + u"?";
     std::vector<uint8_t> m_bytes;
     unsigned long m_window = 0;
     Layout m_layout = Measure();
@@ -277,11 +335,7 @@ TEST_F(HexEditWindowTest, TheBarsShowOnlyWhileTheDataDoesNotFit)
     m_driver->Kill();
     m_driver->Wait(2s);
     WriteWholeFile(m_file, std::vector<uint8_t>(64, 0x41));
-    fs::path host = fs::path(Platform::ProgramFolder()) / "hexedit_host";
-    ASSERT_TRUE(m_driver->Start(host.string(), {m_file.string()}, m_errors.string()));
-    m_window = m_driver->FindWindow("Hex editor", 20s);
-    ASSERT_NE(m_window, 0u) << ReadWholeFile(m_errors);
-    m_driver->Settle(500ms);
+    ASSERT_NO_FATAL_FAILURE(StartHost());
     int width = 0, height = 0;
     // Whether the right and the bottom strip inside the edge show a bar (anything but the white
     // page).
@@ -308,4 +362,106 @@ TEST_F(HexEditWindowTest, TheBarsShowOnlyWhileTheDataDoesNotFit)
     EXPECT_FALSE(vertical);
     EXPECT_FALSE(horizontal);
     EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}
+
+// Every close of the window with unsaved edits asks first; Yes saves and ends, No ends and leaves
+// the file, Cancel keeps the window, the file and the edits (a second close asks again, and Yes then
+// saves them). With nothing unsaved (no edit, or the edits saved) the window closes without a
+// question.
+TEST_F(HexEditWindowTest, ClosingWithUnsavedEditsAsksWhetherToSave)
+{
+    enum Before { Nothing, Edit, EditAndSave };
+    struct Case
+    {
+        const char* name;
+        Before before;
+        bool altF4; // else the window manager's close
+        unsigned long answer; // 0: no question expected
+        bool saved; // the edit is in the file at the end
+        bool ends;  // the answer ends the host
+    };
+    const Case cases[] = {
+        {"yes", Edit, false, XK_y, true, true},
+        {"no", Edit, false, XK_n, false, true},
+        {"cancel, then yes", Edit, false, XK_Escape, true, false},
+        {"alt+f4, yes", Edit, true, XK_y, true, true},
+        {"no edit", Nothing, false, 0, false, true},
+        {"edit saved", EditAndSave, false, 0, true, true},
+    };
+    const UINT style = MB_YESNOCANCEL | MB_ICONQUESTION;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        if (&c != cases)
+        {
+            m_driver->Kill();
+            m_driver->Wait(2s);
+            WriteWholeFile(m_file, m_bytes);
+            ASSERT_NO_FATAL_FAILURE(StartHost());
+        }
+        std::vector<uint8_t> edited = m_bytes;
+        if (c.before != Nothing)
+            edited = TypeOneByte();
+        if (c.before == EditAndSave)
+        {
+            m_driver->Key(XK_s, false, true);
+            m_driver->Settle(300ms);
+        }
+        if (c.altF4)
+        {
+            m_driver->Focus(m_window);
+            m_driver->HoldKey(XK_Alt_L, true);
+            m_driver->Key(XK_F4);
+            m_driver->HoldKey(XK_Alt_L, false);
+        }
+        else
+            m_driver->RequestClose(m_window);
+        if (c.answer)
+        {
+            const unsigned long box = WaitForBox("Hex editor", m_question, style);
+            ASSERT_NE(box, 0u) << ReadWholeFile(m_errors);
+            Answer(box, c.answer);
+        }
+        if (!c.ends)
+        {
+            m_driver->Settle(300ms);
+            EXPECT_TRUE(m_driver->Running());
+            EXPECT_EQ(ReadWholeFileData(m_file), m_bytes);
+            m_driver->RequestClose(m_window);
+            const unsigned long again = WaitForBox("Hex editor", m_question, style);
+            ASSERT_NE(again, 0u) << ReadWholeFile(m_errors);
+            Answer(again, XK_y);
+        }
+        EXPECT_EQ(m_driver->Wait(20s), 0) << ReadWholeFile(m_errors);
+        EXPECT_EQ(ReadWholeFileData(m_file), c.saved ? edited : m_bytes);
+    }
+    EXPECT_EQ(ReadWholeFile(m_errors).find("Sanitizer"), std::string::npos) << ReadWholeFile(m_errors);
+}
+
+// A save asked for by the close that fails (a folder stands where the file was) keeps the window
+// and the edits, and its box says so; once the file can be written again, the next close saves.
+TEST_F(HexEditWindowTest, AFailedSaveOnCloseKeepsTheWindowAndTheEdits)
+{
+    const std::vector<uint8_t> edited = TypeOneByte();
+    fs::remove(m_file);
+    fs::create_directory(m_file);
+    m_driver->RequestClose(m_window);
+    unsigned long box = WaitForBox("Hex editor", m_question, MB_YESNOCANCEL | MB_ICONQUESTION);
+    ASSERT_NE(box, 0u) << ReadWholeFile(m_errors);
+    Answer(box, XK_y);
+    const unsigned long failure = WaitForBox("hexedit_host", u"Ошибка записи.", MB_OK);
+    ASSERT_NE(failure, 0u) << ReadWholeFile(m_errors);
+    Answer(failure, XK_Return);
+    m_driver->Settle(300ms);
+    EXPECT_TRUE(m_driver->Running());
+    EXPECT_TRUE(fs::is_directory(m_file));
+    EXPECT_TRUE(fs::is_empty(m_file));
+
+    fs::remove(m_file);
+    m_driver->RequestClose(m_window);
+    box = WaitForBox("Hex editor", m_question, MB_YESNOCANCEL | MB_ICONQUESTION);
+    ASSERT_NE(box, 0u) << ReadWholeFile(m_errors);
+    Answer(box, XK_y);
+    EXPECT_EQ(m_driver->Wait(20s), 0) << ReadWholeFile(m_errors);
+    EXPECT_EQ(ReadWholeFileData(m_file), edited);
 }

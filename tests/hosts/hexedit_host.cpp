@@ -1,6 +1,7 @@
 // A window with one hex editor, for trying the editor by hand and for the real-window tests:
 //   hexedit_host FILE [FONT [SIZE]]
-// The file is loaded at start; Ctrl+S saves it back.
+// The file is loaded at start; Ctrl+S saves it back. A close with unsaved edits asks whether to
+// save them first.
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Forms.h"
 
@@ -9,14 +10,45 @@
 
 namespace
 {
+TForm* Form = nullptr;
 XHexEdit* Editor = nullptr;
+UnicodeString Given; // the file as the command line names it
+
+// Saves back to the loaded file; false when that failed (the editor has said so in a box and
+// keeps the edits).
+bool Save()
+{
+    Editor->SaveToFile(Editor->FileName);
+    return !Editor->Modified;
+}
 
 void SaveOnCtrlS(TObject*, WORD& key, TShiftState shift)
 {
     if (key == 'S' && shift.Contains(ssCtrl))
     {
-        Editor->SaveToFile(Editor->FileName);
+        Save();
         key = 0;
+    }
+}
+
+// Every close of the window (the window manager's close button, Alt+F4) comes here: unsaved edits
+// are saved, dropped or kept with the window open, as the user answers.
+void AskBeforeClose(TObject*, TCloseAction& action)
+{
+    if (!Editor->Modified)
+        return;
+    const UnicodeString question = u"Save changes to " + Given + u"?";
+    switch (MessageBoxW(Form->Handle(), question.c_str(), Form->Caption().c_str(), MB_YESNOCANCEL | MB_ICONQUESTION))
+    {
+    case IDYES:
+        if (!Save())
+            action = caNone;
+        return;
+    case IDNO:
+        return;
+    default:
+        action = caNone;
+        return;
     }
 }
 } // namespace
@@ -29,19 +61,20 @@ int main(int argc, char** argv)
         return 2;
     }
     Application->Initialize();
-    TForm* form = nullptr;
-    Application->CreateForm(form);
-    form->SetCaption(u"Hex editor");
-    form->SetClientWidth(argc > 4 ? std::stoi(argv[4]) : 760);
-    form->SetClientHeight(argc > 5 ? std::stoi(argv[5]) : 400);
-    Editor = new XHexEdit(form);
+    Application->CreateForm(Form);
+    Form->SetCaption(u"Hex editor");
+    Form->SetClientWidth(argc > 4 ? std::stoi(argv[4]) : 760);
+    Form->SetClientHeight(argc > 5 ? std::stoi(argv[5]) : 400);
+    Form->OnClose = TCloseEvent(&AskBeforeClose);
+    Editor = new XHexEdit(Form);
     Editor->Font()->SetName(UnicodeString(Platform::FromUtf8(argc > 2 ? argv[2] : "DejaVu Sans Mono")));
     Editor->Font()->SetSize(argc > 3 ? std::stoi(argv[3]) : 10);
-    Editor->SetParent(form);
+    Editor->SetParent(Form);
     Editor->SetAlign(alClient);
     Editor->OnKeyDown = TKeyEvent(&SaveOnCtrlS);
-    Editor->LoadFromFile(UnicodeString(Platform::FromUtf8(argv[1])));
-    form->Show();
+    Given = UnicodeString(Platform::FromUtf8(argv[1]));
+    Editor->LoadFromFile(Given);
+    Form->Show();
     Editor->SetFocus();
     Application->Run();
     return 0;
