@@ -43,13 +43,13 @@ TCustomForm* FormOfHandle(HWND handle)
     return nullptr;
 }
 
-// The innermost modal form showing, if any.
-TCustomForm* TopModalForm()
+// The innermost modal form showing, if any; an open menu counts only when `menus` says so.
+TCustomForm* TopModalForm(bool menus)
 {
     for (int i = Screen->FormCount() - 1; i >= 0; --i)
     {
         TCustomForm* form = Screen->Forms(i);
-        if (form->Modal() && form->Visible())
+        if (form->Modal() && form->Visible() && (menus || !dynamic_cast<TPopupMenuWindow*>(form)))
             return form;
     }
     return nullptr;
@@ -125,8 +125,8 @@ public:
             return;
         bool hadFocus = it->second.focused;
         it->second.window->Hide();
-        // A window that never takes the focus (a hint) leaves the keyboard as it is.
-        if (it->second.passive)
+        // A window that never takes keys (a hint) leaves the keyboard as it is.
+        if (it->second.passive && !it->second.holdsInput)
             return;
         // A key held while the window goes (a box closed by Enter) is released elsewhere, if at all.
         Platform::ResetKeyStates();
@@ -192,6 +192,7 @@ private:
         bool above = false; // in the top-most band
         int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // the size limits given
         bool passive = false; // takes no focus when shown or clicked
+        bool holdsInput = false; // a menu: the pointer and the keyboard are its while it shows
         // Double-click detection.
         int lastButton = 0;
         DWORD lastTime = 0;
@@ -290,14 +291,15 @@ private:
             type = X11::WindowType::PopupMenu;
         else if (dynamic_cast<TComboListForm*>(form))
             type = X11::WindowType::Combo;
+        entry.holdsInput = type == X11::WindowType::PopupMenu;
         entry.window->SetRole(type, ownerWindow, form->Modal() && !entry.popup);
     }
 
     // The modal form standing over `form`, if any (every other form lies under it): it takes the
     // keyboard and comes to the front whenever `form` is clicked, activated or asked to close.
-    static TCustomForm* ModalOver(TCustomForm* form)
+    static TCustomForm* ModalOver(TCustomForm* form, bool menus = true)
     {
-        TCustomForm* modal = TopModalForm();
+        TCustomForm* modal = TopModalForm(menus);
         return modal && modal != form ? modal : nullptr;
     }
 
@@ -306,10 +308,11 @@ private:
         auto top = m_windows.find(modal);
         if (top == m_windows.end())
             return;
-        // A menu goes with the click; a dialog stays and comes to the front.
+        // A menu goes with the click and holds the keyboard without the focus; a dialog stays
+        // and comes to the front.
         if (!top->second.popup)
             top->second.window->Raise();
-        if (!top->second.focused)
+        if (!top->second.focused && !top->second.passive)
             top->second.window->Focus();
     }
 
@@ -516,10 +519,13 @@ private:
     }
 
     // A form under a modal one cannot be closed (its owner is disabled meanwhile): the modal one
-    // comes to the front instead.
+    // comes to the front instead. An open menu is no such form: it closes, as at a click
+    // elsewhere, and the close goes on to the form once the menu has gone.
     void CloseRequested(TCustomForm* form, HWND handle)
     {
-        if (TCustomForm* modal = ModalOver(form))
+        if (TCustomForm* menu = ModalOver(form); dynamic_cast<TPopupMenuWindow*>(menu))
+            PostMessageW(menu->Handle(), WM_CANCELMODE, 0, 0);
+        if (TCustomForm* modal = ModalOver(form, false))
         {
             BringForward(modal);
             return;

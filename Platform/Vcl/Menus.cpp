@@ -65,9 +65,10 @@ TPopupMenuWindow::TPopupMenuWindow(TPopupMenu* menu) : TCustomForm(nullptr), m_m
 {
     SetBorderStyle(bsNone);
     // A popup window: no decorations, and it stands where Popup puts it (at the pointer), above
-    // the others.
+    // the others. It takes no focus: it holds the pointer and the keyboard while it shows, and
+    // the form it opened from keeps the focus.
     SetWindowStyle(WindowStyle() | WS_POPUP);
-    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST);
+    SetWindowExStyle(WindowExStyle() | WS_EX_TOPMOST | WS_EX_NOACTIVATE);
     SetColor(clBtnFace);
     TCanvas* canvas = Canvas();
     canvas->Font()->Assign(Font());

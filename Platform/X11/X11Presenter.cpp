@@ -541,6 +541,13 @@ struct Window::Impl
     int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // 0: no limit
     bool above = false;
     bool modal = false;
+    // A popup (menu, hint, drop-down list) no window manager frames, moves or focuses: the
+    // attribute is read when the window maps, so it is given then.
+    bool overrideRedirect = false;
+    bool overrideGiven = false;
+    // A menu holds the pointer and the keyboard while it shows.
+    bool grabs = false;
+    bool grabbed = false;
 };
 
 namespace
@@ -600,6 +607,35 @@ void WriteState(Display* display, ::Window window, const Window::Impl& impl)
     else
         XChangeProperty(display, window, c.netWmState, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(states), count);
+}
+
+// A menu takes the pointer and the keyboard, as desktop menus do: a press anywhere else comes to
+// it (and closes it), keys reach it whoever has the focus. Another program may hold them for a
+// moment (a key of its own going up), so a few tries are made.
+bool Grab(Display* display, ::Window window)
+{
+    bool pointer = false, keyboard = false;
+    for (int attempt = 0; attempt < 20 && !(pointer && keyboard); ++attempt)
+    {
+        if (attempt > 0)
+            usleep(5000);
+        // The pointer's events over our own windows go to them as usual; the keys all come here.
+        pointer = pointer || XGrabPointer(display, window, True,
+                                          ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
+                                          GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+        keyboard = keyboard ||
+                   XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    }
+    return pointer || keyboard;
+}
+
+void Ungrab(Display* display, Window::Impl& impl)
+{
+    if (!impl.grabbed)
+        return;
+    impl.grabbed = false;
+    XUngrabPointer(display, CurrentTime);
+    XUngrabKeyboard(display, CurrentTime);
 }
 
 // And the request that changes one state of a window a window manager manages already.
@@ -704,6 +740,7 @@ Window::~Window()
     }
     c.handlers.erase(impl_->window);
     c.passive.erase(impl_->window);
+    Ungrab(c.display, *impl_);
     XFreeGC(c.display, impl_->gc);
     XDestroyWindow(c.display, impl_->window);
     XFlush(c.display);
@@ -714,8 +751,18 @@ void Window::Show()
     Connection& c = TheConnection();
     if (impl_->window == 0 || impl_->visible || g_lost)
         return;
+    if (impl_->overrideRedirect != impl_->overrideGiven)
+    {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = impl_->overrideRedirect ? True : False;
+        XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
+        impl_->overrideGiven = impl_->overrideRedirect;
+    }
     XMapRaised(c.display, impl_->window);
     impl_->visible = true;
+    // Unmanaged, the window is mapped once the server reads the request: it can be grabbed now.
+    if (impl_->grabs && impl_->overrideRedirect)
+        impl_->grabbed = Grab(c.display, impl_->window);
     XFlush(c.display);
 }
 
@@ -725,6 +772,7 @@ void Window::Hide()
     impl_->visible = impl_->visible && !g_lost;
     if (impl_->window == 0 || !impl_->visible)
         return;
+    Ungrab(c.display, *impl_);
     XUnmapWindow(c.display, impl_->window);
     impl_->visible = false;
     XFlush(c.display);
@@ -890,6 +938,8 @@ void Window::SetRole(WindowType type, unsigned long owner, bool modal)
         XSetTransientForHint(c.display, impl_->window, owner);
     else
         XDeleteProperty(c.display, impl_->window, XA_WM_TRANSIENT_FOR);
+    impl_->overrideRedirect = type == WindowType::PopupMenu || type == WindowType::Tooltip || type == WindowType::Combo;
+    impl_->grabs = type == WindowType::PopupMenu;
     Atom typeAtom = c.windowTypes[static_cast<int>(type)];
     XChangeProperty(c.display, impl_->window, c.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&typeAtom), 1);
@@ -963,11 +1013,6 @@ void Window::SetActivates(bool activates)
         c.passive.erase(impl_->window);
     else
         c.passive.insert(impl_->window);
-    // No window manager frames, moves or focuses it either.
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = activates ? False : True;
-    XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
-    XFlush(c.display);
 }
 
 void Window::Focus()

@@ -104,7 +104,9 @@ public:
 
     // What the window is, the window it belongs to (WM_TRANSIENT_FOR: a window manager keeps it
     // above that one; 0 for none) and whether it is modal for it (_NET_WM_STATE_MODAL). Given
-    // before Show: window managers read them when the window maps.
+    // before Show: window managers read them when the window maps. Menus, hints and drop-down
+    // lists are override-redirect from their next Show (no window manager frames, places or
+    // focuses them), and a menu holds the pointer and the keyboard while it shows.
     void SetRole(WindowType type, unsigned long owner, bool modal);
     // The client sizes a user may give a resizable window, as size hints (0: no limit).
     void SetSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight);
@@ -124,8 +126,8 @@ public:
     // Gives the window the keyboard focus (what a window manager does on a click; without one
     // nobody else does).
     void Focus();
-    // Whether mapping the window gives it the keyboard focus (the default); a drop-down list
-    // leaves it with the window that has it.
+    // Whether mapping the window gives it the keyboard focus (the default); a drop-down list or
+    // a menu leaves it with the window that has it.
     void SetActivates(bool activates);
 
     // The X11 window id (tests read the window's pixels through it).

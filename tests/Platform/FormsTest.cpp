@@ -152,6 +152,7 @@ TEST(FormsTest, ShowModalPumpsUntilAResultIsSet)
         ManualClock& clock;
         int ticks = 0;
         bool ownerInputTaken = true;
+        TCustomForm* parent = nullptr; // the form the dialog stands over
         bool refuse = false;
         TModalResult result = mrOk;
         void Tick(TObject*)
@@ -160,6 +161,7 @@ TEST(FormsTest, ShowModalPumpsUntilAResultIsSet)
                 return;
             // While the dialog is up, the owner takes no input.
             ownerInputTaken = Vcl::RouteInput(&owner, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+            parent = dialog.PopupParent();
             dialog.SetModalResult(result);
         }
         int refusals = 0;
@@ -199,7 +201,23 @@ TEST(FormsTest, ShowModalPumpsUntilAResultIsSet)
         EXPECT_EQ(presenter.calls.back(), "hidden dialog");
         EXPECT_EQ(driver.refusals, test.refuseOnce ? 1 : 0);
         EXPECT_EQ(driver.ticks, test.refuseOnce ? 4 : 3);
+        EXPECT_EQ(driver.parent, &owner);
     }
+
+    // With two forms showing, the dialog stands over the active one, not over the first shown
+    // nor the last.
+    TForm second(nullptr);
+    second.SetBounds(0, 0, 100, 100);
+    second.Show();
+    for (TForm* active : {&second, &owner})
+    {
+        Screen->SetActiveForm(active);
+        driver.ticks = 0;
+        driver.result = mrOk;
+        EXPECT_EQ(dialog.ShowModal(), mrOk);
+        EXPECT_EQ(driver.parent, active);
+    }
+    second.Hide();
     // After the dialog the owner takes input again; a visible form cannot go modal.
     EXPECT_TRUE(Vcl::RouteInput(&owner, WM_LBUTTONUP, 0, MAKELPARAM(1, 1)));
     EXPECT_EQ(Screen->ActiveForm(), &owner);

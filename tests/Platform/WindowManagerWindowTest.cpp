@@ -1,9 +1,10 @@
 // Our windows under a real window manager: what each tells the manager (class, process, owner,
-// type, modal state, size limits), and a modal box that stays above its owner and keeps the
-// keyboard when the user raises and clicks the owner.
+// type, modal state, size limits), a modal box that stays above its owner and keeps the
+// keyboard when the user raises and clicks the owner, and popups the manager leaves alone.
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/HintWindow.h"
+#include "Platform/Vcl/Menus.h"
 #include "Platform/Vcl/StdCtrls.h"
 
 #include "tests/support/ImageFiles.h"
@@ -179,6 +180,8 @@ TEST_F(WindowManagerWindowTest, PopupsAreTypedByWhatTheyAre)
     ExpectOurs(facts);
     EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_COMBO"});
     EXPECT_EQ(facts.transientFor, mainWindow);
+    EXPECT_TRUE(facts.overrideRedirect);
+    EXPECT_FALSE(facts.framed);
     combo->SetDroppedDown(false);
 
     THintWindow hint(nullptr);
@@ -189,5 +192,101 @@ TEST_F(WindowManagerWindowTest, PopupsAreTypedByWhatTheyAre)
     EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_TOOLTIP"});
     EXPECT_TRUE(Has(facts.states, "_NET_WM_STATE_ABOVE"));
     EXPECT_FALSE(Has(facts.states, "_NET_WM_STATE_MODAL"));
+    EXPECT_TRUE(facts.overrideRedirect);
+    EXPECT_FALSE(facts.framed);
+}
+
+TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhileItShows)
+{
+    TForm main(nullptr);
+    main.SetCaption(u"Menu owner");
+    main.SetBounds(200, 150, 400, 300);
+    unsigned long mainWindow = 0;
+    ASSERT_TRUE(ShowForm(main, mainWindow));
+    TPopupMenu menu(nullptr);
+    std::string chosen;
+    struct Item
+    {
+        std::string name;
+        std::string* chosen;
+        void Click(TObject*) { *chosen = name; }
+    } items[] = {{"one", &chosen}, {"two", &chosen}, {"three", &chosen}};
+    for (Item& i : items)
+    {
+        auto* item = new TMenuItem(&menu);
+        item->SetCaption(UnicodeString(std::u16string(i.name.begin(), i.name.end())));
+        item->OnClick = MakeClosure(&i, &Item::Click);
+        menu.Items()->Add(item);
+    }
+
+    struct Case
+    {
+        const char* name;
+        std::function<void()> act; // while the menu shows
+        const char* chosen;
+        bool ownerKeepsFocus; // the pointer stays over the owner, whose window keeps the keyboard
+    };
+    const Case cases[] = {
+        {"escape", [&] { probe->Key("Escape"); }, "", true},
+        {"arrows-and-enter", [&] { probe->Key("Down"), probe->Key("Down"), probe->Key("Return"); }, "two", true},
+        {"click-on-the-desktop", [&] { probe->MoveToRoot(5, 5), probe->Button(1, true), probe->Button(1, false); },
+         "", false},
+        {"click-on-the-owner", [&] { probe->ClickAt(mainWindow, 380, 280); }, "", true},
+        {"owner-asked-to-close", [&] { probe->RequestClose(mainWindow); }, "", false},
+    };
+    struct Driver
+    {
+        WindowManagerWindowTest* test;
+        unsigned long owner;
+        const Case* current = nullptr;
+        bool acted = false;
+        void Show(TObject* sender)
+        {
+            TPopupMenuWindow* window = static_cast<TPopupMenu*>(sender)->Window();
+            const unsigned long native = Vcl::NativeWindowOf(window);
+            ASSERT_TRUE(PumpUntil([&] { return test->probe->Viewable(native) && window->PaintCount() > 0; }));
+            const WindowManager::Facts facts = test->wm->Read(native);
+            test->ExpectOurs(facts);
+            EXPECT_TRUE(facts.overrideRedirect);
+            EXPECT_FALSE(facts.framed) << "the manager gave the menu a frame";
+            EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_POPUP_MENU"});
+            EXPECT_EQ(facts.transientFor, owner);
+            EXPECT_FALSE(test->probe->PointerFree());
+            EXPECT_FALSE(test->probe->KeyboardFree());
+            test->Shot(std::string("wm-menu-") + current->name);
+            acted = true;
+            current->act();
+            // An act that missed must not leave the test waiting in the menu's loop.
+            if (!PumpUntil([&] { return window->ModalResult() != mrNone; }))
+            {
+                ADD_FAILURE() << "the menu is still open";
+                window->SetModalResult(mrCancel);
+            }
+        }
+    } driver{this, mainWindow};
+    menu.OnShow = MakeClosure(&driver, &Driver::Show);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        chosen.clear();
+        driver.current = &c;
+        driver.acted = false;
+        probe->MoveTo(mainWindow, 100, 80);
+        ASSERT_TRUE(PumpUntil([&] { return wm->Focused(mainWindow); }));
+        int x = 0, y = 0;
+        probe->RootPosition(mainWindow, 100, 80, x, y);
+        menu.Popup(x, y);
+        EXPECT_TRUE(driver.acted);
+        EXPECT_EQ(chosen, c.chosen);
+        EXPECT_TRUE(PumpUntil([&] { return probe->PointerFree() && probe->KeyboardFree(); }))
+            << "the pointer and the keyboard are free again";
+        if (c.ownerKeepsFocus)
+        {
+            Settle();
+            EXPECT_TRUE(wm->Focused(mainWindow));
+            EXPECT_EQ(Screen->ActiveForm(), &main);
+        }
+    }
+    EXPECT_TRUE(PumpUntil([&] { return !main.Visible(); })) << "the close asked meanwhile went to the owner";
 }
 } // namespace

@@ -10,6 +10,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "Platform/X11/X11Detail.h"
+
 #include <atomic>
 #include <cstring>
 #include <chrono>
@@ -261,6 +263,22 @@ TEST_F(X11PresenterTest, OnlyTheServersAutoRepeatIsARepeat)
     XFlush(probe);
     ASSERT_TRUE(PumpUntil([&] { return keys().size() == 4; }));
     EXPECT_EQ(keys(), "DUDU");
+
+    // A press without a server time that is not marked as sent (an input method's own) is no
+    // key state either: the next real press of that key is a press.
+    events.clear();
+    XEvent untimed{};
+    untimed.xkey.type = KeyPress;
+    untimed.xkey.display = X11::Detail::LiveDisplay();
+    untimed.xkey.window = window.NativeId();
+    untimed.xkey.root = DefaultRootWindow(probe);
+    untimed.xkey.time = CurrentTime;
+    untimed.xkey.same_screen = True;
+    untimed.xkey.keycode = code;
+    XPutBackEvent(X11::Detail::LiveDisplay(), &untimed);
+    Key(XK_Return);
+    ASSERT_TRUE(PumpUntil([&] { return keys().size() == 3; }));
+    EXPECT_EQ(keys(), "DDU");
 
     // A key whose release went to another window while it had the focus is up again when the
     // focus comes back: its next press is a press.

@@ -142,22 +142,32 @@ std::string WindowDriver::Title(unsigned long window)
 unsigned long WindowDriver::FindWindow(const std::string& title, std::chrono::milliseconds timeout,
                                        unsigned long except)
 {
+    // The topmost first; a window manager's frame is looked into for the window it holds.
+    auto search = [&](auto& self, Window under, int depth) -> unsigned long
+    {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        unsigned long found = 0;
+        if (!XQueryTree(m_display, under, &root, &parent, &children, &count))
+            return 0;
+        for (unsigned i = count; i-- > 0 && !found;)
+        {
+            if (children[i] == except || !Mapped(m_display, children[i]))
+                continue;
+            if (Title(children[i]) == title)
+                found = children[i];
+            else if (depth > 0)
+                found = self(self, children[i], depth - 1);
+        }
+        if (children)
+            XFree(children);
+        return found;
+    };
     auto deadline = Clock::now() + timeout;
     do
     {
         XSync(m_display, False);
-        Window root = DefaultRootWindow(m_display), parent = 0, *children = nullptr;
-        unsigned count = 0;
-        unsigned long found = 0;
-        if (XQueryTree(m_display, root, &root, &parent, &children, &count))
-        {
-            for (unsigned i = count; i-- > 0 && !found;)
-                if (children[i] != except && Mapped(m_display, children[i]) && Title(children[i]) == title)
-                    found = children[i];
-            if (children)
-                XFree(children);
-        }
-        if (found)
+        if (const unsigned long found = search(search, DefaultRootWindow(m_display), 2))
             return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     } while (Clock::now() < deadline);

@@ -40,7 +40,8 @@ public:
     void Disconnect();
 
     // The first mapped top-level window with that title (UTF-8 of _NET_WM_NAME, else WM_NAME) that
-    // appears within the timeout; 0 when none. Other windows than `except` only.
+    // appears within the timeout, in a window manager's frame or not; 0 when none. Other windows
+    // than `except` only.
     unsigned long FindWindow(const std::string& title, std::chrono::milliseconds timeout,
                              unsigned long except = 0);
     // Waits until no mapped window has that title; false on timeout.

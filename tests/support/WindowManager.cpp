@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -182,7 +183,43 @@ WindowManager::Facts WindowManager::Read(unsigned long window)
             facts.maxHeight = hints.max_height;
         }
     }
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(m_display, window, &attributes))
+        facts.overrideRedirect = attributes.override_redirect == True;
+    facts.framed = FrameOf(window) != window;
     return facts;
+}
+
+unsigned long WindowManager::FindShown(const std::string& type)
+{
+    std::vector<Window> pending{DefaultRootWindow(m_display)};
+    while (!pending.empty())
+    {
+        const Window current = pending.back();
+        pending.pop_back();
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(m_display, current, &root, &parent, &children, &count))
+            continue;
+        for (unsigned int i = 0; i < count; ++i)
+        {
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable)
+                continue;
+            const std::vector<std::string> types = AtomList(m_display, children[i], "_NET_WM_WINDOW_TYPE");
+            if (std::find(types.begin(), types.end(), type) != types.end())
+            {
+                const Window found = children[i];
+                XFree(children);
+                return found;
+            }
+            pending.push_back(children[i]);
+        }
+        if (children)
+            XFree(children);
+    }
+    return 0;
 }
 
 unsigned long WindowManager::FrameOf(unsigned long window)

@@ -34,8 +34,12 @@ public:
         std::vector<std::string> types;  // _NET_WM_WINDOW_TYPE
         std::vector<std::string> states; // _NET_WM_STATE
         int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // size hints, 0 when not given
+        bool overrideRedirect = false; // no manager redirects its mapping (XGetWindowAttributes)
+        bool framed = false;           // the manager put it into a frame of its own
     };
     Facts Read(unsigned long window);
+    // The first mapped window (framed or not) whose _NET_WM_WINDOW_TYPE holds `type`; 0 when none.
+    unsigned long FindShown(const std::string& type);
 
     // Whether the frame of window `a` stands above the frame of `b` now.
     bool StandsAbove(unsigned long a, unsigned long b);

@@ -40,6 +40,16 @@ bool XProbe::PointerFree()
     return status == GrabSuccess;
 }
 
+bool XProbe::KeyboardFree()
+{
+    int status = XGrabKeyboard(m_display, DefaultRootWindow(m_display), False, GrabModeAsync, GrabModeAsync,
+                               CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabKeyboard(m_display, CurrentTime);
+    XSync(m_display, False);
+    return status == GrabSuccess;
+}
+
 void XProbe::PlaceWindow(unsigned long window, int x, int y)
 {
     XMoveWindow(m_display, window, x, y);

@@ -43,6 +43,8 @@ public:
     // Whether this connection could take the pointer now (it is given back at once): false while
     // another client holds it grabbed.
     bool PointerFree();
+    // And the keyboard.
+    bool KeyboardFree();
     // Places a top-level window at (x, y) on the screen, as a window manager would.
     void PlaceWindow(unsigned long window, int x, int y);
     void Button(int button, bool down);

@@ -1,7 +1,8 @@
 // The view demo as a user meets it, in a real X window: the host's scene drawn by the software
 // device (its checker texture on lit faces, its sun above the front left), the editor keys the
 // README lists worked on that scene by XTest input, a splitter dragged with the other viewports
-// drawn at their new places at once, and the demo program's capture key.
+// drawn at their new places at once, the demo program's capture key, and its menu of layouts
+// under a window manager.
 #include "Engine/Editors/TAnimationEditorFrame.h"
 #include "Engine/Editors/TSceneEditorFrame.h"
 #include "Engine/Editors/TSkinEditorFrame.h"
@@ -19,6 +20,7 @@
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Win32/Windows.h"
 #include "tests/support/ImageDecoders.h"
+#include "tests/support/ImageFiles.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
@@ -27,12 +29,16 @@
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowManager.h"
+#include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -494,4 +500,114 @@ TEST_F(ViewDemoProgramWindowTest, F12SavesTheViewAsBmpAndJpeg)
     EXPECT_EQ(fromJpeg.width, 800) << fromJpeg.error;
     EXPECT_EQ(fromJpeg.height, 600);
     EXPECT_NE(ReadWholeFile(m_errors).find("saved"), std::string::npos);
+}
+
+namespace
+{
+// The demo program under a window manager (twm), as a user runs it on a desktop.
+class ViewDemoProgramUnderWindowManagerTest : public ViewDemoProgramWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.Running()) << m_server.Error();
+        m_wm = std::make_unique<WindowManager>(m_server.Name());
+        ASSERT_TRUE(m_wm->Running()) << m_wm->Error();
+        ViewDemoProgramWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        ViewDemoProgramWindowTest::TearDown();
+        m_wm.reset();
+    }
+
+    // Waits, a few seconds at most, until the other program has done what `done` checks.
+    template <class Predicate> static bool Eventually(Predicate done)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!done())
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            usleep(20000);
+        }
+        return true;
+    }
+
+    std::unique_ptr<WindowManager> m_wm;
+};
+} // namespace
+
+TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuIsAnUnframedPopupHoldingTheInputAndACloseEndsTheHost)
+{
+    XProbe probe(m_server.Name());
+    ASSERT_TRUE(probe.Open());
+    const char* const type = "_NET_WM_WINDOW_TYPE_POPUP_MENU";
+    // A right click in the top-left viewport opens the menu; it holds the pointer and the keyboard.
+    auto open = [&]
+    {
+        m_driver->Click(m_window, 200, 150, 3);
+        unsigned long menu = 0;
+        EXPECT_TRUE(Eventually([&] { return (menu = m_wm->FindShown(type)) != 0; })) << "no menu";
+        EXPECT_TRUE(Eventually([&] { return !probe.PointerFree() && !probe.KeyboardFree(); }))
+            << "the menu holds the pointer and the keyboard";
+        return menu;
+    };
+    // The menu has gone and given the input back; the view has the keyboard again.
+    auto expectClosed = [&](bool viewFocused)
+    {
+        EXPECT_TRUE(Eventually([&] { return m_wm->FindShown(type) == 0; })) << "the menu is still open";
+        EXPECT_TRUE(Eventually([&] { return probe.PointerFree() && probe.KeyboardFree(); }));
+        if (viewFocused)
+            EXPECT_TRUE(Eventually([&] { return m_wm->Focused(m_window); }));
+    };
+
+    // Nothing of the manager's around it: no frame, no title bar; where the pointer is.
+    m_driver->Settle(300ms);
+    int w = 0, h = 0;
+    const std::vector<uint32_t> before = m_driver->Pixels(m_window, w, h);
+    const unsigned long menu = open();
+    ASSERT_NE(menu, 0u);
+    const WindowManager::Facts facts = m_wm->Read(menu);
+    EXPECT_TRUE(facts.overrideRedirect);
+    EXPECT_FALSE(facts.framed) << "the manager gave the menu a frame";
+    EXPECT_EQ(facts.transientFor, m_window);
+    int menuX = 0, menuY = 0, pointerX = 0, pointerY = 0;
+    probe.RootOrigin(menu, menuX, menuY);
+    probe.RootPosition(m_window, 200, 150, pointerX, pointerY);
+    EXPECT_EQ(menuX, pointerX);
+    EXPECT_EQ(menuY, pointerY);
+    if (const char* folder = std::getenv("KELVANE_SHOTS"))
+    {
+        m_driver->Settle(300ms);
+        int sw = 0, sh = 0;
+        const std::vector<uint32_t> screen = m_wm->Screenshot(sw, sh);
+        WriteWholeFile(fs::path(folder) / "layout-menu-twm.png",
+                       ImageFiles::Png(screen, static_cast<uint32_t>(sw), static_cast<uint32_t>(sh), false));
+    }
+
+    // Keys reach it: Down and Enter choose the first layout, one viewport, which the view shows.
+    m_driver->Key(XK_Down);
+    m_driver->Key(XK_Return);
+    expectClosed(true);
+    EXPECT_TRUE(Eventually([&] { return CountDifferentPixels(m_driver->Pixels(m_window, w, h), before, 8) > 10000; }))
+        << "the layout did not change";
+
+    // Escape closes it; so does a click on the desktop beside the window.
+    ASSERT_NE(open(), 0u);
+    m_driver->Key(XK_Escape);
+    expectClosed(true);
+    ASSERT_NE(open(), 0u);
+    probe.MoveToRoot(1270, 790); // right of and below the window
+    probe.Button(1, true);
+    probe.Button(1, false);
+    expectClosed(false);
+
+    // Asked to close while the menu shows: the menu goes, then the view, and the host ends.
+    ASSERT_NE(open(), 0u);
+    m_driver->RequestClose(m_window);
+    const int status = m_driver->Wait(30s);
+    EXPECT_EQ(status, 0) << ReadWholeFile(m_errors);
+    for (const char* mark : {"AddressSanitizer", "runtime error", "LeakSanitizer"})
+        EXPECT_EQ(ReadWholeFile(m_errors).find(mark), std::string::npos) << ReadWholeFile(m_errors);
 }
