@@ -226,6 +226,40 @@ TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
     EXPECT_EQ(list->ScrollX(), 0);
 }
 
+TEST(ListViewTest, AColumnDraggedDownToNothingCanBeWidenedAgain)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(300);
+    form.SetClientHeight(200);
+    auto* list = new RowList(&form);
+    list->SetParent(&form);
+    list->SetBounds(0, 0, 300, 200);
+    list->SetViewStyle(vsReport);
+    for (int i = 0; i < 3; ++i)
+        list->Columns()->Add()->Width = 60;
+    list->Items()->SetCount(3);
+    form.Show();
+    const TPoint origin = list->FormOrigin();
+    auto drag = [&](int from, int to)
+    {
+        const int y = origin.y + list->HeaderHeight() / 2;
+        Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(origin.x + from, y));
+        Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(origin.x + to, y));
+        Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(origin.x + to, y));
+    };
+    auto widths = [&]
+    {
+        return std::vector<int>{list->Columns()->Items(0)->Width, list->Columns()->Items(1)->Width,
+                                list->Columns()->Items(2)->Width};
+    };
+    drag(120, 40); // past the column's left edge: it stops at no width
+    EXPECT_EQ(widths(), (std::vector<int>{60, 0, 60}));
+    // Its divider and the one before lie on one another: the press takes the column of no width.
+    EXPECT_EQ(list->DividerAt(60), 1);
+    drag(60, 90);
+    EXPECT_EQ(widths(), (std::vector<int>{60, 30, 60}));
+}
+
 TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
 {
     TForm form(nullptr);
