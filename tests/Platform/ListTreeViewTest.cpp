@@ -376,6 +376,12 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
         for (int x = textRight - 2; x <= textRight; ++x)
             high += pixel(x, y) != background && pixel(x, y) != fill;
     EXPECT_GT(high, 0);
+    // Home goes back to the root, and back left by all but less than an indent: its button and
+    // label show.
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(tree->Selected(), root);
+    EXPECT_LT(tree->ScrollX(), 19);
+    EXPECT_EQ(bar(SB_HORZ).nPos, tree->ScrollX());
 
     // Collapsed to one row, everything fits: both bars go and nothing stays scrolled.
     root->Collapse(false);
@@ -384,4 +390,42 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
     EXPECT_FALSE(tree->WindowStyle() & WS_HSCROLL);
     EXPECT_EQ(tree->TopRow(), 0);
     EXPECT_EQ(tree->ScrollX(), 0);
+}
+
+TEST(TreeViewTest, ALabelCutByTheMeasuredWidthEndsInDots)
+{
+    TForm form(nullptr);
+    form.SetClientWidth(300);
+    form.SetClientHeight(100);
+    auto* tree = new TCustomTreeView(&form);
+    tree->SetParent(&form);
+    tree->SetBounds(0, 0, 300, 100);
+    tree->Items()->AddChild(nullptr, u"a name of some length");
+    TTreeNode* renamed = tree->Items()->AddChild(nullptr, u"B");
+    form.Show();
+    form.PaintDirty();
+    // Renamed behind the view's back: the rows keep their measured width, the label is cut there.
+    renamed->Text = u"WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW";
+    tree->Invalidate();
+    form.PaintDirty();
+    const int top = tree->RowHeight(), height = tree->RowHeight();
+    const TPoint origin = tree->FormOrigin();
+    auto pixel = [&](int x, int y)
+    { return form.Pixels()[(origin.y + y) * form.ClientWidth() + origin.x + x] & 0xFFFFFF; };
+    const uint32_t background = pixel(tree->ClientWidth() - 1, top + height / 2);
+    int textRight = -1;
+    for (int y = top; y < top + height; ++y)
+        for (int x = 0; x < tree->ClientWidth(); ++x)
+            if (pixel(x, y) != background)
+                textRight = std::max(textRight, x);
+    ASSERT_GT(textRight, 0);
+    EXPECT_LT(textRight, tree->ContentWidth());
+    // Where the text ends, only the dots' ink, low in the row: no letter standing full height.
+    tree->Canvas()->Font()->Assign(tree->Font());
+    int high = 0, low = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = textRight - tree->Canvas()->TextWidth(u".."); x <= textRight; ++x)
+            (y < top + height / 2 ? high : low) += pixel(x, y) != background;
+    EXPECT_EQ(high, 0);
+    EXPECT_GT(low, 0);
 }
