@@ -35,6 +35,17 @@ protected:
     }
 };
 
+// A new control of the type filling the form, which gets that client size.
+template <class Control> Control* FillForm(TForm& form, int width, int height)
+{
+    form.SetClientWidth(width);
+    form.SetClientHeight(height);
+    auto* control = new Control(&form);
+    control->SetParent(&form);
+    control->SetBounds(0, 0, width, height);
+    return control;
+}
+
 std::vector<int> SelectedRows(TCustomListView* list)
 {
     std::vector<int> rows;
@@ -79,11 +90,7 @@ TEST(ImageListTest, AddsStripsAndDrawsOnlyWhatItHolds)
 TEST(ListViewTest, ClicksAndKeysSelectLikeTheDesktopsLists)
 {
     TForm form(nullptr);
-    form.SetClientWidth(200);
-    form.SetClientHeight(200);
-    auto* list = new RowList(&form);
-    list->SetParent(&form);
-    list->SetBounds(0, 0, 200, 200);
+    auto* list = FillForm<RowList>(form, 200, 200);
     list->SetViewStyle(vsList);
     list->SetMultiSelect(true);
     list->Items()->SetCount(50);
@@ -175,11 +182,7 @@ TEST(TreeViewTest, ExpandsOnDemandSortsAndFollowsKeys)
 TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
 {
     TForm form(nullptr);
-    form.SetClientWidth(200);
-    form.SetClientHeight(200);
-    auto* list = new RowList(&form);
-    list->SetParent(&form);
-    list->SetBounds(0, 0, 200, 200);
+    auto* list = FillForm<RowList>(form, 200, 200);
     list->SetViewStyle(vsList);
     list->Items()->SetCount(50);
     form.Show();
@@ -229,11 +232,7 @@ TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
 TEST(ListViewTest, AColumnDraggedDownToNothingCanBeWidenedAgain)
 {
     TForm form(nullptr);
-    form.SetClientWidth(300);
-    form.SetClientHeight(200);
-    auto* list = new RowList(&form);
-    list->SetParent(&form);
-    list->SetBounds(0, 0, 300, 200);
+    auto* list = FillForm<RowList>(form, 300, 200);
     list->SetViewStyle(vsReport);
     for (int i = 0; i < 3; ++i)
         list->Columns()->Add()->Width = 60;
@@ -263,11 +262,7 @@ TEST(ListViewTest, AColumnDraggedDownToNothingCanBeWidenedAgain)
 TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
 {
     TForm form(nullptr);
-    form.SetClientWidth(200);
-    form.SetClientHeight(200);
-    auto* tree = new TCustomTreeView(&form);
-    tree->SetParent(&form);
-    tree->SetBounds(0, 0, 200, 200);
+    auto* tree = FillForm<TCustomTreeView>(form, 200, 200);
     TTreeNode* root = tree->Items()->AddChild(nullptr, u"root");
     TTreeNode* last = nullptr;
     for (int i = 1; i < 100; ++i)
@@ -395,11 +390,7 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
 TEST(TreeViewTest, ALabelCutByTheMeasuredWidthEndsInDots)
 {
     TForm form(nullptr);
-    form.SetClientWidth(300);
-    form.SetClientHeight(100);
-    auto* tree = new TCustomTreeView(&form);
-    tree->SetParent(&form);
-    tree->SetBounds(0, 0, 300, 100);
+    auto* tree = FillForm<TCustomTreeView>(form, 300, 100);
     tree->Items()->AddChild(nullptr, u"a name of some length");
     TTreeNode* renamed = tree->Items()->AddChild(nullptr, u"B");
     form.Show();
