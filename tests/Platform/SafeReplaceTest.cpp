@@ -255,7 +255,7 @@ TEST(SafeReplaceTest, ACleanerNeverRemovesALiveSavesFileThatTookTheNameOfALeftov
     WriteWholeFile(target, "old");
     WriteWholeFile(dir / "scene.xscene.~new", "left by a killed save");
     CleanerHeldBeforeLock cleaner(target);
-    ASSERT_TRUE(cleaner.Held());
+    ASSERT_TRUE(cleaner.Held()) << "the cleaning could not be traced to its lock";
     // Meanwhile this save cleans the same leftover away and makes its own file under that name;
     // the held cleaner then locks the leftover it opened, which is no longer the one named.
     bool keptWhileCleaned = false;
