@@ -35,6 +35,17 @@ protected:
     }
 };
 
+// A new control of the type filling the form, which gets that client size.
+template <class Control> Control* FillForm(TForm& form, int width, int height)
+{
+    form.SetClientWidth(width);
+    form.SetClientHeight(height);
+    auto* control = new Control(&form);
+    control->SetParent(&form);
+    control->SetBounds(0, 0, width, height);
+    return control;
+}
+
 std::vector<int> SelectedRows(TCustomListView* list)
 {
     std::vector<int> rows;
@@ -79,11 +90,7 @@ TEST(ImageListTest, AddsStripsAndDrawsOnlyWhatItHolds)
 TEST(ListViewTest, ClicksAndKeysSelectLikeTheDesktopsLists)
 {
     TForm form(nullptr);
-    form.SetClientWidth(200);
-    form.SetClientHeight(200);
-    auto* list = new RowList(&form);
-    list->SetParent(&form);
-    list->SetBounds(0, 0, 200, 200);
+    auto* list = FillForm<RowList>(form, 200, 200);
     list->SetViewStyle(vsList);
     list->SetMultiSelect(true);
     list->Items()->SetCount(50);
@@ -175,11 +182,7 @@ TEST(TreeViewTest, ExpandsOnDemandSortsAndFollowsKeys)
 TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
 {
     TForm form(nullptr);
-    form.SetClientWidth(200);
-    form.SetClientHeight(200);
-    auto* list = new RowList(&form);
-    list->SetParent(&form);
-    list->SetBounds(0, 0, 200, 200);
+    auto* list = FillForm<RowList>(form, 200, 200);
     list->SetViewStyle(vsList);
     list->Items()->SetCount(50);
     form.Show();
@@ -226,14 +229,40 @@ TEST(ListViewTest, RowsAndWideCaptionsScrollWithTheWindowsOwnBars)
     EXPECT_EQ(list->ScrollX(), 0);
 }
 
+TEST(ListViewTest, AColumnDraggedDownToNothingCanBeWidenedAgain)
+{
+    TForm form(nullptr);
+    auto* list = FillForm<RowList>(form, 300, 200);
+    list->SetViewStyle(vsReport);
+    for (int i = 0; i < 3; ++i)
+        list->Columns()->Add()->Width = 60;
+    list->Items()->SetCount(3);
+    form.Show();
+    const TPoint origin = list->FormOrigin();
+    auto drag = [&](int from, int to)
+    {
+        const int y = origin.y + list->HeaderHeight() / 2;
+        Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(origin.x + from, y));
+        Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(origin.x + to, y));
+        Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(origin.x + to, y));
+    };
+    auto widths = [&]
+    {
+        return std::vector<int>{list->Columns()->Items(0)->Width, list->Columns()->Items(1)->Width,
+                                list->Columns()->Items(2)->Width};
+    };
+    drag(120, 40); // past the column's left edge: it stops at no width
+    EXPECT_EQ(widths(), (std::vector<int>{60, 0, 60}));
+    // Its divider and the one before lie on one another: the press takes the column of no width.
+    EXPECT_EQ(list->DividerAt(60), 1);
+    drag(60, 90);
+    EXPECT_EQ(widths(), (std::vector<int>{60, 30, 60}));
+}
+
 TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
 {
     TForm form(nullptr);
-    form.SetClientWidth(200);
-    form.SetClientHeight(200);
-    auto* tree = new TCustomTreeView(&form);
-    tree->SetParent(&form);
-    tree->SetBounds(0, 0, 200, 200);
+    auto* tree = FillForm<TCustomTreeView>(form, 200, 200);
     TTreeNode* root = tree->Items()->AddChild(nullptr, u"root");
     TTreeNode* last = nullptr;
     for (int i = 1; i < 100; ++i)
@@ -342,6 +371,12 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
         for (int x = textRight - 2; x <= textRight; ++x)
             high += pixel(x, y) != background && pixel(x, y) != fill;
     EXPECT_GT(high, 0);
+    // Home goes back to the root, and back left by all but less than an indent: its button and
+    // label show.
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(tree->Selected(), root);
+    EXPECT_LT(tree->ScrollX(), 19);
+    EXPECT_EQ(bar(SB_HORZ).nPos, tree->ScrollX());
 
     // Collapsed to one row, everything fits: both bars go and nothing stays scrolled.
     root->Collapse(false);
@@ -350,4 +385,38 @@ TEST(TreeViewTest, RowsAndDeepNamesScrollWithTheWindowsOwnBars)
     EXPECT_FALSE(tree->WindowStyle() & WS_HSCROLL);
     EXPECT_EQ(tree->TopRow(), 0);
     EXPECT_EQ(tree->ScrollX(), 0);
+}
+
+TEST(TreeViewTest, ALabelCutByTheMeasuredWidthEndsInDots)
+{
+    TForm form(nullptr);
+    auto* tree = FillForm<TCustomTreeView>(form, 300, 100);
+    tree->Items()->AddChild(nullptr, u"a name of some length");
+    TTreeNode* renamed = tree->Items()->AddChild(nullptr, u"B");
+    form.Show();
+    form.PaintDirty();
+    // Renamed behind the view's back: the rows keep their measured width, the label is cut there.
+    renamed->Text = u"WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW";
+    tree->Invalidate();
+    form.PaintDirty();
+    const int top = tree->RowHeight(), height = tree->RowHeight();
+    const TPoint origin = tree->FormOrigin();
+    auto pixel = [&](int x, int y)
+    { return form.Pixels()[(origin.y + y) * form.ClientWidth() + origin.x + x] & 0xFFFFFF; };
+    const uint32_t background = pixel(tree->ClientWidth() - 1, top + height / 2);
+    int textRight = -1;
+    for (int y = top; y < top + height; ++y)
+        for (int x = 0; x < tree->ClientWidth(); ++x)
+            if (pixel(x, y) != background)
+                textRight = std::max(textRight, x);
+    ASSERT_GT(textRight, 0);
+    EXPECT_LT(textRight, tree->ContentWidth());
+    // Where the text ends, only the dots' ink, low in the row: no letter standing full height.
+    tree->Canvas()->Font()->Assign(tree->Font());
+    int high = 0, low = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = textRight - tree->Canvas()->TextWidth(u".."); x <= textRight; ++x)
+            (y < top + height / 2 ? high : low) += pixel(x, y) != background;
+    EXPECT_EQ(high, 0);
+    EXPECT_GT(low, 0);
 }

@@ -141,11 +141,19 @@ TEST(Win32SystemTest, ReportsUniversalAndLocalTime)
     ::setenv("TZ", "UTC-3", 1); // three hours east of Greenwich
     ::tzset();
 
+    // Bracketed by the clock the time is read from, to the millisecond: std::time may read a
+    // coarser clock that lags it.
+    auto realtimeMs = []
+    {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    };
     SYSTEMTIME utc{}, local{};
-    time_t before = std::time(nullptr);
+    const int64_t before = realtimeMs();
     GetSystemTime(&utc);
     GetLocalTime(&local);
-    time_t after = std::time(nullptr);
+    const int64_t after = realtimeMs();
 
     if (savedZone)
         ::setenv("TZ", saved.c_str(), 1);
@@ -153,9 +161,10 @@ TEST(Win32SystemTest, ReportsUniversalAndLocalTime)
         ::unsetenv("TZ");
     ::tzset();
 
-    EXPECT_GE(SecondsOf(utc), before);
-    EXPECT_LE(SecondsOf(utc), after);
-    EXPECT_LT(utc.wMilliseconds, 1000);
+    ASSERT_LT(utc.wMilliseconds, 1000);
+    const int64_t utcMs = static_cast<int64_t>(SecondsOf(utc)) * 1000 + utc.wMilliseconds;
+    EXPECT_GE(utcMs, before);
+    EXPECT_LE(utcMs, after);
     EXPECT_EQ(utc.wDayOfWeek, WeekDayOf(utc));
     EXPECT_EQ(local.wDayOfWeek, WeekDayOf(local));
     time_t offset = SecondsOf(local) - SecondsOf(utc);

@@ -1,4 +1,5 @@
 #include "tests/support/WindowDriver.h"
+#include "tests/support/DisplayConnection.h"
 #include "tests/support/ReferenceImage.h"
 
 #include <X11/XKBlib.h>
@@ -51,7 +52,7 @@ bool Mapped(::Display* display, Window window)
 
 WindowDriver::WindowDriver()
 {
-    m_display = XOpenDisplay(nullptr);
+    m_display = ConnectToDisplay();
     if (m_display)
         XSetErrorHandler(IgnoreErrors);
 }

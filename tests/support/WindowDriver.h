@@ -15,7 +15,8 @@ struct _XDisplay;
 class WindowDriver
 {
 public:
-    // Opens the display named by DISPLAY; Connected() tells whether it did.
+    // Connects to the display named by DISPLAY, waiting while it does not answer yet (see
+    // ConnectToDisplay); Connected() tells whether it did.
     WindowDriver();
     ~WindowDriver();
     WindowDriver(const WindowDriver&) = delete;

@@ -1,4 +1,5 @@
 #include "tests/support/WindowManager.h"
+#include "tests/support/DisplayConnection.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -75,7 +76,7 @@ WindowManager::WindowManager(const std::string& displayName)
     if (write(fd, config.data(), config.size()) != static_cast<ssize_t>(config.size()))
         m_error = "configuration not written";
     close(fd);
-    m_display = XOpenDisplay(displayName.c_str());
+    m_display = ConnectToDisplay(displayName);
     if (!m_display)
     {
         m_error = "no display " + displayName;

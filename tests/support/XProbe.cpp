@@ -1,4 +1,5 @@
 #include "tests/support/XProbe.h"
+#include "tests/support/DisplayConnection.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
@@ -9,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-XProbe::XProbe(const std::string& displayName) : m_display(XOpenDisplay(displayName.c_str())) {}
+XProbe::XProbe(const std::string& displayName) : m_display(ConnectToDisplay(displayName)) {}
 
 XProbe::~XProbe()
 {
@@ -321,7 +322,7 @@ void XProbe::RootOrigin(unsigned long window, int& x, int& y)
 
 ClipboardServer::ClipboardServer(const std::string& displayName, std::string text)
 {
-    Display* d = XOpenDisplay(displayName.c_str());
+    Display* d = ConnectToDisplay(displayName);
     if (!d)
         return;
     Window owner = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);

@@ -10,6 +10,7 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "tests/support/MathChecks.h"
 #include "tests/support/RecordingEditor.h"
+#include "tests/support/SoftDevice.h"
 #include "tests/support/Thrown.h"
 #include "tests/support/ViewDouble.h"
 
@@ -457,6 +458,66 @@ TEST(XSceneTest, ClearsAndDestroysSilentlyAndLeavesItsView)
     }
     EXPECT_EQ(changes, 0); // nothing after the destructor started
     EXPECT_TRUE(view.scenes.empty());
+}
+
+TEST(XSceneTest, LeavesOnlyItsOwnViewAndReleasesEachDeviceOnce)
+{
+    // Views that list their scenes as the view does, so that a scene taken out leaves them.
+    struct ListingView : ViewDouble
+    {
+        int AddScene(XScene* scene) override
+        {
+            ViewDouble::AddScene(scene);
+            return XView::AddScene(scene);
+        }
+        int DeleteScene(XScene* scene) override
+        {
+            ViewDouble::DeleteScene(scene);
+            return XView::DeleteScene(scene);
+        }
+    };
+    // Notes the device events the scene passes on, naming the device by its view.
+    struct DeviceNotes : XUVModifier
+    {
+        std::vector<std::string>* log;
+        std::vector<std::pair<IDirect3DDevice9*, std::string>> names;
+        void CreateDevice(IDirect3DDevice9* device) override { Note("create ", device); }
+        void ReleaseDevice(IDirect3DDevice9* device) override { Note("release ", device); }
+        void Note(const char* what, IDirect3DDevice9* device)
+        {
+            for (const auto& [named, name] : names)
+                if (named == device)
+                    log->push_back(what + name);
+        }
+    };
+    SoftDevice firstDevice, secondDevice;
+    ASSERT_NE(firstDevice.device, nullptr);
+    ASSERT_NE(secondDevice.device, nullptr);
+    ListingView first, second;
+    first.device = firstDevice.device;
+    second.device = secondDevice.device;
+    std::vector<std::string> log;
+    XScene scene(nullptr);
+    auto* notes = new DeviceNotes;
+    notes->log = &log;
+    notes->names = {{firstDevice.device, "first"}, {secondDevice.device, "second"}};
+    scene.AttachObject(notes);
+
+    scene.SetView(&first);
+    scene.LeaveView(&second); // not its view: nothing changes
+    scene.LeaveView(nullptr);
+    EXPECT_EQ(scene.GetView(), &first);
+    EXPECT_EQ(log, (std::vector<std::string>{"create first"}));
+    // Taken out of the first view's list on the way, it leaves that view once.
+    scene.SetView(&second);
+    EXPECT_EQ(scene.GetView(), &second);
+    EXPECT_EQ(first.GetScenes().GetCount(), 0u);
+    EXPECT_EQ(log, (std::vector<std::string>{"create first", "release first", "create second"}));
+    scene.LeaveView(&first);
+    EXPECT_EQ(scene.GetView(), &second);
+    scene.SetView(nullptr);
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"create first", "release first", "create second", "release second"}));
 }
 
 TEST(XSceneTest, DeletedNodesHandTheirChildrenToTheirParentAlsoInTheSavedTree)
