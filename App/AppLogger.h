@@ -45,7 +45,8 @@ public:
     void SetTextHook(TextHook hook) { m_Hook = std::move(hook); }
     void ClearTextHook() { m_Hook = nullptr; }
 
-    // "\r\n", the local time stamp and a blank.
+    // Writes the previous entry to the file, then starts this one: "\r\n", the local time stamp
+    // and a blank.
     AppLogger& NewEntry();
     AppLogger& operator<<(const WCHAR* text);
     AppLogger& operator<<(const char* text);
