@@ -6,8 +6,9 @@
 
 AppLogger* TheAppLogger = nullptr;
 
-// Opens existing or creates; buffer in wide characters.
-static constexpr unsigned LogFileMode = 3;
+// Opens existing or creates, and appends: copies of the program started from one folder share the
+// log. Buffer in wide characters.
+static constexpr unsigned LogFileMode = 11;
 static constexpr unsigned LogBufferChars = 4096;
 
 XString AppLogger::OpenLogFile(const WCHAR* logFileName)
@@ -36,6 +37,9 @@ XString AppLogger::OpenLogFile(const WCHAR* logFileName)
 
 AppLogger::AppLogger(const WCHAR* logFileName) : XDebug::XDebugStream(nullptr, LogFileMode, LogBufferChars)
 {
+    // Each entry goes to the file in one write, so that another copy's entries land between ours,
+    // never inside one.
+    HoldFileTextUntilFlush();
     XString log = OpenLogFile(logFileName);
     try
     {
@@ -65,6 +69,8 @@ AppLogger& AppLogger::NewEntry()
 {
     WCHAR stamp[32];
     FormatTimeStamp(stamp);
+    // The previous entry is complete: it goes to the file before this one's first line end.
+    Flush();
     Write("\r\n");
     Write(stamp);
     Put(u' ');

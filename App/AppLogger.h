@@ -1,5 +1,7 @@
 // The program's log: <program>.log beside the program file, UTF-16 text, one entry per line, each
 // entry starting with the local time. A log grown past 1 MiB is moved to <program>.~log at start.
+// Several copies of the program may log to one file: each entry is appended whole, in one write,
+// when the next one starts or the log is flushed.
 //
 //     *TheAppLogger << LogCtl::NewEntry << "Model file <" << path.c_str() << "> does not exist - patch failed!";
 #pragma once
@@ -43,7 +45,8 @@ public:
     void SetTextHook(TextHook hook) { m_Hook = std::move(hook); }
     void ClearTextHook() { m_Hook = nullptr; }
 
-    // "\r\n", the local time stamp and a blank.
+    // Writes the previous entry to the file, then starts this one: "\r\n", the local time stamp
+    // and a blank.
     AppLogger& NewEntry();
     AppLogger& operator<<(const WCHAR* text);
     AppLogger& operator<<(const char* text);

@@ -208,18 +208,39 @@ bool FlushFolderOf(const XString& path)
     return FlushFile(folder, FILE_FLAG_BACKUP_SEMANTICS);
 }
 
+enum class Backup
+{
+    Made,
+    Appeared, // another run made it meanwhile
+    Failed,
+};
+
+bool IsReadableArchive(const XString& path)
+{
+    try
+    {
+        PwPackage package;
+        package.Open(path.c_str());
+        return true;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
 // The pristine archive kept as <archive>.original.pck. It becomes a second name of the archive's
 // file, so that the archive stays where the game looks for it until the finished save replaces it;
-// where the file system has no hard links the archive moves there, as it always did.
-bool CreateBackup(const XString& packageFile, const XString& backupFile)
+// where the file system has no hard links the archive moves there, as it always did. A second copy
+// of the program patching the same game may make it between our look and ours: made from the
+// untouched archive as ours would have been, it is taken as the backup, if it is an archive at all.
+Backup CreateBackup(const XString& packageFile, const XString& backupFile)
 {
     // Only an archive file is kept: a folder typed in its place must stay where it is.
-    if (!FileExists(packageFile))
-        return false;
-    if (!CreateHardLinkW(backupFile.c_str(), packageFile.c_str(), nullptr) &&
-        !MoveFileW(packageFile.c_str(), backupFile.c_str()))
-        return false;
-    return FlushFolderOf(backupFile);
+    if (FileExists(packageFile) && (CreateHardLinkW(backupFile.c_str(), packageFile.c_str(), nullptr) ||
+                                    MoveFileW(packageFile.c_str(), backupFile.c_str())))
+        return FlushFolderOf(backupFile) ? Backup::Made : Backup::Failed;
+    return IsReadableArchive(backupFile) ? Backup::Appeared : Backup::Failed;
 }
 
 // The new archive goes to a temporary file that replaces the archive only once it is complete and
@@ -275,8 +296,17 @@ void RunPatch(AppLogger& log, const PatchJob& job)
     log.NewEntry() << "Checking package backup...";
     if (!FileExists(backupFile))
     {
-        if (!CreateBackup(packageFile, backupFile))
+        switch (CreateBackup(packageFile, backupFile))
+        {
+        case Backup::Made:
+            break;
+        case Backup::Appeared:
+            log.NewEntry() << "Package backup file <" << backupFile.c_str()
+                           << "> appeared meanwhile - taken as the backup.";
+            break;
+        case Backup::Failed:
             Fail(kLineBackup, u"Creating package backup failed!");
+        }
     }
     else
     {

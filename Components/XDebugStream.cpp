@@ -24,7 +24,7 @@ XDebugStream::~XDebugStream()
         return;
     try
     {
-        if (m_Used)
+        if (m_Used || !m_Held.empty())
             Flush();
     }
     catch (...)
@@ -57,12 +57,12 @@ void XDebugStream::Open(const WCHAR* fileName, unsigned mode)
 void XDebugStream::Put(WCHAR c)
 {
     if (m_Used >= m_BufferChars)
-        Flush();
+        FlushBuffer();
     m_Buffer[m_Used++] = c;
     if (c == u'\n')
     {
         m_Buffer[m_Used] = 0;
-        Flush();
+        FlushBuffer();
     }
 }
 
@@ -98,6 +98,16 @@ void XDebugStream::WriteInt(int value)
 
 void XDebugStream::Flush()
 {
+    FlushBuffer();
+    if (m_Held.empty())
+        return;
+    std::u16string held;
+    held.swap(m_Held);
+    WriteToFile(held.data(), held.size());
+}
+
+void XDebugStream::FlushBuffer()
+{
     unsigned used = m_Used;
     m_Buffer[used] = 0;
     // Empty first: a throwing Sink must not leave the text to be handed out twice.
@@ -105,16 +115,23 @@ void XDebugStream::Flush()
     Sink(m_Buffer.get(), used);
     if (!m_File)
         return;
-    // Short writes are not reported; a huge buffer goes in pieces that fit the 32-bit count.
-    const WCHAR* text = m_Buffer.get();
-    while (used)
+    if (m_HoldFileText)
+        m_Held.append(m_Buffer.get(), used);
+    else
+        WriteToFile(m_Buffer.get(), used);
+}
+
+void XDebugStream::WriteToFile(const WCHAR* text, size_t count)
+{
+    // Short writes are not reported; only text past the 32-bit count of a write goes in pieces.
+    while (count)
     {
-        unsigned piece = used < 0x40000000u ? used : 0x40000000u;
+        unsigned piece = count < 0x40000000u ? static_cast<unsigned>(count) : 0x40000000u;
         unsigned bytes = piece * static_cast<unsigned>(sizeof(WCHAR));
         if (m_File->Write(text, bytes) != bytes)
             return;
         text += piece;
-        used -= piece;
+        count -= piece;
     }
 }
 

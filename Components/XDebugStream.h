@@ -8,6 +8,7 @@
 #include "Components/XStream.h"
 
 #include <memory>
+#include <string>
 
 namespace XDebug
 {
@@ -37,9 +38,16 @@ public:
     // Signed decimal.
     void WriteInt(int value);
     // Hands the pending text (possibly none) to Sink and to the file, then empties the buffer.
+    // Text held for the file (see HoldFileTextUntilFlush) goes with it, in one write.
     void Flush();
 
 protected:
+    // From now on the file gets text only at Flush (and when the stream goes): everything since
+    // the last Flush in one write, however many lines and buffers it spans, so that a file other
+    // programs append to at the same time holds each Flush's text whole. Sink still gets every
+    // line at its line feed.
+    void HoldFileTextUntilFlush() { m_HoldFileText = true; }
+
     // Receives every flushed piece, NUL-terminated; length counts the characters. Does nothing
     // here.
     virtual void Sink(const WCHAR* text, unsigned length);
@@ -53,8 +61,14 @@ protected:
     StrUtils::XBaseString<WCHAR> m_FileName;
 
 private:
+    // Hands the buffer to Sink and to the file (or to the held text), then empties it.
+    void FlushBuffer();
+    void WriteToFile(const WCHAR* text, size_t count);
+
     std::unique_ptr<WCHAR[]> m_Buffer; // m_BufferChars + 10 characters
     unsigned m_BufferChars;
     unsigned m_Used = 0;
+    bool m_HoldFileText = false;
+    std::u16string m_Held; // flushed from the buffer, not yet written to the file
 };
 } // namespace XDebug

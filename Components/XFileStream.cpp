@@ -15,7 +15,13 @@ XFileStream::XFileStream(const char* name, unsigned mode)
 void XFileStream::Open(const WCHAR* name, unsigned mode)
 {
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (name && *name)
+    if (name && *name && (mode & 8))
+    {
+        // Shared with other writers: emptying the file here could take away what one just wrote.
+        file = CreateFileW(name, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           (mode & 1) ? OPEN_ALWAYS : OPEN_EXISTING, 0, nullptr);
+    }
+    else if (name && *name)
     {
         if (mode & 2)
             file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -265,7 +265,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
 {
     // Sharing modes have no counterpart in POSIX and are not enforced.
     bool wantRead = (desiredAccess & GENERIC_READ) != 0;
-    bool wantWrite = (desiredAccess & GENERIC_WRITE) != 0;
+    bool wantWrite = (desiredAccess & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
+    // The system moves to the end and writes in one step: no writer overwrites another's text.
+    bool appendOnly = (desiredAccess & FILE_APPEND_DATA) && !(desiredAccess & GENERIC_WRITE);
     if (creationDisposition < CREATE_NEW || creationDisposition > TRUNCATE_EXISTING ||
         (creationDisposition == TRUNCATE_EXISTING && !wantWrite))
     {
@@ -300,7 +302,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
     // Read-only access opens read-only, so files of a read-only install can be read.
     // Opened without waiting, so a pipe with no writer cannot hang the open; waiting reads and
     // writes are restored once the handle exists.
-    int flags = O_CLOEXEC | O_NONBLOCK | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY);
+    int flags = O_CLOEXEC | O_NONBLOCK | (wantWrite ? (wantRead ? O_RDWR : O_WRONLY) : O_RDONLY) |
+                (appendOnly ? O_APPEND : 0);
     bool creates = creationDisposition == CREATE_NEW || creationDisposition == CREATE_ALWAYS ||
                    creationDisposition == OPEN_ALWAYS;
     bool truncates = creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING;

@@ -2,6 +2,7 @@
 
 #include "App/AppPaths.h"
 #include "tests/support/ByteData.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Utf16Text.h"
 #include "tests/support/WholeFile.h"
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
+#include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -122,13 +125,14 @@ TEST_F(AppLoggerTest, WriterOperationsChain)
     AppLogger log(m_Log.c_str());
     size_t start = Text().size();
 
-    // A line reaches the file at its line feed: the entry's leading CR LF goes at once, its text
-    // waits for the next line end or a flush.
+    // An entry reaches the file whole, at the next entry or a flush: not at its leading CR LF, nor
+    // at a line end inside it.
     log << LogCtl::NewEntry;
-    EXPECT_EQ(Text().size(), start + 2);
+    EXPECT_EQ(Text().size(), start);
     log << u"wide \u0416 " << "narrow \xC0\xFF " << -2147483647 - 1 << " " << 0 << " " << 42;
-    EXPECT_EQ(Text().size(), start + 2);
-    log << LogCtl::EndLine << "tail" << LogCtl::FlushAll;
+    log << LogCtl::EndLine << "tail";
+    EXPECT_EQ(Text().size(), start);
+    log << LogCtl::FlushAll;
     std::string text = Text().substr(start);
     EXPECT_TRUE(std::regex_match(
         text,
@@ -185,5 +189,63 @@ TEST_F(AppLoggerTest, UnopenableLogDoesNotStopTheProgram)
     EXPECT_NE(pieces[0].find("still logging"), std::string::npos);
     EXPECT_NO_THROW(log.reset());
     EXPECT_FALSE(fs::exists(m_Dir / "no such folder"));
+}
+
+// Two copies of the program started from one folder log into one file: each entry lands whole at
+// the end of the file, whatever the other copy wrote meanwhile. Some entries span two lines, some
+// are longer than the log's buffer.
+TEST_F(AppLoggerTest, TwoProcessesAppendWholeEntriesToOneLog)
+{
+    constexpr int kEntries = 200;
+    auto entryText = [](int copy, int i)
+    {
+        std::string text = "copy " + std::to_string(copy) + " entry " + std::to_string(i) + " ";
+        if (i % 10 == 3)
+            text += "first line\r\nsecond line ";
+        return text + std::string(i % 25 == 7 ? 5000 : 20 + i % 60, static_cast<char>('a' + i % 26));
+    };
+    std::vector<std::function<bool()>> copies;
+    for (int copy = 0; copy < 2; ++copy)
+        copies.push_back(
+            [&, copy]
+            {
+                AppLogger log(m_Log.c_str());
+                for (int i = 0; i < kEntries; ++i)
+                    log.NewEntry() << entryText(copy, i).c_str();
+                return true;
+            });
+    ASSERT_EQ(InChildProcessesTogether(copies), std::vector<bool>(2, true));
+
+    // Entries start at CR LF and a time stamp; nothing stands before the first.
+    const std::string text = Text();
+    const size_t stampSize = 2 + 23 + 1;
+    const std::regex stamp(StampPattern);
+    std::vector<size_t> starts;
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1))
+        if (std::regex_match(text.substr(at, stampSize), stamp))
+            starts.push_back(at);
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.front(), 0u);
+    starts.push_back(text.size());
+    std::vector<std::string> expected[2], found[2];
+    int startLines = 0;
+    for (size_t i = 0; i + 1 < starts.size(); ++i)
+    {
+        std::string entry = text.substr(starts[i] + stampSize, starts[i + 1] - starts[i] - stampSize);
+        if (entry == StartLine)
+            ++startLines;
+        else if (entry.starts_with("copy 0 ") || entry.starts_with("copy 1 "))
+            found[entry[5] - '0'].push_back(entry);
+        else
+            ADD_FAILURE() << "broken entry: " << entry.substr(0, 80);
+    }
+    EXPECT_EQ(startLines, 2);
+    for (int copy = 0; copy < 2; ++copy)
+    {
+        for (int i = 0; i < kEntries; ++i)
+            expected[copy].push_back(entryText(copy, i));
+        EXPECT_EQ(found[copy].size(), expected[copy].size()) << copy;
+        EXPECT_TRUE(found[copy] == expected[copy]) << copy;
+    }
 }
 } // namespace

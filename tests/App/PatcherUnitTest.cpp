@@ -5,6 +5,7 @@
 #include "Components/XMemoryStream.h"
 #include "PW/Common/PwPackage.h"
 #include "tests/support/ByteData.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PckGenerator.h"
 #include "tests/support/StreamBytes.h"
@@ -379,6 +380,12 @@ const FaultCase kFaults[] = {
          fs::create_directories(t.m_Archive / "game files");
      },
      "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+    // What another run may leave at the backup's name while this one makes it, but no archive: the
+    // name stays taken and the backup is not made.
+    {"BackupNameTakenByAFolder", false, [](PatcherUnitTest& t) { fs::create_directories(t.m_Backup / "x"); },
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+    {"BackupNameIsALinkToNothing", false, [](PatcherUnitTest& t) { fs::create_symlink("nothing.pck", t.m_Backup); },
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
     {"CorruptBackup", true,
      [](PatcherUnitTest& t)
      { WriteWholeFile(t.m_Backup, PckGen::MakeHostile(t.m_Game, PckGen::Hostile::WrongTailerMagic2)); },
@@ -427,7 +434,8 @@ TEST_P(PatcherFaultTest, EndsThePatchWithoutTouchingTheArchiveOrTheBackup)
     const bool hadArchive = fs::exists(m_Archive);
     const bool wasFolder = fs::is_directory(m_Archive);
     const Bytes before = contents(m_Archive);
-    const Bytes backup = ReadWholeFileData(m_Backup);
+    const Bytes backup = contents(m_Backup);
+    const bool backupFolder = fs::is_directory(m_Backup);
     const Files files = FilesIn(m_Dir / "Game");
 
     EXPECT_FALSE(Patch());
@@ -440,7 +448,8 @@ TEST_P(PatcherFaultTest, EndsThePatchWithoutTouchingTheArchiveOrTheBackup)
     ASSERT_EQ(fs::exists(m_Archive), hadArchive);
     EXPECT_EQ(fs::is_directory(m_Archive), wasFolder);
     EXPECT_EQ(contents(m_Archive), before);
-    EXPECT_EQ(ReadWholeFileData(m_Backup), backup);
+    EXPECT_EQ(contents(m_Backup), backup);
+    EXPECT_EQ(fs::is_directory(m_Backup), backupFolder);
     EXPECT_EQ(FilesIn(m_Dir / "Game"), files);
 }
 
@@ -678,6 +687,45 @@ TEST_F(PatcherUnitTest, KillAtAnyPointOfAFirstPatchLeavesTheGameAReadableArchive
         ASSERT_TRUE(Restore());
         EXPECT_EQ(ReadWholeFileData(m_Archive), m_Game.Bytes);
     }
+}
+
+// Two copies of the program patch the same game at once, the first patch of both: one makes the
+// backup while the other finds none yet and then finds the name taken. Both patches complete from
+// the untouched archive, and the game keeps a whole, patched archive.
+TEST_F(PatcherUnitTest, FirstPatchesStartedTogetherBothComplete)
+{
+    const fs::path sharedLog = m_Dir / "copies.log";
+    const Contents expected = ExpectedPatch();
+    std::vector<std::string> failed;
+    for (int round = 0; round < 20; ++round)
+    {
+        SCOPED_TRACE(round);
+        fs::remove(m_Backup);
+        fs::remove(sharedLog);
+        WriteWholeFile(m_Archive, m_Game.Bytes);
+        auto copy = [&]
+        {
+            AppLogger log(WidePath(sharedLog).c_str());
+            return Patcher::PatchPackage(log, Job());
+        };
+        if (InChildProcessesTogether({copy, copy}) != std::vector<bool>(2, true))
+        {
+            // What the copies said, from the log both wrote.
+            std::string said = "round " + std::to_string(round) + ":";
+            const std::u16string log = FromUtf16Le(ReadWholeFile(sharedLog));
+            for (size_t at = log.find(u"ERROR"); at != std::u16string::npos; at = log.find(u"ERROR", at + 1))
+            {
+                const size_t line = log.rfind(u'\n', at) + 1;
+                said += " " + Platform::ToUtf8(log.substr(line, log.find(u'\r', at) - line).c_str());
+            }
+            failed.push_back(said);
+        }
+        EXPECT_EQ(ReadArchive(m_Archive), expected);
+        EXPECT_EQ(ReadWholeFileData(m_Backup), m_Game.Bytes);
+        EXPECT_EQ(FilesIn(m_Dir / "Game"), (Files{"Models.pck", "Models.original.pck"}));
+    }
+    EXPECT_TRUE(failed.empty()) << failed.size() << " of 20 rounds failed:\n"
+                                << testing::PrintToString(failed);
 }
 
 TEST_F(PatcherUnitTest, LeftoversOfKilledSavesAreRemovedByTheNextPatch)

@@ -55,6 +55,39 @@ public:
     XMemoryStream Memory{0, 8192};
 };
 
+// Holds its file's text until Flush. Without a file name the target records each write.
+class HeldStream : public RecordingStream
+{
+public:
+    explicit HeldStream(const WCHAR* fileName = nullptr) : RecordingStream(nullptr, 0, 4)
+    {
+        HoldFileTextUntilFlush();
+        if (fileName)
+            Open(fileName, 3);
+        else
+            m_Memory = m_File = &Target;
+    }
+    ~HeldStream() override
+    {
+        if (m_File == m_Memory)
+        {
+            Flush();
+            m_File = nullptr;
+        }
+    }
+
+    struct WriteRecorder : XMemoryStream
+    {
+        WriteRecorder() : XMemoryStream(0, 8192) {}
+        unsigned Write(const void* buffer, unsigned count) override
+        {
+            Writes.emplace_back(static_cast<const char*>(buffer), count);
+            return XMemoryStream::Write(buffer, count);
+        }
+        std::vector<std::string> Writes;
+    } Target;
+};
+
 class XDebugStreamTest : public ::testing::Test
 {
 protected:
@@ -97,6 +130,41 @@ TEST_F(XDebugStreamTest, LineDiscipline)
     s.Write(static_cast<const char*>(nullptr));
     s.Flush();
     EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u""}));
+}
+
+// A writer that shares its file with others hands over what it wrote since the last flush in one
+// write, however many lines and buffers it spans; the sink still gets each line at its line feed.
+TEST_F(XDebugStreamTest, HeldTextReachesTheFileInOneWritePerFlush)
+{
+    HeldStream s;
+    s.Write(u"ab\ncdefghij\nk");
+    EXPECT_EQ(s.Pieces, (std::vector<std::u16string>{u"ab\n", u"cdef", u"ghij", u"\n"}));
+    EXPECT_TRUE(s.Target.Writes.empty());
+    s.Flush();
+    EXPECT_EQ(s.Target.Writes, std::vector<std::string>{Utf16Le(u"ab\ncdefghij\nk")});
+    // Nothing held: a flush writes nothing.
+    s.Flush();
+    EXPECT_EQ(s.Target.Writes.size(), 1u);
+
+    std::u16string longLine(10000, u'x');
+    s.Write(longLine.c_str());
+    s.Put(u'\n');
+    EXPECT_EQ(s.Pieces.size(), 4u + 2u + 2500u + 1u);
+    s.Flush();
+    EXPECT_EQ(s.Target.Writes.back(), Utf16Le(longLine + u"\n"));
+    EXPECT_EQ(s.Target.Writes.size(), 2u);
+
+    // Into a file: held until the flush, and what is left goes when the stream does.
+    std::filesystem::path path = m_Dir / "held.log";
+    {
+        HeldStream file(WidePath(path).c_str());
+        file.Write(u"one\ntwo\n");
+        EXPECT_EQ(ReadWholeFile(path), "");
+        file.Flush();
+        EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"one\ntwo\n"));
+        file.Write(u"three\nfo");
+    }
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"one\ntwo\nthree\nfo"));
 }
 
 TEST_F(XDebugStreamTest, TinyBuffers)

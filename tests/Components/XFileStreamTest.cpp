@@ -88,6 +88,31 @@ TEST_F(XFileStreamTest, ModesOpenCreateAndTruncate)
     EXPECT_EQ("", ReadWholeFile(path));
 }
 
+// Bit 3 appends: every write lands at the end of the file, also after other writers' writes, and
+// an existing file is never emptied; bit 1 alone only opens, bit 0 creates a missing file.
+TEST_F(XFileStreamTest, AppendModeWritesAtTheEndAndNeverTruncates)
+{
+    std::string path = Path("shared.log");
+    EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 10));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    {
+        XFileStream s(WidePath(path).c_str(), 9);
+        s.WriteBuffer("one|", 4);
+    }
+    {
+        XFileStream s(WidePath(path).c_str(), 9);
+        EXPECT_EQ(4, s.GetSize());
+    }
+    XFileStream a(WidePath(path).c_str(), 11);
+    XFileStream b(WidePath(path).c_str(), 10);
+    a.WriteBuffer("a1|", 3);
+    b.WriteBuffer("b1|", 3);
+    a.SetPosition(0);
+    a.WriteBuffer("a2|", 3);
+    EXPECT_EQ("one|a1|b1|a2|", ReadWholeFile(path));
+    EXPECT_EQ("one|a1|b1|a2|", StreamString(a)); // readable too
+}
+
 TEST_F(XFileStreamTest, ReadOnlyModeOpensReadOnlyFiles)
 {
     std::string path = Path("ro.bin");

@@ -180,6 +180,35 @@ TEST_F(Win32FilesTest, DispositionsFollowThePlatform)
     EXPECT_FALSE(fs::exists("nofolder"));
 }
 
+// A handle that may only append (FILE_APPEND_DATA without the rest of GENERIC_WRITE) writes at the
+// end of the file whatever its position and whatever other handles wrote meanwhile.
+TEST_F(Win32FilesTest, AppendOnlyHandlesWriteAtTheEnd)
+{
+    WriteWholeFile("log.txt", "start|");
+    HANDLE first = Open(u"log.txt", GENERIC_READ | FILE_APPEND_DATA, OPEN_ALWAYS);
+    HANDLE second = Open(u"LOG.TXT", FILE_APPEND_DATA, OPEN_EXISTING);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    EXPECT_TRUE(WriteFile(first, "a1|", 3, &done, nullptr));
+    EXPECT_TRUE(WriteFile(second, "b1|", 3, &done, nullptr));
+    EXPECT_EQ(SetFilePointer(first, 0, nullptr, FILE_BEGIN), 0u);
+    EXPECT_TRUE(WriteFile(first, "a2|", 3, &done, nullptr));
+    EXPECT_EQ(done, 3u);
+    EXPECT_EQ(SetFilePointer(first, 0, nullptr, FILE_BEGIN), 0u);
+    EXPECT_EQ(ReadAll(first), "start|a1|b1|a2|");
+    char byte = 0;
+    EXPECT_FALSE(ReadFile(second, &byte, 1, &done, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(CloseHandle(first));
+    EXPECT_TRUE(CloseHandle(second));
+
+    // Appending is writing: a read-only file refuses it.
+    ASSERT_EQ(::chmod("log.txt", 0444), 0);
+    EXPECT_EQ(Open(u"log.txt", FILE_APPEND_DATA, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
 TEST_F(Win32FilesTest, ReadOnlyFilesOpenForReadingOnly)
 {
     WriteWholeFile("ro.txt", "keep me");

@@ -1,11 +1,16 @@
 // Runs part of a test in a forked child, for what must not touch the test process itself: lower
-// resource limits, another user's permissions.
+// resource limits, another user's permissions, or several processes at work on the same files.
 #pragma once
 
 #include <functional>
+#include <vector>
 
 // Runs `work` in a child and returns whether it returned true (false also when it died).
 bool InChildProcess(const std::function<bool()>& work);
+// Runs each work in a child of its own, all at once: no child starts its work before every child
+// exists, so that they overlap as two copies of the program started together do. Returns, in the
+// same order, whether each returned true (false also when it died).
+std::vector<bool> InChildProcessesTogether(const std::vector<std::function<bool()>>& works);
 // In a child only: takes the unprivileged user "nobody" (uid and gid 65534), so that file
 // permissions bind as they bind every user but root. False when that is not possible.
 bool BecomeUnprivileged();
