@@ -1,7 +1,6 @@
 #include "App/AppLogger.h"
 
 #include "App/AppPaths.h"
-#include "Components/XFileStream.h"
 #include "Platform/Win32/Windows.h"
 
 AppLogger* TheAppLogger = nullptr;
@@ -15,23 +14,9 @@ XString AppLogger::OpenLogFile(const WCHAR* logFileName)
 {
     XString log =
         logFileName ? XString(logFileName) : AppPaths::ChangeFileExt(AppPaths::ProgramFile(), u".log");
-    int64_t size = 0;
-    try
-    {
-        // Only the size is wanted: read-only, so a log we may not write is still measured.
-        XFileStream file(log.c_str(), 4);
-        size = file.GetSize();
-    }
-    catch (...)
-    {
-        // No log yet: nothing to rotate.
-    }
-    if (size > MaxLogSize)
-    {
-        XString old = AppPaths::ChangeFileExt(log, u".~log");
-        DeleteFileW(old.c_str());
-        MoveFileW(log.c_str(), old.c_str());
-    }
+    // Copies started together may all find the log too large: one moves it, and none moves the
+    // fresh log another has begun over the one just moved.
+    Platform::MoveFileIfLarger(log.c_str(), AppPaths::ChangeFileExt(log, u".~log").c_str(), MaxLogSize);
     return log;
 }
 

@@ -39,7 +39,8 @@ public:
     ~AppLogger() override;
 
     // The log file's path (null: <program>.log), after moving a log larger than MaxLogSize to the
-    // same path with the extension ".~log", deleting an older one first. Never fails.
+    // same path with the extension ".~log" in place of an older one (of copies starting together,
+    // one moves it). Never fails.
     static XString OpenLogFile(const WCHAR* logFileName = nullptr);
 
     void SetTextHook(TextHook hook) { m_Hook = std::move(hook); }

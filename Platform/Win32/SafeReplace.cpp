@@ -250,3 +250,20 @@ void Platform::RemoveReplaceLeftovers(const WCHAR* target, const std::function<v
             removed(FromUtf8(leftover));
     }
 }
+
+bool Platform::MoveFileIfLarger(const WCHAR* file, const WCHAR* moved, int64_t limit)
+{
+    if (!file || !*file || !moved || !*moved)
+        return false;
+    const std::string from = ResolvePath(file);
+    const std::string to = ResolvePath(moved);
+    int fd = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat held, named;
+    const bool done = ::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+                      held.st_size > limit && ::stat(from.c_str(), &named) == 0 && ::SameFile(held, named) &&
+                      ::rename(from.c_str(), to.c_str()) == 0;
+    ::close(fd);
+    return done;
+}

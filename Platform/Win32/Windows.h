@@ -746,6 +746,12 @@ ReplaceResult ReplaceFileSafely(const WCHAR* target, const std::function<void(co
 // a link: then by the path the file had).
 void RemoveReplaceLeftovers(const WCHAR* target,
                             const std::function<void(const std::u16string& name)>& removed = nullptr);
+// Moves `file` to `moved`, replacing what stands there, when the file holds more than `limit`
+// bytes (a log rotated at start). The size is read and the file moved under an exclusive lock of
+// the file, and only while the name still names the file that was locked: of several processes
+// doing it at once one moves it, and none moves the file another has just begun in its place.
+// Returns whether this call moved it.
+bool MoveFileIfLarger(const WCHAR* file, const WCHAR* moved, int64_t limit);
 // Makes the flush of ReplaceFileSafely fail for the temporary files the predicate picks by their
 // native path, as a device that cannot write them back would; for tests of what a failed flush
 // leaves behind. Null removes it. Returns the previous one.

@@ -248,4 +248,28 @@ TEST_F(AppLoggerTest, TwoProcessesAppendWholeEntriesToOneLog)
         EXPECT_TRUE(found[copy] == expected[copy]) << copy;
     }
 }
+TEST_F(AppLoggerTest, CopiesStartingTogetherRotateABigLogOnceAndLoseNothing)
+{
+    const std::vector<uint8_t> over = PatternBytes(1048577, 4);
+    for (int round = 0; round < 40; ++round)
+    {
+        WriteBytes("Kelvane.log", over);
+        WriteBytes("Kelvane.~log", PatternBytes(100, 5));
+        std::vector<std::function<bool()>> copies(2, [&]
+                                                  {
+                                                      AppLogger log(m_Log.c_str());
+                                                      log.NewEntry() << "started";
+                                                      return true;
+                                                  });
+        ASSERT_EQ(InChildProcessesTogether(copies), std::vector<bool>(2, true));
+        // The big log is the one rotation; both copies' entries are in the new log.
+        const std::vector<uint8_t> rotated = Bytes("Kelvane.~log");
+        ASSERT_TRUE(rotated == over) << "round " << round << ": the rotated log holds " << rotated.size() << " bytes";
+        const std::string text = Text();
+        const std::string start = std::string(StampPattern) + StartLine;
+        const std::string entry = std::string(StampPattern) + "started";
+        ASSERT_TRUE(std::regex_match(text, std::regex("(" + start + "|" + entry + "){4}")))
+            << "round " << round << ": " << text.substr(0, 200);
+    }
+}
 } // namespace
