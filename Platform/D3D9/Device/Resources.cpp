@@ -14,6 +14,13 @@ void PixelStore::Allocate(D3DFORMAT f, UINT w, UINT h)
     pitch = RowPitch(f, w);
     rows = RowCount(f, h);
     bits.assign(static_cast<size_t>(pitch) * rows, 0);
+    // Black, with the unused bits of an X format set as Clear and drawing set them: a pixel nothing
+    // has written yet agrees with the others (readers that take those bits as alpha see one value).
+    uint8_t blank[8] = {};
+    const UINT bpp = BytesPerTexel(f);
+    WriteTexel(f, blank, 0);
+    if (std::any_of(blank, blank + bpp, [](uint8_t b) { return b != 0; }))
+        FillTexels(bits.data(), pitch, bpp, blank, 0, 0, w, h);
 }
 
 Resource::Resource(DeviceImpl* device, D3DPOOL pool, bool counted)
