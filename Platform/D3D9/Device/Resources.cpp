@@ -13,14 +13,24 @@ void PixelStore::Allocate(D3DFORMAT f, UINT w, UINT h)
     height = h;
     pitch = RowPitch(f, w);
     rows = RowCount(f, h);
-    bits.assign(static_cast<size_t>(pitch) * rows, 0);
     // Black, with the unused bits of an X format set as Clear and drawing set them: a pixel nothing
     // has written yet agrees with the others (readers that take those bits as alpha see one value).
+    const size_t size = static_cast<size_t>(pitch) * rows;
     uint8_t blank[8] = {};
     const UINT bpp = BytesPerTexel(f);
     WriteTexel(f, blank, 0);
-    if (std::any_of(blank, blank + bpp, [](uint8_t b) { return b != 0; }))
-        FillTexels(bits.data(), pitch, bpp, blank, 0, 0, w, h);
+    if (std::all_of(blank, blank + bpp, [](uint8_t b) { return b == 0; }))
+    {
+        bits.assign(size, 0);
+        return;
+    }
+    // One row built and appended for each row: a single pass over the new texels.
+    std::vector<uint8_t> row(pitch);
+    FillTexels(row.data(), pitch, bpp, blank, 0, 0, w, 1);
+    bits.clear();
+    bits.reserve(size);
+    for (UINT y = 0; y < rows; ++y)
+        bits.insert(bits.end(), row.begin(), row.end());
 }
 
 Resource::Resource(DeviceImpl* device, D3DPOOL pool, bool counted)
