@@ -3,6 +3,7 @@
 #include "Platform/D3D9/PixelFormat.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Soft9
 {
@@ -24,13 +25,20 @@ void PixelStore::Allocate(D3DFORMAT f, UINT w, UINT h)
         bits.assign(size, 0);
         return;
     }
-    // One row built and appended for each row: a single pass over the new texels.
+    // One row built and copied over the new rows a block at a time, while the block is still in
+    // the cache: about a single pass over the new texels.
     std::vector<uint8_t> row(pitch);
     FillTexels(row.data(), pitch, bpp, blank, 0, 0, w, 1);
     bits.clear();
     bits.reserve(size);
-    for (UINT y = 0; y < rows; ++y)
-        bits.insert(bits.end(), row.begin(), row.end());
+    const UINT block = std::max(1u, 65536u / std::max(1u, pitch));
+    for (UINT y = 0; y < rows; y += block)
+    {
+        const UINT count = std::min(block, rows - y);
+        bits.resize(bits.size() + static_cast<size_t>(count) * pitch);
+        for (UINT i = 0; i < count; ++i)
+            std::memcpy(bits.data() + static_cast<size_t>(y + i) * pitch, row.data(), pitch);
+    }
 }
 
 Resource::Resource(DeviceImpl* device, D3DPOOL pool, bool counted)
