@@ -336,6 +336,20 @@ void WriteTexel(D3DFORMAT format, uint8_t* texel, uint32_t argb)
     }
 }
 
+void FillTexels(uint8_t* bits, size_t pitch, UINT bpp, const uint8_t* texel, UINT x1, UINT y1, UINT x2,
+                UINT y2)
+{
+    if (bpp == 0 || x1 >= x2 || y1 >= y2)
+        return;
+    // The first row is built in place and copied to the others.
+    uint8_t* first = bits + static_cast<size_t>(y1) * pitch + static_cast<size_t>(x1) * bpp;
+    const size_t bytes = static_cast<size_t>(x2 - x1) * bpp;
+    for (size_t i = 0; i < bytes; i += bpp)
+        std::memcpy(first + i, texel, bpp);
+    for (UINT y = y1 + 1; y < y2; ++y)
+        std::memcpy(first + static_cast<size_t>(y - y1) * pitch, first, bytes);
+}
+
 void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint32_t texels[16])
 {
     const uint8_t* colour = format == D3DFMT_DXT1 ? block : block + 8;

@@ -42,6 +42,11 @@ UINT FullMipCount(UINT width, UINT height);
 uint32_t ReadTexel(D3DFORMAT format, const uint8_t* texel);
 void WriteTexel(D3DFORMAT format, uint8_t* texel, uint32_t argb);
 
+// Copies one texel of `bpp` bytes into each texel of the rectangle [x1, x2) x [y1, y2) of a level
+// whose rows are `pitch` bytes apart.
+void FillTexels(uint8_t* bits, size_t pitch, UINT bpp, const uint8_t* texel, UINT x1, UINT y1, UINT x2,
+                UINT y2);
+
 // The 16 texels of one DXT1/2/3/4/5 block, row by row, as A8R8G8B8.
 void DecodeBlock(D3DFORMAT format, const uint8_t* block, uint32_t texels[16]);
 

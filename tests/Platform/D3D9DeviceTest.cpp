@@ -365,7 +365,7 @@ TEST_F(D3D9DeviceTest, ClearFillsTheTargetAndRenderTargetDataCopiesIt)
     D3DVIEWPORT9 viewport{2, 0, 6, 4, 0.0f, 1.0f};
     ASSERT_EQ(m_device->SetViewport(&viewport), D3D_OK);
     D3DRECT rect{0, 1, 4, 3};
-    ASSERT_EQ(m_device->Clear(1, &rect, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF112233u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(m_device->Clear(1, &rect, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00112233u, 1.0f, 0), D3D_OK);
 
     IDirect3DSurface9* target = nullptr;
     ASSERT_EQ(m_device->GetRenderTarget(0, &target), D3D_OK);
@@ -382,14 +382,15 @@ TEST_F(D3D9DeviceTest, ClearFillsTheTargetAndRenderTargetDataCopiesIt)
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(copy->LockRect(&locked, nullptr, 0), D3D_OK);
     ASSERT_GE(locked.Pitch, 8 * 4);
-    // Only the rectangle cut by the viewport (x 2-3, y 1-2) is cleared.
+    // Only the rectangle cut by the viewport (x 2-3, y 1-2) is cleared; the unused top byte is the
+    // same in every pixel, cleared or not.
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x)
         {
             uint32_t texel;
             std::memcpy(&texel, static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
             bool inside = x >= 2 && x < 4 && y >= 1 && y < 3;
-            EXPECT_EQ(texel, inside ? 0xFF112233u : 0u) << x << "," << y;
+            EXPECT_EQ(texel, inside ? 0xFF112233u : 0xFF000000u) << x << "," << y;
         }
     copy->UnlockRect();
     copy->Release();

@@ -7,6 +7,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace
@@ -1482,6 +1485,180 @@ TEST_F(D3D9RasterTest, QuickPixelLoopsGiveTheGeneralStagesPixels)
     }
     EXPECT_EQ(different, 0u);
     EXPECT_GT(drawn, 64u * 60u);
+    texture->Release();
+    soft->Release();
+}
+
+// ---- The unused bits of a target -------------------------------------------------------------------
+
+// A target without alpha (X8R8G8B8, X1R5G5B5) carries the same unused bits in every pixel, whatever
+// wrote it and also where nothing did, so that readers taking them as alpha (image files) see one
+// value; a target with alpha keeps what each path wrote.
+TEST_F(D3D9RasterTest, UnusedBitsAreAlikeWhateverWroteThePixel)
+{
+    Create(64, 64);
+    ISoftDevice9* soft = nullptr;
+    ASSERT_EQ(dev->QueryInterface(IID_ISoftDevice9, reinterpret_cast<void**>(&soft)), S_OK);
+    IDirect3DTexture9* texture = Texture(
+        2, 2, D3DFMT_A8R8G8B8,
+        {0x10, 0x20, 0x30, 0x30, 0x40, 0x50, 0x60, 0x30, 0x70, 0x80, 0x90, 0x30, 0xA0, 0xB0, 0xC0, 0x30});
+    RenderState(D3DRS_LIGHTING, FALSE);
+    RenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    RenderState(D3DRS_ZENABLE, FALSE);
+    auto state = [&](D3DRENDERSTATETYPE s, DWORD on, DWORD off, const std::function<void()>& draw)
+    {
+        RenderState(s, on);
+        draw();
+        RenderState(s, off);
+    };
+    // Each path writes alpha 0x30 (a clear 0x50) into a 10 x 10 cell of its own; the rest is untouched.
+    constexpr DWORD A = 0x30000000;
+    using Path = std::function<void(float x, float y)>;
+    const Path level = [&](float x, float y)
+    { Draw(D3DPT_TRIANGLELIST, 2, Quad(x, y, x + 10, y + 10, A | 0x804020), RhwTexFvf); };
+    const Path gradient = [&](float x, float y)
+    {
+        Draw(D3DPT_TRIANGLELIST, 1,
+             std::vector<RhwVertex>{{x, y, 0.5f, 1, A | 0xFF0000},
+                                    {x + 10, y, 0.5f, 1, A | 0xFF00},
+                                    {x, y + 10, 0.5f, 1, A | 0xFF}},
+             RhwFvf);
+    };
+    const Path textured = [&](float x, float y)
+    {
+        dev->SetTexture(0, texture);
+        level(x, y);
+        dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        Draw(D3DPT_TRIANGLELIST, 2, Quad(x + 5, y, x + 10, y + 10, A | 0xFFFFFF, 3, 3), RhwTexFvf);
+        dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        dev->SetTexture(0, nullptr);
+    };
+    const Path blended = [&](float x, float y)
+    {
+        RenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        RenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        state(D3DRS_ALPHABLENDENABLE, TRUE, FALSE,
+              [&]
+              {
+                  level(x, y);
+                  gradient(x, y);
+                  textured(x, y);
+              });
+    };
+    const std::vector<std::pair<const char*, Path>> paths = {
+        {"clear",
+         [&](float x, float y)
+         {
+             D3DRECT r{LONG(x), LONG(y), LONG(x) + 10, LONG(y) + 10};
+             ASSERT_EQ(dev->Clear(1, &r, D3DCLEAR_TARGET, 0x50102030, 1.0f, 0), D3D_OK);
+         }},
+        {"one colour", level},
+        {"gradient", gradient},
+        {"textured", textured},
+        {"blended", blended},
+        {"depth tested",
+         [&](float x, float y)
+         {
+             state(D3DRS_ZENABLE, TRUE, FALSE,
+                   [&]
+                   {
+                       level(x, y);
+                       gradient(x, y);
+                   });
+         }},
+        {"colour channels only",
+         [&](float x, float y)
+         {
+             state(D3DRS_COLORWRITEENABLE, 7, 15,
+                   [&]
+                   {
+                       level(x, y);
+                       blended(x, y);
+                   });
+         }},
+        {"specular",
+         [&](float x, float y) { state(D3DRS_SPECULARENABLE, TRUE, FALSE, [&] { gradient(x, y); }); }},
+        {"flat wireframe",
+         [&](float x, float y)
+         {
+             state(D3DRS_SHADEMODE, D3DSHADE_FLAT, D3DSHADE_GOURAUD,
+                   [&] { state(D3DRS_FILLMODE, D3DFILL_WIREFRAME, D3DFILL_SOLID, [&] { gradient(x, y); }); });
+         }},
+        {"lines and points",
+         [&](float x, float y)
+         {
+             std::vector<RhwVertex> v{
+                 {x, y, 0.5f, 1, A | 0xFF}, {x + 9, y + 7, 0.5f, 1, A | 0xFF00}, {x + 2, y + 9, 0.5f, 1, A}};
+             Draw(D3DPT_LINESTRIP, 2, v, RhwFvf);
+             Draw(D3DPT_POINTLIST, 3, v, RhwFvf);
+         }},
+        {"point sprites",
+         [&](float x, float y)
+         {
+             float size = 6.0f;
+             DWORD bits;
+             std::memcpy(&bits, &size, 4);
+             RenderState(D3DRS_POINTSIZE, bits);
+             state(D3DRS_POINTSPRITEENABLE, TRUE, FALSE,
+                   [&] {
+                       Draw(D3DPT_POINTLIST, 1, std::vector<RhwVertex>{{x + 5, y + 5, 0.5f, 1, A | 0xFFFF}},
+                            RhwFvf);
+                   });
+         }},
+    };
+    struct Target
+    {
+        D3DFORMAT format;
+        UINT bytes;
+        uint32_t unused; // 0: the format has alpha
+    };
+    for (const Target& t : {Target{D3DFMT_X8R8G8B8, 4, 0xFF000000u}, Target{D3DFMT_X1R5G5B5, 2, 0x8000u},
+                            Target{D3DFMT_A8R8G8B8, 4, 0u}})
+        for (bool quick : {true, false})
+        {
+            SCOPED_TRACE(std::to_string(t.format) + (quick ? " quick" : " general"));
+            soft->EnableQuickPixels(quick);
+            IDirect3DSurface9* target = nullptr;
+            ASSERT_EQ(
+                dev->CreateRenderTarget(64, 64, t.format, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr),
+                D3D_OK);
+            ASSERT_EQ(dev->SetRenderTarget(0, target), D3D_OK);
+            for (size_t i = 0; i < paths.size(); ++i)
+                paths[i].second(float(i % 5 * 12), float(i / 5 * 12));
+            D3DLOCKED_RECT lr{};
+            ASSERT_EQ(target->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+            std::set<uint32_t> alphas;
+            for (size_t i = 0; i < paths.size(); ++i)
+            {
+                // The cell of each path with the gaps right of and below it.
+                std::set<uint32_t> cell;
+                for (UINT y = UINT(i / 5 * 12); y < UINT(i / 5 * 12 + 12); ++y)
+                    for (UINT x = UINT(i % 5 * 12); x < UINT(i % 5 * 12 + 12); ++x)
+                    {
+                        uint32_t word = 0;
+                        std::memcpy(&word, static_cast<const uint8_t*>(lr.pBits) + y * lr.Pitch + x * t.bytes,
+                                    t.bytes);
+                        cell.insert(t.unused ? word & t.unused : word >> 24);
+                    }
+                if (t.unused)
+                    EXPECT_EQ(cell, std::set<uint32_t>{t.unused}) << paths[i].first;
+                else
+                    alphas.insert(cell.begin(), cell.end());
+            }
+            target->UnlockRect();
+            if (!t.unused)
+            {
+                // Untouched, drawn, cleared: each as written.
+                for (uint32_t a : {0x00u, 0x30u, 0x50u})
+                    EXPECT_EQ(alphas.count(a), 1u) << a;
+            }
+            IDirect3DSurface9* back = nullptr;
+            dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+            dev->SetRenderTarget(0, back);
+            back->Release();
+            target->Release();
+        }
+    soft->EnableQuickPixels(true);
     texture->Release();
     soft->Release();
 }

@@ -747,26 +747,18 @@ HRESULT DeviceImpl::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOL
         areas.push_back(D3DRECT{std::max(rects[i].x1, whole.x1), std::max(rects[i].y1, whole.y1),
                                 std::min(rects[i].x2, whole.x2), std::min(rects[i].y2, whole.y2)});
 
-    // One row of the area is built once and copied to each of its rows.
     auto fill = [&areas](PixelStore& store, const std::vector<uint8_t>& texel)
     {
-        size_t bpp = texel.size();
-        std::vector<uint8_t> row;
         ++store.version;
         for (const D3DRECT& r : areas)
         {
             LONG x1 = std::max<LONG>(r.x1, 0), y1 = std::max<LONG>(r.y1, 0);
             LONG x2 = std::min<LONG>(r.x2, static_cast<LONG>(store.width));
             LONG y2 = std::min<LONG>(r.y2, static_cast<LONG>(store.height));
-            if (x1 >= x2 || y1 >= y2)
-                continue;
-            row.resize(static_cast<size_t>(x2 - x1) * bpp);
-            for (size_t i = 0; i < row.size(); i += bpp)
-                std::memcpy(row.data() + i, texel.data(), bpp);
-            for (LONG y = y1; y < y2; ++y)
-                std::memcpy(store.bits.data() + static_cast<size_t>(y) * store.pitch +
-                                static_cast<size_t>(x1) * bpp,
-                            row.data(), row.size());
+            if (x1 < x2 && y1 < y2)
+                FillTexels(store.bits.data(), store.pitch, static_cast<UINT>(texel.size()), texel.data(),
+                           static_cast<UINT>(x1), static_cast<UINT>(y1), static_cast<UINT>(x2),
+                           static_cast<UINT>(y2));
         }
     };
     if ((flags & D3DCLEAR_TARGET) && m_state.renderTarget)

@@ -3,6 +3,7 @@
 #include "Platform/D3D9/PixelFormat.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Soft9
 {
@@ -13,7 +14,31 @@ void PixelStore::Allocate(D3DFORMAT f, UINT w, UINT h)
     height = h;
     pitch = RowPitch(f, w);
     rows = RowCount(f, h);
-    bits.assign(static_cast<size_t>(pitch) * rows, 0);
+    // Black, with the unused bits of an X format set as Clear and drawing set them: a pixel nothing
+    // has written yet agrees with the others (readers that take those bits as alpha see one value).
+    const size_t size = static_cast<size_t>(pitch) * rows;
+    uint8_t blank[8] = {};
+    const UINT bpp = BytesPerTexel(f);
+    WriteTexel(f, blank, 0);
+    if (std::all_of(blank, blank + bpp, [](uint8_t b) { return b == 0; }))
+    {
+        bits.assign(size, 0);
+        return;
+    }
+    // One row built and copied over the new rows a block at a time, while the block is still in
+    // the cache: about a single pass over the new texels.
+    std::vector<uint8_t> row(pitch);
+    FillTexels(row.data(), pitch, bpp, blank, 0, 0, w, 1);
+    bits.clear();
+    bits.reserve(size);
+    const UINT block = std::max(1u, 65536u / std::max(1u, pitch));
+    for (UINT y = 0; y < rows; y += block)
+    {
+        const UINT count = std::min(block, rows - y);
+        bits.resize(bits.size() + static_cast<size_t>(count) * pitch);
+        for (UINT i = 0; i < count; ++i)
+            std::memcpy(bits.data() + static_cast<size_t>(y + i) * pitch, row.data(), pitch);
+    }
 }
 
 Resource::Resource(DeviceImpl* device, D3DPOOL pool, bool counted)

@@ -151,6 +151,15 @@ TEST(XViewImageCaptureTest, TheViewsFrameRawAsBitmapsAndAsFiles)
     const DecodedImage bmp = DecodeWithStb(ReadWholeFileData(dir / "x.bmp"));
     ASSERT_EQ(bmp.width, int(w)) << bmp.error;
     EXPECT_EQ(Difference(bmp, shown).first, 0);
+    // The fourth byte of every pixel alike, in the gaps between the viewports too: viewers that
+    // take it as alpha show the whole frame so.
+    for (const Bytes& written : {file, ReadWholeFileData(dir / "x.bmp")})
+    {
+        std::set<uint8_t> fourth;
+        for (size_t i = written.size() - size_t(w) * h * 4 + 3; i < written.size(); i += 4)
+            fourth.insert(written[i]);
+        EXPECT_EQ(fourth, std::set<uint8_t>{0xFF});
+    }
     const DecodedImage r5File = DecodeWithStb(ReadWholeFileData(dir / "r5.bmp"));
     ASSERT_EQ(r5File.width, int(w)) << r5File.error;
     EXPECT_LE(Difference(r5File, shown).first, 8);
