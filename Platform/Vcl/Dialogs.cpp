@@ -806,8 +806,7 @@ TOpenDialogForm::TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog) : TFor
     LookInLabel->SetBounds(8, 12, 52, 13);
     LookInLabel->SetCaption(u"Look in:");
 
-    FolderLabel = new TLabel(this);
-    FolderLabel->SetAutoSize(false);
+    FolderLabel = new TPathLabel(this);
     FolderLabel->SetParent(this);
     FolderLabel->SetBounds(64, 12, w - 64 - 56, 13);
     FolderLabel->SetAnchors({akLeft, akTop, akRight});
@@ -908,6 +907,32 @@ void TOpenDialogForm::Dispatch(TMessage& Message)
         return;
     }
     TForm::Dispatch(Message);
+}
+
+// ---- TPathLabel ------------------------------------------------------------------------------
+
+TPathLabel::TPathLabel(TComponent* AOwner) : TLabel(AOwner)
+{
+    SetAutoSize(false);
+    SetShowAccelChar(false);
+    SetShowHint(true);
+}
+
+void TPathLabel::TextChanged()
+{
+    TLabel::TextChanged();
+    SetHint(Caption());
+}
+
+void TPathLabel::Paint()
+{
+    TCanvas* canvas = Canvas();
+    TRect r = ClientRect();
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(r);
+    canvas->Brush()->SetStyle(bsClear);
+    const UnicodeString& path = Caption();
+    DrawTextW(canvas->Handle(), path.c_str(), path.Length(), &r, DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
 }
 
 void TOpenDialogForm::FolderChanged()

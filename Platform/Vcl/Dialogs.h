@@ -231,13 +231,25 @@ private:
     DWORD m_typedAt = 0;
 };
 
+// A folder's path on one line. One too long for the label gives up its start to "..." so that the
+// names it ends in show; the whole path is the label's hint.
+class TPathLabel : public TLabel
+{
+public:
+    explicit TPathLabel(TComponent* AOwner);
+
+protected:
+    void TextChanged() override;
+    void Paint() override;
+};
+
 class TOpenDialogForm : public TForm
 {
 public:
     TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog);
 
     TLabel* LookInLabel;
-    TLabel* FolderLabel;
+    TPathLabel* FolderLabel;
     TButton* UpBtn;
     TFileListView* List;
     TLabel* FileNameLabel;

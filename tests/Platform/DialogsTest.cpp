@@ -247,6 +247,7 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
         trail.push_back(Utf8(box->Browser.Folder()).substr(dir.Path().string().size()) + ":" +
                         Utf8(box->FileNameEdit->Text()));
         EXPECT_EQ(box->FolderLabel->Caption(), box->Browser.Folder());
+        EXPECT_EQ(Utf8(box->FolderLabel->Hint()), Utf8(box->Browser.Folder()));
     };
 
     script.steps = [&](TOpenDialogForm* box)
@@ -349,5 +350,102 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
         EXPECT_FALSE(dialog.Execute());
         EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
         EXPECT_EQ(dialog.Form(), nullptr);
+    }
+}
+
+TEST(DialogsTest, LookInShowsTheEndOfALongFolderAfterDots)
+{
+    TempDir dir("kelvane-lookin");
+    const fs::path deep = dir.Path() / "Program Files of a Rather Long Name" / "Publisher of Games and Other Things" /
+                          "A Game With a Long Title, Collector's Edition" / "Installation Folder" / "Game";
+    fs::create_directories(deep);
+    const fs::path wide = dir / std::string(240, 'w'); // one name wider than the dialog
+    fs::create_directories(wide);
+
+    // What a left-aligned label draws in the dialog's font, for the widths and the pixels.
+    TForm reference(nullptr);
+    reference.SetClientHeight(40);
+    auto* sample = new TLabel(&reference);
+    sample->SetParent(&reference);
+    sample->SetShowAccelChar(false);
+    sample->SetAutoSize(false);
+    reference.Show();
+
+    struct Case
+    {
+        fs::path folder;
+        int width; // of the dialog's client area; 480 is its own
+        bool shortened;
+    } cases[] = {{dir.Path(), 480, false}, {deep, 480, true}, {deep, 900, true}, {wide, 480, true}, {wide, 900, true}};
+    TOpenDialog dialog(nullptr);
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.folder.string().substr(dir.Path().string().size()) + " at " + std::to_string(c.width));
+        dialog.InitialDir = Wide(c.folder);
+        script.steps = [&](TOpenDialogForm* box)
+        {
+            EXPECT_EQ(box->ClientWidth(), 480);
+            box->SetClientWidth(c.width);
+            box->PaintDirty();
+            TLabel* label = box->FolderLabel;
+            const std::u16string path = box->Browser.Folder().str();
+            // The whole path stays in reach as the label's hint.
+            EXPECT_EQ(Utf8(label->Hint()), Utf8(path));
+            EXPECT_TRUE(label->ShowHint());
+
+            // The whole path when it fits; else "..." and the longest end that fits: from a
+            // separator when one leaves the last name whole, else from inside the last name. A
+            // text fits when its ink, drawn where nothing clips it, ends inside the label.
+            reference.SetClientWidth(box->ClientWidth());
+            sample->SetBounds(label->Left(), label->Top(), reference.ClientWidth() - label->Left(), label->Height());
+            sample->SetCaption(UnicodeString());
+            reference.PaintDirty();
+            const uint32_t face = reference.Pixels()[0] & 0xFFFFFF;
+            auto inkRight = [&](const TCustomForm& form)
+            {
+                int right = -1;
+                for (int y = label->Top(); y < label->Top() + label->Height(); ++y)
+                    for (int x = label->Left(); x < form.ClientWidth(); ++x)
+                        if ((form.Pixels()[y * form.ClientWidth() + x] & 0xFFFFFF) != face)
+                            right = std::max(right, x);
+                return right;
+            };
+            auto fits = [&](const std::u16string& text)
+            {
+                sample->SetCaption(text);
+                reference.PaintDirty();
+                return inkRight(reference) < label->Left() + label->Width();
+            };
+            std::vector<std::u16string> fromNames, fromLetters; // longest first
+            const size_t lastName = path.find_last_of(u'/', path.size() - 2);
+            for (size_t k = 1; k < path.size() - 1; ++k)
+                if (k > lastName)
+                    fromLetters.push_back(u"..." + path.substr(k));
+                else if (path[k] == u'/')
+                    fromNames.push_back(u"..." + path.substr(k));
+            auto longestFitting = [&](const std::vector<std::u16string>& texts)
+            {
+                auto it = std::partition_point(texts.begin(), texts.end(), [&](const auto& t) { return !fits(t); });
+                return it == texts.end() ? std::u16string() : *it;
+            };
+            std::u16string shown = fits(path) ? path : longestFitting(fromNames);
+            if (shown.empty())
+                shown = longestFitting(fromLetters);
+            EXPECT_EQ(shown != path, c.shortened) << Utf8(shown);
+
+            // The dialog's pixels from the label to the Up button are that text's and nothing else.
+            sample->SetCaption(shown);
+            reference.PaintDirty();
+            int differing = 0;
+            for (int y = label->Top(); y < label->Top() + label->Height(); ++y)
+                for (int x = label->Left(); x < box->UpBtn->Left(); ++x)
+                    differing += (box->Pixels()[y * box->ClientWidth() + x] & 0xFFFFFF) !=
+                                 (reference.Pixels()[y * reference.ClientWidth() + x] & 0xFFFFFF);
+            EXPECT_EQ(differing, 0) << "the label does not show \"" << Utf8(shown) << "\"";
+            box->SetModalResult(mrCancel);
+        };
+        EXPECT_FALSE(dialog.Execute());
     }
 }
