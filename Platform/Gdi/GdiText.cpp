@@ -681,6 +681,62 @@ std::u16string Ellipsised(FontFace& face, const std::u16string& s, int room)
     return s.substr(0, keep) + dots;
 }
 
+bool IsSeparator(char16_t c)
+{
+    return c == u'/' || c == u'\\';
+}
+
+// How far the ink of the last character reaches past its advance (a slash leans out): text whose
+// end must show whole needs that much more room.
+int Overhang(FontFace& face, const std::u16string& s)
+{
+    if (s.empty())
+        return 0;
+    size_t i = s.size() - 1;
+    if (i > 0 && s[i] >= 0xDC00 && s[i] < 0xE000 && s[i - 1] >= 0xD800 && s[i - 1] < 0xDC00)
+        --i;
+    const Glyph& g = face.Get(Next(s.data(), s.size(), i));
+    return std::max(0, g.left + int(g.width) - g.advance);
+}
+
+// A path too wide for `room` keeps its end, where the names that say where it leads are: "..."
+// and the longest end that fits, from a separator so that no folder name shows cut. Only when the
+// last name (with a separator after it) does not fit alone is it cut inside. `dropped` is how many
+// units of s went.
+std::u16string PathEllipsised(FontFace& face, const std::u16string& s, int room, size_t& dropped)
+{
+    const std::u16string dots = u"...";
+    const int left = room - Extent(face, dots.data(), dots.size()) - Overhang(face, s);
+    // Where each character starts, to walk back from the end by whole characters.
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < s.size();)
+    {
+        starts.push_back(i);
+        Next(s.data(), s.size(), i);
+    }
+    size_t from = s.size(); // the first unit of the longest end that fits
+    int width = 0;
+    for (size_t n = starts.size(); n-- > 0;)
+    {
+        size_t i = starts[n];
+        width += face.Get(Next(s.data(), s.size(), i)).advance;
+        if (width > left)
+            break;
+        from = starts[n];
+    }
+    size_t lastName = s.size();
+    while (lastName > 0 && IsSeparator(s[lastName - 1]))
+        --lastName;
+    const size_t lastSeparator = lastName == 0 ? std::u16string::npos : s.find_last_of(u"/\\", lastName - 1);
+    size_t cut = from;
+    while (cut < s.size() && !IsSeparator(s[cut]))
+        ++cut;
+    if (lastSeparator == std::u16string::npos || cut > lastSeparator)
+        cut = from;
+    dropped = cut;
+    return dots + s.substr(cut);
+}
+
 int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format, int leftMargin,
                  int rightMargin, int tabLength)
 {
@@ -765,7 +821,14 @@ int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format
     for (TextLine& l : lines)
     {
         l.width = TabbedExtent(face, l.text, expandTabs, tabWidth);
-        if ((format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS)) && l.width > room)
+        if ((format & DT_PATH_ELLIPSIS) && l.width + Overhang(face, l.text) > room)
+        {
+            size_t dropped = 0;
+            l.text = PathEllipsised(face, l.text, room, dropped);
+            l.underlineAt = l.underlineAt >= ptrdiff_t(dropped) ? l.underlineAt - ptrdiff_t(dropped) + 3 : -1;
+            l.width = TabbedExtent(face, l.text, expandTabs, tabWidth);
+        }
+        else if ((format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) && l.width > room)
         {
             l.text = Ellipsised(face, l.text, room);
             if (l.underlineAt >= ptrdiff_t(l.text.size()) - 3)

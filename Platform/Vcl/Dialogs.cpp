@@ -318,6 +318,20 @@ std::u16string NamePart(const std::u16string& path)
     return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
+// A typed name as a path: as typed when absolute, under the home folder after "~/", else under
+// `folder`.
+std::u16string Resolved(const std::u16string& text, const std::u16string& folder)
+{
+    const char* home = std::getenv("HOME");
+    if (text[0] == u'/' || text[0] == u'\\')
+        return text;
+    if (text == u"~")
+        return Platform::FromUtf8(home ? home : "/");
+    if (text.size() >= 2 && text[0] == u'~' && (text[1] == u'/' || text[1] == u'\\'))
+        return Platform::FromUtf8(home ? home : "") + text.substr(1);
+    return folder + text;
+}
+
 bool LessWithoutCase(const FileItem& a, const FileItem& b)
 {
     if (a.Folder != b.Folder)
@@ -440,24 +454,24 @@ FileBrowser::Result FileBrowser::Accept(const UnicodeString& typed, const Unicod
     std::u16string text = Trim(typed.str());
     if (text.empty())
         return {};
-    if (text.find_first_of(u"*?") != std::u16string::npos)
+    std::u16string path = Resolved(text, m_folder.str());
+    const std::u16string name = NamePart(text);
+    if (name.find_first_of(u"*?") != std::u16string::npos)
     {
-        SetMasks(text);
-        return {Outcome::Filtered, {}};
+        if (name.size() == text.size())
+        {
+            SetMasks(name);
+            return {Outcome::Filtered, {}};
+        }
+        // The folder is listed once, already filtered; a folder that cannot be shown keeps the
+        // masks it had.
+        UnicodeString masks = m_masks;
+        m_masks = name;
+        if (Open(path.substr(0, path.size() - name.size())))
+            return {Outcome::Filtered, {}};
+        m_masks = masks;
+        return {Outcome::PathMissing, path};
     }
-
-    std::u16string path;
-    if (text[0] == u'/' || text[0] == u'\\')
-        path = text;
-    else if (text.size() >= 2 && text[0] == u'~' && (text[1] == u'/' || text[1] == u'\\'))
-    {
-        const char* home = std::getenv("HOME");
-        path = Platform::FromUtf8(home ? home : "") + text.substr(1);
-    }
-    else if (text == u"~")
-        path = Platform::FromUtf8(std::getenv("HOME") ? std::getenv("HOME") : "/");
-    else
-        path = m_folder.str() + text;
 
     std::string native = Native(path);
     if (IsFolder(native))
@@ -477,7 +491,6 @@ FileBrowser::Result FileBrowser::Accept(const UnicodeString& typed, const Unicod
     if (IsFile(native))
         return {Outcome::Accepted, Platform::FromUtf8(native)};
 
-    std::u16string name = NamePart(path);
     bool hasExtension = name.find(u'.') != std::u16string::npos;
     if (!hasExtension && !defaultExt.IsEmpty())
     {
@@ -793,8 +806,7 @@ TOpenDialogForm::TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog) : TFor
     LookInLabel->SetBounds(8, 12, 52, 13);
     LookInLabel->SetCaption(u"Look in:");
 
-    FolderLabel = new TLabel(this);
-    FolderLabel->SetAutoSize(false);
+    FolderLabel = new TPathLabel(this);
     FolderLabel->SetParent(this);
     FolderLabel->SetBounds(64, 12, w - 64 - 56, 13);
     FolderLabel->SetAnchors({akLeft, akTop, akRight});
@@ -897,6 +909,32 @@ void TOpenDialogForm::Dispatch(TMessage& Message)
     TForm::Dispatch(Message);
 }
 
+// ---- TPathLabel ------------------------------------------------------------------------------
+
+TPathLabel::TPathLabel(TComponent* AOwner) : TLabel(AOwner)
+{
+    SetAutoSize(false);
+    SetShowAccelChar(false);
+    SetShowHint(true);
+}
+
+void TPathLabel::TextChanged()
+{
+    TLabel::TextChanged();
+    SetHint(Caption());
+}
+
+void TPathLabel::Paint()
+{
+    TCanvas* canvas = Canvas();
+    TRect r = ClientRect();
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(r);
+    canvas->Brush()->SetStyle(bsClear);
+    const UnicodeString& path = Caption();
+    DrawTextW(canvas->Handle(), path.c_str(), path.Length(), &r, DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
+}
+
 void TOpenDialogForm::FolderChanged()
 {
     List->Reload();
@@ -952,7 +990,9 @@ void TOpenDialogForm::OpenBtnClick(TObject*)
         FileNameEdit->SetText(UnicodeString());
         return;
     case Outcome::Filtered:
-        List->Reload();
+        FolderChanged();
+        FileNameEdit->SetText(Browser.Masks());
+        FileNameEdit->SelectAll();
         return;
     case Outcome::Accepted:
         m_fileName = result.FileName;

@@ -122,7 +122,7 @@ public:
     {
         None,         // nothing typed
         OpenedFolder, // the name was a folder, which is now shown
-        Filtered,     // the name held wildcards, which now filter the list
+        Filtered,     // the name's last part held wildcards, which now filter its folder's list
         Accepted,     // FileName holds the chosen file
         PathMissing,  // the file's folder does not exist (path-must-exist)
         FileMissing   // the file does not exist (file-must-exist)
@@ -132,9 +132,11 @@ public:
         Outcome outcome = Outcome::None;
         UnicodeString FileName; // the full path of the chosen (or missing) file
     };
-    // What OK does with the file-name box's text: a folder is opened, wildcards filter, a file
-    // relative to the current folder (or absolute, or under "~/") is checked against the options.
-    // A name without an extension that does not exist as typed gets the default extension.
+    // What OK does with the file-name box's text, a path relative to the current folder (or
+    // absolute, or under "~/"): a folder is opened; wildcards in the last part open the folder
+    // before it (the current one when none is typed) and filter it, and a folder that does not
+    // exist there is missing; a file is checked against the options. A name without an extension
+    // that does not exist as typed gets the default extension.
     Result Accept(const UnicodeString& typed, const UnicodeString& defaultExt, TOpenOptions options);
 
 private:
@@ -229,13 +231,25 @@ private:
     DWORD m_typedAt = 0;
 };
 
+// A folder's path on one line. One too long for the label gives up its start to "..." so that the
+// names it ends in show; the whole path is the label's hint.
+class TPathLabel : public TLabel
+{
+public:
+    explicit TPathLabel(TComponent* AOwner);
+
+protected:
+    void TextChanged() override;
+    void Paint() override;
+};
+
 class TOpenDialogForm : public TForm
 {
 public:
     TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog);
 
     TLabel* LookInLabel;
-    TLabel* FolderLabel;
+    TPathLabel* FolderLabel;
     TButton* UpBtn;
     TFileListView* List;
     TLabel* FileNameLabel;

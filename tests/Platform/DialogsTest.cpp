@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -116,10 +118,24 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
 {
     TempDir dir("kelvane-accept");
     fs::create_directories(dir / "Game");
+    fs::create_directories(dir / "Mods" / "sub");
     Touch(dir / "Game" / "Models.pck");
     Touch(dir / "Game" / "Other.pck");
     Touch(dir / "Game" / "plain");
+    Touch(dir / "Mods" / "a.ski");
+    Touch(dir / "Mods" / "B.SKI");
+    Touch(dir / "Mods" / "c.txt");
     const std::string game = (dir / "Game").string();
+    const std::string mods = (dir / "Mods").string();
+    // "~/" is the home folder of the moment.
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    setenv("HOME", dir.Path().c_str(), 1);
+    struct RestoreHome
+    {
+        const std::string& home;
+        ~RestoreHome() { setenv("HOME", home.c_str(), 1); }
+    } restoreHome{savedHome};
     const TOpenOptions strict{ofHideReadOnly, ofPathMustExist, ofFileMustExist, ofEnableSizing};
     const TOpenOptions loose{ofHideReadOnly};
     using O = Vcl::FileBrowser::Outcome;
@@ -131,6 +147,7 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
         O outcome;
         std::string fileName; // relative to the game folder; "" for none
         std::string folderAfter;
+        std::vector<std::string> listing = {}; // what a filter leaves in the list
     } cases[] = {
         {u"", strict, O::None, "", game + "/"},
         {u"   ", strict, O::None, "", game + "/"},
@@ -146,7 +163,18 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
         {u"..", strict, O::OpenedFolder, "", dir.Path().string() + "/"},
         {u"../game\\", strict, O::OpenedFolder, "", game + "/"},
         {Platform::FromUtf8(game + "/Other.pck"), strict, O::Accepted, "Other.pck", game + "/"},
-        {u"*.PCK", strict, O::Filtered, "", game + "/"},
+        // A pattern filters the folder its path names (the current one when it names none); a
+        // folder that does not exist is refused and changes nothing.
+        {u"*.PCK", strict, O::Filtered, "", game + "/", {"Models.pck", "Other.pck"}},
+        {Platform::FromUtf8(mods + "/*"), strict, O::Filtered, "", mods + "/", {"[sub]", "a.ski", "B.SKI", "c.txt"}},
+        {Platform::FromUtf8(dir.Path().string()) + u"\\mods\\*.ski", strict, O::Filtered, "", mods + "/",
+         {"[sub]", "a.ski", "B.SKI"}},
+        {u"~/Mods/?.ski", strict, O::Filtered, "", mods + "/", {"[sub]", "a.ski", "B.SKI"}},
+        {u"../mods/*.t?t", strict, O::Filtered, "", mods + "/", {"[sub]", "c.txt"}},
+        {u"../Mods/sub/*", strict, O::Filtered, "", mods + "/sub/", {}},
+        {u"../nowhere/*.pck", strict, O::PathMissing, "../nowhere/*.pck", game + "/"},
+        {u"plain/*", loose, O::PathMissing, "plain/*", game + "/"},
+        {u"G*/Models.pck", strict, O::PathMissing, "G*/Models.pck", game + "/"},
     };
     for (const Case& c : cases)
     {
@@ -158,9 +186,9 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
         EXPECT_EQ(Utf8(result.FileName), c.fileName.empty() ? "" : game + "/" + c.fileName);
         EXPECT_EQ(Utf8(browser.Folder()), c.folderAfter);
         if (c.outcome == O::Filtered)
-        {
-            EXPECT_EQ(Listing(browser), (std::vector<std::string>{"Models.pck", "Other.pck"}));
-        }
+            EXPECT_EQ(Listing(browser), c.listing);
+        else
+            EXPECT_EQ(Utf8(browser.Masks()), "*");
     }
 }
 
@@ -218,6 +246,8 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
     {
         trail.push_back(Utf8(box->Browser.Folder()).substr(dir.Path().string().size()) + ":" +
                         Utf8(box->FileNameEdit->Text()));
+        EXPECT_EQ(box->FolderLabel->Caption(), box->Browser.Folder());
+        EXPECT_EQ(Utf8(box->FolderLabel->Hint()), Utf8(box->Browser.Folder()));
     };
 
     script.steps = [&](TOpenDialogForm* box)
@@ -249,19 +279,35 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
         box->FileNameEdit->SetText(u"..");
         Key(box, VK_RETURN);
         where(box);
+        // A pattern after a path opens that folder, filtered, with the pattern left in the box; a
+        // pattern after a missing folder is refused.
+        box->FileNameEdit->SetText(u"game/*.TXT");
+        Key(box, VK_RETURN);
+        where(box);
+        EXPECT_EQ(Listing(box->Browser), (std::vector<std::string>{"[Data]", "readme.txt"}));
+        EXPECT_EQ(box->List->Count(), 2);
+        box->FileNameEdit->SetText(Wide(dir.Path()) + u"/*");
+        Key(box, VK_RETURN);
+        where(box);
+        box->FileNameEdit->SetText(u"nowhere/*");
+        Key(box, VK_RETURN);
+        where(box);
         // The name without its extension, typed in another case, is the file on disk.
         box->FileNameEdit->SetText(u"game/models");
         Key(box, VK_RETURN);
     };
     ASSERT_TRUE(dialog.Execute());
     EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
-    EXPECT_EQ(trail, (std::vector<std::string>{
-                         "/:", "/Game/:", "/Game/Data/:", "/Game/:", "/Game/:MODELS.PCK", "/:"}));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(trail, (std::vector<std::string>{"/:", "/Game/:", "/Game/Data/:", "/Game/:", "/Game/:MODELS.PCK",
+                                               "/:", "/Game/:*.TXT", "/:*", "/:nowhere/*"}));
+    ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text,
               Platform::FromUtf8((dir / "Game").string()) +
                   u"/nowhere/x.pck\nThe folder does not exist.\nCheck the path and try again.");
     EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(boxes.boxes[1].text,
+              Platform::FromUtf8(dir.Path().string()) +
+                  u"/nowhere/*\nThe folder does not exist.\nCheck the path and try again.");
 
     // The wheel scrolls a long list three rows a notch, and no further than its end.
     for (int i = 0; i < 40; ++i)
@@ -304,5 +350,102 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
         EXPECT_FALSE(dialog.Execute());
         EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
         EXPECT_EQ(dialog.Form(), nullptr);
+    }
+}
+
+TEST(DialogsTest, LookInShowsTheEndOfALongFolderAfterDots)
+{
+    TempDir dir("kelvane-lookin");
+    const fs::path deep = dir.Path() / "Program Files of a Rather Long Name" / "Publisher of Games and Other Things" /
+                          "A Game With a Long Title, Collector's Edition" / "Installation Folder" / "Game";
+    fs::create_directories(deep);
+    const fs::path wide = dir / std::string(240, 'w'); // one name wider than the dialog
+    fs::create_directories(wide);
+
+    // What a left-aligned label draws in the dialog's font, for the widths and the pixels.
+    TForm reference(nullptr);
+    reference.SetClientHeight(40);
+    auto* sample = new TLabel(&reference);
+    sample->SetParent(&reference);
+    sample->SetShowAccelChar(false);
+    sample->SetAutoSize(false);
+    reference.Show();
+
+    struct Case
+    {
+        fs::path folder;
+        int width; // of the dialog's client area; 480 is its own
+        bool shortened;
+    } cases[] = {{dir.Path(), 480, false}, {deep, 480, true}, {deep, 900, true}, {wide, 480, true}, {wide, 900, true}};
+    TOpenDialog dialog(nullptr);
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.folder.string().substr(dir.Path().string().size()) + " at " + std::to_string(c.width));
+        dialog.InitialDir = Wide(c.folder);
+        script.steps = [&](TOpenDialogForm* box)
+        {
+            EXPECT_EQ(box->ClientWidth(), 480);
+            box->SetClientWidth(c.width);
+            box->PaintDirty();
+            TLabel* label = box->FolderLabel;
+            const std::u16string path = box->Browser.Folder().str();
+            // The whole path stays in reach as the label's hint.
+            EXPECT_EQ(Utf8(label->Hint()), Utf8(path));
+            EXPECT_TRUE(label->ShowHint());
+
+            // The whole path when it fits; else "..." and the longest end that fits: from a
+            // separator when one leaves the last name whole, else from inside the last name. A
+            // text fits when its ink, drawn where nothing clips it, ends inside the label.
+            reference.SetClientWidth(box->ClientWidth());
+            sample->SetBounds(label->Left(), label->Top(), reference.ClientWidth() - label->Left(), label->Height());
+            sample->SetCaption(UnicodeString());
+            reference.PaintDirty();
+            const uint32_t face = reference.Pixels()[0] & 0xFFFFFF;
+            auto inkRight = [&](const TCustomForm& form)
+            {
+                int right = -1;
+                for (int y = label->Top(); y < label->Top() + label->Height(); ++y)
+                    for (int x = label->Left(); x < form.ClientWidth(); ++x)
+                        if ((form.Pixels()[y * form.ClientWidth() + x] & 0xFFFFFF) != face)
+                            right = std::max(right, x);
+                return right;
+            };
+            auto fits = [&](const std::u16string& text)
+            {
+                sample->SetCaption(text);
+                reference.PaintDirty();
+                return inkRight(reference) < label->Left() + label->Width();
+            };
+            std::vector<std::u16string> fromNames, fromLetters; // longest first
+            const size_t lastName = path.find_last_of(u'/', path.size() - 2);
+            for (size_t k = 1; k < path.size() - 1; ++k)
+                if (k > lastName)
+                    fromLetters.push_back(u"..." + path.substr(k));
+                else if (path[k] == u'/')
+                    fromNames.push_back(u"..." + path.substr(k));
+            auto longestFitting = [&](const std::vector<std::u16string>& texts)
+            {
+                auto it = std::partition_point(texts.begin(), texts.end(), [&](const auto& t) { return !fits(t); });
+                return it == texts.end() ? std::u16string() : *it;
+            };
+            std::u16string shown = fits(path) ? path : longestFitting(fromNames);
+            if (shown.empty())
+                shown = longestFitting(fromLetters);
+            EXPECT_EQ(shown != path, c.shortened) << Utf8(shown);
+
+            // The dialog's pixels from the label to the Up button are that text's and nothing else.
+            sample->SetCaption(shown);
+            reference.PaintDirty();
+            int differing = 0;
+            for (int y = label->Top(); y < label->Top() + label->Height(); ++y)
+                for (int x = label->Left(); x < box->UpBtn->Left(); ++x)
+                    differing += (box->Pixels()[y * box->ClientWidth() + x] & 0xFFFFFF) !=
+                                 (reference.Pixels()[y * reference.ClientWidth() + x] & 0xFFFFFF);
+            EXPECT_EQ(differing, 0) << "the label does not show \"" << Utf8(shown) << "\"";
+            box->SetModalResult(mrCancel);
+        };
+        EXPECT_FALSE(dialog.Execute());
     }
 }
