@@ -213,6 +213,7 @@ void XFileListView::FreeRecords()
     m_records = nullptr;
     m_count = 0;
     m_allocator.Clear();
+    m_widestName = -1;
     // The allocator hands out the same places again: keys of the old records must not be taken
     // for the new ones'.
     m_sortEntries.clear();
@@ -251,6 +252,9 @@ void XFileListView::Refresh()
         LPITEMIDLIST id = nullptr;
         ULONG fetched = 0;
         WCHAR name[MAX_PATH];
+        // Each name is measured for the Name column as it is read, while it is in the cache.
+        Platform::Gdi::TextWidths widths = NameWidths();
+        int widest = 0;
         while (enumerator->Next(1, &id, &fetched) == S_OK)
         {
             WIN32_FIND_DATAW find;
@@ -268,6 +272,7 @@ void XFileListView::Refresh()
                                     find.ftLastWriteTime.dwLowDateTime;
             record->Size = (static_cast<uint64_t>(find.nFileSizeHigh) << 32) | find.nFileSizeLow;
             record->Name = CopyText(name);
+            widest = std::max(widest, widths.Of(record->Name));
             record->TypeName = nullptr;
             FormatFileTime(find.ftLastWriteTime, record->ModifiedText);
             WCHAR* letters = record->AttributeText;
@@ -294,6 +299,7 @@ void XFileListView::Refresh()
         for (XFileItem* r = head; r; r = r->Next)
             m_records[i++] = r;
         m_count = count;
+        m_widestName = widest;
         FillFileData(0, count);
         Sort();
     }
@@ -312,6 +318,32 @@ void XFileListView::Refresh()
     SetItemFocused(nullptr);
     SetSelected(nullptr);
     Invalidate();
+}
+
+Platform::Gdi::TextWidths XFileListView::NameWidths()
+{
+    Canvas()->Font()->Assign(Font());
+    return Platform::Gdi::TextWidths(Canvas()->Handle());
+}
+
+int XFileListView::OwnerDataWidest(int Column)
+{
+    if (Column != 0)
+        return -1;
+    if (m_widestName < 0)
+    {
+        Platform::Gdi::TextWidths widths = NameWidths();
+        m_widestName = 0;
+        for (int i = 0; i < m_count; ++i)
+            m_widestName = std::max(m_widestName, widths.Of(m_records[i]->Name));
+    }
+    return m_widestName;
+}
+
+void XFileListView::FontChanged()
+{
+    m_widestName = -1;
+    TCustomListView::FontChanged();
 }
 
 // The absolute id list of each record is built in one scratch block: the current id list once,

@@ -149,6 +149,9 @@ protected:
     void DestroyWnd();
     void CreateColumns();
     bool OwnerDataFetch(TListItem* Item, TItemRequest Request) override;
+    // The Name column's widest name, measured as the records are read and again in a new font.
+    int OwnerDataWidest(int Column) override;
+    void FontChanged() override;
     int OwnerDataFind(int Start, const UnicodeString& Text) override;
     bool OwnerDataHint(int StartIndex, int EndIndex) override;
     bool OwnerDataStateChange(int StartIndex, int EndIndex, TItemStates OldState, TItemStates NewState) override;
@@ -191,6 +194,8 @@ private:
     void AddSortKey(const WCHAR* text, uint32_t& at, uint32_t& length);
     // The absolute id list of a record (from the allocator; the caller frees it).
     LPITEMIDLIST AbsoluteOf(const XFileItem* record);
+    // Widths in the list's font, as the list view measures its texts.
+    Platform::Gdi::TextWidths NameWidths();
 
     IShellFolder* m_desktop = nullptr;
     IShellFolder* m_folder = nullptr;
@@ -202,6 +207,7 @@ private:
     std::vector<uint8_t> m_sortKeys;
     std::vector<uint32_t> m_sortOrder; // entries in the order last sorted
     int m_count = 0;
+    int m_widestName = -1; // in the list's font; -1 until measured
     HANDLE m_notifications[6] = {};
     TTimer* m_timer = nullptr;
     bool m_autoRefresh = false;

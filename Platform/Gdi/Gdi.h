@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // ---- Types -----------------------------------------------------------------------------------
 
@@ -623,6 +624,25 @@ void SetScreenSize(int width, int height);
 // The font file a face name resolves to through fontconfig (for diagnostics and tests);
 // throws std::runtime_error when the DejaVu fonts are missing.
 std::string ResolveFontFile(const WCHAR* faceName, int weight, bool italic);
+
+namespace Detail
+{
+class FontFace;
+}
+
+// Widths of texts in the font that a DC has when this is made, as GetTextExtentPoint32W gives them
+// and as drawing them takes, without a call into the DC for each text: for measuring a long list.
+// On the DC's thread only: the font meets new characters as it measures them.
+class TextWidths
+{
+public:
+    explicit TextWidths(HDC hdc);
+    // The width of a NUL-ended text; 0 for null, or without a font.
+    int Of(const WCHAR* text) const;
+
+private:
+    std::shared_ptr<Detail::FontFace> m_face;
+};
 
 // Pixel word <-> COLORREF.
 constexpr uint32_t ToPixel(COLORREF c)

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <tuple>
@@ -161,6 +162,9 @@ Resolved Resolve(const WCHAR* faceName, int weight, bool italic, BYTE pitchAndFa
     return r;
 }
 
+// Characters whose advances a face keeps in a flat table: Latin, Greek, Cyrillic, Hebrew, Arabic.
+constexpr char32_t NearCount = 0x800;
+
 struct Glyph
 {
     bool loaded = false;
@@ -218,7 +222,41 @@ public:
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
 
+    // Inline for the glyphs already seen, which are nearly all.
     const Glyph& Get(char32_t c)
+    {
+        if (c < 0x10000)
+            if (const auto* page = pages_[c >> 8].get())
+                if (const Glyph& g = (*page)[c & 0xFF]; g.loaded)
+                    return g;
+        return Find(c);
+    }
+
+    // What a character moves the pen by. The alphabets most texts are written in answer from one
+    // flat table, so that measuring a long list is a sum of single lookups.
+    int Advance(char32_t c)
+    {
+        if (c < NearCount && near_[c] >= 0)
+            return near_[c];
+        return Get(c).advance;
+    }
+
+    const uint8_t* Coverage(const Glyph& g) const { return coverage_.data() + g.offset; }
+
+    int ascent_ = 0, descent_ = 0, internalLeading_ = 0, avgWidth_ = 0, maxWidth_ = 0;
+    int underlinePos_ = 1, lineThickness_ = 1, strikePos_ = 0;
+    bool fixedPitch_ = false;
+    bool synthBold_ = false;
+
+private:
+    static std::array<int32_t, NearCount> MakeNear()
+    {
+        std::array<int32_t, NearCount> near;
+        near.fill(-1);
+        return near;
+    }
+
+    [[gnu::noinline]] const Glyph& Find(char32_t c)
     {
         Glyph* g;
         if (c < 0x10000)
@@ -231,18 +269,14 @@ public:
         else
             g = &astral_[c];
         if (!g->loaded)
+        {
             Load(c, g);
+            if (c < NearCount)
+                near_[c] = g->advance;
+        }
         return *g;
     }
 
-    const uint8_t* Coverage(const Glyph& g) const { return coverage_.data() + g.offset; }
-
-    int ascent_ = 0, descent_ = 0, internalLeading_ = 0, avgWidth_ = 0, maxWidth_ = 0;
-    int underlinePos_ = 1, lineThickness_ = 1, strikePos_ = 0;
-    bool fixedPitch_ = false;
-    bool synthBold_ = false;
-
-private:
     void Load(char32_t c, Glyph* g)
     {
         g->loaded = true;
@@ -281,6 +315,7 @@ private:
 
     FT_Face face_ = nullptr;
     bool mono_ = false;
+    std::array<int32_t, NearCount> near_ = MakeNear(); // -1 until the glyph is loaded
     std::array<std::unique_ptr<std::array<Glyph, 256>>, 256> pages_;
     std::unordered_map<char32_t, Glyph> astral_;
     std::vector<uint8_t> coverage_;
@@ -337,7 +372,7 @@ int Extent(FontFace& face, const WCHAR* text, size_t length)
 {
     int w = 0;
     for (size_t i = 0; i < length;)
-        w += face.Get(Next(text, length, i)).advance;
+        w += face.Advance(Next(text, length, i));
     return w;
 }
 
@@ -554,7 +589,7 @@ BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR text, int length, int maxExtent, int
     for (size_t i = 0; i < size_t(length);)
     {
         size_t start = i;
-        w += font.face->Get(Next(text, size_t(length), i)).advance;
+        w += font.face->Advance(Next(text, size_t(length), i));
         for (size_t k = start; k < i; ++k)
         {
             if (dx)
@@ -659,7 +694,7 @@ int TabbedExtent(FontFace& face, const std::u16string& s, bool expandTabs, int t
     for (size_t i = 0; i < s.size();)
     {
         char32_t c = Next(s.data(), s.size(), i);
-        w = c == u'\t' ? (w / tabWidth + 1) * tabWidth : w + face.Get(c).advance;
+        w = c == u'\t' ? (w / tabWidth + 1) * tabWidth : w + face.Advance(c);
     }
     return w;
 }
@@ -673,7 +708,7 @@ std::u16string Ellipsised(FontFace& face, const std::u16string& s, int room)
     size_t keep = 0;
     for (size_t i = 0; i < s.size();)
     {
-        w += face.Get(Next(s.data(), s.size(), i)).advance;
+        w += face.Advance(Next(s.data(), s.size(), i));
         if (w + dotsWidth > room)
             break;
         keep = i;
@@ -917,6 +952,25 @@ namespace Platform::Gdi
 std::string ResolveFontFile(const WCHAR* faceName, int weight, bool italic)
 {
     return Resolve(faceName ? faceName : u"", weight, italic, DEFAULT_PITCH).file;
+}
+
+TextWidths::TextWidths(HDC hdc)
+{
+    DC* dc = LookupDC(hdc);
+    if (CurrentFont(dc).face)
+        m_face = Lookup(dc->state.font, Kind::Font)->face;
+}
+
+int TextWidths::Of(const WCHAR* text) const
+{
+    if (!m_face || !text)
+        return 0;
+    // Extent's sum, ended by the NUL instead of a count: a high surrogate before the NUL stands
+    // alone, as it does at the end of a counted text.
+    int w = 0;
+    for (size_t i = 0; text[i];)
+        w += m_face->Advance(Next(text, SIZE_MAX, i));
+    return w;
 }
 } // namespace Platform::Gdi
 

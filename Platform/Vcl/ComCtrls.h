@@ -280,6 +280,10 @@ public:
 
 protected:
     virtual bool OwnerDataFetch(TListItem* Item, TItemRequest Request);
+    // The widest text of column `Column` (0 the captions) in the view's Font, when the owner knows
+    // it for the items as they are; -1 (the default) makes the view fetch every item and measure
+    // its texts. Spares a long list an item built for each text whenever it is sized.
+    virtual int OwnerDataWidest(int Column);
     virtual int OwnerDataFind(int Start, const UnicodeString& Text);
     virtual bool OwnerDataHint(int StartIndex, int EndIndex);
     virtual bool OwnerDataStateChange(int StartIndex, int EndIndex, TItemStates OldState, TItemStates NewState);

@@ -469,15 +469,17 @@ int TCustomListView::DividerAt(int x) const
 
 void TCustomListView::Measure(const std::vector<int>& columns)
 {
-    // One pass over the items for every column asked that is not known yet: a large folder's
-    // texts are fetched once, and only the columns that need their widths are measured.
+    // Only the columns asked that are not known yet are measured: those the owner cannot answer
+    // in one pass that fetches each item once.
     m_widest.resize(static_cast<size_t>(std::max(1, m_columns->Count())), -1);
     std::vector<size_t> wanted;
     for (int column : columns)
         if (column >= 0 && static_cast<size_t>(column) < m_widest.size() && m_widest[static_cast<size_t>(column)] < 0)
         {
-            m_widest[static_cast<size_t>(column)] = 0;
-            wanted.push_back(static_cast<size_t>(column));
+            int widest = OwnerDataWidest(column);
+            m_widest[static_cast<size_t>(column)] = std::max(0, widest);
+            if (widest < 0)
+                wanted.push_back(static_cast<size_t>(column));
         }
     if (wanted.empty())
         return;
@@ -586,6 +588,11 @@ void TCustomListView::Scroll(bool vertical, int code)
 bool TCustomListView::OwnerDataFetch(TListItem*, TItemRequest)
 {
     return false;
+}
+
+int TCustomListView::OwnerDataWidest(int)
+{
+    return -1;
 }
 
 int TCustomListView::OwnerDataFind(int, const UnicodeString&)

@@ -54,6 +54,13 @@ public:
             names.push_back(Record(i)->Name);
         return names;
     }
+    // True: the view fetches every item and measures its caption, as it does for an owner that
+    // does not know its widest text.
+    bool measuresItems = false;
+    int OwnerDataWidest(int Column) override
+    {
+        return measuresItems ? -1 : XFileListView::OwnerDataWidest(Column);
+    }
     int IndexOf(const std::u16string& name)
     {
         for (int i = 0; i < RecordCount(); ++i)
@@ -744,6 +751,63 @@ TEST_F(FileListTest, ColumnsFitTheirTextsAndFollowTheirDividers)
     EXPECT_GE(columns->Items(2)->Width, typeWidest + 2);
     EXPECT_LE(columns->Items(2)->Width, typeWidest + 24);
     EXPECT_EQ(list->GetPath(), path);
+}
+
+TEST_F(FileListTest, TheWidestNameIsMeasuredAsEachItemWouldBe)
+{
+    // The widest name is of characters the face lacks, then of another alphabet; names of
+    // surrogate pairs, private use and combining marks among them.
+    std::string lacking;
+    for (int i = 0; i < 40; ++i)
+        lacking += "文";
+    lacking += ".txt";
+    const std::string cyrillic = "Отчёт за первый квартал года.doc";
+    for (const std::string& name : {lacking, cyrillic, std::string("\xF0\x9F\x98\x80 smile.png"),
+                                    std::string("\xEE\x80\x80 private use.bin"),
+                                    std::string("e\xCC\x81" "clair \xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1.txt")})
+        WriteFile(dir / name, 1);
+    for (int i = 0; i < 40; ++i)
+        WriteFile(dir / ("file " + std::to_string(i * 7919) + ".txt"), 1);
+    auto* items = new ProbeList(form);
+    items->SetParent(form);
+    items->SetBounds(0, 0, 640, 400);
+    items->SetViewStyle(vsReport);
+    items->measuresItems = true;
+    auto bothDo = [&](auto action)
+    {
+        action(list);
+        action(items);
+    };
+    auto expectSame = [&](const char* what)
+    {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(list->RecordCount(), 45);
+        ASSERT_EQ(items->RecordCount(), 45);
+        EXPECT_EQ(list->Columns()->Items(0)->Width, items->Columns()->Items(0)->Width);
+        // Icon styles: the rows are as wide as the widest caption.
+        bothDo([](ProbeList* l) { l->SetViewStyle(vsSmallIcon), l->SetWidth(60); });
+        EXPECT_EQ(list->Items()->Item(0)->DisplayRect(drBounds).Width(),
+                  items->Items()->Item(0)->DisplayRect(drBounds).Width());
+        bothDo([](ProbeList* l) { l->SetViewStyle(vsReport), l->SetWidth(640); });
+    };
+    auto utf16 = [](const std::string& s) { return UnicodeString(Platform::WideName(s).c_str()); };
+    for (int size : {13, 9})
+    {
+        // A size no other test measured with; the list reads first, so it meets the glyphs itself.
+        bothDo([&](ProbeList* l) { l->Font()->SetSize(size); });
+        bothDo([&](ProbeList* l) { l->SetPath(utf16(dir.Path().string())); });
+        expectSame("new glyphs");
+        ASSERT_GT(TextWidthIn(list, utf16(lacking)), TextWidthIn(list, utf16(cyrillic)) + 20);
+        bothDo([](ProbeList* l) { l->Refresh(); });
+        expectSame("glyphs met");
+    }
+    fs::remove(dir / lacking);
+    WriteFile(dir / "one more.txt", 1);
+    bothDo([](ProbeList* l) { l->Refresh(); });
+    expectSame("the widest name of another alphabet");
+    // Another font measures the names again.
+    bothDo([](ProbeList* l) { l->Font()->SetStyle(TFontStyles{fsBold}); });
+    expectSame("bold");
 }
 
 TEST_F(FileListTest, ManyRowsScrollByTheBarsThumbAndCutNamesEndInDots)

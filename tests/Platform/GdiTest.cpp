@@ -213,6 +213,72 @@ TEST(GdiTest, TextExtentsAndMetrics)
     }
 }
 
+TEST(GdiTest, TextWidthsMeasureAsExtentsAndDrawingDo)
+{
+    // Names of every kind a folder holds: Latin, other alphabets, characters the faces lack (CJK,
+    // private use), pairs and lone halves of surrogates, combining marks, control characters, the
+    // last character of the flat table of advances and the first beyond it, and a long name.
+    const std::u16string names[] = {
+        u"file12345_678.txt",
+        u"Отчёт за март.doc",
+        u"Ελληνικά.txt",
+        u"עברית.txt",
+        u"عربي.txt",
+        u"文件名称.txt",
+        u"\U0001F600 smile.png",
+        u"\uE000private",
+        u"e\u0301clair",
+        u"tab\there\x01",
+        u"end\xD83D",
+        u"\xDE00mid",
+        u"\u07FF\u0800",
+        u"",
+        std::u16string(40, u'W') + u".bin",
+    };
+    struct Face
+    {
+        const char16_t* face;
+        int height;
+        int weight;
+        BYTE quality;
+    } faces[] = {
+        {u"Tahoma", -11, FW_NORMAL, DEFAULT_QUALITY},
+        {u"Arial", -13, FW_NORMAL, DEFAULT_QUALITY},
+        {u"Tahoma", -11, FW_BOLD, DEFAULT_QUALITY},
+        {u"Courier New", -12, FW_NORMAL, DEFAULT_QUALITY},
+        {u"Times New Roman", -15, FW_NORMAL, DEFAULT_QUALITY},
+        {u"Arial", -29, FW_NORMAL, NONANTIALIASED_QUALITY},
+    };
+    for (const Face& k : faces)
+    {
+        SCOPED_TRACE(std::string(k.face, k.face + std::char_traits<char16_t>::length(k.face)) + " " +
+                     std::to_string(k.height));
+        Canvas whole(1400, 40), parts(1400, 40);
+        UseFont f(whole.dc, Font(k.face, k.height, k.weight, k.quality));
+        UseFont g(parts.dc, Font(k.face, k.height, k.weight, k.quality));
+        SetBkMode(whole.dc, TRANSPARENT);
+        SetBkMode(parts.dc, TRANSPARENT);
+        // Made before any of the names was measured, so that it meets their characters itself.
+        Platform::Gdi::TextWidths widths(whole.dc);
+        for (const std::u16string& name : names)
+        {
+            SCOPED_TRACE(&name - names);
+            int width = widths.Of(name.c_str());
+            EXPECT_EQ(width, Extent(whole.dc, name).cx);
+            // Drawn: a letter after the name stands where the name's width puts it.
+            std::fill(whole.bits, whole.bits + 1400 * 40, WhitePixel);
+            std::fill(parts.bits, parts.bits + 1400 * 40, WhitePixel);
+            std::u16string withH = name + u"H";
+            TextOutW(whole.dc, 2, 5, withH.c_str(), int(withH.size()));
+            TextOutW(parts.dc, 2, 5, name.c_str(), int(name.size()));
+            TextOutW(parts.dc, 2 + width, 5, u"H", 1);
+            EXPECT_TRUE(std::equal(whole.bits, whole.bits + 1400 * 40, parts.bits));
+        }
+    }
+    Platform::Gdi::TextWidths none(nullptr);
+    EXPECT_EQ(none.Of(u"text"), 0);
+}
+
 TEST(GdiTest, ButtonCaptionInkStaysInsideItsRectangle)
 {
     // The control paints at its offset in a larger buffer, as a button on a form does.
