@@ -559,7 +559,9 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuIsAnUnframedPopupHold
         EXPECT_TRUE(Eventually([&] { return m_wm->FindShown(type) == 0; })) << "the menu is still open";
         EXPECT_TRUE(Eventually([&] { return probe.PointerFree() && probe.KeyboardFree(); }));
         if (viewFocused)
+        {
             EXPECT_TRUE(Eventually([&] { return m_wm->Focused(m_window); }));
+        }
     };
 
     // Nothing of the manager's around it: no frame, no title bar; where the pointer is.
