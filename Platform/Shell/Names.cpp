@@ -8,6 +8,9 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -481,6 +484,106 @@ Facts FactsOf(int directoryFd, const std::string& name)
     return FactsOf(directoryFd, name.c_str());
 }
 
+namespace
+{
+// A descriptor of its own for a helper that asks facts in the folder `shared` is open on: threads
+// that share one contend for it at every look-up. The shared one when the path no longer names
+// that folder.
+int OwnDescriptor(const std::string& path, int shared)
+{
+    int own = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat a, b;
+    if (own >= 0 && fstat(own, &a) == 0 && fstat(shared, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+        return own;
+    if (own >= 0)
+        close(own);
+    return shared;
+}
+
+// A folder's names read so far, in batches that helpers take while the rest is still being read.
+class FactsPipeline
+{
+public:
+    struct Batch
+    {
+        std::string names;
+        std::vector<Listing::Entry> entries;
+    };
+
+    FactsPipeline(const std::string& path, int fd) : m_path(path), m_fd(fd) {}
+    ~FactsPipeline() { Finish(); }
+
+    void Publish(Batch& batch)
+    {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_batches.push_back(std::move(batch));
+            ++m_published;
+        }
+        m_more.notify_one();
+        batch = Batch{};
+    }
+    // Up to `count` helpers that ask while names are still being read; fewer when no thread is
+    // to be had.
+    void StartHelpers(size_t count)
+    {
+        try
+        {
+            for (size_t t = 0; t < count; ++t)
+                m_helpers.emplace_back([this] { Work(OwnDescriptor(m_path, m_fd)); });
+        }
+        catch (const std::system_error&)
+        {
+        }
+    }
+    bool Started() const { return !m_helpers.empty(); }
+    // Every name is read: this thread asks what is left alongside the helpers, then the batches
+    // are done.
+    std::deque<Batch>& Finish()
+    {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_done = true;
+        }
+        m_more.notify_all();
+        Work(m_fd);
+        for (std::thread& helper : m_helpers)
+            helper.join();
+        m_helpers.clear();
+        return m_batches;
+    }
+
+private:
+    void Work(int fd)
+    {
+        for (;;)
+        {
+            Batch* batch;
+            {
+                std::unique_lock<std::mutex> hold(m_lock);
+                m_more.wait(hold, [this] { return m_next < m_published || m_done; });
+                if (m_next >= m_published)
+                    break;
+                batch = &m_batches[m_next++]; // a deque's elements stay put as it grows
+            }
+            for (Listing::Entry& e : batch->entries)
+                e.facts = FactsOf(fd, batch->names.data() + e.at);
+        }
+        if (fd != m_fd)
+            close(fd);
+    }
+
+    const std::string& m_path;
+    int m_fd;
+    std::mutex m_lock;
+    std::condition_variable m_more;
+    std::deque<Batch> m_batches;
+    size_t m_published = 0, m_next = 0;
+    bool m_done = false;
+    std::vector<std::thread> m_helpers;
+};
+} // namespace
+
 void ReadListing(const std::string& path, bool hidden, Listing& listing)
 {
     listing.names.clear();
@@ -489,62 +592,59 @@ void ReadListing(const std::string& path, bool hidden, Listing& listing)
     if (!dir)
         return;
     ReadCredentials();
-    // Names first; the kind follows from the facts.
-    while (dirent* entry = readdir(dir))
+    // Each entry costs the system a look-up of its own: once a folder proves large, helpers ask
+    // the facts of the names read so far while the rest is read.
+    constexpr size_t BatchSize = 256, HelpersFrom = 2048;
+    size_t read = 0;
     {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        if (name[0] == '.' && !hidden)
-            continue;
-        listing.Add(0, name);
-    }
-    // Then the facts: a large folder's on several threads, since each entry costs the system a
-    // look-up of its own.
-    int fd = dirfd(dir);
-    auto ask = [&listing, fd](size_t from, size_t to)
-    {
-        for (size_t i = from; i < to; ++i)
+        FactsPipeline pipeline(path, dirfd(dir));
+        FactsPipeline::Batch batch;
+        while (dirent* entry = readdir(dir))
         {
-            Listing::Entry& e = listing.entries[i];
-            e.facts = FactsOf(fd, listing.names.data() + e.at);
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            if (name[0] == '.' && !hidden)
+                continue;
+            size_t length = std::strlen(name);
+            Listing::Entry e;
+            e.at = static_cast<uint32_t>(batch.names.size());
+            e.length = static_cast<uint32_t>(length);
+            batch.names.append(name, length + 1); // with its NUL, to be asked as it stands
+            batch.entries.push_back(e);
+            if (batch.entries.size() == BatchSize)
+            {
+                pipeline.Publish(batch);
+                read += BatchSize;
+                if (read == HelpersFrom)
+                    pipeline.StartHelpers(std::min(std::max(1u, std::thread::hardware_concurrency()), 4u) - 1);
+            }
         }
-    };
-    size_t count = listing.entries.size();
-    constexpr size_t PerThread = 2048;
-    size_t threads = std::min<size_t>({count / PerThread, std::max(1u, std::thread::hardware_concurrency()), 4});
-    if (threads <= 1)
-        ask(0, count);
-    else
-    {
-        std::vector<std::thread> helpers;
-        size_t step = (count + threads - 1) / threads;
-        try
+        if (!batch.entries.empty())
+            pipeline.Publish(batch);
+        std::deque<FactsPipeline::Batch>& batches = pipeline.Finish();
+        // The batches in the order read; entries gone meanwhile are left out; the kind follows the
+        // facts.
+        size_t bytes = 0, count = 0;
+        for (const FactsPipeline::Batch& b : batches)
+            bytes += b.names.size(), count += b.entries.size();
+        listing.names.reserve(bytes);
+        listing.entries.reserve(count);
+        for (const FactsPipeline::Batch& b : batches)
         {
-            for (size_t t = 1; t < threads; ++t)
-                helpers.emplace_back(ask, std::min(count, t * step), std::min(count, (t + 1) * step));
+            auto base = static_cast<uint32_t>(listing.names.size());
+            listing.names.append(b.names);
+            for (Listing::Entry e : b.entries)
+            {
+                if (!e.facts.valid)
+                    continue;
+                e.at += base;
+                e.kind = e.facts.isDirectory ? SHELL_ITEM_FOLDER : SHELL_ITEM_FILE;
+                listing.entries.push_back(e);
+            }
         }
-        catch (const std::system_error&)
-        {
-            // No thread to be had: what was not handed out is asked here.
-            ask(std::min(count, (helpers.size() + 1) * step), count);
-        }
-        ask(0, std::min(count, step));
-        for (std::thread& helper : helpers)
-            helper.join();
     }
     closedir(dir);
-    // Entries gone meanwhile are left out; the kind follows the facts.
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i)
-    {
-        Listing::Entry& e = listing.entries[i];
-        if (!e.facts.valid)
-            continue;
-        e.kind = e.facts.isDirectory ? SHELL_ITEM_FOLDER : SHELL_ITEM_FILE;
-        listing.entries[kept++] = e;
-    }
-    listing.entries.resize(kept);
 }
 
 void ReadCredentials()

@@ -247,21 +247,22 @@ namespace
 // A key as a prefix-free code whose byte order is the key order: symbols, digits and the letters up
 // to U+00FF take one byte each; other letters 0xF0, and the remaining units 0xF8, followed by the
 // two bytes of their rank. 0 stays free to end the first pass.
-inline void PutKey(uint32_t key, std::vector<uint8_t>& out)
+inline uint8_t* PutKey(uint32_t key, uint8_t* out)
 {
     uint32_t kind = key & 0xFFFF0000u, rank = key & 0xFFFFu;
     if (kind == kSymbol)
-        out.push_back(static_cast<uint8_t>(0x01 + rank)); // 0x01..0x22
+        *out++ = static_cast<uint8_t>(0x01 + rank); // 0x01..0x22
     else if (kind == kDigit)
-        out.push_back(static_cast<uint8_t>(0x23 + rank)); // 0x23..0x2C
+        *out++ = static_cast<uint8_t>(0x23 + rank); // 0x23..0x2C
     else if (kind == kLetter && rank <= 0xFF)
-        out.push_back(static_cast<uint8_t>(0x2D + rank - u'A')); // 0x2D..0xEB; no letter is below 'A'
+        *out++ = static_cast<uint8_t>(0x2D + rank - u'A'); // 0x2D..0xEB; no letter is below 'A'
     else
     {
-        uint8_t bytes[3] = {static_cast<uint8_t>(kind == kLetter ? 0xF0 : 0xF8), static_cast<uint8_t>(rank >> 8),
-                            static_cast<uint8_t>(rank)};
-        out.insert(out.end(), bytes, bytes + 3);
+        *out++ = static_cast<uint8_t>(kind == kLetter ? 0xF0 : 0xF8);
+        *out++ = static_cast<uint8_t>(rank >> 8);
+        *out++ = static_cast<uint8_t>(rank);
     }
+    return out;
 }
 } // namespace
 
@@ -271,27 +272,29 @@ void AppendSortKey(const WCHAR* text, size_t length, std::vector<uint8_t>& key)
 {
     const auto& keys = Keys();
     // The first pass's keys, then a byte below every code (so a text whose first pass ends sooner
-    // sorts first), then the second pass's keys of every unit.
+    // sorts first), then the second pass's keys of every unit. Written into room for the longest
+    // codes, then cut to what they took: a list makes one of these for each of its items.
     size_t start = key.size();
+    key.resize(start + 6 * length + 1);
+    uint8_t* const begin = key.data() + start;
+    uint8_t* out = begin;
     bool skippedAny = false;
     for (size_t i = 0; i < length; ++i)
         if (!Skipped(text[i]))
-            PutKey(KeyOf(keys, text[i]), key);
+            out = PutKey(KeyOf(keys, text[i]), out);
         else
             skippedAny = true;
-    size_t first = key.size() - start;
-    key.push_back(0);
+    size_t first = static_cast<size_t>(out - begin);
+    *out++ = 0;
     if (skippedAny)
-    {
         for (size_t i = 0; i < length; ++i)
-            PutKey(KeyOf(keys, text[i]), key);
-        return;
+            out = PutKey(KeyOf(keys, text[i]), out);
+    else if (first) // without apostrophes or hyphens both passes see the same keys
+    {
+        std::memcpy(out, begin, first);
+        out += first;
     }
-    // Without apostrophes or hyphens both passes see the same keys.
-    size_t at = key.size();
-    key.resize(at + first);
-    if (first)
-        std::memcpy(key.data() + at, key.data() + start, first);
+    key.resize(static_cast<size_t>(out - key.data()));
 }
 } // namespace Platform
 
