@@ -754,7 +754,7 @@ std::u16string PathEllipsised(FontFace& face, const std::u16string& s, int room,
     for (size_t n = starts.size(); n-- > 0;)
     {
         size_t i = starts[n];
-        width += face.Get(Next(s.data(), s.size(), i)).advance;
+        width += face.Advance(Next(s.data(), s.size(), i));
         if (width > left)
             break;
         from = starts[n];

@@ -287,8 +287,10 @@ void AppendSortKey(const WCHAR* text, size_t length, std::vector<uint8_t>& key)
     size_t first = static_cast<size_t>(out - begin);
     *out++ = 0;
     if (skippedAny)
+    {
         for (size_t i = 0; i < length; ++i)
             out = PutKey(KeyOf(keys, text[i]), out);
+    }
     else if (first) // without apostrophes or hyphens both passes see the same keys
     {
         std::memcpy(out, begin, first);
