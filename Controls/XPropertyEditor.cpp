@@ -460,6 +460,8 @@ void XPropertyEditor::Paint()
         {
             TRect cell(FNameWidth + FSplitterWidth, y, Width(), y + FRowHeight);
             row->Paint(canvas, cell);
+            // The rows below are written in the grid's font, whatever the row chose for itself.
+            canvas->Font()->Assign(FEditor->Font());
             continue;
         }
         XString value = row->GetValue();

@@ -188,7 +188,6 @@ void TPopupMenuWindow::Paint()
     DrawEdge(canvas->Handle(), &edge, EDGE_RAISED, BF_RECT);
     TMenuItem* items = m_menu->Items();
     int textHeight = canvas->TextHeight(u"Wy");
-    SetBkMode(canvas->Handle(), TRANSPARENT);
     for (int i = 0; i < items->Count(); ++i)
     {
         TRect row(kBorder, kBorder + i * m_rowHeight, client.right - kBorder, kBorder + (i + 1) * m_rowHeight);
@@ -200,6 +199,9 @@ void TPopupMenuWindow::Paint()
             canvas->FillRect(row);
         }
         canvas->Font()->SetColor(!item->Enabled() ? clGrayText : hot ? clHighlightText : clBtnText);
+        // The text lies over the row as filled: a solid brush would paint a block of its colour
+        // behind it, the highlight's in every row after the hot one.
+        canvas->Brush()->SetStyle(bsClear);
         canvas->TextOut(row.left + kTextIndent, row.top + (m_rowHeight - textHeight) / 2, item->Caption());
     }
 }

@@ -609,6 +609,8 @@ void WriteState(Display* display, ::Window window, const Window::Impl& impl)
                         reinterpret_cast<const unsigned char*>(states), count);
 }
 
+constexpr unsigned GrabbedPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+
 // A menu takes the pointer and the keyboard, as desktop menus do: a press anywhere else comes to
 // it (and closes it), keys reach it whoever has the focus. Another program may hold them for a
 // moment (a key of its own going up), so a few tries are made.
@@ -620,9 +622,8 @@ bool Grab(Display* display, ::Window window)
         if (attempt > 0)
             usleep(5000);
         // The pointer's events over our own windows go to them as usual; the keys all come here.
-        pointer = pointer || XGrabPointer(display, window, True,
-                                          ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                                          GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+        pointer = pointer || XGrabPointer(display, window, True, GrabbedPointerEvents, GrabModeAsync, GrabModeAsync,
+                                          None, None, CurrentTime) == GrabSuccess;
         keyboard = keyboard ||
                    XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
     }
@@ -758,11 +759,20 @@ void Window::Show()
         XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
         impl_->overrideGiven = impl_->overrideRedirect;
     }
+    // A menu mapped under the pointer takes it from the window below, and a window manager whose
+    // focus follows the pointer would see it leave the menu's owner and take the owner's focus.
+    // Held first (over the screen, until the menu has it), the pointer's crossing is told to us
+    // alone.
+    const bool grabs = impl_->grabs && impl_->overrideRedirect;
+    const bool held = grabs && XGrabPointer(c.display, DefaultRootWindow(c.display), True, GrabbedPointerEvents,
+                                            GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
     XMapRaised(c.display, impl_->window);
     impl_->visible = true;
     // Unmanaged, the window is mapped once the server reads the request: it can be grabbed now.
-    if (impl_->grabs && impl_->overrideRedirect)
+    if (grabs)
         impl_->grabbed = Grab(c.display, impl_->window);
+    if (held && !impl_->grabbed)
+        XUngrabPointer(c.display, CurrentTime);
     XFlush(c.display);
 }
 

@@ -37,6 +37,28 @@ std::u16string Str(const XString& s)
     return s.c_str();
 }
 
+// A row that paints its own value: a red swatch and its number in a large bold face.
+class SwatchProperty : public XIntProperty
+{
+public:
+    SwatchProperty(const XString& name, int id) : XIntProperty(name, id) { FCustomPaint = true; }
+    void Paint(TCanvas* canvas, TRect& rect) override
+    {
+        canvas->Brush()->SetColor(clRed);
+        canvas->FillRect(TRect(rect.left + 2, rect.top + 2, rect.left + 12, rect.bottom - 2));
+        canvas->Font()->SetSize(14);
+        canvas->Font()->SetStyle(TFontStyles{fsBold});
+        canvas->Font()->SetColor(clBlue);
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->TextOut(rect.left + 16, rect.top, GetValue().c_str());
+    }
+};
+
+XProperty* CreateSwatchProperty(const XString& name, int id)
+{
+    return new SwatchProperty(name, id);
+}
+
 XPropertyEditor* MakeGrid(TWinControl* parent, Owner& owner)
 {
     auto* grid = new XPropertyEditor(parent);
@@ -288,4 +310,35 @@ TEST(XPropertyEditorTest, ColumnBoundaryDragsUnderTheSplitCursor)
     EXPECT_EQ(Screen->Cursor(), crDefault);
     // The name and value are painted; a row that would cross the lower edge is left blank.
     EXPECT_EQ(screen.At(grid->NameColumnWidth(), 2), FormPixels::Of(clBlack));
+}
+
+TEST(XPropertyEditorTest, ARowPaintingItselfLeavesTheRowsBelowAsTheyWouldBe)
+{
+    // Two grids side by side, alike but for the first row, which paints itself in one of them.
+    FormPixels screen(420, 200);
+    Owner owner;
+    owner.values = {{0, XVariant(int32_t(7))}, {1, XVariant(int32_t(12))}, {2, XVariant(int32_t(345))}};
+    XPropertyEditor* grids[2];
+    for (int g = 0; g < 2; ++g)
+    {
+        grids[g] = MakeGrid(&screen.form, owner);
+        grids[g]->RegisterProperty(u"swatch", CreateSwatchProperty);
+        grids[g]->SetBounds(g * 210, 0, 200, 150);
+        grids[g]->AddProperty(g == 0 ? u"swatch" : u"int", u"colour", 0);
+        grids[g]->AddProperty(u"int", u"width", 1);
+        grids[g]->AddProperty(u"int", u"height", 2);
+    }
+    ASSERT_TRUE(grids[0]->Property(0)->CustomPaint());
+    screen.At(0, 0); // paints
+    const int pitch = grids[0]->RowHeight() + 1;
+    for (int row = 1; row < 3; ++row)
+    {
+        size_t differ = 0;
+        for (int y = row * pitch; y < (row + 1) * pitch; ++y)
+            for (int x = 0; x < 200; ++x)
+                differ += screen.Peek(x, y) != screen.Peek(210 + x, y);
+        EXPECT_EQ(differ, 0u) << "row " << row;
+    }
+    // The row did paint itself.
+    EXPECT_EQ(screen.Peek(grids[0]->NameColumnWidth() + 6, pitch / 2), FormPixels::Of(clRed));
 }

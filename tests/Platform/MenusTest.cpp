@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -138,4 +139,88 @@ TEST(MenusTest, RightReleaseOpensTheMenuOfTheControlUnderItAndAChoiceClicks)
         bevel->SetPopupMenu(&shortLived);
     }
     EXPECT_EQ(bevel->PopupMenu(), nullptr);
+}
+
+TEST(MenusTest, OnlyTheHotRowTakesTheHighlightWhicheverRowWasHotBefore)
+{
+    TPopupMenu menu(nullptr);
+    for (const char16_t* caption : {u"Single", u"Two side by side", u"Two stacked", u"Three", u"Four"})
+    {
+        auto* item = new TMenuItem(&menu);
+        item->SetCaption(caption);
+        menu.Items()->Add(item);
+    }
+    const int count = menu.Items()->Count();
+    const uint32_t navy = Platform::Gdi::ToPixel(ColorToRGB(clHighlight));
+    const uint32_t face = Platform::Gdi::ToPixel(ColorToRGB(clBtnFace));
+    // Ink of the highlight's text colour (white; smoothed glyphs may stop short of it).
+    auto light = [](uint32_t pixel)
+    {
+        return (pixel & 0xFF) >= 0xC0 && ((pixel >> 8) & 0xFF) >= 0xC0 && ((pixel >> 16) & 0xFF) >= 0xC0;
+    };
+    const uint32_t black = Platform::Gdi::ToPixel(ColorToRGB(clBtnText));
+    ASSERT_NE(navy, face);
+
+    // One row's pixels inside the window's edge, as the last paint left them.
+    auto rowPixels = [](TPopupMenuWindow* window, int row)
+    {
+        std::vector<uint32_t> pixels;
+        const int top = 2 + row * window->RowHeight();
+        for (int y = top; y < top + window->RowHeight(); ++y)
+            for (int x = 2; x < window->ClientWidth() - 2; ++x)
+                pixels.push_back(window->Pixels()[y * window->ClientWidth() + x] & 0xFFFFFF);
+        return pixels;
+    };
+    auto repaint = [](TPopupMenuWindow* window)
+    {
+        window->Invalidate();
+        window->PaintDirty();
+    };
+
+    MenuScript script;
+    menu.OnShow = MakeClosure(&script, &MenuScript::Show);
+    script.steps = [&](TPopupMenuWindow* window)
+    {
+        ASSERT_EQ(window->HotIndex(), -1);
+        repaint(window);
+        std::vector<std::vector<uint32_t>> plain;
+        for (int row = 0; row < count; ++row)
+        {
+            plain.push_back(rowPixels(window, row));
+            EXPECT_EQ(std::count(plain.back().begin(), plain.back().end(), navy), 0) << "row " << row;
+        }
+        // The first, a middle and the last row in turn, by the pointer as a user moves it, and the
+        // first again from the last.
+        for (int hot : {0, count / 2, count - 1, 0})
+        {
+            Vcl::RouteInput(window, WM_MOUSEMOVE, 0, RowPoint(window, hot));
+            ASSERT_EQ(window->HotIndex(), hot);
+            repaint(window);
+            for (int row = 0; row < count; ++row)
+            {
+                const std::vector<uint32_t> seen = rowPixels(window, row);
+                const std::vector<uint32_t>& before = plain[static_cast<size_t>(row)];
+                size_t differ = 0, navyShown = 0, faceLeft = 0, blackInk = 0;
+                for (size_t i = 0; i < seen.size(); ++i)
+                {
+                    differ += seen[i] != before[i];
+                    navyShown += seen[i] == navy;
+                    faceLeft += before[i] == face && seen[i] != navy;
+                    blackInk += seen[i] == black;
+                }
+                if (row != hot)
+                {
+                    EXPECT_EQ(differ, 0u) << "row " << row << " with row " << hot << " hot: " << navyShown
+                                          << " navy pixels";
+                    continue;
+                }
+                // White text on navy: the plain row's background all navy, light ink and no black.
+                EXPECT_EQ(faceLeft, 0u) << "hot row " << hot;
+                EXPECT_EQ(blackInk, 0u) << "hot row " << hot;
+                EXPECT_GT(std::count_if(seen.begin(), seen.end(), light), 0) << "hot row " << hot;
+            }
+        }
+        window->SetModalResult(mrCancel);
+    };
+    menu.Popup(10, 10);
 }

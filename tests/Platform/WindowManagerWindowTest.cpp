@@ -29,6 +29,21 @@ bool Has(const std::vector<std::string>& list, const std::string& item)
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+// A form that records what it is told of its activation: 'A' active, 'I' inactive (a zero word).
+class ActivationLog : public TForm
+{
+public:
+    using TForm::TForm;
+    std::string log;
+
+    void Dispatch(TMessage& Message) override
+    {
+        if (Message.Msg == WM_ACTIVATE)
+            log += LOWORD(Message.WParam) == 0 ? 'I' : 'A';
+        TForm::Dispatch(Message);
+    }
+};
+
 class WindowManagerWindowTest : public PresenterWindowTest
 {
 public:
@@ -198,7 +213,7 @@ TEST_F(WindowManagerWindowTest, PopupsAreTypedByWhatTheyAre)
 
 TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhileItShows)
 {
-    TForm main(nullptr);
+    ActivationLog main(nullptr);
     main.SetCaption(u"Menu owner");
     main.SetBounds(200, 150, 400, 300);
     unsigned long mainWindow = 0;
@@ -226,9 +241,13 @@ TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhi
         const char* chosen;
         bool ownerKeepsFocus; // the pointer stays over the owner, whose window keeps the keyboard
     };
+    TPopupMenuWindow* shown = nullptr; // the menu's window while it shows
     const Case cases[] = {
         {"escape", [&] { probe->Key("Escape"); }, "", true},
         {"arrows-and-enter", [&] { probe->Key("Down"), probe->Key("Down"), probe->Key("Return"); }, "two", true},
+        {"click-on-a-row",
+         [&] { probe->ClickAt(Vcl::NativeWindowOf(shown), 20, 2 + 2 * shown->RowHeight() + shown->RowHeight() / 2); },
+         "three", true},
         {"click-on-the-desktop", [&] { probe->MoveToRoot(5, 5), probe->Button(1, true), probe->Button(1, false); },
          "", false},
         {"click-on-the-owner", [&] { probe->ClickAt(mainWindow, 380, 280); }, "", true},
@@ -237,12 +256,15 @@ TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhi
     struct Driver
     {
         WindowManagerWindowTest* test;
+        ActivationLog* ownerForm;
         unsigned long owner;
+        TPopupMenuWindow*& shown;
         const Case* current = nullptr;
         bool acted = false;
         void Show(TObject* sender)
         {
             TPopupMenuWindow* window = static_cast<TPopupMenu*>(sender)->Window();
+            shown = window;
             const unsigned long native = Vcl::NativeWindowOf(window);
             ASSERT_TRUE(PumpUntil([&] { return test->probe->Viewable(native) && window->PaintCount() > 0; }));
             const WindowManager::Facts facts = test->wm->Read(native);
@@ -253,6 +275,11 @@ TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhi
             EXPECT_EQ(facts.transientFor, owner);
             EXPECT_FALSE(test->probe->PointerFree());
             EXPECT_FALSE(test->probe->KeyboardFree());
+            // The menu takes no focus: its owner keeps the keyboard focus and is never told that it
+            // went inactive.
+            test->Settle();
+            EXPECT_TRUE(test->wm->Focused(owner)) << "the owner lost the focus";
+            EXPECT_EQ(ownerForm->log, "") << "the owner was told of a change of its activation";
             test->Shot(std::string("wm-menu-") + current->name);
             acted = true;
             current->act();
@@ -263,7 +290,7 @@ TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhi
                 window->SetModalResult(mrCancel);
             }
         }
-    } driver{this, mainWindow};
+    } driver{this, &main, mainWindow, shown};
     menu.OnShow = MakeClosure(&driver, &Driver::Show);
     for (const Case& c : cases)
     {
@@ -273,6 +300,8 @@ TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhi
         driver.acted = false;
         probe->MoveTo(mainWindow, 100, 80);
         ASSERT_TRUE(PumpUntil([&] { return wm->Focused(mainWindow); }));
+        Settle();
+        main.log.clear();
         int x = 0, y = 0;
         probe->RootPosition(mainWindow, 100, 80, x, y);
         menu.Popup(x, y);
@@ -285,6 +314,7 @@ TEST_F(WindowManagerWindowTest, AMenuStandsUnframedAndHoldsPointerAndKeyboardWhi
             Settle();
             EXPECT_TRUE(wm->Focused(mainWindow));
             EXPECT_EQ(Screen->ActiveForm(), &main);
+            EXPECT_EQ(main.log, "") << "the owner was told of a change of its activation";
         }
     }
     EXPECT_TRUE(PumpUntil([&] { return !main.Visible(); })) << "the close asked meanwhile went to the owner";

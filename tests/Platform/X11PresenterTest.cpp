@@ -1,6 +1,7 @@
 #include "Platform/X11/X11Presenter.h"
 
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -296,6 +297,46 @@ TEST_F(X11PresenterTest, OnlyTheServersAutoRepeatIsARepeat)
     ASSERT_TRUE(PumpUntil([&] { return keys().size() >= 3; }));
     EXPECT_EQ(keys(), "DDU");
     XDestroyWindow(probe, other);
+}
+
+TEST_F(X11PresenterTest, AMenuTakesTheKeyboardAnotherClientHeldAsItOpened)
+{
+    // Another program holds the keyboard as the menu opens (its own key going up) and lets it go
+    // 30 ms later; the pointer rests away from the menu, so that only a grab brings it the keys.
+    KeyboardHolder holder(server.Name(), std::chrono::milliseconds(30));
+    ASSERT_TRUE(holder.Holding());
+    XTestFakeMotionEvent(probe, -1, 0, 0, 0);
+    XSync(probe, False);
+    X11::Window menu(u"Menu", 120, 80, false, Recorder());
+    menu.SetRole(X11::WindowType::PopupMenu, 0, false);
+    menu.SetActivates(false);
+    menu.Show();
+    ASSERT_TRUE(PumpUntil([&] { return holder.Released(); }));
+
+    // The pointer and the keyboard are the menu's: no other client takes them, and keys come to it.
+    const ::Window root = DefaultRootWindow(probe);
+    const int keyboard = XGrabKeyboard(probe, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (keyboard == GrabSuccess)
+        XUngrabKeyboard(probe, CurrentTime);
+    const int pointer =
+        XGrabPointer(probe, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    if (pointer == GrabSuccess)
+        XUngrabPointer(probe, CurrentTime);
+    XSync(probe, False);
+    EXPECT_NE(keyboard, GrabSuccess) << "the menu was left without the keyboard";
+    EXPECT_NE(pointer, GrabSuccess);
+    events.clear();
+    Key(XK_Escape);
+    EXPECT_TRUE(PumpUntil(
+        [&]
+        {
+            for (const auto& e : events)
+                if (e.kind == X11::EventKind::KeyDown && e.virtualKey == 0x1B)
+                    return true;
+            return false;
+        }))
+        << "Escape did not reach the menu";
+    menu.Hide();
 }
 
 TEST_F(X11PresenterTest, CloseButtonAndClipboardTextBothWays)

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include <poll.h>
+
 XProbe::XProbe(const std::string& displayName) : m_display(ConnectToDisplay(displayName)) {}
 
 XProbe::~XProbe()
@@ -366,6 +368,47 @@ ClipboardServer::ClipboardServer(const std::string& displayName, std::string tex
 }
 
 ClipboardServer::~ClipboardServer()
+{
+    m_done = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+KeyboardHolder::KeyboardHolder(const std::string& displayName, std::chrono::milliseconds hold)
+{
+    Display* d = ConnectToDisplay(displayName);
+    if (!d)
+        return;
+    const Window root = DefaultRootWindow(d);
+    XSelectInput(d, root, SubstructureNotifyMask);
+    m_holding = XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    XSync(d, False);
+    m_thread = std::thread(
+        [this, d, hold]
+        {
+            pollfd connection{ConnectionNumber(d), POLLIN, 0};
+            while (!m_done && !m_released)
+            {
+                while (!m_released && XPending(d) > 0)
+                {
+                    XEvent e;
+                    XNextEvent(d, &e);
+                    if (e.type != MapNotify || !e.xmap.override_redirect)
+                        continue;
+                    std::this_thread::sleep_for(hold);
+                    XUngrabKeyboard(d, CurrentTime);
+                    XSync(d, False);
+                    m_released = true;
+                }
+                // Wakes for the next event, and now and then to see whether the test is over.
+                if (!m_released)
+                    poll(&connection, 1, 50);
+            }
+            XCloseDisplay(d);
+        });
+}
+
+KeyboardHolder::~KeyboardHolder()
 {
     m_done = true;
     if (m_thread.joinable())

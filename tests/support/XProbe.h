@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -94,6 +95,29 @@ public:
     ClipboardServer& operator=(const ClipboardServer&) = delete;
 
 private:
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// Another program on the display that holds the keyboard grabbed from its construction until
+// `hold` after the next window without a window manager maps (a menu opening), then gives it
+// back, as a program does whose own key goes up just then.
+class KeyboardHolder
+{
+public:
+    KeyboardHolder(const std::string& displayName, std::chrono::milliseconds hold);
+    ~KeyboardHolder();
+    KeyboardHolder(const KeyboardHolder&) = delete;
+    KeyboardHolder& operator=(const KeyboardHolder&) = delete;
+
+    // Whether it took the keyboard.
+    bool Holding() const { return m_holding; }
+    // Whether it has given the keyboard back.
+    bool Released() const { return m_released; }
+
+private:
+    bool m_holding = false;
+    std::atomic<bool> m_released{false};
     std::atomic<bool> m_done{false};
     std::thread m_thread;
 };
