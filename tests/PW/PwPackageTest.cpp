@@ -514,7 +514,8 @@ TEST_F(PwPackageTest, EntriesWithEmptyNamesSaveAndReadBackUnchanged)
     for (const auto* entries : {&unnamed, &mixed})
         for (int level : {0, 1})
         {
-            SCOPED_TRACE(testing::Message() << (entries == &unnamed ? "unnamed" : "mixed") << " level " << level);
+            SCOPED_TRACE(testing::Message()
+                         << (entries == &unnamed ? "unnamed" : "mixed") << " level " << level);
             PckGen::MemorySink archive;
             PckGen::WriteArchive(*entries, PckGen::ArchiveOptions{}, archive);
             package.Open(WriteFile("in.pck", archive.Bytes).c_str());
