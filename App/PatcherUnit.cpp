@@ -215,18 +215,35 @@ enum class Backup
     Failed,
 };
 
-bool IsReadableArchive(const XString& path)
+// True when the file opens as an archive; otherwise `why` gets what stopped it, as the failure
+// wrapper would log it.
+bool OpensAsArchive(const XString& path, XString* why = nullptr)
 {
+    XString error;
     try
     {
         PwPackage package;
         package.Open(path.c_str());
         return true;
     }
+    catch (const Exception& e)
+    {
+        error = XString(e.Message().c_str());
+    }
+    catch (const char* text)
+    {
+        error = XString(UnicodeString(text ? text : "").c_str());
+    }
+    catch (const WCHAR* text)
+    {
+        error = XString(text ? text : u"");
+    }
     catch (...)
     {
-        return false;
     }
+    if (why)
+        *why = error.IsEmpty() ? XString(u"Unknown error.") : error;
+    return false;
 }
 
 // The pristine archive kept as <archive>.original.pck. It becomes a second name of the archive's
@@ -240,7 +257,7 @@ Backup CreateBackup(const XString& packageFile, const XString& backupFile)
     if (FileExists(packageFile) && (CreateHardLinkW(backupFile.c_str(), packageFile.c_str(), nullptr) ||
                                     MoveFileW(packageFile.c_str(), backupFile.c_str())))
         return FlushFolderOf(backupFile) ? Backup::Made : Backup::Failed;
-    return IsReadableArchive(backupFile) ? Backup::Appeared : Backup::Failed;
+    return OpensAsArchive(backupFile) ? Backup::Appeared : Backup::Failed;
 }
 
 // The new archive goes to a temporary file that replaces the archive only once it is complete and
@@ -296,6 +313,14 @@ void RunPatch(AppLogger& log, const PatchJob& job)
     log.NewEntry() << "Checking package backup...";
     if (!FileExists(backupFile))
     {
+        // Only an archive that opens is kept as the pristine copy: a broken one kept there would
+        // fail every later patch and come back over a good archive at a restore.
+        XString why;
+        if (FileExists(packageFile) && !OpensAsArchive(packageFile, &why))
+        {
+            log.NewEntry() << "Package file <" << packageFile.c_str() << "> cannot be read: " << why.c_str();
+            Fail(kLineBackup, u"Creating package backup failed!");
+        }
         switch (CreateBackup(packageFile, backupFile))
         {
         case Backup::Made:

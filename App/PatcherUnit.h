@@ -2,14 +2,15 @@
 // failure wrapper its handlers share.
 //
 // A patch keeps the pristine archive once as <archive>.original.pck (a second name of the same
-// file, or the file moved there where the file system has no hard links; one that another copy of
-// the program made meanwhile is taken when it opens as an archive) and rebuilds the archive from
-// it on every run: each instructed entry is kept under its ".original" name and gets its new
-// content from the data folder. The new archive is written to a temporary file beside the
-// archive, flushed to disk and only then moved over the archive (the folder flushed after the
-// backup and after the move), so a failed, interrupted or killed patch leaves the archive path as
-// it was. Temporary files that killed runs left are removed by the next patch. Every step is
-// logged; failures reach only the log.
+// file, or the file moved there where the file system has no hard links) and rebuilds the archive
+// from it on every run: each instructed entry is kept under its ".original" name and gets its new
+// content from the data folder. Only an archive that opens is kept: one that does not fails the
+// first patch, naming the archive and why, before anything is linked or moved; a backup that
+// another copy of the program made meanwhile is taken when it opens as an archive. The new archive
+// is written to a temporary file beside the archive, flushed to disk and only then moved over the
+// archive (the folder flushed after the backup and after the move), so a failed, interrupted or
+// killed patch leaves the archive path as it was. Temporary files that killed runs left are
+// removed by the next patch. Every step is logged; failures reach only the log.
 #pragma once
 
 #include "App/PwPatchEntry.h"

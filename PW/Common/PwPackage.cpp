@@ -447,11 +447,13 @@ public:
         m_Starts.push_back(static_cast<uint32_t>(start));
     }
 
-    // Copies name i into a zeroed record (at most 256 bytes, so with or without a terminator).
+    // Copies name i into a zeroed record (at most 256 bytes, so with or without a terminator). An
+    // empty name copies nothing: when every name is empty there are no bytes to point at at all.
     void CopyTo(uint32_t i, uint8_t* record) const
     {
         const uint32_t end = i + 1 < m_Starts.size() ? m_Starts[i + 1] : static_cast<uint32_t>(m_Bytes.size());
-        std::memcpy(record, m_Bytes.data() + m_Starts[i], end - m_Starts[i]);
+        if (end > m_Starts[i])
+            std::memcpy(record, m_Bytes.data() + m_Starts[i], end - m_Starts[i]);
     }
 
 private:

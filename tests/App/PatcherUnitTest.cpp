@@ -386,6 +386,13 @@ const FaultCase kFaults[] = {
      "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
     {"BackupNameIsALinkToNothing", false, [](PatcherUnitTest& t) { fs::create_symlink("nothing.pck", t.m_Backup); },
      "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+    // An archive that does not open is no pristine copy: it is neither linked nor moved aside.
+    {"ArchiveEmptyNoBackup", false, [](PatcherUnitTest& t) { WriteWholeFile(t.m_Archive, Bytes()); },
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+    {"ArchiveTruncatedNoBackup", false,
+     [](PatcherUnitTest& t)
+     { WriteWholeFile(t.m_Archive, PckGen::MakeHostile(t.m_Game, PckGen::Hostile::Truncated)); },
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
     {"CorruptBackup", true,
      [](PatcherUnitTest& t)
      { WriteWholeFile(t.m_Backup, PckGen::MakeHostile(t.m_Game, PckGen::Hostile::WrongTailerMagic2)); },
@@ -474,19 +481,51 @@ TEST_F(PatcherUnitTest, SceneModelsAreKnownInAnyCaseAndAFolderIsNoModel)
     EXPECT_EQ(archive[kBody], Digest(m_Models.at("hero_body.ski")));
 }
 
-TEST_F(PatcherUnitTest, CorruptArchiveIsKeptAsTheBackupAndRestoreBringsItBack)
+// A first patch of an archive that does not open fails before a backup is made, and says which
+// archive and why. Once the game puts a good archive in its place (a new file), the patch keeps
+// that one as the backup and a restore brings it back; nothing broken is left to restore.
+TEST_F(PatcherUnitTest, UnreadableArchiveIsNotKeptAsTheBackupAndAGoodOneLaterIs)
 {
-    const Bytes corrupt = PckGen::MakeHostile(m_Game, PckGen::Hostile::WrongMagic1);
-    WriteWholeFile(m_Archive, corrupt);
-    EXPECT_FALSE(Patch());
-    EXPECT_EQ(m_Entries.back(), "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 64 ): Wrong Magic1");
-    // The backup is a second name of the archive, which stays where the game finds it.
-    EXPECT_EQ(FilesIn(m_Dir / "Game"), (Files{"Models.pck", "Models.original.pck"}));
-    EXPECT_EQ(ReadWholeFileData(m_Archive), corrupt);
-    EXPECT_EQ(ReadWholeFileData(m_Backup), corrupt);
-    ASSERT_TRUE(Restore());
-    EXPECT_EQ(FilesIn(m_Dir / "Game"), Files{"Models.pck"});
-    EXPECT_EQ(ReadWholeFileData(m_Archive), corrupt);
+    const std::string archive = m_Archive.string();
+    const std::vector<std::pair<Bytes, std::string>> broken = {
+        {Bytes(), "Stream reading error."},
+        {PckGen::MakeHostile(m_Game, PckGen::Hostile::Truncated),
+         "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 66 ): Wrong FileSize"},
+        {PckGen::MakeHostile(m_Game, PckGen::Hostile::WrongMagic1),
+         "[ERROR] ..\\PW\\Common\\PwPackage.cpp( 64 ): Wrong Magic1"},
+    };
+    for (const auto& [bytes, reason] : broken)
+    {
+        SCOPED_TRACE(reason);
+        fs::remove(m_Archive);
+        WriteWholeFile(m_Archive, bytes);
+        for (int attempt = 0; attempt < 2; ++attempt)
+        {
+            EXPECT_FALSE(Patch());
+            EXPECT_EQ(m_Entries, (std::vector<std::string>{
+                                     "Start patching...",
+                                     "Package file: " + archive,
+                                     "Checking package backup...",
+                                     "Package file <" + archive + "> cannot be read: " + reason,
+                                     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!",
+                                 }));
+            EXPECT_TRUE(m_Boxes.boxes.empty());
+            EXPECT_EQ(FilesIn(m_Dir / "Game"), Files{"Models.pck"});
+            EXPECT_EQ(ReadWholeFileData(m_Archive), bytes);
+        }
+
+        // The game's repair writes a new archive in its place.
+        fs::remove(m_Archive);
+        WriteWholeFile(m_Archive, m_Game.Bytes);
+        EXPECT_TRUE(Patch());
+        EXPECT_EQ(ReadArchive(m_Archive), ExpectedPatch());
+        EXPECT_EQ(ReadWholeFileData(m_Backup), m_Game.Bytes);
+        EXPECT_TRUE(Patch()); // from the backup the first patch kept
+        EXPECT_EQ(ReadArchive(m_Archive), ExpectedPatch());
+        EXPECT_TRUE(Restore());
+        EXPECT_EQ(FilesIn(m_Dir / "Game"), Files{"Models.pck"});
+        EXPECT_EQ(ReadWholeFileData(m_Archive), m_Game.Bytes);
+    }
 }
 
 TEST_F(PatcherUnitTest, TableRecordsThatCannotBeReadAreReportedInTheLog)

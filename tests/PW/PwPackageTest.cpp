@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -454,6 +455,83 @@ TEST_F(PwPackageTest, ResavingASortedLevel0ArchiveReproducesItByteForByte)
     {
         EXPECT_EQ(r.Length, 276u);
         EXPECT_EQ(r.OriginalSize, r.StoredSize);
+    }
+}
+
+// An empty name is a name the table can hold (256 zero bytes): entries named so are saved like any
+// other and read back with their names empty and their bytes unchanged, however many there are.
+TEST_F(PwPackageTest, EntriesWithEmptyNamesSaveAndReadBackUnchanged)
+{
+    using Contents = std::vector<std::pair<std::u16string, std::vector<uint8_t>>>;
+    auto contents = [](PwPackage& package)
+    {
+        Contents all;
+        for (uint32_t i = 0; i < package.Entries.GetCount(); ++i)
+            all.emplace_back(package.Entries[i]->Name.c_str(), Extract(package, package.Entries[i]));
+        std::sort(all.begin(), all.end()); // equal names have no defined order in the table
+        return all;
+    };
+    auto generated = [](const std::vector<PckGen::Entry>& entries)
+    {
+        Contents all;
+        for (const PckGen::Entry& e : entries)
+            all.emplace_back(e.NameWide, PckGen::EntryData(e));
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+
+    // One entry of one raw byte with a raw record: the whole table holds no name byte at all.
+    const std::vector<PckGen::Entry> single = {PckGen::Entry{"", u"", 1, 1, false, false, 0, 0}};
+    PckGen::ArchiveOptions raw;
+    raw.Level = 0;
+    raw.Description = "seed";
+    PckGen::MemorySink sink;
+    PckGen::WriteArchive(single, raw, sink);
+    ASSERT_EQ(sink.Bytes.size(), 577u);
+    PwPackage package;
+    package.Open(WriteFile("single.pck", sink.Bytes).c_str());
+    package.Save(PathW("single-out.pck").c_str(), 0, "seed");
+    EXPECT_EQ(ReadFile("single-out.pck"), sink.Bytes);
+    package.Save(PathW("single-packed.pck").c_str(), 1, "seed");
+    PwPackage reopened;
+    reopened.Open(PathW("single-packed.pck").c_str());
+    EXPECT_EQ(contents(reopened), generated(single));
+
+    // Every name empty, more entries than a short range sorts by insertion; and one empty name
+    // among others.
+    PckGen::EntryOptions entryOptions;
+    entryOptions.Seed = 31;
+    entryOptions.Count = 40;
+    std::vector<PckGen::Entry> unnamed = PckGen::MakeEntries(entryOptions);
+    for (PckGen::Entry& e : unnamed)
+    {
+        e.Name936.clear();
+        e.NameWide.clear();
+    }
+    std::vector<PckGen::Entry> mixed = PckGen::MakeEntries(entryOptions);
+    mixed[17].Name936.clear();
+    mixed[17].NameWide.clear();
+    for (const auto* entries : {&unnamed, &mixed})
+        for (int level : {0, 1})
+        {
+            SCOPED_TRACE(testing::Message()
+                         << (entries == &unnamed ? "unnamed" : "mixed") << " level " << level);
+            PckGen::MemorySink archive;
+            PckGen::WriteArchive(*entries, PckGen::ArchiveOptions{}, archive);
+            package.Open(WriteFile("in.pck", archive.Bytes).c_str());
+            package.Save(PathW("out.pck").c_str(), level, "x");
+            reopened.Open(PathW("out.pck").c_str());
+            EXPECT_EQ(contents(reopened), generated(*entries));
+        }
+
+    // An entry added under an empty name to a package that opened nothing.
+    PwPackage fresh;
+    fresh.AddFromMemory(u"", Copy({7, 8, 9}), 3);
+    for (int level : {0, 1})
+    {
+        fresh.Save(PathW("fresh.pck").c_str(), level, "x");
+        reopened.Open(PathW("fresh.pck").c_str());
+        EXPECT_EQ(contents(reopened), (Contents{{u"", {7, 8, 9}}})) << level;
     }
 }
 
