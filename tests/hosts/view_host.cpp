@@ -1,9 +1,9 @@
 // A window with the view host: the four-viewport view over a generated scene, for trying the view
 // by hand and for tests that drive it as a separate program:
 //   view_host [WIDTH HEIGHT [BOXES SEGMENTS]]
-// The render timer runs; the buttons under the view choose move, rotate, scale or edit, and a
-// right click on a viewport opens the menu of layouts. F12 in a viewport saves what the view shows
-// as view.bmp and view.jpg in the current folder.
+// The render timer runs; the buttons under the view choose move, rotate, scale or edit (the
+// chosen one stands pressed), and a right click on a viewport opens the menu of layouts. F12 in a
+// viewport saves what the view shows as view.bmp and view.jpg in the current folder.
 #include "Components/StrUtils.h"
 #include "Engine/Views/XView.h"
 #include "Platform/Vcl/Forms.h"

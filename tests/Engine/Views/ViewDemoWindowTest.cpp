@@ -36,6 +36,7 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -407,6 +408,141 @@ TEST_F(ViewDemoKeysWindowTest, EnterMAndEscapeReachEveryEditorOfTheDemoScene)
     EXPECT_GT(CountDifferentPixels(pixelsAround(bent), bentAtRest, 8), 15u);
     ExpectBackInTheSceneEditor();
     EXPECT_EQ(scene->GetFrame(), 0u);
+}
+
+namespace
+{
+// Whether the control looks pushed in (its frame dark along the top and left, light along the
+// bottom and right) or raised (the other way round), from the window's pixels.
+enum class Relief
+{
+    Pressed,
+    Raised,
+    Flat
+};
+Relief ReliefOf(const std::vector<uint32_t>& pixels, int width, TControl* control)
+{
+    const TPoint at = control->FormOrigin();
+    auto brightness = [&](int x, int y)
+    {
+        const uint32_t c = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+        return static_cast<int>(((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF));
+    };
+    const int midX = at.x + control->Width() / 2, midY = at.y + control->Height() / 2;
+    const int top = brightness(midX, at.y), bottom = brightness(midX, at.y + control->Height() - 1);
+    const int left = brightness(at.x, midY), right = brightness(at.x + control->Width() - 1, midY);
+    if (top < bottom && left < right)
+        return Relief::Pressed;
+    if (top > bottom && left > right)
+        return Relief::Raised;
+    return Relief::Flat;
+}
+} // namespace
+
+TEST_F(ViewDemoKeysWindowTest, TheChosenTransformButtonStandsPressedHoweverTheModeChanges)
+{
+    XView* view = host->View();
+    const char* const names[4] = {"move", "rotate", "scale", "edit"};
+    // The window shows the button of the view's transform type pressed and the others raised.
+    auto showsChosen = [&](XTransformType type, std::string* wrong)
+    {
+        WindowDriver reader;
+        int w = 0, h = 0;
+        const std::vector<uint32_t> shown = reader.Pixels(window, w, h);
+        if (shown.empty())
+            return false;
+        bool right = true;
+        for (int i = 0; i < 4; ++i)
+        {
+            const Relief want = static_cast<XTransformType>(i) == type ? Relief::Pressed : Relief::Raised;
+            if (ReliefOf(shown, w, host->TransformButton(i)) == want)
+                continue;
+            right = false;
+            if (wrong)
+                *wrong += std::string(names[i]) + (want == Relief::Pressed ? " not pressed; " : " not raised; ");
+        }
+        return right;
+    };
+    auto expectChosen = [&](XTransformType type, const std::string& how)
+    {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(view->GetTransformType(), type);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(host->TransformButton(i)->Down(), static_cast<XTransformType>(i) == type) << names[i];
+        PumpUntil([&] { return showsChosen(type, nullptr); });
+        std::string wrong;
+        EXPECT_TRUE(showsChosen(type, &wrong)) << wrong;
+        if (const char* folder = std::getenv("KELVANE_SHOTS"))
+        {
+            WindowDriver reader;
+            int w = 0, h = 0;
+            const std::vector<uint32_t> shown = reader.Pixels(window, w, h);
+            std::string name = "view-demo-buttons-" + how + ".png";
+            std::replace(name.begin(), name.end(), ' ', '-');
+            WriteWholeFile(fs::path(folder) / name,
+                           ImageFiles::Png(shown, static_cast<uint32_t>(w), static_cast<uint32_t>(h), false));
+        }
+    };
+
+    // The view starts in edit.
+    expectChosen(XTT_EDIT, "at start");
+    // A click chooses each.
+    for (XTransformType type : {XTT_MOVE, XTT_ROTATE, XTT_SCALE, XTT_EDIT, XTT_SCALE})
+    {
+        ClickOn(window, host->TransformButton(static_cast<int>(type)), 40, 12);
+        expectChosen(type, std::string("clicked ") + names[type]);
+    }
+
+    // A right press in a viewport while the camera zooms switches the view to edit: Edit stands
+    // pressed at once, before the release opens the menu of layouts (closed here with Escape).
+    int menus = 0;
+    struct Closer
+    {
+        int* shown;
+        void Show(TObject* sender)
+        {
+            ++*shown;
+            PostMessageW(static_cast<TPopupMenu*>(sender)->Window()->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+    } closer{&menus};
+    host->LayoutMenu()->OnShow = MakeClosure(&closer, &Closer::Show);
+    probe->MoveTo(window, 200, 150);
+    probe->Button(3, true);
+    ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
+    expectChosen(XTT_EDIT, "right press");
+    probe->Button(3, false);
+    ASSERT_TRUE(PumpUntil([&] { return menus == 1 && host->LayoutMenu()->Window() == nullptr; }));
+    host->LayoutMenu()->OnShow = nullptr;
+    expectChosen(XTT_EDIT, "after the menu");
+
+    // Keys typed after a button click still reach the view: Enter opens the selected hill's mesh
+    // editor and Escape leaves it, and neither touches the chosen button; the editor's own mode
+    // buttons stand pressed beside it, one group each.
+    XMeshNode* hill = Node(scene, u"Hill");
+    ASSERT_NE(hill, nullptr);
+    ClickNode(hill);
+    ASSERT_TRUE(hill->IsSelected());
+    ClickOn(window, host->TransformButton(XTT_ROTATE), 40, 12);
+    expectChosen(XTT_ROTATE, "clicked rotate again");
+    Type("Return");
+    auto* meshEditor = dynamic_cast<XTriMeshEditor*>(scene->GetEditor());
+    ASSERT_NE(meshEditor, nullptr) << "Enter did not reach the view";
+    expectChosen(XTT_ROTATE, "in the mesh editor");
+    ASSERT_EQ(host->ModeButtons().size(), 2u);
+    ClickOn(window, host->ModeButtons()[1], 10, 10);
+    EXPECT_EQ(meshEditor->GetMode(), 1);
+    EXPECT_TRUE(host->ModeButtons()[1]->Down());
+    EXPECT_FALSE(host->ModeButtons()[0]->Down());
+    {
+        WindowDriver reader;
+        int w = 0, h = 0;
+        const std::vector<uint32_t> shown = reader.Pixels(window, w, h);
+        EXPECT_EQ(ReliefOf(shown, w, host->ModeButtons()[1]), Relief::Pressed);
+        EXPECT_EQ(ReliefOf(shown, w, host->ModeButtons()[0]), Relief::Raised);
+    }
+    expectChosen(XTT_ROTATE, "mesh editor in face mode");
+    ExpectBackInTheSceneEditor();
+    expectChosen(XTT_ROTATE, "back in the scene editor");
 }
 
 namespace
