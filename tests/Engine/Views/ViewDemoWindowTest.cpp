@@ -39,7 +39,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -425,7 +427,8 @@ Relief ReliefOf(const std::vector<uint32_t>& pixels, int width, TControl* contro
     const TPoint at = control->FormOrigin();
     auto brightness = [&](int x, int y)
     {
-        const uint32_t c = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+        const uint32_t c =
+            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
         return static_cast<int>(((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF));
     };
     const int midX = at.x + control->Width() / 2, midY = at.y + control->Height() / 2;
@@ -459,7 +462,8 @@ TEST_F(ViewDemoKeysWindowTest, TheChosenTransformButtonStandsPressedHoweverTheMo
                 continue;
             right = false;
             if (wrong)
-                *wrong += std::string(names[i]) + (want == Relief::Pressed ? " not pressed; " : " not raised; ");
+                *wrong +=
+                    std::string(names[i]) + (want == Relief::Pressed ? " not pressed; " : " not raised; ");
         }
         return right;
     };
@@ -556,22 +560,30 @@ protected:
         ASSERT_TRUE(m_server.Running()) << m_server.Error();
         m_driver = std::make_unique<WindowDriver>();
         ASSERT_TRUE(m_driver->Connected());
+        ASSERT_NO_FATAL_FAILURE(StartHost());
+    }
+    void TearDown() override
+    {
+        if (m_driver)
+            m_driver->End();
+    }
+
+    // Starts the program and waits for its window. It saves into the folder it was started in,
+    // the test's, and makes its own folder in there too (through TMPDIR), so that whatever it
+    // leaves goes with the test's folder.
+    void StartHost()
+    {
         const fs::path host = fs::path(Platform::ProgramFolder()) / "view_host";
         ASSERT_TRUE(fs::exists(host));
-        // The program saves into the folder it was started in.
         const fs::path here = fs::current_path();
         fs::current_path(m_dir.Path());
-        const bool started = m_driver->Start(host.string(), {}, m_errors.string());
+        const bool started =
+            m_driver->Start(host.string(), {}, m_errors.string(), {"TMPDIR=" + m_dir.Path().string()});
         fs::current_path(here);
         ASSERT_TRUE(started);
         m_window = m_driver->FindWindow("View host", 30s);
         ASSERT_NE(m_window, 0u) << ReadWholeFile(m_errors);
         m_driver->Settle(1000ms);
-    }
-    void TearDown() override
-    {
-        if (m_driver)
-            m_driver->Kill();
     }
 
     VirtualDisplay m_server{1280, 800};
@@ -636,6 +648,52 @@ TEST_F(ViewDemoProgramWindowTest, F12SavesTheViewAsBmpAndJpeg)
     EXPECT_EQ(fromJpeg.width, 800) << fromJpeg.error;
     EXPECT_EQ(fromJpeg.height, 600);
     EXPECT_NE(ReadWholeFile(m_errors).find("saved"), std::string::npos);
+}
+
+TEST_F(ViewDemoProgramWindowTest, InterruptTerminateAndHangupRemoveTheProgramsFolder)
+{
+    // The program's own folders (its scene's texture is written there) in the test's folder.
+    auto programFolders = [&]
+    {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+            if (entry.is_directory() && entry.path().filename().string().rfind("view_host-", 0) == 0)
+                found.push_back(entry.path());
+        return found;
+    };
+    XProbe probe(m_server.Name());
+    ASSERT_TRUE(probe.Open());
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    {
+        SCOPED_TRACE(strsignal(signal));
+        if (!m_driver->Running())
+        {
+            ASSERT_NO_FATAL_FAILURE(StartHost());
+        }
+        const std::vector<fs::path> folders = programFolders();
+        ASSERT_EQ(folders.size(), 1u);
+        EXPECT_FALSE(fs::is_empty(folders[0]));
+        if (signal == SIGHUP)
+        {
+            // The menu of layouts open: its own loop runs, and it closes before the window does.
+            m_driver->Click(m_window, 200, 150, 3);
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (probe.PointerFree() && std::chrono::steady_clock::now() < deadline)
+                usleep(20000);
+            ASSERT_FALSE(probe.PointerFree()) << "no menu holds the pointer";
+        }
+        ASSERT_EQ(::kill(m_driver->Pid(), signal), 0);
+        EXPECT_EQ(m_driver->Wait(30s), 128 + signal);
+        // The window goes with the program (before the next program's is looked for).
+        EXPECT_TRUE(m_driver->WaitGone(m_window, 30s));
+        EXPECT_TRUE(programFolders().empty()) << folders[0] << " is left";
+        // Each signal on its own: what one left does not count against the next.
+        std::error_code ignored;
+        fs::remove_all(folders[0], ignored);
+        const std::string errors = ReadWholeFile(m_errors);
+        for (const char* mark : {"AddressSanitizer", "runtime error", "LeakSanitizer"})
+            EXPECT_EQ(errors.find(mark), std::string::npos) << errors;
+    }
 }
 
 namespace
