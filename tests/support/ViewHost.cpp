@@ -74,6 +74,8 @@ TViewHostForm::TViewHostForm(TComponent* AOwner, const std::filesystem::path& fo
     m_View->SetPrimary(true);
     m_View->SetScene(m_Scene);
     ShowTransformType();
+    // The keys are the view's from the start; the buttons never take them.
+    SetActiveControl(m_View);
 }
 
 TViewHostForm::~TViewHostForm()

@@ -488,13 +488,15 @@ TEST_F(ViewDemoKeysWindowTest, TheChosenTransformButtonStandsPressedHoweverTheMo
         }
     };
 
-    // The view starts in edit.
+    // The view starts in edit, with the keys.
     expectChosen(XTT_EDIT, "at start");
-    // A click chooses each.
+    EXPECT_TRUE(view->Focused());
+    // A click chooses each and leaves the keys with the view.
     for (XTransformType type : {XTT_MOVE, XTT_ROTATE, XTT_SCALE, XTT_EDIT, XTT_SCALE})
     {
         ClickOn(window, host->TransformButton(static_cast<int>(type)), 40, 12);
         expectChosen(type, std::string("clicked ") + names[type]);
+        EXPECT_TRUE(view->Focused()) << names[type];
     }
 
     // A right press in a viewport while the camera zooms switches the view to edit: Edit stands
