@@ -115,9 +115,11 @@ void TViewHostForm::TransformClick(TObject* Sender)
 void TViewHostForm::ShowTransformType()
 {
     // The group lets the others up. A type of no button (none of the form's input sets one)
-    // leaves them as they are.
-    const XTransformType type = m_View ? m_View->GetTransformType() : XTT_EDIT;
-    if (type <= XTT_EDIT && m_Buttons[type])
+    // leaves them as they are; so does a form that is going (its view went first).
+    if (!m_View)
+        return;
+    const XTransformType type = m_View->GetTransformType();
+    if (type <= XTT_EDIT)
         m_Buttons[type]->SetDown(true);
 }
 

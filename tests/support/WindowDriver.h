@@ -35,7 +35,7 @@ public:
     bool Running();
     // Ends the program as a logout or `kill` does if it still runs: SIGTERM, then waits for it, so
     // that it leaves nothing behind; SIGKILL only when it still runs after the deadline. Its exit
-    // status as Wait gives it (-1 when none ran).
+    // status as Wait gives it (128 + SIGKILL when it had to be killed).
     int End(std::chrono::milliseconds deadline = std::chrono::seconds(30));
     // Ends the program at once (SIGKILL) if it still runs: nothing of it gets to clean up.
     void Kill();
