@@ -1,9 +1,10 @@
 // A window with the view host: the four-viewport view over a generated scene, for trying the view
 // by hand and for tests that drive it as a separate program:
 //   view_host [WIDTH HEIGHT [BOXES SEGMENTS]]
-// The render timer runs; the buttons under the view choose move, rotate, scale or edit, and a
-// right click on a viewport opens the menu of layouts. F12 in a viewport saves what the view shows
-// as view.bmp and view.jpg in the current folder.
+// The render timer runs; the buttons under the view choose move, rotate, scale or edit (the
+// chosen one stands pressed), and a right click on a viewport opens the menu of layouts. F12 in a
+// viewport saves what the view shows as view.bmp and view.jpg in the current folder.
+#include "App/SessionEnd.h"
 #include "Components/StrUtils.h"
 #include "Engine/Views/XView.h"
 #include "Platform/Vcl/Forms.h"
@@ -78,18 +79,25 @@ int main(int argc, char** argv)
         std::fputs("view_host: no display to open a window on\n", stderr);
         return 1;
     }
+    // From here Ctrl+C, `kill` or a logout ends the program as a close does (an open menu closes
+    // first), so that its folder goes with it; the status is then 128 + the signal, as a shell
+    // reports a signalled program.
+    SessionEnd::InstallSignalHandlers();
     try
     {
         TempDir folder("view_host");
         Application->Initialize();
+        SessionEnd::TSessionWatch sessionWatch;
         auto* form = new TViewHostForm(nullptr, folder.Path(), options, width, height);
         form->ShowEditorPanels();
         CaptureKey capture{form->View(), form->View()->OnKeyDown};
         form->View()->OnKeyDown = MakeClosure(&capture, &CaptureKey::KeyDown);
         form->Show();
         form->View()->SetTimerEnabled(true);
-        // Until the window is closed (or the display goes).
-        while (form->Visible() && !Application->Terminated() && !X11::DisplayLost())
+        // Until the window is closed, the display goes or a termination signal comes (the watch
+        // wakes the loop for it).
+        while (form->Visible() && !Application->Terminated() && !X11::DisplayLost() &&
+               SessionEnd::PendingSignal() == 0)
             Application->HandleMessage();
         form->Free();
     }
@@ -102,6 +110,11 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr, "view_host: %s\n", e.Message().ToUtf8().c_str());
         return 1;
+    }
+    if (const int signal = SessionEnd::PendingSignal())
+    {
+        std::fprintf(stderr, "view_host: signal %d received: the program ends\n", signal);
+        return 128 + signal;
     }
     return 0;
 }

@@ -46,11 +46,12 @@ TViewHostForm::TViewHostForm(TComponent* AOwner, const std::filesystem::path& fo
 
     for (int i = 0; i < 4; ++i)
     {
-        auto* button = new TButton(this);
+        auto* button = new TSpeedButton(this);
         button->SetParent(this);
         button->SetBounds(4 + i * 84, viewHeight + 4, 80, 24);
         button->SetAnchors(TAnchors{akLeft, akBottom});
         button->SetCaption(kTransformCaptions[i]);
+        button->SetGroupIndex(TransformGroup);
         button->Tag = i;
         button->OnClick = MakeClosure(this, &TViewHostForm::TransformClick);
         m_Buttons[i] = button;
@@ -72,6 +73,9 @@ TViewHostForm::TViewHostForm(TComponent* AOwner, const std::filesystem::path& fo
     BuildViewScene(*m_Scene, folder, scene);
     m_View->SetPrimary(true);
     m_View->SetScene(m_Scene);
+    ShowTransformType();
+    // The keys are the view's from the start; the buttons never take them.
+    SetActiveControl(m_View);
 }
 
 TViewHostForm::~TViewHostForm()
@@ -105,6 +109,28 @@ void TViewHostForm::FreeViewAndScene()
 void TViewHostForm::TransformClick(TObject* Sender)
 {
     m_View->SetTransformType(static_cast<XTransformType>(static_cast<TComponent*>(Sender)->Tag));
+    ShowTransformType();
+}
+
+void TViewHostForm::ShowTransformType()
+{
+    // The group lets the others up. A type of no button (none of the form's input sets one)
+    // leaves them as they are; so does a form that is going (its view went first).
+    if (!m_View)
+        return;
+    const XTransformType type = m_View->GetTransformType();
+    if (type <= XTT_EDIT)
+        m_Buttons[type]->SetDown(true);
+}
+
+void TViewHostForm::WndProc(TMessage& Message)
+{
+    TForm::WndProc(Message);
+    // Input reaches the view through the form; whatever it changed (a right press in a viewport
+    // switches to edit), the buttons show the type the view has now.
+    if ((Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) ||
+        (Message.Msg >= WM_KEYFIRST && Message.Msg <= WM_KEYLAST))
+        ShowTransformType();
 }
 
 void TViewHostForm::LayoutClick(TObject* Sender)
@@ -200,7 +226,7 @@ void TViewHostForm::MakeModeButtons(XBaseEditor* editor)
         button->SetBounds(4 + (4 + i) * 84 + 8, m_View->Height() + 4, 80, 24);
         button->SetAnchors(TAnchors{akLeft, akBottom});
         button->SetCaption(UnicodeString(editor->GetModeName(i).c_str()));
-        button->SetGroupIndex(1);
+        button->SetGroupIndex(ModeGroup);
         button->SetDown(i == editor->GetMode());
         button->Tag = i;
         button->OnClick = MakeClosure(this, &TViewHostForm::ModeClick);

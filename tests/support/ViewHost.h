@@ -1,7 +1,8 @@
 // The view host: a form with a primary four-viewport view over the generated view scene, a row of
-// buttons that choose the view's transform type (move, rotate, scale, edit) and a popup menu on
-// the view that chooses its layout. The view demo opens it, and the tests of real windows (the
-// view's own and those of what draws into it: editors, the in-viewport UI, capture) drive it.
+// buttons that choose the view's transform type (move, rotate, scale, edit; the chosen one stands
+// down) and a popup menu on the view that chooses its layout. The view demo opens it, and the
+// tests of real windows (the view's own and those of what draws into it: editors, the in-viewport
+// UI, capture) drive it.
 #pragma once
 
 #include "Components/XVertex.h"
@@ -46,8 +47,14 @@ public:
     XView* View() const { return m_View; }
     XScene* Scene() const { return m_Scene; }
     TPopupMenu* LayoutMenu() const { return m_Menu; }
-    // The buttons of transform types 0-3.
-    TButton* TransformButton(int type) const { return m_Buttons[type & 3]; }
+    // The buttons of transform types 0-3: one group, whose button of the view's type is down. They
+    // follow the type when a button is clicked and after every mouse or key input the form
+    // handles (a right press in a viewport switches the view to edit).
+    TSpeedButton* TransformButton(int type) const { return m_Buttons[type & 3]; }
+    // The group indexes of the transform buttons and of the editor's mode buttons: they stand side
+    // by side on the form, and each group keeps its own button down.
+    static constexpr int TransformGroup = 2;
+    static constexpr int ModeGroup = 1;
 
     // Width of the editor panel column beside the view.
     static constexpr int PanelWidth = 236;
@@ -71,9 +78,11 @@ public:
 
 protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    void WndProc(TMessage& Message) override;
 
 private:
     void TransformClick(TObject* Sender);
+    void ShowTransformType();
     void LayoutClick(TObject* Sender);
     void ModeClick(TObject* Sender);
     void EditorChange(TObject* Sender, XBaseEditor* Editor);
@@ -93,7 +102,7 @@ private:
     XView* m_View = nullptr;
     XScene* m_Scene = nullptr;
     TPopupMenu* m_Menu = nullptr;
-    TButton* m_Buttons[4] = {};
+    TSpeedButton* m_Buttons[4] = {};
 };
 
 // The menu's captions: "Layout 0" .. "Layout 10" and "Layout 11" (2 x 2), in that order.

@@ -103,7 +103,7 @@ public:
     // Clicks the host's button of a transform type; whether the view took that type.
     bool ClickTransformButton(int type)
     {
-        TButton* b = host->TransformButton(type);
+        TSpeedButton* b = host->TransformButton(type);
         probe->ClickAt(window, b->Left() + b->Width() / 2, b->Top() + b->Height() / 2);
         return PumpUntil([&] { return view->GetTransformType() == static_cast<XTransformType>(type); });
     }

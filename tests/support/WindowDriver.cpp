@@ -59,13 +59,13 @@ WindowDriver::WindowDriver()
 
 WindowDriver::~WindowDriver()
 {
-    Kill();
+    End();
     if (m_display)
         XCloseDisplay(m_display);
 }
 
 bool WindowDriver::Start(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& errorLog)
+                         const std::string& errorLog, const std::vector<std::string>& environment)
 {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -81,6 +81,8 @@ bool WindowDriver::Start(const std::string& program, const std::vector<std::stri
         if (fd >= 0)
             dup2(fd, 2);
         unsetenv("KELVANE_HEADLESS");
+        for (const auto& entry : environment)
+            putenv(const_cast<char*>(entry.c_str()));
         execv(program.c_str(), argv.data());
         _exit(127);
     }
@@ -120,6 +122,18 @@ void WindowDriver::Disconnect()
     if (m_display)
         XCloseDisplay(m_display);
     m_display = nullptr;
+}
+
+int WindowDriver::End(std::chrono::milliseconds deadline)
+{
+    if (m_pid <= 0)
+        return m_status;
+    kill(m_pid, SIGTERM);
+    const int status = Wait(deadline);
+    if (status != -1)
+        return status;
+    Kill();
+    return 128 + SIGKILL;
 }
 
 void WindowDriver::Kill()

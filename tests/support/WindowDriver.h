@@ -24,15 +24,20 @@ public:
 
     bool Connected() const { return m_display != nullptr; }
 
-    // Starts the program with its standard error going to `errorLog` (appended); false when it
-    // cannot be started.
+    // Starts the program with its standard error going to `errorLog` (appended) and the
+    // "NAME=value" entries of `environment` added to (or replacing in) its environment; false when
+    // it cannot be started.
     bool Start(const std::string& program, const std::vector<std::string>& args = {},
-               const std::string& errorLog = "/dev/null");
+               const std::string& errorLog = "/dev/null", const std::vector<std::string>& environment = {});
     // Waits for the program to end; its exit status (or 128 + signal), or -1 when it still runs
     // after the timeout.
     int Wait(std::chrono::milliseconds timeout);
     bool Running();
-    // Ends the program (SIGKILL) if it still runs.
+    // Ends the program as a logout or `kill` does if it still runs: SIGTERM, then waits for it, so
+    // that it leaves nothing behind; SIGKILL only when it still runs after the deadline. Its exit
+    // status as Wait gives it (128 + SIGKILL when it had to be killed).
+    int End(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Ends the program at once (SIGKILL) if it still runs: nothing of it gets to clean up.
     void Kill();
     // The running program's process id; -1 when none runs.
     pid_t Pid() const { return m_pid; }

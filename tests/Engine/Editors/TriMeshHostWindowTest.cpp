@@ -138,7 +138,7 @@ TEST_F(TriMeshHostWindowTest, QuadGridFaceBandedMovedUndoneDraggedAndAFaceMade)
     auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(panel->Visible());
-    TButton* edit = host->TransformButton(XTT_EDIT);
+    TSpeedButton* edit = host->TransformButton(XTT_EDIT);
     probe->ClickAt(window, edit->Left() + edit->Width() / 2, edit->Top() + edit->Height() / 2);
     ASSERT_TRUE(PumpUntil([&] { return view->GetTransformType() == XTT_EDIT; }));
     // "Face".
