@@ -121,6 +121,8 @@ public:
 
     VirtualDisplay& Server() { return m_server; }
     WindowDriver& Driver() { return *m_driver; }
+    // False when the display never came up: there is no driver, and nothing of ours to end.
+    bool Started() const { return m_driver != nullptr; }
 
     fs::path Archive;
     unsigned long Window = 0;
@@ -151,7 +153,7 @@ protected:
 
     void TearDown() override
     {
-        if (m_run)
+        if (m_run && m_run->Started())
             m_run->Driver().Kill();
     }
 
@@ -357,7 +359,7 @@ protected:
 
     void TearDown() override
     {
-        if (m_run)
+        if (m_run && m_run->Started())
             m_run->Driver().Kill();
     }
 
