@@ -190,6 +190,24 @@ TEST(DialogsTest, AcceptFollowsTheTypedNameAndTheOptions)
         else
             EXPECT_EQ(Utf8(browser.Masks()), "*");
     }
+    // The root is a folder like any other: a pattern after its one separator filters it, and the
+    // list is what the root itself lists under that pattern.
+    for (const char16_t* typed : {u"/*", u"/*.pck", u"\\*.PCK"})
+    {
+        SCOPED_TRACE(Utf8(typed));
+        const std::u16string masks = std::u16string(typed).substr(1);
+        Vcl::FileBrowser browser;
+        ASSERT_TRUE(browser.Open(Wide(dir / "Game")));
+        auto result = browser.Accept(typed, u"pck", strict);
+        EXPECT_EQ(result.outcome, O::Filtered);
+        EXPECT_EQ(Utf8(browser.Folder()), "/");
+        EXPECT_EQ(browser.Masks(), masks);
+        Vcl::FileBrowser root;
+        root.SetMasks(masks);
+        ASSERT_TRUE(root.Open(u"/"));
+        EXPECT_EQ(Listing(browser), Listing(root));
+        EXPECT_FALSE(Listing(root).empty());
+    }
 }
 
 namespace

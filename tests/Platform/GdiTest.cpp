@@ -274,6 +274,7 @@ TEST(GdiTest, TextWidthsMeasureAsExtentsAndDrawingDo)
             TextOutW(parts.dc, 2 + width, 5, u"H", 1);
             EXPECT_TRUE(std::equal(whole.bits, whole.bits + 1400 * 40, parts.bits));
         }
+        EXPECT_EQ(widths.Of(nullptr), 0); // no text, though a font is there
     }
     Platform::Gdi::TextWidths none(nullptr);
     EXPECT_EQ(none.Of(u"text"), 0);
@@ -678,6 +679,96 @@ TEST(GdiTest, DrawTextAlignmentEllipsisAndCalcRect)
     int plain = inkBelowBaseline(u"Patch", 0);
     EXPECT_GT(inkBelowBaseline(u"&Patch", 0), plain);
     EXPECT_EQ(inkBelowBaseline(u"&Patch", DT_HIDEPREFIX), plain);
+}
+
+// A path wider than its room shows "..." and the longest end of it that shows whole: from a
+// separator while that leaves the last name whole, else from inside the last name. A text shows
+// whole when both its advance and its ink end inside the room. Every room is tried, so that an end
+// that fits to the pixel is met, and so is a last glyph whose ink leans out past its advance.
+TEST(GdiTest, PathEllipsisKeepsTheLongestEndThatShowsWhole)
+{
+    const std::u16string paths[] = {
+        u"C:\\Games\\Perfect World\\element\\Models.pck",
+        u"/home/player/Games/Install Folder/", // a folder as the open dialog shows it
+        u"/usr/share/a_single_rather_long_last_name",
+        u"no separator at all in this name",
+    };
+    struct Face
+    {
+        const char16_t* face;
+        int height;
+        BYTE italic;
+    } faces[] = {{u"Tahoma", -11, 0}, {u"Arial", -13, 0}, {u"Times New Roman", -15, 1}};
+    const int x0 = 10, w = 420, h = 30;
+    Canvas c(w, h), expected(w, h);
+    bool leansOut = false;
+    for (const Face& k : faces)
+    {
+        SCOPED_TRACE(std::string(k.face, k.face + std::char_traits<char16_t>::length(k.face)));
+        auto font = [&]
+        {
+            return CreateFontW(k.height, 0, 0, 0, FW_NORMAL, k.italic, 0, 0, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                               k.face);
+        };
+        UseFont f(c.dc, font()), g(expected.dc, font());
+        SetBkMode(c.dc, TRANSPARENT);
+        SetBkMode(expected.dc, TRANSPARENT);
+        // How far a text reaches from where it starts: its advance or its ink, whichever ends later.
+        auto reach = [&](const std::u16string& text)
+        {
+            std::fill(expected.bits, expected.bits + w * h, WhitePixel);
+            TextOutW(expected.dc, x0, 0, text.data(), int(text.size()));
+            Ink ink = InkOf(expected, WhitePixel);
+            return std::max(int(Extent(expected.dc, text).cx), ink.Empty() ? 0 : ink.right - x0);
+        };
+        for (const std::u16string& path : paths)
+        {
+            SCOPED_TRACE(Platform::ToUtf8(path.c_str()));
+            // The ends it may show, longest first: from separators, then from inside the last name.
+            size_t lastName = path.size();
+            while (lastName > 0 && (path[lastName - 1] == u'/' || path[lastName - 1] == u'\\'))
+                --lastName;
+            const size_t lastSeparator = path.find_last_of(u"/\\", lastName - 1);
+            std::vector<std::pair<std::u16string, int>> fromNames, fromLetters;
+            for (size_t at = 1; at < path.size(); ++at)
+            {
+                std::u16string shown = u"..." + path.substr(at);
+                if (lastSeparator == std::u16string::npos || at > lastSeparator)
+                    fromLetters.emplace_back(shown, reach(shown));
+                else if (path[at] == u'/' || path[at] == u'\\')
+                    fromNames.emplace_back(shown, reach(shown));
+            }
+            const int whole = reach(path);
+            leansOut |= whole > Extent(c.dc, path).cx;
+            ASSERT_LT(whole, w - x0);
+            for (int room = 0; room <= whole + 1; ++room)
+            {
+                SCOPED_TRACE(room);
+                auto longestFitting = [&](const std::vector<std::pair<std::u16string, int>>& ends)
+                {
+                    for (const auto& [shown, itsReach] : ends)
+                        if (itsReach <= room)
+                            return shown;
+                    return std::u16string();
+                };
+                std::u16string shown = whole <= room ? path : longestFitting(fromNames);
+                if (shown.empty())
+                    shown = longestFitting(fromLetters);
+                if (shown.empty())
+                    shown = u"...";
+                std::fill(c.bits, c.bits + w * h, WhitePixel);
+                RECT r{x0, 0, x0 + room, h};
+                DrawTextW(c.dc, path.data(), int(path.size()), &r,
+                          DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_NOCLIP);
+                std::fill(expected.bits, expected.bits + w * h, WhitePixel);
+                TextOutW(expected.dc, x0, 0, shown.data(), int(shown.size()));
+                ASSERT_TRUE(std::equal(c.bits, c.bits + w * h, expected.bits))
+                    << "not \"" << Platform::ToUtf8(shown.c_str()) << "\"";
+            }
+        }
+    }
+    EXPECT_TRUE(leansOut); // else no ink past an advance was tried
 }
 
 TEST(GdiTest, OpaqueAndClippedTextOutput)

@@ -17,9 +17,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -132,6 +134,15 @@ LPITEMIDLIST Joined(LPCITEMIDLIST a, LPCITEMIDLIST b)
     std::memcpy(p, a, na);
     std::memcpy(p + na, b, nb + 2);
     return reinterpret_cast<LPITEMIDLIST>(p);
+}
+
+// Descriptors this process has open now.
+size_t OpenDescriptors()
+{
+    size_t n = 0;
+    for (auto it = fs::directory_iterator("/proc/self/fd"); it != fs::directory_iterator(); ++it)
+        ++n;
+    return n;
 }
 
 std::vector<std::u16string> ChildNames(IShellFolder* folder, DWORD flags)
@@ -308,6 +319,7 @@ TEST(ShellNamespaceTest, ALargeFolderListsEveryEntryWithItsOwnFacts)
     LPITEMIDLIST list = Parse(dir.Path().string());
     IShellFolder* folder = nullptr;
     ASSERT_EQ(desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)), S_OK);
+    const size_t descriptors = OpenDescriptors();
     IEnumIDList* e = nullptr;
     ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &e), S_OK);
     IEnumIDList* clone = nullptr;
@@ -354,6 +366,8 @@ TEST(ShellNamespaceTest, ALargeFolderListsEveryEntryWithItsOwnFacts)
             CoTaskMemFree(ids[k]);
         }
     } while (hr == S_OK);
+    // The listing is read; the descriptors its helpers opened went with it.
+    EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), files);
     EXPECT_EQ(folders, 2);
     EXPECT_EQ(others, 2);
@@ -373,6 +387,99 @@ TEST(ShellNamespaceTest, ALargeFolderListsEveryEntryWithItsOwnFacts)
     onlyFolders->Release();
     clone->Release();
     e->Release();
+    folder->Release();
+    CoTaskMemFree(list);
+    desktop->Release();
+}
+
+// Names that go while their folder is read are left out, whichever thread asks their facts: every
+// entry an enumeration gives has facts of its own. Another thread removes files and makes them
+// again throughout, so that names read a moment earlier are gone when their facts are asked.
+TEST(ShellNamespaceTest, NamesGoneWhileTheFolderIsReadAreLeftOut)
+{
+    TempDir dir("shellchurn");
+    // Names of one file, made and removed as links: far cheaper than files of their own.
+    const std::string origin = (dir / "origin").string();
+    WriteFile(origin, "x");
+    const int files = 3000; // enough that helpers ask facts while the names are still read
+    std::vector<std::string> paths;
+    for (int i = 0; i < files; ++i)
+    {
+        paths.push_back((dir / ("c" + std::to_string(i))).string());
+        ASSERT_EQ(link(origin.c_str(), paths.back().c_str()), 0);
+    }
+    struct Churn
+    {
+        const std::string& origin;
+        const std::vector<std::string>& paths;
+        std::atomic<bool> stop{false};
+        std::atomic<long> rounds{0};
+        std::thread thread;
+        Churn(const std::string& o, const std::vector<std::string>& p) : origin(o), paths(p)
+        {
+            thread = std::thread(
+                [this]
+                {
+                    const size_t window = 200; // gone long enough to be read and then missed
+                    for (size_t from = 0; !stop; from = (from + window) % paths.size())
+                    {
+                        size_t to = std::min(from + window, paths.size());
+                        for (size_t i = from; i < to; ++i)
+                            unlink(paths[i].c_str());
+                        for (size_t i = from; i < to; ++i)
+                            link(origin.c_str(), paths[i].c_str());
+                        ++rounds;
+                        rounds.notify_all();
+                    }
+                });
+        }
+        ~Churn()
+        {
+            stop = true;
+            thread.join();
+        }
+    } churn(origin, paths);
+
+    IShellFolder* desktop = nullptr;
+    SHGetDesktopFolder(&desktop);
+    LPITEMIDLIST list = Parse(dir.Path().string());
+    IShellFolder* folder = nullptr;
+    ASSERT_EQ(desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)),
+              S_OK);
+    size_t listed = 0, withoutFacts = 0;
+    std::string firstWithout;
+    for (int pass = 0; pass < 4; ++pass)
+    {
+        // Each listing starts once the other thread is at work.
+        long rounds = churn.rounds;
+        churn.rounds.wait(rounds);
+        IEnumIDList* e = nullptr;
+        ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &e), S_OK);
+        LPITEMIDLIST ids[64];
+        ULONG got = 0;
+        HRESULT hr;
+        do
+        {
+            hr = e->Next(64, ids, &got);
+            for (ULONG k = 0; k < got; ++k)
+            {
+                WIN32_FIND_DATAW find;
+                if (SHGetDataFromIDListW(folder, ids[k], SHGDFIL_FINDDATA, &find, sizeof find) != S_OK &&
+                    withoutFacts++ == 0)
+                {
+                    STRRET name;
+                    folder->GetDisplayNameOf(ids[k], SHGDN_NORMAL, &name);
+                    firstWithout = Platform::NativeName(name.pOleStr);
+                    CoTaskMemFree(name.pOleStr);
+                }
+                CoTaskMemFree(ids[k]);
+            }
+            listed += got;
+        } while (hr == S_OK);
+        e->Release();
+    }
+    EXPECT_GT(listed, 0u);
+    EXPECT_EQ(withoutFacts, 0u) << "of " << listed << " listed, the first: " << firstWithout;
     folder->Release();
     CoTaskMemFree(list);
     desktop->Release();
