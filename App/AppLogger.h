@@ -1,7 +1,8 @@
 // The program's log: <program>.log beside the program file, UTF-16 text, one entry per line, each
 // entry starting with the local time. A log grown past 1 MiB is moved to <program>.~log at start.
 // Several copies of the program may log to one file: each entry is appended whole, in one write,
-// when the next one starts or the log is flushed.
+// when the next one starts or the log is flushed. An entry the disk has no room for is left out
+// whole (the next one that fits follows the last whole entry), and logging goes on.
 //
 //     *TheAppLogger << LogCtl::NewEntry << "Model file <" << path.c_str() << "> does not exist - patch failed!";
 #pragma once

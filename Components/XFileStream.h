@@ -13,8 +13,9 @@ public:
     // fails (or neither applied) and bit 0 (value 1) is set, the file is created or truncated for
     // reading and writing. So 1 always creates, 2 only opens, 3 opens or creates, 4 only reads.
     // With bit 3 (value 8) the file opens for reading and appending: every write lands at its end,
-    // also after what other writers added meanwhile; bit 0 then creates a missing file but never
-    // empties one (9 and 11 open or create, 10 only opens).
+    // also after what other writers added meanwhile, whole or not at all (Write then returns 0);
+    // bit 0 then creates a missing file but never empties one (9 and 11 open or create, 10 only
+    // opens).
     // No handle: throws the `const char*` "Failed opening file.".
     XFileStream(const WCHAR* name, unsigned mode);
     // The name is widened with the ANSI code page.

@@ -3,6 +3,7 @@
 #include "Platform/Win32/Detail.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,9 @@ struct FileObject
     int fd = -1;
     bool canRead = false;
     bool canWrite = false;
+    bool appendOnly = false;
+    // Threads appending through one handle share its file lock, so they take turns here first.
+    std::mutex appendTurn;
 
     FileObject() = default;
     FileObject(const FileObject&) = delete;
@@ -143,6 +147,60 @@ bool SeekTo(FileObject& file, int64_t distance, DWORD method, bool mustFit32, in
         return Fail(ErrorFromErrno(errno));
     position = target;
     return true;
+}
+
+int LockFile(int fd, int operation)
+{
+    int result;
+    do
+        result = ::flock(fd, operation);
+    while (result != 0 && errno == EINTR);
+    return result;
+}
+
+// An append lands whole or not at all, so that a full disk never leaves the piece of an entry
+// that fitted for other writers' entries to follow. The write holds an exclusive lock of the file
+// (the one the log's rotation takes; neither is held while waiting for the other): the rest of a
+// short write goes on at once under it, and when that fails too, what the write left is cut off
+// again before the lock goes. Only bytes that are still the file's last are cut off, so that
+// where the file system has no locks no other writer's text can go with them.
+BOOL AppendWhole(FileObject& file, const char* in, DWORD count, DWORD* written)
+{
+    std::lock_guard<std::mutex> turn(file.appendTurn);
+    const bool locked = LockFile(file.fd, LOCK_EX) == 0;
+    struct stat before;
+    DWORD done = 0;
+    int error = 0;
+    if (::fstat(file.fd, &before) != 0)
+        error = errno;
+    while (!error && done < count)
+    {
+        ssize_t put = ::write(file.fd, in + done, count - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+        {
+            error = put < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<DWORD>(put);
+    }
+    if (error && done > 0)
+    {
+        struct stat after;
+        int result = -1;
+        if (::fstat(file.fd, &after) == 0 && after.st_size == before.st_size + static_cast<off_t>(done))
+            do
+                result = ::ftruncate(file.fd, before.st_size);
+            while (result != 0 && errno == EINTR);
+        if (result == 0)
+            done = 0;
+    }
+    if (locked)
+        LockFile(file.fd, LOCK_UN);
+    if (written)
+        *written = done;
+    return error ? Fail(ErrorFromErrno(error)) : TRUE;
 }
 
 bool CopyNative(const std::string& from, const std::string& to, bool failIfExists)
@@ -361,6 +419,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/, v
     file->fd = fd;
     file->canRead = wantRead;
     file->canWrite = wantWrite;
+    file->appendOnly = appendOnly;
     HANDLE handle = file.get();
     {
         std::lock_guard<std::mutex> lock(g_filesMutex);
@@ -417,6 +476,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, DWORD* bytesWrit
     if (bytesToWrite > 0 && !buffer)
         return Fail(ERROR_INVALID_PARAMETER);
     const auto* in = static_cast<const char*>(buffer);
+    if (object->appendOnly)
+        return AppendWhole(*object, in, bytesToWrite, bytesWritten);
     DWORD done = 0;
     while (done < bytesToWrite)
     {

@@ -192,7 +192,9 @@ void Sleep(DWORD milliseconds);
 constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 // Asked without GENERIC_WRITE, every write goes to the end of the file, whoever else writes it
-// (a log that several programs share).
+// (a log that several programs share), and lands whole or not at all: a write the disk has no room
+// for leaves nothing behind and fails with 0 bytes written. The write holds an exclusive lock
+// (flock) of the file meanwhile.
 constexpr DWORD FILE_APPEND_DATA = 0x00000004;
 constexpr DWORD FILE_SHARE_READ = 0x00000001;
 constexpr DWORD FILE_SHARE_WRITE = 0x00000002;

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -41,9 +44,56 @@ protected:
         return Platform::ToUtf8(wide.c_str(), wide.size());
     }
 
+    // An entry of the log: where it starts in the file (in bytes) and its text after the stamp.
+    struct Entry
+    {
+        size_t At;
+        std::string Text;
+    };
+    // The log's entries. Each starts at CR LF and a time stamp; text before the first is an entry
+    // of its own without a stamp.
+    std::vector<Entry> Entries() const
+    {
+        const std::string text = Text();
+        const size_t stampSize = 2 + 23 + 1;
+        const std::regex stamp(StampPattern);
+        std::vector<size_t> starts;
+        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1))
+            if (std::regex_match(text.substr(at, stampSize), stamp))
+                starts.push_back(at);
+        std::vector<Entry> entries;
+        if (starts.empty() || starts.front() != 0)
+            entries.push_back({0, text.substr(0, starts.empty() ? text.size() : starts.front())});
+        starts.push_back(text.size());
+        // The entries are ASCII here: a character is a unit of two bytes.
+        for (size_t i = 0; i + 1 < starts.size(); ++i)
+            entries.push_back(
+                {2 * starts[i], text.substr(starts[i] + stampSize, starts[i + 1] - starts[i] - stampSize)});
+        return entries;
+    }
+
     TempDir m_Dir{"kelvane_log"};
     std::u16string m_Log = WidePath(m_Dir / "Kelvane.log");
 };
+
+// The text of entry i of a copy of the program in the tests of several writers: some span two
+// lines, some are longer than the log's buffer.
+std::string CopyEntry(int copy, int i)
+{
+    std::string text = "copy " + std::to_string(copy) + " entry " + std::to_string(i) + " ";
+    if (i % 10 == 3)
+        text += "first line\r\nsecond line ";
+    return text + std::string(i % 25 == 7 ? 5000 : 20 + i % 60, static_cast<char>('a' + i % 26));
+}
+
+// The copy and number an entry of CopyEntry names (-1 when it names none).
+std::pair<int, int> CopyAndNumber(const std::string& entry)
+{
+    int copy = -1, i = -1;
+    if (std::sscanf(entry.c_str(), "copy %d entry %d ", &copy, &i) != 2)
+        return {-1, -1};
+    return {copy, i};
+}
 
 TEST(AppPathsTest, DerivesNamesFromTheProgramPath)
 {
@@ -197,13 +247,6 @@ TEST_F(AppLoggerTest, UnopenableLogDoesNotStopTheProgram)
 TEST_F(AppLoggerTest, TwoProcessesAppendWholeEntriesToOneLog)
 {
     constexpr int kEntries = 200;
-    auto entryText = [](int copy, int i)
-    {
-        std::string text = "copy " + std::to_string(copy) + " entry " + std::to_string(i) + " ";
-        if (i % 10 == 3)
-            text += "first line\r\nsecond line ";
-        return text + std::string(i % 25 == 7 ? 5000 : 20 + i % 60, static_cast<char>('a' + i % 26));
-    };
     std::vector<std::function<bool()>> copies;
     for (int copy = 0; copy < 2; ++copy)
         copies.push_back(
@@ -211,42 +254,140 @@ TEST_F(AppLoggerTest, TwoProcessesAppendWholeEntriesToOneLog)
             {
                 AppLogger log(m_Log.c_str());
                 for (int i = 0; i < kEntries; ++i)
-                    log.NewEntry() << entryText(copy, i).c_str();
+                    log.NewEntry() << CopyEntry(copy, i).c_str();
                 return true;
             });
     ASSERT_EQ(InChildProcessesTogether(copies), std::vector<bool>(2, true));
 
-    // Entries start at CR LF and a time stamp; nothing stands before the first.
-    const std::string text = Text();
-    const size_t stampSize = 2 + 23 + 1;
-    const std::regex stamp(StampPattern);
-    std::vector<size_t> starts;
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1))
-        if (std::regex_match(text.substr(at, stampSize), stamp))
-            starts.push_back(at);
-    ASSERT_FALSE(starts.empty());
-    EXPECT_EQ(starts.front(), 0u);
-    starts.push_back(text.size());
+    // Nothing stands before the first entry.
+    const std::vector<Entry> entries = Entries();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().At, 0u);
     std::vector<std::string> expected[2], found[2];
     int startLines = 0;
-    for (size_t i = 0; i + 1 < starts.size(); ++i)
+    for (const Entry& entry : entries)
     {
-        std::string entry = text.substr(starts[i] + stampSize, starts[i + 1] - starts[i] - stampSize);
-        if (entry == StartLine)
+        if (entry.Text == StartLine)
             ++startLines;
-        else if (entry.starts_with("copy 0 ") || entry.starts_with("copy 1 "))
-            found[entry[5] - '0'].push_back(entry);
+        else if (entry.Text.starts_with("copy 0 ") || entry.Text.starts_with("copy 1 "))
+            found[entry.Text[5] - '0'].push_back(entry.Text);
         else
-            ADD_FAILURE() << "broken entry: " << entry.substr(0, 80);
+            ADD_FAILURE() << "broken entry: " << entry.Text.substr(0, 80);
     }
     EXPECT_EQ(startLines, 2);
     for (int copy = 0; copy < 2; ++copy)
     {
         for (int i = 0; i < kEntries; ++i)
-            expected[copy].push_back(entryText(copy, i));
+            expected[copy].push_back(CopyEntry(copy, i));
         EXPECT_EQ(found[copy].size(), expected[copy].size()) << copy;
         EXPECT_TRUE(found[copy] == expected[copy]) << copy;
     }
+}
+
+// A disk that fills in the middle of an entry keeps none of it: the log holds whole entries only,
+// an entry that has no room is dropped (and the program goes on), a smaller one that still fits
+// lands, and once there is room again every entry lands whole. Also with two copies writing, which
+// lose nothing but entries that did not fit.
+TEST_F(AppLoggerTest, EntriesThatDoNotFitOnAFullDiskAreDroppedWhole)
+{
+    const std::string big(3000, 'b');
+    ASSERT_TRUE(InChildProcess(
+        [&]
+        {
+            AppLogger log(m_Log.c_str());
+            LimitFileSize(fs::file_size(m_Dir / "Kelvane.log") + 400);
+            log.NewEntry() << "fits";
+            log.NewEntry() << big.c_str();
+            log.NewEntry() << "after the disk filled" << LogCtl::Flush;
+            LimitFileSize(ULLONG_MAX);
+            log.NewEntry() << big.c_str();
+            log.NewEntry() << "last";
+            return true;
+        }));
+    std::vector<std::string> texts;
+    for (const Entry& entry : Entries())
+        texts.push_back(entry.Text.size() > 40
+                            ? entry.Text.substr(0, 30) + "... (" + std::to_string(entry.Text.size()) + ")"
+                            : entry.Text);
+    const std::string bigShown = big.substr(0, 30) + "... (" + std::to_string(big.size()) + ")";
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{StartLine, "fits", "after the disk filled", bigShown, "last"}));
+
+    // Two copies fill the disk; each finds room again at its entry kRoom.
+    fs::remove(m_Dir / "Kelvane.log");
+    constexpr int kEntries = 200, kRoom = 150;
+    constexpr size_t kDisk = 65536;
+    std::vector<std::function<bool()>> copies;
+    for (int copy = 0; copy < 2; ++copy)
+        copies.push_back(
+            [&, copy]
+            {
+                // The start entry first, or a copy that starts late could find the disk full.
+                AppLogger log(m_Log.c_str());
+                LimitFileSize(kDisk);
+                for (int i = 0; i < kEntries; ++i)
+                {
+                    if (i == kRoom)
+                        LimitFileSize(ULLONG_MAX);
+                    log.NewEntry() << CopyEntry(copy, i).c_str();
+                }
+                return true;
+            });
+    ASSERT_EQ(InChildProcessesTogether(copies), std::vector<bool>(2, true));
+
+    const std::vector<Entry> entries = Entries();
+    const size_t stampBytes = 2 * (2 + 23 + 1);
+    // Per copy, the numbers found in the order they stand, and where each starts.
+    std::vector<std::pair<int, size_t>> found[2];
+    int startLines = 0;
+    for (const Entry& entry : entries)
+    {
+        if (entry.Text == StartLine)
+        {
+            ++startLines;
+            continue;
+        }
+        auto [copy, i] = CopyAndNumber(entry.Text);
+        if (copy < 0 || copy > 1 || i < 0 || i >= kEntries || entry.Text != CopyEntry(copy, i))
+        {
+            ADD_FAILURE() << "broken entry at byte " << entry.At << ": " << entry.Text.substr(0, 40)
+                          << "... (" << entry.Text.size() << " characters)";
+            continue;
+        }
+        found[copy].emplace_back(i, entry.At);
+    }
+    EXPECT_EQ(startLines, 2);
+    int dropped = 0;
+    for (int copy = 0; copy < 2; ++copy)
+    {
+        SCOPED_TRACE(copy);
+        // In order, each at most once; every entry after the room came back is there.
+        for (size_t k = 1; k < found[copy].size(); ++k)
+            EXPECT_LT(found[copy][k - 1].first, found[copy][k].first);
+        std::vector<int> late;
+        for (const auto& [i, at] : found[copy])
+            if (i >= kRoom)
+                late.push_back(i);
+        EXPECT_EQ(late.size(), static_cast<size_t>(kEntries - kRoom));
+        // An entry that is missing had no room when it was written: by then the log was at least
+        // as long as where the copy's next entry starts.
+        size_t next = 0;
+        for (int i = kEntries - 1; i >= 0; --i)
+        {
+            auto it = std::find_if(found[copy].begin(), found[copy].end(),
+                                   [&](const auto& f) { return f.first == i; });
+            if (it != found[copy].end())
+            {
+                next = it->second;
+                continue;
+            }
+            ++dropped;
+            EXPECT_GT(next + stampBytes + 2 * CopyEntry(copy, i).size(), kDisk)
+                << "entry " << i << " was lost";
+        }
+    }
+    // The disk did fill.
+    EXPECT_GT(dropped, 0);
 }
 TEST_F(AppLoggerTest, CopiesStartingTogetherRotateABigLogOnceAndLoseNothing)
 {

@@ -165,6 +165,14 @@ TEST_F(XDebugStreamTest, HeldTextReachesTheFileInOneWritePerFlush)
         file.Write(u"three\nfo");
     }
     EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"one\ntwo\nthree\nfo"));
+
+    // Also when the stream goes right after a line end, with nothing left in its buffer.
+    {
+        HeldStream file(WidePath(path).c_str());
+        file.Write(u"five\nsix\n");
+        EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"one\ntwo\nthree\nfo"));
+    }
+    EXPECT_EQ(ReadWholeFile(path), Utf16Le(u"one\ntwo\nthree\nfofive\nsix\n"));
 }
 
 TEST_F(XDebugStreamTest, TinyBuffers)

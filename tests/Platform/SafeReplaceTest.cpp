@@ -11,16 +11,22 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ptrace.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -292,5 +298,66 @@ TEST(SafeReplaceTest, ACleanerNeverRemovesALiveSavesFileThatTookTheNameOfALeftov
     EXPECT_EQ(temp, "scene.xscene.~new");
     EXPECT_TRUE(keptWhileCleaned);
     EXPECT_EQ(ReadWholeFile(target), "new");
+}
+
+// Whether the system lists a process waiting for a lock of the file (a "->" line of /proc/locks
+// naming its device and inode).
+bool LockWaitedFor(const struct stat& file)
+{
+    char id[64];
+    std::snprintf(id, sizeof id, "%02x:%02x:%llu", ::major(file.st_dev), ::minor(file.st_dev),
+                  static_cast<unsigned long long>(file.st_ino));
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+        if (line.find(" -> ") != std::string::npos &&
+            line.find(std::string(" ") + id + " ") != std::string::npos)
+            return true;
+    return false;
+}
+
+// A copy of the program that opened the big log before another copy rotated it and began a fresh
+// one waits for the lock meanwhile; once it has the lock, it finds the name no longer names the
+// file it opened and moves nothing: the fresh log and the rotated one stay as they are.
+TEST(SafeReplaceTest, ARotationThatWaitedForTheLockLeavesTheLogBegunMeanwhile)
+{
+    if (!std::ifstream("/proc/locks"))
+        GTEST_SKIP() << "this system does not list its locks";
+    TempDir dir("rotate");
+    const fs::path log = dir / "app.log";
+    const fs::path rotated = dir / "app.~log";
+    const std::string big(200, 'o');
+    WriteWholeFile(log, big);
+    int held = ::open(log.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    struct stat heldState;
+    ASSERT_EQ(::fstat(held, &heldState), 0);
+
+    bool moved = true;
+    std::thread rotation(
+        [&] { moved = Platform::MoveFileIfLarger(WidePath(log).c_str(), WidePath(rotated).c_str(), 100); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool waiting = false;
+    while (!(waiting = LockWaitedFor(heldState)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    if (waiting)
+    {
+        // The other copy's rotation, under the lock, and its fresh log.
+        EXPECT_EQ(::rename(log.c_str(), rotated.c_str()), 0);
+        WriteWholeFile(log, "fresh");
+    }
+    ::close(held);
+    rotation.join();
+    ASSERT_TRUE(waiting) << "the rotation never waited for the lock";
+    EXPECT_FALSE(moved);
+    EXPECT_EQ(ReadWholeFile(log), "fresh");
+    EXPECT_EQ(ReadWholeFile(rotated), big);
+
+    // Unhindered, the same log is moved once it is larger than the limit, and only then.
+    EXPECT_FALSE(Platform::MoveFileIfLarger(WidePath(log).c_str(), WidePath(rotated).c_str(), 5));
+    WriteWholeFile(log, "fresh and more");
+    EXPECT_TRUE(Platform::MoveFileIfLarger(WidePath(log).c_str(), WidePath(rotated).c_str(), 5));
+    EXPECT_FALSE(fs::exists(log));
+    EXPECT_EQ(ReadWholeFile(rotated), "fresh and more");
 }
 } // namespace

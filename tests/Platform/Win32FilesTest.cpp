@@ -1,5 +1,6 @@
 #include "Platform/Win32/Windows.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WholeFile.h"
 
@@ -203,10 +204,48 @@ TEST_F(Win32FilesTest, AppendOnlyHandlesWriteAtTheEnd)
     EXPECT_TRUE(CloseHandle(first));
     EXPECT_TRUE(CloseHandle(second));
 
+    // With the rest of GENERIC_WRITE the handle writes where it stands, as any writer.
+    HANDLE writer = Open(u"log.txt", GENERIC_READ | GENERIC_WRITE | FILE_APPEND_DATA, OPEN_EXISTING);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SetFilePointer(writer, 1, nullptr, FILE_BEGIN), 1u);
+    EXPECT_TRUE(WriteFile(writer, "T", 1, &done, nullptr));
+    EXPECT_TRUE(CloseHandle(writer));
+    EXPECT_EQ(ReadWholeFile("log.txt"), "sTart|a1|b1|a2|");
+
     // Appending is writing: a read-only file refuses it.
     ASSERT_EQ(::chmod("log.txt", 0444), 0);
     EXPECT_EQ(Open(u"log.txt", FILE_APPEND_DATA, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+// An append that does not fit (the disk fills in its middle) leaves nothing behind and says so, so
+// that the next writer's text never follows a piece of it; once there is room again, appends land
+// whole. A handle that writes at its position keeps what fitted and reports how much that was.
+TEST_F(Win32FilesTest, AnAppendThatDoesNotFitLeavesNothing)
+{
+    WriteWholeFile("log.txt", "start|");
+    WriteWholeFile("data.bin", "");
+    EXPECT_TRUE(InChildProcess(
+        [&]
+        {
+            HANDLE log = Open(u"log.txt", GENERIC_READ | FILE_APPEND_DATA, OPEN_EXISTING);
+            HANDLE data = Open(u"data.bin", GENERIC_WRITE, OPEN_EXISTING);
+            if (log == INVALID_HANDLE_VALUE || data == INVALID_HANDLE_VALUE)
+                return false;
+            LimitFileSize(10);
+            DWORD done = 99;
+            bool ok = !WriteFile(log, "entry|", 6, &done, nullptr) && done == 0 &&
+                      GetLastError() == ERROR_FILE_TOO_LARGE;
+            ok = ok && WriteFile(log, "ok|", 3, &done, nullptr) && done == 3;
+            ok = ok && !WriteFile(log, "xy", 2, &done, nullptr) && done == 0;
+            ok = ok && !WriteFile(data, "0123456789ab", 12, &done, nullptr) && done == 10 &&
+                 GetLastError() == ERROR_FILE_TOO_LARGE;
+            LimitFileSize(ULLONG_MAX);
+            ok = ok && WriteFile(log, "later|", 6, &done, nullptr) && done == 6;
+            return CloseHandle(log) && CloseHandle(data) && ok;
+        }));
+    EXPECT_EQ(ReadWholeFile("log.txt"), "start|ok|later|");
+    EXPECT_EQ(ReadWholeFile("data.bin"), "0123456789");
 }
 
 TEST_F(Win32FilesTest, ReadOnlyFilesOpenForReadingOnly)

@@ -63,7 +63,10 @@ bool BecomeUnprivileged()
 void LimitFileSize(unsigned long long bytes)
 {
     ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{bytes, bytes};
+    // Only the soft limit, so that the room can come back without privileges.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes < limit.rlim_max ? bytes : limit.rlim_max;
     ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 

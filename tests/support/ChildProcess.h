@@ -14,7 +14,8 @@ std::vector<bool> InChildProcessesTogether(const std::vector<std::function<bool(
 // In a child only: takes the unprivileged user "nobody" (uid and gid 65534), so that file
 // permissions bind as they bind every user but root. False when that is not possible.
 bool BecomeUnprivileged();
-// In a child only: no file may grow past `bytes` (writes past it fail as on a full disk).
+// In a child only: no file may grow past `bytes` (writes past it fail as on a full disk). A later
+// call may raise the limit again, as room comes back when a disk is cleaned up.
 void LimitFileSize(unsigned long long bytes);
 // In a child only: no more than `count` open descriptors.
 void LimitOpenFiles(unsigned long long count);
