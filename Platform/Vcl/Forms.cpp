@@ -980,8 +980,19 @@ void TApplication::ActivateHint(const TPoint& CursorPos)
 {
     m_mousePos = CursorPos;
     TControl* control = HintedControl(FindDragTarget(CursorPos, true));
-    const UnicodeString text = control ? GetShortHint(control->Hint()) : UnicodeString();
-    if (!control || !m_showHint || !control->ShowHint() || text.IsEmpty())
+    const UnicodeString shortHint = control ? GetShortHint(control->Hint()) : UnicodeString();
+    if (!control || !m_showHint || !control->ShowHint() || shortHint.IsEmpty())
+    {
+        CancelHint();
+        return;
+    }
+    THintInfo info;
+    info.HintControl = control;
+    info.CursorPos = CursorPos;
+    info.HintStr = shortHint;
+    control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    const UnicodeString text = info.HintStr;
+    if (text.IsEmpty())
     {
         CancelHint();
         return;

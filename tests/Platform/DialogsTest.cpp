@@ -515,3 +515,32 @@ TEST(DialogsTest, LookInsHintShowsALongFolderWholeOnTheScreen)
     };
     EXPECT_FALSE(dialog.Execute());
 }
+
+TEST(DialogsTest, LookInsHintKeepsABarInAFolderName)
+{
+    ManualClock clock;
+    TempDir dir("kelvane-lookin-bar");
+    // A bar parts a hint's short text from its long one elsewhere; in a folder it is a character.
+    const fs::path folder = dir / "Left|Right" / "|Data";
+    fs::create_directories(folder);
+    TOpenDialog dialog(nullptr);
+    dialog.InitialDir = Wide(folder);
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    script.steps = [&](TOpenDialogForm* box)
+    {
+        const std::u16string path = box->Browser.Folder().str();
+        ASSERT_EQ(Utf8(path), folder.string() + "/");
+        TLabel* label = box->FolderLabel;
+        Vcl::RouteInput(box, WM_MOUSEMOVE, 0, MAKELPARAM(label->Left() + 3, label->Top() + 3));
+        clock.Advance(static_cast<DWORD>(Application->HintPause));
+        Application->ProcessMessages();
+        THintWindow* hint = Application->HintWindow();
+        ASSERT_TRUE(hint && hint->Visible());
+        EXPECT_EQ(Utf8(hint->Caption().str()), Utf8(path));
+        EXPECT_EQ(Utf8(DrawnLines::Joined(DrawnLines::ReadHint(*hint, path))), Utf8(path));
+        Application->CancelHint();
+        box->SetModalResult(mrCancel);
+    };
+    EXPECT_FALSE(dialog.Execute());
+}

@@ -403,6 +403,52 @@ TEST(HintTest, ALongHintWrapsWholeAndStandsOnTheScreenWhereverThePointerRests)
     form.Hide();
 }
 
+namespace
+{
+// A control that answers for the text its hint shows, as it is asked.
+class Answering : public TCustomControl
+{
+public:
+    using TCustomControl::TCustomControl;
+    UnicodeString answer;
+    std::vector<std::string> asked;
+
+protected:
+    void WndProc(TMessage& Message) override
+    {
+        if (Message.Msg == CM_HINTSHOW)
+        {
+            auto* info = reinterpret_cast<THintInfo*>(Message.LParam);
+            asked.push_back(Utf8(info->HintStr.str()) + " at " + std::to_string(info->CursorPos.x) + "," +
+                            std::to_string(info->CursorPos.y) +
+                            (info->HintControl == this ? "" : " of another"));
+            info->HintStr = answer;
+        }
+        TCustomControl::WndProc(Message);
+    }
+};
+} // namespace
+
+TEST(HintTest, TheControlMayChangeTheTextItsHintShows)
+{
+    HintForm h;
+    auto* own = new Answering(&h.form);
+    own->SetParent(&h.form);
+    own->SetBounds(150, 120, 100, 50);
+    own->SetHint(u"Short|Long");
+    const TPoint at = h.form.ClientToScreen(TPoint(160, 130));
+    own->answer = u"A|whole text";
+    Application->ActivateHint(at);
+    ASSERT_TRUE(h.Showing());
+    EXPECT_EQ(Application->HintWindow()->Caption(), u"A|whole text");
+    // Emptied, no hint shows.
+    own->answer = u"";
+    Application->ActivateHint(at);
+    EXPECT_FALSE(h.Showing());
+    const std::string point = std::to_string(at.x) + "," + std::to_string(at.y);
+    EXPECT_EQ(own->asked, (std::vector<std::string>{"Short at " + point, "Short at " + point}));
+}
+
 TEST(ImageListTest, DisabledImagesAreEngravedAndIndexesOutsideDrawNothing)
 {
     TImageList images(nullptr);
