@@ -1589,10 +1589,8 @@ void XHexEdit::HintTick(TObject*)
         return;
     }
     StartShowHint();
-    TRect rect = m_hintWindow->CalcHintRect(255, text, nullptr);
-    TPoint at = ClientToScreen(m_lastMouse);
-    rect = TRect(rect.left + at.x, rect.top + at.y, rect.right + at.x, rect.bottom + at.y);
-    m_hintWindow->ActivateHint(rect, text);
+    const TRect size = m_hintWindow->CalcHintRect(255, text, nullptr);
+    m_hintWindow->ActivateHint(THintWindow::PlaceAt(ClientToScreen(m_lastMouse), 0, size), text);
 }
 
 void XHexEdit::StartShowHint()

@@ -772,6 +772,34 @@ std::u16string PathEllipsised(FontFace& face, const std::u16string& s, int room,
     return dots + s.substr(cut);
 }
 
+// Where a line of s that starts at `pos` ends when wrapped to `room`: at the last space, or
+// after the last path separator, that leaves the line within the room; where there is none, after
+// the last character that fits (at least one, so that every line takes something).
+size_t WrapEnd(FontFace& face, const std::u16string& s, size_t pos, int room, bool expandTabs, int tabWidth)
+{
+    size_t lastBreak = pos, lastFit = pos;
+    int width = 0;
+    for (size_t i = pos; i < s.size();)
+    {
+        if (s[i] == u' ' && i > pos)
+            lastBreak = i;
+        size_t next = i;
+        const char32_t c = Next(s.data(), s.size(), next);
+        width = expandTabs && c == u'\t' ? (width / tabWidth + 1) * tabWidth : width + face.Advance(c);
+        if (width > room)
+        {
+            if (lastBreak > pos)
+                return lastBreak;
+            return lastFit > pos ? lastFit : next;
+        }
+        lastFit = next;
+        if (IsSeparator(s[i]))
+            lastBreak = next;
+        i = next;
+    }
+    return s.size();
+}
+
 int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format, int leftMargin,
                  int rightMargin, int tabLength)
 {
@@ -824,24 +852,13 @@ int DrawTextCore(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format
             lines.push_back(whole);
             continue;
         }
-        // Greedy word wrap; a word wider than the room stays whole on its own line.
+        // Greedy wrap; a run with no place to break that is wider than the room is parted
+        // between characters, so that nothing runs out of the room unseen.
         size_t pos = 0;
         const std::u16string& s = whole.text;
         do
         {
-            size_t end = pos, lastFit = std::u16string::npos;
-            while (end < s.size())
-            {
-                size_t wordEnd = s.find(u' ', end);
-                if (wordEnd == std::u16string::npos)
-                    wordEnd = s.size();
-                if (TabbedExtent(face, s.substr(pos, wordEnd - pos), expandTabs, tabWidth) > room &&
-                    lastFit != std::u16string::npos)
-                    break;
-                lastFit = wordEnd;
-                end = wordEnd < s.size() ? wordEnd + 1 : wordEnd;
-            }
-            size_t cut = lastFit == std::u16string::npos ? s.size() : lastFit;
+            size_t cut = WrapEnd(face, s, pos, room, expandTabs, tabWidth);
             TextLine l;
             l.text = s.substr(pos, cut - pos);
             if (whole.underlineAt >= ptrdiff_t(pos) && whole.underlineAt < ptrdiff_t(cut))

@@ -43,6 +43,9 @@ constexpr UINT CM_RELEASE = CM_BASE + 33; // frees the form it is posted to
 // Sent to a windowed control just before a child is inserted (lParam TRUE) or removed (FALSE);
 // wParam the child. Unhandled it goes on to the parent.
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
+// Sent to the control whose hint is about to show; lParam a THintInfo*, whose HintStr the
+// control may change (emptied, no hint shows).
+constexpr UINT CM_HINTSHOW = CM_BASE + 48;
 // A wheel turn no child took, passed on to the parent: as WM_MOUSEWHEEL, lParam in the receiver's
 // client coordinates.
 constexpr UINT CM_MOUSEWHEEL = CM_BASE + 67;
@@ -909,6 +912,14 @@ public:
 
 private:
     TCanvas* m_canvas;
+};
+
+// What CM_HINTSHOW tells the control whose hint is about to show.
+struct THintInfo
+{
+    TControl* HintControl = nullptr;
+    TPoint CursorPos;      // on the screen
+    UnicodeString HintStr; // what the hint window shows: the hint's short part unless changed
 };
 
 // A hint is "short|long": the short part shows in the hint window, the long one goes to the

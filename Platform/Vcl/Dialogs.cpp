@@ -924,6 +924,14 @@ void TPathLabel::TextChanged()
     SetHint(Caption());
 }
 
+void TPathLabel::WndProc(TMessage& Message)
+{
+    // A bar is a character of a folder's name, not the end of the hint's short part.
+    if (Message.Msg == CM_HINTSHOW)
+        reinterpret_cast<THintInfo*>(Message.LParam)->HintStr = Caption();
+    TLabel::WndProc(Message);
+}
+
 void TPathLabel::Paint()
 {
     TCanvas* canvas = Canvas();

@@ -241,6 +241,7 @@ public:
 protected:
     void TextChanged() override;
     void Paint() override;
+    void WndProc(TMessage& Message) override;
 };
 
 class TOpenDialogForm : public TForm

@@ -910,6 +910,9 @@ namespace
 {
 // How far below the pointer's hot spot a hint stands: past the arrow.
 constexpr int kCursorHeight = 20;
+// The widest a hint's lines run before they wrap (and no more than half the screen): a long text
+// reads as a block beside the pointer rather than as one line across the screen.
+constexpr int kHintMaxWidth = 400;
 } // namespace
 
 // The control whose hint a point over `control` shows: a control without a hint shows its
@@ -977,8 +980,19 @@ void TApplication::ActivateHint(const TPoint& CursorPos)
 {
     m_mousePos = CursorPos;
     TControl* control = HintedControl(FindDragTarget(CursorPos, true));
-    const UnicodeString text = control ? GetShortHint(control->Hint()) : UnicodeString();
-    if (!control || !m_showHint || !control->ShowHint() || text.IsEmpty())
+    const UnicodeString shortHint = control ? GetShortHint(control->Hint()) : UnicodeString();
+    if (!control || !m_showHint || !control->ShowHint() || shortHint.IsEmpty())
+    {
+        CancelHint();
+        return;
+    }
+    THintInfo info;
+    info.HintControl = control;
+    info.CursorPos = CursorPos;
+    info.HintStr = shortHint;
+    control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    const UnicodeString text = info.HintStr;
+    if (text.IsEmpty())
     {
         CancelHint();
         return;
@@ -988,18 +1002,9 @@ void TApplication::ActivateHint(const TPoint& CursorPos)
         m_hintWindow = new THintWindow(nullptr);
         m_hintWindow->FreeNotification(this);
     }
-    TRect size = m_hintWindow->CalcHintRect(Screen->Width, text, nullptr);
-    int x = CursorPos.x;
-    int y = CursorPos.y + kCursorHeight;
-    // Kept on the screen: moved left, and above the pointer when there is no room below.
-    if (x + size.Width() > Screen->Width)
-        x = Screen->Width - size.Width();
-    if (y + size.Height() > Screen->Height)
-        y = CursorPos.y - size.Height() - 2;
-    x = std::max(x, 0);
-    y = std::max(y, 0);
+    const TRect size = m_hintWindow->CalcHintRect(std::min(kHintMaxWidth, Screen->Width / 2), text, nullptr);
     WatchHintControl(m_hintControl, control);
-    m_hintWindow->ActivateHint(TRect(x, y, x + size.Width(), y + size.Height()), text);
+    m_hintWindow->ActivateHint(THintWindow::PlaceAt(CursorPos, kCursorHeight, size), text);
     ArmHintTimer(false, HintHidePause);
 }
 

@@ -1,11 +1,14 @@
 #include "Platform/Vcl/HintWindow.h"
 
 #include <algorithm>
+#include <string>
 
 namespace
 {
 constexpr int kPadding = 2; // inside the 1-pixel border, around the text
+constexpr int kIndent = 2;  // more before the text; as much is kept after it for ink that leans out
 constexpr UINT kTextFormat = DT_LEFT | DT_NOPREFIX | DT_WORDBREAK;
+constexpr int kAbovePointer = 2; // between a hint moved above the pointer and its hot spot
 } // namespace
 
 THintWindow::THintWindow(TComponent* AOwner) : TCustomForm(AOwner)
@@ -31,18 +34,34 @@ TRect THintWindow::CalcHintRect(int MaxWidth, const UnicodeString& AHint, void*)
         r = RECT{0, 0, std::max(MaxWidth, 1), 0};
         DrawTextW(canvas->Handle(), AHint.c_str(), AHint.Length(), &r, kTextFormat | DT_CALCRECT);
     }
-    return TRect(0, 0, r.right + 2 * (kPadding + 1) + 4, r.bottom + 2 * (kPadding + 1));
+    return TRect(0, 0, r.right + 2 * (kPadding + 1 + kIndent), r.bottom + 2 * (kPadding + 1));
 }
 
 void THintWindow::ActivateHint(TRect Rect, const UnicodeString& AHint)
 {
+    // Onto the screen; a hint larger than the screen keeps its start in sight.
+    const int width = Rect.Width(), height = Rect.Height();
+    int x = std::max(std::min<int>(Rect.left, Screen->Width - width), 0);
+    int y = std::max(std::min<int>(Rect.top, Screen->Height - height), 0);
     SetCaption(AHint);
-    SetBounds(Rect.left, Rect.top, Rect.Width(), Rect.Height());
+    SetBounds(x, y, width, height);
     // Shown without becoming the active form, so the focus stays where it is.
     TCustomForm* active = Screen->ActiveForm();
     SetVisible(true);
     Screen->SetActiveForm(active);
     Invalidate();
+}
+
+TRect THintWindow::PlaceAt(const TPoint& CursorPos, int Below, const TRect& Size)
+{
+    const int width = Size.Width(), height = Size.Height();
+    int x = std::min<int>(CursorPos.x, Screen->Width - width);
+    int y = CursorPos.y + Below;
+    if (y + height > Screen->Height)
+        y = CursorPos.y - height - kAbovePointer;
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    return TRect(x, y, x + width, y + height);
 }
 
 void THintWindow::ReleaseHandle()
@@ -58,7 +77,13 @@ void THintWindow::Paint()
     canvas->Pen()->SetColor(clInfoText);
     canvas->Rectangle(r);
     canvas->Font()->Assign(Font());
-    RECT text{r.left + kPadding + 1 + 2, r.top + kPadding + 1, r.right - kPadding - 1, r.bottom - kPadding - 1};
+    // Lines wrap where CalcHintRect wrapped them; the indent after them stays for ink only.
+    RECT text{r.left + kPadding + 1 + kIndent, r.top + kPadding + 1, r.right - kPadding - 1,
+              r.bottom - kPadding - 1};
+    DRAWTEXTPARAMS params{};
+    params.cbSize = sizeof(params);
+    params.iRightMargin = kIndent;
     SetBkMode(canvas->Handle(), TRANSPARENT);
-    DrawTextW(canvas->Handle(), Caption().c_str(), Caption().Length(), &text, kTextFormat);
+    std::u16string caption = Caption().str();
+    DrawTextExW(canvas->Handle(), caption.data(), int(caption.size()), &text, kTextFormat, &params);
 }

@@ -9,12 +9,20 @@ class THintWindow : public TCustomForm
 public:
     explicit THintWindow(TComponent* AOwner);
 
-    // The rectangle at (0, 0) the text needs, lines wrapped at MaxWidth pixels.
+    // The rectangle at (0, 0) the text needs, lines wrapped at MaxWidth pixels: after a space or
+    // a path separator, and inside a run too wide for a line of its own, so that every character
+    // shows.
     virtual TRect CalcHintRect(int MaxWidth, const UnicodeString& AHint, void* AData);
-    // Shows the text in the screen rectangle (moving and refilling a hint that is showing).
+    // Shows the text in the screen rectangle (moving and refilling a hint that is showing),
+    // moved where it would cross an edge so that all of it stands on the screen.
     virtual void ActivateHint(TRect Rect, const UnicodeString& AHint);
     // Hides the window; it may be activated again.
     void ReleaseHandle();
+
+    // Where a hint of Size's extent stands for the pointer at CursorPos: Below pixels under the
+    // hot spot from its x, moved left where it would cross the right edge of the screen and
+    // above the pointer where it would cross the bottom.
+    static TRect PlaceAt(const TPoint& CursorPos, int Below, const TRect& Size);
 
 protected:
     void Paint() override;

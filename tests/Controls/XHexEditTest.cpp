@@ -4,6 +4,7 @@
 #include "Platform/Vcl/StdCtrls.h"
 #include "Platform/Vcl/Streams.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/DrawnLines.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/RawClipboard.h"
@@ -657,6 +658,42 @@ TEST_F(HexEditTest, CtrlShowsTheHintAtThePointerOnTheNextTickAndReleasingEndsIt)
     EXPECT_EQ(edit->HintWindow(), nullptr);
     EXPECT_FALSE(edit->GetShowHint());
     EXPECT_FALSE(edit->HintTimer()->Enabled());
+    Up(VK_CONTROL);
+}
+
+TEST_F(HexEditTest, AHintByTheScreensCornerStandsWholeOnTheScreen)
+{
+    ManualClock clock;
+    // The longest value hint: a string of a thousand letters with no space to break at.
+    Bytes bytes(1000, 'W');
+    bytes.push_back(0);
+    Load(bytes);
+    edit->SetHintMode(hmAnsiString);
+    const std::u16string text(1000, u'W');
+    // The form moved so that the first byte lies near the bottom-right corner of the screen.
+    const TPoint at = HexPoint(0);
+    const TPoint before = edit->ClientToScreen(at);
+    form->SetBounds(form->Left() + Screen->Width - 30 - before.x,
+                    form->Top() + Screen->Height - 20 - before.y, form->Width(), form->Height());
+    const TPoint screen = edit->ClientToScreen(at);
+    ASSERT_EQ(screen.x, Screen->Width - 30);
+    edit->SetFocus();
+    Mouse(WM_MOUSEMOVE, at.x, at.y);
+    Down(VK_CONTROL);
+    clock.Advance(300);
+    Application->ProcessMessages();
+    THintWindow* hint = edit->HintWindow();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->Caption().str(), text);
+    const TRect r = hint->BoundsRect();
+    EXPECT_GE(r.left, 0);
+    EXPECT_GE(r.top, 0);
+    EXPECT_LE(r.right, Screen->Width);
+    EXPECT_LE(r.bottom, Screen->Height);
+    EXPECT_LT(r.bottom, screen.y); // above the pointer, which it would cover below
+    const auto lines = DrawnLines::ReadHint(*hint, text);
+    EXPECT_EQ(DrawnLines::Joined(lines), text);
+    EXPECT_GT(lines.size(), 1u);
     Up(VK_CONTROL);
 }
 

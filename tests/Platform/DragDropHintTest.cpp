@@ -4,7 +4,9 @@
 #include "Platform/Vcl/HintWindow.h"
 #include "Platform/Vcl/ImgList.h"
 
+#include "tests/support/DrawnLines.h"
 #include "tests/support/ManualClock.h"
+#include "tests/support/ScreenSize.h"
 
 #include <gtest/gtest.h>
 
@@ -325,6 +327,126 @@ TEST(HintTest, ShowHintFollowsTheParentUntilSetAndGatesTheWindow)
     Application->ActivateHint(h.form.ClientToScreen(TPoint(30, 30)));
     EXPECT_FALSE(h.Showing());
     Application->SetShowHint(true);
+}
+
+namespace
+{
+std::string Utf8(const std::u16string& text)
+{
+    return UnicodeString(text).ToUtf8();
+}
+} // namespace
+
+TEST(HintTest, ALongHintWrapsWholeAndStandsOnTheScreenWhereverThePointerRests)
+{
+    ScreenSize screen(1280, 1024);
+    // A folder as a long installation reads: names with spaces, and one long name with none.
+    std::u16string folder =
+        u"/home/player/Games/A Game With a Very Long Title and Its Subtitle, the Collector's "
+        u"Edition With Every Expansion/Installation Folder Chosen During Setup/";
+    const std::u16string tail = u"/Data/Models/";
+    folder += std::u16string(434 - folder.size() - tail.size(), u'm') + tail;
+    ASSERT_EQ(folder.size(), 434u);
+
+    TForm form(nullptr);
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(0, 0, Screen->Width, Screen->Height);
+    form.SetShowHint(true);
+    auto* area = new TCustomControl(&form);
+    area->SetParent(&form);
+    area->SetBounds(0, 0, form.ClientWidth(), form.ClientHeight());
+    form.Show();
+    const TPoint points[] = {{0, 0},      {640, 0},  {1279, 0},   {0, 512},     {640, 512},
+                             {1279, 512}, {0, 1023}, {640, 1023}, {1279, 1023}, {1100, 900}};
+    for (const std::u16string& text : {std::u16string(u"Panel"), folder})
+        for (const TPoint& p : points)
+        {
+            SCOPED_TRACE(std::to_string(text.size()) + " characters at " + std::to_string(p.x) + "," +
+                         std::to_string(p.y));
+            area->SetHint(text);
+            Application->ActivateHint(p);
+            THintWindow* hint = Application->HintWindow();
+            ASSERT_TRUE(hint && hint->Visible());
+            EXPECT_EQ(Utf8(hint->Caption().str()), Utf8(text));
+            const TRect r = hint->BoundsRect();
+            // All of it on the screen, clear of the pointer's hot spot.
+            EXPECT_GE(r.left, 0);
+            EXPECT_GE(r.top, 0);
+            EXPECT_LE(r.right, Screen->Width);
+            EXPECT_LE(r.bottom, Screen->Height);
+            EXPECT_FALSE(p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom);
+            // Below the pointer from its x where there is room; else moved left only as far as
+            // the edge needs, and above the pointer.
+            if (p.x + r.Width() <= Screen->Width)
+            {
+                EXPECT_EQ(r.left, p.x);
+            }
+            else
+            {
+                EXPECT_EQ(r.right, Screen->Width);
+            }
+            if (p.y + 20 + r.Height() <= Screen->Height)
+            {
+                EXPECT_EQ(r.top, p.y + 20);
+            }
+            else
+            {
+                EXPECT_LT(r.bottom, p.y);
+            }
+            // A few hundred pixels wide at most, on lines that show every character in order.
+            EXPECT_LE(r.Width(), 500);
+            const auto lines = DrawnLines::ReadHint(*hint, text);
+            EXPECT_EQ(Utf8(DrawnLines::Joined(lines)), Utf8(text));
+            EXPECT_EQ(lines.size() > 1, text.size() > 10) << lines.size();
+        }
+    Application->CancelHint();
+    form.Hide();
+}
+
+namespace
+{
+// A control that answers for the text its hint shows, as it is asked.
+class Answering : public TCustomControl
+{
+public:
+    using TCustomControl::TCustomControl;
+    UnicodeString answer;
+    std::vector<std::string> asked;
+
+protected:
+    void WndProc(TMessage& Message) override
+    {
+        if (Message.Msg == CM_HINTSHOW)
+        {
+            auto* info = reinterpret_cast<THintInfo*>(Message.LParam);
+            asked.push_back(Utf8(info->HintStr.str()) + " at " + std::to_string(info->CursorPos.x) + "," +
+                            std::to_string(info->CursorPos.y) +
+                            (info->HintControl == this ? "" : " of another"));
+            info->HintStr = answer;
+        }
+        TCustomControl::WndProc(Message);
+    }
+};
+} // namespace
+
+TEST(HintTest, TheControlMayChangeTheTextItsHintShows)
+{
+    HintForm h;
+    auto* own = new Answering(&h.form);
+    own->SetParent(&h.form);
+    own->SetBounds(150, 120, 100, 50);
+    own->SetHint(u"Short|Long");
+    const TPoint at = h.form.ClientToScreen(TPoint(160, 130));
+    own->answer = u"A|whole text";
+    Application->ActivateHint(at);
+    ASSERT_TRUE(h.Showing());
+    EXPECT_EQ(Application->HintWindow()->Caption(), u"A|whole text");
+    // Emptied, no hint shows.
+    own->answer = u"";
+    Application->ActivateHint(at);
+    EXPECT_FALSE(h.Showing());
+    const std::string point = std::to_string(at.x) + "," + std::to_string(at.y);
+    EXPECT_EQ(own->asked, (std::vector<std::string>{"Short at " + point, "Short at " + point}));
 }
 
 TEST(ImageListTest, DisabledImagesAreEngravedAndIndexesOutsideDrawNothing)

@@ -1,5 +1,7 @@
 #include "Platform/Gdi/Gdi.h"
 
+#include "tests/support/DrawnLines.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -769,6 +771,76 @@ TEST(GdiTest, PathEllipsisKeepsTheLongestEndThatShowsWhole)
         }
     }
     EXPECT_TRUE(leansOut); // else no ink past an advance was tried
+}
+
+TEST(GdiTest, WordBreakKeepsEveryCharacterAndBreaksPathsAfterTheirSeparators)
+{
+    Canvas c(400, 900);
+    UseFont f(c.dc, Font(u"Tahoma", -11));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc, &tm);
+    SetBkMode(c.dc, TRANSPARENT);
+    const std::u16string unixPath =
+        u"/home/player/A Game With a Long Title/Installation Folder/Game/Data/Models.pck";
+    const std::u16string windowsPath =
+        u"C:\\Program Files\\A Game\\Installation Folder\\Game\\Data\\Models.pck";
+    const std::u16string run(120, u'w');
+    const std::u16string longWord = u"Could not open " + std::u16string(60, u'x') + u" at all";
+    std::u16string astral; // characters of two units each, never parted
+    for (int i = 0; i < 40; ++i)
+        astral += i % 3 ? u"\U0001D400" : u"Ж";
+    struct Case
+    {
+        const std::u16string* text;
+        bool namesFit; // every word and folder name fits the narrowest room alone
+    } cases[] = {
+        {&unixPath, true}, {&windowsPath, true}, {&run, false}, {&longWord, false}, {&astral, false}};
+    const auto Utf8 = [](const std::u16string& t) { return Platform::ToUtf8(t.data(), t.size()); };
+    const auto isBreak = [](char16_t ch) { return ch == u' ' || ch == u'/' || ch == u'\\'; };
+    for (const Case& k : cases)
+        for (int room : {70, 130, 250})
+        {
+            const std::u16string& text = *k.text;
+            SCOPED_TRACE(Utf8(text) + " in " + std::to_string(room));
+            std::fill(c.bits, c.bits + size_t(c.width) * c.height, WhitePixel);
+            RECT r{10, 4, 10 + room, c.height};
+            const int height = DrawTextW(c.dc, text.data(), -1, &r, DT_WORDBREAK | DT_NOPREFIX | DT_NOCLIP);
+            DrawnLines::Block block{c.bits, c.width, RECT{0, 0, c.width, c.height}, 4, tm.tmHeight};
+            const auto lines = DrawnLines::Read(block, static_cast<HFONT>(GetCurrentObject(c.dc, OBJ_FONT)),
+                                                RGB(0, 0, 0), RGB(255, 255, 255), text);
+            // Every character shows, in order, on as many lines as the height says.
+            EXPECT_EQ(Utf8(DrawnLines::Joined(lines)), Utf8(text));
+            EXPECT_EQ(height, int(lines.size()) * tm.tmHeight);
+            EXPECT_FALSE(
+                DrawnLines::InkBelow(block, 4 + int(lines.size()) * tm.tmHeight, RGB(255, 255, 255)));
+            RECT calc{0, 0, room, 0};
+            EXPECT_EQ(DrawTextW(c.dc, text.data(), -1, &calc, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT),
+                      height);
+            EXPECT_LE(calc.right, room);
+            size_t at = 0;
+            for (size_t i = 0; i < lines.size(); ++i)
+            {
+                std::u16string shown = lines[i].text;
+                at += shown.size();
+                while (!shown.empty() && shown.back() == u' ')
+                    shown.pop_back();
+                EXPECT_LE(Extent(c.dc, shown).cx, room) << Utf8(shown);
+                if (i + 1 == lines.size() || shown.empty())
+                    continue;
+                // A line ends after a space or a separator; inside a run only when the next
+                // character would not have fitted, and never between the two units of one.
+                if (k.namesFit)
+                {
+                    EXPECT_TRUE(isBreak(lines[i].text.back())) << Utf8(lines[i].text);
+                }
+                if (!isBreak(lines[i].text.back()) && at < text.size() && !isBreak(text[at]))
+                {
+                    size_t next = at + (text[at] >= 0xD800 && text[at] < 0xDC00 ? 2 : 1);
+                    EXPECT_GT(Extent(c.dc, shown + text.substr(at, next - at)).cx, room) << Utf8(shown);
+                }
+                EXPECT_FALSE(text[at] >= 0xDC00 && text[at] < 0xE000);
+            }
+        }
 }
 
 TEST(GdiTest, OpaqueAndClippedTextOutput)
