@@ -231,6 +231,16 @@ LPARAM RowPoint(TOpenDialogForm* box, int index)
     return MAKELPARAM(box->List->Left() + 40, box->List->Top() + y + 3);
 }
 
+// Rests the pointer at `at` in the box for as long as a hint waits; the hint that shows then.
+THintWindow* RestFor(TOpenDialogForm* box, const TPoint& at, ManualClock& clock)
+{
+    Vcl::RouteInput(box, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+    clock.Advance(static_cast<DWORD>(Application->HintPause));
+    Application->ProcessMessages();
+    THintWindow* hint = Application->HintWindow();
+    return hint && hint->Visible() ? hint : nullptr;
+}
+
 struct DialogScript
 {
     std::function<void(TOpenDialogForm*)> steps;
@@ -513,11 +523,8 @@ TEST(DialogsTest, LookInsHintShowsALongFolderWholeOnTheScreen)
             const TPoint away(box->CancelBtn->Left() + 5, box->CancelBtn->Top() + 5);
             Vcl::RouteInput(box, WM_MOUSEMOVE, 0, MAKELPARAM(away.x, away.y));
             ASSERT_FALSE(Application->HintWindow() && Application->HintWindow()->Visible());
-            Vcl::RouteInput(box, WM_MOUSEMOVE, 0, MAKELPARAM(rest.x, rest.y));
-            clock.Advance(static_cast<DWORD>(Application->HintPause));
-            Application->ProcessMessages();
-            THintWindow* hint = Application->HintWindow();
-            ASSERT_TRUE(hint && hint->Visible());
+            THintWindow* hint = RestFor(box, rest, clock);
+            ASSERT_TRUE(hint);
             ASSERT_EQ(Application->HintControl(), label);
             const TRect r = hint->BoundsRect();
             EXPECT_GE(r.left, 0);
@@ -550,11 +557,8 @@ TEST(DialogsTest, LookInsHintKeepsABarInAFolderName)
         const std::u16string path = box->Browser.Folder().str();
         ASSERT_EQ(Utf8(path), folder.string() + "/");
         TLabel* label = box->FolderLabel;
-        Vcl::RouteInput(box, WM_MOUSEMOVE, 0, MAKELPARAM(label->Left() + 3, label->Top() + 3));
-        clock.Advance(static_cast<DWORD>(Application->HintPause));
-        Application->ProcessMessages();
-        THintWindow* hint = Application->HintWindow();
-        ASSERT_TRUE(hint && hint->Visible());
+        THintWindow* hint = RestFor(box, TPoint(label->Left() + 3, label->Top() + 3), clock);
+        ASSERT_TRUE(hint);
         EXPECT_EQ(Utf8(hint->Caption().str()), Utf8(path));
         EXPECT_EQ(Utf8(DrawnLines::Joined(DrawnLines::ReadHint(*hint, path))), Utf8(path));
         Application->CancelHint();
