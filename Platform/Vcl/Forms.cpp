@@ -1076,6 +1076,11 @@ bool TApplication::ProcessMessage(MSG& message)
         m_terminated = true;
         return true;
     }
+    // The queue hands out a timer only when no posted message waits; what was invalidated is
+    // painted before it, so that a timer whose handler outlasts its period (due again at every
+    // turn) cannot keep the forms from ever being painted.
+    if (message.message == WM_TIMER)
+        PaintForms();
     try
     {
         TranslateMessage(&message);
