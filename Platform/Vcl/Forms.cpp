@@ -535,7 +535,6 @@ void TCustomForm::Show()
         Screen->m_activeForm = this;
 }
 
-
 void TCustomForm::SetActiveControl(TWinControl* control)
 {
     if (control && GetParentForm(control) != this)
