@@ -242,6 +242,16 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
 }
 } // namespace Vcl
 
+namespace
+{
+// A menu, a drop-down list or a hint shows without taking the activation from the form it stands
+// over, which stays the one that a dialog opened meanwhile or afterwards belongs to.
+bool TakesActivation(const TCustomForm* form)
+{
+    return !(form->WindowExStyle() & WS_EX_NOACTIVATE);
+}
+} // namespace
+
 // ---- TScreen ---------------------------------------------------------------------------------
 
 void TScreen::SetActiveForm(TCustomForm* form)
@@ -440,7 +450,8 @@ void TCustomForm::SetVisible(bool visible)
     auto& forms = Screen->m_forms;
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
     forms.push_back(this);
-    Screen->m_activeForm = this;
+    if (TakesActivation(this))
+        Screen->m_activeForm = this;
     m_dirty = ClientRect();
     if (g_presenter)
         g_presenter->FormShown(this);
@@ -520,7 +531,8 @@ void TCustomForm::UpdateCursor()
 void TCustomForm::Show()
 {
     SetVisible(true);
-    Screen->m_activeForm = this;
+    if (TakesActivation(this))
+        Screen->m_activeForm = this;
 }
 
 void TCustomForm::SetActiveControl(TWinControl* control)
@@ -1076,6 +1088,11 @@ bool TApplication::ProcessMessage(MSG& message)
         m_terminated = true;
         return true;
     }
+    // The queue hands out a timer only when no posted message waits; what was invalidated is
+    // painted before it, so that a timer whose handler outlasts its period (due again at every
+    // turn) cannot keep the forms from ever being painted.
+    if (message.message == WM_TIMER)
+        PaintForms();
     try
     {
         TranslateMessage(&message);

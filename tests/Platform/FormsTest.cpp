@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,82 @@ TEST(FormsTest, ShowModalPumpsUntilAResultIsSet)
         EXPECT_EQ(dialog.ShowModal(), mrCancel);
     }
     Platform::SetEventPump(nullptr);
+}
+
+// Painting ranks between the queue's messages and its timers: a timer whose handler takes longer
+// than its period is due again at every turn of the loop, and must not keep what was invalidated
+// from ever being painted (a menu opened over a busy view), nor go ahead of posted messages.
+TEST(FormsTest, ADirtyFormIsPaintedBeforeATimerThatTakesLongerThanItsPeriod)
+{
+    ManualClock clock;
+    Presenter presenter;
+    TForm form(nullptr);
+    form.SetCaption(u"busy");
+    form.SetBounds(0, 0, 120, 80);
+    form.Show();
+    std::vector<std::string>& log = presenter.calls;
+    HWND receiver = Platform::RegisterWindowReceiver(
+        [&](UINT message, WPARAM, LPARAM)
+        {
+            if (message == WM_USER)
+            {
+                log.push_back("posted");
+                form.InvalidateRect(TRect(0, 0, 10, 10));
+            }
+            return LRESULT(0);
+        });
+    struct Busy
+    {
+        ManualClock& clock;
+        TForm& form;
+        HWND receiver;
+        std::vector<std::string>& log;
+        int ticks = 0;
+        void Tick(TObject*)
+        {
+            log.push_back("tick");
+            clock.Advance(100); // the handler outlasts the period
+            if (++ticks == 2)
+                form.InvalidateRect(TRect(0, 0, 20, 20));
+            if (ticks == 3)
+                PostMessageW(receiver, WM_USER, 0, 0);
+        }
+    } busy{clock, form, receiver, log};
+    TTimer timer(nullptr);
+    timer.SetInterval(75);
+    timer.OnTimer = MakeClosure(&busy, &Busy::Tick);
+    log.clear();
+    clock.Advance(75);
+    // Every turn handles one message: the shown form's first paint comes before the first tick,
+    // an invalidation by a tick before the next tick, and a posted message before both.
+    for (int turn = 0; turn < 5; ++turn)
+        Application->HandleMessage();
+    EXPECT_EQ(log, (std::vector<std::string>{"painted busy 120x80", "tick", "tick", "painted busy 20x20", "tick",
+                                             "posted", "painted busy 10x10", "tick"}));
+    // The same in a modal loop, as a menu runs over a view whose timer is busy: the dialog shows
+    // painted before the second tick (unpainted, the loop ends after 20).
+    TForm dialog(nullptr);
+    dialog.SetCaption(u"modal");
+    dialog.SetBounds(0, 0, 50, 40);
+    struct TickUntilPainted
+    {
+        Busy& busy;
+        TForm& dialog;
+        void Tick(TObject* sender)
+        {
+            busy.Tick(sender);
+            if (std::count(busy.log.begin(), busy.log.end(), "painted modal 50x40") == 1)
+                dialog.SetModalResult(mrOk);
+            else if (busy.ticks > 20)
+                dialog.SetModalResult(mrCancel);
+        }
+    } untilPainted{busy, dialog};
+    log.clear();
+    busy.ticks = 0;
+    timer.OnTimer = MakeClosure(&untilPainted, &TickUntilPainted::Tick);
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_EQ(busy.ticks, 1);
+    Platform::UnregisterWindowReceiver(receiver);
 }
 
 TEST(FormsTest, ReleaseFreesTheFormAfterTheQueuedMessages)

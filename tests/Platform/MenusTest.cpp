@@ -224,3 +224,43 @@ TEST(MenusTest, OnlyTheHotRowTakesTheHighlightWhicheverRowWasHotBefore)
     };
     menu.Popup(10, 10);
 }
+
+// A menu takes no activation: the form it opened over stays the active form while it shows and
+// after it closes, also when another form was shown after that one.
+TEST(MenusTest, TheFormAMenuOpensOverStaysTheActiveForm)
+{
+    TForm owner(nullptr);
+    owner.SetBounds(100, 50, 300, 200);
+    owner.Show();
+    TForm later(nullptr);
+    later.SetBounds(500, 50, 100, 100);
+    later.Show();
+    owner.Perform(WM_ACTIVATE, 1, 0); // as the presenter tells a window that gets the keyboard
+    ASSERT_EQ(Screen->ActiveForm(), &owner);
+    TPopupMenu menu(nullptr);
+    auto* item = new TMenuItem(&menu);
+    item->SetCaption(u"Single");
+    menu.Items()->Add(item);
+    TCustomForm* activeWhileShown = nullptr;
+    TCustomForm* activeOnClick = nullptr;
+    struct Record
+    {
+        TCustomForm*& active;
+        void Seen(TObject*) { active = Screen->ActiveForm(); }
+    } whileShown{activeWhileShown}, onClick{activeOnClick};
+    MenuScript script;
+    script.steps = [&](TPopupMenuWindow* window)
+    {
+        whileShown.Seen(nullptr);
+        Vcl::RouteInput(window, WM_KEYDOWN, VK_DOWN, 0);
+        Vcl::RouteInput(window, WM_KEYDOWN, VK_RETURN, 0);
+    };
+    menu.OnShow = MakeClosure(&script, &MenuScript::Show);
+    item->OnClick = MakeClosure(&onClick, &Record::Seen);
+    menu.Popup(120, 70);
+    EXPECT_EQ(activeWhileShown, &owner);
+    EXPECT_EQ(activeOnClick, &owner);
+    EXPECT_EQ(Screen->ActiveForm(), &owner);
+    later.Hide();
+    owner.Hide();
+}
