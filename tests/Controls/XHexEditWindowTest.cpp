@@ -155,7 +155,7 @@ TEST_F(HexEditWindowTest, ShowsTheFileTypesFastSavesAndScrollsByWheel)
         {
             shot = m_driver->Pixels(m_window, width, height);
             diff = showsWhole() ? ReferenceImage::Compare("tests/Controls/data/HexEditWindow.png", shot,
-                                                           uint32_t(width), uint32_t(height), 40)
+                                                          uint32_t(width), uint32_t(height), 40)
                                 : "not the whole window";
             return diff.empty();
         },
@@ -189,7 +189,8 @@ TEST_F(HexEditWindowTest, ShowsTheFileTypesFastSavesAndScrollsByWheel)
     const auto lineZero = band(shot, 0), lineTwo = band(shot, 2);
     m_driver->MoveTo(m_window, 300, 200);
     m_driver->Click(m_window, 300, 200, 5);
-    auto scrolled = pixelsWhen([&](const std::vector<uint32_t>& pixels) { return band(pixels, 0) == lineTwo; });
+    auto scrolled =
+        pixelsWhen([&](const std::vector<uint32_t>& pixels) { return band(pixels, 0) == lineTwo; });
     ASSERT_TRUE(showsWhole());
     EXPECT_EQ(band(scrolled, 0), lineTwo);
     // Back at the top before the clicks below aim at line 0's bytes.
@@ -226,7 +227,8 @@ TEST_F(HexEditWindowTest, ShowsTheFileTypesFastSavesAndScrollsByWheel)
     auto [mx, my] = BytePoint(0x44);
     // Between the digits of a selected byte the background is the complement of white.
     const size_t selected = size_t(my) * size_t(width) + size_t(mx + 2 * m_layout.cw + 2);
-    auto dragged = pixelsWhen([&](const std::vector<uint32_t>& pixels) { return (pixels[selected] & 0xFFFFFF) == 0; });
+    auto dragged =
+        pixelsWhen([&](const std::vector<uint32_t>& pixels) { return (pixels[selected] & 0xFFFFFF) == 0; });
     ASSERT_TRUE(showsWhole());
     EXPECT_EQ(dragged[selected] & 0xFFFFFF, 0u);
     auto [ox, oy] = BytePoint(0x4C);
