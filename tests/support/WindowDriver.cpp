@@ -365,6 +365,18 @@ void WindowDriver::Settle(std::chrono::milliseconds time)
     XSync(m_display, False);
 }
 
+bool WindowDriver::Eventually(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!done())
+    {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 void WindowDriver::Resize(unsigned long window, int width, int height)
 {
     XResizeWindow(m_display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));

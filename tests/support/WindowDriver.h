@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ public:
     void Type(const std::string& text);
     // Waits until the server has handled everything sent and the program had time to react.
     void Settle(std::chrono::milliseconds time = std::chrono::milliseconds(150));
+    // Waits until `done` holds, asking again every 20 ms: for what the program does in its own time
+    // (a repaint, a saved file), however long a busy machine makes it take, up to the timeout.
+    // Whether it held.
+    static bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     // Moves and resizes the window as a window manager would.
     void Resize(unsigned long window, int width, int height);
     // Unmaps and maps the window again: everything in it must be shown again.
