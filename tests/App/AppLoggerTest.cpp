@@ -389,6 +389,7 @@ TEST_F(AppLoggerTest, EntriesThatDoNotFitOnAFullDiskAreDroppedWhole)
     // The disk did fill.
     EXPECT_GT(dropped, 0);
 }
+
 TEST_F(AppLoggerTest, CopiesStartingTogetherRotateABigLogOnceAndLoseNothing)
 {
     const std::vector<uint8_t> over = PatternBytes(1048577, 4);

@@ -82,7 +82,8 @@ public:
     // Waits until `done` holds, asking again every 20 ms: for what the program does in its own time
     // (a repaint, a saved file), however long a busy machine makes it take, up to the timeout.
     // Whether it held.
-    static bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    static bool Eventually(const std::function<bool()>& done,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Moves and resizes the window as a window manager would.
     void Resize(unsigned long window, int width, int height);
     // Unmaps and maps the window again: everything in it must be shown again.

@@ -589,19 +589,6 @@ protected:
         m_driver->Settle(1000ms);
     }
 
-    // Waits until the other program has done what `done` checks, `limit` at most.
-    template <class Predicate> static bool Eventually(Predicate done, std::chrono::milliseconds limit = 10s)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done())
-        {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            usleep(20000);
-        }
-        return true;
-    }
-
     VirtualDisplay m_server{1280, 800};
     std::unique_ptr<WindowDriver> m_driver;
     TempDir m_dir{"view_demo_program"};
@@ -619,8 +606,8 @@ TEST_F(ViewDemoProgramWindowTest, F12SavesTheViewAsBmpAndJpeg)
     const fs::path bmp = m_dir.Path() / "view.bmp", jpg = m_dir.Path() / "view.jpg";
     m_driver->Key(XK_F12);
     // The program says so once a file is whole: the JPEG comes second.
-    ASSERT_TRUE(
-        Eventually([&] { return ReadWholeFile(m_errors).find("view.jpg") != std::string::npos; }, 30s))
+    ASSERT_TRUE(WindowDriver::Eventually(
+        [&] { return ReadWholeFile(m_errors).find("view.jpg") != std::string::npos; }, 30s))
         << ReadWholeFile(m_errors);
     ASSERT_TRUE(fs::exists(bmp)) << ReadWholeFile(m_errors);
     ASSERT_TRUE(fs::exists(jpg)) << ReadWholeFile(m_errors);
@@ -662,7 +649,7 @@ TEST_F(ViewDemoProgramWindowTest, F12SavesTheViewAsBmpAndJpeg)
             }
         return count;
     };
-    Eventually([&] { return differ() == 0; }, 30s);
+    WindowDriver::Eventually([&] { return differ() == 0; }, 30s);
     EXPECT_EQ(differ(), 0u);
 
     // The JPEG: the same frame through the view's JPEG capture (whose fidelity the capture's own
@@ -703,7 +690,8 @@ TEST_F(ViewDemoProgramWindowTest, InterruptTerminateAndHangupRemoveTheProgramsFo
             // test's own would take the click or the menu's grab.)
             ASSERT_TRUE(probe.Topmost(m_window));
             m_driver->Click(m_window, 200, 150, 3);
-            ASSERT_TRUE(Eventually([&] { return !probe.Topmost(m_window); }, 60s)) << "no menu shows";
+            ASSERT_TRUE(WindowDriver::Eventually([&] { return !probe.Topmost(m_window); }, 60s))
+                << "no menu shows";
         }
         ASSERT_EQ(::kill(m_driver->Pid(), signal), 0);
         EXPECT_EQ(m_driver->Wait(30s), 128 + signal);
@@ -742,7 +730,8 @@ protected:
 };
 } // namespace
 
-TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuIsAnUnframedPopupHoldingTheInputAndACloseEndsTheHost)
+TEST_F(ViewDemoProgramUnderWindowManagerTest,
+       TheLayoutMenuIsAnUnframedPopupHoldingTheInputAndACloseEndsTheHost)
 {
     XProbe probe(m_server.Name());
     ASSERT_TRUE(probe.Open());
@@ -752,19 +741,21 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuIsAnUnframedPopupHold
     {
         m_driver->Click(m_window, 200, 150, 3);
         unsigned long menu = 0;
-        EXPECT_TRUE(Eventually([&] { return (menu = m_wm->FindShown(type)) != 0; })) << "no menu";
-        EXPECT_TRUE(Eventually([&] { return !probe.PointerFree() && !probe.KeyboardFree(); }))
+        EXPECT_TRUE(WindowDriver::Eventually([&] { return (menu = m_wm->FindShown(type)) != 0; }))
+            << "no menu";
+        EXPECT_TRUE(WindowDriver::Eventually([&] { return !probe.PointerFree() && !probe.KeyboardFree(); }))
             << "the menu holds the pointer and the keyboard";
         return menu;
     };
     // The menu has gone and given the input back; the view has the keyboard again.
     auto expectClosed = [&](bool viewFocused)
     {
-        EXPECT_TRUE(Eventually([&] { return m_wm->FindShown(type) == 0; })) << "the menu is still open";
-        EXPECT_TRUE(Eventually([&] { return probe.PointerFree() && probe.KeyboardFree(); }));
+        EXPECT_TRUE(WindowDriver::Eventually([&] { return m_wm->FindShown(type) == 0; }))
+            << "the menu is still open";
+        EXPECT_TRUE(WindowDriver::Eventually([&] { return probe.PointerFree() && probe.KeyboardFree(); }));
         if (viewFocused)
         {
-            EXPECT_TRUE(Eventually([&] { return m_wm->Focused(m_window); }));
+            EXPECT_TRUE(WindowDriver::Eventually([&] { return m_wm->Focused(m_window); }));
         }
     };
 
@@ -796,7 +787,8 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuIsAnUnframedPopupHold
     m_driver->Key(XK_Down);
     m_driver->Key(XK_Return);
     expectClosed(true);
-    EXPECT_TRUE(Eventually([&] { return CountDifferentPixels(m_driver->Pixels(m_window, w, h), before, 8) > 10000; }))
+    EXPECT_TRUE(WindowDriver::Eventually(
+        [&] { return CountDifferentPixels(m_driver->Pixels(m_window, w, h), before, 8) > 10000; }))
         << "the layout did not change";
 
     // Escape closes it; so does a click on the desktop beside the window.
@@ -818,7 +810,8 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuIsAnUnframedPopupHold
         EXPECT_EQ(ReadWholeFile(m_errors).find(mark), std::string::npos) << ReadWholeFile(m_errors);
 }
 
-TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuPaintsOnlyTheHighlightedRowInTheHighlightOverTheBusyView)
+TEST_F(ViewDemoProgramUnderWindowManagerTest,
+       TheLayoutMenuPaintsOnlyTheHighlightedRowInTheHighlightOverTheBusyView)
 {
     // The view's render timer keeps running under the menu. With a scene whose frame takes longer
     // than the timer's period (as in a sanitizer build, or on a busy machine), a timer is due at
@@ -833,7 +826,8 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuPaintsOnlyTheHighligh
     const int rows = 12; // the layouts
     m_driver->Click(m_window, 200, 150, 3);
     unsigned long menu = 0;
-    ASSERT_TRUE(Eventually([&] { return (menu = m_wm->FindShown(type)) != 0; }, 60s)) << "no menu";
+    ASSERT_TRUE(WindowDriver::Eventually([&] { return (menu = m_wm->FindShown(type)) != 0; }, 60s))
+        << "no menu";
     int w = 0, h = 0;
     m_driver->Size(menu, w, h);
     ASSERT_GT(h, 4);
@@ -878,7 +872,7 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuPaintsOnlyTheHighligh
     auto painted = [&](int hot, std::vector<uint32_t>& pixels)
     {
         std::vector<uint32_t> last;
-        return Eventually(
+        return WindowDriver::Eventually(
             [&]
             {
                 int pw = 0, ph = 0;
@@ -916,12 +910,15 @@ TEST_F(ViewDemoProgramUnderWindowManagerTest, TheLayoutMenuPaintsOnlyTheHighligh
             int sw = 0, sh = 0;
             const std::vector<uint32_t> screen = m_wm->Screenshot(sw, sh);
             const std::string name = "layout-menu-row-" + std::to_string(hot);
-            WriteWholeFile(fs::path(folder) / (name + ".png"),
-                           ImageFiles::Png(screen, static_cast<uint32_t>(sw), static_cast<uint32_t>(sh), false));
-            WriteWholeFile(fs::path(folder) / (name + "-menu.png"),
-                           ImageFiles::Png(pixels, static_cast<uint32_t>(w), static_cast<uint32_t>(h), false));
+            WriteWholeFile(
+                fs::path(folder) / (name + ".png"),
+                ImageFiles::Png(screen, static_cast<uint32_t>(sw), static_cast<uint32_t>(sh), false));
+            WriteWholeFile(
+                fs::path(folder) / (name + "-menu.png"),
+                ImageFiles::Png(pixels, static_cast<uint32_t>(w), static_cast<uint32_t>(h), false));
         }
     }
     m_driver->Key(XK_Escape);
-    EXPECT_TRUE(Eventually([&] { return m_wm->FindShown(type) == 0; })) << "the menu is still open";
+    EXPECT_TRUE(WindowDriver::Eventually([&] { return m_wm->FindShown(type) == 0; }))
+        << "the menu is still open";
 }
