@@ -1,5 +1,6 @@
 #include "Platform/Gdi/Gdi.h"
 
+#include "tests/support/DibCanvas.h"
 #include "tests/support/DrawnLines.h"
 
 #include <gtest/gtest.h>
@@ -15,36 +16,7 @@
 
 namespace
 {
-// A memory DC over a 32-bit DIB section, filled with one colour.
-struct Canvas
-{
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    uint32_t* bits = nullptr;
-    int width = 0;
-    int height = 0;
-
-    Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255), bool topDown = true) : width(w), height(h)
-    {
-        BITMAPINFO info{};
-        info.bmiHeader =
-            BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, topDown ? -h : h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* p = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &p, nullptr, 0);
-        bits = static_cast<uint32_t*>(p);
-        old = SelectObject(dc, bitmap);
-        std::fill(bits, bits + size_t(w) * h, Platform::Gdi::ToPixel(fill));
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    uint32_t At(int x, int y) const { return bits[size_t(y) * width + x]; } // top-down canvases
-};
+using Canvas = DibCanvas;
 
 struct Ink
 {

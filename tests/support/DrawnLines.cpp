@@ -1,6 +1,7 @@
 #include "tests/support/DrawnLines.h"
 
 #include "Platform/Vcl/HintWindow.h"
+#include "tests/support/DibCanvas.h"
 
 #include <algorithm>
 #include <climits>
@@ -45,53 +46,37 @@ class Scratch
 {
 public:
     Scratch(int width, int height, HFONT font, COLORREF ink, COLORREF background)
-        : m_width(width), m_height(height), m_background(Platform::Gdi::ToPixel(background) & 0xFFFFFFu)
+        : m_canvas(width, height, background), m_background(background)
     {
-        BITMAPINFO info{};
-        info.bmiHeader =
-            BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        m_dc = CreateCompatibleDC(nullptr);
-        m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        m_bits = static_cast<uint32_t*>(bits);
-        m_oldBitmap = SelectObject(m_dc, m_bitmap);
-        m_oldFont = SelectObject(m_dc, font);
-        SetTextColor(m_dc, ink);
-        SetBkMode(m_dc, TRANSPARENT);
+        m_oldFont = SelectObject(m_canvas.dc, font);
+        SetTextColor(m_canvas.dc, ink);
+        SetBkMode(m_canvas.dc, TRANSPARENT);
     }
-    ~Scratch()
-    {
-        SelectObject(m_dc, m_oldFont);
-        SelectObject(m_dc, m_oldBitmap);
-        DeleteObject(m_bitmap);
-        DeleteDC(m_dc);
-    }
+    ~Scratch() { SelectObject(m_canvas.dc, m_oldFont); }
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
 
     int Advance(const char16_t* text, size_t length) const
     {
         SIZE size{};
-        GetTextExtentPoint32W(m_dc, text, int(length), &size);
+        GetTextExtentPoint32W(m_canvas.dc, text, int(length), &size);
         return size.cx;
     }
 
     Crop Draw(const char16_t* text, size_t length)
     {
-        std::fill(m_bits, m_bits + size_t(m_width) * size_t(m_height), m_background);
-        TextOutW(m_dc, kMargin, kMargin, text, int(length));
-        return CropInk(m_bits, m_width, RECT{0, 0, m_width, m_height}, m_background);
+        m_canvas.Fill(m_background);
+        TextOutW(m_canvas.dc, kMargin, kMargin, text, int(length));
+        return CropInk(m_canvas.bits, m_canvas.width, RECT{0, 0, m_canvas.width, m_canvas.height},
+                       Platform::Gdi::ToPixel(m_background) & 0xFFFFFFu);
     }
 
     static constexpr int kMargin = 16;
 
 private:
-    int m_width, m_height;
-    uint32_t m_background;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_oldBitmap = nullptr, m_oldFont = nullptr;
-    uint32_t* m_bits = nullptr;
+    DibCanvas m_canvas;
+    COLORREF m_background;
+    HGDIOBJ m_oldFont = nullptr;
 };
 
 size_t NextCharacter(const std::u16string& text, size_t i)
