@@ -45,23 +45,17 @@ void THintWindow::ActivateHint(TRect Rect, const UnicodeString& AHint)
     int y = std::max(std::min<int>(Rect.top, Screen->Height - height), 0);
     SetCaption(AHint);
     SetBounds(x, y, width, height);
-    // Shown without becoming the active form, so the focus stays where it is.
-    TCustomForm* active = Screen->ActiveForm();
-    SetVisible(true);
-    Screen->SetActiveForm(active);
+    SetVisible(true); // no activation: the focus stays where it is
     Invalidate();
 }
 
 TRect THintWindow::PlaceAt(const TPoint& CursorPos, int Below, const TRect& Size)
 {
     const int width = Size.Width(), height = Size.Height();
-    int x = std::min<int>(CursorPos.x, Screen->Width - width);
     int y = CursorPos.y + Below;
     if (y + height > Screen->Height)
         y = CursorPos.y - height - kAbovePointer;
-    x = std::max(x, 0);
-    y = std::max(y, 0);
-    return TRect(x, y, x + width, y + height);
+    return TRect(CursorPos.x, y, CursorPos.x + width, y + height);
 }
 
 void THintWindow::ReleaseHandle()

@@ -20,8 +20,8 @@ public:
     void ReleaseHandle();
 
     // Where a hint of Size's extent stands for the pointer at CursorPos: Below pixels under the
-    // hot spot from its x, moved left where it would cross the right edge of the screen and
-    // above the pointer where it would cross the bottom.
+    // hot spot from its x, or above the pointer where it would cross the bottom of the screen
+    // (ActivateHint then moves it left, or onto the screen, where it still crosses an edge).
     static TRect PlaceAt(const TPoint& CursorPos, int Below, const TRect& Size);
 
 protected:

@@ -367,6 +367,7 @@ TEST(HintTest, ALongHintWrapsWholeAndStandsOnTheScreenWhereverThePointerRests)
             Application->ActivateHint(p);
             THintWindow* hint = Application->HintWindow();
             ASSERT_TRUE(hint && hint->Visible());
+            EXPECT_EQ(Screen->ActiveForm(), &form); // a hint takes no activation
             EXPECT_EQ(Utf8(hint->Caption().str()), Utf8(text));
             const TRect r = hint->BoundsRect();
             // All of it on the screen, clear of the pointer's hot spot.
