@@ -339,7 +339,7 @@ TEST(SafeReplaceTest, ARotationThatWaitedForTheLockLeavesTheLogBegunMeanwhile)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool waiting = false;
     while (!(waiting = LockWaitedFor(heldState)) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (waiting)
     {
         // The other copy's rotation, under the lock, and its fresh log.
