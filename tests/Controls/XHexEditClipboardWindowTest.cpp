@@ -24,12 +24,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-// How long a test waits for the peer's line: it may load a large file before it is ready or print
-// its line only after a whole transfer, slowly under the sanitizers on a busy machine. Only a peer
-// that hangs reaches it; one that ends without its line ends the wait at once.
-constexpr auto PeerDeadline = 120s;
-constexpr int PeerDeadlineMs = static_cast<int>(std::chrono::milliseconds(PeerDeadline).count());
-
 class HexEditClipboardWindowTest : public PresenterWindowTest
 {
 protected:

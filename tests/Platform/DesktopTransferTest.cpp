@@ -28,12 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace
 {
-// How long a test waits for a peer's line or end: a peer may load a large file before it is ready or
-// print its line only after a whole transfer, and does so slowly under the sanitizers on a busy
-// machine. Only a peer that hangs reaches it; one that ends without its line ends the wait at once.
-constexpr auto PeerDeadline = 120s;
-constexpr int PeerDeadlineMs = static_cast<int>(std::chrono::milliseconds(PeerDeadline).count());
-
 std::string Peer()
 {
     return (fs::path(Platform::ProgramFolder()) / "xpeer").string();

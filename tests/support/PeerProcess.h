@@ -9,6 +9,13 @@
 
 #include <sys/types.h>
 
+// How long a test waits for a peer's line, its end or its first answer: a peer may load a large
+// file before it is ready or print its line only after a whole transfer, and does so slowly under
+// the sanitizers on a busy machine. Only a peer that hangs reaches it; one that ends without its
+// line ends the wait at once.
+inline constexpr std::chrono::seconds PeerDeadline{120};
+inline constexpr int PeerDeadlineMs = 120 * 1000;
+
 class PeerProcess
 {
 public:
