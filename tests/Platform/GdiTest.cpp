@@ -662,7 +662,7 @@ TEST(GdiTest, DrawTextAlignmentEllipsisAndCalcRect)
 TEST(GdiTest, PathEllipsisKeepsTheLongestEndThatShowsWhole)
 {
     const std::u16string paths[] = {
-        u"C:\\Games\\Perfect World\\element\\Models.pck",
+        u"C:\\Games\\Distant Shore\\content\\Models.pck",
         u"/home/player/Games/Install Folder/", // a folder as the open dialog shows it
         u"/usr/share/a_single_rather_long_last_name",
         u"no separator at all in this name",
@@ -813,6 +813,67 @@ TEST(GdiTest, WordBreakKeepsEveryCharacterAndBreaksPathsAfterTheirSeparators)
                 EXPECT_FALSE(text[at] >= 0xDC00 && text[at] < 0xE000);
             }
         }
+
+    const HFONT font = static_cast<HFONT>(GetCurrentObject(c.dc, OBJ_FONT));
+    // A character wider than the room still takes a line of its own, so that the wrap ends.
+    for (int room : {0, 1, 3})
+    {
+        SCOPED_TRACE(room);
+        std::fill(c.bits, c.bits + size_t(c.width) * c.height, WhitePixel);
+        RECT r{10, 4, 10 + room, c.height};
+        const int height = DrawTextW(c.dc, u"WW", -1, &r, DT_WORDBREAK | DT_NOPREFIX | DT_NOCLIP);
+        DrawnLines::Block block{c.bits, c.width, RECT{0, 0, c.width, c.height}, 4, tm.tmHeight};
+        const auto lines = DrawnLines::Read(block, font, RGB(0, 0, 0), RGB(255, 255, 255), u"WW");
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(Utf8(lines[0].text + u"|" + lines[1].text), "W|W");
+        EXPECT_EQ(height, 2 * tm.tmHeight);
+    }
+
+    // A tab reaches the next stop, in a wrapped line as in a line of its own: each line ends only
+    // where the next word would not fit, as one line of it measures, and shows as that line would.
+    const std::u16string tabbed = u"ab\tc de\tf g\thij k\tl mn\to p\tqr st\tu vw\tx yz\tA";
+    const UINT expand = DT_EXPANDTABS | DT_NOPREFIX | DT_NOCLIP;
+    auto oneLineWidth = [&](const std::u16string& line)
+    {
+        RECT calc{0, 0, 0, 0};
+        DrawTextW(c.dc, line.data(), int(line.size()), &calc, DT_SINGLELINE | DT_CALCRECT | expand);
+        return int(calc.right);
+    };
+    std::vector<std::u16string> words;
+    for (size_t from = 0, space; from <= tabbed.size(); from = space + 1)
+    {
+        space = std::min(tabbed.find(u' ', from), tabbed.size());
+        words.push_back(tabbed.substr(from, space - from));
+    }
+    Canvas lineByLine(c.width, c.height);
+    UseFont g(lineByLine.dc, Font(u"Tahoma", -11));
+    SetBkMode(lineByLine.dc, TRANSPARENT);
+    for (int room : {110, 160, 230})
+    {
+        SCOPED_TRACE(room);
+        std::vector<std::u16string> expected{words[0]};
+        for (size_t i = 1; i < words.size(); ++i)
+        {
+            ASSERT_LE(oneLineWidth(words[i]), room);
+            const std::u16string longer = expected.back() + u" " + words[i];
+            if (oneLineWidth(longer) > room)
+                expected.push_back(words[i]);
+            else
+                expected.back() = longer;
+        }
+        ASSERT_GT(expected.size(), 1u);
+        std::fill(c.bits, c.bits + size_t(c.width) * c.height, WhitePixel);
+        std::fill(lineByLine.bits, lineByLine.bits + size_t(c.width) * c.height, WhitePixel);
+        RECT r{10, 4, 10 + room, c.height};
+        EXPECT_EQ(DrawTextW(c.dc, tabbed.data(), -1, &r, DT_WORDBREAK | expand),
+                  int(expected.size()) * tm.tmHeight);
+        for (size_t i = 0; i < expected.size(); ++i)
+        {
+            RECT line{10, 4 + int(i) * tm.tmHeight, 10 + room, c.height};
+            DrawTextW(lineByLine.dc, expected[i].data(), -1, &line, DT_SINGLELINE | expand);
+        }
+        EXPECT_TRUE(std::equal(c.bits, c.bits + size_t(c.width) * c.height, lineByLine.bits));
+    }
 }
 
 TEST(GdiTest, OpaqueAndClippedTextOutput)
