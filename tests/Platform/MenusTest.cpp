@@ -144,13 +144,17 @@ TEST(MenusTest, RightReleaseOpensTheMenuOfTheControlUnderItAndAChoiceClicks)
 TEST(MenusTest, OnlyTheHotRowTakesTheHighlightWhicheverRowWasHotBefore)
 {
     TPopupMenu menu(nullptr);
-    for (const char16_t* caption : {u"Single", u"Two side by side", u"Two stacked", u"Three", u"Four"})
+    // The second row is disabled: it shows greyed and takes no highlight however it is reached.
+    for (const char16_t* caption :
+         {u"Single", u"Greyed", u"Two side by side", u"Two stacked", u"Three", u"Four"})
     {
         auto* item = new TMenuItem(&menu);
         item->SetCaption(caption);
+        item->SetEnabled(menu.Items()->Count() != 1);
         menu.Items()->Add(item);
     }
     const int count = menu.Items()->Count();
+    const int disabled = 1;
     const uint32_t navy = Platform::Gdi::ToPixel(ColorToRGB(clHighlight));
     const uint32_t face = Platform::Gdi::ToPixel(ColorToRGB(clBtnFace));
     // Ink of the highlight's text colour (white; smoothed glyphs may stop short of it).
@@ -190,11 +194,21 @@ TEST(MenusTest, OnlyTheHotRowTakesTheHighlightWhicheverRowWasHotBefore)
             EXPECT_EQ(std::count(plain.back().begin(), plain.back().end(), navy), 0) << "row " << row;
         }
         // The first, a middle and the last row in turn, by the pointer as a user moves it, and the
-        // first again from the last.
-        for (int hot : {0, count / 2, count - 1, 0})
+        // first again from the last; then the disabled row by the pointer and by the arrow key.
+        struct Move
         {
-            Vcl::RouteInput(window, WM_MOUSEMOVE, 0, RowPoint(window, hot));
-            ASSERT_EQ(window->HotIndex(), hot);
+            int row;
+            bool byKey; // the down arrow from the row above, else the pointer
+        } moves[] = {{0, false},        {count / 2, false}, {count - 1, false}, {0, false},
+                     {disabled, false}, {0, false},         {disabled, true}};
+        for (const Move& move : moves)
+        {
+            if (move.byKey)
+                Vcl::RouteInput(window, WM_KEYDOWN, VK_DOWN, 0);
+            else
+                Vcl::RouteInput(window, WM_MOUSEMOVE, 0, RowPoint(window, move.row));
+            ASSERT_EQ(window->HotIndex(), move.row);
+            const int hot = move.row == disabled ? -1 : move.row;
             repaint(window);
             for (int row = 0; row < count; ++row)
             {
@@ -210,8 +224,8 @@ TEST(MenusTest, OnlyTheHotRowTakesTheHighlightWhicheverRowWasHotBefore)
                 }
                 if (row != hot)
                 {
-                    EXPECT_EQ(differ, 0u) << "row " << row << " with row " << hot << " hot: " << navyShown
-                                          << " navy pixels";
+                    EXPECT_EQ(differ, 0u) << "row " << row << " with row " << move.row
+                                          << " hot: " << navyShown << " navy pixels";
                     continue;
                 }
                 // White text on navy: the plain row's background all navy, light ink and no black.
