@@ -356,6 +356,7 @@ struct FaultCase
     std::function<void(PatcherUnitTest&)> Arrange;
     std::string LastEntry;   // the failure entry ends with this
     std::string RenameEntry; // a failed rename logged before it, if any
+    bool Unreadable = false; // an archive stands there but does not open: the log says why
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os)
@@ -384,15 +385,16 @@ const FaultCase kFaults[] = {
     // name stays taken and the backup is not made.
     {"BackupNameTakenByAFolder", false, [](PatcherUnitTest& t) { fs::create_directories(t.m_Backup / "x"); },
      "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
-    {"BackupNameIsALinkToNothing", false, [](PatcherUnitTest& t) { fs::create_symlink("nothing.pck", t.m_Backup); },
+    {"BackupNameIsALinkToNothing", false,
+     [](PatcherUnitTest& t) { fs::create_symlink("nothing.pck", t.m_Backup); },
      "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
     // An archive that does not open is no pristine copy: it is neither linked nor moved aside.
     {"ArchiveEmptyNoBackup", false, [](PatcherUnitTest& t) { WriteWholeFile(t.m_Archive, Bytes()); },
-     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", "", true},
     {"ArchiveTruncatedNoBackup", false,
      [](PatcherUnitTest& t)
      { WriteWholeFile(t.m_Archive, PckGen::MakeHostile(t.m_Game, PckGen::Hostile::Truncated)); },
-     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", ""},
+     "[ERROR] PatcherUnit.cpp( 183 ): Creating package backup failed!", "", true},
     {"CorruptBackup", true,
      [](PatcherUnitTest& t)
      { WriteWholeFile(t.m_Backup, PckGen::MakeHostile(t.m_Game, PckGen::Hostile::WrongTailerMagic2)); },
@@ -450,6 +452,10 @@ TEST_P(PatcherFaultTest, EndsThePatchWithoutTouchingTheArchiveOrTheBackup)
     EXPECT_TRUE(m_Entries.back().ends_with(c.LastEntry)) << m_Entries.back();
     EXPECT_TRUE(c.RenameEntry.empty() ||
                 std::find(m_Entries.begin(), m_Entries.end(), c.RenameEntry) != m_Entries.end());
+    EXPECT_EQ(std::count_if(m_Entries.begin(), m_Entries.end(),
+                            [](const std::string& e)
+                            { return e.find("> cannot be read: ") != std::string::npos; }),
+              c.Unreadable ? 1 : 0);
     EXPECT_TRUE(m_Boxes.boxes.empty());
     EXPECT_TRUE(m_Events.empty() || m_Events.back() == "hide");
     ASSERT_EQ(fs::exists(m_Archive), hadArchive);
