@@ -548,6 +548,8 @@ TFileListView::TFileListView(TComponent* AOwner) : TCustomControl(AOwner)
 {
     SetTabStop(true);
     SetColor(clWindow);
+    // The sunken edge is the window's frame, so that the scroll bar stands inside it.
+    SetWindowExStyle(WindowExStyle() | WS_EX_CLIENTEDGE);
 }
 
 void TFileListView::SetBrowser(Vcl::FileBrowser* browser)
@@ -566,12 +568,52 @@ void TFileListView::Reload()
     m_itemIndex = Count() > 0 ? 0 : -1;
     m_topIndex = 0;
     m_typed.clear();
+    UpdateScrollBar();
     Invalidate();
 }
 
 int TFileListView::VisibleRows()
 {
-    return std::max(1, (Height() - 4) / RowHeight(Canvas()));
+    return std::max(1, ClientHeight() / RowHeight(Canvas()));
+}
+
+void TFileListView::SetTopIndex(int top)
+{
+    top = std::clamp(top, 0, std::max(0, Count() - VisibleRows()));
+    if (top != m_topIndex)
+    {
+        m_topIndex = top;
+        Invalidate();
+    }
+    UpdateScrollBar();
+}
+
+void TFileListView::UpdateScrollBar()
+{
+    // A vertical bar takes no height, so the rows that fit decide it at once.
+    const int rows = VisibleRows();
+    const bool shown = Count() > rows;
+    ShowScrollBarsIfChanged(shown, false);
+    TellScrollBar(SB_VERT, shown, m_barTold, std::max(0, Count() - 1), rows, m_topIndex);
+}
+
+void TFileListView::Resized()
+{
+    TCustomControl::Resized();
+    SetTopIndex(m_topIndex);
+}
+
+void TFileListView::WndProc(TMessage& Message)
+{
+    if (Message.Msg == WM_VSCROLL)
+    {
+        int top = m_topIndex;
+        if (ScrollRequestPosition(SB_VERT, LOWORD(Message.WParam), 1, VisibleRows(), top))
+            SetTopIndex(top);
+        Message.Result = 0;
+        return;
+    }
+    TCustomControl::WndProc(Message);
 }
 
 void TFileListView::SetItemIndex(int index)
@@ -580,17 +622,17 @@ void TFileListView::SetItemIndex(int index)
         index = -1;
     else
         index = std::clamp(index, 0, Count() - 1);
-    if (index == m_itemIndex)
-        return;
-    m_itemIndex = index;
     if (index >= 0)
     {
         int rows = VisibleRows();
         if (index < m_topIndex)
-            m_topIndex = index;
+            SetTopIndex(index);
         else if (index >= m_topIndex + rows)
-            m_topIndex = index - rows + 1;
+            SetTopIndex(index - rows + 1);
     }
+    if (index == m_itemIndex)
+        return;
+    m_itemIndex = index;
     Invalidate();
     OnSelect(this);
 }
@@ -604,9 +646,8 @@ const Vcl::FileItem* TFileListView::Selected() const
 
 int TFileListView::ItemAt(int y)
 {
-    int row = (y - 2) / RowHeight(Canvas());
-    int index = m_topIndex + row;
-    return y >= 2 && index < Count() ? index : -1;
+    int index = m_topIndex + y / RowHeight(Canvas());
+    return y >= 0 && index < Count() ? index : -1;
 }
 
 void TFileListView::Paint()
@@ -615,17 +656,14 @@ void TFileListView::Paint()
     TRect client = ClientRect();
     canvas->Brush()->SetColor(clWindow);
     canvas->FillRect(client);
-    RECT edge = client;
-    DrawEdge(canvas->Handle(), &edge, EDGE_SUNKEN, BF_RECT);
 
     const int row = RowHeight(canvas);
-    const int right = client.right - 2;
     const int rows = VisibleRows();
     for (int i = 0; i < rows && m_topIndex + i < Count(); ++i)
     {
         int index = m_topIndex + i;
         const Vcl::FileItem& item = m_browser->Items()[static_cast<size_t>(index)];
-        TRect line(2, 2 + i * row, right, 2 + (i + 1) * row);
+        TRect line(0, i * row, client.right, (i + 1) * row);
         bool selected = index == m_itemIndex;
         TColor back = selected ? (Focused() ? clHighlight : clBtnFace) : clWindow;
         TColor text = selected && Focused() ? clHighlightText : clWindowText;
@@ -640,15 +678,6 @@ void TFileListView::Paint()
         canvas->Brush()->SetStyle(bsSolid);
         if (selected && Focused())
             canvas->DrawFocusRect(line);
-    }
-    if (Count() > rows)
-    {
-        // Where the shown rows lie in the whole list.
-        int track = client.Height() - 4;
-        int thumb = std::max(8, track * rows / Count());
-        int top = 2 + (track - thumb) * m_topIndex / std::max(1, Count() - rows);
-        canvas->Brush()->SetColor(clBtnShadow);
-        canvas->FillRect(TRect(right - 4, top, right - 1, top + thumb));
     }
 }
 
@@ -677,7 +706,7 @@ bool TFileListView::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
     if (TCustomControl::DoMouseWheelDown(Shift, MousePos))
         return true;
-    ScrollRows(3);
+    SetTopIndex(m_topIndex + 3);
     return true;
 }
 
@@ -685,18 +714,8 @@ bool TFileListView::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
     if (TCustomControl::DoMouseWheelUp(Shift, MousePos))
         return true;
-    ScrollRows(-3);
+    SetTopIndex(m_topIndex - 3);
     return true;
-}
-
-void TFileListView::ScrollRows(int rows)
-{
-    int top = std::clamp(m_topIndex + rows, 0, std::max(0, Count() - VisibleRows()));
-    if (top != m_topIndex)
-    {
-        m_topIndex = top;
-        Invalidate();
-    }
 }
 
 LRESULT TFileListView::DialogCode()

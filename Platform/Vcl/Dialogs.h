@@ -184,19 +184,21 @@ private:
 // ---- The open dialog's window and its list of folders and files (tests reach them through
 // TOpenDialog::Form() while the dialog shows) ----
 
-// The folders and files of a FileBrowser, one row each with an icon. A click selects, a double
-// click or Enter opens, Backspace goes to the parent folder, typed letters jump to a name.
+// The folders and files of a FileBrowser, one row each with an icon, inside a sunken edge with the
+// window's vertical scroll bar when the rows do not fit. A click selects, a double click or Enter
+// opens, Backspace goes to the parent folder, typed letters jump to a name.
 class TFileListView : public TCustomControl
 {
 public:
     explicit TFileListView(TComponent* AOwner);
 
     void SetBrowser(Vcl::FileBrowser* browser);
-    // The browser's folder changed: the first row is selected and shown.
+    // The browser's folder changed: the first row is selected and shown at the top.
     void Reload();
     int Count() const;
     int ItemIndex() const { return m_itemIndex; }
-    // Selects the row (clamped) and scrolls it into view; fires OnSelect on a change.
+    // Selects the row (clamped) and scrolls it into view, also when it was selected already; fires
+    // OnSelect on a change.
     void SetItemIndex(int index);
     const Vcl::FileItem* Selected() const;
     int TopIndex() const { return m_topIndex; }
@@ -219,14 +221,20 @@ protected:
     void DblClick() override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     void KeyPress(WCHAR& Key) override;
+    void Resized() override;
+    // WM_VSCROLL: the bar's arrows, track and thumb move the rows.
+    void WndProc(TMessage& Message) override;
 
 private:
     void DrawIcon(int x, int y, bool folder);
-    void ScrollRows(int rows);
+    // Clamped to 0 .. Count() - VisibleRows(), so that the end fills the view; the bar follows.
+    void SetTopIndex(int top);
+    void UpdateScrollBar();
 
     Vcl::FileBrowser* m_browser = nullptr;
     int m_itemIndex = -1;
     int m_topIndex = 0;
+    SCROLLINFO m_barTold{}; // what the bar was last told
     std::u16string m_typed;
     DWORD m_typedAt = 0;
 };

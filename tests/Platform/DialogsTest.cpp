@@ -385,6 +385,162 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
     }
 }
 
+namespace
+{
+SCROLLINFO ListBar(TOpenDialogForm* box)
+{
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    box->List->GetScrollInfo(SB_VERT, info);
+    return info;
+}
+
+// Where the list's window scroll bar belongs: at its right, inside its sunken edge.
+TRect ListBarRect(TOpenDialogForm* box)
+{
+    const int right = box->List->Width() - 2;
+    return TRect(right - GetSystemMetrics(SM_CXVSCROLL), 2, right, box->List->Height() - 2);
+}
+
+void MakeFolders(const fs::path& where, int count)
+{
+    for (int i = 0; i < count; ++i)
+        fs::create_directories(where / ("folder" + std::to_string(1000 + i).substr(1)));
+}
+} // namespace
+
+TEST(DialogsTest, BrowseListShowsItsScrollBarOnlyWhenTheRowsDoNotFit)
+{
+    TempDir dir("kelvane-list-bar");
+    MakeFolders(dir / "Twelve", 12);
+    MakeFolders(dir / "Thirteen", 13);
+    const uint32_t highlight = Platform::Gdi::ToPixel(ColorToRGB(clHighlight));
+    struct Case
+    {
+        const char* folder;
+        int rows; // the dialog resized until the list shows this many
+        bool bar;
+    } cases[] = {
+        {"Twelve", 12, false}, {"Thirteen", 12, true}, {"Thirteen", 13, false}, {"Twelve", 11, true}};
+    TOpenDialog dialog(nullptr);
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.folder) + " in " + std::to_string(c.rows) + " rows");
+        dialog.InitialDir = Wide(dir / c.folder);
+        script.steps = [&](TOpenDialogForm* box)
+        {
+            TFileListView* list = box->List;
+            ASSERT_EQ(list->VisibleRows(), 12); // the dialog as it opens
+            while (list->VisibleRows() != c.rows)
+                box->SetClientHeight(box->ClientHeight() + (c.rows > list->VisibleRows() ? 1 : -1));
+            EXPECT_EQ(list->ScrollBarRect(SB_VERT), c.bar ? ListBarRect(box) : TRect());
+            const SCROLLINFO bar = ListBar(box);
+            if (c.bar)
+            {
+                EXPECT_EQ(std::tuple(bar.nMax, int(bar.nPage), bar.nPos),
+                          std::tuple(list->Count() - 1, c.rows, 0));
+            }
+            // The selected row reaches the bar, or the edge, and no further.
+            list->SetFocus();
+            box->PaintDirty();
+            const TPoint at = list->WindowOrigin();
+            const uint32_t* row = box->Pixels() + (at.y + 7) * box->ClientWidth() + at.x;
+            EXPECT_EQ(row[list->ClientWidth()] & 0xFFFFFF, highlight); // inside the focus rectangle
+            for (int x = 2 + list->ClientWidth(); x < list->Width(); ++x)
+                EXPECT_NE(row[x] & 0xFFFFFF, highlight) << "at " << x;
+            box->SetModalResult(mrCancel);
+        };
+        EXPECT_FALSE(dialog.Execute());
+    }
+}
+
+TEST(DialogsTest, BrowseListScrollsByItsBarAndKeepsTheSelectionInView)
+{
+    ManualClock clock;
+    TempDir dir("kelvane-list-scroll");
+    MakeFolders(dir / "Many", 300);
+    TOpenDialog dialog(nullptr);
+    dialog.InitialDir = Wide(dir / "Many");
+    DialogScript script;
+    dialog.OnShow = TNotifyEvent(&script, &DialogScript::Show);
+    script.steps = [&](TOpenDialogForm* box)
+    {
+        TFileListView* list = box->List;
+        const int rows = list->VisibleRows();
+        const int last = list->Count() - rows; // the top row that shows the end
+        // Points down the bar's middle from its top, or up from its bottom when negative.
+        const TPoint origin = list->WindowOrigin();
+        const TRect bar = ListBarRect(box);
+        auto at = [&](int along)
+        {
+            const int y = (along < 0 ? bar.bottom : bar.top) + along;
+            return MAKELPARAM(origin.x + bar.left + bar.Width() / 2, origin.y + y);
+        };
+        auto hold = [&](int along, DWORD ms)
+        {
+            Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, at(along));
+            for (DWORD t = 0; t < ms; t += 5)
+            {
+                clock.Advance(5);
+                Application->ProcessMessages();
+            }
+            Vcl::RouteInput(box, WM_LBUTTONUP, 0, at(along));
+        };
+        auto wheel = [&](int notches)
+        { Vcl::RouteInput(box, WM_MOUSEWHEEL, WPARAM(WORD(notches * 120)) << 16, at(40)); };
+        auto type = [&](const std::string& text)
+        {
+            for (char ch : text)
+                Vcl::RouteInput(box, WM_CHAR, WPARAM(ch), 0);
+        };
+        // The thumb, at the track's start, dragged: the rows follow it; past the end they stop.
+        auto dragThumb = [&]
+        {
+            Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, at(bar.Width() + 3));
+            Vcl::RouteInput(box, WM_MOUSEMOVE, MK_LBUTTON, at(bar.Height() / 2));
+            EXPECT_GT(list->TopIndex(), last / 3);
+            EXPECT_LT(list->TopIndex(), last * 2 / 3);
+            EXPECT_EQ(ListBar(box).nPos, list->TopIndex());
+            Vcl::RouteInput(box, WM_MOUSEMOVE, MK_LBUTTON, at(bar.Height() + 40));
+            Vcl::RouteInput(box, WM_LBUTTONUP, 0, at(bar.Height() + 40));
+        };
+        const int pagedUp = 299 - 2 * (rows - 1);
+        struct Step
+        {
+            const char* what;
+            std::function<void()> act;
+            int top, selected;
+        } steps[] = {
+            {"the down arrow", [&] { hold(-5, 0); }, 1, 0},
+            {"the down arrow held: the press and three repeats", [&] { hold(-5, 375); }, 5, 0},
+            {"the up arrow", [&] { hold(5, 0); }, 4, 0},
+            {"the track below the thumb", [&] { hold(-30, 0); }, 4 + rows, 0},
+            {"Home on the selected row", [&] { Key(box, VK_HOME); }, 0, 0},
+            {"the thumb dragged", dragThumb, last, 0},
+            {"the track above the thumb", [&] { hold(bar.Width() + 3, 0); }, last - rows, 0},
+            {"the wheel", [&] { wheel(-1); }, last - rows + 3, 0},
+            {"End", [&] { Key(box, VK_END); }, last, 299},
+            {"Page Up twice", [&] { Key(box, VK_PRIOR); Key(box, VK_PRIOR); }, pagedUp, pagedUp},
+            {"a typed name", [&] { type("folder1"); }, 100, 100},
+            {"the wheel to the top", [&] { wheel(100); }, 0, 100},
+            {"Down", [&] { Key(box, VK_DOWN); }, 101 - rows + 1, 101},
+            {"the folder left and opened again", [&] { Key(box, VK_BACK); Key(box, VK_RETURN); }, 0, 0},
+        };
+        list->SetFocus();
+        for (const Step& step : steps)
+        {
+            SCOPED_TRACE(step.what);
+            step.act();
+            EXPECT_EQ(list->TopIndex(), step.top);
+            EXPECT_EQ(list->ItemIndex(), step.selected);
+            EXPECT_EQ(ListBar(box).nPos, list->TopIndex());
+        }
+        box->SetModalResult(mrCancel);
+    };
+    EXPECT_FALSE(dialog.Execute());
+}
+
 TEST(DialogsTest, LookInShowsTheEndOfALongFolderAfterDots)
 {
     TempDir dir("kelvane-lookin");
