@@ -1,5 +1,5 @@
 // The class library's hint window: a small borderless popup in the info colours that shows a
-// text at a point on the screen, without taking the focus, until it is hidden.
+// text at a point on the screen, without taking the focus or the pointer, until it is hidden.
 #pragma once
 
 #include "Platform/Vcl/Forms.h"

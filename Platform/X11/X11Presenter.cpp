@@ -8,6 +8,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
 #include <poll.h>
@@ -155,6 +156,7 @@ struct Connection
     Visual* visual = nullptr;
     int depth = 0;
     bool directPixels = false; // the visual takes our BGRA words as they are
+    bool inputShapes = false;  // windows can be given the region that takes the pointer (SHAPE 1.1)
     XIM inputMethod = nullptr;
     Atom wmProtocols = 0;
     Atom wmDeleteWindow = 0;
@@ -252,6 +254,10 @@ Display* OpenDisplay()
                                 "_NET_WM_WINDOW_TYPE_COMBO"};
     for (int i = 0; i < 5; ++i)
         c.windowTypes[i] = XInternAtom(c.display, typeNames[i], False);
+    int shapeEvent = 0, shapeError = 0, shapeMajor = 0, shapeMinor = 0;
+    c.inputShapes = XShapeQueryExtension(c.display, &shapeEvent, &shapeError) &&
+                    XShapeQueryVersion(c.display, &shapeMajor, &shapeMinor) &&
+                    (shapeMajor > 1 || (shapeMajor == 1 && shapeMinor >= 1));
     c.className = ProgramClass();
     Bool detectable = False;
     XkbSetDetectableAutoRepeat(c.display, True, &detectable);
@@ -548,6 +554,7 @@ struct Window::Impl
     // A menu holds the pointer and the keyboard while it shows.
     bool grabs = false;
     bool grabbed = false;
+    bool passThrough = false; // the pointer passes through to the window below (a hint)
 };
 
 namespace
@@ -950,6 +957,20 @@ void Window::SetRole(WindowType type, unsigned long owner, bool modal)
         XDeleteProperty(c.display, impl_->window, XA_WM_TRANSIENT_FOR);
     impl_->overrideRedirect = type == WindowType::PopupMenu || type == WindowType::Tooltip || type == WindowType::Combo;
     impl_->grabs = type == WindowType::PopupMenu;
+    // A hint shows where the pointer is, often under it, and must not take it: the window below
+    // would see the pointer leave, and a window manager whose focus follows the pointer would take
+    // its focus away. With an empty input region the pointer stays with the window below. Without
+    // the extension the hint takes the pointer as any window does.
+    const bool passThrough = type == WindowType::Tooltip && c.inputShapes;
+    if (passThrough != impl_->passThrough)
+    {
+        if (passThrough)
+            XShapeCombineRectangles(c.display, impl_->window, ShapeInput, 0, 0, nullptr, 0, ShapeSet,
+                                    Unsorted);
+        else
+            XShapeCombineMask(c.display, impl_->window, ShapeInput, 0, 0, None, ShapeSet);
+        impl_->passThrough = passThrough;
+    }
     Atom typeAtom = c.windowTypes[static_cast<int>(type)];
     XChangeProperty(c.display, impl_->window, c.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&typeAtom), 1);

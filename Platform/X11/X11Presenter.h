@@ -106,7 +106,8 @@ public:
     // above that one; 0 for none) and whether it is modal for it (_NET_WM_STATE_MODAL). Given
     // before Show: window managers read them when the window maps. Menus, hints and drop-down
     // lists are override-redirect from their next Show (no window manager frames, places or
-    // focuses them), and a menu holds the pointer and the keyboard while it shows.
+    // focuses them), and a menu holds the pointer and the keyboard while it shows. The pointer
+    // passes through a hint to the window below, where the display can shape windows' input.
     void SetRole(WindowType type, unsigned long owner, bool modal);
     // The client sizes a user may give a resizable window, as size hints (0: no limit).
     void SetSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight);

@@ -8,6 +8,7 @@
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/RawClipboard.h"
+#include "tests/support/ScreenSize.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WholeFile.h"
 
@@ -694,6 +695,16 @@ TEST_F(HexEditTest, AHintByTheScreensCornerStandsWholeOnTheScreen)
     const auto lines = DrawnLines::ReadHint(*hint, text);
     EXPECT_EQ(DrawnLines::Joined(lines), text);
     EXPECT_GT(lines.size(), 1u);
+    // In the middle of a 640 x 480 screen it has room neither below nor above the pointer: its
+    // top stays on the screen.
+    ScreenSize small(640, 480);
+    const TPoint now = edit->ClientToScreen(at);
+    form->SetBounds(form->Left() + 320 - now.x, form->Top() + 240 - now.y, form->Width(), form->Height());
+    clock.Advance(300);
+    Application->ProcessMessages();
+    ASSERT_EQ(edit->HintWindow(), hint);
+    EXPECT_GT(hint->Height(), 240);
+    EXPECT_EQ(hint->Top(), 0);
     Up(VK_CONTROL);
 }
 

@@ -1,16 +1,20 @@
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Dialogs.h"
 
+#include "tests/support/ImageFiles.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowManager.h"
+#include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -326,6 +330,92 @@ TEST_F(HexEditWindowTest, CtrlHeldShowsTheValueAtThePointerAndReleasingRemovesIt
     m_driver->Key(XK_s, false, true);
     m_driver->Settle(500ms);
     EXPECT_EQ(uint8_t(ReadWholeFile(m_file)[0x30]), 0x70);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}
+
+// Under a window manager whose focus follows the pointer, a hint standing on the pointer must not
+// take it: the manager would move the focus away, and the hint end with it.
+TEST_F(HexEditWindowTest, UnderAWindowManagerTheValueShowsInTheMiddleAndByEveryCorner)
+{
+    m_driver->Kill();
+    m_driver->Wait(2s);
+    WindowManager wm(m_server.Name());
+    ASSERT_TRUE(wm.Running()) << wm.Error();
+    ASSERT_NO_FATAL_FAILURE(StartHost());
+    XProbe probe(m_server.Name());
+    auto value = [&](int64_t p)
+    {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | m_bytes[size_t(p) + size_t(i)];
+        return std::to_string(v);
+    };
+    struct Place
+    {
+        const char* name;
+        int x, y;           // on the 1024 x 768 screen
+        int64_t byte, next; // under the pointer there, and the one the pointer moves on to
+    };
+    const Place places[] = {{"middle", 512, 384, 0x35, 0x36},
+                            {"top-left", 8, 8, 0x00, 0x01},
+                            {"top-right", 1016, 8, 0x0F, 0x0E},
+                            {"bottom-left", 8, 760, 0x00, 0x01},
+                            {"bottom-right", 1016, 760, 0x0F, 0x0E}};
+    // Moves the window's client area to (x, y), also where the manager puts its frame there.
+    int dx = 0, dy = 0; // from where a window is asked to stand to where its client area lands
+    auto place = [&](int wantX, int wantY)
+    {
+        int x = 0, y = 0;
+        for (int attempt = 0; attempt < 2; ++attempt)
+        {
+            int fromX = 0, fromY = 0;
+            m_driver->RootOrigin(m_window, fromX, fromY);
+            if (fromX == wantX && fromY == wantY)
+                return true;
+            probe.PlaceWindow(m_window, wantX - dx, wantY - dy);
+            WindowDriver::Eventually(
+                [&] { return m_driver->RootOrigin(m_window, x, y), x != fromX || y != fromY; }, HostDeadline);
+            dx += x - wantX;
+            dy += y - wantY;
+        }
+        return x == wantX && y == wantY;
+    };
+    for (const Place& at : places)
+    {
+        SCOPED_TRACE(at.name);
+        auto [bx, by] = BytePoint(at.byte);
+        ASSERT_TRUE(place(at.x - bx, at.y - by));
+        probe.MoveToRoot(at.x, at.y);
+        ASSERT_TRUE(WindowDriver::Eventually([&] { return probe.HasFocus(m_window); }, HostDeadline));
+        probe.Watch(m_window);
+        m_driver->HoldKey(XK_Control_L, true);
+        const unsigned long hint = m_driver->FindWindow(value(at.byte), HostDeadline, m_window);
+        ASSERT_NE(hint, 0u) << "no hint " << value(at.byte) << "; seen "
+                            << testing::PrintToString(probe.Seen());
+        if (at.x == 512) // where nothing moves it: its top-left corner on the pointer
+        {
+            int hx = 0, hy = 0;
+            m_driver->RootOrigin(hint, hx, hy);
+            EXPECT_EQ(hx, at.x);
+            EXPECT_EQ(hy, at.y);
+        }
+        // Moved on through the hint to the next byte, the pointer brings that one's value: the
+        // same hint, shown all the while, and the editor kept the pointer and the keyboard.
+        auto [nx, ny] = BytePoint(at.next);
+        probe.MoveToRoot(at.x + nx - bx, at.y + ny - by);
+        EXPECT_EQ(m_driver->FindWindow(value(at.next), HostDeadline, m_window), hint);
+        EXPECT_EQ(probe.Seen(), std::vector<std::string>{});
+        EXPECT_TRUE(probe.HasFocus(m_window));
+        if (const char* folder = std::getenv("KELVANE_SHOTS"))
+        {
+            int width = 0, height = 0;
+            const std::vector<uint32_t> shot = wm.Screenshot(width, height);
+            WriteWholeFile(fs::path(folder) / (std::string("hexedit-hint-") + at.name + ".png"),
+                           ImageFiles::Png(shot, uint32_t(width), uint32_t(height), false));
+        }
+        m_driver->HoldKey(XK_Control_L, false);
+        EXPECT_TRUE(m_driver->WaitGone(hint, HostDeadline));
+    }
     EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
 }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -400,6 +401,19 @@ TEST(HintTest, ALongHintWrapsWholeAndStandsOnTheScreenWhereverThePointerRests)
             EXPECT_EQ(Utf8(DrawnLines::Joined(lines)), Utf8(text));
             EXPECT_EQ(lines.size() > 1, text.size() > 10) << lines.size();
         }
+    // On a small screen the long hint's lines run half the screen's width at most, and the hint
+    // stays below a pointer from which its bottom just meets the screen's bottom.
+    ScreenSize small(640, 480);
+    Application->ActivateHint(TPoint(0, 0));
+    THintWindow* hint = Application->HintWindow();
+    const auto lines = DrawnLines::ReadHint(*hint, folder);
+    EXPECT_EQ(Utf8(DrawnLines::Joined(lines)), Utf8(folder));
+    LONG widest = 0;
+    for (const auto& line : lines)
+        widest = std::max(widest, line.ink.right - line.ink.left);
+    EXPECT_LE(widest, 320);
+    Application->ActivateHint(TPoint(100, 480 - 20 - hint->Height()));
+    EXPECT_EQ(hint->Top(), 480 - hint->Height());
     Application->CancelHint();
     form.Hide();
 }

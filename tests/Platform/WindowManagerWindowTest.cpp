@@ -199,9 +199,27 @@ TEST_F(WindowManagerWindowTest, PopupsAreTypedByWhatTheyAre)
     EXPECT_FALSE(facts.framed);
     combo->SetDroppedDown(false);
 
+    // A hint shown under the pointer leaves the pointer and the keyboard to the form beneath: the
+    // manager, whose focus follows the pointer, would otherwise take the focus away.
+    struct Moves
+    {
+        TPoint last;
+        void Move(TObject*, TShiftState, int X, int Y) { last = TPoint(X, Y); }
+    } moves;
+    main.OnMouseMove = MakeClosure(&moves, &Moves::Move);
+    probe->MoveToRoot(290, 205);
+    ASSERT_TRUE(PumpUntil([&] { return wm->Focused(mainWindow); }));
+    probe->Watch(mainWindow);
     THintWindow hint(nullptr);
     hint.ActivateHint(TRect(260, 200, 360, 220), u"A hint");
     Settle();
+    probe->MoveToRoot(300, 212);
+    int x = 0, y = 0;
+    probe->RootPosition(mainWindow, 0, 0, x, y);
+    EXPECT_TRUE(PumpUntil([&] { return moves.last == TPoint(300 - x, 212 - y); }));
+    EXPECT_EQ(probe->Seen(), std::vector<std::string>{});
+    EXPECT_TRUE(wm->Focused(mainWindow));
+    EXPECT_TRUE(hint.Visible());
     facts = wm->Read(Vcl::NativeWindowOf(&hint));
     ExpectOurs(facts);
     EXPECT_EQ(facts.types, std::vector<std::string>{"_NET_WM_WINDOW_TYPE_TOOLTIP"});

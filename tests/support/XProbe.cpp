@@ -322,6 +322,32 @@ void XProbe::RootOrigin(unsigned long window, int& x, int& y)
     XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
 }
 
+void XProbe::Watch(unsigned long window)
+{
+    m_watched = window;
+    XSelectInput(m_display, window, LeaveWindowMask | FocusChangeMask);
+    XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
+    XSync(m_display, True); // nothing from before
+}
+
+std::vector<std::string> XProbe::Seen()
+{
+    std::vector<std::string> seen;
+    XSync(m_display, False);
+    while (XPending(m_display) > 0)
+    {
+        XEvent e;
+        XNextEvent(m_display, &e);
+        if (e.type == LeaveNotify && e.xcrossing.window == m_watched)
+            seen.push_back("leave");
+        else if (e.type == FocusOut && e.xfocus.window == m_watched)
+            seen.push_back("focus-out");
+        else if (e.type == UnmapNotify)
+            seen.push_back("unmap");
+    }
+    return seen;
+}
+
 ClipboardServer::ClipboardServer(const std::string& displayName, std::string text)
 {
     Display* d = ConnectToDisplay(displayName);

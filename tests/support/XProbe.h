@@ -80,8 +80,15 @@ public:
     // Where the window's client area starts on the screen.
     void RootOrigin(unsigned long window, int& x, int& y);
 
+    // Watches the window from now on, as another program would: what it sees of the pointer
+    // leaving it, of its losing the keyboard focus and of any window of the screen going away.
+    void Watch(unsigned long window);
+    // What was seen since Watch, in order: "leave", "focus-out", "unmap".
+    std::vector<std::string> Seen();
+
 private:
     struct _XDisplay* m_display = nullptr;
+    unsigned long m_watched = 0;
 };
 
 // Another program on the display that takes the CLIPBOARD selection and answers requests for it
