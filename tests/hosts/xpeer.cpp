@@ -10,7 +10,9 @@
 // It prints "ready" once it holds the selection or shows its window, and one line with its result;
 // the exit status is 0 when the exchange went through. MODEs make it misbehave on purpose:
 //   serve: wrong-format, silent, vanish, vanish-mid, stall-mid, huge, bad-incr, format-change;
-//          "whole" answers in one property however large (no incremental transfer)
+//          "whole" answers in one property however large (no incremental transfer); "delay:MS" is a
+//          busy program: it takes up one request at a time, reads the file anew, says "asked
+//          TARGET" and answers MS later (so an answer we gave up on comes before the next one)
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data
 //   target: silent
@@ -27,6 +29,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -177,6 +180,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
 int Serve(const char* targetName, const char* file)
 {
     std::string bytes = ReadFile(file);
+    const int delayMs = mode.rfind("delay:", 0) == 0 ? std::atoi(mode.c_str() + 6) : 0;
     Atom clipboard = A("CLIPBOARD");
     Atom target = A(targetName);
     XSetSelectionOwner(d, clipboard, self, CurrentTime);
@@ -192,7 +196,18 @@ int Serve(const char* targetName, const char* file)
             return 1;
         if (e.type == SelectionClear)
             return 0;
-        if (e.type == SelectionRequest && !Answer(e.xselectionrequest, target, bytes))
+        if (e.type != SelectionRequest)
+            continue;
+        if (delayMs > 0)
+        {
+            bytes = ReadFile(file);
+            char* name = XGetAtomName(d, e.xselectionrequest.target);
+            Say(std::string("asked ") + (name ? name : "?"));
+            if (name)
+                XFree(name);
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        }
+        if (!Answer(e.xselectionrequest, target, bytes))
             return 1;
     }
 }
