@@ -395,12 +395,15 @@ bool OwnerNotice(const State& s, const XEvent& e)
 }
 
 // What a wait serves meanwhile: requests for our selections, the steps of our incremental
-// transfers and late answers to requests given up on. Everything else stays queued for the
-// program's own loop.
+// transfers, late answers to requests given up on, and our windows uncovered meanwhile (they show
+// their pixels again, so that a long wait leaves no hole on the screen). Everything else stays
+// queued for the program's own loop.
 bool ServingEvent(const State& s, const XEvent& e)
 {
     if (e.type == SelectionRequest || e.type == SelectionClear)
         return true;
+    if (e.type == Expose)
+        return Detail::OwnWindow(e.xexpose.window);
     if (e.type == SelectionNotify)
         return AbandonedBy(s, e.xselection) != nullptr;
     if (e.type == DestroyNotify)
@@ -449,7 +452,10 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
                 found = e;
                 return true;
             }
-            HandleEvent(s, e);
+            if (e.type == Expose)
+                Detail::ShowExposed(e);
+            else
+                HandleEvent(s, e);
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)

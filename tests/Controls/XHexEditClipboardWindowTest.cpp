@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -147,7 +148,8 @@ TEST_F(HexEditClipboardWindowTest, AnotherProgramsTextPastesAsCodePage1251Bytes)
 }
 
 // A busy owner (1.5 s for each answer) is waited for; one slower than the wait costs the paste one
-// wait under the wait pointer, and the next paste takes a prompt owner's text.
+// wait under the wait pointer, during which the window still shows itself, and the next paste
+// takes a prompt owner's text.
 TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneOnce)
 {
     unsigned long window = Vcl::NativeWindowOf(form);
@@ -157,6 +159,7 @@ TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneO
     const XProbe::CursorPicture before = probe->PointerPicture();
     XProbe::CursorPicture during = before;
     Clock::duration took{};
+    std::atomic<bool> restored = false;
     // The owner's text pasted between "A" and "B"; the owner stays until the end of the test.
     std::vector<std::unique_ptr<PeerProcess>> owners;
     auto paste = [&](const char* text, const char* mode, bool watch)
@@ -172,16 +175,23 @@ TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneO
         editor->InsertMode = true;
         editor->SetSelection(1, 0);
         std::thread watcher;
+        std::atomic<bool> pasted = false;
         if (watch)
             watcher = std::thread(
                 [&]
                 {
                     std::this_thread::sleep_for(2500ms);
                     during = probe->PointerPicture();
+                    // Uncovered meanwhile, the window shows its pixels again before the wait ends.
+                    const uint32_t shown = probe->ReadPixel(window, 20, 20);
+                    probe->Smear(window, 0xFF00FF);
+                    while (!pasted && !restored)
+                        restored = probe->ReadPixel(window, 20, 20) == shown;
                 });
         auto start = Clock::now();
         editor->PasteTextFromClipboard();
         took = Clock::now() - start;
+        pasted = true;
         if (watcher.joinable())
             watcher.join();
     };
@@ -193,6 +203,7 @@ TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneO
     EXPECT_GE(took, 4500ms);
     EXPECT_LT(took, 9500ms); // one wait, not one for each question the paste asks
     EXPECT_FALSE(during == before);
+    EXPECT_TRUE(restored);
     EXPECT_TRUE(probe->PointerPicture() == before);
 
     paste("OK", "", false);
