@@ -7,7 +7,9 @@
 //   display itself costs for moving them);
 // - from another program: the test peer (xpeer, beside this program) owns the clipboard and we
 //   read it as a paste does, against a plain reader of the protocol on a connection of its own
-//   taking the same bytes from the same peer, run alternately.
+//   taking the same bytes from the same peer, run alternately;
+// - a short text from another program, 200 times: what one request costs as a paste makes it (with
+//   a time of its own taken from the server) against the plain reader's request, alternately.
 #include "Platform/X11/DesktopTransfer.h"
 #include "Platform/X11/X11Presenter.h"
 
@@ -250,6 +252,33 @@ int main(int argc, char** argv)
         intact = intact && other == *text;
     }
     peer.Kill();
+    // A short text: the cost of one request.
+    const std::string shortText = "/home/someone/Games/Data/Models.pck";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << shortText;
+    PeerProcess shortPeer;
+    if (!shortPeer.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
+                         {"serve", "UTF8_STRING", file.string()}) ||
+        !shortPeer.ReadLine(line, std::chrono::seconds(10), pump) || line != "ready")
+    {
+        std::fprintf(stderr, "the peer did not start (%s)\n", line.c_str());
+        fs::remove(file);
+        return 1;
+    }
+    std::vector<double> request, plainRequest;
+    for (int run = 0; run < 200; ++run)
+    {
+        std::string bytes;
+        auto start = Clock::now();
+        X11::FetchResult result = X11::FetchClipboard("UTF8_STRING", bytes, 300);
+        request.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        intact = intact && result == X11::FetchResult::Done && bytes == shortText;
+        start = Clock::now();
+        std::string other = PlainFetch(raw);
+        plainRequest.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        intact = intact && other == shortText;
+        X11::ProcessEvents();
+    }
+    shortPeer.Kill();
     fs::remove(file);
     XCloseDisplay(raw);
     if (!intact)
@@ -261,6 +290,10 @@ int main(int argc, char** argv)
     std::printf("clipboard from another program, %zu MB: %.3f s (read as a paste reads it)\n", megabytes, f);
     std::printf("same bytes by a plain reader of the protocol: %.3f s\n", p);
     std::printf("ratio: %.2f\n", f / p);
+    double r = Median(request), pr = Median(plainRequest);
+    std::printf("a short text from another program: %.0f us a request (as a paste asks)\n", r);
+    std::printf("same request by a plain reader of the protocol: %.0f us\n", pr);
+    std::printf("ratio: %.2f\n", r / pr);
     X11::CloseDisplay();
     return 0;
 }

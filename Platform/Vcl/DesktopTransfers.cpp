@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace
 {
-// How long the owner of the desktop's clipboard may take for its first answer.
-constexpr int FirstAnswerMs = 300;
+// How long the owner of the desktop's clipboard may take for each first answer: as long as desktop
+// toolkits wait, since a program under load often needs more than a moment.
+constexpr int FirstAnswerMs = 5000;
 
 const char* const UriListTarget = "text/uri-list";
 // The text forms we take, best first; STRING is Latin-1.
@@ -91,7 +93,8 @@ void ExportBlocks(const std::vector<std::pair<UINT, std::string>>& blocks)
 bool OffersFormat(UINT format)
 {
     std::vector<std::string> targets;
-    bool listed = X11::ClipboardTargets(targets, FirstAnswerMs);
+    std::optional<WaitPointer> wait;
+    bool listed = X11::ClipboardTargets(targets, FirstAnswerMs, [&] { wait.emplace(); });
     if (format == CF_HDROP)
         return listed && Listed(targets, UriListTarget);
     if (format != CF_UNICODETEXT)

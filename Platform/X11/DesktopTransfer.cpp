@@ -6,12 +6,14 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <map>
 
@@ -24,10 +26,13 @@ using Clock = std::chrono::steady_clock;
 constexpr long XdndVersion = 5;
 // Targets lists and type lists of peers are short; more is not a list we believe.
 constexpr size_t LargestAtomList = 1024;
+// Requests given up on whose answers we still watch for; older ones are forgotten (their
+// properties are never used again).
+constexpr size_t MostAbandoned = 32;
 
 struct Atoms
 {
-    Atom clipboard, targets, timestamp, multiple, incr, utf8, textPlain, transfer, timeProbe;
+    Atom clipboard, targets, timestamp, multiple, incr, utf8, textPlain, timeProbe;
     Atom xdndAware, xdndSelection, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop,
         xdndFinished, xdndTypeList, xdndProxy, actionCopy, actionMove, actionLink;
 };
@@ -93,6 +98,27 @@ struct Incoming
     bool inHandler = false;
 };
 
+// A request of ours given up on before its answer came: the owner may still answer it, into the
+// request's own property, which no other request uses meanwhile.
+struct Abandoned
+{
+    Atom selection = None;
+    Atom target = None;
+    Atom property = None;
+    Time time = CurrentTime;
+};
+
+// What the clipboard's owner told in its present ownership, and whether it stayed silent in this
+// turn of the program's loop (one paste, which asks several questions in a row).
+struct OwnerMemory
+{
+    ::Window owner = None;
+    unsigned long ownership = 0; // the count of owner changes when it was learnt
+    bool listed = false;         // `targets` holds its answer to TARGETS (empty: it named none)
+    std::vector<std::string> targets;
+    bool silent = false;
+};
+
 struct State
 {
     Display* display = nullptr;
@@ -102,6 +128,16 @@ struct State
     Outgoing out;
     Incoming in;
     IncomingDrag handlers;
+    // Properties for the answers to our requests: free ones, and how many were named.
+    std::vector<Atom> spareProperties;
+    unsigned propertiesNamed = 0;
+    std::vector<Abandoned> abandoned;
+    Time lastRequestTime = CurrentTime;
+    // Selection-owner notices (XFixes) tell every change of the clipboard's owner, also a window
+    // taking it anew; without the extension nothing is remembered past one turn of the loop.
+    int fixesEvent = -1;
+    unsigned long ownerships = 0;
+    OwnerMemory known;
 };
 
 // Never destroyed, as the connection it belongs to: windows freed at exit still reach it.
@@ -134,7 +170,6 @@ State* Live()
     a.incr = intern("INCR");
     a.utf8 = intern("UTF8_STRING");
     a.textPlain = intern("text/plain;charset=utf-8");
-    a.transfer = intern("KELVANE_TRANSFER");
     a.timeProbe = intern("KELVANE_TIME");
     a.xdndAware = intern("XdndAware");
     a.xdndSelection = intern("XdndSelection");
@@ -149,6 +184,15 @@ State* Live()
     a.actionCopy = intern("XdndActionCopy");
     a.actionMove = intern("XdndActionMove");
     a.actionLink = intern("XdndActionLink");
+    int fixesError = 0, major = 5, minor = 0;
+    if (XFixesQueryExtension(d, &s.fixesEvent, &fixesError) && XFixesQueryVersion(d, &major, &minor) &&
+        major >= 1)
+        XFixesSelectSelectionInput(d, Detail::Utility(), a.clipboard,
+                                   XFixesSetSelectionOwnerNotifyMask |
+                                       XFixesSelectionWindowDestroyNotifyMask |
+                                       XFixesSelectionClientCloseNotifyMask);
+    else
+        s.fixesEvent = -1;
     return &s;
 }
 
@@ -326,12 +370,42 @@ bool ContinueSending(State& s, const XPropertyEvent& e)
 
 bool HandleEvent(State& s, XEvent& event);
 
-// What a wait serves meanwhile: requests for our selections and the steps of our incremental
-// transfers. Everything else stays queued for the program's own loop.
+// Whether a notice answers a request of ours: one naming the request's own property does (no
+// other request uses it while an answer to it may come); a refusal, or a notice naming some other
+// property, by the request's time, which the owner copies from the request.
+bool Answers(const XSelectionEvent& n, Atom selection, Atom target, Atom property, Time time)
+{
+    if (n.requestor != Detail::Utility() || n.selection != selection || n.target != target)
+        return false;
+    return n.property == property || (n.time == time && (time != CurrentTime || n.property == None));
+}
+
+// The request given up on that a notice answers, or null.
+const Abandoned* AbandonedBy(const State& s, const XSelectionEvent& n)
+{
+    for (const Abandoned& a : s.abandoned)
+        if (Answers(n, a.selection, a.target, a.property, a.time))
+            return &a;
+    return nullptr;
+}
+
+bool OwnerNotice(const State& s, const XEvent& e)
+{
+    return s.fixesEvent >= 0 && e.type == s.fixesEvent + XFixesSelectionNotify;
+}
+
+// What a wait serves meanwhile: requests for our selections, the steps of our incremental
+// transfers, late answers to requests given up on, and our windows uncovered meanwhile (they show
+// their pixels again, so that a long wait leaves no hole on the screen). Everything else stays
+// queued for the program's own loop.
 bool ServingEvent(const State& s, const XEvent& e)
 {
     if (e.type == SelectionRequest || e.type == SelectionClear)
         return true;
+    if (e.type == Expose)
+        return Detail::OwnWindow(e.xexpose.window);
+    if (e.type == SelectionNotify)
+        return AbandonedBy(s, e.xselection) != nullptr;
     if (e.type == DestroyNotify)
     {
         for (const Sending& t : s.sending)
@@ -378,7 +452,10 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
                 found = e;
                 return true;
             }
-            HandleEvent(s, e);
+            if (e.type == Expose)
+                Detail::ShowExposed(e);
+            else
+                HandleEvent(s, e);
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
@@ -404,10 +481,75 @@ Time ServerTime(State& s)
     return got ? e.xproperty.time : CurrentTime;
 }
 
+// Takes the queued notices of changes of the clipboard's owner.
+void TakeOwnerNotices(State& s)
+{
+    if (s.fixesEvent < 0)
+        return;
+    XEvent e;
+    while (XCheckIfEvent(
+        s.display, &e,
+        [](Display*, XEvent* x, XPointer p) -> Bool
+        { return OwnerNotice(*reinterpret_cast<const State*>(p), *x) ? True : False; },
+        reinterpret_cast<XPointer>(&s)))
+        ++s.ownerships;
+}
+
+// The clipboard's owner now. The notice of every change of owner made before the server answered
+// comes ahead of the answer, so what was learnt of an earlier ownership is forgotten here.
+::Window OwnerNow(State& s)
+{
+    ::Window owner = XGetSelectionOwner(s.display, s.a.clipboard);
+    TakeOwnerNotices(s);
+    if (owner != s.known.owner || s.ownerships != s.known.ownership)
+    {
+        s.known = OwnerMemory();
+        s.known.owner = owner;
+        s.known.ownership = s.ownerships;
+    }
+    return owner;
+}
+
+// Whether what was just learnt of `owner` belongs to the ownership `ownership` still.
+bool SameOwnership(State& s, ::Window owner, unsigned long ownership)
+{
+    TakeOwnerNotices(s);
+    return s.ownerships == ownership && s.known.owner == owner && s.known.ownership == ownership;
+}
+
+// An answer to a request given up on: dropped. A plain answer's property is deleted and serves
+// again; an incremental transfer's header stays (deleting it would ask its owner to begin), and
+// its property is not used again.
+void DropLateAnswer(State& s, const XSelectionEvent& n)
+{
+    const Abandoned* found = AbandonedBy(s, n);
+    if (!found)
+        return;
+    Atom property = found->property;
+    s.abandoned.erase(s.abandoned.begin() + (found - s.abandoned.data()));
+    if (n.property != None)
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(s.display, Detail::Utility(), property, 0, 0, False, AnyPropertyType, &type,
+                           &format, &items, &after, &data);
+        if (data)
+            XFree(data);
+        if (type == s.a.incr)
+            return;
+        XDeleteProperty(s.display, Detail::Utility(), property);
+        XFlush(s.display);
+    }
+    s.spareProperties.push_back(property);
+}
+
 // Reads a whole property of the utility window: bytes for format 8, longs for format 32 (as
-// Xlib hands them). Deletes it. False when it is missing or larger than `bound`.
-bool ReadProperty(State& s, Atom property, size_t bound, std::string& bytes, Atom& type, int& format,
-                  bool& tooLarge)
+// Xlib hands them). Deletes it, except an incremental transfer's header when `keepHeader` is set
+// (deleting that asks its owner to begin). False when it is missing or larger than `bound`.
+bool ReadProperty(State& s, Atom property, size_t bound, bool keepHeader, std::string& bytes, Atom& type,
+                  int& format, bool& tooLarge)
 {
     Display* d = s.display;
     ::Window utility = Detail::Utility();
@@ -423,8 +565,8 @@ bool ReadProperty(State& s, Atom property, size_t bound, std::string& bytes, Ato
     for (bool first = true;; first = false)
     {
         data = nullptr;
-        if (XGetWindowProperty(d, utility, property, offset, SliceUnits, first ? True : False, AnyPropertyType, &type,
-                               &format, &items, &after, &data) != Success ||
+        if (XGetWindowProperty(d, utility, property, offset, SliceUnits, first && !keepHeader ? True : False,
+                               AnyPropertyType, &type, &format, &items, &after, &data) != Success ||
             type == None)
         {
             if (data)
@@ -433,13 +575,15 @@ bool ReadProperty(State& s, Atom property, size_t bound, std::string& bytes, Ato
                 XDeleteProperty(d, utility, property);
             return false;
         }
+        bool deleted = first && !keepHeader && after == 0;
+        bool keep = keepHeader && type == s.a.incr;
         size_t unit = format == 32 ? sizeof(long) : format == 16 ? sizeof(short) : 1;
         if (first && items * static_cast<unsigned long>(format / 8) + after > bound)
         {
             if (data)
                 XFree(data);
             tooLarge = true;
-            if (after > 0)
+            if (!deleted && !keep)
                 XDeleteProperty(d, utility, property);
             return false;
         }
@@ -449,7 +593,11 @@ bool ReadProperty(State& s, Atom property, size_t bound, std::string& bytes, Ato
             XFree(data);
         }
         if (first && after == 0)
-            return true; // the server removed it with the reply
+        {
+            if (!deleted && !keep)
+                XDeleteProperty(d, utility, property);
+            return true;
+        }
         if (first)
             bytes.reserve(bytes.size() + after);
         if (after == 0 || items == 0 || bytes.size() > bound + sizeof(long))
@@ -483,29 +631,79 @@ void DropPropertyNotices(State& s, Atom property)
     }
 }
 
-// Asks the owner of `selection` for `target` and reads the answer, incrementally when the owner
-// sends it so. `format` tells the answer's unit (8 for bytes).
-FetchResult Fetch(State& s, Atom selection, Atom target, Time time, int firstAnswerMs, size_t bound,
-                  std::string& bytes, int& format)
+// A property of the utility window for one request's answer, never one a request given up on
+// may still be answered into.
+Atom TakeProperty(State& s)
+{
+    if (!s.spareProperties.empty())
+    {
+        Atom property = s.spareProperties.back();
+        s.spareProperties.pop_back();
+        return property;
+    }
+    std::string name = "KELVANE_TRANSFER";
+    if (s.propertiesNamed > 0)
+        name += "_" + std::to_string(s.propertiesNamed);
+    ++s.propertiesNamed;
+    return XInternAtom(s.display, name.c_str(), False);
+}
+
+// The time a request of ours carries: the server's, as the selection conventions ask of
+// requestors, and later than every earlier request's, so that an owner answering one of those late
+// (it copies the time into its answer) is not taken for answering this one.
+Time RequestTime(State& s)
+{
+    Time now = ServerTime(s);
+    if (now == CurrentTime)
+        return CurrentTime;
+    if (s.lastRequestTime != CurrentTime &&
+        static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(s.lastRequestTime)) <= 0)
+        now = static_cast<uint32_t>(s.lastRequestTime + 1) ? static_cast<uint32_t>(s.lastRequestTime + 1) : 1;
+    s.lastRequestTime = now;
+    return now;
+}
+
+// Asks `owner` (the owner of `selection`, looked up by the caller) for `target` and reads the
+// answer, incrementally when the owner sends it so. `format` tells the answer's unit (8 for bytes).
+// A request without a time of its own (CurrentTime) gets the server's.
+FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time time, int firstAnswerMs,
+                  size_t bound, std::string& bytes, int& format)
 {
     Display* d = s.display;
     ::Window utility = Detail::Utility();
-    Atom property = s.a.transfer;
     bytes.clear();
     format = 0;
-    ::Window owner = XGetSelectionOwner(d, selection);
     if (owner == None)
         return FetchResult::NoOwner;
     bool foreign = owner != utility && !Detail::OwnWindow(owner);
     // Its going away ends the wait at once.
     if (foreign)
         XSelectInput(d, owner, StructureNotifyMask);
+    if (time == CurrentTime)
+        time = RequestTime(s);
+    const Atom property = TakeProperty(s);
+    // What becomes of the property: free for the next request once the owner is done with it;
+    // kept for an answer that may still come; never used again when an incremental transfer was
+    // left in the middle (its owner may write another step into it).
+    enum class After
+    {
+        Free,
+        AwaitLate,
+        Retire
+    } after = After::AwaitLate;
     auto finish = [&](FetchResult result)
     {
         if (foreign)
             XSelectInput(d, owner, NoEventMask);
-        XDeleteProperty(d, utility, property);
         DropPropertyNotices(s, property);
+        if (after == After::AwaitLate)
+        {
+            if (s.abandoned.size() >= MostAbandoned)
+                s.abandoned.erase(s.abandoned.begin());
+            s.abandoned.push_back(Abandoned{selection, target, property, time});
+        }
+        else if (after == After::Free)
+            s.spareProperties.push_back(property);
         XFlush(d);
         if (result != FetchResult::Done)
             bytes.clear();
@@ -520,25 +718,28 @@ FetchResult Fetch(State& s, Atom selection, Atom target, Time time, int firstAns
         s,
         [&](const XEvent& x)
         {
-            return gone(x) || (x.type == SelectionNotify && x.xselection.requestor == utility &&
-                               x.xselection.selection == selection && x.xselection.target == target);
+            return gone(x) ||
+                   (x.type == SelectionNotify && Answers(x.xselection, selection, target, property, time));
         },
         e, firstAnswerMs);
     if (!answered)
         return finish(FetchResult::NoAnswer);
     if (gone(e))
         return finish(FetchResult::Vanished);
+    after = After::Free;
     if (e.xselection.property == None)
         return finish(FetchResult::Refused);
     // The notice of the answer's own property came before the answer: it is no step of a transfer.
     DropPropertyNotices(s, property);
     Atom type = None;
     bool tooLarge = false;
-    if (!ReadProperty(s, property, bound, bytes, type, format, tooLarge))
+    if (!ReadProperty(s, property, bound, true, bytes, type, format, tooLarge))
         return finish(tooLarge ? FetchResult::TooLarge : FetchResult::BadData);
     if (type != s.a.incr)
         return finish(FetchResult::Done);
-    // Incremental: the announced size is a lower bound of what comes.
+    // Incremental: the announced size is a lower bound of what comes. A transfer not taken keeps
+    // its header: deleting it would ask the owner to begin.
+    after = After::Retire;
     if (format != 32 || bytes.size() < sizeof(long))
         return finish(FetchResult::BadData);
     long announced = 0;
@@ -548,7 +749,8 @@ FetchResult Fetch(State& s, Atom selection, Atom target, Time time, int firstAns
     bytes.clear();
     bytes.reserve(static_cast<size_t>(announced));
     format = 0;
-    XFlush(d); // ReadProperty deleted the property: the owner's signal to begin
+    XDeleteProperty(d, utility, property); // the owner's signal to begin
+    XFlush(d);
     std::string chunk;
     for (;;)
     {
@@ -565,7 +767,7 @@ FetchResult Fetch(State& s, Atom selection, Atom target, Time time, int firstAns
         if (gone(e))
             return finish(FetchResult::Vanished);
         int chunkFormat = 0;
-        if (!ReadProperty(s, property, bound - bytes.size(), chunk, type, chunkFormat, tooLarge))
+        if (!ReadProperty(s, property, bound - bytes.size(), false, chunk, type, chunkFormat, tooLarge))
         {
             if (tooLarge)
                 return finish(FetchResult::TooLarge);
@@ -576,16 +778,21 @@ FetchResult Fetch(State& s, Atom selection, Atom target, Time time, int firstAns
             return finish(FetchResult::BadData);
         format = chunkFormat;
         if (chunk.empty())
+        {
+            after = After::Free;
             return finish(FetchResult::Done);
+        }
         bytes += chunk;
     }
 }
 
 // The text forms of a fetch: only bytes (format 8) are text.
-FetchResult FetchBytes(State& s, Atom selection, Atom target, Time time, int firstAnswerMs, std::string& bytes)
+FetchResult FetchBytes(State& s, ::Window owner, Atom selection, Atom target, Time time, int firstAnswerMs,
+                       std::string& bytes)
 {
     int format = 0;
-    FetchResult result = Fetch(s, selection, target, time, firstAnswerMs, LargestImport, bytes, format);
+    FetchResult result =
+        Fetch(s, owner, selection, target, time, firstAnswerMs, LargestImport, bytes, format);
     if (result == FetchResult::Done && format != 8 && !(format == 0 && bytes.empty()))
     {
         bytes.clear();
@@ -879,6 +1086,9 @@ bool HandleEvent(State& s, XEvent& event)
     case PropertyNotify:
         ContinueSending(s, event.xproperty);
         return true; // none of our windows asks for these but the transfers
+    case SelectionNotify:
+        DropLateAnswer(s, event.xselection);
+        return true; // our requests wait for their own answers
     case DestroyNotify:
         if (!s.sending.empty())
             DropSending(s, event.xdestroywindow.window, None);
@@ -902,7 +1112,10 @@ bool HandleEvent(State& s, XEvent& event)
         return false;
     }
     default:
-        return false;
+        if (!OwnerNotice(s, event))
+            return false;
+        ++s.ownerships;
+        return true;
     }
 }
 } // namespace
@@ -930,27 +1143,44 @@ ClipboardOwner ClipboardOwnerNow()
     State* s = Live();
     if (!s)
         return ClipboardOwner::Nobody;
-    ::Window owner = XGetSelectionOwner(s->display, s->a.clipboard);
+    ::Window owner = OwnerNow(*s);
     if (owner == None)
         return ClipboardOwner::Nobody;
     return owner == Detail::Utility() ? ClipboardOwner::Us : ClipboardOwner::Other;
 }
 
-bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs)
+bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs, const std::function<void()>& asking)
 {
     targets.clear();
     State* s = Live();
     if (!s)
         return false;
-    ::Window owner = XGetSelectionOwner(s->display, s->a.clipboard);
+    ::Window owner = OwnerNow(*s);
     if (owner == None || owner == Detail::Utility())
         return false;
+    OwnerMemory& known = s->known;
+    if (known.listed || known.silent)
+    {
+        targets = known.targets;
+        return !targets.empty();
+    }
+    if (asking)
+        asking();
+    const unsigned long ownership = s->ownerships;
     std::string longs;
     int format = 0;
-    FetchResult r = Fetch(*s, s->a.clipboard, s->a.targets, CurrentTime, timeoutMs, 64 * 1024, longs, format);
-    // Asked anew each time: another program's window may carry the id of one gone a moment ago.
+    FetchResult r =
+        Fetch(*s, owner, s->a.clipboard, s->a.targets, CurrentTime, timeoutMs, 64 * 1024, longs, format);
     if (r == FetchResult::Done && format == 32)
         targets = AtomNames(s->display, longs);
+    // Kept for this ownership only: another program's window may carry the id of one gone a
+    // moment ago, and a window taking the clipboard anew may offer other forms.
+    if (r != FetchResult::Vanished && SameOwnership(*s, owner, ownership))
+    {
+        known.silent = r == FetchResult::NoAnswer;
+        known.listed = !known.silent;
+        known.targets = targets;
+    }
     return !targets.empty();
 }
 
@@ -960,8 +1190,18 @@ FetchResult FetchClipboard(const std::string& target, std::string& bytes, int fi
     State* s = Live();
     if (!s)
         return FetchResult::NoOwner;
-    return FetchBytes(*s, s->a.clipboard, XInternAtom(s->display, target.c_str(), False), CurrentTime, firstAnswerMs,
-                      bytes);
+    ::Window owner = OwnerNow(*s);
+    if (owner == None)
+        return FetchResult::NoOwner;
+    // One wait for a silent owner in a paste, however many questions the paste asks.
+    if (s->known.silent)
+        return FetchResult::NoAnswer;
+    const unsigned long ownership = s->ownerships;
+    FetchResult r = FetchBytes(*s, owner, s->a.clipboard, XInternAtom(s->display, target.c_str(), False),
+                               CurrentTime, firstAnswerMs, bytes);
+    if (r == FetchResult::NoAnswer && SameOwnership(*s, owner, ownership))
+        s->known.silent = true;
+    return r;
 }
 
 void SetClipboardText(const std::u16string& text)
@@ -1161,8 +1401,8 @@ FetchResult FetchDragData(const std::string& target, std::string& bytes)
     State* s = Live();
     if (!s || !s->in.source)
         return FetchResult::NoOwner;
-    return FetchBytes(*s, s->a.xdndSelection, XInternAtom(s->display, target.c_str(), False), s->in.dropTime,
-                      PeerTimeoutMs, bytes);
+    return FetchBytes(*s, XGetSelectionOwner(s->display, s->a.xdndSelection), s->a.xdndSelection,
+                      XInternAtom(s->display, target.c_str(), False), s->in.dropTime, PeerTimeoutMs, bytes);
 }
 
 namespace Detail
@@ -1188,6 +1428,10 @@ void TransferTimers()
     State* s = Live();
     if (!s)
         return;
+    // A new turn of the loop is a new paste: an owner silent in the last one is asked again.
+    s->known.silent = false;
+    if (s->fixesEvent < 0)
+        s->known = OwnerMemory(); // no word of a window taking the clipboard anew
     auto now = Clock::now();
     auto limit = std::chrono::milliseconds(PeerTimeoutMs);
     for (size_t i = 0; i < s->sending.size();)

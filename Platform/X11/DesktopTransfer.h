@@ -49,10 +49,19 @@ enum class FetchResult
 // ownership). Large forms are served incrementally.
 void OfferClipboard(std::vector<Offer> offers);
 ClipboardOwner ClipboardOwnerNow();
+// Another program's clipboard is asked with requests of their own (a time and a property each), so
+// an answer that comes after its request was given up on is dropped, never taken for a later one.
+// What its owner answered to TARGETS is kept while it owns the clipboard; that it stayed silent,
+// until the program's loop turns again (the end of a paste): a silent owner costs a paste one
+// wait, however many questions the paste asks.
+//
 // The target names another program's clipboard offers; false when it names none in time.
-bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs);
+// `asking` is called when the owner is to be asked (not when its answer is known).
+bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs,
+                      const std::function<void()>& asking = {});
 // Another program's clipboard in one form; `firstAnswerMs` bounds the wait for the owner's first
-// answer, PeerTimeoutMs every later step of an incremental transfer.
+// answer, PeerTimeoutMs every later step of an incremental transfer. NoAnswer at once from an
+// owner silent in this paste.
 FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs);
 
 // Drag actions, as bits (the same values as the OLE drop effects).

@@ -16,6 +16,9 @@ Display* LiveDisplay();
 bool OwnWindow(::Window window);
 // The top-level window of ours the last button went down in (0 when none is known).
 ::Window LastPressWindow();
+// Shows again the pixels of an exposed part of our window (an Expose event), without a paint
+// pass: safe also while the program waits inside a transfer.
+void ShowExposed(const XEvent& event);
 
 // Selection, property and drag-and-drop events go to the transfer unit first; true when it took
 // the event.

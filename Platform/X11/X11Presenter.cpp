@@ -350,16 +350,8 @@ void Dispatch(XEvent& event)
     switch (event.type)
     {
     case Expose:
-    {
-        Event e;
-        e.kind = EventKind::Paint;
-        e.x = event.xexpose.x;
-        e.y = event.xexpose.y;
-        e.width = event.xexpose.width;
-        e.height = event.xexpose.height;
-        SendEvent(event.xexpose.window, e);
+        Detail::ShowExposed(event);
         break;
-    }
     case ButtonPress:
     case ButtonRelease:
     {
@@ -1140,6 +1132,17 @@ Display* LiveDisplay()
 bool OwnWindow(::Window window)
 {
     return window != 0 && TheConnection().handlers.count(window) > 0;
+}
+
+void ShowExposed(const XEvent& event)
+{
+    Event e;
+    e.kind = EventKind::Paint;
+    e.x = event.xexpose.x;
+    e.y = event.xexpose.y;
+    e.width = event.xexpose.width;
+    e.height = event.xexpose.height;
+    SendEvent(event.xexpose.window, e);
 }
 
 ::Window LastPressWindow()

@@ -5,6 +5,7 @@
 #include "Components/XVariant.h"
 #include "tests/support/DemoGame.h"
 #include "tests/support/ImageFiles.h"
+#include "tests/support/PeerProcess.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
@@ -155,6 +156,28 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
         Platform::ToUtf8(settings.ReadValue(u"PackageFilePath", VarUtils::XVariant()).AsString().c_str()),
         m_game.Archive.string());
     EXPECT_NE(ReadWholeFile(m_dir / "Kelvane.log").size(), 0u);
+}
+
+// A path copied in a busy program (1.5 s for each answer) pastes over the typed one, and Patch
+// works on the pasted path.
+TEST_F(PatcherWindowTest, APathPastedFromABusyProgramIsPatched)
+{
+    m_driver->Click(m_window, kEditX, kEditY);
+    m_driver->Settle();
+    m_driver->Type((m_dir / "Elsewhere" / "Models.pck").string());
+    WriteWholeFile(m_dir / "copied", m_game.Archive.string());
+    PeerProcess owner;
+    std::string line;
+    ASSERT_TRUE(owner.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
+                            {"serve", "UTF8_STRING", (m_dir / "copied").string(), "delay:1500"}));
+    ASSERT_TRUE(owner.ReadLine(line, PeerDeadline, nullptr));
+    ASSERT_EQ(line, "ready");
+    m_driver->Key(XK_a, false, true);
+    m_driver->Key(XK_v, false, true);
+    m_driver->Click(m_window, kPatchX, kPatchY);
+    ASSERT_TRUE(AnswerBox()) << ReadWholeFile(m_errors);
+    EXPECT_EQ(CheckPatched(m_game, m_game.Archive), "");
+    EXPECT_EQ(Exit(), 0) << ReadWholeFile(m_errors);
 }
 
 TEST_F(PatcherWindowTest, SurvivesResizesExposesFocusLossAndRandomInput)

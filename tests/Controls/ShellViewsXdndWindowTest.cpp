@@ -149,6 +149,17 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     list->PasteFromClipboard();
     EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
     EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+
+    // A busy program, 1.5 s for each answer, is waited for.
+    std::ofstream(root / "outside" / "busy.txt") << "from a busy program";
+    std::ofstream(root / "served") << "file://" << (root / "outside").string() << "/busy.txt\r\n";
+    PeerProcess busy;
+    ASSERT_TRUE(
+        busy.Start(peerProgram, {"serve", "text/uri-list", (root / "served").string(), "delay:1500"}));
+    ASSERT_TRUE(busy.ReadLine(line, 10s, PumpOnce));
+    ASSERT_EQ(line, "ready");
+    list->PasteFromClipboard();
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "busy.txt"), "from a busy program");
 }
 
 namespace

@@ -15,12 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
 namespace
 {
@@ -142,4 +145,67 @@ TEST_F(HexEditClipboardWindowTest, AnotherProgramsTextPastesAsCodePage1251Bytes)
         EXPECT_EQ(editor->GetDataSize(), static_cast<int64_t>(expected.size() + 2)) << repeat;
         EXPECT_TRUE(Bytes() == "A" + expected + "B") << repeat;
     }
+}
+
+// A busy owner (1.5 s for each answer) is waited for; one slower than the wait costs the paste one
+// wait under the wait pointer, during which the window still shows itself, and the next paste
+// takes a prompt owner's text.
+TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneOnce)
+{
+    unsigned long window = Vcl::NativeWindowOf(form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window); }));
+    probe->MoveTo(window, 200, 100);
+    Settle();
+    const XProbe::CursorPicture before = probe->PointerPicture();
+    XProbe::CursorPicture during = before;
+    Clock::duration took{};
+    std::atomic<bool> restored = false;
+    // The owner's text pasted between "A" and "B"; the owner stays until the end of the test.
+    std::vector<std::unique_ptr<PeerProcess>> owners;
+    auto paste = [&](const char* text, const char* mode, bool watch)
+    {
+        std::ofstream(dir / "served", std::ios::binary) << text;
+        owners.push_back(std::make_unique<PeerProcess>());
+        std::string line;
+        ASSERT_TRUE(
+            owners.back()->Start(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string(), mode}));
+        ASSERT_TRUE(owners.back()->ReadLine(line, PeerDeadline, PumpOnce));
+        ASSERT_EQ(line, "ready");
+        Load("AB");
+        editor->InsertMode = true;
+        editor->SetSelection(1, 0);
+        std::thread watcher;
+        std::atomic<bool> pasted = false;
+        if (watch)
+            watcher = std::thread(
+                [&]
+                {
+                    std::this_thread::sleep_for(2500ms);
+                    during = probe->PointerPicture();
+                    // Uncovered meanwhile, the window shows its pixels again before the wait ends.
+                    const uint32_t shown = probe->ReadPixel(window, 20, 20);
+                    probe->Smear(window, 0xFF00FF);
+                    while (!pasted && !restored)
+                        restored = probe->ReadPixel(window, 20, 20) == shown;
+                });
+        auto start = Clock::now();
+        editor->PasteTextFromClipboard();
+        took = Clock::now() - start;
+        pasted = true;
+        if (watcher.joinable())
+            watcher.join();
+    };
+    paste("\xD0\x9F\xD1\x80\xD0\xB8", "delay:1500", false);
+    EXPECT_EQ(Bytes(), std::string("A\xCF\xF0\xE8") + "B");
+
+    paste("lost", "delay:30000", true);
+    EXPECT_EQ(Bytes(), "AB");
+    EXPECT_GE(took, 4500ms);
+    EXPECT_LT(took, 9500ms); // one wait, not one for each question the paste asks
+    EXPECT_FALSE(during == before);
+    EXPECT_TRUE(restored);
+    EXPECT_TRUE(probe->PointerPicture() == before);
+
+    paste("OK", "", false);
+    EXPECT_EQ(Bytes(), "AOKB");
 }

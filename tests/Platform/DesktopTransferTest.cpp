@@ -201,6 +201,37 @@ TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
     EXPECT_TRUE(bytes == text);
 }
 
+// A busy owner answers its requests in turn: the answer to a request given up on comes in the
+// middle of the next one, and is dropped, not taken for it. Within one paste (one turn of the
+// loop) an owner that stayed silent is not waited for again.
+TEST_F(DesktopTransferTest, ALateAnswerIsDroppedAndNotTakenForTheNextRequest)
+{
+    WriteWholeFile(dir / "served", "");
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "delay:1500"}), "ready");
+    std::string bytes, line;
+    // Gives up on a request while the peer holds `first`, then asks again once it holds `next`.
+    auto lateThenNext = [&](const std::string& first, const std::string& next)
+    {
+        WriteWholeFile(dir / "served", first);
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 500), X11::FetchResult::NoAnswer);
+        // Asked, the peer would refuse this form once it has answered the first.
+        EXPECT_EQ(X11::FetchClipboard("STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
+        ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+        ASSERT_EQ(line, "asked UTF8_STRING"); // it holds `first` for that answer
+        WriteWholeFile(dir / "served", next);
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Done);
+        EXPECT_TRUE(bytes == next);
+        ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+    };
+    lateThenNext("first", "second");
+    EXPECT_EQ(line, "asked UTF8_STRING");
+    // A late answer beginning an incremental transfer: its header stays, which keeps the owner
+    // from sending (deleting it asks for the first piece).
+    lateThenNext(GeneratedText(200 * 1024), "third");
+    EXPECT_EQ(line, "not begun");
+}
+
 // An owner answering with one property of several megabytes (no incremental transfer) is read in
 // slices, whole; one of a few bytes in a single round trip.
 TEST_F(DesktopTransferTest, AnAnswerInOnePropertyIsReadWhole)

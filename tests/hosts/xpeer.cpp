@@ -10,7 +10,10 @@
 // It prints "ready" once it holds the selection or shows its window, and one line with its result;
 // the exit status is 0 when the exchange went through. MODEs make it misbehave on purpose:
 //   serve: wrong-format, silent, vanish, vanish-mid, stall-mid, huge, bad-incr, format-change;
-//          "whole" answers in one property however large (no incremental transfer)
+//          "whole" answers in one property however large (no incremental transfer); "delay:MS" is a
+//          busy program: it takes up one request at a time, reads the file anew, says "asked
+//          TARGET" and answers MS later (so an answer we gave up on comes before the next one);
+//          an incremental answer not taken up within MS ends with "not begun" (or "stopped")
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data
 //   target: silent
@@ -27,6 +30,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -36,6 +40,7 @@ using Clock = std::chrono::steady_clock;
 Display* d = nullptr;
 Window self = 0;
 std::string mode;
+int delayMs = 0; // serve's "delay:MS"
 
 Atom A(const char* name)
 {
@@ -144,11 +149,29 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     Notify(r, property);
     size_t sent = 0;
     int chunks = 0;
+    // A busy program keeps the requests that come meanwhile for later, and gives up on a
+    // requestor that does not take the transfer up within its delay.
+    std::vector<XEvent> later;
+    auto putBack = [&]
+    {
+        for (auto it = later.rbegin(); it != later.rend(); ++it)
+            XPutBackEvent(d, &*it);
+    };
     for (;;)
     {
         XEvent e;
-        if (!Next(e, 10000))
+        if (!Next(e, delayMs > 0 ? delayMs : 10000))
+        {
+            if (delayMs > 0)
+                Say(chunks == 0 ? "not begun" : "stopped");
+            putBack();
             return false;
+        }
+        if (e.type == SelectionRequest && delayMs > 0)
+        {
+            later.push_back(e);
+            continue;
+        }
         if (e.type != PropertyNotify || e.xproperty.window != r.requestor || e.xproperty.atom != property ||
             e.xproperty.state != PropertyDelete)
             continue;
@@ -171,12 +194,14 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             break;
     }
     XSelectInput(d, r.requestor, NoEventMask);
+    putBack();
     return true;
 }
 
 int Serve(const char* targetName, const char* file)
 {
     std::string bytes = ReadFile(file);
+    delayMs = mode.rfind("delay:", 0) == 0 ? std::atoi(mode.c_str() + 6) : 0;
     Atom clipboard = A("CLIPBOARD");
     Atom target = A(targetName);
     XSetSelectionOwner(d, clipboard, self, CurrentTime);
@@ -192,7 +217,18 @@ int Serve(const char* targetName, const char* file)
             return 1;
         if (e.type == SelectionClear)
             return 0;
-        if (e.type == SelectionRequest && !Answer(e.xselectionrequest, target, bytes))
+        if (e.type != SelectionRequest)
+            continue;
+        if (delayMs > 0)
+        {
+            bytes = ReadFile(file);
+            char* name = XGetAtomName(d, e.xselectionrequest.target);
+            Say(std::string("asked ") + (name ? name : "?"));
+            if (name)
+                XFree(name);
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        }
+        if (!Answer(e.xselectionrequest, target, bytes) && delayMs == 0)
             return 1;
     }
 }

@@ -239,6 +239,24 @@ void XProbe::ExposeAll(unsigned long window)
     XSync(m_display, False);
 }
 
+void XProbe::Smear(unsigned long window, uint32_t rgb)
+{
+    int width = 0, height = 0;
+    if (!WindowSize(window, width, height))
+        return;
+    GC gc = XCreateGC(m_display, window, 0, nullptr);
+    XSetForeground(m_display, gc, rgb);
+    XFillRectangle(m_display, window, gc, 0, 0, unsigned(width), unsigned(height));
+    XFreeGC(m_display, gc);
+    XEvent e{};
+    e.xexpose.type = Expose;
+    e.xexpose.window = window;
+    e.xexpose.width = width;
+    e.xexpose.height = height;
+    XSendEvent(m_display, window, False, ExposureMask, &e);
+    XSync(m_display, False);
+}
+
 void XProbe::FocusElsewhere()
 {
     XSetInputFocus(m_display, None, RevertToNone, CurrentTime);

@@ -58,6 +58,9 @@ public:
     // What a window manager or the desktop would do.
     void ResizeWindow(unsigned long window, int width, int height);
     void ExposeAll(unsigned long window);
+    // Paints the whole window in `rgb` (as another window left over it would) and tells its owner
+    // it shows again (an Expose of all of it).
+    void Smear(unsigned long window, uint32_t rgb);
     void FocusElsewhere();
     // The window manager's close request (the close button).
     void RequestClose(unsigned long window);
