@@ -656,9 +656,10 @@ Time RequestTime(State& s)
     Time now = ServerTime(s);
     if (now == CurrentTime)
         return CurrentTime;
-    if (s.lastRequestTime != CurrentTime &&
-        static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(s.lastRequestTime)) <= 0)
-        now = static_cast<uint32_t>(s.lastRequestTime + 1) ? static_cast<uint32_t>(s.lastRequestTime + 1) : 1;
+    // Server times are 32 bits that wrap: later is a positive difference.
+    const uint32_t last = static_cast<uint32_t>(s.lastRequestTime);
+    if (s.lastRequestTime != CurrentTime && static_cast<int32_t>(static_cast<uint32_t>(now) - last) <= 0)
+        now = last + 1 == CurrentTime ? 1 : last + 1;
     s.lastRequestTime = now;
     return now;
 }
