@@ -687,10 +687,7 @@ TEST_F(HexEditTest, AHintByTheScreensCornerStandsWholeOnTheScreen)
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->Caption().str(), text);
     const TRect r = hint->BoundsRect();
-    EXPECT_GE(r.left, 0);
-    EXPECT_GE(r.top, 0);
-    EXPECT_LE(r.right, Screen->Width);
-    EXPECT_LE(r.bottom, Screen->Height);
+    EXPECT_TRUE(OnScreen(r));
     EXPECT_LT(r.bottom, screen.y); // above the pointer, which it would cover below
     const auto lines = DrawnLines::ReadHint(*hint, text);
     EXPECT_EQ(DrawnLines::Joined(lines), text);

@@ -687,11 +687,7 @@ TEST(DialogsTest, LookInsHintShowsTheWholeFolderOnTheScreen)
                 ASSERT_TRUE(hint);
                 ASSERT_EQ(Application->HintControl(), label);
                 EXPECT_EQ(Utf8(hint->Caption().str()), Utf8(path));
-                const TRect r = hint->BoundsRect();
-                EXPECT_GE(r.left, 0);
-                EXPECT_GE(r.top, 0);
-                EXPECT_LE(r.right, Screen->Width);
-                EXPECT_LE(r.bottom, Screen->Height);
+                EXPECT_TRUE(OnScreen(hint->BoundsRect()));
                 const auto lines = DrawnLines::ReadHint(*hint, path);
                 EXPECT_EQ(Utf8(DrawnLines::Joined(lines)), Utf8(path));
                 EXPECT_EQ(lines.size() > 1, path.size() > 100) << lines.size() << " lines";

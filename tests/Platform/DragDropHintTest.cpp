@@ -372,10 +372,7 @@ TEST(HintTest, ALongHintWrapsWholeAndStandsOnTheScreenWhereverThePointerRests)
             EXPECT_EQ(Utf8(hint->Caption().str()), Utf8(text));
             const TRect r = hint->BoundsRect();
             // All of it on the screen, clear of the pointer's hot spot.
-            EXPECT_GE(r.left, 0);
-            EXPECT_GE(r.top, 0);
-            EXPECT_LE(r.right, Screen->Width);
-            EXPECT_LE(r.bottom, Screen->Height);
+            EXPECT_TRUE(OnScreen(r));
             EXPECT_FALSE(p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom);
             // Below the pointer from its x where there is room; else moved left only as far as
             // the edge needs, and above the pointer.

@@ -4,6 +4,8 @@
 
 #include "Platform/Vcl/Forms.h"
 
+#include <gtest/gtest.h>
+
 class ScreenSize
 {
 public:
@@ -23,3 +25,13 @@ public:
 private:
     int m_width, m_height;
 };
+
+// Whether all of the rectangle (a window's bounds) stands on the screen.
+inline testing::AssertionResult OnScreen(const TRect& r)
+{
+    if (r.left >= 0 && r.top >= 0 && r.right <= Screen->Width && r.bottom <= Screen->Height)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom
+           << ") crosses the edge of a " << Screen->Width << " x " << Screen->Height << " screen";
+}
