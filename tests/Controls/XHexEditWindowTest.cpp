@@ -1,7 +1,6 @@
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Dialogs.h"
 
-#include "tests/support/ImageFiles.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
@@ -14,7 +13,6 @@
 
 #include <X11/keysym.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -80,6 +78,15 @@ protected:
     {
         return {2 + m_layout.hexX + int(p % 16) * 3 * m_layout.cw + 1,
                 2 + int((p / 16 - firstLine) * m_layout.lh) + m_layout.lh / 2};
+    }
+
+    // The value hint's text for the bytes from p: unsigned 32 bits, the default mode.
+    std::string ValueText(int64_t p) const
+    {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | m_bytes[size_t(p) + size_t(i)];
+        return std::to_string(v);
     }
 
     // Types one byte (0xAB) in front of byte 0x25; the bytes the file should then hold.
@@ -293,10 +300,7 @@ TEST_F(HexEditWindowTest, CtrlHeldShowsTheValueAtThePointerAndReleasingRemovesIt
     auto [x, y] = BytePoint(0x30);
     m_driver->Click(m_window, x, y);
     m_driver->Settle();
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | m_bytes[0x30 + size_t(i)];
-    const std::string text = std::to_string(value); // the default mode: unsigned 32 bits
+    const std::string text = ValueText(0x30);
     m_driver->MoveTo(m_window, x, y);
     m_driver->Settle(100ms);
     const auto start = std::chrono::steady_clock::now();
@@ -343,13 +347,6 @@ TEST_F(HexEditWindowTest, UnderAWindowManagerTheValueShowsInTheMiddleAndByEveryC
     ASSERT_TRUE(wm.Running()) << wm.Error();
     ASSERT_NO_FATAL_FAILURE(StartHost());
     XProbe probe(m_server.Name());
-    auto value = [&](int64_t p)
-    {
-        uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = v << 8 | m_bytes[size_t(p) + size_t(i)];
-        return std::to_string(v);
-    };
     struct Place
     {
         const char* name;
@@ -389,8 +386,8 @@ TEST_F(HexEditWindowTest, UnderAWindowManagerTheValueShowsInTheMiddleAndByEveryC
         ASSERT_TRUE(WindowDriver::Eventually([&] { return probe.HasFocus(m_window); }, HostDeadline));
         probe.Watch(m_window);
         m_driver->HoldKey(XK_Control_L, true);
-        const unsigned long hint = m_driver->FindWindow(value(at.byte), HostDeadline, m_window);
-        ASSERT_NE(hint, 0u) << "no hint " << value(at.byte) << "; seen "
+        const unsigned long hint = m_driver->FindWindow(ValueText(at.byte), HostDeadline, m_window);
+        ASSERT_NE(hint, 0u) << "no hint " << ValueText(at.byte) << "; seen "
                             << testing::PrintToString(probe.Seen());
         if (at.x == 512) // where nothing moves it: its top-left corner on the pointer
         {
@@ -403,16 +400,9 @@ TEST_F(HexEditWindowTest, UnderAWindowManagerTheValueShowsInTheMiddleAndByEveryC
         // same hint, shown all the while, and the editor kept the pointer and the keyboard.
         auto [nx, ny] = BytePoint(at.next);
         probe.MoveToRoot(at.x + nx - bx, at.y + ny - by);
-        EXPECT_EQ(m_driver->FindWindow(value(at.next), HostDeadline, m_window), hint);
+        EXPECT_EQ(m_driver->FindWindow(ValueText(at.next), HostDeadline, m_window), hint);
         EXPECT_EQ(probe.Seen(), std::vector<std::string>{});
         EXPECT_TRUE(probe.HasFocus(m_window));
-        if (const char* folder = std::getenv("KELVANE_SHOTS"))
-        {
-            int width = 0, height = 0;
-            const std::vector<uint32_t> shot = wm.Screenshot(width, height);
-            WriteWholeFile(fs::path(folder) / (std::string("hexedit-hint-") + at.name + ".png"),
-                           ImageFiles::Png(shot, uint32_t(width), uint32_t(height), false));
-        }
         m_driver->HoldKey(XK_Control_L, false);
         EXPECT_TRUE(m_driver->WaitGone(hint, HostDeadline));
     }
