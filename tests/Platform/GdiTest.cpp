@@ -819,7 +819,7 @@ TEST(GdiTest, WordBreakKeepsEveryCharacterAndBreaksPathsAfterTheirSeparators)
     for (int room : {0, 1, 3})
     {
         SCOPED_TRACE(room);
-        std::fill(c.bits, c.bits + size_t(c.width) * c.height, WhitePixel);
+        c.Fill(RGB(255, 255, 255));
         RECT r{10, 4, 10 + room, c.height};
         const int height = DrawTextW(c.dc, u"WW", -1, &r, DT_WORDBREAK | DT_NOPREFIX | DT_NOCLIP);
         DrawnLines::Block block{c.bits, c.width, RECT{0, 0, c.width, c.height}, 4, tm.tmHeight};
@@ -862,8 +862,8 @@ TEST(GdiTest, WordBreakKeepsEveryCharacterAndBreaksPathsAfterTheirSeparators)
                 expected.back() = longer;
         }
         ASSERT_GT(expected.size(), 1u);
-        std::fill(c.bits, c.bits + size_t(c.width) * c.height, WhitePixel);
-        std::fill(lineByLine.bits, lineByLine.bits + size_t(c.width) * c.height, WhitePixel);
+        c.Fill(RGB(255, 255, 255));
+        lineByLine.Fill(RGB(255, 255, 255));
         RECT r{10, 4, 10 + room, c.height};
         EXPECT_EQ(DrawTextW(c.dc, tabbed.data(), -1, &r, DT_WORDBREAK | expand),
                   int(expected.size()) * tm.tmHeight);

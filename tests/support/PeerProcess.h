@@ -14,7 +14,7 @@
 // the sanitizers on a busy machine. Only a peer that hangs reaches it; one that ends without its
 // line ends the wait at once.
 inline constexpr std::chrono::seconds PeerDeadline{120};
-inline constexpr int PeerDeadlineMs = 120 * 1000;
+inline constexpr int PeerDeadlineMs = int(std::chrono::milliseconds(PeerDeadline).count());
 
 class PeerProcess
 {
