@@ -546,7 +546,7 @@ struct Window::Impl
     // A menu holds the pointer and the keyboard while it shows.
     bool grabs = false;
     bool grabbed = false;
-    bool passThrough = false; // the pointer passes through to the window below (a hint)
+    bool passThrough = false; // its input region is empty: the pointer passes to the window below
 };
 
 namespace
@@ -952,16 +952,12 @@ void Window::SetRole(WindowType type, unsigned long owner, bool modal)
     // A hint shows where the pointer is, often under it, and must not take it: the window below
     // would see the pointer leave, and a window manager whose focus follows the pointer would take
     // its focus away. With an empty input region the pointer stays with the window below. Without
-    // the extension the hint takes the pointer as any window does.
-    const bool passThrough = type == WindowType::Tooltip && c.inputShapes;
-    if (passThrough != impl_->passThrough)
+    // the extension the hint takes the pointer as any window does. A form's role follows its class,
+    // so a hint stays one: its region is set once.
+    if (type == WindowType::Tooltip && c.inputShapes && !impl_->passThrough)
     {
-        if (passThrough)
-            XShapeCombineRectangles(c.display, impl_->window, ShapeInput, 0, 0, nullptr, 0, ShapeSet,
-                                    Unsorted);
-        else
-            XShapeCombineMask(c.display, impl_->window, ShapeInput, 0, 0, None, ShapeSet);
-        impl_->passThrough = passThrough;
+        XShapeCombineRectangles(c.display, impl_->window, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        impl_->passThrough = true;
     }
     Atom typeAtom = c.windowTypes[static_cast<int>(type)];
     XChangeProperty(c.display, impl_->window, c.netWmWindowType, XA_ATOM, 32, PropModeReplace,
