@@ -1,5 +1,6 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 #include "Platform/Vcl/StdCtrls.h"
 
 #include "tests/support/ManualClock.h"
@@ -564,6 +565,13 @@ protected:
             m_log->push_back(m_name + " enter");
         if (Message.Msg == CM_MOUSELEAVE)
             m_log->push_back(m_name + " leave");
+        if (Message.Msg == WM_KEYDOWN || Message.Msg == WM_KEYUP)
+            m_log->push_back(m_name + (Message.Msg == WM_KEYDOWN ? " down " : " up ") +
+                             std::to_string(Message.WParam));
+        if (Message.Msg == WM_CONTEXTMENU)
+            m_log->push_back(m_name + " menu " + (Message.WParam == reinterpret_cast<WPARAM>(Handle()) ? "" : "elsewhere ") +
+                             std::to_string(GET_X_LPARAM(Message.LParam)) + "," +
+                             std::to_string(GET_Y_LPARAM(Message.LParam)));
         TCustomControl::WndProc(Message);
     }
 
@@ -612,5 +620,66 @@ TEST(FormsTest, ThePointerEntersAndLeavesOneControlAtATime)
     move(220, 20);
     EXPECT_EQ(log, (std::vector<std::string>{"outer leave", "inner enter", "other enter"}));
     EXPECT_EQ(Application->MouseControl(), other);
+    form.Hide();
+}
+
+TEST(FormsTest, ShiftF10AndTheMenuKeyAskTheFocusedControlForItsMenuAtItsCorner)
+{
+    struct Menu : TPopupMenu
+    {
+        using TPopupMenu::TPopupMenu;
+        void Popup(int x, int y) override { shown.push_back(TPoint(x, y)); }
+        std::vector<TPoint> shown;
+    } menu(nullptr);
+    std::vector<std::string> log;
+    TForm form(nullptr);
+    form.SetBounds(100, 50, 300, 200);
+    auto* other = new TrackedControl(&form, &log, "other");
+    other->SetParent(&form);
+    other->SetBounds(10, 10, 50, 50);
+    auto* focused = new TrackedControl(&form, &log, "focused");
+    focused->SetParent(&form);
+    focused->SetBounds(80, 30, 100, 60);
+    focused->SetPopupMenu(&menu);
+    form.Show();
+    focused->SetFocus();
+    const LPARAM repeat = LPARAM{1} << 30;
+    struct Key
+    {
+        UINT message;
+        WPARAM key;
+        LPARAM flags;
+    };
+    struct Case
+    {
+        std::vector<Key> keys;
+        std::vector<std::string> heard;
+    } cases[] = {
+        {{{WM_KEYDOWN, VK_SHIFT, 0}, {WM_KEYDOWN, VK_F10, 0}, {WM_KEYUP, VK_F10, 0}, {WM_KEYUP, VK_SHIFT, 0}},
+         {"focused down 16", "focused menu -1,-1", "focused up 16"}},
+        // One menu for a held key; neither its repeats nor its release reach the control.
+        {{{WM_KEYDOWN, VK_APPS, 0}, {WM_KEYDOWN, VK_APPS, repeat}, {WM_KEYUP, VK_APPS, 0}}, {"focused menu -1,-1"}},
+        {{{WM_KEYDOWN, VK_F10, 0}, {WM_KEYUP, VK_F10, 0}}, {"focused down 121", "focused up 121"}},
+        {{{WM_KEYDOWN, VK_CONTROL, 0}, {WM_KEYDOWN, VK_SHIFT, 0}, {WM_KEYDOWN, VK_F10, 0}, {WM_KEYUP, VK_F10, 0}},
+         {"focused down 17", "focused down 16", "focused down 121", "focused up 121"}},
+    };
+    const TPoint corner = focused->ClientToScreen(TPoint(0, 0));
+    for (const Case& c : cases)
+    {
+        log.clear();
+        menu.shown.clear();
+        for (const Key& k : c.keys)
+            Vcl::RouteInput(&form, k.message, k.key, k.flags);
+        Platform::SetKeyDown(VK_CONTROL, false);
+        Platform::SetKeyDown(VK_SHIFT, false);
+        EXPECT_EQ(log, c.heard);
+        // Asked from the keyboard, the control's menu opens at its top-left corner on the screen.
+        size_t menus = std::count(c.heard.begin(), c.heard.end(), "focused menu -1,-1");
+        ASSERT_EQ(menu.shown.size(), menus);
+        for (const TPoint& at : menu.shown)
+            EXPECT_EQ(std::make_pair(at.x, at.y), std::make_pair(corner.x, corner.y));
+    }
+    const TPoint placed = form.ClientToScreen(TPoint(80, 30));
+    EXPECT_EQ(std::make_pair(corner.x, corner.y), std::make_pair(placed.x, placed.y));
     form.Hide();
 }
