@@ -901,9 +901,21 @@ void XFileListView::WndProc(TMessage& Message)
         Message.Result = DLGC_WANTARROWS | DLGC_WANTTAB;
         return;
     case WM_CONTEXTMENU:
-        ContextMenu(LOWORD(static_cast<uintptr_t>(Message.LParam)), HIWORD(static_cast<uintptr_t>(Message.LParam)));
+    {
+        // The keyboard's request (-1, -1) has no point: the menu opens at the list's top-left
+        // corner, not off the screen.
+        int x = LOWORD(static_cast<uintptr_t>(Message.LParam));
+        int y = HIWORD(static_cast<uintptr_t>(Message.LParam));
+        if (x == 0xFFFF && y == 0xFFFF)
+        {
+            TPoint corner = ClientToScreen(TPoint(0, 0));
+            x = corner.x;
+            y = corner.y;
+        }
+        ContextMenu(x, y);
         Message.Result = 0;
         return;
+    }
     case WM_DESTROY:
         DestroyWnd();
         break;

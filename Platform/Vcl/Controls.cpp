@@ -375,7 +375,7 @@ void TControl::ContextMenu(TMessage& Message)
     // Asked with a point in the client area, or from the keyboard (-1, -1); a request from the
     // frame or the scroll bars is not the client's.
     TPoint local(-1, -1);
-    bool keyboard = Message.LParam == -1;
+    bool keyboard = GET_X_LPARAM(Message.LParam) == -1 && GET_Y_LPARAM(Message.LParam) == -1;
     if (!keyboard)
         local = ScreenToClient(TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)));
     if (keyboard || ClientRect().Contains(local))
@@ -390,8 +390,9 @@ void TControl::ContextMenu(TMessage& Message)
     }
     if (m_popupMenu)
     {
-        TPoint at = Message.LParam == -1 ? ClientToScreen(TPoint(m_width / 2, m_height / 2))
-                                         : TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        // The keyboard's request has no point: the menu opens at the control's top-left corner.
+        TPoint at = keyboard ? ClientToScreen(TPoint(0, 0))
+                             : TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
         Message.Result = 1;
         m_popupMenu->SetPopupComponent(this);
         m_popupMenu->Popup(at.x, at.y);

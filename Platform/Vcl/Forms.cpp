@@ -75,17 +75,35 @@ bool IsWithinForm(const TControl* control, const TWinControl* parent)
 }
 
 // A right release nobody swallowed asks the control under it for its context menu, with the
-// point in screen coordinates and the nearest window in wParam.
-void AskForContextMenu(TCustomForm* form, TControl* target, LPARAM clientPoint)
+// point in screen coordinates and the nearest window in wParam; a request from the keyboard has
+// no point and says so with -1, -1.
+void AskForContextMenu(TCustomForm* form, TControl* target, LPARAM clientPoint, bool keyboard = false)
 {
     if (!IsFormAlive(form) || !IsWithinForm(target, form))
         return;
-    TPoint screen = target->ClientToScreen(TPoint(GET_X_LPARAM(clientPoint), GET_Y_LPARAM(clientPoint)));
+    LPARAM point = MAKELPARAM(-1, -1);
+    if (!keyboard)
+    {
+        TPoint screen = target->ClientToScreen(TPoint(GET_X_LPARAM(clientPoint), GET_Y_LPARAM(clientPoint)));
+        point = MAKELPARAM(screen.x, screen.y);
+    }
     const TControl* window = target;
     while (window && !dynamic_cast<const TWinControl*>(window))
         window = window->Parent();
     auto* handle = window ? static_cast<const TWinControl*>(window)->Handle() : nullptr;
-    target->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle), MAKELPARAM(screen.x, screen.y));
+    target->Perform(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle), point);
+}
+
+// The key of the last press that asked for a context menu, until it comes up: its repeats and its
+// release are no ordinary key either.
+WPARAM g_menuKey = 0;
+
+// Shift+F10 (without Ctrl or Alt) and the Menu key ask for the context menu.
+bool IsContextMenuKey(WPARAM key)
+{
+    if (key == VK_APPS)
+        return true;
+    return key == VK_F10 && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
 }
 } // namespace
 
@@ -214,6 +232,25 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
             Platform::SetKeyDown(static_cast<int>(wParam), false);
         if (form->m_focusedControl)
             target = form->m_focusedControl;
+        const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        const bool up = message == WM_KEYUP || message == WM_SYSKEYUP;
+        if (down && IsContextMenuKey(wParam))
+        {
+            // One menu per press: a repeat (bit 30, the key was down) only stays away from the
+            // control.
+            bool repeat = g_menuKey == wParam && (lParam & (LPARAM{1} << 30));
+            g_menuKey = wParam;
+            if (!repeat)
+                AskForContextMenu(form, target, 0, true);
+            return true;
+        }
+        if (down)
+            g_menuKey = 0;
+        else if (up && wParam == g_menuKey && g_menuKey)
+        {
+            g_menuKey = 0;
+            return true;
+        }
     }
     const bool mouse = IsMouseMessage(message);
     if (target != form)

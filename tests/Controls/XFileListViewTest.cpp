@@ -862,3 +862,24 @@ TEST_F(FileListTest, ManyRowsScrollByTheBarsThumbAndCutNamesEndInDots)
     EXPECT_EQ(high, 0);
     EXPECT_GT(low, 0);
 }
+
+TEST_F(FileListTest, TheMenuKeyOpensTheMenuAtTheListsCorner)
+{
+    std::vector<TPoint> tracked;
+    auto previous = Platform::SetMenuTracker(
+        [&tracked](HMENU, int x, int y, HWND) -> UINT
+        {
+            tracked.push_back(TPoint(x, y));
+            return 0;
+        });
+    WriteFile(dir / "one", 1);
+    Open(dir.Path());
+    form->SetBounds(120, 70, form->Width(), form->Height());
+    list->SetFocus();
+    Select({u"one"});
+    Vcl::RouteInput(form, WM_KEYDOWN, VK_APPS, 1);
+    Platform::SetMenuTracker(previous);
+    const TPoint corner = list->ClientToScreen(TPoint(0, 0));
+    ASSERT_EQ(tracked.size(), 1u);
+    EXPECT_EQ(std::make_pair(tracked[0].x, tracked[0].y), std::make_pair(corner.x, corner.y));
+}

@@ -564,6 +564,16 @@ protected:
             m_log->push_back(m_name + " enter");
         if (Message.Msg == CM_MOUSELEAVE)
             m_log->push_back(m_name + " leave");
+        if (Message.Msg == WM_KEYDOWN || Message.Msg == WM_KEYUP)
+            m_log->push_back(m_name + (Message.Msg == WM_KEYDOWN ? " down " : " up ") +
+                             std::to_string(Message.WParam));
+        if (Message.Msg == WM_CONTEXTMENU)
+        {
+            bool mine = Message.WParam == reinterpret_cast<WPARAM>(Handle());
+            m_log->push_back(m_name + " menu " + (mine ? "" : "elsewhere ") +
+                             std::to_string(GET_X_LPARAM(Message.LParam)) + "," +
+                             std::to_string(GET_Y_LPARAM(Message.LParam)));
+        }
         TCustomControl::WndProc(Message);
     }
 
@@ -612,5 +622,36 @@ TEST(FormsTest, ThePointerEntersAndLeavesOneControlAtATime)
     move(220, 20);
     EXPECT_EQ(log, (std::vector<std::string>{"outer leave", "inner enter", "other enter"}));
     EXPECT_EQ(Application->MouseControl(), other);
+    form.Hide();
+}
+
+TEST(FormsTest, ShiftF10AndTheMenuKeyAskTheFocusedControlForItsMenuInsteadOfTheKey)
+{
+    std::vector<std::string> log;
+    TForm form(nullptr);
+    auto* focused = new TrackedControl(&form, &log, "c");
+    focused->SetParent(&form);
+    form.Show();
+    focused->SetFocus();
+    const LPARAM repeat = LPARAM{1} << 30;
+    const struct
+    {
+        UINT message;
+        WPARAM key;
+        LPARAM flags;
+    } keys[] = {
+        // Shift+F10: the menu, and neither the F10 press nor its release.
+        {WM_KEYDOWN, VK_SHIFT, 1}, {WM_KEYDOWN, VK_F10, 1}, {WM_KEYUP, VK_F10, 1}, {WM_KEYUP, VK_SHIFT, 1},
+        // The Menu key held: one menu.
+        {WM_KEYDOWN, VK_APPS, 1}, {WM_KEYDOWN, VK_APPS, repeat}, {WM_KEYUP, VK_APPS, 1},
+        // F10 alone and Ctrl+Shift+F10 are keys.
+        {WM_KEYDOWN, VK_F10, 1}, {WM_KEYUP, VK_F10, 1},
+        {WM_KEYDOWN, VK_CONTROL, 1}, {WM_KEYDOWN, VK_SHIFT, 1}, {WM_KEYDOWN, VK_F10, 1},
+    };
+    for (const auto& k : keys)
+        Vcl::RouteInput(&form, k.message, k.key, k.flags);
+    Platform::ResetKeyStates();
+    EXPECT_EQ(log, (std::vector<std::string>{"c down 16", "c menu -1,-1", "c up 16", "c menu -1,-1", "c down 121",
+                                             "c up 121", "c down 17", "c down 16", "c down 121"}));
     form.Hide();
 }

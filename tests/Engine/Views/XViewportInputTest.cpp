@@ -240,6 +240,18 @@ TEST(XViewportInputTest, PressesFocusActivateAndReachTheViewOrTheEditor)
     host.v0->Perform(WM_CONTEXTMENU, 0, at);
     EXPECT_EQ(menu.shown, (std::vector<std::string>{"321,123"}));
     EXPECT_EQ(menu.PopupComponent(), host.v0);
+    // From the keyboard (-1, -1, sent to the focused view): at the control's top-left corner.
+    menu.shown.clear();
+    host.form.SetBounds(40, 30, host.form.Width(), host.form.Height());
+    v3->Perform(WM_CONTEXTMENU, 0, MAKELPARAM(-1, -1));
+    view->SetFocus();
+    Vcl::RouteInput(&host.form, WM_KEYDOWN, VK_APPS, 1);
+    auto corner = [](TControl* c)
+    {
+        TPoint p = c->ClientToScreen(TPoint(0, 0));
+        return std::to_string(p.x) + "," + std::to_string(p.y);
+    };
+    EXPECT_EQ(menu.shown, (std::vector<std::string>{corner(v3), corner(view)}));
     view->SetPopupMenu(nullptr);
     EXPECT_EQ(host.v0->Perform(WM_GETDLGCODE, 0, 0), 5);
 }
