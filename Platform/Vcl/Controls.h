@@ -534,8 +534,8 @@ protected:
     // Called after the size changed and the children were placed; fires OnResize.
     virtual void Resize();
     void Notification(TComponent* AComponent, TOperation Operation) override;
-    // WM_CONTEXTMENU: pops up PopupMenu at the screen point in lParam (the control's centre for
-    // -1, the keyboard's request), else hands the message to the parent.
+    // WM_CONTEXTMENU: pops up PopupMenu at the screen point in lParam (the control's top-left
+    // corner for -1, -1, the keyboard's request), else hands the message to the parent.
     virtual void ContextMenu(TMessage& Message);
     // The paint hook of the paint pass; controls that draw themselves override it.
     virtual void PaintControl() {}
