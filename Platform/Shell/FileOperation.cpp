@@ -81,16 +81,73 @@ std::string Trimmed(std::string path)
     return path;
 }
 
-// The canonical form of a path whose last component may not exist yet.
+// An absolute path as it reads, the way a file URI's path is read: "." and ".." resolved ("/.." is
+// "/"), slashes collapsed, none at the end. Its last name is then a name of its own, never "." or
+// ".."; only the root has none.
+std::string Normalised(const std::string& path)
+{
+    std::vector<std::string_view> names;
+    for (size_t at = 0; at < path.size();)
+    {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string_view name(path.data() + at, end - at);
+        if (name == "..")
+        {
+            if (!names.empty())
+                names.pop_back();
+        }
+        else if (!name.empty() && name != ".")
+            names.push_back(name);
+        at = end + 1;
+    }
+    std::string out;
+    for (std::string_view name : names)
+    {
+        out.push_back('/');
+        out.append(name);
+    }
+    return out.empty() ? "/" : out;
+}
+
+// The name a message gives a path: its last name, or "/" for the root.
+std::string ShownName(const std::string& path)
+{
+    return path == "/" ? path : BaseName(path);
+}
+
+// The canonical form of a normalised path whose end may not exist yet: the real path of the
+// longest part that exists (links followed), with the rest as it reads.
 std::string Canonical(const std::string& path)
 {
     char buffer[PATH_MAX];
-    if (realpath(path.c_str(), buffer))
-        return buffer;
-    std::string parent = DirName(path);
-    if (realpath(parent.c_str(), buffer))
-        return Join(buffer, BaseName(path));
-    return path;
+    std::string head = path, rest;
+    for (;;)
+    {
+        if (realpath(head.c_str(), buffer))
+            return rest.empty() ? std::string(buffer) : Join(buffer, rest);
+        if (head == "/")
+            return path;
+        rest = rest.empty() ? BaseName(head) : BaseName(head) + "/" + rest;
+        head = DirName(head);
+    }
+}
+
+// Where the entry a normalised path names stands: its folder's canonical form and its own name (a
+// link there is itself, not what it points to).
+std::string Location(const std::string& path)
+{
+    return path == "/" ? path : Join(Canonical(DirName(path)), BaseName(path));
+}
+
+// Whether `path` lies below `folder` (both canonical): the root holds every other path.
+bool Below(const std::string& path, const std::string& folder)
+{
+    if (folder == "/")
+        return path.size() > 1 && path[0] == '/';
+    return path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
 }
 
 bool Exists(const std::string& path, struct stat* st = nullptr)
@@ -163,28 +220,34 @@ public:
         std::vector<std::string> to = SplitList(m_op->pTo);
         if (from.empty())
             return Fail(ERROR_INVALID_PARAMETER, u"There is nothing to work on.");
+        // Every path is taken as it reads, so that what it names is what is worked on and its own
+        // name is the one a copy gets: "/a/sub/.." is "/a", "/a/S/." is "/a/S".
         for (std::string& name : from)
         {
             if (name.empty() || name[0] != '/')
                 return NotAbsolute(name);
-            name = Trimmed(name);
+            name = Normalised(name);
         }
+        std::vector<std::string> given = to; // as they came, for the names of explicit targets
         for (std::string& name : to)
         {
             if (name.empty() || name[0] != '/')
                 return NotAbsolute(name);
-            name = Trimmed(name);
+            name = Normalised(name);
         }
-        for (const std::string& name : from)
-            m_total += TreeBytes(name);
         switch (m_op->wFunc)
         {
         case FO_DELETE:
+            // The root is never deleted (and never measured: that would read the whole disk).
+            for (const std::string& name : from)
+                if (name == "/")
+                    return FailErrno(EPERM, u"delete", name);
+            Measure(from);
             return Delete(from);
         case FO_COPY:
         case FO_MOVE:
         case FO_RENAME:
-            return Transfer(from, to);
+            return Transfer(from, to, given);
         default:
             return Fail(ERROR_INVALID_PARAMETER, u"Unknown file operation.");
         }
@@ -193,6 +256,13 @@ public:
 private:
     bool Move() const { return m_op->wFunc != FO_COPY; }
     bool Confirm() const { return !(m_op->fFlags & FOF_NOCONFIRMATION); }
+
+    // The bytes the operation will go through, for its progress.
+    void Measure(const std::vector<std::string>& from)
+    {
+        for (const std::string& name : from)
+            m_total += TreeBytes(name);
+    }
 
     std::u16string Caption() const
     {
@@ -225,8 +295,8 @@ private:
     int FailErrno(int error, const std::u16string& verb, const std::string& path)
     {
         std::string reason = std::strerror(error);
-        return Fail(Win32Error(error), u"Cannot " + verb + u" \"" + Platform::WideName(BaseName(path)) + u"\": " +
-                                           Platform::WideName(reason) + u".");
+        return Fail(Win32Error(error), u"Cannot " + verb + u" \"" + Platform::WideName(ShownName(path)) +
+                                           u"\": " + Platform::WideName(reason) + u".");
     }
 
     int Cancelled()
@@ -388,36 +458,53 @@ private:
 
     // ---- Copying and moving ----
 
-    int Transfer(const std::vector<std::string>& from, const std::vector<std::string>& to)
+    int Transfer(const std::vector<std::string>& from, const std::vector<std::string>& to,
+                 const std::vector<std::string>& given)
     {
         bool multi = m_op->fFlags & FOF_MULTIDESTFILES;
         if (to.empty() || (multi && to.size() != from.size()))
             return Fail(ERROR_INVALID_PARAMETER, u"The destination is missing.");
-        if (!multi && to.size() == 1 && m_op->wFunc != FO_RENAME)
-        {
-            struct stat st;
-            if (!Exists(to[0], &st))
-            {
-                if (int rc = MakeFolders(to[0]))
-                    return FailErrno(rc, Move() ? u"move to" : u"copy to", to[0]);
-            }
-            else if (!S_ISDIR(st.st_mode) && from.size() > 1)
-                return FailErrno(ENOTDIR, Move() ? u"move to" : u"copy to", to[0]);
-        }
+        bool explicitTargets = multi || m_op->wFunc == FO_RENAME;
+        // One destination folder (made when missing; a link to a folder is that folder) takes
+        // every source under its own name; an existing file there is the target of a single source.
+        bool makeFolder = !explicitTargets && to.size() == 1 && !Exists(to[0]);
+        struct stat st;
+        bool folder = stat(to[0].c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        bool intoFolder = !explicitTargets && (makeFolder || folder);
+        std::vector<std::string> targets;
         for (size_t i = 0; i < from.size(); ++i)
         {
-            const std::string& source = from[i];
-            std::string target;
-            if (multi || m_op->wFunc == FO_RENAME)
-                target = to[std::min(i, to.size() - 1)];
-            else
+            if (explicitTargets)
             {
-                struct stat st;
-                target = Exists(to[0], &st) && S_ISDIR(st.st_mode) ? Join(to[0], BaseName(source)) : to[0];
+                size_t k = std::min(i, to.size() - 1);
+                // A target is a name of its own: "folder/.." or "folder/." would be another folder.
+                std::string name = BaseName(Trimmed(given[k]));
+                if (to[k] == "/" || name == "." || name == "..")
+                    return FailErrno(EINVAL, Move() ? u"move to" : u"copy to", Trimmed(given[k]));
+                targets.push_back(to[k]);
             }
-            if (!Between(source))
+            else
+                targets.push_back(intoFolder && from[i] != "/" ? Join(to[0], BaseName(from[i])) : to[0]);
+        }
+        // Refusals come before anything is made, moved or measured.
+        for (size_t i = 0; i < from.size(); ++i)
+            if (IntoItself(from[i], targets[i]))
+                return Fail(DE_DESTSUBTREE, u"Cannot " + std::u16string(Move() ? u"move" : u"copy") + u" \"" +
+                                                Platform::WideName(ShownName(from[i])) +
+                                                u"\": the destination folder is inside the source folder.");
+        if (makeFolder)
+        {
+            if (int rc = MakeFolders(to[0]))
+                return FailErrno(rc, Move() ? u"move to" : u"copy to", to[0]);
+        }
+        else if (!explicitTargets && to.size() == 1 && !folder && from.size() > 1)
+            return FailErrno(ENOTDIR, Move() ? u"move to" : u"copy to", to[0]);
+        Measure(from);
+        for (size_t i = 0; i < from.size(); ++i)
+        {
+            if (!Between(from[i]))
                 return Cancelled();
-            int rc = TransferOne(source, target);
+            int rc = TransferOne(from[i], targets[i]);
             if (m_cancelled)
                 return Cancelled();
             if (rc != 0)
@@ -426,23 +513,30 @@ private:
         return 0;
     }
 
+    // Whether the target would stand inside the source folder, in whatever way the paths reach
+    // them: the root holds everything, and a link to a folder stands for that folder. (A folder
+    // onto itself is not inside itself: its copy goes beside it.)
+    static bool IntoItself(const std::string& source, const std::string& target)
+    {
+        if (source == "/")
+            return true;
+        struct stat st;
+        if (stat(source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return false;
+        return Below(Location(target), Canonical(source));
+    }
+
     int TransferOne(const std::string& source, std::string target)
     {
         struct stat st;
         if (lstat(source.c_str(), &st) != 0)
             return FailErrno(errno, Move() ? u"move" : u"copy", source);
-        std::string realSource = Canonical(source);
-        std::string realTarget = Canonical(target);
-        if (realSource == realTarget)
+        if (Canonical(source) == Canonical(target))
         {
             if (Move())
                 return 0; // already where it should be
             target = CopyName(target);
         }
-        else if (S_ISDIR(st.st_mode) && realTarget.rfind(realSource + "/", 0) == 0)
-            return Fail(DE_DESTSUBTREE, u"Cannot " + std::u16string(Move() ? u"move" : u"copy") + u" \"" +
-                                            Platform::WideName(BaseName(source)) +
-                                            u"\": the destination folder is inside the source folder.");
         uint64_t bytes = TreeBytes(source);
         int rc = Move() ? MoveEntry(source, target) : CopyEntry(source, target);
         if (rc == 0)

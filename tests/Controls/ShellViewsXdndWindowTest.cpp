@@ -8,6 +8,7 @@
 
 #include "tests/hosts/FileListHostForm.h"
 #include "tests/support/FileListRows.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
@@ -19,8 +20,13 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -160,6 +166,250 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     ASSERT_EQ(line, "ready");
     list->PasteFromClipboard();
     EXPECT_EQ(ReadWholeFile(root / "shown" / "busy.txt"), "from a busy program");
+}
+
+namespace
+{
+// What a folder holds, links as links: each entry's path below it with "dir" or the file's bytes.
+std::map<std::string, std::string> Contents(const fs::path& top)
+{
+    std::map<std::string, std::string> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(top, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error))
+    {
+        std::string name = it->path().lexically_relative(top).string();
+        if (it->is_symlink())
+            found[name] = "link -> " + fs::read_symlink(it->path()).string();
+        else
+            found[name] = it->is_directory() ? "dir" : ReadWholeFile(it->path());
+    }
+    if (error)
+        found["<unreadable>"] = error.message(); // a path too long to name, among others
+    return found;
+}
+
+// How many folders deep the deepest chain under the open folder goes (through descriptors, so that
+// paths too long to name count too), and its removal when `remove` is set.
+int Depth(int folder, int limit, bool remove)
+{
+    int own = dup(folder);
+    DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
+    if (!dir)
+        return 0;
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+            names.push_back(entry->d_name);
+    closedir(dir);
+    int deepest = 0;
+    for (const std::string& name : names)
+    {
+        int child = limit > 0 ? openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        if (child >= 0)
+        {
+            deepest = std::max(deepest, 1 + Depth(child, limit - 1, remove));
+            close(child);
+        }
+        if (remove)
+            unlinkat(folder, name.c_str(), child >= 0 ? AT_REMOVEDIR : 0);
+    }
+    return deepest;
+}
+
+int Depth(const fs::path& top, bool remove = false)
+{
+    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int depth = Depth(fd, 2000, remove);
+    close(fd);
+    return depth;
+}
+
+// A file list as another window of this program hands it over: a data object with the list and,
+// for the clipboard, the effect it asks for.
+ShellUtils::XDataObject* DropData(const std::string& path, DWORD effect = 0)
+{
+    std::u16string names = Platform::WideName(path) + u'\0' + u'\0';
+    auto* data = new ShellUtils::XDataObject;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = GlobalAlloc(GHND, 20 + names.size() * 2);
+    auto* p = static_cast<BYTE*>(GlobalLock(medium.hGlobal));
+    p[0] = 20;
+    p[16] = 1; // wide
+    std::memcpy(p + 20, names.data(), names.size() * 2);
+    GlobalUnlock(medium.hGlobal);
+    data->SetData(&format, &medium, TRUE);
+    if (effect)
+    {
+        format.cfFormat = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(u"Preferred DropEffect"));
+        medium.hGlobal = GlobalAlloc(GMEM_ZEROINIT, sizeof(DWORD));
+        std::memcpy(GlobalLock(medium.hGlobal), &effect, sizeof effect);
+        GlobalUnlock(medium.hGlobal);
+        data->SetData(&format, &medium, TRUE);
+    }
+    return data;
+}
+} // namespace
+
+// Paths from elsewhere that end in ".." or "." (a pasted or dropped file URI may): what they name
+// lands directly in the folder the list shows, or in the folder dropped on, under its own name, and
+// a folder into itself or below itself is refused; nothing is written beside the shown folder.
+TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
+{
+    enum class Way
+    {
+        PasteFromAnotherProgram, // a copy, whatever that program says
+        PasteOfACut,             // a list of this program's with the move effect
+        DropOnTheList,           // a copy into the shown folder
+        DragOntoAFolder,         // another window's drag, a move into "docs"
+    };
+    struct Case
+    {
+        Way way;
+        std::string source;  // below the test's folder
+        std::string refused; // the name the refusal gives; empty when the operation goes through
+    };
+    const std::string top = root.Path().filename().string();
+    const std::vector<Case> cases = {
+        {Way::PasteFromAnotherProgram, "elsewhere/sub/..", ""},
+        {Way::PasteFromAnotherProgram, "shown/.", "shown"},
+        {Way::PasteFromAnotherProgram, "shown/..", top},
+        {Way::PasteOfACut, "elsewhere/sub/..", ""},
+        {Way::PasteOfACut, "shown/.", "shown"},
+        {Way::PasteOfACut, "shown/..", top},
+        {Way::DropOnTheList, "elsewhere/sub/..", ""},
+        {Way::DropOnTheList, "shown/.", "shown"},
+        {Way::DropOnTheList, "shown/..", top},
+        {Way::DragOntoAFolder, "elsewhere/sub/..", ""},
+        {Way::DragOntoAFolder, "shown/.", "shown"},
+        {Way::DragOntoAFolder, "shown/docs/..", "shown"},
+    };
+    const char* ways[] = {"paste from another program", "paste of a cut", "drop on the list", "drag onto a folder"};
+    TempDir scratch{"shelldots"}; // the peer's files, away from what is watched
+    const fs::path shown = root / "shown";
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(ways[static_cast<int>(c.way)]) + " of " + c.source);
+        // The same folders for every case, whatever the last one left.
+        Depth(shown, true);
+        for (const auto& entry : fs::directory_iterator(root.Path()))
+            if (entry.path() != shown)
+                fs::remove_all(entry.path());
+        fs::create_directories(shown / "docs");
+        std::ofstream(shown / "alpha.txt") << std::string(1025, 'a');
+        fs::create_directories(root / "outside");
+        std::ofstream(root / "outside" / "incoming file.txt") << "from elsewhere";
+        fs::create_directories(root / "elsewhere" / "sub");
+        std::ofstream(root / "elsewhere" / "e1.txt") << "elsewhere's";
+        std::ofstream(root / "e1.txt") << "beside the shown folder";
+        ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+        bool move = c.way == Way::PasteOfACut || c.way == Way::DragOntoAFolder;
+        fs::path into = c.way == Way::DragOntoAFolder ? shown / "docs" : shown;
+        std::map<std::string, std::string> expected = Contents(root.Path());
+        if (c.refused.empty())
+        {
+            std::string landed = (into / "elsewhere").lexically_relative(root.Path()).string();
+            expected[landed] = "dir";
+            expected[landed + "/e1.txt"] = "elsewhere's";
+            expected[landed + "/sub"] = "dir";
+            if (move)
+                for (const char* gone : {"elsewhere", "elsewhere/e1.txt", "elsewhere/sub"})
+                    expected.erase(gone);
+        }
+        std::string source = root.Path().string() + "/" + c.source;
+        BoxRecorder boxes;
+        boxes.answer = IDYES; // a question to replace would be answered Yes
+        if (c.way == Way::PasteFromAnotherProgram)
+        {
+            std::ofstream(scratch / "served") << "file://" << source << "\r\n";
+            PeerProcess owner;
+            std::string line;
+            ASSERT_TRUE(owner.Start(peerProgram, {"serve", "text/uri-list", (scratch / "served").string()}));
+            ASSERT_TRUE(owner.ReadLine(line, 10s, PumpOnce));
+            ASSERT_EQ(line, "ready");
+            list->PasteFromClipboard();
+        }
+        else if (c.way == Way::PasteOfACut)
+        {
+            ShellUtils::XDataObject* data = DropData(source, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+            OleSetClipboard(data);
+            data->Release();
+            list->PasteFromClipboard();
+        }
+        else if (c.way == Way::DragOntoAFolder)
+        {
+            // The button goes down below the rows, the pointer moves onto "docs" and lets go there.
+            TPoint docs = RowLabelPoint(*list, u"docs");
+            ASSERT_GE(docs.x, 0);
+            int fromX = 0, fromY = 0, toX = 0, toY = 0;
+            probe->RootPosition(window, 240, 220, fromX, fromY);
+            probe->RootPosition(window, docs.x, docs.y, toX, toY);
+            probe->MoveToRoot(fromX, fromY);
+            probe->Button(1, true);
+            Settle(); // the press reaches the list before the drag begins
+            std::thread hand(
+                [name = server.Name(), fromX, fromY, toX, toY]
+                {
+                    XProbe other(name);
+                    for (int step = 1; step <= 4; ++step)
+                    {
+                        std::this_thread::sleep_for(100ms);
+                        other.MoveToRoot(fromX + (toX - fromX) * step / 4, fromY + (toY - fromY) * step / 4);
+                        other.Sync();
+                    }
+                    std::this_thread::sleep_for(200ms);
+                    other.Button(1, false);
+                    other.Sync();
+                });
+            ShellUtils::XDataObject* data = DropData(source);
+            auto* from = new ShellUtils::XDropSource(MK_LBUTTON, MK_RBUTTON);
+            DWORD effect = DROPEFFECT_NONE;
+            ::DoDragDrop(data, from, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+            hand.join();
+            from->Release();
+            data->Release();
+            EXPECT_EQ(effect, DROPEFFECT_MOVE);
+        }
+        else
+        {
+            TPoint at(240, 220); // below the rows
+            int rootX = 0, rootY = 0;
+            probe->RootPosition(window, at.x, at.y, rootX, rootY);
+            std::ofstream(scratch / "uris") << "file://" << source << "\r\n";
+            PeerProcess peer;
+            std::string line;
+            ASSERT_TRUE(peer.Start(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
+                                                 (scratch / "uris").string()}));
+            ASSERT_TRUE(peer.ReadLine(line, 15s, PumpOnce));
+            EXPECT_TRUE(line.rfind("finished", 0) == 0 || line.rfind("failed", 0) == 0) << line;
+        }
+
+        int depth = Depth(shown);
+        EXPECT_LE(depth, 3) << "folders nested in the shown folder";
+        if (depth > 3)
+            Depth(shown, true);
+        EXPECT_EQ(Contents(root.Path()), expected);
+        std::string verb = move ? "move" : "copy";
+        if (c.refused.empty())
+            EXPECT_TRUE(boxes.boxes.empty())
+                << (boxes.boxes.empty() ? "" : Platform::ToUtf8(boxes.boxes[0].text.c_str()));
+        else
+        {
+            EXPECT_EQ(boxes.boxes.size(), 1u);
+            if (boxes.boxes.empty())
+                continue;
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()),
+                      "Error " + std::string(move ? "Moving" : "Copying") + " File or Folder");
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                      "Cannot " + verb + " \"" + c.refused + "\": the destination folder is inside the source folder.");
+        }
+    }
+    OleSetClipboard(nullptr);
 }
 
 namespace

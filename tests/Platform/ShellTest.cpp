@@ -16,10 +16,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -703,6 +707,305 @@ TEST(ShellFileOperationTest, RefusesWhatWouldLoseOrTangleFiles)
                      List({(dir / "s1").string(), (dir / "s2").string()}), FOF_MULTIDESTFILES),
               0);
     EXPECT_EQ(ReadFile(dir / "s1") + ReadFile(dir / "s2"), "12");
+}
+
+namespace
+{
+constexpr int DE_DESTSUBTREE = 0x76;
+
+// What a folder holds, links as links: each entry's path below it with "dir", "link -> target" or
+// the file's bytes.
+std::map<std::string, std::string> Contents(const fs::path& top)
+{
+    std::map<std::string, std::string> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(top, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error))
+    {
+        std::string name = it->path().lexically_relative(top).string();
+        if (it->is_symlink())
+            found[name] = "link -> " + fs::read_symlink(it->path()).string();
+        else if (it->is_directory())
+            found[name] = "dir";
+        else
+            found[name] = ReadFile(it->path());
+    }
+    if (error)
+        found["<unreadable>"] = error.message(); // a path too long to name, among others
+    return found;
+}
+
+// How many folders deep the deepest chain under the open folder goes, counted through descriptors
+// so that paths too long to name count too; no deeper than `limit`.
+int Depth(int folder, int limit)
+{
+    if (limit <= 0)
+        return 0;
+    int own = dup(folder);
+    DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
+    if (!dir)
+        return 0;
+    int deepest = 0;
+    while (dirent* entry = readdir(dir))
+    {
+        if (!std::strcmp(entry->d_name, ".") || !std::strcmp(entry->d_name, ".."))
+            continue;
+        int child = openat(folder, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0)
+            continue;
+        deepest = std::max(deepest, 1 + Depth(child, limit - 1));
+        close(child);
+    }
+    closedir(dir);
+    return deepest;
+}
+
+int Depth(const fs::path& top)
+{
+    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int depth = Depth(fd, 2000);
+    close(fd);
+    return depth;
+}
+
+// Removes a tree too deep for paths to name it, by descriptors.
+void RemoveDeep(int folder)
+{
+    int own = dup(folder);
+    DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
+    if (!dir)
+        return;
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
+            names.push_back(entry->d_name);
+    closedir(dir);
+    for (const std::string& name : names)
+    {
+        int child = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child >= 0)
+        {
+            RemoveDeep(child);
+            close(child);
+            unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+        }
+        else
+            unlinkat(folder, name.c_str(), 0);
+    }
+}
+
+void RemoveDeep(const fs::path& top)
+{
+    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    RemoveDeep(fd);
+    close(fd);
+}
+
+std::string RefusalText(UINT function, const std::string& name)
+{
+    return std::string("Cannot ") + (function == FO_MOVE ? "move" : "copy") + " \"" + name +
+           "\": the destination folder is inside the source folder.";
+}
+
+std::u16string Caption(UINT function)
+{
+    return function == FO_MOVE ? u"Error Moving File or Folder" : u"Error Copying File or Folder";
+}
+} // namespace
+
+// A path from another program may end in ".." or ".", or in a slash, or name a link: it is taken
+// as the path it spells, whose own name the copy gets, directly in the destination folder; a
+// folder into itself or below itself is refused in every spelling.
+TEST(ShellFileOperationTest, PathsEndingInDotsLandInTheDestinationOrAreRefused)
+{
+    struct Case
+    {
+        std::string source; // below the test's folder
+        UINT function;
+        std::string refusedName;                                // empty: the operation succeeds
+        std::vector<std::pair<std::string, std::string>> added; // below the test's folder
+        std::vector<std::string> removed;
+        std::string into = "fl/S"; // the destination folder, below the test's folder
+    };
+    const std::vector<std::pair<std::string, std::string>> elsewhereInS = {
+        {"fl/S/elsewhere", "dir"}, {"fl/S/elsewhere/e1.txt", "elsewhere's"}, {"fl/S/elsewhere/sub", "dir"}};
+    const std::vector<std::string> elsewhere = {"fl/elsewhere", "fl/elsewhere/e1.txt", "fl/elsewhere/sub"};
+    std::vector<Case> cases;
+    for (UINT function : {FO_COPY, FO_MOVE})
+    {
+        std::vector<std::string> gone = function == FO_MOVE ? elsewhere : std::vector<std::string>();
+        cases.push_back({"fl/elsewhere/sub/..", function, "", elsewhereInS, gone});
+        cases.push_back({"fl/elsewhere//sub/../", function, "", elsewhereInS, gone});
+        cases.push_back({"fl/elsewhere/sub/./..", function, "", elsewhereInS, gone});
+        cases.push_back({"fl/elsewhere/./e1.txt", function, "", {{"fl/S/e1.txt", "elsewhere's"}},
+                         function == FO_MOVE ? std::vector<std::string>{"fl/elsewhere/e1.txt"}
+                                             : std::vector<std::string>()});
+        for (const char* spelling : {"fl/S/.", "fl/S/", "fl/S//", "fl/S/./", "fl/S/sub/..", "fl/elsewhere/../S"})
+            cases.push_back({spelling, function, "S", {}, {}});
+        cases.push_back({"fl/S/..", function, "fl", {}, {}});
+        cases.push_back({"fl/S/../", function, "fl", {}, {}});
+        cases.push_back({"fl/toS", function, "toS", {}, {}});
+        cases.push_back({"fl/toS/", function, "toS", {}, {}});
+        cases.push_back({"fl/toS/.", function, "toS", {}, {}});
+        // Into a folder through a link to it.
+        cases.push_back({"fl/S", function, "S", {}, {}, "fl/toS"});
+        cases.push_back({"fl/S/.", function, "S", {}, {}, "fl/toS/."});
+        cases.push_back({"fl/elsewhere/sub/..", function, "", elsewhereInS, gone, "fl/toS"});
+        // A folder onto itself, spelled with a dot: a copy beside it, a move with nothing to do.
+        cases.push_back({"fl/S/.", function, "",
+                         function == FO_MOVE ? std::vector<std::pair<std::string, std::string>>()
+                                             : std::vector<std::pair<std::string, std::string>>{
+                                                   {"fl/S - Copy", "dir"}, {"fl/S - Copy/s.txt", "in S"}},
+                         {}, "fl"});
+    }
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE((c.function == FO_MOVE ? "move " : "copy ") + c.source + " into " + c.into);
+        TempDir dir("shelldots");
+        fs::create_directories(dir / "fl" / "S");
+        fs::create_directories(dir / "fl" / "elsewhere" / "sub");
+        WriteFile(dir / "fl" / "S" / "s.txt", "in S");
+        WriteFile(dir / "fl" / "elsewhere" / "e1.txt", "elsewhere's");
+        WriteFile(dir / "fl" / "e1.txt", "fl's");
+        fs::create_directory_symlink(dir / "fl" / "S", dir / "fl" / "toS");
+        std::map<std::string, std::string> expected = Contents(dir.Path());
+        for (const auto& [path, content] : c.added)
+            expected[path] = content;
+        for (const std::string& path : c.removed)
+            expected.erase(path);
+        BoxRecorder boxes;
+        boxes.answer = IDYES; // a question to replace would be answered Yes
+
+        int rc = FileOp(c.function, List({dir.Path().string() + "/" + c.source}),
+                        List({dir.Path().string() + "/" + c.into}), 0);
+
+        int depth = Depth(dir / "fl" / "S");
+        EXPECT_LE(depth, 2) << "folders nested in S";
+        if (depth > 2)
+            RemoveDeep(dir / "fl" / "S");
+        EXPECT_EQ(Contents(dir.Path()), expected);
+        if (c.refusedName.empty())
+        {
+            EXPECT_EQ(rc, 0);
+            EXPECT_TRUE(boxes.boxes.empty())
+                << (boxes.boxes.empty() ? "" : Platform::ToUtf8(boxes.boxes[0].text.c_str()));
+        }
+        else
+        {
+            EXPECT_EQ(rc, DE_DESTSUBTREE);
+            EXPECT_EQ(boxes.boxes.size(), 1u);
+            if (boxes.boxes.empty())
+                continue;
+            EXPECT_EQ(boxes.boxes[0].caption, Caption(c.function));
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()), RefusalText(c.function, c.refusedName));
+            EXPECT_EQ(boxes.boxes[0].type, MB_OK | MB_ICONERROR);
+        }
+    }
+}
+
+// The root into a folder is a folder into one below itself in every spelling: refused before any
+// of the disk is read, let alone written. Run by the unprivileged user in a child of its own that
+// may not outlive a few seconds, so that a fault can neither take nor fill the machine.
+TEST(ShellFileOperationTest, TheRootIntoAFolderIsRefusedAtOnce)
+{
+    TempDir dir("shellroot");
+    fs::create_directories(dir / "fl" / "S");
+    WriteFile(dir / "fl" / "S" / "s.txt", "in S");
+    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    std::map<std::string, std::string> before = Contents(dir.Path());
+    std::string shown = (dir / "fl" / "S").string();
+    for (UINT function : {FO_COPY, FO_MOVE})
+        for (const char* spelling : {"/", "//", "/.", "/..", "/./", "/tmp/..", "/tmp/../."})
+        {
+            SCOPED_TRACE((function == FO_MOVE ? "move " : "copy ") + std::string(spelling));
+            EXPECT_TRUE(InChildProcess(
+                [&]
+                {
+                    alarm(5);
+                    LimitFileSize(1 << 20);
+                    if (!BecomeUnprivileged())
+                        return false;
+                    BoxRecorder boxes;
+                    auto start = std::chrono::steady_clock::now();
+                    int rc = FileOp(function, List({spelling}), List({shown}), 0);
+                    auto took = std::chrono::steady_clock::now() - start;
+                    std::string text = boxes.boxes.empty() ? "" : Platform::ToUtf8(boxes.boxes[0].text.c_str());
+                    bool ok = rc == DE_DESTSUBTREE && boxes.boxes.size() == 1 && text == RefusalText(function, "/") &&
+                              boxes.boxes[0].caption == Caption(function) && took < std::chrono::seconds(1);
+                    if (!ok)
+                        std::fprintf(stderr, "rc %d, %zu boxes, \"%s\", %lld ms\n", rc, boxes.boxes.size(),
+                                     text.c_str(),
+                                     static_cast<long long>(
+                                         std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+                    return ok;
+                }));
+            EXPECT_EQ(Contents(dir.Path()), before);
+        }
+}
+
+// Named targets (a batch rename) that end in ".." or "." would be other folders: refused, and
+// nothing moves.
+TEST(ShellFileOperationTest, ATargetNamedDotOrDotDotIsRefused)
+{
+    TempDir dir("shelldottarget");
+    fs::create_directories(dir / "fl" / "S");
+    fs::create_directories(dir / "fl" / "elsewhere" / "sub");
+    WriteFile(dir / "fl" / "elsewhere" / "e1.txt", "elsewhere's");
+    WriteFile(dir / "fl" / "e1.txt", "fl's");
+    std::map<std::string, std::string> before = Contents(dir.Path());
+    for (UINT function : {FO_MOVE, FO_RENAME})
+        for (const char* target : {"fl/S/..", "fl/S/../", "fl/S/.", "fl/elsewhere/sub/.."})
+        {
+            SCOPED_TRACE(std::string(function == FO_MOVE ? "move to " : "rename to ") + target);
+            BoxRecorder boxes;
+            boxes.answer = IDYES;
+            int rc = FileOp(function, List({(dir / "fl" / "elsewhere").string()}),
+                            List({dir.Path().string() + "/" + target}), FOF_MULTIDESTFILES);
+            EXPECT_NE(rc, 0);
+            EXPECT_EQ(Contents(dir.Path()), before);
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            std::string name = fs::path(target).filename().string();
+            if (name.empty())
+                name = fs::path(target).parent_path().filename().string();
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                      "Cannot move to \"" + name + "\": Invalid argument.");
+        }
+}
+
+// Deleting the root is refused at once, before it is asked about or measured (which would read the
+// whole disk); by the unprivileged user in a child that may not outlive a few seconds.
+TEST(ShellFileOperationTest, TheRootIsNeverDeleted)
+{
+    for (const char* spelling : {"/", "/..", "/tmp/.."})
+    {
+        SCOPED_TRACE(spelling);
+        EXPECT_TRUE(InChildProcess(
+            [&]
+            {
+                alarm(5);
+                if (!BecomeUnprivileged())
+                    return false;
+                BoxRecorder boxes;
+                boxes.answer = IDNO; // should it ask, it is told No
+                auto start = std::chrono::steady_clock::now();
+                int rc = FileOp(FO_DELETE, List({spelling}), u"", 0);
+                auto took = std::chrono::steady_clock::now() - start;
+                std::string text = boxes.boxes.empty() ? "" : Platform::ToUtf8(boxes.boxes[0].text.c_str());
+                bool ok = rc != 0 && boxes.boxes.size() == 1 &&
+                          text == "Cannot delete \"/\": Operation not permitted." &&
+                          boxes.boxes[0].caption == u"Error Deleting File or Folder" && took < std::chrono::seconds(1);
+                if (!ok)
+                    std::fprintf(stderr, "rc %d, %zu boxes, \"%s\", %lld ms\n", rc, boxes.boxes.size(), text.c_str(),
+                                 static_cast<long long>(
+                                     std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+                return ok;
+            }));
+    }
 }
 
 TEST(ShellFileOperationTest, ProgressAfterASecondMayCancelBetweenFiles)
