@@ -181,11 +181,11 @@ TEST_F(HexEditTest, NewEditorAndLayoutArithmetic)
     EXPECT_EQ(edit->HexX(), hexX);
 
     // The hit test sums in 64 bits: a point at the far end of the coordinates is in the text
-    // column past its last byte.
+    // column on its line's last byte.
     int64_t column = 0, pos = 0;
     EXPECT_TRUE(edit->ComputePosition(2147483647, 2147483647, column, pos));
-    EXPECT_EQ(column, 16);
-    EXPECT_EQ(pos, (2147483647 / edit->LineHeight()) * 16 + 16);
+    EXPECT_EQ(column, 15);
+    EXPECT_EQ(pos, (2147483647 / edit->LineHeight()) * 16 + 15);
     EXPECT_FALSE(edit->ComputePosition(-2147483647 - 1, 0, column, pos));
     EXPECT_EQ(pos, 0);
 
@@ -448,6 +448,89 @@ TEST_F(HexEditTest, MouseSelectsAndDoubleClickTakesTheLineAlsoWhenScrolledSidewa
     EXPECT_EQ(edit->Position(), single);
     EXPECT_EQ(edit->SelStart(), 32);
     EXPECT_EQ(edit->SelLength(), 16);
+
+    // Dragged right of a line's last byte, the selection runs to the line's end.
+    edit->SetHScrollPos(0);
+    edit->SetWidth(740);
+    for (int x : {edit->HexX() + 48 * edit->CharWidth() + 5, edit->TextX() + 16 * edit->TextCharWidth() + 5})
+    {
+        Mouse(WM_LBUTTONDOWN, a.x, a.y, MK_LBUTTON);
+        Mouse(WM_MOUSEMOVE, x, a.y, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, x, a.y);
+        EXPECT_EQ(edit->SelStart(), 17);
+        EXPECT_EQ(edit->SelLength(), 15);
+    }
+}
+
+// A point over a byte's digits or character is that byte; beside a column it is that column's
+// nearest byte on the same line: the hex column up to the middle of the gap, the text column past it.
+TEST_F(HexEditTest, APointHitsTheByteUnderItOnItsOwnLine)
+{
+    Load(Bytes(64, '.'));
+    const int cw = edit->CharWidth(), wcw = edit->TextCharWidth(), lh = edit->LineHeight();
+    const int digitsEnd = edit->HexX() + 47 * cw, textX = edit->TextX();
+    const int gapMiddle = (digitsEnd + textX) / 2;
+    struct Hit
+    {
+        int x;
+        bool inText;
+        int64_t column;
+    };
+    std::vector<Hit> hits = {{0, false, 0},
+                             {digitsEnd, false, 15},
+                             {gapMiddle - 1, false, 15},
+                             {gapMiddle, true, 0},
+                             {textX - 1, true, 0},
+                             {textX + 16 * wcw, true, 15},
+                             {edit->ClientWidth() - 1, true, 15}};
+    for (int k = 0; k < 16; ++k)
+    {
+        const int hex = edit->HexX() + 3 * k * cw, text = textX + k * wcw;
+        // Each digit's first and the last pixel; each character's first and last.
+        hits.insert(hits.end(), {{hex, false, k}, {hex + 2 * cw - 1, false, k}});
+        hits.insert(hits.end(), {{text, true, k}, {text + wcw - 1, true, k}});
+    }
+    for (const Hit& hit : hits)
+        for (int64_t line : {0, 2})
+        {
+            SCOPED_TRACE(testing::Message() << "x " << hit.x << ", line " << line);
+            int64_t column = -1, pos = -1;
+            EXPECT_EQ(edit->ComputePosition(hit.x, int(line) * lh + lh / 2, column, pos), hit.inText);
+            EXPECT_EQ(column, hit.column);
+            EXPECT_EQ(pos, line * 16 + hit.column);
+        }
+
+    // Clicked there, typed letters land on that byte; in the hex column they are no digits, and
+    // only digits land there.
+    struct Typed
+    {
+        int x;
+        std::u16string text;
+        Bytes landed;
+        int64_t at;
+    };
+    const Typed typed[] = {{textX + 1, u"Hi!", {'H', 'i', '!'}, 16},
+                           {textX + 15 * wcw + 1, u"Hi!", {'H', 'i', '!'}, 31},
+                           {gapMiddle + 1, u"Hi!", {'H', 'i', '!'}, 16},
+                           {gapMiddle - 2, u"Hi!AB", {0xAB}, 31}};
+    for (const Typed& t : typed)
+    {
+        SCOPED_TRACE(testing::Message() << "x " << t.x);
+        Load(Bytes(64, '.'));
+        Mouse(WM_LBUTTONDOWN, t.x, lh + lh / 2, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, t.x, lh + lh / 2);
+        Type(t.text);
+        Platform::DispatchPostedMessages();
+        Bytes want(64, '.');
+        want.insert(want.begin() + t.at, t.landed.begin(), t.landed.end());
+        EXPECT_EQ(Data(), want);
+    }
+
+    // Without the text column the hex column takes every point right of it.
+    edit->SetShowAscii(false);
+    int64_t column = -1, pos = -1;
+    EXPECT_FALSE(edit->ComputePosition(textX + 5 * wcw, lh / 2, column, pos));
+    EXPECT_EQ(pos, 15);
 }
 
 // ---- clipboard ------------------------------------------------------------------------------

@@ -30,7 +30,7 @@ constexpr auto HostDeadline = 60s;
 // Where the host's editor puts things: measured with the same font as the host uses.
 struct Layout
 {
-    int cw = 0, lh = 0, hexX = 0;
+    int cw = 0, lh = 0, hexX = 0, textX = 0, wcw = 0;
 };
 
 Layout Measure()
@@ -39,7 +39,7 @@ Layout Measure()
     probe.Font()->SetName(u"DejaVu Sans Mono");
     probe.Font()->SetSize(10);
     probe.UpdateFontInfo();
-    return Layout{probe.CharWidth(), probe.LineHeight(), probe.HexX()};
+    return Layout{probe.CharWidth(), probe.LineHeight(), probe.HexX(), probe.TextX(), probe.TextCharWidth()};
 }
 
 class HexEditWindowTest : public ::testing::Test
@@ -244,6 +244,29 @@ TEST_F(HexEditWindowTest, ShowsTheFileTypesFastSavesAndScrollsByWheel)
     EXPECT_EQ(dragged[selected] & 0xFFFFFF, 0u);
     auto [ox, oy] = BytePoint(0x4C);
     EXPECT_EQ(dragged[size_t(oy) * size_t(width) + size_t(ox + 2 * m_layout.cw + 2)] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
+}
+
+TEST_F(HexEditWindowTest, AClickOnACharacterOfTheTextTypesLettersThere)
+{
+    // The first character of the first line: the window point of its middle.
+    m_driver->Click(m_window, 2 + m_layout.textX + m_layout.wcw / 2, 2 + m_layout.lh / 2);
+    m_driver->Type("Hi!");
+    m_driver->Key(XK_s, false, true);
+    std::vector<uint8_t> expected = m_bytes;
+    expected.insert(expected.begin(), {'H', 'i', '!'});
+    std::vector<uint8_t> saved;
+    WindowDriver::Eventually(
+        [&]
+        {
+            const std::string file = ReadWholeFile(m_file);
+            saved.assign(file.begin(), file.end());
+            return saved == expected;
+        },
+        HostDeadline);
+    ASSERT_EQ(saved.size(), expected.size());
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 20),
+              std::vector<uint8_t>(expected.begin(), expected.begin() + 20));
     EXPECT_TRUE(m_driver->Running()) << ReadWholeFile(m_errors);
 }
 
