@@ -471,34 +471,23 @@ TEST_F(HexEditTest, APointHitsTheByteUnderItOnItsOwnLine)
     const int cw = edit->CharWidth(), wcw = edit->TextCharWidth(), lh = edit->LineHeight();
     const int digitsEnd = edit->HexX() + 47 * cw, textX = edit->TextX();
     const int gapMiddle = (digitsEnd + textX) / 2;
-    struct Hit
-    {
-        int x;
-        bool inText;
-        int64_t column;
-    };
-    std::vector<Hit> hits = {{0, false, 0},
-                             {digitsEnd, false, 15},
-                             {gapMiddle - 1, false, 15},
-                             {gapMiddle, true, 0},
-                             {textX - 1, true, 0},
-                             {textX + 16 * wcw, true, 15},
-                             {edit->ClientWidth() - 1, true, 15}};
+    // (x, in the text column, column): each digit's and character's first and last pixel, the two
+    // halves of the gap, and the points beside the columns.
+    std::vector<std::tuple<int, bool, int64_t>> hits = {
+        {0, false, 0},        {digitsEnd, false, 15},       {gapMiddle - 1, false, 15}, {gapMiddle, true, 0},
+        {textX - 1, true, 0}, {textX + 16 * wcw, true, 15}, {edit->ClientWidth() - 1, true, 15}};
     for (int k = 0; k < 16; ++k)
     {
         const int hex = edit->HexX() + 3 * k * cw, text = textX + k * wcw;
-        // Each digit's first and the last pixel; each character's first and last.
         hits.insert(hits.end(), {{hex, false, k}, {hex + 2 * cw - 1, false, k}});
         hits.insert(hits.end(), {{text, true, k}, {text + wcw - 1, true, k}});
     }
-    for (const Hit& hit : hits)
+    for (auto [x, inText, column] : hits)
         for (int64_t line : {0, 2})
         {
-            SCOPED_TRACE(testing::Message() << "x " << hit.x << ", line " << line);
-            int64_t column = -1, pos = -1;
-            EXPECT_EQ(edit->ComputePosition(hit.x, int(line) * lh + lh / 2, column, pos), hit.inText);
-            EXPECT_EQ(column, hit.column);
-            EXPECT_EQ(pos, line * 16 + hit.column);
+            int64_t hitColumn = -1, pos = -1;
+            EXPECT_EQ(edit->ComputePosition(x, int(line) * lh + lh / 2, hitColumn, pos), inText) << "x " << x;
+            EXPECT_EQ(pos, line * 16 + column) << "x " << x << ", line " << line;
         }
 
     // Clicked there, "Hi!" lands on that byte of line 1, or is dropped in the hex column, where
