@@ -678,34 +678,36 @@ void XHexEdit::SelectAll()
     SetSelection(0, m_buffer->GetSize());
 }
 
-bool XHexEdit::ComputePosition(int x, int y, int64_t& column, int64_t& pos)
+bool XHexEdit::HitColumn(int x, int64_t& column) const
 {
     // In 64 bits: no point of the 32-bit plane overflows a sum.
-    int64_t at = int64_t(x) + m_cw / 2;
-    const int64_t line = FloorDiv(y, m_lh) + m_firstVisible;
-    const int64_t hexX = m_hexX, textX = m_textX;
-    if (at < hexX)
-        at = hexX;
-    bool inText;
-    if (at <= hexX + m_hexWidth + kGap / 2)
+    const int64_t at = x;
+    const int64_t digitsEnd = int64_t(m_hexX) + 47 * int64_t(m_cw);
+    if (!m_showAscii || at < (digitsEnd + m_textX) / 2)
     {
-        column = (at - hexX) / (3 * int64_t(m_cw));
-        inText = false;
+        // Half a character to the right: a point on a byte's trailing space goes to the nearer byte.
+        const int64_t from = std::max(at + m_cw / 2, int64_t(m_hexX)) - m_hexX;
+        column = std::min<int64_t>(from / (3 * int64_t(m_cw)), 16);
+        return false;
     }
-    else
-    {
-        at = std::clamp(at, textX, textX + m_textWidth);
-        column = (at - textX) / m_wcw;
-        inText = true;
-    }
-    pos = line * 16 + column;
+    column = std::min<int64_t>((std::max(at, int64_t(m_textX)) - m_textX) / m_wcw, 16);
+    return true;
+}
+
+bool XHexEdit::ComputePosition(int x, int y, int64_t& column, int64_t& pos)
+{
+    const bool inText = HitColumn(x, column);
+    column = std::min<int64_t>(column, 15);
+    pos = (FloorDiv(y, m_lh) + m_firstVisible) * 16 + column;
     return inText;
 }
 
-void XHexEdit::ScreenToPosition(int x, int y)
+void XHexEdit::ScreenToPosition(int x, int y, bool toLineEnd)
 {
-    int64_t column = 0, pos = 0;
-    m_caretInText = ComputePosition(x, y, column, pos);
+    int64_t column = 0;
+    m_caretInText = HitColumn(x, column);
+    if (!toLineEnd)
+        column = std::min<int64_t>(column, 15);
     const int64_t line = FloorDiv(y, m_lh) + m_firstVisible;
     SetLine(line);
     SetRow(column);
@@ -850,7 +852,7 @@ void XHexEdit::MouseMove(TShiftState Shift, int X, int Y)
     if (!Shift.Contains(ssLeft))
         return;
     const int64_t before = m_position;
-    ScreenToPosition(X, Y);
+    ScreenToPosition(X, Y, true);
     if (m_position == before)
         return;
     ChangeCaretPos();

@@ -126,9 +126,12 @@ public:
     void SetSelStart(int64_t start) { SetSelection(start, m_selLength); }
     void SetSelLength(int64_t length) { SetSelection(m_selStart, length); }
     void SelectAll();
-    // True when the point lies in the text column; pos gets the byte position there.
+    // True when the point lies in the text column; column and pos get the byte under the point,
+    // or the nearest one of the same line beside the columns.
     bool ComputePosition(int x, int y, int64_t& column, int64_t& pos);
-    void ScreenToPosition(int x, int y);
+    // Puts the caret on the byte ComputePosition finds; with toLineEnd, a point right of a line's
+    // last byte puts it after that byte (where a drag ends that takes the line's end in).
+    void ScreenToPosition(int x, int y, bool toLineEnd = false);
 
     // ---- data ----
     void InsertData(int64_t pos, int32_t count, const void* data);
@@ -200,6 +203,9 @@ private:
     void HandleScroll(bool vertical, int code, int thumb);
     void Relayout();
     void InvalidateLines(int64_t firstLine, int64_t lastLine);
+    // The column of x, 16 right of a line's last byte; true in the text column, which takes the
+    // points from the middle of the gap between the last hex digit and the text.
+    bool HitColumn(int x, int64_t& column) const;
     void ExtendSelectionToCaret();
     void CollapseSelectionToCaret();
     void AdvanceAfterTyping();

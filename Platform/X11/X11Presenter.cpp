@@ -547,6 +547,9 @@ struct Window::Impl
     bool grabs = false;
     bool grabbed = false;
     bool passThrough = false; // its input region is empty: the pointer passes to the window below
+    // Where a hidden window is to stand once it shows.
+    bool placePending = false;
+    int placeX = 0, placeY = 0;
 };
 
 namespace
@@ -757,6 +760,11 @@ void Window::Show()
         attributes.override_redirect = impl_->overrideRedirect ? True : False;
         XChangeWindowAttributes(c.display, impl_->window, CWOverrideRedirect, &attributes);
         impl_->overrideGiven = impl_->overrideRedirect;
+    }
+    if (impl_->placePending)
+    {
+        XMoveWindow(c.display, impl_->window, impl_->placeX, impl_->placeY);
+        impl_->placePending = false;
     }
     // A menu mapped under the pointer takes it from the window below, and a window manager whose
     // focus follows the pointer would see it leave the menu's owner and take the owner's focus.
@@ -1010,6 +1018,16 @@ void Window::Move(int x, int y)
     Connection& c = TheConnection();
     if (impl_->window == 0)
         return;
+    // A hidden window moves as it shows, once it is known whether a window manager places it: a
+    // popup moved before it is one asks the manager to move it, which a busy manager does only
+    // after the popup has shown where it was made.
+    if (!impl_->visible)
+    {
+        impl_->placePending = true;
+        impl_->placeX = x;
+        impl_->placeY = y;
+        return;
+    }
     XMoveWindow(c.display, impl_->window, x, y);
     XFlush(c.display);
 }

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -181,11 +182,11 @@ TEST_F(HexEditTest, NewEditorAndLayoutArithmetic)
     EXPECT_EQ(edit->HexX(), hexX);
 
     // The hit test sums in 64 bits: a point at the far end of the coordinates is in the text
-    // column past its last byte.
+    // column on its line's last byte.
     int64_t column = 0, pos = 0;
     EXPECT_TRUE(edit->ComputePosition(2147483647, 2147483647, column, pos));
-    EXPECT_EQ(column, 16);
-    EXPECT_EQ(pos, (2147483647 / edit->LineHeight()) * 16 + 16);
+    EXPECT_EQ(column, 15);
+    EXPECT_EQ(pos, (2147483647 / edit->LineHeight()) * 16 + 15);
     EXPECT_FALSE(edit->ComputePosition(-2147483647 - 1, 0, column, pos));
     EXPECT_EQ(pos, 0);
 
@@ -448,6 +449,70 @@ TEST_F(HexEditTest, MouseSelectsAndDoubleClickTakesTheLineAlsoWhenScrolledSidewa
     EXPECT_EQ(edit->Position(), single);
     EXPECT_EQ(edit->SelStart(), 32);
     EXPECT_EQ(edit->SelLength(), 16);
+
+    // Dragged right of a line's last byte, the selection runs to the line's end.
+    edit->SetHScrollPos(0);
+    edit->SetWidth(740);
+    for (int x : {edit->HexX() + 48 * edit->CharWidth() + 5, edit->TextX() + 16 * edit->TextCharWidth() + 5})
+    {
+        Mouse(WM_LBUTTONDOWN, a.x, a.y, MK_LBUTTON);
+        Mouse(WM_MOUSEMOVE, x, a.y, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, x, a.y);
+        EXPECT_EQ(edit->SelStart(), 17);
+        EXPECT_EQ(edit->SelLength(), 15);
+    }
+}
+
+// A point over a byte's digits or character is that byte; beside a column it is that column's
+// nearest byte on the same line: the hex column up to the middle of the gap, the text column past it.
+TEST_F(HexEditTest, APointHitsTheByteUnderItOnItsOwnLine)
+{
+    Load(Bytes(64, '.'));
+    const int cw = edit->CharWidth(), wcw = edit->TextCharWidth(), lh = edit->LineHeight();
+    const int digitsEnd = edit->HexX() + 47 * cw, textX = edit->TextX();
+    const int gapMiddle = (digitsEnd + textX) / 2;
+    // (x, in the text column, column): each digit's and character's first and last pixel, the two
+    // halves of the gap, and the points beside the columns.
+    std::vector<std::tuple<int, bool, int64_t>> hits = {
+        {0, false, 0},        {digitsEnd, false, 15},       {gapMiddle - 1, false, 15}, {gapMiddle, true, 0},
+        {textX - 1, true, 0}, {textX + 16 * wcw, true, 15}, {edit->ClientWidth() - 1, true, 15}};
+    for (int k = 0; k < 16; ++k)
+    {
+        const int hex = edit->HexX() + 3 * k * cw, text = textX + k * wcw;
+        hits.insert(hits.end(), {{hex, false, k}, {hex + 2 * cw - 1, false, k}});
+        hits.insert(hits.end(), {{text, true, k}, {text + wcw - 1, true, k}});
+    }
+    for (auto [x, inText, column] : hits)
+        for (int64_t line : {0, 2})
+        {
+            int64_t hitColumn = -1, pos = -1;
+            EXPECT_EQ(edit->ComputePosition(x, int(line) * lh + lh / 2, hitColumn, pos), inText) << "x " << x;
+            EXPECT_EQ(pos, line * 16 + column) << "x " << x << ", line " << line;
+        }
+
+    // Clicked there, "Hi!" lands on that byte of line 1, or is dropped in the hex column, where
+    // only digits land.
+    const std::tuple<int, int64_t, bool> typed[] = {
+        {textX, 16, true}, {textX + 15 * wcw, 31, true}, {gapMiddle, 16, true}, {gapMiddle - 1, 31, false}};
+    for (auto [x, at, text] : typed)
+    {
+        Load(Bytes(64, '.'));
+        Mouse(WM_LBUTTONDOWN, x, lh + lh / 2, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, x, lh + lh / 2);
+        Type(u"Hi!");
+        Platform::DispatchPostedMessages();
+        Bytes want(64, '.');
+        if (text)
+            want.insert(want.begin() + at, {'H', 'i', '!'});
+        EXPECT_EQ(Data(), want) << "x " << x;
+        EXPECT_EQ(edit->Position(), text ? at + 3 : at) << "x " << x;
+    }
+
+    // Without the text column the hex column takes every point right of it.
+    edit->SetShowAscii(false);
+    int64_t column = -1, pos = -1;
+    EXPECT_FALSE(edit->ComputePosition(textX + 5 * wcw, lh / 2, column, pos));
+    EXPECT_EQ(pos, 15);
 }
 
 // ---- clipboard ------------------------------------------------------------------------------

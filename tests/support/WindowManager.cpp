@@ -121,6 +121,7 @@ WindowManager::~WindowManager()
     if (m_pid > 0)
     {
         // A window manager busy with the display may not end on a request: give it a moment.
+        Stall(false);
         kill(m_pid, SIGTERM);
         int status = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
@@ -139,6 +140,12 @@ WindowManager::~WindowManager()
         XCloseDisplay(m_display);
     if (!m_config.empty())
         unlink(m_config.c_str());
+}
+
+void WindowManager::Stall(bool stalled)
+{
+    if (m_pid > 0)
+        kill(m_pid, stalled ? SIGSTOP : SIGCONT);
 }
 
 WindowManager::Facts WindowManager::Read(unsigned long window)

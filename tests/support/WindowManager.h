@@ -54,6 +54,9 @@ public:
     void Click(unsigned long window, int x, int y);
     // The whole screen as 0x00RRGGBB, top row first.
     std::vector<uint32_t> Screenshot(int& width, int& height);
+    // Stops the manager, as a machine too busy to run it would, or lets it go on: what waits for
+    // it (a managed window's move) waits meanwhile.
+    void Stall(bool stalled);
 
 private:
     unsigned long FrameOf(unsigned long window);
