@@ -20,7 +20,7 @@
 //          properly half a second later; "negative-incr" announces an incremental size of -5;
 //          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever.
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes, HELD the
-//          number of the requestor's properties that hold data
+//          number of the requestor's properties that hold data; a trickle says "sent N" at each step
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data
 //   target: silent
@@ -207,6 +207,8 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(bytes.data() + sent++ % bytes.size()), 1);
             XFlush(d);
+            if (report)
+                Say("sent " + std::to_string(sent));
             continue;
         }
         size_t n = std::min(chunk, bytes.size() - sent);
