@@ -806,7 +806,7 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
         // The time the transfer may take grows with what came (see TransferTimeoutMs).
         const auto allowed = std::chrono::milliseconds(TransferTimeoutMs) +
                              std::chrono::milliseconds(bytes.size() * 1000 / LeastTransferRate);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(begun + allowed - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(begun + allowed - Clock::now());
         if (left.count() <= 0)
             return finish(FetchResult::NoAnswer);
         bool stepped = WaitFor(

@@ -19,8 +19,8 @@
 //          "stray" first sends a notice naming the asked property with an older time, and answers
 //          properly half a second later; "negative-incr" announces an incremental size of -5;
 //          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever.
-//          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes, HELD the
-//          number of the requestor's properties that hold data; a trickle says "sent N" at each step
+//          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
+//          in place of "asked TARGET"; a trickle says "sent N" at each step
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data
 //   target: silent
@@ -227,6 +227,37 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     return true;
 }
 
+// Says "asked TARGET PROPERTY TIME HELD" for a request, HELD the number of the requestor's
+// properties that hold data.
+void Report(const XSelectionRequestEvent& r)
+{
+    std::string line = "asked";
+    for (Atom atom : {r.target, r.property})
+    {
+        char* name = XGetAtomName(d, atom);
+        line += std::string(" ") + (name ? name : "None");
+        if (name)
+            XFree(name);
+    }
+    int count = 0, held = 0;
+    Atom* atoms = XListProperties(d, r.requestor, &count);
+    for (int i = 0; i < count; ++i)
+    {
+        Atom type;
+        int format;
+        unsigned long items, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(d, r.requestor, atoms[i], 0, 0, False, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        held += after > 0;
+        if (data)
+            XFree(data);
+    }
+    if (atoms)
+        XFree(atoms);
+    Say(line + " " + std::to_string(r.time) + " " + std::to_string(held));
+}
+
 int Serve(const char* targetName, const char* file)
 {
     std::string bytes = ReadFile(file);
@@ -248,43 +279,20 @@ int Serve(const char* targetName, const char* file)
             return 0;
         if (e.type != SelectionRequest)
             continue;
+        if (report && delayMs == 0)
+            Report(e.xselectionrequest);
         if (delayMs > 0)
-            bytes = ReadFile(file);
-        if (delayMs > 0 || report)
         {
-            const XSelectionRequestEvent& r = e.xselectionrequest;
-            char* name = XGetAtomName(d, r.target);
-            std::string line = std::string("asked ") + (name ? name : "?");
+            bytes = ReadFile(file);
+            char* name = XGetAtomName(d, e.xselectionrequest.target);
+            if (report)
+                Report(e.xselectionrequest);
+            else
+                Say(std::string("asked ") + (name ? name : "?"));
             if (name)
                 XFree(name);
-            if (report)
-            {
-                char* property = XGetAtomName(d, r.property);
-                line += std::string(" ") + (property ? property : "None") + " " + std::to_string(r.time);
-                if (property)
-                    XFree(property);
-                int count = 0, held = 0;
-                Atom* atoms = XListProperties(d, r.requestor, &count);
-                for (int i = 0; i < count; ++i)
-                {
-                    Atom type;
-                    int format;
-                    unsigned long items, after = 0;
-                    unsigned char* data = nullptr;
-                    XGetWindowProperty(d, r.requestor, atoms[i], 0, 0, False, AnyPropertyType, &type, &format,
-                                       &items, &after, &data);
-                    held += after > 0;
-                    if (data)
-                        XFree(data);
-                }
-                if (atoms)
-                    XFree(atoms);
-                line += " " + std::to_string(held);
-            }
-            Say(line);
-        }
-        if (delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        }
         if (!Answer(e.xselectionrequest, target, bytes) && delayMs == 0)
             return 1;
     }
