@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/keysym.h>
 
 #include <poll.h>
 
@@ -32,7 +33,7 @@ constexpr size_t MostAbandoned = 32;
 
 struct Atoms
 {
-    Atom clipboard, targets, timestamp, multiple, incr, utf8, textPlain, timeProbe;
+    Atom clipboard, targets, timestamp, multiple, incr, utf8, textPlain, timeProbe, wmProtocols, wmDeleteWindow;
     Atom xdndAware, xdndSelection, xdndEnter, xdndPosition, xdndStatus, xdndLeave, xdndDrop,
         xdndFinished, xdndTypeList, xdndProxy, actionCopy, actionMove, actionLink;
 };
@@ -138,6 +139,8 @@ struct State
     int fixesEvent = -1;
     unsigned long ownerships = 0;
     OwnerMemory known;
+    // The user ended a wait of this turn's paste (Escape, a close): the rest of it asks nothing.
+    bool endedByUser = false;
 };
 
 // Never destroyed, as the connection it belongs to: windows freed at exit still reach it.
@@ -171,6 +174,8 @@ State* Live()
     a.utf8 = intern("UTF8_STRING");
     a.textPlain = intern("text/plain;charset=utf-8");
     a.timeProbe = intern("KELVANE_TIME");
+    a.wmProtocols = intern("WM_PROTOCOLS");
+    a.wmDeleteWindow = intern("WM_DELETE_WINDOW");
     a.xdndAware = intern("XdndAware");
     a.xdndSelection = intern("XdndSelection");
     a.xdndEnter = intern("XdndEnter");
@@ -370,12 +375,16 @@ bool ContinueSending(State& s, const XPropertyEvent& e)
 
 bool HandleEvent(State& s, XEvent& event);
 
-// Whether a notice answers a request of ours: one naming the request's own property does (no
-// other request uses it while an answer to it may come); a refusal, or a notice naming some other
-// property, by the request's time, which the owner copies from the request.
+// Whether a notice answers a request of ours. Its time is the request's, which the owner copies
+// from the request, or CurrentTime from an owner that does not: any other time is a notice for an
+// earlier request or another client's stray one. Then one naming the request's own property does
+// (no other request uses it while an answer to it may come); a refusal, or a notice naming some
+// other property, only by the request's own time.
 bool Answers(const XSelectionEvent& n, Atom selection, Atom target, Atom property, Time time)
 {
     if (n.requestor != Detail::Utility() || n.selection != selection || n.target != target)
+        return false;
+    if (n.time != time && n.time != CurrentTime)
         return false;
     return n.property == property || (n.time == time && (time != CurrentTime || n.property == None));
 }
@@ -425,28 +434,57 @@ struct WaitContext
 {
     State* state;
     const std::function<bool(const XEvent&)>* wanted;
+    bool userMayEnd = false;
+    KeyCode escape = 0;
+    bool ended = false; // the user's word came
 };
 
+bool EscapePressed(const WaitContext& c, const XEvent& e)
+{
+    return e.type == KeyPress && c.escape != 0 && e.xkey.keycode == c.escape && Detail::OwnWindow(e.xkey.window);
+}
+
+bool CloseAsked(const WaitContext& c, const XEvent& e)
+{
+    const Atoms& a = c.state->a;
+    return e.type == ClientMessage && e.xclient.message_type == a.wmProtocols && e.xclient.format == 32 &&
+           static_cast<Atom>(e.xclient.data.l[0]) == a.wmDeleteWindow && Detail::OwnWindow(e.xclient.window);
+}
+
+// Nothing queued behind the user's word is taken: an answer that came after it is too late. The
+// Escape is taken, a close stays queued.
 Bool PickEvent(Display*, XEvent* e, XPointer context)
 {
     auto* c = reinterpret_cast<WaitContext*>(context);
+    if (c->ended)
+        return False;
+    if (c->userMayEnd && (CloseAsked(*c, *e) || EscapePressed(*c, *e)))
+    {
+        c->ended = true;
+        return e->type == KeyPress ? True : False;
+    }
     return (*c->wanted)(*e) || ServingEvent(*c->state, *e) ? True : False;
 }
 
-// Waits up to `timeoutMs` for an event `wanted` picks, serving others meanwhile. False on timeout
-// or when the display goes.
-bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent& found, int timeoutMs)
+// Waits up to `timeoutMs` for an event `wanted` picks, serving others meanwhile. False on timeout,
+// when the display goes, and, when `userMayEnd`, at the user's word (s.endedByUser tells).
+bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent& found, int timeoutMs,
+             bool userMayEnd = false)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    WaitContext context{&s, &wanted};
+    WaitContext context{&s, &wanted, userMayEnd};
+    if (userMayEnd)
+        context.escape = XKeysymToKeycode(s.display, XK_Escape);
     for (;;)
     {
         if (Detail::LiveDisplay() != s.display)
             return false;
         XFlush(s.display);
         XEvent e;
-        while (XCheckIfEvent(s.display, &e, PickEvent, reinterpret_cast<XPointer>(&context)))
+        while (!context.ended && XCheckIfEvent(s.display, &e, PickEvent, reinterpret_cast<XPointer>(&context)))
         {
+            if (context.ended)
+                break; // the Escape: it has done its work
             if (wanted(e))
             {
                 found = e;
@@ -456,6 +494,11 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
                 Detail::ShowExposed(e);
             else
                 HandleEvent(s, e);
+        }
+        if (context.ended)
+        {
+            s.endedByUser = true;
+            return false;
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
@@ -676,6 +719,8 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
     format = 0;
     if (owner == None)
         return FetchResult::NoOwner;
+    if (s.endedByUser)
+        return FetchResult::Cancelled;
     bool foreign = owner != utility && !Detail::OwnWindow(owner);
     // Its going away ends the wait at once.
     if (foreign)
@@ -722,9 +767,9 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
             return gone(x) ||
                    (x.type == SelectionNotify && Answers(x.xselection, selection, target, property, time));
         },
-        e, firstAnswerMs);
+        e, firstAnswerMs, true);
     if (!answered)
-        return finish(FetchResult::NoAnswer);
+        return finish(s.endedByUser ? FetchResult::Cancelled : FetchResult::NoAnswer);
     if (gone(e))
         return finish(FetchResult::Vanished);
     after = After::Free;
@@ -745,7 +790,9 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
         return finish(FetchResult::BadData);
     long announced = 0;
     std::memcpy(&announced, bytes.data(), sizeof announced);
-    if (announced < 0 || static_cast<unsigned long>(announced) > bound)
+    if (announced < 0)
+        return finish(FetchResult::BadData);
+    if (static_cast<unsigned long>(announced) > bound)
         return finish(FetchResult::TooLarge);
     bytes.clear();
     bytes.reserve(static_cast<size_t>(announced));
@@ -753,8 +800,15 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
     XDeleteProperty(d, utility, property); // the owner's signal to begin
     XFlush(d);
     std::string chunk;
+    const auto begun = Clock::now();
     for (;;)
     {
+        // The time the transfer may take grows with what came (see TransferTimeoutMs).
+        const auto allowed = std::chrono::milliseconds(TransferTimeoutMs) +
+                             std::chrono::milliseconds(bytes.size() * 1000 / LeastTransferRate);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(begun + allowed - Clock::now());
+        if (left.count() <= 0)
+            return finish(FetchResult::NoAnswer);
         bool stepped = WaitFor(
             s,
             [&](const XEvent& x)
@@ -762,9 +816,9 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
                 return gone(x) || (x.type == PropertyNotify && x.xproperty.window == utility &&
                                    x.xproperty.atom == property && x.xproperty.state == PropertyNewValue);
             },
-            e, PeerTimeoutMs);
+            e, static_cast<int>(std::min<long long>(left.count(), PeerTimeoutMs)), true);
         if (!stepped)
-            return finish(FetchResult::NoAnswer);
+            return finish(s.endedByUser ? FetchResult::Cancelled : FetchResult::NoAnswer);
         if (gone(e))
             return finish(FetchResult::Vanished);
         int chunkFormat = 0;
@@ -1165,6 +1219,8 @@ bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs, const st
         targets = known.targets;
         return !targets.empty();
     }
+    if (s->endedByUser)
+        return false;
     if (asking)
         asking();
     const unsigned long ownership = s->ownerships;
@@ -1175,8 +1231,9 @@ bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs, const st
     if (r == FetchResult::Done && format == 32)
         targets = AtomNames(s->display, longs);
     // Kept for this ownership only: another program's window may carry the id of one gone a
-    // moment ago, and a window taking the clipboard anew may offer other forms.
-    if (r != FetchResult::Vanished && SameOwnership(*s, owner, ownership))
+    // moment ago, and a window taking the clipboard anew may offer other forms. A wait the user
+    // ended tells nothing of the owner.
+    if (r != FetchResult::Vanished && r != FetchResult::Cancelled && SameOwnership(*s, owner, ownership))
     {
         known.silent = r == FetchResult::NoAnswer;
         known.listed = !known.silent;
@@ -1431,6 +1488,7 @@ void TransferTimers()
         return;
     // A new turn of the loop is a new paste: an owner silent in the last one is asked again.
     s->known.silent = false;
+    s->endedByUser = false;
     if (s->fixesEvent < 0)
         s->known = OwnerMemory(); // no word of a window taking the clipboard anew
     auto now = Clock::now();

@@ -19,6 +19,13 @@ namespace X11
 constexpr size_t LargestImport = size_t(256) << 20;
 // How long a peer may stay silent in the middle of a transfer or a drag.
 constexpr int PeerTimeoutMs = 5000;
+// How long an incremental transfer from another program may last: TransferTimeoutMs, and one
+// second more for each LeastTransferRate bytes received. An owner that trickles, however punctual
+// each step, is given up about 30 s after its transfer began, as a silent one is; one that keeps
+// up at least LeastTransferRate is never cut short before LargestImport, which it reaches within
+// 30 s + 256 s, the longest any transfer lasts.
+constexpr int TransferTimeoutMs = 30000;
+constexpr size_t LeastTransferRate = size_t(1) << 20; // bytes a second
 
 // One form of the data we offer: its target name and its bytes (shared, never copied per request).
 struct Offer
@@ -42,7 +49,8 @@ enum class FetchResult
     NoAnswer, // the owner did not answer in time, or stopped in the middle
     TooLarge, // more than LargestImport
     BadData,  // an answer of the wrong form (type, format, a broken incremental transfer)
-    Vanished  // the owner went away during the transfer
+    Vanished, // the owner went away during the transfer
+    Cancelled // the user ended the wait: Escape in one of our windows, or a close asked of one
 };
 
 // Takes the CLIPBOARD selection and offers the forms given (an empty list offers nothing but the
@@ -55,13 +63,17 @@ ClipboardOwner ClipboardOwnerNow();
 // until the program's loop turns again (the end of a paste): a silent owner costs a paste one
 // wait, however many questions the paste asks.
 //
+// A paste's waits end at once at the user's word: Escape pressed in one of our windows (the key
+// has done its work and goes no further), or a close asked of one (it stays queued and goes on as
+// usual once the paste has ended). The rest of that paste (until the loop turns) asks nothing.
+//
 // The target names another program's clipboard offers; false when it names none in time.
 // `asking` is called when the owner is to be asked (not when its answer is known).
 bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs,
                       const std::function<void()>& asking = {});
 // Another program's clipboard in one form; `firstAnswerMs` bounds the wait for the owner's first
-// answer, PeerTimeoutMs every later step of an incremental transfer. NoAnswer at once from an
-// owner silent in this paste.
+// answer, PeerTimeoutMs every later step of an incremental transfer, TransferTimeoutMs (and more
+// at a good pace) the whole of it. NoAnswer at once from an owner silent in this paste.
 FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs);
 
 // Drag actions, as bits (the same values as the OLE drop effects).

@@ -209,3 +209,45 @@ TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneO
     paste("OK", "", false);
     EXPECT_EQ(Bytes(), "AOKB");
 }
+
+// A paste from an owner that trickles forever ends at once at Escape or at the window's close, with
+// nothing pasted; the close then goes on as usual.
+TEST_F(HexEditClipboardWindowTest, EscapeOrACloseEndsAPasteAtOnce)
+{
+    unsigned long window = Vcl::NativeWindowOf(form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && probe->HasFocus(window); }));
+    std::ofstream(dir / "served", std::ios::binary) << "endless";
+    for (bool close : {false, true})
+    {
+        PeerProcess owner;
+        std::string line;
+        ASSERT_TRUE(owner.Start(peerProgram,
+                                {"serve", "UTF8_STRING", (dir / "served").string(), "trickle:1000", "report"}));
+        ASSERT_TRUE(owner.ReadLine(line, PeerDeadline, PumpOnce));
+        ASSERT_EQ(line, "ready");
+        Load("AB");
+        editor->InsertMode = true;
+        editor->SetSelection(1, 0);
+        Clock::time_point said{};
+        std::thread user(
+            [&]
+            {
+                // Once the transfer is under way, the user has had enough.
+                std::string step;
+                while (owner.ReadLine(step, PeerDeadline, nullptr) && step.rfind("sent", 0) != 0)
+                {
+                }
+                said = Clock::now();
+                if (close)
+                    probe->RequestClose(window);
+                else
+                    probe->Key("Escape");
+            });
+        editor->PasteTextFromClipboard();
+        const auto ended = Clock::now();
+        user.join();
+        EXPECT_EQ(Bytes(), "AB") << close;
+        EXPECT_LT(ended - said, 2s) << close;
+    }
+    EXPECT_TRUE(PumpUntil([&] { return !probe->Viewable(window); }));
+}

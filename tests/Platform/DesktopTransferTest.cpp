@@ -20,6 +20,7 @@
 
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -46,6 +47,21 @@ std::string GeneratedText(size_t size)
     if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
         text.pop_back();
     return text;
+}
+
+// A request as the peer reports it: "asked TARGET PROPERTY TIME HELD".
+struct Asked
+{
+    std::string target, property;
+    unsigned long time = 0;
+    int held = -1; // properties of the requestor's window holding data
+};
+Asked ParseAsked(const std::string& line)
+{
+    Asked asked;
+    std::string word;
+    std::istringstream(line) >> word >> asked.target >> asked.property >> asked.time >> asked.held;
+    return asked;
 }
 
 // Records what a window's drop target hears, and takes file lists with a copy.
@@ -182,6 +198,7 @@ TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
         {"vanish", X11::FetchResult::Vanished, 2000},        {"vanish-mid", X11::FetchResult::Vanished, 2000},
         {"huge", X11::FetchResult::TooLarge, 2000},          {"bad-incr", X11::FetchResult::BadData, 2000},
         {"format-change", X11::FetchResult::BadData, 2000},  {"stall-mid", X11::FetchResult::NoAnswer, 7000},
+        {"negative-incr", X11::FetchResult::BadData, 2000},
     };
     for (const Case& c : cases)
     {
@@ -208,8 +225,9 @@ TEST_F(DesktopTransferTest, ALateAnswerIsDroppedAndNotTakenForTheNextRequest)
 {
     WriteWholeFile(dir / "served", "");
     PeerProcess peer;
-    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "delay:1500"}), "ready");
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "delay:1500", "report"}), "ready");
     std::string bytes, line;
+    Asked givenUp; // the request given up on, as the peer took it up
     // Gives up on a request while the peer holds `first`, then asks again once it holds `next`.
     auto lateThenNext = [&](const std::string& first, const std::string& next)
     {
@@ -218,18 +236,87 @@ TEST_F(DesktopTransferTest, ALateAnswerIsDroppedAndNotTakenForTheNextRequest)
         // Asked, the peer would refuse this form once it has answered the first.
         EXPECT_EQ(X11::FetchClipboard("STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
         ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
-        ASSERT_EQ(line, "asked UTF8_STRING"); // it holds `first` for that answer
+        ASSERT_EQ(ParseAsked(line).target, "UTF8_STRING"); // it holds `first` for that answer
+        givenUp = ParseAsked(line);
         WriteWholeFile(dir / "served", next);
         EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Done);
         EXPECT_TRUE(bytes == next);
         ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
     };
     lateThenNext("first", "second");
-    EXPECT_EQ(line, "asked UTF8_STRING");
+    EXPECT_EQ(ParseAsked(line).target, "UTF8_STRING");
+    const std::string freed = givenUp.property;
     // A late answer beginning an incremental transfer: its header stays, which keeps the owner
     // from sending (deleting it asks for the first piece).
     lateThenNext(GeneratedText(200 * 1024), "third");
     EXPECT_EQ(line, "not begun");
+    // Nothing of the first late answer stayed on our window, and its property served again.
+    EXPECT_EQ(givenUp.held, 0);
+    ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+    EXPECT_EQ(ParseAsked(line).property, freed);
+}
+
+// An owner is heard whether it copies the request's time into its answer or answers with
+// CurrentTime, while a notice naming the asked property with another time is not its answer. Each
+// request carries a time of its own, later than the last one's.
+TEST_F(DesktopTransferTest, AnAnswerIsTheNoticeWithTheRequestsTimeOrNone)
+{
+    WriteWholeFile(dir / "served", "good");
+    for (const char* mode : {"untimed", "stray"})
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), mode, "report"}), "ready");
+        unsigned long last = 0;
+        for (int i = 0; i < 2; ++i)
+        {
+            std::string bytes, line;
+            EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Done) << mode;
+            EXPECT_EQ(bytes, "good") << mode;
+            ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+            EXPECT_GT(ParseAsked(line).time, last) << line;
+            last = ParseAsked(line).time;
+        }
+    }
+}
+
+// An incremental transfer that trickles, each step in time, is given up after half a minute, as
+// an owner gone silent; the rest of the paste does not wait for it again.
+TEST_F(DesktopTransferTest, ATricklingTransferIsGivenUpAfterHalfAMinute)
+{
+    WriteWholeFile(dir / "served", "endless");
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "trickle:4000"}), "ready");
+    std::string bytes;
+    auto start = Clock::now();
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
+    EXPECT_GE(Clock::now() - start, 30s);
+    EXPECT_LT(Clock::now() - start, 35s);
+    EXPECT_TRUE(bytes.empty());
+    start = Clock::now();
+    EXPECT_EQ(X11::FetchClipboard("STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
+    EXPECT_LT(Clock::now() - start, 1s);
+}
+
+// What an owner lists is kept while it owns the clipboard, so a busy owner is asked once for many
+// pastes; that it stayed silent is kept for one paste only, so a slow owner is heard in the next.
+TEST_F(DesktopTransferTest, AnOwnersListIsKeptAndItsSilenceForgottenAfterThePaste)
+{
+    WriteWholeFile(dir / "served", "text");
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "delay:1500"}), "ready");
+    std::vector<std::string> targets;
+    int asked = 0;
+    auto ask = [&] { ++asked; };
+    EXPECT_FALSE(X11::ClipboardTargets(targets, 500, ask));
+    PumpOnce();
+    for (int paste = 0; paste < 2; ++paste)
+    {
+        targets.clear();
+        EXPECT_TRUE(X11::ClipboardTargets(targets, PeerDeadlineMs, ask)) << paste;
+        EXPECT_NE(std::find(targets.begin(), targets.end(), "UTF8_STRING"), targets.end()) << paste;
+        PumpOnce();
+    }
+    EXPECT_EQ(asked, 2);
 }
 
 // An owner answering with one property of several megabytes (no incremental transfer) is read in

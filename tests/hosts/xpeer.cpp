@@ -2,7 +2,8 @@
 // tests of the desktop's clipboard and drag and drop. It talks Xlib only and shares no code with
 // the program under test.
 //
-//   xpeer serve TARGET FILE [MODE]    owns CLIPBOARD, answers TARGET with the file's bytes
+//   xpeer serve TARGET FILE [MODE [report]]
+//                                     owns CLIPBOARD, answers TARGET with the file's bytes
 //   xpeer fetch TARGET OUTFILE        asks the CLIPBOARD owner for TARGET, writes the answer
 //   xpeer drop X Y URIFILE [MODE]     drags text/uri-list onto the window at root (X, Y)
 //   xpeer target X Y OUTFILE [MODE]   a drop window at (X, Y), 200 x 150; writes what is dropped
@@ -13,7 +14,13 @@
 //          "whole" answers in one property however large (no incremental transfer); "delay:MS" is a
 //          busy program: it takes up one request at a time, reads the file anew, says "asked
 //          TARGET" and answers MS later (so an answer we gave up on comes before the next one);
-//          an incremental answer not taken up within MS ends with "not begun" (or "stopped")
+//          an incremental answer not taken up within MS ends with "not begun" (or "stopped");
+//          "untimed" answers with CurrentTime in its notices instead of the request's time;
+//          "stray" first sends a notice naming the asked property with an older time, and answers
+//          properly half a second later; "negative-incr" announces an incremental size of -5;
+//          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever.
+//          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
+//          in place of "asked TARGET"; a trickle says "sent N" at each step
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data
 //   target: silent
@@ -41,6 +48,7 @@ Display* d = nullptr;
 Window self = 0;
 std::string mode;
 int delayMs = 0; // serve's "delay:MS"
+bool report = false;
 
 Atom A(const char* name)
 {
@@ -91,7 +99,7 @@ void Notify(const XSelectionRequestEvent& r, Atom property)
     reply.xselection.requestor = r.requestor;
     reply.xselection.selection = r.selection;
     reply.xselection.target = r.target;
-    reply.xselection.time = r.time;
+    reply.xselection.time = mode == "untimed" ? CurrentTime : r.time;
     reply.xselection.property = property;
     XSendEvent(d, r.requestor, False, 0, &reply);
     XFlush(d);
@@ -120,6 +128,14 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     }
     if (mode == "silent")
         return true;
+    if (mode == "stray")
+    {
+        // A notice for an earlier request of the same requestor, come just before this one's answer.
+        XSelectionRequestEvent earlier = r;
+        earlier.time = r.time > 1000 ? r.time - 1000 : 1;
+        Notify(earlier, property);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
     if (mode == "vanish")
         std::exit(3);
     if (mode == "wrong-format")
@@ -130,7 +146,9 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         Notify(r, property);
         return true;
     }
-    bool incremental = (bytes.size() > chunk && mode != "whole") || mode == "huge" || mode == "bad-incr";
+    const int trickleMs = mode.rfind("trickle:", 0) == 0 ? std::atoi(mode.c_str() + 8) : -1;
+    bool incremental = (bytes.size() > chunk && mode != "whole") || mode == "huge" || mode == "bad-incr" ||
+                       mode == "negative-incr" || trickleMs >= 0;
     if (!incremental)
     {
         XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
@@ -139,7 +157,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         return true;
     }
     XSelectInput(d, r.requestor, PropertyChangeMask);
-    long size = mode == "huge" ? 300L << 20 : static_cast<long>(bytes.size());
+    long size = mode == "huge" ? 300L << 20 : mode == "negative-incr" ? -5 : static_cast<long>(bytes.size());
     if (mode == "bad-incr")
         XChangeProperty(d, r.requestor, property, A("INCR"), 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>("xx"), 2);
@@ -182,6 +200,17 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             pause();
             return false;
         }
+        if (trickleMs >= 0 && !bytes.empty())
+        {
+            // Every step in time, none ever the last.
+            std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+            XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(bytes.data() + sent++ % bytes.size()), 1);
+            XFlush(d);
+            if (report)
+                Say("sent " + std::to_string(sent));
+            continue;
+        }
         size_t n = std::min(chunk, bytes.size() - sent);
         int format = mode == "format-change" && chunks == 1 ? 16 : 8;
         XChangeProperty(d, r.requestor, property, target, format, PropModeReplace,
@@ -196,6 +225,37 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     XSelectInput(d, r.requestor, NoEventMask);
     putBack();
     return true;
+}
+
+// Says "asked TARGET PROPERTY TIME HELD" for a request, HELD the number of the requestor's
+// properties that hold data.
+void Report(const XSelectionRequestEvent& r)
+{
+    std::string line = "asked";
+    for (Atom atom : {r.target, r.property})
+    {
+        char* name = XGetAtomName(d, atom);
+        line += std::string(" ") + (name ? name : "None");
+        if (name)
+            XFree(name);
+    }
+    int count = 0, held = 0;
+    Atom* atoms = XListProperties(d, r.requestor, &count);
+    for (int i = 0; i < count; ++i)
+    {
+        Atom type;
+        int format;
+        unsigned long items, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(d, r.requestor, atoms[i], 0, 0, False, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        held += after > 0;
+        if (data)
+            XFree(data);
+    }
+    if (atoms)
+        XFree(atoms);
+    Say(line + " " + std::to_string(r.time) + " " + std::to_string(held));
 }
 
 int Serve(const char* targetName, const char* file)
@@ -219,11 +279,16 @@ int Serve(const char* targetName, const char* file)
             return 0;
         if (e.type != SelectionRequest)
             continue;
+        if (report && delayMs == 0)
+            Report(e.xselectionrequest);
         if (delayMs > 0)
         {
             bytes = ReadFile(file);
             char* name = XGetAtomName(d, e.xselectionrequest.target);
-            Say(std::string("asked ") + (name ? name : "?"));
+            if (report)
+                Report(e.xselectionrequest);
+            else
+                Say(std::string("asked ") + (name ? name : "?"));
             if (name)
                 XFree(name);
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
@@ -490,6 +555,7 @@ int main(int argc, char** argv)
     if (what == "serve")
     {
         mode = argc > 4 ? argv[4] : "";
+        report = argc > 5 && std::string(argv[5]) == "report";
         return Serve(argv[2], argv[3]);
     }
     if (what == "fetch")
