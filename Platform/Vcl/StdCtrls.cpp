@@ -551,15 +551,17 @@ void TCustomEdit::Ctl3DChanged()
 
 void TCustomEdit::ScrollToCaret()
 {
-    int visible = TextArea().Width();
-    int caretX = OffsetAt(m_caret);
-    int total = OffsetAt(Text().Length());
-    if (caretX - m_scroll < 0)
-        m_scroll = caretX;
-    else if (caretX - m_scroll > visible - 1)
-        m_scroll = caretX - visible + 1;
+    // In 64 bits: the offsets of a text too wide for an int stay at the largest one.
+    const int64_t visible = TextArea().Width();
+    const int64_t caretX = OffsetAt(m_caret);
+    const int64_t total = OffsetAt(Text().Length());
+    int64_t scroll = m_scroll;
+    if (caretX - scroll < 0)
+        scroll = caretX;
+    else if (caretX - scroll > visible - 1)
+        scroll = caretX - visible + 1;
     // No empty room at the right while the text could fill it.
-    m_scroll = std::clamp(m_scroll, 0, std::max(0, total - visible + 1));
+    m_scroll = Saturated(std::clamp<int64_t>(scroll, 0, std::max<int64_t>(0, total - visible + 1)));
 }
 
 int TCustomEdit::PositionAt(int x)
