@@ -1110,11 +1110,12 @@ void XHexEdit::PasteBytes(const uint8_t* bytes, int32_t count)
     Relayout();
 }
 
+// The pasted bytes go from the clipboard's block into the data while the clipboard is open (the
+// paste runs no handler of anyone else's meanwhile): a large paste holds no copy of its own.
 void XHexEdit::PasteFromClipboard()
 {
     if (!IsClipboardFormatAvailable(m_clipboardFormat) || !OpenClipboard(Handle()))
         return;
-    std::vector<uint8_t> bytes;
     if (HANDLE block = GetClipboardData(m_clipboardFormat))
     {
         const SIZE_T blockSize = GlobalSize(block);
@@ -1127,21 +1128,19 @@ void XHexEdit::PasteFromClipboard()
             std::memcpy(&count, data, 4);
             SIZE_T n = std::min<SIZE_T>(count, blockSize - 4);
             n = std::min<SIZE_T>(n, INT32_MAX);
-            bytes.assign(data + 4, data + 4 + n);
+            if (n > 0)
+                PasteBytes(data + 4, static_cast<int32_t>(n));
         }
         if (data)
             GlobalUnlock(block);
     }
     CloseClipboard();
-    if (!bytes.empty())
-        PasteBytes(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 void XHexEdit::PasteTextFromClipboard()
 {
     if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboard(Handle()))
         return;
-    std::vector<uint8_t> bytes;
     if (HANDLE block = GetClipboardData(CF_TEXT))
     {
         const SIZE_T blockSize = GlobalSize(block);
@@ -1152,13 +1151,12 @@ void XHexEdit::PasteTextFromClipboard()
             const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data, 0, blockSize));
             SIZE_T n = end ? SIZE_T(end - data) : blockSize;
             n = std::min<SIZE_T>(n, INT32_MAX);
-            bytes.assign(data, data + n);
+            if (n > 0)
+                PasteBytes(data, static_cast<int32_t>(n));
             GlobalUnlock(block);
         }
     }
     CloseClipboard();
-    if (!bytes.empty())
-        PasteBytes(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 void XHexEdit::PlaceText(UINT format, const std::string& text)

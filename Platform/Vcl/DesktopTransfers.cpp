@@ -105,6 +105,25 @@ bool OffersFormat(UINT format)
                        [&](const char* t) { return Listed(targets, t); });
 }
 
+// The bytes of a CF_UNICODETEXT block (up to the first NUL, then a terminator) made from another
+// program's text, which is given up as soon as it is read: a large paste holds the answer and the
+// text made from it, never a third copy on the way.
+std::string TextBlock(std::string raw, bool latin1)
+{
+    std::u16string text;
+    if (latin1)
+    {
+        const size_t length = std::find(raw.begin(), raw.end(), '\0') - raw.begin();
+        text.resize(length);
+        std::copy_n(reinterpret_cast<const unsigned char*>(raw.data()), length, text.begin());
+    }
+    else
+        text = Platform::FromUtf8(raw);
+    std::string().swap(raw);
+    text.resize(std::find(text.begin(), text.end(), u'\0') - text.begin());
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
+}
+
 bool ImportFormat(UINT format, std::string& bytes)
 {
     bytes.clear();
@@ -141,17 +160,7 @@ bool ImportFormat(UINT format, std::string& bytes)
             continue;
         if (r != X11::FetchResult::Done)
             return false;
-        std::u16string text;
-        if (std::strcmp(target, "STRING") == 0)
-        {
-            text.reserve(raw.size());
-            for (unsigned char ch : raw)
-                text += static_cast<char16_t>(ch);
-        }
-        else
-            text = Platform::FromUtf8(raw);
-        text.resize(std::find(text.begin(), text.end(), u'\0') - text.begin());
-        bytes.assign(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(WCHAR));
+        bytes = TextBlock(std::move(raw), std::strcmp(target, "STRING") == 0);
         return true;
     }
     return false;

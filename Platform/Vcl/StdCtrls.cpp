@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstdlib>
 
 namespace
 {
@@ -53,6 +55,35 @@ void InvalidateDefaultButtons(TWinControl* root)
         if (auto* container = dynamic_cast<TWinControl*>(child))
             InvalidateDefaultButtons(container);
     }
+}
+
+// The edit keeps the pixel offset of every OffsetStep-th position only.
+constexpr size_t OffsetStep = 1024;
+
+bool MidPair(const std::u16string& text, size_t p)
+{
+    return p > 0 && p < text.size() && IsLowSurrogate(text[p]) && IsHighSurrogate(text[p - 1]);
+}
+
+// Where the measured step k begins: k * OffsetStep, or past the pair that position falls inside.
+size_t StepStart(const std::u16string& text, size_t k)
+{
+    const size_t p = k * OffsetStep;
+    return MidPair(text, p) ? p + 1 : p;
+}
+
+int TextWidth(HDC dc, const WCHAR* text, size_t length)
+{
+    SIZE size{};
+    if (length > 0)
+        GetTextExtentPoint32W(dc, text, static_cast<int>(length), &size);
+    return size.cx;
+}
+
+// Offsets past the largest int (a text of hundreds of millions of wide glyphs) stay at it.
+int Saturated(int64_t x)
+{
+    return static_cast<int>(std::min<int64_t>(x, INT_MAX));
 }
 } // namespace
 
@@ -273,7 +304,7 @@ void TCustomEdit::PasteFromClipboard()
         return;
     UnicodeString text = Clipboard()->AsText();
     if (!text.IsEmpty())
-        ReplaceSelection(text, true);
+        ReplaceSelection(std::move(text), true);
 }
 
 int TCustomEdit::PreviousPosition(int position) const
@@ -362,14 +393,14 @@ void TCustomEdit::MoveCaret(int position, bool extend)
     Select(extend ? m_anchor : position, position);
 }
 
-bool TCustomEdit::ReplaceSelection(const UnicodeString& text, bool user)
+bool TCustomEdit::ReplaceSelection(UnicodeString text, bool user)
 {
     if (user && m_readOnly)
         return false;
     const std::u16string& current = Text().str();
     int start = SelStart();
     int end = start + SelLength();
-    std::u16string insert = text.str();
+    std::u16string& insert = text.str();
     // One line only: a pasted text stops at its first line break.
     size_t lineBreak = insert.find_first_of(u"\r\n");
     if (lineBreak != std::u16string::npos)
@@ -386,9 +417,21 @@ bool TCustomEdit::ReplaceSelection(const UnicodeString& text, bool user)
     }
     if (insert.empty() && start == end)
         return false;
-    std::u16string updated =
-        current.substr(0, static_cast<size_t>(start)) + insert + current.substr(static_cast<size_t>(end));
-    m_anchor = m_caret = start + static_cast<int>(insert.size());
+    const size_t inserted = insert.size();
+    // The new text is built once, at its size; what replaces the whole text is handed on as it
+    // is. The pasted text goes before the control takes its copy.
+    std::u16string updated;
+    if (start == 0 && static_cast<size_t>(end) == current.size())
+        updated = std::move(insert);
+    else
+    {
+        updated.reserve(current.size() - static_cast<size_t>(end - start) + inserted);
+        updated.append(current, 0, static_cast<size_t>(start));
+        updated.append(insert);
+        updated.append(current, static_cast<size_t>(end));
+    }
+    std::u16string().swap(insert);
+    m_anchor = m_caret = start + static_cast<int>(inserted);
     if (user)
         m_modified = true;
     m_settingText = true;
@@ -454,18 +497,32 @@ const std::vector<int>& TCustomEdit::Offsets()
 {
     if (m_offsetsValid)
         return m_offsets;
-    const UnicodeString& text = Text();
-    size_t length = static_cast<size_t>(text.Length());
-    m_offsets.assign(length + 1, 0);
-    if (length > 0)
+    const std::u16string& text = Text().str();
+    const size_t steps = text.size() / OffsetStep;
+    // A new vector: a long text's offsets do not stay with the short one that replaces it.
+    m_offsets = std::vector<int>(steps + 1, 0);
+    HDC dc = m_measure.Handle();
+    int64_t x = 0;
+    for (size_t k = 1; k <= steps; ++k)
     {
-        std::vector<int> dx(length, 0);
-        GetTextExtentExPointW(m_measure.Handle(), text.c_str(), static_cast<int>(length), INT_MAX, nullptr,
-                              dx.data(), nullptr);
-        std::copy(dx.begin(), dx.end(), m_offsets.begin() + 1);
+        const size_t from = StepStart(text, k - 1);
+        x += TextWidth(dc, text.data() + from, StepStart(text, k) - from);
+        m_offsets[k] = Saturated(x);
     }
     m_offsetsValid = true;
     return m_offsets;
+}
+
+int TCustomEdit::OffsetAt(int position)
+{
+    const std::vector<int>& offsets = Offsets();
+    const std::u16string& text = Text().str();
+    const size_t p = static_cast<size_t>(std::clamp(position, 0, static_cast<int>(text.size())));
+    const size_t k = p / OffsetStep;
+    const size_t from = StepStart(text, k);
+    if (from >= p)
+        return offsets[k]; // inside a pair: where the pair ends, as the platform measures
+    return Saturated(int64_t(offsets[k]) + TextWidth(m_measure.Handle(), text.data() + from, p - from));
 }
 
 TRect TCustomEdit::TextArea() const
@@ -494,31 +551,47 @@ void TCustomEdit::Ctl3DChanged()
 
 void TCustomEdit::ScrollToCaret()
 {
-    const std::vector<int>& offsets = Offsets();
-    int visible = TextArea().Width();
-    int caretX = offsets[static_cast<size_t>(m_caret)];
-    int total = offsets.back();
-    if (caretX - m_scroll < 0)
-        m_scroll = caretX;
-    else if (caretX - m_scroll > visible - 1)
-        m_scroll = caretX - visible + 1;
+    // In 64 bits: the offsets of a text too wide for an int stay at the largest one.
+    const int64_t visible = TextArea().Width();
+    const int64_t caretX = OffsetAt(m_caret);
+    const int64_t total = OffsetAt(Text().Length());
+    int64_t scroll = m_scroll;
+    if (caretX - scroll < 0)
+        scroll = caretX;
+    else if (caretX - scroll > visible - 1)
+        scroll = caretX - visible + 1;
     // No empty room at the right while the text could fill it.
-    m_scroll = std::clamp(m_scroll, 0, std::max(0, total - visible + 1));
+    m_scroll = Saturated(std::clamp<int64_t>(scroll, 0, std::max<int64_t>(0, total - visible + 1)));
 }
 
 int TCustomEdit::PositionAt(int x)
 {
     const std::vector<int>& offsets = Offsets();
-    int target = x - TextArea().left + m_scroll;
-    int best = 0;
-    int length = Text().Length();
-    for (int p = 0; p <= length; p = NextPosition(p))
+    const std::u16string& text = Text().str();
+    const int64_t target = int64_t(x) - TextArea().left + m_scroll;
+    // The nearest position lies between the last step left of the target and the next step: only
+    // that stretch is measured.
+    size_t k = static_cast<size_t>(std::lower_bound(offsets.begin(), offsets.end(), target) - offsets.begin());
+    k = k > 0 ? k - 1 : 0;
+    const int from = static_cast<int>(StepStart(text, k));
+    size_t stop = std::min(text.size(), (k + 2) * OffsetStep + 1);
+    if (MidPair(text, stop))
+        ++stop;
+    std::vector<int> dx(stop - static_cast<size_t>(from), 0);
+    if (!dx.empty())
+        GetTextExtentExPointW(m_measure.Handle(), text.data() + from, static_cast<int>(dx.size()), INT_MAX, nullptr,
+                              dx.data(), nullptr);
+    int best = from;
+    int64_t bestDistance = std::abs(offsets[k] - target);
+    for (int p = from; p < static_cast<int>(stop);)
     {
-        if (std::abs(offsets[static_cast<size_t>(p)] - target) <
-            std::abs(offsets[static_cast<size_t>(best)] - target))
+        p = NextPosition(p);
+        const int64_t distance = std::abs(int64_t(offsets[k]) + dx[static_cast<size_t>(p - from - 1)] - target);
+        if (distance < bestDistance)
+        {
             best = p;
-        if (p == length)
-            break;
+            bestDistance = distance;
+        }
     }
     return best;
 }
@@ -705,25 +778,35 @@ void TCustomEdit::Paint()
     int lineHeight = tm.tmHeight;
     int y = (Height() - lineHeight) / 2;
     int x0 = area.left - m_scroll;
-    const UnicodeString& text = Text();
+    const std::u16string& text = Text().str();
     const std::vector<int>& offsets = Offsets();
+    // Only the stretch that shows is drawn, from the last step left of it to the first right of
+    // it: a long text paints as fast as a short one.
+    size_t first = static_cast<size_t>(std::upper_bound(offsets.begin(), offsets.end(), m_scroll) - offsets.begin());
+    first = first > 0 ? first - 1 : 0;
+    const size_t last = static_cast<size_t>(
+        std::upper_bound(offsets.begin(), offsets.end(), int64_t(m_scroll) + area.Width()) - offsets.begin());
+    const int from = static_cast<int>(StepStart(text, first));
+    const int to = last < offsets.size() ? static_cast<int>(StepStart(text, last)) : static_cast<int>(text.size());
 
     SetTextColor(dc, ColorToRGB(Enabled() ? Font()->Color() : clGrayText));
-    ExtTextOutW(dc, x0, y, 0, nullptr, text.c_str(), static_cast<UINT>(text.Length()), nullptr);
+    ExtTextOutW(dc, x0 + offsets[first], y, 0, nullptr, text.c_str() + from, static_cast<UINT>(to - from), nullptr);
 
     int selLength = SelLength();
     if (selLength > 0 && (Focused() || !m_hideSelection))
     {
         int start = SelStart();
-        RECT selection{x0 + offsets[static_cast<size_t>(start)], y,
-                       x0 + offsets[static_cast<size_t>(start + selLength)], y + lineHeight};
+        RECT selection{x0 + OffsetAt(start), y, x0 + OffsetAt(start + selLength), y + lineHeight};
         SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        ExtTextOutW(dc, selection.left, y, ETO_OPAQUE | ETO_CLIPPED, &selection, text.c_str() + start,
-                    static_cast<UINT>(selLength), nullptr);
+        const int shownFrom = std::max(start, from);
+        const int shownTo = std::min(start + selLength, to);
+        if (shownFrom < shownTo)
+            ExtTextOutW(dc, x0 + OffsetAt(shownFrom), y, ETO_OPAQUE | ETO_CLIPPED, &selection,
+                        text.c_str() + shownFrom, static_cast<UINT>(shownTo - shownFrom), nullptr);
     }
     if (CaretShown())
-        PatBlt(dc, x0 + offsets[static_cast<size_t>(m_caret)], y, 1, lineHeight, DSTINVERT);
+        PatBlt(dc, x0 + OffsetAt(m_caret), y, 1, lineHeight, DSTINVERT);
 }
 
 // ---- TButton ---------------------------------------------------------------------------------

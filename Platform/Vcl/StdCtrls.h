@@ -136,14 +136,17 @@ private:
     void Select(int anchor, int caret);
     void MoveCaret(int position, bool extend);
     // Replaces the selection with `text` as the user's edit: MaxLength cuts it, ReadOnly refuses.
-    bool ReplaceSelection(const UnicodeString& text, bool user);
+    // Taken by value: a large paste's text becomes the new text without a copy where it can.
+    bool ReplaceSelection(UnicodeString text, bool user);
     void DeleteRange(int from, int to);
     int PreviousPosition(int position) const;
     int NextPosition(int position) const;
     int WordStart(int position) const;
     int WordEnd(int position) const;
-    // The pixel offsets of every position of the text (Length() + 1 entries).
+    // The pixel offsets of every OffsetStep-th position of the text (past a pair a step falls
+    // inside), so that a long text costs little memory; OffsetAt measures on from the one before.
     const std::vector<int>& Offsets();
+    int OffsetAt(int position);
     TRect TextArea() const;
     void ScrollToCaret();
     void RestartBlink();

@@ -630,6 +630,10 @@ bool ReadProperty(State& s, Atom property, size_t bound, bool keepHeader, std::s
                 XDeleteProperty(d, utility, property);
             return false;
         }
+        // The whole property is taken in one block, sized once: slices appended with regrowth
+        // would hold up to twice a large answer.
+        if (first && after > 0)
+            bytes.reserve(items * unit + (format == 32 ? after / 4 * sizeof(long) : after));
         if (data)
         {
             bytes.append(reinterpret_cast<const char*>(data), items * unit);
@@ -641,8 +645,6 @@ bool ReadProperty(State& s, Atom property, size_t bound, bool keepHeader, std::s
                 XDeleteProperty(d, utility, property);
             return true;
         }
-        if (first)
-            bytes.reserve(bytes.size() + after);
         if (after == 0 || items == 0 || bytes.size() > bound + sizeof(long))
             break;
         // The offset counts four-byte units of the server's data; format 32 items are longs here.

@@ -7,6 +7,7 @@
 #include "Platform/X11/DesktopTransfer.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/HeapCount.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
@@ -250,4 +251,42 @@ TEST_F(HexEditClipboardWindowTest, EscapeOrACloseEndsAPasteAtOnce)
         EXPECT_LT(ended - said, 2s) << close;
     }
     EXPECT_TRUE(PumpUntil([&] { return !probe->Viewable(window); }));
+}
+
+// 16 MB of text answered in one property: the paste holds the answer as read, the wide text the
+// clipboard makes of it (twice its size) and the narrow one, never a copy more on the way (4 times
+// the answer, where each copy on the way adds one or two more); a paste of the editor's own copy
+// takes no copy of its own beside the editor's bytes.
+TEST_F(HexEditClipboardWindowTest, ALargePasteHoldsNoCopyOnTheWay)
+{
+    const size_t size = size_t(16) << 20;
+    std::string text(size, 'q');
+    text.replace(size - 4, 4, "tail");
+    std::ofstream(dir / "served", std::ios::binary) << text;
+    PeerProcess peer;
+    std::string line;
+    ASSERT_TRUE(peer.Start(peerProgram, {"serve-one", "UTF8_STRING", (dir / "served").string()}));
+    ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+    ASSERT_EQ(line, "ready");
+    std::vector<std::string> targets;
+    ASSERT_TRUE(X11::ClipboardTargets(targets, PeerDeadlineMs));
+    Load("AB");
+    editor->InsertMode = true;
+    editor->SetSelection(1, 0);
+    size_t peaks[2] = {};
+    for (size_t& peak : peaks)
+    {
+        const size_t before = HeapCount::Current();
+        HeapCount::ResetPeak();
+        editor->PasteTextFromClipboard();
+        peak = HeapCount::Peak() - before;
+        // The second time, from the editor's own copy: nothing to take in.
+        editor->SetSelection(1, static_cast<int64_t>(size));
+        editor->CopyToClipboardAsText();
+        editor->SetSelection(1, 0);
+    }
+    EXPECT_LT(peaks[0], size * 4 + size / 2);
+    EXPECT_LT(peaks[1], size / 2);
+    ASSERT_EQ(editor->GetDataSize(), static_cast<int64_t>(2 * size + 2));
+    EXPECT_TRUE(Bytes() == "A" + text + text + "B");
 }

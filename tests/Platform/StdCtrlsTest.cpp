@@ -6,6 +6,7 @@
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 
+#include "tests/support/HeapCount.h"
 #include "tests/support/ManualClock.h"
 
 #include <gtest/gtest.h>
@@ -352,6 +353,42 @@ TEST_F(EditTest, ClipboardCopiesAndPastesBetweenEdits)
     EXPECT_EQ(Clipboard()->AsText().str(), u"first\r\nsecond");
     Script("C+C");
     EXPECT_EQ(Clipboard()->AsText().str(), u"first");
+}
+
+// A paste of 16 MB of text holds, besides the clipboard's block, the text on its way in and the
+// edit's own copy, and keeps only that copy: no table per character, no copies on the way. The
+// end of it shows as the same characters typed into a box of their own do.
+TEST_F(EditTest, ALargePasteHoldsTwoCopiesAndShowsItsEnd)
+{
+    const std::u16string tail = u"the lazy dog/Models.pck";
+    const size_t units = size_t(8) << 20;
+    std::u16string text(units, u'x');
+    std::copy(tail.begin(), tail.end(), text.end() - static_cast<ptrdiff_t>(tail.size()));
+    Clipboard()->SetAsText(text);
+    std::u16string().swap(text);
+    const size_t bytes = units * sizeof(WCHAR);
+    const size_t before = HeapCount::Current();
+    HeapCount::ResetPeak();
+    Script("C+V");
+    form->PaintDirty();
+    ASSERT_EQ(edit->Text().Length(), static_cast<int>(units));
+    EXPECT_LT(HeapCount::Peak() - before, 2 * bytes + bytes / 16);
+    EXPECT_LT(HeapCount::Current() - before, bytes + bytes / 16);
+
+    other->SetText(UnicodeString(u"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx" + tail));
+    other->SetAutoSelect(false);
+    other->SetFocus();
+    Press(VK_END);
+    form->PaintDirty();
+    // Row by row, the text area left of the caret's column.
+    for (int y = 2; y < edit->Height() - 2; ++y)
+        for (int x = 2; x < edit->Width() - 4; ++x)
+        {
+            const uint32_t* pixels = form->Pixels();
+            ASSERT_EQ(pixels[(edit->Top() + y) * form->ClientWidth() + edit->Left() + x],
+                      pixels[(other->Top() + y) * form->ClientWidth() + other->Left() + x])
+                << x << ", " << y;
+        }
 }
 
 // ---- Buttons ---------------------------------------------------------------------------------

@@ -7,6 +7,8 @@
 //   xpeer fetch TARGET OUTFILE        asks the CLIPBOARD owner for TARGET, writes the answer
 //   xpeer drop X Y URIFILE [MODE]     drags text/uri-list onto the window at root (X, Y)
 //   xpeer target X Y OUTFILE [MODE]   a drop window at (X, Y), 200 x 150; writes what is dropped
+//   xpeer serve-one TARGET FILE       as serve, always in one property, built by appends when
+//                                     larger than a request (no incremental transfer)
 //
 // It prints "ready" once it holds the selection or shows its window, and one line with its result;
 // the exit status is 0 when the exchange went through. MODEs make it misbehave on purpose:
@@ -537,6 +539,60 @@ int Target(int x, int y, const char* out)
     Say("timeout");
     return 1;
 }
+
+// ---- Serving a large selection in one property ------------------------------------------------
+// Owns CLIPBOARD and answers TARGET with the whole file in ONE property however large: the
+// property is built by appends of pieces that each fit in a request, so the requestor sees a
+// plain answer (no incremental transfer) larger than any single request could carry.
+int ServeOneProperty(const char* targetName, const char* file)
+{
+    const std::string bytes = ReadFile(file);
+    const Atom clipboard = A("CLIPBOARD");
+    const Atom target = A(targetName);
+    XSetSelectionOwner(d, clipboard, self, CurrentTime);
+    XSync(d, False);
+    if (XGetSelectionOwner(d, clipboard) != self)
+        return 1;
+    Say("ready");
+    const long units = XExtendedMaxRequestSize(d) > 0 ? XExtendedMaxRequestSize(d) : XMaxRequestSize(d);
+    const size_t piece = static_cast<size_t>(units) * 4 - 64;
+    for (;;)
+    {
+        XEvent e;
+        if (!Next(e, 600000))
+            return 1;
+        if (e.type == SelectionClear)
+            return 0;
+        if (e.type != SelectionRequest)
+            continue;
+        const XSelectionRequestEvent& r = e.xselectionrequest;
+        const Atom property = r.property ? r.property : r.target;
+        if (r.target == A("TARGETS"))
+        {
+            Atom list[] = {A("TARGETS"), target};
+            XChangeProperty(d, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(list), 2);
+            Notify(r, property);
+            continue;
+        }
+        if (r.target != target)
+        {
+            Notify(r, None);
+            continue;
+        }
+        size_t sent = 0;
+        do
+        {
+            const size_t n = std::min(piece, bytes.size() - sent);
+            XChangeProperty(d, r.requestor, property, target, 8, sent == 0 ? PropModeReplace : PropModeAppend,
+                            reinterpret_cast<const unsigned char*>(bytes.data() + sent), static_cast<int>(n));
+            sent += n;
+        } while (sent < bytes.size());
+        XSync(d, False);
+        Notify(r, property);
+        Say("answered");
+    }
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -573,5 +629,7 @@ int main(int argc, char** argv)
         mode = argc > 5 ? argv[5] : "";
         return Target(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     }
+    if (what == "serve-one" && argc >= 4)
+        return ServeOneProperty(argv[2], argv[3]);
     return 2;
 }
