@@ -3,23 +3,75 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
+// Signed, so that a block taken before counting began and given back afterwards only lowers the
+// count; differences between two readings stay exact.
 namespace
 {
-std::atomic<size_t> g_current{0};
-std::atomic<size_t> g_peak{0};
+std::atomic<int64_t> g_current{0};
+std::atomic<int64_t> g_peak{0};
 
-void* Counted(void* p)
+void Add(int64_t bytes)
 {
-    if (!p)
-        return nullptr;
-    const size_t now = g_current.fetch_add(malloc_usable_size(p)) + malloc_usable_size(p);
-    size_t peak = g_peak.load();
+    const int64_t now = g_current.fetch_add(bytes) + bytes;
+    int64_t peak = g_peak.load();
     while (now > peak && !g_peak.compare_exchange_weak(peak, now))
     {
     }
+}
+} // namespace
+
+namespace HeapCount
+{
+size_t Current()
+{
+    return static_cast<size_t>(g_current.load());
+}
+
+size_t Peak()
+{
+    return static_cast<size_t>(g_peak.load());
+}
+
+void ResetPeak()
+{
+    g_peak.store(g_current.load());
+}
+} // namespace HeapCount
+
+#ifdef __SANITIZE_ADDRESS__
+// Under the address sanitizer its allocator tells of every block taken and given back, so the
+// global operators stay the sanitizer's own and keep their checks (a delete that does not match
+// its new, a block given back twice).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*taken)(const volatile void*, size_t),
+                                                        void (*given)(const volatile void*));
+extern "C" size_t __sanitizer_get_allocated_size(const volatile void* p);
+
+namespace
+{
+void Taken(const volatile void*, size_t size)
+{
+    Add(static_cast<int64_t>(size));
+}
+
+void Given(const volatile void* p)
+{
+    if (p)
+        Add(-static_cast<int64_t>(__sanitizer_get_allocated_size(p)));
+}
+
+const bool g_hooked = __sanitizer_install_malloc_and_free_hooks(Taken, Given) != 0;
+} // namespace
+#else
+namespace
+{
+void* Counted(void* p)
+{
+    if (p)
+        Add(static_cast<int64_t>(malloc_usable_size(p)));
     return p;
 }
 
@@ -44,29 +96,12 @@ void Give(void* p) noexcept
 {
     if (!p)
         return;
-    g_current.fetch_sub(malloc_usable_size(p));
+    Add(-static_cast<int64_t>(malloc_usable_size(p)));
     std::free(p);
 }
 } // namespace
 
-namespace HeapCount
-{
-size_t Current()
-{
-    return g_current.load();
-}
-
-size_t Peak()
-{
-    return g_peak.load();
-}
-
-void ResetPeak()
-{
-    g_peak.store(g_current.load());
-}
-} // namespace HeapCount
-
+// Elsewhere this unit counts what goes through the global operators.
 void* operator new(size_t size)
 {
     return TakeOrThrow(size);
@@ -147,3 +182,4 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
 {
     Give(p);
 }
+#endif

@@ -1,7 +1,8 @@
-// The bytes a test program holds through operator new, and the most it held since a point: how
+// The bytes a test program holds on the heap, and the most it held since a point: how
 // much memory an operation takes, counted rather than timed or read from the process's resident
 // size (which the sanitizers' quarantine and a busy machine blur). A program that uses these
-// functions counts every new and delete of its own (this unit replaces the global operators).
+// functions counts every block it takes and gives back (under the address sanitizer through its
+// allocator's notices, elsewhere by replacing the global operators new and delete).
 #pragma once
 
 #include <cstddef>
