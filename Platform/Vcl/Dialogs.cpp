@@ -910,10 +910,12 @@ TOpenDialogForm::TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog) : TFor
         Browser.Open(u"/");
     List->SetBrowser(&Browser);
     FolderLabel->SetCaption(Browser.Folder());
+    ListSelect(this);
     int index = Browser.IndexOf(name);
     if (index >= 0)
         List->SetItemIndex(index);
-    FileNameEdit->SetText(name);
+    if (!name.IsEmpty())
+        FileNameEdit->SetText(name);
     SetActiveControl(FileNameEdit);
     FileNameEdit->SelectAll();
 }
@@ -966,12 +968,23 @@ void TOpenDialogForm::FolderChanged()
 {
     List->Reload();
     FolderLabel->SetCaption(Browser.Folder());
+    // The first row is the selection: a file there is the name Enter would choose.
+    ListSelect(this);
 }
 
 void TOpenDialogForm::UpBtnClick(TObject*)
 {
-    if (Browser.OpenParent())
-        FolderChanged();
+    // The folder just left is selected and shown, as the way back down.
+    std::u16string folder = Browser.Folder().str();
+    if (!folder.empty())
+        folder.pop_back();
+    const UnicodeString left = Vcl::NamePart(folder);
+    if (!Browser.OpenParent())
+        return;
+    FolderChanged();
+    int index = Browser.IndexOf(left);
+    if (index >= 0)
+        List->SetItemIndex(index);
 }
 
 void TOpenDialogForm::ListSelect(TObject*)
@@ -993,19 +1006,24 @@ void TOpenDialogForm::ListOpen(TObject*)
         return;
     }
     FileNameEdit->SetText(item->Name);
-    OpenBtnClick(this);
+    AcceptName();
 }
 
 void TOpenDialogForm::OpenBtnClick(TObject*)
 {
-    // Enter on a folder in the list opens it, as does an empty name with a folder selected.
+    // Enter in the list opens its selection as a double click does; so does Open with an empty
+    // name and a folder selected.
     const Vcl::FileItem* item = List->Selected();
-    if (item && item->Folder && (List->Focused() || FileNameEdit->Text().IsEmpty()))
+    if (item && (List->Focused() || (item->Folder && FileNameEdit->Text().IsEmpty())))
     {
         ListOpen(this);
         return;
     }
+    AcceptName();
+}
 
+void TOpenDialogForm::AcceptName()
+{
     using Outcome = Vcl::FileBrowser::Outcome;
     auto result = Browser.Accept(FileNameEdit->Text(), m_dialog->DefaultExt, m_dialog->Options);
     switch (result.outcome)
@@ -1013,8 +1031,8 @@ void TOpenDialogForm::OpenBtnClick(TObject*)
     case Outcome::None:
         return;
     case Outcome::OpenedFolder:
-        FolderChanged();
         FileNameEdit->SetText(UnicodeString());
+        FolderChanged();
         return;
     case Outcome::Filtered:
         FolderChanged();

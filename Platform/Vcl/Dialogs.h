@@ -280,6 +280,8 @@ private:
     void ListSelect(TObject* Sender);
     void ListOpen(TObject* Sender);
     void OpenBtnClick(TObject* Sender);
+    // What Open does with the name in the box.
+    void AcceptName();
     void Complain(const UnicodeString& text);
 
     TOpenDialog* m_dialog;
