@@ -766,3 +766,67 @@ TEST(DialogsTest, LookInsHintShowsTheWholeFolderOnTheScreen)
         EXPECT_FALSE(dialog.Execute());
     }
 }
+
+TEST(DialogsTest, ColourDialogIsUsedByKeys)
+{
+    struct Case
+    {
+        int start; // the swatch whose colour the dialog opens with; -1 for a colour of none
+        std::vector<WORD> arrows;
+        WORD finish; // Enter or Space chooses, Escape cancels
+        int chosen;  // the swatch chosen by the arrows
+    } cases[] = {
+        // Past swatch 10, whose colour swatch 3 repeats, to the one right of it.
+        {0, {VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RIGHT}, VK_RETURN, 11},
+        // The first arrow chooses the first swatch; the arrows stop at the edges.
+        {-1, {VK_LEFT, VK_UP, VK_RIGHT}, VK_SPACE, 1},
+        {47, {VK_RIGHT, VK_DOWN, VK_UP}, VK_ESCAPE, 39},
+    };
+    const TColor none = 0x123456;
+    const uint32_t black = Platform::Gdi::ToPixel(ColorToRGB(clBlack));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.start);
+        TColorDialog dialog(nullptr);
+        dialog.Color = c.start < 0 ? none : TColorDialogForm::BasicColor(c.start);
+        std::function<void(TColorDialogForm*)> steps = [&](TColorDialogForm* form)
+        {
+            // The swatches take their place in the Tab order, first, ahead of OK and Cancel.
+            TWinControl* grid = form->ActiveControl();
+            ASSERT_NE(grid, nullptr);
+            const TRect first = TColorDialogForm::SwatchRect(0), last = TColorDialogForm::SwatchRect(47);
+            EXPECT_TRUE(grid->BoundsRect().Contains(TPoint(first.left, first.top)));
+            EXPECT_TRUE(grid->BoundsRect().Contains(TPoint(last.right - 1, last.bottom - 1)));
+            for (TWinControl* next : std::vector<TWinControl*>{form->OkButton(), form->CancelButton(), grid})
+            {
+                Key(form, VK_TAB);
+                EXPECT_EQ(form->ActiveControl(), next);
+            }
+            for (WORD arrow : c.arrows)
+                Key(form, arrow);
+            EXPECT_EQ(form->Chosen(), TColorDialogForm::BasicColor(c.chosen));
+            // Only the chosen swatch is framed.
+            form->PaintDirty();
+            for (int i = 0; i < TColorDialogForm::Columns * TColorDialogForm::Rows; ++i)
+            {
+                const TRect r = TColorDialogForm::SwatchRect(i);
+                const uint32_t frame = form->Pixels()[(r.top + 5) * form->ClientWidth() + r.left - 2] & 0xFFFFFF;
+                EXPECT_EQ(frame == black, i == c.chosen) << "swatch " << i;
+            }
+            Key(form, c.finish);
+            if (form->ModalResult() == mrNone)
+            {
+                ADD_FAILURE() << "the dialog is still open";
+                form->SetModalResult(mrCancel);
+            }
+        };
+        struct Script
+        {
+            std::function<void(TColorDialogForm*)>& steps;
+            void Show(TObject* sender) { steps(static_cast<TColorDialog*>(sender)->Form()); }
+        } script{steps};
+        dialog.OnShow = MakeClosure(&script, &Script::Show);
+        EXPECT_EQ(dialog.Execute(), c.finish != VK_ESCAPE);
+        EXPECT_EQ(dialog.Color, TColorDialogForm::BasicColor(c.finish != VK_ESCAPE ? c.chosen : c.start));
+    }
+}
