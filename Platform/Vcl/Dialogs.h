@@ -349,7 +349,8 @@ public:
     // The swatch's rectangle on the form.
     static TRect SwatchRect(int index);
     TColor Chosen() const { return m_chosen; }
-    // The colour and the first swatch that has it (none when none has it).
+    // The colour; the swatch chosen stays when it has that colour, else the first that has it
+    // (none when none has it).
     void SetChosen(TColor color);
     // The swatch chosen, -1 for none; several swatches may share a colour.
     int ChosenSwatch() const { return m_swatch; }
