@@ -1119,7 +1119,8 @@ public:
     {
         SetTabStop(true);
         const TRect first = TColorDialogForm::SwatchRect(0);
-        const TRect last = TColorDialogForm::SwatchRect(TColorDialogForm::Columns * TColorDialogForm::Rows - 1);
+        const TRect last =
+            TColorDialogForm::SwatchRect(TColorDialogForm::Columns * TColorDialogForm::Rows - 1);
         SetBoundsRect(Inflated(first.Union(last), kFocusOut));
     }
 

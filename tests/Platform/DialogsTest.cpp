@@ -560,17 +560,11 @@ TEST(DialogsTest, BrowseListScrollsByItsBarAndKeepsTheSelectionInView)
             {"the wheel to the top", [&] { wheel(100); }, 0, 100},
             {"Down", [&] { Key(box, VK_DOWN); }, 101 - rows + 1, 101},
             {"the folder left and opened again", [&] { Key(box, VK_BACK); Key(box, VK_RETURN); }, 0, 0},
-            {"Down from the last row shown",
-             [&]
-             {
-                 for (int i = 0; i < rows; ++i)
-                     Key(box, VK_DOWN);
-             },
-             1, rows},
+            {"Down off the last row", [&] { for (int i = 0; i < rows; ++i) Key(box, VK_DOWN); }, 1, rows},
             // Going up selects the folder left, in view.
-            {"a folder opened and left by Backspace", [&] { type("folder183"); Key(box, VK_RETURN); Key(box, VK_BACK); },
+            {"a folder left by Backspace", [&] { type("folder183"); Key(box, VK_RETURN); Key(box, VK_BACK); },
              184 - rows, 183},
-            {"a folder opened and left by the Up button",
+            {"a folder left by the Up button",
              [&]
              {
                  Key(box, VK_RETURN);
@@ -602,7 +596,8 @@ TEST(DialogsTest, BrowseListScrollsByItsBarAndKeepsTheSelectionInView)
             Vcl::RouteInput(box, WM_LBUTTONUP, 0, at);
             box->PaintDirty();
             const uint32_t* pixel = box->Pixels() + (client.y + y) * box->ClientWidth() + client.x + x;
-            EXPECT_TRUE((pixel[0] & 0xFFFFFF) == highlight || (pixel[1] & 0xFFFFFF) == highlight) << "at " << y;
+            EXPECT_TRUE((pixel[0] & 0xFFFFFF) == highlight || (pixel[1] & 0xFFFFFF) == highlight)
+                << "at " << y;
         }
         box->SetModalResult(mrCancel);
     };
@@ -791,12 +786,8 @@ TEST(DialogsTest, ColourDialogIsUsedByKeys)
         dialog.Color = c.start < 0 ? none : TColorDialogForm::BasicColor(c.start);
         std::function<void(TColorDialogForm*)> steps = [&](TColorDialogForm* form)
         {
-            // The swatches take their place in the Tab order, first, ahead of OK and Cancel.
+            // The swatches have the focus and their place in the Tab order, ahead of OK and Cancel.
             TWinControl* grid = form->ActiveControl();
-            ASSERT_NE(grid, nullptr);
-            const TRect first = TColorDialogForm::SwatchRect(0), last = TColorDialogForm::SwatchRect(47);
-            EXPECT_TRUE(grid->BoundsRect().Contains(TPoint(first.left, first.top)));
-            EXPECT_TRUE(grid->BoundsRect().Contains(TPoint(last.right - 1, last.bottom - 1)));
             for (TWinControl* next : std::vector<TWinControl*>{form->OkButton(), form->CancelButton(), grid})
             {
                 Key(form, VK_TAB);
@@ -810,7 +801,8 @@ TEST(DialogsTest, ColourDialogIsUsedByKeys)
             for (int i = 0; i < TColorDialogForm::Columns * TColorDialogForm::Rows; ++i)
             {
                 const TRect r = TColorDialogForm::SwatchRect(i);
-                const uint32_t frame = form->Pixels()[(r.top + 5) * form->ClientWidth() + r.left - 2] & 0xFFFFFF;
+                const uint32_t frame =
+                    form->Pixels()[(r.top + 5) * form->ClientWidth() + r.left - 2] & 0xFFFFFF;
                 EXPECT_EQ(frame == black, i == c.chosen) << "swatch " << i;
             }
             Key(form, c.finish);
