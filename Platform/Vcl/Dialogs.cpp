@@ -910,10 +910,12 @@ TOpenDialogForm::TOpenDialogForm(TComponent* AOwner, TOpenDialog* dialog) : TFor
         Browser.Open(u"/");
     List->SetBrowser(&Browser);
     FolderLabel->SetCaption(Browser.Folder());
+    ListSelect(this);
     int index = Browser.IndexOf(name);
     if (index >= 0)
         List->SetItemIndex(index);
-    FileNameEdit->SetText(name);
+    if (!name.IsEmpty())
+        FileNameEdit->SetText(name);
     SetActiveControl(FileNameEdit);
     FileNameEdit->SelectAll();
 }
@@ -966,12 +968,23 @@ void TOpenDialogForm::FolderChanged()
 {
     List->Reload();
     FolderLabel->SetCaption(Browser.Folder());
+    // The first row is the selection: a file there is the name Enter would choose.
+    ListSelect(this);
 }
 
 void TOpenDialogForm::UpBtnClick(TObject*)
 {
-    if (Browser.OpenParent())
-        FolderChanged();
+    // The folder just left is selected and shown, as the way back down.
+    std::u16string folder = Browser.Folder().str();
+    if (!folder.empty())
+        folder.pop_back();
+    const UnicodeString left = Vcl::NamePart(folder);
+    if (!Browser.OpenParent())
+        return;
+    FolderChanged();
+    int index = Browser.IndexOf(left);
+    if (index >= 0)
+        List->SetItemIndex(index);
 }
 
 void TOpenDialogForm::ListSelect(TObject*)
@@ -993,19 +1006,24 @@ void TOpenDialogForm::ListOpen(TObject*)
         return;
     }
     FileNameEdit->SetText(item->Name);
-    OpenBtnClick(this);
+    AcceptName();
 }
 
 void TOpenDialogForm::OpenBtnClick(TObject*)
 {
-    // Enter on a folder in the list opens it, as does an empty name with a folder selected.
+    // Enter in the list opens its selection as a double click does; so does Open with an empty
+    // name and a folder selected.
     const Vcl::FileItem* item = List->Selected();
-    if (item && item->Folder && (List->Focused() || FileNameEdit->Text().IsEmpty()))
+    if (item && (List->Focused() || (item->Folder && FileNameEdit->Text().IsEmpty())))
     {
         ListOpen(this);
         return;
     }
+    AcceptName();
+}
 
+void TOpenDialogForm::AcceptName()
+{
     using Outcome = Vcl::FileBrowser::Outcome;
     auto result = Browser.Accept(FileNameEdit->Text(), m_dialog->DefaultExt, m_dialog->Options);
     switch (result.outcome)
@@ -1013,8 +1031,8 @@ void TOpenDialogForm::OpenBtnClick(TObject*)
     case Outcome::None:
         return;
     case Outcome::OpenedFolder:
-        FolderChanged();
         FileNameEdit->SetText(UnicodeString());
+        FolderChanged();
         return;
     case Outcome::Filtered:
         FolderChanged();
@@ -1083,7 +1101,112 @@ constexpr int kSwatch = 20;
 constexpr int kGap = 6;
 constexpr int kLeft = 10;
 constexpr int kTop = 10;
+constexpr int kFocusOut = 4; // the focus rectangle's distance outside a swatch, past its frame
 TNotifyEvent g_colorDialogHook;
+
+TRect Inflated(const TRect& r, int by)
+{
+    return TRect(r.left - by, r.top - by, r.right + by, r.bottom + by);
+}
+
+// The swatches are a control of their own, so that they take the focus and their place in the Tab
+// order: a click or an arrow chooses a swatch, a double click or Space confirms the dialog, Enter
+// presses OK.
+class TColorSwatches : public TCustomControl
+{
+public:
+    explicit TColorSwatches(TColorDialogForm* form) : TCustomControl(form), m_form(form)
+    {
+        SetTabStop(true);
+        const TRect first = TColorDialogForm::SwatchRect(0);
+        const TRect last =
+            TColorDialogForm::SwatchRect(TColorDialogForm::Columns * TColorDialogForm::Rows - 1);
+        SetBoundsRect(Inflated(first.Union(last), kFocusOut));
+    }
+
+protected:
+    LRESULT DialogCode() override { return DLGC_WANTARROWS; }
+
+    void Paint() override
+    {
+        TCanvas* canvas = Canvas();
+        const int chosen = m_form->ChosenSwatch();
+        for (int i = 0; i < TColorDialogForm::Columns * TColorDialogForm::Rows; ++i)
+        {
+            TRect r = Swatch(i);
+            if (i == chosen)
+            {
+                canvas->Brush()->SetColor(clBlack);
+                canvas->FrameRect(Inflated(r, 2));
+            }
+            TRect edge = Inflated(r, 1);
+            Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
+            canvas->Brush()->SetColor(TColorDialogForm::BasicColor(i));
+            canvas->FillRect(r);
+        }
+        // Where the arrows start from: the chosen swatch, else the first.
+        if (Focused())
+            canvas->DrawFocusRect(Inflated(Swatch(std::max(chosen, 0)), kFocusOut));
+    }
+
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override
+    {
+        if (Button == mbLeft)
+        {
+            for (int i = 0; i < TColorDialogForm::Columns * TColorDialogForm::Rows; ++i)
+                if (Swatch(i).Contains(TPoint(X, Y)))
+                    m_form->ChooseSwatch(i);
+        }
+        TCustomControl::MouseDown(Button, Shift, X, Y);
+    }
+
+    void DblClick() override
+    {
+        TCustomControl::DblClick();
+        m_form->SetModalResult(mrOk);
+    }
+
+    void KeyDown(WORD& Key, TShiftState Shift) override
+    {
+        const int chosen = m_form->ChosenSwatch();
+        int column = chosen % TColorDialogForm::Columns;
+        int row = chosen / TColorDialogForm::Columns;
+        switch (Key)
+        {
+        case VK_LEFT:
+            --column;
+            break;
+        case VK_RIGHT:
+            ++column;
+            break;
+        case VK_UP:
+            --row;
+            break;
+        case VK_DOWN:
+            ++row;
+            break;
+        case VK_SPACE:
+            Key = 0;
+            m_form->SetModalResult(mrOk);
+            return;
+        default:
+            TCustomControl::KeyDown(Key, Shift);
+            return;
+        }
+        Key = 0;
+        // The first arrow with no swatch chosen chooses the first; the arrows stop at the edges.
+        if (chosen < 0)
+            column = row = 0;
+        column = std::clamp(column, 0, TColorDialogForm::Columns - 1);
+        row = std::clamp(row, 0, TColorDialogForm::Rows - 1);
+        m_form->ChooseSwatch(row * TColorDialogForm::Columns + column);
+    }
+
+private:
+    TRect Swatch(int index) const { return TColorDialogForm::SwatchRect(index).Offset(-Left(), -Top()); }
+
+    TColorDialogForm* m_form;
+};
 } // namespace
 
 TColor TColorDialogForm::BasicColor(int index)
@@ -1118,6 +1241,8 @@ TColorDialogForm::TColorDialogForm(TComponent* AOwner, TColorDialog* dialog) : T
     int gridBottom = kTop + Rows * (kSwatch + kGap);
     SetClientWidth(width);
     SetClientHeight(gridBottom + 40 + 35);
+    m_swatches = new TColorSwatches(this);
+    m_swatches->SetParent(this);
     m_ok = new TButton(this);
     m_ok->SetParent(this);
     m_ok->SetCaption(u"OK");
@@ -1130,32 +1255,33 @@ TColorDialogForm::TColorDialogForm(TComponent* AOwner, TColorDialog* dialog) : T
     m_cancel->SetCancel(true);
     m_cancel->SetModalResult(mrCancel);
     m_cancel->SetBounds(width - 75 - 10, gridBottom + 45, 75, 25);
+    SetActiveControl(m_swatches);
 }
 
 void TColorDialogForm::SetChosen(TColor color)
 {
     m_chosen = color;
+    if (m_swatch < 0 || BasicColor(m_swatch) != color)
+    {
+        m_swatch = -1;
+        for (int i = Columns * Rows - 1; i >= 0; --i)
+            if (BasicColor(i) == color)
+                m_swatch = i;
+    }
     Invalidate();
+    m_swatches->Invalidate();
+}
+
+void TColorDialogForm::ChooseSwatch(int index)
+{
+    m_swatch = std::clamp(index, 0, Columns * Rows - 1);
+    SetChosen(BasicColor(m_swatch));
 }
 
 void TColorDialogForm::Paint()
 {
     TForm::Paint();
     TCanvas* canvas = Canvas();
-    for (int i = 0; i < Columns * Rows; ++i)
-    {
-        TRect r = SwatchRect(i);
-        TRect frame(r.left - 2, r.top - 2, r.right + 2, r.bottom + 2);
-        if (BasicColor(i) == m_chosen)
-        {
-            canvas->Brush()->SetColor(clBlack);
-            canvas->FrameRect(frame);
-        }
-        TRect edge = TRect(r.left - 1, r.top - 1, r.right + 1, r.bottom + 1);
-        Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
-        canvas->Brush()->SetColor(BasicColor(i));
-        canvas->FillRect(r);
-    }
     // The chosen colour's sample.
     int gridBottom = kTop + Rows * (kSwatch + kGap);
     TRect sample(kLeft, gridBottom + 5, ClientWidth() - kLeft, gridBottom + 35);
@@ -1163,17 +1289,6 @@ void TColorDialogForm::Paint()
     Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
     canvas->Brush()->SetColor(m_chosen);
     canvas->FillRect(edge);
-}
-
-void TColorDialogForm::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    if (Button == mbLeft)
-    {
-        for (int i = 0; i < Columns * Rows; ++i)
-            if (SwatchRect(i).Contains(TPoint(X, Y)))
-                SetChosen(BasicColor(i));
-    }
-    TForm::MouseDown(Button, Shift, X, Y);
 }
 
 void TColorDialogForm::Dispatch(TMessage& Message)

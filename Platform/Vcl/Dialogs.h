@@ -280,6 +280,8 @@ private:
     void ListSelect(TObject* Sender);
     void ListOpen(TObject* Sender);
     void OpenBtnClick(TObject* Sender);
+    // What Open does with the name in the box.
+    void AcceptName();
     void Complain(const UnicodeString& text);
 
     TOpenDialog* m_dialog;
@@ -308,8 +310,8 @@ using TFindOptions = TSet<TFindOption>;
 class TColorDialogForm;
 
 // Lets the user pick a colour. Execute shows a modal dialog of our own drawing: 48 basic colours
-// to click, the chosen colour's sample, OK and Cancel. Tests reach the form through Form() from
-// OnShow.
+// to choose by a click or the arrows, the chosen colour's sample, OK and Cancel. Tests reach the
+// form through Form() from OnShow.
 class TColorDialog : public TComponent
 {
 public:
@@ -347,19 +349,25 @@ public:
     // The swatch's rectangle on the form.
     static TRect SwatchRect(int index);
     TColor Chosen() const { return m_chosen; }
+    // The colour; the swatch chosen stays when it has that colour, else the first that has it
+    // (none when none has it).
     void SetChosen(TColor color);
+    // The swatch chosen, -1 for none; several swatches may share a colour.
+    int ChosenSwatch() const { return m_swatch; }
+    void ChooseSwatch(int index);
     TButton* OkButton() const { return m_ok; }
     TButton* CancelButton() const { return m_cancel; }
 
 protected:
     void Paint() override;
-    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void DblClick() override;
     void Dispatch(TMessage& Message) override;
 
 private:
     TColorDialog* m_dialog;
     TColor m_chosen = clBlack;
+    int m_swatch = -1;
+    TCustomControl* m_swatches; // the grid, first in the Tab order
     TButton* m_ok;
     TButton* m_cancel;
 };

@@ -383,6 +383,40 @@ TEST(DialogsTest, DialogBrowsesByKeyboardAndMouseAndChecksTheName)
         EXPECT_EQ(Utf8(dialog.FileName), (dir / "Game" / "MODELS.PCK").string());
         EXPECT_EQ(dialog.Form(), nullptr);
     }
+
+    // A file that becomes the list's selection, also as the only row of a folder opened by the
+    // keys, is named in the box; Enter with the list on a file chooses it, whatever the box holds.
+    fs::create_directories(dir / "Solo");
+    Touch(dir / "Solo" / "Models.pck");
+    dialog.FileName = UnicodeString();
+    struct Pick
+    {
+        char16_t letter;
+        WORD key; // pressed in the opened folder
+        const char* file;
+    } picks[] = {{u's', 0, "Solo/Models.pck"}, {u'g', VK_END, "Game/MODELS.PCK"}};
+    for (const Pick& pick : picks)
+    {
+        SCOPED_TRACE(pick.file);
+        script.steps = [&](TOpenDialogForm* box)
+        {
+            box->List->SetFocus();
+            Vcl::RouteInput(box, WM_CHAR, pick.letter, 0);
+            Key(box, VK_RETURN);
+            if (pick.key)
+                Key(box, pick.key);
+            EXPECT_EQ(Utf8(box->FileNameEdit->Text()), fs::path(pick.file).filename().string());
+            if (pick.key)
+            {
+                box->FileNameEdit->SetText(u"readme");
+                box->List->SetFocus();
+            }
+            Key(box, VK_RETURN);
+        };
+        EXPECT_TRUE(dialog.Execute());
+        EXPECT_EQ(Utf8(dialog.FileName), (dir / pick.file).string());
+        EXPECT_EQ(boxes.boxes.size(), 2u); // nothing refused
+    }
 }
 
 namespace
@@ -526,6 +560,19 @@ TEST(DialogsTest, BrowseListScrollsByItsBarAndKeepsTheSelectionInView)
             {"the wheel to the top", [&] { wheel(100); }, 0, 100},
             {"Down", [&] { Key(box, VK_DOWN); }, 101 - rows + 1, 101},
             {"the folder left and opened again", [&] { Key(box, VK_BACK); Key(box, VK_RETURN); }, 0, 0},
+            {"Down off the last row", [&] { for (int i = 0; i < rows; ++i) Key(box, VK_DOWN); }, 1, rows},
+            // Going up selects the folder left, in view.
+            {"a folder left by Backspace", [&] { type("folder183"); Key(box, VK_RETURN); Key(box, VK_BACK); },
+             184 - rows, 183},
+            {"a folder left by the Up button",
+             [&]
+             {
+                 Key(box, VK_RETURN);
+                 const LPARAM up = MAKELPARAM(box->UpBtn->Left() + 5, box->UpBtn->Top() + 5);
+                 Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, up);
+                 Vcl::RouteInput(box, WM_LBUTTONUP, 0, up);
+             },
+             184 - rows, 183},
         };
         list->SetFocus();
         for (const Step& step : steps)
@@ -535,6 +582,22 @@ TEST(DialogsTest, BrowseListScrollsByItsBarAndKeepsTheSelectionInView)
             EXPECT_EQ(list->TopIndex(), step.top);
             EXPECT_EQ(list->ItemIndex(), step.selected);
             EXPECT_EQ(ListBar(box).nPos, list->TopIndex());
+        }
+        // A press anywhere on a row selects that row: the pixel pressed is highlighted after it
+        // (or its neighbour, where the focus rectangle's dots fall).
+        list->SetFocus();
+        const TPoint client = list->FormOrigin();
+        const int x = list->ClientWidth() - 10;
+        const uint32_t highlight = Platform::Gdi::ToPixel(ColorToRGB(clHighlight));
+        for (int y = 0; y < 40; ++y)
+        {
+            const LPARAM at = MAKELPARAM(client.x + x, client.y + y);
+            Vcl::RouteInput(box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            Vcl::RouteInput(box, WM_LBUTTONUP, 0, at);
+            box->PaintDirty();
+            const uint32_t* pixel = box->Pixels() + (client.y + y) * box->ClientWidth() + client.x + x;
+            EXPECT_TRUE((pixel[0] & 0xFFFFFF) == highlight || (pixel[1] & 0xFFFFFF) == highlight)
+                << "at " << y;
         }
         box->SetModalResult(mrCancel);
     };
@@ -696,5 +759,66 @@ TEST(DialogsTest, LookInsHintShowsTheWholeFolderOnTheScreen)
             box->SetModalResult(mrCancel);
         };
         EXPECT_FALSE(dialog.Execute());
+    }
+}
+
+TEST(DialogsTest, ColourDialogIsUsedByKeys)
+{
+    struct Case
+    {
+        int start; // the swatch whose colour the dialog opens with; -1 for a colour of none
+        std::vector<WORD> arrows;
+        WORD finish; // Enter or Space chooses, Escape cancels
+        int chosen;  // the swatch chosen by the arrows
+    } cases[] = {
+        // Past swatch 10, whose colour swatch 3 repeats, to the one right of it.
+        {0, {VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RIGHT}, VK_RETURN, 11},
+        // The first arrow chooses the first swatch; the arrows stop at the edges.
+        {-1, {VK_LEFT, VK_UP, VK_RIGHT}, VK_SPACE, 1},
+        {47, {VK_RIGHT, VK_DOWN, VK_UP}, VK_ESCAPE, 39},
+    };
+    const TColor none = 0x123456;
+    const uint32_t black = Platform::Gdi::ToPixel(ColorToRGB(clBlack));
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.start);
+        TColorDialog dialog(nullptr);
+        dialog.Color = c.start < 0 ? none : TColorDialogForm::BasicColor(c.start);
+        std::function<void(TColorDialogForm*)> steps = [&](TColorDialogForm* form)
+        {
+            // The swatches have the focus and their place in the Tab order, ahead of OK and Cancel.
+            TWinControl* grid = form->ActiveControl();
+            for (TWinControl* next : std::vector<TWinControl*>{form->OkButton(), form->CancelButton(), grid})
+            {
+                Key(form, VK_TAB);
+                EXPECT_EQ(form->ActiveControl(), next);
+            }
+            for (WORD arrow : c.arrows)
+                Key(form, arrow);
+            EXPECT_EQ(form->Chosen(), TColorDialogForm::BasicColor(c.chosen));
+            // Only the chosen swatch is framed.
+            form->PaintDirty();
+            for (int i = 0; i < TColorDialogForm::Columns * TColorDialogForm::Rows; ++i)
+            {
+                const TRect r = TColorDialogForm::SwatchRect(i);
+                const uint32_t frame =
+                    form->Pixels()[(r.top + 5) * form->ClientWidth() + r.left - 2] & 0xFFFFFF;
+                EXPECT_EQ(frame == black, i == c.chosen) << "swatch " << i;
+            }
+            Key(form, c.finish);
+            if (form->ModalResult() == mrNone)
+            {
+                ADD_FAILURE() << "the dialog is still open";
+                form->SetModalResult(mrCancel);
+            }
+        };
+        struct Script
+        {
+            std::function<void(TColorDialogForm*)>& steps;
+            void Show(TObject* sender) { steps(static_cast<TColorDialog*>(sender)->Form()); }
+        } script{steps};
+        dialog.OnShow = MakeClosure(&script, &Script::Show);
+        EXPECT_EQ(dialog.Execute(), c.finish != VK_ESCAPE);
+        EXPECT_EQ(dialog.Color, TColorDialogForm::BasicColor(c.finish != VK_ESCAPE ? c.chosen : c.start));
     }
 }
