@@ -1151,7 +1151,152 @@ void TApplication::ShowException(const Exception& e)
 
 // ---- Floating dock windows -------------------------------------------------------------------
 
-TCustomFrame::TCustomFrame(TComponent* AOwner) : TWinControl(AOwner)
+// ---- Scrolling windowed controls -------------------------------------------------------------
+
+int TScrollingWinControl::MeasureRange() const
+{
+    int lowest = 0;
+    int bottoms = 0;
+    for (int i = 0; i < ControlCount(); ++i)
+    {
+        TControl* child = Controls(i);
+        if (!child->Visible())
+            continue;
+        if (child->Align() == alNone || child->Align() == alTop)
+            lowest = std::max(lowest, m_position + child->Top() + child->Height());
+        else if (child->Align() == alBottom)
+            bottoms += child->Height();
+    }
+    return lowest + bottoms;
+}
+
+void TScrollingWinControl::UpdateScrollBars()
+{
+    if (m_updating)
+        return;
+    m_updating = true;
+    struct Done
+    {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_updating};
+    // Showing or hiding the bar narrows or widens the client area, which may re-stack the children.
+    bool needed = false;
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        m_range = MeasureRange();
+        needed = m_range > ClientHeight();
+        if (((WindowStyle() & WS_VSCROLL) != 0) == needed)
+            break;
+        ShowScrollBar(SB_VERT, needed);
+    }
+    m_updating = false;
+    SetVertPosition(m_position);
+    m_updating = true;
+    TellScrollBar(SB_VERT, needed, m_told, m_range - 1, ClientHeight(), m_position);
+}
+
+void TScrollingWinControl::SetVertPosition(int position)
+{
+    position = std::clamp(position, 0, std::max(0, m_range - ClientHeight()));
+    if (position == m_position || m_updating)
+        return;
+    m_updating = true;
+    const int delta = m_position - position;
+    m_position = position;
+    // By index: a handler may change the children. Aligned ones follow the position in Realign.
+    for (int i = 0; i < ControlCount(); ++i)
+    {
+        TControl* child = Controls(i);
+        if (child->Align() == alNone)
+            child->SetBounds(child->Left(), child->Top() + delta, child->Width(), child->Height());
+    }
+    Realign();
+    m_updating = false;
+    TellScrollBar(SB_VERT, (WindowStyle() & WS_VSCROLL) != 0, m_told, m_range - 1, ClientHeight(), m_position);
+    Invalidate();
+}
+
+void TScrollingWinControl::ScrollInView(TControl* control)
+{
+    TPoint at(0, 0);
+    TControl* c = control;
+    for (; c && c != this; c = c->Parent())
+        at = TPoint(at.x + c->Left() + c->ClientOffset().x * (c != control),
+                    at.y + c->Top() + c->ClientOffset().y * (c != control));
+    if (!c || control == this)
+        return;
+    const int top = at.y;
+    const int bottom = top + control->Height();
+    if (top < 0)
+        SetVertPosition(m_position + top);
+    else if (bottom > ClientHeight())
+        SetVertPosition(m_position + std::min(bottom - ClientHeight(), top));
+}
+
+void TScrollingWinControl::AlignControls(TRect& rect)
+{
+    // The aligned children stack over the whole range, from its scrolled top.
+    const int height = std::max(rect.Height(), m_range);
+    rect.top -= m_position;
+    rect.bottom = rect.top + height;
+    m_aligning = true;
+    try
+    {
+        TWinControl::AlignControls(rect);
+    }
+    catch (...)
+    {
+        m_aligning = false;
+        throw;
+    }
+    m_aligning = false;
+    UpdateScrollBars();
+}
+
+void TScrollingWinControl::ChildPlacementChanged()
+{
+    // Alignment measures once it has placed every child.
+    if (!m_aligning)
+        UpdateScrollBars();
+}
+
+bool TScrollingWinControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+{
+    if (TWinControl::DoMouseWheelDown(Shift, MousePos))
+        return true;
+    if (!(WindowStyle() & WS_VSCROLL))
+        return false;
+    SetVertPosition(m_position + WheelLines * LineStep);
+    return true;
+}
+
+bool TScrollingWinControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
+{
+    if (TWinControl::DoMouseWheelUp(Shift, MousePos))
+        return true;
+    if (!(WindowStyle() & WS_VSCROLL))
+        return false;
+    SetVertPosition(m_position - WheelLines * LineStep);
+    return true;
+}
+
+void TScrollingWinControl::WndProc(TMessage& Message)
+{
+    if (Message.Msg == WM_VSCROLL)
+    {
+        int position = m_position;
+        if (ScrollRequestPosition(SB_VERT, LOWORD(Message.WParam), LineStep, ClientHeight(), position))
+            SetVertPosition(position);
+        Message.Result = 0;
+        return;
+    }
+    if (Message.Msg == CM_FOCUSCHANGED)
+        ScrollInView(reinterpret_cast<TControl*>(Message.LParam));
+    TWinControl::WndProc(Message);
+}
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollingWinControl(AOwner)
 {
     TControlStyle style = ControlStyle();
     style << csAcceptsControls;
