@@ -433,6 +433,9 @@ TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
 
 TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaultSize)
 {
+    // The scene panel fits its column: no bar.
+    ASSERT_NE(host->EditorPanel(), nullptr);
+    EXPECT_FALSE(host->EditorPanel()->WindowStyle() & WS_VSCROLL);
     XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
     for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
         scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
