@@ -1153,6 +1153,17 @@ void TApplication::ShowException(const Exception& e)
 
 // ---- Scrolling windowed controls -------------------------------------------------------------
 
+namespace
+{
+// Holds a flag up for as long as it lives.
+struct Updating
+{
+    explicit Updating(bool& flag) : flag(flag) { flag = true; }
+    ~Updating() { flag = false; }
+    bool& flag;
+};
+} // namespace
+
 int TScrollingWinControl::MeasureRange() const
 {
     int lowest = 0;
@@ -1174,59 +1185,58 @@ void TScrollingWinControl::UpdateScrollBars()
 {
     if (m_updating)
         return;
-    m_updating = true;
-    struct Done
     {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{m_updating};
-    // Showing or hiding the bar narrows or widens the client area, which may re-stack the children.
-    bool needed = false;
-    for (int pass = 0; pass < 2; ++pass)
-    {
-        m_range = MeasureRange();
-        needed = m_range > ClientHeight();
-        if (((WindowStyle() & WS_VSCROLL) != 0) == needed)
-            break;
-        ShowScrollBar(SB_VERT, needed);
+        Updating scope(m_updating);
+        // Showing or hiding the bar narrows or widens the client area, which may re-stack the
+        // children.
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            m_range = MeasureRange();
+            const bool needed = m_range > ClientHeight();
+            if (((WindowStyle() & WS_VSCROLL) != 0) == needed)
+                break;
+            ShowScrollBar(SB_VERT, needed);
+        }
     }
-    m_updating = false;
+    // A range that shrank under the position scrolls back.
     SetVertPosition(m_position);
-    m_updating = true;
-    TellScrollBar(SB_VERT, needed, m_told, m_range - 1, ClientHeight(), m_position);
 }
 
 void TScrollingWinControl::SetVertPosition(int position)
 {
-    position = std::clamp(position, 0, std::max(0, m_range - ClientHeight()));
-    if (position == m_position || m_updating)
+    if (m_updating)
         return;
-    m_updating = true;
-    const int delta = m_position - position;
-    m_position = position;
-    // By index: a handler may change the children. Aligned ones follow the position in Realign.
-    for (int i = 0; i < ControlCount(); ++i)
+    position = std::clamp(position, 0, std::max(0, m_range - ClientHeight()));
+    if (position != m_position)
     {
-        TControl* child = Controls(i);
-        if (child->Align() == alNone)
-            child->SetBounds(child->Left(), child->Top() + delta, child->Width(), child->Height());
+        Updating scope(m_updating);
+        const int delta = m_position - position;
+        m_position = position;
+        // By index: a handler may change the children. Aligned ones follow the position in Realign.
+        for (int i = 0; i < ControlCount(); ++i)
+        {
+            TControl* child = Controls(i);
+            if (child->Align() == alNone)
+                child->SetBounds(child->Left(), child->Top() + delta, child->Width(), child->Height());
+        }
+        Realign();
+        Invalidate();
     }
-    Realign();
-    m_updating = false;
     TellScrollBar(SB_VERT, (WindowStyle() & WS_VSCROLL) != 0, m_told, m_range - 1, ClientHeight(), m_position);
-    Invalidate();
 }
 
 void TScrollingWinControl::ScrollInView(TControl* control)
 {
-    TPoint at(0, 0);
-    TControl* c = control;
-    for (; c && c != this; c = c->Parent())
-        at = TPoint(at.x + c->Left() + c->ClientOffset().x * (c != control),
-                    at.y + c->Top() + c->ClientOffset().y * (c != control));
-    if (!c || control == this)
+    if (!control || control == this)
         return;
-    const int top = at.y;
+    // Where the control lies in this one's client area: its place in its parent, and each
+    // ancestor's place and frame up to this one.
+    int top = control->Top();
+    TControl* c = control->Parent();
+    for (; c && c != this; c = c->Parent())
+        top += c->Top() + c->ClientOffset().y;
+    if (!c)
+        return;
     const int bottom = top + control->Height();
     if (top < 0)
         SetVertPosition(m_position + top);
