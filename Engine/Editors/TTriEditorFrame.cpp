@@ -90,9 +90,12 @@ TTriEditorFrame::TTriEditorFrame(TComponent* owner, XScene* scene, XTriMeshEdito
     NormalsFlipBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsFlipBtnClick);
     NormalsNormalizeBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsNormalizeBtnClick);
 
+    // The pages keep the designed height under the groups, so that their sections reach the
+    // frame's designed bottom and the frame scrolls when its column is shorter.
     PageControl = new TPageControl(this);
     PageControl->SetParent(this);
-    PageControl->SetAlign(alClient);
+    PageControl->SetAlign(alTop);
+    PageControl->SetHeight(DesignHeight - GroupBox1->Height() - GroupBox2->Height());
     const char16_t* captions[4] = {u"Вершины", u"Грани", u"Утилиты", u"Инфо"};
     TTabSheet* pages[4];
     for (int i = 0; i < 4; ++i)

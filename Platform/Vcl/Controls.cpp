@@ -282,11 +282,13 @@ void TControl::SetParent(TWinControl* parent)
         old->RemoveControl(this);
         if (m_align != alNone && m_visible)
             old->Realign();
+        old->ChildPlacementChanged();
     }
     if (!parent)
         return;
     parent->InsertControl(this);
     RememberAnchorDistances();
+    parent->ChildPlacementChanged();
     TakeParentFont();
     Perform(CM_PARENTCOLORCHANGED, 0, 0);
     Perform(CM_PARENTCTL3DCHANGED, 0, 0);
@@ -409,6 +411,8 @@ void TControl::SetBounds(int left, int top, int width, int height)
     // An aligned control keeps only the size its edge lets it choose.
     if (m_align != alNone && m_parent && m_visible)
         m_parent->Realign();
+    else if (m_parent)
+        m_parent->ChildPlacementChanged();
 }
 
 void TControl::ChangeBounds(int left, int top, int width, int height)
@@ -627,6 +631,8 @@ void TControl::SetVisible(bool visible)
     m_visible = visible;
     Invalidate();
     Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
+    if (m_parent)
+        m_parent->ChildPlacementChanged();
     // A docked client shown or hidden gives its zone's space back or takes it again.
     if (m_parent && (m_align != alNone || (m_parent->m_dockManager && m_parent->m_dockManager->Holds(this))))
     {

@@ -807,6 +807,9 @@ protected:
     void NotifyControls(UINT message);
     // The repeat timer of a held scroll-bar arrow or track ticked: the scroll is sent again.
     virtual void ScrollRepeat();
+    // A child moved, changed size, was shown, hidden, added or removed (controls that scroll their
+    // children measure them again).
+    virtual void ChildPlacementChanged() {}
     friend class TControl;
     friend class TCustomForm;
 

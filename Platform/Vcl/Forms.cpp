@@ -1188,7 +1188,164 @@ void TApplication::ShowException(const Exception& e)
 
 // ---- Floating dock windows -------------------------------------------------------------------
 
-TCustomFrame::TCustomFrame(TComponent* AOwner) : TWinControl(AOwner)
+// ---- Scrolling windowed controls -------------------------------------------------------------
+
+namespace
+{
+// Holds a flag up for as long as it lives.
+struct Updating
+{
+    explicit Updating(bool& flag) : flag(flag) { flag = true; }
+    ~Updating() { flag = false; }
+    bool& flag;
+};
+} // namespace
+
+int TScrollingWinControl::MeasureRange() const
+{
+    int lowest = 0;
+    int bottoms = 0;
+    for (int i = 0; i < ControlCount(); ++i)
+    {
+        TControl* child = Controls(i);
+        if (!child->Visible())
+            continue;
+        if (child->Align() == alNone || child->Align() == alTop)
+            lowest = std::max(lowest, m_position + child->Top() + child->Height());
+        else if (child->Align() == alBottom)
+            bottoms += child->Height();
+    }
+    return lowest + bottoms;
+}
+
+void TScrollingWinControl::UpdateScrollBars()
+{
+    if (m_updating)
+        return;
+    {
+        Updating scope(m_updating);
+        // Showing or hiding the bar narrows or widens the client area, which may re-stack the
+        // children.
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            m_range = MeasureRange();
+            const bool needed = m_range > ClientHeight();
+            if (((WindowStyle() & WS_VSCROLL) != 0) == needed)
+                break;
+            ShowScrollBar(SB_VERT, needed);
+        }
+    }
+    // A range that shrank under the position scrolls back.
+    SetVertPosition(m_position);
+}
+
+void TScrollingWinControl::SetVertPosition(int position)
+{
+    if (m_updating)
+        return;
+    position = std::clamp(position, 0, std::max(0, m_range - ClientHeight()));
+    if (position != m_position)
+    {
+        Updating scope(m_updating);
+        const int delta = m_position - position;
+        m_position = position;
+        // By index: a handler may change the children. Aligned ones follow the position in Realign.
+        for (int i = 0; i < ControlCount(); ++i)
+        {
+            TControl* child = Controls(i);
+            if (child->Align() == alNone)
+                child->SetBounds(child->Left(), child->Top() + delta, child->Width(), child->Height());
+        }
+        Realign();
+        Invalidate();
+    }
+    TellScrollBar(SB_VERT, (WindowStyle() & WS_VSCROLL) != 0, m_told, m_range - 1, ClientHeight(), m_position);
+}
+
+void TScrollingWinControl::ScrollInView(TControl* control)
+{
+    if (!control || control == this)
+        return;
+    // Where the control lies in this one's client area: its place in its parent, and each
+    // ancestor's place and frame up to this one.
+    int top = control->Top();
+    TControl* c = control->Parent();
+    for (; c && c != this; c = c->Parent())
+        top += c->Top() + c->ClientOffset().y;
+    if (!c)
+        return;
+    const int bottom = top + control->Height();
+    // A control taller than the view whose top already shows stays where it is: a click on a tall
+    // page's tab would otherwise throw what stands above it out of sight.
+    if (top < 0)
+        SetVertPosition(m_position + top);
+    else if (bottom > ClientHeight() && (control->Height() <= ClientHeight() || top >= ClientHeight()))
+        SetVertPosition(m_position + std::min(bottom - ClientHeight(), top));
+}
+
+void TScrollingWinControl::AlignControls(TRect& rect)
+{
+    // The aligned children stack over the whole range, from its scrolled top.
+    const int height = std::max(rect.Height(), m_range);
+    rect.top -= m_position;
+    rect.bottom = rect.top + height;
+    m_aligning = true;
+    try
+    {
+        TWinControl::AlignControls(rect);
+    }
+    catch (...)
+    {
+        m_aligning = false;
+        throw;
+    }
+    m_aligning = false;
+    UpdateScrollBars();
+}
+
+void TScrollingWinControl::ChildPlacementChanged()
+{
+    // Alignment measures once it has placed every child.
+    if (!m_aligning)
+        UpdateScrollBars();
+}
+
+bool TScrollingWinControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+{
+    if (TWinControl::DoMouseWheelDown(Shift, MousePos))
+        return true;
+    if (!(WindowStyle() & WS_VSCROLL))
+        return false;
+    SetVertPosition(m_position + WheelLines * LineStep);
+    return true;
+}
+
+bool TScrollingWinControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
+{
+    if (TWinControl::DoMouseWheelUp(Shift, MousePos))
+        return true;
+    if (!(WindowStyle() & WS_VSCROLL))
+        return false;
+    SetVertPosition(m_position - WheelLines * LineStep);
+    return true;
+}
+
+void TScrollingWinControl::WndProc(TMessage& Message)
+{
+    if (Message.Msg == WM_VSCROLL)
+    {
+        int position = m_position;
+        if (ScrollRequestPosition(SB_VERT, LOWORD(Message.WParam), LineStep, ClientHeight(), position))
+            SetVertPosition(position);
+        Message.Result = 0;
+        return;
+    }
+    if (Message.Msg == CM_FOCUSCHANGED)
+        ScrollInView(reinterpret_cast<TControl*>(Message.LParam));
+    TWinControl::WndProc(Message);
+}
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollingWinControl(AOwner)
 {
     TControlStyle style = ControlStyle();
     style << csAcceptsControls;

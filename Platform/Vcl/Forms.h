@@ -193,11 +193,55 @@ protected:
     void WndProc(TMessage& Message) override;
 };
 
+// A windowed control whose children may reach further down than it is high: it then shows its own
+// vertical scroll bar over the whole height they reach (the range: the lowest bottom of the children
+// placed by hand or stacked at the top, plus the heights of those stacked at the bottom; children
+// that fill the client area count for nothing), and the position moves every child up by as much.
+// Aligned children stack from the scrolled top over the range, so a child placed while scrolled
+// lands where it would unscrolled. The range follows every move, resize, show or hide of a child
+// and of the control itself; once everything fits the bar goes and the position is 0. The wheel
+// over the control, or over a child that does not take it, scrolls three lines, and a control that
+// gets the focus inside it is scrolled into view.
+class TScrollingWinControl : public TWinControl
+{
+public:
+    using TWinControl::TWinControl;
+
+    // One line of the bar's arrows; the wheel scrolls three, a page is the client height.
+    static constexpr int LineStep = 8;
+    static constexpr int WheelLines = 3;
+
+    int VertRange() const { return m_range; }
+    int VertPosition() const { return m_position; }
+    // Clamped to 0 .. VertRange() - ClientHeight().
+    void SetVertPosition(int position);
+    // Scrolls the least that shows the whole of `control` (a descendant), or its top when it is
+    // higher than the client area.
+    void ScrollInView(TControl* control);
+
+protected:
+    void AlignControls(TRect& rect) override;
+    void ChildPlacementChanged() override;
+    bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+    bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+    void WndProc(TMessage& Message) override;
+
+private:
+    void UpdateScrollBars();
+    int MeasureRange() const;
+
+    int m_range = 0;
+    int m_position = 0;
+    bool m_updating = false; // measuring, showing the bar or moving the children
+    bool m_aligning = false;
+    SCROLLINFO m_told{};
+};
+
 // A panel of controls that sits on a form (or any windowed control) like one control. A frame
 // class builds its children in its constructor, gives them their tab order, and sets its own
 // designed size and tab order, which the frame takes when it is placed on a parent. A frame of no
-// class of its own is 320 x 240.
-class TCustomFrame : public TWinControl
+// class of its own is 320 x 240. Children that reach past it scroll (TScrollingWinControl).
+class TCustomFrame : public TScrollingWinControl
 {
 public:
     explicit TCustomFrame(TComponent* AOwner);

@@ -655,3 +655,72 @@ TEST(FormsTest, ShiftF10AndTheMenuKeyAskTheFocusedControlForItsMenuInsteadOfTheK
                                              "c up 121", "c down 17", "c down 16", "c down 121"}));
     form.Hide();
 }
+
+TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
+{
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 400);
+    form.Show();
+    auto* frame = new TFrame(&form);
+    frame->SetParent(&form);
+    frame->SetBounds(0, 0, 200, 100);
+    auto* header = new TPanel(&form); // aligned at the top, as the editors' sections are
+    header->SetParent(frame);
+    header->SetAlign(alTop);
+    header->SetHeight(30);
+    TEdit* edits[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        edits[i] = new TEdit(&form);
+        edits[i]->SetParent(frame);
+        edits[i]->SetBounds(8, i == 0 ? 40 : 250, 100, 21);
+        edits[i]->SetTabStop(true);
+    }
+    auto vertical = [&] { return (frame->WindowStyle() & WS_VSCROLL) != 0; };
+    auto scrolled = [&] { return 40 - edits[0]->Top(); };
+    // The range reaches the lowest child's bottom; the page is what the frame shows of it.
+    ASSERT_TRUE(vertical());
+    SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    frame->GetScrollInfo(SB_VERT, info);
+    EXPECT_EQ(info.nMax, 270);
+    EXPECT_EQ(info.nPage, 100u);
+    EXPECT_EQ(header->Width(), frame->ClientWidth());
+    EXPECT_EQ(frame->ClientWidth(), 200 - GetSystemMetrics(SM_CXVSCROLL));
+
+    // A wheel notch over a child that does not take the wheel scrolls by three lines; every
+    // child moves with it, the aligned one too.
+    Vcl::RouteInput(&form, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(150, 10));
+    EXPECT_EQ(scrolled(), 24);
+    EXPECT_EQ(header->Top(), -24);
+    EXPECT_EQ(edits[1]->Top(), 250 - 24);
+    // The bar's arrow scrolls a line, as the wheel back up does three.
+    frame->Perform(WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(scrolled(), 32);
+    Vcl::RouteInput(&form, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(150, 10));
+    EXPECT_EQ(scrolled(), 8);
+
+    // Tab to the hidden edit brings its whole height into view, and back to the first one shows it.
+    edits[0]->SetFocus();
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
+    ASSERT_TRUE(edits[1]->Focused());
+    EXPECT_EQ(edits[1]->BoundsRect().bottom, frame->ClientHeight());
+    EXPECT_EQ(scrolled(), 171);
+    frame->GetScrollInfo(SB_VERT, info);
+    EXPECT_EQ(info.nPos, 171);
+    Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
+    ASSERT_TRUE(edits[0]->Focused());
+    EXPECT_EQ(edits[0]->Top(), 0);
+
+    // A section that grows reaches further; made tall enough, the frame holds everything, the bar
+    // goes and the children stand where they were placed.
+    header->SetHeight(300);
+    frame->GetScrollInfo(SB_VERT, info);
+    EXPECT_EQ(info.nMax, 299);
+    header->SetHeight(30);
+    frame->SetHeight(300);
+    EXPECT_FALSE(vertical());
+    EXPECT_EQ(scrolled(), 0);
+    EXPECT_EQ(header->Top(), 0);
+    EXPECT_EQ(edits[1]->Top(), 250);
+    EXPECT_EQ(header->Width(), 200);
+}

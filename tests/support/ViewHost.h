@@ -56,8 +56,9 @@ public:
     static constexpr int TransformGroup = 2;
     static constexpr int ModeGroup = 1;
 
-    // Width of the editor panel column beside the view.
-    static constexpr int PanelWidth = 236;
+    // Width of the editor panel column beside the view: a panel taller than the column keeps its
+    // designed width beside its scroll bar.
+    static constexpr int PanelWidth = 253;
     // Puts the current editor's panel beside the view (the form grows by PanelWidth) and its modes
     // as buttons after the transform buttons, both following the scene's editor changes: the
     // panel going away hears DeactivateFrame before it hides, the new one ActivateFrame after it

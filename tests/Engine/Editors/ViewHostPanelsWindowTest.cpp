@@ -431,6 +431,63 @@ TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
     EXPECT_NE(mesh->GetColors()[3].GetARGB(), 0x00FF0000u);
 }
 
+TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaultSize)
+{
+    // The scene panel fits its column: no bar.
+    ASSERT_NE(host->EditorPanel(), nullptr);
+    EXPECT_FALSE(host->EditorPanel()->WindowStyle() & WS_VSCROLL);
+    XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
+    host->View()->SetFocus();
+    Settle();
+    Type("Return");
+    auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    ASSERT_EQ(host->ClientHeight(), 600 + TViewHostForm::ButtonRow);
+    // Wholly inside the panel's client area and inside the page it lies on: a user can see it.
+    auto seen = [&](TControl* control, TWinControl* page) {
+        const TPoint at = control->FormOrigin();
+        const TRect rect(at.x, at.y, at.x + control->Width(), at.y + control->Height());
+        const TPoint p = panel->FormOrigin(), q = page->FormOrigin();
+        const TRect client(p.x, p.y, p.x + panel->ClientWidth(), p.y + panel->ClientHeight());
+        const TRect inPage(q.x, q.y, q.x + page->ClientWidth(), q.y + page->ClientHeight());
+        return rect.Intersect(client) == rect && rect.Intersect(inPage) == rect;
+    };
+    ASSERT_TRUE(panel->WindowStyle() & WS_VSCROLL);
+    EXPECT_FALSE(seen(panel->XScroll10, panel->VerticesTab));
+
+    // The wheel over a section's caption (right of the boxes that pass under it and take the wheel
+    // themselves) scrolls the panel to its end, where the last section shows.
+    const TPoint caption = panel->XScroll7->FormOrigin();
+    probe->MoveTo(window, caption.x + 180, caption.y + 8);
+    probe->Wheel(-60);
+    ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == panel->VertRange() - panel->ClientHeight(); }));
+    EXPECT_EQ(panel->VertRange(), TTriEditorFrame::DesignHeight);
+    EXPECT_TRUE(seen(panel->XScroll10, panel->VerticesTab));
+    EXPECT_TRUE(seen(panel->XScroll8, panel->VerticesTab));
+    // Its button takes a click where it shows.
+    ClickOn(window, panel->VertexExtrudeDistanceEdit, 10, 8);
+    EXPECT_TRUE(panel->VertexExtrudeDistanceEdit->Focused());
+
+    // The faces page's list of saved selections shows whole.
+    panel->PageControl->SetActivePage(panel->FacesTab);
+    Settle();
+    EXPECT_TRUE(seen(panel->SelectionList, panel->FacesTab));
+    // Back up by the wheel over the bar; then Tab to a box out of sight brings it into view.
+    const TPoint bar = panel->WindowOrigin();
+    probe->MoveTo(window, bar.x + panel->ClientWidth() + 8, bar.y + panel->Height() / 2);
+    probe->Wheel(60);
+    ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == 0; }));
+    panel->PageControl->SetActivePage(panel->VerticesTab);
+    ClickOn(window, panel->MergeRadiusEdit, 10, 8);
+    ASSERT_TRUE(panel->MergeRadiusEdit->Focused());
+    for (int i = 0; i < 20 && !panel->VertexExtrudeDistanceEdit->Focused(); ++i)
+        Type("Tab");
+    ASSERT_TRUE(panel->VertexExtrudeDistanceEdit->Focused());
+    EXPECT_TRUE(seen(panel->VertexExtrudeDistanceEdit, panel->VerticesTab));
+}
+
 TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
 {
     // Questions answered at random, names typed as "R"; no right button (its menu waits).
