@@ -710,6 +710,11 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
     Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
     ASSERT_TRUE(edits[0]->Focused());
     EXPECT_EQ(edits[0]->Top(), 0);
+    // A control taller than the view whose top shows keeps its place when it takes the focus.
+    edits[1]->SetBounds(8, 50, 100, 150);
+    edits[1]->SetFocus();
+    EXPECT_EQ(scrolled(), 40);
+    edits[1]->SetBounds(8, 250 - 40, 100, 21);
 
     // A section that grows reaches further; made tall enough, the frame holds everything, the bar
     // goes and the children stand where they were placed.
