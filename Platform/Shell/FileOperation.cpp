@@ -86,29 +86,7 @@ std::string Trimmed(std::string path)
 // ".."; only the root has none.
 std::string Normalised(const std::string& path)
 {
-    std::vector<std::string_view> names;
-    for (size_t at = 0; at < path.size();)
-    {
-        size_t end = path.find('/', at);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string_view name(path.data() + at, end - at);
-        if (name == "..")
-        {
-            if (!names.empty())
-                names.pop_back();
-        }
-        else if (!name.empty() && name != ".")
-            names.push_back(name);
-        at = end + 1;
-    }
-    std::string out;
-    for (std::string_view name : names)
-    {
-        out.push_back('/');
-        out.append(name);
-    }
-    return out.empty() ? "/" : out;
+    return ShellDetail::PathOfNames(ShellDetail::ResolvedNames(path));
 }
 
 // The name a message gives a path: its last name, or "/" for the root.

@@ -293,6 +293,38 @@ std::string HomePath()
     return home && home[0] == '/' ? std::string(home) : std::string("/");
 }
 
+std::vector<std::string> ResolvedNames(std::string_view path)
+{
+    std::vector<std::string> names;
+    for (size_t at = 0; at < path.size();)
+    {
+        size_t end = path.find('/', at);
+        if (end == std::string_view::npos)
+            end = path.size();
+        std::string_view name = path.substr(at, end - at);
+        if (name == "..")
+        {
+            if (!names.empty())
+                names.pop_back();
+        }
+        else if (!name.empty() && name != ".")
+            names.emplace_back(name);
+        at = end + 1;
+    }
+    return names;
+}
+
+std::string PathOfNames(const std::vector<std::string>& names)
+{
+    std::string out;
+    for (const std::string& name : names)
+    {
+        out.push_back('/');
+        out.append(name);
+    }
+    return out.empty() ? "/" : out;
+}
+
 std::vector<std::string> DriveRoots()
 {
     std::vector<std::string> roots{"/"};

@@ -161,32 +161,8 @@ public:
         std::string path = Platform::NativeName(name);
         if (path.empty() || path[0] != '/' || path.size() >= static_cast<size_t>(MAX_PATH) * 3)
             return E_INVALIDARG;
-        // Components, with "." dropped and ".." taken back.
-        std::vector<std::string> parts;
-        size_t at = 1;
-        while (at <= path.size())
-        {
-            size_t end = path.find('/', at);
-            if (end == std::string::npos)
-                end = path.size();
-            std::string part = path.substr(at, end - at);
-            if (part == "..")
-            {
-                if (!parts.empty())
-                    parts.pop_back();
-            }
-            else if (!part.empty() && part != ".")
-                parts.push_back(part);
-            at = end + 1;
-        }
-        std::string full;
-        for (const std::string& part : parts)
-        {
-            full.push_back('/');
-            full.append(part);
-        }
-        if (full.empty())
-            full.assign(1, '/');
+        const std::vector<std::string> parts = ResolvedNames(path);
+        const std::string full = PathOfNames(parts);
         // The drive: the longest root that holds the path.
         std::string root = "/";
         for (const std::string& candidate : DriveRoots())

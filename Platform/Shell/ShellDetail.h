@@ -58,6 +58,12 @@ struct Location
 Location Locate(const std::vector<Item>& items);
 Location Locate(LPCITEMIDLIST list);
 
+// The names of an absolute path as it reads, the way a file URI's path is read: "." dropped, ".."
+// taking back the name before it (the root's parent is the root), doubled slashes skipped.
+std::vector<std::string> ResolvedNames(std::string_view path);
+// The path those names make: "/" for none.
+std::string PathOfNames(const std::vector<std::string>& names);
+
 // The roots of "Computer": "/" and the mount points under /media, /mnt and /run/media.
 std::vector<std::string> DriveRoots();
 std::string HomePath();

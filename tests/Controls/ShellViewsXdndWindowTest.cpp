@@ -8,6 +8,7 @@
 
 #include "tests/hosts/FileListHostForm.h"
 #include "tests/support/FileListRows.h"
+#include "tests/support/FolderTree.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
@@ -20,8 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -168,93 +167,6 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     EXPECT_EQ(ReadWholeFile(root / "shown" / "busy.txt"), "from a busy program");
 }
 
-namespace
-{
-// What a folder holds, links as links: each entry's path below it with "dir" or the file's bytes.
-std::map<std::string, std::string> Contents(const fs::path& top)
-{
-    std::map<std::string, std::string> found;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(top, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error))
-    {
-        std::string name = it->path().lexically_relative(top).string();
-        if (it->is_symlink())
-            found[name] = "link -> " + fs::read_symlink(it->path()).string();
-        else
-            found[name] = it->is_directory() ? "dir" : ReadWholeFile(it->path());
-    }
-    if (error)
-        found["<unreadable>"] = error.message(); // a path too long to name, among others
-    return found;
-}
-
-// How many folders deep the deepest chain under the open folder goes (through descriptors, so that
-// paths too long to name count too), and its removal when `remove` is set.
-int Depth(int folder, int limit, bool remove)
-{
-    int own = dup(folder);
-    DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
-    if (!dir)
-        return 0;
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir))
-        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-            names.push_back(entry->d_name);
-    closedir(dir);
-    int deepest = 0;
-    for (const std::string& name : names)
-    {
-        int child = limit > 0 ? openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
-        if (child >= 0)
-        {
-            deepest = std::max(deepest, 1 + Depth(child, limit - 1, remove));
-            close(child);
-        }
-        if (remove)
-            unlinkat(folder, name.c_str(), child >= 0 ? AT_REMOVEDIR : 0);
-    }
-    return deepest;
-}
-
-int Depth(const fs::path& top, bool remove = false)
-{
-    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    int depth = Depth(fd, 2000, remove);
-    close(fd);
-    return depth;
-}
-
-// A file list as another window of this program hands it over: a data object with the list and,
-// for the clipboard, the effect it asks for.
-ShellUtils::XDataObject* DropData(const std::string& path, DWORD effect = 0)
-{
-    std::u16string names = Platform::WideName(path) + u'\0' + u'\0';
-    auto* data = new ShellUtils::XDataObject;
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = GlobalAlloc(GHND, 20 + names.size() * 2);
-    auto* p = static_cast<BYTE*>(GlobalLock(medium.hGlobal));
-    p[0] = 20;
-    p[16] = 1; // wide
-    std::memcpy(p + 20, names.data(), names.size() * 2);
-    GlobalUnlock(medium.hGlobal);
-    data->SetData(&format, &medium, TRUE);
-    if (effect)
-    {
-        format.cfFormat = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(u"Preferred DropEffect"));
-        medium.hGlobal = GlobalAlloc(GMEM_ZEROINIT, sizeof(DWORD));
-        std::memcpy(GlobalLock(medium.hGlobal), &effect, sizeof effect);
-        GlobalUnlock(medium.hGlobal);
-        data->SetData(&format, &medium, TRUE);
-    }
-    return data;
-}
-} // namespace
-
 // Paths from elsewhere that end in ".." or "." (a pasted or dropped file URI may): what they name
 // lands directly in the folder the list shows, or in the folder dropped on, under its own name, and
 // a folder into itself or below itself is refused; nothing is written beside the shown folder.
@@ -296,7 +208,7 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
     {
         SCOPED_TRACE(std::string(ways[static_cast<int>(c.way)]) + " of " + c.source);
         // The same folders for every case, whatever the last one left.
-        Depth(shown, true);
+        EmptyFolderDeep(shown);
         for (const auto& entry : fs::directory_iterator(root.Path()))
             if (entry.path() != shown)
                 fs::remove_all(entry.path());
@@ -310,7 +222,7 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
         bool move = c.way == Way::PasteOfACut || c.way == Way::DragOntoAFolder;
         fs::path into = c.way == Way::DragOntoAFolder ? shown / "docs" : shown;
-        std::map<std::string, std::string> expected = Contents(root.Path());
+        std::map<std::string, std::string> expected = FolderContents(root.Path());
         if (c.refused.empty())
         {
             std::string landed = (into / "elsewhere").lexically_relative(root.Path()).string();
@@ -336,7 +248,7 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         }
         else if (c.way == Way::PasteOfACut)
         {
-            ShellUtils::XDataObject* data = DropData(source, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+            ShellUtils::XDataObject* data = FileListDataObject(source, DROPEFFECT_COPY | DROPEFFECT_MOVE);
             OleSetClipboard(data);
             data->Release();
             list->PasteFromClipboard();
@@ -366,7 +278,7 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
                     other.Button(1, false);
                     other.Sync();
                 });
-            ShellUtils::XDataObject* data = DropData(source);
+            ShellUtils::XDataObject* data = FileListDataObject(source);
             auto* from = new ShellUtils::XDropSource(MK_LBUTTON, MK_RBUTTON);
             DWORD effect = DROPEFFECT_NONE;
             ::DoDragDrop(data, from, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
@@ -389,11 +301,11 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
             EXPECT_TRUE(line.rfind("finished", 0) == 0 || line.rfind("failed", 0) == 0) << line;
         }
 
-        int depth = Depth(shown);
+        int depth = FolderDepth(shown);
         EXPECT_LE(depth, 3) << "folders nested in the shown folder";
         if (depth > 3)
-            Depth(shown, true);
-        EXPECT_EQ(Contents(root.Path()), expected);
+            EmptyFolderDeep(shown);
+        EXPECT_EQ(FolderContents(root.Path()), expected);
         std::string verb = move ? "move" : "copy";
         if (c.refused.empty())
             EXPECT_TRUE(boxes.boxes.empty())

@@ -3,6 +3,7 @@
 
 #include "Platform/Vcl/Forms.h"
 
+#include "tests/support/FileListRows.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TempDir.h"
@@ -576,18 +577,7 @@ TEST_F(FileListTest, DropsFromElsewhereOnTheEmptyAreaCopy)
     WriteFile(dir / "away" / "incoming", 7);
     Open(dir / "shown");
     // Another window's drag: its data object holds the file list.
-    std::u16string names = Platform::WideName((dir / "away" / "incoming").string()) + u'\0' + u'\0';
-    auto* data = new ShellUtils::XDataObject;
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = GlobalAlloc(GHND, 20 + names.size() * 2);
-    auto* p = static_cast<BYTE*>(GlobalLock(medium.hGlobal));
-    p[0] = 20;
-    p[16] = 1;
-    std::memcpy(p + 20, names.data(), names.size() * 2);
-    GlobalUnlock(medium.hGlobal);
-    data->SetData(&format, &medium, TRUE);
+    auto* data = FileListDataObject((dir / "away" / "incoming").string());
     auto* source = new ShellUtils::XDropSource(MK_LBUTTON, MK_RBUTTON);
     TPoint empty(300, 300); // below every row
     Platform::SetKeyDown(VK_LBUTTON, true);

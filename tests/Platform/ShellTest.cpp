@@ -5,6 +5,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/FolderTree.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WholeFile.h"
 
@@ -712,98 +713,6 @@ namespace
 {
 constexpr int DE_DESTSUBTREE = 0x76;
 
-// What a folder holds, links as links: each entry's path below it with "dir", "link -> target" or
-// the file's bytes.
-std::map<std::string, std::string> Contents(const fs::path& top)
-{
-    std::map<std::string, std::string> found;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(top, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error))
-    {
-        std::string name = it->path().lexically_relative(top).string();
-        if (it->is_symlink())
-            found[name] = "link -> " + fs::read_symlink(it->path()).string();
-        else if (it->is_directory())
-            found[name] = "dir";
-        else
-            found[name] = ReadFile(it->path());
-    }
-    if (error)
-        found["<unreadable>"] = error.message(); // a path too long to name, among others
-    return found;
-}
-
-// How many folders deep the deepest chain under the open folder goes, counted through descriptors
-// so that paths too long to name count too; no deeper than `limit`.
-int Depth(int folder, int limit)
-{
-    if (limit <= 0)
-        return 0;
-    int own = dup(folder);
-    DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
-    if (!dir)
-        return 0;
-    int deepest = 0;
-    while (dirent* entry = readdir(dir))
-    {
-        if (!std::strcmp(entry->d_name, ".") || !std::strcmp(entry->d_name, ".."))
-            continue;
-        int child = openat(folder, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child < 0)
-            continue;
-        deepest = std::max(deepest, 1 + Depth(child, limit - 1));
-        close(child);
-    }
-    closedir(dir);
-    return deepest;
-}
-
-int Depth(const fs::path& top)
-{
-    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    int depth = Depth(fd, 2000);
-    close(fd);
-    return depth;
-}
-
-// Removes a tree too deep for paths to name it, by descriptors.
-void RemoveDeep(int folder)
-{
-    int own = dup(folder);
-    DIR* dir = own >= 0 ? fdopendir(own) : nullptr;
-    if (!dir)
-        return;
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir))
-        if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-            names.push_back(entry->d_name);
-    closedir(dir);
-    for (const std::string& name : names)
-    {
-        int child = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child >= 0)
-        {
-            RemoveDeep(child);
-            close(child);
-            unlinkat(folder, name.c_str(), AT_REMOVEDIR);
-        }
-        else
-            unlinkat(folder, name.c_str(), 0);
-    }
-}
-
-void RemoveDeep(const fs::path& top)
-{
-    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    RemoveDeep(fd);
-    close(fd);
-}
-
 std::string RefusalText(UINT function, const std::string& name)
 {
     return std::string("Cannot ") + (function == FO_MOVE ? "move" : "copy") + " \"" + name +
@@ -871,7 +780,7 @@ TEST(ShellFileOperationTest, PathsEndingInDotsLandInTheDestinationOrAreRefused)
         WriteFile(dir / "fl" / "elsewhere" / "e1.txt", "elsewhere's");
         WriteFile(dir / "fl" / "e1.txt", "fl's");
         fs::create_directory_symlink(dir / "fl" / "S", dir / "fl" / "toS");
-        std::map<std::string, std::string> expected = Contents(dir.Path());
+        std::map<std::string, std::string> expected = FolderContents(dir.Path());
         for (const auto& [path, content] : c.added)
             expected[path] = content;
         for (const std::string& path : c.removed)
@@ -882,11 +791,11 @@ TEST(ShellFileOperationTest, PathsEndingInDotsLandInTheDestinationOrAreRefused)
         int rc = FileOp(c.function, List({dir.Path().string() + "/" + c.source}),
                         List({dir.Path().string() + "/" + c.into}), 0);
 
-        int depth = Depth(dir / "fl" / "S");
+        int depth = FolderDepth(dir / "fl" / "S");
         EXPECT_LE(depth, 2) << "folders nested in S";
         if (depth > 2)
-            RemoveDeep(dir / "fl" / "S");
-        EXPECT_EQ(Contents(dir.Path()), expected);
+            EmptyFolderDeep(dir / "fl" / "S");
+        EXPECT_EQ(FolderContents(dir.Path()), expected);
         if (c.refusedName.empty())
         {
             EXPECT_EQ(rc, 0);
@@ -916,7 +825,7 @@ TEST(ShellFileOperationTest, TheRootIntoAFolderIsRefusedAtOnce)
     WriteFile(dir / "fl" / "S" / "s.txt", "in S");
     fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
-    std::map<std::string, std::string> before = Contents(dir.Path());
+    std::map<std::string, std::string> before = FolderContents(dir.Path());
     std::string shown = (dir / "fl" / "S").string();
     for (UINT function : {FO_COPY, FO_MOVE})
         for (const char* spelling : {"/", "//", "/.", "/..", "/./", "/tmp/..", "/tmp/../."})
@@ -938,7 +847,7 @@ TEST(ShellFileOperationTest, TheRootIntoAFolderIsRefusedAtOnce)
                         std::fprintf(stderr, "rc %d, %zu boxes, \"%s\"\n", rc, boxes.boxes.size(), text.c_str());
                     return ok;
                 }));
-            EXPECT_EQ(Contents(dir.Path()), before);
+            EXPECT_EQ(FolderContents(dir.Path()), before);
         }
 }
 
@@ -951,7 +860,7 @@ TEST(ShellFileOperationTest, ATargetNamedDotOrDotDotIsRefused)
     fs::create_directories(dir / "fl" / "elsewhere" / "sub");
     WriteFile(dir / "fl" / "elsewhere" / "e1.txt", "elsewhere's");
     WriteFile(dir / "fl" / "e1.txt", "fl's");
-    std::map<std::string, std::string> before = Contents(dir.Path());
+    std::map<std::string, std::string> before = FolderContents(dir.Path());
     for (UINT function : {FO_MOVE, FO_RENAME})
         for (const char* target : {"fl/S/..", "fl/S/../", "fl/S/.", "fl/elsewhere/sub/.."})
         {
@@ -961,7 +870,7 @@ TEST(ShellFileOperationTest, ATargetNamedDotOrDotDotIsRefused)
             int rc = FileOp(function, List({(dir / "fl" / "elsewhere").string()}),
                             List({dir.Path().string() + "/" + target}), FOF_MULTIDESTFILES);
             EXPECT_NE(rc, 0);
-            EXPECT_EQ(Contents(dir.Path()), before);
+            EXPECT_EQ(FolderContents(dir.Path()), before);
             ASSERT_EQ(boxes.boxes.size(), 1u);
             std::string name = fs::path(target).filename().string();
             if (name.empty())
