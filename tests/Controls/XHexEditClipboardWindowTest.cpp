@@ -68,6 +68,20 @@ protected:
         return bytes;
     }
 
+    // Another program takes the clipboard with these bytes as UTF8_STRING ("serve", or "serve-one"
+    // for one property whatever the size), and is seen answering at all, however long a busy
+    // machine makes its start take; the paste then gives it the program's own short time.
+    void Serve(PeerProcess& peer, const char* mode, const std::string& bytes)
+    {
+        std::ofstream(dir / "served", std::ios::binary) << bytes;
+        std::string line;
+        ASSERT_TRUE(peer.Start(peerProgram, {mode, "UTF8_STRING", (dir / "served").string()}));
+        ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+        ASSERT_EQ(line, "ready");
+        std::vector<std::string> targets;
+        ASSERT_TRUE(X11::ClipboardTargets(targets, PeerDeadlineMs));
+    }
+
     std::string Fetch(const char* target)
     {
         PeerProcess peer;
@@ -129,16 +143,10 @@ TEST_F(HexEditClipboardWindowTest, AnotherProgramsTextPastesAsCodePage1251Bytes)
             utf8 += "Привет, мир! ";
             expected += "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! ";
         }
-        std::ofstream(dir / "served", std::ios::binary) << utf8;
         PeerProcess peer;
-        std::string line;
-        ASSERT_TRUE(peer.Start(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string()}));
-        ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
-        ASSERT_EQ(line, "ready");
-        // The paste gives the owner the program's own short time for each first answer; first the
-        // peer is seen answering at all, however long a busy machine makes its start take.
-        std::vector<std::string> targets;
-        ASSERT_TRUE(X11::ClipboardTargets(targets, PeerDeadlineMs));
+        Serve(peer, "serve", utf8);
+        if (HasFatalFailure())
+            return;
         Load("AB");
         editor->InsertMode = true;
         editor->SetSelection(1, 0);
@@ -263,14 +271,10 @@ TEST_F(HexEditClipboardWindowTest, ALargePasteHoldsNoCopyOnTheWay)
     const size_t size = size_t(16) << 20;
     std::string text(size, 'q');
     text.replace(size - 4, 4, "tail");
-    std::ofstream(dir / "served", std::ios::binary) << text;
     PeerProcess peer;
-    std::string line;
-    ASSERT_TRUE(peer.Start(peerProgram, {"serve-one", "UTF8_STRING", (dir / "served").string()}));
-    ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
-    ASSERT_EQ(line, "ready");
-    std::vector<std::string> targets;
-    ASSERT_TRUE(X11::ClipboardTargets(targets, PeerDeadlineMs));
+    Serve(peer, "serve-one", text);
+    if (HasFatalFailure())
+        return;
     Load("AB");
     editor->InsertMode = true;
     editor->SetSelection(1, 0);
