@@ -1186,9 +1186,7 @@ void TApplication::ShowException(const Exception& e)
     MessageBoxW(nullptr, e.Message().c_str(), Vcl::ApplicationTitle().c_str(), MB_OK | MB_ICONERROR);
 }
 
-// ---- Floating dock windows -------------------------------------------------------------------
-
-// ---- Scrolling windowed controls -------------------------------------------------------------
+// ---- Scrolling windowed controls and frames ----------------------------------------------------------
 
 namespace
 {
@@ -1352,6 +1350,8 @@ TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollingWinControl(AOwner)
     SetControlStyle(style);
     SetBounds(0, 0, 320, 240);
 }
+
+// ---- Floating dock windows -------------------------------------------------------------------
 
 TDockHostForm::TDockHostForm(TComponent* AOwner) : TForm(AOwner)
 {
