@@ -1186,7 +1186,7 @@ void TApplication::ShowException(const Exception& e)
     MessageBoxW(nullptr, e.Message().c_str(), Vcl::ApplicationTitle().c_str(), MB_OK | MB_ICONERROR);
 }
 
-// ---- Scrolling windowed controls and frames ----------------------------------------------------------
+// ---- Scrolling windowed controls and frames ------------------------------------------------------
 
 namespace
 {
