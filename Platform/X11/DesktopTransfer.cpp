@@ -688,7 +688,7 @@ Atom TakeProperty(State& s)
     }
     std::string name = "KELVANE_TRANSFER";
     if (s.propertiesNamed > 0)
-        name += "_" + std::to_string(s.propertiesNamed);
+        name.append(1, '_').append(std::to_string(s.propertiesNamed));
     ++s.propertiesNamed;
     return XInternAtom(s.display, name.c_str(), False);
 }
