@@ -657,9 +657,15 @@ void TControl::SetEnabled(bool enabled)
 
 void TControl::SetText(const UnicodeString& text)
 {
+    if (text != m_text)
+        TakeText(UnicodeString(text));
+}
+
+void TControl::TakeText(UnicodeString&& text)
+{
     if (text == m_text)
         return;
-    m_text = text;
+    m_text = std::move(text);
     Perform(CM_TEXTCHANGED, 0, 0);
     Invalidate();
 }

@@ -506,6 +506,8 @@ public:
     void BeforeDestruction() override;
 
 protected:
+    // SetText for a text its caller gives up: taken over rather than copied (a large paste).
+    void TakeText(UnicodeString&& text);
     virtual void WndProc(TMessage& Message);
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     virtual void MouseMove(TShiftState Shift, int X, int Y);

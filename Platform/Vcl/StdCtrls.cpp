@@ -419,7 +419,7 @@ bool TCustomEdit::ReplaceSelection(UnicodeString text, bool user)
         return false;
     const size_t inserted = insert.size();
     // The new text is built once, at its size; what replaces the whole text is handed on as it
-    // is. The pasted text goes before the control takes its copy.
+    // is. The pasted text goes before the control takes the new one over, without a copy.
     std::u16string updated;
     if (start == 0 && static_cast<size_t>(end) == current.size())
         updated = std::move(insert);
@@ -437,7 +437,7 @@ bool TCustomEdit::ReplaceSelection(UnicodeString text, bool user)
     m_settingText = true;
     try
     {
-        SetText(UnicodeString(std::move(updated)));
+        TakeText(UnicodeString(std::move(updated)));
     }
     catch (...)
     {
