@@ -902,17 +902,8 @@ void XFileListView::WndProc(TMessage& Message)
         return;
     case WM_CONTEXTMENU:
     {
-        // The keyboard's request (-1, -1) has no point: the menu opens at the list's top-left
-        // corner, not off the screen.
-        int x = LOWORD(static_cast<uintptr_t>(Message.LParam));
-        int y = HIWORD(static_cast<uintptr_t>(Message.LParam));
-        if (x == 0xFFFF && y == 0xFFFF)
-        {
-            TPoint corner = ClientToScreen(TPoint(0, 0));
-            x = corner.x;
-            y = corner.y;
-        }
-        ContextMenu(x, y);
+        const TPoint at = ContextMenuPoint(Message.LParam);
+        ContextMenu(at.x, at.y);
         Message.Result = 0;
         return;
     }

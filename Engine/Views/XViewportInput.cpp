@@ -221,10 +221,7 @@ void XViewport::Dispatch(TMessage& Message)
         Message.Result = 1;
         if (!m_LeftHeld && !m_MiddleHeld && m_View && m_View->PopupMenu())
         {
-            // The keyboard's request (-1, -1) has no point: the viewport's top-left corner.
-            TPoint at(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
-            if (at.x == -1 && at.y == -1)
-                at = ClientToScreen(TPoint(0, 0));
+            const TPoint at = ContextMenuPoint(Message.LParam);
             m_View->PopupMenu()->SetPopupComponent(this);
             m_View->PopupMenu()->Popup(at.x, at.y);
         }

@@ -372,6 +372,12 @@ void TControl::DoContextPopup(TPoint MousePos, bool& Handled)
     OnContextPopup(this, MousePos, Handled);
 }
 
+TPoint TControl::ContextMenuPoint(LPARAM lParam) const
+{
+    const TPoint at(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    return at.x == -1 && at.y == -1 ? ClientToScreen(TPoint(0, 0)) : at;
+}
+
 void TControl::ContextMenu(TMessage& Message)
 {
     // Asked with a point in the client area, or from the keyboard (-1, -1); a request from the
@@ -392,9 +398,7 @@ void TControl::ContextMenu(TMessage& Message)
     }
     if (m_popupMenu)
     {
-        // The keyboard's request has no point: the menu opens at the control's top-left corner.
-        TPoint at = keyboard ? ClientToScreen(TPoint(0, 0))
-                             : TPoint(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        TPoint at = ContextMenuPoint(Message.LParam);
         Message.Result = 1;
         m_popupMenu->SetPopupComponent(this);
         m_popupMenu->Popup(at.x, at.y);

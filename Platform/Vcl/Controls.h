@@ -383,6 +383,9 @@ public:
     // Client coordinates to screen coordinates (the form's position on the desktop) and back.
     TPoint ClientToScreen(const TPoint& point) const;
     TPoint ScreenToClient(const TPoint& point) const;
+    // Where a WM_CONTEXTMENU (its lParam) asks for the menu, on the screen; the keyboard's request
+    // (-1, -1) has no point and gets the control's top-left corner.
+    TPoint ContextMenuPoint(LPARAM lParam) const;
 
     // The menu that WM_CONTEXTMENU pops up; the control watches it and forgets a freed one.
     TPopupMenu* PopupMenu() const { return m_popupMenu; }
