@@ -1104,11 +1104,6 @@ constexpr int kTop = 10;
 constexpr int kFocusOut = 4; // the focus rectangle's distance outside a swatch, past its frame
 TNotifyEvent g_colorDialogHook;
 
-TRect Inflated(const TRect& r, int by)
-{
-    return TRect(r.left - by, r.top - by, r.right + by, r.bottom + by);
-}
-
 // The swatches are a control of their own, so that they take the focus and their place in the Tab
 // order: a click or an arrow chooses a swatch, a double click or Space confirms the dialog, Enter
 // presses OK.
@@ -1121,7 +1116,9 @@ public:
         const TRect first = TColorDialogForm::SwatchRect(0);
         const TRect last =
             TColorDialogForm::SwatchRect(TColorDialogForm::Columns * TColorDialogForm::Rows - 1);
-        SetBoundsRect(Inflated(first.Union(last), kFocusOut));
+        TRect bounds = first.Union(last);
+        InflateRect(&bounds, kFocusOut, kFocusOut);
+        SetBoundsRect(bounds);
     }
 
 protected:
@@ -1134,19 +1131,25 @@ protected:
         for (int i = 0; i < TColorDialogForm::Columns * TColorDialogForm::Rows; ++i)
         {
             TRect r = Swatch(i);
+            TRect edge = r;
+            InflateRect(&edge, 2, 2);
             if (i == chosen)
             {
                 canvas->Brush()->SetColor(clBlack);
-                canvas->FrameRect(Inflated(r, 2));
+                canvas->FrameRect(edge);
             }
-            TRect edge = Inflated(r, 1);
+            InflateRect(&edge, -1, -1);
             Frame3D(canvas, edge, clBtnShadow, clBtnHighlight, 1);
             canvas->Brush()->SetColor(TColorDialogForm::BasicColor(i));
             canvas->FillRect(r);
         }
         // Where the arrows start from: the chosen swatch, else the first.
         if (Focused())
-            canvas->DrawFocusRect(Inflated(Swatch(std::max(chosen, 0)), kFocusOut));
+        {
+            TRect focus = Swatch(std::max(chosen, 0));
+            InflateRect(&focus, kFocusOut, kFocusOut);
+            canvas->DrawFocusRect(focus);
+        }
     }
 
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override
