@@ -60,6 +60,7 @@ void InvalidateDefaultButtons(TWinControl* root)
 // The edit keeps the pixel offset of every OffsetStep-th position only.
 constexpr size_t OffsetStep = 1024;
 
+// Whether position p falls between the two halves of a surrogate pair.
 bool MidPair(const std::u16string& text, size_t p)
 {
     return p > 0 && p < text.size() && IsLowSurrogate(text[p]) && IsHighSurrogate(text[p - 1]);
@@ -313,8 +314,7 @@ int TCustomEdit::PreviousPosition(int position) const
     if (position <= 0)
         return 0;
     --position;
-    if (position > 0 && IsLowSurrogate(text[static_cast<size_t>(position)]) &&
-        IsHighSurrogate(text[static_cast<size_t>(position - 1)]))
+    if (MidPair(text, static_cast<size_t>(position)))
         --position;
     return position;
 }
@@ -326,8 +326,7 @@ int TCustomEdit::NextPosition(int position) const
     if (position >= length)
         return length;
     ++position;
-    if (position < length && IsLowSurrogate(text[static_cast<size_t>(position)]) &&
-        IsHighSurrogate(text[static_cast<size_t>(position - 1)]))
+    if (MidPair(text, static_cast<size_t>(position)))
         ++position;
     return position;
 }
