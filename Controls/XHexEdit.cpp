@@ -682,7 +682,8 @@ bool XHexEdit::HitColumn(int x, int64_t& column) const
 {
     // In 64 bits: no point of the 32-bit plane overflows a sum.
     const int64_t at = x;
-    const int64_t digitsEnd = int64_t(m_hexX) + 47 * int64_t(m_cw);
+    // The last hex digit ends a character (the line's trailing space) and the gap before the text.
+    const int64_t digitsEnd = int64_t(m_textX) - kGap - m_cw;
     if (!m_showAscii || at < (digitsEnd + m_textX) / 2)
     {
         // Half a character to the right: a point on a byte's trailing space goes to the nearer byte.
