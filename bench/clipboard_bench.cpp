@@ -228,10 +228,11 @@ int main(int argc, char** argv)
         X11::WaitForEvents(1);
         X11::ProcessEvents();
     };
+    const std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
     PeerProcess peer;
-    std::string line;
-    if (!peer.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(), {"serve", "UTF8_STRING", file.string()}) ||
-        !peer.ReadLine(line, std::chrono::seconds(10), pump) || line != "ready")
+    std::string line = peer.StartAndRead(peerProgram, {"serve", "UTF8_STRING", file.string()},
+                                         std::chrono::seconds(10), pump);
+    if (line != "ready")
     {
         std::fprintf(stderr, "the peer did not start (%s)\n", line.c_str());
         fs::remove(file);
@@ -256,9 +257,9 @@ int main(int argc, char** argv)
     const std::string shortText = "/home/someone/Games/Data/Models.pck";
     std::ofstream(file, std::ios::binary | std::ios::trunc) << shortText;
     PeerProcess shortPeer;
-    if (!shortPeer.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
-                         {"serve", "UTF8_STRING", file.string()}) ||
-        !shortPeer.ReadLine(line, std::chrono::seconds(10), pump) || line != "ready")
+    line = shortPeer.StartAndRead(peerProgram, {"serve", "UTF8_STRING", file.string()},
+                                  std::chrono::seconds(10), pump);
+    if (line != "ready")
     {
         std::fprintf(stderr, "the peer did not start (%s)\n", line.c_str());
         fs::remove(file);

@@ -81,10 +81,10 @@ int main(int argc, char** argv)
         X11::ProcessEvents();
     };
     PeerProcess peer;
-    std::string line;
-    if (!peer.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
-                    {"serve-one", "UTF8_STRING", file.string()}) ||
-        !peer.ReadLine(line, std::chrono::seconds(60), pump) || line != "ready")
+    const std::string line =
+        peer.StartAndRead((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
+                          {"serve-one", "UTF8_STRING", file.string()}, std::chrono::seconds(60), pump);
+    if (line != "ready")
     {
         std::fprintf(stderr, "the peer did not start (%s)\n", line.c_str());
         fs::remove(file);

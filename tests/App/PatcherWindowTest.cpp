@@ -167,11 +167,10 @@ TEST_F(PatcherWindowTest, APathPastedFromABusyProgramIsPatched)
     m_driver->Type((m_dir / "Elsewhere" / "Models.pck").string());
     WriteWholeFile(m_dir / "copied", m_game.Archive.string());
     PeerProcess owner;
-    std::string line;
-    ASSERT_TRUE(owner.Start((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
-                            {"serve", "UTF8_STRING", (m_dir / "copied").string(), "delay:1500"}));
-    ASSERT_TRUE(owner.ReadLine(line, PeerDeadline, nullptr));
-    ASSERT_EQ(line, "ready");
+    ASSERT_EQ(owner.StartAndRead((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
+                                 {"serve", "UTF8_STRING", (m_dir / "copied").string(), "delay:1500"},
+                                 PeerDeadline, nullptr),
+              "ready");
     m_driver->Key(XK_a, false, true);
     m_driver->Key(XK_v, false, true);
     m_driver->Click(m_window, kPatchX, kPatchY);

@@ -147,9 +147,9 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     // Another program's list pastes as a copy (a cut there is no move here).
     std::ofstream(root / "served") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
     PeerProcess server2;
-    ASSERT_TRUE(server2.Start(peerProgram, {"serve", "text/uri-list", (root / "served").string()}));
-    ASSERT_TRUE(server2.ReadLine(line, 10s, PumpOnce));
-    ASSERT_EQ(line, "ready");
+    ASSERT_EQ(server2.StartAndRead(peerProgram, {"serve", "text/uri-list", (root / "served").string()}, 10s,
+                                   PumpOnce),
+              "ready");
     EXPECT_TRUE(list->IsClipboardAvailable());
     list->PasteFromClipboard();
     EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
@@ -159,10 +159,10 @@ TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists
     std::ofstream(root / "outside" / "busy.txt") << "from a busy program";
     std::ofstream(root / "served") << "file://" << (root / "outside").string() << "/busy.txt\r\n";
     PeerProcess busy;
-    ASSERT_TRUE(
-        busy.Start(peerProgram, {"serve", "text/uri-list", (root / "served").string(), "delay:1500"}));
-    ASSERT_TRUE(busy.ReadLine(line, 10s, PumpOnce));
-    ASSERT_EQ(line, "ready");
+    ASSERT_EQ(busy.StartAndRead(peerProgram,
+                                {"serve", "text/uri-list", (root / "served").string(), "delay:1500"}, 10s,
+                                PumpOnce),
+              "ready");
     list->PasteFromClipboard();
     EXPECT_EQ(ReadWholeFile(root / "shown" / "busy.txt"), "from a busy program");
 }
@@ -240,10 +240,10 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         {
             std::ofstream(scratch / "served") << "file://" << source << "\r\n";
             PeerProcess owner;
-            std::string line;
-            ASSERT_TRUE(owner.Start(peerProgram, {"serve", "text/uri-list", (scratch / "served").string()}));
-            ASSERT_TRUE(owner.ReadLine(line, 10s, PumpOnce));
-            ASSERT_EQ(line, "ready");
+            ASSERT_EQ(owner.StartAndRead(peerProgram,
+                                         {"serve", "text/uri-list", (scratch / "served").string()}, 10s,
+                                         PumpOnce),
+                      "ready");
             list->PasteFromClipboard();
         }
         else if (c.way == Way::PasteOfACut)

@@ -74,10 +74,9 @@ protected:
     void Serve(PeerProcess& peer, const char* mode, const std::string& bytes)
     {
         std::ofstream(dir / "served", std::ios::binary) << bytes;
-        std::string line;
-        ASSERT_TRUE(peer.Start(peerProgram, {mode, "UTF8_STRING", (dir / "served").string()}));
-        ASSERT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
-        ASSERT_EQ(line, "ready");
+        ASSERT_EQ(peer.StartAndRead(peerProgram, {mode, "UTF8_STRING", (dir / "served").string()},
+                                    PeerDeadline, PumpOnce),
+                  "ready");
         std::vector<std::string> targets;
         ASSERT_TRUE(X11::ClipboardTargets(targets, PeerDeadlineMs));
     }
@@ -175,11 +174,10 @@ TEST_F(HexEditClipboardWindowTest, APasteWaitsForABusyOwnerAndGivesUpOnAHungOneO
     {
         std::ofstream(dir / "served", std::ios::binary) << text;
         owners.push_back(std::make_unique<PeerProcess>());
-        std::string line;
-        ASSERT_TRUE(
-            owners.back()->Start(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string(), mode}));
-        ASSERT_TRUE(owners.back()->ReadLine(line, PeerDeadline, PumpOnce));
-        ASSERT_EQ(line, "ready");
+        ASSERT_EQ(owners.back()->StartAndRead(peerProgram,
+                                              {"serve", "UTF8_STRING", (dir / "served").string(), mode},
+                                              PeerDeadline, PumpOnce),
+                  "ready");
         Load("AB");
         editor->InsertMode = true;
         editor->SetSelection(1, 0);
@@ -229,11 +227,11 @@ TEST_F(HexEditClipboardWindowTest, EscapeOrACloseEndsAPasteAtOnce)
     for (bool close : {false, true})
     {
         PeerProcess owner;
-        std::string line;
-        ASSERT_TRUE(owner.Start(peerProgram,
-                                {"serve", "UTF8_STRING", (dir / "served").string(), "trickle:1000", "report"}));
-        ASSERT_TRUE(owner.ReadLine(line, PeerDeadline, PumpOnce));
-        ASSERT_EQ(line, "ready");
+        ASSERT_EQ(
+            owner.StartAndRead(peerProgram,
+                               {"serve", "UTF8_STRING", (dir / "served").string(), "trickle:1000", "report"},
+                               PeerDeadline, PumpOnce),
+            "ready");
         Load("AB");
         editor->InsertMode = true;
         editor->SetSelection(1, 0);

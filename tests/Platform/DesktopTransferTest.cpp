@@ -131,10 +131,7 @@ protected:
     // Starts a peer and waits for its first line; the line it wrote.
     std::string StartPeer(PeerProcess& peer, const std::vector<std::string>& args)
     {
-        std::string line;
-        if (!peer.Start(Peer(), args) || !peer.ReadLine(line, PeerDeadline, PumpOnce))
-            return "(no answer)";
-        return line;
+        return peer.StartAndRead(Peer(), args, PeerDeadline, PumpOnce);
     }
 
     // A form with a window that takes drops, shown at the screen's top-left quarter.

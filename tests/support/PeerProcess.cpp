@@ -49,6 +49,15 @@ bool PeerProcess::Start(const std::string& program, const std::vector<std::strin
     return true;
 }
 
+std::string PeerProcess::StartAndRead(const std::string& program, const std::vector<std::string>& args,
+                                      std::chrono::milliseconds timeout, const Pump& pump)
+{
+    std::string line;
+    if (!Start(program, args) || !ReadLine(line, timeout, pump))
+        return "(no answer)";
+    return line;
+}
+
 bool PeerProcess::ReadLine(std::string& line, std::chrono::milliseconds timeout, const Pump& pump)
 {
     auto deadline = Clock::now() + timeout;

@@ -28,6 +28,10 @@ public:
     PeerProcess& operator=(const PeerProcess&) = delete;
 
     bool Start(const std::string& program, const std::vector<std::string>& args);
+    // Starts the peer and reads its first line (what it says once it is ready, "ready" for the
+    // serving modes); "(no answer)" when it did not start or said nothing within the time.
+    std::string StartAndRead(const std::string& program, const std::vector<std::string>& args,
+                             std::chrono::milliseconds timeout, const Pump& pump);
     // The next line the peer writes, within the time; false when none came (or the peer ended).
     bool ReadLine(std::string& line, std::chrono::milliseconds timeout, const Pump& pump);
     // Waits for the peer to end: its exit status, 128 + signal, or -1 after the timeout.
