@@ -83,7 +83,7 @@ int main(int argc, char** argv)
     PeerProcess peer;
     const std::string line =
         peer.StartAndRead((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
-                          {"serve-one", "UTF8_STRING", file.string()}, std::chrono::seconds(60), pump);
+                          {"serve", "UTF8_STRING", file.string(), "whole"}, std::chrono::seconds(60), pump);
     if (line != "ready")
     {
         std::fprintf(stderr, "the peer did not start (%s)\n", line.c_str());

@@ -68,13 +68,13 @@ protected:
         return bytes;
     }
 
-    // Another program takes the clipboard with these bytes as UTF8_STRING ("serve", or "serve-one"
+    // Another program takes the clipboard with these bytes as UTF8_STRING (in its way `mode`: "whole"
     // for one property whatever the size), and is seen answering at all, however long a busy
     // machine makes its start take; the paste then gives it the program's own short time.
-    void Serve(PeerProcess& peer, const char* mode, const std::string& bytes)
+    void Serve(PeerProcess& peer, const std::string& bytes, const char* mode = "")
     {
         std::ofstream(dir / "served", std::ios::binary) << bytes;
-        ASSERT_EQ(peer.StartAndRead(peerProgram, {mode, "UTF8_STRING", (dir / "served").string()},
+        ASSERT_EQ(peer.StartAndRead(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string(), mode},
                                     PeerDeadline, PumpOnce),
                   "ready");
         std::vector<std::string> targets;
@@ -143,7 +143,7 @@ TEST_F(HexEditClipboardWindowTest, AnotherProgramsTextPastesAsCodePage1251Bytes)
             expected += "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! ";
         }
         PeerProcess peer;
-        Serve(peer, "serve", utf8);
+        Serve(peer, utf8);
         if (HasFatalFailure())
             return;
         Load("AB");
@@ -272,7 +272,7 @@ TEST_F(HexEditClipboardWindowTest, ALargePasteHoldsNoCopyOnTheWay)
     std::string text(size, 'q');
     text.replace(size - 4, 4, "tail");
     PeerProcess peer;
-    Serve(peer, "serve-one", text);
+    Serve(peer, text, "whole");
     if (HasFatalFailure())
         return;
     Load("AB");

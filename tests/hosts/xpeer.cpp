@@ -7,13 +7,12 @@
 //   xpeer fetch TARGET OUTFILE        asks the CLIPBOARD owner for TARGET, writes the answer
 //   xpeer drop X Y URIFILE [MODE]     drags text/uri-list onto the window at root (X, Y)
 //   xpeer target X Y OUTFILE [MODE]   a drop window at (X, Y), 200 x 150; writes what is dropped
-//   xpeer serve-one TARGET FILE       as serve, always in one property, built by appends when
-//                                     larger than a request (no incremental transfer)
 //
 // It prints "ready" once it holds the selection or shows its window, and one line with its result;
 // the exit status is 0 when the exchange went through. MODEs make it misbehave on purpose:
 //   serve: wrong-format, silent, vanish, vanish-mid, stall-mid, huge, bad-incr, format-change;
-//          "whole" answers in one property however large (no incremental transfer); "delay:MS" is a
+//          "whole" answers in one property however large (no incremental transfer: larger than a
+//          request, the property is built by appends); "delay:MS" is a
 //          busy program: it takes up one request at a time, reads the file anew, says "asked
 //          TARGET" and answers MS later (so an answer we gave up on comes before the next one);
 //          an incremental answer not taken up within MS ends with "not begun" (or "stopped");
@@ -153,8 +152,18 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
                        mode == "negative-incr" || trickleMs >= 0;
     if (!incremental)
     {
-        XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+        // One property however large: built by appends of pieces that each fit in a request, so
+        // the requestor sees a plain answer larger than any single request could carry.
+        const long units = XExtendedMaxRequestSize(d) > 0 ? XExtendedMaxRequestSize(d) : XMaxRequestSize(d);
+        const size_t piece = static_cast<size_t>(units) * 4 - 64;
+        size_t sent = 0;
+        do
+        {
+            const size_t n = std::min(piece, bytes.size() - sent);
+            XChangeProperty(d, r.requestor, property, target, 8, sent == 0 ? PropModeReplace : PropModeAppend,
+                            reinterpret_cast<const unsigned char*>(bytes.data() + sent), static_cast<int>(n));
+            sent += n;
+        } while (sent < bytes.size());
         Notify(r, property);
         return true;
     }
@@ -229,18 +238,23 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     return true;
 }
 
+// An atom's name, or `none` for None (or an atom the server does not know).
+std::string AtomName(Atom atom, const char* none)
+{
+    char* name = atom != None ? XGetAtomName(d, atom) : nullptr;
+    std::string text = name ? name : none;
+    if (name)
+        XFree(name);
+    return text;
+}
+
 // Says "asked TARGET PROPERTY TIME HELD" for a request, HELD the number of the requestor's
 // properties that hold data.
 void Report(const XSelectionRequestEvent& r)
 {
     std::string line = "asked";
     for (Atom atom : {r.target, r.property})
-    {
-        char* name = XGetAtomName(d, atom);
-        line += std::string(" ") + (name ? name : "None");
-        if (name)
-            XFree(name);
-    }
+        line.append(" ").append(AtomName(atom, "None"));
     int count = 0, held = 0;
     Atom* atoms = XListProperties(d, r.requestor, &count);
     for (int i = 0; i < count; ++i)
@@ -286,13 +300,10 @@ int Serve(const char* targetName, const char* file)
         if (delayMs > 0)
         {
             bytes = ReadFile(file);
-            char* name = XGetAtomName(d, e.xselectionrequest.target);
             if (report)
                 Report(e.xselectionrequest);
             else
-                Say(std::string("asked ") + (name ? name : "?"));
-            if (name)
-                XFree(name);
+                Say(std::string("asked ").append(AtomName(e.xselectionrequest.target, "?")));
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         }
         if (!Answer(e.xselectionrequest, target, bytes) && delayMs == 0)
@@ -475,10 +486,8 @@ int Drop(int x, int y, const char* file)
         else if (e.xclient.message_type == A("XdndFinished"))
         {
             bool ok = (e.xclient.data.l[1] & 1) != 0;
-            char* action = e.xclient.data.l[2] ? XGetAtomName(d, static_cast<Atom>(e.xclient.data.l[2])) : nullptr;
-            Say(std::string(ok ? "finished " : "failed ") + (action ? action : "None"));
-            if (action)
-                XFree(action);
+            Say(std::string(ok ? "finished " : "failed ") +
+                AtomName(static_cast<Atom>(e.xclient.data.l[2]), "None"));
             return ok ? 0 : 2;
         }
     }
@@ -540,59 +549,6 @@ int Target(int x, int y, const char* out)
     return 1;
 }
 
-// ---- Serving a large selection in one property ------------------------------------------------
-// Owns CLIPBOARD and answers TARGET with the whole file in ONE property however large: the
-// property is built by appends of pieces that each fit in a request, so the requestor sees a
-// plain answer (no incremental transfer) larger than any single request could carry.
-int ServeOneProperty(const char* targetName, const char* file)
-{
-    const std::string bytes = ReadFile(file);
-    const Atom clipboard = A("CLIPBOARD");
-    const Atom target = A(targetName);
-    XSetSelectionOwner(d, clipboard, self, CurrentTime);
-    XSync(d, False);
-    if (XGetSelectionOwner(d, clipboard) != self)
-        return 1;
-    Say("ready");
-    const long units = XExtendedMaxRequestSize(d) > 0 ? XExtendedMaxRequestSize(d) : XMaxRequestSize(d);
-    const size_t piece = static_cast<size_t>(units) * 4 - 64;
-    for (;;)
-    {
-        XEvent e;
-        if (!Next(e, 600000))
-            return 1;
-        if (e.type == SelectionClear)
-            return 0;
-        if (e.type != SelectionRequest)
-            continue;
-        const XSelectionRequestEvent& r = e.xselectionrequest;
-        const Atom property = r.property ? r.property : r.target;
-        if (r.target == A("TARGETS"))
-        {
-            Atom list[] = {A("TARGETS"), target};
-            XChangeProperty(d, r.requestor, property, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<unsigned char*>(list), 2);
-            Notify(r, property);
-            continue;
-        }
-        if (r.target != target)
-        {
-            Notify(r, None);
-            continue;
-        }
-        size_t sent = 0;
-        do
-        {
-            const size_t n = std::min(piece, bytes.size() - sent);
-            XChangeProperty(d, r.requestor, property, target, 8, sent == 0 ? PropModeReplace : PropModeAppend,
-                            reinterpret_cast<const unsigned char*>(bytes.data() + sent), static_cast<int>(n));
-            sent += n;
-        } while (sent < bytes.size());
-        XSync(d, False);
-        Notify(r, property);
-        Say("answered");
-    }
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -629,7 +585,5 @@ int main(int argc, char** argv)
         mode = argc > 5 ? argv[5] : "";
         return Target(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     }
-    if (what == "serve-one" && argc >= 4)
-        return ServeOneProperty(argv[2], argv[3]);
     return 2;
 }
