@@ -1190,7 +1190,7 @@ void TApplication::ShowException(const Exception& e)
 
 namespace
 {
-// Holds a flag up for as long as it lives.
+// Holds a flag up for as long as it lives, also when what it guards throws.
 struct Updating
 {
     explicit Updating(bool& flag) : flag(flag) { flag = true; }
@@ -1287,17 +1287,10 @@ void TScrollingWinControl::AlignControls(TRect& rect)
     const int height = std::max(rect.Height(), m_range);
     rect.top -= m_position;
     rect.bottom = rect.top + height;
-    m_aligning = true;
-    try
     {
+        Updating scope(m_aligning);
         TWinControl::AlignControls(rect);
     }
-    catch (...)
-    {
-        m_aligning = false;
-        throw;
-    }
-    m_aligning = false;
     UpdateScrollBars();
 }
 
