@@ -3,6 +3,15 @@
 #include <atomic>
 #include <cstdint>
 
+// GCC tells of the address sanitizer by a macro, clang by a feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define KELVANE_HEAP_NOTICES 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVANE_HEAP_NOTICES 1
+#endif
+#endif
+
 // Signed, so that a block taken before counting began and given back afterwards only lowers the
 // count; differences between two readings stay exact.
 namespace
@@ -10,7 +19,7 @@ namespace
 std::atomic<int64_t> g_current{0};
 std::atomic<int64_t> g_peak{0};
 
-void Add(int64_t bytes)
+[[maybe_unused]] void Add(int64_t bytes)
 {
     const int64_t now = g_current.fetch_add(bytes) + bytes;
     int64_t peak = g_peak.load();
@@ -38,7 +47,7 @@ void ResetPeak()
 }
 } // namespace HeapCount
 
-#ifdef __SANITIZE_ADDRESS__
+#ifdef KELVANE_HEAP_NOTICES
 // The address sanitizer's allocator tells of every block taken and given back, so the global
 // operators stay the sanitizer's own and keep their checks.
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*taken)(const volatile void*, size_t),
