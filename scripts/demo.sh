@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target Kelvane kelvane_d3d9 kelvane_d3dx pck_generate pck_resave
+cmake --build --preset release -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target Kelvane kelvane_d3d9 kelvane_d3dx pck_generate pck_resave
 
 demo="${1:-$(mktemp -d /tmp/kelvane-demo.XXXXXX)}"
 mkdir -p "$demo/Data" "$demo/Game"
@@ -16,7 +16,8 @@ cp build/release/Kelvane build/release/lib*.so "$demo/"
 
 # UTF-16 with a byte-order mark, as the program reads and writes its XML files.
 utf16() { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; }
-xml_escape() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g'; }
+# The files' escape is '&' and the character's two hexadecimal digits.
+xml_escape() { sed -e 's/&/\&26/g' -e 's/</\&3C/g' -e 's/"/\&22/g'; }
 
 # The game's archive: a few hundred seeded entries and the two entries the patch replaces.
 work="$(mktemp -d)"

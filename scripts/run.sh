@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset release
-cmake --build --preset release -j "$(nproc)" --target Kelvane kelvane_d3d9 kelvane_d3dx
+cmake --build --preset release -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target Kelvane kelvane_d3d9 kelvane_d3dx
 exec ./build/release/Kelvane "$@"

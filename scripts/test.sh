@@ -5,12 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset dev
-cmake --build --preset dev -j "$(nproc)"
+cmake --build --preset dev -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 # A test that hangs fails on its own instead of holding the run.
-ctest --preset dev -j "$(nproc)" --timeout 900
+ctest --preset dev -j "${CTEST_PARALLEL_LEVEL:-$(nproc)}" --timeout 900
 
 cmake --preset fuzz
-cmake --build --preset fuzz -j "$(nproc)"
+cmake --build --preset fuzz -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 # Every seed once, by file (a folder argument would be a corpus the run may add to): a crash, a
 # sanitizer report or a leak fails the run.
 failed=()

@@ -13,6 +13,6 @@ cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target view_host kelvane_d3d9 kelvane_d3dx
+cmake --build --preset release -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target view_host kelvane_d3d9 kelvane_d3dx
 cd "$caller"
 exec "$root/build/release/view_host" "$@"
