@@ -354,7 +354,8 @@ TEST(XSpriteModifierTest, LitSquaresAreFilledInTheNodeColourWhateverWasDrawnBefo
         {
             const uint32_t p = pixels[at];
             const int rgb[3] = {int(p >> 16 & 0xFF), int(p >> 8 & 0xFF), int(p & 0xFF)};
-            EXPECT_TRUE(std::abs(rgb[0] - 0x33) <= 2 && std::abs(rgb[1] - 0x66) <= 2 && std::abs(rgb[2] - 0x99) <= 2)
+            EXPECT_TRUE(std::abs(rgb[0] - 0x33) <= 2 && std::abs(rgb[1] - 0x66) <= 2 &&
+                        std::abs(rgb[2] - 0x99) <= 2)
                 << std::hex << (p & 0xFFFFFF) << " at " << std::dec << at;
         }
     }
