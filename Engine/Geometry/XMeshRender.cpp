@@ -282,9 +282,13 @@ void XMesh::Draw(unsigned frame, XViewport* viewport, XMeshNode* node, unsigned 
                     return nullptr;
                 return link->GetMaterial(scene, index);
             };
+            const bool colours = (stream.GetFVF() & D3DFVF_DIFFUSE) != 0;
             auto drawRun = [&](XBaseMaterial* material, uint32_t first, uint32_t faces)
             {
-                device->SetRenderState(D3DRS_COLORVERTEX, (stream.GetFVF() & D3DFVF_DIFFUSE) ? TRUE : FALSE);
+                device->SetRenderState(D3DRS_COLORVERTEX, colours ? TRUE : FALSE);
+                // An icon drawn before may have left the lit diffuse on the material.
+                if (colours)
+                    device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
                 device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
                 const uint8_t* start = records + static_cast<size_t>(3) * first * stride;
                 if (material)
@@ -352,6 +356,8 @@ void XMesh::DrawFaceOverlay(unsigned frame, XViewport* viewport, XMeshNode* node
     const uint32_t stride = cache.GetStride();
     Prepare(device, MeshMatrix(node, frame), stride, cache.GetFVF());
     const uint32_t triangles = cache.GetCount() / 3;
+    // The selection colours are lit as the vertices' own, whatever the last draw took.
+    device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
     if (flags & 2)
     {
         device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);

@@ -163,7 +163,12 @@ void XSpriteModifier::BeforeMeshRender(unsigned frame, XViewport* viewport, XMes
         material->BeforeRender(frame, viewport);
     }
     else
+    {
         device->SetRenderState(D3DRS_COLORVERTEX, TRUE);
+        device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    }
+    // Squares whatever fill mode the last mesh, icon or overlay was drawn in.
+    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     device->SetStreamSource(0, nullptr, 0, sizeof(SpriteVertex));
     device->SetFVF(SpriteFVF);
 

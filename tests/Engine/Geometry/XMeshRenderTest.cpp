@@ -1,5 +1,7 @@
 #include "Engine/Geometry/XMesh.h"
 
+#include "Engine/Objects/XParticleSystem.h"
+#include "Engine/Scene/XBaseLight.h"
 #include "Engine/Scene/XBaseMaterial.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "tests/support/MeshSceneLinkDouble.h"
@@ -9,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,6 +113,38 @@ std::vector<uint8_t> LastDrawBytes(const SoftDevice& d3d)
         if (it->name == "DrawPrimitiveUP")
             return it->vertices;
     return {};
+}
+
+// Lit straight on by a white light along the camera's axis, with no ambient light, culling or
+// depth test, through the viewport's camera.
+void LightStraightOn(IDirect3DDevice9* device, const ViewportDouble& viewport)
+{
+    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&viewport.view));
+    device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&viewport.projection));
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Direction = {0, 0, 1};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_AMBIENT, 0);
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+}
+
+// The red, green and blue of a pixel as 0xRRGGBB.
+uint32_t Rgb(uint32_t pixel)
+{
+    return pixel & 0xFFFFFFu;
+}
+
+bool NearRgb(uint32_t pixel, uint32_t rgb)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(int((pixel >> shift) & 0xFF) - int((rgb >> shift) & 0xFF)) > 2)
+            return false;
+    return true;
 }
 
 template <class T> T At(const uint8_t* data, size_t offset)
@@ -417,6 +453,79 @@ TEST(XMeshRenderTest, SolidDrawUsesTheSceneMaterialOrTheNodeColour)
     ASSERT_GT(wire, 0);
     EXPECT_EQ(texts[wire - 1].rfind("SetMaterial([0 1 1 1 ", 0), 0u);
     EXPECT_EQ(texts.back(), "DrawPrimitiveUP(4, 2, 32)");
+}
+
+TEST(XMeshRenderTest, LitVertexColoursShowWhateverWasDrawnBefore)
+{
+    SoftDevice d3d;
+    ASSERT_NE(d3d.device, nullptr);
+    ViewportDouble viewport;
+    viewport.device = d3d.device;
+    // Both draw the material's diffuse for their lit triangles and lines, behind the camera.
+    XPointLight light;
+    light.SetColor(0xFFFFFF00u);
+    light.SetPosition(0, 0, -20);
+    XMeshNode bracketNode;
+    auto* particles = new XParticleSystem;
+    particles->SetWHD(0.5f, 0.5f, 0.5f);
+    bracketNode.SetMesh(particles);
+    bracketNode.SetPosition(0, 0, -20);
+    struct Earlier
+    {
+        const char* name;
+        std::function<void()> draw;
+    };
+    const Earlier earlier[] = {
+        {"nothing", [] {}},
+        {"a light's icon", [&] { light.Render(0, &viewport, 0); }},
+        {"a particle system's brackets", [&] { particles->Render(0, &viewport, &bracketNode, 0); }},
+    };
+    // A frame of the earlier draw, then the mesh's, from a grey screen.
+    auto frame = [&](const Earlier& e, const std::function<void()>& draw)
+    {
+        d3d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020u, 1.0f, 0);
+        d3d.device->BeginScene();
+        LightStraightOn(d3d.device, viewport);
+        e.draw();
+        draw();
+        d3d.device->EndScene();
+        return d3d.BackBuffer();
+    };
+    // The quad spans pixels 20-43 across and 16-47 down; its first face is the lower left half.
+    const size_t firstFace = 40 * 64 + 26, secondFace = 24 * 64 + 38;
+
+    // Red vertices in a green node: the vertices' red shows, in every view of the colours.
+    TestMesh painted;
+    MakeQuad(painted);
+    painted.SetColorsEnabled(true);
+    for (uint32_t i = 0; i < 4; ++i)
+        painted.GetColors()[i] = XColor(0xFFFF0000u);
+    painted.Invalidate();
+    XMeshNode node;
+    node.SetColor(0xFF00FF00u);
+    // Faces: the selected one dark red, the other dark blue, over the mesh drawn without colours.
+    TestMesh selected;
+    MakeQuad(selected);
+    selected.GetFaceSelection().SetBit(0, true);
+    selected.Invalidate();
+    for (const Earlier& e : earlier)
+    {
+        SCOPED_TRACE(e.name);
+        std::vector<uint32_t> pixels = frame(e, [&] { painted.Draw(0, &viewport, &node, 2); });
+        ASSERT_EQ(pixels.size(), 64u * 64);
+        EXPECT_TRUE(NearRgb(pixels[firstFace], 0xFF0000)) << std::hex << Rgb(pixels[firstFace]);
+        EXPECT_TRUE(NearRgb(pixels[secondFace], 0xFF0000)) << std::hex << Rgb(pixels[secondFace]);
+
+        pixels = frame(e,
+                       [&]
+                       {
+                           selected.Draw(0, &viewport, &node, 2);
+                           selected.DrawFaceOverlay(0, &viewport, &node, 2);
+                       });
+        ASSERT_EQ(pixels.size(), 64u * 64);
+        EXPECT_TRUE(NearRgb(pixels[firstFace], 0xAA0000)) << std::hex << Rgb(pixels[firstFace]);
+        EXPECT_TRUE(NearRgb(pixels[secondFace], 0x0000AA)) << std::hex << Rgb(pixels[secondFace]);
+    }
 }
 
 TEST(XMeshRenderTest, RenderFollowsTheSelectionLevel)

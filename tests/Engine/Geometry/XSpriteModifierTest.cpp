@@ -2,6 +2,7 @@
 
 #include "Components/XVariant.h"
 #include "Engine/Geometry/XMesh.h"
+#include "Engine/Scene/XBaseLight.h"
 #include "Engine/Scene/XBaseMaterial.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XObjectField.h"
@@ -15,7 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -174,22 +177,24 @@ TEST(XSpriteModifierTest, DrawsOneFacingSquarePerVertex)
     sprite.BeforeMeshRender(0, &viewport, &node, nullptr, &mesh, 0);
     const std::vector<std::string> texts = d3d.Texts();
     d3d.device->EndScene();
-    ASSERT_EQ(texts.size(), 13u);
+    ASSERT_EQ(texts.size(), 15u);
     EXPECT_EQ(texts[0], "SetRenderState(141, 1)"); // no material: vertex colours
-    EXPECT_EQ(texts[1], "SetStreamSource(0, null, 0, 36)");
-    EXPECT_EQ(texts[2], "SetFVF(338)");
-    EXPECT_EQ(texts[3], "SetTextureStageState(0, 24, 2)");
-    EXPECT_EQ(texts[4].rfind("SetTransform(16, ", 0), 0u);
+    EXPECT_EQ(texts[1], "SetRenderState(145, 1)"); // as the lit diffuse
+    EXPECT_EQ(texts[2], "SetRenderState(8, 3)");   // filled
+    EXPECT_EQ(texts[3], "SetStreamSource(0, null, 0, 36)");
+    EXPECT_EQ(texts[4], "SetFVF(338)");
+    EXPECT_EQ(texts[5], "SetTextureStageState(0, 24, 2)");
+    EXPECT_EQ(texts[6].rfind("SetTransform(16, ", 0), 0u);
     for (int i = 0; i < 3; ++i)
     {
-        EXPECT_EQ(texts[5 + 2 * i].rfind("SetTransform(256, ", 0), 0u);
-        EXPECT_EQ(texts[6 + 2 * i], "DrawPrimitiveUP(4, 2, 36)");
+        EXPECT_EQ(texts[7 + 2 * i].rfind("SetTransform(256, ", 0), 0u);
+        EXPECT_EQ(texts[8 + 2 * i], "DrawPrimitiveUP(4, 2, 36)");
     }
-    EXPECT_EQ(texts[11], "SetRenderState(137, 0)");
-    EXPECT_EQ(texts[12], "SetTextureStageState(0, 24, 0)");
+    EXPECT_EQ(texts[13], "SetRenderState(137, 0)");
+    EXPECT_EQ(texts[14], "SetTextureStageState(0, 24, 0)");
 
     // The square: half the size each way, facing -z, in the node's colour.
-    const std::vector<uint8_t>& quad = d3d.Log()[6].vertices;
+    const std::vector<uint8_t>& quad = d3d.Log()[8].vertices;
     ASSERT_EQ(quad.size(), 6u * 36);
     const float expect[6][2] = {{-2, 2}, {2, 2}, {2, -2}, {2, -2}, {-2, -2}, {-2, 2}};
     for (int k = 0; k < 6; ++k)
@@ -283,6 +288,77 @@ TEST(XSpriteModifierTest, MaterialOfTheNodesSceneWrapsTheDraws)
     }
     EXPECT_EQ(link.asked, 5u);
     node.SetScene(nullptr);
+}
+
+TEST(XSpriteModifierTest, LitSquaresAreFilledInTheNodeColourWhateverWasDrawnBefore)
+{
+    SoftDevice d3d;
+    ASSERT_NE(d3d.device, nullptr);
+    ManualClock clock;
+    ViewportDouble viewport;
+    viewport.device = d3d.device;
+    // Earlier draws behind the camera: an icon lit in its material's diffuse, a mesh's vertex
+    // points and its wireframe, each leaving its fill mode.
+    XPointLight light;
+    light.SetColor(0xFFFFFF00u);
+    light.SetPosition(0, 0, -20);
+    XMesh behind;
+    behind.AddVertex(XVertex(0, 0, -20), XColor(0u));
+    behind.AddVertex(XVertex(1, 0, -20), XColor(0u));
+    behind.AddVertex(XVertex(0, 1, -20), XColor(0u));
+    behind.AddFace(XFace(0, 1, 2, 0));
+    struct Earlier
+    {
+        const char* name;
+        std::function<void()> draw;
+    };
+    const Earlier earlier[] = {
+        {"nothing", [] {}},
+        {"a light's icon", [&] { light.Render(0, &viewport, 0); }},
+        {"a mesh's vertices", [&] { behind.DrawPoints(0, &viewport, nullptr, 0); }},
+        {"a mesh's wireframe", [&] { behind.Draw(0, &viewport, nullptr, 1); }},
+    };
+
+    // One square of 2 units at z = 5, facing the camera: pixels 20-43 across and 16-47 down.
+    XMesh mesh;
+    mesh.AddVertex(XVertex(0, 0, 5), XColor(0u));
+    XMeshNode node;
+    node.SetColor(0xFF336699u);
+    XSpriteModifier sprite;
+    sprite.SetSize(2);
+    for (const Earlier& e : earlier)
+    {
+        SCOPED_TRACE(e.name);
+        IDirect3DDevice9* device = d3d.device;
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020u, 1.0f, 0);
+        device->BeginScene();
+        device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&viewport.view));
+        device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&viewport.projection));
+        // Lit straight on, with no ambient light.
+        D3DLIGHT9 sun{};
+        sun.Type = D3DLIGHT_DIRECTIONAL;
+        sun.Diffuse = {1, 1, 1, 1};
+        sun.Direction = {0, 0, 1};
+        device->SetLight(0, &sun);
+        device->LightEnable(0, TRUE);
+        device->SetRenderState(D3DRS_LIGHTING, TRUE);
+        device->SetRenderState(D3DRS_AMBIENT, 0);
+        device->SetRenderState(D3DRS_ZENABLE, FALSE);
+        e.draw();
+        sprite.BeforeMeshRender(0, &viewport, &node, nullptr, &mesh, 0);
+        device->EndScene();
+        const std::vector<uint32_t> pixels = d3d.BackBuffer();
+        ASSERT_EQ(pixels.size(), 64u * 64);
+        // Inside each triangle, off the edges.
+        for (size_t at : {24 * 64 + 38, 40 * 64 + 26})
+        {
+            const uint32_t p = pixels[at];
+            const int rgb[3] = {int(p >> 16 & 0xFF), int(p >> 8 & 0xFF), int(p & 0xFF)};
+            EXPECT_TRUE(std::abs(rgb[0] - 0x33) <= 2 && std::abs(rgb[1] - 0x66) <= 2 &&
+                        std::abs(rgb[2] - 0x99) <= 2)
+                << std::hex << (p & 0xFFFFFF) << " at " << std::dec << at;
+        }
+    }
 }
 
 TEST(XSpriteModifierTest, RockingAdvancesAtMostOncePerFiftyTicks)
