@@ -986,7 +986,9 @@ int XFileListView::FileOperation(const WCHAR* to, const WCHAR* from, UINT functi
     op.pFrom = from;
     op.pTo = to;
     op.fFlags = static_cast<FILEOP_FLAGS>(flags | (AllowUndo ? FOF_ALLOWUNDO : 0));
-    return SHFileOperationW(&op);
+    int result = SHFileOperationW(&op);
+    m_operationAborted = op.fAnyOperationsAborted;
+    return result;
 }
 
 void XFileListView::SCopyTo(const UnicodeString& destination)
@@ -1250,8 +1252,22 @@ DWORD XFileListView::DropEffectFromKeyState(DWORD keyState)
     return (keyState & MK_SHIFT) ? DROPEFFECT_LINK : DROPEFFECT_COPY;
 }
 
+// The keys' effect when the source allows it. With no key held the move is only the default: a
+// source that does not allow it gets what it offers, a copy first, then a move, then a link.
+DWORD XFileListView::OfferedEffect(DWORD keyState, DWORD allowed)
+{
+    DWORD wanted = DropEffectFromKeyState(keyState);
+    if ((wanted & allowed) || (keyState & (MK_CONTROL | MK_SHIFT)))
+        return wanted & allowed;
+    for (DWORD offered : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK})
+        if (allowed & offered)
+            return offered;
+    return DROPEFFECT_NONE;
+}
+
 void XFileListView::SetDropTargetIndex(DWORD keyState, POINTL point, DWORD* effect)
 {
+    DWORD allowed = *effect; // what the source allows, as the drag tells its target
     *effect = DROPEFFECT_NONE;
     TPoint client = ScreenToClient(TPoint(point.x, point.y));
     TListItem* item = GetItemAt(client.x, client.y);
@@ -1263,12 +1279,12 @@ void XFileListView::SetDropTargetIndex(DWORD keyState, POINTL point, DWORD* effe
         {
             if (folder)
                 target = item->Index();
-            *effect = DropEffectFromKeyState(keyState);
+            *effect = OfferedEffect(keyState, allowed);
         }
         else if (!item->Selected() && folder)
         {
             target = item->Index();
-            *effect = DropEffectFromKeyState(keyState);
+            *effect = OfferedEffect(keyState, allowed);
         }
     }
     else if (!m_dragFromThis)
@@ -1292,7 +1308,7 @@ void XFileListView::DragEnterEvent(IDataObject* Data, DWORD KeyState, POINTL, DW
         ReleaseStgMedium(&medium);
     m_dragFromThis = Data && Data == m_runningDrag;
     if (m_dropAcceptable)
-        *Effect = DropEffectFromKeyState(KeyState);
+        *Effect = OfferedEffect(KeyState, *Effect);
     else
     {
         *Effect = DROPEFFECT_NONE;
@@ -1325,12 +1341,15 @@ void XFileListView::DropEvent(IDataObject* Data, DWORD KeyState, POINTL Point, D
             destination += r->Name;
         m_dropTargetIndex = -1;
     }
+    // The source hears the effect only of what was wholly done: told of a move, it may delete its
+    // originals.
+    DWORD wanted = *Effect;
+    *Effect = DROPEFFECT_NONE;
     std::u16string list;
     if (!ReadDropFiles(Data, list))
         return;
     destination.push_back(0);
-    if (*Effect & DROPEFFECT_MOVE)
-        FileOperation(destination.c_str(), list.c_str(), FO_MOVE, 0);
-    else if (*Effect & DROPEFFECT_COPY)
-        FileOperation(destination.c_str(), list.c_str(), FO_COPY, 0);
+    UINT function = (wanted & DROPEFFECT_MOVE) ? FO_MOVE : (wanted & DROPEFFECT_COPY) ? FO_COPY : 0;
+    if (function && FileOperation(destination.c_str(), list.c_str(), function, 0) == 0 && !m_operationAborted)
+        *Effect = function == FO_MOVE ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
 }

@@ -180,6 +180,7 @@ private:
     void DragOverEvent(DWORD KeyState, POINTL Point, DWORD* Effect, HRESULT& Result);
     void DragLeaveEvent(HRESULT& Result);
     void DropEvent(IDataObject* Data, DWORD KeyState, POINTL Point, DWORD* Effect, HRESULT& Result);
+    static DWORD OfferedEffect(DWORD keyState, DWORD allowed);
     // A record in the sort: its texts' keys (offsets into m_sortKeys) and the texts they were made of.
     struct SortEntry
     {
@@ -225,5 +226,6 @@ private:
     bool m_dropAcceptable = false;
     bool m_dragFromThis = false;
     int m_dropTargetIndex = -1;
+    bool m_operationAborted = false; // the last file operation skipped or cancelled something
     bool m_windowMade = false;
 };

@@ -512,7 +512,11 @@ private:
         if (Canonical(source) == Canonical(target))
         {
             if (Move())
-                return 0; // already where it should be
+            {
+                // Already where it should be: nothing was moved, which its caller may need to know.
+                m_op->fAnyOperationsAborted = TRUE;
+                return 0;
+            }
             target = CopyName(target);
         }
         uint64_t bytes = TreeBytes(source);

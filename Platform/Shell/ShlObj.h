@@ -301,7 +301,8 @@ struct SHFILEOPSTRUCTW
 // failure leaves the target as it was; a move between file systems removes a source only after its
 // copy is complete; a copy onto itself becomes "<name> - Copy". Deletion asks first; with
 // FOF_ALLOWUNDO it moves into the desktop's trash. Failures show a box (unless FOF_NOERRORUI) and
-// return non-zero; a cancelled operation sets fAnyOperationsAborted.
+// return non-zero; an operation that was cancelled or left something undone (a target skipped, a
+// move onto where it already is) sets fAnyOperationsAborted.
 int SHFileOperationW(SHFILEOPSTRUCTW* operation);
 
 namespace Platform

@@ -11,15 +11,19 @@
 
 #include "tests/hosts/FileListHostForm.h"
 #include "tests/support/FileListRows.h"
+#include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
+#include "tests/support/WholeFile.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/XProbe.h"
 
 #include <gtest/gtest.h>
+
+#include <X11/keysym.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -421,4 +425,47 @@ TEST(ShellViewsHostTest, TheHostsListFitsNamesFollowsItsDividersAndScrollsToTheL
     driver.Kill();
     unsetenv("TZ");
     tzset();
+}
+
+// The host's list pastes what the clipboard holds, here a file another program copied: by Ctrl+V
+// and by "Paste" in the menu it shows with nothing selected.
+TEST(ShellViewsHostTest, TheHostsListPastesByCtrlVAndByItsMenu)
+{
+    VirtualDisplay server(1024, 600);
+    ASSERT_TRUE(server.Running()) << server.Error();
+    TempDir root{"shellpaste"};
+    fs::create_directories(root / "shown");
+    fs::create_directories(root / "outside");
+    std::ofstream(root / "outside" / "copied.txt") << "from another program";
+    std::ofstream(root / "served") << "file://" << (root / "outside").string() << "/copied.txt\r\n";
+    fs::path programs(Platform::ProgramFolder());
+    PeerProcess owner;
+    ASSERT_EQ(owner.StartAndRead((programs / "xpeer").string(), {"serve", "text/uri-list", (root / "served").string()},
+                                 std::chrono::seconds(10), [] {}),
+              "ready");
+    WindowDriver driver;
+    ASSERT_TRUE(driver.Connected());
+    ASSERT_TRUE(driver.Start((programs / "filelist_host").string(), {(root / "shown").string(), "Paste list"}));
+    unsigned long window = driver.FindWindow("Paste list", std::chrono::seconds(20));
+    ASSERT_NE(window, 0u);
+    XProbe probe(server.Name());
+    probe.PlaceWindow(window, 0, 0);
+    const fs::path pasted = root / "shown" / "copied.txt";
+    auto arrives = [&] { return WindowDriver::Eventually([&] { return fs::exists(pasted); }); };
+    const int emptyX = FileListHostForm::TreeWidth + 120, emptyY = 200; // below the rows
+    driver.MoveTo(window, emptyX, emptyY);
+    driver.Focus(window);
+    driver.Settle();
+    driver.Key(XK_v, false, true);
+    ASSERT_TRUE(arrives());
+    EXPECT_EQ(ReadWholeFile(pasted), "from another program");
+    EXPECT_TRUE(fs::exists(root / "outside" / "copied.txt"));
+
+    fs::remove(pasted);
+    driver.Click(window, emptyX, emptyY, 3);
+    driver.Settle(std::chrono::milliseconds(300));
+    driver.Click(window, emptyX + 30, emptyY + 8); // the menu's first row, below the pointer
+    EXPECT_TRUE(arrives());
+    EXPECT_TRUE(driver.Running());
+    driver.Kill();
 }

@@ -178,6 +178,7 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         PasteOfACut,             // a list of this program's with the move effect
         DropOnTheList,           // a copy into the shown folder
         DragOntoAFolder,         // another window's drag, a move into "docs"
+        PeerDropOntoAFolder,     // another program's drag asking a move, dropped on "docs"
     };
     struct Case
     {
@@ -199,8 +200,12 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         {Way::DragOntoAFolder, "elsewhere/sub/..", ""},
         {Way::DragOntoAFolder, "shown/.", "shown"},
         {Way::DragOntoAFolder, "shown/docs/..", "shown"},
+        {Way::PeerDropOntoAFolder, "elsewhere/sub/..", ""},
+        {Way::PeerDropOntoAFolder, "shown/.", "shown"},
+        {Way::PeerDropOntoAFolder, "shown/docs/..", "shown"},
     };
-    const char* ways[] = {"paste from another program", "paste of a cut", "drop on the list", "drag onto a folder"};
+    const char* ways[] = {"paste from another program", "paste of a cut", "drop on the list", "drag onto a folder",
+                          "another program's drag onto a folder"};
     TempDir scratch{"shelldots"}; // the peer's files, away from what is watched
     const fs::path shown = root / "shown";
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
@@ -220,8 +225,9 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         std::ofstream(root / "elsewhere" / "e1.txt") << "elsewhere's";
         std::ofstream(root / "e1.txt") << "beside the shown folder";
         ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
-        bool move = c.way == Way::PasteOfACut || c.way == Way::DragOntoAFolder;
-        fs::path into = c.way == Way::DragOntoAFolder ? shown / "docs" : shown;
+        bool ontoFolder = c.way == Way::DragOntoAFolder || c.way == Way::PeerDropOntoAFolder;
+        bool move = c.way == Way::PasteOfACut || ontoFolder;
+        fs::path into = ontoFolder ? shown / "docs" : shown;
         std::map<std::string, std::string> expected = FolderContents(root.Path());
         if (c.refused.empty())
         {
@@ -285,20 +291,25 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
             hand.join();
             from->Release();
             data->Release();
-            EXPECT_EQ(effect, DROPEFFECT_MOVE);
+            // Told of a move, a source may delete its originals: a refusal moved nothing.
+            EXPECT_EQ(effect, c.refused.empty() ? DROPEFFECT_MOVE : DROPEFFECT_NONE);
         }
         else
         {
-            TPoint at(240, 220); // below the rows
+            TPoint at = c.way == Way::PeerDropOntoAFolder ? RowLabelPoint(*list, u"docs") : TPoint(240, 220);
+            ASSERT_GE(at.x, 0);
             int rootX = 0, rootY = 0;
             probe->RootPosition(window, at.x, at.y, rootX, rootY);
             std::ofstream(scratch / "uris") << "file://" << source << "\r\n";
             PeerProcess peer;
             std::string line;
             ASSERT_TRUE(peer.Start(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
-                                                 (scratch / "uris").string()}));
+                                                 (scratch / "uris").string(), move ? "move" : "copy"}));
             ASSERT_TRUE(peer.ReadLine(line, 15s, PumpOnce));
-            EXPECT_TRUE(line.rfind("finished", 0) == 0 || line.rfind("failed", 0) == 0) << line;
+            // The finish the peer reads says what was done, and nothing when nothing was.
+            EXPECT_EQ(line, !c.refused.empty() ? "failed None"
+                            : move             ? "finished XdndActionMove"
+                                               : "finished XdndActionCopy");
         }
 
         int depth = FolderDepth(shown);
@@ -322,6 +333,41 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         }
     }
     OleSetClipboard(nullptr);
+}
+
+// Another program's drag that offers only a copy takes a copy on a folder row, where the keys
+// would ask for a move; one whose file is missing is told that nothing was done.
+TEST_F(ShellViewsXdndWindowTest, APeersDropOntoAFolderTakesWhatItOffersAndHearsWhatWasDone)
+{
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    TPoint docs = RowLabelPoint(*list, u"docs");
+    ASSERT_GE(docs.x, 0);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, docs.x, docs.y, rootX, rootY);
+    TempDir scratch{"shelldrops"}; // the peer's list, away from what is compared
+    auto drop = [&](const std::string& uri, const char* mode)
+    {
+        std::ofstream(scratch / "uris") << uri << "\r\n";
+        PeerProcess peer;
+        std::string line;
+        if (!peer.Start(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
+                                      (scratch / "uris").string(), mode}) ||
+            !peer.ReadLine(line, 15s, PumpOnce))
+            return std::string("no answer");
+        return line;
+    };
+    BoxRecorder boxes;
+    EXPECT_EQ(drop("file://" + (root / "outside").string() + "/incoming%20file.txt", "copy"),
+              "finished XdndActionCopy");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "incoming file.txt"), "from elsewhere");
+    EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    std::map<std::string, std::string> before = FolderContents(root.Path());
+    EXPECT_EQ(drop("file://" + (root / "outside").string() + "/missing.txt", "move"), "failed None");
+    EXPECT_EQ(FolderContents(root.Path()), before);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()), "Cannot move \"missing.txt\": No such file or directory.");
 }
 
 namespace

@@ -612,6 +612,52 @@ TEST_F(FileListTest, DropsFromElsewhereOnTheEmptyAreaCopy)
     data->Release();
 }
 
+// Another window's drop onto a folder row tells its source the effect only of what was wholly
+// done (told of a move, a source may delete its originals); a source that offers only a copy gets
+// one there, where no key held would ask for a move.
+TEST_F(FileListTest, ADropTellsItsSourceOnlyWhatWasWhollyDone)
+{
+    fs::create_directories(dir / "shown" / "docs");
+    fs::create_directories(dir / "away");
+    for (const char* name : {"offered", "first", "moved"})
+        WriteFile(dir / "away" / name, 3, name[0]);
+    WriteFile(dir / "shown" / "docs" / "there", 3, 't');
+    Open(dir / "shown");
+    TPoint docs = RowPoint(list->IndexOf(u"docs"));
+    auto dropOnDocs = [&](const std::string& names, DWORD allowed)
+    {
+        auto* data = FileListDataObject(names);
+        auto* source = new ShellUtils::XDropSource(MK_LBUTTON, MK_RBUTTON);
+        Platform::SetKeyDown(VK_LBUTTON, true);
+        PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(docs.x, docs.y));
+        PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(docs.x, docs.y + 1));
+        PostMessageW(form->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(docs.x, docs.y + 1));
+        DWORD effect = 0xFF; // overwritten by every drag
+        DoDragDrop(data, source, allowed, &effect);
+        Platform::SetKeyDown(VK_LBUTTON, false);
+        source->Release();
+        data->Release();
+        return effect;
+    };
+    const DWORD both = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(dropOnDocs((dir / "away" / "offered").string(), DROPEFFECT_COPY), DROPEFFECT_COPY);
+    EXPECT_EQ(ReadFile(dir / "shown" / "docs" / "offered"), "ooo");
+    EXPECT_TRUE(fs::exists(dir / "away" / "offered"));
+    EXPECT_EQ(dropOnDocs((dir / "away" / "moved").string(), both), DROPEFFECT_MOVE);
+    EXPECT_EQ(ReadFile(dir / "shown" / "docs" / "moved"), "mmm");
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // A move onto where it already is, a missing file, a list whose second file is missing (its
+    // first has moved): nothing, or not everything, was done.
+    EXPECT_EQ(dropOnDocs((dir / "shown" / "docs" / "there").string(), both), DROPEFFECT_NONE);
+    EXPECT_EQ(ReadFile(dir / "shown" / "docs" / "there"), "ttt");
+    EXPECT_EQ(dropOnDocs((dir / "away" / "missing").string(), both), DROPEFFECT_NONE);
+    EXPECT_EQ(dropOnDocs((dir / "away" / "first").string() + '\0' + (dir / "away" / "missing").string(), both),
+              DROPEFFECT_NONE);
+    EXPECT_EQ(ReadFile(dir / "shown" / "docs" / "first"), "fff");
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+}
+
 TEST_F(FileListTest, ALongOperationShowsProgressAndCancelsBetweenFiles)
 {
     fs::create_directories(dir / "src");

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <dirent.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -28,6 +29,22 @@
 #include <thread>
 
 namespace fs = std::filesystem;
+
+namespace
+{
+// Folders the process may still open, -1 for no bound: past it the process ends at once, so that
+// an operation that would walk the disk is caught by what it reads, however small or fast the disk.
+int g_folderBound = -1;
+} // namespace
+
+extern "C" DIR* opendir(const char* name)
+{
+    using Open = DIR* (*)(const char*);
+    static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "opendir"));
+    if (g_folderBound >= 0 && g_folderBound-- == 0)
+        _exit(3);
+    return next(name);
+}
 
 namespace
 {
@@ -707,6 +724,16 @@ TEST(ShellFileOperationTest, RefusesWhatWouldLoseOrTangleFiles)
                      List({(dir / "s1").string(), (dir / "s2").string()}), FOF_MULTIDESTFILES),
               0);
     EXPECT_EQ(ReadFile(dir / "s1") + ReadFile(dir / "s2"), "12");
+
+    // A list whose later item is refused moves none of the earlier ones, and the missing
+    // destination is not made.
+    boxes.boxes.clear();
+    std::map<std::string, std::string> before = FolderContents(dir.Path());
+    EXPECT_NE(FileOp(FO_MOVE, List({(dir / "s1").string(), (dir / "folder").string()}),
+                     List({(dir / "folder" / "made").string()}), 0),
+              0);
+    EXPECT_EQ(FolderContents(dir.Path()), before);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 namespace
@@ -759,6 +786,12 @@ TEST(ShellFileOperationTest, PathsEndingInDotsLandInTheDestinationOrAreRefused)
         cases.push_back({"fl/toS", function, "toS", {}, {}});
         cases.push_back({"fl/toS/", function, "toS", {}, {}});
         cases.push_back({"fl/toS/.", function, "toS", {}, {}});
+        // A link to the root holds everything; a sibling whose name begins with the source's does not.
+        cases.push_back({"fl/toRoot", function, "toRoot", {}, {}});
+        cases.push_back({"fl/S", function, "", {{"fl/S2/S", "dir"}, {"fl/S2/S/s.txt", "in S"}},
+                         function == FO_MOVE ? std::vector<std::string>{"fl/S", "fl/S/s.txt"}
+                                             : std::vector<std::string>(),
+                         "fl/S2"});
         // Into a folder through a link to it.
         cases.push_back({"fl/S", function, "S", {}, {}, "fl/toS"});
         cases.push_back({"fl/S/.", function, "S", {}, {}, "fl/toS/."});
@@ -780,6 +813,8 @@ TEST(ShellFileOperationTest, PathsEndingInDotsLandInTheDestinationOrAreRefused)
         WriteFile(dir / "fl" / "elsewhere" / "e1.txt", "elsewhere's");
         WriteFile(dir / "fl" / "e1.txt", "fl's");
         fs::create_directory_symlink(dir / "fl" / "S", dir / "fl" / "toS");
+        fs::create_directory_symlink("/", dir / "fl" / "toRoot");
+        fs::create_directories(dir / "fl" / "S2");
         std::map<std::string, std::string> expected = FolderContents(dir.Path());
         for (const auto& [path, content] : c.added)
             expected[path] = content;
@@ -816,8 +851,9 @@ TEST(ShellFileOperationTest, PathsEndingInDotsLandInTheDestinationOrAreRefused)
 }
 
 // The root into a folder is a folder into one below itself in every spelling: refused before any
-// of the disk is read, let alone written. Run by the unprivileged user in a child of its own that
-// may not outlive a few seconds, so that a fault can neither take nor fill the machine.
+// of the disk is read, let alone written (a child that opens more than a few folders ends at once).
+// Run by the unprivileged user in a child of its own that may not outlive a few seconds, so that a
+// fault can neither take nor fill the machine.
 TEST(ShellFileOperationTest, TheRootIntoAFolderIsRefusedAtOnce)
 {
     TempDir dir("shellroot");
@@ -839,6 +875,7 @@ TEST(ShellFileOperationTest, TheRootIntoAFolderIsRefusedAtOnce)
                     if (!BecomeUnprivileged())
                         return false;
                     BoxRecorder boxes;
+                    g_folderBound = 8; // a few folders, not the disk
                     int rc = FileOp(function, List({spelling}), List({shown}), 0);
                     std::string text = boxes.boxes.empty() ? "" : Platform::ToUtf8(boxes.boxes[0].text.c_str());
                     bool ok = rc == DE_DESTSUBTREE && boxes.boxes.size() == 1 && text == RefusalText(function, "/") &&
@@ -895,6 +932,7 @@ TEST(ShellFileOperationTest, TheRootIsNeverDeleted)
                     return false;
                 BoxRecorder boxes;
                 boxes.answer = IDNO; // should it ask, it is told No
+                g_folderBound = 8;
                 int rc = FileOp(FO_DELETE, List({spelling}), u"", 0);
                 std::string text = boxes.boxes.empty() ? "" : Platform::ToUtf8(boxes.boxes[0].text.c_str());
                 bool ok = rc != 0 && boxes.boxes.size() == 1 &&

@@ -7,6 +7,7 @@
 #include "Controls/XFileTreeView.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 
 class FileListHostForm
 {
@@ -33,6 +34,14 @@ public:
         list->SetAlign(alClient);
         list->SetViewStyle(vsReport);
         list->SetMultiSelect(true);
+        // The list's own menu (shown with nothing selected) and Ctrl+V paste what the clipboard holds.
+        menu = new TPopupMenu(form);
+        auto* paste = new TMenuItem(menu);
+        paste->SetCaption(u"Paste");
+        paste->OnClick = MakeClosure(this, &FileListHostForm::PasteClicked);
+        menu->Items()->Add(paste);
+        list->SetPopupMenu(menu);
+        list->OnKeyDown = MakeClosure(this, &FileListHostForm::ListKeyDown);
         tree->OnChange = MakeClosure(this, &FileListHostForm::TreeChanged);
         list->OnFolderChange = MakeClosure(this, &FileListHostForm::ListFolderChanged);
         list->SetPath(folder);
@@ -40,8 +49,15 @@ public:
 
     XFileTreeView* tree = nullptr;
     XFileListView* list = nullptr;
+    TPopupMenu* menu = nullptr;
 
 private:
+    void PasteClicked(TObject*) { list->PasteFromClipboard(); }
+    void ListKeyDown(TObject*, WORD& key, TShiftState shift)
+    {
+        if (key == 'V' && shift.Contains(ssCtrl) && !shift.Contains(ssAlt) && !shift.Contains(ssShift))
+            list->PasteFromClipboard();
+    }
     void TreeChanged(TObject*, TTreeNode* node)
     {
         if (m_following || !node)

@@ -23,7 +23,8 @@
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
 //          in place of "asked TARGET"; a trickle says "sent N" at each step
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
-//   drop:  no-uris, quiet (never drops), bad-data
+//   drop:  no-uris, quiet (never drops), bad-data; "move" asks for a move, not a copy. It prints
+//          "finished ACTION" or "failed ACTION" as the target's XdndFinished says
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -433,8 +434,9 @@ int Drop(int x, int y, const char* file)
     Atom type = mode == "no-uris" ? A("text/plain") : A("text/uri-list");
     XSetSelectionOwner(d, A("XdndSelection"), self, CurrentTime);
     Send(target, A("XdndEnter"), static_cast<long>(self), 5L << 24, static_cast<long>(type), 0, 0);
+    // The action asked for: a copy, or with mode "move" a move (a copy is then allowed too).
     Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
-         static_cast<long>(A("XdndActionCopy")));
+         static_cast<long>(A(mode == "move" ? "XdndActionMove" : "XdndActionCopy")));
     bool accepted = false;
     bool dropped = false;
     auto deadline = Clock::now() + std::chrono::seconds(15);
