@@ -295,6 +295,37 @@ TEST_F(DesktopTransferTest, ATricklingTransferIsGivenUpAfterHalfAMinute)
     EXPECT_LT(Clock::now() - start, 1s);
 }
 
+// The time a transfer may take grows with what came: under limits scaled down to 1 s and 1 s more
+// for each 64 KiB, an owner keeping a steady 320 KiB/s is read whole in more than 3 s, while one
+// keeping 10 KiB/s is given up on soon after the first second.
+TEST_F(DesktopTransferTest, ASteadyTransferOutlastsTheTimeoutWhileASlowOneIsGivenUp)
+{
+    struct Restore
+    {
+        X11::TransferLimits limits;
+        ~Restore() { X11::SetTransferLimits(limits); }
+    } restore{X11::SetTransferLimits({1000, 64 * 1024})};
+    const std::string text = GeneratedText(1u << 20);
+    WriteWholeFile(dir / "served", text);
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "paced:100:32768"}), "ready");
+        std::string bytes;
+        const auto start = Clock::now();
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Done);
+        EXPECT_GE(Clock::now() - start, 3s); // 32 steps, each 100 ms after the one before
+        EXPECT_TRUE(bytes == text);
+    }
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "paced:100:1024"}), "ready");
+    std::string bytes;
+    const auto start = Clock::now();
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
+    EXPECT_GE(Clock::now() - start, 1s);
+    EXPECT_LT(Clock::now() - start, 4s);
+    EXPECT_TRUE(bytes.empty());
+}
+
 // Escape or a close ends the paste it came in, and that paste only: the next one takes a prompt
 // owner's text.
 TEST_F(DesktopTransferTest, APasteTheUserEndedLeavesTheNextPasteItsText)
