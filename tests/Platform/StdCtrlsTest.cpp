@@ -375,6 +375,36 @@ TEST_F(EditTest, CaretClickAndSelectionLandOnTheirCharactersInALongText)
     EXPECT_EQ(edit->PositionAt(right - 1), 3000);
 }
 
+// A surrogate pair across the 1024th unit, where two of the steps a long text is measured by meet,
+// is measured and drawn as the one character it is: just after it and at the end of the text, the
+// box shows what a short box of the same characters shows there.
+TEST_F(EditTest, APairWhereTwoMeasuredStepsMeetIsOneCharacter)
+{
+    const std::u16string pair = u"\U0001D400", tail = u" tail";
+    ASSERT_EQ(pair.size(), 2u);
+    edit->SetText(std::u16string(1023, u'x') + pair + tail);
+    other->SetText(std::u16string(40, u'x') + pair + tail);
+    struct Case
+    {
+        int caret, shortCaret; // in the long text and in the short one
+    } cases[] = {{1025, 42}, {edit->Text().Length(), other->Text().Length()}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.caret);
+        edit->SetSelStart(c.caret);
+        other->SetSelStart(c.shortCaret);
+        ASSERT_GT(other->ScrollOffset(), 0); // the short box's text does not fit either
+        form->PaintDirty();
+        // Row by row, the text area left of the caret's column.
+        const uint32_t* pixels = form->Pixels();
+        for (int y = 2; y < edit->Height() - 2; ++y)
+            for (int x = 2; x < edit->Width() - 4; ++x)
+                ASSERT_EQ(pixels[(edit->Top() + y) * form->ClientWidth() + edit->Left() + x],
+                          pixels[(other->Top() + y) * form->ClientWidth() + other->Left() + x])
+                    << x << ", " << y;
+    }
+}
+
 TEST_F(EditTest, CaretBlinksOnTheTimerOnlyWhileFocused)
 {
     ManualClock clock;
