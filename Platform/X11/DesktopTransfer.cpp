@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <utility>
 
 namespace X11
 {
@@ -30,6 +31,12 @@ constexpr size_t LargestAtomList = 1024;
 // Requests given up on whose answers we still watch for; older ones are forgotten (their
 // properties are never used again).
 constexpr size_t MostAbandoned = 32;
+
+TransferLimits& Limits()
+{
+    static TransferLimits limits;
+    return limits;
+}
 
 struct Atoms
 {
@@ -803,11 +810,12 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
     XFlush(d);
     std::string chunk;
     const auto begun = Clock::now();
+    const TransferLimits limits = Limits();
     for (;;)
     {
         // The time the transfer may take grows with what came (see TransferTimeoutMs).
-        const auto allowed = std::chrono::milliseconds(TransferTimeoutMs) +
-                             std::chrono::milliseconds(bytes.size() * 1000 / LeastTransferRate);
+        const auto allowed = std::chrono::milliseconds(limits.timeoutMs) +
+                             std::chrono::milliseconds(bytes.size() * 1000 / limits.leastRate);
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(begun + allowed - Clock::now());
         if (left.count() <= 0)
             return finish(FetchResult::NoAnswer);
@@ -1193,6 +1201,12 @@ void OfferClipboard(std::vector<Offer> offers)
     served.held = XGetSelectionOwner(s->display, s->a.clipboard) == Detail::Utility();
     s->served[s->a.clipboard] = std::move(served);
     XFlush(s->display);
+}
+
+TransferLimits SetTransferLimits(TransferLimits limits)
+{
+    limits.leastRate = std::max<size_t>(limits.leastRate, 1);
+    return std::exchange(Limits(), limits);
 }
 
 ClipboardOwner ClipboardOwnerNow()

@@ -27,6 +27,16 @@ constexpr int PeerTimeoutMs = 5000;
 constexpr int TransferTimeoutMs = 30000;
 constexpr size_t LeastTransferRate = size_t(1) << 20; // bytes a second
 
+// The limits the incremental transfers to come are held to: TransferTimeoutMs and
+// LeastTransferRate unless set otherwise (a test scales them down to see them hold in seconds).
+struct TransferLimits
+{
+    int timeoutMs = TransferTimeoutMs;
+    size_t leastRate = LeastTransferRate; // bytes a second, at least 1
+};
+// Answers the limits set before.
+TransferLimits SetTransferLimits(TransferLimits limits);
+
 // One form of the data we offer: its target name and its bytes (shared, never copied per request).
 struct Offer
 {

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -292,6 +293,84 @@ TEST_F(DesktopTransferTest, ATricklingTransferIsGivenUpAfterHalfAMinute)
     start = Clock::now();
     EXPECT_EQ(X11::FetchClipboard("STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
     EXPECT_LT(Clock::now() - start, 1s);
+}
+
+// The time a transfer may take grows with what came: under limits scaled down to 1 s and 1 s more
+// for each 64 KiB, an owner keeping a steady 320 KiB/s is read whole in more than 3 s, while one
+// keeping 10 KiB/s is given up on soon after the first second.
+TEST_F(DesktopTransferTest, ASteadyTransferOutlastsTheTimeoutWhileASlowOneIsGivenUp)
+{
+    struct Restore
+    {
+        X11::TransferLimits limits;
+        ~Restore() { X11::SetTransferLimits(limits); }
+    } restore{X11::SetTransferLimits({1000, 64 * 1024})};
+    const std::string text = GeneratedText(1u << 20);
+    WriteWholeFile(dir / "served", text);
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "paced:100:32768"}), "ready");
+        std::string bytes;
+        const auto start = Clock::now();
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Done);
+        EXPECT_GE(Clock::now() - start, 3s); // 32 steps, each 100 ms after the one before
+        EXPECT_TRUE(bytes == text);
+    }
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "paced:100:1024"}), "ready");
+    std::string bytes;
+    const auto start = Clock::now();
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::NoAnswer);
+    EXPECT_GE(Clock::now() - start, 1s);
+    EXPECT_LT(Clock::now() - start, 4s);
+    EXPECT_TRUE(bytes.empty());
+}
+
+// Escape or a close ends the paste it came in, and that paste only: the next one takes a prompt
+// owner's text.
+TEST_F(DesktopTransferTest, APasteTheUserEndedLeavesTheNextPasteItsText)
+{
+    form = new TForm(nullptr);
+    form->SetClientWidth(300);
+    form->SetClientHeight(200);
+    form->Show();
+    const unsigned long window = Vcl::NativeWindowOf(form);
+    ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(window) && probe->HasFocus(window); }));
+    WriteWholeFile(dir / "endless", "endless");
+    WriteWholeFile(dir / "served", "Привет");
+    for (bool close : {false, true})
+    {
+        {
+            PeerProcess owner;
+            ASSERT_EQ(StartPeer(owner, {"serve", "UTF8_STRING", (dir / "endless").string(), "trickle:1000", "report"}),
+                      "ready");
+            // Once the transfer is under way, the user has had enough (unless the paste ended first).
+            std::atomic<bool> ended = false;
+            std::thread user(
+                [&]
+                {
+                    std::string step;
+                    while (!ended && !(owner.ReadLine(step, 100ms, nullptr) && step.rfind("sent", 0) == 0))
+                    {
+                    }
+                    if (ended)
+                        return;
+                    if (close)
+                        probe->RequestClose(window);
+                    else
+                        probe->Key("Escape");
+                });
+            std::string bytes;
+            EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Cancelled) << close;
+            ended = true;
+            user.join();
+        }
+        PeerProcess owner;
+        ASSERT_EQ(StartPeer(owner, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
+        std::string bytes;
+        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, PeerDeadlineMs), X11::FetchResult::Done) << close;
+        EXPECT_EQ(bytes, "Привет") << close;
+    }
 }
 
 // What an owner lists is kept while it owns the clipboard, so a busy owner is asked once for many

@@ -776,6 +776,8 @@ TEST(DialogsTest, ColourDialogIsUsedByKeys)
         // The first arrow chooses the first swatch; the arrows stop at the edges.
         {-1, {VK_LEFT, VK_UP, VK_RIGHT}, VK_SPACE, 1},
         {47, {VK_RIGHT, VK_DOWN, VK_UP}, VK_ESCAPE, 39},
+        // Down on the bottom row leaves its swatch chosen.
+        {40, {VK_DOWN}, VK_RETURN, 40},
     };
     const TColor none = 0x123456;
     const uint32_t black = Platform::Gdi::ToPixel(ColorToRGB(clBlack));

@@ -173,6 +173,27 @@ protected:
         return -1;
     }
 
+    // The column of `e` where its caret is drawn, seen as the picture's change when the caret
+    // blinks off (and on again); -1 for none, -2 for more than one column.
+    int CaretColumn(TEdit* e, ManualClock& clock)
+    {
+        form->PaintDirty();
+        const int width = form->ClientWidth();
+        const std::vector<uint32_t> shown(form->Pixels(), form->Pixels() + width * form->ClientHeight());
+        clock.Advance(GetCaretBlinkTime());
+        Application->ProcessMessages();
+        form->PaintDirty();
+        const TPoint o = e->FormOrigin();
+        int column = -1;
+        for (int y = o.y; y < o.y + e->Height(); ++y)
+            for (int x = o.x; x < o.x + e->Width(); ++x)
+                if (form->Pixels()[y * width + x] != shown[static_cast<size_t>(y * width + x)])
+                    column = column == -1 || column == x - o.x ? x - o.x : -2;
+        clock.Advance(GetCaretBlinkTime());
+        Application->ProcessMessages();
+        return column;
+    }
+
     TEdit* edit = nullptr;
     TEdit* other = nullptr;
 };
@@ -303,6 +324,85 @@ TEST_F(EditTest, LongTextScrollsToKeepTheCaretInView)
     EXPECT_GT(end, 0);
     // Every text position at the end is hit inside the box.
     EXPECT_EQ(edit->PositionAt(edit->Width() - 4), edit->Text().Length());
+}
+
+// Deep in a long text (past several of the steps it is measured by) the caret, a click and a
+// selection land on the characters drawn there, and a click in view leaves the text standing.
+TEST_F(EditTest, CaretClickAndSelectionLandOnTheirCharactersInALongText)
+{
+    ManualClock clock;
+    std::u16string text;
+    for (int i = 0; text.size() < 5000; ++i)
+        text += u"w" + Platform::FromUtf8(std::to_string(i)) + u" ";
+    text.resize(5000);
+    edit->SetText(text);
+    edit->SetSelStart(3000);
+    ASSERT_TRUE(edit->CaretShown());
+    int caret = CaretColumn(edit, clock);
+    ASSERT_GT(caret, 0) << "the caret shows in no single column of the box";
+    ASSERT_LT(caret, edit->Width());
+    EXPECT_EQ(edit->PositionAt(caret), 3000);
+
+    // Clicks on characters in view, 2990 and then 3000, put the caret on them and leave the text
+    // standing; Shift+click on 2990 selects back to it.
+    const int scroll = edit->ScrollOffset();
+    for (int position : {2990, 3000})
+    {
+        const int x = XOf(edit, position);
+        ASSERT_GT(x, 0) << position;
+        Click(edit, x, 10);
+        EXPECT_EQ(edit->CaretPos(), position);
+        EXPECT_EQ(edit->ScrollOffset(), scroll) << position;
+        caret = CaretColumn(edit, clock);
+        EXPECT_GE(caret, x) << position;
+        EXPECT_EQ(edit->PositionAt(caret), position);
+    }
+    Down(VK_SHIFT);
+    Mouse(WM_LBUTTONDOWN, edit->FormOrigin().x + XOf(edit, 2990), edit->FormOrigin().y + 10, MK_LBUTTON | MK_SHIFT);
+    Mouse(WM_LBUTTONUP, edit->FormOrigin().x + XOf(edit, 2990), edit->FormOrigin().y + 10, MK_SHIFT);
+    Up(VK_SHIFT);
+    ASSERT_EQ(edit->SelStart(), 2990);
+    ASSERT_EQ(edit->SelLength(), 10);
+    form->PaintDirty();
+    const TPoint o = edit->FormOrigin();
+    int left = INT_MAX, right = INT_MIN;
+    for (int y = 0; y < edit->Height(); ++y)
+        for (int x = 0; x < edit->Width(); ++x)
+            if ((form->Pixels()[(o.y + y) * form->ClientWidth() + o.x + x] & 0xFFFFFF) == HighlightPixel)
+                left = std::min(left, x), right = std::max(right, x + 1);
+    ASSERT_LT(left, right);
+    EXPECT_EQ(edit->PositionAt(left), 2990);
+    EXPECT_EQ(edit->PositionAt(right - 1), 3000);
+}
+
+// A surrogate pair across the 1024th unit, where two of the steps a long text is measured by meet,
+// is measured and drawn as the one character it is: just after it and at the end of the text, the
+// box shows what a short box of the same characters shows there.
+TEST_F(EditTest, APairWhereTwoMeasuredStepsMeetIsOneCharacter)
+{
+    const std::u16string pair = u"\U0001D400", tail = u" tail";
+    ASSERT_EQ(pair.size(), 2u);
+    edit->SetText(std::u16string(1023, u'x') + pair + tail);
+    other->SetText(std::u16string(40, u'x') + pair + tail);
+    struct Case
+    {
+        int caret, shortCaret; // in the long text and in the short one
+    } cases[] = {{1025, 42}, {edit->Text().Length(), other->Text().Length()}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.caret);
+        edit->SetSelStart(c.caret);
+        other->SetSelStart(c.shortCaret);
+        ASSERT_GT(other->ScrollOffset(), 0); // the short box's text does not fit either
+        form->PaintDirty();
+        // Row by row, the text area left of the caret's column.
+        const uint32_t* pixels = form->Pixels();
+        for (int y = 2; y < edit->Height() - 2; ++y)
+            for (int x = 2; x < edit->Width() - 4; ++x)
+                ASSERT_EQ(pixels[(edit->Top() + y) * form->ClientWidth() + edit->Left() + x],
+                          pixels[(other->Top() + y) * form->ClientWidth() + other->Left() + x])
+                    << x << ", " << y;
+    }
 }
 
 TEST_F(EditTest, CaretBlinksOnTheTimerOnlyWhileFocused)

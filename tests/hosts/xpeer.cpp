@@ -19,7 +19,8 @@
 //          "untimed" answers with CurrentTime in its notices instead of the request's time;
 //          "stray" first sends a notice naming the asked property with an older time, and answers
 //          properly half a second later; "negative-incr" announces an incremental size of -5;
-//          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever.
+//          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever;
+//          "paced:MS:N" answers incrementally with N bytes each MS after a step is taken, to the end.
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
 //          in place of "asked TARGET"; a trickle says "sent N" at each step
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
@@ -149,8 +150,12 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         return true;
     }
     const int trickleMs = mode.rfind("trickle:", 0) == 0 ? std::atoi(mode.c_str() + 8) : -1;
+    const int pacedMs = mode.rfind("paced:", 0) == 0 ? std::atoi(mode.c_str() + 6) : -1;
+    const size_t step = pacedMs >= 0 && mode.find(':', 6) != std::string::npos
+                            ? std::max(1L, std::atol(mode.c_str() + mode.find(':', 6) + 1))
+                            : chunk;
     bool incremental = (bytes.size() > chunk && mode != "whole") || mode == "huge" || mode == "bad-incr" ||
-                       mode == "negative-incr" || trickleMs >= 0;
+                       mode == "negative-incr" || trickleMs >= 0 || pacedMs >= 0;
     if (!incremental)
     {
         // One property however large: built by appends of pieces that each fit in a request, so
@@ -223,7 +228,9 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
                 Say("sent " + std::to_string(sent));
             continue;
         }
-        size_t n = std::min(chunk, bytes.size() - sent);
+        if (pacedMs >= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pacedMs));
+        size_t n = std::min(step, bytes.size() - sent);
         int format = mode == "format-change" && chunks == 1 ? 16 : 8;
         XChangeProperty(d, r.requestor, property, target, format, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(bytes.data() + sent),
