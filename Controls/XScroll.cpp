@@ -19,7 +19,7 @@ protected:
     {
         XStdButton::Paint();
         if (Focused())
-            Canvas()->DrawFocusRect(TRect(3, 3, Width() - 3, Height() - 3));
+            Canvas()->DrawFocusRect(TRect(2, 2, Width() - 2, Height() - 2)); // inside the frame, clear of the text
     }
     void DoEnter() override
     {

@@ -138,7 +138,7 @@ TEST(XScrollTest, KeysReachOnlyWhatAnOpenPanelShows)
         std::vector<uint32_t> row;
         const TPoint at = bar->FormOrigin();
         for (int x = at.x + 4; x < at.x + bar->Width() - 4; ++x)
-            row.push_back(screen.At(x, at.y + 3));
+            row.push_back(screen.At(x, at.y + 2));
         return row;
     };
     before->SetFocus();
