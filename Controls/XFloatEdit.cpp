@@ -224,14 +224,24 @@ void XFloatEdit::KeyDown(WORD& Key, TShiftState Shift)
         SetValue(FValue - FChangeValue);
 }
 
+// Only the box being edited steps, and the notch ends there; over any other box it scrolls what
+// holds it, changing no value.
 bool XFloatEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
+    if (TCustomEdit::DoMouseWheelDown(Shift, MousePos))
+        return true;
+    if (!Focused())
+        return false;
     SetValue(FValue - FChangeValue);
-    return TCustomEdit::DoMouseWheelDown(Shift, MousePos);
+    return true;
 }
 
 bool XFloatEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
+    if (TCustomEdit::DoMouseWheelUp(Shift, MousePos))
+        return true;
+    if (!Focused())
+        return false;
     SetValue(FValue + FChangeValue);
-    return TCustomEdit::DoMouseWheelUp(Shift, MousePos);
+    return true;
 }

@@ -1,7 +1,7 @@
 // A single-line edit for one 32-bit float. Whatever is typed is rewritten at once into a canonical
 // number text (sign, at most 7 integer digits, '.', limited fraction digits, an optional exponent);
-// the value is kept, clamped to optional bounds, stepped with Page Up, Page Down and the wheel, and
-// OnChange fires only when the value really changes. Text never follows the process locale.
+// the value is kept, clamped to optional bounds, stepped with Page Up, Page Down and, while focused,
+// the wheel, and OnChange fires only when the value really changes. Text never follows the process locale.
 #pragma once
 
 #include "Platform/Vcl/StdCtrls.h"

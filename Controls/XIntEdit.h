@@ -1,7 +1,7 @@
 // A single-line edit for one 32-bit integer. Every change of the text is filtered at once to an
 // optional minus sign and at most MaxLength digits (every digit of the text, in order); the value
-// is kept, clamped to optional bounds, stepped with Page Up, Page Down and the wheel (saturating
-// at 32 bits), and OnChange fires when the typed value differs from the held one.
+// is kept, clamped to optional bounds, stepped with Page Up, Page Down and, while focused, the wheel
+// (saturating at 32 bits), and OnChange fires when the typed value differs from the held one.
 #pragma once
 
 #include "Platform/Vcl/StdCtrls.h"

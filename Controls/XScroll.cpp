@@ -1,8 +1,61 @@
 #include "Controls/XScroll.h"
 
 #include "Controls/XScrollList.h"
+#include "Platform/Vcl/Forms.h"
 
 #include <algorithm>
+
+namespace
+{
+// The caption bar: a tab stop that shows its focus and opens or closes the panel by the keys a
+// check button answers.
+class XScrollCaption : public XStdButton
+{
+public:
+    using XStdButton::XStdButton;
+
+protected:
+    void Paint() override
+    {
+        XStdButton::Paint();
+        if (Focused())
+            Canvas()->DrawFocusRect(TRect(2, 2, Width() - 2, Height() - 2)); // inside the frame, clear of the text
+    }
+    void DoEnter() override
+    {
+        Invalidate();
+        XStdButton::DoEnter();
+    }
+    void DoExit() override
+    {
+        Invalidate();
+        XStdButton::DoExit();
+    }
+    void KeyDown(WORD& Key, TShiftState Shift) override
+    {
+        XStdButton::KeyDown(Key, Shift);
+        if (Key == VK_SPACE && !Shift.Contains(ssAlt) && !Shift.Contains(ssCtrl))
+            Toggle();
+    }
+    // Enter is the form's key (a default button) except on the focused bar.
+    bool DialogKey(WORD key, TShiftState shift) override
+    {
+        if (key == VK_RETURN && Focused() && !shift.Contains(ssAlt) && !shift.Contains(ssCtrl))
+        {
+            Toggle();
+            return true;
+        }
+        return XStdButton::DialogKey(key, shift);
+    }
+
+private:
+    void Toggle()
+    {
+        SetDown(!Down());
+        Click();
+    }
+};
+} // namespace
 
 XScroll::XScroll(TComponent* AOwner) : TCustomControl(AOwner)
 {
@@ -10,7 +63,7 @@ XScroll::XScroll(TComponent* AOwner) : TCustomControl(AOwner)
     SetWindowStyle((WindowStyle() & ~(WS_BORDER | WS_VSCROLL | WS_HSCROLL)) | WS_CLIPCHILDREN);
     SetWindowExStyle(WindowExStyle() & ~WS_EX_CLIENTEDGE);
     SetBounds(Left(), Top(), 300, 200);
-    FHeader = new XStdButton(this);
+    FHeader = new XScrollCaption(this);
     FHeader->SetParent(this);
     FHeader->OnClick = MakeClosure(this, &XScroll::OnButtonClick);
     FHeader->SetButtonStyle(xbsCheckButton);
@@ -56,7 +109,30 @@ void XScroll::SetOpen(bool value)
     FOpen = value;
     if (FHeader)
         FHeader->SetDown(value);
+    // Keys typed into a closed panel would change what no one sees: the focus goes to its bar.
+    TCustomForm* form = GetParentForm(this);
+    if (!value && form && FHeader && FHeader->CanFocus())
+    {
+        for (TControl* c = form->ActiveControl(); c; c = c->Parent())
+        {
+            if (c == FHeader)
+                break;
+            if (c == this)
+            {
+                FHeader->SetFocus();
+                break;
+            }
+        }
+    }
     ChangeSize();
+}
+
+void XScroll::GetTabOrderList(std::vector<TWinControl*>& list) const
+{
+    if (FOpen || !FHeader)
+        TCustomControl::GetTabOrderList(list);
+    else
+        list.push_back(FHeader);
 }
 
 void XScroll::SetMargin(int value)

@@ -1,5 +1,6 @@
-// A captioned panel that opens and closes: its caption bar is a check-style XStdButton; open it
-// has its own height and shows the controls placed in it, closed it shrinks to the caption bar.
+// A captioned panel that opens and closes: its caption bar is a check-style XStdButton, which
+// shows the focus and opens or closes the panel by Space or Enter; open it has its own height and
+// shows the controls placed in it, closed it shrinks to the caption bar and keeps the focus out.
 // Inside an XScrollList it reports its moves and size changes so the list can re-stack.
 #pragma once
 
@@ -40,6 +41,8 @@ public:
 
     // Children are placed below the caption bar, inside the margins.
     TRect ClientRect() const override;
+    // Closed, only the caption bar: Tab never stops on what cannot be seen.
+    void GetTabOrderList(std::vector<TWinControl*>& list) const override;
 
 protected:
     bool CanResize(int& NewWidth, int& NewHeight) override;

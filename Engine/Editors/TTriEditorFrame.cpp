@@ -9,6 +9,7 @@
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/Forms.h"
 
+#include <algorithm>
 #include <cstdint>
 
 using namespace EditorFramePlacing;
@@ -90,12 +91,11 @@ TTriEditorFrame::TTriEditorFrame(TComponent* owner, XScene* scene, XTriMeshEdito
     NormalsFlipBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsFlipBtnClick);
     NormalsNormalizeBtn->OnClick = MakeClosure(this, &TTriEditorFrame::NormalsNormalizeBtnClick);
 
-    // The pages keep the designed height under the groups, so that their sections reach the
-    // frame's designed bottom and the frame scrolls when its column is shorter.
     PageControl = new TPageControl(this);
     PageControl->SetParent(this);
     PageControl->SetAlign(alTop);
     PageControl->SetHeight(DesignHeight - GroupBox1->Height() - GroupBox2->Height());
+    PageControl->OnChange = MakeClosure(this, &TTriEditorFrame::PagesChanged);
     const char16_t* captions[4] = {u"Вершины", u"Грани", u"Утилиты", u"Инфо"};
     TTabSheet* pages[4];
     for (int i = 0; i < 4; ++i)
@@ -110,6 +110,42 @@ TTriEditorFrame::TTriEditorFrame(TComponent* owner, XScene* scene, XTriMeshEdito
     BuildVertexPage();
     BuildFacesPage();
     BuildToolsAndInfoPages();
+    for (TTabSheet* page : {VerticesTab, FacesTab})
+        for (int i = 0; i < page->ControlCount(); ++i)
+            if (auto* section = dynamic_cast<XScroll*>(page->Controls(i)))
+                section->OnResize = MakeClosure(this, &TTriEditorFrame::PagesChanged);
+    m_PagesBuilt = true;
+    FitPages();
+}
+
+void TTriEditorFrame::FitPages()
+{
+    if (!m_PagesBuilt || m_FittingPages || !PageControl->ActivePage())
+        return;
+    TTabSheet* page = PageControl->ActivePage();
+    int lowest = 0;
+    for (int i = 0; i < page->ControlCount(); ++i)
+    {
+        TControl* child = page->Controls(i);
+        if (child->Visible())
+            lowest = std::max(lowest, child->Top() + child->Height());
+    }
+    const int around = PageControl->Height() - page->Height(); // the tabs and the page's frame
+    const int room = ClientHeight() - (PageControl->Top() + VertPosition());
+    m_FittingPages = true;
+    PageControl->SetHeight(std::max(lowest + Margin + around, room));
+    m_FittingPages = false;
+}
+
+void TTriEditorFrame::PagesChanged(TObject*)
+{
+    FitPages();
+}
+
+void TTriEditorFrame::Resize()
+{
+    TBaseEditorFrame::Resize();
+    FitPages();
 }
 
 void TTriEditorFrame::BuildVertexPage()
@@ -286,7 +322,7 @@ void TTriEditorFrame::BuildToolsAndInfoPages()
     InfoMemo = Place<TMemo>(this, InfoTab, 4, 28, 212, 400);
     InfoMemo->SetReadOnly(true);
     InfoMemo->SetScrollBars(ssVertical);
-    InfoMemo->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+    InfoMemo->SetAnchors(TAnchors{akLeft, akTop, akRight}); // the page fits the memo, not the reverse
 
     InfoTimer = new TTimer(this);
     InfoTimer->SetEnabled(false);

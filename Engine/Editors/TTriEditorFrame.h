@@ -199,6 +199,9 @@ public:
     TCheckBox* InfoActiveCheck;
     TTimer* InfoTimer;
 
+protected:
+    void Resize() override;
+
 private:
     // The edited source mesh, or null (nothing bound, or the object or node gone).
     XMesh* Mesh() const;
@@ -209,8 +212,15 @@ private:
     void BuildVertexPage();
     void BuildFacesPage();
     void BuildToolsAndInfoPages();
+    // The pages take the height of the one shown (at least down to the frame's bottom), so the
+    // frame scrolls only when what is shown does not fit; asked again on a page change, a section
+    // opening or closing and a resize.
+    void FitPages();
+    void PagesChanged(TObject* Sender);
 
     XTriMeshEditor* m_TriEditor;
     TStringList* m_Materials;
     int m_SelectedMaterial = -1;
+    bool m_PagesBuilt = false; // a resize comes before the pages exist
+    bool m_FittingPages = false;
 };

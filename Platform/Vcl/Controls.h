@@ -725,8 +725,9 @@ public:
     // descendants, wrapping around; with checkTabStop only controls with TabStop count.
     void SelectNext(TWinControl* current, bool forward, bool checkTabStop);
     TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop) const;
-    // The windowed descendants in tab order, depth first.
-    void GetTabOrderList(std::vector<TWinControl*>& list) const;
+    // The windowed descendants in tab order, depth first. A container whose children cannot be
+    // seen (a closed section) lists fewer.
+    virtual void GetTabOrderList(std::vector<TWinControl*>& list) const;
 
     // Places the aligned children in the client area (see TAlign). A request made while a pass runs
     // (a handler resizing a child) never starts a pass inside it: it runs after, a few times at most.

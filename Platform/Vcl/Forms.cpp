@@ -1273,11 +1273,13 @@ void TScrollingWinControl::ScrollInView(TControl* control)
     if (!c)
         return;
     const int bottom = top + control->Height();
-    // A control taller than the view whose top already shows stays where it is: a click on a tall
-    // page's tab would otherwise throw what stands above it out of sight.
+    // Any of it in view, the frame stands where the user works: the focus coming back from a
+    // dialog to a tall page, or a click on a half-shown box, would otherwise move what they look at.
+    if (bottom > 0 && top < ClientHeight())
+        return;
     if (top < 0)
         SetVertPosition(m_position + top);
-    else if (bottom > ClientHeight() && (control->Height() <= ClientHeight() || top >= ClientHeight()))
+    else // wholly below: its bottom at the view's, or its top at the view's when it is the taller
         SetVertPosition(m_position + std::min(bottom - ClientHeight(), top));
 }
 

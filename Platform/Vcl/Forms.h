@@ -215,8 +215,8 @@ public:
     int VertPosition() const { return m_position; }
     // Clamped to 0 .. VertRange() - ClientHeight().
     void SetVertPosition(int position);
-    // Scrolls the least that shows the whole of `control` (a descendant), or its top when it is
-    // higher than the client area.
+    // Leaves the view when any of `control` (a descendant) shows in it; otherwise scrolls the
+    // least that shows the whole of it, or its top when it is higher than the client area.
     void ScrollInView(TControl* control);
 
 protected:

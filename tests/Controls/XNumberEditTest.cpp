@@ -227,3 +227,48 @@ TEST(XIntEditTest, FilterBoundsAndStepping)
     EXPECT_EQ(edit.Text(), u"007");
     EXPECT_EQ(edit.Value(), 7);
 }
+
+// One notch does one thing: over the box being edited it steps that box and the panel holding it
+// stays; over any other box it scrolls the panel and no value changes.
+TEST(XNumberEditTest, OnlyTheFocusedBoxStepsByTheWheelTheOthersScrollTheirPanel)
+{
+    FormPixels screen;
+    auto* frame = new TFrame(&screen.form);
+    frame->SetParent(&screen.form);
+    frame->SetBounds(0, 0, 200, 100);
+    auto* floatBox = new XFloatEdit(frame);
+    floatBox->SetParent(frame);
+    floatBox->SetBounds(10, 10, 80, 21);
+    floatBox->SetChangeValue(0.5f);
+    auto* intBox = new XIntEdit(frame);
+    intBox->SetParent(frame);
+    intBox->SetBounds(10, 40, 80, 21);
+    intBox->SetChangeValue(2);
+    auto* other = new XIntEdit(frame);
+    other->SetParent(frame);
+    other->SetBounds(10, 300, 80, 21);
+    other->SetFocus();
+    frame->SetVertPosition(0);
+    ASSERT_GT(frame->VertRange(), frame->ClientHeight());
+
+    screen.Wheel(20, 20, -1); // over the float box
+    EXPECT_EQ(floatBox->Value(), 0.0f);
+    EXPECT_EQ(frame->VertPosition(), TFrame::WheelLines * TFrame::LineStep);
+    screen.Wheel(20, 50 - frame->VertPosition(), 1); // over the integer box
+    EXPECT_EQ(intBox->Value(), 0);
+    EXPECT_EQ(frame->VertPosition(), 0);
+
+    floatBox->SetFocus();
+    screen.Wheel(20, 20, -1);
+    EXPECT_EQ(floatBox->Value(), -0.5f);
+    EXPECT_EQ(frame->VertPosition(), 0);
+    screen.Wheel(20, 50, -1); // the integer box is not the one being edited
+    EXPECT_EQ(intBox->Value(), 0);
+    EXPECT_EQ(floatBox->Value(), -0.5f);
+    EXPECT_EQ(frame->VertPosition(), TFrame::WheelLines * TFrame::LineStep);
+    frame->SetVertPosition(0);
+    intBox->SetFocus();
+    screen.Wheel(20, 50, 2);
+    EXPECT_EQ(intBox->Value(), 4);
+    EXPECT_EQ(frame->VertPosition(), 0);
+}

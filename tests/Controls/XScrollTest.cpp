@@ -1,6 +1,7 @@
 #include "Controls/XScroll.h"
 
 #include "tests/Controls/FormPixels.h"
+#include "Platform/Vcl/StdCtrls.h"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,77 @@ TEST(XScrollTest, CaptionClickClosesAndOpens)
     screen.Click(100, 5);
     EXPECT_TRUE(panel->Open());
     EXPECT_EQ(panel->Height(), 120);
+}
+
+// Tab and Shift+Tab never stop inside a closed panel, where typed keys would change what no one
+// sees; its caption bar takes the focus, shows it and opens or closes the panel by Space or Enter.
+TEST(XScrollTest, KeysReachOnlyWhatAnOpenPanelShows)
+{
+    FormPixels screen;
+    auto place = [&](TWinControl* parent, int top) {
+        auto* edit = new TEdit(&screen.form);
+        edit->SetParent(parent);
+        edit->SetBounds(10, top, 80, 21);
+        edit->SetTabStop(true);
+        return edit;
+    };
+    TEdit* before = place(&screen.form, 5);
+    auto* panel = new XScroll(&screen.form);
+    panel->SetParent(&screen.form);
+    panel->SetBounds(10, 40, 200, 100);
+    TEdit* inner = place(panel, 30);
+    TEdit* after = place(&screen.form, 200);
+    XStdButton* bar = panel->HeaderButton();
+    auto shiftTab = [&] {
+        Vcl::RouteInput(&screen.form, WM_KEYDOWN, VK_SHIFT, 0);
+        screen.Key(VK_TAB);
+        Vcl::RouteInput(&screen.form, WM_KEYUP, VK_SHIFT, 0);
+    };
+    // The bar's top row of pixels inside its frame, where the focus rectangle runs.
+    auto barRow = [&] {
+        std::vector<uint32_t> row;
+        const TPoint at = bar->FormOrigin();
+        for (int x = at.x + 4; x < at.x + bar->Width() - 4; ++x)
+            row.push_back(screen.At(x, at.y + 2));
+        return row;
+    };
+    before->SetFocus();
+    const std::vector<uint32_t> unfocused = barRow();
+    screen.Key(VK_TAB);
+    ASSERT_TRUE(bar->Focused());
+    EXPECT_NE(barRow(), unfocused);
+    screen.Key(VK_TAB);
+    EXPECT_TRUE(inner->Focused());
+
+    // Closing the panel around the focus hands it to the bar; keys typed then change nothing inside.
+    screen.Click(bar->FormOrigin().x + 20, bar->FormOrigin().y + 5);
+    EXPECT_FALSE(panel->Open());
+    EXPECT_TRUE(bar->Focused());
+    screen.Type(u"777");
+    EXPECT_EQ(inner->Text(), u"");
+    screen.Key(VK_TAB);
+    EXPECT_TRUE(after->Focused());
+    shiftTab();
+    EXPECT_TRUE(bar->Focused());
+    shiftTab();
+    EXPECT_TRUE(before->Focused());
+    screen.Key(VK_TAB);
+    ASSERT_TRUE(bar->Focused());
+
+    // Space and Enter on the focused bar open and close it; the panel's controls come back in order.
+    screen.Key(VK_SPACE);
+    EXPECT_TRUE(panel->Open());
+    EXPECT_EQ(panel->Height(), 100);
+    screen.Key(VK_RETURN);
+    EXPECT_FALSE(panel->Open());
+    screen.Key(VK_RETURN);
+    EXPECT_TRUE(panel->Open());
+    EXPECT_TRUE(bar->Focused());
+    screen.Key(VK_TAB);
+    EXPECT_TRUE(inner->Focused());
+    screen.Key(VK_TAB);
+    EXPECT_TRUE(after->Focused());
+    EXPECT_EQ(barRow(), unfocused);
 }
 
 TEST(XScrollTest, ACaptionTooWideForItsBarKeepsItsFirstLetter)

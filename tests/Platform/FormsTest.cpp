@@ -714,6 +714,36 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
     edits[1]->SetBounds(8, 50, 100, 150);
     edits[1]->SetFocus();
     EXPECT_EQ(scrolled(), 40);
+    // One wholly below the view comes in at its top.
+    edits[0]->SetFocus();
+    edits[1]->SetBounds(8, 150, 100, 150);
+    edits[1]->SetFocus();
+    EXPECT_EQ(edits[1]->Top(), 0);
+    EXPECT_EQ(scrolled(), 190);
+    // A control any of which shows leaves the frame where it stands (the focus coming back from a
+    // dialog to a tall page, a half-shown box); one wholly out of view comes in by the least scroll.
+    edits[0]->SetFocus();
+    EXPECT_EQ(edits[0]->Top(), 0);
+    EXPECT_EQ(scrolled(), 40);
+    auto* floor = new TPanel(&form); // keeps the range while the edit moves about
+    floor->SetParent(frame);
+    floor->SetBounds(0, 300 - scrolled(), 10, 10);
+    edits[1]->SetBounds(8, -30, 100, 50);
+    edits[1]->SetFocus();
+    EXPECT_EQ(scrolled(), 40);
+    edits[0]->SetFocus();
+    edits[1]->SetBounds(8, 90, 100, 21);
+    edits[1]->SetFocus();
+    EXPECT_EQ(scrolled(), 40);
+    edits[0]->SetFocus();
+    edits[1]->SetBounds(8, 110, 100, 21);
+    edits[1]->SetFocus();
+    EXPECT_EQ(edits[1]->BoundsRect().bottom, frame->ClientHeight());
+    EXPECT_EQ(scrolled(), 71);
+    edits[0]->SetFocus();
+    EXPECT_EQ(edits[0]->Top(), 0);
+    EXPECT_EQ(scrolled(), 40);
+    delete floor;
     edits[1]->SetBounds(8, 250 - 40, 100, 21);
 
     // A section that grows reaches further; made tall enough, the frame holds everything, the bar
@@ -728,4 +758,12 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
     EXPECT_EQ(header->Top(), 0);
     EXPECT_EQ(edits[1]->Top(), 250);
     EXPECT_EQ(header->Width(), 200);
+    // Children that end exactly at the frame's bottom fit: no bar, the whole width.
+    frame->SetHeight(edits[1]->BoundsRect().bottom);
+    EXPECT_FALSE(vertical());
+    EXPECT_EQ(frame->ClientWidth(), 200);
+    EXPECT_EQ(header->Width(), 200);
+    frame->SetHeight(edits[1]->BoundsRect().bottom - 1);
+    EXPECT_TRUE(vertical());
+    EXPECT_EQ(header->Width(), frame->ClientWidth());
 }

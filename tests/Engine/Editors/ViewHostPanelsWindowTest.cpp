@@ -463,23 +463,58 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
     probe->MoveTo(window, caption.x + 180, caption.y + 8);
     probe->Wheel(-60);
     ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == panel->VertRange() - panel->ClientHeight(); }));
-    EXPECT_EQ(panel->VertRange(), TTriEditorFrame::DesignHeight);
     EXPECT_TRUE(seen(panel->XScroll10, panel->VerticesTab));
+    // The range ends with the page shown, a margin below its last section.
+    const int lastBottom = panel->XScroll10->FormOrigin().y + panel->XScroll10->Height() - panel->FormOrigin().y;
+    EXPECT_GT(panel->ClientHeight() - lastBottom, 0);
+    EXPECT_LT(panel->ClientHeight() - lastBottom, 20);
     EXPECT_TRUE(seen(panel->XScroll8, panel->VerticesTab));
     // Its button takes a click where it shows.
     ClickOn(window, panel->VertexExtrudeDistanceEdit, 10, 8);
     EXPECT_TRUE(panel->VertexExtrudeDistanceEdit->Focused());
 
-    // The faces page's list of saved selections shows whole.
-    panel->PageControl->SetActivePage(panel->FacesTab);
-    Settle();
+    // The faces page's list of saved selections shows whole; the range is measured again.
+    Type("Tab", "Control_L");
+    ASSERT_EQ(panel->PageControl->ActivePage(), panel->FacesTab);
     EXPECT_TRUE(seen(panel->SelectionList, panel->FacesTab));
+    const int facesRange = panel->VertRange();
+    EXPECT_GT(facesRange, panel->ClientHeight());
+    // The focus coming back to the tall page control (as from the name box of a saved selection)
+    // leaves the list where the user works.
+    const int position = panel->VertPosition();
+    panel->PageControl->SetFocus();
+    Settle();
+    EXPECT_EQ(panel->VertPosition(), position);
+    EXPECT_TRUE(seen(panel->SelectionList, panel->FacesTab));
+    // A page that fits shows no bar and fills the panel; a long one brings the bar back.
+    Type("Tab", "Control_L");
+    ASSERT_EQ(panel->PageControl->ActivePage(), panel->ToolsTab);
+    EXPECT_FALSE(panel->WindowStyle() & WS_VSCROLL);
+    EXPECT_EQ(panel->VertPosition(), 0);
+    EXPECT_EQ(panel->PageControl->BoundsRect().bottom, panel->ClientHeight());
+    Type("Tab", "Control_L");
+    Type("Tab", "Control_L");
+    ASSERT_EQ(panel->PageControl->ActivePage(), panel->VerticesTab);
+    EXPECT_TRUE(panel->WindowStyle() & WS_VSCROLL);
+    // Closing sections shortens the page until it fits.
+    for (XScroll* section : {panel->XScroll2, panel->XScroll8, panel->XScroll7})
+        section->SetOpen(false);
+    Settle();
+    EXPECT_FALSE(panel->WindowStyle() & WS_VSCROLL);
+    for (XScroll* section : {panel->XScroll2, panel->XScroll8, panel->XScroll7})
+        section->SetOpen(true);
+    Settle();
+    EXPECT_TRUE(panel->WindowStyle() & WS_VSCROLL);
+    Type("Tab", "Control_L");
+    ASSERT_EQ(panel->PageControl->ActivePage(), panel->FacesTab);
+    EXPECT_EQ(panel->VertRange(), facesRange);
     // Back up by the wheel over the bar; then Tab to a box out of sight brings it into view.
     const TPoint bar = panel->WindowOrigin();
     probe->MoveTo(window, bar.x + panel->ClientWidth() + 8, bar.y + panel->Height() / 2);
     probe->Wheel(60);
     ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == 0; }));
-    panel->PageControl->SetActivePage(panel->VerticesTab);
+    ClickOn(window, panel->PageControl, panel->PageControl->TabRect(0).left + 8, 8);
+    ASSERT_EQ(panel->PageControl->ActivePage(), panel->VerticesTab);
     ClickOn(window, panel->MergeRadiusEdit, 10, 8);
     ASSERT_TRUE(panel->MergeRadiusEdit->Focused());
     for (int i = 0; i < 20 && !panel->VertexExtrudeDistanceEdit->Focused(); ++i)
