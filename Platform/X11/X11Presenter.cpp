@@ -17,6 +17,7 @@
 #include <bitset>
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
@@ -512,6 +513,17 @@ void Dispatch(XEvent& event)
 } // namespace
 
 bool DisplayAvailable() { return OpenDisplay() != nullptr && !g_lost; }
+
+bool DisplayForProgram(const char* program)
+{
+    if (DisplayAvailable())
+        return true;
+    const char* reason = HeadlessRequested() ? "KELVANE_HEADLESS is set"
+                                             : "DISPLAY is not set or cannot be opened";
+    std::fprintf(stderr, "%s: no display to open a window on (%s); for a virtual one, run it under xvfb-run.\n",
+                 program, reason);
+    return false;
+}
 
 bool DisplayLost() { return g_lost; }
 

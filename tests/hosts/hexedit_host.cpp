@@ -4,6 +4,7 @@
 // save them first.
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
 
 #include <cstdio>
 #include <string>
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
         std::fputs("usage: hexedit_host FILE [FONT [SIZE]]\n", stderr);
         return 2;
     }
+    if (!X11::DisplayForProgram("hexedit_host"))
+        return 1;
     Application->Initialize();
     Application->CreateForm(Form);
     Form->SetCaption(u"Hex editor");

@@ -74,11 +74,8 @@ int main(int argc, char** argv)
     ViewSceneOptions options = TViewHostForm::HostSceneOptions();
     options.boxes = static_cast<uint32_t>(Argument(argv, argc, 3, 1, 0, 100));
     options.segments = static_cast<uint32_t>(Argument(argv, argc, 4, 4, 1, 64));
-    if (!X11::DisplayAvailable())
-    {
-        std::fputs("view_host: no display to open a window on\n", stderr);
+    if (!X11::DisplayForProgram("view_host"))
         return 1;
-    }
     // From here Ctrl+C, `kill` or a logout ends the program as a close does (an open menu closes
     // first), so that its folder goes with it; the status is then 128 + the signal, as a shell
     // reports a signalled program.
