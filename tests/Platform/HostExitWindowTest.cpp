@@ -153,5 +153,16 @@ TEST(HostExitWindowTest, HostsWithoutADisplaySaySoInOneLineAndEndWithStatusOne)
             EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
             EXPECT_TRUE(!errors.empty() && errors.back() == '\n');
         }
+    // A size that is no number, or none a window can take, is a usage error, said in one line.
+    for (const char* size : {"big", "12x", "0", "99999"})
+    {
+        SCOPED_TRACE(size);
+        std::string errors;
+        const fs::path program = fs::path(Platform::ProgramFolder()) / "hexedit_host";
+        EXPECT_EQ(RunWithoutWindow(program, {(dir / "data.bin").string(), "DejaVu Sans Mono", "10", size},
+                                   environments[0].setup, 60s, errors),
+                  2);
+        EXPECT_EQ(errors, "hexedit_host: '" + std::string(size) + "' is not a number from 64 to 4096\n");
+    }
 }
 } // namespace
