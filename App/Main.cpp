@@ -10,7 +10,6 @@
 #include "Platform/Win32/Windows.h"
 #include "Platform/X11/X11Presenter.h"
 
-#include <cstdio>
 #include <string>
 
 // The window is shown in its default state.
@@ -19,13 +18,8 @@ static constexpr int ShowDefault = 10;
 int main(int argc, char** argv)
 {
     // The program is a window: without a display there is nothing it could do.
-    if (!X11::DisplayAvailable())
-    {
-        std::fputs("Kelvane: no display to open a window on (DISPLAY is not set or cannot be opened); "
-                   "for a virtual one, run it under xvfb-run.\n",
-                   stderr);
+    if (!X11::DisplayForProgram("Kelvane"))
         return 1;
-    }
 
     // The D3DX binding runs among the units' initialisers, before this; naming it here is what
     // links its unit into the program.

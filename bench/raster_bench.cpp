@@ -1,7 +1,8 @@
 // Frame rate of the software Direct3D device on the views' heaviest case, against Mesa's
 // software OpenGL (llvmpipe through EGL, no display) drawing the same triangles in the same run:
 //   raster_bench [--frames N] [--threads N] [--no-gl] [--dump DIR]
-// --dump writes the last frame of each renderer to DIR (device.png, opengl.png) to compare by eye.
+// --dump writes the last frame of each renderer to DIR (device.png, opengl.png; the folder is made
+// when missing) to compare by eye; a frame that cannot be written ends the run with status 1.
 // Four 640 x 480 viewports of one 1280 x 960 back buffer, each a field of 100 lit, textured,
 // depth-tested spheres (100,000 triangles) under a wireframe overlay of 10,000 lines; each
 // viewport is cleared, drawn and presented into a form that is not shown. Frames per second on 1,
@@ -22,11 +23,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -151,17 +154,23 @@ void RowWorld(float m[16], int row)
     m[14] = row - (Rows - 1) * 0.5f;
 }
 
-// Writes 0x..RRGGBB pixels, rows top first, as a PNG file.
-void WritePng(const std::string& path, const uint32_t* pixels, int width, int height)
+// Writes 0x..RRGGBB pixels, rows top first, as a PNG file; says what became of it.
+bool WritePng(const std::filesystem::path& path, const uint32_t* pixels, int width, int height)
 {
     std::vector<uint32_t> texels(pixels, pixels + static_cast<size_t>(width) * height);
     std::vector<uint8_t> png =
         ImageFiles::Png(texels, static_cast<uint32_t>(width), static_cast<uint32_t>(height), false);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    file.close();
+    if (!file)
+    {
+        std::fprintf(stderr, "raster_bench: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::printf("  wrote %s\n", path.c_str());
+    return true;
 }
-
-std::string g_dump; // folder for one frame of each renderer (--dump)
 
 // ---- The software device ---------------------------------------------------------------------------
 
@@ -418,8 +427,6 @@ double GlSecondsPerFrame(const Scene& s, int frames, std::vector<uint32_t>& imag
     for (int y = 0; y < 2 * ViewHeight; ++y)
         std::memcpy(&image[static_cast<size_t>(y) * 2 * ViewWidth],
                     &all[static_cast<size_t>(2 * ViewHeight - 1 - y) * 2 * ViewWidth], 2 * ViewWidth * 4);
-    if (!g_dump.empty())
-        WritePng(g_dump + "/opengl.png", image.data(), 2 * ViewWidth, 2 * ViewHeight);
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display, context);
     eglDestroySurface(display, surface);
@@ -484,6 +491,7 @@ int main(int argc, char** argv)
     int frames = 15;
     unsigned only = 0;
     bool withGl = true;
+    std::filesystem::path dump; // folder for one frame of each renderer
     for (int i = 1; i < argc; ++i)
     {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
@@ -492,8 +500,28 @@ int main(int argc, char** argv)
             only = static_cast<unsigned>(std::max(1, std::atoi(argv[++i])));
         else if (std::strcmp(argv[i], "--no-gl") == 0)
             withGl = false;
-        else if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc)
-            g_dump = argv[++i];
+        else if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc && argv[i + 1][0] != '\0')
+            dump = argv[++i];
+        else
+        {
+            // A word taken for nothing would let a run look like one that was asked for.
+            std::fprintf(stderr, "raster_bench: '%s' is not understood\n"
+                                 "usage: raster_bench [--frames N] [--threads N] [--no-gl] [--dump DIR]\n",
+                         argv[i]);
+            return 2;
+        }
+    }
+    // The folder before the long runs, so that a frame has somewhere to go.
+    if (!dump.empty())
+    {
+        std::error_code error;
+        std::filesystem::create_directories(dump, error);
+        if (error || !std::filesystem::is_directory(dump, error))
+        {
+            std::fprintf(stderr, "raster_bench: cannot make the folder %s: %s\n", dump.c_str(),
+                         error ? error.message().c_str() : "a file of that name is in the way");
+            return 1;
+        }
     }
     setenv("KELVANE_HEADLESS", "1", 1);
     Scene scene = BuildScene();
@@ -512,7 +540,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "raster_bench: the software device cannot be opened\n");
         return 1;
     }
-    double twoCores = 0, agreement = -1;
+    double twoCores = -1, agreement = -1;
+    std::vector<uint32_t> glLast; // OpenGL's last frame, for the dump
     for (unsigned threads : counts)
     {
         soft.soft->SetRasterThreads(threads);
@@ -538,6 +567,7 @@ int main(int argc, char** argv)
                 close += near;
             }
             agreement = 100.0 * static_cast<double>(close) / static_cast<double>(glImage.size());
+            glLast = std::move(glImage);
         }
         if (gl > 0)
             std::printf("   OpenGL (llvmpipe): %7.1f frames/s   device/OpenGL speed %.2f", 1.0 / gl,
@@ -547,12 +577,19 @@ int main(int argc, char** argv)
 #endif
         std::printf("\n");
     }
-    if (!g_dump.empty())
-        WritePng(g_dump + "/device.png", soft.form->Pixels(), 2 * ViewWidth, 2 * ViewHeight);
     if (agreement >= 0)
         std::printf("  the two frames agree within 16 per channel on %.1f%% of the pixels\n", agreement);
-    std::printf("  one frame on 2 threads: %.1f ms of the 75 ms redraw timer (%.0f%%)\n", twoCores * 1000.0,
-                twoCores * 1000.0 / 75.0 * 100.0);
+    // Only a run on 2 threads measured it.
+    if (twoCores >= 0)
+        std::printf("  one frame on 2 threads: %.1f ms of the 75 ms redraw timer (%.0f%%)\n", twoCores * 1000.0,
+                    twoCores * 1000.0 / 75.0 * 100.0);
+    bool written = true;
+    if (!dump.empty())
+    {
+        written = WritePng(dump / "device.png", soft.form->Pixels(), 2 * ViewWidth, 2 * ViewHeight);
+        if (!glLast.empty())
+            written = WritePng(dump / "opengl.png", glLast.data(), 2 * ViewWidth, 2 * ViewHeight) && written;
+    }
     soft.Close();
-    return 0;
+    return written ? 0 : 1;
 }

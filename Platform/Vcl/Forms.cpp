@@ -364,7 +364,15 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), m_canvas(new
     m_visible = false; // forms start hidden until shown
     SetColor(clBtnFace);
     SetParentColor(false);
+    Constraints()->OnChange = MakeClosure(this, &TCustomForm::ConstraintsChanged);
     Screen->m_forms.push_back(this);
+}
+
+void TCustomForm::ConstraintsChanged(TObject* Sender)
+{
+    ConstraintsChange(Sender);
+    if (g_presenter)
+        g_presenter->FormChanged(this);
 }
 
 TCustomForm::~TCustomForm()

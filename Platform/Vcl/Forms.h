@@ -153,6 +153,8 @@ private:
     // Takes the focus (and the remembered active control) from `control` and its children; with
     // `notify` the focused one hears WM_KILLFOCUS.
     void DropFocusWithin(TControl* control, bool notify);
+    // New size limits reach the window manager even when the form's size stays within them.
+    void ConstraintsChanged(TObject* Sender);
     friend bool Vcl::RouteInput(TCustomForm*, UINT, WPARAM, LPARAM);
 
     TFormBorderStyle m_borderStyle = bsSizeable;

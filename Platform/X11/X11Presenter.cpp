@@ -17,6 +17,7 @@
 #include <bitset>
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
@@ -174,6 +175,7 @@ struct Connection
     ::Window utility = 0; // owns our selections and receives converted ones
     ::Window lastPress = 0; // the window of ours the last button went down in
     std::map<::Window, Window::Handler*> handlers;
+    std::map<::Window, Window::Impl*> windows; // the same windows, for their size limits
     std::map<::Window, XIC> contexts;
     std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
@@ -285,6 +287,8 @@ Display* Live()
     Connection& c = TheConnection();
     return g_lost ? nullptr : c.display;
 }
+
+void KeepWithinLimits(Display* display, Window::Impl& impl, int& width, int& height);
 
 void SendEvent(::Window window, const Event& event)
 {
@@ -482,6 +486,8 @@ void Dispatch(XEvent& event)
         e.kind = EventKind::Resize;
         e.width = event.xconfigure.width;
         e.height = event.xconfigure.height;
+        if (auto it = c.windows.find(event.xconfigure.window); it != c.windows.end())
+            KeepWithinLimits(c.display, *it->second, e.width, e.height);
         SendEvent(event.xconfigure.window, e);
         break;
     }
@@ -513,6 +519,17 @@ void Dispatch(XEvent& event)
 
 bool DisplayAvailable() { return OpenDisplay() != nullptr && !g_lost; }
 
+bool DisplayForProgram(const char* program)
+{
+    if (DisplayAvailable())
+        return true;
+    const char* reason = HeadlessRequested() ? "KELVANE_HEADLESS is set"
+                                             : "DISPLAY is not set or cannot be opened";
+    std::fprintf(stderr, "%s: no display to open a window on (%s); for a virtual one, run it under xvfb-run.\n",
+                 program, reason);
+    return false;
+}
+
 bool DisplayLost() { return g_lost; }
 
 bool ScreenSize(int& width, int& height)
@@ -537,6 +554,7 @@ struct Window::Impl
     GC gc = nullptr;
     bool fixed = false;
     int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // 0: no limit
+    int refusedWidth = 0, refusedHeight = 0; // the size outside them last answered with a request
     bool above = false;
     bool modal = false;
     // A popup (menu, hint, drop-down list) no window manager frames, moves or focuses: the
@@ -554,6 +572,35 @@ struct Window::Impl
 
 namespace
 {
+// A size outside a resizable window's limits came from a window manager that ignores the size
+// hints, or from another client with none there: the window asks for the nearest size within
+// them, and meanwhile reports that one, so that nothing of the form is laid out out of reach.
+// One request for each such size: a manager that insists is not asked without end.
+void KeepWithinLimits(Display* display, Window::Impl& impl, int& width, int& height)
+{
+    if (impl.fixed)
+        return;
+    int w = std::max(width, impl.minWidth);
+    int h = std::max(height, impl.minHeight);
+    if (impl.maxWidth > 0)
+        w = std::min(w, std::max(impl.maxWidth, impl.minWidth));
+    if (impl.maxHeight > 0)
+        h = std::min(h, std::max(impl.maxHeight, impl.minHeight));
+    if (w == width && h == height)
+    {
+        impl.refusedWidth = impl.refusedHeight = 0;
+        return;
+    }
+    if (width != impl.refusedWidth || height != impl.refusedHeight)
+    {
+        impl.refusedWidth = width;
+        impl.refusedHeight = height;
+        XResizeWindow(display, impl.window, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+    width = w;
+    height = h;
+}
+
 // The size hints: where the window asks to stand, its size, and the sizes a user may give it (a
 // fixed size, or the limits of a resizable one).
 void ApplySizeHints(Display* display, ::Window window, int width, int height, const Window::Impl& limits)
@@ -703,6 +750,7 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     XSetWMHints(display, impl_->window, &wmHints);
     impl_->gc = XCreateGC(display, impl_->window, 0, nullptr);
     c.handlers[impl_->window] = &impl_->handler;
+    c.windows[impl_->window] = impl_.get();
     Detail::WindowCreated(impl_->window);
     if (c.inputMethod != nullptr)
     {
@@ -730,6 +778,7 @@ Window::~Window()
         // window is given back.
         c.contexts.erase(impl_->window);
         c.handlers.erase(impl_->window);
+        c.windows.erase(impl_->window);
         c.passive.erase(impl_->window);
         XFreeGC(c.display, impl_->gc);
         return;
@@ -742,6 +791,7 @@ Window::~Window()
         c.contexts.erase(ic);
     }
     c.handlers.erase(impl_->window);
+    c.windows.erase(impl_->window);
     c.passive.erase(impl_->window);
     Ungrab(c.display, *impl_);
     XFreeGC(c.display, impl_->gc);

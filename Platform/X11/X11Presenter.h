@@ -57,6 +57,10 @@ struct Event
 // Whether windows can be shown: false with KELVANE_HEADLESS=1, when no display opens, and once
 // the display is lost.
 bool DisplayAvailable();
+// For a program that is a window and nothing else: whether windows can be shown, and when they
+// cannot, one line naming `program` and why goes to standard error (the caller then ends with
+// status 1 rather than wait for input that can never come).
+bool DisplayForProgram(const char* program);
 // Whether the connection to the display broke (the server ended). The process goes on: every
 // call here then does nothing, windows stay hidden and no event comes any more, so that the
 // program can finish what it does and end in its own time.

@@ -1,7 +1,7 @@
 // Programs whose forms are still alive when main returns: the application frees them in the exit
 // handlers, after main, and nothing of that may reach a display connection that is already gone.
 // Each host runs as a process of its own on a private virtual X server and is closed as a window
-// manager closes it (WM_DELETE_WINDOW).
+// manager closes it (WM_DELETE_WINDOW). Without a display a host says so and ends at once.
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
@@ -11,9 +11,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -65,6 +73,96 @@ TEST(HostExitWindowTest, HostsClosedByTheWindowManagerExitCleanly)
         const std::string report = ReadWholeFile(errors);
         for (const char* mark : {"AddressSanitizer", "runtime error", "LeakSanitizer"})
             EXPECT_EQ(report.find(mark), std::string::npos) << report;
+    }
+}
+
+// Runs the program with the environment changed as `setup` changes it and its standard error
+// read until it closes (the program ended) or `bound` passes; the status, or -1 when it was still
+// running then (it is killed).
+int RunWithoutWindow(const fs::path& program, const std::vector<std::string>& args,
+                     const std::function<void()>& setup, std::chrono::milliseconds bound, std::string& errors)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return -2;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        dup2(fds[1], 2);
+        setup();
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    bool closed = false;
+    while (!closed)
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wait{fds[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char chunk[512];
+        const ssize_t n = read(fds[0], chunk, sizeof chunk);
+        if (n > 0)
+            errors.append(chunk, static_cast<size_t>(n));
+        closed = n == 0;
+    }
+    close(fds[0]);
+    if (!closed)
+        kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return closed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(HostExitWindowTest, HostsWithoutADisplaySaySoInOneLineAndEndWithStatusOne)
+{
+    TempDir dir("kelvane-host-nodisplay");
+    WriteWholeFile(dir / "data.bin", std::string("0123"));
+    struct Environment
+    {
+        const char* name;
+        std::function<void()> setup;
+        const char* reason;
+    };
+    const Environment environments[] = {
+        {"DISPLAY unset", [] { unsetenv("DISPLAY"); unsetenv("KELVANE_HEADLESS"); }, "DISPLAY is not set"},
+        {"no server there", [] { setenv("DISPLAY", ":4711", 1); unsetenv("KELVANE_HEADLESS"); }, "cannot be opened"},
+        {"headless asked for", [] { setenv("KELVANE_HEADLESS", "1", 1); }, "KELVANE_HEADLESS is set"},
+    };
+    const std::pair<const char*, std::string> hosts[] = {
+        {"hexedit_host", (dir / "data.bin").string()},
+        {"filelist_host", dir.Path().string()},
+    };
+    for (const auto& [name, arg] : hosts)
+        for (const Environment& environment : environments)
+        {
+            SCOPED_TRACE(std::string(name) + ", " + environment.name);
+            const fs::path program = fs::path(Platform::ProgramFolder()) / name;
+            std::string errors;
+            // Far more than a refusal takes even on a loaded machine; a host that waits for a
+            // window never ends by itself.
+            EXPECT_EQ(RunWithoutWindow(program, {arg}, environment.setup, 60s, errors), 1) << errors;
+            EXPECT_EQ(errors.rfind(std::string(name) + ": no display to open a window on (", 0), 0u) << errors;
+            EXPECT_NE(errors.find(environment.reason), std::string::npos) << errors;
+            EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+            EXPECT_TRUE(!errors.empty() && errors.back() == '\n');
+        }
+    // A size that is no number, or none a window can take, is a usage error, said in one line.
+    for (const char* size : {"big", "12x", "0", "99999"})
+    {
+        SCOPED_TRACE(size);
+        std::string errors;
+        const fs::path program = fs::path(Platform::ProgramFolder()) / "hexedit_host";
+        EXPECT_EQ(RunWithoutWindow(program, {(dir / "data.bin").string(), "DejaVu Sans Mono", "10", size},
+                                   environments[0].setup, 60s, errors),
+                  2);
+        EXPECT_EQ(errors, "hexedit_host: '" + std::string(size) + "' is not a number from 64 to 4096\n");
     }
 }
 } // namespace

@@ -85,6 +85,31 @@ public:
     std::unique_ptr<WindowManager> wm;
 };
 
+TEST_F(WindowManagerWindowTest, LimitsChangedWhileShownReachTheManagerAndHold)
+{
+    TForm form(nullptr);
+    form.SetCaption(u"Limits");
+    form.SetBounds(100, 100, 480, 320);
+    unsigned long window = 0;
+    ASSERT_TRUE(ShowForm(form, window));
+    EXPECT_EQ(wm->Read(window).minWidth, 0);
+    // Within the size the form has: nothing moves, yet the manager hears of them.
+    form.Constraints()->SetMinWidth(420);
+    form.Constraints()->SetMinHeight(300);
+    EXPECT_EQ(form.ClientWidth(), 480);
+    EXPECT_TRUE(PumpUntil([&] { return wm->Read(window).minWidth == 420 && wm->Read(window).minHeight == 300; }))
+        << wm->Read(window).minWidth << " x " << wm->Read(window).minHeight;
+    // Another client asks for less (as `xdotool windowsize` does): the window keeps its limits,
+    // whether the manager applies them or the window asks back.
+    probe->ResizeWindow(window, 200, 150);
+    int w = 0, h = 0;
+    EXPECT_TRUE(PumpUntil([&] { return probe->WindowSize(window, w, h) && w == 420 && h == 300; }))
+        << w << " x " << h;
+    Settle();
+    EXPECT_EQ(form.ClientWidth(), 420);
+    EXPECT_EQ(form.ClientHeight(), 300);
+}
+
 TEST_F(WindowManagerWindowTest, AModalBoxStaysAboveItsOwnerAndKeepsTheKeyboard)
 {
     TForm main(nullptr);

@@ -148,6 +148,49 @@ TEST_F(X11PresenterTest, WindowShowsPixelsCentredWithTitleAndFixedSize)
     EXPECT_EQ(rootY, (768 - h) / 2);
 }
 
+TEST_F(X11PresenterTest, AResizableWindowGivenASizePastItsLimitsTakesTheNearestWithin)
+{
+    // No window manager here to read the hints: another client's resize reaches the window as is.
+    X11::Window window(u"Limits", 300, 200, false, Recorder());
+    window.SetSizeLimits(250, 150, 400, 0);
+    window.Show();
+    ASSERT_TRUE(PumpUntil([&] { return Seen(X11::EventKind::Paint); }));
+    auto size = [&]
+    {
+        ::Window root;
+        int x = 0, y = 0;
+        unsigned w = 0, h = 0, border = 0, depth = 0;
+        XGetGeometry(probe, window.NativeId(), &root, &x, &y, &w, &h, &border, &depth);
+        return std::pair{static_cast<int>(w), static_cast<int>(h)};
+    };
+    struct Case
+    {
+        int width, height;    // asked by the other client
+        int keptW, keptH;     // what the window takes and reports
+    };
+    for (const Case& c : {Case{100, 80, 250, 150}, Case{260, 900, 260, 900}, Case{500, 100, 400, 150},
+                          Case{249, 170, 250, 170}, Case{100, 80, 250, 150}})
+    {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        events.clear();
+        XResizeWindow(probe, window.NativeId(), static_cast<unsigned>(c.width), static_cast<unsigned>(c.height));
+        XFlush(probe);
+        EXPECT_TRUE(PumpUntil([&] { return size() == std::pair{c.keptW, c.keptH}; }));
+        // Pumped once more: what the window's own request brought has come too.
+        X11::Sync();
+        X11::ProcessEvents();
+        for (const X11::Event& e : events)
+            if (e.kind == X11::EventKind::Resize)
+            {
+                EXPECT_GE(e.width, 250);
+                EXPECT_LE(e.width, 400);
+                EXPECT_GE(e.height, 150);
+            }
+        EXPECT_TRUE(Seen(X11::EventKind::Resize));
+        EXPECT_EQ(size(), (std::pair{c.keptW, c.keptH}));
+    }
+}
+
 TEST_F(X11PresenterTest, MouseAndKeyboardArriveAsEvents)
 {
     X11::Window window(u"Input", 200, 100, false, Recorder());

@@ -2,6 +2,7 @@
 // hand and for the real-window tests (drags between programs among them):
 //   filelist_host FOLDER [CAPTION]
 #include "tests/hosts/FileListHostForm.h"
+#include "Platform/X11/X11Presenter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +22,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "filelist_host: %s is not a folder\n", argv[1]);
         return 2;
     }
+    if (!X11::DisplayForProgram("filelist_host"))
+        return 1;
     Application->Initialize();
     TForm* form = nullptr;
     Application->CreateForm(form);

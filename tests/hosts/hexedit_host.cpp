@@ -1,11 +1,15 @@
 // A window with one hex editor, for trying the editor by hand and for the real-window tests:
-//   hexedit_host FILE [FONT [SIZE]]
+//   hexedit_host FILE [FONT [SIZE [WIDTH [HEIGHT]]]]
+// FONT is the editor's face (DejaVu Sans Mono), SIZE its points (10), WIDTH x HEIGHT the window's
+// client size (760 x 400).
 // The file is loaded at start; Ctrl+S saves it back. A close with unsaved edits asks whether to
 // save them first.
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/X11/X11Presenter.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace
@@ -51,24 +55,44 @@ void AskBeforeClose(TObject*, TCloseAction& action)
         return;
     }
 }
+// The argument at `index` as a number in the range, or the fallback when there is none; a word
+// that is no such number ends the program with status 2.
+int Number(int argc, char** argv, int index, int fallback, int low, int high)
+{
+    if (index >= argc)
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol(argv[index], &end, 10);
+    if (end == argv[index] || *end || value < low || value > high)
+    {
+        std::fprintf(stderr, "hexedit_host: '%s' is not a number from %d to %d\n", argv[index], low, high);
+        std::exit(2);
+    }
+    return static_cast<int>(value);
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fputs("usage: hexedit_host FILE [FONT [SIZE]]\n", stderr);
+        std::fputs("usage: hexedit_host FILE [FONT [SIZE [WIDTH [HEIGHT]]]]\n", stderr);
         return 2;
     }
+    const int size = Number(argc, argv, 3, 10, 1, 200);
+    const int width = Number(argc, argv, 4, 760, 64, 4096);
+    const int height = Number(argc, argv, 5, 400, 64, 4096);
+    if (!X11::DisplayForProgram("hexedit_host"))
+        return 1;
     Application->Initialize();
     Application->CreateForm(Form);
     Form->SetCaption(u"Hex editor");
-    Form->SetClientWidth(argc > 4 ? std::stoi(argv[4]) : 760);
-    Form->SetClientHeight(argc > 5 ? std::stoi(argv[5]) : 400);
+    Form->SetClientWidth(width);
+    Form->SetClientHeight(height);
     Form->OnClose = TCloseEvent(&AskBeforeClose);
     Editor = new XHexEdit(Form);
     Editor->Font()->SetName(UnicodeString(Platform::FromUtf8(argc > 2 ? argv[2] : "DejaVu Sans Mono")));
-    Editor->Font()->SetSize(argc > 3 ? std::stoi(argv[3]) : 10);
+    Editor->Font()->SetSize(size);
     Editor->SetParent(Form);
     Editor->SetAlign(alClient);
     Editor->OnKeyDown = TKeyEvent(&SaveOnCtrlS);

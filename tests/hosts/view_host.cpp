@@ -3,10 +3,15 @@
 //   view_host [WIDTH HEIGHT [BOXES SEGMENTS]]
 // The render timer runs; the buttons under the view choose move, rotate, scale or edit (the
 // chosen one stands pressed), and a right click on a viewport opens the menu of layouts. F12 in a
-// viewport saves what the view shows as view.bmp and view.jpg in the current folder.
+// viewport saves what the view shows as view.bmp and view.jpg in the current folder. The window
+// takes no size at which a button of the row or the panel beside it would be out of reach (a view
+// asked for smaller grows to that).
 #include "App/SessionEnd.h"
 #include "Components/StrUtils.h"
+#include "Engine/Editors/TBaseEditorFrame.h"
+#include "Engine/Scene/XScene.h"
 #include "Engine/Views/XView.h"
+#include "Platform/Vcl/ComCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 #include "tests/support/TempDir.h"
@@ -15,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <algorithm>
 #include <filesystem>
 
 namespace
@@ -65,20 +71,74 @@ struct CaptureKey
         }
     }
 };
+
+// The smallest window the form can be, told to the window manager through the form's limits: as
+// wide as the row of buttons under the view (the editor's modes after the transform buttons, one
+// margin at each end) beside the panel column, and as high as the panel the program starts with
+// needs to show whole (a taller one scrolls). The row follows the editor, and the width with it.
+struct LeastSize
+{
+    TViewHostForm* form;
+    XEditorChangeEvent next;
+    int height = 0;
+
+    void Measure()
+    {
+        int right = 0;
+        for (int type = 0; type < 4; ++type)
+            right = std::max(right, form->TransformButton(type)->Left() + form->TransformButton(type)->Width());
+        for (TSpeedButton* button : form->ModeButtons())
+            right = std::max(right, button->Left() + button->Width());
+        const int margin = form->TransformButton(0)->Left();
+        form->Constraints()->SetMinWidth(right + margin + form->PanelColumn()->Width());
+        if (height == 0 && form->EditorPanel())
+            height = LowestBottom(form->EditorPanel()) - form->ClientToScreen(TPoint(0, 0)).y + PanelInset;
+        form->Constraints()->SetMinHeight(std::max(height, TViewHostForm::ButtonRow + MinimumView));
+    }
+    void EditorChange(TObject* Sender, XBaseEditor* Editor)
+    {
+        if (next)
+            next(Sender, Editor);
+        Measure();
+    }
+
+    // Where the lowest control inside `parent` ends on the screen: a windowed control whose height
+    // follows its parent's (a page control, its pages) shrinks with the window while what it holds
+    // does not, so it is looked into.
+    static int LowestBottom(const TWinControl* parent)
+    {
+        int lowest = parent->ClientToScreen(TPoint(0, 0)).y;
+        for (int i = 0; i < parent->ControlCount(); ++i)
+        {
+            const TControl* child = parent->Controls(i);
+            if (!child->Visible())
+                continue;
+            const auto* inner = dynamic_cast<const TWinControl*>(child);
+            const bool stretches = child->Align() == alClient || child->Align() == alLeft ||
+                                   child->Align() == alRight || dynamic_cast<const TTabSheet*>(child) ||
+                                   (child->Anchors().Contains(akTop) && child->Anchors().Contains(akBottom));
+            if (inner && stretches)
+                lowest = std::max(lowest, LowestBottom(inner));
+            else
+                lowest = std::max(lowest, parent->ClientToScreen(TPoint(0, child->Top() + child->Height())).y);
+        }
+        return lowest;
+    }
+
+    static constexpr int MinimumView = 64; // as the command line takes it
+    static constexpr int PanelInset = 3;   // between the panel and the foot of its column
+};
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int width = Argument(argv, argc, 1, 800, 64, 4096);
-    const int height = Argument(argv, argc, 2, 600, 64, 4096);
+    const int width = Argument(argv, argc, 1, 800, LeastSize::MinimumView, 4096);
+    const int height = Argument(argv, argc, 2, 600, LeastSize::MinimumView, 4096);
     ViewSceneOptions options = TViewHostForm::HostSceneOptions();
     options.boxes = static_cast<uint32_t>(Argument(argv, argc, 3, 1, 0, 100));
     options.segments = static_cast<uint32_t>(Argument(argv, argc, 4, 4, 1, 64));
-    if (!X11::DisplayAvailable())
-    {
-        std::fputs("view_host: no display to open a window on\n", stderr);
+    if (!X11::DisplayForProgram("view_host"))
         return 1;
-    }
     // From here Ctrl+C, `kill` or a logout ends the program as a close does (an open menu closes
     // first), so that its folder goes with it; the status is then 128 + the signal, as a shell
     // reports a signalled program.
@@ -92,6 +152,9 @@ int main(int argc, char** argv)
         form->ShowEditorPanels();
         CaptureKey capture{form->View(), form->View()->OnKeyDown};
         form->View()->OnKeyDown = MakeClosure(&capture, &CaptureKey::KeyDown);
+        LeastSize least{form, form->Scene()->OnEditorChange};
+        form->Scene()->OnEditorChange = MakeClosure(&least, &LeastSize::EditorChange);
+        least.Measure();
         form->Show();
         form->View()->SetTimerEnabled(true);
         // Until the window is closed, the display goes or a termination signal comes (the watch

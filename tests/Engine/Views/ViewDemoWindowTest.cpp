@@ -730,6 +730,48 @@ protected:
 };
 } // namespace
 
+TEST_F(ViewDemoProgramUnderWindowManagerTest, TheWindowTakesNoSizeThatPutsAButtonOrThePanelOutOfReach)
+{
+    // The manager is told the least size; the narrower window a user gave it is refused.
+    const WindowManager::Facts facts = m_wm->Read(m_window);
+    ASSERT_GT(facts.minWidth, 800);
+    ASSERT_GT(facts.minHeight, TViewHostForm::ButtonRow);
+    int w = 0, h = 0;
+    for (const auto& [askedW, askedH] : {std::pair{800, 500}, std::pair{400, 200}})
+    {
+        SCOPED_TRACE(std::to_string(askedW) + " x " + std::to_string(askedH));
+        m_driver->Resize(m_window, askedW, askedH);
+        EXPECT_TRUE(WindowDriver::Eventually(
+            [&]
+            {
+                m_driver->Size(m_window, w, h);
+                return w == std::max(askedW, facts.minWidth) && h == std::max(askedH, facts.minHeight);
+            },
+            30s))
+            << w << " x " << h;
+    }
+    // At the least size the row's last button (80 wide) ends one margin short of the panel and
+    // takes a click: it goes down, its edges from one end to the other turning over.
+    m_driver->Settle(500ms);
+    const int right = w - TViewHostForm::PanelWidth - 4, top = h - TViewHostForm::ButtonRow + 4;
+    auto edge = [&](int x)
+    {
+        int pw = 0, ph = 0;
+        const std::vector<uint32_t> pixels = m_driver->Pixels(m_window, pw, ph);
+        std::vector<uint32_t> column;
+        for (int y = top + 2; y < top + 22 && pw == w && ph == h; ++y)
+            column.push_back(pixels[static_cast<size_t>(y) * static_cast<size_t>(pw) + static_cast<size_t>(x)]);
+        return column;
+    };
+    const std::vector<uint32_t> leftUp = edge(right - 80), rightUp = edge(right - 1);
+    ASSERT_FALSE(leftUp.empty());
+    m_driver->Click(m_window, right - 40, top + 12);
+    EXPECT_TRUE(WindowDriver::Eventually(
+        [&] { return CountDifferentPixels(edge(right - 80), leftUp, 8) > 10 && CountDifferentPixels(edge(right - 1), rightUp, 8) > 10; },
+        30s))
+        << "the last mode button did not go down";
+}
+
 TEST_F(ViewDemoProgramUnderWindowManagerTest,
        TheLayoutMenuIsAnUnframedPopupHoldingTheInputAndACloseEndsTheHost)
 {
