@@ -29,6 +29,22 @@ void ViewportDouble::SetPerspective(float fovY, float aspect, float zNear, float
     perspective = true;
 }
 
+void ViewportDouble::LightStraightOn()
+{
+    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+    device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&projection));
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Direction = {0, 0, 1};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_AMBIENT, 0);
+    device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+}
+
 void ViewportDouble::LookFromTenBack()
 {
     SetPerspective(3.14159265f / 4, 640.0f / 480.0f, 1, 100);

@@ -17,6 +17,9 @@ public:
     // The camera most tests look through: perspective (pi/4, 640 x 480, 1 to 100) from ten units
     // back along z, looking down +z at the origin.
     void LookFromTenBack();
+    // Readies the device for a lit draw through the camera: one white light shining along the
+    // camera's axis, no ambient light, no culling and no depth test.
+    void LightStraightOn();
     // Orthographic projection of a w x h window.
     void SetOrthographic(float w, float h, float zNear, float zFar);
     // Where a world point shows on the screen through the camera (client width x height pixels).

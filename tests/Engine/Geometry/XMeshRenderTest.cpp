@@ -115,24 +115,6 @@ std::vector<uint8_t> LastDrawBytes(const SoftDevice& d3d)
     return {};
 }
 
-// Lit straight on by a white light along the camera's axis, with no ambient light, culling or
-// depth test, through the viewport's camera.
-void LightStraightOn(IDirect3DDevice9* device, const ViewportDouble& viewport)
-{
-    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&viewport.view));
-    device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&viewport.projection));
-    D3DLIGHT9 light{};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {1, 1, 1, 1};
-    light.Direction = {0, 0, 1};
-    device->SetLight(0, &light);
-    device->LightEnable(0, TRUE);
-    device->SetRenderState(D3DRS_LIGHTING, TRUE);
-    device->SetRenderState(D3DRS_AMBIENT, 0);
-    device->SetRenderState(D3DRS_ZENABLE, FALSE);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-}
-
 // The red, green and blue of a pixel as 0xRRGGBB.
 uint32_t Rgb(uint32_t pixel)
 {
@@ -485,7 +467,7 @@ TEST(XMeshRenderTest, LitVertexColoursShowWhateverWasDrawnBefore)
     {
         d3d.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020u, 1.0f, 0);
         d3d.device->BeginScene();
-        LightStraightOn(d3d.device, viewport);
+        viewport.LightStraightOn();
         e.draw();
         draw();
         d3d.device->EndScene();

@@ -332,18 +332,7 @@ TEST(XSpriteModifierTest, LitSquaresAreFilledInTheNodeColourWhateverWasDrawnBefo
         IDirect3DDevice9* device = d3d.device;
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF202020u, 1.0f, 0);
         device->BeginScene();
-        device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&viewport.view));
-        device->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&viewport.projection));
-        // Lit straight on, with no ambient light.
-        D3DLIGHT9 sun{};
-        sun.Type = D3DLIGHT_DIRECTIONAL;
-        sun.Diffuse = {1, 1, 1, 1};
-        sun.Direction = {0, 0, 1};
-        device->SetLight(0, &sun);
-        device->LightEnable(0, TRUE);
-        device->SetRenderState(D3DRS_LIGHTING, TRUE);
-        device->SetRenderState(D3DRS_AMBIENT, 0);
-        device->SetRenderState(D3DRS_ZENABLE, FALSE);
+        viewport.LightStraightOn();
         e.draw();
         sprite.BeforeMeshRender(0, &viewport, &node, nullptr, &mesh, 0);
         device->EndScene();
