@@ -27,6 +27,33 @@
 
 namespace X11
 {
+struct Window::Impl
+{
+    ::Window window = 0;
+    int width = 0;
+    int height = 0;
+    bool visible = false;
+    Handler handler;
+    std::vector<uint32_t> converted; // pixels in the visual's layout, when it is not ours
+    GC gc = nullptr;
+    bool fixed = false;
+    int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // 0: no limit
+    int refusedWidth = 0, refusedHeight = 0; // the size outside them last answered with a request
+    bool above = false;
+    bool modal = false;
+    // A popup (menu, hint, drop-down list) no window manager frames, moves or focuses: the
+    // attribute is read when the window maps, so it is given then.
+    bool overrideRedirect = false;
+    bool overrideGiven = false;
+    // A menu holds the pointer and the keyboard while it shows.
+    bool grabs = false;
+    bool grabbed = false;
+    bool passThrough = false; // its input region is empty: the pointer passes to the window below
+    // Where a hidden window is to stand once it shows.
+    bool placePending = false;
+    int placeX = 0, placeY = 0;
+};
+
 namespace
 {
 
@@ -174,8 +201,7 @@ struct Connection
     std::string className; // WM_CLASS: the program's name and its class
     ::Window utility = 0; // owns our selections and receives converted ones
     ::Window lastPress = 0; // the window of ours the last button went down in
-    std::map<::Window, Window::Handler*> handlers;
-    std::map<::Window, Window::Impl*> windows; // the same windows, for their size limits
+    std::map<::Window, Window::Impl*> windows; // ours, shown or not
     std::map<::Window, XIC> contexts;
     std::set<::Window> passive; // mapped without taking the focus
     bool tried = false;
@@ -288,14 +314,41 @@ Display* Live()
     return g_lost ? nullptr : c.display;
 }
 
-void KeepWithinLimits(Display* display, Window::Impl& impl, int& width, int& height);
+// A size outside a resizable window's limits came from a window manager that ignores the size
+// hints, or from another client with none there: the window asks for the nearest size within
+// them, and meanwhile reports that one, so that nothing of the form is laid out out of reach.
+// One request for each such size: a manager that insists is not asked without end.
+void KeepWithinLimits(Display* display, Window::Impl& impl, int& width, int& height)
+{
+    if (impl.fixed)
+        return;
+    int w = std::max(width, impl.minWidth);
+    int h = std::max(height, impl.minHeight);
+    if (impl.maxWidth > 0)
+        w = std::min(w, std::max(impl.maxWidth, impl.minWidth));
+    if (impl.maxHeight > 0)
+        h = std::min(h, std::max(impl.maxHeight, impl.minHeight));
+    if (w == width && h == height)
+    {
+        impl.refusedWidth = impl.refusedHeight = 0;
+        return;
+    }
+    if (width != impl.refusedWidth || height != impl.refusedHeight)
+    {
+        impl.refusedWidth = width;
+        impl.refusedHeight = height;
+        XResizeWindow(display, impl.window, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+    width = w;
+    height = h;
+}
 
 void SendEvent(::Window window, const Event& event)
 {
     Connection& c = TheConnection();
-    auto it = c.handlers.find(window);
-    if (it != c.handlers.end() && it->second != nullptr && *it->second)
-        (*it->second)(event);
+    auto it = c.windows.find(window);
+    if (it != c.windows.end() && it->second->handler)
+        it->second->handler(event);
 }
 
 void TranslateKey(XKeyEvent& key, bool press, bool repeat)
@@ -543,64 +596,8 @@ bool ScreenSize(int& width, int& height)
     return true;
 }
 
-struct Window::Impl
-{
-    ::Window window = 0;
-    int width = 0;
-    int height = 0;
-    bool visible = false;
-    Handler handler;
-    std::vector<uint32_t> converted; // pixels in the visual's layout, when it is not ours
-    GC gc = nullptr;
-    bool fixed = false;
-    int minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // 0: no limit
-    int refusedWidth = 0, refusedHeight = 0; // the size outside them last answered with a request
-    bool above = false;
-    bool modal = false;
-    // A popup (menu, hint, drop-down list) no window manager frames, moves or focuses: the
-    // attribute is read when the window maps, so it is given then.
-    bool overrideRedirect = false;
-    bool overrideGiven = false;
-    // A menu holds the pointer and the keyboard while it shows.
-    bool grabs = false;
-    bool grabbed = false;
-    bool passThrough = false; // its input region is empty: the pointer passes to the window below
-    // Where a hidden window is to stand once it shows.
-    bool placePending = false;
-    int placeX = 0, placeY = 0;
-};
-
 namespace
 {
-// A size outside a resizable window's limits came from a window manager that ignores the size
-// hints, or from another client with none there: the window asks for the nearest size within
-// them, and meanwhile reports that one, so that nothing of the form is laid out out of reach.
-// One request for each such size: a manager that insists is not asked without end.
-void KeepWithinLimits(Display* display, Window::Impl& impl, int& width, int& height)
-{
-    if (impl.fixed)
-        return;
-    int w = std::max(width, impl.minWidth);
-    int h = std::max(height, impl.minHeight);
-    if (impl.maxWidth > 0)
-        w = std::min(w, std::max(impl.maxWidth, impl.minWidth));
-    if (impl.maxHeight > 0)
-        h = std::min(h, std::max(impl.maxHeight, impl.minHeight));
-    if (w == width && h == height)
-    {
-        impl.refusedWidth = impl.refusedHeight = 0;
-        return;
-    }
-    if (width != impl.refusedWidth || height != impl.refusedHeight)
-    {
-        impl.refusedWidth = width;
-        impl.refusedHeight = height;
-        XResizeWindow(display, impl.window, static_cast<unsigned>(w), static_cast<unsigned>(h));
-    }
-    width = w;
-    height = h;
-}
-
 // The size hints: where the window asks to stand, its size, and the sizes a user may give it (a
 // fixed size, or the limits of a resizable one).
 void ApplySizeHints(Display* display, ::Window window, int width, int height, const Window::Impl& limits)
@@ -749,7 +746,6 @@ Window::Window(const std::u16string& title, int clientWidth, int clientHeight, b
     wmHints.initial_state = NormalState;
     XSetWMHints(display, impl_->window, &wmHints);
     impl_->gc = XCreateGC(display, impl_->window, 0, nullptr);
-    c.handlers[impl_->window] = &impl_->handler;
     c.windows[impl_->window] = impl_.get();
     Detail::WindowCreated(impl_->window);
     if (c.inputMethod != nullptr)
@@ -777,7 +773,6 @@ Window::~Window()
         // The server is gone: no request is sent any more, only the library's own memory of the
         // window is given back.
         c.contexts.erase(impl_->window);
-        c.handlers.erase(impl_->window);
         c.windows.erase(impl_->window);
         c.passive.erase(impl_->window);
         XFreeGC(c.display, impl_->gc);
@@ -790,7 +785,6 @@ Window::~Window()
             XDestroyIC(ic->second);
         c.contexts.erase(ic);
     }
-    c.handlers.erase(impl_->window);
     c.windows.erase(impl_->window);
     c.passive.erase(impl_->window);
     Ungrab(c.display, *impl_);
@@ -1157,7 +1151,7 @@ void Flush()
 bool CloseDisplay()
 {
     Connection& c = TheConnection();
-    if (!c.handlers.empty())
+    if (!c.windows.empty())
         return false;
     if (c.display != nullptr)
     {
@@ -1195,7 +1189,7 @@ Display* LiveDisplay()
 
 bool OwnWindow(::Window window)
 {
-    return window != 0 && TheConnection().handlers.count(window) > 0;
+    return window != 0 && TheConnection().windows.count(window) > 0;
 }
 
 void ShowExposed(const XEvent& event)
@@ -1212,7 +1206,7 @@ void ShowExposed(const XEvent& event)
 ::Window LastPressWindow()
 {
     Connection& c = TheConnection();
-    return c.handlers.count(c.lastPress) ? c.lastPress : 0;
+    return c.windows.count(c.lastPress) ? c.lastPress : 0;
 }
 } // namespace Detail
 
