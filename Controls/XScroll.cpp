@@ -113,16 +113,9 @@ void XScroll::SetOpen(bool value)
     TCustomForm* form = GetParentForm(this);
     if (!value && form && FHeader && FHeader->CanFocus())
     {
-        for (TControl* c = form->ActiveControl(); c; c = c->Parent())
-        {
-            if (c == FHeader)
-                break;
-            if (c == this)
-            {
-                FHeader->SetFocus();
-                break;
-            }
-        }
+        const TControl* focused = form->ActiveControl();
+        if (focused && IsWithin(focused, this) && !IsWithin(focused, FHeader))
+            FHeader->SetFocus();
     }
     ChangeSize();
 }

@@ -98,6 +98,8 @@ unsigned g_alignOrder = 0; // stamps the stacking order of aligned controls
 // Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
 WCHAR g_swallowChar = 0;
 
+} // namespace
+
 bool IsWithin(const TControl* control, const TControl* ancestor)
 {
     for (const TControl* c = control; c; c = c->Parent())
@@ -107,7 +109,6 @@ bool IsWithin(const TControl* control, const TControl* ancestor)
     }
     return false;
 }
-} // namespace
 
 namespace Vcl
 {

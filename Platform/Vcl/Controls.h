@@ -949,6 +949,8 @@ TDragObject* DragObject();
 
 // The form the control lies on (the control itself for a form), or null.
 TCustomForm* GetParentForm(const TControl* control);
+// Whether `control` is `ancestor` or lies inside it.
+bool IsWithin(const TControl* control, const TControl* ancestor);
 
 // The shift state of the keyboard table and a mouse message's wParam.
 TShiftState KeyboardShiftState();

@@ -616,18 +616,9 @@ void TCustomForm::FocusControl(TWinControl* control)
 
 void TCustomForm::DropFocusWithin(TControl* control, bool notify)
 {
-    auto within = [control](const TControl* c)
-    {
-        for (; c; c = c->Parent())
-        {
-            if (c == control)
-                return true;
-        }
-        return false;
-    };
-    if (m_activeControl && within(m_activeControl))
+    if (m_activeControl && IsWithin(m_activeControl, control))
         m_activeControl = nullptr;
-    if (m_focusedControl && within(m_focusedControl))
+    if (m_focusedControl && IsWithin(m_focusedControl, control))
     {
         TWinControl* focused = m_focusedControl;
         m_focusedControl = nullptr;
@@ -1421,19 +1412,12 @@ void FloatControl(TControl* control, const TRect& screenRect)
 TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, int& X, int& Y)
 {
     TControl* dragged = source->Control();
-    auto within = [dragged](const TControl* c)
-    {
-        for (; c; c = c->Parent())
-            if (c == dragged)
-                return true;
-        return false;
-    };
     // Each site is asked once per look-up; the first that lets the client dock with the pointer
     // inside its influence is the target.
     std::vector<TWinControl*> asked;
     auto takes = [&](TWinControl* site)
     {
-        if (!site->DockSite() || !site->Enabled() || within(site) ||
+        if (!site->DockSite() || !site->Enabled() || IsWithin(site, dragged) ||
             std::find(asked.begin(), asked.end(), site) != asked.end())
             return false;
         asked.push_back(site);

@@ -6,16 +6,6 @@ namespace
 {
 constexpr int TabPadding = 6; // each side of a tab's text
 constexpr int SheetMargin = 4;
-
-bool Contains(const TWinControl* outer, const TControl* inner)
-{
-    for (const TControl* c = inner; c; c = c->Parent())
-    {
-        if (c == outer)
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 // ---- TTabSheet ---------------------------------------------------------------------------------
@@ -148,7 +138,7 @@ void TPageControl::SetActivePage(TTabSheet* page)
         // The focus does not stay on a hidden page.
         TCustomForm* form = GetParentForm(this);
         TWinControl* focused = form ? form->ActiveControl() : nullptr;
-        bool hadFocus = focused && Contains(old, focused) && focused->Focused();
+        bool hadFocus = focused && IsWithin(focused, old) && focused->Focused();
         old->SetVisible(false);
         if (hadFocus && CanFocus())
             SetFocus();
@@ -233,7 +223,7 @@ bool TPageControl::DialogKey(WORD key, TShiftState shift)
     {
         TCustomForm* form = GetParentForm(this);
         TWinControl* focused = form ? form->ActiveControl() : nullptr;
-        if (focused && Contains(this, focused))
+        if (focused && IsWithin(focused, this))
         {
             SelectNextPage(!shift.Contains(ssShift));
             return true;
