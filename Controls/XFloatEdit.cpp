@@ -224,24 +224,20 @@ void XFloatEdit::KeyDown(WORD& Key, TShiftState Shift)
         SetValue(FValue - FChangeValue);
 }
 
-// Only the box being edited steps, and the notch ends there; over any other box it scrolls what
-// holds it, changing no value.
-bool XFloatEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+bool XFloatEdit::WheelStep(float delta)
 {
-    if (TCustomEdit::DoMouseWheelDown(Shift, MousePos))
-        return true;
     if (!Focused())
         return false;
-    SetValue(FValue - FChangeValue);
+    SetValue(FValue + delta);
     return true;
+}
+
+bool XFloatEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+{
+    return TCustomEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-FChangeValue);
 }
 
 bool XFloatEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
-    if (TCustomEdit::DoMouseWheelUp(Shift, MousePos))
-        return true;
-    if (!Focused())
-        return false;
-    SetValue(FValue + FChangeValue);
-    return true;
+    return TCustomEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(FChangeValue);
 }

@@ -64,6 +64,8 @@ protected:
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
 
 private:
+    // A notch steps only the box being edited (true); over any other it goes on to what holds it.
+    bool WheelStep(float delta);
     // The value's text in fixed-point form, rounded to the kept decimals.
     UnicodeString FixedText(double value) const;
 

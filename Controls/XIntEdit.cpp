@@ -108,24 +108,20 @@ void XIntEdit::KeyDown(WORD& Key, TShiftState Shift)
         Step(-1);
 }
 
-// Only the box being edited steps, and the notch ends there; over any other box it scrolls what
-// holds it, changing no value.
-bool XIntEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+bool XIntEdit::WheelStep(int direction)
 {
-    if (TCustomEdit::DoMouseWheelDown(Shift, MousePos))
-        return true;
     if (!Focused())
         return false;
-    Step(-1);
+    Step(direction);
     return true;
+}
+
+bool XIntEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
+{
+    return TCustomEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-1);
 }
 
 bool XIntEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
-    if (TCustomEdit::DoMouseWheelUp(Shift, MousePos))
-        return true;
-    if (!Focused())
-        return false;
-    Step(1);
-    return true;
+    return TCustomEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(1);
 }

@@ -40,6 +40,8 @@ protected:
 
 private:
     void Step(int direction);
+    // A notch steps only the box being edited (true); over any other it goes on to what holds it.
+    bool WheelStep(int direction);
 
     int FValue = 0;
     int FChangeValue = 1;
