@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -710,14 +711,19 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
     Vcl::RouteInput(&form, WM_KEYDOWN, VK_TAB, 0);
     ASSERT_TRUE(edits[0]->Focused());
     EXPECT_EQ(edits[0]->Top(), 0);
+    // The second edit placed in the view's terms, then given the focus from the first (which
+    // shows at the top, so that taking it back moves nothing).
+    auto focusSecondAt = [&](int top, int height)
+    {
+        edits[0]->SetFocus();
+        edits[1]->SetBounds(8, top, 100, height);
+        edits[1]->SetFocus();
+    };
     // A control taller than the view whose top shows keeps its place when it takes the focus.
-    edits[1]->SetBounds(8, 50, 100, 150);
-    edits[1]->SetFocus();
+    focusSecondAt(50, 150);
     EXPECT_EQ(scrolled(), 40);
     // One wholly below the view comes in at its top.
-    edits[0]->SetFocus();
-    edits[1]->SetBounds(8, 150, 100, 150);
-    edits[1]->SetFocus();
+    focusSecondAt(150, 150);
     EXPECT_EQ(edits[1]->Top(), 0);
     EXPECT_EQ(scrolled(), 190);
     // A control any of which shows leaves the frame where it stands (the focus coming back from a
@@ -728,16 +734,12 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
     auto* floor = new TPanel(&form); // keeps the range while the edit moves about
     floor->SetParent(frame);
     floor->SetBounds(0, 300 - scrolled(), 10, 10);
-    edits[1]->SetBounds(8, -30, 100, 50);
-    edits[1]->SetFocus();
-    EXPECT_EQ(scrolled(), 40);
-    edits[0]->SetFocus();
-    edits[1]->SetBounds(8, 90, 100, 21);
-    edits[1]->SetFocus();
-    EXPECT_EQ(scrolled(), 40);
-    edits[0]->SetFocus();
-    edits[1]->SetBounds(8, 110, 100, 21);
-    edits[1]->SetFocus();
+    for (auto [top, height] : {std::pair{-30, 50}, std::pair{90, 21}})
+    {
+        focusSecondAt(top, height);
+        EXPECT_EQ(scrolled(), 40) << top;
+    }
+    focusSecondAt(110, 21);
     EXPECT_EQ(edits[1]->BoundsRect().bottom, frame->ClientHeight());
     EXPECT_EQ(scrolled(), 71);
     edits[0]->SetFocus();
