@@ -7,9 +7,9 @@
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
+#include "tests/hosts/HostArguments.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace
@@ -55,21 +55,6 @@ void AskBeforeClose(TObject*, TCloseAction& action)
         return;
     }
 }
-// The argument at `index` as a number in the range, or the fallback when there is none; a word
-// that is no such number ends the program with status 2.
-int Number(int argc, char** argv, int index, int fallback, int low, int high)
-{
-    if (index >= argc)
-        return fallback;
-    char* end = nullptr;
-    const long value = std::strtol(argv[index], &end, 10);
-    if (end == argv[index] || *end || value < low || value > high)
-    {
-        std::fprintf(stderr, "hexedit_host: '%s' is not a number from %d to %d\n", argv[index], low, high);
-        std::exit(2);
-    }
-    return static_cast<int>(value);
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,9 +64,9 @@ int main(int argc, char** argv)
         std::fputs("usage: hexedit_host FILE [FONT [SIZE [WIDTH [HEIGHT]]]]\n", stderr);
         return 2;
     }
-    const int size = Number(argc, argv, 3, 10, 1, 200);
-    const int width = Number(argc, argv, 4, 760, 64, 4096);
-    const int height = Number(argc, argv, 5, 400, 64, 4096);
+    const int size = NumberArgument("hexedit_host", argc, argv, 3, 10, 1, 200);
+    const int width = NumberArgument("hexedit_host", argc, argv, 4, 760, 64, 4096);
+    const int height = NumberArgument("hexedit_host", argc, argv, 5, 400, 64, 4096);
     if (!X11::DisplayForProgram("hexedit_host"))
         return 1;
     Application->Initialize();

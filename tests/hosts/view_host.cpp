@@ -14,6 +14,7 @@
 #include "Platform/Vcl/ComCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
+#include "tests/hosts/HostArguments.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ViewHost.h"
 
@@ -25,21 +26,6 @@
 
 namespace
 {
-// A positive number in the range, or the fallback.
-int Argument(char** argv, int argc, int index, int fallback, int low, int high)
-{
-    if (index >= argc)
-        return fallback;
-    char* end = nullptr;
-    long value = std::strtol(argv[index], &end, 10);
-    if (!end || *end || value < low || value > high)
-    {
-        std::fprintf(stderr, "view_host: '%s' is not a number from %d to %d\n", argv[index], low, high);
-        std::exit(2);
-    }
-    return static_cast<int>(value);
-}
-
 // F12 in the view: a frame captured as a BMP and a JPEG in the current folder; every other key
 // goes on to the host's own handler.
 struct CaptureKey
@@ -132,11 +118,11 @@ struct LeastSize
 
 int main(int argc, char** argv)
 {
-    const int width = Argument(argv, argc, 1, 800, LeastSize::MinimumView, 4096);
-    const int height = Argument(argv, argc, 2, 600, LeastSize::MinimumView, 4096);
+    const int width = NumberArgument("view_host", argc, argv, 1, 800, LeastSize::MinimumView, 4096);
+    const int height = NumberArgument("view_host", argc, argv, 2, 600, LeastSize::MinimumView, 4096);
     ViewSceneOptions options = TViewHostForm::HostSceneOptions();
-    options.boxes = static_cast<uint32_t>(Argument(argv, argc, 3, 1, 0, 100));
-    options.segments = static_cast<uint32_t>(Argument(argv, argc, 4, 4, 1, 64));
+    options.boxes = static_cast<uint32_t>(NumberArgument("view_host", argc, argv, 3, 1, 0, 100));
+    options.segments = static_cast<uint32_t>(NumberArgument("view_host", argc, argv, 4, 4, 1, 64));
     if (!X11::DisplayForProgram("view_host"))
         return 1;
     // From here Ctrl+C, `kill` or a logout ends the program as a close does (an open menu closes
