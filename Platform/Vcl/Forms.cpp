@@ -1272,14 +1272,22 @@ void TScrollingWinControl::ScrollInView(TControl* control)
     if (!c)
         return;
     const int bottom = top + control->Height();
-    // Any of it in view, the frame stands where the user works: the focus coming back from a
-    // dialog to a tall page, or a click on a half-shown box, would otherwise move what they look at.
-    if (bottom > 0 && top < ClientHeight())
+    const int view = ClientHeight();
+    if (control->Height() > view)
+    {
+        // No scroll shows it whole. Any of it in view, the frame stands where the user works: the
+        // focus coming back from a dialog to a tall page would otherwise throw what they look at
+        // out of sight. Wholly out of view, its top comes in at the view's top.
+        if (bottom > 0 && top < view)
+            return;
+        SetVertPosition(m_position + top);
         return;
+    }
+    // A sliver of a box is no place to type into: the least scroll shows the whole of it.
     if (top < 0)
         SetVertPosition(m_position + top);
-    else // wholly below: its bottom at the view's, or its top at the view's when it is the taller
-        SetVertPosition(m_position + std::min(bottom - ClientHeight(), top));
+    else if (bottom > view)
+        SetVertPosition(m_position + bottom - view);
 }
 
 void TScrollingWinControl::AlignControls(TRect& rect)

@@ -726,25 +726,46 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
     focusSecondAt(150, 150);
     EXPECT_EQ(edits[1]->Top(), 0);
     EXPECT_EQ(scrolled(), 190);
-    // A control any of which shows leaves the frame where it stands (the focus coming back from a
-    // dialog to a tall page, a half-shown box); one wholly out of view comes in by the least scroll.
+    // A control no higher than the view that is not wholly in it comes wholly in by the least
+    // scroll: a sliver of a box is no place to type into. A higher one any of which shows leaves
+    // the frame where it stands (the focus coming back from a dialog to a tall page); wholly out
+    // of view, it comes in at its top. Sections stacked without a gap put the next control's top
+    // exactly at the view's bottom, or the one before's bottom exactly at its top.
     edits[0]->SetFocus();
     EXPECT_EQ(edits[0]->Top(), 0);
     EXPECT_EQ(scrolled(), 40);
     auto* floor = new TPanel(&form); // keeps the range while the edit moves about
     floor->SetParent(frame);
-    floor->SetBounds(0, 300 - scrolled(), 10, 10);
-    for (auto [top, height] : {std::pair{-30, 50}, std::pair{90, 21}})
+    floor->SetBounds(0, 500 - scrolled(), 10, 10);
+    struct Case
     {
-        focusSecondAt(top, height);
-        EXPECT_EQ(scrolled(), 40) << top;
+        int top, height; // in the view's terms, the frame scrolled to 200
+        int position;    // where the frame stands once the control has the focus
+    };
+    for (const Case& c :
+         {// no higher than the view
+          Case{90, 21, 211}, Case{99, 21, 220}, Case{100, 21, 221}, Case{140, 21, 261}, Case{-20, 21, 180},
+          Case{-21, 21, 179}, Case{-60, 21, 140}, Case{-30, 50, 170}, Case{0, 21, 200}, Case{79, 21, 200},
+          Case{0, 100, 200}, Case{-1, 100, 199}, Case{1, 100, 201},
+          // higher
+          Case{50, 150, 200}, Case{99, 150, 200}, Case{-149, 150, 200}, Case{-20, 150, 200},
+          Case{100, 150, 300}, Case{140, 150, 340}, Case{-150, 150, 50}, Case{-190, 150, 10}})
+    {
+        SCOPED_TRACE(std::to_string(c.top) + " " + std::to_string(c.height));
+        edits[0]->SetFocus();
+        frame->SetVertPosition(200);
+        edits[1]->SetBounds(8, c.top, 100, c.height);
+        edits[1]->SetFocus();
+        EXPECT_EQ(frame->VertPosition(), c.position);
+        if (c.height <= frame->ClientHeight())
+        {
+            EXPECT_GE(edits[1]->Top(), 0);
+            EXPECT_LE(edits[1]->BoundsRect().bottom, frame->ClientHeight());
+        }
     }
-    focusSecondAt(110, 21);
-    EXPECT_EQ(edits[1]->BoundsRect().bottom, frame->ClientHeight());
-    EXPECT_EQ(scrolled(), 71);
+    frame->SetVertPosition(40);
     edits[0]->SetFocus();
-    EXPECT_EQ(edits[0]->Top(), 0);
-    EXPECT_EQ(scrolled(), 40);
+    ASSERT_EQ(scrolled(), 40);
     delete floor;
     edits[1]->SetBounds(8, 250 - 40, 100, 21);
 

@@ -521,6 +521,42 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
         Type("Tab");
     ASSERT_TRUE(panel->VertexExtrudeDistanceEdit->Focused());
     EXPECT_TRUE(seen(panel->VertexExtrudeDistanceEdit, panel->VerticesTab));
+
+    // Back at the top with "Веса" closed, the first scale box shows a sliver at the panel's bottom;
+    // nine Tabs from "Радиус:" reach it, and the least scroll shows it whole: its bottom at the
+    // panel's. The rest of its row then shows and the panel stands.
+    probe->MoveTo(window, bar.x + panel->ClientWidth() + 8, bar.y + panel->Height() / 2);
+    probe->Wheel(60);
+    ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == 0; }));
+    ClickOn(window, panel->XScroll2->HeaderButton(), 20, 8);
+    ASSERT_FALSE(panel->XScroll2->Open());
+    ASSERT_EQ(panel->VertPosition(), 0);
+    ClickOn(window, panel->MergeRadiusEdit, 10, 8);
+    ASSERT_TRUE(panel->MergeRadiusEdit->Focused());
+    auto topInPanel = [&](TControl* control) { return control->FormOrigin().y - panel->FormOrigin().y; };
+    const int sliver = panel->ClientHeight() - topInPanel(panel->ScaleXEdit);
+    ASSERT_GT(sliver, 0);
+    ASSERT_LT(sliver, panel->ScaleXEdit->Height());
+    auto tab = [&]
+    {
+        TWinControl* before = host->ActiveControl();
+        probe->Key("Tab");
+        return PumpUntil([&] { return host->ActiveControl() != before; });
+    };
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(tab()) << i;
+    ASSERT_TRUE(panel->ScaleXEdit->Focused());
+    EXPECT_TRUE(seen(panel->ScaleXEdit, panel->VerticesTab));
+    EXPECT_EQ(topInPanel(panel->ScaleXEdit) + panel->ScaleXEdit->Height(), panel->ClientHeight());
+    const int scrolledTo = panel->VertPosition();
+    EXPECT_EQ(scrolledTo, panel->ScaleXEdit->Height() - sliver);
+    for (XFloatEdit* next : {panel->ScaleYEdit, panel->ScaleZEdit})
+    {
+        ASSERT_TRUE(tab());
+        ASSERT_TRUE(next->Focused());
+        EXPECT_TRUE(seen(next, panel->VerticesTab));
+        EXPECT_EQ(panel->VertPosition(), scrolledTo);
+    }
 }
 
 TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
