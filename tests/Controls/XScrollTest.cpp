@@ -178,6 +178,17 @@ TEST(XScrollTest, KeysReachOnlyWhatAnOpenPanelShows)
     screen.Key(VK_TAB);
     EXPECT_TRUE(after->Focused());
     EXPECT_EQ(barRow(), unfocused);
+
+    // Closed from code, the same: the focus inside goes to the bar, the focus elsewhere stays.
+    inner->SetFocus();
+    panel->SetOpen(false);
+    EXPECT_TRUE(bar->Focused());
+    screen.Type(u"5");
+    EXPECT_EQ(inner->Text(), u"");
+    panel->SetOpen(true);
+    after->SetFocus();
+    panel->SetOpen(false);
+    EXPECT_TRUE(after->Focused());
 }
 
 TEST(XScrollTest, ACaptionTooWideForItsBarKeepsItsFirstLetter)

@@ -168,8 +168,11 @@ TEST_F(X11PresenterTest, AResizableWindowGivenASizePastItsLimitsTakesTheNearestW
         int width, height;    // asked by the other client
         int keptW, keptH;     // what the window takes and reports
     };
-    for (const Case& c : {Case{100, 80, 250, 150}, Case{260, 900, 260, 900}, Case{500, 100, 400, 150},
-                          Case{249, 170, 250, 170}, Case{100, 80, 250, 150}})
+    // Each size past the limits is asked back, also one that shares a side with the one before (an
+    // edge dragged on) and the same one again after a size within (a manager toggling back).
+    for (const Case& c : {Case{100, 80, 250, 150}, Case{100, 90, 250, 150}, Case{260, 900, 260, 900},
+                          Case{500, 100, 400, 150}, Case{249, 170, 250, 170}, Case{100, 80, 250, 150},
+                          Case{300, 200, 300, 200}, Case{100, 80, 250, 150}})
     {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
         events.clear();
