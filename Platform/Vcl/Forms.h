@@ -217,8 +217,8 @@ public:
     int VertPosition() const { return m_position; }
     // Clamped to 0 .. VertRange() - ClientHeight().
     void SetVertPosition(int position);
-    // Leaves the view when any of `control` (a descendant) shows in it; otherwise scrolls the
-    // least that shows the whole of it, or its top when it is higher than the client area.
+    // Scrolls the least that shows the whole of `control` (a descendant). One higher than the
+    // client area leaves the view when any of it shows there, and otherwise comes in at its top.
     void ScrollInView(TControl* control);
 
 protected:
