@@ -756,6 +756,14 @@ void TControl::Dispatch(TMessage& Message)
     case WM_CONTEXTMENU:
         ContextMenu(Message);
         return;
+    case WM_CANCELMODE:
+        // The mouse is taken from this control (a modal loop starts while a button is down): the
+        // press makes no click, whatever release comes.
+        m_clicking = false;
+        if (g_captureControl == this)
+            g_captureControl = nullptr;
+        Message.Result = 0;
+        return;
     case WM_SETTEXT:
         SetText(UnicodeString(reinterpret_cast<const WCHAR*>(Message.LParam)));
         Message.Result = TRUE;

@@ -979,7 +979,8 @@ void FloatControl(TControl* control, const TRect& screenRect);
 // point in its client coordinates.
 TWinControl* FindDockTarget(TDragDockObject* source, const TPoint& screenPoint, int& X, int& Y);
 
-// The control holding the mouse (between a button going down on it and the last button up).
+// The control holding the mouse (between a button going down on it and the last button up). A
+// modal loop takes it away before it runs; the control is told by WM_CANCELMODE.
 TControl* CaptureControl();
 void SetCaptureControl(TControl* control);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 
 namespace
 {
@@ -136,6 +137,138 @@ bool FormShowing(TCustomForm* form)
     }
     return false;
 }
+
+constexpr WPARAM kButtonKeys = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON;
+
+WPARAM ButtonOf(UINT message)
+{
+    switch (message)
+    {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+        return MK_LBUTTON;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_RBUTTONUP:
+        return MK_RBUTTON;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+    case WM_MBUTTONUP:
+        return MK_MBUTTON;
+    default:
+        return 0;
+    }
+}
+
+// The control the last press went to, the buttons down on it whose release it has not had, and
+// the last point it was told of (in its client coordinates): what ends its press when a modal
+// loop takes the capture from it. Only compared with the capture, never read through: the
+// control may be gone.
+struct PressedControl
+{
+    TControl* control = nullptr;
+    WPARAM buttons = 0;
+    LPARAM point = 0;
+};
+PressedControl g_pressed;
+
+void NotePress(TControl* target, UINT message, WPARAM keys, LPARAM point)
+{
+    if (message == WM_MOUSEWHEEL)
+        return;
+    if (IsButtonDown(message) && g_pressed.control != target)
+        g_pressed = PressedControl{target};
+    // No button down any more: whatever its release went to.
+    if (IsButtonUp(message) && (keys & kButtonKeys) == 0)
+        g_pressed.buttons = 0;
+    if (g_pressed.control != target)
+        return;
+    g_pressed.point = point;
+    if (IsButtonDown(message))
+        g_pressed.buttons |= ButtonOf(message);
+    else if (IsButtonUp(message))
+        g_pressed.buttons &= ~ButtonOf(message);
+}
+
+// A press being handed to its control. A modal loop that the control's handler opens takes the
+// capture at once, but the releases that end the press wait until the handler is done: in its
+// middle they would meet a press half handled, which the handler would then finish as if the
+// button were still down (a button drawn pushed, a drag begun after the dialog).
+struct PressInHand;
+PressInHand* g_inHand = nullptr; // the innermost
+
+struct PressInHand
+{
+    explicit PressInHand(TControl* control) : control(control), outer(g_inHand) { g_inHand = this; }
+    ~PressInHand() { g_inHand = outer; }
+    PressInHand(const PressInHand&) = delete;
+    PressInHand& operator=(const PressInHand&) = delete;
+
+    TControl* control;
+    PressInHand* outer;
+    WPARAM releases = 0; // held back for when the handler returns
+    LPARAM point = 0;
+};
+
+// The releases of `buttons` at `point` (client coordinates), told to a control of `form` while
+// both still stand; the control's own handlers end what the buttons began.
+void Release(TCustomForm* form, TControl* control, WPARAM buttons, LPARAM point)
+{
+    static constexpr std::pair<WPARAM, UINT> kUps[] = {
+        {MK_LBUTTON, WM_LBUTTONUP}, {MK_RBUTTON, WM_RBUTTONUP}, {MK_MBUTTON, WM_MBUTTONUP}};
+    for (auto [button, up] : kUps)
+    {
+        if (!(buttons & button))
+            continue;
+        buttons &= ~button;
+        if (!IsFormAlive(form) || !IsWithinForm(control, form))
+            return;
+        control->Perform(up, buttons, point);
+    }
+}
+
+// Before a modal loop: a drag ends as Escape ends it, and the control holding the mouse loses it
+// and is told (WM_CANCELMODE), so that the input after the loop goes to what is under the pointer
+// even when the button that took the capture came up during the loop (its release went to the
+// modal form or nowhere). Its press ends with the releases of the buttons still down on it.
+void CancelCapture()
+{
+    CancelDrag();
+    TControl* capture = CaptureControl();
+    if (!capture)
+        return;
+    const PressedControl press = g_pressed.control == capture ? g_pressed : PressedControl{capture};
+    g_pressed = PressedControl{};
+    TCustomForm* form = GetParentForm(capture);
+    capture->Perform(WM_CANCELMODE, 0, 0);
+    SetCaptureControl(nullptr);
+    if (!press.buttons || !form)
+        return;
+    for (PressInHand* hand = g_inHand; hand; hand = hand->outer)
+    {
+        if (hand->control == capture)
+        {
+            hand->releases |= press.buttons;
+            hand->point = press.point;
+            return;
+        }
+    }
+    Release(form, capture, press.buttons, press.point);
+}
+
+// Hands a mouse message to its control; a press so that a modal loop its handler opens can hold
+// the press's releases back until the handler is done.
+LRESULT Deliver(TCustomForm* form, TControl* control, bool press, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!press)
+        return control->Perform(message, wParam, lParam);
+    PressInHand hand(control);
+    LRESULT result = control->Perform(message, wParam, lParam);
+    if (hand.releases)
+        Release(form, control, hand.releases, hand.point);
+    return result;
+}
 } // namespace
 
 bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
@@ -189,8 +322,9 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
                     {
                         if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)
                             SetCaptureControl(windowed);
-                        windowed->Perform(message - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
-                                          MAKELPARAM(point.x, point.y));
+                        NotePress(windowed, message, wParam, MAKELPARAM(point.x - area.left, point.y - area.top));
+                        Deliver(form, windowed, IsButtonDown(message), message - WM_MOUSEMOVE + WM_NCMOUSEMOVE,
+                                static_cast<WPARAM>(hit), MAKELPARAM(point.x, point.y));
                     }
                     if (FormShowing(form))
                         form->UpdateCursor();
@@ -212,8 +346,9 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
                 !windowed->Focused())
                 windowed->SetFocus();
         }
-        else if (IsButtonUp(message) && (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0)
+        else if (IsButtonUp(message) && (wParam & kButtonKeys) == 0)
             SetCaptureControl(nullptr);
+        NotePress(target, message, wParam, targetParam);
     }
     else if (IsKeyMessage(message))
     {
@@ -255,7 +390,7 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
     const bool mouse = IsMouseMessage(message);
     if (target != form)
     {
-        LRESULT result = target->Perform(message, wParam, targetParam);
+        LRESULT result = Deliver(form, target, IsButtonDown(message), message, wParam, targetParam);
         if (message == WM_RBUTTONUP && result == 0)
             AskForContextMenu(form, target, targetParam);
         if (mouse && FormShowing(form))
@@ -264,7 +399,7 @@ bool RouteInput(TCustomForm* form, UINT message, WPARAM wParam, LPARAM lParam)
     }
     bool wasRouting = form->m_routing;
     form->m_routing = true;
-    LRESULT result = form->Perform(message, wParam, targetParam);
+    LRESULT result = Deliver(form, form, IsButtonDown(message), message, wParam, targetParam);
     if (message == WM_RBUTTONUP && result == 0)
         AskForContextMenu(form, form, targetParam);
     // The handler may have freed the form (Release waits for the queue, delete does not).
@@ -653,6 +788,7 @@ TModalResult TCustomForm::ShowModal()
 {
     if (m_visible || !Enabled() || m_modal)
         throw EInvalidOperation(u"Cannot make a visible window modal");
+    Vcl::CancelCapture();
     // The form it stands over: the active one, else the last shown that still shows (a hint or a
     // drop-down list is no owner).
     auto canOwn = [this](TCustomForm* form)

@@ -1,5 +1,8 @@
+#include "Platform/Vcl/ComCtrls.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
+#include "Platform/Vcl/Menus.h"
 #include "Platform/Vcl/StdCtrls.h"
 
 #include "tests/support/ManualClock.h"
@@ -8,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -654,6 +658,173 @@ TEST(FormsTest, ShiftF10AndTheMenuKeyAskTheFocusedControlForItsMenuInsteadOfTheK
     Platform::ResetKeyStates();
     EXPECT_EQ(log, (std::vector<std::string>{"c down 16", "c menu -1,-1", "c up 16", "c menu -1,-1", "c down 121",
                                              "c up 121", "c down 17", "c down 16", "c down 121"}));
+    form.Hide();
+}
+
+namespace
+{
+// A button that tells a shared log what it hears of the mouse and runs `press` when a button goes
+// down on it (from OnMouseDown, before the button draws itself pushed).
+class PressLoggingButton : public TButton
+{
+public:
+    PressLoggingButton(TComponent* owner, std::vector<std::string>* log, const char* name)
+        : TButton(owner), m_log(log), m_name(name)
+    {
+        OnMouseDown = MakeClosure(this, &PressLoggingButton::Down);
+        OnClick = MakeClosure(this, &PressLoggingButton::Clicked);
+    }
+    std::function<void(TMouseButton)> press;
+
+protected:
+    void WndProc(TMessage& Message) override
+    {
+        if (Message.Msg == WM_CANCELMODE)
+            m_log->push_back(m_name + " cancelled");
+        if (Message.Msg == WM_LBUTTONUP || Message.Msg == WM_RBUTTONUP)
+            m_log->push_back(m_name + (Message.Msg == WM_LBUTTONUP ? " up " : " right up ") +
+                             std::to_string(GET_X_LPARAM(Message.LParam)) + "," +
+                             std::to_string(GET_Y_LPARAM(Message.LParam)));
+        TButton::WndProc(Message);
+    }
+
+private:
+    void Down(TObject*, TMouseButton button, TShiftState, int, int)
+    {
+        if (press)
+            press(button);
+    }
+    void Clicked(TObject*) { m_log->push_back(m_name + " click"); }
+
+    std::vector<std::string>* m_log;
+    std::string m_name;
+};
+} // namespace
+
+TEST(FormsTest, AModalLoopTakesTheMouseFromThePressHeldWhenItStarts)
+{
+    ManualClock clock;
+    Platform::SetEventPump([&](DWORD) { clock.Advance(5); });
+    std::vector<std::string> log;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    auto* opener = new PressLoggingButton(&form, &log, "opener");
+    opener->SetParent(&form);
+    opener->SetBounds(10, 10, 100, 40);
+    auto* other = new PressLoggingButton(&form, &log, "other");
+    other->SetParent(&form);
+    other->SetBounds(150, 10, 100, 40);
+    form.Show();
+
+    TForm dialog(nullptr);
+    dialog.SetBounds(0, 0, 200, 100);
+    auto* cancel = new TButton(&dialog);
+    cancel->SetParent(&dialog);
+    cancel->SetCancel(true);
+    cancel->SetModalResult(mrCancel);
+    TPopupMenu menu(nullptr);
+    auto* item = new TMenuItem(&menu);
+    item->SetCaption(u"Item");
+    menu.Items()->Add(item);
+
+    // Inside the loop: the press's release comes (to the form under the modal one, which takes no
+    // input), then the key that closes the modal form.
+    WORD closingKey = 0;
+    UINT release = WM_LBUTTONUP;
+    struct Closer
+    {
+        std::vector<std::string>& log;
+        TForm& form;
+        WORD& key;
+        UINT& release;
+        void Tick(TObject*)
+        {
+            TCustomForm* modal = nullptr;
+            for (int i = 0; i < Screen->FormCount(); ++i)
+                if (Screen->Forms(i)->Modal())
+                    modal = Screen->Forms(i);
+            if (!modal || modal->ModalResult() != mrNone)
+                return;
+            log.push_back("loop");
+            EXPECT_FALSE(Vcl::RouteInput(&form, release, 0, MAKELPARAM(30, 25)));
+            Vcl::RouteInput(modal, WM_KEYDOWN, key, 0);
+            Vcl::RouteInput(modal, WM_KEYUP, key, 0);
+            if (modal->ModalResult() == mrNone)
+            {
+                ADD_FAILURE() << "the key left the modal form open";
+                modal->SetModalResult(mrAbort);
+            }
+        }
+    } closer{log, form, closingKey, release};
+    TTimer timer(nullptr);
+    timer.SetInterval(10);
+    timer.OnTimer = MakeClosure(&closer, &Closer::Tick);
+
+    struct Case
+    {
+        const char* name;
+        bool right;                   // the right button opens it, else the left
+        bool byThePress;              // the press's handler opens it; else it opens while the button is held
+        std::function<void()> open;   // the modal loop
+        WORD key;                     // what closes it
+        std::vector<std::string> said; // what the opener hears up to the next click
+    };
+    const Case cases[] = {
+        // The releases wait until the press's handler is done, at the last point the button saw.
+        {"form by Escape", false, true, [&] { dialog.ShowModal(); }, VK_ESCAPE,
+         {"opener cancelled", "loop", "opener up 20,15"}},
+        {"message box by Enter", false, true, [] { Vcl::MessageBoxForm(u"Text", u"Box", MB_OK); }, VK_RETURN,
+         {"opener cancelled", "loop", "opener up 20,15"}},
+        {"message box by Space", false, true, [] { Vcl::MessageBoxForm(u"Text", u"Box", MB_OKCANCEL); }, VK_SPACE,
+         {"opener cancelled", "loop", "opener up 20,15"}},
+        {"menu by Escape", true, true, [&] { menu.Popup(40, 40); }, VK_ESCAPE,
+         {"opener cancelled", "loop", "opener right up 20,15"}},
+        // Opened by something else while the button is held: the press ends before the loop.
+        {"form while held", false, false, [&] { dialog.ShowModal(); }, VK_ESCAPE,
+         {"opener cancelled", "opener up 20,15", "loop"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        log.clear();
+        closingKey = c.key;
+        release = c.right ? WM_RBUTTONUP : WM_LBUTTONUP;
+        opener->press = [&](TMouseButton) { if (c.byThePress) c.open(); };
+        Vcl::RouteInput(&form, c.right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, c.right ? MK_RBUTTON : MK_LBUTTON,
+                        MAKELPARAM(30, 25));
+        if (!c.byThePress)
+            c.open();
+        // Nothing holds the mouse: the next click goes to what is under the pointer, and the
+        // opener is not left drawn pushed.
+        EXPECT_EQ(Vcl::CaptureControl(), nullptr);
+        EXPECT_FALSE(opener->Pressed());
+        Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(170, 25));
+        EXPECT_TRUE(other->Pressed());
+        Vcl::RouteInput(&form, WM_LBUTTONUP, 0, MAKELPARAM(170, 25));
+        std::vector<std::string> said = c.said;
+        said.insert(said.end(), {"other up 20,15", "other click"});
+        EXPECT_EQ(log, said);
+        EXPECT_FALSE(other->Pressed());
+    }
+
+    // A drag under way when a loop opens ends where the pointer last was: moves after the loop
+    // drag nothing.
+    auto* bar = new TTrackBar(&form);
+    bar->SetParent(&form);
+    bar->SetBounds(10, 100, 200, 30);
+    bar->SetMax(100);
+    const TRect thumb = bar->ThumbRect();
+    const int y = 100 + thumb.top + thumb.Height() / 2;
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10 + thumb.left + thumb.Width() / 2, y));
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(110, y));
+    const int dragged = bar->Position();
+    EXPECT_GT(dragged, 0);
+    closingKey = VK_ESCAPE;
+    release = WM_LBUTTONUP;
+    dialog.ShowModal();
+    Vcl::RouteInput(&form, WM_MOUSEMOVE, 0, MAKELPARAM(200, y));
+    EXPECT_EQ(bar->Position(), dragged);
+    Platform::SetEventPump(nullptr);
     form.Hide();
 }
 

@@ -22,6 +22,7 @@
 
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ComboList.h"
+#include "tests/support/ModalBoxDriver.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
 #include "tests/support/TempDir.h"
@@ -634,7 +635,7 @@ TEST_F(ViewHostPanelsWindowTest, ALoadedSceneShowsWithThePanelOfItsEditor)
     EXPECT_EQ(host->ModeButtons().size(), 3u);
 }
 
-// A display wide enough for the view and the panel column beside it.
+// A display wide enough for the view and the whole panel column beside it (its right edge included).
 class ViewHostPanelPicturesWindowTest : public ViewHostPanelsWindowTest
 {
 public:
@@ -684,4 +685,77 @@ TEST_F(ViewHostPanelPicturesWindowTest, EachPanelInTheHostShowsItsPicture)
     Settle();
     ASSERT_TRUE(animPanel->Showing());
     expectPanelPicture(animPanel, "tests/Engine/Editors/data/host_animation_panel.png");
+}
+
+TEST_F(ViewHostPanelPicturesWindowTest, TheFirstClickAfterTheColourDialogOpenedByAPressGoesWhereItIsMade)
+{
+    // The quad's colour editor, from the mesh editor's tools page.
+    XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
+    XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
+    for (const XVertex& v : {XVertex(-1, 3, -1), XVertex(-1, 3, 1), XVertex(1, 3, -1), XVertex(1, 3, 1)})
+        mesh->AddVertex(v, XColor(0xFFFFFFFF));
+    mesh->AddFace(XFace(0, 1, 2));
+    mesh->AddFace(XFace(2, 1, 3));
+    quad->GetMesh()->MeshInvalidate();
+    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+        scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
+    ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
+    host->View()->SetFocus();
+    Settle();
+    Type("Return");
+    auto* triPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(triPanel, nullptr);
+    triPanel->PageControl->SetActivePage(triPanel->ToolsTab);
+    Settle();
+    ClickOn(window, triPanel->VertexColorBtn, 20, 10);
+    auto* painter = dynamic_cast<XVertexColorEditor*>(scene->GetEditor());
+    ASSERT_NE(painter, nullptr);
+    auto* colorPanel = dynamic_cast<TVertexColorEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(colorPanel, nullptr);
+    const TRect sample = colorPanel->ColorEdit->SampleRect();
+
+    // The sample opens the dialog as the button goes down; its release comes while the dialog is
+    // up. Closed by keys or by the window manager, the dialog leaves the next click to the button
+    // under the pointer: one click paints every vertex.
+    const struct
+    {
+        const char* name;
+        std::function<void(unsigned long dialog)> close;
+        bool red; // the colour chosen in the dialog, else the one the editor had
+    } cases[] = {
+        {"Up four times and Enter",
+         [&](unsigned long)
+         {
+             for (const char* key : {"Up", "Up", "Up", "Up", "Return"})
+                 probe->Key(key);
+         },
+         true},
+        {"Escape", [&](unsigned long) { probe->Key("Escape"); }, false},
+        {"closed by the window manager", [&](unsigned long dialog) { probe->RequestClose(dialog); }, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        colorPanel->ColorEdit->SetColor(clBlack);
+        painter->SetPaintColor(colorPanel->ColorEdit->GetXColor());
+        painter->SetAllColors(XColor(0xFFFFFFFF));
+        TTimer timer(nullptr);
+        timer.SetInterval(20);
+        ModalBoxDriver<TColorDialogForm> driver;
+        driver.ready = [&](TColorDialogForm*, unsigned long dialog)
+        { return probe->Viewable(dialog) && probe->HasFocus(dialog); };
+        driver.act = [&](TColorDialogForm*, unsigned long dialog) { c.close(dialog); };
+        driver.timer = &timer;
+        timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TColorDialogForm>::Tick);
+        ClickOn(window, colorPanel->ColorEdit, (sample.left + sample.right) / 2, (sample.top + sample.bottom) / 2);
+        timer.SetEnabled(false);
+        ASSERT_TRUE(driver.acted);
+        const uint32_t paint = painter->GetPaintColor().GetARGB();
+        EXPECT_EQ((paint & 0xFFFFFF) == 0xFF0000, c.red) << std::hex << paint;
+
+        ClickOn(window, colorPanel->SpeedButton4, 20, 10);
+        ASSERT_EQ(mesh->GetColorCount(), 4u);
+        for (uint32_t i = 0; i < 4; ++i)
+            EXPECT_EQ(mesh->GetColors()[i].GetARGB(), paint) << i;
+    }
 }
