@@ -11,8 +11,9 @@ bool InChildProcess(const std::function<bool()>& work);
 // exists, so that they overlap as two copies of the program started together do. Returns, in the
 // same order, whether each returned true (false also when it died).
 std::vector<bool> InChildProcessesTogether(const std::vector<std::function<bool()>>& works);
-// In a child only: takes the unprivileged user "nobody" (uid and gid 65534), so that file
-// permissions bind as they bind every user but root. False when that is not possible.
+// In a child only: as root, takes the unprivileged user "nobody" (uid and gid 65534), so that file
+// permissions bind as they bind every user but root (false when that is not possible). Any other
+// user stays who it is: bound by them already, but still the owner of the files the test made.
 bool BecomeUnprivileged();
 // In a child only: no file may grow past `bytes` (writes past it fail as on a full disk). A later
 // call may raise the limit again, as room comes back when a disk is cleaned up.
