@@ -1,8 +1,11 @@
 // Runs part of a test in a forked child, for what must not touch the test process itself: lower
-// resource limits, another user's permissions, or several processes at work on the same files.
+// resource limits, another user's permissions, or several processes at work on the same files; and
+// runs programs of the tree as a user starts them, reading what they say.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <string>
 #include <vector>
 
 // Runs `work` in a child and returns whether it returned true (false also when it died).
@@ -20,3 +23,8 @@ bool BecomeUnprivileged();
 void LimitFileSize(unsigned long long bytes);
 // In a child only: no more than `count` open descriptors.
 void LimitOpenFiles(unsigned long long count);
+// Runs `program` with `args` in a child whose environment `setup` changes first, reading its
+// standard error into `errors` until that closes (the program ended) or `bound` passes. Returns
+// its exit status, or -1 when it was still running then (it is killed) or ended by a signal.
+int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::function<void()>& setup,
+               std::chrono::milliseconds bound, std::string& errors);
