@@ -2,6 +2,7 @@
 // handlers, after main, and nothing of that may reach a display connection that is already gone.
 // Each host runs as a process of its own on a private virtual X server and is closed as a window
 // manager closes it (WM_DELETE_WINDOW). Without a display a host says so and ends at once.
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/VirtualDisplay.h"
 #include "tests/support/WholeFile.h"
@@ -76,50 +77,6 @@ TEST(HostExitWindowTest, HostsClosedByTheWindowManagerExitCleanly)
     }
 }
 
-// Runs the program with the environment changed as `setup` changes it and its standard error
-// read until it closes (the program ended) or `bound` passes; the status, or -1 when it was still
-// running then (it is killed).
-int RunWithoutWindow(const fs::path& program, const std::vector<std::string>& args,
-                     const std::function<void()>& setup, std::chrono::milliseconds bound, std::string& errors)
-{
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return -2;
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0)
-    {
-        dup2(fds[1], 2);
-        setup();
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    bool closed = false;
-    while (!closed)
-    {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd wait{fds[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-            break;
-        char chunk[512];
-        const ssize_t n = read(fds[0], chunk, sizeof chunk);
-        if (n > 0)
-            errors.append(chunk, static_cast<size_t>(n));
-        closed = n == 0;
-    }
-    close(fds[0]);
-    if (!closed)
-        kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return closed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(HostExitWindowTest, HostsWithoutADisplaySaySoInOneLineAndEndWithStatusOne)
 {
     TempDir dir("kelvane-host-nodisplay");
@@ -147,22 +104,61 @@ TEST(HostExitWindowTest, HostsWithoutADisplaySaySoInOneLineAndEndWithStatusOne)
             std::string errors;
             // Far more than a refusal takes even on a loaded machine; a host that waits for a
             // window never ends by itself.
-            EXPECT_EQ(RunWithoutWindow(program, {arg}, environment.setup, 60s, errors), 1) << errors;
+            EXPECT_EQ(RunProgram(program, {arg}, environment.setup, 60s, errors), 1) << errors;
             EXPECT_EQ(errors.rfind(std::string(name) + ": no display to open a window on (", 0), 0u) << errors;
             EXPECT_NE(errors.find(environment.reason), std::string::npos) << errors;
             EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
             EXPECT_TRUE(!errors.empty() && errors.back() == '\n');
         }
-    // A size that is no number, or none a window can take, is a usage error, said in one line.
+}
+
+// What a host cannot use ends it with status 2 before it looks for a display: a size that is no
+// number, or none a window can take, said in one line; a count of arguments its usage does not
+// allow (a word too many is no slip to pass over, and a window's size goes whole) with its usage.
+TEST(HostExitWindowTest, HostsRefuseArgumentsTheyCannotUseWithStatusTwo)
+{
+    TempDir dir("kelvane-host-arguments");
+    WriteWholeFile(dir / "data.bin", std::string("0123"));
+    const std::string file = (dir / "data.bin").string(), folder = dir.Path().string();
+    const auto noDisplay = [] { unsetenv("DISPLAY"); unsetenv("KELVANE_HEADLESS"); };
+    const char* const font = "DejaVu Sans Mono";
     for (const char* size : {"big", "12x", "0", "99999"})
     {
         SCOPED_TRACE(size);
         std::string errors;
         const fs::path program = fs::path(Platform::ProgramFolder()) / "hexedit_host";
-        EXPECT_EQ(RunWithoutWindow(program, {(dir / "data.bin").string(), "DejaVu Sans Mono", "10", size},
-                                   environments[0].setup, 60s, errors),
-                  2);
+        EXPECT_EQ(RunProgram(program, {file, font, "10", size, "400"}, noDisplay, 60s, errors), 2);
         EXPECT_EQ(errors, "hexedit_host: '" + std::string(size) + "' is not a number from 64 to 4096\n");
+    }
+    const std::string hexUsage = "usage: hexedit_host FILE [FONT [SIZE [WIDTH HEIGHT]]]\n";
+    const std::string listUsage = "usage: filelist_host FOLDER [CAPTION]\n";
+    const struct
+    {
+        const char* program;
+        std::vector<std::string> args;
+        std::string said; // with status 2; nothing said is a command line taken (no display: status 1)
+    } cases[] = {
+        {"hexedit_host", {}, hexUsage},
+        {"hexedit_host", {file, font, "10", "760"}, hexUsage},
+        {"hexedit_host", {file, font, "10", "760", "400", "extra"}, hexUsage},
+        {"hexedit_host", {file, font, "10", "760", "400"}, ""},
+        {"filelist_host", {}, listUsage},
+        {"filelist_host", {folder, "Listing", "extra"}, listUsage},
+        {"filelist_host", {folder, "Listing"}, ""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.program) + " with " + std::to_string(c.args.size()) + " arguments");
+        std::string errors;
+        const int status = RunProgram(fs::path(Platform::ProgramFolder()) / c.program, c.args, noDisplay, 60s, errors);
+        if (c.said.empty())
+        {
+            EXPECT_EQ(status, 1) << errors;
+            EXPECT_EQ(errors.rfind(std::string(c.program) + ": no display to open a window on (", 0), 0u) << errors;
+            continue;
+        }
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(errors, c.said);
     }
 }
 } // namespace

@@ -1178,6 +1178,8 @@ TEST(ShellUriListTest, WhatTheWriterWritesTheReaderReadsBack)
     EXPECT_TRUE(list == names);
 }
 
+// Read-only is whether this user may not write the entry: the owner's write permission binds its
+// owner, the others' everyone outside its group, and root may write anything.
 TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)
 {
     TempDir dir("shellro");
@@ -1187,8 +1189,10 @@ TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)
     fs::permissions(dir / "mine", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     WriteFile(dir / "shared", "x");
     fs::permissions(dir / "shared", fs::perms::all);
-    std::string path = dir.Path().string();
-    auto readOnly = [path](const char* name)
+    WriteFile(dir / "locked", "x"); // its group and the others may write it, its owner may not
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::group_read | fs::perms::group_write |
+                                        fs::perms::others_read | fs::perms::others_write);
+    auto readOnly = [](const std::string& path, const char* name)
     {
         LPITEMIDLIST list = Parse(path);
         IShellFolder* desktop = nullptr;
@@ -1196,7 +1200,7 @@ TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)
         IShellFolder* folder = nullptr;
         desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
         IEnumIDList* e = nullptr;
-        folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &e);
+        folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &e);
         LPITEMIDLIST id;
         ULONG got;
         int result = -1;
@@ -1214,12 +1218,38 @@ TEST(ShellNamespaceTest, ReadOnlyMeansNotWritableByThisUser)
         CoTaskMemFree(list);
         return result;
     };
-    EXPECT_EQ(readOnly("mine"), 0); // the owner (root here, or whoever runs the test) may write
-    EXPECT_TRUE(InChildProcess(
-        [&]
-        {
-            if (!BecomeUnprivileged())
-                return false;
-            return readOnly("mine") == 1 && readOnly("shared") == 0;
-        }));
+    const std::string path = dir.Path().string();
+    const bool root = ::geteuid() == 0;
+    // The owner, whoever runs the test.
+    EXPECT_EQ(readOnly(path, "mine"), 0);
+    EXPECT_EQ(readOnly(path, "shared"), 0);
+    EXPECT_EQ(readOnly(path, "locked"), root ? 0 : 1);
+    if (root)
+    {
+        // Another user, who is not root: the owner's permission is not theirs, the others' is.
+        EXPECT_TRUE(InChildProcess(
+            [&]
+            {
+                if (!BecomeUnprivileged())
+                    return false;
+                return readOnly(path, "mine") == 1 && readOnly(path, "shared") == 0 && readOnly(path, "locked") == 0;
+            }));
+        return;
+    }
+    // A user who is not root can give no file to another owner; two of the system's folders stand
+    // in: root's "/usr", which only its owner may write, and root's "/tmp", which everyone may.
+    auto anothers = [](const char* folder, bool othersWrite)
+    {
+        struct stat st;
+        if (::stat(folder, &st) != 0 || st.st_uid == ::geteuid() || bool(st.st_mode & S_IWOTH) != othersWrite)
+            return false;
+        std::vector<gid_t> groups(::getgroups(0, nullptr) + 1);
+        groups.resize(std::max(0, ::getgroups(int(groups.size()), groups.data())));
+        groups.push_back(::getegid());
+        return std::find(groups.begin(), groups.end(), st.st_gid) == groups.end();
+    };
+    if (!anothers("/usr", false) || !anothers("/tmp", true))
+        GTEST_SKIP() << "\"/usr\" and \"/tmp\" are not another user's here, to check entries of other owners";
+    EXPECT_EQ(readOnly("/", "usr"), 1);
+    EXPECT_EQ(readOnly("/", "tmp"), 0);
 }

@@ -1,9 +1,21 @@
-// The hosts' command lines: a numeric argument is a whole number in a range or the program ends
-// with its usage status.
+// The hosts' command lines: a count of arguments the usage does not allow ends the program with its
+// usage, a numeric argument is a whole number in a range; either failure ends it with status 2.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+
+// Unless the program was given one of `counts` arguments after its name, prints `usage` (the whole
+// line) and ends it with status 2: a word too many is refused, not left unread.
+inline void CheckArgumentCount(const char* usage, int argc, std::initializer_list<int> counts)
+{
+    if (std::find(counts.begin(), counts.end(), argc - 1) != counts.end())
+        return;
+    std::fprintf(stderr, "%s\n", usage);
+    std::exit(2);
+}
 
 // The argument at `index` as a number from `low` to `high`, or `fallback` when there is none; a
 // word that is no such number is said in one line and ends `program` with status 2.

@@ -2,6 +2,7 @@
 // hand and for the real-window tests (drags between programs among them):
 //   filelist_host FOLDER [CAPTION]
 #include "tests/hosts/FileListHostForm.h"
+#include "tests/hosts/HostArguments.h"
 #include "Platform/X11/X11Presenter.h"
 
 #include <cstdio>
@@ -10,11 +11,7 @@
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-    {
-        std::fputs("usage: filelist_host FOLDER [CAPTION]\n", stderr);
-        return 2;
-    }
+    CheckArgumentCount("usage: filelist_host FOLDER [CAPTION]", argc, {1, 2});
     std::error_code error;
     std::filesystem::path folder = std::filesystem::absolute(argv[1], error);
     if (error || !std::filesystem::is_directory(folder, error))

@@ -1,5 +1,5 @@
 // A window with one hex editor, for trying the editor by hand and for the real-window tests:
-//   hexedit_host FILE [FONT [SIZE [WIDTH [HEIGHT]]]]
+//   hexedit_host FILE [FONT [SIZE [WIDTH HEIGHT]]]
 // FONT is the editor's face (DejaVu Sans Mono), SIZE its points (10), WIDTH x HEIGHT the window's
 // client size (760 x 400).
 // The file is loaded at start; Ctrl+S saves it back. A close with unsaved edits asks whether to
@@ -59,11 +59,7 @@ void AskBeforeClose(TObject*, TCloseAction& action)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-    {
-        std::fputs("usage: hexedit_host FILE [FONT [SIZE [WIDTH [HEIGHT]]]]\n", stderr);
-        return 2;
-    }
+    CheckArgumentCount("usage: hexedit_host FILE [FONT [SIZE [WIDTH HEIGHT]]]", argc, {1, 2, 3, 5});
     const int size = NumberArgument("hexedit_host", argc, argv, 3, 10, 1, 200);
     const int width = NumberArgument("hexedit_host", argc, argv, 4, 760, 64, 4096);
     const int height = NumberArgument("hexedit_host", argc, argv, 5, 400, 64, 4096);

@@ -118,6 +118,7 @@ struct LeastSize
 
 int main(int argc, char** argv)
 {
+    CheckArgumentCount("usage: view_host [WIDTH HEIGHT [BOXES SEGMENTS]]", argc, {0, 2, 4});
     const int width = NumberArgument("view_host", argc, argv, 1, 800, LeastSize::MinimumView, 4096);
     const int height = NumberArgument("view_host", argc, argv, 2, 600, LeastSize::MinimumView, 4096);
     ViewSceneOptions options = TViewHostForm::HostSceneOptions();

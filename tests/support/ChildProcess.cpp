@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,4 +76,46 @@ void LimitOpenFiles(unsigned long long count)
 {
     rlimit limit{count, count};
     ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::function<void()>& setup,
+               std::chrono::milliseconds bound, std::string& errors)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return -2;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+    {
+        ::dup2(fds[1], 2);
+        setup();
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    bool closed = false;
+    while (!closed)
+    {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wait{fds[0], POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char chunk[512];
+        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+        if (n > 0)
+            errors.append(chunk, static_cast<size_t>(n));
+        closed = n == 0;
+    }
+    ::close(fds[0]);
+    if (!closed)
+        ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return closed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -19,6 +19,7 @@
 #include "Engine/Views/XViewport.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Win32/Windows.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ImageDecoders.h"
 #include "tests/support/ImageFiles.h"
 #include "tests/support/PresenterWindowTest.h"
@@ -549,6 +550,47 @@ TEST_F(ViewDemoKeysWindowTest, TheChosenTransformButtonStandsPressedHoweverTheMo
     expectChosen(XTT_ROTATE, "mesh editor in face mode");
     ExpectBackInTheSceneEditor();
     expectChosen(XTT_ROTATE, "back in the scene editor");
+}
+
+// The demo program's command line, read before it looks for a display: a count of arguments its
+// usage does not allow (a word too many, or half of a size) ends it with its usage, a number it
+// cannot use with one line naming it, both with status 2; what it takes goes on to the display.
+TEST(ViewDemoProgramTest, ArgumentsItCannotUseEndItWithStatusTwo)
+{
+    const std::string usage = "usage: view_host [WIDTH HEIGHT [BOXES SEGMENTS]]\n";
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string said; // with status 2; nothing said is a command line taken (no display: status 1)
+    } cases[] = {
+        {{}, ""},
+        {{"800", "600"}, ""},
+        {{"800", "600", "1", "4"}, ""},
+        {{"800"}, usage},
+        {{"800", "600", "1"}, usage},
+        {{"800", "600", "1", "4", "5"}, usage},
+        {{"abc", "600"}, "view_host: 'abc' is not a number from 64 to 4096\n"},
+        {{"800", "600", "1", "65"}, "view_host: '65' is not a number from 1 to 64\n"},
+    };
+    for (const auto& c : cases)
+    {
+        std::string line;
+        for (const std::string& arg : c.args)
+            line += " " + arg;
+        SCOPED_TRACE("view_host" + line);
+        std::string errors;
+        const int status = RunProgram(
+            fs::path(Platform::ProgramFolder()) / "view_host", c.args,
+            [] { unsetenv("DISPLAY"); unsetenv("KELVANE_HEADLESS"); }, 60s, errors);
+        if (c.said.empty())
+        {
+            EXPECT_EQ(status, 1) << errors;
+            EXPECT_EQ(errors.rfind("view_host: no display to open a window on (", 0), 0u) << errors;
+            continue;
+        }
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(errors, c.said);
+    }
 }
 
 namespace
