@@ -19,7 +19,9 @@
 #include <cstdlib>
 #include <random>
 #include <set>
+#include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -128,7 +130,7 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
     size_t differing = CountDifferentPixels(shot, expected, 40);
     if (differing > 60)
     {
-        fs::path actual = fs::temp_directory_path() / "PatcherWindow.actual.png";
+        fs::path actual = fs::temp_directory_path() / ("PatcherWindow.actual." + std::to_string(::getpid()) + ".png");
         WriteWholeFile(actual, ImageFiles::Png(shot, uint32_t(width), uint32_t(height), false));
         ADD_FAILURE() << differing << " pixels differ from " << reference << "; the window is in " << actual;
     }

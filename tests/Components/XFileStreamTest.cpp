@@ -4,6 +4,7 @@
 #include "Components/XReader.h"
 #include "Components/XWriter.h"
 #include "tests/support/ByteData.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/StreamBytes.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Thrown.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -136,12 +138,29 @@ TEST_F(XFileStreamTest, ReadOnlyModeOpensReadOnlyFiles)
     }
     EXPECT_EQ("frozen", ReadWholeFile(path));
 
-    // Opening for writing is refused by the file's permissions (which bind every user but root).
+    // Opening for writing is refused by the file's permissions, which bind every user but root: root
+    // checks it as the unprivileged user, who may still open the file for reading.
     if (::geteuid() != 0)
     {
         EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 2));
         EXPECT_EQ("Failed opening file.", OpenError(WidePath(path), 3));
+        return;
     }
+    ::chmod(m_Dir.Path().c_str(), 0755);
+    EXPECT_TRUE(InChildProcess(
+        [&]
+        {
+            if (!BecomeUnprivileged())
+                return false;
+            if (OpenError(WidePath(path), 4) != "(nothing thrown)")
+            {
+                std::fprintf(stderr, "the unprivileged user cannot reach %s: the refusal is not checked\n",
+                             path.c_str());
+                return true;
+            }
+            return OpenError(WidePath(path), 2) == "Failed opening file." &&
+                   OpenError(WidePath(path), 3) == "Failed opening file.";
+        }));
 }
 
 TEST_F(XFileStreamTest, NarrowNamesWork)
