@@ -450,3 +450,116 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     left.Kill();
     right.Kill();
 }
+
+namespace
+{
+// The first line a peer dragging the list file onto (x, y) of the root says.
+std::string PeerDrop(const std::string& peer, int x, int y, const fs::path& uris, const char* mode)
+{
+    PeerProcess process;
+    std::string line;
+    if (!process.Start(peer, {"drop", std::to_string(x), std::to_string(y), uris.string(), mode}) ||
+        !process.ReadLine(line, PeerDeadline, PumpOnce))
+        return "(no answer)";
+    return line;
+}
+} // namespace
+
+// A list from another program with a line the list cannot take (another machine's file, a NUL, a
+// scheme other than file:, a bare path) is refused whole, as a list with one file that cannot be
+// moved is: nothing is moved, one box names the first such line, and the peer hears that nothing
+// was done. The machine's own names for itself are its own files.
+TEST_F(ShellViewsXdndWindowTest, AListWithALineItCannotTakeIsRefusedWhole)
+{
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    TPoint docs = RowLabelPoint(*list, u"docs");
+    ASSERT_GE(docs.x, 0);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, docs.x, docs.y, rootX, rootY);
+    TempDir scratch{"shellwhole"}; // the peer's files, away from what is watched
+    const fs::path from = scratch / "from";
+    fs::create_directories(from / "many");
+    // Each case starts from the same files, whatever the last one did with them.
+    auto restore = [&]
+    {
+        EmptyFolderDeep(root / "shown" / "docs");
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            std::ofstream(from / name) << name;
+    };
+    restore();
+    const std::string at = "file://" + from.string();
+    std::string many;
+    for (int i = 0; i < 10000; ++i)
+    {
+        std::ofstream(from / "many" / ("f" + std::to_string(i))) << i;
+        many += (i == 5000 ? "file://otherhost" + from.string() : at) + "/many/f" + std::to_string(i) + "\r\n";
+    }
+    struct Case
+    {
+        std::string middle; // the list's second line
+        std::string text;   // the whole list, when it is not three lines
+        size_t line = 2;
+    };
+    const std::vector<Case> cases = {
+        {"file://otherhost" + from.string() + "/b.txt", "", 2},
+        {at + "/b.txt%00.txt", "", 2},
+        {"sftp://otherhost" + from.string() + "/b.txt", "", 2},
+        {from.string() + "/b.txt", "", 2},
+        {"file://otherhost" + from.string() + "/many/f5000", many, 5001},
+    };
+    TempDir lists{"shelllists"};
+    auto threeLines = [&](const std::string& middle)
+    { return at + "/a.txt\r\n" + middle + "\r\n" + at + "/c.txt\r\n"; };
+    const std::map<std::string, std::string> shownBefore = FolderContents(root.Path());
+    const std::map<std::string, std::string> fromBefore = FolderContents(from);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.middle.substr(0, 80));
+        restore();
+        BoxRecorder boxes;
+        std::ofstream(lists / "uris", std::ios::binary) << (c.text.empty() ? threeLines(c.middle) : c.text);
+        EXPECT_EQ(PeerDrop(peerProgram, rootX, rootY, lists / "uris", "move"), "failed None");
+        EXPECT_EQ(FolderContents(root.Path()), shownBefore);
+        EXPECT_TRUE(FolderContents(from) == fromBefore);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        if (boxes.boxes.empty())
+            continue;
+        const std::string shown = c.middle.size() > 200 ? c.middle.substr(0, 200) + "..." : c.middle;
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Error Moving File or Folder");
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                  "Cannot move \"" + shown + "\": line " + std::to_string(c.line) +
+                      " of the other program's list is no file of this computer. Nothing was moved.");
+    }
+
+    // A paste of such a list: nothing is copied, one box.
+    restore();
+    {
+        BoxRecorder boxes;
+        std::ofstream(lists / "served", std::ios::binary) << threeLines(cases[0].middle);
+        PeerProcess owner;
+        ASSERT_EQ(owner.StartAndRead(peerProgram, {"serve", "text/uri-list", (lists / "served").string()}, 10s,
+                                     PumpOnce),
+                  "ready");
+        list->PasteFromClipboard();
+        EXPECT_EQ(FolderContents(root.Path()), shownBefore);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        if (!boxes.boxes.empty())
+        {
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Error Copying File or Folder");
+            EXPECT_NE(boxes.boxes[0].text.find(u"line 2 of the other program's list"), std::u16string::npos);
+        }
+    }
+
+    // "localhost" and the machine's own name are this machine.
+    restore();
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    BoxRecorder boxes;
+    std::ofstream(lists / "uris", std::ios::binary)
+        << "file://localhost" << from.string() << "/a.txt\r\nfile://" << host << from.string() << "/b.txt\r\n";
+    EXPECT_EQ(PeerDrop(peerProgram, rootX, rootY, lists / "uris", "move"), "finished XdndActionMove");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "a.txt"), "a.txt");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "b.txt"), "b.txt");
+    EXPECT_FALSE(fs::exists(from / "a.txt"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
