@@ -361,6 +361,18 @@ void DropIncoming()
     g_incomingEffect = DROPEFFECT_NONE;
 }
 
+// The program asks its user something or shows a long operation's progress: another program's
+// drop now would run inside that loop, behind the question (and change what it asks about).
+bool ProgramBusy()
+{
+    if (Vcl::FileOperationProgressWindow())
+        return true;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (Screen->Forms(i)->Modal())
+            return true;
+    return false;
+}
+
 TCustomForm* FormOfWindow(unsigned long window)
 {
     for (int i = 0; i < Screen->FormCount(); ++i)
@@ -390,6 +402,7 @@ DWORD AllowedOf(unsigned proposed)
 X11::IncomingDrag IncomingDrag()
 {
     X11::IncomingDrag drag;
+    drag.Busy = ProgramBusy;
     drag.Over = [](unsigned long window, int x, int y, unsigned proposed, unsigned keys,
                    const std::vector<std::string>& types) -> unsigned
     {

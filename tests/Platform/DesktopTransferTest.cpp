@@ -4,11 +4,14 @@
 #include "Platform/X11/DesktopTransfer.h"
 
 #include "Platform/Shell/ShlObj.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ModalBoxDriver.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
@@ -692,6 +695,79 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         EXPECT_GE(Clock::now() - start, 3000ms);
         EXPECT_EQ(target->drops, 1);
     }
+    RevokeDragDrop(form->Handle());
+    target->Release();
+}
+
+// Every position a peer sends is answered. A second peer that comes while a drop is handled (a
+// drop that asks its user) is refused at once and taken up when that drop is done; while the
+// program shows a box of its own, every peer is refused, its drop too.
+TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
+{
+    auto* target = new RecordingTarget();
+    unsigned long window = ShowDropForm(target);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, 10, 10, rootX, rootY);
+    const std::string x = std::to_string(rootX), y = std::to_string(rootY);
+    const std::string first = (dir / "first").string(), second = (dir / "second").string();
+    WriteWholeFile(first, "file:///tmp/first\r\n");
+    WriteWholeFile(second, "file:///tmp/second\r\n");
+
+    std::vector<std::string> heard; // what the second peer heard while the first drop was handled
+    PeerProcess late;
+    target->duringDrop = [&]
+    {
+        if (!heard.empty())
+            return;
+        std::string line;
+        if (!late.Start(Peer(), {"drop", x, y, second, "probe"}) || !late.ReadLine(line, PeerDeadline, PumpOnce))
+            line = "(no answer)";
+        heard.push_back(line);
+    };
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, first}), "finished XdndActionCopy");
+    }
+    EXPECT_EQ(heard, std::vector<std::string>{"status refused"});
+    // Once that drop is done, the second peer's next position is answered as any other.
+    std::string line;
+    while (late.ReadLine(line, PeerDeadline, PumpOnce) && line == "status refused")
+    {
+    }
+    EXPECT_EQ(line, "status accepted XdndActionCopy");
+    EXPECT_TRUE(late.ReadLine(line, PeerDeadline, PumpOnce));
+    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(target->drops, 2);
+    EXPECT_EQ(target->dropped.substr(0, 13), std::u16string(u"/tmp/second\0\0", 13));
+
+    // A box of the program's own is up: a peer is refused at once, and taken once it is gone.
+    std::string whileAsked;
+    ModalBoxDriver<TMessageForm> driver;
+    driver.ready = [](TMessageForm*, unsigned long) { return true; };
+    driver.act = [&](TMessageForm* box, unsigned long shown)
+    {
+        int left = 0, top = 0;
+        probe->RootPosition(shown, 0, 0, left, top);
+        EXPECT_FALSE(rootX >= left && rootX < left + box->Width() && rootY >= top && rootY < top + box->Height())
+            << "the box covers the point dropped on";
+        PeerProcess peer;
+        whileAsked = StartPeer(peer, {"drop", x, y, first});
+        box->SetModalResult(mrOk);
+    };
+    TTimer timer(nullptr);
+    timer.SetInterval(20);
+    timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
+    driver.timer = &timer;
+    MessageBoxW(form->Handle(), u"Go on?", u"Question", MB_OK);
+    timer.SetEnabled(false);
+    EXPECT_TRUE(driver.acted);
+    EXPECT_EQ(whileAsked, "refused");
+    EXPECT_EQ(target->drops, 2);
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, first}), "finished XdndActionCopy");
+    }
+    EXPECT_EQ(target->drops, 3);
     RevokeDragDrop(form->Handle());
     target->Release();
 }
