@@ -1301,11 +1301,10 @@ void XFileListView::SetDropTargetIndex(DWORD keyState, POINTL point, DWORD* effe
 
 void XFileListView::DragEnterEvent(IDataObject* Data, DWORD KeyState, POINTL, DWORD* Effect, HRESULT& Result)
 {
+    // A drag of files is taken up by its form alone: another program's list is read at the drop,
+    // where one it cannot take whole is refused with a word to the user.
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    m_dropAcceptable = Data && Data->GetData(&format, &medium) == S_OK;
-    if (m_dropAcceptable)
-        ReleaseStgMedium(&medium);
+    m_dropAcceptable = Data && Data->QueryGetData(&format) == S_OK;
     m_dragFromThis = Data && Data == m_runningDrag;
     if (m_dropAcceptable)
         *Effect = OfferedEffect(KeyState, *Effect);

@@ -319,12 +319,20 @@ std::u16string WideName(std::string_view bytes);
 // The same written into `out`: at most capacity - 1 units and a NUL; returns the units written.
 size_t WideNameInto(std::string_view bytes, WCHAR* out, size_t capacity);
 
-// File lists between programs (text/uri-list). Parsing keeps only this machine's file URIs with an
-// absolute path, whole escapes and no NUL; it skips a line with a raw control byte or whose path
-// decodes to more than 4,096 bytes, and refuses a text over 16 MiB; it gives a double-NUL-ended
-// list, false when nothing is left. Making escapes every byte that is not plain; whatever it makes
-// of paths up to 4,096 bytes parses back to the same list.
-bool ParseUriList(const std::string& text, std::u16string& dropList);
+// File lists between programs (text/uri-list). A list is taken whole or not at all: besides
+// comments ('#') and empty lines, every line (CR LF or LF ended) must be a file URI of this machine
+// (no host, "localhost" or its own name, without case) with an absolute path, whole escapes, no
+// escaped NUL, no raw control byte and at most 4,096 bytes once decoded. Parsing gives a
+// double-NUL-ended list; false, and an empty list, for a text over 16 MiB, one that names no file,
+// or one with a line it cannot take, which `refusal` then names: the first such line.
+// Making escapes every byte that is not plain; whatever it makes of paths up to 4,096 bytes parses
+// back to the same list.
+struct UriListRefusal
+{
+    size_t line = 0;  // its number, counted from 1; 0 when no line was refused
+    std::string text; // its first 1,024 bytes, without the line's end
+};
+bool ParseUriList(const std::string& text, std::u16string& dropList, UriListRefusal* refusal = nullptr);
 std::string MakeUriList(const WCHAR* dropList);
 
 // The file list of a CF_HDROP block: the list lies inside the block (20 <= offset <= size), is

@@ -1,6 +1,8 @@
 // File lists as the desktop passes them between programs: text/uri-list.
 #include "Platform/Shell/ShlObj.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -11,6 +13,8 @@ namespace
 // every byte that is not plain, so a path of non-ASCII names takes three times its length.
 constexpr size_t LongestPath = 4096;
 constexpr size_t LargestList = 16u << 20;
+// The most of a refused line kept to be shown.
+constexpr size_t ShownLine = 1024;
 
 int HexValue(char c)
 {
@@ -30,9 +34,27 @@ bool IsControl(char c)
     return static_cast<unsigned char>(c) < 0x20 || c == '\x7F';
 }
 
-// The local path of one line, or false: only file URIs of this machine with an absolute path,
-// no raw control byte, every escape whole and none of them a NUL.
-bool LocalPath(std::string_view line, std::string& path)
+// Host names compare without ASCII case, whatever the locale.
+bool SameHostName(std::string_view a, std::string_view b)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// This machine's name, as gethostname gives it (empty when it gives none).
+std::string OwnHostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return std::string();
+    return name;
+}
+
+// The local path of one line, or false: only file URIs of this machine (no host, "localhost" or
+// its own name) with an absolute path, no raw control byte, every escape whole and none of them a
+// NUL.
+bool LocalPath(std::string_view line, const std::string& ownHost, std::string& path)
 {
     static constexpr std::string_view scheme = "file://";
     if (!line.starts_with(scheme))
@@ -41,7 +63,7 @@ bool LocalPath(std::string_view line, std::string& path)
     if (slash == std::string::npos)
         return false;
     std::string_view host = line.substr(scheme.size(), slash - scheme.size());
-    if (!host.empty() && host != "localhost")
+    if (!host.empty() && !SameHostName(host, "localhost") && (ownHost.empty() || !SameHostName(host, ownHost)))
         return false; // another machine's file
     path.clear();
     for (size_t i = slash; i < line.size(); ++i)
@@ -70,13 +92,17 @@ bool LocalPath(std::string_view line, std::string& path)
 
 namespace Platform
 {
-bool ParseUriList(const std::string& text, std::u16string& dropList)
+bool ParseUriList(const std::string& text, std::u16string& dropList, UriListRefusal* refusal)
 {
     dropList.clear();
+    if (refusal)
+        *refusal = UriListRefusal();
     if (text.size() > LargestList)
         return false;
+    const std::string ownHost = OwnHostName();
+    std::string path;
     size_t at = 0;
-    while (at < text.size())
+    for (size_t number = 1; at < text.size(); ++number)
     {
         size_t end = text.find('\n', at);
         if (end == std::string::npos)
@@ -85,9 +111,19 @@ bool ParseUriList(const std::string& text, std::u16string& dropList)
         at = end + 1;
         if (line.ends_with('\r'))
             line.remove_suffix(1);
-        std::string path;
-        if (line.empty() || line[0] == '#' || !LocalPath(line, path))
+        if (line.empty() || line[0] == '#')
             continue;
+        if (!LocalPath(line, ownHost, path))
+        {
+            // The list goes whole or not at all: its source may delete what it hears was moved.
+            dropList.clear();
+            if (refusal)
+            {
+                refusal->line = number;
+                refusal->text = std::string(line.substr(0, ShownLine));
+            }
+            return false;
+        }
         dropList += WideName(path);
         dropList.push_back(0);
     }

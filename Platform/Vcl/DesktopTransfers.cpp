@@ -32,6 +32,46 @@ void TooLargeNotice()
                 u"Clipboard", MB_OK | MB_ICONWARNING);
 }
 
+// A refused line as a box shows it: its first 200 characters, control characters and bytes that
+// are not UTF-8 as U+FFFD.
+std::u16string ShownLine(const std::string& line)
+{
+    constexpr size_t Longest = 200;
+    std::u16string shown = Platform::WideName(line);
+    auto high = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    for (size_t i = 0; i < shown.size(); ++i)
+    {
+        char16_t c = shown[i];
+        // A byte that is not UTF-8 comes as U+DC80..U+DCFF, a lone low half of a pair.
+        bool stray = c >= 0xDC00 && c <= 0xDFFF && (i == 0 || !high(shown[i - 1]));
+        if (c < 0x20 || c == 0x7F || stray)
+            shown[i] = 0xFFFD;
+    }
+    if (shown.size() > Longest)
+    {
+        size_t cut = std::min(shown.size(), Longest);
+        if (cut > 0 && high(shown[cut - 1]))
+            --cut; // not half a character
+        shown = shown.substr(0, cut) + u"...";
+    }
+    return shown;
+}
+
+// A file list of another program with a line we cannot take is refused whole, as a list with one
+// item that cannot be moved or copied is: one box names that line, and nothing is done.
+void RefusedListNotice(HWND owner, const Platform::UriListRefusal& refusal, DWORD effect)
+{
+    const char16_t* verb = effect == DROPEFFECT_MOVE ? u"move" : effect == DROPEFFECT_LINK ? u"link" : u"copy";
+    const char16_t* done = effect == DROPEFFECT_MOVE ? u"moved" : effect == DROPEFFECT_LINK ? u"linked" : u"copied";
+    const char16_t* caption = effect == DROPEFFECT_MOVE   ? u"Error Moving File or Folder"
+                              : effect == DROPEFFECT_LINK ? u"Error Linking File or Folder"
+                                                          : u"Error Copying File or Folder";
+    std::u16string text = std::u16string(u"Cannot ") + verb + u" \"" + ShownLine(refusal.text) + u"\": line " +
+                          Platform::WideName(std::to_string(refusal.line)) +
+                          u" of the other program's list is no file of this computer. Nothing was " + done + u".";
+    MessageBoxW(owner, text.c_str(), caption, MB_OK | MB_ICONERROR);
+}
+
 // Reading another program's clipboard can take a while (a large transfer in many steps, an owner
 // slow to answer): meanwhile the pointer over our windows shows the wait shape, as other long work
 // here does, and it comes back whatever the read ends in.
@@ -141,8 +181,16 @@ bool ImportFormat(UINT format, std::string& bytes)
         if (r == X11::FetchResult::TooLarge)
             TooLargeNotice();
         std::u16string list;
-        if (r != X11::FetchResult::Done || !Platform::ParseUriList(raw, list))
+        Platform::UriListRefusal refusal;
+        if (r != X11::FetchResult::Done)
             return false;
+        if (!Platform::ParseUriList(raw, list, &refusal))
+        {
+            // A paste from another program is a copy.
+            if (refusal.line)
+                RefusedListNotice(nullptr, refusal, DROPEFFECT_COPY);
+            return false;
+        }
         bytes = Platform::MakeDropFilesBlock(list);
         return true;
     }
@@ -222,10 +270,19 @@ Platform::ExternalDrag OutgoingDrag()
 
 // ---- Other programs' drags over ours --------------------------------------------------------
 
-// The data of another program's drag: its file list, fetched once, when first asked for.
+// The data of another program's drag: its file list, fetched once, when first asked for (inside
+// the drag's Over or Drop). A list with a line we cannot take gives no file list at all.
 class ForeignData final : public ComObject<IDataObject, IID_IDataObject>
 {
 public:
+    // Whether the list holds a line we cannot take, and which.
+    bool Refused(Platform::UriListRefusal& refusal)
+    {
+        Fetch();
+        refusal = m_refusal;
+        return m_refusal.line != 0;
+    }
+
     HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
         if (!medium)
@@ -233,14 +290,7 @@ public:
         HRESULT hr = QueryGetData(format);
         if (hr != S_OK)
             return hr;
-        if (!m_fetched)
-        {
-            m_fetched = true;
-            std::string raw;
-            std::u16string list;
-            if (X11::FetchDragData(UriListTarget, raw) == X11::FetchResult::Done && Platform::ParseUriList(raw, list))
-                m_block = Platform::MakeDropFilesBlock(list);
-        }
+        Fetch();
         if (m_block.empty())
             return DV_E_FORMATETC; // nothing of it is a file here
         HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, m_block.size());
@@ -282,17 +332,45 @@ public:
     HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
+    void Fetch()
+    {
+        if (m_fetched)
+            return;
+        m_fetched = true;
+        std::string raw;
+        std::u16string list;
+        if (X11::FetchDragData(UriListTarget, raw) == X11::FetchResult::Done &&
+            Platform::ParseUriList(raw, list, &m_refusal))
+            m_block = Platform::MakeDropFilesBlock(list);
+    }
+
     bool m_fetched = false;
     std::string m_block;
+    Platform::UriListRefusal m_refusal;
 };
 
 ForeignData* g_incoming = nullptr;
+// The effect our target last answered the drag with: what its drop would do.
+DWORD g_incomingEffect = DROPEFFECT_NONE;
 
 void DropIncoming()
 {
     if (g_incoming)
         g_incoming->Release();
     g_incoming = nullptr;
+    g_incomingEffect = DROPEFFECT_NONE;
+}
+
+// The program asks its user something or shows a long operation's progress: another program's
+// drop now would run inside that loop, behind the question (and change what it asks about).
+bool ProgramBusy()
+{
+    if (Vcl::FileOperationProgressWindow())
+        return true;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (Screen->Forms(i)->Modal())
+            return true;
+    return false;
 }
 
 TCustomForm* FormOfWindow(unsigned long window)
@@ -324,6 +402,7 @@ DWORD AllowedOf(unsigned proposed)
 X11::IncomingDrag IncomingDrag()
 {
     X11::IncomingDrag drag;
+    drag.Busy = ProgramBusy;
     drag.Over = [](unsigned long window, int x, int y, unsigned proposed, unsigned keys,
                    const std::vector<std::string>& types) -> unsigned
     {
@@ -338,8 +417,9 @@ X11::IncomingDrag IncomingDrag()
         if (!g_incoming)
             g_incoming = new ForeignData();
         TPoint screen = form->ClientToScreen(TPoint(x, y));
-        return Platform::ForeignDragOver(g_incoming, POINT{screen.x, screen.y}, KeyStateOf(keys) | MK_LBUTTON,
-                                         AllowedOf(proposed));
+        g_incomingEffect = Platform::ForeignDragOver(g_incoming, POINT{screen.x, screen.y},
+                                                     KeyStateOf(keys) | MK_LBUTTON, AllowedOf(proposed));
+        return g_incomingEffect;
     };
     drag.Leave = []
     {
@@ -350,7 +430,14 @@ X11::IncomingDrag IncomingDrag()
     {
         TCustomForm* form = FormOfWindow(window);
         DWORD effect = DROPEFFECT_NONE;
-        if (form && g_incoming)
+        Platform::UriListRefusal refusal;
+        if (form && g_incoming && g_incoming->Refused(refusal))
+        {
+            // No target hears of the drop; the list's source hears that nothing was done.
+            Platform::ForeignDragLeave();
+            RefusedListNotice(form->Handle(), refusal, g_incomingEffect);
+        }
+        else if (form && g_incoming)
         {
             TPoint screen = form->ClientToScreen(TPoint(x, y));
             effect = Platform::ForeignDrop(g_incoming, POINT{screen.x, screen.y}, KeyStateOf(keys) & ~MK_LBUTTON,

@@ -135,6 +135,9 @@ struct State
     std::vector<Sending> sending;
     Outgoing out;
     Incoming in;
+    // A drag that entered while a handler of `in` ran a loop of its own: refused meanwhile, it
+    // becomes `in` once the handler is done.
+    Incoming next;
     IncomingDrag handlers;
     // Properties for the answers to our requests: free ones, and how many were named.
     std::vector<Atom> spareProperties;
@@ -1040,6 +1043,90 @@ void EndIncoming(State& s, bool tellLeave)
         s.handlers.Leave();
 }
 
+// Reads what an XdndEnter tells of a drag into `drag`; false for a version we do not speak.
+bool ReadEnter(State& s, const XClientMessageEvent& m, Incoming& drag)
+{
+    Display* d = s.display;
+    const Atoms& a = s.a;
+    long version = (m.data.l[1] >> 24) & 0xFF;
+    if (version < 3)
+        return false;
+    drag = Incoming();
+    drag.source = static_cast<::Window>(m.data.l[0]);
+    drag.window = m.window;
+    drag.version = std::min(version, XdndVersion);
+    drag.last = Clock::now();
+    if (m.data.l[1] & 1)
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(d, drag.source, a.xdndTypeList, 0, static_cast<long>(LargestAtomList), False, XA_ATOM,
+                               &type, &format, &items, &after, &data) == Success &&
+            data && type == XA_ATOM && format == 32)
+            drag.types = AtomNames(d, std::string(reinterpret_cast<const char*>(data), items * sizeof(long)));
+        if (data)
+            XFree(data);
+    }
+    else
+    {
+        std::string longs(reinterpret_cast<const char*>(&m.data.l[2]), 3 * sizeof(long));
+        drag.types = AtomNames(d, longs);
+    }
+    return true;
+}
+
+// A position we do not take up is answered all the same, refused, so that its source never waits
+// for us; a drop we do not take up hears that nothing was done.
+void Refuse(State& s, const XClientMessageEvent& m)
+{
+    auto source = static_cast<::Window>(m.data.l[0]);
+    if (!source)
+        return;
+    if (m.message_type == s.a.xdndPosition)
+        SendClientMessage(s.display, source, source, s.a.xdndStatus, static_cast<long>(m.window), 2, 0, 0, 0);
+    else if (m.message_type == s.a.xdndDrop)
+        SendClientMessage(s.display, source, source, s.a.xdndFinished, static_cast<long>(m.window), 0, 0, 0, 0);
+}
+
+// Another program's drag while a handler of the one in hand runs a loop of its own (a drop's box):
+// it is refused until the handler is done, and taken up then.
+void Meanwhile(State& s, const XClientMessageEvent& m)
+{
+    auto source = static_cast<::Window>(m.data.l[0]);
+    Incoming& next = s.next;
+    if (m.message_type == s.a.xdndEnter)
+    {
+        Incoming drag;
+        if (ReadEnter(s, m, drag))
+            next = std::move(drag);
+        return;
+    }
+    bool known = next.source && source == next.source;
+    if (known)
+        next.last = Clock::now();
+    if (known && (m.message_type == s.a.xdndLeave || m.message_type == s.a.xdndDrop))
+        next = Incoming();
+    Refuse(s, m);
+}
+
+// The handler of the drag in hand is done: a drag that entered meanwhile is the one in hand now
+// (the pointer is over us for one drag only).
+void TakeNext(State& s)
+{
+    if (!s.next.source)
+        return;
+    EndIncoming(s, true);
+    s.in = std::move(s.next);
+    s.next = Incoming();
+}
+
+bool Busy(State& s)
+{
+    return s.handlers.Busy && s.handlers.Busy();
+}
+
 void IncomingMessage(State& s, const XClientMessageEvent& m)
 {
     Incoming& in = s.in;
@@ -1047,39 +1134,26 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
     const Atoms& a = s.a;
     auto source = static_cast<::Window>(m.data.l[0]);
     if (in.inHandler)
-        return; // a handler runs a loop of its own: the peer hears from us when it is done
+    {
+        // A handler runs a loop of its own: the peer in hand hears from us when it is done, any
+        // other at once.
+        if (source != in.source)
+            Meanwhile(s, m);
+        return;
+    }
     if (m.message_type == a.xdndEnter)
     {
-        long version = (m.data.l[1] >> 24) & 0xFF;
         EndIncoming(s, true);
-        if (version < 3)
-            return;
-        in.source = source;
-        in.window = m.window;
-        in.version = std::min(version, XdndVersion);
-        in.last = Clock::now();
-        if (m.data.l[1] & 1)
-        {
-            Atom type = None;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(d, source, a.xdndTypeList, 0, static_cast<long>(LargestAtomList), False, XA_ATOM,
-                                   &type, &format, &items, &after, &data) == Success &&
-                data && type == XA_ATOM && format == 32)
-                in.types = AtomNames(d, std::string(reinterpret_cast<const char*>(data), items * sizeof(long)));
-            if (data)
-                XFree(data);
-        }
-        else
-        {
-            std::string longs(reinterpret_cast<const char*>(&m.data.l[2]), 3 * sizeof(long));
-            in.types = AtomNames(d, longs);
-        }
+        Incoming drag;
+        if (ReadEnter(s, m, drag))
+            in = std::move(drag);
         return;
     }
     if (!in.source || source != in.source)
+    {
+        Refuse(s, m); // a drag we do not know, or no longer
         return;
+    }
     in.last = Clock::now();
     if (m.message_type == a.xdndPosition)
     {
@@ -1090,6 +1164,15 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
             in.proposed = ActionCopy;
         ::Window child = 0;
         XTranslateCoordinates(d, DefaultRootWindow(d), in.window, rootX, rootY, &in.x, &in.y, &child);
+        if (Busy(s))
+        {
+            // The program asks its user something: a drop now would run behind that question.
+            if (s.handlers.Leave)
+                s.handlers.Leave();
+            in.accepted = false;
+            Refuse(s, m);
+            return;
+        }
         int px = 0, py = 0;
         unsigned keys = 0;
         PointerAt(d, px, py, keys);
@@ -1104,6 +1187,7 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
         in.accepted = taken != ActionNone;
         SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window), in.accepted ? 3 : 2, 0, 0,
                           static_cast<long>(AtomOf(a, taken)));
+        TakeNext(s);
         return;
     }
     if (m.message_type == a.xdndLeave)
@@ -1116,7 +1200,8 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
         in.dropTime = in.version >= 1 ? static_cast<Time>(m.data.l[2]) : CurrentTime;
         unsigned performed = ActionNone;
         ::Window window = in.window;
-        if (in.accepted && s.handlers.Drop)
+        bool handled = in.accepted && s.handlers.Drop && !Busy(s);
+        if (handled)
         {
             int px = 0, py = 0;
             unsigned keys = 0;
@@ -1125,12 +1210,12 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
             performed = OneAction(s.handlers.Drop(in.window, in.x, in.y, in.proposed, keys));
             in.inHandler = false;
         }
-        bool accepted = in.accepted;
-        EndIncoming(s, !accepted);
+        EndIncoming(s, !handled);
         if (Detail::LiveDisplay() != d)
             return;
         SendClientMessage(d, source, source, a.xdndFinished, static_cast<long>(window), performed ? 1 : 0,
                           static_cast<long>(AtomOf(a, performed)), 0, 0);
+        TakeNext(s);
     }
 }
 
@@ -1523,6 +1608,8 @@ void TransferTimers()
     // A peer whose drag went silent has gone: the drag over us ends as cancelled.
     if (s->in.source && !s->in.inHandler && now - s->in.last > limit)
         EndIncoming(*s, true);
+    if (s->next.source && now - s->next.last > limit)
+        s->next = Incoming();
 }
 
 void DisplayClosing()

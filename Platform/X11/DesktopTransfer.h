@@ -112,8 +112,15 @@ unsigned DragDrop();
 void EndDrag();
 
 // ---- A drag of another program over our windows -----------------------------------------------
+// Every position a peer sends is answered. While a handler runs a loop of its own (a drop's box),
+// the peer in hand hears from us when it is done and any other peer is refused at once; one that
+// entered meanwhile is the drag in hand afterwards.
 struct IncomingDrag
 {
+    // Whether the program is busy with its user (a box, a question, a progress window of its
+    // own): meanwhile every position is refused and a drop answered as not done, without asking
+    // Over or Drop.
+    std::function<bool()> Busy;
     // Over our window `window` (its id) at (x, y) in its client coordinates; `proposed` is the
     // action the peer asks for, `keys` the modifier bits (X11::Mod...) held. Answers the action
     // taken, ActionNone to refuse.

@@ -2,7 +2,9 @@
 // drops files onto the list and takes a drag from it; the desktop clipboard carries the list's
 // copies to other programs and theirs to the list.
 #include "Controls/XFileListView.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
@@ -449,4 +451,320 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     EXPECT_TRUE(right.Running());
     left.Kill();
     right.Kill();
+}
+
+namespace
+{
+// Answers every box of the program's own while it lives, from a timer inside the box's loop: notes
+// its caption and text, runs `during` while the first one is up, then answers it.
+struct BoxAnswerer
+{
+    BoxAnswerer(TModalResult answer, std::function<void()> during) : answer(answer), during(std::move(during))
+    {
+        timer.SetInterval(20);
+        timer.OnTimer = MakeClosure(this, &BoxAnswerer::Tick);
+    }
+    void Tick(TObject*)
+    {
+        auto* box = dynamic_cast<TMessageForm*>(Screen->ActiveForm());
+        if (running || !box || box->PaintCount() == 0 || box->ModalResult() != mrNone)
+            return;
+        running = true;
+        seen.push_back(Platform::ToUtf8(box->Caption().c_str()) + ": " +
+                       Platform::ToUtf8(box->Message()->Caption().c_str()));
+        if (seen.size() == 1 && during)
+            during();
+        box->SetModalResult(answer);
+        running = false;
+    }
+
+    TModalResult answer;
+    std::function<void()> during;
+    TTimer timer{nullptr};
+    bool running = false;
+    std::vector<std::string> seen;
+};
+
+// The first line a peer dragging the list file onto (x, y) of the root says.
+std::string PeerDrop(const std::string& peer, int x, int y, const fs::path& uris, const char* mode)
+{
+    PeerProcess process;
+    std::string line;
+    if (!process.Start(peer, {"drop", std::to_string(x), std::to_string(y), uris.string(), mode}) ||
+        !process.ReadLine(line, PeerDeadline, PumpOnce))
+        return "(no answer)";
+    return line;
+}
+
+// Whether a point of the root lies on the active form (the box the program shows).
+bool OnActiveForm(XProbe& probe, int x, int y)
+{
+    TCustomForm* box = Screen->ActiveForm();
+    int left = 0, top = 0;
+    if (!box)
+        return false;
+    probe.RootPosition(Vcl::NativeWindowOf(box), 0, 0, left, top);
+    return x >= left && x < left + box->Width() && y >= top && y < top + box->Height();
+}
+} // namespace
+
+// A list from another program with a line the list cannot take (another machine's file, a NUL, a
+// scheme other than file:, a bare path) is refused whole, as a list with one file that cannot be
+// moved is: nothing is moved, one box names the first such line, and the peer hears that nothing
+// was done. The machine's own names for itself are its own files.
+TEST_F(ShellViewsXdndWindowTest, AListWithALineItCannotTakeIsRefusedWhole)
+{
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    TPoint docs = RowLabelPoint(*list, u"docs");
+    ASSERT_GE(docs.x, 0);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, docs.x, docs.y, rootX, rootY);
+    TempDir scratch{"shellwhole"}; // the peer's files, away from what is watched
+    const fs::path from = scratch / "from";
+    fs::create_directories(from / "many");
+    // Each case starts from the same files, whatever the last one did with them.
+    auto restore = [&]
+    {
+        EmptyFolderDeep(root / "shown" / "docs");
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            std::ofstream(from / name) << name;
+    };
+    restore();
+    const std::string at = "file://" + from.string();
+    std::string many;
+    for (int i = 0; i < 10000; ++i)
+    {
+        std::ofstream(from / "many" / ("f" + std::to_string(i))) << i;
+        many += (i == 5000 ? "file://otherhost" + from.string() : at) + "/many/f" + std::to_string(i) + "\r\n";
+    }
+    struct Case
+    {
+        std::string middle; // the list's second line
+        std::string text;   // the whole list, when it is not three lines
+        size_t line = 2;
+    };
+    const std::vector<Case> cases = {
+        {"file://otherhost" + from.string() + "/b.txt", "", 2},
+        {at + "/b.txt%00.txt", "", 2},
+        {"sftp://otherhost" + from.string() + "/b.txt", "", 2},
+        {from.string() + "/b.txt", "", 2},
+        {"file://otherhost" + from.string() + "/many/f5000", many, 5001},
+    };
+    TempDir lists{"shelllists"};
+    auto threeLines = [&](const std::string& middle)
+    { return at + "/a.txt\r\n" + middle + "\r\n" + at + "/c.txt\r\n"; };
+    const std::map<std::string, std::string> shownBefore = FolderContents(root.Path());
+    const std::map<std::string, std::string> fromBefore = FolderContents(from);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.middle.substr(0, 80));
+        restore();
+        BoxRecorder boxes;
+        std::ofstream(lists / "uris", std::ios::binary) << (c.text.empty() ? threeLines(c.middle) : c.text);
+        EXPECT_EQ(PeerDrop(peerProgram, rootX, rootY, lists / "uris", "move"), "failed None");
+        EXPECT_EQ(FolderContents(root.Path()), shownBefore);
+        EXPECT_TRUE(FolderContents(from) == fromBefore);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        if (boxes.boxes.empty())
+            continue;
+        const std::string shown = c.middle.size() > 200 ? c.middle.substr(0, 200) + "..." : c.middle;
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Error Moving File or Folder");
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                  "Cannot move \"" + shown + "\": line " + std::to_string(c.line) +
+                      " of the other program's list is no file of this computer. Nothing was moved.");
+    }
+
+    // A paste of such a list: nothing is copied, one box.
+    restore();
+    {
+        BoxRecorder boxes;
+        std::ofstream(lists / "served", std::ios::binary) << threeLines(cases[0].middle);
+        PeerProcess owner;
+        ASSERT_EQ(owner.StartAndRead(peerProgram, {"serve", "text/uri-list", (lists / "served").string()}, 10s,
+                                     PumpOnce),
+                  "ready");
+        list->PasteFromClipboard();
+        EXPECT_EQ(FolderContents(root.Path()), shownBefore);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        if (!boxes.boxes.empty())
+        {
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Error Copying File or Folder");
+            EXPECT_NE(boxes.boxes[0].text.find(u"line 2 of the other program's list"), std::u16string::npos);
+        }
+    }
+
+    // "localhost" and the machine's own name are this machine.
+    restore();
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    BoxRecorder boxes;
+    std::ofstream(lists / "uris", std::ios::binary)
+        << "file://localhost" << from.string() << "/a.txt\r\nfile://" << host << from.string() << "/b.txt\r\n";
+    EXPECT_EQ(PeerDrop(peerProgram, rootX, rootY, lists / "uris", "move"), "finished XdndActionMove");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "a.txt"), "a.txt");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "b.txt"), "b.txt");
+    EXPECT_FALSE(fs::exists(from / "a.txt"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// While the list asks its user something (the Delete question, a paste's Confirm Replace) or shows
+// a long operation's progress, another program's drop is refused at once, so that it cannot run
+// behind the question; once that is over, drops are taken again.
+TEST_F(ShellViewsXdndWindowTest, DropsAreRefusedWhileTheListAsksOrShowsProgress)
+{
+    const fs::path shown = root / "shown";
+    fs::create_directories(shown / "Zsub");
+    std::ofstream(root / "outside" / "alpha.txt") << "from outside";
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 3; }));
+    TempDir scratch{"shellbusy"};
+    std::ofstream(scratch / "incoming") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
+    std::ofstream(scratch / "alpha") << "file://" << (root / "outside").string() << "/alpha.txt\r\n";
+    auto rootOf = [&](const std::u16string& row)
+    {
+        TPoint at = RowLabelPoint(*list, row);
+        int x = -1, y = -1;
+        if (at.x >= 0)
+            probe->RootPosition(window, at.x, at.y, x, y);
+        return std::pair<int, int>(x, y);
+    };
+    const auto zsub = rootOf(u"Zsub");
+    const auto docs = rootOf(u"docs");
+    ASSERT_GE(zsub.first, 0);
+    ASSERT_GE(docs.first, 0);
+    // A drop while the first box is up; it must land on the list, not on the box.
+    auto dropMeanwhile = [&](std::pair<int, int> at, const char* uris, std::string& heard)
+    {
+        return [&, at, uris]
+        {
+            EXPECT_FALSE(OnActiveForm(*probe, at.first, at.second)) << "the box covers the row";
+            heard = PeerDrop(peerProgram, at.first, at.second, scratch / uris, "move");
+        };
+    };
+
+    // Delete asks whether to move Zsub to the Trash; meanwhile a file is dropped onto Zsub.
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    std::string heard;
+    {
+        BoxAnswerer answer(mrYes, dropMeanwhile(zsub, "incoming", heard));
+        list->SelectItem(u"Zsub");
+        list->SDelete();
+        EXPECT_EQ(answer.seen, std::vector<std::string>{"Confirm File Delete: Are you sure you want to move \"Zsub\" "
+                                                        "to the Trash?"});
+    }
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(heard, "refused");
+    EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+    EXPECT_TRUE(fs::is_empty(root / "data" / "Trash" / "files" / "Zsub"));
+
+    // A paste asks whether to replace alpha.txt; meanwhile the file it copies is dropped onto docs.
+    std::ofstream(root / "outside" / "incoming file.txt") << "from elsewhere";
+    {
+        ShellUtils::XDataObject* data = FileListDataObject((root / "outside" / "alpha.txt").string());
+        OleSetClipboard(data);
+        data->Release();
+        BoxAnswerer answer(mrYes, dropMeanwhile(docs, "alpha", heard));
+        list->PasteFromClipboard();
+        OleSetClipboard(nullptr);
+        EXPECT_EQ(answer.seen, std::vector<std::string>{"Confirm Replace: The destination already contains "
+                                                        "\"alpha.txt\".\n\nDo you want to replace it?"});
+    }
+    EXPECT_EQ(heard, "refused");
+    EXPECT_EQ(ReadWholeFile(shown / "alpha.txt"), "from outside");
+    EXPECT_FALSE(fs::exists(shown / "docs" / "alpha.txt"));
+
+    // A copy long enough to show its progress; a drop while the window shows. No box is expected
+    // from here on (one would be answered, and noted).
+    BoxAnswerer unexpected(mrOk, nullptr);
+    std::ofstream(root / "outside" / "alpha.txt") << "from outside";
+    for (int i = 0; i < 4; ++i)
+        std::ofstream(shown / ("p" + std::to_string(i))) << i;
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 6; })); // docs, alpha.txt, p0 ... p3
+    list->SetMultiSelect(true);
+    list->SetSelected(nullptr);
+    for (int i = 0; i < list->RecordCount(); ++i)
+        if (std::u16string(list->Record(i)->Name).starts_with(u"p"))
+            list->Items()->Item(i)->SetSelected(true);
+    ASSERT_EQ(list->SelCount(), 4);
+    heard.clear();
+    bool showed = false;
+    Platform::FileOperationProgress shows = Platform::SetFileOperationProgress(nullptr);
+    Platform::SetFileOperationProgress(
+        [&](uint64_t done, uint64_t total, const std::u16string& name)
+        {
+            bool goOn = shows(done, total, name);
+            if (!name.empty() && Vcl::FileOperationProgressWindow() && !showed)
+            {
+                showed = true;
+                heard = PeerDrop(peerProgram, docs.first, docs.second, scratch / "incoming", "move");
+            }
+            return goOn;
+        });
+    // Until the window shows, every look at the clock is a second later; from then on it runs.
+    DWORD ahead = 0;
+    auto start = std::chrono::steady_clock::now();
+    Platform::TickClock clock = Platform::SetTickClock(
+        [&]
+        {
+            if (!Vcl::FileOperationProgressWindow())
+                ahead += 1000;
+            auto ran = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+            return static_cast<DWORD>(1000 + ahead + ran.count());
+        });
+    fs::create_directories(root / "copies");
+    list->SCopyTo(UnicodeString(Platform::WideName((root / "copies").string()).c_str()));
+    Platform::SetTickClock(clock);
+    Platform::SetFileOperationProgress(shows);
+    EXPECT_TRUE(showed);
+    EXPECT_EQ(heard, "refused");
+    EXPECT_EQ(FolderContents(root / "copies").size(), 4u);
+    EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
+
+    // Nothing asks any more: the drop is taken.
+    EXPECT_EQ(PeerDrop(peerProgram, docs.first, docs.second, scratch / "incoming", "move"), "finished XdndActionMove");
+    EXPECT_EQ(ReadWholeFile(shown / "docs" / "incoming file.txt"), "from elsewhere");
+    EXPECT_TRUE(unexpected.seen.empty()) << unexpected.seen.front();
+}
+
+// A second program that drags over the list while a drop's box is open is refused at once, at
+// every position, and taken up when the box has closed.
+TEST_F(ShellViewsXdndWindowTest, ASecondPeerIsAnsweredWhileADropsBoxIsOpen)
+{
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    std::ofstream(root / "outside" / "alpha.txt") << "from outside";
+    std::ofstream(root / "shown" / "docs" / "alpha.txt") << "in docs";
+    TempDir scratch{"shellsecond"};
+    std::ofstream(scratch / "alpha") << "file://" << (root / "outside").string() << "/alpha.txt\r\n";
+    std::ofstream(scratch / "incoming") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
+    TPoint row = RowLabelPoint(*list, u"docs");
+    ASSERT_GE(row.x, 0);
+    int docsX = 0, docsY = 0, emptyX = 0, emptyY = 0;
+    probe->RootPosition(window, row.x, row.y, docsX, docsY);
+    probe->RootPosition(window, 240, 220, emptyX, emptyY);
+
+    PeerProcess second;
+    std::string meanwhile;
+    BoxAnswerer answer(mrYes,
+                       [&]
+                       {
+                           EXPECT_FALSE(OnActiveForm(*probe, emptyX, emptyY)) << "the box covers the point";
+                           if (!second.Start(peerProgram, {"drop", std::to_string(emptyX), std::to_string(emptyY),
+                                                           (scratch / "incoming").string(), "probe"}) ||
+                               !second.ReadLine(meanwhile, PeerDeadline, PumpOnce))
+                               meanwhile = "(no answer)";
+                       });
+    EXPECT_EQ(PeerDrop(peerProgram, docsX, docsY, scratch / "alpha", "move"), "finished XdndActionMove");
+    EXPECT_EQ(answer.seen, std::vector<std::string>{"Confirm Replace: The destination already contains "
+                                                    "\"alpha.txt\".\n\nDo you want to replace it?"});
+    EXPECT_EQ(meanwhile, "status refused");
+    // The box has closed: the second peer's next position is answered as any other.
+    std::string line;
+    while (second.ReadLine(line, PeerDeadline, PumpOnce) && line == "status refused")
+    {
+    }
+    EXPECT_EQ(line, "status accepted XdndActionCopy");
+    EXPECT_TRUE(second.ReadLine(line, PeerDeadline, PumpOnce));
+    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "alpha.txt"), "from outside");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
+    EXPECT_FALSE(fs::exists(root / "outside" / "alpha.txt"));
 }

@@ -614,12 +614,12 @@ TEST_F(FileListTest, DropsFromElsewhereOnTheEmptyAreaCopy)
 
 // Another window's drop onto a folder row tells its source the effect only of what was wholly
 // done (told of a move, a source may delete its originals); a source that offers only a copy gets
-// one there, where no key held would ask for a move.
+// one there, where no key held would ask for a move, and so does one that offers a copy or a link.
 TEST_F(FileListTest, ADropTellsItsSourceOnlyWhatWasWhollyDone)
 {
     fs::create_directories(dir / "shown" / "docs");
     fs::create_directories(dir / "away");
-    for (const char* name : {"offered", "first", "moved"})
+    for (const char* name : {"offered", "first", "moved", "either"})
         WriteFile(dir / "away" / name, 3, name[0]);
     WriteFile(dir / "shown" / "docs" / "there", 3, 't');
     Open(dir / "shown");
@@ -645,6 +645,10 @@ TEST_F(FileListTest, ADropTellsItsSourceOnlyWhatWasWhollyDone)
     EXPECT_TRUE(fs::exists(dir / "away" / "offered"));
     EXPECT_EQ(dropOnDocs((dir / "away" / "moved").string(), both), DROPEFFECT_MOVE);
     EXPECT_EQ(ReadFile(dir / "shown" / "docs" / "moved"), "mmm");
+    EXPECT_EQ(dropOnDocs((dir / "away" / "either").string(), DROPEFFECT_COPY | DROPEFFECT_LINK), DROPEFFECT_COPY);
+    EXPECT_EQ(ReadFile(dir / "shown" / "docs" / "either"), "eee");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "shown" / "docs" / "either")));
+    EXPECT_TRUE(fs::exists(dir / "away" / "either"));
     EXPECT_TRUE(boxes.boxes.empty());
 
     // A move onto where it already is, a missing file, a list whose second file is missing (its

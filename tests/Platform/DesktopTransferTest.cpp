@@ -4,11 +4,14 @@
 #include "Platform/X11/DesktopTransfer.h"
 
 #include "Platform/Shell/ShlObj.h"
+#include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
+#include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/ModalBoxDriver.h"
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
@@ -74,8 +77,10 @@ public:
         ++enters;
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
-        accepts = data->GetData(&format, &medium) == S_OK;
-        if (accepts)
+        // A target may take a drag up by the form of its data alone, or look at the data itself.
+        if (byForm)
+            accepts = data->QueryGetData(&format) == S_OK;
+        else if ((accepts = data->GetData(&format, &medium) == S_OK))
             ReleaseStgMedium(&medium);
         *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         return accepts ? S_OK : DRAGDROP_S_CANCEL;
@@ -93,6 +98,8 @@ public:
     HRESULT Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override
     {
         ++drops;
+        if (duringDrop)
+            duringDrop();
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
         *effect = DROPEFFECT_NONE;
@@ -109,6 +116,8 @@ public:
     }
     int enters = 0, leaves = 0, drops = 0;
     bool accepts = false;
+    bool byForm = false;
+    std::function<void()> duringDrop; // runs first in each drop (a drop that asks its user)
     std::u16string dropped;
 };
 
@@ -444,8 +453,8 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         EXPECT_EQ(ReadWholeFile(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
     }
 
-    // The peer's file list comes as CF_HDROP, only this machine's files in it; no text with it.
-    WriteWholeFile(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
+    // The peer's file list comes as CF_HDROP; no text with it.
+    WriteWholeFile(dir / "served", "file:///x/y\r\nfile://localhost/x/z\r\n");
     {
         PeerProcess peer;
         ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
@@ -457,9 +466,41 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         std::u16string names;
         ASSERT_TRUE(Platform::ReadDropFilesBlock(GlobalLock(drop), GlobalSize(drop), names));
         GlobalUnlock(drop);
-        EXPECT_EQ(names.substr(0, 6), std::u16string(u"/x/y\0\0", 6));
+        EXPECT_EQ(names.substr(0, 11), std::u16string(u"/x/y\0/x/z\0\0", 11));
         EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
         CloseClipboard();
+    }
+    // One with another machine's file in it is no file list here: the user is told which line.
+    WriteWholeFile(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
+    {
+        BoxRecorder boxes;
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EXPECT_EQ(GetClipboardData(CF_HDROP), nullptr);
+        EXPECT_EQ(GetClipboardData(CF_HDROP), nullptr);
+        CloseClipboard();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Error Copying File or Folder");
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                  "Cannot copy \"http://remote/z\": line 2 of the other program's list is no file of this computer. "
+                  "Nothing was copied.");
+    }
+    // The box shows a hostile line's start only, with its control bytes and bytes that are not
+    // UTF-8 as U+FFFD.
+    WriteWholeFile(dir / "served", "file:///x/y\r\nfile:///a\tb\xFF\xF0\x9F\x98\x80" + std::string(5000, 'x') + "\r\n");
+    {
+        BoxRecorder boxes;
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EXPECT_EQ(GetClipboardData(CF_HDROP), nullptr);
+        CloseClipboard();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        std::u16string shown = u"file:///a\uFFFDb\uFFFD\U0001F600";
+        shown += std::u16string(200 - shown.size(), u'x') + u"...";
+        EXPECT_EQ(boxes.boxes[0].text, u"Cannot copy \"" + shown + u"\": line 2 of the other program's list is no "
+                                       u"file of this computer. Nothing was copied.");
     }
 
     // The peer's text comes as 1251 text; its clipboard stands for what this process held.
@@ -599,15 +640,36 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
     unsigned long window = ShowDropForm(target);
     int rootX = 0, rootY = 0;
     probe->RootPosition(window, 150, 100, rootX, rootY);
-    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
+    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nfile://localhost/tmp/two\r\n");
     const std::string x = std::to_string(rootX), y = std::to_string(rootY), uris = (dir / "uris").string();
 
     {
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris}), "finished XdndActionCopy");
         EXPECT_EQ(target->drops, 1);
-        EXPECT_EQ(target->dropped.substr(0, 15), std::u16string(u"/tmp/one file\0\0", 15));
+        EXPECT_EQ(target->dropped.substr(0, 24), std::u16string(u"/tmp/one file\0/tmp/two\0\0", 24));
     }
+    // A list with another machine's file is no file list: refused by a target that looks at it,
+    // and at the drop, with one word to the user, where a target took the drag up by its form.
+    WriteWholeFile(dir / "mixed", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
+    for (bool byForm : {false, true})
+    {
+        BoxRecorder boxes;
+        target->byForm = byForm;
+        PeerProcess peer;
+        int drops = target->drops;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, (dir / "mixed").string(), "move"}),
+                  byForm ? "failed None" : "refused");
+        EXPECT_EQ(target->drops, drops);
+        ASSERT_EQ(boxes.boxes.size(), byForm ? 1u : 0u);
+        if (byForm)
+        {
+            EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                      "Cannot copy \"http://remote/two\": line 2 of the other program's list is no file of this "
+                      "computer. Nothing was copied.");
+        }
+    }
+    target->byForm = false;
     // Offering no file list: refused without asking our target.
     {
         PeerProcess peer;
@@ -633,6 +695,79 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         EXPECT_GE(Clock::now() - start, 3000ms);
         EXPECT_EQ(target->drops, 1);
     }
+    RevokeDragDrop(form->Handle());
+    target->Release();
+}
+
+// Every position a peer sends is answered. A second peer that comes while a drop is handled (a
+// drop that asks its user) is refused at once and taken up when that drop is done; while the
+// program shows a box of its own, every peer is refused, its drop too.
+TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
+{
+    auto* target = new RecordingTarget();
+    unsigned long window = ShowDropForm(target);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, 10, 10, rootX, rootY);
+    const std::string x = std::to_string(rootX), y = std::to_string(rootY);
+    const std::string first = (dir / "first").string(), second = (dir / "second").string();
+    WriteWholeFile(first, "file:///tmp/first\r\n");
+    WriteWholeFile(second, "file:///tmp/second\r\n");
+
+    std::vector<std::string> heard; // what the second peer heard while the first drop was handled
+    PeerProcess late;
+    target->duringDrop = [&]
+    {
+        if (!heard.empty())
+            return;
+        std::string line;
+        if (!late.Start(Peer(), {"drop", x, y, second, "probe"}) || !late.ReadLine(line, PeerDeadline, PumpOnce))
+            line = "(no answer)";
+        heard.push_back(line);
+    };
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, first}), "finished XdndActionCopy");
+    }
+    EXPECT_EQ(heard, std::vector<std::string>{"status refused"});
+    // Once that drop is done, the second peer's next position is answered as any other.
+    std::string line;
+    while (late.ReadLine(line, PeerDeadline, PumpOnce) && line == "status refused")
+    {
+    }
+    EXPECT_EQ(line, "status accepted XdndActionCopy");
+    EXPECT_TRUE(late.ReadLine(line, PeerDeadline, PumpOnce));
+    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(target->drops, 2);
+    EXPECT_EQ(target->dropped.substr(0, 13), std::u16string(u"/tmp/second\0\0", 13));
+
+    // A box of the program's own is up: a peer is refused at once, and taken once it is gone.
+    std::string whileAsked;
+    ModalBoxDriver<TMessageForm> driver;
+    driver.ready = [](TMessageForm*, unsigned long) { return true; };
+    driver.act = [&](TMessageForm* box, unsigned long shown)
+    {
+        int left = 0, top = 0;
+        probe->RootPosition(shown, 0, 0, left, top);
+        EXPECT_FALSE(rootX >= left && rootX < left + box->Width() && rootY >= top && rootY < top + box->Height())
+            << "the box covers the point dropped on";
+        PeerProcess peer;
+        whileAsked = StartPeer(peer, {"drop", x, y, first});
+        box->SetModalResult(mrOk);
+    };
+    TTimer timer(nullptr);
+    timer.SetInterval(20);
+    timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
+    driver.timer = &timer;
+    MessageBoxW(form->Handle(), u"Go on?", u"Question", MB_OK);
+    timer.SetEnabled(false);
+    EXPECT_TRUE(driver.acted);
+    EXPECT_EQ(whileAsked, "refused");
+    EXPECT_EQ(target->drops, 2);
+    {
+        PeerProcess peer;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, first}), "finished XdndActionCopy");
+    }
+    EXPECT_EQ(target->drops, 3);
     RevokeDragDrop(form->Handle());
     target->Release();
 }

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -1085,15 +1086,52 @@ TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
     ASSERT_TRUE(Platform::ParseUriList(text, list));
     EXPECT_EQ(list, W(odd) + u'\0' + u"/home/u/\u00E9t\u00E9" + u'\0' + u'\0');
 
-    ASSERT_TRUE(Platform::ParseUriList("# comment\nfile://localhost/x\nfile://other/y\nhttp://h/z\n"
-                                       "file:///bad%2\nfile:///nul%00x\nfile:///hex%G1\nfile:relative\n"
-                                       "file:///" + std::string(5000, 'a') + "\nfile:///last",
+    // This machine's files: no host, "localhost" or its own name, in any case; comments and empty
+    // lines, CR LF or LF, are no files.
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    std::string shouting = host;
+    for (char& c : shouting)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_TRUE(Platform::ParseUriList("# comment\r\n\r\nfile://localhost/x\nfile://LocalHost/y\r\nfile://" +
+                                           std::string(host) + "/own\r\n\nfile://" + shouting + "/shouted\r\n" +
+                                           "#file://other/commented\nfile:///last",
                                        list));
-    EXPECT_EQ(list, std::u16string(u"/x\0/last\0\0", 10));
-    EXPECT_FALSE(Platform::ParseUriList("file://remote/only\nhttp://x/\n", list));
+    EXPECT_EQ(list, std::u16string(u"/x\0/y\0/own\0/shouted\0/last\0\0", 27));
+
+    // A list with one line it cannot take is not taken at all (its source may delete what it hears
+    // was moved), and the first such line is named.
+    const std::string lines[] = {"file://other/y", "file://" + std::string(host) + ".elsewhere/z",
+                                 "http://h/z", "/tmp/bare/path", "file:/tmp/one/slash", "file:relative",
+                                 "file:///bad%2", "file:///nul%00x", "file:///hex%G1", "file://localhost",
+                                 "file:///" + std::string(5000, 'a'), " file:///leading/space"};
+    for (const std::string& bad : lines)
+    {
+        Platform::UriListRefusal refusal;
+        EXPECT_FALSE(Platform::ParseUriList("# from a file manager\r\nfile:///tmp/a\r\n" + bad + "\r\n" + bad +
+                                                "\r\nfile:///tmp/c\r\n",
+                                            list, &refusal))
+            << bad.substr(0, 60);
+        EXPECT_TRUE(list.empty());
+        EXPECT_EQ(refusal.line, 3u);
+        EXPECT_EQ(refusal.text, bad.substr(0, 1024));
+    }
+    // Ten thousand lines, one of them another machine's.
+    std::string many;
+    for (int i = 0; i < 10000; ++i)
+        many += (i == 5000 ? "file://otherhost/tmp/f" : "file:///tmp/f") + std::to_string(i) + "\r\n";
+    Platform::UriListRefusal refusal;
+    EXPECT_FALSE(Platform::ParseUriList(many, list, &refusal));
     EXPECT_TRUE(list.empty());
-    EXPECT_FALSE(Platform::ParseUriList(std::string((16u << 20) + 1, 'a'), list));
-    EXPECT_FALSE(Platform::ParseUriList("", list));
+    EXPECT_EQ(refusal.line, 5001u);
+    EXPECT_EQ(refusal.text, "file://otherhost/tmp/f5000");
+    // A text too large or naming no file is refused as a whole, naming no line.
+    EXPECT_FALSE(Platform::ParseUriList(std::string((16u << 20) + 1, 'a'), list, &refusal));
+    EXPECT_EQ(refusal.line, 0u);
+    EXPECT_FALSE(Platform::ParseUriList("", list, &refusal));
+    EXPECT_FALSE(Platform::ParseUriList("# nothing\r\n\r\n", list, &refusal));
+    EXPECT_EQ(refusal.line, 0u);
+    EXPECT_TRUE(list.empty());
 
     // DROPFILES blocks laid out by hand: offset of the names, the point, the flags, then the
     // names. Every header byte is nonzero, so a list read from inside the header is never empty.
@@ -1128,17 +1166,21 @@ TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
     }
 }
 
-TEST(ShellUriListTest, RawControlBytesSkipTheirLineAndTheGoodLinesStay)
+TEST(ShellUriListTest, RawControlBytesRefuseTheirList)
 {
     std::u16string list;
     // A raw NUL must not cut one name into an absolute and a relative one; every other raw
-    // control byte spoils its line the same way (the line end's CR is no such byte).
+    // control byte spoils its line the same way (the line end's CR is no such byte), and the line
+    // its list.
     for (char c : {'\0', '\x01', '\t', '\x1B', '\x7F', '\r'})
     {
-        std::string text = "file:///tmp/x/a.txt" + std::string(1, c) + "victim.txt\r\nfile:///tmp/x/good\r\n" +
-                           "file:///tmp/x/a" + std::string(1, c) + "b\nfile:///tmp/x/last";
-        ASSERT_TRUE(Platform::ParseUriList(text, list)) << int(c);
-        EXPECT_EQ(list, std::u16string(u"/tmp/x/good\0/tmp/x/last\0\0", 25)) << int(c);
+        std::string text = "file:///tmp/x/good\r\nfile:///tmp/x/a.txt" + std::string(1, c) + "victim.txt\r\n" +
+                           "file:///tmp/x/last";
+        Platform::UriListRefusal refusal;
+        EXPECT_FALSE(Platform::ParseUriList(text, list, &refusal)) << int(c);
+        EXPECT_TRUE(list.empty()) << int(c);
+        EXPECT_EQ(refusal.line, 2u) << int(c);
+        EXPECT_EQ(refusal.text, "file:///tmp/x/a.txt" + std::string(1, c) + "victim.txt") << int(c);
     }
     // Control bytes escaped (other than NUL) are a name's own bytes, as the writer escapes them.
     ASSERT_TRUE(Platform::ParseUriList("file:///tmp/a%0Ab%09c", list));
@@ -1172,10 +1214,12 @@ TEST(ShellUriListTest, WhatTheWriterWritesTheReaderReadsBack)
     ASSERT_TRUE(Platform::ParseUriList(text, list));
     EXPECT_EQ(list.size(), names.size());
     EXPECT_TRUE(list == names);
-    // One byte past the limit is refused, the others kept.
+    // One byte past the limit refuses the list.
     std::string over = "file:///" + std::string(4096, 'b');
-    ASSERT_TRUE(Platform::ParseUriList(over + "\n" + text, list));
-    EXPECT_TRUE(list == names);
+    Platform::UriListRefusal refusal;
+    EXPECT_FALSE(Platform::ParseUriList(text + over + "\n", list, &refusal));
+    EXPECT_EQ(refusal.line, paths.size() + 1);
+    EXPECT_TRUE(list.empty());
 }
 
 // Read-only is whether this user may not write the entry: the owner's write permission binds its

@@ -25,7 +25,10 @@
 //          in place of "asked TARGET"; a trickle says "sent N" at each step
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data; "move" asks for a move, not a copy. It prints
-//          "finished ACTION" or "failed ACTION" as the target's XdndFinished says
+//          "finished ACTION" or "failed ACTION" as the target's XdndFinished says; "probe" is a
+//          drag that stays over the target until it is taken: it says "status refused" or "status
+//          accepted ACTION" for each XdndStatus, sends its next position a moment after a refusal
+//          and drops once accepted; "no status" when a position stays unanswered for 5 s
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -447,8 +450,19 @@ int Drop(int x, int y, const char* file)
     bool accepted = false;
     bool dropped = false;
     auto deadline = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < deadline)
+    const bool probe = mode == "probe";
+    // A probe moves on only when it is answered: its deadline is the one of its last position.
+    auto unanswered = Clock::now() + std::chrono::seconds(5);
+    while (probe || Clock::now() < deadline)
     {
+        if (probe && !dropped && Clock::now() > unanswered)
+        {
+            Send(target, A("XdndLeave"), static_cast<long>(self), 0, 0, 0, 0);
+            Say("no status");
+            return 1;
+        }
+        if (probe && dropped && Clock::now() > deadline)
+            break;
         XEvent e;
         if (!Next(e, 1000))
             continue;
@@ -480,7 +494,24 @@ int Drop(int x, int y, const char* file)
             deadline = std::min(deadline, Clock::now() + std::chrono::seconds(8));
             continue;
         }
-        if (e.xclient.message_type == A("XdndStatus") && !dropped)
+        if (e.xclient.message_type == A("XdndStatus") && !dropped && probe)
+        {
+            accepted = (e.xclient.data.l[1] & 1) != 0;
+            if (!accepted)
+            {
+                Say("status refused");
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
+                     static_cast<long>(A("XdndActionCopy")));
+                unanswered = Clock::now() + std::chrono::seconds(5);
+                continue;
+            }
+            Say("status accepted " + AtomName(static_cast<Atom>(e.xclient.data.l[4]), "None"));
+            Send(target, A("XdndDrop"), static_cast<long>(self), 0, CurrentTime, 0, 0);
+            dropped = true;
+            deadline = Clock::now() + std::chrono::seconds(15);
+        }
+        else if (e.xclient.message_type == A("XdndStatus") && !dropped)
         {
             accepted = (e.xclient.data.l[1] & 1) != 0;
             if (!accepted)
