@@ -1301,8 +1301,8 @@ void XFileListView::SetDropTargetIndex(DWORD keyState, POINTL point, DWORD* effe
 
 void XFileListView::DragEnterEvent(IDataObject* Data, DWORD KeyState, POINTL, DWORD* Effect, HRESULT& Result)
 {
-    // A drag of files is taken up by its form alone: another program's list is read at the drop,
-    // where one it cannot take whole is refused with a word to the user.
+    // A drag of files is taken up by its form alone: whether another program's list can be taken
+    // whole is told at the drop, with a word to the user, not by a drag refused without one.
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     m_dropAcceptable = Data && Data->QueryGetData(&format) == S_OK;
     m_dragFromThis = Data && Data == m_runningDrag;

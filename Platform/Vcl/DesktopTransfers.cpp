@@ -282,6 +282,13 @@ public:
         refusal = m_refusal;
         return m_refusal.line != 0;
     }
+    // Whether a drop has anything to say: files to take, or a line to refuse them by. A list that
+    // cannot be read or names no file is refused while it is dragged, as the user sees at once.
+    bool Droppable()
+    {
+        Fetch();
+        return !m_block.empty() || m_refusal.line != 0;
+    }
 
     HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override
     {
@@ -416,6 +423,12 @@ X11::IncomingDrag IncomingDrag()
         }
         if (!g_incoming)
             g_incoming = new ForeignData();
+        if (!g_incoming->Droppable())
+        {
+            Platform::ForeignDragLeave();
+            g_incomingEffect = DROPEFFECT_NONE;
+            return X11::ActionNone;
+        }
         TPoint screen = form->ClientToScreen(TPoint(x, y));
         g_incomingEffect = Platform::ForeignDragOver(g_incoming, POINT{screen.x, screen.y},
                                                      KeyStateOf(keys) | MK_LBUTTON, AllowedOf(proposed));

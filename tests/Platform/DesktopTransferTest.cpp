@@ -669,6 +669,18 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
                       "computer. Nothing was copied.");
         }
     }
+    // A list that names no file is refused while it is dragged, even where the target would take
+    // it up by its form: nothing could come of the drop, and the user sees that at once.
+    WriteWholeFile(dir / "comments", "# nothing but a comment\r\n\r\n");
+    {
+        BoxRecorder boxes;
+        PeerProcess peer;
+        int enters = target->enters, drops = target->drops;
+        EXPECT_EQ(StartPeer(peer, {"drop", x, y, (dir / "comments").string(), "move"}), "refused");
+        EXPECT_EQ(target->enters, enters);
+        EXPECT_EQ(target->drops, drops);
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
     target->byForm = false;
     // Offering no file list: refused without asking our target.
     {
