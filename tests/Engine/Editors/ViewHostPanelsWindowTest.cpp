@@ -93,6 +93,26 @@ public:
         probe->ClickAt(window, at.x, at.y);
         Settle();
     }
+    // A white 2 x 2 quad at the height given, above everything and facing the top viewport's
+    // camera, selected alone and opened in the mesh editor by Enter.
+    XMeshNode* EditNewQuad(float height)
+    {
+        XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
+        XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
+        for (const XVertex& v : {XVertex(-1, height, -1), XVertex(-1, height, 1), XVertex(1, height, -1),
+                                 XVertex(1, height, 1)})
+            mesh->AddVertex(v, XColor(0xFFFFFFFF));
+        mesh->AddFace(XFace(0, 1, 2));
+        mesh->AddFace(XFace(2, 1, 3));
+        quad->GetMesh()->MeshInvalidate();
+        for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
+            scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
+        ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
+        host->View()->SetFocus();
+        Settle();
+        Type("Return");
+        return quad;
+    }
 
     TempDir dir{"view_host_panels"};
     std::unique_ptr<TViewHostForm> host;
@@ -373,23 +393,10 @@ TEST_F(ViewHostPanelsWindowTest, MOpensTheSkinEditorWhosePanelSetsTheRootBoneAnd
 
 TEST_F(ViewHostPanelsWindowTest, FacesArePaintedFromTheMeshPanelsColourEditor)
 {
-    // A 2 x 2 quad above everything, facing the top viewport's camera.
-    XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
-    XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
-    const float h = 3;
-    for (const XVertex& v : {XVertex(-1, h, -1), XVertex(-1, h, 1), XVertex(1, h, -1), XVertex(1, h, 1)})
-        mesh->AddVertex(v, XColor(0xFFFFFFFF));
-    mesh->AddFace(XFace(0, 1, 2));
-    mesh->AddFace(XFace(2, 1, 3));
-    quad->GetMesh()->MeshInvalidate();
-    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
-        scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
-    ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
-
     // Enter: the mesh editor; "Face"; its tools page, "Редактор цвета вершин и граней".
-    host->View()->SetFocus();
-    Settle();
-    Type("Return");
+    const float h = 3;
+    XMeshNode* quad = EditNewQuad(h);
+    XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
     XBaseEditor* meshEditor = scene->GetEditor();
     ASSERT_EQ(meshEditor->GetName(), XString(u"XTriMeshEditor"));
     auto* triPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
@@ -690,19 +697,8 @@ TEST_F(ViewHostPanelPicturesWindowTest, EachPanelInTheHostShowsItsPicture)
 TEST_F(ViewHostPanelPicturesWindowTest, TheFirstClickAfterTheColourDialogOpenedByAPressGoesWhereItIsMade)
 {
     // The quad's colour editor, from the mesh editor's tools page.
-    XMeshNode* quad = scene->CreateNode(XString(u"XTriMesh"), nullptr, u"Quad");
+    XMeshNode* quad = EditNewQuad(3);
     XMesh* mesh = static_cast<XTriMesh*>(quad->GetMesh())->GetMesh();
-    for (const XVertex& v : {XVertex(-1, 3, -1), XVertex(-1, 3, 1), XVertex(1, 3, -1), XVertex(1, 3, 1)})
-        mesh->AddVertex(v, XColor(0xFFFFFFFF));
-    mesh->AddFace(XFace(0, 1, 2));
-    mesh->AddFace(XFace(2, 1, 3));
-    quad->GetMesh()->MeshInvalidate();
-    for (unsigned i = 0; i < scene->GetNodeCount(); ++i)
-        scene->GetNode(i)->SetSelected(scene->GetNode(i) == quad);
-    ClickOn(window, host->TransformButton(XTT_EDIT), 20, 10);
-    host->View()->SetFocus();
-    Settle();
-    Type("Return");
     auto* triPanel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
     ASSERT_NE(triPanel, nullptr);
     triPanel->PageControl->SetActivePage(triPanel->ToolsTab);
