@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -85,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The input's file, removed when the run ends.
     static const struct Scratch
     {
-        std::string path = "/tmp/kelvane-fuzz-" + std::to_string(::getpid()) + ".ini";
+        std::string path =
+            (std::filesystem::temp_directory_path() / ("kelvane-fuzz-" + std::to_string(::getpid()) + ".ini")).string();
         ~Scratch() { std::remove(path.c_str()); }
     } scratch;
     const std::string& input = scratch.path;

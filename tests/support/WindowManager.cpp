@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <thread>
 
 #include <fcntl.h>
@@ -58,8 +60,8 @@ std::vector<std::string> AtomList(Display* display, Window window, const char* p
 
 WindowManager::WindowManager(const std::string& displayName)
 {
-    char path[] = "/tmp/kelvane-twmrc-XXXXXX";
-    int fd = mkstemp(path);
+    std::string path = (std::filesystem::temp_directory_path() / "kelvane-twmrc-XXXXXX").string();
+    int fd = mkstemp(path.data());
     if (fd < 0)
     {
         m_error = "no configuration file";
