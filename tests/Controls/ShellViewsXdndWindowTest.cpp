@@ -68,6 +68,16 @@ protected:
         PresenterWindowTest::TearDown();
     }
 
+    // The screen point of a row's label; false when the row is not shown.
+    bool RowOnScreen(const std::u16string& row, int& x, int& y)
+    {
+        TPoint at = RowLabelPoint(*list, row);
+        if (at.x < 0)
+            return false;
+        probe->RootPosition(window, at.x, at.y, x, y);
+        return true;
+    }
+
     TempDir root{"shellxdnd"};
     std::string peerProgram = (fs::path(Platform::ProgramFolder()) / "xpeer").string();
     TForm* form = nullptr;
@@ -342,10 +352,8 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
 TEST_F(ShellViewsXdndWindowTest, APeersDropOntoAFolderTakesWhatItOffersAndHearsWhatWasDone)
 {
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
-    TPoint docs = RowLabelPoint(*list, u"docs");
-    ASSERT_GE(docs.x, 0);
     int rootX = 0, rootY = 0;
-    probe->RootPosition(window, docs.x, docs.y, rootX, rootY);
+    ASSERT_TRUE(RowOnScreen(u"docs", rootX, rootY));
     TempDir scratch{"shelldrops"}; // the peer's list, away from what is compared
     auto drop = [&](const std::string& uri, const char* mode)
     {
@@ -515,10 +523,8 @@ bool OnActiveForm(XProbe& probe, int x, int y)
 TEST_F(ShellViewsXdndWindowTest, AListWithALineItCannotTakeIsRefusedWhole)
 {
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
-    TPoint docs = RowLabelPoint(*list, u"docs");
-    ASSERT_GE(docs.x, 0);
     int rootX = 0, rootY = 0;
-    probe->RootPosition(window, docs.x, docs.y, rootX, rootY);
+    ASSERT_TRUE(RowOnScreen(u"docs", rootX, rootY));
     TempDir scratch{"shellwhole"}; // the peer's files, away from what is watched
     const fs::path from = scratch / "from";
     fs::create_directories(from / "many");
@@ -619,18 +625,9 @@ TEST_F(ShellViewsXdndWindowTest, DropsAreRefusedWhileTheListAsksOrShowsProgress)
     TempDir scratch{"shellbusy"};
     std::ofstream(scratch / "incoming") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
     std::ofstream(scratch / "alpha") << "file://" << (root / "outside").string() << "/alpha.txt\r\n";
-    auto rootOf = [&](const std::u16string& row)
-    {
-        TPoint at = RowLabelPoint(*list, row);
-        int x = -1, y = -1;
-        if (at.x >= 0)
-            probe->RootPosition(window, at.x, at.y, x, y);
-        return std::pair<int, int>(x, y);
-    };
-    const auto zsub = rootOf(u"Zsub");
-    const auto docs = rootOf(u"docs");
-    ASSERT_GE(zsub.first, 0);
-    ASSERT_GE(docs.first, 0);
+    std::pair<int, int> zsub, docs;
+    ASSERT_TRUE(RowOnScreen(u"Zsub", zsub.first, zsub.second));
+    ASSERT_TRUE(RowOnScreen(u"docs", docs.first, docs.second));
     // A drop while the first box is up; it must land on the list, not on the box.
     auto dropMeanwhile = [&](std::pair<int, int> at, const char* uris, std::string& heard)
     {
@@ -735,10 +732,8 @@ TEST_F(ShellViewsXdndWindowTest, ASecondPeerIsAnsweredWhileADropsBoxIsOpen)
     TempDir scratch{"shellsecond"};
     std::ofstream(scratch / "alpha") << "file://" << (root / "outside").string() << "/alpha.txt\r\n";
     std::ofstream(scratch / "incoming") << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
-    TPoint row = RowLabelPoint(*list, u"docs");
-    ASSERT_GE(row.x, 0);
     int docsX = 0, docsY = 0, emptyX = 0, emptyY = 0;
-    probe->RootPosition(window, row.x, row.y, docsX, docsY);
+    ASSERT_TRUE(RowOnScreen(u"docs", docsX, docsY));
     probe->RootPosition(window, 240, 220, emptyX, emptyY);
 
     PeerProcess second;
