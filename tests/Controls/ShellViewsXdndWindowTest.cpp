@@ -274,11 +274,9 @@ TEST_F(ShellViewsXdndWindowTest, PathsEndingInDotsStayInTheShownFolder)
         else if (c.way == Way::DragOntoAFolder)
         {
             // The button goes down below the rows, the pointer moves onto "docs" and lets go there.
-            TPoint docs = RowLabelPoint(*list, u"docs");
-            ASSERT_GE(docs.x, 0);
             int fromX = 0, fromY = 0, toX = 0, toY = 0;
+            ASSERT_TRUE(RowOnScreen(u"docs", toX, toY));
             probe->RootPosition(window, 240, 220, fromX, fromY);
-            probe->RootPosition(window, docs.x, docs.y, toX, toY);
             probe->MoveToRoot(fromX, fromY);
             probe->Button(1, true);
             Settle(); // the press reaches the list before the drag begins
