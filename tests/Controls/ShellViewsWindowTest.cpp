@@ -28,6 +28,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -103,41 +104,53 @@ protected:
     XFileTreeView* tree = nullptr;
     unsigned long window = 0;
 
-    // Presses on a file, drags it onto a folder and lets go there; `during` runs on another
-    // connection while the drag loop holds the pointer, just before the release.
-    void DragOnto(const std::u16string& name, const std::u16string& target,
-                  std::function<void(XProbe&)> during = nullptr)
+    // Presses on the file `name` and starts dragging it; `hand` goes on with the drag from a
+    // connection of its own while this thread runs the drag's loop, and ends it (a release, a
+    // cancel). Returns when the hand is done and the loop has ended.
+    void Drag(const std::u16string& name, const std::function<void(XProbe&)>& hand)
     {
         TPoint file = RowLabelPoint(*list, name);
-        TPoint folder = RowLabelPoint(*list, target);
         ASSERT_GE(file.x, 0);
-        ASSERT_GE(folder.x, 0);
         probe->MoveTo(window, file.x, file.y);
         probe->Sync();
         probe->Button(1, true);
         ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
-        std::thread rest(
-            [this, folder, during, server = server.Name()]
-            {
-                XProbe hand(server);
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                hand.MoveTo(window, folder.x, folder.y - 1);
-                hand.Sync();
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                if (during)
-                    during(hand);
-                hand.MoveTo(window, folder.x, folder.y);
-                hand.Sync();
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                hand.Button(1, false);
-                hand.Sync();
-            });
+        // The move that starts the drag reaches the server before anything the hand does.
         probe->MoveTo(window, file.x + 3, file.y);
         probe->Sync();
-        // The drag's own loop runs inside this pump until the release.
-        PumpUntil([] { return false; }, std::chrono::milliseconds(1500));
-        rest.join();
-        PumpUntil([] { return !Platform::DragLoopRunning(); });
+        std::atomic<bool> done{false};
+        std::thread other(
+            [&]
+            {
+                XProbe own(server.Name());
+                hand(own);
+                own.Sync();
+                done = true;
+            });
+        // The drag's own loop runs inside this pump until the hand ends it.
+        bool ended = PumpUntil([&] { return done.load(); }, std::chrono::seconds(90));
+        other.join();
+        EXPECT_TRUE(ended);
+        EXPECT_TRUE(PumpUntil([] { return !Platform::DragLoopRunning(); }));
+    }
+
+    // Presses on a file, drags it onto a folder and lets go there; `during` runs on the hand's
+    // connection while the drag loop holds the pointer, just before the release.
+    void DragOnto(const std::u16string& name, const std::u16string& target,
+                  std::function<void(XProbe&)> during = nullptr)
+    {
+        TPoint folder = RowLabelPoint(*list, target);
+        ASSERT_GE(folder.x, 0);
+        Drag(name,
+             [&](XProbe& hand)
+             {
+                 hand.MoveTo(window, folder.x, folder.y - 1);
+                 hand.Sync();
+                 if (during)
+                     during(hand);
+                 hand.MoveTo(window, folder.x, folder.y);
+                 hand.Button(1, false);
+             });
     }
 };
 } // namespace
