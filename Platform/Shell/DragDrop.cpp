@@ -135,6 +135,10 @@ public:
             Leave();
             if (window)
                 Enter(window, data, point, keyState, okEffects);
+            // The target just entered hears the point as a move too: a target shows where a drop
+            // would go only on a move, and the pointer may rest where it came in.
+            if (m_target)
+                Over(point, keyState, okEffects);
         }
         else if (m_target)
             Over(point, keyState, okEffects);
@@ -294,6 +298,9 @@ private:
                 DispatchMessageW(&message);
                 continue;
             }
+            // Nothing queued: what the targets marked shows before the loop waits.
+            if (Windows().Paint)
+                Windows().Paint();
             if (Platform::TickClockIsInjected())
             {
                 // Only what is queued can come; a second look after the pump ran.
@@ -412,13 +419,7 @@ DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okE
         drag.targets.Reset();
         drag.running = true;
     }
-    HWND before = drag.targets.Window();
-    DWORD effect = drag.targets.Track(data, screen, keyState, okEffects);
-    // A position from another program is all it says of the pointer there: a target just entered
-    // hears it as a move too, as it would on the pointer's next move in a drag of ours.
-    if (drag.targets.OverTarget() && drag.targets.Window() != before)
-        effect = drag.targets.Again(screen, keyState, okEffects);
-    return effect & okEffects;
+    return drag.targets.Track(data, screen, keyState, okEffects) & okEffects;
 }
 
 void ForeignDragLeave()

@@ -242,13 +242,17 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
 namespace Platform
 {
 // What the drag loop needs of the windows: the screen point of a mouse message for a window, the
-// deepest window under a screen point, and a window's parent. The class library installs them;
-// without them a mouse message's point is taken as a screen point over its own window.
+// deepest window under a screen point, a window's parent, and the paint pass that the
+// application's loop runs whenever its queue runs dry (the drag's loop runs it too, so that what
+// a target marks for painting, its drop highlight, shows while the pointer rests). The class
+// library installs them; without them a mouse message's point is taken as a screen point over its
+// own window.
 struct DragDropWindows
 {
     std::function<POINT(HWND window, POINT client)> ClientToScreen;
     std::function<HWND(POINT screen)> WindowAt;
     std::function<HWND(HWND window)> ParentOf;
+    std::function<void()> Paint;
 };
 DragDropWindows SetDragDropWindows(DragDropWindows windows);
 

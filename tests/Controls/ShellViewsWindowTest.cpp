@@ -2,6 +2,7 @@
 // and a drag that moves a file, all through the desktop's own input.
 #include "Controls/XFileListView.h"
 #include "Controls/XFileTreeView.h"
+#include "Platform/Gdi/Gdi.h"
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/ExtCtrls.h"
@@ -224,6 +225,82 @@ TEST_F(ShellViewsWindowTest, ADragWithCtrlCopiesAndEscapeCancelsIt)
     EXPECT_TRUE(fs::exists(root / "shown" / "gamma.dat"));
     EXPECT_FALSE(fs::exists(root / "shown" / "docs" / "gamma.dat"));
     EXPECT_FALSE(Platform::DragLoopRunning());
+}
+
+// While the list's own drag rests on a folder row, the row shows the drop highlight; it goes when
+// the pointer leaves (for the empty part of the list or for the tree beside it), when the drag is
+// cancelled by Escape or by the right button, and once the drop is done.
+TEST_F(ShellViewsWindowTest, TheListsOwnDragHighlightsTheFolderItRestsOn)
+{
+    ASSERT_TRUE(PumpUntil([&] { return probe->HasFocus(window); }));
+    const TPoint origin = list->FormOrigin();
+    TPoint docs = RowLabelPoint(*list, u"docs");
+    ASSERT_GE(docs.x, 0);
+    docs = TPoint(origin.x + docs.x, origin.y + docs.y);
+    // The label's first column of pixels is the highlight's, left of the text.
+    TRect label;
+    for (int i = 0; i < list->RecordCount(); ++i)
+        if (std::u16string(list->Record(i)->Name) == u"docs")
+            label = list->Items()->Item(i)->DisplayRect(drLabel);
+    const TPoint shade(origin.x + label.left + 1, origin.y + (label.top + label.bottom) / 2);
+    const TPoint empty(origin.x + 100, origin.y + list->ClientHeight() - 10);
+    const TPoint onTree(tree->Left() + 100, 120);
+    const uint32_t highlight = Platform::Gdi::ToPixel(ColorToRGB(clHighlight));
+    const uint32_t plain = Platform::Gdi::ToPixel(ColorToRGB(list->Color()));
+    ASSERT_NE(highlight, plain);
+    auto shows = [&](XProbe& hand, uint32_t colour)
+    {
+        return WindowDriver::Eventually(
+            [&] { return (hand.ReadPixel(window, shade.x, shade.y) & 0xFFFFFF) == colour; });
+    };
+
+    // Each drag rests on the folder, goes to each of `away` and back, then ends as `end` does;
+    // `after` lets go of what the end left held.
+    struct Case
+    {
+        const char* how;
+        std::vector<TPoint> away;
+        std::function<void(XProbe&)> end, after;
+    };
+    const std::vector<Case> cases = {
+        {"Escape",
+         {onTree, empty},
+         [](XProbe& hand) { hand.Key("Escape"); },
+         [](XProbe& hand) { hand.Button(1, false); }},
+        // Both buttons go up over the tree, which has no menu to show.
+        {"the right button",
+         {},
+         [](XProbe& hand) { hand.Button(3, true); },
+         [&](XProbe& hand)
+         {
+             hand.MoveTo(window, onTree.x, onTree.y);
+             hand.Button(3, false);
+             hand.Button(1, false);
+         }},
+        {"the drop", {}, [](XProbe& hand) { hand.Button(1, false); }, [](XProbe&) {}},
+    };
+    for (const Case& c : cases)
+    {
+        Drag(u"alpha.txt",
+             [&](XProbe& hand)
+             {
+                 hand.MoveTo(window, docs.x, docs.y);
+                 EXPECT_TRUE(shows(hand, highlight)) << c.how << ": resting on the folder";
+                 for (const TPoint& p : c.away)
+                 {
+                     hand.MoveTo(window, p.x, p.y);
+                     EXPECT_TRUE(shows(hand, plain)) << c.how << ": gone to " << p.x << "," << p.y;
+                     hand.MoveTo(window, docs.x, docs.y);
+                     EXPECT_TRUE(shows(hand, highlight)) << c.how << ": back from " << p.x << "," << p.y;
+                 }
+                 c.end(hand);
+                 EXPECT_TRUE(shows(hand, plain)) << c.how << ": ended";
+                 c.after(hand);
+             });
+        EXPECT_EQ(list->DropTarget(), nullptr) << c.how;
+        // Only the drop moves the file.
+        EXPECT_EQ(fs::is_empty(root / "shown" / "docs"), &c != &cases.back()) << c.how;
+    }
 }
 
 TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
