@@ -97,7 +97,8 @@ public:
 
     // ---- Drawing ----
     // One frame: every visible viewport draws the current scene; with `present` each shows its
-    // own rectangle. Whatever a frame throws is dropped.
+    // own rectangle, without it the frame stays in the back buffer, black wherever no viewport
+    // draws (as a capture reads it). Whatever a frame throws is dropped.
     void RenderScene(bool present);
 
     // ---- Capture ----

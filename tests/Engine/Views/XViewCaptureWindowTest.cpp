@@ -207,8 +207,8 @@ TEST_F(XViewCaptureWindowTest, WhatNoViewportCoversIsCapturedBlackAfterSplitterD
 {
     BoxRecorder boxes;
     Draw();
-    // The viewports drawn during a drag stand, for a while, where the gaps are once it is over;
-    // so do those of the layout before.
+    // During a drag the viewports are drawn where the gaps lie once it is over, and the layout
+    // before had its viewports where the next one has its gaps.
     ASSERT_NO_FATAL_FAILURE(DragAndBack(view->GetSplitter(0), 100));
     ExpectCapturedAsShownWithBlackGaps("2 x 2 after a drag");
     view->SetViewportLayout(7);
