@@ -97,7 +97,8 @@ public:
 
     // ---- Drawing ----
     // One frame: every visible viewport draws the current scene; with `present` each shows its
-    // own rectangle. Whatever a frame throws is dropped.
+    // own rectangle, without it the frame stays in the back buffer, black wherever no viewport
+    // draws (as a capture reads it). Whatever a frame throws is dropped.
     void RenderScene(bool present);
 
     // ---- Capture ----
@@ -185,6 +186,9 @@ protected:
 private:
     // One frame for a capture: D3D_OK once drawn, else why not (E_FAIL for a frame that threw).
     HRESULT DrawFrame(bool present);
+    // For a capture's frame: blackens what no viewport draws in it (frames, splitters; all of it
+    // without a scene), as in a fresh back buffer.
+    void ClearUncovered(IDirect3DDevice9* device);
     XCaptureSource CaptureSource();
     // The viewports hand their presses and moves to the view's own mouse handlers.
     friend class XViewport;

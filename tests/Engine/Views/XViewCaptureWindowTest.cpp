@@ -80,7 +80,61 @@ public:
         }
         return rects;
     }
-
+    // Drags the splitter across itself by `by` pixels with the button held, a step at a time as a
+    // hand does (each step draws the viewports at their new places), and back to where it was.
+    void DragAndBack(TSplitter* splitter, int by)
+    {
+        const bool columns = splitter->Align() == alLeft;
+        auto place = [&] { return columns ? splitter->Left() : splitter->Top(); };
+        const int start = place();
+        const TPoint at = splitter->ClientToParent(TPoint(splitter->Width() / 2, splitter->Height() / 2), view);
+        auto stepTo = [&](int offset)
+        {
+            MoveTo(at.x + (columns ? offset : 0), at.y + (columns ? 0 : offset));
+        };
+        stepTo(0);
+        Button(1, true);
+        for (int step = 1; step <= 10; ++step)
+            stepTo(by * step / 10);
+        ASSERT_TRUE(PumpUntil([&] { return place() == start + by; }));
+        for (int step = 9; step >= 0; --step)
+            stepTo(by * step / 10);
+        ASSERT_TRUE(PumpUntil([&] { return place() == start; }));
+        Button(1, false);
+        // Everything sent before has been handled once a viewport sees the pointer come in.
+        XViewport* v = view->GetViewport(0);
+        const TPoint inside = v->ClientToParent(TPoint(v->Width() / 2, v->Height() / 2), view);
+        MoveTo(inside.x, inside.y);
+        ASSERT_TRUE(Reached(v, inside.x, inside.y));
+    }
+    // Saves the view as a BMP, as the demo's capture key does: its viewports' pictures are what the
+    // window shows, and everything outside them (frames, splitters) is black, as in a view captured
+    // before anything moved.
+    void ExpectCapturedAsShownWithBlackGaps(const std::string& at)
+    {
+        const std::vector<uint32_t> shown = Shown();
+        const std::vector<TRect> pictures = Pictures();
+        const auto path = dir / "view.bmp";
+        view->CaptureImage(XString(WidePath(path).c_str()));
+        const DecodedImage bmp = DecodeWithStb(ReadWholeFileData(path));
+        ASSERT_EQ(bmp.width, W) << at << ": " << bmp.error;
+        ASSERT_EQ(bmp.height, H) << at;
+        long pictureDiffers = 0, gapNotBlack = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+            {
+                const uint8_t* q = &bmp.rgba[(static_cast<size_t>(y) * W + static_cast<size_t>(x)) * 4];
+                const uint32_t saved = uint32_t{q[0]} << 16 | uint32_t{q[1]} << 8 | q[2];
+                const bool inPicture = std::any_of(pictures.begin(), pictures.end(),
+                                                   [&](const TRect& r) { return r.Contains(TPoint(x, y)); });
+                if (inPicture)
+                    pictureDiffers += saved != At(shown, x, y);
+                else
+                    gapNotBlack += saved != 0;
+            }
+        EXPECT_EQ(pictureDiffers, 0) << at;
+        EXPECT_EQ(gapNotBlack, 0) << at;
+    }
 };
 } // namespace
 
@@ -147,4 +201,20 @@ TEST_F(XViewCaptureWindowTest, BmpAndJpegCapturesMatchTheWindowInsideEveryViewpo
                 EXPECT_LE(double(total) / double(count), 6.0) << at;
             }
         }
+}
+
+TEST_F(XViewCaptureWindowTest, WhatNoViewportCoversIsCapturedBlackAfterSplitterDragsAndLayoutChanges)
+{
+    BoxRecorder boxes;
+    Draw();
+    // During a drag the viewports are drawn where the gaps lie once it is over, and the layout
+    // before had its viewports where the next one has its gaps.
+    ASSERT_NO_FATAL_FAILURE(DragAndBack(view->GetSplitter(0), 100));
+    ExpectCapturedAsShownWithBlackGaps("2 x 2 after a drag");
+    view->SetViewportLayout(7);
+    ExpectCapturedAsShownWithBlackGaps("layout 7");
+    ASSERT_NO_FATAL_FAILURE(DragAndBack(view->GetSplitter(1), 80));
+    ASSERT_NO_FATAL_FAILURE(DragAndBack(view->GetSplitter(0), 100));
+    ExpectCapturedAsShownWithBlackGaps("layout 7 after drags");
+    EXPECT_TRUE(boxes.boxes.empty());
 }
