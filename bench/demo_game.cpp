@@ -1,12 +1,13 @@
 // Writes the demo's game into a folder: Game/Models.pck (seeded entries, a texture and a skin model
 // of three meshes), Data/PatchData.xml with two instructions, the texture that replaces the game's
 // as it is, and Data/hero.xscene, a scene of one triangle mesh from which the patch rebuilds the
-// skin model's middle mesh. Prints what the two instructed entries must hold after a patch.
+// skin model's middle mesh. Prints the two instructed entries' sizes before and after a patch.
 //   demo_game FOLDER [--seed S] [--entries N]
 #include "tests/support/DemoGame.h"
 
 #include "Components/XException.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,17 +26,26 @@ int main(int argc, char** argv)
     for (int i = 2; i < argc; i += 2)
     {
         char* end = nullptr;
+        errno = 0;
         const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
-        const bool number = end != argv[i + 1] && !*end && argv[i + 1][0] != '-';
-        if (!std::strcmp(argv[i], "--seed") && number)
-            seed = value;
-        else if (!std::strcmp(argv[i], "--entries") && number && value >= 1 && value <= 100000)
-            entries = static_cast<uint32_t>(value);
-        else
+        const bool number = end != argv[i + 1] && !*end && argv[i + 1][0] != '-' && errno != ERANGE;
+        const bool isSeed = !std::strcmp(argv[i], "--seed");
+        const bool isEntries = !std::strcmp(argv[i], "--entries");
+        if (!isSeed && !isEntries)
         {
-            std::fprintf(stderr, "demo_game: %s %s is not an option it takes\n", argv[i], argv[i + 1]);
+            std::fprintf(stderr, "demo_game: unknown option %s\n", argv[i]);
             return 2;
         }
+        if (!number || (isEntries && (value < 1 || value > 100000)))
+        {
+            std::fprintf(stderr, "demo_game: %s takes %s, not '%s'\n", argv[i],
+                         isSeed ? "a whole number" : "a number from 1 to 100000", argv[i + 1]);
+            return 2;
+        }
+        if (isSeed)
+            seed = value;
+        else
+            entries = static_cast<uint32_t>(value);
     }
     try
     {
