@@ -6,10 +6,10 @@
 #include "tests/support/DemoGame.h"
 
 #include "Components/XException.h"
+#include "tests/hosts/HostArguments.h"
 
-#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -25,27 +25,15 @@ int main(int argc, char** argv)
     uint32_t entries = 300;
     for (int i = 2; i < argc; i += 2)
     {
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
-        const bool number = end != argv[i + 1] && !*end && argv[i + 1][0] != '-' && errno != ERANGE;
-        const bool isSeed = !std::strcmp(argv[i], "--seed");
-        const bool isEntries = !std::strcmp(argv[i], "--entries");
-        if (!isSeed && !isEntries)
+        if (!std::strcmp(argv[i], "--seed"))
+            seed = static_cast<uint64_t>(NumberArgument("demo_game", argc, argv, i + 1, 0, 0, INT_MAX));
+        else if (!std::strcmp(argv[i], "--entries"))
+            entries = static_cast<uint32_t>(NumberArgument("demo_game", argc, argv, i + 1, 0, 1, 100000));
+        else
         {
             std::fprintf(stderr, "demo_game: unknown option %s\n", argv[i]);
             return 2;
         }
-        if (!number || (isEntries && (value < 1 || value > 100000)))
-        {
-            std::fprintf(stderr, "demo_game: %s takes %s, not '%s'\n", argv[i],
-                         isSeed ? "a whole number" : "a number from 1 to 100000", argv[i + 1]);
-            return 2;
-        }
-        if (isSeed)
-            seed = value;
-        else
-            entries = static_cast<uint32_t>(value);
     }
     try
     {
