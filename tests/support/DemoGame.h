@@ -17,7 +17,7 @@ struct DemoGame
 {
     std::filesystem::path Root;    // the program's folder
     std::filesystem::path Archive; // Root/Game/Models.pck
-    // Instructed entry name -> the model's bytes it must hold after a patch.
+    // Instructed entry name -> the bytes it must hold after a patch.
     std::map<std::string, std::vector<uint8_t>> Replaced;
     // Every entry of the untouched archive with its bytes.
     std::map<std::string, std::vector<uint8_t>> Original;
@@ -37,6 +37,7 @@ DemoGame MakeDemoGame(const std::filesystem::path& root, uint64_t seed = 1, bool
                       const std::filesystem::path& program = {}, uint32_t entries = 200,
                       uint32_t maxSize = 4096, bool brokenSkinModel = false);
 
-// What is wrong with a patched archive (empty when nothing): every instructed entry holds its model
+// What is wrong with a patched archive (empty when nothing): every instructed entry holds its
+// Replaced bytes (the texture's file, the skin model with its middle mesh rebuilt from the scene)
 // and keeps the original under its ".original" name, every other entry is untouched.
 std::string CheckPatched(const DemoGame& game, const std::filesystem::path& archive);
