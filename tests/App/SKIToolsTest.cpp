@@ -8,6 +8,7 @@
 #include "Engine/Scene/XScene.h"
 #include "tests/support/ByteData.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/SceneModel.h"
 #include "tests/support/SkiGenerator.h"
 #include "tests/support/StreamBytes.h"
 #include "tests/support/TempDir.h"
@@ -25,46 +26,6 @@
 
 namespace
 {
-// An engine mesh holding a generated mesh's arrays; its faces get materials the rewrite ignores.
-std::unique_ptr<XMesh> EngineMesh(const SkiGen::Mesh& mesh)
-{
-    auto engine = std::make_unique<XMesh>();
-    const uint32_t count = uint32_t(mesh.Vertices.size());
-    engine->SetVertexCount(count);
-    engine->SetNormalCount(count);
-    engine->SetTextureVertexCount(count);
-    engine->SetWeightsEnabled(true);
-    for (uint32_t i = 0; i < count; ++i)
-    {
-        const SkiGen::Vertex& v = mesh.Vertices[i];
-        engine->GetVertices()[i] = XVertex(v.Position[0], v.Position[1], v.Position[2]);
-        engine->GetNormals()[i] = XVertex(v.Normal[0], v.Normal[1], v.Normal[2]);
-        engine->GetTextureVertices()[i] = XTextureVertex(v.U, v.V);
-        XVertexWeight& weight = engine->GetWeights()[i];
-        std::copy_n(v.Weight, 3, weight.weight);
-        std::copy_n(v.Bone, 4, weight.index);
-    }
-    engine->SetFaceCount(uint32_t(mesh.Indices.size() / 3));
-    for (uint32_t f = 0; f < engine->GetFaceCount(); ++f)
-        engine->GetFaces()[f] =
-            XFace(mesh.Indices[3 * f], mesh.Indices[3 * f + 1], mesh.Indices[3 * f + 2], f % 5);
-    return engine;
-}
-
-// The model with one mesh's vertices and indices taken from the source (bones through the map);
-// its name and two words stay.
-std::vector<uint8_t> WithMeshReplaced(SkiGen::Model model, size_t index, SkiGen::Mesh source,
-                                      const uint8_t* boneMap)
-{
-    if (boneMap)
-        for (SkiGen::Vertex& v : source.Vertices)
-            for (uint8_t& bone : v.Bone)
-                bone = boneMap[bone];
-    model.Meshes.at(index).Vertices = source.Vertices;
-    model.Meshes.at(index).Indices = source.Indices;
-    return SkiGen::Write(model).Bytes;
-}
-
 struct Outcome
 {
     bool result = false;
@@ -205,7 +166,7 @@ TEST(SKIToolsTest, ReplacedMeshHoldsTheSourceArrays)
             ASSERT_TRUE(outcome.result);
             EXPECT_EQ(outcome.thrown, "");
             EXPECT_TRUE(outcome.boxes.empty());
-            EXPECT_TRUE(outcome.output == WithMeshReplaced(model, size_t(index), source, boneMap));
+            EXPECT_TRUE(outcome.output == SkiGen::WithMeshReplaced(model, size_t(index), source, boneMap));
         }
     }
 }
@@ -564,7 +525,7 @@ TEST(SKIToolsTest, SceneGivesItsOneTriangleMesh)
             continue;
         }
         EXPECT_TRUE(result);
-        EXPECT_TRUE(StreamBytes(output) == WithMeshReplaced(model, 1, SmallMesh(), PwBoneMap));
+        EXPECT_TRUE(StreamBytes(output) == SkiGen::WithMeshReplaced(model, 1, SmallMesh(), PwBoneMap));
     }
 }
 

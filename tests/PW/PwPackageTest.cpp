@@ -438,7 +438,7 @@ TEST_F(PwPackageTest, ResavingASortedLevel0ArchiveReproducesItByteForByte)
     entryOptions.Count = 300;
     entryOptions.CaseTwins = false; // equal names have no defined order
     std::vector<PckGen::Entry> entries = PckGen::MakeEntries(entryOptions);
-    entries.push_back(PckGen::Entry{"empty.dat", u"empty.dat", 0, 1, false, false, 0, 0});
+    entries.push_back(PckGen::Entry{"empty.dat", u"empty.dat", 0, 1, false, false, 0, 0, {}});
     PckGen::SortEntries(entries, NameLess);
     PckGen::ArchiveOptions options;
     options.Level = 0;
@@ -481,7 +481,7 @@ TEST_F(PwPackageTest, EntriesWithEmptyNamesSaveAndReadBackUnchanged)
     };
 
     // One entry of one raw byte with a raw record: the whole table holds no name byte at all.
-    const std::vector<PckGen::Entry> single = {PckGen::Entry{"", u"", 1, 1, false, false, 0, 0}};
+    const std::vector<PckGen::Entry> single = {PckGen::Entry{"", u"", 1, 1, false, false, 0, 0, {}}};
     PckGen::ArchiveOptions raw;
     raw.Level = 0;
     raw.Description = "seed";

@@ -2,6 +2,7 @@
 
 #include "Components/Cx/CxXml.h"
 #include "Components/XMemoryStream.h"
+#include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XScene.h"
 #include "PW/Common/PwPackage.h"
 #include "tests/support/PckGenerator.h"
@@ -11,22 +12,19 @@
 #include "tests/support/Utf16Text.h"
 #include "tests/support/WholeFile.h"
 
-#include <cstring>
+#include <array>
 
 namespace fs = std::filesystem;
 
 namespace
 {
-struct Model
-{
-    const char* Entry;
-    const char* File;
-    uint32_t Size;
-};
-const Model kModels[] = {
-    {"textures\\hero\\hero.dds", "hero.dds", 3000},
-    {"models\\hero\\Body.SKI", "hero_body.ski", 5000},
-};
+// The texture, replaced by the file as it is.
+constexpr const char* kTextureEntry = "textures\\hero\\hero.dds";
+constexpr const char* kTextureFile = "hero.dds";
+constexpr uint32_t kTextureSize = 3000;
+constexpr const char* kSceneFile = "hero.xscene";
+// A full tube: 24 rings of 24 vertices, every vertex on a face.
+constexpr uint32_t kSceneVertices = 576;
 
 std::vector<uint8_t> Seeded(size_t size, uint64_t seed)
 {
@@ -50,6 +48,35 @@ std::string Kept(const std::string& name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return name.substr(0, dot) + ".original" + ext;
 }
+
+// The game's fixed bone numbers for a scene's: 0-6 stay, 7-9 become 0, 10-34 become 7-31, the
+// rest 0.
+std::array<uint8_t, 256> GameBoneMap()
+{
+    std::array<uint8_t, 256> map{};
+    for (int b = 0; b < 256; ++b)
+        map[b] = static_cast<uint8_t>(b < 7 ? b : b < 10 ? 0 : b < 35 ? b - 3 : 0);
+    return map;
+}
+
+void Instruct(CxXml::XmlDocument& instructions, const char* entry, int meshIndex, bool boneMap, const char* model)
+{
+    CxXml::XmlNode* node = instructions.AddNode(u"Entry");
+    node->AddAttribute(u"MeshIndex", XString(Widen(std::to_string(meshIndex)).c_str()));
+    node->AddAttribute(u"UseBoneMap", XString(boneMap ? u"true" : u"false"));
+    node->AddAttribute(u"FileName", XString(Widen(entry).c_str()));
+    node->AddAttribute(u"ModelName", XString(Widen(model).c_str()));
+}
+
+PckGen::Entry EntryOf(const char* name, std::vector<uint8_t> content)
+{
+    PckGen::Entry entry;
+    entry.Name936 = name;
+    entry.NameWide = Widen(name);
+    entry.Size = static_cast<uint32_t>(content.size());
+    entry.Content = std::move(content);
+    return entry;
+}
 } // namespace
 
 DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, const fs::path& program,
@@ -63,36 +90,48 @@ DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, con
 
     std::vector<PckGen::Entry> entries = PckGen::MakeEntries(
         {.Seed = seed, .Count = count, .MaxSize = maxSize, .ChineseNames = false, .CaseTwins = false});
+    auto add = [&](PckGen::Entry entry)
+    { entries.insert(entries.begin() + static_cast<long>(entries.size() / 2), std::move(entry)); };
     CxXml::XmlDocument instructions;
     instructions.SetName(u"PatchData");
-    uint64_t modelSeed = seed * 100;
-    for (const Model& model : kModels)
-    {
-        PckGen::Entry entry;
-        entry.Name936 = model.Entry;
-        entry.NameWide = Widen(model.Entry);
-        entry.Size = model.Size;
-        entry.DataSeed = ++modelSeed;
-        entries.insert(entries.begin() + static_cast<long>(entries.size() / 2), entry);
 
-        game.Replaced[model.Entry] = Seeded(model.Size + 777, modelSeed);
-        WriteWholeFile(root / "Data" / model.File, game.Replaced[model.Entry]);
-        CxXml::XmlNode* node = instructions.AddNode(u"Entry");
-        node->AddAttribute(u"MeshIndex", XString(u"0"));
-        node->AddAttribute(u"UseBoneMap", XString(u"false"));
-        node->AddAttribute(u"FileName", XString(Widen(model.Entry).c_str()));
-        node->AddAttribute(u"ModelName", XString(Widen(model.File).c_str()));
-    }
-    if (brokenSkinModel)
+    // The texture: seeded bytes in the game, others from disk.
+    PckGen::Entry texture;
+    texture.Name936 = kTextureEntry;
+    texture.NameWide = Widen(kTextureEntry);
+    texture.Size = kTextureSize;
+    texture.DataSeed = seed * 100 + 1;
+    add(texture);
+    game.Replaced[kTextureEntry] = Seeded(kTextureSize + 777, seed * 100 + 1);
+    WriteWholeFile(root / "Data" / kTextureFile, game.Replaced[kTextureEntry]);
+    Instruct(instructions, kTextureEntry, 0, false, kTextureFile);
+
+    // The skin model of three meshes and the scene's mesh that takes the place of the middle one.
+    const SkiGen::Model skin = SkiGen::MakeModel(
+        {.Seed = seed, .MinMeshes = 3, .MaxMeshes = 3, .MinVertices = 100, .MaxVertices = 400});
+    const SkiGen::Mesh sceneMesh = SkiGen::MakeMesh(seed * 100 + 2, kSceneVertices, 35, "Body");
     {
         XScene scene(nullptr);
-        AddModelMesh(scene, u"Armor", 120, static_cast<uint32_t>(seed));
-        scene.SaveToFile(XString(WidePath(root / "Data" / "hero.xscene").c_str()));
-        CxXml::XmlNode* node = instructions.AddNode(u"Entry");
-        node->AddAttribute(u"MeshIndex", XString(u"0"));
-        node->AddAttribute(u"UseBoneMap", XString(u"false"));
-        node->AddAttribute(u"FileName", XString(Widen(kBrokenSkinEntry).c_str()));
-        node->AddAttribute(u"ModelName", XString(u"hero.xscene"));
+        auto* mesh = static_cast<XTriMesh*>(scene.CreateObject(u"XTriMesh", nullptr, nullptr));
+        *mesh->GetMesh() = *EngineMesh(sceneMesh);
+        mesh->GetMesh()->Invalidate();
+        scene.CreateNode(mesh, nullptr, u"Body");
+        scene.SaveToFile(XString(WidePath(root / "Data" / kSceneFile).c_str()));
+    }
+    add(EntryOf(kSkinEntry, SkiGen::Write(skin).Bytes));
+    game.Replaced[kSkinEntry] =
+        SkiGen::WithMeshReplaced(skin, kSkinMeshIndex, sceneMesh, GameBoneMap().data());
+    Instruct(instructions, kSkinEntry, kSkinMeshIndex, true, kSceneFile);
+
+    if (brokenSkinModel)
+    {
+        // A good skin model but for one byte of its header: the rewrite refuses it and the patch
+        // keeps the game's bytes under both names.
+        SkiGen::Model model = SkiGen::MakeModel({.Seed = seed, .MaxMeshes = 2, .MaxVertices = 200});
+        model.UnkZero[7] = 1;
+        game.Replaced[kBrokenSkinEntry] = SkiGen::Write(model).Bytes;
+        add(EntryOf(kBrokenSkinEntry, game.Replaced[kBrokenSkinEntry]));
+        Instruct(instructions, kBrokenSkinEntry, 0, false, kSceneFile);
     }
     instructions.SaveToFile(WidePath(root / "Data" / "PatchData.xml").c_str());
 
@@ -102,28 +141,6 @@ DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, con
     WriteWholeFile(game.Archive, game.ArchiveBytes);
     for (const PckGen::Entry& entry : entries)
         game.Original[entry.Name936] = PckGen::EntryData(entry);
-
-    if (brokenSkinModel)
-    {
-        // A good skin model but for one byte of its header: the rewrite refuses it and the patch
-        // keeps the game's bytes under both names.
-        SkiGen::Model model = SkiGen::MakeModel({.Seed = seed, .MaxMeshes = 2, .MaxVertices = 200});
-        model.UnkZero[7] = 1;
-        const std::vector<uint8_t> bytes = SkiGen::Write(model).Bytes;
-        const fs::path generated = root / "Game" / "generated.pck";
-        fs::rename(game.Archive, generated);
-        PwPackage package;
-        package.Open(WidePath(generated).c_str());
-        auto* copy = new uint8_t[bytes.size()];
-        std::memcpy(copy, bytes.data(), bytes.size());
-        package.AddFromMemory(Widen(kBrokenSkinEntry).c_str(), copy, static_cast<uint32_t>(bytes.size()));
-        package.Save(WidePath(game.Archive).c_str(), 1, "Kelvane test archive");
-        package.Close();
-        fs::remove(generated);
-        game.ArchiveBytes = ReadWholeFileData(game.Archive);
-        game.Original[kBrokenSkinEntry] = bytes;
-        game.Replaced[kBrokenSkinEntry] = bytes;
-    }
 
     if (withProgram)
     {

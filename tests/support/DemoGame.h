@@ -1,8 +1,10 @@
 // A small game for the program to patch: a seeded Models.pck under Game/, the instructions in
-// Data/PatchData.xml and the replacement models (a texture and a skin model taken from disk) under
-// Data/, optionally beside a copy of the program and its modules. Optionally also a skin model that
-// the patch rebuilds from a scene model (Data/hero.xscene) while the game's own file is damaged:
-// the rewrite refuses it with its box and the entry keeps the game's bytes.
+// Data/PatchData.xml and the models under Data/: a texture taken from disk as it is, and a scene
+// with one triangle mesh (Data/hero.xscene) from which the patch rebuilds the middle mesh of the
+// game's skin model, its bones through the game's bone map. The program and its modules may stand
+// beside it. Optionally a second skin model that the patch rebuilds from the same scene while the
+// game's own file is damaged: the rewrite refuses it with its box and the entry keeps the game's
+// bytes.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +17,15 @@ struct DemoGame
 {
     std::filesystem::path Root;    // the program's folder
     std::filesystem::path Archive; // Root/Game/Models.pck
-    // Instructed entry name -> the model's bytes it must hold after a patch.
+    // Instructed entry name -> the bytes it must hold after a patch.
     std::map<std::string, std::vector<uint8_t>> Replaced;
     // Every entry of the untouched archive with its bytes.
     std::map<std::string, std::vector<uint8_t>> Original;
     std::vector<uint8_t> ArchiveBytes;
 };
 
+constexpr const char* kSkinEntry = "models\\hero\\Body.SKI";
+constexpr int kSkinMeshIndex = 1; // of the skin model's three meshes
 constexpr const char* kBrokenSkinEntry = "models\\hero\\Armor.ski";
 
 // Writes the game under `root` (which must exist): `entries` seeded entries of up to `maxSize`
@@ -33,6 +37,7 @@ DemoGame MakeDemoGame(const std::filesystem::path& root, uint64_t seed = 1, bool
                       const std::filesystem::path& program = {}, uint32_t entries = 200,
                       uint32_t maxSize = 4096, bool brokenSkinModel = false);
 
-// What is wrong with a patched archive (empty when nothing): every instructed entry holds its model
+// What is wrong with a patched archive (empty when nothing): every instructed entry holds its
+// Replaced bytes (the texture's file, the skin model with its middle mesh rebuilt from the scene)
 // and keeps the original under its ".original" name, every other entry is untouched.
 std::string CheckPatched(const DemoGame& game, const std::filesystem::path& archive);

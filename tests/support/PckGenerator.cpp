@@ -150,6 +150,8 @@ size_t FirstCompressed(const Archive& a)
 
 std::vector<uint8_t> EntryData(const Entry& entry)
 {
+    if (!entry.Content.empty())
+        return entry.Content;
     std::vector<uint8_t> data(entry.Size);
     Rng rng(entry.DataSeed);
     // Runs of structured records (vertex-like floats) with noisy runs between them.

@@ -31,9 +31,11 @@ struct Entry
     bool CompressRecord = true;
     uint32_t Reserved1 = 0;
     uint32_t Reserved2 = 0;
+    std::vector<uint8_t> Content; // when not empty, the content itself (Size must be its size)
 };
 
-// The entry's content: part pattern, part noise, so that it compresses like real model data.
+// The entry's content: its Content when it has one, else part pattern, part noise, so that it
+// compresses like real model data.
 std::vector<uint8_t> EntryData(const Entry& entry);
 
 struct EntryOptions

@@ -3,7 +3,9 @@
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
+#include "tests/support/SkiGenerator.h"
 
+#include <algorithm>
 #include <random>
 
 void FillModelMesh(XTriMesh& object, uint32_t vertices, uint32_t seed)
@@ -43,4 +45,29 @@ XMeshNode* AddModelMesh(XScene& scene, const char16_t* nodeName, uint32_t vertic
     auto* mesh = static_cast<XTriMesh*>(scene.CreateObject(u"XTriMesh", nullptr, nullptr));
     FillModelMesh(*mesh, vertices, seed);
     return scene.CreateNode(mesh, nullptr, nodeName);
+}
+
+std::unique_ptr<XMesh> EngineMesh(const SkiGen::Mesh& mesh)
+{
+    auto engine = std::make_unique<XMesh>();
+    const uint32_t count = uint32_t(mesh.Vertices.size());
+    engine->SetVertexCount(count);
+    engine->SetNormalCount(count);
+    engine->SetTextureVertexCount(count);
+    engine->SetWeightsEnabled(true);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const SkiGen::Vertex& v = mesh.Vertices[i];
+        engine->GetVertices()[i] = XVertex(v.Position[0], v.Position[1], v.Position[2]);
+        engine->GetNormals()[i] = XVertex(v.Normal[0], v.Normal[1], v.Normal[2]);
+        engine->GetTextureVertices()[i] = XTextureVertex(v.U, v.V);
+        XVertexWeight& weight = engine->GetWeights()[i];
+        std::copy_n(v.Weight, 3, weight.weight);
+        std::copy_n(v.Bone, 4, weight.index);
+    }
+    engine->SetFaceCount(uint32_t(mesh.Indices.size() / 3));
+    for (uint32_t f = 0; f < engine->GetFaceCount(); ++f)
+        engine->GetFaces()[f] =
+            XFace(mesh.Indices[3 * f], mesh.Indices[3 * f + 1], mesh.Indices[3 * f + 2], f % 5);
+    return engine;
 }

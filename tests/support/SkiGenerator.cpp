@@ -238,6 +238,17 @@ std::vector<uint8_t> MeshBody(const Mesh& mesh)
     return bytes;
 }
 
+std::vector<uint8_t> WithMeshReplaced(Model model, size_t index, Mesh source, const uint8_t* boneMap)
+{
+    if (boneMap)
+        for (Vertex& v : source.Vertices)
+            for (uint8_t& bone : v.Bone)
+                bone = boneMap[bone];
+    model.Meshes.at(index).Vertices = std::move(source.Vertices);
+    model.Meshes.at(index).Indices = std::move(source.Indices);
+    return Write(model).Bytes;
+}
+
 Image Write(const Model& model)
 {
     Image image;

@@ -113,6 +113,11 @@ Image Write(const Model& model);
 // A mesh's 48-byte vertices and u16 indices exactly as the file holds them after the two counts.
 std::vector<uint8_t> MeshBody(const Mesh& mesh);
 
+// The file of the model with one mesh's vertices and indices taken from `source`, each bone index
+// b through boneMap[b] when a map is given: what a rewrite of that mesh must produce. The mesh's
+// name and two words stay.
+std::vector<uint8_t> WithMeshReplaced(Model model, size_t index, Mesh source, const uint8_t* boneMap);
+
 // Departures from a good file, each of one header field, name, material or the end.
 enum class Fault
 {
