@@ -807,6 +807,20 @@ TEST(FormsTest, AModalLoopTakesTheMouseFromThePressHeldWhenItStarts)
         EXPECT_FALSE(other->Pressed());
     }
 
+    // A right press on the opener while it takes no capture, released over the other button, is
+    // over: the dialog that the opener's next left press opens ends that press alone.
+    opener->SetControlStyle(opener->ControlStyle() >> csCaptureMouse);
+    Vcl::RouteInput(&form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 25));
+    Vcl::RouteInput(&form, WM_RBUTTONUP, 0, MAKELPARAM(170, 25));
+    opener->SetControlStyle(opener->ControlStyle() << csCaptureMouse);
+    log.clear();
+    closingKey = VK_ESCAPE;
+    release = WM_LBUTTONUP;
+    opener->press = [&](TMouseButton) { dialog.ShowModal(); };
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 25));
+    EXPECT_EQ(log, (std::vector<std::string>{"opener cancelled", "loop", "opener up 20,15"}));
+    opener->press = nullptr;
+
     // A drag under way when a loop opens ends where the pointer last was: moves after the loop
     // drag nothing.
     auto* bar = new TTrackBar(&form);
