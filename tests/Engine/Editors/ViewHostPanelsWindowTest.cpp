@@ -776,6 +776,71 @@ TEST_F(ViewHostPanelsWindowTest, TheSceneAndAnimationPanelsKeepTheirSectionsInRe
     EXPECT_EQ(animPanel->VertPosition(), 0);
 }
 
+TEST_F(ViewHostPanelsWindowTest, AFocusGivenBackLeavesTheMeshPanelWhereItStands)
+{
+    EditNewQuad(3.0f);
+    auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    TPageControl* pages = panel->PageControl;
+    auto clickTab = [&](int index) { ClickOn(window, pages, pages->TabRect(index).left + 8, 8); };
+
+    // From the panel's top: the faces page, whose page control reaches below the panel. A click on
+    // its tab, with the focus on a box of the page, gives the page control the focus where it
+    // shows: on its tabs, in view.
+    clickTab(1);
+    ASSERT_EQ(pages->ActivePage(), panel->FacesTab);
+    ASSERT_EQ(panel->VertPosition(), 0);
+    ASSERT_GT(TopInPanel(panel, pages) + pages->Height(), panel->ClientHeight());
+    ClickOn(window, panel->FaceExtrudeDistanceEdit, 10, 8);
+    ASSERT_TRUE(panel->FaceExtrudeDistanceEdit->Focused());
+    clickTab(1);
+    EXPECT_TRUE(pages->Focused());
+    EXPECT_EQ(panel->VertPosition(), 0);
+
+    // The name box of a saved selection, closed by Enter and by Escape: the focus comes back to
+    // the page control and the panel stands.
+    for (auto keys : {std::initializer_list<const char*>{"a", "Return"}, std::initializer_list<const char*>{"Escape"}})
+    {
+        SCOPED_TRACE(*(keys.end() - 1));
+        AnswerNameBox(panel, keys);
+        EXPECT_TRUE(pages->Focused());
+        EXPECT_EQ(panel->VertPosition(), 0);
+    }
+
+    // The window left and activated again by a click on a label: the focus comes back, the panel
+    // stands.
+    probe->FocusElsewhere();
+    ASSERT_TRUE(PumpUntil([&] { return !pages->Focused(); }));
+    ClickOn(window, panel->Label1, 5, 5);
+    ASSERT_TRUE(PumpUntil([&] { return pages->Focused(); }));
+    Settle();
+    EXPECT_EQ(panel->VertPosition(), 0);
+
+    // Shift+Tab from the first section's bar onto the page control whose tabs lie just above the
+    // view brings exactly its row of tabs in; from a box onto a caption bar just above the view,
+    // exactly the bar.
+    clickTab(0);
+    ASSERT_EQ(pages->ActivePage(), panel->VerticesTab);
+    XStdButton* weights = panel->XScroll2->HeaderButton();
+    const int tabsAt = TopInPanel(panel, pages);
+    panel->SetVertPosition(tabsAt + pages->TabHeight() + 2);
+    Settle();
+    weights->SetFocus();
+    const int barAt = panel->VertPosition() + TopInPanel(panel, weights);
+    Type("Tab", "Shift_L");
+    ASSERT_TRUE(pages->Focused());
+    EXPECT_EQ(panel->VertPosition(), tabsAt);
+    EXPECT_EQ(TopInPanel(panel, pages), 0);
+    panel->SetVertPosition(barAt + weights->Height() + 2);
+    Settle();
+    ClickOn(window, panel->Bone1WeightEdit, 10, 8);
+    ASSERT_TRUE(panel->Bone1WeightEdit->Focused());
+    ASSERT_EQ(panel->VertPosition(), barAt + weights->Height() + 2);
+    Type("Tab", "Shift_L");
+    ASSERT_TRUE(weights->Focused());
+    EXPECT_EQ(panel->VertPosition(), barAt);
+}
+
 TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
 {
     // Questions answered at random, names typed as "R"; no right button (its menu waits).
