@@ -204,9 +204,9 @@ protected:
 // Aligned children stack from the scrolled top over the range, so a child placed while scrolled
 // lands where it would unscrolled. The range follows every move, resize, show or hide of a child
 // and of the control itself; once everything fits the bar goes and the position is 0. The wheel
-// over the control, or over a child that does not take it, scrolls three lines, and a control that
-// the user (or the program) gives the focus inside it is scrolled into view; a focus the window
-// gives back (a dialog closed, the window activated) leaves the view where the user left it.
+// over the control, or over a child that does not take it, scrolls three lines, and a control inside
+// it that the user (or the program) gives the focus is scrolled into view; a focus the window gives
+// back (a dialog closed, the window activated) leaves the view where the user left it.
 class TScrollingWinControl : public TWinControl
 {
 public:

@@ -974,7 +974,8 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
         frame->SetVertPosition(200);
         pages->SetBounds(8, offset, 150, 150);
         pages->SetFocus();
-        EXPECT_EQ(frame->VertPosition(), offset < 0 ? 200 + offset : 200 + offset + pages->TabHeight() - frame->ClientHeight());
+        const int least = offset < 0 ? offset : offset + pages->TabHeight() - frame->ClientHeight();
+        EXPECT_EQ(frame->VertPosition(), 200 + least);
     }
     delete pages;
     frame->SetVertPosition(40);

@@ -114,6 +114,10 @@ public:
         return quad;
     }
 
+    void ClickTab(TPageControl* pages, int index)
+    {
+        ClickOn(window, pages, pages->TabRect(index).left + 10, 10);
+    }
     // Whether the control shows whole inside the panel's client area and inside `area` (the page
     // it lies on, or the panel): a user can see it.
     static bool Seen(TScrollingWinControl* panel, TControl* control, TWinControl* area)
@@ -167,7 +171,8 @@ public:
         TTimer timer(nullptr);
         timer.SetInterval(20);
         ModalBoxDriver<TInputQueryForm> driver;
-        driver.ready = [&](TInputQueryForm*, unsigned long box) { return probe->Viewable(box) && probe->HasFocus(box); };
+        driver.ready = [&](TInputQueryForm*, unsigned long box)
+        { return probe->Viewable(box) && probe->HasFocus(box); };
         driver.act = [&](TInputQueryForm*, unsigned long)
         {
             for (const char* key : keys)
@@ -179,7 +184,10 @@ public:
         timer.SetEnabled(false);
         EXPECT_TRUE(driver.acted);
         // The focus comes back to the panel's window.
-        ASSERT_TRUE(PumpUntil([&] { return probe->HasFocus(window) && host->ActiveControl() && host->ActiveControl()->Focused(); }));
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                return probe->HasFocus(window) && host->ActiveControl() && host->ActiveControl()->Focused();
+            }));
         Settle();
     }
 
@@ -225,8 +233,7 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
 
     // "Walk" double-clicked on the animation page: the animation editor, its panel in place of
     // the scene's, one mode button.
-    TRect tab = scenePanel->Pages->TabRect(1);
-    ClickOn(window, scenePanel->Pages, tab.left + 10, tab.top + 8);
+    ClickTab(scenePanel->Pages, 1);
     ASSERT_EQ(scenePanel->AnimList->Count(), 1);
     TPoint list = scenePanel->AnimList->FormOrigin();
     probe->ClickAt(window, list.x + 20, list.y + 4);
@@ -579,7 +586,7 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
     EXPECT_EQ(panel->VertRange(), facesRange);
     // Back up by the wheel over the bar; then Tab to a box out of sight brings it into view.
     WheelPanel(panel, false);
-    ClickOn(window, panel->PageControl, panel->PageControl->TabRect(0).left + 8, 8);
+    ClickTab(panel->PageControl, 0);
     ASSERT_EQ(panel->PageControl->ActivePage(), panel->VerticesTab);
     ClickOn(window, panel->MergeRadiusEdit, 10, 8);
     ASSERT_TRUE(panel->MergeRadiusEdit->Focused());
@@ -629,7 +636,6 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
     auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
     ASSERT_NE(panel, nullptr);
     TPageControl* pages = panel->PageControl;
-    auto clickTab = [&](int index) { ClickOn(window, pages, pages->TabRect(index).left + 8, 8); };
     XStdButton* weights = panel->XScroll2->HeaderButton();
 
     // "Веса" closed by a click on its bar: the panel wheels no further than its last section.
@@ -643,8 +649,8 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
     // Still closed, the other page and back, then opened again: every control is in reach, and
     // Tab from its bar to the last box shows each one it stops on.
     WheelPanel(panel, false);
-    clickTab(1);
-    clickTab(0);
+    ClickTab(pages, 1);
+    ClickTab(pages, 0);
     ASSERT_EQ(pages->ActivePage(), panel->VerticesTab);
     ClickOn(window, weights, 20, 8);
     ASSERT_TRUE(panel->XScroll2->Open());
@@ -708,7 +714,7 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
 
     // The faces page's sections as well.
     WheelPanel(panel, false);
-    clickTab(1);
+    ClickTab(pages, 1);
     ASSERT_EQ(pages->ActivePage(), panel->FacesTab);
     ClickOn(window, panel->XScroll1->HeaderButton(), 20, 8);
     ASSERT_FALSE(panel->XScroll1->Open());
@@ -734,8 +740,8 @@ TEST_F(ViewHostPanelsWindowTest, TheSceneAndAnimationPanelsKeepTheirSectionsInRe
     TPageControl* pages = scenePanel->Pages;
     ClickOn(window, scenePanel->XScroll1->HeaderButton(), 20, 8);
     ASSERT_FALSE(scenePanel->XScroll1->Open());
-    ClickOn(window, pages, pages->TabRect(1).left + 8, 8);
-    ClickOn(window, pages, pages->TabRect(0).left + 8, 8);
+    ClickTab(pages, 1);
+    ClickTab(pages, 0);
     ASSERT_EQ(pages->ActivePage(), scenePanel->TransformTab);
     ClickOn(window, scenePanel->XScroll1->HeaderButton(), 20, 8);
     ASSERT_TRUE(scenePanel->XScroll1->Open());
@@ -782,24 +788,24 @@ TEST_F(ViewHostPanelsWindowTest, AFocusGivenBackLeavesTheMeshPanelWhereItStands)
     auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
     ASSERT_NE(panel, nullptr);
     TPageControl* pages = panel->PageControl;
-    auto clickTab = [&](int index) { ClickOn(window, pages, pages->TabRect(index).left + 8, 8); };
 
     // From the panel's top: the faces page, whose page control reaches below the panel. A click on
     // its tab, with the focus on a box of the page, gives the page control the focus where it
     // shows: on its tabs, in view.
-    clickTab(1);
+    ClickTab(pages, 1);
     ASSERT_EQ(pages->ActivePage(), panel->FacesTab);
     ASSERT_EQ(panel->VertPosition(), 0);
     ASSERT_GT(TopInPanel(panel, pages) + pages->Height(), panel->ClientHeight());
     ClickOn(window, panel->FaceExtrudeDistanceEdit, 10, 8);
     ASSERT_TRUE(panel->FaceExtrudeDistanceEdit->Focused());
-    clickTab(1);
+    ClickTab(pages, 1);
     EXPECT_TRUE(pages->Focused());
     EXPECT_EQ(panel->VertPosition(), 0);
 
     // The name box of a saved selection, closed by Enter and by Escape: the focus comes back to
     // the page control and the panel stands.
-    for (auto keys : {std::initializer_list<const char*>{"a", "Return"}, std::initializer_list<const char*>{"Escape"}})
+    using Keys = std::initializer_list<const char*>;
+    for (Keys keys : {Keys{"a", "Return"}, Keys{"Escape"}})
     {
         SCOPED_TRACE(*(keys.end() - 1));
         AnswerNameBox(panel, keys);
@@ -819,10 +825,10 @@ TEST_F(ViewHostPanelsWindowTest, AFocusGivenBackLeavesTheMeshPanelWhereItStands)
     // Shift+Tab from the first section's bar onto the page control whose tabs lie just above the
     // view brings exactly its row of tabs in; from a box onto a caption bar just above the view,
     // exactly the bar.
-    clickTab(0);
+    ClickTab(pages, 0);
     ASSERT_EQ(pages->ActivePage(), panel->VerticesTab);
     XStdButton* weights = panel->XScroll2->HeaderButton();
-    const int tabsAt = TopInPanel(panel, pages);
+    const int tabsAt = panel->VertPosition() + TopInPanel(panel, pages);
     panel->SetVertPosition(tabsAt + pages->TabHeight() + 2);
     Settle();
     weights->SetFocus();
