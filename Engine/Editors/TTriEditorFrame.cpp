@@ -123,6 +123,9 @@ void TTriEditorFrame::FitPages()
     if (!m_PagesBuilt || m_FittingPages || !PageControl->ActivePage())
         return;
     TTabSheet* page = PageControl->ActivePage();
+    // A section tells of its new height before the page has moved the sections below it: the page
+    // stacks them first, so that it is measured where they end up.
+    page->Realign();
     int lowest = 0;
     for (int i = 0; i < page->ControlCount(); ++i)
     {

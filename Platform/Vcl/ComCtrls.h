@@ -672,6 +672,8 @@ public:
     int TabHeight() const { return m_tabHeight; }
     // The area the active sheet fills.
     TRect DisplayRect() const;
+    // The row of tabs, where the focus shows.
+    TRect FocusedPart() const override;
     // The page of the tab under a client point, -1 for none.
     int IndexOfTabAt(int x, int y);
 

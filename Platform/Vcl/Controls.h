@@ -22,9 +22,12 @@ struct TMessage
 
 // Messages of the class library itself.
 constexpr UINT CM_BASE = 0xB000;
-// Sent to a form when the focus moved; lParam the control that has it now. Windowed controls
+// Sent to a form when the focus moved; lParam the control that has it now, wParam FocusGivenBack
+// when the window gave it back to the control that had it (a dialog, box or menu closed, the window
+// was activated or shown again) rather than the user or the program moving it. Windowed controls
 // pass it on to their children.
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
+constexpr WPARAM FocusGivenBack = 1;
 // Sent to a control when its parent's Color changed, and when it joins a parent.
 constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
 constexpr UINT CM_VISIBLECHANGED = CM_BASE + 11; // wParam: the new Visible
@@ -359,6 +362,9 @@ public:
     TPoint WindowOrigin() const;
     // Where the client area starts inside the control (past its frame).
     virtual TPoint ClientOffset() const { return TPoint(); }
+    // What a scrolling parent brings into view when the control takes the focus, from the control's
+    // top-left corner (frame included): all of it, unless its focus shows in one part of it.
+    virtual TRect FocusedPart() const { return TRect(0, 0, Width(), Height()); }
 
     TControlStyle ControlStyle() const { return m_controlStyle; }
     void SetControlStyle(TControlStyle style) { m_controlStyle = style; }

@@ -636,7 +636,7 @@ void TCustomForm::SetVisible(bool visible)
     if (g_presenter)
         g_presenter->FormShown(this);
     if (m_activeControl && m_activeControl->CanFocus())
-        FocusControl(m_activeControl);
+        FocusControl(m_activeControl, true);
     else
         SelectFirst();
 }
@@ -733,7 +733,7 @@ void TCustomForm::SelectFirst()
         FocusControl(first);
 }
 
-void TCustomForm::FocusControl(TWinControl* control)
+void TCustomForm::FocusControl(TWinControl* control, bool givenBack)
 {
     m_activeControl = control;
     if (control == m_focusedControl)
@@ -746,7 +746,7 @@ void TCustomForm::FocusControl(TWinControl* control)
     if (control && m_focusedControl == control)
         control->Perform(WM_SETFOCUS, reinterpret_cast<WPARAM>(previous ? previous->Handle() : nullptr), 0);
     if (m_focusedControl == control)
-        Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control));
+        Perform(CM_FOCUSCHANGED, givenBack ? FocusGivenBack : 0, reinterpret_cast<LPARAM>(control));
 }
 
 void TCustomForm::DropFocusWithin(TControl* control, bool notify)
@@ -1038,7 +1038,7 @@ void TCustomForm::Dispatch(TMessage& Message)
                 return;
             Screen->m_activeForm = this;
             if (!m_focusedControl && m_activeControl && m_activeControl->CanFocus())
-                FocusControl(m_activeControl);
+                FocusControl(m_activeControl, true);
             return;
         }
         if (TWinControl* focused = m_focusedControl)
@@ -1399,21 +1399,21 @@ void TScrollingWinControl::ScrollInView(TControl* control)
 {
     if (!control || control == this)
         return;
-    // Where the control lies in this one's client area: its place in its parent, and each
-    // ancestor's place and frame up to this one.
-    int top = control->Top();
+    // Where the part to show lies in this one's client area: its place in the control, the
+    // control's in its parent, and each ancestor's place and frame up to this one.
+    const TRect part = control->FocusedPart();
+    int top = control->Top() + part.top;
     TControl* c = control->Parent();
     for (; c && c != this; c = c->Parent())
         top += c->Top() + c->ClientOffset().y;
     if (!c)
         return;
-    const int bottom = top + control->Height();
+    const int bottom = top + part.Height();
     const int view = ClientHeight();
-    if (control->Height() > view)
+    if (part.Height() > view)
     {
-        // No scroll shows it whole. Any of it in view, the frame stands where the user works: the
-        // focus coming back from a dialog to a tall page would otherwise throw what they look at
-        // out of sight. Wholly out of view, its top comes in at the view's top.
+        // No scroll shows it whole. Any of it in view, the frame stands where the user works, which
+        // a scroll would throw out of sight. Wholly out of view, its top comes in at the view's top.
         if (bottom > 0 && top < view)
             return;
         SetVertPosition(m_position + top);
@@ -1476,7 +1476,8 @@ void TScrollingWinControl::WndProc(TMessage& Message)
         Message.Result = 0;
         return;
     }
-    if (Message.Msg == CM_FOCUSCHANGED)
+    // The user works where the view stands: a focus given back moves nothing.
+    if (Message.Msg == CM_FOCUSCHANGED && Message.WParam != FocusGivenBack)
         ScrollInView(reinterpret_cast<TControl*>(Message.LParam));
     TWinControl::WndProc(Message);
 }

@@ -149,7 +149,9 @@ protected:
 
 private:
     void PaintTree(TControl* control, const TRect& clip);
-    void FocusControl(TWinControl* control);
+    // `givenBack`: the window gives the focus back to the control that had it, which no scrolling
+    // parent answers by moving (CM_FOCUSCHANGED with FocusGivenBack).
+    void FocusControl(TWinControl* control, bool givenBack = false);
     // Takes the focus (and the remembered active control) from `control` and its children; with
     // `notify` the focused one hears WM_KILLFOCUS.
     void DropFocusWithin(TControl* control, bool notify);
@@ -202,8 +204,9 @@ protected:
 // Aligned children stack from the scrolled top over the range, so a child placed while scrolled
 // lands where it would unscrolled. The range follows every move, resize, show or hide of a child
 // and of the control itself; once everything fits the bar goes and the position is 0. The wheel
-// over the control, or over a child that does not take it, scrolls three lines, and a control that
-// gets the focus inside it is scrolled into view.
+// over the control, or over a child that does not take it, scrolls three lines, and a control inside
+// it that the user (or the program) gives the focus is scrolled into view; a focus the window gives
+// back (a dialog closed, the window activated) leaves the view where the user left it.
 class TScrollingWinControl : public TWinControl
 {
 public:
@@ -217,8 +220,9 @@ public:
     int VertPosition() const { return m_position; }
     // Clamped to 0 .. VertRange() - ClientHeight().
     void SetVertPosition(int position);
-    // Scrolls the least that shows the whole of `control` (a descendant). One higher than the
-    // client area leaves the view when any of it shows there, and otherwise comes in at its top.
+    // Scrolls the least that shows the whole of `control` (a descendant), or of the part of it
+    // where its focus shows (FocusedPart). One higher than the client area leaves the view when
+    // any of it shows there, and otherwise comes in at its top.
     void ScrollInView(TControl* control);
 
 protected:

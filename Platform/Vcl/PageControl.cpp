@@ -108,6 +108,11 @@ TRect TPageControl::DisplayRect() const
                  std::max(m_tabHeight + SheetMargin, Height() - SheetMargin));
 }
 
+TRect TPageControl::FocusedPart() const
+{
+    return TRect(0, 0, Width(), std::min(Height(), m_tabHeight));
+}
+
 void TPageControl::PlacePage(TTabSheet* page)
 {
     page->SetBoundsRect(DisplayRect());

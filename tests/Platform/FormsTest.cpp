@@ -807,6 +807,20 @@ TEST(FormsTest, AModalLoopTakesTheMouseFromThePressHeldWhenItStarts)
         EXPECT_FALSE(other->Pressed());
     }
 
+    // A right press on the opener while it takes no capture, released over the other button, is
+    // over: the dialog that the opener's next left press opens ends that press alone.
+    opener->SetControlStyle(opener->ControlStyle() >> csCaptureMouse);
+    Vcl::RouteInput(&form, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 25));
+    Vcl::RouteInput(&form, WM_RBUTTONUP, 0, MAKELPARAM(170, 25));
+    opener->SetControlStyle(opener->ControlStyle() << csCaptureMouse);
+    log.clear();
+    closingKey = VK_ESCAPE;
+    release = WM_LBUTTONUP;
+    opener->press = [&](TMouseButton) { dialog.ShowModal(); };
+    Vcl::RouteInput(&form, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 25));
+    EXPECT_EQ(log, (std::vector<std::string>{"opener cancelled", "loop", "opener up 20,15"}));
+    opener->press = nullptr;
+
     // A drag under way when a loop opens ends where the pointer last was: moves after the loop
     // drag nothing.
     auto* bar = new TTrackBar(&form);
@@ -934,6 +948,36 @@ TEST(FormsTest, AFrameScrollsChildrenThatReachPastIt)
             EXPECT_LE(edits[1]->BoundsRect().bottom, frame->ClientHeight());
         }
     }
+    // The focus the window gives back when it is activated again leaves the frame where the user
+    // left it, with the control half out of view.
+    edits[1]->SetBounds(8, 50, 100, 21);
+    edits[1]->SetFocus();
+    frame->SetVertPosition(frame->VertPosition() + 60);
+    const int left = frame->VertPosition();
+    const WPARAM inactive = 0, active = 1; // as the presenter tells them
+    form.Perform(WM_ACTIVATE, inactive, 0);
+    ASSERT_FALSE(edits[1]->Focused());
+    form.Perform(WM_ACTIVATE, active, 0);
+    EXPECT_TRUE(edits[1]->Focused());
+    EXPECT_EQ(frame->VertPosition(), left);
+    // A page control higher than the view shows its focus on its row of tabs: that row comes in
+    // by the least scroll, from above or below.
+    auto* pages = new TPageControl(&form);
+    pages->SetParent(frame);
+    auto* sheet = new TTabSheet(&form);
+    sheet->SetPageControl(pages);
+    sheet->SetCaption(u"Page");
+    for (int offset : {-pages->TabHeight() - 3, frame->ClientHeight() + 3})
+    {
+        SCOPED_TRACE(offset);
+        edits[0]->SetFocus();
+        frame->SetVertPosition(200);
+        pages->SetBounds(8, offset, 150, 150);
+        pages->SetFocus();
+        const int least = offset < 0 ? offset : offset + pages->TabHeight() - frame->ClientHeight();
+        EXPECT_EQ(frame->VertPosition(), 200 + least);
+    }
+    delete pages;
     frame->SetVertPosition(40);
     edits[0]->SetFocus();
     ASSERT_EQ(scrolled(), 40);

@@ -114,6 +114,83 @@ public:
         return quad;
     }
 
+    void ClickTab(TPageControl* pages, int index)
+    {
+        ClickOn(window, pages, pages->TabRect(index).left + 10, 10);
+    }
+    // Whether the control shows whole inside the panel's client area and inside `area` (the page
+    // it lies on, or the panel): a user can see it.
+    static bool Seen(TScrollingWinControl* panel, TControl* control, TWinControl* area)
+    {
+        const TPoint at = control->FormOrigin();
+        const TRect rect(at.x, at.y, at.x + control->Width(), at.y + control->Height());
+        const TPoint p = panel->FormOrigin(), q = area->FormOrigin();
+        const TRect client(p.x, p.y, p.x + panel->ClientWidth(), p.y + panel->ClientHeight());
+        const TRect inArea(q.x, q.y, q.x + area->ClientWidth(), q.y + area->ClientHeight());
+        return rect.Intersect(client) == rect && rect.Intersect(inArea) == rect;
+    }
+    // Where the control's top lies in the panel's client area.
+    static int TopInPanel(TScrollingWinControl* panel, TControl* control)
+    {
+        return control->FormOrigin().y - panel->FormOrigin().y;
+    }
+    // The wheel over the panel's scroll bar, to the end of its range or back to its top.
+    void WheelPanel(TScrollingWinControl* panel, bool toEnd)
+    {
+        const TPoint bar = panel->WindowOrigin();
+        probe->MoveTo(window, bar.x + panel->ClientWidth() + 8, bar.y + panel->Height() / 2);
+        probe->Wheel(toEnd ? -60 : 60);
+        const int end = toEnd ? std::max(0, panel->VertRange() - panel->ClientHeight()) : 0;
+        ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == end; }));
+        Settle();
+    }
+    // Wheeled to its end, the panel shows the lowest control of `area` (a page, or the panel) whole,
+    // and a scrolling panel no more than a margin below it: nothing out of reach, no empty stretch.
+    void ExpectRangeEndsAtLowest(TScrollingWinControl* panel, TWinControl* area)
+    {
+        WheelPanel(panel, true);
+        TControl* lowest = nullptr;
+        for (int i = 0; i < area->ControlCount(); ++i)
+        {
+            TControl* child = area->Controls(i);
+            if (child->Visible() && (!lowest || child->BoundsRect().bottom > lowest->BoundsRect().bottom))
+                lowest = child;
+        }
+        ASSERT_NE(lowest, nullptr);
+        EXPECT_TRUE(Seen(panel, lowest, area));
+        if (!(panel->WindowStyle() & WS_VSCROLL))
+            return;
+        const int below = panel->ClientHeight() - (TopInPanel(panel, lowest) + lowest->Height());
+        EXPECT_GE(below, 0);
+        EXPECT_LT(below, 20);
+    }
+    // The "+" of the saved selections opens the name box; once it has the keyboard, `keys` are
+    // typed into it (the last one closes it).
+    void AnswerNameBox(TTriEditorFrame* panel, std::initializer_list<const char*> keys)
+    {
+        TTimer timer(nullptr);
+        timer.SetInterval(20);
+        ModalBoxDriver<TInputQueryForm> driver;
+        driver.ready = [&](TInputQueryForm*, unsigned long box)
+        { return probe->Viewable(box) && probe->HasFocus(box); };
+        driver.act = [&](TInputQueryForm*, unsigned long)
+        {
+            for (const char* key : keys)
+                probe->Key(key);
+        };
+        driver.timer = &timer;
+        timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TInputQueryForm>::Tick);
+        ClickOn(window, panel->SelectionSaveBtn, 11, 11);
+        timer.SetEnabled(false);
+        EXPECT_TRUE(driver.acted);
+        // The focus comes back to the panel's window.
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                return probe->HasFocus(window) && host->ActiveControl() && host->ActiveControl()->Focused();
+            }));
+        Settle();
+    }
+
     TempDir dir{"view_host_panels"};
     std::unique_ptr<TViewHostForm> host;
     XScene* scene = nullptr;
@@ -156,8 +233,7 @@ TEST_F(ViewHostPanelsWindowTest, PanelsFollowTheEditorAndTheWorkflowRunsByMouseA
 
     // "Walk" double-clicked on the animation page: the animation editor, its panel in place of
     // the scene's, one mode button.
-    TRect tab = scenePanel->Pages->TabRect(1);
-    ClickOn(window, scenePanel->Pages, tab.left + 10, tab.top + 8);
+    ClickTab(scenePanel->Pages, 1);
     ASSERT_EQ(scenePanel->AnimList->Count(), 1);
     TPoint list = scenePanel->AnimList->FormOrigin();
     probe->ClickAt(window, list.x + 20, list.y + 4);
@@ -453,15 +529,7 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
     auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
     ASSERT_NE(panel, nullptr);
     ASSERT_EQ(host->ClientHeight(), 600 + TViewHostForm::ButtonRow);
-    // Wholly inside the panel's client area and inside the page it lies on: a user can see it.
-    auto seen = [&](TControl* control, TWinControl* page) {
-        const TPoint at = control->FormOrigin();
-        const TRect rect(at.x, at.y, at.x + control->Width(), at.y + control->Height());
-        const TPoint p = panel->FormOrigin(), q = page->FormOrigin();
-        const TRect client(p.x, p.y, p.x + panel->ClientWidth(), p.y + panel->ClientHeight());
-        const TRect inPage(q.x, q.y, q.x + page->ClientWidth(), q.y + page->ClientHeight());
-        return rect.Intersect(client) == rect && rect.Intersect(inPage) == rect;
-    };
+    auto seen = [&](TControl* control, TWinControl* page) { return Seen(panel, control, page); };
     ASSERT_TRUE(panel->WindowStyle() & WS_VSCROLL);
     EXPECT_FALSE(seen(panel->XScroll10, panel->VerticesTab));
 
@@ -487,11 +555,11 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
     EXPECT_TRUE(seen(panel->SelectionList, panel->FacesTab));
     const int facesRange = panel->VertRange();
     EXPECT_GT(facesRange, panel->ClientHeight());
-    // The focus coming back to the tall page control (as from the name box of a saved selection)
-    // leaves the list where the user works.
+    // The focus coming back to the page control from the name box of a saved selection leaves
+    // the list where the user works.
     const int position = panel->VertPosition();
-    panel->PageControl->SetFocus();
-    Settle();
+    AnswerNameBox(panel, {"Escape"});
+    EXPECT_TRUE(panel->PageControl->Focused());
     EXPECT_EQ(panel->VertPosition(), position);
     EXPECT_TRUE(seen(panel->SelectionList, panel->FacesTab));
     // A page that fits shows no bar and fills the panel; a long one brings the bar back.
@@ -517,11 +585,8 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
     ASSERT_EQ(panel->PageControl->ActivePage(), panel->FacesTab);
     EXPECT_EQ(panel->VertRange(), facesRange);
     // Back up by the wheel over the bar; then Tab to a box out of sight brings it into view.
-    const TPoint bar = panel->WindowOrigin();
-    probe->MoveTo(window, bar.x + panel->ClientWidth() + 8, bar.y + panel->Height() / 2);
-    probe->Wheel(60);
-    ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == 0; }));
-    ClickOn(window, panel->PageControl, panel->PageControl->TabRect(0).left + 8, 8);
+    WheelPanel(panel, false);
+    ClickTab(panel->PageControl, 0);
     ASSERT_EQ(panel->PageControl->ActivePage(), panel->VerticesTab);
     ClickOn(window, panel->MergeRadiusEdit, 10, 8);
     ASSERT_TRUE(panel->MergeRadiusEdit->Focused());
@@ -533,15 +598,13 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
     // Back at the top with "Веса" closed, the first scale box shows a sliver at the panel's bottom;
     // nine Tabs from "Радиус:" reach it, and the least scroll shows it whole: its bottom at the
     // panel's. The rest of its row then shows and the panel stands.
-    probe->MoveTo(window, bar.x + panel->ClientWidth() + 8, bar.y + panel->Height() / 2);
-    probe->Wheel(60);
-    ASSERT_TRUE(PumpUntil([&] { return panel->VertPosition() == 0; }));
+    WheelPanel(panel, false);
     ClickOn(window, panel->XScroll2->HeaderButton(), 20, 8);
     ASSERT_FALSE(panel->XScroll2->Open());
     ASSERT_EQ(panel->VertPosition(), 0);
     ClickOn(window, panel->MergeRadiusEdit, 10, 8);
     ASSERT_TRUE(panel->MergeRadiusEdit->Focused());
-    auto topInPanel = [&](TControl* control) { return control->FormOrigin().y - panel->FormOrigin().y; };
+    auto topInPanel = [&](TControl* control) { return TopInPanel(panel, control); };
     const int sliver = panel->ClientHeight() - topInPanel(panel->ScaleXEdit);
     ASSERT_GT(sliver, 0);
     ASSERT_LT(sliver, panel->ScaleXEdit->Height());
@@ -565,6 +628,223 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelScrollsToItsLastSectionsAtTheDefaul
         EXPECT_TRUE(seen(next, panel->VerticesTab));
         EXPECT_EQ(panel->VertPosition(), scrolledTo);
     }
+}
+
+TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrder)
+{
+    EditNewQuad(3.0f);
+    auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    TPageControl* pages = panel->PageControl;
+    XStdButton* weights = panel->XScroll2->HeaderButton();
+
+    // "Веса" closed by a click on its bar: the panel wheels no further than its last section.
+    ClickOn(window, weights, 20, 8);
+    ASSERT_FALSE(panel->XScroll2->Open());
+    {
+        SCOPED_TRACE("closed by a click");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+
+    // Still closed, the other page and back, then opened again: every control is in reach, and
+    // Tab from its bar to the last box shows each one it stops on.
+    WheelPanel(panel, false);
+    ClickTab(pages, 1);
+    ClickTab(pages, 0);
+    ASSERT_EQ(pages->ActivePage(), panel->VerticesTab);
+    ClickOn(window, weights, 20, 8);
+    ASSERT_TRUE(panel->XScroll2->Open());
+    {
+        SCOPED_TRACE("opened after a page switch");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+    WheelPanel(panel, false);
+    weights->SetFocus();
+    for (int i = 0; i < 40 && !panel->VertexExtrudeDistanceEdit->Focused(); ++i)
+    {
+        Type("Tab");
+        EXPECT_TRUE(Seen(panel, host->ActiveControl(), panel->VerticesTab)) << i;
+    }
+    EXPECT_TRUE(panel->VertexExtrudeDistanceEdit->Focused());
+
+    // Space and Enter on a focused bar, with the window made lower in between and then higher.
+    const int width = host->ClientWidth(), height = host->ClientHeight();
+    XStdButton* transform = panel->XScroll8->HeaderButton();
+    WheelPanel(panel, false);
+    transform->SetFocus();
+    Type("space");
+    ASSERT_FALSE(panel->XScroll8->Open());
+    {
+        SCOPED_TRACE("closed by Space");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+    probe->ResizeWindow(window, width, height - 120);
+    ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == height - 120; }));
+    {
+        SCOPED_TRACE("the window lower");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+    transform->SetFocus();
+    Type("Return");
+    ASSERT_TRUE(panel->XScroll8->Open());
+    {
+        SCOPED_TRACE("opened by Enter");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+    probe->ResizeWindow(window, width, height);
+    ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == height; }));
+    {
+        SCOPED_TRACE("the window higher again");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+
+    // Closed from code at the end of the range: the shorter range brings the panel to its new end.
+    panel->XScroll7->SetOpen(false);
+    Settle();
+    EXPECT_EQ(panel->VertPosition(), std::max(0, panel->VertRange() - panel->ClientHeight()));
+    {
+        SCOPED_TRACE("closed from code");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+    panel->XScroll7->SetOpen(true);
+    {
+        SCOPED_TRACE("opened from code");
+        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
+    }
+
+    // The faces page's sections as well.
+    WheelPanel(panel, false);
+    ClickTab(pages, 1);
+    ASSERT_EQ(pages->ActivePage(), panel->FacesTab);
+    ClickOn(window, panel->XScroll1->HeaderButton(), 20, 8);
+    ASSERT_FALSE(panel->XScroll1->Open());
+    {
+        SCOPED_TRACE("a faces section closed");
+        ExpectRangeEndsAtLowest(panel, panel->FacesTab);
+    }
+    panel->XScroll1->HeaderButton()->SetFocus();
+    Type("space");
+    ASSERT_TRUE(panel->XScroll1->Open());
+    {
+        SCOPED_TRACE("a faces section opened");
+        ExpectRangeEndsAtLowest(panel, panel->FacesTab);
+    }
+}
+
+TEST_F(ViewHostPanelsWindowTest, TheSceneAndAnimationPanelsKeepTheirSectionsInReach)
+{
+    // The scene panel fits its column with every section open; closed, then the other page and
+    // back, then opened again, its last section still shows whole.
+    auto* scenePanel = dynamic_cast<TSceneEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(scenePanel, nullptr);
+    TPageControl* pages = scenePanel->Pages;
+    ClickOn(window, scenePanel->XScroll1->HeaderButton(), 20, 8);
+    ASSERT_FALSE(scenePanel->XScroll1->Open());
+    ClickTab(pages, 1);
+    ClickTab(pages, 0);
+    ASSERT_EQ(pages->ActivePage(), scenePanel->TransformTab);
+    ClickOn(window, scenePanel->XScroll1->HeaderButton(), 20, 8);
+    ASSERT_TRUE(scenePanel->XScroll1->Open());
+    ExpectRangeEndsAtLowest(scenePanel, scenePanel->TransformTab);
+
+    // The animation panel in a window too low for it scrolls, and its range follows its sections.
+    box->SetSelected(true);
+    box->Edit(scene);
+    auto* animPanel = dynamic_cast<TAnimationEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(animPanel, nullptr);
+    const int width = host->ClientWidth(), height = host->ClientHeight();
+    probe->ResizeWindow(window, width, 440);
+    ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == 440; }));
+    Settle();
+    ASSERT_TRUE(animPanel->WindowStyle() & WS_VSCROLL);
+    {
+        SCOPED_TRACE("all open");
+        ExpectRangeEndsAtLowest(animPanel, animPanel);
+    }
+    WheelPanel(animPanel, false);
+    ClickOn(window, animPanel->XScroll2->HeaderButton(), 20, 8);
+    ASSERT_FALSE(animPanel->XScroll2->Open());
+    {
+        SCOPED_TRACE("closed by a click");
+        ExpectRangeEndsAtLowest(animPanel, animPanel);
+    }
+    animPanel->XScroll2->HeaderButton()->SetFocus();
+    Type("space");
+    ASSERT_TRUE(animPanel->XScroll2->Open());
+    {
+        SCOPED_TRACE("opened by Space");
+        ExpectRangeEndsAtLowest(animPanel, animPanel);
+    }
+    probe->ResizeWindow(window, width, height);
+    ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == height; }));
+    Settle();
+    EXPECT_FALSE(animPanel->WindowStyle() & WS_VSCROLL);
+    EXPECT_EQ(animPanel->VertPosition(), 0);
+}
+
+TEST_F(ViewHostPanelsWindowTest, AFocusGivenBackLeavesTheMeshPanelWhereItStands)
+{
+    EditNewQuad(3.0f);
+    auto* panel = dynamic_cast<TTriEditorFrame*>(host->EditorPanel());
+    ASSERT_NE(panel, nullptr);
+    TPageControl* pages = panel->PageControl;
+
+    // From the panel's top: the faces page, whose page control reaches below the panel. A click on
+    // its tab, with the focus on a box of the page, gives the page control the focus where it
+    // shows: on its tabs, in view.
+    ClickTab(pages, 1);
+    ASSERT_EQ(pages->ActivePage(), panel->FacesTab);
+    ASSERT_EQ(panel->VertPosition(), 0);
+    ASSERT_GT(TopInPanel(panel, pages) + pages->Height(), panel->ClientHeight());
+    ClickOn(window, panel->FaceExtrudeDistanceEdit, 10, 8);
+    ASSERT_TRUE(panel->FaceExtrudeDistanceEdit->Focused());
+    ClickTab(pages, 1);
+    EXPECT_TRUE(pages->Focused());
+    EXPECT_EQ(panel->VertPosition(), 0);
+
+    // The name box of a saved selection, closed by Enter and by Escape: the focus comes back to
+    // the page control and the panel stands.
+    using Keys = std::initializer_list<const char*>;
+    for (Keys keys : {Keys{"a", "Return"}, Keys{"Escape"}})
+    {
+        SCOPED_TRACE(*(keys.end() - 1));
+        AnswerNameBox(panel, keys);
+        EXPECT_TRUE(pages->Focused());
+        EXPECT_EQ(panel->VertPosition(), 0);
+    }
+
+    // The window left and activated again by a click on a label: the focus comes back, the panel
+    // stands.
+    probe->FocusElsewhere();
+    ASSERT_TRUE(PumpUntil([&] { return !pages->Focused(); }));
+    ClickOn(window, panel->Label1, 5, 5);
+    ASSERT_TRUE(PumpUntil([&] { return pages->Focused(); }));
+    Settle();
+    EXPECT_EQ(panel->VertPosition(), 0);
+
+    // Shift+Tab from the first section's bar onto the page control whose tabs lie just above the
+    // view brings exactly its row of tabs in; from a box onto a caption bar just above the view,
+    // exactly the bar.
+    ClickTab(pages, 0);
+    ASSERT_EQ(pages->ActivePage(), panel->VerticesTab);
+    XStdButton* weights = panel->XScroll2->HeaderButton();
+    const int tabsAt = panel->VertPosition() + TopInPanel(panel, pages);
+    panel->SetVertPosition(tabsAt + pages->TabHeight() + 2);
+    Settle();
+    weights->SetFocus();
+    const int barAt = panel->VertPosition() + TopInPanel(panel, weights);
+    Type("Tab", "Shift_L");
+    ASSERT_TRUE(pages->Focused());
+    EXPECT_EQ(panel->VertPosition(), tabsAt);
+    EXPECT_EQ(TopInPanel(panel, pages), 0);
+    panel->SetVertPosition(barAt + weights->Height() + 2);
+    Settle();
+    ClickOn(window, panel->Bone1WeightEdit, 10, 8);
+    ASSERT_TRUE(panel->Bone1WeightEdit->Focused());
+    ASSERT_EQ(panel->VertPosition(), barAt + weights->Height() + 2);
+    Type("Tab", "Shift_L");
+    ASSERT_TRUE(weights->Focused());
+    EXPECT_EQ(panel->VertPosition(), barAt);
 }
 
 TEST_F(ViewHostPanelsWindowTest, RandomInputKeepsThePanelOfTheCurrentEditor)
