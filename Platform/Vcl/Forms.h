@@ -322,6 +322,10 @@ public:
     // Delivers one message, or paints and waits for one when none is there (at once when the clock
     // is a test's).
     void HandleMessage();
+    // The paint pass: every shown form paints what was marked dirty. The loops run it whenever
+    // their queue runs dry; so does a drag's own loop, so that a drop highlight shows while the
+    // pointer rests.
+    void PaintForms();
     // Ends Run (through WM_QUIT, after what is queued).
     void Terminate();
     bool Terminated() const { return m_terminated; }
@@ -364,7 +368,6 @@ private:
     friend class TCustomForm;
     friend bool Vcl::RouteInput(TCustomForm*, UINT, WPARAM, LPARAM);
     bool ProcessMessage(MSG& message);
-    void PaintForms();
     void HintTimerFired(TObject* Sender);
     void ArmHintTimer(bool show, int interval);
     void WatchHintControl(TControl*& slot, TControl* control);

@@ -1019,13 +1019,7 @@ void InstallShellBridges()
         TWinControl* control = ControlOfWindow(window);
         return control && control->Parent() ? control->Parent()->Handle() : nullptr;
     };
-    windows.Paint = []
-    {
-        // By index, as the application's loop paints: painting may show or free forms.
-        for (int i = 0; i < Screen->FormCount(); ++i)
-            if (TCustomForm* form = Screen->Forms(i); form->Visible())
-                form->PaintDirty();
-    };
+    windows.Paint = [] { Application->PaintForms(); };
     Platform::SetDragDropWindows(std::move(windows));
     InstallFileOperationProgress();
     // A shell menu shows as a popup menu; the chosen entry's command is the answer.
