@@ -510,7 +510,8 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
             s.endedByUser = true;
             return false;
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Rounded up: a wait never ends before its deadline (the limits of a transfer count on it).
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return false;
         pollfd fd{ConnectionNumber(s.display), POLLIN, 0};
