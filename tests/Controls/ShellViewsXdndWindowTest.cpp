@@ -751,9 +751,7 @@ TEST_F(ShellViewsXdndWindowTest, ASecondPeerIsAnsweredWhileADropsBoxIsOpen)
     EXPECT_EQ(meanwhile, "status refused");
     // The box has closed: the second peer's next position is answered as any other.
     std::string line;
-    while (second.ReadLine(line, PeerDeadline, PumpOnce) && line == "status refused")
-    {
-    }
+    EXPECT_TRUE(second.ReadLineNotStartingWith("status refused", line, PeerDeadline, PumpOnce));
     EXPECT_EQ(line, "status accepted XdndActionCopy");
     EXPECT_TRUE(second.ReadLine(line, PeerDeadline, PumpOnce));
     EXPECT_EQ(line, "finished XdndActionCopy");

@@ -90,6 +90,25 @@ bool PeerProcess::ReadLine(std::string& line, std::chrono::milliseconds timeout,
     }
 }
 
+bool PeerProcess::ReadLineNotStartingWith(const std::string& repeated, std::string& line,
+                                          std::chrono::milliseconds timeout, const Pump& pump)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;)
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() < 0 || !ReadLine(line, left, pump))
+            return false;
+        if (line.rfind(repeated, 0) != 0)
+            return true;
+    }
+}
+
+bool PeerProcess::Signal(int signal)
+{
+    return m_pid > 0 && kill(m_pid, signal) == 0;
+}
+
 int PeerProcess::Wait(std::chrono::milliseconds timeout, const Pump& pump)
 {
     auto deadline = Clock::now() + timeout;
