@@ -453,9 +453,11 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         EXPECT_EQ(ReadWholeFile(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
     }
 
-    // The peer's file list comes as CF_HDROP; no text with it.
-    WriteWholeFile(dir / "served", "file:///x/y\r\nfile://localhost/x/z\r\n");
+    // The peer's file list comes as CF_HDROP; no text with it. The scheme in capitals and the
+    // form without an authority are local files too.
+    WriteWholeFile(dir / "served", "file:///x/y\r\nfile://localhost/x/z\r\nFILE:///x/w\r\nfile:/x/v\r\n");
     {
+        BoxRecorder boxes;
         PeerProcess peer;
         ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
         EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
@@ -466,9 +468,10 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         std::u16string names;
         ASSERT_TRUE(Platform::ReadDropFilesBlock(GlobalLock(drop), GlobalSize(drop), names));
         GlobalUnlock(drop);
-        EXPECT_EQ(names.substr(0, 11), std::u16string(u"/x/y\0/x/z\0\0", 11));
+        EXPECT_EQ(names.substr(0, 21), std::u16string(u"/x/y\0/x/z\0/x/w\0/x/v\0\0", 21));
         EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
         CloseClipboard();
+        EXPECT_TRUE(boxes.boxes.empty());
     }
     // One with another machine's file in it is no file list here: the user is told which line.
     WriteWholeFile(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
@@ -529,6 +532,30 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         CloseClipboard();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
+    }
+    // A file list of the most the list takes is pasted; one byte more is not, and the user is told.
+    for (size_t size : {Platform::LargestUriList, Platform::LargestUriList + 1})
+    {
+        std::string uris = "file:///x/y\r\n# ";
+        uris += std::string(size - uris.size() - 2, 'x') + "\r\n";
+        WriteWholeFile(dir / "served", uris);
+        BoxRecorder boxes;
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        HANDLE drop = GetClipboardData(CF_HDROP);
+        CloseClipboard();
+        if (size == Platform::LargestUriList)
+        {
+            EXPECT_NE(drop, nullptr);
+            EXPECT_TRUE(boxes.boxes.empty());
+            continue;
+        }
+        EXPECT_EQ(drop, nullptr);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Clipboard");
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                  "The file list of the other program holds more than 16 MiB; it was not taken.");
     }
 }
 
@@ -640,14 +667,18 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
     unsigned long window = ShowDropForm(target);
     int rootX = 0, rootY = 0;
     probe->RootPosition(window, 150, 100, rootX, rootY);
-    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nfile://localhost/tmp/two\r\n");
+    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nfile://localhost/tmp/two\r\nFILE:///tmp/three\r\n"
+                                 "file:/tmp/four\r\n");
     const std::string x = std::to_string(rootX), y = std::to_string(rootY), uris = (dir / "uris").string();
 
     {
+        BoxRecorder boxes;
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris}), "finished XdndActionCopy");
+        EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_EQ(target->drops, 1);
-        EXPECT_EQ(target->dropped.substr(0, 24), std::u16string(u"/tmp/one file\0/tmp/two\0\0", 24));
+        EXPECT_EQ(target->dropped.substr(0, 45),
+                  std::u16string(u"/tmp/one file\0/tmp/two\0/tmp/three\0/tmp/four\0\0", 45));
     }
     // A list with another machine's file is no file list: refused by a target that looks at it,
     // and at the drop, with one word to the user, where a target took the drag up by its form.
