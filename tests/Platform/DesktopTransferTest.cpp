@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -782,33 +783,140 @@ TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
     EXPECT_EQ(target->dropped.substr(0, 13), std::u16string(u"/tmp/second\0\0", 13));
 
     // A box of the program's own is up: a peer is refused at once, and taken once it is gone.
-    std::string whileAsked;
-    ModalBoxDriver<TMessageForm> driver;
-    driver.ready = [](TMessageForm*, unsigned long) { return true; };
-    driver.act = [&](TMessageForm* box, unsigned long shown)
+    auto whileABoxIsUp = [&](const std::function<void()>& meanwhile)
     {
-        int left = 0, top = 0;
-        probe->RootPosition(shown, 0, 0, left, top);
-        EXPECT_FALSE(rootX >= left && rootX < left + box->Width() && rootY >= top && rootY < top + box->Height())
-            << "the box covers the point dropped on";
-        PeerProcess peer;
-        whileAsked = StartPeer(peer, {"drop", x, y, first});
-        box->SetModalResult(mrOk);
+        ModalBoxDriver<TMessageForm> driver;
+        driver.ready = [](TMessageForm*, unsigned long) { return true; };
+        driver.act = [&](TMessageForm* box, unsigned long shown)
+        {
+            int left = 0, top = 0;
+            probe->RootPosition(shown, 0, 0, left, top);
+            EXPECT_FALSE(rootX >= left && rootX < left + box->Width() && rootY >= top && rootY < top + box->Height())
+                << "the box covers the point dropped on";
+            meanwhile();
+            box->SetModalResult(mrOk);
+        };
+        TTimer timer(nullptr);
+        timer.SetInterval(20);
+        timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
+        driver.timer = &timer;
+        MessageBoxW(form->Handle(), u"Go on?", u"Question", MB_OK);
+        timer.SetEnabled(false);
+        EXPECT_TRUE(driver.acted);
     };
-    TTimer timer(nullptr);
-    timer.SetInterval(20);
-    timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
-    driver.timer = &timer;
-    MessageBoxW(form->Handle(), u"Go on?", u"Question", MB_OK);
-    timer.SetEnabled(false);
-    EXPECT_TRUE(driver.acted);
+    std::string whileAsked;
+    whileABoxIsUp(
+        [&]
+        {
+            PeerProcess peer;
+            whileAsked = StartPeer(peer, {"drop", x, y, first});
+        });
     EXPECT_EQ(whileAsked, "refused");
     EXPECT_EQ(target->drops, 2);
+    // A peer taken up before the box opened that drops while it is up hears that nothing was done,
+    // and nothing is dropped behind the box.
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"drop", x, y, first, "hold"}), "status accepted XdndActionCopy");
+        std::string dropped = "(no answer)";
+        whileABoxIsUp([&] { peer.Signal(SIGUSR1) && peer.ReadLine(dropped, PeerDeadline, PumpOnce); });
+        EXPECT_EQ(dropped, "failed None");
+        EXPECT_EQ(target->drops, 2);
+    }
+    // A peer over the target when a box opens: the target hears it leave (no drop is shown as
+    // possible while every position is refused), and takes it up again after.
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"drop", x, y, first, "hover"}), "status accepted XdndActionCopy");
+        const int leaves = target->leaves;
+        bool left = false;
+        whileABoxIsUp([&] { left = PumpUntil([&] { return target->leaves > leaves; }, PeerDeadline); });
+        EXPECT_TRUE(left);
+        EXPECT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+        EXPECT_EQ(line, "status refused");
+        EXPECT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
+        EXPECT_EQ(line, "status accepted XdndActionCopy");
+    }
     {
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, first}), "finished XdndActionCopy");
     }
     EXPECT_EQ(target->drops, 3);
+    RevokeDragDrop(form->Handle());
+    target->Release();
+}
+
+// While the program waits for another program's data (a paste from a slow owner, the list of a
+// drag whose source serves it slowly), a peer dragging over it is answered at once, refused, and
+// taken up once the wait is over.
+TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
+{
+    // However long the second peer takes to start, the slow transfer lasts until it is told.
+    struct Restore
+    {
+        X11::TransferLimits limits;
+        ~Restore() { X11::SetTransferLimits(limits); }
+    } restore{X11::SetTransferLimits({PeerDeadlineMs, X11::LeastTransferRate})};
+    auto* target = new RecordingTarget();
+    unsigned long window = ShowDropForm(target);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, 150, 100, rootX, rootY);
+    const std::string x = std::to_string(rootX), y = std::to_string(rootY);
+    // The slow list starts with a long comment: its trickle lasts until the peer is nudged.
+    const std::string slowList = "# " + std::string(100000, 'x') + "\r\nfile:///tmp/slow\r\n";
+    const std::string slow = (dir / "slow").string(), quick = (dir / "quick").string();
+    WriteWholeFile(slow, slowList);
+    WriteWholeFile(quick, "file:///tmp/quick\r\n");
+    for (bool paste : {true, false})
+    {
+        SCOPED_TRACE(paste ? "a paste" : "a drag");
+        BoxRecorder boxes;
+        const int drops = target->drops;
+        PeerProcess slowPeer, second;
+        std::string heard = "(no answer)"; // the second peer's first answer
+        std::atomic<bool> told = false;
+        if (paste)
+            ASSERT_EQ(StartPeer(slowPeer, {"serve", "text/uri-list", slow, "trickle:20", "report"}), "ready");
+        else
+            ASSERT_TRUE(slowPeer.Start(Peer(), {"drop", x, y, slow, "trickle:20", "report"}));
+        // Once the slow transfer is under way the second peer comes; once it has heard from us,
+        // the slow peer sends the rest.
+        std::thread meanwhile(
+            [&]
+            {
+                std::string step;
+                if (slowPeer.ReadLineNotStartingWith("asked", step, PeerDeadline, nullptr) &&
+                    step.rfind("sent", 0) == 0 &&
+                    second.Start(Peer(), {"drop", x, y, quick, "probe"}))
+                    second.ReadLine(heard, PeerDeadline, nullptr);
+                slowPeer.Signal(SIGUSR1);
+                told = true;
+            });
+        if (paste)
+        {
+            std::string bytes;
+            EXPECT_EQ(X11::FetchClipboard("text/uri-list", bytes, PeerDeadlineMs), X11::FetchResult::Done);
+            EXPECT_TRUE(bytes == slowList);
+        }
+        else
+            EXPECT_TRUE(PumpUntil([&] { return told.load(); }, PeerDeadline));
+        meanwhile.join();
+        EXPECT_EQ(heard, "status refused");
+        std::string line;
+        EXPECT_TRUE(second.ReadLineNotStartingWith("status refused", line, PeerDeadline, PumpOnce));
+        EXPECT_EQ(line, "status accepted XdndActionCopy");
+        EXPECT_TRUE(second.ReadLine(line, PeerDeadline, PumpOnce));
+        EXPECT_EQ(line, "finished XdndActionCopy");
+        EXPECT_EQ(target->drops, drops + 1);
+        EXPECT_EQ(target->dropped.substr(0, 12), std::u16string(u"/tmp/quick\0\0", 12));
+        EXPECT_TRUE(boxes.boxes.empty());
+        if (paste)
+            continue;
+        // The slow peer's drag gave way to the second one's: its drop hears that nothing was done.
+        EXPECT_TRUE(slowPeer.ReadLineNotStartingWith("sent", line, PeerDeadline, PumpOnce));
+        EXPECT_EQ(line, "failed None");
+        EXPECT_EQ(target->drops, drops + 1);
+    }
     RevokeDragDrop(form->Handle());
     target->Release();
 }
