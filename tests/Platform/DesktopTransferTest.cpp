@@ -774,11 +774,8 @@ TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
     }
     EXPECT_EQ(heard, std::vector<std::string>{"status refused"});
     // Once that drop is done, the second peer's next position is answered as any other.
-    std::string line;
-    EXPECT_TRUE(late.ReadLineNotStartingWith("status refused", line, PeerDeadline, PumpOnce));
-    EXPECT_EQ(line, "status accepted XdndActionCopy");
-    EXPECT_TRUE(late.ReadLine(line, PeerDeadline, PumpOnce));
-    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(late.LinesAfter("status refused", 2, PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy / finished XdndActionCopy");
     EXPECT_EQ(target->drops, 2);
     EXPECT_EQ(target->dropped.substr(0, 13), std::u16string(u"/tmp/second\0\0", 13));
 
@@ -832,10 +829,8 @@ TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
         bool left = false;
         whileABoxIsUp([&] { left = PumpUntil([&] { return target->leaves > leaves; }, PeerDeadline); });
         EXPECT_TRUE(left);
-        EXPECT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
-        EXPECT_EQ(line, "status refused");
-        EXPECT_TRUE(peer.ReadLine(line, PeerDeadline, PumpOnce));
-        EXPECT_EQ(line, "status accepted XdndActionCopy");
+        EXPECT_EQ(peer.LinesAfter("status accepted", 2, PeerDeadline, PumpOnce),
+                  "status refused / status accepted XdndActionCopy");
     }
     {
         PeerProcess peer;
@@ -884,9 +879,7 @@ TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
         std::thread meanwhile(
             [&]
             {
-                std::string step;
-                if (slowPeer.ReadLineNotStartingWith("asked", step, PeerDeadline, nullptr) &&
-                    step.rfind("sent", 0) == 0 &&
+                if (slowPeer.LinesAfter("asked", 1, PeerDeadline, nullptr).rfind("sent", 0) == 0 &&
                     second.Start(Peer(), {"drop", x, y, quick, "probe"}))
                     second.ReadLine(heard, PeerDeadline, nullptr);
                 slowPeer.Signal(SIGUSR1);
@@ -902,19 +895,15 @@ TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
             EXPECT_TRUE(PumpUntil([&] { return told.load(); }, PeerDeadline));
         meanwhile.join();
         EXPECT_EQ(heard, "status refused");
-        std::string line;
-        EXPECT_TRUE(second.ReadLineNotStartingWith("status refused", line, PeerDeadline, PumpOnce));
-        EXPECT_EQ(line, "status accepted XdndActionCopy");
-        EXPECT_TRUE(second.ReadLine(line, PeerDeadline, PumpOnce));
-        EXPECT_EQ(line, "finished XdndActionCopy");
+        EXPECT_EQ(second.LinesAfter("status refused", 2, PeerDeadline, PumpOnce),
+                  "status accepted XdndActionCopy / finished XdndActionCopy");
         EXPECT_EQ(target->drops, drops + 1);
         EXPECT_EQ(target->dropped.substr(0, 12), std::u16string(u"/tmp/quick\0\0", 12));
         EXPECT_TRUE(boxes.boxes.empty());
         if (paste)
             continue;
         // The slow peer's drag gave way to the second one's: its drop hears that nothing was done.
-        EXPECT_TRUE(slowPeer.ReadLineNotStartingWith("sent", line, PeerDeadline, PumpOnce));
-        EXPECT_EQ(line, "failed None");
+        EXPECT_EQ(slowPeer.LinesAfter("sent", 1, PeerDeadline, PumpOnce), "failed None");
         EXPECT_EQ(target->drops, drops + 1);
     }
     RevokeDragDrop(form->Handle());
