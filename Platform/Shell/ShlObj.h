@@ -321,12 +321,14 @@ size_t WideNameInto(std::string_view bytes, WCHAR* out, size_t capacity);
 
 // File lists between programs (text/uri-list). A list is taken whole or not at all: besides
 // comments ('#') and empty lines, every line (CR LF or LF ended) must be a file URI of this machine
-// (no host, "localhost" or its own name, without case) with an absolute path, whole escapes, no
-// escaped NUL, no raw control byte and at most 4,096 bytes once decoded. Parsing gives a
-// double-NUL-ended list; false, and an empty list, for a text over 16 MiB, one that names no file,
-// or one with a line it cannot take, which `refusal` then names: the first such line.
+// (its scheme without case; no host, "localhost" or its own name, without case, or no authority at
+// all as in "file:/path") with an absolute path, whole escapes, no escaped NUL, no raw control byte
+// and at most 4,096 bytes once decoded. Parsing gives a double-NUL-ended list; false, and an empty
+// list, for a text over LargestUriList bytes, one that names no file, or one with a line it cannot
+// take, which `refusal` then names: the first such line.
 // Making escapes every byte that is not plain; whatever it makes of paths up to 4,096 bytes parses
 // back to the same list.
+constexpr size_t LargestUriList = size_t(16) << 20;
 struct UriListRefusal
 {
     size_t line = 0;  // its number, counted from 1; 0 when no line was refused

@@ -12,7 +12,6 @@ namespace
 // The longest path a line may carry, counted after its escapes are decoded: our writer escapes
 // every byte that is not plain, so a path of non-ASCII names takes three times its length.
 constexpr size_t LongestPath = 4096;
-constexpr size_t LargestList = 16u << 20;
 // The most of a refused line kept to be shown.
 constexpr size_t ShownLine = 1024;
 
@@ -34,8 +33,8 @@ bool IsControl(char c)
     return static_cast<unsigned char>(c) < 0x20 || c == '\x7F';
 }
 
-// Host names compare without ASCII case, whatever the locale.
-bool SameHostName(std::string_view a, std::string_view b)
+// Schemes and host names compare without ASCII case, whatever the locale.
+bool SameWithoutCase(std::string_view a, std::string_view b)
 {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
@@ -53,18 +52,27 @@ std::string OwnHostName()
 
 // The local path of one line, or false: only file URIs of this machine (no host, "localhost" or
 // its own name) with an absolute path, no raw control byte, every escape whole and none of them a
-// NUL.
+// NUL. The scheme is read without case, and "file:/path", with no authority at all (as some
+// programs write it), is a file of this machine as "file:///path" is.
 bool LocalPath(std::string_view line, const std::string& ownHost, std::string& path)
 {
-    static constexpr std::string_view scheme = "file://";
-    if (!line.starts_with(scheme))
+    static constexpr std::string_view scheme = "file:";
+    if (line.size() < scheme.size() || !SameWithoutCase(line.substr(0, scheme.size()), scheme))
         return false;
-    size_t slash = line.find('/', scheme.size());
-    if (slash == std::string::npos)
-        return false;
-    std::string_view host = line.substr(scheme.size(), slash - scheme.size());
-    if (!host.empty() && !SameHostName(host, "localhost") && (ownHost.empty() || !SameHostName(host, ownHost)))
-        return false; // another machine's file
+    size_t slash = scheme.size();
+    if (line.substr(slash).starts_with("//"))
+    {
+        const size_t authority = slash + 2;
+        slash = line.find('/', authority);
+        if (slash == std::string::npos)
+            return false;
+        std::string_view host = line.substr(authority, slash - authority);
+        const bool own = !ownHost.empty() && SameWithoutCase(host, ownHost);
+        if (!host.empty() && !SameWithoutCase(host, "localhost") && !own)
+            return false; // another machine's file
+    }
+    else if (!line.substr(slash).starts_with('/'))
+        return false; // a relative path
     path.clear();
     for (size_t i = slash; i < line.size(); ++i)
     {
@@ -97,7 +105,7 @@ bool ParseUriList(const std::string& text, std::u16string& dropList, UriListRefu
     dropList.clear();
     if (refusal)
         *refusal = UriListRefusal();
-    if (text.size() > LargestList)
+    if (text.size() > LargestUriList)
         return false;
     const std::string ownHost = OwnHostName();
     std::string path;

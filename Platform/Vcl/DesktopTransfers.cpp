@@ -26,10 +26,12 @@ bool Listed(const std::vector<std::string>& targets, const char* name)
     return std::find(targets.begin(), targets.end(), name) != targets.end();
 }
 
-void TooLargeNotice()
+// Another program's clipboard, or the file list on it, larger than we take.
+void TooLargeNotice(const char16_t* what, size_t limit)
 {
-    MessageBoxW(nullptr, u"The clipboard of the other program holds more than 256 MiB; it was not taken.",
-                u"Clipboard", MB_OK | MB_ICONWARNING);
+    std::u16string text = std::u16string(u"The ") + what + u" of the other program holds more than " +
+                          Platform::WideName(std::to_string(limit >> 20)) + u" MiB; it was not taken.";
+    MessageBoxW(nullptr, text.c_str(), u"Clipboard", MB_OK | MB_ICONWARNING);
 }
 
 // A refused line as a box shows it: its first 200 characters, control characters and bytes that
@@ -179,11 +181,16 @@ bool ImportFormat(UINT format, std::string& bytes)
             return false;
         X11::FetchResult r = X11::FetchClipboard(UriListTarget, raw, FirstAnswerMs);
         if (r == X11::FetchResult::TooLarge)
-            TooLargeNotice();
-        std::u16string list;
-        Platform::UriListRefusal refusal;
+            TooLargeNotice(u"clipboard", X11::LargestImport);
         if (r != X11::FetchResult::Done)
             return false;
+        if (raw.size() > Platform::LargestUriList)
+        {
+            TooLargeNotice(u"file list", Platform::LargestUriList);
+            return false;
+        }
+        std::u16string list;
+        Platform::UriListRefusal refusal;
         if (!Platform::ParseUriList(raw, list, &refusal))
         {
             // A paste from another program is a copy.
@@ -201,7 +208,7 @@ bool ImportFormat(UINT format, std::string& bytes)
         X11::FetchResult r = X11::FetchClipboard(target, raw, FirstAnswerMs);
         if (r == X11::FetchResult::TooLarge)
         {
-            TooLargeNotice();
+            TooLargeNotice(u"clipboard", X11::LargestImport);
             return false;
         }
         if (r == X11::FetchResult::Refused)

@@ -104,6 +104,9 @@ struct Incoming
     int y = 0;
     Time dropTime = CurrentTime;
     bool inHandler = false;
+    // Its source began another drag while a handler of this one ran: it waits for no answer to
+    // this one any more, and one now would be taken for the new drag's.
+    bool superseded = false;
 };
 
 // A request of ours given up on before its answer came: the owner may still answer it, into the
@@ -151,6 +154,9 @@ struct State
     OwnerMemory known;
     // The user ended a wait of this turn's paste (Escape, a close): the rest of it asks nothing.
     bool endedByUser = false;
+    // Waits for another program under way (nested ones count each): meanwhile the program is busy
+    // for other programs' drags.
+    int waits = 0;
 };
 
 // Never destroyed, as the connection it belongs to: windows freed at exit still reach it.
@@ -413,14 +419,33 @@ bool OwnerNotice(const State& s, const XEvent& e)
     return s.fixesEvent >= 0 && e.type == s.fixesEvent + XFixesSelectionNotify;
 }
 
+// The messages another program's drag sends the window under the pointer.
+bool IncomingType(const Atoms& a, Atom type)
+{
+    return type == a.xdndEnter || type == a.xdndPosition || type == a.xdndLeave || type == a.xdndDrop;
+}
+
+// Whether a wait answers a drag's message at once. The drag whose handler runs (the wait may be
+// for its own data) hears from us when the handler is done; every other one is answered now, and
+// so is its source once it begins a new drag.
+bool AnsweredWhileWaiting(const State& s, const XClientMessageEvent& m)
+{
+    return !s.in.inHandler || static_cast<::Window>(m.data.l[0]) != s.in.source || s.in.superseded ||
+           m.message_type == s.a.xdndEnter;
+}
+
 // What a wait serves meanwhile: requests for our selections, the steps of our incremental
-// transfers, late answers to requests given up on, and our windows uncovered meanwhile (they show
+// transfers, late answers to requests given up on, other programs' drags over our windows (each
+// position is answered, refused while we wait), and our windows uncovered meanwhile (they show
 // their pixels again, so that a long wait leaves no hole on the screen). Everything else stays
 // queued for the program's own loop.
 bool ServingEvent(const State& s, const XEvent& e)
 {
     if (e.type == SelectionRequest || e.type == SelectionClear)
         return true;
+    if (e.type == ClientMessage && e.xclient.format == 32 && IncomingType(s.a, e.xclient.message_type) &&
+        Detail::OwnWindow(e.xclient.window))
+        return AnsweredWhileWaiting(s, e.xclient);
     if (e.type == Expose)
         return Detail::OwnWindow(e.xexpose.window);
     if (e.type == SelectionNotify)
@@ -482,6 +507,14 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
              bool userMayEnd = false)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    struct Waiting
+    {
+        State& s;
+        explicit Waiting(State& s) : s(s) { ++s.waits; }
+        ~Waiting() { s.waits -= s.waits > 0; } // none left when the display went meanwhile
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+    } waiting(s);
     WaitContext context{&s, &wanted, userMayEnd};
     if (userMayEnd)
         context.escape = XKeysymToKeycode(s.display, XK_Escape);
@@ -510,7 +543,8 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
             s.endedByUser = true;
             return false;
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Rounded up: a wait never ends before its deadline (the limits of a transfer count on it).
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return false;
         pollfd fd{ConnectionNumber(s.display), POLLIN, 0};
@@ -1122,9 +1156,10 @@ void TakeNext(State& s)
     s.next = Incoming();
 }
 
+// Busy with its user, or waiting for another program: a drop now would run inside that wait.
 bool Busy(State& s)
 {
-    return s.handlers.Busy && s.handlers.Busy();
+    return s.waits > 0 || (s.handlers.Busy && s.handlers.Busy());
 }
 
 void IncomingMessage(State& s, const XClientMessageEvent& m)
@@ -1136,8 +1171,11 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
     if (in.inHandler)
     {
         // A handler runs a loop of its own: the peer in hand hears from us when it is done, any
-        // other at once.
-        if (source != in.source)
+        // other at once, and so does the peer in hand once it begins a new drag (it gave up
+        // waiting, or its window is another program's now).
+        if (source == in.source && m.message_type == a.xdndEnter)
+            in.superseded = true;
+        if (source != in.source || in.superseded)
             Meanwhile(s, m);
         return;
     }
@@ -1166,7 +1204,8 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
         XTranslateCoordinates(d, DefaultRootWindow(d), in.window, rootX, rootY, &in.x, &in.y, &child);
         if (Busy(s))
         {
-            // The program asks its user something: a drop now would run behind that question.
+            // The program asks its user something, or waits for another program: a drop now would
+            // run behind that question, or inside that wait.
             if (s.handlers.Leave)
                 s.handlers.Leave();
             in.accepted = false;
@@ -1185,8 +1224,11 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
         }
         taken = OneAction(taken);
         in.accepted = taken != ActionNone;
-        SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window), in.accepted ? 3 : 2, 0, 0,
-                          static_cast<long>(AtomOf(a, taken)));
+        if (in.superseded)
+            EndIncoming(s, true); // no status: its source is in another drag
+        else
+            SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window),
+                              in.accepted ? 3 : 2, 0, 0, static_cast<long>(AtomOf(a, taken)));
         TakeNext(s);
         return;
     }
@@ -1210,11 +1252,14 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
             performed = OneAction(s.handlers.Drop(in.window, in.x, in.y, in.proposed, keys));
             in.inHandler = false;
         }
+        const bool superseded = in.superseded;
         EndIncoming(s, !handled);
         if (Detail::LiveDisplay() != d)
             return;
-        SendClientMessage(d, source, source, a.xdndFinished, static_cast<long>(window), performed ? 1 : 0,
-                          static_cast<long>(AtomOf(a, performed)), 0, 0);
+        // A source in another drag hears no finish of this one: it would take it for the new one's.
+        if (!superseded)
+            SendClientMessage(d, source, source, a.xdndFinished, static_cast<long>(window), performed ? 1 : 0,
+                              static_cast<long>(AtomOf(a, performed)), 0, 0);
         TakeNext(s);
     }
 }
@@ -1252,8 +1297,7 @@ bool HandleEvent(State& s, XEvent& event)
             return false;
         if (m.message_type == a.xdndStatus || m.message_type == a.xdndFinished)
             return OutgoingMessage(s, m);
-        if (m.message_type == a.xdndEnter || m.message_type == a.xdndPosition || m.message_type == a.xdndLeave ||
-            m.message_type == a.xdndDrop)
+        if (IncomingType(a, m.message_type))
         {
             if (Detail::OwnWindow(m.window))
                 IncomingMessage(s, m);

@@ -114,12 +114,15 @@ void EndDrag();
 // ---- A drag of another program over our windows -----------------------------------------------
 // Every position a peer sends is answered. While a handler runs a loop of its own (a drop's box),
 // the peer in hand hears from us when it is done and any other peer is refused at once; one that
-// entered meanwhile is the drag in hand afterwards.
+// entered meanwhile is the drag in hand afterwards. The peer in hand that begins a new drag
+// meanwhile is such another peer: it hears nothing more of the drag it left (a status or finish
+// now would be taken for the new drag's).
 struct IncomingDrag
 {
     // Whether the program is busy with its user (a box, a question, a progress window of its
     // own): meanwhile every position is refused and a drop answered as not done, without asking
-    // Over or Drop.
+    // Over or Drop. So it is while we wait for another program (a paste, a drag's data): the
+    // wait answers every other drag's messages at once.
     std::function<bool()> Busy;
     // Over our window `window` (its id) at (x, y) in its client coordinates; `proposed` is the
     // action the peer asks for, `keys` the modifier bits (X11::Mod...) held. Answers the action

@@ -25,6 +25,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -750,14 +751,49 @@ TEST_F(ShellViewsXdndWindowTest, ASecondPeerIsAnsweredWhileADropsBoxIsOpen)
                                                     "\"alpha.txt\".\n\nDo you want to replace it?"});
     EXPECT_EQ(meanwhile, "status refused");
     // The box has closed: the second peer's next position is answered as any other.
-    std::string line;
-    while (second.ReadLine(line, PeerDeadline, PumpOnce) && line == "status refused")
-    {
-    }
-    EXPECT_EQ(line, "status accepted XdndActionCopy");
-    EXPECT_TRUE(second.ReadLine(line, PeerDeadline, PumpOnce));
-    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(second.LinesAfter("status refused", 2, PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy / finished XdndActionCopy");
     EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "alpha.txt"), "from outside");
     EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
     EXPECT_FALSE(fs::exists(root / "outside" / "alpha.txt"));
+}
+
+// A source that begins a new drag while the box of its drop is open (it gave up waiting for the
+// finish, or its window is another program's now) is a drag like any other: refused at every
+// position while the box is up, taken up after. It hears no finish of the drop it left: that would
+// be taken for the new drag's.
+TEST_F(ShellViewsXdndWindowTest, ASourceThatDragsAgainWhileItsDropsBoxIsOpenHearsOnlyItsNewDrag)
+{
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 2; }));
+    std::ofstream(root / "outside" / "alpha.txt") << "from outside";
+    std::ofstream(root / "shown" / "docs" / "alpha.txt") << "in docs";
+    TempDir scratch{"shellagain"};
+    const fs::path uris = scratch / "uris";
+    std::ofstream(uris) << "file://" << (root / "outside").string() << "/alpha.txt\r\n";
+    int docsX = 0, docsY = 0;
+    ASSERT_TRUE(RowOnScreen(u"docs", docsX, docsY));
+
+    PeerProcess source;
+    std::string meanwhile = "(no answer)";
+    BoxAnswerer answer(mrYes,
+                       [&]
+                       {
+                           // The new drag carries another list.
+                           std::ofstream(uris, std::ios::trunc)
+                               << "file://" << (root / "outside").string() << "/incoming%20file.txt\r\n";
+                           source.Signal(SIGUSR1) && source.ReadLine(meanwhile, PeerDeadline, PumpOnce);
+                       });
+    ASSERT_TRUE(source.Start(peerProgram, {"drop", std::to_string(docsX), std::to_string(docsY), uris.string(),
+                                           "reenter"}));
+    // Refused while the box is up, then taken up: no finish of the first drop comes between.
+    EXPECT_EQ(source.LinesAfter("status refused", 2, PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy / finished XdndActionCopy");
+    EXPECT_EQ(answer.seen, std::vector<std::string>{"Confirm Replace: The destination already contains "
+                                                    "\"alpha.txt\".\n\nDo you want to replace it?"});
+    EXPECT_EQ(meanwhile, "status refused");
+    // Both drops did what they asked.
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "alpha.txt"), "from outside");
+    EXPECT_FALSE(fs::exists(root / "outside" / "alpha.txt"));
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "docs" / "incoming file.txt"), "from elsewhere");
+    EXPECT_TRUE(fs::exists(root / "outside" / "incoming file.txt"));
 }

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -453,9 +454,11 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         EXPECT_EQ(ReadWholeFile(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
     }
 
-    // The peer's file list comes as CF_HDROP; no text with it.
-    WriteWholeFile(dir / "served", "file:///x/y\r\nfile://localhost/x/z\r\n");
+    // The peer's file list comes as CF_HDROP; no text with it. The scheme in capitals and the
+    // form without an authority are local files too.
+    WriteWholeFile(dir / "served", "file:///x/y\r\nfile://localhost/x/z\r\nFILE:///x/w\r\nfile:/x/v\r\n");
     {
+        BoxRecorder boxes;
         PeerProcess peer;
         ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
         EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
@@ -466,9 +469,10 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         std::u16string names;
         ASSERT_TRUE(Platform::ReadDropFilesBlock(GlobalLock(drop), GlobalSize(drop), names));
         GlobalUnlock(drop);
-        EXPECT_EQ(names.substr(0, 11), std::u16string(u"/x/y\0/x/z\0\0", 11));
+        EXPECT_EQ(names.substr(0, 21), std::u16string(u"/x/y\0/x/z\0/x/w\0/x/v\0\0", 21));
         EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
         CloseClipboard();
+        EXPECT_TRUE(boxes.boxes.empty());
     }
     // One with another machine's file in it is no file list here: the user is told which line.
     WriteWholeFile(dir / "served", "file:///x/y\r\nhttp://remote/z\r\nfile://elsewhere/w\r\n");
@@ -529,6 +533,30 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         CloseClipboard();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
+    }
+    // A file list of the most the list takes is pasted; one byte more is not, and the user is told.
+    for (size_t size : {Platform::LargestUriList, Platform::LargestUriList + 1})
+    {
+        std::string uris = "file:///x/y\r\n# ";
+        uris += std::string(size - uris.size() - 2, 'x') + "\r\n";
+        WriteWholeFile(dir / "served", uris);
+        BoxRecorder boxes;
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        HANDLE drop = GetClipboardData(CF_HDROP);
+        CloseClipboard();
+        if (size == Platform::LargestUriList)
+        {
+            EXPECT_NE(drop, nullptr);
+            EXPECT_TRUE(boxes.boxes.empty());
+            continue;
+        }
+        EXPECT_EQ(drop, nullptr);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].caption.c_str()), "Clipboard");
+        EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
+                  "The file list of the other program holds more than 16 MiB; it was not taken.");
     }
 }
 
@@ -640,14 +668,18 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
     unsigned long window = ShowDropForm(target);
     int rootX = 0, rootY = 0;
     probe->RootPosition(window, 150, 100, rootX, rootY);
-    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nfile://localhost/tmp/two\r\n");
+    WriteWholeFile(dir / "uris", "file:///tmp/one%20file\r\nfile://localhost/tmp/two\r\nFILE:///tmp/three\r\n"
+                                 "file:/tmp/four\r\n");
     const std::string x = std::to_string(rootX), y = std::to_string(rootY), uris = (dir / "uris").string();
 
     {
+        BoxRecorder boxes;
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris}), "finished XdndActionCopy");
+        EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_EQ(target->drops, 1);
-        EXPECT_EQ(target->dropped.substr(0, 24), std::u16string(u"/tmp/one file\0/tmp/two\0\0", 24));
+        EXPECT_EQ(target->dropped.substr(0, 45),
+                  std::u16string(u"/tmp/one file\0/tmp/two\0/tmp/three\0/tmp/four\0\0", 45));
     }
     // A list with another machine's file is no file list: refused by a target that looks at it,
     // and at the drop, with one word to the user, where a target took the drag up by its form.
@@ -742,44 +774,138 @@ TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
     }
     EXPECT_EQ(heard, std::vector<std::string>{"status refused"});
     // Once that drop is done, the second peer's next position is answered as any other.
-    std::string line;
-    while (late.ReadLine(line, PeerDeadline, PumpOnce) && line == "status refused")
-    {
-    }
-    EXPECT_EQ(line, "status accepted XdndActionCopy");
-    EXPECT_TRUE(late.ReadLine(line, PeerDeadline, PumpOnce));
-    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(late.LinesAfter("status refused", 2, PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy / finished XdndActionCopy");
     EXPECT_EQ(target->drops, 2);
     EXPECT_EQ(target->dropped.substr(0, 13), std::u16string(u"/tmp/second\0\0", 13));
 
     // A box of the program's own is up: a peer is refused at once, and taken once it is gone.
-    std::string whileAsked;
-    ModalBoxDriver<TMessageForm> driver;
-    driver.ready = [](TMessageForm*, unsigned long) { return true; };
-    driver.act = [&](TMessageForm* box, unsigned long shown)
+    auto whileABoxIsUp = [&](const std::function<void()>& meanwhile)
     {
-        int left = 0, top = 0;
-        probe->RootPosition(shown, 0, 0, left, top);
-        EXPECT_FALSE(rootX >= left && rootX < left + box->Width() && rootY >= top && rootY < top + box->Height())
-            << "the box covers the point dropped on";
-        PeerProcess peer;
-        whileAsked = StartPeer(peer, {"drop", x, y, first});
-        box->SetModalResult(mrOk);
+        ModalBoxDriver<TMessageForm> driver;
+        driver.ready = [](TMessageForm*, unsigned long) { return true; };
+        driver.act = [&](TMessageForm* box, unsigned long shown)
+        {
+            int left = 0, top = 0;
+            probe->RootPosition(shown, 0, 0, left, top);
+            EXPECT_FALSE(rootX >= left && rootX < left + box->Width() && rootY >= top && rootY < top + box->Height())
+                << "the box covers the point dropped on";
+            meanwhile();
+            box->SetModalResult(mrOk);
+        };
+        TTimer timer(nullptr);
+        timer.SetInterval(20);
+        timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
+        driver.timer = &timer;
+        MessageBoxW(form->Handle(), u"Go on?", u"Question", MB_OK);
+        timer.SetEnabled(false);
+        EXPECT_TRUE(driver.acted);
     };
-    TTimer timer(nullptr);
-    timer.SetInterval(20);
-    timer.OnTimer = MakeClosure(&driver, &ModalBoxDriver<TMessageForm>::Tick);
-    driver.timer = &timer;
-    MessageBoxW(form->Handle(), u"Go on?", u"Question", MB_OK);
-    timer.SetEnabled(false);
-    EXPECT_TRUE(driver.acted);
+    std::string whileAsked;
+    whileABoxIsUp(
+        [&]
+        {
+            PeerProcess peer;
+            whileAsked = StartPeer(peer, {"drop", x, y, first});
+        });
     EXPECT_EQ(whileAsked, "refused");
     EXPECT_EQ(target->drops, 2);
+    // A peer taken up before the box opened that drops while it is up hears that nothing was done,
+    // and nothing is dropped behind the box.
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"drop", x, y, first, "hold"}), "status accepted XdndActionCopy");
+        std::string dropped = "(no answer)";
+        whileABoxIsUp([&] { peer.Signal(SIGUSR1) && peer.ReadLine(dropped, PeerDeadline, PumpOnce); });
+        EXPECT_EQ(dropped, "failed None");
+        EXPECT_EQ(target->drops, 2);
+    }
+    // A peer over the target when a box opens: the target hears it leave (no drop is shown as
+    // possible while every position is refused), and takes it up again after.
+    {
+        PeerProcess peer;
+        ASSERT_EQ(StartPeer(peer, {"drop", x, y, first, "hover"}), "status accepted XdndActionCopy");
+        const int leaves = target->leaves;
+        bool left = false;
+        whileABoxIsUp([&] { left = PumpUntil([&] { return target->leaves > leaves; }, PeerDeadline); });
+        EXPECT_TRUE(left);
+        EXPECT_EQ(peer.LinesAfter("status accepted", 2, PeerDeadline, PumpOnce),
+                  "status refused / status accepted XdndActionCopy");
+    }
     {
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, first}), "finished XdndActionCopy");
     }
     EXPECT_EQ(target->drops, 3);
+    RevokeDragDrop(form->Handle());
+    target->Release();
+}
+
+// While the program waits for another program's data (a paste from a slow owner, the list of a
+// drag whose source serves it slowly), a peer dragging over it is answered at once, refused, and
+// taken up once the wait is over.
+TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
+{
+    // However long the second peer takes to start, the slow transfer lasts until it is told.
+    struct Restore
+    {
+        X11::TransferLimits limits;
+        ~Restore() { X11::SetTransferLimits(limits); }
+    } restore{X11::SetTransferLimits({PeerDeadlineMs, X11::LeastTransferRate})};
+    auto* target = new RecordingTarget();
+    unsigned long window = ShowDropForm(target);
+    int rootX = 0, rootY = 0;
+    probe->RootPosition(window, 150, 100, rootX, rootY);
+    const std::string x = std::to_string(rootX), y = std::to_string(rootY);
+    // The slow list starts with a long comment: its trickle lasts until the peer is nudged.
+    const std::string slowList = "# " + std::string(100000, 'x') + "\r\nfile:///tmp/slow\r\n";
+    const std::string slow = (dir / "slow").string(), quick = (dir / "quick").string();
+    WriteWholeFile(slow, slowList);
+    WriteWholeFile(quick, "file:///tmp/quick\r\n");
+    for (bool paste : {true, false})
+    {
+        SCOPED_TRACE(paste ? "a paste" : "a drag");
+        BoxRecorder boxes;
+        const int drops = target->drops;
+        PeerProcess slowPeer, second;
+        std::string heard = "(no answer)"; // the second peer's first answer
+        std::atomic<bool> told = false;
+        if (paste)
+            ASSERT_EQ(StartPeer(slowPeer, {"serve", "text/uri-list", slow, "trickle:20", "report"}), "ready");
+        else
+            ASSERT_TRUE(slowPeer.Start(Peer(), {"drop", x, y, slow, "trickle:20", "report"}));
+        // Once the slow transfer is under way the second peer comes; once it has heard from us,
+        // the slow peer sends the rest.
+        std::thread meanwhile(
+            [&]
+            {
+                if (slowPeer.LinesAfter("asked", 1, PeerDeadline, nullptr).rfind("sent", 0) == 0 &&
+                    second.Start(Peer(), {"drop", x, y, quick, "probe"}))
+                    second.ReadLine(heard, PeerDeadline, nullptr);
+                slowPeer.Signal(SIGUSR1);
+                told = true;
+            });
+        if (paste)
+        {
+            std::string bytes;
+            EXPECT_EQ(X11::FetchClipboard("text/uri-list", bytes, PeerDeadlineMs), X11::FetchResult::Done);
+            EXPECT_TRUE(bytes == slowList);
+        }
+        else
+            EXPECT_TRUE(PumpUntil([&] { return told.load(); }, PeerDeadline));
+        meanwhile.join();
+        EXPECT_EQ(heard, "status refused");
+        EXPECT_EQ(second.LinesAfter("status refused", 2, PeerDeadline, PumpOnce),
+                  "status accepted XdndActionCopy / finished XdndActionCopy");
+        EXPECT_EQ(target->drops, drops + 1);
+        EXPECT_EQ(target->dropped.substr(0, 12), std::u16string(u"/tmp/quick\0\0", 12));
+        EXPECT_TRUE(boxes.boxes.empty());
+        if (paste)
+            continue;
+        // The slow peer's drag gave way to the second one's: its drop hears that nothing was done.
+        EXPECT_EQ(slowPeer.LinesAfter("sent", 1, PeerDeadline, PumpOnce), "failed None");
+        EXPECT_EQ(target->drops, drops + 1);
+    }
     RevokeDragDrop(form->Handle());
     target->Release();
 }

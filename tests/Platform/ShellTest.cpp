@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -1086,8 +1087,9 @@ TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
     ASSERT_TRUE(Platform::ParseUriList(text, list));
     EXPECT_EQ(list, W(odd) + u'\0' + u"/home/u/\u00E9t\u00E9" + u'\0' + u'\0');
 
-    // This machine's files: no host, "localhost" or its own name, in any case; comments and empty
-    // lines, CR LF or LF, are no files.
+    // This machine's files: no host, "localhost" or its own name, in any case, or no authority at
+    // all as other programs write it; the scheme in any case; comments and empty lines, CR LF or LF,
+    // are no files.
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
     std::string shouting = host;
@@ -1095,16 +1097,21 @@ TEST(ShellUriListTest, OnlyLocalFilesCrossAndHostileListsLeaveNothing)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_TRUE(Platform::ParseUriList("# comment\r\n\r\nfile://localhost/x\nfile://LocalHost/y\r\nfile://" +
                                            std::string(host) + "/own\r\n\nfile://" + shouting + "/shouted\r\n" +
-                                           "#file://other/commented\nfile:///last",
+                                           "#file://other/commented\nFILE:///upper\r\nfile:/one%20slash\r\n" +
+                                           "File:/mixed\r\nfile:///last",
                                        list));
-    EXPECT_EQ(list, std::u16string(u"/x\0/y\0/own\0/shouted\0/last\0\0", 27));
+    EXPECT_EQ(list, std::u16string(u"/x\0/y\0/own\0/shouted\0/upper\0/one slash\0/mixed\0/last\0\0", 52));
 
     // A list with one line it cannot take is not taken at all (its source may delete what it hears
-    // was moved), and the first such line is named.
-    const std::string lines[] = {"file://other/y", "file://" + std::string(host) + ".elsewhere/z",
-                                 "http://h/z", "/tmp/bare/path", "file:/tmp/one/slash", "file:relative",
-                                 "file:///bad%2", "file:///nul%00x", "file:///hex%G1", "file://localhost",
-                                 "file:///" + std::string(5000, 'a'), " file:///leading/space"};
+    // was moved), and the first such line is named. A host that is only the start of this
+    // machine's names is another machine.
+    std::vector<std::string> lines = {"file://other/y", "file://" + std::string(host) + ".elsewhere/z",
+                                      "http://h/z", "/tmp/bare/path", "file:relative", "FILE:relative", "file:",
+                                      "files:///tmp/x", "file:///bad%2", "file:///nul%00x", "file:///hex%G1",
+                                      "file://localhost", "file:///" + std::string(5000, 'a'),
+                                      " file:///leading/space", "file://local/y"};
+    if (std::strlen(host) > 1)
+        lines.push_back("file://" + std::string(host, std::strlen(host) - 1) + "/y");
     for (const std::string& bad : lines)
     {
         Platform::UriListRefusal refusal;

@@ -5,7 +5,8 @@
 //   xpeer serve TARGET FILE [MODE [report]]
 //                                     owns CLIPBOARD, answers TARGET with the file's bytes
 //   xpeer fetch TARGET OUTFILE        asks the CLIPBOARD owner for TARGET, writes the answer
-//   xpeer drop X Y URIFILE [MODE]     drags text/uri-list onto the window at root (X, Y)
+//   xpeer drop X Y URIFILE [MODE [report]]
+//                                     drags text/uri-list onto the window at root (X, Y)
 //   xpeer target X Y OUTFILE [MODE]   a drop window at (X, Y), 200 x 150; writes what is dropped
 //
 // It prints "ready" once it holds the selection or shows its window, and one line with its result;
@@ -22,18 +23,27 @@
 //          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever;
 //          "paced:MS:N" answers incrementally with N bytes each MS after a step is taken, to the end.
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
-//          in place of "asked TARGET"; a trickle says "sent N" at each step
+//          in place of "asked TARGET"; a trickle says "sent N" at each step, and once nudged
+//          (SIGUSR1) sends the rest of the file from where it is and ends
 //   fetch: (none) ... the mode "vanish-mid" reads one chunk of an incremental answer and exits
 //   drop:  no-uris, quiet (never drops), bad-data; "move" asks for a move, not a copy. It prints
 //          "finished ACTION" or "failed ACTION" as the target's XdndFinished says; "probe" is a
 //          drag that stays over the target until it is taken: it says "status refused" or "status
 //          accepted ACTION" for each XdndStatus, sends its next position a moment after a refusal
-//          and drops once accepted; "no status" when a position stays unanswered for 5 s
+//          and drops once accepted; "no status" when a position stays unanswered for 5 s.
+//          "hold" says "status accepted ACTION" once taken up, then holds still until nudged
+//          (SIGUSR1), and drops. "hover" stays over the target without dropping, a position a
+//          moment after each status, saying each status that differs from the one before.
+//          "reenter" drops asking a move and, nudged while it waits for the finish, gives up on
+//          it: it reads its file anew and begins a new drag over the same point, as a probe (a
+//          finish heard before its new drop is said as "early finished ACTION" or "early failed
+//          ACTION"). "trickle:MS" serves the list as serve's trickle does ("report": "sent N")
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -55,6 +65,13 @@ Window self = 0;
 std::string mode;
 int delayMs = 0; // serve's "delay:MS"
 bool report = false;
+// Set by SIGUSR1: the test's word to go on.
+volatile sig_atomic_t nudged = 0;
+
+void Nudge(int)
+{
+    nudged = 1;
+}
 
 Atom A(const char* name)
 {
@@ -187,6 +204,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     Notify(r, property);
     size_t sent = 0;
     int chunks = 0;
+    bool trickled = false; // a trickle nudged has sent its rest: the end comes next
     // A busy program keeps the requests that come meanwhile for later, and gives up on a
     // requestor that does not take the transfer up within its delay.
     std::vector<XEvent> later;
@@ -219,6 +237,24 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         {
             pause();
             return false;
+        }
+        if (trickled)
+        {
+            XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace, nullptr, 0);
+            XFlush(d);
+            break;
+        }
+        if (trickleMs >= 0 && !bytes.empty() && nudged)
+        {
+            // The rest at once, then the end.
+            const size_t from = sent % bytes.size();
+            XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(bytes.data() + from),
+                            static_cast<int>(bytes.size() - from));
+            XFlush(d);
+            sent = bytes.size();
+            trickled = true;
+            continue;
         }
         if (trickleMs >= 0 && !bytes.empty())
         {
@@ -443,33 +479,72 @@ int Drop(int x, int y, const char* file)
     }
     Atom type = mode == "no-uris" ? A("text/plain") : A("text/uri-list");
     XSetSelectionOwner(d, A("XdndSelection"), self, CurrentTime);
-    Send(target, A("XdndEnter"), static_cast<long>(self), 5L << 24, static_cast<long>(type), 0, 0);
-    // The action asked for: a copy, or with mode "move" a move (a copy is then allowed too).
-    Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
-         static_cast<long>(A(mode == "move" ? "XdndActionMove" : "XdndActionCopy")));
+    const bool hold = mode == "hold", hover = mode == "hover", reenter = mode == "reenter";
+    const bool trickle = mode.rfind("trickle:", 0) == 0;
+    // The action asked for: a copy, or with mode "move" (and a re-entering drag's first drop) a
+    // move (a copy is then allowed too).
+    Atom action = A(mode == "move" || reenter ? "XdndActionMove" : "XdndActionCopy");
+    auto position = [&]
+    {
+        Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
+             static_cast<long>(action));
+    };
+    auto enter = [&]
+    {
+        Send(target, A("XdndEnter"), static_cast<long>(self), 5L << 24, static_cast<long>(type), 0, 0);
+        position();
+    };
+    enter();
     bool accepted = false;
     bool dropped = false;
+    bool holding = false;   // "hold": taken up, waiting for the nudge
+    bool reentered = false; // "reenter": in its second drag
+    std::string said;       // the status a hovering drag said last
     auto deadline = Clock::now() + std::chrono::seconds(15);
-    const bool probe = mode == "probe";
-    // A probe moves on only when it is answered: its deadline is the one of its last position.
+    // A drag that stays over the target moves on only when it is answered: its deadline is the
+    // one of its last position.
+    bool staying = mode == "probe" || hover;
     auto unanswered = Clock::now() + std::chrono::seconds(5);
-    while (probe || Clock::now() < deadline)
+    auto drop = [&]
     {
-        if (probe && !dropped && Clock::now() > unanswered)
+        Send(target, A("XdndDrop"), static_cast<long>(self), 0, CurrentTime, 0, 0);
+        dropped = true;
+        deadline = Clock::now() + std::chrono::seconds(15);
+    };
+    while (Clock::now() < deadline)
+    {
+        if (staying && !dropped && Clock::now() > unanswered)
         {
             Send(target, A("XdndLeave"), static_cast<long>(self), 0, 0, 0, 0);
             Say("no status");
             return 1;
         }
-        if (probe && dropped && Clock::now() > deadline)
-            break;
+        if (holding && nudged)
+        {
+            holding = false;
+            drop();
+        }
+        if (reenter && dropped && !reentered && nudged)
+        {
+            // Gives up on the finish of its drop: a new drag, with the file as it is now.
+            uris = ReadFile(file);
+            action = A("XdndActionCopy");
+            reentered = true;
+            staying = true;
+            dropped = false;
+            enter();
+            unanswered = Clock::now() + std::chrono::seconds(5);
+            deadline = Clock::now() + std::chrono::seconds(15);
+        }
         XEvent e;
-        if (!Next(e, 1000))
+        if (!Next(e, 100))
             continue;
         if (e.type == SelectionRequest)
         {
             const XSelectionRequestEvent& r = e.xselectionrequest;
-            if (r.target == type && mode == "bad-data")
+            if (trickle)
+                Answer(r, type, uris);
+            else if (r.target == type && mode == "bad-data")
             {
                 long junk[3] = {1, 2, 3};
                 XChangeProperty(d, r.requestor, r.property, type, 32, PropModeReplace,
@@ -488,30 +563,33 @@ int Drop(int x, int y, const char* file)
         }
         if (e.type != ClientMessage)
             continue;
-        if (e.xclient.message_type == A("XdndStatus") && mode == "quiet")
+        const bool status = e.xclient.message_type == A("XdndStatus");
+        if (status && mode == "quiet")
         {
             // Answers requests for the data but never drops nor leaves; gone after a while.
             deadline = std::min(deadline, Clock::now() + std::chrono::seconds(8));
             continue;
         }
-        if (e.xclient.message_type == A("XdndStatus") && !dropped && probe)
+        if (status && !dropped && staying)
         {
             accepted = (e.xclient.data.l[1] & 1) != 0;
-            if (!accepted)
+            std::string heard =
+                accepted ? "status accepted " + AtomName(static_cast<Atom>(e.xclient.data.l[4]), "None")
+                         : "status refused";
+            if (!hover || heard != said)
+                Say(heard);
+            said = heard;
+            deadline = Clock::now() + std::chrono::seconds(15);
+            if (accepted && !hover)
             {
-                Say("status refused");
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
-                     static_cast<long>(A("XdndActionCopy")));
-                unanswered = Clock::now() + std::chrono::seconds(5);
+                drop();
                 continue;
             }
-            Say("status accepted " + AtomName(static_cast<Atom>(e.xclient.data.l[4]), "None"));
-            Send(target, A("XdndDrop"), static_cast<long>(self), 0, CurrentTime, 0, 0);
-            dropped = true;
-            deadline = Clock::now() + std::chrono::seconds(15);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            position();
+            unanswered = Clock::now() + std::chrono::seconds(5);
         }
-        else if (e.xclient.message_type == A("XdndStatus") && !dropped)
+        else if (status && !dropped && !holding)
         {
             accepted = (e.xclient.data.l[1] & 1) != 0;
             if (!accepted)
@@ -520,14 +598,29 @@ int Drop(int x, int y, const char* file)
                 Say("refused");
                 return 2;
             }
-            Send(target, A("XdndDrop"), static_cast<long>(self), 0, CurrentTime, 0, 0);
-            dropped = true;
+            if (!hold)
+            {
+                drop();
+                continue;
+            }
+            Say("status accepted " + AtomName(static_cast<Atom>(e.xclient.data.l[4]), "None"));
+            holding = true;
+            deadline = Clock::now() + std::chrono::seconds(120);
         }
         else if (e.xclient.message_type == A("XdndFinished"))
         {
             bool ok = (e.xclient.data.l[1] & 1) != 0;
-            Say(std::string(ok ? "finished " : "failed ") +
-                AtomName(static_cast<Atom>(e.xclient.data.l[2]), "None"));
+            std::string finish = std::string(ok ? "finished " : "failed ") +
+                                 AtomName(static_cast<Atom>(e.xclient.data.l[2]), "None");
+            if (reentered && !dropped)
+            {
+                // Not for this drag, which has not dropped: it goes on, as the pointer moves.
+                Say("early " + finish);
+                position();
+                unanswered = Clock::now() + std::chrono::seconds(5);
+                continue;
+            }
+            Say(finish);
             return ok ? 0 : 2;
         }
     }
@@ -602,6 +695,7 @@ int main(int argc, char** argv)
     if (!d)
         return 2;
     XSetErrorHandler(Ignore);
+    signal(SIGUSR1, Nudge);
     self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
     std::string what = argv[1];
     if (what == "serve")
@@ -618,6 +712,7 @@ int main(int argc, char** argv)
     if (what == "drop" && argc >= 5)
     {
         mode = argc > 5 ? argv[5] : "";
+        report = argc > 6 && std::string(argv[6]) == "report";
         return Drop(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     }
     if (what == "target" && argc >= 5)

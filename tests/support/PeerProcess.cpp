@@ -90,6 +90,31 @@ bool PeerProcess::ReadLine(std::string& line, std::chrono::milliseconds timeout,
     }
 }
 
+std::string PeerProcess::LinesAfter(const std::string& repeated, int count, std::chrono::milliseconds timeout,
+                                    const Pump& pump)
+{
+    const auto deadline = Clock::now() + timeout;
+    std::string lines;
+    for (int taken = 0; taken < count; ++taken)
+    {
+        const char* between = taken ? " / " : "";
+        std::string line;
+        do
+        {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() < 0 || !ReadLine(line, left, pump))
+                return lines + between + "(no answer)";
+        } while (taken == 0 && line.rfind(repeated, 0) == 0);
+        lines += between + line;
+    }
+    return lines;
+}
+
+bool PeerProcess::Signal(int signal)
+{
+    return m_pid > 0 && kill(m_pid, signal) == 0;
+}
+
 int PeerProcess::Wait(std::chrono::milliseconds timeout, const Pump& pump)
 {
     auto deadline = Clock::now() + timeout;

@@ -34,6 +34,13 @@ public:
                              std::chrono::milliseconds timeout, const Pump& pump);
     // The next line the peer writes, within the time; false when none came (or the peer ended).
     bool ReadLine(std::string& line, std::chrono::milliseconds timeout, const Pump& pump);
+    // The `count` lines that follow those beginning with `repeated` (a peer that says the same until
+    // something changes), joined by " / ", within the time for all of them; one that did not come
+    // reads "(no answer)".
+    std::string LinesAfter(const std::string& repeated, int count, std::chrono::milliseconds timeout,
+                           const Pump& pump);
+    // Sends the peer a signal (SIGUSR1: the test's word to go on); false when it does not run.
+    bool Signal(int signal);
     // Waits for the peer to end: its exit status, 128 + signal, or -1 after the timeout.
     int Wait(std::chrono::milliseconds timeout, const Pump& pump);
     void Kill();
