@@ -146,8 +146,9 @@ public:
     }
     // Wheeled to its end, the panel shows the lowest control of `area` (a page, or the panel) whole,
     // and a scrolling panel no more than a margin below it: nothing out of reach, no empty stretch.
-    void ExpectRangeEndsAtLowest(TScrollingWinControl* panel, TWinControl* area)
+    void ExpectRangeEndsAtLowest(TScrollingWinControl* panel, TWinControl* area, const char* after)
     {
+        SCOPED_TRACE(after);
         WheelPanel(panel, true);
         TControl* lowest = nullptr;
         for (int i = 0; i < area->ControlCount(); ++i)
@@ -641,10 +642,7 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
     // "Веса" closed by a click on its bar: the panel wheels no further than its last section.
     ClickOn(window, weights, 20, 8);
     ASSERT_FALSE(panel->XScroll2->Open());
-    {
-        SCOPED_TRACE("closed by a click");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "closed by a click");
 
     // Still closed, the other page and back, then opened again: every control is in reach, and
     // Tab from its bar to the last box shows each one it stops on.
@@ -654,10 +652,7 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
     ASSERT_EQ(pages->ActivePage(), panel->VerticesTab);
     ClickOn(window, weights, 20, 8);
     ASSERT_TRUE(panel->XScroll2->Open());
-    {
-        SCOPED_TRACE("opened after a page switch");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "opened after a page switch");
     WheelPanel(panel, false);
     weights->SetFocus();
     for (int i = 0; i < 40 && !panel->VertexExtrudeDistanceEdit->Focused(); ++i)
@@ -674,43 +669,25 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
     transform->SetFocus();
     Type("space");
     ASSERT_FALSE(panel->XScroll8->Open());
-    {
-        SCOPED_TRACE("closed by Space");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "closed by Space");
     probe->ResizeWindow(window, width, height - 120);
     ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == height - 120; }));
-    {
-        SCOPED_TRACE("the window lower");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "the window lower");
     transform->SetFocus();
     Type("Return");
     ASSERT_TRUE(panel->XScroll8->Open());
-    {
-        SCOPED_TRACE("opened by Enter");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "opened by Enter");
     probe->ResizeWindow(window, width, height);
     ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == height; }));
-    {
-        SCOPED_TRACE("the window higher again");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "the window higher again");
 
     // Closed from code at the end of the range: the shorter range brings the panel to its new end.
     panel->XScroll7->SetOpen(false);
     Settle();
     EXPECT_EQ(panel->VertPosition(), std::max(0, panel->VertRange() - panel->ClientHeight()));
-    {
-        SCOPED_TRACE("closed from code");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "closed from code");
     panel->XScroll7->SetOpen(true);
-    {
-        SCOPED_TRACE("opened from code");
-        ExpectRangeEndsAtLowest(panel, panel->VerticesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->VerticesTab, "opened from code");
 
     // The faces page's sections as well.
     WheelPanel(panel, false);
@@ -718,17 +695,11 @@ TEST_F(ViewHostPanelsWindowTest, TheMeshPanelsRangeFollowsItsSectionsInEveryOrde
     ASSERT_EQ(pages->ActivePage(), panel->FacesTab);
     ClickOn(window, panel->XScroll1->HeaderButton(), 20, 8);
     ASSERT_FALSE(panel->XScroll1->Open());
-    {
-        SCOPED_TRACE("a faces section closed");
-        ExpectRangeEndsAtLowest(panel, panel->FacesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->FacesTab, "a faces section closed");
     panel->XScroll1->HeaderButton()->SetFocus();
     Type("space");
     ASSERT_TRUE(panel->XScroll1->Open());
-    {
-        SCOPED_TRACE("a faces section opened");
-        ExpectRangeEndsAtLowest(panel, panel->FacesTab);
-    }
+    ExpectRangeEndsAtLowest(panel, panel->FacesTab, "a faces section opened");
 }
 
 TEST_F(ViewHostPanelsWindowTest, TheSceneAndAnimationPanelsKeepTheirSectionsInReach)
@@ -745,7 +716,7 @@ TEST_F(ViewHostPanelsWindowTest, TheSceneAndAnimationPanelsKeepTheirSectionsInRe
     ASSERT_EQ(pages->ActivePage(), scenePanel->TransformTab);
     ClickOn(window, scenePanel->XScroll1->HeaderButton(), 20, 8);
     ASSERT_TRUE(scenePanel->XScroll1->Open());
-    ExpectRangeEndsAtLowest(scenePanel, scenePanel->TransformTab);
+    ExpectRangeEndsAtLowest(scenePanel, scenePanel->TransformTab, "opened after a page switch");
 
     // The animation panel in a window too low for it scrolls, and its range follows its sections.
     box->SetSelected(true);
@@ -757,24 +728,15 @@ TEST_F(ViewHostPanelsWindowTest, TheSceneAndAnimationPanelsKeepTheirSectionsInRe
     ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == 440; }));
     Settle();
     ASSERT_TRUE(animPanel->WindowStyle() & WS_VSCROLL);
-    {
-        SCOPED_TRACE("all open");
-        ExpectRangeEndsAtLowest(animPanel, animPanel);
-    }
+    ExpectRangeEndsAtLowest(animPanel, animPanel, "all open");
     WheelPanel(animPanel, false);
     ClickOn(window, animPanel->XScroll2->HeaderButton(), 20, 8);
     ASSERT_FALSE(animPanel->XScroll2->Open());
-    {
-        SCOPED_TRACE("closed by a click");
-        ExpectRangeEndsAtLowest(animPanel, animPanel);
-    }
+    ExpectRangeEndsAtLowest(animPanel, animPanel, "closed by a click");
     animPanel->XScroll2->HeaderButton()->SetFocus();
     Type("space");
     ASSERT_TRUE(animPanel->XScroll2->Open());
-    {
-        SCOPED_TRACE("opened by Space");
-        ExpectRangeEndsAtLowest(animPanel, animPanel);
-    }
+    ExpectRangeEndsAtLowest(animPanel, animPanel, "opened by Space");
     probe->ResizeWindow(window, width, height);
     ASSERT_TRUE(PumpUntil([&] { return host->ClientHeight() == height; }));
     Settle();
