@@ -10,9 +10,6 @@
 #include "Engine/Views/XViewportInput.h"
 #include "Platform/Vcl/IniFiles.h"
 
-#include <algorithm>
-#include <vector>
-
 void XViewportContainer::Dispatch(TMessage& Message)
 {
     if (Message.Msg == WM_ERASEBKGND)
@@ -234,43 +231,6 @@ void XView::Resize()
 
 // ---- Drawing ---------------------------------------------------------------------------------
 
-namespace
-{
-// The parts of `whole` that none of `covered` (each inside `whole`, none empty) covers: band by band
-// between the rectangles' top and bottom edges, the runs left between those that span the band.
-std::vector<D3DRECT> Uncovered(const D3DRECT& whole, const std::vector<D3DRECT>& covered)
-{
-    std::vector<LONG> edges{whole.y1, whole.y2};
-    for (const D3DRECT& r : covered)
-    {
-        edges.push_back(r.y1);
-        edges.push_back(r.y2);
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-    std::vector<D3DRECT> gaps, spans;
-    for (size_t i = 0; i + 1 < edges.size(); ++i)
-    {
-        const LONG top = edges[i], bottom = edges[i + 1];
-        spans.clear();
-        for (const D3DRECT& r : covered)
-            if (r.y1 <= top && r.y2 >= bottom)
-                spans.push_back(r);
-        std::sort(spans.begin(), spans.end(), [](const D3DRECT& a, const D3DRECT& b) { return a.x1 < b.x1; });
-        LONG x = whole.x1;
-        for (const D3DRECT& r : spans)
-        {
-            if (r.x1 > x)
-                gaps.push_back(D3DRECT{x, top, r.x1, bottom});
-            x = std::max(x, r.x2);
-        }
-        if (x < whole.x2)
-            gaps.push_back(D3DRECT{x, top, whole.x2, bottom});
-    }
-    return gaps;
-}
-} // namespace
-
 void XView::RenderScene(bool present)
 {
     // A failing frame is dropped without a word: the next tick tries again, and a lost device
@@ -287,7 +247,7 @@ HRESULT XView::DrawFrame(bool present)
             return D3DERR_DEVICELOST; // not drawn until the device can be reset
         // A presented frame shows only the viewports' pictures; a capture reads the whole buffer.
         if (!present)
-            ClearUncovered(GetDevice());
+            ClearBackBuffer(device);
         for (XViewport* v : m_V)
         {
             if (v && v->Visible())
@@ -303,35 +263,19 @@ HRESULT XView::DrawFrame(bool present)
     }
 }
 
-void XView::ClearUncovered(IDirect3DDevice9* device)
+void XView::ClearBackBuffer(IDirect3DDevice9* device)
 {
     // Each viewport clears only its own picture: one that stood elsewhere (during a splitter drag,
-    // in another layout) would otherwise stay on in the gaps.
+    // in another layout) would otherwise stay on in the gaps between them.
     IDirect3DSurface9* target = nullptr;
     CheckD3D(device->GetRenderTarget(0, &target));
     D3DSURFACE_DESC desc{};
     const HRESULT described = target->GetDesc(&desc);
     target->Release();
     CheckD3D(described);
-    const D3DRECT whole{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
-    std::vector<D3DRECT> drawn;
-    for (XViewport* v : m_V)
-    {
-        if (!m_Scene || !v || !v->Visible())
-            continue;
-        const TRect p = v->ViewPicture();
-        const D3DRECT r{std::max(p.left, whole.x1), std::max(p.top, whole.y1), std::min(p.right, whole.x2),
-                        std::min(p.bottom, whole.y2)};
-        if (r.x1 < r.x2 && r.y1 < r.y2)
-            drawn.push_back(r);
-    }
-    const std::vector<D3DRECT> gaps = Uncovered(whole, drawn);
-    if (gaps.empty())
-        return;
     D3DVIEWPORT9 all{0, 0, desc.Width, desc.Height, 0.0f, 1.0f};
     CheckD3D(device->SetViewport(&all));
-    CheckD3D(device->Clear(static_cast<DWORD>(gaps.size()), gaps.data(), D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0),
-                           1.0f, 0));
+    CheckD3D(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0));
 }
 
 // ---- Capture ---------------------------------------------------------------------------------

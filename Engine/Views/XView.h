@@ -186,9 +186,9 @@ protected:
 private:
     // One frame for a capture: D3D_OK once drawn, else why not (E_FAIL for a frame that threw).
     HRESULT DrawFrame(bool present);
-    // For a capture's frame: blackens what no viewport draws in it (frames, splitters; all of it
-    // without a scene), as in a fresh back buffer.
-    void ClearUncovered(IDirect3DDevice9* device);
+    // For a capture's frame, before the viewports draw: the whole back buffer black, as a fresh
+    // one, so that what no viewport draws (frames, splitters; all of it without a scene) is black.
+    void ClearBackBuffer(IDirect3DDevice9* device);
     XCaptureSource CaptureSource();
     // The viewports hand their presses and moves to the view's own mouse handlers.
     friend class XViewport;

@@ -206,14 +206,6 @@ TRect XViewport::ClientRect() const
     return TRect(b, b, Width() - b, Height() - b);
 }
 
-TRect XViewport::ViewPicture() const
-{
-    const TPoint origin = ViewOrigin();
-    const TRect c = ClientRect();
-    const int left = origin.x + c.left, top = origin.y + c.top;
-    return TRect(left, top, left + std::max(0, c.Width()), top + std::max(0, c.Height()));
-}
-
 void XViewport::Resize()
 {
     TGraphicControl::Resize();
@@ -312,12 +304,13 @@ void XViewport::Render(XScene* scene, bool present)
     if (!scene || !device)
         return;
     unsigned frame = scene->GetFrame();
-    const TPoint origin = ViewOrigin();
-    const TRect picture = ViewPicture();
-    D3DVIEWPORT9 viewport{static_cast<DWORD>(picture.left), static_cast<DWORD>(picture.top),
-                          static_cast<DWORD>(picture.Width()), static_cast<DWORD>(picture.Height()), 0.0f, 1.0f};
+    TPoint origin = ViewOrigin();
+    TRect c = ClientRect();
+    D3DVIEWPORT9 viewport{static_cast<DWORD>(origin.x + c.left), static_cast<DWORD>(origin.y + c.top),
+                          static_cast<DWORD>(std::max(0, c.Width())), static_cast<DWORD>(std::max(0, c.Height())),
+                          0.0f, 1.0f};
     device->SetViewport(&viewport);
-    RECT r{picture.left, picture.top, picture.right, picture.bottom};
+    RECT r{origin.x + c.left, origin.y + c.top, origin.x + c.right, origin.y + c.bottom};
     device->Clear(1, reinterpret_cast<const D3DRECT*>(&r), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, m_BackColor.GetARGB(),
                   1.0f, 0);
     device->BeginScene();

@@ -181,9 +181,6 @@ public:
 
     // (b, b, Width - b, Height - b) with b the view's border width.
     TRect ClientRect() const override;
-    // The client rectangle in its view's client coordinates: the part of the view's back buffer
-    // that Render fills and presents (empty, never inverted, when the frame leaves no room).
-    TRect ViewPicture() const;
     // The Direct3D pass of this viewport into the view's back buffer; with `present` the
     // viewport's rectangle is presented. Nothing at all without a scene or a device.
     virtual void Render(XScene* scene, bool present);
