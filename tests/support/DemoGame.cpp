@@ -96,12 +96,7 @@ DemoGame MakeDemoGame(const fs::path& root, uint64_t seed, bool withProgram, con
     instructions.SetName(u"PatchData");
 
     // The texture: seeded bytes in the game, others from disk.
-    PckGen::Entry texture;
-    texture.Name936 = kTextureEntry;
-    texture.NameWide = Widen(kTextureEntry);
-    texture.Size = kTextureSize;
-    texture.DataSeed = seed * 100 + 1;
-    add(texture);
+    add(EntryOf(kTextureEntry, Seeded(kTextureSize, seed * 100)));
     game.Replaced[kTextureEntry] = Seeded(kTextureSize + 777, seed * 100 + 1);
     WriteWholeFile(root / "Data" / kTextureFile, game.Replaced[kTextureEntry]);
     Instruct(instructions, kTextureEntry, 0, false, kTextureFile);
