@@ -3,6 +3,7 @@
 // XGetImage, as a user would use it.
 #include "Components/Cx/CxXml.h"
 #include "Components/XVariant.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/DemoGame.h"
 #include "tests/support/ImageFiles.h"
 #include "tests/support/PeerProcess.h"
@@ -16,6 +17,7 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -143,6 +145,28 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
     ASSERT_TRUE(AnswerBox()) << ReadWholeFile(m_errors);
     EXPECT_EQ(CheckPatched(m_game, m_game.Archive), "");
     EXPECT_EQ(ReadWholeFileData(m_dir / "Game" / "Models.original.pck"), m_game.ArchiveBytes);
+
+    // The demo script, given this folder (a user's set-up: archive, backup, settings, instructions),
+    // refuses it in one line and changes nothing, before it builds anything.
+    {
+        const fs::path script = ReferenceImage::SourcePath("scripts/demo.sh");
+        ASSERT_FALSE(script.empty());
+        auto contents = [&] {
+            std::vector<std::string> files;
+            for (const auto& e : fs::recursive_directory_iterator(m_dir.Path()))
+                if (e.is_regular_file() && e.path() != m_errors && e.path().filename() != "Kelvane.log")
+                    files.push_back(e.path().string() + "\n" + ReadWholeFile(e.path()));
+            std::sort(files.begin(), files.end());
+            return files;
+        };
+        const auto before = contents();
+        std::string said;
+        EXPECT_EQ(RunProgram("/bin/bash", {script.string(), m_dir.Path().string()}, [] {}, 60s, said), 1);
+        EXPECT_EQ(said, "demo.sh: " + m_dir.Path().string() +
+                            " holds files and is no earlier demo of this script's; give a new or empty folder "
+                            "(nothing was changed).\n");
+        EXPECT_EQ(contents(), before);
+    }
 
     // Restore puts the untouched archive back.
     m_driver->Click(m_window, kRestoreX, kRestoreY);
