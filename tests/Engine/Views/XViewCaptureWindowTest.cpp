@@ -109,13 +109,14 @@ public:
     }
     // Saves the view as a BMP, as the demo's capture key does: its viewports' pictures are what the
     // window shows, and everything outside them (frames, splitters) is black, as in a view captured
-    // before anything moved.
+    // before anything moved. The capture comes first, straight after whatever moved the viewports:
+    // the last frame shown had them where the gaps are now.
     void ExpectCapturedAsShownWithBlackGaps(const std::string& at)
     {
-        const std::vector<uint32_t> shown = Shown();
-        const std::vector<TRect> pictures = Pictures();
         const auto path = dir / "view.bmp";
         view->CaptureImage(XString(WidePath(path).c_str()));
+        const std::vector<uint32_t> shown = Shown();
+        const std::vector<TRect> pictures = Pictures();
         const DecodedImage bmp = DecodeWithStb(ReadWholeFileData(path));
         ASSERT_EQ(bmp.width, W) << at << ": " << bmp.error;
         ASSERT_EQ(bmp.height, H) << at;
