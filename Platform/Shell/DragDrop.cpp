@@ -413,7 +413,12 @@ DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okE
 {
     ForeignDrag& drag = Foreign();
     if (!data || g_dragRunning)
-        return DROPEFFECT_NONE; // our own drag has the pointer: no other program's can be here
+    {
+        // Our own drag has the pointer: another program's is refused, and a refused drag marks
+        // nothing.
+        drag.targets.Leave();
+        return DROPEFFECT_NONE;
+    }
     if (!drag.running)
     {
         drag.targets.Reset();
@@ -432,8 +437,11 @@ void ForeignDragLeave()
 DWORD ForeignDrop(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects)
 {
     ForeignDrag& drag = Foreign();
-    if (!data || !drag.running)
+    if (!data || !drag.running || g_dragRunning)
+    {
+        ForeignDragLeave();
         return DROPEFFECT_NONE;
+    }
     DWORD effect = DROPEFFECT_NONE;
     // The drop goes where the last position was answered; a target met only now hears it all.
     drag.targets.Track(data, screen, keyState, okEffects);
@@ -452,6 +460,8 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
     if (g_dragRunning)
         return E_UNEXPECTED;
     g_dragRunning = true;
+    // Another program's drag over our windows is refused from now on: what it marks goes.
+    Foreign().targets.Leave();
     data->AddRef();
     source->AddRef();
     HRESULT result = DRAGDROP_S_CANCEL;

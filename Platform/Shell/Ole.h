@@ -279,7 +279,8 @@ bool DragLoopRunning();
 // Another program's drag over our windows, as the presenter hears it: the drop target under the
 // screen point hears DragEnter, DragOver, DragLeave and Drop as in a drag of ours, with the effects
 // the peer allows. Each answers the effect the target takes (DROPEFFECT_NONE: none). The drag ends
-// with the leave or the drop.
+// with the leave or the drop. While a drag of ours runs, another program's is refused, and the
+// target it was over hears it leave.
 DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects);
 void ForeignDragLeave();
 DWORD ForeignDrop(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects);
