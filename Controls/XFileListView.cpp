@@ -145,6 +145,11 @@ void XFileListView::DestroyWnd()
     RevokeDragDrop(Handle());
     if (m_dropTarget)
     {
+        // Whoever still holds the target reaches nothing of the list through it.
+        m_dropTarget->OnDragEnter = nullptr;
+        m_dropTarget->OnDragOver = nullptr;
+        m_dropTarget->OnDragLeave = nullptr;
+        m_dropTarget->OnDrop = nullptr;
         m_dropTarget->Release();
         m_dropTarget = nullptr;
     }

@@ -26,6 +26,15 @@ Platform::ExternalDrag& External()
 
 bool g_dragRunning = false;
 
+class TargetTracker;
+
+// Every drag under way, ours and other programs': a window that goes away is taken from each.
+std::set<TargetTracker*>& Trackers()
+{
+    static std::set<TargetTracker*> trackers;
+    return trackers;
+}
+
 DWORD KeyStateNow()
 {
     DWORD state = 0;
@@ -83,6 +92,11 @@ HRESULT RegisterDragDrop(HWND window, IDropTarget* target)
     return S_OK;
 }
 
+namespace
+{
+void ForgetWindow(HWND window);
+}
+
 HRESULT RevokeDragDrop(HWND window)
 {
     auto& targets = Targets();
@@ -91,6 +105,8 @@ HRESULT RevokeDragDrop(HWND window)
         return DRAGDROP_E_NOTREGISTERED;
     IDropTarget* target = it->second;
     targets.erase(it);
+    // A drag over the window leaves it while its target still stands behind it.
+    ForgetWindow(window);
     target->Release();
     return S_OK;
 }
@@ -124,6 +140,11 @@ namespace
 class TargetTracker
 {
 public:
+    TargetTracker() { Trackers().insert(this); }
+    ~TargetTracker() { Trackers().erase(this); }
+    TargetTracker(const TargetTracker&) = delete;
+    TargetTracker& operator=(const TargetTracker&) = delete;
+
     // The pointer is at `point`; answers the effect the target there would take.
     DWORD Track(IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
     {
@@ -190,6 +211,14 @@ public:
         m_refused.clear();
     }
 
+    // The window is no drop target any more: the drag leaves it, and its handle may come again.
+    void Forget(HWND window)
+    {
+        if (window == m_window)
+            Leave();
+        m_refused.erase(window);
+    }
+
 private:
     void Enter(HWND window, IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
     {
@@ -221,6 +250,13 @@ private:
     DWORD m_effect = DROPEFFECT_NONE;
     std::set<HWND> m_refused;
 };
+
+void ForgetWindow(HWND window)
+{
+    for (TargetTracker* tracker : std::set<TargetTracker*>(Trackers()))
+        if (Trackers().count(tracker))
+            tracker->Forget(window);
+}
 
 // One drag: where the pointer is, which target it is over, and what that target would take.
 class DragLoop

@@ -228,7 +228,9 @@ struct IDropTarget : IUnknown
     virtual HRESULT Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) = 0;
 };
 
-// A window accepts drops through its target (AddRef'd until revoked).
+// A window accepts drops through its target (AddRef'd until revoked). A drag over the window
+// when it is revoked, ours or another program's, leaves it first (its target hears DragLeave) and
+// calls nothing of it afterwards.
 HRESULT RegisterDragDrop(HWND window, IDropTarget* target);
 HRESULT RevokeDragDrop(HWND window);
 
