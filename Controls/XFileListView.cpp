@@ -145,6 +145,11 @@ void XFileListView::DestroyWnd()
     RevokeDragDrop(Handle());
     if (m_dropTarget)
     {
+        // Whoever still holds the target reaches nothing of the list through it.
+        m_dropTarget->OnDragEnter = nullptr;
+        m_dropTarget->OnDragOver = nullptr;
+        m_dropTarget->OnDragLeave = nullptr;
+        m_dropTarget->OnDrop = nullptr;
         m_dropTarget->Release();
         m_dropTarget = nullptr;
     }
@@ -1233,7 +1238,6 @@ void XFileListView::DoDragDrop(TShiftState shift, int, int)
     data->SetData(&format, &medium, TRUE);
     m_runningDrag = data;
     auto* source = new XDropSource(MK_LBUTTON, MK_RBUTTON);
-    m_dropTargetIndex = -1;
     DWORD effect = DROPEFFECT_NONE;
     ::DoDragDrop(data, source, allowed, &effect);
     data->Release();
@@ -1289,14 +1293,18 @@ void XFileListView::SetDropTargetIndex(DWORD keyState, POINTL point, DWORD* effe
     }
     else if (!m_dragFromThis)
         *effect = DROPEFFECT_COPY;
-    if (target != m_dropTargetIndex)
-    {
-        if (TListItem* old = Items()->Item(m_dropTargetIndex))
-            old->SetDropTarget(false);
-        if (TListItem* now = Items()->Item(target))
-            now->SetDropTarget(true);
-        m_dropTargetIndex = target;
-    }
+    MarkDropTarget(target);
+}
+
+void XFileListView::MarkDropTarget(int index)
+{
+    if (index == m_dropTargetIndex)
+        return;
+    if (TListItem* old = Items()->Item(m_dropTargetIndex))
+        old->SetDropTarget(false);
+    if (TListItem* now = Items()->Item(index))
+        now->SetDropTarget(true);
+    m_dropTargetIndex = index;
 }
 
 void XFileListView::DragEnterEvent(IDataObject* Data, DWORD KeyState, POINTL, DWORD* Effect, HRESULT& Result)
@@ -1322,9 +1330,7 @@ void XFileListView::DragOverEvent(DWORD KeyState, POINTL Point, DWORD* Effect, H
 
 void XFileListView::DragLeaveEvent(HRESULT&)
 {
-    if (TListItem* old = Items()->Item(m_dropTargetIndex))
-        old->SetDropTarget(false);
-    m_dropTargetIndex = -1;
+    MarkDropTarget(-1);
 }
 
 void XFileListView::DropEvent(IDataObject* Data, DWORD KeyState, POINTL Point, DWORD* Effect, HRESULT&)
@@ -1333,13 +1339,9 @@ void XFileListView::DropEvent(IDataObject* Data, DWORD KeyState, POINTL Point, D
     if (destination.empty() || destination.back() != u'/')
         destination += u'/';
     SetDropTargetIndex(KeyState, Point, Effect);
-    if (TListItem* target = Items()->Item(m_dropTargetIndex))
-    {
-        target->SetDropTarget(false);
-        if (XFileItem* r = Record(m_dropTargetIndex))
-            destination += r->Name;
-        m_dropTargetIndex = -1;
-    }
+    if (XFileItem* r = Record(m_dropTargetIndex))
+        destination += r->Name;
+    MarkDropTarget(-1);
     // The source hears the effect only of what was wholly done: told of a move, it may delete its
     // originals.
     DWORD wanted = *Effect;

@@ -181,6 +181,8 @@ private:
     void DragLeaveEvent(HRESULT& Result);
     void DropEvent(IDataObject* Data, DWORD KeyState, POINTL Point, DWORD* Effect, HRESULT& Result);
     static DWORD OfferedEffect(DWORD keyState, DWORD allowed);
+    // Marks the row the drag over the list would drop into (-1: none) in place of the last one.
+    void MarkDropTarget(int index);
     // A record in the sort: its texts' keys (offsets into m_sortKeys) and the texts they were made of.
     struct SortEntry
     {

@@ -26,6 +26,15 @@ Platform::ExternalDrag& External()
 
 bool g_dragRunning = false;
 
+class TargetTracker;
+
+// Every drag under way, ours and other programs': a window that goes away is taken from each.
+std::set<TargetTracker*>& Trackers()
+{
+    static std::set<TargetTracker*> trackers;
+    return trackers;
+}
+
 DWORD KeyStateNow()
 {
     DWORD state = 0;
@@ -83,6 +92,11 @@ HRESULT RegisterDragDrop(HWND window, IDropTarget* target)
     return S_OK;
 }
 
+namespace
+{
+void ForgetWindow(HWND window);
+}
+
 HRESULT RevokeDragDrop(HWND window)
 {
     auto& targets = Targets();
@@ -91,6 +105,8 @@ HRESULT RevokeDragDrop(HWND window)
         return DRAGDROP_E_NOTREGISTERED;
     IDropTarget* target = it->second;
     targets.erase(it);
+    // A drag over the window leaves it while its target still stands behind it.
+    ForgetWindow(window);
     target->Release();
     return S_OK;
 }
@@ -124,6 +140,11 @@ namespace
 class TargetTracker
 {
 public:
+    TargetTracker() { Trackers().insert(this); }
+    ~TargetTracker() { Trackers().erase(this); }
+    TargetTracker(const TargetTracker&) = delete;
+    TargetTracker& operator=(const TargetTracker&) = delete;
+
     // The pointer is at `point`; answers the effect the target there would take.
     DWORD Track(IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
     {
@@ -190,6 +211,14 @@ public:
         m_refused.clear();
     }
 
+    // The window is no drop target any more: the drag leaves it, and its handle may come again.
+    void Forget(HWND window)
+    {
+        if (window == m_window)
+            Leave();
+        m_refused.erase(window);
+    }
+
 private:
     void Enter(HWND window, IDataObject* data, POINT point, DWORD keyState, DWORD okEffects)
     {
@@ -221,6 +250,13 @@ private:
     DWORD m_effect = DROPEFFECT_NONE;
     std::set<HWND> m_refused;
 };
+
+void ForgetWindow(HWND window)
+{
+    for (TargetTracker* tracker : std::set<TargetTracker*>(Trackers()))
+        if (Trackers().count(tracker))
+            tracker->Forget(window);
+}
 
 // One drag: where the pointer is, which target it is over, and what that target would take.
 class DragLoop
@@ -413,7 +449,12 @@ DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okE
 {
     ForeignDrag& drag = Foreign();
     if (!data || g_dragRunning)
-        return DROPEFFECT_NONE; // our own drag has the pointer: no other program's can be here
+    {
+        // Our own drag has the pointer: another program's is refused, and a refused drag marks
+        // nothing.
+        drag.targets.Leave();
+        return DROPEFFECT_NONE;
+    }
     if (!drag.running)
     {
         drag.targets.Reset();
@@ -432,8 +473,11 @@ void ForeignDragLeave()
 DWORD ForeignDrop(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects)
 {
     ForeignDrag& drag = Foreign();
-    if (!data || !drag.running)
+    if (!data || !drag.running || g_dragRunning)
+    {
+        ForeignDragLeave();
         return DROPEFFECT_NONE;
+    }
     DWORD effect = DROPEFFECT_NONE;
     // The drop goes where the last position was answered; a target met only now hears it all.
     drag.targets.Track(data, screen, keyState, okEffects);
@@ -452,6 +496,8 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
     if (g_dragRunning)
         return E_UNEXPECTED;
     g_dragRunning = true;
+    // Another program's drag over our windows is refused from now on: what it marks goes.
+    Foreign().targets.Leave();
     data->AddRef();
     source->AddRef();
     HRESULT result = DRAGDROP_S_CANCEL;

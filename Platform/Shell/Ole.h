@@ -228,7 +228,9 @@ struct IDropTarget : IUnknown
     virtual HRESULT Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) = 0;
 };
 
-// A window accepts drops through its target (AddRef'd until revoked).
+// A window accepts drops through its target (AddRef'd until revoked). A drag over the window
+// when it is revoked, ours or another program's, leaves it first (its target hears DragLeave) and
+// calls nothing of it afterwards.
 HRESULT RegisterDragDrop(HWND window, IDropTarget* target);
 HRESULT RevokeDragDrop(HWND window);
 
@@ -279,7 +281,8 @@ bool DragLoopRunning();
 // Another program's drag over our windows, as the presenter hears it: the drop target under the
 // screen point hears DragEnter, DragOver, DragLeave and Drop as in a drag of ours, with the effects
 // the peer allows. Each answers the effect the target takes (DROPEFFECT_NONE: none). The drag ends
-// with the leave or the drop.
+// with the leave or the drop. While a drag of ours runs, another program's is refused, and the
+// target it was over hears it leave.
 DWORD ForeignDragOver(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects);
 void ForeignDragLeave();
 DWORD ForeignDrop(IDataObject* data, POINT screen, DWORD keyState, DWORD okEffects);

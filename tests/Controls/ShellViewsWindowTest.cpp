@@ -31,6 +31,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -248,10 +249,10 @@ TEST_F(ShellViewsWindowTest, TheListsOwnDragHighlightsTheFolderItRestsOn)
     const uint32_t highlight = Platform::Gdi::ToPixel(ColorToRGB(clHighlight));
     const uint32_t plain = Platform::Gdi::ToPixel(ColorToRGB(list->Color()));
     ASSERT_NE(highlight, plain);
-    auto shows = [&](XProbe& hand, uint32_t colour)
+    auto shows = [&](XProbe& hand, uint32_t colour, TPoint at = TPoint(-1, -1))
     {
-        return WindowDriver::Eventually(
-            [&] { return (hand.ReadPixel(window, shade.x, shade.y) & 0xFFFFFF) == colour; });
+        at = at.x < 0 ? shade : at;
+        return WindowDriver::Eventually([&] { return (hand.ReadPixel(window, at.x, at.y) & 0xFFFFFF) == colour; });
     };
 
     // Each drag rests on the folder, goes to each of `away` and back, then ends as `end` does;
@@ -301,6 +302,37 @@ TEST_F(ShellViewsWindowTest, TheListsOwnDragHighlightsTheFolderItRestsOn)
         // Only the drop moves the file.
         EXPECT_EQ(fs::is_empty(root / "shown" / "docs"), &c != &cases.back()) << c.how;
     }
+
+    // Another program's drag rests on "docs" when the list's own drag begins and rests on "Zsub":
+    // the other drag is refused meanwhile and marks nothing; it leaves, Escape ends the own drag,
+    // and no row is marked.
+    fs::create_directories(root / "shown" / "Zsub");
+    ASSERT_TRUE(PumpUntil([&] { return RowLabelPoint(*list, u"Zsub").x >= 0; }));
+    list->SetAutoRefresh(false); // a reload of the folder would clear every mark
+    const TPoint zsub(shade.x, shade.y + RowLabelPoint(*list, u"Zsub").y - RowLabelPoint(*list, u"docs").y);
+    int x = 0, y = 0;
+    probe->RootPosition(window, docs.x, docs.y, x, y);
+    std::ofstream(root / "uris") << "file://" << (root / "shown" / "beta.png").string() << "\r\n";
+    PeerProcess peer;
+    ASSERT_EQ(peer.StartAndRead((fs::path(Platform::ProgramFolder()) / "xpeer").string(),
+                                {"drop", std::to_string(x), std::to_string(y), (root / "uris").string(), "hover"},
+                                PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy");
+    Drag(u"gamma.dat",
+         [&](XProbe& hand)
+         {
+             hand.MoveTo(window, zsub.x + 20, zsub.y);
+             EXPECT_TRUE(shows(hand, highlight, zsub)) << "the own drag on Zsub";
+             std::string line;
+             EXPECT_TRUE(peer.ReadLine(line, PeerDeadline, nullptr) && line == "status refused") << line;
+             EXPECT_TRUE(shows(hand, plain)) << "docs, under the refused drag";
+             EXPECT_TRUE(peer.Signal(SIGUSR1) && peer.ReadLine(line, PeerDeadline, nullptr) && line == "left");
+             hand.Key("Escape");
+             hand.Button(1, false);
+         });
+    EXPECT_TRUE(PumpUntil([&] { return (probe->ReadPixel(window, shade.x, shade.y) & 0xFFFFFF) == plain; }))
+        << "docs, after both drags";
+    EXPECT_EQ(list->DropTarget(), nullptr);
 }
 
 TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)

@@ -49,6 +49,18 @@ protected:
         fs::create_directories(root / "outside");
         std::ofstream(root / "shown" / "alpha.txt") << std::string(1025, 'a');
         std::ofstream(root / "outside" / "incoming file.txt") << "from elsewhere";
+        ShowList();
+    }
+    void TearDown() override
+    {
+        delete form;
+        form = nullptr;
+        PresenterWindowTest::TearDown();
+    }
+
+    // A new form with the list over the shown folder, on the screen.
+    void ShowList()
+    {
         form = new TForm(nullptr);
         form->SetCaption(u"File list");
         form->SetClientWidth(480);
@@ -61,12 +73,6 @@ protected:
         form->Show();
         ASSERT_TRUE(PumpUntil([&] { return probe->Viewable(Vcl::NativeWindowOf(form)); }));
         window = Vcl::NativeWindowOf(form);
-    }
-    void TearDown() override
-    {
-        delete form;
-        form = nullptr;
-        PresenterWindowTest::TearDown();
     }
 
     // The screen point of a row's label; false when the row is not shown.
@@ -141,6 +147,24 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
     // The pointer is free again: a click reaches the list.
     PumpUntil([&] { return !Platform::DragLoopRunning(); });
     EXPECT_FALSE(Platform::DragLoopRunning());
+
+    // The list's form goes while a peer hovers over the list: the next peer's drop onto a new form
+    // (and the program's end after it) calls nothing of the list that went.
+    PeerProcess hovering;
+    ASSERT_EQ(hovering.StartAndRead(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
+                                                  (root / "uris").string(), "hover"},
+                                    PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy");
+    delete form;
+    ShowList();
+    fs::remove(root / "shown" / "incoming file.txt");
+    probe->RootPosition(window, 240, 220, rootX, rootY);
+    PeerProcess next;
+    ASSERT_TRUE(next.Start(peerProgram, {"drop", std::to_string(rootX), std::to_string(rootY),
+                                         (root / "uris").string()}));
+    ASSERT_TRUE(next.ReadLine(line, PeerDeadline, PumpOnce));
+    EXPECT_EQ(line, "finished XdndActionCopy");
+    EXPECT_EQ(ReadWholeFile(root / "shown" / "incoming file.txt"), "from elsewhere");
 }
 
 TEST_F(ShellViewsXdndWindowTest, CopiesAndCutsCrossTheDesktopClipboardAsUriLists)

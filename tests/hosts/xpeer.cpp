@@ -33,7 +33,8 @@
 //          and drops once accepted; "no status" when a position stays unanswered for 5 s.
 //          "hold" says "status accepted ACTION" once taken up, then holds still until nudged
 //          (SIGUSR1), and drops. "hover" stays over the target without dropping, a position a
-//          moment after each status, saying each status that differs from the one before.
+//          moment after each status, saying each status that differs from the one before;
+//          nudged, it leaves and says "left".
 //          "reenter" drops asking a move and, nudged while it waits for the finish, gives up on
 //          it: it reads its file anew and begins a new drag over the same point, as a probe (a
 //          finish heard before its new drop is said as "early finished ACTION" or "early failed
@@ -518,6 +519,12 @@ int Drop(int x, int y, const char* file)
             Send(target, A("XdndLeave"), static_cast<long>(self), 0, 0, 0, 0);
             Say("no status");
             return 1;
+        }
+        if (hover && nudged)
+        {
+            Send(target, A("XdndLeave"), static_cast<long>(self), 0, 0, 0, 0);
+            Say("left");
+            return 0;
         }
         if (holding && nudged)
         {
