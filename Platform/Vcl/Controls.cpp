@@ -97,6 +97,8 @@ void HideDockFeedback()
 unsigned g_alignOrder = 0; // stamps the stacking order of aligned controls
 // Set when a key went to the dialog, so that its character (Tab, Enter, Escape) is not typed.
 WCHAR g_swallowChar = 0;
+// Set while a WM_SETFOCUS or WM_KILLFOCUS that only follows the window's keyboard is handled.
+bool g_windowFocusOnly = false;
 
 } // namespace
 
@@ -1345,7 +1347,7 @@ bool TWinControl::CanFocus() const
 bool TWinControl::Focused() const
 {
     TCustomForm* form = GetParentForm(this);
-    return form && form->m_focusedControl == this;
+    return form && form->m_focusedControl == this && !form->m_keyboardAway;
 }
 
 void TWinControl::SetFocus()
@@ -1461,13 +1463,22 @@ void TWinControl::Dispatch(TMessage& Message)
         Message.Result = 1;
         return;
     case WM_SETFOCUS:
-        DoEnter();
-        Invalidate();
-        return;
     case WM_KILLFOCUS:
-        DoExit();
+    {
+        // Kept for the outer message: a handler may move the focus on.
+        struct Scope
+        {
+            bool outer = g_windowFocusOnly;
+            ~Scope() { g_windowFocusOnly = outer; }
+        } scope;
+        g_windowFocusOnly = Message.LParam == static_cast<LPARAM>(FocusGivenBack);
+        if (Message.Msg == WM_SETFOCUS)
+            DoEnter();
+        else
+            DoExit();
         Invalidate();
         return;
+    }
     case CM_CTL3DCHANGED:
         Ctl3DChanged();
         return;
@@ -1589,12 +1600,19 @@ void TWinControl::KeyUp(WORD& Key, TShiftState Shift)
 
 void TWinControl::DoEnter()
 {
-    OnEnter(this);
+    if (!g_windowFocusOnly)
+        OnEnter(this);
 }
 
 void TWinControl::DoExit()
 {
-    OnExit(this);
+    if (!g_windowFocusOnly)
+        OnExit(this);
+}
+
+bool TWinControl::WindowFocusOnly()
+{
+    return g_windowFocusOnly;
 }
 
 // ---- Painting controls -----------------------------------------------------------------------

@@ -25,7 +25,8 @@ constexpr UINT CM_BASE = 0xB000;
 // Sent to a form when the focus moved; lParam the control that has it now, wParam FocusGivenBack
 // when the window gave it back to the control that had it (a dialog, box or menu closed, the window
 // was activated or shown again) rather than the user or the program moving it. Windowed controls
-// pass it on to their children.
+// pass it on to their children. WM_SETFOCUS and WM_KILLFOCUS carry FocusGivenBack in lParam when
+// only the window got or lost the keyboard: the control stays the form's focused one.
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
 constexpr WPARAM FocusGivenBack = 1;
 // Sent to a control when its parent's Color changed, and when it joins a parent.
@@ -716,6 +717,7 @@ public:
 
     // Focus: one control of each form has it; the form remembers it as its ActiveControl.
     bool CanFocus() const;
+    // False while the window is without the keyboard, though the control stays the form's focus.
     bool Focused() const;
     // Raises EInvalidOperation when the control cannot take the focus.
     virtual void SetFocus();
@@ -789,8 +791,14 @@ protected:
     virtual void KeyDown(WORD& Key, TShiftState Shift);
     virtual void KeyPress(WCHAR& Key);
     virtual void KeyUp(WORD& Key, TShiftState Shift);
+    // Run by WM_SETFOCUS and WM_KILLFOCUS: they show and hide what marks the focus, and fire
+    // OnEnter and OnExit unless WindowFocusOnly.
     virtual void DoEnter();
     virtual void DoExit();
+    // Whether the focus message being handled only follows the window getting or losing the
+    // keyboard (FocusGivenBack): the control neither enters nor leaves, and keeps its caret and
+    // selection.
+    static bool WindowFocusOnly();
     // Re-applies the children's anchors, aligns them, then Resize.
     void Resized() override;
     // Fills the background with Color, as the window's class brush would (not for csOpaque

@@ -603,7 +603,9 @@ void TCustomForm::SetVisible(bool visible)
         return;
     if (!visible)
     {
+        // Its focus leaves for good: shown again, the window enters its active control anew.
         DropFocusWithin(this, true);
+        m_keyboardAway = false;
         m_visible = false;
         if (g_presenter)
             g_presenter->FormHidden(this);
@@ -1029,23 +1031,22 @@ void TCustomForm::Dispatch(TMessage& Message)
         return;
     }
     case WM_ACTIVATE:
-        // The presenter's window got or lost the keyboard: the focused control follows it, and
-        // the active control is kept for when the window comes back.
+        // The presenter's window got or lost the keyboard: the focused control only shows or hides
+        // its caret and focus mark, and stays focused for when the window comes back.
         Message.Result = 0;
         if (LOWORD(Message.WParam) != 0)
         {
             if (!m_visible)
                 return;
             Screen->m_activeForm = this;
-            if (!m_focusedControl && m_activeControl && m_activeControl->CanFocus())
+            if (std::exchange(m_keyboardAway, false) && m_focusedControl)
+                m_focusedControl->Perform(WM_SETFOCUS, 0, static_cast<LPARAM>(FocusGivenBack));
+            else if (!m_focusedControl && m_activeControl && m_activeControl->CanFocus())
                 FocusControl(m_activeControl, true);
             return;
         }
-        if (TWinControl* focused = m_focusedControl)
-        {
-            m_focusedControl = nullptr;
-            focused->Perform(WM_KILLFOCUS, 0, 0);
-        }
+        if (!std::exchange(m_keyboardAway, true) && m_focusedControl)
+            m_focusedControl->Perform(WM_KILLFOCUS, 0, static_cast<LPARAM>(FocusGivenBack));
         return;
     default:
         TWinControl::Dispatch(Message);

@@ -163,6 +163,8 @@ private:
     TPosition m_position = poDesigned;
     TWinControl* m_activeControl = nullptr;
     TWinControl* m_focusedControl = nullptr; // the one that last had WM_SETFOCUS
+    // The window lost the keyboard: the focused control stays entered but is not Focused().
+    bool m_keyboardAway = false;
     TModalResult m_modalResult = mrNone;
     TCustomForm* m_popupParent = nullptr;
     bool m_modal = false;

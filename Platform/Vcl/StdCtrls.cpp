@@ -622,7 +622,7 @@ void TCustomEdit::BlinkTimer(TObject*)
 void TCustomEdit::DoEnter()
 {
     TCustomControl::DoEnter();
-    if (m_autoSelect)
+    if (m_autoSelect && !WindowFocusOnly())
         SelectAll();
     RestartBlink();
 }

@@ -274,6 +274,24 @@ TEST_F(EditTest, ChangesAreReportedAndTheFocusKeepsItsKeys)
     EXPECT_TRUE(other->Focused());
     EXPECT_EQ(other->SelLength(), 6);
     EXPECT_EQ(other->Text().str(), u"second"); // the Tab character was not typed
+
+    // The window losing the keyboard and getting it back (as the presenter tells it) neither leaves
+    // nor enters the edit: its caret stays. A click bringing the window back onto the first edit
+    // leaves this one then.
+    static std::string log;
+    log.clear();
+    other->OnEnter = +[](TObject*) { log += "+2"; };
+    other->OnExit = +[](TObject*) { log += "-2"; };
+    edit->OnEnter = +[](TObject*) { log += "+1"; };
+    Script("HOME R");
+    form->Perform(WM_ACTIVATE, 0, 0);
+    form->Perform(WM_ACTIVATE, 1, 0);
+    EXPECT_EQ(other->CaretPos(), 1);
+    EXPECT_EQ(other->SelLength(), 0);
+    form->Perform(WM_ACTIVATE, 0, 0);
+    Click(edit);
+    form->Perform(WM_ACTIVATE, 1, 0);
+    EXPECT_EQ(log, "-2+1");
 }
 
 TEST_F(EditTest, MouseSetsCaretDragsAndDoubleClickSelectsAWord)

@@ -784,6 +784,15 @@ TEST_F(ViewHostPanelsWindowTest, AFocusGivenBackLeavesTheMeshPanelWhereItStands)
     Settle();
     EXPECT_EQ(panel->VertPosition(), 0);
 
+    // A box keeps its caret after "0." through the name box: "5" typed then goes in there.
+    XFloatEdit* distance = panel->FaceExtrudeDistanceEdit;
+    ClickOn(window, distance, 10, 8);
+    for (const char* key : {"Home", "Right", "Right"})
+        Type(key);
+    AnswerNameBox(panel, {"Escape"});
+    Type("5");
+    EXPECT_FLOAT_EQ(distance->Value(), 0.5f);
+
     // Shift+Tab from the first section's bar onto the page control whose tabs lie just above the
     // view brings exactly its row of tabs in; from a box onto a caption bar just above the view,
     // exactly the bar.
