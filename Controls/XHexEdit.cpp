@@ -781,12 +781,6 @@ void XHexEdit::Dispatch(TMessage& Message)
 {
     switch (Message.Msg)
     {
-    case WM_SETFOCUS:
-        HandleFocus(true);
-        return;
-    case WM_KILLFOCUS:
-        HandleFocus(false);
-        return;
     case WM_ERASEBKGND:
         Message.Result = 1;
         return;
@@ -828,10 +822,20 @@ void XHexEdit::HandleFocus(bool focused)
     }
     if (m_hideSelection)
         Invalidate();
-    if (focused && OnEnter)
-        OnEnter(this);
-    if (!focused && OnExit)
-        OnExit(this);
+}
+
+// The class library fires OnEnter and OnExit, and only when the focus moves between controls, not
+// when the window merely gets or loses the keyboard.
+void XHexEdit::DoEnter()
+{
+    HandleFocus(true);
+    TCustomControl::DoEnter();
+}
+
+void XHexEdit::DoExit()
+{
+    HandleFocus(false);
+    TCustomControl::DoExit();
 }
 
 void XHexEdit::MouseDown(TMouseButton Button, TShiftState, int X, int Y)

@@ -180,6 +180,8 @@ public:
     void SetParent(TWinControl* parent) override;
 
 protected:
+    void DoEnter() override;
+    void DoExit() override;
     void Paint() override;
     void Resize() override;
     void FontChanged() override;

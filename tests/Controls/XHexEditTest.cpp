@@ -713,6 +713,17 @@ TEST_F(HexEditTest, CtrlShowsTheHintAtThePointerOnTheNextTickAndReleasingEndsIt)
     EXPECT_EQ(edit->HintWindow(), nullptr);
     EXPECT_FALSE(edit->GetShowHint());
 
+    // The window losing the keyboard and getting it back neither leaves nor enters the editor;
+    // the focus going to another control does.
+    static std::string events;
+    events.clear();
+    edit->OnEnter = +[](TObject*) { events += "+"; };
+    edit->OnExit = +[](TObject*) { events += "-"; };
+    form->Perform(WM_ACTIVATE, 0, 0);
+    form->Perform(WM_ACTIVATE, 1, 0);
+    EXPECT_TRUE(edit->Focused());
+    EXPECT_EQ(events, "");
+
     // Losing the focus ends a showing hint and the flag.
     Down(VK_CONTROL);
     clock.Advance(300);
@@ -724,6 +735,7 @@ TEST_F(HexEditTest, CtrlShowsTheHintAtThePointerOnTheNextTickAndReleasingEndsIt)
     EXPECT_EQ(edit->HintWindow(), nullptr);
     EXPECT_FALSE(edit->GetShowHint());
     EXPECT_FALSE(edit->HintTimer()->Enabled());
+    EXPECT_EQ(events, "-");
     Up(VK_CONTROL);
 }
 
