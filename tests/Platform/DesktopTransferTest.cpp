@@ -906,6 +906,31 @@ TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
         EXPECT_EQ(slowPeer.LinesAfter("sent", 1, PeerDeadline, PumpOnce), "failed None");
         EXPECT_EQ(target->drops, drops + 1);
     }
+    // The slow source gives up on its list mid-trickle: it leaves (or drops) and drags anew in the
+    // same breath. Its new drag is refused while the wait for the old list lasts (the peer does not
+    // say so), taken up once it ends, at once, its list asked for and dropped; it hears no finish
+    // but its new drop's, and no position goes unanswered.
+    for (const char* mode : {"leave-again:20", "drop-again:20"})
+    {
+        SCOPED_TRACE(mode);
+        const int drops = target->drops;
+        PeerProcess source;
+        std::atomic<bool> told = false;
+        ASSERT_TRUE(source.Start(Peer(), {"drop", x, y, slow, mode, "report"}));
+        std::thread nudge(
+            [&]
+            {
+                std::string sent; // its list's first step
+                source.ReadLine(sent, PeerDeadline, nullptr) && source.Signal(SIGUSR1);
+                told = true;
+            });
+        EXPECT_TRUE(PumpUntil([&] { return told.load(); }, PeerDeadline));
+        nudge.join();
+        EXPECT_EQ(source.LinesAfter("sent", 2, PeerDeadline, PumpOnce),
+                  "status accepted XdndActionCopy / finished XdndActionCopy");
+        EXPECT_EQ(target->drops, drops + 1);
+        EXPECT_EQ(target->dropped.substr(0, 11), std::u16string(u"/tmp/slow\0\0", 11));
+    }
     RevokeDragDrop(form->Handle());
     target->Release();
 }
