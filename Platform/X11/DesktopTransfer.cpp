@@ -1672,6 +1672,13 @@ FetchResult FetchDragData(const std::string& target, std::string& bytes)
     return r;
 }
 
+void FinishDrop(unsigned performed)
+{
+    State* s = Live();
+    if (s && s->in.inHandler && s->in.dropped && !s->in.superseded)
+        SendFinish(*s, OneAction(performed));
+}
+
 namespace Detail
 {
 bool TransferEvent(XEvent& event)

@@ -141,4 +141,7 @@ struct IncomingDrag
 IncomingDrag SetIncomingDrag(IncomingDrag handlers);
 // The data of the drag being handled (from inside Over or Drop), in one form.
 FetchResult FetchDragData(const std::string& target, std::string& bytes);
+// From inside Drop: tells the drop's source now what was done, before a box about it that the user
+// may leave open a while; what Drop answers is then not sent.
+void FinishDrop(unsigned performed);
 } // namespace X11

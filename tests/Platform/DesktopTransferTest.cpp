@@ -682,16 +682,26 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
                   std::u16string(u"/tmp/one file\0/tmp/two\0/tmp/three\0/tmp/four\0\0", 45));
     }
     // A list with another machine's file is no file list: refused by a target that looks at it,
-    // and at the drop, with one word to the user, where a target took the drag up by its form.
+    // and at the drop, with one word to the user, where a target took the drag up by its form. The
+    // peer hears of the refusal before the box shows (the user may leave it open a while).
     WriteWholeFile(dir / "mixed", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
     for (bool byForm : {false, true})
     {
         BoxRecorder boxes;
         target->byForm = byForm;
         PeerProcess peer;
+        std::string said = "(no answer)"; // with a box, read as it shows
+        Platform::MessageBoxHandler record = Platform::SetMessageBoxHandler(
+            [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
+                peer.ReadLine(said, PeerDeadline, nullptr);
+                return record(owner, text, caption, type);
+            });
         int drops = target->drops;
-        EXPECT_EQ(StartPeer(peer, {"drop", x, y, (dir / "mixed").string(), "move"}),
-                  byForm ? "failed None" : "refused");
+        ASSERT_TRUE(peer.Start(Peer(), {"drop", x, y, (dir / "mixed").string(), "move"}));
+        peer.ReadLine(said, PeerDeadline, PumpOnce);
+        Platform::SetMessageBoxHandler(record);
+        EXPECT_EQ(said, byForm ? "failed None" : "refused");
         EXPECT_EQ(target->drops, drops);
         ASSERT_EQ(boxes.boxes.size(), byForm ? 1u : 0u);
         if (byForm)
