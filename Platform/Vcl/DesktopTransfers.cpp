@@ -453,8 +453,10 @@ X11::IncomingDrag IncomingDrag()
         Platform::UriListRefusal refusal;
         if (form && g_incoming && g_incoming->Refused(refusal))
         {
-            // No target hears of the drop; the list's source hears that nothing was done.
+            // No target hears of the drop; the list's source hears that nothing was done before the
+            // box, which the user may leave open longer than a source waits.
             Platform::ForeignDragLeave();
+            X11::FinishDrop(X11::ActionNone);
             RefusedListNotice(form->Handle(), refusal, g_incomingEffect);
         }
         else if (form && g_incoming)

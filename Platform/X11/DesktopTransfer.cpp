@@ -104,6 +104,12 @@ struct Incoming
     int y = 0;
     Time dropTime = CurrentTime;
     bool inHandler = false;
+    // Its drop came (the handler running may be the drop's), or its source left it while a handler
+    // of one of its positions ran: no status of that position is wanted any more.
+    bool dropped = false;
+    bool left = false;
+    // Its source heard how its drop ended.
+    bool finished = false;
     // Its source began another drag while a handler of this one ran: it waits for no answer to
     // this one any more, and one now would be taken for the new drag's.
     bool superseded = false;
@@ -157,6 +163,9 @@ struct State
     // Waits for another program under way (nested ones count each): meanwhile the program is busy
     // for other programs' drags.
     int waits = 0;
+    // The waits under way are for the data of the drag in hand, to answer one of its positions:
+    // they end once that answer is wanted no more.
+    bool answering = false;
 };
 
 // Never destroyed, as the connection it belongs to: windows freed at exit still reach it.
@@ -425,13 +434,22 @@ bool IncomingType(const Atoms& a, Atom type)
     return type == a.xdndEnter || type == a.xdndPosition || type == a.xdndLeave || type == a.xdndDrop;
 }
 
-// Whether a wait answers a drag's message at once. The drag whose handler runs (the wait may be
-// for its own data) hears from us when the handler is done; every other one is answered now, and
-// so is its source once it begins a new drag.
+// Whether a drag's message is answered at once while a handler of the drag in hand runs a loop of
+// its own. The drag in hand hears from us when the handler is done; every other one is answered
+// now, and so is its source once it begins a new drag.
 bool AnsweredWhileWaiting(const State& s, const XClientMessageEvent& m)
 {
     return !s.in.inHandler || static_cast<::Window>(m.data.l[0]) != s.in.source || s.in.superseded ||
            m.message_type == s.a.xdndEnter;
+}
+
+// Whether the source of the drag in hand waits for no answer to the position being handled any
+// more: it left that drag, or began another. One that dropped it waits for a finish, and whether
+// it may have one is known only once it begins another drag (its new XdndEnter may come a moment
+// after the drop) or the wait has ended otherwise.
+bool AnswerMoot(const Incoming& in)
+{
+    return in.left || in.superseded;
 }
 
 // What a wait serves meanwhile: requests for our selections, the steps of our incremental
@@ -439,13 +457,25 @@ bool AnsweredWhileWaiting(const State& s, const XClientMessageEvent& m)
 // position is answered, refused while we wait), and our windows uncovered meanwhile (they show
 // their pixels again, so that a long wait leaves no hole on the screen). Everything else stays
 // queued for the program's own loop.
-bool ServingEvent(const State& s, const XEvent& e)
+//
+// A peer's messages are taken in the order sent, each for the drag it was sent in: the drag in
+// hand's leave or drop at once (noted for that drag), a position of it only after the handler, and
+// meanwhile nothing of its source that came after that position (`heldBack`).
+bool ServingEvent(const State& s, const XEvent& e, bool& heldBack)
 {
     if (e.type == SelectionRequest || e.type == SelectionClear)
         return true;
     if (e.type == ClientMessage && e.xclient.format == 32 && IncomingType(s.a, e.xclient.message_type) &&
         Detail::OwnWindow(e.xclient.window))
-        return AnsweredWhileWaiting(s, e.xclient);
+    {
+        const bool ofHand = s.in.inHandler && static_cast<::Window>(e.xclient.data.l[0]) == s.in.source;
+        if (heldBack && ofHand)
+            return false;
+        if (AnsweredWhileWaiting(s, e.xclient) || e.xclient.message_type != s.a.xdndPosition)
+            return true;
+        heldBack = true;
+        return false;
+    }
     if (e.type == Expose)
         return Detail::OwnWindow(e.xexpose.window);
     if (e.type == SelectionNotify)
@@ -472,6 +502,7 @@ struct WaitContext
     bool userMayEnd = false;
     KeyCode escape = 0;
     bool ended = false; // the user's word came
+    bool heldBack = false; // in this look at the queue, a message of the drag in hand stays queued
 };
 
 bool EscapePressed(const WaitContext& c, const XEvent& e)
@@ -498,11 +529,12 @@ Bool PickEvent(Display*, XEvent* e, XPointer context)
         c->ended = true;
         return e->type == KeyPress ? True : False;
     }
-    return (*c->wanted)(*e) || ServingEvent(*c->state, *e) ? True : False;
+    return (*c->wanted)(*e) || ServingEvent(*c->state, *e, c->heldBack) ? True : False;
 }
 
 // Waits up to `timeoutMs` for an event `wanted` picks, serving others meanwhile. False on timeout,
-// when the display goes, and, when `userMayEnd`, at the user's word (s.endedByUser tells).
+// when the display goes, when a wait for a position's answer is moot (what came meanwhile is
+// served first), and, when `userMayEnd`, at the user's word (s.endedByUser tells).
 bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent& found, int timeoutMs,
              bool userMayEnd = false)
 {
@@ -524,8 +556,11 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
             return false;
         XFlush(s.display);
         XEvent e;
-        while (!context.ended && XCheckIfEvent(s.display, &e, PickEvent, reinterpret_cast<XPointer>(&context)))
+        while (!context.ended)
         {
+            context.heldBack = false; // each look goes through the queue from its head
+            if (!XCheckIfEvent(s.display, &e, PickEvent, reinterpret_cast<XPointer>(&context)))
+                break;
             if (context.ended)
                 break; // the Escape: it has done its work
             if (wanted(e))
@@ -543,6 +578,8 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
             s.endedByUser = true;
             return false;
         }
+        if (s.answering && AnswerMoot(s.in))
+            return false;
         // Rounded up: a wait never ends before its deadline (the limits of a transfer count on it).
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
@@ -1125,13 +1162,16 @@ void Refuse(State& s, const XClientMessageEvent& m)
 }
 
 // Another program's drag while a handler of the one in hand runs a loop of its own (a drop's box):
-// it is refused until the handler is done, and taken up then.
+// it is refused until the handler is done, and taken up then. So is a new drag of the source in
+// hand, which has then done with the drag in hand.
 void Meanwhile(State& s, const XClientMessageEvent& m)
 {
     auto source = static_cast<::Window>(m.data.l[0]);
     Incoming& next = s.next;
     if (m.message_type == s.a.xdndEnter)
     {
+        if (source == s.in.source)
+            s.in.superseded = true;
         Incoming drag;
         if (ReadEnter(s, m, drag))
             next = std::move(drag);
@@ -1156,6 +1196,17 @@ void TakeNext(State& s)
     s.next = Incoming();
 }
 
+// Tells the source of the drag in hand how its drop ended, once.
+void SendFinish(State& s, unsigned performed)
+{
+    Incoming& in = s.in;
+    if (in.finished)
+        return;
+    in.finished = true;
+    SendClientMessage(s.display, in.source, in.source, s.a.xdndFinished, static_cast<long>(in.window),
+                      performed ? 1 : 0, static_cast<long>(AtomOf(s.a, performed)), 0, 0);
+}
+
 // Busy with its user, or waiting for another program: a drop now would run inside that wait.
 bool Busy(State& s)
 {
@@ -1172,11 +1223,15 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
     {
         // A handler runs a loop of its own: the peer in hand hears from us when it is done, any
         // other at once, and so does the peer in hand once it begins a new drag (it gave up
-        // waiting, or its window is another program's now).
-        if (source == in.source && m.message_type == a.xdndEnter)
-            in.superseded = true;
-        if (source != in.source || in.superseded)
+        // waiting, or its window is another program's now). Its leave or drop before its position
+        // is answered ends the drag in hand.
+        if (AnsweredWhileWaiting(s, m))
             Meanwhile(s, m);
+        else if (!in.dropped && !in.left)
+        {
+            in.left = m.message_type == a.xdndLeave;
+            in.dropped = m.message_type == a.xdndDrop;
+        }
         return;
     }
     if (m.message_type == a.xdndEnter)
@@ -1226,6 +1281,13 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
         in.accepted = taken != ActionNone;
         if (in.superseded)
             EndIncoming(s, true); // no status: its source is in another drag
+        else if (in.left || in.dropped)
+        {
+            // Its source did not wait for the answer: the drag is over, a drop of it never accepted.
+            if (in.dropped)
+                SendFinish(s, ActionNone);
+            EndIncoming(s, true);
+        }
         else
             SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window),
                               in.accepted ? 3 : 2, 0, 0, static_cast<long>(AtomOf(a, taken)));
@@ -1239,9 +1301,9 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
     }
     if (m.message_type == a.xdndDrop)
     {
+        in.dropped = true;
         in.dropTime = in.version >= 1 ? static_cast<Time>(m.data.l[2]) : CurrentTime;
         unsigned performed = ActionNone;
-        ::Window window = in.window;
         bool handled = in.accepted && s.handlers.Drop && !Busy(s);
         if (handled)
         {
@@ -1252,14 +1314,12 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
             performed = OneAction(s.handlers.Drop(in.window, in.x, in.y, in.proposed, keys));
             in.inHandler = false;
         }
-        const bool superseded = in.superseded;
-        EndIncoming(s, !handled);
         if (Detail::LiveDisplay() != d)
             return;
         // A source in another drag hears no finish of this one: it would take it for the new one's.
-        if (!superseded)
-            SendClientMessage(d, source, source, a.xdndFinished, static_cast<long>(window), performed ? 1 : 0,
-                              static_cast<long>(AtomOf(a, performed)), 0, 0);
+        if (!in.superseded)
+            SendFinish(s, performed);
+        EndIncoming(s, !handled);
         TakeNext(s);
     }
 }
@@ -1604,8 +1664,19 @@ FetchResult FetchDragData(const std::string& target, std::string& bytes)
     State* s = Live();
     if (!s || !s->in.source)
         return FetchResult::NoOwner;
-    return FetchBytes(*s, XGetSelectionOwner(s->display, s->a.xdndSelection), s->a.xdndSelection,
-                      XInternAtom(s->display, target.c_str(), False), s->in.dropTime, PeerTimeoutMs, bytes);
+    // For a position's answer (not the drop's), no longer than its source waits for it.
+    const bool answering = std::exchange(s->answering, s->answering || !s->in.dropped);
+    FetchResult r = FetchBytes(*s, XGetSelectionOwner(s->display, s->a.xdndSelection), s->a.xdndSelection,
+                               XInternAtom(s->display, target.c_str(), False), s->in.dropTime, PeerTimeoutMs, bytes);
+    s->answering = answering;
+    return r;
+}
+
+void FinishDrop(unsigned performed)
+{
+    State* s = Live();
+    if (s && s->in.inHandler && s->in.dropped && !s->in.superseded)
+        SendFinish(*s, OneAction(performed));
 }
 
 namespace Detail

@@ -112,11 +112,14 @@ unsigned DragDrop();
 void EndDrag();
 
 // ---- A drag of another program over our windows -----------------------------------------------
-// Every position a peer sends is answered. While a handler runs a loop of its own (a drop's box),
-// the peer in hand hears from us when it is done and any other peer is refused at once; one that
-// entered meanwhile is the drag in hand afterwards. The peer in hand that begins a new drag
+// Every position a peer sends is answered, and every message applies to the drag it was sent in,
+// in the order sent. While a handler runs a loop of its own (a drop's box, a wait for the drag's
+// data), the peer in hand hears from us when it is done and any other peer is refused at once; one
+// that entered meanwhile is the drag in hand afterwards. The peer in hand that begins a new drag
 // meanwhile is such another peer: it hears nothing more of the drag it left (a status or finish
-// now would be taken for the new drag's).
+// now would be taken for the new drag's). A leave before the drag's position is answered ends the
+// wait for its data at once, and so does a drop followed by a new drag; a drop before that answer
+// is refused.
 struct IncomingDrag
 {
     // Whether the program is busy with its user (a box, a question, a progress window of its
@@ -138,4 +141,7 @@ struct IncomingDrag
 IncomingDrag SetIncomingDrag(IncomingDrag handlers);
 // The data of the drag being handled (from inside Over or Drop), in one form.
 FetchResult FetchDragData(const std::string& target, std::string& bytes);
+// From inside Drop: tells the drop's source now what was done, before a box about it that the user
+// may leave open a while; what Drop answers is then not sent.
+void FinishDrop(unsigned performed);
 } // namespace X11

@@ -682,16 +682,26 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
                   std::u16string(u"/tmp/one file\0/tmp/two\0/tmp/three\0/tmp/four\0\0", 45));
     }
     // A list with another machine's file is no file list: refused by a target that looks at it,
-    // and at the drop, with one word to the user, where a target took the drag up by its form.
+    // and at the drop, with one word to the user, where a target took the drag up by its form. The
+    // peer hears of the refusal before the box shows (the user may leave it open a while).
     WriteWholeFile(dir / "mixed", "file:///tmp/one%20file\r\nhttp://remote/two\r\n");
     for (bool byForm : {false, true})
     {
         BoxRecorder boxes;
         target->byForm = byForm;
         PeerProcess peer;
+        std::string said = "(no answer)"; // with a box, read as it shows
+        Platform::MessageBoxHandler record = Platform::SetMessageBoxHandler(
+            [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
+            {
+                peer.ReadLine(said, PeerDeadline, nullptr);
+                return record(owner, text, caption, type);
+            });
         int drops = target->drops;
-        EXPECT_EQ(StartPeer(peer, {"drop", x, y, (dir / "mixed").string(), "move"}),
-                  byForm ? "failed None" : "refused");
+        ASSERT_TRUE(peer.Start(Peer(), {"drop", x, y, (dir / "mixed").string(), "move"}));
+        peer.ReadLine(said, PeerDeadline, PumpOnce);
+        Platform::SetMessageBoxHandler(record);
+        EXPECT_EQ(said, byForm ? "failed None" : "refused");
         EXPECT_EQ(target->drops, drops);
         ASSERT_EQ(boxes.boxes.size(), byForm ? 1u : 0u);
         if (byForm)
@@ -905,6 +915,31 @@ TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
         // The slow peer's drag gave way to the second one's: its drop hears that nothing was done.
         EXPECT_EQ(slowPeer.LinesAfter("sent", 1, PeerDeadline, PumpOnce), "failed None");
         EXPECT_EQ(target->drops, drops + 1);
+    }
+    // The slow source gives up on its list mid-trickle: it leaves (or drops) and drags anew in the
+    // same breath. Its new drag is refused while the wait for the old list lasts (the peer does not
+    // say so), taken up once it ends, at once, its list asked for and dropped; it hears no finish
+    // but its new drop's, and no position goes unanswered.
+    for (const char* mode : {"leave-again:20", "drop-again:20"})
+    {
+        SCOPED_TRACE(mode);
+        const int drops = target->drops;
+        PeerProcess source;
+        std::atomic<bool> told = false;
+        ASSERT_TRUE(source.Start(Peer(), {"drop", x, y, slow, mode, "report"}));
+        std::thread nudge(
+            [&]
+            {
+                std::string sent; // its list's first step
+                source.ReadLine(sent, PeerDeadline, nullptr) && source.Signal(SIGUSR1);
+                told = true;
+            });
+        EXPECT_TRUE(PumpUntil([&] { return told.load(); }, PeerDeadline));
+        nudge.join();
+        EXPECT_EQ(source.LinesAfter("sent", 2, PeerDeadline, PumpOnce),
+                  "status accepted XdndActionCopy / finished XdndActionCopy");
+        EXPECT_EQ(target->drops, drops + 1);
+        EXPECT_EQ(target->dropped.substr(0, 11), std::u16string(u"/tmp/slow\0\0", 11));
     }
     RevokeDragDrop(form->Handle());
     target->Release();

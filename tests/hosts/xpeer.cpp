@@ -38,7 +38,11 @@
 //          "reenter" drops asking a move and, nudged while it waits for the finish, gives up on
 //          it: it reads its file anew and begins a new drag over the same point, as a probe (a
 //          finish heard before its new drop is said as "early finished ACTION" or "early failed
-//          ACTION"). "trickle:MS" serves the list as serve's trickle does ("report": "sent N")
+//          ACTION"). "trickle:MS" serves the list as serve's trickle does ("report": "sent N").
+//          "leave-again:MS" and "drop-again:MS" trickle the list so too and, nudged, stop serving it,
+//          send XdndLeave (or XdndDrop) and at once a new drag over the same point, as a probe that
+//          does not say refusals, whose list is served whole (a finish heard before its drop:
+//          "early ...")
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -65,6 +69,8 @@ Display* d = nullptr;
 Window self = 0;
 std::string mode;
 int delayMs = 0; // serve's "delay:MS"
+// drop's "leave-again:MS" or "drop-again:MS": its list trickles until a nudge, then it drags anew.
+bool again = false;
 bool report = false;
 // Set by SIGUSR1: the test's word to go on.
 volatile sig_atomic_t nudged = 0;
@@ -170,7 +176,9 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         Notify(r, property);
         return true;
     }
-    const int trickleMs = mode.rfind("trickle:", 0) == 0 ? std::atoi(mode.c_str() + 8) : -1;
+    const int trickleMs = mode.rfind("trickle:", 0) == 0 ? std::atoi(mode.c_str() + 8)
+                          : again                         ? std::atoi(mode.c_str() + mode.find(':') + 1)
+                                                          : -1;
     const int pacedMs = mode.rfind("paced:", 0) == 0 ? std::atoi(mode.c_str() + 6) : -1;
     const size_t step = pacedMs >= 0 && mode.find(':', 6) != std::string::npos
                             ? std::max(1L, std::atol(mode.c_str() + mode.find(':', 6) + 1))
@@ -244,6 +252,11 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace, nullptr, 0);
             XFlush(d);
             break;
+        }
+        if (again && nudged)
+        {
+            XSelectInput(d, r.requestor, NoEventMask); // served no further
+            return false;
         }
         if (trickleMs >= 0 && !bytes.empty() && nudged)
         {
@@ -441,7 +454,8 @@ long WindowLong(Window w, Atom property, Atom type)
     return value;
 }
 
-void Send(Window to, Atom type, long l0, long l1, long l2, long l3, long l4)
+// Unflushed, a message goes out with the next one that is.
+void Send(Window to, Atom type, long l0, long l1, long l2, long l3, long l4, bool flush = true)
 {
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -454,7 +468,8 @@ void Send(Window to, Atom type, long l0, long l1, long l2, long l3, long l4)
     e.xclient.data.l[3] = l3;
     e.xclient.data.l[4] = l4;
     XSendEvent(d, to, False, NoEventMask, &e);
-    XFlush(d);
+    if (flush)
+        XFlush(d);
 }
 
 int Drop(int x, int y, const char* file)
@@ -492,7 +507,7 @@ int Drop(int x, int y, const char* file)
     };
     auto enter = [&]
     {
-        Send(target, A("XdndEnter"), static_cast<long>(self), 5L << 24, static_cast<long>(type), 0, 0);
+        Send(target, A("XdndEnter"), static_cast<long>(self), 5L << 24, static_cast<long>(type), 0, 0, false);
         position();
     };
     enter();
@@ -531,6 +546,17 @@ int Drop(int x, int y, const char* file)
             holding = false;
             drop();
         }
+        if (again && !reentered && nudged)
+        {
+            // Gives up on the list it serves: its drag ends, and a new one begins in the same breath.
+            Send(target, A(mode[0] == 'l' ? "XdndLeave" : "XdndDrop"), static_cast<long>(self), 0, CurrentTime, 0,
+                 0, false);
+            reentered = true;
+            staying = true;
+            enter();
+            unanswered = Clock::now() + std::chrono::seconds(5);
+            deadline = Clock::now() + std::chrono::seconds(15);
+        }
         if (reenter && dropped && !reentered && nudged)
         {
             // Gives up on the finish of its drop: a new drag, with the file as it is now.
@@ -549,7 +575,7 @@ int Drop(int x, int y, const char* file)
         if (e.type == SelectionRequest)
         {
             const XSelectionRequestEvent& r = e.xselectionrequest;
-            if (trickle)
+            if (trickle || (again && !reentered))
                 Answer(r, type, uris);
             else if (r.target == type && mode == "bad-data")
             {
@@ -583,7 +609,7 @@ int Drop(int x, int y, const char* file)
             std::string heard =
                 accepted ? "status accepted " + AtomName(static_cast<Atom>(e.xclient.data.l[4]), "None")
                          : "status refused";
-            if (!hover || heard != said)
+            if ((!hover || heard != said) && !(again && !accepted))
                 Say(heard);
             said = heard;
             deadline = Clock::now() + std::chrono::seconds(15);
@@ -720,6 +746,7 @@ int main(int argc, char** argv)
     {
         mode = argc > 5 ? argv[5] : "";
         report = argc > 6 && std::string(argv[6]) == "report";
+        again = mode.rfind("leave-again:", 0) == 0 || mode.rfind("drop-again:", 0) == 0;
         return Drop(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     }
     if (what == "target" && argc >= 5)
