@@ -179,16 +179,12 @@ bool ImportFormat(UINT format, std::string& bytes)
     {
         if (!listed || !Listed(targets, UriListTarget))
             return false;
-        X11::FetchResult r = X11::FetchClipboard(UriListTarget, raw, FirstAnswerMs);
+        // A file list is read no further than the list may be.
+        X11::FetchResult r = X11::FetchClipboard(UriListTarget, raw, FirstAnswerMs, Platform::LargestUriList);
         if (r == X11::FetchResult::TooLarge)
-            TooLargeNotice(u"clipboard", X11::LargestImport);
+            TooLargeNotice(u"file list", Platform::LargestUriList);
         if (r != X11::FetchResult::Done)
             return false;
-        if (raw.size() > Platform::LargestUriList)
-        {
-            TooLargeNotice(u"file list", Platform::LargestUriList);
-            return false;
-        }
         std::u16string list;
         Platform::UriListRefusal refusal;
         if (!Platform::ParseUriList(raw, list, &refusal))
@@ -353,7 +349,7 @@ private:
         m_fetched = true;
         std::string raw;
         std::u16string list;
-        if (X11::FetchDragData(UriListTarget, raw) == X11::FetchResult::Done &&
+        if (X11::FetchDragData(UriListTarget, raw, Platform::LargestUriList) == X11::FetchResult::Done &&
             Platform::ParseUriList(raw, list, &m_refusal))
             m_block = Platform::MakeDropFilesBlock(list);
     }

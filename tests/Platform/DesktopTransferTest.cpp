@@ -534,15 +534,19 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
     }
-    // A file list of the most the list takes is pasted; one byte more is not, and the user is told.
-    for (size_t size : {Platform::LargestUriList, Platform::LargestUriList + 1})
+    // A file list of the most the list takes is pasted; one byte more is not, nor is one whose
+    // owner announces a small list and sends without end, which is read no further than the list
+    // may be; the user is told.
+    for (const auto& [size, mode] : {std::pair<size_t, const char*>{Platform::LargestUriList, ""},
+                                     {Platform::LargestUriList + 1, ""},
+                                     {size_t(1) << 16, "endless"}})
     {
         std::string uris = "file:///x/y\r\n# ";
         uris += std::string(size - uris.size() - 2, 'x') + "\r\n";
         WriteWholeFile(dir / "served", uris);
         BoxRecorder boxes;
         PeerProcess peer;
-        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string(), mode}), "ready");
         ASSERT_TRUE(OpenClipboard(nullptr));
         HANDLE drop = GetClipboardData(CF_HDROP);
         CloseClipboard();
