@@ -475,8 +475,7 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextFileListsAndRegistered
         XScene other(nullptr);
         other.PasteFromClipboard();
         XMeshNode* box = other.FindMeshNode(XString(u"Box"));
-        ASSERT_NE(box, nullptr);
-        EXPECT_NE(box->GetMesh(), nullptr);
+        EXPECT_TRUE(box && box->GetMesh());
     }
 
     // The peer's file list comes as CF_HDROP; no text with it. The scheme in capitals and the

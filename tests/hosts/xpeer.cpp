@@ -23,7 +23,7 @@
 //          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever;
 //          "paced:MS:N" answers incrementally with N bytes each MS after a step is taken, to the end;
 //          "endless" answers incrementally, announcing the file's size, with the whole file at every
-//          step and never the end ("report": "sent N").
+//          step and never the end.
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
 //          in place of "asked TARGET"; a trickle says "sent N" at each step, and once nudged
 //          (SIGUSR1) sends the rest of the file from where it is and ends
@@ -39,7 +39,7 @@
 //          "reenter" drops asking a move and, nudged while it waits for the finish, gives up on
 //          it: it reads its file anew and begins a new drag over the same point, as a probe (a
 //          finish heard before its new drop is said as "early finished ACTION" or "early failed
-//          ACTION"). "trickle:MS" and "endless" serve the list as serve's do ("report": "sent N")
+//          ACTION"). "trickle:MS" serves the list as serve's trickle does ("report": "sent N")
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -246,8 +246,6 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
             XFlush(d);
-            if (report)
-                Say("sent " + std::to_string(sent += bytes.size()));
             continue;
         }
         if (trickled)
@@ -492,7 +490,7 @@ int Drop(int x, int y, const char* file)
     Atom type = mode == "no-uris" ? A("text/plain") : A("text/uri-list");
     XSetSelectionOwner(d, A("XdndSelection"), self, CurrentTime);
     const bool hold = mode == "hold", hover = mode == "hover", reenter = mode == "reenter";
-    const bool trickle = mode.rfind("trickle:", 0) == 0 || mode == "endless";
+    const bool trickle = mode.rfind("trickle:", 0) == 0;
     // The action asked for: a copy, or with mode "move" (and a re-entering drag's first drop) a
     // move (a copy is then allowed too).
     Atom action = A(mode == "move" || reenter ? "XdndActionMove" : "XdndActionCopy");
