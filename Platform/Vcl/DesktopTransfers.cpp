@@ -21,9 +21,28 @@ const char* const UriListTarget = "text/uri-list";
 // The text forms we take, best first; STRING is Latin-1.
 const char* const TextTargets[] = {"UTF8_STRING", "text/plain;charset=utf-8", "STRING"};
 
-bool Listed(const std::vector<std::string>& targets, const char* name)
+bool Listed(const std::vector<std::string>& targets, const std::string& name)
 {
     return std::find(targets.begin(), targets.end(), name) != targets.end();
+}
+
+// The one target a carried format other than text goes by between programs: text/uri-list for a
+// file list, its name for a format registered by name. What a file list's effect names stays inside
+// the process, so that a list from another program pastes as a copy. False for a format not carried.
+bool TargetOf(UINT format, std::string& target)
+{
+    if (format == CF_HDROP)
+    {
+        target = UriListTarget;
+        return true;
+    }
+    constexpr int Longest = 255; // a name cut to this is not told whole
+    WCHAR name[Longest + 1];
+    const int length = GetClipboardFormatNameW(format, name, Longest + 1);
+    if (length <= 0 || length >= Longest || format == RegisterClipboardFormatW(u"Preferred DropEffect"))
+        return false;
+    target = Platform::ToUtf8(name, static_cast<size_t>(length));
+    return true;
 }
 
 // Another program's clipboard, or the file list on it, larger than we take.
@@ -99,11 +118,12 @@ private:
 
 // ---- The clipboard ----------------------------------------------------------------------------
 
-void ExportBlocks(const std::vector<std::pair<UINT, std::string>>& blocks)
+void ExportBlocks(std::vector<std::pair<UINT, std::string>> blocks)
 {
     std::vector<X11::Offer> offers;
-    for (const auto& [format, bytes] : blocks)
+    for (auto& [format, bytes] : blocks)
     {
+        std::string target;
         if (format == CF_UNICODETEXT)
         {
             std::u16string text(bytes.size() / sizeof(WCHAR), u'\0');
@@ -127,6 +147,9 @@ void ExportBlocks(const std::vector<std::pair<UINT, std::string>>& blocks)
             if (!uris.empty())
                 offers.push_back({UriListTarget, std::make_shared<const std::string>(std::move(uris))});
         }
+        else if (TargetOf(format, target) &&
+                 std::none_of(offers.begin(), offers.end(), [&](const X11::Offer& o) { return o.target == target; }))
+            offers.push_back({target, std::make_shared<const std::string>(std::move(bytes))});
     }
     // Also with nothing to offer: the clipboard is ours now, and other programs see it empty.
     X11::OfferClipboard(std::move(offers));
@@ -134,13 +157,14 @@ void ExportBlocks(const std::vector<std::pair<UINT, std::string>>& blocks)
 
 bool OffersFormat(UINT format)
 {
+    std::string target;
+    if (format != CF_UNICODETEXT && !TargetOf(format, target))
+        return false;
     std::vector<std::string> targets;
     std::optional<WaitPointer> wait;
     bool listed = X11::ClipboardTargets(targets, FirstAnswerMs, [&] { wait.emplace(); });
-    if (format == CF_HDROP)
-        return listed && Listed(targets, UriListTarget);
     if (format != CF_UNICODETEXT)
-        return false;
+        return listed && Listed(targets, target);
     if (!listed)
         return true; // an owner that names no forms may still answer with text
     return std::any_of(std::begin(TextTargets), std::end(TextTargets),
@@ -169,25 +193,30 @@ std::string TextBlock(std::string raw, bool latin1)
 bool ImportFormat(UINT format, std::string& bytes)
 {
     bytes.clear();
-    if (format != CF_HDROP && format != CF_UNICODETEXT)
+    std::string target;
+    if (format != CF_UNICODETEXT && !TargetOf(format, target))
         return false;
     WaitPointer wait;
     std::vector<std::string> targets;
     bool listed = X11::ClipboardTargets(targets, FirstAnswerMs);
     std::string raw;
-    if (format == CF_HDROP)
+    if (format != CF_UNICODETEXT)
     {
-        if (!listed || !Listed(targets, UriListTarget))
+        if (!listed || !Listed(targets, target))
             return false;
-        X11::FetchResult r = X11::FetchClipboard(UriListTarget, raw, FirstAnswerMs);
+        // A file list is read no further than the list may be.
+        const bool fileList = format == CF_HDROP;
+        const size_t limit = fileList ? Platform::LargestUriList : X11::LargestImport;
+        X11::FetchResult r = X11::FetchClipboard(target, raw, FirstAnswerMs, limit);
         if (r == X11::FetchResult::TooLarge)
-            TooLargeNotice(u"clipboard", X11::LargestImport);
+            TooLargeNotice(fileList ? u"file list" : u"clipboard", limit);
         if (r != X11::FetchResult::Done)
             return false;
-        if (raw.size() > Platform::LargestUriList)
+        if (!fileList)
         {
-            TooLargeNotice(u"file list", Platform::LargestUriList);
-            return false;
+            // The reader of the format takes it as it takes a copy made inside the process.
+            bytes = std::move(raw);
+            return true;
         }
         std::u16string list;
         Platform::UriListRefusal refusal;
@@ -201,11 +230,11 @@ bool ImportFormat(UINT format, std::string& bytes)
         bytes = Platform::MakeDropFilesBlock(list);
         return true;
     }
-    for (const char* target : TextTargets)
+    for (const char* text : TextTargets)
     {
-        if (listed && !Listed(targets, target))
+        if (listed && !Listed(targets, text))
             continue;
-        X11::FetchResult r = X11::FetchClipboard(target, raw, FirstAnswerMs);
+        X11::FetchResult r = X11::FetchClipboard(text, raw, FirstAnswerMs);
         if (r == X11::FetchResult::TooLarge)
         {
             TooLargeNotice(u"clipboard", X11::LargestImport);
@@ -215,7 +244,7 @@ bool ImportFormat(UINT format, std::string& bytes)
             continue;
         if (r != X11::FetchResult::Done)
             return false;
-        bytes = TextBlock(std::move(raw), std::strcmp(target, "STRING") == 0);
+        bytes = TextBlock(std::move(raw), std::strcmp(text, "STRING") == 0);
         return true;
     }
     return false;
@@ -353,7 +382,7 @@ private:
         m_fetched = true;
         std::string raw;
         std::u16string list;
-        if (X11::FetchDragData(UriListTarget, raw) == X11::FetchResult::Done &&
+        if (X11::FetchDragData(UriListTarget, raw, Platform::LargestUriList) == X11::FetchResult::Done &&
             Platform::ParseUriList(raw, list, &m_refusal))
             m_block = Platform::MakeDropFilesBlock(list);
     }
@@ -500,6 +529,7 @@ void InstallDesktopTransfers()
     InstallShellBridges();
     Platform::ClipboardBridge bridge;
     bridge.Carried = {CF_UNICODETEXT, CF_HDROP};
+    bridge.Registered = true;
     bridge.Export = ExportBlocks;
     bridge.Foreign = [] { return X11::ClipboardOwnerNow() == X11::ClipboardOwner::Other; };
     bridge.Offers = OffersFormat;

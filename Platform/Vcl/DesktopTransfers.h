@@ -1,5 +1,6 @@
 // The process's clipboard and drag and drop meet the desktop's: text and file lists pass between
-// this program and the others on the display (file lists as text/uri-list).
+// this program and the others on the display (file lists as text/uri-list), and on the clipboard
+// every format registered by name, under that name.
 #pragma once
 
 namespace Vcl

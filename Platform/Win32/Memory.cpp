@@ -146,6 +146,7 @@ struct ClipboardState
     HWND owner = nullptr;
     std::map<UINT, HGLOBAL> data;
     std::map<std::u16string, UINT> formats; // registered names, folded
+    std::map<UINT, std::u16string> names;   // each registered format's name as first given
     UINT nextFormat = 0xC000;
     bool changed = false; // emptied or set since it was opened
     std::set<UINT> synthesized; // text forms made from the other text form on request
@@ -194,7 +195,30 @@ UINT RegisterClipboardFormatW(LPCWSTR formatName)
     UINT id = clipboard.nextFormat;
     clipboard.nextFormat = id == 0xFFFF ? 0 : id + 1;
     clipboard.formats.emplace(std::move(key), id);
+    clipboard.names.emplace(id, formatName);
     return id;
+}
+
+int GetClipboardFormatNameW(UINT format, LPWSTR formatName, int maxCount)
+{
+    if (!formatName || maxCount <= 0)
+    {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    ClipboardState& clipboard = Clipboard();
+    std::lock_guard<std::mutex> lock(clipboard.mutex);
+    auto it = clipboard.names.find(format);
+    if (it == clipboard.names.end())
+    {
+        *formatName = u'\0';
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const size_t length = std::min(it->second.size(), size_t(maxCount) - 1);
+    std::copy_n(it->second.data(), length, formatName);
+    formatName[length] = u'\0';
+    return static_cast<int>(length);
 }
 
 namespace
@@ -256,9 +280,11 @@ ClipboardBridge SetClipboardBridge(ClipboardBridge bridge)
 
 namespace
 {
-bool Carries(const Platform::ClipboardBridge& bridge, UINT format)
+bool Carries(const ClipboardState& clipboard, UINT format)
 {
-    return std::find(bridge.Carried.begin(), bridge.Carried.end(), format) != bridge.Carried.end();
+    const Platform::ClipboardBridge& bridge = clipboard.bridge;
+    return std::find(bridge.Carried.begin(), bridge.Carried.end(), format) != bridge.Carried.end() ||
+           (bridge.Registered && clipboard.names.count(format));
 }
 
 // A block holding the bytes.
@@ -338,7 +364,7 @@ BOOL OpenClipboard(HWND owner)
 BOOL CloseClipboard()
 {
     ClipboardState& clipboard = Clipboard();
-    std::function<void(const std::vector<std::pair<UINT, std::string>>&)> exportBlocks;
+    std::function<void(std::vector<std::pair<UINT, std::string>>)> exportBlocks;
     std::vector<std::pair<UINT, std::string>> blocks;
     {
         std::lock_guard<std::mutex> lock(clipboard.mutex);
@@ -349,7 +375,7 @@ BOOL CloseClipboard()
         if (!clipboard.changed || !clipboard.bridge.Export)
             return TRUE;
         auto it = clipboard.data.find(CF_UNICODETEXT);
-        if (it == clipboard.data.end() && Carries(clipboard.bridge, CF_UNICODETEXT))
+        if (it == clipboard.data.end() && Carries(clipboard, CF_UNICODETEXT))
         {
             // Only narrow text was placed: the desktop gets it widened.
             auto narrow = clipboard.data.find(CF_TEXT);
@@ -362,15 +388,12 @@ BOOL CloseClipboard()
                 }
             }
         }
-        for (UINT format : clipboard.bridge.Carried)
-        {
-            auto found = clipboard.data.find(format);
-            if (found != clipboard.data.end())
-                blocks.emplace_back(format, BytesOf(found->second));
-        }
+        for (const auto& [format, memory] : clipboard.data)
+            if (Carries(clipboard, format))
+                blocks.emplace_back(format, BytesOf(memory));
         exportBlocks = clipboard.bridge.Export;
     }
-    exportBlocks(blocks);
+    exportBlocks(std::move(blocks));
     return TRUE;
 }
 
@@ -424,7 +447,7 @@ HANDLE GetClipboardData(UINT format)
     // as CF_UNICODETEXT.
     UINT carried = format == CF_TEXT ? CF_UNICODETEXT : format;
     if (clipboard.foreign && !clipboard.data.count(format) && !clipboard.imported.count(carried) &&
-        Carries(clipboard.bridge, carried) && clipboard.bridge.Import)
+        Carries(clipboard, carried) && clipboard.bridge.Import)
     {
         clipboard.imported.insert(carried);
         auto import = clipboard.bridge.Import;
@@ -473,7 +496,7 @@ BOOL IsClipboardFormatAvailable(UINT format)
             return TRUE;
         foreign = clipboard.bridge.Foreign;
         offers = clipboard.bridge.Offers;
-        carries = Carries(clipboard.bridge, carried);
+        carries = Carries(clipboard, carried);
         if (!foreign)
         {
             if (clipboard.data.count(format))

@@ -612,6 +612,9 @@ constexpr UINT CF_UNICODETEXT = 13;
 
 // Registered formats: one id per name (compared without case), from 0xC000 up. 0 for an empty name.
 UINT RegisterClipboardFormatW(LPCWSTR formatName);
+// A registered format's name as it was first registered, cut to maxCount - 1 characters and
+// terminated; answers its length, 0 for a format not registered by name.
+int GetClipboardFormatNameW(UINT format, LPWSTR formatName, int maxCount);
 // The process's clipboard. Open by one window at a time (null counts as a window); EmptyClipboard,
 // SetClipboardData and GetClipboardData need it open. SetClipboardData takes ownership of an
 // HGLOBAL from GlobalAlloc and frees the format's previous data; the clipboard frees what it holds
@@ -708,10 +711,11 @@ void SetKeyDown(int virtualKey, bool down);
 void ResetKeyStates();
 
 // The bridge between the process's clipboard and the desktop's (the presenter installs it). The
-// desktop carries some formats (`Carried`); the others stay inside the process.
+// desktop carries some formats (`Carried`, and with `Registered` every format registered by name);
+// the others stay inside the process.
 // - Export: the clipboard was changed and closed: the process holds the desktop's clipboard from
-//   now on, offering the carried formats it holds (given as the bytes of their blocks; CF_TEXT
-//   alone is offered as CF_UNICODETEXT).
+//   now on, offering the carried formats it holds (given as the bytes of their blocks, which the
+//   bridge may take over; CF_TEXT alone is offered as CF_UNICODETEXT).
 // - Foreign: whether another program holds the desktop's clipboard; its content is the clipboard's
 //   then, and what the process held is dropped when the clipboard is next opened.
 // - Offers: whether that program's content comes in a carried format (CF_TEXT counts as
@@ -721,7 +725,8 @@ void ResetKeyStates();
 struct ClipboardBridge
 {
     std::vector<UINT> Carried;
-    std::function<void(const std::vector<std::pair<UINT, std::string>>& blocks)> Export;
+    bool Registered = false;
+    std::function<void(std::vector<std::pair<UINT, std::string>> blocks)> Export;
     std::function<bool()> Foreign;
     std::function<bool(UINT format)> Offers;
     std::function<bool(UINT format, std::string& bytes)> Import;

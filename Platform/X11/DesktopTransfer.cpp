@@ -726,14 +726,18 @@ bool ReadProperty(State& s, Atom property, size_t bound, bool keepHeader, std::s
                 XDeleteProperty(d, utility, property);
             return true;
         }
-        if (after == 0 || items == 0 || bytes.size() > bound + sizeof(long))
+        // The server's bytes read so far; format 32 items are longs here.
+        const size_t serverBytes = format == 32 ? bytes.size() / sizeof(long) * 4 : bytes.size();
+        // Its owner may add to the property while it is read: it is never read past the bound.
+        tooLarge = serverBytes > bound;
+        if (after == 0 || items == 0 || tooLarge)
             break;
-        // The offset counts four-byte units of the server's data; format 32 items are longs here.
-        size_t serverBytes = format == 32 ? bytes.size() / sizeof(long) * 4 : bytes.size();
-        offset = static_cast<long>(serverBytes / 4);
+        offset = static_cast<long>(serverBytes / 4); // in four-byte units
     }
     XDeleteProperty(d, utility, property);
-    return true;
+    if (tooLarge)
+        bytes.clear();
+    return !tooLarge;
 }
 
 // Drops queued notices about the property: they belong to an earlier step.
@@ -927,11 +931,10 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
 
 // The text forms of a fetch: only bytes (format 8) are text.
 FetchResult FetchBytes(State& s, ::Window owner, Atom selection, Atom target, Time time, int firstAnswerMs,
-                       std::string& bytes)
+                       size_t bound, std::string& bytes)
 {
     int format = 0;
-    FetchResult result =
-        Fetch(s, owner, selection, target, time, firstAnswerMs, LargestImport, bytes, format);
+    FetchResult result = Fetch(s, owner, selection, target, time, firstAnswerMs, bound, bytes, format);
     if (result == FetchResult::Done && format != 8 && !(format == 0 && bytes.empty()))
     {
         bytes.clear();
@@ -1447,7 +1450,7 @@ bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs, const st
     return !targets.empty();
 }
 
-FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs)
+FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs, size_t bound)
 {
     bytes.clear();
     State* s = Live();
@@ -1461,7 +1464,7 @@ FetchResult FetchClipboard(const std::string& target, std::string& bytes, int fi
         return FetchResult::NoAnswer;
     const unsigned long ownership = s->ownerships;
     FetchResult r = FetchBytes(*s, owner, s->a.clipboard, XInternAtom(s->display, target.c_str(), False),
-                               CurrentTime, firstAnswerMs, bytes);
+                               CurrentTime, firstAnswerMs, bound, bytes);
     if (r == FetchResult::NoAnswer && SameOwnership(*s, owner, ownership))
         s->known.silent = true;
     return r;
@@ -1658,7 +1661,7 @@ IncomingDrag SetIncomingDrag(IncomingDrag handlers)
     return previous;
 }
 
-FetchResult FetchDragData(const std::string& target, std::string& bytes)
+FetchResult FetchDragData(const std::string& target, std::string& bytes, size_t bound)
 {
     bytes.clear();
     State* s = Live();
@@ -1667,7 +1670,8 @@ FetchResult FetchDragData(const std::string& target, std::string& bytes)
     // For a position's answer (not the drop's), no longer than its source waits for it.
     const bool answering = std::exchange(s->answering, s->answering || !s->in.dropped);
     FetchResult r = FetchBytes(*s, XGetSelectionOwner(s->display, s->a.xdndSelection), s->a.xdndSelection,
-                               XInternAtom(s->display, target.c_str(), False), s->in.dropTime, PeerTimeoutMs, bytes);
+                               XInternAtom(s->display, target.c_str(), False), s->in.dropTime, PeerTimeoutMs, bound,
+                               bytes);
     s->answering = answering;
     return r;
 }

@@ -57,7 +57,7 @@ enum class FetchResult
     NoOwner,  // nobody holds the selection
     Refused,  // the owner does not offer that form
     NoAnswer, // the owner did not answer in time, or stopped in the middle
-    TooLarge, // more than LargestImport
+    TooLarge, // more than the fetch's bound (LargestImport unless smaller)
     BadData,  // an answer of the wrong form (type, format, a broken incremental transfer)
     Vanished, // the owner went away during the transfer
     Cancelled // the user ended the wait: Escape in one of our windows, or a close asked of one
@@ -83,8 +83,10 @@ bool ClipboardTargets(std::vector<std::string>& targets, int timeoutMs,
                       const std::function<void()>& asking = {});
 // Another program's clipboard in one form; `firstAnswerMs` bounds the wait for the owner's first
 // answer, PeerTimeoutMs every later step of an incremental transfer, TransferTimeoutMs (and more
-// at a good pace) the whole of it. NoAnswer at once from an owner silent in this paste.
-FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs);
+// at a good pace) the whole of it. NoAnswer at once from an owner silent in this paste. TooLarge
+// as soon as more than `bound` bytes are announced or have come.
+FetchResult FetchClipboard(const std::string& target, std::string& bytes, int firstAnswerMs,
+                           size_t bound = LargestImport);
 
 // Drag actions, as bits (the same values as the OLE drop effects).
 enum : unsigned
@@ -139,8 +141,9 @@ struct IncomingDrag
 };
 // Returns the previous handlers. Without handlers our windows refuse every drag.
 IncomingDrag SetIncomingDrag(IncomingDrag handlers);
-// The data of the drag being handled (from inside Over or Drop), in one form.
-FetchResult FetchDragData(const std::string& target, std::string& bytes);
+// The data of the drag being handled (from inside Over or Drop), in one form, of at most `bound`
+// bytes (TooLarge as soon as more are announced or have come).
+FetchResult FetchDragData(const std::string& target, std::string& bytes, size_t bound = LargestImport);
 // From inside Drop: tells the drop's source now what was done, before a box about it that the user
 // may leave open a while; what Drop answers is then not sent.
 void FinishDrop(unsigned performed);

@@ -1,5 +1,6 @@
 // The hex editor's clipboard against another program on the display (tests/hosts/xpeer): hex text
-// copied here reaches it whole, 50 MB too; its text pastes here as code page 1251 bytes.
+// copied here reaches it whole, 50 MB too, and the editor's own copy under its format's name; its
+// text pastes here as code page 1251 bytes.
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/Forms.h"
@@ -68,13 +69,14 @@ protected:
         return bytes;
     }
 
-    // Another program takes the clipboard with these bytes as UTF8_STRING (in its way `mode`: "whole"
+    // Another program takes the clipboard with these bytes as `target` (in its way `mode`: "whole"
     // for one property whatever the size), and is seen answering at all, however long a busy
     // machine makes its start take; the paste then gives it the program's own short time.
-    void Serve(PeerProcess& peer, const std::string& bytes, const char* mode = "")
+    void Serve(PeerProcess& peer, const std::string& bytes, const char* mode = "",
+               const char* target = "UTF8_STRING")
     {
         std::ofstream(dir / "served", std::ios::binary) << bytes;
-        ASSERT_EQ(peer.StartAndRead(peerProgram, {"serve", "UTF8_STRING", (dir / "served").string(), mode},
+        ASSERT_EQ(peer.StartAndRead(peerProgram, {"serve", target, (dir / "served").string(), mode},
                                     PeerDeadline, PumpOnce),
                   "ready");
         std::vector<std::string> targets;
@@ -111,6 +113,19 @@ TEST_F(HexEditClipboardWindowTest, HexTextReachesAnotherProgramWholeFiftyMegabyt
     editor->SetSelection(0, 5);
     editor->CopyToClipboardAsText();
     EXPECT_EQ(Fetch("UTF8_STRING"), "При в");
+    // The editor's own copy goes as "XHEXEDIT", and pastes from another program that holds it.
+    editor->SetSelection(1, 3);
+    editor->CopyToClipboard();
+    const std::string block = Fetch("XHEXEDIT");
+    EXPECT_EQ(block, std::string("\x03\0\0\0\xF0\xE8\x00", 7));
+    {
+        PeerProcess peer;
+        Serve(peer, block, "", "XHEXEDIT");
+        editor->InsertMode = true;
+        editor->SetSelection(0, 0);
+        editor->PasteFromClipboard();
+        EXPECT_EQ(Bytes(), std::string("\xF0\xE8\x00\xCF\xF0\xE8\x00\xE2", 8));
+    }
 
     // 25 MB of bytes: 50 MB of hex text, taken incrementally.
     std::string bytes(25u << 20, '\0');

@@ -3,6 +3,8 @@
 // and peers that misbehave.
 #include "Platform/X11/DesktopTransfer.h"
 
+#include "Engine/Scene/XMeshNode.h"
+#include "Engine/Scene/XScene.h"
 #include "Platform/Shell/ShlObj.h"
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
@@ -15,6 +17,7 @@
 #include "tests/support/PeerProcess.h"
 #include "tests/support/PresenterWindowTest.h"
 #include "tests/support/PumpUntil.h"
+#include "tests/support/SceneModel.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WholeFile.h"
 #include "tests/support/XProbe.h"
@@ -437,9 +440,9 @@ TEST_F(DesktopTransferTest, ARequestorThatVanishesMidTransferLeavesServingIntact
     EXPECT_TRUE(ReadWholeFile(dir / "whole") == text);
 }
 
-TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPrograms)
+TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextFileListsAndRegisteredFormatsBetweenPrograms)
 {
-    // A file list of ours reaches the peer as text/uri-list.
+    // A file list of ours reaches the peer as text/uri-list; the move a cut names does not.
     std::string block = Platform::MakeDropFilesBlock(std::u16string(u"/tmp/a b\0/tmp/\u00FC\0", 16) + u'\0');
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
@@ -447,11 +450,32 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
     std::memcpy(GlobalLock(memory), block.data(), block.size());
     GlobalUnlock(memory);
     SetClipboardData(CF_HDROP, memory);
+    HGLOBAL effect = GlobalAlloc(GHND, sizeof(DWORD));
+    *static_cast<DWORD*>(GlobalLock(effect)) = DROPEFFECT_MOVE;
+    GlobalUnlock(effect);
+    SetClipboardData(RegisterClipboardFormatW(u"Preferred DropEffect"), effect);
     CloseClipboard();
     {
         PeerProcess peer;
         EXPECT_EQ(StartPeer(peer, {"fetch", "text/uri-list", (dir / "uris").string()}).substr(0, 7), "fetched");
         EXPECT_EQ(ReadWholeFile(dir / "uris"), "file:///tmp/a%20b\r\nfile:///tmp/%C3%BC\r\n");
+        PeerProcess asking;
+        EXPECT_EQ(StartPeer(asking, {"fetch", "Preferred DropEffect", (dir / "effect").string()}), "failed");
+    }
+    // A scene's copy goes under its format's name, and from another program that holds it pastes
+    // into a scene as a copy of this program's own does.
+    {
+        XScene scene(nullptr);
+        AddModelMesh(scene, u"Box", 6, 3)->SetSelected(true);
+        scene.CopySelNodesToClipboard();
+        PeerProcess taker;
+        EXPECT_EQ(StartPeer(taker, {"fetch", "XSCENEFORMAT", (dir / "scene").string()}).substr(0, 7), "fetched");
+        PeerProcess owner;
+        ASSERT_EQ(StartPeer(owner, {"serve", "XSCENEFORMAT", (dir / "scene").string()}), "ready");
+        XScene other(nullptr);
+        other.PasteFromClipboard();
+        XMeshNode* box = other.FindMeshNode(XString(u"Box"));
+        EXPECT_TRUE(box && box->GetMesh());
     }
 
     // The peer's file list comes as CF_HDROP; no text with it. The scheme in capitals and the
@@ -534,15 +558,19 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextAndFileListsBetweenPro
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_NE(boxes.boxes[0].text.find(u"256 MiB"), std::u16string::npos);
     }
-    // A file list of the most the list takes is pasted; one byte more is not, and the user is told.
-    for (size_t size : {Platform::LargestUriList, Platform::LargestUriList + 1})
+    // A file list of the most the list takes is pasted; one byte more is not, nor is one whose
+    // owner announces a small list and sends without end, which is read no further than the list
+    // may be; the user is told.
+    for (const auto& [size, mode] : {std::pair<size_t, const char*>{Platform::LargestUriList, ""},
+                                     {Platform::LargestUriList + 1, ""},
+                                     {size_t(1) << 16, "endless"}})
     {
         std::string uris = "file:///x/y\r\n# ";
         uris += std::string(size - uris.size() - 2, 'x') + "\r\n";
         WriteWholeFile(dir / "served", uris);
         BoxRecorder boxes;
         PeerProcess peer;
-        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string()}), "ready");
+        ASSERT_EQ(StartPeer(peer, {"serve", "text/uri-list", (dir / "served").string(), mode}), "ready");
         ASSERT_TRUE(OpenClipboard(nullptr));
         HANDLE drop = GetClipboardData(CF_HDROP);
         CloseClipboard();

@@ -72,6 +72,11 @@ TEST(Win32MemoryTest, ClipboardHoldsDataByFormat)
     EXPECT_NE(other, scene);
     EXPECT_EQ(RegisterClipboardFormatW(u""), 0u);
     EXPECT_EQ(RegisterClipboardFormatW(nullptr), 0u);
+    // A registered format's name is the one first given, cut to fit.
+    WCHAR name[6] = u"-";
+    EXPECT_EQ(GetClipboardFormatNameW(RegisterClipboardFormatW(u"OTHER FORMAT"), name, 6), 5);
+    EXPECT_EQ(std::u16string(name), u"Other");
+    EXPECT_EQ(GetClipboardFormatNameW(CF_UNICODETEXT, name, 6), 0);
 
     // Closed: nothing can be set or read.
     HGLOBAL text = TextBlock(u"Привет");

@@ -21,7 +21,9 @@
 //          "stray" first sends a notice naming the asked property with an older time, and answers
 //          properly half a second later; "negative-incr" announces an incremental size of -5;
 //          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever;
-//          "paced:MS:N" answers incrementally with N bytes each MS after a step is taken, to the end.
+//          "paced:MS:N" answers incrementally with N bytes each MS after a step is taken, to the end;
+//          "endless" answers incrementally, announcing the file's size, with the whole file at every
+//          step and never the end.
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
 //          in place of "asked TARGET"; a trickle says "sent N" at each step, and once nudged
 //          (SIGUSR1) sends the rest of the file from where it is and ends
@@ -183,8 +185,9 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     const size_t step = pacedMs >= 0 && mode.find(':', 6) != std::string::npos
                             ? std::max(1L, std::atol(mode.c_str() + mode.find(':', 6) + 1))
                             : chunk;
+    const bool endless = mode == "endless";
     bool incremental = (bytes.size() > chunk && mode != "whole") || mode == "huge" || mode == "bad-incr" ||
-                       mode == "negative-incr" || trickleMs >= 0 || pacedMs >= 0;
+                       mode == "negative-incr" || trickleMs >= 0 || pacedMs >= 0 || endless;
     if (!incremental)
     {
         // One property however large: built by appends of pieces that each fit in a request, so
@@ -246,6 +249,13 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         {
             pause();
             return false;
+        }
+        if (endless)
+        {
+            XChangeProperty(d, r.requestor, property, target, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+            XFlush(d);
+            continue;
         }
         if (trickled)
         {
