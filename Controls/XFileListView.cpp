@@ -1060,7 +1060,7 @@ HGLOBAL DropBlock(const std::u16string& list)
 
 UINT PreferredDropEffectFormat()
 {
-    static UINT format = RegisterClipboardFormatW(u"Preferred DropEffect");
+    static UINT format = RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT);
     return format;
 }
 } // namespace

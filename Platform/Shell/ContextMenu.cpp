@@ -54,7 +54,7 @@ HRESULT PlaceOnClipboard(const std::vector<std::string>& paths, DWORD effect)
     }
     EmptyClipboard();
     SetClipboardData(CF_HDROP, drop);
-    SetClipboardData(RegisterClipboardFormatW(u"Preferred DropEffect"), preferred);
+    SetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT), preferred);
     CloseClipboard();
     return S_OK;
 }

@@ -117,6 +117,8 @@ void CoUninitialize();
 
 using CLIPFORMAT = WORD;
 constexpr CLIPFORMAT CF_HDROP = 15;
+// The registered format beside a file list that says whether it was cut (a DWORD effect).
+constexpr const WCHAR* CFSTR_PREFERREDDROPEFFECT = u"Preferred DropEffect";
 
 constexpr DWORD DVASPECT_CONTENT = 1;
 constexpr DWORD TYMED_NULL = 0;

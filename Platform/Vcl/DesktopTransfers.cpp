@@ -39,7 +39,8 @@ bool TargetOf(UINT format, std::string& target)
     constexpr int Longest = 255; // a name cut to this is not told whole
     WCHAR name[Longest + 1];
     const int length = GetClipboardFormatNameW(format, name, Longest + 1);
-    if (length <= 0 || length >= Longest || format == RegisterClipboardFormatW(u"Preferred DropEffect"))
+    static const UINT preferredEffect = RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT);
+    if (length <= 0 || length >= Longest || format == preferredEffect)
         return false;
     target = Platform::ToUtf8(name, static_cast<size_t>(length));
     return true;
