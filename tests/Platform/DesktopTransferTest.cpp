@@ -719,16 +719,10 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         target->byForm = byForm;
         PeerProcess peer;
         std::string said = "(no answer)"; // with a box, read as it shows
-        Platform::MessageBoxHandler record = Platform::SetMessageBoxHandler(
-            [&](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
-            {
-                peer.ReadLine(said, PeerDeadline, nullptr);
-                return record(owner, text, caption, type);
-            });
+        boxes.onShow = [&] { peer.ReadLine(said, PeerDeadline, nullptr); };
         int drops = target->drops;
         ASSERT_TRUE(peer.Start(Peer(), {"drop", x, y, (dir / "mixed").string(), "move"}));
         peer.ReadLine(said, PeerDeadline, PumpOnce);
-        Platform::SetMessageBoxHandler(record);
         EXPECT_EQ(said, byForm ? "failed None" : "refused");
         EXPECT_EQ(target->drops, drops);
         ASSERT_EQ(boxes.boxes.size(), byForm ? 1u : 0u);

@@ -3,6 +3,7 @@
 
 #include "Platform/Win32/Windows.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ public:
         m_previous = Platform::SetMessageBoxHandler(
             [this](HWND owner, const std::u16string& text, const std::u16string& caption, UINT type)
             {
+                if (onShow)
+                    onShow();
                 boxes.push_back({owner, text, caption, type});
                 return answer;
             });
@@ -32,6 +35,7 @@ public:
 
     std::vector<RecordedBox> boxes;
     int answer = IDOK; // what every box answers
+    std::function<void()> onShow; // run as each box shows, before it is answered
 
 private:
     Platform::MessageBoxHandler m_previous;
