@@ -9,6 +9,7 @@
 // list asks a large folder's entries on up to four, so the ratio can fall below 1.
 #include "Controls/XFileListView.h"
 #include "Platform/Vcl/Forms.h"
+#include "bench/BenchFolder.h"
 #include "bench/BestMs.h"
 
 #include <dirent.h>
@@ -63,12 +64,10 @@ int main(int argc, char** argv)
         else
             base = arg;
     }
-    std::string folder = base + "/filelist-bench-XXXXXX";
-    if (!mkdtemp(folder.data()))
-    {
-        std::fprintf(stderr, "cannot make a folder under %s\n", base.c_str());
+    const auto made = MakeBenchFolder(base, "filelist-bench");
+    if (!made)
         return 1;
-    }
+    const std::string folder = *made;
     static const char* const extensions[] = {".txt", ".xscene", ".png", ".ski", "", ".dds", ".xml"};
     uint32_t seed = 12345;
     for (int i = 0; i < files; ++i)

@@ -1,6 +1,7 @@
 // Measures the hex editor on a large file against the physical limits of the same work:
 //   hexedit_bench [FOLDER] [--megabytes N] [--repeat R]
-// Generates a file of N MB (100 by default) in FOLDER (the current folder by default), reads it
+// Generates a file of N MB (100 by default) in a fresh folder under FOLDER (the current folder by
+// default), reads it
 // once to warm the cache, then takes the median of R runs (5 by default) of: reading the whole
 // file (the baseline), LoadFromFile, Find of an absent pattern with and without frMatchCase, 100
 // thumb positions across the file each painted, the first and the last page painted in turn, a
@@ -8,6 +9,7 @@
 // whole data, and SaveToFile against writing the bytes with fsync.
 #include "Controls/XHexEdit.h"
 #include "Platform/Vcl/Forms.h"
+#include "bench/BenchFolder.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -56,10 +59,13 @@ double ReadAll(const std::string& path)
     return Since(start);
 }
 
+// The time of writing `bytes` whole and syncing them, or a negative value when they could not be.
 double WriteAll(const std::string& path, const std::vector<char>& bytes)
 {
     auto start = Clock::now();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return -1;
     size_t done = 0;
     while (done < bytes.size())
     {
@@ -68,9 +74,9 @@ double WriteAll(const std::string& path, const std::vector<char>& bytes)
             break;
         done += size_t(n);
     }
-    ::fsync(fd);
+    const bool whole = done == bytes.size() && ::fsync(fd) == 0;
     ::close(fd);
-    return Since(start);
+    return whole ? Since(start) : -1;
 }
 
 void Row(const char* what, double seconds, double baseline, const char* against, double limit)
@@ -82,7 +88,7 @@ void Row(const char* what, double seconds, double baseline, const char* against,
 
 int main(int argc, char** argv)
 {
-    std::string folder = ".";
+    std::string base = ".";
     long megabytes = 100;
     int repeat = 5;
     for (int i = 1; i < argc; ++i)
@@ -93,9 +99,18 @@ int main(int argc, char** argv)
         else if (arg == "--repeat" && i + 1 < argc)
             repeat = std::max(1, std::atoi(argv[++i]));
         else
-            folder = arg;
+            base = arg;
+    }
+    if (megabytes < 1)
+    {
+        std::fprintf(stderr, "--megabytes needs a whole number of at least 1\n");
+        return 2;
     }
     ::setenv("KELVANE_HEADLESS", "1", 1);
+    const auto made = MakeBenchFolder(base, "hexedit-bench");
+    if (!made)
+        return 1;
+    const std::string folder = *made;
     const std::string path = folder + "/hexedit_bench.bin";
     const std::string copy = folder + "/hexedit_bench.copy";
     std::vector<char> bytes(size_t(megabytes) << 20);
@@ -103,7 +118,12 @@ int main(int argc, char** argv)
     // Printable bytes, so an absent pattern has many near misses of its first byte.
     for (char& c : bytes)
         c = static_cast<char>('a' + random() % 26);
-    WriteAll(path, bytes);
+    if (WriteAll(path, bytes) < 0)
+    {
+        std::fprintf(stderr, "cannot write %ld MB to %s\n", megabytes, path.c_str());
+        std::filesystem::remove_all(folder);
+        return 1;
+    }
     ReadAll(path); // warm the cache
 
     Application->Initialize();
@@ -197,7 +217,6 @@ int main(int argc, char** argv)
     Row("byte typed at offset 0", Median(types), Median(moves), "memmove", 1.5);
     Row("SaveToFile", Median(saves), Median(writes), "write + fsync", 1.3);
     delete form;
-    ::unlink(path.c_str());
-    ::unlink(copy.c_str());
+    std::filesystem::remove_all(folder);
     return 0;
 }

@@ -9,6 +9,7 @@
 // per entry in microseconds and against the floor; the lock's share is the append-only handle
 // against the positioned one.
 #include "App/AppLogger.h"
+#include "bench/BenchFolder.h"
 #include "bench/BestMs.h"
 
 #include <fcntl.h>
@@ -58,12 +59,10 @@ int main(int argc, char** argv)
         else
             base = arg;
     }
-    std::string folder = base + "/log-bench-XXXXXX";
-    if (!mkdtemp(folder.data()))
-    {
-        std::fprintf(stderr, "cannot make a folder under %s\n", base.c_str());
+    const auto made = MakeBenchFolder(base, "log-bench");
+    if (!made)
         return 1;
-    }
+    const std::string folder = *made;
     const std::string path = folder + "/Kelvane.log";
     const std::u16string widePath = Platform::FromUtf8(path);
     const std::string entry = EntryBytes();

@@ -8,6 +8,7 @@
 #include "App/AppLogger.h"
 #include "App/PatcherUnit.h"
 #include "PW/Common/PwPackage.h"
+#include "bench/BenchFolder.h"
 #include "tests/support/PckGenerator.h"
 
 #include <fcntl.h>
@@ -199,13 +200,10 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::string pattern = (fs::path(base) / "kelvane-patch-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-    {
-        std::fprintf(stderr, "cannot make a folder under %s\n", base.c_str());
+    const auto made = MakeBenchFolder(base, "kelvane-patch-bench");
+    if (!made)
         return 1;
-    }
-    const fs::path work = pattern;
+    const fs::path work = *made;
     int result = 0;
     try
     {

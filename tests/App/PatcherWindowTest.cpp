@@ -147,10 +147,19 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
     EXPECT_EQ(ReadWholeFileData(m_dir / "Game" / "Models.original.pck"), m_game.ArchiveBytes);
 
     // The demo script, given this folder (a user's set-up: archive, backup, settings, instructions),
-    // refuses it in one line and changes nothing, before it builds anything.
+    // refuses it in one line and changes nothing, before it builds anything; so it does a folder
+    // holding only hidden files, and the folder named relative to where it was started. A copy of
+    // the script runs beside a stand-in for its first build step, which says when it is reached.
     {
-        const fs::path script = ReferenceImage::SourcePath("scripts/demo.sh");
-        ASSERT_FALSE(script.empty());
+        const fs::path source = ReferenceImage::SourcePath("scripts/demo.sh");
+        ASSERT_FALSE(source.empty());
+        TempDir tools("kelvane-demo-script");
+        fs::create_directories(tools / "scripts");
+        const fs::path script = tools / "scripts" / "demo.sh";
+        fs::copy_file(source, script);
+        WriteWholeFile(tools / "scripts" / "deps.sh", "echo built >&2; exit 3\n");
+        fs::create_directories(tools / "empty");
+        fs::create_directories(tools / "hidden" / ".git");
         auto contents = [&] {
             std::vector<std::string> files;
             for (const auto& e : fs::recursive_directory_iterator(m_dir.Path()))
@@ -160,12 +169,26 @@ TEST_F(PatcherWindowTest, PatchRestoreAndExitAsAUserWould)
             return files;
         };
         const auto before = contents();
+        auto run = [&](const fs::path& from, const std::string& folder, std::string& said) {
+            said.clear();
+            return RunProgram("/bin/bash", {script.string(), folder}, [&] { (void)!::chdir(from.c_str()); }, 60s,
+                              said);
+        };
+        auto refusal = [](const fs::path& folder) {
+            return "demo.sh: " + folder.string() +
+                   " holds files and is no earlier demo of this script's; give a new or empty folder "
+                   "(nothing was changed).\n";
+        };
         std::string said;
-        EXPECT_EQ(RunProgram("/bin/bash", {script.string(), m_dir.Path().string()}, [] {}, 60s, said), 1);
-        EXPECT_EQ(said, "demo.sh: " + m_dir.Path().string() +
-                            " holds files and is no earlier demo of this script's; give a new or empty folder "
-                            "(nothing was changed).\n");
+        EXPECT_EQ(run(tools.Path(), m_dir.Path().string(), said), 1);
+        EXPECT_EQ(said, refusal(m_dir.Path()));
+        EXPECT_EQ(run(m_dir.Path().parent_path(), m_dir.Path().filename().string(), said), 1);
+        EXPECT_EQ(said, refusal(m_dir.Path()));
+        EXPECT_EQ(run(tools.Path(), "hidden", said), 1);
+        EXPECT_EQ(said, refusal(tools / "hidden"));
         EXPECT_EQ(contents(), before);
+        EXPECT_EQ(run(m_dir.Path(), (tools / "empty").string(), said), 3);
+        EXPECT_EQ(said, "built\n");
     }
 
     // Restore puts the untouched archive back.
