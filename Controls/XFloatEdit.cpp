@@ -53,6 +53,34 @@ bool XFloatScanner::Exponent()
     return true;
 }
 
+// ---- XNumberRewrite --------------------------------------------------------------------------
+
+void XNumberRewrite::Put(std::u16string_view chars, int from)
+{
+    FText += chars;
+    FSupplied.resize(FText.size(), from < 0);
+    if (from >= 0 && from < FCaret)
+        FNewCaret = static_cast<int>(FText.size() - chars.size()) +
+                    std::min(static_cast<int>(chars.size()), FCaret - from);
+}
+
+void XNumberRewrite::PlaceCaret(TCustomEdit& edit, const std::u16string& shown) const
+{
+    edit.SetSelStart(FNewCaret);
+    auto at = static_cast<size_t>(FNewCaret);
+    bool supplied = at < FText.size() && FSupplied[at] && FText[at] == u'0';
+    // A text the program set keeps a plain caret; so does a piece cut out at the caret with
+    // something left before it, which a selected digit would keep every Backspace from reaching.
+    if (!supplied || !edit.Modified())
+        return;
+    auto caret = static_cast<size_t>(FCaret);
+    bool deleted =
+        FTyped.size() < shown.size() && shown.compare(0, caret, FTyped, 0, caret) == 0 &&
+        shown.compare(shown.size() - (FTyped.size() - caret), std::u16string::npos, FTyped, caret) == 0;
+    if (!deleted || FNewCaret == 0)
+        edit.SetSelLength(1);
+}
+
 // ---- Conversions -----------------------------------------------------------------------------
 
 float TextToFloat32(const UnicodeString& text)
@@ -149,19 +177,28 @@ void XFloatEdit::SetUseBounds(bool value)
         SetValue(FValue);
 }
 
-void XFloatEdit::Validate()
+XNumberRewrite XFloatEdit::Canonical(const std::u16string& typed, int caret) const
 {
-    XFloatScanner scanner(Text().str());
-    std::u16string sign = scanner.Sign();
-    std::u16string integer = scanner.Digits();
-    scanner.Point();
-    std::u16string fraction = scanner.Digits();
-    std::u16string exponent;
-    if (scanner.Exponent() && FExponentialNotation)
+    XFloatScanner scanner(typed);
+    // Each part read with the index it was typed at, or -1 when the scanner supplied it.
+    auto read = [&](auto scan, std::u16string& part)
     {
-        std::u16string expSign = scanner.Sign();
-        std::u16string expDigits = scanner.Digits().substr(0, static_cast<size_t>(FExponentDigits));
-        exponent = u"E" + expSign + expDigits;
+        int at = scanner.Position() - 1;
+        part = (scanner.*scan)();
+        return scanner.Position() - 1 > at ? at : -1;
+    };
+    std::u16string sign, integer, point, fraction, expSign, expDigits;
+    int signAt = read(&XFloatScanner::Sign, sign);
+    int integerAt = read(&XFloatScanner::Digits, integer);
+    int pointAt = read(&XFloatScanner::Point, point);
+    int fractionAt = read(&XFloatScanner::Digits, fraction);
+    int letterAt = scanner.Position() - 1;
+    bool exponent = scanner.Exponent() && FExponentialNotation;
+    int expSignAt = -1, expDigitsAt = -1;
+    if (exponent)
+    {
+        expSignAt = read(&XFloatScanner::Sign, expSign);
+        expDigitsAt = read(&XFloatScanner::Digits, expDigits);
     }
     // The leading digits stay: a pasted long number keeps its first seven.
     if (static_cast<int>(integer.size()) > FIntegerDigits)
@@ -171,37 +208,60 @@ void XFloatEdit::Validate()
     if (n != 1 && n > room)
         n = room + 1;
     n = std::min(n, FFractionalPartLength);
-    std::u16string text = sign + integer;
+    XNumberRewrite text(typed, caret);
+    text.Put(sign, signAt);
+    text.Put(integer, integerAt);
     if (n > 0)
     {
-        text += u'.';
-        text.append(fraction, 0, static_cast<size_t>(n));
+        text.Put(u".", pointAt);
+        text.Put(std::u16string_view(fraction).substr(0, static_cast<size_t>(n)), fractionAt);
     }
-    text += exponent;
+    if (exponent)
+    {
+        text.Put(u"E", letterAt);
+        text.Put(expSign, expSignAt);
+        text.Put(std::u16string_view(expDigits).substr(0, static_cast<size_t>(FExponentDigits)), expDigitsAt);
+    }
+    return text;
+}
+
+bool XFloatEdit::Show(const std::u16string& text)
+{
     if (FUseBounds)
     {
         float value = TextToFloat32(UnicodeString(text));
         if (value < FMinValue)
         {
             SetValue(FMinValue);
-            return;
+            return false;
         }
         if (value > FMaxValue)
         {
             SetValue(FMaxValue);
-            return;
+            return false;
         }
     }
     SetText(UnicodeString(text));
+    return true;
+}
+
+void XFloatEdit::Validate()
+{
+    Show(Canonical(Text().str(), 0).Text());
 }
 
 void XFloatEdit::Change()
 {
+    // Taken first: the rewrite's own change runs through here again.
+    std::u16string shown = std::move(FShown);
     try
     {
         int caret = SelStart();
-        Validate();
-        SetSelStart(std::min(caret, Text().Length()));
+        XNumberRewrite rewrite = Canonical(Text().str(), caret);
+        if (Show(rewrite.Text()))
+            rewrite.PlaceCaret(*this, shown);
+        else
+            SetSelStart(std::min(caret, Text().Length()));
         float value = TextToFloat32(Text());
         if (value != FValue)
         {
@@ -213,6 +273,7 @@ void XFloatEdit::Change()
     {
         SetText(FixedText(FValue));
     }
+    FShown = Text().str();
 }
 
 void XFloatEdit::KeyDown(WORD& Key, TShiftState Shift)

@@ -7,6 +7,8 @@
 #include "Platform/Vcl/StdCtrls.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Reads the parts of a number text from a 1-based position, advancing past what it accepts.
 class XFloatScanner
@@ -29,6 +31,30 @@ private:
     std::u16string FText;
     int FPos = 1;
     int FLength;
+};
+
+// A number box's canonical text, built piece by piece from what was typed, and where the caret goes
+// in it: after the last character kept from before the typed caret. A digit the rewrite supplies for
+// a part not typed ("0") never stays inside what the user goes on typing: right at the caret it is
+// selected, so that the next key replaces it (after a deletion only with nothing before it, so that
+// Backspace still reaches what stands there). The float and integer boxes share it.
+class XNumberRewrite
+{
+public:
+    XNumberRewrite(std::u16string typed, int caret) : FTyped(std::move(typed)), FCaret(caret) {}
+    // Appends `chars`, standing one for one for the typed characters from index `from` on (a
+    // ',' may stand as '.'); `from` -1: characters the rewrite supplies.
+    void Put(std::u16string_view chars, int from);
+    const std::u16string& Text() const { return FText; }
+    // Sets edit's caret (its text being Text()); `shown` is the text before the edit.
+    void PlaceCaret(TCustomEdit& edit, const std::u16string& shown) const;
+
+private:
+    std::u16string FTyped;
+    int FCaret;
+    std::u16string FText;
+    std::vector<bool> FSupplied; // per character of FText
+    int FNewCaret = 0;
 };
 
 class XFloatEdit : public TCustomEdit
@@ -64,6 +90,10 @@ protected:
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
 
 private:
+    // The canonical text of `typed`, following the caret at `caret`.
+    XNumberRewrite Canonical(const std::u16string& typed, int caret) const;
+    // Shows a canonical text, or with UseBounds the bound it passes; false for a bound.
+    bool Show(const std::u16string& text);
     // A notch steps only the box being edited (true); over any other it goes on to what holds it.
     bool WheelStep(float delta);
     // The value's text in fixed-point form, rounded to the kept decimals.
@@ -78,6 +108,7 @@ private:
     float FMinValue = 0;
     float FMaxValue = 1.0f;
     bool FUseBounds = false;
+    std::u16string FShown; // the text as the last rewrite left it
 };
 
 // The C locale's reading of a number text as a 32-bit float; EConvertError for text with no

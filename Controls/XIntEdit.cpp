@@ -56,17 +56,27 @@ void XIntEdit::SetMaxLength(int value)
     Change();
 }
 
+XNumberRewrite XIntEdit::Filter(const std::u16string& s, int caret) const
+{
+    XNumberRewrite text(s, caret);
+    bool negative = !s.empty() && s[0] == u'-';
+    if (negative)
+        text.Put(u"-", 0);
+    int digits = 0;
+    for (size_t i = negative ? 1 : 0; i < s.size() && digits < FMaxLength; ++i)
+        if (s[i] >= u'0' && s[i] <= u'9')
+        {
+            text.Put(std::u16string_view(s).substr(i, 1), static_cast<int>(i));
+            ++digits;
+        }
+    if (digits == 0)
+        text.Put(u"0", -1);
+    return text;
+}
+
 UnicodeString XIntEdit::ValidateString(const UnicodeString& s) const
 {
-    const std::u16string& text = s.str();
-    bool negative = !text.empty() && text[0] == u'-';
-    std::u16string digits;
-    for (size_t i = negative ? 1 : 0; i < text.size() && static_cast<int>(digits.size()) < FMaxLength; ++i)
-        if (text[i] >= u'0' && text[i] <= u'9')
-            digits += text[i];
-    if (digits.empty())
-        digits.push_back(u'0');
-    return UnicodeString(negative ? u"-" + digits : digits);
+    return UnicodeString(Filter(s.str(), 0).Text());
 }
 
 void XIntEdit::Change()
@@ -76,13 +86,17 @@ void XIntEdit::Change()
     FChanging = true;
     try
     {
-        int caret = SelStart();
-        SetText(ValidateString(Text()));
-        SetSelStart(std::min(caret, Text().Length()));
+        XNumberRewrite filtered = Filter(Text().str(), SelStart());
+        SetText(UnicodeString(filtered.Text()));
+        filtered.PlaceCaret(*this, FShown);
         int v = StrToInt(Text());
         if (v != FValue)
         {
-            SetValue(v);
+            // A minus typed first reads 0 until its digits come: writing that 0 would lose it.
+            if (v == 0 && Text().str()[0] == u'-' && ValidateInt(0) == 0)
+                FValue = 0;
+            else
+                SetValue(v);
             OnChange(this);
         }
     }
@@ -90,6 +104,7 @@ void XIntEdit::Change()
     {
         SetValue(FValue);
     }
+    FShown = Text().str();
     FChanging = false;
 }
 

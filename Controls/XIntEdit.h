@@ -4,7 +4,7 @@
 // (saturating at 32 bits), and OnChange fires when the typed value differs from the held one.
 #pragma once
 
-#include "Platform/Vcl/StdCtrls.h"
+#include "Controls/XFloatEdit.h"
 
 class XIntEdit : public TCustomEdit
 {
@@ -39,6 +39,8 @@ protected:
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
 
 private:
+    // The filter of `s`, following the caret at `caret`.
+    XNumberRewrite Filter(const std::u16string& s, int caret) const;
     void Step(int direction);
     // A notch steps only the box being edited (true); over any other it goes on to what holds it.
     bool WheelStep(int direction);
@@ -50,4 +52,5 @@ private:
     int FMaxLength = 10;
     bool FUseBounds = false;
     bool FChanging = false;
+    std::u16string FShown; // the text as the last filter left it
 };

@@ -363,14 +363,14 @@ TEST_F(ControlsWindowTest, NumberBoxesAndTheColourEditorAnswerTheKeyboardAndTheM
     for (const char* key : {"1", "2", "comma", "7", "5"})
         probe->Key(key);
     Settle();
-    EXPECT_EQ(real->Text(), u"12.750"); // the ".0" typed over stays, the comma became the point
+    EXPECT_EQ(real->Text(), u"12.75"); // the comma became the point, the "0" after it was typed over
     probe->MoveTo(window, 10 + 3, 10 + 10);
     probe->Button(1, true);
     probe->MoveTo(window, 10 + 60, 10 + 10);
     probe->MoveTo(window, 10 + 110, 10 + 10);
     probe->Button(1, false);
     Settle();
-    EXPECT_EQ(real->SelLength(), 6);
+    EXPECT_EQ(real->SelLength(), 5);
     probe->Wheel(1);
     Settle();
     EXPECT_FLOAT_EQ(real->Value(), 13.25f);

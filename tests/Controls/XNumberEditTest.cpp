@@ -117,6 +117,16 @@ TEST(XFloatEditTest, BoundsChangesAndStepping)
     edit->SetMaxValue(-3);
     EXPECT_EQ(edit->MaxValue(), 0.0f);
     edit->SetUseBounds(false);
+    // Typed key by key over the whole text, a number reads as it does validated at once.
+    edit->SetFocus();
+    const char16_t* typed[][2] = {{u"-30", u"-30.0"}, {u".5", u"0.5"}, {u"-.5", u"-0.5"}, {u"+7", u"+7.0"}};
+    for (auto& [keys, shown] : typed)
+    {
+        edit->SelectAll();
+        screen.Type(keys);
+        EXPECT_EQ(edit->Text(), UnicodeString(shown));
+        EXPECT_EQ(edit->Value(), TextToFloat32(UnicodeString(shown)));
+    }
     // The caret stays where it was typed; no OnChange for a rewrite that keeps the value.
     edit->SetText(u"12.0");
     edit->SetFocus();
@@ -226,6 +236,12 @@ TEST(XIntEditTest, FilterBoundsAndStepping)
     edit.SetText(u"007");
     EXPECT_EQ(edit.Text(), u"007");
     EXPECT_EQ(edit.Value(), 7);
+    // A minus typed first stays for the digits after it.
+    edit.SelectAll();
+    for (char16_t key : std::u16string(u"-35"))
+        edit.Perform(WM_CHAR, key, 0);
+    EXPECT_EQ(edit.Text(), u"-35");
+    EXPECT_EQ(edit.Value(), -35);
 }
 
 // One notch does one thing: over the box being edited it steps that box and the panel holding it
