@@ -1244,9 +1244,9 @@ void XFileListView::DoDragDrop(TShiftState shift, int, int)
     m_runningDrag = nullptr;
     m_dragEnded = true;
     source->Release();
-    // The loop took the button's release: the view no longer holds the mouse.
-    if (Vcl::CaptureControl() == this)
-        Vcl::SetCaptureControl(nullptr);
+    // The loop took the mouse and the button's release: the view holds the mouse no more, and the
+    // press that began the drag neither clicks nor selects at a later release.
+    Perform(WM_CANCELMODE, 0, 0);
 }
 
 DWORD XFileListView::DropEffectFromKeyState(DWORD keyState)

@@ -296,7 +296,12 @@ protected:
     virtual void Change(TListItem* Item, TItemChange Change);
     void Paint() override;
     void WndProc(TMessage& Message) override;
+    // A plain left press on a selected row keeps the selection, for a drag of it, and only focuses
+    // the row; the row is selected alone at a release that ends no drag (no move past the drag
+    // distance, the mouse not taken away by WM_CANCELMODE).
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS; }
     void Resized() override;
@@ -335,6 +340,8 @@ private:
     int m_count = 0;
     int m_top = 0;
     int m_anchor = -1;
+    int m_pressed = -1; // the selected row a plain press fell on, until its release or a drag
+    TPoint m_pressedAt;
     TViewStyle m_viewStyle = vsIcon;
     TSortType m_sortType = stNone;
     bool m_ownerData = false;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 namespace
 {
@@ -223,6 +224,7 @@ void TCustomListView::SetCount(int count)
     m_count = count;
     m_itemCache.clear();
     m_states.resize(static_cast<size_t>(count), 0);
+    m_pressed = -1; // the rows may be others now
     if (m_anchor >= count)
         m_anchor = -1;
     m_top = std::min(m_top, std::max(0, count - 1));
@@ -856,19 +858,43 @@ bool TCustomListView::HeaderMouse(TMessage& Message)
 
 void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
+    m_pressed = -1;
     if (CanFocus() && !Focused())
         SetFocus();
     // The header took its left presses in WndProc; other buttons there select nothing.
     bool inRows = Y >= HeaderHeight();
     if (TListItem* item = inRows ? GetItemAt(X, Y) : nullptr)
     {
+        bool plain = Button == mbLeft && !Shift.Contains(ssShift) && !Shift.Contains(ssCtrl);
+        if (plain && item->Selected())
+        {
+            m_pressed = item->Index();
+            m_pressedAt = TPoint(X, Y);
+            SetItemFocused(item);
+        }
         // A right click keeps a selection it falls into, as a context menu expects.
-        if (Button == mbLeft || !item->Selected())
+        else if (Button == mbLeft || !item->Selected())
             SelectByUser(item->Index(), Button == mbLeft ? Shift : TShiftState());
     }
     else if (inRows && Button == mbLeft && !Shift.Contains(ssCtrl))
         SetSelected(nullptr);
     TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomListView::MouseMove(TShiftState Shift, int X, int Y)
+{
+    constexpr int dragDistance = 5; // as the class library's drags
+    if (m_pressed >= 0 && (!Shift.Contains(ssLeft) || std::abs(X - m_pressedAt.x) >= dragDistance ||
+                           std::abs(Y - m_pressedAt.y) >= dragDistance))
+        m_pressed = -1;
+    TCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TCustomListView::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    if (Button == mbLeft && m_pressed >= 0)
+        SelectByUser(std::exchange(m_pressed, -1), TShiftState());
+    TCustomControl::MouseUp(Button, Shift, X, Y);
 }
 
 void TCustomListView::KeyDown(WORD& Key, TShiftState Shift)
@@ -935,6 +961,11 @@ void TCustomListView::WndProc(TMessage& Message)
     case WM_LBUTTONUP:
         if (HeaderMouse(Message))
             return;
+        TCustomControl::WndProc(Message);
+        return;
+    case WM_CANCELMODE:
+        // A loop took the mouse (a drag, a box): the press's release selects nothing.
+        m_pressed = -1;
         TCustomControl::WndProc(Message);
         return;
     default:

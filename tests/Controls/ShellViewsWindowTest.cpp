@@ -116,7 +116,9 @@ protected:
         probe->MoveTo(window, file.x, file.y);
         probe->Sync();
         probe->Button(1, true);
-        ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 1; }));
+        // The press has reached the list when its row holds the focus.
+        ASSERT_TRUE(PumpUntil(
+            [&] { return list->ItemFocused() && name == list->Record(list->ItemFocused()->Index())->Name; }));
         // The move that starts the drag reaches the server before anything the hand does.
         probe->MoveTo(window, file.x + 3, file.y);
         probe->Sync();
@@ -306,6 +308,7 @@ TEST_F(ShellViewsWindowTest, TheListsOwnDragHighlightsTheFolderItRestsOn)
     // Another program's drag rests on "docs" when the list's own drag begins and rests on "Zsub":
     // the other drag is refused meanwhile and marks nothing; it leaves, Escape ends the own drag,
     // and no row is marked.
+    MakeFile(root / "shown" / "delta.txt", 1);
     fs::create_directories(root / "shown" / "Zsub");
     ASSERT_TRUE(PumpUntil([&] { return RowLabelPoint(*list, u"Zsub").x >= 0; }));
     list->SetAutoRefresh(false); // a reload of the folder would clear every mark
@@ -333,6 +336,19 @@ TEST_F(ShellViewsWindowTest, TheListsOwnDragHighlightsTheFolderItRestsOn)
     EXPECT_TRUE(PumpUntil([&] { return (probe->ReadPixel(window, shade.x, shade.y) & 0xFFFFFF) == plain; }))
         << "docs, after both drags";
     EXPECT_EQ(list->DropTarget(), nullptr);
+
+    // The middle one of three selected rows pressed: the drag carries all three, and its drop,
+    // with no reload to clear the rows, leaves none marked.
+    const TPoint beta = RowLabelPoint(*list, u"beta.png"), gamma = RowLabelPoint(*list, u"gamma.dat");
+    probe->ClickAt(window, beta.x, beta.y);
+    probe->HoldKey("Shift_L", true);
+    probe->ClickAt(window, gamma.x, gamma.y);
+    probe->HoldKey("Shift_L", false);
+    ASSERT_TRUE(PumpUntil([&] { return list->SelCount() == 3; }));
+    DragOnto(u"delta.txt", u"docs");
+    EXPECT_EQ(list->DropTarget(), nullptr);
+    for (const char* moved : {"beta.png", "delta.txt", "gamma.dat"})
+        EXPECT_TRUE(fs::exists(root / "shown" / "docs" / moved)) << moved;
 }
 
 TEST_F(ShellViewsWindowTest, TheContextMenusDeleteMovesTheFileToTheTrash)
