@@ -368,16 +368,22 @@ void TTriEditorFrame::ActivateFrame()
 
 // ---- creation and tools that open other editors ------------------------------------------------
 
+// The creators change the mesh with every click: the record made before one opens lets Ctrl+Z
+// take back what it made, and only that.
 void TTriEditorFrame::CreateVertexBtnClick(TObject*)
 {
-    if (m_TriEditor)
-        m_TriEditor->CreateVertices(nullptr);
+    if (!m_TriEditor)
+        return;
+    m_TriEditor->RecordMeshChange(XString(u"Создание вершин"));
+    m_TriEditor->CreateVertices(nullptr);
 }
 
 void TTriEditorFrame::CreateFaceBtnClick(TObject*)
 {
-    if (m_TriEditor)
-        m_TriEditor->CreateFaces(nullptr);
+    if (!m_TriEditor)
+        return;
+    m_TriEditor->RecordMeshChange(XString(u"Создание граней"));
+    m_TriEditor->CreateFaces(nullptr);
 }
 
 void TTriEditorFrame::SpeedButton13Click(TObject*)

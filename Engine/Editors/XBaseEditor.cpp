@@ -132,3 +132,8 @@ TBaseEditorFrame* XBaseEditor::GetEditorFrame()
 {
     return nullptr;
 }
+
+bool XBaseEditor::TakesRightPress()
+{
+    return false;
+}

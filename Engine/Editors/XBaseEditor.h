@@ -31,6 +31,9 @@ public:
     virtual StrUtils::XBaseString<WCHAR> GetName() = 0;
     virtual void MouseEvent(XViewport* viewport, XMouseEvent event, const XPoint& point,
                             XShiftState shift) = 0;
+    // Whether a right press is the editor's own (a tool's step back or its end): the viewport then
+    // opens no menu on its release. False here.
+    virtual bool TakesRightPress();
     // The editor may change the key.
     virtual void KeyDown(unsigned& key, Gx::Ui::GxShiftState shift);
     virtual void KeyPress(WCHAR& key);

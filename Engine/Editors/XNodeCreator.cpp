@@ -119,6 +119,11 @@ void XNodeCreator::MouseEvent(XViewport* viewport, XMouseEvent event, const XPoi
         PrepareNode();
 }
 
+bool XNodeCreator::TakesRightPress()
+{
+    return m_Node.Get() != nullptr;
+}
+
 void XNodeCreator::CopyToClipboard()
 {
 }

@@ -26,6 +26,8 @@ public:
     // else goes to the pending node, and a completed node is followed by a fresh one.
     void MouseEvent(XViewport* viewport, XMouseEvent event, const XPoint& point,
                     XShiftState shift) override;
+    // With a pending node: the right press ends the tool.
+    bool TakesRightPress() override;
     // Nothing can be copied, cut, pasted or deleted.
     void CopyToClipboard() override;
     void CutToClipboard() override;

@@ -87,6 +87,11 @@ void XVertexCreator::MouseEvent(XViewport* viewport, XMouseEvent event, const XP
     Refresh();
 }
 
+bool XVertexCreator::TakesRightPress()
+{
+    return m_Mesh.Get() && m_Node.Get();
+}
+
 void XVertexCreator::AddVertexAt(XViewport* viewport, const XPoint& point)
 {
     const unsigned frame = GetFrame();

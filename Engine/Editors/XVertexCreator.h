@@ -35,6 +35,8 @@ public:
     // state plays no part.
     void MouseEvent(XViewport* viewport, XMouseEvent event, const XPoint& point,
                     XShiftState shift) override;
+    // With both the object and the node: the right press steps back a pick or ends the tool.
+    bool TakesRightPress() override;
     // Nothing to copy, cut, paste or delete.
     void CopyToClipboard() override;
     void CutToClipboard() override;

@@ -16,8 +16,9 @@ namespace
 constexpr uint32_t ModifierListChunk = ClassId::BaseMesh + 1;
 constexpr uint32_t NotFound = 0xFFFFFFFF;
 
-// The bounding box as 12 triangles over its corners (XBoundingBox::GetCorners order).
-constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 1}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
+// The box as 12 triangles over its corners (XBoundingBox::GetCorners order), facing outwards; the
+// two of a face share its diagonal, so a face seen alone (a view along an axis) is covered whole.
+constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 0}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
                                           {7, 4, 5}, {5, 6, 7}, {7, 2, 1}, {1, 4, 7}, {0, 5, 4}, {4, 1, 0}};
 
 // Keeps the nearest |t| of a ray hit in distance.
@@ -29,6 +30,14 @@ void Nearest(const XVertex& origin, const XVertex& dir, const XVertex& a, const 
         distance = std::fabs(t);
 }
 } // namespace
+
+void IntersectBox(const XBoundingBox& box, const XVertex& origin, const XVertex& dir, float& distance)
+{
+    XVertex corners[8];
+    box.GetCorners(corners);
+    for (const auto& tri : kBoxTriangles)
+        Nearest(origin, dir, corners[tri[0]], corners[tri[1]], corners[tri[2]], distance);
+}
 
 XBaseMeshDesc BaseMeshDesc;
 
@@ -164,10 +173,7 @@ bool XBaseMesh::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* nod
     XVertex origin, dir;
     viewport->GetPickRay(frame, point, origin, dir, world);
 
-    XVertex corners[8];
-    GetBoundingBox(frame).GetCorners(corners);
-    for (const auto& tri : kBoxTriangles)
-        Nearest(origin, dir, corners[tri[0]], corners[tri[1]], corners[tri[2]], distance);
+    IntersectBox(GetBoundingBox(frame), origin, dir, distance);
 
     if ((flags & XPICK_FACES) && distance < FLT_MAX)
     {

@@ -19,6 +19,10 @@ class XMeshNode;
 // IntersectRay flag: test the faces of the mesh, not only its bounding box.
 constexpr unsigned XPICK_FACES = 2;
 
+// The ray against the box's twelve outward-facing triangles, two tiling each face (back faces
+// culled, as every pick test here): lowers distance to the nearest |t| of a hit.
+void IntersectBox(const XBoundingBox& box, const XVertex& origin, const XVertex& dir, float& distance);
+
 class XBaseMesh : public XBaseObject
 {
 public:

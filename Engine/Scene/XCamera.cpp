@@ -23,10 +23,6 @@ const XEdge kIconEdges[] = {{0, 1},  {1, 2},  {2, 3},  {3, 0},   {4, 5},   {5, 6
                             {7, 4},  {0, 4},  {1, 5},  {2, 6},   {3, 7},   {8, 9}, {8, 10},
                             {8, 11}, {8, 12}, {9, 10}, {10, 11}, {11, 12}, {12, 9}};
 
-// The box as 12 triangles over its corners (XBoundingBox::GetCorners order), facing outwards.
-constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 1}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
-                                          {7, 4, 5}, {5, 6, 7}, {7, 2, 1}, {1, 4, 7}, {0, 5, 4}, {4, 1, 0}};
-
 using XXCameraFOVField = XAccessorField<XCamera, float, &XCamera::GetFOV, &XCamera::SetFOV>;
 using XXCameraNearViewPlaneField =
     XAccessorField<XCamera, float, &XCamera::GetNearViewPlane, &XCamera::SetNearViewPlane>;
@@ -174,16 +170,7 @@ bool XCamera::PickIcon(unsigned frame, XViewport* viewport, const XPoint& point,
     GetMeshMatrix(frame, world);
     XVertex origin, direction;
     viewport->GetPickRay(frame, point, origin, direction, world);
-    XVertex corners[8];
-    m_Icon.GetBoundingBox(frame).GetCorners(corners);
-    for (const auto& tri : kBoxTriangles)
-    {
-        float t, u, v;
-        if (IntersectTriangle(origin, direction, corners[tri[0]], corners[tri[1]], corners[tri[2]], t, u,
-                              v) &&
-            std::fabs(t) < distance)
-            distance = std::fabs(t);
-    }
+    IntersectBox(m_Icon.GetBoundingBox(frame), origin, direction, distance);
     return distance < FLT_MAX;
 }
 

@@ -203,7 +203,8 @@ public:
     void KeyUp(WORD& Key, TShiftState Shift);
     void KeyPress(WCHAR& Key);
     // No background erase; the view's popup menu at the point of WM_CONTEXTMENU unless the left
-    // or middle button is held (swallowed either way); WM_GETDLGCODE wants arrows and all keys.
+    // or middle button is held (swallowed either way); a right release whose press the editor
+    // took is swallowed, so it asks for no menu; WM_GETDLGCODE wants arrows and all keys.
     void Dispatch(TMessage& Message) override;
     // The routing of one mouse event: in edit mode (transform type 3) to the scene, which hands
     // it to its editor; otherwise navigation of the current camera by the view's transform type
@@ -243,6 +244,8 @@ protected:
     bool m_LeftHeld = false;
     bool m_MiddleHeld = false;
     bool m_RightHeld = false;
+    // The last right press went to an editor that uses it: its release asks for no menu.
+    bool m_RightTaken = false;
     XPoint m_MousePoint{0, 0};
 
     uint32_t m_FillMode = 3;

@@ -160,6 +160,13 @@ void XViewport::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
     m_View->MouseDown(Button, Shift, X, Y);
     m_MousePoint = PicturePoint(X, Y);
     m_View->SetActiveViewport(this);
+    if (Button == mbRight)
+    {
+        // Asked before the press goes in: a tool the press ends is no longer current after it.
+        XScene* scene = m_View->GetTransformType() == XTT_EDIT ? m_View->GetScene() : nullptr;
+        XBaseEditor* editor = scene ? scene->GetEditor() : nullptr;
+        m_RightTaken = editor && editor->TakesRightPress();
+    }
     MouseEvent(XMouseEventFromButton(Button, true), ToXShiftState(Shift), m_MousePoint);
 }
 
@@ -225,6 +232,13 @@ void XViewport::Dispatch(TMessage& Message)
             m_View->PopupMenu()->SetPopupComponent(this);
             m_View->PopupMenu()->Popup(at.x, at.y);
         }
+        return;
+    case WM_RBUTTONUP:
+        TGraphicControl::Dispatch(Message);
+        // The right button was the editor's: its release is not a request for the menu.
+        if (m_RightTaken)
+            Message.Result = 1;
+        m_RightTaken = false;
         return;
     case WM_GETDLGCODE:
         Message.Result = DLGC_WANTARROWS | DLGC_WANTALLKEYS;

@@ -201,6 +201,14 @@ TEST(XBaseMeshTest, PickingByBoxAndByFace)
     link.meshMatrices[node] = m;
     EXPECT_TRUE(object.IntersectRay(0, &vp, node, ScreenPoint(vp, 0, 0), distance, XPICK_FACES));
     EXPECT_NEAR(distance, 5, 1e-3f);
+    // Turned so that the camera looks along the mesh's X (a side view): the face x = min, at depth
+    // 9, picks over the quarter between its edge at mesh z = min (world x = 1) and its middle too.
+    m.SetRotation(0, -1.5707964f, 0); // mesh x along the world's z, mesh z against its x
+    m.m[3][0] = 11;
+    m.m[3][2] = 10;
+    link.meshMatrices[node] = m;
+    EXPECT_TRUE(object.IntersectRay(0, &vp, node, ScreenPoint(vp, 0.6f / 9, 0.1f / 9), distance, 0));
+    EXPECT_NEAR(distance, 9, 1e-3f);
     EXPECT_FALSE(object.IntersectRay(0, nullptr, nullptr, XPoint(0, 0), distance, 0));
 }
 
