@@ -4,7 +4,7 @@
 # on (a textured triangle mesh, a mesh skinned to two bones and their animation). The buttons under
 # the view choose move, rotate, scale (drag with the left button in a viewport) or edit, the
 # chosen one pressed; a right click on a viewport opens the menu of layouts (in a camera mode it
-# also switches to edit); the splitters drag; F12 in a viewport saves the view as view.bmp and
+# also switches to edit), unless the tool at work uses the right button; the splitters drag; F12 in a viewport saves the view as view.bmp and
 # view.jpg in the folder the script was started from.
 # Usage: bash scripts/view_demo.sh [WIDTH HEIGHT [BOXES SEGMENTS]]   (default 800 600 1 4)
 set -euo pipefail
