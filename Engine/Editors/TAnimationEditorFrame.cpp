@@ -226,7 +226,7 @@ void TAnimationEditorFrame::Refresh()
         if (animation)
         {
             unsigned length = animation->GetLength();
-            if (!AnimationLengthEdit->Focused())
+            if (!AnimationLengthEdit->HoldsFocus())
                 AnimationLengthEdit->SetValue(static_cast<int>(length));
             NodeNameLabel->SetCaption(name + u"->" + UnicodeString(animation->Name.c_str()) + u" (" +
                                       IntToStr(length) + u" кадров)");
@@ -240,7 +240,7 @@ void TAnimationEditorFrame::Refresh()
                                 RotZEdit, ScaleXEdit, ScaleYEdit, ScaleZEdit};
         for (unsigned i = 0; i < 9; ++i)
         {
-            if (edits[i]->Focused())
+            if (edits[i]->HoldsFocus())
                 continue;
             float value = Component(values[i / 3], i % 3);
             if (i / 3 == 1)
@@ -452,7 +452,11 @@ void TAnimationEditorFrame::CommitLength()
     unsigned length = typed < 1 ? 1u : static_cast<unsigned>(typed);
     unsigned old = animation->GetLength();
     if (length == old)
+    {
+        // "0" or "-0" typed over a length of 1: the box shows the 1 that holds.
+        AnimationLengthEdit->SetValue(static_cast<int>(length));
         return;
+    }
     TimerHold hold(Timer);
     UnicodeString text = UnicodeString(u"Изменить продолжительность анимации с ") + IntToStr(old) + u" до " +
                          IntToStr(length) + u" кадров?";
@@ -469,6 +473,7 @@ void TAnimationEditorFrame::CommitLength()
     }
     else
         animation->SetLength(length);
+    AnimationLengthEdit->SetValue(static_cast<int>(length));
     node->InvalidateNodeMatrix();
 }
 

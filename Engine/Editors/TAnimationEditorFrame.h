@@ -27,7 +27,8 @@ public:
     void DeactivateFrame() override;
     // Shows the frame, the node and its animation, and the keys at the frame: the value boxes of
     // a track are enabled when it has a key exactly there, and a create button exactly when it has
-    // none. A focused box keeps what is being typed.
+    // none. The box the form holds the focus for keeps what is being typed, also while the window
+    // is away.
     void Refresh();
 
     // Handlers, as the controls call them.
@@ -104,6 +105,8 @@ private:
     bool Target(XMeshNode*& node, XAnimation*& animation) const;
     // Writes the value box into the key at the frame, the timer held meanwhile.
     void CommitEdit(XFloatEdit* edit);
+    // Asks, then gives the node (and, ticked, its subtree) the length typed, at least 1; the box
+    // then shows the length that holds, unless the user kept the old one by answering No.
     void CommitLength();
     // Adds (or for scale multiplies) one step on a component of the key at the frame.
     void Nudge(unsigned track, TObject* updown, TUpDownDirection direction);

@@ -1350,6 +1350,12 @@ bool TWinControl::Focused() const
     return form && form->m_focusedControl == this && !form->m_keyboardAway;
 }
 
+bool TWinControl::HoldsFocus() const
+{
+    TCustomForm* form = GetParentForm(this);
+    return form && form->m_focusedControl == this;
+}
+
 void TWinControl::SetFocus()
 {
     if (!CanFocus())

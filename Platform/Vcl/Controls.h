@@ -719,6 +719,10 @@ public:
     bool CanFocus() const;
     // False while the window is without the keyboard, though the control stays the form's focus.
     bool Focused() const;
+    // The control the form holds the focus for, whether or not the window has the keyboard now:
+    // Focused(), or the control it gets back when the window does. What the program refreshes by
+    // itself spares such a control, so that what the user is typing there stays.
+    bool HoldsFocus() const;
     // Raises EInvalidOperation when the control cannot take the focus.
     virtual void SetFocus();
 

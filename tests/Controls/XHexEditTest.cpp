@@ -737,6 +737,8 @@ TEST_F(HexEditTest, CtrlShowsTheHintAtThePointerOnTheNextTickAndReleasingEndsIt)
     EXPECT_FALSE(edit->HintTimer()->Enabled());
     EXPECT_EQ(events, "-");
     Up(VK_CONTROL);
+    edit->SetFocus();
+    EXPECT_EQ(events, "-+");
 }
 
 TEST_F(HexEditTest, AHintByTheScreensCornerStandsWholeOnTheScreen)

@@ -658,7 +658,12 @@ TEST(FormsTest, ShiftF10AndTheMenuKeyAskTheFocusedControlForItsMenuInsteadOfTheK
     Platform::ResetKeyStates();
     EXPECT_EQ(log, (std::vector<std::string>{"c down 16", "c menu -1,-1", "c up 16", "c menu -1,-1", "c down 121",
                                              "c up 121", "c down 17", "c down 16", "c down 121"}));
+    // Hidden, the form takes the focus from the control, which leaves.
+    static bool left;
+    left = false;
+    focused->OnExit = +[](TObject*) { left = true; };
     form.Hide();
+    EXPECT_TRUE(left);
 }
 
 namespace

@@ -473,10 +473,12 @@ TEST_F(AnimationPanelTest, TheTimerRefreshesOnlyWhileActiveAndSparesTheFocusedBo
     panel->PosXEdit->SelectAll();
     Key('5', u'5');
     walk->PositionKeys.GetKey(0)->value = XVertex(8, 9, 0);
+    form->Perform(WM_ACTIVATE, 0, 0); // another window takes the keyboard meanwhile
     clock.Advance(150);
     Application->ProcessMessages();
     EXPECT_FLOAT_EQ(panel->PosXEdit->Value(), 5); // being typed: kept
     EXPECT_FLOAT_EQ(panel->PosYEdit->Value(), 9); // refreshed
+    form->Perform(WM_ACTIVATE, 1, 0);
     // Deactivated, nothing refreshes, also after a box is left (the timer is put back off).
     panel->DeactivateFrame();
     Key(VK_TAB);
@@ -526,4 +528,16 @@ TEST_F(AnimationPanelTest, LengthChangesAskAndReachTheChildren)
     Type(panel->AnimationLengthEdit, u"60");
     EXPECT_EQ(walk->GetLength(), 60u);
     EXPECT_EQ(childWalk->GetLength(), 50u);
+    // "0" kept through a refresh while the window is away, then Enter: the length 1, shown; "-0"
+    // over it asks nothing and shows 1 too.
+    Type(panel->AnimationLengthEdit, u"0", false);
+    form->Perform(WM_ACTIVATE, 0, 0);
+    panel->Refresh();
+    form->Perform(WM_ACTIVATE, 1, 0);
+    Key(VK_RETURN);
+    EXPECT_EQ(walk->GetLength(), 1u);
+    EXPECT_EQ(panel->AnimationLengthEdit->Text(), u"1");
+    Type(panel->AnimationLengthEdit, u"-0", false);
+    Key(VK_RETURN);
+    EXPECT_EQ(panel->AnimationLengthEdit->Text(), u"1");
 }
