@@ -863,6 +863,11 @@ TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
         EXPECT_TRUE(left);
         EXPECT_EQ(peer.LinesAfter("status accepted", 2, PeerDeadline, PumpOnce),
                   "status refused / status accepted XdndActionCopy");
+        // Revoked under the drag, the target has heard it leave by the time the revoke returns.
+        const int over = target->leaves;
+        RevokeDragDrop(form->Handle());
+        EXPECT_EQ(target->leaves, over + 1);
+        RegisterDragDrop(form->Handle(), target);
     }
     {
         PeerProcess peer;
