@@ -113,6 +113,11 @@ struct Incoming
     // Its source began another drag while a handler of this one ran: it waits for no answer to
     // this one any more, and one now would be taken for the new drag's.
     bool superseded = false;
+    // A later position of it came while a handler of an earlier one ran (its source sends them
+    // without waiting for each answer): answered next. Of several, only the last counts, as for
+    // any target that takes positions as they come.
+    bool later = false;
+    XClientMessageEvent laterPosition{};
 };
 
 // A request of ours given up on before its answer came: the owner may still answer it, into the
@@ -459,23 +464,14 @@ bool AnswerMoot(const Incoming& in)
 // queued for the program's own loop.
 //
 // A peer's messages are taken in the order sent, each for the drag it was sent in: the drag in
-// hand's leave or drop at once (noted for that drag), a position of it only after the handler, and
-// meanwhile nothing of its source that came after that position (`heldBack`).
-bool ServingEvent(const State& s, const XEvent& e, bool& heldBack)
+// hand's leave or drop at once, and a later position of it, all noted for that drag (the position
+// is answered after the handler), so that whatever its source sends after it is seen at once too.
+bool ServingEvent(const State& s, const XEvent& e)
 {
     if (e.type == SelectionRequest || e.type == SelectionClear)
         return true;
-    if (e.type == ClientMessage && e.xclient.format == 32 && IncomingType(s.a, e.xclient.message_type) &&
-        Detail::OwnWindow(e.xclient.window))
-    {
-        const bool ofHand = s.in.inHandler && static_cast<::Window>(e.xclient.data.l[0]) == s.in.source;
-        if (heldBack && ofHand)
-            return false;
-        if (AnsweredWhileWaiting(s, e.xclient) || e.xclient.message_type != s.a.xdndPosition)
-            return true;
-        heldBack = true;
-        return false;
-    }
+    if (e.type == ClientMessage && e.xclient.format == 32 && IncomingType(s.a, e.xclient.message_type))
+        return Detail::OwnWindow(e.xclient.window);
     if (e.type == Expose)
         return Detail::OwnWindow(e.xexpose.window);
     if (e.type == SelectionNotify)
@@ -502,7 +498,6 @@ struct WaitContext
     bool userMayEnd = false;
     KeyCode escape = 0;
     bool ended = false; // the user's word came
-    bool heldBack = false; // in this look at the queue, a message of the drag in hand stays queued
 };
 
 bool EscapePressed(const WaitContext& c, const XEvent& e)
@@ -529,7 +524,7 @@ Bool PickEvent(Display*, XEvent* e, XPointer context)
         c->ended = true;
         return e->type == KeyPress ? True : False;
     }
-    return (*c->wanted)(*e) || ServingEvent(*c->state, *e, c->heldBack) ? True : False;
+    return (*c->wanted)(*e) || ServingEvent(*c->state, *e) ? True : False;
 }
 
 // Waits up to `timeoutMs` for an event `wanted` picks, serving others meanwhile. False on timeout,
@@ -558,7 +553,6 @@ bool WaitFor(State& s, const std::function<bool(const XEvent&)>& wanted, XEvent&
         XEvent e;
         while (!context.ended)
         {
-            context.heldBack = false; // each look goes through the queue from its head
             if (!XCheckIfEvent(s.display, &e, PickEvent, reinterpret_cast<XPointer>(&context)))
                 break;
             if (context.ended)
@@ -1216,6 +1210,71 @@ bool Busy(State& s)
     return s.waits > 0 || (s.handlers.Busy && s.handlers.Busy());
 }
 
+// Answers a position of the drag in hand. True when a later position of the same drag came
+// meanwhile, then in `m`: it is to be answered next.
+bool AnswerPosition(State& s, XClientMessageEvent& m)
+{
+    Incoming& in = s.in;
+    Display* d = s.display;
+    const Atoms& a = s.a;
+    auto source = static_cast<::Window>(m.data.l[0]);
+    int rootX = static_cast<int>((m.data.l[2] >> 16) & 0xFFFF);
+    int rootY = static_cast<int>(m.data.l[2] & 0xFFFF);
+    in.proposed = in.version >= 2 ? ActionOf(a, static_cast<Atom>(m.data.l[4])) : ActionCopy;
+    if (in.proposed == ActionNone)
+        in.proposed = ActionCopy;
+    ::Window child = 0;
+    XTranslateCoordinates(d, DefaultRootWindow(d), in.window, rootX, rootY, &in.x, &in.y, &child);
+    if (Busy(s))
+    {
+        // The program asks its user something, or waits for another program: a drop now would
+        // run behind that question, or inside that wait.
+        if (s.handlers.Leave)
+            s.handlers.Leave();
+        in.accepted = false;
+        Refuse(s, m);
+        return false;
+    }
+    int px = 0, py = 0;
+    unsigned keys = 0;
+    PointerAt(d, px, py, keys);
+    unsigned taken = ActionNone;
+    if (s.handlers.Over)
+    {
+        in.inHandler = true;
+        taken = s.handlers.Over(in.window, in.x, in.y, in.proposed, keys, in.types);
+        in.inHandler = false;
+    }
+    taken = OneAction(taken);
+    in.accepted = taken != ActionNone;
+    // What the source sent after this position and before a leave, a drop or a new drag of it.
+    const bool later = in.later && !in.superseded && !in.left && !in.dropped;
+    const XClientMessageEvent next = in.laterPosition;
+    if (in.superseded)
+        EndIncoming(s, true); // no status: its source is in another drag
+    else if (in.left || in.dropped)
+    {
+        // Its source did not wait for the answer: the drag is over, a drop of it never accepted.
+        if (in.dropped)
+            SendFinish(s, ActionNone);
+        EndIncoming(s, true);
+    }
+    else
+        SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window), in.accepted ? 3 : 2,
+                          0, 0, static_cast<long>(AtomOf(a, taken)));
+    TakeNext(s);
+    if (!later)
+        return false;
+    if (in.source != source)
+    {
+        Refuse(s, next); // another program's drag came meanwhile, and has the pointer now
+        return false;
+    }
+    in.later = false;
+    m = next;
+    return true;
+}
+
 void IncomingMessage(State& s, const XClientMessageEvent& m)
 {
     Incoming& in = s.in;
@@ -1227,10 +1286,20 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
         // A handler runs a loop of its own: the peer in hand hears from us when it is done, any
         // other at once, and so does the peer in hand once it begins a new drag (it gave up
         // waiting, or its window is another program's now). Its leave or drop before its position
-        // is answered ends the drag in hand.
+        // is answered ends the drag in hand; a position after those is of no drag of ours.
         if (AnsweredWhileWaiting(s, m))
             Meanwhile(s, m);
-        else if (!in.dropped && !in.left)
+        else if (in.dropped || in.left)
+        {
+            if (m.message_type == a.xdndPosition)
+                Refuse(s, m);
+        }
+        else if (m.message_type == a.xdndPosition)
+        {
+            in.later = true;
+            in.laterPosition = m;
+        }
+        else
         {
             in.left = m.message_type == a.xdndLeave;
             in.dropped = m.message_type == a.xdndDrop;
@@ -1253,48 +1322,9 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
     in.last = Clock::now();
     if (m.message_type == a.xdndPosition)
     {
-        int rootX = static_cast<int>((m.data.l[2] >> 16) & 0xFFFF);
-        int rootY = static_cast<int>(m.data.l[2] & 0xFFFF);
-        in.proposed = in.version >= 2 ? ActionOf(a, static_cast<Atom>(m.data.l[4])) : ActionCopy;
-        if (in.proposed == ActionNone)
-            in.proposed = ActionCopy;
-        ::Window child = 0;
-        XTranslateCoordinates(d, DefaultRootWindow(d), in.window, rootX, rootY, &in.x, &in.y, &child);
-        if (Busy(s))
-        {
-            // The program asks its user something, or waits for another program: a drop now would
-            // run behind that question, or inside that wait.
-            if (s.handlers.Leave)
-                s.handlers.Leave();
-            in.accepted = false;
-            Refuse(s, m);
-            return;
-        }
-        int px = 0, py = 0;
-        unsigned keys = 0;
-        PointerAt(d, px, py, keys);
-        unsigned taken = ActionNone;
-        if (s.handlers.Over)
-        {
-            in.inHandler = true;
-            taken = s.handlers.Over(in.window, in.x, in.y, in.proposed, keys, in.types);
-            in.inHandler = false;
-        }
-        taken = OneAction(taken);
-        in.accepted = taken != ActionNone;
-        if (in.superseded)
-            EndIncoming(s, true); // no status: its source is in another drag
-        else if (in.left || in.dropped)
-        {
-            // Its source did not wait for the answer: the drag is over, a drop of it never accepted.
-            if (in.dropped)
-                SendFinish(s, ActionNone);
-            EndIncoming(s, true);
-        }
-        else
-            SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window),
-                              in.accepted ? 3 : 2, 0, 0, static_cast<long>(AtomOf(a, taken)));
-        TakeNext(s);
+        XClientMessageEvent position = m;
+        while (AnswerPosition(s, position))
+            in.last = Clock::now();
         return;
     }
     if (m.message_type == a.xdndLeave)

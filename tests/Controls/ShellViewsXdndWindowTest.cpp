@@ -117,6 +117,27 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
     ASSERT_TRUE(peer.ReadLine(line, 10s, PumpOnce));
     ASSERT_EQ(line.rfind("ready", 0), 0u);
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 3; }));
+    // Another program's drag taken up on a folder before the list's drag began drops during it:
+    // refused, and nothing is copied inside the list's drag.
+    int docsX = 0, docsY = 0;
+    ASSERT_TRUE(RowOnScreen(u"docs", docsX, docsY));
+    PeerProcess resting;
+    ASSERT_EQ(resting.StartAndRead(peerProgram, {"drop", std::to_string(docsX), std::to_string(docsY),
+                                                 (root / "uris").string(), "hold"},
+                                   PeerDeadline, PumpOnce),
+              "status accepted XdndActionCopy");
+    struct Nudge
+    {
+        PeerProcess* peer;
+        void Tick(TObject*)
+        {
+            if (peer && Platform::DragLoopRunning())
+                std::exchange(peer, nullptr)->Signal(SIGUSR1);
+        }
+    } nudge{&resting};
+    TTimer timer(nullptr);
+    timer.SetInterval(20);
+    timer.OnTimer = MakeClosure(&nudge, &Nudge::Tick);
     TPoint file = RowLabelPoint(*list, u"alpha.txt");
     probe->MoveTo(window, file.x, file.y);
     probe->Sync();
@@ -142,6 +163,8 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
     ASSERT_TRUE(dropped);
     EXPECT_EQ(line, "dropped");
     EXPECT_EQ(ReadWholeFile(root / "dropped"), "file://" + (root / "shown").string() + "/alpha.txt\r\n");
+    EXPECT_EQ(resting.LinesAfter("status accepted", 1, PeerDeadline, PumpOnce), "failed None");
+    EXPECT_FALSE(fs::exists(root / "shown" / "docs" / "incoming file.txt"));
     // A copy to another program: the file stays.
     EXPECT_TRUE(fs::exists(root / "shown" / "alpha.txt"));
     // The pointer is free again: a click reaches the list.

@@ -863,6 +863,11 @@ TEST_F(DesktopTransferTest, EveryPeerIsAnsweredAndRefusedWhileTheProgramAsks)
         EXPECT_TRUE(left);
         EXPECT_EQ(peer.LinesAfter("status accepted", 2, PeerDeadline, PumpOnce),
                   "status refused / status accepted XdndActionCopy");
+        // Revoked under the drag, the target has heard it leave by the time the revoke returns.
+        const int over = target->leaves;
+        RevokeDragDrop(form->Handle());
+        EXPECT_EQ(target->leaves, over + 1);
+        RegisterDragDrop(form->Handle(), target);
     }
     {
         PeerProcess peer;
@@ -939,28 +944,35 @@ TEST_F(DesktopTransferTest, APeerIsAnsweredAtOnceWhileTheProgramWaitsForAnother)
         EXPECT_EQ(target->drops, drops + 1);
     }
     // The slow source gives up on its list mid-trickle: it leaves (or drops) and drags anew in the
-    // same breath. Its new drag is refused while the wait for the old list lasts (the peer does not
-    // say so), taken up once it ends, at once, its list asked for and dropped; it hears no finish
-    // but its new drop's, and no position goes unanswered.
-    for (const char* mode : {"leave-again:20", "drop-again:20"})
+    // same breath (one that sends positions without waiting for answers, a moment later). Its new
+    // drag is refused while the wait for the old list lasts (the peer does not say so), which ends
+    // at once, not on the peer timeout; it is taken up then, its list asked for and dropped; it
+    // hears no finish but its new drop's, and no position goes unanswered. A source that drops and
+    // drags no more hears that nothing was done.
+    for (std::string mode : {"leave-again:20", "drop-again:20", "eager-leave-again:20", "eager-drop-again:20",
+                             "drop-early:20"})
     {
         SCOPED_TRACE(mode);
+        const bool early = mode == "drop-early:20";
         const int drops = target->drops;
         PeerProcess source;
         std::atomic<bool> told = false;
+        Clock::time_point nudged;
         ASSERT_TRUE(source.Start(Peer(), {"drop", x, y, slow, mode, "report"}));
         std::thread nudge(
             [&]
             {
                 std::string sent; // its list's first step
                 source.ReadLine(sent, PeerDeadline, nullptr) && source.Signal(SIGUSR1);
+                nudged = Clock::now();
                 told = true;
             });
         EXPECT_TRUE(PumpUntil([&] { return told.load(); }, PeerDeadline));
         nudge.join();
-        EXPECT_EQ(source.LinesAfter("sent", 2, PeerDeadline, PumpOnce),
-                  "status accepted XdndActionCopy / finished XdndActionCopy");
-        EXPECT_EQ(target->drops, drops + 1);
+        EXPECT_EQ(source.LinesAfter("sent", early ? 1 : 2, PeerDeadline, PumpOnce),
+                  early ? "failed None" : "status accepted XdndActionCopy / finished XdndActionCopy");
+        EXPECT_LT(Clock::now() - nudged, std::chrono::milliseconds(X11::PeerTimeoutMs) * 3 / 5);
+        EXPECT_EQ(target->drops, drops + !early);
         EXPECT_EQ(target->dropped.substr(0, 11), std::u16string(u"/tmp/slow\0\0", 11));
     }
     RevokeDragDrop(form->Handle());

@@ -45,6 +45,9 @@
 //          send XdndLeave (or XdndDrop) and at once a new drag over the same point, as a probe that
 //          does not say refusals, whose list is served whole (a finish heard before its drop:
 //          "early ...")
+//          "eager-leave-again:MS" and "eager-drop-again:MS" do so sending a second position right
+//          behind the first, unanswered. "drop-early:MS" trickles the list so too, drops right after
+//          its first position and, nudged, sends the rest of the list
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -73,6 +76,8 @@ std::string mode;
 int delayMs = 0; // serve's "delay:MS"
 // drop's "leave-again:MS" or "drop-again:MS": its list trickles until a nudge, then it drags anew.
 bool again = false;
+bool eager = false; // "eager-...": a position sent without waiting for the answer to the last
+bool early = false; // "drop-early:MS"
 bool report = false;
 // Set by SIGUSR1: the test's word to go on.
 volatile sig_atomic_t nudged = 0;
@@ -179,8 +184,8 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         return true;
     }
     const int trickleMs = mode.rfind("trickle:", 0) == 0 ? std::atoi(mode.c_str() + 8)
-                          : again                         ? std::atoi(mode.c_str() + mode.find(':') + 1)
-                                                          : -1;
+                          : again || early               ? std::atoi(mode.c_str() + mode.find(':') + 1)
+                                                         : -1;
     const int pacedMs = mode.rfind("paced:", 0) == 0 ? std::atoi(mode.c_str() + 6) : -1;
     const size_t step = pacedMs >= 0 && mode.find(':', 6) != std::string::npos
                             ? std::max(1L, std::atol(mode.c_str() + mode.find(':', 6) + 1))
@@ -506,7 +511,7 @@ int Drop(int x, int y, const char* file)
     Atom type = mode == "no-uris" ? A("text/plain") : A("text/uri-list");
     XSetSelectionOwner(d, A("XdndSelection"), self, CurrentTime);
     const bool hold = mode == "hold", hover = mode == "hover", reenter = mode == "reenter";
-    const bool trickle = mode.rfind("trickle:", 0) == 0;
+    const bool trickle = mode.rfind("trickle:", 0) == 0 || early;
     // The action asked for: a copy, or with mode "move" (and a re-entering drag's first drop) a
     // move (a copy is then allowed too).
     Atom action = A(mode == "move" || reenter ? "XdndActionMove" : "XdndActionCopy");
@@ -521,6 +526,8 @@ int Drop(int x, int y, const char* file)
         position();
     };
     enter();
+    if (eager)
+        position();
     bool accepted = false;
     bool dropped = false;
     bool holding = false;   // "hold": taken up, waiting for the nudge
@@ -537,6 +544,8 @@ int Drop(int x, int y, const char* file)
         dropped = true;
         deadline = Clock::now() + std::chrono::seconds(15);
     };
+    if (early)
+        drop();
     while (Clock::now() < deadline)
     {
         if (staying && !dropped && Clock::now() > unanswered)
@@ -756,6 +765,10 @@ int main(int argc, char** argv)
     {
         mode = argc > 5 ? argv[5] : "";
         report = argc > 6 && std::string(argv[6]) == "report";
+        eager = mode.rfind("eager-", 0) == 0;
+        if (eager)
+            mode.erase(0, 6);
+        early = mode.rfind("drop-early:", 0) == 0;
         again = mode.rfind("leave-again:", 0) == 0 || mode.rfind("drop-again:", 0) == 0;
         return Drop(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     }
