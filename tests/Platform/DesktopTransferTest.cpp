@@ -222,15 +222,17 @@ TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(c.atMostMs)) << c.mode;
         EXPECT_TRUE(bytes.empty()) << c.mode;
     }
-    // Nothing of it stays behind: an owner that behaves is read whole, also one that announces no size.
-    for (const char* mode : {"", "unsized"})
-    {
-        PeerProcess peer;
-        ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), mode}), "ready");
-        std::string bytes;
-        EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done) << mode;
-        EXPECT_TRUE(bytes == text) << mode;
-    }
+    // Nothing of it stays behind: an owner that behaves is read whole.
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string()}), "ready");
+    std::string bytes;
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done);
+    EXPECT_TRUE(bytes == text);
+    // So is one that announces no size.
+    PeerProcess unsized;
+    ASSERT_EQ(StartPeer(unsized, {"serve", "UTF8_STRING", (dir / "served").string(), "unsized"}), "ready");
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done);
+    EXPECT_TRUE(bytes == text);
 }
 
 // A busy owner answers its requests in turn: the answer to a request given up on comes in the
@@ -473,11 +475,10 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextFileListsAndRegistered
         PeerProcess asking;
         EXPECT_EQ(StartPeer(asking, {"fetch", "Preferred DropEffect", (dir / "effect").string()}), "failed");
     }
-    // Another owner came and went: the clipboard is empty, and nothing of the cut list is left.
-    {
-        PeerProcess owner;
-        ASSERT_EQ(StartPeer(owner, {"serve", "UTF8_STRING", (dir / "uris").string()}), "ready");
-    }
+    // Another owner came and went: the clipboard is empty, nothing of the cut list is left.
+    EXPECT_EQ(PeerProcess().StartAndRead(Peer(), {"serve", "UTF8_STRING", (dir / "uris").string()},
+                                         PeerDeadline, PumpOnce),
+              "ready");
     ASSERT_TRUE(PumpUntil([] { return X11::ClipboardOwnerNow() == X11::ClipboardOwner::Nobody; }));
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP) || IsClipboardFormatAvailable(CF_TEXT));
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -774,17 +775,16 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris, "no-uris"}), "refused");
         EXPECT_EQ(target->enters, enters);
     }
-    // A list over 16 MiB, of no announced size, is refused once 16 MiB have come (its last byte
-    // read would have taken a block of 32 MiB).
+    // A list over 16 MiB of no announced size is refused once 16 MiB have come (its last byte read
+    // would have taken a block of 32 MiB).
     WriteWholeFile(dir / "large",
                    "file:///tmp/one\r\n#" + std::string(Platform::LargestUriList - 19, 'x') + "\r\n");
-    {
-        PeerProcess peer;
-        const size_t before = HeapCount::Current();
-        HeapCount::ResetPeak();
-        EXPECT_EQ(StartPeer(peer, {"drop", x, y, (dir / "large").string(), "unsized"}), "refused");
-        EXPECT_TRUE(!HeapCount::Counting() || HeapCount::Peak() - before < (size_t(32) << 20));
-    }
+    const size_t before = HeapCount::Current();
+    HeapCount::ResetPeak();
+    EXPECT_EQ(PeerProcess().StartAndRead(Peer(), {"drop", x, y, (dir / "large").string(), "unsized"},
+                                         PeerDeadline, PumpOnce),
+              "refused");
+    EXPECT_TRUE(!HeapCount::Counting() || HeapCount::Peak() - before < (size_t(32) << 20));
     // A list in the wrong form: our target refuses it and nothing is dropped.
     {
         PeerProcess peer;

@@ -207,19 +207,17 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
         Notify(r, property);
         if (mode != "grow")
             return true;
-        // Appends from just after the answer is out until the requestor deletes it (10 s at most).
+        // Appends from just after the answer is out until the requestor deletes it.
         XSelectInput(d, r.requestor, PropertyChangeMask);
         XSync(d, False);
-        for (int ms = 0; ms < 10000; ++ms)
+        for (XEvent e{}; e.xproperty.atom != property || e.xproperty.state != PropertyDelete;)
         {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             XChangeProperty(d, r.requestor, property, target, 8, PropModeAppend,
                             reinterpret_cast<const unsigned char*>(bytes.data()),
                             static_cast<int>(std::min(chunk, bytes.size())));
             XFlush(d);
-            for (XEvent e; XCheckTypedWindowEvent(d, r.requestor, PropertyNotify, &e);)
-                if (e.xproperty.atom == property && e.xproperty.state == PropertyDelete)
-                    ms = 10000;
+            XCheckTypedWindowEvent(d, r.requestor, PropertyNotify, &e);
         }
         XSelectInput(d, r.requestor, NoEventMask);
         return true;
