@@ -166,8 +166,8 @@ bool OffersFormat(UINT format)
     bool listed = X11::ClipboardTargets(targets, FirstAnswerMs, [&] { wait.emplace(); });
     if (format != CF_UNICODETEXT)
         return listed && Listed(targets, target);
-    if (!listed)
-        return true; // an owner that names no forms may still answer with text
+    if (!listed) // an owner that names no forms may still answer with text; no owner does not
+        return X11::ClipboardOwnerNow() == X11::ClipboardOwner::Other;
     return std::any_of(std::begin(TextTargets), std::end(TextTargets),
                        [&](const char* t) { return Listed(targets, t); });
 }
@@ -532,7 +532,15 @@ void InstallDesktopTransfers()
     bridge.Carried = {CF_UNICODETEXT, CF_HDROP};
     bridge.Registered = true;
     bridge.Export = ExportBlocks;
-    bridge.Foreign = [] { return X11::ClipboardOwnerNow() == X11::ClipboardOwner::Other; };
+    // Another program's copy empties the clipboard of what this process put there, and that stays
+    // so after the program went: a clipboard with no owner is empty. A display lost leaves the
+    // process its own.
+    bridge.Foreign = []
+    {
+        const X11::ClipboardOwner owner = X11::ClipboardOwnerNow();
+        return owner == X11::ClipboardOwner::Other ||
+               (owner == X11::ClipboardOwner::Nobody && !X11::DisplayLost());
+    };
     bridge.Offers = OffersFormat;
     bridge.Import = ImportFormat;
     previous.bridge = Platform::SetClipboardBridge(std::move(bridge));

@@ -716,8 +716,9 @@ void ResetKeyStates();
 // - Export: the clipboard was changed and closed: the process holds the desktop's clipboard from
 //   now on, offering the carried formats it holds (given as the bytes of their blocks, which the
 //   bridge may take over; CF_TEXT alone is offered as CF_UNICODETEXT).
-// - Foreign: whether another program holds the desktop's clipboard; its content is the clipboard's
-//   then, and what the process held is dropped when the clipboard is next opened.
+// - Foreign: whether the process no longer holds the desktop's clipboard (another program took it,
+//   whether it holds it still or went): what the process held is dropped when the clipboard is next
+//   opened, and the clipboard's content is that program's, or nothing without an owner.
 // - Offers: whether that program's content comes in a carried format (CF_TEXT counts as
 //   CF_UNICODETEXT).
 // - Import: that program's content in a carried format, as the bytes of a block; false when it

@@ -130,6 +130,16 @@ struct Abandoned
     Time time = CurrentTime;
 };
 
+// A transfer given up on in the middle (or at its header): what its owner writes is deleted unread
+// until its empty end, so that the owner is left nothing to wait on, though no longer than the
+// limits of a transfer.
+struct Draining
+{
+    Atom property = None;
+    Clock::time_point until;
+    size_t bytes = 0;
+};
+
 // What the clipboard's owner told in its present ownership, and whether it stayed silent in this
 // turn of the program's loop (one paste, which asks several questions in a row).
 struct OwnerMemory
@@ -157,6 +167,7 @@ struct State
     std::vector<Atom> spareProperties;
     unsigned propertiesNamed = 0;
     std::vector<Abandoned> abandoned;
+    std::vector<Draining> draining;
     Time lastRequestTime = CurrentTime;
     // Selection-owner notices (XFixes) tell every change of the clipboard's owner, also a window
     // taking it anew; without the extension nothing is remembered past one turn of the loop.
@@ -483,8 +494,12 @@ bool ServingEvent(const State& s, const XEvent& e)
                 return true;
         return false;
     }
-    if (e.type != PropertyNotify || e.xproperty.state != PropertyDelete)
+    if (e.type != PropertyNotify)
         return false;
+    if (e.xproperty.state == PropertyNewValue)
+        return e.xproperty.window == Detail::Utility() &&
+               std::any_of(s.draining.begin(), s.draining.end(),
+                           [&](const Draining& t) { return t.property == e.xproperty.atom; });
     for (const Sending& t : s.sending)
         if (t.requestor == e.xproperty.window && t.property == e.xproperty.atom)
             return true;
@@ -663,6 +678,60 @@ void DropLateAnswer(State& s, const XSelectionEvent& n)
     s.spareProperties.push_back(property);
 }
 
+// One step of a transfer given up on: what its owner wrote is deleted unread (its header too, which
+// asks it to begin). True once the drain is over: the owner's empty end came, or it sent more or took
+// longer than any transfer we take.
+bool DrainStep(State& s, Draining& t)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    // Asked with deletion and no length: an empty value (the end, or a header with no number) goes in
+    // the same round trip, a longer one is deleted after.
+    XGetWindowProperty(s.display, Detail::Utility(), t.property, 0, 0, True, AnyPropertyType, &type, &format,
+                       &items, &after, &data);
+    if (data)
+        XFree(data);
+    if (after > 0)
+        XDeleteProperty(s.display, Detail::Utility(), t.property);
+    XFlush(s.display);
+    t.bytes += after;
+    if (type != None && type != s.a.incr && after == 0)
+    {
+        s.spareProperties.push_back(t.property); // the owner is done with it
+        return true;
+    }
+    return t.bytes > LargestImport || Clock::now() > t.until;
+}
+
+// A new value of a property being drained; drains past their time are forgotten (their
+// properties are not used again).
+void Drain(State& s, const XPropertyEvent& e)
+{
+    const auto now = Clock::now();
+    for (size_t i = 0; i < s.draining.size();)
+    {
+        Draining& t = s.draining[i];
+        const bool stepped =
+            e.window == Detail::Utility() && e.state == PropertyNewValue && e.atom == t.property;
+        if (stepped ? DrainStep(s, t) : now > t.until)
+            s.draining.erase(s.draining.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
+}
+
+// Releases the owner of a transfer given up on. What it wrote before is taken at once: its notice
+// may have been dropped with the transfer's.
+void StartDrain(State& s, Atom property)
+{
+    const TransferLimits limits = Limits();
+    Draining t{property, Clock::now() + std::chrono::milliseconds(limits.timeoutMs)};
+    if (!DrainStep(s, t))
+        s.draining.push_back(t);
+}
+
 // Reads a whole property of the utility window: bytes for format 8, longs for format 32 (as
 // Xlib hands them). Deletes it, except an incremental transfer's header when `keepHeader` is set
 // (deleting that asks its owner to begin). False when it is missing or larger than `bound`.
@@ -810,13 +879,13 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
         time = RequestTime(s);
     const Atom property = TakeProperty(s);
     // What becomes of the property: free for the next request once the owner is done with it;
-    // kept for an answer that may still come; never used again when an incremental transfer was
-    // left in the middle (its owner may write another step into it).
+    // kept for an answer that may still come; drained when an incremental transfer was given up
+    // (its owner may write another step into it, and waits for each to be taken).
     enum class After
     {
         Free,
         AwaitLate,
-        Retire
+        Drain
     } after = After::AwaitLate;
     auto finish = [&](FetchResult result)
     {
@@ -831,6 +900,8 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
         }
         else if (after == After::Free)
             s.spareProperties.push_back(property);
+        else
+            StartDrain(s, property);
         XFlush(d);
         if (result != FetchResult::Done)
             bytes.clear();
@@ -864,13 +935,14 @@ FetchResult Fetch(State& s, ::Window owner, Atom selection, Atom target, Time ti
         return finish(tooLarge ? FetchResult::TooLarge : FetchResult::BadData);
     if (type != s.a.incr)
         return finish(FetchResult::Done);
-    // Incremental: the announced size is a lower bound of what comes. A transfer not taken keeps
-    // its header: deleting it would ask the owner to begin.
-    after = After::Retire;
-    if (format != 32 || bytes.size() < sizeof(long))
+    // Incremental: the announced size is a lower bound of what comes, and a header with no number
+    // (as some owners send) announces none: the length is unknown, and the same limits hold.
+    after = After::Drain;
+    if (!bytes.empty() && format != 32)
         return finish(FetchResult::BadData);
     long announced = 0;
-    std::memcpy(&announced, bytes.data(), sizeof announced);
+    if (!bytes.empty())
+        std::memcpy(&announced, bytes.data(), sizeof announced);
     if (announced < 0)
         return finish(FetchResult::BadData);
     if (static_cast<unsigned long>(announced) > bound)
@@ -1372,7 +1444,8 @@ bool HandleEvent(State& s, XEvent& event)
         return true;
     }
     case PropertyNotify:
-        ContinueSending(s, event.xproperty);
+        if (!ContinueSending(s, event.xproperty))
+            Drain(s, event.xproperty);
         return true; // none of our windows asks for these but the transfers
     case SelectionNotify:
         DropLateAnswer(s, event.xselection);

@@ -12,6 +12,7 @@
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/HeapCount.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalBoxDriver.h"
 #include "tests/support/PeerProcess.h"
@@ -227,6 +228,11 @@ TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
     std::string bytes;
     EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done);
     EXPECT_TRUE(bytes == text);
+    // So is one that announces no size.
+    PeerProcess unsized;
+    ASSERT_EQ(StartPeer(unsized, {"serve", "UTF8_STRING", (dir / "served").string(), "unsized"}), "ready");
+    EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 2000), X11::FetchResult::Done);
+    EXPECT_TRUE(bytes == text);
 }
 
 // A busy owner answers its requests in turn: the answer to a request given up on comes in the
@@ -423,6 +429,13 @@ TEST_F(DesktopTransferTest, AnAnswerInOnePropertyIsReadWhole)
         EXPECT_EQ(bytes.size(), text.size());
         EXPECT_TRUE(bytes == text) << size;
     }
+    // One that grows while it is read is read no further than the bound (whole, if read before it grew).
+    PeerProcess peer;
+    ASSERT_EQ(StartPeer(peer, {"serve", "UTF8_STRING", (dir / "served").string(), "grow"}), "ready");
+    std::string bytes;
+    const X11::FetchResult r = X11::FetchClipboard("UTF8_STRING", bytes, 2000, (3u << 20) + 7);
+    EXPECT_TRUE(r == X11::FetchResult::TooLarge || r == X11::FetchResult::Done) << int(r);
+    EXPECT_LE(bytes.size(), (3u << 20) + 7);
 }
 
 TEST_F(DesktopTransferTest, ARequestorThatVanishesMidTransferLeavesServingIntact)
@@ -462,6 +475,15 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextFileListsAndRegistered
         PeerProcess asking;
         EXPECT_EQ(StartPeer(asking, {"fetch", "Preferred DropEffect", (dir / "effect").string()}), "failed");
     }
+    // Another owner came and went: the clipboard is empty, nothing of the cut list is left.
+    EXPECT_EQ(PeerProcess().StartAndRead(Peer(), {"serve", "UTF8_STRING", (dir / "uris").string()},
+                                         PeerDeadline, PumpOnce),
+              "ready");
+    ASSERT_TRUE(PumpUntil([] { return X11::ClipboardOwnerNow() == X11::ClipboardOwner::Nobody; }));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP) || IsClipboardFormatAvailable(CF_TEXT));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_EQ(GetClipboardData(CF_HDROP), nullptr);
+    CloseClipboard();
     // A scene's copy goes under its format's name, and from another program that holds it pastes
     // into a scene as a copy of this program's own does.
     {
@@ -753,6 +775,16 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         EXPECT_EQ(StartPeer(peer, {"drop", x, y, uris, "no-uris"}), "refused");
         EXPECT_EQ(target->enters, enters);
     }
+    // A list over 16 MiB of no announced size is refused once 16 MiB have come (its last byte read
+    // would have taken a block of 32 MiB).
+    WriteWholeFile(dir / "large",
+                   "file:///tmp/one\r\n#" + std::string(Platform::LargestUriList - 19, 'x') + "\r\n");
+    const size_t before = HeapCount::Current();
+    HeapCount::ResetPeak();
+    EXPECT_EQ(PeerProcess().StartAndRead(Peer(), {"drop", x, y, (dir / "large").string(), "unsized"},
+                                         PeerDeadline, PumpOnce),
+              "refused");
+    EXPECT_TRUE(!HeapCount::Counting() || HeapCount::Peak() - before < (size_t(32) << 20));
     // A list in the wrong form: our target refuses it and nothing is dropped.
     {
         PeerProcess peer;

@@ -23,7 +23,8 @@
 //          "trickle:MS" answers incrementally with one byte each MS after a step is taken, forever;
 //          "paced:MS:N" answers incrementally with N bytes each MS after a step is taken, to the end;
 //          "endless" answers incrementally, announcing the file's size, with the whole file at every
-//          step and never the end.
+//          step and never the end; "unsized" answers incrementally with no size in its header;
+//          "grow" answers in one property and appends to it each millisecond until it is deleted.
 //          "report" says "asked TARGET PROPERTY TIME HELD" for each request as it comes (see Report)
 //          in place of "asked TARGET"; a trickle says "sent N" at each step, and once nudged
 //          (SIGUSR1) sends the rest of the file from where it is and ends
@@ -191,8 +192,9 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
                             ? std::max(1L, std::atol(mode.c_str() + mode.find(':', 6) + 1))
                             : chunk;
     const bool endless = mode == "endless";
-    bool incremental = (bytes.size() > chunk && mode != "whole") || mode == "huge" || mode == "bad-incr" ||
-                       mode == "negative-incr" || trickleMs >= 0 || pacedMs >= 0 || endless;
+    bool incremental = (bytes.size() > chunk && mode != "whole" && mode != "grow") || mode == "huge" ||
+                       mode == "bad-incr" || mode == "negative-incr" || mode == "unsized" || trickleMs >= 0 ||
+                       pacedMs >= 0 || endless;
     if (!incremental)
     {
         // One property however large: built by appends of pieces that each fit in a request, so
@@ -208,6 +210,21 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             sent += n;
         } while (sent < bytes.size());
         Notify(r, property);
+        if (mode != "grow")
+            return true;
+        // Appends from just after the answer is out until the requestor deletes it.
+        XSelectInput(d, r.requestor, PropertyChangeMask);
+        XSync(d, False);
+        for (XEvent e{}; e.xproperty.atom != property || e.xproperty.state != PropertyDelete;)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            XChangeProperty(d, r.requestor, property, target, 8, PropModeAppend,
+                            reinterpret_cast<const unsigned char*>(bytes.data()),
+                            static_cast<int>(std::min(chunk, bytes.size())));
+            XFlush(d);
+            XCheckTypedWindowEvent(d, r.requestor, PropertyNotify, &e);
+        }
+        XSelectInput(d, r.requestor, NoEventMask);
         return true;
     }
     XSelectInput(d, r.requestor, PropertyChangeMask);
@@ -217,7 +234,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
                         reinterpret_cast<const unsigned char*>("xx"), 2);
     else
         XChangeProperty(d, r.requestor, property, A("INCR"), 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&size), 1);
+                        reinterpret_cast<unsigned char*>(&size), mode == "unsized" ? 0 : 1);
     Notify(r, property);
     size_t sent = 0;
     int chunks = 0;
@@ -240,7 +257,8 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             putBack();
             return false;
         }
-        if (e.type == SelectionRequest && delayMs > 0)
+        // A drag's messages wait for the transfer's end, as the requests of a busy program do.
+        if ((e.type == SelectionRequest && delayMs > 0) || e.type == ClientMessage)
         {
             later.push_back(e);
             continue;
@@ -594,7 +612,7 @@ int Drop(int x, int y, const char* file)
         if (e.type == SelectionRequest)
         {
             const XSelectionRequestEvent& r = e.xselectionrequest;
-            if (trickle || (again && !reentered))
+            if (trickle || (again && !reentered) || mode == "unsized")
                 Answer(r, type, uris);
             else if (r.target == type && mode == "bad-data")
             {
