@@ -39,7 +39,6 @@ struct DockSourceRelease
             delete drag.source;
     }
 };
-constexpr int kDragThreshold = 5;
 
 // The object drag in progress (dkDrag).
 struct ObjectDrag
@@ -47,7 +46,7 @@ struct ObjectDrag
     TControl* control = nullptr; // the source
     bool started = false;
     TPoint start; // screen point of the press
-    int threshold = kDragThreshold;
+    int threshold = Vcl::DragThreshold;
     TDragObject* object = nullptr;
     bool ownsObject = false;
     TControl* over = nullptr; // the control under the pointer
@@ -2142,7 +2141,7 @@ void TControl::BeginDrag(bool Immediate, int Threshold)
     g_objectDrag = ObjectDrag{};
     g_objectDrag.control = this;
     g_objectDrag.start = cursor;
-    g_objectDrag.threshold = Threshold < 0 ? kDragThreshold : Threshold;
+    g_objectDrag.threshold = Threshold < 0 ? Vcl::DragThreshold : Threshold;
     Vcl::SetCaptureControl(this);
     if (!Immediate)
         return;
@@ -2198,8 +2197,8 @@ bool TControl::HandleDrag(UINT message, int x, int y)
     TDragDockObject* source = g_drag.source;
     if (!g_drag.started)
     {
-        bool far = std::abs(screen.x - g_drag.start.x) >= kDragThreshold ||
-                   std::abs(screen.y - g_drag.start.y) >= kDragThreshold;
+        bool far = std::abs(screen.x - g_drag.start.x) >= Vcl::DragThreshold ||
+                   std::abs(screen.y - g_drag.start.y) >= Vcl::DragThreshold;
         if (message == WM_LBUTTONUP || !far)
         {
             if (message == WM_LBUTTONUP)

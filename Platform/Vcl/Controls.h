@@ -991,6 +991,9 @@ void DrawClientEdge(HDC dc, RECT& rect, bool ctl3D);
 
 namespace Vcl
 {
+// How far, in pixels along either axis, a pressed mouse must move before the press becomes a drag.
+constexpr int DragThreshold = 5;
+
 // Puts the control into a new floating tool window at `screenRect` (Forms).
 void FloatControl(TControl* control, const TRect& screenRect);
 // The dock site under a screen point that would take `source`, or null; X and Y become the

@@ -883,9 +883,8 @@ void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 
 void TCustomListView::MouseMove(TShiftState Shift, int X, int Y)
 {
-    constexpr int dragDistance = 5; // as the class library's drags
-    if (m_pressed >= 0 && (!Shift.Contains(ssLeft) || std::abs(X - m_pressedAt.x) >= dragDistance ||
-                           std::abs(Y - m_pressedAt.y) >= dragDistance))
+    if (m_pressed >= 0 && (!Shift.Contains(ssLeft) || std::abs(X - m_pressedAt.x) >= Vcl::DragThreshold ||
+                           std::abs(Y - m_pressedAt.y) >= Vcl::DragThreshold))
         m_pressed = -1;
     TCustomControl::MouseMove(Shift, X, Y);
 }
