@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace X11
@@ -116,8 +117,7 @@ struct Incoming
     // A later position of it came while a handler of an earlier one ran (its source sends them
     // without waiting for each answer): answered next. Of several, only the last counts, as for
     // any target that takes positions as they come.
-    bool later = false;
-    XClientMessageEvent laterPosition{};
+    std::optional<XClientMessageEvent> laterPosition;
 };
 
 // A request of ours given up on before its answer came: the owner may still answer it, into the
@@ -1320,8 +1320,8 @@ bool AnswerPosition(State& s, XClientMessageEvent& m)
     taken = OneAction(taken);
     in.accepted = taken != ActionNone;
     // What the source sent after this position and before a leave, a drop or a new drag of it.
-    const bool later = in.later && !in.superseded && !in.left && !in.dropped;
-    const XClientMessageEvent next = in.laterPosition;
+    const std::optional<XClientMessageEvent> next =
+        in.superseded || in.left || in.dropped ? std::nullopt : in.laterPosition;
     if (in.superseded)
         EndIncoming(s, true); // no status: its source is in another drag
     else if (in.left || in.dropped)
@@ -1335,15 +1335,15 @@ bool AnswerPosition(State& s, XClientMessageEvent& m)
         SendClientMessage(d, source, source, a.xdndStatus, static_cast<long>(in.window), in.accepted ? 3 : 2,
                           0, 0, static_cast<long>(AtomOf(a, taken)));
     TakeNext(s);
-    if (!later)
+    if (!next)
         return false;
     if (in.source != source)
     {
-        Refuse(s, next); // another program's drag came meanwhile, and has the pointer now
+        Refuse(s, *next); // another program's drag came meanwhile, and has the pointer now
         return false;
     }
-    in.later = false;
-    m = next;
+    in.laterPosition.reset();
+    m = *next;
     return true;
 }
 
@@ -1367,10 +1367,7 @@ void IncomingMessage(State& s, const XClientMessageEvent& m)
                 Refuse(s, m);
         }
         else if (m.message_type == a.xdndPosition)
-        {
-            in.later = true;
             in.laterPosition = m;
-        }
         else
         {
             in.left = m.message_type == a.xdndLeave;
