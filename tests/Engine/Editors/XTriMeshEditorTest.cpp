@@ -613,8 +613,7 @@ TEST_F(XTriMeshEditorTest, DragStepsTurnAndScaleAboutTheCentreAndACancelRestores
     const std::vector<uint8_t> moved = MeshChunk(*mesh);
     editor->CancelTransform();
     EXPECT_EQ(MeshChunk(*mesh), moved);
-    // A click on the selection (a press and a release, no move) leaves no step: Undo takes back
-    // the move.
+    // A click on the gizmo (a press and a release, no move) leaves no step: Undo takes back the move.
     editor->BeginTransform();
     editor->EndTransform();
     editor->Undo();
