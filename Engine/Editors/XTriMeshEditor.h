@@ -164,8 +164,8 @@ public:
     void Scale(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
 
     // Ends the newest record's step (dropped when it changed nothing), drops the undone records,
-    // then puts the record first. Past the bound on the records' mesh
-    // data the oldest go; the newest always stays. The editor owns the record; null is ignored.
+    // then puts the record first. Past the bound on the records' mesh data the oldest go; the
+    // newest always stays. The editor owns the record; null is ignored.
     virtual void AddUndo(XUndoItem* item);
     // The mean of the selected vertices, or of the corners of the selected faces (a shared corner
     // counting once per face), in world space through the node's mesh matrix, and how many were
