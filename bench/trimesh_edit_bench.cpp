@@ -11,7 +11,8 @@
 // - the undo snapshot of the mesh (the record every edit makes first) and Undo putting it back,
 //   each against a plain copy of the same number of bytes (goal at most 3): the snapshot against
 //   a copy into new memory that is kept, as the history keeps its records; Undo against a copy
-//   into memory in use, as the live mesh's is.
+//   into memory in use, as the live mesh's is; and the snapshot that follows a step that changed
+//   nothing, which finds that step's record equal to the mesh and drops it.
 #include "Engine/Editors/XTriMeshEditor.h"
 #include "Engine/Scene/XScene.h"
 #include "tests/support/PlaneViewport.h"
@@ -156,10 +157,20 @@ int main(int argc, char** argv)
                               });
     selectHalf();
     const uint32_t before = editor->GetUndoCount();
-    double snapshot = Measure(runs, [&](int) { editor->RecordMeshChange(u"Перемещение"); });
+    // Each step changes the last thing a record holds (a face's selection), so that the next
+    // record finds it changed only after looking at everything, and keeps it.
+    XBitArray& faceBits = mesh->GetFaceSelection();
+    const uint32_t lastFace = mesh->GetFaceCount() - 1;
+    double snapshot = Measure(
+        runs, [&](int) { editor->RecordMeshChange(u"Перемещение"); },
+        [&](int) { faceBits.SetBit(lastFace, !faceBits.Get(lastFace)); });
     ReportCopy("undo snapshot (the whole mesh)", snapshot, copy);
     double undo = Measure(runs, [&](int) { editor->Undo(); });
     ReportCopy("Undo of a mesh record", undo, warmCopy);
+    // Steps that changed nothing: each record finds the one before equal to the mesh.
+    editor->RecordMeshChange(u"Перемещение");
+    double unchanged = Measure(runs, [&](int) { editor->RecordMeshChange(u"Перемещение"); });
+    ReportCopy("undo snapshot after a step that changed nothing", unchanged, copy);
     std::printf("(%u records made, %u undone; %zu)\n", editor->GetUndoCount() - before, editor->GetUndoPosition(),
                 checksum);
     return 0;

@@ -41,6 +41,40 @@ size_t BitBytes(const XBitArray& bits)
     return (size_t(bits.GetCount()) + 31) / 32 * 4;
 }
 
+template <class T> bool SameData(const T* a, uint32_t countA, const T* b, uint32_t countB)
+{
+    return countA == countB && (countA == 0 || std::memcmp(a, b, size_t(countA) * sizeof(T)) == 0);
+}
+
+bool SameBits(const XBitArray& a, const XBitArray& b)
+{
+    if (a.GetCount() != b.GetCount())
+        return false;
+    for (uint32_t i = 0; i < a.GetCount(); ++i)
+        if (a.Get(i) != b.Get(i))
+            return false;
+    return true;
+}
+
+// Equal in all that a mesh copy puts back but the selection level, which the editor's mode keeps.
+bool SameMesh(const XMesh& a, const XMesh& b)
+{
+    return SameData(a.GetVertices(), a.GetVertexCount(), b.GetVertices(), b.GetVertexCount()) &&
+           SameData(a.GetFaces(), a.GetFaceCount(), b.GetFaces(), b.GetFaceCount()) &&
+           SameData(a.GetTextureVertices(), a.GetTextureVertexCount(), b.GetTextureVertices(),
+                    b.GetTextureVertexCount()) &&
+           SameData(a.GetNormals(), a.GetNormalCount(), b.GetNormals(), b.GetNormalCount()) &&
+           SameData(a.GetColors(), a.GetColorCount(), b.GetColors(), b.GetColorCount()) &&
+           SameData(a.GetWeights(), a.GetWeightCount(), b.GetWeights(), b.GetWeightCount()) &&
+           SameData(a.GetFaceGroups().GetData(), a.GetFaceGroups().GetCount(), b.GetFaceGroups().GetData(),
+                    b.GetFaceGroups().GetCount()) &&
+           a.GetNormalsEnabled() == b.GetNormalsEnabled() && a.GetColorsEnabled() == b.GetColorsEnabled() &&
+           a.GetWeightsEnabled() == b.GetWeightsEnabled() && a.GetUseFaceSubsets() == b.GetUseFaceSubsets() &&
+           a.GetSortFacesByMaterial() == b.GetSortFacesByMaterial() &&
+           SameBits(a.GetVertexSelection(), b.GetVertexSelection()) &&
+           SameBits(a.GetFaceSelection(), b.GetFaceSelection());
+}
+
 // Paste refuses a block with these texts; nothing has changed when they are thrown.
 struct PasteRefused
 {
@@ -84,6 +118,11 @@ XBaseString<WCHAR> XMeshChangeUndo::GetName()
     return m_Name;
 }
 
+bool XMeshChangeUndo::WouldChange(const XMesh& mesh) const
+{
+    return !SameMesh(m_Mesh, mesh);
+}
+
 XMeshSelectionChangeUndo::XMeshSelectionChangeUndo(const XGuid& guid, const XMesh& mesh,
                                                    const XBaseString<WCHAR>& name)
     : XUndoItem(guid, BitBytes(mesh.GetVertexSelection()) + BitBytes(mesh.GetFaceSelection())),
@@ -105,6 +144,12 @@ void XMeshSelectionChangeUndo::Undo(XScene* scene)
 XBaseString<WCHAR> XMeshSelectionChangeUndo::GetName()
 {
     return m_Name;
+}
+
+bool XMeshSelectionChangeUndo::WouldChange(const XMesh& mesh) const
+{
+    return !SameBits(m_VertexSelection, mesh.GetVertexSelection()) ||
+           !SameBits(m_FaceSelection, mesh.GetFaceSelection());
 }
 
 // ---- the editor ------------------------------------------------------------------------------
@@ -196,12 +241,30 @@ void XTriMeshEditor::ClearUndo()
     m_UndoItems.Clear();
     m_UndoPosition = 0;
     m_UndoBytes = 0;
+    m_StepOpen = false;
+}
+
+void XTriMeshEditor::DropUnchangedStep()
+{
+    // A drag under way may still move something.
+    if (!m_StepOpen || m_Transforming)
+        return;
+    m_StepOpen = false;
+    XMesh* mesh = GetSourceMesh();
+    if (m_UndoPosition != 0 || m_UndoItems.GetCount() == 0 || !mesh)
+        return;
+    XUndoItem* newest = m_UndoItems[0];
+    if (!(newest->GetGuid() == m_Mesh->GetGuid()) || newest->WouldChange(*mesh))
+        return;
+    m_UndoBytes -= newest->GetBytes();
+    m_UndoItems.Delete(0);
 }
 
 void XTriMeshEditor::AddUndo(XUndoItem* item)
 {
     if (!item)
         return;
+    DropUnchangedStep();
     // There is no redo: the undone records go for good.
     while (m_UndoPosition > 0 && m_UndoItems.GetCount() > 0)
     {
@@ -212,6 +275,7 @@ void XTriMeshEditor::AddUndo(XUndoItem* item)
     m_UndoPosition = 0;
     m_UndoItems.Insert(0, item);
     m_UndoBytes += item->GetBytes();
+    m_StepOpen = true;
     TrimUndo();
 }
 
@@ -240,6 +304,7 @@ bool XTriMeshEditor::CanUndo()
 
 void XTriMeshEditor::Undo()
 {
+    DropUnchangedStep();
     if (!CanUndo())
         return;
     XUndoItem* item = m_UndoItems[m_UndoPosition];

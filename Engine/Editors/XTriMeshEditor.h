@@ -36,6 +36,8 @@ public:
     // Puts the object back as the record holds it; an object no longer in the scene is ignored.
     virtual void Undo(XScene* scene) = 0;
     virtual StrUtils::XBaseString<WCHAR> GetName() = 0;
+    // True when undoing it would change the mesh as it stands (the selection level aside).
+    virtual bool WouldChange(const XMesh& mesh) const = 0;
 
     const XGuid& GetGuid() const { return m_Guid; }
     size_t GetBytes() const { return m_Bytes; }
@@ -57,6 +59,7 @@ public:
 
     void Undo(XScene* scene) override;
     StrUtils::XBaseString<WCHAR> GetName() override;
+    bool WouldChange(const XMesh& mesh) const override;
 
     const XMesh& GetMesh() const { return m_Mesh; }
     // The bytes a copy of the mesh holds.
@@ -75,6 +78,7 @@ public:
 
     void Undo(XScene* scene) override;
     StrUtils::XBaseString<WCHAR> GetName() override;
+    bool WouldChange(const XMesh& mesh) const override;
 
 private:
     XBitArray m_VertexSelection;
@@ -100,8 +104,10 @@ public:
     // "XTriMeshEditor".
     StrUtils::XBaseString<WCHAR> GetName() override;
     bool CanUndo() override;
-    // The record at the undo position, which then advances. The object keeps the selection level
-    // it had (the mode's while the editor is current): a mesh copy carries its own.
+    // First the newest record goes when its step is over (never during a drag) and changed
+    // nothing, so that every Undo takes back a change the user can see. Then the record at the
+    // undo position, which then advances. The object keeps the selection level it had (the
+    // mode's while the editor is current): a mesh copy carries its own.
     void Undo() override;
     // Empty when every record is undone.
     StrUtils::XBaseString<WCHAR> GetUndoName() override;
@@ -157,8 +163,9 @@ public:
     void Rotate(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
     void Scale(XViewport* viewport, const XPoint& newPoint, const XPoint& previousPoint) override;
 
-    // Drops the undone records, then puts the record first. Past the bound on the records' mesh
-    // data the oldest go; the newest always stays. The editor owns the record; null is ignored.
+    // Ends the newest record's step (dropped when it changed nothing), drops the undone records,
+    // then puts the record first. Past the bound on the records' mesh data the oldest go; the
+    // newest always stays. The editor owns the record; null is ignored.
     virtual void AddUndo(XUndoItem* item);
     // The mean of the selected vertices, or of the corners of the selected faces (a shared corner
     // counting once per face), in world space through the node's mesh matrix, and how many were
@@ -223,6 +230,8 @@ protected:
 private:
     // Drops the oldest records past the bound, never the newest.
     void TrimUndo();
+    // Drops the newest record when its step is over and changed nothing.
+    void DropUnchangedStep();
     // Puts the stream's bytes on the clipboard; false when the clipboard did not take them.
     bool CopySelected();
     // The same, a failure shown to the user (and false).
@@ -230,4 +239,7 @@ private:
 
     size_t m_UndoBytes = 0;
     size_t m_UndoLimit = DefaultUndoLimit;
+    // The newest record's step is not yet known to have changed anything: creators and drags
+    // record before they know.
+    bool m_StepOpen = false;
 };

@@ -12,6 +12,7 @@
 #include "Platform/Vcl/Forms.h"
 #include "tests/support/MathChecks.h"
 #include "tests/support/MessageBoxRecorder.h"
+#include "tests/support/PlaneViewport.h"
 #include "tests/support/StreamBytes.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,23 @@ TEST_F(TTriEditorFrameTest, EveryRecordingButtonRecordsItsNameOnceAndUndoesExact
         EXPECT_EQ(Selected(mesh->GetVertexSelection()), vertexBits);
         EXPECT_EQ(Selected(mesh->GetFaceSelection()), faceBits);
     }
+
+    // "Вершину" records before the creator opens: Undo takes back the vertex a visit placed; a
+    // visit that placed nothing leaves no step, so Undo then brings back the inverted selection.
+    PlaneViewport viewport(XAXIS_XY);
+    SelectVertices({0});
+    frame->SpeedButton1->Click();
+    for (bool place : {true, false})
+    {
+        frame->CreateVertexBtn->Click();
+        if (place)
+            scene.MouseEventHandler(&viewport, XME_LEFT_DOWN, 0, XPoint(5, 5));
+        scene.MouseEventHandler(&viewport, XME_RIGHT_DOWN, 0, XPoint(5, 5));
+        EXPECT_EQ(mesh->GetVertexCount(), place ? 7u : 6u);
+        editor->Undo();
+    }
+    EXPECT_EQ(mesh->GetVertexCount(), 6u);
+    EXPECT_EQ(Selected(mesh->GetVertexSelection()), std::vector<uint32_t>{0});
 }
 
 TEST_F(TTriEditorFrameTest, SelectionButtonsActOnTheRightSetAndLevel)

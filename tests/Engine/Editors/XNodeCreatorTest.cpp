@@ -272,6 +272,8 @@ TEST(XNodeCreatorSceneTest, LightsAndGridsOneAfterAnotherUntilTheRightPress)
     EXPECT_EQ(scene.GetEditorStackCount(), 1u);
 
     // A right press before any drag: the pending light goes, the scene editor is current again.
+    // The press is the tool's, so the viewport asks for no menu on its release.
+    EXPECT_TRUE(creator->TakesRightPress());
     send(XME_RIGHT_DOWN, 2, 2, XSS_RIGHT);
     EXPECT_EQ(scene.GetEditor(), scene.GetSceneEditor());
     EXPECT_EQ(scene.GetEditorStackCount(), 0u);
