@@ -239,8 +239,8 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     size_t sent = 0;
     int chunks = 0;
     bool trickled = false; // a trickle nudged has sent its rest: the end comes next
-    // A busy program keeps the requests that come meanwhile for later, and gives up on a
-    // requestor that does not take the transfer up within its delay.
+    // Requests and a drag's messages that come meanwhile wait for the transfer's end; a busy
+    // program gives up on a requestor that does not take the transfer up within its delay.
     std::vector<XEvent> later;
     auto putBack = [&]
     {
@@ -257,8 +257,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             putBack();
             return false;
         }
-        // A drag's messages wait for the transfer's end, as the requests of a busy program do.
-        if ((e.type == SelectionRequest && delayMs > 0) || e.type == ClientMessage)
+        if (e.type == SelectionRequest || e.type == ClientMessage)
         {
             later.push_back(e);
             continue;
