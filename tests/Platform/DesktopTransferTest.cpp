@@ -77,9 +77,10 @@ Asked ParseAsked(const std::string& line)
 class RecordingTarget final : public ComObject<IDropTarget, IID_IDropTarget>
 {
 public:
-    HRESULT DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    HRESULT DragEnter(IDataObject* data, DWORD, POINTL point, DWORD* effect) override
     {
         ++enters;
+        at = point;
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
         // A target may take a drag up by the form of its data alone, or look at the data itself.
@@ -90,8 +91,9 @@ public:
         *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         return accepts ? S_OK : DRAGDROP_S_CANCEL;
     }
-    HRESULT DragOver(DWORD, POINTL, DWORD* effect) override
+    HRESULT DragOver(DWORD, POINTL point, DWORD* effect) override
     {
+        at = point;
         *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         return S_OK;
     }
@@ -100,9 +102,10 @@ public:
         ++leaves;
         return S_OK;
     }
-    HRESULT Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    HRESULT Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect) override
     {
         ++drops;
+        at = point;
         if (duringDrop)
             duringDrop();
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -120,6 +123,7 @@ public:
         return S_OK;
     }
     int enters = 0, leaves = 0, drops = 0;
+    POINTL at{}; // where the pointer was said to be last
     bool accepts = false;
     bool byForm = false;
     std::function<void()> duringDrop; // runs first in each drop (a drop that asks its user)
@@ -808,6 +812,10 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         EXPECT_GE(Clock::now() - start, 3000ms);
         EXPECT_EQ(target->drops, 1);
     }
+    // A source sending its positions without waiting for answers drops at the last of them.
+    EXPECT_EQ(PeerProcess().StartAndRead(Peer(), {"drop", x, y, uris, "eager-"}, PeerDeadline, PumpOnce),
+              "finished XdndActionCopy");
+    EXPECT_EQ(target->at.x, rootX + 2);
     RevokeDragDrop(form->Handle());
     target->Release();
 }

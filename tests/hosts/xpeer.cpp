@@ -46,9 +46,9 @@
 //          send XdndLeave (or XdndDrop) and at once a new drag over the same point, as a probe that
 //          does not say refusals, whose list is served whole (a finish heard before its drop:
 //          "early ...")
-//          "eager-leave-again:MS" and "eager-drop-again:MS" do so sending a second position right
-//          behind the first, unanswered. "drop-early:MS" trickles the list so too, drops right after
-//          its first position and, nudged, sends the rest of the list
+//          "eager-" before a mode (or alone) sends two more positions right behind the first,
+//          unanswered, 1 and 2 pixels right of it. "drop-early:MS" trickles the list so too, drops
+//          right after its first position and, nudged, sends the rest of the list
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -532,9 +532,9 @@ int Drop(int x, int y, const char* file)
     // The action asked for: a copy, or with mode "move" (and a re-entering drag's first drop) a
     // move (a copy is then allowed too).
     Atom action = A(mode == "move" || reenter ? "XdndActionMove" : "XdndActionCopy");
-    auto position = [&]
+    auto position = [&](int right = 0)
     {
-        Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
+        Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x + right) << 16) | y, CurrentTime,
              static_cast<long>(action));
     };
     auto enter = [&]
@@ -543,8 +543,8 @@ int Drop(int x, int y, const char* file)
         position();
     };
     enter();
-    if (eager)
-        position();
+    for (int right = 1; eager && right <= 2; ++right)
+        position(right);
     bool accepted = false;
     bool dropped = false;
     bool holding = false;   // "hold": taken up, waiting for the nudge
