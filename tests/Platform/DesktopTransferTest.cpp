@@ -6,12 +6,14 @@
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
 #include "Platform/Shell/ShlObj.h"
+#include "Platform/Vcl/Clipbrd.h"
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/HeapCount.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalBoxDriver.h"
@@ -617,6 +619,16 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextFileListsAndRegistered
         EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
                   "The file list of the other program holds more than 16 MiB; it was not taken.");
     }
+    // A lost display leaves the process its own copy. In a child, whose end of the connection alone
+    // dies: a display lost stays lost.
+    Clipboard()->SetAsText(u"ours");
+    EXPECT_TRUE(InChildProcess(
+        []
+        {
+            LoseConnections();
+            X11::Sync();
+            return X11::DisplayLost() && Clipboard()->AsText().str() == u"ours";
+        }));
 }
 
 // A paste from another program shows the wait pointer over our windows while it lasts; the
