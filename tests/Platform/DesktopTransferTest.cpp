@@ -6,12 +6,14 @@
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Scene/XScene.h"
 #include "Platform/Shell/ShlObj.h"
+#include "Platform/Vcl/Clipbrd.h"
 #include "Platform/Vcl/Dialogs.h"
 #include "Platform/Vcl/DesktopPresenter.h"
 #include "Platform/Vcl/ExtCtrls.h"
 #include "Platform/Vcl/Forms.h"
 #include "Platform/X11/X11Presenter.h"
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/HeapCount.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/ModalBoxDriver.h"
@@ -77,9 +79,10 @@ Asked ParseAsked(const std::string& line)
 class RecordingTarget final : public ComObject<IDropTarget, IID_IDropTarget>
 {
 public:
-    HRESULT DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    HRESULT DragEnter(IDataObject* data, DWORD, POINTL point, DWORD* effect) override
     {
         ++enters;
+        at = point;
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         STGMEDIUM medium{};
         // A target may take a drag up by the form of its data alone, or look at the data itself.
@@ -90,8 +93,9 @@ public:
         *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         return accepts ? S_OK : DRAGDROP_S_CANCEL;
     }
-    HRESULT DragOver(DWORD, POINTL, DWORD* effect) override
+    HRESULT DragOver(DWORD, POINTL point, DWORD* effect) override
     {
+        at = point;
         *effect = accepts ? DROPEFFECT_COPY : DROPEFFECT_NONE;
         return S_OK;
     }
@@ -100,9 +104,10 @@ public:
         ++leaves;
         return S_OK;
     }
-    HRESULT Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override
+    HRESULT Drop(IDataObject* data, DWORD, POINTL point, DWORD* effect) override
     {
         ++drops;
+        at = point;
         if (duringDrop)
             duringDrop();
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -120,6 +125,7 @@ public:
         return S_OK;
     }
     int enters = 0, leaves = 0, drops = 0;
+    POINTL at{}; // where the pointer was said to be last
     bool accepts = false;
     bool byForm = false;
     std::function<void()> duringDrop; // runs first in each drop (a drop that asks its user)
@@ -221,6 +227,11 @@ TEST_F(DesktopTransferTest, MisbehavingOwnersEndInCleanFailures)
         EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 500), c.expected) << c.mode;
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(c.atMostMs)) << c.mode;
         EXPECT_TRUE(bytes.empty()) << c.mode;
+        // A transfer refused at its header is drained: its owner waits on nothing and answers again.
+        if (c.expected == X11::FetchResult::TooLarge)
+        {
+            EXPECT_EQ(X11::FetchClipboard("UTF8_STRING", bytes, 5000), c.expected);
+        }
     }
     // Nothing of it stays behind: an owner that behaves is read whole.
     PeerProcess peer;
@@ -608,6 +619,16 @@ TEST_F(DesktopTransferTest, TheProcessClipboardCarriesTextFileListsAndRegistered
         EXPECT_EQ(Platform::ToUtf8(boxes.boxes[0].text.c_str()),
                   "The file list of the other program holds more than 16 MiB; it was not taken.");
     }
+    // A lost display leaves the process its own copy. In a child, whose end of the connection alone
+    // dies: a display lost stays lost.
+    Clipboard()->SetAsText(u"ours");
+    EXPECT_TRUE(InChildProcess(
+        []
+        {
+            LoseConnections();
+            X11::Sync();
+            return X11::DisplayLost() && Clipboard()->AsText().str() == u"ours";
+        }));
 }
 
 // A paste from another program shows the wait pointer over our windows while it lasts; the
@@ -803,6 +824,10 @@ TEST_F(DesktopTransferTest, APeersDropReachesOurTargetAndMisbehavingPeersChangeN
         EXPECT_GE(Clock::now() - start, 3000ms);
         EXPECT_EQ(target->drops, 1);
     }
+    // A source sending its positions without waiting for answers drops at the last of them.
+    EXPECT_EQ(PeerProcess().StartAndRead(Peer(), {"drop", x, y, uris, "eager-"}, PeerDeadline, PumpOnce),
+              "finished XdndActionCopy");
+    EXPECT_EQ(target->at.x, rootX + 2);
     RevokeDragDrop(form->Handle());
     target->Release();
 }

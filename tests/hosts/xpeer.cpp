@@ -46,9 +46,9 @@
 //          send XdndLeave (or XdndDrop) and at once a new drag over the same point, as a probe that
 //          does not say refusals, whose list is served whole (a finish heard before its drop:
 //          "early ...")
-//          "eager-leave-again:MS" and "eager-drop-again:MS" do so sending a second position right
-//          behind the first, unanswered. "drop-early:MS" trickles the list so too, drops right after
-//          its first position and, nudged, sends the rest of the list
+//          "eager-" before a mode (or alone) sends two more positions right behind the first,
+//          unanswered, 1 and 2 pixels right of it. "drop-early:MS" trickles the list so too, drops
+//          right after its first position and, nudged, sends the rest of the list
 //   target: silent
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -239,8 +239,8 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
     size_t sent = 0;
     int chunks = 0;
     bool trickled = false; // a trickle nudged has sent its rest: the end comes next
-    // A busy program keeps the requests that come meanwhile for later, and gives up on a
-    // requestor that does not take the transfer up within its delay.
+    // Requests and a drag's messages that come meanwhile wait for the transfer's end; a busy
+    // program gives up on a requestor that does not take the transfer up within its delay.
     std::vector<XEvent> later;
     auto putBack = [&]
     {
@@ -257,8 +257,7 @@ bool Answer(const XSelectionRequestEvent& r, Atom target, const std::string& byt
             putBack();
             return false;
         }
-        // A drag's messages wait for the transfer's end, as the requests of a busy program do.
-        if ((e.type == SelectionRequest && delayMs > 0) || e.type == ClientMessage)
+        if (e.type == SelectionRequest || e.type == ClientMessage)
         {
             later.push_back(e);
             continue;
@@ -533,9 +532,9 @@ int Drop(int x, int y, const char* file)
     // The action asked for: a copy, or with mode "move" (and a re-entering drag's first drop) a
     // move (a copy is then allowed too).
     Atom action = A(mode == "move" || reenter ? "XdndActionMove" : "XdndActionCopy");
-    auto position = [&]
+    auto position = [&](int right = 0)
     {
-        Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x) << 16) | y, CurrentTime,
+        Send(target, A("XdndPosition"), static_cast<long>(self), 0, (long(x + right) << 16) | y, CurrentTime,
              static_cast<long>(action));
     };
     auto enter = [&]
@@ -544,8 +543,8 @@ int Drop(int x, int y, const char* file)
         position();
     };
     enter();
-    if (eager)
-        position();
+    for (int right = 1; eager && right <= 2; ++right)
+        position(right);
     bool accepted = false;
     bool dropped = false;
     bool holding = false;   // "hold": taken up, waiting for the nudge

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -76,6 +77,19 @@ void LimitOpenFiles(unsigned long long count)
 {
     rlimit limit{count, count};
     ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+void LoseConnections()
+{
+    // Each socket's number stays taken, by a descriptor that neither reads nor writes anything.
+    const int dead = ::open("/dev/null", O_RDONLY);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error).string().rfind("socket:", 0) == 0)
+            ::dup2(dead, std::stoi(entry.path().filename().string()));
+    }
+    ::close(dead);
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::function<void()>& setup,

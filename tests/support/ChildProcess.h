@@ -23,6 +23,9 @@ bool BecomeUnprivileged();
 void LimitFileSize(unsigned long long bytes);
 // In a child only: no more than `count` open descriptors.
 void LimitOpenFiles(unsigned long long count);
+// In a child only: its connections (sockets) die, as when the servers went away; the servers
+// and the parent's ends stay.
+void LoseConnections();
 // Runs `program` with `args` in a child whose environment `setup` changes first, reading its
 // standard error into `errors` until that closes (the program ended) or `bound` passes. Returns
 // its exit status, or -1 when it was still running then (it is killed) or ended by a signal.
