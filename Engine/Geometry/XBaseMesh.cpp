@@ -32,28 +32,32 @@ XPickRay::XPickRay(unsigned frame, XViewport* viewport, const XPoint& point, con
 void XPickRay::Hit(const XVertex& a, const XVertex& b, const XVertex& c, float& distance) const
 {
     float t, u, v;
-    if (IntersectTriangle(origin, direction, a, b, c, t, u, v) && t >= nearest && t <= farthest && t < distance)
+    if (IntersectTriangle(origin, direction, a, b, c, t, u, v) && t >= nearest && t <= farthest &&
+        t < distance)
         distance = t;
 }
 
 void IntersectBox(const XBoundingBox& box, const XPickRay& ray, float& distance)
 {
-    XVertex corners[8];
-    box.GetCorners(corners);
-    float enter = FLT_MAX, leave = -FLT_MAX, t, u, v;
-    for (const auto& tri : kBoxTriangles)
-        if (IntersectTriangle(ray.origin, ray.direction, corners[tri[0]], corners[tri[1]], corners[tri[2]], t, u, v))
-            enter = std::min(enter, t);
+    XVertex c[8];
+    box.GetCorners(c);
+    // Where the line enters the box (its faces seen from outside), or leaves it (seen from inside).
+    const auto cross = [&](bool leaving)
+    {
+        float found = leaving ? -FLT_MAX : FLT_MAX, t, u, v;
+        for (const auto& tri : kBoxTriangles)
+            if (IntersectTriangle(ray.origin, ray.direction, c[tri[0]], c[tri[leaving ? 2 : 1]],
+                                  c[tri[leaving ? 1 : 2]], t, u, v))
+                found = leaving ? std::max(found, t) : std::min(found, t);
+        return found;
+    };
+    float enter = cross(false);
     if (enter == FLT_MAX || enter > ray.farthest)
         return;
     // Entered before the drawn part begins: the box counts while the ray leaves it after.
     if (enter < ray.nearest)
     {
-        for (const auto& tri : kBoxTriangles)
-            if (IntersectTriangle(ray.origin, ray.direction, corners[tri[0]], corners[tri[2]], corners[tri[1]], t, u,
-                                  v))
-                leave = std::max(leave, t);
-        if (leave < ray.nearest)
+        if (cross(true) < ray.nearest)
             return;
         enter = ray.nearest;
     }

@@ -224,8 +224,8 @@ public:
     virtual void ExportText(XStream* stream, int format);
 
     // Appends, in face order, the faces the pick ray through (rect.left, rect.top) hits (front
-    // faces only, where the viewport draws them) or, in rectangle mode, the faces whose three projected corners lie in the
-    // rectangle (bounds inclusive). The list is not cleared; nothing is invalidated.
+    // faces only, where the view draws them) or, in rectangle mode, the faces whose three projected
+    // corners lie in the rectangle (bounds inclusive). The list is not cleared; nothing is invalidated.
     virtual void PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, const XRect& rect,
                            XArray<unsigned int, 32>& result, bool rectMode);
     // Applies `transform` in the frame `pivot` (world space) to the selected vertices (vertex

@@ -449,8 +449,8 @@ void XMesh::SelectInRect(unsigned frame, XViewport* viewport, XMeshNode* node, c
     for (uint32_t i = 0; i < GetVertexCount(); ++i)
     {
         XPoint q;
-        if (ProjectDrawn(m, positions[i], q) && topLeft.x <= q.x && q.x <= bottomRight.x && bottomRight.y <= q.y &&
-            q.y <= topLeft.y)
+        if (ProjectDrawn(m, positions[i], q) && topLeft.x <= q.x && q.x <= bottomRight.x &&
+            bottomRight.y <= q.y && q.y <= topLeft.y)
             result.Add(i);
     }
 }

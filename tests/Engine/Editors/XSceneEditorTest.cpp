@@ -421,8 +421,7 @@ TEST(XSceneEditorSceneTest, ClicksRectanglesAndCtrlClicksPickRealMeshesAsTheCame
     // Pressed away from the selection's gizmo, dragged up and left over half of the cube.
     Gesture(scene, &top, XPoint(320 + 4 * 16 + 20, 240 - 9 * 16 + 20), XPoint(320 + 3 * 16, 240 - 11 * 16 - 20));
     EXPECT_EQ(scene.GetSelNodeCount(), 0u) << "partly inside";
-    // An orthographic view draws both sides of its camera's plane: from the origin along +z the
-    // cube behind the plane shows in front of the others, and a click picks it.
+    // An orthographic view draws both sides of its plane: from the origin along +z "Behind" shows first.
     top.SetCameraWorld(XMatrix(1.0f));
     Gesture(scene, &top, centre, centre);
     EXPECT_EQ(scene.GetSelNodeCount(), 1u);

@@ -350,9 +350,8 @@ TEST_F(ViewDemoKeysWindowTest, EnterMAndEscapeReachEveryEditorOfTheDemoScene)
     EXPECT_TRUE(meshPanel->Showing());
     ExpectBackInTheSceneEditor();
 
-    // The arm, M: the skin editor of its skin, bound to the shoulder bone, and its panel. A click
-    // on the arm picks a bone, whose box holds the arm and is nearer the viewer; a rectangle round
-    // the arm alone selects it.
+    // The arm, M: the skin editor of its skin, bound to the shoulder bone, and its panel. A click on
+    // the arm meets the bones' boxes round it first: a rectangle round the arm alone selects it.
     const XVertex corner(1.5f, 0, 0.25f);
     ClickNode(arm, XVertex(-0.1f, 0, -0.25f), &corner);
     ASSERT_TRUE(arm->IsSelected());
