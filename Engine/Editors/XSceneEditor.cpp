@@ -1,6 +1,8 @@
 #include "Engine/Editors/XSceneEditor.h"
 
 #include "Engine/Editors/TSceneEditorFrame.h"
+#include "Engine/Geometry/XBaseShape.h"
+#include "Engine/Geometry/XBone.h"
 #include "Engine/Scene/XSceneLink.h"
 #include "Platform/Win32/Windows.h"
 
@@ -34,6 +36,14 @@ bool InsideRect(const XMatrix& m, const XVertex& p, float left, float top, float
     x /= w;
     y /= w;
     return left <= x && x <= right && bottom <= y && y <= top;
+}
+
+// Shapes and bones' capsules are drawn as lines and picked by their box: where a surface shows
+// through them, a click means the surface.
+bool DrawnAsLines(XMeshNode* node)
+{
+    auto* bone = dynamic_cast<XBone*>(node);
+    return dynamic_cast<XBaseShape*>(bone ? bone->GetShownMesh() : node->GetMesh()) != nullptr;
 }
 
 } // namespace
@@ -208,16 +218,19 @@ void XSceneEditor::SelectRectShift(XViewport* viewport, const XPoint& min, const
     {
         XMeshNode* nearest = nullptr;
         float nearestDistance = 0;
+        bool nearestLines = false;
         for (unsigned i = 0; i < count; ++i)
         {
             XMeshNode* node = link->GetNode(scene, i);
             float distance = 0;
             if (!node->GetVisible() || !node->IntersectRay(frame, viewport, min, distance, 2))
                 continue;
-            if (!nearest || distance < nearestDistance)
+            const bool lines = DrawnAsLines(node);
+            if (!nearest || (lines == nearestLines ? distance < nearestDistance : nearestLines))
             {
                 nearest = node;
                 nearestDistance = distance;
+                nearestLines = lines;
             }
         }
         if (nearest)

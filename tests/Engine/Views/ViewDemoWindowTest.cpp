@@ -294,19 +294,14 @@ public:
         PresenterWindowTest::TearDown();
     }
 
-    // Clicks the node's origin in the top viewport (the view's edit mode selects what is clicked),
-    // or drags a rectangle from there to `to` (it selects what it holds whole).
-    void ClickNode(XMeshNode* node, const XVertex& offset = XVertex(0, 0, 0), const XVertex* to = nullptr)
+    // Clicks the node's origin in the top viewport (the view's edit mode selects what is clicked).
+    void ClickNode(XMeshNode* node, const XVertex& offset = XVertex(0, 0, 0))
     {
         XMatrix at;
         node->GetMatrix(0, at);
-        const XVertex origin(at.m[3][0], at.m[3][1], at.m[3][2]);
-        const XPoint p = FormPointOf(host.get(), host->View()->GetViewport(0), origin + offset);
-        probe->MoveTo(window, static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
-        probe->Button(1, true);
-        const XPoint q = FormPointOf(host.get(), host->View()->GetViewport(0), origin + (to ? *to : offset));
-        probe->MoveTo(window, static_cast<int>(std::lround(q.x)), static_cast<int>(std::lround(q.y)));
-        probe->Button(1, false);
+        const XPoint p = FormPointOf(host.get(), host->View()->GetViewport(0),
+                                     XVertex(at.m[3][0], at.m[3][1], at.m[3][2]) + offset);
+        probe->ClickAt(window, static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
         Settle();
     }
     void Type(const char* key)
@@ -350,10 +345,8 @@ TEST_F(ViewDemoKeysWindowTest, EnterMAndEscapeReachEveryEditorOfTheDemoScene)
     EXPECT_TRUE(meshPanel->Showing());
     ExpectBackInTheSceneEditor();
 
-    // The arm, M: the skin editor of its skin, bound to the shoulder bone, and its panel. A click on
-    // the arm meets the bones' boxes round it first: a rectangle round the arm alone selects it.
-    const XVertex corner(1.5f, 0, 0.25f);
-    ClickNode(arm, XVertex(-0.1f, 0, -0.25f), &corner);
+    // The arm clicked, M: the skin editor of its skin, bound to the shoulder bone, and its panel.
+    ClickNode(arm, XVertex(0.35f, 0, 0));
     ASSERT_TRUE(arm->IsSelected());
     ASSERT_EQ(scene->GetSelNodeCount(), 1u);
     Type("m");
