@@ -1,8 +1,9 @@
 #include "Engine/Editors/XSceneEditor.h"
 
 #include "Engine/Editors/TSceneEditorFrame.h"
+#include "Engine/Geometry/XBaseShape.h"
+#include "Engine/Geometry/XBone.h"
 #include "Engine/Scene/XSceneLink.h"
-#include "Engine/Views/XScreenMapping.h"
 #include "Platform/Win32/Windows.h"
 
 #include <algorithm>
@@ -37,27 +38,12 @@ bool InsideRect(const XMatrix& m, const XVertex& p, float left, float top, float
     return left <= x && x <= right && bottom <= y && y <= top;
 }
 
-// Whether every corner of the node's box lies at or behind a perspective camera. The pick ray is a
-// line through the eye, so it crosses such a node too, though nothing of it can be seen.
-bool BehindEye(XViewport* viewport, XMeshNode* node, unsigned frame)
+// Shapes and bones' capsules are drawn as lines and picked by their box: where a surface shows
+// through them, a click means the surface.
+bool DrawnAsLines(XMeshNode* node)
 {
-    if (!viewport)
-        return false;
-    const XMatrix projection = viewport->GetProjectionMatrix(frame);
-    if (!XScreenMapping::IsPerspective(projection))
-        return false;
-    XMatrix m;
-    node->GetMeshMatrix(frame, m);
-    m = m * viewport->GetViewMatrix(frame);
-    const XBoundingBox box = node->GetMeshBoundingBox(frame);
-    for (unsigned c = 0; c < 8; ++c)
-    {
-        const XVertex p((c & 1) ? box.max.x : box.min.x, (c & 2) ? box.max.y : box.min.y,
-                        (c & 4) ? box.max.z : box.min.z);
-        if (p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2] > 0)
-            return false;
-    }
-    return true;
+    auto* bone = dynamic_cast<XBone*>(node);
+    return dynamic_cast<XBaseShape*>(bone ? bone->GetShownMesh() : node->GetMesh()) != nullptr;
 }
 
 } // namespace
@@ -232,17 +218,19 @@ void XSceneEditor::SelectRectShift(XViewport* viewport, const XPoint& min, const
     {
         XMeshNode* nearest = nullptr;
         float nearestDistance = 0;
+        bool nearestLines = false;
         for (unsigned i = 0; i < count; ++i)
         {
             XMeshNode* node = link->GetNode(scene, i);
             float distance = 0;
-            if (!node->GetVisible() || BehindEye(viewport, node, frame) ||
-                !node->IntersectRay(frame, viewport, min, distance, 2))
+            if (!node->GetVisible() || !node->IntersectRay(frame, viewport, min, distance, 2))
                 continue;
-            if (!nearest || distance < nearestDistance)
+            const bool lines = DrawnAsLines(node);
+            if (!nearest || (lines == nearestLines ? distance < nearestDistance : nearestLines))
             {
                 nearest = node;
                 nearestDistance = distance;
+                nearestLines = lines;
             }
         }
         if (nearest)
@@ -293,7 +281,7 @@ void XSceneEditor::SelectRectCtrl(XViewport* viewport, const XPoint&, const XPoi
     for (unsigned i = 0; i < count; ++i)
     {
         XMeshNode* node = link->GetNode(scene, i);
-        if (node->GetVisible() && !BehindEye(viewport, node, frame) && node->HitTest(frame, viewport, max, 0))
+        if (node->GetVisible() && node->HitTest(frame, viewport, max, 0))
             node->SetSelected(!node->IsSelected());
     }
 }

@@ -57,8 +57,8 @@ public:
     // Values above 2 become 2.
     void SetMode(int index) override;
 
-    // Adds the nearest node under a click, or sets each visible node's selection by whether its
-    // box lies wholly inside the rectangle.
+    // Adds the node a click meets nearest the viewer (the least pick distance), or sets each
+    // visible node's selection by whether its box lies wholly inside the rectangle.
     void SelectRectShift(XViewport* viewport, const XPoint& min, const XPoint& max) override;
     void SelectRect(XViewport* viewport, const XPoint& min, const XPoint& max) override;
     // Toggles every visible node under max.

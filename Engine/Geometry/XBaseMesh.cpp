@@ -7,9 +7,10 @@
 #include "Engine/Geometry/XTriMesh.h"
 #include "Engine/Scene/XClassIds.h"
 #include "Engine/Scene/XSceneLink.h"
+#include "Engine/Views/XScreenMapping.h"
 
+#include <algorithm>
 #include <cfloat>
-#include <cmath>
 
 namespace
 {
@@ -20,23 +21,47 @@ constexpr uint32_t NotFound = 0xFFFFFFFF;
 // two of a face share its diagonal, so a face seen alone (a view along an axis) is covered whole.
 constexpr uint8_t kBoxTriangles[12][3] = {{0, 1, 2}, {2, 3, 0}, {0, 3, 6}, {6, 5, 0}, {2, 7, 6}, {6, 3, 2},
                                           {7, 4, 5}, {5, 6, 7}, {7, 2, 1}, {1, 4, 7}, {0, 5, 4}, {4, 1, 0}};
-
-// Keeps the nearest |t| of a ray hit in distance.
-void Nearest(const XVertex& origin, const XVertex& dir, const XVertex& a, const XVertex& b, const XVertex& c,
-             float& distance)
-{
-    float t, u, v;
-    if (IntersectTriangle(origin, dir, a, b, c, t, u, v) && std::fabs(t) < distance)
-        distance = std::fabs(t);
-}
 } // namespace
 
-void IntersectBox(const XBoundingBox& box, const XVertex& origin, const XVertex& dir, float& distance)
+XPickRay::XPickRay(unsigned frame, XViewport* viewport, const XPoint& point, const XMatrix& world)
 {
-    XVertex corners[8];
-    box.GetCorners(corners);
-    for (const auto& tri : kBoxTriangles)
-        Nearest(origin, dir, corners[tri[0]], corners[tri[1]], corners[tri[2]], distance);
+    viewport->GetPickRay(frame, point, origin, direction, world);
+    XScreenMapping::DrawnSpan(viewport->GetProjectionMatrix(frame), nearest, farthest);
+}
+
+void XPickRay::Hit(const XVertex& a, const XVertex& b, const XVertex& c, float& distance) const
+{
+    float t, u, v;
+    if (IntersectTriangle(origin, direction, a, b, c, t, u, v) && t >= nearest && t <= farthest &&
+        t < distance)
+        distance = t;
+}
+
+void IntersectBox(const XBoundingBox& box, const XPickRay& ray, float& distance)
+{
+    XVertex c[8];
+    box.GetCorners(c);
+    // Where the line enters the box (its faces seen from outside), or leaves it (seen from inside).
+    const auto cross = [&](bool leaving)
+    {
+        float found = leaving ? -FLT_MAX : FLT_MAX, t, u, v;
+        for (const auto& tri : kBoxTriangles)
+            if (IntersectTriangle(ray.origin, ray.direction, c[tri[0]], c[tri[leaving ? 2 : 1]],
+                                  c[tri[leaving ? 1 : 2]], t, u, v))
+                found = leaving ? std::max(found, t) : std::min(found, t);
+        return found;
+    };
+    float enter = cross(false);
+    if (enter == FLT_MAX || enter > ray.farthest)
+        return;
+    // Entered before the drawn part begins: the box counts while the ray leaves it after.
+    if (enter < ray.nearest)
+    {
+        if (cross(true) < ray.nearest)
+            return;
+        enter = ray.nearest;
+    }
+    distance = std::min(distance, enter);
 }
 
 XBaseMeshDesc BaseMeshDesc;
@@ -170,10 +195,8 @@ bool XBaseMesh::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* nod
     if (!viewport)
         return false;
     const XMatrix world = node ? XSceneLink::Get()->GetMeshMatrix(node, frame) : XMatrix(1.0f);
-    XVertex origin, dir;
-    viewport->GetPickRay(frame, point, origin, dir, world);
-
-    IntersectBox(GetBoundingBox(frame), origin, dir, distance);
+    const XPickRay ray(frame, viewport, point, world);
+    IntersectBox(GetBoundingBox(frame), ray, distance);
 
     if ((flags & XPICK_FACES) && distance < FLT_MAX)
     {
@@ -186,7 +209,7 @@ bool XBaseMesh::IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* nod
             {
                 const XFace& face = mesh->GetFaces()[f];
                 if (face.v[0] < n && face.v[1] < n && face.v[2] < n)
-                    Nearest(origin, dir, p[face.v[0]], p[face.v[1]], p[face.v[2]], distance);
+                    ray.Hit(p[face.v[0]], p[face.v[1]], p[face.v[2]], distance);
             }
         }
     }

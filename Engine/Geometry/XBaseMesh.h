@@ -19,9 +19,24 @@ class XMeshNode;
 // IntersectRay flag: test the faces of the mesh, not only its bounding box.
 constexpr unsigned XPICK_FACES = 2;
 
-// The ray against the box's twelve outward-facing triangles, two tiling each face (back faces
-// culled, as every pick test here): lowers distance to the nearest |t| of a hit.
-void IntersectBox(const XBoundingBox& box, const XVertex& origin, const XVertex& dir, float& distance);
+// The pick ray through a viewport point in the space of an object that `world` places. A hit's
+// distance is its signed ray parameter, which grows with the depth along the view in every object's
+// space, so the least is what the viewport draws in front; a hit at a depth the viewport does not
+// draw (behind a perspective eye, past a clipping plane) never counts.
+struct XPickRay
+{
+    XPickRay(unsigned frame, XViewport* viewport, const XPoint& point, const XMatrix& world);
+    // Lowers distance to a drawn hit on the triangle's front (back faces are culled, as every pick
+    // test here).
+    void Hit(const XVertex& a, const XVertex& b, const XVertex& c, float& distance) const;
+
+    XVertex origin, direction;
+    float nearest, farthest; // the ray parameters drawn
+};
+
+// The ray against the box's twelve outward-facing triangles, two tiling each face: lowers distance
+// to where the drawn part of the ray enters the box (the near plane when that is inside it).
+void IntersectBox(const XBoundingBox& box, const XPickRay& ray, float& distance);
 
 class XBaseMesh : public XBaseObject
 {
@@ -51,7 +66,7 @@ public:
     virtual void AddRef();
     virtual void Release();
     // The pick ray through the screen point against the bounding box, and with XPICK_FACES
-    // against the faces of the mesh; distance is the nearest |t|. Needs a viewport.
+    // against the faces of the mesh; distance is the nearest hit's (XPickRay). Needs a viewport.
     virtual bool IntersectRay(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point,
                               float& distance, unsigned flags);
     virtual bool HitTest(unsigned frame, XViewport* viewport, XMeshNode* node, const XPoint& point,

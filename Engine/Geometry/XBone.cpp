@@ -192,17 +192,21 @@ void XBone::SetupMatrices(unsigned frame, IDirect3DDevice9* device, XMeshNode* n
 
 // ---- drawing and picking -----------------------------------------------------------------------
 
+XBaseMesh* XBone::GetShownMesh() const
+{
+    XBaseMesh* mesh = GetMesh();
+    return mesh ? mesh : m_BoneMesh;
+}
+
 bool XBone::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
                          unsigned flags)
 {
-    XBaseMesh* mesh = GetMesh();
-    return (mesh ? mesh : m_BoneMesh)->IntersectRay(frame, viewport, this, point, distance, flags);
+    return GetShownMesh()->IntersectRay(frame, viewport, this, point, distance, flags);
 }
 
 bool XBone::HitTest(unsigned frame, XViewport* viewport, const XPoint& point, unsigned flags)
 {
-    XBaseMesh* mesh = GetMesh();
-    return (mesh ? mesh : m_BoneMesh)->HitTest(frame, viewport, this, point, flags);
+    return GetShownMesh()->HitTest(frame, viewport, this, point, flags);
 }
 
 void XBone::Render(unsigned frame, XViewport* viewport, unsigned flags)
@@ -216,8 +220,7 @@ void XBone::Render(unsigned frame, XViewport* viewport, unsigned flags)
 
 XBoundingBox XBone::GetMeshBoundingBox(unsigned frame)
 {
-    XBaseMesh* mesh = GetMesh();
-    return (mesh ? mesh : m_BoneMesh)->GetBoundingBox(frame);
+    return GetShownMesh()->GetBoundingBox(frame);
 }
 
 // ---- mouse creation ----------------------------------------------------------------------------

@@ -43,8 +43,9 @@ public:
     // and Index.
     void EnumerateFields(XPtrArray<XObjectField, 16>& fields) override;
 
-    // The node's mesh object when it has one (drawn only when it is renderable); the capsule
-    // otherwise.
+    // The node's mesh object when it has one; the capsule otherwise. It stands for the bone in
+    // picks and bounds, and is drawn unless it is a mesh object that is not renderable.
+    XBaseMesh* GetShownMesh() const;
     bool IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
                       unsigned flags) override;
     bool HitTest(unsigned frame, XViewport* viewport, const XPoint& point, unsigned flags) override;

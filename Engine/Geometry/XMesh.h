@@ -224,8 +224,8 @@ public:
     virtual void ExportText(XStream* stream, int format);
 
     // Appends, in face order, the faces the pick ray through (rect.left, rect.top) hits (front
-    // faces only) or, in rectangle mode, the faces whose three projected corners lie in the
-    // rectangle (bounds inclusive). The list is not cleared; nothing is invalidated.
+    // faces only, where the view draws them) or, in rectangle mode, the faces whose three projected
+    // corners lie in the rectangle (bounds inclusive). The list is not cleared; nothing is invalidated.
     virtual void PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, const XRect& rect,
                            XArray<unsigned int, 32>& result, bool rectMode);
     // Applies `transform` in the frame `pivot` (world space) to the selected vertices (vertex
@@ -270,6 +270,9 @@ public:
     virtual void ExtrudeFaces(float distance);
     // A viewport pixel in normalised device coordinates over the viewport's client size.
     static XPoint ScreenToNormalized(XViewport* viewport, const XPoint& point);
+    // Where q, carried to clip space by m, shows in normalised device coordinates; false where the
+    // view does not draw it.
+    static bool ProjectDrawn(const XMatrix& m, const XVertex& q, XPoint& out);
 
     // ---- render caches, drawing and picking (XMeshRender.cpp) ----
     // The drawing operations use the viewport's device (nothing without one) and the node's mesh

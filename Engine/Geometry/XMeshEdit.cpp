@@ -3,10 +3,12 @@
 #include "Engine/Geometry/XMesh.h"
 
 #include "Components/XMatrix.h"
+#include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Scene/XMeshNode.h"
 #include "Engine/Views/XViewport.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <unordered_map>
 #include <utility>
@@ -103,6 +105,19 @@ XPoint XMesh::ScreenToNormalized(XViewport* viewport, const XPoint& point)
     return XPoint(2 * point.x / width - 1, -(2 * point.y / height - 1));
 }
 
+bool XMesh::ProjectDrawn(const XMatrix& m, const XVertex& q, XPoint& out)
+{
+    const float z = q.x * m.m[0][2] + q.y * m.m[1][2] + q.z * m.m[2][2] + m.m[3][2];
+    const float w = q.x * m.m[0][3] + q.y * m.m[1][3] + q.z * m.m[2][3] + m.m[3][3];
+    // Behind a perspective eye the divide would mirror the point onto the screen; before the near
+    // or past the far plane the device clips it.
+    if (!(w > 0) || z < 0 || z > w)
+        return false;
+    out = XPoint((q.x * m.m[0][0] + q.y * m.m[1][0] + q.z * m.m[2][0] + m.m[3][0]) / w,
+                 (q.x * m.m[0][1] + q.y * m.m[1][1] + q.z * m.m[2][1] + m.m[3][1]) / w);
+    return true;
+}
+
 void XMesh::PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, const XRect& rect,
                       XArray<unsigned int, 32>& result, bool rectMode)
 {
@@ -117,14 +132,15 @@ void XMesh::PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, cons
 
     if (!rectMode)
     {
-        XVertex origin, direction;
-        viewport->GetPickRay(frame, XPoint(rect.left, rect.top), origin, direction, world);
+        const XPickRay ray(frame, viewport, XPoint(rect.left, rect.top), world);
         const XVertex* p = m_Positions.GetData();
         for (uint32_t f = 0; f < GetFaceCount(); ++f)
         {
             const XFace& face = faces[f];
-            if (FaceInRange(face, n) &&
-                IntersectTriangle(origin, direction, p[face.v[0]], p[face.v[1]], p[face.v[2]]))
+            float distance = FLT_MAX;
+            if (FaceInRange(face, n))
+                ray.Hit(p[face.v[0]], p[face.v[1]], p[face.v[2]], distance);
+            if (distance < FLT_MAX)
                 hits.push_back(f);
         }
         AppendHits(result, hits);
@@ -132,19 +148,11 @@ void XMesh::PickFaces(unsigned frame, XViewport* viewport, XMeshNode* node, cons
     }
 
     const XMatrix m = world * viewport->GetViewMatrix(frame) * viewport->GetProjectionMatrix(frame);
-    // Corners in normalised device coordinates; one at or behind the camera plane (w <= 0), which
-    // a perspective projection would mirror onto the screen, is never inside.
+    // Corners in normalised device coordinates; one the view does not draw is never inside.
     std::vector<XPoint> projected(GetVertexCount());
     std::vector<bool> visible(GetVertexCount());
     for (uint32_t i = 0; i < GetVertexCount(); ++i)
-    {
-        const XVertex& q = m_Positions.GetData()[i];
-        const float w = q.x * m.m[0][3] + q.y * m.m[1][3] + q.z * m.m[2][3] + m.m[3][3];
-        visible[i] = w > 0;
-        if (visible[i])
-            projected[i] = XPoint((q.x * m.m[0][0] + q.y * m.m[1][0] + q.z * m.m[2][0] + m.m[3][0]) / w,
-                                  (q.x * m.m[0][1] + q.y * m.m[1][1] + q.z * m.m[2][1] + m.m[3][1]) / w);
-    }
+        visible[i] = ProjectDrawn(m, m_Positions.GetData()[i], projected[i]);
     const XPoint topLeft = ScreenToNormalized(viewport, XPoint(rect.left, rect.top));
     const XPoint bottomRight = ScreenToNormalized(viewport, XPoint(rect.right, rect.bottom));
     const XPoint* p = projected.data();

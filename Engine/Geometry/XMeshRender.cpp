@@ -448,16 +448,9 @@ void XMesh::SelectInRect(unsigned frame, XViewport* viewport, XMeshNode* node, c
     const XVertex* positions = m_Positions.GetData();
     for (uint32_t i = 0; i < GetVertexCount(); ++i)
     {
-        const XVertex& p = positions[i];
-        float x = p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0];
-        float y = p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1];
-        const float w = p.x * m.m[0][3] + p.y * m.m[1][3] + p.z * m.m[2][3] + m.m[3][3];
-        // Behind the camera a perspective projection mirrors the point onto the screen.
-        if (!(w > 0))
-            continue;
-        x /= w;
-        y /= w;
-        if (topLeft.x <= x && x <= bottomRight.x && bottomRight.y <= y && y <= topLeft.y)
+        XPoint q;
+        if (ProjectDrawn(m, positions[i], q) && topLeft.x <= q.x && q.x <= bottomRight.x &&
+            bottomRight.y <= q.y && q.y <= topLeft.y)
             result.Add(i);
     }
 }

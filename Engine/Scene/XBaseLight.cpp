@@ -4,10 +4,10 @@
 #include "Components/XReader.h"
 #include "Components/XVariant.h"
 #include "Components/XWriter.h"
+#include "Engine/Geometry/XBaseMesh.h"
 #include "Engine/Scene/XClassIds.h"
 
 #include <cfloat>
-#include <cmath>
 
 using VarUtils::XVariant;
 
@@ -349,16 +349,11 @@ bool XBaseLight::IntersectIcon(unsigned frame, XViewport* viewport, const XPoint
         return false;
     XMatrix world;
     GetMeshMatrix(frame, world);
-    XVertex origin, direction;
-    viewport->GetPickRay(frame, point, origin, direction, world);
+    const XPickRay ray(frame, viewport, point, world);
     for (uint32_t i = 0; i < icon.triangleCount; ++i)
     {
         const uint32_t* t = icon.indices + 3 * i;
-        float hit, u, v;
-        if (IntersectTriangle(origin, direction, icon.vertices[t[0]], icon.vertices[t[1]],
-                              icon.vertices[t[2]], hit, u, v) &&
-            std::fabs(hit) < distance)
-            distance = std::fabs(hit);
+        ray.Hit(icon.vertices[t[0]], icon.vertices[t[1]], icon.vertices[t[2]], distance);
     }
     return distance != FLT_MAX;
 }

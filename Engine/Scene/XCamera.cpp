@@ -168,9 +168,7 @@ bool XCamera::PickIcon(unsigned frame, XViewport* viewport, const XPoint& point,
         return false;
     XMatrix world(1.0f);
     GetMeshMatrix(frame, world);
-    XVertex origin, direction;
-    viewport->GetPickRay(frame, point, origin, direction, world);
-    IntersectBox(m_Icon.GetBoundingBox(frame), origin, direction, distance);
+    IntersectBox(m_Icon.GetBoundingBox(frame), XPickRay(frame, viewport, point, world), distance);
     return distance < FLT_MAX;
 }
 

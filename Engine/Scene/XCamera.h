@@ -110,7 +110,7 @@ public:
 
 protected:
     // The pick ray against the box of the icon's points, placed by this camera's mesh matrix;
-    // distance is the nearest |t| (the largest float on a miss).
+    // distance is where the drawn part of the ray enters it (XPickRay; the largest float on a miss).
     bool PickIcon(unsigned frame, XViewport* viewport, const XPoint& point, float& distance);
     // The lens values back to their defaults, the icon stale.
     void ResetLens();

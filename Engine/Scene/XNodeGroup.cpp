@@ -60,13 +60,19 @@ void XNodeGroup::RemoveChild(XMeshNode* child)
 bool XNodeGroup::IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
                               unsigned flags)
 {
+    bool hit = false;
     for (uint32_t i = 0; i < m_Children.GetCount(); ++i)
     {
         XMeshNode* child = m_Children.GetData()[i];
-        if (child->m_Groupped && child->IntersectRay(frame, viewport, point, distance, flags))
-            return true;
+        float member;
+        if (child->m_Groupped && child->IntersectRay(frame, viewport, point, member, flags) &&
+            (!hit || member < distance))
+        {
+            distance = member;
+            hit = true;
+        }
     }
-    return false;
+    return hit;
 }
 
 bool XNodeGroup::HitTest(unsigned frame, XViewport* viewport, const XPoint& point, unsigned flags)

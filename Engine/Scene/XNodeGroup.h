@@ -17,8 +17,8 @@ public:
     XString GetClassNameW() const override;
     // A leaving member stops being one first.
     void RemoveChild(XMeshNode* child) override;
-    // The members in child order; the first that reports a hit ends the test (not necessarily
-    // the nearest). Ordinary children are not asked.
+    // The nearest hit among the members, so that the group competes where it is drawn in front;
+    // HitTest stops at the first member hit. Ordinary children are not asked.
     bool IntersectRay(unsigned frame, XViewport* viewport, const XPoint& point, float& distance,
                       unsigned flags) override;
     bool HitTest(unsigned frame, XViewport* viewport, const XPoint& point, unsigned flags) override;

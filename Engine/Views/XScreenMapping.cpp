@@ -1,5 +1,7 @@
 #include "Engine/Views/XScreenMapping.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace
@@ -49,6 +51,32 @@ void PickRay(const XMatrix& world, const XMatrix& view, bool perspective, const 
     }
     origin = Row(inverse, 0) * c.x + Row(inverse, 1) * c.y + Row(inverse, 2) + Row(inverse, 3);
     direction = Row(inverse, 2);
+}
+
+void DrawnSpan(const XMatrix& projection, float& nearest, float& farthest)
+{
+    // At depth z the device keeps 0 <= z P22 + P32 <= w = z P23 + P33 and w > 0: each a bound
+    // a z + b >= 0.
+    nearest = -FLT_MAX;
+    farthest = FLT_MAX;
+    const auto bound = [&](float a, float b)
+    {
+        if (a > 0)
+            nearest = std::max(nearest, -b / a);
+        else if (a < 0)
+            farthest = std::min(farthest, -b / a);
+        else if (!(b >= 0))
+            nearest = FLT_MAX;
+    };
+    const XMatrix& p = projection;
+    bound(p.m[2][2], p.m[3][2]);
+    bound(p.m[2][3] - p.m[2][2], p.m[3][3] - p.m[3][2]);
+    bound(p.m[2][3], p.m[3][3]);
+    if (!IsPerspective(projection))
+    {
+        nearest -= 1;
+        farthest -= 1;
+    }
 }
 
 XVertex PlaneHit(const XVertex& origin, const XVertex& direction, unsigned axis)

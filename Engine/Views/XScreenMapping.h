@@ -20,6 +20,10 @@ XVertex RayOrigin(const XMatrix& cameraWorld, bool perspective, const XVertex& c
 // inverse of world x view. The direction is not normalised.
 void PickRay(const XMatrix& world, const XMatrix& view, bool perspective, const XVertex& c, XVertex& origin,
              XVertex& direction);
+// The ray parameters of such a ray at the depths the projection draws (between its near and far
+// planes, as the device clips): from `nearest` to `farthest`, nearest > farthest when none. An
+// orthographic ray starts at depth 1 and counts both ways; a perspective one starts at the eye.
+void DrawnSpan(const XMatrix& projection, float& nearest, float& farthest);
 // Where the ray meets the plane or axis of the mask (1 X, 2 Y, 4 Z, 3 XY, 5 XZ, 6 YZ, 7 all):
 // (0, 0, 0) for other masks and for a ray parallel to the plane; a coordinate beyond +-10000 or
 // not a number comes back as 0.

@@ -3,8 +3,10 @@
 #include "Engine/Editors/XSceneEditor.h"
 
 #include "Engine/Geometry/XBaseMesh.h"
+#include "Engine/Geometry/XBone.h"
 #include "Engine/Geometry/XMesh.h"
 #include "Engine/Geometry/XTriMesh.h"
+#include "Engine/Objects/XEngineClasses.h"
 #include "Engine/Scene/XNodeGroup.h"
 #include "Engine/Scene/XScene.h"
 #include "Platform/Win32/Windows.h"
@@ -421,6 +423,27 @@ TEST(XSceneEditorSceneTest, ClicksRectanglesAndCtrlClicksPickRealMeshesAsTheCame
     // Pressed away from the selection's gizmo, dragged up and left over half of the cube.
     Gesture(scene, &top, XPoint(320 + 4 * 16 + 20, 240 - 9 * 16 + 20), XPoint(320 + 3 * 16, 240 - 11 * 16 - 20));
     EXPECT_EQ(scene.GetSelNodeCount(), 0u) << "partly inside";
+    // An orthographic view draws both sides of its plane: from the origin along +z "Behind" shows first.
+    top.SetCameraWorld(XMatrix(1.0f));
+    Gesture(scene, &top, centre, centre);
+    EXPECT_EQ(scene.GetSelNodeCount(), 1u);
+    EXPECT_TRUE(behind->IsSelected());
+    // A bone's capsule is lines, picked by its box (here z -16 to -4, 2 units about the axis): the
+    // cube that shows through it is what a click there means; beside the cube the bone is.
+    AddEngineClasses(&scene);
+    auto* bone = dynamic_cast<XBone*>(scene.CreateObject(XString(u"XBone"), nullptr, u"Bone"));
+    ASSERT_NE(bone, nullptr);
+    for (auto set : {&XBone::SetInnerRadius1, &XBone::SetInnerRadius2, &XBone::SetOuterRadius1, &XBone::SetOuterRadius2})
+        (bone->*set)(2);
+    bone->SetHeight(8);
+    bone->SetPosition(XVertex(0, 0, -14));
+    Gesture(scene, &top, XPoint(5, 5), XPoint(5, 5));
+    Gesture(scene, &top, centre, centre);
+    EXPECT_TRUE(behind->IsSelected());
+    EXPECT_FALSE(bone->IsSelected());
+    Gesture(scene, &top, XPoint(320 - 24, 240 + 24), XPoint(320 - 24, 240 + 24)); // off the cube's gizmo
+    EXPECT_TRUE(bone->IsSelected());
+    EXPECT_EQ(scene.GetSelNodeCount(), 1u);
 }
 
 TEST(XSceneEditorSceneTest, DeleteDestroysASelectedGroupAndANodeOnceEach)

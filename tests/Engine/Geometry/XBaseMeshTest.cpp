@@ -210,6 +210,14 @@ TEST(XBaseMeshTest, PickingByBoxAndByFace)
     EXPECT_TRUE(object.IntersectRay(0, &vp, node, ScreenPoint(vp, 0.6f / 9, 0.1f / 9), distance, 0));
     EXPECT_NEAR(distance, 9, 1e-3f);
     EXPECT_FALSE(object.IntersectRay(0, nullptr, nullptr, XPoint(0, 0), distance, 0));
+    // Only what the view draws: from inside the box a perspective eye meets it at its near plane (1),
+    // and not the face behind it.
+    XMatrix eye(1.0f);
+    eye.SetTranslation(0, 0, 10.5f);
+    vp.SetCameraWorld(eye);
+    EXPECT_TRUE(object.IntersectRay(0, &vp, nullptr, ScreenPoint(vp, 0, 0), distance, 0));
+    EXPECT_NEAR(distance, 1, 1e-3f);
+    EXPECT_FALSE(object.HitTest(0, &vp, nullptr, ScreenPoint(vp, 0, 0), XPICK_FACES));
 }
 
 // A real node places the object by its own mesh matrix: with no scene behind the link, and through

@@ -634,8 +634,9 @@ TEST(XMeshEditTest, PickingFacesByRectangleAndRay)
          {XVertex(0, 0, 5), XVertex(16, 0, 5), XVertex(0, 16, 5), XVertex(100, 0, 5), XVertex(116, 0, 5),
           XVertex(100, 16, 5)},
          {XFace(0, 1, 2), XFace(3, 4, 5), XFace(0, 3, 2), XFace(0, 2, 1), XFace(0, 1, 7)});
-    XMeshNode moved;
+    XMeshNode moved, away;
     moved.SetPosition(100, 0, 0);
+    away.SetPosition(0, 0, 200);
 
     struct Case
     {
@@ -654,6 +655,7 @@ TEST(XMeshEditTest, PickingFacesByRectangleAndRay)
         // Of the three faces under the point the ray meets only the one facing the camera.
         {"ray", XRect(258, 254, 0, 0), false, nullptr, {3}},
         {"ray under the node", XRect(358, 254, 0, 0), false, &moved, {3}},
+        {"ray to a face past the far plane", XRect(258, 254, 0, 0), false, &away, {}},
         {"ray past everything", XRect(10, 10, 0, 0), false, nullptr, {}},
     };
     for (const Case& c : cases)

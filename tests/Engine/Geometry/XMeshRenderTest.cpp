@@ -584,10 +584,11 @@ TEST(XMeshRenderTest, SelectInRect)
         EXPECT_EQ(got, c.selected);
     }
 
-    // Perspective: points are divided by w, and nothing behind the camera is ever selected.
+    // Perspective: points are divided by w; none behind the camera or before its near plane (1) is selected.
     ViewportDouble persp;
     TestMesh depth;
-    Make(depth, {XVertex(0, 0, 5), XVertex(0, 0, -5), XVertex(1, 1, -5), XVertex(2, 0, 10)}, {});
+    Make(depth,
+         {XVertex(0, 0, 5), XVertex(0, 0, -5), XVertex(1, 1, -5), XVertex(2, 0, 10), XVertex(0, 0, .5f)}, {});
     XArray<unsigned int, 32> all;
     depth.SelectInRect(0, &persp, nullptr, XRect(0, 0, 640, 480), all, true);
     ASSERT_EQ(all.GetCount(), 2u);

@@ -374,6 +374,8 @@ TEST(XBaseLightTest, PickingHitsTheIconFromEverySide)
     EXPECT_FALSE(point.HitTest(0, &viewport, centre, 0));
     point.SetPosition(0.6f, 0, 0);
     EXPECT_TRUE(point.HitTest(0, &viewport, centre, 0));
+    point.SetPosition(0, 0, -8); // behind the eye: never drawn, never picked
+    EXPECT_FALSE(point.HitTest(0, &viewport, centre, 0));
     EXPECT_FALSE(point.IntersectRay(0, nullptr, centre, distance, 0));
 
     const XBoundingBox box = point.GetMeshBoundingBox(0);

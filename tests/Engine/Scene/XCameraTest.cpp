@@ -374,4 +374,9 @@ TEST(XCameraTest, IconDrawsInOtherViewportsAndFollowsTheLens)
     EXPECT_TRUE(camera.IntersectRay(0, &viewport, XPoint(320, 240), distance, 0));
     EXPECT_NEAR(distance, 4.8f, 1e-4f);
     EXPECT_FALSE(camera.HitTest(0, &viewport, XPoint(0, 0), 0));
+    // An orthographic view from behind its plane draws it in front: 5.2, and 1 to the rays' start.
+    viewport.SetOrthographic(8, 6, -100, 100);
+    viewport.SetCameraWorld(Translation(0, 0, 5));
+    EXPECT_TRUE(camera.IntersectRay(0, &viewport, XPoint(320, 240), distance, 0));
+    EXPECT_NEAR(distance, -6.2f, 1e-4f);
 }

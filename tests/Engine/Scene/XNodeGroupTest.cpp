@@ -182,7 +182,7 @@ TEST(XNodeGroupTest, BoundingBoxEnclosesMembersInGroupSpace)
     ExpectVertex(box.max, 2.001f, 1.001f, 0.001f, 1e-5f);
 }
 
-TEST(XNodeGroupTest, PicksAskMembersInOrderUntilOneHits)
+TEST(XNodeGroupTest, RaysAnswerForTheNearestMemberAndHitTestsStopAtTheFirst)
 {
     struct Case
     {
@@ -192,7 +192,7 @@ TEST(XNodeGroupTest, PicksAskMembersInOrderUntilOneHits)
     };
     const Case cases[] = {
         {{false, true, false}, false, {"ray m1", "ray m2"}},
-        {{true, false, true}, true, {"ray m1"}},
+        {{true, false, true}, true, {"ray m1", "ray m2"}},
         {{false, false, true}, true, {"ray m1", "ray m2"}},
     };
     for (const Case& c : cases)
@@ -202,7 +202,7 @@ TEST(XNodeGroupTest, PicksAskMembersInOrderUntilOneHits)
         m1.hit = c.hits[0];
         plain.hit = c.hits[1];
         m2.hit = c.hits[2];
-        m2.hitDistance = 7;
+        m2.hitDistance = -7; // nearer the viewer than m1's 0
         XNodeGroup group;
         group.AddNode(&m1);
         group.AddChild(&plain);
@@ -210,13 +210,13 @@ TEST(XNodeGroupTest, PicksAskMembersInOrderUntilOneHits)
         float distance = 0;
         EXPECT_EQ(group.IntersectRay(0, nullptr, XPoint(1, 1), distance, 0), c.result);
         EXPECT_EQ(log, c.asked);
-        if (c.result && !c.hits[0])
+        if (c.result)
         {
-            EXPECT_EQ(distance, 7.0f);
+            EXPECT_EQ(distance, -7.0f);
         }
         log.clear();
         EXPECT_EQ(group.HitTest(0, nullptr, XPoint(1, 1), 0), c.result);
-        EXPECT_EQ(log.size(), c.asked.size());
+        EXPECT_EQ(log.size(), c.hits[0] ? 1u : 2u);
         group.RemoveChild(&m1);
         group.RemoveChild(&plain);
         group.RemoveChild(&m2);
