@@ -56,9 +56,9 @@ void XIntEdit::SetMaxLength(int value)
     Change();
 }
 
-XNumberRewrite XIntEdit::Filter(const std::u16string& s, int caret) const
+void XIntEdit::Filter(XNumberRewrite& text) const
 {
-    XNumberRewrite text(s, caret);
+    const std::u16string& s = text.Typed();
     bool negative = !s.empty() && s[0] == u'-';
     if (negative)
         text.Put(u"-", 0);
@@ -71,12 +71,13 @@ XNumberRewrite XIntEdit::Filter(const std::u16string& s, int caret) const
         }
     if (digits == 0)
         text.Put(u"0", -1);
-    return text;
 }
 
 UnicodeString XIntEdit::ValidateString(const UnicodeString& s) const
 {
-    return UnicodeString(Filter(s.str(), 0).Text());
+    XNumberRewrite text(s.str(), 0);
+    Filter(text);
+    return UnicodeString(text.Text());
 }
 
 void XIntEdit::Change()
@@ -86,15 +87,21 @@ void XIntEdit::Change()
     FChanging = true;
     try
     {
-        XNumberRewrite filtered = Filter(Text().str(), SelStart());
+        bool typing = Modified();
+        XNumberRewrite filtered(Text().str(), SelStart(), typing ? &FShown : nullptr);
+        Filter(filtered);
         SetText(UnicodeString(filtered.Text()));
-        filtered.PlaceCaret(*this, FShown);
+        filtered.PlaceCaret(*this);
+        FShown = filtered.Shown(Text().str());
         int v = StrToInt(Text());
         if (v != FValue)
         {
-            // A minus typed first reads 0 until its digits come: writing that 0 would lose it.
+            // Kept as typed: a minus typed first reads 0 until its digits come, and a number short
+            // of the range may still reach it; writing the value would lose them.
             if (v == 0 && Text().str()[0] == u'-' && ValidateInt(0) == 0)
                 FValue = 0;
+            else if (typing && FUseBounds && ShortOfRange(v, FMinValue, FMaxValue))
+                FValue = ValidateInt(v);
             else
                 SetValue(v);
             OnChange(this);
@@ -104,8 +111,22 @@ void XIntEdit::Change()
     {
         SetValue(FValue);
     }
-    FShown = Text().str();
+    if (Text().str() != FShown.text)
+        FShown = {Text().str(), {}};
     FChanging = false;
+}
+
+void XIntEdit::Finish()
+{
+    try
+    {
+        if (FUseBounds && StrToInt(Text()) != FValue)
+            SetValue(FValue);
+    }
+    catch (const EConvertError&)
+    {
+        SetValue(FValue);
+    }
 }
 
 void XIntEdit::Step(int direction)
@@ -116,11 +137,52 @@ void XIntEdit::Step(int direction)
 
 void XIntEdit::KeyDown(WORD& Key, TShiftState Shift)
 {
+    FShown.Edit(SelStart(), SelLength(), false);
+    if (Key == VK_RETURN)
+        Finish();
     TCustomEdit::KeyDown(Key, Shift);
     if (Key == VK_PRIOR)
         Step(1);
     else if (Key == VK_NEXT)
         Step(-1);
+}
+
+void XIntEdit::KeyPress(WCHAR& Key)
+{
+    FShown.Edit(SelStart(), SelLength(), Key >= 0x20 && Key != 0x7F);
+    // No value of the range has a minus.
+    if (Key == u'-' && !TakesMinus())
+        return;
+    TCustomEdit::KeyPress(Key);
+}
+
+void XIntEdit::DoExit()
+{
+    Finish();
+    TCustomEdit::DoExit();
+}
+
+bool XIntEdit::AcceptPaste(UnicodeString& text)
+{
+    std::u16string pasted = TrimPasted(text.str());
+    std::u16string result = Text().str();
+    result.replace(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength()), pasted);
+    size_t first = !result.empty() && (result[0] == u'-' || result[0] == u'+') ? 1 : 0;
+    size_t digits = result.size() - first;
+    if (pasted.empty() || digits == 0 || digits > static_cast<size_t>(FMaxLength) || (result[0] == u'-' && !TakesMinus()))
+        return false;
+    int64_t value = 0;
+    for (size_t i = first; i < result.size(); ++i)
+    {
+        if (result[i] < u'0' || result[i] > u'9')
+            return false;
+        value = value * 10 + (result[i] - u'0');
+    }
+    if (result[0] == u'-' ? -value < INT32_MIN : value > INT32_MAX)
+        return false;
+    FShown.Edit(SelStart(), SelLength(), true);
+    text = UnicodeString(std::move(pasted));
+    return true;
 }
 
 bool XIntEdit::WheelStep(int direction)
