@@ -386,7 +386,9 @@ void XFloatEdit::KeyPress(WCHAR& Key)
 
 void XFloatEdit::DoExit()
 {
-    Finish();
+    // The focus going to another control finishes; the window losing the keyboard does not.
+    if (!WindowFocusOnly())
+        Finish();
     TCustomEdit::DoExit();
 }
 

@@ -158,7 +158,9 @@ void XIntEdit::KeyPress(WCHAR& Key)
 
 void XIntEdit::DoExit()
 {
-    Finish();
+    // The focus going to another control finishes; the window losing the keyboard does not.
+    if (!WindowFocusOnly())
+        Finish();
     TCustomEdit::DoExit();
 }
 

@@ -188,6 +188,9 @@ TEST(XFloatEditTest, BoundsChangesAndStepping)
     EXPECT_EQ(edit->Text(), u"0.01000");
     edit->SelectAll();
     screen.Type(u"0");
+    screen.form.Perform(WM_ACTIVATE, 0, 0); // the window away and back: still being typed
+    screen.form.Perform(WM_ACTIVATE, 1, 0);
+    EXPECT_EQ(edit->Text(), u"0.0");
     auto* next = new XIntEdit(&screen.form);
     next->SetParent(&screen.form);
     next->SetFocus();
