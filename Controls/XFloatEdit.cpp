@@ -138,14 +138,49 @@ XNumberShown XNumberRewrite::Shown(const std::u16string& now) const
     return {now, {}};
 }
 
-std::u16string TrimPasted(std::u16string_view text)
+// ---- XNumberEdit -----------------------------------------------------------------------------
+
+void XNumberEdit::KeyDown(WORD& Key, TShiftState Shift)
 {
+    FShown.Edit(SelStart(), SelLength(), false);
+    if (Key == VK_RETURN)
+        Finish();
+    TCustomEdit::KeyDown(Key, Shift);
+}
+
+void XNumberEdit::KeyPress(WCHAR& Key)
+{
+    FShown.Edit(SelStart(), SelLength(), Key >= 0x20 && Key != 0x7F);
+    if (Key == u'-' && !TakesMinus())
+        return;
+    TCustomEdit::KeyPress(Key);
+}
+
+void XNumberEdit::DoExit()
+{
+    if (!WindowFocusOnly())
+        Finish();
+    TCustomEdit::DoExit();
+}
+
+std::u16string XNumberEdit::WithPaste(const UnicodeString& text, std::u16string& pasted) const
+{
+    std::u16string_view trimmed = text.str();
     auto space = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0xA0; };
-    while (!text.empty() && space(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && space(text.back()))
-        text.remove_suffix(1);
-    return std::u16string(text);
+    while (!trimmed.empty() && space(trimmed.front()))
+        trimmed.remove_prefix(1);
+    while (!trimmed.empty() && space(trimmed.back()))
+        trimmed.remove_suffix(1);
+    pasted = trimmed;
+    std::u16string result = Text().str();
+    return result.replace(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength()), pasted);
+}
+
+bool XNumberEdit::TakePaste(UnicodeString& text, std::u16string& pasted)
+{
+    FShown.Edit(SelStart(), SelLength(), true);
+    text = UnicodeString(std::move(pasted));
+    return true;
 }
 
 // ---- Conversions -----------------------------------------------------------------------------
@@ -174,7 +209,7 @@ float TextToFloat32(const UnicodeString& text)
 
 // ---- XFloatEdit ------------------------------------------------------------------------------
 
-XFloatEdit::XFloatEdit(TComponent* AOwner) : TCustomEdit(AOwner)
+XFloatEdit::XFloatEdit(TComponent* AOwner) : XNumberEdit(AOwner)
 {
     SetText(u"0");
 }
@@ -320,15 +355,9 @@ void XFloatEdit::Validate()
 
 void XFloatEdit::Finish()
 {
-    try
-    {
-        if (FUseBounds && TextToFloat32(Text()) != FValue)
-            SetValue(FValue);
-    }
-    catch (const EConvertError&)
-    {
+    // The text is canonical here: it reads.
+    if (FUseBounds && TextToFloat32(Text()) != FValue)
         SetValue(FValue);
-    }
 }
 
 void XFloatEdit::Change()
@@ -365,38 +394,17 @@ void XFloatEdit::Change()
 
 void XFloatEdit::KeyDown(WORD& Key, TShiftState Shift)
 {
-    FShown.Edit(SelStart(), SelLength(), false);
-    if (Key == VK_RETURN)
-        Finish();
-    TCustomEdit::KeyDown(Key, Shift);
+    XNumberEdit::KeyDown(Key, Shift);
     if (Key == VK_PRIOR)
         SetValue(FValue + FChangeValue);
     else if (Key == VK_NEXT)
         SetValue(FValue - FChangeValue);
 }
 
-void XFloatEdit::KeyPress(WCHAR& Key)
-{
-    FShown.Edit(SelStart(), SelLength(), Key >= 0x20 && Key != 0x7F);
-    // No value of the range has a minus.
-    if (Key == u'-' && !TakesMinus())
-        return;
-    TCustomEdit::KeyPress(Key);
-}
-
-void XFloatEdit::DoExit()
-{
-    // The focus going to another control finishes; the window losing the keyboard does not.
-    if (!WindowFocusOnly())
-        Finish();
-    TCustomEdit::DoExit();
-}
-
 bool XFloatEdit::AcceptPaste(UnicodeString& text)
 {
-    std::u16string pasted = TrimPasted(text.str());
-    std::u16string result = Text().str();
-    result.replace(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength()), pasted);
+    std::u16string pasted;
+    std::u16string result = WithPaste(text, pasted);
     XFloatScanner scanner(result);
     auto digits = [&]
     {
@@ -426,9 +434,7 @@ bool XFloatEdit::AcceptPaste(UnicodeString& text)
     {
         return false;
     }
-    FShown.Edit(SelStart(), SelLength(), true);
-    text = UnicodeString(std::move(pasted));
-    return true;
+    return TakePaste(text, pasted);
 }
 
 bool XFloatEdit::WheelStep(float delta)
@@ -441,10 +447,10 @@ bool XFloatEdit::WheelStep(float delta)
 
 bool XFloatEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-FChangeValue);
+    return XNumberEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-FChangeValue);
 }
 
 bool XFloatEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(FChangeValue);
+    return XNumberEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(FChangeValue);
 }

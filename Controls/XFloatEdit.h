@@ -88,17 +88,39 @@ template <class T> bool ShortOfRange(T value, T min, T max)
     return (min > 0 && value >= 0 && value < min) || (max < 0 && value <= 0 && value > max);
 }
 
-// A pasted number without the white space around it.
-std::u16string TrimPasted(std::u16string_view text);
+// What the float and integer boxes share: the text as the last rewrite left it, no minus where no
+// value of the range has one, and the user finishing the text by Enter or by the focus going to
+// another control (the window losing the keyboard does not).
+class XNumberEdit : public TCustomEdit
+{
+public:
+    using TCustomEdit::TCustomEdit;
+    // The user is done with the text: one short of the range shows the bound Value holds.
+    virtual void Finish() = 0;
 
-class XFloatEdit : public TCustomEdit
+protected:
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(WCHAR& Key) override;
+    void DoExit() override;
+    virtual bool TakesMinus() const = 0;
+    // The text with `pasted` (the paste without the white space around it) in place of the
+    // selection.
+    std::u16string WithPaste(const UnicodeString& text, std::u16string& pasted) const;
+    // Takes the paste that WithPaste read.
+    bool TakePaste(UnicodeString& text, std::u16string& pasted);
+
+    XNumberShown FShown; // the text as the last rewrite left it
+};
+
+class XFloatEdit : public XNumberEdit
 {
 public:
     explicit XFloatEdit(TComponent* AOwner);
 
     float Value() const { return FValue; }
     // Clamps (with UseBounds) and writes the value as text rounded to FractionalPartLength
-    // decimals (at most 9); Value itself follows from the text.
+    // decimals (at most 9); Value itself follows from the text (the bound while a typed text is
+    // short of the range).
     void SetValue(float v);
     float ChangeValue() const { return FChangeValue; }
     void SetChangeValue(float v) { FChangeValue = v; }
@@ -116,15 +138,11 @@ public:
 
     // Rescans the text and rewrites it canonically.
     void Validate();
-    // The user is done with the text (Enter, the focus leaving): one short of the range shows
-    // the bound that Value already holds.
-    void Finish();
+    void Finish() override;
 
 protected:
     void Change() override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
-    void KeyPress(WCHAR& Key) override;
-    void DoExit() override;
     bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
     // Whole or not at all: the text with the paste must read as one number this box holds.
@@ -136,7 +154,7 @@ private:
     // Shows a canonical text, or with UseBounds the bound it passes (one short of the range
     // stays while `typing`); false for a bound.
     bool Show(const std::u16string& text, bool typing);
-    bool TakesMinus() const { return !FUseBounds || FMinValue < 0; }
+    bool TakesMinus() const override { return !FUseBounds || FMinValue < 0; }
     // A notch steps only the box being edited (true); over any other it goes on to what holds it.
     bool WheelStep(float delta);
     // The value's text in fixed-point form, rounded to the kept decimals.
@@ -151,7 +169,6 @@ private:
     float FMinValue = 0;
     float FMaxValue = 1.0f;
     bool FUseBounds = false;
-    XNumberShown FShown; // the text as the last rewrite left it
 };
 
 // The C locale's reading of a number text as a 32-bit float; EConvertError for text with no

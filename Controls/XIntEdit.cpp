@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-XIntEdit::XIntEdit(TComponent* AOwner) : TCustomEdit(AOwner)
+XIntEdit::XIntEdit(TComponent* AOwner) : XNumberEdit(AOwner)
 {
     SetText(u"0");
 }
@@ -118,15 +118,9 @@ void XIntEdit::Change()
 
 void XIntEdit::Finish()
 {
-    try
-    {
-        if (FUseBounds && StrToInt(Text()) != FValue)
-            SetValue(FValue);
-    }
-    catch (const EConvertError&)
-    {
+    // The text is filtered here: it reads within 32 bits.
+    if (FUseBounds && StrToInt(Text()) != FValue)
         SetValue(FValue);
-    }
 }
 
 void XIntEdit::Step(int direction)
@@ -137,38 +131,17 @@ void XIntEdit::Step(int direction)
 
 void XIntEdit::KeyDown(WORD& Key, TShiftState Shift)
 {
-    FShown.Edit(SelStart(), SelLength(), false);
-    if (Key == VK_RETURN)
-        Finish();
-    TCustomEdit::KeyDown(Key, Shift);
+    XNumberEdit::KeyDown(Key, Shift);
     if (Key == VK_PRIOR)
         Step(1);
     else if (Key == VK_NEXT)
         Step(-1);
 }
 
-void XIntEdit::KeyPress(WCHAR& Key)
-{
-    FShown.Edit(SelStart(), SelLength(), Key >= 0x20 && Key != 0x7F);
-    // No value of the range has a minus.
-    if (Key == u'-' && !TakesMinus())
-        return;
-    TCustomEdit::KeyPress(Key);
-}
-
-void XIntEdit::DoExit()
-{
-    // The focus going to another control finishes; the window losing the keyboard does not.
-    if (!WindowFocusOnly())
-        Finish();
-    TCustomEdit::DoExit();
-}
-
 bool XIntEdit::AcceptPaste(UnicodeString& text)
 {
-    std::u16string pasted = TrimPasted(text.str());
-    std::u16string result = Text().str();
-    result.replace(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength()), pasted);
+    std::u16string pasted;
+    std::u16string result = WithPaste(text, pasted);
     size_t first = !result.empty() && (result[0] == u'-' || result[0] == u'+') ? 1 : 0;
     size_t digits = result.size() - first;
     if (pasted.empty() || digits == 0 || digits > static_cast<size_t>(FMaxLength) || (result[0] == u'-' && !TakesMinus()))
@@ -182,9 +155,7 @@ bool XIntEdit::AcceptPaste(UnicodeString& text)
     }
     if (result[0] == u'-' ? -value < INT32_MIN : value > INT32_MAX)
         return false;
-    FShown.Edit(SelStart(), SelLength(), true);
-    text = UnicodeString(std::move(pasted));
-    return true;
+    return TakePaste(text, pasted);
 }
 
 bool XIntEdit::WheelStep(int direction)
@@ -197,10 +168,10 @@ bool XIntEdit::WheelStep(int direction)
 
 bool XIntEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-1);
+    return XNumberEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-1);
 }
 
 bool XIntEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(1);
+    return XNumberEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(1);
 }

@@ -6,7 +6,7 @@
 
 #include "Controls/XFloatEdit.h"
 
-class XIntEdit : public TCustomEdit
+class XIntEdit : public XNumberEdit
 {
 public:
     explicit XIntEdit(TComponent* AOwner);
@@ -31,15 +31,11 @@ public:
     int ValidateInt(int v) const;
     // The filter: an optional leading '-', then the text's digits up to the limit; "0" when none.
     UnicodeString ValidateString(const UnicodeString& s) const;
-    // The user is done with the text (Enter, the focus leaving): one short of the range shows
-    // the bound that Value already holds.
-    void Finish();
+    void Finish() override;
 
 protected:
     void Change() override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
-    void KeyPress(WCHAR& Key) override;
-    void DoExit() override;
     bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
     // Whole or not at all: the text with the paste must be one number of 32 bits within the
@@ -49,7 +45,7 @@ protected:
 private:
     // Puts the filter of text.Typed() into `text`.
     void Filter(XNumberRewrite& text) const;
-    bool TakesMinus() const { return !FUseBounds || FMinValue < 0; }
+    bool TakesMinus() const override { return !FUseBounds || FMinValue < 0; }
     void Step(int direction);
     // A notch steps only the box being edited (true); over any other it goes on to what holds it.
     bool WheelStep(int direction);
@@ -61,5 +57,4 @@ private:
     int FMaxLength = 10;
     bool FUseBounds = false;
     bool FChanging = false;
-    XNumberShown FShown; // the text as the last filter left it
 };
