@@ -55,30 +55,132 @@ bool XFloatScanner::Exponent()
 
 // ---- XNumberRewrite --------------------------------------------------------------------------
 
+void XNumberShown::Edit(int selStart, int selLength, bool inserts)
+{
+    editFrom = static_cast<size_t>(selStart);
+    for (size_t k = editFrom; inserts && k < editFrom + static_cast<size_t>(selLength) && k < supplied.size(); ++k)
+        supplied[k] = false;
+}
+
+XNumberRewrite::XNumberRewrite(std::u16string typed, int caret, const XNumberShown* before)
+    : FTyped(std::move(typed)), FCaret(caret), FUser(before != nullptr)
+{
+    if (!before || caret < 0 || static_cast<size_t>(caret) > FTyped.size())
+        return;
+    // The edit replaced shown[start, shown.size() - tail) by typed[start, caret): the typed
+    // text after the caret is what stood at the end before.
+    const std::u16string& shown = before->text;
+    const size_t at = static_cast<size_t>(caret);
+    const size_t tail = FTyped.size() - at;
+    if (tail > shown.size() || shown.compare(shown.size() - tail, tail, FTyped, at, tail) != 0)
+        return;
+    size_t start = 0;
+    while (start < std::min({at, shown.size() - tail, before->editFrom}) && shown[start] == FTyped[start])
+        ++start;
+    FDeleted = start == at && FTyped.size() < shown.size();
+    std::vector<bool> supplied(FTyped.size());
+    for (size_t i = 0; i < FTyped.size(); ++i)
+    {
+        size_t from = i < start ? i : i >= at ? i - at + shown.size() - tail : SIZE_MAX;
+        supplied[i] = from < before->supplied.size() && before->supplied[from];
+    }
+    // Each run of digits with a typed one in it loses the digits the box supplied.
+    auto digit = [&](size_t k) { return k < FTyped.size() && FTyped[k] >= u'0' && FTyped[k] <= u'9'; };
+    std::u16string kept;
+    for (size_t i = 0, end = 0; i < FTyped.size(); i = end)
+    {
+        bool typedDigit = false;
+        for (end = i; end == i || (digit(i) && digit(end)); ++end)
+            typedDigit = typedDigit || (digit(end) && !supplied[end]);
+        for (size_t k = i; k < end; ++k)
+        {
+            if (typedDigit && supplied[k])
+                FCaret -= k < at ? 1 : 0;
+            else
+            {
+                kept += FTyped[k];
+                FTypedSupplied.push_back(supplied[k]);
+            }
+        }
+    }
+    FTyped = std::move(kept);
+}
+
 void XNumberRewrite::Put(std::u16string_view chars, int from)
 {
     FText += chars;
-    FSupplied.resize(FText.size(), from < 0);
+    // What the box supplied before stays supplied where it is read again.
+    for (size_t i = 0; i < chars.size(); ++i)
+    {
+        size_t at = from < 0 ? SIZE_MAX : static_cast<size_t>(from) + i;
+        FSupplied.push_back(from < 0 || (at < FTypedSupplied.size() && FTypedSupplied[at]));
+    }
     if (from >= 0 && from < FCaret)
         FNewCaret = static_cast<int>(FText.size() - chars.size()) +
                     std::min(static_cast<int>(chars.size()), FCaret - from);
 }
 
-void XNumberRewrite::PlaceCaret(TCustomEdit& edit, const std::u16string& shown) const
+void XNumberRewrite::PlaceCaret(TCustomEdit& edit) const
 {
     edit.SetSelStart(FNewCaret);
     auto at = static_cast<size_t>(FNewCaret);
     bool supplied = at < FText.size() && FSupplied[at] && FText[at] == u'0';
     // A text the program set keeps a plain caret; so does a piece cut out at the caret with
     // something left before it, which a selected digit would keep every Backspace from reaching.
-    if (!supplied || !edit.Modified())
-        return;
-    auto caret = static_cast<size_t>(FCaret);
-    bool deleted =
-        FTyped.size() < shown.size() && shown.compare(0, caret, FTyped, 0, caret) == 0 &&
-        shown.compare(shown.size() - (FTyped.size() - caret), std::u16string::npos, FTyped, caret) == 0;
-    if (!deleted || FNewCaret == 0)
+    if (supplied && FUser && (!FDeleted || FNewCaret == 0))
         edit.SetSelLength(1);
+}
+
+XNumberShown XNumberRewrite::Shown(const std::u16string& now) const
+{
+    if (now == FText)
+        return {FText, FSupplied};
+    return {now, {}};
+}
+
+// ---- XNumberEdit -----------------------------------------------------------------------------
+
+void XNumberEdit::KeyDown(WORD& Key, TShiftState Shift)
+{
+    FShown.Edit(SelStart(), SelLength(), false);
+    if (Key == VK_RETURN)
+        Finish();
+    TCustomEdit::KeyDown(Key, Shift);
+}
+
+void XNumberEdit::KeyPress(WCHAR& Key)
+{
+    FShown.Edit(SelStart(), SelLength(), Key >= 0x20 && Key != 0x7F);
+    if (Key == u'-' && !TakesMinus())
+        return;
+    TCustomEdit::KeyPress(Key);
+}
+
+void XNumberEdit::DoExit()
+{
+    if (!WindowFocusOnly())
+        Finish();
+    TCustomEdit::DoExit();
+}
+
+std::u16string XNumberEdit::WithPaste(const UnicodeString& text, std::u16string& pasted) const
+{
+    std::u16string_view trimmed = text.str();
+    auto space = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0xA0; };
+    while (!trimmed.empty() && space(trimmed.front()))
+        trimmed.remove_prefix(1);
+    while (!trimmed.empty() && space(trimmed.back()))
+        trimmed.remove_suffix(1);
+    pasted = trimmed;
+    std::u16string result = Text().str();
+    return result.replace(static_cast<size_t>(SelStart()), static_cast<size_t>(SelLength()), pasted);
+}
+
+bool XNumberEdit::TakePaste(UnicodeString& text, std::u16string& pasted)
+{
+    FShown.Edit(SelStart(), SelLength(), true);
+    text = UnicodeString(std::move(pasted));
+    return true;
 }
 
 // ---- Conversions -----------------------------------------------------------------------------
@@ -107,7 +209,7 @@ float TextToFloat32(const UnicodeString& text)
 
 // ---- XFloatEdit ------------------------------------------------------------------------------
 
-XFloatEdit::XFloatEdit(TComponent* AOwner) : TCustomEdit(AOwner)
+XFloatEdit::XFloatEdit(TComponent* AOwner) : XNumberEdit(AOwner)
 {
     SetText(u"0");
 }
@@ -177,9 +279,9 @@ void XFloatEdit::SetUseBounds(bool value)
         SetValue(FValue);
 }
 
-XNumberRewrite XFloatEdit::Canonical(const std::u16string& typed, int caret) const
+void XFloatEdit::Canonical(XNumberRewrite& text) const
 {
-    XFloatScanner scanner(typed);
+    XFloatScanner scanner(text.Typed());
     // Each part read with the index it was typed at, or -1 when the scanner supplied it.
     auto read = [&](auto scan, std::u16string& part)
     {
@@ -200,7 +302,7 @@ XNumberRewrite XFloatEdit::Canonical(const std::u16string& typed, int caret) con
         expSignAt = read(&XFloatScanner::Sign, expSign);
         expDigitsAt = read(&XFloatScanner::Digits, expDigits);
     }
-    // The leading digits stay: a pasted long number keeps its first seven.
+    // The leading digits stay: a long number set from code keeps its first seven.
     if (static_cast<int>(integer.size()) > FIntegerDigits)
         integer.resize(static_cast<size_t>(FIntegerDigits));
     int room = FIntegerDigits - static_cast<int>(integer.size());
@@ -208,7 +310,6 @@ XNumberRewrite XFloatEdit::Canonical(const std::u16string& typed, int caret) con
     if (n != 1 && n > room)
         n = room + 1;
     n = std::min(n, FFractionalPartLength);
-    XNumberRewrite text(typed, caret);
     text.Put(sign, signAt);
     text.Put(integer, integerAt);
     if (n > 0)
@@ -222,20 +323,20 @@ XNumberRewrite XFloatEdit::Canonical(const std::u16string& typed, int caret) con
         text.Put(expSign, expSignAt);
         text.Put(std::u16string_view(expDigits).substr(0, static_cast<size_t>(FExponentDigits)), expDigitsAt);
     }
-    return text;
 }
 
-bool XFloatEdit::Show(const std::u16string& text)
+bool XFloatEdit::Show(const std::u16string& text, bool typing)
 {
     if (FUseBounds)
     {
         float value = TextToFloat32(UnicodeString(text));
-        if (value < FMinValue)
+        bool keep = typing && ShortOfRange(value, FMinValue, FMaxValue);
+        if (value < FMinValue && !keep)
         {
             SetValue(FMinValue);
             return false;
         }
-        if (value > FMaxValue)
+        if (value > FMaxValue && !keep)
         {
             SetValue(FMaxValue);
             return false;
@@ -247,22 +348,37 @@ bool XFloatEdit::Show(const std::u16string& text)
 
 void XFloatEdit::Validate()
 {
-    Show(Canonical(Text().str(), 0).Text());
+    XNumberRewrite rewrite(Text().str(), 0);
+    Canonical(rewrite);
+    Show(rewrite.Text(), false);
+}
+
+void XFloatEdit::Finish()
+{
+    // The text is canonical here: it reads.
+    if (FUseBounds && TextToFloat32(Text()) != FValue)
+        SetValue(FValue);
 }
 
 void XFloatEdit::Change()
 {
     // Taken first: the rewrite's own change runs through here again.
-    std::u16string shown = std::move(FShown);
+    XNumberShown shown = std::move(FShown);
     try
     {
         int caret = SelStart();
-        XNumberRewrite rewrite = Canonical(Text().str(), caret);
-        if (Show(rewrite.Text()))
-            rewrite.PlaceCaret(*this, shown);
+        bool typing = Modified();
+        XNumberRewrite rewrite(Text().str(), caret, typing ? &shown : nullptr);
+        Canonical(rewrite);
+        if (Show(rewrite.Text(), typing))
+            rewrite.PlaceCaret(*this);
         else
             SetSelStart(std::min(caret, Text().Length()));
+        FShown = rewrite.Shown(Text().str());
+        // Short of the range the value is the bound.
         float value = TextToFloat32(Text());
+        if (FUseBounds)
+            value = std::clamp(value, FMinValue, FMaxValue);
         if (value != FValue)
         {
             FValue = value;
@@ -272,17 +388,53 @@ void XFloatEdit::Change()
     catch (...)
     {
         SetText(FixedText(FValue));
+        FShown = {Text().str(), {}};
     }
-    FShown = Text().str();
 }
 
 void XFloatEdit::KeyDown(WORD& Key, TShiftState Shift)
 {
-    TCustomEdit::KeyDown(Key, Shift);
+    XNumberEdit::KeyDown(Key, Shift);
     if (Key == VK_PRIOR)
         SetValue(FValue + FChangeValue);
     else if (Key == VK_NEXT)
         SetValue(FValue - FChangeValue);
+}
+
+bool XFloatEdit::AcceptPaste(UnicodeString& text)
+{
+    std::u16string pasted;
+    std::u16string result = WithPaste(text, pasted);
+    XFloatScanner scanner(result);
+    auto digits = [&]
+    {
+        int from = scanner.Position();
+        scanner.Digits();
+        return scanner.Position() - from;
+    };
+    bool negative = scanner.Sign() == u"-";
+    int integer = digits();
+    scanner.Point();
+    bool whole = integer + digits() > 0 && integer <= FIntegerDigits && (!negative || TakesMinus());
+    if (whole && scanner.Exponent())
+    {
+        scanner.Sign();
+        int exponent = digits();
+        whole = FExponentialNotation && exponent > 0 && exponent <= FExponentDigits;
+    }
+    if (pasted.empty() || !whole || scanner.Position() <= static_cast<int>(result.size()))
+        return false;
+    try
+    {
+        XNumberRewrite rewrite(result, 0);
+        Canonical(rewrite);
+        TextToFloat32(UnicodeString(rewrite.Text())); // throws beyond the float range
+    }
+    catch (const EConvertError&)
+    {
+        return false;
+    }
+    return TakePaste(text, pasted);
 }
 
 bool XFloatEdit::WheelStep(float delta)
@@ -295,10 +447,10 @@ bool XFloatEdit::WheelStep(float delta)
 
 bool XFloatEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-FChangeValue);
+    return XNumberEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-FChangeValue);
 }
 
 bool XFloatEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(FChangeValue);
+    return XNumberEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(FChangeValue);
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-XIntEdit::XIntEdit(TComponent* AOwner) : TCustomEdit(AOwner)
+XIntEdit::XIntEdit(TComponent* AOwner) : XNumberEdit(AOwner)
 {
     SetText(u"0");
 }
@@ -56,9 +56,9 @@ void XIntEdit::SetMaxLength(int value)
     Change();
 }
 
-XNumberRewrite XIntEdit::Filter(const std::u16string& s, int caret) const
+void XIntEdit::Filter(XNumberRewrite& text) const
 {
-    XNumberRewrite text(s, caret);
+    const std::u16string& s = text.Typed();
     bool negative = !s.empty() && s[0] == u'-';
     if (negative)
         text.Put(u"-", 0);
@@ -71,12 +71,13 @@ XNumberRewrite XIntEdit::Filter(const std::u16string& s, int caret) const
         }
     if (digits == 0)
         text.Put(u"0", -1);
-    return text;
 }
 
 UnicodeString XIntEdit::ValidateString(const UnicodeString& s) const
 {
-    return UnicodeString(Filter(s.str(), 0).Text());
+    XNumberRewrite text(s.str(), 0);
+    Filter(text);
+    return UnicodeString(text.Text());
 }
 
 void XIntEdit::Change()
@@ -86,15 +87,21 @@ void XIntEdit::Change()
     FChanging = true;
     try
     {
-        XNumberRewrite filtered = Filter(Text().str(), SelStart());
+        bool typing = Modified();
+        XNumberRewrite filtered(Text().str(), SelStart(), typing ? &FShown : nullptr);
+        Filter(filtered);
         SetText(UnicodeString(filtered.Text()));
-        filtered.PlaceCaret(*this, FShown);
+        filtered.PlaceCaret(*this);
+        FShown = filtered.Shown(Text().str());
         int v = StrToInt(Text());
         if (v != FValue)
         {
-            // A minus typed first reads 0 until its digits come: writing that 0 would lose it.
+            // Kept as typed: a minus typed first reads 0 until its digits come, and a number short
+            // of the range may still reach it; writing the value would lose them.
             if (v == 0 && Text().str()[0] == u'-' && ValidateInt(0) == 0)
                 FValue = 0;
+            else if (typing && FUseBounds && ShortOfRange(v, FMinValue, FMaxValue))
+                FValue = ValidateInt(v);
             else
                 SetValue(v);
             OnChange(this);
@@ -104,8 +111,16 @@ void XIntEdit::Change()
     {
         SetValue(FValue);
     }
-    FShown = Text().str();
+    if (Text().str() != FShown.text)
+        FShown = {Text().str(), {}};
     FChanging = false;
+}
+
+void XIntEdit::Finish()
+{
+    // The text is filtered here: it reads within 32 bits.
+    if (FUseBounds && StrToInt(Text()) != FValue)
+        SetValue(FValue);
 }
 
 void XIntEdit::Step(int direction)
@@ -116,11 +131,31 @@ void XIntEdit::Step(int direction)
 
 void XIntEdit::KeyDown(WORD& Key, TShiftState Shift)
 {
-    TCustomEdit::KeyDown(Key, Shift);
+    XNumberEdit::KeyDown(Key, Shift);
     if (Key == VK_PRIOR)
         Step(1);
     else if (Key == VK_NEXT)
         Step(-1);
+}
+
+bool XIntEdit::AcceptPaste(UnicodeString& text)
+{
+    std::u16string pasted;
+    std::u16string result = WithPaste(text, pasted);
+    size_t first = !result.empty() && (result[0] == u'-' || result[0] == u'+') ? 1 : 0;
+    size_t digits = result.size() - first;
+    if (pasted.empty() || digits == 0 || digits > static_cast<size_t>(FMaxLength) || (result[0] == u'-' && !TakesMinus()))
+        return false;
+    int64_t value = 0;
+    for (size_t i = first; i < result.size(); ++i)
+    {
+        if (result[i] < u'0' || result[i] > u'9')
+            return false;
+        value = value * 10 + (result[i] - u'0');
+    }
+    if (result[0] == u'-' ? -value < INT32_MIN : value > INT32_MAX)
+        return false;
+    return TakePaste(text, pasted);
 }
 
 bool XIntEdit::WheelStep(int direction)
@@ -133,10 +168,10 @@ bool XIntEdit::WheelStep(int direction)
 
 bool XIntEdit::DoMouseWheelDown(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-1);
+    return XNumberEdit::DoMouseWheelDown(Shift, MousePos) || WheelStep(-1);
 }
 
 bool XIntEdit::DoMouseWheelUp(TShiftState Shift, TPoint MousePos)
 {
-    return TCustomEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(1);
+    return XNumberEdit::DoMouseWheelUp(Shift, MousePos) || WheelStep(1);
 }

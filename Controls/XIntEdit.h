@@ -6,7 +6,7 @@
 
 #include "Controls/XFloatEdit.h"
 
-class XIntEdit : public TCustomEdit
+class XIntEdit : public XNumberEdit
 {
 public:
     explicit XIntEdit(TComponent* AOwner);
@@ -31,16 +31,21 @@ public:
     int ValidateInt(int v) const;
     // The filter: an optional leading '-', then the text's digits up to the limit; "0" when none.
     UnicodeString ValidateString(const UnicodeString& s) const;
+    void Finish() override;
 
 protected:
     void Change() override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
     bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
+    // Whole or not at all: the text with the paste must be one number of 32 bits within the
+    // digit limit.
+    bool AcceptPaste(UnicodeString& text) override;
 
 private:
-    // The filter of `s`, following the caret at `caret`.
-    XNumberRewrite Filter(const std::u16string& s, int caret) const;
+    // Puts the filter of text.Typed() into `text`.
+    void Filter(XNumberRewrite& text) const;
+    bool TakesMinus() const override { return !FUseBounds || FMinValue < 0; }
     void Step(int direction);
     // A notch steps only the box being edited (true); over any other it goes on to what holds it.
     bool WheelStep(int direction);
@@ -52,5 +57,4 @@ private:
     int FMaxLength = 10;
     bool FUseBounds = false;
     bool FChanging = false;
-    std::u16string FShown; // the text as the last filter left it
 };

@@ -676,6 +676,8 @@ void TTriEditorFrame::RotateBtnClick(TObject*)
 
 void TTriEditorFrame::ScaleBtnClick(TObject*)
 {
+    for (XFloatEdit* edit : {ScaleXEdit, ScaleYEdit, ScaleZEdit})
+        edit->Finish();
     if (!Mesh())
         return;
     m_TriEditor->ScaleSelection(nullptr, XVertex(ScaleXEdit->Value(), ScaleYEdit->Value(), ScaleZEdit->Value()));

@@ -304,7 +304,7 @@ void TCustomEdit::PasteFromClipboard()
     if (m_readOnly)
         return;
     UnicodeString text = Clipboard()->AsText();
-    if (!text.IsEmpty())
+    if (!text.IsEmpty() && AcceptPaste(text))
         ReplaceSelection(std::move(text), true);
 }
 

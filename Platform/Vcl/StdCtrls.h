@@ -131,6 +131,9 @@ protected:
     void FontChanged() override;
     void Resized() override;
     virtual void Change();
+    // A paste's text, before it replaces the selection: the control may change it, or refuse
+    // the paste (false) and keep its text.
+    virtual bool AcceptPaste(UnicodeString&) { return true; }
 
 private:
     void Select(int anchor, int caret);

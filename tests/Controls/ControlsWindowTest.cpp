@@ -140,7 +140,7 @@ TEST_F(ControlsWindowTest, EveryControlShowsAndAnswersRealInput)
     probe->Key("2");
     probe->Key("5");
     Settle();
-    EXPECT_EQ(real->Text(), u"3.250"); // the typed comma became the point; ".0" was there already
+    EXPECT_EQ(real->Text(), u"3.25"); // the typed comma became the point; the box's own "0" gave way
     EXPECT_FLOAT_EQ(real->Value(), 3.25f);
     // The caption bar closes its panel and the stack follows.
     int before = buttons->Top();

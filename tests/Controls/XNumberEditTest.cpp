@@ -2,6 +2,7 @@
 #include "Controls/XFloatEdit.h"
 #include "Controls/XIntEdit.h"
 
+#include "Platform/Vcl/Clipbrd.h"
 #include "tests/Controls/FormPixels.h"
 #include "tests/support/CommaLocale.h"
 
@@ -117,9 +118,11 @@ TEST(XFloatEditTest, BoundsChangesAndStepping)
     edit->SetMaxValue(-3);
     EXPECT_EQ(edit->MaxValue(), 0.0f);
     edit->SetUseBounds(false);
-    // Typed key by key over the whole text, a number reads as it does validated at once.
+    // Typed key by key over the whole text, a number reads as it does validated at once; the "0"
+    // the box supplied goes with the point a Backspace takes.
     edit->SetFocus();
-    const char16_t* typed[][2] = {{u"-30", u"-30.0"}, {u".5", u"0.5"}, {u"-.5", u"-0.5"}, {u"+7", u"+7.0"}};
+    const char16_t* typed[][2] = {{u"-30", u"-30.0"}, {u".5", u"0.5"},       {u"-.5", u"-0.5"},
+                                  {u"+7", u"+7.0"},   {u"12.5\b\b", u"12.0"}, {u"3.25\b\b\b", u"3.0"}};
     for (auto& [keys, shown] : typed)
     {
         edit->SelectAll();
@@ -152,6 +155,46 @@ TEST(XFloatEditTest, BoundsChangesAndStepping)
     EXPECT_EQ(edit->Value(), 124.0f);
     screen.Wheel(20, 20, 1);
     EXPECT_EQ(edit->Value(), 124.5f);
+    edit->SelectAll();
+    screen.Type(u"1.25");
+    screen.Key(VK_LEFT);
+    screen.Key(VK_LEFT);
+    screen.Type(u"\b"); // a typed fraction stays
+    EXPECT_EQ(edit->Text(), u"125.0");
+    // A paste is read whole, white space around it left out, or refused whole.
+    const char16_t* pasted[][2] = {{u" 42", u"42.0"}, {u"12345678.9", u"42.0"}, {u"1e3", u"42.0"}, {u"4 2", u"42.0"}};
+    for (auto& [clip, shown] : pasted)
+    {
+        edit->SelectAll();
+        Clipboard()->SetAsText(clip);
+        edit->PasteFromClipboard();
+        EXPECT_EQ(edit->Text(), UnicodeString(shown)) << UnicodeString(clip).ToUtf8();
+    }
+    // Above 0 a text short of the range stays as typed, the value the bound, until the user is
+    // done; past the far bound it is bounded at once; no minus is taken.
+    edit->SetMaxValue(100);
+    edit->SetMinValue(0.01f);
+    edit->SetUseBounds(true);
+    const char16_t* bounded[][3] = {{u".5", u"0.5", u"0.5"},     {u"0.05", u"0.05", u"0.05"}, {u"-2", u"2.0", u"2"},
+                                    {u"150", u"100.00000", u"100"}, {u"0.005", u"0.005", u"0.01"}};
+    for (auto& [keys, shown, value] : bounded)
+    {
+        edit->SelectAll();
+        screen.Type(keys);
+        EXPECT_EQ(edit->Text(), UnicodeString(shown)) << UnicodeString(keys).ToUtf8();
+        EXPECT_EQ(edit->Value(), TextToFloat32(UnicodeString(value))) << UnicodeString(keys).ToUtf8();
+    }
+    screen.Key(VK_RETURN);
+    EXPECT_EQ(edit->Text(), u"0.01000");
+    edit->SelectAll();
+    screen.Type(u"0");
+    screen.form.Perform(WM_ACTIVATE, 0, 0); // the window away and back: still being typed
+    screen.form.Perform(WM_ACTIVATE, 1, 0);
+    EXPECT_EQ(edit->Text(), u"0.0");
+    auto* next = new XIntEdit(&screen.form);
+    next->SetParent(&screen.form);
+    next->SetFocus();
+    EXPECT_EQ(edit->Text(), u"0.01000");
 }
 
 TEST(XIntEditTest, FilterBoundsAndStepping)
@@ -236,12 +279,47 @@ TEST(XIntEditTest, FilterBoundsAndStepping)
     edit.SetText(u"007");
     EXPECT_EQ(edit.Text(), u"007");
     EXPECT_EQ(edit.Value(), 7);
-    // A minus typed first stays for the digits after it.
+    // A minus typed first stays for the digits after it; the "0" the box supplied is replaced.
+    auto type = [&](const char16_t* keys)
+    {
+        for (; *keys; ++keys)
+            edit.Perform(WM_CHAR, *keys, 0);
+    };
     edit.SelectAll();
-    for (char16_t key : std::u16string(u"-35"))
-        edit.Perform(WM_CHAR, key, 0);
+    type(u"-35");
     EXPECT_EQ(edit.Text(), u"-35");
     EXPECT_EQ(edit.Value(), -35);
+    type(u"\b\b7");
+    EXPECT_EQ(edit.Text(), u"-7");
+    edit.SelectAll();
+    type(u"5\b7");
+    EXPECT_EQ(edit.Text(), u"7");
+    // Above 0 no minus is taken, and a number short of the range stays until the user is done.
+    edit.SetMaxValue(100);
+    edit.SetMinValue(5);
+    edit.SetUseBounds(true);
+    edit.SelectAll();
+    type(u"-35");
+    edit.Perform(WM_KEYDOWN, VK_HOME, 0);
+    type(u"-");
+    EXPECT_EQ(edit.Text(), u"35");
+    edit.SelectAll();
+    type(u"12");
+    EXPECT_EQ(edit.Text(), u"12");
+    edit.SelectAll();
+    type(u"3");
+    EXPECT_EQ(edit.Text(), u"3");
+    EXPECT_EQ(edit.Value(), 5);
+    edit.Perform(WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(edit.Text(), u"5");
+    // A paste is the number it spells, or refused whole.
+    for (const char16_t* pasted : {u" 42 ", u"4 2", u"12345678901", u"1e3"})
+    {
+        edit.SelectAll();
+        Clipboard()->SetAsText(pasted);
+        edit.PasteFromClipboard();
+    }
+    EXPECT_EQ(edit.Text(), u"42");
 }
 
 // One notch does one thing: over the box being edited it steps that box and the panel holding it

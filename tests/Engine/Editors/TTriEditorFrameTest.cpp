@@ -179,6 +179,12 @@ TEST_F(TTriEditorFrameTest, EveryRecordingButtonRecordsItsNameOnceAndUndoesExact
         {frame->SpeedButton3, u"Инверсия выделенния", faces},
         {frame->ApplyMaterialBtn, u"Назначение граням материала", faces},
     };
+    // A scale typed short of its lowest value shows that value once "Выполнить" has read it.
+    frame->ScaleXEdit->SelectAll();
+    for (char16_t key : std::u16string(u"0.005"))
+        frame->ScaleXEdit->Perform(WM_CHAR, key, 0);
+    frame->ScaleBtn->Click();
+    EXPECT_EQ(frame->ScaleXEdit->Text(), u"0.01000");
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.button->Caption().ToUtf8());
