@@ -1205,21 +1205,21 @@ void XFileListView::ContextMenu(int x, int y)
 
 void XFileListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    m_dragEnded = false;
+    m_dragArmed = false;
+    if (TListItem* item = Button == mbLeft ? GetItemAt(X, Y) : nullptr)
+    {
+        TPoint p(X, Y);
+        auto inside = [&p](const TRect& r) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; };
+        m_dragArmed = inside(item->DisplayRect(drIcon)) || inside(item->DisplayRect(drLabel));
+    }
     TCustomListView::MouseDown(Button, Shift, X, Y);
 }
 
 void XFileListView::MouseMove(TShiftState Shift, int X, int Y)
 {
     TCustomListView::MouseMove(Shift, X, Y);
-    if (!Shift.Contains(ssLeft) || m_runningDrag || m_dragEnded)
-        return;
-    TListItem* item = GetItemAt(X, Y);
-    if (!item)
-        return;
-    TPoint p(X, Y);
-    auto inside = [&p](const TRect& r) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; };
-    if (inside(item->DisplayRect(drIcon)) || inside(item->DisplayRect(drLabel)))
+    m_dragArmed = m_dragArmed && Shift.Contains(ssLeft);
+    if (m_dragArmed && !m_runningDrag && MovedDragDistance(X, Y))
         DoDragDrop(Shift, X, Y);
 }
 
@@ -1242,7 +1242,7 @@ void XFileListView::DoDragDrop(TShiftState shift, int, int)
     ::DoDragDrop(data, source, allowed, &effect);
     data->Release();
     m_runningDrag = nullptr;
-    m_dragEnded = true;
+    m_dragArmed = false;
     source->Release();
     // The loop took the mouse and the button's release: the view holds the mouse no more, and the
     // press that began the drag neither clicks nor selects at a later release.

@@ -156,7 +156,7 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
             hand.Button(1, false);
             hand.Sync();
         });
-    probe->MoveTo(window, file.x + 3, file.y);
+    probe->MoveTo(window, file.x + Vcl::DragThreshold, file.y);
     probe->Sync();
     bool dropped = peer.ReadLine(line, 15s, PumpOnce) && line == "enter 5" && peer.ReadLine(line, 15s, PumpOnce);
     rest.join();
@@ -488,7 +488,7 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     left.Settle();
     left.ButtonDown(1);
     left.Settle();
-    left.MoveTo(leftWindow, file.x + 4, file.y);
+    left.MoveTo(leftWindow, file.x + Vcl::DragThreshold, file.y);
     left.Settle();
     for (int step = 1; step <= 4; ++step)
     {
