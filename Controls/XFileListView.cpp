@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_set>
 
 using namespace ShellUtils;
 
@@ -958,8 +959,24 @@ void XFileListView::ValidateItems(TObject*)
         return;
     DWORD i = result - WAIT_OBJECT_0;
     FindNextChangeNotification(m_notifications[i]);
-    if (i <= 1)
-        Refresh();
+    if (i > 1)
+        return;
+    // Names came or went (a drag's files copied in or moved away among them): the rows that are
+    // still there keep their selection and focus.
+    std::unordered_set<std::u16string> selected;
+    for (TListItem* item = Selected(); item; item = GetNextItem(item, sdAll, TItemStates{isSelected}))
+        if (XFileItem* r = Record(item->Index()))
+            selected.insert(r->Name);
+    XFileItem* focused = ItemFocused() ? Record(ItemFocused()->Index()) : nullptr;
+    std::u16string focusedName = focused ? focused->Name : u"";
+    Refresh();
+    for (int r = 0; r < m_count; ++r)
+    {
+        if (selected.count(m_records[r]->Name))
+            Items()->Item(r)->SetSelected(true);
+        if (focused && focusedName == m_records[r]->Name)
+            SetItemFocused(Items()->Item(r));
+    }
 }
 
 // ---- File operations -------------------------------------------------------------------------
