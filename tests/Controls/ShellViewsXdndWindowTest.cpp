@@ -165,13 +165,11 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
     EXPECT_EQ(ReadWholeFile(root / "dropped"), "file://" + (root / "shown").string() + "/alpha.txt\r\n");
     EXPECT_EQ(resting.LinesAfter("status accepted", 1, PeerDeadline, PumpOnce), "failed None");
     EXPECT_FALSE(fs::exists(root / "shown" / "docs" / "incoming file.txt"));
-    // A copy to another program: the file stays, and stays selected when the copy lands in the
-    // folder shown.
+    // A copy to another program: the file stays, and stays selected when a copy lands beside it.
     EXPECT_TRUE(fs::exists(root / "shown" / "alpha.txt"));
     fs::copy_file(root / "shown" / "alpha.txt", root / "shown" / "alpha - Copy.txt");
     ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 4; }));
-    ASSERT_EQ(list->SelCount(), 1);
-    EXPECT_EQ(std::u16string(list->GetSelectedFileItem()->Name), u"alpha.txt");
+    EXPECT_EQ(std::u16string(list->SelCount() == 1 ? list->GetSelectedFileItem()->Name : u""), u"alpha.txt");
     // The pointer is free again: a click reaches the list.
     PumpUntil([&] { return !Platform::DragLoopRunning(); });
     EXPECT_FALSE(Platform::DragLoopRunning());
