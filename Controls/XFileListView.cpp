@@ -968,13 +968,13 @@ void XFileListView::ValidateItems(TObject*)
         if (XFileItem* r = Record(item->Index()))
             selected.insert(r->Name);
     XFileItem* focused = ItemFocused() ? Record(ItemFocused()->Index()) : nullptr;
-    std::u16string focusedName = focused ? focused->Name : u"";
+    std::u16string focusedName = focused ? focused->Name : u""; // names are never empty
     Refresh();
     for (int r = 0; r < m_count; ++r)
     {
         if (selected.count(m_records[r]->Name))
             Items()->Item(r)->SetSelected(true);
-        if (focused && focusedName == m_records[r]->Name)
+        if (focusedName == m_records[r]->Name)
             SetItemFocused(Items()->Item(r));
     }
 }
