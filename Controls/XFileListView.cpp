@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_set>
 
 using namespace ShellUtils;
 
@@ -958,8 +959,24 @@ void XFileListView::ValidateItems(TObject*)
         return;
     DWORD i = result - WAIT_OBJECT_0;
     FindNextChangeNotification(m_notifications[i]);
-    if (i <= 1)
-        Refresh();
+    if (i > 1)
+        return;
+    // Names came or went (a drag's files copied in or moved away among them): the rows that are
+    // still there keep their selection and focus.
+    std::unordered_set<std::u16string> selected;
+    for (TListItem* item = Selected(); item; item = GetNextItem(item, sdAll, TItemStates{isSelected}))
+        if (XFileItem* r = Record(item->Index()))
+            selected.insert(r->Name);
+    XFileItem* focused = ItemFocused() ? Record(ItemFocused()->Index()) : nullptr;
+    std::u16string focusedName = focused ? focused->Name : u""; // names are never empty
+    Refresh();
+    for (int r = 0; r < m_count; ++r)
+    {
+        if (selected.count(m_records[r]->Name))
+            Items()->Item(r)->SetSelected(true);
+        if (focusedName == m_records[r]->Name)
+            SetItemFocused(Items()->Item(r));
+    }
 }
 
 // ---- File operations -------------------------------------------------------------------------
@@ -1205,21 +1222,21 @@ void XFileListView::ContextMenu(int x, int y)
 
 void XFileListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    m_dragEnded = false;
+    m_dragArmed = false;
+    if (TListItem* item = Button == mbLeft ? GetItemAt(X, Y) : nullptr)
+    {
+        TPoint p(X, Y);
+        auto inside = [&p](const TRect& r) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; };
+        m_dragArmed = inside(item->DisplayRect(drIcon)) || inside(item->DisplayRect(drLabel));
+    }
     TCustomListView::MouseDown(Button, Shift, X, Y);
 }
 
 void XFileListView::MouseMove(TShiftState Shift, int X, int Y)
 {
     TCustomListView::MouseMove(Shift, X, Y);
-    if (!Shift.Contains(ssLeft) || m_runningDrag || m_dragEnded)
-        return;
-    TListItem* item = GetItemAt(X, Y);
-    if (!item)
-        return;
-    TPoint p(X, Y);
-    auto inside = [&p](const TRect& r) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; };
-    if (inside(item->DisplayRect(drIcon)) || inside(item->DisplayRect(drLabel)))
+    m_dragArmed = m_dragArmed && Shift.Contains(ssLeft);
+    if (m_dragArmed && !m_runningDrag && MovedDragDistance(X, Y))
         DoDragDrop(Shift, X, Y);
 }
 
@@ -1242,7 +1259,7 @@ void XFileListView::DoDragDrop(TShiftState shift, int, int)
     ::DoDragDrop(data, source, allowed, &effect);
     data->Release();
     m_runningDrag = nullptr;
-    m_dragEnded = true;
+    m_dragArmed = false;
     source->Release();
     // The loop took the mouse and the button's release: the view holds the mouse no more, and the
     // press that began the drag neither clicks nor selects at a later release.

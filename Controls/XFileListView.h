@@ -161,6 +161,7 @@ protected:
     void DblClick() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseMove(TShiftState Shift, int X, int Y) override;
+    bool PressBeginsDrag() const override { return m_dragArmed; }
     void WndProc(TMessage& Message) override;
     LRESULT DialogCode() override { return DLGC_WANTARROWS | DLGC_WANTTAB; }
 
@@ -221,9 +222,10 @@ private:
     XFileSortType m_sortType = fstName;
     bool m_sortReverse = false;
     IDataObject* m_runningDrag = nullptr;
-    // A drag ended (dropped or cancelled) while the button that began it is still held: moving
-    // on does not begin another one until the next press.
-    bool m_dragEnded = false;
+    // A left press on a row's icon or name: the drag of the selection begins once the pointer has
+    // moved the drag distance. A drag that ended (dropped or cancelled) with the button still held
+    // begins no other until the next press.
+    bool m_dragArmed = false;
     ShellUtils::XDropTarget* m_dropTarget = nullptr;
     bool m_dropAcceptable = false;
     bool m_dragFromThis = false;

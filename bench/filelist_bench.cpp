@@ -64,6 +64,10 @@ int main(int argc, char** argv)
         else
             base = arg;
     }
+    // The list takes absolute paths only: a relative one would leave it on the computer's drives.
+    std::error_code error;
+    if (auto full = std::filesystem::weakly_canonical(base, error); !error)
+        base = full.string();
     const auto made = MakeBenchFolder(base, "filelist-bench");
     if (!made)
         return 1;
@@ -96,7 +100,14 @@ int main(int argc, char** argv)
     form->Show();
     list->SetPath(UnicodeString(Platform::WideName(folder).c_str()));
     if (list->RecordCount() != files)
-        std::fprintf(stderr, "the list shows %d of %d files\n", list->RecordCount(), files);
+    {
+        // Timing another folder would mislead: say what the list shows instead and stop.
+        std::fprintf(stderr, "the list shows %d rows in %s, not the %d files of %s\n", list->RecordCount(),
+                     Platform::ToUtf8(list->GetPath().c_str()).c_str(), files, folder.c_str());
+        delete form;
+        std::filesystem::remove_all(folder);
+        return 1;
+    }
 
     double floor = BestMs(repeat, [&] { ListFolder(folder); });
     double refresh = BestMs(repeat, [&] { list->Refresh(); });

@@ -297,9 +297,15 @@ protected:
     void Paint() override;
     void WndProc(TMessage& Message) override;
     // A plain left press on a selected row keeps the selection, for a drag of it, and only focuses
-    // the row; the row is selected alone at a release that ends no drag (no move past the drag
-    // distance, the mouse not taken away by WM_CANCELMODE).
+    // the row; the row is selected alone at a release that ends no drag (none begun by a move of
+    // the drag distance, the mouse not taken away by WM_CANCELMODE).
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // Whether the pointer moving the drag distance from the last left press begins a drag of the
+    // rows. Here it always does, as the desktop's lists begin theirs; a list that drags only from
+    // some parts of a row says so.
+    virtual bool PressBeginsDrag() const { return true; }
+    // The pointer at client (X, Y) lies the drag distance from the last press, or farther.
+    bool MovedDragDistance(int X, int Y) const;
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
@@ -341,7 +347,7 @@ private:
     int m_top = 0;
     int m_anchor = -1;
     int m_pressed = -1; // the selected row a plain press fell on, until its release or a drag
-    TPoint m_pressedAt;
+    TPoint m_pressedAt; // of the last press
     TViewStyle m_viewStyle = vsIcon;
     TSortType m_sortType = stNone;
     bool m_ownerData = false;

@@ -859,6 +859,7 @@ bool TCustomListView::HeaderMouse(TMessage& Message)
 void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     m_pressed = -1;
+    m_pressedAt = TPoint(X, Y);
     if (CanFocus() && !Focused())
         SetFocus();
     // The header took its left presses in WndProc; other buttons there select nothing.
@@ -869,7 +870,6 @@ void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
         if (plain && item->Selected())
         {
             m_pressed = item->Index();
-            m_pressedAt = TPoint(X, Y);
             SetItemFocused(item);
         }
         // A right click keeps a selection it falls into, as a context menu expects.
@@ -881,10 +881,14 @@ void TCustomListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 
+bool TCustomListView::MovedDragDistance(int X, int Y) const
+{
+    return std::abs(X - m_pressedAt.x) >= Vcl::DragThreshold || std::abs(Y - m_pressedAt.y) >= Vcl::DragThreshold;
+}
+
 void TCustomListView::MouseMove(TShiftState Shift, int X, int Y)
 {
-    if (m_pressed >= 0 && (!Shift.Contains(ssLeft) || std::abs(X - m_pressedAt.x) >= Vcl::DragThreshold ||
-                           std::abs(Y - m_pressedAt.y) >= Vcl::DragThreshold))
+    if (m_pressed >= 0 && (!Shift.Contains(ssLeft) || (MovedDragDistance(X, Y) && PressBeginsDrag())))
         m_pressed = -1;
     TCustomControl::MouseMove(Shift, X, Y);
 }

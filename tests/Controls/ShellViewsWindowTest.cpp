@@ -120,7 +120,7 @@ protected:
         ASSERT_TRUE(PumpUntil(
             [&] { return list->ItemFocused() && name == list->Record(list->ItemFocused()->Index())->Name; }));
         // The move that starts the drag reaches the server before anything the hand does.
-        probe->MoveTo(window, file.x + 3, file.y);
+        probe->MoveTo(window, file.x + Vcl::DragThreshold, file.y);
         probe->Sync();
         std::atomic<bool> done{false};
         std::thread other(

@@ -156,7 +156,7 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
             hand.Button(1, false);
             hand.Sync();
         });
-    probe->MoveTo(window, file.x + 3, file.y);
+    probe->MoveTo(window, file.x + Vcl::DragThreshold, file.y);
     probe->Sync();
     bool dropped = peer.ReadLine(line, 15s, PumpOnce) && line == "enter 5" && peer.ReadLine(line, 15s, PumpOnce);
     rest.join();
@@ -165,8 +165,11 @@ TEST_F(ShellViewsXdndWindowTest, APeerDropsOntoTheListAndTakesItsDrag)
     EXPECT_EQ(ReadWholeFile(root / "dropped"), "file://" + (root / "shown").string() + "/alpha.txt\r\n");
     EXPECT_EQ(resting.LinesAfter("status accepted", 1, PeerDeadline, PumpOnce), "failed None");
     EXPECT_FALSE(fs::exists(root / "shown" / "docs" / "incoming file.txt"));
-    // A copy to another program: the file stays.
+    // A copy to another program: the file stays, and stays selected when a copy lands beside it.
     EXPECT_TRUE(fs::exists(root / "shown" / "alpha.txt"));
+    fs::copy_file(root / "shown" / "alpha.txt", root / "shown" / "alpha - Copy.txt");
+    ASSERT_TRUE(PumpUntil([&] { return list->RecordCount() == 4; }));
+    EXPECT_EQ(std::u16string(list->SelCount() == 1 ? list->GetSelectedFileItem()->Name : u""), u"alpha.txt");
     // The pointer is free again: a click reaches the list.
     PumpUntil([&] { return !Platform::DragLoopRunning(); });
     EXPECT_FALSE(Platform::DragLoopRunning());
@@ -488,7 +491,7 @@ TEST(ShellViewsTwoProgramsTest, ADragBetweenTwoHostProcessesCopiesThroughXdnd)
     left.Settle();
     left.ButtonDown(1);
     left.Settle();
-    left.MoveTo(leftWindow, file.x + 4, file.y);
+    left.MoveTo(leftWindow, file.x + Vcl::DragThreshold, file.y);
     left.Settle();
     for (int step = 1; step <= 4; ++step)
     {

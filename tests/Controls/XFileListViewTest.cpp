@@ -522,11 +522,11 @@ void DragWithin(FileListTest* test, TForm* form, ProbeList* list, TPoint from, T
     (void)test;
     Platform::SetKeyDown(VK_CONTROL, keys & MK_CONTROL);
     Platform::SetKeyDown(VK_SHIFT, keys & MK_SHIFT);
-    PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(to.x, to.y));
     PostMessageW(form->Handle(), WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(to.x, to.y + 1));
     PostMessageW(form->Handle(), WM_LBUTTONUP, keys, MAKELPARAM(to.x, to.y + 1));
     Vcl::RouteInput(form, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(from.x, from.y));
-    Vcl::RouteInput(form, WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(from.x + 1, from.y));
+    // The move that begins the drag; its loop takes what was posted.
+    Vcl::RouteInput(form, WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(to.x, to.y));
     Platform::SetKeyDown(VK_CONTROL, false);
     Platform::SetKeyDown(VK_SHIFT, false);
     Platform::DispatchPostedMessages();
@@ -568,6 +568,16 @@ TEST_F(FileListTest, DragsWithinTheListFollowTheKeys)
     EXPECT_TRUE(fs::exists(dir / "linked"));
     EXPECT_TRUE(fs::is_empty(dir / "own"));
     EXPECT_TRUE(boxes.boxes.empty());
+    // One of several selected rows, released after a tremor on its name or a move beside it that
+    // began no drag, is selected alone.
+    TPoint name = RowPoint(list->IndexOf(u"linked")), type(list->Columns()->Items(0)->Width + 100, name.y);
+    for (auto [from, to] : {std::pair{name, TPoint(name.x + Vcl::DragThreshold - 1, name.y)},
+                            std::pair{type, TPoint(type.x + 20, type.y)}})
+    {
+        Select({u"own", u"linked"});
+        DragWithin(this, form, list, from, to, 0);
+        EXPECT_TRUE(list->SelCount() == 1 && list->Items()->Item(list->IndexOf(u"linked"))->Selected());
+    }
 }
 
 TEST_F(FileListTest, DropsFromElsewhereOnTheEmptyAreaCopy)
