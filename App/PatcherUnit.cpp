@@ -38,9 +38,9 @@ constexpr unsigned kStreamBlockSize = 8192;
     throw UnitError(kUnit, line, text);
 }
 
-// A termination signal ends the patch at its next step, in the middle of the save too (whose file
-// then goes, the archive staying as it was): the program must end within a second of it, and a
-// large archive takes longer to write. What follows is said by the program's last log entry.
+// A termination signal abandons the save at its next step (its file goes, the archive stays as it
+// was): the program must end within a second of it, and a large archive takes longer to write.
+// The other steps are short. The program's last log entry says why the patch ended.
 struct Stopped
 {
 };
@@ -160,7 +160,6 @@ void ApplyInstructions(AppLogger& log, const PatchJob& job, const XString& dataF
 {
     for (uint32_t i = 0; i < PwPatchEntryCount && !job.Entries[i].FileName.IsEmpty(); ++i)
     {
-        StopIfSignalled(); // each instruction may load a scene
         const PwPatchEntry& instruction = job.Entries[i];
         const XString modelPath = dataFolder + instruction.ModelName;
         if (!FileExists(modelPath))
@@ -288,7 +287,8 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
         [&](UINT message, WPARAM wParam, LPARAM lParam)
         {
             StopIfSignalled();
-            return job.ProgressWindow ? SendMessageW(job.ProgressWindow, message, wParam, lParam) : LRESULT(0);
+            return job.ProgressWindow ? SendMessageW(job.ProgressWindow, message, wParam, lParam)
+                                      : LRESULT(0);
         });
     struct Unregister
     {
