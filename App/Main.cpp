@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         commandLine += argv[i];
     }
 
-    // From here a logout, kill or Ctrl+C closes the dialog as Exit does (after a save under way);
+    // From here a logout, kill or Ctrl+C abandons a save under way and closes the dialog as Exit does;
     // the log says why and the status is 128 + the signal, as a shell reports a signalled program.
     SessionEnd::InstallSignalHandlers();
 

@@ -4,6 +4,7 @@
 #include "App/AppLogger.h"
 #include "App/AppPaths.h"
 #include "App/SKITools.h"
+#include "App/SessionEnd.h"
 #include "Components/XMemoryStream.h"
 #include "Components/XVariant.h"
 #include "Engine/Scene/XScene.h"
@@ -35,6 +36,19 @@ constexpr unsigned kStreamBlockSize = 8192;
 [[noreturn]] void Fail(int line, const UnicodeString& text)
 {
     throw UnitError(kUnit, line, text);
+}
+
+// A termination signal abandons the save at its next step (its file goes, the archive stays as it
+// was): the program must end within a second of it, and a large archive takes longer to write.
+// The other steps are short. The program's last log entry says why the patch ended.
+struct Stopped
+{
+};
+
+void StopIfSignalled()
+{
+    if (SessionEnd::PendingSignal() != 0)
+        throw Stopped{};
 }
 
 XString Text(const WCHAR* a, const XString& b, const WCHAR* c)
@@ -268,9 +282,22 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
     log << LogCtl::Flush; // the steps so far reach the file before the long save
     if (job.ShowProgress)
         job.ShowProgress(true);
+    // Every step of the save passes here on its way to the progress bar.
+    HWND steps = Platform::RegisterWindowReceiver(
+        [&](UINT message, WPARAM wParam, LPARAM lParam)
+        {
+            StopIfSignalled();
+            return job.ProgressWindow ? SendMessageW(job.ProgressWindow, message, wParam, lParam)
+                                      : LRESULT(0);
+        });
+    struct Unregister
+    {
+        HWND window;
+        ~Unregister() { Platform::UnregisterWindowReceiver(window); }
+    } unregister{steps};
     try
     {
-        package.NotifyWindow = job.ProgressWindow;
+        package.NotifyWindow = steps;
         package.NotifyMessage = WM_PACKAGE_PROGRESS;
         XString temp;
         auto result = Platform::ReplaceFileSafely(job.PackageFile.c_str(),
@@ -279,6 +306,7 @@ void SaveOver(AppLogger& log, PwPackage& package, const PatchJob& job)
                                                       temp = XString(tempPath.c_str());
                                                       package.Save(temp.c_str(), job.CompressionLevel,
                                                                    job.Description.c_str());
+                                                      StopIfSignalled(); // before the long flush
                                                   });
         switch (result)
         {
@@ -375,6 +403,9 @@ bool RunLogged(AppLogger& log, int line, const std::function<void()>& work)
         work();
         log << LogCtl::Flush;
         return true;
+    }
+    catch (const Stopped&)
+    {
     }
     catch (const XException& e)
     {

@@ -69,7 +69,8 @@ struct PatchJob
 };
 
 // The "Patch" button, inside RunLogged with LinePatch. Shows "Patch installation complete!" and
-// returns true only when every step ran.
+// returns true only when every step ran. A termination signal (SessionEnd) abandons its save at the
+// next step, with no log entry of its own.
 bool PatchPackage(AppLogger& log, const PatchJob& job);
 
 // The "Restore" button, inside RunLogged with LineRestore: the backup replaces the archive (also

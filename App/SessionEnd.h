@@ -1,9 +1,10 @@
 // How the program ends when its session does rather than by its Exit button: a termination
 // signal (a logout, `kill`, Ctrl+C in a terminal) or the loss of the display.
 //
-// Neither ends the process on the spot. A save under way runs to its end first (it needs no
-// display), so the archive is never left half written; then open boxes and dialogs close as
-// Cancel closes them and the main form closes as Exit closes it (its settings are written).
+// Neither ends the process on the spot, and the archive is never left half written: after a lost
+// display a save under way runs to its end first (it needs no display); a signal abandons it at
+// its next step (the patch sees to that). Then open boxes and dialogs close as Cancel closes them
+// and the main form closes as Exit closes it (its settings are written).
 #pragma once
 
 #include "Platform/Vcl/ExtCtrls.h"

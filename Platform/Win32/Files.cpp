@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -106,6 +107,13 @@ bool NativePath(LPCWSTR name, std::string& path)
     if (!*name)
     {
         SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    // Each unit is at least a byte of the system's path: a text this long names nothing, and is
+    // refused as the system refuses it without the cost of converting it.
+    if (std::char_traits<WCHAR>::length(name) >= PATH_MAX)
+    {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     path = Platform::ResolvePath(name);

@@ -4,8 +4,11 @@
 #include "Platform/Win32/Detail.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <memory>
 #include <string_view>
 
@@ -43,26 +46,79 @@ bool Exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of `folder` that matches `name` without case; when several do, the first in byte
-// order, so that the choice does not depend on the order the file system lists them in.
-bool FindIgnoringCase(const std::string& folder, std::string_view name, std::string& found)
+// A folder reached while resolving, held open so that each component is looked up in it alone:
+// a walk through the whole path again for every component would cost the square of its length.
+class Folder
 {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()), ::closedir);
-    if (!dir)
-        return false;
-    bool any = false;
-    while (const dirent* entry = ::readdir(dir.get()))
+public:
+    Folder(int at, const char* name) : m_fd(::openat(at, name, O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    ~Folder()
     {
-        std::string_view candidate(entry->d_name);
-        if (candidate == "." || candidate == "..")
-            continue;
-        if (!SameNameIgnoringCase(candidate, name))
-            continue;
-        if (!any || candidate < found)
-            found.assign(candidate);
-        any = true;
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
-    return any;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // The folder below, named in this one; closed when it is none.
+    void Enter(const char* name)
+    {
+        int below = ::openat(m_fd, name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ::close(m_fd);
+        m_fd = below;
+    }
+    bool Has(const char* name) const
+    {
+        struct stat st;
+        return ::fstatat(m_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+
+    // The entry that matches `name` without case; when several do, the first in byte order, so
+    // that the choice does not depend on the order the file system lists them in.
+    bool FindIgnoringCase(std::string_view name, std::string& found) const
+    {
+        int listing = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (listing < 0)
+            return false;
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
+        if (!dir)
+        {
+            ::close(listing);
+            return false;
+        }
+        bool any = false;
+        while (const dirent* entry = ::readdir(dir.get()))
+        {
+            std::string_view candidate(entry->d_name);
+            if (candidate == "." || candidate == "..")
+                continue;
+            if (!SameNameIgnoringCase(candidate, name))
+                continue;
+            if (!any || candidate < found)
+                found.assign(candidate);
+            any = true;
+        }
+        return any;
+    }
+
+private:
+    int m_fd;
+};
+
+// Whether the system refuses the path as too long whatever exists: the whole path reaches
+// PATH_MAX with its terminating zero, or a component is longer than NAME_MAX.
+bool TooLong(std::string_view path)
+{
+    if (path.size() >= PATH_MAX)
+        return true;
+    size_t start = 0;
+    for (size_t slash; (slash = path.find('/', start)) != std::string_view::npos; start = slash + 1)
+    {
+        if (slash - start > NAME_MAX)
+            return true;
+    }
+    return path.size() - start > NAME_MAX;
 }
 } // namespace
 
@@ -72,14 +128,17 @@ namespace Detail
 {
 std::string ResolveUtf8Path(const std::string& path)
 {
-    if (path.empty() || Exists(path))
+    // A path the system refuses as too long is failed by it at once, as a missing file is.
+    if (path.empty() || TooLong(path) || Exists(path))
         return path;
 
     std::string result;
     if (path.front() == '/')
         result = "/";
+    Folder folder(AT_FDCWD, path.front() == '/' ? "/" : ".");
+    bool resolving = folder.IsOpen();
+    std::string name;
     size_t pos = 0;
-    bool resolving = true;
     while (pos < path.size())
     {
         size_t slash = path.find('/', pos);
@@ -89,22 +148,28 @@ std::string ResolveUtf8Path(const std::string& path)
         if (component.empty())
             continue;
 
-        std::string folder = result;
         if (!result.empty() && result.back() != '/')
             result += '/';
         size_t componentStart = result.size();
         result.append(component);
-        if (!resolving || Exists(result) || component == "." || component == "..")
+        if (!resolving)
             continue;
-
-        std::string match;
-        if (FindIgnoringCase(folder, component, match))
+        name.assign(component);
+        if (!folder.Has(name.c_str()) && component != "." && component != "..")
         {
-            result.replace(componentStart, std::string::npos, match);
-            continue;
+            if (!folder.FindIgnoringCase(component, name))
+            {
+                // Nothing below a missing component can exist: the rest stays as given.
+                resolving = false;
+                continue;
+            }
+            result.replace(componentStart, std::string::npos, name);
         }
-        // Nothing below a missing component can exist: the rest stays as given.
-        resolving = false;
+        if (pos < path.size())
+        {
+            folder.Enter(name.c_str());
+            resolving = folder.IsOpen();
+        }
     }
     if (path.back() == '/' && !result.empty() && result.back() != '/')
         result += '/';

@@ -1,6 +1,7 @@
 #include "App/PatcherUnit.h"
 
 #include "App/AppLogger.h"
+#include "App/SessionEnd.h"
 #include "Components/Cx/CxXml.h"
 #include "Components/XMemoryStream.h"
 #include "PW/Common/PwPackage.h"
@@ -652,6 +653,29 @@ TEST_F(PatcherUnitTest, KillDuringTheSaveLeavesTheOldOrTheCompleteNewArchive)
                 fs::remove(m_Dir / "Game" / name);
             }
     }
+
+    // A termination signal the program takes abandons the save at its next step instead: the
+    // archive stays as it was and the temporary file goes.
+    WriteWholeFile(m_Archive, m_Game.Bytes);
+    const Files files = FilesIn(m_Dir / "Game");
+    const int status = InChild(
+        [&]
+        {
+            SessionEnd::InstallSignalHandlers();
+            AppLogger log(WidePath(m_Dir / "child.log").c_str());
+            Patcher::PatchJob job = Job();
+            job.ProgressWindow = Platform::RegisterWindowReceiver(
+                [](UINT, WPARAM value, LPARAM)
+                {
+                    if (value == 25)
+                        ::raise(SIGTERM);
+                    return LRESULT(0);
+                });
+            ::_exit(Patcher::PatchPackage(log, job) ? 1 : 0);
+        });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadWholeFileData(m_Archive), m_Game.Bytes);
+    EXPECT_EQ(FilesIn(m_Dir / "Game"), files);
 }
 
 TEST_F(PatcherUnitTest, KillAtAnyPointOfAFirstPatchLeavesTheGameAReadableArchive)

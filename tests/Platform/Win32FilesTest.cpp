@@ -104,6 +104,19 @@ TEST_F(Win32FilesTest, FindsFilesAndFoldersWhoseNamesDifferOnlyInCase)
     // A name that is not UTF-8 never matches anything but itself.
     WriteWholeFile("\xFF\xFE", "bytes");
     EXPECT_EQ(Platform::ResolvePath(u"\uFFFD\uFFFD"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+
+    // A path the system refuses as too long (a component past NAME_MAX, the whole past PATH_MAX,
+    // such as a pasted text full of separators) is given back unlooked-at and fails as a missing
+    // file does.
+    std::string separators;
+    for (int i = 0; i < 1 << 16; ++i)
+        separators += "ab/";
+    for (const std::string& path : {"DIR/SUB/" + std::string(NAME_MAX + 1, 'x'), "DIR/" + separators})
+    {
+        const std::u16string wide = Platform::FromUtf8(path);
+        EXPECT_TRUE(Platform::ResolvePath(wide.c_str()) == path) << path.size();
+        EXPECT_EQ(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
 }
 
 TEST_F(Win32FilesTest, DispositionsFollowThePlatform)
