@@ -122,6 +122,19 @@ uint32_t XBitArray::Count(bool value) const
     return value ? ones : m_Count - ones;
 }
 
+bool XBitArray::operator==(const XBitArray& other) const
+{
+    if (m_Count != other.m_Count)
+        return false;
+    const uint32_t whole = m_Count / 32;
+    for (uint32_t i = 0; i < whole; ++i)
+        if (m_Words[i] != other.m_Words[i])
+            return false;
+    // The last word's bits past the count may differ (SetAll, Invert): they are not the set's.
+    const uint32_t tail = m_Count % 32;
+    return tail == 0 || ((m_Words[whole] ^ other.m_Words[whole]) & MaskOf(0, tail)) == 0;
+}
+
 XWriter& operator<<(XWriter& writer, const XBitArray& bits)
 {
     uint32_t count = bits.GetCount();

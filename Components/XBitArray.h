@@ -48,6 +48,8 @@ public:
 
     // Number of bits below the count that equal `value`.
     uint32_t Count(bool value) const;
+    // The same count and the same bits below it, compared a word at a time.
+    bool operator==(const XBitArray& other) const;
 
 private:
     friend XWriter& operator<<(XWriter& writer, const XBitArray& bits);

@@ -46,16 +46,6 @@ template <class T> bool SameData(const T* a, uint32_t countA, const T* b, uint32
     return countA == countB && (countA == 0 || std::memcmp(a, b, size_t(countA) * sizeof(T)) == 0);
 }
 
-bool SameBits(const XBitArray& a, const XBitArray& b)
-{
-    if (a.GetCount() != b.GetCount())
-        return false;
-    for (uint32_t i = 0; i < a.GetCount(); ++i)
-        if (a.Get(i) != b.Get(i))
-            return false;
-    return true;
-}
-
 // Equal in all that a mesh copy puts back but the selection level, which the editor's mode keeps.
 bool SameMesh(const XMesh& a, const XMesh& b)
 {
@@ -71,8 +61,7 @@ bool SameMesh(const XMesh& a, const XMesh& b)
            a.GetNormalsEnabled() == b.GetNormalsEnabled() && a.GetColorsEnabled() == b.GetColorsEnabled() &&
            a.GetWeightsEnabled() == b.GetWeightsEnabled() && a.GetUseFaceSubsets() == b.GetUseFaceSubsets() &&
            a.GetSortFacesByMaterial() == b.GetSortFacesByMaterial() &&
-           SameBits(a.GetVertexSelection(), b.GetVertexSelection()) &&
-           SameBits(a.GetFaceSelection(), b.GetFaceSelection());
+           a.GetVertexSelection() == b.GetVertexSelection() && a.GetFaceSelection() == b.GetFaceSelection();
 }
 
 // Paste refuses a block with these texts; nothing has changed when they are thrown.
@@ -148,8 +137,7 @@ XBaseString<WCHAR> XMeshSelectionChangeUndo::GetName()
 
 bool XMeshSelectionChangeUndo::WouldChange(const XMesh& mesh) const
 {
-    return !SameBits(m_VertexSelection, mesh.GetVertexSelection()) ||
-           !SameBits(m_FaceSelection, mesh.GetFaceSelection());
+    return !(m_VertexSelection == mesh.GetVertexSelection()) || !(m_FaceSelection == mesh.GetFaceSelection());
 }
 
 // ---- the editor ------------------------------------------------------------------------------

@@ -203,6 +203,13 @@ TEST(XBitArrayTest, CopyAndAssignment)
     lowered.SetCount(40);
     XBitArray fromLowered = lowered;
     EXPECT_EQ(fromLowered.Count(true), 40u);
+    // Equal by the bits below the count alone: the stale ones past it in the last word do not count.
+    XBitArray fresh;
+    fresh.SetCount(40);
+    fresh.SetRange(0, 40, true);
+    EXPECT_TRUE(fresh == lowered);
+    fresh.SetBit(39, false);
+    EXPECT_FALSE(fresh == lowered);
     fromLowered.SetCount(256);
     EXPECT_EQ(fromLowered.Count(true), 40u);
 
